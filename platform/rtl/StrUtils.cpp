@@ -1,0 +1,46 @@
+#include "StrUtils.h"
+
+namespace Rtl {
+
+QString TruncateText(const QString& text, int maxChars) {
+    if (maxChars <= 0)
+        return {};
+    if (text.size() <= maxChars)
+        return text;
+    int cut = maxChars;
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return text.left(cut);
+}
+
+bool StrToBoolDef(const QString& text, bool def) {
+    const QString t = text.trimmed().toLower();
+    if (t.isEmpty())
+        return def;
+    if (t == u"-1" || t == u"1" || t == u"true" || t == u"t" || t == u"y" || t == u"yes" ||
+        t == u"j" || t == u"ja")
+        return true;
+    if (t == u"0" || t == u"false" || t == u"f" || t == u"n" || t == u"no" || t == u"nein")
+        return false;
+    bool ok = false;
+    const long long n = t.toLongLong(&ok);
+    return ok ? n != 0 : def;
+}
+
+QString BoolToStr(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+
+QString ValueOf(const QStringList& lines, const QString& name, bool* found) {
+    for (const auto& line : lines) {
+        const int eq = line.indexOf(u'=');
+        if (eq > 0 && line.left(eq).trimmed().compare(name, Qt::CaseInsensitive) == 0) {
+            if (found)
+                *found = true;
+            return line.mid(eq + 1);
+        }
+    }
+    if (found)
+        *found = false;
+    return {};
+}
+
+} // namespace Rtl

@@ -1,0 +1,103 @@
+#include "UnitTable.h"
+
+#include "VoskExceptions.h"
+
+#include <map>
+#include <mutex>
+
+namespace Rtl {
+
+namespace {
+std::map<QString, std::unique_ptr<Package>>& registry() {
+    static std::map<QString, std::unique_ptr<Package>> packages;
+    return packages;
+}
+std::recursive_mutex& registryLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+} // namespace
+
+QStringList& UnitTrace() {
+    static QStringList trace;
+    return trace;
+}
+
+Package& Package::Get(const QString& name) {
+    std::lock_guard guard(registryLock());
+    auto& slot = registry()[name.toLower()];
+    if (!slot)
+        slot.reset(new Package(name.toLower()));
+    return *slot;
+}
+
+bool Package::Exists(const QString& name) {
+    std::lock_guard guard(registryLock());
+    return registry().count(name.toLower()) != 0;
+}
+
+void Package::Requires(const QStringList& packages) {
+    for (const auto& p : packages)
+        if (!m_requires.contains(p.toLower()))
+            m_requires << p.toLower();
+}
+
+void Package::AddUnit(const char* unit, UnitProc init, UnitProc fini) {
+    m_units.push_back(Unit{QString::fromLatin1(unit), init, fini, 0});
+}
+
+void Package::Initialize() {
+    if (m_busy)
+        throw EVoskException(QStringLiteral("Zirkuläre Paketabhängigkeit: %1").arg(m_name));
+    m_busy = true;
+    try {
+        for (const auto& req : m_requires)
+            Get(req).Initialize();
+        for (auto& u : m_units) {
+            if (u.counter++ == 0 && u.init) {
+                UnitTrace() << QStringLiteral("init %1.%2").arg(m_name, u.name);
+                u.init();
+            }
+        }
+    } catch (...) {
+        m_busy = false;
+        throw;
+    }
+    ++m_initCount;
+    m_busy = false;
+}
+
+void Package::Finalize() {
+    if (m_initCount == 0)
+        return;
+    --m_initCount;
+    for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) {
+        if (it->counter > 0 && --it->counter == 0 && it->fini) {
+            UnitTrace() << QStringLiteral("fini %1.%2").arg(m_name, it->name);
+            it->fini();
+        }
+    }
+    for (auto it = m_requires.crbegin(); it != m_requires.crend(); ++it)
+        Get(*it).Finalize();
+}
+
+int Package::UnitCounter(const QString& unit) const {
+    for (const auto& u : m_units)
+        if (u.name.compare(unit, Qt::CaseInsensitive) == 0)
+            return u.counter;
+    return -1;
+}
+
+QStringList Package::Units() const {
+    QStringList names;
+    for (const auto& u : m_units)
+        names << u.name;
+    return names;
+}
+
+UnitRegistration::UnitRegistration(const char* package, const char* unit, UnitProc init,
+                                   UnitProc fini) {
+    Package::Get(QString::fromLatin1(package)).AddUnit(unit, init, fini);
+}
+
+} // namespace Rtl
