@@ -1,0 +1,58 @@
+#include "Vcl.Application.h"
+
+#include "EventGuard.h"
+#include "Vcl.Components.h"
+#include "Vcl.Services.h"
+#include "VoskExceptions.h"
+
+#include <QDebug>
+#include <QPointer>
+#include <QTimer>
+
+namespace Vcl {
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    InstallFallbackErrorDisplay();
+}
+
+TApplication::~TApplication() { Rtl::FallbackErrorDisplay.Reset(); }
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    bool handled = false;
+    Rtl::Guarded([&] { handled = QApplication::notify(receiver, event); }, receiver);
+    return handled;
+}
+
+void InstallFallbackErrorDisplay() {
+    Rtl::FallbackErrorDisplay.Set([](std::exception_ptr e, QObject* sender) {
+        const QString message = Rtl::ExceptionMessage(e);
+        QString details = Rtl::ExceptionClassName(e);
+        if (sender)
+            details += QStringLiteral("\nSender: %1:%2").arg(FullName(sender), ClassName(sender));
+        qWarning().noquote() << "Unhandled exception:" << message << "|" << details;
+        Ask(mtError, QApplication::applicationDisplayName(), message, mbOK, mbOK, details);
+    });
+}
+
+void QueueCall(QObject* context, std::function<void()> call) {
+    QObject* target = context ? context : QCoreApplication::instance();
+    QPointer<QObject> sender(context);
+    QTimer::singleShot(0, target, [call = std::move(call), sender] {
+        Rtl::Guarded(call, sender.data());
+    });
+}
+
+TMessageEvent::TMessageEvent(int msg, qint64 wparam, qint64 lparam)
+    : QEvent(EventType()), m_msg(msg), m_wparam(wparam), m_lparam(lparam) {}
+
+QEvent::Type TMessageEvent::EventType() {
+    static const auto type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
+void PostMessage(QObject* receiver, int msg, qint64 wparam, qint64 lparam) {
+    if (receiver)
+        QCoreApplication::postEvent(receiver, new TMessageEvent(msg, wparam, lparam));
+}
+
+} // namespace Vcl

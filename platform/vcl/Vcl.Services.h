@@ -1,0 +1,96 @@
+#pragma once
+// The services through which forms talk to the user and the desktop: questions and messages, file
+// dialogs, launching programs and opening URLs, and the clipboard. Each is an interface whose
+// default does the real thing; a test installs a replacement with SetInstance and puts the old one
+// back when done (SetInstance(nullptr) returns to the default).
+
+#include "Vcl.Types.h"
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class QWidget;
+
+namespace Vcl {
+
+// A question or message as the user sees it.
+struct TQuestion {
+    TMsgDlgType kind = mtInformation;
+    QString caption;
+    QString text;
+    TMsgDlgButtons buttons = mbOK;
+    TMsgDlgBtn defaultButton = mbNone; // mbNone: the first of the buttons
+    QString details;                   // shown behind a "details" toggle
+    QWidget* parent = nullptr;         // null: the active window
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual TModalResult Ask(const TQuestion& question) = 0;
+
+    static Dialogs& Instance();
+    static Dialogs* SetInstance(Dialogs* dialogs); // returns the previously installed one
+};
+
+TModalResult Ask(TMsgDlgType kind, const QString& caption, const QString& text,
+                 TMsgDlgButtons buttons, TMsgDlgBtn defaultButton = mbNone,
+                 const QString& details = {}, QWidget* parent = nullptr);
+// An information with an OK button.
+void ShowMessage(const QString& text, const QString& caption = {});
+
+struct TFileRequest {
+    QString caption;
+    QString folder;   // start folder
+    QString fileName; // proposed name
+    // Qt's "Text (*.txt);;Alle (*)" or pairs "Text|*.txt|Alle|*.*"
+    QString filter;
+    QString defaultSuffix; // added to a saved name without one ("xlsx")
+    QWidget* parent = nullptr;
+};
+
+class FileDialogs {
+public:
+    virtual ~FileDialogs() = default;
+    // Each returns an empty result when the user cancels.
+    virtual QString OpenFile(const TFileRequest& request) = 0;
+    virtual QStringList OpenFiles(const TFileRequest& request) = 0;
+    virtual QString SaveFile(const TFileRequest& request) = 0;
+    virtual QString ChooseFolder(const TFileRequest& request) = 0;
+
+    static FileDialogs& Instance();
+    static FileDialogs* SetInstance(FileDialogs* dialogs);
+};
+
+// "Text|*.txt;*.log|Alle|*.*" as a Qt filter "Text (*.txt *.log);;Alle (*)"; a Qt filter is
+// returned as it is.
+QString QtFileFilter(const QString& filter);
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Starts program detached with its arguments as they are: no shell reads them.
+    virtual bool Launch(const QString& program, const QStringList& arguments,
+                        const QString& workingFolder) = 0;
+    // Hands a URL (or a file URL) to the desktop's default handler.
+    virtual bool OpenUrl(const QUrl& url) = 0;
+
+    static Shell& Instance();
+    static Shell* SetInstance(Shell* shell);
+};
+
+// Opens a local file with its default program.
+bool OpenDocument(const QString& path);
+
+class Clipboard {
+public:
+    virtual ~Clipboard() = default;
+    virtual QString Text() const = 0;
+    virtual void SetText(const QString& text) = 0;
+
+    static Clipboard& Instance();
+    static Clipboard* SetInstance(Clipboard* clipboard);
+};
+
+} // namespace Vcl
