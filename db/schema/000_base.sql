@@ -1,2 +1,2 @@
--- Placeholder so that the template database is created; the tables follow in their own files.
-SELECT 1;
+-- Base of the stand-in ERP schema. The tables follow in their own files, applied in file-name order.
+SET client_min_messages = warning;
