@@ -208,7 +208,8 @@ void TForm::ApplyPosition() {
     default:
         return;
     }
-    move(CenteredGeometry(size(), over, scr->availableGeometry()).topLeft());
+    // The window exists by now, so the frame's margins are known.
+    move(CenteredGeometry(frameGeometry().size(), over, scr->availableGeometry()).topLeft());
 }
 
 void TForm::SetActive(bool active) {

@@ -1,0 +1,133 @@
+#include "DialogAnswerer.h"
+#include "Vcl.Hourglass.h"
+#include "Vcl.Services.h"
+
+#include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QCursor>
+#include <QGuiApplication>
+
+using testsupport::DialogAnswerer;
+
+TEST(Answerer, RepliesInOrderAndRecordsWhatWasAsked) {
+    DialogAnswerer answerer;
+    answerer.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrYes).ExpectAny(Vcl::mrNo);
+    EXPECT_EQ(Vcl::Ask(Vcl::mtConfirmation, QStringLiteral("Adressen"),
+                       QStringLiteral("Adresse: Änderungen speichern?"), Vcl::mbYesNoCancel,
+                       Vcl::mbYes, QStringLiteral("Tabelle adressen")),
+              Vcl::mrYes);
+    EXPECT_EQ(Vcl::Ask(Vcl::mtWarning, {}, QStringLiteral("Wirklich löschen?"), Vcl::mbYesNo),
+              Vcl::mrNo);
+    ASSERT_EQ(answerer.Questions().size(), 2u);
+    const Vcl::TQuestion& q = answerer.Questions()[0];
+    EXPECT_EQ(q.caption, QStringLiteral("Adressen"));
+    EXPECT_EQ(q.details, QStringLiteral("Tabelle adressen"));
+    EXPECT_EQ(q.buttons, Vcl::mbYesNoCancel);
+    EXPECT_EQ(answerer.Pending(), 0);
+}
+
+TEST(Answerer, UnexpectedOrMismatchedQuestionsFailAndCancel) {
+    EXPECT_NONFATAL_FAILURE(
+        {
+            DialogAnswerer answerer;
+            EXPECT_EQ(Vcl::Ask(Vcl::mtError, {}, QStringLiteral("Fehler"), Vcl::mbOK),
+                      Vcl::mrCancel);
+        },
+        "unexpected question");
+    EXPECT_NONFATAL_FAILURE(
+        {
+            DialogAnswerer answerer;
+            answerer.Expect(QStringLiteral("löschen"), Vcl::mrYes);
+            EXPECT_EQ(Vcl::Ask(Vcl::mtConfirmation, {}, QStringLiteral("speichern?"),
+                               Vcl::mbYesNo),
+                      Vcl::mrCancel);
+            // The expectation stays queued, so its question still answers afterwards.
+            EXPECT_EQ(Vcl::Ask(Vcl::mtConfirmation, {}, QStringLiteral("löschen?"), Vcl::mbYesNo),
+                      Vcl::mrYes);
+        },
+        "was expected");
+}
+
+TEST(Answerer, AnExpectationNeverAskedFailsAtTheEnd) {
+    EXPECT_NONFATAL_FAILURE(
+        {
+            DialogAnswerer answerer;
+            answerer.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrYes);
+        },
+        "never asked: \"Änderungen speichern?\"");
+}
+
+TEST(Answerer, FileDialogsShellAndClipboard) {
+    DialogAnswerer answerer;
+    answerer.ExpectFile(QStringLiteral("Export"), {QStringLiteral("/tmp/liste.xlsx")})
+        .ExpectFile({}, {});
+    Vcl::TFileRequest save{QStringLiteral("Export speichern"), QStringLiteral("/tmp"),
+                           QStringLiteral("liste"), QStringLiteral("Excel|*.xlsx"),
+                           QStringLiteral("xlsx")};
+    EXPECT_EQ(Vcl::FileDialogs::Instance().SaveFile(save), QStringLiteral("/tmp/liste.xlsx"));
+    EXPECT_EQ(Vcl::FileDialogs::Instance().OpenFile({}), QString());
+    ASSERT_EQ(answerer.FileDialogsShown().size(), 2u);
+    EXPECT_EQ(answerer.FileDialogsShown()[0].kind, QStringLiteral("save"));
+
+    EXPECT_TRUE(Vcl::Shell::Instance().Launch(QStringLiteral("/usr/bin/lp"),
+                                              {QStringLiteral("a b; rm -rf /")},
+                                              QStringLiteral("/tmp")));
+    EXPECT_TRUE(Vcl::OpenDocument(QStringLiteral("/tmp/Rechnung 1.pdf")));
+    ASSERT_EQ(answerer.Launched().size(), 1u);
+    EXPECT_EQ(answerer.Launched()[0].arguments, QStringList({"a b; rm -rf /"}));
+    EXPECT_EQ(answerer.OpenedUrls(),
+              QList<QUrl>({QUrl::fromLocalFile(QStringLiteral("/tmp/Rechnung 1.pdf"))}));
+
+    Vcl::Clipboard::Instance().SetText(QStringLiteral("Nachricht"));
+    EXPECT_EQ(Vcl::Clipboard::Instance().Text(), QStringLiteral("Nachricht"));
+}
+
+TEST(Services, InstancesNestAndReturnToTheDefault) {
+    Vcl::Dialogs* defaultDialogs = &Vcl::Dialogs::Instance();
+    {
+        DialogAnswerer outer;
+        {
+            DialogAnswerer inner;
+            EXPECT_EQ(&Vcl::Dialogs::Instance(), &inner);
+        }
+        EXPECT_EQ(&Vcl::Dialogs::Instance(), &outer);
+    }
+    EXPECT_EQ(&Vcl::Dialogs::Instance(), defaultDialogs);
+}
+
+TEST(Services, DefaultClipboardIsTheApplicationsOne) {
+    Vcl::Clipboard::Instance().SetText(QStringLiteral("xtt4130"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("xtt4130"));
+}
+
+TEST(Services, FilterPairsBecomeQtFilters) {
+    EXPECT_EQ(Vcl::QtFileFilter(QStringLiteral("Excel-Dateien (*.xlsx)|*.xlsx|Alle|*.*")),
+              QStringLiteral("Excel-Dateien (*.xlsx);;Alle (*)"));
+    EXPECT_EQ(Vcl::QtFileFilter(QStringLiteral("Bilder|*.png;*.jpg")),
+              QStringLiteral("Bilder (*.png *.jpg)"));
+    EXPECT_EQ(Vcl::QtFileFilter(QStringLiteral("Text (*.txt)")), QStringLiteral("Text (*.txt)"));
+}
+
+TEST(Hourglass, NestsAndGivesTheCursorBack) {
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    {
+        Vcl::THourglass outer;
+        {
+            Vcl::THourglass inner;
+            EXPECT_EQ(Vcl::THourglass::Depth(), 2);
+        }
+        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        outer.Restore();
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    }
+    EXPECT_EQ(Vcl::THourglass::Depth(), 0);
+    try {
+        Vcl::THourglass h;
+        throw 1;
+    } catch (int) {
+    }
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
