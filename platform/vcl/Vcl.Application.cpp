@@ -15,7 +15,9 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     InstallFallbackErrorDisplay();
 }
 
-TApplication::~TApplication() { Rtl::FallbackErrorDisplay.Reset(); }
+TApplication::~TApplication() {
+    Rtl::FallbackErrorDisplay.Reset();
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     bool handled = false;
@@ -37,9 +39,8 @@ void InstallFallbackErrorDisplay() {
 void QueueCall(QObject* context, std::function<void()> call) {
     QObject* target = context ? context : QCoreApplication::instance();
     QPointer<QObject> sender(context);
-    QTimer::singleShot(0, target, [call = std::move(call), sender] {
-        Rtl::Guarded(call, sender.data());
-    });
+    QTimer::singleShot(0, target,
+                       [call = std::move(call), sender] { Rtl::Guarded(call, sender.data()); });
 }
 
 TMessageEvent::TMessageEvent(int msg, qint64 wparam, qint64 lparam)

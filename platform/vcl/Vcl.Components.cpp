@@ -120,7 +120,9 @@ QList<QObject*> Components(const QObject* owner) {
     return result;
 }
 
-int ComponentCount(const QObject* owner) { return int(Components(owner).size()); }
+int ComponentCount(const QObject* owner) {
+    return int(Components(owner).size());
+}
 
 QObject* Component(const QObject* owner, int index) {
     const QList<QObject*> list = Components(owner);
@@ -140,7 +142,9 @@ QObject* FindComponent(const QObject* owner, const QString& name) {
     return nullptr;
 }
 
-qint64 Tag(const QObject* obj) { return obj ? obj->property("Tag").toLongLong() : 0; }
+qint64 Tag(const QObject* obj) {
+    return obj ? obj->property("Tag").toLongLong() : 0;
+}
 
 void SetTag(QObject* obj, qint64 tag) {
     if (obj)
@@ -177,7 +181,9 @@ QString ClassName(const QMetaObject* meta) {
     return meta ? StripNamespace(meta->className()) : QString();
 }
 
-QString ClassName(const QObject* obj) { return obj ? ClassName(obj->metaObject()) : QString(); }
+QString ClassName(const QObject* obj) {
+    return obj ? ClassName(obj->metaObject()) : QString();
+}
 
 bool ClassNameIs(const QObject* obj, const QString& name) {
     return obj && ClassName(obj).compare(name, Qt::CaseInsensitive) == 0;

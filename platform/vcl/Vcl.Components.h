@@ -1,9 +1,9 @@
 #pragma once
 // The component model over QObject. A component's Owner is kept apart from its QWidget parent: the
 // owner lists its components in the order they were given to it, finds them by name, and frees the
-// ones still alive when it is destroyed itself (last first). A component leaves its owner's list when
-// it is destroyed. Names are objectName(); class names are the meta object's, namespace stripped.
-// GUI thread only.
+// ones still alive when it is destroyed itself (last first). A component leaves its owner's list
+// when it is destroyed. Names are objectName(); class names are the meta object's, namespace
+// stripped. GUI thread only.
 
 #include <QList>
 #include <QObject>

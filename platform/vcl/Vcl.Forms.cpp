@@ -309,9 +309,13 @@ TForm* Screen::ActiveForm() {
     return live(ParentForm(QApplication::focusWidget()));
 }
 
-QWidget* Screen::MainForm() { return Data().mainForm.data(); }
+QWidget* Screen::MainForm() {
+    return Data().mainForm.data();
+}
 
-void Screen::SetMainForm(QWidget* form) { Data().mainForm = form; }
+void Screen::SetMainForm(QWidget* form) {
+    Data().mainForm = form;
+}
 
 int Screen::Register(TForm* form) {
     ScreenData& d = Data();

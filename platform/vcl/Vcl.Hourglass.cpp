@@ -14,7 +14,9 @@ THourglass::THourglass() {
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
 }
 
-THourglass::~THourglass() { Restore(); }
+THourglass::~THourglass() {
+    Restore();
+}
 
 void THourglass::Restore() {
     if (!m_active)
@@ -24,6 +26,8 @@ void THourglass::Restore() {
     QGuiApplication::restoreOverrideCursor();
 }
 
-int THourglass::Depth() { return g_depth; }
+int THourglass::Depth() {
+    return g_depth;
+}
 
 } // namespace Vcl

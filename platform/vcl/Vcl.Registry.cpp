@@ -153,7 +153,9 @@ bool TRegistry::DeleteKey(const QString& key) {
     return true;
 }
 
-bool TRegistry::ValueExists(const QString& name) const { return !ResolveValue(name).isEmpty(); }
+bool TRegistry::ValueExists(const QString& name) const {
+    return !ResolveValue(name).isEmpty();
+}
 
 QStringList TRegistry::GetValueNames() const {
     m_settings->beginGroup(m_group);
@@ -201,7 +203,9 @@ int TRegistry::ReadInteger(const QString& name) const {
     return *value;
 }
 
-bool TRegistry::ReadBool(const QString& name) const { return ReadInteger(name) != 0; }
+bool TRegistry::ReadBool(const QString& name) const {
+    return ReadInteger(name) != 0;
+}
 
 void TRegistry::WriteString(const QString& name, const QString& value) {
     CheckWritable(name);
@@ -215,6 +219,8 @@ void TRegistry::WriteInteger(const QString& name, int value) {
     m_settings->setValue(StoredKey(stored.isEmpty() ? name : stored), value);
 }
 
-void TRegistry::WriteBool(const QString& name, bool value) { WriteInteger(name, value ? 1 : 0); }
+void TRegistry::WriteBool(const QString& name, bool value) {
+    WriteInteger(name, value ? 1 : 0);
+}
 
 } // namespace Vcl

@@ -22,12 +22,12 @@ struct ButtonInfo {
 
 // mbAll has no standard button; it gets a button of its own.
 constexpr ButtonInfo kButtons[] = {
-    {mbYes, QMessageBox::Yes},           {mbNo, QMessageBox::No},
-    {mbOK, QMessageBox::Ok},             {mbCancel, QMessageBox::Cancel},
-    {mbAbort, QMessageBox::Abort},       {mbRetry, QMessageBox::Retry},
-    {mbIgnore, QMessageBox::Ignore},     {mbAll, QMessageBox::NoButton},
-    {mbNoToAll, QMessageBox::NoToAll},   {mbYesToAll, QMessageBox::YesToAll},
-    {mbHelp, QMessageBox::Help},         {mbClose, QMessageBox::Close},
+    {mbYes, QMessageBox::Yes},         {mbNo, QMessageBox::No},
+    {mbOK, QMessageBox::Ok},           {mbCancel, QMessageBox::Cancel},
+    {mbAbort, QMessageBox::Abort},     {mbRetry, QMessageBox::Retry},
+    {mbIgnore, QMessageBox::Ignore},   {mbAll, QMessageBox::NoButton},
+    {mbNoToAll, QMessageBox::NoToAll}, {mbYesToAll, QMessageBox::YesToAll},
+    {mbHelp, QMessageBox::Help},       {mbClose, QMessageBox::Close},
 };
 
 class DefaultDialogs final : public Dialogs {
@@ -60,10 +60,9 @@ public:
         for (const ButtonInfo& info : kButtons) {
             if (!buttons.testFlag(info.button))
                 continue;
-            QAbstractButton* b =
-                info.standard == QMessageBox::NoButton
-                    ? box.addButton(QStringLiteral("&Alle"), QMessageBox::YesRole)
-                    : box.addButton(info.standard);
+            QAbstractButton* b = info.standard == QMessageBox::NoButton
+                                     ? box.addButton(QStringLiteral("&Alle"), QMessageBox::YesRole)
+                                     : box.addButton(info.standard);
             made.append({b, info.button});
         }
         for (const auto& [b, which] : made)
@@ -177,14 +176,30 @@ TModalResult ModalResultOf(TMsgDlgBtn button) {
     return mrNone;
 }
 
-Dialogs& Dialogs::Instance() { return g_dialogs.Get(); }
-Dialogs* Dialogs::SetInstance(Dialogs* d) { return g_dialogs.Set(d); }
-FileDialogs& FileDialogs::Instance() { return g_fileDialogs.Get(); }
-FileDialogs* FileDialogs::SetInstance(FileDialogs* d) { return g_fileDialogs.Set(d); }
-Shell& Shell::Instance() { return g_shell.Get(); }
-Shell* Shell::SetInstance(Shell* s) { return g_shell.Set(s); }
-Clipboard& Clipboard::Instance() { return g_clipboard.Get(); }
-Clipboard* Clipboard::SetInstance(Clipboard* c) { return g_clipboard.Set(c); }
+Dialogs& Dialogs::Instance() {
+    return g_dialogs.Get();
+}
+Dialogs* Dialogs::SetInstance(Dialogs* d) {
+    return g_dialogs.Set(d);
+}
+FileDialogs& FileDialogs::Instance() {
+    return g_fileDialogs.Get();
+}
+FileDialogs* FileDialogs::SetInstance(FileDialogs* d) {
+    return g_fileDialogs.Set(d);
+}
+Shell& Shell::Instance() {
+    return g_shell.Get();
+}
+Shell* Shell::SetInstance(Shell* s) {
+    return g_shell.Set(s);
+}
+Clipboard& Clipboard::Instance() {
+    return g_clipboard.Get();
+}
+Clipboard* Clipboard::SetInstance(Clipboard* c) {
+    return g_clipboard.Set(c);
+}
 
 TModalResult Ask(TMsgDlgType kind, const QString& caption, const QString& text,
                  TMsgDlgButtons buttons, TMsgDlgBtn defaultButton, const QString& details,

@@ -1,6 +1,6 @@
 #pragma once
-// Enumerations of the component layer that forms, dialogs and logs share. They carry Qt meta data so
-// that logs and test failures print them by name ("fsMDIChild", "mrYes").
+// Enumerations of the component layer that forms, dialogs and logs share. They carry Qt meta data
+// so that logs and test failures print them by name ("fsMDIChild", "mrYes").
 
 #include <QFlags>
 #include <QMetaEnum>

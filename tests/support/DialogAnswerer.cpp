@@ -17,7 +17,8 @@ std::string Describe(const Vcl::TQuestion& q) {
 DialogAnswerer::DialogAnswerer()
     : m_oldDialogs(Vcl::Dialogs::SetInstance(this)),
       m_oldFileDialogs(Vcl::FileDialogs::SetInstance(this)),
-      m_oldShell(Vcl::Shell::SetInstance(this)), m_oldClipboard(Vcl::Clipboard::SetInstance(this)) {}
+      m_oldShell(Vcl::Shell::SetInstance(this)), m_oldClipboard(Vcl::Clipboard::SetInstance(this)) {
+}
 
 DialogAnswerer::~DialogAnswerer() {
     Vcl::Dialogs::SetInstance(m_oldDialogs);
@@ -49,8 +50,8 @@ Vcl::TModalResult DialogAnswerer::Ask(const Vcl::TQuestion& question) {
     const Expectation& next = m_queue.front();
     if (next.file || !question.text.contains(next.part)) {
         ADD_FAILURE() << "question " << Describe(question) << " where "
-                      << (next.file ? "a file dialog" : "a question containing \"" +
-                                                            next.part.toStdString() + "\"")
+                      << (next.file ? "a file dialog"
+                                    : "a question containing \"" + next.part.toStdString() + "\"")
                       << " was expected";
         return Vcl::mrCancel;
     }
@@ -68,9 +69,8 @@ QStringList DialogAnswerer::AnswerFile(const QString& kind, const Vcl::TFileRequ
     }
     const Expectation& next = m_queue.front();
     if (!next.file || !request.caption.contains(next.part)) {
-        ADD_FAILURE() << what << " where "
-                      << (next.file ? "a file dialog" : "a question") << " containing \""
-                      << next.part.toStdString() << "\" was expected";
+        ADD_FAILURE() << what << " where " << (next.file ? "a file dialog" : "a question")
+                      << " containing \"" << next.part.toStdString() << "\" was expected";
         return {};
     }
     const QStringList paths = next.paths;
@@ -108,8 +108,12 @@ bool DialogAnswerer::OpenUrl(const QUrl& url) {
 
 TempRegistry::TempRegistry() : m_oldFolder(Vcl::TRegistry::SetBaseFolder(m_dir.path())) {}
 
-TempRegistry::~TempRegistry() { Vcl::TRegistry::SetBaseFolder(m_oldFolder); }
+TempRegistry::~TempRegistry() {
+    Vcl::TRegistry::SetBaseFolder(m_oldFolder);
+}
 
-QString TempRegistry::FileName() const { return Vcl::TRegistry::FileName(); }
+QString TempRegistry::FileName() const {
+    return Vcl::TRegistry::FileName();
+}
 
 } // namespace testsupport

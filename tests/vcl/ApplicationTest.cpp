@@ -43,7 +43,9 @@ struct ClientDisplay {
     ~ClientDisplay() { Rtl::ClientErrorDisplay.Reset(); }
 };
 
-void DeliverPosted() { QCoreApplication::sendPostedEvents(); }
+void DeliverPosted() {
+    QCoreApplication::sendPostedEvents();
+}
 
 } // namespace
 

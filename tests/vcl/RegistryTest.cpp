@@ -18,7 +18,8 @@ TEST(Registry, ValuesRoundTripThroughTheFile) {
         ASSERT_FALSE(reg.OpenKey(kKey, false));
         ASSERT_TRUE(reg.OpenKey(kKey, true));
         reg.WriteInteger(QStringLiteral("ausgedockt_Top"), -42);
-        reg.WriteString(QStringLiteral("Caption"), QStringLiteral("Adressen, Kunden & Lieferanten"));
+        reg.WriteString(QStringLiteral("Caption"),
+                        QStringLiteral("Adressen, Kunden & Lieferanten"));
         reg.WriteString(QStringLiteral("Pfad/mit\\Trennern"), QStringLiteral("x"));
         reg.WriteBool(QStringLiteral("Maximized"), true);
         reg.CloseKey();

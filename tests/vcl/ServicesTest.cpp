@@ -7,7 +7,11 @@
 
 #include <QClipboard>
 #include <QCursor>
+#include <QApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 
 using testsupport::DialogAnswerer;
 
@@ -40,8 +44,7 @@ TEST(Answerer, UnexpectedOrMismatchedQuestionsFailAndCancel) {
         {
             DialogAnswerer answerer;
             answerer.Expect(QStringLiteral("löschen"), Vcl::mrYes);
-            EXPECT_EQ(Vcl::Ask(Vcl::mtConfirmation, {}, QStringLiteral("speichern?"),
-                               Vcl::mbYesNo),
+            EXPECT_EQ(Vcl::Ask(Vcl::mtConfirmation, {}, QStringLiteral("speichern?"), Vcl::mbYesNo),
                       Vcl::mrCancel);
             // The expectation stays queued, so its question still answers afterwards.
             EXPECT_EQ(Vcl::Ask(Vcl::mtConfirmation, {}, QStringLiteral("löschen?"), Vcl::mbYesNo),
@@ -71,9 +74,8 @@ TEST(Answerer, FileDialogsShellAndClipboard) {
     ASSERT_EQ(answerer.FileDialogsShown().size(), 2u);
     EXPECT_EQ(answerer.FileDialogsShown()[0].kind, QStringLiteral("save"));
 
-    EXPECT_TRUE(Vcl::Shell::Instance().Launch(QStringLiteral("/usr/bin/lp"),
-                                              {QStringLiteral("a b; rm -rf /")},
-                                              QStringLiteral("/tmp")));
+    EXPECT_TRUE(Vcl::Shell::Instance().Launch(
+        QStringLiteral("/usr/bin/lp"), {QStringLiteral("a b; rm -rf /")}, QStringLiteral("/tmp")));
     EXPECT_TRUE(Vcl::OpenDocument(QStringLiteral("/tmp/Rechnung 1.pdf")));
     ASSERT_EQ(answerer.Launched().size(), 1u);
     EXPECT_EQ(answerer.Launched()[0].arguments, QStringList({"a b; rm -rf /"}));
@@ -130,4 +132,37 @@ TEST(Hourglass, NestsAndGivesTheCursorBack) {
     } catch (int) {
     }
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST(Services, DefaultQuestionIsAMessageBoxWithTheAskedButtons) {
+    QStringList seen;
+    // Answers from inside the box's own event loop, as a user would.
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seen << box->windowTitle() << box->text() << box->detailedText();
+        for (QAbstractButton* b : box->buttons())
+            if (box->buttonRole(b) != QMessageBox::ActionRole) // the details toggle
+                seen << b->text();
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(Vcl::Ask(Vcl::mtConfirmation, QStringLiteral("Adressen"),
+                       QStringLiteral("Änderungen speichern?"),
+                       Vcl::mbYesNoCancel | Vcl::mbAll, Vcl::mbNo, QStringLiteral("Tabelle")),
+              Vcl::mrNo);
+    ASSERT_GE(seen.size(), 3);
+    EXPECT_EQ(seen.mid(0, 3), QStringList({"Adressen", "Änderungen speichern?", "Tabelle"}));
+    EXPECT_EQ(seen.size(), 7) << seen.join('|').toStdString(); // yes, no, cancel, all
+
+    QTimer::singleShot(0, [] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == QStringLiteral("&Alle"))
+                b->click();
+    });
+    EXPECT_EQ(Vcl::Ask(Vcl::mtWarning, {}, QStringLiteral("Alle ersetzen?"),
+                       Vcl::mbAll | Vcl::mbCancel),
+              Vcl::mrAll);
 }
