@@ -1,0 +1,1256 @@
+#include "ClientDataSet.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace Cds {
+
+namespace {
+
+[[noreturn]] void DbError(const QString& text) { throw EDatabaseError(text); }
+
+constexpr qint64 kMsecsPerDay = 86400000;
+
+qint64 PackDateTime(const QDateTime& dt) {
+    return dt.date().toJulianDay() * kMsecsPerDay + dt.time().msecsSinceStartOfDay();
+}
+QDateTime UnpackDateTime(qint64 v) {
+    qint64 day = v / kMsecsPerDay, ms = v % kMsecsPerDay;
+    if (ms < 0) {
+        ms += kMsecsPerDay;
+        --day;
+    }
+    return QDateTime(QDate::fromJulianDay(day), QTime::fromMSecsSinceStartOfDay(int(ms)));
+}
+
+template <class T> int Cmp(T a, T b) { return a < b ? -1 : (b < a ? 1 : 0); }
+
+} // namespace
+
+// One typed column: values in one vector of their kind, strings in a pool, a Null bitmap.
+struct Column final {
+    FieldType Type = FieldType::Integer;
+    QString Name;
+    std::vector<qint32> I32;   // Integer, Date (Julian day)
+    std::vector<qint64> I64;   // LargeInt, Currency (scaled), DateTime (packed)
+    std::vector<double> F64;   // Float
+    std::vector<quint8> U8;    // Boolean
+    std::vector<quint32> SOff; // String: offset and length in the pool
+    std::vector<quint32> SLen;
+    std::u16string Pool;
+    std::vector<quint64> Nulls;
+
+    bool IsNull(quint32 r) const { return (Nulls[r >> 6] >> (r & 63)) & 1u; }
+    void SetNullBit(quint32 r, bool on) {
+        const quint64 bit = quint64(1) << (r & 63);
+        if (on)
+            Nulls[r >> 6] |= bit;
+        else
+            Nulls[r >> 6] &= ~bit;
+    }
+
+    QStringView Str(quint32 r) const {
+        return QStringView(Pool.data() + SOff[r], qsizetype(SLen[r]));
+    }
+
+    void Reserve(size_t n) {
+        switch (Type) {
+        case FieldType::Integer:
+        case FieldType::Date: I32.reserve(n); break;
+        case FieldType::LargeInt:
+        case FieldType::Currency:
+        case FieldType::DateTime: I64.reserve(n); break;
+        case FieldType::Float: F64.reserve(n); break;
+        case FieldType::Boolean: U8.reserve(n); break;
+        case FieldType::String:
+            SOff.reserve(n);
+            SLen.reserve(n);
+            break;
+        }
+        Nulls.reserve((n + 63) / 64);
+    }
+
+    void AppendNull(quint32 r) {
+        switch (Type) {
+        case FieldType::Integer:
+        case FieldType::Date: I32.push_back(0); break;
+        case FieldType::LargeInt:
+        case FieldType::Currency:
+        case FieldType::DateTime: I64.push_back(0); break;
+        case FieldType::Float: F64.push_back(0); break;
+        case FieldType::Boolean: U8.push_back(0); break;
+        case FieldType::String:
+            SOff.push_back(0);
+            SLen.push_back(0);
+            break;
+        }
+        if ((r & 63) == 0)
+            Nulls.push_back(0);
+        SetNullBit(r, true);
+    }
+
+    void Truncate(quint32 rows) {
+        auto cut = [rows](auto& v) {
+            if (v.size() > rows)
+                v.resize(rows);
+        };
+        cut(I32);
+        cut(I64);
+        cut(F64);
+        cut(U8);
+        cut(SOff);
+        cut(SLen);
+        Nulls.resize((rows + 63) / 64);
+    }
+
+    [[noreturn]] void BadValue(const QVariant& v) const {
+        DbError(QStringLiteral("'%1' ist kein gültiger Wert für das Feld '%2'")
+                    .arg(v.toString(), Name));
+    }
+
+    void Set(quint32 r, const QVariant& v) {
+        if (!v.isValid() || v.isNull()) {
+            SetNullBit(r, true);
+            return;
+        }
+        bool ok = true;
+        switch (Type) {
+        case FieldType::Integer: {
+            const qint64 x = v.toLongLong(&ok);
+            if (!ok || x < std::numeric_limits<qint32>::min() ||
+                x > std::numeric_limits<qint32>::max())
+                BadValue(v);
+            I32[r] = qint32(x);
+            break;
+        }
+        case FieldType::LargeInt: {
+            const qint64 x = v.toLongLong(&ok);
+            if (!ok)
+                BadValue(v);
+            I64[r] = x;
+            break;
+        }
+        case FieldType::Currency: {
+            const double d = v.toDouble(&ok);
+            if (!ok || !std::isfinite(d) || std::fabs(d) > 9.2e14)
+                BadValue(v);
+            I64[r] = Currency::FromDouble(d).Scaled;
+            break;
+        }
+        case FieldType::Float: {
+            const double d = v.toDouble(&ok);
+            if (!ok)
+                BadValue(v);
+            F64[r] = d;
+            break;
+        }
+        case FieldType::Boolean: U8[r] = v.toBool() ? 1 : 0; break;
+        case FieldType::Date: {
+            const QDate d = v.typeId() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
+            if (!d.isValid())
+                BadValue(v);
+            I32[r] = qint32(d.toJulianDay());
+            break;
+        }
+        case FieldType::DateTime: {
+            QDateTime dt = v.toDateTime();
+            if (!dt.isValid() && v.typeId() == QMetaType::QDate)
+                dt = QDateTime(v.toDate(), QTime(0, 0));
+            if (!dt.isValid())
+                BadValue(v);
+            I64[r] = PackDateTime(dt);
+            break;
+        }
+        case FieldType::String: {
+            const QString s = v.toString();
+            if (Pool.size() + size_t(s.size()) > std::numeric_limits<quint32>::max())
+                DbError(QStringLiteral("Zu viele Zeichen im Feld '%1'").arg(Name));
+            SOff[r] = quint32(Pool.size());
+            SLen[r] = quint32(s.size());
+            Pool.append(reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
+            break;
+        }
+        }
+        SetNullBit(r, false);
+    }
+
+    QVariant Get(quint32 r) const {
+        if (IsNull(r))
+            return {};
+        switch (Type) {
+        case FieldType::Integer: return I32[r];
+        case FieldType::LargeInt: return I64[r];
+        case FieldType::Currency: return Currency{I64[r]}.ToDouble();
+        case FieldType::Float: return F64[r];
+        case FieldType::Boolean: return U8[r] != 0;
+        case FieldType::Date: return QDate::fromJulianDay(I32[r]);
+        case FieldType::DateTime: return UnpackDateTime(I64[r]);
+        case FieldType::String: return Str(r).toString();
+        }
+        return {};
+    }
+
+    KeyValue Key(quint32 r) const {
+        if (IsNull(r))
+            return std::monostate{};
+        switch (Type) {
+        case FieldType::Integer: return qint64(I32[r]);
+        case FieldType::LargeInt: return I64[r];
+        case FieldType::Currency: return Currency{I64[r]};
+        case FieldType::Float: return F64[r];
+        case FieldType::Boolean: return U8[r] != 0;
+        case FieldType::Date: return QDate::fromJulianDay(I32[r]);
+        case FieldType::DateTime: return UnpackDateTime(I64[r]);
+        case FieldType::String: return Str(r).toString();
+        }
+        return std::monostate{};
+    }
+
+    // Nulls first.
+    int Compare(quint32 a, quint32 b, bool ci) const {
+        const bool na = IsNull(a), nb = IsNull(b);
+        if (na || nb)
+            return na == nb ? 0 : (na ? -1 : 1);
+        switch (Type) {
+        case FieldType::Integer:
+        case FieldType::Date: return Cmp(I32[a], I32[b]);
+        case FieldType::LargeInt:
+        case FieldType::Currency:
+        case FieldType::DateTime: return Cmp(I64[a], I64[b]);
+        case FieldType::Float: return Cmp(F64[a], F64[b]);
+        case FieldType::Boolean: return Cmp(U8[a], U8[b]);
+        case FieldType::String:
+            return Str(a).compare(Str(b), ci ? Qt::CaseInsensitive : Qt::CaseSensitive);
+        }
+        return 0;
+    }
+
+    // Row against a key value; MinKey and MaxKey lie before and after every row.
+    int CompareKey(quint32 r, const KeyValue& k, bool ci) const {
+        if (std::holds_alternative<MinKey>(k))
+            return 1;
+        if (std::holds_alternative<MaxKey>(k))
+            return -1;
+        const bool nr = IsNull(r), nk = IsNullKey(k);
+        if (nr || nk)
+            return nr == nk ? 0 : (nr ? -1 : 1);
+        switch (Type) {
+        case FieldType::Integer:
+            if (auto i = std::get_if<qint64>(&k))
+                return Cmp(qint64(I32[r]), *i);
+            break;
+        case FieldType::LargeInt:
+            if (auto i = std::get_if<qint64>(&k))
+                return Cmp(I64[r], *i);
+            break;
+        case FieldType::String:
+            if (auto s = std::get_if<QString>(&k))
+                return Str(r).compare(*s, ci ? Qt::CaseInsensitive : Qt::CaseSensitive);
+            break;
+        default: break;
+        }
+        return CompareKeys(Key(r), k, ci);
+    }
+
+    bool IntegerValued() const {
+        return Type == FieldType::Integer || Type == FieldType::LargeInt ||
+               Type == FieldType::Boolean || Type == FieldType::Date ||
+               Type == FieldType::DateTime;
+    }
+    qint64 IntAt(quint32 r) const {
+        switch (Type) {
+        case FieldType::Integer:
+        case FieldType::Date: return I32[r];
+        case FieldType::Boolean: return U8[r];
+        default: return I64[r];
+        }
+    }
+    double NumAt(quint32 r) const {
+        switch (Type) {
+        case FieldType::Float: return F64[r];
+        case FieldType::Currency: return Currency{I64[r]}.ToDouble();
+        default: return double(IntAt(r));
+        }
+    }
+
+    qint64 Bytes() const {
+        return qint64(I32.capacity() * 4 + I64.capacity() * 8 + F64.capacity() * 8 +
+                      U8.capacity() + SOff.capacity() * 4 + SLen.capacity() * 4 +
+                      Pool.capacity() * 2 + Nulls.capacity() * 8);
+    }
+};
+
+struct IndexPerm final {
+    std::vector<quint32> Perm;
+    quint64 BuiltVersion = 0;
+};
+
+class DataStore final {
+public:
+    std::vector<FieldDef> Fields;
+    std::vector<Column> Cols;
+    quint32 Rows = 0;
+    quint64 Version = 1;
+    quint64 RowsStamp = 0;
+    std::vector<quint64> ColStamp;
+
+    explicit DataStore(const std::vector<FieldDef>& fields) : Fields(fields) {
+        Cols.resize(fields.size());
+        ColStamp.assign(fields.size(), 0);
+        for (size_t i = 0; i < fields.size(); ++i) {
+            Cols[i].Type = fields[i].DataType;
+            Cols[i].Name = fields[i].Name;
+        }
+    }
+    DataStore(const DataStore& o)
+        : Fields(o.Fields), Cols(o.Cols), Rows(o.Rows), ColStamp(o.ColStamp.size(), 0) {}
+
+    quint32 AppendRow(const std::vector<QVariant>& values) {
+        if (Rows == std::numeric_limits<quint32>::max())
+            DbError(QStringLiteral("Zu viele Datensätze"));
+        const quint32 r = Rows;
+        for (auto& c : Cols)
+            c.AppendNull(r);
+        try {
+            for (size_t i = 0; i < Cols.size(); ++i)
+                if (i < values.size())
+                    Cols[i].Set(r, values[i]);
+        } catch (...) {
+            for (auto& c : Cols)
+                c.Truncate(r);
+            throw;
+        }
+        ++Rows;
+        RowsStamp = ++Version;
+        return r;
+    }
+
+    void UpdateRow(quint32 r, const std::vector<QVariant>& values) {
+        std::vector<std::pair<size_t, QVariant>> old;
+        try {
+            for (size_t i = 0; i < Cols.size() && i < values.size(); ++i) {
+                const QVariant& v = values[i];
+                const bool nv = !v.isValid() || v.isNull();
+                const bool no = Cols[i].IsNull(r);
+                if (nv && no)
+                    continue;
+                if (!nv && !no && CompareKeys(Cols[i].Key(r), KeyFromVariant(v)) == 0 &&
+                    Cols[i].Type != FieldType::String)
+                    continue;
+                old.emplace_back(i, Cols[i].Get(r));
+                Cols[i].Set(r, v);
+            }
+        } catch (...) {
+            for (auto& [i, v] : old)
+                Cols[i].Set(r, v);
+            throw;
+        }
+        if (old.empty())
+            return;
+        ++Version;
+        for (auto& p : old)
+            ColStamp[p.first] = Version;
+    }
+
+    std::shared_ptr<const IndexPerm> Index(const std::vector<int>& fields, IndexOptions options) {
+        QString key = QString::number(uint(options.toInt()));
+        for (int f : fields)
+            key += u';' + QString::number(f);
+        std::lock_guard lock(m_mutex);
+        auto& slot = m_indexes[key];
+        if (slot && Valid(*slot, fields))
+            return slot;
+        auto built = std::make_shared<IndexPerm>();
+        built->Perm = Build(fields, options);
+        built->BuiltVersion = Version;
+        slot = built;
+        return slot;
+    }
+
+    qint64 IndexBytes() {
+        std::lock_guard lock(m_mutex);
+        qint64 n = 0;
+        for (auto& [k, v] : m_indexes)
+            if (v)
+                n += qint64(v->Perm.capacity() * sizeof(quint32));
+        return n;
+    }
+
+private:
+    bool Valid(const IndexPerm& p, const std::vector<int>& fields) const {
+        if (p.BuiltVersion < RowsStamp)
+            return false;
+        for (int f : fields)
+            if (p.BuiltVersion < ColStamp[size_t(f)])
+                return false;
+        return true;
+    }
+
+    std::vector<quint32> Build(const std::vector<int>& fields, IndexOptions options) const {
+        std::vector<quint32> perm(Rows);
+        for (quint32 i = 0; i < Rows; ++i)
+            perm[i] = i;
+        if (fields.empty() || Rows < 2)
+            return perm;
+        const bool desc = options & IndexOption::Descending;
+        if (BuildPacked(fields, desc, perm))
+            return perm;
+        const bool ci = options & IndexOption::CaseInsensitive;
+        std::stable_sort(perm.begin(), perm.end(), [&](quint32 a, quint32 b) {
+            for (int f : fields) {
+                int c = Cols[size_t(f)].Compare(a, b, ci);
+                if (c)
+                    return desc ? c > 0 : c < 0;
+            }
+            return false;
+        });
+        return perm;
+    }
+
+    // Integer-valued keys that fit in 64 bits together are packed and radix sorted; the sort is
+    // stable, so equal keys keep their row order like the comparison sort.
+    bool BuildPacked(const std::vector<int>& fields, bool desc, std::vector<quint32>& perm) const {
+        struct Part {
+            const Column* C;
+            qint64 Min;
+            unsigned Bits;
+            quint64 MaxCode;
+        };
+        std::vector<Part> parts;
+        unsigned total = 0;
+        for (int f : fields) {
+            const Column& c = Cols[size_t(f)];
+            if (!c.IntegerValued())
+                return false;
+            qint64 lo = std::numeric_limits<qint64>::max(), hi = std::numeric_limits<qint64>::min();
+            for (quint32 r = 0; r < Rows; ++r) {
+                if (c.IsNull(r))
+                    continue;
+                const qint64 v = c.IntAt(r);
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+            if (lo > hi)
+                lo = hi = 0;
+            const quint64 span = quint64(hi) - quint64(lo); // codes 1..span+1, 0 = Null
+            if (span >= (quint64(1) << 62))
+                return false;
+            const unsigned bits = unsigned(std::bit_width(span + 1));
+            total += bits;
+            if (total > 64)
+                return false;
+            parts.push_back({&c, lo, bits, span + 1});
+        }
+        std::vector<quint64> keys(Rows);
+        for (quint32 r = 0; r < Rows; ++r) {
+            quint64 k = 0;
+            for (const Part& p : parts) {
+                quint64 code = p.C->IsNull(r) ? 0 : quint64(p.C->IntAt(r) - p.Min) + 1;
+                if (desc)
+                    code = p.MaxCode - code;
+                k = (p.Bits == 64 ? 0 : k << p.Bits) | code;
+            }
+            keys[r] = k;
+        }
+        constexpr unsigned kDigit = 11;
+        constexpr size_t kBuckets = size_t(1) << kDigit;
+        std::vector<quint32> tmp(Rows);
+        std::vector<size_t> count(kBuckets);
+        for (unsigned shift = 0; shift < total; shift += kDigit) {
+            std::fill(count.begin(), count.end(), 0);
+            for (quint32 r : perm)
+                ++count[(keys[r] >> shift) & (kBuckets - 1)];
+            size_t sum = 0;
+            for (auto& c : count) {
+                const size_t n = c;
+                c = sum;
+                sum += n;
+            }
+            for (quint32 r : perm)
+                tmp[count[(keys[r] >> shift) & (kBuckets - 1)]++] = r;
+            perm.swap(tmp);
+        }
+        return true;
+    }
+
+    std::mutex m_mutex;
+    std::map<QString, std::shared_ptr<IndexPerm>> m_indexes;
+};
+
+// ------------------------------------------------------------------------------ definitions
+
+void FieldDefList::Add(const QString& name, FieldType type, int size, bool calculated) {
+    m_items.push_back({name, type, size, calculated});
+}
+
+int FieldDefList::IndexOf(QStringView name) const {
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (name.compare(m_items[i].Name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+IndexDef& IndexDefList::Add(const QString& name, const QString& fields, IndexOptions options,
+                            int groupingLevel) {
+    m_items.push_back({name, fields, options, groupingLevel});
+    return m_items.back();
+}
+
+const IndexDef* IndexDefList::Find(QStringView name) const {
+    for (const auto& d : m_items)
+        if (name.compare(d.Name, Qt::CaseInsensitive) == 0)
+            return &d;
+    return nullptr;
+}
+
+int AggregateList::Add(const AggregateDef& def) {
+    m_items.push_back({def, nullptr, {}, 0});
+    return int(m_items.size()) - 1;
+}
+
+void AggregateList::Clear() { m_items.clear(); }
+
+int AggregateList::IndexOf(QStringView name) const {
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (name.compare(m_items[i].Def.AggregateName, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+void AggregateList::Assign(const AggregateList& other) {
+    m_items.clear();
+    for (const auto& it : other.m_items)
+        m_items.push_back({it.Def, nullptr, {}, 0});
+}
+
+// ------------------------------------------------------------------------------ cursor
+
+class ClientDataSet::RowReader final : public ExprRow {
+public:
+    RowReader(const DataStore& s, quint32 row) : m_s(s), m_row(row) {}
+    QVariant Value(int field) const override {
+        if (field < 0 || size_t(field) >= m_s.Cols.size())
+            return {};
+        return m_s.Cols[size_t(field)].Get(m_row);
+    }
+
+private:
+    const DataStore& m_s;
+    quint32 m_row;
+};
+
+ClientDataSet::ClientDataSet(QString name) : m_name(std::move(name)) {}
+ClientDataSet::~ClientDataSet() = default;
+
+void ClientDataSet::RequireActive() const {
+    if (!m_store)
+        DbError(QStringLiteral("%1: Operation bei geschlossener Datenmenge nicht möglich")
+                    .arg(m_name));
+}
+
+void ClientDataSet::RequireBrowse() const {
+    RequireActive();
+    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+        DbError(QStringLiteral("%1: Datenmenge ist im Bearbeitungsmodus").arg(m_name));
+}
+
+void ClientDataSet::ResetCursorState() {
+    m_perm.reset();
+    m_syncedVersion = ~quint64(0);
+    m_pos = 0;
+    m_row = -1;
+    m_eof = m_bof = true;
+    m_buffer.clear();
+    InvalidateView();
+}
+
+void ClientDataSet::CreateDataSet() {
+    if (m_fieldDefs.Count() == 0)
+        DbError(QStringLiteral("%1: Keine Felddefinitionen vorhanden").arg(m_name));
+    m_store = std::make_shared<DataStore>(m_fieldDefs.Items());
+    m_state = DataSetState::Browse;
+    ResetCursorState();
+    ResolveIndex();
+    CompileFilter();
+    First();
+}
+
+void ClientDataSet::Close() {
+    m_store.reset();
+    m_state = DataSetState::Inactive;
+    m_rangeActive = false;
+    m_rangeStart.clear();
+    m_rangeEnd.clear();
+    m_filterExpr.reset();
+    ResetCursorState();
+}
+
+void ClientDataSet::EmptyDataSet() {
+    RequireActive();
+    // A new store: clones of the old one keep their rows.
+    m_store = std::make_shared<DataStore>(m_store->Fields);
+    m_state = DataSetState::Browse;
+    ResetCursorState();
+    First();
+}
+
+void ClientDataSet::CopyFrom(const ClientDataSet& src) {
+    src.RequireActive();
+    auto store = std::make_shared<DataStore>(*src.m_store);
+    m_fieldDefs = src.m_fieldDefs;
+    m_indexDefs = src.m_indexDefs;
+    m_store = std::move(store);
+    m_state = DataSetState::Browse;
+    m_indexName.clear();
+    m_keyFields.clear();
+    m_rangeActive = false;
+    m_rangeStart.clear();
+    m_rangeEnd.clear();
+    ResetCursorState();
+    CompileFilter();
+    First();
+}
+
+void ClientDataSet::CloneCursor(const ClientDataSet& src, bool reset) {
+    src.RequireActive();
+    m_store = src.m_store;
+    m_fieldDefs = src.m_fieldDefs;
+    m_indexDefs = src.m_indexDefs;
+    m_state = DataSetState::Browse;
+    m_aggregates.Clear();
+    if (reset) {
+        m_indexName.clear();
+        m_keyFields.clear();
+        m_indexOptions = {};
+        m_rangeActive = false;
+        m_rangeStart.clear();
+        m_rangeEnd.clear();
+        m_filterText.clear();
+        m_filtered = false;
+        m_filterExpr.reset();
+    } else {
+        m_indexName = src.m_indexName;
+        m_keyFields = src.m_keyFields;
+        m_indexOptions = src.m_indexOptions;
+        m_rangeActive = src.m_rangeActive;
+        m_rangeStart = src.m_rangeStart;
+        m_rangeEnd = src.m_rangeEnd;
+        m_filterText = src.m_filterText;
+        m_filtered = src.m_filtered;
+        m_filterOptions = src.m_filterOptions;
+        m_filterExpr = src.m_filterExpr;
+    }
+    ResetCursorState();
+    First();
+}
+
+void ClientDataSet::ReserveRows(qsizetype rows) {
+    RequireActive();
+    for (auto& c : m_store->Cols)
+        c.Reserve(size_t(std::max<qsizetype>(rows, 0)));
+}
+
+long ClientDataSet::StoreUseCount() const { return m_store ? m_store.use_count() : 0; }
+
+int ClientDataSet::FieldIndex(const QString& name) const {
+    const int i = FindField(name);
+    if (i < 0)
+        DbError(ExprMessage(ExprText::FieldNotFound, name));
+    return i;
+}
+
+// ------------------------------------------------------------------------------ views
+
+quint32 ClientDataSet::PositionCount() const { return m_store ? m_store->Rows : 0; }
+
+quint32 ClientDataSet::RowAt(quint32 pos) const { return m_perm ? m_perm->Perm[pos] : pos; }
+
+void ClientDataSet::Sync() const {
+    if (!m_store || m_syncedVersion == m_store->Version)
+        return;
+    auto* self = const_cast<ClientDataSet*>(this);
+    const IndexPerm* before = m_perm.get();
+    if (!m_keyFields.empty())
+        m_perm = m_store->Index(m_keyFields, m_indexOptions);
+    else
+        m_perm.reset();
+    m_syncedVersion = m_store->Version;
+    ++m_generation;
+    const quint32 n = PositionCount();
+    m_view = {0, n};
+    if (m_rangeActive && !m_keyFields.empty()) {
+        const size_t ns = std::min(m_rangeStart.size(), m_keyFields.size());
+        const size_t ne = std::min(m_rangeEnd.size(), m_keyFields.size());
+        quint32 lo = 0, hi = n;
+        while (lo < hi) { // first row not below the start key
+            const quint32 mid = lo + (hi - lo) / 2;
+            if (CompareRowKey(RowAt(mid), m_rangeStart, ns) < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        quint32 lo2 = lo, hi2 = n;
+        while (lo2 < hi2) { // first row above the end key
+            const quint32 mid = lo2 + (hi2 - lo2) / 2;
+            if (CompareRowKey(RowAt(mid), m_rangeEnd, ne) <= 0)
+                lo2 = mid + 1;
+            else
+                hi2 = mid;
+        }
+        m_view = {lo, lo2};
+    }
+    // Keep the current record across a rebuilt permutation.
+    if (m_row >= 0 && (m_perm.get() != before || m_pos >= n || RowAt(quint32(m_pos)) != m_row))
+        self->Reposition(quint32(m_row));
+    if (m_row >= 0 && (m_pos < m_view.Lo || m_pos >= m_view.Hi || !Visible(quint32(m_row))))
+        self->SeekFrom(m_view.Lo, +1);
+}
+
+void ClientDataSet::Reposition(quint32 row) const {
+    if (!m_perm) {
+        m_pos = row;
+        return;
+    }
+    const auto& p = m_perm->Perm;
+    auto it = std::find(p.begin(), p.end(), row);
+    m_pos = it == p.end() ? 0 : qint64(it - p.begin());
+}
+
+bool ClientDataSet::Visible(quint32 row) const {
+    if (!m_filtered || !m_filterExpr)
+        return true;
+    return m_filterExpr->Matches(RowReader(*m_store, row));
+}
+
+int ClientDataSet::CompareRowKey(quint32 row, const KeyList& key, size_t n) const {
+    const bool ci = m_indexOptions & IndexOption::CaseInsensitive;
+    const bool desc = m_indexOptions & IndexOption::Descending;
+    for (size_t i = 0; i < n; ++i) {
+        const KeyValue& k = key[i];
+        int c = m_store->Cols[size_t(m_keyFields[i])].CompareKey(row, k, ci);
+        if (desc && !std::holds_alternative<MinKey>(k) && !std::holds_alternative<MaxKey>(k))
+            c = -c;
+        if (c)
+            return c;
+    }
+    return 0;
+}
+
+int ClientDataSet::CompareRowsOnKey(quint32 a, quint32 b, int level) const {
+    const bool ci = m_indexOptions & IndexOption::CaseInsensitive;
+    const int n = std::min(level, int(m_keyFields.size()));
+    for (int i = 0; i < n; ++i)
+        if (int c = m_store->Cols[size_t(m_keyFields[size_t(i)])].Compare(a, b, ci))
+            return c;
+    return 0;
+}
+
+bool ClientDataSet::SeekFrom(qint64 pos, int dir) {
+    for (qint64 p = pos; p >= qint64(m_view.Lo) && p < qint64(m_view.Hi); p += dir) {
+        const quint32 row = RowAt(quint32(p));
+        if (Visible(row)) {
+            m_pos = p;
+            m_row = row;
+            return true;
+        }
+    }
+    return false;
+}
+
+// ------------------------------------------------------------------------------ navigation
+
+void ClientDataSet::First() {
+    if (!m_store)
+        return;
+    Sync();
+    const bool found = SeekFrom(m_view.Lo, +1);
+    if (!found)
+        m_row = -1;
+    m_eof = !found;
+    m_bof = true;
+}
+
+void ClientDataSet::Last() {
+    if (!m_store)
+        return;
+    Sync();
+    const bool found = SeekFrom(qint64(m_view.Hi) - 1, -1);
+    if (!found)
+        m_row = -1;
+    m_bof = !found;
+    m_eof = true;
+}
+
+void ClientDataSet::Next() {
+    RequireBrowse();
+    Sync();
+    if (m_row < 0) {
+        m_eof = true;
+        return;
+    }
+    const qint64 keepPos = m_pos, keepRow = m_row;
+    if (!SeekFrom(m_pos + 1, +1)) {
+        m_pos = keepPos;
+        m_row = keepRow;
+        m_eof = true;
+    } else {
+        m_eof = false;
+    }
+    m_bof = false;
+}
+
+void ClientDataSet::Prior() {
+    RequireBrowse();
+    Sync();
+    if (m_row < 0) {
+        m_bof = true;
+        return;
+    }
+    const qint64 keepPos = m_pos, keepRow = m_row;
+    if (!SeekFrom(m_pos - 1, -1)) {
+        m_pos = keepPos;
+        m_row = keepRow;
+        m_bof = true;
+    } else {
+        m_bof = false;
+    }
+    m_eof = false;
+}
+
+int ClientDataSet::RecordCount() const {
+    if (!m_store)
+        return 0;
+    Sync();
+    if (!m_filtered || !m_filterExpr)
+        return int(m_view.Hi - m_view.Lo);
+    if (m_countGeneration != m_generation) {
+        int n = 0;
+        for (quint32 p = m_view.Lo; p < m_view.Hi; ++p)
+            n += Visible(RowAt(p)) ? 1 : 0;
+        m_countCache = n;
+        m_countGeneration = m_generation;
+    }
+    return m_countCache;
+}
+
+bool ClientDataSet::IsEmpty() const { return RecordCount() == 0; }
+
+int ClientDataSet::RecNo() const {
+    if (!m_store || m_row < 0)
+        return -1;
+    Sync();
+    if (!m_filtered || !m_filterExpr)
+        return int(m_pos - m_view.Lo) + 1;
+    int n = 0;
+    for (quint32 p = m_view.Lo; p <= quint32(m_pos); ++p)
+        n += Visible(RowAt(p)) ? 1 : 0;
+    return n;
+}
+
+qint64 ClientDataSet::RowId() const { return m_row; }
+
+// ------------------------------------------------------------------------------ values
+
+QVariant ClientDataSet::Value(int field) const {
+    if (field < 0 || field >= FieldCount())
+        DbError(QStringLiteral("%1: Feldindex %2 außerhalb des gültigen Bereichs")
+                    .arg(m_name)
+                    .arg(field));
+    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+        return m_buffer[size_t(field)];
+    if (!m_store || m_row < 0)
+        return {};
+    return m_store->Cols[size_t(field)].Get(quint32(m_row));
+}
+
+bool ClientDataSet::IsNull(int field) const {
+    if ((m_state == DataSetState::Browse) && m_store && m_row >= 0 && field >= 0 &&
+        field < FieldCount())
+        return m_store->Cols[size_t(field)].IsNull(quint32(m_row));
+    const QVariant v = Value(field);
+    return !v.isValid() || v.isNull();
+}
+
+int ClientDataSet::AsInteger(int field) const { return Value(field).toInt(); }
+qint64 ClientDataSet::AsLargeInt(int field) const { return Value(field).toLongLong(); }
+double ClientDataSet::AsFloat(int field) const { return Value(field).toDouble(); }
+QString ClientDataSet::AsString(int field) const { return Value(field).toString(); }
+
+KeyValue ClientDataSet::AsKey(int field) const {
+    if (m_state == DataSetState::Browse && m_store && m_row >= 0 && field >= 0 &&
+        field < FieldCount())
+        return m_store->Cols[size_t(field)].Key(quint32(m_row));
+    return KeyFromVariant(Value(field));
+}
+
+void ClientDataSet::SetValue(int field, const QVariant& value) {
+    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+        DbError(QStringLiteral("%1: Datenmenge ist nicht im Bearbeitungs- oder Einfügemodus")
+                    .arg(m_name));
+    if (field < 0 || field >= FieldCount())
+        DbError(QStringLiteral("%1: Feldindex %2 außerhalb des gültigen Bereichs")
+                    .arg(m_name)
+                    .arg(field));
+    m_buffer[size_t(field)] = value;
+}
+
+// ------------------------------------------------------------------------------ editing
+
+void ClientDataSet::Append() {
+    RequireActive();
+    if (m_state != DataSetState::Browse)
+        Post();
+    m_buffer.assign(size_t(FieldCount()), QVariant());
+    m_state = DataSetState::Insert;
+}
+
+void ClientDataSet::Edit() {
+    RequireActive();
+    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+        return;
+    if (m_row < 0)
+        DbError(QStringLiteral("%1: Kein aktueller Datensatz").arg(m_name));
+    m_buffer.resize(size_t(FieldCount()));
+    for (int i = 0; i < FieldCount(); ++i)
+        m_buffer[size_t(i)] = m_store->Cols[size_t(i)].Get(quint32(m_row));
+    m_state = DataSetState::Edit;
+}
+
+void ClientDataSet::Post() {
+    RequireActive();
+    if (m_state == DataSetState::Insert) {
+        // No sync here: appending many rows must not rebuild the index after every row.
+        m_row = m_store->AppendRow(m_buffer);
+        m_eof = m_bof = false;
+    } else if (m_state == DataSetState::Edit) {
+        m_store->UpdateRow(quint32(m_row), m_buffer);
+    } else {
+        return;
+    }
+    m_state = DataSetState::Browse;
+}
+
+void ClientDataSet::Cancel() {
+    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+        m_state = DataSetState::Browse;
+}
+
+// ------------------------------------------------------------------------------ indexes
+
+void ClientDataSet::ResolveIndex() {
+    m_keyFields.clear();
+    m_indexOptions = {};
+    if (m_indexName.isEmpty())
+        return;
+    const IndexDef* def = m_indexDefs.Find(m_indexName);
+    if (!def)
+        DbError(QStringLiteral("Index '%1' nicht gefunden").arg(m_indexName));
+    std::vector<int> fields;
+    for (const QString& f : def->Fields.split(u';', Qt::SkipEmptyParts))
+        fields.push_back(FieldIndex(f.trimmed()));
+    m_keyFields = std::move(fields);
+    m_indexOptions = def->Options;
+}
+
+void ClientDataSet::SetIndexName(const QString& name) {
+    const QString keepName = m_indexName;
+    m_indexName = name;
+    try {
+        ResolveIndex();
+    } catch (...) {
+        m_indexName = keepName;
+        ResolveIndex();
+        throw;
+    }
+    m_rangeActive = false;
+    m_rangeStart.clear();
+    m_rangeEnd.clear();
+    m_syncedVersion = ~quint64(0);
+    InvalidateView();
+    First();
+}
+
+void ClientDataSet::SetRange(const KeyList& start, const KeyList& end) {
+    RequireBrowse();
+    if (m_keyFields.empty())
+        DbError(QStringLiteral("%1: Bereich ohne aktiven Index nicht möglich").arg(m_name));
+    m_rangeStart = start;
+    m_rangeEnd = end;
+    m_rangeActive = true;
+    m_syncedVersion = ~quint64(0);
+    First();
+}
+
+void ClientDataSet::CancelRange() {
+    if (!m_rangeActive)
+        return;
+    m_rangeActive = false;
+    m_rangeStart.clear();
+    m_rangeEnd.clear();
+    m_syncedVersion = ~quint64(0);
+    First();
+}
+
+bool ClientDataSet::FindKey(const KeyList& key) {
+    RequireBrowse();
+    if (m_keyFields.empty())
+        DbError(QStringLiteral("%1: Suche ohne aktiven Index nicht möglich").arg(m_name));
+    Sync();
+    const size_t n = std::min(key.size(), m_keyFields.size());
+    quint32 lo = m_view.Lo, hi = m_view.Hi;
+    while (lo < hi) {
+        const quint32 mid = lo + (hi - lo) / 2;
+        if (CompareRowKey(RowAt(mid), key, n) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    for (quint32 p = lo; p < m_view.Hi && CompareRowKey(RowAt(p), key, n) == 0; ++p) {
+        if (Visible(RowAt(p))) {
+            m_pos = p;
+            m_row = RowAt(p);
+            m_eof = m_bof = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ClientDataSet::Locate(const QString& fields, const QVariantList& values,
+                           LocateOptions options) {
+    RequireBrowse();
+    std::vector<int> cols;
+    for (const QString& f : fields.split(u';', Qt::SkipEmptyParts))
+        cols.push_back(FieldIndex(f.trimmed()));
+    if (cols.size() != size_t(values.size()))
+        DbError(QStringLiteral("%1: Anzahl der Suchwerte passt nicht zu den Feldern").arg(m_name));
+    const bool ci = options & LocateOption::CaseInsensitive;
+    const bool partial = options & LocateOption::PartialKey;
+    KeyList keys;
+    for (const QVariant& v : values)
+        keys.push_back(KeyFromVariant(v));
+    Sync();
+    for (quint32 p = m_view.Lo; p < m_view.Hi; ++p) {
+        const quint32 row = RowAt(p);
+        bool match = true;
+        for (size_t i = 0; i < cols.size() && match; ++i) {
+            const Column& c = m_store->Cols[size_t(cols[i])];
+            const KeyValue& k = keys[i];
+            if (IsNullKey(k) || c.IsNull(row)) {
+                match = IsNullKey(k) && c.IsNull(row);
+            } else if (c.Type == FieldType::String && std::holds_alternative<QString>(k)) {
+                const auto cs = ci ? Qt::CaseInsensitive : Qt::CaseSensitive;
+                match = partial ? c.Str(row).startsWith(std::get<QString>(k), cs)
+                                : c.Str(row).compare(std::get<QString>(k), cs) == 0;
+            } else {
+                match = c.CompareKey(row, k, ci) == 0;
+            }
+        }
+        if (match && Visible(row)) {
+            m_pos = p;
+            m_row = row;
+            m_eof = m_bof = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+// ------------------------------------------------------------------------------ filter
+
+ExprHooks ClientDataSet::Hooks() const {
+    ExprHooks h;
+    const FieldDefList defs = m_fieldDefs;
+    h.FindField = [defs](const QString& name) -> std::optional<ExprField> {
+        const int i = defs.IndexOf(name);
+        if (i < 0)
+            return std::nullopt;
+        return ExprField{i, defs[i].DataType, defs[i].Calculated};
+    };
+    return h;
+}
+
+void ClientDataSet::CompileFilter() {
+    m_filterExpr.reset();
+    if (m_filtered && !m_filterText.trimmed().isEmpty())
+        m_filterExpr = Expression::Compile(m_filterText, Hooks(), {}, m_filterOptions);
+}
+
+void ClientDataSet::SetFilter(const QString& text) {
+    const QString keep = m_filterText;
+    m_filterText = text;
+    try {
+        CompileFilter();
+    } catch (...) {
+        m_filterText = keep;
+        CompileFilter();
+        throw;
+    }
+    m_syncedVersion = ~quint64(0);
+    First();
+}
+
+void ClientDataSet::SetFiltered(bool on) {
+    const bool keep = m_filtered;
+    m_filtered = on;
+    try {
+        CompileFilter();
+    } catch (...) {
+        m_filtered = keep;
+        CompileFilter();
+        throw;
+    }
+    m_syncedVersion = ~quint64(0);
+    First();
+}
+
+void ClientDataSet::SetFilterOptions(FilterOptions options) {
+    m_filterOptions = options;
+    CompileFilter();
+    m_syncedVersion = ~quint64(0);
+    First();
+}
+
+// ------------------------------------------------------------------------------ groups
+
+GroupPosInds ClientDataSet::GetGroupState(int level) const {
+    if (!m_store || m_row < 0)
+        return {};
+    Sync();
+    if (m_row < 0)
+        return {};
+    const quint32 cur = quint32(m_row);
+    auto neighbour = [&](int dir) -> qint64 {
+        for (qint64 p = m_pos + dir; p >= qint64(m_view.Lo) && p < qint64(m_view.Hi); p += dir)
+            if (Visible(RowAt(quint32(p))))
+                return RowAt(quint32(p));
+        return -1;
+    };
+    const qint64 prev = neighbour(-1), next = neighbour(+1);
+    GroupPosInds result;
+    if (prev < 0 || CompareRowsOnKey(quint32(prev), cur, level) != 0)
+        result |= GroupPos::First;
+    if (next < 0 || CompareRowsOnKey(quint32(next), cur, level) != 0)
+        result |= GroupPos::Last;
+    if (!result)
+        result = GroupPos::Middle;
+    return result;
+}
+
+void ClientDataSet::SetAggregatesActive(bool on) {
+    m_aggregatesActive = on;
+    InvalidateView();
+}
+
+std::shared_ptr<const Expression> ClientDataSet::CompiledAggregate(int index) {
+    auto& item = m_aggregates.m_items.at(size_t(index));
+    if (!item.Compiled)
+        item.Compiled = Expression::Compile(item.Def.Expression, Hooks(),
+                                            ParserOption::ExtendedSyntax | ParserOption::Aggregate);
+    return item.Compiled;
+}
+
+void ClientDataSet::CheckAggregate(int index) { CompiledAggregate(index); }
+
+QVariant ClientDataSet::ComputeAggregate(const Expression& e, quint32 lo, quint32 hi) const {
+    const bool filtered = m_filtered && m_filterExpr;
+    if (auto simple = e.SimpleAggregate();
+        simple && simple->Func != AggFunc::Min && simple->Func != AggFunc::Max) {
+        qint64 count = 0;
+        double sum = 0;
+        const Column* c = simple->Field >= 0 ? &m_store->Cols[size_t(simple->Field)] : nullptr;
+        for (quint32 p = lo; p < hi; ++p) {
+            const quint32 row = RowAt(p);
+            if (filtered && !Visible(row))
+                continue;
+            if (!c) {
+                ++count;
+                continue;
+            }
+            if (c->IsNull(row))
+                continue;
+            ++count;
+            if (simple->Func != AggFunc::Count)
+                sum += c->NumAt(row);
+        }
+        if (simple->Func == AggFunc::Count)
+            return count;
+        if (count == 0)
+            return {};
+        return simple->Func == AggFunc::Avg ? sum / double(count) : sum;
+    }
+    AggregateState st = e.NewAggregateState();
+    for (quint32 p = lo; p < hi; ++p) {
+        const quint32 row = RowAt(p);
+        if (!filtered || Visible(row))
+            st.Add(RowReader(*m_store, row));
+    }
+    return st.Result();
+}
+
+QVariant ClientDataSet::AggregateValue(int index) {
+    if (index < 0 || index >= m_aggregates.Count())
+        DbError(QStringLiteral("%1: Aggregat %2 nicht vorhanden").arg(m_name).arg(index));
+    auto& item = m_aggregates.m_items[size_t(index)];
+    if (!m_aggregatesActive || !item.Def.Active || !m_store)
+        return {};
+    const int level = item.Def.GroupingLevel;
+    if (level > 0 && item.Def.IndexName.compare(m_indexName, Qt::CaseInsensitive) != 0)
+        return {};
+    auto expr = CompiledAggregate(index);
+    Sync();
+    quint32 lo = m_view.Lo, hi = m_view.Hi;
+    if (level > 0) {
+        if (m_row < 0)
+            return {};
+        const quint32 cur = quint32(m_row);
+        quint32 a = m_view.Lo, b = quint32(m_pos);
+        while (a < b) {
+            const quint32 mid = a + (b - a) / 2;
+            if (CompareRowsOnKey(RowAt(mid), cur, level) < 0)
+                a = mid + 1;
+            else
+                b = mid;
+        }
+        lo = a;
+        a = quint32(m_pos);
+        b = m_view.Hi;
+        while (a < b) {
+            const quint32 mid = a + (b - a) / 2;
+            if (CompareRowsOnKey(RowAt(mid), cur, level) <= 0)
+                a = mid + 1;
+            else
+                b = mid;
+        }
+        hi = a;
+    }
+    if (item.CacheGeneration != m_generation) {
+        item.Cache.clear();
+        item.CacheGeneration = m_generation;
+    }
+    if (auto it = item.Cache.find(lo); it != item.Cache.end())
+        return it->second;
+    QVariant v = ComputeAggregate(*expr, lo, hi);
+    item.Cache.emplace(lo, v);
+    return v;
+}
+
+// ------------------------------------------------------------------------------ memory
+
+qint64 ClientDataSet::StoreBytes() const {
+    if (!m_store)
+        return 0;
+    qint64 n = 0;
+    for (const auto& c : m_store->Cols)
+        n += c.Bytes();
+    return n;
+}
+
+qint64 ClientDataSet::IndexBytes() const { return m_store ? m_store->IndexBytes() : 0; }
+
+} // namespace Cds

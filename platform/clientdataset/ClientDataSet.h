@@ -1,0 +1,299 @@
+#pragma once
+// In-memory client dataset: typed columnar rows in a store shared by any number of cursors.
+//
+// A ClientDataSet is a cursor. CreateDataSet gives it a fresh store from its FieldDefs;
+// CloneCursor makes it share another cursor's store while keeping its own index, range, filter,
+// aggregates and position. Rows are appended (Append, set values, Post) and edited (Edit, set
+// values, Post); every cursor of the store sees posted changes. Rows are never removed from a
+// store: EmptyDataSet and CopyFrom move this cursor to a new store, so other cursors keep what
+// they read.
+//
+// Indexes are sort permutations of the store's rows, cached in the store and shared by every
+// cursor that uses the same fields and options; a permutation is rebuilt lazily when one of its
+// key columns or the row count changed. Ranges (SetRange, partial keys allowed, MinKey/MaxKey
+// sentinels) and FindKey work on the current index; Locate scans the visible rows.
+// Group state and maintained aggregates are computed on the visible rows (range and filter) in
+// index order; aggregate values are cached per group.
+//
+// Not thread-safe per cursor: callers serialize access to one cursor. Different cursors of one
+// store may read on different threads; the lazy index builds are locked in the store.
+//
+// Fast copy of a query result: ReserveRows(n), then per row Append(), SetValue/SetAs...(field, v)
+// for each field, Post().
+
+#include "CdsExpr.h"
+#include "CdsTypes.h"
+
+#include <QFlags>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace Cds {
+
+class DataStore;
+struct IndexPerm;
+
+struct FieldDef final {
+    QString Name;
+    FieldType DataType = FieldType::Integer;
+    int Size = 0;
+    bool Calculated = false;
+};
+
+class FieldDefList final {
+public:
+    void Add(const QString& name, FieldType type, int size = 0, bool calculated = false);
+    void Clear() { m_items.clear(); }
+    int Count() const { return int(m_items.size()); }
+    const FieldDef& operator[](int i) const { return m_items[size_t(i)]; }
+    int IndexOf(QStringView name) const; // case-insensitive, -1 when absent
+    const std::vector<FieldDef>& Items() const { return m_items; }
+    friend bool operator==(const FieldDefList&, const FieldDefList&) = default;
+
+private:
+    std::vector<FieldDef> m_items;
+};
+
+enum class IndexOption : unsigned { Primary = 1, Unique = 2, Descending = 4, CaseInsensitive = 8 };
+Q_DECLARE_FLAGS(IndexOptions, IndexOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(IndexOptions)
+
+struct IndexDef final {
+    QString Name;
+    QString Fields; // "a;b;c"
+    IndexOptions Options;
+    int GroupingLevel = 0;
+};
+
+class IndexDefList final {
+public:
+    IndexDef& Add(const QString& name, const QString& fields, IndexOptions options = {},
+                  int groupingLevel = 0);
+    void Clear() { m_items.clear(); }
+    int Count() const { return int(m_items.size()); }
+    const IndexDef& operator[](int i) const { return m_items[size_t(i)]; }
+    const IndexDef* Find(QStringView name) const; // case-insensitive
+    const std::vector<IndexDef>& Items() const { return m_items; }
+
+private:
+    std::vector<IndexDef> m_items;
+};
+
+struct AggregateDef final {
+    QString AggregateName;
+    QString Expression;
+    int GroupingLevel = 0;
+    QString IndexName;
+    bool Visible = true;
+    bool Active = true;
+};
+
+class AggregateList final {
+public:
+    int Add(const AggregateDef& def); // returns the new aggregate's index
+    void Clear();
+    int Count() const { return int(m_items.size()); }
+    const AggregateDef& operator[](int i) const { return m_items[size_t(i)].Def; }
+    int IndexOf(QStringView name) const; // case-insensitive, -1 when absent
+    void Assign(const AggregateList& other);
+
+private:
+    friend class ClientDataSet;
+    struct Item final {
+        AggregateDef Def;
+        std::shared_ptr<const Expression> Compiled;
+        std::unordered_map<quint32, QVariant> Cache; // group start position -> value
+        quint64 CacheGeneration = 0;
+    };
+    std::vector<Item> m_items;
+};
+
+enum class DataSetState { Inactive, Browse, Edit, Insert };
+
+enum class GroupPos : unsigned { First = 1, Middle = 2, Last = 4 };
+Q_DECLARE_FLAGS(GroupPosInds, GroupPos)
+Q_DECLARE_OPERATORS_FOR_FLAGS(GroupPosInds)
+
+enum class LocateOption : unsigned { CaseInsensitive = 1, PartialKey = 2 };
+Q_DECLARE_FLAGS(LocateOptions, LocateOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(LocateOptions)
+
+class ClientDataSet final {
+public:
+    explicit ClientDataSet(QString name = {});
+    ~ClientDataSet();
+    ClientDataSet(const ClientDataSet&) = delete;
+    ClientDataSet& operator=(const ClientDataSet&) = delete;
+
+    const QString& Name() const { return m_name; }
+    void SetName(const QString& name) { m_name = name; }
+
+    // --- definitions and life cycle
+    FieldDefList& FieldDefs() { return m_fieldDefs; }
+    const FieldDefList& FieldDefs() const { return m_fieldDefs; }
+    IndexDefList& IndexDefs() { return m_indexDefs; }
+    const IndexDefList& IndexDefs() const { return m_indexDefs; }
+    void CreateDataSet();           // an empty store from FieldDefs
+    void Close();                   // drops this cursor's hold on its store
+    bool Active() const { return m_store != nullptr; }
+    void EmptyDataSet();            // this cursor moves to an empty store of the same fields
+    void CopyFrom(const ClientDataSet& src); // fields and visible rows into a store of its own
+    void CloneCursor(const ClientDataSet& src, bool reset);
+    void ReserveRows(qsizetype rows);
+    long StoreUseCount() const; // cursors sharing this store, 0 when inactive
+
+    // --- fields of the current row (the edit buffer while editing)
+    int FieldCount() const { return m_fieldDefs.Count(); }
+    const QString& FieldName(int field) const { return m_fieldDefs[field].Name; }
+    FieldType GetFieldType(int field) const { return m_fieldDefs[field].DataType; }
+    int FindField(QStringView name) const { return m_fieldDefs.IndexOf(name); }
+    int FieldIndex(const QString& name) const; // throws EDatabaseError when absent
+    QVariant Value(int field) const;           // invalid QVariant for Null
+    bool IsNull(int field) const;
+    int AsInteger(int field) const;
+    qint64 AsLargeInt(int field) const;
+    double AsFloat(int field) const;
+    QString AsString(int field) const;
+    KeyValue AsKey(int field) const;
+    void SetValue(int field, const QVariant& value); // needs Edit or Insert state
+    void SetNull(int field) { SetValue(field, QVariant()); }
+
+    // --- navigation over the visible rows (range and filter) in index order
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    bool Eof() const { return m_eof; }
+    bool Bof() const { return m_bof; }
+    int RecordCount() const;
+    int RecNo() const; // 1-based among visible rows, -1 when none
+    bool IsEmpty() const;
+    qint64 RowId() const; // physical row of the current record, -1 when none
+
+    // --- editing
+    void Append();
+    void Edit();
+    void Post();
+    void Cancel();
+    DataSetState State() const { return m_state; }
+
+    // --- indexes, ranges, key search
+    void SetIndexName(const QString& name); // "" = natural order
+    const QString& IndexName() const { return m_indexName; }
+    int IndexFieldCount() const { return int(m_keyFields.size()); }
+    int IndexField(int i) const { return m_keyFields[size_t(i)]; }
+    // Inclusive range on the current index; shorter keys match on their leading fields.
+    void SetRange(const KeyList& start, const KeyList& end);
+    void CancelRange();
+    bool HasRange() const { return m_rangeActive; }
+    bool FindKey(const KeyList& key); // exact match on the leading index fields
+    // fields "a;b", values one per field; Null matches Null.
+    bool Locate(const QString& fields, const QVariantList& values, LocateOptions options = {});
+
+    // --- filter
+    void SetFilter(const QString& text);
+    const QString& Filter() const { return m_filterText; }
+    void SetFiltered(bool on);
+    bool Filtered() const { return m_filtered; }
+    void SetFilterOptions(FilterOptions options);
+
+    // --- groups and aggregates
+    // First/Middle/Last of the current row among visible rows sharing the first `level`
+    // fields of the current index.
+    GroupPosInds GetGroupState(int level) const;
+    AggregateList& Aggregates() { return m_aggregates; }
+    const AggregateList& Aggregates() const { return m_aggregates; }
+    void SetAggregatesActive(bool on);
+    bool AggregatesActive() const { return m_aggregatesActive; }
+    // Value of aggregate `index` for the current row's group; Null when inactive or when its
+    // index is not the current one.
+    QVariant AggregateValue(int index);
+    // Compiles the aggregate's expression now so that its errors surface here.
+    void CheckAggregate(int index);
+
+    // --- flags kept for callers that set them
+    void DisableControls() { ++m_disableCount; }
+    void EnableControls() { m_disableCount = std::max(0, m_disableCount - 1); }
+    bool ControlsDisabled() const { return m_disableCount > 0; }
+    void SetLogChanges(bool on) { m_logChanges = on; }
+    bool LogChanges() const { return m_logChanges; }
+    void SetStoreDefs(bool on) { m_storeDefs = on; }
+    bool StoreDefs() const { return m_storeDefs; }
+    void SetProviderName(const QString& name) { m_providerName = name; }
+    const QString& ProviderName() const { return m_providerName; }
+
+    // --- memory
+    qint64 StoreBytes() const;
+    qint64 IndexBytes() const; // permutations held by this cursor's store
+
+    // Expression compiler hooks over this dataset's fields.
+    ExprHooks Hooks() const;
+
+private:
+    class RowReader;
+    struct View {
+        quint32 Lo = 0, Hi = 0; // positions in the permutation
+    };
+
+    void RequireActive() const;
+    void RequireBrowse() const;
+    quint32 RowAt(quint32 pos) const;
+    quint32 PositionCount() const;
+    void Sync() const; // refreshes index and range bounds when the store changed
+    bool Visible(quint32 row) const;
+    int CompareRowKey(quint32 row, const KeyList& key, size_t n) const;
+    int CompareRowsOnKey(quint32 a, quint32 b, int level) const;
+    bool SeekFrom(qint64 pos, int dir); // nearest visible from pos, false when none
+    void Reposition(quint32 row) const;
+    void ResolveIndex();
+    void ResetCursorState();
+    void CompileFilter();
+    void InvalidateView() { ++m_generation; }
+    std::shared_ptr<const Expression> CompiledAggregate(int index);
+    QVariant ComputeAggregate(const Expression& e, quint32 lo, quint32 hi) const;
+
+    QString m_name;
+    FieldDefList m_fieldDefs;
+    IndexDefList m_indexDefs;
+    std::shared_ptr<DataStore> m_store;
+
+    QString m_indexName;
+    std::vector<int> m_keyFields;
+    IndexOptions m_indexOptions;
+    mutable std::shared_ptr<const IndexPerm> m_perm; // null = natural order
+    mutable quint64 m_syncedVersion = ~quint64(0);
+
+    bool m_rangeActive = false;
+    KeyList m_rangeStart, m_rangeEnd;
+    mutable View m_view;
+
+    QString m_filterText;
+    bool m_filtered = false;
+    FilterOptions m_filterOptions;
+    std::shared_ptr<const Expression> m_filterExpr;
+
+    mutable qint64 m_pos = 0;       // position in the permutation
+    mutable qint64 m_row = -1;      // physical row at m_pos, -1 = none
+    mutable bool m_eof = true, m_bof = true;
+    mutable quint64 m_generation = 1; // bumps with every change of what is visible
+    mutable int m_countCache = -1;
+    mutable quint64 m_countGeneration = 0;
+
+    DataSetState m_state = DataSetState::Inactive;
+    std::vector<QVariant> m_buffer;
+
+    AggregateList m_aggregates;
+    bool m_aggregatesActive = false;
+
+    int m_disableCount = 0;
+    bool m_logChanges = true;
+    bool m_storeDefs = false;
+    QString m_providerName;
+};
+
+} // namespace Cds
