@@ -1,0 +1,35 @@
+#pragma once
+// Finds ":name" parameters and "&name" macros in SQL text, skipping string literals (also E'' and
+// dollar quoting), quoted identifiers, comments and "::" casts, and rewrites parameters to "$n".
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace Dunmere {
+
+struct SqlMarker final {
+    enum Kind { Param, Macro };
+    Kind kind = Param;
+    int pos = 0; // of the ':' or '&'
+    int len = 0; // including the ':' or '&'
+    QString name;
+};
+
+QList<SqlMarker> ScanSql(const QString& sql);
+
+// The macro names in order of first appearance, each once (case-insensitive).
+QStringList MacroNames(const QString& sql);
+// Replaces every macro by valueOf(name).
+QString ExpandMacros(const QString& sql, const std::function<QString(const QString&)>& valueOf);
+
+struct RewrittenSql final {
+    QByteArray text;        // UTF-8, parameters as $1, $2, ...
+    QStringList paramNames; // $n is paramNames[n-1]; a name used twice keeps its first number
+};
+RewrittenSql RewriteParams(const QString& sql);
+
+} // namespace Dunmere

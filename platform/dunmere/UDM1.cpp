@@ -1,0 +1,368 @@
+#include "UDM1.h"
+
+#include <StrUtils.h>
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+#include <unistd.h>
+
+Rtl::HookSlot<void(QObject*, const QString&, const QString&, bool, QObject*)>
+    TDM1::RaiseQ32ClientExceptionProc;
+Rtl::HookSlot<void(bool)> TDM1::CursorHook;
+
+namespace {
+TDM1* s_dm1 = nullptr;
+
+const QRegularExpression& markerRe() {
+    static const QRegularExpression re(QStringLiteral("xtt(\\d+)"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    return re;
+}
+} // namespace
+
+TDM1* DM1() { return s_dm1; }
+
+TDM1::TDM1(QObject* parent, bool makeGlobal) : QObject(parent) {
+    if (makeGlobal && !s_dm1) {
+        s_dm1 = this;
+        m_global = true;
+    }
+}
+
+TDM1::~TDM1() {
+    Disconnect();
+    if (m_global)
+        s_dm1 = nullptr;
+}
+
+QString TDM1::DemoConnInfo() {
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (data.isEmpty())
+        data = qEnvironmentVariable("HOME") + QStringLiteral("/.local/share");
+    return QStringLiteral("host=%1/korvex-erp/pg port=5432 user=postgres dbname=korvex").arg(data);
+}
+
+void TDM1::Connect(const QString& conninfo) {
+    Disconnect();
+    m_db.Connect(conninfo);
+    if (!m_loginSet)
+        m_login = m_db.UserName();
+    readUser();
+    if (m_global) {
+        CurrentSession_UConstants().SetLoginName(m_login);
+        TKorvexLog::SetLevel(GetIntSetting(QStringLiteral("System.LogLevel"), TKorvexLog::Level()));
+    }
+}
+
+void TDM1::Disconnect() {
+    m_qText.reset();
+    m_qSetting.reset();
+    m_qLastVal.reset();
+    m_qLog.reset();
+    m_db.Disconnect();
+    ClearTextCache();
+}
+
+void TDM1::requireConnection() const {
+    if (!m_db.Connected())
+        throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung"));
+}
+
+void TDM1::SetLoginName(const QString& login) {
+    m_login = login;
+    m_loginSet = !login.isEmpty();
+    if (m_loginSet && m_db.Connected())
+        readUser();
+    if (m_global)
+        CurrentSession_UConstants().SetLoginName(m_login);
+}
+
+void TDM1::SetIsAdmin(bool admin) {
+    if (admin == m_isAdmin)
+        return;
+    m_isAdmin = admin;
+    emit IsAdminChanged(admin);
+}
+
+void TDM1::readUser() {
+    TVoskQuery2 q(&m_db, QStringLiteral("SELECT mitnr, m_admin, m_sprache FROM mitarbeiter "
+                                        "WHERE lower(m_login) = lower(:login)"));
+    q.Bind(QStringLiteral("login"), m_login).Open();
+    m_mitNr = q.Eof() ? 0 : q.Fields(0).AsInteger();
+    m_language = q.Eof() ? 0 : q.Fields(2).AsInteger();
+    SetIsAdmin(!q.Eof() && q.Fields(1).AsBoolean());
+}
+
+// ---- texts -------------------------------------------------------------------------------------
+
+QString TDM1::pick(const TextEntry& e, const QString& def) const {
+    if (!e.found)
+        return def;
+    if (m_language == 3 && !e.english.isEmpty())
+        return e.english;
+    return e.german.isEmpty() ? def : e.german;
+}
+
+QString TDM1::makeText(int nr, const QString& def) {
+    if (nr <= 0)
+        return def;
+    if (const auto it = m_texts.constFind(nr); it != m_texts.constEnd())
+        return pick(*it, def);
+    if (m_allTextsLoaded || !m_db.Connected())
+        return def;
+    TextEntry e;
+    try {
+        if (!m_qText)
+            m_qText = std::make_unique<TVoskQuery2>(
+                &m_db, QStringLiteral("SELECT t_feld0, t_feld3 FROM text0 WHERE t_nr = :nr"));
+        m_qText->Bind(QStringLiteral("nr"), nr).Open();
+        if (!m_qText->Eof()) {
+            e = {m_qText->Fields(0).AsString(), m_qText->Fields(1).AsString(), true};
+        }
+        m_qText->Close();
+    } catch (const EVoskDatabaseError& ex) {
+        // A text is never worth aborting an action; the default stands in and the cause is logged.
+        LogEvent(QStringLiteral("TDM1.makeText: %1").arg(nr), &ex);
+        return def;
+    }
+    m_texts.insert(nr, e); // misses are cached too: a missing text stays missing in a session
+    return pick(e, def);
+}
+
+QString TDM1::makeText(const QString& key, const QString& def) {
+    int nr = TextNrOfMarker(key);
+    if (nr == 0) {
+        bool ok = false;
+        nr = key.trimmed().toInt(&ok);
+        if (!ok)
+            nr = 0;
+    }
+    if (nr > 0)
+        return makeText(nr, def);
+    return def.isEmpty() ? key : def;
+}
+
+void TDM1::LoadTextCache() {
+    requireConnection();
+    TVoskQuery2 q(&m_db, QStringLiteral("SELECT t_nr, t_feld0, t_feld3 FROM text0"));
+    q.Open();
+    m_texts.clear();
+    m_texts.reserve(q.RecordCount());
+    const TVoskField nr = q.Fields(0), de = q.Fields(1), en = q.Fields(2);
+    for (; !q.Eof(); q.Next())
+        m_texts.insert(nr.AsInteger(), {de.AsString(), en.AsString(), true});
+    m_allTextsLoaded = true;
+}
+
+void TDM1::ClearTextCache() {
+    m_texts.clear();
+    m_allTextsLoaded = false;
+}
+
+// ---- settings ----------------------------------------------------------------------------------
+
+QString TDM1::GetSetting(const QString& name, const QString& def) {
+    requireConnection();
+    if (!m_qSetting)
+        m_qSetting = std::make_unique<TVoskQuery2>(
+            &m_db, QStringLiteral("SELECT s_value FROM settings WHERE s_name = :name"));
+    m_qSetting->Bind(QStringLiteral("name"), name).Open();
+    const QString v = m_qSetting->Eof() || m_qSetting->Fields(0).IsNull()
+                          ? def
+                          : m_qSetting->Fields(0).AsString();
+    m_qSetting->Close();
+    return v;
+}
+
+bool TDM1::GetBoolSetting(const QString& name, bool def) {
+    return Rtl::StrToBoolDef(GetSetting(name), def);
+}
+
+int TDM1::GetIntSetting(const QString& name, int def) {
+    bool ok = false;
+    const int v = GetSetting(name).trimmed().toInt(&ok);
+    return ok ? v : def;
+}
+
+void TDM1::SetSetting(const QString& name, const QString& value) {
+    requireConnection();
+    TVoskQuery2 q(&m_db, QStringLiteral(
+                             "INSERT INTO settings (s_name, s_value) VALUES (:name, :value) "
+                             "ON CONFLICT (s_name) DO UPDATE SET s_value = EXCLUDED.s_value"));
+    q.Bind(QStringLiteral("name"), name).Bind(QStringLiteral("value"), value).ExecSQL();
+}
+
+void TDM1::SetBoolSetting(const QString& name, bool value) {
+    SetSetting(name, Rtl::BoolToStr(value));
+}
+
+void TDM1::SetIntSetting(const QString& name, int value) {
+    SetSetting(name, QString::number(value));
+}
+
+// ---- last values -------------------------------------------------------------------------------
+
+QString TDM1::LoadLastVal(const QString& key, const QString& def, bool perUser) {
+    requireConnection();
+    if (!m_qLastVal)
+        m_qLastVal = std::make_unique<TVoskQuery2>(
+            &m_db, QStringLiteral("SELECT lv_value FROM lastval WHERE lv_user = :user AND "
+                                  "lv_key = :key"));
+    m_qLastVal->Bind(QStringLiteral("user"), perUser ? m_login : QString())
+        .Bind(QStringLiteral("key"), key)
+        .Open();
+    const QString v = m_qLastVal->Eof() || m_qLastVal->Fields(0).IsNull()
+                          ? def
+                          : m_qLastVal->Fields(0).AsString();
+    m_qLastVal->Close();
+    return v;
+}
+
+void TDM1::SaveLastVal(const QString& key, const QString& value, bool perUser) {
+    requireConnection();
+    TVoskQuery2 q(&m_db, QStringLiteral(
+                             "INSERT INTO lastval (lv_user, lv_key, lv_value) "
+                             "VALUES (:user, :key, :value) ON CONFLICT (lv_user, lv_key) "
+                             "DO UPDATE SET lv_value = EXCLUDED.lv_value, lv_modified = now()"));
+    q.Bind(QStringLiteral("user"), perUser ? m_login : QString())
+        .Bind(QStringLiteral("key"), key)
+        .Bind(QStringLiteral("value"), value)
+        .ExecSQL();
+}
+
+bool TDM1::LoadLastValBool(const QString& key, bool def, bool perUser) {
+    return Rtl::StrToBoolDef(LoadLastVal(key, QString(), perUser), def);
+}
+
+void TDM1::SaveLastValBool(const QString& key, bool value, bool perUser) {
+    SaveLastVal(key, Rtl::BoolToStr(value), perUser);
+}
+
+int TDM1::LoadLastValInt(const QString& key, int def, bool perUser) {
+    bool ok = false;
+    const int v = LoadLastVal(key, QString(), perUser).trimmed().toInt(&ok);
+    return ok ? v : def;
+}
+
+void TDM1::SaveLastValInt(const QString& key, int value, bool perUser) {
+    SaveLastVal(key, QString::number(value), perUser);
+}
+
+// ---- logs --------------------------------------------------------------------------------------
+
+void TDM1::LogEvent(const QString& text, const std::exception* e, bool withStack) {
+    QString exText;
+    if (e) {
+        if (const auto* ve = dynamic_cast<const EVoskException*>(e))
+            exText = QString::fromLatin1(ve->ClassName()) + QStringLiteral(": ") + ve->Message();
+        else
+            exText = QString::fromUtf8(e->what());
+    }
+    TLogSink::Add({QDateTime::currentDateTime(), QStringLiteral("EVENT"), 0, {},
+                   exText.isEmpty() ? text : text + QStringLiteral(" | ") + exText});
+    WriteLogRow(QStringLiteral("EVENT"), 0, {}, text, exText);
+}
+
+void TDM1::LogEventFmt(const QString& format, const QStringList& args) {
+    static const QRegularExpression spec(QStringLiteral("%[-0-9.]*[sdfxgu]"));
+    QString out;
+    int last = 0;
+    int argNr = 0;
+    auto it = spec.globalMatch(format);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        out += QStringView(format).mid(last, m.capturedStart() - last);
+        out += argNr < args.size() ? args.at(argNr) : m.captured();
+        ++argNr;
+        last = int(m.capturedEnd());
+    }
+    out += QStringView(format).mid(last);
+    LogEvent(out);
+}
+
+void TDM1::DoLoadLog(const QString& tag, const QString& moduleName) {
+    TLogSink::Add({QDateTime::currentDateTime(), tag, 0, {}, moduleName});
+    if (!m_db.Connected() || PQtransactionStatus(m_db.Handle()) == PQTRANS_INERROR)
+        return;
+    try {
+        TVoskQuery2 q(&m_db, QStringLiteral("INSERT INTO loadlog (ll_tag, ll_module, ll_user, "
+                                            "ll_pid) VALUES (:tag, :module, :user, :pid)"));
+        q.Bind(QStringLiteral("tag"), tag)
+            .Bind(QStringLiteral("module"), moduleName)
+            .Bind(QStringLiteral("user"), m_login)
+            .Bind(QStringLiteral("pid"), int(getpid()))
+            .ExecSQL();
+    } catch (const EVoskDatabaseError&) {
+    }
+}
+
+void TDM1::WriteLogRow(const QString& kind, int level, const QString& category,
+                       const QString& text, const QString& exception) {
+    // A failed transaction refuses every statement; the row would only add a second error.
+    if (m_inLogWrite || !m_db.Connected() ||
+        PQtransactionStatus(m_db.Handle()) == PQTRANS_INERROR)
+        return;
+    m_inLogWrite = true;
+    try {
+        if (!m_qLog)
+            m_qLog = std::make_unique<TVoskQuery2>(
+                &m_db, QStringLiteral(
+                           "INSERT INTO eventlog (el_user, el_kind, el_level, el_category, "
+                           "el_class, el_method, el_text, el_exception) VALUES (:user, :kind, "
+                           ":level, :category, :class, :method, :text, :exception)"));
+        static const QRegularExpression head(QStringLiteral("^(\\w+)\\.([^:\\s]+)\\s*:"));
+        const auto m = head.match(text);
+        auto nullIfEmpty = [](const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s); };
+        m_qLog->Bind(QStringLiteral("user"), m_login)
+            .Bind(QStringLiteral("kind"), kind)
+            .Bind(QStringLiteral("level"), level)
+            .Bind(QStringLiteral("category"), nullIfEmpty(category))
+            .Bind(QStringLiteral("class"), nullIfEmpty(m.captured(1)))
+            .Bind(QStringLiteral("method"), nullIfEmpty(m.captured(2)))
+            .Bind(QStringLiteral("text"), text)
+            .Bind(QStringLiteral("exception"), nullIfEmpty(exception))
+            .ExecSQL();
+    } catch (const std::exception&) {
+    }
+    m_inLogWrite = false;
+}
+
+// ---- free text helpers -------------------------------------------------------------------------
+
+QString makeText(int nr, const QString& def) {
+    TDM1* dm = DM1();
+    return dm ? dm->makeText(nr, def) : def;
+}
+
+QString makeText(const QString& key, const QString& def) {
+    TDM1* dm = DM1();
+    if (dm)
+        return dm->makeText(key, def);
+    return def.isEmpty() ? key : def;
+}
+
+bool MakeTextCheck(const QString& text) { return markerRe().match(text).hasMatch(); }
+
+int TextNrOfMarker(const QString& text) {
+    const QString t = text.trimmed();
+    const auto m = markerRe().match(t);
+    if (!m.hasMatch() || m.capturedStart() != 0 || m.capturedLength() != t.size())
+        return 0;
+    return m.captured(1).toInt();
+}
+
+QString TranslateTextMarkers(const QString& text) {
+    QString out;
+    qsizetype last = 0;
+    auto it = markerRe().globalMatch(text);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        out += QStringView(text).mid(last, m.capturedStart() - last);
+        const QString t = makeText(m.captured(1).toInt(), QString());
+        out += t.isEmpty() ? m.captured() : t;
+        last = m.capturedEnd();
+    }
+    out += QStringView(text).mid(last);
+    return out;
+}

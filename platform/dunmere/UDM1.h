@@ -1,0 +1,131 @@
+#pragma once
+// The data module: the session's database connection and the services on it (login and user
+// number, texts by number, settings, last values, event and load log). The first TDM1 made becomes
+// the global one that DM1() returns; further instances (another user in a test) stay private.
+
+#include "UConstants.h"
+#include "Uloghelper.h"
+#include "VoskDatabase.h"
+#include "VoskQuery2.h"
+
+#include <HookSlot.h>
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+#include <exception>
+#include <memory>
+
+class TDM1 final : public QObject {
+    Q_OBJECT
+public:
+    explicit TDM1(QObject* parent = nullptr, bool makeGlobal = true);
+    ~TDM1() override;
+
+    // Empty conninfo: the libpq environment. Reads the user row of the login afterwards.
+    void Connect(const QString& conninfo = {});
+    void Disconnect();
+    bool Connected() const { return m_db.Connected(); }
+    TVoskDatabase& Database() { return m_db; }
+    QString DatabaseName() const { return m_db.DatabaseName(); }
+    // The cluster that scripts/demo runs, with its demo database.
+    static QString DemoConnInfo();
+
+    // Login of the ERP user; the database role unless set. Setting it re-reads the user row.
+    QString FGetUsername() const { return m_login; }
+    QString LoginName() const { return m_login; }
+    void SetLoginName(const QString& login);
+    int MitNr() const { return m_mitNr; }   // 0 for a login without a user row
+    bool IsAdmin() const { return m_isAdmin; }
+    void SetIsAdmin(bool admin);
+    int Language() const { return m_language; } // 0 German, 3 English
+    void SetLanguage(int language) { m_language = language; }
+
+    // Texts: "xtt123" and "123" mean number 123; missing text gives the default.
+    QString makeText(int nr, const QString& def);
+    QString makeText(const QString& key, const QString& def);
+    void LoadTextCache(); // all texts in one query, so that misses need no query either
+    void ClearTextCache();
+
+    QString GetSetting(const QString& name, const QString& def = {});
+    bool GetBoolSetting(const QString& name, bool def);
+    int GetIntSetting(const QString& name, int def);
+    void SetSetting(const QString& name, const QString& value);
+    void SetBoolSetting(const QString& name, bool value);
+    void SetIntSetting(const QString& name, int value);
+
+    // Last values under key, per login (perUser) or shared.
+    QString LoadLastVal(const QString& key, const QString& def = {}, bool perUser = true);
+    void SaveLastVal(const QString& key, const QString& value, bool perUser = true);
+    bool LoadLastValBool(const QString& key, bool def, bool perUser = true);
+    void SaveLastValBool(const QString& key, bool value, bool perUser = true);
+    int LoadLastValInt(const QString& key, int def, bool perUser = true);
+    void SaveLastValInt(const QString& key, int value, bool perUser = true);
+
+    // "TClass.Method: text"; the exception's message is stored beside it. Never throws.
+    void LogEvent(const QString& text, const std::exception* e = nullptr, bool withStack = false);
+    // Delphi-style "%s"/"%d" placeholders filled in order.
+    void LogEventFmt(const QString& format, const QStringList& args);
+    // tag "LOAD" or "UNLOAD" for a module library.
+    void DoLoadLog(const QString& tag, const QString& moduleName);
+    // Row in eventlog; failures are swallowed so that logging never breaks the action logged.
+    void WriteLogRow(const QString& kind, int level, const QString& category, const QString& text,
+                     const QString& exception);
+
+    void ScreenCursorSwitchToHoureGlass(bool on) { CursorHook(on); }
+    TCurrentSession& Session() { return CurrentSession_UConstants(); }
+
+    // Filled by the component layer: shows an error (sender, exception text, display text, raise
+    // afterwards, control to focus).
+    static Rtl::HookSlot<void(QObject*, const QString&, const QString&, bool, QObject*)>
+        RaiseQ32ClientExceptionProc;
+    // Filled by the widget layer: the hourglass cursor on and off.
+    static Rtl::HookSlot<void(bool)> CursorHook;
+
+signals:
+    void IsAdminChanged(bool isAdmin);
+
+private:
+    void readUser();
+    void requireConnection() const;
+    struct TextEntry {
+        QString german;
+        QString english;
+        bool found = false;
+    };
+    QString pick(const TextEntry& e, const QString& def) const;
+
+    TVoskDatabase m_db;
+    bool m_global = false;
+    QString m_login;
+    bool m_loginSet = false;
+    int m_mitNr = 0;
+    bool m_isAdmin = false;
+    int m_language = 0;
+    QHash<int, TextEntry> m_texts;
+    bool m_allTextsLoaded = false;
+    bool m_inLogWrite = false;
+    std::unique_ptr<TVoskQuery2> m_qText, m_qSetting, m_qLastVal, m_qLog;
+};
+
+TDM1* DM1();
+
+// RAII switch of the hourglass cursor.
+class THourGlass final {
+public:
+    THourGlass() { TDM1::CursorHook(true); }
+    ~THourGlass() { TDM1::CursorHook(false); }
+    THourGlass(const THourGlass&) = delete;
+    THourGlass& operator=(const THourGlass&) = delete;
+};
+
+// Text helpers on the global data module; without one they give the default.
+QString makeText(int nr, const QString& def);
+QString makeText(const QString& key, const QString& def);
+// Whether the text carries an "xtt<digits>" marker.
+bool MakeTextCheck(const QString& text);
+// The number of a marker "xtt123" (the whole text), 0 when it is none.
+int TextNrOfMarker(const QString& text);
+// Replaces every marker inside a longer text; a marker without text stays as it is.
+QString TranslateTextMarkers(const QString& text);

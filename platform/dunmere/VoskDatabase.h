@@ -1,0 +1,83 @@
+#pragma once
+// One libpq connection of the database layer, its transactions, named SQL and the error class that
+// carries what the server said.
+
+#include <VoskExceptions.h>
+
+#include <QHash>
+#include <QString>
+#include <QVariant>
+
+#include <libpq-fe.h>
+
+// A failed connection or statement. Message() is the German text for the user; the parts the server
+// sent are kept apart for handlers and logs. Position() is 1-based in Sql() (0 when unknown).
+class EVoskDatabaseError : public EVoskException {
+public:
+    explicit EVoskDatabaseError(const QString& message, const QString& serverMessage = {},
+                                const QString& sqlState = {}, int position = 0,
+                                const QString& sql = {});
+
+    const QString& ServerMessage() const noexcept { return m_serverMessage; }
+    const QString& SqlState() const noexcept { return m_sqlState; }
+    int Position() const noexcept { return m_position; }
+    const QString& Sql() const noexcept { return m_sql; }
+    const char* ClassName() const noexcept override { return "EVoskDatabaseError"; }
+
+private:
+    QString m_serverMessage;
+    QString m_sqlState;
+    int m_position = 0;
+    QString m_sql;
+};
+
+class TVoskDatabase final {
+public:
+    TVoskDatabase() = default;
+    ~TVoskDatabase();
+    TVoskDatabase(const TVoskDatabase&) = delete;
+    TVoskDatabase& operator=(const TVoskDatabase&) = delete;
+
+    // Empty conninfo: the libpq environment (PGHOST, PGDATABASE, ...). Otherwise "key=value ..." or
+    // a postgresql:// URI. Throws EVoskDatabaseError naming the connection that was tried.
+    void Connect(const QString& conninfo = {});
+    void Disconnect();
+    bool Connected() const;
+    PGconn* Handle() const { return m_conn; }
+    QString DatabaseName() const;
+    QString UserName() const; // the database role
+    // "host=... port=... dbname=... user=..." of this connection, without the password.
+    QString ConnectionDescription() const;
+
+    // Statements with positional $n parameters, for the layer's own short work.
+    int Exec(const QString& sql, const QVariantList& params = {});
+
+    void StartTransaction();
+    void Commit();
+    void Rollback();
+    bool InTransaction() const;
+
+    // Named SQL by key from table standardsql, cached per connection.
+    QString StandardSQL_Get(const QString& key);
+    bool StandardSQL_Exists(const QString& key);
+    void ClearSqlCache() { m_sqlCache.clear(); }
+
+    // Round trips sent on this connection, for tests and benchmarks that count queries.
+    qint64 RoundTrips() const { return m_roundTrips; }
+    void CountRoundTrip() { ++m_roundTrips; }
+
+    // Throws the error of a failed result (and clears it); passes a good one through.
+    PGresult* Check(PGresult* res, const QByteArray& sql, const QString& context = {});
+
+private:
+    PGconn* m_conn = nullptr;
+    QHash<QString, QString> m_sqlCache;
+    qint64 m_roundTrips = 0;
+};
+
+namespace Dunmere {
+// Connection description of any PGconn, for messages; never includes the password.
+QString DescribeConnection(PGconn* conn);
+// Text form of a bound value as PostgreSQL reads it; false for null. oid is the type to announce.
+bool ParamText(const QVariant& value, QByteArray& text, Oid& oid, int& format);
+} // namespace Dunmere

@@ -1,0 +1,667 @@
+#include "VoskQuery2.h"
+
+#include "SqlScanner.h"
+#include "UDM1.h"
+
+#include <StrUtils.h>
+
+#include <charconv>
+#include <cstring>
+
+namespace {
+
+QString fieldTypeName(TFieldType t);
+
+int digits(std::string_view s, size_t pos, size_t n, bool* ok) {
+    int v = 0;
+    if (pos + n > s.size()) {
+        *ok = false;
+        return 0;
+    }
+    for (size_t i = pos; i < pos + n; ++i) {
+        if (s[i] < '0' || s[i] > '9') {
+            *ok = false;
+            return 0;
+        }
+        v = v * 10 + (s[i] - '0');
+    }
+    return v;
+}
+
+QDate parseDate(std::string_view s) {
+    bool ok = true;
+    const int y = digits(s, 0, 4, &ok), m = digits(s, 5, 2, &ok), d = digits(s, 8, 2, &ok);
+    return ok ? QDate(y, m, d) : QDate(); // "infinity" and BC dates become invalid dates
+}
+
+// "HH:MM:SS[.ffffff]" from pos; returns the position after it.
+size_t parseTime(std::string_view s, size_t pos, QTime* t) {
+    bool ok = true;
+    const int h = digits(s, pos, 2, &ok), mi = digits(s, pos + 3, 2, &ok),
+              se = digits(s, pos + 6, 2, &ok);
+    pos += 8;
+    int ms = 0;
+    if (pos < s.size() && s[pos] == '.') {
+        ++pos;
+        int scale = 100;
+        while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') {
+            ms += (s[pos] - '0') * scale;
+            scale /= 10;
+            ++pos;
+        }
+    }
+    *t = ok ? QTime(h, mi, se, ms) : QTime();
+    return pos;
+}
+
+QDateTime parseDateTime(std::string_view s, bool withZone) {
+    const QDate d = parseDate(s);
+    if (!d.isValid() || s.size() < 19)
+        return {};
+    QTime t;
+    size_t pos = parseTime(s, 11, &t);
+    if (!withZone)
+        return QDateTime(d, t);
+    // The server writes the offset as +HH, +HH:MM or +HH:MM:SS.
+    int sign = 1, offset = 0;
+    if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) {
+        sign = s[pos] == '-' ? -1 : 1;
+        bool ok = true;
+        offset = digits(s, pos + 1, 2, &ok) * 3600;
+        if (pos + 3 < s.size() && s[pos + 3] == ':')
+            offset += digits(s, pos + 4, 2, &ok) * 60;
+        if (pos + 6 < s.size() && s[pos + 6] == ':')
+            offset += digits(s, pos + 7, 2, &ok);
+    }
+    return QDateTime(d, t, Qt::OffsetFromUTC, sign * offset).toLocalTime();
+}
+
+QByteArray unescapeBytea(std::string_view s) {
+    size_t len = 0;
+    const std::string copy(s);
+    unsigned char* p = PQunescapeBytea(reinterpret_cast<const unsigned char*>(copy.c_str()), &len);
+    QByteArray out(reinterpret_cast<const char*>(p), qsizetype(len));
+    PQfreemem(p);
+    return out;
+}
+
+QVariant convert(std::string_view s, TFieldType type) {
+    switch (type) {
+    case TFieldType::SmallInt:
+    case TFieldType::Integer: {
+        int v = 0;
+        std::from_chars(s.data(), s.data() + s.size(), v);
+        return v;
+    }
+    case TFieldType::LargeInt: {
+        qint64 v = 0;
+        std::from_chars(s.data(), s.data() + s.size(), v);
+        return v;
+    }
+    case TFieldType::Float:
+    case TFieldType::Numeric: {
+        double v = 0;
+        const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+        if (r.ec != std::errc())
+            return QString::fromUtf8(s.data(), qsizetype(s.size())).toDouble();
+        return v;
+    }
+    case TFieldType::Boolean:
+        return !s.empty() && s[0] == 't';
+    case TFieldType::Date:
+        return parseDate(s);
+    case TFieldType::Time: {
+        QTime t;
+        parseTime(s, 0, &t);
+        return t;
+    }
+    case TFieldType::DateTime:
+        return parseDateTime(s, false);
+    case TFieldType::DateTimeTz:
+        return parseDateTime(s, true);
+    case TFieldType::Bytes:
+        return unescapeBytea(s);
+    default:
+        return QString::fromUtf8(s.data(), qsizetype(s.size()));
+    }
+}
+
+QString fieldTypeName(TFieldType t) {
+    switch (t) {
+    case TFieldType::SmallInt:
+    case TFieldType::Integer:
+    case TFieldType::LargeInt:
+        return QStringLiteral("Ganzzahl");
+    case TFieldType::Float:
+    case TFieldType::Numeric:
+        return QStringLiteral("Gleitkommazahl");
+    case TFieldType::Boolean:
+        return QStringLiteral("Wahrheitswert");
+    case TFieldType::Date:
+        return QStringLiteral("Datum");
+    case TFieldType::DateTime:
+    case TFieldType::DateTimeTz:
+        return QStringLiteral("Zeitpunkt");
+    default:
+        return QStringLiteral("Wert");
+    }
+}
+
+[[noreturn]] void convertError(const QString& field, std::string_view s, TFieldType wanted) {
+    throw EConvertError(QStringLiteral("\"%1\" ist kein gültiger Wert vom Typ %2 (Feld %3)")
+                            .arg(QString::fromUtf8(s.data(), qsizetype(s.size())),
+                                 fieldTypeName(wanted), field));
+}
+
+} // namespace
+
+TFieldType FieldTypeOfOid(Oid oid) {
+    switch (oid) {
+    case 16: return TFieldType::Boolean;
+    case 17: return TFieldType::Bytes;
+    case 20: return TFieldType::LargeInt;
+    case 21: return TFieldType::SmallInt;
+    case 23: case 26: return TFieldType::Integer;
+    case 700: case 701: return TFieldType::Float;
+    case 1700: return TFieldType::Numeric;
+    case 1082: return TFieldType::Date;
+    case 1083: return TFieldType::Time;
+    case 1114: return TFieldType::DateTime;
+    case 1184: return TFieldType::DateTimeTz;
+    case 18: case 19: case 25: case 1042: case 1043: return TFieldType::String;
+    default: return TFieldType::Unknown; // read as text
+    }
+}
+
+// ---- TVoskField --------------------------------------------------------------------------------
+
+QString TVoskField::FieldName() const { return Exists() ? m_query->m_cols[m_col].name : QString(); }
+TFieldType TVoskField::DataType() const {
+    return Exists() ? m_query->m_cols[m_col].type : TFieldType::Unknown;
+}
+Oid TVoskField::TypeOid() const { return Exists() ? m_query->m_cols[m_col].oid : 0; }
+
+bool TVoskField::IsNull() const {
+    return !Exists() || m_query->IsNullAt(m_query->m_row, m_col);
+}
+
+std::string_view TVoskField::Raw() const {
+    return Exists() ? m_query->RawAt(m_query->m_row, m_col) : std::string_view();
+}
+
+QVariant TVoskField::Value() const {
+    return Exists() ? m_query->ValueAt(m_query->m_row, m_col) : QVariant();
+}
+
+QString TVoskField::AsString() const {
+    if (IsNull())
+        return {};
+    const auto s = Raw();
+    switch (DataType()) {
+    case TFieldType::Boolean:
+        return Rtl::BoolToStr(s == "t");
+    case TFieldType::Bytes:
+        return QString::fromUtf8(unescapeBytea(s));
+    default:
+        return QString::fromUtf8(s.data(), qsizetype(s.size()));
+    }
+}
+
+qint64 TVoskField::AsLargeInt() const {
+    if (IsNull())
+        return 0;
+    const auto s = Raw();
+    const TFieldType t = DataType();
+    if (t == TFieldType::Boolean)
+        return s == "t" ? 1 : 0;
+    qint64 v = 0;
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (r.ec == std::errc() && r.ptr == s.data() + s.size())
+        return v;
+    if (t == TFieldType::Float || t == TFieldType::Numeric)
+        return qRound64(AsFloat());
+    bool ok = false;
+    const qint64 w = QString::fromUtf8(s.data(), qsizetype(s.size())).trimmed().toLongLong(&ok);
+    if (!ok)
+        convertError(FieldName(), s, TFieldType::LargeInt);
+    return w;
+}
+
+double TVoskField::AsFloat() const {
+    if (IsNull())
+        return 0;
+    const auto s = Raw();
+    if (DataType() == TFieldType::Boolean)
+        return s == "t" ? 1 : 0;
+    double v = 0;
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (r.ec == std::errc() && r.ptr == s.data() + s.size())
+        return v;
+    bool ok = false;
+    const double w = QString::fromUtf8(s.data(), qsizetype(s.size())).trimmed().toDouble(&ok);
+    if (!ok)
+        convertError(FieldName(), s, TFieldType::Float);
+    return w;
+}
+
+bool TVoskField::AsBoolean() const {
+    if (IsNull())
+        return false;
+    const auto s = Raw();
+    switch (DataType()) {
+    case TFieldType::Boolean:
+        return s == "t";
+    case TFieldType::SmallInt:
+    case TFieldType::Integer:
+    case TFieldType::LargeInt:
+    case TFieldType::Float:
+    case TFieldType::Numeric:
+        return AsFloat() != 0;
+    default:
+        return Rtl::StrToBoolDef(AsString(), false);
+    }
+}
+
+QDate TVoskField::AsDate() const {
+    if (IsNull())
+        return {};
+    const QVariant v = Value();
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime().date();
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate();
+    const QDate d = parseDate(Raw());
+    if (!d.isValid())
+        convertError(FieldName(), Raw(), TFieldType::Date);
+    return d;
+}
+
+QDateTime TVoskField::AsDateTime() const {
+    if (IsNull())
+        return {};
+    const QVariant v = Value();
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime();
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate().startOfDay();
+    const QDateTime d = parseDateTime(Raw(), false);
+    if (!d.isValid())
+        convertError(FieldName(), Raw(), TFieldType::DateTime);
+    return d;
+}
+
+// ---- TVoskQuery2 -------------------------------------------------------------------------------
+
+TVoskQuery2::TVoskQuery2(TVoskDatabase* db) : m_db(db) {}
+
+TVoskQuery2::TVoskQuery2(TVoskDatabase* db, const QString& sql) : m_db(db) { SetSQL(sql); }
+
+TVoskQuery2::~TVoskQuery2() { Close(); }
+
+TVoskDatabase& TVoskQuery2::Database() const {
+    if (m_db)
+        return *m_db;
+    if (TDM1* dm = DM1(); dm && dm->Connected())
+        return dm->Database();
+    throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung"));
+}
+
+void TVoskQuery2::SetSQL(const QString& sql) {
+    Close();
+    m_sql = sql;
+    m_key.clear();
+    std::vector<std::unique_ptr<TVoskMacro>> macros;
+    for (const QString& name : Dunmere::MacroNames(sql)) {
+        std::unique_ptr<TVoskMacro> m;
+        for (auto& old : m_macros)
+            if (old && old->Name().compare(name, Qt::CaseInsensitive) == 0)
+                m = std::move(old);
+        macros.push_back(m ? std::move(m) : std::make_unique<TVoskMacro>(name));
+    }
+    m_macros = std::move(macros);
+    m_dirty = true;
+    prepare();
+}
+
+void TVoskQuery2::SetSQLByKey(const QString& key) {
+    const QString sql = Database().StandardSQL_Get(key);
+    SetSQL(sql);
+    m_key = key;
+}
+
+void TVoskQuery2::prepare() const {
+    if (!m_dirty)
+        return;
+    const QString expanded = ExpandedSQL();
+    Dunmere::RewrittenSql rw = Dunmere::RewriteParams(expanded);
+    std::vector<std::unique_ptr<TVoskParam>> params;
+    params.reserve(rw.paramNames.size());
+    for (const QString& name : rw.paramNames) {
+        std::unique_ptr<TVoskParam> p;
+        for (auto& old : m_params)
+            if (old && old->Name().compare(name, Qt::CaseInsensitive) == 0)
+                p = std::move(old);
+        params.push_back(p ? std::move(p) : std::make_unique<TVoskParam>(name));
+    }
+    m_params = std::move(params);
+    m_sent = std::move(rw.text);
+    m_dirty = false;
+}
+
+QString TVoskQuery2::ExpandedSQL() const {
+    if (m_macros.empty())
+        return m_sql;
+    return Dunmere::ExpandMacros(m_sql, [this](const QString& name) {
+        for (const auto& m : m_macros)
+            if (m->Name().compare(name, Qt::CaseInsensitive) == 0)
+                return m->Value();
+        return QString();
+    });
+}
+
+QByteArray TVoskQuery2::SentSQL() const {
+    prepare();
+    return m_sent;
+}
+
+int TVoskQuery2::ParamCount() const {
+    prepare();
+    return int(m_params.size());
+}
+
+QStringList TVoskQuery2::ParamNames() const {
+    prepare();
+    QStringList names;
+    for (const auto& p : m_params)
+        names << p->Name();
+    return names;
+}
+
+TVoskParam* TVoskQuery2::FindParam(const QString& name) {
+    prepare();
+    for (const auto& p : m_params)
+        if (p->Name().compare(name, Qt::CaseInsensitive) == 0)
+            return p.get();
+    return nullptr;
+}
+
+TVoskParam& TVoskQuery2::ParamByName(const QString& name) {
+    if (TVoskParam* p = FindParam(name))
+        return *p;
+    throw EVoskDatabaseError(
+        QStringLiteral("Parameter \"%1\" nicht gefunden%2").arg(name, context()));
+}
+
+TVoskQuery2& TVoskQuery2::Bind(const QString& name, const QVariant& value) {
+    ParamByName(name).SetValue(value);
+    return *this;
+}
+
+QStringList TVoskQuery2::ParamsAsList() const {
+    prepare();
+    QStringList lines;
+    for (const auto& p : m_params)
+        lines << p->Name() + u'=' + (p->IsNull() ? QStringLiteral("NULL") : p->Value().toString());
+    return lines;
+}
+
+QStringList TVoskQuery2::MacroNames() const {
+    QStringList names;
+    for (const auto& m : m_macros)
+        names << m->Name();
+    return names;
+}
+
+TVoskMacro* TVoskQuery2::FindMacro(const QString& name) {
+    for (const auto& m : m_macros)
+        if (m->Name().compare(name, Qt::CaseInsensitive) == 0)
+            return m.get();
+    return nullptr;
+}
+
+TVoskMacro& TVoskQuery2::MacroByName(const QString& name) {
+    if (TVoskMacro* m = FindMacro(name))
+        return *m;
+    throw EVoskDatabaseError(QStringLiteral("Makro \"%1\" nicht gefunden%2").arg(name, context()));
+}
+
+void TVoskQuery2::SetMacro(const QString& name, const QString& sqlText) {
+    TVoskMacro& m = MacroByName(name);
+    if (m.m_value == sqlText)
+        return;
+    Close();
+    m.m_value = sqlText;
+    m_dirty = true;
+}
+
+void TVoskQuery2::SetMacroIdentifier(const QString& name, const QString& identifier) {
+    QString quoted = identifier;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    SetMacro(name, u'"' + quoted + u'"');
+}
+
+QString TVoskQuery2::context() const {
+    return m_key.isEmpty() ? QString() : QStringLiteral(" (benannte SQL \"%1\")").arg(m_key);
+}
+
+PGresult* TVoskQuery2::run() {
+    TVoskDatabase& db = Database();
+    prepare();
+    const size_t n = m_params.size();
+    m_bufs.resize(n);
+    // Small fixed arrays cover nearly every statement without a heap allocation per run.
+    constexpr size_t kStack = 16;
+    const char* valuesS[kStack];
+    int lengthsS[kStack], formatsS[kStack];
+    Oid typesS[kStack];
+    std::vector<const char*> valuesH;
+    std::vector<int> lengthsH, formatsH;
+    std::vector<Oid> typesH;
+    const char** values = valuesS;
+    int* lengths = lengthsS;
+    int* formats = formatsS;
+    Oid* types = typesS;
+    if (n > kStack) {
+        valuesH.resize(n);
+        lengthsH.resize(n);
+        formatsH.resize(n);
+        typesH.resize(n);
+        values = valuesH.data();
+        lengths = lengthsH.data();
+        formats = formatsH.data();
+        types = typesH.data();
+    }
+    for (size_t i = 0; i < n; ++i) {
+        const TVoskParam& p = *m_params[i];
+        if (!p.Bound())
+            throw EVoskDatabaseError(
+                QStringLiteral("Der Parameter \":%1\" hat keinen Wert%2").arg(p.Name(), context()),
+                {}, {}, 0, QString::fromUtf8(m_sent));
+        if (Dunmere::ParamText(p.Value(), m_bufs[i], types[i], formats[i])) {
+            values[i] = m_bufs[i].constData();
+            lengths[i] = int(m_bufs[i].size());
+        } else {
+            values[i] = nullptr;
+            lengths[i] = 0;
+        }
+    }
+    db.CountRoundTrip();
+    PGresult* res = PQexecParams(db.Handle(), m_sent.constData(), int(n), types, values, lengths,
+                                 formats, 0);
+    return db.Check(res, m_sent, context().trimmed());
+}
+
+void TVoskQuery2::Open() {
+    Close();
+    PGresult* res = run();
+    m_res = res;
+    const int nf = PQnfields(res);
+    m_cols.resize(size_t(nf));
+    for (int i = 0; i < nf; ++i) {
+        Column& c = m_cols[size_t(i)];
+        c.name = QString::fromUtf8(PQfname(res, i));
+        c.oid = PQftype(res, i);
+        c.type = FieldTypeOfOid(c.oid);
+    }
+    m_rows = PQntuples(res);
+    m_row = 0;
+    m_eof = m_rows == 0;
+    m_bof = true;
+}
+
+void TVoskQuery2::Close() {
+    if (m_res)
+        PQclear(m_res);
+    m_res = nullptr;
+    m_cols.clear();
+    m_rows = 0;
+    m_row = 0;
+    m_eof = true;
+    m_bof = true;
+}
+
+int TVoskQuery2::ExecSQL() {
+    Close();
+    PGresult* res = run();
+    const int affected = std::atoi(PQcmdTuples(res));
+    PQclear(res);
+    return affected;
+}
+
+void TVoskQuery2::SetRecNo(int recNo) {
+    if (m_rows == 0)
+        return;
+    m_row = qBound(0, recNo - 1, m_rows - 1);
+    m_eof = false;
+    m_bof = m_row == 0;
+}
+
+void TVoskQuery2::First() {
+    m_row = 0;
+    m_eof = m_rows == 0;
+    m_bof = true;
+}
+
+void TVoskQuery2::Last() {
+    m_row = m_rows > 0 ? m_rows - 1 : 0;
+    m_eof = m_rows == 0;
+    m_bof = m_rows == 0;
+}
+
+void TVoskQuery2::Next() {
+    m_bof = false;
+    if (m_row + 1 < m_rows)
+        ++m_row;
+    else
+        m_eof = true;
+}
+
+void TVoskQuery2::Prior() {
+    m_eof = m_rows == 0;
+    if (m_row > 0)
+        --m_row;
+    else
+        m_bof = true;
+}
+
+QStringList TVoskQuery2::FieldNames() const {
+    QStringList names;
+    for (const auto& c : m_cols)
+        names << c.name;
+    return names;
+}
+
+int TVoskQuery2::FieldIndex(const QString& name) const {
+    for (size_t i = 0; i < m_cols.size(); ++i)
+        if (m_cols[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+TVoskField TVoskQuery2::FindField(const QString& name) const {
+    const int i = FieldIndex(name);
+    return i < 0 ? TVoskField() : TVoskField(this, i);
+}
+
+TVoskField TVoskQuery2::FieldByName(const QString& name) const {
+    const int i = FieldIndex(name);
+    if (i < 0)
+        throw EVoskDatabaseError(QStringLiteral("Feld \"%1\" nicht gefunden%2").arg(name, context()));
+    return TVoskField(this, i);
+}
+
+TVoskField TVoskQuery2::Fields(int index) const {
+    if (index < 0 || index >= FieldCount())
+        throw ERangeError(QStringLiteral("Feldindex %1 außerhalb des gültigen Bereichs").arg(index));
+    return TVoskField(this, index);
+}
+
+std::string_view TVoskQuery2::RawAt(int row, int col) const {
+    if (!m_res || row < 0 || row >= m_rows || PQgetisnull(m_res, row, col))
+        return {};
+    return {PQgetvalue(m_res, row, col), size_t(PQgetlength(m_res, row, col))};
+}
+
+bool TVoskQuery2::IsNullAt(int row, int col) const {
+    return !m_res || row < 0 || row >= m_rows || PQgetisnull(m_res, row, col);
+}
+
+QVariant TVoskQuery2::ValueAt(int row, int col) const {
+    if (IsNullAt(row, col))
+        return {};
+    return convert(RawAt(row, col), m_cols[size_t(col)].type);
+}
+
+bool TVoskQuery2::Locate(const QString& keyFields, const QVariantList& values,
+                         bool caseInsensitive, bool partialKey) {
+    const QStringList names = keyFields.split(u';', Qt::SkipEmptyParts);
+    if (names.size() != values.size())
+        throw EVoskDatabaseError(
+            QStringLiteral("Locate: %1 Felder, aber %2 Werte").arg(names.size()).arg(values.size()));
+    std::vector<int> cols;
+    for (const QString& n : names)
+        cols.push_back(FieldByName(n.trimmed()).Index());
+    // Values are compared as the server's text, numbers numerically; done once, not per row.
+    std::vector<QString> wanted(cols.size());
+    std::vector<bool> numeric(cols.size());
+    for (size_t k = 0; k < cols.size(); ++k) {
+        const TFieldType t = m_cols[size_t(cols[k])].type;
+        numeric[k] = t == TFieldType::SmallInt || t == TFieldType::Integer ||
+                     t == TFieldType::LargeInt || t == TFieldType::Float ||
+                     t == TFieldType::Numeric;
+        const QVariant& v = values[qsizetype(k)];
+        if (t == TFieldType::Boolean && !v.isNull())
+            wanted[k] = Rtl::StrToBoolDef(v.toString(), false) ? QStringLiteral("t")
+                                                                : QStringLiteral("f");
+        else
+            wanted[k] = v.toString();
+    }
+    const Qt::CaseSensitivity cs = caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    for (int row = 0; row < m_rows; ++row) {
+        bool match = true;
+        for (size_t k = 0; k < cols.size() && match; ++k) {
+            const QVariant& v = values[qsizetype(k)];
+            const int col = cols[k];
+            if (v.isNull() || IsNullAt(row, col)) {
+                match = v.isNull() && IsNullAt(row, col);
+                continue;
+            }
+            const auto raw = RawAt(row, col);
+            if (numeric[k]) {
+                double a = 0;
+                std::from_chars(raw.data(), raw.data() + raw.size(), a);
+                bool ok = false;
+                const double b = v.toDouble(&ok);
+                match = ok && a == b;
+                continue;
+            }
+            const QString s = QString::fromUtf8(raw.data(), qsizetype(raw.size()));
+            match = partialKey ? s.startsWith(wanted[k], cs) : s.compare(wanted[k], cs) == 0;
+        }
+        if (match) {
+            SetRecNo(row + 1);
+            return true;
+        }
+    }
+    return false;
+}
