@@ -1,0 +1,48 @@
+#pragma once
+// Window placement, questions and modal forms of the common components. Questions go through the
+// component layer's dialog service; modal forms through ModalForms, which tests replace so that a
+// dialog form is looked at and closed without a running event loop.
+
+#include "Vcl.Types.h"
+
+#include <QRect>
+#include <QString>
+
+class QWidget;
+namespace Vcl {
+class TForm;
+}
+
+namespace Korvexcommonvcl {
+
+// Height of the main window's ribbon that module windows leave free; the host sets it.
+extern int RibbonHeight;
+// The platform's newest common dialogs (task dialogs) instead of the system's own dialog forms.
+extern bool UseLatestCommonDialogs;
+
+// Where window (frame geometry) goes so that it lies inside area: moved in, and unless keepSize
+// shrunk to fit first.
+QRect CorrectedWindowRect(const QRect& window, const QRect& area, bool keepSize);
+// Moves form back into the area it lives in: its MDI area for a child window, else the available
+// part of its screen. Mode 1 keeps the size of windows that are larger than that area.
+void CorrectWindowPosition(QWidget* form, int mode = 0);
+
+// A yes/no question; true for yes. The two further texts name the buttons; "DEFAULT" keeps the
+// standard captions.
+bool RaiseQuestion(const QString& question, bool defaultYes = true,
+                   const QString& yesText = QStringLiteral("DEFAULT"),
+                   const QString& noText = QStringLiteral("DEFAULT"));
+
+class ModalForms {
+public:
+    virtual ~ModalForms() = default;
+    // Shows form modally and returns its modal result.
+    virtual int Run(Vcl::TForm* form) = 0;
+
+    static ModalForms& Instance();
+    static ModalForms* SetInstance(ModalForms* forms); // returns the previous one; null: default
+};
+
+int ShowModal(Vcl::TForm* form);
+
+} // namespace Korvexcommonvcl

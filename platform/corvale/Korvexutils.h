@@ -1,0 +1,14 @@
+#pragma once
+// Small form routines of the common components.
+
+#include <QString>
+
+class QWidget;
+
+namespace Korvexutils {
+
+// The module a form belongs to: its "ModulName" property as the module start sets it; empty for a
+// form that was not started as a module.
+QString FindModulName(const QWidget* form);
+
+} // namespace Korvexutils
