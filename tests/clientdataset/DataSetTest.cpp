@@ -1,0 +1,290 @@
+#include "ClientDataSet.h"
+
+#include <gtest/gtest.h>
+
+using namespace Cds;
+
+namespace {
+
+// res, name, qty, price; rows in a deliberately unsorted order.
+std::unique_ptr<ClientDataSet> MakeTable() {
+    auto ds = std::make_unique<ClientDataSet>(QStringLiteral("T"));
+    ds->FieldDefs().Add(QStringLiteral("res"), FieldType::Integer);
+    ds->FieldDefs().Add(QStringLiteral("name"), FieldType::String, 20);
+    ds->FieldDefs().Add(QStringLiteral("qty"), FieldType::Integer);
+    ds->FieldDefs().Add(QStringLiteral("price"), FieldType::Float);
+    ds->CreateDataSet();
+    const struct {
+        QVariant res;
+        const char* name;
+        int qty;
+        double price;
+    } rows[] = {{2, "beta", 5, 1.5},  {1, "Alpha", 3, -2.0}, {2, "alpha", 7, 0.0},
+                {1, "gamma", 1, 4.0}, {3, "Beta", 2, 10.0},  {QVariant(), "zeta", 9, 1.0}};
+    for (const auto& r : rows) {
+        ds->Append();
+        ds->SetValue(0, r.res);
+        ds->SetValue(1, QString::fromLatin1(r.name));
+        ds->SetValue(2, r.qty);
+        ds->SetValue(3, r.price);
+        ds->Post();
+    }
+    ds->IndexDefs().Add(QStringLiteral("by_res"), QStringLiteral("res;qty"), {}, 2);
+    ds->IndexDefs().Add(QStringLiteral("by_name"), QStringLiteral("name"), {});
+    ds->IndexDefs().Add(QStringLiteral("by_name_ci"), QStringLiteral("name"),
+                        IndexOption::CaseInsensitive);
+    ds->IndexDefs().Add(QStringLiteral("by_res_desc"), QStringLiteral("res;qty"),
+                        IndexOption::Descending);
+    return ds;
+}
+
+QStringList Walk(ClientDataSet& ds, int field) {
+    QStringList out;
+    for (ds.First(); !ds.Eof(); ds.Next())
+        out << ds.AsString(field);
+    return out;
+}
+
+} // namespace
+
+TEST(ClientDataSet, IndexesOrderRowsAndKeepNullsFirst) {
+    auto ds = MakeTable();
+    EXPECT_EQ(Walk(*ds, 1).join(','), "beta,Alpha,alpha,gamma,Beta,zeta"); // natural order
+    ds->SetIndexName(QStringLiteral("by_res"));
+    EXPECT_EQ(Walk(*ds, 1).join(','), "zeta,gamma,Alpha,beta,alpha,Beta");
+    ds->SetIndexName(QStringLiteral("by_res_desc"));
+    EXPECT_EQ(Walk(*ds, 1).join(','), "Beta,alpha,beta,Alpha,gamma,zeta");
+    ds->SetIndexName(QStringLiteral("by_name"));
+    EXPECT_EQ(Walk(*ds, 1).join(','), "Alpha,Beta,alpha,beta,gamma,zeta");
+    ds->SetIndexName(QStringLiteral("by_name_ci"));
+    // Equal keys keep their row order.
+    EXPECT_EQ(Walk(*ds, 1).join(','), "Alpha,alpha,beta,Beta,gamma,zeta");
+    EXPECT_THROW(ds->SetIndexName(QStringLiteral("nope")), EDatabaseError);
+    EXPECT_EQ(ds->IndexName(), "by_name_ci");
+}
+
+TEST(ClientDataSet, RangesTakePartialKeysAndSentinels) {
+    auto ds = MakeTable();
+    ds->SetIndexName(QStringLiteral("by_res"));
+    ds->SetRange({qint64(2)}, {qint64(2)});
+    EXPECT_EQ(Walk(*ds, 1).join(','), "beta,alpha");
+    EXPECT_EQ(ds->RecordCount(), 2);
+    ds->SetRange({qint64(1), MinKey{}}, {qint64(2), qint64(5)});
+    EXPECT_EQ(Walk(*ds, 1).join(','), "gamma,Alpha,beta");
+    ds->SetRange({MinKey{}}, {MaxKey{}});
+    EXPECT_EQ(ds->RecordCount(), 6);
+    ds->SetRange({qint64(4)}, {qint64(9)});
+    EXPECT_TRUE(ds->IsEmpty());
+    EXPECT_TRUE(ds->Eof());
+    EXPECT_EQ(ds->RowId(), -1);
+    ds->CancelRange();
+    EXPECT_EQ(ds->RecordCount(), 6);
+    // Doubles in a range compare as numbers: 1 and 1.0 are the same key.
+    ds->SetRange({1.0}, {1.0});
+    EXPECT_EQ(ds->RecordCount(), 2);
+
+    ds->SetIndexName(QStringLiteral("by_name"));
+    ds->SetRange({QStringLiteral("B")}, {MaxKey{}});
+    EXPECT_EQ(Walk(*ds, 1).join(','), "Beta,alpha,beta,gamma,zeta");
+}
+
+TEST(ClientDataSet, FindKeyAndLocate) {
+    auto ds = MakeTable();
+    ds->SetIndexName(QStringLiteral("by_res"));
+    ASSERT_TRUE(ds->FindKey({qint64(2), qint64(7)}));
+    EXPECT_EQ(ds->AsString(1), "alpha");
+    ASSERT_TRUE(ds->FindKey({qint64(1)}));
+    EXPECT_EQ(ds->AsString(1), "gamma"); // first of res 1 in index order
+    EXPECT_FALSE(ds->FindKey({qint64(8)}));
+    EXPECT_EQ(ds->AsString(1), "gamma"); // position unchanged
+
+    EXPECT_TRUE(ds->Locate(QStringLiteral("res"), {QVariant()}));
+    EXPECT_EQ(ds->AsString(1), "zeta");
+    EXPECT_FALSE(ds->Locate(QStringLiteral("name"), {QStringLiteral("BETA")}));
+    EXPECT_TRUE(ds->Locate(QStringLiteral("name;res"), {QStringLiteral("BETA"), 3},
+                           LocateOption::CaseInsensitive));
+    EXPECT_EQ(ds->AsInteger(2), 2);
+    EXPECT_TRUE(ds->Locate(QStringLiteral("name"), {QStringLiteral("gam")},
+                           LocateOption::PartialKey));
+    EXPECT_THROW(ds->Locate(QStringLiteral("missing"), {1}), EDatabaseError);
+}
+
+TEST(ClientDataSet, FilterHidesRowsFromCountNavigationAndSearch) {
+    auto ds = MakeTable();
+    ds->SetIndexName(QStringLiteral("by_res"));
+    ds->SetFilter(QStringLiteral("qty > 2"));
+    ds->SetFiltered(true);
+    EXPECT_EQ(Walk(*ds, 1).join(','), "zeta,Alpha,beta,alpha");
+    EXPECT_EQ(ds->RecordCount(), 4);
+    EXPECT_FALSE(ds->FindKey({qint64(1), qint64(1)}));
+    EXPECT_THROW(ds->SetFilter(QStringLiteral("qty >")), EDatabaseError);
+    EXPECT_EQ(ds->Filter(), "qty > 2"); // a bad filter leaves the old one in force
+    EXPECT_EQ(ds->RecordCount(), 4);
+    ds->SetFiltered(false);
+    EXPECT_EQ(ds->RecordCount(), 6);
+}
+
+TEST(ClientDataSet, GroupStateFollowsVisibleRows) {
+    auto ds = MakeTable();
+    ds->SetIndexName(QStringLiteral("by_res"));
+    ds->SetRange({qint64(1)}, {qint64(3)});
+    std::vector<GroupPosInds> states;
+    for (ds->First(); !ds->Eof(); ds->Next())
+        states.push_back(ds->GetGroupState(1));
+    // res 1: gamma, Alpha; res 2: beta, alpha; res 3: Beta
+    ASSERT_EQ(states.size(), 5u);
+    EXPECT_EQ(states[0], GroupPosInds(GroupPos::First));
+    EXPECT_EQ(states[1], GroupPosInds(GroupPos::Last));
+    EXPECT_EQ(states[2], GroupPosInds(GroupPos::First));
+    EXPECT_EQ(states[4], GroupPos::First | GroupPos::Last);
+
+    // Hiding a group's first row makes the next visible row the first of its group.
+    ds->SetFilter(QStringLiteral("name <> 'gamma'"));
+    ds->SetFiltered(true);
+    ds->First();
+    EXPECT_EQ(ds->AsString(1), "Alpha");
+    EXPECT_EQ(ds->GetGroupState(1), GroupPos::First | GroupPos::Last);
+    ds->Next();
+    EXPECT_EQ(ds->GetGroupState(0), GroupPosInds(GroupPos::Middle));
+}
+
+TEST(ClientDataSet, AggregatesByGroupingLevel) {
+    auto ds = MakeTable();
+    ds->SetIndexName(QStringLiteral("by_res"));
+    auto& aggs = ds->Aggregates();
+    const int cnt = aggs.Add({"cnt", "Count(name)", 1, "by_res", true, true});
+    const int sum = aggs.Add({"sum", "Sum(qty)", 1, "by_res", true, true});
+    const int mn = aggs.Add({"mn", "Min(price)", 1, "by_res", true, true});
+    const int mx = aggs.Add({"mx", "Max(name)", 1, "by_res", true, true});
+    const int avg = aggs.Add({"avg", "Avg(qty) * 2 + Count(*)", 1, "by_res", true, true});
+    const int all = aggs.Add({"all", "Sum(qty)", 0, "", true, true});
+    const int other = aggs.Add({"other", "Sum(qty)", 1, "by_name", true, true});
+    EXPECT_FALSE(ds->AggregateValue(sum).isValid()); // aggregates not yet switched on
+    ds->SetAggregatesActive(true);
+
+    ASSERT_TRUE(ds->FindKey({qint64(2)}));
+    EXPECT_EQ(ds->AggregateValue(cnt).toInt(), 2);
+    EXPECT_DOUBLE_EQ(ds->AggregateValue(sum).toDouble(), 12);
+    EXPECT_DOUBLE_EQ(ds->AggregateValue(mn).toDouble(), 0.0);
+    EXPECT_EQ(ds->AggregateValue(mx).toString(), "beta");
+    EXPECT_DOUBLE_EQ(ds->AggregateValue(avg).toDouble(), 6 * 2 + 2);
+    EXPECT_DOUBLE_EQ(ds->AggregateValue(all).toDouble(), 27);
+    EXPECT_FALSE(ds->AggregateValue(other).isValid()); // its index is not the current one
+    ASSERT_TRUE(ds->FindKey({qint64(1)}));
+    EXPECT_DOUBLE_EQ(ds->AggregateValue(sum).toDouble(), 4);
+
+    // An edit shows in the next read; a filter narrows the groups.
+    ds->Edit();
+    ds->SetValue(2, 11);
+    ds->Post();
+    EXPECT_DOUBLE_EQ(ds->AggregateValue(sum).toDouble(), 14);
+    ds->SetFilter(QStringLiteral("qty > 2"));
+    ds->SetFiltered(true);
+    ASSERT_TRUE(ds->FindKey({qint64(1)}));
+    EXPECT_EQ(ds->AggregateValue(cnt).toInt(), 2);
+    EXPECT_DOUBLE_EQ(ds->AggregateValue(sum).toDouble(), 14);
+    EXPECT_DOUBLE_EQ(ds->AggregateValue(all).toDouble(), 11 + 3 + 5 + 7 + 9);
+}
+
+TEST(ClientDataSet, BadAggregateFailsWhenChecked) {
+    auto ds = MakeTable();
+    ds->Aggregates().Add({"bad", "Sum(name)", 0, "", true, true});
+    EXPECT_THROW(ds->CheckAggregate(0), EDatabaseError);
+}
+
+TEST(ClientDataSet, ClonesShareRowsButNotCursorState) {
+    auto ds = MakeTable();
+    ClientDataSet a, b;
+    a.CloneCursor(*ds, true);
+    b.CloneCursor(*ds, true);
+    EXPECT_EQ(ds->StoreUseCount(), 3);
+    a.IndexDefs().Add(QStringLiteral("q"), QStringLiteral("qty"));
+    a.SetIndexName(QStringLiteral("q"));
+    b.SetIndexName(QStringLiteral("by_res"));
+    b.SetRange({qint64(3)}, {qint64(3)});
+    EXPECT_EQ(a.RecordCount(), 6);
+    EXPECT_EQ(b.RecordCount(), 1);
+    a.First();
+    EXPECT_EQ(a.AsString(1), "gamma");
+    // An edit through one cursor is seen by the others, even when it moves a key.
+    a.Edit();
+    a.SetValue(0, 3);
+    a.Post();
+    EXPECT_EQ(a.AsString(1), "gamma");
+    b.First();
+    EXPECT_EQ(b.RecordCount(), 2);
+    EXPECT_EQ(Walk(b, 1).join(','), "gamma,Beta");
+    // A clone without reset takes index and range along.
+    ClientDataSet c;
+    c.CloneCursor(b, false);
+    EXPECT_EQ(c.IndexName(), "by_res");
+    EXPECT_EQ(c.RecordCount(), 2);
+}
+
+TEST(ClientDataSet, EmptyingOrClosingOneCursorKeepsClonesIntact) {
+    auto ds = MakeTable();
+    ClientDataSet clone;
+    clone.CloneCursor(*ds, true);
+    ds->EmptyDataSet();
+    EXPECT_EQ(ds->RecordCount(), 0);
+    EXPECT_EQ(clone.RecordCount(), 6);
+    ds.reset();
+    clone.Last();
+    EXPECT_EQ(clone.AsString(1), "zeta");
+
+    ClientDataSet copy;
+    copy.CopyFrom(clone);
+    clone.First();
+    clone.Edit();
+    clone.SetValue(1, QStringLiteral("changed"));
+    clone.Post();
+    copy.First();
+    EXPECT_EQ(copy.AsString(1), "beta"); // a copy is its own
+    EXPECT_EQ(copy.StoreUseCount(), 1);
+}
+
+TEST(ClientDataSet, BadValueAbortsPostWithoutHalfRow) {
+    auto ds = MakeTable();
+    ds->Append();
+    ds->SetValue(0, 4);
+    ds->SetValue(2, QStringLiteral("viel"));
+    EXPECT_THROW(ds->Post(), EDatabaseError);
+    ds->Cancel();
+    EXPECT_EQ(ds->RecordCount(), 6);
+    ds->Append();
+    ds->SetValue(0, qint64(1) << 40); // does not fit 32 bits
+    EXPECT_THROW(ds->Post(), EDatabaseError);
+    ds->Cancel();
+    ds->First();
+    ds->Edit();
+    ds->SetValue(1, QStringLiteral("neu"));
+    ds->SetValue(3, QStringLiteral("x"));
+    EXPECT_THROW(ds->Post(), EDatabaseError);
+    ds->Cancel();
+    EXPECT_EQ(ds->AsString(1), "beta"); // the string written before the failure is undone
+    EXPECT_EQ(ds->RecordCount(), 6);
+}
+
+TEST(ClientDataSet, TypedValuesRoundTrip) {
+    ClientDataSet ds;
+    ds.FieldDefs().Add(QStringLiteral("i64"), FieldType::LargeInt);
+    ds.FieldDefs().Add(QStringLiteral("cur"), FieldType::Currency);
+    ds.FieldDefs().Add(QStringLiteral("b"), FieldType::Boolean);
+    ds.FieldDefs().Add(QStringLiteral("d"), FieldType::Date);
+    ds.FieldDefs().Add(QStringLiteral("dt"), FieldType::DateTime);
+    ds.CreateDataSet();
+    const QDateTime dt(QDate(1899, 12, 30), QTime(23, 59, 58, 999));
+    ds.Append();
+    ds.SetValue(0, std::numeric_limits<qint64>::min());
+    ds.SetValue(1, 1234.56789);
+    ds.SetValue(2, true);
+    ds.SetValue(3, QDate(2024, 12, 30));
+    ds.SetValue(4, dt);
+    ds.Post();
+    EXPECT_EQ(ds.AsLargeInt(0), std::numeric_limits<qint64>::min());
+    EXPECT_DOUBLE_EQ(ds.AsFloat(1), 1234.5679);
+    EXPECT_TRUE(ds.Value(2).toBool());
+    EXPECT_EQ(ds.Value(3).toDate(), QDate(2024, 12, 30));
+    EXPECT_EQ(ds.Value(4).toDateTime(), dt);
+    EXPECT_GT(ds.StoreBytes(), 0);
+}
