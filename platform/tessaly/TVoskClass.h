@@ -1,0 +1,267 @@
+#pragma once
+// The data class of the class library: a dataset over one table of the database layer. It reads
+// the rows of the table (or of a query on it) into memory, keeps a cursor and an edit state, and
+// writes the current record back with bound parameters inside one transaction. An update only
+// succeeds when the row is still as it was read (optimistic concurrency); otherwise nothing is
+// written and the user is told to refresh.
+//
+// Sub-classes (detail data classes) are made with their master as QObject parent; Children() lists
+// them in creation order. Controls and item models follow the class through its signals.
+
+#include <HookSlot.h>
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <vector>
+
+class TVoskDatabase;
+class TVoskQuery2;
+class TVoskClass;
+
+enum TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
+
+// A column of the data class, read and written at the current record. Cheap to copy; it stays
+// valid while the class keeps the same columns (until it is closed or opened on other SQL).
+class TVoskDataField final {
+public:
+    TVoskDataField() = default;
+    bool Exists() const { return m_owner && m_col >= 0; }
+    int Index() const { return m_col; }
+    QString FieldName() const;
+    // Whether the column belongs to the table and is written by Post.
+    bool Writable() const;
+
+    QVariant Value() const;
+    bool IsNull() const;
+    QString AsString() const;
+    int AsInteger() const;
+    qint64 AsLargeInt() const;
+    double AsFloat() const;
+    bool AsBoolean() const;
+
+    // Puts the class into edit when it browses; throws when it is read-only or not open.
+    void SetValue(const QVariant& value) const;
+    void SetAsString(const QString& v) const { SetValue(v); }
+    void SetAsInteger(qint64 v) const { SetValue(v); }
+    void SetAsFloat(double v) const { SetValue(v); }
+    void SetAsBoolean(bool v) const { SetValue(v); }
+    void Clear() const { SetValue(QVariant()); }
+
+private:
+    friend class TVoskClass;
+    TVoskDataField(TVoskClass* owner, int col) : m_owner(owner), m_col(col) {}
+    TVoskClass* m_owner = nullptr;
+    int m_col = -1;
+};
+
+class TVoskClass : public QObject {
+    Q_OBJECT
+public:
+    // parent is the owner for lifetime; a TVoskClass parent makes this one its sub-class.
+    explicit TVoskClass(QObject* parent = nullptr);
+    ~TVoskClass() override;
+
+    // Table and key. The table may carry a schema ("public.adressen"); keys are "a;b".
+    QString SqlTable() const { return m_sqlTable; }
+    QString GetSqlTableName() const { return m_sqlTable; }
+    void SetSqlTable(const QString& table);
+    void SetSqlTableName(const QString& table) { SetSqlTable(table); }
+    QString KeyFieldName() const { return m_keyFields; }
+    void SetKeyFieldName(const QString& keyFields);
+    bool HasKeyField() const; // every key field is a column of the open result
+    // Key values of the current record as text, joined by ";" for several key fields.
+    QString KeyText() const;
+
+    // Connection; without one the global data module's.
+    void SetDatabase(TVoskDatabase* db) { m_db = db; }
+    TVoskDatabase& Database() const;
+
+    // What the user sees as the name of the data: the description when set, else the alias of
+    // the table (AliasHook), else the table name.
+    QString Description() const;
+    void SetDescription(const QString& text) { m_description = text; }
+    // Filled by the database layer's owner when it knows table aliases; empty result means none.
+    static Rtl::HookSlot<QString(const QString& table)> AliasHook;
+
+    // Opening reads all rows; the cursor stands on the first one.
+    void Open();
+    void Close();
+    bool Active() const { return m_state != dsInactive; }
+    bool FGetActive() const { return Active(); }
+    TDataSetState State() const { return m_state; }
+    bool InEdit() const { return m_state == dsEdit || m_state == dsInsert; }
+    bool FInEdit() const { return InEdit(); }
+    bool Modified() const { return m_modified; }
+    bool CanPost() const { return InEdit() && m_modified; }
+    bool IsNewRecord() const { return m_state == dsInsert; }
+    bool FGetNeuAngelegt() const { return IsNewRecord(); }
+    bool HasRecord() const { return Active() && !m_rows.empty(); }
+    bool IsEmpty() const { return m_rows.empty(); }
+
+    // Cursor. Moving while editing posts a modified record and cancels an unmodified one.
+    int RecordCount() const { return int(m_rows.size()); }
+    int RecNo() const { return m_rows.empty() ? 0 : m_cur + 1; }
+    void SetRecNo(int recNo);
+    int CurrentRow() const { return m_rows.empty() ? -1 : m_cur; } // 0-based, -1 when empty
+    bool Eof() const { return m_eof; }
+    bool Bof() const { return m_bof; }
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    // Searches all rows for fields ("a;b") equal to the values (compared as text); moves there.
+    bool Locate(const QString& keyFields, const QVariantList& values, bool caseInsensitive = false);
+    bool Locate(const QString& field, const QVariant& value, bool caseInsensitive = false) {
+        return Locate(field, QVariantList{value}, caseInsensitive);
+    }
+    // Moves to the record whose dbrid is id; false (cursor unchanged) when no loaded row has it.
+    bool SearchDbrid(qint64 id);
+    bool SearchDbrid(const QString& id);
+
+    // Fields.
+    int FieldCount() const { return int(m_cols.size()); }
+    QStringList FieldNames() const;
+    int FieldIndex(const QString& name) const; // case-insensitive, -1 when missing
+    TVoskDataField FindField(const QString& name);
+    TVoskDataField FieldByName(const QString& name); // throws when missing
+    TVoskDataField Fields(int index);
+    QVariant Value(int row, int col) const;
+    void SetValue(int col, const QVariant& value); // at the current record
+    bool FieldWritable(int col) const;
+
+    // Editing. Each throws a German EVoskException when the class is read-only or closed.
+    void Edit();
+    void Append(); // new record at the end
+    void Insert(); // new record before the current one
+    // Writes the record; refused (with the record left in edit) by BeforePost throwing, by a
+    // server error or when another user changed the row meanwhile. With askBefore false the
+    // before-post event is not called.
+    virtual void Post(bool askBefore = true);
+    void Cancel();
+    void Delete();
+    // Re-reads all rows and keeps the cursor on the same key when possible.
+    virtual void Refresh(bool keepPosition = true, bool silent = false, int reserved = 0);
+    // Re-reads the current record only; a row that is gone is removed.
+    void RefreshRecord();
+
+    // Flags read and set by the forms.
+    bool ReadOnly() const { return m_readOnly; }
+    void SetReadOnly(bool readOnly);
+    bool EditFlag() const { return m_editFlag; }
+    void SetEditFlag(bool editFlag);
+    bool CanModify() const { return Active() && !m_readOnly && m_editFlag; }
+    bool EnabledFlag() const { return m_enabledFlag; }
+    void SetEnabledFlag(bool enabled) { m_enabledFlag = enabled; }
+    // Whether the module form's activation refresh re-reads the current record.
+    bool SingleRecordRefresh() const { return m_singleRecordRefresh; }
+    void SetSingleRecordRefresh(bool on) { m_singleRecordRefresh = on; }
+    bool CachedUpdates() const { return false; }
+    bool UpdatesPending() const { return false; }
+
+    // Master and sub-classes.
+    TVoskClass* MasterClass() const;
+    QList<TVoskClass*> Children() const;
+
+    // Events. A throw in BeforePost refuses the post (an EAbort silently).
+    std::function<void(TVoskClass*)> BeforePost;
+    std::function<void(TVoskClass*)> AfterPost;
+    std::function<void(TVoskClass*)> BeforeRefresh;
+    std::function<void(TVoskClass*)> AfterRefresh;
+
+signals:
+    void StateChanged(); // state, modified, read-only
+    void CurrentChanged(int row);
+    void FieldChanged(int row, int col);
+    void RowsReset(); // opened, closed, refreshed: columns or all rows
+    void RowInserted(int row);
+    void RowRemoved(int row);
+    void RowUpdated(int row);
+
+protected:
+    // The SELECT that Open runs; the base reads the whole table ordered by its key.
+    virtual QString SelectSql() const;
+    virtual QVariantMap SelectParams() const { return {}; }
+
+private:
+    struct Row {
+        std::vector<QVariant> value;
+        std::vector<QByteArray> raw; // server text as read, for the concurrency check
+        std::vector<bool> null;
+        bool fresh = false;          // inserted here, never read from the server
+    };
+    struct Column {
+        QString name;
+        bool writable = false;
+    };
+    friend class TVoskDataField;
+
+    void requireActive() const;
+    void requireModify() const;
+    void checkBrowseMode();
+    void moveTo(int row);
+    void setState(TDataSetState state);
+    void startInsert(int at);
+    void readInto(std::vector<Row>& rows, const QString& sql, const QVariantMap& params,
+                  bool readColumns);
+    static Row rowOf(const TVoskQuery2& q, int r);
+    std::vector<Row> run(const QString& sql, const QVariantMap& params, QStringList* names);
+    QString quotedTable() const;
+    QStringList keyList() const;
+    std::vector<int> keyCols() const;
+    void requireKey() const;
+    QString whereAsRead(const Row& asRead, QVariantMap& params) const;
+    void postUpdate();
+    void postInsert();
+    void applyReturned(int row, const Row& returned, const QStringList& names);
+    bool reReadRow(int row);
+
+    TVoskDatabase* m_db = nullptr;
+    QString m_sqlTable;
+    QString m_keyFields = QStringLiteral("dbrid");
+    QString m_description;
+
+    TDataSetState m_state = dsInactive;
+    std::vector<Column> m_cols;
+    std::vector<Row> m_rows;
+    Row m_backup; // the record before Edit, for Cancel
+    std::vector<bool> m_changed; // per column, since Edit or Insert
+    int m_cur = 0;
+    bool m_eof = true;
+    bool m_bof = true;
+    bool m_modified = false;
+
+    bool m_readOnly = false;
+    bool m_editFlag = true;
+    bool m_enabledFlag = true;
+    bool m_singleRecordRefresh = true;
+};
+
+// The data class on a query of its own: SQL with ":name" parameters, written back to SqlTable.
+class TVoskClass2 : public TVoskClass {
+    Q_OBJECT
+public:
+    explicit TVoskClass2(QObject* parent = nullptr);
+
+    QString QuerySql() const { return m_querySql; }
+    // Takes effect with the next Open or Refresh. Empty: the whole table.
+    void SetQuerySql(const QString& sql) { m_querySql = sql; }
+    void SetParam(const QString& name, const QVariant& value) { m_params.insert(name, value); }
+    QVariant Param(const QString& name) const { return m_params.value(name); }
+    void ClearParams() { m_params.clear(); }
+    // Whether the record-parameter class is attached automatically.
+    bool AutoRecNoParamClass() const { return m_autoRecNoParamClass; }
+    void SetAutoRecNoParamClass(bool on) { m_autoRecNoParamClass = on; }
+
+protected:
+    QString SelectSql() const override;
+    QVariantMap SelectParams() const override { return m_params; }
+
+private:
+    QString m_querySql;
+    QVariantMap m_params;
+    bool m_autoRecNoParamClass = false;
+};
