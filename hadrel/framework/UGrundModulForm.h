@@ -1,0 +1,205 @@
+#pragma once
+// The base form of every module window and of most dialogs. It adds to the common base form a
+// floating tool window with the form's tool bar, the window position per form class in the
+// registry, the close question for pending edits, the hint translation, clean-up of variables that
+// point at the form, and one deferred call to the host after creation.
+//
+// Create forms with Create<T>(owner, parameters): the constructor builds the form resource, then
+// FormCreate runs with the parameters in place (as the form resource fires OnCreate once the form
+// is built). A derived form overrides FormCreate and calls the base one first.
+
+#include "Q32GrundForm.h"
+
+#include <QPointer>
+#include <QRect>
+#include <QSize>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QBoxLayout;
+class TFormKorvexGundForm;
+class TPanel;
+class TToolBar;
+class TVoskTimer;
+class TVoskToolButton;
+
+// The floating window that carries a base form's tool bar.
+class TToolForm final : public TVoskBaseForm {
+    Q_OBJECT
+public:
+    explicit TToolForm(QObject* owner);
+    bool FIsPopupMenuOpen = false;
+    // Records the owner form's focus state, then takes the focus.
+    void SetFocus();
+};
+
+// Replaces the hints of its owner's components by the texts in the user's language.
+class TTranslationCombo final : public QObject {
+    Q_OBJECT
+public:
+    explicit TTranslationCombo(QObject* owner);
+    static void SetComponentTranslation(QObject* component);
+    // The translation of one hint; empty when there is none to apply.
+    static QString TranslateHint(const QString& hint);
+};
+
+using TModuleGetIconProc = std::function<void(TFormKorvexGundForm* form)>;
+
+// Exported unit variables, set by the host.
+extern bool SimpleStyle;                       // MDI children neither load nor save positions
+extern bool _MaxWindows;                       // MDI children open maximized
+extern QString LookAndFeelSkin;                // cleared at unit finalization
+extern TModuleGetIconProc UpdateModuleIconProc; // called once after a form is created
+
+namespace UGrundModulForm {
+
+// Registry key below which window positions are kept: base + "Module\" + position name.
+QString SessionRegistryBase();
+void SetSessionRegistryBase(const QString& base);
+// Alias of a table as the user knows it; empty when there is none.
+extern std::function<QString(const QString& table)> FieldAliasProc;
+// Whether the automated-test tool drives the program (environment KORVEX_TESTCOMPLETE set).
+bool IsTestComplete();
+
+// What the registry holds for one window; values that are missing or no integers stay empty.
+struct TStoredPosition {
+    std::optional<int> top, left, width, height;
+    bool maximized = false;
+};
+// Reads prefix+"Top" ... prefix+"Maximized" from the key; an unreadable key gives nothing.
+TStoredPosition ReadStoredPosition(const QString& key, const QString& prefix);
+void WriteStoredPosition(const QString& key, const QString& prefix, bool maximized,
+                         const QRect& geometry);
+
+struct TPositionInput {
+    bool mdiChild = false;
+    Vcl::TPosition position = Vcl::poDefaultPosOnly;
+    QRect geometry;         // the form's designed frame geometry
+    TStoredPosition stored; // nothing when the registry is not used
+    int parTop = -1, parLeft = -1, parWidth = -1, parHeight = -1; // -1: not given
+    QSize mainFormSize;     // frame size of the main window
+    int mainClientHeight = 0;
+    int horzScrollRange = 0; // width the form's content needs
+    int ribbonHeight = 0;
+};
+struct TPositionResult {
+    Vcl::TPosition position = Vcl::poDefaultPosOnly;
+    QRect geometry;
+    bool maximized = false;
+    bool defaultSizing = true;
+};
+// The window's position and size from the stored values, the parameters and the default table.
+TPositionResult ComputeFormPosition(const TPositionInput& in);
+
+} // namespace UGrundModulForm
+
+class TFormKorvexGundForm : public TQ32GrundForm {
+    Q_OBJECT
+public:
+    explicit TFormKorvexGundForm(QObject* owner = nullptr, QWidget* parent = nullptr);
+    ~TFormKorvexGundForm() override;
+
+    template <class T, class... Args>
+    static T* Create(QObject* owner, const QStringList& parameters, Args&&... args) {
+        auto* form = new T(owner, std::forward<Args>(args)...);
+        form->SetParameters(parameters);
+        form->AfterConstruction();
+        return form;
+    }
+    template <class T> static T* Create(QObject* owner = nullptr) {
+        return Create<T>(owner, QStringList());
+    }
+
+    // Components of the form resource, in order.
+    TPanel* PanelToolbars;
+    TPanel* PanelTopTool;
+    TToolBar* ToolBarGrundForm;
+    TVoskToolButton* ToolButtonCloseModule;
+
+    bool FLoading = false;
+    QString FPositionLoadName;
+    bool FPositionLoaded = false;
+    TVoskTimer* FocusTimer = nullptr;
+    QPointer<TToolForm> ToolForm;
+    bool HideToolForm = false;
+    bool EmbeddedToolForm = false;
+    bool LoadLastScreenPosition = false;
+    bool LoadFormPosition = false;
+
+    // The module lock, set by the host.
+    static bool ModuleSperr;
+
+    // The variable is set to null when the form is destroyed.
+    template <class T> void AddVariableOfMe(T*& variable) {
+        ListOfVariablesOfMe.push_back([&variable] { variable = nullptr; });
+    }
+
+    // Where derived forms put their content, right of an embedded tool bar.
+    QBoxLayout* ClientLayout() const { return m_clientLayout; }
+    QWidget* ClientArea() const { return m_clientArea; }
+
+    bool CloseQuery() override;
+
+    virtual void FormCreate(QObject* sender);
+    virtual void FormShow(QObject* sender);
+    virtual void FormActivate(QObject* sender);
+    virtual void FormDeactivate(QObject* sender);
+    virtual void FormClose(QObject* sender, Vcl::TCloseAction& action);
+    virtual void FormDestroy(QObject* sender);
+    virtual void FormConstrainedResize(QObject* sender);
+    void ToolButtonCloseModuleClick(QObject* sender);
+
+    void ToolFormShow(QObject* sender);
+    void ToolFormHide(QObject* sender);
+    void ToolFormDeactivate(QObject* sender);
+    void DoFocusTimer(QObject* sender);
+
+    // Hooks of the component start-up, the lookup and the component settings.
+    virtual void F2BtClick(QObject* sender) {}
+    virtual void StartVoskComponent(QWidget* form, QObject* component) {}
+    virtual void LoadComponentSettings(QObject* root, QObject* owner) {}
+    virtual void SaveComponentSettings(QObject* root, QObject* owner) {}
+    virtual void SaveCompSettings() {}
+    virtual void LoadCompSettings() {}
+    virtual void ReloadCompSettings() {}
+    virtual void DoAdminState() {}
+    static void HandleIsAdminEvent(bool isAdmin) {}
+
+    static void ModulInitialize(QObject* owner);
+    static void ModulFinalize();
+    static bool HasAsParent(const QObject* p, const QObject* c);
+
+    bool IsMdiChild() const { return FormStyle() == Vcl::fsMDIChild; }
+    // Whether the user works in this form now.
+    bool IsFormActive() const;
+
+protected:
+    void AfterConstruction();
+    void changeEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void WMSize();
+
+private:
+    void CreateToolForm();
+    void PlaceToolForm();
+    void ApplyFormPosition(bool useRegistry);
+    void SavePosition();
+    void AskSavePending();
+    QString PositionPrefix() const;
+    QString PositionKey() const;
+
+    std::vector<std::function<void()>> ListOfVariablesOfMe;
+    QBoxLayout* m_clientLayout = nullptr;
+    QWidget* m_clientArea = nullptr;
+    bool m_created = false;
+};
+
+// A form may name the key under which its window position is kept.
+class IPositionLoadName {
+public:
+    virtual ~IPositionLoadName() = default;
+    virtual QString PositionLoadName() const = 0;
+};
