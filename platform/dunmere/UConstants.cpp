@@ -25,7 +25,7 @@ QString TCurrentSession::TempDir() const {
     if (!m_login.isEmpty()) {
         // A login is data: keep it from naming a folder outside the temp root.
         QString safe = m_login;
-        safe.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")), QStringLiteral("_"));
+        safe.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QStringLiteral("_"));
         user += u'-' + safe;
     }
     return ensure(root + u'/' + user);

@@ -446,6 +446,8 @@ QString TVoskQuery2::context() const {
 
 PGresult* TVoskQuery2::run() {
     TVoskDatabase& db = Database();
+    if (!db.Connected())
+        throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung%1").arg(context()));
     prepare();
     const size_t n = m_params.size();
     m_bufs.resize(n);

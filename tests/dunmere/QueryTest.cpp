@@ -1,0 +1,220 @@
+#include <TestDatabase.h>
+#include <UDM1.h>
+#include <VoskQuery2.h>
+
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QDateTime>
+
+using testsupport::DbTest;
+using testsupport::TestDatabase;
+
+namespace {
+
+class QueryTest : public DbTest {
+protected:
+    void SetUp() override { m_db.Connect(); }
+    TVoskDatabase m_db;
+};
+
+template <class F> EVoskDatabaseError catchDbError(F&& f) {
+    try {
+        f();
+    } catch (const EVoskDatabaseError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no EVoskDatabaseError";
+    return EVoskDatabaseError(QString());
+}
+
+} // namespace
+
+TEST_F(QueryTest, ParametersRoundTripByType) {
+    TVoskQuery2 q(&m_db, QStringLiteral(
+        "SELECT :i AS i, :big AS big, :d AS d, :b AS b, :s AS s, :day AS day, :ts AS ts, "
+        ":nothing::int AS nothing, :s || '!' AS s2"));
+    const QDateTime ts(QDate(2024, 2, 29), QTime(13, 45, 7, 250));
+    q.Bind(QStringLiteral("i"), 42)
+        .Bind(QStringLiteral("big"), qint64(9000000000LL))
+        .Bind(QStringLiteral("d"), 0.1)
+        .Bind(QStringLiteral("b"), true)
+        .Bind(QStringLiteral("s"), QStringLiteral("Grüße"))
+        .Bind(QStringLiteral("day"), QDate(1999, 12, 31))
+        .Bind(QStringLiteral("ts"), ts)
+        .Bind(QStringLiteral("nothing"), QVariant());
+    q.Open();
+    ASSERT_EQ(q.RecordCount(), 1);
+    EXPECT_EQ(q.FieldByName(QStringLiteral("I")).Value(), QVariant(42));
+    EXPECT_EQ(q.FieldByName(QStringLiteral("big")).AsLargeInt(), 9000000000LL);
+    EXPECT_EQ(q.FieldByName(QStringLiteral("d")).AsFloat(), 0.1);
+    EXPECT_TRUE(q.FieldByName(QStringLiteral("b")).AsBoolean());
+    EXPECT_EQ(q.FieldByName(QStringLiteral("s2")).AsString(), QStringLiteral("Grüße!"));
+    EXPECT_EQ(q.FieldByName(QStringLiteral("day")).AsDate(), QDate(1999, 12, 31));
+    EXPECT_EQ(q.FieldByName(QStringLiteral("ts")).AsDateTime(), ts);
+    EXPECT_EQ(q.FieldByName(QStringLiteral("ts")).DataType(), TFieldType::DateTime);
+    EXPECT_TRUE(q.FieldByName(QStringLiteral("nothing")).IsNull());
+    EXPECT_EQ(q.FieldByName(QStringLiteral("nothing")).AsInteger(), 0);
+    EXPECT_EQ(q.FieldNames().size(), 9);
+}
+
+TEST_F(QueryTest, InjectionAttemptIsStoredAsPlainText) {
+    const QString evil = QStringLiteral("'; DROP TABLE text0; --");
+    TVoskQuery2 ins(&m_db, QStringLiteral(
+        "INSERT INTO text0 (t_nr, t_feld0) VALUES (:nr, :text)"));
+    ins.Bind(QStringLiteral("nr"), 9001).Bind(QStringLiteral("text"), evil);
+    EXPECT_EQ(ins.ExecSQL(), 1);
+    TVoskQuery2 sel(&m_db, QStringLiteral("SELECT t_nr FROM text0 WHERE t_feld0 = :text"));
+    sel.Bind(QStringLiteral("text"), evil).Open();
+    ASSERT_EQ(sel.RecordCount(), 1);
+    EXPECT_EQ(sel.Fields(0).AsInteger(), 9001);
+    EXPECT_EQ(TestDatabase::Scalar(QStringLiteral("SELECT to_regclass('text0') IS NOT NULL")),
+              QStringLiteral("t"));
+    EXPECT_FALSE(sel.SentSQL().contains("DROP"));
+}
+
+TEST_F(QueryTest, MissingParameterAndUnknownNamesAreReported) {
+    TVoskQuery2 q(&m_db, QStringLiteral("SELECT :a, :zweiter"));
+    q.Bind(QStringLiteral("a"), 1);
+    const auto e = catchDbError([&] { q.Open(); });
+    EXPECT_TRUE(e.Message().contains(QStringLiteral(":zweiter"))) << e.Message().toStdString();
+    EXPECT_FALSE(q.Active());
+    const auto e2 = catchDbError([&] { q.ParamByName(QStringLiteral("dritter")); });
+    EXPECT_TRUE(e2.Message().contains(QStringLiteral("dritter")));
+    q.Bind(QStringLiteral("zweiter"), QVariant()); // an explicit null is a value
+    q.Open();
+    EXPECT_TRUE(q.Fields(1).IsNull());
+    const auto e3 = catchDbError([&] { q.FieldByName(QStringLiteral("gibtsnicht")); });
+    EXPECT_TRUE(e3.Message().contains(QStringLiteral("gibtsnicht")));
+}
+
+TEST_F(QueryTest, ServerErrorCarriesMessageStateAndPosition) {
+    TVoskQuery2 q(&m_db, QStringLiteral("SELECT t_nr FROM text0 WHERE t_nope = :x"));
+    q.Bind(QStringLiteral("x"), 1);
+    const auto e = catchDbError([&] { q.Open(); });
+    EXPECT_EQ(e.SqlState(), QStringLiteral("42703"));
+    EXPECT_TRUE(e.ServerMessage().contains(QStringLiteral("t_nope")));
+    EXPECT_EQ(e.Sql().mid(e.Position() - 1, 6), QStringLiteral("t_nope"));
+    EXPECT_TRUE(e.Message().contains(QStringLiteral("Position %1").arg(e.Position())));
+    // The connection stays usable after the error.
+    TVoskQuery2 ok(&m_db, QStringLiteral("SELECT 1"));
+    ok.Open();
+    EXPECT_EQ(ok.Fields(0).AsInteger(), 1);
+}
+
+TEST_F(QueryTest, NamedSqlByKey) {
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO standardsql (ss_key, ss_sql) VALUES "
+        "('Test.Texte', 'SELECT t_nr FROM text0 WHERE t_nr <= :bis ORDER BY t_nr'), "
+        "('Test.Kaputt', 'SELECT kaputt FROM text0 WHERE t_nr = :nr')"));
+    TVoskQuery2 q(&m_db);
+    q.SetSQLByKey(QStringLiteral("Test.Texte"));
+    q.Bind(QStringLiteral("bis"), 2).Open();
+    EXPECT_EQ(q.RecordCount(), 2);
+    const auto unknown = catchDbError([&] { q.SetSQLByKey(QStringLiteral("Test.Fehlt")); });
+    EXPECT_TRUE(unknown.Message().contains(QStringLiteral("\"Test.Fehlt\"")));
+    EXPECT_FALSE(m_db.StandardSQL_Exists(QStringLiteral("Test.Fehlt")));
+    q.SetSQLByKey(QStringLiteral("Test.Kaputt"));
+    const auto e = catchDbError([&] { q.Bind(QStringLiteral("nr"), 1).Open(); });
+    EXPECT_TRUE(e.Message().contains(QStringLiteral("Test.Kaputt"))) << e.Message().toStdString();
+    EXPECT_EQ(e.SqlState(), QStringLiteral("42703"));
+}
+
+TEST_F(QueryTest, MacrosFromCodeMayBringParameters) {
+    TVoskQuery2 q(&m_db, QStringLiteral("SELECT count(*) FROM &Tabelle WHERE &Bedingung"));
+    q.SetMacroIdentifier(QStringLiteral("tabelle"), QStringLiteral("text0"));
+    q.SetMacro(QStringLiteral("Bedingung"), QStringLiteral("t_nr >= :von"));
+    q.Bind(QStringLiteral("von"), 3).Open();
+    EXPECT_EQ(q.Fields(0).AsInteger(), 2); // seed texts 3 and 4
+    // A quoted identifier cannot break out of its quotes.
+    q.SetMacroIdentifier(QStringLiteral("Tabelle"), QStringLiteral("text0\"; DROP TABLE text0; --"));
+    const auto e = catchDbError([&] { q.Open(); });
+    EXPECT_EQ(e.SqlState(), QStringLiteral("42P01"));
+    EXPECT_EQ(TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM text0")).toInt() >= 4,
+              true);
+}
+
+TEST_F(QueryTest, CursorAndLocate) {
+    TVoskQuery2 q(&m_db, QStringLiteral(
+        "SELECT * FROM (VALUES (1, 'Müller', 1.50::numeric, true), (2, 'meier', 2.0, false), "
+        "(3, 'Schmidt', NULL, NULL)) AS v(nr, name, preis, aktiv) ORDER BY nr"));
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 3);
+    EXPECT_TRUE(q.Bof());
+    const TVoskField nr = q.FieldByName(QStringLiteral("nr"));
+    QList<int> seen;
+    for (; !q.Eof(); q.Next())
+        seen << nr.AsInteger();
+    EXPECT_EQ(seen, (QList<int>{1, 2, 3}));
+    EXPECT_EQ(q.RecNo(), 3);
+    q.Prior();
+    EXPECT_EQ(nr.AsInteger(), 2);
+
+    EXPECT_TRUE(q.Locate(QStringLiteral("name"), QStringLiteral("MEIER"), true));
+    EXPECT_EQ(q.RecNo(), 2);
+    EXPECT_FALSE(q.Locate(QStringLiteral("name"), QStringLiteral("MEIER"), false));
+    EXPECT_TRUE(q.Locate(QStringLiteral("preis;aktiv"), {1.5, QStringLiteral("-1")}));
+    EXPECT_EQ(q.RecNo(), 1);
+    EXPECT_TRUE(q.Locate(QStringLiteral("preis"), QVariant()));
+    EXPECT_EQ(q.RecNo(), 3);
+    EXPECT_TRUE(q.Locate(QStringLiteral("name"), {QStringLiteral("sch")}, true, true));
+    EXPECT_EQ(nr.AsInteger(), 3);
+
+    TVoskQuery2 empty(&m_db, QStringLiteral("SELECT 1 WHERE false"));
+    empty.Open();
+    EXPECT_TRUE(empty.Eof());
+    EXPECT_TRUE(empty.IsEmpty());
+    EXPECT_EQ(empty.RecNo(), 0);
+    EXPECT_TRUE(empty.Fields(0).IsNull());
+}
+
+TEST_F(QueryTest, ConversionErrorNamesFieldAndValue) {
+    TVoskQuery2 q(&m_db, QStringLiteral("SELECT 'abc'::text AS kennung"));
+    q.Open();
+    try {
+        q.Fields(0).AsInteger();
+        FAIL();
+    } catch (const EConvertError& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("abc")));
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("kennung")));
+    }
+}
+
+TEST_F(QueryTest, FailedTransactionCannotBeCommitted) {
+    m_db.StartTransaction();
+    EXPECT_TRUE(m_db.InTransaction());
+    m_db.Exec(QStringLiteral("INSERT INTO settings (s_name, s_value) VALUES ($1, $2)"),
+              {QStringLiteral("Tx.Test"), QStringLiteral("1")});
+    EXPECT_THROW(m_db.Exec(QStringLiteral("INSERT INTO settings (s_name) VALUES ($1)"),
+                           {QStringLiteral("Tx.Test")}),
+                 EVoskDatabaseError);
+    EXPECT_THROW(m_db.Commit(), EVoskDatabaseError);
+    EXPECT_FALSE(m_db.InTransaction());
+    EXPECT_EQ(TestDatabase::Scalar(
+                  QStringLiteral("SELECT count(*) FROM settings WHERE s_name = 'Tx.Test'")),
+              QStringLiteral("0"));
+
+    m_db.StartTransaction();
+    EXPECT_THROW(m_db.StartTransaction(), EVoskDatabaseError);
+    m_db.Exec(QStringLiteral("INSERT INTO settings (s_name, s_value) VALUES ('Tx.Ok', '1')"));
+    m_db.Commit();
+    EXPECT_EQ(TestDatabase::Scalar(
+                  QStringLiteral("SELECT s_value FROM settings WHERE s_name = 'Tx.Ok'")),
+              QStringLiteral("1"));
+}
+
+TEST(Connection, UnreachableServerNamesTheConnection) {
+    TVoskDatabase db;
+    try {
+        db.Connect(QStringLiteral("host=/nonexistent/socket port=5999 dbname=nirgends "
+                                  "connect_timeout=2"));
+        FAIL();
+    } catch (const EVoskDatabaseError& e) {
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Keine Verbindung zur Datenbank")));
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("/nonexistent/socket")));
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("nirgends")));
+    }
+    EXPECT_FALSE(db.Connected());
+    TVoskQuery2 q(&db, QStringLiteral("SELECT 1"));
+    EXPECT_THROW(q.Open(), EVoskDatabaseError);
+}

@@ -1,0 +1,42 @@
+#include <SqlScanner.h>
+
+#include <gtest/gtest.h>
+
+using namespace Dunmere;
+
+namespace {
+QStringList params(const QString& sql) { return RewriteParams(sql).paramNames; }
+} // namespace
+
+TEST(SqlScanner, ParametersOutsideLiteralsCommentsAndCasts) {
+    const QString sql = QStringLiteral(
+        "SELECT ':nope', \"col:x\", a::text, $q$ :inside $q$, E'it\\'s :no' -- :comment\n"
+        "FROM t /* :c1 /* :nested */ :c2 */ WHERE a = :first AND b = :Second::int");
+    EXPECT_EQ(params(sql), (QStringList{QStringLiteral("first"), QStringLiteral("Second")}));
+}
+
+TEST(SqlScanner, RewriteNumbersEachNameOnceCaseInsensitive) {
+    const auto r = RewriteParams(QStringLiteral("SELECT :a, :b, :A, 'x'':a', $1"));
+    EXPECT_EQ(r.paramNames, (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(r.text, QByteArray("SELECT $1, $2, $1, 'x'':a', $1"));
+}
+
+TEST(SqlScanner, UnterminatedLiteralSwallowsTheRest) {
+    EXPECT_TRUE(params(QStringLiteral("SELECT 'open :a")).isEmpty());
+    EXPECT_TRUE(params(QStringLiteral("SELECT $x$ open :a")).isEmpty());
+}
+
+TEST(SqlScanner, MacrosExpandButNotInsideQuotesOrDoubleAmpersand) {
+    const QString sql =
+        QStringLiteral("SELECT * FROM &Table WHERE x && y AND n = '&keep' AND &Where");
+    EXPECT_EQ(MacroNames(sql), (QStringList{QStringLiteral("Table"), QStringLiteral("Where")}));
+    const QString out = ExpandMacros(sql, [](const QString& name) {
+        return name == u"Table" ? QStringLiteral("text0") : QStringLiteral("t_nr > :min");
+    });
+    EXPECT_EQ(out, QStringLiteral("SELECT * FROM text0 WHERE x && y AND n = '&keep' AND t_nr > :min"));
+    EXPECT_EQ(params(out), QStringList{QStringLiteral("min")});
+}
+
+TEST(SqlScanner, UmlautsInParameterNames) {
+    EXPECT_EQ(params(QStringLiteral("SELECT :Größe")), QStringList{QStringLiteral("Größe")});
+}
