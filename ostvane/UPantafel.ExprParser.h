@@ -49,7 +49,7 @@ private:
     Cds::ParserOptions FParserOptions;
     QString FFieldName;
     TPlantafelDependentFields* FDependentFields;
-    bool FUnicodeEnabled;
+    [[maybe_unused]] bool FUnicodeEnabled; // strings are always UTF-16 here
 };
 
 class TPlantafelExprParser final {

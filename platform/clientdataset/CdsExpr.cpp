@@ -406,7 +406,7 @@ private:
 
     // A string constant against a date or number is converted once, here.
     void Coerce(const Node* a, const Node* b) {
-        auto fix = [this](const Node* cst, ExprType target) {
+        auto fix = [](const Node* cst, ExprType target) {
             if (cst->Kind != NodeKind::Const || cst->Type != ExprType::String)
                 return false;
             Node* c = const_cast<Node*>(cst);
