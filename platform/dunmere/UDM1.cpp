@@ -55,6 +55,33 @@ void TDM1::Connect(const QString& conninfo) {
     }
 }
 
+namespace {
+void bindAll(TVoskQuery2& q, const QVariantMap& params) {
+    for (auto it = params.constBegin(); it != params.constEnd(); ++it)
+        q.ParamByName(it.key()).SetValue(it.value());
+}
+} // namespace
+
+QVariant TDM1::LoadVar(const QString& sql, const QVariantMap& params) {
+    requireConnection();
+    TVoskQuery2 q(&m_db, sql);
+    bindAll(q, params);
+    q.Open();
+    return q.Eof() || q.FieldCount() == 0 ? QVariant() : q.Fields(0).Value();
+}
+
+bool TDM1::LoadBool(const QString& sql, const QVariantMap& params) {
+    const QVariant v = LoadVar(sql, params);
+    return !v.isNull() && Rtl::StrToBoolDef(v.toString(), false);
+}
+
+int TDM1::ExecSQL(const QString& sql, const QVariantMap& params) {
+    requireConnection();
+    TVoskQuery2 q(&m_db, sql);
+    bindAll(q, params);
+    return q.ExecSQL();
+}
+
 void TDM1::Disconnect() {
     m_qText.reset();
     m_qSetting.reset();

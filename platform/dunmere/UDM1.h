@@ -13,6 +13,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QVariantMap>
 
 #include <exception>
 #include <memory>
@@ -29,6 +30,10 @@ public:
     bool Connected() const { return m_db.Connected(); }
     TVoskDatabase& Database() { return m_db; }
     QString DatabaseName() const { return m_db.DatabaseName(); }
+    // One-off statements with ":name" parameters from the map (names case-insensitive).
+    QVariant LoadVar(const QString& sql, const QVariantMap& params = {}); // first value or null
+    bool LoadBool(const QString& sql, const QVariantMap& params = {});
+    int ExecSQL(const QString& sql, const QVariantMap& params = {});
     // The cluster that scripts/demo runs, with its demo database.
     static QString DemoConnInfo();
 

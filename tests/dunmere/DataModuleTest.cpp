@@ -127,6 +127,20 @@ TEST_F(DataModuleTest, LastValuesArePerUser) {
     EXPECT_EQ(m_dm.LoadLastValInt(QStringLiteral("B4"), 9), 9);
 }
 
+TEST_F(DataModuleTest, OneOffStatements) {
+    EXPECT_EQ(m_dm.ExecSQL(QStringLiteral("UPDATE text0 SET t_kundtxt0 = :t WHERE t_nr <= :bis"),
+                           {{QStringLiteral("T"), QStringLiteral("k")},
+                            {QStringLiteral("bis"), 2}}),
+              2);
+    EXPECT_EQ(m_dm.LoadVar(QStringLiteral("SELECT count(*) FROM text0 WHERE t_kundtxt0 = :t"),
+                           {{QStringLiteral("t"), QStringLiteral("k")}}),
+              QVariant(qint64(2)));
+    EXPECT_TRUE(m_dm.LoadVar(QStringLiteral("SELECT 1 WHERE false")).isNull());
+    EXPECT_TRUE(m_dm.LoadBool(QStringLiteral("SELECT EXISTS(SELECT 1 FROM text0)")));
+    EXPECT_THROW(m_dm.LoadVar(QStringLiteral("SELECT :a"), {{QStringLiteral("b"), 1}}),
+                 EVoskDatabaseError);
+}
+
 TEST_F(DataModuleTest, Settings) {
     EXPECT_EQ(m_dm.GetSetting(QStringLiteral("Gibt.Es.Nicht"), QStringLiteral("d")),
               QStringLiteral("d"));
