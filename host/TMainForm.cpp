@@ -1,0 +1,74 @@
+#include "TMainForm.h"
+
+#include "UDM1.h"
+#include "Vcl.Forms.h"
+
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QStatusBar>
+
+namespace {
+struct MenuRow {
+    int id;
+    QVariant parent;
+    QString caption;
+    QString formClass;
+};
+} // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("KORVEX ERP"));
+    m_mdi = new QMdiArea(this);
+    m_mdi->setObjectName(QStringLiteral("MdiArea"));
+    m_mdi->setBackground(QColor(0x5a, 0x6e, 0x82));
+    setCentralWidget(m_mdi);
+    statusBar()->showMessage(QStringLiteral("Bereit"));
+    Vcl::Screen::SetMainForm(this);
+}
+
+void TMainForm::LoadMainMenu() {
+    menuBar()->clear();
+    m_entries = 0;
+    TVoskQuery2 q(&DM1()->Database(),
+                  QStringLiteral("SELECT mm_id, mm_parent, mm_text, mm_caption, mm_formclassname "
+                                 "FROM mainmenu ORDER BY mm_parent NULLS FIRST, mm_order, mm_id"));
+    q.Open();
+    addEntries(nullptr, menuBar(), q, QVariant(), 0);
+}
+
+void TMainForm::addEntries(QMenu* menu, QWidget* bar, const TVoskQuery2& rows,
+                           const QVariant& parent, int depth) {
+    if (depth > 8) // a cycle in mm_parent must not hang the start
+        return;
+    for (int r = 0; r < rows.RecordCount(); ++r) {
+        const QVariant p = rows.ValueAt(r, 1);
+        if (p.isNull() != parent.isNull() || (!p.isNull() && p.toInt() != parent.toInt()))
+            continue;
+        const int id = rows.ValueAt(r, 0).toInt();
+        QString caption = rows.ValueAt(r, 3).toString();
+        if (!rows.IsNullAt(r, 2))
+            caption = makeText(rows.ValueAt(r, 2).toInt(), caption);
+        const QString formClass = rows.ValueAt(r, 4).toString();
+
+        bool hasChildren = false;
+        for (int c = 0; c < rows.RecordCount() && !hasChildren; ++c)
+            hasChildren = !rows.IsNullAt(c, 1) && rows.ValueAt(c, 1).toInt() == id;
+
+        if (hasChildren || formClass.isEmpty()) {
+            QMenu* sub = menu ? menu->addMenu(caption) : static_cast<QMenuBar*>(bar)->addMenu(caption);
+            sub->setObjectName(QStringLiteral("mm_%1").arg(id));
+            addEntries(sub, nullptr, rows, id, depth + 1);
+            continue;
+        }
+        QAction* a = menu ? menu->addAction(caption) : static_cast<QMenuBar*>(bar)->addAction(caption);
+        a->setObjectName(QStringLiteral("mm_%1").arg(id));
+        a->setData(formClass);
+        ++m_entries;
+        connect(a, &QAction::triggered, this, [this, formClass, id] {
+            DM1()->LogEvent(QStringLiteral("TMainForm.MenuClick: %1 (mm_id=%2)").arg(formClass).arg(id));
+            if (OnMenuEntry)
+                OnMenuEntry(formClass, id);
+        });
+    }
+}

@@ -1,0 +1,76 @@
+// korvex-erp: logs in to the database, loads the packages and shows the main window.
+//   korvex-erp [CONNINFO|URI] [--user LOGIN] [--screenshot FILE]
+#include "TMainForm.h"
+#include "UHostPackages.h"
+
+#include "UDM1.h"
+#include "Vcl.Application.h"
+#include "VoskExceptions.h"
+
+#include <QCommandLineParser>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    Vcl::TApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("korvex-erp"));
+    QApplication::setOrganizationName(QStringLiteral("korvex"));
+
+    QCommandLineParser cli;
+    cli.setApplicationDescription(QStringLiteral("KORVEX ERP"));
+    cli.addHelpOption();
+    cli.addPositionalArgument(QStringLiteral("connection"),
+                              QStringLiteral("libpq connection string or URI (default: environment)"));
+    QCommandLineOption userOpt(QStringLiteral("user"), QStringLiteral("ERP login"), QStringLiteral("login"));
+    QCommandLineOption shotOpt(QStringLiteral("screenshot"),
+                               QStringLiteral("write a PNG of the main window and exit"),
+                               QStringLiteral("file"));
+    cli.addOption(userOpt);
+    cli.addOption(shotOpt);
+    cli.process(app);
+    const QString conninfo = cli.positionalArguments().value(0);
+    const QString screenshot = cli.value(shotOpt);
+
+    TDM1 dm;
+    try {
+        dm.Connect(conninfo);
+        const QString login = cli.isSet(userOpt) ? cli.value(userOpt)
+                                                 : qEnvironmentVariable("KORVEX_USER");
+        if (!login.isEmpty())
+            dm.SetLoginName(login);
+    } catch (const EVoskException& e) {
+        std::fprintf(stderr, "%s\n", e.Message().toLocal8Bit().constData());
+        if (screenshot.isEmpty() && QGuiApplication::platformName() != u"offscreen")
+            QMessageBox::critical(nullptr, QStringLiteral("KORVEX ERP"), e.Message());
+        return 1;
+    }
+
+    THostPackages packages;
+    TMainForm mainForm;
+    try {
+        packages.Load(QStringLiteral("hadrel"));
+        packages.Load(QStringLiteral("ostvane"));
+        mainForm.LoadMainMenu();
+    } catch (const EVoskException& e) {
+        std::fprintf(stderr, "%s\n", e.Message().toLocal8Bit().constData());
+        return 1;
+    }
+    mainForm.setWindowTitle(QStringLiteral("KORVEX ERP - %1@%2").arg(dm.LoginName(), dm.DatabaseName()));
+    mainForm.resize(1280, 800);
+    mainForm.show();
+
+    if (!screenshot.isEmpty()) {
+        QTimer::singleShot(400, &mainForm, [&] {
+            const bool ok = mainForm.grab().save(screenshot, "PNG");
+            std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "screenshot written:" : "cannot write",
+                         screenshot.toLocal8Bit().constData());
+            QApplication::exit(ok ? 0 : 1);
+        });
+    }
+    const int rc = QApplication::exec();
+    packages.UnloadAll();
+    return rc;
+}
