@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QStandardPaths>
 
 #ifdef KORVEX_TEST_HAVE_VCL
@@ -16,6 +17,17 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Tests only ever reach the build folder's private cluster, whatever the caller's environment.
+    qputenv("PGHOST", KORVEX_TEST_PGHOST);
+    qputenv("PGPORT", "5432");
+    qputenv("PGUSER", "postgres");
+    qunsetenv("PGSERVICE");
+    qunsetenv("PGPASSWORD");
+    if (qEnvironmentVariableIsEmpty("KORVEX_TEST_TEMPLATE"))
+        qputenv("KORVEX_TEST_TEMPLATE", "korvex_template");
+    qputenv("KORVEX_SOURCE_DIR", KORVEX_SOURCE_DIR);
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", QDir::tempPath().toUtf8());
     QStandardPaths::setTestModeEnabled(true);
     TestApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("korvex-tests"));
