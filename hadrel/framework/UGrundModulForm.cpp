@@ -8,7 +8,7 @@
 #include "Vcl.Application.h"
 #include "Vcl.Components.h"
 #include "Vcl.Registry.h"
-#include "VoskClass.h"
+#include "TVoskClass.h"
 #include "VoskControls.h"
 #include "VoskExceptions.h"
 #include "VoskTimer.h"
@@ -65,8 +65,6 @@ public:
 // ---- position logic -----------------------------------------------------------------------------
 
 namespace UGrundModulForm {
-
-std::function<QString(const QString&)> FieldAliasProc;
 
 QString SessionRegistryBase() { return RegistryBase(); }
 void SetSessionRegistryBase(const QString& base) { RegistryBase() = base; }
@@ -489,8 +487,7 @@ void TFormKorvexGundForm::AskSavePending() {
         Frame()->raise();
         QString name;
         try {
-            if (UGrundModulForm::FieldAliasProc)
-                name = UGrundModulForm::FieldAliasProc(data->GetSqlTableName());
+            name = TVoskClass::AliasHook(data->GetSqlTableName());
             if (name.isEmpty())
                 name = data->objectName();
             if (name.isEmpty())

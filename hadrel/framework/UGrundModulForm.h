@@ -59,8 +59,6 @@ namespace UGrundModulForm {
 // Registry key below which window positions are kept: base + "Module\" + position name.
 QString SessionRegistryBase();
 void SetSessionRegistryBase(const QString& base);
-// Alias of a table as the user knows it; empty when there is none.
-extern std::function<QString(const QString& table)> FieldAliasProc;
 // Whether the automated-test tool drives the program (environment KORVEX_TESTCOMPLETE set).
 bool IsTestComplete();
 
