@@ -1,0 +1,83 @@
+#include "TMainForm.h"
+#include "UHostPackages.h"
+
+#include "TestDatabase.h"
+#include "UDM1.h"
+#include "UnitTable.h"
+#include "VoskExceptions.h"
+
+#include <QAction>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <gtest/gtest.h>
+
+using testsupport::DbTest;
+using testsupport::TestDatabase;
+
+class MainFormTest : public DbTest {
+protected:
+    void SetUp() override {
+        m_dm.Connect();
+        TestDatabase::Exec(QStringLiteral(
+            "DELETE FROM mainmenu;"
+            "INSERT INTO text0 (t_nr, t_feld0, t_feld3) VALUES (990001, 'Stammdaten', 'Master data')"
+            " ON CONFLICT (t_nr) DO UPDATE SET t_feld0 = excluded.t_feld0;"
+            "INSERT INTO mainmenu (mm_id, mm_parent, mm_order, mm_text, mm_caption, mm_formclassname)"
+            " VALUES (1, NULL, 1, 990001, 'x', NULL), (2, NULL, 2, NULL, 'Hilfe', NULL),"
+            " (10, 1, 2, NULL, 'Artikel', 'TFormArtikel'), (11, 1, 1, NULL, 'Adressen', 'TFormAdress'),"
+            " (20, 2, 1, NULL, 'Info', 'TFormInfo'), (30, 1, 3, NULL, 'Listen', NULL),"
+            " (31, 30, 1, NULL, 'Offene Posten', 'TFormOP')"));
+    }
+    TDM1 m_dm;
+};
+
+TEST_F(MainFormTest, MenuTreeComesFromTheTableInOrder) {
+    TMainForm form;
+    form.LoadMainMenu();
+    EXPECT_EQ(form.MenuEntryCount(), 4);
+    const auto menus = form.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(menus[0]->text(), "Stammdaten"); // caption by text number
+    EXPECT_EQ(menus[1]->text(), "Hilfe");
+    const auto entries = menus[0]->menu()->actions();
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[0]->text(), "Adressen");
+    EXPECT_EQ(entries[1]->text(), "Artikel");
+    ASSERT_NE(entries[2]->menu(), nullptr);
+    EXPECT_EQ(entries[2]->menu()->actions().value(0)->data().toString(), "TFormOP");
+
+    QString started;
+    form.OnMenuEntry = [&](const QString& cls, int) { started = cls; };
+    entries[0]->trigger();
+    EXPECT_EQ(started, "TFormAdress");
+    EXPECT_NE(form.MdiArea(), nullptr);
+}
+
+TEST_F(MainFormTest, ACycleInTheMenuTableDoesNotHang) {
+    TestDatabase::Exec(QStringLiteral("UPDATE mainmenu SET mm_parent = 31 WHERE mm_id = 1"));
+    TMainForm form;
+    form.LoadMainMenu(); // the rows of the cycle are unreachable from the top; nothing loops
+    EXPECT_EQ(form.menuBar()->actions().size(), 1);
+}
+
+TEST(HostPackages, UnknownPackageIsNamedInTheError) {
+    THostPackages packages;
+    try {
+        packages.Load(QStringLiteral("keinpaket"));
+        FAIL();
+    } catch (const EVoskException& e) {
+        EXPECT_TRUE(e.Message().contains("keinpaket"));
+    }
+    EXPECT_TRUE(packages.Loaded().isEmpty());
+}
+
+TEST(HostPackages, LoadRunsInitializeAndUnloadFinalize) {
+    THostPackages packages;
+    packages.Load(QStringLiteral("quibbet"));
+    EXPECT_EQ(packages.Loaded(), QStringList({"quibbet"}));
+    EXPECT_EQ(Rtl::Package::Get("quibbet").InitCount(), 1);
+    packages.UnloadAll();
+    EXPECT_EQ(Rtl::Package::Get("quibbet").InitCount(), 0);
+}
