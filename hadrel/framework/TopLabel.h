@@ -1,0 +1,257 @@
+#pragma once
+// The header strip of every module window: the caption by text number, a small navigator over the
+// module's main data class, the work mode (read only / auto save / ask before save), the switches
+// of the module form's status bar, the short help and the buttons whose actions the header's
+// later units fill in (print, info, tools, grid menus, auto refresh, dock/undock, new window,
+// module settings, copy/paste of values).
+
+#include "ModulControls.h"
+#include "TVoskClass.h"
+#include "Vcl.Forms.h"
+
+#include <QFlags>
+#include <QFrame>
+#include <QList>
+#include <QPointer>
+
+#include <functional>
+
+class QLabel;
+class QMenu;
+class QTabBar;
+class QToolButton;
+class TDokument;
+class TPanel;
+class TVoskQuery2;
+class TVoskTimer;
+
+// Status-bar switches of the module form; bit values as stored in form resources.
+enum TModulFormStatusBarItem {
+    msbEditors = 0x01,
+    msbAuditLog = 0x02,
+    msbWVOD = 0x04,
+    msbDoku = 0x08,
+    msbHistorie = 0x10,
+    msbEigenschaften = 0x20,
+    msbSoftlink = 0x40,
+    msbVisible = 0x80,
+};
+Q_DECLARE_FLAGS(TModulFormStatusBar, TModulFormStatusBarItem)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TModulFormStatusBar)
+inline constexpr TModulFormStatusBar msbAll = TModulFormStatusBar(0xFF);
+
+// Intervals in seconds that the auto-refresh drop-down offers; a type of its own so that the
+// property editors tell it apart from a plain list of numbers.
+struct TAutoRefreshIntervals {
+    QList<int> Seconds{300, 900, 3600};
+    bool operator==(const TAutoRefreshIntervals&) const = default;
+};
+Q_DECLARE_METATYPE(TAutoRefreshIntervals)
+
+// The module-settings object behind the header's settings button; its content comes with the
+// header tools.
+class TSettingsModul final : public QObject {
+    Q_OBJECT
+public:
+    explicit TSettingsModul(QObject* parent = nullptr) : QObject(parent) {}
+    void Assign(const TSettingsModul* other) {}
+};
+
+using TDokumentSelectDoktype = std::function<bool(TVoskQuery2* dmsDokuType, QString& dokuType,
+                                                  QString& dokuDescr, const QString& fileName)>;
+using TDokumentAfterPost =
+    std::function<void(TDokument* dokument, const QString& dokuType, const QString& fileName)>;
+using TPrintNotifyEvent = std::function<void(QObject* sender, bool autoPrint,
+                                             bool autoPrintToPaper, bool showPrinterSelection)>;
+using TNotifyEvent = std::function<void(QObject* sender)>;
+
+// The saving and loading of a component's own settings, called by its form.
+class ISaveCompSettings {
+public:
+    virtual ~ISaveCompSettings() = default;
+    virtual void SaveCompSettings(QObject* parent) = 0;
+    virtual void LoadCompSettings(QObject* parent) = 0;
+};
+
+class TTopLabelFrame final : public QFrame, public ISaveCompSettings {
+    Q_OBJECT
+    Q_PROPERTY(int _TextNr READ FGetTextNr WRITE FSetTextNr)
+    Q_PROPERTY(int _ShortHelpTxtNr READ ShortHelpTxtNr WRITE SetShortHelpTxtNr)
+    Q_PROPERTY(bool _BtSkip READ BtSkip WRITE SetBtSkip)
+    Q_PROPERTY(bool _BtInsert READ BtInsert WRITE SetBtInsert)
+    Q_PROPERTY(bool _BtPost READ BtPost WRITE SetBtPost)
+    Q_PROPERTY(bool _BtRefresh READ BtRefresh WRITE SetBtRefresh)
+    Q_PROPERTY(bool _BtDelete READ BtDelete WRITE SetBtDelete)
+    Q_PROPERTY(bool _BtAutoRefresh READ BtAutoRefresh WRITE SetBtAutoRefresh)
+    Q_PROPERTY(TAutoRefreshIntervals _BtAutoRefresh_Intervals READ AutoRefreshIntervals WRITE
+                   SetAutoRefreshIntervals)
+    Q_PROPERTY(TModulFormStatusBar _BtStatusBar READ BtStatusBar WRITE SetBtStatusBar)
+    Q_PROPERTY(TVoskClass* _DataSource READ FDataSource WRITE FSetDataSource)
+    Q_PROPERTY(TVoskClass* _DataSourceH READ FDataSourceH WRITE FSetDataSourceH)
+    Q_PROPERTY(TVoskClass* _DataSourceF READ FDataSourceF WRITE FSetDataSourceF)
+    Q_PROPERTY(TVoskClass* _DokumentClass READ DokumentClass WRITE FSetDokumentClass)
+    Q_PROPERTY(Vcl::TForm* _ParentForm READ GetParentForm STORED false)
+    Q_PROPERTY(QWidget* _VoskDBGrid READ VoskDBGrid WRITE SetVoskDBGrid)
+    Q_PROPERTY(bool _ManualLayoutLoading MEMBER _ManualLayoutLoading)
+    Q_PROPERTY(bool _With_WorkModes READ WithWorkModes WRITE SetWithWorkModes)
+    Q_PROPERTY(QMenu* _ToolsPopup READ ToolsPopup WRITE SetToolsPopup)
+    Q_PROPERTY(TSettingsModul* _SettingsModul READ SettingsModul WRITE AssignSettingsModul)
+    Q_PROPERTY(bool _AllowEmptyF3 MEMBER _AllowEmptyF3)
+
+public:
+    explicit TTopLabelFrame(QObject* owner, QWidget* parent = nullptr);
+    ~TTopLabelFrame() override;
+
+    // Components, in the order of the frame's resource.
+    TPanel* PanelTop;
+    QWidget* pnlTopButtons;
+    TPanel* pnlFilterTabs;
+    QTabBar* tcFilter;
+    TPanel* PrintBar;
+    QToolButton* PrintBt;
+    QToolButton* PrintBtFullAuto;
+    TPanel* PanelCaption;
+    QLabel* Toplabel;
+    QToolButton* btMode;
+    TVoskDBNavigator* DBN1;
+    QToolButton* BtTools;
+    QToolButton* btGrid;
+    QToolButton* btGridFilter;
+    QToolButton* BtShowShortHelp;
+    QToolButton* btSearchData;
+    QToolButton* btAutoRefresh;
+    QToolButton* btDockUndock;
+    QToolButton* btNewOpen;
+    QToolButton* BtSettingsModul;
+    QToolButton* btCopyEdits;
+    QToolButton* InfoBt;
+    TPanel* PanelShortHelp;
+    QLabel* LabelShortHelp;
+    QLabel* ImageShortHelp;
+    TVoskPopupMenu* PopupTools;
+    TVoskMenuItem* moBearbeitenSondfunc;
+    TVoskPopupMenu* PopupGridSettings;
+    TVoskPopupMenu* pmGridFilter;
+    TVoskTimer* tmrEnablePrintBt;
+    TVoskPopupMenu* pmAutoRefresh;
+    TVoskTimer* VoskTimerRefresh;
+    TVoskPopupMenu* PopUpCopyPaste;
+    TVoskMenuItem* moCopyEdits;
+    TVoskMenuItem* moPasteEdits;
+
+    // Hooks; a handler refuses the action by throwing.
+    TNotifyEvent OnBeforeInsertExecute;
+    TNotifyEvent OnBeforeCancelExecute;
+    TNotifyEvent OnBeforePostExecute;
+    TNotifyEvent OnBeforeNavigate;
+    TNotifyEvent OnBeforePrintBtClick;
+    TNotifyEvent OnInfoBtClick;
+    TDokumentSelectDoktype OnDokumentSelectDoktype;
+    TDokumentAfterPost OnDokumentAfterPost;
+    TPrintNotifyEvent OnPrintBtClick;
+
+    // Caption.
+    int FGetTextNr() const { return m_textNr; }
+    void FSetTextNr(int nr);
+    QString GetCaption();
+
+    int ShortHelpTxtNr() const { return m_shortHelpTxtNr; }
+    void SetShortHelpTxtNr(int nr);
+    void BtShowShortHelpClick();
+    void tcFilterVisibleChange();
+
+    // Navigator buttons.
+    bool BtSkip() const;
+    void SetBtSkip(bool on);
+    bool BtInsert() const;
+    void SetBtInsert(bool on);
+    bool BtPost() const;
+    void SetBtPost(bool on);
+    bool BtRefresh() const;
+    void SetBtRefresh(bool on);
+    bool BtDelete() const;
+    void SetBtDelete(bool on);
+    void CheckNavVisible();
+
+    bool BtAutoRefresh() const { return m_btAutoRefresh; }
+    void SetBtAutoRefresh(bool on);
+    TAutoRefreshIntervals AutoRefreshIntervals() const { return m_intervals; }
+    void SetAutoRefreshIntervals(const TAutoRefreshIntervals& v) { m_intervals = v; }
+    bool _AutoRefreshActive = false;
+
+    TModulFormStatusBar BtStatusBar() const;
+    void SetBtStatusBar(TModulFormStatusBar value);
+
+    // Data classes.
+    TVoskClass* FDataSource() const;
+    void FSetDataSource(TVoskClass* value);
+    TVoskClass* FDataSourceH() const;
+    void FSetDataSourceH(TVoskClass* value);
+    TVoskClass* FDataSourceF() const;
+    void FSetDataSourceF(TVoskClass* value);
+    TVoskClass* DokumentClass() const { return m_dokumentClass; }
+    void FSetDokumentClass(TVoskClass* value);
+
+    Vcl::TForm* GetParentForm() const;
+    // The data class the user works in: the one behind the focused control, else the main one.
+    TVoskClass* GetCurrentClass() const;
+    QString GetAlternativeTableName(TVoskClass* dataClass) const;
+
+    QWidget* VoskDBGrid() const { return m_grid; }
+    // Throws unless value is one of the system's data grids.
+    void SetVoskDBGrid(QWidget* value);
+
+    bool _ManualLayoutLoading = false;
+    bool _AllowEmptyF3 = false;
+    bool WithWorkModes() const { return m_withWorkModes; }
+    void SetWithWorkModes(bool on);
+    QMenu* ToolsPopup() const { return m_toolsPopup; }
+    void SetToolsPopup(QMenu* menu) { m_toolsPopup = menu; }
+    TSettingsModul* SettingsModul() const { return m_settingsModul; }
+    void AssignSettingsModul(TSettingsModul* value);
+
+    // Work mode: true saves without asking.
+    bool _Write() const { return m_write; }
+    void FSetWrite(bool value);
+    void btModeClick();
+    bool _PrintBar() const;
+    bool FormAusgedockt = false;
+    bool HinweisAlsDialog() const;
+
+    // Navigator pre-action and follow-up.
+    void DBN1BeforeAction(QObject* sender, TNavigateBtn button);
+    void DBN1Click(QObject* sender, TNavigateBtn button);
+
+    void SaveCompSettings(QObject* parent) override;
+    void LoadCompSettings(QObject* parent) override;
+
+    // Filled in by the header's grid menu, auto refresh and actions.
+    void LoadGridSettings();
+    void LoadAutoRefreshSettings();
+    void UpdateDockUndockHint();
+
+    // The module form's read-only flag, as the work mode needs it; set by the module form.
+    static std::function<bool(const QWidget* form)> FormReadOnlyProc;
+    // Resets the module form's status bar; set by the module form.
+    static std::function<void(QWidget* form)> ResetStatusBarProc;
+
+private:
+    void ResetParentStatusBar();
+    void UpdateVisibleFlag(bool withDoku);
+    bool IsLoadingOrDesigning() const;
+    void SetNavButtons(TNavButtonSet buttons, bool on);
+
+    int m_textNr = 0;
+    int m_shortHelpTxtNr = 0;
+    bool m_btRefresh = false;
+    bool m_btAutoRefresh = false;
+    bool m_write = false;
+    bool m_withWorkModes = true;
+    TAutoRefreshIntervals m_intervals;
+    TNavButtonSet m_navButtons;
+    QPointer<TVoskClass> m_dokumentClass;
+    QPointer<QWidget> m_grid;
+    QPointer<QMenu> m_toolsPopup;
+    TSettingsModul* m_settingsModul;
+    QIcon m_iconSaveMode, m_iconFastMode, m_iconReadOnly;
+};

@@ -1,0 +1,144 @@
+#pragma once
+// The window class of every ERP module: an MDI child of the main window, or a window of its own
+// when the user has undocked it. It adds to the base form the header frame, a status bar with its
+// record buttons, an alert window for short messages, the save question on every data class, the
+// refresh of flagged data classes whenever the window is activated, a read-only mode and a paint
+// lock.
+//
+// Modules derive from it, build their controls into ModulLayout() in their constructor and are
+// made with TFormKorvexGundForm::Create<T>(owner, parameters); ShowModulForm puts them on screen.
+
+#include "TopLabel.h"
+#include "UGrundModulForm.h"
+
+#include <HookSlot.h>
+
+#include <QPointer>
+#include <QString>
+
+class QBoxLayout;
+class QToolButton;
+class TVoskAlertWindow;
+class TVoskAlertWindowManager;
+class TVoskClass;
+class TVoskQuery2;
+class TVoskTimer;
+
+namespace RtlDialog {
+// Shows a short message in the alert window of a module form (caption, text, image index).
+extern Rtl::HookSlot<void(const QString&, const QString&, int)> FAllertWindowWVOD;
+} // namespace RtlDialog
+
+// What a document preview calls to reach its module form.
+class IModulFormPreview {
+public:
+    virtual ~IModulFormPreview() = default;
+    virtual void StartDMSFromPreview(QWidget* preview) = 0;
+};
+
+class TModulForm : public TFormKorvexGundForm, public IModulFormPreview {
+    Q_OBJECT
+public:
+    explicit TModulForm(QObject* owner = nullptr, QWidget* parent = nullptr);
+    ~TModulForm() override;
+
+    // Components of the form resource, in order.
+    TTopLabelFrame* TopLabel;
+    TVoskStatusBar* StatusBar1;
+    QWidget* StatusBar1ContainerAuditLog;
+    QWidget* StatusBar1ContainerBtWvod;
+    QWidget* StatusBar1ContainerBtDoku;
+    QWidget* StatusBar1ContainerBtHistorie;
+    QWidget* StatusBar1ContainerBtEigenschaften;
+    QWidget* StatusBar1ContainerBtSoftlink;
+
+    QString LastOID;
+    QString LastHintID;
+    QString LastDokuID;
+    int MainMenuID = -1;
+    QToolButton* BtAuditLog = nullptr;
+    QToolButton* BtWvod = nullptr;
+    QToolButton* BtDoku = nullptr;
+    QToolButton* BtHistorie = nullptr;
+    QToolButton* BtEigenschaften = nullptr;
+    QToolButton* BtSoftlink = nullptr;
+    TVoskPopupMenu* pmuSoftlink = nullptr;
+    TVoskPopupMenu* pmAlertWindow = nullptr;
+    TVoskMenuItem* pmCopyMessage = nullptr;
+    TVoskTimer* TimerShowWvodDokuHint = nullptr;
+    QObject* BalloonHintWVOD = nullptr;
+    QPointer<TVoskAlertWindow> AlertWindow;
+    TVoskAlertWindowManager* dxAlertWindowManager = nullptr;
+    TVoskPopupMenu* PopUpWVODDate = nullptr;
+
+    // Where a module puts its controls, between the header and the status bar.
+    QBoxLayout* ModulLayout() const { return m_modulLayout; }
+    bool FFormReadOnly() const { return m_formReadOnly; }
+    int FFormUpdateCount() const { return m_formUpdateCount; }
+
+    void FormCreate(QObject* sender) override;
+    void FormShow(QObject* sender) override;
+    void FormActivate(QObject* sender) override;
+    void FormDeactivate(QObject* sender) override;
+    void FormClose(QObject* sender, Vcl::TCloseAction& action) override;
+    void FormDestroy(QObject* sender) override;
+    // True when the key was consumed.
+    bool FormKeyDown(int key, Qt::KeyboardModifiers shift);
+    void DoAdminState() override { TFormKorvexGundForm::DoAdminState(); }
+
+    // Re-reads the current record of every flagged data class (the posted activation message).
+    void FormActivateRefreshDataSet_WM();
+
+    void BeginUpdate();
+    void EndUpdate();
+    // Switches the module to read-only for good.
+    virtual void SetFormReadOnly();
+
+    // Shows a message in the alert window of the first visible module form.
+    static void AllertWindowWVOD(const QString& caption, const QString& text, int imageIndex);
+    void AlertWindowSetPosition();
+    void pmCopyMessageClick();
+
+    // Makes the status bar reload everything for the next record shown.
+    void ResetStatusBar();
+    static QObject* MyButton(QObject* form);
+
+    // The save question before a data class posts; a refusal aborts the post.
+    void AskBeforePost(TVoskClass* sender);
+    virtual void BtDokuClick(QObject* sender) {}
+    void StartDMSFromPreview(QWidget* preview) override {}
+
+    static constexpr int WM_ActivateRefresh = 0x0400 + 1;
+
+protected:
+    void customEvent(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void CreateStatusBar();
+    void ApplyDocking();
+    void ApplyPopupParent();
+    void CreateStatusBarButtons();
+    QToolButton* CreateStatusBarButton(QObject* owner, QWidget* container, int textNr,
+                                       bool highlighted, const QString& name);
+    void AttachSaveQuestion();
+    void AttachSaveQuestionTo(TVoskClass* c);
+
+    QBoxLayout* m_modulLayout = nullptr;
+    QObject* FSoftlink = nullptr;
+    bool m_formReadOnly = false;
+    int m_formUpdateCount = 0;
+};
+
+// The module form activated last; null when it has closed.
+extern QPointer<TModulForm> LastModulForm;
+
+namespace UModulForm {
+// Puts a module form on screen: an MDI child into the main window's MDI area, any other form (an
+// undocked one, or every form when the main window has no MDI area) as a window of its own.
+void ShowModulForm(TModulForm* form);
+// The docking decision of a new module form from its parameters: true for an undocked window.
+bool HasPositionParameters(const TQ32GrundForm* form);
+} // namespace UModulForm

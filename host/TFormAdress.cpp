@@ -1,0 +1,61 @@
+#include "TFormAdress.h"
+
+#include "ModulControls.h"
+#include "TVoskClass.h"
+#include "Vcl.Components.h"
+
+#include <QFormLayout>
+#include <QLabel>
+#include <QSplitter>
+
+TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, parent) {
+    setObjectName(QStringLiteral("FormAdress"));
+    DataAdressen = Vcl::Owned(this, new TVoskClass2(this), QStringLiteral("DataAdressen"));
+    DataAdressen->SetSqlTable(QStringLiteral("adressen"));
+    DataAdressen->SetKeyFieldName(QStringLiteral("dbrid"));
+    DataAdressen->SetDescription(QStringLiteral("Adressen"));
+    DataAdressen->SetQuerySql(QStringLiteral("SELECT * FROM adressen ORDER BY name, dbrid"));
+
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("SplitterAdressen"));
+    ModulLayout()->addWidget(split, 1);
+
+    GridAdressen = Vcl::Owned(this, new TVoskDBGrid2(split), QStringLiteral("GridAdressen"));
+    GridAdressen->SetDataClass(DataAdressen);
+    split->addWidget(GridAdressen);
+
+    auto* panel = new QWidget(split);
+    panel->setObjectName(QStringLiteral("PanelEdits"));
+    auto* form = new QFormLayout(panel);
+    auto edit = [&](const char* name, const char* field, const char* label) {
+        auto* e = Vcl::Owned(this, new TVoskDBEdit(panel), QString::fromLatin1(name));
+        e->SetDataClass(DataAdressen);
+        e->SetDataField(QString::fromLatin1(field));
+        form->addRow(QString::fromUtf8(label), e);
+        return e;
+    };
+    EdName = edit("EdName", "name", "Name");
+    EdStrasse = edit("EdStrasse", "strasse", "Straße");
+    EdPlz = edit("EdPlz", "plz", "PLZ");
+    EdOrt = edit("EdOrt", "ort", "Ort");
+    EdTelefon = edit("EdTelefon", "telefon", "Telefon");
+    EdEmail = edit("EdEmail", "email", "E-Mail");
+    split->addWidget(panel);
+
+    TopLabel->Toplabel->setText(QStringLiteral("Adressen"));
+    TopLabel->SetBtSkip(true);
+    TopLabel->SetBtInsert(true);
+    TopLabel->FSetDataSource(DataAdressen);
+    TopLabel->SetVoskDBGrid(GridAdressen);
+}
+
+void TFormAdress::FormCreate(QObject* sender) {
+    TModulForm::FormCreate(sender);
+    DataAdressen->Open();
+}
+
+TFormAdress* TFormAdress::Open(QObject* owner, const QStringList& parameters) {
+    auto* form = TFormKorvexGundForm::Create<TFormAdress>(owner, parameters);
+    UModulForm::ShowModulForm(form);
+    return form;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The sample module over the demo address table: the header with its navigator, a grid of all
+// addresses and edits of the current one. It stands for the ERP's own modules.
+
+#include "UModulForm.h"
+
+class QLabel;
+class TVoskClass2;
+class TVoskDBEdit;
+class TVoskDBGrid2;
+
+class TFormAdress final : public TModulForm {
+    Q_OBJECT
+public:
+    explicit TFormAdress(QObject* owner = nullptr, QWidget* parent = nullptr);
+
+    TVoskClass2* DataAdressen;
+    TVoskDBGrid2* GridAdressen;
+    TVoskDBEdit* EdName;
+    TVoskDBEdit* EdStrasse;
+    TVoskDBEdit* EdPlz;
+    TVoskDBEdit* EdOrt;
+    TVoskDBEdit* EdTelefon;
+    TVoskDBEdit* EdEmail;
+
+    void FormCreate(QObject* sender) override;
+
+    // Creates the module with its parameters and puts it on screen.
+    static TFormAdress* Open(QObject* owner = nullptr, const QStringList& parameters = {});
+};
