@@ -130,18 +130,19 @@ TEST_F(HeaderFrameTest, ShortHelpVisibilityIsRememberedPerFormClass) {
 }
 
 TEST_F(HeaderFrameTest, CurrentClassFollowsTheFocusedControl) {
-    TFormAdress* f = Open();
+    TFormAdress* f = Open({QStringLiteral("ModulPositionTop=10")});
     auto* other = Vcl::Owned(f, new TVoskClass(f), QStringLiteral("DataOther"));
     auto* edit = Vcl::Owned(f, new TVoskDBEdit(f->ModulLayout()->parentWidget()),
                             QStringLiteral("EdOther"));
     edit->SetDataClass(other);
     f->ModulLayout()->addWidget(edit);
-    f->activateWindow();
+    QApplication::setActiveWindow(f);
     edit->setFocus();
     QApplication::processEvents();
     if (f->focusWidget() != edit)
         GTEST_SKIP() << "the offscreen platform gave the focus elsewhere";
     EXPECT_EQ(f->TopLabel->GetCurrentClass(), other);
     f->EdName->setFocus();
+    QApplication::processEvents();
     EXPECT_EQ(f->TopLabel->GetCurrentClass(), f->DataAdressen);
 }
