@@ -92,7 +92,11 @@ TTopLabelFrame::TTopLabelFrame(QObject* owner, QWidget* parent) : QFrame(parent)
     Toplabel->setAlignment(Qt::AlignCenter);
     QFont f = Toplabel->font();
     f.setBold(true);
-    f.setPointSizeF(f.pointSizeF() * 1.2);
+    // Fonts given in pixels (form resources use heights) have no point size to scale.
+    if (f.pointSizeF() > 0)
+        f.setPointSizeF(f.pointSizeF() * 1.2);
+    else if (f.pixelSize() > 0)
+        f.setPixelSize(f.pixelSize() * 6 / 5);
     Toplabel->setFont(f);
     Toplabel->setText(QStringLiteral("KORVEX ERP"));
     PanelCaption->Layout()->addWidget(Toplabel, 1);
