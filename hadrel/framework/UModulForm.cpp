@@ -618,7 +618,11 @@ void TModulForm::resizeEvent(QResizeEvent* e) {
 }
 
 void TModulForm::pmCopyMessageClick() {
-    if (TVoskAlertWindow* w = dxAlertWindowManager->ActiveMenuWindow())
+    // The menu names the window it was opened on; from code it is the one shown last.
+    TVoskAlertWindow* w = dxAlertWindowManager->ActiveMenuWindow();
+    if (!w)
+        w = AlertWindow;
+    if (w)
         Vcl::Clipboard::Instance().SetText(w->Text());
 }
 
