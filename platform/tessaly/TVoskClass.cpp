@@ -195,42 +195,45 @@ QString TVoskClass::SelectSql() const {
     return sql;
 }
 
-void TVoskClass::readInto(std::vector<Row>& rows, const QString& sql, const QVariantMap& params,
-                          bool readColumns) {
+void TVoskClass::readInto(std::vector<Row>& rows, std::vector<Column>* cols, const QString& sql,
+                          const QVariantMap& params) {
     TVoskQuery2 q(&Database(), sql);
     for (auto it = params.begin(); it != params.end(); ++it)
         if (TVoskParam* p = q.FindParam(it.key()))
             p->SetValue(it.value());
     q.Open();
     const int nf = q.FieldCount();
-    if (readColumns) {
+    if (cols) {
         // Which result columns are columns of our table decides what Post writes: libpq names
         // the source table and column of each, so a join or a computed column stays read-only.
-        QHash<int, QString> tableCols;
+        QHash<int, std::pair<QString, QString>> tableCols;
         Oid tableOid = InvalidOid;
         if (!m_sqlTable.isEmpty()) {
             TVoskQuery2 a(&Database(),
-                          QStringLiteral("SELECT a.attnum, a.attname, c.oid FROM pg_attribute a "
+                          QStringLiteral("SELECT a.attnum, a.attname, c.oid, "
+                                         "format_type(a.atttypid, a.atttypmod) FROM pg_attribute a "
                                          "JOIN pg_class c ON c.oid = a.attrelid "
                                          "WHERE a.attrelid = to_regclass(:t) AND a.attnum > 0 "
                                          "AND NOT a.attisdropped AND a.attgenerated = ''"));
             a.Bind(QStringLiteral("t"), quotedTable());
             a.Open();
             for (; !a.Eof(); a.Next()) {
-                tableCols.insert(a.Fields(0).AsInteger(), a.Fields(1).AsString());
+                tableCols.insert(a.Fields(0).AsInteger(),
+                                 {a.Fields(1).AsString(), a.Fields(3).AsString()});
                 tableOid = Oid(a.Fields(2).AsLargeInt());
             }
         }
-        m_cols.clear();
+        cols->clear();
         for (int c = 0; c < nf; ++c) {
             Column col;
             col.name = q.Fields(c).FieldName();
             const PGresult* res = q.Result();
             if (tableOid != InvalidOid && PQftable(res, c) == tableOid) {
-                const QString attname = tableCols.value(PQftablecol(res, c));
-                col.writable = !attname.isEmpty() && attname == col.name;
+                const auto att = tableCols.value(PQftablecol(res, c));
+                col.writable = !att.first.isEmpty() && att.first == col.name;
+                col.sqlType = att.second;
             }
-            m_cols.push_back(col);
+            cols->push_back(col);
         }
     }
     rows.clear();
@@ -243,8 +246,11 @@ void TVoskClass::Open() {
     if (Active())
         Close();
     std::vector<Row> rows;
-    readInto(rows, SelectSql(), SelectParams(), true);
+    std::vector<Column> cols;
+    readInto(rows, &cols, SelectSql(), SelectParams());
+    emit AboutToReset();
     m_rows = std::move(rows);
+    m_cols = std::move(cols);
     m_cur = 0;
     m_bof = true;
     m_eof = m_rows.empty();
@@ -258,6 +264,7 @@ void TVoskClass::Open() {
 void TVoskClass::Close() {
     if (!Active())
         return;
+    emit AboutToReset();
     m_rows.clear();
     m_cols.clear();
     m_changed.clear();
@@ -484,6 +491,7 @@ void TVoskClass::startInsert(int at) {
     row.null.assign(m_cols.size(), true);
     row.fresh = true;
     at = qBound(0, at, RecordCount());
+    emit AboutToInsertRow(at);
     m_rows.insert(m_rows.begin() + at, std::move(row));
     m_changed.assign(m_cols.size(), false);
     m_modified = false;
@@ -504,6 +512,7 @@ void TVoskClass::Cancel() {
         return;
     const int row = m_cur;
     if (m_state == dsInsert) {
+        emit AboutToRemoveRow(row);
         m_rows.erase(m_rows.begin() + row);
         m_state = dsBrowse;
         m_modified = false;
@@ -608,7 +617,9 @@ TVoskClass::Row TVoskClass::rowOf(const TVoskQuery2& q, int r) {
 }
 
 // Conditions that find the row as it was read: the key by equality, every other column of the
-// table by its text, NULL-safe, so that any change by someone else makes the row miss.
+// table NULL-safe by its text, so that any change by someone else makes the row miss. The value as
+// read goes through the column's type first, so both sides are in the server's text form, and
+// types without an equality operator (json) compare too.
 QString TVoskClass::whereAsRead(const Row& asRead, QVariantMap& params) const {
     std::vector<bool> isKey(m_cols.size(), false);
     for (int c : keyCols())
@@ -622,8 +633,9 @@ QString TVoskClass::whereAsRead(const Row& asRead, QVariantMap& params) const {
         if (isKey[c])
             conds << col + QStringLiteral(" = :") + p;
         else
-            conds << QStringLiteral("CAST(%1 AS text) IS NOT DISTINCT FROM CAST(:%2 AS text)")
-                         .arg(col, p);
+            conds << QStringLiteral(
+                         "CAST(%1 AS text) IS NOT DISTINCT FROM CAST(CAST(:%2 AS %3) AS text)")
+                         .arg(col, p, m_cols[c].sqlType);
         params.insert(p, rawParam(asRead.raw[c], asRead.null[c]));
     }
     return QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
@@ -773,6 +785,7 @@ void TVoskClass::Delete() {
             e.ServerMessage(), e.SqlState(), e.Position(), e.Sql());
     }
     const int row = m_cur;
+    emit AboutToRemoveRow(row);
     m_rows.erase(m_rows.begin() + row);
     emit RowRemoved(row);
     m_cur = qBound(0, row, qMax(0, RecordCount() - 1));
@@ -792,8 +805,11 @@ void TVoskClass::Refresh(bool keepPosition, bool silent, int reserved) {
     const QString key = HasKeyField() ? KeyText() : QString();
     const int oldCur = m_cur;
     std::vector<Row> rows;
-    readInto(rows, SelectSql(), SelectParams(), true);
+    std::vector<Column> cols;
+    readInto(rows, &cols, SelectSql(), SelectParams());
+    emit AboutToReset();
     m_rows = std::move(rows);
+    m_cols = std::move(cols);
     m_cur = 0;
     if (keepPosition && !m_rows.empty()) {
         int found = -1;
@@ -826,6 +842,7 @@ void TVoskClass::RefreshRecord() {
         emit RowUpdated(row);
         return;
     }
+    emit AboutToRemoveRow(row);
     m_rows.erase(m_rows.begin() + row);
     emit RowRemoved(row);
     m_cur = qBound(0, row, qMax(0, RecordCount() - 1));

@@ -176,8 +176,12 @@ signals:
     void StateChanged(); // state, modified, read-only
     void CurrentChanged(int row);
     void FieldChanged(int row, int col);
+    // Each change of the row set is announced before it is made, as item models need it.
+    void AboutToReset();
     void RowsReset(); // opened, closed, refreshed: columns or all rows
+    void AboutToInsertRow(int row);
     void RowInserted(int row);
+    void AboutToRemoveRow(int row);
     void RowRemoved(int row);
     void RowUpdated(int row);
 
@@ -195,6 +199,7 @@ private:
     };
     struct Column {
         QString name;
+        QString sqlType; // format_type of a table column, from the catalog
         bool writable = false;
     };
     friend class TVoskDataField;
@@ -205,8 +210,8 @@ private:
     void moveTo(int row);
     void setState(TDataSetState state);
     void startInsert(int at);
-    void readInto(std::vector<Row>& rows, const QString& sql, const QVariantMap& params,
-                  bool readColumns);
+    void readInto(std::vector<Row>& rows, std::vector<Column>* cols, const QString& sql,
+                  const QVariantMap& params);
     static Row rowOf(const TVoskQuery2& q, int r);
     std::vector<Row> run(const QString& sql, const QVariantMap& params, QStringList* names);
     QString quotedTable() const;

@@ -1,0 +1,111 @@
+#include "TVoskDataModel.h"
+
+#include "TVoskClass.h"
+
+#include <UDM1.h>
+#include <VoskExceptions.h>
+
+TVoskDataModel::TVoskDataModel(TVoskClass* dataClass, QObject* parent)
+    : QAbstractTableModel(parent), m_class(dataClass) {
+    if (!dataClass)
+        return;
+    connect(dataClass, &TVoskClass::AboutToReset, this, [this] {
+        m_resetting = true;
+        beginResetModel();
+    });
+    connect(dataClass, &TVoskClass::RowsReset, this, [this] {
+        // Close of a class never opened announces nothing; a reset must still pair up.
+        if (!m_resetting)
+            beginResetModel();
+        m_resetting = false;
+        endResetModel();
+    });
+    connect(dataClass, &TVoskClass::AboutToInsertRow, this,
+            [this](int row) { beginInsertRows({}, row, row); });
+    connect(dataClass, &TVoskClass::RowInserted, this, [this] { endInsertRows(); });
+    connect(dataClass, &TVoskClass::AboutToRemoveRow, this,
+            [this](int row) { beginRemoveRows({}, row, row); });
+    connect(dataClass, &TVoskClass::RowRemoved, this, [this] { endRemoveRows(); });
+    connect(dataClass, &TVoskClass::FieldChanged, this, [this](int row, int col) {
+        const QModelIndex i = index(row, col);
+        emit dataChanged(i, i);
+    });
+    connect(dataClass, &TVoskClass::RowUpdated, this, [this](int row) {
+        if (row >= 0 && row < rowCount() && columnCount() > 0)
+            emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    });
+    // Editability follows the read-only and edit flags.
+    m_canModify = dataClass->CanModify();
+    connect(dataClass, &TVoskClass::StateChanged, this, [this] {
+        const bool canModify = m_class->CanModify();
+        if (canModify == m_canModify)
+            return;
+        m_canModify = canModify;
+        if (rowCount() > 0 && columnCount() > 0)
+            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                             {Qt::DisplayRole});
+    });
+    connect(dataClass, &QObject::destroyed, this, [this] {
+        beginResetModel();
+        endResetModel();
+    });
+}
+
+int TVoskDataModel::ColumnOfField(const QString& fieldName) const {
+    return m_class ? m_class->FieldIndex(fieldName) : -1;
+}
+
+int TVoskDataModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || !m_class ? 0 : m_class->RecordCount();
+}
+
+int TVoskDataModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() || !m_class ? 0 : m_class->FieldCount();
+}
+
+QVariant TVoskDataModel::data(const QModelIndex& index, int role) const {
+    if (!m_class || !index.isValid() ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    return m_class->Value(index.row(), index.column());
+}
+
+bool TVoskDataModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!m_class || role != Qt::EditRole || !index.isValid() ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return false;
+    try {
+        if (m_class->CurrentRow() != index.row())
+            m_class->SetRecNo(index.row() + 1);
+        m_class->SetValue(index.column(), value);
+        m_lastError.clear();
+        return true;
+    } catch (const EAbort&) {
+        m_lastError.clear();
+    } catch (const std::exception&) {
+        m_lastError = Rtl::ExceptionMessage(std::current_exception());
+        TDM1::RaiseQ32ClientExceptionProc(m_class, m_lastError, m_lastError, false, nullptr);
+    }
+    return false;
+}
+
+QVariant TVoskDataModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole || !m_class)
+        return {};
+    if (orientation == Qt::Horizontal)
+        return section >= 0 && section < m_class->FieldCount() ? m_class->FieldNames().at(section)
+                                                               : QVariant();
+    return section + 1;
+}
+
+Qt::ItemFlags TVoskDataModel::flags(const QModelIndex& index) const {
+    if (!m_class || !index.isValid() ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (m_class->CanModify() && m_class->FieldWritable(index.column()))
+        f |= Qt::ItemIsEditable;
+    return f;
+}

@@ -1,0 +1,330 @@
+#include "Fixture.h"
+
+#include <VoskExceptions.h>
+#include <VoskQuery2.h>
+
+using testsupport::TestDatabase;
+
+namespace {
+
+const QString kChanged = QStringLiteral(
+    "Der Datensatz wurde inzwischen von einem anderen Benutzer geändert. Bitte aktualisieren Sie "
+    "die Daten.");
+
+} // namespace
+
+TEST_F(KundenTest, CursorMovesAndFieldsConvert) {
+    TVoskClass c;
+    open(c);
+    EXPECT_EQ(c.State(), dsBrowse);
+    ASSERT_EQ(c.RecordCount(), 3);
+    EXPECT_TRUE(c.Bof());
+    EXPECT_FALSE(c.Eof());
+    EXPECT_EQ(c.FieldByName(QStringLiteral("NAME")).AsString(), QStringLiteral("Müller"));
+    EXPECT_DOUBLE_EQ(c.FieldByName(QStringLiteral("betrag")).AsFloat(), 12.5);
+    EXPECT_TRUE(c.FieldByName(QStringLiteral("aktiv")).AsBoolean());
+    EXPECT_EQ(c.FieldByName(QStringLiteral("note")).AsInteger(), 2);
+
+    c.Next();
+    EXPECT_EQ(c.RecNo(), 2);
+    EXPECT_TRUE(c.FieldByName(QStringLiteral("plz")).IsNull());
+    EXPECT_EQ(c.FieldByName(QStringLiteral("betrag")).AsFloat(), 0.0);
+    c.Last();
+    EXPECT_TRUE(c.Eof());
+    c.Next();
+    EXPECT_EQ(c.RecNo(), 3);
+    c.First();
+    c.Prior();
+    EXPECT_TRUE(c.Bof());
+    EXPECT_EQ(c.RecNo(), 1);
+
+    EXPECT_TRUE(c.Locate(QStringLiteral("name"), QStringLiteral("weber"), true));
+    EXPECT_EQ(c.RecNo(), 3);
+    EXPECT_FALSE(c.Locate(QStringLiteral("name"), QStringLiteral("weber")));
+    EXPECT_TRUE(c.Locate(QStringLiteral("name;note"), {QStringLiteral("Schmidt"), 3}));
+    EXPECT_EQ(c.RecNo(), 2);
+    EXPECT_TRUE(c.SearchDbrid(1));
+    EXPECT_EQ(c.KeyText(), QStringLiteral("1"));
+    EXPECT_FALSE(c.SearchDbrid(99));
+    EXPECT_EQ(c.RecNo(), 1);
+    EXPECT_FALSE(c.FindField(QStringLiteral("gibtsnicht")).Exists());
+    EXPECT_THROW(c.FieldByName(QStringLiteral("gibtsnicht")), EVoskException);
+}
+
+TEST_F(KundenTest, PostWritesTheChangeAndCancelLeavesTheRow) {
+    TVoskClass c;
+    open(c);
+    int afterPost = 0;
+    c.AfterPost = [&](TVoskClass*) { ++afterPost; };
+
+    c.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Müller & Söhne"));
+    EXPECT_EQ(c.State(), dsEdit);
+    EXPECT_TRUE(c.Modified());
+    EXPECT_TRUE(c.CanPost());
+    c.Post();
+    EXPECT_EQ(c.State(), dsBrowse);
+    EXPECT_FALSE(c.CanPost());
+    EXPECT_EQ(afterPost, 1);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT name FROM kunden WHERE dbrid = 1")),
+              QStringLiteral("Müller & Söhne"));
+
+    c.Next();
+    c.FieldByName(QStringLiteral("plz")).SetAsString(QStringLiteral("99999"));
+    c.Cancel();
+    EXPECT_EQ(c.State(), dsBrowse);
+    EXPECT_TRUE(c.FieldByName(QStringLiteral("plz")).IsNull());
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM kunden WHERE plz IS NULL")),
+              QStringLiteral("1"));
+
+    // An unchanged edit writes nothing and is no post candidate.
+    c.Edit();
+    EXPECT_FALSE(c.CanPost());
+    c.Post();
+    EXPECT_EQ(c.State(), dsBrowse);
+    EXPECT_EQ(afterPost, 1);
+}
+
+TEST_F(KundenTest, MovingPostsAModifiedRecord) {
+    TVoskClass c;
+    open(c);
+    c.FieldByName(QStringLiteral("note")).SetAsInteger(5);
+    c.Next();
+    EXPECT_EQ(c.State(), dsBrowse);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT note FROM kunden WHERE dbrid = 1")), QStringLiteral("5"));
+}
+
+TEST_F(KundenTest, InsertTakesServerDefaultsAndDeleteRemovesTheRow) {
+    TVoskClass c;
+    open(c);
+    c.Append();
+    EXPECT_EQ(c.State(), dsInsert);
+    EXPECT_TRUE(c.IsNewRecord());
+    EXPECT_EQ(c.RecordCount(), 4);
+    c.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Neumann"));
+    c.Post();
+    EXPECT_EQ(c.FieldByName(QStringLiteral("dbrid")).AsInteger(), 4);
+    EXPECT_EQ(c.FieldByName(QStringLiteral("insert_by")).AsString(), QStringLiteral("system"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT name FROM kunden WHERE dbrid = 4")),
+              QStringLiteral("Neumann"));
+
+    // A new record given up is gone without a trace.
+    c.Insert();
+    c.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Verworfen"));
+    c.Cancel();
+    EXPECT_EQ(c.RecordCount(), 4);
+    EXPECT_EQ(c.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Weber"));
+
+    ASSERT_TRUE(c.SearchDbrid(2));
+    c.Delete();
+    EXPECT_EQ(c.RecordCount(), 3);
+    EXPECT_EQ(c.FieldByName(QStringLiteral("dbrid")).AsInteger(), 3);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM kunden WHERE dbrid = 2")),
+              QStringLiteral("0"));
+}
+
+TEST_F(KundenTest, ServerRefusalKeepsTheUsersValuesAndWritesNothing) {
+    TVoskClass c;
+    open(c);
+    c.FieldByName(QStringLiteral("plz")).SetAsString(QStringLiteral("12345"));
+    c.FieldByName(QStringLiteral("note")).SetAsInteger(9); // outside the check
+    try {
+        c.Post();
+        FAIL() << "post went through";
+    } catch (const EVoskDatabaseError& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("nicht gespeichert"))) << e.what();
+        EXPECT_TRUE(e.Message().contains(e.ServerMessage()));
+        EXPECT_TRUE(e.ServerMessage().contains(QStringLiteral("kunden_note_check"))) << e.what();
+        EXPECT_EQ(e.SqlState(), QStringLiteral("23514"));
+    }
+    EXPECT_EQ(c.State(), dsEdit);
+    EXPECT_EQ(c.FieldByName(QStringLiteral("plz")).AsString(), QStringLiteral("12345"));
+    EXPECT_EQ(c.FieldByName(QStringLiteral("note")).AsInteger(), 9);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT plz FROM kunden WHERE dbrid = 1")),
+              QStringLiteral("10115"));
+    EXPECT_FALSE(m_db.InTransaction());
+
+    // Text that is no number: the server's parse error, and still no half-written row.
+    c.FieldByName(QStringLiteral("note")).SetAsString(QStringLiteral("gut"));
+    try {
+        c.Post();
+        FAIL() << "post went through";
+    } catch (const EVoskDatabaseError& e) {
+        EXPECT_EQ(e.SqlState(), QStringLiteral("22P02")) << e.what();
+    }
+    EXPECT_EQ(c.State(), dsEdit);
+
+    c.FieldByName(QStringLiteral("note")).SetAsInteger(4);
+    c.Post();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT plz || '/' || note FROM kunden WHERE dbrid = 1")),
+              QStringLiteral("12345/4"));
+
+    // A refused insert stays a new record with the user's values.
+    c.Append();
+    c.FieldByName(QStringLiteral("plz")).SetAsString(QStringLiteral("01067")); // name missing
+    EXPECT_THROW(c.Post(), EVoskDatabaseError);
+    EXPECT_EQ(c.State(), dsInsert);
+    EXPECT_EQ(c.FieldByName(QStringLiteral("plz")).AsString(), QStringLiteral("01067"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM kunden")), QStringLiteral("3"));
+}
+
+TEST_F(KundenTest, RefusedPostInsideAnOuterTransactionKeepsTheOuterWork) {
+    TVoskClass c;
+    open(c);
+    m_db.StartTransaction();
+    m_db.Exec(QStringLiteral("INSERT INTO kunden (name) VALUES ('Außen')"));
+    c.FieldByName(QStringLiteral("note")).SetAsInteger(0);
+    EXPECT_THROW(c.Post(), EVoskDatabaseError);
+    EXPECT_TRUE(m_db.InTransaction());
+    m_db.Commit();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM kunden WHERE name = 'Außen'")),
+              QStringLiteral("1"));
+}
+
+TEST_F(KundenTest, SecondWriterOfTheSameRowIsRefused) {
+    TVoskClass a, b;
+    open(a);
+    open(b);
+    a.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Erster"));
+    b.FieldByName(QStringLiteral("plz")).SetAsString(QStringLiteral("22222"));
+    a.Post();
+    EXPECT_EQ(messageOf([&] { b.Post(); }), kChanged);
+    EXPECT_EQ(b.State(), dsEdit);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT name || '/' || plz FROM kunden WHERE dbrid = 1")),
+              QStringLiteral("Erster/10115"));
+    EXPECT_FALSE(m_db.InTransaction());
+
+    // Deleting a row someone else changed is refused the same way.
+    b.Cancel();
+    TestDatabase::Exec(QStringLiteral("UPDATE kunden SET betrag = 1 WHERE dbrid = 1"));
+    EXPECT_EQ(messageOf([&] { b.Delete(); }), kChanged);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM kunden")), QStringLiteral("3"));
+}
+
+TEST_F(KundenTest, RowsWithNullsAreStillFoundAsRead) {
+    TVoskClass c;
+    open(c);
+    ASSERT_TRUE(c.SearchDbrid(3)); // aktiv and note are null
+    c.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Weber-Null"));
+    c.Post();
+    // A null made a value by another user counts as a change.
+    TestDatabase::Exec(QStringLiteral("UPDATE kunden SET aktiv = true WHERE dbrid = 3"));
+    c.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Weber"));
+    EXPECT_EQ(messageOf([&] { c.Post(); }), kChanged);
+}
+
+TEST_F(KundenTest, RefreshRecordSeesAnotherUsersChange) {
+    TVoskClass c;
+    open(c);
+    c.Next();
+    TestDatabase::Exec(QStringLiteral("UPDATE kunden SET plz = '50667' WHERE dbrid = 2"));
+    c.RefreshRecord();
+    EXPECT_EQ(c.FieldByName(QStringLiteral("plz")).AsString(), QStringLiteral("50667"));
+    // After the refresh the record counts as read again and can be written.
+    c.FieldByName(QStringLiteral("note")).SetAsInteger(1);
+    c.Post();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT note FROM kunden WHERE dbrid = 2")), QStringLiteral("1"));
+
+    TestDatabase::Exec(QStringLiteral("DELETE FROM kunden WHERE dbrid = 2"));
+    c.RefreshRecord();
+    EXPECT_EQ(c.RecordCount(), 2);
+    EXPECT_EQ(c.FieldByName(QStringLiteral("dbrid")).AsInteger(), 3);
+}
+
+TEST_F(KundenTest, RefreshKeepsThePositionOnTheKey) {
+    TVoskClass c;
+    open(c);
+    int before = 0, after = 0;
+    c.BeforeRefresh = [&](TVoskClass*) { ++before; };
+    c.AfterRefresh = [&](TVoskClass*) { ++after; };
+    c.Last();
+    TestDatabase::Exec(QStringLiteral("DELETE FROM kunden WHERE dbrid = 1"));
+    c.Refresh();
+    EXPECT_EQ(c.RecordCount(), 2);
+    EXPECT_EQ(c.FieldByName(QStringLiteral("dbrid")).AsInteger(), 3);
+    EXPECT_EQ(before, 1);
+    EXPECT_EQ(after, 1);
+    c.Refresh(false);
+    EXPECT_EQ(c.RecNo(), 1);
+}
+
+TEST_F(KundenTest, BeforePostRefusesByThrowing) {
+    TVoskClass c;
+    open(c);
+    c.BeforePost = [](TVoskClass*) { throw EAbort(); };
+    c.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Nie"));
+    EXPECT_THROW(c.Post(), EAbort);
+    EXPECT_EQ(c.State(), dsEdit);
+    EXPECT_EQ(c.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Nie"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT name FROM kunden WHERE dbrid = 1")),
+              QStringLiteral("Müller"));
+    c.Post(false); // without asking
+    EXPECT_EQ(scalar(QStringLiteral("SELECT name FROM kunden WHERE dbrid = 1")),
+              QStringLiteral("Nie"));
+}
+
+TEST_F(KundenTest, ReadOnlyClassRefusesEveryChange) {
+    TVoskClass c;
+    open(c);
+    c.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Offen"));
+    c.SetReadOnly(true); // gives up the pending edit
+    EXPECT_EQ(c.State(), dsBrowse);
+    EXPECT_EQ(c.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Müller"));
+    EXPECT_FALSE(c.CanModify());
+    const QString msg = messageOf([&] { c.Edit(); });
+    EXPECT_TRUE(msg.contains(QStringLiteral("schreibgeschützt"))) << msg.toStdString();
+    EXPECT_THROW(c.Append(), EVoskException);
+    EXPECT_THROW(c.Delete(), EVoskException);
+    EXPECT_THROW(c.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("x")),
+                 EVoskException);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM kunden")), QStringLiteral("3"));
+}
+
+TEST_F(KundenTest, QueryClassWritesTableColumnsAndRereadsTheRest) {
+    TestDatabase::Exec(QStringLiteral(
+        "DROP TABLE IF EXISTS orte; CREATE TABLE orte (plz varchar(5) PRIMARY KEY, ort text); "
+        "INSERT INTO orte VALUES ('10115', 'Berlin'), ('80331', 'München')"));
+    TVoskClass2 c;
+    c.SetDatabase(&m_db);
+    c.SetSqlTable(QStringLiteral("kunden"));
+    c.SetQuerySql(QStringLiteral(
+        "SELECT k.*, o.ort, upper(k.name) AS gross FROM kunden k "
+        "LEFT JOIN orte o ON o.plz = k.plz WHERE k.betrag >= :min ORDER BY k.dbrid;"));
+    c.SetParam(QStringLiteral("min"), 0.5);
+    c.Open();
+    ASSERT_EQ(c.RecordCount(), 1);
+    EXPECT_FALSE(c.FindField(QStringLiteral("ort")).Writable());
+    EXPECT_FALSE(c.FindField(QStringLiteral("gross")).Writable());
+    EXPECT_TRUE(c.FindField(QStringLiteral("plz")).Writable());
+    EXPECT_THROW(c.FieldByName(QStringLiteral("ort")).SetAsString(QStringLiteral("x")),
+                 EVoskException);
+
+    c.FieldByName(QStringLiteral("plz")).SetAsString(QStringLiteral("80331"));
+    c.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Huber"));
+    c.Post();
+    EXPECT_EQ(c.FieldByName(QStringLiteral("ort")).AsString(), QStringLiteral("München"));
+    EXPECT_EQ(c.FieldByName(QStringLiteral("gross")).AsString(), QStringLiteral("HUBER"));
+}
+
+TEST_F(KundenTest, SubClassesAndDescription) {
+    TVoskClass master;
+    master.setObjectName(QStringLiteral("Kunden"));
+    auto* first = new TVoskClass(&master);
+    auto* second = new TVoskClass2(&master);
+    EXPECT_EQ(master.Children(), (QList<TVoskClass*>{first, second}));
+    EXPECT_EQ(second->MasterClass(), &master);
+    EXPECT_EQ(master.MasterClass(), nullptr);
+
+    master.SetSqlTable(QStringLiteral("kunden"));
+    EXPECT_EQ(master.Description(), QStringLiteral("kunden"));
+    TVoskClass::AliasHook.Set([](const QString& t) {
+        return t == QLatin1String("kunden") ? QStringLiteral("Kunden") : QString();
+    });
+    EXPECT_EQ(master.Description(), QStringLiteral("Kunden"));
+    TVoskClass::AliasHook.Reset();
+    master.SetDescription(QStringLiteral("Stammkunden"));
+    EXPECT_EQ(master.Description(), QStringLiteral("Stammkunden"));
+
+    // Not opened: a clear refusal, no crash.
+    EXPECT_THROW(master.Next(), EVoskException);
+    EXPECT_FALSE(master.Active());
+}
