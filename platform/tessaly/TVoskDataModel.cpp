@@ -2,7 +2,7 @@
 
 #include "TVoskClass.h"
 
-#include <UDM1.h>
+#include <EventGuard.h>
 #include <VoskExceptions.h>
 
 TVoskDataModel::TVoskDataModel(TVoskClass* dataClass, QObject* parent)
@@ -86,7 +86,7 @@ bool TVoskDataModel::setData(const QModelIndex& index, const QVariant& value, in
         m_lastError.clear();
     } catch (const std::exception&) {
         m_lastError = Rtl::ExceptionMessage(std::current_exception());
-        TDM1::RaiseQ32ClientExceptionProc(m_class, m_lastError, m_lastError, false, nullptr);
+        Rtl::HandleException(std::current_exception(), m_class);
     }
     return false;
 }

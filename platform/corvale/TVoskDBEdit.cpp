@@ -1,0 +1,75 @@
+#include "TVoskDBEdit.h"
+
+#include <EventGuard.h>
+#include <TVoskClass.h>
+
+namespace Corvale {
+
+TFieldLink::TFieldLink(QObject* parent, std::function<void()> refresh)
+    : QObject(parent), m_refresh(std::move(refresh)) {}
+
+void TFieldLink::SetDataClass(TVoskClass* dataClass) {
+    for (const auto& c : m_links)
+        disconnect(c);
+    m_links.clear();
+    m_class = dataClass;
+    if (dataClass) {
+        const auto refresh = [this] {
+            if (!m_writing)
+                m_refresh();
+        };
+        m_links << connect(dataClass, &TVoskClass::StateChanged, this, refresh)
+                << connect(dataClass, &TVoskClass::CurrentChanged, this, refresh)
+                << connect(dataClass, &TVoskClass::RowsReset, this, refresh)
+                << connect(dataClass, &TVoskClass::RowUpdated, this, refresh)
+                << connect(dataClass, &TVoskClass::FieldChanged, this, refresh)
+                << connect(dataClass, &QObject::destroyed, this, refresh);
+    }
+    m_refresh();
+}
+
+void TFieldLink::SetFieldName(const QString& field) {
+    m_field = field;
+    m_refresh();
+}
+
+QVariant TFieldLink::Value() const {
+    if (!m_class || !m_class->Active() || m_field.isEmpty())
+        return {};
+    return m_class->FindField(m_field).Value();
+}
+
+bool TFieldLink::CanEdit() const {
+    return m_class && m_class->CanModify() && m_class->FieldWritable(m_class->FieldIndex(m_field));
+}
+
+bool TFieldLink::Write(const QVariant& value) {
+    if (!CanEdit())
+        return false;
+    m_writing = true;
+    const bool ok = Rtl::Guarded(
+        [&] {
+            const bool empty = value.typeId() == QMetaType::QString && value.toString().isEmpty();
+            m_class->FieldByName(m_field).SetValue(empty ? QVariant() : value);
+        },
+        parent());
+    m_writing = false;
+    if (!ok)
+        m_refresh();
+    return ok;
+}
+
+} // namespace Corvale
+
+TVoskDBEdit::TVoskDBEdit(QWidget* parent)
+    : QLineEdit(parent), m_link(new Corvale::TFieldLink(this, [this] { showValue(); })) {
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) { m_link->Write(text); });
+    showValue();
+}
+
+void TVoskDBEdit::showValue() {
+    const QString text = m_link->Value().toString();
+    if (text != this->text())
+        setText(text);
+    setReadOnly(!m_link->CanEdit());
+}

@@ -1,0 +1,55 @@
+#pragma once
+// Line edit bound to a field of a data class: it shows the current record's value, and typing puts
+// the class into edit and sets the field. Read-only whenever the class or the field cannot change.
+
+#include <QLineEdit>
+#include <QPointer>
+
+#include <functional>
+
+#include <TVoskClass.h>
+
+namespace Corvale {
+
+// The binding a data-aware control shares: follows the class and reports when the shown value or
+// the editability may have changed. Writes go to the field at the current record.
+class TFieldLink final : public QObject {
+    Q_OBJECT
+public:
+    TFieldLink(QObject* parent, std::function<void()> refresh);
+
+    TVoskClass* DataClass() const { return m_class; }
+    void SetDataClass(TVoskClass* dataClass);
+    const QString& FieldName() const { return m_field; }
+    void SetFieldName(const QString& field);
+
+    QVariant Value() const;
+    bool CanEdit() const;
+    // Sets the field; an empty text is stored as null. Returns false when refused (and shown).
+    bool Write(const QVariant& value);
+    bool Writing() const { return m_writing; }
+
+private:
+    std::function<void()> m_refresh;
+    QPointer<TVoskClass> m_class;
+    QString m_field;
+    QList<QMetaObject::Connection> m_links;
+    bool m_writing = false;
+};
+
+} // namespace Corvale
+
+class TVoskDBEdit final : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TVoskDBEdit(QWidget* parent = nullptr);
+
+    TVoskClass* DataClass() const { return m_link->DataClass(); }
+    void SetDataClass(TVoskClass* dataClass) { m_link->SetDataClass(dataClass); }
+    QString DataField() const { return m_link->FieldName(); }
+    void SetDataField(const QString& field) { m_link->SetFieldName(field); }
+
+private:
+    void showValue();
+    Corvale::TFieldLink* m_link;
+};

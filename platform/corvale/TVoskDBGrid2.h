@@ -1,0 +1,36 @@
+#pragma once
+// Table view over a data class: one row per record, columns by field name. The current row and
+// the class's cursor follow each other; moving off an edited record posts it, and a refused post
+// keeps the view on that record.
+
+#include <QPointer>
+#include <QTableView>
+
+#include <TVoskClass.h>
+class TVoskDataModel;
+
+class TVoskDBGrid2 final : public QTableView {
+    Q_OBJECT
+public:
+    explicit TVoskDBGrid2(QWidget* parent = nullptr);
+
+    TVoskClass* DataClass() const { return m_class; }
+    void SetDataClass(TVoskClass* dataClass);
+    TVoskDataModel* DataModel() const { return m_model; }
+    // The view column showing the field, -1 without one.
+    int columnByFieldName(const QString& fieldName) const;
+
+    // Paint lock for bulk changes; nests.
+    void BeginUpdate();
+    void EndUpdate();
+    int UpdateLevel() const { return m_updateLevel; }
+
+private:
+    void followClass();
+    void followView(const QModelIndex& current);
+
+    QPointer<TVoskClass> m_class;
+    TVoskDataModel* m_model = nullptr;
+    int m_updateLevel = 0;
+    bool m_syncing = false;
+};

@@ -1,0 +1,33 @@
+#pragma once
+// Popup menu and its items. An item with a text number takes its caption from the text table
+// (its own text is the default); Tag is the component tag the handlers read.
+
+#include <QAction>
+#include <QMenu>
+
+class TVoskMenuItem final : public QAction {
+    Q_OBJECT
+    Q_PROPERTY(int TextNr READ TextNr WRITE SetTextNr)
+    Q_PROPERTY(qint64 Tag READ Tag WRITE SetTag)
+public:
+    explicit TVoskMenuItem(const QString& text = {}, QObject* parent = nullptr);
+
+    int TextNr() const { return m_textNr; }
+    void SetTextNr(int textNr);
+    qint64 Tag() const { return m_tag; }
+    void SetTag(qint64 tag) { m_tag = tag; }
+
+private:
+    int m_textNr = 0;
+    qint64 m_tag = 0;
+};
+
+class TVoskPopupMenu final : public QMenu {
+    Q_OBJECT
+public:
+    explicit TVoskPopupMenu(QWidget* parent = nullptr);
+
+    TVoskMenuItem* AddItem(const QString& text, int textNr = 0, qint64 tag = 0);
+    QList<TVoskMenuItem*> Items() const;
+    void PopupAtMousePosition();
+};
