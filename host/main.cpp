@@ -1,7 +1,9 @@
 // korvex-erp: logs in to the database, loads the packages and shows the main window.
 //   korvex-erp [CONNINFO|URI] [--user LOGIN] [--screenshot FILE]
 #include "TMainForm.h"
+#include "UHostModules.h"
 #include "UHostPackages.h"
+#include "Voskdbcontrols.h"
 
 #include "UDM1.h"
 #include "Vcl.Application.h"
@@ -53,6 +55,10 @@ int main(int argc, char** argv) {
     try {
         packages.Load(QStringLiteral("hadrel"));
         packages.Load(QStringLiteral("ostvane"));
+        UHostModules::Register();
+        mainForm.OnMenuEntry = [](const QString& formClassName, int) {
+            Voskdbcontrols::DoStartModuleByClass(formClassName, {}, false, nullptr);
+        };
         mainForm.LoadMainMenu();
     } catch (const EVoskException& e) {
         std::fprintf(stderr, "%s\n", e.Message().toLocal8Bit().constData());
@@ -71,6 +77,7 @@ int main(int argc, char** argv) {
         });
     }
     const int rc = QApplication::exec();
+    UHostModules::Unregister();
     packages.UnloadAll();
     return rc;
 }

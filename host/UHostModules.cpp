@@ -1,0 +1,285 @@
+#include "UHostModules.h"
+
+#include "ModulControls.h"
+#include "TFormAdress.h"
+#include "TFormInfo.h"
+#include "TVoskClass.h"
+#include "Ukorvexinterface.h"
+#include "UDM1.h"
+#include "Korvexcommonvcl.h"
+#include "Vcl.Application.h"
+#include "Vcl.Components.h"
+
+#include <QBoxLayout>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace UHostModules {
+namespace {
+
+using Ukorvexinterface::RegisterProc;
+using Ukorvexinterface::RegisterStartProc;
+
+QString Line(const QStringList& list, const QString& name) {
+    for (const QString& l : list)
+        if (l.section(QLatin1Char('='), 0, 0).compare(name, Qt::CaseInsensitive) == 0)
+            return l.section(QLatin1Char('='), 1);
+    return {};
+}
+
+// The lookup's SQL: the row of f2poss for the module's class and the field's name.
+QString LookupSql(QWidget* module, QObject* field) {
+    const QVariant sql = DM1()->LoadVar(
+        QStringLiteral("SELECT f2_sql FROM f2poss WHERE lower(f2_modul) = lower(:modul) AND "
+                       "lower(f2_feld) = lower(:feld)"),
+        {{QStringLiteral("modul"), module ? Vcl::ClassName(module) : QString()},
+         {QStringLiteral("feld"), field ? field->objectName() : QString()}});
+    if (sql.isNull())
+        throw EVoskException(QStringLiteral("Keine Suche für %1.%2 hinterlegt")
+                                 .arg(module ? Vcl::ClassName(module) : QString(),
+                                      field ? field->objectName() : QString()));
+    return sql.toString();
+}
+
+void MakeF2Host(TF2Result& result, QWidget* module, QObject* field,
+                std::unique_ptr<QStringList> params, TMakeF2Event onBeforeOK) {
+    auto* form = new TFormF2List;
+    form->Sql = LookupSql(module, field);
+    form->OwnerModul = module;
+    form->OwnerFeld = field;
+    form->ModulName = module ? Vcl::ClassName(module) : QString();
+    form->FeldName = field ? field->objectName() : QString();
+    form->FOnBeforeOK = std::move(onBeforeOK);
+    form->F2Result.F2Form = form;
+    result.F2Form = form;
+    result.F2Grid = form->ListResult;
+    result.F2SearchEd = form->EdSearch;
+    form->StartSearch();
+    if (QVariant(Line(*params, QStringLiteral("ShowModal"))).toBool()) {
+        // Kept after closing so that the choice can be read.
+        form->CloseF2FormAction = Vcl::caHide;
+        QPointer<TFormF2List> guard = form;
+        Korvexcommonvcl::ShowModal(form);
+        if (guard) {
+            result.Value = guard->F2Result.Value;
+            delete guard.data();
+        }
+        return;
+    }
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->show();
+}
+
+void Recorded(const QString& proc, const QString& modul, const QString& r_pos,
+              std::initializer_list<std::pair<const char*, bool>> flags, const QStringList& params,
+              bool withEvent) {
+    TRecordedCall c{proc, modul, r_pos, {}, params, withEvent};
+    for (const auto& [name, on] : flags)
+        if (on)
+            c.flags << QString::fromLatin1(name);
+    RecordedCalls().push_back(c);
+}
+
+} // namespace
+
+std::vector<TRecordedCall>& RecordedCalls() {
+    static std::vector<TRecordedCall> calls;
+    return calls;
+}
+
+void Register() {
+    MainMenuSqlClass = [] { return new TMainMenuSql; };
+    RegisterStartProc(QStringLiteral("Adressen.M"), QStringLiteral("ADRESSEN"),
+                      [](const QStringList& p) -> QObject* { return TFormAdress::Open(nullptr, p); });
+    RegisterStartProc(QStringLiteral("Info.M"), QStringLiteral("INFO"), [](const QStringList& p) -> QObject* {
+        auto* f = TFormKorvexGundForm::Create<TFormInfo>(nullptr, p);
+        f->show();
+        return f;
+    });
+    RegisterStartProc(QStringLiteral("F2Test.M"), QStringLiteral("LOOKUPTEST"),
+                      [](const QStringList& p) -> QObject* {
+                          auto* f = TFormKorvexGundForm::Create<TFormLookupTest>(nullptr, p);
+                          UModulForm::ShowModulForm(f);
+                          // Opens the lookup once the start has finished, as a user's F2 would.
+                          if (!p.contains(QStringLiteral("NoAutoLookup=True")))
+                              Vcl::QueueCall(f, [f] { f->F2BtClick(f->EdWert); });
+                          return f;
+                      });
+    RegisterStartProc(QStringLiteral("SSystem.M"), QStringLiteral("EditTable"),
+                      [](const QStringList& p) -> QObject* {
+                          QStringList params = p;
+                          params << QStringLiteral("EditTable_MMID=") + Line(p, QStringLiteral("MMID"));
+                          auto* f = TFormKorvexGundForm::Create<TFormEditTable>(nullptr, params);
+                          UModulForm::ShowModulForm(f);
+                          return f;
+                      });
+    RegisterProc<void(TF2Result&, QWidget*, QObject*, std::unique_ptr<QStringList>, TMakeF2Event)>(
+        QStringLiteral("F2.M"), QStringLiteral("MakeF2Proc"), MakeF2Host);
+    RegisterProc<bool(QWidget*, const QString&, const QString&, bool, bool, bool, bool,
+                      QStringList&, QWidget*, const TPrintEvent&)>(
+        QStringLiteral("Report.M"), QStringLiteral("PrintReport"),
+        [](QWidget*, const QString& modul, const QString& r_pos, bool autoPrint, bool noAfterRTF,
+           bool noPreview, bool printerSel, QStringList& params, QWidget*,
+           const TPrintEvent& toEvent) {
+            Recorded(QStringLiteral("PrintReport"), modul, r_pos,
+                     {{"AutoPrint", autoPrint}, {"NoAfterRTF", noAfterRTF},
+                      {"NoPrintPreview", noPreview}, {"ShowPrinterSelection", printerSel}},
+                     params, bool(toEvent));
+            if (modul == QLatin1String("TFormDruckFehler"))
+                throw EVoskException(QStringLiteral("Drucker nicht bereit"));
+            return true;
+        });
+    RegisterProc<void(TVoskDBGrid2*, QStringList&)>(
+        QStringLiteral("ReportGrids.M"), QStringLiteral("PRINTGRID"),
+        [](TVoskDBGrid2* grid, QStringList& params) {
+            Recorded(QStringLiteral("PRINTGRID"), grid ? grid->objectName() : QString(), {}, {},
+                     params, false);
+        });
+    RegisterProc<void(QStringList&, QStringList&, QWidget*)>(
+        QStringLiteral("FormDesigner.M"), QStringLiteral("ExecuteRTF"),
+        [](QStringList&, QStringList& params, QWidget*) {
+            Recorded(QStringLiteral("ExecuteRTF"), {}, {}, {}, params, false);
+        });
+}
+
+void Unregister() {
+    for (const auto& [lib, proc] :
+         std::initializer_list<std::pair<const char*, const char*>>{
+             {"Adressen.M", "ADRESSEN"}, {"Info.M", "INFO"}, {"F2Test.M", "LOOKUPTEST"},
+             {"SSystem.M", "EditTable"}, {"F2.M", "MakeF2Proc"}, {"Report.M", "PrintReport"},
+             {"ReportGrids.M", "PRINTGRID"}, {"FormDesigner.M", "ExecuteRTF"}})
+        Ukorvexinterface::UnregisterProc(QString::fromLatin1(lib), QString::fromLatin1(proc));
+    MainMenuSqlClass = nullptr;
+    MakeF2Proc = nullptr;
+    PrintProc = nullptr;
+    PrintGridProc = nullptr;
+    ExecRtfProc = nullptr;
+}
+
+} // namespace UHostModules
+
+// ---- lookup list -----------------------------------------------------------------------------
+
+TFormF2List::TFormF2List(QObject* owner, QWidget* parent) : TKorvexF2Form(owner, parent) {
+    setObjectName(QStringLiteral("F2List"));
+    setWindowTitle(QStringLiteral("Suche"));
+    auto* layout = new QVBoxLayout(this);
+    EdSearch = Vcl::Owned(this, new QLineEdit(this), QStringLiteral("EdSearch"));
+    ListResult = Vcl::Owned(this, new QListWidget(this), QStringLiteral("ListResult"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    layout->addWidget(EdSearch);
+    layout->addWidget(ListResult);
+    layout->addWidget(buttons);
+    F2Result.F2Form_BtOk = buttons->button(QDialogButtonBox::Ok);
+    F2Result.F2Form_BtAbort = buttons->button(QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, this, &TFormF2List::BtOkClick);
+    connect(buttons, &QDialogButtonBox::rejected, this, [this] {
+        if (IsModal())
+            SetModalResult(Vcl::mrCancel);
+        else
+            Close();
+    });
+    connect(ListResult, &QListWidget::itemDoubleClicked, this, &TFormF2List::BtOkClick);
+    connect(EdSearch, &QLineEdit::textChanged, this, [this](const QString& text) {
+        for (int i = 0; i < ListResult->count(); ++i)
+            ListResult->item(i)->setHidden(!ListResult->item(i)->text().contains(text, Qt::CaseInsensitive));
+    });
+    resize(420, 360);
+}
+
+void TFormF2List::StartSearch() {
+    ListResult->clear();
+    TVoskQuery2 q(&DM1()->Database());
+    q.SetSQL(Sql);
+    q.Open();
+    for (int r = 0; r < q.RecordCount(); ++r) {
+        QStringList cols;
+        for (int c = 0; c < q.FieldCount(); ++c)
+            cols << q.ValueAt(r, c).toString();
+        auto* item = new QListWidgetItem(cols.join(QStringLiteral(" | ")), ListResult);
+        item->setData(Qt::UserRole, cols.value(0));
+    }
+    if (ListResult->count() > 0)
+        ListResult->setCurrentRow(0);
+}
+
+void TFormF2List::TakeResult() {
+    QListWidgetItem* item = ListResult->currentItem();
+    F2Result.Value = item ? item->data(Qt::UserRole).toString() : QString();
+    if (auto* db = qobject_cast<TVoskDBEdit*>(OwnerFeld.data())) {
+        db->setText(F2Result.Value);
+        db->PostEditValue();
+    } else if (auto* le = qobject_cast<QLineEdit*>(OwnerFeld.data())) {
+        le->setText(F2Result.Value);
+    }
+}
+
+void TFormF2List::BtOkClick() {
+    if (!ListResult->currentItem())
+        return;
+    if (FOnBeforeOK && *FOnBeforeOK)
+        (*FOnBeforeOK)(this); // a throw leaves the lookup open
+    TakeResult();
+    if (IsModal())
+        SetModalResult(Vcl::mrOk);
+    else
+        Close();
+}
+
+// ---- edit table ------------------------------------------------------------------------------
+
+TFormEditTable::TFormEditTable(QObject* owner, QWidget* parent) : TModulForm(owner, parent) {
+    ServSql = Vcl::Owned(this, new TVoskClass2(this), QStringLiteral("ServSqlEditTable"));
+    GridResult = Vcl::Owned(this, new TVoskDBGrid2(this), QStringLiteral("GridResult"));
+    GridResult->SetDataClass(ServSql);
+    ModulLayout()->addWidget(GridResult);
+    TopLabel->FSetDataSource(ServSql);
+    TopLabel->SetVoskDBGrid(GridResult);
+}
+
+void TFormEditTable::FormCreate(QObject* sender) {
+    TModulForm::FormCreate(sender);
+    const QString caption = GetParameterStr(QStringLiteral("CAPTION"));
+    setWindowTitle(caption);
+    TopLabel->Toplabel->setText(caption);
+    ServSql->SetQuerySql(GetParameterStr(QStringLiteral("SQL")));
+    const QString table = GetParameterStr(QStringLiteral("RTF"));
+    if (!table.isEmpty())
+        ServSql->SetSqlTable(table);
+    if (GetParameterBool(QStringLiteral("NoEdit")))
+        ServSql->SetReadOnly(true);
+    ServSql->AfterPost = [this](TVoskClass* c) {
+        if (m_onUpdateUI)
+            m_onUpdateUI(c);
+    };
+    ServSql->Open();
+}
+
+TVoskClass* TFormEditTable::ServSqlEditTable() const { return ServSql; }
+
+void TFormEditTable::SetMultiSelect() {
+    GridResult->setSelectionMode(QAbstractItemView::ExtendedSelection);
+}
+
+// ---- lookup test -----------------------------------------------------------------------------
+
+TFormLookupTest::TFormLookupTest(QObject* owner, QWidget* parent) : TModulForm(owner, parent) {
+    setWindowTitle(QStringLiteral("Suche (F2-Test)"));
+    TopLabel->Toplabel->setText(QStringLiteral("Suche (F2-Test)"));
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("Adresse:"), this));
+    EdWert = Vcl::Owned(this, new QLineEdit(this), QStringLiteral("EdWert"));
+    row->addWidget(EdWert);
+    auto* bt = new QPushButton(QStringLiteral("Suchen (F2)"), this);
+    connect(bt, &QPushButton::clicked, this, [this] { F2BtClick(EdWert); });
+    row->addWidget(bt);
+    ModulLayout()->addLayout(row);
+    ModulLayout()->addStretch();
+}
+
+void TFormLookupTest::F2BtClick(QObject* sender) {
+    MakeF2(this, sender ? sender : EdWert, true, false, QString(), QStringList(), QString(), {});
+}

@@ -1,0 +1,79 @@
+#pragma once
+// The module libraries of the demo host: the start procedures of its sample modules and the
+// procedures the forms package calls by library and procedure name (lookup, edit table, runtime
+// form, report and grid printing). Lookup and edit table are small working versions; the report
+// procedures only record what they were asked.
+
+#include "UModulForm.Start.h"
+
+#include <QStringList>
+
+#include <vector>
+
+class QListWidget;
+class QLineEdit;
+
+namespace UHostModules {
+
+// Registers everything and sets the main-menu search class; Unregister takes it all back.
+void Register();
+void Unregister();
+
+// What the report, grid-print and runtime-form procedures were asked, in call order.
+struct TRecordedCall {
+    QString procedure; // "PrintReport", "PRINTGRID", "ExecuteRTF"
+    QString modulName;
+    QString r_pos;
+    QStringList flags; // "AutoPrint", "NoAfterRTF", "NoPrintPreview", "ShowPrinterSelection" when set
+    QStringList params;
+    bool withEvent = false;
+};
+std::vector<TRecordedCall>& RecordedCalls();
+
+} // namespace UHostModules
+
+// The lookup list: the rows of the lookup's SQL; OK hands the first column of the chosen row to
+// the field.
+class TFormF2List final : public TKorvexF2Form {
+    Q_OBJECT
+public:
+    explicit TFormF2List(QObject* owner = nullptr, QWidget* parent = nullptr);
+
+    QLineEdit* EdSearch;
+    QListWidget* ListResult;
+    QString Sql;
+
+    void StartSearch() override;
+    void TakeResult() override;
+    // Chooses the row, runs OnBeforeOK (a throw refuses), hands the value over and closes.
+    void BtOkClick();
+};
+
+// The edit table: a grid over the SQL of its menu row, editable unless NoEdit.
+class TFormEditTable final : public TModulForm, public IEditTableForm {
+    Q_OBJECT
+public:
+    explicit TFormEditTable(QObject* owner = nullptr, QWidget* parent = nullptr);
+
+    TVoskClass2* ServSql;
+    TVoskDBGrid2* GridResult;
+
+    void FormCreate(QObject* sender) override;
+    TVoskClass* ServSqlEditTable() const override;
+    void SetOnUpdateUI(TDataEvent handler) override { m_onUpdateUI = std::move(handler); }
+    void SetAfterInsert(TNotifyEvent handler) override { m_afterInsert = std::move(handler); }
+    void SetMultiSelect() override;
+
+private:
+    TDataEvent m_onUpdateUI;
+    TNotifyEvent m_afterInsert;
+};
+
+// The menu's lookup test: one field whose F2 lookup opens as soon as the window shows.
+class TFormLookupTest final : public TModulForm {
+    Q_OBJECT
+public:
+    explicit TFormLookupTest(QObject* owner = nullptr, QWidget* parent = nullptr);
+    QLineEdit* EdWert;
+    void F2BtClick(QObject* sender) override;
+};
