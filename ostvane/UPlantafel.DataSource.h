@@ -15,7 +15,9 @@ class IPlantafelRecordSource {
 public:
     virtual ~IPlantafelRecordSource() = default;
     virtual Cds::FieldDefList Fields() const = 0;
-    // Appends every row to dst, which is active with Fields() as its fields.
+    // Appends every row to dst, which is active with Fields() as its fields. A source that
+    // learns its fields only while it runs (a streamed query) gives none from Fields() and
+    // recreates dst with its own fields before the first row.
     virtual void AppendRowsTo(Cds::ClientDataSet& dst) const = 0;
     // Provider name while the source is being copied; empty when none is attached.
     QString ProviderName;

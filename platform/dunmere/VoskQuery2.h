@@ -21,6 +21,7 @@ enum class TFieldType {
 TFieldType FieldTypeOfOid(Oid oid);
 
 class TVoskQuery2;
+class TVoskRowStream;
 
 class TVoskParam final {
 public:
@@ -163,6 +164,10 @@ public:
     bool IsNullAt(int row, int col) const;
     QVariant ValueAt(int row, int col) const;
     const PGresult* Result() const { return m_res; }
+
+    // Bulk reads of large results (VoskQueryStream.h): runs the statement and hands back its
+    // rows one at a time instead of holding the result whole. The query itself stays closed.
+    std::unique_ptr<TVoskRowStream> OpenStream(bool binary = false);
 
 private:
     friend class TVoskField;

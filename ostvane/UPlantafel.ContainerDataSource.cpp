@@ -1,0 +1,915 @@
+#include "UPlantafel.ContainerDataSource.h"
+
+#include "UDM1.h"
+#include "UPantafel.ExprParser.h"
+#include "UPlantafel.QuerySource.h"
+#include "VoskQuery2.h"
+
+#include <QDate>
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+
+const QString kCoreSql = QStringLiteral("PT.TPlantafelContainerDataSource_Core");
+const QString kInfoSql = QStringLiteral("PT.TPlantafelContainerDataSource_Info");
+const QString kMacroPre = QStringLiteral("_AggregateAndGroupingFields_PRE");
+const QString kMacroDat = QStringLiteral("_AggregateAndGroupingFields_DAT");
+const QString kMacroResIds = QStringLiteral("_ResourceIDSelect");
+const QString kParamStart = QStringLiteral("_AssumedNow");
+const QString kParamEnd = QStringLiteral("_EndDateTime");
+const QString kProfiling = QStringLiteral("PT[Profiling]");
+const QString kCrLf = QStringLiteral("\r\n");
+
+bool SameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+QString NameOfLine(const QString& line) {
+    const qsizetype eq = line.indexOf(u'=');
+    return eq < 0 ? line : line.left(eq);
+}
+
+QString TrimRight(const QString& s) {
+    qsizetype n = s.size();
+    while (n > 0 && s.at(n - 1).isSpace())
+        --n;
+    return s.left(n);
+}
+
+QString FillTemplate(const QStringList& lines, const QStringList& names, bool lastBreak) {
+    QString out;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        out += QStringLiteral("  ") + QString(lines[i]).replace(QStringLiteral("%s"), names[i]);
+        if (i + 1 < lines.size() || lastBreak)
+            out += kCrLf;
+    }
+    return out;
+}
+
+// An entity's key within one numbering range: null entities count as one.
+struct EntityKey final {
+    int kind = 0; // 0 null, 1 integer, 2 other
+    qint64 number = 0;
+    QString text;
+    bool operator==(const EntityKey&) const = default;
+};
+struct EntityKeyHash final {
+    size_t operator()(const EntityKey& k) const {
+        return k.kind == 2 ? qHash(k.text) : std::hash<qint64>()(k.number * 3 + k.kind);
+    }
+};
+EntityKey KeyOf(const Cds::KeyValue& v) {
+    if (Cds::IsNullKey(v))
+        return {};
+    if (const qint64* i = std::get_if<qint64>(&v))
+        return {1, *i, {}};
+    return {2, 0, Cds::KeyToString(v)};
+}
+
+} // namespace
+
+// ---- string list
+
+QString TPlantafelStringList::Text() const {
+    QString out;
+    for (const QString& l : m_lines)
+        out += l + kCrLf;
+    return out;
+}
+
+void TPlantafelStringList::SetLines(const QStringList& lines) {
+    if (OnChanging)
+        OnChanging();
+    m_lines = lines;
+}
+
+void TPlantafelStringList::Add(const QString& line) {
+    if (OnChanging)
+        OnChanging();
+    m_lines << line;
+}
+
+void TPlantafelStringList::Clear() {
+    if (OnChanging)
+        OnChanging();
+    m_lines.clear();
+}
+
+// ---- construction
+
+TPlantafelContainerDataSource::TPlantafelContainerDataSource(QObject* owner)
+    : QObject(owner),
+      FMasterRecords(std::make_unique<Cds::ClientDataSet>()),
+      FMasterRecordsEx(std::make_unique<Cds::ClientDataSet>()) {
+    FMasterRecords->SetName(PlantafelComponentName(QStringLiteral("CDSMasterRecords"), QString(),
+                                                   &FMasterRecords));
+    FMasterRecordsEx->SetName(PlantafelComponentName(QStringLiteral("CDSMasterRecordsEx"),
+                                                     QString(), &FMasterRecordsEx));
+    FResIDSelectSQL.OnChanging = [this] { OnChanging_ResIDSelectSQL(); };
+    FAdditionalMacros.OnChanging = [this] { OnChanging_AdditionalMacros(); };
+    FAdditionalParams.OnChanging = [this](TPlantafelParams&) { OnChanging_AdditionalParams(); };
+    const int year = QDate::currentDate().year();
+    FStartDate = QDateTime(QDate(year, 1, 1), QTime(0, 0));
+    FEndDate = QDateTime(QDate(year, 12, 31), QTime(0, 0));
+    SetMappings();
+}
+
+TPlantafelContainerDataSource::~TPlantafelContainerDataSource() {
+    try {
+        SetActive(false);
+    } catch (...) {
+        // a destructor never throws; the groups are freed below anyway
+    }
+    FResIDSelectSQL.OnChanging = nullptr;
+    FAdditionalMacros.OnChanging = nullptr;
+    FAdditionalParams.OnChanging = nullptr;
+    ClearGroups();
+}
+
+void TPlantafelContainerDataSource::OnChanging_ResIDSelectSQL() { SetActive(false); }
+void TPlantafelContainerDataSource::OnChanging_AdditionalMacros() { SetActive(false); }
+void TPlantafelContainerDataSource::OnChanging_AdditionalParams() { SetActive(false); }
+
+// ---- state
+
+void TPlantafelContainerDataSource::SetActive(bool active) {
+    if (active == FActive)
+        return;
+    if (!active) {
+        FActive = false;
+        for (auto& g : FGroups)
+            g->SetActive(false);
+        return;
+    }
+    InternalOpen();
+    FActive = true;
+    try {
+        for (auto& g : FGroups)
+            g->SetActive(true);
+    } catch (...) {
+        // A group that fails to build takes the others down with it: half a board misleads.
+        FActive = false;
+        for (auto& g : FGroups) {
+            try {
+                g->SetActive(false);
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+}
+
+void TPlantafelContainerDataSource::SetStartDate(const QDateTime& value) {
+    if (value == FStartDate)
+        return;
+    const bool was = FActive;
+    SetActive(false);
+    FStartDate = value;
+    SetActive(was);
+}
+
+void TPlantafelContainerDataSource::SetEndDate(const QDateTime& value) {
+    if (value == FEndDate)
+        return;
+    const bool was = FActive;
+    SetActive(false);
+    FEndDate = value;
+    SetActive(was);
+}
+
+void TPlantafelContainerDataSource::SetResIDSelectSQL(const QStringList& lines) {
+    if (lines == FResIDSelectSQL.Lines())
+        return;
+    const bool was = FActive;
+    SetActive(false);
+    FResIDSelectSQL.SetLines(lines);
+    SetActive(was);
+}
+
+void TPlantafelContainerDataSource::SetAdditionalMacros(const QStringList& lines) {
+    SetActive(false);
+    FAdditionalMacros.SetLines(lines);
+}
+
+void TPlantafelContainerDataSource::SetAdditionalParams(const TPlantafelParams& params) {
+    SetActive(false);
+    FAdditionalParams.Clear();
+    FAdditionalParams.Assign(params);
+}
+
+// ---- groups and sources
+
+TPlantafelSubViewDataSource* TPlantafelContainerDataSource::GetSubViewDataSource(
+    int groupIndex, int resourceId) const {
+    TPlantafelSubViewGroup* g = GetGroup(groupIndex);
+    return g ? g->GetSubViewDataSource(resourceId) : nullptr;
+}
+
+TPlantafelSubViewDataSource* TPlantafelContainerDataSource::GetSubViewDataSource(
+    const QString& groupName, int resourceId) const {
+    TPlantafelSubViewGroup* g = GetGroup(groupName);
+    return g ? g->GetSubViewDataSource(resourceId) : nullptr;
+}
+
+TPlantafelSubViewDataSource* TPlantafelContainerDataSource::GetSubViewDataSourceByIndex(
+    int groupIndex, int index) const {
+    TPlantafelSubViewGroup* g = GetGroup(groupIndex);
+    return g ? g->SubViewDataSourceByIndex(index) : nullptr;
+}
+
+TPlantafelSubViewGroup* TPlantafelContainerDataSource::GetGroup(const QString& name) const {
+    for (const auto& g : FGroups)
+        if (g->Name() == name)
+            return g.get();
+    return nullptr;
+}
+
+TPlantafelSubViewGroup* TPlantafelContainerDataSource::GetGroup(int index) const {
+    return index >= 0 && index < int(FGroups.size()) ? FGroups[size_t(index)].get() : nullptr;
+}
+
+int TPlantafelContainerDataSource::GetGroupCount() const { return int(FGroups.size()); }
+
+int TPlantafelContainerDataSource::GetSubViewDataSourceCount(int groupIndex) const {
+    TPlantafelSubViewGroup* g = GetGroup(groupIndex);
+    return g ? g->SubViewDataSourceCount() : 0;
+}
+
+void TPlantafelContainerDataSource::ClearGroups() {
+    while (!FGroups.empty()) {
+        std::unique_ptr<TPlantafelSubViewGroup> g = std::move(FGroups.back());
+        FGroups.pop_back();
+        g->SetActive(false);
+    }
+}
+
+bool TPlantafelContainerDataSource::HasGroup(const QString& name) const {
+    return GetGroup(name) != nullptr;
+}
+
+TPlantafelSubViewGroup* TPlantafelContainerDataSource::AddGroup(const QString& name,
+                                                                const GroupFactory& groupClass) {
+    if (HasGroup(name))
+        throw EVoskPlantafelException::Fmt(QStringLiteral("34026"), name);
+    const bool was = FActive;
+    SetActive(false);
+    FGroups.push_back(groupClass(*this, name));
+    TPlantafelSubViewGroup* g = FGroups.back().get();
+    SetActive(was);
+    return g;
+}
+
+TPlantafelSubViewGroup* TPlantafelContainerDataSource::AddGroup(const QString& name) {
+    return AddGroup(name, [](TPlantafelContainerDataSource& c, const QString& n) {
+        return std::make_unique<TPlantafelSubViewGroup>(c, n);
+    });
+}
+
+TPlantafelSubViewDataSource* TPlantafelContainerDataSource::AddSubViewDataSource(
+    const QString& groupName, int resourceId) {
+    const bool was = FActive;
+    TPlantafelSubViewGroup* g = GetGroup(groupName);
+    if (!g) {
+        // Down while the new group gets its source, so that coming up again activates both.
+        SetActive(false);
+        g = AddGroup(groupName);
+    }
+    TPlantafelSubViewDataSource* s = g->AddSubViewDataSource(resourceId);
+    SetActive(was);
+    return s;
+}
+
+void TPlantafelContainerDataSource::RemoveSubViewDataSource(const QString& groupName,
+                                                            int resourceId) {
+    SetActive(false);
+    if (TPlantafelSubViewGroup* g = GetGroup(groupName))
+        g->RemoveSubViewDataSource(resourceId);
+}
+
+void TPlantafelContainerDataSource::ClearSubViewDataSources(const QString& groupName) {
+    SetActive(false);
+    if (TPlantafelSubViewGroup* g = GetGroup(groupName))
+        g->ClearSubViewDataSources();
+}
+
+void TPlantafelContainerDataSource::SetResIDSelectSQLFromUsedResources() {
+    QStringList ids;
+    for (const auto& g : FGroups)
+        for (int i = 0; i < g->SubViewDataSourceCount(); ++i)
+            ids << QString::number(g->SubViewDataSourceByIndex(i)->ResourceID());
+    const QString list = ids.isEmpty() ? QStringLiteral("-1") : ids.join(QStringLiteral(", "));
+    FResIDSelectSQL.SetLines({u' ' + list + u' '});
+}
+
+QVariant TPlantafelContainerDataSource::GetUniqueKey(const Cds::ClientDataSet& dataSet) const {
+    return dataSet.Value(dataSet.FieldIndex(FMappingRecordID.Name));
+}
+
+QString TPlantafelContainerDataSource::GetFldNameResourceID() const {
+    return FMappingAggFlds[ptfldResource].Name;
+}
+
+QString TPlantafelContainerDataSource::GetFldNameRecordID() const {
+    return FMappingRecordID.Name;
+}
+
+// ---- open
+
+void TPlantafelContainerDataSource::SetMappings() {
+    FMappingRecordID = {QStringLiteral("ti_id"), -1};
+    FMappingSortFld = {TFieldMappingInfo{QStringLiteral("ti_date_start"), -1},
+                       TFieldMappingInfo{QStringLiteral("_entityidsortyw"), -1},
+                       TFieldMappingInfo{QStringLiteral("_entityidsortywd"), -1}};
+    static const char* const names[kPlantafelAggregationFieldCount] = {
+        "_resourceid", "_entityid", "_year", "_week", "_dayy",
+        "_date", "_yweek", "_entityidsortyw", "_entityidsortywd"};
+    for (int f = 0; f < kPlantafelAggregationFieldCount; ++f)
+        FMappingAggFlds[size_t(f)] = {QString::fromLatin1(names[f]), -1};
+}
+
+void TPlantafelContainerDataSource::CheckReservedNames() const {
+    // Both sides folded: a caller's "_resourceidselect" must not replace the restriction.
+    for (const QString& line : FAdditionalMacros.Lines()) {
+        const QString name = NameOfLine(line);
+        for (const QString& reserved : {kMacroPre, kMacroDat, kMacroResIds})
+            if (SameName(name.trimmed(), reserved))
+                throw EVoskPlantafelException(QStringLiteral("xtt34027 (%1, %2)")
+                                                  .arg(name, ClassName()));
+    }
+    for (int i = 0; i < FAdditionalParams.Count(); ++i) {
+        const QString& name = FAdditionalParams[i].Name;
+        for (const QString& reserved : {kParamStart, kParamEnd})
+            if (SameName(name.trimmed(), reserved))
+                throw EVoskPlantafelException(QStringLiteral("xtt34028 (%1, %2)")
+                                                  .arg(name, ClassName()));
+    }
+}
+
+void TPlantafelContainerDataSource::PrepareQuery(TVoskQuery2& query, const QString& key,
+                                                 const QString& pre, const QString& dat,
+                                                 const QString& start, const QString& end) {
+    query.Close();
+    if (TDM1* dm = DM1())
+        query.SetDatabase(&dm->Database());
+    query.SetSQLByKey(key);
+    if (query.FindMacro(kMacroPre))
+        query.SetMacro(kMacroPre, pre);
+    if (query.FindMacro(kMacroDat))
+        query.SetMacro(kMacroDat, dat);
+    if (query.FindMacro(kMacroResIds))
+        query.SetMacro(kMacroResIds, TrimRight(FResIDSelectSQL.Text()));
+    for (const QString& line : FAdditionalMacros.Lines()) {
+        const qsizetype eq = line.indexOf(u'=');
+        const QString name = eq < 0 ? line : line.left(eq);
+        if (query.FindMacro(name))
+            query.SetMacro(name, eq < 0 ? QString() : line.mid(eq + 1));
+    }
+    query.ParamByName(kParamStart).SetValue(start);
+    query.ParamByName(kParamEnd).SetValue(end);
+    for (int i = 0; i < FAdditionalParams.Count(); ++i)
+        if (TVoskParam* p = query.FindParam(FAdditionalParams[i].Name))
+            p->SetValue(FAdditionalParams[i].Value);
+}
+
+void TPlantafelContainerDataSource::InternalOpen() {
+    std::lock_guard lock(FLockEx);
+    if (m_profiling)
+        TKorvexLog::UserLog(kProfiling, QStringLiteral("TPlantafelContainerDataSource.InternalOpen started"), 4);
+    SetMappings();
+    if (FStartDate > FEndDate)
+        throw EVoskPlantafelException(
+            QString::fromUtf8(kPlantafelSpanReversed)
+                .arg(FStartDate.toString(QStringLiteral("dd.MM.yyyy hh:mm")),
+                     FEndDate.toString(QStringLiteral("dd.MM.yyyy hh:mm"))));
+    const QString start = FStartDate.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const QString end = FEndDate.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const QStringList names{FMappingAggFlds[ptfldResource].Name,
+                            FMappingAggFlds[ptfldYear].Name,
+                            FMappingAggFlds[ptfldWeek].Name,
+                            FMappingAggFlds[ptfldDay].Name,
+                            FMappingAggFlds[ptfldDate].Name,
+                            FMappingAggFlds[ptfldYearAndWeek].Name,
+                            FMappingAggFlds[ptfldEntitySortYW].Name,
+                            FMappingAggFlds[ptfldEntitySortYWD].Name,
+                            FMappingAggFlds[ptfldEntity].Name};
+    const QString pre = FillTemplate(
+        {QStringLiteral("scheduling.resource_timeline.ti_resource_id AS %s,"),
+         QStringLiteral("0::int AS %s,"), QStringLiteral("0::int AS %s,"),
+         QStringLiteral("0::int AS %s,"),
+         QStringLiteral("scheduling.resource_timeline.ti_date_start::DATE AS %s,"),
+         QStringLiteral("0::int AS %s,"), QStringLiteral("-1::int AS %s,"),
+         QStringLiteral("-1::int AS %s,"),
+         QStringLiteral("scheduling.resource_timeline.ti_a2_id AS %s")},
+        names, true);
+    const QString dat = FillTemplate(
+        {QStringLiteral("scheduling.resource_timeline.ti_resource_id AS %s,"),
+         QStringLiteral("to_char( ti_date_start, 'IYYY' )::int AS %s,"),
+         QStringLiteral("to_char( ti_date_start, 'IW' )::int AS %s,"),
+         QStringLiteral("to_char( ti_date_start, 'IDDD' )::int AS %s,"),
+         QStringLiteral("scheduling.resource_timeline.ti_date_start::DATE AS %s,"),
+         QStringLiteral("to_char( ti_date_start, 'IYYYIW' )::int AS %s,"),
+         QStringLiteral("-1::int AS %s,"), QStringLiteral("-1::int AS %s,"),
+         QStringLiteral("scheduling.resource_timeline.ti_a2_id AS %s")},
+        names, false);
+    CheckReservedNames();
+
+    // From here on a failure leaves nothing behind that looks loaded.
+    try {
+        auto query = std::make_unique<TVoskQuery2>();
+        PrepareQuery(*query, kCoreSql, pre, dat, start, end);
+        TPlantafelQueryRecordSource core(*query);
+        TPlantafelDataContainer::OpenCDSFrom(core, *FMasterRecords, false, nullptr, nullptr);
+        FMasterRecords->DisableControls();
+        FMasterRecords->SetLogChanges(false);
+
+        Cds::ClientDataSet& m = *FMasterRecords;
+        FMappingRecordID.Index = m.FieldIndex(FMappingRecordID.Name);
+        for (auto& f : FMappingSortFld)
+            f.Index = m.FieldIndex(f.Name);
+        for (auto& f : FMappingAggFlds)
+            f.Index = m.FieldIndex(f.Name);
+        FMappingSortEx = {m.FieldIndex(QStringLiteral("ti_conflicted")),
+                          m.FieldIndex(QStringLiteral("a2_ab_ix")),
+                          m.FieldIndex(QStringLiteral("a2_n"))};
+        FExLinkMasterFldIdx = m.FieldIndex(QStringLiteral("ti_a2_id"));
+
+        CalcEntitySorted();
+
+        TPlantafelAggregation sorting;
+        TPlantafelDataContainer::CreateIndexCDS(
+            m, sorting, QStringLiteral("idx_master"),
+            {FMappingAggFlds[ptfldResource].Index, FMappingAggFlds[ptfldYear].Index,
+             FMappingAggFlds[ptfldWeek].Index, FMappingAggFlds[ptfldDay].Index,
+             FMappingAggFlds[ptfldEntitySortYW].Index},
+            {}, 0, FMappingAggFlds);
+
+        if (!FNextOpenWithoutEx) {
+            PrepareQuery(*query, kInfoSql, pre, dat, start, end);
+            FMasterRecordsExSrc = std::move(query);
+            RefreshMasterRecordsEx();
+        }
+        FNextOpenWithoutEx = false;
+
+        FFldLookUpEx.clear();
+        if (FMasterRecordsEx->Active())
+            for (int i = 0; i < FMasterRecordsEx->FieldCount(); ++i)
+                FFldLookUpEx.emplace(FMasterRecordsEx->FieldName(i).toLower(), i);
+    } catch (...) {
+        FNextOpenWithoutEx = false;
+        TPlantafelDataContainer::CloseCDS(*FMasterRecords);
+        TPlantafelDataContainer::CloseCDS(*FMasterRecordsEx);
+        FMasterRecordsExSrc.reset();
+        FFldLookUpEx.clear();
+        throw;
+    }
+    if (m_profiling)
+        TKorvexLog::UserLog(kProfiling,
+                            QStringLiteral("TPlantafelContainerDataSource.InternalOpen done (%1 rows)")
+                                .arg(FMasterRecords->RecordCount()),
+                            4);
+}
+
+void TPlantafelContainerDataSource::CalcEntitySorted() {
+    Cds::ClientDataSet& master = *FMasterRecords;
+    const int res = FMappingAggFlds[ptfldResource].Index, year = FMappingAggFlds[ptfldYear].Index,
+              week = FMappingAggFlds[ptfldWeek].Index, day = FMappingAggFlds[ptfldDay].Index,
+              entity = FMappingAggFlds[ptfldEntity].Index;
+    const int start = FMappingSortFld[0].Index, sortYW = FMappingSortFld[1].Index,
+              sortYWD = FMappingSortFld[2].Index;
+    const QString tail = QStringLiteral(";%1;%2;%3;%4")
+                             .arg(master.FieldName(start), master.FieldName(FMappingSortEx[0]),
+                                  master.FieldName(FMappingSortEx[1]),
+                                  master.FieldName(FMappingSortEx[2]));
+    const QString ywFields = QStringLiteral("%1;%2;%3")
+                                 .arg(master.FieldName(res), master.FieldName(year),
+                                      master.FieldName(week));
+    const int rows = master.RecordCount();
+    if (rows == 0)
+        return;
+
+    // Walks the sort cursor once per range kind. Rows of one range lie together in the index, so
+    // one small map per range gives each entity the counter value of its first unnumbered row;
+    // the counter runs on across ranges. Rows whose entity got no number keep their value.
+    Cds::ClientDataSet sorter(PlantafelComponentName(QStringLiteral("CDSSort"), QString(), this));
+    sorter.CloneCursor(master, true);
+    sorter.IndexDefs().Add(QStringLiteral("idx_def_sorting_YW"), ywFields + tail, {}, 4);
+    sorter.IndexDefs().Add(QStringLiteral("idx_def_sorting_YWD"),
+                           ywFields + u';' + master.FieldName(day) + tail, {}, 5);
+    std::vector<int> numbers[2];
+    for (int pass = 0; pass < 2; ++pass) {
+        const int column = pass == 0 ? sortYW : sortYWD;
+        const int rangeLevel = pass == 0 ? 3 : 4;
+        std::vector<int>& out = numbers[pass];
+        out.assign(size_t(rows), 0);
+        std::vector<bool> keep(size_t(rows), false);
+        sorter.SetIndexName(pass == 0 ? QStringLiteral("idx_def_sorting_YW")
+                                      : QStringLiteral("idx_def_sorting_YWD"));
+        int counter = 0;
+        std::unordered_map<EntityKey, int, EntityKeyHash> numbered;
+        std::vector<std::pair<qint64, EntityKey>> rangeRows;
+        auto flush = [&] {
+            for (auto& [row, key] : rangeRows) {
+                auto it = numbered.find(key);
+                if (it != numbered.end())
+                    out[size_t(row)] = it->second;
+                else
+                    keep[size_t(row)] = true;
+            }
+            rangeRows.clear();
+            numbered.clear();
+        };
+        for (sorter.First(); !sorter.Eof(); sorter.Next()) {
+            if (sorter.GetGroupState(rangeLevel) & Cds::GroupPos::First)
+                flush();
+            EntityKey key = KeyOf(sorter.AsKey(entity));
+            if (sorter.AsKey(column) == Cds::KeyValue(qint64(-1)) && !numbered.count(key))
+                numbered.emplace(key, counter++);
+            rangeRows.emplace_back(sorter.RowId(), std::move(key));
+        }
+        flush();
+        for (int r = 0; r < rows; ++r)
+            if (keep[size_t(r)])
+                out[size_t(r)] = -2; // marker: leave as read
+    }
+    sorter.Close();
+
+    master.SetIndexName(QString());
+    for (master.First(); !master.Eof(); master.Next()) {
+        const size_t r = size_t(master.RowId());
+        const int yw = numbers[0][r], ywd = numbers[1][r];
+        const bool setYW = yw != -2 && master.AsKey(sortYW) != Cds::KeyValue(qint64(yw));
+        const bool setYWD = ywd != -2 && master.AsKey(sortYWD) != Cds::KeyValue(qint64(ywd));
+        if (!setYW && !setYWD)
+            continue;
+        master.Edit();
+        if (setYW)
+            master.SetValue(sortYW, yw);
+        if (setYWD)
+            master.SetValue(sortYWD, ywd);
+        master.Post();
+    }
+}
+
+// ---- information rows
+
+void TPlantafelContainerDataSource::RefreshMasterRecordsEx() {
+    std::lock_guard lock(FLockEx);
+    if (!FMasterRecordsExSrc)
+        return;
+    TPlantafelQueryRecordSource src(*FMasterRecordsExSrc);
+    TPlantafelDataContainer::OpenCDSFrom(src, *FMasterRecordsEx, false, nullptr, nullptr);
+    FMasterRecordsEx->DisableControls();
+    FMasterRecordsEx->SetLogChanges(false);
+    FExLinkMasterFldExIdx = FMasterRecordsEx->FieldIndex(QStringLiteral("a2_id"));
+    FMasterRecordsEx->IndexDefs().Add(QStringLiteral("idx_masterex"),
+                                      FMasterRecordsEx->FieldName(FExLinkMasterFldExIdx));
+    FMasterRecordsEx->SetIndexName(QStringLiteral("idx_masterex"));
+}
+
+int TPlantafelContainerDataSource::RefreshMasterRecordsEx(const QString& paramName,
+                                                          const QVariant& value) {
+    std::lock_guard lock(FLockEx);
+    if (!FMasterRecordsExSrc || !FMasterRecordsEx->Active())
+        return 0;
+    TVoskParam* param = FMasterRecordsExSrc->FindParam(paramName);
+    if (!param)
+        return 0;
+    const QVariant oldValue = param->Value();
+    const bool oldBound = param->Bound();
+    struct Restore final {
+        TVoskParam* p;
+        QVariant v;
+        bool bound;
+        ~Restore() {
+            if (bound)
+                p->SetValue(v);
+            else
+                p->Unbind();
+        }
+    } restore{param, oldValue, oldBound};
+
+    FMasterRecordsExSrc->Close();
+    param->SetValue(value);
+    Cds::ClientDataSet temp(PlantafelComponentName(QStringLiteral("CDSMasterRecordsEx"),
+                                                   QStringLiteral("Temp"), &temp));
+    TPlantafelQueryRecordSource src(*FMasterRecordsExSrc);
+    TPlantafelDataContainer::OpenCDSFrom(src, temp, false, nullptr, nullptr);
+    Cds::ClientDataSet& ex = *FMasterRecordsEx;
+    const int link = temp.FieldIndex(ex.FieldName(FExLinkMasterFldExIdx));
+    const int fields = std::min(temp.FieldCount(), ex.FieldCount());
+    int failed = 0;
+    QStringList failures;
+    for (temp.First(); !temp.Eof(); temp.Next()) {
+        if (!ex.FindKey({temp.AsKey(link)}))
+            continue;
+        ex.Edit();
+        try {
+            for (int i = 0; i < fields; ++i)
+                ex.SetValue(i, temp.Value(i));
+            ex.Post();
+        } catch (const EVoskException& e) {
+            ex.Cancel();
+            ++failed;
+            if (failures.size() < 10)
+                failures << QStringLiteral("%1: %2").arg(temp.AsString(link), e.Message());
+        }
+    }
+    TPlantafelDataContainer::CloseCDS(temp);
+    if (failed > 0)
+        TKorvexLog::Warning(
+            QStringLiteral("TPlantafelContainerDataSource.RefreshMasterRecordsEx: %1 "
+                           "Informationszeile(n) nicht übernommen (%2)")
+                .arg(failed)
+                .arg(failures.join(QStringLiteral("; "))));
+    return failed;
+}
+
+// ---- calendar and grouping datasets
+
+void TPlantafelContainerDataSource::CreateGroupingsBase(Cds::ClientDataSet& target) {
+    QString childList, countList;
+    for (int d = 0; d < kPlantafelGroupingDepthCount; ++d) {
+        const QString depth = EnumName(TPlantafelGroupingDepth(d));
+        FMappingDepthFlds[size_t(d)][ptgdfDepth] = {depth + QStringLiteral("_d"), -1};
+        FMappingDepthFlds[size_t(d)][ptgdfCount] = {depth + QStringLiteral("_c"), -1};
+        childList += QStringLiteral("0::INTEGER AS %1,\r\n  ")
+                         .arg(FMappingDepthFlds[size_t(d)][ptgdfDepth].Name);
+        countList += QStringLiteral("0::INTEGER AS %1,\r\n  ")
+                         .arg(FMappingDepthFlds[size_t(d)][ptgdfCount].Name);
+    }
+    childList.chop(5);
+    countList.chop(5);
+    const auto& f = FMappingAggFlds;
+    // The span's dates are bound, not spliced: the text stays the same for every span.
+    const QStringList lines{
+        QStringLiteral("WITH"), QStringLiteral("  seq_days AS"), QStringLiteral("  ("),
+        QStringLiteral("    SELECT  GENERATE_SERIES(0, (SELECT DATE_PART('day', "
+                       ":_CalendarEnd::TIMESTAMP - :_CalendarStart::TIMESTAMP)::INTEGER)) "
+                       "AS _offset"),
+        QStringLiteral("  ),"), QStringLiteral("  seq_dates AS"), QStringLiteral("  ("),
+        QStringLiteral("    SELECT"),
+        QStringLiteral("      _offset::INTEGER + :_CalendarStart::DATE AS _date"),
+        QStringLiteral("    FROM"), QStringLiteral("      seq_days"), QStringLiteral("  )"),
+        QStringLiteral("SELECT"),
+        QStringLiteral("  0::INTEGER AS %1,").arg(f[ptfldResource].Name),
+        QStringLiteral("  to_char( _date, 'IYYY' )::int AS %1,").arg(f[ptfldYear].Name),
+        QStringLiteral("  to_char( _date, 'IW'   )::int AS %1,").arg(f[ptfldWeek].Name),
+        QStringLiteral("  to_char( _date, 'IDDD' )::int AS %1,").arg(f[ptfldDay].Name),
+        QStringLiteral("  _date AS %1,").arg(f[ptfldDate].Name),
+        QStringLiteral("  -1::int AS %1,").arg(f[ptfldEntity].Name),
+        QStringLiteral("  %1,").arg(childList), QStringLiteral("  %1").arg(countList),
+        QStringLiteral("FROM"), QStringLiteral("  seq_dates"), QStringLiteral(";")};
+    TVoskQuery2 query;
+    if (TDM1* dm = DM1())
+        query.SetDatabase(&dm->Database());
+    query.SetSQL(lines.join(kCrLf));
+    query.ParamByName(QStringLiteral("_CalendarStart"))
+        .SetValue(FStartDate.date().toString(QStringLiteral("yyyy-MM-dd")));
+    query.ParamByName(QStringLiteral("_CalendarEnd"))
+        .SetValue(FEndDate.date().toString(QStringLiteral("yyyy-MM-dd")));
+    TPlantafelQueryRecordSource src(query);
+    TPlantafelDataContainer::OpenCDSFrom(src, target, false, nullptr, nullptr);
+    if (target.RecordCount() == 0) // a reversed span: there is no first day to copy
+        throw EVoskPlantafelException(
+            QString::fromUtf8(kPlantafelSpanReversed)
+                .arg(FStartDate.toString(QStringLiteral("dd.MM.yyyy hh:mm")),
+                     FEndDate.toString(QStringLiteral("dd.MM.yyyy hh:mm"))));
+    for (auto& depth : FMappingDepthFlds)
+        for (auto& col : depth)
+            col.Index = target.FieldIndex(col.Name);
+
+    target.IndexDefs().Add(QStringLiteral("Idx_GrpInfo_Primary"), QStringLiteral("_year;_week;_dayy"),
+                           Cds::IndexOption::Primary | Cds::IndexOption::Unique, 3);
+    target.SetIndexName(QStringLiteral("Idx_GrpInfo_Primary"));
+
+    // The prepend row sorts first; its columns are looked up in the calendar itself.
+    target.First();
+    QVariantList first;
+    for (int i = 0; i < target.FieldCount(); ++i)
+        first << target.Value(i);
+    std::vector<int> zeroed;
+    for (TPlantafelAggregationField fld : {ptfldYear, ptfldWeek, ptfldDay, ptfldYearAndWeek})
+        if (const int i = target.FindField(f[fld].Name); i >= 0)
+            zeroed.push_back(i);
+    target.Append();
+    for (int i = 0; i < target.FieldCount(); ++i)
+        target.SetValue(i, std::find(zeroed.begin(), zeroed.end(), i) != zeroed.end()
+                               ? QVariant(0)
+                               : first[i]);
+    target.Post();
+
+    TPlantafelDataContainer::CreateAggregatesCDS(target, QStringLiteral("Agg_GrpInfo_DefaultGrouping%d"),
+                                                 QStringLiteral("Count(_dayy)"),
+                                                 target.IndexName(), 1, 3);
+    target.SetAggregatesActive(true);
+}
+
+void TPlantafelContainerDataSource::CreateGroupings(TPlantafelSubViewMode mode,
+                                                    Cds::ClientDataSet& target) {
+    bool firstWeek = false;
+    if (mode == ptsvmCalendarWeekGroupedFirstWeekDays)
+        firstWeek = true;
+    else if (mode != ptsvmCalendarWeekGroupedByWeek)
+        throw EVoskPlantafelException::Fmt(QStringLiteral("34025"), EnumName(mode));
+    CreateGroupingsBase(target);
+    FTopLevel = ptglYearWeek;
+    target.SetLogChanges(false);
+    const int child = FMappingDepthFlds[ptglYearWeek][ptgdfDepth].Index;
+    const int count = FMappingDepthFlds[ptglYearWeek][ptgdfCount].Index;
+    const int year = target.FieldIndex(FMappingAggFlds[ptfldYear].Name);
+    bool prepend = true;
+    target.First();
+    while (!target.Eof()) {
+        if (target.GetGroupState(2) & Cds::GroupPos::First) {
+            target.Edit();
+            const bool days = mode == ptsvmCalendarWeekGroupedFirstWeekDays && firstWeek && !prepend;
+            target.SetValue(child, int(days ? ptglResourceYearWeekDayEntity
+                                            : ptglResourceYearWeekEntity));
+            target.SetValue(count, 0);
+            target.Post();
+        }
+        target.Next();
+        if (target.Eof())
+            break;
+        if (!prepend) {
+            if (target.GetGroupState(2) & Cds::GroupPos::First)
+                firstWeek = false;
+        } else {
+            prepend = target.AsInteger(year) == 0;
+        }
+    }
+    target.SetLogChanges(true);
+}
+
+void TPlantafelContainerDataSource::InitGroupingInfo(TPlantafelGroupingsInfo& info,
+                                                     Cds::ClientDataSet& master,
+                                                     const QString& filter,
+                                                     TPlantafelAggregatesMapping& aggs,
+                                                     Cds::ClientDataSet& calendar) {
+    struct Row final {
+        int state;
+        TPlantafelGroupingDepth grouping;
+        TPlantafelAggregation keys;
+    };
+    static const Row table[kPlantafelGroupingDepthCount] = {
+        {1, ptglNone, {ptfldResource}},
+        {2, ptglYearWeek, {ptfldYear, ptfldWeek}},
+        {3, ptglYearWeekDay, {ptfldYear, ptfldWeek, ptfldDay}},
+        {3, ptglResourceYearWeek, {ptfldResource, ptfldYear, ptfldWeek}},
+        {4, ptglYearWeek, {ptfldResource, ptfldYear, ptfldWeek, ptfldEntitySortYW}},
+        {4, ptglYearWeekDay, {ptfldResource, ptfldYear, ptfldWeek, ptfldDay}},
+        {5, ptglYearWeekDay, {ptfldResource, ptfldYear, ptfldWeek, ptfldDay, ptfldEntitySortYWD}},
+    };
+    for (int d = 0; d < kPlantafelGroupingDepthCount; ++d) {
+        TPlantafelGroupingLevelInfo& level = info[size_t(d)];
+        level.CDS = std::make_unique<Cds::ClientDataSet>(PlantafelComponentName(
+            QStringLiteral("CDS"), EnumName(TPlantafelGroupingDepth(d)), &level.CDS));
+        level.CDS->DisableControls();
+        level.Level = TPlantafelGroupingDepth(d);
+        level.RecIdentFldVal = -1;
+        level.RecIdentFldIdx = -1;
+        InitCDSForDepth(level, master, calendar, aggs, filter);
+        const Row& row = table[d];
+        level.GrpLvlStateIdx = row.state;
+        level.LevelGrouping = row.grouping;
+        level.Aggregation = row.keys;
+        level.ActiveRange.assign(row.keys.size(), TVarRec{});
+        level.ActiveRangeLow.assign(row.keys.size(), TVarRec{});
+        level.ActiveRangeHigh.assign(row.keys.size(), TVarRec{});
+        // The depth's own index: a clone also lists the indexes of the dataset it shares.
+        const Cds::IndexDef* def = level.CDS->IndexDefs().Find(level.CDS->IndexName());
+        level.GrpStateLvl = def ? def->GroupingLevel : 0;
+        const int rowNumber = level.CDS->FindField(QStringLiteral("row_number"));
+        if (rowNumber >= 0)
+            level.RecIdentFldIdx = rowNumber;
+    }
+}
+
+void TPlantafelContainerDataSource::InitCDSForDepth(TPlantafelGroupingLevelInfo& info,
+                                                    Cds::ClientDataSet& master,
+                                                    Cds::ClientDataSet& calendar,
+                                                    TPlantafelAggregatesMapping& aggs,
+                                                    const QString& filter) {
+    const TPlantafelGroupingDepth depth = info.Level;
+    if (depth < ptglNone || depth > ptglResourceYearWeekDayEntity)
+        throw EVoskPlantafelException::Fmt(QStringLiteral("34025"), EnumName(depth));
+    const bool onCalendar = depth == ptglYearWeek || depth == ptglYearWeekDay;
+    Cds::ClientDataSet& src = onCalendar ? calendar : master;
+    Cds::ClientDataSet& cds = *info.CDS;
+    cds.CloneCursor(src, true);
+    cds.DisableControls();
+    cds.SetLogChanges(false);
+
+    // Positions by name in the dataset at hand: the calendar's differ from the master's.
+    TAggregationFldMapping mapping = FMappingAggFlds;
+    for (auto& m : mapping)
+        m.Index = cds.FindField(m.Name);
+    auto pos = [&](TPlantafelAggregationField f) { return cds.FieldIndex(mapping[f].Name); };
+    const int recId = onCalendar ? -1 : cds.FieldIndex(FMappingRecordID.Name);
+
+    std::vector<int> fields;
+    Cds::IndexOptions options;
+    int indexLevel = 0, aggTo = 0;
+    switch (depth) {
+    case ptglNone:
+        fields = {pos(ptfldResource), recId};
+        options = Cds::IndexOption::Primary | Cds::IndexOption::Unique;
+        indexLevel = 1;
+        aggTo = 1;
+        break;
+    case ptglYearWeek:
+    case ptglYearWeekDay:
+        fields = {pos(ptfldYear), pos(ptfldWeek), pos(ptfldDay)};
+        indexLevel = 3;
+        aggTo = depth == ptglYearWeek ? 2 : 3;
+        break;
+    case ptglResourceYearWeek:
+        fields = {pos(ptfldResource), pos(ptfldYear), pos(ptfldWeek), pos(ptfldDay)};
+        indexLevel = 4;
+        aggTo = 3;
+        break;
+    case ptglResourceYearWeekEntity:
+        fields = {pos(ptfldResource), pos(ptfldYear), pos(ptfldWeek), pos(ptfldEntitySortYW),
+                  pos(ptfldDay)};
+        indexLevel = 5;
+        aggTo = 4;
+        break;
+    case ptglResourceYearWeekDay:
+        fields = {pos(ptfldResource), pos(ptfldYear), pos(ptfldWeek), pos(ptfldDay)};
+        indexLevel = 4;
+        aggTo = 4;
+        break;
+    case ptglResourceYearWeekDayEntity:
+        fields = {pos(ptfldResource), pos(ptfldYear), pos(ptfldWeek), pos(ptfldDay),
+                  pos(ptfldEntitySortYWD)};
+        indexLevel = 5;
+        aggTo = 5;
+        break;
+    }
+    const QString indexName = FormatLevel(QStringLiteral("idx_def_%.2d"), int(depth));
+    TPlantafelDataContainer::CreateIndexCDS(cds, info.Sorting, indexName, fields, options,
+                                            indexLevel, mapping);
+    const QString column = onCalendar ? mapping[ptfldDay].Name : FMappingRecordID.Name;
+    TPlantafelDataContainer::CreateAggregatesCDS(
+        cds, QStringLiteral("count_") + column + QStringLiteral("%.2d"), QStringLiteral("Count(%1)").arg(column),
+        indexName, 1, aggTo);
+    AddAggregates(info, aggs);
+    cds.SetAggregatesActive(true);
+    if (!onCalendar && depth != ptglNone && !filter.trimmed().isEmpty()) {
+        cds.SetFilter(filter.trimmed());
+        cds.SetFiltered(true);
+    }
+}
+
+void TPlantafelContainerDataSource::AddAggregates(TPlantafelGroupingLevelInfo& info,
+                                                  TPlantafelAggregatesMapping& aggs) {
+    Cds::ClientDataSet& cds = *info.CDS;
+    const int depth = int(info.Level);
+    for (int a = 0; a < aggs.Count(); ++a) {
+        TPlantafelAggregateMapping& m = aggs[a];
+        m.Mapping[size_t(depth)] = -1;
+        int level = -1;
+        for (size_t i = 0; i < info.Sorting.size(); ++i) {
+            const TPlantafelAggregationField s = info.Sorting[i];
+            if (s == m.GroupingLevel ||
+                (m.GroupingLevel == ptfldEntity &&
+                 (s == ptfldEntitySortYW || s == ptfldEntitySortYWD))) {
+                level = int(i) + 1;
+                break;
+            }
+        }
+        if (level < 0)
+            continue; // the depth does not group by that field
+        int existing = -1;
+        for (int i = 0; i < cds.Aggregates().Count(); ++i)
+            if (cds.Aggregates()[i].GroupingLevel == level &&
+                cds.Aggregates()[i].Expression == m.Expression) {
+                existing = i;
+                break;
+            }
+        if (existing >= 0) {
+            m.Mapping[size_t(depth)] = existing;
+            continue;
+        }
+        TPlantafelDependentFields dependent;
+        dependent.Resize(cds.FieldCount());
+        try {
+            TPlantafelExprParser parser(cds, true, &dependent, QString(),
+                                        Cds::ParserOption::ExtendedSyntax |
+                                            Cds::ParserOption::Aggregate |
+                                            Cds::ParserOption::FieldDepend,
+                                        {}, m.Expression);
+        } catch (const EPlantafelExprException&) {
+            continue; // a field this depth's dataset lacks
+        }
+        for (int field : dependent.Fields())
+            for (int f = 0; f < kPlantafelAggregationFieldCount; ++f)
+                if (SameName(cds.FieldName(field), FMappingAggFlds[size_t(f)].Name))
+                    m.DependentFlds.Include(TPlantafelAggregationField(f));
+        m.Mapping[size_t(depth)] = cds.Aggregates().Add(
+            {QStringLiteral("%1 [%2(%3)]").arg(m.Expression, EnumName(m.GroupingLevel)).arg(level),
+             m.Expression, level, cds.IndexName(), true, true});
+    }
+}
