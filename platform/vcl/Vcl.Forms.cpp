@@ -1,5 +1,7 @@
 #include "Vcl.Forms.h"
 
+#include "EventGuard.h"
+
 #include "Vcl.Components.h"
 
 #include <QApplication>
@@ -129,15 +131,23 @@ void TForm::Release() {
 }
 
 void TForm::closeEvent(QCloseEvent* e) {
-    if (!CloseQuery()) {
-        e->ignore();
-        return;
-    }
+    // A failing close handler (a refused post in the save question, say) keeps the form open with
+    // its data; the error is shown here so that no exception unwinds through Qt's dispatch.
     TCloseAction action = m_formStyle == fsMDIChild && !m_modalLoop ? caMinimize : caHide;
-    if (m_modalLoop && m_modalResult == mrNone)
-        m_modalResult = mrCancel;
-    if (OnClose)
-        OnClose(this, action);
+    const bool handled = Rtl::Guarded(
+        [&] {
+            if (!CloseQuery()) {
+                action = caNone;
+                return;
+            }
+            if (m_modalLoop && m_modalResult == mrNone)
+                m_modalResult = mrCancel;
+            if (OnClose)
+                OnClose(this, action);
+        },
+        this);
+    if (!handled)
+        action = caNone;
     switch (action) {
     case caNone:
         if (m_modalLoop)

@@ -15,6 +15,21 @@
 
 using testsupport::DialogAnswerer;
 
+namespace {
+// The test main keeps a strict answerer installed; these tests talk to the real defaults.
+struct RealServices {
+    RealServices()
+        : dialogs(Vcl::Dialogs::SetInstance(nullptr)),
+          clipboard(Vcl::Clipboard::SetInstance(nullptr)) {}
+    ~RealServices() {
+        Vcl::Dialogs::SetInstance(dialogs);
+        Vcl::Clipboard::SetInstance(clipboard);
+    }
+    Vcl::Dialogs* dialogs;
+    Vcl::Clipboard* clipboard;
+};
+} // namespace
+
 TEST(Answerer, RepliesInOrderAndRecordsWhatWasAsked) {
     DialogAnswerer answerer;
     answerer.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrYes).ExpectAny(Vcl::mrNo);
@@ -100,6 +115,7 @@ TEST(Services, InstancesNestAndReturnToTheDefault) {
 }
 
 TEST(Services, DefaultClipboardIsTheApplicationsOne) {
+    RealServices real;
     Vcl::Clipboard::Instance().SetText(QStringLiteral("xtt4130"));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("xtt4130"));
 }
@@ -135,6 +151,7 @@ TEST(Hourglass, NestsAndGivesTheCursorBack) {
 }
 
 TEST(Services, DefaultQuestionIsAMessageBoxWithTheAskedButtons) {
+    RealServices real;
     QStringList seen;
     // Answers from inside the box's own event loop, as a user would.
     QTimer::singleShot(0, [&] {
