@@ -76,6 +76,9 @@ bool TVoskDataModel::setData(const QModelIndex& index, const QVariant& value, in
     if (!m_class || role != Qt::EditRole || !index.isValid() ||
         !checkIndex(index, CheckIndexOption::IndexIsValid))
         return false;
+    // A view asks only for editable cells; anyone else gets a plain no, as from any model.
+    if (!(flags(index) & Qt::ItemIsEditable))
+        return false;
     try {
         if (m_class->CurrentRow() != index.row())
             m_class->SetRecNo(index.row() + 1);

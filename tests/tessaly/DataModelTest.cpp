@@ -1,5 +1,6 @@
 #include "Fixture.h"
 
+#include <DialogAnswerer.h>
 #include <TVoskDataModel.h>
 
 #include <QAbstractItemModelTester>
@@ -57,6 +58,8 @@ TEST_F(DataModelTest, RefusedEditIsReportedNotThrown) {
     const int note = model.ColumnOfField(QStringLiteral("note"));
     EXPECT_TRUE(model.setData(model.index(0, note), 9));
     // Moving on posts the bad value: the server refuses, the class stays on the record.
+    testsupport::DialogAnswerer answers;
+    answers.Expect(QStringLiteral("kunden_note_check"), Vcl::mrOk);
     EXPECT_FALSE(model.setData(model.index(1, note), 1));
     EXPECT_TRUE(model.LastError().contains(QStringLiteral("kunden_note_check")));
     EXPECT_EQ(c.RecNo(), 1);
