@@ -1,10 +1,11 @@
 // korvex-erp: logs in to the database, loads the packages and shows the main window.
-//   korvex-erp [CONNINFO|URI] [--user LOGIN] [--screenshot FILE]
+//   korvex-erp [CONNINFO|URI] [--user LOGIN] [--start FORMCLASS]... [--screenshot FILE]
 #include "TMainForm.h"
 #include "UHostModules.h"
 #include "UHostPackages.h"
 #include "Voskdbcontrols.h"
 
+#include "EventGuard.h"
 #include "UDM1.h"
 #include "Vcl.Application.h"
 #include "VoskExceptions.h"
@@ -30,8 +31,12 @@ int main(int argc, char** argv) {
     QCommandLineOption shotOpt(QStringLiteral("screenshot"),
                                QStringLiteral("write a PNG of the main window and exit"),
                                QStringLiteral("file"));
+    QCommandLineOption startOpt(QStringLiteral("start"),
+                                QStringLiteral("open the module of this form class after login"),
+                                QStringLiteral("formclass"));
     cli.addOption(userOpt);
     cli.addOption(shotOpt);
+    cli.addOption(startOpt);
     cli.process(app);
     const QString conninfo = cli.positionalArguments().value(0);
     const QString screenshot = cli.value(shotOpt);
@@ -67,6 +72,8 @@ int main(int argc, char** argv) {
     mainForm.setWindowTitle(QStringLiteral("KORVEX ERP - %1@%2").arg(dm.LoginName(), dm.DatabaseName()));
     mainForm.resize(1280, 800);
     mainForm.show();
+    for (const QString& formClass : cli.values(startOpt))
+        Rtl::Guarded([&] { Voskdbcontrols::DoStartModuleByClass(formClass, {}, false, nullptr); });
 
     if (!screenshot.isEmpty()) {
         QTimer::singleShot(400, &mainForm, [&] {
