@@ -292,11 +292,11 @@ void TDM1::LogEvent(const QString& text, const std::exception* e, bool withStack
 }
 
 void TDM1::LogEventFmt(const QString& format, const QStringList& args) {
-    static const QRegularExpression spec(QStringLiteral("%[-0-9.]*[sdfxgu]"));
+    static const QRegularExpression placeholder(QStringLiteral("%[-0-9.]*[sdfxgu]"));
     QString out;
     int last = 0;
     int argNr = 0;
-    auto it = spec.globalMatch(format);
+    auto it = placeholder.globalMatch(format);
     while (it.hasNext()) {
         const auto m = it.next();
         out += QStringView(format).mid(last, m.capturedStart() - last);
