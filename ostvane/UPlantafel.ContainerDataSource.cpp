@@ -489,7 +489,7 @@ void TPlantafelContainerDataSource::CalcEntitySorted() {
     if (rows == 0)
         return;
 
-    // Walks the sort cursor once per range kind. Rows of one range lie together in the index, so
+    // Walks the sorted rows once per range kind. Rows of one range lie together in the index, so
     // one small map per range gives each entity the counter value of its first unnumbered row;
     // the counter runs on across ranges. Rows whose entity got no number keep their value.
     Cds::ClientDataSet sorter(PlantafelComponentName(QStringLiteral("CDSSort"), QString(), this));
@@ -497,59 +497,47 @@ void TPlantafelContainerDataSource::CalcEntitySorted() {
     sorter.IndexDefs().Add(QStringLiteral("idx_def_sorting_YW"), ywFields + tail, {}, 4);
     sorter.IndexDefs().Add(QStringLiteral("idx_def_sorting_YWD"),
                            ywFields + u';' + master.FieldName(day) + tail, {}, 5);
+    const Cds::KeyValue unnumbered(qint64(-1));
     std::vector<int> numbers[2];
     for (int pass = 0; pass < 2; ++pass) {
         const int column = pass == 0 ? sortYW : sortYWD;
         const int rangeLevel = pass == 0 ? 3 : 4;
         std::vector<int>& out = numbers[pass];
-        out.assign(size_t(rows), 0);
-        std::vector<bool> keep(size_t(rows), false);
+        out.assign(size_t(rows), -2); // -2: leave as read
         sorter.SetIndexName(pass == 0 ? QStringLiteral("idx_def_sorting_YW")
                                       : QStringLiteral("idx_def_sorting_YWD"));
+        const std::vector<quint32> order = sorter.VisibleRowIds();
         int counter = 0;
         std::unordered_map<EntityKey, int, EntityKeyHash> numbered;
-        std::vector<std::pair<qint64, EntityKey>> rangeRows;
+        std::vector<std::pair<quint32, EntityKey>> rangeRows;
         auto flush = [&] {
-            for (auto& [row, key] : rangeRows) {
-                auto it = numbered.find(key);
-                if (it != numbered.end())
-                    out[size_t(row)] = it->second;
-                else
-                    keep[size_t(row)] = true;
-            }
+            for (auto& [row, key] : rangeRows)
+                if (auto it = numbered.find(key); it != numbered.end())
+                    out[row] = it->second;
             rangeRows.clear();
             numbered.clear();
         };
-        for (sorter.First(); !sorter.Eof(); sorter.Next()) {
-            if (sorter.GetGroupState(rangeLevel) & Cds::GroupPos::First)
+        for (size_t i = 0; i < order.size(); ++i) {
+            const quint32 row = order[i];
+            if (i > 0 && sorter.CompareRows(order[i - 1], row, rangeLevel) != 0)
                 flush();
-            EntityKey key = KeyOf(sorter.AsKey(entity));
-            if (sorter.AsKey(column) == Cds::KeyValue(qint64(-1)) && !numbered.count(key))
+            EntityKey key = KeyOf(sorter.KeyAt(row, entity));
+            if (sorter.KeyAt(row, column) == unnumbered && !numbered.count(key))
                 numbered.emplace(key, counter++);
-            rangeRows.emplace_back(sorter.RowId(), std::move(key));
+            rangeRows.emplace_back(row, std::move(key));
         }
         flush();
-        for (int r = 0; r < rows; ++r)
-            if (keep[size_t(r)])
-                out[size_t(r)] = -2; // marker: leave as read
     }
     sorter.Close();
 
-    master.SetIndexName(QString());
-    for (master.First(); !master.Eof(); master.Next()) {
-        const size_t r = size_t(master.RowId());
-        const int yw = numbers[0][r], ywd = numbers[1][r];
-        const bool setYW = yw != -2 && master.AsKey(sortYW) != Cds::KeyValue(qint64(yw));
-        const bool setYWD = ywd != -2 && master.AsKey(sortYWD) != Cds::KeyValue(qint64(ywd));
-        if (!setYW && !setYWD)
-            continue;
-        master.Edit();
-        if (setYW)
-            master.SetValue(sortYW, yw);
-        if (setYWD)
-            master.SetValue(sortYWD, ywd);
-        master.Post();
+    for (int r = 0; r < rows; ++r) {
+        const int yw = numbers[0][size_t(r)], ywd = numbers[1][size_t(r)];
+        if (yw != -2 && master.KeyAt(r, sortYW) != Cds::KeyValue(qint64(yw)))
+            master.SetRowValue(r, sortYW, yw);
+        if (ywd != -2 && master.KeyAt(r, sortYWD) != Cds::KeyValue(qint64(ywd)))
+            master.SetRowValue(r, sortYWD, ywd);
     }
+    master.SetIndexName(QString());
 }
 
 // ---- information rows

@@ -6,6 +6,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <numeric>
 #include <string>
 
 namespace Cds {
@@ -357,6 +358,15 @@ public:
             ColStamp[p.first] = Version;
     }
 
+    void UpdateCell(quint32 r, size_t field, const QVariant& v) {
+        Column& c = Cols[field];
+        const bool nv = !v.isValid() || v.isNull();
+        if (nv && c.IsNull(r))
+            return;
+        c.Set(r, v);
+        ColStamp[field] = ++Version;
+    }
+
     std::shared_ptr<const IndexPerm> Index(const std::vector<int>& fields, IndexOptions options) {
         QString key = QString::number(uint(options.toInt()));
         for (int f : fields)
@@ -412,19 +422,22 @@ private:
         return perm;
     }
 
-    // Integer-valued keys that fit in 64 bits together are packed and radix sorted; the sort is
-    // stable, so equal keys keep their row order like the comparison sort.
+    // Integer-valued keys are packed into 64-bit words, the last fields into the lowest word,
+    // and sorted by an LSD radix sort from the lowest word up. Every pass is stable, so equal
+    // keys keep their row order as in the comparison sort. Date-times usually sit on whole
+    // seconds or minutes; dividing by the common step keeps their codes short.
     bool BuildPacked(const std::vector<int>& fields, bool desc, std::vector<quint32>& perm) const {
         struct Part {
             const Column* C;
             qint64 Min;
+            quint64 Step;
             unsigned Bits;
             quint64 MaxCode;
         };
-        std::vector<Part> parts;
-        unsigned total = 0;
-        for (int f : fields) {
-            const Column& c = Cols[size_t(f)];
+        std::vector<std::vector<Part>> words(1); // words[0] is the least significant
+        unsigned used = 0;
+        for (auto f = fields.rbegin(); f != fields.rend(); ++f) {
+            const Column& c = Cols[size_t(*f)];
             if (!c.IntegerValued())
                 return false;
             qint64 lo = std::numeric_limits<qint64>::max(), hi = std::numeric_limits<qint64>::min();
@@ -437,43 +450,66 @@ private:
             }
             if (lo > hi)
                 lo = hi = 0;
-            const quint64 span = quint64(hi) - quint64(lo); // codes 1..span+1, 0 = Null
+            quint64 step = 0;
+            if (c.Type == FieldType::DateTime) {
+                for (quint32 r = 0; r < Rows && step != 1; ++r) {
+                    const quint64 d = quint64(c.IntAt(r)) - quint64(lo);
+                    if (!c.IsNull(r) && (step == 0 || d % step != 0))
+                        step = std::gcd(step, d);
+                }
+            }
+            if (step == 0)
+                step = 1;
+            const quint64 span = (quint64(hi) - quint64(lo)) / step; // codes 1..span+1, 0 = Null
             if (span >= (quint64(1) << 62))
                 return false;
             const unsigned bits = unsigned(std::bit_width(span + 1));
-            total += bits;
-            if (total > 64)
-                return false;
-            parts.push_back({&c, lo, bits, span + 1});
-        }
-        std::vector<quint64> keys(Rows);
-        for (quint32 r = 0; r < Rows; ++r) {
-            quint64 k = 0;
-            for (const Part& p : parts) {
-                quint64 code = p.C->IsNull(r) ? 0 : quint64(p.C->IntAt(r) - p.Min) + 1;
-                if (desc)
-                    code = p.MaxCode - code;
-                k = (p.Bits == 64 ? 0 : k << p.Bits) | code;
+            if (used + bits > 64) {
+                words.emplace_back();
+                used = 0;
             }
-            keys[r] = k;
+            used += bits;
+            words.back().push_back({&c, lo, step, bits, span + 1});
         }
         constexpr unsigned kDigit = 11;
         constexpr size_t kBuckets = size_t(1) << kDigit;
+        std::vector<quint64> keys(Rows);
         std::vector<quint32> tmp(Rows);
         std::vector<size_t> count(kBuckets);
-        for (unsigned shift = 0; shift < total; shift += kDigit) {
-            std::fill(count.begin(), count.end(), 0);
-            for (quint32 r : perm)
-                ++count[(keys[r] >> shift) & (kBuckets - 1)];
-            size_t sum = 0;
-            for (auto& c : count) {
-                const size_t n = c;
-                c = sum;
-                sum += n;
+        for (const auto& parts : words) {
+            unsigned total = 0;
+            for (const Part& p : parts)
+                total += p.Bits;
+            // Parts were collected least significant first; the first one takes the low bits.
+            for (quint32 r = 0; r < Rows; ++r) {
+                quint64 k = 0;
+                unsigned shift = 0;
+                for (const Part& p : parts) {
+                    quint64 code =
+                        p.C->IsNull(r) ? 0 : (quint64(p.C->IntAt(r)) - quint64(p.Min)) / p.Step + 1;
+                    if (desc)
+                        code = p.MaxCode - code;
+                    k |= shift < 64 ? code << shift : 0;
+                    shift += p.Bits;
+                }
+                keys[r] = k;
             }
-            for (quint32 r : perm)
-                tmp[count[(keys[r] >> shift) & (kBuckets - 1)]++] = r;
-            perm.swap(tmp);
+            for (unsigned shift = 0; shift < total; shift += kDigit) {
+                std::fill(count.begin(), count.end(), 0);
+                for (quint32 r = 0; r < Rows; ++r)
+                    ++count[(keys[r] >> shift) & (kBuckets - 1)];
+                if (count[(keys[0] >> shift) & (kBuckets - 1)] == Rows)
+                    continue; // one digit value only: the pass would not move anything
+                size_t sum = 0;
+                for (auto& c : count) {
+                    const size_t n = c;
+                    c = sum;
+                    sum += n;
+                }
+                for (quint32 r : perm)
+                    tmp[count[(keys[r] >> shift) & (kBuckets - 1)]++] = r;
+                perm.swap(tmp);
+            }
         }
         return true;
     }
@@ -897,6 +933,49 @@ void ClientDataSet::SetValue(int field, const QVariant& value) {
                     .arg(m_name)
                     .arg(field));
     m_buffer[size_t(field)] = value;
+}
+
+// ------------------------------------------------------------------------------ bulk access
+
+std::vector<quint32> ClientDataSet::VisibleRowIds() const {
+    std::vector<quint32> rows;
+    if (!m_store)
+        return rows;
+    Sync();
+    rows.reserve(m_view.Hi - m_view.Lo);
+    for (quint32 p = m_view.Lo; p < m_view.Hi; ++p) {
+        const quint32 row = RowAt(p);
+        if (Visible(row))
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+void ClientDataSet::CheckCell(qint64 row, int field) const {
+    RequireActive();
+    if (field < 0 || field >= FieldCount())
+        DbError(QStringLiteral("%1: Feldindex %2 außerhalb des gültigen Bereichs")
+                    .arg(m_name)
+                    .arg(field));
+    if (row < 0 || row >= qint64(m_store->Rows))
+        DbError(QStringLiteral("%1: Datensatz %2 existiert nicht").arg(m_name).arg(row));
+}
+
+KeyValue ClientDataSet::KeyAt(qint64 row, int field) const {
+    CheckCell(row, field);
+    return m_store->Cols[size_t(field)].Key(quint32(row));
+}
+
+int ClientDataSet::CompareRows(qint64 a, qint64 b, int level) const {
+    CheckCell(a, 0);
+    CheckCell(b, 0);
+    return CompareRowsOnKey(quint32(a), quint32(b), level);
+}
+
+void ClientDataSet::SetRowValue(qint64 row, int field, const QVariant& value) {
+    RequireBrowse();
+    CheckCell(row, field);
+    m_store->UpdateCell(quint32(row), size_t(field), value);
 }
 
 // ------------------------------------------------------------------------------ editing

@@ -182,6 +182,15 @@ public:
     void Cancel();
     DataSetState State() const { return m_state; }
 
+    // --- bulk access by physical row, for passes over many rows without moving the cursor
+    // Physical rows of the visible records in index order.
+    std::vector<quint32> VisibleRowIds() const;
+    KeyValue KeyAt(qint64 row, int field) const;
+    // Two rows compared on the first `level` fields of the current index.
+    int CompareRows(qint64 a, qint64 b, int level) const;
+    // Writes one value as a posted edit would, without an edit buffer; needs Browse state.
+    void SetRowValue(qint64 row, int field, const QVariant& value);
+
     // --- indexes, ranges, key search
     void SetIndexName(const QString& name); // "" = natural order
     const QString& IndexName() const { return m_indexName; }
@@ -242,6 +251,7 @@ private:
 
     void RequireActive() const;
     void RequireBrowse() const;
+    void CheckCell(qint64 row, int field) const;
     quint32 RowAt(quint32 pos) const;
     quint32 PositionCount() const;
     void Sync() const; // refreshes index and range bounds when the store changed

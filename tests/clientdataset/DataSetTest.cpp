@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+#include <optional>
+
 using namespace Cds;
 
 namespace {
@@ -287,4 +290,89 @@ TEST(ClientDataSet, TypedValuesRoundTrip) {
     EXPECT_EQ(ds.Value(3).toDate(), QDate(2024, 12, 30));
     EXPECT_EQ(ds.Value(4).toDateTime(), dt);
     EXPECT_GT(ds.StoreBytes(), 0);
+}
+
+// Keys wider than one 64-bit word (large spans, date-times on a minute grid, Nulls) must sort
+// exactly like a field-by-field stable comparison, ascending and descending.
+TEST(ClientDataSet, WideIntegerKeysSortLikeTheFieldComparison) {
+    ClientDataSet ds(QStringLiteral("W"));
+    ds.FieldDefs().Add(QStringLiteral("a"), FieldType::Integer);
+    ds.FieldDefs().Add(QStringLiteral("big"), FieldType::LargeInt);
+    ds.FieldDefs().Add(QStringLiteral("at"), FieldType::DateTime);
+    ds.FieldDefs().Add(QStringLiteral("flag"), FieldType::Boolean);
+    ds.FieldDefs().Add(QStringLiteral("n"), FieldType::Integer);
+    ds.CreateDataSet();
+    struct Row {
+        std::optional<qint64> a, big, at, flag, n;
+    };
+    std::vector<Row> rows;
+    quint64 seed = 12345;
+    auto rnd = [&seed](quint64 m) {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        return (seed >> 33) % m;
+    };
+    const QDateTime base(QDate(2020, 12, 28), QTime(6, 0));
+    for (int i = 0; i < 3000; ++i) {
+        Row r;
+        auto maybe = [&](qint64 v) { return rnd(17) == 0 ? std::nullopt : std::optional(v); };
+        r.a = maybe(qint64(rnd(5)) - 2);
+        r.big = maybe(qint64(rnd(4)) * (qint64(1) << 40) - (qint64(1) << 41));
+        r.at = maybe(qint64(rnd(400000)));
+        r.flag = maybe(qint64(rnd(2)));
+        r.n = maybe(qint64(rnd(1u << 30)));
+        rows.push_back(r);
+        ds.Append();
+        if (r.a) ds.SetValue(0, *r.a);
+        if (r.big) ds.SetValue(1, *r.big);
+        if (r.at) ds.SetValue(2, base.addSecs(*r.at * 60));
+        if (r.flag) ds.SetValue(3, *r.flag != 0);
+        if (r.n) ds.SetValue(4, *r.n);
+        ds.Post();
+    }
+    for (bool desc : {false, true}) {
+        std::vector<quint32> expected(rows.size());
+        std::iota(expected.begin(), expected.end(), 0u);
+        auto cmp = [](const std::optional<qint64>& x, const std::optional<qint64>& y) {
+            if (!x || !y)
+                return x.has_value() == y.has_value() ? 0 : (x ? 1 : -1);
+            return *x < *y ? -1 : (*y < *x ? 1 : 0);
+        };
+        std::stable_sort(expected.begin(), expected.end(), [&](quint32 l, quint32 r) {
+            const Row &x = rows[l], &y = rows[r];
+            for (int c : {cmp(x.a, y.a), cmp(x.big, y.big), cmp(x.at, y.at), cmp(x.flag, y.flag),
+                          cmp(x.n, y.n)})
+                if (c)
+                    return desc ? c > 0 : c < 0;
+            return false;
+        });
+        const QString name = desc ? QStringLiteral("wide_desc") : QStringLiteral("wide");
+        ds.IndexDefs().Add(name, QStringLiteral("a;big;at;flag;n"),
+                           desc ? IndexOptions(IndexOption::Descending) : IndexOptions());
+        ds.SetIndexName(name);
+        EXPECT_EQ(ds.VisibleRowIds(), expected) << (desc ? "descending" : "ascending");
+    }
+}
+
+TEST(ClientDataSet, RowValuesWrittenInBulkReachEveryCursorAndTheIndex) {
+    auto ds = MakeTable();
+    ClientDataSet clone;
+    clone.CloneCursor(*ds, true);
+    clone.SetIndexName(QStringLiteral("by_res"));
+    const std::vector<quint32> before = clone.VisibleRowIds();
+    ASSERT_EQ(before.front(), 5u); // the Null resource first
+
+    ds->SetRowValue(5, 0, 9);       // moves the Null row to the end of by_res
+    EXPECT_EQ(clone.VisibleRowIds().back(), 5u);
+    EXPECT_EQ(clone.KeyAt(5, 0), KeyValue(qint64(9)));
+    EXPECT_EQ(clone.CompareRows(0, 2, 1), 0); // both resource 2
+    EXPECT_LT(clone.CompareRows(1, 0, 1), 0);
+
+    EXPECT_THROW(ds->SetRowValue(0, 0, QStringLiteral("keine Zahl")), EDatabaseError);
+    EXPECT_EQ(ds->KeyAt(0, 0), KeyValue(qint64(2))); // a refused value changes nothing
+    EXPECT_THROW(ds->SetRowValue(6, 0, 1), EDatabaseError);
+    EXPECT_THROW(ds->KeyAt(0, 4), EDatabaseError);
+    ds->First();
+    ds->Edit();
+    EXPECT_THROW(ds->SetRowValue(0, 0, 1), EDatabaseError); // not while an edit is open
+    ds->Cancel();
 }
