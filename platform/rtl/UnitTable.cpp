@@ -50,16 +50,39 @@ void Package::Initialize() {
     if (m_busy)
         throw EVoskException(QStringLiteral("Zirkuläre Paketabhängigkeit: %1").arg(m_name));
     m_busy = true;
+    // Indices, not iterators: an initialization may register further units of this package.
+    qsizetype required = 0;
+    size_t units = 0;
     try {
-        for (const auto& req : m_requires)
-            Get(req).Initialize();
-        for (auto& u : m_units) {
-            if (u.counter++ == 0 && u.init) {
+        for (; required < m_requires.size(); ++required)
+            Get(m_requires[required]).Initialize();
+        for (; units < m_units.size(); ++units) {
+            Unit& u = m_units[units];
+            if (u.counter == 0 && u.init) {
                 UnitTrace() << QStringLiteral("init %1.%2").arg(m_name, u.name);
                 u.init();
             }
+            ++u.counter;
         }
     } catch (...) {
+        // A failed load leaves nothing behind, so that loading again once the cause is gone runs
+        // every initialization again. The unit that failed is not finalized: it never finished.
+        for (size_t i = units; i-- > 0;) {
+            Unit& u = m_units[i];
+            if (--u.counter == 0 && u.fini) {
+                UnitTrace() << QStringLiteral("fini %1.%2").arg(m_name, u.name);
+                try {
+                    u.fini();
+                } catch (...) {
+                }
+            }
+        }
+        for (qsizetype i = required; i-- > 0;) {
+            try {
+                Get(m_requires[i]).Finalize();
+            } catch (...) {
+            }
+        }
         m_busy = false;
         throw;
     }
