@@ -28,6 +28,14 @@ QString Decode(QString name) {
     return name;
 }
 
+// The unnamed value of a key is stored under "@", as registry exports write it; an empty INI key
+// would name the key itself and land in its parent group.
+const QString kUnnamedValue = QStringLiteral("@");
+
+QString StoredValueName(const QString& name) {
+    return name.isEmpty() ? kUnnamedValue : name;
+}
+
 QStringList Segments(const QString& path) {
     return path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
 }
@@ -94,13 +102,13 @@ QString TRegistry::ResolveKey(const QString& key, bool* exists) const {
 
 QString TRegistry::ResolveValue(const QString& name) const {
     m_settings->beginGroup(m_group);
-    const QString stored = Match(m_settings->childKeys(), name);
+    const QString stored = Match(m_settings->childKeys(), StoredValueName(name));
     m_settings->endGroup();
     return stored;
 }
 
 QString TRegistry::StoredKey(const QString& name) const {
-    const QString encoded = Encode(name);
+    const QString encoded = Encode(StoredValueName(name));
     return m_group.isEmpty() ? encoded : m_group + QLatin1Char('/') + encoded;
 }
 
@@ -161,8 +169,11 @@ QStringList TRegistry::GetValueNames() const {
     m_settings->beginGroup(m_group);
     QStringList names = m_settings->childKeys();
     m_settings->endGroup();
-    for (QString& n : names)
+    for (QString& n : names) {
         n = Decode(n);
+        if (n == kUnnamedValue)
+            n.clear();
+    }
     return names;
 }
 

@@ -3,7 +3,8 @@
 // file: <user config folder>/korvex/registry.ini, or <base folder>/registry.ini when a base folder
 // is set (tests). Keys are paths with "\" separators ("Software\Korvex\Module\TFormAdress") and
 // become INI groups; key and value names match case-insensitively, as in a registry, and keep the
-// spelling they were created with. A key exists while it holds values or subkeys.
+// spelling they were created with. A key exists while it holds values or subkeys. The unnamed value
+// of a key (empty name) is stored as "@", so a value really named "@" is the same one.
 //
 // Values are text in the file. WriteBool stores 1 or 0, so ReadInteger reads it back; ReadInteger
 // and ReadBool of a missing value or of text that is not a number raise ERegistryException.
