@@ -2,6 +2,7 @@
 
 #include "SqlScanner.h"
 #include "UDM1.h"
+#include "VoskBoundParams.h"
 
 #include <StrUtils.h>
 
@@ -9,122 +10,6 @@
 #include <cstring>
 
 namespace {
-
-QString fieldTypeName(TFieldType t);
-
-int digits(std::string_view s, size_t pos, size_t n, bool* ok) {
-    int v = 0;
-    if (pos + n > s.size()) {
-        *ok = false;
-        return 0;
-    }
-    for (size_t i = pos; i < pos + n; ++i) {
-        if (s[i] < '0' || s[i] > '9') {
-            *ok = false;
-            return 0;
-        }
-        v = v * 10 + (s[i] - '0');
-    }
-    return v;
-}
-
-QDate parseDate(std::string_view s) {
-    bool ok = true;
-    const int y = digits(s, 0, 4, &ok), m = digits(s, 5, 2, &ok), d = digits(s, 8, 2, &ok);
-    return ok ? QDate(y, m, d) : QDate(); // "infinity" and BC dates become invalid dates
-}
-
-// "HH:MM:SS[.ffffff]" from pos; returns the position after it.
-size_t parseTime(std::string_view s, size_t pos, QTime* t) {
-    bool ok = true;
-    const int h = digits(s, pos, 2, &ok), mi = digits(s, pos + 3, 2, &ok),
-              se = digits(s, pos + 6, 2, &ok);
-    pos += 8;
-    int ms = 0;
-    if (pos < s.size() && s[pos] == '.') {
-        ++pos;
-        int scale = 100;
-        while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') {
-            ms += (s[pos] - '0') * scale;
-            scale /= 10;
-            ++pos;
-        }
-    }
-    *t = ok ? QTime(h, mi, se, ms) : QTime();
-    return pos;
-}
-
-QDateTime parseDateTime(std::string_view s, bool withZone) {
-    const QDate d = parseDate(s);
-    if (!d.isValid() || s.size() < 19)
-        return {};
-    QTime t;
-    size_t pos = parseTime(s, 11, &t);
-    if (!withZone)
-        return QDateTime(d, t);
-    // The server writes the offset as +HH, +HH:MM or +HH:MM:SS.
-    int sign = 1, offset = 0;
-    if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) {
-        sign = s[pos] == '-' ? -1 : 1;
-        bool ok = true;
-        offset = digits(s, pos + 1, 2, &ok) * 3600;
-        if (pos + 3 < s.size() && s[pos + 3] == ':')
-            offset += digits(s, pos + 4, 2, &ok) * 60;
-        if (pos + 6 < s.size() && s[pos + 6] == ':')
-            offset += digits(s, pos + 7, 2, &ok);
-    }
-    return QDateTime(d, t, Qt::OffsetFromUTC, sign * offset).toLocalTime();
-}
-
-QByteArray unescapeBytea(std::string_view s) {
-    size_t len = 0;
-    const std::string copy(s);
-    unsigned char* p = PQunescapeBytea(reinterpret_cast<const unsigned char*>(copy.c_str()), &len);
-    QByteArray out(reinterpret_cast<const char*>(p), qsizetype(len));
-    PQfreemem(p);
-    return out;
-}
-
-QVariant convert(std::string_view s, TFieldType type) {
-    switch (type) {
-    case TFieldType::SmallInt:
-    case TFieldType::Integer: {
-        int v = 0;
-        std::from_chars(s.data(), s.data() + s.size(), v);
-        return v;
-    }
-    case TFieldType::LargeInt: {
-        qint64 v = 0;
-        std::from_chars(s.data(), s.data() + s.size(), v);
-        return v;
-    }
-    case TFieldType::Float:
-    case TFieldType::Numeric: {
-        double v = 0;
-        const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-        if (r.ec != std::errc())
-            return QString::fromUtf8(s.data(), qsizetype(s.size())).toDouble();
-        return v;
-    }
-    case TFieldType::Boolean:
-        return !s.empty() && s[0] == 't';
-    case TFieldType::Date:
-        return parseDate(s);
-    case TFieldType::Time: {
-        QTime t;
-        parseTime(s, 0, &t);
-        return t;
-    }
-    case TFieldType::DateTime:
-        return parseDateTime(s, false);
-    case TFieldType::DateTimeTz:
-        return parseDateTime(s, true);
-    case TFieldType::Bytes:
-        return unescapeBytea(s);
-    default:
-        return QString::fromUtf8(s.data(), qsizetype(s.size()));
-    }
-}
 
 QString fieldTypeName(TFieldType t) {
     switch (t) {
@@ -155,24 +40,6 @@ QString fieldTypeName(TFieldType t) {
 
 } // namespace
 
-TFieldType FieldTypeOfOid(Oid oid) {
-    switch (oid) {
-    case 16: return TFieldType::Boolean;
-    case 17: return TFieldType::Bytes;
-    case 20: return TFieldType::LargeInt;
-    case 21: return TFieldType::SmallInt;
-    case 23: case 26: return TFieldType::Integer;
-    case 700: case 701: return TFieldType::Float;
-    case 1700: return TFieldType::Numeric;
-    case 1082: return TFieldType::Date;
-    case 1083: return TFieldType::Time;
-    case 1114: return TFieldType::DateTime;
-    case 1184: return TFieldType::DateTimeTz;
-    case 18: case 19: case 25: case 1042: case 1043: return TFieldType::String;
-    default: return TFieldType::Unknown; // read as text
-    }
-}
-
 // ---- TVoskField --------------------------------------------------------------------------------
 
 QString TVoskField::FieldName() const { return Exists() ? m_query->m_cols[m_col].name : QString(); }
@@ -201,7 +68,7 @@ QString TVoskField::AsString() const {
     case TFieldType::Boolean:
         return Rtl::BoolToStr(s == "t");
     case TFieldType::Bytes:
-        return QString::fromUtf8(unescapeBytea(s));
+        return QString::fromUtf8(Dunmere::ByteaFromText(s));
     default:
         return QString::fromUtf8(s.data(), qsizetype(s.size()));
     }
@@ -270,8 +137,9 @@ QDate TVoskField::AsDate() const {
         return v.toDateTime().date();
     if (v.typeId() == QMetaType::QDate)
         return v.toDate();
-    const QDate d = parseDate(Raw());
-    if (!d.isValid())
+    // Text columns may hold a timestamp; its leading date is the answer.
+    QDate d;
+    if (!Dunmere::ParsePgDate(Raw().substr(0, 10), &d))
         convertError(FieldName(), Raw(), TFieldType::Date);
     return d;
 }
@@ -284,10 +152,49 @@ QDateTime TVoskField::AsDateTime() const {
         return v.toDateTime();
     if (v.typeId() == QMetaType::QDate)
         return v.toDate().startOfDay();
-    const QDateTime d = parseDateTime(Raw(), false);
-    if (!d.isValid())
+    QDate d;
+    int ms = 0;
+    if (Dunmere::ParsePgTimestamp(Raw(), &d, &ms))
+        return QDateTime(d, QTime::fromMSecsSinceStartOfDay(ms));
+    // A timestamptz cast to text keeps its offset, which must count.
+    qint64 utc = 0;
+    if (!Dunmere::ParsePgTimestampTzUtc(Raw(), &utc))
         convertError(FieldName(), Raw(), TFieldType::DateTime);
-    return d;
+    return QDateTime::fromMSecsSinceEpoch(utc, Qt::LocalTime);
+}
+
+// ---- Dunmere::BoundParams ---------------------------------------------------------------------
+
+Dunmere::BoundParams::BoundParams(const std::vector<std::unique_ptr<TVoskParam>>& params,
+                                  std::vector<QByteArray>& bufs, const QByteArray& sql,
+                                  const QString& context)
+    : m_count(int(params.size())) {
+    const size_t n = params.size();
+    bufs.resize(n);
+    if (n > kStack) {
+        m_valuesH.resize(n);
+        m_lengthsH.resize(n);
+        m_formatsH.resize(n);
+        m_typesH.resize(n);
+        m_values = m_valuesH.data();
+        m_lengths = m_lengthsH.data();
+        m_formats = m_formatsH.data();
+        m_types = m_typesH.data();
+    }
+    for (size_t i = 0; i < n; ++i) {
+        const TVoskParam& p = *params[i];
+        if (!p.Bound())
+            throw EVoskDatabaseError(
+                QStringLiteral("Der Parameter \":%1\" hat keinen Wert%2").arg(p.Name(), context),
+                {}, {}, 0, QString::fromUtf8(sql));
+        if (ParamText(p.Value(), bufs[i], m_types[i], m_formats[i])) {
+            m_values[i] = bufs[i].constData();
+            m_lengths[i] = int(bufs[i].size());
+        } else {
+            m_values[i] = nullptr;
+            m_lengths[i] = 0;
+        }
+    }
 }
 
 // ---- TVoskQuery2 -------------------------------------------------------------------------------
@@ -449,47 +356,10 @@ PGresult* TVoskQuery2::run() {
     if (!db.Connected())
         throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung%1").arg(context()));
     prepare();
-    const size_t n = m_params.size();
-    m_bufs.resize(n);
-    // Small fixed arrays cover nearly every statement without a heap allocation per run.
-    constexpr size_t kStack = 16;
-    const char* valuesS[kStack];
-    int lengthsS[kStack], formatsS[kStack];
-    Oid typesS[kStack];
-    std::vector<const char*> valuesH;
-    std::vector<int> lengthsH, formatsH;
-    std::vector<Oid> typesH;
-    const char** values = valuesS;
-    int* lengths = lengthsS;
-    int* formats = formatsS;
-    Oid* types = typesS;
-    if (n > kStack) {
-        valuesH.resize(n);
-        lengthsH.resize(n);
-        formatsH.resize(n);
-        typesH.resize(n);
-        values = valuesH.data();
-        lengths = lengthsH.data();
-        formats = formatsH.data();
-        types = typesH.data();
-    }
-    for (size_t i = 0; i < n; ++i) {
-        const TVoskParam& p = *m_params[i];
-        if (!p.Bound())
-            throw EVoskDatabaseError(
-                QStringLiteral("Der Parameter \":%1\" hat keinen Wert%2").arg(p.Name(), context()),
-                {}, {}, 0, QString::fromUtf8(m_sent));
-        if (Dunmere::ParamText(p.Value(), m_bufs[i], types[i], formats[i])) {
-            values[i] = m_bufs[i].constData();
-            lengths[i] = int(m_bufs[i].size());
-        } else {
-            values[i] = nullptr;
-            lengths[i] = 0;
-        }
-    }
+    const Dunmere::BoundParams params(m_params, m_bufs, m_sent, context());
     db.CountRoundTrip();
-    PGresult* res = PQexecParams(db.Handle(), m_sent.constData(), int(n), types, values, lengths,
-                                 formats, 0);
+    PGresult* res = PQexecParams(db.Handle(), m_sent.constData(), params.Count(), params.Types(),
+                                 params.Values(), params.Lengths(), params.Formats(), 0);
     return db.Check(res, m_sent, context().trimmed());
 }
 
@@ -611,7 +481,7 @@ bool TVoskQuery2::IsNullAt(int row, int col) const {
 QVariant TVoskQuery2::ValueAt(int row, int col) const {
     if (IsNullAt(row, col))
         return {};
-    return convert(RawAt(row, col), m_cols[size_t(col)].type);
+    return Dunmere::VariantFromText(RawAt(row, col), m_cols[size_t(col)].type);
 }
 
 bool TVoskQuery2::Locate(const QString& keyFields, const QVariantList& values,

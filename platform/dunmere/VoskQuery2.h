@@ -4,6 +4,7 @@
 // field access. Runs on a TVoskDatabase; without one it uses the data module's connection.
 
 #include "VoskDatabase.h"
+#include "VoskTextValue.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -13,12 +14,6 @@
 #include <memory>
 #include <string_view>
 #include <vector>
-
-enum class TFieldType {
-    Unknown, String, SmallInt, Integer, LargeInt, Float, Numeric, Boolean, Date, Time, DateTime,
-    DateTimeTz, Bytes
-};
-TFieldType FieldTypeOfOid(Oid oid);
 
 class TVoskQuery2;
 class TVoskRowStream;

@@ -1,8 +1,7 @@
 #include "VoskQueryStream.h"
 
+#include "VoskBoundParams.h"
 #include "VoskQuery2.h"
-
-#include <vector>
 
 namespace {
 
@@ -19,26 +18,11 @@ std::unique_ptr<TVoskRowStream> TVoskQuery2::OpenStream(bool binary) {
     if (!db.Connected())
         throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung%1").arg(context()));
     prepare();
-    const size_t n = m_params.size();
-    m_bufs.resize(n);
-    std::vector<const char*> values(n);
-    std::vector<int> lengths(n), formats(n);
-    std::vector<Oid> types(n);
-    for (size_t i = 0; i < n; ++i) {
-        const TVoskParam& p = *m_params[i];
-        if (!p.Bound())
-            throw EVoskDatabaseError(
-                QStringLiteral("Der Parameter \":%1\" hat keinen Wert%2").arg(p.Name(), context()),
-                {}, {}, 0, QString::fromUtf8(m_sent));
-        if (Dunmere::ParamText(p.Value(), m_bufs[i], types[i], formats[i])) {
-            values[i] = m_bufs[i].constData();
-            lengths[i] = int(m_bufs[i].size());
-        }
-    }
+    const Dunmere::BoundParams params(m_params, m_bufs, m_sent, context());
     PGconn* conn = db.Handle();
     db.CountRoundTrip();
-    if (!PQsendQueryParams(conn, m_sent.constData(), int(n), types.data(), values.data(),
-                           lengths.data(), formats.data(), binary ? 1 : 0)) {
+    if (!PQsendQueryParams(conn, m_sent.constData(), params.Count(), params.Types(),
+                           params.Values(), params.Lengths(), params.Formats(), binary ? 1 : 0)) {
         drain(conn);
         db.Check(nullptr, m_sent, context().trimmed());
     }

@@ -1,6 +1,7 @@
 #include <TestDatabase.h>
 #include <UDM1.h>
 #include <VoskQuery2.h>
+#include <VoskQueryStream.h>
 
 #include <gtest/gtest.h>
 
@@ -86,6 +87,38 @@ TEST_F(QueryTest, MissingParameterAndUnknownNamesAreReported) {
     EXPECT_TRUE(q.Fields(1).IsNull());
     const auto e3 = catchDbError([&] { q.FieldByName(QStringLiteral("gibtsnicht")); });
     EXPECT_TRUE(e3.Message().contains(QStringLiteral("gibtsnicht")));
+}
+
+TEST_F(QueryTest, WholeResultAndStreamBindAlike) {
+    // More parameters than fit the stack arrays, nulls among them.
+    QStringList cols;
+    for (int i = 0; i < 20; ++i)
+        cols << QStringLiteral(":p%1::int AS c%1").arg(i);
+    TVoskQuery2 q(&m_db, QStringLiteral("SELECT ") + cols.join(QStringLiteral(", ")));
+    const auto bindAll = [&] {
+        for (int i = 0; i < 20; ++i)
+            q.Bind(QStringLiteral("p%1").arg(i), i % 7 == 3 ? QVariant() : QVariant(i * 11));
+    };
+    const auto e = catchDbError([&] { q.OpenStream(); });
+    EXPECT_TRUE(e.Message().contains(QStringLiteral(":p0"))) << e.Message().toStdString();
+    EXPECT_TRUE(e.Sql().contains(QStringLiteral("$20")));
+    bindAll();
+    q.Open();
+    std::unique_ptr<TVoskRowStream> stream = q.OpenStream();
+    const PGresult* r = stream->Next();
+    ASSERT_NE(r, nullptr);
+    for (int i = 0; i < 20; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(PQgetisnull(r, 0, i) == 1, i % 7 == 3);
+        if (i % 7 != 3) {
+            EXPECT_EQ(std::atoi(PQgetvalue(r, 0, i)), i * 11);
+        }
+    }
+    EXPECT_EQ(stream->Next(), nullptr);
+    stream.reset();
+    q.Open();
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(q.Fields(i).Value(), i % 7 == 3 ? QVariant() : QVariant(i * 11)) << i;
 }
 
 TEST_F(QueryTest, ServerErrorCarriesMessageStateAndPosition) {
