@@ -39,8 +39,15 @@ void InstallFallbackErrorDisplay() {
 void QueueCall(QObject* context, std::function<void()> call) {
     QObject* target = context ? context : QCoreApplication::instance();
     QPointer<QObject> sender(context);
-    QTimer::singleShot(0, target,
-                       [call = std::move(call), sender] { Rtl::Guarded(call, sender.data()); });
+    // The sender is read after the call: a call that frees its own context must not hand a
+    // dangling sender to the error display.
+    QTimer::singleShot(0, target, [call = std::move(call), sender] {
+        try {
+            call();
+        } catch (...) {
+            Rtl::HandleException(std::current_exception(), sender.data());
+        }
+    });
 }
 
 TMessageEvent::TMessageEvent(int msg, qint64 wparam, qint64 lparam)
