@@ -377,6 +377,9 @@ bool TVoskClass::Locate(const QString& keyFields, const QVariantList& values,
         cols.push_back(FieldByName(names[i].trimmed()).Index());
         wanted << values[i].toString();
     }
+    // Leaving the edit first: cancelling a new record moves the rows after it, and the blank
+    // record itself must not be found.
+    checkBrowseMode();
     const auto cs = caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
     for (int r = 0; r < RecordCount(); ++r) {
         bool match = true;
@@ -386,7 +389,6 @@ bool TVoskClass::Locate(const QString& keyFields, const QVariantList& values,
                     v.toString().compare(wanted[qsizetype(i)], cs) == 0;
         }
         if (match) {
-            checkBrowseMode();
             moveTo(r);
             m_bof = m_eof = false;
             return true;
@@ -711,6 +713,11 @@ void TVoskClass::postInsert() {
     QStringList names;
     WriteTransaction tx(Database());
     const auto returned = run(sql, params, &names);
+    // A trigger that returns NULL drops the row without an error.
+    if (returned.size() != 1)
+        throw EVoskException(QStringLiteral("Der Datensatz wurde nicht gespeichert: die "
+                                            "Datenbank hat ihn verworfen (%1)")
+                                 .arg(Description()));
     tx.Commit();
     applyReturned(m_cur, returned.front(), names);
 }

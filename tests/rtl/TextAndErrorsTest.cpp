@@ -35,7 +35,8 @@ TEST(StrUtils, TruncateKeepsWholeCharactersAtEveryCut) {
 }
 
 TEST(StrUtils, BooleanTextInEveryStoredSpelling) {
-    for (const char* yes : {"-1", "1", "True", "TRUE", "t", "Y", "yes", "J", "ja", " Ja ", "2", "-7"})
+    for (const char* yes :
+         {"-1", "1", "True", "TRUE", "t", "Y", "yes", "J", "ja", " Ja ", "2", "-7"})
         EXPECT_TRUE(Rtl::StrToBoolDef(QString::fromLatin1(yes), false)) << yes;
     for (const char* no : {"0", "-0", "False", "f", "N", "no", "Nein", " 0 ", "00"})
         EXPECT_FALSE(Rtl::StrToBoolDef(QString::fromLatin1(no), true)) << no;

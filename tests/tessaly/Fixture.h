@@ -9,6 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
+
+// Readable failure output for the many text comparisons.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 class KundenTest : public testsupport::DbTest {
 protected:
