@@ -1,7 +1,8 @@
 #include "TFormAdress.h"
 
-#include "ModulControls.h"
 #include "TVoskClass.h"
+#include "TVoskDBEdit.h"
+#include "TVoskDBGrid2.h"
 #include "Vcl.Components.h"
 
 #include <QFormLayout>

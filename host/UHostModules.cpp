@@ -1,9 +1,10 @@
 #include "UHostModules.h"
 
-#include "ModulControls.h"
 #include "TFormAdress.h"
 #include "TFormInfo.h"
 #include "TVoskClass.h"
+#include "TVoskDBEdit.h"
+#include "TVoskDBGrid2.h"
 #include "Ukorvexinterface.h"
 #include "UDM1.h"
 #include "Korvexcommonvcl.h"

@@ -3,6 +3,10 @@
 #include "DMSys.h"
 #include "Korvexcommonvcl.h"
 #include "TVoskClass.h"
+#include "TVoskDBEdit.h"
+#include "TVoskDBGrid2.h"
+#include "TVoskDBMemo.h"
+#include "TVoskStatusBar.h"
 #include "UDM1.h"
 #include "Vcl.Components.h"
 #include "Vcl.Forms.h"
@@ -30,7 +34,7 @@ namespace {
 // Colours of the header; the host may change them before the first module opens.
 const QColor kColorTopLabel(0x9E, 0xE2, 0xFE);
 
-TNavButtonSet SkipButtons() { return nbFirst | nbPrior | nbNext | nbLast; }
+NavBtnSet SkipButtons() { return nbFirst | nbPrior | nbNext | nbLast; }
 
 QToolButton* MakeButton(QWidget* parent, QObject* owner, const char* name, const QString& hint,
                         int imageIndex, bool visible) {
@@ -51,6 +55,16 @@ QToolButton* MakeButton(QWidget* parent, QObject* owner, const char* name, const
 
 bool OwnerClassIs(const QObject* owner, const char* name) {
     return owner && Vcl::InheritsFromName(owner, QString::fromLatin1(name));
+}
+
+TVoskClass* DataClassOf(const QWidget* w) {
+    if (auto* e = qobject_cast<const TVoskDBEdit*>(w))
+        return e->DataClass();
+    if (auto* m = qobject_cast<const TVoskDBMemo*>(w))
+        return m->DataClass();
+    if (auto* g = qobject_cast<const TVoskDBGrid2*>(w))
+        return g->DataClass();
+    return nullptr;
 }
 
 } // namespace
@@ -150,11 +164,8 @@ TTopLabelFrame::TTopLabelFrame(QObject* owner, QWidget* parent) : QFrame(parent)
     outer->addWidget(PanelShortHelp);
 
     PopupTools = Vcl::Owned(this, new TVoskPopupMenu(this), QStringLiteral("PopupTools"));
-    moBearbeitenSondfunc = Vcl::Owned(this, new TVoskMenuItem(PopupTools),
+    moBearbeitenSondfunc = Vcl::Owned(this, PopupTools->AddItem(QStringLiteral("Bearbeiten"), 1007),
                                       QStringLiteral("moBearbeitenSondfunc"));
-    moBearbeitenSondfunc->setText(QStringLiteral("Bearbeiten"));
-    moBearbeitenSondfunc->SetTextNr(1007);
-    PopupTools->addAction(moBearbeitenSondfunc);
     PopupGridSettings =
         Vcl::Owned(this, new TVoskPopupMenu(this), QStringLiteral("PopupGridSettings"));
     btGrid->setMenu(PopupGridSettings);
@@ -176,15 +187,10 @@ TTopLabelFrame::TTopLabelFrame(QObject* owner, QWidget* parent) : QFrame(parent)
     VoskTimerRefresh = Vcl::Owned(this, new TVoskTimer(this), QStringLiteral("VoskTimerRefresh"));
     VoskTimerRefresh->SetEnabled(false);
     PopUpCopyPaste = Vcl::Owned(this, new TVoskPopupMenu(this), QStringLiteral("PopUpCopyPaste"));
-    moCopyEdits = Vcl::Owned(this, new TVoskMenuItem(PopUpCopyPaste), QStringLiteral("moCopyEdits"));
-    moCopyEdits->setText(QStringLiteral("Kopieren"));
-    moCopyEdits->SetTextNr(6218);
-    moPasteEdits =
-        Vcl::Owned(this, new TVoskMenuItem(PopUpCopyPaste), QStringLiteral("moPasteEdits"));
-    moPasteEdits->setText(QStringLiteral("Einfügen"));
-    moPasteEdits->SetTextNr(1184);
-    PopUpCopyPaste->addAction(moCopyEdits);
-    PopUpCopyPaste->addAction(moPasteEdits);
+    moCopyEdits = Vcl::Owned(this, PopUpCopyPaste->AddItem(QStringLiteral("Kopieren"), 6218),
+                             QStringLiteral("moCopyEdits"));
+    moPasteEdits = Vcl::Owned(this, PopUpCopyPaste->AddItem(QStringLiteral("Einfügen"), 1184),
+                              QStringLiteral("moPasteEdits"));
     btCopyEdits->setMenu(PopUpCopyPaste);
     btCopyEdits->setPopupMode(QToolButton::InstantPopup);
 
@@ -193,8 +199,8 @@ TTopLabelFrame::TTopLabelFrame(QObject* owner, QWidget* parent) : QFrame(parent)
     m_iconFastMode = st->standardIcon(QStyle::SP_MediaSeekForward);
     m_iconReadOnly = st->standardIcon(QStyle::SP_MessageBoxWarning);
 
-    DBN1->BeforeAction = [this](QObject* s, TNavigateBtn b) { DBN1BeforeAction(s, b); };
-    DBN1->OnClick = [this](QObject* s, TNavigateBtn b) { DBN1Click(s, b); };
+    DBN1->BeforeAction = [this](NavBtn b) { DBN1BeforeAction(DBN1->ButtonControl(b), b); };
+    DBN1->OnClick = [this](NavBtn b) { DBN1Click(DBN1->ButtonControl(b), b); };
     connect(btMode, &QToolButton::clicked, this, [this] { btModeClick(); });
     connect(BtShowShortHelp, &QToolButton::clicked, this, [this] { BtShowShortHelpClick(); });
 
@@ -281,8 +287,8 @@ void TTopLabelFrame::tcFilterVisibleChange() {
 
 // ---- navigator buttons -------------------------------------------------------------------
 
-void TTopLabelFrame::SetNavButtons(TNavButtonSet buttons, bool on) {
-    TNavButtonSet v = DBN1->VisibleButtons();
+void TTopLabelFrame::SetNavButtons(NavBtnSet buttons, bool on) {
+    NavBtnSet v = DBN1->VisibleButtons();
     v = on ? (v | buttons) : (v & ~buttons);
     DBN1->SetVisibleButtons(v);
 }
@@ -317,10 +323,10 @@ void TTopLabelFrame::SetBtRefresh(bool on) {
 }
 
 void TTopLabelFrame::CheckNavVisible() {
-    const TNavButtonSet now = DBN1->VisibleButtons();
+    const NavBtnSet now = DBN1->VisibleButtons();
     if (now != m_navButtons)
         DBN1->hide();
-    DBN1->setVisible(now != TNavButtonSet());
+    DBN1->setVisible(now != NavBtnSet());
     m_navButtons = now;
 }
 
@@ -389,7 +395,7 @@ void TTopLabelFrame::SetBtStatusBar(TModulFormStatusBar v) {
                                   bool(v & msbHistorie), bool(v & msbEigenschaften),
                                   bool(v & msbSoftlink), true};
         for (int i = 0; i < 10 && i < sb->PanelCount(); ++i)
-            sb->Panel(i)->SetVisible(panelOn[i]);
+            sb->SetPanelVisible(i, panelOn[i]);
     }
 }
 
@@ -399,12 +405,12 @@ TModulFormStatusBar TTopLabelFrame::BtStatusBar() const {
     if (!p.bar)
         return v;
     if (TVoskStatusBar* sb = p.panels; sb && sb->PanelCount() >= 10) {
-        v.setFlag(msbEditors, sb->Panel(0)->Visible());
-        v.setFlag(msbWVOD, sb->Panel(5)->Visible());
-        v.setFlag(msbDoku, sb->Panel(6)->Visible());
-        v.setFlag(msbHistorie, sb->Panel(7)->Visible());
-        v.setFlag(msbEigenschaften, sb->Panel(8)->Visible());
-        v.setFlag(msbSoftlink, sb->Panel(9)->Visible());
+        v.setFlag(msbEditors, sb->PanelVisible(0));
+        v.setFlag(msbWVOD, sb->PanelVisible(5));
+        v.setFlag(msbDoku, sb->PanelVisible(6));
+        v.setFlag(msbHistorie, sb->PanelVisible(7));
+        v.setFlag(msbEigenschaften, sb->PanelVisible(8));
+        v.setFlag(msbSoftlink, sb->PanelVisible(9));
     }
     v.setFlag(msbAuditLog, p.audit && p.audit->isEnabled());
     v.setFlag(msbVisible, !p.bar->isHidden());
@@ -474,7 +480,7 @@ TVoskClass* TTopLabelFrame::GetCurrentClass() const {
     // (an editor's inner line edit, a grid's viewport or cell editor).
     QWidget* w = focused;
     for (int level = 0; w && level < 5; ++level, w = w->parentWidget())
-        if (TVoskClass* c = ModulControls::DataClassOf(w))
+        if (TVoskClass* c = DataClassOf(w))
             return c;
     TVoskClass* main = FDataSource();
     return main;
@@ -550,19 +556,18 @@ bool TTopLabelFrame::HinweisAlsDialog() const {
 
 // ---- navigator ---------------------------------------------------------------------------
 
-void TTopLabelFrame::DBN1BeforeAction(QObject* sender, TNavigateBtn button) {
+void TTopLabelFrame::DBN1BeforeAction(QObject* sender, NavBtn button) {
     auto* grid = qobject_cast<TVoskDBGrid2*>(m_grid.data());
-    if (m_grid) {
+    if (m_grid)
         m_grid->setFocus();
-        if (grid && button == nbInsert)
-            grid->PrepareInsert();
-    }
     if (button == nbPost) {
         // An editor still holding the user's typing hands it to the data class first.
         QWidget* active = QApplication::focusWidget();
         for (QWidget* w = active; w; w = w->parentWidget()) {
-            if (ModulControls::PostEditValue(w))
+            if (auto* e = qobject_cast<TVoskDBEdit*>(w)) {
+                e->PostEditValue();
                 break;
+            }
             if (auto* g = qobject_cast<TVoskDBGrid2*>(w)) {
                 g->EndEdit(true);
                 break;
@@ -600,7 +605,7 @@ void TTopLabelFrame::DBN1BeforeAction(QObject* sender, TNavigateBtn button) {
     }
 }
 
-void TTopLabelFrame::DBN1Click(QObject* sender, TNavigateBtn button) {
+void TTopLabelFrame::DBN1Click(QObject* sender, NavBtn button) {
     if (button != nbInsert)
         return;
     if (auto* grid = qobject_cast<TVoskDBGrid2*>(m_grid.data()))

@@ -5,8 +5,9 @@
 // later units fill in (print, info, tools, grid menus, auto refresh, dock/undock, new window,
 // module settings, copy/paste of values).
 
-#include "ModulControls.h"
 #include "TVoskClass.h"
+#include "TVoskDBNavigator.h"
+#include "TVoskPopupMenu.h"
 #include "Vcl.Forms.h"
 
 #include <QFlags>
@@ -219,8 +220,8 @@ public:
     bool HinweisAlsDialog() const;
 
     // Navigator pre-action and follow-up.
-    void DBN1BeforeAction(QObject* sender, TNavigateBtn button);
-    void DBN1Click(QObject* sender, TNavigateBtn button);
+    void DBN1BeforeAction(QObject* sender, NavBtn button);
+    void DBN1Click(QObject* sender, NavBtn button);
 
     void SaveCompSettings(QObject* parent) override;
     void LoadCompSettings(QObject* parent) override;
@@ -239,7 +240,7 @@ private:
     void ResetParentStatusBar();
     void UpdateVisibleFlag(bool withDoku);
     bool IsLoadingOrDesigning() const;
-    void SetNavButtons(TNavButtonSet buttons, bool on);
+    void SetNavButtons(NavBtnSet buttons, bool on);
 
     int m_textNr = 0;
     int m_shortHelpTxtNr = 0;
@@ -248,7 +249,7 @@ private:
     bool m_write = false;
     bool m_withWorkModes = true;
     TAutoRefreshIntervals m_intervals;
-    TNavButtonSet m_navButtons;
+    NavBtnSet m_navButtons;
     QPointer<TVoskClass> m_dokumentClass;
     QPointer<QWidget> m_grid;
     QPointer<QMenu> m_toolsPopup;

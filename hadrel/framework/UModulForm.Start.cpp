@@ -2,7 +2,8 @@
 
 #include "Korvexcommonvcl.h"
 #include "Korvexutils.h"
-#include "ModulControls.h"
+#include "TVoskDBEdit.h"
+#include "TVoskDBGrid2.h"
 #include "UDM1.h"
 #include "Ukorvexinterface.h"
 #include "UnitTable.h"
@@ -281,7 +282,7 @@ void ApplyParameters(Vcl::TForm* form, const QStringList& pairs) {
             else
                 notFound(value);
         } else if (C) {
-            if (auto* db = qobject_cast<ModulControls::TVoskDBEdit*>(C)) {
+            if (auto* db = qobject_cast<TVoskDBEdit*>(C)) {
                 UModulForm::SetFocusAndMakeVisible(db);
                 if (TVoskClass* data = db->DataClass()) {
                     if (!data->InEdit())
@@ -307,7 +308,7 @@ void ApplyParameters(Vcl::TForm* form, const QStringList& pairs) {
             }
         } else {
             bool served = false;
-            for (auto* grid : Vcl::ComponentsOf<ModulControls::TVoskDBGrid2>(form)) {
+            for (auto* grid : Vcl::ComponentsOf<TVoskDBGrid2>(form)) {
                 TVoskClass* data = grid->DataClass();
                 if (!data || data->FieldIndex(name) < 0)
                     continue;
@@ -918,16 +919,15 @@ bool PrintZDok(QWidget* ownerForm, const QString& modulName, const QString& rl_i
     return PrintArray(ownerForm, modulName, QString(), AutoPrint, NoAfterRTF, pairs, NoPrintPreview,
                       ShowPrinterSelection);
 }
-void PrintGrid(ModulControls::TVoskDBGrid2* grid, const QString& Caption) {
+void PrintGrid(TVoskDBGrid2* grid, const QString& Caption) {
     QStringList* list = nullptr;
     PrintGrid(grid, Caption, list);
 }
-void PrintGrid(ModulControls::TVoskDBGrid2* grid, const QString& Caption, QStringList*& Params) {
+void PrintGrid(TVoskDBGrid2* grid, const QString& Caption, QStringList*& Params) {
     std::unique_ptr<QStringList> list(Params ? Params : new QStringList);
     Params = nullptr;
     if (!PrintGridProc)
-        PrintGridProc = Ukorvexinterface::LoadLibraryAndProc<void(ModulControls::TVoskDBGrid2*,
-                                                                  QStringList&)>(
+        PrintGridProc = Ukorvexinterface::LoadLibraryAndProc<void(TVoskDBGrid2*, QStringList&)>(
             QStringLiteral("ReportGrids.M"), QStringLiteral("PRINTGRID"));
     SetLine(*list, QStringLiteral("Report.Title"), Caption);
     TPrintGridProc proc = PrintGridProc;

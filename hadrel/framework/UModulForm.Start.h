@@ -20,9 +20,7 @@
 class QImage;
 class TKorvexF2Form;
 class TVoskClass;
-namespace ModulControls {
 class TVoskDBGrid2;
-}
 
 // A module form that takes new start parameters when it is reused for a further start.
 class IVoskModuleStartParams {
@@ -172,7 +170,7 @@ using TPrintProc = std::function<bool(
     QWidget* ownerForm, const QString& modulName, const QString& r_pos, bool AutoPrint,
     bool NoAfterRTF, bool NoPrintPreview, bool ShowPrinterSelection, QStringList& params,
     QWidget* viewParent, const TPrintEvent& toEvent)>;
-using TPrintGridProc = std::function<void(ModulControls::TVoskDBGrid2* grid, QStringList& params)>;
+using TPrintGridProc = std::function<void(TVoskDBGrid2* grid, QStringList& params)>;
 
 // ---- exported variables ----------------------------------------------------------------------
 
@@ -296,8 +294,8 @@ bool PrintToEvent(QWidget* ownerForm, const QString& modulName, const QString& r
 bool PrintZDok(QWidget* ownerForm, const QString& modulName, const QString& rl_id, bool AutoPrint,
                bool NoAfterRTF, const QStringList& pairs, bool NoPrintPreview,
                bool ShowPrinterSelection);
-void PrintGrid(ModulControls::TVoskDBGrid2* grid, const QString& Caption);
-void PrintGrid(ModulControls::TVoskDBGrid2* grid, const QString& Caption, QStringList*& Params);
+void PrintGrid(TVoskDBGrid2* grid, const QString& Caption);
+void PrintGrid(TVoskDBGrid2* grid, const QString& Caption, QStringList*& Params);
 
 // ---- shortcuts -------------------------------------------------------------------------------
 

@@ -4,8 +4,10 @@
 #include "Korvexcommonvcl.h"
 #include "Korvexutils.h"
 #include "TVoskAlertWindow.h"
-#include "ModulControls.h"
 #include "TVoskClass.h"
+#include "TVoskDBNavigator.h"
+#include "TVoskPopupMenu.h"
+#include "TVoskStatusBar.h"
 #include "UDM1.h"
 #include "Vcl.Application.h"
 #include "Vcl.Components.h"
@@ -107,18 +109,18 @@ void TModulForm::CreateStatusBar() {
     QWidget* containers[6] = {};
     int c = 0;
     for (const PanelDef& p : panels) {
-        TVoskStatusBarPanel* panel = StatusBar1->AddPanel(QString::fromUtf8(p.text), p.width);
+        const int panel = StatusBar1->AddPanel(QString::fromUtf8(p.text), p.width);
         if (p.container) {
             auto* w = Vcl::Owned(this, new QWidget(StatusBar1), QString::fromLatin1(p.container));
             w->setFixedHeight(14);
             if (p.width > 0)
                 w->setFixedWidth(p.width);
-            panel->SetContainer(w);
+            StatusBar1->SetPanelContainer(panel, w);
             containers[c++] = w;
         }
     }
-    StatusBar1->Panel(0)->SetAlignment(Qt::AlignRight);
-    StatusBar1->Panel(4)->SetAlignment(Qt::AlignRight);
+    StatusBar1->Panel(0)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    StatusBar1->Panel(4)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     StatusBar1ContainerAuditLog = containers[0];
     StatusBar1ContainerBtWvod = containers[1];
     StatusBar1ContainerBtDoku = containers[2];
@@ -204,20 +206,18 @@ void TModulForm::FormCreate(QObject* sender) {
         };
         pmAlertWindow = Vcl::Owned(this, new TVoskPopupMenu(this), QStringLiteral("pmAlertWindow"));
         pmCopyMessage =
-            Vcl::Owned(this, new TVoskMenuItem(pmAlertWindow), QStringLiteral("pmCopyMessage"));
-        pmCopyMessage->setText(QStringLiteral("Nachricht kopieren"));
+            Vcl::Owned(this, pmAlertWindow->AddItem(QStringLiteral("Nachricht kopieren")),
+                       QStringLiteral("pmCopyMessage"));
         connect(pmCopyMessage, &QAction::triggered, this,
                 [this] { Rtl::Guarded([this] { pmCopyMessageClick(); }, this); });
-        pmAlertWindow->addAction(pmCopyMessage);
         dxAlertWindowManager->PopupMenu = pmAlertWindow;
     });
     Step(this, where, [this] {
         PopUpWVODDate = Vcl::Owned(this, new TVoskPopupMenu(this), QStringLiteral("PopUpWVODDate"));
-        auto* first = new TVoskMenuItem(PopUpWVODDate);
-        first->setText(makeText(2704, QStringLiteral("*")) + QLatin1Char(' ') +
-                       makeText(2292, QStringLiteral("*")));
+        TVoskMenuItem* first =
+            PopUpWVODDate->AddItem(makeText(2704, QStringLiteral("*")) + QLatin1Char(' ') +
+                                   makeText(2292, QStringLiteral("*")));
         first->setIcon(DMSys()->ImageList()->Icon(6));
-        PopUpWVODDate->addAction(first);
         PopUpWVODDate->addSeparator();
         BalloonHintWVOD = Vcl::Owned(this, new QObject(this), QStringLiteral("BalloonHintWVOD"));
     });
@@ -237,13 +237,13 @@ void TModulForm::FormCreate(QObject* sender) {
                                       QStringLiteral(": ")};
         const int index[3] = {0, 2, 4};
         for (int i = 0; i < 3; ++i) {
-            StatusBar1->Panel(index[i])->SetText(texts[i]);
-            StatusBar1->Panel(index[i])->SetWidth(fm.horizontalAdvance(texts[i]) + 20);
+            StatusBar1->SetPanelText(index[i], texts[i]);
+            StatusBar1->SetPanelWidth(index[i], fm.horizontalAdvance(texts[i]) + 20);
         }
     });
     Step(this, where, [this] { CreateStatusBarButtons(); });
     Step(this, where, [this] {
-        if (TopLabel->DBN1->VisibleButtons() == TNavButtonSet())
+        if (TopLabel->DBN1->VisibleButtons() == NavBtnSet())
             TopLabel->DBN1->hide();
         TopLabel->LoadGridSettings();
         TopLabel->LoadAutoRefreshSettings();
@@ -403,7 +403,7 @@ void TModulForm::FormShow(QObject* sender) {
         TopLabel->btNewOpen->hide();
     setWindowTitle(TopLabel->Toplabel->text());
     if (StatusBar1->PanelCount() >= 3 && !StatusBar1ContainerAuditLog->isHidden())
-        StatusBar1ContainerAuditLog->setFixedWidth(StatusBar1->Panel(2)->Width());
+        StatusBar1ContainerAuditLog->setFixedWidth(StatusBar1->PanelWidth(2));
 }
 
 void TModulForm::FormActivate(QObject* sender) {

@@ -8,6 +8,7 @@
 // Modules derive from it, build their controls into ModulLayout() in their constructor and are
 // made with TFormKorvexGundForm::Create<T>(owner, parameters); ShowModulForm puts them on screen.
 
+#include "TVoskStatusBar.h"
 #include "TopLabel.h"
 #include "UGrundModulForm.h"
 

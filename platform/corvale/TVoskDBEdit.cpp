@@ -43,20 +43,23 @@ bool TFieldLink::CanEdit() const {
     return m_class && m_class->CanModify() && m_class->FieldWritable(m_class->FieldIndex(m_field));
 }
 
+void TFieldLink::Store(const QVariant& value) {
+    m_writing = true;
+    try {
+        const bool empty = value.typeId() == QMetaType::QString && value.toString().isEmpty();
+        m_class->FieldByName(m_field).SetValue(empty ? QVariant() : value);
+    } catch (...) {
+        m_writing = false;
+        m_refresh();
+        throw;
+    }
+    m_writing = false;
+}
+
 bool TFieldLink::Write(const QVariant& value) {
     if (!CanEdit())
         return false;
-    m_writing = true;
-    const bool ok = Rtl::Guarded(
-        [&] {
-            const bool empty = value.typeId() == QMetaType::QString && value.toString().isEmpty();
-            m_class->FieldByName(m_field).SetValue(empty ? QVariant() : value);
-        },
-        parent());
-    m_writing = false;
-    if (!ok)
-        m_refresh();
-    return ok;
+    return Rtl::Guarded([&] { Store(value); }, parent());
 }
 
 } // namespace Corvale
@@ -72,4 +75,13 @@ void TVoskDBEdit::showValue() {
     if (text != this->text())
         setText(text);
     setReadOnly(!m_link->CanEdit());
+}
+
+bool TVoskDBEdit::PostEditValue() {
+    TVoskClass* c = m_link->DataClass();
+    if (!c || !c->HasRecord() || c->FieldIndex(m_link->FieldName()) < 0 ||
+        text() == m_link->Value().toString())
+        return false;
+    m_link->Store(text());
+    return true;
 }

@@ -25,7 +25,10 @@ public:
 
     QVariant Value() const;
     bool CanEdit() const;
-    // Sets the field; an empty text is stored as null. Returns false when refused (and shown).
+    // Sets the field; an empty text is stored as null. Throws what the class throws, after
+    // showing the field's value again.
+    void Store(const QVariant& value);
+    // Store inside the event guard. Returns false when refused (and shown).
     bool Write(const QVariant& value);
     bool Writing() const { return m_writing; }
 
@@ -48,6 +51,9 @@ public:
     void SetDataClass(TVoskClass* dataClass) { m_link->SetDataClass(dataClass); }
     QString DataField() const { return m_link->FieldName(); }
     void SetDataField(const QString& field) { m_link->SetFieldName(field); }
+    // Hands a text set from code to the field when it differs from the field's value; false when
+    // there was nothing to hand over. Throws when the class refuses the value.
+    bool PostEditValue();
 
 private:
     void showValue();

@@ -4,11 +4,15 @@
 #include <TVoskClass.h>
 #include <TVoskDataModel.h>
 
+#include <QHeaderView>
 #include <QItemSelectionModel>
+
+#include <algorithm>
 
 TVoskDBGrid2::TVoskDBGrid2(QWidget* parent) : QTableView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
 }
 
 void TVoskDBGrid2::SetDataClass(TVoskClass* dataClass) {
@@ -72,4 +76,50 @@ void TVoskDBGrid2::EndUpdate() {
         return;
     if (--m_updateLevel == 0)
         setUpdatesEnabled(true);
+}
+
+void TVoskDBGrid2::EndEdit(bool accept) {
+    QWidget* editor = indexWidget(currentIndex());
+    if (!editor || state() != QAbstractItemView::EditingState)
+        return;
+    if (accept)
+        commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+int TVoskDBGrid2::SelectedRowCount() const {
+    return selectionModel() ? int(selectionModel()->selectedRows().size()) : 0;
+}
+
+void TVoskDBGrid2::DeleteSelection() {
+    if (!m_class || !selectionModel())
+        return;
+    QList<int> rows;
+    for (const QModelIndex& i : selectionModel()->selectedRows())
+        rows << i.row();
+    // From the bottom up, so that the rows still to delete keep their numbers.
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    BeginUpdate();
+    try {
+        for (int r : rows) {
+            m_class->SetRecNo(r + 1);
+            m_class->Delete();
+        }
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
+void TVoskDBGrid2::EditFirstVisibleColumn() {
+    if (!m_model)
+        return;
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        if (!isColumnHidden(c)) {
+            const QModelIndex index = m_model->index(qMax(0, currentIndex().row()), c);
+            setCurrentIndex(index);
+            edit(index);
+            return;
+        }
 }

@@ -20,6 +20,15 @@ public:
     // The view column showing the field, -1 without one.
     int columnByFieldName(const QString& fieldName) const;
 
+    // Closes an open cell editor; accept hands its value to the field first.
+    void EndEdit(bool accept);
+    // The selected rows; without multi-select at most the current one.
+    int SelectedRowCount() const;
+    // Deletes the records of the selected rows, without asking.
+    void DeleteSelection();
+    // Opens the editor of the first shown column at the current row, as after an insert.
+    void EditFirstVisibleColumn();
+
     // Paint lock for bulk changes; nests.
     void BeginUpdate();
     void EndUpdate();

@@ -7,33 +7,45 @@
 
 #include <QAction>
 
+#include <bit>
+
 namespace {
 
 struct ButtonInfo {
+    NavBtn button;
     const char* name;
     const char* symbol;
     const char* hint;
 };
 
+// In the order the bar shows them, which is also the order of the bits.
 const ButtonInfo kButtons[] = {
-    {"nbFirst", "|◀", "Erster Datensatz"},        {"nbPrior", "◀", "Vorheriger Datensatz"},
-    {"nbNext", "▶", "Nächster Datensatz"},         {"nbLast", "▶|", "Letzter Datensatz"},
-    {"nbInsert", "+", "Datensatz einfügen"},       {"nbDelete", "−", "Datensatz löschen"},
-    {"nbEdit", "✎", "Datensatz bearbeiten"},       {"nbPost", "✔", "Änderungen speichern"},
-    {"nbCancel", "✖", "Änderungen verwerfen"},     {"nbRefresh", "↻", "Daten aktualisieren"},
+    {nbFirst, "nbFirst", "|◀", "Erster Datensatz"},
+    {nbPrior, "nbPrior", "◀", "Vorheriger Datensatz"},
+    {nbNext, "nbNext", "▶", "Nächster Datensatz"},
+    {nbLast, "nbLast", "▶|", "Letzter Datensatz"},
+    {nbInsert, "nbInsert", "+", "Datensatz einfügen"},
+    {nbDelete, "nbDelete", "−", "Datensatz löschen"},
+    {nbEdit, "nbEdit", "✎", "Datensatz bearbeiten"},
+    {nbPost, "nbPost", "✔", "Änderungen speichern"},
+    {nbCancel, "nbCancel", "✖", "Änderungen verwerfen"},
+    {nbRefresh, "nbRefresh", "↻", "Daten aktualisieren"},
 };
+
+int indexOf(NavBtn button) { return std::countr_zero(unsigned(button)); }
 
 } // namespace
 
 TVoskDBNavigator::TVoskDBNavigator(QWidget* parent) : QToolBar(parent) {
-    for (int b = nbFirst; b <= nbRefresh; ++b) {
-        const ButtonInfo& info = kButtons[b];
+    static_assert(std::size(kButtons) == kButtonCount);
+    for (const ButtonInfo& info : kButtons) {
         QAction* a = addAction(QString::fromUtf8(info.symbol));
         a->setObjectName(QLatin1String(info.name));
         a->setToolTip(QString::fromUtf8(info.hint));
+        const NavBtn b = info.button;
         connect(a, &QAction::triggered, this,
-                [this, b] { Rtl::Guarded([&] { BtnClick(NavBtn(b)); }, this); });
-        m_actions[b] = a;
+                [this, b] { Rtl::Guarded([&] { BtnClick(b); }, this); });
+        m_actions[indexOf(b)] = a;
     }
     m_visible = AllButtons();
     updateButtons();
@@ -41,15 +53,20 @@ TVoskDBNavigator::TVoskDBNavigator(QWidget* parent) : QToolBar(parent) {
 
 NavBtnSet TVoskDBNavigator::AllButtons() {
     NavBtnSet all;
-    for (int b = nbFirst; b <= nbRefresh; ++b)
-        all.insert(NavBtn(b));
+    for (const ButtonInfo& info : kButtons)
+        all |= info.button;
     return all;
 }
 
-void TVoskDBNavigator::SetVisibleButtons(const NavBtnSet& buttons) {
-    m_visible = buttons;
-    for (int b = nbFirst; b <= nbRefresh; ++b)
-        m_actions[b]->setVisible(m_visible.contains(NavBtn(b)));
+QAction* TVoskDBNavigator::ButtonControl(NavBtn button) const {
+    const int i = indexOf(button);
+    return i < kButtonCount ? m_actions[i] : nullptr;
+}
+
+void TVoskDBNavigator::SetVisibleButtons(NavBtnSet buttons) {
+    m_visible = buttons & AllButtons();
+    for (const ButtonInfo& info : kButtons)
+        ButtonControl(info.button)->setVisible(m_visible.testFlag(info.button));
 }
 
 void TVoskDBNavigator::SetDataSource(TVoskClass* dataClass) {
@@ -75,16 +92,17 @@ void TVoskDBNavigator::updateButtons() {
     const bool canModify = active && c->CanModify();
     const int recNo = active ? c->RecNo() : 0;
     const int count = active ? c->RecordCount() : 0;
-    m_actions[nbFirst]->setEnabled(active && recNo > 1);
-    m_actions[nbPrior]->setEnabled(active && recNo > 1);
-    m_actions[nbNext]->setEnabled(active && recNo < count);
-    m_actions[nbLast]->setEnabled(active && recNo < count);
-    m_actions[nbInsert]->setEnabled(canModify);
-    m_actions[nbDelete]->setEnabled(canModify && count > 0);
-    m_actions[nbEdit]->setEnabled(canModify && !editing && count > 0);
-    m_actions[nbPost]->setEnabled(canModify && editing);
-    m_actions[nbCancel]->setEnabled(canModify && editing);
-    m_actions[nbRefresh]->setEnabled(active);
+    const auto enable = [this](NavBtn b, bool on) { ButtonControl(b)->setEnabled(on); };
+    enable(nbFirst, active && recNo > 1);
+    enable(nbPrior, active && recNo > 1);
+    enable(nbNext, active && recNo < count);
+    enable(nbLast, active && recNo < count);
+    enable(nbInsert, canModify);
+    enable(nbDelete, canModify && count > 0);
+    enable(nbEdit, canModify && !editing && count > 0);
+    enable(nbPost, canModify && editing);
+    enable(nbCancel, canModify && editing);
+    enable(nbRefresh, active);
 }
 
 void TVoskDBNavigator::BtnClick(NavBtn button) {
@@ -100,10 +118,10 @@ void TVoskDBNavigator::BtnClick(NavBtn button) {
     case nbLast: c.Last(); break;
     case nbInsert: c.Insert(); break;
     case nbDelete:
-        if (m_confirmDelete && Vcl::Ask(Vcl::mtConfirmation, {}, QStringLiteral("Datensatz löschen?"),
-                                        Vcl::mbYesNo, Vcl::mbNo, {}, window()) != Vcl::mrYes)
-            return;
-        c.Delete();
+        if (!m_confirmDelete ||
+            Vcl::Ask(Vcl::mtConfirmation, {}, QStringLiteral("Datensatz löschen?"), Vcl::mbYesNo,
+                     Vcl::mbNo, {}, window()) == Vcl::mrYes)
+            c.Delete();
         break;
     case nbEdit: c.Edit(); break;
     case nbPost: c.Post(); break;
@@ -111,4 +129,6 @@ void TVoskDBNavigator::BtnClick(NavBtn button) {
     case nbRefresh: c.Refresh(); break;
     }
     updateButtons();
+    if (OnClick)
+        OnClick(button);
 }

@@ -1,10 +1,11 @@
 #pragma once
 // Navigator bar of a data class: first, prior, next, last, insert, delete, edit, post, cancel and
-// refresh as actions whose enabled states follow the class. BeforeAction runs first and may stop
-// an action by throwing (EAbort silently).
+// refresh as actions whose enabled states follow the class. A press runs BeforeAction (which may
+// stop the action by throwing, EAbort silently), the action, then OnClick, all inside the event
+// guard.
 
+#include <QFlags>
 #include <QPointer>
-#include <QSet>
 #include <QToolBar>
 
 #include <functional>
@@ -12,9 +13,21 @@
 class QAction;
 #include <TVoskClass.h>
 
-enum NavBtn { nbFirst, nbPrior, nbNext, nbLast, nbInsert, nbDelete, nbEdit, nbPost, nbCancel,
-              nbRefresh };
-using NavBtnSet = QSet<NavBtn>;
+// Bit values, so that a set of buttons reads as in form resources (nbPost | nbCancel).
+enum NavBtn {
+    nbFirst = 0x001,
+    nbPrior = 0x002,
+    nbNext = 0x004,
+    nbLast = 0x008,
+    nbInsert = 0x010,
+    nbDelete = 0x020,
+    nbEdit = 0x040,
+    nbPost = 0x080,
+    nbCancel = 0x100,
+    nbRefresh = 0x200,
+};
+Q_DECLARE_FLAGS(NavBtnSet, NavBtn)
+Q_DECLARE_OPERATORS_FOR_FLAGS(NavBtnSet)
 
 class TVoskDBNavigator final : public QToolBar {
     Q_OBJECT
@@ -23,12 +36,18 @@ public:
 
     TVoskClass* DataSource() const { return m_class; }
     void SetDataSource(TVoskClass* dataClass);
+    // The head and foot classes of a document around the main one; kept for the form's header,
+    // the buttons act on DataSource alone.
+    TVoskClass* HeadClass() const { return m_head; }
+    void SetHeadClass(TVoskClass* dataClass) { m_head = dataClass; }
+    TVoskClass* FootClass() const { return m_foot; }
+    void SetFootClass(TVoskClass* dataClass) { m_foot = dataClass; }
 
     static NavBtnSet AllButtons();
     NavBtnSet VisibleButtons() const { return m_visible; }
-    void SetVisibleButtons(const NavBtnSet& buttons);
+    void SetVisibleButtons(NavBtnSet buttons);
     // The action of a button; its object name is the button's name ("nbPost").
-    QAction* ButtonControl(NavBtn button) const { return m_actions[button]; }
+    QAction* ButtonControl(NavBtn button) const;
     // Asks "Datensatz löschen?" before deleting.
     bool ConfirmDelete() const { return m_confirmDelete; }
     void SetConfirmDelete(bool on) { m_confirmDelete = on; }
@@ -36,12 +55,15 @@ public:
     // Runs the button's action as a click does, but lets its exceptions through.
     void BtnClick(NavBtn button);
     std::function<void(NavBtn)> BeforeAction;
+    // After the action, also when the user declined the delete question.
+    std::function<void(NavBtn)> OnClick;
 
 private:
     void updateButtons();
 
-    QPointer<TVoskClass> m_class;
-    QAction* m_actions[nbRefresh + 1] = {};
+    static constexpr int kButtonCount = 10;
+    QPointer<TVoskClass> m_class, m_head, m_foot;
+    QAction* m_actions[kButtonCount] = {};
     NavBtnSet m_visible;
     bool m_confirmDelete = true;
     QList<QMetaObject::Connection> m_links;

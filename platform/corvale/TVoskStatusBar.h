@@ -1,7 +1,9 @@
 #pragma once
 // Status bar of fixed panels, left to right: each has a text, a width (-1 takes the rest) and can
-// be hidden.
+// be hidden. A panel may hold a container instead of its text, a widget of buttons that the form
+// fills; the container's own visibility stays with whoever fills it.
 
+#include <QPointer>
 #include <QStatusBar>
 
 class QLabel;
@@ -20,10 +22,18 @@ public:
     void SetPanelWidth(int index, int width);
     bool PanelVisible(int index) const;
     void SetPanelVisible(int index, bool visible);
+    // Puts the container in the panel's place; the panel's text is no longer shown.
+    void SetPanelContainer(int index, QWidget* container);
+    QWidget* PanelContainer(int index) const;
 
 private:
-    QLabel* at(int index) const; // throws outside the range
-    QList<QLabel*> m_panels;
-    QList<int> m_widths;
-    QList<bool> m_visible; // kept apart: isVisible() is false while the bar is not shown
+    struct PanelState {
+        QLabel* label;
+        int width;
+        bool visible; // kept apart: isVisible() is false while the bar is not shown
+        QPointer<QWidget> container;
+    };
+    PanelState& at(int index); // throws outside the range
+    const PanelState& at(int index) const;
+    QList<PanelState> m_panels;
 };

@@ -24,7 +24,7 @@ TEST_F(HeaderFrameTest, NavigatorSwitchesAndVisibility) {
 
     frame.SetBtRefresh(false);
     frame.SetBtDelete(false);
-    EXPECT_EQ(frame.DBN1->VisibleButtons(), TNavButtonSet());
+    EXPECT_EQ(frame.DBN1->VisibleButtons(), NavBtnSet());
     EXPECT_TRUE(frame.DBN1->isHidden());
     frame.SetBtSkip(true);
     EXPECT_FALSE(frame.DBN1->isHidden());
@@ -41,7 +41,7 @@ TEST_F(HeaderFrameTest, StatusBarSwitchesMapToPanelsAndContainers) {
     EXPECT_TRUE(f->StatusBar1ContainerBtWvod->isHidden());
     EXPECT_FALSE(f->StatusBar1ContainerAuditLog->isHidden());
     EXPECT_TRUE(f->StatusBar1ContainerAuditLog->isEnabled());
-    EXPECT_FALSE(f->StatusBar1->Panel(0)->Visible()); // msbEditors is off
+    EXPECT_FALSE(f->StatusBar1->PanelVisible(0)); // msbEditors is off
     EXPECT_EQ(h->BtStatusBar(), msbVisible | msbDoku | msbAuditLog);
 
     // The editors' texts without the audit button: the container shows, but does nothing.

@@ -5,9 +5,11 @@
 #include "FrameworkFixture.h"
 
 #include "Korvexcommonvcl.h"
-#include "ModulControls.h"
 #include "TFormAdress.h"
 #include "TVoskClass.h"
+#include "TVoskDBEdit.h"
+#include "TVoskDBGrid2.h"
+#include "TVoskDBNavigator.h"
 #include "UModulForm.h"
 #include "UnitTable.h"
 #include "Vcl.Components.h"
@@ -78,8 +80,10 @@ protected:
         m_forms.append(form);
         return form;
     }
-    static void Click(TModulForm* f, TNavigateBtn nb) {
-        QAbstractButton* b = f->TopLabel->DBN1->ButtonControl(nb);
+    // Clicks the navigator's tool button, not just its action, as the user does.
+    static void Click(TModulForm* f, NavBtn nb) {
+        TVoskDBNavigator* nav = f->TopLabel->DBN1;
+        auto* b = qobject_cast<QAbstractButton*>(nav->widgetForAction(nav->ButtonControl(nb)));
         ASSERT_TRUE(b);
         ASSERT_TRUE(b->isEnabled()) << "navigator button " << int(nb) << " is disabled";
         b->click();

@@ -192,7 +192,7 @@ TEST_F(ModulFormTest, ReadOnlyModeDisablesEditing) {
     EXPECT_TRUE(f->FFormReadOnly());
     EXPECT_TRUE(f->DataAdressen->ReadOnly());
     EXPECT_TRUE(f->EdName->isReadOnly());
-    const TNavButtonSet nav = f->TopLabel->DBN1->VisibleButtons();
+    const NavBtnSet nav = f->TopLabel->DBN1->VisibleButtons();
     EXPECT_FALSE(nav & (nbInsert | nbPost | nbCancel | nbDelete));
     EXPECT_TRUE(nav & nbNext);
     EXPECT_TRUE(f->TopLabel->BtTools->isHidden());
@@ -212,7 +212,7 @@ TEST_F(ModulFormTest, StatusBarFollowsDataClassesAndHideParameters) {
     EXPECT_FALSE(bar & msbDoku); // no document class
     ASSERT_TRUE(f->BtHistorie);
     EXPECT_EQ(Vcl::Owner(f->BtHistorie), f->DataAdressen);
-    EXPECT_EQ(f->StatusBar1->Panel(0)->Text(), QStringLiteral("Erstellt: "));
+    EXPECT_EQ(f->StatusBar1->PanelText(0), QStringLiteral("Erstellt: "));
 
     TFormAdress* hidden = Open({QStringLiteral("HideAllStatus=1")});
     const TModulFormStatusBar none = hidden->TopLabel->BtStatusBar();
