@@ -80,8 +80,20 @@ bool TVoskDataModel::setData(const QModelIndex& index, const QVariant& value, in
     if (!(flags(index) & Qt::ItemIsEditable))
         return false;
     try {
-        if (m_class->CurrentRow() != index.row())
-            m_class->SetRecNo(index.row() + 1);
+        if (m_class->CurrentRow() != index.row()) {
+            // Leaving the record first: giving up an untouched new record removes its row, and
+            // the persistent index follows the cell the user edited through that.
+            const QPersistentModelIndex target(index);
+            if (m_class->InEdit()) {
+                if (m_class->Modified())
+                    m_class->Post();
+                else
+                    m_class->Cancel();
+            }
+            if (!target.isValid())
+                return false;
+            m_class->SetRecNo(target.row() + 1);
+        }
         m_class->SetValue(index.column(), value);
         m_lastError.clear();
         return true;
