@@ -22,9 +22,12 @@ TFormClassTranslate TranslateInto_mm_formclassnameEx(const QString& formClassNam
 QString TranslateInto_mm_formclassname(const QString& formClassName) {
     return TranslateInto_mm_formclassnameEx(formClassName).Translated;
 }
+// Keyed like the lookup trims and lowers the name it is given.
 void AddTranslation(const QString& oldName, const QString& menuName) {
-    renamings().insert(oldName.toLower(), menuName);
+    renamings().insert(oldName.trimmed().toLower(), menuName);
 }
-void RemoveTranslation(const QString& oldName) { renamings().remove(oldName.toLower()); }
+void RemoveTranslation(const QString& oldName) {
+    renamings().remove(oldName.trimmed().toLower());
+}
 
 } // namespace Umigration
