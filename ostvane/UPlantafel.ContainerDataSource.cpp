@@ -8,6 +8,8 @@
 #include <QDate>
 
 #include <algorithm>
+#include <bit>
+#include <limits>
 #include <unordered_map>
 
 namespace {
@@ -68,7 +70,96 @@ EntityKey KeyOf(const Cds::KeyValue& v) {
     return {2, 0, Cds::KeyToString(v)};
 }
 
+// Numbers the entities of each range along `order` (rows of one range lie together): an
+// entity gets the running counter's value at its first unnumbered row; every row of the range
+// whose entity got a number takes it.
+template <class Key, class Hash = std::hash<Key>, class Same, class KeyAt, class Unnumbered>
+void NumberAlong(const std::vector<quint32>& order, std::vector<int>& out, Same sameRange,
+                 KeyAt keyAt, Unnumbered unnumbered) {
+    int counter = 0;
+    std::unordered_map<Key, int, Hash> numbered;
+    std::vector<std::pair<quint32, Key>> rangeRows;
+    auto flush = [&] {
+        for (auto& [row, key] : rangeRows)
+            if (auto it = numbered.find(key); it != numbered.end())
+                out[row] = it->second;
+        rangeRows.clear();
+        numbered.clear();
+    };
+    for (size_t i = 0; i < order.size(); ++i) {
+        const quint32 row = order[i];
+        if (i > 0 && !sameRange(order[i - 1], row))
+            flush();
+        Key key = keyAt(row);
+        if (unnumbered(row) && !numbered.count(key))
+            numbered.emplace(key, counter++);
+        rangeRows.emplace_back(row, std::move(key));
+    }
+    flush();
+}
+
 } // namespace
+
+// A master row reduced to what numbering reads, so that the walk in index order touches one
+// small record per row instead of several columns.
+struct TPlantafelContainerDataSource::PackedRow final {
+    quint64 Range = 0;      // resource, year, week, day codes, day in the lowest DayBits bits
+    qint32 Entity = 0;      // entity id; Null as the lowest int (ids are 32-bit)
+    quint8 Unnumbered = 0;  // bit 0: week number still -1, bit 1: day number still -1
+    quint8 DayBits = 0;     // same in every row
+};
+
+// Empty when a range field or the entity is not a 32-bit integer, or the codes do not fit
+// 64 bits; numbering then reads the dataset directly.
+std::vector<TPlantafelContainerDataSource::PackedRow> TPlantafelContainerDataSource::PackRows(
+    const Cds::ClientDataSet& master, const std::array<int, 4>& rangeFields, int entity,
+    const int (&columns)[2]) {
+    std::vector<PackedRow> rows;
+    for (int f : rangeFields)
+        if (master.GetFieldType(f) != Cds::FieldType::Integer)
+            return rows;
+    if (master.GetFieldType(entity) != Cds::FieldType::Integer)
+        return rows;
+    constexpr qint64 kNull = std::numeric_limits<qint64>::min();
+    std::vector<qint64> values;
+    rows.resize(size_t(master.RecordCount()));
+    unsigned used = 0, dayBits = 0;
+    // The day is packed first, into the lowest bits, so that shifting it out leaves the week.
+    for (int i = 3; i >= 0; --i) {
+        master.ReadIntegers(rangeFields[size_t(i)], values, kNull);
+        qint64 lo = std::numeric_limits<qint64>::max(), hi = std::numeric_limits<qint64>::min();
+        for (qint64 v : values)
+            if (v != kNull) {
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+        if (lo > hi)
+            lo = hi = 0;
+        const unsigned bits = unsigned(std::bit_width(quint64(hi - lo) + 1));
+        if (used + bits > 64)
+            return {};
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const quint64 code = values[r] == kNull ? 0 : quint64(values[r] - lo) + 1;
+            rows[r].Range |= code << used;
+        }
+        if (i == 3)
+            dayBits = bits;
+        used += bits;
+    }
+    master.ReadIntegers(entity, values, kNull);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        rows[r].Entity = values[r] == kNull ? std::numeric_limits<qint32>::min() : qint32(values[r]);
+        rows[r].DayBits = quint8(dayBits);
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        master.ReadIntegers(columns[pass], values, kNull);
+        for (size_t r = 0; r < rows.size(); ++r)
+            if (values[r] == -1)
+                rows[r].Unnumbered |= quint8(1u << pass);
+    }
+    return rows;
+}
+
 
 // ---- string list
 
@@ -419,10 +510,20 @@ void TPlantafelContainerDataSource::InternalOpen() {
     try {
         auto query = std::make_unique<TVoskQuery2>();
         PrepareQuery(*query, kCoreSql, pre, dat, start, end);
-        TPlantafelQueryRecordSource core(*query);
-        TPlantafelDataContainer::OpenCDSFrom(core, *FMasterRecords, false, nullptr, nullptr);
+        {
+            TPlantafelQueryRecordSource core(*query);
+            TPlantafelDataContainer::OpenCDSFrom(core, *FMasterRecords, false, nullptr, nullptr);
+        }
         FMasterRecords->DisableControls();
         FMasterRecords->SetLogChanges(false);
+
+        // The information query goes out now; the server works on it while the rows read so
+        // far are numbered and indexed.
+        std::unique_ptr<TPlantafelQueryRecordSource> info;
+        if (!FNextOpenWithoutEx) {
+            PrepareQuery(*query, kInfoSql, pre, dat, start, end);
+            info = std::make_unique<TPlantafelQueryRecordSource>(*query);
+        }
 
         Cds::ClientDataSet& m = *FMasterRecords;
         FMappingRecordID.Index = m.FieldIndex(FMappingRecordID.Name);
@@ -445,10 +546,10 @@ void TPlantafelContainerDataSource::InternalOpen() {
              FMappingAggFlds[ptfldEntitySortYW].Index},
             {}, 0, FMappingAggFlds);
 
-        if (!FNextOpenWithoutEx) {
-            PrepareQuery(*query, kInfoSql, pre, dat, start, end);
+        if (info) {
+            LoadMasterRecordsEx(*info);
+            info.reset();
             FMasterRecordsExSrc = std::move(query);
-            RefreshMasterRecordsEx();
         }
         FNextOpenWithoutEx = false;
 
@@ -491,53 +592,45 @@ void TPlantafelContainerDataSource::CalcEntitySorted() {
 
     // Walks the sorted rows once per range kind. Rows of one range lie together in the index, so
     // one small map per range gives each entity the counter value of its first unnumbered row;
-    // the counter runs on across ranges. Rows whose entity got no number keep their value.
+    // the counter runs on across ranges. Rows whose entity got no number keep their value (-2).
     Cds::ClientDataSet sorter(PlantafelComponentName(QStringLiteral("CDSSort"), QString(), this));
     sorter.CloneCursor(master, true);
     sorter.IndexDefs().Add(QStringLiteral("idx_def_sorting_YW"), ywFields + tail, {}, 4);
     sorter.IndexDefs().Add(QStringLiteral("idx_def_sorting_YWD"),
                            ywFields + u';' + master.FieldName(day) + tail, {}, 5);
-    const Cds::KeyValue unnumbered(qint64(-1));
+    const int columns[2] = {sortYW, sortYWD};
     std::vector<int> numbers[2];
+    const std::vector<PackedRow> packed = PackRows(master, {res, year, week, day}, entity, columns);
     for (int pass = 0; pass < 2; ++pass) {
-        const int column = pass == 0 ? sortYW : sortYWD;
-        const int rangeLevel = pass == 0 ? 3 : 4;
-        std::vector<int>& out = numbers[pass];
-        out.assign(size_t(rows), -2); // -2: leave as read
         sorter.SetIndexName(pass == 0 ? QStringLiteral("idx_def_sorting_YW")
                                       : QStringLiteral("idx_def_sorting_YWD"));
         const std::vector<quint32> order = sorter.VisibleRowIds();
-        int counter = 0;
-        std::unordered_map<EntityKey, int, EntityKeyHash> numbered;
-        std::vector<std::pair<quint32, EntityKey>> rangeRows;
-        auto flush = [&] {
-            for (auto& [row, key] : rangeRows)
-                if (auto it = numbered.find(key); it != numbered.end())
-                    out[row] = it->second;
-            rangeRows.clear();
-            numbered.clear();
-        };
-        for (size_t i = 0; i < order.size(); ++i) {
-            const quint32 row = order[i];
-            if (i > 0 && sorter.CompareRows(order[i - 1], row, rangeLevel) != 0)
-                flush();
-            EntityKey key = KeyOf(sorter.KeyAt(row, entity));
-            if (sorter.KeyAt(row, column) == unnumbered && !numbered.count(key))
-                numbered.emplace(key, counter++);
-            rangeRows.emplace_back(row, std::move(key));
+        std::vector<int>& out = numbers[pass];
+        out.assign(size_t(rows), -2);
+        if (!packed.empty()) {
+            const unsigned shift = pass == 0 ? packed.front().DayBits : 0;
+            const quint8 flag = quint8(1u << pass);
+            NumberAlong<qint32>(
+                order, out,
+                [&](quint32 a, quint32 b) {
+                    return (packed[a].Range >> shift) == (packed[b].Range >> shift);
+                },
+                [&](quint32 r) { return packed[r].Entity; },
+                [&](quint32 r) { return (packed[r].Unnumbered & flag) != 0; });
+        } else {
+            const int rangeLevel = pass == 0 ? 3 : 4;
+            const Cds::KeyValue unnumbered(qint64(-1));
+            NumberAlong<EntityKey, EntityKeyHash>(
+                order, out,
+                [&](quint32 a, quint32 b) { return sorter.CompareRows(a, b, rangeLevel) == 0; },
+                [&](quint32 r) { return KeyOf(sorter.KeyAt(r, entity)); },
+                [&](quint32 r) { return sorter.KeyAt(r, columns[pass]) == unnumbered; });
         }
-        flush();
     }
     sorter.Close();
-
-    for (int r = 0; r < rows; ++r) {
-        const int yw = numbers[0][size_t(r)], ywd = numbers[1][size_t(r)];
-        if (yw != -2 && master.KeyAt(r, sortYW) != Cds::KeyValue(qint64(yw)))
-            master.SetRowValue(r, sortYW, yw);
-        if (ywd != -2 && master.KeyAt(r, sortYWD) != Cds::KeyValue(qint64(ywd)))
-            master.SetRowValue(r, sortYWD, ywd);
-    }
     master.SetIndexName(QString());
+    master.WriteIntegers(sortYW, numbers[0], -2);
+    master.WriteIntegers(sortYWD, numbers[1], -2);
 }
 
 // ---- information rows
@@ -547,6 +640,10 @@ void TPlantafelContainerDataSource::RefreshMasterRecordsEx() {
     if (!FMasterRecordsExSrc)
         return;
     TPlantafelQueryRecordSource src(*FMasterRecordsExSrc);
+    LoadMasterRecordsEx(src);
+}
+
+void TPlantafelContainerDataSource::LoadMasterRecordsEx(TPlantafelQueryRecordSource& src) {
     TPlantafelDataContainer::OpenCDSFrom(src, *FMasterRecordsEx, false, nullptr, nullptr);
     FMasterRecordsEx->DisableControls();
     FMasterRecordsEx->SetLogChanges(false);

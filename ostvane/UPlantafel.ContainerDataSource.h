@@ -19,6 +19,7 @@
 #include <vector>
 
 class TVoskQuery2;
+class TPlantafelQueryRecordSource;
 
 // A string list that says so before it changes.
 class TPlantafelStringList final {
@@ -169,6 +170,11 @@ protected:
 private:
     void SetMappings();
     void CheckReservedNames() const;
+    void LoadMasterRecordsEx(TPlantafelQueryRecordSource& src);
+    struct PackedRow;
+    static std::vector<PackedRow> PackRows(const Cds::ClientDataSet& master,
+                                           const std::array<int, 4>& rangeFields, int entity,
+                                           const int (&columns)[2]);
     bool m_profiling = false;
 };
 

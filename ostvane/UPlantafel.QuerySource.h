@@ -12,14 +12,17 @@ class TVoskRowStream;
 
 class TPlantafelQueryRecordSource final : public IPlantafelRecordSource {
 public:
-    // Runs the query; its rows are read by AppendRowsTo, once.
+    // Sends the query without waiting for it; Fields and AppendRowsTo wait for its rows, which
+    // are read once. A source dropped unread cancels the query.
     explicit TPlantafelQueryRecordSource(TVoskQuery2& query);
     ~TPlantafelQueryRecordSource() override;
-    Cds::FieldDefList Fields() const override { return m_fields; }
+    Cds::FieldDefList Fields() const override;
     void AppendRowsTo(Cds::ClientDataSet& dst) const override;
 
 private:
+    void ReadColumns() const;
     std::unique_ptr<TVoskRowStream> m_stream;
-    Cds::FieldDefList m_fields;
-    std::vector<unsigned> m_oids;
+    mutable Cds::FieldDefList m_fields;
+    mutable std::vector<unsigned> m_oids;
+    mutable bool m_described = false;
 };

@@ -183,10 +183,6 @@ OpenResult Open(bool withInfo) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // With TZ unset glibc re-reads /etc/localtime at every local-time conversion, which the
-    // dataset's date-time edits make per row; a set TZ names the same zone once.
-    if (!qEnvironmentVariableIsSet("TZ"))
-        qputenv("TZ", ":/etc/localtime");
     QCoreApplication app(argc, argv);
     TDM1 dm;
     try {

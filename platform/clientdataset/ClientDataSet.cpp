@@ -951,13 +951,15 @@ std::vector<quint32> ClientDataSet::VisibleRowIds() const {
     return rows;
 }
 
+constexpr qint64 kAnyRow = -2; // field check only
+
 void ClientDataSet::CheckCell(qint64 row, int field) const {
     RequireActive();
     if (field < 0 || field >= FieldCount())
         DbError(QStringLiteral("%1: Feldindex %2 außerhalb des gültigen Bereichs")
                     .arg(m_name)
                     .arg(field));
-    if (row < 0 || row >= qint64(m_store->Rows))
+    if (row != kAnyRow && (row < 0 || row >= qint64(m_store->Rows)))
         DbError(QStringLiteral("%1: Datensatz %2 existiert nicht").arg(m_name).arg(row));
 }
 
@@ -976,6 +978,41 @@ void ClientDataSet::SetRowValue(qint64 row, int field, const QVariant& value) {
     RequireBrowse();
     CheckCell(row, field);
     m_store->UpdateCell(quint32(row), size_t(field), value);
+}
+
+void ClientDataSet::ReadIntegers(int field, std::vector<qint64>& out, qint64 nullValue) const {
+    CheckCell(kAnyRow, field);
+    const Column& c = m_store->Cols[size_t(field)];
+    if (c.Type != FieldType::Integer && c.Type != FieldType::LargeInt &&
+        c.Type != FieldType::Boolean)
+        DbError(QStringLiteral("%1: Feld '%2' ist kein ganzzahliges Feld").arg(m_name, c.Name));
+    const quint32 rows = m_store->Rows;
+    out.resize(rows);
+    for (quint32 r = 0; r < rows; ++r)
+        out[r] = c.IsNull(r) ? nullValue : c.IntAt(r);
+}
+
+void ClientDataSet::WriteIntegers(int field, const std::vector<int>& values, int keep) {
+    RequireBrowse();
+    CheckCell(kAnyRow, field);
+    Column& c = m_store->Cols[size_t(field)];
+    const quint32 rows = std::min(m_store->Rows, quint32(values.size()));
+    if (c.Type != FieldType::Integer && c.Type != FieldType::LargeInt)
+        DbError(QStringLiteral("%1: Feld '%2' ist kein ganzzahliges Feld").arg(m_name, c.Name));
+    bool changed = false;
+    for (quint32 r = 0; r < rows; ++r) {
+        const int v = values[r];
+        if (v == keep || (!c.IsNull(r) && c.IntAt(r) == v))
+            continue;
+        if (c.Type == FieldType::Integer)
+            c.I32[r] = v;
+        else
+            c.I64[r] = v;
+        c.SetNullBit(r, false);
+        changed = true;
+    }
+    if (changed)
+        m_store->ColStamp[size_t(field)] = ++m_store->Version;
 }
 
 // ------------------------------------------------------------------------------ editing

@@ -190,6 +190,11 @@ public:
     int CompareRows(qint64 a, qint64 b, int level) const;
     // Writes one value as a posted edit would, without an edit buffer; needs Browse state.
     void SetRowValue(qint64 row, int field, const QVariant& value);
+    // Values of an integer-valued field (Integer, LargeInt, Boolean) by physical row, Null as
+    // nullValue.
+    void ReadIntegers(int field, std::vector<qint64>& out, qint64 nullValue) const;
+    // Writes values[row] into every row whose value is not keep, as posted edits would.
+    void WriteIntegers(int field, const std::vector<int>& values, int keep);
 
     // --- indexes, ranges, key search
     void SetIndexName(const QString& name); // "" = natural order

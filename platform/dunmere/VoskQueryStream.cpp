@@ -31,7 +31,10 @@ std::unique_ptr<TVoskRowStream> TVoskQuery2::OpenStream(bool binary) {
 }
 
 TVoskRowStream::TVoskRowStream(TVoskDatabase& db, QByteArray sql, QString context)
-    : m_db(db), m_sql(std::move(sql)), m_context(std::move(context)) {
+    : m_db(db), m_sql(std::move(sql)), m_context(std::move(context)) {}
+
+void TVoskRowStream::Start() {
+    m_started = true;
     PGresult* first = Fetch();
     if (!first)
         throw EVoskDatabaseError(QStringLiteral("Keine Antwort des Servers"), {}, {}, 0,
@@ -43,6 +46,12 @@ TVoskRowStream::TVoskRowStream(TVoskDatabase& db, QByteArray sql, QString contex
         m_done = true; // no rows: the closing result describes the columns
         drain(m_db.Handle());
     }
+}
+
+const PGresult* TVoskRowStream::Columns() {
+    if (!m_started)
+        Start();
+    return m_columns;
 }
 
 TVoskRowStream::~TVoskRowStream() {
@@ -74,6 +83,8 @@ PGresult* TVoskRowStream::Fetch() {
 }
 
 const PGresult* TVoskRowStream::Next() {
+    if (!m_started)
+        Start();
     if (m_current && m_current != m_columns)
         PQclear(m_current);
     m_current = nullptr;

@@ -371,8 +371,21 @@ TEST(ClientDataSet, RowValuesWrittenInBulkReachEveryCursorAndTheIndex) {
     EXPECT_EQ(ds->KeyAt(0, 0), KeyValue(qint64(2))); // a refused value changes nothing
     EXPECT_THROW(ds->SetRowValue(6, 0, 1), EDatabaseError);
     EXPECT_THROW(ds->KeyAt(0, 4), EDatabaseError);
+
+    // A whole column at once: rows given the keep value stay, the index sees the rest.
+    std::vector<qint64> qty;
+    ds->ReadIntegers(2, qty, -1);
+    EXPECT_EQ(qty, (std::vector<qint64>{5, 3, 7, 1, 2, 9}));
+    ds->WriteIntegers(0, {-2, -2, -2, -2, -2, 0}, -2); // row 5 back before all others
+    EXPECT_EQ(clone.VisibleRowIds().front(), 5u);
+    ds->SetRowValue(1, 0, QVariant());
+    ds->ReadIntegers(0, qty, -1);
+    EXPECT_EQ(qty, (std::vector<qint64>{2, -1, 2, 1, 3, 0}));
+    EXPECT_THROW(ds->ReadIntegers(1, qty, 0), EDatabaseError); // a string field
+
     ds->First();
     ds->Edit();
     EXPECT_THROW(ds->SetRowValue(0, 0, 1), EDatabaseError); // not while an edit is open
+    EXPECT_THROW(ds->WriteIntegers(0, {1}, -2), EDatabaseError);
     ds->Cancel();
 }

@@ -5,6 +5,7 @@
 
 #include <TestDatabase.h>
 #include <UDM1.h>
+#include <VoskQuery2.h>
 
 #include <gtest/gtest.h>
 
@@ -85,6 +86,14 @@ protected:
         TestDatabase::Exec(QStringLiteral("UPDATE standardsql SET ss_sql = '%1' WHERE ss_key = '%2'")
                                .arg(quoted, key));
         DM1()->Database().ClearSqlCache();
+    }
+
+    // A round trip on the data module's connection: fails while a statement is still pending.
+    static int AnswerOfConnection() {
+        TVoskQuery2 q;
+        q.SetSQL(QStringLiteral("SELECT 41 + 1 AS answer"));
+        q.Open();
+        return q.FieldByName(QStringLiteral("answer")).AsInteger();
     }
 
     TDM1 m_dm;
@@ -247,6 +256,39 @@ TEST_F(ContainerDataSourceTest, GeneratedTimelineNumbersMatchNaiveModel) {
     }
 }
 
+// Key columns of other types (here a 64-bit entity id) take the dataset's general path; the
+// numbers must not depend on which path ran.
+TEST_F(ContainerDataSourceTest, NumbersDoNotDependOnTheKeyColumnTypes) {
+    PlantafelTimeline::Options o;
+    o.Resources = 3;
+    o.Days = 16;
+    o.Start = QDate(2026, 12, 24);
+    o.Rows = 400;
+    PlantafelTimeline::Generate(m_dm.Database().Handle(), o);
+    TPlantafelContainerDataSource c;
+    Span(c, o.Start, o.Start.addDays(o.Days - 1), QStringLiteral("1, 2, 3"));
+    c.SetActive(true);
+    const auto packed = Numbers(c);
+    ASSERT_EQ(packed.size(), 400u);
+    c.SetActive(false);
+
+    UseSql(QStringLiteral("PT.TPlantafelContainerDataSource_Core"),
+           QStringLiteral(
+               "SELECT ti_resource_id AS _resourceid, to_char(ti_date_start, 'IYYY')::int AS "
+               "_year, to_char(ti_date_start, 'IW')::int AS _week, to_char(ti_date_start, "
+               "'IDDD')::int AS _dayy, ti_date_start::date AS _date, to_char(ti_date_start, "
+               "'IYYYIW')::int AS _yweek, -1::int AS _entityidsortyw, -1::int AS "
+               "_entityidsortywd, ti_a2_id::bigint AS _entityid, ti_id, ti_date_start, "
+               "ti_conflicted, e.a2_ab_ix, e.a2_n, ti_a2_id FROM scheduling.resource_timeline "
+               "JOIN scheduling.entity e ON e.a2_id = ti_a2_id WHERE ti_resource_id IN "
+               "(&_ResourceIDSelect) AND ti_date_start >= :_AssumedNow::timestamp AND "
+               "ti_date_start < date_trunc('day', :_EndDateTime::timestamp) + interval '1 day'"));
+    c.SetActive(true);
+    ASSERT_EQ(c.MasterData().GetFieldType(c.MasterData().FieldIndex(QStringLiteral("_entityid"))),
+              Cds::FieldType::LargeInt);
+    EXPECT_EQ(Numbers(c), packed);
+}
+
 TEST_F(ContainerDataSourceTest, SpanWithoutRowsGivesEmptyBoardWithCalendar) {
     TPlantafelContainerDataSource c;
     Span(c, QDate(2030, 3, 4), QDate(2030, 3, 17), QStringLiteral("1"));
@@ -397,6 +439,32 @@ TEST_F(ContainerDataSourceTest, FailingActivationLeavesContainerInactive) {
     }
     EXPECT_FALSE(d.Active());
     EXPECT_FALSE(d.MasterData().Active());
+    // The information query was already on its way when the core rows were refused; it must
+    // not be left behind on the connection.
+    EXPECT_EQ(AnswerOfConnection(), 42);
+}
+
+TEST_F(ContainerDataSourceTest, FailingInformationQueryTakesTheOpenDown) {
+    Entity(1, 1, 1);
+    Row(1, 1, QStringLiteral("2025-03-03 08:00"));
+    const QString infoKey = QStringLiteral("PT.TPlantafelContainerDataSource_Info");
+    const QString keep = TestDatabase::Scalar(
+        QStringLiteral("SELECT ss_sql FROM standardsql WHERE ss_key = '%1'").arg(infoKey));
+    UseSql(infoKey, QStringLiteral("SELECT a2_id, 1 / (a2_id - a2_id) AS broken FROM "
+                                   "scheduling.entity WHERE :_AssumedNow::text <> "
+                                   ":_EndDateTime::text OR true"));
+    TPlantafelContainerDataSource c;
+    Span(c, QDate(2025, 3, 3), QDate(2025, 3, 9), QStringLiteral("1"));
+    EXPECT_THROW(c.SetActive(true), EVoskDatabaseError);
+    EXPECT_FALSE(c.Active());
+    EXPECT_FALSE(c.MasterData().Active());
+    EXPECT_FALSE(c.MasterRecordsEx().Active());
+    EXPECT_EQ(AnswerOfConnection(), 42);
+
+    UseSql(infoKey, keep);
+    c.SetActive(true);
+    EXPECT_EQ(c.MasterData().RecordCount(), 1);
+    EXPECT_EQ(c.MasterRecordsEx().RecordCount(), 1);
 }
 
 TEST_F(ContainerDataSourceTest, ReservedNamesAndReversedSpanRefusedBeforeAnyQuery) {
