@@ -5,6 +5,9 @@
 #include <EventGuard.h>
 #include <VoskExceptions.h>
 
+#include <QDateTime>
+#include <QLocale>
+
 TVoskDataModel::TVoskDataModel(TVoskClass* dataClass, QObject* parent)
     : QAbstractTableModel(parent), m_class(dataClass) {
     if (!dataClass)
@@ -69,7 +72,22 @@ QVariant TVoskDataModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
-    return m_class->Value(index.row(), index.column());
+    const QVariant v = m_class->Value(index.row(), index.column());
+    if (role == Qt::EditRole || v.isNull())
+        return v;
+    // Shown the German way whatever the machine's locale; editing keeps the typed value.
+    static const QLocale german(QLocale::German, QLocale::Germany);
+    switch (v.typeId()) {
+    case QMetaType::QDate: return v.toDate().toString(QStringLiteral("dd.MM.yyyy"));
+    case QMetaType::QDateTime: {
+        const QDateTime dt = v.toDateTime();
+        return dt.toString(dt.time().second() == 0 && dt.time().msec() == 0
+                               ? QStringLiteral("dd.MM.yyyy hh:mm")
+                               : QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+    }
+    case QMetaType::Double: return german.toString(v.toDouble(), 'g', 15);
+    default: return v;
+    }
 }
 
 bool TVoskDataModel::setData(const QModelIndex& index, const QVariant& value, int role) {

@@ -77,3 +77,24 @@ TEST_F(DataModelTest, EditableOnlyWhileTheClassMayChange) {
     EXPECT_FALSE(model.setData(i, QStringLiteral("x")));
     EXPECT_EQ(c.State(), dsBrowse);
 }
+
+TEST_F(DataModelTest, DatesAndNumbersShowTheGermanWayButEditTyped) {
+    TestDatabase::Exec(QStringLiteral(
+        "ALTER TABLE kunden ADD COLUMN seit date, ADD COLUMN geaendert timestamp; "
+        "UPDATE kunden SET seit = '2026-12-31', geaendert = '2027-01-03 08:05:00' WHERE dbrid = 1; "
+        "UPDATE kunden SET geaendert = '2027-01-03 08:05:09' WHERE dbrid = 2"));
+    TVoskClass c;
+    TVoskDataModel model(&c);
+    open(c);
+    const QModelIndex seit = model.index(0, model.ColumnOfField(QStringLiteral("seit")));
+    const int geaendert = model.ColumnOfField(QStringLiteral("geaendert"));
+    const QModelIndex betrag = model.index(0, model.ColumnOfField(QStringLiteral("betrag")));
+    EXPECT_EQ(model.data(seit).toString(), QStringLiteral("31.12.2026"));
+    EXPECT_EQ(model.data(seit, Qt::EditRole).toDate(), QDate(2026, 12, 31));
+    EXPECT_EQ(model.data(model.index(0, geaendert)).toString(), QStringLiteral("03.01.2027 08:05"));
+    EXPECT_EQ(model.data(model.index(1, geaendert)).toString(),
+              QStringLiteral("03.01.2027 08:05:09"));
+    EXPECT_EQ(model.data(betrag).toString(), QStringLiteral("12,5"));
+    EXPECT_DOUBLE_EQ(model.data(betrag, Qt::EditRole).toDouble(), 12.5);
+    EXPECT_FALSE(model.data(model.index(2, geaendert)).isValid()); // Null stays empty
+}
