@@ -8,6 +8,8 @@
 
 namespace {
 
+// Date-times keep their wall clock so that the dataset needs no zone lookup per row; infinity has
+// no place in the dataset and reads as Null. Times and unknown types keep the server's text.
 Cds::FieldType CdsType(Oid oid) {
     switch (FieldTypeOfOid(oid)) {
     case TFieldType::SmallInt:
@@ -20,32 +22,6 @@ Cds::FieldType CdsType(Oid oid) {
     case TFieldType::DateTime:
     case TFieldType::DateTimeTz: return Cds::FieldType::DateTime;
     default: return Cds::FieldType::String;
-    }
-}
-
-// Date-times keep their wall clock, stamped UTC so that the dataset needs no zone lookup per
-// row; infinity has no place in the dataset and reads as Null. Times and unknown types keep the
-// server's text.
-QVariant Convert(std::string_view s, Oid oid) {
-    QDate d;
-    int ms = 0;
-    switch (FieldTypeOfOid(oid)) {
-    case TFieldType::Date: return Dunmere::ParsePgDate(s, &d) ? QVariant(d) : QVariant();
-    case TFieldType::DateTime:
-        if (!Dunmere::ParsePgTimestamp(s, &d, &ms))
-            return {};
-        return QDateTime(d, QTime::fromMSecsSinceStartOfDay(ms), Qt::UTC);
-    case TFieldType::DateTimeTz:
-        if (!Dunmere::ParsePgTimestampTz(s, &d, &ms))
-            return {};
-        return QDateTime(d, QTime::fromMSecsSinceStartOfDay(ms), Qt::UTC);
-    case TFieldType::SmallInt:
-    case TFieldType::Integer:
-    case TFieldType::LargeInt:
-    case TFieldType::Float:
-    case TFieldType::Numeric:
-    case TFieldType::Boolean: return Dunmere::VariantFromText(s, oid);
-    default: return QString::fromUtf8(s.data(), qsizetype(s.size()));
     }
 }
 
@@ -76,15 +52,48 @@ TPlantafelQueryRecordSource::~TPlantafelQueryRecordSource() = default;
 void TPlantafelQueryRecordSource::AppendRowsTo(Cds::ClientDataSet& dst) const {
     ReadColumns();
     const int n = int(m_oids.size());
+    std::vector<TFieldType> types(static_cast<size_t>(n));
+    for (int c = 0; c < n; ++c)
+        types[size_t(c)] = FieldTypeOfOid(m_oids[size_t(c)]);
+    Cds::ClientDataSet::RowAppender out(dst);
     while (const PGresult* row = m_stream->Next()) {
-        dst.Append();
+        out.BeginRow();
         for (int c = 0; c < n; ++c) {
             if (PQgetisnull(row, 0, c))
                 continue;
-            dst.SetValue(c, Convert(std::string_view(PQgetvalue(row, 0, c),
-                                                     size_t(PQgetlength(row, 0, c))),
-                                    m_oids[size_t(c)]));
+            const std::string_view s(PQgetvalue(row, 0, c), size_t(PQgetlength(row, 0, c)));
+            QDate d;
+            int ms = 0;
+            qint64 i = 0;
+            double f = 0;
+            switch (types[size_t(c)]) {
+            case TFieldType::SmallInt:
+            case TFieldType::Integer:
+            case TFieldType::LargeInt:
+                Dunmere::ParsePgInt64(s, &i);
+                out.SetInteger(c, i);
+                break;
+            case TFieldType::Float:
+            case TFieldType::Numeric:
+                Dunmere::ParsePgDouble(s, &f);
+                out.SetFloat(c, f);
+                break;
+            case TFieldType::Boolean: out.SetBoolean(c, !s.empty() && s[0] == 't'); break;
+            case TFieldType::Date:
+                if (Dunmere::ParsePgDate(s, &d))
+                    out.SetDate(c, d);
+                break;
+            case TFieldType::DateTime:
+                if (Dunmere::ParsePgTimestamp(s, &d, &ms))
+                    out.SetDateTime(c, d, ms);
+                break;
+            case TFieldType::DateTimeTz:
+                if (Dunmere::ParsePgTimestampTz(s, &d, &ms))
+                    out.SetDateTime(c, d, ms);
+                break;
+            default: out.SetStringUtf8(c, s);
+            }
         }
-        dst.Post();
+        out.EndRow();
     }
 }

@@ -169,14 +169,22 @@ struct Column final {
         }
         case FieldType::String: {
             const QString s = v.toString();
-            if (Pool.size() + size_t(s.size()) > std::numeric_limits<quint32>::max())
-                DbError(QStringLiteral("Zu viele Zeichen im Feld '%1'").arg(Name));
-            SOff[r] = quint32(Pool.size());
-            SLen[r] = quint32(s.size());
-            Pool.append(reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
-            break;
+            AppendToPool(r, reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
+            return;
         }
         }
+        SetNullBit(r, false);
+    }
+
+    void CheckPool(size_t more) const {
+        if (Pool.size() + more > std::numeric_limits<quint32>::max())
+            DbError(QStringLiteral("Zu viele Zeichen im Feld '%1'").arg(Name));
+    }
+    void AppendToPool(quint32 r, const char16_t* s, size_t n) {
+        CheckPool(n);
+        SOff[r] = quint32(Pool.size());
+        SLen[r] = quint32(n);
+        Pool.append(s, n);
         SetNullBit(r, false);
     }
 
@@ -1013,6 +1021,129 @@ void ClientDataSet::WriteIntegers(int field, const std::vector<int>& values, int
     }
     if (changed)
         m_store->ColStamp[size_t(field)] = ++m_store->Version;
+}
+
+// ------------------------------------------------------------------------------ row appender
+
+ClientDataSet::RowAppender::RowAppender(ClientDataSet& ds)
+    : m_ds(ds), m_store((ds.RequireBrowse(), *ds.m_store)) {}
+
+ClientDataSet::RowAppender::~RowAppender() {
+    if (m_open)
+        for (auto& c : m_store.Cols)
+            c.Truncate(m_store.Rows);
+}
+
+void ClientDataSet::RowAppender::BeginRow() {
+    if (m_open)
+        DbError(QStringLiteral("%1: Zeile bereits begonnen").arg(m_ds.m_name));
+    if (m_store.Rows == std::numeric_limits<quint32>::max())
+        DbError(QStringLiteral("Zu viele Datensätze"));
+    for (auto& c : m_store.Cols)
+        c.AppendNull(m_store.Rows);
+    m_open = true;
+}
+
+Column& ClientDataSet::RowAppender::Col(int field) {
+    if (!m_open)
+        DbError(QStringLiteral("%1: Keine Zeile begonnen").arg(m_ds.m_name));
+    if (field < 0 || size_t(field) >= m_store.Cols.size())
+        DbError(QStringLiteral("%1: Feldindex %2 außerhalb des gültigen Bereichs")
+                    .arg(m_ds.m_name)
+                    .arg(field));
+    return m_store.Cols[size_t(field)];
+}
+
+void ClientDataSet::RowAppender::SetInteger(int field, qint64 v) {
+    Column& c = Col(field);
+    const quint32 r = m_store.Rows;
+    if (c.Type == FieldType::Integer && v >= std::numeric_limits<qint32>::min() &&
+        v <= std::numeric_limits<qint32>::max())
+        c.I32[r] = qint32(v);
+    else if (c.Type == FieldType::LargeInt)
+        c.I64[r] = v;
+    else
+        return c.Set(r, QVariant(v));
+    c.SetNullBit(r, false);
+}
+
+void ClientDataSet::RowAppender::SetFloat(int field, double v) {
+    Column& c = Col(field);
+    if (c.Type != FieldType::Float)
+        return c.Set(m_store.Rows, QVariant(v));
+    c.F64[m_store.Rows] = v;
+    c.SetNullBit(m_store.Rows, false);
+}
+
+void ClientDataSet::RowAppender::SetBoolean(int field, bool v) {
+    Column& c = Col(field);
+    if (c.Type != FieldType::Boolean)
+        return c.Set(m_store.Rows, QVariant(v));
+    c.U8[m_store.Rows] = v ? 1 : 0;
+    c.SetNullBit(m_store.Rows, false);
+}
+
+void ClientDataSet::RowAppender::SetString(int field, QStringView v) {
+    Column& c = Col(field);
+    if (c.Type != FieldType::String)
+        return c.Set(m_store.Rows, QVariant(v.toString()));
+    c.AppendToPool(m_store.Rows, reinterpret_cast<const char16_t*>(v.utf16()), size_t(v.size()));
+}
+
+void ClientDataSet::RowAppender::SetStringUtf8(int field, std::string_view utf8) {
+    Column& c = Col(field);
+    if (c.Type != FieldType::String)
+        return c.Set(m_store.Rows, QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+    // Plain ASCII, the usual case, widens without a temporary string.
+    bool ascii = true;
+    for (char ch : utf8)
+        if (static_cast<unsigned char>(ch) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (!ascii) {
+        const QString s = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+        c.AppendToPool(m_store.Rows, reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
+        return;
+    }
+    c.CheckPool(utf8.size());
+    c.SOff[m_store.Rows] = quint32(c.Pool.size());
+    c.SLen[m_store.Rows] = quint32(utf8.size());
+    c.Pool.append(utf8.begin(), utf8.end());
+    c.SetNullBit(m_store.Rows, false);
+}
+
+void ClientDataSet::RowAppender::SetDate(int field, const QDate& d) {
+    Column& c = Col(field);
+    if (c.Type != FieldType::Date || !d.isValid())
+        return c.Set(m_store.Rows, QVariant(d));
+    c.I32[m_store.Rows] = qint32(d.toJulianDay());
+    c.SetNullBit(m_store.Rows, false);
+}
+
+void ClientDataSet::RowAppender::SetDateTime(int field, const QDate& d, int msecsOfDay) {
+    Column& c = Col(field);
+    if (c.Type != FieldType::DateTime || !d.isValid() || msecsOfDay < 0 ||
+        msecsOfDay >= kMsecsPerDay)
+        return c.Set(m_store.Rows, QVariant(QDateTime(d, QTime::fromMSecsSinceStartOfDay(
+                                                             msecsOfDay))));
+    c.I64[m_store.Rows] = d.toJulianDay() * kMsecsPerDay + msecsOfDay;
+    c.SetNullBit(m_store.Rows, false);
+}
+
+void ClientDataSet::RowAppender::SetValue(int field, const QVariant& v) {
+    Column& c = Col(field);
+    c.Set(m_store.Rows, v);
+}
+
+void ClientDataSet::RowAppender::EndRow() {
+    if (!m_open)
+        DbError(QStringLiteral("%1: Keine Zeile begonnen").arg(m_ds.m_name));
+    m_open = false;
+    m_ds.m_row = m_store.Rows;
+    ++m_store.Rows;
+    m_store.RowsStamp = ++m_store.Version;
+    m_ds.m_eof = m_ds.m_bof = false;
 }
 
 // ------------------------------------------------------------------------------ editing

@@ -18,8 +18,8 @@
 // Not thread-safe per cursor: callers serialize access to one cursor. Different cursors of one
 // store may read on different threads; the lazy index builds are locked in the store.
 //
-// Fast copy of a query result: ReserveRows(n), then per row Append(), SetValue/SetAs...(field, v)
-// for each field, Post().
+// Fast copy of a query result: ReserveRows(n), then a RowAppender: per row BeginRow(), the typed
+// setters for the non-Null fields, EndRow(). Values go straight into the columns, no edit buffer.
 
 #include "CdsExpr.h"
 #include "CdsTypes.h"
@@ -30,12 +30,14 @@
 #include <QVariant>
 
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace Cds {
 
 class DataStore;
+struct Column;
 struct IndexPerm;
 
 struct FieldDef final {
@@ -181,6 +183,33 @@ public:
     void Post();
     void Cancel();
     DataSetState State() const { return m_state; }
+
+    // Appends rows to a dataset in Browse state without its edit buffer. A row begun and not
+    // ended (an exception on the way) is dropped when the appender goes, so no half row stays.
+    // A setter given a value of another kind than its field converts it as SetValue would.
+    class RowAppender final {
+    public:
+        explicit RowAppender(ClientDataSet& ds);
+        ~RowAppender();
+        RowAppender(const RowAppender&) = delete;
+        RowAppender& operator=(const RowAppender&) = delete;
+        void BeginRow(); // a row of Nulls
+        void SetInteger(int field, qint64 v);
+        void SetFloat(int field, double v);
+        void SetBoolean(int field, bool v);
+        void SetString(int field, QStringView v);
+        void SetStringUtf8(int field, std::string_view utf8);
+        void SetDate(int field, const QDate& d);
+        void SetDateTime(int field, const QDate& d, int msecsOfDay); // wall clock
+        void SetValue(int field, const QVariant& v);
+        void EndRow();
+
+    private:
+        Column& Col(int field);
+        ClientDataSet& m_ds;
+        DataStore& m_store;
+        bool m_open = false;
+    };
 
     // --- bulk access by physical row, for passes over many rows without moving the cursor
     // Physical rows of the visible records in index order.

@@ -389,3 +389,60 @@ TEST(ClientDataSet, RowValuesWrittenInBulkReachEveryCursorAndTheIndex) {
     EXPECT_THROW(ds->WriteIntegers(0, {1}, -2), EDatabaseError);
     ds->Cancel();
 }
+
+TEST(ClientDataSet, RowAppenderWritesTypedValuesAndDropsAHalfRow) {
+    ClientDataSet ds(QStringLiteral("A"));
+    ds.FieldDefs().Add(QStringLiteral("i"), FieldType::Integer);
+    ds.FieldDefs().Add(QStringLiteral("s"), FieldType::String, 40);
+    ds.FieldDefs().Add(QStringLiteral("at"), FieldType::DateTime);
+    ds.FieldDefs().Add(QStringLiteral("d"), FieldType::Date);
+    ds.FieldDefs().Add(QStringLiteral("f"), FieldType::Float);
+    ds.FieldDefs().Add(QStringLiteral("b"), FieldType::Boolean);
+    ds.CreateDataSet();
+    ds.IndexDefs().Add(QStringLiteral("by_i"), QStringLiteral("i"));
+    ds.SetIndexName(QStringLiteral("by_i"));
+    {
+        ClientDataSet::RowAppender out(ds);
+        out.BeginRow();
+        out.SetInteger(0, 7);
+        out.SetStringUtf8(1, "Straße 1");
+        out.SetDateTime(2, QDate(2026, 12, 28), 8 * 3600000 + 30 * 60000);
+        out.SetDate(3, QDate(2027, 1, 3));
+        out.SetFloat(4, 2.5);
+        out.SetBoolean(5, true);
+        out.EndRow();
+        out.BeginRow(); // all Null but the key
+        out.SetInteger(0, 3);
+        out.SetStringUtf8(1, "plain");
+        out.EndRow();
+        out.BeginRow(); // kinds that differ from the field convert
+        out.SetStringUtf8(0, "5");
+        out.SetInteger(1, 42);
+        out.SetValue(4, 1);
+        out.EndRow();
+        out.BeginRow();
+        out.SetInteger(1, 1);
+        EXPECT_THROW(out.SetInteger(0, qint64(1) << 40), EDatabaseError); // no 32-bit value
+    } // the refused row goes with the appender
+    ASSERT_EQ(ds.RecordCount(), 3);
+    EXPECT_EQ(ds.VisibleRowIds(), (std::vector<quint32>{1, 2, 0})); // the index saw the rows
+    ds.SetIndexName(QString());
+    ds.First();
+    EXPECT_EQ(ds.AsString(1), QStringLiteral("Straße 1"));
+    EXPECT_EQ(ds.Value(2).toDateTime(), QDateTime(QDate(2026, 12, 28), QTime(8, 30)));
+    EXPECT_EQ(ds.Value(3).toDate(), QDate(2027, 1, 3));
+    EXPECT_DOUBLE_EQ(ds.AsFloat(4), 2.5);
+    EXPECT_TRUE(ds.Value(5).toBool());
+    ds.Next();
+    EXPECT_EQ(ds.AsString(1), QStringLiteral("plain"));
+    for (int f = 2; f < 6; ++f)
+        EXPECT_TRUE(ds.IsNull(f)) << f;
+    ds.Next();
+    EXPECT_EQ(ds.AsInteger(0), 5);
+    EXPECT_EQ(ds.AsString(1), QStringLiteral("42"));
+    EXPECT_DOUBLE_EQ(ds.AsFloat(4), 1.0);
+
+    ds.Edit();
+    EXPECT_THROW(ClientDataSet::RowAppender{ds}, EDatabaseError); // not while editing
+    ds.Cancel();
+}
