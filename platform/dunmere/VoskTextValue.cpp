@@ -98,9 +98,9 @@ TFieldType FieldTypeOfOid(Oid oid) {
     switch (oid) {
     case 16: return TFieldType::Boolean;
     case 17: return TFieldType::Bytes;
-    case 20: return TFieldType::LargeInt;
+    case 20: case 26: return TFieldType::LargeInt; // oid is unsigned 32-bit
     case 21: return TFieldType::SmallInt;
-    case 23: case 26: return TFieldType::Integer;
+    case 23: return TFieldType::Integer;
     case 700: case 701: return TFieldType::Float;
     case 1700: return TFieldType::Numeric;
     case 1082: return TFieldType::Date;

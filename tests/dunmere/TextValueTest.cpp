@@ -121,6 +121,9 @@ TEST_F(TextValueTest, NumbersBooleansBytesAndNulls) {
         EXPECT_TRUE(m_q->Fields(col).IsNull());
         EXPECT_TRUE(value(col).isNull());
     }
+    row(QStringLiteral("SELECT 4294967295::oid")); // above the signed 32-bit range
+    EXPECT_EQ(value(0), QVariant(qint64(4294967295)));
+
     m_db.Exec(QStringLiteral("SET bytea_output = 'escape'"));
     row(QStringLiteral("SELECT '\\x00ff5c41'::bytea"));
     EXPECT_EQ(value(0), QVariant(QByteArray("\x00\xff\\A", 4)));
