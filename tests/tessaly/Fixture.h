@@ -41,6 +41,11 @@ protected:
     TVoskDatabase m_db;
 };
 
+// The refusal of a write whose row another user changed meanwhile.
+inline const QString kChanged = QStringLiteral(
+    "Der Datensatz wurde inzwischen von einem anderen Benutzer geändert. Bitte aktualisieren Sie "
+    "die Daten.");
+
 // The message of the EVoskException f throws; fails the test when it throws none.
 inline QString messageOf(const std::function<void()>& f) {
     try {

@@ -5,14 +5,6 @@
 
 using testsupport::TestDatabase;
 
-namespace {
-
-const QString kChanged = QStringLiteral(
-    "Der Datensatz wurde inzwischen von einem anderen Benutzer geändert. Bitte aktualisieren Sie "
-    "die Daten.");
-
-} // namespace
-
 TEST_F(KundenTest, CursorMovesAndFieldsConvert) {
     TVoskClass c;
     open(c);

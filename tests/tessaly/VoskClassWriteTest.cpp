@@ -7,14 +7,6 @@
 
 using testsupport::TestDatabase;
 
-namespace {
-
-const QString kChanged = QStringLiteral(
-    "Der Datensatz wurde inzwischen von einem anderen Benutzer geändert. Bitte aktualisieren Sie "
-    "die Daten.");
-
-} // namespace
-
 class VoskClassWriteTest : public KundenTest {};
 
 TEST_F(VoskClassWriteTest, ServerSideChangesComeBackAndDoNotBlockTheNextPost) {

@@ -1,3 +1,4 @@
+#include "ClientDisplay.h"
 #include "DialogAnswerer.h"
 #include "EventGuard.h"
 #include "Vcl.Application.h"
@@ -29,18 +30,6 @@ protected:
         if (onEvent)
             onEvent();
     }
-};
-
-struct ClientDisplay {
-    QStringList seen;
-    QList<QObject*> senders;
-    ClientDisplay() {
-        Rtl::ClientErrorDisplay.Set([this](std::exception_ptr e, QObject* sender) {
-            seen << Rtl::ExceptionMessage(e);
-            senders << sender;
-        });
-    }
-    ~ClientDisplay() { Rtl::ClientErrorDisplay.Reset(); }
 };
 
 void DeliverPosted() {

@@ -1,5 +1,6 @@
 // Queued calls and posted messages: the order they run in, what happens when their receiver goes
 // first, and errors in the middle of a queue. Also owners whose components free each other.
+#include "ClientDisplay.h"
 #include "DialogAnswerer.h"
 #include "EventGuard.h"
 #include "Vcl.Application.h"
@@ -34,18 +35,6 @@ protected:
         if (onMessage)
             onMessage(*m);
     }
-};
-
-struct ClientDisplay {
-    QStringList seen;
-    QList<QObject*> senders;
-    ClientDisplay() {
-        Rtl::ClientErrorDisplay.Set([this](std::exception_ptr e, QObject* sender) {
-            seen << Rtl::ExceptionMessage(e);
-            senders << sender;
-        });
-    }
-    ~ClientDisplay() { Rtl::ClientErrorDisplay.Reset(); }
 };
 
 void RunPending() {

@@ -1,5 +1,6 @@
 // The close protocol when handlers fail or decide early, modal forms that nest or free themselves,
 // and what Screen reports while forms are on their way out.
+#include "ClientDisplay.h"
 #include "DialogAnswerer.h"
 #include "EventGuard.h"
 #include "Vcl.Components.h"
@@ -18,18 +19,6 @@ using Vcl::Screen;
 using Vcl::TForm;
 
 namespace {
-
-struct ClientDisplay {
-    QStringList seen;
-    QList<QObject*> senders;
-    ClientDisplay() {
-        Rtl::ClientErrorDisplay.Set([this](std::exception_ptr e, QObject* sender) {
-            seen << Rtl::ExceptionMessage(e);
-            senders << sender;
-        });
-    }
-    ~ClientDisplay() { Rtl::ClientErrorDisplay.Reset(); }
-};
 
 // Ends a modal loop that the code under test failed to end, so that a fault fails the test
 // instead of hanging the suite.
