@@ -20,9 +20,15 @@ TApplication::~TApplication() {
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
-    bool handled = false;
-    Rtl::Guarded([&] { handled = QApplication::notify(receiver, event); }, receiver);
-    return handled;
+    // A handler may free its own receiver before it throws; the display then gets no sender
+    // rather than a freed one.
+    const QPointer<QObject> alive(receiver);
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        Rtl::HandleException(std::current_exception(), alive.data());
+        return false;
+    }
 }
 
 void InstallFallbackErrorDisplay() {
