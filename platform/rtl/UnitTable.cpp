@@ -2,6 +2,7 @@
 
 #include "VoskExceptions.h"
 
+#include <exception>
 #include <map>
 #include <mutex>
 
@@ -94,14 +95,30 @@ void Package::Finalize() {
     if (m_initCount == 0)
         return;
     --m_initCount;
+    // One failing unit must not keep the others, or the packages below, from cleaning up; the
+    // first failure is reported once all are done.
+    std::exception_ptr first;
     for (auto it = m_units.rbegin(); it != m_units.rend(); ++it) {
         if (it->counter > 0 && --it->counter == 0 && it->fini) {
             UnitTrace() << QStringLiteral("fini %1.%2").arg(m_name, it->name);
-            it->fini();
+            try {
+                it->fini();
+            } catch (...) {
+                if (!first)
+                    first = std::current_exception();
+            }
         }
     }
-    for (auto it = m_requires.crbegin(); it != m_requires.crend(); ++it)
-        Get(*it).Finalize();
+    for (auto it = m_requires.crbegin(); it != m_requires.crend(); ++it) {
+        try {
+            Get(*it).Finalize();
+        } catch (...) {
+            if (!first)
+                first = std::current_exception();
+        }
+    }
+    if (first)
+        std::rethrow_exception(first);
 }
 
 int Package::UnitCounter(const QString& unit) const {

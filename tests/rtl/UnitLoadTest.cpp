@@ -133,6 +133,31 @@ TEST(UnitLoad, AFailingInitializationUndoesTheLoad) {
     EXPECT_EQ(g_log, QStringList({"-last", "-broken", "-first", "-base"}));
 }
 
+TEST(UnitLoad, AFailingFinalizationStillUnloadsTheRest) {
+    auto& base = Rtl::Package::Get("fin_base");
+    base.AddUnit("UBase", [] {}, [] { Log("-base"); });
+    auto& pkg = Rtl::Package::Get("fin_pkg");
+    pkg.Requires({"fin_base"});
+    pkg.AddUnit("UFirst", [] {}, [] { Log("-first"); });
+    pkg.AddUnit("UBroken", [] {}, [] {
+        Log("-broken");
+        throw EVoskException(QStringLiteral("Verbindung schon zu"));
+    });
+    pkg.AddUnit("ULast", [] {}, [] { Log("-last"); });
+    pkg.Initialize();
+    g_log.clear();
+    try {
+        pkg.Finalize();
+        FAIL() << "the failing unit was not reported";
+    } catch (const EVoskException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Verbindung schon zu"));
+    }
+    EXPECT_EQ(g_log, QStringList({"-last", "-broken", "-first", "-base"}));
+    EXPECT_EQ(pkg.InitCount(), 0);
+    EXPECT_EQ(base.InitCount(), 0);
+    EXPECT_EQ(base.UnitCounter("UBase"), 0);
+}
+
 TEST(UnitLoad, AFailingLoadLeavesPackagesThatWereAlreadyLoadedAlone) {
     auto& shared = Rtl::Package::Get("keep_shared");
     shared.AddUnit("UShared", [] { Log("+shared"); }, [] { Log("-shared"); });
