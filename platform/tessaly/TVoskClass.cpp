@@ -242,9 +242,8 @@ void TVoskClass::readInto(std::vector<Row>& rows, std::vector<Column>* cols, con
         rows.push_back(rowOf(q, r));
 }
 
-void TVoskClass::Open() {
-    if (Active())
-        Close();
+// Reads the whole result first, so a failing query leaves the rows shown so far in place.
+void TVoskClass::reload() {
     std::vector<Row> rows;
     std::vector<Column> cols;
     readInto(rows, &cols, SelectSql(), SelectParams());
@@ -252,6 +251,12 @@ void TVoskClass::Open() {
     m_rows = std::move(rows);
     m_cols = std::move(cols);
     m_cur = 0;
+}
+
+void TVoskClass::Open() {
+    if (Active())
+        Close();
+    reload();
     m_bof = true;
     m_eof = m_rows.empty();
     m_modified = false;
@@ -811,13 +816,7 @@ void TVoskClass::Refresh(bool keepPosition, bool silent, int reserved) {
         BeforeRefresh(this);
     const QString key = HasKeyField() ? KeyText() : QString();
     const int oldCur = m_cur;
-    std::vector<Row> rows;
-    std::vector<Column> cols;
-    readInto(rows, &cols, SelectSql(), SelectParams());
-    emit AboutToReset();
-    m_rows = std::move(rows);
-    m_cols = std::move(cols);
-    m_cur = 0;
+    reload();
     if (keepPosition && !m_rows.empty()) {
         int found = -1;
         if (!key.isEmpty() && HasKeyField())

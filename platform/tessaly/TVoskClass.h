@@ -210,6 +210,7 @@ private:
     void moveTo(int row);
     void setState(TDataSetState state);
     void startInsert(int at);
+    void reload();
     void readInto(std::vector<Row>& rows, std::vector<Column>* cols, const QString& sql,
                   const QVariantMap& params);
     static Row rowOf(const TVoskQuery2& q, int r);
