@@ -20,15 +20,11 @@ TApplication::~TApplication() {
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
-    // A handler may free its own receiver before it throws; the display then gets no sender
-    // rather than a freed one.
-    const QPointer<QObject> alive(receiver);
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (...) {
-        Rtl::HandleException(std::current_exception(), alive.data());
-        return false;
-    }
+    // The receiver goes to the display as it is: a QPointer taken here would also be taken on
+    // objects already in their destructor (child events), which Qt does not allow.
+    bool handled = false;
+    Rtl::Guarded([&] { handled = QApplication::notify(receiver, event); }, receiver);
+    return handled;
 }
 
 void InstallFallbackErrorDisplay() {
