@@ -12,6 +12,8 @@
 
 #include <QCommandLineParser>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 
@@ -72,17 +74,25 @@ int main(int argc, char** argv) {
     mainForm.setWindowTitle(QStringLiteral("KORVEX ERP - %1@%2").arg(dm.LoginName(), dm.DatabaseName()));
     mainForm.resize(1280, 800);
     mainForm.show();
-    for (const QString& formClass : cli.values(startOpt))
-        Rtl::Guarded([&] { Voskdbcontrols::DoStartModuleByClass(formClass, {}, false, nullptr); });
-
+    // Armed before the modules start: a module may open a modal dialog (a lookup) right away.
     if (!screenshot.isEmpty()) {
         QTimer::singleShot(400, &mainForm, [&] {
-            const bool ok = mainForm.grab().save(screenshot, "PNG");
+            // What the user sees: the main window with an open modal dialog over it.
+            QPixmap shot = mainForm.grab();
+            if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != &mainForm) {
+                QPainter p(&shot);
+                p.drawPixmap(mainForm.mapFromGlobal(modal->frameGeometry().topLeft()),
+                             modal->grab());
+            }
+            const bool ok = shot.save(screenshot, "PNG");
             std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "screenshot written:" : "cannot write",
                          screenshot.toLocal8Bit().constData());
             QApplication::exit(ok ? 0 : 1);
         });
     }
+    for (const QString& formClass : cli.values(startOpt))
+        Rtl::Guarded([&] { Voskdbcontrols::DoStartModuleByClass(formClass, {}, false, nullptr); });
+
     const int rc = QApplication::exec();
     UHostModules::Unregister();
     packages.UnloadAll();

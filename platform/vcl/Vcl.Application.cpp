@@ -6,6 +6,8 @@
 #include "VoskExceptions.h"
 
 #include <QDebug>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPointer>
 #include <QTimer>
 
@@ -13,6 +15,11 @@ namespace Vcl {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     InstallFallbackErrorDisplay();
+    const QLocale german(QLocale::German, QLocale::Germany);
+    QLocale::setDefault(german);
+    if (m_qtTranslator.load(german, QStringLiteral("qtbase"), QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(&m_qtTranslator);
 }
 
 TApplication::~TApplication() {

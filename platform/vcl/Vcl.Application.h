@@ -5,12 +5,15 @@
 // are logged and shown in a plain message box through the dialog service.
 
 #include <QApplication>
+#include <QTranslator>
 #include <QEvent>
 
 #include <functional>
 
 namespace Vcl {
 
+// The application speaks German whatever the machine's locale: Qt's own dialogs and buttons
+// ("Abbrechen", "Ja") are translated when Qt's German catalogue is installed.
 class TApplication final : public QApplication {
     Q_OBJECT
 public:
@@ -18,6 +21,9 @@ public:
     ~TApplication() override;
 
     bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    QTranslator m_qtTranslator;
 };
 
 // The fallback display that TApplication installs; also usable under a plain QApplication.
