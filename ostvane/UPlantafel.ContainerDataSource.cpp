@@ -103,17 +103,16 @@ void NumberAlong(const std::vector<quint32>& order, std::vector<int>& out, Same 
 // A master row reduced to what numbering reads, so that the walk in index order touches one
 // small record per row instead of several columns.
 struct TPlantafelContainerDataSource::PackedRow final {
-    quint64 Range = 0;      // resource, year, week, day codes, day in the lowest DayBits bits
+    quint64 Range = 0;      // resource, year, week, day codes, the day lowest
     qint32 Entity = 0;      // entity id; Null as the lowest int (ids are 32-bit)
     quint8 Unnumbered = 0;  // bit 0: week number still -1, bit 1: day number still -1
-    quint8 DayBits = 0;     // same in every row
 };
 
 // Empty when a range field or the entity is not a 32-bit integer, or the codes do not fit
-// 64 bits; numbering then reads the dataset directly.
+// 64 bits; numbering then reads the dataset directly. *dayBits: the width of the day's code.
 std::vector<TPlantafelContainerDataSource::PackedRow> TPlantafelContainerDataSource::PackRows(
     const Cds::ClientDataSet& master, const std::array<int, 4>& rangeFields, int entity,
-    const int (&columns)[2]) {
+    const int (&columns)[2], unsigned* dayBits) {
     std::vector<PackedRow> rows;
     for (int f : rangeFields)
         if (master.GetFieldType(f) != Cds::FieldType::Integer)
@@ -123,7 +122,7 @@ std::vector<TPlantafelContainerDataSource::PackedRow> TPlantafelContainerDataSou
     constexpr qint64 kNull = std::numeric_limits<qint64>::min();
     std::vector<qint64> values;
     rows.resize(size_t(master.RecordCount()));
-    unsigned used = 0, dayBits = 0;
+    unsigned used = 0;
     // The day is packed first, into the lowest bits, so that shifting it out leaves the week.
     for (int i = 3; i >= 0; --i) {
         master.ReadIntegers(rangeFields[size_t(i)], values, kNull);
@@ -143,14 +142,12 @@ std::vector<TPlantafelContainerDataSource::PackedRow> TPlantafelContainerDataSou
             rows[r].Range |= code << used;
         }
         if (i == 3)
-            dayBits = bits;
+            *dayBits = bits;
         used += bits;
     }
     master.ReadIntegers(entity, values, kNull);
-    for (size_t r = 0; r < rows.size(); ++r) {
+    for (size_t r = 0; r < rows.size(); ++r)
         rows[r].Entity = values[r] == kNull ? std::numeric_limits<qint32>::min() : qint32(values[r]);
-        rows[r].DayBits = quint8(dayBits);
-    }
     for (int pass = 0; pass < 2; ++pass) {
         master.ReadIntegers(columns[pass], values, kNull);
         for (size_t r = 0; r < rows.size(); ++r)
@@ -600,7 +597,9 @@ void TPlantafelContainerDataSource::CalcEntitySorted() {
                            ywFields + u';' + master.FieldName(day) + tail, {}, 5);
     const int columns[2] = {sortYW, sortYWD};
     std::vector<int> numbers[2];
-    const std::vector<PackedRow> packed = PackRows(master, {res, year, week, day}, entity, columns);
+    unsigned dayBits = 0;
+    const std::vector<PackedRow> packed =
+        PackRows(master, {res, year, week, day}, entity, columns, &dayBits);
     for (int pass = 0; pass < 2; ++pass) {
         sorter.SetIndexName(pass == 0 ? QStringLiteral("idx_def_sorting_YW")
                                       : QStringLiteral("idx_def_sorting_YWD"));
@@ -608,7 +607,7 @@ void TPlantafelContainerDataSource::CalcEntitySorted() {
         std::vector<int>& out = numbers[pass];
         out.assign(size_t(rows), -2);
         if (!packed.empty()) {
-            const unsigned shift = pass == 0 ? packed.front().DayBits : 0;
+            const unsigned shift = pass == 0 ? dayBits : 0;
             const quint8 flag = quint8(1u << pass);
             NumberAlong<qint32>(
                 order, out,

@@ -174,7 +174,7 @@ private:
     struct PackedRow;
     static std::vector<PackedRow> PackRows(const Cds::ClientDataSet& master,
                                            const std::array<int, 4>& rangeFields, int entity,
-                                           const int (&columns)[2]);
+                                           const int (&columns)[2], unsigned* dayBits);
     bool m_profiling = false;
 };
 
