@@ -297,6 +297,10 @@ struct Column final {
 struct IndexPerm final {
     std::vector<quint32> Perm;
     quint64 BuiltVersion = 0;
+    // Positions where a group of a level starts, all rows visible; built on first use. A
+    // permutation never changes once built, so neither do these.
+    mutable std::mutex StartsMutex;
+    mutable std::map<int, std::shared_ptr<const std::vector<quint32>>> Starts;
 };
 
 class DataStore final {
@@ -971,6 +975,13 @@ void ClientDataSet::CheckCell(qint64 row, int field) const {
         DbError(QStringLiteral("%1: Datensatz %2 existiert nicht").arg(m_name).arg(row));
 }
 
+QVariant ClientDataSet::ValueAt(qint64 row, int field) const {
+    CheckCell(kAnyRow, field);
+    if (row < 0 || row >= qint64(m_store->Rows))
+        return {};
+    return m_store->Cols[size_t(field)].Get(quint32(row));
+}
+
 KeyValue ClientDataSet::KeyAt(qint64 row, int field) const {
     CheckCell(row, field);
     return m_store->Cols[size_t(field)].Key(quint32(row));
@@ -1387,6 +1398,81 @@ GroupPosInds ClientDataSet::GetGroupState(int level) const {
     if (!result)
         result = GroupPos::Middle;
     return result;
+}
+
+std::shared_ptr<const std::vector<quint32>> ClientDataSet::GroupStarts(int level) const {
+    const bool filtered = m_filtered && m_filterExpr;
+    auto build = [&] {
+        std::vector<quint32> starts;
+        qint64 prev = -1;
+        const quint32 n = PositionCount();
+        for (quint32 p = 0; p < n; ++p) {
+            const quint32 row = RowAt(p);
+            if (filtered && !Visible(row))
+                continue;
+            if (prev < 0 || CompareRowsOnKey(quint32(prev), row, level) != 0)
+                starts.push_back(p);
+            prev = row;
+        }
+        return std::make_shared<const std::vector<quint32>>(std::move(starts));
+    };
+    if (!filtered && m_perm) {
+        std::lock_guard lock(m_perm->StartsMutex);
+        auto& slot = m_perm->Starts[level];
+        if (!slot)
+            slot = build();
+        return slot;
+    }
+    GroupStartsCache& c = m_groupStarts;
+    const void* filter = filtered ? m_filterExpr.get() : nullptr;
+    if (!c.Starts || c.Perm != m_perm.get() || c.Version != m_store->Version || c.Level != level ||
+        c.Filter != filter)
+        c = {m_perm.get(), m_store->Version, level, filter, build()};
+    return c.Starts;
+}
+
+qint64 ClientDataSet::FirstVisibleInView() const {
+    for (quint32 p = m_view.Lo; p < m_view.Hi; ++p)
+        if (Visible(RowAt(p)))
+            return p;
+    return -1;
+}
+
+int ClientDataSet::GroupStartCount(int level) const {
+    if (!m_store)
+        return 0;
+    Sync();
+    const qint64 first = FirstVisibleInView();
+    if (first < 0)
+        return 0;
+    const auto starts = GroupStarts(level);
+    const auto from = std::upper_bound(starts->begin(), starts->end(), quint32(first));
+    const auto to = std::lower_bound(from, starts->end(), m_view.Hi);
+    return 1 + int(to - from);
+}
+
+bool ClientDataSet::GotoGroupStart(int level, int k) {
+    RequireBrowse();
+    Sync();
+    if (k < 0)
+        return false;
+    const qint64 first = FirstVisibleInView();
+    if (first < 0)
+        return false;
+    qint64 pos = first;
+    if (k > 0) {
+        const auto starts = GroupStarts(level);
+        const auto from = std::upper_bound(starts->begin(), starts->end(), quint32(first));
+        if (starts->end() - from < k)
+            return false;
+        pos = *(from + (k - 1));
+        if (pos >= qint64(m_view.Hi))
+            return false;
+    }
+    m_pos = pos;
+    m_row = RowAt(quint32(pos));
+    m_eof = m_bof = false;
+    return true;
 }
 
 void ClientDataSet::SetAggregatesActive(bool on) {
