@@ -87,7 +87,9 @@ QString FormatSection(const QString& section, double value, bool withSign,
         return prefix;
 
     const int maxFrac = fracZeros + fracHashes;
-    const QString digits = QString::number(std::fabs(value), 'f', maxFrac);
+    // One step up first, so that an exact half rounds away from zero as on paper.
+    const double magnitude = std::nextafter(std::fabs(value), HUGE_VAL);
+    const QString digits = QString::number(magnitude, 'f', maxFrac);
     const qsizetype dot = digits.indexOf(u'.');
     QString intPart = dot < 0 ? digits : digits.left(dot);
     QString frac = dot < 0 ? QString() : digits.mid(dot + 1);
