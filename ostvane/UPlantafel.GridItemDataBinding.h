@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <typeinfo>
 
 enum TFieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc, fkAggregate };
 
@@ -43,3 +44,14 @@ private:
     TFieldKind m_fieldKind = fkData;
     TCalcFieldEvent m_onCalcField;
 };
+
+// The binding behind an item handle when it is one of ours, else null; cheap for this class
+// itself, which is what the grid asks with for every cell.
+inline const TVoskGridItemCustomDSDataBinding* AsCustomDSBinding(
+    const Grid::GridItemDataBinding* item) {
+    if (!item)
+        return nullptr;
+    if (typeid(*item) == typeid(TVoskGridItemCustomDSDataBinding))
+        return static_cast<const TVoskGridItemCustomDSDataBinding*>(item);
+    return dynamic_cast<const TVoskGridItemCustomDSDataBinding*>(item);
+}

@@ -101,11 +101,61 @@ TPlantafelSubViewDataSource::TPlantafelSubViewDataSource(TPlantafelSubViewGroup&
 TPlantafelSubViewDataSource::~TPlantafelSubViewDataSource() {
     m_active = false;
     m_dataContainer.store(nullptr);
+    TPlantafelSubViewGroup::ForgetReadState();
 }
+
+// ---- rows and read states
+
+TPlantafelRowMemo& TPlantafelRowTable::Memo(const TPlantafelSubViewDataSource& source,
+                                            quint64 dataSerial) const {
+    std::lock_guard lock(m_memoMutex);
+    for (const auto& m : m_memos)
+        if (m->Source == &source && m->DataSerial == dataSerial)
+            return *m;
+    auto memo = std::make_unique<TPlantafelRowMemo>();
+    memo->Source = &source;
+    memo->DataSerial = dataSerial;
+    const size_t n = Links.size();
+    memo->Rows = std::make_unique<std::atomic<qint32>[]>(n);
+    memo->InfoRows = std::make_unique<std::atomic<qint32>[]>(n);
+    for (size_t i = 0; i < n; ++i) {
+        memo->Rows[i].store(kNotLocated, std::memory_order_relaxed);
+        memo->InfoRows[i].store(kNotLocated, std::memory_order_relaxed);
+    }
+    m_memos.push_back(std::move(memo));
+    return *m_memos.back();
+}
+
+namespace {
+thread_local TPlantafelSubViewGroup::TReadState t_readState;
+}
+
+const TPlantafelSubViewGroup::TReadState& TPlantafelSubViewGroup::ReadState(
+    TPlantafelSubViewDataSource& source) {
+    TReadState& st = t_readState;
+    TPlantafelSubViewGroup& g = source.Group();
+    // The numbers first, then what they number: a copy is never older than its number.
+    const quint64 serial = source.DataSerial();
+    const quint32 generation = g.m_linksGeneration.load(std::memory_order_acquire);
+    if (st.Source == &source && st.DataSerial == serial &&
+        (st.Table ? st.Table->Generation : 0) == generation)
+        return st;
+    st.Source = &source;
+    st.DataSerial = serial;
+    st.Data = source.DataSnapshot();
+    st.Table = g.FLinks.load();
+    st.Memo = st.Data && st.Table ? &st.Table->Memo(source, serial) : nullptr;
+    if (!st.Data)
+        st.Table.reset();
+    return st;
+}
+
+void TPlantafelSubViewGroup::ForgetReadState() { t_readState = TReadState(); }
 
 void TPlantafelSubViewDataSource::SetDataContainer(
     std::unique_ptr<TPlantafelDataContainer> container) {
     m_dataContainer.store(std::shared_ptr<TPlantafelDataContainer>(std::move(container)));
+    m_dataSerial.fetch_add(1, std::memory_order_acq_rel);
 }
 
 QString TPlantafelSubViewDataSource::FullName() const {
@@ -128,18 +178,15 @@ void TPlantafelSubViewDataSource::SetActive(bool active) {
         try {
             CreateData();
         } catch (...) {
-            m_dataContainer.store(nullptr);
+            SetDataContainer(nullptr);
             throw;
         }
         m_active = true;
     } else {
         m_active = false;
-        {
-            std::lock_guard lock(m_memoMutex);
-            m_memo.reset();
-        }
         // A reader inside the container holds its own reference; the last one frees it.
-        m_dataContainer.store(nullptr);
+        SetDataContainer(nullptr);
+        TPlantafelSubViewGroup::ForgetReadState();
     }
 }
 
@@ -174,32 +221,10 @@ void TPlantafelSubViewDataSource::CreateData() {
         std::lock_guard missing(m_missingMutex);
         FReportedMssingFlds.clear();
     }
-    {
-        std::lock_guard memo(m_memoMutex);
-        m_memo.reset();
-    }
+    m_dataSerial.fetch_add(1, std::memory_order_acq_rel); // rows located before are stale
     if (m_group.IsProfilingActive())
         TKorvexLog::UserLog(kProfiling, QStringLiteral("TPlantafelSubViewDataSource.CreateData done"),
                             4);
-}
-
-std::shared_ptr<TPlantafelSubViewDataSource::TRowMemo> TPlantafelSubViewDataSource::Memo(
-    const TPlantafelDataContainer& container, const TPlantafelRowTable& table) {
-    std::lock_guard lock(m_memoMutex);
-    if (m_memo && m_memo->Container == &container && m_memo->Generation == table.Generation)
-        return m_memo;
-    auto memo = std::make_shared<TRowMemo>();
-    memo->Container = &container;
-    memo->Generation = table.Generation;
-    const size_t n = table.Links.size();
-    memo->Rows = std::make_unique<std::atomic<qint32>[]>(n);
-    memo->InfoRows = std::make_unique<std::atomic<qint32>[]>(n);
-    for (size_t i = 0; i < n; ++i) {
-        memo->Rows[i].store(kNotLocated, std::memory_order_relaxed);
-        memo->InfoRows[i].store(kNotLocated, std::memory_order_relaxed);
-    }
-    m_memo = memo;
-    return memo;
 }
 
 bool TPlantafelSubViewDataSource::FirstReportOfMissingField(const QString& name) {
@@ -278,7 +303,7 @@ int TPlantafelSubViewDataSource::GetFieldIndexEx(const QString& name) const {
 QString TPlantafelSubViewDataSource::GetDisplayText(Grid::RecordHandle record,
                                                     Grid::ItemHandle item) {
     const QVariant value = GetValue(record, item);
-    const auto* binding = dynamic_cast<const TVoskGridItemCustomDSDataBinding*>(item);
+    const auto* binding = AsCustomDSBinding(item);
     if (binding && !binding->DisplayFormat.isEmpty())
         return GetDisplayTextFromValue(value, binding->DisplayFormat);
     return value.isValid() && !value.isNull() ? value.toString() : QString();
@@ -371,7 +396,7 @@ Cds::GroupPosInds TPlantafelSubViewDataSource::GetGroupState(Grid::RecordHandle 
 int TPlantafelSubViewDataSource::NativeCompareFunc(Grid::RecordHandle a, Grid::RecordHandle b,
                                                    Grid::ItemHandle item) {
     m_group.CountNativeCompare();
-    const auto* binding = dynamic_cast<const TVoskGridItemCustomDSDataBinding*>(item);
+    const auto* binding = AsCustomDSBinding(item);
     const QString& yearWeek = m_group.Container().MappingAggFlds()[ptfldYearAndWeek].Name;
     if (binding && binding->FieldName().compare(yearWeek, Qt::CaseInsensitive) == 0) {
         const QVariant va = GetValue(a, item), vb = GetValue(b, item);
@@ -507,7 +532,11 @@ void TPlantafelSubViewGroup::FreeData() {
     FGrouping.reset();
 }
 
-void TPlantafelSubViewGroup::ClearLinks() { FLinks.store(nullptr); }
+void TPlantafelSubViewGroup::ClearLinks() {
+    FLinks.store(nullptr);
+    m_linksGeneration.store(0, std::memory_order_release);
+    ForgetReadState();
+}
 
 void TPlantafelSubViewGroup::LoadAggregates() {
     FAggsMapping.Assign(FAggsIncluded);
@@ -641,7 +670,9 @@ int TPlantafelSubViewGroup::GetRecordCount(TPlantafelSubViewDataSource& source) 
     }
     m_building = nullptr;
     const int count = int(table->Links.size());
+    const quint32 generation = table->Generation;
     FLinks.store(std::move(table));
+    m_linksGeneration.store(generation, std::memory_order_release);
     FRecordCount.store(count);
     if (FIsProfilingActive)
         TKorvexLog::UserLog(kProfiling, QStringLiteral("TPlantafelSubViewGroup.GetRecordCount done"),
@@ -948,7 +979,7 @@ Grid::ItemHandle TPlantafelSubViewGroup::GetItemHandle(TPlantafelSubViewDataSour
 
 QVariant TPlantafelSubViewGroup::GetValue(TPlantafelSubViewDataSource& source,
                                           Grid::RecordHandle link, Grid::ItemHandle item) {
-    const auto* binding = dynamic_cast<const TVoskGridItemCustomDSDataBinding*>(item);
+    const auto* binding = AsCustomDSBinding(item);
     if (!binding)
         return {};
     return ValueOfRow(source, link, binding->FieldName(), binding->FieldIndex,
@@ -1010,13 +1041,17 @@ QVariant TPlantafelSubViewGroup::ValueOfRow(TPlantafelSubViewDataSource& source,
     }
     if (kind == fkLookup)
         return {};
-    const auto data = source.DataSnapshot();
-    const auto table = FLinks.load();
-    const int row = RowIndexOf(link);
-    if (!data || !table || row < 0)
+    const TReadState& st = ReadState(source);
+    const TPlantafelRowTable* table = st.Table.get();
+    TPlantafelDataContainer* data = st.Data.get();
+    if (!data || !table || quint32(link >> 32) != table->Generation)
         return {}; // a handle of an earlier count or of nothing
+    const qint64 rowIndex = qint64(link & 0xffffffffu) - 1;
+    if (rowIndex < 0 || rowIndex >= qint64(table->Links.size()))
+        return {};
+    const int row = int(rowIndex);
     const TPlantafelGridRowLink& rl = table->Links[size_t(row)];
-    const auto memo = source.Memo(*data, *table);
+    TPlantafelRowMemo* memo = st.Memo;
     std::atomic<qint32>& located = memo->Rows[size_t(row)];
     qint32 physical = located.load(std::memory_order_acquire);
 
@@ -1053,7 +1088,10 @@ QVariant TPlantafelSubViewGroup::ValueOfRow(TPlantafelSubViewDataSource& source,
         return at < 0 ? QVariant() : ex.ValueAt(at, fieldIndexEx);
     }
 
-    // Calculated values and aggregates read the positioned dataset.
+    // Calculated values and aggregates read the positioned dataset. The event may read other
+    // sources on this thread, which replaces its read state: keep what this read uses.
+    const std::shared_ptr<TPlantafelDataContainer> keepData = st.Data;
+    const std::shared_ptr<const TPlantafelRowTable> keepTable = st.Table;
     std::lock_guard lock(data->Lock());
     if (!LocateRecordByRecordHandle(source, *data, *table, row)) {
         located.store(-1, std::memory_order_release);

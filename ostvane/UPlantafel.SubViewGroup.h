@@ -21,6 +21,7 @@
 
 class TPlantafelContainerDataSource;
 class TPlantafelSubViewGroup;
+class TPlantafelSubViewDataSource;
 
 class TPlantafelAggregateMapping final {
 public:
@@ -61,11 +62,27 @@ struct TPlantafelGridRowLink final {
     TPlantafelGroupingDepth Depth() const { return TPlantafelGroupingDepth(FDepth); }
 };
 
-// The rows of one count, published whole once complete and never changed afterwards.
+// The located physical row of each grid row for one source's container: -2 not yet located,
+// -1 none (the extra row of a week).
+struct TPlantafelRowMemo final {
+    const TPlantafelSubViewDataSource* Source = nullptr;
+    quint64 DataSerial = 0; // which of the source's containers
+    std::unique_ptr<std::atomic<qint32>[]> Rows;
+    std::unique_ptr<std::atomic<qint32>[]> InfoRows; // row of the information rows
+};
+
+// The rows of one count, published whole once complete and never changed afterwards, and the
+// memos of the sources reading them (which live exactly as long as the rows they describe).
 struct TPlantafelRowTable final {
     quint32 Generation = 0; // unique per count in the process: stale handles never match
     std::vector<TVarRecArray> Prefixes;
     std::vector<TPlantafelGridRowLink> Links; // by row index (the link's FRIdx)
+
+    TPlantafelRowMemo& Memo(const TPlantafelSubViewDataSource& source, quint64 dataSerial) const;
+
+private:
+    mutable std::mutex m_memoMutex;
+    mutable std::vector<std::unique_ptr<TPlantafelRowMemo>> m_memos;
 };
 
 // One resource's view on the group, the grid's read-only custom data source: its data container
@@ -129,15 +146,9 @@ public:
     // True the first time (source, field name) is reported, so that it is logged once.
     bool FirstReportOfMissingField(const QString& name);
 
-    // The located physical row of each grid row, kept for one row table of one container.
-    struct TRowMemo final {
-        const TPlantafelDataContainer* Container = nullptr;
-        quint32 Generation = 0;
-        std::unique_ptr<std::atomic<qint32>[]> Rows; // -2 = not yet located, -1 = none
-        std::unique_ptr<std::atomic<qint32>[]> InfoRows; // row of the information rows, -2/-1
-    };
-    std::shared_ptr<TRowMemo> Memo(const TPlantafelDataContainer& container,
-                                   const TPlantafelRowTable& table);
+    // Rises with every container and every rebuild of its data: a reader's copy is current
+    // while it reads the same number (read it before the container).
+    quint64 DataSerial() const { return m_dataSerial.load(std::memory_order_acquire); }
 
 protected:
     // Rebuilds the grouping datasets and puts the resource into the leading resource keys.
@@ -147,12 +158,11 @@ private:
     TPlantafelSubViewGroup& m_group;
     int m_resourceId;
     std::atomic<std::shared_ptr<TPlantafelDataContainer>> m_dataContainer;
+    std::atomic<quint64> m_dataSerial{0};
     bool m_active = false;
     std::map<QString, int> FFldLookUp; // lower-case name -> position in the master records
     std::mutex m_missingMutex;
     std::set<QString> FReportedMssingFlds;
-    std::mutex m_memoMutex;
-    std::shared_ptr<TRowMemo> m_memo;
 };
 
 class TPlantafelSubViewGroup {
@@ -212,6 +222,18 @@ public:
     virtual bool DepthIsGroupingOnly(TPlantafelGroupingDepth depth) const;
     // The published rows (null before the first count and while inactive).
     std::shared_ptr<const TPlantafelRowTable> Links() const { return FLinks.load(); }
+    // What a read of one source needs, current on this thread: the source's container, the
+    // rows and the source's memo of them. Null members while inactive or before the count.
+    struct TReadState final {
+        const TPlantafelSubViewDataSource* Source = nullptr;
+        quint64 DataSerial = 0;
+        std::shared_ptr<TPlantafelDataContainer> Data;
+        std::shared_ptr<const TPlantafelRowTable> Table;
+        TPlantafelRowMemo* Memo = nullptr;
+    };
+    static const TReadState& ReadState(TPlantafelSubViewDataSource& source);
+    // Lets go of this thread's copies (after a deactivation, so that they do not keep memory).
+    static void ForgetReadState();
     // The row index of a handle of the current rows, -1 for any other.
     int RowIndexOf(Grid::RecordHandle link) const;
 
@@ -295,6 +317,7 @@ protected:
     bool FActive = false;
     std::unique_ptr<Cds::ClientDataSet> FGrouping;
     std::atomic<std::shared_ptr<const TPlantafelRowTable>> FLinks;
+    std::atomic<quint32> m_linksGeneration{0}; // of FLinks, 0 when none; set after it
     TPlantafelAggregatesMapping FAggsMapping;
     TPlantafelAggregatesMapping FAggsIncluded;
     QString FFilter;

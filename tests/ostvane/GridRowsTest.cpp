@@ -95,7 +95,7 @@ TEST(GroupStartTest, SearchAgreesWithWalk) {
                 rows.push_back(ds.RowId());
         return rows;
     };
-    for (const QString filter : {QString(), QStringLiteral("c <> 1")}) {
+    for (const QString& filter : {QString(), QStringLiteral("c <> 1")}) {
         ds.SetFilter(filter);
         ds.SetFiltered(!filter.isEmpty());
         for (int a = 0; a < 4; ++a) {
