@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
     std::printf("%-40s %10.1f ms  (%d grid rows)\n", "first count and record handles",
                 Ms(count0, counted), rows);
 
-    std::vector<Grid::RecordHandle> handles(size_t(rows));
+    std::vector<Grid::RecordHandle> handles(static_cast<size_t>(rows));
     for (int r = 0; r < rows; ++r)
         handles[size_t(r)] = grid.GetRecordHandle(r);
     std::vector<Grid::ItemHandle> items;
@@ -162,17 +162,18 @@ int main(int argc, char** argv) {
     const double viaModel = Median3(scanModel);
     std::printf("%-40s %10.1f ms\n", "scan DataSourceModel::data", viaModel);
 
-    std::vector<int> all(size_t(cols));
+    std::vector<int> all(static_cast<size_t>(cols));
     for (int k = 0; k < cols; ++k)
         all[size_t(k)] = k;
+    const double fetch1 = Median3([&] { sink += grid.FetchValues(all, 1).size(); });
     const double fetch8 = Median3([&] { sink += grid.FetchValues(all, 8).size(); });
+    std::printf("%-40s %10.1f ms\n", "FetchValues, 1 thread", fetch1);
     std::printf("%-40s %10.1f ms\n", "FetchValues, 8 threads", fetch8);
 
     // Baseline: physical rows in grid order and the information rows by a2_id, taken before.
     Cds::ClientDataSet& master = c.MasterData();
-    const auto data = s->DataSnapshot();
-    const auto memo = s->Memo(*data, *g->Links());
-    std::vector<qint32> rowIds(size_t(rows));
+    const TPlantafelRowMemo* memo = &g->Links()->Memo(*s, s->DataSerial());
+    std::vector<qint32> rowIds(static_cast<size_t>(rows));
     for (int r = 0; r < rows; ++r)
         rowIds[size_t(r)] = memo->Rows[size_t(r)].load();
     std::vector<int> fieldIdx;

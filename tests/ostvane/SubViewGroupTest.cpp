@@ -260,6 +260,13 @@ TEST_F(SubViewGroupTest, InactiveSourcesStaleHandlesAndEditsGiveNothing) {
     EXPECT_FALSE(m_s[3]->GetValue(Grid::kNoRecord, grid.Item(0)).isValid());
 
     const Grid::RecordHandle h = m_s[3]->GetRecordHandle(1);
+    // The year-week column sorts by its value (the extra row of week 3 equals its first
+    // row), every other column by row.
+    auto& sorted = Grid(3, {QStringLiteral("_yweek"), QStringLiteral("ti_id")});
+    const Grid::RecordHandle extra = m_s[3]->GetRecordHandle(6);
+    EXPECT_EQ(m_s[3]->NativeCompareFunc(extra, h, sorted.Item(0)), 0);
+    EXPECT_EQ(m_s[3]->NativeCompareFunc(extra, h, sorted.Item(1)), 1);
+    EXPECT_EQ(m_s[3]->NativeCompareFunc(h, m_s[3]->GetRecordHandle(7), sorted.Item(0)), -1);
     for (auto edit : std::initializer_list<std::function<void()>>{
              [&] { m_s[3]->SetValue(h, grid.Item(0), 999); }, [&] { m_s[3]->AppendRecord(); },
              [&] { m_s[3]->InsertRecord(h); }, [&] { m_s[3]->DeleteRecord(h); }}) {
@@ -356,6 +363,45 @@ TEST_F(SubViewGroupTest, ConcurrentFirstCountsBuildOneRowTable) {
     for (int row = 0; row < grid.RecordCount(); ++row)
         for (int k = 0; k < 3; ++k)
             EXPECT_EQ(parallel[size_t(row)][size_t(k)], grid.GetValue(row, k)) << row << k;
+}
+
+// A group whose entity count fails while told to, as a lost container or a broken index would.
+class FailingGroup final : public TPlantafelSubViewGroup {
+public:
+    using TPlantafelSubViewGroup::TPlantafelSubViewGroup;
+    bool fail = false;
+
+protected:
+    int GetChildCountFor(TPlantafelSubViewDataSource& source, TPlantafelGroupingDepth depth,
+                         const TVarRecArray& start, const TVarRecArray& end) override {
+        if (fail && depth == ptglResourceYearWeekEntity)
+            throw EVoskPlantafelException(QStringLiteral("34025 kaputt"));
+        return TPlantafelSubViewGroup::GetChildCountFor(source, depth, start, end);
+    }
+};
+
+TEST_F(SubViewGroupTest, FailedCountLeavesNoRowsAndCountsAgainLater) {
+    m_c.ClearGroups();
+    auto* g = static_cast<FailingGroup*>(m_c.AddGroup(
+        QStringLiteral("F"), [](TPlantafelContainerDataSource& c, const QString& name) {
+            return std::make_unique<FailingGroup>(c, name);
+        }));
+    g->SetMode(ptsvmCalendarWeekGroupedByWeek);
+    TPlantafelSubViewDataSource* s = m_c.AddSubViewDataSource(QStringLiteral("F"), 3);
+    g->SetIsProfilingActive(true);
+    m_c.SetActive(true);
+    g->fail = true;
+    EXPECT_THROW(s->GetRecordCount(), EVoskPlantafelException);
+    EXPECT_EQ(g->Links(), nullptr); // not a board cut short after the first weeks
+    EXPECT_THROW(s->GetRecordHandle(0), EVoskPlantafelException); // asks for the count again
+    g->fail = false;
+    EXPECT_EQ(s->GetRecordCount(), 8);
+    EXPECT_EQ(s->GetValueByFieldname(s->GetRecordHandle(1), QStringLiteral("ti_a2_id")).toInt(),
+              301);
+    EXPECT_GE(g->StopWatchCount(), 1);
+    EXPECT_TRUE(TLogSink::Contains(QStringLiteral("TPlantafelSubViewGroup.GetRecordCount done")));
+    EXPECT_TRUE(
+        TLogSink::Contains(QStringLiteral("TPlantafelSubViewDataSource.CreateData started")));
 }
 
 } // namespace
