@@ -8,7 +8,9 @@ void TVoskGridItemCustomDSDataBinding::SetFieldName(const QString& name) {
     FieldIndexEx = -1;
 }
 
-void TVoskGridItemCustomDSDataBinding::SetFieldKind(TFieldKind kind) { m_fieldKind = kind; }
+void TVoskGridItemCustomDSDataBinding::SetFieldKind(TFieldKind kind) {
+    m_fieldKind = kind;
+}
 
 void TVoskGridItemCustomDSDataBinding::SetOnCalcField(TCalcFieldEvent event) {
     m_onCalcField = std::move(event);

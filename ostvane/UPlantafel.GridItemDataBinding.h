@@ -47,8 +47,8 @@ private:
 
 // The binding behind an item handle when it is one of ours, else null; cheap for this class
 // itself, which is what the grid asks with for every cell.
-inline const TVoskGridItemCustomDSDataBinding* AsCustomDSBinding(
-    const Grid::GridItemDataBinding* item) {
+inline const TVoskGridItemCustomDSDataBinding*
+AsCustomDSBinding(const Grid::GridItemDataBinding* item) {
     if (!item)
         return nullptr;
     if (typeid(*item) == typeid(TVoskGridItemCustomDSDataBinding))

@@ -24,8 +24,8 @@ Grid::RecordHandle MakeHandle(const TPlantafelRowTable& table, int row) {
 int KeyPosition(const TPlantafelGroupingLevelInfo& info, TPlantafelAggregationField field) {
     for (size_t i = 0; i < info.Aggregation.size(); ++i) {
         const TPlantafelAggregationField k = info.Aggregation[i];
-        if (k == field || (field == ptfldEntity && (k == ptfldEntitySortYW ||
-                                                    k == ptfldEntitySortYWD)))
+        if (k == field ||
+            (field == ptfldEntity && (k == ptfldEntitySortYW || k == ptfldEntitySortYWD)))
             return int(i);
     }
     return -1;
@@ -37,8 +37,8 @@ int FixedCount(const TPlantafelGroupingLevelInfo& info, const TVarRecArray& star
                const TVarRecArray& end) {
     int n = 0;
     for (size_t i = 0; i < start.size() && i < end.size(); ++i) {
-        const bool resource = i == 0 && !info.Aggregation.empty() &&
-                              info.Aggregation[0] == ptfldResource;
+        const bool resource =
+            i == 0 && !info.Aggregation.empty() && info.Aggregation[0] == ptfldResource;
         if (!resource && !(TVarRecHelper::EqualVarRec(start[i], end[i]) &&
                            !std::holds_alternative<Cds::MinKey>(start[i].Value)))
             break;
@@ -48,7 +48,6 @@ int FixedCount(const TPlantafelGroupingLevelInfo& info, const TVarRecArray& star
 }
 
 } // namespace
-
 
 // ---- aggregates mapping
 
@@ -91,7 +90,6 @@ void TPlantafelAggregatesMapping::Assign(const TPlantafelAggregatesMapping& othe
         Add().Assign(*item);
 }
 
-
 // ---- sub-view data source
 
 TPlantafelSubViewDataSource::TPlantafelSubViewDataSource(TPlantafelSubViewGroup& group,
@@ -130,8 +128,8 @@ namespace {
 thread_local TPlantafelSubViewGroup::TReadState t_readState;
 }
 
-const TPlantafelSubViewGroup::TReadState& TPlantafelSubViewGroup::ReadState(
-    TPlantafelSubViewDataSource& source) {
+const TPlantafelSubViewGroup::TReadState&
+TPlantafelSubViewGroup::ReadState(TPlantafelSubViewDataSource& source) {
     TReadState& st = t_readState;
     TPlantafelSubViewGroup& g = source.Group();
     // The numbers first, then what they number: a copy is never older than its number.
@@ -150,7 +148,9 @@ const TPlantafelSubViewGroup::TReadState& TPlantafelSubViewGroup::ReadState(
     return st;
 }
 
-void TPlantafelSubViewGroup::ForgetReadState() { t_readState = TReadState(); }
+void TPlantafelSubViewGroup::ForgetReadState() {
+    t_readState = TReadState();
+}
 
 void TPlantafelSubViewDataSource::SetDataContainer(
     std::unique_ptr<TPlantafelDataContainer> container) {
@@ -192,8 +192,8 @@ void TPlantafelSubViewDataSource::SetActive(bool active) {
 
 void TPlantafelSubViewDataSource::CreateData() {
     if (m_group.IsProfilingActive())
-        TKorvexLog::UserLog(kProfiling, QStringLiteral("TPlantafelSubViewDataSource.CreateData started"),
-                            4);
+        TKorvexLog::UserLog(kProfiling,
+                            QStringLiteral("TPlantafelSubViewDataSource.CreateData started"), 4);
     const std::shared_ptr<TPlantafelDataContainer> data = m_dataContainer.load();
     std::lock_guard lock(data->Lock());
     TPlantafelGroupingsInfo& info = data->GroupingLevelsInfo();
@@ -223,8 +223,8 @@ void TPlantafelSubViewDataSource::CreateData() {
     }
     m_dataSerial.fetch_add(1, std::memory_order_acq_rel); // rows located before are stale
     if (m_group.IsProfilingActive())
-        TKorvexLog::UserLog(kProfiling, QStringLiteral("TPlantafelSubViewDataSource.CreateData done"),
-                            4);
+        TKorvexLog::UserLog(kProfiling,
+                            QStringLiteral("TPlantafelSubViewDataSource.CreateData done"), 4);
 }
 
 bool TPlantafelSubViewDataSource::FirstReportOfMissingField(const QString& name) {
@@ -350,8 +350,7 @@ QString TPlantafelSubViewDataSource::GetDisplayTextByFieldname(Grid::RecordHandl
     return value.isValid() && !value.isNull() ? value.toString() : QString();
 }
 
-QVariant TPlantafelSubViewDataSource::GetAggregateValue(Grid::RecordHandle record,
-                                                        int mappingIndex,
+QVariant TPlantafelSubViewDataSource::GetAggregateValue(Grid::RecordHandle record, int mappingIndex,
                                                         TPlantafelDataSetTypeSet allowed) {
     m_group.Profiling_Start();
     struct Stop final {
@@ -552,8 +551,7 @@ void TPlantafelSubViewGroup::LoadAggregates() {
 }
 
 void TPlantafelSubViewGroup::InitGroupingInfo(TPlantafelGroupingsInfo& info) {
-    FContainer.InitGroupingInfo(info, FContainer.MasterData(), FFilter, FAggsMapping,
-                                *FGrouping);
+    FContainer.InitGroupingInfo(info, FContainer.MasterData(), FFilter, FAggsMapping, *FGrouping);
 }
 
 TPlantafelSubViewDataSource* TPlantafelSubViewGroup::SubViewDataSourceByIndex(int index) const {
@@ -593,13 +591,16 @@ void TPlantafelSubViewGroup::ClearSubViewDataSources() {
 
 bool TPlantafelSubViewGroup::DepthIsGroupingOnly(TPlantafelGroupingDepth depth) const {
     switch (depth) {
-    case ptglNone: return false;
+    case ptglNone:
+        return false;
     case ptglYearWeek:
-    case ptglYearWeekDay: return true;
+    case ptglYearWeekDay:
+        return true;
     case ptglResourceYearWeek:
     case ptglResourceYearWeekEntity:
     case ptglResourceYearWeekDay:
-    case ptglResourceYearWeekDayEntity: return false;
+    case ptglResourceYearWeekDayEntity:
+        return false;
     }
     throw EVoskPlantafelException::Fmt(QStringLiteral("34025"), EnumName(depth));
 }
@@ -652,8 +653,8 @@ int TPlantafelSubViewGroup::GetRecordCount(TPlantafelSubViewDataSource& source) 
     if (!FActive || !source.Active())
         return 0;
     if (FIsProfilingActive)
-        TKorvexLog::UserLog(kProfiling, QStringLiteral("TPlantafelSubViewGroup.GetRecordCount started"),
-                            4);
+        TKorvexLog::UserLog(kProfiling,
+                            QStringLiteral("TPlantafelSubViewGroup.GetRecordCount started"), 4);
     auto table = std::make_shared<TPlantafelRowTable>();
     table->Generation = ++g_rowTableGeneration;
     m_building = table.get();
@@ -675,8 +676,8 @@ int TPlantafelSubViewGroup::GetRecordCount(TPlantafelSubViewDataSource& source) 
     m_linksGeneration.store(generation, std::memory_order_release);
     FRecordCount.store(count);
     if (FIsProfilingActive)
-        TKorvexLog::UserLog(kProfiling, QStringLiteral("TPlantafelSubViewGroup.GetRecordCount done"),
-                            4);
+        TKorvexLog::UserLog(kProfiling,
+                            QStringLiteral("TPlantafelSubViewGroup.GetRecordCount done"), 4);
     return count;
 }
 
@@ -699,8 +700,8 @@ int TPlantafelSubViewGroup::GetCountForGroup(TPlantafelSubViewDataSource& source
         low[i] = (*start)[i];
     for (size_t i = 0; i < givenHigh; ++i)
         high[i] = (*end)[i];
-    const bool leadingResource = !info.Aggregation.empty() &&
-                                 info.Aggregation.front() == ptfldResource;
+    const bool leadingResource =
+        !info.Aggregation.empty() && info.Aggregation.front() == ptfldResource;
     for (size_t i = givenLow; i < low.size(); ++i)
         if (!(i == 0 && leadingResource))
             TVarRecHelper::SetMinForRange(low[i]);
@@ -710,10 +711,10 @@ int TPlantafelSubViewGroup::GetCountForGroup(TPlantafelSubViewDataSource& source
     SetRangeFromInfo(info, low, high);
 
     Cds::ClientDataSet& cds = *info.CDS;
-    const int childColumn = DepthIsGroupingOnly(depth)
-                                ? cds.FindField(FContainer.MappingDepthFlds()[size_t(depth)]
-                                                                         [ptgdfDepth].Name)
-                                : -1;
+    const int childColumn =
+        DepthIsGroupingOnly(depth)
+            ? cds.FindField(FContainer.MappingDepthFlds()[size_t(depth)][ptgdfDepth].Name)
+            : -1;
     int n = 0;
     TVarRecArray childLow, childHigh;
     // Events read other depths' datasets only; this one keeps its range and position.
@@ -736,8 +737,7 @@ int TPlantafelSubViewGroup::GetCountForGroup(TPlantafelSubViewDataSource& source
             if (child == ptglResourceYearWeek || child == ptglResourceYearWeekDay)
                 n += GetCountForGroup(source, child, event, recurse, countGroups, &childLow,
                                       &childHigh);
-            else if (child == ptglResourceYearWeekEntity ||
-                     child == ptglResourceYearWeekDayEntity)
+            else if (child == ptglResourceYearWeekEntity || child == ptglResourceYearWeekDayEntity)
                 n += GetChildCountFor(source, child, childLow, childHigh);
         }
     }
@@ -911,8 +911,7 @@ Grid::RecordHandle TPlantafelSubViewGroup::GetRecordHandle(TPlantafelSubViewData
 
 bool TPlantafelSubViewGroup::LocateRecordByRecordHandle(TPlantafelSubViewDataSource& source,
                                                         TPlantafelDataContainer& data,
-                                                        const TPlantafelRowTable& table,
-                                                        int row) {
+                                                        const TPlantafelRowTable& table, int row) {
     if (row < 0 || row >= int(table.Links.size()))
         return false;
     const TPlantafelGridRowLink& link = table.Links[size_t(row)];
@@ -987,10 +986,9 @@ QVariant TPlantafelSubViewGroup::GetValue(TPlantafelSubViewDataSource& source,
 }
 
 QVariant TPlantafelSubViewGroup::GetValueByFieldname(TPlantafelSubViewDataSource& source,
-                                                     Grid::RecordHandle link,
-                                                     const QString& name) {
-    return ValueOfRow(source, link, name, source.GetFieldIndex(name),
-                      source.GetFieldIndexEx(name), fkData, nullptr);
+                                                     Grid::RecordHandle link, const QString& name) {
+    return ValueOfRow(source, link, name, source.GetFieldIndex(name), source.GetFieldIndexEx(name),
+                      fkData, nullptr);
 }
 
 QVariant TPlantafelSubViewGroup::ExtraRowValue(TPlantafelSubViewDataSource& source,
@@ -1034,9 +1032,8 @@ QVariant TPlantafelSubViewGroup::ValueOfRow(TPlantafelSubViewDataSource& source,
                          (kind == fkAggregate && fieldIndex < 0);
     if (unknown) {
         if (source.FirstReportOfMissingField(name))
-            TKorvexLog::UserLog(kSourceLog,
-                                QStringLiteral("GetValue: ItemHandle(field[%1]) unknown").arg(name),
-                                4);
+            TKorvexLog::UserLog(
+                kSourceLog, QStringLiteral("GetValue: ItemHandle(field[%1]) unknown").arg(name), 4);
         return {};
     }
     if (kind == fkLookup)
@@ -1168,8 +1165,8 @@ QVariant TPlantafelSubViewGroup::GetAggregateValue(TPlantafelSubViewDataSource& 
     const TPlantafelGroupingDepth target = info.LevelGrouping;
     TVarRecArray keys;
     if (!TransformRangeToGrouping(source, *data, *table, rl, located, target, {}, keys))
-        TransformRangeToGrouping(source, *data, *table, rl, located, target,
-                                 mapping.DependentFlds, keys);
+        TransformRangeToGrouping(source, *data, *table, rl, located, target, mapping.DependentFlds,
+                                 keys);
     TPlantafelGroupingLevelInfo& grouping = data->GroupingLevelsInfo()[size_t(target)];
     const int entry = mapping.Mapping[size_t(target)];
     if (entry < 0 || !grouping.CDS)
@@ -1185,8 +1182,7 @@ QVariant TPlantafelSubViewGroup::GetAggregateValue(TPlantafelSubViewDataSource& 
     if (!data || mappingIndex < 0 || mappingIndex >= FAggsMapping.Count())
         return {};
     std::lock_guard lock(data->Lock());
-    const TPlantafelGroupingDepth depth =
-        type == ptdstData ? ptglResourceYearWeek : ptglYearWeek;
+    const TPlantafelGroupingDepth depth = type == ptdstData ? ptglResourceYearWeek : ptglYearWeek;
     TPlantafelGroupingLevelInfo& info = data->GroupingLevelsInfo()[size_t(depth)];
     const int entry = FAggsMapping[mappingIndex].Mapping[size_t(depth)];
     if (!info.CDS || entry < 0)
@@ -1237,8 +1233,8 @@ TPlantafelAggregateValueLst TPlantafelSubViewGroup::GetAggregateValueLst(
     SetRangeFromInfo(info, low, high);
     Cds::ClientDataSet& cds = *info.CDS;
     const int at = KeyPosition(info, mapping.GroupingLevel);
-    const int column = cds.FindField(
-        FContainer.MappingAggFlds()[size_t(info.Aggregation[size_t(at)])].Name);
+    const int column =
+        cds.FindField(FContainer.MappingAggFlds()[size_t(info.Aggregation[size_t(at)])].Name);
     if (column < 0)
         return out;
     QVariant previous;

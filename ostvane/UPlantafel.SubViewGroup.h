@@ -13,10 +13,10 @@
 
 #include <array>
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
-#include <map>
 #include <vector>
 
 class TPlantafelContainerDataSource;
@@ -31,7 +31,7 @@ public:
 
     QString Expression;
     TPlantafelAggregationField GroupingLevel = ptfldResource; // the key field it groups by
-    std::array<int, kPlantafelGroupingDepthCount> Mapping;   // aggregate index per depth, -1
+    std::array<int, kPlantafelGroupingDepthCount> Mapping;    // aggregate index per depth, -1
     TPlantafelAggregationFieldSet DependentFlds;
 };
 
@@ -204,9 +204,8 @@ public:
                               Grid::ItemHandle item);
     virtual QVariant GetValueByFieldname(TPlantafelSubViewDataSource& source,
                                          Grid::RecordHandle link, const QString& name);
-    virtual QVariant GetAggregateValue(TPlantafelSubViewDataSource& source,
-                                       Grid::RecordHandle link, TPlantafelDataSetTypeSet allowed,
-                                       int mappingIndex);
+    virtual QVariant GetAggregateValue(TPlantafelSubViewDataSource& source, Grid::RecordHandle link,
+                                       TPlantafelDataSetTypeSet allowed, int mappingIndex);
     virtual QVariant GetAggregateValue(TPlantafelSubViewDataSource& source, int mappingIndex,
                                        TPlantafelDataSetType type);
     virtual TPlantafelAggregateValueLst GetAggregateValueLst(TPlantafelSubViewDataSource& source,
@@ -255,23 +254,21 @@ protected:
 
     // A handler called for every group start that a count walks.
     using TGroupEvent = void (TPlantafelSubViewGroup::*)(const TPlantafelGroupingLevelInfo& info,
-                                                        TPlantafelGroupingDepth child,
-                                                        TPlantafelSubViewDataSource& source,
-                                                        const TVarRecArray& start,
-                                                        const TVarRecArray& end);
-    virtual int GetCountForGroup(TPlantafelSubViewDataSource& source,
-                                 TPlantafelGroupingDepth depth, TGroupEvent event, bool recurse,
-                                 bool countGroups, const TVarRecArray* start,
-                                 const TVarRecArray* end);
+                                                         TPlantafelGroupingDepth child,
+                                                         TPlantafelSubViewDataSource& source,
+                                                         const TVarRecArray& start,
+                                                         const TVarRecArray& end);
+    virtual int GetCountForGroup(TPlantafelSubViewDataSource& source, TPlantafelGroupingDepth depth,
+                                 TGroupEvent event, bool recurse, bool countGroups,
+                                 const TVarRecArray* start, const TVarRecArray* end);
     // The row event: appends the rows of one calendar week.
     virtual void GetRecordCount_OnSub(const TPlantafelGroupingLevelInfo& info,
                                       TPlantafelGroupingDepth child,
                                       TPlantafelSubViewDataSource& source,
                                       const TVarRecArray& start, const TVarRecArray& end);
     // Group starts (entities, entity-days) of the depth within the range.
-    virtual int GetChildCountFor(TPlantafelSubViewDataSource& source,
-                                 TPlantafelGroupingDepth depth, const TVarRecArray& start,
-                                 const TVarRecArray& end);
+    virtual int GetChildCountFor(TPlantafelSubViewDataSource& source, TPlantafelGroupingDepth depth,
+                                 const TVarRecArray& start, const TVarRecArray& end);
     // The child depth's range from the current row of info's dataset: the keys both depths
     // have take the row's values, the others their minimum and maximum.
     virtual void SetRangeFromInfo(const TPlantafelGroupingLevelInfo& info,
@@ -298,13 +295,11 @@ protected:
     // The keys of the target depth for a row: those the row fixes, on the second try those the
     // aggregate depends on read from the located record (day and date standing for each other),
     // else Null. False when a key had to be Null.
-    virtual bool TransformRangeToGrouping(TPlantafelSubViewDataSource& source,
-                                          TPlantafelDataContainer& data,
-                                          const TPlantafelRowTable& table,
-                                          const TPlantafelGridRowLink& link, bool located,
-                                          TPlantafelGroupingDepth target,
-                                          TPlantafelAggregationFieldSet dependent,
-                                          TVarRecArray& keys);
+    virtual bool
+    TransformRangeToGrouping(TPlantafelSubViewDataSource& source, TPlantafelDataContainer& data,
+                             const TPlantafelRowTable& table, const TPlantafelGridRowLink& link,
+                             bool located, TPlantafelGroupingDepth target,
+                             TPlantafelAggregationFieldSet dependent, TVarRecArray& keys);
     // Under the source's container lock: positions the row's depth dataset on its record.
     virtual bool LocateRecordByRecordHandle(TPlantafelSubViewDataSource& source,
                                             TPlantafelDataContainer& data,
@@ -333,7 +328,7 @@ private:
     QVariant ExtraRowValue(TPlantafelSubViewDataSource& source, const TPlantafelRowTable& table,
                            const TPlantafelGridRowLink& link, const QString& name) const;
 
-    std::mutex m_countMutex; // taken before any container lock
+    std::mutex m_countMutex;                  // taken before any container lock
     TPlantafelRowTable* m_building = nullptr; // the table a running count appends to
     std::mutex m_stopWatchMutex;
     QElapsedTimer m_stopWatch;

@@ -113,13 +113,13 @@ int main(int argc, char** argv) {
     std::printf("%-40s %10.1f ms\n", "activation (calendar, grouping datasets)",
                 Ms(c.OpenDone, active));
 
-    const QStringList masterFields{
-        QStringLiteral("ti_id"),     QStringLiteral("ti_a2_id"), QStringLiteral("ti_date_start"),
-        QStringLiteral("ti_conflicted"), QStringLiteral("a2_ab_ix"), QStringLiteral("a2_n"),
-        QStringLiteral("_dayy"),     QStringLiteral("_date")};
+    const QStringList masterFields{QStringLiteral("ti_id"),         QStringLiteral("ti_a2_id"),
+                                   QStringLiteral("ti_date_start"), QStringLiteral("ti_conflicted"),
+                                   QStringLiteral("a2_ab_ix"),      QStringLiteral("a2_n"),
+                                   QStringLiteral("_dayy"),         QStringLiteral("_date")};
     Grid::DataController grid;
-    for (const QString& f : masterFields + QStringList{QStringLiteral("a2_bezeichnung"),
-                                                       QStringLiteral("_yweek")}) {
+    for (const QString& f :
+         masterFields + QStringList{QStringLiteral("a2_bezeichnung"), QStringLiteral("_yweek")}) {
         auto b = std::make_unique<TVoskGridItemCustomDSDataBinding>();
         b->SetFieldName(f);
         grid.AddItem(std::move(b));
@@ -203,7 +203,8 @@ int main(int argc, char** argv) {
             use(master.ValueAt(row, yweekIdx));
         }
     };
-    const double baseValues = Median3([&] { direct([&](const QVariant& v) { sink += v.isValid(); }); });
+    const double baseValues =
+        Median3([&] { direct([&](const QVariant& v) { sink += v.isValid(); }); });
     const double baseText = Median3([&] {
         direct([&](const QVariant& v) {
             sink += (v.isValid() && !v.isNull() ? v.toString() : QString()).size();

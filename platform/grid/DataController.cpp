@@ -25,7 +25,9 @@ private:
 };
 } // namespace
 
-DataController* CustomDataSource::CurrentProvider() { return t_currentProvider; }
+DataController* CustomDataSource::CurrentProvider() {
+    return t_currentProvider;
+}
 
 DataController::DataController(QObject* parent) : QObject(parent) {}
 
@@ -157,7 +159,9 @@ std::vector<std::vector<QVariant>> DataController::FetchValues(const std::vector
     return out;
 }
 
-void DataController::BeginUpdate() { ++m_lockCount; }
+void DataController::BeginUpdate() {
+    ++m_lockCount;
+}
 
 void DataController::EndUpdate() {
     if (m_lockCount == 0)

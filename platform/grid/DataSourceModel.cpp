@@ -6,8 +6,7 @@ namespace Grid {
 
 DataSourceModel::DataSourceModel(DataController& controller, QObject* parent)
     : QAbstractTableModel(parent), m_controller(&controller) {
-    connect(&controller, &DataController::DataAboutToReset, this,
-            [this] { beginResetModel(); });
+    connect(&controller, &DataController::DataAboutToReset, this, [this] { beginResetModel(); });
     connect(&controller, &DataController::DataReset, this, [this] { endResetModel(); });
     connect(&controller, &QObject::destroyed, this, [this] {
         beginResetModel();
@@ -54,11 +53,10 @@ Qt::ItemFlags DataSourceModel::flags(const QModelIndex& index) const {
 }
 
 bool DataSourceModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!m_controller || role != Qt::EditRole ||
-        !checkIndex(index, CheckIndexOption::IndexIsValid))
+    if (!m_controller || role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return false;
-    const bool done = Rtl::Guarded(
-        [&] { m_controller->SetValue(index.row(), index.column(), value); }, this);
+    const bool done =
+        Rtl::Guarded([&] { m_controller->SetValue(index.row(), index.column(), value); }, this);
     if (done)
         emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     return done;

@@ -129,7 +129,9 @@ int RunLength(const QString& f, qsizetype i) {
     return n;
 }
 
-QString Two(int v) { return QString::number(v).rightJustified(2, u'0'); }
+QString Two(int v) {
+    return QString::number(v).rightJustified(2, u'0');
+}
 
 } // namespace
 
@@ -149,9 +151,13 @@ TFormatSettings TFormatSettings::Neutral() {
     return s;
 }
 
-const TFormatSettings& FormatSettings() { return Global(); }
+const TFormatSettings& FormatSettings() {
+    return Global();
+}
 
-void SetFormatSettings(const TFormatSettings& settings) { Global() = settings; }
+void SetFormatSettings(const TFormatSettings& settings) {
+    Global() = settings;
+}
 
 QString FormatFloat(const QString& format, double value, const TFormatSettings& s) {
     if (std::isnan(value))
@@ -228,7 +234,8 @@ QString FormatDateTime(const QString& format, const QDateTime& value, const TFor
             out += n == 1 ? QString::number(t.second()) : Two(t.second());
             break;
         case 'z':
-            out += n < 3 ? QString::number(t.msec()) : QString::number(t.msec()).rightJustified(3, u'0');
+            out += n < 3 ? QString::number(t.msec())
+                         : QString::number(t.msec()).rightJustified(3, u'0');
             break;
         case 'c':
             out += FormatDateTime(s.ShortDateFormat, value, s);

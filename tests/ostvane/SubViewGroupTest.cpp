@@ -109,8 +109,7 @@ TEST_F(SubViewGroupTest, EveryWeekHasTheRowsOfItsBusiestResourcePlusOne) {
         EXPECT_EQ(Value(r, extra, QStringLiteral("_yweek")), QVariant(202503));
         EXPECT_EQ(Value(r, extra, QStringLiteral("_year")), QVariant(QStringLiteral("2025")));
         EXPECT_EQ(Value(r, extra, QStringLiteral("_week")), QVariant(QStringLiteral("3")));
-        EXPECT_EQ(Value(r, extra, QStringLiteral("_resourceid")),
-                  QVariant(QString::number(r)));
+        EXPECT_EQ(Value(r, extra, QStringLiteral("_resourceid")), QVariant(QString::number(r)));
         EXPECT_FALSE(Value(r, extra, QStringLiteral("ti_a2_id")).isValid());
         EXPECT_FALSE(Value(r, extra, QStringLiteral("_entityidsortyw")).isValid());
     }
@@ -167,8 +166,8 @@ TEST_F(SubViewGroupTest, InformationCalculatedAndUnknownColumns) {
     EXPECT_FALSE(grid.GetValue(6, 1).isValid());
 
     // Information rows refreshed in place are read anew for a row already located.
-    TestDatabase::Exec(QStringLiteral(
-        "UPDATE scheduling.entity SET a2_bezeichnung = 'Neu' WHERE a2_id = 302"));
+    TestDatabase::Exec(
+        QStringLiteral("UPDATE scheduling.entity SET a2_bezeichnung = 'Neu' WHERE a2_id = 302"));
     m_c.RefreshMasterRecordsEx();
     EXPECT_EQ(grid.GetValue(2, 0), QVariant(QStringLiteral("Neu")));
 
@@ -202,7 +201,7 @@ TEST_F(SubViewGroupTest, AggregatesPerDepthListsAndGroupStates) {
 
     auto& aggs = m_g->AggsMapping();
     ASSERT_EQ(aggs.Count(), 4);
-    EXPECT_GE(aggs[0].Mapping[ptglYearWeek], 0); // the calendar's own day count
+    EXPECT_GE(aggs[0].Mapping[ptglYearWeek], 0);  // the calendar's own day count
     EXPECT_EQ(aggs[1].Mapping[ptglYearWeek], -1); // the calendar has no ti_a2_id
     EXPECT_EQ(aggs[1].Mapping[ptglYearWeekDay], -1);
     EXPECT_GE(aggs[1].Mapping[ptglResourceYearWeekEntity], 0);
@@ -213,7 +212,7 @@ TEST_F(SubViewGroupTest, AggregatesPerDepthListsAndGroupStates) {
     EXPECT_FALSE(grid.GetValue(6, 0).isValid());
 
     const Grid::RecordHandle h301 = m_s[3]->GetRecordHandle(1);
-    EXPECT_EQ(m_s[3]->GetAggregateValue(h301, 0, {ptdstData}).toInt(), 6); // rows in week 3
+    EXPECT_EQ(m_s[3]->GetAggregateValue(h301, 0, {ptdstData}).toInt(), 6);     // rows in week 3
     EXPECT_EQ(m_s[3]->GetAggregateValue(h301, 0, {ptdstGrouping}).toInt(), 7); // its days
     EXPECT_EQ(m_s[3]->GetAggregateValue(1, ptdstData).toInt(), 301 * 2 + 302 + 303 + 304 + 305);
     EXPECT_FALSE(m_s[3]->GetAggregateValue(1, ptdstGrouping).isValid());
