@@ -14,6 +14,9 @@ const QString kSourceLog = QStringLiteral("PT[TPlantafelSubViewDataSource]");
 constexpr qint32 kNotLocated = -2;
 
 std::atomic<quint32> g_rowTableGeneration{0};
+// Unique in the process, so that a source made at a freed one's address never matches its
+// readers' copies.
+std::atomic<quint64> g_dataSerial{0};
 
 // A handle names the row table's generation and the row: a handle of an older count, another
 // group or no row at all never reads a row of the current one.
@@ -155,7 +158,7 @@ void TPlantafelSubViewGroup::ForgetReadState() {
 void TPlantafelSubViewDataSource::SetDataContainer(
     std::unique_ptr<TPlantafelDataContainer> container) {
     m_dataContainer.store(std::shared_ptr<TPlantafelDataContainer>(std::move(container)));
-    m_dataSerial.fetch_add(1, std::memory_order_acq_rel);
+    m_dataSerial.store(++g_dataSerial, std::memory_order_release);
 }
 
 QString TPlantafelSubViewDataSource::FullName() const {
@@ -221,7 +224,7 @@ void TPlantafelSubViewDataSource::CreateData() {
         std::lock_guard missing(m_missingMutex);
         FReportedMssingFlds.clear();
     }
-    m_dataSerial.fetch_add(1, std::memory_order_acq_rel); // rows located before are stale
+    m_dataSerial.store(++g_dataSerial, std::memory_order_release); // rows located before are stale
     if (m_group.IsProfilingActive())
         TKorvexLog::UserLog(kProfiling,
                             QStringLiteral("TPlantafelSubViewDataSource.CreateData done"), 4);
