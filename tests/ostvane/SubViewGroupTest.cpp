@@ -145,6 +145,22 @@ TEST_F(SubViewGroupTest, FilterNarrowsRowsAndLocating) {
     EXPECT_EQ(m_g->Links(), nullptr);
     EXPECT_EQ(m_s[3]->GetRecordCount(), 0);
     EXPECT_EQ(m_s[3]->DataContainer(), nullptr);
+
+    // So does an aggregate that does not parse, with the parser's own words.
+    m_g->ApplyClientSideFilter(QString()); // stays inactive as it was
+    m_g->SetActive(true);
+    ASSERT_TRUE(m_g->Active());
+    m_g->IncludeAggregate(QStringLiteral("Sum(ti_a2_id"), ptfldWeek);
+    try {
+        m_g->SetActive(false);
+        m_g->SetActive(true);
+        ADD_FAILURE() << "activated with a broken aggregate";
+    } catch (const EVoskException& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("erwartet"))) << qPrintable(e.Message());
+    }
+    EXPECT_FALSE(m_g->Active());
+    EXPECT_EQ(m_g->Links(), nullptr);
+    EXPECT_EQ(m_s[3]->GetRecordCount(), 0);
 }
 
 TEST_F(SubViewGroupTest, InformationCalculatedAndUnknownColumns) {
