@@ -386,6 +386,13 @@ public:
     using TPlantafelSubViewGroup::TPlantafelSubViewGroup;
     bool fail = false;
 
+    // Counts at a master-data depth with the row event and recursion: the depth is its own
+    // child there, so this must stop without rows instead of recursing for ever.
+    int CountAtDepth(TPlantafelSubViewDataSource& s, TPlantafelGroupingDepth depth) {
+        return GetCountForGroup(s, depth, &FailingGroup::GetRecordCount_OnSub, true, true,
+                                nullptr, nullptr);
+    }
+
 protected:
     int GetChildCountFor(TPlantafelSubViewDataSource& source, TPlantafelGroupingDepth depth,
                          const TVarRecArray& start, const TVarRecArray& end) override {
@@ -417,6 +424,12 @@ TEST_F(SubViewGroupTest, FailedCountLeavesNoRowsAndCountsAgainLater) {
     EXPECT_TRUE(TLogSink::Contains(QStringLiteral("TPlantafelSubViewGroup.GetRecordCount done")));
     EXPECT_TRUE(
         TLogSink::Contains(QStringLiteral("TPlantafelSubViewDataSource.CreateData started")));
+
+    const auto rows = g->Links();
+    EXPECT_EQ(g->CountAtDepth(*s, ptglResourceYearWeek), 1); // one week of resource 3
+    EXPECT_EQ(g->CountAtDepth(*s, ptglResourceYearWeekDay), 5); // five days
+    EXPECT_EQ(g->Links(), rows);
+    EXPECT_EQ(s->GetRecordCount(), 8);
 }
 
 } // namespace
