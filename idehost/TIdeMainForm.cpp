@@ -9,6 +9,7 @@
 #include "Vcl.Services.h"
 #include "VoskExceptions.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -230,6 +231,9 @@ bool TIdeMainForm::OpenForm(const QString& className) {
     m_form = widget;
     Vcl::SetDesigning(widget, true);
     widget->setWindowFlags(Qt::Widget);
+    // The form in its own colours on the designer's darker ground.
+    widget->setPalette(QApplication::palette());
+    widget->setAutoFillBackground(true);
     DesignArea->setWidget(widget);
     widget->show();
     auto* filter = new DesignClickFilter(m_designer, widget);
@@ -363,6 +367,7 @@ void TIdeMainForm::RefreshInspector() {
         if (auto editor = GetPropertyEditor(&m_designer, selection, prop))
             addPropertyItem(nullptr, std::move(editor), 0);
     }
+    Inspector->scrollToTop();
 }
 
 void TIdeMainForm::RefreshToolsMenu() {
