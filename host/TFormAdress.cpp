@@ -23,6 +23,10 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
 
     GridAdressen = Vcl::Owned(this, new TVoskDBGrid2(split), QStringLiteral("GridAdressen"));
     GridAdressen->SetDataClass(DataAdressen);
+    // The key and the audit stamps are the server's; the status bar shows the stamps.
+    GridAdressen->SetHiddenFields({QStringLiteral("dbrid"), QStringLiteral("insert_date"),
+                                   QStringLiteral("insert_by"), QStringLiteral("modified_date"),
+                                   QStringLiteral("modified_by")});
     split->addWidget(GridAdressen);
 
     auto* panel = new QWidget(split);

@@ -93,6 +93,11 @@ std::vector<TRecordedCall>& RecordedCalls() {
 
 void Register() {
     MainMenuSqlClass = [] { return new TMainMenuSql; };
+    // Questions and captions name a data class by its table's alias.
+    TVoskClass::AliasHook.Set([](const QString& table) {
+        TDM1* dm = DM1();
+        return dm && dm->Connected() ? dm->GetTableAlias(table) : QString();
+    });
     RegisterStartProc(QStringLiteral("Adressen.M"), QStringLiteral("ADRESSEN"),
                       [](const QStringList& p) -> QObject* { return TFormAdress::Open(nullptr, p); });
     RegisterStartProc(QStringLiteral("Info.M"), QStringLiteral("INFO"), [](const QStringList& p) -> QObject* {
@@ -154,6 +159,7 @@ void Unregister() {
              {"ReportGrids.M", "PRINTGRID"}, {"FormDesigner.M", "ExecuteRTF"}})
         Ukorvexinterface::UnregisterProc(QString::fromLatin1(lib), QString::fromLatin1(proc));
     MainMenuSqlClass = nullptr;
+    TVoskClass::AliasHook.Reset();
     MakeF2Proc = nullptr;
     PrintProc = nullptr;
     PrintGridProc = nullptr;

@@ -313,6 +313,12 @@ void LOOKSTUECKL(const QString& ResID, bool Rm, bool OptArt, double Menge, const
                  bool FertFields, double o7korrfakt, bool mitKalku);
 void ABK_AusTerm(int Ix);
 
+namespace UModulFormStart {
+// A number as the module libraries read it: the user's decimal separator, no thousands separator,
+// up to 15 significant digits.
+QString FloatToStr(double v);
+} // namespace UModulFormStart
+
 namespace UModulForm {
 // Brings a control's page and parents into view and focuses it.
 void SetFocusAndMakeVisible(QWidget* control);

@@ -277,8 +277,9 @@ TEST_F(GrundModulFormTest, CloseAsksOncePerPostableDataClassWithAlias) {
     open(QStringLiteral("kunden"), QStringLiteral("Kd"), true);
     open(QStringLiteral("posten"), QStringLiteral("Pos"), true);
     open(QStringLiteral("posten"), QStringLiteral("Unveraendert"), false);
+    // Without an alias the table's name stands for it, never the component's.
     m_answers.Expect(QStringLiteral("Kunden: Änderungen speichern?"), Vcl::mrYes)
-        .Expect(QStringLiteral("Pos: Änderungen speichern?"), Vcl::mrNo);
+        .Expect(QStringLiteral("posten: Änderungen speichern?"), Vcl::mrNo);
     f->show();
     CloseAndFlush(f);
     EXPECT_EQ(m_answers.Questions().size(), 2u);

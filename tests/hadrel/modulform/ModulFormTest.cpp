@@ -127,13 +127,18 @@ TEST_F(ModulFormTest, ServerRefusalKeepsTheUsersValuesInEdit) {
     const qint64 id = CurrentId(f);
     const QString before = DbValue(QStringLiteral("plz"), id);
     const QString tooLong = QStringLiteral("123456789012"); // plz is varchar(10)
+    // The edit stops at the column's size; the module's code can still hand in more.
     Type(f->EdPlz, tooLong);
+    EXPECT_EQ(f->EdPlz->text(), tooLong.left(10));
+    f->DataAdressen->FieldByName(QStringLiteral("plz")).SetAsString(tooLong);
     Type(f->EdOrt, QStringLiteral("Teilweise"));
     m_answers.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrYes)
-        .Expect(QStringLiteral("character varying(10)"), Vcl::mrOk);
+        .Expect(QStringLiteral("Das Feld „PLZ“ darf höchstens 10 Zeichen lang sein."), Vcl::mrOk);
     Click(f, nbPost);
+    ASSERT_EQ(m_answers.Questions().size(), 2u);
+    EXPECT_TRUE(m_answers.Questions()[1].details.contains(QStringLiteral("character varying(10)")));
     EXPECT_TRUE(f->DataAdressen->InEdit());
-    EXPECT_EQ(f->EdPlz->text(), tooLong);
+    EXPECT_EQ(f->DataAdressen->FieldByName(QStringLiteral("plz")).AsString(), tooLong);
     EXPECT_EQ(f->DataAdressen->FieldByName(QStringLiteral("ort")).AsString(),
               QStringLiteral("Teilweise"));
     EXPECT_EQ(DbValue(QStringLiteral("plz"), id), before);

@@ -174,7 +174,11 @@ TEST_F(EntryPointsTest, ShortcutsHandTheirParametersToTheLibraries) {
     LoadBest(5);
     LoadBest(QStringLiteral("C"), QStringLiteral("A1"), QStringLiteral("3"));
     LoadAuftg(9);
-    LOOKSTUECKL(QStringLiteral("R"), true, false, 2.5, QStringLiteral("B"), false, 1, true);
+    // The user's decimal separator and no thousands separator, whatever the locale groups.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    LOOKSTUECKL(QStringLiteral("R"), true, false, 1234.5, QStringLiteral("B"), false, 1, true);
+    QLocale::setDefault(before);
     ASSERT_EQ(got.size(), 4);
     EXPECT_EQ(got[0], QStringList{QStringLiteral("ld_id=5")});
     EXPECT_EQ(got[1], (QStringList{QStringLiteral("ld_code=C"), QStringLiteral("ld_auftg=A1"),
@@ -182,7 +186,8 @@ TEST_F(EntryPointsTest, ShortcutsHandTheirParametersToTheLibraries) {
     EXPECT_EQ(got[2], QStringList{QStringLiteral("ag_id=9")});
     EXPECT_EQ(got[3].mid(0, 3), (QStringList{QStringLiteral("resid=R"), QStringLiteral("rm=-1"),
                                              QStringLiteral("optart=0")}));
-    EXPECT_EQ(got[3].value(3), QStringLiteral("menge=") + QLocale::system().toString(2.5));
+    EXPECT_EQ(got[3].value(3), QStringLiteral("menge=1234,5"));
+    EXPECT_EQ(got[3].value(6), QStringLiteral("op7fakt=1"));
     EXPECT_EQ(got[3].value(7), QStringLiteral("mitKalku=-1"));
     for (const char* lib : {"Einkauf.M", "Auftrag.M"})
         Ukorvexinterface::UnregisterProc(QString::fromLatin1(lib),
