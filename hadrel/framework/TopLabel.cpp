@@ -564,7 +564,10 @@ void TTopLabelFrame::DBN1BeforeAction(QObject* sender, NavBtn button) {
     if (m_grid)
         m_grid->setFocus();
     if (button == nbPost) {
-        // An editor still holding the user's typing hands it to the data class first.
+        // An editor still holding the user's typing hands it to the data class first: the
+        // grid's, even when the focus has gone elsewhere, then the focused edit's.
+        if (grid)
+            grid->EndEdit(true);
         QWidget* active = QApplication::focusWidget();
         for (QWidget* w = active; w; w = w->parentWidget()) {
             if (auto* e = qobject_cast<TVoskDBEdit*>(w)) {

@@ -583,10 +583,12 @@ void TVoskClass::Cancel() {
         return;
     const int row = m_cur;
     if (m_state == dsInsert) {
-        emit AboutToRemoveRow(row);
-        m_rows.erase(m_rows.begin() + row);
+        // Browsing again before the views hear of it: a view that moves its cursor while the
+        // row goes must not post the record being given up.
         m_state = dsBrowse;
         m_modified = false;
+        emit AboutToRemoveRow(row);
+        m_rows.erase(m_rows.begin() + row);
         emit RowRemoved(row);
         // Back on the record the user was on before the new one; the rows after the new one
         // have moved back to where they were.

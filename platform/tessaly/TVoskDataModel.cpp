@@ -113,7 +113,9 @@ bool TVoskDataModel::setData(const QModelIndex& index, const QVariant& value, in
                 return false;
             m_class->SetRecNo(target.row() + 1);
         }
-        m_class->SetValue(index.column(), value);
+        // An editor left empty means no value, as in the data-aware edits.
+        const bool empty = value.typeId() == QMetaType::QString && value.toString().isEmpty();
+        m_class->SetValue(index.column(), empty ? QVariant() : value);
         m_lastError.clear();
         return true;
     } catch (const EAbort&) {

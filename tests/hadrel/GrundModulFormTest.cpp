@@ -22,6 +22,18 @@ public:
     using TFormKorvexGundForm::TFormKorvexGundForm;
 };
 
+// Counts its own FormDestroy, which the base destructor could never reach.
+class TFormCounting final : public TFormKorvexGundForm {
+    Q_OBJECT
+public:
+    using TFormKorvexGundForm::TFormKorvexGundForm;
+    void FormDestroy(QObject* sender) override {
+        ++destroyed;
+        TFormKorvexGundForm::FormDestroy(sender);
+    }
+    static inline int destroyed = 0;
+};
+
 class TFormBroken final : public TFormKorvexGundForm {
     Q_OBJECT
 public:
@@ -379,3 +391,22 @@ TEST_F(GrundModulFormTest, PackageWritesLoadLogAndFillsErrorSlot) {
 }
 
 #include "GrundModulFormTest.moc"
+
+TEST_F(GrundModulFormTest, DerivedFormDestroyRunsOnceWhateverFreesTheForm) {
+    TFormCounting::destroyed = 0;
+    auto* closed = TFormKorvexGundForm::Create<TFormCounting>(nullptr);
+    closed->show();
+    CloseAndFlush(closed);
+    EXPECT_EQ(TFormCounting::destroyed, 1);
+
+    // Freed with its owner, or released: once each, never again by the destructor.
+    auto* owner = new QObject;
+    TFormKorvexGundForm::Create<TFormCounting>(owner);
+    delete owner;
+    EXPECT_EQ(TFormCounting::destroyed, 2);
+    QPointer<TFormCounting> released = TFormKorvexGundForm::Create<TFormCounting>(nullptr);
+    released->Release();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(released.isNull());
+    EXPECT_EQ(TFormCounting::destroyed, 3);
+}

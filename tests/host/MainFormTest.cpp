@@ -1,5 +1,11 @@
+#include "TFormAdress.h"
 #include "TMainForm.h"
+#include "UHostModules.h"
 #include "UHostPackages.h"
+
+#include "DialogAnswerer.h"
+#include "TVoskClass.h"
+#include "Vcl.Forms.h"
 
 #include "TestDatabase.h"
 #include "UDM1.h"
@@ -7,6 +13,8 @@
 #include "VoskExceptions.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QPointer>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -83,4 +91,48 @@ TEST(HostPackages, LoadRunsInitializeAndUnloadFinalize) {
     EXPECT_EQ(Rtl::Package::Get("quibbet").InitCount(), 1);
     packages.UnloadAll();
     EXPECT_EQ(Rtl::Package::Get("quibbet").InitCount(), 0);
+}
+
+TEST_F(MainFormTest, QuitAsksEveryModuleInTurnAndAbbrechenKeepsTheProgram) {
+    Rtl::Package::Get(QStringLiteral("hadrel")).Initialize();
+    TestDatabase::Exec(QStringLiteral("INSERT INTO adressen (name) VALUES ('Erste'), ('Zweite')"));
+    testsupport::TempRegistry registry;
+    testsupport::DialogAnswerer answers;
+    UHostModules::Register();
+    {
+        TMainForm main;
+        main.LoadMainMenu();
+        main.show();
+        Vcl::Screen::SetMainForm(&main);
+        QPointer<TFormAdress> a = TFormAdress::Open();
+        QPointer<TFormAdress> b = TFormAdress::Open();
+        QApplication::processEvents();
+        a->DataAdressen->FieldByName(QStringLiteral("ort")).SetAsString(QStringLiteral("A"));
+        b->DataAdressen->FieldByName(QStringLiteral("ort")).SetAsString(QStringLiteral("B"));
+
+        // The first window is asked first and closes; "Abbrechen" in the second keeps it all.
+        answers.Expect(QStringLiteral("Adressen: Änderungen speichern?"), Vcl::mrNo)
+            .Expect(QStringLiteral("Adressen: Änderungen speichern?"), Vcl::mrCancel);
+        EXPECT_FALSE(main.close());
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(a);
+        ASSERT_TRUE(b);
+        EXPECT_TRUE(b->DataAdressen->InEdit());
+        EXPECT_TRUE(main.isVisible());
+
+        // Ctrl+Q's item takes the same road.
+        answers.Expect(QStringLiteral("Adressen: Änderungen speichern?"), Vcl::mrYes);
+        main.findChild<QAction*>(QStringLiteral("actBeenden"))->trigger();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(b);
+        EXPECT_FALSE(main.isVisible());
+        EXPECT_EQ(answers.Questions().size(), 3u);
+        EXPECT_EQ(TestDatabase::Scalar(QStringLiteral("SELECT string_agg(coalesce(ort, '-'), '/' "
+                                                      "ORDER BY name) FROM adressen")),
+                  QStringLiteral("B/-"));
+        Vcl::Screen::SetMainForm(nullptr);
+    }
+    UHostModules::Unregister();
+    TestDatabase::Exec(QStringLiteral("DELETE FROM adressen"));
+    Rtl::Package::Get(QStringLiteral("hadrel")).Finalize();
 }
