@@ -1,5 +1,6 @@
 // korvex-erp: logs in to the database, loads the packages and shows the main window.
 //   korvex-erp [CONNINFO|URI] [--user LOGIN] [--start FORMCLASS]... [--screenshot FILE]
+#include "DMSys.h"
 #include "TMainForm.h"
 #include "UHostModules.h"
 #include "UHostPackages.h"
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     Vcl::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvex-erp"));
     QApplication::setOrganizationName(QStringLiteral("korvex"));
+    QApplication::setWindowIcon(TDMSys::AppIcon());
 
     QCommandLineParser cli;
     cli.setApplicationDescription(QStringLiteral("KORVEX ERP"));

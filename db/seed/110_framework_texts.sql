@@ -51,7 +51,7 @@ INSERT INTO text0 (t_nr, t_feld0, t_feld3) VALUES
     (26308, 'Verknüpfungen', 'Links'),
     (26375, 'Modulspezifische Einstellungen', 'Module settings'),
     (26707, 'Modulname', 'Module name'),
-    (30145, 'Änderungsprotokoll', 'Audit log'),
+    (30145, 'Bearbeitet:', 'Modified:'),
     (31028, 'Kurzhilfe', 'Short help'),
     (31238, 'Schließen (Minimieren)', 'Close (minimize)')
 ON CONFLICT (t_nr) DO NOTHING;

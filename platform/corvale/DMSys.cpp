@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStandardPaths>
 
 namespace {
 
@@ -49,6 +50,18 @@ void ChooseTheme() {
     if (!current.isEmpty() && current != QLatin1String("hicolor") &&
         QIcon::hasThemeIcon(QStringLiteral("window-close")))
         return;
+    // Without a desktop the search path is Qt's own resources only; the system's themes live in
+    // the data folders' "icons".
+    QStringList paths = QIcon::themeSearchPaths();
+    for (const QString& dir : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+                                                        QStringLiteral("icons"),
+                                                        QStandardPaths::LocateDirectory))
+        if (!paths.contains(dir))
+            paths << dir;
+    if (!paths.contains(QStringLiteral("/usr/share/icons")) &&
+        QDir(QStringLiteral("/usr/share/icons")).exists())
+        paths << QStringLiteral("/usr/share/icons");
+    QIcon::setThemeSearchPaths(paths);
     for (const char* theme : {"breeze", "Adwaita"})
         for (const QString& dir : QIcon::themeSearchPaths())
             if (QDir(dir + u'/' + QLatin1String(theme)).exists()) {

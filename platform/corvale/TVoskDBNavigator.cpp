@@ -40,6 +40,7 @@ int indexOf(NavBtn button) { return std::countr_zero(unsigned(button)); }
 } // namespace
 
 TVoskDBNavigator::TVoskDBNavigator(QWidget* parent) : QToolBar(parent) {
+    setIconSize(QSize(16, 16));
     static_assert(std::size(kButtons) == kButtonCount);
     DMSys(); // the icon theme is chosen there
     for (const ButtonInfo& info : kButtons) {
