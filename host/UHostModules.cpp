@@ -7,6 +7,7 @@
 #include "TVoskDBGrid2.h"
 #include "Ukorvexinterface.h"
 #include "UDM1.h"
+#include "EventGuard.h"
 #include "Korvexcommonvcl.h"
 #include "Vcl.Application.h"
 #include "Vcl.Components.h"
@@ -190,17 +191,44 @@ TFormF2List::TFormF2List(QObject* owner, QWidget* parent) : TKorvexF2Form(owner,
             Close();
     });
     connect(ListResult, &QListWidget::itemDoubleClicked, this, &TFormF2List::BtOkClick);
-    connect(EdSearch, &QLineEdit::textChanged, this, [this](const QString& text) {
-        for (int i = 0; i < ListResult->count(); ++i)
-            ListResult->item(i)->setHidden(!ListResult->item(i)->text().contains(text, Qt::CaseInsensitive));
-    });
+    EdSearch->setToolTip(QStringLiteral("Suchtext (Teil eines Wertes, Groß-/Kleinschreibung egal)"));
+    EdSearch->setAccessibleName(QStringLiteral("Suchtext"));
+    ListResult->setToolTip(QStringLiteral("Treffer; Doppelklick übernimmt"));
+    ListResult->setAccessibleName(QStringLiteral("Treffer"));
+    // Every change searches on the server, so that rows beyond the first few hundred are found.
+    connect(EdSearch, &QLineEdit::textEdited, this,
+            [this] { Rtl::Guarded([this] { StartSearch(); }, this); });
     resize(420, 360);
 }
 
+QString TFormF2List::FilteredSql(const QString& sql) {
+    QString inner = sql.trimmed();
+    while (inner.endsWith(u';'))
+        inner.chop(1);
+    // The whole row as text: the typed part may be in any column of the lookup.
+    return QStringLiteral("SELECT * FROM (") + inner +
+           QStringLiteral(") AS f2 WHERE f2::text ILIKE :f2_suche LIMIT 500");
+}
+
+QString TFormF2List::LikePattern(const QString& typed) {
+    QString t = typed;
+    t.replace(u'\\', QStringLiteral("\\\\"));
+    t.replace(u'%', QStringLiteral("\\%"));
+    t.replace(u'_', QStringLiteral("\\_"));
+    return u'%' + t + u'%';
+}
+
 void TFormF2List::StartSearch() {
+    // The first search starts from what the field holds.
+    if (!m_searched) {
+        m_searched = true;
+        if (auto* le = qobject_cast<QLineEdit*>(OwnerFeld.data()); le && EdSearch->text().isEmpty())
+            EdSearch->setText(le->text());
+    }
     ListResult->clear();
     TVoskQuery2 q(&DM1()->Database());
-    q.SetSQL(Sql);
+    q.SetSQL(FilteredSql(Sql));
+    q.Bind(QStringLiteral("f2_suche"), LikePattern(EdSearch->text()));
     q.Open();
     for (int r = 0; r < q.RecordCount(); ++r) {
         QStringList cols;
@@ -274,13 +302,16 @@ void TFormEditTable::SetMultiSelect() {
 // ---- lookup test -----------------------------------------------------------------------------
 
 TFormLookupTest::TFormLookupTest(QObject* owner, QWidget* parent) : TModulForm(owner, parent) {
-    setWindowTitle(QStringLiteral("Suche (F2-Test)"));
-    TopLabel->Toplabel->setText(QStringLiteral("Suche (F2-Test)"));
+    setWindowTitle(QStringLiteral("Adresse suchen"));
+    TopLabel->Toplabel->setText(QStringLiteral("Adresse suchen"));
     auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("Adresse:"), this));
+    auto* label = new QLabel(QStringLiteral("&Adresse:"), this);
+    row->addWidget(label);
     EdWert = Vcl::Owned(this, new QLineEdit(this), QStringLiteral("EdWert"));
+    label->setBuddy(EdWert);
     row->addWidget(EdWert);
     auto* bt = new QPushButton(QStringLiteral("Suchen (F2)"), this);
+    bt->setToolTip(QStringLiteral("Adresse in der Liste suchen (F2)"));
     connect(bt, &QPushButton::clicked, this, [this] { F2BtClick(EdWert); });
     row->addWidget(bt);
     ModulLayout()->addLayout(row);

@@ -43,10 +43,19 @@ public:
     QListWidget* ListResult;
     QString Sql;
 
+    // Runs the lookup's SQL filtered on the server by the search text (starting from the field's
+    // value) and selects the first match.
     void StartSearch() override;
     void TakeResult() override;
+    // The lookup's SQL with the filter on any column; its parameter is ":f2_suche".
+    static QString FilteredSql(const QString& sql);
+    // The typed text as an ILIKE pattern: found anywhere, wildcards taken literally.
+    static QString LikePattern(const QString& typed);
     // Chooses the row, runs OnBeforeOK (a throw refuses), hands the value over and closes.
     void BtOkClick();
+
+private:
+    bool m_searched = false;
 };
 
 // The edit table: a grid over the SQL of its menu row, editable unless NoEdit.

@@ -14,6 +14,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QMdiArea>
 #include <QMenu>
@@ -135,4 +137,28 @@ TEST_F(MainFormTest, QuitAsksEveryModuleInTurnAndAbbrechenKeepsTheProgram) {
     UHostModules::Unregister();
     TestDatabase::Exec(QStringLiteral("DELETE FROM adressen"));
     Rtl::Package::Get(QStringLiteral("hadrel")).Finalize();
+}
+
+TEST_F(MainFormTest, LookupSearchesOnTheServerFromTheFieldsValue) {
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO adressen (name) SELECT 'Firma ' || lpad(i::text, 4, '0') "
+        "FROM generate_series(1, 600) AS i; INSERT INTO adressen (name) VALUES ('Weber 50%')"));
+    QLineEdit field(QStringLiteral("weber"));
+    {
+        TFormF2List list;
+        list.Sql = QStringLiteral("SELECT name FROM adressen ORDER BY name;");
+        list.OwnerFeld = &field;
+        list.StartSearch();
+        EXPECT_EQ(list.EdSearch->text(), QStringLiteral("weber"));
+        ASSERT_EQ(list.ListResult->count(), 1); // the 601st row, found case-insensitively
+        EXPECT_EQ(list.ListResult->currentRow(), 0);
+        // What the user types is text, never a pattern.
+        list.EdSearch->setText(QStringLiteral("0%"));
+        list.StartSearch();
+        EXPECT_EQ(list.ListResult->count(), 1);
+        list.EdSearch->setText(QStringLiteral("Firma 0"));
+        list.StartSearch();
+        EXPECT_EQ(list.ListResult->count(), 500);
+    }
+    TestDatabase::Exec(QStringLiteral("DELETE FROM adressen"));
 }

@@ -48,6 +48,10 @@ TEST_F(EntryPointsTest, MenuLookupEntryReturnsTheChosenValue) {
     auto* list = qobject_cast<TFormF2List*>(FindModule(QStringLiteral("TFormF2List")));
     ASSERT_TRUE(list);
     EXPECT_FALSE(list->IsModal());
+    // It searched from the field's value; an empty search shows every row.
+    EXPECT_EQ(list->EdSearch->text(), f->EdWert->text());
+    list->EdSearch->clear();
+    list->StartSearch();
     list->ListResult->setCurrentRow(0);
     list->BtOkClick();
     QApplication::processEvents();
@@ -55,6 +59,7 @@ TEST_F(EntryPointsTest, MenuLookupEntryReturnsTheChosenValue) {
 
     // The queued lookup of the menu start runs modally and writes the third name.
     QApplication::processEvents();
+    f->EdWert->clear(); // an empty field lists every row
     f->F2BtClick(f->EdWert);
     EXPECT_EQ(f->EdWert->text(), QStringLiteral("Adresse 03"));
 }
