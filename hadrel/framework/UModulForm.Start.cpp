@@ -816,6 +816,8 @@ Vcl::TForm* FindOrLoadEditTable(int mm_id) {
                 data->Refresh();
         return f;
     }
+    // Started through the id form, rights check included: without it an id would open a hidden
+    // row's table to a user whom its class name refuses.
     return MakeEditTableById(mm_id);
 }
 Vcl::TForm* FindOrLoadEditTable(const QString& mm_formclassname) {

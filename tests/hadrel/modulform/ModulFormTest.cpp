@@ -3,6 +3,8 @@
 #include "Uloghelper.h"
 #include "Vcl.Components.h"
 
+#include <QAbstractItemView>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QToolButton>
 
@@ -266,3 +268,28 @@ TEST_F(ModulFormTest, CloseLogsAndClearsTheLastModulForm) {
 }
 
 #include "ModulFormTest.moc"
+
+TEST_F(ModulFormTest, EveryButtonAndFieldSaysWhatItIs) {
+    TFormAdress* f = Open();
+    f->show();
+    QApplication::processEvents();
+    QList<QWidget*> controls;
+    for (QAbstractButton* b : f->findChildren<QAbstractButton*>())
+        controls << b;
+    for (QLineEdit* e : f->findChildren<QLineEdit*>())
+        if (!qobject_cast<QAbstractItemView*>(e->parentWidget()))
+            controls << e;
+    if (f->ToolForm)
+        for (QAbstractButton* b : f->ToolForm->findChildren<QAbstractButton*>())
+            controls << b;
+    ASSERT_GT(controls.size(), 20);
+    for (QWidget* w : controls) {
+        const QString what = w->objectName() + QStringLiteral(" (") +
+                             QString::fromLatin1(w->metaObject()->className()) + u')';
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << what.toStdString();
+        EXPECT_FALSE(w->toolTip().isEmpty()) << what.toStdString();
+        EXPECT_NE(w->toolTip(), QStringLiteral("*")) << what.toStdString();
+        EXPECT_FALSE(w->toolTip().startsWith(QStringLiteral("xtt"))) << what.toStdString();
+    }
+    EXPECT_EQ(f->EdPlz->accessibleName(), QStringLiteral("PLZ"));
+}
