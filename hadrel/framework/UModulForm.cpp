@@ -300,6 +300,7 @@ void TModulForm::CreateStatusBarButtons() {
     BtWvod->setCursor(Qt::PointingHandCursor);
     BtWvod->setStyleSheet(QStringLiteral("color: blue; font-weight: bold; "
                                          "text-decoration: underline;"));
+    BtWvod->setToolTip(makeText(2704, QStringLiteral("Wiedervorlage")));
     BtWvod->setMenu(PopUpWVODDate);
     BtWvod->setPopupMode(QToolButton::MenuButtonPopup);
     BtWvod->show();

@@ -134,7 +134,22 @@ void NameControls(QWidget* root) {
         if (buddy->toolTip().isEmpty())
             buddy->setToolTip(name);
     }
+    // Buttons Qt's own widgets make for themselves, named in English or not at all.
+    static const std::pair<const char*, const char*> internal[] = {
+        {"ScrollLeftButton", "Nach links blättern"},
+        {"ScrollRightButton", "Nach rechts blättern"},
+        {"qt_toolbar_ext_button", "Weitere Schaltflächen"},
+    };
     for (QAbstractButton* b : root->findChildren<QAbstractButton*>()) {
+        for (const auto& [name, german] : internal)
+            if (b->objectName() == QLatin1String(name)) {
+                b->setAccessibleName(QString::fromUtf8(german));
+                b->setToolTip(QString::fromUtf8(german));
+            }
+        if (b->inherits("QTableCornerButton")) {
+            b->setAccessibleName(QStringLiteral("Alle Zeilen markieren"));
+            b->setToolTip(QStringLiteral("Alle Zeilen markieren"));
+        }
         const QString tip = PlainCaption(b->toolTip());
         const QString name = tip.isEmpty() ? PlainCaption(b->text()) : tip;
         if (name.isEmpty())
