@@ -2,6 +2,7 @@
 
 #include "Korvexcommonvcl.h"
 #include "Korvexutils.h"
+#include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
 #include "UDM1.h"
@@ -669,15 +670,21 @@ TF2Result MakeF2(QWidget* module, QObject* field, bool ShowModal, bool MultiSele
     proc(result, module, field, std::move(list), std::move(OnBeforeOK));
     return result;
 }
+QObject* TF2Result::GetF2RckFields() const {
+    if (auto* data = qobject_cast<TVoskClass*>(_F2RckFields.data()); data && !data->Active())
+        data->Open();
+    return _F2RckFields;
+}
+
 TF2Result MakeF2Text(QWidget* module, QObject* field, bool ShowModal, bool MultiSelect,
                      const QString& AutoCallPos, const QString& AdditionalParams,
                      const QString& F2Filter, TMakeF2Event OnBeforeOK) {
     QString text = AdditionalParams;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QStringList lines;
-    for (const QString& l : text.split(QRegularExpression(QStringLiteral("[\r\n]"))))
-        if (!l.isEmpty())
-            lines << l;
+    // Empty lines are lines too; only the break that ends the text starts none.
+    QStringList lines = text.split(QRegularExpression(QStringLiteral("[\r\n]")));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
     return MakeF2(module, field, ShowModal, MultiSelect, AutoCallPos, lines, F2Filter,
                   std::move(OnBeforeOK));
 }

@@ -97,11 +97,12 @@ TEST_F(EntryPointsTest, LookupStartListAndOneLoad) {
         });
     MakeF2Proc = nullptr;
     const int loads = Ukorvexinterface::LoadCount(QStringLiteral("F2.M"));
-    MakeF2Text(nullptr, nullptr, true, false, QStringLiteral("3"), QStringLiteral("a=1\r\nF2Filter=x\rb=2"),
+    MakeF2Text(nullptr, nullptr, true, false, QStringLiteral("3"), QStringLiteral("a=1\r\n\r\nF2Filter=x\rb=2\n"),
                QStringLiteral("std"), std::make_shared<const TMakeF2Callback>([](TKorvexF2Form*) {}));
     EXPECT_EQ(rec.lines, (QStringList{QStringLiteral("ShowModal=True"), QStringLiteral("AutoCallPos=3"),
                                       QStringLiteral("OnBeforeOK=True"), QStringLiteral("a=1"),
-                                      QStringLiteral("F2Filter=x"), QStringLiteral("b=2")}));
+                                      QString(), QStringLiteral("F2Filter=x"),
+                                      QStringLiteral("b=2")})); // the empty line stays
     MakeF2Array(nullptr, nullptr, false, true, QString(), {QStringLiteral("k"), QStringLiteral("v")}, QString());
     EXPECT_EQ(rec.lines, (QStringList{QStringLiteral("MultiSelect=True"), QStringLiteral("k=v")}));
     EXPECT_EQ(rec.calls, 2);
