@@ -205,6 +205,7 @@ void ShowTaskDialog(QObject* sender, const QString& exceptionMessage,
     q.text = displayMessage;
     q.buttons = Vcl::mbOK;
     q.details = expanded;
+    q.detailsCaption = makeText(11790, QStringLiteral("*"));
     Vcl::Dialogs::Instance().Ask(q);
 }
 
@@ -218,7 +219,10 @@ bool ShowMessageOnce(QObject* sender, const QString& message) {
             sender ? sender->objectName() + QLatin1Char(':') + Vcl::ClassName(sender) : QString();
         ShowFormException(senderText, message, shown.text, shown.code, false);
     } else {
+        // The task dialog's road restores the focus as RaiseExceptionEx does.
+        const FocusKeeper focus;
         ShowTaskDialog(sender, message, shown.text);
+        focus.Restore();
     }
     return true;
 }

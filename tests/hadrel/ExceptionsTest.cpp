@@ -129,6 +129,7 @@ TEST_F(ExceptionsTest, NewestCommonDialogsUseTheTaskDialog) {
     ASSERT_EQ(m_answers.Questions().size(), 2u);
     EXPECT_EQ(m_answers.Questions()[0].caption, QStringLiteral("Fehler"));
     EXPECT_EQ(m_answers.Questions()[0].details, QStringLiteral("detail\nSender:Buchung"));
+    EXPECT_EQ(m_answers.Questions()[0].detailsCaption, QStringLiteral("Details"));
     EXPECT_TRUE(m_forms.shown.empty());
 }
 
