@@ -5,6 +5,8 @@
 
 #include "Vcl.Types.h"
 
+#include <HookSlot.h>
+
 #include <QRect>
 #include <QString>
 
@@ -51,5 +53,9 @@ int ShowModal(Vcl::TForm* form);
 void NameControls(QWidget* root);
 // A caption as a name: without accelerator marks and a trailing colon.
 QString PlainCaption(const QString& caption);
+
+// Receives the text of an error met while a form resource is read (a property that no longer
+// exists); the IDE fills it to show such errors in its message view.
+extern Rtl::HookSlot<void(const QString&)> GReaderErrorProc;
 
 } // namespace Korvexcommonvcl
