@@ -127,32 +127,45 @@ void TDM1::readUser() {
 
 // ---- aliases -----------------------------------------------------------------------------------
 
-void TDM1::ReloadFieldAlias() {
+void TDM1::ReloadCaptions() {
     m_aliases.clear();
     m_aliasesLoaded = true;
     if (!m_db.Connected())
         return;
-    try {
-        TVoskQuery2 q(&m_db, QStringLiteral("SELECT tablename, coalesce(field, ''), alias, textno "
-                                            "FROM tablefieldinfo WHERE alias IS NOT NULL OR "
-                                            "textno IS NOT NULL"));
-        q.Open();
-        for (; !q.Eof(); q.Next()) {
-            QString alias = q.Fields(2).AsString();
-            if (!q.Fields(3).IsNull())
-                alias = makeText(q.Fields(3).AsInteger(), alias);
-            m_aliases.insert(q.Fields(0).AsString().toLower() + u'\n' +
-                                 q.Fields(1).AsString().toLower(),
-                             alias);
+    // The catalogue's captions first, the alias table's over them; a database without one of the
+    // tables names those things by their own names.
+    // Asked first rather than failed: a failing statement would spoil an open transaction.
+    const std::pair<const char*, const char*> sources[] = {
+        {"tablefieldinfo", "SELECT tablename, coalesce(field, ''), alias, textno "
+                           "FROM tablefieldinfo WHERE alias IS NOT NULL OR textno IS NOT NULL"},
+        {"fieldalias", "SELECT fa_table, coalesce(fa_field, ''), fa_alias, fa_textno "
+                       "FROM fieldalias"}};
+    for (const auto& [table, sql] : sources) {
+        try {
+            TVoskQuery2 exists(&m_db, QStringLiteral("SELECT to_regclass(:t) IS NOT NULL"));
+            exists.Bind(QStringLiteral("t"), QString::fromLatin1(table)).Open();
+            if (!exists.Fields(0).AsBoolean())
+                continue;
+            TVoskQuery2 q(&m_db, QString::fromLatin1(sql));
+            q.Open();
+            for (; !q.Eof(); q.Next()) {
+                QString alias = q.Fields(2).AsString();
+                if (!q.Fields(3).IsNull() && q.Fields(3).AsInteger() > 0)
+                    alias = makeText(q.Fields(3).AsInteger(), alias);
+                if (alias.isEmpty())
+                    continue;
+                m_aliases.insert(q.Fields(0).AsString().toLower() + u'\n' +
+                                     q.Fields(1).AsString().toLower(),
+                                 alias);
+            }
+        } catch (const EVoskDatabaseError&) {
         }
-    } catch (const EVoskDatabaseError&) {
-        // A database without the alias table names everything by its own name.
     }
 }
 
 QString TDM1::GetFieldAlias(const QString& field, const QString& table) {
     if (!m_aliasesLoaded)
-        ReloadFieldAlias();
+        ReloadCaptions();
     QString t = table.toLower();
     if (const qsizetype dot = t.lastIndexOf(u'.'); dot >= 0)
         t = t.mid(dot + 1);

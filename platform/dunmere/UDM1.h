@@ -72,11 +72,12 @@ public:
     void LoadTextCache(); // all texts in one query, so that misses need no query either
     void ClearTextCache();
 
-    // Aliases from the table tablefieldinfo: a field's caption, and a table's own (the row with an
-    // empty field). Empty when there is none. Read once; ReloadFieldAlias reads them again.
+    // Captions as users know them: a field's, and a table's own (the row with an empty field),
+    // from tablefieldinfo and fieldalias (which wins). Empty when there is none. Read once per
+    // connection; ReloadCaptions reads them again.
     QString GetFieldAlias(const QString& field, const QString& table);
     QString GetTableAlias(const QString& table);
-    void ReloadFieldAlias();
+    void ReloadCaptions();
 
     QString GetSetting(const QString& name, const QString& def = {});
     bool GetBoolSetting(const QString& name, bool def);
