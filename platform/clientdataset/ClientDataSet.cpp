@@ -479,47 +479,77 @@ private:
             used += bits;
             words.back().push_back({&c, lo, step, bits, span + 1});
         }
-        constexpr unsigned kDigit = 11;
-        constexpr size_t kBuckets = size_t(1) << kDigit;
         std::vector<quint64> keys(Rows);
-        std::vector<quint32> tmp(Rows);
-        std::vector<size_t> count(kBuckets);
-        for (const auto& parts : words) {
+        const unsigned rowBits = unsigned(std::bit_width(quint64(Rows - 1)));
+        for (size_t w = 0; w < words.size(); ++w) {
+            const auto& parts = words[w];
             unsigned total = 0;
             for (const Part& p : parts)
                 total += p.Bits;
+            const bool withRow = words.size() == 1 && total + rowBits <= 64;
+            const unsigned base = withRow ? rowBits : 0;
             // Parts were collected least significant first; the first one takes the low bits.
-            for (quint32 r = 0; r < Rows; ++r) {
-                quint64 k = 0;
-                unsigned shift = 0;
-                for (const Part& p : parts) {
+            std::fill(keys.begin(), keys.end(), 0);
+            unsigned shift = base;
+            for (const Part& p : parts) {
+                const Column& c = *p.C;
+                for (quint32 r = 0; r < Rows; ++r) {
                     quint64 code =
-                        p.C->IsNull(r) ? 0 : (quint64(p.C->IntAt(r)) - quint64(p.Min)) / p.Step + 1;
+                        c.IsNull(r) ? 0 : (quint64(c.IntAt(r)) - quint64(p.Min)) / p.Step + 1;
                     if (desc)
                         code = p.MaxCode - code;
-                    k |= shift < 64 ? code << shift : 0;
-                    shift += p.Bits;
+                    keys[r] |= shift < 64 ? code << shift : 0;
                 }
-                keys[r] = k;
+                shift += p.Bits;
             }
-            for (unsigned shift = 0; shift < total; shift += kDigit) {
-                std::fill(count.begin(), count.end(), 0);
+            if (withRow) {
+                // Key and row in one word: the passes read and write memory in order, and equal
+                // keys stay in row order.
                 for (quint32 r = 0; r < Rows; ++r)
-                    ++count[(keys[r] >> shift) & (kBuckets - 1)];
-                if (count[(keys[0] >> shift) & (kBuckets - 1)] == Rows)
-                    continue; // one digit value only: the pass would not move anything
-                size_t sum = 0;
-                for (auto& c : count) {
-                    const size_t n = c;
-                    c = sum;
-                    sum += n;
-                }
-                for (quint32 r : perm)
-                    tmp[count[(keys[r] >> shift) & (kBuckets - 1)]++] = r;
-                perm.swap(tmp);
+                    keys[r] |= r;
+                RadixPasses(keys, base, total, [](quint64 k) { return k; });
+                for (quint32 i = 0; i < Rows; ++i)
+                    perm[i] = quint32(keys[i] & ((quint64(1) << rowBits) - 1));
+                return true;
             }
+            // Wider keys: (key, row) pairs in the current order, sorted on this word.
+            struct Pair {
+                quint64 Key;
+                quint32 Row;
+            };
+            std::vector<Pair> pairs(Rows);
+            for (quint32 i = 0; i < Rows; ++i)
+                pairs[i] = {keys[perm[i]], perm[i]};
+            RadixPasses(pairs, 0, total, [](const Pair& p) { return p.Key; });
+            for (quint32 i = 0; i < Rows; ++i)
+                perm[i] = pairs[i].Row;
         }
         return true;
+    }
+
+    // Stable LSD passes of 11 bits over bits [from, from + width) of each item's key.
+    template <class T, class KeyOf>
+    static void RadixPasses(std::vector<T>& items, unsigned from, unsigned width, KeyOf key) {
+        constexpr unsigned kDigit = 11;
+        constexpr size_t kBuckets = size_t(1) << kDigit;
+        std::vector<T> tmp(items.size());
+        std::vector<size_t> count(kBuckets);
+        for (unsigned shift = from; shift < from + width; shift += kDigit) {
+            std::fill(count.begin(), count.end(), 0);
+            for (const T& t : items)
+                ++count[(key(t) >> shift) & (kBuckets - 1)];
+            if (count[(key(items[0]) >> shift) & (kBuckets - 1)] == items.size())
+                continue; // one digit value only: the pass would not move anything
+            size_t sum = 0;
+            for (auto& c : count) {
+                const size_t n = c;
+                c = sum;
+                sum += n;
+            }
+            for (const T& t : items)
+                tmp[count[(key(t) >> shift) & (kBuckets - 1)]++] = t;
+            items.swap(tmp);
+        }
     }
 
     std::mutex m_mutex;
@@ -1075,6 +1105,14 @@ void ClientDataSet::RowAppender::SetFloat(int field, double v) {
     c.SetNullBit(m_store.Rows, false);
 }
 
+void ClientDataSet::RowAppender::SetCurrency(int field, Currency v) {
+    Column& c = Col(field);
+    if (c.Type != FieldType::Currency)
+        return c.Set(m_store.Rows, QVariant(v.ToDouble()));
+    c.I64[m_store.Rows] = v.Scaled;
+    c.SetNullBit(m_store.Rows, false);
+}
+
 void ClientDataSet::RowAppender::SetBoolean(int field, bool v) {
     Column& c = Col(field);
     if (c.Type != FieldType::Boolean)
@@ -1409,8 +1447,15 @@ QVariant ClientDataSet::ComputeAggregate(const Expression& e, quint32 lo, quint3
     if (auto simple = e.SimpleAggregate();
         simple && simple->Func != AggFunc::Min && simple->Func != AggFunc::Max) {
         qint64 count = 0;
+        // Integers and scaled currency add up exactly; a total past 64 bits goes on in double.
+        qint64 isum = 0;
         double sum = 0;
+        bool exact = true;
         const Column* c = simple->Field >= 0 ? &m_store->Cols[size_t(simple->Field)] : nullptr;
+        const bool scaled = c && c->Type == FieldType::Currency;
+        const bool integral = c && (scaled || c->Type == FieldType::Integer ||
+                                    c->Type == FieldType::LargeInt ||
+                                    c->Type == FieldType::Boolean);
         for (quint32 p = lo; p < hi; ++p) {
             const quint32 row = RowAt(p);
             if (filtered && !Visible(row))
@@ -1422,14 +1467,32 @@ QVariant ClientDataSet::ComputeAggregate(const Expression& e, quint32 lo, quint3
             if (c->IsNull(row))
                 continue;
             ++count;
-            if (simple->Func != AggFunc::Count)
+            if (simple->Func == AggFunc::Count)
+                continue;
+            if (!integral || !exact) {
                 sum += c->NumAt(row);
+                continue;
+            }
+            const qint64 x = scaled ? c->I64[row] : c->IntAt(row);
+            qint64 r = 0;
+            if (!__builtin_add_overflow(isum, x, &r)) {
+                isum = r;
+                continue;
+            }
+            exact = false;
+            sum = (scaled ? Currency{isum}.ToDouble() : double(isum)) + c->NumAt(row);
         }
         if (simple->Func == AggFunc::Count)
             return count;
         if (count == 0)
             return {};
-        return simple->Func == AggFunc::Avg ? sum / double(count) : sum;
+        const double total = integral && exact ? (scaled ? Currency{isum}.ToDouble() : double(isum))
+                                               : sum;
+        if (simple->Func == AggFunc::Avg)
+            return total / double(count);
+        if (integral && exact && !scaled)
+            return isum;
+        return total;
     }
     AggregateState st = e.NewAggregateState();
     for (quint32 p = lo; p < hi; ++p) {

@@ -196,6 +196,7 @@ public:
         void BeginRow(); // a row of Nulls
         void SetInteger(int field, qint64 v);
         void SetFloat(int field, double v);
+        void SetCurrency(int field, Currency v);
         void SetBoolean(int field, bool v);
         void SetString(int field, QStringView v);
         void SetStringUtf8(int field, std::string_view utf8);
@@ -244,6 +245,7 @@ public:
     void SetFiltered(bool on);
     bool Filtered() const { return m_filtered; }
     void SetFilterOptions(FilterOptions options);
+    FilterOptions GetFilterOptions() const { return m_filterOptions; }
 
     // --- groups and aggregates
     // First/Middle/Last of the current row among visible rows sharing the first `level`
