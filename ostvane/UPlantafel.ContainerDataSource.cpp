@@ -684,10 +684,31 @@ void TPlantafelContainerDataSource::CalcEntitySorted() {
                 entityCode[r] = quint32(packed[r].Entity - lo);
         }
     }
+    std::vector<quint32> order;
     for (int pass = 0; pass < 2; ++pass) {
-        sorter.SetIndexName(pass == 0 ? QStringLiteral("idx_def_sorting_YW")
-                                      : QStringLiteral("idx_def_sorting_YWD"));
-        const std::vector<quint32> order = sorter.VisibleRowIds();
+        if (pass == 1 && !packed.empty()) {
+            // The day order follows from the week order: inside one (resource, year, week) the
+            // rows sorted by start, flag, a2_ab_ix, a2_n and row, reordered stably by day, are
+            // the rows sorted by day and then the same fields. No second index over every row.
+            const quint64 dayMask = (quint64(1) << dayBits) - 1;
+            size_t a = 0;
+            while (a < order.size()) {
+                const quint64 group = packed[order[a]].Range >> dayBits;
+                size_t b = a + 1;
+                while (b < order.size() && (packed[order[b]].Range >> dayBits) == group)
+                    ++b;
+                std::stable_sort(order.begin() + qsizetype(a), order.begin() + qsizetype(b),
+                                 [&](quint32 x, quint32 y) {
+                                     return (packed[x].Range & dayMask) <
+                                            (packed[y].Range & dayMask);
+                                 });
+                a = b;
+            }
+        } else {
+            sorter.SetIndexName(pass == 0 ? QStringLiteral("idx_def_sorting_YW")
+                                          : QStringLiteral("idx_def_sorting_YWD"));
+            order = sorter.VisibleRowIds();
+        }
         std::vector<int>& out = numbers[pass];
         out.assign(size_t(rows), -2);
         if (!packed.empty() && !entityCode.empty()) {

@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kRows = 1'000'000;
 constexpr int kResources = 50;
-constexpr int kRepeats = 5;
+constexpr int kRepeats = 9;
 
 struct Row {
     int resource, year, week, day, id, entity, conflicted;

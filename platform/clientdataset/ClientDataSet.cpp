@@ -271,6 +271,19 @@ struct Column final {
                Type == FieldType::Boolean || Type == FieldType::Date ||
                Type == FieldType::DateTime;
     }
+    // f(row, value, isNull) for every row of an integer-valued column, the type switch once.
+    template <class F> void ForEachInt(quint32 rows, F&& f) const {
+        auto run = [&](const auto& v) {
+            for (quint32 r = 0; r < rows; ++r)
+                f(r, qint64(v[r]), IsNull(r));
+        };
+        switch (Type) {
+        case FieldType::Integer:
+        case FieldType::Date: run(I32); break;
+        case FieldType::Boolean: run(U8); break;
+        default: run(I64); break;
+        }
+    }
     qint64 IntAt(quint32 r) const {
         switch (Type) {
         case FieldType::Integer:
@@ -411,8 +424,7 @@ private:
 
     std::vector<quint32> Build(const std::vector<int>& fields, IndexOptions options) const {
         std::vector<quint32> perm(Rows);
-        for (quint32 i = 0; i < Rows; ++i)
-            perm[i] = i;
+        std::iota(perm.begin(), perm.end(), quint32(0));
         if (fields.empty() || Rows < 2)
             return perm;
         const bool desc = options & IndexOption::Descending;
@@ -434,6 +446,11 @@ private:
     // and sorted by an LSD radix sort from the lowest word up. Every pass is stable, so equal
     // keys keep their row order as in the comparison sort. Date-times usually sit on whole
     // seconds or minutes; dividing by the common step keeps their codes short.
+    struct Pair {
+        quint64 Key;
+        quint32 Row;
+    };
+
     bool BuildPacked(const std::vector<int>& fields, bool desc, std::vector<quint32>& perm) const {
         struct Part {
             const Column* C;
@@ -449,13 +466,12 @@ private:
             if (!c.IntegerValued())
                 return false;
             qint64 lo = std::numeric_limits<qint64>::max(), hi = std::numeric_limits<qint64>::min();
-            for (quint32 r = 0; r < Rows; ++r) {
-                if (c.IsNull(r))
-                    continue;
-                const qint64 v = c.IntAt(r);
+            c.ForEachInt(Rows, [&](quint32, qint64 v, bool null) {
+                if (null)
+                    return;
                 lo = std::min(lo, v);
                 hi = std::max(hi, v);
-            }
+            });
             if (lo > hi)
                 lo = hi = 0;
             quint64 step = 0;
@@ -479,7 +495,18 @@ private:
             used += bits;
             words.back().push_back({&c, lo, step, bits, span + 1});
         }
-        std::vector<quint64> keys(Rows);
+        // The sort's scratch words stay with the thread between builds: fresh pages cost a
+        // fault each, which on a loaded machine takes longer than the sort itself.
+        thread_local std::vector<quint64> keys, spare;
+        struct Shrink {
+            ~Shrink() {
+                constexpr size_t kKeep = size_t(16) << 20; // words kept, 128 MiB
+                if (keys.capacity() > kKeep)
+                    std::vector<quint64>().swap(keys);
+                if (spare.capacity() > kKeep)
+                    std::vector<quint64>().swap(spare);
+            }
+        } shrink;
         const unsigned rowBits = unsigned(std::bit_width(quint64(Rows - 1)));
         for (size_t w = 0; w < words.size(); ++w) {
             const auto& parts = words[w];
@@ -489,17 +516,22 @@ private:
             const bool withRow = words.size() == 1 && total + rowBits <= 64;
             const unsigned base = withRow ? rowBits : 0;
             // Parts were collected least significant first; the first one takes the low bits.
-            std::fill(keys.begin(), keys.end(), 0);
+            keys.assign(Rows, 0);
             unsigned shift = base;
             for (const Part& p : parts) {
-                const Column& c = *p.C;
-                for (quint32 r = 0; r < Rows; ++r) {
-                    quint64 code =
-                        c.IsNull(r) ? 0 : (quint64(c.IntAt(r)) - quint64(p.Min)) / p.Step + 1;
-                    if (desc)
-                        code = p.MaxCode - code;
-                    keys[r] |= shift < 64 ? code << shift : 0;
-                }
+                // Codes per column type in one tight loop; the division only where a step is.
+                const quint64 flip = desc ? p.MaxCode : 0;
+                const quint64 min = quint64(p.Min);
+                if (shift < 64 && p.Step == 1)
+                    p.C->ForEachInt(Rows, [&](quint32 r, qint64 v, bool null) {
+                        const quint64 code = null ? 0 : quint64(v) - min + 1;
+                        keys[r] |= (desc ? flip - code : code) << shift;
+                    });
+                else if (shift < 64)
+                    p.C->ForEachInt(Rows, [&](quint32 r, qint64 v, bool null) {
+                        const quint64 code = null ? 0 : (quint64(v) - min) / p.Step + 1;
+                        keys[r] |= (desc ? flip - code : code) << shift;
+                    });
                 shift += p.Bits;
             }
             if (withRow) {
@@ -507,20 +539,30 @@ private:
                 // keys stay in row order.
                 for (quint32 r = 0; r < Rows; ++r)
                     keys[r] |= r;
-                RadixPasses(keys, base, total, [](quint64 k) { return k; });
+                RadixPasses(keys, spare, base, total, [](quint64 k) { return k; });
                 for (quint32 i = 0; i < Rows; ++i)
                     perm[i] = quint32(keys[i] & ((quint64(1) << rowBits) - 1));
                 return true;
             }
             // Wider keys: (key, row) pairs in the current order, sorted on this word.
-            struct Pair {
-                quint64 Key;
-                quint32 Row;
-            };
-            std::vector<Pair> pairs(Rows);
-            for (quint32 i = 0; i < Rows; ++i)
-                pairs[i] = {keys[perm[i]], perm[i]};
-            RadixPasses(pairs, 0, total, [](const Pair& p) { return p.Key; });
+            thread_local std::vector<Pair> pairs, pairTmp;
+            struct ShrinkPairs {
+                ~ShrinkPairs() {
+                    constexpr size_t kKeep = size_t(8) << 20; // pairs kept, 128 MiB
+                    if (pairs.capacity() > kKeep)
+                        std::vector<Pair>().swap(pairs);
+                    if (pairTmp.capacity() > kKeep)
+                        std::vector<Pair>().swap(pairTmp);
+                }
+            } shrinkPairs;
+            pairs.resize(Rows);
+            if (w == 0)
+                for (quint32 i = 0; i < Rows; ++i)
+                    pairs[i] = {keys[i], i};
+            else
+                for (quint32 i = 0; i < Rows; ++i)
+                    pairs[i] = {keys[perm[i]], perm[i]};
+            RadixPasses(pairs, pairTmp, 0, total, [](const Pair& p) { return p.Key; });
             for (quint32 i = 0; i < Rows; ++i)
                 perm[i] = pairs[i].Row;
         }
@@ -529,10 +571,11 @@ private:
 
     // Stable LSD passes of 11 bits over bits [from, from + width) of each item's key.
     template <class T, class KeyOf>
-    static void RadixPasses(std::vector<T>& items, unsigned from, unsigned width, KeyOf key) {
+    static void RadixPasses(std::vector<T>& items, std::vector<T>& tmp, unsigned from,
+                            unsigned width, KeyOf key) {
         constexpr unsigned kDigit = 11;
         constexpr size_t kBuckets = size_t(1) << kDigit;
-        std::vector<T> tmp(items.size());
+        tmp.resize(items.size());
         std::vector<size_t> count(kBuckets);
         for (unsigned shift = from; shift < from + width; shift += kDigit) {
             std::fill(count.begin(), count.end(), 0);
@@ -1456,6 +1499,20 @@ QVariant ClientDataSet::ComputeAggregate(const Expression& e, quint32 lo, quint3
         const bool integral = c && (scaled || c->Type == FieldType::Integer ||
                                     c->Type == FieldType::LargeInt ||
                                     c->Type == FieldType::Boolean);
+        if (!filtered && c && c->Type == FieldType::Float && simple->Func != AggFunc::Count) {
+            // The common total of a float column: one pass over the positions, no type switch.
+            const quint32* perm = m_perm ? m_perm->Perm.data() : nullptr;
+            for (quint32 p = lo; p < hi; ++p) {
+                const quint32 row = perm ? perm[p] : p;
+                if (c->IsNull(row))
+                    continue;
+                ++count;
+                sum += c->F64[row];
+            }
+            if (count == 0)
+                return {};
+            return simple->Func == AggFunc::Avg ? sum / double(count) : sum;
+        }
         for (quint32 p = lo; p < hi; ++p) {
             const quint32 row = RowAt(p);
             if (filtered && !Visible(row))
