@@ -307,6 +307,26 @@ struct Column final {
     }
 };
 
+// Division by one fixed step for a column of codes: a multiplication by the inverse in double
+// and one correction each way, where a 64-bit division per row would cost several times more.
+class StepDivider final {
+public:
+    explicit StepDivider(quint64 step) : m_step(step), m_inverse(1.0 / double(step)) {}
+    quint64 Quotient(quint64 d) const {
+        quint64 q = quint64(double(d) * m_inverse);
+        while (q > 0 && q * m_step > d) // rounding up past d
+            --q;
+        while ((q + 1) * m_step <= d) // rounding down short of it
+            ++q;
+        return q;
+    }
+    quint64 Rest(quint64 d) const { return d - Quotient(d) * m_step; }
+
+private:
+    quint64 m_step;
+    double m_inverse;
+};
+
 struct IndexPerm final {
     std::vector<quint32> Perm;
     quint64 BuiltVersion = 0;
@@ -476,10 +496,13 @@ private:
                 lo = hi = 0;
             quint64 step = 0;
             if (c.Type == FieldType::DateTime) {
+                StepDivider div(1);
                 for (quint32 r = 0; r < Rows && step != 1; ++r) {
                     const quint64 d = quint64(c.IntAt(r)) - quint64(lo);
-                    if (!c.IsNull(r) && (step == 0 || d % step != 0))
+                    if (!c.IsNull(r) && (step == 0 || div.Rest(d) != 0)) {
                         step = std::gcd(step, d);
+                        div = StepDivider(step);
+                    }
                 }
             }
             if (step == 0)
@@ -527,11 +550,13 @@ private:
                         const quint64 code = null ? 0 : quint64(v) - min + 1;
                         keys[r] |= (desc ? flip - code : code) << shift;
                     });
-                else if (shift < 64)
+                else if (shift < 64) {
+                    const StepDivider div(p.Step);
                     p.C->ForEachInt(Rows, [&](quint32 r, qint64 v, bool null) {
-                        const quint64 code = null ? 0 : (quint64(v) - min) / p.Step + 1;
+                        const quint64 code = null ? 0 : div.Quotient(quint64(v) - min) + 1;
                         keys[r] |= (desc ? flip - code : code) << shift;
                     });
+                }
                 shift += p.Bits;
             }
             if (withRow) {
@@ -545,17 +570,7 @@ private:
                 return true;
             }
             // Wider keys: (key, row) pairs in the current order, sorted on this word.
-            thread_local std::vector<Pair> pairs, pairTmp;
-            struct ShrinkPairs {
-                ~ShrinkPairs() {
-                    constexpr size_t kKeep = size_t(8) << 20; // pairs kept, 128 MiB
-                    if (pairs.capacity() > kKeep)
-                        std::vector<Pair>().swap(pairs);
-                    if (pairTmp.capacity() > kKeep)
-                        std::vector<Pair>().swap(pairTmp);
-                }
-            } shrinkPairs;
-            pairs.resize(Rows);
+            std::vector<Pair> pairs(Rows), pairTmp;
             if (w == 0)
                 for (quint32 i = 0; i < Rows; ++i)
                     pairs[i] = {keys[i], i};

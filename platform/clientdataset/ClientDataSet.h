@@ -256,7 +256,8 @@ public:
     void SetAggregatesActive(bool on);
     bool AggregatesActive() const { return m_aggregatesActive; }
     // Value of aggregate `index` for the current row's group; Null when inactive or when its
-    // index is not the current one.
+    // index is not the current one. Sums of integer fields are 64-bit integers (a double only
+    // past that range); currency adds up exactly and is returned as a double.
     QVariant AggregateValue(int index);
     // Compiles the aggregate's expression now so that its errors surface here.
     void CheckAggregate(int index);
