@@ -666,6 +666,10 @@ void TPlantafelContainerDataSource::CalcEntitySorted() {
     const int columns[2] = {sortYW, sortYWD};
     std::vector<int> numbers[2];
     unsigned dayBits = 0;
+    // The week order first: its sort needs the most memory, and the packed rows are not yet
+    // held then.
+    sorter.SetIndexName(QStringLiteral("idx_def_sorting_YW"));
+    std::vector<quint32> order = sorter.VisibleRowIds();
     const std::vector<PackedRow> packed =
         PackRows(master, {res, year, week, day}, entity, columns, &dayBits);
     // Entity ids that span no more than a few times the row count get array slots of their own.
@@ -684,7 +688,6 @@ void TPlantafelContainerDataSource::CalcEntitySorted() {
                 entityCode[r] = quint32(packed[r].Entity - lo);
         }
     }
-    std::vector<quint32> order;
     for (int pass = 0; pass < 2; ++pass) {
         if (pass == 1 && !packed.empty()) {
             // The day order follows from the week order: inside one (resource, year, week) the
@@ -704,9 +707,8 @@ void TPlantafelContainerDataSource::CalcEntitySorted() {
                                  });
                 a = b;
             }
-        } else {
-            sorter.SetIndexName(pass == 0 ? QStringLiteral("idx_def_sorting_YW")
-                                          : QStringLiteral("idx_def_sorting_YWD"));
+        } else if (pass == 1) {
+            sorter.SetIndexName(QStringLiteral("idx_def_sorting_YWD"));
             order = sorter.VisibleRowIds();
         }
         std::vector<int>& out = numbers[pass];
