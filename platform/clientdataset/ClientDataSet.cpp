@@ -1084,8 +1084,7 @@ void ClientDataSet::ReadIntegers(int field, std::vector<qint64>& out, qint64 nul
         DbError(QStringLiteral("%1: Feld '%2' ist kein ganzzahliges Feld").arg(m_name, c.Name));
     const quint32 rows = m_store->Rows;
     out.resize(rows);
-    for (quint32 r = 0; r < rows; ++r)
-        out[r] = c.IsNull(r) ? nullValue : c.IntAt(r);
+    c.ForEachInt(rows, [&](quint32 r, qint64 v, bool null) { out[r] = null ? nullValue : v; });
 }
 
 void ClientDataSet::WriteIntegers(int field, const std::vector<int>& values, int keep) {
