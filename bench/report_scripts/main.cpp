@@ -36,6 +36,7 @@ public:
 QString makeScript(QRandomGenerator& rng, bool broken) {
     QString s;
     const int bad = broken ? int(rng.bounded(kLines)) : -1;
+    bool spoiled = false;
     for (int i = 0; i < kLines; ++i) {
         switch (rng.bounded(4)) {
         case 0: s += QStringLiteral("summe_%1 = %2 + len(modulname)\n").arg(i).arg(rng.bounded(1000)); break;
@@ -43,9 +44,13 @@ QString makeScript(QRandomGenerator& rng, bool broken) {
         case 2: s += QStringLiteral("werte_%1 = [x * %2 for x in range(%1)]\n").arg(i).arg(rng.bounded(9)); break;
         default: s += QStringLiteral("text_%1 = 'Größe %1: ' + str(%2)\n").arg(i).arg(rng.bounded(99)); break;
         }
-        if (i == bad)
+        if (broken && !spoiled && i >= bad) {
             s += QStringLiteral("def kaputt_%1(:\n").arg(i);
+            spoiled = true;
+        }
     }
+    if (broken && !spoiled)
+        s += QStringLiteral("def kaputt(:\n");
     return s;
 }
 

@@ -2,7 +2,7 @@
 -- (the address list's dialog runs it), and one with a syntax error for the check of all scripts.
 INSERT INTO rtf (rtf_id, rtf_name, rtf_blanksql, rtf_script) VALUES
 (9001, 'Adressen als SQL', true,
-$s$SELECT ad_krz, ad_name1 FROM adressen ORDER BY ad_krz
+$s$SELECT name, plz, ort FROM adressen ORDER BY name
 $s$),
 (9002, 'Adressliste', false,
 $s$# Zusammenfassung der Eingaben des Dialogs

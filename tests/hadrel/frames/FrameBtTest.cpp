@@ -4,7 +4,9 @@
 
 #include "ModulFormFixture.h"
 
+#include <Korvexcommonvcl.h>
 #include <TKorvexPython.h>
+#include <TfrmAdressliste.h>
 #include <TfrmToDesignBase.h>
 #include <UConstants.h>
 #include <UFrameBt.h>
@@ -56,6 +58,22 @@ class RecordingHelp final : public Corvale::THelp {
 public:
     void ShowKeyword(const QString& keyword, QWidget*) override { keywords << keyword; }
     QStringList keywords;
+};
+
+// Stands for the user in the address list dialog: presses OK and keeps what came back.
+class PressOk final : public Korvexcommonvcl::ModalForms {
+public:
+    int Run(Vcl::TForm* form) override {
+        auto* d = qobject_cast<TfrmAdressliste*>(form);
+        if (!d)
+            return Vcl::mrCancel;
+        d->show();
+        d->FrameBt->btOk->click();
+        result = d->ResultText();
+        d->hide();
+        return d->ModalResult();
+    }
+    QString result;
 };
 
 QString readFile(const QString& path) {
@@ -310,6 +328,24 @@ TEST_F(FrameBtTest, CancelHelpAndPrintSettings) {
     d->FrameBt->btCancel->click();
     EXPECT_EQ(d->ModalResult(), Vcl::mrAbort);
     EXPECT_EQ(d->FrameBt->objectName(), QStringLiteral("FrameBt"));
+}
+
+TEST_F(FrameBtTest, AddressModulePrintsTheAddressList) {
+    const QString demo = readFile(QStringLiteral(KORVEX_SOURCE_DIR "/db/demo/230_rtf_demo.sql"));
+    ASSERT_FALSE(demo.isEmpty());
+    testsupport::TestDatabase::Exec(QStringLiteral("DELETE FROM rtf WHERE rtf_id BETWEEN 9001 AND 9003; ") + demo);
+    testsupport::TestDatabase::Exec(
+        QStringLiteral("INSERT INTO settings (s_name, s_value) VALUES ('Firma', 'Muster & Söhne')"));
+    TFormAdress* module = Open();
+    PressOk user;
+    Korvexcommonvcl::ModalForms* old = Korvexcommonvcl::ModalForms::SetInstance(&user);
+    module->TopLabel->OnPrintBtClick(module, false, false, false);
+    Korvexcommonvcl::ModalForms::SetInstance(old);
+    testsupport::TestDatabase::Exec(QStringLiteral(
+        "DELETE FROM rtf WHERE rtf_id BETWEEN 9001 AND 9003; DELETE FROM settings WHERE s_name = 'Firma'"));
+    EXPECT_TRUE(user.result.startsWith(QStringLiteral("Adressliste fuer Muster & Söhne\nStichtag: ")))
+        << user.result.toStdString();
+    EXPECT_TRUE(user.result.endsWith(QStringLiteral("Nur aktive: ja\nSortierung: Name")));
 }
 
 TEST(FrameBtOutput, BlankLinesBeforeAndWhiteSpaceAfterAreTrimmed) {
