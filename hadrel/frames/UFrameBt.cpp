@@ -369,6 +369,12 @@ void TFrameBt::btOkClick() {
         if (FOwnerForm && FOwnerForm->isVisible() && btOk->isEnabled())
             btOk->setFocus();
 
+        if (!FQueryForms->HasRecord()) {
+            showError(QStringLiteral("Der Bericht %1 ist nicht vorhanden.").arg(m_rtfParam));
+            if (FOwnerForm)
+                FOwnerForm->SetModalResult(Vcl::mrNone);
+            return;
+        }
         const int rtfId = FQueryForms->FieldByName(QStringLiteral("rtf_id")).AsInteger();
         const QString scriptFile = ScriptFileName(rtfId);
         const QString resultFile = ResultFileName(rtfId);

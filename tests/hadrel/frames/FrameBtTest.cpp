@@ -112,6 +112,7 @@ protected:
                          "', 'hex'), 'UTF8')"));
     }
     TfrmTestReport* Dialog(int rtfId, QObject* owner = nullptr) {
+        delete m_dialog;
         m_dialog = new TfrmTestReport(owner);
         m_dialog->FrameBt->OpenReport(rtfId);
         return m_dialog;
@@ -208,7 +209,6 @@ TEST_F(FrameBtTest, ResultFileFollowsTheMenuAcrossBars) {
     EXPECT_EQ(d->ResultText(), QStringLiteral("fertig"));
     EXPECT_FALSE(QFile::exists(TFrameBt::ResultFileName(7020)));
 
-    delete m_dialog;
     d = Dialog(7020);
     EXPECT_FALSE(d->FrameBt->miSavePythonResult->isChecked());
     // Keeping the script keeps its result too.
@@ -327,6 +327,12 @@ TEST_F(FrameBtTest, CancelHelpAndPrintSettings) {
 
     d->FrameBt->btCancel->click();
     EXPECT_EQ(d->ModalResult(), Vcl::mrAbort);
+
+    // A report that is not there is said so; the dialog stays.
+    d = Dialog(7999);
+    m_answers.Expect(QStringLiteral("Der Bericht 7999 ist nicht vorhanden"), Vcl::mrOk);
+    Ok();
+    EXPECT_EQ(d->ModalResult(), Vcl::mrNone);
     EXPECT_EQ(d->FrameBt->objectName(), QStringLiteral("FrameBt"));
 }
 
