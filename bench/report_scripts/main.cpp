@@ -39,10 +39,21 @@ QString makeScript(QRandomGenerator& rng, bool broken) {
     bool spoiled = false;
     for (int i = 0; i < kLines; ++i) {
         switch (rng.bounded(4)) {
-        case 0: s += QStringLiteral("summe_%1 = %2 + len(modulname)\n").arg(i).arg(rng.bounded(1000)); break;
-        case 1: s += QStringLiteral("if firma:\n    print('Zeile %1', firma)\n").arg(i); ++i; break;
-        case 2: s += QStringLiteral("werte_%1 = [x * %2 for x in range(%1)]\n").arg(i).arg(rng.bounded(9)); break;
-        default: s += QStringLiteral("text_%1 = 'Größe %1: ' + str(%2)\n").arg(i).arg(rng.bounded(99)); break;
+        case 0:
+            s += QStringLiteral("summe_%1 = %2 + len(modulname)\n").arg(i).arg(rng.bounded(1000));
+            break;
+        case 1:
+            s += QStringLiteral("if firma:\n    print('Zeile %1', firma)\n").arg(i);
+            ++i;
+            break;
+        case 2:
+            s += QStringLiteral("werte_%1 = [x * %2 for x in range(%1)]\n")
+                     .arg(i)
+                     .arg(rng.bounded(9));
+            break;
+        default:
+            s += QStringLiteral("text_%1 = 'Größe %1: ' + str(%2)\n").arg(i).arg(rng.bounded(99));
+            break;
         }
         if (broken && !spoiled && i >= bad) {
             s += QStringLiteral("def kaputt_%1(:\n").arg(i);
@@ -60,9 +71,11 @@ void load(PGconn* c, const std::vector<QString>& scripts) {
     PQclear(r);
     for (size_t i = 0; i < scripts.size(); ++i) {
         QString esc = scripts[i];
-        esc.replace(u'\\', QStringLiteral("\\\\")).replace(u'\n', QStringLiteral("\\n"))
+        esc.replace(u'\\', QStringLiteral("\\\\"))
+            .replace(u'\n', QStringLiteral("\\n"))
             .replace(u'\t', QStringLiteral("\\t"));
-        const QByteArray line = QByteArray::number(qulonglong(i + 1)) + "\tf\t" + esc.toUtf8() + "\n";
+        const QByteArray line =
+            QByteArray::number(qulonglong(i + 1)) + "\tf\t" + esc.toUtf8() + "\n";
         PQputCopyData(c, line.constData(), int(line.size()));
     }
     PQputCopyEnd(c, nullptr);
@@ -89,8 +102,8 @@ print(errors)
     QElapsedTimer t;
     t.start();
     QProcess p;
-    p.start(QStringLiteral("python3"), {QStringLiteral("-I"), QStringLiteral("-c"),
-                                        QString::fromLatin1(kSource), file});
+    p.start(QStringLiteral("python3"),
+            {QStringLiteral("-I"), QStringLiteral("-c"), QString::fromLatin1(kSource), file});
     p.waitForFinished(-1);
     const double ms = double(t.nsecsElapsed()) / 1e6;
     errors = p.readAllStandardOutput().trimmed().toInt();
@@ -135,9 +148,9 @@ int main(int argc, char** argv) {
     bar->OpenReport(1);
 
     // The same built scripts for the baseline: the header the bar puts before each one.
-    const QString header = QStringLiteral(
-        "# -*- coding: utf-8 -*-\nHOSTNAME = ''\nDATABASE = ''\nUSERNAME = ''\n\n"
-        "modulname = 'Benchmark'\nmodulname_ownerform = ''\nfirma = ''\n\n\n");
+    const QString header =
+        QStringLiteral("# -*- coding: utf-8 -*-\nHOSTNAME = ''\nDATABASE = ''\nUSERNAME = ''\n\n"
+                       "modulname = 'Benchmark'\nmodulname_ownerform = ''\nfirma = ''\n\n\n");
     QByteArray all;
     for (const QString& s : scripts) {
         const QByteArray src = (header + s).toUtf8();

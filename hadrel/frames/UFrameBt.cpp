@@ -37,7 +37,9 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString text(int nr, const QString& def) { return makeText(nr, def); }
+QString text(int nr, const QString& def) {
+    return makeText(nr, def);
+}
 
 QPushButton* makeButton(QObject* owner, QWidget* parent, const QString& name,
                         const QString& caption, const QString& hint) {
@@ -99,16 +101,16 @@ TFrameBt::TFrameBt(QObject* owner, QWidget* parent) : QFrame(parent) {
     btOk = makeButton(this, VoskPanel1, QStringLiteral("btOk"), text(5217, QStringLiteral("&Ok")),
                       text(17436, QStringLiteral("Eingaben übernehmen und den Bericht ausführen")));
     btOk->setDefault(true);
-    btCancel = makeButton(this, VoskPanel1, QStringLiteral("btCancel"),
-                          text(5218, QStringLiteral("&Abbrechen")),
-                          text(10053, QStringLiteral("Den Dialog schließen, ohne etwas auszuführen")));
+    btCancel = makeButton(
+        this, VoskPanel1, QStringLiteral("btCancel"), text(5218, QStringLiteral("&Abbrechen")),
+        text(10053, QStringLiteral("Den Dialog schließen, ohne etwas auszuführen")));
     btShowResult = Vcl::Owned(this, new QToolButton(VoskPanel1), QStringLiteral("btShowResult"));
     btShowResult->setArrowType(Qt::DownArrow);
     btShowResult->setPopupMode(QToolButton::InstantPopup);
     btShowResult->setToolTip(text(3163, QStringLiteral("Einstellungen des Python-Skripts")));
     btShowResult->setAccessibleName(QStringLiteral("Python-Einstellungen"));
-    btHelp = makeButton(this, VoskPanel1, QStringLiteral("btHelp"), text(2928, QStringLiteral("Hilfe")),
-                        text(2928, QStringLiteral("Hilfe")));
+    btHelp = makeButton(this, VoskPanel1, QStringLiteral("btHelp"),
+                        text(2928, QStringLiteral("Hilfe")), text(2928, QStringLiteral("Hilfe")));
     btHelp->setCursor(Qt::PointingHandCursor);
     btSavePrintSettings = makeButton(
         this, VoskPanel1, QStringLiteral("btSavePrintSettings"),
@@ -145,21 +147,26 @@ TFrameBt::TFrameBt(QObject* owner, QWidget* parent) : QFrame(parent) {
     miShowPythonResult->setChecked(FShowPythonResult);
 
     connect(btOk, &QPushButton::clicked, this, [this] {
-        Rtl::Guarded([this] {
-            if (!FQueryForms) {
-                closeOwner(Vcl::mrOk);
-                return;
-            }
-            btOkClick();
-        }, this);
+        Rtl::Guarded(
+            [this] {
+                if (!FQueryForms) {
+                    closeOwner(Vcl::mrOk);
+                    return;
+                }
+                btOkClick();
+            },
+            this);
     });
     connect(btCancel, &QPushButton::clicked, this, [this] {
-        Rtl::Guarded([this] {
-            btCancelClick();
-            closeOwner(Vcl::mrAbort);
-        }, this);
+        Rtl::Guarded(
+            [this] {
+                btCancelClick();
+                closeOwner(Vcl::mrAbort);
+            },
+            this);
     });
-    connect(btHelp, &QPushButton::clicked, this, [this] { Rtl::Guarded([this] { btHelpClick(); }, this); });
+    connect(btHelp, &QPushButton::clicked, this,
+            [this] { Rtl::Guarded([this] { btHelpClick(); }, this); });
     connect(btSavePrintSettings, &QPushButton::clicked, this,
             [this] { Rtl::Guarded([this] { btSavePrintSettingsClick(); }, this); });
     for (QAction* item : {miSavePythonScript, miSavePythonResult, miShowPythonResult})
@@ -186,9 +193,8 @@ void TFrameBt::OpenReport(int rtfId) {
         FQueryForms->SetSqlTable(QStringLiteral("rtf"));
         FQueryForms->SetKeyFieldName(QStringLiteral("rtf_id"));
         FQueryForms->SetReadOnly(true);
-        FQueryForms->SetQuerySql(QStringLiteral(
-            "SELECT rtf_id, rtf_blanksql, rtf_script FROM rtf "
-            "WHERE rtf_id::text LIKE :rtfid ORDER BY rtf_id"));
+        FQueryForms->SetQuerySql(QStringLiteral("SELECT rtf_id, rtf_blanksql, rtf_script FROM rtf "
+                                                "WHERE rtf_id::text LIKE :rtfid ORDER BY rtf_id"));
     }
     m_rtfParam = QString::number(rtfId);
     FQueryForms->SetParam(QStringLiteral("rtfid"), m_rtfParam);
@@ -281,8 +287,8 @@ void TFrameBt::closeOwner(int modalResult) {
 
 void TFrameBt::refuseControl(QWidget* control) {
     if (control) {
-        if (FOwnerForm && FOwnerForm->isVisible() && control->isEnabled() &&
-            control->isVisible() && control->focusPolicy() != Qt::NoFocus)
+        if (FOwnerForm && FOwnerForm->isVisible() && control->isEnabled() && control->isVisible() &&
+            control->focusPolicy() != Qt::NoFocus)
             control->setFocus();
         if (qobject_cast<QLineEdit*>(control)) {
             QPalette p = control->palette();
@@ -536,7 +542,10 @@ void TFrameBt::miPythonScriptsCheckClick() {
                 }
             }
         }
-        report += QStringLiteral("%1 Skripte geprüft, %2 fehlerhaft.%3").arg(checked).arg(refused).arg(kCrLf);
+        report += QStringLiteral("%1 Skripte geprüft, %2 fehlerhaft.%3")
+                      .arg(checked)
+                      .arg(refused)
+                      .arg(kCrLf);
         WritePrivateFile(path, report.toUtf8());
         DeleteFileOnShutdown(path);
 

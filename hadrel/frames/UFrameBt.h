@@ -23,9 +23,6 @@ class QPushButton;
 class QToolButton;
 class TPanel;
 
-
-
-
 class TFrameBt final : public QFrame {
     Q_OBJECT
 public:

@@ -8,8 +8,7 @@
 #include <QRegularExpression>
 #include <QWidget>
 
-TfrmToDesignBase::TfrmToDesignBase(QObject* owner, QWidget* parent)
-    : TQ32GrundForm(owner, parent) {
+TfrmToDesignBase::TfrmToDesignBase(QObject* owner, QWidget* parent) : TQ32GrundForm(owner, parent) {
     if (auto* ownerForm = qobject_cast<QWidget*>(owner)) {
         m_modulNameOwnerForm = Korvexutils::FindModulName(ownerForm);
         if (m_modulNameOwnerForm.isEmpty())

@@ -10,13 +10,17 @@ QString ScriptLine(const QObject* control, const QString& pythonValue) {
 
 TVoskEdit::TVoskEdit(QWidget* parent) : QLineEdit(parent) {}
 
-bool TVoskEdit::CheckF2Value() const { return !m_required || !text().trimmed().isEmpty(); }
+bool TVoskEdit::CheckF2Value() const {
+    return !m_required || !text().trimmed().isEmpty();
+}
 
 void TVoskEdit::GetF2ScriptValue(QStringList& lines) const {
     lines.append(Corvale::ScriptLine(this, EscapePythonString(text())));
 }
 
-TVoskPickEdit::TVoskPickEdit(QWidget* parent) : QComboBox(parent) { setEditable(true); }
+TVoskPickEdit::TVoskPickEdit(QWidget* parent) : QComboBox(parent) {
+    setEditable(true);
+}
 
 bool TVoskPickEdit::CheckF2Value() const {
     const QString t = currentText();
@@ -32,8 +36,8 @@ void TVoskPickEdit::GetF2ScriptValue(QStringList& lines) const {
 TVoskCheckBox::TVoskCheckBox(QWidget* parent) : QCheckBox(parent) {}
 
 void TVoskCheckBox::GetF2ScriptValue(QStringList& lines) const {
-    lines.append(Corvale::ScriptLine(this, isChecked() ? QStringLiteral("True")
-                                                       : QStringLiteral("False")));
+    lines.append(
+        Corvale::ScriptLine(this, isChecked() ? QStringLiteral("True") : QStringLiteral("False")));
 }
 
 TVoskDateEdit::TVoskDateEdit(QWidget* parent) : TVoskEdit(parent) {

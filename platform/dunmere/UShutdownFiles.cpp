@@ -55,8 +55,8 @@ void WritePrivateFile(const QString& path, const QByteArray& bytes, bool append)
     const QIODevice::OpenMode mode =
         QIODevice::WriteOnly | (append ? QIODevice::Append : QIODevice::Truncate);
     // A new file is created 0600 from the start; an old one is narrowed before anything is written.
-    const bool ok = f.exists() ? (f.setPermissions(ownerOnly) && f.open(mode))
-                               : f.open(mode, ownerOnly);
+    const bool ok =
+        f.exists() ? (f.setPermissions(ownerOnly) && f.open(mode)) : f.open(mode, ownerOnly);
     if (!ok || f.write(bytes) != bytes.size() || !f.flush())
         throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden: %2")
                                  .arg(path, f.errorString()));

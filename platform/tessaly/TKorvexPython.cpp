@@ -35,8 +35,8 @@ QString EscapePythonString(const QString& text) {
             out += QStringLiteral("\\r");
         } else if (u == '\t') {
             out += QStringLiteral("\\t");
-        } else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0) || u == 0x2028 ||
-                   u == 0x2029 || u == 0xfeff) {
+        } else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0) || u == 0x2028 || u == 0x2029 ||
+                   u == 0xfeff) {
             // Control and invisible characters stay visible in the script file.
             out += u <= 0xff ? QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'))
                              : QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
@@ -211,7 +211,7 @@ public:
         out += p.readAll();
         run.output = QString::fromUtf8(out);
         run.exitCode = p.exitCode();
-        run.status = timedOut ? TPythonRun::TimedOut
+        run.status = timedOut                                ? TPythonRun::TimedOut
                      : p.exitStatus() == QProcess::CrashExit ? TPythonRun::Crashed
                                                              : TPythonRun::Finished;
         return run;
@@ -267,8 +267,7 @@ int TKorvexPython::TimeoutSeconds() {
 bool TKorvexPython::CheckExecute(const QString& script, const QString& name) {
     m_run = {};
     QString message;
-    const bool ok =
-        TPythonEngine::Instance().Check(Interpreter(), script, name, message);
+    const bool ok = TPythonEngine::Instance().Check(Interpreter(), script, name, message);
     m_run.status = TPythonRun::Finished;
     m_run.exitCode = ok ? 0 : 1;
     m_run.output = message;
@@ -278,9 +277,8 @@ bool TKorvexPython::CheckExecute(const QString& script, const QString& name) {
 bool TKorvexPython::Execute(const QString& scriptFile) {
     m_interpreter = Interpreter();
     m_timeoutSeconds = TimeoutSeconds();
-    m_run = TPythonEngine::Instance().Run(m_interpreter, scriptFile,
-                                          QFileInfo(scriptFile).absolutePath(),
-                                          m_timeoutSeconds * 1000);
+    m_run = TPythonEngine::Instance().Run(
+        m_interpreter, scriptFile, QFileInfo(scriptFile).absolutePath(), m_timeoutSeconds * 1000);
     return m_run.Ok();
 }
 

@@ -66,8 +66,8 @@ TEST(KorvexPython, OneCheckerCompilesManyScriptsAndNamesTheFaultyOne) {
     // Compiling runs nothing: a script that would write a file leaves none.
     QTemporaryDir dir;
     const QString marker = dir.filePath(QStringLiteral("ran"));
-    EXPECT_TRUE(py.CheckExecute(QStringLiteral("open(%1, 'w').write('x')\n")
-                                    .arg(EscapePythonString(marker))));
+    EXPECT_TRUE(py.CheckExecute(
+        QStringLiteral("open(%1, 'w').write('x')\n").arg(EscapePythonString(marker))));
     EXPECT_FALSE(QFile::exists(marker));
     // Null bytes are refused by Python, not by a broken frame in the checker's protocol.
     EXPECT_FALSE(py.CheckExecute(QString::fromUtf8("x = 1\0\n", 7)));

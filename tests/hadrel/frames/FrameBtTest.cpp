@@ -279,8 +279,8 @@ TEST_F(FrameBtTest, FailingScriptsKeepTheDialogOpenWithTheirOutput) {
 
 TEST_F(FrameBtTest, DevelopersAreToldAboutUpperCaseFieldNames) {
     AddReport(7050, QStringLiteral("print(edName)\n"));
-    testsupport::TestDatabase::Exec(
-        QStringLiteral("INSERT INTO settings (s_name, s_value) VALUES ('IsDevelopSystem', 'true')"));
+    testsupport::TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO settings (s_name, s_value) VALUES ('IsDevelopSystem', 'true')"));
     Dialog(7050);
     m_answers.Expect(QStringLiteral("Kleinschreibung der RTF-Felder"), Vcl::mrOk);
     Ok();
@@ -339,17 +339,20 @@ TEST_F(FrameBtTest, CancelHelpAndPrintSettings) {
 TEST_F(FrameBtTest, AddressModulePrintsTheAddressList) {
     const QString demo = readFile(QStringLiteral(KORVEX_SOURCE_DIR "/db/demo/230_rtf_demo.sql"));
     ASSERT_FALSE(demo.isEmpty());
-    testsupport::TestDatabase::Exec(QStringLiteral("DELETE FROM rtf WHERE rtf_id BETWEEN 9001 AND 9003; ") + demo);
     testsupport::TestDatabase::Exec(
-        QStringLiteral("INSERT INTO settings (s_name, s_value) VALUES ('Firma', 'Muster & Söhne')"));
+        QStringLiteral("DELETE FROM rtf WHERE rtf_id BETWEEN 9001 AND 9003; ") + demo);
+    testsupport::TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO settings (s_name, s_value) VALUES ('Firma', 'Muster & Söhne')"));
     TFormAdress* module = Open();
     PressOk user;
     Korvexcommonvcl::ModalForms* old = Korvexcommonvcl::ModalForms::SetInstance(&user);
     module->TopLabel->OnPrintBtClick(module, false, false, false);
     Korvexcommonvcl::ModalForms::SetInstance(old);
-    testsupport::TestDatabase::Exec(QStringLiteral(
-        "DELETE FROM rtf WHERE rtf_id BETWEEN 9001 AND 9003; DELETE FROM settings WHERE s_name = 'Firma'"));
-    EXPECT_TRUE(user.result.startsWith(QStringLiteral("Adressliste fuer Muster & Söhne\nStichtag: ")))
+    testsupport::TestDatabase::Exec(
+        QStringLiteral("DELETE FROM rtf WHERE rtf_id BETWEEN 9001 AND 9003; DELETE FROM settings "
+                       "WHERE s_name = 'Firma'"));
+    EXPECT_TRUE(
+        user.result.startsWith(QStringLiteral("Adressliste fuer Muster & Söhne\nStichtag: ")))
         << user.result.toStdString();
     EXPECT_TRUE(user.result.endsWith(QStringLiteral("Nur aktive: ja\nSortierung: Name")));
 }
