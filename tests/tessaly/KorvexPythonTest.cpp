@@ -13,12 +13,26 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 
+#include <csignal>
+
 namespace {
 
 QString writeScript(const QTemporaryDir& dir, const QString& name, const QString& source) {
     const QString path = dir.filePath(name);
     WritePrivateFile(path, source.toUtf8());
     return path;
+}
+
+// A killed process may wait as a zombie for a reaper; it no longer runs.
+bool running(int pid) {
+    if (pid <= 0 || ::kill(pid_t(pid), 0) != 0)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray s = stat.readAll();
+    const qsizetype close = s.lastIndexOf(')');
+    return close < 0 || s.mid(close + 2, 1) != "Z";
 }
 
 TPythonRun run(const QString& file, int timeoutMs = 20000) {
@@ -88,12 +102,19 @@ TEST(KorvexPython, RunKeepsOutputInOrderExitStatusAndTimeLimit) {
     QElapsedTimer t;
     t.start();
     r = run(writeScript(dir, QStringLiteral("slow.py"),
-                        QStringLiteral("import subprocess, time\nprint('los', flush=True)\n"
-                                       "subprocess.Popen(['sleep', '60'])\ntime.sleep(60)\n")),
+                        QStringLiteral("import os, subprocess, time\n"
+                                       "p = subprocess.Popen(['sleep', '60'])\n"
+                                       "print('los', os.getpgrp(), p.pid, flush=True)\n"
+                                       "time.sleep(60)\n")),
             8000);
     EXPECT_EQ(r.status, TPythonRun::TimedOut);
     EXPECT_LT(t.elapsed(), 25000);
-    EXPECT_TRUE(r.output.startsWith(QStringLiteral("los")));
+    const QStringList said = r.output.split(u' ');
+    ASSERT_EQ(said.size(), 3) << r.output.toStdString();
+    EXPECT_EQ(said[0], QStringLiteral("los"));
+    // Nothing of the script's process group runs on.
+    EXPECT_FALSE(running(said[1].toInt()));
+    EXPECT_FALSE(running(said[2].trimmed().toInt()));
 
     r = TPythonEngine::Instance().Run(QStringLiteral("/nonexistent/python3"),
                                       dir.filePath(QStringLiteral("mix.py")), {}, 5000);
