@@ -512,10 +512,11 @@ void TFrameBt::miPythonScriptsCheckClick() {
         FQueryForms->Open();
 
         QString report;
-        int checked = 0, refused = 0;
+        int refused = 0;
+        std::vector<int> ids;
+        std::vector<TPythonSource> sources;
         {
             const QString header = headerLines(true).join(u'\n') + u'\n';
-            TPythonCheckBatch batch;
             const TVoskDataField fId = FQueryForms->FieldByName(QStringLiteral("rtf_id"));
             const TVoskDataField fBlank = FQueryForms->FieldByName(QStringLiteral("rtf_blanksql"));
             const TVoskDataField fScript = FQueryForms->FieldByName(QStringLiteral("rtf_script"));
@@ -523,24 +524,28 @@ void TFrameBt::miPythonScriptsCheckClick() {
                 const QString script = fScript.AsString();
                 if (fBlank.AsBoolean() || script.trimmed().isEmpty())
                     continue;
-                const int id = fId.AsInteger();
-                ++checked;
-                TKorvexPython python;
-                python.SetOwnerForm(FOwnerForm);
-                try {
-                    if (!python.CheckExecute(header + script, QStringLiteral("rtf%1.py").arg(id))) {
-                        ++refused;
-                        report += QStringLiteral("rtf_id: %1, check_result: %2%3")
-                                      .arg(id)
-                                      .arg(python.Output(), kCrLf);
-                    }
-                } catch (const std::exception& e) {
-                    ++refused;
-                    report += QStringLiteral("rtf_id: %1, (except)check_result: %2%3")
-                                  .arg(id)
-                                  .arg(Rtl::ExceptionMessage(std::current_exception()), kCrLf);
-                }
+                ids.push_back(fId.AsInteger());
+                sources.push_back({QStringLiteral("rtf%1.py").arg(ids.back()), header + script});
             }
+        }
+        // One python3 compiles all scripts, which are handed over before the answers are read.
+        const int checked = int(ids.size());
+        try {
+            const std::vector<TPythonCheck> answers = TKorvexPython::CheckExecuteAll(sources);
+            for (int i = 0; i < checked; ++i)
+                if (!answers[size_t(i)].ok) {
+                    ++refused;
+                    report += QStringLiteral("rtf_id: %1, check_result: %2%3")
+                                  .arg(ids[size_t(i)])
+                                  .arg(answers[size_t(i)].message, kCrLf);
+                }
+        } catch (const std::exception&) {
+            const QString message = Rtl::ExceptionMessage(std::current_exception());
+            for (int id : ids)
+                report += QStringLiteral("rtf_id: %1, (except)check_result: %2%3")
+                              .arg(id)
+                              .arg(message, kCrLf);
+            refused = checked;
         }
         report += QStringLiteral("%1 Skripte geprüft, %2 fehlerhaft.%3")
                       .arg(checked)

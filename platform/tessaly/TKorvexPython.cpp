@@ -117,10 +117,29 @@ public:
     const QString& Interpreter() const { return m_interpreter; }
 
     bool Check(const QString& source, const QString& name, QString& message) {
+        send(source, name);
+        return receive(message);
+    }
+
+    // All sources go out first; QProcess keeps writing them while the answers are read.
+    std::vector<TPythonCheck> CheckAll(const std::vector<TPythonSource>& sources) {
+        for (const TPythonSource& s : sources)
+            send(s.source, s.name);
+        std::vector<TPythonCheck> answers(sources.size());
+        for (TPythonCheck& a : answers)
+            a.ok = receive(a.message);
+        return answers;
+    }
+
+private:
+    void send(const QString& source, const QString& name) {
         QString safeName = name;
         safeName.replace(u'\n', u' ').replace(u'\r', u' ');
         const QByteArray src = source.toUtf8();
         m_proc.write(QByteArray::number(src.size()) + ' ' + safeName.toUtf8() + '\n' + src);
+    }
+
+    bool receive(QString& message) {
         const QByteArray head = readLine();
         bool ok = false;
         const int size = head.trimmed().toInt(&ok);
@@ -135,7 +154,6 @@ public:
         return false;
     }
 
-private:
     void waitForData() {
         if (!m_proc.waitForReadyRead(60000))
             throw notStarted(m_interpreter,
@@ -172,6 +190,17 @@ public:
         }
         Checker single(interpreter);
         return single.Check(source, name, message);
+    }
+
+    std::vector<TPythonCheck> CheckAll(const QString& interpreter,
+                                       const std::vector<TPythonSource>& sources) override {
+        if (m_batch > 0) {
+            if (!m_checker || m_checker->Interpreter() != interpreter)
+                m_checker = std::make_unique<Checker>(interpreter);
+            return m_checker->CheckAll(sources);
+        }
+        Checker single(interpreter);
+        return single.CheckAll(sources);
     }
 
     TPythonRun Run(const QString& interpreter, const QString& scriptFile,
@@ -247,7 +276,20 @@ TPythonEngine* TPythonEngine::SetInstance(TPythonEngine* engine) {
     return old;
 }
 
+std::vector<TPythonCheck> TPythonEngine::CheckAll(const QString& interpreter,
+                                                  const std::vector<TPythonSource>& sources) {
+    std::vector<TPythonCheck> answers(sources.size());
+    for (size_t i = 0; i < sources.size(); ++i)
+        answers[i].ok = Check(interpreter, sources[i].source, sources[i].name, answers[i].message);
+    return answers;
+}
+
 TKorvexPython::TKorvexPython(QObject* parent) : QObject(parent) {}
+
+std::vector<TPythonCheck>
+TKorvexPython::CheckExecuteAll(const std::vector<TPythonSource>& sources) {
+    return TPythonEngine::Instance().CheckAll(Interpreter(), sources);
+}
 
 QString TKorvexPython::Interpreter() {
     TDM1* dm = DM1();

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 // A Python string literal that python3 reads back as exactly text, whatever it holds.
 QString EscapePythonString(const QString& text);
@@ -25,6 +26,15 @@ struct TPythonRun {
     bool Ok() const { return status == Finished && exitCode == 0; }
 };
 
+struct TPythonSource {
+    QString name;
+    QString source;
+};
+struct TPythonCheck {
+    bool ok = false;
+    QString message; // Python's complaint when not ok
+};
+
 class TPythonEngine {
 public:
     virtual ~TPythonEngine() = default;
@@ -32,6 +42,9 @@ public:
     // complaint when it refuses. Throws a German EVoskException when no interpreter can be started.
     virtual bool Check(const QString& interpreter, const QString& source, const QString& name,
                        QString& message) = 0;
+    // Compiles many sources in one process, sending them all before reading the answers.
+    virtual std::vector<TPythonCheck> CheckAll(const QString& interpreter,
+                                               const std::vector<TPythonSource>& sources);
     virtual TPythonRun Run(const QString& interpreter, const QString& scriptFile,
                            const QString& workingFolder, int timeoutMs) = 0;
     // While a batch is open, checks share one compiling process instead of one each.
@@ -64,6 +77,8 @@ public:
 
     // True when the script compiles; otherwise Output() holds Python's message.
     bool CheckExecute(const QString& script, const QString& name = QStringLiteral("<rtf_script>"));
+    // One answer per source, in order; a check of many scripts at once.
+    static std::vector<TPythonCheck> CheckExecuteAll(const std::vector<TPythonSource>& sources);
     // Runs the file; true when it ended by itself with exit status 0.
     bool Execute(const QString& scriptFile);
     const QString& Output() const { return m_run.output; }

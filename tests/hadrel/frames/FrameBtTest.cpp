@@ -303,6 +303,16 @@ TEST_F(FrameBtTest, CheckAllListsEveryRejectedScript) {
     // The bar is back on its own report afterwards.
     Ok();
     EXPECT_EQ(d->ResultText(), QStringLiteral("[1, 2]"));
+
+    // Without an interpreter every script is listed with the reason.
+    testsupport::TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO settings (s_name, s_value) VALUES ('PythonInterpreter', '/kein/python3')"));
+    d->FrameBt->miPythonScriptsCheck->trigger();
+    const QString none = readFile(TFrameBt::CheckAllFileName());
+    EXPECT_EQ(none.count(QStringLiteral("(except)check_result: Python (\"/kein/python3\") kann "
+                                        "nicht gestartet werden")),
+              3)
+        << none.toStdString();
 }
 
 TEST_F(FrameBtTest, CancelHelpAndPrintSettings) {
