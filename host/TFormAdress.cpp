@@ -1,5 +1,7 @@
 #include "TFormAdress.h"
 
+#include "TfrmAdressliste.h"
+
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
@@ -56,6 +58,10 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
 
 void TFormAdress::FormCreate(QObject* sender) {
     TModulForm::FormCreate(sender);
+    // The address module's report: the designed address-list dialog.
+    TopLabel->OnPrintBtClick = [this](QObject*, bool, bool, bool) {
+        TfrmAdressliste::Execute(this);
+    };
     DataAdressen->Open();
 }
 
