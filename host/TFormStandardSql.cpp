@@ -4,6 +4,7 @@
 #include "TVoskDBGrid2.h"
 #include "UVoskSQLMemo.h"
 #include "EventGuard.h"
+#include "Vcl.Application.h"
 #include "Vcl.Components.h"
 
 #include <QLabel>
@@ -75,6 +76,11 @@ void TFormStandardSql::FormCreate(QObject* sender) {
     TModulForm::FormCreate(sender);
     DataStandardSql->Open();
     MemoSql->SetFeatures(smfInternHighlighter | smfInternAutoComplete | smfInternCodeInsight);
+    // The user starts in the SQL, behind its end, once the window is on screen.
+    Vcl::QueueCall(this, [this] {
+        MemoSql->setFocus();
+        MemoSql->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    });
     MemoSql->SetCStrings({QStringLiteral("ss_key=Schlüssel des SQL-Textes"),
                           QStringLiteral("ss_sql=SQL-Text"), QStringLiteral("ss_descr=Beschreibung")});
 }

@@ -13,6 +13,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QPalette>
 
@@ -337,10 +339,14 @@ QString TSynAutoComplete::GetTokenValue(const QString& token) const {
 
 TVoskSQLMemo::TVoskSQLMemo(QWidget* parent) : TSynEdit(parent) {
     SetWantTabs(true);
+    // The editor measures by the family's name: a family that is not installed would be measured
+    // as one font and drawn as another, so a missing "Lucida Console" becomes the fixed font.
     QFont gutter(QStringLiteral("Lucida Console"), 10);
-    gutter.setStyleHint(QFont::Monospace);
-    gutter.setFamilies({QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono"),
-                        QStringLiteral("monospace")});
+    if (!QFontInfo(gutter).exactMatch()) {
+        gutter = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        gutter.setPointSize(10);
+        gutter.setFamily(QFontInfo(gutter).family());
+    }
     SetGutterFont(gutter);
     setFont(gutter);
     setMarginLineNumbers(0, true);

@@ -167,15 +167,28 @@ void TSynCompletionProposal::Execute(QsciScintilla* editor) {
     rebuild();
     ensureView();
     Update();
+    // Nothing to offer for the typed text: no empty box.
+    if ((m_options & scoLimitToMatchedText) && m_model->rowCount() == 0) {
+        CancelCompletion();
+        return;
+    }
     int line = 0, index = 0;
     m_editor->getCursorPosition(&line, &index);
     const long pos = m_editor->positionFromLineIndex(line, index);
     const int x = int(m_editor->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, pos));
     const int y = int(m_editor->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, pos)) +
                   int(m_editor->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, line));
-    const QPoint at = m_editor->viewport()->mapTo(m_view->parentWidget(), QPoint(x, y));
+    QPoint at = m_editor->viewport()->mapTo(m_view->parentWidget(), QPoint(x, y));
     const int rowHeight = qMax(16, m_view->fontMetrics().height() + 2);
-    m_view->setGeometry(at.x(), at.y(), m_width, rowHeight * m_lines + 4);
+    const QSize size(m_width, rowHeight * m_lines + 4);
+    // Kept inside the window: moved left at the right edge, above the line at the bottom.
+    const QRect area = m_view->parentWidget()->rect();
+    if (at.x() + size.width() > area.right())
+        at.setX(qMax(0, area.right() - size.width()));
+    if (at.y() + size.height() > area.bottom())
+        at.setY(qMax(0, at.y() - size.height() -
+                            int(m_editor->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, line))));
+    m_view->setGeometry(QRect(at, size));
     m_view->show();
     m_view->raise();
 }
