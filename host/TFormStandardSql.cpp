@@ -1,9 +1,9 @@
 #include "TFormStandardSql.h"
 
+#include "EventGuard.h"
 #include "TVoskClass.h"
 #include "TVoskDBGrid2.h"
 #include "UVoskSQLMemo.h"
-#include "EventGuard.h"
 #include "Vcl.Application.h"
 #include "Vcl.Components.h"
 
@@ -32,11 +32,13 @@ TFormStandardSql::TFormStandardSql(QObject* owner, QWidget* parent) : TModulForm
         QAction* a = sql->addAction(caption);
         a->setToolTip(tip);
         a->setShortcut(key);
-        connect(a, &QAction::triggered, this, [this, slot] { Rtl::Guarded([&] { (this->*slot)(); }, this); });
+        connect(a, &QAction::triggered, this,
+                [this, slot] { Rtl::Guarded([&] { (this->*slot)(); }, this); });
     };
     item(QStringLiteral("Syntaxprüfung"), QStringLiteral("Das SQL prüfen, ohne es auszuführen"),
          QKeySequence(Qt::CTRL | Qt::Key_F9), &TFormStandardSql::miSyntaxClick);
-    item(QStringLiteral("Sprachtext einfügen"), QStringLiteral("Einen Sprachtext aus der Suche einfügen"),
+    item(QStringLiteral("Sprachtext einfügen"),
+         QStringLiteral("Einen Sprachtext aus der Suche einfügen"),
          QKeySequence(Qt::CTRL | Qt::Key_L), &TFormStandardSql::miLangTextClick);
     item(QStringLiteral("Tabellenfeld einfügen"),
          QStringLiteral("Felder einer Tabelle aus der Suche einfügen"),
@@ -82,12 +84,19 @@ void TFormStandardSql::FormCreate(QObject* sender) {
         MemoSql->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
     });
     MemoSql->SetCStrings({QStringLiteral("ss_key=Schlüssel des SQL-Textes"),
-                          QStringLiteral("ss_sql=SQL-Text"), QStringLiteral("ss_descr=Beschreibung")});
+                          QStringLiteral("ss_sql=SQL-Text"),
+                          QStringLiteral("ss_descr=Beschreibung")});
 }
 
-void TFormStandardSql::miSyntaxClick() { MemoSql->CheckSQL(); }
-void TFormStandardSql::miLangTextClick() { MemoSql->InsertLangText(); }
-void TFormStandardSql::miTableFieldClick() { MemoSql->InsertTableField(); }
+void TFormStandardSql::miSyntaxClick() {
+    MemoSql->CheckSQL();
+}
+void TFormStandardSql::miLangTextClick() {
+    MemoSql->InsertLangText();
+}
+void TFormStandardSql::miTableFieldClick() {
+    MemoSql->InsertTableField();
+}
 
 TFormStandardSql* TFormStandardSql::Open(QObject* owner, const QStringList& parameters) {
     auto* form = TFormKorvexGundForm::Create<TFormStandardSql>(owner, parameters);

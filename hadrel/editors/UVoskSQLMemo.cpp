@@ -1,11 +1,11 @@
 #include "UVoskSQLMemo.h"
 
+#include "EventGuard.h"
+#include "Korvexutils.h"
 #include "TVoskDBEdit.h"
 #include "UDM1.h"
 #include "UModulForm.Start.h"
-#include "EventGuard.h"
 #include "Uvoskrtl.Exception.h"
-#include "Korvexutils.h"
 #include "Vcl.Components.h"
 #include "VoskGridValues.h"
 
@@ -105,9 +105,11 @@ void TSynAutoComplete::SetEditor(TSynEdit* editor) {
     FEditor = editor;
     if (!editor)
         return;
-    m_downId = editor->AddKeyDownHandler(
-        [this](QObject* s, int& key, Qt::KeyboardModifiers shift) { EditorKeyDown(s, key, shift); });
-    m_pressId = editor->AddKeyPressHandler([this](QObject* s, QChar& key) { EditorKeyPress(s, key); });
+    m_downId = editor->AddKeyDownHandler([this](QObject* s, int& key, Qt::KeyboardModifiers shift) {
+        EditorKeyDown(s, key, shift);
+    });
+    m_pressId =
+        editor->AddKeyPressHandler([this](QObject* s, QChar& key) { EditorKeyPress(s, key); });
     connect(editor, &QObject::destroyed, this, [this] {
         m_downId = m_pressId = 0;
         FEditor = nullptr;
@@ -117,6 +119,7 @@ void TSynAutoComplete::SetEditor(TSynEdit* editor) {
 void TSynAutoComplete::SetAutoCompleteList(const QStringList& list) {
     FAutoCompleteList = list;
     m_tokensDirty = true;
+    m_popupDirty = true;
 }
 
 void TSynAutoComplete::SetDoLookup(bool on) {
@@ -131,6 +134,7 @@ void TSynAutoComplete::SetDoLookup(bool on) {
         FInternalCompletion->OnAfterCodeCompletion = [this](const QString&) {
             DoInternalAutoCompletion();
         };
+        m_popupDirty = true;
     } else if (!on && FInternalCompletion) {
         if (FEditor)
             FEditor->RemoveProposal(FInternalCompletion);
@@ -229,9 +233,9 @@ void TSynAutoComplete::ExecuteEx(const QString& token, TSynEdit* editor, bool lo
             const int n = editor->CaretDisplayX() - 1;
             const int tw = qMax(1, editor->tabWidth());
             const bool tabs = editor->TabsKept();
-            const QString indent = tabs && n >= tw
-                                       ? QString(n / tw, QLatin1Char('\t')) + QString(n % tw, QLatin1Char(' '))
-                                       : QString(n, QLatin1Char(' '));
+            const QString indent = tabs && n >= tw ? QString(n / tw, QLatin1Char('\t')) +
+                                                         QString(n % tw, QLatin1Char(' '))
+                                                   : QString(n, QLatin1Char(' '));
             ++i;
             if (i < FAutoCompleteList.size() && FAutoCompleteList[i].startsWith(QLatin1Char('|')))
                 ++i;
@@ -240,10 +244,12 @@ void TSynAutoComplete::ExecuteEx(const QString& token, TSynEdit* editor, bool lo
             QString out;
             int mark = -1;
             int col = n;
-            const QString eol = editor->eolMode() == QsciScintilla::EolWindows ? QStringLiteral("\r\n")
+            const QString eol = editor->eolMode() == QsciScintilla::EolWindows
+                                    ? QStringLiteral("\r\n")
                                 : editor->eolMode() == QsciScintilla::EolMac ? QStringLiteral("\r")
                                                                              : QStringLiteral("\n");
-            while (i < FAutoCompleteList.size() && FAutoCompleteList[i].startsWith(QLatin1Char('='))) {
+            while (i < FAutoCompleteList.size() &&
+                   FAutoCompleteList[i].startsWith(QLatin1Char('='))) {
                 const QString& line = FAutoCompleteList[i];
                 for (int k = 1; k < line.size(); ++k) {
                     const QChar c = line[k];
@@ -259,7 +265,8 @@ void TSynAutoComplete::ExecuteEx(const QString& token, TSynEdit* editor, bool lo
                         mark = int(out.size());
                 }
                 ++i;
-                if (i < FAutoCompleteList.size() && FAutoCompleteList[i].startsWith(QLatin1Char('='))) {
+                if (i < FAutoCompleteList.size() &&
+                    FAutoCompleteList[i].startsWith(QLatin1Char('='))) {
                     out += eol + indent;
                     col = n;
                 }
@@ -278,20 +285,22 @@ void TSynAutoComplete::ExecuteEx(const QString& token, TSynEdit* editor, bool lo
         } else if (lookupIfNotExact && FInternalCompletion && editor) {
             FInternalCompletion->AddEditor(editor);
             editor->AddProposal(FInternalCompletion);
-            QStringList shown, inserts;
-            for (int k = 0; k < FAutoCompleteList.size(); ++k) {
-                const QString& l = FAutoCompleteList[k];
-                if (l.isEmpty() || l[0] == QLatin1Char('=') || l[0] == QLatin1Char('|'))
-                    continue;
-                const QString next = k + 1 < FAutoCompleteList.size() ? FAutoCompleteList[k + 1] : QString();
-                shown << (next.startsWith(QLatin1Char('|')) ? next.mid(1) : l);
-                inserts << l;
-            }
-            // Unchanged lists keep the pop-up's sorted entries.
-            if (shown != FInternalCompletion->ItemList() || inserts != FInternalCompletion->InsertList()) {
+            // The lists follow the template list; unchanged, the pop-up keeps its sorted entries.
+            if (m_popupDirty) {
+                QStringList shown, inserts;
+                for (int k = 0; k < FAutoCompleteList.size(); ++k) {
+                    const QString& l = FAutoCompleteList[k];
+                    if (l.isEmpty() || l[0] == QLatin1Char('=') || l[0] == QLatin1Char('|'))
+                        continue;
+                    const QString next =
+                        k + 1 < FAutoCompleteList.size() ? FAutoCompleteList[k + 1] : QString();
+                    shown << (next.startsWith(QLatin1Char('|')) ? next.mid(1) : l);
+                    inserts << l;
+                }
                 FInternalCompletion->ClearList();
                 FInternalCompletion->SetItemList(shown);
                 FInternalCompletion->SetInsertList(inserts);
+                m_popupDirty = false;
             }
             FInternalCompletion->SetOptions(FInternalCompletion->Options() | scoUseInsertList);
             FInternalCompletion->Execute(editor);
@@ -306,7 +315,8 @@ void TSynAutoComplete::ExecuteEx(const QString& token, TSynEdit* editor, bool lo
 }
 
 void TSynAutoComplete::DoInternalAutoCompletion() {
-    TSynEdit* editor = FInternalCompletion ? qobject_cast<TSynEdit*>(FInternalCompletion->Editor()) : nullptr;
+    TSynEdit* editor =
+        FInternalCompletion ? qobject_cast<TSynEdit*>(FInternalCompletion->Editor()) : nullptr;
     if (!editor)
         return;
     ExecuteEx(GetPreviousToken(editor), editor, false);
@@ -399,7 +409,9 @@ bool TVoskSQLMemo::IsStored(const QString& property) const {
         return false;
     return metaObject()->indexOfProperty(property.toLatin1().constData()) >= 0;
 }
-int TVoskSQLMemo::AutoCompleteSC() const { return FAutoComplete ? FAutoComplete->ShortCut() : 0; }
+int TVoskSQLMemo::AutoCompleteSC() const {
+    return FAutoComplete ? FAutoComplete->ShortCut() : 0;
+}
 int TVoskSQLMemo::CodeInsightSC() const {
     return FCodeInsight && !FCodeInsight->ShortCut().isEmpty()
                ? FCodeInsight->ShortCut()[0].toCombined()
@@ -446,7 +458,8 @@ void TVoskSQLMemo::SetFeatures(TVoskSQLMemoFeatures features) {
     if (features & smfInternCodeInsight) {
         if (!(old & smfInternCodeInsight)) {
             SetCodeInsight(nullptr);
-            auto* p = Vcl::Owned(this, new TSynCompletionProposal(this), QStringLiteral("_CodeInsight"));
+            auto* p =
+                Vcl::Owned(this, new TSynCompletionProposal(this), QStringLiteral("_CodeInsight"));
             FCHintSep = QLatin1Char('=');
             FCLineBreak = QLatin1Char('#');
             p->SetTitle(QStringLiteral("CodeInsight"));
@@ -456,7 +469,9 @@ void TVoskSQLMemo::SetFeatures(TVoskSQLMemoFeatures features) {
             p->SetShortCut(QKeySequence(Qt::CTRL | Qt::Key_Space));
             p->SetTriggerChars(QStringLiteral("."));
             p->SetEndOfTokenChr(QStringLiteral("()[],. "));
-            p->OnExecute = [this](QString& input, bool& canExecute) { DoBeforeComplete(input, canExecute); };
+            p->OnExecute = [this](QString& input, bool& canExecute) {
+                DoBeforeComplete(input, canExecute);
+            };
             p->OnAfterCodeCompletion = [this](const QString& value) { DoAfterComplete(value); };
             SetCodeInsight(p);
         }
@@ -500,7 +515,9 @@ void TVoskSQLMemo::SetFeatures(TVoskSQLMemoFeatures features) {
     }
 }
 
-void TVoskSQLMemo::RefreshCatalogue() { CatalogueCache().clear(); }
+void TVoskSQLMemo::RefreshCatalogue() {
+    CatalogueCache().clear();
+}
 
 void TVoskSQLMemo::SetHighlighter(QsciLexer* highlighter) {
     if (FHighlighter == highlighter)
@@ -534,7 +551,8 @@ void TVoskSQLMemo::SetAutoComplete(TSynAutoComplete* autoComplete) {
         delete old;
     FAutoComplete = autoComplete;
     if (autoComplete) {
-        m_acGone = connect(autoComplete, &QObject::destroyed, this, [this] { FAutoComplete = nullptr; });
+        m_acGone =
+            connect(autoComplete, &QObject::destroyed, this, [this] { FAutoComplete = nullptr; });
         // A foreign component keeps its own editor unless it has none.
         if (Vcl::Owner(autoComplete) == this || !autoComplete->Editor())
             autoComplete->SetEditor(this);
@@ -558,9 +576,8 @@ void TVoskSQLMemo::SetCodeInsight(TSynCompletionProposal* codeInsight) {
         }
         FCodeInsight = codeInsight;
         if (codeInsight) {
-            m_ciGone = connect(codeInsight, &QObject::destroyed, this, [this] {
-                FCodeInsight = nullptr;
-            });
+            m_ciGone =
+                connect(codeInsight, &QObject::destroyed, this, [this] { FCodeInsight = nullptr; });
             if (Vcl::Owner(codeInsight) == this)
                 codeInsight->SetEditor(this);
             codeInsight->AddEditor(this);
@@ -656,7 +673,9 @@ void TVoskSQLMemo::DoAfterComplete(const QString& value) {
         OnAfterComplete(this, value);
 }
 
-void TVoskSQLMemo::DoChange() { Voskdbcontrols::KorvexChange(this); }
+void TVoskSQLMemo::DoChange() {
+    Voskdbcontrols::KorvexChange(this);
+}
 
 void TVoskSQLMemo::DoEnter() {
     try {
@@ -693,12 +712,14 @@ void TVoskSQLMemo::CheckSQL() {
         m_lastCheck = USqlCheck::CheckSql(dm->Database(), text());
         ok = m_lastCheck.ok;
         if (!ok)
-            dm->LogEvent(LocationOf(this, "CheckSQL") + QStringLiteral(": ") + m_lastCheck.sqlState +
-                         QStringLiteral(" ") + m_lastCheck.message + QStringLiteral(" (Position ") +
-                         QString::number(m_lastCheck.position) + QStringLiteral(")"));
+            dm->LogEvent(LocationOf(this, "CheckSQL") + QStringLiteral(": ") +
+                         m_lastCheck.sqlState + QStringLiteral(" ") + m_lastCheck.message +
+                         QStringLiteral(" (Position ") + QString::number(m_lastCheck.position) +
+                         QStringLiteral(")"));
     } catch (...) {
         m_lastCheck = {false, Rtl::ExceptionMessage(std::current_exception()), {}, 0};
-        TVoskExceptionHelper::InsertStackInfo(std::current_exception(), LocationOf(this, "CheckSQL"));
+        TVoskExceptionHelper::InsertStackInfo(std::current_exception(),
+                                              LocationOf(this, "CheckSQL"));
     }
     if (ok)
         Korvexutils::RaiseInformation(QStringLiteral("Statement OK."));
@@ -735,7 +756,8 @@ void TVoskSQLMemo::InsertTableField() {
     const auto* grid = dynamic_cast<const IVoskSelectedRecordValues*>(r.F2Grid.data());
     if (!grid)
         return;
-    const QStringList fields = grid->GetSelectedRecordValuesStr(QStringLiteral("field"), rvoNoGroupRows);
+    const QStringList fields =
+        grid->GetSelectedRecordValuesStr(QStringLiteral("field"), rvoNoGroupRows);
     if (!fields.isEmpty())
         InsertAtSelection(fields.join(QStringLiteral(",\r\n  ")));
 }
@@ -747,10 +769,18 @@ TVoskDBSQLMemo::TVoskDBSQLMemo(QWidget* parent)
     setReadOnly(true);
 }
 
-TVoskClass* TVoskDBSQLMemo::DataSource() const { return FDataLink->DataClass(); }
-void TVoskDBSQLMemo::SetDataSource(TVoskClass* dataClass) { FDataLink->SetDataClass(dataClass); }
-QString TVoskDBSQLMemo::DataField() const { return FDataLink->FieldName(); }
-void TVoskDBSQLMemo::SetDataField(const QString& field) { FDataLink->SetFieldName(field); }
+TVoskClass* TVoskDBSQLMemo::DataSource() const {
+    return FDataLink->DataClass();
+}
+void TVoskDBSQLMemo::SetDataSource(TVoskClass* dataClass) {
+    FDataLink->SetDataClass(dataClass);
+}
+QString TVoskDBSQLMemo::DataField() const {
+    return FDataLink->FieldName();
+}
+void TVoskDBSQLMemo::SetDataField(const QString& field) {
+    FDataLink->SetFieldName(field);
+}
 
 void TVoskDBSQLMemo::SetReadOnly(bool on) {
     m_readOnly = on;
@@ -844,12 +874,11 @@ void TVoskDBSQLMemo::keyPressEvent(QKeyEvent* e) {
         return;
     }
     const QString t = e->text();
-    const bool edits = e->key() == Qt::Key_Delete || e->key() == Qt::Key_Backspace ||
-                       e->key() == Qt::Key_Tab || e->key() == Qt::Key_Return ||
-                       e->key() == Qt::Key_Enter ||
-                       (e->key() == Qt::Key_Insert && e->modifiers() & Qt::ShiftModifier) ||
-                       (t.size() == 1 && (t[0] >= QLatin1Char(' ') || t[0] == QChar(22) ||
-                                          t[0] == QChar(24)));
+    const bool edits =
+        e->key() == Qt::Key_Delete || e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Tab ||
+        e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter ||
+        (e->key() == Qt::Key_Insert && e->modifiers() & Qt::ShiftModifier) ||
+        (t.size() == 1 && (t[0] >= QLatin1Char(' ') || t[0] == QChar(22) || t[0] == QChar(24)));
     if (edits && !isReadOnly() && !linkEdit()) {
         e->accept();
         return;
@@ -874,7 +903,8 @@ void TVoskDBSQLMemo::focusOutEvent(QFocusEvent* e) {
         m_writeFailed = !Rtl::Guarded([this] { UpdateData(); }, this);
         if (m_writeFailed) {
             // The field refused the text: the user stays here to mend it.
-            QMetaObject::invokeMethod(this, [this] { setFocus(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { setFocus(); }, Qt::QueuedConnection);
             TVoskSQLMemo::focusOutEvent(e);
             return;
         }
@@ -924,5 +954,7 @@ void Register() {
             Registry() << QString::fromLatin1(c);
 }
 
-QStringList RegisteredClasses() { return Registry(); }
+QStringList RegisteredClasses() {
+    return Registry();
+}
 } // namespace UVoskSQLMemo

@@ -87,6 +87,8 @@ private:
     // Token line by text; rebuilt when the list changes.
     mutable QHash<QString, int> m_tokens;
     mutable bool m_tokensDirty = true;
+    // Whether the pop-up's lists must be built again from the template list.
+    bool m_popupDirty = true;
 };
 
 enum TVoskSQLMemoFeature {

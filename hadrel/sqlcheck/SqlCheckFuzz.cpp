@@ -1,4 +1,5 @@
-// libFuzzer target on the parser stage: any bytes, read as UTF-8, must give a result, never a crash.
+// libFuzzer target on the parser stage: any bytes, read as UTF-8, must give a result, never a
+// crash.
 #include "USqlCheck.h"
 
 #include <cstddef>

@@ -7,6 +7,8 @@
 
 #include <libpq-fe.h>
 
+#include <QHash>
+
 #include <memory>
 
 namespace USqlCheck {
@@ -60,7 +62,8 @@ QString ServerText(const PGresult* r, int field) {
 int TParsedScript::MapPosition(int byteOffset, int codePointPosition) const {
     if (codePointPosition <= 0)
         return 0;
-    const int start = QString::fromUtf8(utf8.constData(), qMin<qsizetype>(byteOffset, utf8.size())).size();
+    const int start =
+        QString::fromUtf8(utf8.constData(), qMin<qsizetype>(byteOffset, utf8.size())).size();
     const int r = start + IndexOfCodePoint(QStringView(rewritten).mid(start), codePointPosition);
     // Back through the parameter rewriting: inside a "$n" points at its ":name".
     int delta = 0;
@@ -79,25 +82,23 @@ TSqlCheckResult ParseScript(const QString& sql, TParsedScript& script) {
     script.original = sql;
     const int bad = FirstUnusableChar(sql);
     if (bad >= 0)
-        return Failed(sql[bad].isNull() ? QStringLiteral("Der Text enthält ein Nullzeichen.")
-                                        : QStringLiteral("Der Text enthält ein ungültiges Zeichen."),
+        return Failed(sql[bad].isNull()
+                          ? QStringLiteral("Der Text enthält ein Nullzeichen.")
+                          : QStringLiteral("Der Text enthält ein ungültiges Zeichen."),
                       QStringLiteral("22021"), bad + 1);
 
     QString out;
     out.reserve(sql.size() + 16);
-    QStringList names;
+    QHash<QString, int> numbers; // by lower-case name: a name used twice keeps its number
     int last = 0;
     for (const Dunmere::SqlMarker& m : Dunmere::ScanSql(sql)) {
         if (m.kind != Dunmere::SqlMarker::Param)
             continue;
-        int nr = -1;
-        for (int k = 0; k < names.size() && nr < 0; ++k)
-            if (names[k].compare(m.name, Qt::CaseInsensitive) == 0)
-                nr = k;
-        if (nr < 0) {
-            names << m.name;
-            nr = int(names.size()) - 1;
-        }
+        const QString key = m.name.toLower();
+        auto it = numbers.find(key);
+        if (it == numbers.end())
+            it = numbers.insert(key, int(numbers.size()));
+        const int nr = *it;
         out += QStringView(sql).mid(last, m.pos - last);
         const QString param = QLatin1Char('$') + QString::number(nr + 1);
         script.replacements.append({int(out.size()), int(param.size()), m.pos, m.len});

@@ -4,7 +4,9 @@
 
 #include <QWidget>
 
-TQ32Control::TQ32Control(QObject* owner) : QObject(owner) { Vcl::SetOwner(this, owner); }
+TQ32Control::TQ32Control(QObject* owner) : QObject(owner) {
+    Vcl::SetOwner(this, owner);
+}
 
 void TQ32Control::AddControl(QWidget* control) {
     if (control && !m_controls.contains(control))

@@ -68,7 +68,9 @@ QVariant TSynCompletionModel::data(const QModelIndex& index, int role) const {
 TSynCompletionProposal::TSynCompletionProposal(QObject* owner)
     : QObject(owner), m_model(new TSynCompletionModel(this)) {}
 
-TSynCompletionProposal::~TSynCompletionProposal() { delete m_view.data(); }
+TSynCompletionProposal::~TSynCompletionProposal() {
+    delete m_view.data();
+}
 
 void TSynCompletionProposal::SetItemList(const QStringList& items) {
     m_items = items;
@@ -176,8 +178,9 @@ void TSynCompletionProposal::Execute(QsciScintilla* editor) {
     m_editor->getCursorPosition(&line, &index);
     const long pos = m_editor->positionFromLineIndex(line, index);
     const int x = int(m_editor->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, pos));
-    const int y = int(m_editor->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, pos)) +
-                  int(m_editor->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, line));
+    const int y =
+        int(m_editor->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, pos)) +
+        int(m_editor->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, line));
     QPoint at = m_editor->viewport()->mapTo(m_view->parentWidget(), QPoint(x, y));
     const int rowHeight = qMax(16, m_view->fontMetrics().height() + 2);
     const QSize size(m_width, rowHeight * m_lines + 4);
@@ -204,7 +207,9 @@ void TSynCompletionProposal::Update() {
     }
 }
 
-bool TSynCompletionProposal::Visible() const { return m_view && m_view->isVisible(); }
+bool TSynCompletionProposal::Visible() const {
+    return m_view && m_view->isVisible();
+}
 
 void TSynCompletionProposal::CancelCompletion() {
     if (m_view)
@@ -241,11 +246,17 @@ bool TSynCompletionProposal::HandleKey(QKeyEvent* e) {
         return true;
     };
     switch (e->key()) {
-    case Qt::Key_Escape: CancelCompletion(); return true;
-    case Qt::Key_Up: return go(cur - 1);
-    case Qt::Key_Down: return go(cur + 1);
-    case Qt::Key_PageUp: return go(cur - m_lines);
-    case Qt::Key_PageDown: return go(cur + m_lines);
+    case Qt::Key_Escape:
+        CancelCompletion();
+        return true;
+    case Qt::Key_Up:
+        return go(cur - 1);
+    case Qt::Key_Down:
+        return go(cur + 1);
+    case Qt::Key_PageUp:
+        return go(cur - m_lines);
+    case Qt::Key_PageDown:
+        return go(cur + m_lines);
     case Qt::Key_Tab:
         if (!(m_options & scoCompleteWithTab))
             return false;
@@ -256,7 +267,8 @@ bool TSynCompletionProposal::HandleKey(QKeyEvent* e) {
         // Enter in an open list always takes the entry: a line break there is never meant.
         Complete();
         return true;
-    default: break;
+    default:
+        break;
     }
     const QString text = e->text();
     if (text.size() == 1 && m_endOfToken.contains(text[0]) && (m_options & scoEndCharCompletion)) {

@@ -17,12 +17,16 @@ int TSynEdit::AddKeyDownHandler(TKeyDownHandler handler) {
     m_down.emplace(m_nextId, std::move(handler));
     return m_nextId++;
 }
-void TSynEdit::RemoveKeyDownHandler(int id) { m_down.erase(id); }
+void TSynEdit::RemoveKeyDownHandler(int id) {
+    m_down.erase(id);
+}
 int TSynEdit::AddKeyPressHandler(TKeyPressHandler handler) {
     m_press.emplace(m_nextId, std::move(handler));
     return m_nextId++;
 }
-void TSynEdit::RemoveKeyPressHandler(int id) { m_press.erase(id); }
+void TSynEdit::RemoveKeyPressHandler(int id) {
+    m_press.erase(id);
+}
 
 void TSynEdit::AddProposal(TSynCompletionProposal* proposal) {
     if (proposal && !m_proposals.contains(proposal))
@@ -46,7 +50,9 @@ void TSynEdit::TypeText(const QString& text) {
     SendScintilla(SCI_GOTOPOS, pos);
 }
 
-void TSynEdit::DeleteLastChar() { SendScintilla(SCI_DELETEBACK); }
+void TSynEdit::DeleteLastChar() {
+    SendScintilla(SCI_DELETEBACK);
+}
 
 void TSynEdit::keyPressEvent(QKeyEvent* e) {
     const QList<QPointer<TSynCompletionProposal>> proposals = m_proposals;
@@ -56,8 +62,8 @@ void TSynEdit::keyPressEvent(QKeyEvent* e) {
             return;
         }
     int key = e->key();
-    const Qt::KeyboardModifiers shift =
-        e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const Qt::KeyboardModifiers shift = e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
+                                                          Qt::AltModifier | Qt::MetaModifier);
     // A handler may remove itself or others while it runs.
     std::vector<int> ids;
     for (const auto& [id, h] : m_down)

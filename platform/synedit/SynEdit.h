@@ -20,7 +20,8 @@ public:
     ~TSynEdit() override;
 
     // key 0 afterwards swallows the key; shift is the exact modifier state.
-    using TKeyDownHandler = std::function<void(QObject* sender, int& key, Qt::KeyboardModifiers shift)>;
+    using TKeyDownHandler =
+        std::function<void(QObject* sender, int& key, Qt::KeyboardModifiers shift)>;
     // A character set to 0 is swallowed.
     using TKeyPressHandler = std::function<void(QObject* sender, QChar& key)>;
     // Returns an id for removal; handlers run in the order they were added.

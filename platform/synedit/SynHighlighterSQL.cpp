@@ -93,10 +93,14 @@ QString TSynSQLSyn::KeyWords(TtkTokenKind kind) const {
     if (m_dialect != sqlPostgres)
         return kind == tkKey ? QString::fromLatin1(kPgKeys) : QString();
     switch (kind) {
-    case tkKey: return QString::fromLatin1(kPgKeys);
-    case tkDatatype: return QString::fromLatin1(kPgTypes);
-    case tkFunction: return QString::fromLatin1(kPgFunctions);
-    case tkException: return QString::fromLatin1(kPgExceptions);
+    case tkKey:
+        return QString::fromLatin1(kPgKeys);
+    case tkDatatype:
+        return QString::fromLatin1(kPgTypes);
+    case tkFunction:
+        return QString::fromLatin1(kPgFunctions);
+    case tkException:
+        return QString::fromLatin1(kPgExceptions);
     }
     return {};
 }
@@ -113,21 +117,32 @@ void TSynSQLSyn::SetStringColor(const QColor& c) {
 
 const char* TSynSQLSyn::keywords(int set) const {
     switch (set) {
-    case 1: return m_keys.constData();
-    case 5: return m_types.constData();
-    case 6: return m_functions.constData();
-    case 7: return m_exceptions.constData();
-    case 8: return m_tableWords.constData();
-    default: return nullptr;
+    case 1:
+        return m_keys.constData();
+    case 5:
+        return m_types.constData();
+    case 6:
+        return m_functions.constData();
+    case 7:
+        return m_exceptions.constData();
+    case 8:
+        return m_tableWords.constData();
+    default:
+        return nullptr;
     }
 }
 
 QString TSynSQLSyn::description(int style) const {
     switch (style) {
-    case KeywordSet5: return QStringLiteral("Datentyp");
-    case KeywordSet6: return QStringLiteral("Funktion");
-    case KeywordSet7: return QStringLiteral("Ausnahme");
-    case KeywordSet8: return QStringLiteral("Tabelle");
-    default: return QsciLexerSQL::description(style);
+    case KeywordSet5:
+        return QStringLiteral("Datentyp");
+    case KeywordSet6:
+        return QStringLiteral("Funktion");
+    case KeywordSet7:
+        return QStringLiteral("Ausnahme");
+    case KeywordSet8:
+        return QStringLiteral("Tabelle");
+    default:
+        return QsciLexerSQL::description(style);
     }
 }

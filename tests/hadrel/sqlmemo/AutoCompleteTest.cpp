@@ -10,10 +10,13 @@
 namespace {
 
 const QStringList kTemplates{
-    QStringLiteral("sel"),        QStringLiteral("|Auswahl mit Bedingung"),
-    QStringLiteral("=SELECT *"),  QStringLiteral("=FROM |t"),
+    QStringLiteral("sel"),
+    QStringLiteral("|Auswahl mit Bedingung"),
+    QStringLiteral("=SELECT *"),
+    QStringLiteral("=FROM |t"),
     QStringLiteral("=WHERE a || b = '|'"),
-    QStringLiteral("upd"),        QStringLiteral("=UPDATE | SET"),
+    QStringLiteral("upd"),
+    QStringLiteral("=UPDATE | SET"),
 };
 
 class AutoCompleteTest : public ::testing::Test {
@@ -51,7 +54,8 @@ TEST_F(AutoCompleteTest, ExpansionSkipsTheDescriptionIndentsByTabsAndPutsTheCare
     m_complete.OnAfterExecute = [&](QObject*) { ++after; };
     QTest::keyClick(&m_editor, Qt::Key_Space, Qt::ShiftModifier);
     // Only the last "|" is the mark; the first and SQL's "||" stay.
-    EXPECT_EQ(m_editor.text(), QStringLiteral("        SELECT *\n\t\tFROM |t\n\t\tWHERE a || b = ''"));
+    EXPECT_EQ(m_editor.text(),
+              QStringLiteral("        SELECT *\n\t\tFROM |t\n\t\tWHERE a || b = ''"));
     EXPECT_TRUE(BeforeCaret().endsWith(QStringLiteral("b = '")));
     EXPECT_EQ(before, 1);
     EXPECT_EQ(after, 1);

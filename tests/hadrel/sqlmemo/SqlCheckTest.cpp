@@ -17,8 +17,8 @@ class SqlCheckTest : public testsupport::DbTest {
 protected:
     void SetUp() override {
         m_db.Connect();
-        TestDatabase::Exec(QStringLiteral(
-            "DELETE FROM adressen; INSERT INTO adressen (name, ort) VALUES ('A', 'Köln'), ('B', 'Ulm')"));
+        TestDatabase::Exec(QStringLiteral("DELETE FROM adressen; INSERT INTO adressen (name, ort) "
+                                          "VALUES ('A', 'Köln'), ('B', 'Ulm')"));
     }
     TVoskDatabase m_db;
 };
@@ -26,8 +26,9 @@ protected:
 TEST_F(SqlCheckTest, ErrorsAreFoundAtTheirCharacterBehindUmlautsParametersAndAstralCharacters) {
     // Parser stage: a ":name" longer than its "$1" and characters of two and four UTF-8 bytes
     // stand before the error.
-    const QString parse = QStringLiteral("-- Grüße \U0001F600\nSELECT name FROM adressen\n"
-                                         "WHERE ort = 'Köln' AND dbrid = :Parameter_lang ORDRE BY name");
+    const QString parse =
+        QStringLiteral("-- Grüße \U0001F600\nSELECT name FROM adressen\n"
+                       "WHERE ort = 'Köln' AND dbrid = :Parameter_lang ORDRE BY name");
     auto r = CheckSql(m_db, parse);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.sqlState, QStringLiteral("42601"));
@@ -45,7 +46,8 @@ TEST_F(SqlCheckTest, NothingIsExecutedAndTheConnectionComesBackAsItWas) {
     auto r = CheckSql(m_db, QStringLiteral("COMMIT; DELETE FROM adressen; DROP TABLE adressen;\n"
                                            "ROLLBACK; UPDATE adressen SET name = 'X'"));
     EXPECT_TRUE(r.ok) << r.message.toStdString();
-    EXPECT_EQ(TestDatabase::Scalar(QStringLiteral("SELECT string_agg(name, ',' ORDER BY name) FROM adressen")),
+    EXPECT_EQ(TestDatabase::Scalar(
+                  QStringLiteral("SELECT string_agg(name, ',' ORDER BY name) FROM adressen")),
               QStringLiteral("A,B"));
     EXPECT_FALSE(m_db.InTransaction());
 

@@ -22,7 +22,8 @@ using testsupport::TestDatabase;
 
 namespace {
 
-const TVoskSQLMemoFeatures kAll = smfInternHighlighter | smfInternAutoComplete | smfInternCodeInsight;
+const TVoskSQLMemoFeatures kAll =
+    smfInternHighlighter | smfInternAutoComplete | smfInternCodeInsight;
 
 // Answers every modal lookup with what the test does to its list.
 class AnswerLookup final : public Korvexcommonvcl::ModalForms {
@@ -126,10 +127,10 @@ TEST_F(SqlMemoTest, AnEmptyCatalogueStillGivesTheFiveNames) {
     EXPECT_EQ(qobject_cast<TSynSQLSyn*>(m_memo->GetHighlighter())->TableNameList(), five);
     const QStringList& list = m_memo->GetAutoComplete()->AutoCompleteList();
     ASSERT_GE(list.size(), 10);
-    EXPECT_EQ(list.mid(0, 10), (QStringList{five[0], QLatin1Char('=') + five[0], five[1],
-                                            QLatin1Char('=') + five[1], five[2], QLatin1Char('=') + five[2],
-                                            five[3], QLatin1Char('=') + five[3], five[4],
-                                            QLatin1Char('=') + five[4]}));
+    EXPECT_EQ(list.mid(0, 10),
+              (QStringList{five[0], QLatin1Char('=') + five[0], five[1], QLatin1Char('=') + five[1],
+                           five[2], QLatin1Char('=') + five[2], five[3], QLatin1Char('=') + five[3],
+                           five[4], QLatin1Char('=') + five[4]}));
     // Then the highlighter's words: data types first.
     EXPECT_EQ(list.value(10), QStringLiteral("bigint"));
     EXPECT_TRUE(list.contains(QStringLiteral("select")));
@@ -198,8 +199,7 @@ TEST_F(SqlMemoTest, CodeInsightShowsTheHintInsertsTheNameAndFollowsLaterChanges)
 }
 
 TEST_F(SqlMemoTest, TheCheckRunsNothingAndAnswersWithOneOfTwoMessages) {
-    const QString before =
-        TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM adressen"));
+    const QString before = TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM adressen"));
     m_memo->setText(QStringLiteral("COMMIT; DELETE FROM adressen"));
     m_answers.Expect(QStringLiteral("Statement OK."), Vcl::mrOk);
     m_memo->CheckSQL();
@@ -217,7 +217,8 @@ TEST_F(SqlMemoTest, InsertionsComeFromTheModalLookup) {
     m_memo->setSelection(0, 7, 0, 10);
     {
         AnswerLookup lookup([](TFormF2List* f) {
-            f->ListResult->setCurrentRow(RowWhere(f, QStringLiteral("t_nr"), QStringLiteral("901")));
+            f->ListResult->setCurrentRow(
+                RowWhere(f, QStringLiteral("t_nr"), QStringLiteral("901")));
             f->BtOkClick();
             return int(Vcl::mrOk);
         });
@@ -263,7 +264,8 @@ TEST_F(SqlMemoTest, TheDataAwareEditorEditsPostsAndResets) {
     TVoskClass2 data(&m_window);
     data.SetSqlTable(QStringLiteral("standardsql"));
     data.SetKeyFieldName(QStringLiteral("ss_key"));
-    data.SetQuerySql(QStringLiteral("SELECT * FROM standardsql WHERE ss_key LIKE 'Test.%' ORDER BY ss_key"));
+    data.SetQuerySql(
+        QStringLiteral("SELECT * FROM standardsql WHERE ss_key LIKE 'Test.%' ORDER BY ss_key"));
     data.Open();
     TVoskDBSQLMemo memo(&m_window);
     memo.SetDataSource(&data);
@@ -278,17 +280,21 @@ TEST_F(SqlMemoTest, TheDataAwareEditorEditsPostsAndResets) {
     memo.setCursorPosition(0, 8);
     QTest::keyClicks(&memo, QStringLiteral("0"));
     EXPECT_EQ(data.State(), dsEdit);
-    EXPECT_EQ(data.FieldByName(QStringLiteral("ss_sql")).Value().toString(), QStringLiteral("SELECT 10"));
+    EXPECT_EQ(data.FieldByName(QStringLiteral("ss_sql")).Value().toString(),
+              QStringLiteral("SELECT 10"));
     data.Post(false);
-    EXPECT_EQ(TestDatabase::Scalar(QStringLiteral("SELECT ss_sql FROM standardsql WHERE ss_key = 'Test.Eins'")),
+    EXPECT_EQ(TestDatabase::Scalar(
+                  QStringLiteral("SELECT ss_sql FROM standardsql WHERE ss_key = 'Test.Eins'")),
               QStringLiteral("SELECT 10"));
 
     // Esc takes the typing back, in the editor and in the field.
     QTest::keyClicks(&memo, QStringLiteral(" + 1"));
-    EXPECT_EQ(data.FieldByName(QStringLiteral("ss_sql")).Value().toString(), QStringLiteral("SELECT 10 + 1"));
+    EXPECT_EQ(data.FieldByName(QStringLiteral("ss_sql")).Value().toString(),
+              QStringLiteral("SELECT 10 + 1"));
     QTest::keyClick(&memo, Qt::Key_Escape);
     EXPECT_EQ(memo.text(), QStringLiteral("SELECT 10"));
-    EXPECT_EQ(data.FieldByName(QStringLiteral("ss_sql")).Value().toString(), QStringLiteral("SELECT 10"));
+    EXPECT_EQ(data.FieldByName(QStringLiteral("ss_sql")).Value().toString(),
+              QStringLiteral("SELECT 10"));
     data.Cancel();
 
     // The next record shows its text.
@@ -297,5 +303,6 @@ TEST_F(SqlMemoTest, TheDataAwareEditorEditsPostsAndResets) {
     QFocusEvent out(QEvent::FocusOut);
     QApplication::sendEvent(&memo, &out);
     EXPECT_TRUE(memo.isReadOnly());
-    TestDatabase::Exec(QStringLiteral("UPDATE standardsql SET ss_sql = 'SELECT 1' WHERE ss_key = 'Test.Eins'"));
+    TestDatabase::Exec(
+        QStringLiteral("UPDATE standardsql SET ss_sql = 'SELECT 1' WHERE ss_key = 'Test.Eins'"));
 }
