@@ -4,6 +4,7 @@
 #include "Korvexutils.h"
 #include "TVoskDBEdit.h"
 #include "UDM1.h"
+#include "UnitTable.h"
 #include "UModulForm.Start.h"
 #include "Uvoskrtl.Exception.h"
 #include "Vcl.Components.h"
@@ -422,6 +423,10 @@ void TVoskSQLMemo::SetFeatures(TVoskSQLMemoFeatures features) {
     const TVoskSQLMemoFeatures old = GetFeatures();
     if (features == old)
         return;
+    // Read first: a failing query leaves the control as it was.
+    const TCatalogue* catalogue = nullptr;
+    if (features & (smfInternHighlighter | smfInternAutoComplete))
+        catalogue = &Catalogue();
 
     if (features & smfInternHighlighter) {
         TSynSQLSyn* h = qobject_cast<TSynSQLSyn*>(FHighlighter.data());
@@ -439,7 +444,7 @@ void TVoskSQLMemo::SetFeatures(TVoskSQLMemoFeatures features) {
             h->setFont(font());
             FHighlighter = h;
         }
-        h->SetTableNames(Catalogue().tables + FixedNames());
+        h->SetTableNames(catalogue->tables + FixedNames());
         // The editor reads the word lists when the lexer is set.
         setLexer(nullptr);
         setLexer(h);
@@ -495,8 +500,7 @@ void TVoskSQLMemo::SetFeatures(TVoskSQLMemoFeatures features) {
             if (a->InternalCompletion())
                 a->InternalCompletion()->SetEndOfTokenChr(a->EndOfTokenChr());
         }
-        const TCatalogue& c = Catalogue();
-        QStringList names = c.tables + c.fields + FixedNames();
+        QStringList names = catalogue->tables + catalogue->fields + FixedNames();
         if (auto* sql = qobject_cast<TSynSQLSyn*>(FHighlighter.data()))
             for (TtkTokenKind kind : {tkDatatype, tkKey, tkFunction, tkException})
                 names += sql->KeyWords(kind).split(QLatin1Char(','), Qt::SkipEmptyParts);
@@ -942,6 +946,9 @@ void TVoskDBSQLMemo::undo() {
 
 namespace UVoskSQLMemo {
 namespace {
+// The unit is only counted in and out: it fills no hook slot.
+const Rtl::UnitRegistration unit("hadrel", "UVoskSQLMemo", nullptr, nullptr);
+
 QStringList& Registry() {
     static QStringList classes;
     return classes;

@@ -136,6 +136,24 @@ TEST_F(SqlMemoTest, AnEmptyCatalogueStillGivesTheFiveNames) {
     EXPECT_TRUE(list.contains(QStringLiteral("select")));
 }
 
+TEST_F(SqlMemoTest, AFailingCatalogueQueryReachesTheCallerAndTheCoordinatorHearsOfChanges) {
+    TestDatabase::Exec(QStringLiteral("ALTER TABLE tablefieldinfo RENAME TO tablefieldinfo_weg"));
+    EXPECT_THROW(m_memo->SetFeatures(smfInternAutoComplete), EVoskDatabaseError);
+    EXPECT_EQ(m_memo->GetFeatures(), TVoskSQLMemoFeatures());
+    TestDatabase::Exec(QStringLiteral("ALTER TABLE tablefieldinfo_weg RENAME TO tablefieldinfo"));
+    m_memo->SetFeatures(smfInternAutoComplete);
+    EXPECT_TRUE(m_memo->GetAutoComplete()->AutoCompleteList().contains(QStringLiteral("adressen")));
+
+    auto* control = new TQ32Control(&m_window);
+    m_memo->SetMyControl(control);
+    EXPECT_EQ(control->Controls(), QList<QWidget*>{m_memo.data()});
+    m_memo->setText(QStringLiteral("SELECT 1"));
+    EXPECT_TRUE(control->Changed());
+    delete control;
+    EXPECT_EQ(m_memo->GetMyControl(), nullptr);
+    m_memo->setText(QStringLiteral("SELECT 2")); // no coordinator left to tell
+}
+
 TEST_F(SqlMemoTest, AForeignHelperReplacesTheOwnOneAndIsTheOnlyOneStreamed) {
     m_memo->SetFeatures(kAll);
     QPointer<QsciLexer> own = m_memo->GetHighlighter();
