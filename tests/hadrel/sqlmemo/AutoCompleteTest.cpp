@@ -130,3 +130,32 @@ TEST_F(AutoCompleteTest, TokenListAndValueReadTheListAsTheExpansionDoes) {
     TypeAtEnd(QStringLiteral("sel "));
     EXPECT_EQ(m_complete.GetPreviousToken(&m_editor), QString());
 }
+
+TEST(CompletionModelTest, PrefixRangesAreCaseInsensitiveAndEndAtTheLastMatch) {
+    TSynCompletionModel model;
+    std::vector<TSynCompletionModel::TEntry> entries;
+    for (const char* s : {"Adressen", "adressen_view", "Ad", "art", "zeit", "ZZ", "a"})
+        entries.push_back(
+            {QString::fromLatin1(s), QString::fromLatin1(s), QString::fromLatin1(s).toLower()});
+    model.SetEntries(std::move(entries));
+    const auto shown = [&] {
+        QStringList r;
+        for (int i = 0; i < model.rowCount(); ++i)
+            r << model.At(i)->shown;
+        return r;
+    };
+    model.SetRange(QStringLiteral("AD"), true);
+    EXPECT_EQ(shown(), (QStringList{QStringLiteral("Ad"), QStringLiteral("Adressen"),
+                                    QStringLiteral("adressen_view")}));
+    model.SetRange(QStringLiteral("zz"), true);
+    EXPECT_EQ(shown(), QStringList{QStringLiteral("ZZ")});
+    model.SetRange(QStringLiteral("zzz"), true);
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.FirstMatch(), -1);
+    // Not limited: every entry stays, the first match is where the list goes.
+    model.SetRange(QStringLiteral("ar"), false);
+    EXPECT_EQ(model.rowCount(), 7);
+    EXPECT_EQ(model.At(model.FirstMatch())->shown, QStringLiteral("art"));
+    model.SetRange(QString(), true);
+    EXPECT_EQ(model.rowCount(), 7);
+}

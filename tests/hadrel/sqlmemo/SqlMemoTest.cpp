@@ -11,6 +11,7 @@
 #include "VoskExceptions.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFocusEvent>
 #include <QTest>
 
@@ -314,6 +315,33 @@ TEST_F(SqlMemoTest, TheDataAwareEditorEditsPostsAndResets) {
     EXPECT_EQ(data.FieldByName(QStringLiteral("ss_sql")).Value().toString(),
               QStringLiteral("SELECT 10"));
     data.Cancel();
+
+    // The data-aware editor finds the lookups of the plain one; a paste puts the record in edit.
+    {
+        AnswerLookup lookup([](TFormF2List* f) {
+            f->ListResult->setCurrentRow(
+                RowWhere(f, QStringLiteral("t_nr"), QStringLiteral("900")));
+            f->BtOkClick();
+            return int(Vcl::mrOk);
+        });
+        memo.setCursorPosition(0, 9);
+        memo.InsertLangText();
+    }
+    EXPECT_EQ(memo.text(), QStringLiteral("SELECT 10 langtext(900)"));
+    EXPECT_EQ(data.FieldByName(QStringLiteral("ss_sql")).Value().toString(), memo.text());
+    data.Cancel();
+    memo.Reset();
+    QApplication::clipboard()->setText(QStringLiteral(" -- x"));
+    memo.setCursorPosition(0, 9);
+    memo.paste();
+    EXPECT_EQ(data.State(), dsEdit);
+    data.Cancel();
+
+    // Read-only: no typing reaches the field.
+    memo.SetReadOnly(true);
+    QTest::keyClicks(&memo, QStringLiteral("z"));
+    EXPECT_EQ(data.State(), dsBrowse);
+    memo.SetReadOnly(false);
 
     // The next record shows its text.
     data.Next();
