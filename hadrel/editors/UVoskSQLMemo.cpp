@@ -37,8 +37,10 @@ struct TCatalogue {
     QStringList tables;
     QStringList fields;
 };
-QHash<const void*, TCatalogue>& CatalogueCache() {
-    static QHash<const void*, TCatalogue> cache;
+// By connection and server process, so that a new connection at a freed address reads anew.
+using TCatalogueKey = QPair<const void*, int>;
+QHash<TCatalogueKey, TCatalogue>& CatalogueCache() {
+    static QHash<TCatalogueKey, TCatalogue> cache;
     return cache;
 }
 
@@ -47,7 +49,7 @@ const TCatalogue& Catalogue() {
     if (!dm)
         throw EVoskException(QStringLiteral("Keine Verbindung zur Datenbank."));
     TVoskDatabase& db = dm->Database();
-    const void* key = db.Handle();
+    const TCatalogueKey key(db.Handle(), db.Handle() ? PQbackendPID(db.Handle()) : 0);
     auto it = CatalogueCache().find(key);
     if (it != CatalogueCache().end())
         return *it;

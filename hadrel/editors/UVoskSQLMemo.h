@@ -21,7 +21,8 @@
 
 #include <functional>
 
-class TVoskClass;
+#include <TVoskClass.h>
+
 namespace Corvale {
 class TFieldLink;
 }
@@ -210,6 +211,7 @@ private:
 // typing, writes the text back when the focus leaves, and Esc takes back the typing.
 class TVoskDBSQLMemo final : public TVoskSQLMemo {
     Q_OBJECT
+    Q_PROPERTY(TVoskClass* DataSource READ DataSource WRITE SetDataSource)
     Q_PROPERTY(QString DataField READ DataField WRITE SetDataField)
     Q_PROPERTY(bool ReadOnly READ ReadOnly WRITE SetReadOnly)
 public:
