@@ -196,6 +196,7 @@ public:
         void BeginRow(); // a row of Nulls
         void SetInteger(int field, qint64 v);
         void SetFloat(int field, double v);
+        void SetCurrency(int field, Currency v);
         void SetBoolean(int field, bool v);
         void SetString(int field, QStringView v);
         void SetStringUtf8(int field, std::string_view utf8);
@@ -246,6 +247,7 @@ public:
     void SetFiltered(bool on);
     bool Filtered() const { return m_filtered; }
     void SetFilterOptions(FilterOptions options);
+    FilterOptions GetFilterOptions() const { return m_filterOptions; }
 
     // --- groups and aggregates
     // First/Middle/Last of the current row among visible rows sharing the first `level`
@@ -256,7 +258,8 @@ public:
     void SetAggregatesActive(bool on);
     bool AggregatesActive() const { return m_aggregatesActive; }
     // Value of aggregate `index` for the current row's group; Null when inactive or when its
-    // index is not the current one.
+    // index is not the current one. Sums of integer fields are 64-bit integers (a double only
+    // past that range); currency adds up exactly and is returned as a double.
     QVariant AggregateValue(int index);
     // Compiles the aggregate's expression now so that its errors surface here.
     void CheckAggregate(int index);
