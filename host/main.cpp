@@ -1,5 +1,5 @@
 // korvex-erp: logs in to the database, loads the packages and shows the main window.
-//   korvex-erp [CONNINFO|URI] [--user LOGIN] [--start FORMCLASS]... [--screenshot FILE]
+//   korvex-erp [CONNINFO|URI] [--user LOGIN] [--start FORMCLASS[:Name=Value;...]]... [--screenshot FILE]
 #include "TMainForm.h"
 #include "UHostModules.h"
 #include "UHostPackages.h"
@@ -7,6 +7,7 @@
 
 #include "EventGuard.h"
 #include "UDM1.h"
+#include "UVoskDMDunmere.h"
 #include "Vcl.Application.h"
 #include "VoskExceptions.h"
 
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
                                                  : qEnvironmentVariable("KORVEX_USER");
         if (!login.isEmpty())
             dm.SetLoginName(login);
+        VoskDM_Dunmere().Open(dm);
     } catch (const EVoskException& e) {
         std::fprintf(stderr, "%s\n", e.Message().toLocal8Bit().constData());
         if (screenshot.isEmpty() && QGuiApplication::platformName() != u"offscreen")
@@ -90,8 +92,12 @@ int main(int argc, char** argv) {
             QApplication::exit(ok ? 0 : 1);
         });
     }
-    for (const QString& formClass : cli.values(startOpt))
-        Rtl::Guarded([&] { Voskdbcontrols::DoStartModuleByClass(formClass, {}, false, nullptr); });
+    // "CLASS" or "CLASS:Name=Value;Name=Value" with start parameters for the module.
+    for (const QString& start : cli.values(startOpt)) {
+        const QString formClass = start.section(u':', 0, 0);
+        const QStringList params = start.section(u':', 1).split(u';', Qt::SkipEmptyParts);
+        Rtl::Guarded([&] { Voskdbcontrols::DoStartModuleByClass(formClass, params, false, nullptr); });
+    }
 
     const int rc = QApplication::exec();
     UHostModules::Unregister();
