@@ -447,7 +447,9 @@ bool TMemoFormEx::EditText(const QString& FieldName, QString& txt, QString& txt_
     // 13
     if (Korvexcommonvcl::ShowModal(this) != Vcl::mrOk)
         return false;
-    QString S = Korvexutils::TrimEx(Editor->toPlainText());
+    // Pictures have no text of their own.
+    QString S = Korvexutils::TrimEx(
+        Editor->toPlainText().remove(QChar::ObjectReplacementCharacter));
     const bool changed = ContentChanged();
     FModified = changed;
     Result = S != txt || FModified;
