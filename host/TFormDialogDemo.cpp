@@ -1,6 +1,7 @@
 #include "TFormDialogDemo.h"
 
 #include "RtfCodec.h"
+#include "TopLabel.h"
 #include "UDM1.h"
 #include "UVoskCalc.h"
 #include "Uvoskrtl.Dialogs.h"
@@ -23,10 +24,11 @@
 #include <QVBoxLayout>
 
 TFormDialogDemo::TFormDialogDemo(QObject* owner, QWidget* parent)
-    : TFormKorvexGundForm(owner, parent) {
+    : TModulForm(owner, parent) {
     setWindowTitle(QStringLiteral("Dialoge"));
+    TopLabel->Toplabel->setText(QStringLiteral("Dialoge"));
     resize(640, 420);
-    auto* box = new QVBoxLayout(this);
+    auto* box = ModulLayout();
     auto* form = new QFormLayout;
     CbText = Vcl::Owned(this, new QComboBox(this), QStringLiteral("CbText"));
     CbText->setToolTip(QStringLiteral("Welcher Text bearbeitet wird"));
@@ -119,7 +121,7 @@ void TFormDialogDemo::Bearbeiten(bool rtf) {
 }
 
 void TFormDialogDemo::FormShow(QObject* sender) {
-    TFormKorvexGundForm::FormShow(sender);
+    TModulForm::FormShow(sender);
     if (m_started)
         return;
     m_started = true;
@@ -152,5 +154,5 @@ bool TFormDialogDemo::eventFilter(QObject* watched, QEvent* e) {
             return true;
         }
     }
-    return TFormKorvexGundForm::eventFilter(watched, e);
+    return TModulForm::eventFilter(watched, e);
 }

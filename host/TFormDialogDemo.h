@@ -4,7 +4,7 @@
 // field (Ctrl+T). Start parameters "EditRTF=True" open the RTF row at once, "Tastatur=True" with
 // the on-screen keyboard shown.
 
-#include "UGrundModulForm.h"
+#include "UModulForm.h"
 
 class QComboBox;
 class QLabel;
@@ -12,7 +12,7 @@ class QLineEdit;
 class QPushButton;
 class QTextBrowser;
 
-class TFormDialogDemo final : public TFormKorvexGundForm {
+class TFormDialogDemo final : public TModulForm {
     Q_OBJECT
 public:
     explicit TFormDialogDemo(QObject* owner = nullptr, QWidget* parent = nullptr);

@@ -104,7 +104,7 @@ void Register() {
     RegisterStartProc(QStringLiteral("Dialoge.M"), QStringLiteral("DIALOGE"),
                       [](const QStringList& p) -> QObject* {
                           auto* f = TFormKorvexGundForm::Create<TFormDialogDemo>(nullptr, p);
-                          f->show();
+                          UModulForm::ShowModulForm(f);
                           return f;
                       });
     RegisterStartProc(QStringLiteral("F2Test.M"), QStringLiteral("LOOKUPTEST"),

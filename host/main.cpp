@@ -92,12 +92,20 @@ int main(int argc, char** argv) {
             QApplication::exit(ok ? 0 : 1);
         });
     }
-    // "CLASS" or "CLASS:Name=Value;Name=Value" with start parameters for the module.
-    for (const QString& start : cli.values(startOpt)) {
-        const QString formClass = start.section(u':', 0, 0);
-        const QStringList params = start.section(u':', 1).split(u';', Qt::SkipEmptyParts);
-        Rtl::Guarded([&] { Voskdbcontrols::DoStartModuleByClass(formClass, params, false, nullptr); });
-    }
+    // "CLASS" or "CLASS:Name=Value;Name=Value" with start parameters for the module. Started from
+    // the running main loop, so that a module's modal dialog runs inside it and the screenshot's
+    // exit ends both.
+    const QStringList starts = cli.values(startOpt);
+    QTimer::singleShot(0, &mainForm, [starts] {
+        for (const QString& start : starts) {
+            const QString formClass = start.section(u':', 0, 0);
+            QStringList params; // name, value, name, value, ...
+            for (const QString& pair : start.section(u':', 1).split(u';', Qt::SkipEmptyParts))
+                params << pair.section(u'=', 0, 0) << pair.section(u'=', 1);
+            Rtl::Guarded(
+                [&] { Voskdbcontrols::DoStartModuleByClass(formClass, params, false, nullptr); });
+        }
+    });
 
     const int rc = QApplication::exec();
     UHostModules::Unregister();

@@ -21,6 +21,7 @@ INSERT INTO text0 (t_nr, t_feld0, t_feld3) VALUES
     (12645, 'Einfügen', 'Insert'),
     (17166, 'Symbol', 'Symbol'),
     (17400, 'Bild', 'Picture'),
+    (17875, 'Format', 'Format'),
     (17876, 'Markierung der Seitenbreite', 'Page width marker'),
     (17877, 'Einfügen und Ansicht', 'Insert and view'),
     (17878, 'Tastatur', 'Keyboard'),

@@ -108,6 +108,12 @@ TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(ow
                                   "edit-find-replace");
     BarButtonSearchF2 = ToolButton(start, g, "BarButtonSearchF2", Text(17885, "Nachschlagen (F2)"),
                                    "edit-find-mail", Text(17885, "Nachschlagen (F2)"));
+    startRow->addStretch();
+    Ribbon->addTab(start, Text(12264, "Start"));
+
+    start = new QWidget(Ribbon);
+    startRow = new QHBoxLayout(start);
+    startRow->setContentsMargins(2, 2, 2, 2);
     g = Group(startRow, start, Text(934, "Schrift"));
     BarComboFontName = Vcl::Owned(this, new QFontComboBox(start), QStringLiteral("BarComboFontName"));
     BarComboFontName->setToolTip(Text(954, "Schriftart"));
@@ -140,7 +146,7 @@ TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(ow
     BarButtonBullets = ToolButton(start, g, "BarButtonBullets", Text(11996, "Aufzählung"),
                                   "format-list-unordered");
     startRow->addStretch();
-    Ribbon->addTab(start, Text(12264, "Start"));
+    Ribbon->addTab(start, Text(17875, "Format"));
 
     auto* insert = new QWidget(Ribbon);
     auto* insertRow = new QHBoxLayout(insert);

@@ -148,7 +148,7 @@ void TTouchKeyboard::UpdateFaces() {
     for (const auto& [b, def] : m_keys) {
         switch (def.special) {
         case Qt::Key_Shift: b->setChecked(m_shift); b->setText(QStringLiteral("⇧")); continue;
-        case Qt::Key_CapsLock: b->setChecked(m_caps); b->setText(QStringLiteral("⇪")); continue;
+        case Qt::Key_CapsLock: b->setChecked(m_caps); b->setText(QStringLiteral("Caps")); continue;
         case Qt::Key_AltGr: b->setChecked(m_altGr); b->setText(QStringLiteral("Alt Gr")); continue;
         case 0: break;
         default: b->setText(def.face == u" " ? QString() : def.face); continue;
