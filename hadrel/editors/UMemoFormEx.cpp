@@ -492,7 +492,12 @@ bool TMemoFormEx::ContentChanged() const {
 }
 
 void TMemoFormEx::RefreshModified() {
-    FModified = Editor->document()->isModified() && !Editor->isReadOnly();
+    const bool modified = Editor->document()->isModified() && !Editor->isReadOnly();
+    // Runs on every key: the status item is touched only when the state turns.
+    if (modified == FModified && m_modifiedShown)
+        return;
+    FModified = modified;
+    m_modifiedShown = true;
     if (FModified) {
         StatusModified->setPixmap(QIcon::fromTheme(QStringLiteral("document-edit")).pixmap(16, 16));
         StatusModified->setText(Text(17909, "Geändert"));
@@ -534,9 +539,13 @@ void TMemoFormEx::EditorSelectionChange() {
     BarButtonAlignLeft->setChecked(!BarButtonAlignCenter->isChecked() &&
                                    !BarButtonAlignRight->isChecked());
     if (FIsRTF) {
+        // Looking a font up in the combo is slow; on most keys it has not changed.
         const QFont font = f.font();
-        BarComboFontName->setCurrentFont(font);
-        BarComboFontSize->setEditText(QString::number(qRound(font.pointSizeF())));
+        if (BarComboFontName->currentFont().family() != font.family())
+            BarComboFontName->setCurrentFont(font);
+        const QString size = QString::number(qRound(font.pointSizeF()));
+        if (BarComboFontSize->currentText() != size)
+            BarComboFontSize->setEditText(size);
     }
     FUpdating = false;
 }

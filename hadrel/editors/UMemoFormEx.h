@@ -139,5 +139,6 @@ private:
     void CloseIfNotModal();
 
     bool m_lockFixed = false;
+    bool m_modifiedShown = false;
     QString m_loadedRtf; // the RTF as passed in, kept when the user confirms it unchanged
 };

@@ -15,6 +15,7 @@
 #include <QTextList>
 #include <QUrl>
 
+#include <array>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -89,7 +90,8 @@ struct Picture {
     QByteArray kind; // "png", "jpeg", "dib", or the control word of another kind
     int picw = 0, pich = 0, goalw = 0, goalh = 0, scalex = 100, scaley = 100;
     QByteArray header; // the group's control words, for writing an unknown kind back unchanged
-    QByteArray data;
+    QByteArray data; // its first size bytes are the picture
+    qsizetype size = 0;
     bool broken = false;
     int nibble = -1;
 };
@@ -762,33 +764,53 @@ void Reader::Char(char32_t c) {
 }
 
 void Reader::PictHex() {
+    // -1: not a hex digit, -2: white space between digits.
+    static const auto table = [] {
+        std::array<signed char, 256> t;
+        t.fill(-1);
+        for (int c = 0; c < 256; ++c)
+            if (HexValue(char(c)) >= 0)
+                t[c] = static_cast<signed char>(HexValue(char(c)));
+        for (char c : {' ', '\r', '\n', '\t'})
+            t[uchar(c)] = -2;
+        return t;
+    }();
     Picture& p = *m_pict;
-    // A picture is never larger than the input that carries it, so the buffer is bounded by it.
-    const char* s = m_p;
-    while (m_p < m_end) {
-        const char c = *m_p;
+    // The buffer grows by doubling, never beyond what the rest of the input can fill.
+    const qsizetype bound = p.size + (m_end - m_p) / 2 + 1;
+    qsizetype cap = p.data.size();
+    char* out = p.data.data();
+    qsizetype n = p.size;
+    int nibble = p.nibble;
+    const char* q = m_p;
+    while (q < m_end) {
+        const char c = *q;
         if (c == '\\' || c == '{' || c == '}')
             break;
-        ++m_p;
-        if (c == ' ' || c == '\r' || c == '\n' || c == '\t')
-            continue;
-        const int v = HexValue(c);
-        if (v < 0) {
+        ++q;
+        const int v = table[uchar(c)];
+        if (v >= 0) {
+            if (nibble < 0) {
+                nibble = v;
+            } else {
+                if (n == cap) {
+                    cap = std::min(std::max<qsizetype>(cap * 2, 65536), bound);
+                    p.data.resize(cap);
+                    out = p.data.data();
+                }
+                out[n++] = char(nibble << 4 | v);
+                nibble = -1;
+            }
+        } else if (v == -1) {
             if (!p.broken)
                 Problem(QStringLiteral("Bild mit ungültigen Hex-Zeichen bei Byte %1")
-                            .arg(m_p - 1 - m_begin));
+                            .arg(q - 1 - m_begin));
             p.broken = true;
-            continue;
-        }
-        if (p.nibble < 0) {
-            p.nibble = v;
-        } else {
-            if (p.data.isEmpty())
-                p.data.reserve((m_end - s) / 2 + 1);
-            p.data += char(p.nibble << 4 | v);
-            p.nibble = -1;
         }
     }
+    m_p = q;
+    p.size = n;
+    p.nibble = nibble;
 }
 
 void Reader::Binary(int length) {
@@ -798,8 +820,11 @@ void Reader::Binary(int length) {
         Problem(QStringLiteral("\\bin länger als die Eingabe"));
         m_result.complete = false;
     }
-    if (Top().dest == Dest::Pict && m_pict)
+    if (Top().dest == Dest::Pict && m_pict) {
+        m_pict->data.truncate(m_pict->size);
         m_pict->data.append(m_p, n);
+        m_pict->size = m_pict->data.size();
+    }
     m_p += n;
 }
 
@@ -897,6 +922,8 @@ void Reader::EndParagraph(bool newBlock) {
 }
 
 void Reader::FinishPicture(Picture& p) {
+    p.data.truncate(p.size);
+    p.data.squeeze();
     if (p.nibble >= 0)
         p.broken = true;
     QImage image;
