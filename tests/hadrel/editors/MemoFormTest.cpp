@@ -213,8 +213,9 @@ TEST_F(MemoFormTest, ReadOnlyCopyAsksFirstWhenTheTextWasChanged) {
         f->btShowOnlyNonModalClick();
         const QList<TMemoFormEx*> viewers = OpenMemoForms();
         EXPECT_EQ(viewers.size(), 1);
-        if (!viewers.isEmpty())
+        if (!viewers.isEmpty()) {
             EXPECT_EQ(viewers.first()->Editor->toPlainText(), QStringLiteral("neu Text"));
+        }
         return f->ModalResult();
     });
     EXPECT_EQ(TMemoFormEx::_EditText(QStringLiteral("F"), QStringLiteral("Text"), 0, false, false,
