@@ -72,7 +72,6 @@ QHBoxLayout* Group(QHBoxLayout* page, QWidget* parent, const QString& title) {
 TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(owner, parent) {
     setObjectName(QStringLiteral("MemoFormEx"));
     SetPosition(Vcl::poOwnerFormCenter);
-    resize(1056, 642);
     auto* main = new QVBoxLayout(this);
     main->setContentsMargins(4, 4, 4, 4);
     main->setSpacing(2);
@@ -119,6 +118,8 @@ TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(ow
     BarComboFontName->setToolTip(Text(954, "Schriftart"));
     BarComboFontName->setAccessibleName(Text(954, "Schriftart"));
     BarComboFontName->setFocusPolicy(Qt::ClickFocus);
+    BarComboFontName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    BarComboFontName->setMinimumContentsLength(14);
     g->addWidget(BarComboFontName);
     BarComboFontSize = Vcl::Owned(this, new QComboBox(start), QStringLiteral("BarComboFontSize"));
     BarComboFontSize->setEditable(true);
@@ -306,6 +307,7 @@ TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(ow
     StatusLockedClick();
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
+    resize(1056, 642); // once the layout stands, so that it does not widen the form
 }
 
 TMemoFormEx::~TMemoFormEx() = default;
@@ -612,6 +614,8 @@ void TMemoFormEx::BarButtonPrintClick() {
 }
 
 void TMemoFormEx::BarButtonNewClick() {
+    if (Editor->isReadOnly())
+        return; // a locked text is not cleared
     if (Vcl::Ask(Vcl::mtConfirmation, QString(),
                  Text(26041, "Den ganzen Text löschen und neu beginnen?"), Vcl::mbYesNo,
                  Vcl::mbNo) == Vcl::mrYes)
@@ -653,6 +657,8 @@ void TMemoFormEx::BarButtonSaveTemplateClick(QObject* Sender) {
 }
 
 void TMemoFormEx::BarButtonLoadTemplateClick(QObject* Sender) {
+    if (Editor->isReadOnly())
+        return; // nor replaced by a template
     Editor->clear();
     const QString value = DM1() ? DM1()->LoadLastVal(GetTemplateName(Sender), QString(), true)
                                 : QString();

@@ -6,6 +6,7 @@
 #include "UMemoFormEx.h"
 #include "UVoskDMDunmere.h"
 #include "UnitTable.h"
+#include "VoskPrinters.h"
 #include "Uvoskrtl.Dialogs.h"
 #include "Voskdbcontrols.h"
 
@@ -331,4 +332,28 @@ TEST_F(MemoFormTest, PackageInitFillsTheSlotsAndFinalizationEmptiesThem) {
     EXPECT_FALSE(Voskdbcontrols::GetMemoFormConstructor.Assigned());
     EXPECT_FALSE(RtlDialog::FEditTextS.Assigned());
     EXPECT_FALSE(RtlDialog::FEditTextB.Assigned());
+}
+TEST_F(MemoFormTest, PrintGoesToThePrinterWithThePrintCaptionAndNewAsksFirst) {
+    struct Recorder final : Corvale::Printers {
+        Recorder() { old = SetInstance(this); }
+        ~Recorder() override { SetInstance(old); }
+        bool PrintDocument(const QTextDocument* doc, const QString& title, QWidget*) override {
+            printed << title + u':' + doc->toPlainText();
+            return true;
+        }
+        QStringList printed;
+        Printers* old;
+    } printer;
+    TMemoFormEx f;
+    EXPECT_EQ(f.FPrintCaption, QStringLiteral("Texteditor"));
+    f.SetPrintCaption(QStringLiteral("Auftrag 17"));
+    f.Editor->setPlainText(QStringLiteral("Inhalt"));
+    f.BarButtonPrintClick();
+    EXPECT_EQ(printer.printed, QStringList{QStringLiteral("Auftrag 17:Inhalt")});
+    m_answers.Expect(QStringLiteral("neu beginnen"), Vcl::mrNo);
+    f.BarButtonNewClick();
+    EXPECT_EQ(f.Editor->toPlainText(), QStringLiteral("Inhalt"));
+    m_answers.Expect(QStringLiteral("neu beginnen"), Vcl::mrYes);
+    f.BarButtonNewClick();
+    EXPECT_EQ(f.Editor->toPlainText(), QString());
 }
