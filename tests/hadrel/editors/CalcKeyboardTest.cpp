@@ -1,5 +1,6 @@
 // The pop-up calculator and the on-screen keyboard, driven by keys and clicks as a user would.
 #include "DialogAnswerer.h"
+#include "Korvexutils.h"
 #include "UVirtualKeyboard.h"
 #include "UVoskCalc.h"
 #include "Vcl.Forms.h"
@@ -8,7 +9,11 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLineEdit>
+#include <QSpinBox>
+#include <QTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QToolButton>
@@ -193,4 +198,38 @@ TEST(VirtualKeyboard, KeysTypeIntoTheFocusedFieldAndNeverTakeTheFocus) {
     for (QToolButton* b : k->findChildren<QToolButton*>())
         EXPECT_EQ(b->focusPolicy(), Qt::NoFocus) << b->toolTip().toStdString();
     EXPECT_LE(kb.width(), 1000);
+}
+
+TEST_F(CalcTest, ValuesLandInEveryKindOfFieldThatTakesThem) {
+    QWidget w;
+    auto* line = new QLineEdit(&w);
+    auto* locked = new QLineEdit(&w);
+    locked->setReadOnly(true);
+    auto* text = new QTextEdit(&w);
+    text->setPlainText(QStringLiteral("Summe: XX €"));
+    QTextCursor sel = text->textCursor();
+    sel.setPosition(7);
+    sel.setPosition(9, QTextCursor::KeepAnchor);
+    text->setTextCursor(sel);
+    auto* spin = new QSpinBox(&w);
+    spin->setRange(0, 1000);
+    auto* dspin = new QDoubleSpinBox(&w);
+    auto* combo = new QComboBox(&w);
+    combo->setEditable(true);
+    auto* fixedCombo = new QComboBox(&w);
+    fixedCombo->addItem(QStringLiteral("a"));
+    EXPECT_TRUE(Korvexutils::SetControlValue(QStringLiteral("12,5"), line));
+    EXPECT_EQ(line->text(), QStringLiteral("12,5"));
+    EXPECT_FALSE(Korvexutils::SetControlValue(QStringLiteral("1"), locked));
+    EXPECT_TRUE(Korvexutils::SetControlValue(QStringLiteral("42"), text));
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("Summe: 42 €"));
+    EXPECT_TRUE(Korvexutils::SetControlValue(QStringLiteral("12,5"), spin));
+    EXPECT_EQ(spin->value(), 13);
+    EXPECT_TRUE(Korvexutils::SetControlValue(QStringLiteral("12,25"), dspin));
+    EXPECT_DOUBLE_EQ(dspin->value(), 12.25);
+    EXPECT_FALSE(Korvexutils::SetControlValue(QStringLiteral("Fehler"), spin));
+    EXPECT_TRUE(Korvexutils::SetControlValue(QStringLiteral("7"), combo));
+    EXPECT_EQ(combo->currentText(), QStringLiteral("7"));
+    EXPECT_FALSE(Korvexutils::SetControlValue(QStringLiteral("7"), fixedCombo));
+    EXPECT_FALSE(Korvexutils::SetControlValue(QStringLiteral("7"), nullptr));
 }

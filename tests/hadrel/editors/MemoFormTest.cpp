@@ -4,6 +4,7 @@
 #include "Korvexcommonvcl.h"
 #include "RtfCodec.h"
 #include "UMemoFormEx.h"
+#include "UVoskCalc.h"
 #include "UVoskDMDunmere.h"
 #include "UnitTable.h"
 #include "VoskPrinters.h"
@@ -11,6 +12,7 @@
 #include "Voskdbcontrols.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QTextBlock>
@@ -356,4 +358,22 @@ TEST_F(MemoFormTest, PrintGoesToThePrinterWithThePrintCaptionAndNewAsksFirst) {
     m_answers.Expect(QStringLiteral("neu beginnen"), Vcl::mrYes);
     f.BarButtonNewClick();
     EXPECT_EQ(f.Editor->toPlainText(), QString());
+}
+
+TEST_F(MemoFormTest, CtrlTInTheEditorOpensTheCalculatorAndWritesIntoTheText) {
+    TMemoFormEx f;
+    f.show();
+    f.Editor->setPlainText(QStringLiteral("Betrag: "));
+    f.Editor->moveCursor(QTextCursor::End);
+    Type(f.Editor, Qt::Key_T, Qt::ControlModifier);
+    ASSERT_TRUE(TVoskCalc::IsVisible());
+    for (QChar c : QStringLiteral("6*7"))
+        Type(TVoskCalc::FCalcEdit, c.unicode(), Qt::NoModifier, QString(c));
+    Type(f.Editor, Qt::Key_T, Qt::ControlModifier);
+    EXPECT_FALSE(TVoskCalc::IsVisible());
+    EXPECT_EQ(f.Editor->toPlainText(), QStringLiteral("Betrag: 42"));
+    EXPECT_TRUE(f.BarButtonUndo->isEnabled());
+    f.Undo();
+    EXPECT_EQ(f.Editor->toPlainText(), QStringLiteral("Betrag: "));
+    EXPECT_TRUE(f.BarButtonRedo->isEnabled());
 }

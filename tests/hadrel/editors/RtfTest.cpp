@@ -260,12 +260,12 @@ TEST(RtfSamples, RichEditStyleDocumentsReadRight) {
     const QByteArray sample =
         "{\\rtf1\\ansi\\ansicpg1252\\deff0\\nouicompat\\deflang1031"
         "{\\fonttbl{\\f0\\fnil\\fcharset0 Calibri;}{\\f1\\fnil\\fcharset2 Symbol;}"
-        "{\\f2\\fswiss\\fcharset238 Arial CE;}}\r\n"
+        "{\\f2\\fswiss\\fcharset238 Arial CE;}{\\f3\\fnil\\fcharset204 Arial Cyr;}}\r\n"
         "{\\colortbl ;\\red255\\green0\\blue0;}\r\n"
         "{\\stylesheet{\\s0 Normal;}}{\\info{\\author Jemand}}"
         "{\\*\\generator Riched20 10.0.19041}\\viewkind4\\uc1 \r\n"
         "\\pard\\sa200\\sl276\\slmult1\\f0\\fs22\\lang7 Stra\\'dfe \\cf1\\b rot\\cf0\\b0  "
-        "\\f2\\'b9\\'e6\\f0  \\u8364? \\uc2\\u8220\\'93\\'94x\\uc1\\par\r\n"
+        "\\f2\\'b9\\'e6\\f3\\'c0\\f0  \\u8364? \\uc2\\u8220\\'93\\'94x\\uc1\\par\r\n"
         "{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}"
         "\\fi-360\\li720 erstens\\par\r\n"
         "{\\pntext\\f1\\'B7\\tab}zweitens\\par\r\n"
@@ -278,7 +278,7 @@ TEST(RtfSamples, RichEditStyleDocumentsReadRight) {
     const Rtf::ReadResult r = Rtf::Read(sample, &doc);
     EXPECT_TRUE(r.complete);
     ASSERT_EQ(doc.blockCount(), 6) << doc.toPlainText().toStdString();
-    EXPECT_EQ(Block(doc, 0).text(), QStringLiteral("Straße rot ąć € “x"));
+    EXPECT_EQ(Block(doc, 0).text(), QStringLiteral("Straße rot ąćА € “x"));
     EXPECT_EQ(Fragments(Block(doc, 0))[1].format.foreground().color(), QColor(255, 0, 0));
     EXPECT_EQ(Fragments(Block(doc, 0))[1].format.fontWeight(), QFont::Bold);
     EXPECT_EQ(Block(doc, 1).text(), QStringLiteral("erstens"));
