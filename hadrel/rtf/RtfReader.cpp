@@ -197,6 +197,7 @@ private:
     CharState m_runState;
     bool m_pendingTab = false;
     bool m_paragraphHasContent = false;
+    bool m_brokeParagraph = false;
     QHash<CharState, QTextCharFormat> m_formats;
     QTextList* m_list = nullptr;
     ListKind m_listKind = ListKind::None;
@@ -893,9 +894,12 @@ void Reader::EndParagraph(bool newBlock) {
                 suffix = QStringLiteral(".");
             }
     }
-    // A whole document's final paragraph without content is what a trailing \par leaves.
-    if (!newBlock && !m_paragraphHasContent && m_wholeDocument && m_cursor.block().length() <= 1 &&
-        m_cursor.block().previous().isValid()) {
+    // A final paragraph without content is what a trailing \par leaves: writers end every
+    // paragraph with one, so the last one ends the text rather than starting another.
+    const bool trailingBreak = m_wholeDocument ? m_cursor.block().length() <= 1 &&
+                                                     m_cursor.block().previous().isValid()
+                                               : m_brokeParagraph;
+    if (!newBlock && !m_paragraphHasContent && trailingBreak) {
         QTextCursor c(m_cursor);
         c.deletePreviousChar();
         return;
@@ -917,8 +921,10 @@ void Reader::EndParagraph(bool newBlock) {
         m_list = nullptr;
     }
     m_paragraphHasContent = false;
-    if (newBlock)
+    if (newBlock) {
         m_cursor.insertBlock(QTextBlockFormat(), CharFormat(Top().ch));
+        m_brokeParagraph = true;
+    }
 }
 
 void Reader::FinishPicture(Picture& p) {

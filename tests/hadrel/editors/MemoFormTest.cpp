@@ -377,3 +377,25 @@ TEST_F(MemoFormTest, CtrlTInTheEditorOpensTheCalculatorAndWritesIntoTheText) {
     EXPECT_EQ(f.Editor->toPlainText(), QStringLiteral("Betrag: "));
     EXPECT_TRUE(f.BarButtonRedo->isEnabled());
 }
+
+TEST_F(MemoFormTest, RichTextTemplatesKeepTheirFormatting) {
+    MemoUser user([](TMemoFormEx* f) {
+        QTextCursor c(f->Editor->document());
+        QTextCharFormat bold;
+        bold.setFontWeight(QFont::Bold);
+        c.insertText(QStringLiteral("Vorlage fett"), bold);
+        f->BarButtonSaveTemplateClick(f->BarButtonSaveTemplate);
+        f->Editor->clear();
+        f->BarButtonLoadTemplateClick(f->BarButtonLoadTemplate);
+        EXPECT_EQ(f->Editor->toPlainText(), QStringLiteral("Vorlage fett"));
+        QTextCursor at(f->Editor->document());
+        at.setPosition(3);
+        EXPECT_EQ(at.charFormat().fontWeight(), QFont::Bold);
+        return int(Vcl::mrCancel);
+    });
+    QString txt, rtf;
+    TMemoFormEx::_EditText(QStringLiteral("RtfVorlage"), txt, rtf, false, true, QChar(0), 0, false);
+    EXPECT_TRUE(Rtf::IsRtf(s_dm->LoadLastVal(QStringLiteral("MEMO-TEMPLATE-TXT.Bt.RtfVorlage.") +
+                                                 s_dm->FGetUsername())
+                               .toUtf8()));
+}

@@ -223,6 +223,27 @@ TEST(RtfPictures, PixelsSurviveEveryWayIn) {
     EXPECT_FALSE(Rtf::Read(dibRtf, &fromDib).Skipped());
     ExpectSamePixels(FirstImage(fromDib), img);
 
+    // A palette DIB goes through the BMP reader behind a file header of our own: two colours,
+    // one bit a pixel, rows of 4 bytes, bottom-up.
+    QByteArray pal(40 + 8 + 2 * 4, '\0');
+    pal[0] = 40;
+    pal[4] = 2;
+    pal[8] = 2;
+    pal[12] = 1;
+    pal[14] = 1;
+    pal[32] = 2;                                            // colours used
+    pal[40] = char(0xFF); pal[41] = 0; pal[42] = 0;         // 0: blue
+    pal[44] = 0; pal[45] = 0; pal[46] = char(0xFF);         // 1: red
+    pal[48] = char(0x80);                                   // bottom row: red, blue
+    pal[52] = char(0x40);                                   // top row: blue, red
+    QTextDocument fromPalette;
+    Rtf::Read("{\\rtf1 {\\pict\\dibitmap0 " + Hex(pal) + "}}", &fromPalette);
+    const QImage palImg = FirstImage(fromPalette);
+    ASSERT_EQ(palImg.size(), QSize(2, 2));
+    EXPECT_EQ(palImg.pixel(0, 0) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(palImg.pixel(1, 0) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(palImg.pixel(0, 1) & 0xFFFFFF, 0xFF0000u);
+
     QByteArray png, jpeg;
     QBuffer pb(&png), jb(&jpeg);
     pb.open(QIODevice::WriteOnly);
@@ -313,6 +334,9 @@ TEST(RtfSamples, RichEditStyleDocumentsReadRight) {
     at.setPosition(1);
     Rtf::Insert(QByteArray("{\\rtf1 {\\b Übergröße}}"), at);
     EXPECT_EQ(host.toPlainText(), QStringLiteral("AÜbergrößeB"));
+    // A fragment's closing \par ends its text; it does not break the line it lands in.
+    Rtf::Insert(QByteArray("{\\rtf1 x\\par y\\par}"), at);
+    EXPECT_EQ(host.toPlainText(), QStringLiteral("AÜbergrößex\nyB"));
 }
 
 TEST(RtfHostileInput, EndsWithTheTextReadSoFarAndNoBlowUp) {
