@@ -30,6 +30,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <array>
+
 namespace {
 
 QString Text(int nr, const char* def) { return makeText(nr, QString::fromUtf8(def)); }
@@ -758,6 +760,27 @@ int TMemoFormEx::VirtualKeyOf(int k) {
     }
 }
 
+int TMemoFormEx::VirtualKeyOfScanCode(quint32 scanCode) {
+    // X11 and Wayland key codes are the kernel's input codes plus 8, which name the key's place;
+    // the virtual-key codes are those of a German keyboard at that place.
+    static const std::array<quint8, 96> codes = [] {
+        std::array<quint8, 96> t{};
+        const char* digits = "1234567890";
+        for (int i = 0; i < 10; ++i)
+            t[2 + i] = quint8(digits[i]);
+        const char* rows[] = {"QWERTZUIOP", "ASDFGHJKL", "YXCVBNM"};
+        const int starts[] = {16, 30, 44};
+        for (int r = 0; r < 3; ++r)
+            for (int i = 0; rows[r][i]; ++i)
+                t[starts[r] + i] = quint8(rows[r][i]);
+        t[12] = 0xDB; t[13] = 0xDD; t[26] = 0xBA; t[27] = 0xBB; t[39] = 0xC0; t[40] = 0xDE;
+        t[41] = 0xDC; t[43] = 0xBF; t[51] = 0xBC; t[52] = 0xBE; t[53] = 0xBD; t[86] = 0xE2;
+        return t;
+    }();
+    const quint32 input = scanCode - 8;
+    return scanCode > 8 && input < codes.size() ? codes[input] : 0;
+}
+
 int TMemoFormEx::KeyStateOf(Qt::KeyboardModifiers m) {
     int state = 0;
     if (m & Qt::ShiftModifier)
@@ -783,7 +806,11 @@ void TMemoFormEx::textKeyDown(QKeyEvent* e) {
     }
     if (Editor->isReadOnly() || !VoskDM_Dunmere().KeySnippetsOpen())
         return;
-    const int vk = VirtualKeyOf(e->key());
+    int vk = VirtualKeyOf(e->key());
+    // With AltGr the key reports the symbol it types (AltGr+Q: '@'); the row is keyed by the key.
+    if ((vk == 0 || (mods & Qt::GroupSwitchModifier)) && e->nativeScanCode() != 0)
+        if (const int byPlace = VirtualKeyOfScanCode(e->nativeScanCode()))
+            vk = byPlace;
     if (vk == 0)
         return;
     TVoskQuery2* q = VoskDM_Dunmere().KeySnippets();

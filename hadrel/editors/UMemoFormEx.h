@@ -73,6 +73,8 @@ public:
     // Windows virtual-key code of a Qt key and the shift state as stored with key snippets
     // (Shift 1, Alt 2, Ctrl 4; AltGr counts as Ctrl+Alt); 0 for a key without a code.
     static int VirtualKeyOf(int qtKey);
+    // The same for the native key code of X11 and Wayland (the key's place on the keyboard).
+    static int VirtualKeyOfScanCode(quint32 scanCode);
     static int KeyStateOf(Qt::KeyboardModifiers modifiers);
 
     bool FCanOnChange = false;

@@ -73,7 +73,8 @@ public:
         FrameworkTest::SetUpTestSuite();
         testsupport::TestDatabase::Exec(QStringLiteral(
             "INSERT INTO keysnippets (kbsc_keycode, kbsc_keystate, kbsc_text) VALUES "
-            "(112, 5, 'Mit freundlichen Grüßen'), (71, 6, 'Sehr geehrte Damen und Herren,')"));
+            "(112, 5, 'Mit freundlichen Grüßen'), (71, 6, 'Sehr geehrte Damen und Herren,'), "
+            "(81, 6, 'Anlage:')"));
     }
 
 protected:
@@ -304,6 +305,12 @@ TEST_F(MemoFormTest, KeySnippetsMatchTheirExactCombinationAltGrCountingAsCtrlAlt
     Type(f.Editor, Qt::Key_G, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_EQ(f.Editor->toPlainText(),
               QStringLiteral("Sehr geehrte Damen und Herren,Sehr geehrte Damen und Herren,"));
+    // AltGr+Q reports the '@' it types; the row is found by the key's place.
+    f.Editor->clear();
+    QKeyEvent altGrQ(QEvent::KeyPress, Qt::Key_At, Qt::GroupSwitchModifier, 24, 0x40, 0,
+                     QStringLiteral("@"));
+    QApplication::sendEvent(f.Editor, &altGrQ);
+    EXPECT_EQ(f.Editor->toPlainText(), QStringLiteral("Anlage:"));
     // Nothing is typed into a locked text.
     f.Editor->setReadOnly(true);
     Type(f.Editor, Qt::Key_F1, Qt::ControlModifier | Qt::ShiftModifier);
