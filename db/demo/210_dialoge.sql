@@ -20,4 +20,5 @@ INSERT INTO keysnippets (kbsc_keycode, kbsc_keystate, kbsc_text) VALUES
     (71, 6, 'Sehr geehrte Damen und Herren,');
 
 INSERT INTO mainmenu (mm_id, mm_parent, mm_order, mm_caption, mm_formclassname, mm_library, mm_proc)
-VALUES (310, 3, 30, 'Dialoge', 'TFormDialogDemo', 'Dialoge.M', 'DIALOGE');
+VALUES (309, NULL, 80, 'Extras', NULL, NULL, NULL),
+       (310, 309, 10, 'Dialoge', 'TFormDialogDemo', 'Dialoge.M', 'DIALOGE');
