@@ -4,7 +4,7 @@
 #include "TopLabel.h"
 #include "UDM1.h"
 #include "UVoskCalc.h"
-#include "Uvoskrtl.Dialogs.h"
+#include "RtlDialog.h"
 #include "Vcl.Components.h"
 #include "EventGuard.h"
 #include "VoskExceptions.h"
@@ -106,7 +106,7 @@ void TFormDialogDemo::Bearbeiten(bool rtf) {
     QString txt = q.Fields(0).AsString();
     QString txtRtf = q.Fields(1).AsString();
     const QString caption = rtf ? QStringLiteral("Text (RTF)") : QStringLiteral("Text");
-    if (!Uvoskrtl::Dialogs::RtlDialog::FEditTextB(caption, txt, txtRtf, false, rtf, QChar(0), 0,
+    if (!RtlDialog::FEditTextB(caption, txt, txtRtf, false, rtf, QChar(0), 0,
                                                   false))
         return;
     TVoskQuery2 u(&DM1()->Database(),

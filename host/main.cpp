@@ -7,7 +7,7 @@
 
 #include "EventGuard.h"
 #include "UDM1.h"
-#include "UVoskDMDunmere.h"
+#include "UDataModul_Dunmere.h"
 #include "Vcl.Application.h"
 #include "VoskExceptions.h"
 
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
                                                  : qEnvironmentVariable("KORVEX_USER");
         if (!login.isEmpty())
             dm.SetLoginName(login);
-        VoskDM_Dunmere().Open(dm);
+        TVoskDM_Dunmere::ModulInitialize(&dm)->OpenKeySnippets(dm);
     } catch (const EVoskException& e) {
         std::fprintf(stderr, "%s\n", e.Message().toLocal8Bit().constData());
         if (screenshot.isEmpty() && QGuiApplication::platformName() != u"offscreen")

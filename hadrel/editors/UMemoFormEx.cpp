@@ -7,9 +7,9 @@
 #include "UModulForm.Start.h"
 #include "UVirtualKeyboard.h"
 #include "UVoskCalc.h"
-#include "UVoskDMDunmere.h"
+#include "UDataModul_Dunmere.h"
 #include "UnitTable.h"
-#include "Uvoskrtl.Dialogs.h"
+#include "RtlDialog.h"
 #include "Vcl.Components.h"
 #include "Vcl.Services.h"
 #include "VoskPrinters.h"
@@ -804,7 +804,8 @@ void TMemoFormEx::textKeyDown(QKeyEvent* e) {
         e->accept();
         return;
     }
-    if (Editor->isReadOnly() || !VoskDM_Dunmere().KeySnippetsOpen())
+    TVoskDM_Dunmere* system = VoskDM_Dunmere();
+    if (Editor->isReadOnly() || !system || !system->KeySnippetsOpen())
         return;
     int vk = VirtualKeyOf(e->key());
     // With AltGr the key reports the symbol it types (AltGr+Q: '@'); the row is keyed by the key.
@@ -813,7 +814,7 @@ void TMemoFormEx::textKeyDown(QKeyEvent* e) {
             vk = byPlace;
     if (vk == 0)
         return;
-    TVoskQuery2* q = VoskDM_Dunmere().KeySnippets();
+    TVoskQuery2* q = system->KeySnippets();
     if (!q->Locate(QStringLiteral("kbsc_KeyCode;kbsc_KeyState"), {vk, KeyStateOf(mods)}))
         return;
     Editor->textCursor().insertText(q->FieldByName(QStringLiteral("kbsc_text")).AsString());
@@ -849,18 +850,18 @@ QWidget* IntGetMemoFormConstructor(QObject* owner) { return new TMemoFormEx(owne
 
 void InitUnit() {
     Voskdbcontrols::GetMemoFormConstructor.Set(&IntGetMemoFormConstructor);
-    Uvoskrtl::Dialogs::RtlDialog::FEditTextS.Set(
+    RtlDialog::FEditTextS.Set(
         static_cast<QString (*)(const QString&, const QString&, int, bool, bool, QChar, bool)>(
             &TMemoFormEx::_EditText));
-    Uvoskrtl::Dialogs::RtlDialog::FEditTextB.Set(
+    RtlDialog::FEditTextB.Set(
         static_cast<bool (*)(const QString&, QString&, QString&, bool, bool, QChar, int, bool)>(
             &TMemoFormEx::_EditText));
 }
 
 void FiniUnit() {
     Voskdbcontrols::GetMemoFormConstructor.Reset();
-    Uvoskrtl::Dialogs::RtlDialog::FEditTextS.Reset();
-    Uvoskrtl::Dialogs::RtlDialog::FEditTextB.Reset();
+    RtlDialog::FEditTextS.Reset();
+    RtlDialog::FEditTextB.Reset();
 }
 
 } // namespace

@@ -5,10 +5,10 @@
 #include "RtfCodec.h"
 #include "UMemoFormEx.h"
 #include "UVoskCalc.h"
-#include "UVoskDMDunmere.h"
+#include "UDataModul_Dunmere.h"
 #include "UnitTable.h"
 #include "VoskPrinters.h"
-#include "Uvoskrtl.Dialogs.h"
+#include "RtlDialog.h"
 #include "Voskdbcontrols.h"
 
 #include <QApplication>
@@ -81,7 +81,6 @@ protected:
     void TearDown() override {
         for (TMemoFormEx* f : OpenMemoForms())
             delete f;
-        VoskDM_Dunmere().Close();
     }
 };
 
@@ -288,8 +287,10 @@ TEST_F(MemoFormTest, TemplatesAreKeyedByOwnerOrFieldAndLogin) {
 }
 
 TEST_F(MemoFormTest, KeySnippetsMatchTheirExactCombinationAltGrCountingAsCtrlAlt) {
-    VoskDM_Dunmere().Open(*s_dm);
-    ASSERT_TRUE(VoskDM_Dunmere().KeySnippetsOpen());
+    TVoskDM_Dunmere system;
+    system.OpenKeySnippets(*s_dm);
+    ASSERT_EQ(VoskDM_Dunmere(), &system);
+    ASSERT_TRUE(system.KeySnippetsOpen());
     TMemoFormEx f;
     QString txt, rtf;
     f.Editor->setPlainText(QString());
@@ -318,7 +319,6 @@ TEST_F(MemoFormTest, KeySnippetsMatchTheirExactCombinationAltGrCountingAsCtrlAlt
 }
 
 TEST_F(MemoFormTest, PackageInitFillsTheSlotsAndFinalizationEmptiesThem) {
-    using Uvoskrtl::Dialogs::RtlDialog;
     Rtl::Package& hadrel = Rtl::Package::Get(QStringLiteral("hadrel"));
     hadrel.Initialize();
     EXPECT_TRUE(Voskdbcontrols::GetMemoFormConstructor.Assigned());
