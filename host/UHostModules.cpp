@@ -1,6 +1,7 @@
 #include "UHostModules.h"
 
 #include "TFormAdress.h"
+#include "TFormDialogDemo.h"
 #include "TFormInfo.h"
 #include "TFormStandardSql.h"
 #include "TVoskClass.h"
@@ -120,6 +121,12 @@ void Register() {
         f->show();
         return f;
     });
+    RegisterStartProc(QStringLiteral("Dialoge.M"), QStringLiteral("DIALOGE"),
+                      [](const QStringList& p) -> QObject* {
+                          auto* f = TFormKorvexGundForm::Create<TFormDialogDemo>(nullptr, p);
+                          UModulForm::ShowModulForm(f);
+                          return f;
+                      });
     RegisterStartProc(QStringLiteral("F2Test.M"), QStringLiteral("LOOKUPTEST"),
                       [](const QStringList& p) -> QObject* {
                           auto* f = TFormKorvexGundForm::Create<TFormLookupTest>(nullptr, p);

@@ -1,5 +1,6 @@
 // korvex-erp: logs in to the database, loads the packages and shows the main window.
-//   korvex-erp [CONNINFO|URI] [--user LOGIN] [--start FORMCLASS]... [--keys KEYS] [--screenshot FILE]
+//   korvex-erp [CONNINFO|URI] [--user LOGIN] [--start FORMCLASS[:Name=Value;...]]... [--keys KEYS]
+//              [--screenshot FILE]
 // --keys types into the focused control once the modules are open: blank-separated parts, each a
 // key sequence in brackets ("[Shift+Space]") or text typed as it stands.
 #include "DMSys.h"
@@ -10,6 +11,7 @@
 
 #include "EventGuard.h"
 #include "UDM1.h"
+#include "UDataModul_Dunmere.h"
 #include "Vcl.Application.h"
 #include "VoskExceptions.h"
 
@@ -60,6 +62,7 @@ int main(int argc, char** argv) {
                                                  : qEnvironmentVariable("KORVEX_USER");
         if (!login.isEmpty())
             dm.SetLoginName(login);
+        TVoskDM_Dunmere::ModulInitialize(&dm)->OpenKeySnippets(dm);
     } catch (const EVoskException& e) {
         std::fprintf(stderr, "%s\n", e.Message().toLocal8Bit().constData());
         if (screenshot.isEmpty() && QGuiApplication::platformName() != u"offscreen")
@@ -100,8 +103,20 @@ int main(int argc, char** argv) {
             QApplication::exit(ok ? 0 : 1);
         });
     }
-    for (const QString& formClass : cli.values(startOpt))
-        Rtl::Guarded([&] { Voskdbcontrols::DoStartModuleByClass(formClass, {}, false, nullptr); });
+    // "CLASS" or "CLASS:Name=Value;Name=Value" with start parameters for the module. Started from
+    // the running main loop, so that a module's modal dialog runs inside it and the screenshot's
+    // exit ends both.
+    const QStringList starts = cli.values(startOpt);
+    QTimer::singleShot(0, &mainForm, [starts] {
+        for (const QString& start : starts) {
+            const QString formClass = start.section(u':', 0, 0);
+            QStringList params; // name, value, name, value, ...
+            for (const QString& pair : start.section(u':', 1).split(u';', Qt::SkipEmptyParts))
+                params << pair.section(u'=', 0, 0) << pair.section(u'=', 1);
+            Rtl::Guarded(
+                [&] { Voskdbcontrols::DoStartModuleByClass(formClass, params, false, nullptr); });
+        }
+    });
 
     if (cli.isSet(keysOpt)) {
         const QStringList parts = cli.value(keysOpt).split(QLatin1Char(' '), Qt::SkipEmptyParts);

@@ -6,6 +6,8 @@ namespace RtlDialog {
 
 Rtl::HookSlot<void(const QString&)> FStartScreenSetStartStatusIDE;
 Rtl::HookSlot<QString(const QString&, const QString&, bool)> FEditSql;
+Rtl::HookSlot<QString(const QString&, const QString&, int, bool, bool, QChar, bool)> FEditTextS;
+Rtl::HookSlot<bool(const QString&, QString&, QString&, bool, bool, QChar, int, bool)> FEditTextB;
 
 void SetStartScreenStatus(const QString& text) {
     TKorvexLog::LogMessage(QStringLiteral("StartScreen: ") + text, TKorvexLogLevel::Debug);

@@ -4,9 +4,19 @@
 
 #include <HookSlot.h>
 
+#include <QChar>
 #include <QString>
 
 namespace RtlDialog {
+
+// Filled by the memo editor: (field name, text, caret position, read-only, RTF, added character,
+// non-modal if read-only) -> the edited text, or the text as passed when the user cancelled.
+extern Rtl::HookSlot<QString(const QString&, const QString&, int, bool, bool, QChar, bool)>
+    FEditTextS;
+// (field name, text in/out, RTF text in/out, read-only, RTF, added character, caret position,
+// non-modal if read-only) -> whether the user confirmed a change.
+extern Rtl::HookSlot<bool(const QString&, QString&, QString&, bool, bool, QChar, int, bool)>
+    FEditTextB;
 
 // Filled inside the IDE: receives every start-status text.
 extern Rtl::HookSlot<void(const QString&)> FStartScreenSetStartStatusIDE;

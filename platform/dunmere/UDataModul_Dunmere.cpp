@@ -1,6 +1,7 @@
 #include "UDataModul_Dunmere.h"
 
 #include "UDM1.h"
+#include "VoskQuery2.h"
 
 #include <QPointer>
 
@@ -15,6 +16,24 @@ TVoskDM_Dunmere::TVoskDM_Dunmere(QObject* owner) : QObject(owner) {
     if (!s_module)
         s_module = this;
 }
+
+void TVoskDM_Dunmere::OpenKeySnippets(TDM1& dm) {
+    m_keySnippets.reset();
+    auto q = std::make_unique<TVoskQuery2>(&dm.Database());
+    q->SetSQL(QStringLiteral(
+        "SELECT kbsc_keycode, kbsc_keystate, kbsc_text FROM keysnippets ORDER BY kbsc_keycode"));
+    try {
+        q->Open();
+    } catch (const std::exception& e) {
+        dm.LogEvent(QStringLiteral("TVoskDM_Dunmere.OpenKeySnippets: keysnippets"), &e);
+        return;
+    }
+    m_keySnippets = std::move(q);
+    // The set lives on the data module's connection and goes with it.
+    connect(&dm, &QObject::destroyed, this, [this] { m_keySnippets.reset(); });
+}
+
+bool TVoskDM_Dunmere::KeySnippetsOpen() const { return m_keySnippets && m_keySnippets->Active(); }
 
 TVoskDM_Dunmere::~TVoskDM_Dunmere() {
     if (s_module == this)

@@ -5,6 +5,11 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
+class TDM1;
+class TVoskQuery2;
+
 class TVoskDM_Dunmere final : public QObject {
     Q_OBJECT
 public:
@@ -17,6 +22,16 @@ public:
     // Reloads the cache of that name ("Text0", "FieldAlias"; any letter case) on DM1. False for an
     // unknown name.
     bool ReloadCache(const QString& name);
+
+    // Texts that a key combination types into a memo (kbsc_keycode: Windows virtual-key code,
+    // kbsc_keystate: Shift 1, Alt 2, Ctrl 4, kbsc_text), opened at login on dm. A failure is
+    // logged and leaves the set closed; null while closed.
+    void OpenKeySnippets(TDM1& dm);
+    TVoskQuery2* KeySnippets() const { return m_keySnippets.get(); }
+    bool KeySnippetsOpen() const;
+
+private:
+    std::unique_ptr<TVoskQuery2> m_keySnippets;
 };
 
 TVoskDM_Dunmere* VoskDM_Dunmere();

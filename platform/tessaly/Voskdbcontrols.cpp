@@ -2,4 +2,5 @@
 
 namespace Voskdbcontrols {
 Rtl::HookSlot<QWidget*(const QString&, const QStringList&, bool, QWidget*)> DoStartModuleByClass;
+Rtl::HookSlot<QWidget*(QObject*)> GetMemoFormConstructor;
 } // namespace Voskdbcontrols

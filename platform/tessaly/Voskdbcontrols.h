@@ -8,9 +8,12 @@
 #include <QString>
 #include <QStringList>
 
+class QObject;
 class QWidget;
 
 namespace Voskdbcontrols {
 extern Rtl::HookSlot<QWidget*(const QString&, const QStringList&, bool, QWidget*)>
     DoStartModuleByClass;
+// Creates the memo editor form with that owner; the forms package fills it while it is loaded.
+extern Rtl::HookSlot<QWidget*(QObject* owner)> GetMemoFormConstructor;
 } // namespace Voskdbcontrols

@@ -1,0 +1,37 @@
+#pragma once
+// "Dialoge": a sample module of the demo host that opens the system's dialogs on the texts of the
+// table demo_texte: the memo editor for a plain and an RTF text, and the calculator on a number
+// field (Ctrl+T). Start parameters "EditRTF=True" open the RTF row at once, "Tastatur=True" with
+// the on-screen keyboard shown.
+
+#include "UModulForm.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTextBrowser;
+
+class TFormDialogDemo final : public TModulForm {
+    Q_OBJECT
+public:
+    explicit TFormDialogDemo(QObject* owner = nullptr, QWidget* parent = nullptr);
+
+    QComboBox* CbText;
+    QTextBrowser* Preview;
+    QPushButton* BtTextBearbeiten;
+    QPushButton* BtRtfBearbeiten;
+    QLineEdit* EdBetrag;
+
+    void FormShow(QObject* sender) override;
+    // Edits the chosen row as plain text or as RTF and stores a confirmed change.
+    void Bearbeiten(bool rtf);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void LoadRows();
+    void ShowRow();
+    bool m_started = false;
+};
