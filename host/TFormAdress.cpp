@@ -1,5 +1,6 @@
 #include "TFormAdress.h"
 
+#include "TQ32Control.h"
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
@@ -47,6 +48,9 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     TopLabel->SetBtSkip(true);
     TopLabel->SetBtInsert(true);
     TopLabel->FSetDataSource(DataAdressen);
+    // The address is the record documents and soft links hang on; its name identifies it.
+    TopLabel->FSetDokumentClass(DataAdressen);
+    (new TQ32Control(DataAdressen))->AddEditControl(EdName);
     TopLabel->SetVoskDBGrid(GridAdressen);
 }
 

@@ -3,6 +3,7 @@
 #include <StrUtils.h>
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QRegularExpression>
 
 #include <unistd.h>
@@ -87,6 +88,8 @@ void TDM1::Disconnect() {
     m_qSetting.reset();
     m_qLastVal.reset();
     m_qLog.reset();
+    m_aliases.clear();
+    m_modulLinkHash.clear();
     m_db.Disconnect();
     ClearTextCache();
 }
@@ -392,4 +395,53 @@ QString TranslateTextMarkers(const QString& text) {
     }
     out += QStringView(text).mid(last);
     return out;
+}
+
+// ---- aliases and the module link -------------------------------------------------------------
+
+QString TDM1::GetFieldAlias(const QString& name, const QString& table) {
+    const QString key = table.toLower() + QLatin1Char('\n') + name.toLower();
+    if (auto it = m_aliases.constFind(key); it != m_aliases.constEnd())
+        return it.value();
+    QString alias;
+    if (Connected() && !table.isEmpty()) {
+        // to_regclass gives null for an unknown table instead of failing.
+        const QVariant v =
+            name.isEmpty()
+                ? LoadVar(QStringLiteral("SELECT obj_description(to_regclass(:t), 'pg_class')"),
+                          {{QStringLiteral("t"), table}})
+                : LoadVar(QStringLiteral("SELECT col_description(a.attrelid, a.attnum) "
+                                         "FROM pg_attribute a WHERE a.attrelid = to_regclass(:t) "
+                                         "AND a.attname = lower(:f) AND NOT a.attisdropped"),
+                          {{QStringLiteral("t"), table}, {QStringLiteral("f"), name}});
+        alias = v.toString().trimmed();
+    }
+    if (alias.isEmpty())
+        alias = name.isEmpty() ? table : name;
+    m_aliases.insert(key, alias);
+    return alias;
+}
+
+bool TDM1::HasModulLinkServerRef() {
+    return Connected() && !GetSetting(QStringLiteral("ModulLink.ServerID")).trimmed().isEmpty();
+}
+
+int TDM1::ModulLink_ServerID() { return GetIntSetting(QStringLiteral("ModulLink.ServerID"), 0); }
+
+QString TDM1::ModulLink_Hash() {
+    if (!m_modulLinkHash.isEmpty() || !Connected())
+        return m_modulLinkHash;
+    QString id;
+    try {
+        id = LoadVar(QStringLiteral("SELECT system_identifier::text FROM pg_control_system()"))
+                 .toString();
+    } catch (const EVoskDatabaseError&) {
+        // A role without the right to read the cluster's control data: where the cluster is
+        // reached identifies it next best.
+        id = m_db.ConnectionDescription();
+    }
+    const QByteArray source = (id + QLatin1Char('/') + DatabaseName()).toUtf8();
+    m_modulLinkHash =
+        QString::fromLatin1(QCryptographicHash::hash(source, QCryptographicHash::Sha256).toHex());
+    return m_modulLinkHash;
 }

@@ -78,6 +78,16 @@ public:
     void WriteLogRow(const QString& kind, int level, const QString& category, const QString& text,
                      const QString& exception);
 
+    // Alias of a field of table as the catalogue's column comment says, or of the table itself
+    // (empty name) as its table comment says; the name itself when there is none. Cached.
+    QString GetFieldAlias(const QString& name, const QString& table = {});
+    // The module link's server reference: the setting "ModulLink.ServerID" (its presence counts).
+    bool HasModulLinkServerRef();
+    int ModulLink_ServerID();
+    // Hex digest of the cluster's system identifier and the database name: the same database
+    // answers with the same text everywhere, another cluster or database with another one.
+    QString ModulLink_Hash();
+
     void ScreenCursorSwitchToHoureGlass(bool on) { CursorHook(on); }
     TCurrentSession& Session() { return CurrentSession_UConstants(); }
 
@@ -111,6 +121,8 @@ private:
     QHash<int, TextEntry> m_texts;
     bool m_allTextsLoaded = false;
     bool m_inLogWrite = false;
+    QHash<QString, QString> m_aliases; // "table\nfield" (lower case) -> alias
+    QString m_modulLinkHash;
     std::unique_ptr<TVoskQuery2> m_qText, m_qSetting, m_qLastVal, m_qLog;
 };
 
