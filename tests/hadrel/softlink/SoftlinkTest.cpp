@@ -81,11 +81,21 @@ TEST_F(SoftlinkTest, EntriesGroupsAndConditionsOfOneTable) {
     EXPECT_TRUE(items[0]->isEnabled());
     EXPECT_TRUE(items[1]->isSeparator());
     EXPECT_EQ(items[2]->objectName(), QStringLiteral("miModulLinkGroup"));
-    const TSoftlinkPopupItem& item = f->Softlink()->Items().at(0);
+    const TSoftlinkPopupItem item = f->Softlink()->Items().at(0);
     EXPECT_EQ(item.id, only);
     EXPECT_EQ(item.field_name, QStringLiteral("ort"));
     EXPECT_EQ(item.field_value, QVariant(QStringLiteral("Ort 1")));
     EXPECT_EQ(item.dbrid, f->DataAdressen->FieldByName(QStringLiteral("dbrid")).AsString());
+    // A second data class on the same table finds the entry there already.
+    f->Softlink()->MenuItems_Add(f->DataAdressen);
+    EXPECT_EQ(f->Softlink()->Items().size(), 1);
+    EXPECT_EQ(f->pmuSoftlink->actions().size(), 3);
+    // A developer's installation shows where an entry comes from.
+    qputenv("KORVEX_DEVELOP_SYSTEM", "1");
+    Popup(f);
+    qunsetenv("KORVEX_DEVELOP_SYSTEM");
+    EXPECT_EQ(f->pmuSoftlink->actions().at(0)->text(),
+              QStringLiteral("Karte [adressen(%1), \"\", LINK, 1]").arg(item.dbrid));
 
     // Several links make a group named after the table; a NULL condition disables its entry.
     AddLink(QStringLiteral("LINK"), QVariant(), QStringLiteral("Ohne Position"), {},
