@@ -18,6 +18,7 @@
 #include <EventGuard.h>
 #include <VoskExceptions.h>
 
+#include <QLabel>
 #include <QMenu>
 #include <QToolButton>
 #include <QUrl>
@@ -62,7 +63,10 @@ QString TModulForm::GetModulLink(int index) {
         const QList<QWidget*> controls = handler ? handler->GetEditControlsList() : QList<QWidget*>();
         TDM1* dm = DM1();
         if (index == 1) {
-            result = QStringLiteral("Modul: '%1'").arg(windowTitle());
+            // The caption is copied from the header when the window is shown.
+            const QString caption =
+                windowTitle().isEmpty() ? TopLabel->Toplabel->text() : windowTitle();
+            result = QStringLiteral("Modul: '%1'").arg(caption);
             for (QWidget* c : controls) {
                 const QString alias =
                     dm ? dm->GetFieldAlias(c->objectName(), data->SqlTable()) : c->objectName();

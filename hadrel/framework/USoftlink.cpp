@@ -223,7 +223,19 @@ TVoskPopupMenu* TSoftlink::popupMenu() const {
 }
 
 QString TSoftlink::TableName_Get(const TVoskClass* dataSource) {
-    return dataSource ? dataSource->SqlTable() : QString();
+    if (!dataSource)
+        return {};
+    if (!dataSource->SqlTable().isEmpty())
+        return dataSource->SqlTable();
+    // A class on a query of its own without a table: the first table its query reads.
+    if (auto* q = qobject_cast<const TVoskClass2*>(dataSource)) {
+        static const QRegularExpression from(QStringLiteral("\\bFROM\\s+([A-Za-z_][\\w.]*)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch m = from.match(q->QuerySql());
+        if (m.hasMatch())
+            return m.captured(1);
+    }
+    return {};
 }
 
 bool TSoftlink::BtSoftlinkEnabled() {

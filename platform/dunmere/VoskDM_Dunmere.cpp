@@ -3,6 +3,7 @@
 #include "UDM1.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QPointer>
 
 namespace {
@@ -77,8 +78,8 @@ const TVoskCachedTable& TVoskDM_Dunmere::GetSource(const QString& name) {
             QStringLiteral("Die Systemtabelle \"%1\" braucht eine Datenbankverbindung").arg(name));
     const void* connection = dm->Database().Handle();
     auto it = m_cache.find(key);
-    if (it != m_cache.end() && it->connection == connection)
-        return it->table;
+    if (it != m_cache.end() && it->second.connection == connection)
+        return it->second.table;
 
     TVoskQuery2 q(&dm->Database(), sql);
     q.Open();

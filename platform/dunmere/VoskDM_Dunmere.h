@@ -3,13 +3,13 @@
 // that change rarely ("Softlink"), read once per session and then answered from memory. A test or
 // an administrator's change calls ClearCache so that the next read goes to the server again.
 
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
+#include <map>
 #include <vector>
 
 class TVoskCachedTable final {
@@ -51,7 +51,8 @@ private:
         TVoskCachedTable table;
         const void* connection = nullptr;
     };
-    QHash<QString, Entry> m_cache;
+    // Node-based, so that a table handed out stays where it is while others are read.
+    std::map<QString, Entry> m_cache;
     int m_reads = 0;
 };
 

@@ -34,6 +34,13 @@ TEST(SoftlinkParse, TypesResultsAndCommandLines) {
     EXPECT_FALSE(TSoftlink::ParseExecApp(QStringLiteral("tool.exe <#a#>"), c));
     EXPECT_FALSE(TSoftlink::ParseExecApp(QStringLiteral("bin/tool"), c));
 
+    TVoskClass2 query;
+    query.SetQuerySql(QStringLiteral("SELECT a.*\nfrom  public.adressen a JOIN lastval ON true"));
+    EXPECT_EQ(TSoftlink::TableName_Get(&query), QStringLiteral("public.adressen"));
+    query.SetSqlTable(QStringLiteral("adressen"));
+    EXPECT_EQ(TSoftlink::TableName_Get(&query), QStringLiteral("adressen"));
+    EXPECT_EQ(TSoftlink::TableName_Get(nullptr), QString());
+
     EXPECT_EQ(TSoftlink::SplitArguments(QStringLiteral(" -a  'b c' \"d \\\"e\\\"\" f\\ g \"\"")),
               (QStringList{"-a", "b c", "d \"e\"", "f g", ""}));
 }
