@@ -60,7 +60,8 @@ QString TModulForm::GetModulLink(int index) {
     try {
         TVoskClass* data = TopLabel->FDataSource();
         TQ32Control* handler = TQ32Control::Of(data);
-        const QList<QWidget*> controls = handler ? handler->GetEditControlsList() : QList<QWidget*>();
+        const QList<QWidget*> controls =
+            handler ? handler->GetEditControlsList() : QList<QWidget*>();
         TDM1* dm = DM1();
         if (index == 1) {
             // The caption is copied from the header when the window is shown.
@@ -90,9 +91,8 @@ QString TModulForm::GetModulLink(int index) {
         }
     } catch (...) {
         TVoskExceptionHelper::InsertStackInfo(
-            std::current_exception(),
-            Dunmere::SecureFullName(this, QStringLiteral("TModulForm")) +
-                QStringLiteral(".GetModulLink: "));
+            std::current_exception(), Dunmere::SecureFullName(this, QStringLiteral("TModulForm")) +
+                                          QStringLiteral(".GetModulLink: "));
     }
     return result;
 }
@@ -137,14 +137,14 @@ void TModulForm::pmuSoftlinkPopup() {
         miTrenner->setSeparator(true);
         pmuSoftlink->addAction(miTrenner);
     }
-    miModulLinkGroup = autoItem(QStringLiteral("miModulLinkGroup"), 26543,
-                                QStringLiteral("Modul-Link"), 316);
+    miModulLinkGroup =
+        autoItem(QStringLiteral("miModulLinkGroup"), 26543, QStringLiteral("Modul-Link"), 316);
     auto* group = new QMenu(pmuSoftlink);
     group->setObjectName(QStringLiteral("miModulLinkGroup_Menu"));
     miModulLinkGroup->setMenu(group);
     pmuSoftlink->addAction(miModulLinkGroup);
-    miModulLinkCopy = autoItem(QStringLiteral("miModulLinkCopy"), 26530,
-                               QStringLiteral("Link kopieren"), 60);
+    miModulLinkCopy =
+        autoItem(QStringLiteral("miModulLinkCopy"), 26530, QStringLiteral("Link kopieren"), 60);
     connect(miModulLinkCopy, &QAction::triggered, this,
             [this] { Rtl::Guarded([this] { miModulLinkCopyClick(); }, this); });
     group->addAction(miModulLinkCopy);

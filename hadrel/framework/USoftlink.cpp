@@ -39,9 +39,13 @@ QString fmtOrder(const TSoftlinkPopupItem& item) {
     return QString::number(item.orderNull ? 0 : item.order);
 }
 
-[[noreturn]] void fail(const QString& text) { throw EVoskException(text); }
+[[noreturn]] void fail(const QString& text) {
+    throw EVoskException(text);
+}
 
-QString paramText(const QVariant& v) { return v.isNull() ? QString() : v.toString(); }
+QString paramText(const QVariant& v) {
+    return v.isNull() ? QString() : v.toString();
+}
 
 // Replaces every "<#name#>" of an SQL text by a parameter ":slpN". A placeholder inside a string
 // literal is the literal's text: the literal is split around a text parameter, so that a value
@@ -115,12 +119,12 @@ QString bindPlaceholders(const QString& sql, const TStringParams& values, QVaria
                         const QRegularExpressionMatch m = it.next();
                         parts << QLatin1Char('\'') + body.mid(last, m.capturedStart() - last) +
                                      QLatin1Char('\'');
-                        parts << QStringLiteral("CAST(:%1 AS text)").arg(param(m.captured(1), true));
+                        parts
+                            << QStringLiteral("CAST(:%1 AS text)").arg(param(m.captured(1), true));
                         last = m.capturedEnd();
                     }
                     parts << QLatin1Char('\'') + body.mid(last) + QLatin1Char('\'');
-                    out += QLatin1Char('(') + parts.join(QStringLiteral(" || ")) +
-                           QLatin1Char(')');
+                    out += QLatin1Char('(') + parts.join(QStringLiteral(" || ")) + QLatin1Char(')');
                 }
             }
             i = stop;
@@ -155,8 +159,7 @@ TSoftlink::TConditionQuery TSoftlink::ConditionQuery(const QList<TConditionRow>&
     bool first = true;
     for (const TConditionRow& r : rows) {
         const QString pos = r.order.isNull() ? QStringLiteral("NULL") : r.order.toString();
-        const QString cond =
-            r.condition.trimmed().isEmpty() ? QStringLiteral("True") : r.condition;
+        const QString cond = r.condition.trimmed().isEmpty() ? QStringLiteral("True") : r.condition;
         // The line break after the condition ends a trailing comment of the administrator's.
         if (first)
             sql += kCrLf + QStringLiteral("  SELECT %1 AS id, %2 AS pos, ").arg(r.id).arg(pos) +
@@ -166,7 +169,8 @@ TSoftlink::TConditionQuery TSoftlink::ConditionQuery(const QList<TConditionRow>&
                    QStringLiteral("  SELECT %1, %2, ").arg(r.id).arg(pos) + cond + kCrLf;
         first = false;
     }
-    sql += kCrLf + QStringLiteral(") AS sub1 ORDER BY pos, id") + kCrLf + QStringLiteral(") AS sub");
+    sql +=
+        kCrLf + QStringLiteral(") AS sub1 ORDER BY pos, id") + kCrLf + QStringLiteral(") AS sub");
     TConditionQuery q;
     q.sql = bindPlaceholders(sql, values, q.params);
     return q;
@@ -189,7 +193,9 @@ QHash<int, bool> TSoftlink::ParseConditionsResult(const QString& text) {
 
 // ---- the object of a form --------------------------------------------------------------------
 
-TSoftlink::TSoftlink(QWidget* owner) : FOwner(owner) { formDataSources(); }
+TSoftlink::TSoftlink(QWidget* owner) : FOwner(owner) {
+    formDataSources();
+}
 
 TSoftlink::~TSoftlink() = default;
 
@@ -337,10 +343,10 @@ void TSoftlink::MenuItems_Add(TVoskClass2* dataSource) {
         const TVoskDataField dbridField = dataSource->FindField(QStringLiteral("dbrid"));
         QString dbrid = QStringLiteral("<missing>");
         if (dbridField.Exists())
-            dbrid = dataSource->HasRecord() && !dbridField.IsNull() &&
-                            !dbridField.AsString().isEmpty()
-                        ? dbridField.AsString()
-                        : QStringLiteral("<empty>");
+            dbrid =
+                dataSource->HasRecord() && !dbridField.IsNull() && !dbridField.AsString().isEmpty()
+                    ? dbridField.AsString()
+                    : QStringLiteral("<empty>");
         for (int r : rows) {
             TSoftlinkPopupItem item;
             item.id = links.Value(r, QStringLiteral("slink_id")).toInt();
@@ -403,8 +409,8 @@ void TSoftlink::Conditions_Check(int index) {
     if (index < 0 || index >= FSoftlinkPopupItems.size())
         return;
     const TSoftlinkPopupItem& item = FSoftlinkPopupItems.at(index);
-    const QString cond = item.condition.trimmed().isEmpty() ? QStringLiteral("True")
-                                                            : item.condition;
+    const QString cond =
+        item.condition.trimmed().isEmpty() ? QStringLiteral("True") : item.condition;
     try {
         TDM1* dm = DM1();
         if (!dm)
@@ -459,7 +465,8 @@ QStringList TSoftlink::SplitArguments(const QString& params) {
             if (c == quote)
                 quote = QChar();
             else if (quote == QLatin1Char('"') && c == QLatin1Char('\\') && i + 1 < params.size() &&
-                     (params.at(i + 1) == QLatin1Char('"') || params.at(i + 1) == QLatin1Char('\\')))
+                     (params.at(i + 1) == QLatin1Char('"') ||
+                      params.at(i + 1) == QLatin1Char('\\')))
                 cur += params.at(++i);
             else
                 cur += c;
@@ -492,10 +499,10 @@ QUrl TSoftlink::LinkUrl(const QString& linkSQL, const TStringParams& values) {
     static const QRegularExpression schemeRe(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]+):"));
     const QRegularExpressionMatch scheme = schemeRe.match(link);
     const bool fileLink =
-        !scheme.hasMatch() || scheme.captured(1).compare(QStringLiteral("file"),
-                                                         Qt::CaseInsensitive) == 0;
-    const QString filled = Korvexutils::ReplaceStringParams(
-        link, values, [&](const TStringParam& p) {
+        !scheme.hasMatch() ||
+        scheme.captured(1).compare(QStringLiteral("file"), Qt::CaseInsensitive) == 0;
+    const QString filled =
+        Korvexutils::ReplaceStringParams(link, values, [&](const TStringParam& p) {
             const QString v = paramText(p.value);
             if (fileLink && (v.contains(QLatin1Char('/')) || v.contains(QLatin1Char('\\')) ||
                              v.contains(QStringLiteral(".."))))
@@ -535,8 +542,8 @@ void TSoftlink::DoExecuteSoftlink(int index) {
             if (!Vcl::Shell::Instance().Launch(cmd.program, args, cmd.folder)) {
                 const QFileInfo fi(cmd.program);
                 const QString reason =
-                    cmd.windowsPath  ? QStringLiteral("ein Windows-Pfad mit Laufwerksbuchstaben")
-                    : !fi.exists()   ? QStringLiteral("Datei nicht gefunden")
+                    cmd.windowsPath ? QStringLiteral("ein Windows-Pfad mit Laufwerksbuchstaben")
+                    : !fi.exists()  ? QStringLiteral("Datei nicht gefunden")
                     : !fi.isExecutable() ? QStringLiteral("keine Ausführungsrechte")
                                          : QStringLiteral("Start fehlgeschlagen");
                 fail(QStringLiteral("TSoftlink.DoExecuteSoftlink: Das Programm \"%1\" konnte "
@@ -550,8 +557,9 @@ void TSoftlink::DoExecuteSoftlink(int index) {
                 fail(QStringLiteral("TSoftlink.DoExecuteSoftlink: slink_sql ist leer [Table: %1, "
                                     "dbrid: %2, Order: %3]")
                          .arg(item.table, item.dbrid, fmtOrder(item)));
-            const QUrl url = LinkUrl(item.linkSQL, Korvexutils::FillStringParamsWithFormValuesOrDataSources(
-                                                       FOwner, item.linkSQL));
+            const QUrl url = LinkUrl(
+                item.linkSQL,
+                Korvexutils::FillStringParamsWithFormValuesOrDataSources(FOwner, item.linkSQL));
             TKorvexLog::Info(QStringLiteral("TSoftlink.DoExecuteSoftlink: sApp = %1")
                                  .arg(url.toString(QUrl::FullyEncoded)));
             if (!Vcl::Shell::Instance().OpenUrl(url))
@@ -580,7 +588,9 @@ namespace {
 void UnitInit() {
     Dunmere::FullNameProc.Set([](const QObject* o) { return Vcl::FullName(o); });
 }
-void UnitFini() { Dunmere::FullNameProc.Reset(); }
+void UnitFini() {
+    Dunmere::FullNameProc.Reset();
+}
 } // namespace
 
 KORVEX_UNIT("hadrel", "USoftlink", UnitInit, UnitFini);

@@ -11,7 +11,9 @@ TQ32Control* TQ32Control::Of(const TVoskClass* dataClass) {
                      : nullptr;
 }
 
-TVoskClass* TQ32Control::VoskClass() const { return qobject_cast<TVoskClass*>(parent()); }
+TVoskClass* TQ32Control::VoskClass() const {
+    return qobject_cast<TVoskClass*>(parent());
+}
 
 void TQ32Control::AddEditControl(QWidget* control) {
     if (control && !GetEditControlsList().contains(control))

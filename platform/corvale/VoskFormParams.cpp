@@ -112,9 +112,8 @@ QVariant GetControlValue(const QObject* control) {
     if (auto* b = qobject_cast<const QAbstractButton*>(control))
         return b->isCheckable() ? QVariant(b->isChecked()) : QVariant(b->text());
     if (auto* d = qobject_cast<const QDateTimeEdit*>(control))
-        return d->displayedSections() & QDateTimeEdit::TimeSections_Mask
-                   ? QVariant(d->dateTime())
-                   : QVariant(d->date());
+        return d->displayedSections() & QDateTimeEdit::TimeSections_Mask ? QVariant(d->dateTime())
+                                                                         : QVariant(d->date());
     if (auto* s = qobject_cast<const QAbstractSpinBox*>(control)) {
         const QVariant v = s->property("value");
         return v.isValid() ? v : QVariant(s->text());

@@ -26,8 +26,7 @@ using TStringParams = QList<TStringParam>;
 
 // Names of the placeholders in text, each once, in order of first appearance.
 QStringList StringParamNames(const QString& text);
-TStringParams FillStringParamsWithFormValuesOrDataSources(const QObject* form,
-                                                          const QString& text);
+TStringParams FillStringParamsWithFormValuesOrDataSources(const QObject* form, const QString& text);
 // text with every placeholder replaced by what fill returns for its parameter (a placeholder
 // without a parameter in params is given a parameter with no value).
 QString ReplaceStringParams(const QString& text, const TStringParams& params,

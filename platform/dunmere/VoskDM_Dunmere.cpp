@@ -65,7 +65,9 @@ void TVoskDM_Dunmere::RegisterSource(const QString& name, const QString& sql) {
     sources().insert(name.toLower(), sql);
 }
 
-void TVoskDM_Dunmere::ClearCache() { m_cache.clear(); }
+void TVoskDM_Dunmere::ClearCache() {
+    m_cache.clear();
+}
 
 const TVoskCachedTable& TVoskDM_Dunmere::GetSource(const QString& name) {
     const QString key = name.toLower();

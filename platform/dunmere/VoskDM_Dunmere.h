@@ -56,4 +56,6 @@ private:
     int m_reads = 0;
 };
 
-inline TVoskDM_Dunmere* VoskDM_Dunmere() { return TVoskDM_Dunmere::Instance(); }
+inline TVoskDM_Dunmere* VoskDM_Dunmere() {
+    return TVoskDM_Dunmere::Instance();
+}

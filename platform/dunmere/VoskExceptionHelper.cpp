@@ -31,7 +31,9 @@ QString SecureFullName(const QObject* obj, const QString& fallback) {
     }
 }
 
-bool IsDevelopSystem() { return qEnvironmentVariableIsSet("KORVEX_DEVELOP_SYSTEM"); }
+bool IsDevelopSystem() {
+    return qEnvironmentVariableIsSet("KORVEX_DEVELOP_SYSTEM");
+}
 
 } // namespace Dunmere
 

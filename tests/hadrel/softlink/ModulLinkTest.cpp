@@ -1,7 +1,7 @@
 #include "SoftlinkFixture.h"
 
-#include "TQ32Control.h"
 #include "DMSys.h"
+#include "TQ32Control.h"
 #include "TVoskTaskDialog.h"
 
 #include <QLineEdit>
@@ -40,7 +40,8 @@ public:
 class ModulLinkTest : public SoftlinkFixture {
 protected:
     void TearDown() override {
-        TestDatabase::Exec(QStringLiteral("DELETE FROM settings WHERE s_name = 'ModulLink.ServerID'"));
+        TestDatabase::Exec(
+            QStringLiteral("DELETE FROM settings WHERE s_name = 'ModulLink.ServerID'"));
         TVoskTaskDialog::FVoskSendMail.Reset();
         SoftlinkFixture::TearDown();
     }
@@ -64,7 +65,8 @@ TEST_F(ModulLinkTest, LinkNamesTheModuleAndEncodesEachKeyValue) {
     f->Key(QStringLiteral("EdKundenNr"), QStringLiteral("K 4711"));
     f->Key(QStringLiteral("Ort"), QStringLiteral("Köln"));
     EXPECT_EQ(f->GetModulLink(0),
-              plain + QStringLiteral("&edkundennr=K%204711&ort=K%C3%B6ln&server_id=7&hash=") + Hash());
+              plain + QStringLiteral("&edkundennr=K%204711&ort=K%C3%B6ln&server_id=7&hash=") +
+                  Hash());
 
     // Separators inside a value stay part of it.
     f->Key(QStringLiteral("Zusatz"), QStringLiteral("a&b=c#d+e"));
@@ -77,7 +79,8 @@ TEST_F(ModulLinkTest, LinkNamesTheModuleAndEncodesEachKeyValue) {
     s_dm->Disconnect();
     const QString offline = f->GetModulLink(0);
     s_dm->Connect();
-    EXPECT_EQ(offline, plain + QStringLiteral("&edkundennr=K%204711&ort=K%C3%B6ln&zusatz=a%26b%3Dc%23d%2Be"));
+    EXPECT_EQ(offline, plain + QStringLiteral(
+                                   "&edkundennr=K%204711&ort=K%C3%B6ln&zusatz=a%26b%3Dc%23d%2Be"));
     EXPECT_EQ(f->GetModulLink(2), QString());
 }
 

@@ -29,8 +29,8 @@ protected:
                        const QString& table = QStringLiteral("adressen")) {
         auto lit = [](const QString& s) {
             return s.isNull() ? QStringLiteral("NULL")
-                              : QLatin1Char('\'') + QString(s).replace(QLatin1Char('\''),
-                                                                       QStringLiteral("''")) +
+                              : QLatin1Char('\'') +
+                                    QString(s).replace(QLatin1Char('\''), QStringLiteral("''")) +
                                     QLatin1Char('\'');
         };
         return testsupport::TestDatabase::Scalar(

@@ -12,14 +12,16 @@ TEST(SoftlinkParse, TypesResultsAndCommandLines) {
     EXPECT_EQ(StrToExecType(QStringLiteral("LINKS")), etNone);
     EXPECT_EQ(StrToExecType(QString()), etNone);
 
-    const QHash<int, bool> r = TSoftlink::ParseConditionsResult(QStringLiteral("{{1,true},{2,false}}"));
+    const QHash<int, bool> r =
+        TSoftlink::ParseConditionsResult(QStringLiteral("{{1,true},{2,false}}"));
     EXPECT_EQ(r.size(), 2);
     EXPECT_TRUE(r.value(1));
     EXPECT_FALSE(r.value(2, true));
     EXPECT_TRUE(TSoftlink::ParseConditionsResult(QString()).isEmpty());
 
     TSoftlink::TExecCommand c;
-    ASSERT_TRUE(TSoftlink::ParseExecApp(QStringLiteral("\"C:\\Program Files\\Tool\\t.exe\" -a <#x#>"), c));
+    ASSERT_TRUE(
+        TSoftlink::ParseExecApp(QStringLiteral("\"C:\\Program Files\\Tool\\t.exe\" -a <#x#>"), c));
     EXPECT_EQ(c.program, QStringLiteral("C:\\Program Files\\Tool\\t.exe"));
     EXPECT_EQ(c.folder, QStringLiteral("C:\\Program Files\\Tool\\"));
     EXPECT_EQ(c.params, QStringLiteral("-a <#x#>"));
@@ -46,13 +48,13 @@ TEST(SoftlinkParse, TypesResultsAndCommandLines) {
 }
 
 TEST(SoftlinkParse, ConditionQueryBindsEveryPlaceholder) {
-    const Korvexutils::TStringParams values{
-        {QStringLiteral("ort"), QStringLiteral("Ort 1"), true},
-        {QStringLiteral("dbrid"), 7, true}};
+    const Korvexutils::TStringParams values{{QStringLiteral("ort"), QStringLiteral("Ort 1"), true},
+                                            {QStringLiteral("dbrid"), 7, true}};
     const TSoftlink::TConditionQuery q = TSoftlink::ConditionQuery(
         {{1, 2, QStringLiteral("'<#ort#>' = 'Ort 1' -- nur Ort 1")},
          {2, QVariant(), QString()},
-         {3, 5, QStringLiteral("'%<#ORT#>%' LIKE 'O''%' AND <#dbrid#> > 5 AND \"<#ort#>\" IS NULL")}},
+         {3, 5,
+          QStringLiteral("'%<#ORT#>%' LIKE 'O''%' AND <#dbrid#> > 5 AND \"<#ort#>\" IS NULL")}},
         values);
     EXPECT_EQ(q.sql.toStdString(),
               "SELECT\r\n  array_agg(ARRAY[id::VARCHAR, coalesce(value, False)::VARCHAR])\r\n"
@@ -68,10 +70,12 @@ TEST(SoftlinkParse, ConditionQueryBindsEveryPlaceholder) {
 }
 
 TEST_F(SoftlinkTest, ServerOrdersByPositionNullsLastThenId) {
-    const TSoftlink::TConditionQuery q = TSoftlink::ConditionQuery(
-        {{5, QVariant(), QStringLiteral("NULL")}, {4, 1, {}}, {2, 1, QStringLiteral("1 = 2")},
-         {9, QVariant(), {}}},
-        {});
+    const TSoftlink::TConditionQuery q =
+        TSoftlink::ConditionQuery({{5, QVariant(), QStringLiteral("NULL")},
+                                   {4, 1, {}},
+                                   {2, 1, QStringLiteral("1 = 2")},
+                                   {9, QVariant(), {}}},
+                                  {});
     EXPECT_EQ(s_dm->LoadVar(q.sql, q.params).toString(),
               QStringLiteral("{{2,false},{4,true},{5,false},{9,true}}"));
 }
@@ -141,8 +145,8 @@ TEST_F(SoftlinkTest, EntriesGroupsAndConditionsOfOneTable) {
 
 TEST_F(SoftlinkTest, RecordValuesInConditionsAreComparedAsValues) {
     TFormAdress* f = Open();
-    AddLink(QStringLiteral("LINK"), 1, QStringLiteral("Anna"), {}, QStringLiteral("mailto:<#email#>"),
-            QStringLiteral("'<#email#>' = 'anna@beispiel.de'"));
+    AddLink(QStringLiteral("LINK"), 1, QStringLiteral("Anna"), {},
+            QStringLiteral("mailto:<#email#>"), QStringLiteral("'<#email#>' = 'anna@beispiel.de'"));
     AddLink(QStringLiteral("LINK"), 2, QStringLiteral("Hat Mail"), {},
             QStringLiteral("mailto:<#email#>"), QStringLiteral("'<#email#>' <> ''"));
     auto enabled = [&](int i) {
@@ -160,8 +164,8 @@ TEST_F(SoftlinkTest, RecordValuesInConditionsAreComparedAsValues) {
 
 TEST_F(SoftlinkTest, AConditionTheServerRefusesDisablesItsTableOnly) {
     TFormAdress* f = Open();
-    AddLink(QStringLiteral("LINK"), 1, QStringLiteral("Gut"), {}, QStringLiteral("https://a.example/"),
-            QStringLiteral("true"));
+    AddLink(QStringLiteral("LINK"), 1, QStringLiteral("Gut"), {},
+            QStringLiteral("https://a.example/"), QStringLiteral("true"));
     AddLink(QStringLiteral("LINK"), 2, QStringLiteral("Kaputt"), {},
             QStringLiteral("https://b.example/"), QStringLiteral("keine_spalte = 1"));
     const QList<QAction*> items = Popup(f);
@@ -177,7 +181,8 @@ TEST_F(SoftlinkTest, AConditionTheServerRefusesDisablesItsTableOnly) {
 TEST_F(SoftlinkTest, ExecKeepsEachValueInsideItsArgument) {
     TFormAdress* f = Open();
     AddLink(QStringLiteral("EXEC"), 1, QStringLiteral("Werkzeug"),
-            QStringLiteral("\"/opt/Mein Werkzeug/start\" --name <#name#> \"Ort: <#ort#>\""), {}, {});
+            QStringLiteral("\"/opt/Mein Werkzeug/start\" --name <#name#> \"Ort: <#ort#>\""), {},
+            {});
     for (const QString& name : {QStringLiteral("Anna Berg"), QStringLiteral("a b; rm -rf ~")}) {
         SetField(f, QStringLiteral("name"), name);
         Popup(f);
@@ -193,8 +198,8 @@ TEST_F(SoftlinkTest, ExecKeepsEachValueInsideItsArgument) {
 
 TEST_F(SoftlinkTest, BadExecLinesAreRefusedWithTheirText) {
     TFormAdress* f = Open();
-    AddLink(QStringLiteral("EXEC"), 1, QStringLiteral("Ohne Pfad"), QStringLiteral("werkzeug <#name#>"),
-            {}, {});
+    AddLink(QStringLiteral("EXEC"), 1, QStringLiteral("Ohne Pfad"),
+            QStringLiteral("werkzeug <#name#>"), {}, {});
     AddLink(QStringLiteral("EXEC"), 2, QStringLiteral("Leer"), QStringLiteral("  "), {}, {});
     AddLink(QStringLiteral("EXEC"), 3, QStringLiteral("Windows"),
             QStringLiteral("C:\\Programme\\Werkzeug\\start.exe <#name#>"), {}, {});
@@ -203,8 +208,9 @@ TEST_F(SoftlinkTest, BadExecLinesAreRefusedWithTheirText) {
     const auto& items = f->Softlink()->Items();
     ASSERT_EQ(items.size(), 4);
     const QString dbrid = items[0].dbrid;
-    m_answers.Expect(QStringLiteral("TSoftlink.DoExecuteSoftlink: \"slink_app\" ist fehlerhaft"),
-                     Vcl::mrOk)
+    m_answers
+        .Expect(QStringLiteral("TSoftlink.DoExecuteSoftlink: \"slink_app\" ist fehlerhaft"),
+                Vcl::mrOk)
         .Expect(QStringLiteral("TSoftlink.DoExecuteSoftlink: slink_app ist leer [Table: adressen, "
                                "dbrid: %1, Order: 2]")
                     .arg(dbrid),
@@ -227,8 +233,8 @@ TEST_F(SoftlinkTest, BadExecLinesAreRefusedWithTheirText) {
 
 TEST_F(SoftlinkTest, LinksEncodeValuesAndFileLinksStayInTheirFolder) {
     TFormAdress* f = Open();
-    AddLink(QStringLiteral("LINK"), 1, QStringLiteral("Mail"), {}, QStringLiteral("'mailto:<#email#>'"),
-            {});
+    AddLink(QStringLiteral("LINK"), 1, QStringLiteral("Mail"), {},
+            QStringLiteral("'mailto:<#email#>'"), {});
     AddLink(QStringLiteral("LINK"), 2, QStringLiteral("Suche"), {},
             QStringLiteral("https://suche.example/?q=<#name#>&ort=<#ort#>"), {});
     AddLink(QStringLiteral("LINK"), 3, QStringLiteral("Datei"), {},
@@ -246,7 +252,8 @@ TEST_F(SoftlinkTest, LinksEncodeValuesAndFileLinksStayInTheirFolder) {
               QStringLiteral("mailto:j%C3%B6rg@beispiel.de"));
     EXPECT_EQ(m_answers.OpenedUrls()[1].toString(QUrl::FullyEncoded),
               QStringLiteral("https://suche.example/?q=A%26B%3DC%20%231&ort=Ort%201"));
-    EXPECT_EQ(m_answers.OpenedUrls()[2], QUrl::fromLocalFile(QStringLiteral("/srv/dokumente/A&B=C #1.pdf")));
+    EXPECT_EQ(m_answers.OpenedUrls()[2],
+              QUrl::fromLocalFile(QStringLiteral("/srv/dokumente/A&B=C #1.pdf")));
 
     SetField(f, QStringLiteral("name"), QStringLiteral("../geheim"));
     Popup(f);
