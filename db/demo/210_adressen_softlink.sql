@@ -1,7 +1,7 @@
 -- Soft links of the address module, and a few addresses without e-mail address, for which the
 -- mail link stays disabled.
-COMMENT ON TABLE adressen IS 'Adressen';
-COMMENT ON COLUMN adressen.name IS 'Name';
+INSERT INTO tablefieldinfo (tablename, field, alias) VALUES ('adressen', '', 'Adressen')
+ON CONFLICT DO NOTHING;
 UPDATE adressen SET email = NULL WHERE dbrid % 10 = 0;
 
 INSERT INTO softlink (slink_table, slink_type, slink_order, slink_bez, slink_app, slink_sql,

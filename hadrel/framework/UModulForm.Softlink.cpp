@@ -69,8 +69,10 @@ QString TModulForm::GetModulLink(int index) {
                 windowTitle().isEmpty() ? TopLabel->Toplabel->text() : windowTitle();
             result = QStringLiteral("Modul: '%1'").arg(caption);
             for (QWidget* c : controls) {
-                const QString alias =
-                    dm ? dm->GetFieldAlias(c->objectName(), data->SqlTable()) : c->objectName();
+                QString alias = dm ? dm->GetFieldAlias(c->objectName(), data->SqlTable())
+                                   : QString();
+                if (alias.isEmpty())
+                    alias = c->objectName();
                 result += QStringLiteral(", %1: '%2'").arg(alias, controlText(c));
             }
             return result;

@@ -294,7 +294,8 @@ void TSoftlink::MenuItems_Add(TVoskClass2* dataSource) {
                     return;
                 }
             TDM1* dm = DM1();
-            auto* group = new TVoskMenuItem(dm ? dm->GetFieldAlias({}, table) : table, menu);
+            const QString alias = dm ? dm->GetTableAlias(table) : QString();
+            auto* group = new TVoskMenuItem(alias.isEmpty() ? table : alias, menu);
             group->setObjectName(groupName);
             group->SetIsAutoLink(true);
             auto* sub = new QMenu(menu);

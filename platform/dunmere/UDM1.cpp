@@ -46,6 +46,7 @@ QString TDM1::DemoConnInfo() {
 
 void TDM1::Connect(const QString& conninfo) {
     Disconnect();
+    m_aliasesLoaded = false;
     m_db.Connect(conninfo);
     if (!m_loginSet)
         m_login = m_db.UserName();
@@ -88,7 +89,6 @@ void TDM1::Disconnect() {
     m_qSetting.reset();
     m_qLastVal.reset();
     m_qLog.reset();
-    m_aliases.clear();
     m_modulLinkHash.clear();
     m_db.Disconnect();
     ClearTextCache();
@@ -123,6 +123,42 @@ void TDM1::readUser() {
     m_language = q.Eof() ? 0 : q.Fields(2).AsInteger();
     SetIsAdmin(!q.Eof() && q.Fields(1).AsBoolean());
 }
+
+// ---- aliases -----------------------------------------------------------------------------------
+
+void TDM1::ReloadFieldAlias() {
+    m_aliases.clear();
+    m_aliasesLoaded = true;
+    if (!m_db.Connected())
+        return;
+    try {
+        TVoskQuery2 q(&m_db, QStringLiteral("SELECT tablename, coalesce(field, ''), alias, textno "
+                                            "FROM tablefieldinfo WHERE alias IS NOT NULL OR "
+                                            "textno IS NOT NULL"));
+        q.Open();
+        for (; !q.Eof(); q.Next()) {
+            QString alias = q.Fields(2).AsString();
+            if (!q.Fields(3).IsNull())
+                alias = makeText(q.Fields(3).AsInteger(), alias);
+            m_aliases.insert(q.Fields(0).AsString().toLower() + u'\n' +
+                                 q.Fields(1).AsString().toLower(),
+                             alias);
+        }
+    } catch (const EVoskDatabaseError&) {
+        // A database without the alias table names everything by its own name.
+    }
+}
+
+QString TDM1::GetFieldAlias(const QString& field, const QString& table) {
+    if (!m_aliasesLoaded)
+        ReloadFieldAlias();
+    QString t = table.toLower();
+    if (const qsizetype dot = t.lastIndexOf(u'.'); dot >= 0)
+        t = t.mid(dot + 1);
+    return m_aliases.value(t + u'\n' + field.toLower());
+}
+
+QString TDM1::GetTableAlias(const QString& table) { return GetFieldAlias(QString(), table); }
 
 // ---- texts -------------------------------------------------------------------------------------
 
@@ -397,30 +433,7 @@ QString TranslateTextMarkers(const QString& text) {
     return out;
 }
 
-// ---- aliases and the module link -------------------------------------------------------------
-
-QString TDM1::GetFieldAlias(const QString& name, const QString& table) {
-    const QString key = table.toLower() + QLatin1Char('\n') + name.toLower();
-    if (auto it = m_aliases.constFind(key); it != m_aliases.constEnd())
-        return it.value();
-    QString alias;
-    if (Connected() && !table.isEmpty()) {
-        // to_regclass gives null for an unknown table instead of failing.
-        const QVariant v =
-            name.isEmpty()
-                ? LoadVar(QStringLiteral("SELECT obj_description(to_regclass(:t), 'pg_class')"),
-                          {{QStringLiteral("t"), table}})
-                : LoadVar(QStringLiteral("SELECT col_description(a.attrelid, a.attnum) "
-                                         "FROM pg_attribute a WHERE a.attrelid = to_regclass(:t) "
-                                         "AND a.attname = lower(:f) AND NOT a.attisdropped"),
-                          {{QStringLiteral("t"), table}, {QStringLiteral("f"), name}});
-        alias = v.toString().trimmed();
-    }
-    if (alias.isEmpty())
-        alias = name.isEmpty() ? table : name;
-    m_aliases.insert(key, alias);
-    return alias;
-}
+// ---- the module link -----------------------------------------------------------------------
 
 bool TDM1::HasModulLinkServerRef() {
     return Connected() && !GetSetting(QStringLiteral("ModulLink.ServerID")).trimmed().isEmpty();

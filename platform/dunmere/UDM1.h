@@ -53,6 +53,12 @@ public:
     void LoadTextCache(); // all texts in one query, so that misses need no query either
     void ClearTextCache();
 
+    // Aliases from the table tablefieldinfo: a field's caption, and a table's own (the row with an
+    // empty field). Empty when there is none. Read once; ReloadFieldAlias reads them again.
+    QString GetFieldAlias(const QString& field, const QString& table);
+    QString GetTableAlias(const QString& table);
+    void ReloadFieldAlias();
+
     QString GetSetting(const QString& name, const QString& def = {});
     bool GetBoolSetting(const QString& name, bool def);
     int GetIntSetting(const QString& name, int def);
@@ -78,9 +84,6 @@ public:
     void WriteLogRow(const QString& kind, int level, const QString& category, const QString& text,
                      const QString& exception);
 
-    // Alias of a field of table as the catalogue's column comment says, or of the table itself
-    // (empty name) as its table comment says; the name itself when there is none. Cached.
-    QString GetFieldAlias(const QString& name, const QString& table = {});
     // The module link's server reference: the setting "ModulLink.ServerID" (its presence counts).
     bool HasModulLinkServerRef();
     int ModulLink_ServerID();
@@ -120,8 +123,9 @@ private:
     int m_language = 0;
     QHash<int, TextEntry> m_texts;
     bool m_allTextsLoaded = false;
+    QHash<QString, QString> m_aliases; // "table\nfield" in lower case
+    bool m_aliasesLoaded = false;
     bool m_inLogWrite = false;
-    QHash<QString, QString> m_aliases; // "table\nfield" (lower case) -> alias
     QString m_modulLinkHash;
     std::unique_ptr<TVoskQuery2> m_qText, m_qSetting, m_qLastVal, m_qLog;
 };

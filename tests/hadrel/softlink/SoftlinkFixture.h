@@ -58,6 +58,39 @@ protected:
         }
         return nullptr;
     }
+    // An alias of table adressen (field empty: the table's own) for the lifetime of the object;
+    // the row as it was comes back afterwards.
+    class AliasOverride final {
+    public:
+        AliasOverride(const QString& field, const QString& alias) : m_field(field) {
+            m_old = testsupport::TestDatabase::Scalar(
+                QStringLiteral("SELECT coalesce((SELECT alias FROM tablefieldinfo WHERE "
+                               "tablename = 'adressen' AND field = '%1'), '<none>')")
+                    .arg(field));
+            testsupport::TestDatabase::Exec(
+                QStringLiteral("INSERT INTO tablefieldinfo (tablename, field, alias) VALUES "
+                               "('adressen', '%1', '%2') ON CONFLICT (tablename, field) DO "
+                               "UPDATE SET alias = EXCLUDED.alias")
+                    .arg(field, alias));
+            s_dm->ReloadFieldAlias();
+        }
+        ~AliasOverride() {
+            testsupport::TestDatabase::Exec(
+                m_old == QStringLiteral("<none>")
+                    ? QStringLiteral("DELETE FROM tablefieldinfo WHERE tablename = 'adressen' "
+                                     "AND field = '%1'")
+                          .arg(m_field)
+                    : QStringLiteral("UPDATE tablefieldinfo SET alias = '%2' WHERE "
+                                     "tablename = 'adressen' AND field = '%1'")
+                          .arg(m_field, m_old));
+            s_dm->ReloadFieldAlias();
+        }
+
+    private:
+        QString m_field;
+        QString m_old;
+    };
+
     static void SetField(TFormAdress* f, const QString& field, const QVariant& value) {
         f->DataAdressen->FieldByName(field).SetValue(value);
     }

@@ -113,10 +113,9 @@ TEST_F(SoftlinkTest, EntriesGroupsAndConditionsOfOneTable) {
             QStringLiteral("https://a.example/"), {});
     AddLink(QStringLiteral("LINK"), 2, QStringLiteral("Unbestimmt"), {},
             QStringLiteral("https://b.example/"), QStringLiteral("NULL::boolean"));
-    TestDatabase::Exec(QStringLiteral("COMMENT ON TABLE adressen IS 'Anschriften'"));
+    const AliasOverride alias(QString(), QStringLiteral("Anschriften"));
     VoskDM_Dunmere()->ClearCache();
     items = Popup(f);
-    TestDatabase::Exec(QStringLiteral("COMMENT ON TABLE adressen IS NULL"));
     ASSERT_EQ(items.size(), 3);
     EXPECT_EQ(items[0]->objectName(), QStringLiteral("miSoftlinkGroup_adressen"));
     EXPECT_EQ(items[0]->text(), QStringLiteral("Anschriften"));
