@@ -1,4 +1,5 @@
-// Package entry points that the IDE host resolves by name after loading the library.
+// Package entry points that the IDE host resolves by name after loading the library. The viewer
+// registers itself once the IDE is up (Morwick.IsIDERunning), so there is no Register.
 #include "UnitTable.h"
 
 #include <QtGlobal>

@@ -49,8 +49,19 @@ TDMSys::TDMSys()
     }
 }
 
+namespace {
+QPointer<TDMSys> instance;
+}
+
+TDMSys* TDMSys::Current() { return instance.data(); }
+
+TDMSys* TDMSys::ModulInitialize(QObject* owner) {
+    instance = new TDMSys;
+    instance->setParent(owner);
+    return instance;
+}
+
 TDMSys* TDMSys::Instance() {
-    static QPointer<TDMSys> instance;
     if (!instance) {
         instance = new TDMSys;
         if (auto* app = QCoreApplication::instance())

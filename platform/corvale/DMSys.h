@@ -1,6 +1,7 @@
 #pragma once
 // The system data module of the common components: the image lists that tool bars and buttons of
-// every form share. Created on first use, lives as long as the application.
+// every form share. Created on first use, lives as long as the application, unless a host brings it
+// up with an owner (ModulInitialize); Current() is null before that and once it is destroyed.
 
 #include "VoskControls.h"
 
@@ -8,6 +9,8 @@ class TDMSys final : public QObject {
     Q_OBJECT
 public:
     static TDMSys* Instance();
+    static TDMSys* Current();
+    static TDMSys* ModulInitialize(QObject* owner);
 
     TImageList* ImageList() const { return m_imageList; }
     TImageList* ImageListHot() const { return m_imageListHot; }

@@ -94,4 +94,6 @@ ModalForms* ModalForms::SetInstance(ModalForms* forms) {
 
 int ShowModal(Vcl::TForm* form) { return form ? ModalForms::Instance().Run(form) : Vcl::mrCancel; }
 
+Rtl::HookSlot<void(const QString&)> GReaderErrorProc;
+
 } // namespace Korvexcommonvcl

@@ -5,6 +5,8 @@
 
 #include "Vcl.Types.h"
 
+#include <HookSlot.h>
+
 #include <QRect>
 #include <QString>
 
@@ -44,5 +46,9 @@ public:
 };
 
 int ShowModal(Vcl::TForm* form);
+
+// Receives the text of an error met while a form resource is read (a property that no longer
+// exists); the IDE fills it to show such errors in its message view.
+extern Rtl::HookSlot<void(const QString&)> GReaderErrorProc;
 
 } // namespace Korvexcommonvcl

@@ -18,6 +18,25 @@
 #include <exception>
 #include <memory>
 
+class TVoskBaseConfiguration;
+struct TDM1IdeState;
+
+// What the IDE's data module connects with. Section is the configuration section the values came
+// from ("DB3"), empty for the fallback server.
+struct TVoskConnectionParams {
+    QString applicationName;
+    QString host;
+    int port = 5432;
+    QString database;
+    QString user;
+    QString password;
+    QString sectionName;
+    QString appServerHost;
+    int appServerPort = 211;
+    // Third attempt: neither TLS nor GSS encryption is negotiated, for servers that refuse either.
+    bool plainProtocol = false;
+};
+
 class TDM1 final : public QObject {
     Q_OBJECT
 public:
@@ -101,6 +120,25 @@ public:
     // Filled by the widget layer: the hourglass cursor on and off.
     static Rtl::HookSlot<void(bool)> CursorHook;
 
+    // ---- the data module as the IDE starts it (UDM1.Ide.cpp) ----------------------------------
+    // A new global data module owned by owner.
+    static TDM1* ModulInitialize(QObject* owner);
+    TVoskConnectionParams& ConnectionParams();
+    // Connects with ConnectionParams(); notification listeners follow this connection.
+    void ConnectWithParams();
+    // Read from the configuration file; created on first use.
+    TVoskBaseConfiguration& Configuration();
+    void SetConfiguration(std::shared_ptr<TVoskBaseConfiguration> configuration);
+    // Texts and field aliases read again from the database.
+    void ReloadTextX();
+    void ReloadFieldAlias();
+    // The alias text of a table's field, empty when there is none.
+    QString FieldAlias(const QString& table, const QString& field) const;
+    // A warning the user sees through ScreenWarningProc (filled by the widget layer); always
+    // logged. The action goes on.
+    static void ScreenRaiseWarning(const QString& text);
+    static Rtl::HookSlot<void(const QString&)> ScreenWarningProc;
+
 signals:
     void IsAdminChanged(bool isAdmin);
 
@@ -128,6 +166,7 @@ private:
     bool m_inLogWrite = false;
     QString m_modulLinkHash;
     std::unique_ptr<TVoskQuery2> m_qText, m_qSetting, m_qLastVal, m_qLog;
+    std::shared_ptr<TDM1IdeState> m_ide; // shared_ptr: complete only in UDM1.Ide.cpp
 };
 
 TDM1* DM1();

@@ -135,9 +135,21 @@ QStringList Package::Units() const {
     return names;
 }
 
+void Package::RemoveUnit(UnitProc init, UnitProc fini) {
+    std::erase_if(m_units, [&](const Unit& u) { return u.init == init && u.fini == fini; });
+}
+
 UnitRegistration::UnitRegistration(const char* package, const char* unit, UnitProc init,
-                                   UnitProc fini) {
+                                   UnitProc fini)
+    : m_package(package), m_init(init), m_fini(fini) {
     Package::Get(QString::fromLatin1(package)).AddUnit(unit, init, fini);
+}
+
+// Runs when the registering library is unloaded (or the process ends): a package loaded again
+// later must not find routines of the old copy.
+UnitRegistration::~UnitRegistration() {
+    if (Package::Exists(QString::fromLatin1(m_package)))
+        Package::Get(QString::fromLatin1(m_package)).RemoveUnit(m_init, m_fini);
 }
 
 } // namespace Rtl

@@ -22,6 +22,8 @@ public:
     const QString& Name() const { return m_name; }
     void Requires(const QStringList& packages);
     void AddUnit(const char* unit, UnitProc init, UnitProc fini);
+    // Drops the unit whose routines these are: they go with their library when it is unloaded.
+    void RemoveUnit(UnitProc init, UnitProc fini);
 
     void Initialize();
     void Finalize();
@@ -47,6 +49,14 @@ private:
 
 struct UnitRegistration final {
     UnitRegistration(const char* package, const char* unit, UnitProc init, UnitProc fini);
+    ~UnitRegistration();
+    UnitRegistration(const UnitRegistration&) = delete;
+    UnitRegistration& operator=(const UnitRegistration&) = delete;
+
+private:
+    const char* m_package;
+    UnitProc m_init;
+    UnitProc m_fini;
 };
 
 // Order of the initializations and finalizations that ran, for the load log and tests.

@@ -45,3 +45,10 @@ QString ExceptionClassName(std::exception_ptr e) {
 }
 
 } // namespace Rtl
+
+namespace Rtl {
+void Assert(bool condition, const QString& source) {
+    if (!condition)
+        throw EAssertionFailed(QStringLiteral("Assertion fehlgeschlagen (%1)").arg(source));
+}
+} // namespace Rtl

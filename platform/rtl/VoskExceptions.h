@@ -55,3 +55,15 @@ namespace Rtl {
 QString ExceptionMessage(std::exception_ptr e);
 QString ExceptionClassName(std::exception_ptr e);
 } // namespace Rtl
+
+namespace Rtl {
+// A failed assertion. Always on, unlike C assert: the check guards state the release build relies on.
+class EAssertionFailed : public EVoskException {
+public:
+    using EVoskException::EVoskException;
+    const char* ClassName() const noexcept override { return "EAssertionFailed"; }
+};
+
+// Raises EAssertionFailed "Assertion fehlgeschlagen (source)" unless condition holds.
+void Assert(bool condition, const QString& source);
+} // namespace Rtl

@@ -247,10 +247,13 @@ private:
 };
 
 // The data class on a query of its own: SQL with ":name" parameters, written back to SqlTable.
+class TVoskFieldDefCache;
 class TVoskClass2 : public TVoskClass {
     Q_OBJECT
 public:
     explicit TVoskClass2(QObject* parent = nullptr);
+    // Creates the global field-definition cache owned by owner (UKorvexClasses.h).
+    static TVoskFieldDefCache* ModulInitialize(QObject* owner);
 
     QString QuerySql() const { return m_querySql; }
     // Takes effect with the next Open or Refresh. Empty: the whole table.

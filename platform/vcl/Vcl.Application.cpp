@@ -72,4 +72,11 @@ void PostMessage(QObject* receiver, int msg, qint64 wparam, qint64 lparam) {
         QCoreApplication::postEvent(receiver, new TMessageEvent(msg, wparam, lparam));
 }
 
+namespace {
+bool s_terminated = false;
+}
+
+bool ApplicationTerminated() { return s_terminated; }
+void SetApplicationTerminated(bool terminated) { s_terminated = terminated; }
+
 } // namespace Vcl

@@ -54,4 +54,9 @@ private:
 // Queues the message for receiver; it is dropped with the receiver.
 void PostMessage(QObject* receiver, int msg, qint64 wparam = 0, qint64 lparam = 0);
 
+// Set once the application has begun to end: windows are closing and packages about to unload, so
+// work that would start something new (loading a companion package) is left out.
+bool ApplicationTerminated();
+void SetApplicationTerminated(bool terminated);
+
 } // namespace Vcl

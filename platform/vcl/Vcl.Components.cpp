@@ -19,6 +19,7 @@ struct Entry {
     QList<QPointer<QObject>> components;
     bool destroying = false;
     bool designing = false;
+    bool reading = false;
 };
 
 QHash<const QObject*, Entry>& Entries() {
@@ -175,6 +176,17 @@ void SetDesigning(QObject* obj, bool designing) {
     Ensure(obj).designing = designing;
     for (QObject* c : Components(obj))
         SetDesigning(c, designing);
+}
+
+bool IsReading(const QObject* obj) {
+    const Entry* e = Find(obj);
+    return e && e->reading;
+}
+
+void SetReading(QObject* obj, bool reading) {
+    if (!obj || IsReading(obj) == reading)
+        return;
+    Ensure(obj).reading = reading;
 }
 
 QString ClassName(const QMetaObject* meta) {

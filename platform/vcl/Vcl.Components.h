@@ -53,6 +53,10 @@ bool IsDestroying(const QObject* obj);
 void SetDestroying(QObject* obj);
 bool IsDesigning(const QObject* obj);
 void SetDesigning(QObject* obj, bool designing);
+// Reading: the object's stored properties are being read in (a form resource loading); references
+// to it are not to be followed meanwhile.
+bool IsReading(const QObject* obj);
+void SetReading(QObject* obj, bool reading);
 
 // "TFormAdress" for a class Hadrel::TFormAdress; classes without Q_OBJECT report their base's name.
 QString ClassName(const QObject* obj);

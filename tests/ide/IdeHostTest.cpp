@@ -1,0 +1,163 @@
+// The IDE host's designer, inspector, packages and options, without a database.
+#include "DialogAnswerer.h"
+
+#include "IdePackages.h"
+#include "IdeServices.h"
+#include "TFormIdeDemo.h"
+#include "TIdeDialogs.h"
+#include "TIdeMainForm.h"
+
+#include "DesignEditors.h"
+#include "RtlDialog.h"
+#include "SysPackages.h"
+#include "UnitTable.h"
+#include "Vcl.Components.h"
+#include "Vcl.Registry.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTableWidget>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+class IdeHostTest : public ::testing::Test {
+protected:
+    void SetUp() override { RegisterDesignClass(&TFormIdeDemo::staticMetaObject); }
+    QTreeWidgetItem* Row(const QString& name) {
+        for (int i = 0; i < m_main.Inspector->topLevelItemCount(); ++i)
+            if (m_main.Inspector->topLevelItem(i)->text(0) == name)
+                return m_main.Inspector->topLevelItem(i);
+        return nullptr;
+    }
+    TempRegistry m_registry;
+    TIdeServices m_services;
+    TIdeMainForm m_main{m_services};
+};
+
+struct Verbs final : DesignIntf::TComponentEditor {
+    using TComponentEditor::TComponentEditor;
+    int GetVerbCount() override { return 1; }
+    QString GetVerb(int) override { return QStringLiteral("Leeren"); }
+    void ExecuteVerb(int) override {
+        qobject_cast<QLineEdit*>(Component())->clear();
+        Designer()->Modified();
+    }
+};
+
+TEST_F(IdeHostTest, FormOpensByClassNameDesigningWithTreeAndInspector) {
+    EXPECT_FALSE(m_main.OpenForm(QStringLiteral("TFormGibtEsNicht")));
+    ASSERT_TRUE(m_main.OpenForm(QStringLiteral("tformidedemo")));
+    auto* form = qobject_cast<TFormIdeDemo*>(m_main.DesignedForm());
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(Vcl::IsDesigning(form->EditName));
+    ASSERT_EQ(m_main.TreeComponents->topLevelItemCount(), 1);
+    EXPECT_EQ(m_main.TreeComponents->topLevelItem(0)->childCount(), 4);
+
+    m_main.Designer().Select(form->EditName);
+    auto* text = qobject_cast<QLineEdit*>(m_main.Inspector->itemWidget(Row("text"), 1));
+    ASSERT_NE(text, nullptr);
+    text->setText(QStringLiteral("Meier"));
+    emit text->editingFinished();
+    EXPECT_EQ(form->EditName->text(), u"Meier");
+    EXPECT_TRUE(m_main.Designer().IsModified());
+    auto* enabled = qobject_cast<QComboBox*>(m_main.Inspector->itemWidget(Row("enabled"), 1));
+    ASSERT_NE(enabled, nullptr);
+    EXPECT_EQ(enabled->currentText(), u"True");
+    EXPECT_GE(enabled->findText(QStringLiteral("False")), 0);
+
+    // A bad number is refused with a message and changes nothing.
+    m_main.Designer().Select(form->EditName);
+    auto* maxLength = qobject_cast<QLineEdit*>(m_main.Inspector->itemWidget(Row("maxLength"), 1));
+    ASSERT_NE(maxLength, nullptr);
+    DialogAnswerer answers;
+    answers.Expect(QStringLiteral("'12a' ist kein gültiger Integerwert"), Vcl::mrOk);
+    maxLength->setText(QStringLiteral("12a"));
+    emit maxLength->editingFinished();
+    EXPECT_EQ(form->EditName->maxLength(), 32767);
+}
+
+TEST_F(IdeHostTest, ComponentEditorVerbsUntilTheirModuleIsPurged) {
+    ASSERT_TRUE(m_main.OpenForm(QStringLiteral("TFormIdeDemo")));
+    auto* form = qobject_cast<TFormIdeDemo*>(m_main.DesignedForm());
+    form->EditName->setText(QStringLiteral("x"));
+    DesignIntf::SetRegisteringModule(QStringLiteral("verbs"));
+    DesignIntf::RegisterComponentEditor(&QLineEdit::staticMetaObject,
+                                        DesignIntf::ComponentEditorClass<Verbs>());
+    DesignIntf::SetRegisteringModule({});
+    EXPECT_EQ(m_main.Verbs(form->EditName), QStringList{QStringLiteral("Leeren")});
+    EXPECT_TRUE(m_main.Verbs(form->CheckAktiv).isEmpty());
+    m_main.ExecuteVerb(form->EditName, 0);
+    EXPECT_TRUE(form->EditName->text().isEmpty());
+    DesignIntf::PurgeModule(QStringLiteral("verbs"));
+    EXPECT_TRUE(m_main.Verbs(form->EditName).isEmpty());
+}
+
+TEST_F(IdeHostTest, NewActionIsOfTheFrameworksDefaultClass) {
+    ASSERT_TRUE(m_main.OpenForm(QStringLiteral("TFormIdeDemo")));
+    QObject* first = m_main.NewAction();
+    QObject* second = m_main.NewAction();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(Vcl::ClassName(first), u"TAction");
+    EXPECT_EQ(first->objectName(), u"Action1");
+    EXPECT_EQ(second->objectName(), u"Action2");
+    EXPECT_EQ(Vcl::Owner(first), m_main.DesignedForm());
+}
+
+TEST_F(IdeHostTest, BrokenPackagesAreReportedAndTheIdeGoesOn) {
+    TIdePackages packages(m_services);
+    EXPECT_FALSE(packages.Load(QStringLiteral("GibtEsNicht280")));
+    // A library without the entry points of a package.
+    EXPECT_FALSE(packages.Load(QStringLiteral("designide280")));
+    ASSERT_EQ(m_services.Messages().size(), 2);
+    EXPECT_TRUE(m_services.Messages()[0].startsWith(QStringLiteral("Package GibtEsNicht280 kann nicht geladen werden")));
+    EXPECT_EQ(m_services.Messages()[1],
+              u"Package designide280 hat keine Einsprungstelle Initialize und wird nicht verwendet");
+    EXPECT_TRUE(packages.Loaded().isEmpty());
+    // The main form shows what the message view got.
+    EXPECT_EQ(m_main.MessageView->count(), 2);
+}
+
+TEST_F(IdeHostTest, OptionsDisablePackagesAndOverrideOptions) {
+    TIdeServices::WriteDefaults(m_services.GetBaseRegistryKey());
+    EXPECT_EQ(m_services.PackagesToLoad().size(), 2);
+    TIdeOptionsDialog dialog(m_services, nullptr);
+    for (int i = 0; i < dialog.ListPackages->count(); ++i)
+        if (dialog.ListPackages->item(i)->data(Qt::UserRole) == QStringLiteral("morwick"))
+            dialog.ListPackages->item(i)->setCheckState(Qt::Unchecked);
+    for (int r = 0; r < dialog.GridEnvironment->rowCount(); ++r)
+        if (dialog.GridEnvironment->item(r, 0)->text() == u"UndoLimit")
+            dialog.GridEnvironment->item(r, 1)->setText(QStringLiteral("100"));
+    dialog.Save();
+    EXPECT_EQ(m_services.PackagesToLoad(), QStringList{QStringLiteral("quibbet")});
+    EXPECT_EQ(m_services.GetEnvironmentOptions()->Values(QStringLiteral("UndoLimit")), QVariant(100));
+}
+
+TEST(RuntimePackages, LoadUnloadAndLoadAgainRunsOnlyTheNewCopy) {
+    const QString editor = QStringLiteral("Ferrisby280.bpl");
+    ASSERT_FALSE(Rtl::ModuleLoaded(editor));
+    Rtl::ModuleHandle h = Rtl::LoadPackage(editor);
+    EXPECT_TRUE(Rtl::ModuleLoaded(editor));
+    EXPECT_TRUE(RtlDialog::FEditSql.Assigned());
+    int unloads = 0;
+    const int proc = Rtl::AddModuleUnloadProc([&](Rtl::ModuleHandle m) { unloads += m == h; });
+    Rtl::UnloadPackage(h);
+    Rtl::RemoveModuleUnloadProc(proc);
+    EXPECT_EQ(unloads, 1);
+    EXPECT_FALSE(RtlDialog::FEditSql.Assigned());
+    EXPECT_FALSE(Rtl::ModuleLoaded(editor));
+    // The unloaded copy's unit is gone from the table; the new copy's runs once.
+    h = Rtl::LoadPackage(editor);
+    EXPECT_EQ(Rtl::Package::Get(QStringLiteral("ferrisby280")).Units().size(), 1);
+    EXPECT_TRUE(RtlDialog::FEditSql.Assigned());
+    Rtl::UnloadPackage(h);
+    EXPECT_THROW(Rtl::LoadPackage(QStringLiteral("GibtEsNicht.bpl")), EVoskException);
+}
+
+} // namespace
