@@ -245,7 +245,8 @@ QString TSoftlink::TableName_Get(const TVoskClass* dataSource) {
 }
 
 bool TSoftlink::BtSoftlinkEnabled() {
-    const TVoskCachedTable& links = VoskDM_Dunmere()->GetSource(QStringLiteral("Softlink"));
+    const TVoskCachedTable& links =
+        TVoskDM_Dunmere::Instance()->GetSource(QStringLiteral("Softlink"));
     for (TVoskClass2* d : formDataSources()) {
         const QString table = TableName_Get(d);
         if (!table.isEmpty() && links.Exists(QStringLiteral("slink_table"), table))
@@ -274,7 +275,8 @@ void TSoftlink::MenuItems_Add(TVoskClass2* dataSource) {
                     .arg(Vcl::ClassName(dataSource), dataSource->objectName()));
             return;
         }
-        const TVoskCachedTable& links = VoskDM_Dunmere()->GetSource(QStringLiteral("Softlink"));
+        const TVoskCachedTable& links =
+            TVoskDM_Dunmere::Instance()->GetSource(QStringLiteral("Softlink"));
         const QList<int> rows = links.Select(QStringLiteral("slink_table"), table);
         if (rows.isEmpty()) {
             TKorvexLog::Warning(QStringLiteral("TSoftlink.MenuItems_Add: Für die Tabelle \"%1\" "

@@ -126,7 +126,7 @@ void TDM1::readUser() {
 
 // ---- aliases -----------------------------------------------------------------------------------
 
-void TDM1::ReloadFieldAlias() {
+void TDM1::loadTableFieldAliases() {
     m_aliases.clear();
     m_aliasesLoaded = true;
     if (!m_db.Connected())
@@ -151,7 +151,7 @@ void TDM1::ReloadFieldAlias() {
 
 QString TDM1::GetFieldAlias(const QString& field, const QString& table) {
     if (!m_aliasesLoaded)
-        ReloadFieldAlias();
+        loadTableFieldAliases();
     QString t = table.toLower();
     if (const qsizetype dot = t.lastIndexOf(u'.'); dot >= 0)
         t = t.mid(dot + 1);

@@ -76,7 +76,6 @@ public:
     // empty field). Empty when there is none. Read once; ReloadFieldAlias reads them again.
     QString GetFieldAlias(const QString& field, const QString& table);
     QString GetTableAlias(const QString& table);
-    void ReloadFieldAlias();
 
     QString GetSetting(const QString& name, const QString& def = {});
     bool GetBoolSetting(const QString& name, bool def);
@@ -161,6 +160,7 @@ private:
     int m_language = 0;
     QHash<int, TextEntry> m_texts;
     bool m_allTextsLoaded = false;
+    void loadTableFieldAliases();
     QHash<QString, QString> m_aliases; // "table\nfield" in lower case
     bool m_aliasesLoaded = false;
     bool m_inLogWrite = false;

@@ -1,6 +1,7 @@
 #include "UDataModul_Dunmere.h"
 
 #include "UDM1.h"
+#include "VoskDM_Dunmere.h"
 
 #include <QPointer>
 
@@ -32,6 +33,10 @@ bool TVoskDM_Dunmere::ReloadCache(const QString& name) {
     if (name.compare(QLatin1String("Text0"), Qt::CaseInsensitive) == 0) {
         if (dm)
             dm->ReloadTextX();
+        return true;
+    }
+    if (name.compare(QLatin1String("Softlink"), Qt::CaseInsensitive) == 0) {
+        ClearCache();
         return true;
     }
     if (name.compare(QLatin1String("FieldAlias"), Qt::CaseInsensitive) == 0) {

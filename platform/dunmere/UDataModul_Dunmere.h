@@ -5,6 +5,10 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
+class TVoskCachedTable;
+
 class TVoskDM_Dunmere final : public QObject {
     Q_OBJECT
 public:
@@ -17,6 +21,21 @@ public:
     // Reloads the cache of that name ("Text0", "FieldAlias"; any letter case) on DM1. False for an
     // unknown name.
     bool ReloadCache(const QString& name);
+
+    // The global module, made (owned by the application) when none is there yet.
+    static TVoskDM_Dunmere* Instance();
+    // Small system tables every module window reads ("Softlink"), read once per connection and
+    // then answered from memory (VoskDM_Dunmere.cpp). Throws for an unknown name or without a
+    // connection; ClearCache makes the next read go to the server.
+    const TVoskCachedTable& GetSource(const QString& name);
+    const TVoskCachedTable& CacheLookup(const QString& name) { return GetSource(name); }
+    void ClearCache();
+    int Reads() const; // reads of the server so far, for tests that count them
+    static void RegisterSource(const QString& name, const QString& sql);
+
+private:
+    struct TCache;
+    std::unique_ptr<TCache> m_cache;
 };
 
 TVoskDM_Dunmere* VoskDM_Dunmere();

@@ -4,7 +4,7 @@
 
 #include <QCoreApplication>
 #include <QHash>
-#include <QPointer>
+#include <map>
 
 namespace {
 
@@ -52,13 +52,13 @@ bool TVoskCachedTable::Exists(const QString& field, const QString& value) const 
 }
 
 TVoskDM_Dunmere* TVoskDM_Dunmere::Instance() {
-    static QPointer<TVoskDM_Dunmere> instance;
-    if (!instance) {
-        instance = new TVoskDM_Dunmere;
-        if (auto* app = QCoreApplication::instance())
-            instance->setParent(app);
-    }
-    return instance;
+    if (TVoskDM_Dunmere* m = VoskDM_Dunmere())
+        return m;
+    return ModulInitialize(QCoreApplication::instance());
+}
+
+int TVoskDM_Dunmere::Reads() const {
+    return m_cache ? m_cache->reads : 0;
 }
 
 void TVoskDM_Dunmere::RegisterSource(const QString& name, const QString& sql) {
@@ -66,7 +66,8 @@ void TVoskDM_Dunmere::RegisterSource(const QString& name, const QString& sql) {
 }
 
 void TVoskDM_Dunmere::ClearCache() {
-    m_cache.clear();
+    if (m_cache)
+        m_cache->tables.clear();
 }
 
 const TVoskCachedTable& TVoskDM_Dunmere::GetSource(const QString& name) {
@@ -79,14 +80,16 @@ const TVoskCachedTable& TVoskDM_Dunmere::GetSource(const QString& name) {
         throw EVoskException(
             QStringLiteral("Die Systemtabelle \"%1\" braucht eine Datenbankverbindung").arg(name));
     const void* connection = dm->Database().Handle();
-    auto it = m_cache.find(key);
-    if (it != m_cache.end() && it->second.connection == connection)
+    if (!m_cache)
+        m_cache = std::make_unique<TCache>();
+    auto it = m_cache->tables.find(key);
+    if (it != m_cache->tables.end() && it->second.connection == connection)
         return it->second.table;
 
     TVoskQuery2 q(&dm->Database(), sql);
     q.Open();
-    ++m_reads;
-    Entry e;
+    ++m_cache->reads;
+    TCache::Entry e;
     e.connection = connection;
     e.table.m_fields = q.FieldNames();
     e.table.m_rows.reserve(size_t(q.RecordCount()));
@@ -97,5 +100,5 @@ const TVoskCachedTable& TVoskDM_Dunmere::GetSource(const QString& name) {
             row.append(q.Fields(c).Value());
         e.table.m_rows.push_back(std::move(row));
     }
-    return (m_cache[key] = std::move(e)).table;
+    return (m_cache->tables[key] = std::move(e)).table;
 }

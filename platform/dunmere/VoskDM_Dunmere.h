@@ -1,7 +1,8 @@
 #pragma once
-// The system data module of the database layer: small tables that every module window reads and
-// that change rarely ("Softlink"), read once per session and then answered from memory. A test or
-// an administrator's change calls ClearCache so that the next read goes to the server again.
+// A small system table as the system data module (UDataModul_Dunmere.h) caches it: its rows in
+// memory, selected by comparing a field, never by a filter text.
+
+#include "UDataModul_Dunmere.h"
 
 #include <QList>
 #include <QObject>
@@ -29,33 +30,12 @@ private:
     std::vector<QVariantList> m_rows;
 };
 
-class TVoskDM_Dunmere final : public QObject {
-    Q_OBJECT
-public:
-    static TVoskDM_Dunmere* Instance();
-
-    // The named table, read through the data module's connection on first use and again after
-    // a reconnect. Throws for an unknown name or when there is no connection.
-    const TVoskCachedTable& GetSource(const QString& name);
-    const TVoskCachedTable& CacheLookup(const QString& name) { return GetSource(name); }
-    void ClearCache();
-    // Reads of the server done so far, for tests that count them.
-    int Reads() const { return m_reads; }
-
-    // The SELECT behind a cached table's name.
-    static void RegisterSource(const QString& name, const QString& sql);
-
-private:
-    TVoskDM_Dunmere() = default;
+struct TVoskDM_Dunmere::TCache {
     struct Entry {
         TVoskCachedTable table;
         const void* connection = nullptr;
     };
     // Node-based, so that a table handed out stays where it is while others are read.
-    std::map<QString, Entry> m_cache;
-    int m_reads = 0;
+    std::map<QString, Entry> tables;
+    int reads = 0;
 };
-
-inline TVoskDM_Dunmere* VoskDM_Dunmere() {
-    return TVoskDM_Dunmere::Instance();
-}

@@ -14,13 +14,13 @@ class SoftlinkFixture : public ModulFormFixture {
 protected:
     void SetUp() override {
         ModulFormFixture::SetUp();
-        VoskDM_Dunmere()->ClearCache();
+        TVoskDM_Dunmere::Instance()->ClearCache();
         TLogSink::Clear();
     }
     void TearDown() override {
         ModulFormFixture::TearDown();
         testsupport::TestDatabase::Exec(QStringLiteral("DELETE FROM softlink"));
-        VoskDM_Dunmere()->ClearCache();
+        TVoskDM_Dunmere::Instance()->ClearCache();
     }
 
     // Adds a soft link of table adressen (or table); empty texts are stored as NULL.

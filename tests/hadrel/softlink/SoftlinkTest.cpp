@@ -114,7 +114,7 @@ TEST_F(SoftlinkTest, EntriesGroupsAndConditionsOfOneTable) {
     AddLink(QStringLiteral("LINK"), 2, QStringLiteral("Unbestimmt"), {},
             QStringLiteral("https://b.example/"), QStringLiteral("NULL::boolean"));
     const AliasOverride alias(QString(), QStringLiteral("Anschriften"));
-    VoskDM_Dunmere()->ClearCache();
+    TVoskDM_Dunmere::Instance()->ClearCache();
     items = Popup(f);
     ASSERT_EQ(items.size(), 3);
     EXPECT_EQ(items[0]->objectName(), QStringLiteral("miSoftlinkGroup_adressen"));
