@@ -2,6 +2,7 @@
 
 #include "TfrmAdressliste.h"
 
+#include "TQ32Control.h"
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
@@ -53,6 +54,9 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     TopLabel->SetBtSkip(true);
     TopLabel->SetBtInsert(true);
     TopLabel->FSetDataSource(DataAdressen);
+    // The address is the record documents and soft links hang on; its name identifies it.
+    TopLabel->FSetDokumentClass(DataAdressen);
+    (new TQ32Control(DataAdressen))->AddEditControl(EdName);
     TopLabel->SetVoskDBGrid(GridAdressen);
 }
 

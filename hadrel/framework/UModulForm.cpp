@@ -9,6 +9,7 @@
 #include "TVoskPopupMenu.h"
 #include "TVoskStatusBar.h"
 #include "UDM1.h"
+#include "USoftlink.h"
 #include "Vcl.Application.h"
 #include "Vcl.Components.h"
 #include "Vcl.Services.h"
@@ -81,6 +82,7 @@ TModulForm::TModulForm(QObject* owner, QWidget* parent) : TFormKorvexGundForm(ow
 }
 
 TModulForm::~TModulForm() {
+    delete FSoftlink;
     if (LastModulForm == this)
         LastModulForm = nullptr;
 }
@@ -331,8 +333,7 @@ void TModulForm::CreateStatusBarButtons() {
         pmuSoftlink = Vcl::Owned(doku, new TVoskPopupMenu(this), QStringLiteral("pmuSoftlink"));
         BtSoftlink = CreateStatusBarButton(doku, StatusBar1ContainerBtSoftlink, 26308, true,
                                            QStringLiteral("BtSoftlink"));
-        FSoftlink = new QObject(this);
-        FSoftlink->setObjectName(QStringLiteral("FSoftlink"));
+        CreateSoftlink();
         if (BtSoftlink)
             BtSoftlink->setEnabled(true);
     }

@@ -25,6 +25,7 @@ class TVoskAlertWindowManager;
 class TVoskClass;
 class TVoskQuery2;
 class TVoskTimer;
+class TSoftlink;
 
 namespace RtlDialog {
 // Shows a short message in the alert window of a module form (caption, text, image index).
@@ -114,6 +115,17 @@ public:
     QString ModulInfoId() const override;
     QString ModulInfoKeys() const override;
     QString ModulInfoTable() const override;
+    // Soft-link menu and module link. GetModulLink: 0 the link to this module and record, 1 its
+    // description; any other index gives an empty text.
+    QString GetModulLink(int index);
+    void miModulLinkCopyClick();
+    void miModulLinkMailSendClick();
+    void pmuSoftlinkPopup();
+    void miSoftlinkClick(QObject* sender);
+    void BtSoftlinkClick(QObject* sender);
+    TSoftlink* Softlink() const { return FSoftlink; }
+    // Entries the menu makes each time it opens; null while it has not.
+    QPointer<TVoskMenuItem> miTrenner, miModulLinkGroup, miModulLinkCopy, miModulLinkMailSend;
 
     static constexpr int WM_ActivateRefresh = 0x0400 + 1;
 
@@ -132,9 +144,10 @@ private:
                                        bool highlighted, const QString& name);
     void AttachSaveQuestion();
     void AttachSaveQuestionTo(TVoskClass* c);
+    void CreateSoftlink();
 
     QBoxLayout* m_modulLayout = nullptr;
-    QObject* FSoftlink = nullptr;
+    TSoftlink* FSoftlink = nullptr;
     bool m_formReadOnly = false;
     int m_formUpdateCount = 0;
 };

@@ -1,11 +1,21 @@
 #include "TQ32Control.h"
 
+#include "TVoskClass.h"
 #include "Vcl.Components.h"
 
 #include <QWidget>
 
 TQ32Control::TQ32Control(QObject* owner) : QObject(owner) {
     Vcl::SetOwner(this, owner);
+}
+
+TQ32Control* TQ32Control::Of(const TVoskClass* dataClass) {
+    return dataClass ? dataClass->findChild<TQ32Control*>(QString(), Qt::FindDirectChildrenOnly)
+                     : nullptr;
+}
+
+TVoskClass* TQ32Control::VoskClass() const {
+    return qobject_cast<TVoskClass*>(parent());
 }
 
 void TQ32Control::AddControl(QWidget* control) {

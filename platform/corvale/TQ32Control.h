@@ -1,7 +1,8 @@
 #pragma once
 // Edit-control coordination of the common components: a TQ32Control keeps the edit controls of a
-// form that take part, and hears from them when one is entered, changed or left, so that the form
-// can tell which control the user works in and whether anything was typed.
+// form or a data class that take part, in the order they were registered, and hears from them when
+// one is entered, changed or left. A data class's handler lives as its child, so a module window
+// hands out one list of key controls per class and the list dies with the class.
 
 #include <QList>
 #include <QObject>
@@ -9,6 +10,7 @@
 
 class QWidget;
 class TQ32Control;
+class TVoskClass;
 
 // An edit control that can join a coordinator.
 class IKorvexControl {
@@ -26,9 +28,17 @@ class TQ32Control final : public QObject {
 public:
     explicit TQ32Control(QObject* owner = nullptr);
 
+    // The handler of a data class; null when none was registered.
+    static TQ32Control* Of(const TVoskClass* dataClass);
+    // The data class this handler belongs to; null for a form's coordinator.
+    TVoskClass* VoskClass() const;
+
     void AddControl(QWidget* control);
     void DeleteControl(QWidget* control);
+    // The controls still alive, in registration order.
     QList<QWidget*> Controls() const;
+    void AddEditControl(QWidget* control) { AddControl(control); }
+    QList<QWidget*> GetEditControlsList() const { return Controls(); }
     // The control the user is in, null between controls.
     QWidget* ActiveControl() const { return m_active; }
     // Whether a registered control changed since the last Reset.

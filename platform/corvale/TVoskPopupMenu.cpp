@@ -12,7 +12,29 @@ void TVoskMenuItem::SetTextNr(int textNr) {
         setText(makeText(textNr, text()));
 }
 
-TVoskPopupMenu::TVoskPopupMenu(QWidget* parent) : QMenu(parent) {}
+TVoskPopupMenu::TVoskPopupMenu(QWidget* parent) : QMenu(parent) {
+    // Connected before any handler of the owner, so that the handlers fill a cleaned menu.
+    connect(this, &QMenu::aboutToShow, this, &TVoskPopupMenu::RemoveAutoLinks);
+}
+
+namespace {
+// Entries of a group are automatic too; they go with the group's sub-menu.
+void removeAutoLinks(QMenu* menu, QObject* owner) {
+    for (QAction* a : menu->actions()) {
+        auto* item = qobject_cast<TVoskMenuItem*>(a);
+        if (!item || !item->IsAutoLink())
+            continue;
+        menu->removeAction(item);
+        if (QMenu* sub = item->menu(); sub && sub->parent() == owner) {
+            removeAutoLinks(sub, owner);
+            delete sub;
+        }
+        delete item;
+    }
+}
+} // namespace
+
+void TVoskPopupMenu::RemoveAutoLinks() { removeAutoLinks(this, this); }
 
 TVoskMenuItem* TVoskPopupMenu::AddItem(const QString& text, int textNr, qint64 tag) {
     auto* item = new TVoskMenuItem(text, this);

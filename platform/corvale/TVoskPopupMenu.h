@@ -16,10 +16,14 @@ public:
     void SetTextNr(int textNr);
     qint64 Tag() const { return m_tag; }
     void SetTag(qint64 tag) { m_tag = tag; }
+    // An automatic entry is made anew each time its menu opens; the menu drops it beforehand.
+    bool IsAutoLink() const { return m_isAutoLink; }
+    void SetIsAutoLink(bool autoLink) { m_isAutoLink = autoLink; }
 
 private:
     int m_textNr = 0;
     qint64 m_tag = 0;
+    bool m_isAutoLink = false;
 };
 
 class TVoskPopupMenu final : public QMenu {
@@ -30,4 +34,6 @@ public:
     TVoskMenuItem* AddItem(const QString& text, int textNr = 0, qint64 tag = 0);
     QList<TVoskMenuItem*> Items() const;
     void PopupAtMousePosition();
+    // Drops the automatic entries (with their sub-menus); runs first whenever the menu opens.
+    void RemoveAutoLinks();
 };

@@ -71,6 +71,7 @@ void TDM1::ReloadTextX() {
 }
 
 void TDM1::ReloadFieldAlias() {
+    m_aliasesLoaded = false; // GetFieldAlias reads tablefieldinfo again
     auto& aliases = state(m_ide).aliases;
     aliases.clear();
     if (!Connected())

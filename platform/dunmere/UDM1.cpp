@@ -3,6 +3,7 @@
 #include <StrUtils.h>
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QRegularExpression>
 
 #include <unistd.h>
@@ -88,6 +89,7 @@ void TDM1::Disconnect() {
     m_qSetting.reset();
     m_qLastVal.reset();
     m_qLog.reset();
+    m_modulLinkHash.clear();
     m_db.Disconnect();
     ClearTextCache();
 }
@@ -445,4 +447,30 @@ QString TranslateTextMarkers(const QString& text) {
     }
     out += QStringView(text).mid(last);
     return out;
+}
+
+// ---- the module link -----------------------------------------------------------------------
+
+bool TDM1::HasModulLinkServerRef() {
+    return Connected() && !GetSetting(QStringLiteral("ModulLink.ServerID")).trimmed().isEmpty();
+}
+
+int TDM1::ModulLink_ServerID() { return GetIntSetting(QStringLiteral("ModulLink.ServerID"), 0); }
+
+QString TDM1::ModulLink_Hash() {
+    if (!m_modulLinkHash.isEmpty() || !Connected())
+        return m_modulLinkHash;
+    QString id;
+    try {
+        id = LoadVar(QStringLiteral("SELECT system_identifier::text FROM pg_control_system()"))
+                 .toString();
+    } catch (const EVoskDatabaseError&) {
+        // A role without the right to read the cluster's control data: where the cluster is
+        // reached identifies it next best.
+        id = m_db.ConnectionDescription();
+    }
+    const QByteArray source = (id + QLatin1Char('/') + DatabaseName()).toUtf8();
+    m_modulLinkHash =
+        QString::fromLatin1(QCryptographicHash::hash(source, QCryptographicHash::Sha256).toHex());
+    return m_modulLinkHash;
 }

@@ -104,6 +104,13 @@ public:
     void WriteLogRow(const QString& kind, int level, const QString& category, const QString& text,
                      const QString& exception);
 
+    // The module link's server reference: the setting "ModulLink.ServerID" (its presence counts).
+    bool HasModulLinkServerRef();
+    int ModulLink_ServerID();
+    // Hex digest of the cluster's system identifier and the database name: the same database
+    // answers with the same text everywhere, another cluster or database with another one.
+    QString ModulLink_Hash();
+
     void ScreenCursorSwitchToHoureGlass(bool on) { CursorHook(on); }
     TCurrentSession& Session() { return CurrentSession_UConstants(); }
 
@@ -158,6 +165,7 @@ private:
     QHash<QString, QString> m_aliases; // "table\nfield" in lower case
     bool m_aliasesLoaded = false;
     bool m_inLogWrite = false;
+    QString m_modulLinkHash;
     std::unique_ptr<TVoskQuery2> m_qText, m_qSetting, m_qLastVal, m_qLog;
     std::shared_ptr<TDM1IdeState> m_ide; // shared_ptr: complete only in UDM1.Ide.cpp
 };

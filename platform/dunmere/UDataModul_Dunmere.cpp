@@ -2,6 +2,7 @@
 
 #include "UDM1.h"
 #include "VoskQuery2.h"
+#include "VoskDM_Dunmere.h"
 
 #include <QPointer>
 
@@ -51,6 +52,10 @@ bool TVoskDM_Dunmere::ReloadCache(const QString& name) {
     if (name.compare(QLatin1String("Text0"), Qt::CaseInsensitive) == 0) {
         if (dm)
             dm->ReloadTextX();
+        return true;
+    }
+    if (name.compare(QLatin1String("Softlink"), Qt::CaseInsensitive) == 0) {
+        ClearCache();
         return true;
     }
     if (name.compare(QLatin1String("FieldAlias"), Qt::CaseInsensitive) == 0) {

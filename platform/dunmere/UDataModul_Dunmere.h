@@ -9,6 +9,7 @@
 
 class TDM1;
 class TVoskQuery2;
+class TVoskCachedTable;
 
 class TVoskDM_Dunmere final : public QObject {
     Q_OBJECT
@@ -30,8 +31,21 @@ public:
     TVoskQuery2* KeySnippets() const { return m_keySnippets.get(); }
     bool KeySnippetsOpen() const;
 
+    // The global module, made (owned by the application) when none is there yet.
+    static TVoskDM_Dunmere* Instance();
+    // Small system tables every module window reads ("Softlink"), read once per connection and
+    // then answered from memory (VoskDM_Dunmere.cpp). Throws for an unknown name or without a
+    // connection; ClearCache makes the next read go to the server.
+    const TVoskCachedTable& GetSource(const QString& name);
+    const TVoskCachedTable& CacheLookup(const QString& name) { return GetSource(name); }
+    void ClearCache();
+    int Reads() const; // reads of the server so far, for tests that count them
+    static void RegisterSource(const QString& name, const QString& sql);
+
 private:
     std::unique_ptr<TVoskQuery2> m_keySnippets;
+    struct TCache;
+    std::unique_ptr<TCache> m_cache;
 };
 
 TVoskDM_Dunmere* VoskDM_Dunmere();

@@ -216,7 +216,8 @@ TEST_F(ModulFormTest, StatusBarFollowsDataClassesAndHideParameters) {
     EXPECT_TRUE(bar & msbVisible);
     EXPECT_TRUE(bar & msbHistorie);
     EXPECT_TRUE(bar & msbWVOD);
-    EXPECT_FALSE(bar & msbDoku); // no document class
+    EXPECT_TRUE(bar & msbDoku); // the address is its own document class
+    EXPECT_TRUE(bar & msbSoftlink);
     ASSERT_TRUE(f->BtHistorie);
     EXPECT_EQ(Vcl::Owner(f->BtHistorie), f->DataAdressen);
     EXPECT_EQ(f->StatusBar1->PanelText(0), QStringLiteral("Erstellt: "));

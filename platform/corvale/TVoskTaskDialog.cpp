@@ -1,0 +1,3 @@
+#include "TVoskTaskDialog.h"
+
+Rtl::HookSlot<TVoskTaskDialog::TSendMail> TVoskTaskDialog::FVoskSendMail;
