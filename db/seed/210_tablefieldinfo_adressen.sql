@@ -11,4 +11,5 @@ INSERT INTO tablefieldinfo (tablename, field, alias) VALUES
     ('adressen', 'insert_date', 'Erstellt am'),
     ('adressen', 'insert_by', 'Erstellt von'),
     ('adressen', 'modified_date', 'Geändert am'),
-    ('adressen', 'modified_by', 'Geändert von');
+    ('adressen', 'modified_by', 'Geändert von')
+ON CONFLICT (tablename, field) DO UPDATE SET alias = EXCLUDED.alias;
