@@ -1,5 +1,7 @@
 #include "TFormAdress.h"
 
+#include "TfrmAdressliste.h"
+
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
@@ -23,6 +25,10 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
 
     GridAdressen = Vcl::Owned(this, new TVoskDBGrid2(split), QStringLiteral("GridAdressen"));
     GridAdressen->SetDataClass(DataAdressen);
+    // The key and the audit stamps are the server's; the status bar shows the stamps.
+    GridAdressen->SetHiddenFields({QStringLiteral("dbrid"), QStringLiteral("insert_date"),
+                                   QStringLiteral("insert_by"), QStringLiteral("modified_date"),
+                                   QStringLiteral("modified_by")});
     split->addWidget(GridAdressen);
 
     auto* panel = new QWidget(split);
@@ -52,6 +58,10 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
 
 void TFormAdress::FormCreate(QObject* sender) {
     TModulForm::FormCreate(sender);
+    // The address module's report: the designed address-list dialog.
+    TopLabel->OnPrintBtClick = [this](QObject*, bool, bool, bool) {
+        TfrmAdressliste::Execute(this);
+    };
     DataAdressen->Open();
 }
 

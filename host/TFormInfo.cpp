@@ -5,10 +5,14 @@
 
 #include <QBoxLayout>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 
 TFormInfo::TFormInfo(QObject* owner, QWidget* parent) : TFormKorvexGundForm(owner, parent) {
     setObjectName(QStringLiteral("FormInfo"));
+    // A dialog: no tool window and no stored position, sized by its text.
+    SetBorderStyle(Vcl::bsDialog);
+    SetPosition(Vcl::poMainFormCenter);
     LabelInfo = Vcl::Owned(this, new QLabel(ClientArea()), QStringLiteral("LabelInfo"));
     LabelInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     LabelInfo->setTextFormat(Qt::PlainText);
@@ -29,4 +33,17 @@ void TFormInfo::FormShow(QObject* sender) {
             .arg(QCoreApplication::applicationName(),
                  dm && dm->Connected() ? dm->DatabaseName() : QStringLiteral("-"),
                  dm ? dm->LoginName() : QStringLiteral("-")));
+    LabelInfo->setAccessibleName(QStringLiteral("Programminformationen"));
+    ClientLayout()->setContentsMargins(16, 12, 16, 12);
+    setMinimumSize(0, 0);
+    adjustSize();
+    setFixedSize(sizeHint());
+}
+
+void TFormInfo::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape) {
+        Close();
+        return;
+    }
+    TFormKorvexGundForm::keyPressEvent(e);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// A small "Info" module window of the demo host: a real base form with its floating tool window,
-// showing the program, the database and the login.
+// A small "Info" window of the demo host: a base form shown as a dialog, as large as its text,
+// showing the program, the database and the login; Esc closes it.
 
 #include "UGrundModulForm.h"
 
@@ -15,4 +15,7 @@ public:
 
     void FormCreate(QObject* sender) override;
     void FormShow(QObject* sender) override;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
 };

@@ -1,10 +1,14 @@
 #include "TMainForm.h"
 
 #include "UDM1.h"
+#include "UGrundModulForm.h"
+#include "Vcl.Components.h"
 #include "Vcl.Forms.h"
 
+#include <QCloseEvent>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QPointer>
 #include <QStatusBar>
 
 namespace {
@@ -35,6 +39,39 @@ void TMainForm::LoadMainMenu() {
                                  "FROM mainmenu ORDER BY mm_parent NULLS FIRST, mm_order, mm_id"));
     q.Open();
     addEntries(nullptr, menuBar(), q, QVariant(), 0);
+    // The program's own item, first in the bar as users look for it there.
+    auto* program = new QMenu(QStringLiteral("&Programm"), this);
+    program->setObjectName(QStringLiteral("mmProgramm"));
+    QAction* quit = program->addAction(QStringLiteral("&Beenden"));
+    quit->setObjectName(QStringLiteral("actBeenden"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutContext(Qt::ApplicationShortcut);
+    quit->setToolTip(QStringLiteral("Alle Module schließen und das Programm beenden"));
+    quit->setIcon(QIcon::fromTheme(QStringLiteral("application-exit")));
+    // Through the window's close, so that every module asks about its pending edits first.
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    const QList<QAction*> top = menuBar()->actions();
+    menuBar()->insertMenu(top.isEmpty() ? nullptr : top.first(), program);
+}
+
+bool TMainForm::CloseModules() {
+    QList<QPointer<Vcl::TForm>> modules;
+    for (Vcl::TForm* f : Vcl::Screen::Forms())
+        if (qobject_cast<TFormKorvexGundForm*>(f) && !Vcl::IsDestroying(f) &&
+            f->Frame()->isVisible())
+            modules << f;
+    for (const QPointer<Vcl::TForm>& f : modules)
+        if (f && f->Frame()->isVisible() && !f->Close())
+            return false;
+    return true;
+}
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+    if (!CloseModules()) {
+        e->ignore();
+        return;
+    }
+    e->accept();
 }
 
 void TMainForm::addEntries(QMenu* menu, QWidget* bar, const TVoskQuery2& rows,

@@ -23,6 +23,13 @@ public:
     // What a menu entry does with its form class name; the host wires the module start here.
     std::function<void(const QString& formClassName, int menuId)> OnMenuEntry;
 
+    // Closes every open module window, in the order they were opened, each with its own close
+    // question; false (and the rest left open) when one of them stays open.
+    bool CloseModules();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
 private:
     void addEntries(QMenu* menu, QWidget* bar, const TVoskQuery2& rows, const QVariant& parent,
                     int depth);

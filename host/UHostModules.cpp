@@ -2,11 +2,13 @@
 
 #include "TFormAdress.h"
 #include "TFormInfo.h"
+#include "TFormStandardSql.h"
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
 #include "Ukorvexinterface.h"
 #include "UDM1.h"
+#include "EventGuard.h"
 #include "Korvexcommonvcl.h"
 #include "Vcl.Application.h"
 #include "Vcl.Components.h"
@@ -31,13 +33,19 @@ QString Line(const QStringList& list, const QString& name) {
     return {};
 }
 
-// The lookup's SQL: the row of f2poss for the module's class and the field's name.
+// The lookup's SQL: the row of f2poss for the module's class and the field's name; a class without
+// a row of its own uses the nearest base class that has one.
 QString LookupSql(QWidget* module, QObject* field) {
-    const QVariant sql = DM1()->LoadVar(
-        QStringLiteral("SELECT f2_sql FROM f2poss WHERE lower(f2_modul) = lower(:modul) AND "
-                       "lower(f2_feld) = lower(:feld)"),
-        {{QStringLiteral("modul"), module ? Vcl::ClassName(module) : QString()},
-         {QStringLiteral("feld"), field ? field->objectName() : QString()}});
+    QVariant sql;
+    for (const QMetaObject* m = module ? module->metaObject() : nullptr; sql.isNull(); m = m->superClass()) {
+        sql = DM1()->LoadVar(
+            QStringLiteral("SELECT f2_sql FROM f2poss WHERE lower(f2_modul) = lower(:modul) AND "
+                           "lower(f2_feld) = lower(:feld)"),
+            {{QStringLiteral("modul"), m ? Vcl::ClassName(m) : QString()},
+             {QStringLiteral("feld"), field ? field->objectName() : QString()}});
+        if (!m || !m->superClass())
+            break;
+    }
     if (sql.isNull())
         throw EVoskException(QStringLiteral("Keine Suche für %1.%2 hinterlegt")
                                  .arg(module ? Vcl::ClassName(module) : QString(),
@@ -57,16 +65,21 @@ void MakeF2Host(TF2Result& result, QWidget* module, QObject* field,
     form->F2Result.F2Form = form;
     result.F2Form = form;
     result.F2Grid = form->ListResult;
+    result.F2Query = form->F2Query;
     result.F2SearchEd = form->EdSearch;
+    if (QVariant(Line(*params, QStringLiteral("MultiSelect"))).toBool())
+        form->ListResult->setSelectionMode(QAbstractItemView::ExtendedSelection);
     form->StartSearch();
     if (QVariant(Line(*params, QStringLiteral("ShowModal"))).toBool()) {
-        // Kept after closing so that the choice can be read.
+        // Kept after closing until the caller is back in the event loop, so that the choice, the
+        // chosen row and the modal result can be read.
         form->CloseF2FormAction = Vcl::caHide;
         QPointer<TFormF2List> guard = form;
-        Korvexcommonvcl::ShowModal(form);
+        const int modalResult = Korvexcommonvcl::ShowModal(form);
         if (guard) {
+            guard->SetModalResult(modalResult);
             result.Value = guard->F2Result.Value;
-            delete guard.data();
+            guard->deleteLater();
         }
         return;
     }
@@ -93,8 +106,15 @@ std::vector<TRecordedCall>& RecordedCalls() {
 
 void Register() {
     MainMenuSqlClass = [] { return new TMainMenuSql; };
+    // Questions and captions name a data class by its table's alias.
+    TVoskClass::AliasHook.Set([](const QString& table) {
+        TDM1* dm = DM1();
+        return dm && dm->Connected() ? dm->GetTableAlias(table) : QString();
+    });
     RegisterStartProc(QStringLiteral("Adressen.M"), QStringLiteral("ADRESSEN"),
                       [](const QStringList& p) -> QObject* { return TFormAdress::Open(nullptr, p); });
+    RegisterStartProc(QStringLiteral("StandardSql.M"), QStringLiteral("STANDARDSQL"),
+                      [](const QStringList& p) -> QObject* { return TFormStandardSql::Open(nullptr, p); });
     RegisterStartProc(QStringLiteral("Info.M"), QStringLiteral("INFO"), [](const QStringList& p) -> QObject* {
         auto* f = TFormKorvexGundForm::Create<TFormInfo>(nullptr, p);
         f->show();
@@ -149,11 +169,12 @@ void Register() {
 void Unregister() {
     for (const auto& [lib, proc] :
          std::initializer_list<std::pair<const char*, const char*>>{
-             {"Adressen.M", "ADRESSEN"}, {"Info.M", "INFO"}, {"F2Test.M", "LOOKUPTEST"},
+             {"Adressen.M", "ADRESSEN"}, {"StandardSql.M", "STANDARDSQL"}, {"Info.M", "INFO"}, {"F2Test.M", "LOOKUPTEST"},
              {"SSystem.M", "EditTable"}, {"F2.M", "MakeF2Proc"}, {"Report.M", "PrintReport"},
              {"ReportGrids.M", "PRINTGRID"}, {"FormDesigner.M", "ExecuteRTF"}})
         Ukorvexinterface::UnregisterProc(QString::fromLatin1(lib), QString::fromLatin1(proc));
     MainMenuSqlClass = nullptr;
+    TVoskClass::AliasHook.Reset();
     MakeF2Proc = nullptr;
     PrintProc = nullptr;
     PrintGridProc = nullptr;
@@ -169,7 +190,12 @@ TFormF2List::TFormF2List(QObject* owner, QWidget* parent) : TKorvexF2Form(owner,
     setWindowTitle(QStringLiteral("Suche"));
     auto* layout = new QVBoxLayout(this);
     EdSearch = Vcl::Owned(this, new QLineEdit(this), QStringLiteral("EdSearch"));
-    ListResult = Vcl::Owned(this, new QListWidget(this), QStringLiteral("ListResult"));
+    EdSearch->setAccessibleName(QStringLiteral("Suchtext"));
+    EdSearch->setToolTip(QStringLiteral("Zeilen auf diesen Text einschränken"));
+    ListResult = Vcl::Owned(this, new TF2ResultList(this), QStringLiteral("ListResult"));
+    ListResult->setAccessibleName(QStringLiteral("Ergebnis"));
+    ListResult->setToolTip(QStringLiteral("Zeile wählen und mit OK übernehmen"));
+    F2Query = Vcl::Owned(this, new QObject(this), QStringLiteral("F2Query"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     layout->addWidget(EdSearch);
     layout->addWidget(ListResult);
@@ -184,24 +210,56 @@ TFormF2List::TFormF2List(QObject* owner, QWidget* parent) : TKorvexF2Form(owner,
             Close();
     });
     connect(ListResult, &QListWidget::itemDoubleClicked, this, &TFormF2List::BtOkClick);
-    connect(EdSearch, &QLineEdit::textChanged, this, [this](const QString& text) {
-        for (int i = 0; i < ListResult->count(); ++i)
-            ListResult->item(i)->setHidden(!ListResult->item(i)->text().contains(text, Qt::CaseInsensitive));
-    });
+    EdSearch->setToolTip(QStringLiteral("Suchtext (Teil eines Wertes, Groß-/Kleinschreibung egal)"));
+    EdSearch->setAccessibleName(QStringLiteral("Suchtext"));
+    ListResult->setToolTip(QStringLiteral("Treffer; Doppelklick übernimmt"));
+    ListResult->setAccessibleName(QStringLiteral("Treffer"));
+    // Every change searches on the server, so that rows beyond the first few hundred are found.
+    connect(EdSearch, &QLineEdit::textEdited, this,
+            [this] { Rtl::Guarded([this] { StartSearch(); }, this); });
     resize(420, 360);
 }
 
+QString TFormF2List::FilteredSql(const QString& sql) {
+    QString inner = sql.trimmed();
+    while (inner.endsWith(u';'))
+        inner.chop(1);
+    // The whole row as text: the typed part may be in any column of the lookup.
+    return QStringLiteral("SELECT * FROM (") + inner +
+           QStringLiteral(") AS f2 WHERE f2::text ILIKE :f2_suche LIMIT 500");
+}
+
+QString TFormF2List::LikePattern(const QString& typed) {
+    QString t = typed;
+    t.replace(u'\\', QStringLiteral("\\\\"));
+    t.replace(u'%', QStringLiteral("\\%"));
+    t.replace(u'_', QStringLiteral("\\_"));
+    return u'%' + t + u'%';
+}
+
 void TFormF2List::StartSearch() {
+    // The first search starts from what the field holds.
+    if (!m_searched) {
+        m_searched = true;
+        if (auto* le = qobject_cast<QLineEdit*>(OwnerFeld.data()); le && EdSearch->text().isEmpty())
+            EdSearch->setText(le->text());
+    }
     ListResult->clear();
     TVoskQuery2 q(&DM1()->Database());
-    q.SetSQL(Sql);
+    q.SetSQL(FilteredSql(Sql));
+    q.Bind(QStringLiteral("f2_suche"), LikePattern(EdSearch->text()));
     q.Open();
+    ListResult->ColumnNames = q.FieldNames();
     for (int r = 0; r < q.RecordCount(); ++r) {
         QStringList cols;
-        for (int c = 0; c < q.FieldCount(); ++c)
+        QVariantMap row;
+        for (int c = 0; c < q.FieldCount(); ++c) {
             cols << q.ValueAt(r, c).toString();
+            row.insert(ListResult->ColumnNames.value(c), q.ValueAt(r, c));
+        }
         auto* item = new QListWidgetItem(cols.join(QStringLiteral(" | ")), ListResult);
         item->setData(Qt::UserRole, cols.value(0));
+        item->setData(Qt::UserRole + 1, row);
     }
     if (ListResult->count() > 0)
         ListResult->setCurrentRow(0);
@@ -210,6 +268,9 @@ void TFormF2List::StartSearch() {
 void TFormF2List::TakeResult() {
     QListWidgetItem* item = ListResult->currentItem();
     F2Result.Value = item ? item->data(Qt::UserRole).toString() : QString();
+    const QVariantMap row = ListResult->RowOf(item);
+    for (const QString& name : ListResult->ColumnNames)
+        F2Query->setProperty(name.toUtf8().constData(), row.value(name));
     if (auto* db = qobject_cast<TVoskDBEdit*>(OwnerFeld.data())) {
         db->setText(F2Result.Value);
         db->PostEditValue();
@@ -228,6 +289,27 @@ void TFormF2List::BtOkClick() {
         SetModalResult(Vcl::mrOk);
     else
         Close();
+}
+
+// ---- lookup rows -----------------------------------------------------------------------------
+
+TF2ResultList::TF2ResultList(QWidget* parent) : QListWidget(parent) {}
+
+QVariantMap TF2ResultList::RowOf(const QListWidgetItem* item) const {
+    return item ? item->data(Qt::UserRole + 1).toMap() : QVariantMap();
+}
+
+QStringList TF2ResultList::GetSelectedRecordValuesStr(const QString& field, int) const {
+    // Rows in list order, not in the order they were clicked; the list has no group rows.
+    QStringList values;
+    const bool multi = selectionMode() == QAbstractItemView::ExtendedSelection ||
+                       selectionMode() == QAbstractItemView::MultiSelection;
+    for (int i = 0; i < count(); ++i) {
+        const QListWidgetItem* it = item(i);
+        if (multi ? it->isSelected() : it == currentItem())
+            values << RowOf(it).value(field).toString();
+    }
+    return values;
 }
 
 // ---- edit table ------------------------------------------------------------------------------
@@ -268,13 +350,16 @@ void TFormEditTable::SetMultiSelect() {
 // ---- lookup test -----------------------------------------------------------------------------
 
 TFormLookupTest::TFormLookupTest(QObject* owner, QWidget* parent) : TModulForm(owner, parent) {
-    setWindowTitle(QStringLiteral("Suche (F2-Test)"));
-    TopLabel->Toplabel->setText(QStringLiteral("Suche (F2-Test)"));
+    setWindowTitle(QStringLiteral("Adresse suchen"));
+    TopLabel->Toplabel->setText(QStringLiteral("Adresse suchen"));
     auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("Adresse:"), this));
+    auto* label = new QLabel(QStringLiteral("&Adresse:"), this);
+    row->addWidget(label);
     EdWert = Vcl::Owned(this, new QLineEdit(this), QStringLiteral("EdWert"));
+    label->setBuddy(EdWert);
     row->addWidget(EdWert);
     auto* bt = new QPushButton(QStringLiteral("Suchen (F2)"), this);
+    bt->setToolTip(QStringLiteral("Adresse in der Liste suchen (F2)"));
     connect(bt, &QPushButton::clicked, this, [this] { F2BtClick(EdWert); });
     row->addWidget(bt);
     ModulLayout()->addLayout(row);

@@ -5,12 +5,14 @@
 // procedures only record what they were asked.
 
 #include "UModulForm.Start.h"
+#include "VoskGridValues.h"
+
+#include <QListWidget>
 
 #include <QStringList>
 
 #include <vector>
 
-class QListWidget;
 class QLineEdit;
 
 namespace UHostModules {
@@ -32,21 +34,43 @@ std::vector<TRecordedCall>& RecordedCalls();
 
 } // namespace UHostModules
 
+// The rows of a lookup, one item each, with the row's values by column name.
+class TF2ResultList final : public QListWidget, public IVoskSelectedRecordValues {
+    Q_OBJECT
+public:
+    explicit TF2ResultList(QWidget* parent = nullptr);
+    QStringList ColumnNames;
+    // The values of the row shown by item, by column name.
+    QVariantMap RowOf(const QListWidgetItem* item) const;
+    QStringList GetSelectedRecordValuesStr(const QString& field, int options) const override;
+};
+
 // The lookup list: the rows of the lookup's SQL; OK hands the first column of the chosen row to
-// the field.
+// the field. F2Query carries the chosen row's values as properties named after the columns; with
+// "MultiSelect=True" several rows can be chosen.
 class TFormF2List final : public TKorvexF2Form {
     Q_OBJECT
 public:
     explicit TFormF2List(QObject* owner = nullptr, QWidget* parent = nullptr);
 
     QLineEdit* EdSearch;
-    QListWidget* ListResult;
+    TF2ResultList* ListResult;
+    QObject* F2Query;
     QString Sql;
 
+    // Runs the lookup's SQL filtered on the server by the search text (starting from the field's
+    // value) and selects the first match.
     void StartSearch() override;
     void TakeResult() override;
+    // The lookup's SQL with the filter on any column; its parameter is ":f2_suche".
+    static QString FilteredSql(const QString& sql);
+    // The typed text as an ILIKE pattern: found anywhere, wildcards taken literally.
+    static QString LikePattern(const QString& typed);
     // Chooses the row, runs OnBeforeOK (a throw refuses), hands the value over and closes.
     void BtOkClick();
+
+private:
+    bool m_searched = false;
 };
 
 // The edit table: a grid over the SQL of its menu row, editable unless NoEdit.

@@ -1,5 +1,8 @@
 // korvex-erp: logs in to the database, loads the packages and shows the main window.
-//   korvex-erp [CONNINFO|URI] [--user LOGIN] [--start FORMCLASS]... [--screenshot FILE]
+//   korvex-erp [CONNINFO|URI] [--user LOGIN] [--start FORMCLASS]... [--keys KEYS] [--screenshot FILE]
+// --keys types into the focused control once the modules are open: blank-separated parts, each a
+// key sequence in brackets ("[Shift+Space]") or text typed as it stands.
+#include "DMSys.h"
 #include "TMainForm.h"
 #include "UHostModules.h"
 #include "UHostPackages.h"
@@ -11,6 +14,8 @@
 #include "VoskExceptions.h"
 
 #include <QCommandLineParser>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
@@ -23,6 +28,7 @@ int main(int argc, char** argv) {
     Vcl::TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvex-erp"));
     QApplication::setOrganizationName(QStringLiteral("korvex"));
+    QApplication::setWindowIcon(TDMSys::AppIcon());
 
     QCommandLineParser cli;
     cli.setApplicationDescription(QStringLiteral("KORVEX ERP"));
@@ -36,6 +42,10 @@ int main(int argc, char** argv) {
     QCommandLineOption startOpt(QStringLiteral("start"),
                                 QStringLiteral("open the module of this form class after login"),
                                 QStringLiteral("formclass"));
+    QCommandLineOption keysOpt(QStringLiteral("keys"),
+                               QStringLiteral("type these keys into the focused control after the start"),
+                               QStringLiteral("keys"));
+    cli.addOption(keysOpt);
     cli.addOption(userOpt);
     cli.addOption(shotOpt);
     cli.addOption(startOpt);
@@ -93,6 +103,33 @@ int main(int argc, char** argv) {
     for (const QString& formClass : cli.values(startOpt))
         Rtl::Guarded([&] { Voskdbcontrols::DoStartModuleByClass(formClass, {}, false, nullptr); });
 
+    if (cli.isSet(keysOpt)) {
+        const QStringList parts = cli.value(keysOpt).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QTimer::singleShot(200, &mainForm, [parts] {
+            const auto send = [](int key, Qt::KeyboardModifiers mods, const QString& text) {
+                QWidget* target = QApplication::focusWidget();
+                if (!target)
+                    return;
+                QKeyEvent press(QEvent::KeyPress, key, mods, text);
+                QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+                QApplication::sendEvent(target, &press);
+                QApplication::sendEvent(target, &release);
+            };
+            for (const QString& part : parts) {
+                if (part.startsWith(QLatin1Char('[')) && part.endsWith(QLatin1Char(']'))) {
+                    const QKeySequence seq(part.mid(1, part.size() - 2));
+                    if (seq.isEmpty())
+                        continue;
+                    const QKeyCombination c = seq[0];
+                    send(c.key(), c.keyboardModifiers(),
+                         c.key() == Qt::Key_Space ? QStringLiteral(" ") : QString());
+                } else {
+                    for (const QChar ch : part)
+                        send(ch.toUpper().unicode(), Qt::NoModifier, QString(ch));
+                }
+            }
+        });
+    }
     const int rc = QApplication::exec();
     UHostModules::Unregister();
     packages.UnloadAll();

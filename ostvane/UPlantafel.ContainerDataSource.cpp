@@ -50,6 +50,39 @@ QString FillTemplate(const QStringList& lines, const QStringList& names, bool la
     return out;
 }
 
+// The parameter's value as its declared type: the server sees that type, not the one the value
+// happened to be given in. A value that does not convert is refused naming the parameter.
+QVariant TypedParamValue(const TParam& p) {
+    QMetaType type;
+    switch (p.DataType) {
+    case Cds::FieldType::Integer: type = QMetaType::fromType<int>(); break;
+    case Cds::FieldType::LargeInt: type = QMetaType::fromType<qlonglong>(); break;
+    case Cds::FieldType::Float:
+    case Cds::FieldType::Currency: type = QMetaType::fromType<double>(); break;
+    case Cds::FieldType::Boolean: type = QMetaType::fromType<bool>(); break;
+    case Cds::FieldType::String: type = QMetaType::fromType<QString>(); break;
+    case Cds::FieldType::Date: type = QMetaType::fromType<QDate>(); break;
+    case Cds::FieldType::DateTime: type = QMetaType::fromType<QDateTime>(); break;
+    }
+    if (!p.Value.isValid() || p.Value.isNull())
+        return QVariant(type);
+    QVariant v = p.Value;
+    if (v.metaType() == type)
+        return v;
+    bool ok = v.convert(type) && !v.isNull();
+    if (ok && (type == QMetaType::fromType<int>() || type == QMetaType::fromType<qlonglong>())) {
+        // QVariant rounds "1.5" and 1.5 into integers; a parameter keeps what it was given.
+        bool exact = false;
+        const double d = p.Value.toDouble(&exact);
+        ok = !exact || d == double(v.toLongLong());
+    }
+    if (!ok)
+        throw EVoskPlantafelException(
+            QStringLiteral("Der Wert '%1' des Parameters '%2' ist kein gültiger Wert vom Typ %3")
+                .arg(p.Value.toString(), p.Name, Cds::FieldTypeName(p.DataType)));
+    return v;
+}
+
 // An entity's key within one numbering range: null entities count as one.
 struct EntityKey final {
     int kind = 0; // 0 null, 1 integer, 2 other
@@ -96,6 +129,41 @@ void NumberAlong(const std::vector<quint32>& order, std::vector<int>& out, Same 
         rangeRows.emplace_back(row, std::move(key));
     }
     flush();
+}
+
+// NumberAlong for dense integer entities: an array by entity remembers the range an entity was
+// last numbered in and its number, where a hash map per range would cost a lookup per row.
+template <class Same, class Unnumbered>
+void NumberAlongDense(const std::vector<quint32>& order, std::vector<int>& out, Same sameRange,
+                      const std::vector<quint32>& entityCode, quint32 codes,
+                      Unnumbered unnumbered) {
+    int counter = 0;
+    quint32 range = 0;
+    std::vector<quint32> numberedIn(codes, 0); // range + 1; 0 = never
+    std::vector<int> number(codes, 0);
+    size_t rangeStart = 0;
+    auto flush = [&](size_t end) {
+        for (size_t k = rangeStart; k < end; ++k) {
+            const quint32 row = order[k];
+            const quint32 e = entityCode[row];
+            if (numberedIn[e] == range + 1)
+                out[row] = number[e];
+        }
+        rangeStart = end;
+    };
+    for (size_t i = 0; i < order.size(); ++i) {
+        const quint32 row = order[i];
+        if (i > 0 && !sameRange(order[i - 1], row)) {
+            flush(i);
+            ++range;
+        }
+        const quint32 e = entityCode[row];
+        if (numberedIn[e] != range + 1 && unnumbered(row)) {
+            numberedIn[e] = range + 1;
+            number[e] = counter++;
+        }
+    }
+    flush(order.size());
 }
 
 } // namespace
@@ -458,7 +526,7 @@ void TPlantafelContainerDataSource::PrepareQuery(TVoskQuery2& query, const QStri
     query.ParamByName(kParamEnd).SetValue(end);
     for (int i = 0; i < FAdditionalParams.Count(); ++i)
         if (TVoskParam* p = query.FindParam(FAdditionalParams[i].Name))
-            p->SetValue(FAdditionalParams[i].Value);
+            p->SetValue(TypedParamValue(FAdditionalParams[i]));
 }
 
 void TPlantafelContainerDataSource::InternalOpen() {
@@ -598,15 +666,64 @@ void TPlantafelContainerDataSource::CalcEntitySorted() {
     const int columns[2] = {sortYW, sortYWD};
     std::vector<int> numbers[2];
     unsigned dayBits = 0;
+    // The week order first: its sort needs the most memory, and the packed rows are not yet
+    // held then.
+    sorter.SetIndexName(QStringLiteral("idx_def_sorting_YW"));
+    std::vector<quint32> order = sorter.VisibleRowIds();
     const std::vector<PackedRow> packed =
         PackRows(master, {res, year, week, day}, entity, columns, &dayBits);
+    // Entity ids that span no more than a few times the row count get array slots of their own.
+    std::vector<quint32> entityCode;
+    quint32 entityCodes = 0;
+    if (!packed.empty()) {
+        qint64 lo = std::numeric_limits<qint64>::max(), hi = std::numeric_limits<qint64>::min();
+        for (const PackedRow& p : packed) {
+            lo = std::min<qint64>(lo, p.Entity);
+            hi = std::max<qint64>(hi, p.Entity);
+        }
+        if (hi - lo < 4 * qint64(packed.size()) + 1024) {
+            entityCodes = quint32(hi - lo + 1);
+            entityCode.resize(packed.size());
+            for (size_t r = 0; r < packed.size(); ++r)
+                entityCode[r] = quint32(packed[r].Entity - lo);
+        }
+    }
     for (int pass = 0; pass < 2; ++pass) {
-        sorter.SetIndexName(pass == 0 ? QStringLiteral("idx_def_sorting_YW")
-                                      : QStringLiteral("idx_def_sorting_YWD"));
-        const std::vector<quint32> order = sorter.VisibleRowIds();
+        if (pass == 1 && !packed.empty()) {
+            // The day order follows from the week order: inside one (resource, year, week) the
+            // rows sorted by start, flag, a2_ab_ix, a2_n and row, reordered stably by day, are
+            // the rows sorted by day and then the same fields. No second index over every row.
+            const quint64 dayMask = (quint64(1) << dayBits) - 1;
+            size_t a = 0;
+            while (a < order.size()) {
+                const quint64 group = packed[order[a]].Range >> dayBits;
+                size_t b = a + 1;
+                while (b < order.size() && (packed[order[b]].Range >> dayBits) == group)
+                    ++b;
+                std::stable_sort(order.begin() + qsizetype(a), order.begin() + qsizetype(b),
+                                 [&](quint32 x, quint32 y) {
+                                     return (packed[x].Range & dayMask) <
+                                            (packed[y].Range & dayMask);
+                                 });
+                a = b;
+            }
+        } else if (pass == 1) {
+            sorter.SetIndexName(QStringLiteral("idx_def_sorting_YWD"));
+            order = sorter.VisibleRowIds();
+        }
         std::vector<int>& out = numbers[pass];
         out.assign(size_t(rows), -2);
-        if (!packed.empty()) {
+        if (!packed.empty() && !entityCode.empty()) {
+            const unsigned shift = pass == 0 ? dayBits : 0;
+            const quint8 flag = quint8(1u << pass);
+            NumberAlongDense(
+                order, out,
+                [&](quint32 a, quint32 b) {
+                    return (packed[a].Range >> shift) == (packed[b].Range >> shift);
+                },
+                entityCode, entityCodes,
+                [&](quint32 r) { return (packed[r].Unnumbered & flag) != 0; });
+        } else if (!packed.empty()) {
             const unsigned shift = pass == 0 ? dayBits : 0;
             const quint8 flag = quint8(1u << pass);
             NumberAlong<qint32>(
@@ -969,7 +1086,7 @@ void TPlantafelContainerDataSource::AddAggregates(TPlantafelGroupingLevelInfo& i
         int existing = -1;
         for (int i = 0; i < cds.Aggregates().Count(); ++i)
             if (cds.Aggregates()[i].GroupingLevel == level &&
-                cds.Aggregates()[i].Expression == m.Expression) {
+                SameName(cds.Aggregates()[i].Expression, m.Expression)) {
                 existing = i;
                 break;
             }

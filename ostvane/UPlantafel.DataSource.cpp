@@ -36,9 +36,9 @@ QString FormatLevel(const QString& pattern, int level) {
                 width = width * 10 + pattern[j++].digitValue();
         }
         if (!done && j < pattern.size() && pattern[j] == u'd') {
-            out += QString::number(std::abs(level)).rightJustified(width, u'0');
             if (level < 0)
-                out.prepend(u'-');
+                out += u'-';
+            out += QString::number(std::abs(level)).rightJustified(width, u'0');
             done = true;
             i = j;
             continue;
@@ -190,7 +190,7 @@ void TPlantafelDataContainer::CloneGroupingsInfo(TPlantafelGroupingsInfo& target
         cds->IndexDefs() = src.CDS->IndexDefs();
         cds->SetIndexName(src.CDS->IndexName());
         if (src.CDS->Filtered()) {
-            cds->SetFilterOptions({});
+            cds->SetFilterOptions(src.CDS->GetFilterOptions());
             cds->SetFilter(src.CDS->Filter());
             cds->SetFiltered(true);
         }

@@ -38,6 +38,12 @@ template <size_t N> QString NameOf(const char* const (&names)[N], int v) {
     throw EVoskPlantafelException::Fmt(QStringLiteral("xtt34022"), VarTypeName(vtype));
 }
 
+QString NumberKindName(int t) {
+    return t == vtExtended   ? QStringLiteral("Gleitkommawert")
+           : t == vtCurrency ? QStringLiteral("Währungswert")
+                             : QStringLiteral("Ganzzahlwert");
+}
+
 bool IsNumericTag(int t) {
     return t == vtInteger || t == vtExtended || t == vtCurrency || t == vtInt64;
 }
@@ -227,7 +233,10 @@ void TVarRecHelper::SetVal(TVarRec& item, const Cds::ClientDataSet& dataSet, int
         }
         auto v = ConvertNumber(k, item.VType);
         if (!v)
-            TagError(item.VType);
+            throw EConvertError(
+                QStringLiteral("'%1' ist kein gültiger %2 für das Feld '%3'")
+                    .arg(dataSet.AsString(field), NumberKindName(item.VType),
+                         dataSet.FieldName(field)));
         item.Value = *v;
         return;
     }
@@ -255,6 +264,9 @@ void TVarRecHelper::SetVal(TVarRec& item, const TVarRec& value) {
             item.Value = *v;
             return;
         }
+        if (IsNumericTag(value.VType))
+            throw EConvertError(QStringLiteral("'%1' ist kein gültiger %2")
+                                    .arg(Cds::KeyToString(value.Value), NumberKindName(item.VType)));
     } else if (IsStringTag(item.VType) && IsStringTag(value.VType) &&
                std::holds_alternative<QString>(value.Value)) {
         const QString& s = std::get<QString>(value.Value);

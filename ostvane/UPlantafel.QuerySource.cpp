@@ -4,6 +4,8 @@
 #include "VoskQueryStream.h"
 #include "VoskTextValue.h"
 
+#include <algorithm>
+#include <limits>
 #include <string_view>
 
 namespace {
@@ -15,14 +17,55 @@ Cds::FieldType CdsType(Oid oid) {
     case TFieldType::SmallInt:
     case TFieldType::Integer: return Cds::FieldType::Integer;
     case TFieldType::LargeInt: return Cds::FieldType::LargeInt;
-    case TFieldType::Float:
-    case TFieldType::Numeric: return Cds::FieldType::Float;
+    case TFieldType::Float: return Cds::FieldType::Float;
+    case TFieldType::Numeric: return Cds::FieldType::Currency;
     case TFieldType::Boolean: return Cds::FieldType::Boolean;
     case TFieldType::Date: return Cds::FieldType::Date;
     case TFieldType::DateTime:
     case TFieldType::DateTimeTz: return Cds::FieldType::DateTime;
     default: return Cds::FieldType::String;
     }
+}
+
+// A numeric's text as a currency value (four decimals), exactly; false when it has more
+// significant decimals, does not fit 64 bits or is not a number (NaN, infinity).
+bool ParseCurrency(std::string_view s, qint64* scaled) {
+    size_t i = 0;
+    const bool negative = !s.empty() && s[0] == '-';
+    if (!s.empty() && (s[0] == '-' || s[0] == '+'))
+        ++i;
+    // Accumulated negative so that the lowest value fits too.
+    qint64 v = 0;
+    int decimals = -1;
+    bool digits = false;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == '.' && decimals < 0) {
+            decimals = 0;
+            continue;
+        }
+        if (c < '0' || c > '9')
+            return false;
+        digits = true;
+        if (decimals >= 4) {
+            if (c != '0')
+                return false;
+            continue;
+        }
+        if (decimals >= 0)
+            ++decimals;
+        if (__builtin_mul_overflow(v, 10, &v) || __builtin_sub_overflow(v, c - '0', &v))
+            return false;
+    }
+    if (!digits)
+        return false;
+    for (int d = std::max(decimals, 0); d < 4; ++d)
+        if (__builtin_mul_overflow(v, 10, &v))
+            return false;
+    if (!negative && v == std::numeric_limits<qint64>::min())
+        return false;
+    *scaled = negative ? v : -v;
+    return true;
 }
 
 } // namespace
@@ -74,9 +117,17 @@ void TPlantafelQueryRecordSource::AppendRowsTo(Cds::ClientDataSet& dst) const {
                 out.SetInteger(c, i);
                 break;
             case TFieldType::Float:
-            case TFieldType::Numeric:
                 Dunmere::ParsePgDouble(s, &f);
                 out.SetFloat(c, f);
+                break;
+            case TFieldType::Numeric:
+                if (!ParseCurrency(s, &i))
+                    throw EVoskPlantafelException(
+                        QStringLiteral("Der Wert %1 der Spalte '%2' lässt sich nicht genau als "
+                                       "Betrag mit höchstens vier Nachkommastellen halten")
+                            .arg(QString::fromUtf8(s.data(), qsizetype(s.size())),
+                                 m_fields[c].Name));
+                out.SetCurrency(c, Cds::Currency{i});
                 break;
             case TFieldType::Boolean: out.SetBoolean(c, !s.empty() && s[0] == 't'); break;
             case TFieldType::Date:

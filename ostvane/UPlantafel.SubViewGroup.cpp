@@ -1,7 +1,56 @@
 #include "UPlantafel.SubViewGroup.h"
 
+#include "DataController.h"
+#include "FormatValues.h"
 #include "UPlantafel.ContainerDataSource.h"
+#include "Uloghelper.h"
 
+#include <algorithm>
+
+namespace {
+
+const QString kProfiling = QStringLiteral("PT[Profiling]");
+const QString kSourceLog = QStringLiteral("PT[TPlantafelSubViewDataSource]");
+constexpr qint32 kNotLocated = -2;
+
+std::atomic<quint32> g_rowTableGeneration{0};
+// Unique in the process, so that a source made at a freed one's address never matches its
+// readers' copies.
+std::atomic<quint64> g_dataSerial{0};
+
+// A handle names the row table's generation and the row: a handle of an older count, another
+// group or no row at all never reads a row of the current one.
+Grid::RecordHandle MakeHandle(const TPlantafelRowTable& table, int row) {
+    return (Grid::RecordHandle(table.Generation) << 32) | Grid::RecordHandle(quint32(row) + 1);
+}
+
+int KeyPosition(const TPlantafelGroupingLevelInfo& info, TPlantafelAggregationField field) {
+    for (size_t i = 0; i < info.Aggregation.size(); ++i) {
+        const TPlantafelAggregationField k = info.Aggregation[i];
+        if (k == field ||
+            (field == ptfldEntity && (k == ptfldEntitySortYW || k == ptfldEntitySortYWD)))
+            return int(i);
+    }
+    return -1;
+}
+
+// Leading positions a range fixes: the resource position always (each source fills it), then
+// every position whose start equals its end.
+int FixedCount(const TPlantafelGroupingLevelInfo& info, const TVarRecArray& start,
+               const TVarRecArray& end) {
+    int n = 0;
+    for (size_t i = 0; i < start.size() && i < end.size(); ++i) {
+        const bool resource =
+            i == 0 && !info.Aggregation.empty() && info.Aggregation[0] == ptfldResource;
+        if (!resource && !(TVarRecHelper::EqualVarRec(start[i], end[i]) &&
+                           !std::holds_alternative<Cds::MinKey>(start[i].Value)))
+            break;
+        ++n;
+    }
+    return n;
+}
+
+} // namespace
 
 // ---- aggregates mapping
 
@@ -50,40 +99,112 @@ TPlantafelSubViewDataSource::TPlantafelSubViewDataSource(TPlantafelSubViewGroup&
                                                          int resourceId)
     : m_group(group), m_resourceId(resourceId) {}
 
-TPlantafelSubViewDataSource::~TPlantafelSubViewDataSource() = default;
+TPlantafelSubViewDataSource::~TPlantafelSubViewDataSource() {
+    m_active = false;
+    m_dataContainer.store(nullptr);
+    TPlantafelSubViewGroup::ForgetReadState();
+}
+
+// ---- rows and read states
+
+TPlantafelRowMemo& TPlantafelRowTable::Memo(const TPlantafelSubViewDataSource& source,
+                                            quint64 dataSerial) const {
+    std::lock_guard lock(m_memoMutex);
+    for (const auto& m : m_memos)
+        if (m->Source == &source && m->DataSerial == dataSerial)
+            return *m;
+    auto memo = std::make_unique<TPlantafelRowMemo>();
+    memo->Source = &source;
+    memo->DataSerial = dataSerial;
+    const size_t n = Links.size();
+    memo->Rows = std::make_unique<std::atomic<qint32>[]>(n);
+    memo->InfoRows = std::make_unique<std::atomic<qint32>[]>(n);
+    for (size_t i = 0; i < n; ++i) {
+        memo->Rows[i].store(kNotLocated, std::memory_order_relaxed);
+        memo->InfoRows[i].store(kNotLocated, std::memory_order_relaxed);
+    }
+    m_memos.push_back(std::move(memo));
+    return *m_memos.back();
+}
+
+namespace {
+thread_local TPlantafelSubViewGroup::TReadState t_readState;
+}
+
+const TPlantafelSubViewGroup::TReadState&
+TPlantafelSubViewGroup::ReadState(TPlantafelSubViewDataSource& source) {
+    TReadState& st = t_readState;
+    TPlantafelSubViewGroup& g = source.Group();
+    // The numbers first, then what they number: a copy is never older than its number.
+    const quint64 serial = source.DataSerial();
+    const quint32 generation = g.m_linksGeneration.load(std::memory_order_acquire);
+    if (st.Source == &source && st.DataSerial == serial &&
+        (st.Table ? st.Table->Generation : 0) == generation)
+        return st;
+    st.Source = &source;
+    st.DataSerial = serial;
+    st.Data = source.DataSnapshot();
+    st.Table = g.FLinks.load();
+    st.Memo = st.Data && st.Table ? &st.Table->Memo(source, serial) : nullptr;
+    if (!st.Data)
+        st.Table.reset();
+    return st;
+}
+
+void TPlantafelSubViewGroup::ForgetReadState() {
+    t_readState = TReadState();
+}
 
 void TPlantafelSubViewDataSource::SetDataContainer(
     std::unique_ptr<TPlantafelDataContainer> container) {
-    m_dataContainer = std::move(container);
+    m_dataContainer.store(std::shared_ptr<TPlantafelDataContainer>(std::move(container)));
+    m_dataSerial.store(++g_dataSerial, std::memory_order_release);
+}
+
+QString TPlantafelSubViewDataSource::FullName() const {
+    QString owner = m_group.Container().objectName();
+    if (owner.isEmpty())
+        owner = m_group.Container().ClassName();
+    return QStringLiteral("%1.%2.TPlantafelSubViewDataSource(%3)")
+        .arg(owner, m_group.Name())
+        .arg(m_resourceId);
 }
 
 void TPlantafelSubViewDataSource::SetActive(bool active) {
     if (active == m_active)
         return;
     if (active) {
-        if (!m_dataContainer)
-            m_dataContainer = std::make_unique<TPlantafelDataContainer>();
+        if (!m_group.Active())
+            return;
+        if (!m_dataContainer.load())
+            SetDataContainer(std::make_unique<TPlantafelDataContainer>());
         try {
             CreateData();
         } catch (...) {
-            m_dataContainer.reset();
+            SetDataContainer(nullptr);
             throw;
         }
         m_active = true;
     } else {
         m_active = false;
-        m_dataContainer.reset();
+        // A reader inside the container holds its own reference; the last one frees it.
+        SetDataContainer(nullptr);
+        TPlantafelSubViewGroup::ForgetReadState();
     }
 }
 
 void TPlantafelSubViewDataSource::CreateData() {
-    std::lock_guard lock(m_dataContainer->Lock());
-    TPlantafelGroupingsInfo& info = m_dataContainer->GroupingLevelsInfo();
-    m_dataContainer->FinalizeGroupingsInfo(info);
+    if (m_group.IsProfilingActive())
+        TKorvexLog::UserLog(kProfiling,
+                            QStringLiteral("TPlantafelSubViewDataSource.CreateData started"), 4);
+    const std::shared_ptr<TPlantafelDataContainer> data = m_dataContainer.load();
+    std::lock_guard lock(data->Lock());
+    TPlantafelGroupingsInfo& info = data->GroupingLevelsInfo();
+    data->FinalizeGroupingsInfo(info);
     try {
         m_group.InitGroupingInfo(info);
     } catch (...) {
-        m_dataContainer->FinalizeGroupingsInfo(info);
+        data->FinalizeGroupingsInfo(info);
         throw;
     }
     // Only where the leading key is the resource: the calendar depths start with the year.
@@ -95,6 +216,230 @@ void TPlantafelSubViewDataSource::CreateData() {
         level.ActiveRangeLow.front() = res;
         level.ActiveRangeHigh.front() = res;
     }
+    FFldLookUp.clear();
+    if (const Cds::ClientDataSet* none = info[ptglNone].CDS.get())
+        for (int i = 0; i < none->FieldCount(); ++i)
+            FFldLookUp.emplace(none->FieldName(i).toLower(), i);
+    {
+        std::lock_guard missing(m_missingMutex);
+        FReportedMssingFlds.clear();
+    }
+    m_dataSerial.store(++g_dataSerial, std::memory_order_release); // rows located before are stale
+    if (m_group.IsProfilingActive())
+        TKorvexLog::UserLog(kProfiling,
+                            QStringLiteral("TPlantafelSubViewDataSource.CreateData done"), 4);
+}
+
+bool TPlantafelSubViewDataSource::FirstReportOfMissingField(const QString& name) {
+    std::lock_guard lock(m_missingMutex);
+    return FReportedMssingFlds.insert(name.toLower()).second;
+}
+
+Grid::RecordHandle TPlantafelSubViewDataSource::AppendRecord() {
+    throw EVoskPlantafelException(34023);
+}
+
+Grid::RecordHandle TPlantafelSubViewDataSource::InsertRecord(Grid::RecordHandle) {
+    throw EVoskPlantafelException(34023);
+}
+
+void TPlantafelSubViewDataSource::DeleteRecord(Grid::RecordHandle) {
+    throw EVoskPlantafelException(34023);
+}
+
+void TPlantafelSubViewDataSource::SetValue(Grid::RecordHandle, Grid::ItemHandle, const QVariant&) {
+    throw EVoskPlantafelException(34023);
+}
+
+int TPlantafelSubViewDataSource::GetRecordCount() {
+    return m_active ? m_group.GetRecordCount(*this) : 0;
+}
+
+Grid::RecordHandle TPlantafelSubViewDataSource::GetRecordHandle(int recordIndex) {
+    return m_group.GetRecordHandle(*this, recordIndex);
+}
+
+QVariant TPlantafelSubViewDataSource::GetRecordId(Grid::RecordHandle record) {
+    return m_group.GetRecordId(*this, record);
+}
+
+Grid::ItemHandle TPlantafelSubViewDataSource::GetItemHandle(int itemIndex) {
+    return m_group.GetItemHandle(*this, itemIndex);
+}
+
+void TPlantafelSubViewDataSource::LoadRecordHandles() {
+    m_group.LoadRecordHandles(*this);
+    Grid::CustomDataSource::LoadRecordHandles();
+}
+
+QVariant TPlantafelSubViewDataSource::GetValue(Grid::RecordHandle record, Grid::ItemHandle item) {
+    m_group.Profiling_Start();
+    struct Stop final {
+        TPlantafelSubViewGroup& g;
+        ~Stop() { g.Profiling_Stop(); }
+    } stop{m_group};
+    return m_group.GetValue(*this, record, item);
+}
+
+QVariant TPlantafelSubViewDataSource::GetValueByFieldname(Grid::RecordHandle record,
+                                                          const QString& name) {
+    m_group.Profiling_Start();
+    struct Stop final {
+        TPlantafelSubViewGroup& g;
+        ~Stop() { g.Profiling_Stop(); }
+    } stop{m_group};
+    return m_group.GetValueByFieldname(*this, record, name);
+}
+
+int TPlantafelSubViewDataSource::GetFieldIndex(const QString& name) const {
+    const auto it = FFldLookUp.find(name.toLower());
+    return it == FFldLookUp.end() ? -1 : it->second;
+}
+
+int TPlantafelSubViewDataSource::GetFieldIndexEx(const QString& name) const {
+    TPlantafelContainerDataSource& c = m_group.Container();
+    std::lock_guard lock(c.LockEx());
+    const auto it = c.FldLookUpEx().find(name.toLower());
+    return it == c.FldLookUpEx().end() ? -1 : it->second;
+}
+
+QString TPlantafelSubViewDataSource::GetDisplayText(Grid::RecordHandle record,
+                                                    Grid::ItemHandle item) {
+    const QVariant value = GetValue(record, item);
+    const auto* binding = AsCustomDSBinding(item);
+    if (binding && !binding->DisplayFormat.isEmpty())
+        return GetDisplayTextFromValue(value, binding->DisplayFormat);
+    return value.isValid() && !value.isNull() ? value.toString() : QString();
+}
+
+QString TPlantafelSubViewDataSource::GetDisplayTextFromValue(const QVariant& value,
+                                                             const QString& format) const {
+    if (!value.isValid() || value.isNull())
+        return {};
+    switch (value.metaType().id()) {
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return Rtl::FormatFloat(format, value.toDouble());
+    case QMetaType::QDate:
+        return Rtl::FormatDateTime(format, QDateTime(value.toDate(), QTime(0, 0)));
+    case QMetaType::QDateTime:
+        return Rtl::FormatDateTime(format, value.toDateTime());
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+    case QMetaType::QChar:
+    case QMetaType::Bool:
+        return {};
+    default:
+        // A number kind of the dataset (fixed point) converts; anything else as plain text.
+        if (value.canConvert<double>() && !value.canConvert<QString>())
+            return Rtl::FormatFloat(format, value.toDouble());
+        return value.toString();
+    }
+}
+
+QString TPlantafelSubViewDataSource::GetDisplayTextByFieldname(Grid::RecordHandle record,
+                                                               const QString& name) {
+    const QVariant value = GetValueByFieldname(record, name);
+    return value.isValid() && !value.isNull() ? value.toString() : QString();
+}
+
+QVariant TPlantafelSubViewDataSource::GetAggregateValue(Grid::RecordHandle record, int mappingIndex,
+                                                        TPlantafelDataSetTypeSet allowed) {
+    m_group.Profiling_Start();
+    struct Stop final {
+        TPlantafelSubViewGroup& g;
+        ~Stop() { g.Profiling_Stop(); }
+    } stop{m_group};
+    return m_group.GetAggregateValue(*this, record, allowed, mappingIndex);
+}
+
+QVariant TPlantafelSubViewDataSource::GetAggregateValue(int mappingIndex,
+                                                        TPlantafelDataSetType type) {
+    m_group.Profiling_Start();
+    struct Stop final {
+        TPlantafelSubViewGroup& g;
+        ~Stop() { g.Profiling_Stop(); }
+    } stop{m_group};
+    return m_group.GetAggregateValue(*this, mappingIndex, type);
+}
+
+TPlantafelAggregateValueLst TPlantafelSubViewDataSource::GetAggregateValueLst(
+    Grid::RecordHandle record, const std::vector<int>& fields, TPlantafelDataSetTypeSet allowed,
+    int mappingIndex) {
+    m_group.Profiling_Start();
+    struct Stop final {
+        TPlantafelSubViewGroup& g;
+        ~Stop() { g.Profiling_Stop(); }
+    } stop{m_group};
+    return m_group.GetAggregateValueLst(*this, record, fields, allowed, mappingIndex);
+}
+
+Cds::GroupPosInds TPlantafelSubViewDataSource::GetGroupState(Grid::RecordHandle record,
+                                                             TPlantafelDataSetTypeSet allowed,
+                                                             TPlantafelAggregationField field) {
+    m_group.Profiling_Start();
+    struct Stop final {
+        TPlantafelSubViewGroup& g;
+        ~Stop() { g.Profiling_Stop(); }
+    } stop{m_group};
+    return m_group.GetGroupState(*this, record, allowed, field);
+}
+
+int TPlantafelSubViewDataSource::NativeCompareFunc(Grid::RecordHandle a, Grid::RecordHandle b,
+                                                   Grid::ItemHandle item) {
+    m_group.CountNativeCompare();
+    const auto* binding = AsCustomDSBinding(item);
+    const QString& yearWeek = m_group.Container().MappingAggFlds()[ptfldYearAndWeek].Name;
+    if (binding && binding->FieldName().compare(yearWeek, Qt::CaseInsensitive) == 0) {
+        const QVariant va = GetValue(a, item), vb = GetValue(b, item);
+        const double x = va.toDouble(), y = vb.toDouble();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    const int x = m_group.RowIndexOf(a), y = m_group.RowIndexOf(b);
+    return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+void TPlantafelSubViewDataSource::DataChanged() {
+    const std::vector<Grid::DataController*> providers = Providers();
+    for (Grid::DataController* p : providers) {
+        p->BeginUpdate();
+        p->EndUpdate();
+        p->DataChanged();
+    }
+}
+
+IPlantafelCustomDataSourceDataSetPtr TPlantafelSubViewDataSource::GetSourceDataSet() {
+    const std::shared_ptr<TPlantafelDataContainer> data = DataSnapshot();
+    if (!data)
+        return nullptr;
+    std::lock_guard lock(data->Lock());
+    const Cds::ClientDataSet* none = data->GroupingLevelsInfo()[ptglNone].CDS.get();
+    if (!none || !none->Active())
+        return nullptr;
+    auto cds = std::make_unique<Cds::ClientDataSet>(
+        PlantafelComponentName(QStringLiteral("CDSSource"), QString::number(m_resourceId), this));
+    cds->CloneCursor(*none, true);
+    cds->IndexDefs() = none->IndexDefs();
+    if (cds->IndexDefs().Count() > 0)
+        cds->SetIndexName(cds->IndexDefs()[0].Name);
+    // The cursor promises this source's records: its resource's range, not the whole board.
+    const int resource = cds->FindField(m_group.Container().FldNameResourceID());
+    if (resource >= 0 && (cds->IndexFieldCount() == 0 || cds->IndexField(0) != resource))
+        cds->SetIndexName(none->IndexName());
+    if (resource >= 0 && cds->IndexFieldCount() > 0 && cds->IndexField(0) == resource)
+        cds->SetRange({qint64(m_resourceId)}, {qint64(m_resourceId)});
+    cds->DisableControls();
+    return std::make_shared<TPlantafelCustomDataSourceDataSetImpl>(FullName(), std::move(cds));
 }
 
 // ---- sub-view group
@@ -104,6 +449,8 @@ TPlantafelSubViewGroup::TPlantafelSubViewGroup(TPlantafelContainerDataSource& co
     : FContainer(container), FName(name) {}
 
 TPlantafelSubViewGroup::~TPlantafelSubViewGroup() {
+    FActive = false;
+    ClearLinks();
     FDataSources.clear();
     FGrouping.reset();
 }
@@ -114,18 +461,34 @@ void TPlantafelSubViewGroup::SetActive(bool active) {
     if (active) {
         if (!FContainer.Active())
             return;
-        CreateData();
-        LoadAggregates();
-        FActive = true;
-        for (auto& source : FDataSources) {
-            if (!source->DataContainer())
-                source->SetDataContainer(std::make_unique<TPlantafelDataContainer>());
-            source->SetActive(true);
+        try {
+            CreateData();
+            LoadAggregates();
+            FActive = true;
+            for (auto& source : FDataSources) {
+                if (!source->DataContainer())
+                    source->SetDataContainer(std::make_unique<TPlantafelDataContainer>());
+                source->SetActive(true);
+            }
+        } catch (...) {
+            // A filter or aggregate that does not parse: nothing of the group stays half built.
+            FActive = false;
+            FRecordCount = 0;
+            for (auto& source : FDataSources)
+                source->SetActive(false);
+            FreeData();
+            throw;
         }
+        ClearLinks();
         FRecordCount = -1;
+        for (auto& source : FDataSources)
+            source->DataChanged();
     } else {
         FActive = false;
         FRecordCount = 0;
+        ClearLinks();
+        for (auto& source : FDataSources)
+            source->DataChanged();
         FreeData();
         for (auto& source : FDataSources)
             source->SetActive(false);
@@ -166,15 +529,32 @@ void TPlantafelSubViewGroup::CreateData() {
 }
 
 void TPlantafelSubViewGroup::FreeData() {
+    ClearLinks();
     FRecordCount = 0;
     FGrouping.reset();
 }
 
-void TPlantafelSubViewGroup::LoadAggregates() { FAggsMapping.Assign(FAggsIncluded); }
+void TPlantafelSubViewGroup::ClearLinks() {
+    FLinks.store(nullptr);
+    m_linksGeneration.store(0, std::memory_order_release);
+    ForgetReadState();
+}
+
+void TPlantafelSubViewGroup::LoadAggregates() {
+    FAggsMapping.Assign(FAggsIncluded);
+    for (const auto& source : FDataSources)
+        for (Grid::DataController* provider : source->Providers())
+            for (int i = 0; i < provider->ItemCount(); ++i) {
+                const auto* b =
+                    dynamic_cast<const TVoskGridItemCustomDSDataBinding*>(provider->Item(i));
+                if (b && b->FieldKind() == fkAggregate &&
+                    FAggsMapping.IndexOf(b->AggExpression, b->AggGroupingLevel) < 0)
+                    FAggsMapping.Add(b->AggExpression, b->AggGroupingLevel);
+            }
+}
 
 void TPlantafelSubViewGroup::InitGroupingInfo(TPlantafelGroupingsInfo& info) {
-    FContainer.InitGroupingInfo(info, FContainer.MasterData(), FFilter, FAggsMapping,
-                                *FGrouping);
+    FContainer.InitGroupingInfo(info, FContainer.MasterData(), FFilter, FAggsMapping, *FGrouping);
 }
 
 TPlantafelSubViewDataSource* TPlantafelSubViewGroup::SubViewDataSourceByIndex(int index) const {
@@ -212,3 +592,692 @@ void TPlantafelSubViewGroup::ClearSubViewDataSources() {
         RemoveSubViewDataSource(FDataSources.front()->ResourceID());
 }
 
+bool TPlantafelSubViewGroup::DepthIsGroupingOnly(TPlantafelGroupingDepth depth) const {
+    switch (depth) {
+    case ptglNone:
+        return false;
+    case ptglYearWeek:
+    case ptglYearWeekDay:
+        return true;
+    case ptglResourceYearWeek:
+    case ptglResourceYearWeekEntity:
+    case ptglResourceYearWeekDay:
+    case ptglResourceYearWeekDayEntity:
+        return false;
+    }
+    throw EVoskPlantafelException::Fmt(QStringLiteral("34025"), EnumName(depth));
+}
+
+// ---- profiling
+
+void TPlantafelSubViewGroup::SetIsProfilingActive(bool on) {
+    std::lock_guard lock(m_stopWatchMutex);
+    FIsProfilingActive = on;
+    if (on) {
+        m_stopWatchRunning = false;
+        m_stopWatchNs = 0;
+        FStopWatchCount = 0;
+        FNatCmpCnt = 0;
+    }
+}
+
+void TPlantafelSubViewGroup::Profiling_Start() {
+    if (!FIsProfilingActive)
+        return;
+    std::lock_guard lock(m_stopWatchMutex);
+    if (m_stopWatchRunning)
+        return;
+    ++FStopWatchCount;
+    m_stopWatchRunning = true;
+    m_stopWatch.start();
+}
+
+void TPlantafelSubViewGroup::Profiling_Stop() {
+    if (!FIsProfilingActive)
+        return;
+    std::lock_guard lock(m_stopWatchMutex);
+    if (!m_stopWatchRunning)
+        return;
+    m_stopWatchNs += m_stopWatch.nsecsElapsed();
+    m_stopWatchRunning = false;
+}
+
+// ---- counting
+
+int TPlantafelSubViewGroup::GetRecordCount(TPlantafelSubViewDataSource& source) {
+    const int known = FRecordCount.load();
+    if (known >= 0)
+        return known;
+    // One count for all sources: the group lock comes before any container lock, so two
+    // first readers neither count twice nor lock two containers in opposite order.
+    std::lock_guard lock(m_countMutex);
+    if (const int again = FRecordCount.load(); again >= 0)
+        return again;
+    if (!FActive || !source.Active())
+        return 0;
+    if (FIsProfilingActive)
+        TKorvexLog::UserLog(kProfiling,
+                            QStringLiteral("TPlantafelSubViewGroup.GetRecordCount started"), 4);
+    auto table = std::make_shared<TPlantafelRowTable>();
+    table->Generation = ++g_rowTableGeneration;
+    m_building = table.get();
+    try {
+        GetCountForGroup(source, FContainer.TopLevel(),
+                         &TPlantafelSubViewGroup::GetRecordCount_OnSub, false, true, nullptr,
+                         nullptr);
+    } catch (...) {
+        // No truncated board: the next reader counts again and sees the error itself.
+        m_building = nullptr;
+        ClearLinks();
+        FRecordCount = -1;
+        throw;
+    }
+    m_building = nullptr;
+    const int count = int(table->Links.size());
+    const quint32 generation = table->Generation;
+    FLinks.store(std::move(table));
+    m_linksGeneration.store(generation, std::memory_order_release);
+    FRecordCount.store(count);
+    if (FIsProfilingActive)
+        TKorvexLog::UserLog(kProfiling,
+                            QStringLiteral("TPlantafelSubViewGroup.GetRecordCount done"), 4);
+    return count;
+}
+
+int TPlantafelSubViewGroup::GetCountForGroup(TPlantafelSubViewDataSource& source,
+                                             TPlantafelGroupingDepth depth, TGroupEvent event,
+                                             bool recurse, bool countGroups,
+                                             const TVarRecArray* start, const TVarRecArray* end) {
+    const std::shared_ptr<TPlantafelDataContainer> data = source.DataSnapshot();
+    if (!data)
+        return 0;
+    std::lock_guard lock(data->Lock());
+    TPlantafelGroupingsInfo& levels = data->GroupingLevelsInfo();
+    TPlantafelGroupingLevelInfo& info = levels[size_t(depth)];
+    if (!info.CDS)
+        return 0;
+    TVarRecArray low = info.ActiveRangeLow, high = info.ActiveRangeHigh;
+    const size_t givenLow = start ? std::min(start->size(), low.size()) : 0;
+    const size_t givenHigh = end ? std::min(end->size(), high.size()) : 0;
+    for (size_t i = 0; i < givenLow; ++i)
+        low[i] = (*start)[i];
+    for (size_t i = 0; i < givenHigh; ++i)
+        high[i] = (*end)[i];
+    const bool leadingResource =
+        !info.Aggregation.empty() && info.Aggregation.front() == ptfldResource;
+    for (size_t i = givenLow; i < low.size(); ++i)
+        if (!(i == 0 && leadingResource))
+            TVarRecHelper::SetMinForRange(low[i]);
+    for (size_t i = givenHigh; i < high.size(); ++i)
+        if (!(i == 0 && leadingResource))
+            TVarRecHelper::SetMaxForRange(high[i]);
+    SetRangeFromInfo(info, low, high);
+
+    Cds::ClientDataSet& cds = *info.CDS;
+    const int childColumn =
+        DepthIsGroupingOnly(depth)
+            ? cds.FindField(FContainer.MappingDepthFlds()[size_t(depth)][ptgdfDepth].Name)
+            : -1;
+    int n = 0;
+    TVarRecArray childLow, childHigh;
+    // Events read other depths' datasets only; this one keeps its range and position.
+    for (cds.First(); !cds.Eof(); cds.Next()) {
+        if (!(cds.GetGroupState(info.GrpLvlStateIdx) & Cds::GroupPos::First))
+            continue;
+        TPlantafelGroupingDepth child = depth;
+        if (childColumn >= 0) {
+            const int v = cds.AsInteger(childColumn);
+            if (v < int(ptglNone) || v > int(ptglResourceYearWeekDayEntity))
+                throw EVoskPlantafelException::Fmt(QStringLiteral("34025"), QString::number(v));
+            child = TPlantafelGroupingDepth(v);
+        }
+        SetRangeFromInfo(info, levels[size_t(child)], childLow, childHigh);
+        if (countGroups)
+            ++n;
+        if (event)
+            (this->*event)(info, child, source, childLow, childHigh);
+        if (recurse && child != depth) {
+            if (child == ptglResourceYearWeek || child == ptglResourceYearWeekDay)
+                n += GetCountForGroup(source, child, event, recurse, countGroups, &childLow,
+                                      &childHigh);
+            else if (child == ptglResourceYearWeekEntity || child == ptglResourceYearWeekDayEntity)
+                n += GetChildCountFor(source, child, childLow, childHigh);
+        }
+    }
+    return n;
+}
+
+void TPlantafelSubViewGroup::GetRecordCount_OnSub(const TPlantafelGroupingLevelInfo& info,
+                                                  TPlantafelGroupingDepth child,
+                                                  TPlantafelSubViewDataSource& source,
+                                                  const TVarRecArray& start,
+                                                  const TVarRecArray& end) {
+    Q_UNUSED(info);
+    Q_UNUSED(source);
+    switch (child) {
+    case ptglYearWeek:
+        return;
+    case ptglYearWeekDay:
+    case ptglResourceYearWeek:
+    case ptglResourceYearWeekDay:
+        // No rows of their own. Counting them again at the same depth would never narrow the
+        // range and so never end; until a mode shows such depths they add nothing.
+        return;
+    case ptglResourceYearWeekEntity:
+    case ptglResourceYearWeekDayEntity:
+        break;
+    default:
+        throw EVoskPlantafelException::Fmt(QStringLiteral("34025"), EnumName(child));
+    }
+    if (!m_building)
+        return;
+    int n = 0;
+    for (const auto& s : FDataSources) {
+        const std::shared_ptr<TPlantafelDataContainer> data = s->DataSnapshot();
+        if (!data || !s->Active())
+            continue;
+        TVarRecArray low = start, high = end;
+        const TPlantafelGroupingLevelInfo& childInfo = data->GroupingLevelsInfo()[size_t(child)];
+        SetValuesInRange(*s, childInfo, low, {ptfldResource});
+        SetValuesInRange(*s, childInfo, high, {ptfldResource});
+        n = std::max(n, GetChildCountFor(*s, child, low, high) + 1);
+    }
+    if (n == 0)
+        return;
+    // The week's fixed keys, kept once for all its rows.
+    const std::shared_ptr<TPlantafelDataContainer> own = source.DataSnapshot();
+    const TPlantafelGroupingLevelInfo& childInfo = own->GroupingLevelsInfo()[size_t(child)];
+    const int fixed = FixedCount(childInfo, start, end);
+    m_building->Prefixes.emplace_back(start.begin(), start.begin() + fixed);
+    const qint32 prefix = qint32(m_building->Prefixes.size() - 1);
+    for (int offset = 0; offset < n; ++offset)
+        m_building->Links.push_back({prefix, offset, quint8(child)});
+}
+
+int TPlantafelSubViewGroup::GetChildCountFor(TPlantafelSubViewDataSource& source,
+                                             TPlantafelGroupingDepth depth,
+                                             const TVarRecArray& start, const TVarRecArray& end) {
+    const std::shared_ptr<TPlantafelDataContainer> data = source.DataSnapshot();
+    if (!data)
+        return 0;
+    std::lock_guard lock(data->Lock());
+    TPlantafelGroupingLevelInfo& info = data->GroupingLevelsInfo()[size_t(depth)];
+    if (!info.CDS)
+        return 0;
+    SetRangeFromInfo(info, start, end);
+    return info.CDS->GroupStartCount(info.GrpLvlStateIdx);
+}
+
+void TPlantafelSubViewGroup::SetRangeFromInfo(const TPlantafelGroupingLevelInfo& info,
+                                              const TPlantafelGroupingLevelInfo& child,
+                                              TVarRecArray& start, TVarRecArray& end) {
+    start = child.ActiveRangeLow;
+    end = child.ActiveRangeHigh;
+    start.resize(child.Aggregation.size());
+    end.resize(child.Aggregation.size());
+    const Cds::ClientDataSet& cds = *info.CDS;
+    const auto& names = FContainer.MappingAggFlds();
+    for (size_t i = 0; i < child.Aggregation.size(); ++i) {
+        const TPlantafelAggregationField f = child.Aggregation[i];
+        const bool shared = KeyPosition(info, f) >= 0 && f != ptfldResource;
+        const int column = shared ? cds.FindField(names[size_t(f)].Name) : -1;
+        if (column >= 0) {
+            TVarRecHelper::SetVal(start[i], cds, column);
+            TVarRecHelper::SetVal(end[i], cds, column);
+        } else if (!(i == 0 && f == ptfldResource && !DepthIsGroupingOnly(info.Level))) {
+            TVarRecHelper::SetMinForRange(start[i]);
+            TVarRecHelper::SetMaxForRange(end[i]);
+        }
+    }
+    // From a master-data row the resource is the row's; from a calendar row each source
+    // puts in its own.
+    if (!child.Aggregation.empty() && child.Aggregation[0] == ptfldResource &&
+        !DepthIsGroupingOnly(info.Level)) {
+        const int column = cds.FindField(names[ptfldResource].Name);
+        if (column >= 0) {
+            TVarRecHelper::SetVal(start[0], cds, column);
+            TVarRecHelper::SetVal(end[0], cds, column);
+        }
+    }
+}
+
+void TPlantafelSubViewGroup::SetRangeFromInfo(TPlantafelSubViewDataSource& source,
+                                              const TPlantafelRowTable& table,
+                                              const TPlantafelGridRowLink& link,
+                                              const TPlantafelGroupingLevelInfo& info,
+                                              TVarRecArray& start, TVarRecArray& end) {
+    const TVarRecArray& prefix = table.Prefixes[size_t(link.FPrefix)];
+    const TPlantafelGroupingLevelInfo* linkInfo = nullptr;
+    if (const auto data = source.DataSnapshot())
+        linkInfo = &data->GroupingLevelsInfo()[size_t(link.Depth())];
+    start.assign(info.Aggregation.size(), TVarRec{});
+    end.assign(info.Aggregation.size(), TVarRec{});
+    for (size_t i = 0; i < info.Aggregation.size(); ++i) {
+        const int at = linkInfo ? KeyPosition(*linkInfo, info.Aggregation[i]) : -1;
+        if (at >= 0 && at < int(prefix.size())) {
+            start[i] = prefix[size_t(at)];
+            end[i] = prefix[size_t(at)];
+        } else {
+            TVarRecHelper::SetMinForRange(start[i]);
+            TVarRecHelper::SetMaxForRange(end[i]);
+        }
+    }
+    SetValuesInRange(source, info, start, {ptfldResource});
+    SetValuesInRange(source, info, end, {ptfldResource});
+}
+
+void TPlantafelSubViewGroup::SetRangeFromInfo(TPlantafelGroupingLevelInfo& info,
+                                              const TVarRecArray& start, const TVarRecArray& end) {
+    info.CDS->SetRange(TVarRecHelper::ToKeys(start), TVarRecHelper::ToKeys(end));
+}
+
+void TPlantafelSubViewGroup::SetRangeFromInfo(TPlantafelSubViewDataSource& source,
+                                              TPlantafelGroupingLevelInfo& info,
+                                              const TPlantafelRowTable& table,
+                                              const TPlantafelGridRowLink& link) {
+    // The fixed keys only: a shorter key matches on its leading fields.
+    TVarRecArray keys = table.Prefixes[size_t(link.FPrefix)];
+    SetValuesInRange(source, info, keys, {ptfldResource});
+    SetRangeFromInfo(info, keys, keys);
+}
+
+void TPlantafelSubViewGroup::SetValuesInRange(TPlantafelSubViewDataSource& source,
+                                              const TPlantafelGroupingLevelInfo& info,
+                                              TVarRecArray& range,
+                                              TPlantafelAggregationFieldSet fields) {
+    for (size_t i = 0; i < range.size() && i < info.Aggregation.size(); ++i)
+        if (info.Aggregation[i] == ptfldResource && fields.Contains(ptfldResource))
+            range[i] = TVarRec{vtInteger, qint64(source.ResourceID())};
+}
+
+// ---- locating
+
+int TPlantafelSubViewGroup::RowIndexOf(Grid::RecordHandle link) const {
+    const auto table = FLinks.load();
+    if (!table || quint32(link >> 32) != table->Generation)
+        return -1;
+    const qint64 row = qint64(link & 0xffffffffu) - 1;
+    return row >= 0 && row < qint64(table->Links.size()) ? int(row) : -1;
+}
+
+Grid::RecordHandle TPlantafelSubViewGroup::GetRecordHandle(TPlantafelSubViewDataSource& source,
+                                                           int index) {
+    if (FMode != ptsvmCalendarWeekGroupedFirstWeekDays && FMode != ptsvmCalendarWeekGroupedByWeek)
+        return Grid::kNoRecord;
+    if (FRecordCount.load() < 0)
+        GetRecordCount(source);
+    const auto table = FLinks.load();
+    if (!table || index < 0 || index >= int(table->Links.size()))
+        return Grid::kNoRecord;
+    return MakeHandle(*table, index);
+}
+
+bool TPlantafelSubViewGroup::LocateRecordByRecordHandle(TPlantafelSubViewDataSource& source,
+                                                        TPlantafelDataContainer& data,
+                                                        const TPlantafelRowTable& table, int row) {
+    if (row < 0 || row >= int(table.Links.size()))
+        return false;
+    const TPlantafelGridRowLink& link = table.Links[size_t(row)];
+    TPlantafelGroupingLevelInfo& info = data.GroupingLevelsInfo()[size_t(link.Depth())];
+    if (!info.CDS || !info.CDS->Active())
+        return false;
+    SetRangeFromInfo(source, info, table, link);
+    if (!info.CDS->GotoGroupStart(info.GrpLvlStateIdx, link.FEntityOffset))
+        return false;
+    if (info.RecIdentFldIdx >= 0)
+        info.RecIdentFldVal = info.CDS->AsInteger(info.RecIdentFldIdx);
+    return true;
+}
+
+QVariant TPlantafelSubViewGroup::GetRecordId(TPlantafelSubViewDataSource& source,
+                                             Grid::RecordHandle link) {
+    const auto table = FLinks.load();
+    const int row = RowIndexOf(link);
+    const auto data = source.DataSnapshot();
+    if (row < 0 || !data)
+        return {};
+    std::lock_guard lock(data->Lock());
+    if (!LocateRecordByRecordHandle(source, *data, *table, row))
+        return {};
+    return FContainer.GetUniqueKey(
+        *data->GroupingLevelsInfo()[size_t(table->Links[size_t(row)].Depth())].CDS);
+}
+
+// ---- values
+
+void TPlantafelSubViewGroup::LoadRecordHandles(TPlantafelSubViewDataSource& source) {
+    for (Grid::DataController* provider : source.Providers())
+        for (int i = 0; i < provider->ItemCount(); ++i) {
+            auto* b = dynamic_cast<TVoskGridItemCustomDSDataBinding*>(provider->Item(i));
+            if (!b)
+                continue;
+            switch (b->FieldKind()) {
+            case fkData:
+                b->FieldIndex = source.GetFieldIndex(b->FieldName());
+                b->FieldIndexEx = source.GetFieldIndexEx(b->FieldName());
+                break;
+            case fkAggregate:
+                b->FieldIndex = FAggsMapping.IndexOf(b->AggExpression, b->AggGroupingLevel);
+                b->FieldIndexEx = -1;
+                break;
+            default:
+                b->FieldIndex = -1;
+                b->FieldIndexEx = -1;
+                break;
+            }
+        }
+}
+
+Grid::ItemHandle TPlantafelSubViewGroup::GetItemHandle(TPlantafelSubViewDataSource& source,
+                                                       int itemIndex) {
+    Q_UNUSED(source);
+    Grid::DataController* provider = Grid::CustomDataSource::CurrentProvider();
+    if (!provider && !source.Providers().empty())
+        provider = source.Providers().front();
+    if (!provider)
+        return nullptr;
+    return dynamic_cast<TVoskGridItemCustomDSDataBinding*>(provider->Item(itemIndex));
+}
+
+QVariant TPlantafelSubViewGroup::GetValue(TPlantafelSubViewDataSource& source,
+                                          Grid::RecordHandle link, Grid::ItemHandle item) {
+    const auto* binding = AsCustomDSBinding(item);
+    if (!binding)
+        return {};
+    return ValueOfRow(source, link, binding->FieldName(), binding->FieldIndex,
+                      binding->FieldIndexEx, binding->FieldKind(), binding);
+}
+
+QVariant TPlantafelSubViewGroup::GetValueByFieldname(TPlantafelSubViewDataSource& source,
+                                                     Grid::RecordHandle link, const QString& name) {
+    return ValueOfRow(source, link, name, source.GetFieldIndex(name), source.GetFieldIndexEx(name),
+                      fkData, nullptr);
+}
+
+QVariant TPlantafelSubViewGroup::ExtraRowValue(TPlantafelSubViewDataSource& source,
+                                               const TPlantafelRowTable& table,
+                                               const TPlantafelGridRowLink& link,
+                                               const QString& name) const {
+    const auto& names = FContainer.MappingAggFlds();
+    const TVarRecArray& prefix = table.Prefixes[size_t(link.FPrefix)];
+    const auto data = source.DataSnapshot();
+    if (!data)
+        return {};
+    const TPlantafelGroupingLevelInfo& info = data->GroupingLevelsInfo()[size_t(link.Depth())];
+    auto keyValue = [&](TPlantafelAggregationField f) -> QVariant {
+        const int at = KeyPosition(info, f);
+        if (at == 0 && f == ptfldResource)
+            return qint64(source.ResourceID());
+        if (at < 0 || at >= int(prefix.size()))
+            return {};
+        return Cds::VariantFromKey(prefix[size_t(at)].Value);
+    };
+    if (name.compare(names[ptfldYearAndWeek].Name, Qt::CaseInsensitive) == 0) {
+        const QVariant y = keyValue(ptfldYear), w = keyValue(ptfldWeek);
+        if (!y.isValid() || !w.isValid())
+            return {};
+        return int(y.toLongLong() * 100 + w.toLongLong());
+    }
+    for (TPlantafelAggregationField f : info.Aggregation)
+        if (name.compare(names[size_t(f)].Name, Qt::CaseInsensitive) == 0) {
+            const QVariant v = keyValue(f);
+            return v.isValid() ? QVariant(QString::number(v.toLongLong())) : QVariant();
+        }
+    return {};
+}
+
+QVariant TPlantafelSubViewGroup::ValueOfRow(TPlantafelSubViewDataSource& source,
+                                            Grid::RecordHandle link, const QString& name,
+                                            int fieldIndex, int fieldIndexEx, TFieldKind kind,
+                                            const TVoskGridItemCustomDSDataBinding* binding) {
+    const bool calculated = kind == fkCalculated || kind == fkInternalCalc;
+    const bool unknown = (kind == fkData && fieldIndex < 0 && fieldIndexEx < 0) ||
+                         (kind == fkAggregate && fieldIndex < 0);
+    if (unknown) {
+        if (source.FirstReportOfMissingField(name))
+            TKorvexLog::UserLog(
+                kSourceLog, QStringLiteral("GetValue: ItemHandle(field[%1]) unknown").arg(name), 4);
+        return {};
+    }
+    if (kind == fkLookup)
+        return {};
+    const TReadState& st = ReadState(source);
+    const TPlantafelRowTable* table = st.Table.get();
+    TPlantafelDataContainer* data = st.Data.get();
+    if (!data || !table || quint32(link >> 32) != table->Generation)
+        return {}; // a handle of an earlier count or of nothing
+    const qint64 rowIndex = qint64(link & 0xffffffffu) - 1;
+    if (rowIndex < 0 || rowIndex >= qint64(table->Links.size()))
+        return {};
+    const int row = int(rowIndex);
+    const TPlantafelGridRowLink& rl = table->Links[size_t(row)];
+    TPlantafelRowMemo* memo = st.Memo;
+    std::atomic<qint32>& located = memo->Rows[size_t(row)];
+    qint32 physical = located.load(std::memory_order_acquire);
+
+    if (kind == fkData) {
+        if (physical == kNotLocated) {
+            std::lock_guard lock(data->Lock());
+            physical = LocateRecordByRecordHandle(source, *data, *table, row)
+                           ? qint32(data->GroupingLevelsInfo()[size_t(rl.Depth())].CDS->RowId())
+                           : -1;
+            located.store(physical, std::memory_order_release);
+        }
+        const Cds::ClientDataSet& cds = *data->GroupingLevelsInfo()[size_t(rl.Depth())].CDS;
+        if (physical < 0)
+            return fieldIndex >= 0 ? ExtraRowValue(source, *table, rl, name) : QVariant();
+        if (fieldIndex >= 0)
+            return cds.ValueAt(physical, fieldIndex);
+        // From the information row of the record's entity.
+        const int linkField = FContainer.ExLinkMasterFldIdx();
+        if (linkField < 0)
+            return {};
+        const QVariant key = cds.ValueAt(physical, linkField);
+        std::lock_guard lockEx(FContainer.LockEx());
+        Cds::ClientDataSet& ex = FContainer.MasterRecordsEx();
+        const int exKey = FContainer.ExLinkMasterFldExIdx();
+        if (!ex.Active() || exKey < 0 || fieldIndexEx >= ex.FieldCount())
+            return {};
+        std::atomic<qint32>& infoRow = memo->InfoRows[size_t(row)];
+        qint32 at = infoRow.load(std::memory_order_relaxed);
+        // A remembered row still holds this key unless the information rows were replaced.
+        if (at < 0 || ex.ValueAt(at, exKey) != key) {
+            at = ex.FindKey({Cds::KeyFromVariant(key)}) ? qint32(ex.RowId()) : -1;
+            infoRow.store(at, std::memory_order_relaxed);
+        }
+        return at < 0 ? QVariant() : ex.ValueAt(at, fieldIndexEx);
+    }
+
+    // Calculated values and aggregates read the positioned dataset. The event may read other
+    // sources on this thread, which replaces its read state: keep what this read uses.
+    const std::shared_ptr<TPlantafelDataContainer> keepData = st.Data;
+    const std::shared_ptr<const TPlantafelRowTable> keepTable = st.Table;
+    std::lock_guard lock(data->Lock());
+    if (!LocateRecordByRecordHandle(source, *data, *table, row)) {
+        located.store(-1, std::memory_order_release);
+        return {};
+    }
+    TPlantafelGroupingLevelInfo& info = data->GroupingLevelsInfo()[size_t(rl.Depth())];
+    located.store(qint32(info.CDS->RowId()), std::memory_order_release);
+    QVariant value;
+    if (calculated) {
+        if (binding && binding->OnCalcField())
+            binding->OnCalcField()(*info.CDS, value);
+        return value;
+    }
+    if (fieldIndex >= FAggsMapping.Count())
+        return {};
+    const int entry = FAggsMapping[fieldIndex].Mapping[size_t(rl.Depth())];
+    return entry < 0 ? QVariant() : info.CDS->AggregateValue(entry);
+}
+
+// ---- aggregates and group states
+
+bool TPlantafelSubViewGroup::TransformRangeToGrouping(
+    TPlantafelSubViewDataSource& source, TPlantafelDataContainer& data,
+    const TPlantafelRowTable& table, const TPlantafelGridRowLink& link, bool located,
+    TPlantafelGroupingDepth target, TPlantafelAggregationFieldSet dependent, TVarRecArray& keys) {
+    Q_UNUSED(source);
+    const TPlantafelGroupingLevelInfo& from = data.GroupingLevelsInfo()[size_t(link.Depth())];
+    const TPlantafelGroupingLevelInfo& to = data.GroupingLevelsInfo()[size_t(target)];
+    const TVarRecArray& prefix = table.Prefixes[size_t(link.FPrefix)];
+    const auto& names = FContainer.MappingAggFlds();
+    keys.assign(to.Aggregation.size(), TVarRec{vtVariant, std::monostate{}});
+    bool complete = true;
+    for (size_t i = 0; i < to.Aggregation.size(); ++i) {
+        const TPlantafelAggregationField f = to.Aggregation[i];
+        const int at = KeyPosition(from, f);
+        if (at >= 0 && at < int(prefix.size()) && f != ptfldResource) {
+            keys[i] = prefix[size_t(at)];
+            continue;
+        }
+        // Day and date stand for each other: either one names the same calendar day.
+        const bool wanted = dependent.Contains(f) ||
+                            (f == ptfldDay && dependent.Contains(ptfldDate)) ||
+                            (f == ptfldDate && dependent.Contains(ptfldDay));
+        const int column = from.CDS ? from.CDS->FindField(names[size_t(f)].Name) : -1;
+        if (wanted && located && column >= 0) {
+            keys[i] = TVarRec{vtVariant, from.CDS->AsKey(column)};
+            continue;
+        }
+        complete = false;
+    }
+    return complete;
+}
+
+QVariant TPlantafelSubViewGroup::GetAggregateValue(TPlantafelSubViewDataSource& source,
+                                                   Grid::RecordHandle link,
+                                                   TPlantafelDataSetTypeSet allowed,
+                                                   int mappingIndex) {
+    const auto data = source.DataSnapshot();
+    const auto table = FLinks.load();
+    const int row = RowIndexOf(link);
+    if (!data || !table || row < 0 || mappingIndex < 0 || mappingIndex >= FAggsMapping.Count())
+        return {};
+    const TPlantafelAggregateMapping& mapping = FAggsMapping[mappingIndex];
+    const TPlantafelGridRowLink& rl = table->Links[size_t(row)];
+    std::lock_guard lock(data->Lock());
+    const bool located = LocateRecordByRecordHandle(source, *data, *table, row);
+    TPlantafelGroupingLevelInfo& info = data->GroupingLevelsInfo()[size_t(rl.Depth())];
+    if (allowed.Contains(ptdstData) && located) {
+        const int entry = mapping.Mapping[size_t(rl.Depth())];
+        return entry < 0 ? QVariant() : info.CDS->AggregateValue(entry);
+    }
+    if (!allowed.Contains(ptdstGrouping))
+        return {};
+    const TPlantafelGroupingDepth target = info.LevelGrouping;
+    TVarRecArray keys;
+    if (!TransformRangeToGrouping(source, *data, *table, rl, located, target, {}, keys))
+        TransformRangeToGrouping(source, *data, *table, rl, located, target, mapping.DependentFlds,
+                                 keys);
+    TPlantafelGroupingLevelInfo& grouping = data->GroupingLevelsInfo()[size_t(target)];
+    const int entry = mapping.Mapping[size_t(target)];
+    if (entry < 0 || !grouping.CDS)
+        return {};
+    SetRangeFromInfo(grouping, keys, keys);
+    grouping.CDS->First();
+    return grouping.CDS->Eof() ? QVariant() : grouping.CDS->AggregateValue(entry);
+}
+
+QVariant TPlantafelSubViewGroup::GetAggregateValue(TPlantafelSubViewDataSource& source,
+                                                   int mappingIndex, TPlantafelDataSetType type) {
+    const auto data = source.DataSnapshot();
+    if (!data || mappingIndex < 0 || mappingIndex >= FAggsMapping.Count())
+        return {};
+    std::lock_guard lock(data->Lock());
+    const TPlantafelGroupingDepth depth = type == ptdstData ? ptglResourceYearWeek : ptglYearWeek;
+    TPlantafelGroupingLevelInfo& info = data->GroupingLevelsInfo()[size_t(depth)];
+    const int entry = FAggsMapping[mappingIndex].Mapping[size_t(depth)];
+    if (!info.CDS || entry < 0)
+        return {};
+    if (type == ptdstData) {
+        const Cds::KeyList res{qint64(source.ResourceID())};
+        info.CDS->SetRange(res, res);
+    } else {
+        info.CDS->CancelRange();
+    }
+    info.CDS->First();
+    return info.CDS->Eof() ? QVariant() : info.CDS->AggregateValue(entry);
+}
+
+TPlantafelAggregateValueLst TPlantafelSubViewGroup::GetAggregateValueLst(
+    TPlantafelSubViewDataSource& source, Grid::RecordHandle link, const std::vector<int>& fields,
+    TPlantafelDataSetTypeSet allowed, int mappingIndex) {
+    TPlantafelAggregateValueLst out;
+    const auto data = source.DataSnapshot();
+    const auto table = FLinks.load();
+    const int row = RowIndexOf(link);
+    if (!data || !table || row < 0 || mappingIndex < 0 || mappingIndex >= FAggsMapping.Count())
+        return out;
+    const TPlantafelAggregateMapping& mapping = FAggsMapping[mappingIndex];
+    const TPlantafelGridRowLink& rl = table->Links[size_t(row)];
+    auto typeOf = [this](TPlantafelGroupingDepth d) {
+        return DepthIsGroupingOnly(d) ? ptdstGrouping : ptdstData;
+    };
+    int depth = -1;
+    if (allowed.Contains(typeOf(rl.Depth())))
+        depth = int(rl.Depth());
+    else
+        for (int d = ptglResourceYearWeekDayEntity; d >= ptglNone; --d)
+            if (allowed.Contains(typeOf(TPlantafelGroupingDepth(d))) &&
+                mapping.Mapping[size_t(d)] != -1) {
+                depth = d;
+                break;
+            }
+    if (depth < 0)
+        return out;
+    const int entry = mapping.Mapping[size_t(depth)];
+    std::lock_guard lock(data->Lock());
+    TPlantafelGroupingLevelInfo& info = data->GroupingLevelsInfo()[size_t(depth)];
+    if (!info.CDS || entry < 0 || KeyPosition(info, mapping.GroupingLevel) < 0)
+        return out;
+    TVarRecArray low, high;
+    SetRangeFromInfo(source, *table, rl, info, low, high);
+    SetRangeFromInfo(info, low, high);
+    Cds::ClientDataSet& cds = *info.CDS;
+    const int at = KeyPosition(info, mapping.GroupingLevel);
+    const int column =
+        cds.FindField(FContainer.MappingAggFlds()[size_t(info.Aggregation[size_t(at)])].Name);
+    if (column < 0)
+        return out;
+    QVariant previous;
+    bool first = true;
+    for (cds.First(); !cds.Eof(); cds.Next()) {
+        const QVariant v = cds.Value(column);
+        if (!first && v == previous)
+            continue;
+        first = false;
+        previous = v;
+        TPlantafelAggregateValueLstEntry e;
+        e.Value = v;
+        e.Aggregate = cds.AggregateValue(entry);
+        for (int f : fields)
+            e.Flds << (f >= 0 && f < cds.FieldCount() ? cds.Value(f) : QVariant());
+        out.push_back(std::move(e));
+    }
+    return out;
+}
+
+Cds::GroupPosInds TPlantafelSubViewGroup::GetGroupState(TPlantafelSubViewDataSource& source,
+                                                        Grid::RecordHandle link,
+                                                        TPlantafelDataSetTypeSet allowed,
+                                                        TPlantafelAggregationField field) {
+    Q_UNUSED(allowed);
+    const auto data = source.DataSnapshot();
+    const auto table = FLinks.load();
+    const int row = RowIndexOf(link);
+    if (!data || !table || row < 0)
+        return {};
+    std::lock_guard lock(data->Lock());
+    const bool located = LocateRecordByRecordHandle(source, *data, *table, row);
+    TPlantafelGroupingLevelInfo& info =
+        data->GroupingLevelsInfo()[size_t(located ? table->Links[size_t(row)].Depth() : ptglNone)];
+    const int at = KeyPosition(info, field);
+    if (at < 0 || !info.CDS)
+        return {};
+    if (!located) {
+        const Cds::KeyList res{qint64(source.ResourceID())};
+        info.CDS->SetRange(res, res);
+    }
+    return info.CDS->GetGroupState(at + 1);
+}

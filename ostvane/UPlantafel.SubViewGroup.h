@@ -1,17 +1,27 @@
 #pragma once
-// The named sets of per-resource sub-view data sources that the container data source owns, and
-// the column aggregates a set asks for. This is the part the container drives: naming, sources
-// by resource, activation that builds the calendar grouping and each source's grouping datasets.
-// Row counting, row links and values for the grid build on it.
+// The named sets of per-resource sub-view data sources that the container data source owns, the
+// column aggregates a set asks for, and the rows of the planning grid: a group counts the rows of
+// its span once, links each row to the group and entity it shows, and answers values, display
+// texts, aggregates and group states for every resource's source through the grid's custom data
+// source interface.
 
+#include "CustomDataSource.h"
 #include "UPlantafel.DataSource.h"
+#include "UPlantafel.GridItemDataBinding.h"
+
+#include <QElapsedTimer>
 
 #include <array>
+#include <atomic>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <vector>
 
 class TPlantafelContainerDataSource;
 class TPlantafelSubViewGroup;
+class TPlantafelSubViewDataSource;
 
 class TPlantafelAggregateMapping final {
 public:
@@ -21,7 +31,7 @@ public:
 
     QString Expression;
     TPlantafelAggregationField GroupingLevel = ptfldResource; // the key field it groups by
-    std::array<int, kPlantafelGroupingDepthCount> Mapping;   // aggregate index per depth, -1
+    std::array<int, kPlantafelGroupingDepthCount> Mapping;    // aggregate index per depth, -1
     TPlantafelAggregationFieldSet DependentFlds;
 };
 
@@ -42,21 +52,103 @@ private:
     std::vector<std::unique_ptr<TPlantafelAggregateMapping>> m_items;
 };
 
-// One resource's view on the group: its data container holds the grouping datasets restricted
-// to that resource.
-class TPlantafelSubViewDataSource {
+// A row of the planning grid: which group of which depth, and which entity within it. The
+// keys a row's calendar week fixes are kept once per week in the row table (FPrefix); the
+// resource position of those keys is filled by each source with its own id.
+struct TPlantafelGridRowLink final {
+    qint32 FPrefix = 0;
+    qint32 FEntityOffset = 0; // which group start within the range, from 0
+    quint8 FDepth = ptglNone;
+    TPlantafelGroupingDepth Depth() const { return TPlantafelGroupingDepth(FDepth); }
+};
+
+// The located physical row of each grid row for one source's container: -2 not yet located,
+// -1 none (the extra row of a week).
+struct TPlantafelRowMemo final {
+    const TPlantafelSubViewDataSource* Source = nullptr;
+    quint64 DataSerial = 0; // which of the source's containers
+    std::unique_ptr<std::atomic<qint32>[]> Rows;
+    std::unique_ptr<std::atomic<qint32>[]> InfoRows; // row of the information rows
+};
+
+// The rows of one count, published whole once complete and never changed afterwards, and the
+// memos of the sources reading them (which live exactly as long as the rows they describe).
+struct TPlantafelRowTable final {
+    quint32 Generation = 0; // unique per count in the process: stale handles never match
+    std::vector<TVarRecArray> Prefixes;
+    std::vector<TPlantafelGridRowLink> Links; // by row index (the link's FRIdx)
+
+    TPlantafelRowMemo& Memo(const TPlantafelSubViewDataSource& source, quint64 dataSerial) const;
+
+private:
+    mutable std::mutex m_memoMutex;
+    mutable std::vector<std::unique_ptr<TPlantafelRowMemo>> m_memos;
+};
+
+// One resource's view on the group, the grid's read-only custom data source: its data container
+// holds the grouping datasets restricted to that resource.
+class TPlantafelSubViewDataSource : public Grid::CustomDataSource {
 public:
     TPlantafelSubViewDataSource(TPlantafelSubViewGroup& group, int resourceId);
-    virtual ~TPlantafelSubViewDataSource();
-    TPlantafelSubViewDataSource(const TPlantafelSubViewDataSource&) = delete;
-    TPlantafelSubViewDataSource& operator=(const TPlantafelSubViewDataSource&) = delete;
+    ~TPlantafelSubViewDataSource() override;
 
     int ResourceID() const { return m_resourceId; }
     TPlantafelSubViewGroup& Group() const { return m_group; }
-    TPlantafelDataContainer* DataContainer() const { return m_dataContainer.get(); }
+    // The container while active; readers on other threads take DataSnapshot instead.
+    TPlantafelDataContainer* DataContainer() const { return DataSnapshot().get(); }
+    std::shared_ptr<TPlantafelDataContainer> DataSnapshot() const { return m_dataContainer.load(); }
     void SetDataContainer(std::unique_ptr<TPlantafelDataContainer> container);
     bool Active() const { return m_active; }
     virtual void SetActive(bool active);
+    // Owner, group and resource: names the source in messages and as a cursor's origin.
+    QString FullName() const;
+
+    // --- the grid's custom data source
+    Grid::RecordHandle AppendRecord() override;
+    void DeleteRecord(Grid::RecordHandle record) override;
+    QString GetDisplayText(Grid::RecordHandle record, Grid::ItemHandle item) override;
+    Grid::ItemHandle GetItemHandle(int itemIndex) override;
+    int GetRecordCount() override;
+    QVariant GetRecordId(Grid::RecordHandle record) override;
+    Grid::RecordHandle GetRecordHandle(int recordIndex) override;
+    QVariant GetValue(Grid::RecordHandle record, Grid::ItemHandle item) override;
+    Grid::RecordHandle InsertRecord(Grid::RecordHandle record) override;
+    bool IsMultiThreadingSupported() override { return m_active; }
+    bool IsNativeCompare() override { return false; }
+    bool IsNativeCompareFunc() override { return false; }
+    bool IsRecordIdSupported() override { return true; }
+    void LoadRecordHandles() override;
+    int NativeCompareFunc(Grid::RecordHandle a, Grid::RecordHandle b,
+                          Grid::ItemHandle item) override;
+    void SetValue(Grid::RecordHandle record, Grid::ItemHandle item, const QVariant& value) override;
+    void DataChanged() override;
+
+    // --- the engine's own
+    const std::vector<Grid::DataController*>& GetProviders() const { return Providers(); }
+    virtual int GetFieldIndex(const QString& name) const;
+    virtual int GetFieldIndexEx(const QString& name) const;
+    virtual QVariant GetValueByFieldname(Grid::RecordHandle record, const QString& name);
+    virtual QString GetDisplayTextFromValue(const QVariant& value, const QString& format) const;
+    virtual QString GetDisplayTextByFieldname(Grid::RecordHandle record, const QString& name);
+    virtual QVariant GetAggregateValue(Grid::RecordHandle record, int mappingIndex,
+                                       TPlantafelDataSetTypeSet allowed);
+    virtual QVariant GetAggregateValue(int mappingIndex, TPlantafelDataSetType type);
+    virtual TPlantafelAggregateValueLst GetAggregateValueLst(Grid::RecordHandle record,
+                                                             const std::vector<int>& fields,
+                                                             TPlantafelDataSetTypeSet allowed,
+                                                             int mappingIndex);
+    virtual Cds::GroupPosInds GetGroupState(Grid::RecordHandle record,
+                                            TPlantafelDataSetTypeSet allowed,
+                                            TPlantafelAggregationField field);
+    // A private cursor on this source's records (its resource's rows of the master records).
+    virtual IPlantafelCustomDataSourceDataSetPtr GetSourceDataSet();
+
+    // True the first time (source, field name) is reported, so that it is logged once.
+    bool FirstReportOfMissingField(const QString& name);
+
+    // Rises with every container and every rebuild of its data: a reader's copy is current
+    // while it reads the same number (read it before the container).
+    quint64 DataSerial() const { return m_dataSerial.load(std::memory_order_acquire); }
 
 protected:
     // Rebuilds the grouping datasets and puts the resource into the leading resource keys.
@@ -65,8 +157,12 @@ protected:
 private:
     TPlantafelSubViewGroup& m_group;
     int m_resourceId;
-    std::unique_ptr<TPlantafelDataContainer> m_dataContainer;
+    std::atomic<std::shared_ptr<TPlantafelDataContainer>> m_dataContainer;
+    std::atomic<quint64> m_dataSerial{0};
     bool m_active = false;
+    std::map<QString, int> FFldLookUp; // lower-case name -> position in the master records
+    std::mutex m_missingMutex;
+    std::set<QString> FReportedMssingFlds;
 };
 
 class TPlantafelSubViewGroup {
@@ -97,10 +193,117 @@ public:
     virtual void RemoveSubViewDataSource(int resourceId);
     virtual void ClearSubViewDataSources();
 
+    // --- rows
+    // The rows of the span, counted once per activation with the first source that asks.
+    virtual int GetRecordCount(TPlantafelSubViewDataSource& source);
+    virtual Grid::RecordHandle GetRecordHandle(TPlantafelSubViewDataSource& source, int index);
+    virtual QVariant GetRecordId(TPlantafelSubViewDataSource& source, Grid::RecordHandle link);
+    virtual void LoadRecordHandles(TPlantafelSubViewDataSource& source);
+    virtual Grid::ItemHandle GetItemHandle(TPlantafelSubViewDataSource& source, int itemIndex);
+    virtual QVariant GetValue(TPlantafelSubViewDataSource& source, Grid::RecordHandle link,
+                              Grid::ItemHandle item);
+    virtual QVariant GetValueByFieldname(TPlantafelSubViewDataSource& source,
+                                         Grid::RecordHandle link, const QString& name);
+    virtual QVariant GetAggregateValue(TPlantafelSubViewDataSource& source, Grid::RecordHandle link,
+                                       TPlantafelDataSetTypeSet allowed, int mappingIndex);
+    virtual QVariant GetAggregateValue(TPlantafelSubViewDataSource& source, int mappingIndex,
+                                       TPlantafelDataSetType type);
+    virtual TPlantafelAggregateValueLst GetAggregateValueLst(TPlantafelSubViewDataSource& source,
+                                                             Grid::RecordHandle link,
+                                                             const std::vector<int>& fields,
+                                                             TPlantafelDataSetTypeSet allowed,
+                                                             int mappingIndex);
+    virtual Cds::GroupPosInds GetGroupState(TPlantafelSubViewDataSource& source,
+                                            Grid::RecordHandle link,
+                                            TPlantafelDataSetTypeSet allowed,
+                                            TPlantafelAggregationField field);
+    // True for the calendar depths, False for the master-data depths.
+    virtual bool DepthIsGroupingOnly(TPlantafelGroupingDepth depth) const;
+    // The published rows (null before the first count and while inactive).
+    std::shared_ptr<const TPlantafelRowTable> Links() const { return FLinks.load(); }
+    // What a read of one source needs, current on this thread: the source's container, the
+    // rows and the source's memo of them. Null members while inactive or before the count.
+    struct TReadState final {
+        const TPlantafelSubViewDataSource* Source = nullptr;
+        quint64 DataSerial = 0;
+        std::shared_ptr<TPlantafelDataContainer> Data;
+        std::shared_ptr<const TPlantafelRowTable> Table;
+        TPlantafelRowMemo* Memo = nullptr;
+    };
+    static const TReadState& ReadState(TPlantafelSubViewDataSource& source);
+    // Lets go of this thread's copies (after a deactivation, so that they do not keep memory).
+    static void ForgetReadState();
+    // The row index of a handle of the current rows, -1 for any other.
+    int RowIndexOf(Grid::RecordHandle link) const;
+
+    // --- profiling
+    bool IsProfilingActive() const { return FIsProfilingActive; }
+    void SetIsProfilingActive(bool on);
+    void Profiling_Start();
+    void Profiling_Stop();
+    qint64 StopWatchCount() const { return FStopWatchCount; }
+    qint64 StopWatchElapsedNs() const { return m_stopWatchNs; }
+    qint64 NatCmpCnt() const { return FNatCmpCnt; }
+    void CountNativeCompare() { ++FNatCmpCnt; }
+
 protected:
     virtual void CreateData();
     virtual void FreeData();
     virtual void LoadAggregates();
+    virtual void ClearLinks();
+
+    // A handler called for every group start that a count walks.
+    using TGroupEvent = void (TPlantafelSubViewGroup::*)(const TPlantafelGroupingLevelInfo& info,
+                                                         TPlantafelGroupingDepth child,
+                                                         TPlantafelSubViewDataSource& source,
+                                                         const TVarRecArray& start,
+                                                         const TVarRecArray& end);
+    virtual int GetCountForGroup(TPlantafelSubViewDataSource& source, TPlantafelGroupingDepth depth,
+                                 TGroupEvent event, bool recurse, bool countGroups,
+                                 const TVarRecArray* start, const TVarRecArray* end);
+    // The row event: appends the rows of one calendar week.
+    virtual void GetRecordCount_OnSub(const TPlantafelGroupingLevelInfo& info,
+                                      TPlantafelGroupingDepth child,
+                                      TPlantafelSubViewDataSource& source,
+                                      const TVarRecArray& start, const TVarRecArray& end);
+    // Group starts (entities, entity-days) of the depth within the range.
+    virtual int GetChildCountFor(TPlantafelSubViewDataSource& source, TPlantafelGroupingDepth depth,
+                                 const TVarRecArray& start, const TVarRecArray& end);
+    // The child depth's range from the current row of info's dataset: the keys both depths
+    // have take the row's values, the others their minimum and maximum.
+    virtual void SetRangeFromInfo(const TPlantafelGroupingLevelInfo& info,
+                                  const TPlantafelGroupingLevelInfo& child, TVarRecArray& start,
+                                  TVarRecArray& end);
+    // The depth's range from a row's fixed keys, the resource position the source's id.
+    virtual void SetRangeFromInfo(TPlantafelSubViewDataSource& source,
+                                  const TPlantafelRowTable& table,
+                                  const TPlantafelGridRowLink& link,
+                                  const TPlantafelGroupingLevelInfo& info, TVarRecArray& start,
+                                  TVarRecArray& end);
+    // Puts a range on the level's dataset.
+    virtual void SetRangeFromInfo(TPlantafelGroupingLevelInfo& info, const TVarRecArray& start,
+                                  const TVarRecArray& end);
+    // Puts a row's range on its depth's dataset.
+    virtual void SetRangeFromInfo(TPlantafelSubViewDataSource& source,
+                                  TPlantafelGroupingLevelInfo& info,
+                                  const TPlantafelRowTable& table,
+                                  const TPlantafelGridRowLink& link);
+    // The positions of the given key fields take the source's values (its resource id).
+    virtual void SetValuesInRange(TPlantafelSubViewDataSource& source,
+                                  const TPlantafelGroupingLevelInfo& info, TVarRecArray& range,
+                                  TPlantafelAggregationFieldSet fields);
+    // The keys of the target depth for a row: those the row fixes, on the second try those the
+    // aggregate depends on read from the located record (day and date standing for each other),
+    // else Null. False when a key had to be Null.
+    virtual bool
+    TransformRangeToGrouping(TPlantafelSubViewDataSource& source, TPlantafelDataContainer& data,
+                             const TPlantafelRowTable& table, const TPlantafelGridRowLink& link,
+                             bool located, TPlantafelGroupingDepth target,
+                             TPlantafelAggregationFieldSet dependent, TVarRecArray& keys);
+    // Under the source's container lock: positions the row's depth dataset on its record.
+    virtual bool LocateRecordByRecordHandle(TPlantafelSubViewDataSource& source,
+                                            TPlantafelDataContainer& data,
+                                            const TPlantafelRowTable& table, int row);
 
     TPlantafelContainerDataSource& FContainer;
     std::vector<std::unique_ptr<TPlantafelSubViewDataSource>> FDataSources;
@@ -108,8 +311,27 @@ protected:
     QString FName;
     bool FActive = false;
     std::unique_ptr<Cds::ClientDataSet> FGrouping;
+    std::atomic<std::shared_ptr<const TPlantafelRowTable>> FLinks;
+    std::atomic<quint32> m_linksGeneration{0}; // of FLinks, 0 when none; set after it
     TPlantafelAggregatesMapping FAggsMapping;
     TPlantafelAggregatesMapping FAggsIncluded;
     QString FFilter;
-    int FRecordCount = 0;
+    std::atomic<int> FRecordCount{0};
+    std::atomic<bool> FIsProfilingActive{false};
+    std::atomic<qint64> FStopWatchCount{0};
+    std::atomic<qint64> FNatCmpCnt{0};
+
+private:
+    QVariant ValueOfRow(TPlantafelSubViewDataSource& source, Grid::RecordHandle link,
+                        const QString& name, int fieldIndex, int fieldIndexEx, TFieldKind kind,
+                        const TVoskGridItemCustomDSDataBinding* binding);
+    QVariant ExtraRowValue(TPlantafelSubViewDataSource& source, const TPlantafelRowTable& table,
+                           const TPlantafelGridRowLink& link, const QString& name) const;
+
+    std::mutex m_countMutex;                  // taken before any container lock
+    TPlantafelRowTable* m_building = nullptr; // the table a running count appends to
+    std::mutex m_stopWatchMutex;
+    QElapsedTimer m_stopWatch;
+    bool m_stopWatchRunning = false;
+    std::atomic<qint64> m_stopWatchNs{0};
 };

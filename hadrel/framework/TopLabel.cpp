@@ -47,8 +47,6 @@ QToolButton* MakeButton(QWidget* parent, QObject* owner, const char* name, const
     const QIcon icon = DMSys()->ImageListHot()->Icon(imageIndex);
     if (!icon.isNull())
         b->setIcon(icon);
-    else
-        b->setText(QString::fromLatin1(name).left(2));
     b->setVisible(visible);
     return b;
 }
@@ -195,9 +193,12 @@ TTopLabelFrame::TTopLabelFrame(QObject* owner, QWidget* parent) : QFrame(parent)
     btCopyEdits->setPopupMode(QToolButton::InstantPopup);
 
     QStyle* st = style();
-    m_iconSaveMode = st->standardIcon(QStyle::SP_DialogSaveButton);
-    m_iconFastMode = st->standardIcon(QStyle::SP_MediaSeekForward);
-    m_iconReadOnly = st->standardIcon(QStyle::SP_MessageBoxWarning);
+    m_iconSaveMode = QIcon::fromTheme(QStringLiteral("document-save-as"),
+                                      st->standardIcon(QStyle::SP_DialogSaveButton));
+    m_iconFastMode = QIcon::fromTheme(QStringLiteral("document-save"),
+                                      st->standardIcon(QStyle::SP_MediaSeekForward));
+    m_iconReadOnly = QIcon::fromTheme(QStringLiteral("object-locked"),
+                                      st->standardIcon(QStyle::SP_MessageBoxWarning));
 
     DBN1->BeforeAction = [this](NavBtn b) { DBN1BeforeAction(DBN1->ButtonControl(b), b); };
     DBN1->OnClick = [this](NavBtn b) { DBN1Click(DBN1->ButtonControl(b), b); };
@@ -520,6 +521,7 @@ void TTopLabelFrame::FSetWrite(bool value) {
     if (form && FormReadOnlyProc && FormReadOnlyProc(form)) {
         btMode->setIcon(m_iconReadOnly);
         btMode->setToolTip(makeText(3161, QStringLiteral("nur lesen")));
+        btMode->setAccessibleName(btMode->toolTip());
         btMode->setVisible(m_withWorkModes);
         return;
     }
@@ -530,6 +532,7 @@ void TTopLabelFrame::FSetWrite(bool value) {
         btMode->setIcon(m_iconSaveMode);
         btMode->setToolTip(makeText(3358, QStringLiteral("Vor speichern fragen.")));
     }
+    btMode->setAccessibleName(btMode->toolTip());
     connect(btMode, &QToolButton::clicked, this, [this] { btModeClick(); });
     if (!m_withWorkModes)
         btMode->hide();
@@ -561,7 +564,10 @@ void TTopLabelFrame::DBN1BeforeAction(QObject* sender, NavBtn button) {
     if (m_grid)
         m_grid->setFocus();
     if (button == nbPost) {
-        // An editor still holding the user's typing hands it to the data class first.
+        // An editor still holding the user's typing hands it to the data class first: the
+        // grid's, even when the focus has gone elsewhere, then the focused edit's.
+        if (grid)
+            grid->EndEdit(true);
         QWidget* active = QApplication::focusWidget();
         for (QWidget* w = active; w; w = w->parentWidget()) {
             if (auto* e = qobject_cast<TVoskDBEdit*>(w)) {
@@ -619,4 +625,10 @@ void TTopLabelFrame::LoadCompSettings(QObject*) {}
 void TTopLabelFrame::LoadGridSettings() {}
 void TTopLabelFrame::LoadAutoRefreshSettings() {}
 
-void TTopLabelFrame::UpdateDockUndockHint() {}
+void TTopLabelFrame::UpdateDockUndockHint() {
+    const QString hint = FormAusgedockt ? makeText(26176, QStringLiteral("Fenster andocken"))
+                                        : makeText(26175, QStringLiteral("Fenster ausdocken"));
+    btDockUndock->setToolTip(hint);
+    btDockUndock->setAccessibleName(hint);
+    btDockUndock->setIcon(DMSys()->ImageListHot()->Icon(FormAusgedockt ? 283 : 246));
+}

@@ -8,6 +8,7 @@
 #include "Vcl.Application.h"
 #include "Vcl.Components.h"
 #include "Vcl.Registry.h"
+#include "Vcl.Services.h"
 #include "TVoskClass.h"
 #include "VoskControls.h"
 #include "VoskExceptions.h"
@@ -265,8 +266,18 @@ TFormKorvexGundForm::TFormKorvexGundForm(QObject* owner, QWidget* parent)
 }
 
 TFormKorvexGundForm::~TFormKorvexGundForm() {
-    if (m_created)
-        FormDestroy(this);
+    // Deleted without PrepareDestruction: only the base form's part can still run here.
+    if (m_created && !m_destroyRan) {
+        m_destroyRan = true;
+        TFormKorvexGundForm::FormDestroy(this);
+    }
+}
+
+void TFormKorvexGundForm::BeforeDestruction() {
+    if (!m_created || m_destroyRan)
+        return;
+    m_destroyRan = true;
+    FormDestroy(this);
 }
 
 void TFormKorvexGundForm::AfterConstruction() {
@@ -291,6 +302,7 @@ void TFormKorvexGundForm::FormCreate(QObject*) {
             self->F2BtClick(sender);
     };
 
+    setWindowIcon(TDMSys::AppIcon());
     QFont f = font();
     f.setFamily(QStringLiteral("Arial"));
     setFont(f);
@@ -357,9 +369,8 @@ void TFormKorvexGundForm::CreateToolForm() {
 
     PanelTopTool->SetBevelOuter(false);
     ToolForm->setAutoFillBackground(true);
-    QPalette pal = ToolForm->palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    ToolForm->setPalette(pal);
+    // A thin dark frame around the window's usual button face: the buttons stay readable.
+    ToolForm->setStyleSheet(QStringLiteral("TToolForm { border: 1px solid palette(dark); }"));
     auto* box = new QVBoxLayout(ToolForm);
     box->setContentsMargins(1, 1, 1, 1);
     box->setSpacing(0);
@@ -377,6 +388,13 @@ void TFormKorvexGundForm::CreateToolForm() {
     PanelToolbars->setMinimumWidth(0);
     PanelToolbars->setMaximumWidth(QWIDGETSIZE_MAX);
     ToolForm->resize(PanelToolbars->sizeHint().width() + 2, PanelTopTool->height() + 2);
+    // The tool bar's place at the form's left edge stays the form's: the tool window sits on it,
+    // so that it covers none of the module's content and moves with the window.
+    m_toolSpace = new QWidget(this);
+    m_toolSpace->setObjectName(QStringLiteral("ToolSpace"));
+    m_toolSpace->setFixedWidth(ToolForm->width());
+    if (auto* row = qobject_cast<QBoxLayout*>(layout()))
+        row->insertWidget(0, m_toolSpace);
 }
 
 bool TFormKorvexGundForm::IsFormActive() const {
@@ -428,6 +446,9 @@ void TFormKorvexGundForm::FormShow(QObject*) {
     }
     Log(QStringLiteral("LoadCompSettings: ") + Vcl::ClassName(this));
     LoadComponentSettings(this, this);
+    Korvexcommonvcl::NameControls(this);
+    if (ToolForm)
+        Korvexcommonvcl::NameControls(ToolForm);
 }
 
 void TFormKorvexGundForm::ApplyFormPosition(bool useRegistry) {
@@ -470,7 +491,11 @@ void TFormKorvexGundForm::ApplyFormPosition(bool useRegistry) {
 void TFormKorvexGundForm::FormClose(QObject*, Vcl::TCloseAction& action) {
     if (ToolForm)
         ToolForm->hide();
-    AskSavePending();
+    if (!AskSavePending()) {
+        // "Abbrechen": the window stays open with its edits.
+        action = Vcl::caNone;
+        return;
+    }
     if ((!SimpleStyle || !IsMdiChild()) && FPositionLoaded &&
         !GetParameterBool(QStringLiteral("ModulPositionNoSave")) &&
         !UGrundModulForm::IsTestComplete())
@@ -480,26 +505,42 @@ void TFormKorvexGundForm::FormClose(QObject*, Vcl::TCloseAction& action) {
     action = Vcl::caFree;
 }
 
-void TFormKorvexGundForm::AskSavePending() {
+QString UGrundModulForm::DataClassCaption(const TVoskClass* data) {
+    QString name;
+    try {
+        name = TVoskClass::AliasHook(data->GetSqlTableName());
+        if (name.isEmpty())
+            name = data->GetSqlTableName();
+        if (name.isEmpty())
+            name = data->objectName();
+        if (name.isEmpty())
+            name = Vcl::ClassName(data);
+    } catch (...) {
+        name.clear();
+    }
+    return name;
+}
+
+bool TFormKorvexGundForm::AskSavePending() {
     for (TVoskClass* data : Vcl::ComponentsOf<TVoskClass>(this)) {
         if (!data->CanPost())
             continue;
         Frame()->raise();
-        QString name;
-        try {
-            name = TVoskClass::AliasHook(data->GetSqlTableName());
-            if (name.isEmpty())
-                name = data->objectName();
-            if (name.isEmpty())
-                name = Vcl::ClassName(data);
-        } catch (...) {
-            name.clear();
+        const QString question = UGrundModulForm::DataClassCaption(data) + QStringLiteral(": ") +
+                                 makeText(4130, QStringLiteral("Änderungen speichern?"));
+        switch (Vcl::Ask(Vcl::mtConfirmation, QStringLiteral("KORVEX ERP"), question,
+                         Vcl::mbYesNoCancel, Vcl::mbYes)) {
+        case Vcl::mrYes:
+            // This question was the one: the post must not ask its own again.
+            data->Post(false);
+            break;
+        case Vcl::mrNo:
+            break;
+        default:
+            return false;
         }
-        const QString question =
-            name + QStringLiteral(": ") + makeText(4130, QStringLiteral("Änderungen speichern?"));
-        if (Korvexcommonvcl::RaiseQuestion(question, true))
-            data->Post();
     }
+    return true;
 }
 
 void TFormKorvexGundForm::SavePosition() {
@@ -577,11 +618,8 @@ void TFormKorvexGundForm::FormDeactivate(QObject*) {
 void TFormKorvexGundForm::PlaceToolForm() {
     if (!ToolForm)
         return;
-    // The tool window sits at the form's left edge, just outside it.
-    const QWidget* frame = Frame();
-    const QPoint topLeft = frame->mapToGlobal(QPoint(0, 0));
-    ToolForm->move(topLeft.x() - ToolForm->width(), topLeft.y());
-    Korvexcommonvcl::CorrectWindowPosition(ToolForm);
+    ToolForm->move((m_toolSpace ? static_cast<QWidget*>(m_toolSpace) : this)
+                       ->mapToGlobal(QPoint(0, 0)));
 }
 
 void TFormKorvexGundForm::DoFocusTimer(QObject*) {
@@ -608,8 +646,8 @@ void TFormKorvexGundForm::DoFocusTimer(QObject*) {
     if (ToolForm->isHidden() && IsFormActive()) {
         PlaceToolForm();
         ToolForm->show();
-        if (ToolForm->x() < Frame()->mapToGlobal(QPoint(0, 0)).x())
-            Korvexcommonvcl::CorrectWindowPosition(ToolForm);
+    } else if (ToolForm->isVisible()) {
+        PlaceToolForm(); // follows the window when it was moved
     }
 }
 
@@ -671,14 +709,22 @@ bool TFormKorvexGundForm::HasAsParent(const QObject* p, const QObject* c) {
 void TFormKorvexGundForm::ModulInitialize(QObject*) {
     Log(QStringLiteral(
         "VoskDM_Dunmere.OnIsAdmin.InsertEvent(TFormKorvexGundForm.HandleIsAdminEvent)"));
-    if (TDM1* dm = DM1())
-        QObject::connect(dm, &TDM1::IsAdminChanged, dm, &TFormKorvexGundForm::HandleIsAdminEvent,
-                         Qt::UniqueConnection);
+    TDM1* dm = DM1();
+    if (!dm || AdminConnection())
+        return;
+    AdminConnection() =
+        QObject::connect(dm, &TDM1::IsAdminChanged, dm, &TFormKorvexGundForm::HandleIsAdminEvent);
 }
 
 void TFormKorvexGundForm::ModulFinalize() {
-    if (TDM1* dm = DM1())
-        QObject::disconnect(dm, &TDM1::IsAdminChanged, nullptr, nullptr);
+    // Only our own handler: other receivers of the admin change stay connected.
+    QObject::disconnect(AdminConnection());
+    AdminConnection() = {};
+}
+
+QMetaObject::Connection& TFormKorvexGundForm::AdminConnection() {
+    static QMetaObject::Connection connection;
+    return connection;
 }
 
 namespace {

@@ -25,6 +25,7 @@ class TPanel;
 class TToolBar;
 class TVoskTimer;
 class TVoskToolButton;
+class TVoskClass;
 
 // The floating window that carries a base form's tool bar.
 class TToolForm final : public TVoskBaseForm {
@@ -91,6 +92,10 @@ struct TPositionResult {
 };
 // The window's position and size from the stored values, the parameters and the default table.
 TPositionResult ComputeFormPosition(const TPositionInput& in);
+
+// How questions name a data class: its table's alias, else the table's name, else its component
+// name, else its class name.
+QString DataClassCaption(const TVoskClass* data);
 
 } // namespace UGrundModulForm
 
@@ -168,6 +173,8 @@ public:
 
     static void ModulInitialize(QObject* owner);
     static void ModulFinalize();
+    // The connection of HandleIsAdminEvent made by ModulInitialize.
+    static QMetaObject::Connection& AdminConnection();
     static bool HasAsParent(const QObject* p, const QObject* c);
 
     bool IsMdiChild() const { return FormStyle() == Vcl::fsMDIChild; }
@@ -176,6 +183,8 @@ public:
 
 protected:
     void AfterConstruction();
+    // FormDestroy of the most derived form, once, before destruction begins.
+    void BeforeDestruction() override;
     void changeEvent(QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void WMSize();
@@ -185,14 +194,17 @@ private:
     void PlaceToolForm();
     void ApplyFormPosition(bool useRegistry);
     void SavePosition();
-    void AskSavePending();
+    // The close question for each data class with pending edits; false for "Abbrechen".
+    bool AskSavePending();
     QString PositionPrefix() const;
     QString PositionKey() const;
 
     std::vector<std::function<void()>> ListOfVariablesOfMe;
     QBoxLayout* m_clientLayout = nullptr;
     QWidget* m_clientArea = nullptr;
+    QWidget* m_toolSpace = nullptr; // where the tool window sits
     bool m_created = false;
+    bool m_destroyRan = false;
 };
 
 // A form may name the key under which its window position is kept.

@@ -2,6 +2,7 @@
 
 #include "Korvexcommonvcl.h"
 #include "Korvexutils.h"
+#include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
 #include "UDM1.h"
@@ -20,6 +21,7 @@
 #include <QDateEdit>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QRegularExpression>
@@ -224,9 +226,14 @@ Vcl::TForm* StartModule(const QString& DLLName, const QString& ProcedureName,
         }
     }
     QObject* made = Ukorvexinterface::StartLibraryProc(DLLName, ProcedureName, Params);
-    if (made && !qobject_cast<Vcl::TForm*>(made))
+    if (made && !qobject_cast<Vcl::TForm*>(made)) {
+        const QString cls = Vcl::ClassName(made);
+        // Nobody else holds the object the procedure made: it goes before the error.
+        if (!made->parent() && !Vcl::Owner(made))
+            delete made;
         throw EVoskException(QStringLiteral("Ungültige Typumwandlung: %1 ist kein Formular (%2 %3)")
-                                 .arg(Vcl::ClassName(made), DLLName, ProcedureName));
+                                 .arg(cls, DLLName, ProcedureName));
+    }
     result = qobject_cast<Vcl::TForm*>(made);
     return result;
 }
@@ -420,7 +427,11 @@ Vcl::TForm* StartModuleByClass(const QString& FormClassName, const QStringList& 
         if (!form)
             RaiseCriticalError(QStringLiteral("Modul ") + t.ForErrorMessages +
                                QStringLiteral(" konnte nicht geöffnet werden"));
+        QPointer<Vcl::TForm> made = form;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // The pumped events may have closed and freed the new window.
+        if (!made)
+            return nullptr;
         auto* modul = qobject_cast<TModulForm*>(form);
         if (readOnlyRow && modul && !admin)
             modul->SetFormReadOnly();
@@ -453,10 +464,20 @@ Vcl::TForm* CreateOrGetModule(const QMetaObject* formClass, const TFormFactory& 
         OpenClassName.isEmpty() ? QString::fromLatin1(formClass->className()) : OpenClassName);
     if (form && LoadOpenNewModule(key) && !IgnoreOpenNewModule)
         form = nullptr;
-    if (!form)
+    if (!form) {
         form = create();
+        // A new instance goes on screen the way every module does: docked into the MDI area
+        // when its style says so.
+        if (auto* modul = qobject_cast<TModulForm*>(form))
+            UModulForm::ShowModulForm(modul);
+        else if (form)
+            form->show();
+    }
+    if (!form)
+        return nullptr;
     Statistics(form, QString());
-    if (IsMdiChild(form)) {
+    auto* base = qobject_cast<TFormKorvexGundForm*>(form);
+    if (base && base->IsMdiChild()) {
         QWidget* main = Vcl::Screen::MainForm();
         TModulesEnumerator e = TModulesEnumerator::CreateMask(QStringLiteral("Undocked"), true);
         while (main && e.MoveNext()) {
@@ -649,15 +670,21 @@ TF2Result MakeF2(QWidget* module, QObject* field, bool ShowModal, bool MultiSele
     proc(result, module, field, std::move(list), std::move(OnBeforeOK));
     return result;
 }
+QObject* TF2Result::GetF2RckFields() const {
+    if (auto* data = qobject_cast<TVoskClass*>(_F2RckFields.data()); data && !data->Active())
+        data->Open();
+    return _F2RckFields;
+}
+
 TF2Result MakeF2Text(QWidget* module, QObject* field, bool ShowModal, bool MultiSelect,
                      const QString& AutoCallPos, const QString& AdditionalParams,
                      const QString& F2Filter, TMakeF2Event OnBeforeOK) {
     QString text = AdditionalParams;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QStringList lines;
-    for (const QString& l : text.split(QRegularExpression(QStringLiteral("[\r\n]"))))
-        if (!l.isEmpty())
-            lines << l;
+    // Empty lines are lines too; only the break that ends the text starts none.
+    QStringList lines = text.split(QRegularExpression(QStringLiteral("[\r\n]")));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
     return MakeF2(module, field, ShowModal, MultiSelect, AutoCallPos, lines, F2Filter,
                   std::move(OnBeforeOK));
 }
@@ -702,8 +729,12 @@ Vcl::TForm* MakeEditTable(QWidget* ownerForm, const QString& ModulID, const QStr
     QObject* made = Ukorvexinterface::StartLibraryProc(QStringLiteral("SSystem.M"),
                                                        QStringLiteral("EditTable"), list);
     auto* form = qobject_cast<Vcl::TForm*>(made);
-    if (made && !form)
-        throw EVoskException(QStringLiteral("MakeEditTable: %1 ist kein Formular").arg(Vcl::ClassName(made)));
+    if (made && !form) {
+        const QString cls = Vcl::ClassName(made);
+        if (!made->parent() && !Vcl::Owner(made))
+            delete made;
+        throw EVoskException(QStringLiteral("MakeEditTable: %1 ist kein Formular").arg(cls));
+    }
     if (auto* et = dynamic_cast<IEditTableForm*>(form)) {
         et->SetOnUpdateUI(OnUpdateUI);
         et->SetAfterInsert(AfterInsert);
@@ -792,6 +823,8 @@ Vcl::TForm* FindOrLoadEditTable(int mm_id) {
                 data->Refresh();
         return f;
     }
+    // Started through the id form, rights check included: without it an id would open a hidden
+    // row's table to a user whom its class name refuses.
     return MakeEditTableById(mm_id);
 }
 Vcl::TForm* FindOrLoadEditTable(const QString& mm_formclassname) {
@@ -982,11 +1015,15 @@ void LoadAuftg(int ag_id) {
     Ukorvexinterface::StartLibraryProc(QStringLiteral("Auftrag.M"), QStringLiteral("AUFTRAGV"),
                                        QStringList{QStringLiteral("ag_id=") + QString::number(ag_id)});
 }
+QString UModulFormStart::FloatToStr(double v) {
+    QString text = QString::number(v, 'g', 15);
+    return text.replace(u'.', QLocale().decimalPoint());
+}
+
 void LOOKSTUECKL(const QString& ResID, bool Rm, bool OptArt, double Menge, const QString& Revision,
                  bool FertFields, double o7korrfakt, bool mitKalku) {
     const auto b = [](bool v) { return v ? QStringLiteral("-1") : QStringLiteral("0"); };
-    const QLocale locale = QLocale::system();
-    const auto f = [&](double v) { return locale.toString(v, 'g', 15); };
+    const auto f = [](double v) { return UModulFormStart::FloatToStr(v); };
     Ukorvexinterface::StartLibraryProc(
         QStringLiteral("ARTIKEL.M"), QStringLiteral("LOOKSTUECKL"),
         QStringList{QStringLiteral("resid=") + ResID, QStringLiteral("rm=") + b(Rm),

@@ -100,7 +100,8 @@ struct TF2Result {
     // 1 OnBeforeOK, 2 OnOK, 3 OnCancel; nothing for other indexes or without a form.
     TMakeF2Event GetEvent(int index) const;
     void SetEvent(int index, TMakeF2Event event);
-    QObject* GetF2RckFields() const { return _F2RckFields; }
+    // The returned fields, opened first when they are a data class that is not open.
+    QObject* GetF2RckFields() const;
     // The open (visible) module "TF2EditForm", or null.
     static class TKorvexF2EditForm* GetF2EditForm();
 };
@@ -312,6 +313,12 @@ void LoadAuftg(int ag_id);
 void LOOKSTUECKL(const QString& ResID, bool Rm, bool OptArt, double Menge, const QString& Revision,
                  bool FertFields, double o7korrfakt, bool mitKalku);
 void ABK_AusTerm(int Ix);
+
+namespace UModulFormStart {
+// A number as the module libraries read it: the user's decimal separator, no thousands separator,
+// up to 15 significant digits.
+QString FloatToStr(double v);
+} // namespace UModulFormStart
 
 namespace UModulForm {
 // Brings a control's page and parents into view and focuses it.

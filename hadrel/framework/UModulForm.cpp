@@ -300,6 +300,7 @@ void TModulForm::CreateStatusBarButtons() {
     BtWvod->setCursor(Qt::PointingHandCursor);
     BtWvod->setStyleSheet(QStringLiteral("color: blue; font-weight: bold; "
                                          "text-decoration: underline;"));
+    BtWvod->setToolTip(makeText(2704, QStringLiteral("Wiedervorlage")));
     BtWvod->setMenu(PopUpWVODDate);
     BtWvod->setPopupMode(QToolButton::MenuButtonPopup);
     BtWvod->show();
@@ -507,7 +508,9 @@ void TModulForm::FormDestroy(QObject* sender) {
 bool TModulForm::FormKeyDown(int key, Qt::KeyboardModifiers shift) {
     try {
         const Qt::KeyboardModifiers mods = shift & ~Qt::KeypadModifier;
-        if (key == Qt::Key_P && mods == Qt::ControlModifier && TopLabel->_PrintBar()) {
+        // Only a print button that prints takes the key; otherwise it stays the control's.
+        if (key == Qt::Key_P && mods == Qt::ControlModifier && TopLabel->_PrintBar() &&
+            TopLabel->OnPrintBtClick && TopLabel->PrintBt->isEnabled()) {
             TopLabel->PrintBt->click();
             return true;
         }

@@ -9,6 +9,7 @@
 // made with TFormKorvexGundForm::Create<T>(owner, parameters); ShowModulForm puts them on screen.
 
 #include "TVoskStatusBar.h"
+#include "TfrmToDesignBase.h"
 #include "TopLabel.h"
 #include "UGrundModulForm.h"
 
@@ -37,7 +38,7 @@ public:
     virtual void StartDMSFromPreview(QWidget* preview) = 0;
 };
 
-class TModulForm : public TFormKorvexGundForm, public IModulFormPreview {
+class TModulForm : public TFormKorvexGundForm, public IModulFormPreview, public IModulInfo {
     Q_OBJECT
 public:
     explicit TModulForm(QObject* owner = nullptr, QWidget* parent = nullptr);
@@ -108,6 +109,11 @@ public:
     void AskBeforePost(TVoskClass* sender);
     virtual void BtDokuClick(QObject* sender) {}
     void StartDMSFromPreview(QWidget* preview) override {}
+
+    // The record the header's data class stands on, for report scripts.
+    QString ModulInfoId() const override;
+    QString ModulInfoKeys() const override;
+    QString ModulInfoTable() const override;
 
     static constexpr int WM_ActivateRefresh = 0x0400 + 1;
 

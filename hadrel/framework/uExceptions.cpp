@@ -11,6 +11,8 @@
 #include "VoskExceptions.h"
 
 #include <QApplication>
+#include <QBoxLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -29,63 +31,95 @@ TFormException::TFormException(QObject* owner) : TVoskBaseForm(owner) {
     SetBorderStyle(Vcl::bsDialog);
     SetPosition(Vcl::poMainFormCenter);
     setWindowTitle(QStringLiteral("KORVEX ERP"));
-    setContentsMargins(10, 10, 10, 10);
     setAutoFillBackground(true);
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(0xF0, 0xFB, 0xFF)); // clCream
+    pal.setColor(QPalette::Window, CreamColor());
     setPalette(pal);
-    resize(751 + 20, 364 + 20);
 
-    SpeedButton1 = Vcl::Owned(this, new QToolButton(this), QStringLiteral("SpeedButton1"));
-    SpeedButton1->setText(QStringLiteral("Details >>"));
-    SpeedButton1->setAutoRaise(true);
-    SpeedButton1->setGeometry(10, 330, 90, 25);
+    // Laid out rather than placed: the dialog takes the size its message needs, up to the
+    // resource's width, and grows by the details box when that is opened.
+    auto* box = new QVBoxLayout(this);
+    box->setContentsMargins(10, 10, 10, 10);
+    box->setSizeConstraint(QLayout::SetFixedSize);
+    auto* top = new QHBoxLayout;
+    box->addLayout(top);
 
-    BtOk = Vcl::Owned(this, new QPushButton(this), QStringLiteral("BtOk"));
-    BtOk->setText(QStringLiteral("&Ok"));
-    BtOk->setProperty("TextNr", 5217);
-    BtOk->setIcon(DMSys()->ImageListHot()->Icon(TDMSys::ImageOk));
-    BtOk->setDefault(true);
-    BtOk->setGeometry(330, 330, 100, 25);
-
-    GroupBox1 = Vcl::Owned(this, new QGroupBox(QStringLiteral("Details"), this),
-                           QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(10, 120, 751, 200);
-    GroupBox1->hide();
-    EdSender = Vcl::Owned(this, new QLineEdit(GroupBox1), QStringLiteral("EdSender"));
-    EdSender->setReadOnly(true);
-    EdSender->setGeometry(10, 150, 360, 22);
-    EdCode = Vcl::Owned(this, new QLineEdit(GroupBox1), QStringLiteral("EdCode"));
-    EdCode->setReadOnly(true);
-    EdCode->setGeometry(380, 150, 360, 22);
-    QFont small = font();
-    small.setBold(true);
-    small.setPointSizeF(small.pointSizeF() * 0.85);
-    Label1 = Vcl::Owned(this, new QLabel(QStringLiteral("Fehlercode"), GroupBox1),
-                        QStringLiteral("Label1"));
-    Label1->setFont(small);
-    Label1->setGeometry(380, 134, 200, 14);
-    Label2 = Vcl::Owned(this, new QLabel(QStringLiteral("Sender"), GroupBox1),
-                        QStringLiteral("Label2"));
-    Label2->setFont(small);
-    Label2->setGeometry(10, 134, 200, 14);
-    MemoExtendedError = Vcl::Owned(this, new QPlainTextEdit(GroupBox1),
-                                   QStringLiteral("MemoExtendedError"));
-    MemoExtendedError->setReadOnly(true);
-    MemoExtendedError->setGeometry(10, 20, 730, 110);
+    cxImage1 = Vcl::Owned(this, new QLabel(this), QStringLiteral("cxImage1"));
+    cxImage1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(48, 48));
+    cxImage1->setAlignment(Qt::AlignTop);
+    cxImage1->setAccessibleName(QStringLiteral("Fehler"));
+    top->addWidget(cxImage1);
 
     MemoErrCaption = Vcl::Owned(this, new QLabel(this), QStringLiteral("MemoErrCaption"));
     MemoErrCaption->setAlignment(Qt::AlignCenter);
     MemoErrCaption->setWordWrap(true);
     MemoErrCaption->setTextFormat(Qt::PlainText);
+    MemoErrCaption->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QFont big = font();
     big.setPixelSize(13);
     MemoErrCaption->setFont(big);
-    MemoErrCaption->setGeometry(110, 20, 637, 81);
+    MemoErrCaption->setMinimumWidth(280);
+    MemoErrCaption->setMaximumWidth(637);
+    MemoErrCaption->setAccessibleName(QStringLiteral("Meldung"));
+    top->addWidget(MemoErrCaption, 1);
 
-    cxImage1 = Vcl::Owned(this, new QLabel(this), QStringLiteral("cxImage1"));
-    cxImage1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(64, 64));
-    cxImage1->setGeometry(20, 20, 72, 72);
+    GroupBox1 = Vcl::Owned(this, new QGroupBox(QStringLiteral("Details"), this),
+                           QStringLiteral("GroupBox1"));
+    GroupBox1->setAccessibleName(QStringLiteral("Details"));
+    auto* details = new QGridLayout(GroupBox1);
+    MemoExtendedError = Vcl::Owned(this, new QPlainTextEdit(GroupBox1),
+                                   QStringLiteral("MemoExtendedError"));
+    MemoExtendedError->setReadOnly(true);
+    MemoExtendedError->setMinimumSize(560, 110);
+    MemoExtendedError->setAccessibleName(QStringLiteral("Fehlertext"));
+    MemoExtendedError->setToolTip(QStringLiteral("Fehlertext"));
+    details->addWidget(MemoExtendedError, 0, 0, 1, 2);
+    QFont small = font();
+    small.setBold(true);
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    Label2 = Vcl::Owned(this, new QLabel(QStringLiteral("Sender"), GroupBox1),
+                        QStringLiteral("Label2"));
+    Label2->setFont(small);
+    Label1 = Vcl::Owned(this, new QLabel(QStringLiteral("Fehlercode"), GroupBox1),
+                        QStringLiteral("Label1"));
+    Label1->setFont(small);
+    details->addWidget(Label2, 1, 0);
+    details->addWidget(Label1, 1, 1);
+    EdSender = Vcl::Owned(this, new QLineEdit(GroupBox1), QStringLiteral("EdSender"));
+    EdSender->setReadOnly(true);
+    EdCode = Vcl::Owned(this, new QLineEdit(GroupBox1), QStringLiteral("EdCode"));
+    EdCode->setReadOnly(true);
+    Label2->setBuddy(EdSender);
+    Label1->setBuddy(EdCode);
+    EdSender->setAccessibleName(QStringLiteral("Sender"));
+    EdSender->setToolTip(QStringLiteral("Sender"));
+    EdCode->setAccessibleName(QStringLiteral("Fehlercode"));
+    EdCode->setToolTip(QStringLiteral("Fehlercode"));
+    details->addWidget(EdSender, 2, 0);
+    details->addWidget(EdCode, 2, 1);
+    GroupBox1->hide();
+    box->addWidget(GroupBox1);
+
+    auto* buttons = new QHBoxLayout;
+    box->addLayout(buttons);
+    SpeedButton1 = Vcl::Owned(this, new QToolButton(this), QStringLiteral("SpeedButton1"));
+    SpeedButton1->setText(QStringLiteral("Details >>"));
+    SpeedButton1->setAutoRaise(true);
+    SpeedButton1->setToolTip(QStringLiteral("Details anzeigen"));
+    SpeedButton1->setAccessibleName(QStringLiteral("Details anzeigen"));
+    buttons->addWidget(SpeedButton1);
+    buttons->addStretch();
+    BtOk = Vcl::Owned(this, new QPushButton(this), QStringLiteral("BtOk"));
+    BtOk->setText(QStringLiteral("&Ok"));
+    BtOk->setProperty("TextNr", 5217);
+    BtOk->setIcon(DMSys()->ImageListHot()->Icon(TDMSys::ImageOk));
+    BtOk->setDefault(true);
+    BtOk->setMinimumWidth(100);
+    BtOk->setToolTip(QStringLiteral("Meldung schließen"));
+    BtOk->setAccessibleName(QStringLiteral("Ok"));
+    buttons->addWidget(BtOk);
+    buttons->addStretch();
+    buttons->addSpacing(SpeedButton1->sizeHint().width());
 
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
     connect(BtOk, &QPushButton::clicked, this, [this] { SetModalResult(Vcl::mrOk); });
@@ -93,11 +127,16 @@ TFormException::TFormException(QObject* owner) : TVoskBaseForm(owner) {
     FormCreate(this);
 }
 
+QColor TFormException::CreamColor() {
+    // clCream is $F0FBFF in the form resource's blue-green-red order.
+    return QColor(0xFF, 0xFB, 0xF0);
+}
+
 void TFormException::FormCreate(QObject*) { setWindowTitle(QStringLiteral("KORVEX ERP")); }
 
 void TFormException::FormShow(QObject*) {
-    resize(width() + 5, height());
-    BtOk->move(int(std::lround(width() / 2.0 - BtOk->width() / 2.0)), BtOk->y());
+    // The layout keeps BtOk centred under the message; the size follows the text.
+    adjustSize();
 }
 
 void TFormException::SpeedButton1Click() { GroupBox1->show(); }
@@ -166,6 +205,7 @@ void ShowTaskDialog(QObject* sender, const QString& exceptionMessage,
     q.text = displayMessage;
     q.buttons = Vcl::mbOK;
     q.details = expanded;
+    q.detailsCaption = makeText(11790, QStringLiteral("*"));
     Vcl::Dialogs::Instance().Ask(q);
 }
 
@@ -179,7 +219,10 @@ bool ShowMessageOnce(QObject* sender, const QString& message) {
             sender ? sender->objectName() + QLatin1Char(':') + Vcl::ClassName(sender) : QString();
         ShowFormException(senderText, message, shown.text, shown.code, false);
     } else {
+        // The task dialog's road restores the focus as RaiseExceptionEx does.
+        const FocusKeeper focus;
         ShowTaskDialog(sender, message, shown.text);
+        focus.Restore();
     }
     return true;
 }
@@ -281,6 +324,18 @@ void InitUnit() {
     TDM1::RaiseQ32ClientExceptionProc.Set(&uExceptions::RaiseQ32ClientException);
     Rtl::ClientErrorDisplay.Set([](std::exception_ptr e, QObject* sender) {
         try {
+            // A refusal the database layer put into the user's words shows that sentence; what
+            // the server said goes under the details.
+            try {
+                std::rethrow_exception(e);
+            } catch (const EVoskDatabaseError& db) {
+                if (db.IsTranslated()) {
+                    uExceptions::RaiseQ32ClientException(sender, db.Details(), db.Message(), true,
+                                                         nullptr);
+                    return;
+                }
+            } catch (...) {
+            }
             uExceptions::RaiseException(sender, e);
         } catch (const EAbort&) {
             // The display's own abort ends here: the guard has already stopped the action.

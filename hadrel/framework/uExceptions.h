@@ -7,6 +7,7 @@
 
 #include "Q32GrundForm.h"
 
+#include <QColor>
 #include <QString>
 
 #include <exception>
@@ -34,6 +35,9 @@ public:
     QPlainTextEdit* MemoExtendedError;
     QLabel* MemoErrCaption;
     QLabel* cxImage1;
+
+    // The dialog's background.
+    static QColor CreamColor();
 
     void FormCreate(QObject* sender);
     void FormShow(QObject* sender);

@@ -71,7 +71,8 @@ Summary Generate(PGconn* conn, const Options& o) {
     Exec(conn, "TRUNCATE scheduling.resource_timeline, scheduling.entity RESTART IDENTITY");
     std::mt19937 rng(o.Seed);
     std::uniform_int_distribution<int> dayOf(0, std::max(o.Days - 1, 0));
-    std::uniform_int_distribution<int> lengthOf(1, 5), hourOf(6, 15), quarterOf(0, 3);
+    std::uniform_int_distribution<int> lengthOf(1, std::max(o.MaxEntityDays, 1));
+    std::uniform_int_distribution<int> hourOf(6, 15), quarterOf(0, 3);
     std::uniform_int_distribution<int> orderOf(1, 20000), positionOf(1, 30);
     std::bernoulli_distribution conflicted(o.ConflictedShare);
 

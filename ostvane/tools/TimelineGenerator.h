@@ -18,6 +18,7 @@ struct Options final {
     QDate Start = QDate(2025, 1, 1);
     int Days = 365;
     std::int64_t Rows = 100000; // time-line rows, reached exactly
+    int MaxEntityDays = 5;       // entities last 1 to this many days
     double ConflictedShare = 0.1;
     std::uint32_t Seed = 20250101;
 };

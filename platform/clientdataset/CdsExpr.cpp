@@ -722,9 +722,12 @@ private:
             if ((n->Func == AggFunc::Sum || n->Func == AggFunc::Avg) && !IsNumeric(a->Type) &&
                 a->Type != ExprType::Null)
                 Fail(ExprText::TypeMismatch);
+            // A sum of integers stays an integer, so that it is exact and arithmetic on it too.
             n->Type = n->Func == AggFunc::Count                              ? ExprType::Integer
                       : (n->Func == AggFunc::Min || n->Func == AggFunc::Max) ? a->Type
-                                                                             : ExprType::Float;
+                      : (n->Func == AggFunc::Sum && a->Type == ExprType::Integer)
+                          ? ExprType::Integer
+                          : ExprType::Float;
         } else {
             n->Type = ExprType::Integer;
         }
@@ -853,7 +856,7 @@ void AggregateState::Add(const ExprRow& row) {
         ++a.Count;
         switch (a.Func) {
         case AggFunc::Sum:
-        case AggFunc::Avg: a.Sum += v.toDouble(); break;
+        case AggFunc::Avg: a.AddNumber(v); break;
         case AggFunc::Min:
         case AggFunc::Max: {
             if (!a.Best.isValid()) {
@@ -867,6 +870,30 @@ void AggregateState::Add(const ExprRow& row) {
         }
         case AggFunc::Count: break;
         }
+    }
+}
+
+void AggregateState::Acc::AddNumber(const QVariant& v) {
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::Bool: {
+        const qint64 x = v.toLongLong();
+        qint64 r = 0;
+        if (!__builtin_add_overflow(ISum, x, &r)) {
+            ISum = r;
+            return;
+        }
+        // Past the 64-bit range the total goes on in double rather than wrapping round.
+        Sum += double(ISum) + double(x);
+        ISum = 0;
+        AllInt = false;
+        return;
+    }
+    default:
+        Sum += v.toDouble();
+        AllInt = false;
     }
 }
 
@@ -903,7 +930,9 @@ QVariant Arith(Op op, const QVariant& a, const QVariant& b, ExprType type) {
             return d.toDate().addDays(qint64(std::floor(days)));
         return d.toDateTime().addMSecs(qint64(std::llround(days * 86400000.0)));
     }
-    if (type == ExprType::Integer) {
+    // An integer sum past 64 bits arrives as a double and stays one.
+    if (type == ExprType::Integer && a.typeId() != QMetaType::Double &&
+        b.typeId() != QMetaType::Double) {
         const qint64 x = a.toLongLong(), y = b.toLongLong();
         qint64 r = 0;
         bool overflow = false;
@@ -1011,8 +1040,12 @@ QVariant Expression::Eval(const Node* n, const ExprRow* row, const AggregateStat
             const AggregateState::Acc& a = agg->m_acc[size_t(n->AggSlot)];
             switch (a.Func) {
             case AggFunc::Count: return a.Count;
-            case AggFunc::Sum: return a.Count ? QVariant(a.Sum) : QVariant();
-            case AggFunc::Avg: return a.Count ? QVariant(a.Sum / double(a.Count)) : QVariant();
+            case AggFunc::Sum:
+                if (!a.Count)
+                    return {};
+                return a.AllInt ? QVariant(a.ISum) : QVariant(a.Sum + double(a.ISum));
+            case AggFunc::Avg:
+                return a.Count ? QVariant((a.Sum + double(a.ISum)) / double(a.Count)) : QVariant();
             case AggFunc::Min:
             case AggFunc::Max: return a.Best;
             }

@@ -101,9 +101,10 @@ private:
     struct Acc final {
         AggFunc Func = AggFunc::Count;
         qint64 Count = 0;
-        double Sum = 0;
-        qint64 ISum = 0;
+        double Sum = 0;  // values that are not integers, and integer totals past 64 bits
+        qint64 ISum = 0; // integer values, exact
         bool AllInt = true;
+        void AddNumber(const QVariant& v);
         QVariant Best; // min or max so far
     };
     const Expression* m_expr = nullptr;

@@ -271,6 +271,19 @@ struct Column final {
                Type == FieldType::Boolean || Type == FieldType::Date ||
                Type == FieldType::DateTime;
     }
+    // f(row, value, isNull) for every row of an integer-valued column, the type switch once.
+    template <class F> void ForEachInt(quint32 rows, F&& f) const {
+        auto run = [&](const auto& v) {
+            for (quint32 r = 0; r < rows; ++r)
+                f(r, qint64(v[r]), IsNull(r));
+        };
+        switch (Type) {
+        case FieldType::Integer:
+        case FieldType::Date: run(I32); break;
+        case FieldType::Boolean: run(U8); break;
+        default: run(I64); break;
+        }
+    }
     qint64 IntAt(quint32 r) const {
         switch (Type) {
         case FieldType::Integer:
@@ -294,9 +307,33 @@ struct Column final {
     }
 };
 
+// Division by one fixed step for a column of codes: a multiplication by the inverse in double
+// and one correction each way, where a 64-bit division per row would cost several times more.
+class StepDivider final {
+public:
+    explicit StepDivider(quint64 step) : m_step(step), m_inverse(1.0 / double(step)) {}
+    quint64 Quotient(quint64 d) const {
+        quint64 q = quint64(double(d) * m_inverse);
+        while (q > 0 && q * m_step > d) // rounding up past d
+            --q;
+        while ((q + 1) * m_step <= d) // rounding down short of it
+            ++q;
+        return q;
+    }
+    quint64 Rest(quint64 d) const { return d - Quotient(d) * m_step; }
+
+private:
+    quint64 m_step;
+    double m_inverse;
+};
+
 struct IndexPerm final {
     std::vector<quint32> Perm;
     quint64 BuiltVersion = 0;
+    // Positions where a group of a level starts, all rows visible; built on first use. A
+    // permutation never changes once built, so neither do these.
+    mutable std::mutex StartsMutex;
+    mutable std::map<int, std::shared_ptr<const std::vector<quint32>>> Starts;
 };
 
 class DataStore final {
@@ -411,8 +448,7 @@ private:
 
     std::vector<quint32> Build(const std::vector<int>& fields, IndexOptions options) const {
         std::vector<quint32> perm(Rows);
-        for (quint32 i = 0; i < Rows; ++i)
-            perm[i] = i;
+        std::iota(perm.begin(), perm.end(), quint32(0));
         if (fields.empty() || Rows < 2)
             return perm;
         const bool desc = options & IndexOption::Descending;
@@ -434,6 +470,11 @@ private:
     // and sorted by an LSD radix sort from the lowest word up. Every pass is stable, so equal
     // keys keep their row order as in the comparison sort. Date-times usually sit on whole
     // seconds or minutes; dividing by the common step keeps their codes short.
+    struct Pair {
+        quint64 Key;
+        quint32 Row;
+    };
+
     bool BuildPacked(const std::vector<int>& fields, bool desc, std::vector<quint32>& perm) const {
         struct Part {
             const Column* C;
@@ -449,21 +490,23 @@ private:
             if (!c.IntegerValued())
                 return false;
             qint64 lo = std::numeric_limits<qint64>::max(), hi = std::numeric_limits<qint64>::min();
-            for (quint32 r = 0; r < Rows; ++r) {
-                if (c.IsNull(r))
-                    continue;
-                const qint64 v = c.IntAt(r);
+            c.ForEachInt(Rows, [&](quint32, qint64 v, bool null) {
+                if (null)
+                    return;
                 lo = std::min(lo, v);
                 hi = std::max(hi, v);
-            }
+            });
             if (lo > hi)
                 lo = hi = 0;
             quint64 step = 0;
             if (c.Type == FieldType::DateTime) {
+                StepDivider div(1);
                 for (quint32 r = 0; r < Rows && step != 1; ++r) {
                     const quint64 d = quint64(c.IntAt(r)) - quint64(lo);
-                    if (!c.IsNull(r) && (step == 0 || d % step != 0))
+                    if (!c.IsNull(r) && (step == 0 || div.Rest(d) != 0)) {
                         step = std::gcd(step, d);
+                        div = StepDivider(step);
+                    }
                 }
             }
             if (step == 0)
@@ -479,47 +522,96 @@ private:
             used += bits;
             words.back().push_back({&c, lo, step, bits, span + 1});
         }
-        constexpr unsigned kDigit = 11;
-        constexpr size_t kBuckets = size_t(1) << kDigit;
-        std::vector<quint64> keys(Rows);
-        std::vector<quint32> tmp(Rows);
-        std::vector<size_t> count(kBuckets);
-        for (const auto& parts : words) {
+        // The sort's scratch words stay with the thread between builds: fresh pages cost a
+        // fault each, which on a loaded machine takes longer than the sort itself.
+        thread_local std::vector<quint64> keys, spare;
+        struct Shrink {
+            ~Shrink() {
+                constexpr size_t kKeep = size_t(16) << 20; // words kept, 128 MiB
+                if (keys.capacity() > kKeep)
+                    std::vector<quint64>().swap(keys);
+                if (spare.capacity() > kKeep)
+                    std::vector<quint64>().swap(spare);
+            }
+        } shrink;
+        const unsigned rowBits = unsigned(std::bit_width(quint64(Rows - 1)));
+        for (size_t w = 0; w < words.size(); ++w) {
+            const auto& parts = words[w];
             unsigned total = 0;
             for (const Part& p : parts)
                 total += p.Bits;
+            const bool withRow = words.size() == 1 && total + rowBits <= 64;
+            const unsigned base = withRow ? rowBits : 0;
             // Parts were collected least significant first; the first one takes the low bits.
-            for (quint32 r = 0; r < Rows; ++r) {
-                quint64 k = 0;
-                unsigned shift = 0;
-                for (const Part& p : parts) {
-                    quint64 code =
-                        p.C->IsNull(r) ? 0 : (quint64(p.C->IntAt(r)) - quint64(p.Min)) / p.Step + 1;
-                    if (desc)
-                        code = p.MaxCode - code;
-                    k |= shift < 64 ? code << shift : 0;
-                    shift += p.Bits;
+            keys.assign(Rows, 0);
+            unsigned shift = base;
+            for (const Part& p : parts) {
+                // Codes per column type in one tight loop; the division only where a step is.
+                const quint64 flip = desc ? p.MaxCode : 0;
+                const quint64 min = quint64(p.Min);
+                if (shift < 64 && p.Step == 1)
+                    p.C->ForEachInt(Rows, [&](quint32 r, qint64 v, bool null) {
+                        const quint64 code = null ? 0 : quint64(v) - min + 1;
+                        keys[r] |= (desc ? flip - code : code) << shift;
+                    });
+                else if (shift < 64) {
+                    const StepDivider div(p.Step);
+                    p.C->ForEachInt(Rows, [&](quint32 r, qint64 v, bool null) {
+                        const quint64 code = null ? 0 : div.Quotient(quint64(v) - min) + 1;
+                        keys[r] |= (desc ? flip - code : code) << shift;
+                    });
                 }
-                keys[r] = k;
+                shift += p.Bits;
             }
-            for (unsigned shift = 0; shift < total; shift += kDigit) {
-                std::fill(count.begin(), count.end(), 0);
+            if (withRow) {
+                // Key and row in one word: the passes read and write memory in order, and equal
+                // keys stay in row order.
                 for (quint32 r = 0; r < Rows; ++r)
-                    ++count[(keys[r] >> shift) & (kBuckets - 1)];
-                if (count[(keys[0] >> shift) & (kBuckets - 1)] == Rows)
-                    continue; // one digit value only: the pass would not move anything
-                size_t sum = 0;
-                for (auto& c : count) {
-                    const size_t n = c;
-                    c = sum;
-                    sum += n;
-                }
-                for (quint32 r : perm)
-                    tmp[count[(keys[r] >> shift) & (kBuckets - 1)]++] = r;
-                perm.swap(tmp);
+                    keys[r] |= r;
+                RadixPasses(keys, spare, base, total, [](quint64 k) { return k; });
+                for (quint32 i = 0; i < Rows; ++i)
+                    perm[i] = quint32(keys[i] & ((quint64(1) << rowBits) - 1));
+                return true;
             }
+            // Wider keys: (key, row) pairs in the current order, sorted on this word.
+            std::vector<Pair> pairs(Rows), pairTmp;
+            if (w == 0)
+                for (quint32 i = 0; i < Rows; ++i)
+                    pairs[i] = {keys[i], i};
+            else
+                for (quint32 i = 0; i < Rows; ++i)
+                    pairs[i] = {keys[perm[i]], perm[i]};
+            RadixPasses(pairs, pairTmp, 0, total, [](const Pair& p) { return p.Key; });
+            for (quint32 i = 0; i < Rows; ++i)
+                perm[i] = pairs[i].Row;
         }
         return true;
+    }
+
+    // Stable LSD passes of 11 bits over bits [from, from + width) of each item's key.
+    template <class T, class KeyOf>
+    static void RadixPasses(std::vector<T>& items, std::vector<T>& tmp, unsigned from,
+                            unsigned width, KeyOf key) {
+        constexpr unsigned kDigit = 11;
+        constexpr size_t kBuckets = size_t(1) << kDigit;
+        tmp.resize(items.size());
+        std::vector<size_t> count(kBuckets);
+        for (unsigned shift = from; shift < from + width; shift += kDigit) {
+            std::fill(count.begin(), count.end(), 0);
+            for (const T& t : items)
+                ++count[(key(t) >> shift) & (kBuckets - 1)];
+            if (count[(key(items[0]) >> shift) & (kBuckets - 1)] == items.size())
+                continue; // one digit value only: the pass would not move anything
+            size_t sum = 0;
+            for (auto& c : count) {
+                const size_t n = c;
+                c = sum;
+                sum += n;
+            }
+            for (const T& t : items)
+                tmp[count[(key(t) >> shift) & (kBuckets - 1)]++] = t;
+            items.swap(tmp);
+        }
     }
 
     std::mutex m_mutex;
@@ -971,6 +1063,13 @@ void ClientDataSet::CheckCell(qint64 row, int field) const {
         DbError(QStringLiteral("%1: Datensatz %2 existiert nicht").arg(m_name).arg(row));
 }
 
+QVariant ClientDataSet::ValueAt(qint64 row, int field) const {
+    CheckCell(kAnyRow, field);
+    if (row < 0 || row >= qint64(m_store->Rows))
+        return {};
+    return m_store->Cols[size_t(field)].Get(quint32(row));
+}
+
 KeyValue ClientDataSet::KeyAt(qint64 row, int field) const {
     CheckCell(row, field);
     return m_store->Cols[size_t(field)].Key(quint32(row));
@@ -996,8 +1095,7 @@ void ClientDataSet::ReadIntegers(int field, std::vector<qint64>& out, qint64 nul
         DbError(QStringLiteral("%1: Feld '%2' ist kein ganzzahliges Feld").arg(m_name, c.Name));
     const quint32 rows = m_store->Rows;
     out.resize(rows);
-    for (quint32 r = 0; r < rows; ++r)
-        out[r] = c.IsNull(r) ? nullValue : c.IntAt(r);
+    c.ForEachInt(rows, [&](quint32 r, qint64 v, bool null) { out[r] = null ? nullValue : v; });
 }
 
 void ClientDataSet::WriteIntegers(int field, const std::vector<int>& values, int keep) {
@@ -1072,6 +1170,14 @@ void ClientDataSet::RowAppender::SetFloat(int field, double v) {
     if (c.Type != FieldType::Float)
         return c.Set(m_store.Rows, QVariant(v));
     c.F64[m_store.Rows] = v;
+    c.SetNullBit(m_store.Rows, false);
+}
+
+void ClientDataSet::RowAppender::SetCurrency(int field, Currency v) {
+    Column& c = Col(field);
+    if (c.Type != FieldType::Currency)
+        return c.Set(m_store.Rows, QVariant(v.ToDouble()));
+    c.I64[m_store.Rows] = v.Scaled;
     c.SetNullBit(m_store.Rows, false);
 }
 
@@ -1389,6 +1495,81 @@ GroupPosInds ClientDataSet::GetGroupState(int level) const {
     return result;
 }
 
+std::shared_ptr<const std::vector<quint32>> ClientDataSet::GroupStarts(int level) const {
+    const bool filtered = m_filtered && m_filterExpr;
+    auto build = [&] {
+        std::vector<quint32> starts;
+        qint64 prev = -1;
+        const quint32 n = PositionCount();
+        for (quint32 p = 0; p < n; ++p) {
+            const quint32 row = RowAt(p);
+            if (filtered && !Visible(row))
+                continue;
+            if (prev < 0 || CompareRowsOnKey(quint32(prev), row, level) != 0)
+                starts.push_back(p);
+            prev = row;
+        }
+        return std::make_shared<const std::vector<quint32>>(std::move(starts));
+    };
+    if (!filtered && m_perm) {
+        std::lock_guard lock(m_perm->StartsMutex);
+        auto& slot = m_perm->Starts[level];
+        if (!slot)
+            slot = build();
+        return slot;
+    }
+    GroupStartsCache& c = m_groupStarts;
+    const void* filter = filtered ? m_filterExpr.get() : nullptr;
+    if (!c.Starts || c.Perm != m_perm.get() || c.Version != m_store->Version || c.Level != level ||
+        c.Filter != filter)
+        c = {m_perm.get(), m_store->Version, level, filter, build()};
+    return c.Starts;
+}
+
+qint64 ClientDataSet::FirstVisibleInView() const {
+    for (quint32 p = m_view.Lo; p < m_view.Hi; ++p)
+        if (Visible(RowAt(p)))
+            return p;
+    return -1;
+}
+
+int ClientDataSet::GroupStartCount(int level) const {
+    if (!m_store)
+        return 0;
+    Sync();
+    const qint64 first = FirstVisibleInView();
+    if (first < 0)
+        return 0;
+    const auto starts = GroupStarts(level);
+    const auto from = std::upper_bound(starts->begin(), starts->end(), quint32(first));
+    const auto to = std::lower_bound(from, starts->end(), m_view.Hi);
+    return 1 + int(to - from);
+}
+
+bool ClientDataSet::GotoGroupStart(int level, int k) {
+    RequireBrowse();
+    Sync();
+    if (k < 0)
+        return false;
+    const qint64 first = FirstVisibleInView();
+    if (first < 0)
+        return false;
+    qint64 pos = first;
+    if (k > 0) {
+        const auto starts = GroupStarts(level);
+        const auto from = std::upper_bound(starts->begin(), starts->end(), quint32(first));
+        if (starts->end() - from < k)
+            return false;
+        pos = *(from + (k - 1));
+        if (pos >= qint64(m_view.Hi))
+            return false;
+    }
+    m_pos = pos;
+    m_row = RowAt(quint32(pos));
+    m_eof = m_bof = false;
+    return true;
+}
+
 void ClientDataSet::SetAggregatesActive(bool on) {
     m_aggregatesActive = on;
     InvalidateView();
@@ -1409,8 +1590,29 @@ QVariant ClientDataSet::ComputeAggregate(const Expression& e, quint32 lo, quint3
     if (auto simple = e.SimpleAggregate();
         simple && simple->Func != AggFunc::Min && simple->Func != AggFunc::Max) {
         qint64 count = 0;
+        // Integers and scaled currency add up exactly; a total past 64 bits goes on in double.
+        qint64 isum = 0;
         double sum = 0;
+        bool exact = true;
         const Column* c = simple->Field >= 0 ? &m_store->Cols[size_t(simple->Field)] : nullptr;
+        const bool scaled = c && c->Type == FieldType::Currency;
+        const bool integral = c && (scaled || c->Type == FieldType::Integer ||
+                                    c->Type == FieldType::LargeInt ||
+                                    c->Type == FieldType::Boolean);
+        if (!filtered && c && c->Type == FieldType::Float && simple->Func != AggFunc::Count) {
+            // The common total of a float column: one pass over the positions, no type switch.
+            const quint32* perm = m_perm ? m_perm->Perm.data() : nullptr;
+            for (quint32 p = lo; p < hi; ++p) {
+                const quint32 row = perm ? perm[p] : p;
+                if (c->IsNull(row))
+                    continue;
+                ++count;
+                sum += c->F64[row];
+            }
+            if (count == 0)
+                return {};
+            return simple->Func == AggFunc::Avg ? sum / double(count) : sum;
+        }
         for (quint32 p = lo; p < hi; ++p) {
             const quint32 row = RowAt(p);
             if (filtered && !Visible(row))
@@ -1422,14 +1624,32 @@ QVariant ClientDataSet::ComputeAggregate(const Expression& e, quint32 lo, quint3
             if (c->IsNull(row))
                 continue;
             ++count;
-            if (simple->Func != AggFunc::Count)
+            if (simple->Func == AggFunc::Count)
+                continue;
+            if (!integral || !exact) {
                 sum += c->NumAt(row);
+                continue;
+            }
+            const qint64 x = scaled ? c->I64[row] : c->IntAt(row);
+            qint64 r = 0;
+            if (!__builtin_add_overflow(isum, x, &r)) {
+                isum = r;
+                continue;
+            }
+            exact = false;
+            sum = (scaled ? Currency{isum}.ToDouble() : double(isum)) + c->NumAt(row);
         }
         if (simple->Func == AggFunc::Count)
             return count;
         if (count == 0)
             return {};
-        return simple->Func == AggFunc::Avg ? sum / double(count) : sum;
+        const double total = integral && exact ? (scaled ? Currency{isum}.ToDouble() : double(isum))
+                                               : sum;
+        if (simple->Func == AggFunc::Avg)
+            return total / double(count);
+        if (integral && exact && !scaled)
+            return isum;
+        return total;
     }
     AggregateState st = e.NewAggregateState();
     for (quint32 p = lo; p < hi; ++p) {

@@ -196,6 +196,7 @@ public:
         void BeginRow(); // a row of Nulls
         void SetInteger(int field, qint64 v);
         void SetFloat(int field, double v);
+        void SetCurrency(int field, Currency v);
         void SetBoolean(int field, bool v);
         void SetString(int field, QStringView v);
         void SetStringUtf8(int field, std::string_view utf8);
@@ -215,6 +216,8 @@ public:
     // Physical rows of the visible records in index order.
     std::vector<quint32> VisibleRowIds() const;
     KeyValue KeyAt(qint64 row, int field) const;
+    // The field of a physical row without moving the cursor; Null for a row that is not there.
+    QVariant ValueAt(qint64 row, int field) const;
     // Two rows compared on the first `level` fields of the current index.
     int CompareRows(qint64 a, qint64 b, int level) const;
     // Writes one value as a posted edit would, without an edit buffer; needs Browse state.
@@ -244,6 +247,7 @@ public:
     void SetFiltered(bool on);
     bool Filtered() const { return m_filtered; }
     void SetFilterOptions(FilterOptions options);
+    FilterOptions GetFilterOptions() const { return m_filterOptions; }
 
     // --- groups and aggregates
     // First/Middle/Last of the current row among visible rows sharing the first `level`
@@ -254,10 +258,16 @@ public:
     void SetAggregatesActive(bool on);
     bool AggregatesActive() const { return m_aggregatesActive; }
     // Value of aggregate `index` for the current row's group; Null when inactive or when its
-    // index is not the current one.
+    // index is not the current one. Sums of integer fields are 64-bit integers (a double only
+    // past that range); currency adds up exactly and is returned as a double.
     QVariant AggregateValue(int index);
     // Compiles the aggregate's expression now so that its errors surface here.
     void CheckAggregate(int index);
+    // Group starts at `level` among the visible rows of the current range: how many there are,
+    // and moving to the k-th (from 0; False and the cursor unmoved when there is none). Both
+    // search the group boundaries, kept per index and level, instead of walking the rows.
+    int GroupStartCount(int level) const;
+    bool GotoGroupStart(int level, int k);
 
     // --- flags kept for callers that set them
     void DisableControls() { ++m_disableCount; }
@@ -300,6 +310,8 @@ private:
     void InvalidateView() { ++m_generation; }
     std::shared_ptr<const Expression> CompiledAggregate(int index);
     QVariant ComputeAggregate(const Expression& e, quint32 lo, quint32 hi) const;
+    std::shared_ptr<const std::vector<quint32>> GroupStarts(int level) const;
+    qint64 FirstVisibleInView() const; // position, -1 when the view shows no row
 
     QString m_name;
     FieldDefList m_fieldDefs;
@@ -333,6 +345,15 @@ private:
 
     AggregateList m_aggregates;
     bool m_aggregatesActive = false;
+
+    struct GroupStartsCache final { // positions of group starts when they are not the index's
+        const void* Perm = nullptr;
+        quint64 Version = 0;
+        int Level = -1;
+        const void* Filter = nullptr;
+        std::shared_ptr<const std::vector<quint32>> Starts;
+    };
+    mutable GroupStartsCache m_groupStarts;
 
     int m_disableCount = 0;
     bool m_logChanges = true;

@@ -1,41 +1,85 @@
 #include "DMSys.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
+#include <QStandardPaths>
 
 namespace {
 
-// The pictures are drawn, not loaded: the forms need them told apart, not pretty.
-QIcon DrawIcon(int index, bool hot) {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor ink = hot ? QColor(0, 90, 200) : QColor(60, 60, 60);
-    p.setPen(QPen(ink, 2));
-    switch (index) {
-    case TDMSys::ImageClose:
-        p.drawLine(3, 3, 12, 12);
-        p.drawLine(12, 3, 3, 12);
-        break;
-    case TDMSys::ImageOk:
-        p.drawLine(2, 8, 6, 12);
-        p.drawLine(6, 12, 13, 3);
-        break;
-    case TDMSys::ImageMinimize:
-        p.drawLine(3, 12, 12, 12);
-        break;
-    default: {
-        p.setPen(ink);
-        QFont f = p.font();
-        f.setPixelSize(7);
-        p.setFont(f);
-        p.drawRect(0, 0, 15, 15);
-        p.drawText(pm.rect(), Qt::AlignCenter, QString::number(index));
+// What each picture number the forms use shows, as freedesktop icon names: the first name the
+// installed theme has wins. Chosen by what the button does, not by how the old picture looked.
+struct ThemeIcon {
+    int index;
+    const char* names[3];
+};
+const ThemeIcon kIcons[] = {
+    {TDMSys::ImageClose, {"window-close", "process-stop", nullptr}},
+    {4, {"view-history", "document-open-recent", nullptr}},      // history
+    {5, {"document-print", nullptr, nullptr}},                    // print
+    {6, {"appointment-new", "x-office-calendar", nullptr}},       // resubmission date
+    {TDMSys::ImageOk, {"dialog-ok-apply", "dialog-ok", "object-select-symbolic"}},
+    {29, {"dialog-information", nullptr, nullptr}},               // alert window
+    {41, {"edit-clear", "edit-delete", nullptr}},                 // clear a value
+    {56, {"system-search", "edit-find", nullptr}},                // search in the grid
+    {60, {"edit-copy", nullptr, nullptr}},                        // copy / paste field values
+    {152, {"document-open", nullptr, nullptr}},                   // open a file
+    {175, {"configure", "preferences-system", "emblem-system"}},  // module settings
+    {237, {"view-filter", "edit-find", nullptr}},                 // grid filters
+    {245, {"view-grid", "view-grid-symbolic", "view-list-details"}}, // grid settings
+    {246, {"window-new", nullptr, nullptr}},                      // undock the window
+    {248, {"tools", "applications-utilities", "preferences-other"}}, // tools menu
+    {249, {"help-contextual", "help-browser", "help-faq"}},       // short help
+    {251, {"help-about", "dialog-information", nullptr}},         // info (F4)
+    {252, {"document-print-direct", "document-print", nullptr}},  // automatic print
+    {256, {"chronometer", "media-playback-start", nullptr}},      // auto refresh running
+    {257, {"view-refresh", nullptr, nullptr}},                    // auto refresh off
+    {263, {"insert-link", "emblem-symbolic-link", nullptr}},      // assign to the record
+    {283, {"window-restore", "view-restore", nullptr}},           // dock the window
+    {290, {"window-duplicate", "window-new", nullptr}},           // one more window
+    {TDMSys::ImageMinimize, {"window-minimize", nullptr, nullptr}},
+};
+
+// Icons come from the desktop's theme; without a desktop (offscreen, a bare X server) Qt knows no
+// theme, and the ones installed with the program are used.
+void ChooseTheme() {
+    const QString current = QIcon::themeName();
+    if (!current.isEmpty() && current != QLatin1String("hicolor") &&
+        QIcon::hasThemeIcon(QStringLiteral("window-close")))
+        return;
+    // Without a desktop the search path is Qt's own resources only; the system's themes live in
+    // the data folders' "icons".
+    QStringList paths = QIcon::themeSearchPaths();
+    for (const QString& dir : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+                                                        QStringLiteral("icons"),
+                                                        QStandardPaths::LocateDirectory))
+        if (!paths.contains(dir))
+            paths << dir;
+    if (!paths.contains(QStringLiteral("/usr/share/icons")) &&
+        QDir(QStringLiteral("/usr/share/icons")).exists())
+        paths << QStringLiteral("/usr/share/icons");
+    QIcon::setThemeSearchPaths(paths);
+    for (const char* theme : {"breeze", "Adwaita"})
+        for (const QString& dir : QIcon::themeSearchPaths())
+            if (QDir(dir + u'/' + QLatin1String(theme)).exists()) {
+                QIcon::setThemeName(QLatin1String(theme));
+                QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+                return;
+            }
+}
+
+QIcon FindThemeIcon(int index) {
+    for (const ThemeIcon& t : kIcons) {
+        if (t.index != index)
+            continue;
+        for (const char* name : t.names)
+            if (name && QIcon::hasThemeIcon(QLatin1String(name)))
+                return QIcon::fromTheme(QLatin1String(name));
     }
-    }
-    return QIcon(pm);
+    return {};
 }
 
 } // namespace
@@ -43,10 +87,56 @@ QIcon DrawIcon(int index, bool hot) {
 TDMSys::TDMSys()
     : m_imageList(new TImageList(this, ImageCount)), m_imageListHot(new TImageList(this, ImageCount)) {
     setObjectName(QStringLiteral("DMSys"));
-    for (int i = 0; i < ImageCount; ++i) {
-        m_imageList->SetIcon(i, DrawIcon(i, false));
-        m_imageListHot->SetIcon(i, DrawIcon(i, true));
+    ChooseTheme();
+    // Numbers without a picture stay empty: a button then shows its caption, never a stand-in.
+    for (const ThemeIcon& t : kIcons) {
+        const QIcon icon = FindThemeIcon(t.index);
+        m_imageList->SetIcon(t.index, icon);
+        m_imageListHot->SetIcon(t.index, icon);
     }
+}
+
+bool TDMSys::HasThemeIcon(int index) {
+    for (const ThemeIcon& t : kIcons)
+        if (t.index == index)
+            return true;
+    return false;
+}
+
+QStringList TDMSys::ThemeIconNames(int index) {
+    QStringList names;
+    for (const ThemeIcon& t : kIcons)
+        if (t.index == index)
+            for (const char* n : t.names)
+                if (n)
+                    names << QLatin1String(n);
+    return names;
+}
+
+QIcon TDMSys::AppIcon() {
+    // The program's own mark: a dark-blue tile with a white K, drawn so that no file is needed.
+    static QIcon icon = [] {
+        QIcon i;
+        for (int size : {16, 24, 32, 48, 64, 128}) {
+            QPixmap pm(size, size);
+            pm.fill(Qt::transparent);
+            QPainter p(&pm);
+            p.setRenderHint(QPainter::Antialiasing);
+            QPainterPath tile;
+            tile.addRoundedRect(QRectF(0.5, 0.5, size - 1, size - 1), size / 5.0, size / 5.0);
+            p.fillPath(tile, QColor(0x1f, 0x4e, 0x79));
+            QFont f(QStringLiteral("DejaVu Sans"));
+            f.setBold(true);
+            f.setPixelSize(size * 3 / 4);
+            p.setFont(f);
+            p.setPen(Qt::white);
+            p.drawText(pm.rect(), Qt::AlignCenter, QStringLiteral("K"));
+            p.end();
+            i.addPixmap(pm);
+        }
+        return i;
+    }();
+    return icon;
 }
 
 namespace {

@@ -21,6 +21,12 @@ public:
     static constexpr int ImageMinimize = 317;
     static constexpr int ImageCount = 400;
 
+    // Whether the number has a picture in the table, and the theme names tried for it in order.
+    static bool HasThemeIcon(int index);
+    static QStringList ThemeIconNames(int index);
+    // The icon of the program and its windows.
+    static QIcon AppIcon();
+
 private:
     TDMSys();
     TImageList* m_imageList;

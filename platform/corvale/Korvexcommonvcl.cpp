@@ -3,7 +3,10 @@
 #include "Vcl.Forms.h"
 #include "Vcl.Services.h"
 
+#include <QAbstractButton>
+#include <QFormLayout>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
@@ -95,5 +98,69 @@ ModalForms* ModalForms::SetInstance(ModalForms* forms) {
 int ShowModal(Vcl::TForm* form) { return form ? ModalForms::Instance().Run(form) : Vcl::mrCancel; }
 
 Rtl::HookSlot<void(const QString&)> GReaderErrorProc;
+
+} // namespace Korvexcommonvcl
+
+namespace Korvexcommonvcl {
+
+QString PlainCaption(const QString& caption) {
+    QString t = caption;
+    t.replace(QLatin1String("&&"), QLatin1String("\x01"));
+    t.remove(u'&');
+    t.replace(u'\x01', u'&');
+    t = t.trimmed();
+    while (t.endsWith(u':'))
+        t.chop(1);
+    return t.trimmed();
+}
+
+void NameControls(QWidget* root) {
+    if (!root)
+        return;
+    // Form layouts know which label belongs to which field; the label becomes its buddy.
+    for (QFormLayout* form : root->findChildren<QFormLayout*>())
+        for (int r = 0; r < form->rowCount(); ++r) {
+            QLayoutItem* fieldItem = form->itemAt(r, QFormLayout::FieldRole);
+            QWidget* field = fieldItem ? fieldItem->widget() : nullptr;
+            if (auto* label = qobject_cast<QLabel*>(form->labelForField(field)); label && field &&
+                                                                                   !label->buddy())
+                label->setBuddy(field);
+        }
+    for (QLabel* label : root->findChildren<QLabel*>()) {
+        QWidget* buddy = label->buddy();
+        const QString name = PlainCaption(label->text());
+        if (!buddy || name.isEmpty())
+            continue;
+        if (buddy->accessibleName().isEmpty())
+            buddy->setAccessibleName(name);
+        if (buddy->toolTip().isEmpty())
+            buddy->setToolTip(name);
+    }
+    // Buttons Qt's own widgets make for themselves, named in English or not at all.
+    static const std::pair<const char*, const char*> internal[] = {
+        {"ScrollLeftButton", "Nach links blättern"},
+        {"ScrollRightButton", "Nach rechts blättern"},
+        {"qt_toolbar_ext_button", "Weitere Schaltflächen"},
+    };
+    for (QAbstractButton* b : root->findChildren<QAbstractButton*>()) {
+        for (const auto& [name, german] : internal)
+            if (b->objectName() == QLatin1String(name)) {
+                b->setAccessibleName(QString::fromUtf8(german));
+                b->setToolTip(QString::fromUtf8(german));
+            }
+        if (b->inherits("QTableCornerButton")) {
+            b->setAccessibleName(QStringLiteral("Alle Zeilen markieren"));
+            b->setToolTip(QStringLiteral("Alle Zeilen markieren"));
+        }
+        const QString tip = PlainCaption(b->toolTip());
+        const QString name = tip.isEmpty() ? PlainCaption(b->text()) : tip;
+        if (name.isEmpty())
+            continue;
+        if (b->accessibleName().isEmpty())
+            b->setAccessibleName(name);
+        if (b->toolTip().isEmpty())
+            b->setToolTip(name);
+    }
+}
 
 } // namespace Korvexcommonvcl

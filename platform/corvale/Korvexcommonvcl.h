@@ -47,6 +47,13 @@ public:
 
 int ShowModal(Vcl::TForm* form);
 
+// Gives every control under root a name for screen readers and a tool tip where it has none: a
+// field the text of its label (form layouts pair them), a button its action (its tool tip, else
+// its caption). A control with neither stays as it is.
+void NameControls(QWidget* root);
+// A caption as a name: without accelerator marks and a trailing colon.
+QString PlainCaption(const QString& caption);
+
 // Receives the text of an error met while a form resource is read (a property that no longer
 // exists); the IDE fills it to show such errors in its message view.
 extern Rtl::HookSlot<void(const QString&)> GReaderErrorProc;

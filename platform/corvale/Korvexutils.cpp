@@ -10,3 +10,19 @@ QString FindModulName(const QWidget* form) {
 }
 
 } // namespace Korvexutils
+
+#include "Vcl.Services.h"
+#include "VoskExceptions.h"
+
+namespace Korvexutils {
+
+void RaiseInformation(const QString& message) {
+    Vcl::Ask(Vcl::mtInformation, QStringLiteral("Information"), message, Vcl::mbOK);
+}
+
+void RaiseError(const QString& message) {
+    Vcl::Ask(Vcl::mtError, QStringLiteral("Fehler"), message, Vcl::mbOK);
+    throw EAbort();
+}
+
+} // namespace Korvexutils

@@ -12,3 +12,12 @@ namespace Korvexutils {
 QString FindModulName(const QWidget* form);
 
 } // namespace Korvexutils
+
+namespace Korvexutils {
+
+// An information with an OK button.
+void RaiseInformation(const QString& message);
+// An error with an OK button; then the action ends with the silent abort (EAbort).
+[[noreturn]] void RaiseError(const QString& message);
+
+} // namespace Korvexutils

@@ -1,6 +1,9 @@
 #include "TVoskDBEdit.h"
 
 #include <EventGuard.h>
+
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <TVoskClass.h>
 
 namespace Corvale {
@@ -46,8 +49,13 @@ bool TFieldLink::CanEdit() const {
 void TFieldLink::Store(const QVariant& value) {
     m_writing = true;
     try {
-        const bool empty = value.typeId() == QMetaType::QString && value.toString().isEmpty();
-        m_class->FieldByName(m_field).SetValue(empty ? QVariant() : value);
+        const bool text = value.typeId() == QMetaType::QString;
+        const bool empty = text && value.toString().isEmpty();
+        QVariant v = empty ? QVariant() : value;
+        // Typed the German way ("12,5"); the server reads the point.
+        if (text && !empty && m_class->FieldIsNumeric(m_class->FieldIndex(m_field)))
+            v = value.toString().replace(u',', u'.');
+        m_class->FieldByName(m_field).SetValue(v);
     } catch (...) {
         m_writing = false;
         m_refresh();
@@ -71,10 +79,30 @@ TVoskDBEdit::TVoskDBEdit(QWidget* parent)
 }
 
 void TVoskDBEdit::showValue() {
+    applyFieldLimits();
     const QString text = m_link->Value().toString();
     if (text != this->text())
         setText(text);
     setReadOnly(!m_link->CanEdit());
+}
+
+void TVoskDBEdit::applyFieldLimits() {
+    TVoskClass* c = m_link->DataClass();
+    const int col = c && c->Active() ? c->FieldIndex(m_link->FieldName()) : -1;
+    const int size = col >= 0 ? c->FieldSize(col) : 0;
+    const int wanted = size > 0 ? size : 32767;
+    if (maxLength() != wanted)
+        setMaxLength(wanted);
+    const int kind = col < 0 ? 0 : c->FieldIsInteger(col) ? 1 : c->FieldIsNumeric(col) ? 2 : 0;
+    if (kind == m_numberKind)
+        return;
+    m_numberKind = kind;
+    static const QRegularExpression integer(QStringLiteral("-?\\d*"));
+    static const QRegularExpression decimal(QStringLiteral("-?\\d*([.,]\\d*)?"));
+    const QValidator* old = validator();
+    setValidator(kind == 0 ? nullptr
+                           : new QRegularExpressionValidator(kind == 1 ? integer : decimal, this));
+    delete old;
 }
 
 bool TVoskDBEdit::PostEditValue() {

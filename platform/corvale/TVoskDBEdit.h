@@ -57,5 +57,8 @@ public:
 
 private:
     void showValue();
+    // Length from the column's size; only digits (and one decimal separator) in number columns.
+    void applyFieldLimits();
     Corvale::TFieldLink* m_link;
+    int m_numberKind = 0; // 0 any text, 1 integer, 2 decimal
 };

@@ -13,6 +13,10 @@ TVoskDBGrid2::TVoskDBGrid2(QWidget* parent) : QTableView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    // A click on a column header sorts the records by it; no order until the user asks.
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    horizontalHeader()->setSectionsClickable(true);
+    setSortingEnabled(true);
 }
 
 void TVoskDBGrid2::SetDataClass(TVoskClass* dataClass) {
@@ -30,9 +34,33 @@ void TVoskDBGrid2::SetDataClass(TVoskClass* dataClass) {
     connect(dataClass, &TVoskClass::CurrentChanged, this, &TVoskDBGrid2::followClass);
     // The model's reset runs first (it was connected earlier), so the rows exist again here.
     connect(dataClass, &TVoskClass::RowsReset, this, &TVoskDBGrid2::followClass);
+    connect(dataClass, &TVoskClass::RowsReset, this, &TVoskDBGrid2::applyColumns);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { followView(current); });
     followClass();
+    applyColumns();
+}
+
+void TVoskDBGrid2::SetHiddenFields(const QStringList& fields) {
+    m_hiddenFields = fields;
+    applyColumns();
+}
+
+void TVoskDBGrid2::applyColumns() {
+    if (!m_class || !m_model)
+        return;
+    const QStringList fields = m_class->FieldNames();
+    for (int c = 0; c < fields.size(); ++c)
+        setColumnHidden(c, m_hiddenFields.contains(fields[c], Qt::CaseInsensitive));
+    // Widths fit the content once per set of columns; a refresh keeps what the user dragged.
+    if (fields == m_sizedFor || fields.isEmpty())
+        return;
+    m_sizedFor = fields;
+    resizeColumnsToContents();
+    const int widest = qMax(120, fontMetrics().horizontalAdvance(QLatin1Char('x')) * 40);
+    for (int c = 0; c < fields.size(); ++c)
+        if (columnWidth(c) > widest)
+            setColumnWidth(c, widest);
 }
 
 int TVoskDBGrid2::columnByFieldName(const QString& fieldName) const {
@@ -116,7 +144,9 @@ void TVoskDBGrid2::EditFirstVisibleColumn() {
     if (!m_model)
         return;
     for (int c = 0; c < m_model->columnCount(); ++c)
-        if (!isColumnHidden(c)) {
+        if (!isColumnHidden(c) &&
+            (m_model->flags(m_model->index(qMax(0, currentIndex().row()), c)) &
+             Qt::ItemIsEditable)) {
             const QModelIndex index = m_model->index(qMax(0, currentIndex().row()), c);
             setCurrentIndex(index);
             edit(index);

@@ -26,8 +26,12 @@ public:
     int SelectedRowCount() const;
     // Deletes the records of the selected rows, without asking.
     void DeleteSelection();
-    // Opens the editor of the first shown column at the current row, as after an insert.
+    // Opens the editor of the first shown column the user may type into at the current row, as
+    // after an insert (a serial key or an audit stamp is never that column).
     void EditFirstVisibleColumn();
+    // Fields that are not shown (kept over every reload of the class).
+    void SetHiddenFields(const QStringList& fields);
+    const QStringList& HiddenFields() const { return m_hiddenFields; }
 
     // Paint lock for bulk changes; nests.
     void BeginUpdate();
@@ -37,9 +41,12 @@ public:
 private:
     void followClass();
     void followView(const QModelIndex& current);
+    void applyColumns();
 
     QPointer<TVoskClass> m_class;
     TVoskDataModel* m_model = nullptr;
     int m_updateLevel = 0;
     bool m_syncing = false;
+    QStringList m_hiddenFields;
+    QStringList m_sizedFor; // the fields whose widths were fitted last
 };

@@ -1,5 +1,7 @@
 #include "TVoskDBNavigator.h"
 
+#include "DMSys.h"
+
 #include <EventGuard.h>
 #include <TVoskClass.h>
 #include <Vcl.Services.h>
@@ -16,20 +18,21 @@ struct ButtonInfo {
     const char* name;
     const char* symbol;
     const char* hint;
+    const char* icon; // freedesktop name
 };
 
 // In the order the bar shows them, which is also the order of the bits.
 const ButtonInfo kButtons[] = {
-    {nbFirst, "nbFirst", "|◀", "Erster Datensatz"},
-    {nbPrior, "nbPrior", "◀", "Vorheriger Datensatz"},
-    {nbNext, "nbNext", "▶", "Nächster Datensatz"},
-    {nbLast, "nbLast", "▶|", "Letzter Datensatz"},
-    {nbInsert, "nbInsert", "+", "Datensatz einfügen"},
-    {nbDelete, "nbDelete", "−", "Datensatz löschen"},
-    {nbEdit, "nbEdit", "✎", "Datensatz bearbeiten"},
-    {nbPost, "nbPost", "✔", "Änderungen speichern"},
-    {nbCancel, "nbCancel", "✖", "Änderungen verwerfen"},
-    {nbRefresh, "nbRefresh", "↻", "Daten aktualisieren"},
+    {nbFirst, "nbFirst", "|◀", "Erster Datensatz", "go-first"},
+    {nbPrior, "nbPrior", "◀", "Vorheriger Datensatz", "go-previous"},
+    {nbNext, "nbNext", "▶", "Nächster Datensatz", "go-next"},
+    {nbLast, "nbLast", "▶|", "Letzter Datensatz", "go-last"},
+    {nbInsert, "nbInsert", "+", "Datensatz einfügen", "list-add"},
+    {nbDelete, "nbDelete", "−", "Datensatz löschen", "list-remove"},
+    {nbEdit, "nbEdit", "✎", "Datensatz bearbeiten", "document-edit"},
+    {nbPost, "nbPost", "✔", "Änderungen speichern", "document-save"},
+    {nbCancel, "nbCancel", "✖", "Änderungen verwerfen", "dialog-cancel"},
+    {nbRefresh, "nbRefresh", "↻", "Daten aktualisieren", "view-refresh"},
 };
 
 int indexOf(NavBtn button) { return std::countr_zero(unsigned(button)); }
@@ -37,11 +40,20 @@ int indexOf(NavBtn button) { return std::countr_zero(unsigned(button)); }
 } // namespace
 
 TVoskDBNavigator::TVoskDBNavigator(QWidget* parent) : QToolBar(parent) {
+    setIconSize(QSize(16, 16));
     static_assert(std::size(kButtons) == kButtonCount);
+    DMSys(); // the icon theme is chosen there
     for (const ButtonInfo& info : kButtons) {
         QAction* a = addAction(QString::fromUtf8(info.symbol));
         a->setObjectName(QLatin1String(info.name));
         a->setToolTip(QString::fromUtf8(info.hint));
+        // Icon from the theme, its symbol only where the theme has none.
+        if (QIcon::hasThemeIcon(QLatin1String(info.icon)))
+            a->setIcon(QIcon::fromTheme(QLatin1String(info.icon)));
+        if (QWidget* w = widgetForAction(a)) {
+            w->setAccessibleName(QString::fromUtf8(info.hint));
+            w->setObjectName(QLatin1String(info.name));
+        }
         const NavBtn b = info.button;
         connect(a, &QAction::triggered, this,
                 [this, b] { Rtl::Guarded([&] { BtnClick(b); }, this); });

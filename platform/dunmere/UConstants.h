@@ -12,11 +12,16 @@ public:
     QString ProgramDir() const; // the running program's folder
     void SetBasePath(const QString& path) { m_basePath = path; }
     void SetLoginName(const QString& login) { m_login = login; }
+    // Whether designed dialogs of this login hand their parameters over through their script
+    // handler instead of their controls.
+    bool UseJSHandler() const { return m_useJSHandler; }
+    void SetUseJSHandler(bool on) { m_useJSHandler = on; }
 
 private:
     static QString ensure(const QString& path);
     QString m_basePath;
     QString m_login;
+    bool m_useJSHandler = false;
 };
 
 TCurrentSession& CurrentSession_UConstants();

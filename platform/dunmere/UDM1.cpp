@@ -45,6 +45,7 @@ QString TDM1::DemoConnInfo() {
 
 void TDM1::Connect(const QString& conninfo) {
     Disconnect();
+    m_aliasesLoaded = false;
     m_db.Connect(conninfo);
     if (!m_loginSet)
         m_login = m_db.UserName();
@@ -113,6 +114,9 @@ void TDM1::SetIsAdmin(bool admin) {
 }
 
 void TDM1::readUser() {
+    // The server's audit triggers stamp rows with the login the session announces.
+    TVoskQuery2 announce(&m_db, QStringLiteral("SELECT set_config('korvex.login', :login, false)"));
+    announce.Bind(QStringLiteral("login"), m_login).Open();
     TVoskQuery2 q(&m_db, QStringLiteral("SELECT mitnr, m_admin, m_sprache FROM mitarbeiter "
                                         "WHERE lower(m_login) = lower(:login)"));
     q.Bind(QStringLiteral("login"), m_login).Open();
@@ -120,6 +124,55 @@ void TDM1::readUser() {
     m_language = q.Eof() ? 0 : q.Fields(2).AsInteger();
     SetIsAdmin(!q.Eof() && q.Fields(1).AsBoolean());
 }
+
+// ---- aliases -----------------------------------------------------------------------------------
+
+void TDM1::ReloadCaptions() {
+    m_aliases.clear();
+    m_aliasesLoaded = true;
+    if (!m_db.Connected())
+        return;
+    // The catalogue's captions first, the alias table's over them; a database without one of the
+    // tables names those things by their own names.
+    // Asked first rather than failed: a failing statement would spoil an open transaction.
+    const std::pair<const char*, const char*> sources[] = {
+        {"tablefieldinfo", "SELECT tablename, coalesce(field, ''), alias, textno "
+                           "FROM tablefieldinfo WHERE alias IS NOT NULL OR textno IS NOT NULL"},
+        {"fieldalias", "SELECT fa_table, coalesce(fa_field, ''), fa_alias, fa_textno "
+                       "FROM fieldalias"}};
+    for (const auto& [table, sql] : sources) {
+        try {
+            TVoskQuery2 exists(&m_db, QStringLiteral("SELECT to_regclass(:t) IS NOT NULL"));
+            exists.Bind(QStringLiteral("t"), QString::fromLatin1(table)).Open();
+            if (!exists.Fields(0).AsBoolean())
+                continue;
+            TVoskQuery2 q(&m_db, QString::fromLatin1(sql));
+            q.Open();
+            for (; !q.Eof(); q.Next()) {
+                QString alias = q.Fields(2).AsString();
+                if (!q.Fields(3).IsNull() && q.Fields(3).AsInteger() > 0)
+                    alias = makeText(q.Fields(3).AsInteger(), alias);
+                if (alias.isEmpty())
+                    continue;
+                m_aliases.insert(q.Fields(0).AsString().toLower() + u'\n' +
+                                     q.Fields(1).AsString().toLower(),
+                                 alias);
+            }
+        } catch (const EVoskDatabaseError&) {
+        }
+    }
+}
+
+QString TDM1::GetFieldAlias(const QString& field, const QString& table) {
+    if (!m_aliasesLoaded)
+        ReloadCaptions();
+    QString t = table.toLower();
+    if (const qsizetype dot = t.lastIndexOf(u'.'); dot >= 0)
+        t = t.mid(dot + 1);
+    return m_aliases.value(t + u'\n' + field.toLower());
+}
+
+QString TDM1::GetTableAlias(const QString& table) { return GetFieldAlias(QString(), table); }
 
 // ---- texts -------------------------------------------------------------------------------------
 

@@ -72,6 +72,13 @@ public:
     void LoadTextCache(); // all texts in one query, so that misses need no query either
     void ClearTextCache();
 
+    // Captions as users know them: a field's, and a table's own (the row with an empty field),
+    // from tablefieldinfo and fieldalias (which wins). Empty when there is none. Read once per
+    // connection; ReloadCaptions reads them again.
+    QString GetFieldAlias(const QString& field, const QString& table);
+    QString GetTableAlias(const QString& table);
+    void ReloadCaptions();
+
     QString GetSetting(const QString& name, const QString& def = {});
     bool GetBoolSetting(const QString& name, bool def);
     int GetIntSetting(const QString& name, int def);
@@ -148,6 +155,8 @@ private:
     int m_language = 0;
     QHash<int, TextEntry> m_texts;
     bool m_allTextsLoaded = false;
+    QHash<QString, QString> m_aliases; // "table\nfield" in lower case
+    bool m_aliasesLoaded = false;
     bool m_inLogWrite = false;
     std::unique_ptr<TVoskQuery2> m_qText, m_qSetting, m_qLastVal, m_qLog;
     std::shared_ptr<TDM1IdeState> m_ide; // shared_ptr: complete only in UDM1.Ide.cpp

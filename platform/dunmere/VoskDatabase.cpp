@@ -34,6 +34,19 @@ EVoskDatabaseError::EVoskDatabaseError(const QString& message, const QString& se
     : EVoskException(composeMessage(message, serverMessage, sqlState, position)),
       m_serverMessage(serverMessage), m_sqlState(sqlState), m_position(position), m_sql(sql) {}
 
+EVoskDatabaseError EVoskDatabaseError::Translated(const QString& sentence,
+                                                  const EVoskDatabaseError& from) {
+    EVoskDatabaseError e(from);
+    e.setMessage(sentence);
+    e.m_translated = true;
+    return e;
+}
+
+QString EVoskDatabaseError::Details() const {
+    return composeMessage(QString(), m_serverMessage, m_sqlState, m_position).mid(
+        m_serverMessage.isEmpty() ? 0 : 2);
+}
+
 namespace Dunmere {
 
 QString DescribeConnection(PGconn* conn) {
@@ -171,7 +184,12 @@ PGresult* TVoskDatabase::Check(PGresult* res, const QByteArray& sql, const QStri
     QString server;
     QString state;
     int pos = 0;
+    TPgDiagnostics diag;
     if (res) {
+        diag.detail = fromPg(PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL));
+        diag.column = fromPg(PQresultErrorField(res, PG_DIAG_COLUMN_NAME));
+        diag.constraint = fromPg(PQresultErrorField(res, PG_DIAG_CONSTRAINT_NAME));
+        diag.table = fromPg(PQresultErrorField(res, PG_DIAG_TABLE_NAME));
         server = fromPg(PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY));
         const QString detail = fromPg(PQresultErrorField(res, PG_DIAG_MESSAGE_DETAIL));
         if (!detail.isEmpty())
@@ -185,7 +203,9 @@ PGresult* TVoskDatabase::Check(PGresult* res, const QByteArray& sql, const QStri
     QString msg = QStringLiteral("Fehler bei der Ausführung der SQL-Anweisung");
     if (!context.isEmpty())
         msg += u' ' + context;
-    throw EVoskDatabaseError(msg, server, state, pos, QString::fromUtf8(sql));
+    EVoskDatabaseError e(msg, server, state, pos, QString::fromUtf8(sql));
+    e.SetDiagnostics(diag);
+    throw e;
 }
 
 int TVoskDatabase::Exec(const QString& sql, const QVariantList& params) {

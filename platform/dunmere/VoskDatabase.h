@@ -10,13 +10,31 @@
 
 #include <libpq-fe.h>
 
+// The fields of a server error that name what failed (libpq's PG_DIAG_* fields).
+struct TPgDiagnostics {
+    QString detail;
+    QString column;
+    QString constraint;
+    QString table;
+};
+
 // A failed connection or statement. Message() is the German text for the user; the parts the server
 // sent are kept apart for handlers and logs. Position() is 1-based in Sql() (0 when unknown).
+// A translated error (Translated()) carries a sentence for the user alone as Message(), and the
+// server's words only in Details().
 class EVoskDatabaseError : public EVoskException {
 public:
     explicit EVoskDatabaseError(const QString& message, const QString& serverMessage = {},
                                 const QString& sqlState = {}, int position = 0,
                                 const QString& sql = {});
+    // The user's sentence in place of the technical one; everything the server said is kept.
+    static EVoskDatabaseError Translated(const QString& sentence, const EVoskDatabaseError& from);
+
+    const TPgDiagnostics& Diagnostics() const noexcept { return m_diag; }
+    void SetDiagnostics(const TPgDiagnostics& diag) { m_diag = diag; }
+    bool IsTranslated() const noexcept { return m_translated; }
+    // What the server said, with its SQLSTATE: the text for a details box.
+    QString Details() const;
 
     const QString& ServerMessage() const noexcept { return m_serverMessage; }
     const QString& SqlState() const noexcept { return m_sqlState; }
@@ -29,6 +47,8 @@ private:
     QString m_sqlState;
     int m_position = 0;
     QString m_sql;
+    TPgDiagnostics m_diag;
+    bool m_translated = false;
 };
 
 class TVoskDatabase final {

@@ -2,10 +2,13 @@
 
 #include <StrUtils.h>
 #include <UDM1.h>
+#include <VoskDbErrors.h>
 #include <VoskExceptions.h>
 #include <VoskQuery2.h>
 
 #include <QHash>
+
+#include <algorithm>
 
 #include <libpq-fe.h>
 
@@ -206,20 +209,33 @@ void TVoskClass::readInto(std::vector<Row>& rows, std::vector<Column>* cols, con
     if (cols) {
         // Which result columns are columns of our table decides what Post writes: libpq names
         // the source table and column of each, so a join or a computed column stays read-only.
-        QHash<int, std::pair<QString, QString>> tableCols;
+        QHash<int, Column> tableCols;
         Oid tableOid = InvalidOid;
         if (!m_sqlTable.isEmpty()) {
             TVoskQuery2 a(&Database(),
                           QStringLiteral("SELECT a.attnum, a.attname, c.oid, "
-                                         "format_type(a.atttypid, a.atttypmod) FROM pg_attribute a "
+                                         "format_type(a.atttypid, a.atttypmod), a.atthasdef, "
+                                         "t.typcategory, t.typname, a.atttypmod "
+                                         "FROM pg_attribute a "
                                          "JOIN pg_class c ON c.oid = a.attrelid "
+                                         "JOIN pg_type t ON t.oid = a.atttypid "
                                          "WHERE a.attrelid = to_regclass(:t) AND a.attnum > 0 "
                                          "AND NOT a.attisdropped AND a.attgenerated = ''"));
             a.Bind(QStringLiteral("t"), quotedTable());
             a.Open();
             for (; !a.Eof(); a.Next()) {
-                tableCols.insert(a.Fields(0).AsInteger(),
-                                 {a.Fields(1).AsString(), a.Fields(3).AsString()});
+                Column tc;
+                tc.name = a.Fields(1).AsString();
+                tc.sqlType = a.Fields(3).AsString();
+                tc.hasDefault = a.Fields(4).AsBoolean();
+                const QString cat = a.Fields(5).AsString();
+                tc.category = cat.isEmpty() ? QChar() : cat.at(0);
+                const QString typName = a.Fields(6).AsString();
+                tc.integer = typName == u"int2" || typName == u"int4" || typName == u"int8";
+                const int typmod = a.Fields(7).AsInteger();
+                if (tc.category == u'S' && typmod > 4)
+                    tc.size = typmod - 4; // varchar(n) and char(n) keep n + 4
+                tableCols.insert(a.Fields(0).AsInteger(), tc);
                 tableOid = Oid(a.Fields(2).AsLargeInt());
             }
         }
@@ -229,9 +245,11 @@ void TVoskClass::readInto(std::vector<Row>& rows, std::vector<Column>* cols, con
             col.name = q.Fields(c).FieldName();
             const PGresult* res = q.Result();
             if (tableOid != InvalidOid && PQftable(res, c) == tableOid) {
-                const auto att = tableCols.value(PQftablecol(res, c));
-                col.writable = !att.first.isEmpty() && att.first == col.name;
-                col.sqlType = att.second;
+                const Column att = tableCols.value(PQftablecol(res, c));
+                if (!att.name.isEmpty() && att.name == col.name) {
+                    col = att;
+                    col.writable = true;
+                }
             }
             cols->push_back(col);
         }
@@ -454,6 +472,46 @@ bool TVoskClass::FieldWritable(int col) const {
     return col >= 0 && col < FieldCount() && m_cols[size_t(col)].writable;
 }
 
+int TVoskClass::FieldSize(int col) const {
+    return col >= 0 && col < FieldCount() ? m_cols[size_t(col)].size : 0;
+}
+
+bool TVoskClass::FieldIsNumeric(int col) const {
+    return col >= 0 && col < FieldCount() && m_cols[size_t(col)].category == u'N';
+}
+
+bool TVoskClass::FieldIsInteger(int col) const {
+    return col >= 0 && col < FieldCount() && m_cols[size_t(col)].integer;
+}
+
+bool TVoskClass::FieldIsText(int col) const {
+    if (col < 0 || col >= FieldCount())
+        return false;
+    const QChar cat = m_cols[size_t(col)].category;
+    return cat.isNull() || cat == u'S';
+}
+
+bool TVoskClass::FieldServerFilled(int col) const {
+    if (col < 0 || col >= FieldCount())
+        return false;
+    const Column& c = m_cols[size_t(col)];
+    static const QStringList stamps = {QStringLiteral("insert_date"), QStringLiteral("insert_by"),
+                                       QStringLiteral("modified_date"),
+                                       QStringLiteral("modified_by")};
+    if (stamps.contains(c.name, Qt::CaseInsensitive))
+        return true;
+    if (!c.hasDefault)
+        return false;
+    for (int k : keyCols())
+        if (k == col)
+            return true;
+    return false;
+}
+
+bool TVoskClass::FieldEditable(int col) const {
+    return CanModify() && FieldWritable(col) && !FieldServerFilled(col);
+}
+
 void TVoskClass::SetValue(int col, const QVariant& value) {
     requireModify();
     if (col < 0 || col >= FieldCount())
@@ -461,12 +519,17 @@ void TVoskClass::SetValue(int col, const QVariant& value) {
     if (!m_cols[size_t(col)].writable)
         throw EVoskException(QStringLiteral("Das Feld '%1' kann nicht geändert werden.")
                                  .arg(m_cols[size_t(col)].name));
+    // An emptied editor of a number or date column means "no value", not the text "".
+    const QVariant v = value.typeId() == QMetaType::QString && value.toString().isEmpty() &&
+                               !FieldIsText(col)
+                           ? QVariant()
+                           : value;
     if (!InEdit())
         Edit();
     QVariant& cell = m_rows[size_t(m_cur)].value[size_t(col)];
-    if (cell.isNull() == value.isNull() && cell == value)
+    if (cell.isNull() == v.isNull() && cell == v)
         return;
-    cell = value;
+    cell = v;
     m_changed[size_t(col)] = true;
     const bool first = !m_modified;
     m_modified = true;
@@ -498,6 +561,7 @@ void TVoskClass::startInsert(int at) {
     row.null.assign(m_cols.size(), true);
     row.fresh = true;
     at = qBound(0, at, RecordCount());
+    m_insertFrom = m_rows.empty() ? 0 : m_cur;
     emit AboutToInsertRow(at);
     m_rows.insert(m_rows.begin() + at, std::move(row));
     m_changed.assign(m_cols.size(), false);
@@ -519,12 +583,16 @@ void TVoskClass::Cancel() {
         return;
     const int row = m_cur;
     if (m_state == dsInsert) {
-        emit AboutToRemoveRow(row);
-        m_rows.erase(m_rows.begin() + row);
+        // Browsing again before the views hear of it: a view that moves its cursor while the
+        // row goes must not post the record being given up.
         m_state = dsBrowse;
         m_modified = false;
+        emit AboutToRemoveRow(row);
+        m_rows.erase(m_rows.begin() + row);
         emit RowRemoved(row);
-        m_cur = qBound(0, row > 0 ? row - 1 : 0, qMax(0, RecordCount() - 1));
+        // Back on the record the user was on before the new one; the rows after the new one
+        // have moved back to where they were.
+        m_cur = qBound(0, m_insertFrom, qMax(0, RecordCount() - 1));
         m_eof = m_rows.empty();
         m_bof = m_cur == 0;
         emit CurrentChanged(CurrentRow());
@@ -594,9 +662,8 @@ void TVoskClass::Post(bool askBefore) {
         else
             postUpdate();
     } catch (const EVoskDatabaseError& e) {
-        throw EVoskDatabaseError(
-            QStringLiteral("Der Datensatz konnte nicht gespeichert werden (%1)").arg(Description()),
-            e.ServerMessage(), e.SqlState(), e.Position(), e.Sql());
+        throwTranslated(e, QStringLiteral("Der Datensatz konnte nicht gespeichert werden (%1)")
+                               .arg(Description()));
     }
     m_modified = false;
     m_changed.assign(m_cols.size(), false);
@@ -607,6 +674,38 @@ void TVoskClass::Post(bool askBefore) {
         AfterPost(this);
 }
 
+void TVoskClass::throwTranslated(const EVoskDatabaseError& e, const QString& context) const {
+    Dunmere::TDbErrorContext ctx;
+    ctx.table = m_sqlTable;
+    ctx.db = &Database();
+    // The server names no column when a value is too long or of the wrong kind: the first value
+    // this write sent that could not fit is the one.
+    const QString state = e.SqlState();
+    if (!m_rows.empty() && m_changed.size() == m_cols.size()) {
+        const Row& row = m_rows[size_t(m_cur)];
+        for (size_t c = 0; c < m_cols.size() && ctx.column.isEmpty(); ++c) {
+            if (!m_changed[c] || row.value[c].isNull())
+                continue;
+            const QString text = row.value[c].toString();
+            const Column& col = m_cols[c];
+            if (state == u"22001" && col.size > 0 && text.size() > col.size) {
+                ctx.column = col.name;
+                ctx.maxLength = col.size;
+            } else if (state.startsWith(u"22") && state != u"22001" && !FieldIsText(int(c))) {
+                bool number = false;
+                text.trimmed().toDouble(&number);
+                if (!(FieldIsNumeric(int(c)) && number && state != u"22003"))
+                    ctx.column = col.name;
+            }
+        }
+    }
+    const EVoskDatabaseError t = Dunmere::TranslateDatabaseError(e, ctx);
+    if (t.IsTranslated())
+        throw t;
+    EVoskDatabaseError wrapped(context, e.ServerMessage(), e.SqlState(), e.Position(), e.Sql());
+    wrapped.SetDiagnostics(e.Diagnostics());
+    throw wrapped;
+}
 
 TVoskClass::Row TVoskClass::rowOf(const TVoskQuery2& q, int r) {
     const int nf = q.FieldCount();
@@ -792,9 +891,8 @@ void TVoskClass::Delete() {
             throw EVoskException(kChangedByOther);
         tx.Commit();
     } catch (const EVoskDatabaseError& e) {
-        throw EVoskDatabaseError(
-            QStringLiteral("Der Datensatz konnte nicht gelöscht werden (%1)").arg(Description()),
-            e.ServerMessage(), e.SqlState(), e.Position(), e.Sql());
+        throwTranslated(e, QStringLiteral("Der Datensatz konnte nicht gelöscht werden (%1)")
+                               .arg(Description()));
     }
     const int row = m_cur;
     emit AboutToRemoveRow(row);
@@ -836,6 +934,43 @@ void TVoskClass::Refresh(bool keepPosition, bool silent, int reserved) {
     emit StateChanged();
     if (AfterRefresh)
         AfterRefresh(this);
+}
+
+void TVoskClass::SortBy(int col, bool ascending) {
+    requireActive();
+    if (col < 0 || col >= FieldCount())
+        return;
+    checkBrowseMode();
+    const auto less = [col](const Row& a, const Row& b) {
+        const QVariant& x = a.value[size_t(col)];
+        const QVariant& y = b.value[size_t(col)];
+        if (x.isNull() || y.isNull())
+            return x.isNull() && !y.isNull();
+        if (x.typeId() == QMetaType::QString || y.typeId() == QMetaType::QString)
+            return QString::localeAwareCompare(x.toString(), y.toString()) < 0;
+        return QVariant::compare(x, y) == QPartialOrdering::Less;
+    };
+    std::vector<size_t> order(m_rows.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return ascending ? less(m_rows[a], m_rows[b]) : less(m_rows[b], m_rows[a]);
+    });
+    emit AboutToReset();
+    std::vector<Row> sorted;
+    sorted.reserve(m_rows.size());
+    int cur = 0;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (int(order[i]) == m_cur)
+            cur = int(i);
+        sorted.push_back(std::move(m_rows[order[i]]));
+    }
+    m_rows = std::move(sorted);
+    m_cur = cur;
+    m_bof = m_cur == 0;
+    m_eof = m_rows.empty();
+    emit RowsReset();
+    emit CurrentChanged(CurrentRow());
 }
 
 void TVoskClass::RefreshRecord() {

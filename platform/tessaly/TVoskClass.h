@@ -18,6 +18,7 @@
 #include <functional>
 #include <vector>
 
+class EVoskDatabaseError;
 class TVoskDatabase;
 class TVoskQuery2;
 class TVoskClass;
@@ -130,8 +131,20 @@ public:
     TVoskDataField FieldByName(const QString& name); // throws when missing
     TVoskDataField Fields(int index);
     QVariant Value(int row, int col) const;
-    void SetValue(int col, const QVariant& value); // at the current record
+    // At the current record. An empty text in a column that holds no text is stored as null.
+    void SetValue(int col, const QVariant& value);
     bool FieldWritable(int col) const;
+    // What the catalog says of a table column: its length limit in characters (0 none), and
+    // whether it holds numbers (integers only, for the second) or text.
+    int FieldSize(int col) const;
+    bool FieldIsNumeric(int col) const;
+    bool FieldIsInteger(int col) const;
+    bool FieldIsText(int col) const;
+    // Filled by the server, never typed: a key with a default (a serial) and the audit stamps
+    // (insert_date, insert_by, modified_date, modified_by).
+    bool FieldServerFilled(int col) const;
+    // Whether the user may type into the field now.
+    bool FieldEditable(int col) const;
 
     // Editing. Each throws a German EVoskException when the class is read-only or closed.
     void Edit();
@@ -143,6 +156,9 @@ public:
     virtual void Post(bool askBefore = true);
     void Cancel();
     void Delete();
+    // Orders the loaded rows by one field (empty values first when ascending), keeping the cursor
+    // on its record; a pending edit is posted first. The next Refresh reads the query's order.
+    void SortBy(int col, bool ascending);
     // Re-reads all rows and keeps the cursor on the same key when possible.
     virtual void Refresh(bool keepPosition = true, bool silent = false, int reserved = 0);
     // Re-reads the current record only; a row that is gone is removed.
@@ -201,6 +217,10 @@ private:
         QString name;
         QString sqlType; // format_type of a table column, from the catalog
         bool writable = false;
+        bool hasDefault = false;
+        QChar category;  // pg_type.typcategory: S text, N number, D date, ...; null unknown
+        bool integer = false;
+        int size = 0;    // characters of varchar(n) / char(n)
     };
     friend class TVoskDataField;
 
@@ -222,6 +242,8 @@ private:
     QString whereAsRead(const Row& asRead, QVariantMap& params) const;
     void postUpdate();
     void postInsert();
+    // Throws the server's refusal in the user's words, or with context when it has none.
+    [[noreturn]] void throwTranslated(const EVoskDatabaseError& e, const QString& context) const;
     void applyReturned(int row, const Row& returned, const QStringList& names);
     bool reReadRow(int row);
 
@@ -236,6 +258,7 @@ private:
     Row m_backup; // the record before Edit, for Cancel
     std::vector<bool> m_changed; // per column, since Edit or Insert
     int m_cur = 0;
+    int m_insertFrom = 0; // the record the user was on when the new one was started
     bool m_eof = true;
     bool m_bof = true;
     bool m_modified = false;

@@ -3,6 +3,7 @@
 #include "TVoskClass.h"
 
 #include <EventGuard.h>
+#include <UDM1.h>
 #include <VoskExceptions.h>
 
 #include <QDateTime>
@@ -112,7 +113,9 @@ bool TVoskDataModel::setData(const QModelIndex& index, const QVariant& value, in
                 return false;
             m_class->SetRecNo(target.row() + 1);
         }
-        m_class->SetValue(index.column(), value);
+        // An editor left empty means no value, as in the data-aware edits.
+        const bool empty = value.typeId() == QMetaType::QString && value.toString().isEmpty();
+        m_class->SetValue(index.column(), empty ? QVariant() : value);
         m_lastError.clear();
         return true;
     } catch (const EAbort&) {
@@ -125,12 +128,20 @@ bool TVoskDataModel::setData(const QModelIndex& index, const QVariant& value, in
 }
 
 QVariant TVoskDataModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole || !m_class)
+    if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !m_class)
         return {};
-    if (orientation == Qt::Horizontal)
-        return section >= 0 && section < m_class->FieldCount() ? m_class->FieldNames().at(section)
-                                                               : QVariant();
-    return section + 1;
+    if (orientation != Qt::Horizontal)
+        return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
+    if (section < 0 || section >= m_class->FieldCount())
+        return {};
+    // Users know a column by its alias; the field name stays the tool tip for those who need it.
+    const QString field = m_class->FieldNames().at(section);
+    if (role == Qt::ToolTipRole)
+        return field;
+    QString alias;
+    if (TDM1* dm = DM1(); dm && dm->Connected())
+        alias = dm->GetFieldAlias(field, m_class->SqlTable());
+    return alias.isEmpty() ? field : alias;
 }
 
 Qt::ItemFlags TVoskDataModel::flags(const QModelIndex& index) const {
@@ -138,7 +149,13 @@ Qt::ItemFlags TVoskDataModel::flags(const QModelIndex& index) const {
         !checkIndex(index, CheckIndexOption::IndexIsValid))
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
-    if (m_class->CanModify() && m_class->FieldWritable(index.column()))
+    if (m_class->FieldEditable(index.column()))
         f |= Qt::ItemIsEditable;
     return f;
+}
+
+void TVoskDataModel::sort(int column, Qt::SortOrder order) {
+    if (!m_class || !m_class->Active() || column < 0)
+        return;
+    Rtl::Guarded([&] { m_class->SortBy(column, order == Qt::AscendingOrder); }, m_class);
 }

@@ -27,6 +27,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Sorts the data class's rows; errors (a pending edit refused) go to the error display.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
     QPointer<TVoskClass> m_class;

@@ -61,6 +61,8 @@ void Destroyed(QObject* obj) {
         if (cur == map.end() || cur->components.isEmpty())
             break;
         QPointer<QObject> last = cur->components.takeLast();
+        if (auto* form = qobject_cast<TForm*>(last.data()))
+            form->PrepareDestruction();
         if (last)
             delete last.data();
     }

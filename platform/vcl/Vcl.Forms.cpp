@@ -127,7 +127,15 @@ bool TForm::Close() {
 
 void TForm::Release() {
     hide();
+    PrepareDestruction();
     deleteLater();
+}
+
+void TForm::PrepareDestruction() {
+    if (m_destructionPrepared)
+        return;
+    m_destructionPrepared = true;
+    Rtl::Guarded([this] { BeforeDestruction(); }, this);
 }
 
 void TForm::closeEvent(QCloseEvent* e) {
@@ -163,6 +171,7 @@ void TForm::closeEvent(QCloseEvent* e) {
         break;
     case caFree:
         e->accept();
+        PrepareDestruction();
         deleteLater();
         break;
     }
@@ -249,6 +258,8 @@ void TForm::WatchFrame() {
 bool TForm::event(QEvent* e) {
     if (e->type() == QEvent::ParentChange)
         WatchFrame();
+    if (e->type() == QEvent::DeferredDelete)
+        PrepareDestruction();
     return QWidget::event(e);
 }
 

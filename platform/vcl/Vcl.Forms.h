@@ -60,6 +60,11 @@ public:
     // Whether the form may close; the default asks OnCloseQuery.
     virtual bool CloseQuery();
 
+    // Runs BeforeDestruction once, while the form is still whole. The close protocol's caFree,
+    // Release, a deferred delete and an owner that frees the form call it; a form deleted
+    // directly should call it first.
+    void PrepareDestruction();
+
     std::function<void(QObject* sender, bool& canClose)> OnCloseQuery;
     std::function<void(QObject* sender, TCloseAction& action)> OnClose;
     std::function<void(QObject* sender)> OnShow;
@@ -68,6 +73,10 @@ public:
     std::function<void(QObject* sender)> OnDeactivate;
 
 protected:
+    // What a form does before it is destroyed (its OnDestroy), with every derived part alive.
+    virtual void BeforeDestruction() {}
+    bool DestructionPrepared() const { return m_destructionPrepared; }
+
     bool event(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -88,6 +97,7 @@ private:
     QEventLoop* m_modalLoop = nullptr;
     bool m_positioned = false;
     bool m_active = false;
+    bool m_destructionPrepared = false;
     QPointer<QMdiSubWindow> m_watchedFrame;
 };
 

@@ -53,8 +53,13 @@ public:
         box.setWindowTitle(q.caption.isEmpty() ? QApplication::applicationDisplayName()
                                                : q.caption);
         box.setText(q.text);
-        if (!q.details.isEmpty())
+        if (!q.details.isEmpty()) {
             box.setDetailedText(q.details);
+            if (!q.detailsCaption.isEmpty())
+                for (QAbstractButton* b : box.buttons())
+                    if (box.buttonRole(b) == QMessageBox::ActionRole)
+                        b->setText(q.detailsCaption);
+        }
         const TMsgDlgButtons buttons = q.buttons ? q.buttons : TMsgDlgButtons(mbOK);
         QList<std::pair<QAbstractButton*, TMsgDlgBtn>> made;
         for (const ButtonInfo& info : kButtons) {

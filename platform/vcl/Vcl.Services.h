@@ -23,6 +23,7 @@ struct TQuestion {
     TMsgDlgBtn defaultButton = mbNone; // mbNone: the first of the buttons
     QString details;                   // shown behind a "details" toggle
     QWidget* parent = nullptr;         // null: the active window
+    QString detailsCaption;            // the toggle's caption; empty: the platform's
 };
 
 class Dialogs {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <numeric>
 #include <optional>
 
@@ -445,4 +446,50 @@ TEST(ClientDataSet, RowAppenderWritesTypedValuesAndDropsAHalfRow) {
     ds.Edit();
     EXPECT_THROW(ClientDataSet::RowAppender{ds}, EDatabaseError); // not while editing
     ds.Cancel();
+}
+
+// Totals of integers and currency are exact past 2^53, through the plain-field path and through
+// expressions; a total past 64 bits carries on in double instead of wrapping round.
+TEST(ClientDataSet, IntegerAndCurrencySumsAreExact) {
+    ClientDataSet ds(QStringLiteral("S"));
+    ds.FieldDefs().Add(QStringLiteral("g"), FieldType::Integer);
+    ds.FieldDefs().Add(QStringLiteral("n"), FieldType::LargeInt);
+    ds.FieldDefs().Add(QStringLiteral("amount"), FieldType::Currency);
+    ds.CreateDataSet();
+    const qint64 big = (qint64(1) << 53) + 1; // 9007199254740993
+    {
+        ClientDataSet::RowAppender out(ds);
+        auto row = [&](int g, qint64 n, qint64 scaled) {
+            out.BeginRow();
+            out.SetInteger(0, g);
+            out.SetInteger(1, n);
+            out.SetCurrency(2, Currency{scaled});
+            out.EndRow();
+        };
+        row(1, big, 0);
+        row(1, 1, 0);
+        row(2, std::numeric_limits<qint64>::max(), 0);
+        row(2, 1, 0);
+        for (int i = 0; i < 10; ++i)
+            row(3, 0, 1000); // 0.10, which a double total would drift off
+    }
+    ds.IndexDefs().Add(QStringLiteral("by_g"), QStringLiteral("g"), {}, 1);
+    ds.SetIndexName(QStringLiteral("by_g"));
+    auto& aggs = ds.Aggregates();
+    const int plain = aggs.Add({"plain", "Sum(n)", 1, "by_g", true, true});
+    const int expr = aggs.Add({"expr", "Sum(n) + 0", 1, "by_g", true, true});
+    const int money = aggs.Add({"money", "Sum(amount)", 1, "by_g", true, true});
+    ds.SetAggregatesActive(true);
+
+    ASSERT_TRUE(ds.FindKey({qint64(1)}));
+    EXPECT_EQ(ds.AggregateValue(plain).typeId(), QMetaType::LongLong);
+    EXPECT_EQ(ds.AggregateValue(plain).toLongLong(), big + 1);
+    EXPECT_EQ(ds.AggregateValue(expr).toLongLong(), big + 1);
+
+    ASSERT_TRUE(ds.FindKey({qint64(2)}));
+    EXPECT_GT(ds.AggregateValue(plain).toDouble(), 9.2e18);
+    EXPECT_GT(ds.AggregateValue(expr).toDouble(), 9.2e18);
+
+    ASSERT_TRUE(ds.FindKey({qint64(3)}));
+    EXPECT_EQ(ds.AggregateValue(money).toDouble(), 1.0);
 }

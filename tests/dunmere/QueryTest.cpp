@@ -156,7 +156,7 @@ TEST_F(QueryTest, NamedSqlByKey) {
 TEST_F(QueryTest, MacrosFromCodeMayBringParameters) {
     TVoskQuery2 q(&m_db, QStringLiteral("SELECT count(*) FROM &Tabelle WHERE &Bedingung"));
     q.SetMacroIdentifier(QStringLiteral("tabelle"), QStringLiteral("text0"));
-    q.SetMacro(QStringLiteral("Bedingung"), QStringLiteral("t_nr >= :von"));
+    q.SetMacro(QStringLiteral("Bedingung"), QStringLiteral("t_nr >= :von AND t_nr < 100"));
     q.Bind(QStringLiteral("von"), 3).Open();
     EXPECT_EQ(q.Fields(0).AsInteger(), 2); // seed texts 3 and 4
     // A quoted identifier cannot break out of its quotes.

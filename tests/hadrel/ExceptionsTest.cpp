@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QPlainTextEdit>
 
 #include <vector>
@@ -128,6 +129,7 @@ TEST_F(ExceptionsTest, NewestCommonDialogsUseTheTaskDialog) {
     ASSERT_EQ(m_answers.Questions().size(), 2u);
     EXPECT_EQ(m_answers.Questions()[0].caption, QStringLiteral("Fehler"));
     EXPECT_EQ(m_answers.Questions()[0].details, QStringLiteral("detail\nSender:Buchung"));
+    EXPECT_EQ(m_answers.Questions()[0].detailsCaption, QStringLiteral("Details"));
     EXPECT_TRUE(m_forms.shown.empty());
 }
 
@@ -142,4 +144,19 @@ TEST_F(ExceptionsTest, GuardedErrorsReachTheDisplayAfterInitialization) {
     ASSERT_EQ(m_forms.shown.size(), 2u);
     EXPECT_EQ(m_forms.shown[0].caption, QStringLiteral("Kaputt"));
     EXPECT_EQ(m_forms.shown[1].caption, QStringLiteral("y"));
+}
+
+TEST_F(ExceptionsTest, DialogIsCreamAndSizedToItsMessage) {
+    TFormException form;
+    EXPECT_EQ(form.palette().color(QPalette::Window), QColor(0xFF, 0xFB, 0xF0));
+    form.MemoErrCaption->setText(QStringLiteral("Speichern abgebrochen."));
+    form.show();
+    const QSize shortMessage = form.size();
+    EXPECT_LT(shortMessage.width(), 600);
+    EXPECT_LT(shortMessage.height(), 200);
+    // The details open below the message and the dialog grows by them.
+    form.SpeedButton1Click();
+    QApplication::processEvents();
+    EXPECT_GT(form.height(), shortMessage.height() + 100);
+    EXPECT_FALSE(form.BtOk->accessibleName().isEmpty());
 }

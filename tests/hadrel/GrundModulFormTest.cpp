@@ -22,6 +22,18 @@ public:
     using TFormKorvexGundForm::TFormKorvexGundForm;
 };
 
+// Counts its own FormDestroy, which the base destructor could never reach.
+class TFormCounting final : public TFormKorvexGundForm {
+    Q_OBJECT
+public:
+    using TFormKorvexGundForm::TFormKorvexGundForm;
+    void FormDestroy(QObject* sender) override {
+        ++destroyed;
+        TFormKorvexGundForm::FormDestroy(sender);
+    }
+    static inline int destroyed = 0;
+};
+
 class TFormBroken final : public TFormKorvexGundForm {
     Q_OBJECT
 public:
@@ -277,8 +289,9 @@ TEST_F(GrundModulFormTest, CloseAsksOncePerPostableDataClassWithAlias) {
     open(QStringLiteral("kunden"), QStringLiteral("Kd"), true);
     open(QStringLiteral("posten"), QStringLiteral("Pos"), true);
     open(QStringLiteral("posten"), QStringLiteral("Unveraendert"), false);
+    // Without an alias the table's name stands for it, never the component's.
     m_answers.Expect(QStringLiteral("Kunden: Änderungen speichern?"), Vcl::mrYes)
-        .Expect(QStringLiteral("Pos: Änderungen speichern?"), Vcl::mrNo);
+        .Expect(QStringLiteral("posten: Änderungen speichern?"), Vcl::mrNo);
     f->show();
     CloseAndFlush(f);
     EXPECT_EQ(m_answers.Questions().size(), 2u);
@@ -378,3 +391,22 @@ TEST_F(GrundModulFormTest, PackageWritesLoadLogAndFillsErrorSlot) {
 }
 
 #include "GrundModulFormTest.moc"
+
+TEST_F(GrundModulFormTest, DerivedFormDestroyRunsOnceWhateverFreesTheForm) {
+    TFormCounting::destroyed = 0;
+    auto* closed = TFormKorvexGundForm::Create<TFormCounting>(nullptr);
+    closed->show();
+    CloseAndFlush(closed);
+    EXPECT_EQ(TFormCounting::destroyed, 1);
+
+    // Freed with its owner, or released: once each, never again by the destructor.
+    auto* owner = new QObject;
+    TFormKorvexGundForm::Create<TFormCounting>(owner);
+    delete owner;
+    EXPECT_EQ(TFormCounting::destroyed, 2);
+    QPointer<TFormCounting> released = TFormKorvexGundForm::Create<TFormCounting>(nullptr);
+    released->Release();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(released.isNull());
+    EXPECT_EQ(TFormCounting::destroyed, 3);
+}

@@ -1,5 +1,11 @@
+#include "TFormAdress.h"
 #include "TMainForm.h"
+#include "UHostModules.h"
 #include "UHostPackages.h"
+
+#include "DialogAnswerer.h"
+#include "TVoskClass.h"
+#include "Vcl.Forms.h"
 
 #include "TestDatabase.h"
 #include "UDM1.h"
@@ -7,6 +13,10 @@
 #include "VoskExceptions.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -37,8 +47,11 @@ TEST_F(MainFormTest, MenuTreeComesFromTheTableInOrder) {
     TMainForm form;
     form.LoadMainMenu();
     EXPECT_EQ(form.MenuEntryCount(), 4);
-    const auto menus = form.menuBar()->actions();
-    ASSERT_EQ(menus.size(), 2);
+    auto menus = form.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 3);
+    // The program's own menu comes first, with the way out.
+    EXPECT_EQ(menus.takeFirst()->menu()->actions().value(0)->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::Key_Q));
     EXPECT_EQ(menus[0]->text(), "Stammdaten"); // caption by text number
     EXPECT_EQ(menus[1]->text(), "Hilfe");
     const auto entries = menus[0]->menu()->actions();
@@ -59,7 +72,7 @@ TEST_F(MainFormTest, ACycleInTheMenuTableDoesNotHang) {
     TestDatabase::Exec(QStringLiteral("UPDATE mainmenu SET mm_parent = 31 WHERE mm_id = 1"));
     TMainForm form;
     form.LoadMainMenu(); // the rows of the cycle are unreachable from the top; nothing loops
-    EXPECT_EQ(form.menuBar()->actions().size(), 1);
+    EXPECT_EQ(form.menuBar()->actions().size(), 2); // "Programm" and "Hilfe"
 }
 
 TEST(HostPackages, UnknownPackageIsNamedInTheError) {
@@ -80,4 +93,72 @@ TEST(HostPackages, LoadRunsInitializeAndUnloadFinalize) {
     EXPECT_EQ(Rtl::Package::Get("quibbet").InitCount(), 1);
     packages.UnloadAll();
     EXPECT_EQ(Rtl::Package::Get("quibbet").InitCount(), 0);
+}
+
+TEST_F(MainFormTest, QuitAsksEveryModuleInTurnAndAbbrechenKeepsTheProgram) {
+    Rtl::Package::Get(QStringLiteral("hadrel")).Initialize();
+    TestDatabase::Exec(QStringLiteral("INSERT INTO adressen (name) VALUES ('Erste'), ('Zweite')"));
+    testsupport::TempRegistry registry;
+    testsupport::DialogAnswerer answers;
+    UHostModules::Register();
+    {
+        TMainForm main;
+        main.LoadMainMenu();
+        main.show();
+        Vcl::Screen::SetMainForm(&main);
+        QPointer<TFormAdress> a = TFormAdress::Open();
+        QPointer<TFormAdress> b = TFormAdress::Open();
+        QApplication::processEvents();
+        a->DataAdressen->FieldByName(QStringLiteral("ort")).SetAsString(QStringLiteral("A"));
+        b->DataAdressen->FieldByName(QStringLiteral("ort")).SetAsString(QStringLiteral("B"));
+
+        // The first window is asked first and closes; "Abbrechen" in the second keeps it all.
+        answers.Expect(QStringLiteral("Adressen: Änderungen speichern?"), Vcl::mrNo)
+            .Expect(QStringLiteral("Adressen: Änderungen speichern?"), Vcl::mrCancel);
+        EXPECT_FALSE(main.close());
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(a);
+        ASSERT_TRUE(b);
+        EXPECT_TRUE(b->DataAdressen->InEdit());
+        EXPECT_TRUE(main.isVisible());
+
+        // Ctrl+Q's item takes the same road.
+        answers.Expect(QStringLiteral("Adressen: Änderungen speichern?"), Vcl::mrYes);
+        main.findChild<QAction*>(QStringLiteral("actBeenden"))->trigger();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(b);
+        EXPECT_FALSE(main.isVisible());
+        EXPECT_EQ(answers.Questions().size(), 3u);
+        EXPECT_EQ(TestDatabase::Scalar(QStringLiteral("SELECT string_agg(coalesce(ort, '-'), '/' "
+                                                      "ORDER BY name) FROM adressen")),
+                  QStringLiteral("B/-"));
+        Vcl::Screen::SetMainForm(nullptr);
+    }
+    UHostModules::Unregister();
+    TestDatabase::Exec(QStringLiteral("DELETE FROM adressen"));
+    Rtl::Package::Get(QStringLiteral("hadrel")).Finalize();
+}
+
+TEST_F(MainFormTest, LookupSearchesOnTheServerFromTheFieldsValue) {
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO adressen (name) SELECT 'Firma ' || lpad(i::text, 4, '0') "
+        "FROM generate_series(1, 600) AS i; INSERT INTO adressen (name) VALUES ('Weber 50%')"));
+    QLineEdit field(QStringLiteral("weber"));
+    {
+        TFormF2List list;
+        list.Sql = QStringLiteral("SELECT name FROM adressen ORDER BY name;");
+        list.OwnerFeld = &field;
+        list.StartSearch();
+        EXPECT_EQ(list.EdSearch->text(), QStringLiteral("weber"));
+        ASSERT_EQ(list.ListResult->count(), 1); // the 601st row, found case-insensitively
+        EXPECT_EQ(list.ListResult->currentRow(), 0);
+        // What the user types is text, never a pattern.
+        list.EdSearch->setText(QStringLiteral("0%"));
+        list.StartSearch();
+        EXPECT_EQ(list.ListResult->count(), 1);
+        list.EdSearch->setText(QStringLiteral("Firma 0"));
+        list.StartSearch();
+        EXPECT_EQ(list.ListResult->count(), 500);
+    }
+    TestDatabase::Exec(QStringLiteral("DELETE FROM adressen"));
 }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <set>
 #include <tuple>
 
@@ -80,12 +81,29 @@ protected:
         return out;
     }
 
-    static void UseSql(const QString& key, const QString& sql) {
-        QString quoted = sql;
-        quoted.replace(u'\'', QStringLiteral("''"));
-        TestDatabase::Exec(QStringLiteral("UPDATE standardsql SET ss_sql = '%1' WHERE ss_key = '%2'")
-                               .arg(quoted, key));
+    // The named SQL is the suite database's: what a test changes is put back in TearDown, so
+    // that the next test of the same process reads the shipped text.
+    void TearDown() override {
+        for (const auto& [key, sql] : m_savedSql)
+            WriteSql(key, sql);
+        if (!m_savedSql.empty() && DM1())
+            DM1()->Database().ClearSqlCache();
+    }
+
+    void UseSql(const QString& key, const QString& sql) {
+        if (!m_savedSql.count(key))
+            m_savedSql[key] = TestDatabase::Scalar(
+                QStringLiteral("SELECT ss_sql FROM standardsql WHERE ss_key = %1").arg(Quoted(key)));
+        WriteSql(key, sql);
         DM1()->Database().ClearSqlCache();
+    }
+    static QString Quoted(QString text) {
+        text.replace(u'\'', QStringLiteral("''"));
+        return u'\'' + text + u'\'';
+    }
+    static void WriteSql(const QString& key, const QString& sql) {
+        TestDatabase::Exec(QStringLiteral("UPDATE standardsql SET ss_sql = %1 WHERE ss_key = %2")
+                               .arg(Quoted(sql), Quoted(key)));
     }
 
     // A round trip on the data module's connection: fails while a statement is still pending.
@@ -97,6 +115,7 @@ protected:
     }
 
     TDM1 m_dm;
+    std::map<QString, QString> m_savedSql;
 };
 
 TEST_F(ContainerDataSourceTest, IsoYearWeekAndDayAcrossYearEnds) {
@@ -256,6 +275,94 @@ TEST_F(ContainerDataSourceTest, GeneratedTimelineNumbersMatchNaiveModel) {
     }
 }
 
+// Random time lines around ISO year ends against a numbering written the plainest way from the
+// rows PostgreSQL returns: ISO keys from QDate, an entity's first row in its range found by a
+// loop over all rows, its number by counting the (range, entity) pairs that come before.
+TEST_F(ContainerDataSourceTest, RandomTimelinesNumberedAsByNestedLoops) {
+    std::mt19937 rng(24);
+    for (int round = 0; round < 6; ++round) {
+        PlantafelTimeline::Options o;
+        o.Resources = std::uniform_int_distribution<int>(1, 5)(rng);
+        o.Days = std::uniform_int_distribution<int>(8, 30)(rng);
+        o.Start = QDate(std::uniform_int_distribution<int>(2019, 2031)(rng), 12,
+                        std::uniform_int_distribution<int>(14, 31)(rng));
+        o.Rows = std::uniform_int_distribution<int>(50, 400)(rng);
+        o.ConflictedShare = std::uniform_real_distribution<double>(0.0, 0.5)(rng);
+        o.Seed = rng();
+        PlantafelTimeline::Generate(m_dm.Database().Handle(), o);
+        SCOPED_TRACE(QStringLiteral("round %1: %2 resources from %3, %4 days, %5 rows")
+                         .arg(round).arg(o.Resources).arg(o.Start.toString(Qt::ISODate))
+                         .arg(o.Days).arg(o.Rows).toStdString());
+
+        struct R {
+            int id, res, entity, ab, n, year, week, day;
+            QDateTime start;
+            bool conflicted;
+        };
+        std::vector<R> rows;
+        {
+            TVoskQuery2 q;
+            q.SetSQL(QStringLiteral(
+                "SELECT ti_id, ti_resource_id, ti_a2_id, a2_ab_ix, a2_n, ti_date_start, "
+                "ti_conflicted FROM scheduling.resource_timeline JOIN scheduling.entity "
+                "ON a2_id = ti_a2_id"));
+            for (q.Open(); !q.Eof(); q.Next()) {
+                R r{q.FieldByName(QStringLiteral("ti_id")).AsInteger(),
+                    q.FieldByName(QStringLiteral("ti_resource_id")).AsInteger(),
+                    q.FieldByName(QStringLiteral("ti_a2_id")).AsInteger(),
+                    q.FieldByName(QStringLiteral("a2_ab_ix")).AsInteger(),
+                    q.FieldByName(QStringLiteral("a2_n")).AsInteger(), 0, 0, 0,
+                    q.FieldByName(QStringLiteral("ti_date_start")).AsDateTime(),
+                    q.FieldByName(QStringLiteral("ti_conflicted")).AsBoolean()};
+                r.week = r.start.date().weekNumber(&r.year);
+                r.day = IsoDay(r.start.date());
+                rows.push_back(r);
+            }
+        }
+        ASSERT_EQ(qint64(rows.size()), o.Rows);
+
+        TPlantafelContainerDataSource c;
+        Span(c, o.Start, o.Start.addDays(o.Days - 1),
+             QStringLiteral("SELECT generate_series(1, %1)").arg(o.Resources));
+        c.SetActive(true);
+        const auto numbers = Numbers(c);
+        ASSERT_EQ(numbers.size(), rows.size());
+
+        for (int pass = 0; pass < 2; ++pass) {
+            auto range = [&](const R& r) {
+                return std::make_tuple(r.res, r.year, r.week, pass ? r.day : 0);
+            };
+            auto key = [&](const R& r) {
+                return std::make_tuple(range(r), r.start, r.conflicted, r.ab, r.n);
+            };
+            // The first row of each row's entity in its range.
+            std::vector<const R*> first(rows.size());
+            for (size_t i = 0; i < rows.size(); ++i) {
+                first[i] = &rows[i];
+                for (const R& o2 : rows)
+                    if (o2.entity == rows[i].entity && range(o2) == range(rows[i]) &&
+                        key(o2) < key(*first[i]))
+                        first[i] = &o2;
+            }
+            for (size_t i = 0; i < rows.size(); ++i) {
+                // Pairs whose first row sorts before this one's; a tie between two entities
+                // would leave the order to the rows' arrival, which the data must not contain.
+                std::set<std::tuple<int, int, int, int, int>> before;
+                for (size_t j = 0; j < rows.size(); ++j) {
+                    if (first[j]->entity != first[i]->entity || range(rows[j]) != range(rows[i])) {
+                        ASSERT_NE(key(*first[j]), key(*first[i])) << "ambiguous data";
+                    }
+                    if (key(*first[j]) < key(*first[i]))
+                        before.insert(std::tuple_cat(range(rows[j]), std::make_tuple(rows[j].entity)));
+                }
+                const auto& got = numbers.at(rows[i].id);
+                EXPECT_EQ(pass ? std::get<4>(got) : std::get<3>(got), int(before.size()))
+                    << "ti_id " << rows[i].id << (pass ? " by day" : " by week");
+            }
+        }
+    }
+}
+
 // Key columns of other types (here a 64-bit entity id) take the dataset's general path; the
 // numbers must not depend on which path ran.
 TEST_F(ContainerDataSourceTest, NumbersDoNotDependOnTheKeyColumnTypes) {
@@ -350,7 +457,7 @@ TEST_F(ContainerDataSourceTest, GroupsBuildGroupingDatasetsWithAggregates) {
     TPlantafelContainerDataSource c;
     Span(c, QDate(2025, 3, 3), QDate(2025, 3, 9), QStringLiteral("7, 8"));
     TPlantafelSubViewGroup* g = c.AddGroup(QStringLiteral("Maschinen"));
-    g->IncludeAggregate(QStringLiteral("Count(ti_id)"), ptfldWeek);
+    g->IncludeAggregate(QStringLiteral("COUNT(TI_ID)"), ptfldWeek);
     g->IncludeAggregate(QStringLiteral("Sum(a2_n)"), ptfldEntity);
     g->IncludeAggregate(QStringLiteral("Sum(nicht_da)"), ptfldWeek); // skipped: no such field
     c.AddSubViewDataSource(QStringLiteral("Maschinen"), 7);
@@ -379,7 +486,8 @@ TEST_F(ContainerDataSourceTest, GroupsBuildGroupingDatasetsWithAggregates) {
 
     auto& aggs = g->AggsMapping();
     ASSERT_EQ(aggs.Count(), 3);
-    // Count(ti_id) by week is the depth's own count_ti_id03, reused rather than added.
+    // COUNT(TI_ID) by week is the depth's own count_ti_id03 (Count(ti_id)), reused rather than
+    // added: expressions compare without case, as names do.
     EXPECT_EQ(aggs[0].Mapping[ptglResourceYearWeek],
               info[ptglResourceYearWeek].CDS->Aggregates().IndexOf(
                   QStringLiteral("count_ti_id03")));
@@ -542,6 +650,70 @@ TEST_F(ContainerDataSourceTest, AdditionalMacrosAndParamsReachTheQuery) {
     c.SetActive(true);
     EXPECT_EQ(c.MasterData().RecordCount(), 1);
     EXPECT_EQ(c.MasterData().Value(c.MasterData().FieldIndex(QStringLiteral("ti_a2_id"))).toInt(), 1);
+}
+
+// Amounts are read exactly, to the cent past 2^53 cents; one the dataset cannot hold is refused
+// naming its column. Extra parameters reach the server as their declared type.
+TEST_F(ContainerDataSourceTest, NumericColumnsExactAndParamsTyped) {
+    Entity(1, 1, 1);
+    Row(1, 1, QStringLiteral("2025-03-03 08:00"));
+    const QString core =
+        QStringLiteral("SELECT &_AggregateAndGroupingFields_DAT, scheduling.resource_timeline.ti_id, "
+                       "ti_date_start, ti_conflicted, e.a2_ab_ix, e.a2_n, ti_a2_id, "
+                       "%1 AS betrag, :Menge AS menge, :Tag AS tag "
+                       "FROM scheduling.resource_timeline "
+                       "JOIN scheduling.entity e ON e.a2_id = ti_a2_id "
+                       "WHERE ti_resource_id IN (&_ResourceIDSelect) "
+                       "AND ti_date_start >= :_AssumedNow::timestamp "
+                       "AND ti_date_start <= :_EndDateTime::timestamp");
+    UseSql(QStringLiteral("PT.TPlantafelContainerDataSource_Core"),
+           core.arg(QStringLiteral("90071992547409.99::numeric(16,2)")));
+    TPlantafelContainerDataSource c;
+    Span(c, QDate(2025, 3, 1), QDate(2025, 3, 31), QStringLiteral("1"));
+    TPlantafelParams params;
+    params.Add(QStringLiteral("Menge"), Cds::FieldType::Integer, QStringLiteral("5"));
+    params.Add(QStringLiteral("Tag"), Cds::FieldType::Date, QStringLiteral("2025-03-03"));
+    c.SetAdditionalParams(params);
+    c.SetActive(true);
+    Cds::ClientDataSet& m = c.MasterData();
+    ASSERT_EQ(m.RecordCount(), 1);
+    const int betrag = m.FieldIndex(QStringLiteral("betrag"));
+    ASSERT_EQ(m.GetFieldType(betrag), Cds::FieldType::Currency);
+    EXPECT_EQ(std::get<Cds::Currency>(m.AsKey(betrag)).Scaled, qint64(900719925474099900));
+    EXPECT_EQ(m.GetFieldType(m.FieldIndex(QStringLiteral("menge"))), Cds::FieldType::Integer);
+    EXPECT_EQ(m.AsInteger(m.FieldIndex(QStringLiteral("menge"))), 5);
+    EXPECT_EQ(m.Value(m.FieldIndex(QStringLiteral("tag"))).toDate(), QDate(2025, 3, 3));
+
+    // Five decimals, or a value past the 64-bit range, cannot be held: refused, not rounded.
+    for (const char* value : {"0.00001::numeric", "1e15::numeric"}) {
+        c.SetActive(false);
+        UseSql(QStringLiteral("PT.TPlantafelContainerDataSource_Core"),
+               core.arg(QString::fromLatin1(value)));
+        try {
+            c.SetActive(true);
+            ADD_FAILURE() << value << " accepted";
+        } catch (const EVoskPlantafelException& e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("'betrag'"))) << qPrintable(e.Message());
+        }
+        EXPECT_FALSE(c.Active());
+    }
+
+    // A value that is not of the declared type is refused naming the parameter.
+    UseSql(QStringLiteral("PT.TPlantafelContainerDataSource_Core"), core.arg(QStringLiteral("1")));
+    for (const QVariant& bad : {QVariant(QStringLiteral("fünf")), QVariant(1.5)}) {
+        TPlantafelParams wrong;
+        wrong.Add(QStringLiteral("Menge"), Cds::FieldType::Integer, bad);
+        wrong.Add(QStringLiteral("Tag"), Cds::FieldType::Date, QDate(2025, 3, 3));
+        c.SetAdditionalParams(wrong);
+        try {
+            c.SetActive(true);
+            ADD_FAILURE() << qPrintable(bad.toString()) << " accepted";
+        } catch (const EVoskPlantafelException& e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("'Menge'"))) << qPrintable(e.Message());
+        }
+        EXPECT_FALSE(c.Active());
+    }
+    EXPECT_EQ(AnswerOfConnection(), 42);
 }
 
 TEST_F(ContainerDataSourceTest, RefreshShowsChangesOfAnotherConnection) {

@@ -140,6 +140,7 @@ TEST(PlantafelDataContainer, CountAggregatesAreNamedPerLevel) {
                                                  QStringLiteral("x"), 2, 1);
     EXPECT_EQ(ds->Aggregates().Count(), 3);
     EXPECT_EQ(FormatLevel(QStringLiteral("a%%b%d"), 7), "a%b7");
+    EXPECT_EQ(FormatLevel(QStringLiteral("count_x%.2d"), -1), "count_x-01");
 }
 
 TEST(PlantafelDataContainer, ClonesOutliveTheirContainer) {
@@ -157,6 +158,9 @@ TEST(PlantafelDataContainer, ClonesOutliveTheirContainer) {
                                                  QStringLiteral("Count(ti_id)"),
                                                  QStringLiteral("idx"), 1, 1);
     level.CDS->SetAggregatesActive(true);
+    level.CDS->SetFilterOptions(Cds::FilterOption::CaseInsensitive);
+    level.CDS->SetFilter(QStringLiteral("ti_id >= 12"));
+    level.CDS->SetFiltered(true);
 
     auto clone = container->Clone();
     TPlantafelDataContainer::CloseCDS(*master);
@@ -169,8 +173,10 @@ TEST(PlantafelDataContainer, ClonesOutliveTheirContainer) {
     EXPECT_EQ(std::get<qint64>(c.ActiveRange[0].Value), 1);
     EXPECT_EQ(c.CDS->IndexName(), "idx");
     c.CDS->SetRange(TVarRecHelper::ToKeys(c.ActiveRange), TVarRecHelper::ToKeys(c.ActiveRange));
-    EXPECT_EQ(c.CDS->RecordCount(), 3);
-    EXPECT_EQ(c.CDS->AggregateValue(0).toInt(), 3);
+    // The filter comes along with its options.
+    EXPECT_EQ(c.CDS->GetFilterOptions(), Cds::FilterOptions(Cds::FilterOption::CaseInsensitive));
+    EXPECT_EQ(c.CDS->RecordCount(), 2);
+    EXPECT_EQ(c.CDS->AggregateValue(0).toInt(), 2);
     EXPECT_FALSE(clone->GroupingLevelsInfo()[ptglNone].CDS); // no dataset, nothing cloned
 }
 

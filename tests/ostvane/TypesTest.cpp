@@ -17,6 +17,8 @@ QString ErrorOf(const std::function<void()>& f) {
         f();
     } catch (const EVoskPlantafelException& e) {
         return e.Message();
+    } catch (const EConvertError& e) {
+        return QStringLiteral("EConvertError: ") + e.Message();
     }
     return QStringLiteral("<none>");
 }
@@ -126,10 +128,12 @@ TEST(PlantafelTypes, SetValConvertsNumericKindsOrRaises) {
     EXPECT_EQ(std::get<qint64>(big.Value), 42);
 
     TVarRec small = Rec(vtInteger, qint64(1));
+    // A number that does not fit is a failed conversion, not an unsupported tag.
     EXPECT_EQ(ErrorOf([&] { H::SetVal(small, Rec(vtInt64, qint64(1) << 40)); }),
-              "xtt34022 vtInt64");
+              "EConvertError: '1099511627776' ist kein gültiger Ganzzahlwert");
     EXPECT_EQ(std::get<qint64>(small.Value), 1); // unchanged after the refusal
-    EXPECT_EQ(ErrorOf([&] { H::SetVal(small, Rec(vtExtended, 1.5)); }), "xtt34022 vtExtended");
+    EXPECT_TRUE(ErrorOf([&] { H::SetVal(small, Rec(vtExtended, 1.5)); })
+                    .startsWith("EConvertError: '1.5' ist kein gültiger Ganzzahlwert"));
     H::SetVal(small, Rec(vtExtended, 3.0));
     EXPECT_EQ(std::get<qint64>(small.Value), 3);
     EXPECT_EQ(ErrorOf([&] { H::SetVal(small, Rec(vtUnicodeString, QStringLiteral("3"))); }),
@@ -148,13 +152,19 @@ TEST(PlantafelTypes, SetValReadsFieldAsItemType) {
     Cds::ClientDataSet ds;
     ds.FieldDefs().Add(QStringLiteral("big"), Cds::FieldType::LargeInt);
     ds.FieldDefs().Add(QStringLiteral("amount"), Cds::FieldType::Currency);
+    ds.FieldDefs().Add(QStringLiteral("ratio"), Cds::FieldType::Float);
     ds.CreateDataSet();
     ds.Append();
     ds.SetValue(0, qint64(1) << 33);
     ds.SetValue(1, 2.5);
+    ds.SetValue(2, 1.5);
     ds.Post();
     TVarRec asInt = Rec(vtInteger, qint64(0));
-    EXPECT_EQ(ErrorOf([&] { TVarRecHelper::SetVal(asInt, ds, 0); }), "xtt34022 vtInteger");
+    EXPECT_TRUE(ErrorOf([&] { TVarRecHelper::SetVal(asInt, ds, 0); })
+                    .startsWith("EConvertError: '8589934592' ist kein gültiger Ganzzahlwert"));
+    const QString fraction = ErrorOf([&] { TVarRecHelper::SetVal(asInt, ds, 2); });
+    EXPECT_TRUE(fraction.startsWith("EConvertError: ")) << qPrintable(fraction);
+    EXPECT_TRUE(fraction.contains("Ganzzahlwert für das Feld 'ratio'")) << qPrintable(fraction);
     TVarRec asInt64 = Rec(vtInt64, qint64(0));
     TVarRecHelper::SetVal(asInt64, ds, 0);
     EXPECT_EQ(std::get<qint64>(asInt64.Value), qint64(1) << 33);

@@ -99,12 +99,12 @@ TEST_F(KundenTest, InsertTakesServerDefaultsAndDeleteRemovesTheRow) {
     EXPECT_EQ(scalar(QStringLiteral("SELECT name FROM kunden WHERE dbrid = 4")),
               QStringLiteral("Neumann"));
 
-    // A new record given up is gone without a trace.
+    // A new record given up is gone without a trace, and the cursor is back where it was.
     c.Insert();
     c.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Verworfen"));
     c.Cancel();
     EXPECT_EQ(c.RecordCount(), 4);
-    EXPECT_EQ(c.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Weber"));
+    EXPECT_EQ(c.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Neumann"));
 
     ASSERT_TRUE(c.SearchDbrid(2));
     c.Delete();
@@ -123,8 +123,10 @@ TEST_F(KundenTest, ServerRefusalKeepsTheUsersValuesAndWritesNothing) {
         c.Post();
         FAIL() << "post went through";
     } catch (const EVoskDatabaseError& e) {
-        EXPECT_TRUE(e.Message().contains(QStringLiteral("nicht gespeichert"))) << e.what();
-        EXPECT_TRUE(e.Message().contains(e.ServerMessage()));
+        // The user reads which field broke which rule; the server's words are the details.
+        EXPECT_EQ(e.Message(), QStringLiteral("Der Wert von „note“ ist nicht zulässig "
+                                              "(Prüfregel „kunden_note_check“)."));
+        EXPECT_TRUE(e.Details().contains(e.ServerMessage()));
         EXPECT_TRUE(e.ServerMessage().contains(QStringLiteral("kunden_note_check"))) << e.what();
         EXPECT_EQ(e.SqlState(), QStringLiteral("23514"));
     }
@@ -142,6 +144,8 @@ TEST_F(KundenTest, ServerRefusalKeepsTheUsersValuesAndWritesNothing) {
         FAIL() << "post went through";
     } catch (const EVoskDatabaseError& e) {
         EXPECT_EQ(e.SqlState(), QStringLiteral("22P02")) << e.what();
+        EXPECT_EQ(e.Message(), QStringLiteral("Das Feld „note“ enthält keine gültige Zahl "
+                                              "(„gut“)."));
     }
     EXPECT_EQ(c.State(), dsEdit);
 

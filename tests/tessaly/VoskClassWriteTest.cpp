@@ -86,7 +86,8 @@ TEST_F(VoskClassWriteTest, ConstraintCheckedAtCommitLeavesNothingWritten) {
         c.Post();
         FAIL() << "post went through";
     } catch (const EVoskDatabaseError& e) {
-        EXPECT_TRUE(e.Message().contains(QStringLiteral("nicht gespeichert"))) << e.what();
+        EXPECT_EQ(e.Message(), QStringLiteral("Zu „plz“ gibt es keinen Datensatz „99999“ in "
+                                              "„regionen“.")) << e.what();
         EXPECT_EQ(e.SqlState(), QStringLiteral("23503")) << e.what();
     }
     EXPECT_EQ(c.State(), dsEdit);

@@ -3,6 +3,8 @@
 #include "Uloghelper.h"
 #include "Vcl.Components.h"
 
+#include <QAbstractItemView>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QToolButton>
 
@@ -127,13 +129,18 @@ TEST_F(ModulFormTest, ServerRefusalKeepsTheUsersValuesInEdit) {
     const qint64 id = CurrentId(f);
     const QString before = DbValue(QStringLiteral("plz"), id);
     const QString tooLong = QStringLiteral("123456789012"); // plz is varchar(10)
+    // The edit stops at the column's size; the module's code can still hand in more.
     Type(f->EdPlz, tooLong);
+    EXPECT_EQ(f->EdPlz->text(), tooLong.left(10));
+    f->DataAdressen->FieldByName(QStringLiteral("plz")).SetAsString(tooLong);
     Type(f->EdOrt, QStringLiteral("Teilweise"));
     m_answers.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrYes)
-        .Expect(QStringLiteral("character varying(10)"), Vcl::mrOk);
+        .Expect(QStringLiteral("Das Feld „PLZ“ darf höchstens 10 Zeichen lang sein."), Vcl::mrOk);
     Click(f, nbPost);
+    ASSERT_EQ(m_answers.Questions().size(), 2u);
+    EXPECT_TRUE(m_answers.Questions()[1].details.contains(QStringLiteral("character varying(10)")));
     EXPECT_TRUE(f->DataAdressen->InEdit());
-    EXPECT_EQ(f->EdPlz->text(), tooLong);
+    EXPECT_EQ(f->DataAdressen->FieldByName(QStringLiteral("plz")).AsString(), tooLong);
     EXPECT_EQ(f->DataAdressen->FieldByName(QStringLiteral("ort")).AsString(),
               QStringLiteral("Teilweise"));
     EXPECT_EQ(DbValue(QStringLiteral("plz"), id), before);
@@ -261,3 +268,28 @@ TEST_F(ModulFormTest, CloseLogsAndClearsTheLastModulForm) {
 }
 
 #include "ModulFormTest.moc"
+
+TEST_F(ModulFormTest, EveryButtonAndFieldSaysWhatItIs) {
+    TFormAdress* f = Open();
+    f->show();
+    QApplication::processEvents();
+    QList<QWidget*> controls;
+    for (QAbstractButton* b : f->findChildren<QAbstractButton*>())
+        controls << b;
+    for (QLineEdit* e : f->findChildren<QLineEdit*>())
+        if (!qobject_cast<QAbstractItemView*>(e->parentWidget()))
+            controls << e;
+    if (f->ToolForm)
+        for (QAbstractButton* b : f->ToolForm->findChildren<QAbstractButton*>())
+            controls << b;
+    ASSERT_GT(controls.size(), 20);
+    for (QWidget* w : controls) {
+        const QString what = w->objectName() + QStringLiteral(" (") +
+                             QString::fromLatin1(w->metaObject()->className()) + u')';
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << what.toStdString();
+        EXPECT_FALSE(w->toolTip().isEmpty()) << what.toStdString();
+        EXPECT_NE(w->toolTip(), QStringLiteral("*")) << what.toStdString();
+        EXPECT_FALSE(w->toolTip().startsWith(QStringLiteral("xtt"))) << what.toStdString();
+    }
+    EXPECT_EQ(f->EdPlz->accessibleName(), QStringLiteral("PLZ"));
+}

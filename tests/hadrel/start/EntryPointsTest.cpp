@@ -48,6 +48,10 @@ TEST_F(EntryPointsTest, MenuLookupEntryReturnsTheChosenValue) {
     auto* list = qobject_cast<TFormF2List*>(FindModule(QStringLiteral("TFormF2List")));
     ASSERT_TRUE(list);
     EXPECT_FALSE(list->IsModal());
+    // It searched from the field's value; an empty search shows every row.
+    EXPECT_EQ(list->EdSearch->text(), f->EdWert->text());
+    list->EdSearch->clear();
+    list->StartSearch();
     list->ListResult->setCurrentRow(0);
     list->BtOkClick();
     QApplication::processEvents();
@@ -55,6 +59,7 @@ TEST_F(EntryPointsTest, MenuLookupEntryReturnsTheChosenValue) {
 
     // The queued lookup of the menu start runs modally and writes the third name.
     QApplication::processEvents();
+    f->EdWert->clear(); // an empty field lists every row
     f->F2BtClick(f->EdWert);
     EXPECT_EQ(f->EdWert->text(), QStringLiteral("Adresse 03"));
 }
@@ -92,11 +97,12 @@ TEST_F(EntryPointsTest, LookupStartListAndOneLoad) {
         });
     MakeF2Proc = nullptr;
     const int loads = Ukorvexinterface::LoadCount(QStringLiteral("F2.M"));
-    MakeF2Text(nullptr, nullptr, true, false, QStringLiteral("3"), QStringLiteral("a=1\r\nF2Filter=x\rb=2"),
+    MakeF2Text(nullptr, nullptr, true, false, QStringLiteral("3"), QStringLiteral("a=1\r\n\r\nF2Filter=x\rb=2\n"),
                QStringLiteral("std"), std::make_shared<const TMakeF2Callback>([](TKorvexF2Form*) {}));
     EXPECT_EQ(rec.lines, (QStringList{QStringLiteral("ShowModal=True"), QStringLiteral("AutoCallPos=3"),
                                       QStringLiteral("OnBeforeOK=True"), QStringLiteral("a=1"),
-                                      QStringLiteral("F2Filter=x"), QStringLiteral("b=2")}));
+                                      QString(), QStringLiteral("F2Filter=x"),
+                                      QStringLiteral("b=2")})); // the empty line stays
     MakeF2Array(nullptr, nullptr, false, true, QString(), {QStringLiteral("k"), QStringLiteral("v")}, QString());
     EXPECT_EQ(rec.lines, (QStringList{QStringLiteral("MultiSelect=True"), QStringLiteral("k=v")}));
     EXPECT_EQ(rec.calls, 2);
@@ -174,7 +180,11 @@ TEST_F(EntryPointsTest, ShortcutsHandTheirParametersToTheLibraries) {
     LoadBest(5);
     LoadBest(QStringLiteral("C"), QStringLiteral("A1"), QStringLiteral("3"));
     LoadAuftg(9);
-    LOOKSTUECKL(QStringLiteral("R"), true, false, 2.5, QStringLiteral("B"), false, 1, true);
+    // The user's decimal separator and no thousands separator, whatever the locale groups.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    LOOKSTUECKL(QStringLiteral("R"), true, false, 1234.5, QStringLiteral("B"), false, 1, true);
+    QLocale::setDefault(before);
     ASSERT_EQ(got.size(), 4);
     EXPECT_EQ(got[0], QStringList{QStringLiteral("ld_id=5")});
     EXPECT_EQ(got[1], (QStringList{QStringLiteral("ld_code=C"), QStringLiteral("ld_auftg=A1"),
@@ -182,7 +192,8 @@ TEST_F(EntryPointsTest, ShortcutsHandTheirParametersToTheLibraries) {
     EXPECT_EQ(got[2], QStringList{QStringLiteral("ag_id=9")});
     EXPECT_EQ(got[3].mid(0, 3), (QStringList{QStringLiteral("resid=R"), QStringLiteral("rm=-1"),
                                              QStringLiteral("optart=0")}));
-    EXPECT_EQ(got[3].value(3), QStringLiteral("menge=") + QLocale::system().toString(2.5));
+    EXPECT_EQ(got[3].value(3), QStringLiteral("menge=1234,5"));
+    EXPECT_EQ(got[3].value(6), QStringLiteral("op7fakt=1"));
     EXPECT_EQ(got[3].value(7), QStringLiteral("mitKalku=-1"));
     for (const char* lib : {"Einkauf.M", "Auftrag.M"})
         Ukorvexinterface::UnregisterProc(QString::fromLatin1(lib),

@@ -251,3 +251,24 @@ TEST(StartGeometry, PreviousWindowIsCoveredOnlyInsideItsShrunkFrame) {
     EXPECT_FALSE(UModulForm::PreviousModuleCovered(previous, QRect(0, 0, 114, 114)));
     EXPECT_TRUE(UModulForm::PreviousModuleCovered(previous, QRect(0, 0, 116, 116)));
 }
+
+TEST_F(StartTest, CreateOrGetModuleShowsANewInstanceDockedAndReusesIt) {
+    int made = 0;
+    const auto create = [&made]() -> Vcl::TForm* {
+        ++made;
+        return TFormKorvexGundForm::Create<TFormStartProbe>(nullptr);
+    };
+    Vcl::TForm* f = CreateOrGetModule(&TFormStartProbe::staticMetaObject, create, {}, {}, {},
+                                      true, false);
+    Track(f);
+    QApplication::processEvents();
+    ASSERT_TRUE(f);
+    EXPECT_TRUE(f->isVisible());
+    auto* sub = qobject_cast<QMdiSubWindow*>(f->parentWidget());
+    ASSERT_TRUE(sub) << "a new module window is docked into the MDI area";
+    EXPECT_EQ(sub->mdiArea()->activeSubWindow(), sub);
+    EXPECT_EQ(CreateOrGetModule(&TFormStartProbe::staticMetaObject, create, {}, {}, {}, true,
+                                false),
+              f);
+    EXPECT_EQ(made, 1);
+}

@@ -1,0 +1,222 @@
+// The planning grid's rows over a generated time line of one resource with one-day entities
+// (10^6 rows in 2025, about as many grid rows in by-week mode), ten bound columns: eight master
+// fields, one field of the information rows and the year-week. Timed: activation of the group,
+// the first count, a full scan of every cell through the source's GetValue and through the Qt
+// model, and FetchValues on eight threads. Baseline in the same run: the same cells read straight
+// from the master records by physical row in grid order (row ids and an a2_id hash taken
+// beforehand), as values and, for the model, with the same text conversion.
+// Memory: the rise of the peak resident set over activation and first count, per grid row.
+
+#include "DataController.h"
+#include "DataSourceModel.h"
+#include "UDM1.h"
+#include "UPlantafel.ContainerDataSource.h"
+#include "tools/TimelineGenerator.h"
+
+#include <QCoreApplication>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+long StatusKb(const char* key) {
+    std::ifstream f("/proc/self/status");
+    std::string line;
+    while (std::getline(f, line))
+        if (line.rfind(key, 0) == 0)
+            return std::atol(line.c_str() + std::strlen(key));
+    return 0;
+}
+
+void ResetPeak() {
+    std::ofstream f("/proc/self/clear_refs");
+    f << "5";
+}
+
+// Marks the end of the open, so that what follows (the groups' activation) is timed and
+// measured on its own.
+class BenchContainer final : public TPlantafelContainerDataSource {
+public:
+    long RssAfterOpen = 0;
+    Clock::time_point OpenDone;
+
+protected:
+    void InternalOpen() override {
+        TPlantafelContainerDataSource::InternalOpen();
+        malloc_trim(0);
+        ResetPeak();
+        RssAfterOpen = StatusKb("VmHWM:");
+        OpenDone = Clock::now();
+    }
+};
+
+template <class F> double Median3(F&& f) {
+    std::vector<double> t;
+    for (int i = 0; i < 3; ++i) {
+        const auto a = Clock::now();
+        f();
+        t.push_back(Ms(a, Clock::now()));
+    }
+    std::sort(t.begin(), t.end());
+    return t[1];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    TDM1 dm;
+    try {
+        dm.Connect();
+    } catch (const EVoskException& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.Message()));
+        return 1;
+    }
+    PlantafelTimeline::Options o;
+    o.Resources = 1;
+    o.Rows = argc > 1 ? std::atoll(argv[1]) : 1000000LL;
+    o.MaxEntityDays = 1;
+    const auto gen0 = Clock::now();
+    const auto summary = PlantafelTimeline::Generate(dm.Database().Handle(), o);
+    std::printf("%-40s %10.1f ms  (%lld rows, %d entities)\n", "generate + COPY",
+                Ms(gen0, Clock::now()), (long long)summary.Rows, summary.Entities);
+
+    BenchContainer c;
+    c.SetStartDate(QDateTime(QDate(2025, 1, 1), QTime(0, 0)));
+    c.SetEndDate(QDateTime(QDate(2025, 12, 31), QTime(0, 0)));
+    c.SetResIDSelectSQL({QStringLiteral("1")});
+    TPlantafelSubViewGroup* g = c.AddGroup(QStringLiteral("Rows"));
+    g->SetMode(ptsvmCalendarWeekGroupedByWeek);
+    TPlantafelSubViewDataSource* s = c.AddSubViewDataSource(QStringLiteral("Rows"), 1);
+
+    const auto open0 = Clock::now();
+    c.SetActive(true);
+    const auto active = Clock::now();
+    std::printf("%-40s %10.1f ms\n", "open (time line, numbering, info rows)",
+                Ms(open0, c.OpenDone));
+    std::printf("%-40s %10.1f ms\n", "activation (calendar, grouping datasets)",
+                Ms(c.OpenDone, active));
+
+    const QStringList masterFields{QStringLiteral("ti_id"),         QStringLiteral("ti_a2_id"),
+                                   QStringLiteral("ti_date_start"), QStringLiteral("ti_conflicted"),
+                                   QStringLiteral("a2_ab_ix"),      QStringLiteral("a2_n"),
+                                   QStringLiteral("_dayy"),         QStringLiteral("_date")};
+    Grid::DataController grid;
+    for (const QString& f :
+         masterFields + QStringList{QStringLiteral("a2_bezeichnung"), QStringLiteral("_yweek")}) {
+        auto b = std::make_unique<TVoskGridItemCustomDSDataBinding>();
+        b->SetFieldName(f);
+        grid.AddItem(std::move(b));
+    }
+    const auto count0 = Clock::now();
+    grid.SetCustomDataSource(s); // loads the record handles: the first count
+    const auto counted = Clock::now();
+    const long peakKb = StatusKb("VmHWM:");
+    const int rows = grid.RecordCount();
+    const int cols = grid.ItemCount();
+    std::printf("%-40s %10.1f ms  (%d grid rows)\n", "first count and record handles",
+                Ms(count0, counted), rows);
+
+    std::vector<Grid::RecordHandle> handles(static_cast<size_t>(rows));
+    for (int r = 0; r < rows; ++r)
+        handles[size_t(r)] = grid.GetRecordHandle(r);
+    std::vector<Grid::ItemHandle> items;
+    for (int k = 0; k < cols; ++k)
+        items.push_back(grid.GetItemHandle(k));
+
+    long long sink = 0;
+    auto scanSource = [&] {
+        for (int r = 0; r < rows; ++r)
+            for (int k = 0; k < cols; ++k)
+                sink += s->GetValue(handles[size_t(r)], items[size_t(k)]).isValid();
+    };
+    const auto cold0 = Clock::now();
+    scanSource();
+    const double cold = Ms(cold0, Clock::now());
+    const double warm = Median3(scanSource);
+    std::printf("%-40s %10.1f ms\n", "scan GetValue, first (locating)", cold);
+    std::printf("%-40s %10.1f ms\n", "scan GetValue, again", warm);
+
+    Grid::DataSourceModel model(grid);
+    auto scanModel = [&] {
+        for (int r = 0; r < rows; ++r)
+            for (int k = 0; k < cols; ++k)
+                sink += model.data(model.index(r, k)).toString().size();
+    };
+    const double viaModel = Median3(scanModel);
+    std::printf("%-40s %10.1f ms\n", "scan DataSourceModel::data", viaModel);
+
+    std::vector<int> all(static_cast<size_t>(cols));
+    for (int k = 0; k < cols; ++k)
+        all[size_t(k)] = k;
+    const double fetch1 = Median3([&] { sink += grid.FetchValues(all, 1).size(); });
+    const double fetch8 = Median3([&] { sink += grid.FetchValues(all, 8).size(); });
+    std::printf("%-40s %10.1f ms\n", "FetchValues, 1 thread", fetch1);
+    std::printf("%-40s %10.1f ms\n", "FetchValues, 8 threads", fetch8);
+
+    // Baseline: physical rows in grid order and the information rows by a2_id, taken before.
+    Cds::ClientDataSet& master = c.MasterData();
+    const TPlantafelRowMemo* memo = &g->Links()->Memo(*s, s->DataSerial());
+    std::vector<qint32> rowIds(static_cast<size_t>(rows));
+    for (int r = 0; r < rows; ++r)
+        rowIds[size_t(r)] = memo->Rows[size_t(r)].load();
+    std::vector<int> fieldIdx;
+    for (const QString& f : masterFields)
+        fieldIdx.push_back(master.FieldIndex(f));
+    const int linkIdx = master.FieldIndex(QStringLiteral("ti_a2_id"));
+    const int yweekIdx = master.FieldIndex(QStringLiteral("_yweek"));
+    Cds::ClientDataSet& ex = c.MasterRecordsEx();
+    const int exKey = c.ExLinkMasterFldExIdx();
+    const int exText = ex.FieldIndex(QStringLiteral("a2_bezeichnung"));
+    std::unordered_map<qint64, qint32> infoRow;
+    for (ex.First(); !ex.Eof(); ex.Next())
+        infoRow.emplace(ex.Value(exKey).toLongLong(), qint32(ex.RowId()));
+
+    auto direct = [&](auto&& use) {
+        for (int r = 0; r < rows; ++r) {
+            const qint32 row = rowIds[size_t(r)];
+            if (row < 0) {
+                for (int k = 0; k < cols; ++k)
+                    use(QVariant());
+                continue;
+            }
+            for (int f : fieldIdx)
+                use(master.ValueAt(row, f));
+            const auto it = infoRow.find(master.ValueAt(row, linkIdx).toLongLong());
+            use(it == infoRow.end() ? QVariant() : ex.ValueAt(it->second, exText));
+            use(master.ValueAt(row, yweekIdx));
+        }
+    };
+    const double baseValues =
+        Median3([&] { direct([&](const QVariant& v) { sink += v.isValid(); }); });
+    const double baseText = Median3([&] {
+        direct([&](const QVariant& v) {
+            sink += (v.isValid() && !v.isNull() ? v.toString() : QString()).size();
+        });
+    });
+    std::printf("%-40s %10.1f ms\n", "direct: values by physical row", baseValues);
+    std::printf("%-40s %10.1f ms\n", "direct: values with text", baseText);
+    std::fprintf(stderr, "(checksum %lld)\n", sink);
+
+    const double bytes = double(peakKb - c.RssAfterOpen) * 1024.0 / std::max(rows, 1);
+    std::printf("figure datasource_vs_direct %.2f\n", cold / baseValues);
+    std::printf("figure model_vs_direct %.2f\n", viaModel / baseText);
+    std::printf("figure bytes_per_grid_row %.1f\n", bytes);
+    return 0;
+}

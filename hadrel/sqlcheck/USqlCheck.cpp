@@ -1,0 +1,196 @@
+#include "USqlCheck.h"
+
+#include <SqlScanner.h>
+#include <VoskDatabase.h>
+
+#include <pg_query.h>
+
+#include <libpq-fe.h>
+
+#include <QHash>
+
+#include <memory>
+
+namespace USqlCheck {
+namespace {
+
+TSqlCheckResult Failed(const QString& message, const QString& state = {}, int position = 0) {
+    return TSqlCheckResult{false, message, state, position};
+}
+
+// QString index of the 1-based code point cp in text (text.size() when beyond).
+int IndexOfCodePoint(QStringView text, int cp) {
+    int i = 0;
+    for (int n = 1; n < cp && i < text.size(); ++n)
+        i += (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2
+                                                                                                : 1;
+    return i;
+}
+
+// Characters that libpq and the parser cannot take: NUL ends a C string early, and a lone
+// surrogate has no UTF-8 form, so any position behind it would be wrong.
+int FirstUnusableChar(const QString& sql) {
+    for (int i = 0; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (c.isNull())
+            return i;
+        if (c.isHighSurrogate()) {
+            if (i + 1 < sql.size() && sql[i + 1].isLowSurrogate()) {
+                ++i;
+                continue;
+            }
+            return i;
+        }
+        if (c.isLowSurrogate())
+            return i;
+    }
+    return -1;
+}
+
+struct PgResult {
+    PGresult* r;
+    ~PgResult() { PQclear(r); }
+};
+
+QString ServerText(const PGresult* r, int field) {
+    const char* v = r ? PQresultErrorField(r, field) : nullptr;
+    return v ? QString::fromUtf8(v) : QString();
+}
+
+} // namespace
+
+int TParsedScript::MapPosition(int byteOffset, int codePointPosition) const {
+    if (codePointPosition <= 0)
+        return 0;
+    const int start =
+        QString::fromUtf8(utf8.constData(), qMin<qsizetype>(byteOffset, utf8.size())).size();
+    const int r = start + IndexOfCodePoint(QStringView(rewritten).mid(start), codePointPosition);
+    // Back through the parameter rewriting: inside a "$n" points at its ":name".
+    int delta = 0;
+    for (const TReplacement& p : replacements) {
+        if (r < p.rewrittenIndex)
+            break;
+        if (r < p.rewrittenIndex + p.rewrittenLength)
+            return p.originalIndex + 1;
+        delta = (p.originalIndex + p.originalLength) - (p.rewrittenIndex + p.rewrittenLength);
+    }
+    return qMin<int>(r + delta, original.size()) + 1;
+}
+
+TSqlCheckResult ParseScript(const QString& sql, TParsedScript& script) {
+    script = TParsedScript();
+    script.original = sql;
+    const int bad = FirstUnusableChar(sql);
+    if (bad >= 0)
+        return Failed(sql[bad].isNull()
+                          ? QStringLiteral("Der Text enthält ein Nullzeichen.")
+                          : QStringLiteral("Der Text enthält ein ungültiges Zeichen."),
+                      QStringLiteral("22021"), bad + 1);
+
+    QString out;
+    out.reserve(sql.size() + 16);
+    QHash<QString, int> numbers; // by lower-case name: a name used twice keeps its number
+    int last = 0;
+    for (const Dunmere::SqlMarker& m : Dunmere::ScanSql(sql)) {
+        if (m.kind != Dunmere::SqlMarker::Param)
+            continue;
+        const QString key = m.name.toLower();
+        auto it = numbers.find(key);
+        if (it == numbers.end())
+            it = numbers.insert(key, int(numbers.size()));
+        const int nr = *it;
+        out += QStringView(sql).mid(last, m.pos - last);
+        const QString param = QLatin1Char('$') + QString::number(nr + 1);
+        script.replacements.append({int(out.size()), int(param.size()), m.pos, m.len});
+        out += param;
+        last = m.pos + m.len;
+    }
+    out += QStringView(sql).mid(last);
+    script.rewritten = out;
+    script.utf8 = out.toUtf8();
+
+    PgQuerySplitResult split = pg_query_split_with_parser(script.utf8.constData());
+    std::unique_ptr<PgQuerySplitResult, void (*)(PgQuerySplitResult*)> guard(
+        &split, [](PgQuerySplitResult* r) { pg_query_free_split_result(*r); });
+    if (split.error)
+        return Failed(QString::fromUtf8(split.error->message), QStringLiteral("42601"),
+                      script.MapPosition(0, split.error->cursorpos));
+    for (int i = 0; i < split.n_stmts; ++i)
+        script.statements.append({split.stmts[i]->stmt_location, split.stmts[i]->stmt_len});
+    return {};
+}
+
+TSqlCheckResult PrepareScript(TVoskDatabase& db, const TParsedScript& script, int timeoutMs) {
+    PGconn* conn = db.Handle();
+    if (!conn || PQstatus(conn) != CONNECTION_OK)
+        return Failed(QStringLiteral("Keine Verbindung zur Datenbank."), QStringLiteral("08006"));
+    if (script.statements.isEmpty())
+        return {};
+    // Inside a caller's transaction a savepoint keeps it; otherwise a transaction of our own that
+    // cannot write even if something slipped through.
+    const bool nested = PQtransactionStatus(conn) != PQTRANS_IDLE;
+    const QByteArray timeout = QByteArray::number(qMax(1, timeoutMs));
+    const QByteArray begin =
+        (nested ? QByteArray("SAVEPOINT korvex_sqlcheck; ") : QByteArray("BEGIN READ ONLY; ")) +
+        "SET LOCAL statement_timeout = " + timeout + "; SET LOCAL lock_timeout = " + timeout;
+    const QByteArray end =
+        nested ? "ROLLBACK TO SAVEPOINT korvex_sqlcheck; RELEASE SAVEPOINT korvex_sqlcheck"
+               : "ROLLBACK";
+
+    const auto start = [&]() -> TSqlCheckResult {
+        db.CountRoundTrip();
+        PgResult r{PQexec(conn, begin.constData())};
+        if (PQresultStatus(r.r) != PGRES_COMMAND_OK)
+            return Failed(ServerText(r.r, PG_DIAG_MESSAGE_PRIMARY).isEmpty()
+                              ? QString::fromUtf8(PQerrorMessage(conn)).trimmed()
+                              : ServerText(r.r, PG_DIAG_MESSAGE_PRIMARY),
+                          ServerText(r.r, PG_DIAG_SQLSTATE));
+        return {};
+    };
+    const auto finish = [&] {
+        if (PQstatus(conn) != CONNECTION_OK || PQtransactionStatus(conn) == PQTRANS_IDLE)
+            return;
+        db.CountRoundTrip();
+        PgResult r{PQexec(conn, end.constData())};
+    };
+
+    TSqlCheckResult result = start();
+    if (!result.ok) {
+        finish();
+        return result;
+    }
+    for (const TParsedScript::TStatement& s : script.statements) {
+        const QByteArray text = script.utf8.mid(s.location, s.length);
+        db.CountRoundTrip();
+        PgResult r{PQprepare(conn, "", text.constData(), 0, nullptr)};
+        if (PQresultStatus(r.r) == PGRES_COMMAND_OK)
+            continue;
+        const QString state = ServerText(r.r, PG_DIAG_SQLSTATE);
+        if (state == QLatin1String("42P18")) {
+            // The failed prepare aborted the transaction; a fresh one goes on with the next.
+            finish();
+            result = start();
+            if (!result.ok)
+                break;
+            continue;
+        }
+        QString message = ServerText(r.r, PG_DIAG_MESSAGE_PRIMARY);
+        if (message.isEmpty())
+            message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        const int pos = ServerText(r.r, PG_DIAG_STATEMENT_POSITION).toInt();
+        result = Failed(message, state, script.MapPosition(s.location, pos));
+        break;
+    }
+    finish();
+    return result;
+}
+
+TSqlCheckResult CheckSql(TVoskDatabase& db, const QString& sql, int timeoutMs) {
+    TParsedScript script;
+    TSqlCheckResult r = ParseScript(sql, script);
+    if (!r.ok)
+        return r;
+    return PrepareScript(db, script, timeoutMs);
+}
+
+} // namespace USqlCheck

@@ -1,0 +1,44 @@
+#include "CustomDataSource.h"
+
+#include "DataController.h"
+
+namespace Grid {
+
+CustomDataSource::CustomDataSource() = default;
+
+CustomDataSource::~CustomDataSource() {
+    // Views outlive their sources often enough: they go empty instead of reading freed memory.
+    while (!m_providers.empty())
+        m_providers.back()->SetCustomDataSource(nullptr);
+}
+
+RecordHandle CustomDataSource::GetRecordHandle(int recordIndex) {
+    return RecordHandle(recordIndex) + 1;
+}
+
+QString CustomDataSource::GetDisplayText(RecordHandle record, ItemHandle item) {
+    const QVariant v = GetValue(record, item);
+    return v.isValid() && !v.isNull() ? v.toString() : QString();
+}
+
+ItemHandle CustomDataSource::GetItemHandle(int itemIndex) {
+    DataController* provider = CurrentProvider();
+    return provider ? provider->Item(itemIndex) : nullptr;
+}
+
+void CustomDataSource::LoadRecordHandles() {
+    if (DataController* provider = CurrentProvider())
+        provider->LoadRecords();
+}
+
+int CustomDataSource::NativeCompareFunc(RecordHandle a, RecordHandle b, ItemHandle) {
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+void CustomDataSource::DataChanged() {
+    const std::vector<DataController*> providers = m_providers;
+    for (DataController* p : providers)
+        p->DataChanged();
+}
+
+} // namespace Grid

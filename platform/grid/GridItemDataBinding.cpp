@@ -1,0 +1,8 @@
+#include "GridItemDataBinding.h"
+
+namespace Grid {
+
+GridItemDataBinding::GridItemDataBinding() = default;
+GridItemDataBinding::~GridItemDataBinding() = default;
+
+} // namespace Grid
