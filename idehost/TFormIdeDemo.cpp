@@ -1,9 +1,12 @@
 #include "TFormIdeDemo.h"
 
 #include "Vcl.Components.h"
+#include "cxPC.h"
+#include "cxSplitter.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,7 +14,7 @@
 TFormIdeDemo::TFormIdeDemo(QObject* owner) : TVoskBaseForm(owner) {
     setObjectName(QStringLiteral("FormIdeDemo"));
     setWindowTitle(QStringLiteral("Entwurfsbeispiel"));
-    resize(480, 220);
+    resize(480, 360);
     auto* layout = new QFormLayout(this);
     LabelName = Vcl::Owned(this, new QLabel(QStringLiteral("&Name:"), this), QStringLiteral("LabelName"));
     EditName = Vcl::Owned(this, new QLineEdit(this), QStringLiteral("EditName"));
@@ -26,4 +29,30 @@ TFormIdeDemo::TFormIdeDemo(QObject* owner) : TVoskBaseForm(owner) {
     layout->addRow(LabelName, EditName);
     layout->addRow(QString(), CheckAktiv);
     layout->addRow(QString(), ButtonSpeichern);
+
+    PageControlSeiten = Vcl::Owned(this, new TcxPageControl(this), QStringLiteral("PageControlSeiten"));
+    PageControlSeiten->setToolTip(QStringLiteral("Seiten"));
+    PageControlSeiten->setAccessibleName(QStringLiteral("Seiten"));
+    TabSheetKopf = Vcl::Owned(this, new TcxTabSheet, QStringLiteral("TabSheetKopf"));
+    TabSheetKopf->SetCaption(QStringLiteral("Kopf"));
+    TabSheetKopf->SetPageControl(PageControlSeiten);
+    TabSheetPositionen = Vcl::Owned(this, new TcxTabSheet, QStringLiteral("TabSheetPositionen"));
+    TabSheetPositionen->SetCaption(QStringLiteral("Positionen"));
+    TabSheetPositionen->SetPageControl(PageControlSeiten);
+    layout->addRow(PageControlSeiten);
+
+    auto* split = new QHBoxLayout(TabSheetKopf);
+    PanelListe = Vcl::Owned(this, new QWidget(TabSheetKopf), QStringLiteral("PanelListe"));
+    PanelListe->setToolTip(QStringLiteral("Liste"));
+    PanelListe->setAccessibleName(QStringLiteral("Liste"));
+    SplitterListe = Vcl::Owned(this, new TcxSplitter(TabSheetKopf), QStringLiteral("SplitterListe"));
+    SplitterListe->setToolTip(QStringLiteral("Breite der Liste ziehen"));
+    SplitterListe->setAccessibleName(QStringLiteral("Trenner"));
+    PanelDetail = Vcl::Owned(this, new QWidget(TabSheetKopf), QStringLiteral("PanelDetail"));
+    PanelDetail->setToolTip(QStringLiteral("Details"));
+    PanelDetail->setAccessibleName(QStringLiteral("Details"));
+    SplitterListe->SetControl(PanelListe);
+    split->addWidget(PanelListe);
+    split->addWidget(SplitterListe);
+    split->addWidget(PanelDetail, 1);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The form the IDE opens by default: a form of the ERP's base class with a few plain controls, so
-// that the designer, the component tree and the inspector have something to show.
+// that the designer, the component tree and the inspector have something to show, and a component
+// for each of the ERP's own property editors.
 
 #include "Q32GrundForm.h"
 
@@ -8,6 +9,9 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class TcxPageControl;
+class TcxSplitter;
+class TcxTabSheet;
 
 class TFormIdeDemo final : public TVoskBaseForm {
     Q_OBJECT
@@ -18,4 +22,10 @@ public:
     QLineEdit* EditName;
     QCheckBox* CheckAktiv;
     QPushButton* ButtonSpeichern;
+    TcxPageControl* PageControlSeiten;
+    TcxTabSheet* TabSheetKopf;
+    TcxTabSheet* TabSheetPositionen;
+    QWidget* PanelListe;
+    TcxSplitter* SplitterListe;
+    QWidget* PanelDetail;
 };

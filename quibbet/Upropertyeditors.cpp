@@ -1,19 +1,89 @@
 #include "Upropertyeditors.h"
 
+#include "UDM1.h"
 #include "UnitTable.h"
+#include "VoskQuery2.h"
+#include "Vcl.Components.h"
+#include "cxPC.h"
+#include "cxSplitter.h"
+
+#include <QWidget>
 
 namespace {
 void unitInit() {}
 void unitFini() {}
+
+bool isNamedControl(const QObject* o) {
+    return o && qobject_cast<const QWidget*>(o) && !o->objectName().isEmpty();
+}
 } // namespace
 
 KORVEX_UNIT("quibbet", "Upropertyeditors", unitInit, unitFini);
 
 namespace Upropertyeditors {
 
+using namespace DesignIntf;
+
+TPropertyAttributes TVoskPageControlPageProperty::GetAttributes() { return paValueList; }
+
+void TVoskPageControlPageProperty::GetValues(const TGetStrProc& proc) {
+    auto* control = qobject_cast<TcxPageControl*>(GetComponent(0));
+    if (!control)
+        return;
+    for (int i = 0; i < control->PageCount(); ++i)
+        if (TcxTabSheet* page = control->Pages(i); page && !page->objectName().isEmpty())
+            proc(page->objectName());
+}
+
+TPropertyAttributes TVoskSplitterControlProperty::GetAttributes() { return paValueList; }
+
+void TVoskSplitterControlProperty::GetValues(const TGetStrProc& proc) {
+    auto* splitter = qobject_cast<QWidget*>(GetComponent(0));
+    if (!splitter)
+        return;
+    QWidget* parent = splitter->parentWidget();
+    const QList<QObject*> owned = parent ? Vcl::Components(parent) : QList<QObject*>{};
+    for (QObject* c : owned)
+        if (c != splitter && isNamedControl(c))
+            proc(c->objectName());
+    // Controls on a plain panel are usually owned by the form, not by the panel: then the
+    // panel's children, and when it has hardly any of those either, the form's controls.
+    const QList<QWidget*> children =
+        parent ? parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly) : QList<QWidget*>{};
+    if (owned.size() < 2)
+        for (QWidget* w : children)
+            if (w != splitter && isNamedControl(w))
+                proc(w->objectName());
+    if (owned.size() <= 1 && children.size() <= 1)
+        for (QObject* c : Vcl::Components(Vcl::Owner(splitter)))
+            if (c != splitter && isNamedControl(c))
+                proc(c->objectName());
+}
+
+TPropertyAttributes TVoskStandardSQLProperty::GetAttributes() { return paValueList; }
+
+void TVoskStandardSQLProperty::GetValues(const TGetStrProc& proc) {
+    TDM1* dm = DM1();
+    if (!dm || !dm->Connected())
+        return;
+    TVoskQuery2 q(&dm->Database(), QStringLiteral("SELECT sql_name FROM systemsqlstatement_version("
+                                                  "&KorvexClientVersion) ORDER BY sql_name"));
+    q.SetMacro(QStringLiteral("KorvexClientVersion"),
+               QStringLiteral("'%1'").arg(QStringLiteral(KORVEX_VERSION)));
+    q.Open();
+    for (; !q.Eof(); q.Next())
+        proc(q.FieldByName(QStringLiteral("sql_name")).AsString());
+}
+
 void RegisterEditors() {
-    // The editor table: each row RegisterPropertyEditor(type, class, name, editor), then the
-    // component editors. It grows with the editors themselves.
+    RegisterPropertyEditor(QMetaType::fromType<TcxTabSheet*>(), &TcxPageControl::staticMetaObject,
+                           QString(), PropertyEditorClass<TVoskPageControlPageProperty>());
+    RegisterPropertyEditor(QMetaType::fromType<QObject*>(), &TcxSplitter::staticMetaObject,
+                           QStringLiteral("Control"),
+                           PropertyEditorClass<TVoskSplitterControlProperty>());
+    RegisterPropertyEditor(QMetaType::fromType<QString>(), &QObject::staticMetaObject,
+                           QStringLiteral("_StandardSQL"),
+                           PropertyEditorClass<TVoskStandardSQLProperty>());
 }
 
 } // namespace Upropertyeditors

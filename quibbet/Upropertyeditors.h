@@ -1,7 +1,34 @@
 #pragma once
-// The property and component editors of the ERP's forms in the designer.
+// The property and component editors of the ERP's forms in the designer: value lists for pages,
+// splitters and named SQL.
+
+#include "DesignEditors.h"
 
 namespace Upropertyeditors {
+
+// ActivePage and the like of a page control: the names of its pages.
+class TVoskPageControlPageProperty final : public DesignIntf::TComponentProperty {
+public:
+    using TComponentProperty::TComponentProperty;
+    DesignIntf::TPropertyAttributes GetAttributes() override;
+    void GetValues(const DesignIntf::TGetStrProc& proc) override;
+};
+
+// Control of a splitter: the controls next to it.
+class TVoskSplitterControlProperty final : public DesignIntf::TComponentProperty {
+public:
+    using TComponentProperty::TComponentProperty;
+    DesignIntf::TPropertyAttributes GetAttributes() override;
+    void GetValues(const DesignIntf::TGetStrProc& proc) override;
+};
+
+// _StandardSQL: the keys of the named SQL of this client version.
+class TVoskStandardSQLProperty final : public DesignIntf::TStringProperty {
+public:
+    using TStringProperty::TStringProperty;
+    DesignIntf::TPropertyAttributes GetAttributes() override;
+    void GetValues(const DesignIntf::TGetStrProc& proc) override;
+};
 
 // Registers the editors with the IDE, in the order of the editor table.
 void RegisterEditors();
