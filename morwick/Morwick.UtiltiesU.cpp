@@ -15,16 +15,6 @@ namespace Morwick {
 
 namespace {
 
-bool debuggerAttached() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("TracerPid:"))
-            return line.mid(10).trimmed() != "0";
-    return false;
-}
-
 ToolsAPI::IOTAMessageServices* messageServices() {
     ToolsAPI::IBorlandIDEServices* ide = ToolsAPI::BorlandIDEServices();
     if (!ide)
@@ -92,7 +82,7 @@ bool ExpandEnvironmentVar(QString& s) {
 void IDEMsg_TitleMessage(const QString& a, const QString& b, bool debug) {
     const QString text = QStringLiteral("[%1] %2").arg(a, b);
     try {
-        if (debug && debuggerAttached())
+        if (debug && Rtl::DebuggerPresent())
             qDebug("%s", qPrintable(text));
         if (auto* messages = messageServices())
             messages->AddTitleMessage(text);
@@ -104,7 +94,7 @@ void IDEMsg_TitleMessage(const QString& a, const QString& b, bool debug) {
 void IDEMsg_ToolMessage(const QString& fileName, const QString& msg, const QString& prefix, int line,
                         int column, bool debug) {
     try {
-        if (debug && debuggerAttached())
+        if (debug && Rtl::DebuggerPresent())
             qDebug("%s(%d,%d) %s %s", qPrintable(fileName), line, column, qPrintable(prefix),
                    qPrintable(msg));
         if (auto* messages = messageServices())

@@ -3,6 +3,7 @@
 #include "DMSys.h"
 #include "Korvexcommonvcl.h"
 #include "Korvexutils.h"
+#include "SysPackages.h"
 #include "UDM1.h"
 #include "UnitTable.h"
 #include "Vcl.Application.h"
@@ -38,16 +39,6 @@ void Log(const QString& text) {
         dm->LogEvent(text);
     else
         TLogSink::Add({QDateTime::currentDateTime(), QStringLiteral("EVENT"), 0, {}, text});
-}
-
-bool DebuggerPresent() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("TracerPid:"))
-            return line.mid(10).trimmed() != "0";
-    return false;
 }
 
 QString& RegistryBase() {
@@ -356,7 +347,7 @@ void TFormKorvexGundForm::CreateToolForm() {
     ToolForm->SetPosition(Vcl::poDefault);
     QWidget* main = Vcl::Screen::MainForm();
     const bool onPrimary = main && main->screen() == QGuiApplication::primaryScreen();
-    const bool stayOnTop = !(DebuggerPresent() && onPrimary);
+    const bool stayOnTop = !(Rtl::DebuggerPresent() && onPrimary);
     ToolForm->SetBorderStyle(Vcl::bsNone);
     ToolForm->SetFormStyle(stayOnTop ? Vcl::fsStayOnTop : Vcl::fsNormal);
     Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint;

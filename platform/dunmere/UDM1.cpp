@@ -346,10 +346,10 @@ void TDM1::LogEvent(const QString& text, const std::exception* e, bool withStack
     WriteLogRow(QStringLiteral("EVENT"), 0, {}, text, exText);
 }
 
-void TDM1::LogEventFmt(const QString& format, const QStringList& args) {
+QString TDM1::FormatLogText(const QString& format, const QStringList& args) {
     static const QRegularExpression placeholder(QStringLiteral("%[-0-9.]*[sdfxgu]"));
     QString out;
-    int last = 0;
+    qsizetype last = 0;
     int argNr = 0;
     auto it = placeholder.globalMatch(format);
     while (it.hasNext()) {
@@ -357,10 +357,14 @@ void TDM1::LogEventFmt(const QString& format, const QStringList& args) {
         out += QStringView(format).mid(last, m.capturedStart() - last);
         out += argNr < args.size() ? args.at(argNr) : m.captured();
         ++argNr;
-        last = int(m.capturedEnd());
+        last = m.capturedEnd();
     }
     out += QStringView(format).mid(last);
-    LogEvent(out);
+    return out;
+}
+
+void TDM1::LogEventFmt(const QString& format, const QStringList& args) {
+    LogEvent(FormatLogText(format, args));
 }
 
 void TDM1::DoLoadLog(const QString& tag, const QString& moduleName) {

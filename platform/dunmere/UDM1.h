@@ -98,6 +98,8 @@ public:
     void LogEvent(const QString& text, const std::exception* e = nullptr, bool withStack = false);
     // Delphi-style "%s"/"%d" placeholders filled in order.
     void LogEventFmt(const QString& format, const QStringList& args);
+    // The format with each "%s"-like placeholder replaced by the next argument, in order.
+    static QString FormatLogText(const QString& format, const QStringList& args);
     // tag "LOAD" or "UNLOAD" for a module library.
     void DoLoadLog(const QString& tag, const QString& moduleName);
     // Row in eventlog; failures are swallowed so that logging never breaks the action logged.

@@ -28,20 +28,7 @@ void LogEvent(const QString& text) {
 }
 
 void LogEventFmt(const QString& format, const QStringList& args) {
-    static const QRegularExpression placeholder(QStringLiteral("%[-0-9.]*[sdfxgu]"));
-    QString out;
-    qsizetype last = 0;
-    int argNr = 0;
-    auto it = placeholder.globalMatch(format);
-    while (it.hasNext()) {
-        const auto m = it.next();
-        out += QStringView(format).mid(last, m.capturedStart() - last);
-        out += argNr < args.size() ? args.at(argNr) : m.captured();
-        ++argNr;
-        last = m.capturedEnd();
-    }
-    out += QStringView(format).mid(last);
-    LogEvent(out);
+    LogEvent(TDM1::FormatLogText(format, args));
 }
 
 int LogMode() { return s_logMode; }

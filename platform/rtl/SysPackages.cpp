@@ -141,4 +141,14 @@ QObject* FindGlobalComponent(const QString& name) {
     return nullptr;
 }
 
+bool DebuggerPresent() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("TracerPid:"))
+            return line.mid(10).trimmed() != "0";
+    return false;
+}
+
 } // namespace Rtl

@@ -41,4 +41,7 @@ void RegisterFindGlobalComponentProc(FindGlobalComponentProc proc);
 void UnregisterFindGlobalComponentProc(FindGlobalComponentProc proc);
 QObject* FindGlobalComponent(const QString& name);
 
+// Whether a debugger is attached to this process (a tracer of it).
+bool DebuggerPresent();
+
 } // namespace Rtl
