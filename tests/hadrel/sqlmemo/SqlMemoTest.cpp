@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFocusEvent>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -119,6 +120,14 @@ TEST_F(SqlMemoTest, TheCatalogueIsReadOnceAndOnlyWhenTheFeaturesChange) {
 }
 
 TEST_F(SqlMemoTest, AnEmptyCatalogueStillGivesTheFiveNames) {
+    // The captions leave with the catalogue; they come back however the test ends.
+    TestDatabase::Exec(
+        QStringLiteral("CREATE TABLE tablefieldinfo_vorher AS SELECT * FROM tablefieldinfo"));
+    const auto restore = qScopeGuard([] {
+        TestDatabase::Exec(QStringLiteral(
+            "DELETE FROM tablefieldinfo; INSERT INTO tablefieldinfo SELECT * FROM "
+            "tablefieldinfo_vorher; DROP TABLE tablefieldinfo_vorher"));
+    });
     TestDatabase::Exec(QStringLiteral("DELETE FROM tablefieldinfo"));
     m_memo->SetFeatures(smfInternHighlighter | smfInternAutoComplete);
     TestDatabase::Exec(QStringLiteral("SELECT tablefieldinfo__refresh()"));
