@@ -6,6 +6,7 @@
 // The three sides' entity numbers are compared row by row; the run fails on any difference.
 // Peak memory of the open is the rise of the process's peak resident set over its size before.
 
+#include "../ProcMemory.h"
 #include "UDM1.h"
 #include "UPlantafel.ContainerDataSource.h"
 #include "tools/TimelineGenerator.h"
@@ -35,19 +36,8 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-long StatusKb(const char* key) {
-    std::ifstream f("/proc/self/status");
-    std::string line;
-    while (std::getline(f, line))
-        if (line.rfind(key, 0) == 0)
-            return std::atol(line.c_str() + std::strlen(key));
-    return 0;
-}
-
-void ResetPeak() {
-    std::ofstream f("/proc/self/clear_refs");
-    f << "5";
-}
+using BenchMemory::ResetPeak;
+using BenchMemory::StatusKb;
 
 const char* kWhere =
     " FROM scheduling.resource_timeline JOIN scheduling.entity e ON e.a2_id = "

@@ -9,6 +9,7 @@
 
 #include "DataController.h"
 #include "DataSourceModel.h"
+#include "../ProcMemory.h"
 #include "UDM1.h"
 #include "UPlantafel.ContainerDataSource.h"
 #include "tools/TimelineGenerator.h"
@@ -35,19 +36,8 @@ double Ms(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
-long StatusKb(const char* key) {
-    std::ifstream f("/proc/self/status");
-    std::string line;
-    while (std::getline(f, line))
-        if (line.rfind(key, 0) == 0)
-            return std::atol(line.c_str() + std::strlen(key));
-    return 0;
-}
-
-void ResetPeak() {
-    std::ofstream f("/proc/self/clear_refs");
-    f << "5";
-}
+using BenchMemory::ResetPeak;
+using BenchMemory::StatusKb;
 
 // Marks the end of the open, so that what follows (the groups' activation) is timed and
 // measured on its own.
