@@ -159,6 +159,14 @@ private:
     void Binary(int length);
 
     void Flush();
+    // Text in this character format follows: a run in another format is written out first.
+    void BeginText(const CharState& ch) {
+        if (m_run.isEmpty() || !(m_runState == ch)) {
+            Flush();
+            m_runState = ch;
+        }
+        m_paragraphHasContent = true;
+    }
     void EndParagraph(bool newBlock);
     QTextCharFormat CharFormat(const CharState& c);
     QTextBlockFormat BlockFormat(const ParaState& p, ListKind kind);
@@ -666,11 +674,7 @@ void Reader::Text(const char* p, qsizetype n) {
         m_pendingTab = false;
         Char(u'\t');
     }
-    if (m_run.isEmpty() || !(m_runState == st.ch)) {
-        Flush();
-        m_runState = st.ch;
-    }
-    m_paragraphHasContent = true;
+    BeginText(st.ch);
     while (i < n) {
         // ASCII as it is; bytes above it are UTF-8 when they form a sequence, else the code page.
         qsizetype j = i;
@@ -753,11 +757,7 @@ void Reader::Char(char32_t c) {
         m_pendingTab = false;
         Char(u'\t');
     }
-    if (m_run.isEmpty() || !(m_runState == st.ch)) {
-        Flush();
-        m_runState = st.ch;
-    }
-    m_paragraphHasContent = true;
+    BeginText(st.ch);
     if (c > 0xFFFF)
         m_run += QString::fromUcs4(&c, 1);
     else
