@@ -1,4 +1,5 @@
 #include "UMemoFormEx.h"
+#include "UMemoFormEx.Tools.h"
 
 #include "Korvexcommonvcl.h"
 #include "Korvexutils.h"
@@ -20,8 +21,10 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -168,12 +171,6 @@ TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(ow
     Ribbon->addTab(insert, Text(17877, "Einfügen und Ansicht"));
     main->addWidget(Ribbon);
 
-    // The tools that come with the formatting work are not on screen until they work.
-    for (QToolButton* b : {BarButtonClear, BarButtonFind, BarButtonReplace, BarButtonFontColor,
-                           BarButtonFontDialog, BarButtonBullets, BarButtonSymbol,
-                           BarButtonImageInsert})
-        b->hide();
-
     WidthMarker = Vcl::Owned(this, new QSlider(Qt::Horizontal, this), QStringLiteral("WidthMarker"));
     WidthMarker->setRange(0, 30);
     WidthMarker->setToolTip(Text(17876, "Markierung der Seitenbreite"));
@@ -197,7 +194,9 @@ TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(ow
     FrameVirtualKeyboard1->hide();
     main->addWidget(FrameVirtualKeyboard1, 0, Qt::AlignHCenter);
 
-    auto* bottom = new QHBoxLayout;
+    PanelBottom = Vcl::Owned(this, new QWidget(this), QStringLiteral("PanelBottom"));
+    auto* bottom = new QHBoxLayout(PanelBottom);
+    bottom->setContentsMargins(4, 4, 4, 4);
     OkBt = Vcl::Owned(this, new QPushButton(Text(5217, "&Ok"), this), QStringLiteral("OkBt"));
     AbortBt = Vcl::Owned(this, new QPushButton(Text(5218, "&Abbrechen"), this),
                          QStringLiteral("AbortBt"));
@@ -215,7 +214,7 @@ TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(ow
     bottom->addWidget(AbortBt);
     bottom->addStretch();
     bottom->addWidget(btShowOnlyNonModal);
-    main->addLayout(bottom);
+    main->addWidget(PanelBottom);
 
     StatusBar = Vcl::Owned(this, new QStatusBar(this), QStringLiteral("StatusBar"));
     StatusBar->setSizeGripEnabled(false);
@@ -272,24 +271,14 @@ TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(ow
     connect(BarButtonSearchF2, &QToolButton::clicked, this, &TMemoFormEx::BarButtonSearchF2Click);
     BarButtonKeyboard->setCheckable(true);
     connect(BarButtonKeyboard, &QToolButton::clicked, this, &TMemoFormEx::BarButtonKeyboardClick);
-    for (QToolButton* b : {BarButtonBold, BarButtonItalic, BarButtonUnderline, BarButtonAlignLeft,
-                           BarButtonAlignCenter, BarButtonAlignRight, BarButtonWordWrap})
-        b->setCheckable(true);
+    BarButtonWordWrap->setCheckable(true);
+    InitTools();
     BarButtonWordWrap->setChecked(true);
     connect(BarButtonBold, &QToolButton::clicked, this, [this](bool on) {
         Editor->setFontWeight(on ? QFont::Bold : QFont::Normal);
     });
     connect(BarButtonItalic, &QToolButton::clicked, Editor, &QTextEdit::setFontItalic);
     connect(BarButtonUnderline, &QToolButton::clicked, Editor, &QTextEdit::setFontUnderline);
-    const auto align = [this](QToolButton* b, Qt::Alignment a) {
-        connect(b, &QToolButton::clicked, this, [this, a](bool on) {
-            Editor->setAlignment(on ? a : Qt::AlignLeft);
-            EditorSelectionChange();
-        });
-    };
-    align(BarButtonAlignLeft, Qt::AlignLeft);
-    align(BarButtonAlignCenter, Qt::AlignHCenter);
-    align(BarButtonAlignRight, Qt::AlignRight);
     connect(BarButtonWordWrap, &QToolButton::clicked, this, [this](bool on) {
         Editor->setLineWrapMode(on ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
     });
@@ -304,11 +293,13 @@ TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(ow
             Editor->setFontPointSize(size);
     });
 
+    SetColorScheme(QStringLiteral("Blue"));
     OnShow = [this](QObject*) { FormShow(); };
     OnActivate = [this](QObject*) { FormActivate(); };
     StatusLockedClick();
     for (QWidget* w : findChildren<QWidget*>())
-        w->installEventFilter(this);
+        if (w->window() == this) // not the find dialogs, pop-ups and galleries
+            w->installEventFilter(this);
     resize(1056, 642); // once the layout stands, so that it does not widen the form
 }
 
@@ -377,7 +368,8 @@ bool TMemoFormEx::EditText(const QString& FieldName, QString& txt, QString& txt_
     FFieldName = FieldName;
     FIsRTF = isRtf;
     Editor->setAcceptRichText(isRtf);
-    // 2 (the picture button stays hidden until inserting pictures works)
+    // 2
+    BarButtonImageInsert->setVisible(isRtf);
     if (!isRtf) {
         QFont f(QStringLiteral("Arial"));
         f.setPointSize(10);
@@ -511,18 +503,24 @@ void TMemoFormEx::RefreshModified() {
 }
 
 void TMemoFormEx::EditorChange() {
+    if (FUndoController && FUndoController->Locked())
+        return; // set once the undo or redo is done
     BarButtonUndo->setEnabled(Editor->document()->isUndoAvailable());
     BarButtonRedo->setEnabled(Editor->document()->isRedoAvailable());
     RefreshModified();
 }
 
 void TMemoFormEx::Undo() {
+    FUndoController->Lock();
     Editor->undo();
+    FUndoController->UnLock();
     EditorChange();
 }
 
 void TMemoFormEx::Redo() {
+    FUndoController->Lock();
     Editor->redo();
+    FUndoController->UnLock();
     EditorChange();
 }
 
@@ -531,6 +529,8 @@ int TMemoFormEx::GetEditorCol() const { return Editor->textCursor().positionInBl
 
 void TMemoFormEx::EditorSelectionChange() {
     FUpdating = true;
+    const QSignalBlocker blockName(BarComboFontName);
+    const QSignalBlocker blockSize(BarComboFontSize);
     StatusLineNumber->setText(FormatNr(17907, "Zeile: %d", GetEditorRow()));
     StatusColumnNumber->setText(FormatNr(17908, "Spalte: %d", GetEditorCol()));
     const QTextCharFormat f = Editor->currentCharFormat();
@@ -551,6 +551,7 @@ void TMemoFormEx::EditorSelectionChange() {
         if (BarComboFontSize->currentText() != size)
             BarComboFontSize->setEditText(size);
     }
+    SelectionFeedbackTools(f);
     FUpdating = false;
 }
 
@@ -839,6 +840,8 @@ bool TMemoFormEx::eventFilter(QObject* watched, QEvent* e) {
         k->accept();
         return false;
     }
+    if (e->type() == QEvent::MouseButtonRelease && watched == Editor->viewport())
+        EditorMouseUp(static_cast<QMouseEvent*>(e));
     return TAbstractMemoForm::eventFilter(watched, e);
 }
 

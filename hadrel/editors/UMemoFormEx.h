@@ -6,21 +6,38 @@
 
 #include "TAbstractMemoForm.h"
 
+#include "Vcl.Dialogs.h"
+
 #include <QChar>
+#include <QFont>
+#include <QImage>
+#include <QList>
+#include <QPoint>
+#include <QRect>
 #include <QString>
+#include <QTextCursor>
+
+#include <memory>
 
 class QComboBox;
 class QFontComboBox;
 class QFrame;
+class QAction;
 class QKeyEvent;
 class QLabel;
+class QMenu;
+class QMouseEvent;
 class QPushButton;
 class QSlider;
 class QStatusBar;
 class QTabWidget;
 class QTextEdit;
 class QToolButton;
+class QTextCharFormat;
+class TColorPickerController;
 class TFrameVirtualKeyboard;
+class TNumbersController;
+class TRichEditUndoController;
 
 class TMemoFormEx final : public TAbstractMemoForm {
     Q_OBJECT
@@ -77,6 +94,38 @@ public:
     static int VirtualKeyOfScanCode(quint32 scanCode);
     static int KeyStateOf(Qt::KeyboardModifiers modifiers);
 
+    // The word-processor tools.
+    void SetFontColor();
+    void FontDialogClick();
+    void BarButtonAlignClick(QToolButton* Sender);
+    // Numbering of the selected paragraphs: type 0 none, 1 bullets, 2 decimal, 3 lower-case
+    // letters; style 512 a period behind the number.
+    void SetNumberingStyle(int typ, int style, int start);
+    void BarButtonBulletsClick();
+    void NumbStyleChanged(QAction* Sender);
+    void SetColorScheme(const QString& name);
+    void BarButtonClearClick();
+    void BarButtonFindClick();
+    void BarButtonReplaceClick();
+    // The find and replace dialogs' event: selects the next hit; true when there was one.
+    bool FindOne(Vcl::TFindDialog* Sender);
+    void ReplaceOne(Vcl::TFindDialog* Sender);
+    // The dialog's new top so that it does not cover the caret (both in screen coordinates).
+    static int DialogTopOutOfTheWay(const QRect& dialog, const QRect& caret, const QRect& screen);
+    void BarButtonImageInsertClick();
+    void InitSymbolGallery();
+    static const QList<QList<char32_t>>& SymbolGroups();
+    // A symbol's glyph: round(32 r) pixels square, r being the resolution over 96 dpi.
+    static QImage CreateBitmap(char32_t code, const QFont& font, double r);
+    void SymbolItemClick(char32_t code);
+    void EditorMouseUp(QMouseEvent* e);
+    void EditorContextPopup(const QPoint& globalPos);
+    void ShowMiniToolBar(const QPoint& globalPos);
+
+    // A picture larger than this would be stored as a text of about 100 MB.
+    static constexpr qint64 MaxPicturePixels = 16'000'000;
+    static QString PictureTooLargeText();
+
     bool FCanOnChange = false;
     QString FPrintCaption;
     bool FUpdating = false;
@@ -130,6 +179,19 @@ public:
     QToolButton* BarButtonKeyboard;
     QToolButton* BarButtonSearchF2;
 
+    QWidget* PanelBottom;
+    std::unique_ptr<TRichEditUndoController> FUndoController;
+    TColorPickerController* FColorPicker = nullptr;
+    std::unique_ptr<TNumbersController> FNumbersController;
+    QAction* FNumbButton = nullptr;
+    QMenu* NumberingMenu = nullptr;
+    QMenu* SymbolMenu = nullptr;
+    QList<QToolButton*> SymbolItems;
+    QMenu* EditorPopupMenu = nullptr;
+    QFrame* MiniToolBar = nullptr;
+    Vcl::TFindDialog* FindDialog = nullptr;
+    Vcl::TReplaceDialog* ReplaceDialog = nullptr;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
@@ -139,8 +201,15 @@ private:
     // The exact comparison with the text as loaded, done only when an answer depends on it.
     bool ContentChanged() const;
     void CloseIfNotModal();
+    void InitTools();
+    void SelectionFeedbackTools(const QTextCharFormat& f);
+    void SyncMiniToolBar();
+    QTextCursor Search(const QTextCursor& from, const QString& text,
+                       Vcl::TFindOptions options) const;
 
     bool m_lockFixed = false;
     bool m_modifiedShown = false;
     QString m_loadedRtf; // the RTF as passed in, kept when the user confirms it unchanged
+    bool m_replacingAll = false;
+    QTextCursor m_replaceCursor; // the hit of a replace-all, which leaves the caret alone
 };

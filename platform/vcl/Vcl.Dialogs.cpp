@@ -1,0 +1,182 @@
+#include "Vcl.Dialogs.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QFontDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace Vcl {
+
+namespace {
+
+class DefaultFontColorDialogs final : public FontColorDialogs {
+public:
+    bool ChooseFont(QFont& font, QColor& color, QWidget* parent) override {
+        bool ok = false;
+        const QFont chosen = QFontDialog::getFont(&ok, font, parent, QStringLiteral("Schriftart"));
+        if (!ok)
+            return false;
+        font = chosen;
+        // Qt's font dialog has no colour; the colour stays the selection's.
+        Q_UNUSED(color);
+        return true;
+    }
+    bool ChooseColor(QColor& color, QWidget* parent) override {
+        const QColor chosen = QColorDialog::getColor(color.isValid() ? color : Qt::black, parent,
+                                                     QStringLiteral("Farbe"));
+        if (!chosen.isValid())
+            return false;
+        color = chosen;
+        return true;
+    }
+};
+
+FontColorDialogs* g_fontColor = nullptr;
+
+void Describe(QWidget* w, const QString& name) {
+    w->setAccessibleName(name);
+    w->setToolTip(name);
+}
+
+} // namespace
+
+FontColorDialogs& FontColorDialogs::Instance() {
+    static DefaultFontColorDialogs fallback;
+    return g_fontColor ? *g_fontColor : fallback;
+}
+
+FontColorDialogs* FontColorDialogs::SetInstance(FontColorDialogs* dialogs) {
+    FontColorDialogs* old = g_fontColor;
+    g_fontColor = dialogs;
+    return old;
+}
+
+TFindDialog::TFindDialog(QWidget* parent, bool withReplace) : QDialog(parent) {
+    setObjectName(withReplace ? QStringLiteral("ReplaceDialog") : QStringLiteral("FindDialog"));
+    setWindowTitle(withReplace ? QStringLiteral("Ersetzen") : QStringLiteral("Suchen"));
+    setModal(false);
+    auto* main = new QHBoxLayout(this);
+    auto* left = new QVBoxLayout;
+    auto* fields = new QFormLayout;
+    EdFind = new QLineEdit(this);
+    EdFind->setObjectName(QStringLiteral("EdFind"));
+    auto* label = new QLabel(QStringLiteral("Su&chen nach:"), this);
+    label->setBuddy(EdFind);
+    Describe(EdFind, QStringLiteral("Suchen nach"));
+    fields->addRow(label, EdFind);
+    left->addLayout(fields);
+    auto* row = new QHBoxLayout;
+    auto* options = new QVBoxLayout;
+    CbWholeWord = new QCheckBox(QStringLiteral("Nur &ganzes Wort"), this);
+    CbWholeWord->setObjectName(QStringLiteral("CbWholeWord"));
+    Describe(CbWholeWord, QStringLiteral("Nur ganze Wörter finden"));
+    CbMatchCase = new QCheckBox(QStringLiteral("Groß-/&Kleinschreibung"), this);
+    CbMatchCase->setObjectName(QStringLiteral("CbMatchCase"));
+    Describe(CbMatchCase, QStringLiteral("Groß- und Kleinschreibung beachten"));
+    options->addWidget(CbWholeWord);
+    options->addWidget(CbMatchCase);
+    row->addLayout(options);
+    auto* direction = new QGroupBox(QStringLiteral("Richtung"), this);
+    direction->setAccessibleName(QStringLiteral("Richtung"));
+    auto* dirBox = new QHBoxLayout(direction);
+    RbUp = new QRadioButton(QStringLiteral("&Aufwärts"), direction);
+    RbUp->setObjectName(QStringLiteral("RbUp"));
+    Describe(RbUp, QStringLiteral("Vom Cursor zum Textanfang suchen"));
+    RbDown = new QRadioButton(QStringLiteral("A&bwärts"), direction);
+    RbDown->setObjectName(QStringLiteral("RbDown"));
+    Describe(RbDown, QStringLiteral("Vom Cursor zum Textende suchen"));
+    RbDown->setChecked(true);
+    dirBox->addWidget(RbUp);
+    dirBox->addWidget(RbDown);
+    row->addWidget(direction);
+    left->addLayout(row);
+    main->addLayout(left, 1);
+    auto* buttons = new QVBoxLayout;
+    BtFindNext = new QPushButton(QStringLiteral("&Weitersuchen"), this);
+    BtFindNext->setObjectName(QStringLiteral("BtFindNext"));
+    Describe(BtFindNext, QStringLiteral("Die nächste Stelle suchen"));
+    BtFindNext->setDefault(true);
+    BtClose = new QPushButton(QStringLiteral("Schließen"), this);
+    BtClose->setObjectName(QStringLiteral("BtClose"));
+    Describe(BtClose, QStringLiteral("Den Dialog schließen"));
+    buttons->addWidget(BtFindNext);
+    buttons->addWidget(BtClose);
+    buttons->addStretch();
+    main->addLayout(buttons);
+    connect(BtFindNext, &QPushButton::clicked, this, [this] {
+        if (OnFind && !EdFind->text().isEmpty())
+            OnFind(this);
+    });
+    connect(BtClose, &QPushButton::clicked, this, &QDialog::close);
+}
+
+QString TFindDialog::FindText() const { return EdFind->text(); }
+void TFindDialog::SetFindText(const QString& text) { EdFind->setText(text); }
+
+TFindOptions TFindDialog::Options() const {
+    TFindOptions o = m_extra;
+    if (RbDown->isChecked())
+        o |= frDown;
+    if (CbMatchCase->isChecked())
+        o |= frMatchCase;
+    if (CbWholeWord->isChecked())
+        o |= frWholeWord;
+    return o;
+}
+
+void TFindDialog::SetOptions(TFindOptions options) {
+    RbDown->setChecked(options.testFlag(frDown));
+    RbUp->setChecked(!options.testFlag(frDown));
+    CbMatchCase->setChecked(options.testFlag(frMatchCase));
+    CbWholeWord->setChecked(options.testFlag(frWholeWord));
+}
+
+void TFindDialog::Execute() {
+    show();
+    raise();
+    activateWindow();
+    EdFind->setFocus();
+    EdFind->selectAll();
+}
+
+TReplaceDialog::TReplaceDialog(QWidget* parent) : TFindDialog(parent, true) {
+    EdReplace = new QLineEdit(this);
+    EdReplace->setObjectName(QStringLiteral("EdReplace"));
+    Describe(EdReplace, QStringLiteral("Ersetzen durch"));
+    auto* label = new QLabel(QStringLiteral("&Ersetzen durch:"), this);
+    label->setBuddy(EdReplace);
+    if (auto* fields = findChild<QFormLayout*>())
+        fields->addRow(label, EdReplace);
+    BtReplace = new QPushButton(QStringLiteral("&Ersetzen"), this);
+    BtReplace->setObjectName(QStringLiteral("BtReplace"));
+    Describe(BtReplace, QStringLiteral("Die markierte Stelle ersetzen und weitersuchen"));
+    BtReplaceAll = new QPushButton(QStringLiteral("A&lle ersetzen"), this);
+    BtReplaceAll->setObjectName(QStringLiteral("BtReplaceAll"));
+    Describe(BtReplaceAll, QStringLiteral("Alle Stellen ersetzen"));
+    // Beside "Weitersuchen", above "Schließen".
+    auto* column = static_cast<QBoxLayout*>(layout()->itemAt(1)->layout());
+    column->insertWidget(1, BtReplace);
+    column->insertWidget(2, BtReplaceAll);
+    const auto replace = [this](TFindOption which) {
+        if (!OnReplace || EdFind->text().isEmpty())
+            return;
+        m_extra = which;
+        OnReplace(this);
+        m_extra = {};
+    };
+    connect(BtReplace, &QPushButton::clicked, this, [replace] { replace(frReplace); });
+    connect(BtReplaceAll, &QPushButton::clicked, this, [replace] { replace(frReplaceAll); });
+}
+
+QString TReplaceDialog::ReplaceText() const { return EdReplace->text(); }
+void TReplaceDialog::SetReplaceText(const QString& text) { EdReplace->setText(text); }
+
+} // namespace Vcl
