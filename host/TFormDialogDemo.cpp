@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
@@ -127,8 +128,17 @@ void TFormDialogDemo::FormShow(QObject* sender) {
     m_started = true;
     if (GetParameterBool(QStringLiteral("EditRTF"))) {
         const bool keyboard = GetParameterBool(QStringLiteral("Tastatur"));
+        const bool format = GetParameterBool(QStringLiteral("Format"));
         CbText->setCurrentIndex(CbText->findData(2));
-        QTimer::singleShot(0, this, [this, keyboard] {
+        QTimer::singleShot(0, this, [this, keyboard, format] {
+            if (format)
+                // Once the editor is up, its ribbon shows the formatting tools.
+                QTimer::singleShot(100, this, [] {
+                    for (QWidget* w : QApplication::topLevelWidgets())
+                        if (w->isVisible() && Vcl::ClassName(w) == u"TMemoFormEx")
+                            if (auto* r = w->findChild<QTabWidget*>(QStringLiteral("Ribbon")))
+                                r->setCurrentIndex(1);
+                });
             if (keyboard)
                 // Once the editor is up, its keyboard button shows the keyboard as a click would.
                 QTimer::singleShot(100, this, [] {

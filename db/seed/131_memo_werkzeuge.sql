@@ -1,5 +1,7 @@
 -- Texts of the memo editor's colour gallery, numbering entries and find and replace.
 INSERT INTO text0 (t_nr, t_feld0, t_feld3) VALUES
+    (6216, 'Schriftfarbe', 'Font colour'),
+    (6219, 'Linksbündig', 'Align left'),
     (17883, 'Weitere Farben…', 'More colours…'),
     (17884, 'Standard', 'Standard'),
     (17886, 'Designfarben', 'Theme colours'),

@@ -87,7 +87,7 @@ TColorPickerController::TColorPickerController(QToolButton* colorButton, const Q
     PopupMenu->setObjectName(QStringLiteral("ColorPopupMenu"));
     Gallery = new QWidget(PopupMenu);
     Gallery->setObjectName(QStringLiteral("ColorGallery"));
-    Gallery->setAccessibleName(Text(1184, "Schriftfarbe"));
+    Gallery->setAccessibleName(Text(6216, "Schriftfarbe"));
     auto* box = new QVBoxLayout(Gallery);
     box->setContentsMargins(4, 4, 4, 4);
     box->setSpacing(GroupSpacing);

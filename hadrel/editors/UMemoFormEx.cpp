@@ -102,8 +102,8 @@ TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(ow
     BarButtonUndo = ToolButton(start, g, "BarButtonUndo", Text(17902, "Rückgängig"), "edit-undo");
     BarButtonRedo = ToolButton(start, g, "BarButtonRedo", Text(17903, "Wiederholen"), "edit-redo");
     BarButtonCut = ToolButton(start, g, "BarButtonCut", Text(17904, "Ausschneiden"), "edit-cut");
-    BarButtonCopy = ToolButton(start, g, "BarButtonCopy", Text(17905, "Kopieren"), "edit-copy");
-    BarButtonPaste = ToolButton(start, g, "BarButtonPaste", Text(17906, "Einfügen"), "edit-paste");
+    BarButtonCopy = ToolButton(start, g, "BarButtonCopy", Text(6218, "Kopieren"), "edit-copy");
+    BarButtonPaste = ToolButton(start, g, "BarButtonPaste", Text(1184, "Einfügen"), "edit-paste");
     BarButtonSelectAll = ToolButton(start, g, "BarButtonSelectAll", Text(17910, "Alles markieren"),
                                     "edit-select-all");
     BarButtonClear = ToolButton(start, g, "BarButtonClear", Text(17911, "Löschen"), "edit-clear");
@@ -138,13 +138,13 @@ TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(ow
     BarButtonItalic = ToolButton(start, g, "BarButtonItalic", Text(1032, "Kursiv"), "format-text-italic");
     BarButtonUnderline = ToolButton(start, g, "BarButtonUnderline", Text(1063, "Unterstrichen"),
                                     "format-text-underline");
-    BarButtonFontColor = ToolButton(start, g, "BarButtonFontColor", Text(1184, "Schriftfarbe"),
+    BarButtonFontColor = ToolButton(start, g, "BarButtonFontColor", Text(6216, "Schriftfarbe"),
                                     "format-text-color");
     BarButtonFontDialog = ToolButton(start, g, "BarButtonFontDialog", Text(6215, "Schrift…"),
                                      "preferences-desktop-font");
     g = Group(startRow, start, Text(6217, "Absatz"));
-    BarButtonAlignLeft = ToolButton(start, g, "BarButtonAlignLeft", Text(6218, "Links"),
-                                    "format-justify-left", Text(6218, "Linksbündig"));
+    BarButtonAlignLeft = ToolButton(start, g, "BarButtonAlignLeft", Text(6219, "Linksbündig"),
+                                    "format-justify-left");
     BarButtonAlignCenter = ToolButton(start, g, "BarButtonAlignCenter", Text(6220, "Zentriert"),
                                       "format-justify-center");
     BarButtonAlignRight = ToolButton(start, g, "BarButtonAlignRight", Text(11995, "Rechts"),

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QCheckBox>
@@ -481,9 +482,52 @@ TEST_F(MemoToolsTest, CaptionsAndHintsComeFromTheTextStore) {
             EXPECT_FALSE(b->toolTip().contains(u'&'));
             EXPECT_FALSE(b->accessibleName().isEmpty());
         }
+        EXPECT_EQ(f->BarButtonFontColor->text(), QStringLiteral("Schriftfarbe"));
+        EXPECT_EQ(f->BarButtonAlignLeft->text(), QStringLiteral("Linksbündig"));
+        EXPECT_EQ(f->BarButtonPaste->text(), QStringLiteral("Einfügen"));
+        EXPECT_EQ(f->BarButtonCopy->text(), QStringLiteral("Kopieren"));
         EXPECT_EQ(f->FNumbersController->Entries[0]->text(), QStringLiteral("Aufzählungszeichen"));
         EXPECT_EQ(f->FColorPicker->MoreColorsButton->text(), QStringLiteral("Weitere Farben…"));
         EXPECT_EQ(f->windowTitle().left(9), QStringLiteral("Bemerkung"));
         EXPECT_EQ(f->FPrintCaption, QStringLiteral("Texteditor"));
+    });
+}
+
+TEST_F(MemoToolsTest, MiniToolBarOnASelectionContextMenuAlwaysOnTheRightButton) {
+    WithRtfForm(QStringLiteral("kurzer Text"), [&](TMemoFormEx* f) {
+        f->show();
+        QWidget* viewport = f->Editor->viewport();
+        const QPoint at(10, 10);
+        const auto release = [&](Qt::MouseButton button) {
+            QMouseEvent e(QEvent::MouseButtonRelease, QPointF(at), viewport->mapToGlobal(QPointF(at)),
+                          button, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &e);
+        };
+        // Without a selection: nothing on the left button, the context menu alone on the right.
+        Select(f, 3, 3);
+        release(Qt::LeftButton);
+        EXPECT_FALSE(f->MiniToolBar->isVisible());
+        f->EditorContextPopup(viewport->mapToGlobal(at));
+        EXPECT_TRUE(f->EditorPopupMenu->isVisible());
+        EXPECT_FALSE(f->MiniToolBar->isVisible());
+        f->EditorPopupMenu->hide();
+
+        // With one: the mini tool bar, whose buttons act as the ribbon's.
+        Select(f, 0, 6);
+        release(Qt::LeftButton);
+        ASSERT_TRUE(f->MiniToolBar->isVisible());
+        auto* bold = f->MiniToolBar->findChild<QToolButton*>(QStringLiteral("MiniBarButtonBold"));
+        ASSERT_NE(bold, nullptr);
+        EXPECT_FALSE(bold->toolTip().isEmpty());
+        bold->click();
+        EXPECT_TRUE(f->BarButtonBold->isChecked());
+        EXPECT_TRUE(bold->isChecked());
+        EXPECT_EQ(f->Editor->textCursor().charFormat().fontWeight(), QFont::Bold);
+        f->MiniToolBar->hide();
+        f->EditorContextPopup(viewport->mapToGlobal(at));
+        EXPECT_TRUE(f->MiniToolBar->isVisible());
+        EXPECT_TRUE(f->EditorPopupMenu->isVisible());
+        f->EditorPopupMenu->hide();
+        f->MiniToolBar->hide();
     });
 }
