@@ -1,4 +1,5 @@
-// Memo editor tools benchmark (fixed seed). Each operation runs beside its baseline on the same data:
+// Memo editor tools benchmark (fixed seed). Each operation runs beside its baseline on the same
+// data:
 //   - replace-all of a word with 10,000 hits in about 1 MB of text, through the form's replace
 //     dialog, against a bare loop of QTextDocument::find and insertText in one edit block on the
 //     same text in the same editor,
@@ -16,10 +17,10 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPushButton>
-#include <QTextEdit>
-#include <QToolButton>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextEdit>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cstdio>
@@ -41,9 +42,9 @@ double MedianMs(int runs, const std::function<double()>& fn) {
 QString BuildText() {
     std::mt19937 rng(4711);
     const QStringList words = {QStringLiteral("Lieferung"), QStringLiteral("Prüfung"),
-                               QStringLiteral("Gehäuse"), QStringLiteral("Termin"),
-                               QStringLiteral("Auftrag"), QStringLiteral("Stückliste"),
-                               QStringLiteral("Maße"), QStringLiteral("Zeichnung"),
+                               QStringLiteral("Gehäuse"),   QStringLiteral("Termin"),
+                               QStringLiteral("Auftrag"),   QStringLiteral("Stückliste"),
+                               QStringLiteral("Maße"),      QStringLiteral("Zeichnung"),
                                QStringLiteral("Musterung"), QStringLiteral("Öl")};
     QString text;
     text.reserve(1'100'000);
@@ -118,8 +119,8 @@ int main(int argc, char** argv) {
                 rawCount = 0;
                 const auto flags =
                     QTextDocument::FindCaseSensitively | QTextDocument::FindWholeWords;
-                for (QTextCursor hit = doc->find(QStringLiteral("Muster"), 0, flags);
-                     !hit.isNull(); hit = doc->find(QStringLiteral("Muster"), hit.position(), flags)) {
+                for (QTextCursor hit = doc->find(QStringLiteral("Muster"), 0, flags); !hit.isNull();
+                     hit = doc->find(QStringLiteral("Muster"), hit.position(), flags)) {
                     hit.insertText(QStringLiteral("Vorlage"));
                     ++rawCount;
                 }
@@ -146,8 +147,10 @@ int main(int argc, char** argv) {
         QString rtf;
         TMemoFormEx::_EditText(QStringLiteral("Bench"), txt, rtf, false, true, QChar(0), 0, false);
     }
-    const double ours = MedianMs(int(oursRuns.size()), [&, i = 0]() mutable { return oursRuns[size_t(i++)]; });
-    const double raw = MedianMs(int(rawRuns.size()), [&, i = 0]() mutable { return rawRuns[size_t(i++)]; });
+    const double ours =
+        MedianMs(int(oursRuns.size()), [&, i = 0]() mutable { return oursRuns[size_t(i++)]; });
+    const double raw =
+        MedianMs(int(rawRuns.size()), [&, i = 0]() mutable { return rawRuns[size_t(i++)]; });
 
     // A 4,000 x 3,000 picture.
     QImage picture(4000, 3000, QImage::Format_RGB32);
@@ -182,9 +185,8 @@ int main(int argc, char** argv) {
     std::printf("%-40s %10.1f %10.1f   (%lld chars, %d hits, same result: %s; \"%s\")\n",
                 "replace-all 10,000 hits in 1 MB", ours, raw, (long long)text.size(), rawCount,
                 formResult == rawResult ? "yes" : "NO", qPrintable(formMessage));
-    std::printf("%-40s %10.1f %10.1f   (%lld bytes RTF, %lld bytes hex)\n",
-                "BitmapToRTF 4000x3000", pictOurs, pictRaw, (long long)rtfSize,
-                (long long)hexSize);
+    std::printf("%-40s %10.1f %10.1f   (%lld bytes RTF, %lld bytes hex)\n", "BitmapToRTF 4000x3000",
+                pictOurs, pictRaw, (long long)rtfSize, (long long)hexSize);
     std::printf("figure replace_all_vs_raw %.3f\n", ours / raw);
     std::printf("figure bitmap_to_rtf_vs_raw_hex %.3f\n", pictOurs / pictRaw);
     return formResult == rawResult ? 0 : 1;

@@ -39,7 +39,9 @@
 
 namespace {
 
-QString Text(int nr, const char* def) { return makeText(nr, QString::fromUtf8(def)); }
+QString Text(int nr, const char* def) {
+    return makeText(nr, QString::fromUtf8(def));
+}
 
 int Channel(int v, int target, int percent) {
     return qBound(0, qRound(v + (target - v) * percent / 100.0), 255);
@@ -66,11 +68,10 @@ const QList<std::pair<QRgb, const char*>>& NamedColors() {
 
 // The bottom panel's colour of each scheme.
 const QList<std::pair<QString, QRgb>>& SchemeColors() {
-    static const QList<std::pair<QString, QRgb>> schemes = {
-        {QStringLiteral("Blue"), 0xDFE9F5},
-        {QStringLiteral("Black"), 0xD4D4D4},
-        {QStringLiteral("Silver"), 0xEDEFF2},
-        {QStringLiteral("Green"), 0xE2EEDC}};
+    static const QList<std::pair<QString, QRgb>> schemes = {{QStringLiteral("Blue"), 0xDFE9F5},
+                                                            {QStringLiteral("Black"), 0xD4D4D4},
+                                                            {QStringLiteral("Silver"), 0xEDEFF2},
+                                                            {QStringLiteral("Green"), 0xE2EEDC}};
     return schemes;
 }
 
@@ -118,10 +119,9 @@ TColorPickerController::TColorPickerController(QToolButton* colorButton, const Q
 }
 
 const QList<QColor>& TColorPickerController::StandardColors() {
-    static const QList<QColor> colors = {QColor(0xC00000), QColor(0xFF0000), QColor(0xFFC000),
-                                         QColor(0xFFFF00), QColor(0x92D050), QColor(0x00B050),
-                                         QColor(0x00B0F0), QColor(0x0070C0), QColor(0x002060),
-                                         QColor(0x7030A0)};
+    static const QList<QColor> colors = {
+        QColor(0xC00000), QColor(0xFF0000), QColor(0xFFC000), QColor(0xFFFF00), QColor(0x92D050),
+        QColor(0x00B050), QColor(0x00B0F0), QColor(0x0070C0), QColor(0x002060), QColor(0x7030A0)};
     return colors;
 }
 
@@ -137,19 +137,32 @@ QColor TColorPickerController::Darker(const QColor& c, int percent) {
 
 QColor TColorPickerController::CreateAccent(const QColor& c, int kind) {
     switch (kind) {
-    case akLighter80: return Lighter(c, 80);
-    case akLighter60: return Lighter(c, 60);
-    case akLighter50: return Lighter(c, 50);
-    case akLighter40: return Lighter(c, 40);
-    case akLighter35: return Lighter(c, 35);
-    case akLighter25: return Lighter(c, 25);
-    case akLighter15: return Lighter(c, 15);
-    case akLighter5: return Lighter(c, 5);
-    case akDarker90: return Darker(c, 90);
-    case akDarker75: return Darker(c, 75);
-    case akDarker50: return Darker(c, 50);
-    case akDarker25: return Darker(c, 25);
-    default: return Darker(c, 10);
+    case akLighter80:
+        return Lighter(c, 80);
+    case akLighter60:
+        return Lighter(c, 60);
+    case akLighter50:
+        return Lighter(c, 50);
+    case akLighter40:
+        return Lighter(c, 40);
+    case akLighter35:
+        return Lighter(c, 35);
+    case akLighter25:
+        return Lighter(c, 25);
+    case akLighter15:
+        return Lighter(c, 15);
+    case akLighter5:
+        return Lighter(c, 5);
+    case akDarker90:
+        return Darker(c, 90);
+    case akDarker75:
+        return Darker(c, 75);
+    case akDarker50:
+        return Darker(c, 50);
+    case akDarker25:
+        return Darker(c, 25);
+    default:
+        return Darker(c, 10);
     }
 }
 
@@ -230,9 +243,8 @@ void TColorPickerController::BuildThemeColorGallery() {
             }
         box->addWidget(cells);
     };
-    group(Text(17886, "Designfarben"), 6, ThemeItems, [](int row, int col) {
-        return GetAccentColorScheme(StandardColors()[col])[row];
-    });
+    group(Text(17886, "Designfarben"), 6, ThemeItems,
+          [](int row, int col) { return GetAccentColorScheme(StandardColors()[col])[row]; });
     group(Text(17884, "Standard"), 1, StandardItems,
           [](int, int col) { return StandardColors()[col]; });
 }
@@ -271,7 +283,9 @@ void TColorPickerController::SetColor(const QColor& c) {
         OnColorChanged();
 }
 
-void TColorPickerController::ColorItemClick(const QColor& c) { SetColor(c); }
+void TColorPickerController::ColorItemClick(const QColor& c) {
+    SetColor(c);
+}
 
 void TColorPickerController::MoreColorsClick() {
     QColor c = m_color;
@@ -310,8 +324,8 @@ TNumbersController::TNumbersController(QMenu* menu) {
                    {17887, "Buchstaben a. b. c.", "format-list-ordered"}};
     int typ = 0;
     for (const auto& e : entries) {
-        QAction* a = menu->addAction(QIcon::fromTheme(QString::fromLatin1(e.icon)),
-                                     Text(e.nr, e.text));
+        QAction* a =
+            menu->addAction(QIcon::fromTheme(QString::fromLatin1(e.icon)), Text(e.nr, e.text));
         a->setCheckable(true);
         a->setToolTip(a->text());
         a->setData(++typ);
@@ -333,7 +347,9 @@ QAction* TNumbersController::EntryOfTyp(int typ) const {
     return typ >= 1 && typ <= Entries.size() ? Entries[typ - 1] : nullptr;
 }
 
-QAction* TNumbersController::Current() const { return EntryOfTyp(m_typ); }
+QAction* TNumbersController::Current() const {
+    return EntryOfTyp(m_typ);
+}
 
 // ---- the form's tools ------------------------------------------------------------------------
 
@@ -390,7 +406,8 @@ void TMemoFormEx::InitTools() {
     EditorPopupMenu->setObjectName(QStringLiteral("EditorPopupMenu"));
     const auto item = [this](QToolButton* b, const std::function<void()>& fn) {
         QAction* a = EditorPopupMenu->addAction(b->icon(), b->text(), this, fn);
-        a->setObjectName(b->objectName().replace(QStringLiteral("BarButton"), QStringLiteral("mi")));
+        a->setObjectName(
+            b->objectName().replace(QStringLiteral("BarButton"), QStringLiteral("mi")));
         a->setToolTip(b->toolTip());
         return a;
     };
@@ -414,9 +431,9 @@ void TMemoFormEx::InitTools() {
     auto* row = new QHBoxLayout(MiniToolBar);
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(1);
-    for (QToolButton* source : {BarButtonBold, BarButtonItalic, BarButtonUnderline,
-                                BarButtonFontColor, BarButtonAlignLeft, BarButtonAlignCenter,
-                                BarButtonAlignRight, BarButtonBullets}) {
+    for (QToolButton* source :
+         {BarButtonBold, BarButtonItalic, BarButtonUnderline, BarButtonFontColor,
+          BarButtonAlignLeft, BarButtonAlignCenter, BarButtonAlignRight, BarButtonBullets}) {
         auto* b = new QToolButton(MiniToolBar);
         b->setObjectName(QStringLiteral("Mini") + source->objectName());
         b->setAutoRaise(true);
@@ -462,7 +479,8 @@ void TMemoFormEx::EditorContextPopup(const QPoint& globalPos) {
     if (FIsRTF && Editor->textCursor().hasSelection() && !Editor->isReadOnly())
         ShowMiniToolBar(globalPos);
     for (QAction* a : EditorPopupMenu->actions()) {
-        const QString name = a->objectName().replace(QStringLiteral("mi"), QStringLiteral("BarButton"));
+        const QString name =
+            a->objectName().replace(QStringLiteral("mi"), QStringLiteral("BarButton"));
         if (auto* b = findChild<QToolButton*>(name))
             a->setEnabled(b->isEnabled());
     }
@@ -484,8 +502,8 @@ void TMemoFormEx::FontDialogClick() {
         return;
     const QTextCharFormat current = Editor->currentCharFormat();
     QFont font = current.font();
-    QColor color = current.foreground().style() != Qt::NoBrush ? current.foreground().color()
-                                                                : QColor();
+    QColor color =
+        current.foreground().style() != Qt::NoBrush ? current.foreground().color() : QColor();
     if (!Vcl::FontColorDialogs::Instance().ChooseFont(font, color, this))
         return;
     QTextCharFormat f;
@@ -569,7 +587,7 @@ void TMemoFormEx::SelectionFeedbackTools(const QTextCharFormat& f) {
     if (!FColorPicker)
         return;
     FColorPicker->SetColor(f.foreground().style() != Qt::NoBrush ? f.foreground().color()
-                                                                  : QColor());
+                                                                 : QColor());
     const QTextList* list = Editor->textCursor().currentList();
     BarButtonBullets->setChecked(list != nullptr);
     if (list) {
@@ -608,8 +626,10 @@ void TMemoFormEx::BarButtonClearClick() {
 const QList<QList<char32_t>>& TMemoFormEx::SymbolGroups() {
     static const QList<QList<char32_t>> groups = [] {
         QList<QList<char32_t>> g = {
-            {0x00B1, 0x2260, 0x2264, 0x2265, 0x00F7, 0x00D7, 0x221E, 0x2211}, {},
-            {0x00A9, 0x00AE, 0x2122, 0x00D8}, {0x20AC, 0x0024, 0x00A3, 0x00A5, 0x20A3}};
+            {0x00B1, 0x2260, 0x2264, 0x2265, 0x00F7, 0x00D7, 0x221E, 0x2211},
+            {},
+            {0x00A9, 0x00AE, 0x2122, 0x00D8},
+            {0x20AC, 0x0024, 0x00A3, 0x00A5, 0x20A3}};
         for (char32_t c = 0x03B1; c <= 0x03BA; ++c)
             g[1] << c;
         return g;
@@ -704,7 +724,9 @@ void TMemoFormEx::BarButtonFindClick() {
     FindDialog->Execute();
 }
 
-void TMemoFormEx::BarButtonReplaceClick() { ReplaceDialog->Execute(); }
+void TMemoFormEx::BarButtonReplaceClick() {
+    ReplaceDialog->Execute();
+}
 
 QTextCursor TMemoFormEx::Search(const QTextCursor& from, const QString& text,
                                 Vcl::TFindOptions options) const {
@@ -730,13 +752,13 @@ QTextCursor TMemoFormEx::Search(const QTextCursor& from, const QString& text,
     return {};
 }
 
-int TMemoFormEx::DialogTopOutOfTheWay(const QRect& dialog, const QRect& caret,
+int TMemoFormEx::DialogTopOutOfTheWay(const QRect& dialog, const QPoint& caret,
                                       const QRect& screen) {
-    if (!dialog.intersects(caret))
+    if (!dialog.contains(caret))
         return dialog.top();
-    if (caret.center().y() < screen.center().y())
-        return caret.bottom() + 40;
-    return caret.top() - 20 - dialog.height();
+    if (caret.y() < screen.center().y())
+        return caret.y() + 40;
+    return caret.y() - 20 - dialog.height();
 }
 
 bool TMemoFormEx::FindOne(Vcl::TFindDialog* Sender) {
@@ -752,10 +774,10 @@ bool TMemoFormEx::FindOne(Vcl::TFindDialog* Sender) {
         }
         Editor->setTextCursor(hit);
         if (Sender->isVisible()) {
-            const QRect caret(Editor->viewport()->mapToGlobal(Editor->cursorRect().topLeft()),
-                              Editor->cursorRect().size());
+            const QPoint caret = Editor->viewport()->mapToGlobal(Editor->cursorRect().topLeft());
             const QRect frame = Sender->frameGeometry();
-            const QScreen* screen = Sender->screen() ? Sender->screen() : QGuiApplication::primaryScreen();
+            const QScreen* screen =
+                Sender->screen() ? Sender->screen() : QGuiApplication::primaryScreen();
             const int top = DialogTopOutOfTheWay(frame, caret, screen->geometry());
             if (top != frame.top())
                 Sender->move(frame.left(), top);
@@ -867,8 +889,8 @@ void TMemoFormEx::BarButtonImageInsertClick() {
         QTextCursor c = Editor->textCursor();
         const int start = c.selectionStart();
         const int length = c.selectionEnd() - start;
-        const QByteArray rtf = Rtf::BitmapToRTF(picture, true, Editor->logicalDpiX(),
-                                                Editor->viewport()->size());
+        const QByteArray rtf =
+            Rtf::BitmapToRTF(picture, true, Editor->logicalDpiX(), Editor->viewport()->size());
         Rtf::Insert(rtf, c);
         c.setPosition(qMin(start, Editor->document()->characterCount() - 1));
         c.setPosition(qMin(start + length, Editor->document()->characterCount() - 1),
@@ -876,9 +898,8 @@ void TMemoFormEx::BarButtonImageInsertClick() {
         Editor->setTextCursor(c);
     } catch (...) {
         TVoskExceptionHelper::InsertStackInfo(
-            std::current_exception(),
-            Dunmere::SecureFullName(this, QStringLiteral("TMemoFormEx")) +
-                QStringLiteral(".BarButtonImageInsertClick"));
+            std::current_exception(), Dunmere::SecureFullName(this, QStringLiteral("TMemoFormEx")) +
+                                          QStringLiteral(".BarButtonImageInsertClick"));
     }
 }
 

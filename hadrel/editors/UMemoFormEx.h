@@ -111,7 +111,7 @@ public:
     bool FindOne(Vcl::TFindDialog* Sender);
     void ReplaceOne(Vcl::TFindDialog* Sender);
     // The dialog's new top so that it does not cover the caret (both in screen coordinates).
-    static int DialogTopOutOfTheWay(const QRect& dialog, const QRect& caret, const QRect& screen);
+    static int DialogTopOutOfTheWay(const QRect& dialog, const QPoint& caret, const QRect& screen);
     void BarButtonImageInsertClick();
     void InitSymbolGallery();
     static const QList<QList<char32_t>>& SymbolGroups();

@@ -57,7 +57,9 @@ QImage Opaque32(const QImage& image) {
     return out;
 }
 
-qsizetype Stride(int width) { return (qsizetype(width) * 3 + 3) & ~qsizetype(3); }
+qsizetype Stride(int width) {
+    return (qsizetype(width) * 3 + 3) & ~qsizetype(3);
+}
 
 // The 40-byte info header of a 24-bit bottom-up DIB.
 QByteArray DibHeader(int w, int h) {
@@ -159,9 +161,9 @@ QByteArray PictureToRTF(const QImage& picture, bool scale, double dpi, QSize edi
     QBuffer buf(&jpeg);
     buf.open(QIODevice::WriteOnly);
     Opaque32(picture).save(&buf, "JPG");
-    return Fragment(Head("jpegblip", picture.size(),
-                         TwipsFactor(picture.size(), scale, dpi, editor)),
-                    jpeg.size(), [&](char* o) { return HexInto(o, jpeg); });
+    return Fragment(
+        Head("jpegblip", picture.size(), TwipsFactor(picture.size(), scale, dpi, editor)),
+        jpeg.size(), [&](char* o) { return HexInto(o, jpeg); });
 }
 
 } // namespace Rtf

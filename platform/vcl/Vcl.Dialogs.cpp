@@ -118,8 +118,12 @@ TFindDialog::TFindDialog(QWidget* parent, bool withReplace) : QDialog(parent) {
     connect(BtClose, &QPushButton::clicked, this, &QDialog::close);
 }
 
-QString TFindDialog::FindText() const { return EdFind->text(); }
-void TFindDialog::SetFindText(const QString& text) { EdFind->setText(text); }
+QString TFindDialog::FindText() const {
+    return EdFind->text();
+}
+void TFindDialog::SetFindText(const QString& text) {
+    EdFind->setText(text);
+}
 
 TFindOptions TFindDialog::Options() const {
     TFindOptions o = m_extra;
@@ -176,7 +180,11 @@ TReplaceDialog::TReplaceDialog(QWidget* parent) : TFindDialog(parent, true) {
     connect(BtReplaceAll, &QPushButton::clicked, this, [replace] { replace(frReplaceAll); });
 }
 
-QString TReplaceDialog::ReplaceText() const { return EdReplace->text(); }
-void TReplaceDialog::SetReplaceText(const QString& text) { EdReplace->setText(text); }
+QString TReplaceDialog::ReplaceText() const {
+    return EdReplace->text();
+}
+void TReplaceDialog::SetReplaceText(const QString& text) {
+    EdReplace->setText(text);
+}
 
 } // namespace Vcl

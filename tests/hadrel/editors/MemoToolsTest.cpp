@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
@@ -19,7 +20,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QCheckBox>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -125,8 +125,7 @@ TEST_F(MemoToolsTest, FindSearchesDownAndUpWithWholeWordAndMatchCase) {
         m_answers.Expect(QStringLiteral("nicht gefunden"), Vcl::mrOk);
         EXPECT_FALSE(f->FindOne(d));
 
-        // Match case, searching up from the end: only the lower-case one, then the one in
-        // "Testlauf" is not a match because of its case.
+        // Match case, searching up from the end: only "TEST"; the others differ in case.
         f->Editor->moveCursor(QTextCursor::End);
         Search(d, QStringLiteral("TEST"), Vcl::frMatchCase);
         EXPECT_TRUE(f->FindOne(d));
@@ -210,22 +209,20 @@ TEST_F(MemoToolsTest, FindDialogMovesOutOfTheCaretsWay) {
     const QRect screen(0, 0, 1000, 800);
     const QRect dialog(300, 100, 400, 200);
     // Not covered: it stays.
-    EXPECT_EQ(TMemoFormEx::DialogTopOutOfTheWay(dialog, QRect(50, 150, 2, 16), screen), 100);
-    // Caret in the upper half: the dialog goes 40 pixels below it.
-    EXPECT_EQ(TMemoFormEx::DialogTopOutOfTheWay(dialog, QRect(350, 150, 2, 16), screen),
-              150 + 15 + 40);
+    EXPECT_EQ(TMemoFormEx::DialogTopOutOfTheWay(dialog, QPoint(50, 150), screen), 100);
+    // Caret in the upper half: the dialog's top goes 40 pixels below it.
+    EXPECT_EQ(TMemoFormEx::DialogTopOutOfTheWay(dialog, QPoint(350, 150), screen), 190);
     // Lower half: the dialog ends 20 pixels above it.
     const QRect low(300, 500, 400, 200);
-    EXPECT_EQ(TMemoFormEx::DialogTopOutOfTheWay(low, QRect(350, 600, 2, 16), screen),
-              600 - 20 - 200);
+    EXPECT_EQ(TMemoFormEx::DialogTopOutOfTheWay(low, QPoint(350, 600), screen), 600 - 20 - 200);
 }
 
 TEST_F(MemoToolsTest, ColorGalleryShadesCaptionsAndNotifications) {
     using P = TColorPickerController;
     // Darker by 50 and 75, lighter by 80 of C00000 and 92D050.
     EXPECT_EQ(P::GetAccentColorScheme(QColor(0xC00000)),
-              (QList<QColor>{QColor(0x600000), QColor(0x300000), QColor(0xF2CCCC),
-                             QColor(0xE69999), QColor(0xD96666), QColor(0xD04040)}));
+              (QList<QColor>{QColor(0x600000), QColor(0x300000), QColor(0xF2CCCC), QColor(0xE69999),
+                             QColor(0xD96666), QColor(0xD04040)}));
     EXPECT_EQ(P::CreateAccent(QColor(0x92D050), akLighter80), QColor(0xE9F6DC));
     EXPECT_EQ(P::CreateAccent(QColor(0x92D050), akDarker25), QColor(0x6E9C3C));
     EXPECT_EQ(P::CreateAccent(QColor(0x92D050), 99), QColor(0x83BB48)); // darker by 10
@@ -499,8 +496,8 @@ TEST_F(MemoToolsTest, MiniToolBarOnASelectionContextMenuAlwaysOnTheRightButton) 
         QWidget* viewport = f->Editor->viewport();
         const QPoint at(10, 10);
         const auto release = [&](Qt::MouseButton button) {
-            QMouseEvent e(QEvent::MouseButtonRelease, QPointF(at), viewport->mapToGlobal(QPointF(at)),
-                          button, Qt::NoButton, Qt::NoModifier);
+            QMouseEvent e(QEvent::MouseButtonRelease, QPointF(at),
+                          viewport->mapToGlobal(QPointF(at)), button, Qt::NoButton, Qt::NoModifier);
             QApplication::sendEvent(viewport, &e);
         };
         // Without a selection: nothing on the left button, the context menu alone on the right.

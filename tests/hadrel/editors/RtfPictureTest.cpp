@@ -1,7 +1,7 @@
 // Pictures as RTF fragments: the exact bytes for small bitmaps, the size in twips, and the way back
 // through the reader and writer.
-#include "RtfCodec.h"
 #include "RtfPicture.h"
+#include "RtfCodec.h"
 
 #include <QImage>
 #include <QPainter>
