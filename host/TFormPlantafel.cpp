@@ -142,9 +142,13 @@ TFormPlantafel::TFormPlantafel(QObject* owner, QWidget* parent) : TModulForm(own
 }
 
 TFormPlantafel::~TFormPlantafel() {
-    // The views read their sources until they go: they are freed first.
-    for (TVoskGridViewCustomDS* v : m_views)
+    // The views outlive this part of the form; the base form hides them once the members are
+    // gone, so nothing of theirs may call back here. Their sources go before them.
+    for (TVoskGridViewCustomDS* v : m_views) {
+        v->disconnect(this);
+        v->TableView()->verticalScrollBar()->disconnect(this);
         v->DataController().SetCustomDataSource(nullptr);
+    }
     m_container.reset();
 }
 
@@ -211,7 +215,10 @@ void TFormPlantafel::FilterAnwenden() {
         throw;
     } catch (...) {
         const QString message = Rtl::ExceptionMessage(std::current_exception());
+        // The refused filter left the group closed: it opens again as it was.
         m_group->ApplyClientSideFilter(previous);
+        if (m_container->Active() && !m_group->Active())
+            m_group->SetActive(true);
         Vcl::Ask(Vcl::mtError, QStringLiteral("Filter"), message, Vcl::mbOK);
         EdFilter->setText(previous);
     }

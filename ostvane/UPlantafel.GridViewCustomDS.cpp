@@ -8,7 +8,6 @@
 #include "UDM1.h"
 #include "UDataModul_Dunmere.h"
 #include "UnitTable.h"
-#include "Uloghelper.h"
 #include "Vcl.Components.h"
 #include "VoskExceptionHelper.h"
 #include "VoskGridLayoutCache.h"
@@ -65,10 +64,7 @@ int TVoskGridViewCustomDSTableViewInfo::LevelIndent() const {
 
 // ---- the view -----------------------------------------------------------------------------------
 
-TVoskGridViewCustomDS::TVoskGridViewCustomDS(QObject* owner) : Grid::GridBandedTableView(owner) {
-    connect(&DataController(), &Grid::DataController::DataReset, this,
-            &TVoskGridViewCustomDS::logUnknownFields);
-}
+TVoskGridViewCustomDS::TVoskGridViewCustomDS(QObject* owner) : Grid::GridBandedTableView(owner) {}
 
 QString TVoskGridViewCustomDS::LayoutSaveName() const {
     return FLayoutSaveName.isEmpty() ? objectName() : FLayoutSaveName;
@@ -130,21 +126,6 @@ void TVoskGridViewCustomDS::RestoreDataBinding(Grid::GridItemDataBinding& bindin
     const int level = json.value(QLatin1String("agglevel")).toInt(ptfldResource);
     if (level >= 0 && level < kPlantafelAggregationFieldCount)
         b->AggGroupingLevel = TPlantafelAggregationField(level);
-}
-
-void TVoskGridViewCustomDS::logUnknownFields() {
-    if (!DataController().CustomDataSource())
-        return;
-    for (int i = 0; i < ColumnCount(); ++i) {
-        const auto* b = AsCustomDSBinding(&Column(i).DataBinding());
-        if (!b || b->FieldKind() != fkData || b->FieldName().isEmpty() || b->FieldIndex >= 0 ||
-            b->FieldIndexEx >= 0 || m_loggedUnknownFields.contains(b->FieldName().toLower()))
-            continue;
-        m_loggedUnknownFields.insert(b->FieldName().toLower());
-        TKorvexLog::Warning(QStringLiteral("%1.Column: Feld \"%2\" gibt es in der Zeitleiste nicht")
-                                .arg(fullName(QStringLiteral("TVoskGridViewCustomDS")),
-                                     b->FieldName()));
-    }
 }
 
 // ---- layout bytes -------------------------------------------------------------------------------

@@ -8,7 +8,6 @@
 #include "UPlantafel.GridItemDataBinding.h"
 
 #include <QFlags>
-#include <QSet>
 
 #include <functional>
 
@@ -93,11 +92,9 @@ protected:
     void RestoreDataBinding(Grid::GridItemDataBinding& binding, const QJsonObject& json) override;
 
 private:
-    void logUnknownFields();
     QString fullName(const QString& fallback) const;
 
     QString FLayoutSaveName;
     QString FLoadetGridLayout;
     QByteArray FLoadetGridLayoutData;
-    QSet<QString> m_loggedUnknownFields;
 };
