@@ -48,7 +48,11 @@ protected:
             "INSERT INTO scheduling.resource_timeline (ti_resource_id, ti_a2_id, ti_date_start) "
             "SELECT 100 + i % 3, i, timestamp '2025-12-01 07:00' + (i || ' days')::interval "
             "FROM generate_series(1, 40) i"));
-        m_dm.SetLoginName(QStringLiteral("chefin"));
+        // A package loaded by an earlier test of this suite may have left its own global data
+        // module: the board reads through whichever DM1() is, so that one is connected here.
+        if (DM1() != &m_dm && !DM1()->Connected())
+            DM1()->Connect();
+        DM1()->SetLoginName(QStringLiteral("chefin"));
         m_dmSys = TVoskDM_Dunmere::ModulInitialize(nullptr);
     }
     void TearDown() override {
