@@ -69,9 +69,11 @@ TFormPlantafel::TFormPlantafel(QObject* owner, QWidget* parent) : TModulForm(own
     EdVon->setToolTip(QStringLiteral("Erster Tag des Zeitraums"));
     EdBis->setToolTip(QStringLiteral("Letzter Tag des Zeitraums"));
     CbModus = Vcl::Owned(this, new QComboBox(this), QStringLiteral("CbModus"));
-    CbModus->addItem(QStringLiteral("Erste Woche nach Tagen"), int(ptsvmCalendarWeekGroupedFirstWeekDays));
+    CbModus->addItem(QStringLiteral("Erste Woche nach Tagen"),
+                     int(ptsvmCalendarWeekGroupedFirstWeekDays));
     CbModus->addItem(QStringLiteral("Nach Wochen"), int(ptsvmCalendarWeekGroupedByWeek));
-    CbModus->setToolTip(QStringLiteral("Die erste Woche nach Tagen oder alle Wochen nach Wochen zeigen"));
+    CbModus->setToolTip(
+        QStringLiteral("Die erste Woche nach Tagen oder alle Wochen nach Wochen zeigen"));
     EdFilter = Vcl::Owned(this, new QLineEdit(this), QStringLiteral("EdFilter"));
     EdFilter->setToolTip(QStringLiteral("Filter auf die Zeilen, z. B. a2_n = 1"));
     EdFilter->setPlaceholderText(QStringLiteral("z. B. a2_n = 1"));
@@ -128,12 +130,16 @@ TFormPlantafel::TFormPlantafel(QObject* owner, QWidget* parent) : TModulForm(own
 
     m_statusPanel = StatusBar1->AddPanel(QString(), 260);
 
-    connect(BtFilter, &QPushButton::clicked, this, [this] { Rtl::Guarded([this] { FilterAnwenden(); }); });
-    connect(EdFilter, &QLineEdit::returnPressed, this, [this] { Rtl::Guarded([this] { FilterAnwenden(); }); });
+    connect(BtFilter, &QPushButton::clicked, this,
+            [this] { Rtl::Guarded([this] { FilterAnwenden(); }); });
+    connect(EdFilter, &QLineEdit::returnPressed, this,
+            [this] { Rtl::Guarded([this] { FilterAnwenden(); }); });
     connect(CbModus, &QComboBox::currentIndexChanged, this,
             [this](int index) { Rtl::Guarded([this, index] { ModusWechseln(index); }); });
-    connect(EdVon, &QDateEdit::dateChanged, this, [this] { Rtl::Guarded([this] { Aktualisieren(); }); });
-    connect(EdBis, &QDateEdit::dateChanged, this, [this] { Rtl::Guarded([this] { Aktualisieren(); }); });
+    connect(EdVon, &QDateEdit::dateChanged, this,
+            [this] { Rtl::Guarded([this] { Aktualisieren(); }); });
+    connect(EdBis, &QDateEdit::dateChanged, this,
+            [this] { Rtl::Guarded([this] { Aktualisieren(); }); });
 
     Aktualisieren();
     for (TVoskGridViewCustomDS* v : m_views)
@@ -158,7 +164,8 @@ TVoskGridViewCustomDS* TFormPlantafel::CreateView(int resourceId) {
     // One stored layout for every machine's view.
     view->SetLayoutSaveName(QStringLiteral("Plantafel"));
     view->BeginUpdate();
-    for (const QString& band : {QStringLiteral("Woche"), QStringLiteral("Auftrag"), QStringLiteral("Start")})
+    for (const QString& band :
+         {QStringLiteral("Woche"), QStringLiteral("Auftrag"), QStringLiteral("Start")})
         view->AddBand(band);
     for (const TColumnDef& def : kColumns) {
         Grid::GridBandedColumn& c = view->CreateColumn(QString::fromLatin1(def.name));
@@ -181,7 +188,8 @@ TVoskGridViewCustomDS* TFormPlantafel::CreateView(int resourceId) {
     view->Control()->setAccessibleName(QStringLiteral("Maschine %1").arg(resourceId));
     view->TableView()->setAccessibleName(QStringLiteral("Plantafel Maschine %1").arg(resourceId));
     view->DataController().SetCustomDataSource(m_container->SubViewDataSources(kGroup, resourceId));
-    connect(view, &Grid::GridBandedTableView::LayoutChanged, this, [this] { UpdateLayoutStatus(); });
+    connect(view, &Grid::GridBandedTableView::LayoutChanged, this,
+            [this] { UpdateLayoutStatus(); });
     connect(view, &Grid::GridBandedTableView::HeaderContextMenu, this,
             [this, view](const QPoint& pos) {
                 QMenu* menu = CreateHeaderMenu(view);
@@ -295,7 +303,8 @@ QString TFormPlantafel::LayoutStatusText(TVoskGridViewCustomDS* view) {
                    : view->LoadetGridLayout() == QLatin1String("Local")
                        ? QStringLiteral("Layout: Eigenes")
                        : QStringLiteral("Layout: keines geladen");
-    if ((state & glsModifiedLayout) && (state & (glsUserLayout | glsGlobalLayout | glsNoLayoutLoaded)))
+    if ((state & glsModifiedLayout) &&
+        (state & (glsUserLayout | glsGlobalLayout | glsNoLayoutLoaded)))
         text += QStringLiteral(" (geändert)");
     if (state & glsError)
         text += QStringLiteral(" (Fehler)");

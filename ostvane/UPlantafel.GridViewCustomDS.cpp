@@ -70,7 +70,8 @@ QString TVoskGridViewCustomDS::LayoutSaveName() const {
     return FLayoutSaveName.isEmpty() ? objectName() : FLayoutSaveName;
 }
 
-TVoskGridItemCustomDSDataBinding& TVoskGridViewCustomDS::Binding(Grid::GridBandedColumn& column) const {
+TVoskGridItemCustomDSDataBinding&
+TVoskGridViewCustomDS::Binding(Grid::GridBandedColumn& column) const {
     return static_cast<TVoskGridItemCustomDSDataBinding&>(column.DataBinding());
 }
 
@@ -201,9 +202,9 @@ bool TVoskGridViewCustomDS::LoadLayout(bool global, bool resetFieldsWanted) {
         }
     } catch (...) {
         failed = true;
-        TVoskExceptionHelper::InsertStackInfo(
-            std::current_exception(), fullName(QStringLiteral("TVoskGridViewCustomDS")) +
-                                          QStringLiteral(".LoadLayout"));
+        TVoskExceptionHelper::InsertStackInfo(std::current_exception(),
+                                              fullName(QStringLiteral("TVoskGridViewCustomDS")) +
+                                                  QStringLiteral(".LoadLayout"));
     }
     if (!result && !failed && resetFieldsWanted)
         ResetFields();
@@ -225,9 +226,8 @@ bool TVoskGridViewCustomDS::SaveLayout(bool global, bool checkRights) {
         if (!global && mitNr <= 0) {
             TDM1* dm = DM1();
             Korvexutils::RaiseCriticalError(
-                makeText(17553,
-                         QStringLiteral("Benutzer ohne Login können keine privaten "
-                                        "Filter/Layouts anlegen.")) +
+                makeText(17553, QStringLiteral("Benutzer ohne Login können keine privaten "
+                                               "Filter/Layouts anlegen.")) +
                 QStringLiteral("\r\n") + fullName(QStringLiteral("TVoskGridView")) +
                 QStringLiteral(".GridLayoutSave") + QStringLiteral("\r\n") +
                 QStringLiteral("CurrentUser: LoginName=") + CurrentUser().LoginName() +
@@ -263,9 +263,9 @@ bool TVoskGridViewCustomDS::SaveLayout(bool global, bool checkRights) {
     } catch (...) {
         if (cache)
             cache->Cancel();
-        TVoskExceptionHelper::InsertStackInfo(
-            std::current_exception(), fullName(QStringLiteral("TVoskGridViewCustomDS")) +
-                                          QStringLiteral(".SaveLayout"));
+        TVoskExceptionHelper::InsertStackInfo(std::current_exception(),
+                                              fullName(QStringLiteral("TVoskGridViewCustomDS")) +
+                                                  QStringLiteral(".SaveLayout"));
     }
     return false;
 }
@@ -292,15 +292,14 @@ bool TVoskGridViewCustomDS::DeleteLayout(bool global, bool checkRights) {
     } catch (...) {
         if (cache)
             cache->Cancel();
-        TVoskExceptionHelper::InsertStackInfo(
-            std::current_exception(), fullName(QStringLiteral("TVoskGridViewCustomDS")) +
-                                          QStringLiteral(".DeleteLayout"));
+        TVoskExceptionHelper::InsertStackInfo(std::current_exception(),
+                                              fullName(QStringLiteral("TVoskGridViewCustomDS")) +
+                                                  QStringLiteral(".DeleteLayout"));
     }
     return false;
 }
 
-bool TVoskGridViewCustomDS::DeleteLayout(const QString& layoutName, bool global,
-                                         bool checkRights) {
+bool TVoskGridViewCustomDS::DeleteLayout(const QString& layoutName, bool global, bool checkRights) {
     TLayoutNameScope scope(*this, layoutName);
     return DeleteLayout(global, checkRights);
 }
@@ -338,9 +337,9 @@ TLayoutState TVoskGridViewCustomDS::GetLayoutState() {
             state |= glsModifiedLayout;
     } catch (...) {
         state |= glsError;
-        TVoskExceptionHelper::InsertStackInfo(
-            std::current_exception(), fullName(QStringLiteral("TVoskGridViewCustomDS")) +
-                                          QStringLiteral(".GetLayoutState"));
+        TVoskExceptionHelper::InsertStackInfo(std::current_exception(),
+                                              fullName(QStringLiteral("TVoskGridViewCustomDS")) +
+                                                  QStringLiteral(".GetLayoutState"));
     }
     return state;
 }
@@ -352,9 +351,10 @@ namespace {
 const QString kViewDescription = QStringLiteral("Plantafel View");
 
 void InitUnit() {
-    Grid::RegisteredViews::Register(
-        QStringLiteral("TVoskGridViewCustomDS"), kViewDescription,
-        [](QObject* owner) -> Grid::GridBandedTableView* { return new TVoskGridViewCustomDS(owner); });
+    Grid::RegisteredViews::Register(QStringLiteral("TVoskGridViewCustomDS"), kViewDescription,
+                                    [](QObject* owner) -> Grid::GridBandedTableView* {
+                                        return new TVoskGridViewCustomDS(owner);
+                                    });
 }
 
 void FiniUnit() {

@@ -40,9 +40,8 @@ class TVoskGridViewCustomDS : public Grid::GridBandedTableView {
     Q_PROPERTY(QString _LayoutSaveName READ LayoutSaveName WRITE SetLayoutSaveName)
     Q_PROPERTY(QString _LoadetGridLayout READ LoadetGridLayout)
 public:
-    using TCustomDrawIndentAreaEvent =
-        std::function<void(TVoskGridViewCustomDS* sender, QPainter* canvas, const QRect& bounds,
-                           bool& done)>;
+    using TCustomDrawIndentAreaEvent = std::function<void(
+        TVoskGridViewCustomDS* sender, QPainter* canvas, const QRect& bounds, bool& done)>;
     using TGetGroupCellHeightEvent =
         std::function<void(TVoskGridViewCustomDS* sender, int recordIndex, int& height)>;
 
@@ -88,7 +87,8 @@ protected:
     std::unique_ptr<Grid::GridItemDataBinding> CreateDataBinding() override;
     std::unique_ptr<Grid::GridViewInfo> CreateViewInfo() override;
     std::unique_ptr<Grid::GridViewData> CreateViewData() override;
-    void StoreDataBinding(const Grid::GridItemDataBinding& binding, QJsonObject& json) const override;
+    void StoreDataBinding(const Grid::GridItemDataBinding& binding,
+                          QJsonObject& json) const override;
     void RestoreDataBinding(Grid::GridItemDataBinding& binding, const QJsonObject& json) override;
 
 private:

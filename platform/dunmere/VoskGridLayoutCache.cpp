@@ -10,7 +10,9 @@ const QStringList kFields = {QStringLiteral("gl_id"),         QStringLiteral("il
                              QStringLiteral("gl_detailview"), QStringLiteral("gl_deleted"),
                              QStringLiteral("gl_data")};
 
-QString SelectList() { return kFields.join(QStringLiteral(", ")); }
+QString SelectList() {
+    return kFields.join(QStringLiteral(", "));
+}
 
 TVoskDatabase& Db() {
     TDM1* dm = DM1();
@@ -34,13 +36,14 @@ bool SameValue(const QVariant& a, const QVariant& b, bool caseInsensitive) {
     if (a.typeId() == QMetaType::QString || b.typeId() == QMetaType::QString)
         return a.toString().compare(b.toString(),
                                     caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
-    return QVariant::compare(a, b) == QPartialOrdering::Equivalent ||
-           a.toString() == b.toString();
+    return QVariant::compare(a, b) == QPartialOrdering::Equivalent || a.toString() == b.toString();
 }
 
 } // namespace
 
-QStringList TVoskGridLayoutCache::FieldNames() { return kFields; }
+QStringList TVoskGridLayoutCache::FieldNames() {
+    return kFields;
+}
 
 int TVoskGridLayoutCache::column(const QString& name) const {
     for (int c = 0; c < kFields.size(); ++c)
@@ -50,7 +53,8 @@ int TVoskGridLayoutCache::column(const QString& name) const {
 }
 
 void TVoskGridLayoutCache::Refresh() {
-    TVoskQuery2 q(&Db(), QStringLiteral("SELECT %1 FROM gridlayout ORDER BY gl_id").arg(SelectList()));
+    TVoskQuery2 q(&Db(),
+                  QStringLiteral("SELECT %1 FROM gridlayout ORDER BY gl_id").arg(SelectList()));
     q.Open();
     std::vector<QVariantList> rows;
     rows.reserve(size_t(q.RecordCount()));
@@ -67,8 +71,9 @@ bool TVoskGridLayoutCache::Locate(const QString& keyFields, const QVariantList& 
                                   bool caseInsensitive) {
     const QStringList names = keyFields.split(u';', Qt::SkipEmptyParts);
     if (names.size() != values.size())
-        throw EVoskDatabaseError(
-            QStringLiteral("Locate: %1 Felder, aber %2 Werte").arg(names.size()).arg(values.size()));
+        throw EVoskDatabaseError(QStringLiteral("Locate: %1 Felder, aber %2 Werte")
+                                     .arg(names.size())
+                                     .arg(values.size()));
     std::vector<int> cols;
     for (const QString& n : names)
         cols.push_back(column(n));
@@ -124,13 +129,16 @@ void TVoskGridLayoutCache::Post() {
     if (deleted.isNull())
         deleted = false;
     QByteArray data = value("gl_data").toByteArray();
-    TVoskQuery2 q(&Db(), QStringLiteral(
-        "INSERT INTO gridlayout (il_group, il_item, gl_minr, gl_detailview, gl_deleted, gl_data) "
-        "VALUES (:grp, :item, CAST(:minr AS integer), CAST(:detail AS text), :deleted, :data) "
-        "ON CONFLICT (lower(il_group), lower(il_item), gl_minr, gl_detailview) DO UPDATE SET "
-        "il_group = EXCLUDED.il_group, il_item = EXCLUDED.il_item, "
-        "gl_deleted = EXCLUDED.gl_deleted, gl_data = EXCLUDED.gl_data RETURNING %1")
-                                   .arg(SelectList()));
+    TVoskQuery2 q(
+        &Db(),
+        QStringLiteral(
+            "INSERT INTO gridlayout (il_group, il_item, gl_minr, gl_detailview, gl_deleted, "
+            "gl_data) "
+            "VALUES (:grp, :item, CAST(:minr AS integer), CAST(:detail AS text), :deleted, :data) "
+            "ON CONFLICT (lower(il_group), lower(il_item), gl_minr, gl_detailview) DO UPDATE SET "
+            "il_group = EXCLUDED.il_group, il_item = EXCLUDED.il_item, "
+            "gl_deleted = EXCLUDED.gl_deleted, gl_data = EXCLUDED.gl_data RETURNING %1")
+            .arg(SelectList()));
     q.Bind(QStringLiteral("grp"), value("il_group").toString());
     q.Bind(QStringLiteral("item"), value("il_item").toString());
     q.Bind(QStringLiteral("minr"), value("gl_minr"));

@@ -30,24 +30,24 @@ QString Damaged(const QString& what) {
 int IntOf(const QJsonObject& o, const char* key, const QString& where) {
     const QJsonValue v = o.value(QLatin1String(key));
     if (!v.isDouble() || v.toDouble() != std::floor(v.toDouble()))
-        throw EVoskException(Damaged(QStringLiteral("%1 ohne ganze Zahl \"%2\"")
-                                         .arg(where, QLatin1String(key))));
+        throw EVoskException(
+            Damaged(QStringLiteral("%1 ohne ganze Zahl \"%2\"").arg(where, QLatin1String(key))));
     return v.toInt();
 }
 
 bool BoolOf(const QJsonObject& o, const char* key, const QString& where) {
     const QJsonValue v = o.value(QLatin1String(key));
     if (!v.isBool())
-        throw EVoskException(Damaged(QStringLiteral("%1 ohne Wahrheitswert \"%2\"")
-                                         .arg(where, QLatin1String(key))));
+        throw EVoskException(
+            Damaged(QStringLiteral("%1 ohne Wahrheitswert \"%2\"").arg(where, QLatin1String(key))));
     return v.toBool();
 }
 
 QString StringOf(const QJsonObject& o, const char* key, const QString& where) {
     const QJsonValue v = o.value(QLatin1String(key));
     if (!v.isString())
-        throw EVoskException(Damaged(QStringLiteral("%1 ohne Text \"%2\"")
-                                         .arg(where, QLatin1String(key))));
+        throw EVoskException(
+            Damaged(QStringLiteral("%1 ohne Text \"%2\"").arg(where, QLatin1String(key))));
     return v.toString();
 }
 
@@ -258,14 +258,23 @@ std::vector<QVariant> GridBandedTableView::FooterValues() const {
                 max = v;
         }
         switch (kind) {
-        case SummaryKind::Sum: result[at[k]] = sum; break;
-        case SummaryKind::Count: result[at[k]] = count; break;
-        case SummaryKind::Min: result[at[k]] = min; break;
-        case SummaryKind::Max: result[at[k]] = max; break;
+        case SummaryKind::Sum:
+            result[at[k]] = sum;
+            break;
+        case SummaryKind::Count:
+            result[at[k]] = count;
+            break;
+        case SummaryKind::Min:
+            result[at[k]] = min;
+            break;
+        case SummaryKind::Max:
+            result[at[k]] = max;
+            break;
         case SummaryKind::Average:
             result[at[k]] = count ? QVariant(sum / double(count)) : QVariant();
             break;
-        case SummaryKind::None: break;
+        case SummaryKind::None:
+            break;
         }
     }
     return result;
@@ -341,8 +350,8 @@ void GridBandedTableView::sectionMoved(int logical, int oldVisual, int newVisual
         }
         return nullptr;
     };
-    GridBandedColumn* neighbour = newVisual < oldVisual ? shownAt(newVisual + 1, 1)
-                                                        : shownAt(newVisual - 1, -1);
+    GridBandedColumn* neighbour =
+        newVisual < oldVisual ? shownAt(newVisual + 1, 1) : shownAt(newVisual - 1, -1);
     if (!neighbour)
         neighbour = newVisual < oldVisual ? shownAt(newVisual - 1, -1) : shownAt(newVisual + 1, 1);
     if (neighbour)
@@ -382,12 +391,9 @@ QByteArray GridBandedTableView::StoreToBytes(const QString& viewName, int option
     QJsonArray summaries;
     for (size_t i = 0; i < m_columns.size(); ++i) {
         const GridBandedColumn& c = *m_columns[i];
-        QJsonObject o{{QStringLiteral("name"), c.Name},
-                      {QStringLiteral("index"), int(i)},
-                      {QStringLiteral("visible"), c.Visible},
-                      {QStringLiteral("width"), c.Width},
-                      {QStringLiteral("band"), c.BandIndex},
-                      {QStringLiteral("col"), c.ColIndex},
+        QJsonObject o{{QStringLiteral("name"), c.Name},       {QStringLiteral("index"), int(i)},
+                      {QStringLiteral("visible"), c.Visible}, {QStringLiteral("width"), c.Width},
+                      {QStringLiteral("band"), c.BandIndex},  {QStringLiteral("col"), c.ColIndex},
                       {QStringLiteral("row"), c.RowIndex}};
         StoreDataBinding(c.DataBinding(), o);
         columns.append(o);
@@ -467,13 +473,15 @@ void GridBandedTableView::RestoreFromBytes(const QByteArray& bytes, const QStrin
             throw EVoskException(Damaged(QStringLiteral("Spalte ohne Angaben")));
         const QJsonObject o = v.toObject();
         const QString where = QStringLiteral("Spalte %1").arg(stored.size());
-        Stored s{StringOf(o, "name", where), IntOf(o, "index", where), IntOf(o, "width", where),
-                 IntOf(o, "band", where),    IntOf(o, "col", where),   IntOf(o, "row", where),
+        Stored s{StringOf(o, "name", where),  IntOf(o, "index", where),
+                 IntOf(o, "width", where),    IntOf(o, "band", where),
+                 IntOf(o, "col", where),      IntOf(o, "row", where),
                  BoolOf(o, "visible", where), o};
         if (s.name.isEmpty())
             throw EVoskException(Damaged(QStringLiteral("%1 ohne Namen").arg(where)));
         if (s.width < 0 || s.width > 100000)
-            throw EVoskException(Damaged(QStringLiteral("%1 mit Breite %2").arg(where).arg(s.width)));
+            throw EVoskException(
+                Damaged(QStringLiteral("%1 mit Breite %2").arg(where).arg(s.width)));
         stored.push_back(std::move(s));
     }
     const bool withSummaries = root.contains(QLatin1String("summaries"));

@@ -23,7 +23,6 @@ class QIODevice;
 class QJsonObject;
 class QTableView;
 
-
 namespace Grid {
 
 class BandedHeaderView;

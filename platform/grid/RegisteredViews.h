@@ -21,7 +21,7 @@ public:
     static void Unregister(const QString& className);
     static bool Contains(const QString& description);
     static QString ClassOf(const QString& description); // empty when not registered
-    static QStringList Descriptions();                   // in registration order
+    static QStringList Descriptions();                  // in registration order
     // A new view of the class registered under description, null for an unknown one.
     static GridBandedTableView* Create(const QString& description, QObject* owner = nullptr);
 };

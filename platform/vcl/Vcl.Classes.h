@@ -16,8 +16,9 @@ using TComponentFactory = std::function<QObject*(QObject* owner)>;
 void RegisterClass(const QString& className, TComponentFactory factory);
 // Registers T under its meta object's class name.
 template <class T> void RegisterClass() {
-    RegisterClass(QString::fromLatin1(T::staticMetaObject.className()).section(QStringLiteral("::"), -1),
-                  [](QObject* owner) -> QObject* { return new T(owner); });
+    RegisterClass(
+        QString::fromLatin1(T::staticMetaObject.className()).section(QStringLiteral("::"), -1),
+        [](QObject* owner) -> QObject* { return new T(owner); });
 }
 void UnRegisterClass(const QString& className);
 bool IsClassRegistered(const QString& className);

@@ -148,9 +148,9 @@ TEST_F(PlantafelTest, HeaderMenuSavesLoadsDeletesAndResetsTheLayout) {
             texts << a->text();
             EXPECT_FALSE(a->toolTip().isEmpty());
         }
-    EXPECT_EQ(texts, (QStringList{"Layout speichern", "Layout global speichern", "Layout laden",
-                                  "Layout löschen", "Globales Layout löschen",
-                                  "Layout zurücksetzen"}));
+    EXPECT_EQ(texts,
+              (QStringList{"Layout speichern", "Layout global speichern", "Layout laden",
+                           "Layout löschen", "Globales Layout löschen", "Layout zurücksetzen"}));
     auto trigger = [&](const QString& text) {
         for (QAction* a : menu->actions())
             if (a->text() == text)
@@ -183,9 +183,15 @@ TEST_F(PlantafelTest, StoredColumnOfAFieldTheTimeLineLacksShowsNullAndIsLoggedOn
     v->GetLayoutData(bytes);
     QJsonObject root = QJsonDocument::fromJson(bytes).object();
     QJsonArray columns = root.value(QLatin1String("columns")).toArray();
-    columns.append(QJsonObject{{"name", "ColAlt"}, {"field", "ti_gibtsnicht"}, {"kind", 0},
-                               {"index", 99}, {"visible", true}, {"width", 50}, {"band", 1},
-                               {"col", 9}, {"row", 0}});
+    columns.append(QJsonObject{{"name", "ColAlt"},
+                               {"field", "ti_gibtsnicht"},
+                               {"kind", 0},
+                               {"index", 99},
+                               {"visible", true},
+                               {"width", 50},
+                               {"band", 1},
+                               {"col", 9},
+                               {"row", 0}});
     root.insert(QStringLiteral("columns"), columns);
     TLogSink::Clear();
     v->SetLayoutData(QJsonDocument(root).toJson(QJsonDocument::Compact));

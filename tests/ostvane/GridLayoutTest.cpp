@@ -51,9 +51,9 @@ protected:
         m_form.layout()->addWidget(view->Control());
         view->AddBand(QStringLiteral("Eins"));
         view->AddBand(QStringLiteral("Zwei"));
-        const std::pair<const char*, TFieldKind> cols[] = {
-            {"a", fkData}, {"b", fkData}, {"", fkData}, {"c", fkCalculated},
-            {"d", fkAggregate}, {"e", fkData}};
+        const std::pair<const char*, TFieldKind> cols[] = {{"a", fkData},      {"b", fkData},
+                                                           {"", fkData},       {"c", fkCalculated},
+                                                           {"d", fkAggregate}, {"e", fkData}};
         int n = 0;
         for (const auto& [field, kind] : cols) {
             Grid::GridBandedColumn& c = view->CreateColumn(QStringLiteral("Col%1").arg(n++));
@@ -68,11 +68,15 @@ protected:
             names << c->Name;
         return names;
     }
-    static int Rows() { return TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM gridlayout")).toInt(); }
+    static int Rows() {
+        return TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM gridlayout")).toInt();
+    }
     static QString Table() {
-        return TestDatabase::Scalar(QStringLiteral(
-            "SELECT coalesce(string_agg(il_group || '/' || il_item || '/' || coalesce(gl_minr::text, "
-            "'-') || '/' || gl_deleted || '/' || md5(gl_data), ';' ORDER BY gl_id), '') FROM gridlayout"));
+        return TestDatabase::Scalar(
+            QStringLiteral("SELECT coalesce(string_agg(il_group || '/' || il_item || '/' || "
+                           "coalesce(gl_minr::text, "
+                           "'-') || '/' || gl_deleted || '/' || md5(gl_data), ';' ORDER BY gl_id), "
+                           "'') FROM gridlayout"));
     }
 
     TDM1 m_dm;
@@ -174,8 +178,8 @@ TEST_F(GridLayoutTest, RefusalsShowTheirMessageAndLeaveTheTableAlone) {
         m_view->Column(0).Width = 77;
         EXPECT_FALSE(m_view->SaveLayout(false, true));
         ASSERT_EQ(answerer.Questions().size(), 1u);
-        EXPECT_TRUE(answerer.Questions()[0].text.contains(
-            QStringLiteral("ViewPlan.GridLayoutSave\r\nCurrentUser: LoginName=gast MitNr=0 Database=")));
+        EXPECT_TRUE(answerer.Questions()[0].text.contains(QStringLiteral(
+            "ViewPlan.GridLayoutSave\r\nCurrentUser: LoginName=gast MitNr=0 Database=")));
         // Global save and global delete need the administrator.
         Login(QStringLiteral("mueller"));
         answerer.Expect(QStringLiteral("Zugriff verweigert"), Vcl::mrOk);
@@ -194,11 +198,11 @@ TEST_F(GridLayoutTest, RefusalsShowTheirMessageAndLeaveTheTableAlone) {
 TEST_F(GridLayoutTest, FailedPostLeavesTheEarlierState) {
     ASSERT_TRUE(m_view->SaveLayout(false, true));
     const QByteArray saved = m_view->LoadetGridLayoutData();
-    TestDatabase::Exec(QStringLiteral(
-        "CREATE FUNCTION gridlayout_refuse() RETURNS trigger LANGUAGE plpgsql AS "
-        "$$BEGIN RAISE EXCEPTION 'kein Platz'; END$$;"
-        "CREATE TRIGGER gridlayout_refuse BEFORE INSERT OR UPDATE ON gridlayout "
-        "FOR EACH ROW EXECUTE FUNCTION gridlayout_refuse()"));
+    TestDatabase::Exec(
+        QStringLiteral("CREATE FUNCTION gridlayout_refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                       "$$BEGIN RAISE EXCEPTION 'kein Platz'; END$$;"
+                       "CREATE TRIGGER gridlayout_refuse BEFORE INSERT OR UPDATE ON gridlayout "
+                       "FOR EACH ROW EXECUTE FUNCTION gridlayout_refuse()"));
     const QString before = Table();
     m_view->Column(0).Width = 55;
     EXPECT_FALSE(m_view->SaveLayout(true, false));
@@ -259,7 +263,8 @@ TEST_F(GridLayoutTest, TwoWritersOfOneKeyMeetInOneRowAndTheLastWins) {
     stale.SetFieldValue(QStringLiteral("gl_data"), QByteArray("zuletzt"));
     stale.Post();
     EXPECT_EQ(Rows(), 1);
-    EXPECT_EQ(TestDatabase::Scalar(QStringLiteral("SELECT convert_from(gl_data, 'UTF8') FROM gridlayout")),
+    EXPECT_EQ(TestDatabase::Scalar(
+                  QStringLiteral("SELECT convert_from(gl_data, 'UTF8') FROM gridlayout")),
               QStringLiteral("zuletzt"));
     EXPECT_EQ(stale.RecordCount(), 1);
     // Global rows of one key meet as well, Nulls compared as equal.
@@ -271,8 +276,7 @@ TEST_F(GridLayoutTest, TwoWritersOfOneKeyMeetInOneRowAndTheLastWins) {
         stale.Post();
     }
     EXPECT_EQ(Rows(), 2);
-    EXPECT_FALSE(TestDatabase::Scalar(
-                     QStringLiteral("SELECT bool_or(gl_deleted) FROM gridlayout"))
+    EXPECT_FALSE(TestDatabase::Scalar(QStringLiteral("SELECT bool_or(gl_deleted) FROM gridlayout"))
                      .startsWith(u't'));
 }
 

@@ -213,8 +213,8 @@ TEST_F(ViewTest, BadStoredBytesAreRefusedAndChangeNothing) {
     cols[0] = c0;
     noWidth.insert(QStringLiteral("columns"), cols);
     const QByteArray bad[] = {
-        QByteArray("\x01\x02TPF0binary"), QByteArray("{\"v\":1"), QByteArray("[1,2]"),
-        QJsonDocument(newer).toJson(), QJsonDocument(noWidth).toJson(), before.left(40)};
+        QByteArray("\x01\x02TPF0binary"), QByteArray("{\"v\":1"),          QByteArray("[1,2]"),
+        QJsonDocument(newer).toJson(),    QJsonDocument(noWidth).toJson(), before.left(40)};
     for (const QByteArray& b : bad) {
         EXPECT_THROW(m_view->RestoreFromBytes(b, QStringLiteral("TFormX"), true), EVoskException)
             << b.constData();
