@@ -3,6 +3,7 @@
 #include "TFormAdress.h"
 #include "TFormDialogDemo.h"
 #include "TFormInfo.h"
+#include "TFormPlantafel.h"
 #include "TFormStandardSql.h"
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
@@ -121,6 +122,12 @@ void Register() {
         f->show();
         return f;
     });
+    RegisterStartProc(QStringLiteral("Plantafel.M"), QStringLiteral("PLANTAFEL"),
+                      [](const QStringList& p) -> QObject* {
+                          auto* f = TFormKorvexGundForm::Create<TFormPlantafel>(nullptr, p);
+                          UModulForm::ShowModulForm(f);
+                          return f;
+                      });
     RegisterStartProc(QStringLiteral("Dialoge.M"), QStringLiteral("DIALOGE"),
                       [](const QStringList& p) -> QObject* {
                           auto* f = TFormKorvexGundForm::Create<TFormDialogDemo>(nullptr, p);
@@ -178,7 +185,8 @@ void Unregister() {
          std::initializer_list<std::pair<const char*, const char*>>{
              {"Adressen.M", "ADRESSEN"}, {"StandardSql.M", "STANDARDSQL"}, {"Info.M", "INFO"}, {"F2Test.M", "LOOKUPTEST"},
              {"SSystem.M", "EditTable"}, {"F2.M", "MakeF2Proc"}, {"Report.M", "PrintReport"},
-             {"ReportGrids.M", "PRINTGRID"}, {"FormDesigner.M", "ExecuteRTF"}})
+             {"ReportGrids.M", "PRINTGRID"}, {"FormDesigner.M", "ExecuteRTF"},
+             {"Plantafel.M", "PLANTAFEL"}})
         Ukorvexinterface::UnregisterProc(QString::fromLatin1(lib), QString::fromLatin1(proc));
     MainMenuSqlClass = nullptr;
     TVoskClass::AliasHook.Reset();

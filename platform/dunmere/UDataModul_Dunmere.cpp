@@ -3,6 +3,7 @@
 #include "UDM1.h"
 #include "VoskQuery2.h"
 #include "VoskDM_Dunmere.h"
+#include "VoskGridLayoutCache.h"
 
 #include <QPointer>
 
@@ -63,5 +64,15 @@ bool TVoskDM_Dunmere::ReloadCache(const QString& name) {
             dm->ReloadFieldAlias();
         return true;
     }
+    if (name.compare(TVoskGridLayoutCache::CacheName(), Qt::CaseInsensitive) == 0) {
+        GridLayoutCache().Refresh();
+        return true;
+    }
     return false;
+}
+
+TVoskGridLayoutCache& TVoskDM_Dunmere::GridLayoutCache() {
+    if (!m_gridLayouts)
+        m_gridLayouts = std::make_unique<TVoskGridLayoutCache>();
+    return *m_gridLayouts;
 }

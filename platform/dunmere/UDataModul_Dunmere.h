@@ -10,6 +10,7 @@
 class TDM1;
 class TVoskQuery2;
 class TVoskCachedTable;
+class TVoskGridLayoutCache;
 
 class TVoskDM_Dunmere final : public QObject {
     Q_OBJECT
@@ -42,10 +43,14 @@ public:
     int Reads() const; // reads of the server so far, for tests that count them
     static void RegisterSource(const QString& name, const QString& sql);
 
+    // The stored grid layouts ("component_options;gridlayout"); empty until ReloadCache reads it.
+    TVoskGridLayoutCache& GridLayoutCache();
+
 private:
     std::unique_ptr<TVoskQuery2> m_keySnippets;
     struct TCache;
     std::unique_ptr<TCache> m_cache;
+    std::unique_ptr<TVoskGridLayoutCache> m_gridLayouts;
 };
 
 TVoskDM_Dunmere* VoskDM_Dunmere();

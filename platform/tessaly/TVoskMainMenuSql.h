@@ -34,5 +34,7 @@ public:
 class TCurrentRights final {
 public:
     bool GetIsAdmin() const;
+    // Tells the user that the right is missing (TVoskCurrentUser.h), then the silent abort.
+    [[noreturn]] void DoAcceesError(const QString& action = {}) const;
 };
 TCurrentRights& CurrentRights();

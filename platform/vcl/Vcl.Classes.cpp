@@ -1,0 +1,42 @@
+#include "Vcl.Classes.h"
+
+#include <map>
+
+namespace Vcl {
+namespace {
+
+std::map<QString, std::pair<QString, TComponentFactory>>& Registry() {
+    static std::map<QString, std::pair<QString, TComponentFactory>> registry;
+    return registry;
+}
+
+} // namespace
+
+void RegisterClass(const QString& className, TComponentFactory factory) {
+    if (className.isEmpty() || !factory)
+        return;
+    Registry()[className.toLower()] = {className, std::move(factory)};
+}
+
+void UnRegisterClass(const QString& className) {
+    Registry().erase(className.toLower());
+}
+
+bool IsClassRegistered(const QString& className) {
+    return Registry().count(className.toLower()) > 0;
+}
+
+QObject* CreateComponent(const QString& className, QObject* owner) {
+    const auto it = Registry().find(className.toLower());
+    return it == Registry().end() ? nullptr : it->second.second(owner);
+}
+
+QStringList RegisteredClasses() {
+    QStringList names;
+    for (const auto& [key, entry] : Registry())
+        names << entry.first;
+    names.sort(Qt::CaseInsensitive);
+    return names;
+}
+
+} // namespace Vcl
