@@ -1,6 +1,7 @@
 #include "Upropertyeditors.h"
 
 #include "UDM1.h"
+#include "Utext0editor.h"
 #include "UnitTable.h"
 #include "VoskQuery2.h"
 #include "Vcl.Components.h"
@@ -76,6 +77,7 @@ void TVoskStandardSQLProperty::GetValues(const TGetStrProc& proc) {
 }
 
 void RegisterEditors() {
+    Utext0editor::RegisterTextEditors();
     RegisterPropertyEditor(QMetaType::fromType<TcxTabSheet*>(), &TcxPageControl::staticMetaObject,
                            QString(), PropertyEditorClass<TVoskPageControlPageProperty>());
     RegisterPropertyEditor(QMetaType::fromType<QObject*>(), &TcxSplitter::staticMetaObject,

@@ -187,6 +187,13 @@ public:
     std::function<void(TVoskClass*)> AfterPost;
     std::function<void(TVoskClass*)> BeforeRefresh;
     std::function<void(TVoskClass*)> AfterRefresh;
+    // Around Insert/Append, Edit and Delete; a throw in a Before event stops the action.
+    std::function<void(TVoskClass*)> BeforeInsert;
+    std::function<void(TVoskClass*)> AfterInsert;
+    std::function<void(TVoskClass*)> BeforeEdit;
+    std::function<void(TVoskClass*)> AfterEdit;
+    std::function<void(TVoskClass*)> BeforeDelete;
+    std::function<void(TVoskClass*)> AfterDelete;
 
 signals:
     void StateChanged(); // state, modified, read-only
