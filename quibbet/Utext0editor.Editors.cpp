@@ -234,8 +234,9 @@ void RegisterTextEditors() {
     RegisterDesignTypeConverters();
     const QMetaType integer = QMetaType::fromType<int>();
     const QMetaType tag = QMetaType::fromType<qint64>();
+    // An action's caption is its text.
     RegisterPropertyEditor(QMetaType::fromType<QString>(), &TVoskAction::staticMetaObject,
-                           QStringLiteral("Caption"), PropertyEditorClass<TXttProperty>());
+                           QStringLiteral("text"), PropertyEditorClass<TXttProperty>());
     RegisterPropertyEditor(QMetaType::fromType<TText0>(), nullptr, QString(),
                            PropertyEditorClass<TText0Property>());
     RegisterPropertyEditor(integer, &QObject::staticMetaObject, QStringLiteral("TextNr"),
