@@ -9,6 +9,7 @@
 #include "Korvexutils.h"
 #include "TServSQL2.h"
 #include "TVoskAction.h"
+#include "TVoskPopupMenu.h"
 #include "ToolsAPI.h"
 #include "UDM1.h"
 #include "Vcl.Components.h"
@@ -24,6 +25,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QWidget>
 
@@ -228,6 +230,57 @@ void TText0Link::ExecuteVerb(int index) {
         Vcl::Clipboard::Instance().SetText(picker->GetCurrentTextNrStr());
 }
 
+// ---- TVoskMenuItemLink -------------------------------------------------------------------------
+
+QString TVoskMenuItemLink::GetVerb(int index) {
+    return index == 2 ? QStringLiteral("Create Item") : TText0Link::GetVerb(index);
+}
+
+void TVoskMenuItemLink::ExecuteVerb(int index) {
+    if (index != 2) {
+        TText0Link::ExecuteVerb(index);
+        return;
+    }
+    const QMetaObject* cls = Vcl::FindClass(QStringLiteral("VoskMainMenu.TVoskMenuItem"));
+    if (!cls)
+        throw EVoskException(QStringLiteral("Klasse TVoskMenuItem nicht gefunden"));
+    auto* item = qobject_cast<QAction*>(Component());
+    // The menu holding the item, and the menu at the top of its chain of sub-menus.
+    QMenu* holder = nullptr;
+    if (item)
+        for (QObject* o : item->associatedObjects())
+            if ((holder = qobject_cast<QMenu*>(o)))
+                break;
+    QMenu* parentMenu = holder;
+    for (QMenu* up = parentMenu; up;) {
+        parentMenu = up;
+        up = nullptr;
+        if (QAction* sub = parentMenu->menuAction())
+            for (QObject* o : sub->associatedObjects())
+                if (auto* m = qobject_cast<QMenu*>(o); m && m != parentMenu) {
+                    up = m;
+                    break;
+                }
+    }
+    if (!parentMenu)
+        throw EVoskException(
+            QStringLiteral("ParentMenu nicht ermittelbar ... unterstes Dummy-MenuItem selektiert?"));
+    QObject* owner = Vcl::Owner(parentMenu) ? Vcl::Owner(parentMenu) : parentMenu;
+    QObject* made = cls->newInstance(Q_ARG(QString, QStringLiteral("new")), Q_ARG(QObject*, owner));
+    auto* created = qobject_cast<QAction*>(made);
+    if (!created) {
+        delete made;
+        throw EVoskException(QStringLiteral("Klasse TVoskMenuItem nicht gefunden"));
+    }
+    Vcl::Owned(owner, created);
+    const QList<QAction*> siblings = holder->actions();
+    const qsizetype at = siblings.indexOf(item);
+    QAction* before = at >= 0 && at + 1 < siblings.size() ? siblings.at(at + 1) : nullptr;
+    holder->insertAction(before, created);
+    if (Designer())
+        Designer()->Modified();
+}
+
 // ---- registration ------------------------------------------------------------------------------
 
 void RegisterTextEditors() {
@@ -253,6 +306,8 @@ void RegisterTextEditors() {
     RegisterPropertyEditor(QMetaType::fromType<QString>(), &QWidget::staticMetaObject,
                            QStringLiteral("toolTip"), PropertyEditorClass<THintProperty>());
     RegisterComponentEditor(&QObject::staticMetaObject, ComponentEditorClass<TText0Link>());
+    RegisterComponentEditor(&TVoskMenuItem::staticMetaObject,
+                            ComponentEditorClass<TVoskMenuItemLink>());
 }
 
 } // namespace Utext0editor

@@ -1040,3 +1040,16 @@ TVoskClass2::TVoskClass2(QObject* parent) : TVoskClass(parent) {}
 QString TVoskClass2::SelectSql() const {
     return m_querySql.trimmed().isEmpty() ? TVoskClass::SelectSql() : stripSemicolon(m_querySql);
 }
+
+QStringList TVoskClass::DescribeFields() const {
+    if (Active())
+        return FieldNames();
+    TVoskQuery2 q(&Database(), QStringLiteral("SELECT * FROM (") + stripSemicolon(SelectSql()) +
+                                   QStringLiteral(") AS described LIMIT 0"));
+    const QVariantMap params = SelectParams();
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        if (q.FindParam(it.key()))
+            q.Bind(it.key(), it.value());
+    q.Open();
+    return q.FieldNames();
+}

@@ -12,6 +12,7 @@
 #include "Korvexcommonvcl.h"
 #include "TServSQL2.h"
 #include "TVoskAction.h"
+#include "TVoskGridView.h"
 #include "TVoskPopupMenu.h"
 #include "TVoskTabSheet.h"
 #include "UModulForm.h"
@@ -37,6 +38,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QFrame>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -103,6 +105,31 @@ public:
     bool doNotSave = false;
     bool changeServer = false;
     QString filter, caption, saveText;
+};
+
+// A frame of the project structure, as the ERP's forms embed it.
+class TFramePJStruktur final : public QFrame {
+    Q_OBJECT
+public:
+    using QFrame::QFrame;
+};
+
+// A control that tells the designer which dataset it reads.
+class TProviderEdit final : public QLineEdit, public TVoskDataSetProvider {
+    Q_OBJECT
+    Q_INTERFACES(TVoskDataSetProvider)
+    Q_PROPERTY(TFieldByName _TableNameField MEMBER m_field)
+public:
+    QObject* GetDataSet() override { return m_data; }
+    QObject* m_data = nullptr;
+    TFieldByName m_field;
+};
+
+class TSettingsHolder final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(TVoskNestedEvents* _SettingsModulEvents MEMBER m_events)
+public:
+    TVoskNestedEvents* m_events = nullptr;
 };
 
 // A component with a named-SQL key, as the ERP's datasets have.
@@ -380,6 +407,109 @@ TEST_F(PropertyEditorsTest, EveryComponentHasConnectAndTextVerbsAndTheTextVerbCo
     verbs->ExecuteVerb(7);
     EXPECT_EQ(m_user.runs, 2);
     DropTexts();
+}
+
+TEST_F(PropertyEditorsTest, CreateItemAfterTheSelectedItemAtTopLevelAndInASubmenu) {
+    auto* menu = Vcl::Owned(&m_form, new TVoskPopupMenu(&m_form), QStringLiteral("pmTest"));
+    TVoskMenuItem* a = menu->AddItem(QStringLiteral("A"));
+    TVoskMenuItem* b = menu->AddItem(QStringLiteral("B"));
+    QMenu* sub = menu->addMenu(QStringLiteral("Unter"));
+    auto* c = new TVoskMenuItem(QStringLiteral("C"), sub);
+    sub->addAction(c);
+    auto editor = GetComponentEditor(a, &m_designer);
+    ASSERT_EQ(editor->GetVerbCount(), 3);
+    EXPECT_EQ(editor->GetVerb(2), QStringLiteral("Create Item"));
+    editor->ExecuteVerb(2);
+    ASSERT_EQ(menu->actions().size(), 4);
+    EXPECT_EQ(menu->actions().at(0), a);
+    EXPECT_EQ(menu->actions().at(1)->text(), QStringLiteral("new"));
+    EXPECT_TRUE(qobject_cast<TVoskMenuItem*>(menu->actions().at(1)));
+    EXPECT_EQ(Vcl::Owner(menu->actions().at(1)), &m_form) << "owned by the menu's owner";
+    EXPECT_EQ(menu->actions().at(2), b);
+    EXPECT_EQ(m_designer.modified, 1);
+
+    GetComponentEditor(c, &m_designer)->ExecuteVerb(2);
+    ASSERT_EQ(sub->actions().size(), 2);
+    EXPECT_EQ(sub->actions().at(1)->text(), QStringLiteral("new"));
+    EXPECT_EQ(menu->actions().size(), 4) << "the top level is left alone";
+
+    TVoskMenuItem loose(QStringLiteral("Lose"));
+    try {
+        GetComponentEditor(&loose, &m_designer)->ExecuteVerb(2);
+        ADD_FAILURE();
+    } catch (const EVoskException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("ParentMenu nicht ermittelbar ... unterstes "
+                                              "Dummy-MenuItem selektiert?"));
+    }
+    const QMetaObject* cls = Vcl::FindClass(QStringLiteral("VoskMainMenu.TVoskMenuItem"));
+    Vcl::UnRegisterClass(QStringLiteral("VoskMainMenu.TVoskMenuItem"));
+    try {
+        editor->ExecuteVerb(2);
+        ADD_FAILURE();
+    } catch (const EVoskException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Klasse TVoskMenuItem nicht gefunden"));
+    }
+    Vcl::RegisterClass(QStringLiteral("VoskMainMenu.TVoskMenuItem"), cls);
+}
+
+TEST_F(PropertyEditorsTest, FieldNamesOfTheProvidedDatasetWithoutOpeningIt) {
+    TVoskClass2 data;
+    data.SetSqlTable(QStringLiteral("text0"));
+    data.SetQuerySql(QStringLiteral("SELECT t_nr, t_feld0 FROM text0 WHERE t_nr > :von;"));
+    data.SetParam(QStringLiteral("von"), 0);
+    TProviderEdit edit;
+    edit.m_data = &data;
+    auto editor = Editor(&edit, "_TableNameField");
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->GetAttributes(), paValueList);
+    EXPECT_EQ(Values(*editor), (QStringList{"t_nr", "t_feld0"}));
+    EXPECT_FALSE(data.Active());
+    editor->SetValue(QStringLiteral("t_feld0"));
+    EXPECT_EQ(edit.m_field.name, QStringLiteral("t_feld0"));
+
+    TProviderEdit second;
+    auto both = GetPropertyEditor(&m_designer, {&edit, &second}, editor->Property());
+    try {
+        Values(*both);
+        ADD_FAILURE();
+    } catch (const EVoskException& e) {
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Nur eine Komponente selektieren")));
+    }
+    QObject notData;
+    edit.m_data = &notData;
+    EXPECT_THROW(Values(*editor), EVoskException);
+    edit.m_data = nullptr;
+    EXPECT_THROW(Values(*editor), EVoskException) << "a provider without dataset";
+}
+
+TEST_F(PropertyEditorsTest, ProjectStructureFramesOfTheFormAndHiddenOrNestedProperties) {
+    Vcl::Owned(&m_form, new TFramePJStruktur(&m_form), QStringLiteral("FrameProjekt"));
+    Vcl::Owned(&m_form, new TFramePJStruktur(&m_form));
+    Vcl::Owned(&m_form, new QFrame(&m_form), QStringLiteral("FrameAnders"));
+    auto* data = Vcl::Owned(&m_form, new TVoskClass2, QStringLiteral("dcProjekt"));
+    auto editor = Editor(data, "_FrameProjStructure");
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->GetAttributes(), paValueList);
+    EXPECT_EQ(Values(*editor), QStringList{QStringLiteral("FrameProjekt")});
+
+    // The column handler's references are set in code: not offered.
+    TVoskGridViewColumnHandler handler;
+    EXPECT_FALSE(Editor(&handler, "GridView"));
+    EXPECT_FALSE(Editor(&handler, "DataSource"));
+    EXPECT_FALSE(Editor(&handler, "PopupMenu"));
+    EXPECT_TRUE(Editor(&handler, "FieldName"));
+
+    TSettingsHolder holder;
+    auto none = Editor(&holder, "_SettingsModulEvents");
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->GetProperties().empty());
+    TVoskNestedEvents events;
+    holder.m_events = &events;
+    auto nested = Editor(&holder, "_SettingsModulEvents");
+    QStringList names;
+    for (const auto& e : nested->GetProperties())
+        names << e->GetName();
+    EXPECT_EQ(names, (QStringList{"OnLoadSettings", "OnSaveSettings"}));
 }
 
 // ---- the connection settings ------------------------------------------------------------------
