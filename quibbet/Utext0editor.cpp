@@ -277,6 +277,7 @@ TFormText0Editor::TFormText0Editor(QObject* owner, TVoskDatabase* db)
                              QAbstractItemView::SelectedClicked);
     grText0->setWordWrap(true);
     grText0->verticalHeader()->setDefaultSectionSize(fontMetrics().lineSpacing() + 6);
+    grText0->verticalHeader()->hide(); // row numbers of the unfiltered list mean nothing here
     grText0->horizontalHeader()->setSortIndicator(1, Qt::AscendingOrder);
     grText0->horizontalHeader()->setSortIndicatorShown(true);
     grText0->installEventFilter(this);
