@@ -1,5 +1,9 @@
 #include "TFormIdeDemo.h"
 
+#include "TVoskAction.h"
+#include "TVoskClass.h"
+#include "TVoskGridView.h"
+#include "TVoskPopupMenu.h"
 #include "Vcl.Components.h"
 #include "cxPC.h"
 #include "cxSplitter.h"
@@ -55,4 +59,18 @@ TFormIdeDemo::TFormIdeDemo(QObject* owner) : TVoskBaseForm(owner) {
     split->addWidget(PanelListe);
     split->addWidget(SplitterListe);
     split->addWidget(PanelDetail, 1);
+
+    // Components without a place on the form: an action, a menu, a data class and a grid
+    // column's handler, each with properties the ERP's editors take.
+    ActionSpeichern = Vcl::Owned(this, new TVoskAction(this), QStringLiteral("ActionSpeichern"));
+    ActionSpeichern->setText(QStringLiteral("Speichern"));
+    PopupListe = Vcl::Owned(this, new TVoskPopupMenu(this), QStringLiteral("PopupListe"));
+    MenuItemNeu = Vcl::Owned(this, PopupListe->AddItem(QStringLiteral("Neu")),
+                             QStringLiteral("MenuItemNeu"));
+    MenuItemLoeschen = Vcl::Owned(this, PopupListe->AddItem(QStringLiteral("Löschen")),
+                                  QStringLiteral("MenuItemLoeschen"));
+    DataAdressen = Vcl::Owned(this, new TVoskClass2(this), QStringLiteral("DataAdressen"));
+    DataAdressen->SetSqlTable(QStringLiteral("adressen"));
+    ColumnHandlerName = Vcl::Owned(this, new TVoskGridViewColumnHandler(this),
+                                   QStringLiteral("ColumnHandlerName"));
 }

@@ -12,6 +12,11 @@ class QPushButton;
 class TcxPageControl;
 class TcxSplitter;
 class TcxTabSheet;
+class TVoskAction;
+class TVoskClass2;
+class TVoskGridViewColumnHandler;
+class TVoskMenuItem;
+class TVoskPopupMenu;
 
 class TFormIdeDemo final : public TVoskBaseForm {
     Q_OBJECT
@@ -28,4 +33,10 @@ public:
     QWidget* PanelListe;
     TcxSplitter* SplitterListe;
     QWidget* PanelDetail;
+    TVoskAction* ActionSpeichern;
+    TVoskPopupMenu* PopupListe;
+    TVoskMenuItem* MenuItemNeu;
+    TVoskMenuItem* MenuItemLoeschen;
+    TVoskClass2* DataAdressen;
+    TVoskGridViewColumnHandler* ColumnHandlerName;
 };

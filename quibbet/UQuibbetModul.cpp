@@ -201,6 +201,8 @@ void TQuibbetModul::DataModuleDestroy() {
         QuibbetModul = nullptr;
 }
 
+QString TQuibbetModul::DefaultPassword() { return FallbackPassword; }
+
 QString TQuibbetModul::FallbackHost() {
     const QString env = qEnvironmentVariable("KORVEX_IDE_FALLBACK_HOST");
     return env.isEmpty() ? QStringLiteral("localhost") : env;

@@ -64,6 +64,8 @@ public:
     static QString FallbackHost();
     static QString FallbackDatabase();
     static constexpr int FallbackPort = 5434;
+    // The password of "root" when a configuration names no login.
+    static QString DefaultPassword();
 
     TVoskNotifyListener* MessageListener;
     TVoskNotifyListener* ShutdownListener;

@@ -1,6 +1,11 @@
 #include "Upropertyeditors.h"
 
 #include "UDM1.h"
+#include "TVoskClass.h"
+#include "TVoskGridView.h"
+#include "VoskDesignTypes.h"
+#include "VoskExceptions.h"
+#include "Utext0editor.h"
 #include "UnitTable.h"
 #include "VoskQuery2.h"
 #include "Vcl.Components.h"
@@ -75,7 +80,53 @@ void TVoskStandardSQLProperty::GetValues(const TGetStrProc& proc) {
         proc(q.FieldByName(QStringLiteral("sql_name")).AsString());
 }
 
+TPropertyAttributes TVoskFieldsListEditor::GetAttributes() { return paValueList; }
+
+void TVoskFieldsListEditor::GetValues(const TGetStrProc& proc) {
+    Rtl::Assert(PropCount() == 1, QStringLiteral("Helper\\Quibbet\\UPropertyEditors"),
+                QStringLiteral("Nur eine Komponente selektieren"));
+    auto* provider = qobject_cast<TVoskDataSetProvider*>(GetComponent(0));
+    if (!provider)
+        return;
+    QObject* dataSet = provider->GetDataSet();
+    auto* dataClass = qobject_cast<TVoskClass*>(dataSet);
+    Rtl::Assert(dataClass != nullptr, QStringLiteral("Helper\\Quibbet\\UPropertyEditors"),
+                dataSet ? Vcl::ClassName(dataSet) : QStringLiteral("nil"));
+    TDM1* dm = DM1();
+    if (!dataClass->Active() && !(dm && dm->Connected()))
+        return;
+    for (const QString& field : dataClass->DescribeFields())
+        proc(field);
+}
+
+TPropertyAttributes TVoskClassFrameProjStructureProperty::GetAttributes() { return paValueList; }
+
+void TVoskClassFrameProjStructureProperty::GetValues(const TGetStrProc& proc) {
+    QObject* owner = Vcl::Owner(GetComponent(0));
+    for (QObject* c : Vcl::Components(owner))
+        if (Vcl::ClassName(c).compare(QLatin1String("TFramePJStruktur"), Qt::CaseInsensitive) == 0 &&
+            !c->objectName().isEmpty())
+            proc(c->objectName());
+}
+
+QObject* TVoskNestedEventsPropertyEditor::GetInstance() {
+    QObject* c = GetComponent(0);
+    if (!c)
+        return nullptr;
+    const int index = c->metaObject()->indexOfProperty(GetName().toLatin1().constData());
+    if (index < 0)
+        return nullptr;
+    const QMetaProperty prop = c->metaObject()->property(index);
+    if (!prop.metaType().flags().testFlag(QMetaType::PointerToQObject))
+        return nullptr;
+    return prop.read(c).value<QObject*>();
+}
+
 void RegisterEditors() {
+    Utext0editor::RegisterTextEditors();
+    RegisterPropertyEditor(QMetaType::fromType<TFieldByName>(), &QObject::staticMetaObject,
+                           QStringLiteral("_TableNameField"),
+                           PropertyEditorClass<TVoskFieldsListEditor>());
     RegisterPropertyEditor(QMetaType::fromType<TcxTabSheet*>(), &TcxPageControl::staticMetaObject,
                            QString(), PropertyEditorClass<TVoskPageControlPageProperty>());
     RegisterPropertyEditor(QMetaType::fromType<QObject*>(), &TcxSplitter::staticMetaObject,
@@ -84,6 +135,19 @@ void RegisterEditors() {
     RegisterPropertyEditor(QMetaType::fromType<QString>(), &QObject::staticMetaObject,
                            QStringLiteral("_StandardSQL"),
                            PropertyEditorClass<TVoskStandardSQLProperty>());
+    RegisterPropertyEditor(QMetaType::fromType<QObject*>(), &TVoskClass::staticMetaObject,
+                           QStringLiteral("_FrameProjStructure"),
+                           PropertyEditorClass<TVoskClassFrameProjStructureProperty>());
+    // Rows 15 and 16 (the auto-refresh intervals) come with the intervals' property class.
+    RegisterPropertyEditor(QMetaType::fromType<TVoskGridView*>(),
+                           &TVoskGridViewColumnHandler::staticMetaObject, QString(), {});
+    RegisterPropertyEditor(QMetaType::fromType<Vcl::TDataSource*>(),
+                           &TVoskGridViewColumnHandler::staticMetaObject, QString(), {});
+    RegisterPropertyEditor(QMetaType::fromType<TVoskPopupMenu*>(),
+                           &TVoskGridViewColumnHandler::staticMetaObject, QString(), {});
+    RegisterPropertyEditor(QMetaType::fromType<TVoskNestedEvents*>(), &QObject::staticMetaObject,
+                           QStringLiteral("_SettingsModulEvents"),
+                           PropertyEditorClass<TVoskNestedEventsPropertyEditor>());
 }
 
 } // namespace Upropertyeditors

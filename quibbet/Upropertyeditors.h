@@ -3,6 +3,7 @@
 // splitters and named SQL.
 
 #include "DesignEditors.h"
+#include "cxNestedEventProperty.h"
 
 namespace Upropertyeditors {
 
@@ -28,6 +29,29 @@ public:
     using TStringProperty::TStringProperty;
     DesignIntf::TPropertyAttributes GetAttributes() override;
     void GetValues(const DesignIntf::TGetStrProc& proc) override;
+};
+
+// _TableNameField: the field names of the component's dataset, read without opening it.
+class TVoskFieldsListEditor final : public DesignIntf::TStringProperty {
+public:
+    using TStringProperty::TStringProperty;
+    DesignIntf::TPropertyAttributes GetAttributes() override;
+    void GetValues(const DesignIntf::TGetStrProc& proc) override;
+};
+
+// _FrameProjStructure of a data class: the project-structure frames of its form.
+class TVoskClassFrameProjStructureProperty final : public DesignIntf::TComponentProperty {
+public:
+    using TComponentProperty::TComponentProperty;
+    DesignIntf::TPropertyAttributes GetAttributes() override;
+    void GetValues(const DesignIntf::TGetStrProc& proc) override;
+};
+
+// _SettingsModulEvents: the events of the object the property holds, nested under it.
+class TVoskNestedEventsPropertyEditor final : public TcxNestedEventProperty {
+public:
+    using TcxNestedEventProperty::TcxNestedEventProperty;
+    QObject* GetInstance() override;
 };
 
 // Registers the editors with the IDE, in the order of the editor table.

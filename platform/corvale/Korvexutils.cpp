@@ -12,6 +12,7 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QSpinBox>
+#include <QStringList>
 #include <QTextEdit>
 #include <QVariant>
 #include <QWidget>
@@ -123,6 +124,86 @@ void RaiseInformation(const QString& message) {
 void RaiseError(const QString& message) {
     Vcl::Ask(Vcl::mtError, QStringLiteral("Fehler"), message, Vcl::mbOK);
     throw EAbort();
+}
+
+} // namespace Korvexutils
+
+namespace Korvexutils {
+
+namespace {
+struct ButtonName {
+    const char* name;
+    Vcl::TMsgDlgBtn button;
+    Vcl::TModalResult result;
+};
+constexpr ButtonName kButtons[] = {
+    {"Yes", Vcl::mbYes, Vcl::mrYes},          {"No", Vcl::mbNo, Vcl::mrNo},
+    {"OK", Vcl::mbOK, Vcl::mrOk},             {"Cancel", Vcl::mbCancel, Vcl::mrCancel},
+    {"Close", Vcl::mbClose, Vcl::mrClose},    {"Abort", Vcl::mbAbort, Vcl::mrAbort},
+    {"Retry", Vcl::mbRetry, Vcl::mrRetry},    {"Ignore", Vcl::mbIgnore, Vcl::mrIgnore},
+    {"Help", Vcl::mbHelp, Vcl::mrHelp},
+};
+const ButtonName* buttonNamed(const QString& caption) {
+    for (const ButtonName& b : kButtons)
+        if (caption.trimmed().compare(QLatin1String(b.name), Qt::CaseInsensitive) == 0)
+            return &b;
+    return nullptr;
+}
+} // namespace
+
+QString RaiseQuestionBtn(const QString& question, const QString& captions, int defaultIndex,
+                         Vcl::TMsgDlgType kind) {
+    const QStringList names = captions.split(u'|', Qt::SkipEmptyParts);
+    unsigned buttons = 0;
+    Vcl::TMsgDlgBtn preselected = Vcl::mbNone;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const ButtonName* b = buttonNamed(names[i]);
+        if (!b)
+            throw EVoskException(QStringLiteral("Unbekannte Schaltfläche \"%1\"").arg(names[i]));
+        buttons |= b->button;
+        if (i == defaultIndex)
+            preselected = b->button;
+    }
+    if (!buttons)
+        buttons = Vcl::mbOK;
+    const Vcl::TModalResult answer = Vcl::Ask(kind, QString(), question,
+                                              Vcl::TMsgDlgButtons::fromInt(int(buttons)), preselected);
+    for (const QString& name : names)
+        if (const ButtonName* b = buttonNamed(name); b && b->result == answer)
+            return name.trimmed();
+    return {};
+}
+
+bool RaiseDeleteMarkable(bool alreadyMarked) {
+    if (alreadyMarked) {
+        if (Vcl::Ask(Vcl::mtConfirmation, QString(),
+                     QStringLiteral("Der Datensatz ist bereits als gelöscht markiert.\n"
+                                    "Soll er endgültig gelöscht werden?"),
+                     Vcl::mbYesNo, Vcl::mbNo) == Vcl::mrYes)
+            return false;
+        throw EAbort();
+    }
+    switch (Vcl::Ask(Vcl::mtConfirmation, QString(),
+                     QStringLiteral("Datensatz als gelöscht markieren?\n"
+                                    "Ja: markieren, Nein: endgültig löschen"),
+                     Vcl::mbYesNoCancel, Vcl::mbYes)) {
+    case Vcl::mrYes:
+        return true;
+    case Vcl::mrNo:
+        return false;
+    default:
+        throw EAbort();
+    }
+}
+
+} // namespace Korvexutils
+
+#include "Vcl.Components.h"
+
+namespace Korvexutils {
+
+bool ClassIs(const QObject* obj, const QString& className) {
+    return obj && Vcl::InheritsFromName(obj, className);
 }
 
 } // namespace Korvexutils

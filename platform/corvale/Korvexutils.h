@@ -4,6 +4,9 @@
 #include <QString>
 #include <QVariant>
 
+#include "Vcl.Types.h"
+
+class QObject;
 class QWidget;
 
 namespace Korvexutils {
@@ -37,5 +40,28 @@ namespace Korvexutils {
 void RaiseInformation(const QString& message);
 // An error with an OK button; then the action ends with the silent abort (EAbort).
 [[noreturn]] void RaiseError(const QString& message);
+
+} // namespace Korvexutils
+
+namespace Korvexutils {
+
+// A question with the buttons named in captions ("Yes|No", "Close"; the standard buttons Yes, No,
+// OK, Cancel, Close, Abort, Retry, Ignore, Help), the one at defaultIndex preselected. Returns
+// the caption of the button pressed as written in captions, empty when the dialog was closed
+// otherwise.
+QString RaiseQuestionBtn(const QString& question, const QString& captions, int defaultIndex = 0,
+                         Vcl::TMsgDlgType kind = Vcl::mtConfirmation);
+// Before a record is deleted whose table keeps deleted records marked: true to mark it as deleted
+// instead, false to delete it for good. A record already marked can only be deleted for good or
+// kept. Declining ends the action with the silent abort.
+bool RaiseDeleteMarkable(bool alreadyMarked);
+
+} // namespace Korvexutils
+
+namespace Korvexutils {
+
+// The class-name test of the common components: whether obj's class, or a class it derives from,
+// has that name (case-insensitive). False for null.
+bool ClassIs(const QObject* obj, const QString& className);
 
 } // namespace Korvexutils

@@ -1,4 +1,5 @@
 #include "TVoskPopupMenu.h"
+#include "Vcl.Components.h"
 
 #include <UDM1.h>
 
@@ -53,3 +54,17 @@ QList<TVoskMenuItem*> TVoskPopupMenu::Items() const {
 }
 
 void TVoskPopupMenu::PopupAtMousePosition() { popup(QCursor::pos()); }
+
+namespace {
+// Design tools find the main menu's item class by its unit-qualified name while the library is
+// loaded.
+struct TMenuItemClassRegistration {
+    TMenuItemClassRegistration() {
+        Vcl::RegisterClass(QStringLiteral("VoskMainMenu.TVoskMenuItem"),
+                           &TVoskMenuItem::staticMetaObject);
+    }
+    ~TMenuItemClassRegistration() {
+        Vcl::UnRegisterClass(QStringLiteral("VoskMainMenu.TVoskMenuItem"));
+    }
+} menuItemClassRegistration;
+} // namespace

@@ -10,7 +10,7 @@ class TVoskMenuItem final : public QAction {
     Q_PROPERTY(int TextNr READ TextNr WRITE SetTextNr)
     Q_PROPERTY(qint64 Tag READ Tag WRITE SetTag)
 public:
-    explicit TVoskMenuItem(const QString& text = {}, QObject* parent = nullptr);
+    Q_INVOKABLE explicit TVoskMenuItem(const QString& text = {}, QObject* parent = nullptr);
 
     int TextNr() const { return m_textNr; }
     void SetTextNr(int textNr);

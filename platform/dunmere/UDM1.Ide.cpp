@@ -4,12 +4,15 @@
 #include "VoskBaseConfiguration.h"
 #include "VoskNotifyListener.h"
 
+#include <QSet>
+
 Rtl::HookSlot<void(const QString&)> TDM1::ScreenWarningProc;
 
 struct TDM1IdeState {
     TVoskConnectionParams params;
     std::shared_ptr<TVoskBaseConfiguration> configuration;
     QHash<QString, QString> aliases; // "table.field" in lower case -> alias
+    QSet<int> aliasTextNos;          // text numbers the aliases were translated with
 };
 
 namespace {
@@ -74,6 +77,7 @@ void TDM1::ReloadFieldAlias() {
     m_aliasesLoaded = false; // GetFieldAlias reads tablefieldinfo again
     auto& aliases = state(m_ide).aliases;
     aliases.clear();
+    state(m_ide).aliasTextNos.clear();
     if (!Connected())
         return;
     TVoskQuery2 q(&m_db, QStringLiteral("SELECT fa_table, fa_field, fa_alias, fa_textno "
@@ -81,12 +85,16 @@ void TDM1::ReloadFieldAlias() {
     q.Open();
     for (; !q.Eof(); q.Next()) {
         QString alias = q.Fields(2).AsString();
-        if (const int nr = q.Fields(3).AsInteger(); nr > 0)
+        if (const int nr = q.Fields(3).AsInteger(); nr > 0) {
             alias = makeText(nr, alias);
+            state(m_ide).aliasTextNos.insert(nr);
+        }
         aliases.insert((q.Fields(0).AsString() + QLatin1Char('.') + q.Fields(1).AsString()).toLower(),
                        alias);
     }
 }
+
+bool TDM1::FieldAliasUsesText(int nr) const { return m_ide && m_ide->aliasTextNos.contains(nr); }
 
 QString TDM1::FieldAlias(const QString& table, const QString& field) const {
     if (!m_ide)

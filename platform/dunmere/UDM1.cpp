@@ -242,6 +242,21 @@ void TDM1::ClearTextCache() {
     m_allTextsLoaded = false;
 }
 
+bool TDM1::TextCached(int nr) const {
+    const auto it = m_texts.constFind(nr);
+    return it != m_texts.constEnd() && it->found;
+}
+
+void TDM1::RefreshText(int nr) {
+    requireConnection();
+    TVoskQuery2 q(&m_db, QStringLiteral("SELECT t_feld0, t_feld3 FROM text0 WHERE t_nr = :nr"));
+    q.Bind(QStringLiteral("nr"), nr).Open();
+    if (q.Eof())
+        m_texts.remove(nr);
+    else
+        m_texts.insert(nr, {q.Fields(0).AsString(), q.Fields(1).AsString(), true});
+}
+
 // ---- settings ----------------------------------------------------------------------------------
 
 QString TDM1::GetSetting(const QString& name, const QString& def) {

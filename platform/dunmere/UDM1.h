@@ -71,6 +71,10 @@ public:
     QString makeText(const QString& key, const QString& def);
     void LoadTextCache(); // all texts in one query, so that misses need no query either
     void ClearTextCache();
+    // Whether the cache holds the text row nr (a remembered miss does not count), and reading
+    // that one row again (dropped from the cache when it is gone).
+    bool TextCached(int nr) const;
+    void RefreshText(int nr);
 
     // Captions as users know them: a field's, and a table's own (the row with an empty field),
     // from tablefieldinfo and fieldalias (which wins). Empty when there is none. Read once per
@@ -137,6 +141,8 @@ public:
     void ReloadFieldAlias();
     // The alias text of a table's field, empty when there is none.
     QString FieldAlias(const QString& table, const QString& field) const;
+    // Whether a field alias read by ReloadFieldAlias takes its text from text number nr.
+    bool FieldAliasUsesText(int nr) const;
     // A warning the user sees through ScreenWarningProc (filled by the widget layer); always
     // logged. The action goes on.
     static void ScreenRaiseWarning(const QString& text);

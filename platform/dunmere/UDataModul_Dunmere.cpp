@@ -48,6 +48,25 @@ TVoskDM_Dunmere* TVoskDM_Dunmere::ModulInitialize(QObject* owner) {
     return module;
 }
 
+bool TVoskDM_Dunmere::CacheHolds(const QString& name, const QString& field, int value) const {
+    const TDM1* dm = DM1();
+    if (!dm)
+        return false;
+    if (name.compare(QLatin1String("Text0"), Qt::CaseInsensitive) == 0 &&
+        field.compare(QLatin1String("t_nr"), Qt::CaseInsensitive) == 0)
+        return dm->TextCached(value);
+    if (name.compare(QLatin1String("FieldAlias"), Qt::CaseInsensitive) == 0 &&
+        field.compare(QLatin1String("fa_textno"), Qt::CaseInsensitive) == 0)
+        return dm->FieldAliasUsesText(value);
+    return false;
+}
+
+void TVoskDM_Dunmere::RefreshCacheRecord(const QString& name, int key) {
+    TDM1* dm = DM1();
+    if (dm && dm->Connected() && name.compare(QLatin1String("Text0"), Qt::CaseInsensitive) == 0)
+        dm->RefreshText(key);
+}
+
 bool TVoskDM_Dunmere::ReloadCache(const QString& name) {
     TDM1* dm = DM1();
     if (name.compare(QLatin1String("Text0"), Qt::CaseInsensitive) == 0) {

@@ -24,6 +24,10 @@ public:
     // Reloads the cache of that name ("Text0", "FieldAlias"; any letter case) on DM1. False for an
     // unknown name.
     bool ReloadCache(const QString& name);
+    // Whether the cache of that name holds a row whose field equals value ("Text0": t_nr,
+    // "FieldAlias": fa_textno), and re-reading one row of the "Text0" cache by its t_nr.
+    bool CacheHolds(const QString& name, const QString& field, int value) const;
+    void RefreshCacheRecord(const QString& name, int key);
 
     // Texts that a key combination types into a memo (kbsc_keycode: Windows virtual-key code,
     // kbsc_keystate: Shift 1, Alt 2, Ctrl 4, kbsc_text), opened at login on dm. A failure is

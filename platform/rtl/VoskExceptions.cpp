@@ -51,4 +51,9 @@ void Assert(bool condition, const QString& source) {
     if (!condition)
         throw EAssertionFailed(QStringLiteral("Assertion fehlgeschlagen (%1)").arg(source));
 }
+
+void Assert(bool condition, const QString& source, const QString& message) {
+    if (!condition)
+        throw EAssertionFailed(QStringLiteral("%1 (%2)").arg(message, source));
+}
 } // namespace Rtl

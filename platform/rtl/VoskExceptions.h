@@ -66,4 +66,6 @@ public:
 
 // Raises EAssertionFailed "Assertion fehlgeschlagen (source)" unless condition holds.
 void Assert(bool condition, const QString& source);
+// The same with the assertion's own text: "message (source)".
+void Assert(bool condition, const QString& source, const QString& message);
 } // namespace Rtl

@@ -546,15 +546,25 @@ void TVoskClass::Edit() {
         Append();
         return;
     }
+    if (BeforeEdit)
+        BeforeEdit(this);
     m_backup = m_rows[size_t(m_cur)];
     m_changed.assign(m_cols.size(), false);
     m_modified = false;
     setState(dsEdit);
+    if (AfterEdit)
+        AfterEdit(this);
 }
 
 void TVoskClass::startInsert(int at) {
     requireModify();
     checkBrowseMode();
+    if (BeforeInsert) {
+        // The event may move the cursor: an inserted record goes where the cursor then stands.
+        const bool append = at >= RecordCount() && at > 0;
+        BeforeInsert(this);
+        at = append ? RecordCount() : (m_rows.empty() ? 0 : m_cur);
+    }
     Row row;
     row.value.resize(m_cols.size());
     row.raw.resize(m_cols.size());
@@ -572,6 +582,8 @@ void TVoskClass::startInsert(int at) {
     m_bof = m_eof = false;
     emit CurrentChanged(m_cur);
     emit StateChanged();
+    if (AfterInsert)
+        AfterInsert(this);
 }
 
 void TVoskClass::Append() { startInsert(RecordCount()); }
@@ -881,6 +893,8 @@ void TVoskClass::Delete() {
         throw EVoskException(QStringLiteral("Es ist kein Datensatz zum Löschen vorhanden."));
     if (m_state == dsEdit)
         Cancel();
+    if (BeforeDelete)
+        BeforeDelete(this);
     requireKey();
     QVariantMap params;
     const QString sql = QStringLiteral("DELETE FROM ") + quotedTable() +
@@ -903,6 +917,8 @@ void TVoskClass::Delete() {
     m_bof = m_cur == 0;
     emit CurrentChanged(CurrentRow());
     emit StateChanged();
+    if (AfterDelete)
+        AfterDelete(this);
 }
 
 void TVoskClass::Refresh(bool keepPosition, bool silent, int reserved) {
@@ -1023,4 +1039,17 @@ TVoskClass2::TVoskClass2(QObject* parent) : TVoskClass(parent) {}
 
 QString TVoskClass2::SelectSql() const {
     return m_querySql.trimmed().isEmpty() ? TVoskClass::SelectSql() : stripSemicolon(m_querySql);
+}
+
+QStringList TVoskClass::DescribeFields() const {
+    if (Active())
+        return FieldNames();
+    TVoskQuery2 q(&Database(), QStringLiteral("SELECT * FROM (") + stripSemicolon(SelectSql()) +
+                                   QStringLiteral(") AS described LIMIT 0"));
+    const QVariantMap params = SelectParams();
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        if (q.FindParam(it.key()))
+            q.Bind(it.key(), it.value());
+    q.Open();
+    return q.FieldNames();
 }

@@ -11,6 +11,7 @@
 #include <HookSlot.h>
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -61,6 +62,9 @@ private:
 
 class TVoskClass : public QObject {
     Q_OBJECT
+    // The project-structure frame of the form that shows this class's records (set in the
+    // designer).
+    Q_PROPERTY(QObject* _FrameProjStructure MEMBER _FrameProjStructure)
 public:
     // parent is the owner for lifetime; a TVoskClass parent makes this one its sub-class.
     explicit TVoskClass(QObject* parent = nullptr);
@@ -187,6 +191,19 @@ public:
     std::function<void(TVoskClass*)> AfterPost;
     std::function<void(TVoskClass*)> BeforeRefresh;
     std::function<void(TVoskClass*)> AfterRefresh;
+    // Around Insert/Append, Edit and Delete; a throw in a Before event stops the action.
+    std::function<void(TVoskClass*)> BeforeInsert;
+    std::function<void(TVoskClass*)> AfterInsert;
+    std::function<void(TVoskClass*)> BeforeEdit;
+    std::function<void(TVoskClass*)> AfterEdit;
+    std::function<void(TVoskClass*)> BeforeDelete;
+    std::function<void(TVoskClass*)> AfterDelete;
+
+    QPointer<QObject> _FrameProjStructure;
+
+    // The columns Open would read, without reading rows and without changing the class: those of
+    // the open result, else of the SELECT run for its description only.
+    QStringList DescribeFields() const;
 
 signals:
     void StateChanged(); // state, modified, read-only

@@ -247,3 +247,24 @@ QString FullName(const QObject* obj) {
 }
 
 } // namespace Vcl
+
+namespace Vcl {
+
+namespace {
+QHash<QString, const QMetaObject*>& classRegistry() {
+    static QHash<QString, const QMetaObject*> classes;
+    return classes;
+}
+} // namespace
+
+void RegisterClass(const QString& qualifiedName, const QMetaObject* cls) {
+    classRegistry().insert(qualifiedName.toLower(), cls);
+}
+
+void UnRegisterClass(const QString& qualifiedName) { classRegistry().remove(qualifiedName.toLower()); }
+
+const QMetaObject* FindClass(const QString& qualifiedName) {
+    return classRegistry().value(qualifiedName.toLower());
+}
+
+} // namespace Vcl

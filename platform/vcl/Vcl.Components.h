@@ -75,3 +75,14 @@ bool HasAsParent(const QObject* p, const QObject* c);
 QString FullName(const QObject* obj);
 
 } // namespace Vcl
+
+namespace Vcl {
+
+// Classes found by name at run time, as a package registers them: "Unit.TClass" (the name is
+// compared case-insensitively). A class is made from its meta object, so it needs an invokable
+// constructor.
+void RegisterClass(const QString& qualifiedName, const QMetaObject* cls);
+void UnRegisterClass(const QString& qualifiedName);
+const QMetaObject* FindClass(const QString& qualifiedName); // null when not registered
+
+} // namespace Vcl

@@ -8,6 +8,22 @@
 #include "TFormIdeDemo.h"
 
 #include "DesignEditors.h"
+#include "EventGuard.h"
+#include "Korvexcommonvcl.h"
+#include "TServSQL2.h"
+#include "TVoskAction.h"
+#include "TVoskGridView.h"
+#include "TVoskPopupMenu.h"
+#include "TVoskTabSheet.h"
+#include "UModulForm.h"
+#include "Uchangeserver.h"
+#include "UQuibbetModul.h"
+#include "Utext0editor.h"
+#include "VoskBaseConfiguration.h"
+#include "VoskControls.h"
+#include "VoskDesignTypes.h"
+#include "VoskExceptions.h"
+#include "VoskTimer.h"
 #include "UDM1.h"
 #include "Vcl.Components.h"
 #include "Vcl.Registry.h"
@@ -15,7 +31,15 @@
 #include "cxPC.h"
 #include "cxSplitter.h"
 
+#include <QCheckBox>
+#include <QCoreApplication>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QFrame>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 using namespace testsupport;
@@ -33,6 +57,79 @@ public:
 
 private:
     QObject* m_root;
+};
+
+// A control with a text number, as the ERP's labels have; its text can serve as the filter.
+class TTextNrEdit final : public QLineEdit {
+    Q_OBJECT
+    Q_PROPERTY(int TextNr MEMBER m_nr)
+    Q_PROPERTY(TText0 Titel MEMBER m_titel)
+public:
+    using QLineEdit::QLineEdit;
+    int m_nr = 0;
+    TText0 m_titel;
+};
+
+// Stands for the developer in the text picker: notes what it was opened with, picks a number (if
+// any) and presses OK; no number: closes it.
+class PickText final : public Korvexcommonvcl::ModalForms {
+public:
+    int Run(Vcl::TForm* form) override {
+        ++runs;
+        if (auto* picker = qobject_cast<TFormText0Editor*>(form)) {
+            filter = picker->edFilter->text();
+            caption = picker->windowTitle();
+            saveText = picker->btSave->text();
+            current = picker->sqlText0->HasRecord()
+                          ? picker->sqlText0->FieldByName(QStringLiteral("t_nr")).AsInteger()
+                          : 0;
+            doNotSave = picker->FDoNotSaveLastNr;
+            if (pick == 0)
+                return 11;
+            picker->edFilter->clear();
+            if (!picker->SelectLastNr(pick))
+                return 11;
+            picker->FDoNotSaveLastNr = true; // no last number of a test stays behind
+            picker->btSaveClick();
+            return picker->ModalResult();
+        }
+        if (auto* change = qobject_cast<TFormChangeServer*>(form)) {
+            changeServer = true;
+            return change->ModalResult();
+        }
+        return Vcl::mrCancel;
+    }
+    int pick = 0;
+    int runs = 0;
+    int current = 0;
+    bool doNotSave = false;
+    bool changeServer = false;
+    QString filter, caption, saveText;
+};
+
+// A frame of the project structure, as the ERP's forms embed it.
+class TFramePJStruktur final : public QFrame {
+    Q_OBJECT
+public:
+    using QFrame::QFrame;
+};
+
+// A control that tells the designer which dataset it reads.
+class TProviderEdit final : public QLineEdit, public TVoskDataSetProvider {
+    Q_OBJECT
+    Q_INTERFACES(TVoskDataSetProvider)
+    Q_PROPERTY(TFieldByName _TableNameField MEMBER m_field)
+public:
+    QObject* GetDataSet() override { return m_data; }
+    QObject* m_data = nullptr;
+    TFieldByName m_field;
+};
+
+class TSettingsHolder final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(TVoskNestedEvents* _SettingsModulEvents MEMBER m_events)
+public:
+    TVoskNestedEvents* m_events = nullptr;
 };
 
 // A component with a named-SQL key, as the ERP's datasets have.
@@ -57,6 +154,8 @@ protected:
         ASSERT_TRUE(m_packages.Load(QStringLiteral("quibbet")));
     }
     void TearDown() override {
+        if (m_pickerInstalled)
+            Korvexcommonvcl::ModalForms::SetInstance(m_oldForms);
         m_packages.UnloadAll();
         qunsetenv("KORVEX_CONFIG");
     }
@@ -70,8 +169,26 @@ protected:
         return values;
     }
 
+    void InstallPicker() {
+        m_oldForms = Korvexcommonvcl::ModalForms::SetInstance(&m_user);
+        m_pickerInstalled = true;
+    }
+    void Texts(int from, int to) {
+        TestDatabase::Exec(QStringLiteral("INSERT INTO text0 (t_nr, t_feld0) SELECT n, 'Text ' || n "
+                                          "FROM generate_series(%1, %2) n")
+                               .arg(from)
+                               .arg(to));
+        DM1()->ReloadTextX();
+    }
+    void DropTexts() {
+        TestDatabase::Exec(QStringLiteral("DELETE FROM text0 WHERE t_nr BETWEEN 80000 AND 80999"));
+    }
+
     QTemporaryDir m_dir;
     TempRegistry m_registry;
+    PickText m_user;
+    Korvexcommonvcl::ModalForms* m_oldForms = nullptr;
+    bool m_pickerInstalled = false;
     TIdeServices m_services;
     TIdePackages m_packages{m_services};
     DialogAnswerer m_answers;
@@ -139,6 +256,415 @@ TEST_F(PropertyEditorsTest, NamedSqlKeysOfThisVersionSorted) {
     const int a = int(keys.indexOf(QStringLiteral("Zz.Test.A")));
     ASSERT_GE(a, 0);
     EXPECT_EQ(keys.indexOf(QStringLiteral("Zz.Test.B")), a + 1);
+}
+
+TEST_F(PropertyEditorsTest, TextNumberShowsItsTextAndTakesTheNumberBeforeColonOrComma) {
+    Texts(80000, 80010);
+    TTextNrEdit label;
+    label.m_nr = 80004;
+    auto editor = Editor(&label, "TextNr");
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->GetAttributes(), paDialog);
+    EXPECT_EQ(editor->GetValue(), QStringLiteral("80004: Text 80004"));
+    editor->SetValue(QStringLiteral("4711: irgendein Text"));
+    EXPECT_EQ(label.m_nr, 4711);
+    editor->SetValue(QStringLiteral("4712, Text: mit Doppelpunkt"));
+    EXPECT_EQ(label.m_nr, 4712);
+    editor->SetValue(QStringLiteral("  12  "));
+    EXPECT_EQ(label.m_nr, 12);
+    EXPECT_THROW(editor->SetValue(QStringLiteral("abc")), EConvertError);
+    EXPECT_EQ(label.m_nr, 12) << "a failed conversion leaves the property";
+    label.m_nr = 0;
+    EXPECT_EQ(editor->GetValue(), QStringLiteral("0"));
+    label.m_nr = -3;
+    EXPECT_EQ(editor->GetValue(), QStringLiteral("-3"));
+
+    // A property of the text-number type gets the editor whatever its name or class.
+    auto typed = Editor(&label, "Titel");
+    ASSERT_TRUE(typed);
+    typed->SetValue(QStringLiteral("80003: x"));
+    EXPECT_EQ(label.m_titel.nr, 80003);
+    EXPECT_EQ(typed->GetValue(), QStringLiteral("80003: Text 80003"));
+    DropTexts();
+}
+
+TEST_F(PropertyEditorsTest, TextNumberDialogPreselectsOrFiltersByTheControlText) {
+    Texts(80100, 80105);
+    InstallPicker();
+    TTextNrEdit label(QStringLiteral("Text 8010"));
+    label.m_nr = 80103;
+    auto editor = Editor(&label, "TextNr");
+    m_user.pick = 80105;
+    editor->Edit();
+    EXPECT_EQ(m_user.current, 80103) << "the value preselected";
+    EXPECT_TRUE(m_user.doNotSave);
+    EXPECT_EQ(m_user.filter, QString());
+    EXPECT_EQ(label.m_nr, 80105);
+    EXPECT_EQ(label.text(), QStringLiteral("Text 8010")) << "not used as filter";
+    EXPECT_EQ(m_designer.modified, 2);
+
+    // No number yet: the control's text is the filter, and cleared once a number is taken.
+    label.m_nr = 0;
+    editor->Edit();
+    EXPECT_EQ(m_user.filter, QStringLiteral("Text 8010"));
+    EXPECT_EQ(label.m_nr, 80105);
+    EXPECT_EQ(label.text(), QString());
+    // The caption names the database.
+    EXPECT_EQ(m_user.caption, QStringLiteral("Übersetzung (Text0 > %1)").arg(DatabaseName()));
+
+    // Closed without a number: nothing changes, the designer still hears of it.
+    m_user.pick = 0;
+    const int before = m_designer.modified;
+    editor->Edit();
+    EXPECT_EQ(label.m_nr, 80105);
+    EXPECT_EQ(m_designer.modified, before + 1);
+    DropTexts();
+}
+
+TEST_F(PropertyEditorsTest, HintFilterOnLinesXttReferenceAndShowHintRule) {
+    Texts(80200, 80202);
+    InstallPicker();
+    // A button of a plain form: the reference goes in, ShowHint is switched on.
+    auto* button = Vcl::Owned(&m_form, new QPushButton(&m_form), QStringLiteral("BtHint"));
+    button->setToolTip(QStringLiteral("Suchen; Finden"));
+    auto editor = Editor(button, "toolTip");
+    ASSERT_TRUE(editor);
+    EXPECT_FALSE(editor->GetAttributes() & paDialog) << "not on an ERP form or frame";
+    m_user.pick = 80201;
+    editor->Edit();
+    EXPECT_EQ(m_user.filter, QStringLiteral("Suchen\nFinden"));
+    EXPECT_EQ(button->toolTip(), QStringLiteral("xtt80201"));
+    EXPECT_TRUE(Corvale::ShowHint(button));
+
+    // A reference preselects its number; "xtt" with a letter after the digits is a filter.
+    editor->Edit();
+    EXPECT_EQ(m_user.current, 80201);
+    EXPECT_EQ(m_user.filter, QString());
+    button->setToolTip(QStringLiteral("xtt12a"));
+    m_user.pick = 0;
+    editor->Edit();
+    EXPECT_EQ(m_user.filter, QStringLiteral("xtt12a"));
+
+    // On a module window hints show by themselves: ShowHint stays as it was.
+    TModulForm modul;
+    auto* own = Vcl::Owned(&modul, new QPushButton(&modul), QStringLiteral("BtModul"));
+    own->setToolTip(QStringLiteral("Modul"));
+    auto onModul = GetPropertyEditor(&m_designer, {own}, editor->Property());
+    EXPECT_TRUE(onModul->GetAttributes() & paDialog) << "owner is an ERP form";
+    m_user.pick = 80202;
+    onModul->Edit();
+    EXPECT_EQ(own->toolTip(), QStringLiteral("xtt80202"));
+    EXPECT_FALSE(Corvale::ShowHint(own));
+
+    // A control on no form at all counts as not on a module window (and does not crash).
+    QPushButton loose;
+    loose.setToolTip(QStringLiteral("lose"));
+    auto onNothing = GetPropertyEditor(&m_designer, {&loose}, editor->Property());
+    onNothing->Edit();
+    EXPECT_EQ(loose.toolTip(), QStringLiteral("xtt80202"));
+    DropTexts();
+}
+
+TEST_F(PropertyEditorsTest, ActionCaptionIsAlwaysATextReference) {
+    TVoskAction action(&m_form);
+    action.setText(QStringLiteral("Speichern"));
+    auto editor = Editor(&action, "text");
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(editor->GetAttributes() & paDialog);
+    EXPECT_TRUE(dynamic_cast<Utext0editor::TXttProperty*>(editor.get()));
+}
+
+TEST_F(PropertyEditorsTest, TabSheetTagIsATextNumberButTheComponentsOwnSheetKeepsAPlainNumber) {
+    auto cx = Editor(m_form.TabSheetKopf, "Tag");
+    ASSERT_TRUE(cx);
+    EXPECT_TRUE(dynamic_cast<Utext0editor::TText0Property*>(cx.get()));
+    TVoskTabSheet own;
+    auto plain = Editor(&own, "Tag");
+    ASSERT_TRUE(plain);
+    EXPECT_FALSE(dynamic_cast<Utext0editor::TText0Property*>(plain.get()));
+    EXPECT_FALSE(plain->GetAttributes() & paDialog);
+    plain->SetValue(QStringLiteral("42"));
+    EXPECT_EQ(own.Tag(), 42);
+}
+
+TEST_F(PropertyEditorsTest, EveryComponentHasConnectAndTextVerbsAndTheTextVerbCopies) {
+    Texts(80300, 80301);
+    TestDatabase::Exec(QStringLiteral("UPDATE text0 SET t_feld0 = 'Zeile 1\nZeile 2' WHERE "
+                                      "t_nr = 80301"));
+    InstallPicker();
+    auto verbs = GetComponentEditor(m_form.EditName, &m_designer);
+    ASSERT_EQ(verbs->GetVerbCount(), 2);
+    EXPECT_EQ(verbs->GetVerb(0), QStringLiteral("VoskConnect"));
+    EXPECT_EQ(verbs->GetVerb(1), QStringLiteral("VoskText0"));
+    EXPECT_EQ(verbs->GetVerb(2), QString());
+    verbs->ExecuteVerb(0);
+    EXPECT_TRUE(m_user.changeServer);
+    m_user.pick = 80301;
+    verbs->ExecuteVerb(1);
+    EXPECT_EQ(m_user.saveText, QStringLiteral("K&opieren (Strg+S)"));
+    EXPECT_EQ(m_answers.Text(), QStringLiteral("80301, 'Zeile 1'#10'Zeile 2'"));
+    EXPECT_EQ(m_designer.modified, 0) << "the verb does not tell the designer";
+    verbs->ExecuteVerb(7);
+    EXPECT_EQ(m_user.runs, 2);
+    DropTexts();
+}
+
+TEST_F(PropertyEditorsTest, CreateItemAfterTheSelectedItemAtTopLevelAndInASubmenu) {
+    auto* menu = Vcl::Owned(&m_form, new TVoskPopupMenu(&m_form), QStringLiteral("pmTest"));
+    TVoskMenuItem* a = menu->AddItem(QStringLiteral("A"));
+    TVoskMenuItem* b = menu->AddItem(QStringLiteral("B"));
+    QMenu* sub = menu->addMenu(QStringLiteral("Unter"));
+    auto* c = new TVoskMenuItem(QStringLiteral("C"), sub);
+    sub->addAction(c);
+    auto editor = GetComponentEditor(a, &m_designer);
+    ASSERT_EQ(editor->GetVerbCount(), 3);
+    EXPECT_EQ(editor->GetVerb(2), QStringLiteral("Create Item"));
+    editor->ExecuteVerb(2);
+    ASSERT_EQ(menu->actions().size(), 4);
+    EXPECT_EQ(menu->actions().at(0), a);
+    EXPECT_EQ(menu->actions().at(1)->text(), QStringLiteral("new"));
+    EXPECT_TRUE(qobject_cast<TVoskMenuItem*>(menu->actions().at(1)));
+    EXPECT_EQ(Vcl::Owner(menu->actions().at(1)), &m_form) << "owned by the menu's owner";
+    EXPECT_EQ(menu->actions().at(2), b);
+    EXPECT_EQ(m_designer.modified, 1);
+
+    GetComponentEditor(c, &m_designer)->ExecuteVerb(2);
+    ASSERT_EQ(sub->actions().size(), 2);
+    EXPECT_EQ(sub->actions().at(1)->text(), QStringLiteral("new"));
+    EXPECT_EQ(menu->actions().size(), 4) << "the top level is left alone";
+
+    TVoskMenuItem loose(QStringLiteral("Lose"));
+    try {
+        GetComponentEditor(&loose, &m_designer)->ExecuteVerb(2);
+        ADD_FAILURE();
+    } catch (const EVoskException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("ParentMenu nicht ermittelbar ... unterstes "
+                                              "Dummy-MenuItem selektiert?"));
+    }
+    const QMetaObject* cls = Vcl::FindClass(QStringLiteral("VoskMainMenu.TVoskMenuItem"));
+    Vcl::UnRegisterClass(QStringLiteral("VoskMainMenu.TVoskMenuItem"));
+    try {
+        editor->ExecuteVerb(2);
+        ADD_FAILURE();
+    } catch (const EVoskException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Klasse TVoskMenuItem nicht gefunden"));
+    }
+    Vcl::RegisterClass(QStringLiteral("VoskMainMenu.TVoskMenuItem"), cls);
+}
+
+TEST_F(PropertyEditorsTest, FieldNamesOfTheProvidedDatasetWithoutOpeningIt) {
+    TVoskClass2 data;
+    data.SetSqlTable(QStringLiteral("text0"));
+    data.SetQuerySql(QStringLiteral("SELECT t_nr, t_feld0 FROM text0 WHERE t_nr > :von;"));
+    data.SetParam(QStringLiteral("von"), 0);
+    TProviderEdit edit;
+    edit.m_data = &data;
+    auto editor = Editor(&edit, "_TableNameField");
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->GetAttributes(), paValueList);
+    EXPECT_EQ(Values(*editor), (QStringList{"t_nr", "t_feld0"}));
+    EXPECT_FALSE(data.Active());
+    editor->SetValue(QStringLiteral("t_feld0"));
+    EXPECT_EQ(edit.m_field.name, QStringLiteral("t_feld0"));
+
+    TProviderEdit second;
+    auto both = GetPropertyEditor(&m_designer, {&edit, &second}, editor->Property());
+    try {
+        Values(*both);
+        ADD_FAILURE();
+    } catch (const EVoskException& e) {
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Nur eine Komponente selektieren")));
+    }
+    QObject notData;
+    edit.m_data = &notData;
+    EXPECT_THROW(Values(*editor), EVoskException);
+    edit.m_data = nullptr;
+    EXPECT_THROW(Values(*editor), EVoskException) << "a provider without dataset";
+}
+
+TEST_F(PropertyEditorsTest, ProjectStructureFramesOfTheFormAndHiddenOrNestedProperties) {
+    Vcl::Owned(&m_form, new TFramePJStruktur(&m_form), QStringLiteral("FrameProjekt"));
+    Vcl::Owned(&m_form, new TFramePJStruktur(&m_form));
+    Vcl::Owned(&m_form, new QFrame(&m_form), QStringLiteral("FrameAnders"));
+    auto* data = Vcl::Owned(&m_form, new TVoskClass2, QStringLiteral("dcProjekt"));
+    auto editor = Editor(data, "_FrameProjStructure");
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->GetAttributes(), paValueList);
+    EXPECT_EQ(Values(*editor), QStringList{QStringLiteral("FrameProjekt")});
+
+    // The column handler's references are set in code: not offered.
+    TVoskGridViewColumnHandler handler;
+    EXPECT_FALSE(Editor(&handler, "GridView"));
+    EXPECT_FALSE(Editor(&handler, "DataSource"));
+    EXPECT_FALSE(Editor(&handler, "PopupMenu"));
+    EXPECT_TRUE(Editor(&handler, "FieldName"));
+
+    TSettingsHolder holder;
+    auto none = Editor(&holder, "_SettingsModulEvents");
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->GetProperties().empty());
+    TVoskNestedEvents events;
+    holder.m_events = &events;
+    auto nested = Editor(&holder, "_SettingsModulEvents");
+    QStringList names;
+    for (const auto& e : nested->GetProperties())
+        names << e->GetName();
+    EXPECT_EQ(names, (QStringList{"OnLoadSettings", "OnSaveSettings"}));
+}
+
+// ---- the connection settings ------------------------------------------------------------------
+
+class ChangeServerTest : public PropertyEditorsTest {
+protected:
+    TVoskBaseConfiguration& Config() { return DM1()->Configuration(); }
+    QString Read(const QString& section, const QString& key) {
+        return Config().Read(section, key, QStringLiteral("<fehlt>")).toString();
+    }
+    static void KeyUp(QWidget* w, int key, Qt::KeyboardModifiers mods) {
+        QKeyEvent e(QEvent::KeyRelease, key, mods);
+        QCoreApplication::sendEvent(w, &e);
+    }
+};
+
+TEST_F(ChangeServerTest, SavingRootStoresNoLoginAndOnlyNamedServersAreOfferedOrSaved) {
+    Config().Write(QStringLiteral("DB1"), QStringLiteral("Name"), QStringLiteral("Test"));
+    Config().Write(QStringLiteral("DB7"), QStringLiteral("HOST"), QStringLiteral("anderswo"));
+    TFormChangeServer form;
+    form.FormShow();
+    form.BuildServerMenu(form.btIDEServer);
+    QStringList items;
+    for (QAction* a : form.pmIDEServer->actions())
+        items << QStringLiteral("%1=%2").arg(a->data().toInt()).arg(a->text());
+    EXPECT_EQ(items, (QStringList{"0=Standardconnection oder zu anderer DB verbinden",
+                                  "1=DB1 = Test"}));
+    form.BuildServerMenu(form.btRUNServer);
+    EXPECT_EQ(form.pmIDEServer->actions().first()->text(), QStringLiteral("kein Autologin"));
+    form.miServerClick(form.pmIDEServer->actions().at(1));
+    EXPECT_EQ(form.edRUNServer->text(), QStringLiteral("DB1"));
+
+    form.edIDEServer->setText(QStringLiteral("DB7"));
+    form.edIDEUsername->setText(QStringLiteral("root"));
+    form.edIDEPassword->setText(QStringLiteral("geheim"));
+    form.btIDESaveClick();
+    EXPECT_EQ(Read(QStringLiteral("Login"), QStringLiteral("Server")), QString())
+        << "DB7 has no Name";
+    EXPECT_EQ(Read(QStringLiteral("Login"), QStringLiteral("Username")), QString());
+    EXPECT_EQ(Read(QStringLiteral("Login"), QStringLiteral("Password")), QString());
+    form.edIDEServer->setText(QStringLiteral("DB1"));
+    form.edIDEUsername->setText(QStringLiteral("anna"));
+    form.btIDESaveClick();
+    EXPECT_EQ(Read(QStringLiteral("Login"), QStringLiteral("Server")), QStringLiteral("1"));
+    EXPECT_EQ(Read(QStringLiteral("Login"), QStringLiteral("Username")), QStringLiteral("anna"));
+    EXPECT_EQ(Read(QStringLiteral("Login"), QStringLiteral("Password")), QStringLiteral("geheim"));
+}
+
+TEST_F(ChangeServerTest, ServerEditShowsTheSectionOnlyWhileTheConnectionMatchesIt) {
+    Config().Write(QStringLiteral("DB1"), QStringLiteral("Name"), QStringLiteral("Test"));
+    {
+        TFormChangeServer form;
+        form.FormShow();
+        EXPECT_EQ(form.edIDEServer->text(), QStringLiteral("DB1"));
+        EXPECT_FALSE(form.edIDEHost->isEnabled());
+        EXPECT_EQ(form.edIDEHost->text(), qEnvironmentVariable("PGHOST"));
+        // Emptied, the server edit frees and clears the server fields.
+        form.edIDEServer->clear();
+        EXPECT_TRUE(form.edIDEHost->isEnabled());
+        EXPECT_EQ(form.edIDEHost->text(), QString());
+    }
+    // Connected elsewhere than the section says: no server shown.
+    Config().Write(QStringLiteral("DB1"), QStringLiteral("DATABASE"), QStringLiteral("andere"));
+    TFormChangeServer form;
+    form.FormShow();
+    EXPECT_EQ(form.edIDEServer->text(), QString());
+    EXPECT_EQ(form.edIDEDatabase->text(), DatabaseName());
+    EXPECT_TRUE(form.edIDEHost->isEnabled());
+}
+
+TEST_F(ChangeServerTest, RunHalfLoginNeedsAHostAndCtrlSSavesBothHalvesInOrder) {
+    Config().Write(QStringLiteral("DB2"), QStringLiteral("Name"), QStringLiteral("Start"));
+    Config().Write(QStringLiteral("DB2"), QStringLiteral("HOST"), QStringLiteral("srv"));
+    Config().Write(QStringLiteral("IDE"), QStringLiteral("Username"), QStringLiteral("max"));
+    Config().Write(QStringLiteral("IDE"), QStringLiteral("NoCheckUpdates"), QStringLiteral("T"));
+    TFormChangeServer form;
+    form.FormShow();
+    EXPECT_EQ(form.edRUNServer->text(), QString());
+    EXPECT_EQ(form.edRUNUsername->text(), QStringLiteral("max"));
+    EXPECT_TRUE(form.cbNoCheckUpdates->isChecked());
+    EXPECT_FALSE(form.cbIgnoreMessages->isChecked());
+    EXPECT_FALSE(form.edRUNUsername->isEnabled()) << "no host, no login";
+    form.btRUNSaveClick();
+    EXPECT_EQ(Read(QStringLiteral("IDE"), QStringLiteral("Username")), QString());
+
+    form.edRUNServer->setText(QStringLiteral("DB2"));
+    EXPECT_EQ(form.edRUNHost->text(), QStringLiteral("srv"));
+    EXPECT_EQ(form.edRUNDatabase->text(), QStringLiteral("KORVEX"));
+    EXPECT_TRUE(form.edRUNUsername->isEnabled());
+    form.edRUNUsername->setText(QStringLiteral("moritz"));
+    form.cbIgnoreMessages->setChecked(true);
+    // A bad upper server edit stops Ctrl+S before anything of it is written.
+    form.edIDEServer->setText(QStringLiteral("DBx"));
+    form.edIDEUsername->setText(QStringLiteral("erna"));
+    QStringList shown;
+    Rtl::ClientErrorDisplay.Set([&](std::exception_ptr e, QObject*) {
+        try {
+            std::rethrow_exception(e);
+        } catch (const EVoskException& x) {
+            shown << x.Message();
+        }
+    });
+    KeyUp(&form, Qt::Key_S, Qt::ControlModifier);
+    Rtl::ClientErrorDisplay.Reset();
+    EXPECT_EQ(shown, QStringList{QStringLiteral("'x' ist kein gültiger Integerwert")});
+    EXPECT_EQ(Read(QStringLiteral("Login"), QStringLiteral("Username")), QStringLiteral("postgres"));
+    EXPECT_EQ(Read(QStringLiteral("IDE"), QStringLiteral("Server")), QString());
+    form.edIDEServer->clear();
+    KeyUp(&form, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(Read(QStringLiteral("Login"), QStringLiteral("Username")), QStringLiteral("erna"));
+    EXPECT_EQ(Read(QStringLiteral("IDE"), QStringLiteral("Server")), QStringLiteral("2"));
+    EXPECT_EQ(Read(QStringLiteral("IDE"), QStringLiteral("Username")), QStringLiteral("moritz"));
+    EXPECT_EQ(Read(QStringLiteral("IDE"), QStringLiteral("NoCheckUpdates")), QStringLiteral("T"));
+    EXPECT_EQ(Read(QStringLiteral("IDE"), QStringLiteral("IgnoreMessages")), QStringLiteral("T"));
+}
+
+TEST_F(ChangeServerTest, ConnectAndDisconnectWithTheTimersStates) {
+    TFormChangeServer form;
+    form.FormShow();
+    EXPECT_FALSE(form.lbIDEConnected->isHidden());
+    EXPECT_TRUE(form.btIDEDisconnect->isEnabled());
+    EXPECT_FALSE(form.btIDEConnect->isEnabled()) << "connected to what the edits say";
+    form.edIDEDatabase->setText(QStringLiteral("postgres"));
+    form.tiIDEConnectedTimer();
+    EXPECT_TRUE(form.btIDEConnect->isEnabled());
+    form.edIDEDatabase->setText(DatabaseName());
+    form.tiIDEConnectedTimer();
+    EXPECT_FALSE(form.btIDEConnect->isEnabled());
+
+    form.btIDEDisconnectClick();
+    EXPECT_FALSE(DM1()->Connected());
+    EXPECT_TRUE(form.lbIDEConnected->isHidden());
+    EXPECT_FALSE(form.btIDEDisconnect->isEnabled());
+    EXPECT_TRUE(form.btIDEConnect->isEnabled());
+
+    // A database that is not there: the error, DM1 left disconnected.
+    form.edIDEDatabase->setText(QStringLiteral("gibt_es_nicht"));
+    EXPECT_THROW(form.btIDEConnectClick(), EVoskException);
+    EXPECT_FALSE(DM1()->Connected());
+    EXPECT_TRUE(form.lbIDEConnected->isHidden());
+
+    form.edIDEDatabase->setText(DatabaseName());
+    form.btIDEConnectClick();
+    EXPECT_TRUE(DM1()->Connected());
+    EXPECT_FALSE(form.lbIDEConnected->isHidden());
+    EXPECT_FALSE(form.btIDEConnect->isEnabled());
+}
+
+TEST(ChangeServerLogin, EmptyUserIsRootWithTheDefaultPasswordElseTheEdits) {
+    const auto root = TFormChangeServer::EffectiveLogin(QString(), QStringLiteral("egal"));
+    EXPECT_EQ(root.user, QStringLiteral("root"));
+    EXPECT_EQ(root.password, TQuibbetModul::DefaultPassword());
+    const auto typed = TFormChangeServer::EffectiveLogin(QStringLiteral("root"), QStringLiteral("x"));
+    EXPECT_EQ(typed.user, QStringLiteral("root"));
+    EXPECT_EQ(typed.password, QStringLiteral("x"));
 }
 
 } // namespace
