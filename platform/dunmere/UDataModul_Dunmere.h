@@ -42,6 +42,14 @@ public:
     int Reads() const; // reads of the server so far, for tests that count them
     static void RegisterSource(const QString& name, const QString& sql);
 
+    // Options that forms keep per component (UDataModul_Dunmere.CompOptions.cpp), for one user's
+    // employee number or for everyone with 0; reading falls back from the user to everyone. Both
+    // do nothing (read empty) without a connection.
+    static void SetCompOption(const QString& formClass, const QString& saveName,
+                              const QString& option, const QString& value, int mitNr);
+    static QString GetCompOption(const QString& formClass, const QString& saveName,
+                                 const QString& option, int mitNr);
+
 private:
     std::unique_ptr<TVoskQuery2> m_keySnippets;
     struct TCache;
