@@ -78,6 +78,7 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     FrameAnsprechpartner->FSetVoskDBGrid(GridAnsprechpartner);
     FrameAnsprechpartner->SetOptimal(true);
     FrameAnsprechpartner->FSetAutoRefreshButton(true);
+    FrameAnsprechpartner->SetFilterTabShow(true);
     // A new contact belongs to the address shown above it.
     DataAnsprechpartner->BeforePost = [this](TVoskClass* c) {
         if (c->IsNewRecord() && DataAdressen->HasRecord())

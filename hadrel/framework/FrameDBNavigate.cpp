@@ -130,7 +130,7 @@ TFrameDBNav::TFrameDBNav(QObject* owner, QWidget* parent) : QFrame(parent) {
     lbCaption->setFont(f);
 
     btOptimalWidth = MakeButton(pnlTopButtons, this, "btOptimalWidth",
-                                QStringLiteral("Optimale Spaltenbreite"), 245);
+                                QStringLiteral("Optimale Spaltenbreite"), 244);
     btGrid = MakeButton(pnlTopButtons, this, "btGrid",
                         makeText(2953, QStringLiteral("Grid/Spaltenlayout speichern")), 245);
     DBNavigator1 =
@@ -150,7 +150,7 @@ TFrameDBNav::TFrameDBNav(QObject* owner, QWidget* parent) : QFrame(parent) {
     btAutoRefresh = MakeButton(pnlTopButtons, this, "btAutoRefresh",
                                makeText(13136, QStringLiteral("Automatisch aktualisieren")), 257);
     btCachedSqlRefresh = MakeButton(pnlTopButtons, this, "btCachedSqlRefresh",
-                                    QStringLiteral("CachedSQL Refresh"), 257);
+                                    QStringLiteral("CachedSQL Refresh"), 258);
 
     row->addWidget(lbCaption, 1);
     for (QWidget* w :
