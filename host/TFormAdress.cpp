@@ -58,7 +58,7 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     DataAnsprechpartner->SetSqlTable(QStringLiteral("ansprechpartner"));
     DataAnsprechpartner->SetDescription(QStringLiteral("Ansprechpartner"));
     DataAnsprechpartner->SetQuerySql(QStringLiteral(
-        "SELECT * FROM ansprechpartner WHERE adressen_id = :adresse ORDER BY name, dbrid"));
+        "SELECT * FROM ansprechpartner WHERE adressen_id = :adresse ORDER BY nachname, dbrid"));
     auto* contacts = new QWidget(split);
     contacts->setObjectName(QStringLiteral("PanelAnsprechpartner"));
     auto* contactsLayout = new QVBoxLayout(contacts);

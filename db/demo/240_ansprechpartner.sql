@@ -1,6 +1,6 @@
 -- Two or three contact persons for each of the first 300 addresses, the same on every load; two
 -- stored filters and a global column layout for their grid in the address module.
-INSERT INTO ansprechpartner (adressen_id, name, vorname, funktion, telefon, email, geburtstag,
+INSERT INTO ansprechpartner (adressen_id, nachname, vorname, funktion, telefon, email, geburtstag,
                              aktiv, insert_date, insert_by)
 SELECT a.dbrid,
        n.name,
@@ -33,11 +33,11 @@ INSERT INTO grid_filters (gf_formclass, gf_savename, gf_name, gf_filter, gf_orde
 INSERT INTO grid_layouts (gl_formclass, gl_grid, gl_type, gl_user, gl_layout, gl_saved, gl_saved_by)
 VALUES ('TFormAdress', 'GridAnsprechpartner', 2, '',
         '{"columns":[{"field":"vorname","width":110,"visible":true},'
-        '{"field":"name","width":140,"visible":true},'
+        '{"field":"nachname","width":140,"visible":true},'
         '{"field":"funktion","width":140,"visible":true},'
         '{"field":"telefon","width":130,"visible":true},'
         '{"field":"email","width":220,"visible":true},'
         '{"field":"geburtstag","width":100,"visible":true},'
         '{"field":"aktiv","width":60,"visible":true}],'
-        '"sortField":"name","sortDescending":false}',
+        '"sortField":"nachname","sortDescending":false}',
         timestamp '2026-01-05 09:30', 'admin');

@@ -39,7 +39,7 @@ CREATE TABLE gui_rights (
 CREATE TABLE ansprechpartner (
     dbrid         serial PRIMARY KEY,
     adressen_id   integer REFERENCES adressen (dbrid) ON DELETE CASCADE,
-    name          varchar(80) NOT NULL,
+    nachname      varchar(80) NOT NULL,
     vorname       varchar(60),
     funktion      varchar(60),
     telefon       varchar(40),

@@ -3,7 +3,7 @@ INSERT INTO tablefieldinfo (tablename, field, alias) VALUES
     ('ansprechpartner', '', 'Ansprechpartner'),
     ('ansprechpartner', 'dbrid', 'Nr.'),
     ('ansprechpartner', 'adressen_id', 'Adresse'),
-    ('ansprechpartner', 'name', 'Name'),
+    ('ansprechpartner', 'nachname', 'Name'),
     ('ansprechpartner', 'vorname', 'Vorname'),
     ('ansprechpartner', 'funktion', 'Funktion'),
     ('ansprechpartner', 'telefon', 'Telefon'),

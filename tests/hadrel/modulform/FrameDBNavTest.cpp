@@ -87,7 +87,7 @@ public:
     static void SetUpTestSuite() {
         ModulFormFixture::SetUpTestSuite();
         testsupport::TestDatabase::Exec(QStringLiteral(
-            "INSERT INTO ansprechpartner (adressen_id, name, vorname, email, geburtstag, aktiv) "
+            "INSERT INTO ansprechpartner (adressen_id, nachname, vorname, email, geburtstag, aktiv) "
             "SELECT a.dbrid, 'Müller ' || k, 'Jörg', CASE WHEN k = 2 THEN NULL ELSE "
             "'k' || k || '@beispiel.de' END, (date '1970-03-01' + (k - 1)), k <> 3 "
             "FROM adressen a CROSS JOIN generate_series(1, 3) AS k"));
@@ -110,7 +110,7 @@ protected:
             "INSERT INTO grid_filters (gf_formclass, gf_savename, gf_name, gf_filter, gf_order) "
             "VALUES ('TFormAdress', 'GridAnsprechpartner', 'Aktive', 'aktiv = True', 1), "
             "('TFormAdress', 'GridAnsprechpartner', 'Mit E-Mail', 'email IS NOT NULL', 2), "
-            "('TFormAdress', 'GridAnsprechpartner', 'Kaputt', 'name = ''x'' AND (', 3), "
+            "('TFormAdress', 'GridAnsprechpartner', 'Kaputt', 'vorname = ''x'' AND (', 3), "
             "('TFormAdress', 'GridAnsprechpartner', 'Fehlt', 'gibtsnicht = 1', 4)"));
     }
     static void SelectTab(TVoskTabControl* tabs, const QString& data) {
@@ -248,20 +248,20 @@ TEST_F(FrameDBNavTest, TickNeverThrowsAwayTheUsersWork) {
     EXPECT_THROW(nav->DBNavigator1->BtnClick(nbInsert), EAbort);
     ASSERT_TRUE(contacts->IsNewRecord());
     EXPECT_EQ(contacts->RecordCount(), before + 1);
-    contacts->FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Neu Angelegt"));
+    contacts->FieldByName(QStringLiteral("nachname")).SetAsString(QStringLiteral("Neu Angelegt"));
     nav->VoskTimerRefreshTimer();
     EXPECT_TRUE(contacts->IsNewRecord());
-    EXPECT_EQ(contacts->FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Neu Angelegt"));
+    EXPECT_EQ(contacts->FieldByName(QStringLiteral("nachname")).AsString(), QStringLiteral("Neu Angelegt"));
     // Insert again while the new row stands: no second row.
     EXPECT_THROW(nav->DBNavigator1->BtnClick(nbInsert), EAbort);
     EXPECT_EQ(contacts->RecordCount(), before + 1);
     contacts->Post();
     EXPECT_EQ(testsupport::TestDatabase::Scalar(QStringLiteral(
-                  "SELECT count(*) FROM ansprechpartner WHERE name = 'Neu Angelegt'")),
+                  "SELECT count(*) FROM ansprechpartner WHERE nachname = 'Neu Angelegt'")),
               QStringLiteral("1"));
 
     TVoskDBGrid2* grid = f->GridAnsprechpartner;
-    const QModelIndex cell = grid->model()->index(0, grid->columnByFieldName(QStringLiteral("name")));
+    const QModelIndex cell = grid->model()->index(0, grid->columnByFieldName(QStringLiteral("nachname")));
     grid->setCurrentIndex(cell);
     grid->edit(cell);
     ASSERT_TRUE(grid->CellEditorOpen());
@@ -276,7 +276,7 @@ TEST_F(FrameDBNavTest, TickNeverThrowsAwayTheUsersWork) {
     contacts->SearchDbrid(firstContact);
     EXPECT_EQ(contacts->FieldByName(QStringLiteral("funktion")).AsString(), QStringLiteral("Außen"));
     testsupport::TestDatabase::Exec(
-        QStringLiteral("DELETE FROM ansprechpartner WHERE name = 'Neu Angelegt'; UPDATE "
+        QStringLiteral("DELETE FROM ansprechpartner WHERE nachname = 'Neu Angelegt'; UPDATE "
                        "ansprechpartner SET funktion = NULL; UPDATE adressen SET name = "
                        "'Adresse 01' WHERE dbrid = %1; UPDATE adressen SET ort = 'Ort 2' WHERE "
                        "dbrid = %2")
@@ -437,7 +437,7 @@ TEST_F(FrameDBNavTest, LayoutMenuForUserAndAdminWithRoundTrip) {
     EXPECT_FALSE(nav->moLayoutGlobalDelete->isVisible());
     EXPECT_TRUE(nav->moLayoutGlobalLoad->isVisible());
 
-    const int name = grid->columnByFieldName(QStringLiteral("name"));
+    const int name = grid->columnByFieldName(QStringLiteral("nachname"));
     const int email = grid->columnByFieldName(QStringLiteral("email"));
     grid->setColumnWidth(name, 177);
     grid->horizontalHeader()->moveSection(grid->horizontalHeader()->visualIndex(email), 0);
@@ -537,7 +537,7 @@ TEST_F(FrameDBNavTest, ExportWritesTypedCellsOfTheShownRows) {
     QStringList header;
     for (const Cell& c : rows[0])
         header << c.value;
-    const int nameCol = grid->ShownColumns().indexOf(grid->columnByFieldName(QStringLiteral("name")));
+    const int nameCol = grid->ShownColumns().indexOf(grid->columnByFieldName(QStringLiteral("nachname")));
     const int dateCol =
         grid->ShownColumns().indexOf(grid->columnByFieldName(QStringLiteral("geburtstag")));
     const int boolCol = grid->ShownColumns().indexOf(grid->columnByFieldName(QStringLiteral("aktiv")));
