@@ -2,6 +2,8 @@
 
 #include "TfrmAdressliste.h"
 
+#include "FrameDBNavigate.h"
+
 #include "TQ32Control.h"
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
@@ -11,6 +13,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QSplitter>
+#include <QVBoxLayout>
 
 TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, parent) {
     setObjectName(QStringLiteral("FormAdress"));
@@ -50,6 +53,42 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     EdEmail = edit("EdEmail", "email", "E-Mail");
     split->addWidget(panel);
 
+    DataAnsprechpartner =
+        Vcl::Owned(this, new TVoskClass2(this), QStringLiteral("DataAnsprechpartner"));
+    DataAnsprechpartner->SetSqlTable(QStringLiteral("ansprechpartner"));
+    DataAnsprechpartner->SetDescription(QStringLiteral("Ansprechpartner"));
+    DataAnsprechpartner->SetQuerySql(QStringLiteral(
+        "SELECT * FROM ansprechpartner WHERE adressen_id = :adresse ORDER BY nachname, dbrid"));
+    auto* contacts = new QWidget(split);
+    contacts->setObjectName(QStringLiteral("PanelAnsprechpartner"));
+    auto* contactsLayout = new QVBoxLayout(contacts);
+    contactsLayout->setContentsMargins(0, 0, 0, 0);
+    contactsLayout->setSpacing(0);
+    FrameAnsprechpartner = Vcl::Owned(this, new TFrameDBNav(this, contacts),
+                                      QStringLiteral("FrameAnsprechpartner"));
+    GridAnsprechpartner =
+        Vcl::Owned(this, new TVoskDBGrid2(contacts), QStringLiteral("GridAnsprechpartner"));
+    GridAnsprechpartner->SetDataClass(DataAnsprechpartner);
+    GridAnsprechpartner->SetHiddenFields(
+        {QStringLiteral("dbrid"), QStringLiteral("adressen_id"), QStringLiteral("insert_date"),
+         QStringLiteral("insert_by"), QStringLiteral("modified_date"),
+         QStringLiteral("modified_by")});
+    FrameAnsprechpartner->SetCaption(QStringLiteral("Ansprechpartner"));
+    FrameAnsprechpartner->FSetDataSource(DataAnsprechpartner);
+    FrameAnsprechpartner->FSetVoskDBGrid(GridAnsprechpartner);
+    FrameAnsprechpartner->SetOptimal(true);
+    FrameAnsprechpartner->FSetAutoRefreshButton(true);
+    FrameAnsprechpartner->SetFilterTabShow(true);
+    // A new contact belongs to the address shown above it.
+    DataAnsprechpartner->BeforePost = [this](TVoskClass* c) {
+        if (c->IsNewRecord() && DataAdressen->HasRecord())
+            c->FieldByName(QStringLiteral("adressen_id"))
+                .SetValue(DataAdressen->FieldByName(QStringLiteral("dbrid")).Value());
+    };
+    contactsLayout->addWidget(FrameAnsprechpartner);
+    contactsLayout->addWidget(GridAnsprechpartner, 1);
+    split->addWidget(contacts);
+
     TopLabel->Toplabel->setText(QStringLiteral("Adressen"));
     TopLabel->SetBtSkip(true);
     TopLabel->SetBtInsert(true);
@@ -58,6 +97,7 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     TopLabel->FSetDokumentClass(DataAdressen);
     (new TQ32Control(DataAdressen))->AddEditControl(EdName);
     TopLabel->SetVoskDBGrid(GridAdressen);
+    TopLabel->SetBtAutoRefresh(true);
 }
 
 void TFormAdress::FormCreate(QObject* sender) {
@@ -67,6 +107,25 @@ void TFormAdress::FormCreate(QObject* sender) {
         TfrmAdressliste::Execute(this);
     };
     DataAdressen->Open();
+    // The contacts follow the address; an open contact record keeps them where they are.
+    auto followAddress = [this] {
+        if (DataAnsprechpartner->InEdit())
+            return;
+        const QVariant id = DataAdressen->HasRecord()
+                                ? DataAdressen->FieldByName(QStringLiteral("dbrid")).Value()
+                                : QVariant(-1);
+        DataAnsprechpartner->SetParam(QStringLiteral("adresse"), id);
+        if (DataAnsprechpartner->Active())
+            DataAnsprechpartner->Refresh(false, true);
+        else
+            DataAnsprechpartner->Open();
+    };
+    connect(DataAdressen, &TVoskClass::CurrentChanged, this, followAddress);
+    followAddress();
+    FrameAnsprechpartner->LoadGridSettings();
+    FrameAnsprechpartner->LoadAutoRefreshSettings();
+    FrameAnsprechpartner->LoadGridFilterSettings();
+    FrameAnsprechpartner->LoadCompSettings(this);
 }
 
 TFormAdress* TFormAdress::Open(QObject* owner, const QStringList& parameters) {

@@ -1,6 +1,6 @@
 #pragma once
 // The sample module over the demo address table: the header with its navigator, a grid of all
-// addresses and edits of the current one. It stands for the ERP's own modules.
+// addresses, edits of the current one and a grid of its contact persons. It stands for the ERP's own modules.
 
 #include "UModulForm.h"
 
@@ -8,6 +8,7 @@ class QLabel;
 class TVoskClass2;
 class TVoskDBEdit;
 class TVoskDBGrid2;
+class TFrameDBNav;
 
 class TFormAdress final : public TModulForm {
     Q_OBJECT
@@ -22,6 +23,10 @@ public:
     TVoskDBEdit* EdOrt;
     TVoskDBEdit* EdTelefon;
     TVoskDBEdit* EdEmail;
+    // The contact persons of the current address, with their own navigation frame.
+    TVoskClass2* DataAnsprechpartner;
+    TFrameDBNav* FrameAnsprechpartner;
+    TVoskDBGrid2* GridAnsprechpartner;
 
     void FormCreate(QObject* sender) override;
 

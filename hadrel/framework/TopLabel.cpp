@@ -7,6 +7,7 @@
 #include "TVoskDBGrid2.h"
 #include "TVoskDBMemo.h"
 #include "TVoskStatusBar.h"
+#include "TVoskTabControl.h"
 #include "UDM1.h"
 #include "Vcl.Components.h"
 #include "Vcl.Forms.h"
@@ -85,7 +86,7 @@ TTopLabelFrame::TTopLabelFrame(QObject* owner, QWidget* parent) : QFrame(parent)
     outer->addWidget(PanelTop);
 
     pnlFilterTabs = Vcl::Owned(this, new TPanel(PanelTop), QStringLiteral("pnlFilterTabs"));
-    tcFilter = Vcl::Owned(this, new QTabBar(pnlFilterTabs), QStringLiteral("tcFilter"));
+    tcFilter = Vcl::Owned(this, new TVoskTabControl(pnlFilterTabs), QStringLiteral("tcFilter"));
     tcFilter->setShape(QTabBar::RoundedSouth);
     pnlFilterTabs->Layout()->addWidget(tcFilter);
     pnlFilterTabs->hide();
@@ -210,7 +211,11 @@ TTopLabelFrame::TTopLabelFrame(QObject* owner, QWidget* parent) : QFrame(parent)
         !(OwnerClassIs(owner, "TFormEditTable") || OwnerClassIs(owner, "TDashboardModul"));
     _ManualLayoutLoading = false;
     m_navButtons = DBN1->VisibleButtons();
-    m_intervals = TAutoRefreshIntervals{};
+    m_intervals = new TAutoRefreshIntervalsProperty(this);
+    m_intervals->FShort = 300;
+    m_intervals->FMedium = 900;
+    m_intervals->FLong = 3600;
+    CreateMenuItems();
     const bool designDialog = OwnerClassIs(owner, "TfrmToDesignBase");
     const bool special = !m_withWorkModes;
     btDockUndock->setVisible(!designDialog && !special);
@@ -620,10 +625,6 @@ void TTopLabelFrame::DBN1Click(QObject* sender, NavBtn button) {
 
 // ---- settings ----------------------------------------------------------------------------
 
-void TTopLabelFrame::SaveCompSettings(QObject*) {}
-void TTopLabelFrame::LoadCompSettings(QObject*) {}
-void TTopLabelFrame::LoadGridSettings() {}
-void TTopLabelFrame::LoadAutoRefreshSettings() {}
 
 void TTopLabelFrame::UpdateDockUndockHint() {
     const QString hint = FormAusgedockt ? makeText(26176, QStringLiteral("Fenster andocken"))

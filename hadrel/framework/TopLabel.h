@@ -19,7 +19,8 @@
 
 class QLabel;
 class QMenu;
-class QTabBar;
+class TVoskTabControl;
+class TVoskMenuItem;
 class QToolButton;
 class TDokument;
 class TPanel;
@@ -41,13 +42,25 @@ Q_DECLARE_FLAGS(TModulFormStatusBar, TModulFormStatusBarItem)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TModulFormStatusBar)
 inline constexpr TModulFormStatusBar msbAll = TModulFormStatusBar(0xFF);
 
-// Intervals in seconds that the auto-refresh drop-down offers; a type of its own so that the
-// property editors tell it apart from a plain list of numbers.
-struct TAutoRefreshIntervals {
-    QList<int> Seconds{300, 900, 3600};
-    bool operator==(const TAutoRefreshIntervals&) const = default;
+// The short, medium and long auto-refresh intervals in seconds of a header or navigation frame; a
+// class of its own so that the property editors tell it apart from plain numbers. The frame that
+// owns it sets 300, 900 and 3600.
+class TAutoRefreshIntervalsProperty final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int value_1 MEMBER FShort)
+    Q_PROPERTY(int value_2 MEMBER FMedium)
+    Q_PROPERTY(int value_3 MEMBER FLong)
+public:
+    using QObject::QObject;
+    int FShort = 0;
+    int FMedium = 0;
+    int FLong = 0;
+    void Assign(const TAutoRefreshIntervalsProperty* source);
 };
-Q_DECLARE_METATYPE(TAutoRefreshIntervals)
+
+// Whether a form resource stores a frame's intervals: only with the auto-refresh button shown and
+// values other than 300, 900 and 3600; a reading form keeps those defaults otherwise.
+bool StoredAutoRefreshIntervals(bool btAutoRefresh, const TAutoRefreshIntervalsProperty* values);
 
 // The module-settings object behind the header's settings button; its content comes with the
 // header tools.
@@ -84,8 +97,8 @@ class TTopLabelFrame final : public QFrame, public ISaveCompSettings {
     Q_PROPERTY(bool _BtRefresh READ BtRefresh WRITE SetBtRefresh)
     Q_PROPERTY(bool _BtDelete READ BtDelete WRITE SetBtDelete)
     Q_PROPERTY(bool _BtAutoRefresh READ BtAutoRefresh WRITE SetBtAutoRefresh)
-    Q_PROPERTY(TAutoRefreshIntervals _BtAutoRefresh_Intervals READ AutoRefreshIntervals WRITE
-                   SetAutoRefreshIntervals)
+    Q_PROPERTY(TAutoRefreshIntervalsProperty* _BtAutoRefresh_Intervals READ AutoRefreshIntervals
+                   WRITE SetAutoRefreshIntervalsProperty)
     Q_PROPERTY(TModulFormStatusBar _BtStatusBar READ BtStatusBar WRITE SetBtStatusBar)
     Q_PROPERTY(TVoskClass* _DataSource READ FDataSource WRITE FSetDataSource)
     Q_PROPERTY(TVoskClass* _DataSourceH READ FDataSourceH WRITE FSetDataSourceH)
@@ -107,7 +120,7 @@ public:
     TPanel* PanelTop;
     QWidget* pnlTopButtons;
     TPanel* pnlFilterTabs;
-    QTabBar* tcFilter;
+    TVoskTabControl* tcFilter;
     TPanel* PrintBar;
     QToolButton* PrintBt;
     QToolButton* PrintBtFullAuto;
@@ -176,8 +189,9 @@ public:
 
     bool BtAutoRefresh() const { return m_btAutoRefresh; }
     void SetBtAutoRefresh(bool on);
-    TAutoRefreshIntervals AutoRefreshIntervals() const { return m_intervals; }
-    void SetAutoRefreshIntervals(const TAutoRefreshIntervals& v) { m_intervals = v; }
+    TAutoRefreshIntervalsProperty* AutoRefreshIntervals() const { return m_intervals; }
+    void SetAutoRefreshIntervalsProperty(TAutoRefreshIntervalsProperty* value);
+    bool StoredAutoRefreshIntervalsProperty() const;
     bool _AutoRefreshActive = false;
 
     TModulFormStatusBar BtStatusBar() const;
@@ -231,6 +245,20 @@ public:
     void LoadAutoRefreshSettings();
     void UpdateDockUndockHint();
 
+    // Auto refresh (TopLabel.AutoRefresh.cpp).
+    TVoskMenuItem* moAutoRefreshOff = nullptr;
+    TVoskMenuItem* moAutoRefreshFast = nullptr;
+    TVoskMenuItem* moAutoRefreshMedium = nullptr;
+    TVoskMenuItem* moAutoRefreshSlow = nullptr;
+    void pmAutoRefreshPopup();
+    void OnAutoRefreshClick(QObject* sender);
+    void VoskTimerRefreshTimer();
+    QString AutoRefreshKey(TVoskClass* tested) const;
+    // Grid menu and filter tabs.
+    TVoskMenuItem* moTabFilter = nullptr;
+    void moTabFilterClick(QObject* sender);
+    void tcFilterChange();
+
     // The module form's read-only flag, as the work mode needs it; set by the module form.
     static std::function<bool(const QWidget* form)> FormReadOnlyProc;
     // Resets the module form's status bar; set by the module form.
@@ -248,7 +276,8 @@ private:
     bool m_btAutoRefresh = false;
     bool m_write = false;
     bool m_withWorkModes = true;
-    TAutoRefreshIntervals m_intervals;
+    TAutoRefreshIntervalsProperty* m_intervals = nullptr;
+    void CreateMenuItems();
     NavBtnSet m_navButtons;
     QPointer<TVoskClass> m_dokumentClass;
     QPointer<QWidget> m_grid;

@@ -41,6 +41,10 @@ const ThemeIcon kIcons[] = {
     {283, {"window-restore", "view-restore", nullptr}},           // dock the window
     {290, {"window-duplicate", "window-new", nullptr}},           // one more window
     {TDMSys::ImageMinimize, {"window-minimize", nullptr, nullptr}},
+    {238, {"gnumeric-autofilter", "view-filter", nullptr}},       // stored grid filter in force
+    {239, {"kt-add-filters", "view-filter", nullptr}},            // grid filter changed
+    {244, {"zoom-fit-width", "gnumeric-column-size", nullptr}},   // optimal column widths
+    {258, {"x-office-spreadsheet", "document-export", nullptr}},  // cached data read again
 };
 
 // Icons come from the desktop's theme; without a desktop (offscreen, a bare X server) Qt knows no

@@ -65,3 +65,11 @@ namespace Korvexutils {
 bool ClassIs(const QObject* obj, const QString& className);
 
 } // namespace Korvexutils
+// The caption interface of a form whose title is made of two texts (a printed grid's title joins
+// them with two blanks).
+class ICaptionTexts {
+public:
+    virtual ~ICaptionTexts() = default;
+    virtual QString CaptionText1() const = 0;
+    virtual QString CaptionText2() const = 0;
+};

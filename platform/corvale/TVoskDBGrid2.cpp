@@ -35,6 +35,12 @@ void TVoskDBGrid2::SetDataClass(TVoskClass* dataClass) {
     // The model's reset runs first (it was connected earlier), so the rows exist again here.
     connect(dataClass, &TVoskClass::RowsReset, this, &TVoskDBGrid2::followClass);
     connect(dataClass, &TVoskClass::RowsReset, this, &TVoskDBGrid2::applyColumns);
+    connect(dataClass, &TVoskClass::RowsReset, this, &TVoskDBGrid2::applyFilter);
+    // A posted record is tested again; the one being typed stays shown until then.
+    connect(dataClass, &TVoskClass::RowUpdated, this, [this](int) {
+        if (m_filter && !m_class->InEdit())
+            applyFilter();
+    });
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { followView(current); });
     followClass();
@@ -53,14 +59,17 @@ void TVoskDBGrid2::applyColumns() {
     for (int c = 0; c < fields.size(); ++c)
         setColumnHidden(c, m_hiddenFields.contains(fields[c], Qt::CaseInsensitive));
     // Widths fit the content once per set of columns; a refresh keeps what the user dragged.
-    if (fields == m_sizedFor || fields.isEmpty())
+    if (fields == m_sizedFor || fields.isEmpty()) {
+        applyLayoutIfPending();
         return;
+    }
     m_sizedFor = fields;
     resizeColumnsToContents();
     const int widest = qMax(120, fontMetrics().horizontalAdvance(QLatin1Char('x')) * 40);
     for (int c = 0; c < fields.size(); ++c)
         if (columnWidth(c) > widest)
             setColumnWidth(c, widest);
+    applyLayoutIfPending();
 }
 
 int TVoskDBGrid2::columnByFieldName(const QString& fieldName) const {

@@ -7,9 +7,38 @@
 #include <QTableView>
 
 #include <TVoskClass.h>
-class TVoskDataModel;
 
-class TVoskDBGrid2 final : public QTableView {
+#include <QDateTime>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QMenu;
+class TVoskDataModel;
+#include "TVoskTabControl.h"
+namespace Cds {
+class Expression;
+}
+
+// What the filter button shows: no stored filter yet, a stored filter in force, a filter changed
+// since it was loaded, no filter in force.
+enum TGridFilterState { gfsNone = 0, gfsActive = 1, gfsChanged = 2, gfsInactive = 5 };
+
+// The grid's find interface (search in the shown cells) and its search panel.
+class IVoskGridFind {
+public:
+    virtual ~IVoskGridFind() = default;
+    // Moves to the next shown row at or after the current one whose shown text contains text.
+    virtual bool FindNext(const QString& text, bool fromStart) = 0;
+};
+class IVoskGridSearchPanel {
+public:
+    virtual ~IVoskGridSearchPanel() = default;
+    virtual void ShowSearchPanel() = 0;
+};
+
+class TVoskDBGrid2 final : public QTableView, public IVoskGridFind {
     Q_OBJECT
 public:
     explicit TVoskDBGrid2(QWidget* parent = nullptr);
@@ -38,7 +67,74 @@ public:
     void EndUpdate();
     int UpdateLevel() const { return m_updateLevel; }
 
+    // ---- layouts (TVoskDBGrid2.Settings.cpp) ----------------------------------------------
+    // Stored per form class and grid: type 1 the user's own, 2 the global one. A layout holds the
+    // column order, widths, visibility and the sort. The form class is the owning form's.
+    QString FormClassName() const;
+    QString GridName() const { return objectName(); }
+    bool LayoutExists(int type);
+    // False when the stored text does not parse (logged, nothing applied).
+    bool LayoutLoad(int type);
+    void LayoutSave(int type);
+    void LayoutDelete(int type);
+    // The user's layout is preferred over the global one.
+    bool LayoutIsDefault();
+    void SetLayoutDefault(bool on);
+    // When and by whom the layout last checked by LayoutExists was saved.
+    QDateTime LayoutSavedAt() const { return m_layoutSavedAt; }
+    QString LayoutSavedBy() const { return m_layoutSavedBy; }
+    // Restores the preferred stored layout: the user's when it is the default or the only one,
+    // else the global one. Waits for the columns when the data class is not open yet.
+    void InitLayout();
+    // The layout as text, and applied from text (false when it does not parse).
+    QString LayoutText() const;
+    bool ApplyLayoutText(const QString& text);
+    // Column widths fitted to the content of the shown rows.
+    void OptimalWidths();
+
+    // ---- filters ----------------------------------------------------------------------------
+    // Stored filters of this grid, read from the database per call.
+    struct TStoredFilter {
+        QString name;
+        QString filter;
+    };
+    QList<TStoredFilter> StoredFilters() const;
+    int GridFilterCount() const { return int(StoredFilters().size()); }
+    QString GridFilterSaveName() const { return GridName(); }
+    // Loads a stored filter by name. A text that does not parse is ignored with a log line; one
+    // naming a missing field shows the filter library's message and clears the filter.
+    bool GridFilterLoad(const QString& name);
+    // Sets a filter expression directly (state "changed"); throws the library's error.
+    void SetGridFilterText(const QString& text);
+    void GridFilterClear();
+    bool GridFilterActive() const { return bool(m_filter); }
+    QString GridFilterText() const { return m_filterText; }
+    QString GridFilterName() const { return m_filterName; }
+    TGridFilterState GridFilterState() const { return m_filterState; }
+    static int GridFilterStateIcon(TGridFilterState state);
+    static QString GridFilterStateText(TGridFilterState state);
+    // Fills menu with the stored filters and "Filter aufheben".
+    void GridFilterMakeMenu(QMenu* menu);
+    // The tabs: "Alle" (data "*") and one per stored filter; the current filter's tab selected.
+    void SetFilterTabControl(TVoskTabControl* tabs);
+    TVoskTabControl* FilterTabControl() const { return m_filterTabs; }
+    // Loads the filter last used ("LastGridFilter" of the user) once.
+    void InitFilter();
+    // Called after every change of the filter.
+    void AddFilterChangedHandler(QObject* context, std::function<void()> handler);
+    // Rows in the order shown, without those the filter hides.
+    QList<int> ShownRows() const;
+    // Columns in the order shown, without hidden ones.
+    QList<int> ShownColumns() const;
+
+    bool FindNext(const QString& text, bool fromStart) override;
+    // A cell editor is open: its value has not reached the field yet.
+    bool CellEditorOpen() const { return state() == QAbstractItemView::EditingState; }
+
 private:
+    void applyLayoutIfPending();
+    void applyFilter();
+    void notifyFilterChanged();
     void followClass();
     void followView(const QModelIndex& current);
     void applyColumns();
@@ -49,4 +145,20 @@ private:
     bool m_syncing = false;
     QStringList m_hiddenFields;
     QStringList m_sizedFor; // the fields whose widths were fitted last
+
+    QDateTime m_layoutSavedAt;
+    QString m_layoutSavedBy;
+    QString m_pendingLayout; // applied when the columns come
+    bool m_layoutInitDone = false;
+    std::shared_ptr<const Cds::Expression> m_filter;
+    QString m_filterText;
+    QString m_filterName;
+    TGridFilterState m_filterState = gfsNone;
+    bool m_filterInitDone = false;
+    QPointer<TVoskTabControl> m_filterTabs;
+    struct FilterHandler {
+        QPointer<QObject> context;
+        std::function<void()> handler;
+    };
+    std::vector<FilterHandler> m_filterHandlers;
 };

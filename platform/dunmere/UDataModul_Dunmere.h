@@ -49,6 +49,13 @@ public:
 
     // The stored grid layouts ("component_options;gridlayout"); empty until ReloadCache reads it.
     TVoskGridLayoutCache& GridLayoutCache();
+    // Options that forms keep per component (UDataModul_Dunmere.CompOptions.cpp), for one user's
+    // employee number or for everyone with 0; reading falls back from the user to everyone. Both
+    // do nothing (read empty) without a connection.
+    static void SetCompOption(const QString& formClass, const QString& saveName,
+                              const QString& option, const QString& value, int mitNr);
+    static QString GetCompOption(const QString& formClass, const QString& saveName,
+                                 const QString& option, int mitNr);
 
 private:
     std::unique_ptr<TVoskQuery2> m_keySnippets;

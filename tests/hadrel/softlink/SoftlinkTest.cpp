@@ -128,10 +128,11 @@ TEST_F(SoftlinkTest, EntriesGroupsAndConditionsOfOneTable) {
     EXPECT_EQ(group[2]->text(), QStringLiteral("Ohne Position"));
     EXPECT_TRUE(group[2]->isEnabled());
 
-    // The next opening evaluates the conditions of the table in one round trip.
+    // The next opening evaluates the conditions of the table in one round trip; the module's
+    // contacts table has no links, which costs the warning's event-log row and nothing more.
     const qint64 before = s_dm->Database().RoundTrips();
     Popup(f);
-    EXPECT_EQ(s_dm->Database().RoundTrips() - before, 1);
+    EXPECT_EQ(s_dm->Database().RoundTrips() - before, 2);
     EXPECT_EQ(f->Softlink()->Items().size(), 3);
 
     // The group exists already: a second pass for the table warns and adds nothing.

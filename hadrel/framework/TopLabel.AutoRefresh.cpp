@@ -1,0 +1,244 @@
+// The header's auto refresh, its grid settings and filter tabs, and the storage rule of the
+// interval property that both frames share.
+
+#include "TopLabel.h"
+
+#include "DMSys.h"
+#include "FrameDBNavigate.h"
+#include "TVoskDBGrid2.h"
+#include "TVoskTabControl.h"
+#include "UDM1.h"
+#include "UDataModul_Dunmere.h"
+#include "Uloghelper.h"
+#include "Vcl.Components.h"
+#include "Vcl.Hourglass.h"
+#include "VoskTimer.h"
+
+#include <EventGuard.h>
+
+#include <QActionGroup>
+#include <QLabel>
+#include <QToolButton>
+
+void TAutoRefreshIntervalsProperty::Assign(const TAutoRefreshIntervalsProperty* source) {
+    if (!source)
+        return;
+    FShort = source->FShort;
+    FMedium = source->FMedium;
+    FLong = source->FLong;
+}
+
+bool StoredAutoRefreshIntervals(bool btAutoRefresh, const TAutoRefreshIntervalsProperty* v) {
+    return btAutoRefresh && v && !(v->FShort == 300 && v->FMedium == 900 && v->FLong == 3600);
+}
+
+void TTopLabelFrame::CreateMenuItems() {
+    auto* group = new QActionGroup(pmAutoRefresh);
+    group->setExclusive(true);
+    auto add = [&](const char* name, const QString& text, int textNr) {
+        TVoskMenuItem* item =
+            Vcl::Owned(this, pmAutoRefresh->AddItem(text, textNr), QString::fromLatin1(name));
+        item->setCheckable(true);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this,
+                [this, item] { Rtl::Guarded([&] { OnAutoRefreshClick(item); }, this); });
+        return item;
+    };
+    moAutoRefreshOff = add("moAutoRefreshOff", QStringLiteral("Deaktiviert"), 13132);
+    moAutoRefreshFast = add("moAutoRefreshFast", QStringLiteral("Short"), 0);
+    moAutoRefreshMedium = add("moAutoRefreshMedium", QStringLiteral("Medium"), 0);
+    moAutoRefreshSlow = add("moAutoRefreshSlow", QStringLiteral("Long"), 0);
+    moAutoRefreshOff->setChecked(true);
+    connect(pmAutoRefresh, &QMenu::aboutToShow, this,
+            [this] { Rtl::Guarded([&] { pmAutoRefreshPopup(); }, this); });
+    VoskTimerRefresh->OnTimer = [this](QObject*) { VoskTimerRefreshTimer(); };
+    btAutoRefresh->setPopupMode(QToolButton::InstantPopup);
+    pmAutoRefreshPopup();
+
+    moTabFilter = Vcl::Owned(this, PopupGridSettings->AddItem(QStringLiteral("Filter-Reiter"), 2883),
+                             QStringLiteral("moTabFilter"));
+    moTabFilter->setCheckable(true);
+    moTabFilter->setVisible(false); // shown when the grid has stored filters
+    connect(moTabFilter, &QAction::triggered, this,
+            [this] { Rtl::Guarded([&] { moTabFilterClick(moTabFilter); }, this); });
+    tcFilter->OnChange = [this](QObject*) { tcFilterChange(); };
+    tcFilter->setAccessibleName(QStringLiteral("Filter-Reiter"));
+    tcFilter->setToolTip(QStringLiteral("Gespeicherte Filter der Tabelle"));
+}
+
+void TTopLabelFrame::SetAutoRefreshIntervalsProperty(TAutoRefreshIntervalsProperty* value) {
+    m_intervals->Assign(value);
+}
+
+bool TTopLabelFrame::StoredAutoRefreshIntervalsProperty() const {
+    return StoredAutoRefreshIntervals(m_btAutoRefresh, m_intervals);
+}
+
+void TTopLabelFrame::pmAutoRefreshPopup() {
+    moAutoRefreshFast->setText(TFrameDBNav::getIntervalAsString(m_intervals->FShort));
+    moAutoRefreshMedium->setText(TFrameDBNav::getIntervalAsString(m_intervals->FMedium));
+    moAutoRefreshSlow->setText(TFrameDBNav::getIntervalAsString(m_intervals->FLong));
+}
+
+QString TTopLabelFrame::AutoRefreshKey(TVoskClass* tested) const {
+    QString gridName;
+    // Only the generic table editor keeps one choice per grid; it shows many tables in one form.
+    if (tested && tested->objectName().compare(QLatin1String("ServSqlEditTable"),
+                                               Qt::CaseInsensitive) == 0)
+        if (auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data())) {
+            gridName = g->property("ViewName").toString();
+            if (gridName.isEmpty())
+                gridName = g->objectName();
+        }
+    Vcl::TForm* form = GetParentForm();
+    TDM1* dm = DM1();
+    return (form ? Vcl::ClassName(form) : QString()) + QLatin1Char('_') + gridName +
+           QStringLiteral("_AutoRefreshInterval_") + (dm ? dm->FGetUsername() : QString());
+}
+
+void TTopLabelFrame::OnAutoRefreshClick(QObject* sender) {
+    TVoskClass* current = GetCurrentClass();
+    if (!FDataSource() || !current)
+        return;
+    auto* item = qobject_cast<TVoskMenuItem*>(sender);
+    if (item && !item->isChecked())
+        item->setChecked(true);
+    QString value = QStringLiteral("Off");
+    if (item == moAutoRefreshFast)
+        value = QStringLiteral("Short");
+    else if (item == moAutoRefreshMedium)
+        value = QStringLiteral("Normal");
+    else if (item == moAutoRefreshSlow)
+        value = QStringLiteral("Long");
+    if (TDM1* dm = DM1(); dm && dm->Connected())
+        dm->SaveLastVal(AutoRefreshKey(current), value, true);
+    if (value != QLatin1String("Off")) {
+        if (item == moAutoRefreshFast)
+            VoskTimerRefresh->SetInterval(m_intervals->FShort * 1000);
+        else if (item == moAutoRefreshMedium)
+            VoskTimerRefresh->SetInterval(m_intervals->FMedium * 1000);
+        else if (item == moAutoRefreshSlow)
+            VoskTimerRefresh->SetInterval(m_intervals->FLong * 1000);
+        btAutoRefresh->setIcon(DMSys()->ImageListHot()->Icon(256));
+        VoskTimerRefresh->SetEnabled(true);
+        _AutoRefreshActive = true;
+    } else {
+        btAutoRefresh->setIcon(DMSys()->ImageListHot()->Icon(257));
+        VoskTimerRefresh->SetEnabled(false);
+        _AutoRefreshActive = false;
+    }
+}
+
+void TTopLabelFrame::LoadAutoRefreshSettings() {
+    if (btAutoRefresh->isHidden())
+        return;
+    TDM1* dm = DM1();
+    if (!dm || !dm->Connected())
+        return;
+    // Without a main data class there is no grid name to look for, and nothing to refresh.
+    const QString value = dm->LoadLastVal(AutoRefreshKey(FDataSource()), QString(), true);
+    if (value == QLatin1String("Off"))
+        moAutoRefreshOff->trigger();
+    else if (value == QLatin1String("Short"))
+        moAutoRefreshFast->trigger();
+    else if (value == QLatin1String("Normal"))
+        moAutoRefreshMedium->trigger();
+    else if (value == QLatin1String("Long"))
+        moAutoRefreshSlow->trigger();
+}
+
+void TTopLabelFrame::VoskTimerRefreshTimer() {
+    TVoskClass* data = FDataSource();
+    if (!data || !data->Active())
+        return;
+    TVoskClass* head = FDataSourceH();
+    TVoskClass* foot = FDataSourceF();
+    // Never over the user's work: an open record anywhere in main, head or foot (modified or not),
+    // or typing not yet handed to its field.
+    if (TFrameDBNav::UserWorkPending(GetParentForm(), {data, head, foot}))
+        return;
+    Vcl::TForm* form = GetParentForm();
+    const QString where = form ? Vcl::ClassName(form) : Vcl::ClassName(this);
+    const QString caption = Toplabel->text();
+    Uloghelper::LogMessage(where + QStringLiteral(".VoskTimerRefreshTimer => Begin AutoRefresh"),
+                           3);
+    VoskTimerRefresh->SetEnabled(false);
+    Toplabel->setText(makeText(13137, QStringLiteral("... Datenaktualisierung ...")));
+    Vcl::THourglass hourglass;
+    auto restore = [&] {
+        Toplabel->setText(caption);
+        hourglass.Restore();
+        VoskTimerRefresh->SetEnabled(true);
+        Uloghelper::LogMessage(where + QStringLiteral(".VoskTimerRefreshTimer => Ende AutoRefresh"),
+                               3);
+    };
+    try {
+        data->Refresh(true, true, 0);
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+}
+
+// ---- grid settings and filter tabs -------------------------------------------------------
+
+void TTopLabelFrame::LoadGridSettings() {
+    auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data());
+    if (!g)
+        return;
+    if (!_ManualLayoutLoading)
+        g->InitLayout();
+    g->InitFilter();
+    g->SetFilterTabControl(tcFilter);
+    moTabFilter->setVisible(g->GridFilterCount() > 0);
+}
+
+void TTopLabelFrame::moTabFilterClick(QObject* sender) {
+    if (!sender)
+        moTabFilter->setChecked(!moTabFilter->isChecked());
+    else
+        tcFilter->SetShowFlag(moTabFilter->isChecked());
+    if (moTabFilter->isChecked() != !pnlFilterTabs->isHidden()) {
+        pnlFilterTabs->setVisible(moTabFilter->isChecked());
+        Vcl::SetTag(PanelShortHelp, PanelShortHelp->isHidden() ? 0 : 1);
+        tcFilterVisibleChange();
+    }
+}
+
+void TTopLabelFrame::tcFilterChange() {
+    auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data());
+    if (!tcFilter->FChangePending || !g)
+        return;
+    tcFilter->FChangePending = false;
+    const QString data = tcFilter->SelectedData();
+    if (data == QLatin1String("*"))
+        g->GridFilterClear();
+    else
+        g->GridFilterLoad(data);
+    int state = g->GridFilterState();
+    if (state != gfsChanged && !data.startsWith(QLatin1Char(':'))) {
+        TDM1* dm = DM1();
+        Vcl::TForm* form = GetParentForm();
+        TVoskDM_Dunmere::SetCompOption(form ? Vcl::ClassName(form) : QString(),
+                                       g->GridFilterSaveName(), QStringLiteral("LastGridFilter"),
+                                       g->GridFilterName(), dm ? dm->MitNr() : 0);
+    }
+    if (state == gfsActive && !(g->GridFilterActive() && !g->GridFilterText().isEmpty()))
+        state = gfsInactive;
+    btGridFilter->setIcon(
+        DMSys()->ImageListHot()->Icon(TVoskDBGrid2::GridFilterStateIcon(TGridFilterState(state))));
+    btGridFilter->setToolTip(makeText(17414, QStringLiteral("Grid-Filter")) + QStringLiteral(" (") +
+                             TVoskDBGrid2::GridFilterStateText(TGridFilterState(state)) +
+                             QLatin1Char(')'));
+}
+
+void TTopLabelFrame::SaveCompSettings(QObject*) {
+    tcFilter->Visibility_Save(this, moTabFilter->isChecked());
+}
+
+void TTopLabelFrame::LoadCompSettings(QObject*) {
+    const bool visible = tcFilter->Visibility_Load(this, moTabFilter->isChecked());
+    if (visible != moTabFilter->isChecked())
+        moTabFilterClick(nullptr);
+}

@@ -1,0 +1,492 @@
+// Layouts, stored filters and the find interface of the grid.
+
+#include "TVoskDBGrid2.h"
+
+#include "Korvexutils.h"
+#include "TVoskTabControl.h"
+#include "UDM1.h"
+#include "UDataModul_Dunmere.h"
+#include "Uloghelper.h"
+#include "Vcl.Components.h"
+
+#include <CdsExpr.h>
+#include <EventGuard.h>
+#include <TVoskDataModel.h>
+#include <VoskExceptions.h>
+
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenu>
+
+namespace {
+
+TDM1* Connected() {
+    TDM1* dm = DM1();
+    return dm && dm->Connected() ? dm : nullptr;
+}
+
+QString LayoutUser(int type) {
+    TDM1* dm = DM1();
+    return type == 1 && dm ? dm->LoginName() : QString();
+}
+
+// The stored filters' field types as the expression compiler knows them, from the values of the
+// data class (the first non-null one of each column decides).
+Cds::FieldType ExprTypeOf(const TVoskClass* c, int col) {
+    if (c->FieldIsInteger(col))
+        return Cds::FieldType::LargeInt;
+    if (c->FieldIsNumeric(col))
+        return Cds::FieldType::Float;
+    for (int r = 0; r < c->RecordCount(); ++r) {
+        const QVariant v = c->Value(r, col);
+        if (v.isNull())
+            continue;
+        switch (v.typeId()) {
+        case QMetaType::Bool:
+            return Cds::FieldType::Boolean;
+        case QMetaType::QDate:
+            return Cds::FieldType::Date;
+        case QMetaType::QDateTime:
+            return Cds::FieldType::DateTime;
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+            return Cds::FieldType::LargeInt;
+        case QMetaType::Double:
+            return Cds::FieldType::Float;
+        default:
+            return Cds::FieldType::String;
+        }
+    }
+    return Cds::FieldType::String;
+}
+
+class ClassRow final : public Cds::ExprRow {
+public:
+    ClassRow(const TVoskClass* c, int row) : m_class(c), m_row(row) {}
+    QVariant Value(int field) const override { return m_class->Value(m_row, field); }
+
+private:
+    const TVoskClass* m_class;
+    int m_row;
+};
+
+// Thrown by the compiler for a field the grid lacks, so that it is told apart from bad syntax.
+class EMissingField final : public Cds::EDatabaseError {
+public:
+    using Cds::EDatabaseError::EDatabaseError;
+};
+
+} // namespace
+
+QString TVoskDBGrid2::FormClassName() const {
+    QWidget* form = Korvexutils::KorvexGetForm(const_cast<TVoskDBGrid2*>(this));
+    for (QObject* o = Vcl::Owner(this); o; o = Vcl::Owner(o))
+        if (o->isWidgetType() && static_cast<QWidget*>(o)->isWindow()) {
+            form = static_cast<QWidget*>(o);
+            break;
+        }
+    return form ? Vcl::ClassName(form) : QString();
+}
+
+// ---- layouts -----------------------------------------------------------------------------
+
+bool TVoskDBGrid2::LayoutExists(int type) {
+    m_layoutSavedAt = {};
+    m_layoutSavedBy.clear();
+    TDM1* dm = Connected();
+    if (!dm)
+        return false;
+    TVoskQuery2 q(&dm->Database());
+    q.SetSQL(QStringLiteral("SELECT gl_saved, gl_saved_by FROM grid_layouts WHERE gl_formclass = "
+                            ":form AND gl_grid = :grid AND gl_type = :type AND gl_user = :user"));
+    q.Bind(QStringLiteral("form"), FormClassName());
+    q.Bind(QStringLiteral("grid"), GridName());
+    q.Bind(QStringLiteral("type"), type);
+    q.Bind(QStringLiteral("user"), LayoutUser(type));
+    q.Open();
+    if (q.Eof())
+        return false;
+    m_layoutSavedAt = q.FieldByName(QStringLiteral("gl_saved")).AsVariant().toDateTime();
+    m_layoutSavedBy = q.FieldByName(QStringLiteral("gl_saved_by")).AsVariant().toString();
+    return true;
+}
+
+QString TVoskDBGrid2::LayoutText() const {
+    QJsonArray cols;
+    const QHeaderView* h = horizontalHeader();
+    const QStringList fields = m_class ? m_class->FieldNames() : QStringList();
+    for (int v = 0; v < h->count(); ++v) {
+        const int c = h->logicalIndex(v);
+        if (c < 0 || c >= fields.size())
+            continue;
+        QJsonObject o;
+        o[QStringLiteral("field")] = fields[c];
+        o[QStringLiteral("width")] = columnWidth(c);
+        o[QStringLiteral("visible")] = !isColumnHidden(c);
+        cols.append(o);
+    }
+    QJsonObject root;
+    root[QStringLiteral("columns")] = cols;
+    const int sortCol = h->sortIndicatorSection();
+    if (sortCol >= 0 && sortCol < fields.size() && h->isSortIndicatorShown()) {
+        root[QStringLiteral("sortField")] = fields[sortCol];
+        root[QStringLiteral("sortDescending")] = h->sortIndicatorOrder() == Qt::DescendingOrder;
+    }
+    return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact));
+}
+
+bool TVoskDBGrid2::ApplyLayoutText(const QString& text) {
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &err);
+    if (err.error != QJsonParseError::NoError || !doc.isObject() ||
+        !doc.object().value(QStringLiteral("columns")).isArray()) {
+        TKorvexLog::LogMessage(QStringLiteral("%1.%2: Layout nicht lesbar, ignoriert: %3")
+                                   .arg(FormClassName(), GridName(), err.errorString()),
+                               TKorvexLogLevel::Warning);
+        return false;
+    }
+    if (!m_class || m_class->FieldCount() == 0) {
+        m_pendingLayout = text;
+        return true;
+    }
+    m_pendingLayout.clear();
+    const QJsonObject root = doc.object();
+    QHeaderView* h = horizontalHeader();
+    QStringList hidden = m_hiddenFields;
+    int visual = 0;
+    for (const QJsonValue& v : root.value(QStringLiteral("columns")).toArray()) {
+        const QJsonObject o = v.toObject();
+        const QString field = o.value(QStringLiteral("field")).toString();
+        const int c = columnByFieldName(field);
+        if (c < 0)
+            continue; // a column the query no longer has
+        h->moveSection(h->visualIndex(c), visual++);
+        const int w = o.value(QStringLiteral("width")).toInt(-1);
+        if (w > 0)
+            setColumnWidth(c, w);
+        hidden.removeAll(field);
+        if (!o.value(QStringLiteral("visible")).toBool(true))
+            hidden << field;
+    }
+    m_hiddenFields = hidden;
+    const QStringList fields = m_class->FieldNames();
+    for (int c = 0; c < fields.size(); ++c)
+        setColumnHidden(c, m_hiddenFields.contains(fields[c], Qt::CaseInsensitive));
+    const int sortCol = columnByFieldName(root.value(QStringLiteral("sortField")).toString());
+    if (sortCol >= 0)
+        sortByColumn(sortCol, root.value(QStringLiteral("sortDescending")).toBool()
+                                  ? Qt::DescendingOrder
+                                  : Qt::AscendingOrder);
+    return true;
+}
+
+void TVoskDBGrid2::applyLayoutIfPending() {
+    if (m_pendingLayout.isEmpty() || !m_class || m_class->FieldCount() == 0)
+        return;
+    const QString text = m_pendingLayout;
+    ApplyLayoutText(text);
+}
+
+bool TVoskDBGrid2::LayoutLoad(int type) {
+    TDM1* dm = Connected();
+    if (!dm)
+        return false;
+    const QVariant text = dm->LoadVar(
+        QStringLiteral("SELECT gl_layout FROM grid_layouts WHERE gl_formclass = :form AND gl_grid = "
+                       ":grid AND gl_type = :type AND gl_user = :user"),
+        {{QStringLiteral("form"), FormClassName()},
+         {QStringLiteral("grid"), GridName()},
+         {QStringLiteral("type"), type},
+         {QStringLiteral("user"), LayoutUser(type)}});
+    if (text.isNull())
+        return false;
+    return ApplyLayoutText(text.toString());
+}
+
+void TVoskDBGrid2::LayoutSave(int type) {
+    TDM1* dm = Connected();
+    if (!dm)
+        return;
+    dm->ExecSQL(
+        QStringLiteral("INSERT INTO grid_layouts (gl_formclass, gl_grid, gl_type, gl_user, "
+                       "gl_layout, gl_saved, gl_saved_by) VALUES (:form, :grid, :type, :user, "
+                       ":layout, now(), :by) ON CONFLICT (gl_formclass, gl_grid, gl_type, gl_user) "
+                       "DO UPDATE SET gl_layout = EXCLUDED.gl_layout, gl_saved = now(), "
+                       "gl_saved_by = EXCLUDED.gl_saved_by"),
+        {{QStringLiteral("form"), FormClassName()},
+         {QStringLiteral("grid"), GridName()},
+         {QStringLiteral("type"), type},
+         {QStringLiteral("user"), LayoutUser(type)},
+         {QStringLiteral("layout"), LayoutText()},
+         {QStringLiteral("by"), dm->LoginName()}});
+}
+
+void TVoskDBGrid2::LayoutDelete(int type) {
+    if (TDM1* dm = Connected())
+        dm->ExecSQL(QStringLiteral("DELETE FROM grid_layouts WHERE gl_formclass = :form AND "
+                                   "gl_grid = :grid AND gl_type = :type AND gl_user = :user"),
+                    {{QStringLiteral("form"), FormClassName()},
+                     {QStringLiteral("grid"), GridName()},
+                     {QStringLiteral("type"), type},
+                     {QStringLiteral("user"), LayoutUser(type)}});
+}
+
+bool TVoskDBGrid2::LayoutIsDefault() {
+    TDM1* dm = Connected();
+    return dm && dm->LoadBool(QStringLiteral("SELECT gl_default FROM grid_layouts WHERE "
+                                             "gl_formclass = :form AND gl_grid = :grid AND "
+                                             "gl_type = 1 AND gl_user = :user"),
+                              {{QStringLiteral("form"), FormClassName()},
+                               {QStringLiteral("grid"), GridName()},
+                               {QStringLiteral("user"), LayoutUser(1)}});
+}
+
+void TVoskDBGrid2::SetLayoutDefault(bool on) {
+    if (TDM1* dm = Connected())
+        dm->ExecSQL(QStringLiteral("UPDATE grid_layouts SET gl_default = :on WHERE gl_formclass = "
+                                   ":form AND gl_grid = :grid AND gl_type = 1 AND gl_user = :user"),
+                    {{QStringLiteral("on"), on},
+                     {QStringLiteral("form"), FormClassName()},
+                     {QStringLiteral("grid"), GridName()},
+                     {QStringLiteral("user"), LayoutUser(1)}});
+}
+
+void TVoskDBGrid2::InitLayout() {
+    if (m_layoutInitDone || !Connected())
+        return;
+    m_layoutInitDone = true;
+    const bool user = LayoutExists(1);
+    const bool global = LayoutExists(2);
+    if (user && (!global || LayoutIsDefault()))
+        LayoutLoad(1);
+    else if (global)
+        LayoutLoad(2);
+}
+
+void TVoskDBGrid2::OptimalWidths() {
+    resizeColumnsToContents();
+}
+
+// ---- filters -----------------------------------------------------------------------------
+
+QList<TVoskDBGrid2::TStoredFilter> TVoskDBGrid2::StoredFilters() const {
+    QList<TStoredFilter> list;
+    TDM1* dm = Connected();
+    if (!dm)
+        return list;
+    TVoskQuery2 q(&dm->Database());
+    q.SetSQL(QStringLiteral("SELECT DISTINCT ON (gf_name) gf_name, gf_filter, gf_order "
+                            "FROM grid_filters WHERE gf_formclass = :form AND gf_savename = :save "
+                            "AND gf_mitnr IN (0, :mitnr) ORDER BY gf_name, gf_mitnr DESC"));
+    q.Bind(QStringLiteral("form"), FormClassName());
+    q.Bind(QStringLiteral("save"), GridFilterSaveName());
+    q.Bind(QStringLiteral("mitnr"), dm->MitNr());
+    q.Open();
+    QList<std::pair<int, TStoredFilter>> ordered;
+    for (; !q.Eof(); q.Next())
+        ordered.append({q.FieldByName(QStringLiteral("gf_order")).AsVariant().toInt(),
+                        {q.FieldByName(QStringLiteral("gf_name")).AsVariant().toString(),
+                         q.FieldByName(QStringLiteral("gf_filter")).AsVariant().toString()}});
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& p : ordered)
+        list.append(p.second);
+    return list;
+}
+
+void TVoskDBGrid2::SetGridFilterText(const QString& text) {
+    if (text.trimmed().isEmpty()) {
+        GridFilterClear();
+        return;
+    }
+    if (!m_class)
+        return;
+    Cds::ExprHooks hooks;
+    TVoskClass* c = m_class;
+    hooks.FindField = [c](const QString& name) -> std::optional<Cds::ExprField> {
+        const int col = c->FieldIndex(name);
+        if (col < 0)
+            return std::nullopt;
+        return Cds::ExprField{col, ExprTypeOf(c, col), false};
+    };
+    hooks.MissingField = [](const QString& name) {
+        throw EMissingField(Cds::ExprMessage(Cds::ExprText::FieldNotFound, name));
+    };
+    m_filter = Cds::Expression::Compile(text, hooks, Cds::ParserOption::ExtendedSyntax,
+                                        Cds::FilterOption::CaseInsensitive);
+    m_filterText = text;
+    m_filterName.clear();
+    m_filterState = gfsChanged;
+    applyFilter();
+    notifyFilterChanged();
+}
+
+bool TVoskDBGrid2::GridFilterLoad(const QString& name) {
+    for (const TStoredFilter& f : StoredFilters()) {
+        if (f.name != name)
+            continue;
+        try {
+            SetGridFilterText(f.filter);
+        } catch (const EMissingField& e) {
+            GridFilterClear();
+            Korvexutils::RaiseInformation(e.Message());
+            return false;
+        } catch (const Cds::EDatabaseError& e) {
+            TKorvexLog::LogMessage(QStringLiteral("%1.%2: Filter \"%3\" nicht lesbar, ignoriert: %4")
+                                       .arg(FormClassName(), GridName(), name, e.Message()),
+                                   TKorvexLogLevel::Warning);
+            return false;
+        }
+        m_filterName = name;
+        m_filterState = gfsActive;
+        if (m_filterTabs)
+            m_filterTabs->SelectData(name);
+        notifyFilterChanged();
+        return true;
+    }
+    return false;
+}
+
+void TVoskDBGrid2::GridFilterClear() {
+    const bool had = bool(m_filter) || m_filterState != gfsNone;
+    m_filter.reset();
+    m_filterText.clear();
+    m_filterName.clear();
+    m_filterState = gfsInactive;
+    applyFilter();
+    if (m_filterTabs)
+        m_filterTabs->SelectData(QStringLiteral("*"));
+    if (had)
+        notifyFilterChanged();
+}
+
+void TVoskDBGrid2::applyFilter() {
+    if (!m_model)
+        return;
+    const int rows = m_model->rowCount();
+    BeginUpdate();
+    for (int r = 0; r < rows; ++r)
+        setRowHidden(r, m_filter && m_class && !m_filter->Matches(ClassRow(m_class, r)));
+    EndUpdate();
+}
+
+int TVoskDBGrid2::GridFilterStateIcon(TGridFilterState state) {
+    switch (state) {
+    case gfsActive:
+        return 238;
+    case gfsChanged:
+        return 239;
+    default:
+        return 237;
+    }
+}
+
+QString TVoskDBGrid2::GridFilterStateText(TGridFilterState state) {
+    switch (state) {
+    case gfsActive:
+        return QStringLiteral("gespeicherter Filter aktiv");
+    case gfsChanged:
+        return QStringLiteral("Filter geändert");
+    case gfsInactive:
+        return QStringLiteral("kein Filter aktiv");
+    default:
+        return QStringLiteral("kein Filter");
+    }
+}
+
+void TVoskDBGrid2::GridFilterMakeMenu(QMenu* menu) {
+    menu->clear();
+    for (const TStoredFilter& f : StoredFilters()) {
+        QAction* a = menu->addAction(f.name);
+        a->setCheckable(true);
+        a->setChecked(f.name == m_filterName);
+        a->setToolTip(f.filter);
+        const QString name = f.name;
+        connect(a, &QAction::triggered, this,
+                [this, name] { Rtl::Guarded([&] { GridFilterLoad(name); }, this); });
+    }
+    if (!menu->isEmpty())
+        menu->addSeparator();
+    QAction* clear = menu->addAction(QStringLiteral("Filter aufheben"));
+    clear->setToolTip(QStringLiteral("Alle Datensätze zeigen"));
+    clear->setEnabled(bool(m_filter));
+    connect(clear, &QAction::triggered, this,
+            [this] { Rtl::Guarded([&] { GridFilterClear(); }, this); });
+}
+
+void TVoskDBGrid2::SetFilterTabControl(TVoskTabControl* tabs) {
+    m_filterTabs = tabs;
+    if (!tabs)
+        return;
+    QStringList captions{QStringLiteral("Alle")}, data{QStringLiteral("*")};
+    int selected = 0;
+    for (const TStoredFilter& f : StoredFilters()) {
+        captions << f.name;
+        data << f.name;
+        if (f.name == m_filterName)
+            selected = int(captions.size()) - 1;
+    }
+    tabs->SetTabs(captions, data, selected);
+}
+
+void TVoskDBGrid2::InitFilter() {
+    if (m_filterInitDone)
+        return;
+    TDM1* dm = Connected();
+    if (!dm)
+        return;
+    m_filterInitDone = true;
+    const QString last =
+        TVoskDM_Dunmere::GetCompOption(FormClassName(), GridFilterSaveName(),
+                                       QStringLiteral("LastGridFilter"), dm->MitNr());
+    if (!last.isEmpty())
+        GridFilterLoad(last);
+}
+
+void TVoskDBGrid2::AddFilterChangedHandler(QObject* context, std::function<void()> handler) {
+    m_filterHandlers.push_back({context, std::move(handler)});
+}
+
+void TVoskDBGrid2::notifyFilterChanged() {
+    for (size_t i = 0; i < m_filterHandlers.size(); ++i)
+        if (m_filterHandlers[i].context && m_filterHandlers[i].handler)
+            m_filterHandlers[i].handler();
+}
+
+QList<int> TVoskDBGrid2::ShownRows() const {
+    QList<int> rows;
+    const int n = m_model ? m_model->rowCount() : 0;
+    rows.reserve(n);
+    for (int r = 0; r < n; ++r)
+        if (!isRowHidden(r))
+            rows << r;
+    return rows;
+}
+
+QList<int> TVoskDBGrid2::ShownColumns() const {
+    QList<int> cols;
+    const QHeaderView* h = horizontalHeader();
+    for (int v = 0; v < h->count(); ++v) {
+        const int c = h->logicalIndex(v);
+        if (c >= 0 && !isColumnHidden(c))
+            cols << c;
+    }
+    return cols;
+}
+
+bool TVoskDBGrid2::FindNext(const QString& text, bool fromStart) {
+    if (!m_model || text.isEmpty())
+        return false;
+    const QList<int> rows = ShownRows();
+    const QList<int> cols = ShownColumns();
+    const int start = fromStart ? 0 : qMax(0, int(rows.indexOf(currentIndex().row())) + 1);
+    for (int i = start; i < rows.size(); ++i)
+        for (int c : cols)
+            if (m_model->index(rows[i], c).data().toString().contains(text, Qt::CaseInsensitive)) {
+                setCurrentIndex(m_model->index(rows[i], c));
+                return true;
+            }
+    return false;
+}

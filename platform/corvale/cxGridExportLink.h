@@ -1,0 +1,52 @@
+#pragma once
+// Export of what a grid shows to an Excel workbook (XLSX), written by libxlsxwriter in
+// constant-memory mode: one row at a time goes out, so memory stays flat however many rows there
+// are. Columns as shown (order, captions, hidden ones left out), rows as shown (sort and filter).
+// Numbers, dates, timestamps and Booleans become typed cells, NULL an empty one. The workbook is
+// written to a temporary file beside the target and renamed over it only when complete, so a
+// failure leaves an existing workbook of that name as it was.
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+
+class TVoskDBGrid2;
+
+struct TGridExportResult {
+    qint64 Rows = 0;   // data rows written
+    int Sheets = 0;
+    int CutTexts = 0;  // texts cut to the cell limit of 32,767 characters
+};
+
+// A table to export, read row by row: Cell(row, column) for rows 0..RowCount-1.
+struct TExportTable {
+    QStringList Captions;
+    qint64 RowCount = 0;
+    std::function<QVariant(qint64 row, int column)> Cell;
+    // Outline level per row (tree lists), 0 for none.
+    std::function<int(qint64 row)> OutlineLevel;
+};
+
+namespace cxExport {
+
+// Rows per sheet, the header row included; more continue on a further sheet.
+inline constexpr qint64 MaxSheetRows = 1048576;
+inline constexpr int MaxCellChars = 32767;
+
+// Writes table to fileName. Throws EVoskException with a German message that names the file and
+// the cause; the temporary file is removed then. tempDir holds the writer's scratch files (empty:
+// the session's temporary folder). maxSheetRows can be lowered by tests.
+TGridExportResult ExportTableToXLSX(const QString& fileName, const TExportTable& table,
+                                    const QString& tempDir = {},
+                                    qint64 maxSheetRows = MaxSheetRows);
+
+// The text cut to at most MaxCellChars characters, never inside a surrogate pair.
+QString CutCellText(const QString& text, bool* cut = nullptr);
+
+} // namespace cxExport
+
+// The grid export the frames call: all shown rows and columns of grid.
+TGridExportResult ExportGridToXLSX(const QString& fileName, TVoskDBGrid2* grid, bool saveAll = true,
+                                   bool native = true, const QString& ext = QStringLiteral("xlsx"));
