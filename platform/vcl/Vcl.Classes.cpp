@@ -18,7 +18,7 @@ void RegisterClass(const QString& className, TComponentFactory factory) {
     Registry()[className.toLower()] = {className, std::move(factory)};
 }
 
-void UnRegisterClass(const QString& className) {
+void UnRegisterFactory(const QString& className) {
     Registry().erase(className.toLower());
 }
 

@@ -20,7 +20,9 @@ template <class T> void RegisterClass() {
         QString::fromLatin1(T::staticMetaObject.className()).section(QStringLiteral("::"), -1),
         [](QObject* owner) -> QObject* { return new T(owner); });
 }
+// Forgets the name in both registries: this one and the meta-object one of the component model.
 void UnRegisterClass(const QString& className);
+void UnRegisterFactory(const QString& className);
 bool IsClassRegistered(const QString& className);
 // A new object of the registered class, owned by owner; null for an unknown name.
 QObject* CreateComponent(const QString& className, QObject* owner = nullptr);

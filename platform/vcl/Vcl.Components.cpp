@@ -1,4 +1,5 @@
 #include "Vcl.Components.h"
+#include "Vcl.Classes.h"
 
 #include "Vcl.Forms.h"
 
@@ -261,7 +262,10 @@ void RegisterClass(const QString& qualifiedName, const QMetaObject* cls) {
     classRegistry().insert(qualifiedName.toLower(), cls);
 }
 
-void UnRegisterClass(const QString& qualifiedName) { classRegistry().remove(qualifiedName.toLower()); }
+void UnRegisterClass(const QString& qualifiedName) {
+    classRegistry().remove(qualifiedName.toLower());
+    UnRegisterFactory(qualifiedName);
+}
 
 const QMetaObject* FindClass(const QString& qualifiedName) {
     return classRegistry().value(qualifiedName.toLower());
