@@ -8,6 +8,7 @@ class QLabel;
 class TVoskClass2;
 class TVoskDBEdit;
 class TVoskDBGrid2;
+class TVoskPageControl2;
 
 class TFormAdress final : public TModulForm {
     Q_OBJECT
@@ -22,6 +23,7 @@ public:
     TVoskDBEdit* EdOrt;
     TVoskDBEdit* EdTelefon;
     TVoskDBEdit* EdEmail;
+    TVoskPageControl2* PageControlAdresse;
 
     void FormCreate(QObject* sender) override;
 

@@ -88,6 +88,9 @@ public:
     // True when the key was consumed.
     bool FormKeyDown(int key, Qt::KeyboardModifiers shift);
     void DoAdminState() override { TFormKorvexGundForm::DoAdminState(); }
+    void StartVoskComponent(QWidget* form, QObject* component, bool dashboard = false) override {
+        TFormKorvexGundForm::StartVoskComponent(form, component, dashboard);
+    }
 
     // Re-reads the current record of every flagged data class (the posted activation message).
     void FormActivateRefreshDataSet_WM();

@@ -53,3 +53,10 @@ QList<TVoskMenuItem*> TVoskPopupMenu::Items() const {
 }
 
 void TVoskPopupMenu::PopupAtMousePosition() { popup(QCursor::pos()); }
+
+void TVoskMenuItem::SetModulLinkLook(bool on) {
+    m_modulLinkLook = on;
+    QFont f = font();
+    f.setItalic(on);
+    setFont(f);
+}
