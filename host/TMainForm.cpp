@@ -67,8 +67,7 @@ void TMainForm::LoadMainMenu() {
         const QSignalBlocker block(admin);
         admin->setChecked(on);
     });
-    program->insertAction(quit, admin);
-    program->insertSeparator(quit);
+    program->insertSeparator(admin);
     const QList<QAction*> top = menuBar()->actions();
     menuBar()->insertMenu(top.isEmpty() ? nullptr : top.first(), program);
 }

@@ -20,7 +20,8 @@ void TVoskPageControl2::LoadUserPage() {
     TDM1* dm = DM1();
     if (!dm || !dm->Connected())
         return;
-    const QString page = dm->LoadLastVal(UserPageKey());
+    m_key = UserPageKey();
+    const QString page = dm->LoadLastVal(m_key);
     if (page.isEmpty())
         return;
     for (int i = 0; i < count(); ++i)
@@ -34,7 +35,7 @@ void TVoskPageControl2::SaveUserPage() {
     TDM1* dm = DM1();
     if (!dm || !dm->Connected() || !currentWidget() || currentWidget()->objectName().isEmpty())
         return;
-    dm->SaveLastVal(UserPageKey(), currentWidget()->objectName());
+    dm->SaveLastVal(m_key.isEmpty() ? UserPageKey() : m_key, currentWidget()->objectName());
 }
 
 void TVoskPageControl2::RegisterDataChangeEvent() {

@@ -24,4 +24,6 @@ signals:
 
 private:
     bool m_registered = false;
+    // Taken when the page is loaded: while its form is destroyed the class name is gone.
+    QString m_key;
 };
