@@ -31,9 +31,6 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-namespace RtlDialog {
-Rtl::HookSlot<void(const QString&, const QString&, int)> FAllertWindowWVOD;
-}
 
 QPointer<TModulForm> LastModulForm;
 
