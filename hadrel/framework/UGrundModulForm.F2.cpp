@@ -77,8 +77,8 @@ void TFormKorvexGundForm::F2BtClick(QObject* Sender, int Index) {
         }
         const QString before = Corvale::GetControlValue(blob).toString();
         QObject* owner = Vcl::Owner(blob);
-        const QString after = RtlDialog::FEditTextS(owner ? owner->objectName() : QString(),
-                                                    before, 99999, false, false, QChar(), false);
+        const QString after = RtlDialog::FEditTextS(owner ? owner->objectName() : QString(), before,
+                                                    99999, false, false, QChar(), false);
         if (after != before)
             Korvexutils::SetControlValue(after, blob); // an empty text becomes NULL
         return;

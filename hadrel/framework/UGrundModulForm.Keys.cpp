@@ -71,8 +71,8 @@ QWidget* GridAbove(QWidget* w) {
 bool KeepsLineKeys(const QWidget* w) {
     if (!w)
         return false;
-    if (qobject_cast<const QAbstractItemView*>(w) || Is(w, "TVoskMemo") ||
-        Is(w, "TVoskSQLMemo") || Is(w, "TVoskDBSQLMemo") || Is(w, "TVoskDBTreeView2"))
+    if (qobject_cast<const QAbstractItemView*>(w) || Is(w, "TVoskMemo") || Is(w, "TVoskSQLMemo") ||
+        Is(w, "TVoskDBSQLMemo") || Is(w, "TVoskDBTreeView2"))
         return true;
     // Any other multi-line text: a line break is what the user types Enter for.
     if (qobject_cast<const TVoskDBMemo*>(w))
@@ -124,8 +124,8 @@ void QueueF2ForMemoForm(QObject* context) {
     QObject::connect(timer, &QTimer::timeout, timer, [timer, tries] {
         if (auto* memoForm = qobject_cast<TAbstractMemoForm*>(QApplication::activeWindow())) {
             QWidget* target = memoForm->focusWidget() ? memoForm->focusWidget() : memoForm;
-            QCoreApplication::postEvent(target,
-                                        new QKeyEvent(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier));
+            QCoreApplication::postEvent(
+                target, new QKeyEvent(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier));
             timer->deleteLater();
         } else if (++*tries > 100) {
             timer->deleteLater();
@@ -285,14 +285,14 @@ void TFormKorvexGundForm::FormKeyDown(QObject* sender, int& Key, Qt::KeyboardMod
                 } catch (...) {
                     // The record stays in edit with what the user typed; the focus stays too.
                     const std::exception_ptr e = std::current_exception();
-                    TQ32GrundForm::FocusError_Exec(
-                        QStringLiteral("TFormKorvexGundForm") + QStringLiteral(".FormKeyDown+Enter"),
-                        ExceptionText(e));
+                    TQ32GrundForm::FocusError_Exec(QStringLiteral("TFormKorvexGundForm") +
+                                                       QStringLiteral(".FormKeyDown+Enter"),
+                                                   ExceptionText(e));
                     Dunmere::VoskShowExceptionDialog(e, this);
                     return;
                 }
             }
-                    next->setFocus(Qt::TabFocusReason);
+            next->setFocus(Qt::TabFocusReason);
             break;
         }
         case Qt::Key_Escape:
@@ -362,8 +362,8 @@ void TFormKorvexGundForm::FormKeyDown(QObject* sender, int& Key, Qt::KeyboardMod
         }
     } catch (...) {
         const std::exception_ptr e = std::current_exception();
-        TVoskExceptionHelper::InsertStackInfo(e, Vcl::FullName(this) +
-                                                     QStringLiteral(".FormKeyDown"));
+        TVoskExceptionHelper::InsertStackInfo(e,
+                                              Vcl::FullName(this) + QStringLiteral(".FormKeyDown"));
         Dunmere::VoskShowExceptionDialog(e, this);
         Key = 0;
     }
@@ -496,8 +496,8 @@ void TFormKorvexGundForm::KeyF2(QWidget* editor, TVoskDBGrid2* grid, int& Key) {
             grid->EndEdit(true);
             TVoskClass* data = grid->DataClass();
             if (data && data->Active() && !data->IsEmpty())
-                MakeF2(this, Corvale::GridColumn(grid, grid->currentIndex().column()), false,
-                       false, QString(), QStringList(), QString(), {});
+                MakeF2(this, Corvale::GridColumn(grid, grid->currentIndex().column()), false, false,
+                       QString(), QStringList(), QString(), {});
         } catch (const EAbort&) {
         } catch (...) {
             const std::exception_ptr e = std::current_exception();

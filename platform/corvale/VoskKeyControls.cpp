@@ -34,10 +34,18 @@ TVoskDBCheckBox::TVoskDBCheckBox(QWidget* parent)
     showValue();
 }
 
-TVoskClass* TVoskDBCheckBox::DataClass() const { return m_link->DataClass(); }
-void TVoskDBCheckBox::SetDataClass(TVoskClass* dataClass) { m_link->SetDataClass(dataClass); }
-QString TVoskDBCheckBox::DataField() const { return m_link->FieldName(); }
-void TVoskDBCheckBox::SetDataField(const QString& field) { m_link->SetFieldName(field); }
+TVoskClass* TVoskDBCheckBox::DataClass() const {
+    return m_link->DataClass();
+}
+void TVoskDBCheckBox::SetDataClass(TVoskClass* dataClass) {
+    m_link->SetDataClass(dataClass);
+}
+QString TVoskDBCheckBox::DataField() const {
+    return m_link->FieldName();
+}
+void TVoskDBCheckBox::SetDataField(const QString& field) {
+    m_link->SetFieldName(field);
+}
 
 void TVoskDBCheckBox::showValue() {
     m_showing = true;
@@ -50,14 +58,25 @@ void TVoskDBCheckBox::showValue() {
 
 TVoskDBFieldEdit::TVoskDBFieldEdit(QWidget* parent)
     : QLineEdit(parent), m_link(new Corvale::TFieldLink(this, [this] { showValue(); })) {
-    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) { m_link->Write(text); });
+    connect(this, &QLineEdit::textEdited, this,
+            [this](const QString& text) { m_link->Write(text); });
 }
 
-TVoskClass* TVoskDBFieldEdit::DataClass() const { return m_link->DataClass(); }
-void TVoskDBFieldEdit::SetDataClass(TVoskClass* dataClass) { m_link->SetDataClass(dataClass); }
-QString TVoskDBFieldEdit::DataField() const { return m_link->FieldName(); }
-void TVoskDBFieldEdit::SetDataField(const QString& field) { m_link->SetFieldName(field); }
-QVariant TVoskDBFieldEdit::FieldValue() const { return m_link->Value(); }
+TVoskClass* TVoskDBFieldEdit::DataClass() const {
+    return m_link->DataClass();
+}
+void TVoskDBFieldEdit::SetDataClass(TVoskClass* dataClass) {
+    m_link->SetDataClass(dataClass);
+}
+QString TVoskDBFieldEdit::DataField() const {
+    return m_link->FieldName();
+}
+void TVoskDBFieldEdit::SetDataField(const QString& field) {
+    m_link->SetFieldName(field);
+}
+QVariant TVoskDBFieldEdit::FieldValue() const {
+    return m_link->Value();
+}
 
 bool TVoskDBFieldEdit::SetFieldValue(const QVariant& value) {
     const bool ok = m_link->Write(value);
@@ -65,7 +84,9 @@ bool TVoskDBFieldEdit::SetFieldValue(const QVariant& value) {
     return ok;
 }
 
-void TVoskDBFieldEdit::RefreshControl() { showValue(); }
+void TVoskDBFieldEdit::RefreshControl() {
+    showValue();
+}
 
 void TVoskDBFieldEdit::showValue() {
     const QString text = m_link->Value().toString();
@@ -111,16 +132,22 @@ TVoskDBDateEdit::TVoskDBDateEdit(QWidget* parent)
     : TVoskDBFieldEdit(parent), m_dropDown(new Corvale::TDateDropDown(this)) {
     m_dropDown->hide();
     connect(this, &QLineEdit::textEdited, this, [this] { m_modified = true; });
-    auto* button = addAction(QIcon::fromTheme(QStringLiteral("view-calendar")),
-                             QLineEdit::TrailingPosition);
+    auto* button =
+        addAction(QIcon::fromTheme(QStringLiteral("view-calendar")), QLineEdit::TrailingPosition);
     button->setToolTip(QStringLiteral("Kalender öffnen"));
     connect(button, &QAction::triggered, this, [this] { DroppedDown() ? CloseUp() : DropDown(); });
     showValue();
 }
 
-bool TVoskDBDateEdit::DroppedDown() const { return m_dropDown->isVisible(); }
-void TVoskDBDateEdit::DropDown() { m_dropDown->DropDown(); }
-void TVoskDBDateEdit::CloseUp() { m_dropDown->hide(); }
+bool TVoskDBDateEdit::DroppedDown() const {
+    return m_dropDown->isVisible();
+}
+void TVoskDBDateEdit::DropDown() {
+    m_dropDown->DropDown();
+}
+void TVoskDBDateEdit::CloseUp() {
+    m_dropDown->hide();
+}
 
 void TVoskDBDateEdit::showValue() {
     const QVariant v = m_link->Value();
@@ -137,7 +164,9 @@ void TVoskDBDateEdit::showValue() {
 
 TVoskLookupEdit::TVoskLookupEdit(QWidget* parent) : QComboBox(parent) {}
 
-bool TVoskLookupEdit::DroppedDown() const { return view() && view()->isVisible(); }
+bool TVoskLookupEdit::DroppedDown() const {
+    return view() && view()->isVisible();
+}
 
 TVoskDBLookupEdit::TVoskDBLookupEdit(QWidget* parent)
     : TVoskLookupEdit(parent), m_link(new Corvale::TFieldLink(this, [this] { showValue(); })) {
@@ -148,10 +177,18 @@ TVoskDBLookupEdit::TVoskDBLookupEdit(QWidget* parent)
     showValue();
 }
 
-TVoskClass* TVoskDBLookupEdit::DataClass() const { return m_link->DataClass(); }
-void TVoskDBLookupEdit::SetDataClass(TVoskClass* dataClass) { m_link->SetDataClass(dataClass); }
-QString TVoskDBLookupEdit::DataField() const { return m_link->FieldName(); }
-void TVoskDBLookupEdit::SetDataField(const QString& field) { m_link->SetFieldName(field); }
+TVoskClass* TVoskDBLookupEdit::DataClass() const {
+    return m_link->DataClass();
+}
+void TVoskDBLookupEdit::SetDataClass(TVoskClass* dataClass) {
+    m_link->SetDataClass(dataClass);
+}
+QString TVoskDBLookupEdit::DataField() const {
+    return m_link->FieldName();
+}
+void TVoskDBLookupEdit::SetDataField(const QString& field) {
+    m_link->SetFieldName(field);
+}
 
 void TVoskDBLookupEdit::showValue() {
     m_showing = true;
@@ -247,8 +284,8 @@ TVoskDBGrid2* GridOfControl(const QWidget* control) {
 QWidget* KorvexFixInnerControl(QWidget* control) {
     if (!control)
         return nullptr;
-    if (TVoskDBGrid2* grid = GridOfControl(control); grid && grid != control &&
-                                                     control == grid->viewport())
+    if (TVoskDBGrid2* grid = GridOfControl(control);
+        grid && grid != control && control == grid->viewport())
         return grid;
     if (auto* area = qobject_cast<QAbstractScrollArea*>(control->parentWidget());
         area && area->viewport() == control)
@@ -297,7 +334,9 @@ TQ32Control* ControlOf(QWidget* control) {
     return nullptr;
 }
 
-bool IsRegistered(const TQ32Control* control) { return control && control->VoskClass(); }
+bool IsRegistered(const TQ32Control* control) {
+    return control && control->VoskClass();
+}
 
 void LeaveEdit(TQ32Control* control) {
     if (!IsRegistered(control))

@@ -16,13 +16,13 @@ namespace {
 class MemoEditor final {
 public:
     explicit MemoEditor(QString answer) : m_answer(std::move(answer)) {
-        RtlDialog::FEditTextS.Set([this](const QString& title, const QString& text, int caret,
-                                         bool, bool, QChar, bool) {
-            titles << title;
-            texts << text;
-            carets << caret;
-            return m_answer;
-        });
+        RtlDialog::FEditTextS.Set(
+            [this](const QString& title, const QString& text, int caret, bool, bool, QChar, bool) {
+                titles << title;
+                texts << text;
+                carets << caret;
+                return m_answer;
+            });
     }
     ~MemoEditor() { RtlDialog::FEditTextS.Reset(); }
     QStringList titles, texts;
@@ -135,7 +135,8 @@ TEST_F(F2DispatchTest, RegisterGridAddsTheConditionOfTheRowsRegisterName) {
         return m_lookups.empty() ? Lookup{} : m_lookups[0];
     };
     Lookup farbe = lookupOnRow(0);
-    EXPECT_EQ(farbe.field ? farbe.field->objectName() : QString(), QStringLiteral("reg_field_value"));
+    EXPECT_EQ(farbe.field ? farbe.field->objectName() : QString(),
+              QStringLiteral("reg_field_value"));
     EXPECT_TRUE(farbe.params.contains(QStringLiteral("cond_field_name=reg_field_name")));
     EXPECT_TRUE(farbe.params.contains(QStringLiteral("cond_field_value=farbe")));
     // The definition for "groesse" is deleted: no condition lines.
@@ -189,7 +190,8 @@ TEST_F(F2DispatchTest, F2OnTheTownOfTheAddressModuleTakesTheChosenTown) {
     list->BtOkClick();
     QApplication::processEvents();
     EXPECT_EQ(f->EdOrt->text(), QStringLiteral("Ort 7"));
-    EXPECT_EQ(f->DataAdressen->FieldByName(QStringLiteral("ort")).AsString(), QStringLiteral("Ort 7"));
+    EXPECT_EQ(f->DataAdressen->FieldByName(QStringLiteral("ort")).AsString(),
+              QStringLiteral("Ort 7"));
     f->DataAdressen->Cancel();
     EXPECT_NE(DbValue(QStringLiteral("ort"), id), QString());
     testsupport::TestDatabase::Exec(

@@ -54,7 +54,6 @@ TEST_F(KeyTableTest, EnterAndArrowsMoveBetweenInputsButNotInsideTextsAndPopups) 
     k->EdSuche->completer()->popup()->hide();
     QTest::keyClick(k->EdSuche, Qt::Key_Down);
     EXPECT_EQ(k->ActiveControl(), k->Memo);
-
 }
 
 TEST_F(KeyTableTest, EscAndCtrlQCancelTheEditShiftedCtrlQPasses) {
@@ -149,7 +148,8 @@ TEST_F(KeyTableTest, AltDigitsAndArrowsSwitchVisibleTabs) {
 
 TEST_F(KeyTableTest, CtrlDAsksOnlyForARecordAndDeletesOnYes) {
     TFormAdress* f = Open();
-    const QString count0 = testsupport::TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM adressen"));
+    const QString count0 =
+        testsupport::TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM adressen"));
     const qint64 id = CurrentId(f);
     Focus(f->EdName);
     m_answers.Expect(QStringLiteral("Datensatz löschen?"), Vcl::mrNo);
@@ -158,8 +158,9 @@ TEST_F(KeyTableTest, CtrlDAsksOnlyForARecordAndDeletesOnYes) {
     m_answers.Expect(QStringLiteral("Datensatz löschen?"), Vcl::mrYes);
     QTest::keyClick(f->EdName, Qt::Key_D, Qt::ControlModifier);
     EXPECT_TRUE(DbValue(QStringLiteral("dbrid"), id).isEmpty());
-    EXPECT_EQ(testsupport::TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM adressen")).toInt(),
-              count0.toInt() - 1);
+    EXPECT_EQ(
+        testsupport::TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM adressen")).toInt(),
+        count0.toInt() - 1);
     // On an empty result nothing is asked: the answerer fails on any question.
     f->DataAdressen->SetQuerySql(QStringLiteral("SELECT * FROM adressen WHERE false"));
     f->DataAdressen->Refresh();
@@ -184,8 +185,8 @@ TEST_F(KeyTableTest, CtrlSPostsOnceFromAnEditAndFromAGridCell) {
     EXPECT_EQ(DbValue(QStringLiteral("telefon"), id), QStringLiteral("0711 1234"));
 
     TVoskDBGrid2* grid = f->GridAdressen;
-    const QModelIndex cell =
-        grid->model()->index(grid->currentIndex().row(), f->DataAdressen->FieldIndex(QStringLiteral("ort")));
+    const QModelIndex cell = grid->model()->index(
+        grid->currentIndex().row(), f->DataAdressen->FieldIndex(QStringLiteral("ort")));
     QLineEdit* editor = OpenCell(grid, cell);
     ASSERT_TRUE(editor);
     editor->selectAll();

@@ -45,7 +45,8 @@ public:
         Pages = Vcl::Owned(this, new TVoskPageControl2(this), QStringLiteral("Pages"));
         for (int i = 0; i < 3; ++i) {
             auto* page = new QWidget(Pages);
-            auto* edit = Vcl::Owned(this, new TVoskEdit(page), QStringLiteral("EdPage%1").arg(i + 1));
+            auto* edit =
+                Vcl::Owned(this, new TVoskEdit(page), QStringLiteral("EdPage%1").arg(i + 1));
             auto* box = new QVBoxLayout(page);
             box->addWidget(edit);
             PageEdits << edit;
