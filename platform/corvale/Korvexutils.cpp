@@ -126,3 +126,38 @@ void RaiseError(const QString& message) {
 }
 
 } // namespace Korvexutils
+
+namespace Korvexutils {
+
+QString MacheStellig(const QString& text, int length) {
+    return text.size() >= length ? text : text + QString(length - text.size(), u' ');
+}
+
+int RaiseQuestionBtn(const QString& question, const QString& buttons) {
+    Vcl::TMsgDlgButtons set = {};
+    Vcl::TMsgDlgBtn first = Vcl::mbNone;
+    for (const QString& name : buttons.split(u'|', Qt::SkipEmptyParts)) {
+        const QString n = name.trimmed().toLower();
+        Vcl::TMsgDlgBtn b = Vcl::mbNone;
+        if (n == QLatin1String("yes"))
+            b = Vcl::mbYes;
+        else if (n == QLatin1String("no"))
+            b = Vcl::mbNo;
+        else if (n == QLatin1String("ok"))
+            b = Vcl::mbOK;
+        else if (n == QLatin1String("cancel"))
+            b = Vcl::mbCancel;
+        if (b == Vcl::mbNone)
+            continue;
+        set |= b;
+        if (first == Vcl::mbNone)
+            first = b;
+    }
+    if (!set)
+        set = Vcl::mbOK;
+    const Vcl::TModalResult r =
+        Vcl::Ask(Vcl::mtConfirmation, QString(), question, set, first);
+    return r == Vcl::mrNone ? int(Vcl::mrCancel) : int(r);
+}
+
+} // namespace Korvexutils

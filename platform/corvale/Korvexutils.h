@@ -39,3 +39,13 @@ void RaiseInformation(const QString& message);
 [[noreturn]] void RaiseError(const QString& message);
 
 } // namespace Korvexutils
+
+namespace Korvexutils {
+
+// The text filled with blanks on the right to length characters; a longer text stays whole.
+QString MacheStellig(const QString& text, int length);
+// A question with the buttons named in buttons ("Yes|No", "Yes|No|Cancel", ...); returns the
+// modal result of the button (mrYes 6, mrNo 7, ...), mrCancel (2) when the user closed it.
+int RaiseQuestionBtn(const QString& question, const QString& buttons);
+
+} // namespace Korvexutils

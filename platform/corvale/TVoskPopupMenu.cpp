@@ -1,6 +1,7 @@
 #include "TVoskPopupMenu.h"
 
 #include <UDM1.h>
+#include <VoskQuery2.h>
 
 #include <QCursor>
 
@@ -53,3 +54,27 @@ QList<TVoskMenuItem*> TVoskPopupMenu::Items() const {
 }
 
 void TVoskPopupMenu::PopupAtMousePosition() { popup(QCursor::pos()); }
+
+Rtl::HookSlot<Vcl::TForm*(QObject*)> TVoskMenuItem::MenuFormClass;
+
+QList<TVoskMenuItem*> TVoskMenuItem::LoadItemsFromQuery(
+    QMenu* menu, TVoskQuery2& query, const std::function<void(TVoskMenuItem*)>& onClick) {
+    QList<TVoskMenuItem*> items;
+    if (!menu || !query.Active() || query.FieldCount() == 0)
+        return items;
+    int captionCol = query.FieldIndex(QStringLiteral("caption"));
+    if (captionCol < 0)
+        captionCol = 0;
+    int valueCol = query.FieldIndex(QStringLiteral("value"));
+    if (valueCol < 0)
+        valueCol = query.FieldCount() > 1 ? 1 : 0;
+    for (int r = 0; r < query.RecordCount(); ++r) {
+        auto* item = new TVoskMenuItem(query.ValueAt(r, captionCol).toString(), menu);
+        item->setData(query.ValueAt(r, valueCol));
+        if (onClick)
+            QObject::connect(item, &QAction::triggered, item, [item, onClick] { onClick(item); });
+        menu->addAction(item);
+        items << item;
+    }
+    return items;
+}
