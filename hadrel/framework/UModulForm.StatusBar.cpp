@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -96,6 +97,11 @@ void TModulForm::ConnectStatusBar() {
     if (TimerShowWvodDokuHint) {
         TimerShowWvodDokuHint->SetInterval(1000);
         TimerShowWvodDokuHint->OnTimer = [this](QObject* s) { TimerFastHelpTimer(s); };
+        // The first record is shown right away, not a second after the window opened.
+        QTimer::singleShot(0, this, [this] {
+            if (TimerShowWvodDokuHint && TimerShowWvodDokuHint->Enabled())
+                TimerFastHelpTimer(TimerShowWvodDokuHint);
+        });
     }
     if (PopUpWVODDate) {
         // Connected after the menu's own clean-up, so the dated entries are made anew each time.
