@@ -235,3 +235,14 @@ TEST_F(RecordInfoTest, ShowHistorieAsksForAFirstNote) {
     EXPECT_TRUE(m->RecNoComment1->IsNewRecord());
     m->RecNoComment1->Cancel();
 }
+
+TEST_F(RecordInfoTest, TheMenuItemsClassSlotMakesAFillableWindow) {
+    ASSERT_TRUE(TVoskMenuItem::MenuFormClass.Assigned());
+    Vcl::TForm* made = Track(TVoskMenuItem::MenuFormClass(nullptr));
+    auto* fill = dynamic_cast<IMenuCreate*>(made);
+    ASSERT_TRUE(fill);
+    const qint64 id = IdOf(QStringLiteral("Adresse 16"));
+    AddNotes(id);
+    fill->MenuCreate(QStringLiteral("adressen"), QString::number(id), QString(), QString());
+    EXPECT_EQ(static_cast<TMenuForm*>(made)->RecNoComment1->RecordCount(), 4);
+}
