@@ -26,6 +26,7 @@ class QToolButton;
 class TDokument;
 class TSondFunc;
 class TVoskButton2;
+class TMenuForm;
 class TPanel;
 class TVoskQuery2;
 class TVoskTimer;
@@ -301,6 +302,10 @@ public:
     static std::function<bool(const QWidget* form)> FormReadOnlyProc;
     // Resets the module form's status bar; set by the module form.
     static std::function<void(QWidget* form)> ResetStatusBarProc;
+
+    // Opens the record information window of the current record, on the properties page for the
+    // properties button and its menu entry, else on the notes; returns it (null when none).
+    TMenuForm* ShowHistorie(QObject* sender);
 
 private:
     void ResetParentStatusBar();

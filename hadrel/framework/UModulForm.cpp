@@ -7,6 +7,7 @@
 #include "TVoskClass.h"
 #include "TVoskDBNavigator.h"
 #include "TVoskPopupMenu.h"
+#include "TVoskSpeedButton.h"
 #include "TVoskStatusBar.h"
 #include "UDM1.h"
 #include "USoftlink.h"
@@ -241,6 +242,7 @@ void TModulForm::FormCreate(QObject* sender) {
         }
     });
     Step(this, where, [this] { CreateStatusBarButtons(); });
+    Step(this, where, [this] { ConnectStatusBar(); });
     Step(this, where, [this] {
         if (TopLabel->DBN1->VisibleButtons() == NavBtnSet())
             TopLabel->DBN1->hide();
@@ -253,19 +255,21 @@ void TModulForm::FormCreate(QObject* sender) {
         TimerShowWvodDokuHint->SetEnabled(true);
 }
 
-QToolButton* TModulForm::CreateStatusBarButton(QObject* owner, QWidget* container, int textNr,
-                                               bool highlighted, const QString& name) {
+TVoskSpeedButton* TModulForm::CreateStatusBarButton(QObject* owner, QWidget* container,
+                                                    int textNr, bool highlighted,
+                                                    const QString& name) {
     try {
-        auto* b = new QToolButton(container);
+        auto* b = new TVoskSpeedButton(container);
         Vcl::SetOwner(b, owner ? owner : this);
-        b->setFocusPolicy(Qt::NoFocus);
-        b->setAutoRaise(true);
+        b->SetFlat(true);
         b->setGeometry(1, 1, qMax(0, container->width() - 2), qMax(0, container->height() - 2));
-        b->setText(makeText(textNr, QStringLiteral("*")));
+        b->setText(QStringLiteral("*"));
+        b->SetTextNr(textNr);
         b->setProperty("TextNr", textNr);
         if (highlighted) {
             b->setCursor(Qt::PointingHandCursor);
-            b->setStyleSheet(QStringLiteral("color: blue; text-decoration: underline;"));
+            b->SetFontColor(StatusColorEmpty());
+            b->SetUnderlined(true);
         }
         if (owner) {
             // Two module forms on one data class would otherwise give two buttons one name.
@@ -387,26 +391,31 @@ void TModulForm::AskBeforePost(TVoskClass* sender) {
         return;
     QString prefix;
     try {
-        if (sender->IsNewRecord())
+        if (sender->FGetNeuAngelegt())
             return;
-        prefix = sender->Description();
-        if (prefix.isEmpty())
-            prefix = sender->objectName();
-        if (prefix.isEmpty())
-            prefix = Vcl::ClassName(sender);
+        TDM1* dm = DM1();
+        const QString alias = dm && dm->Connected()
+                                  ? dm->GetFieldAlias(QString(), sender->SqlTable())
+                                  : QString();
+        for (const QString& candidate :
+             {sender->DescriptionText(), alias, sender->objectName(), Vcl::ClassName(sender)})
+            if (!candidate.isEmpty()) {
+                prefix = candidate;
+                break;
+            }
         prefix += QStringLiteral(": ");
     } catch (...) {
     }
     if (TopLabel->_Write())
         return;
-    if (Korvexcommonvcl::RaiseQuestion(prefix + makeText(4130, QStringLiteral("Änderungen speichern?")),
-                                       true))
+    if (Korvexutils::RaiseQuestionYes(prefix +
+                                      makeText(4130, QStringLiteral("Änderungen speichern?"))))
         return;
     sender->Cancel();
     for (QObject* sub : Vcl::Components(sender))
         if (auto* s = qobject_cast<TVoskClass*>(sub))
             s->Cancel();
-    uExceptions::RaiseException(sender, makeText(4034, QStringLiteral("Speichern abgebrochen.")));
+    Korvexutils::RaiseCriticalError(makeText(4034, QStringLiteral("Speichern abgebrochen.")));
 }
 
 // ---- showing, activation, closing --------------------------------------------------------

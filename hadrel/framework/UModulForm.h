@@ -8,6 +8,7 @@
 // Modules derive from it, build their controls into ModulLayout() in their constructor and are
 // made with TFormKorvexGundForm::Create<T>(owner, parameters); ShowModulForm puts them on screen.
 
+#include "TVoskSpeedButton.h"
 #include "TVoskStatusBar.h"
 #include "TfrmToDesignBase.h"
 #include "RtlDialog.h"
@@ -56,12 +57,12 @@ public:
     QString LastHintID;
     QString LastDokuID;
     int MainMenuID = -1;
-    QToolButton* BtAuditLog = nullptr;
+    TVoskSpeedButton* BtAuditLog = nullptr;
     QToolButton* BtWvod = nullptr;
-    QToolButton* BtDoku = nullptr;
-    QToolButton* BtHistorie = nullptr;
-    QToolButton* BtEigenschaften = nullptr;
-    QToolButton* BtSoftlink = nullptr;
+    TVoskSpeedButton* BtDoku = nullptr;
+    TVoskSpeedButton* BtHistorie = nullptr;
+    TVoskSpeedButton* BtEigenschaften = nullptr;
+    TVoskSpeedButton* BtSoftlink = nullptr;
     TVoskPopupMenu* pmuSoftlink = nullptr;
     TVoskPopupMenu* pmAlertWindow = nullptr;
     TVoskMenuItem* pmCopyMessage = nullptr;
@@ -108,8 +109,10 @@ public:
 
     // The save question before a data class posts; a refusal aborts the post.
     void AskBeforePost(TVoskClass* sender);
-    virtual void BtDokuClick(QObject* sender) {}
-    void StartDMSFromPreview(QWidget* preview) override {}
+    // Opens the document window of the document class's record; sender is the status-bar
+    // button, a scan button or a document viewer (whose data class and node it then uses).
+    virtual void BtDokuClick(QObject* sender);
+    void StartDMSFromPreview(QWidget* preview) override;
 
     // The record the header's data class stands on, for report scripts.
     QString ModulInfoId() const override;
@@ -129,6 +132,19 @@ public:
 
     static constexpr int WM_ActivateRefresh = 0x0400 + 1;
 
+    // Status bar: the timer's tick (who created and edited the record, the user's next
+    // resubmission, notes, properties, soft links and documents), the resubmission menu and
+    // dialog and the buttons' handlers.
+    void TimerFastHelpTimer(QObject* sender);
+    void PopUpWVODDatePopup();
+    void BtWvodClick(QObject* sender);
+    void BtAuditLogClick(QObject* sender);
+    void BtHistorieClick(QObject* sender);
+    void BtEigenschaftenClick(QObject* sender);
+    // Font colours of the status-bar buttons: something to show, nothing to show.
+    static QColor StatusColorSet();
+    static QColor StatusColorEmpty();
+
 protected:
     void customEvent(QEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
@@ -139,11 +155,15 @@ private:
     void ApplyDocking();
     void ApplyPopupParent();
     void CreateStatusBarButtons();
-    QToolButton* CreateStatusBarButton(QObject* owner, QWidget* container, int textNr,
-                                       bool highlighted, const QString& name);
+    TVoskSpeedButton* CreateStatusBarButton(QObject* owner, QWidget* container, int textNr,
+                                            bool highlighted, const QString& name);
     void AttachSaveQuestion();
     void AttachSaveQuestionTo(TVoskClass* c);
     void CreateSoftlink();
+    void ConnectStatusBar();
+    void FastHelpTick();
+    void FastHelpRecord(TVoskClass* data, const QString& table, const QString& key);
+    void FastHelpDoku(bool hasRecord);
 
     QBoxLayout* m_modulLayout = nullptr;
     TSoftlink* FSoftlink = nullptr;

@@ -284,4 +284,8 @@ Vcl::TModalResult RaiseQuestionEx(const QString& question, Vcl::TMsgDlgButtons b
     return Vcl::Ask(Vcl::mtConfirmation, QString(), question, buttons, defaultButton);
 }
 
+QString MacheStellig(const QString& text, int length) {
+    return text.size() >= length ? text : text + QString(length - text.size(), u' ');
+}
+
 } // namespace Korvexutils

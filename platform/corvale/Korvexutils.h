@@ -112,5 +112,7 @@ QStringList FillQueryParamsWithFormValues(TVoskQuery2& query, QObject* form,
 // A question with the given buttons; the answer.
 Vcl::TModalResult RaiseQuestionEx(const QString& question, Vcl::TMsgDlgButtons buttons,
                                   Vcl::TMsgDlgBtn defaultButton = Vcl::mbNone);
+// The text filled with blanks on the right to length characters; a longer text stays whole.
+QString MacheStellig(const QString& text, int length);
 
 } // namespace Korvexutils

@@ -2,6 +2,7 @@
 #include "Vcl.Components.h"
 
 #include <UDM1.h>
+#include <VoskQuery2.h>
 
 #include <QCursor>
 
@@ -74,4 +75,28 @@ void TVoskMenuItem::SetModulLinkLook(bool on) {
     QFont f = font();
     f.setItalic(on);
     setFont(f);
+}
+
+Rtl::HookSlot<Vcl::TForm*(QObject*)> TVoskMenuItem::MenuFormClass;
+
+QList<TVoskMenuItem*> TVoskMenuItem::LoadItemsFromQuery(
+    QMenu* menu, TVoskQuery2& query, const std::function<void(TVoskMenuItem*)>& onClick) {
+    QList<TVoskMenuItem*> items;
+    if (!menu || !query.Active() || query.FieldCount() == 0)
+        return items;
+    int captionCol = query.FieldIndex(QStringLiteral("caption"));
+    if (captionCol < 0)
+        captionCol = 0;
+    int valueCol = query.FieldIndex(QStringLiteral("value"));
+    if (valueCol < 0)
+        valueCol = query.FieldCount() > 1 ? 1 : 0;
+    for (int r = 0; r < query.RecordCount(); ++r) {
+        auto* item = new TVoskMenuItem(query.ValueAt(r, captionCol).toString(), menu);
+        item->setData(query.ValueAt(r, valueCol));
+        if (onClick)
+            QObject::connect(item, &QAction::triggered, item, [item, onClick] { onClick(item); });
+        menu->addAction(item);
+        items << item;
+    }
+    return items;
 }

@@ -2,9 +2,27 @@
 // Popup menu and its items. An item with a text number takes its caption from the text table
 // (its own text is the default); Tag is the component tag the handlers read.
 
+#include <HookSlot.h>
+
 #include <QAction>
 #include <QMenu>
 #include <QVariant>
+
+#include <functional>
+
+class TVoskQuery2;
+namespace Vcl {
+class TForm;
+}
+
+// What the record-information window offers the menu item that made it from MenuFormClass: it
+// fills itself for one record (table, record id, form class, category to stand on).
+class IMenuCreate {
+public:
+    virtual ~IMenuCreate() = default;
+    virtual void MenuCreate(const QString& tableName, const QString& recId,
+                            const QString& formClass, const QString& category) = 0;
+};
 
 class TVoskMenuItem final : public QAction {
     Q_OBJECT
@@ -26,6 +44,17 @@ public:
     // Shown like a link to another module.
     bool ModulLinkLook() const { return m_modulLinkLook; }
     void SetModulLinkLook(bool on);
+
+    // The value an entry made from a query stands for (its second column).
+    QVariant Value() const { return data(); }
+    // One entry per row of the open query, added to menu in row order: caption from the column
+    // "caption" (else the first), value from "value" (else the second); onClick runs on a click.
+    static QList<TVoskMenuItem*> LoadItemsFromQuery(QMenu* menu, TVoskQuery2& query,
+                                                    const std::function<void(TVoskMenuItem*)>&
+                                                        onClick);
+    // The record-information window's class: makes one with the given owner. Filled by the forms
+    // package at load, emptied at unload.
+    static Rtl::HookSlot<Vcl::TForm*(QObject* owner)> MenuFormClass;
 
 private:
     int m_textNr = 0;

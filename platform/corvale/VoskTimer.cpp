@@ -2,6 +2,9 @@
 
 #include "EventGuard.h"
 
+#include <QHeaderView>
+#include <QTableView>
+
 std::function<void(QObject*)> TVoskColumnHandler::F2ButtonCode;
 
 TVoskTimer::TVoskTimer(QObject* parent) : QTimer(parent) {
@@ -16,4 +19,17 @@ void TVoskTimer::SetEnabled(bool enabled) {
         start();
     else
         stop();
+}
+
+void TVoskColumnHandler::InitColumns(QWidget* grid) {
+    auto* view = qobject_cast<QTableView*>(grid);
+    if (!view || !view->model())
+        return;
+    view->horizontalHeader()->setStretchLastSection(true);
+    // Long texts would make a column wider than the window; they stay readable in the tool tip.
+    constexpr int maxWidth = 320;
+    view->resizeColumnsToContents();
+    for (int c = 0; c < view->model()->columnCount(); ++c)
+        if (view->columnWidth(c) > maxWidth)
+            view->setColumnWidth(c, maxWidth);
 }

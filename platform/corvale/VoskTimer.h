@@ -25,4 +25,7 @@ class TVoskColumnHandler final : public QObject {
     Q_OBJECT
 public:
     static std::function<void(QObject* sender)> F2ButtonCode;
+    // Sets up the columns of a table grid after its data class opened: widths fitted to the
+    // captions and values, the last column taking the rest.
+    static void InitColumns(QWidget* grid);
 };

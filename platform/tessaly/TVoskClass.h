@@ -89,6 +89,8 @@ public:
     // the table (AliasHook), else the table name.
     QString Description() const;
     void SetDescription(const QString& text) { m_description = text; }
+    // The description as set, without the fallbacks.
+    QString DescriptionText() const { return m_description; }
     // Filled by the database layer's owner when it knows table aliases; empty result means none.
     static Rtl::HookSlot<QString(const QString& table)> AliasHook;
 

@@ -9,6 +9,7 @@
 #include "VoskDM_Dunmere.h"
 
 #include <QMenu>
+#include <QScopeGuard>
 
 class SoftlinkFixture : public ModulFormFixture {
 protected:
@@ -33,6 +34,8 @@ protected:
                                     QString(s).replace(QLatin1Char('\''), QStringLiteral("''")) +
                                     QLatin1Char('\'');
         };
+        // The module form's status bar may have read the links already; they are read anew.
+        const auto reread = qScopeGuard([] { TVoskDM_Dunmere::Instance()->ClearCache(); });
         return testsupport::TestDatabase::Scalar(
                    QStringLiteral("INSERT INTO softlink (slink_table, slink_type, slink_order, "
                                   "slink_bez, slink_app, slink_sql, slink_cond) VALUES "

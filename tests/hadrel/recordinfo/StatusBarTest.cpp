@@ -1,0 +1,250 @@
+#include "RecordInfoFixture.h"
+
+#include "RtlDialog.h"
+#include "TVoskAlertWindow.h"
+#include "TVoskStatusBar.h"
+#include "UDataModul_Dunmere.h"
+
+#include <QDate>
+#include <QToolButton>
+
+class StatusBarTest : public RecordInfoFixture {};
+
+TEST_F(StatusBarTest, CreatedAndEditedShowDisplayNamesAndDates) {
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO mitarbeiter (mitnr, m_login, m_name, m_vorname) VALUES "
+        "(51, 'anna', 'Schulz', 'Anna'), (52, 'bernd', 'Maier', 'Bernd') ON CONFLICT DO NOTHING;"
+        "INSERT INTO adressen (name, insert_date, insert_by) VALUES "
+        "('Stempel', timestamp '2024-03-05 10:00', 'anna');"
+        "SELECT set_config('korvex.login', 'bernd', false);"
+        "UPDATE adressen SET ort = 'Bonn' WHERE name = 'Stempel';"));
+    TFormAdress* f = OpenQuiet();
+    GoTo(f, IdOf(QStringLiteral("Stempel")));
+    Tick(f);
+    EXPECT_EQ(f->StatusBar1->PanelText(1), QStringLiteral("2024-03-05  Anna Schulz"));
+    EXPECT_EQ(f->StatusBar1->PanelText(3),
+              QDate::currentDate().toString(Qt::ISODate) + QStringLiteral("  Bernd Maier"));
+
+    // A login without a user row stands as it is; a record never edited shows no edit.
+    TestDatabase::Exec(QStringLiteral("INSERT INTO adressen (name, insert_date, insert_by) VALUES "
+                                      "('Fremd', timestamp '2023-01-02 08:00', 'gast')"));
+    f->DataAdressen->Refresh();
+    GoTo(f, IdOf(QStringLiteral("Fremd")));
+    Tick(f);
+    EXPECT_EQ(f->StatusBar1->PanelText(1), QStringLiteral("2023-01-02  gast"));
+    EXPECT_EQ(f->StatusBar1->PanelText(3), QString());
+
+    // Without a record the panels are emptied.
+    f->DataAdressen->Close();
+    Tick(f);
+    EXPECT_EQ(f->StatusBar1->PanelText(1), QString());
+    EXPECT_TRUE(f->LastOID.isEmpty());
+}
+
+TEST_F(StatusBarTest, ResubmissionButtonShowsTheLoginsNextDateOnly) {
+    TFormAdress* f = OpenQuiet();
+    const qint64 id = CurrentId(f);
+    Tick(f);
+    EXPECT_EQ(f->BtWvod->text(), QStringLiteral("**"));
+
+    // Another user's earlier date does not count; the login's own earliest does.
+    TestDatabase::Exec(QStringLiteral("INSERT INTO recnocomments (rc_tablename, rc_dbrid, rc_wvod, "
+                                      "rc_user, rc_betreff) VALUES "
+                                      "('adressen', %1, date '2030-01-05', 'jemand', 'fremd'), "
+                                      "('adressen', %1, date '2030-02-01', '%2', 'spaeter'), "
+                                      "('adressen', %1, date '2030-01-20', '%2', 'frueher')")
+                           .arg(id)
+                           .arg(s_dm->LoginName()));
+    f->ResetStatusBar();
+    Tick(f);
+    EXPECT_EQ(f->BtWvod->text(), QStringLiteral("*20.01.2030*"));
+}
+
+TEST_F(StatusBarTest, ANewNotePopsUpOnceAndNotAgainOnTheParentShowingIt) {
+    const qint64 parent = IdOf(QStringLiteral("Adresse 03"));
+    const qint64 child = IdOf(QStringLiteral("Adresse 04"));
+    const QString text = QString(600, u'x');
+    TestDatabase::Exec(
+        QStringLiteral("INSERT INTO recnocomments (rc_tablename, rc_dbrid, rc_parent_dbrid, "
+                       "rc_user, rc_betreff, "
+                       "rc_text, rc_date) VALUES ('adressen', %1, %2, 'anna', 'Lieferstopp', '%3', "
+                       "timestamp '2026-05-04 12:30')")
+            .arg(child)
+            .arg(parent)
+            .arg(text));
+    TFormAdress* f = OpenQuiet();
+    GoTo(f, child);
+    Tick(f);
+    EXPECT_TRUE(IsRed(f->BtHistorie));
+    ASSERT_TRUE(f->AlertWindow);
+    EXPECT_EQ(f->AlertWindow->Caption(), QStringLiteral("Notiz: Lieferstopp"));
+    const QString body = QStringLiteral("anna - 04.05.2026 12:30\r\n\r\n") + text + "\r\n";
+    EXPECT_EQ(f->AlertWindow->Text(), body.left(500) + QStringLiteral("\r\n"));
+    f->AlertWindow->hide();
+
+    GoTo(f, parent);
+    Tick(f);
+    EXPECT_TRUE(IsBlue(f->BtHistorie));
+    EXPECT_TRUE(f->AlertWindow->isHidden());
+
+    // A record without notes: blue, and the next note there pops up again.
+    GoTo(f, IdOf(QStringLiteral("Adresse 05")));
+    Tick(f);
+    EXPECT_TRUE(IsBlue(f->BtHistorie));
+    EXPECT_TRUE(f->LastHintID.isEmpty());
+}
+
+TEST_F(StatusBarTest, AsDialogTheMemoEditorGetsTheWholeNoteReadOnly) {
+    const qint64 id = IdOf(QStringLiteral("Adresse 06"));
+    const QString text = QString(700, u'y');
+    TestDatabase::Exec(
+        QStringLiteral(
+            "INSERT INTO recnocomments (rc_tablename, rc_dbrid, rc_user, rc_betreff, rc_text, "
+            "rc_date) "
+            "VALUES ('adressen', %1, 'anna', 'Bonität', '%2', timestamp '2026-05-04 12:30')")
+            .arg(id)
+            .arg(text));
+    s_dm->SetBoolSetting(QStringLiteral("recnocomments_cbHinweisAlsDialog"), true);
+    struct Call {
+        QString field, text;
+        int caret;
+        bool readOnly, rtf;
+    };
+    std::vector<Call> calls;
+    const auto old = RtlDialog::FEditTextS.Get();
+    RtlDialog::FEditTextS.Set(
+        [&](const QString& field, const QString& t, int caret, bool ro, bool rtf, QChar, bool) {
+            calls.push_back({field, t, caret, ro, rtf});
+            return t;
+        });
+    TFormAdress* f = OpenQuiet();
+    GoTo(f, id);
+    Tick(f);
+    RtlDialog::FEditTextS.Set(old);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].field, QStringLiteral("Notiz: Bonität"));
+    EXPECT_EQ(calls[0].text, QStringLiteral("anna - 04.05.2026 12:30\r\n\r\n") + text + "\r\n");
+    EXPECT_EQ(calls[0].caret, 99999);
+    EXPECT_TRUE(calls[0].readOnly);
+    EXPECT_FALSE(calls[0].rtf);
+    EXPECT_FALSE(f->AlertWindow);
+}
+
+TEST_F(StatusBarTest, PropertiesSoftlinksAndDocumentsAreRedOnlyWhenTheRecordHasThem) {
+    const qint64 with = IdOf(QStringLiteral("Adresse 07"));
+    const qint64 without = IdOf(QStringLiteral("Adresse 08"));
+    TestDatabase::Exec(
+        QStringLiteral(
+            "INSERT INTO recnogroup (reg_pname, reg_tablename) VALUES ('Rabatt', 'adressen');"
+            "INSERT INTO recnokeyword (r_tablename, r_dbrid, r_reg_pname, r_descr, r_value) VALUES "
+            "('adressen', %1, 'Rabatt', 'Rabatt', '3');"
+            "INSERT INTO picndoku (pd_tablename, pd_dbrid) VALUES ('adressen', %1);")
+            .arg(with));
+    TFormAdress* f = OpenQuiet();
+    GoTo(f, with);
+    Tick(f);
+    EXPECT_TRUE(IsRed(f->BtEigenschaften));
+    EXPECT_TRUE(IsRed(f->BtDoku));
+    EXPECT_TRUE(IsBlue(f->BtSoftlink));
+    GoTo(f, without);
+    Tick(f);
+    EXPECT_TRUE(IsBlue(f->BtEigenschaften));
+    EXPECT_TRUE(IsBlue(f->BtDoku));
+
+    // A parameter defined for another form class does not count for this one.
+    TestDatabase::Exec(
+        QStringLiteral(
+            "INSERT INTO recnogroup (reg_pname, reg_formclass) VALUES ('Nur Lager', 'TFormLager');"
+            "INSERT INTO recnokeyword (r_tablename, r_dbrid, r_reg_pname) VALUES "
+            "('adressen', %1, 'Nur Lager');"
+            "INSERT INTO softlink (slink_table, slink_type, slink_bez, slink_sql) VALUES "
+            "('adressen', 'LINK', 'Karte', 'https://example.org/<#ort#>')")
+            .arg(without));
+    TVoskDM_Dunmere::Instance()->ClearCache();
+    f->ResetStatusBar();
+    Tick(f);
+    EXPECT_TRUE(IsBlue(f->BtEigenschaften));
+    EXPECT_TRUE(IsRed(f->BtSoftlink));
+}
+
+TEST_F(StatusBarTest, DocumentsByClassKeyAndNeverOnTheEditTable) {
+    const qint64 a = IdOf(QStringLiteral("Adresse 09"));
+    const qint64 b = IdOf(QStringLiteral("Adresse 10"));
+    // Documents hang on the town: a kept document with the keyword (Ort, town of a) belongs to a.
+    TestDatabase::Exec(
+        QStringLiteral(
+            "INSERT INTO dokuclasskey VALUES ('adressen', 'Ort', 'ort');"
+            "WITH d AS (INSERT INTO picndoku (pd_tablename, pd_dbrid, pd_deletable) "
+            "VALUES ('lager', 1, false) RETURNING dbrid) "
+            "INSERT INTO recnokeyword (r_tablename, r_dbrid, r_kategorie, r_descr) "
+            "SELECT 'picndoku', d.dbrid, 'Ort', (SELECT ort FROM adressen WHERE dbrid = %1) FROM d;"
+            "INSERT INTO picndoku (pd_tablename, pd_dbrid) VALUES ('adressen', %2);")
+            .arg(a)
+            .arg(b));
+    TFormAdress* f = OpenQuiet();
+    GoTo(f, a);
+    Tick(f);
+    EXPECT_TRUE(IsRed(f->BtDoku));
+    // With a class key the record's own documents by table do not count.
+    GoTo(f, b);
+    Tick(f);
+    EXPECT_TRUE(IsBlue(f->BtDoku));
+
+    GoTo(f, a);
+    f->DataAdressen->setObjectName(QStringLiteral("ServSqlEditTable"));
+    f->ResetStatusBar();
+    Tick(f);
+    EXPECT_TRUE(IsBlue(f->BtDoku));
+    f->DataAdressen->setObjectName(QStringLiteral("DataAdressen"));
+}
+
+TEST_F(StatusBarTest, AFailingTickEmptiesThePanelsAndRunsAgain) {
+    TFormAdress* f = OpenQuiet();
+    Tick(f);
+    ASSERT_FALSE(f->StatusBar1->PanelText(1).isEmpty());
+    // The server function the panels need is gone: nothing reaches the user, the timer goes on.
+    TestDatabase::Exec(QStringLiteral("ALTER FUNCTION nameAufloesen(text) RENAME TO nameweg"));
+    Click(f, nbNext);
+    f->TimerShowWvodDokuHint->SetEnabled(true);
+    f->TimerFastHelpTimer(f->TimerShowWvodDokuHint);
+    TestDatabase::Exec(QStringLiteral("ALTER FUNCTION nameweg(text) RENAME TO nameAufloesen"));
+    EXPECT_TRUE(f->TimerShowWvodDokuHint->Enabled());
+    EXPECT_EQ(f->StatusBar1->PanelText(1), QString());
+    EXPECT_EQ(f->StatusBar1->PanelText(3), QString());
+    EXPECT_TRUE(m_answers.Questions().empty());
+}
+
+TEST_F(StatusBarTest, EveryTickQueryUsesAnIndex) {
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO recnocomments (rc_tablename, rc_dbrid, rc_parent_dbrid, rc_betreff, rc_wvod) "
+        "SELECT 'adressen', 100000 + i, CASE WHEN i % 3 = 0 THEN 200000 + i END, 'n', "
+        "CASE WHEN i % 5 = 0 THEN date '2030-01-01' END FROM generate_series(1, 200000) i;"
+        "INSERT INTO picndoku (pd_tablename, pd_dbrid, pd_deletable) "
+        "SELECT 'adressen', 100000 + i, i % 2 = 0 FROM generate_series(1, 50000) i;"
+        "INSERT INTO recnogroup (reg_pname) VALUES ('P');"
+        "INSERT INTO recnokeyword (r_tablename, r_dbrid, r_kategorie, r_descr, r_reg_pname) "
+        "SELECT 'picndoku', i, 'Ort', 'Ort ' || i, CASE WHEN i % 2 = 0 THEN 'P' END "
+        "FROM generate_series(1, 50000) i;"
+        "INSERT INTO dokuclasskey VALUES ('adressen', 'Ort', 'ort');"
+        "ANALYZE recnocomments; ANALYZE picndoku; ANALYZE recnokeyword;"));
+    auto seqScans = [] {
+        s_dm->LoadVar(QStringLiteral("SELECT pg_stat_force_next_flush()"));
+        s_dm->LoadVar(QStringLiteral("SELECT pg_stat_clear_snapshot()"));
+        return s_dm
+            ->LoadVar(
+                QStringLiteral("SELECT sum(seq_scan) FROM pg_stat_user_tables WHERE relname IN "
+                               "('recnocomments', 'picndoku', 'recnokeyword')"))
+            .toLongLong();
+    };
+    TFormAdress* f = OpenQuiet();
+    const qint64 before = seqScans();
+    for (int i = 0; i < 3; ++i) {
+        Tick(f);
+        // The document key of a record without a class key row takes the other query.
+        TestDatabase::Exec(i == 0 ? QStringLiteral("DELETE FROM dokuclasskey")
+                                  : QStringLiteral("SELECT 1"));
+        Click(f, nbNext);
+    }
+    f->PopUpWVODDatePopup();
+    EXPECT_EQ(seqScans(), before);
+}
