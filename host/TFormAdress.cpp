@@ -1,5 +1,7 @@
 #include "TFormAdress.h"
 
+#include "UModulForm.Start.h"
+
 #include "TfrmAdressliste.h"
 
 #include "TQ32Control.h"
@@ -9,6 +11,7 @@
 #include "Vcl.Components.h"
 
 #include <QFormLayout>
+#include <QToolButton>
 #include <QLabel>
 #include <QSplitter>
 
@@ -58,13 +61,20 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     TopLabel->FSetDokumentClass(DataAdressen);
     (new TQ32Control(DataAdressen))->AddEditControl(EdName);
     TopLabel->SetVoskDBGrid(GridAdressen);
+    for (QWidget* b : {TopLabel->BtTools, TopLabel->InfoBt, TopLabel->PrintBt,
+                       TopLabel->PrintBtFullAuto})
+        b->show();
 }
 
 void TFormAdress::FormCreate(QObject* sender) {
     TModulForm::FormCreate(sender);
     // The address module's report: the designed address-list dialog.
-    TopLabel->OnPrintBtClick = [this](QObject*, bool, bool, bool) {
-        TfrmAdressliste::Execute(this);
+    // A plain click asks with the designed dialog; the automatic prints go to the report.
+    TopLabel->OnPrintBtClick = [this](QObject*, bool autoPrint, bool toPaper, bool printerSel) {
+        if (autoPrint)
+            ::Print(this, QString(), QString(), true, false, nullptr, toPaper, printerSel);
+        else
+            TfrmAdressliste::Execute(this);
     };
     DataAdressen->Open();
 }

@@ -11,6 +11,7 @@ class TVoskDBGrid2;
 
 class TFormAdress final : public TModulForm {
     Q_OBJECT
+    Q_CLASSINFO("UnitName", "TFormAdress")
 public:
     explicit TFormAdress(QObject* owner = nullptr, QWidget* parent = nullptr);
 

@@ -129,6 +129,10 @@ public:
 
     static constexpr int WM_ActivateRefresh = 0x0400 + 1;
 
+    // Fired after the window was docked into the main window or undocked from it; the sender is
+    // the header frame whose button did it.
+    std::function<void(QObject* sender)> OnDockChanged;
+
 protected:
     void customEvent(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;

@@ -7,9 +7,13 @@
 #include <QTableView>
 
 #include <TVoskClass.h>
+
+#include "VoskGridSearch.h"
+
+class QLineEdit;
 class TVoskDataModel;
 
-class TVoskDBGrid2 final : public QTableView {
+class TVoskDBGrid2 final : public QTableView, public IVoskGridSearchPanel, public IVoskGridFind {
     Q_OBJECT
 public:
     explicit TVoskDBGrid2(QWidget* parent = nullptr);
@@ -38,7 +42,26 @@ public:
     void EndUpdate();
     int UpdateLevel() const { return m_updateLevel; }
 
+    // Searching: a search field over the grid's lower edge, and a find box opened below a
+    // control; typing moves to the first row from the current one whose shown text contains the
+    // typed text, Enter to the next such row.
+    bool SearchPanelVisible() const override;
+    void ShowSearchPanel(bool focus) override;
+    void HideSearchPanel() override;
+    void ShowFind(QWidget* anchor) override;
+    // The first row at or after from, wrapping round, whose shown text contains text; -1 none.
+    int FindRow(const QString& text, int from) const;
+    // Moves to the row FindRow gives; false when none matches.
+    bool SearchText(const QString& text, bool next);
+    QLineEdit* SearchPanel() const { return m_searchPanel; }
+    QLineEdit* FindBox() const { return m_findBox; }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
 private:
+    QLineEdit* MakeSearchField(QWidget* parent, const QString& name);
+    void placeSearchPanel();
     void followClass();
     void followView(const QModelIndex& current);
     void applyColumns();
@@ -49,4 +72,6 @@ private:
     bool m_syncing = false;
     QStringList m_hiddenFields;
     QStringList m_sizedFor; // the fields whose widths were fitted last
+    QLineEdit* m_searchPanel = nullptr;
+    QLineEdit* m_findBox = nullptr;
 };

@@ -19,11 +19,16 @@ public:
     // An automatic entry is made anew each time its menu opens; the menu drops it beforehand.
     bool IsAutoLink() const { return m_isAutoLink; }
     void SetIsAutoLink(bool autoLink) { m_isAutoLink = autoLink; }
+    // The look of an entry that leads to a module or runs a function of one: underlined, in
+    // the link colour of the menu's palette.
+    bool ModulLinkLook() const { return m_modulLinkLook; }
+    void SetModulLinkLook(bool on);
 
 private:
     int m_textNr = 0;
     qint64 m_tag = 0;
     bool m_isAutoLink = false;
+    bool m_modulLinkLook = false;
 };
 
 class TVoskPopupMenu final : public QMenu {
