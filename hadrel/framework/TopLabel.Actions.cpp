@@ -206,6 +206,17 @@ void TTopLabelFrame::btDockUndockClick() {
                                              QRect(frame->pos(), frame->size()));
     }
 
+    // Whatever fails while the window moves, the button and the flag tell where it ended up.
+    struct Consistent {
+        TTopLabelFrame* frame;
+        TModulForm* form;
+        ~Consistent() {
+            if (frame->FormAusgedockt == form->IsMdiChild()) {
+                frame->FormAusgedockt = !form->IsMdiChild();
+                frame->UpdateDockUndockHint();
+            }
+        }
+    } consistent{this, form};
     QWidget* main = Vcl::Screen::MainForm();
     QMdiArea* mdi = MainMdiArea();
     const QPoint offset = MainFormOffsets(main);
@@ -215,6 +226,10 @@ void TTopLabelFrame::btDockUndockClick() {
         form->SetFormStyle(Vcl::fsNormal);
         if (sub) {
             sub->setWidget(nullptr);
+            // The empty frame leaves the MDI area now, not when the event loop next runs.
+            sub->hide();
+            if (QMdiArea* area = sub->mdiArea())
+                area->removeSubWindow(sub);
             sub->deleteLater();
         }
         form->setParent(nullptr, Qt::Window);

@@ -172,8 +172,7 @@ TEST_F(HeaderActionsTest, UndockingAMaximisedWindowAndDockingItBack) {
     EXPECT_TRUE(f->isWindow());
     EXPECT_FALSE(f->IsMdiChild());
     EXPECT_EQ(f->Frame(), f);
-    EXPECT_TRUE(mdi->subWindowList().isEmpty() ||
-                !mdi->subWindowList().contains(qobject_cast<QMdiSubWindow*>(f->parentWidget())));
+    EXPECT_TRUE(mdi->subWindowList().isEmpty()); // no empty frame stays behind
     EXPECT_EQ(h->btDockUndock->toolTip(), QStringLiteral("Fenster andocken"));
     EXPECT_TRUE(s_dm->LoadLastValBool(QStringLiteral("Modules_Docking"), false));
     {
@@ -219,6 +218,20 @@ TEST_F(HeaderActionsTest, DockingBackRestoresTheStoredGeometry) {
     ASSERT_TRUE(reg.OpenKeyReadOnly(PositionKey()));
     EXPECT_EQ(reg.TryReadInteger(QStringLiteral("Width")), 700);
     EXPECT_TRUE(reg.TryReadInteger(QStringLiteral("ausgedockt_Top")).has_value());
+}
+
+TEST_F(HeaderActionsTest, DockingWithoutAnMdiAreaLeavesTheWindowUndockedAndSaysSo) {
+    TFormAdress* f = Open();
+    TTopLabelFrame* h = f->TopLabel;
+    h->btDockUndockClick();
+    ASSERT_TRUE(f->isWindow());
+    Vcl::Screen::SetMainForm(nullptr);
+    h->btDockUndockClick();
+    Vcl::Screen::SetMainForm(s_main);
+    EXPECT_TRUE(f->isWindow());
+    EXPECT_FALSE(f->IsMdiChild());
+    EXPECT_TRUE(h->FormAusgedockt);
+    EXPECT_EQ(h->btDockUndock->toolTip(), QStringLiteral("Fenster andocken"));
 }
 
 TEST_F(HeaderActionsTest, DockingOutsideAModuleFormOnlyInforms) {
