@@ -46,7 +46,8 @@ QPoint MainFormOffsets(const QWidget* main) {
     if (!main)
         return {};
     QPoint offset;
-    if (auto* left = main->findChild<QWidget*>(QStringLiteral("PanelLeft")); left && left->isVisible())
+    if (auto* left = main->findChild<QWidget*>(QStringLiteral("PanelLeft"));
+        left && left->isVisible())
         offset.setX(left->width());
     if (auto* ribbon = main->findChild<QWidget*>(QStringLiteral("RibbonMain"));
         ribbon && ribbon->isVisible())
@@ -72,9 +73,7 @@ QString UnitNameOf(const QObject* form) {
 
 void TTopLabelFrame::WireActions() {
     SqlCheckCond = std::make_unique<TVoskQuery2>();
-    const auto guard = [this](auto f) {
-        return [this, f] { Rtl::Guarded([&] { f(); }, this); };
-    };
+    const auto guard = [this](auto f) { return [this, f] { Rtl::Guarded([&] { f(); }, this); }; };
     connect(PopupTools, &QMenu::aboutToShow, this, guard([this] { PopupToolsPopup(); }));
     connect(moBearbeitenSondfunc, &QAction::triggered, this,
             guard([this] { moBearbeitenSondfuncClick(); }));
@@ -198,11 +197,10 @@ void TTopLabelFrame::btDockUndockClick() {
                                 !UGrundModulForm::IsTestComplete();
     if (keepsPositions) {
         if (dm)
-            dm->LogEvent(
-                QStringLiteral("TFormKorvexGundForm.SavePosition: %1").arg(form->FPositionLoadName));
+            dm->LogEvent(QStringLiteral("TFormKorvexGundForm.SavePosition: %1")
+                             .arg(form->FPositionLoadName));
         QWidget* frame = form->Frame();
-        UGrundModulForm::WriteStoredPosition(key, prefix(),
-                                             form->WindowState() == Vcl::wsMaximized,
+        UGrundModulForm::WriteStoredPosition(key, prefix(), form->WindowState() == Vcl::wsMaximized,
                                              QRect(frame->pos(), frame->size()));
     }
 
@@ -351,7 +349,8 @@ QList<QWidget*> TTopLabelFrame::CopyPasteEdits() const {
             return;
         if (auto* e = qobject_cast<QLineEdit*>(w); e && e->isReadOnly())
             return;
-        if (qobject_cast<TVoskDBEdit*>(w) || Vcl::InheritsFromName(w, QStringLiteral("TVoskDBDateEdit")))
+        if (qobject_cast<TVoskDBEdit*>(w) ||
+            Vcl::InheritsFromName(w, QStringLiteral("TVoskDBDateEdit")))
             edits << w;
     };
     Vcl::TForm* form = GetParentForm();
@@ -426,15 +425,15 @@ void TTopLabelFrame::DoDokumentAfterPost(TDokument*& Dokument, const QString& Do
                 params << QStringLiteral("ModulName=TFormEinkauf_PosDokument");
             // The choice arrives when the user confirms the lookup, which stays open meanwhile.
             QPointer<TVoskClass> target = doc;
-            auto onOk = std::make_shared<const TMakeF2Callback>(
-                [target, writeLink](TKorvexF2Form* f2) {
+            auto onOk =
+                std::make_shared<const TMakeF2Callback>([target, writeLink](TKorvexF2Form* f2) {
                     auto* values =
                         f2 ? dynamic_cast<IVoskSelectedRecordValues*>(f2->F2Result.F2Grid.data())
                            : nullptr;
                     if (!target || !values)
                         return;
-                    for (const QString& v : values->GetSelectedRecordValuesStr(
-                             QStringLiteral("p_id"), rvoNoGroupRows))
+                    for (const QString& v :
+                         values->GetSelectedRecordValuesStr(QStringLiteral("p_id"), rvoNoGroupRows))
                         writeLink(v);
                 });
             MakeF2(GetParentForm(), doc, false, true, QStringLiteral("30"), params, QString(),

@@ -36,12 +36,12 @@ struct TSondFuncRow {
 // The special functions of a table offered on a form class: those without a form class and those
 // whose form class pattern matches, in their order.
 QList<TSondFuncRow> AssignToSqlTable(const QString& table, const QString& formClass) {
-    TVoskQuery2 q(nullptr, QStringLiteral(
-                               "SELECT dbrid, sf_txtnr, sf_imageindex, sf_cond, sf_emptyallowed "
-                               "FROM sondfunc WHERE lower(sf_sqltable) = lower(:table) "
-                               "AND (coalesce(sf_formclass, '') = '' "
-                               "OR :formclass ILIKE sf_formclass) "
-                               "ORDER BY sf_nr NULLS LAST, dbrid"));
+    TVoskQuery2 q(nullptr,
+                  QStringLiteral("SELECT dbrid, sf_txtnr, sf_imageindex, sf_cond, sf_emptyallowed "
+                                 "FROM sondfunc WHERE lower(sf_sqltable) = lower(:table) "
+                                 "AND (coalesce(sf_formclass, '') = '' "
+                                 "OR :formclass ILIKE sf_formclass) "
+                                 "ORDER BY sf_nr NULLS LAST, dbrid"));
     q.Bind(QStringLiteral("table"), table);
     q.Bind(QStringLiteral("formclass"), formClass);
     q.Open();
@@ -205,7 +205,7 @@ void TTopLabelFrame::PopupToolsPopup() {
             TVoskMenuItem* item = AddAutoItem(PopupTools, QString(), row.txtNr);
             if (item->text().isEmpty())
                 item->setText(QStringLiteral("Sonderfunktion %1").arg(row.id));
-            const int image = row.txtNr == 1034 ? 60
+            const int image = row.txtNr == 1034          ? 60
                               : row.imageIndex.isValid() ? row.imageIndex.toInt()
                                                          : -1;
             if (image >= 0) {

@@ -16,11 +16,15 @@ void TVoskBalloonHint::ShowHintBottomRight(QWidget* control, const QString& titl
         return;
     const QPoint at = control->mapToGlobal(QPoint(control->width(), control->height()));
     Last() = Shown{title, text, control, at, seconds};
-    const QString html = QStringLiteral("<b>%1</b><br>%2").arg(title.toHtmlEscaped(),
-                                                                text.toHtmlEscaped());
+    const QString html =
+        QStringLiteral("<b>%1</b><br>%2").arg(title.toHtmlEscaped(), text.toHtmlEscaped());
     QToolTip::showText(at, html, control, QRect(), qMax(1, seconds) * 1000);
 }
 
-const TVoskBalloonHint::Shown& TVoskBalloonHint::LastShown() { return Last(); }
+const TVoskBalloonHint::Shown& TVoskBalloonHint::LastShown() {
+    return Last();
+}
 
-void TVoskBalloonHint::ClearLastShown() { Last() = Shown{}; }
+void TVoskBalloonHint::ClearLastShown() {
+    Last() = Shown{};
+}

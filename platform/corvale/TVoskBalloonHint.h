@@ -15,7 +15,7 @@ public:
         QString title;
         QString text;
         QPointer<QWidget> control;
-        QPoint at;      // global position of the hint's anchor
+        QPoint at;       // global position of the hint's anchor
         int seconds = 0; // how long it stays
     };
     // Shows title and text at the lower right corner of control for the given seconds.

@@ -197,7 +197,9 @@ bool TVoskDBGrid2::SearchText(const QString& text, bool next) {
     return currentIndex().row() == row;
 }
 
-bool TVoskDBGrid2::SearchPanelVisible() const { return m_searchPanel && !m_searchPanel->isHidden(); }
+bool TVoskDBGrid2::SearchPanelVisible() const {
+    return m_searchPanel && !m_searchPanel->isHidden();
+}
 
 void TVoskDBGrid2::ShowSearchPanel(bool focus) {
     if (!m_searchPanel) {

@@ -245,8 +245,9 @@ TEST_F(HeaderActionsTest, DockingOutsideAModuleFormOnlyInforms) {
 TEST_F(HeaderActionsTest, NewWindowPutsThePreferenceBackAlsoWhenTheStartFails) {
     auto* first = Start<TFormStartProbe>(QStringLiteral("TFormStartProbe"));
     ASSERT_TRUE(first);
-    const QString key = QStringLiteral("OpenNewModule_") +
-                        Umigration::TranslateInto_mm_formclassname(QStringLiteral("TFormStartProbe"));
+    const QString key =
+        QStringLiteral("OpenNewModule_") +
+        Umigration::TranslateInto_mm_formclassname(QStringLiteral("TFormStartProbe"));
     first->TopLabel->btNewOpenClick();
     QApplication::processEvents();
     EXPECT_EQ(FindModules(QStringLiteral("TFormStartProbe")).size(), 2);
@@ -341,10 +342,11 @@ TEST_F(HeaderActionsTest, CaptionDoubleClickCopiesTheUnitNameForAdministrators) 
 }
 
 TEST_F(HeaderActionsTest, StoredDocumentsGoToThePositionsTheUserChooses) {
-    testsupport::TestDatabase::Exec(QStringLiteral(
-        "CREATE TABLE ldsdoktxt (dbrid serial PRIMARY KEY, p_link integer); "
-        "CREATE TABLE auftgtxt (dbrid serial PRIMARY KEY, p_link integer); "
-        "INSERT INTO ldsdoktxt (p_link) VALUES (NULL); INSERT INTO auftgtxt (p_link) VALUES (NULL)"));
+    testsupport::TestDatabase::Exec(
+        QStringLiteral("CREATE TABLE ldsdoktxt (dbrid serial PRIMARY KEY, p_link integer); "
+                       "CREATE TABLE auftgtxt (dbrid serial PRIMARY KEY, p_link integer); "
+                       "INSERT INTO ldsdoktxt (p_link) VALUES (NULL); INSERT INTO auftgtxt "
+                       "(p_link) VALUES (NULL)"));
     TFormAdress* f = Open();
     TTopLabelFrame* h = f->TopLabel;
     RecordingLookup lookup;
@@ -386,7 +388,8 @@ TEST_F(HeaderActionsTest, StoredDocumentsGoToThePositionsTheUserChooses) {
         TDokument* dok = nullptr;
         h->DoDokumentAfterPost(dok, QStringLiteral("AB"), QStringLiteral("b.pdf"));
         ASSERT_EQ(lookup.calls.size(), 2u);
-        EXPECT_FALSE(lookup.calls[1].params.contains(QStringLiteral("ModulName=TFormEinkauf_PosDokument")));
+        EXPECT_FALSE(
+            lookup.calls[1].params.contains(QStringLiteral("ModulName=TFormEinkauf_PosDokument")));
         // Without a document type nothing is handed on.
         h->DoDokumentAfterPost(dok, QString(), QStringLiteral("c.pdf"));
         EXPECT_EQ(lookup.calls.size(), 2u);
@@ -412,10 +415,11 @@ TEST_F(HeaderActionsTest, StoredDocumentsGoToThePositionsTheUserChooses) {
             h->DoDokumentAfterPost(dok, QStringLiteral("LS"), QStringLiteral("e.pdf"));
             ADD_FAILURE() << "no exception";
         } catch (const EVoskException& e) {
-            EXPECT_TRUE(e.Message().startsWith(Vcl::FullName(h) +
-                                               QStringLiteral(".DoDokumentAfterPost")))
+            EXPECT_TRUE(
+                e.Message().startsWith(Vcl::FullName(h) + QStringLiteral(".DoDokumentAfterPost")))
                 << e.Message().toStdString();
         }
+        EXPECT_FALSE(doc->InEdit()); // nothing half-written stays behind
         h->FSetDokumentClass(nullptr);
         delete doc;
     }

@@ -82,17 +82,18 @@ TEST_F(HeaderToolsTest, PopupOffersTheFunctionsWhoseConditionHoldsOrFails) {
     h->SetToolsPopup(&own);
 
     const QStringList items = OpenPopup(h);
-    EXPECT_EQ(items, (QStringList{QStringLiteral("Bearbeiten"), QStringLiteral("Historie"),
-                                  QStringLiteral("Historie aller Datensätze"), QStringLiteral("-"),
-                                  QStringLiteral("Ohne Bedingung"), QStringLiteral("Bedingung wahr"),
-                                  QStringLiteral("Bedingung kaputt"),
-                                  QStringLiteral("Sonderfunktionen"), QStringLiteral("Leer erlaubt"),
-                                  QStringLiteral("-"), QStringLiteral("Modulfunktion")}));
+    EXPECT_EQ(items,
+              (QStringList{QStringLiteral("Bearbeiten"), QStringLiteral("Historie"),
+                           QStringLiteral("Historie aller Datensätze"), QStringLiteral("-"),
+                           QStringLiteral("Ohne Bedingung"), QStringLiteral("Bedingung wahr"),
+                           QStringLiteral("Bedingung kaputt"), QStringLiteral("Sonderfunktionen"),
+                           QStringLiteral("Leer erlaubt"), QStringLiteral("-"),
+                           QStringLiteral("Modulfunktion")}));
     EXPECT_EQ(ownPopups, 1);
     // A condition the server refuses leaves the function offered and says so in the log.
     EXPECT_TRUE(TLogSink::Contains(QStringLiteral("ERROR bei sf_cond (ID 804)")));
-    EXPECT_TRUE(TLogSink::Contains(
-        QStringLiteral("F3/Antenne: Table=adressen FormClass=TFormAdress DataSource=TVoskClass2.DataAdressen")));
+    EXPECT_TRUE(TLogSink::Contains(QStringLiteral(
+        "F3/Antenne: Table=adressen FormClass=TFormAdress DataSource=TVoskClass2.DataAdressen")));
 
     auto* sf = qobject_cast<TVoskMenuItem*>(Item(h, QStringLiteral("Sonderfunktionen")));
     ASSERT_TRUE(sf);
@@ -126,14 +127,13 @@ TEST_F(HeaderToolsTest, EmptyClassOffersOnlyWhatAllowsIt) {
     f->DataAdressen->SetQuerySql(QStringLiteral("SELECT * FROM adressen WHERE false"));
     f->DataAdressen->Refresh();
     ASSERT_FALSE(f->DataAdressen->HasRecord());
-    EXPECT_EQ(OpenPopup(h), (QStringList{QStringLiteral("Bearbeiten"),
-                                         QStringLiteral("Leer erlaubt")}));
+    EXPECT_EQ(OpenPopup(h),
+              (QStringList{QStringLiteral("Bearbeiten"), QStringLiteral("Leer erlaubt")}));
     // A module that allows the popup without a record shows the record's entries anyway.
     h->_AllowEmptyF3 = true;
-    EXPECT_EQ(OpenPopup(h),
-              (QStringList{QStringLiteral("Bearbeiten"), QStringLiteral("Historie"),
-                           QStringLiteral("Historie aller Datensätze"), QStringLiteral("-"),
-                           QStringLiteral("Leer erlaubt")}));
+    EXPECT_EQ(OpenPopup(h), (QStringList{QStringLiteral("Bearbeiten"), QStringLiteral("Historie"),
+                                         QStringLiteral("Historie aller Datensätze"),
+                                         QStringLiteral("-"), QStringLiteral("Leer erlaubt")}));
     // The record's entries belong to the tools button only.
     h->PopupToolsAnchor = f->EdName;
     h->PopupTools->popup(QPoint(0, 0));
