@@ -1,5 +1,7 @@
 #include "TFormAdress.h"
 
+#include "UModulForm.Start.h"
+
 #include "TfrmAdressliste.h"
 
 #include "FrameDBNavigate.h"
@@ -12,6 +14,7 @@
 #include "Vcl.Components.h"
 
 #include <QFormLayout>
+#include <QToolButton>
 #include <QLabel>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -90,6 +93,8 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     FrameAnsprechpartner->SetOptimal(true);
     FrameAnsprechpartner->FSetAutoRefreshButton(true);
     FrameAnsprechpartner->SetFilterTabShow(true);
+    // The contacts' own control chain: their special functions show on their frame.
+    new TQ32Control(DataAnsprechpartner);
     // A new contact belongs to the address shown above it.
     DataAnsprechpartner->BeforePost = [this](TVoskClass* c) {
         if (c->IsNewRecord() && DataAdressen->HasRecord())
@@ -109,13 +114,20 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     (new TQ32Control(DataAdressen))->AddEditControl(EdName);
     TopLabel->SetVoskDBGrid(GridAdressen);
     TopLabel->SetBtAutoRefresh(true);
+    for (QWidget* b : {TopLabel->BtTools, TopLabel->InfoBt, TopLabel->PrintBt,
+                       TopLabel->PrintBtFullAuto})
+        b->show();
 }
 
 void TFormAdress::FormCreate(QObject* sender) {
     TModulForm::FormCreate(sender);
     // The address module's report: the designed address-list dialog.
-    TopLabel->OnPrintBtClick = [this](QObject*, bool, bool, bool) {
-        TfrmAdressliste::Execute(this);
+    // A plain click asks with the designed dialog; the automatic prints go to the report.
+    TopLabel->OnPrintBtClick = [this](QObject*, bool autoPrint, bool toPaper, bool printerSel) {
+        if (autoPrint)
+            ::Print(this, QString(), QString(), true, false, nullptr, toPaper, printerSel);
+        else
+            TfrmAdressliste::Execute(this);
     };
     DataAdressen->Open();
     // The contacts follow the address; an open contact record keeps them where they are.

@@ -13,6 +13,7 @@ class TVoskPageControl2;
 
 class TFormAdress final : public TModulForm {
     Q_OBJECT
+    Q_CLASSINFO("UnitName", "TFormAdress")
 public:
     explicit TFormAdress(QObject* owner = nullptr, QWidget* parent = nullptr);
 

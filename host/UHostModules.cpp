@@ -179,6 +179,12 @@ void Register() {
                           UModulForm::ShowModulForm(f);
                           return f;
                       });
+    RegisterStartProc(QStringLiteral("Dashboard.M"), QStringLiteral("DASHBOARDMODUL"),
+                      [](const QStringList& p) -> QObject* {
+                          auto* f = TFormKorvexGundForm::Create<TDashboardModul>(nullptr, p);
+                          UModulForm::ShowModulForm(f);
+                          return f;
+                      });
     RegisterProc<void(TF2Result&, QWidget*, QObject*, std::unique_ptr<QStringList>, TMakeF2Event)>(
         QStringLiteral("F2.M"), QStringLiteral("MakeF2Proc"), MakeF2Host);
     RegisterProc<bool(QWidget*, const QString&, const QString&, bool, bool, bool, bool,
@@ -214,6 +220,7 @@ void Unregister() {
     for (const auto& [lib, proc] :
          std::initializer_list<std::pair<const char*, const char*>>{
              {"Adressen.M", "ADRESSEN"}, {"StandardSql.M", "STANDARDSQL"}, {"Info.M", "INFO"}, {"F2Test.M", "LOOKUPTEST"},
+             {"Dashboard.M", "DASHBOARDMODUL"},
              {"SSystem.M", "EditTable"}, {"SSystem.M", "EINSTELLUNGENDYN"}, {"F2.M", "MakeF2Proc"}, {"Report.M", "PrintReport"},
              {"ReportGrids.M", "PRINTGRID"}, {"FormDesigner.M", "ExecuteRTF"},
              {"Plantafel.M", "PLANTAFEL"}})
@@ -413,4 +420,26 @@ TFormLookupTest::TFormLookupTest(QObject* owner, QWidget* parent) : TModulForm(o
 
 void TFormLookupTest::F2BtClick(QObject* sender, int) {
     MakeF2(this, sender ? sender : EdWert, true, false, QString(), QStringList(), QString(), {});
+}
+
+// ---- dashboard -------------------------------------------------------------------------------
+
+TDashboardModul::TDashboardModul(QObject* owner, QWidget* parent) : TModulForm(owner, parent) {
+    setObjectName(QStringLiteral("DashboardModul"));
+    resize(360, 200);
+    TopLabel->Toplabel->setText(QStringLiteral("Dashboard"));
+    LabelAdressen = Vcl::Owned(this, new QLabel(this), QStringLiteral("LabelAdressen"));
+    LabelAdressen->setAlignment(Qt::AlignCenter);
+    ModulLayout()->addWidget(LabelAdressen, 1);
+}
+
+void TDashboardModul::FormShow(QObject* sender) {
+    TModulForm::FormShow(sender);
+    const QVariant n = DM1() && DM1()->Connected()
+                           ? DM1()->LoadVar(QStringLiteral("SELECT count(*) FROM adressen"))
+                           : QVariant();
+    LabelAdressen->setText(QStringLiteral("Adressen: %1").arg(n.isNull() ? QStringLiteral("-")
+                                                                         : n.toString()));
+    LabelAdressen->setToolTip(QStringLiteral("Anzahl der Adressen"));
+    LabelAdressen->setAccessibleName(LabelAdressen->toolTip());
 }

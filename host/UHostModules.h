@@ -13,6 +13,7 @@
 
 #include <vector>
 
+class QLabel;
 class QLineEdit;
 
 namespace UHostModules {
@@ -100,4 +101,14 @@ public:
     explicit TFormLookupTest(QObject* owner = nullptr, QWidget* parent = nullptr);
     QLineEdit* EdWert;
     void F2BtClick(QObject* sender, int index = 0) override;
+};
+
+// The dashboard: a small window of key figures that the header's "new window" button starts
+// through its own library procedure.
+class TDashboardModul final : public TModulForm {
+    Q_OBJECT
+public:
+    explicit TDashboardModul(QObject* owner = nullptr, QWidget* parent = nullptr);
+    QLabel* LabelAdressen;
+    void FormShow(QObject* sender) override;
 };

@@ -119,3 +119,12 @@ void TFrameDBNav::SondFuncClick(QObject* sender) {
             QStringLiteral("Sonderfunktionen gibt es nur in einem Modulfenster."));
     header->SondFuncClick(sender);
 }
+
+void TFrameDBNav::BtToolsClick() {
+    TTopLabelFrame* header = ModulHeader(this);
+    if (!header)
+        return;
+    if (m_grid)
+        m_grid->setFocus();
+    header->BtToolsClick(BtTools);
+}

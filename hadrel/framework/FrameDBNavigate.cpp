@@ -249,6 +249,7 @@ TFrameDBNav::TFrameDBNav(QObject* owner, QWidget* parent) : QFrame(parent) {
             guarded([this] { btCachedSqlRefreshClick(); }));
     connect(BtSettingsModul, &QToolButton::clicked, this,
             guarded([this] { BtSettingsModulClick(); }));
+    connect(BtTools, &QToolButton::clicked, this, guarded([this] { BtToolsClick(); }));
     tcFilter->OnChange = [this](QObject*) { tcFilterChange(); };
     DBNavigator1->BeforeAction = [this](NavBtn b) {
         DBNavigator1BeforeAction(DBNavigator1->ButtonControl(b), b);

@@ -193,6 +193,8 @@ public:
     QList<TVoskButton2*> SondFuncButtons() const;
     // Runs and offers the special functions through the module form's header.
     void SondFuncClick(QObject* sender);
+    // The grid gets the focus, then the header's tools popup opens below this frame's BtTools.
+    void BtToolsClick();
 
     void SaveCompSettings(QObject* parent) override;
     void LoadCompSettings(QObject* parent) override;

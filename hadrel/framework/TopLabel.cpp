@@ -12,6 +12,7 @@
 #include "Vcl.Components.h"
 #include "Vcl.Forms.h"
 #include "VoskControls.h"
+#include "VoskGridSearch.h"
 #include "VoskTimer.h"
 
 #include <EventGuard.h>
@@ -252,6 +253,7 @@ TTopLabelFrame::TTopLabelFrame(QObject* owner, QWidget* parent) : QFrame(parent)
     if ((DM1() && DM1()->IsAdmin()) || qEnvironmentVariableIsSet("KORVEX_DEVELOP_SYSTEM"))
         Toplabel->setToolTip(makeText(26707, QStringLiteral("*")));
     CheckNavVisible();
+    WireActions();
 }
 
 TTopLabelFrame::~TTopLabelFrame() = default;
@@ -526,6 +528,7 @@ void TTopLabelFrame::SetVoskDBGrid(QWidget* value) {
         throw EVoskException(
             QStringLiteral("Value must be VoskDBGrid2 or VoskDBTreeView2 or VoskDBPivotGrid"));
     m_grid = value;
+    btSearchData->setVisible(dynamic_cast<IVoskGridFind*>(value) != nullptr);
 }
 
 void TTopLabelFrame::AssignSettingsModul(TSettingsModul* value) {

@@ -17,6 +17,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QMenu;
@@ -248,7 +249,7 @@ public:
     bool WithWorkModes() const { return m_withWorkModes; }
     void SetWithWorkModes(bool on);
     QMenu* ToolsPopup() const { return m_toolsPopup; }
-    void SetToolsPopup(QMenu* menu) { m_toolsPopup = menu; }
+    void SetToolsPopup(QMenu* menu);
     TSettingsModul* SettingsModul() const { return m_settingsModul; }
     void AssignSettingsModul(TSettingsModul* value);
 
@@ -306,11 +307,53 @@ public:
     // Opens the record information window of the current record, on the properties page for the
     // properties button and its menu entry, else on the notes; returns it (null when none).
     TMenuForm* ShowHistorie(QObject* sender);
+    // ---- tools popup (F3) ----------------------------------------------------------------
+    // Opens PopupTools below sender (BtTools when null); another anchor does nothing while the
+    // user works in the main data class.
+    void BtToolsClick(QObject* sender);
+    void BtToolsMouseUp(Qt::MouseButton button);
+    // Fills PopupTools each time it opens.
+    void PopupToolsPopup();
+    void moBearbeitenSondfuncClick();
+    // The control PopupTools was opened from.
+    QPointer<QWidget> PopupToolsAnchor;
+    // Checks the conditions of the special functions; parameters come from the form.
+    std::unique_ptr<TVoskQuery2> SqlCheckCond;
+
+    // Filled by the units that own them; an entry whose slot is empty tells the user so.
+    // Runs the special function whose id is the sender's data value.
+    static std::function<void(TTopLabelFrame* frame, QObject* sender)> SondFuncClickProc;
+    // Opens the record information of the current record (sender: the item that asked).
+    static std::function<void(TTopLabelFrame* frame, QObject* sender)> ShowHistorieProc;
+    // Opens the special-function editing window of a data class's control.
+    static std::function<void(TVoskClass* dataClass)> ShowControlWindowProc;
+
+    // ---- header actions ------------------------------------------------------------------
+    void PrintBtMouseUp(QObject* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift);
+    void InfoBtClick(QObject* sender);
+    void InfoBtMouseUp(QObject* sender);
+    void btDockUndockClick();
+    void btNewOpenClick();
+    void btSearchDataClick(Qt::KeyboardModifiers shift);
+    void moCopyEditsClick();
+    void moPasteEditsClick();
+    void ToplabelDblClick();
+    // Called by the document window once a document was stored for the record.
+    void DoDokumentAfterPost(TDokument*& Dokument, const QString& DokuType,
+                             const QString& Filename);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public:
 
 private:
     void ResetParentStatusBar();
     void UpdateVisibleFlag(bool withDoku);
     bool IsLoadingOrDesigning() const;
+    void WireActions();
+    // The edits whose values copy and paste carry: the form's and its frames'.
+    QList<QWidget*> CopyPasteEdits() const;
     void SetNavButtons(NavBtnSet buttons, bool on);
 
     int m_textNr = 0;

@@ -144,6 +144,9 @@ public:
     // Font colours of the status-bar buttons: something to show, nothing to show.
     static QColor StatusColorSet();
     static QColor StatusColorEmpty();
+    // Fired after the window was docked into the main window or undocked from it; the sender is
+    // the header frame whose button did it.
+    std::function<void(QObject* sender)> OnDockChanged;
 
 protected:
     void customEvent(QEvent* e) override;

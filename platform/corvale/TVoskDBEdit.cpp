@@ -1,5 +1,9 @@
 #include "TVoskDBEdit.h"
 
+#include "Korvexutils.h"
+#include "UDM1.h"
+#include "Vcl.Components.h"
+
 #include <EventGuard.h>
 
 #include <QRegularExpression>
@@ -112,4 +116,31 @@ bool TVoskDBEdit::PostEditValue() {
         return false;
     m_link->Store(text());
     return true;
+}
+
+QString TVoskDBEdit::LastValueKey() const {
+    QWidget* form = Korvexutils::KorvexGetForm(const_cast<TVoskDBEdit*>(this));
+    return QStringLiteral("LastValue_") + (form ? Vcl::ClassName(form) : QString()) +
+           QLatin1Char('_') + objectName();
+}
+
+namespace {
+// Stands for "never stored"; an empty text is a value of its own.
+const QString kNoLastValue = QStringLiteral("\x01<none>");
+} // namespace
+
+void TVoskDBEdit::SaveLastValue() {
+    if (TDM1* dm = DM1(); dm && dm->Connected())
+        dm->SaveLastVal(LastValueKey(), text());
+}
+
+void TVoskDBEdit::LoadLastValue() {
+    TDM1* dm = DM1();
+    if (!dm || !dm->Connected())
+        return;
+    const QString value = dm->LoadLastVal(LastValueKey(), kNoLastValue);
+    if (value == kNoLastValue || value == text())
+        return;
+    setText(value);
+    m_link->Write(value);
 }

@@ -10,6 +10,7 @@
 #include <TVoskClass.h>
 
 #include "VoskF2Controls.h"
+#include "TQ32Control.h"
 
 namespace Corvale {
 
@@ -44,7 +45,7 @@ private:
 
 } // namespace Corvale
 
-class TVoskDBEdit final : public TVoskEdit {
+class TVoskDBEdit final : public TVoskEdit, public IKorvexControl {
     Q_OBJECT
 public:
     explicit TVoskDBEdit(QWidget* parent = nullptr);
@@ -57,10 +58,21 @@ public:
     // there was nothing to hand over. Throws when the class refuses the value.
     bool PostEditValue();
 
+    // IKorvexControl: the last value is the shown text, kept per form class and control name;
+    // loading writes it into the field as typing would and leaves the edit alone when none is
+    // stored.
+    void SetMyControl(TQ32Control* control) override { m_myControl = control; }
+    TQ32Control* GetMyControl() const override { return m_myControl; }
+    void SaveLastValue() override;
+    void LoadLastValue() override;
+    bool isModifiedByUser() const override { return isModified(); }
+    QString LastValueKey() const;
+
 private:
     void showValue();
     // Length from the column's size; only digits (and one decimal separator) in number columns.
     void applyFieldLimits();
     Corvale::TFieldLink* m_link;
     int m_numberKind = 0; // 0 any text, 1 integer, 2 decimal
+    QPointer<TQ32Control> m_myControl;
 };

@@ -11,6 +11,8 @@
 
 #include <QHeaderView>
 #include <QStyledItemDelegate>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QItemSelectionModel>
 
 #include <algorithm>
@@ -294,4 +296,90 @@ void TVoskDBGrid2::FieldEditTxtBtClick(QObject* sender) {
         edit->setText(text);
     else
         m_model->setData(index, text.isEmpty() ? QVariant() : QVariant(text), Qt::EditRole);
+}
+
+// ---- searching ---------------------------------------------------------------------------
+
+QLineEdit* TVoskDBGrid2::MakeSearchField(QWidget* parent, const QString& name) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(name);
+    e->setPlaceholderText(QStringLiteral("Suchen ..."));
+    e->setAccessibleName(QStringLiteral("Suchen im Raster"));
+    e->setToolTip(QStringLiteral("Text, der in einer Zeile vorkommt; Enter sucht weiter"));
+    e->setClearButtonEnabled(true);
+    connect(e, &QLineEdit::textEdited, this, [this](const QString& t) { SearchText(t, false); });
+    connect(e, &QLineEdit::returnPressed, this, [this, e] { SearchText(e->text(), true); });
+    return e;
+}
+
+int TVoskDBGrid2::FindRow(const QString& text, int from) const {
+    QAbstractItemModel* m = model();
+    if (!m || text.isEmpty())
+        return -1;
+    const int rows = m->rowCount();
+    for (int i = 0; i < rows; ++i) {
+        const int row = (qMax(0, from) + i) % rows;
+        for (int col = 0; col < m->columnCount(); ++col)
+            if (!isColumnHidden(col) &&
+                m->index(row, col).data().toString().contains(text, Qt::CaseInsensitive))
+                return row;
+    }
+    return -1;
+}
+
+bool TVoskDBGrid2::SearchText(const QString& text, bool next) {
+    const int current = currentIndex().isValid() ? currentIndex().row() : 0;
+    const int row = FindRow(text, next ? current + 1 : current);
+    if (row < 0)
+        return false;
+    int col = currentIndex().isValid() ? currentIndex().column() : 0;
+    while (col < model()->columnCount() - 1 && isColumnHidden(col))
+        ++col;
+    setCurrentIndex(model()->index(row, col));
+    return currentIndex().row() == row;
+}
+
+bool TVoskDBGrid2::SearchPanelVisible() const {
+    return m_searchPanel && !m_searchPanel->isHidden();
+}
+
+void TVoskDBGrid2::ShowSearchPanel(bool focus) {
+    if (!m_searchPanel) {
+        m_searchPanel = MakeSearchField(this, QStringLiteral("SearchPanel"));
+    }
+    placeSearchPanel();
+    m_searchPanel->show();
+    m_searchPanel->raise();
+    if (focus)
+        m_searchPanel->setFocus();
+}
+
+void TVoskDBGrid2::HideSearchPanel() {
+    if (m_searchPanel)
+        m_searchPanel->hide();
+}
+
+void TVoskDBGrid2::placeSearchPanel() {
+    if (!m_searchPanel)
+        return;
+    const int w = qMin(300, width() - 4);
+    const int h = m_searchPanel->sizeHint().height();
+    m_searchPanel->setGeometry(width() - w - 2, height() - h - 2, w, h);
+}
+
+void TVoskDBGrid2::resizeEvent(QResizeEvent* e) {
+    QTableView::resizeEvent(e);
+    placeSearchPanel();
+}
+
+void TVoskDBGrid2::ShowFind(QWidget* anchor) {
+    if (!m_findBox) {
+        m_findBox = MakeSearchField(this, QStringLiteral("FindBox"));
+        m_findBox->setWindowFlags(Qt::Popup);
+        m_findBox->resize(250, m_findBox->sizeHint().height());
+    }
+    const QWidget* at = anchor ? anchor : this;
+    m_findBox->move(at->mapToGlobal(QPoint(0, at->height())));
+    m_findBox->show();
+    m_findBox->setFocus();
 }

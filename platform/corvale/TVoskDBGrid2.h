@@ -62,20 +62,11 @@ class Expression;
 // since it was loaded, no filter in force.
 enum TGridFilterState { gfsNone = 0, gfsActive = 1, gfsChanged = 2, gfsInactive = 5 };
 
-// The grid's find interface (search in the shown cells) and its search panel.
-class IVoskGridFind {
-public:
-    virtual ~IVoskGridFind() = default;
-    // Moves to the next shown row at or after the current one whose shown text contains text.
-    virtual bool FindNext(const QString& text, bool fromStart) = 0;
-};
-class IVoskGridSearchPanel {
-public:
-    virtual ~IVoskGridSearchPanel() = default;
-    virtual void ShowSearchPanel() = 0;
-};
+#include "VoskGridSearch.h"
 
-class TVoskDBGrid2 final : public QTableView, public IVoskGridFind {
+class QLineEdit;
+
+class TVoskDBGrid2 final : public QTableView, public IVoskGridSearchPanel, public IVoskGridFind {
     Q_OBJECT
 public:
     explicit TVoskDBGrid2(QWidget* parent = nullptr);
@@ -187,10 +178,29 @@ public:
     // A cell editor is open: its value has not reached the field yet.
     bool CellEditorOpen() const { return state() == QAbstractItemView::EditingState; }
 
+    // Searching: a search field over the grid's lower edge, and a find box opened below a
+    // control; typing moves to the first row from the current one whose shown text contains the
+    // typed text, Enter to the next such row.
+    bool SearchPanelVisible() const override;
+    void ShowSearchPanel(bool focus) override;
+    void HideSearchPanel() override;
+    void ShowFind(QWidget* anchor) override;
+    // The first row at or after from, wrapping round, whose shown text contains text; -1 none.
+    int FindRow(const QString& text, int from) const;
+    // Moves to the row FindRow gives; false when none matches.
+    bool SearchText(const QString& text, bool next);
+    QLineEdit* SearchPanel() const { return m_searchPanel; }
+    QLineEdit* FindBox() const { return m_findBox; }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
 private:
     void applyLayoutIfPending();
     void applyFilter();
     void notifyFilterChanged();
+    QLineEdit* MakeSearchField(QWidget* parent, const QString& name);
+    void placeSearchPanel();
     void followClass();
     void followView(const QModelIndex& current);
     void applyColumns();
@@ -224,4 +234,6 @@ private:
         std::function<void()> handler;
     };
     std::vector<FilterHandler> m_filterHandlers;
+    QLineEdit* m_searchPanel = nullptr;
+    QLineEdit* m_findBox = nullptr;
 };

@@ -14,6 +14,13 @@ void TVoskMenuItem::SetTextNr(int textNr) {
         setText(makeText(textNr, text()));
 }
 
+void TVoskMenuItem::SetModulLinkLook(bool on) {
+    m_modulLinkLook = on;
+    QFont f = font();
+    f.setUnderline(on);
+    setFont(f);
+}
+
 TVoskPopupMenu::TVoskPopupMenu(QWidget* parent) : QMenu(parent) {
     // Connected before any handler of the owner, so that the handlers fill a cleaned menu.
     connect(this, &QMenu::aboutToShow, this, &TVoskPopupMenu::RemoveAutoLinks);
@@ -69,13 +76,6 @@ struct TMenuItemClassRegistration {
     }
 } menuItemClassRegistration;
 } // namespace
-
-void TVoskMenuItem::SetModulLinkLook(bool on) {
-    m_modulLinkLook = on;
-    QFont f = font();
-    f.setItalic(on);
-    setFont(f);
-}
 
 Rtl::HookSlot<Vcl::TForm*(QObject*)> TVoskMenuItem::MenuFormClass;
 

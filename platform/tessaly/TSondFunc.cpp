@@ -12,7 +12,7 @@ void TSondFunc::AssignToSqlTable(const QString& table, const QString& formClass)
     ClearParams();
     SetQuerySql(QStringLiteral(
         "SELECT * FROM sondfunc WHERE lower(sf_sqltable) = lower(:table) "
-        "AND (COALESCE(sf_formclass, '') = '' OR lower(sf_formclass) = lower(:formclass)) "
+        "AND (COALESCE(sf_formclass, '') = '' OR :formclass ILIKE sf_formclass) "
         "ORDER BY COALESCE(sf_nr, 0), dbrid"));
     SetParam(QStringLiteral("table"), table);
     SetParam(QStringLiteral("formclass"), formClass);

@@ -9,8 +9,8 @@ class TSondFunc final : public TVoskClass2 {
 public:
     explicit TSondFunc(QObject* parent = nullptr);
 
-    // Opens on the functions of table offered to formClass (rows without a form class serve
-    // every form), in their order.
+    // Opens on the functions of table offered to formClass (a row's form class is a LIKE pattern;
+    // rows without one serve every form), in their order.
     void AssignToSqlTable(const QString& table, const QString& formClass);
     // Opens on the one function with that id; false when it is gone.
     bool SearchDBRID(qint64 id);

@@ -2,6 +2,8 @@
 
 #include "UDM1.h"
 
+#include <VoskExceptions.h>
+
 bool TUserRights::GetAdmin_User() {
     TDM1* dm = DM1();
     return dm && dm->IsAdmin();
@@ -20,4 +22,15 @@ bool TUserRights::CanDoGUIAction(const QString& formClass, const QString& action
          {QStringLiteral("action"), action},
          {QStringLiteral("mitnr"), dm->MitNr()}});
     return allowed.isNull() || allowed.toBool();
+}
+
+void TUserRights::AdminCheck(const QString& action) {
+    if (GetAdmin_User())
+        return;
+    QString text = makeText(6338, QStringLiteral("keine Berechtigung"));
+    text += QStringLiteral(": ") +
+            makeText(26760, QStringLiteral("Diese Funktion ist nur für Administratoren."));
+    if (!action.isEmpty())
+        text += QStringLiteral(" (") + action + QLatin1Char(')');
+    throw EUserRights(text);
 }

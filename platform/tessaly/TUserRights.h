@@ -6,7 +6,11 @@
 
 class TUserRights final {
 public:
+    // Whether the user of the global data module is an administrator; false without one.
     static bool GetAdmin_User();
     // action: for an export the grid's name. Without a connection nothing is refused.
     static bool CanDoGUIAction(const QString& formClass, const QString& action);
+    // Throws EUserRights with a German refusal naming the action unless the user is an
+    // administrator.
+    static void AdminCheck(const QString& action = {});
 };

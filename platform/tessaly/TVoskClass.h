@@ -187,6 +187,9 @@ public:
     // Master and sub-classes.
     TVoskClass* MasterClass() const;
     QList<TVoskClass*> Children() const;
+    // The field that ties a record of this class to its master's (a document's position link).
+    QString LinkFieldName() const { return m_linkFieldName; }
+    void SetLinkFieldName(const QString& field) { m_linkFieldName = field; }
 
     // Events. A throw in BeforePost refuses the post (an EAbort silently).
     std::function<void(TVoskClass*)> BeforePost;
@@ -286,6 +289,7 @@ private:
     bool m_editFlag = true;
     bool m_enabledFlag = true;
     bool m_singleRecordRefresh = true;
+    QString m_linkFieldName;
 };
 
 // The data class on a query of its own: SQL with ":name" parameters, written back to SqlTable.

@@ -6,6 +6,8 @@
 #include "UModulForm.Start.h"
 #include "Vcl.Hourglass.h"
 #include "VoskTimer.h"
+#include "VoskControls.h"
+#include "UDM1.h"
 #include "cxGridExportLink.h"
 
 #include <VoskExceptions.h>
@@ -619,4 +621,39 @@ TEST_F(FrameDBNavTest, LongTablesContinueOnFurtherSheetsAndLongTextsAreCut) {
     ASSERT_EQ(first.size(), 3);
     EXPECT_EQ(first[1].size(), 1); // NULL makes no cell
     EXPECT_EQ(first[1][0].value, QStringLiteral("0"));
+}
+
+TEST_F(FrameDBNavTest, SpecialFunctionsOfTheGridsTableShowOnTheFrameAndRunThroughTheHeader) {
+    testsupport::TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO sondfunc (dbrid, sf_sqltable, sf_nr, sf_txtnr, sf_menubutton, sf_sql) VALUES "
+        "(901, 'ansprechpartner', 1, 0, true, "
+        "'UPDATE ansprechpartner SET vorname = upper(vorname) WHERE dbrid = :dbrid'), "
+        "(902, 'ansprechpartner', 2, 0, false, NULL), "
+        "(903, 'adressen', 1, 0, true, NULL)"));
+    DM1()->ClearQueryCache();
+    TFormAdress* f = Open();
+    TFrameDBNav* nav = f->FrameAnsprechpartner;
+    const QList<TVoskButton2*> buttons = nav->SondFuncButtons();
+    // Only the menu-button row of the frame's own table; the tools button offers the rest.
+    ASSERT_EQ(buttons.size(), 1);
+    EXPECT_EQ(buttons[0]->DataValue().toLongLong(), 901);
+    EXPECT_FALSE(buttons[0]->isHidden());
+    EXPECT_FALSE(nav->BtTools->isHidden());
+    EXPECT_FALSE(buttons[0]->toolTip().isEmpty());
+    EXPECT_FALSE(buttons[0]->accessibleName().isEmpty());
+
+    // A second start of the components does not double the buttons.
+    nav->LoadSondFuncs();
+    EXPECT_EQ(nav->SondFuncButtons().size(), 1);
+
+    ASSERT_TRUE(f->DataAnsprechpartner->HasRecord());
+    const QVariant id = f->DataAnsprechpartner->FieldByName(QStringLiteral("dbrid")).Value();
+    m_answers.Expect(QStringLiteral("Sonderfunktion ausführen?"), Vcl::mrYes);
+    f->GridAnsprechpartner->setFocus();
+    nav->SondFuncClick(nav->SondFuncButtons()[0]);
+    const QString vorname = testsupport::TestDatabase::Scalar(
+        QStringLiteral("SELECT vorname FROM ansprechpartner WHERE dbrid = %1").arg(id.toLongLong()));
+    EXPECT_EQ(vorname, vorname.toUpper());
+    testsupport::TestDatabase::Exec(QStringLiteral("DELETE FROM sondfunc"));
+    DM1()->ClearQueryCache();
 }
