@@ -6,6 +6,7 @@
 #include "IdePackages.h"
 #include "IdeServices.h"
 #include "TFormIdeDemo.h"
+#include "TIdeMainForm.h"
 
 #include "DesignEditors.h"
 #include "EventGuard.h"
@@ -47,6 +48,8 @@
 #include <QFrame>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
 
 using namespace testsupport;
 using namespace DesignIntf;
@@ -648,6 +651,52 @@ TEST_F(PropertyEditorsTest, SqlComponentEditorTogglesTheQueryAndEditsItsSqlOnlyW
     EXPECT_EQ(GetComponentEditor(query, &m_designer)->GetVerb(0), u"VoskConnect");
     RtlDialog::FEditSql.Reset();
     g_sqlEditor = nullptr;
+}
+
+// The IDE's own window with Quibbet loaded: what the developer sees of the demo form's header.
+TEST_F(PropertyEditorsTest, InTheIdeTheHeaderShowsItsTextNumberOpensThePickerAndHasTheVerbs) {
+    RegisterDesignClass(&TFormIdeDemo::staticMetaObject);
+    TIdeMainForm main(m_services);
+    main.resize(1400, 860);
+    ASSERT_TRUE(main.OpenForm(QStringLiteral("TFormIdeDemo")));
+    auto* form = qobject_cast<TFormIdeDemo*>(main.DesignedForm());
+    ASSERT_NE(form, nullptr);
+    main.Designer().Select(form->TopLabel);
+    auto row = [&](const QString& name) -> QTreeWidgetItem* {
+        const auto items = main.Inspector->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        return items.isEmpty() ? nullptr : items.first();
+    };
+    QTreeWidgetItem* textNr = row(QStringLiteral("_TextNr"));
+    ASSERT_NE(textNr, nullptr);
+    QWidget* box = main.Inspector->itemWidget(textNr, 1);
+    ASSERT_NE(box, nullptr);
+    auto* edit = box->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), QStringLiteral("40001: ") + makeText(40001, QStringLiteral("*")));
+    InstallPicker();
+    box->findChild<QToolButton*>()->click();
+    EXPECT_EQ(m_user.runs, 1);
+    EXPECT_TRUE(main.Designer().IsModified());
+
+    // The header offers no auto refresh: its intervals are closed.
+    main.Designer().Select(form->TopLabel);
+    QTreeWidgetItem* intervals = row(QStringLiteral("Intervals"));
+    ASSERT_NE(intervals, nullptr);
+    EXPECT_EQ(intervals->text(1), u"(not active)");
+    EXPECT_EQ(intervals->childCount(), 0);
+    main.Designer().Select(form->FrameDBNavPositionen);
+    intervals = row(QStringLiteral("Intervals"));
+    ASSERT_NE(intervals, nullptr);
+    ASSERT_EQ(intervals->childCount(), 3);
+    EXPECT_EQ(intervals->child(0)->text(0), u"Short");
+
+    for (QObject* c : {static_cast<QObject*>(form->TopLabel), static_cast<QObject*>(form->EditName),
+                       static_cast<QObject*>(form->ActionSpeichern)}) {
+        const QStringList verbs = main.Verbs(c);
+        EXPECT_TRUE(verbs.contains(QStringLiteral("VoskConnect"))) << verbs.join(',').toStdString();
+        EXPECT_TRUE(verbs.contains(QStringLiteral("VoskText0")));
+    }
+    EXPECT_EQ(main.Verbs(form->MenuItemNeu).value(2), u"Create Item");
 }
 
 // ---- the connection settings ------------------------------------------------------------------
