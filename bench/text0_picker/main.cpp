@@ -67,7 +67,10 @@ void Load(PGconn* c) {
                                "quantity", "price", "date", "state", "inventory", "payment"};
     std::mt19937 rng(20261209);
     std::uniform_int_distribution<int> word(0, 11), gap(1, 3), bigGap(150, 300), pick(0, 999);
-    Exec(c, "COPY text0 (t_nr, t_feld0, t_kundtxt0, t_feld3) FROM STDIN");
+    PGresult* start = PQexec(c, "COPY text0 (t_nr, t_feld0, t_kundtxt0, t_feld3) FROM STDIN");
+    if (PQresultStatus(start) != PGRES_COPY_IN)
+        Fail("COPY", c);
+    PQclear(start);
     std::string buf;
     int nr = kFirstNr;
     for (int i = 0; i < kRows; ++i) {
