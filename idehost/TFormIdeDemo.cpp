@@ -1,5 +1,10 @@
 #include "TFormIdeDemo.h"
 
+#include "FrameDBNavigate.h"
+#include "TLayoutFrameGrid.h"
+#include "TVoskTabSheet.h"
+#include "TopLabel.h"
+
 #include "TVoskAction.h"
 #include "TVoskClass.h"
 #include "TVoskGridView.h"
@@ -14,12 +19,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 TFormIdeDemo::TFormIdeDemo(QObject* owner) : TVoskBaseForm(owner) {
     setObjectName(QStringLiteral("FormIdeDemo"));
     setWindowTitle(QStringLiteral("Entwurfsbeispiel"));
-    resize(480, 360);
+    resize(560, 440);
     auto* layout = new QFormLayout(this);
+    // The header as module windows have it, titled by a text number, without auto refresh.
+    TopLabel = Vcl::Owned(this, new TTopLabelFrame(this, this), QStringLiteral("TopLabel"));
+    TopLabel->FSetTextNr(40001);
+    layout->addRow(TopLabel);
     LabelName = Vcl::Owned(this, new QLabel(QStringLiteral("&Name:"), this), QStringLiteral("LabelName"));
     EditName = Vcl::Owned(this, new QLineEdit(this), QStringLiteral("EditName"));
     EditName->setToolTip(QStringLiteral("Name"));
@@ -44,6 +54,25 @@ TFormIdeDemo::TFormIdeDemo(QObject* owner) : TVoskBaseForm(owner) {
     TabSheetPositionen->SetCaption(QStringLiteral("Positionen"));
     TabSheetPositionen->SetPageControl(PageControlSeiten);
     layout->addRow(PageControlSeiten);
+
+    // A page of the components' own class, and the two other frames with auto-refresh intervals.
+    TabSheetNotizen = Vcl::Owned(this, new TVoskTabSheet, QStringLiteral("TabSheetNotizen"));
+    TabSheetNotizen->SetCaption(QStringLiteral("Notizen"));
+    TabSheetNotizen->SetPageControl(PageControlSeiten);
+    auto* notes = new QVBoxLayout(TabSheetNotizen);
+    LayoutFrameNotizen = Vcl::Owned(this, new TLayoutFrameGrid(TabSheetNotizen),
+                                    QStringLiteral("LayoutFrameNotizen"));
+    LayoutFrameNotizen->setToolTip(QStringLiteral("Layout der Notizen"));
+    LayoutFrameNotizen->setAccessibleName(QStringLiteral("Layout der Notizen"));
+    LayoutFrameNotizen->SetBtAutoRefresh(true);
+    notes->addWidget(LayoutFrameNotizen);
+    notes->addStretch(1);
+    auto* positions = new QVBoxLayout(TabSheetPositionen);
+    FrameDBNavPositionen = Vcl::Owned(this, new TFrameDBNav(this, TabSheetPositionen),
+                                      QStringLiteral("FrameDBNavPositionen"));
+    FrameDBNavPositionen->FSetAutoRefreshButton(true);
+    positions->addWidget(FrameDBNavPositionen);
+    positions->addStretch(1);
 
     auto* split = new QHBoxLayout(TabSheetKopf);
     PanelListe = Vcl::Owned(this, new QWidget(TabSheetKopf), QStringLiteral("PanelListe"));

@@ -12,10 +12,14 @@ class QPushButton;
 class TcxPageControl;
 class TcxSplitter;
 class TcxTabSheet;
+class TFrameDBNav;
+class TLayoutFrameGrid;
+class TTopLabelFrame;
 class TVoskAction;
 class TVoskClass2;
 class TVoskGridViewColumnHandler;
 class TVoskMenuItem;
+class TVoskTabSheet;
 class TVoskPopupMenu;
 
 class TFormIdeDemo final : public TVoskBaseForm {
@@ -23,6 +27,7 @@ class TFormIdeDemo final : public TVoskBaseForm {
 public:
     Q_INVOKABLE explicit TFormIdeDemo(QObject* owner = nullptr);
 
+    TTopLabelFrame* TopLabel;
     QLabel* LabelName;
     QLineEdit* EditName;
     QCheckBox* CheckAktiv;
@@ -30,6 +35,9 @@ public:
     TcxPageControl* PageControlSeiten;
     TcxTabSheet* TabSheetKopf;
     TcxTabSheet* TabSheetPositionen;
+    TVoskTabSheet* TabSheetNotizen;
+    TFrameDBNav* FrameDBNavPositionen;
+    TLayoutFrameGrid* LayoutFrameNotizen;
     QWidget* PanelListe;
     TcxSplitter* SplitterListe;
     QWidget* PanelDetail;

@@ -1,5 +1,6 @@
 #include "Upropertyeditors.h"
 
+#include "TServSQL2.h"
 #include "UDM1.h"
 #include "TVoskClass.h"
 #include "TVoskGridView.h"
@@ -11,7 +12,13 @@
 #include "Vcl.Components.h"
 #include "cxPC.h"
 #include "cxSplitter.h"
+#include "FrameDBNavigate.h"
+#include "RtlDialog.h"
+#include "TLayoutFrameGrid.h"
+#include "TopLabel.h"
+#include "Vcl.DB.h"
 
+#include <QFrame>
 #include <QWidget>
 
 namespace {
@@ -20,6 +27,31 @@ void unitFini() {}
 
 bool isNamedControl(const QObject* o) {
     return o && qobject_cast<const QWidget*>(o) && !o->objectName().isEmpty();
+}
+
+QString trimRight(const QString& text) {
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace())
+        --end;
+    return text.left(end);
+}
+
+// The dataset the SQL editor's verbs act on: the component itself, else a data source's dataset.
+TVoskClass* dataSetOf(QObject* component) {
+    if (auto* data = qobject_cast<TVoskClass*>(component))
+        return data;
+    if (auto* source = qobject_cast<Vcl::TDataSource*>(component))
+        return qobject_cast<TVoskClass*>(source->DataSet());
+    return nullptr;
+}
+
+// A query with SQL text of its own; a named-SQL class has only a key, nothing to edit here.
+TVoskClass2* queryOf(QObject* component) {
+    QObject* data = component;
+    if (auto* source = qobject_cast<Vcl::TDataSource*>(component))
+        data = source->DataSet();
+    auto* query = qobject_cast<TVoskClass2*>(data);
+    return query && !qobject_cast<TServSQL2*>(query) ? query : nullptr;
 }
 } // namespace
 
@@ -122,6 +154,89 @@ QObject* TVoskNestedEventsPropertyEditor::GetInstance() {
     return prop.read(c).value<QObject*>();
 }
 
+QString TAutoRefreshIntervalPropertyEditor::GetName() {
+    const QString name = TIntegerProperty::GetName();
+    if (name == QLatin1String("value_1"))
+        return QStringLiteral("Short");
+    if (name == QLatin1String("value_2"))
+        return QStringLiteral("Medium");
+    if (name == QLatin1String("value_3"))
+        return QStringLiteral("Long");
+    return name;
+}
+
+bool TAutoRefreshIntervalsPropertyEditor::Inactive() const {
+    QObject* c = GetComponent(0);
+    if (auto* nav = qobject_cast<TFrameDBNav*>(c))
+        return !nav->BtAutoRefresh();
+    if (auto* header = qobject_cast<TTopLabelFrame*>(c))
+        return !header->BtAutoRefresh();
+    if (auto* layout = qobject_cast<TLayoutFrameGrid*>(c))
+        return !layout->GetBtAutoRefresh();
+    return false;
+}
+
+TPropertyAttributes TAutoRefreshIntervalsPropertyEditor::GetAttributes() {
+    const TPropertyAttributes inherited = TClassProperty::GetAttributes();
+    if (!Inactive())
+        return inherited;
+    return (inherited | paReadOnly | paDisplayReadOnly) & ~(paSubProperties | paValueEditable);
+}
+
+QString TAutoRefreshIntervalsPropertyEditor::GetName() { return QStringLiteral("Intervals"); }
+
+QString TAutoRefreshIntervalsPropertyEditor::GetValue() {
+    return Inactive() ? QStringLiteral("(not active)") : TClassProperty::GetValue();
+}
+
+QString TVoskSQLComponentEditor::GetVerb(int index) {
+    switch (index) {
+    case 0: {
+        const TVoskClass* data = dataSetOf(Component());
+        return data && data->Active() ? QStringLiteral("Deaktivieren")
+                                      : QStringLiteral("Aktivieren");
+    }
+    case 1:
+        return QStringLiteral("Edit SQL");
+    default:
+        return {};
+    }
+}
+
+void TVoskSQLComponentEditor::ExecuteVerb(int index) {
+    if (index == 1) {
+        Edit();
+        return;
+    }
+    if (index != 0)
+        return;
+    TVoskClass* data = dataSetOf(Component());
+    if (!data)
+        return;
+    if (data->Active())
+        data->Close();
+    else
+        data->Open();
+    if (Designer())
+        Designer()->Modified();
+}
+
+void TVoskSQLComponentEditor::Edit() {
+    TVoskClass2* query = queryOf(Component());
+    if (!query)
+        return;
+    QObject* c = Component();
+    const QString title =
+        Vcl::ClassName(c) + QStringLiteral(".SQL: ") + c->objectName();
+    const QString sql = trimRight(query->QuerySql());
+    const QString edited = RtlDialog::EditSql(title, sql, qobject_cast<Vcl::TDataSource*>(c));
+    if (trimRight(edited) == sql)
+        return;
+    query->SetQuerySql(edited);
+    if (Designer())
+        Designer()->Modified();
+}
+
 void RegisterEditors() {
     Utext0editor::RegisterTextEditors();
     RegisterPropertyEditor(QMetaType::fromType<TFieldByName>(), &QObject::staticMetaObject,
@@ -138,7 +253,12 @@ void RegisterEditors() {
     RegisterPropertyEditor(QMetaType::fromType<QObject*>(), &TVoskClass::staticMetaObject,
                            QStringLiteral("_FrameProjStructure"),
                            PropertyEditorClass<TVoskClassFrameProjStructureProperty>());
-    // Rows 15 and 16 (the auto-refresh intervals) come with the intervals' property class.
+    RegisterPropertyEditor(QMetaType::fromType<int>(),
+                           &TAutoRefreshIntervalsProperty::staticMetaObject, QString(),
+                           PropertyEditorClass<TAutoRefreshIntervalPropertyEditor>());
+    RegisterPropertyEditor(QMetaType::fromType<TAutoRefreshIntervalsProperty*>(),
+                           &QFrame::staticMetaObject, QStringLiteral("_BtAutoRefresh_Intervals"),
+                           PropertyEditorClass<TAutoRefreshIntervalsPropertyEditor>());
     RegisterPropertyEditor(QMetaType::fromType<TVoskGridView*>(),
                            &TVoskGridViewColumnHandler::staticMetaObject, QString(), {});
     RegisterPropertyEditor(QMetaType::fromType<Vcl::TDataSource*>(),

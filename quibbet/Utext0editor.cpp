@@ -36,6 +36,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <vector>
+
 namespace {
 void unitInit() {}
 void unitFini() {}
@@ -80,11 +82,28 @@ public:
     TText0FilterModel(TVoskClass* dataClass, QObject* parent)
         : QSortFilterProxyModel(parent), m_class(dataClass) {
         setDynamicSortFilter(false);
+        // Any change of the rows makes the folded texts stale.
+        const auto drop = [this] { m_folded.clear(); };
+        connect(dataClass, &TVoskClass::RowsReset, this, drop);
+        connect(dataClass, &TVoskClass::RowInserted, this, drop);
+        connect(dataClass, &TVoskClass::RowRemoved, this, drop);
+        connect(dataClass, &TVoskClass::RowUpdated, this, drop);
+        connect(dataClass, &TVoskClass::FieldChanged, this, drop);
     }
     void SetFilterText(const QString& text) {
         m_text = text;
+        m_needle = text.toCaseFolded();
         resolve();
         invalidateFilter();
+    }
+    // The first row whose German text is text, ignoring case; -1 when none.
+    int FindFeld0(const QString& text) {
+        fold();
+        const QString needle = text.toCaseFolded();
+        for (int r = 0; r < int(m_blank.size()); ++r)
+            if (!m_isNull[size_t(r) * 4 + 1] && m_folded[size_t(r) * 4 + 1] == needle)
+                return r;
+        return -1;
     }
     void resolve() {
         m_cols.clear();
@@ -139,6 +158,16 @@ protected:
     bool filterAcceptsRow(int row, const QModelIndex&) const override {
         if (m_text.isEmpty())
             return true;
+        // A keystroke filters the whole list: the texts are folded once, not per row and call.
+        const_cast<TText0FilterModel*>(this)->fold();
+        if (row < int(m_blank.size())) {
+            if (m_blank[size_t(row)])
+                return true;
+            for (size_t k = 0; k < 4; ++k)
+                if (m_folded[size_t(row) * 4 + k].contains(m_needle))
+                    return true;
+            return false;
+        }
         bool blank = true;
         for (int col : m_cols) {
             if (col < 0)
@@ -154,8 +183,37 @@ protected:
     }
 
 private:
+    void fold() {
+        const int rows = m_class->RecordCount();
+        if (!m_folded.empty() && int(m_blank.size()) == rows)
+            return;
+        if (m_cols.isEmpty())
+            resolve();
+        m_folded.assign(size_t(rows) * 4, QString());
+        m_isNull.assign(size_t(rows) * 4, true);
+        m_blank.assign(size_t(rows), true);
+        for (int r = 0; r < rows; ++r)
+            for (size_t k = 0; k < 4 && k < size_t(m_cols.size()); ++k) {
+                const int col = m_cols[qsizetype(k)];
+                if (col < 0)
+                    continue;
+                const QVariant v = m_class->Value(r, col);
+                if (v.isNull())
+                    continue;
+                m_folded[size_t(r) * 4 + k] = v.toString().toCaseFolded();
+                m_isNull[size_t(r) * 4 + k] = false;
+                m_blank[size_t(r)] = false;
+            }
+        if (m_folded.empty())
+            m_folded.resize(1); // an empty list is folded too
+    }
+
     TVoskClass* m_class;
     QString m_text;
+    QString m_needle;
+    std::vector<QString> m_folded; // four per row: t_nr, t_feld0, t_kundtxt0, t_feld3
+    std::vector<bool> m_isNull;
+    std::vector<bool> m_blank;
     QList<int> m_cols;
     int m_gray = -1, m_red = -1, m_bold = -1;
 };
@@ -524,8 +582,12 @@ void TFormText0Editor::edFilterChange() {
     if (!text.isEmpty() && sqlText0->Active()) {
         bool number = false;
         const int nr = text.trimmed().toInt(&number);
-        if (!(number && sqlText0->LocateInt(nr)))
-            sqlText0->Locate(QStringLiteral("t_feld0"), text, true);
+        if (!(number && sqlText0->LocateInt(nr))) {
+            if (sqlText0->InEdit())
+                sqlText0->Locate(QStringLiteral("t_feld0"), text, true);
+            else if (const int row = m_filterModel->FindFeld0(text); row >= 0)
+                sqlText0->SetRecNo(row + 1);
+        }
     }
     // A few rows get the height of their text, up to three lines; a long list stays one-line.
     if (m_filterModel->rowCount() <= 500)

@@ -318,9 +318,13 @@ void RaiseExceptionEx(QObject* sender, const QString& exceptionMessage,
 
 namespace {
 
+// The data module made for code that runs without one; it goes with the package, so that a
+// plug-in that required this package leaves no connection behind when it is unloaded.
+QPointer<TDM1> s_ownDM1;
+
 void InitUnit() {
     if (!DM1())
-        new TDM1(QCoreApplication::instance());
+        s_ownDM1 = new TDM1(QCoreApplication::instance());
     TDM1::RaiseQ32ClientExceptionProc.Set(&uExceptions::RaiseQ32ClientException);
     Rtl::ClientErrorDisplay.Set([](std::exception_ptr e, QObject* sender) {
         try {
@@ -346,6 +350,7 @@ void InitUnit() {
 void FiniUnit() {
     TDM1::RaiseQ32ClientExceptionProc.Reset();
     Rtl::ClientErrorDisplay.Reset();
+    delete s_ownDM1;
 }
 
 } // namespace

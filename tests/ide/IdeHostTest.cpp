@@ -58,8 +58,9 @@ TEST_F(IdeHostTest, FormOpensByClassNameDesigningWithTreeAndInspector) {
     ASSERT_NE(form, nullptr);
     EXPECT_TRUE(Vcl::IsDesigning(form->EditName));
     ASSERT_EQ(m_main.TreeComponents->topLevelItemCount(), 1);
-    // Ten controls, an action, a menu with two items, a data class and a column handler.
-    EXPECT_EQ(m_main.TreeComponents->topLevelItem(0)->childCount(), 16);
+    // Fourteen controls (with the header and two more frames), an action, a menu with two items,
+    // a data class and a column handler.
+    EXPECT_EQ(m_main.TreeComponents->topLevelItem(0)->childCount(), 20);
 
     m_main.Designer().Select(form->EditName);
     auto* text = qobject_cast<QLineEdit*>(m_main.Inspector->itemWidget(Row("text"), 1));

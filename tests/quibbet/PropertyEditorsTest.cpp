@@ -6,6 +6,7 @@
 #include "IdePackages.h"
 #include "IdeServices.h"
 #include "TFormIdeDemo.h"
+#include "TIdeMainForm.h"
 
 #include "DesignEditors.h"
 #include "EventGuard.h"
@@ -16,6 +17,12 @@
 #include "TVoskPopupMenu.h"
 #include "TVoskTabSheet.h"
 #include "UModulForm.h"
+#include "FrameDBNavigate.h"
+#include "RtlDialog.h"
+#include "TLayoutFrameGrid.h"
+#include "TopLabel.h"
+#include "Upropertyeditors.h"
+#include "Vcl.DB.h"
 #include "Uchangeserver.h"
 #include "UQuibbetModul.h"
 #include "Utext0editor.h"
@@ -41,6 +48,8 @@
 #include <QFrame>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
 
 using namespace testsupport;
 using namespace DesignIntf;
@@ -205,7 +214,8 @@ TEST_F(PropertyEditorsTest, PagesOfAPageControlInPageOrderUnnamedLeftOut) {
     m_form.TabSheetKopf->SetPageControl(m_form.PageControlSeiten);
     auto* unnamed = Vcl::Owned(&m_form, new TcxTabSheet);
     unnamed->SetPageControl(m_form.PageControlSeiten);
-    EXPECT_EQ(Values(*editor), (QStringList{"TabSheetPositionen", "TabSheetKopf"}));
+    EXPECT_EQ(Values(*editor),
+              (QStringList{"TabSheetPositionen", "TabSheetNotizen", "TabSheetKopf"}));
     editor->SetValue(QStringLiteral("TabSheetKopf"));
     EXPECT_EQ(m_form.PageControlSeiten->ActivePage(), m_form.TabSheetKopf);
     EXPECT_EQ(m_designer.modified, 1);
@@ -510,6 +520,183 @@ TEST_F(PropertyEditorsTest, ProjectStructureFramesOfTheFormAndHiddenOrNestedProp
     for (const auto& e : nested->GetProperties())
         names << e->GetName();
     EXPECT_EQ(names, (QStringList{"OnLoadSettings", "OnSaveSettings"}));
+}
+
+// A frame of a package the editors do not know, with the same pair of properties.
+class TFremderRahmen final : public QFrame {
+    Q_OBJECT
+    Q_PROPERTY(bool _BtAutoRefresh MEMBER m_on)
+    Q_PROPERTY(TAutoRefreshIntervalsProperty* _BtAutoRefresh_Intervals MEMBER m_intervals)
+public:
+    bool m_on = false;
+    TAutoRefreshIntervalsProperty* m_intervals = new TAutoRefreshIntervalsProperty(this);
+};
+
+TEST_F(PropertyEditorsTest, AutoRefreshIntervalsNamedAndClosedWhileTheFrameOffersNoAutoRefresh) {
+    // The header of the demo form offers none: shown closed, not editable.
+    auto header = Editor(m_form.TopLabel, "_BtAutoRefresh_Intervals");
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->GetName(), u"Intervals");
+    EXPECT_EQ(header->GetValue(), u"(not active)");
+    const TPropertyAttributes closed = header->GetAttributes();
+    EXPECT_TRUE(closed & paReadOnly);
+    EXPECT_TRUE(closed & paDisplayReadOnly);
+    EXPECT_FALSE(closed & (paSubProperties | paValueEditable));
+
+    // The navigation frame does: its three intervals by name, as numbers.
+    auto nav = Editor(m_form.FrameDBNavPositionen, "_BtAutoRefresh_Intervals");
+    ASSERT_TRUE(nav);
+    EXPECT_EQ(nav->GetValue(), u"(TAutoRefreshIntervalsProperty)");
+    EXPECT_TRUE(nav->GetAttributes() & paSubProperties);
+    QStringList names, values;
+    auto subs = nav->GetProperties();
+    for (const auto& e : subs) {
+        names << e->GetName();
+        values << e->GetValue();
+    }
+    EXPECT_EQ(names, (QStringList{"Short", "Medium", "Long"}));
+    EXPECT_EQ(values, (QStringList{"300", "900", "3600"}));
+    ASSERT_EQ(subs.size(), 3u);
+    subs[1]->SetValue(QStringLiteral("600"));
+    EXPECT_THROW(subs[2]->SetValue(QStringLiteral("lang")), EConvertError);
+    const TAutoRefreshIntervalsProperty* iv =
+        m_form.FrameDBNavPositionen->AutoRefreshIntervalsProperty();
+    EXPECT_EQ(iv->FMedium, 600);
+    EXPECT_EQ(iv->FLong, 3600);
+
+    // The layout frame follows its own flag; a frame of any other class counts as active.
+    EXPECT_NE(Editor(m_form.LayoutFrameNotizen, "_BtAutoRefresh_Intervals")->GetValue(),
+              u"(not active)");
+    m_form.LayoutFrameNotizen->SetBtAutoRefresh(false);
+    EXPECT_EQ(Editor(m_form.LayoutFrameNotizen, "_BtAutoRefresh_Intervals")->GetValue(),
+              u"(not active)");
+    m_form.TopLabel->SetBtAutoRefresh(true);
+    EXPECT_TRUE(Editor(m_form.TopLabel, "_BtAutoRefresh_Intervals")->GetAttributes() &
+                paSubProperties);
+    TFremderRahmen other;
+    auto foreign = Editor(&other, "_BtAutoRefresh_Intervals");
+    ASSERT_TRUE(foreign);
+    EXPECT_EQ(foreign->GetName(), u"Intervals");
+    EXPECT_TRUE(foreign->GetAttributes() & paSubProperties);
+    // Plain numbers elsewhere keep their own names.
+    EXPECT_EQ(Editor(m_form.EditName, "maxLength")->GetName(), u"maxLength");
+}
+
+// Stands for the SQL editor: notes what it was called with and answers with a prepared text.
+struct SqlEditorCall {
+    int calls = 0;
+    QString title, sql;
+    bool isDataSource = false;
+    QString answer;
+};
+SqlEditorCall* g_sqlEditor = nullptr;
+
+TEST_F(PropertyEditorsTest, SqlComponentEditorTogglesTheQueryAndEditsItsSqlOnlyWhenChanged) {
+    SqlEditorCall call;
+    g_sqlEditor = &call;
+    RtlDialog::FEditSql.Set([](const QString& title, const QString& sql, bool isDataSource) {
+        ++g_sqlEditor->calls;
+        g_sqlEditor->title = title;
+        g_sqlEditor->sql = sql;
+        g_sqlEditor->isDataSource = isDataSource;
+        return g_sqlEditor->answer;
+    });
+    auto* query = Vcl::Owned(&m_form, new TVoskClass2, QStringLiteral("QueryTexte"));
+    query->SetSqlTable(QStringLiteral("text0"));
+    query->SetKeyFieldName(QStringLiteral("t_nr"));
+    const QString sql = QStringLiteral("SELECT t_nr, t_feld0 FROM text0 WHERE t_nr < 0");
+    query->SetQuerySql(sql + QStringLiteral("  \n"));
+    auto* source = Vcl::Owned(&m_form, new Vcl::TDataSource(&m_form), QStringLiteral("DSTexte"));
+    source->SetDataSet(query);
+
+    Upropertyeditors::TVoskSQLComponentEditor onQuery(query, &m_designer);
+    Upropertyeditors::TVoskSQLComponentEditor onSource(source, &m_designer);
+    EXPECT_EQ(onQuery.GetVerbCount(), 2);
+    EXPECT_EQ(onQuery.GetVerb(0), u"Aktivieren");
+    EXPECT_EQ(onQuery.GetVerb(1), u"Edit SQL");
+    EXPECT_TRUE(onQuery.GetVerb(2).isEmpty());
+    onQuery.ExecuteVerb(0);
+    EXPECT_TRUE(query->Active());
+    EXPECT_EQ(m_designer.modified, 1);
+    EXPECT_EQ(onSource.GetVerb(0), u"Deaktivieren");
+    onSource.ExecuteVerb(0);
+    EXPECT_FALSE(query->Active());
+    EXPECT_EQ(onQuery.GetVerb(0), u"Aktivieren");
+
+    // Only trailing blanks added: the SQL is left as it was, the designer not told.
+    call.answer = sql + QStringLiteral("   ");
+    onQuery.ExecuteVerb(1);
+    EXPECT_EQ(call.calls, 1);
+    EXPECT_EQ(call.title, u"TVoskClass2.SQL: QueryTexte");
+    EXPECT_EQ(call.sql, sql);
+    EXPECT_FALSE(call.isDataSource);
+    EXPECT_EQ(query->QuerySql(), sql + QStringLiteral("  \n"));
+    EXPECT_EQ(m_designer.modified, 2);
+
+    call.answer = QStringLiteral("SELECT t_nr FROM text0");
+    onSource.Edit();
+    EXPECT_EQ(call.title, u"TDataSource.SQL: DSTexte");
+    EXPECT_TRUE(call.isDataSource);
+    EXPECT_EQ(query->QuerySql(), call.answer);
+    EXPECT_EQ(m_designer.modified, 3);
+
+    // Named SQL has no text of its own; a component without a query offers nothing to edit.
+    TServSQL2 named;
+    Upropertyeditors::TVoskSQLComponentEditor(&named, &m_designer).Edit();
+    Upropertyeditors::TVoskSQLComponentEditor(m_form.EditName, &m_designer).ExecuteVerb(1);
+    Upropertyeditors::TVoskSQLComponentEditor(m_form.EditName, &m_designer).ExecuteVerb(0);
+    EXPECT_EQ(call.calls, 2);
+    EXPECT_EQ(m_designer.modified, 3);
+    // Not registered: components keep the two verbs of every component.
+    EXPECT_EQ(GetComponentEditor(query, &m_designer)->GetVerb(0), u"VoskConnect");
+    RtlDialog::FEditSql.Reset();
+    g_sqlEditor = nullptr;
+}
+
+// The IDE's own window with Quibbet loaded: what the developer sees of the demo form's header.
+TEST_F(PropertyEditorsTest, InTheIdeTheHeaderShowsItsTextNumberOpensThePickerAndHasTheVerbs) {
+    RegisterDesignClass(&TFormIdeDemo::staticMetaObject);
+    TIdeMainForm main(m_services);
+    main.resize(1400, 860);
+    ASSERT_TRUE(main.OpenForm(QStringLiteral("TFormIdeDemo")));
+    auto* form = qobject_cast<TFormIdeDemo*>(main.DesignedForm());
+    ASSERT_NE(form, nullptr);
+    main.Designer().Select(form->TopLabel);
+    auto row = [&](const QString& name) -> QTreeWidgetItem* {
+        const auto items = main.Inspector->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        return items.isEmpty() ? nullptr : items.first();
+    };
+    QTreeWidgetItem* textNr = row(QStringLiteral("_TextNr"));
+    ASSERT_NE(textNr, nullptr);
+    QWidget* box = main.Inspector->itemWidget(textNr, 1);
+    ASSERT_NE(box, nullptr);
+    auto* edit = box->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), QStringLiteral("40001: ") + makeText(40001, QStringLiteral("*")));
+    InstallPicker();
+    box->findChild<QToolButton*>()->click();
+    EXPECT_EQ(m_user.runs, 1);
+    EXPECT_TRUE(main.Designer().IsModified());
+
+    // The header offers no auto refresh: its intervals are closed.
+    main.Designer().Select(form->TopLabel);
+    QTreeWidgetItem* intervals = row(QStringLiteral("Intervals"));
+    ASSERT_NE(intervals, nullptr);
+    EXPECT_EQ(intervals->text(1), u"(not active)");
+    EXPECT_EQ(intervals->childCount(), 0);
+    main.Designer().Select(form->FrameDBNavPositionen);
+    intervals = row(QStringLiteral("Intervals"));
+    ASSERT_NE(intervals, nullptr);
+    ASSERT_EQ(intervals->childCount(), 3);
+    EXPECT_EQ(intervals->child(0)->text(0), u"Short");
+
+    for (QObject* c : {static_cast<QObject*>(form->TopLabel), static_cast<QObject*>(form->EditName),
+                       static_cast<QObject*>(form->ActionSpeichern)}) {
+        const QStringList verbs = main.Verbs(c);
+        EXPECT_TRUE(verbs.contains(QStringLiteral("VoskConnect"))) << verbs.join(',').toStdString();
+        EXPECT_TRUE(verbs.contains(QStringLiteral("VoskText0")));
+    }
+    EXPECT_EQ(main.Verbs(form->MenuItemNeu).value(2), u"Create Item");
 }
 
 // ---- the connection settings ------------------------------------------------------------------

@@ -1,0 +1,239 @@
+// The text picker over 100,000 texts (fixed seed, loaded by COPY): opening its list (the named
+// SQL read into the data class, the key index and the filtered grid), one filter keystroke over
+// its four columns, and a SelectLastNr that misses 101 numbers. Against, in the same run: the
+// same rows fetched by plain libpq into strings, and a plain case-insensitive contains pass over
+// the same strings. Runs alternate; figures are ratios of medians.
+
+#include "TServSQL2.h"
+#include "UDM1.h"
+#include "Utext0editor.h"
+#include "Vcl.Application.h"
+
+#include <QLineEdit>
+#include <QTableView>
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRows = 100'000;
+constexpr int kFirstNr = 1'000'000;
+constexpr int kRuns = 9;
+// The picker's list query with its parameter bound as the data class binds it.
+constexpr const char* kSelect =
+    "SELECT t.t_nr, t.t_feld0, t.t_kundtxt0, t.t_feld3, "
+    "coalesce(t.t_feld0 = $1, false) AS voskgray, "
+    "coalesce(t.t_feld0, '') <> $1 AND coalesce(trim(t.t_feld3), '') = '' AS voskred, "
+    "EXISTS (SELECT 1 FROM text0numcircle n WHERE t.t_nr IN (n.start_group, n.end_group)) "
+    "AS t_nr_voskbold FROM text0 t ORDER BY t.t_feld0, t.t_nr";
+constexpr const char* kFilter = "lager"; // one keystroke's worth of filter
+
+double Ms(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+[[noreturn]] void Fail(const char* what, PGconn* c) {
+    std::fprintf(stderr, "%s: %s\n", what, PQerrorMessage(c));
+    std::exit(1);
+}
+
+void Exec(PGconn* c, const char* sql) {
+    PGresult* r = PQexec(c, sql);
+    if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK)
+        Fail(sql, c);
+    PQclear(r);
+}
+
+// German and English words, a customer text on every fifth row, a missing English text on
+// every seventh; numbers with gaps of up to 300, so that some SelectLastNr calls miss.
+void Load(PGconn* c) {
+    static const char* de[] = {"Lager", "Artikel", "Auftrag", "Kunde", "Lieferung", "Rechnung",
+                               "Menge", "Preis", "Datum", "Status", "Bestand", "Zahlung"};
+    static const char* en[] = {"stock", "item", "order", "customer", "delivery", "invoice",
+                               "quantity", "price", "date", "state", "inventory", "payment"};
+    std::mt19937 rng(20261209);
+    std::uniform_int_distribution<int> word(0, 11), gap(1, 3), bigGap(150, 300), pick(0, 999);
+    PGresult* start = PQexec(c, "COPY text0 (t_nr, t_feld0, t_kundtxt0, t_feld3) FROM STDIN");
+    if (PQresultStatus(start) != PGRES_COPY_IN)
+        Fail("COPY", c);
+    PQclear(start);
+    std::string buf;
+    int nr = kFirstNr;
+    for (int i = 0; i < kRows; ++i) {
+        nr += pick(rng) == 0 ? bigGap(rng) : gap(rng);
+        const int a = word(rng), b = word(rng);
+        buf += std::to_string(nr) + '\t' + de[a] + ' ' + de[b] + ' ' + std::to_string(i) + '\t';
+        buf += i % 5 == 0 ? std::string("Kunde ") + de[b] : std::string("\\N");
+        buf += '\t';
+        buf += i % 7 == 0 ? std::string("\\N") : std::string(en[a]) + ' ' + en[b];
+        buf += '\n';
+    }
+    if (PQputCopyData(c, buf.data(), int(buf.size())) != 1 || PQputCopyEnd(c, nullptr) != 1)
+        Fail("COPY", c);
+    PGresult* r = PQgetResult(c);
+    if (PQresultStatus(r) != PGRES_COMMAND_OK)
+        Fail("COPY", c);
+    PQclear(r);
+    Exec(c, "ANALYZE text0");
+}
+
+// The floor of opening: the same rows, every value copied into a string.
+double FetchPlain(PGconn* c, std::vector<std::string>& texts) {
+    const auto t0 = Clock::now();
+    const char* deleted = "*DELETED*";
+    PGresult* r = PQexecParams(c, kSelect, 1, nullptr, &deleted, nullptr, nullptr, 0);
+    if (PQresultStatus(r) != PGRES_TUPLES_OK)
+        Fail("plain fetch", c);
+    const int rows = PQntuples(r), cols = PQnfields(r);
+    std::vector<std::string> cells(size_t(rows) * size_t(cols));
+    for (int i = 0; i < rows; ++i)
+        for (int j = 0; j < cols; ++j)
+            cells[size_t(i) * size_t(cols) + size_t(j)].assign(PQgetvalue(r, i, j),
+                                                                size_t(PQgetlength(r, i, j)));
+    PQclear(r);
+    const auto t1 = Clock::now();
+    // The four searched columns, for the contains floor.
+    texts.clear();
+    for (int i = 0; i < rows; ++i)
+        for (int j = 0; j < 4; ++j)
+            texts.push_back(cells[size_t(i) * size_t(cols) + size_t(j)]);
+    return Ms(t0, t1);
+}
+
+// The floor of a keystroke: a case-insensitive contains over the four columns of every row.
+double ContainsPlain(const std::vector<std::string>& texts, int& hits) {
+    const auto t0 = Clock::now();
+    const std::string needle = kFilter;
+    hits = 0;
+    for (size_t i = 0; i < texts.size(); i += 4) {
+        for (size_t j = 0; j < 4; ++j) {
+            const std::string& t = texts[i + j];
+            const auto it = std::search(t.begin(), t.end(), needle.begin(), needle.end(),
+                                        [](char x, char y) {
+                                            return std::tolower((unsigned char)x) ==
+                                                   std::tolower((unsigned char)y);
+                                        });
+            if (it != t.end()) {
+                ++hits;
+                break;
+            }
+        }
+    }
+    return Ms(t0, Clock::now());
+}
+
+double OpenPicker(TFormText0Editor& picker) {
+    picker.sqlText0->Close();
+    QApplication::processEvents();
+    const auto t0 = Clock::now();
+    picker.LoadText0();
+    QApplication::processEvents();
+    const auto t1 = Clock::now();
+    if (picker.sqlText0->RecordCount() < kRows) {
+        std::fprintf(stderr, "picker read %d rows\n", picker.sqlText0->RecordCount());
+        std::exit(1);
+    }
+    return Ms(t0, t1);
+}
+
+double FilterPicker(TFormText0Editor& picker, int& shown) {
+    picker.edFilter->blockSignals(true);
+    picker.edFilter->clear();
+    picker.edFilterChange();
+    picker.edFilter->setText(QString::fromLatin1(kFilter));
+    picker.edFilter->blockSignals(false);
+    QApplication::processEvents();
+    const auto t0 = Clock::now();
+    picker.edFilterChange();
+    QApplication::processEvents();
+    const auto t1 = Clock::now();
+    shown = picker.VisibleRowCount();
+    return Ms(t0, t1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Vcl::TApplication app(argc, argv);
+    PGconn* conn = PQconnectdb("");
+    if (PQstatus(conn) != CONNECTION_OK)
+        Fail("libpq", conn);
+    Load(conn);
+    TDM1 dm;
+    dm.Connect();
+
+    TFormText0Editor picker;
+    picker.resize(1000, 700);
+    picker.show();
+    std::vector<std::string> texts;
+    // First-use costs (plans, fonts, styles) are not what is compared.
+    FetchPlain(conn, texts);
+    OpenPicker(picker);
+
+    std::vector<double> open, fetch, filter, contains;
+    int shown = 0, hits = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        if (run % 2 == 0) {
+            open.push_back(OpenPicker(picker));
+            fetch.push_back(FetchPlain(conn, texts));
+        } else {
+            fetch.push_back(FetchPlain(conn, texts));
+            open.push_back(OpenPicker(picker));
+        }
+        if (run % 2 == 0) {
+            filter.push_back(FilterPicker(picker, shown));
+            contains.push_back(ContainsPlain(texts, hits));
+        } else {
+            contains.push_back(ContainsPlain(texts, hits));
+            filter.push_back(FilterPicker(picker, shown));
+        }
+    }
+    if (shown != hits) {
+        std::fprintf(stderr, "filter shows %d rows, plain pass finds %d\n", shown, hits);
+        return 1;
+    }
+
+    // A number 101 above the last text and 100 below nothing: every step of the search misses.
+    PGresult* r = PQexec(conn, "SELECT max(t_nr) FROM text0");
+    const int top = std::atoi(PQgetvalue(r, 0, 0));
+    PQclear(r);
+    std::vector<double> select;
+    for (int run = 0; run < kRuns; ++run) {
+        const auto t0 = Clock::now();
+        const bool found = picker.SelectLastNr(top + 101);
+        select.push_back(Ms(t0, Clock::now()));
+        if (found) {
+            std::fprintf(stderr, "SelectLastNr found a number above the last one\n");
+            return 1;
+        }
+    }
+
+    const double o = Median(open) / Median(fetch);
+    const double f = Median(filter) / Median(contains);
+    std::printf("%-42s %10s\n", "text picker, 100000 texts", "median ms");
+    std::printf("%-42s %10.2f\n", "open the picker's list", Median(open));
+    std::printf("%-42s %10.2f\n", "plain libpq fetch of the same rows", Median(fetch));
+    std::printf("%-42s %10.2f   (%d rows)\n", "filter keystroke over four columns",
+                Median(filter), shown);
+    std::printf("%-42s %10.2f\n", "plain case-insensitive contains pass", Median(contains));
+    std::printf("%-42s %10.4f\n", "SelectLastNr missing 101 times", Median(select));
+    std::printf("figure open_vs_libpq %.2f\n", o);
+    std::printf("figure filter_vs_plain %.2f\n", f);
+    picker.hide();
+    PQfinish(conn);
+    return 0;
+}
