@@ -3,6 +3,7 @@
 #include "TFormAdress.h"
 #include "TFormDialogDemo.h"
 #include "TFormInfo.h"
+#include "TFormLagerzugang.h"
 #include "TFormPlantafel.h"
 #include "TFormStandardSql.h"
 #include "TVoskClass.h"
@@ -134,6 +135,12 @@ void Register() {
                           UModulForm::ShowModulForm(f);
                           return f;
                       });
+    RegisterStartProc(QStringLiteral("Lager.M"), QStringLiteral("LAGERZUGANG"),
+                      [](const QStringList& p) -> QObject* {
+                          auto* f = TFormKorvexGundForm::Create<TFormLagerzugang>(nullptr, p);
+                          UModulForm::ShowModulForm(f);
+                          return f;
+                      });
     RegisterStartProc(QStringLiteral("F2Test.M"), QStringLiteral("LOOKUPTEST"),
                       [](const QStringList& p) -> QObject* {
                           auto* f = TFormKorvexGundForm::Create<TFormLookupTest>(nullptr, p);
@@ -186,7 +193,7 @@ void Unregister() {
              {"Adressen.M", "ADRESSEN"}, {"StandardSql.M", "STANDARDSQL"}, {"Info.M", "INFO"}, {"F2Test.M", "LOOKUPTEST"},
              {"SSystem.M", "EditTable"}, {"F2.M", "MakeF2Proc"}, {"Report.M", "PrintReport"},
              {"ReportGrids.M", "PRINTGRID"}, {"FormDesigner.M", "ExecuteRTF"},
-             {"Plantafel.M", "PLANTAFEL"}})
+             {"Plantafel.M", "PLANTAFEL"}, {"Lager.M", "LAGERZUGANG"}})
         Ukorvexinterface::UnregisterProc(QString::fromLatin1(lib), QString::fromLatin1(proc));
     MainMenuSqlClass = nullptr;
     TVoskClass::AliasHook.Reset();
