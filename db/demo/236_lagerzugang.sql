@@ -30,3 +30,29 @@ INSERT INTO auftgmi (agmi_ag_nr, agmi_aknr, agmi_sernr) VALUES
 
 INSERT INTO mainmenu (mm_id, mm_parent, mm_order, mm_caption, mm_formclassname, mm_library, mm_proc)
 VALUES (320, 1, 40, 'Lagerzugang', 'TFormLagerzugang', 'Lager.M', 'LAGERZUGANG');
+
+-- Column captions of the serial-number grid (written to lagsernr) and of the document grid.
+INSERT INTO tablefieldinfo (tablename, field, alias) VALUES
+    ('lagsernr', '', 'Seriennummern'),
+    ('lagsernr', 'lgs_sernr', 'Seriennummer'),
+    ('lagsernr', 'isvorgabesn', 'Vorgabe'),
+    ('lagsernr', 'lgs_id', 'SN-ID'),
+    ('lagsernr', 'lg_id', 'Lager-ID'),
+    ('lagsernr', 'lg_aknr', 'Artikel (Lager)'),
+    ('lagsernr', 'w_wen', 'Wareneingang'),
+    ('lagsernr', 'w_aknr', 'Artikel (Eingang)'),
+    ('lagsernr', 'w_ab_ix_sn', 'Pos. Eingang'),
+    ('lagsernr', 'l_nr', 'Lieferschein'),
+    ('lagsernr', 'l_aknr', 'Artikel (Abgang)'),
+    ('lagsernr', 'l_ab_ix_sn', 'Pos. Abgang'),
+    ('lagsernr', 'ag_nr', 'Auftrag'),
+    ('lagsernr', 'lg_ort', 'Lagerort'),
+    ('lagsernr', 'lg_chnr', 'Charge'),
+    ('ldsdok', '', 'Lagerzugänge'),
+    ('ldsdok', 'ld_id', 'Beleg'),
+    ('ldsdok', 'ld_aknr', 'Artikel'),
+    ('ldsdok', 'ld_stk', 'Menge'),
+    ('ldsdok', 'ld_txt', 'Text'),
+    ('ldsdok', 'ld_ag_nr', 'Auftrag'),
+    ('ldsdok', 'ld_done', 'Erledigt')
+ON CONFLICT (tablename, field) DO UPDATE SET alias = EXCLUDED.alias;

@@ -30,6 +30,7 @@
 #include <QStringDecoder>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -94,12 +95,15 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-// Unused presets of the document lose their link; the serial numbers they leave without any
-// link go too. Both set-based.
+// Unused presets of the document lose their link; a serial number left without any other link
+// goes too. One statement: the second delete sees the links as they were before the first.
 const char* const kDeleteUnusedPresets =
-    "DELETE FROM mapsernr m USING lagsernr s "
+    "WITH gone AS (DELETE FROM mapsernr m USING lagsernr s "
     "WHERE m.ms_table = 'ldsdok'::REGCLASS AND m.ms_pkey = :ldid AND s.lgs_id = m.ms_lgs_id "
-    "AND s.w_wen IS NULL AND s.lg_id IS NULL AND s.l_nr IS NULL";
+    "AND s.w_wen IS NULL AND s.lg_id IS NULL AND s.l_nr IS NULL RETURNING m.ms_lgs_id) "
+    "DELETE FROM lagsernr s USING gone g WHERE s.lgs_id = g.ms_lgs_id "
+    "AND NOT EXISTS (SELECT 1 FROM mapsernr o WHERE o.ms_lgs_id = s.lgs_id "
+    "AND NOT (o.ms_table = 'ldsdok'::REGCLASS AND o.ms_pkey = :ldid))";
 const char* const kDeleteOrphans =
     "DELETE FROM lagsernr s WHERE s.lgs_id = ANY (CAST(:ids AS integer[])) "
     "AND s.w_wen IS NULL AND s.lg_id IS NULL AND s.l_nr IS NULL "
@@ -113,22 +117,6 @@ QString idArray(const QList<qint64>& ids) {
     for (qint64 id : ids)
         parts << QString::number(id);
     return QLatin1Char('{') + parts.join(QLatin1Char(',')) + QLatin1Char('}');
-}
-
-QList<qint64> unusedPresetIds(int ldId) {
-    QList<qint64> ids;
-    const QString list = DM1()
-                             ->LoadVar(QStringLiteral(
-                                           "SELECT string_agg(s.lgs_id::text, ',') FROM mapsernr m "
-                                           "JOIN lagsernr s ON s.lgs_id = m.ms_lgs_id "
-                                           "WHERE m.ms_table = 'ldsdok'::REGCLASS AND "
-                                           "m.ms_pkey = :ldid AND s.w_wen IS NULL AND "
-                                           "s.lg_id IS NULL AND s.l_nr IS NULL"),
-                                       {{QStringLiteral("ldid"), ldId}})
-                             .toString();
-    for (const QString& p : list.split(QLatin1Char(','), Qt::SkipEmptyParts))
-        ids << p.toLongLong();
-    return ids;
 }
 
 } // namespace
@@ -517,12 +505,8 @@ void TFrameProduktSerNr::btnSNUndertakeClick() {
     postPending();
     // Old presets go and new ones come together: a refused number keeps the old ones.
     inTransaction([&] {
-        const QList<qint64> ids = unusedPresetIds(m_ldId);
         TDM1* dm = DM1();
         dm->ExecSQL(QString::fromLatin1(kDeleteUnusedPresets), {{QStringLiteral("ldid"), m_ldId}});
-        if (!ids.isEmpty())
-            dm->ExecSQL(QString::fromLatin1(kDeleteOrphans),
-                        {{QStringLiteral("ids"), idArray(ids)}});
         dm->LoadVar(QString::fromLatin1(kAddPresets),
                     {{QStringLiteral("vorgabeSN"), mVorgabeSN->toPlainText()},
                      {QStringLiteral("ldid"), m_ldId}});
@@ -583,25 +567,29 @@ void TFrameProduktSerNr::pmSNItemClick(QObject* sender) {
 }
 
 void TFrameProduktSerNr::mVorgabeSN_StringsMerge(const QStringList& list) {
-    QStringList lines = mVorgabeSN->toPlainText().split(QLatin1Char('\n'));
-    // A memo that ends in a line break (or is empty) has no last line to keep.
-    if (!lines.isEmpty() && lines.last().trimmed().isEmpty())
-        lines.removeLast();
+    const QString current = mVorgabeSN->toPlainText();
+    const QList<QStringView> lines = QStringView(current).split(u'\n');
     QSet<QString> known;
     known.reserve(lines.size() + list.size());
-    for (const QString& l : std::as_const(lines))
-        known.insert(l.trimmed());
-    const qsizetype before = lines.size();
+    for (QStringView l : lines)
+        known.insert(l.trimmed().toString());
+    QStringList added;
     for (const QString& raw : list) {
         const QString l = raw.trimmed();
         if (l.isEmpty() || known.contains(l))
             continue;
         known.insert(l);
-        lines << l;
+        added << l;
     }
-    if (lines.size() == before)
+    if (added.isEmpty())
         return;
-    mVorgabeSN->setPlainText(lines.join(QLatin1Char('\n')));
+    // Appended in one edit at the end: the lines already there are not laid out again.
+    QTextCursor cursor(mVorgabeSN->document());
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    const bool newLine = !current.isEmpty() && !current.endsWith(u'\n');
+    cursor.insertText((newLine ? QStringLiteral("\n") : QString()) + added.join(u'\n'));
+    cursor.endEditBlock();
 }
 
 QList<int> TFrameProduktSerNr::SelectedRows() const {

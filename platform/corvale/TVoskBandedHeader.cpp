@@ -3,6 +3,8 @@
 #include "TVoskDBGrid2.h"
 
 #include <QPainter>
+
+#include <algorithm>
 #include <QStyleOptionHeader>
 
 TVoskBandedHeader::TVoskBandedHeader(TVoskDBGrid2* grid)
@@ -84,6 +86,21 @@ void TVoskBandedHeader::paintSection(QPainter* painter, const QRect& rect,
     // A column outside every band takes the band row as well.
     const int top = BandOfSection(logicalIndex) < 0 ? 0 : BandRowHeight();
     QHeaderView::paintSection(painter, rect.adjusted(0, top, 0, 0), logicalIndex);
+}
+
+QSize TVoskBandedHeader::sectionSizeFromContents(int logicalIndex) const {
+    QSize s = QHeaderView::sectionSizeFromContents(logicalIndex);
+    const int band = BandOfSection(logicalIndex);
+    if (band < 0)
+        return s;
+    int shown = 0;
+    for (int i = 0; i < count(); ++i)
+        if (!isSectionHidden(i) && BandOfSection(i) == band)
+            ++shown;
+    const int caption = fontMetrics().horizontalAdvance(m_bands[band].Caption) + 16;
+    if (shown > 0)
+        s.setWidth(std::max(s.width(), (caption + shown - 1) / shown));
+    return s;
 }
 
 void TVoskBandedHeader::paintEvent(QPaintEvent* e) {

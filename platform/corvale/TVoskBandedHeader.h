@@ -33,6 +33,8 @@ public:
 protected:
     void paintEvent(QPaintEvent* e) override;
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+    // Fitted widths leave room for the band caption, shared among the band's shown columns.
+    QSize sectionSizeFromContents(int logicalIndex) const override;
 
 private:
     TVoskDBGrid2* m_grid;
