@@ -5,6 +5,8 @@
 #include "ModulFormFixture.h"
 
 #include <FrameDBNavigate.h>
+#include <Korvexcommonvcl.h>
+#include <UHostModules.h>
 #include <TVoskBandedHeader.h>
 #include <UFrameProduktSerNr.h>
 #include <VoskF2Controls.h>
@@ -12,6 +14,7 @@
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QPushButton>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
@@ -44,6 +47,21 @@ int addSerial(const QString& nr, std::initializer_list<int> presetFor = {}, int 
     return id;
 }
 
+// Stands for the user in the order lookup: takes the first row.
+class TakeFirstRow final : public Korvexcommonvcl::ModalForms {
+public:
+    int Run(Vcl::TForm* form) override {
+        auto* f = qobject_cast<TFormF2List*>(form);
+        if (!f || f->ListResult->count() == 0)
+            return Vcl::mrCancel;
+        lookup = f->ModulName + QLatin1Char('.') + f->FeldName;
+        f->ListResult->setCurrentRow(0);
+        f->TakeResult();
+        return Vcl::mrOk;
+    }
+    QString lookup;
+};
+
 QString presets(int ld) {
     return TestDatabase::Scalar(
         QStringLiteral("SELECT coalesce(string_agg(s.lgs_sernr, ',' ORDER BY s.lgs_sernr), '') "
@@ -58,8 +76,14 @@ class FrameProduktSerNrTest : public ModulFormFixture {
 protected:
     static void SetUpTestSuite() {
         ModulFormFixture::SetUpTestSuite();
+        // The lookup and the report library of the host.
+        UHostModules::Register();
         TestDatabase::Exec(QStringLiteral(
             "INSERT INTO art (ak_nr, ak_sernrreq) VALUES ('T-PUMPE', true), ('T-SCHRAUBE', false)"));
+    }
+    static void TearDownTestSuite() {
+        UHostModules::Unregister();
+        ModulFormFixture::TearDownTestSuite();
     }
     void SetUp() override {
         ModulFormFixture::SetUp();
@@ -124,6 +148,13 @@ TEST_F(FrameProduktSerNrTest, PanelFollowsTheDocumentAndTheGridShowsItsBands) {
     m_frame->mVorgabeSN->setPlainText(QStringLiteral("SN-2"));
     EXPECT_TRUE(m_frame->btnSNUndertake->isEnabled());
     EXPECT_TRUE(m_frame->btnSNAdd->isEnabled());
+    // F2 in the memo opens the preset menu there and goes no further.
+    m_frame->mVorgabeSN->setFocus();
+    QTest::keyClick(m_frame->mVorgabeSN, Qt::Key_F2);
+    EXPECT_TRUE(m_frame->pmVorgabeSN->isVisible());
+    EXPECT_TRUE(m_frame->miAutoGenerierung->isEnabled());
+    m_frame->pmVorgabeSN->hide();
+    EXPECT_EQ(m_frame->mVorgabeSN->toPlainText(), QStringLiteral("SN-2"));
 
     // The three bands over their columns; a band whose columns are all hidden shows none.
     TVoskBandedHeader* h = m_frame->GridProduktSerNr;
@@ -217,6 +248,17 @@ TEST_F(FrameProduktSerNrTest, LoadedFilesAndTheGeneratorAddOnlyNewLines) {
     EXPECT_EQ(m_frame->mVorgabeSN->toPlainText(), QStringLiteral("Gerät-1\nSN-2\nSN-€3"));
     EXPECT_EQ(TFrameProduktSerNr::DecodeSerialFile("\x80\x9F"), QStringLiteral("€Ÿ"));
 
+    // The order lookup hands over its row's serial numbers.
+    TestDatabase::Exec(QStringLiteral("INSERT INTO auftgmi (agmi_ag_nr, agmi_aknr, agmi_sernr) "
+                                      "VALUES (77, 'T-PUMPE', E'SN-2\\nSN-9')"));
+    TakeFirstRow user;
+    Korvexcommonvcl::ModalForms* old = Korvexcommonvcl::ModalForms::SetInstance(&user);
+    m_frame->pmSNItemClick(m_frame->miSNAusAuftg);
+    Korvexcommonvcl::ModalForms::SetInstance(old);
+    TestDatabase::Exec(QStringLiteral("DELETE FROM auftgmi"));
+    EXPECT_EQ(user.lookup, QStringLiteral("TFrameProduktSerNr.mVorgabeSN"));
+    EXPECT_EQ(m_frame->mVorgabeSN->toPlainText(), QStringLiteral("Gerät-1\nSN-2\nSN-€3\nSN-9"));
+
     // Quantity 4 with one preset: three numbers, sorted, skipping the article's known one.
     m_frame->mVorgabeSN->clear();
     m_frame->pmSNItemClick(m_frame->miAutoGenerierung);
@@ -300,4 +342,10 @@ TEST_F(FrameProduktSerNrTest, SerialNumberRequirementIsTheCurrentRowsArticle) {
     EXPECT_NE(m_frame->GridProduktSerNrCX->editTriggers(), QAbstractItemView::NoEditTriggers);
     d->SetRecNo(rowOf(QStringLiteral("A")) + 1);
     EXPECT_EQ(m_frame->GridProduktSerNrCX->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    // The labels go to the report "LagZuEtikett".
+    UHostModules::RecordedCalls().clear();
+    m_frame->moEtikettdruckenClick();
+    ASSERT_EQ(UHostModules::RecordedCalls().size(), 1u);
+    EXPECT_EQ(UHostModules::RecordedCalls()[0].modulName, QStringLiteral("LagZuEtikett"));
 }
