@@ -278,6 +278,15 @@ TFrameProduktSerNr::TFrameProduktSerNr(QObject* owner, QWidget* parent) : QFrame
     connect(ServSQL2ProduktSN, &TVoskClass::CurrentChanged, this, [this] { afterScroll(); });
     connect(ServSQL2ProduktSN, &TVoskClass::RowsReset, this, [this] { afterScroll(); });
     ServSQL2ProduktSN->AfterPost = [this](TVoskClass*) { afterPost(); };
+    // New serial numbers come through the preset panel of an open document; a row typed in here
+    // would belong to no article.
+    ServSQL2ProduktSN->BeforeInsert = [this](TVoskClass*) {
+        throw EVoskException(m_ldId > 0 && !ld_done
+                                 ? QStringLiteral("Neue Seriennummern bitte in der Vorgabe "
+                                                  "eintragen und hinzufügen")
+                                 : QStringLiteral("Der Lagerzugang ist erledigt oder nicht "
+                                                  "gewählt: keine neuen Seriennummern"));
+    };
     connect(splSerNr, &QSplitter::splitterMoved, this, [this] {
         if (!m_splitterLoaded)
             return;
@@ -297,6 +306,7 @@ TFrameProduktSerNr::TFrameProduktSerNr(QObject* owner, QWidget* parent) : QFrame
 TFrameProduktSerNr::~TFrameProduktSerNr() {
     // The data class goes with the frame; its events must not reach the half-destroyed frame.
     ServSQL2ProduktSN->AfterPost = nullptr;
+    ServSQL2ProduktSN->BeforeInsert = nullptr;
     disconnect(ServSQL2ProduktSN, nullptr, this, nullptr);
 }
 

@@ -133,6 +133,9 @@ TEST_F(FrameProduktSerNrTest, PanelFollowsTheDocumentAndTheGridShowsItsBands) {
     EXPECT_TRUE(m_frame->LdDone());
     EXPECT_TRUE(m_frame->pnlManuellSN->isHidden());
     EXPECT_TRUE(m_frame->FrameDBNavSerNr->BtInsert());
+    // Without a document a new row has no article: refused in words, nothing written.
+    EXPECT_THROW(m_frame->ServSQL2ProduktSN->Append(), EVoskException);
+    EXPECT_FALSE(m_frame->ServSQL2ProduktSN->InEdit());
 
     const int open = addDocument();
     addSerial(QStringLiteral("SN-1"), {open});
