@@ -27,6 +27,6 @@ SELECT s.lgs_sernr, m.ms_id IS NOT NULL AS "isVorgabeSN",
  'Seriennummern eines Lagerzugangs');
 
 -- The order lookup of the preset memo: order items with their serial numbers.
-INSERT INTO f2poss (f2_modul, f2_feld, f2_sql) VALUES
+INSERT INTO f2poss (modulname, feldname, f2_query) VALUES
 ('TFrameProduktSerNr', 'mVorgabeSN',
  'SELECT agmi_sernr, agmi_ag_nr, agmi_aknr FROM auftgmi WHERE btrim(agmi_sernr) <> '''' ORDER BY agmi_ag_nr, agmi_id');

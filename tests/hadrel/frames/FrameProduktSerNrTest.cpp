@@ -8,12 +8,14 @@
 #include <Korvexcommonvcl.h>
 #include <UHostModules.h>
 #include <TVoskBandedHeader.h>
+#include <TVoskPageControl2.h>
 #include <UFrameProduktSerNr.h>
 #include <VoskF2Controls.h>
 
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTest>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
@@ -175,6 +177,17 @@ TEST_F(FrameProduktSerNrTest, PanelFollowsTheDocumentAndTheGridShowsItsBands) {
     EXPECT_TRUE(m_frame->LdDone());
     EXPECT_TRUE(m_frame->pnlManuellSN->isHidden());
     EXPECT_FALSE(m_frame->PopupVorgabeMenu());
+
+    // On a page of the system's page control the tab stands out while the list has rows.
+    auto* pages = new TVoskPageControl2(m_host);
+    auto* page = new QWidget;
+    pages->addTab(page, QStringLiteral("Seriennummern"));
+    auto* onPage = new TFrameProduktSerNr(page, page);
+    const QColor plain = pages->tabBar()->tabTextColor(0);
+    onPage->VorgabeSeriennummern_Activate(open);
+    EXPECT_NE(pages->tabBar()->tabTextColor(0), plain);
+    onPage->VorgabeSeriennummern_Activate(0);
+    EXPECT_NE(pages->tabBar()->tabTextColor(0), QColor(0, 70, 170));
 }
 
 TEST_F(FrameProduktSerNrTest, UndertakeOnAnEmptyListAsksNothingAndAddsTheMemo) {
