@@ -210,7 +210,9 @@ TFrameProduktSerNr::TFrameProduktSerNr(QObject* owner, QWidget* parent) : QFrame
         26316, QStringLiteral("Vorgabe-Seriennummern, eine je Zeile; F2: laden oder erzeugen")));
     mVorgabeSN->setAccessibleName(QStringLiteral("Vorgabe-Seriennummern"));
     mVorgabeSN->setPlaceholderText(QStringLiteral("Eine Seriennummer je Zeile (F2: Vorgabe laden)"));
-    mVorgabeSN->installEventFilter(this);
+    // On the application: a module form previews every key and would open a field lookup on F2;
+    // a filter installed later runs first.
+    qApp->installEventFilter(this);
     manLayout->addWidget(mVorgabeSN, 1);
     auto* buttons = new QHBoxLayout;
     btnSNUndertake = makeButton(
@@ -474,10 +476,13 @@ void TFrameProduktSerNr::memoChanged() {
 }
 
 bool TFrameProduktSerNr::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == mVorgabeSN && e->type() == QEvent::KeyPress &&
+    if (watched == mVorgabeSN &&
+        (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) &&
         static_cast<QKeyEvent*>(e)->key() == Qt::Key_F2 &&
         static_cast<QKeyEvent*>(e)->modifiers() == Qt::NoModifier) {
-        PopupVorgabeMenu();
+        e->accept();
+        if (e->type() == QEvent::KeyPress)
+            PopupVorgabeMenu();
         return true;
     }
     return QFrame::eventFilter(watched, e);
