@@ -3,6 +3,7 @@
 #include "TFormAdress.h"
 #include "TFormDialogDemo.h"
 #include "TFormInfo.h"
+#include "TFormLagerzugang.h"
 #include "TFormPlantafel.h"
 #include "TFormStandardSql.h"
 #include "TVoskClass.h"
@@ -138,6 +139,12 @@ void Register() {
                           UModulForm::ShowModulForm(f);
                           return f;
                       });
+    RegisterStartProc(QStringLiteral("Lager.M"), QStringLiteral("LAGERZUGANG"),
+                      [](const QStringList& p) -> QObject* {
+                          auto* f = TFormKorvexGundForm::Create<TFormLagerzugang>(nullptr, p);
+                          UModulForm::ShowModulForm(f);
+                          return f;
+                      });
     RegisterStartProc(QStringLiteral("F2Test.M"), QStringLiteral("LOOKUPTEST"),
                       [](const QStringList& p) -> QObject* {
                           auto* f = TFormKorvexGundForm::Create<TFormLookupTest>(nullptr, p);
@@ -223,7 +230,7 @@ void Unregister() {
              {"Dashboard.M", "DASHBOARDMODUL"},
              {"SSystem.M", "EditTable"}, {"SSystem.M", "EINSTELLUNGENDYN"}, {"F2.M", "MakeF2Proc"}, {"Report.M", "PrintReport"},
              {"ReportGrids.M", "PRINTGRID"}, {"FormDesigner.M", "ExecuteRTF"},
-             {"Plantafel.M", "PLANTAFEL"}})
+             {"Plantafel.M", "PLANTAFEL"}, {"Lager.M", "LAGERZUGANG"}})
         Ukorvexinterface::UnregisterProc(QString::fromLatin1(lib), QString::fromLatin1(proc));
     MainMenuSqlClass = nullptr;
     TVoskClass::AliasHook.Reset();
