@@ -4,6 +4,8 @@
 #include <TVoskClass.h>
 #include <TVoskDataModel.h>
 
+#include "TVoskGridCellDelegate.h"
+
 #include <QHeaderView>
 #include <QItemSelectionModel>
 
@@ -17,6 +19,7 @@ TVoskDBGrid2::TVoskDBGrid2(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     horizontalHeader()->setSectionsClickable(true);
     setSortingEnabled(true);
+    setItemDelegate(new TVoskGridCellDelegate(this));
 }
 
 void TVoskDBGrid2::SetDataClass(TVoskClass* dataClass) {
@@ -31,6 +34,14 @@ void TVoskDBGrid2::SetDataClass(TVoskClass* dataClass) {
     delete old;
     if (!dataClass)
         return;
+    // Grouped records are put in group order again before anything else looks at them.
+    connect(dataClass, &TVoskClass::RowsReset, this, &TVoskDBGrid2::regroup);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &TVoskDBGrid2::scheduleLayout);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &TVoskDBGrid2::scheduleLayout);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] {
+        if (!m_rowBands.empty() || m_footerVisible)
+            scheduleLayout();
+    });
     connect(dataClass, &TVoskClass::CurrentChanged, this, &TVoskDBGrid2::followClass);
     // The model's reset runs first (it was connected earlier), so the rows exist again here.
     connect(dataClass, &TVoskClass::RowsReset, this, &TVoskDBGrid2::followClass);
