@@ -7,3 +7,9 @@ SET notiz = CASE dbrid % 3
                 || 'ausgeschildert.'
     END
 WHERE dbrid % 3 <> 2;
+
+-- The contacts' global layout also counts them in the footer.
+UPDATE grid_layouts
+SET gl_layout = jsonb_set(jsonb_set(gl_layout::jsonb, '{footer}', 'true'),
+                          '{summaries}', '{"nachname": 2}')::text
+WHERE gl_formclass = 'TFormAdress' AND gl_grid = 'GridAnsprechpartner' AND gl_type = 2;

@@ -707,8 +707,13 @@ QString TVoskDBGrid2::FooterText(const QString& field) const {
         break;
     default: text = v.toString();
     }
-    return kind == skSum ? QStringLiteral("Σ ") + text
-                         : SummaryKindText(kind).left(3) + QStringLiteral(". ") + text;
+    switch (kind) {
+    case skSum: return QStringLiteral("Σ ") + text;
+    case skAverage: return QStringLiteral("Ø ") + text;
+    case skCount: return QStringLiteral("Anzahl: ") + text;
+    case skMin: return QStringLiteral("Min: ") + text;
+    default: return QStringLiteral("Max: ") + text;
+    }
 }
 
 // ---- preview -----------------------------------------------------------------------------
