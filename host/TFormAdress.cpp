@@ -86,7 +86,9 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     GridAnsprechpartner->SetHiddenFields(
         {QStringLiteral("dbrid"), QStringLiteral("adressen_id"), QStringLiteral("insert_date"),
          QStringLiteral("insert_by"), QStringLiteral("modified_date"),
-         QStringLiteral("modified_by")});
+         QStringLiteral("modified_by"), QStringLiteral("notiz")});
+    // The note is read under each contact rather than in a narrow column.
+    GridAnsprechpartner->SetPreviewField(QStringLiteral("notiz"));
     FrameAnsprechpartner->SetCaption(QStringLiteral("Ansprechpartner"));
     FrameAnsprechpartner->FSetDataSource(DataAnsprechpartner);
     FrameAnsprechpartner->FSetVoskDBGrid(GridAnsprechpartner);

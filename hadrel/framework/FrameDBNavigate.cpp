@@ -172,6 +172,11 @@ TFrameDBNav::TFrameDBNav(QObject* owner, QWidget* parent) : QFrame(parent) {
     moTabFilter =
         AddItem(PopUpGridSettings, this, "moTabFilter", QStringLiteral("Filter-Reiter"), 2883);
     moTabFilter->setCheckable(true);
+    GridViewItems.Create(PopUpGridSettings, this, "moFusszeileSummierung", [](QObject* frame) {
+        return static_cast<TFrameDBNav*>(frame)->grid2();
+    });
+    connect(GridViewItems.moTxtVorschau, &QAction::triggered, this,
+            [this] { Rtl::Guarded([&] { moTxtVorschauClick(); }, this); });
     PopUpGridSettings->addSeparator();
     moLayoutLoad = AddItem(PopUpGridSettings, this, "moLayoutLoad",
                            QStringLiteral("Eigenes Layout laden"), 2885);
@@ -838,6 +843,12 @@ void TFrameDBNav::PopupGridSettingsPopup() {
         g && TUserRights::CanDoGUIAction(formClassName(), m_grid->objectName()));
     moDrucken->setEnabled(g != nullptr);
     moOptimaleBreite->setVisible(g != nullptr);
+    GridViewItems.Update(g);
+}
+
+void TFrameDBNav::moTxtVorschauClick() {
+    TGridViewMenu::TxtVorschauClick(grid2(), formClassName(),
+                                    GridViewItems.moTxtVorschau->isChecked());
 }
 
 void TFrameDBNav::moOptimaleBreiteClick() {
@@ -882,6 +893,7 @@ void TFrameDBNav::LoadGridSettings() {
     moLayoutLocalFavor->setChecked(g->LayoutExists(1) && g->LayoutIsDefault());
     if (!_ManualLayoutLoading)
         g->InitLayout();
+    TGridViewMenu::LoadPreview(g, formClassName());
 }
 
 QString TFrameDBNav::PrintTitle() const {

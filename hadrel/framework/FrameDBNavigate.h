@@ -7,6 +7,7 @@
 #include "TVoskClass.h"
 #include "TVoskDBNavigator.h"
 #include "TVoskPopupMenu.h"
+#include "GridViewMenu.h"
 #include "TopLabel.h"
 
 #include <QFrame>
@@ -76,6 +77,8 @@ public:
     TVoskMenuItem* moLayoutGlobalSave;
     TVoskMenuItem* moLayoutGlobalDelete;
     TVoskMenuItem* moLayoutLocalFavor;
+    // moGruppierung, moFusszeileSummierung, moTxtVorschau, moAufklappen, moZusammenfalten.
+    TGridViewMenu GridViewItems;
     TVoskPopupMenu* pmGridFilter;
     TVoskPopupMenu* pmAutoRefresh;
     TVoskMenuItem* moAutoRefreshOff;
@@ -172,6 +175,7 @@ public:
     QString PrintTitle() const;
     void moOptimaleBreiteClick();
     void moTabFilterClick(QObject* sender);
+    void moTxtVorschauClick();
     void moLayoutLoadClick(QObject* sender);
     void moLayoutSaveClick(QObject* sender);
     void moLayoutDeleteClick(QObject* sender);

@@ -61,6 +61,12 @@ void TTopLabelFrame::CreateMenuItems() {
     moTabFilter->setVisible(false); // shown when the grid has stored filters
     connect(moTabFilter, &QAction::triggered, this,
             [this] { Rtl::Guarded([&] { moTabFilterClick(moTabFilter); }, this); });
+    GridViewItems.Create(PopupGridSettings, this, "moFooter", [](QObject* frame) {
+        return qobject_cast<TVoskDBGrid2*>(static_cast<TTopLabelFrame*>(frame)->VoskDBGrid());
+    });
+    connect(GridViewItems.moTxtVorschau, &QAction::triggered, this,
+            [this] { Rtl::Guarded([&] { moTxtVorschauClick(); }, this); });
+    CreateGridMenuItems();
     tcFilter->OnChange = [this](QObject*) { tcFilterChange(); };
     tcFilter->setAccessibleName(QStringLiteral("Filter-Reiter"));
     tcFilter->setToolTip(QStringLiteral("Gespeicherte Filter der Tabelle"));
@@ -187,11 +193,19 @@ void TTopLabelFrame::LoadGridSettings() {
     auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data());
     if (!g)
         return;
+    moLayoutLocalFavor->setChecked(g->LayoutExists(1) && g->LayoutIsDefault());
     if (!_ManualLayoutLoading)
         g->InitLayout();
     g->InitFilter();
     g->SetFilterTabControl(tcFilter);
     moTabFilter->setVisible(g->GridFilterCount() > 0);
+    TGridViewMenu::LoadPreview(g, Vcl::ClassName(GetParentForm()));
+}
+
+void TTopLabelFrame::moTxtVorschauClick() {
+    TGridViewMenu::TxtVorschauClick(qobject_cast<TVoskDBGrid2*>(m_grid.data()),
+                                    Vcl::ClassName(GetParentForm()),
+                                    GridViewItems.moTxtVorschau->isChecked());
 }
 
 void TTopLabelFrame::moTabFilterClick(QObject* sender) {

@@ -5,6 +5,7 @@
 // later units fill in (print, info, tools, grid menus, auto refresh, dock/undock, new window,
 // module settings, copy/paste of values).
 
+#include "GridViewMenu.h"
 #include "Korvexutils.h"
 #include "TVoskClass.h"
 #include "TVoskDBNavigator.h"
@@ -285,6 +286,29 @@ public:
     // Grid menu and filter tabs.
     TVoskMenuItem* moTabFilter = nullptr;
     void moTabFilterClick(QObject* sender);
+    // moGruppierung, moFooter, moTxtVorschau, moAufklappen, moZusammenfalten.
+    TGridViewMenu GridViewItems;
+    void moTxtVorschauClick();
+    // The rest of the grid menu (TopLabel.GridMenu.cpp).
+    TVoskMenuItem* moExportieren = nullptr;
+    TVoskMenuItem* moDrucken = nullptr;
+    TVoskMenuItem* moOptimaleBreite = nullptr;
+    TVoskMenuItem* moLayoutLoad = nullptr;
+    TVoskMenuItem* moLayoutSave = nullptr;
+    TVoskMenuItem* moLayoutDelete = nullptr;
+    TVoskMenuItem* moLayoutLocalFavor = nullptr;
+    TVoskMenuItem* moLayoutGlobalLoad = nullptr;
+    TVoskMenuItem* moLayoutGlobalSave = nullptr;
+    TVoskMenuItem* moLayoutGlobalDelete = nullptr;
+    void CreateGridMenuItems();
+    void PopupGridSettingsPopup();
+    void moExportierenClick();
+    void moDruckenClick();
+    void moOptimaleBreiteClick();
+    void moLayoutLoadClick(QObject* sender);
+    void moLayoutSaveClick(QObject* sender);
+    void moLayoutDeleteClick(QObject* sender);
+    void moLayoutLocalFavorClick();
     void tcFilterChange();
     // ---- special functions and settings button (TopLabel.SondFunc.cpp) ------------------------
     QFrame* bvBtTools = nullptr;       // separators that follow their buttons

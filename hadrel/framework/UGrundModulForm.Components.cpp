@@ -152,6 +152,7 @@ void StartOne(TStartWalk& walk, QObject* c, QList<QPointer<TVoskDBGrid2>>& grids
         grid->LoadF2();
         grid->InitFilter();
         grid->InitLayout();
+        TGridViewMenu::LoadPreview(grid, Vcl::ClassName(walk.form));
     }
     if (auto* pages = qobject_cast<TVoskPageControl2*>(c)) {
         pages->RegisterDataChangeEvent();

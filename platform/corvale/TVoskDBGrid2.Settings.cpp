@@ -136,6 +136,7 @@ QString TVoskDBGrid2::LayoutText() const {
         root[QStringLiteral("sortField")] = fields[sortCol];
         root[QStringLiteral("sortDescending")] = h->sortIndicatorOrder() == Qt::DescendingOrder;
     }
+    groupsToLayout(root);
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact));
 }
 
@@ -181,6 +182,7 @@ bool TVoskDBGrid2::ApplyLayoutText(const QString& text) {
         sortByColumn(sortCol, root.value(QStringLiteral("sortDescending")).toBool()
                                   ? Qt::DescendingOrder
                                   : Qt::AscendingOrder);
+    groupsFromLayout(root);
     return true;
 }
 
@@ -373,10 +375,10 @@ void TVoskDBGrid2::applyFilter() {
     if (!m_model)
         return;
     const int rows = m_model->rowCount();
-    BeginUpdate();
+    m_filterOut.assign(size_t(rows), 0);
     for (int r = 0; r < rows; ++r)
-        setRowHidden(r, m_filter && m_class && !m_filter->Matches(ClassRow(m_class, r)));
-    EndUpdate();
+        m_filterOut[size_t(r)] = m_filter && m_class && !m_filter->Matches(ClassRow(m_class, r));
+    LayoutRows();
 }
 
 int TVoskDBGrid2::GridFilterStateIcon(TGridFilterState state) {

@@ -9,6 +9,8 @@
 #include "Vcl.Components.h"
 #include "VoskTimer.h"
 
+#include "TVoskGridCellDelegate.h"
+
 #include <QHeaderView>
 #include <QStyledItemDelegate>
 #include <QKeyEvent>
@@ -25,6 +27,7 @@ TVoskDBGrid2::TVoskDBGrid2(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     horizontalHeader()->setSectionsClickable(true);
     setSortingEnabled(true);
+    setItemDelegate(new TVoskGridCellDelegate(this));
 }
 
 void TVoskDBGrid2::SetDataClass(TVoskClass* dataClass) {
@@ -39,6 +42,14 @@ void TVoskDBGrid2::SetDataClass(TVoskClass* dataClass) {
     delete old;
     if (!dataClass)
         return;
+    // Grouped records are put in group order again before anything else looks at them.
+    connect(dataClass, &TVoskClass::RowsReset, this, &TVoskDBGrid2::regroup);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &TVoskDBGrid2::scheduleLayout);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &TVoskDBGrid2::scheduleLayout);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] {
+        if (!m_rowBands.empty() || m_footerVisible)
+            scheduleLayout();
+    });
     connect(dataClass, &TVoskClass::CurrentChanged, this, &TVoskDBGrid2::followClass);
     // The model's reset runs first (it was connected earlier), so the rows exist again here.
     connect(dataClass, &TVoskClass::RowsReset, this, &TVoskDBGrid2::followClass);
@@ -196,9 +207,9 @@ int TVoskGridColumn::AddButton(TVoskEditButtonKind kind) {
 namespace {
 
 // Cell editors of columns with buttons or a fast lookup are the system's edits.
-class TColumnDelegate final : public QStyledItemDelegate {
+class TColumnDelegate final : public TVoskGridCellDelegate {
 public:
-    explicit TColumnDelegate(TVoskDBGrid2* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+    explicit TColumnDelegate(TVoskDBGrid2* grid) : TVoskGridCellDelegate(grid), m_grid(grid) {}
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {

@@ -46,12 +46,15 @@ private:
 };
 
 #include <QDateTime>
+#include <QHash>
+#include <QSet>
 
 #include <functional>
 #include <memory>
 #include <vector>
 
 class QMenu;
+class QJsonObject;
 class TVoskDataModel;
 #include "TVoskTabControl.h"
 namespace Cds {
@@ -194,6 +197,99 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+
+public:
+    // ---- grouping, footer and preview (TVoskDBGrid2.Groups.cpp) -----------------------------
+    // Group levels by field, outermost first. The records are ordered by the levels, each
+    // ascending, then by the column the user sorted by.
+    QStringList GroupFields() const { return m_groupFields; }
+    void SetGroupFields(const QStringList& fields);
+    // Adds the field as a level (at level, or innermost for -1); removes it.
+    void GroupByField(const QString& field, int level = -1);
+    void UngroupField(const QString& field);
+    bool GroupByBoxVisible() const { return m_groupByBoxVisible; }
+    void SetGroupByBoxVisible(bool on);
+    // One group: its first row, level, the key values of its levels and its shown records.
+    struct TGridGroup {
+        int row = 0;
+        int level = 0;
+        QVariantList path;
+        int count = 0;
+    };
+    // Every group in the order shown, collapsed ones and those inside them included.
+    const std::vector<TGridGroup>& Groups() const { return m_groups; }
+    bool GroupExpanded(const QVariantList& path) const;
+    void SetGroupExpanded(const QVariantList& path, bool expanded);
+    void FullExpand();
+    void FullCollapse();
+    // The caption of a group's band: "<column>: <value> (<records>)".
+    QString GroupCaption(const TGridGroup& group) const;
+
+    enum TSummaryKind { skNone = 0, skSum, skCount, skMin, skMax, skAverage };
+    bool FooterVisible() const { return m_footerVisible; }
+    void SetFooterVisible(bool on);
+    TSummaryKind FooterSummary(const QString& field) const;
+    void SetFooterSummary(const QString& field, TSummaryKind kind);
+    // The summary over the records the filter lets through (collapsed groups count); null when
+    // the column has no summary or no value to summarise.
+    QVariant FooterValue(const QString& field) const;
+    QString FooterText(const QString& field) const;
+    static QString SummaryKindText(TSummaryKind kind);
+
+    // The long-text preview: the text of the preview field in a band under each record.
+    QString PreviewField() const { return m_previewField; }
+    void SetPreviewField(const QString& field);
+    bool HasPreviewColumn() const;
+    bool PreviewVisible() const { return m_previewVisible; }
+    void SetPreviewVisible(bool on);
+    QString PreviewText(int row) const;
+    // The view's own name text, which keys its stored choices.
+    QString ViewName() const { return GridName(); }
+    // The band layout of the rows, done again after any change of the shown rows or values.
+    void LayoutRows();
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void updateGeometries() override;
+
+private:
+    friend class TVoskGridCellDelegate;
+    friend class TVoskGridFooter;
+    friend class TVoskGroupByBox;
+    struct TRowBands {
+        std::vector<int> groups; // indices into m_groups whose band heads this row
+        bool cells = true;
+        int previewLines = 0;
+    };
+    int bandHeight() const;
+    int cellHeight() const;
+    // The rectangle of a row's cells inside the row as the view lays it out.
+    QRect cellRect(const QRect& rowRect, int row) const;
+    int groupAt(const QPoint& viewportPos) const;
+    void regroup();
+    void scheduleLayout();
+    bool bandsActive() const;
+    void placeBars();
+    void groupsFromLayout(const QJsonObject& root);
+    void groupsToLayout(QJsonObject& root) const;
+
+    QStringList m_groupFields;
+    bool m_groupByBoxVisible = false;
+    bool m_regrouping = false;
+    bool m_layoutScheduled = false;
+    bool m_placingBars = false;
+    std::vector<TGridGroup> m_groups;
+    std::vector<TRowBands> m_rowBands; // empty while no band is shown
+    std::vector<char> m_filterOut;     // rows the filter hides
+    QSet<QString> m_collapsed;
+    bool m_footerVisible = false;
+    QHash<QString, TSummaryKind> m_summaries; // by lower-case field name
+    QString m_previewField;
+    bool m_previewVisible = false;
+    class TVoskGroupByBox* m_groupByBox = nullptr;
+    class TVoskGridFooter* m_footer = nullptr;
 
 private:
     void applyLayoutIfPending();

@@ -251,6 +251,7 @@ void TVoskClass::readInto(std::vector<Row>& rows, std::vector<Column>* cols, con
                     col.writable = true;
                 }
             }
+            col.boolean = FieldTypeOfOid(PQftype(res, c)) == TFieldType::Boolean;
             cols->push_back(col);
         }
     }
@@ -489,6 +490,11 @@ bool TVoskClass::FieldIsText(int col) const {
         return false;
     const QChar cat = m_cols[size_t(col)].category;
     return cat.isNull() || cat == u'S';
+}
+
+bool TVoskClass::FieldIsBoolean(int col) const {
+    return col >= 0 && col < FieldCount() &&
+           (m_cols[size_t(col)].boolean || m_cols[size_t(col)].category == u'B');
 }
 
 bool TVoskClass::FieldServerFilled(int col) const {
@@ -953,13 +959,19 @@ void TVoskClass::Refresh(bool keepPosition, bool silent, int reserved) {
 }
 
 void TVoskClass::SortBy(int col, bool ascending) {
+    SortByKeys({{col, ascending}});
+}
+
+void TVoskClass::SortByKeys(const QList<QPair<int, bool>>& keys) {
     requireActive();
-    if (col < 0 || col >= FieldCount())
+    QList<QPair<int, bool>> valid;
+    for (const auto& k : keys)
+        if (k.first >= 0 && k.first < FieldCount())
+            valid << k;
+    if (valid.isEmpty())
         return;
     checkBrowseMode();
-    const auto less = [col](const Row& a, const Row& b) {
-        const QVariant& x = a.value[size_t(col)];
-        const QVariant& y = b.value[size_t(col)];
+    const auto less = [](const QVariant& x, const QVariant& y) {
         if (x.isNull() || y.isNull())
             return x.isNull() && !y.isNull();
         if (x.typeId() == QMetaType::QString || y.typeId() == QMetaType::QString)
@@ -970,7 +982,15 @@ void TVoskClass::SortBy(int col, bool ascending) {
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return ascending ? less(m_rows[a], m_rows[b]) : less(m_rows[b], m_rows[a]);
+        for (const auto& k : valid) {
+            const QVariant& x = m_rows[a].value[size_t(k.first)];
+            const QVariant& y = m_rows[b].value[size_t(k.first)];
+            if (less(x, y))
+                return k.second;
+            if (less(y, x))
+                return !k.second;
+        }
+        return false;
     });
     emit AboutToReset();
     std::vector<Row> sorted;

@@ -146,6 +146,8 @@ public:
     bool FieldIsNumeric(int col) const;
     bool FieldIsInteger(int col) const;
     bool FieldIsText(int col) const;
+    // A Boolean column, also one outside the table (a join or an expression).
+    bool FieldIsBoolean(int col) const;
     // Filled by the server, never typed: a key with a default (a serial) and the audit stamps
     // (insert_date, insert_by, modified_date, modified_by).
     bool FieldServerFilled(int col) const;
@@ -165,6 +167,8 @@ public:
     // Orders the loaded rows by one field (empty values first when ascending), keeping the cursor
     // on its record; a pending edit is posted first. The next Refresh reads the query's order.
     void SortBy(int col, bool ascending);
+    // Orders by several fields (field, ascending), the first deciding first.
+    void SortByKeys(const QList<QPair<int, bool>>& keys);
     // Re-reads all rows and keeps the cursor on the same key when possible.
     virtual void Refresh(bool keepPosition = true, bool silent = false, int reserved = 0);
     // Re-reads the current record only; a row that is gone is removed.
@@ -243,6 +247,7 @@ private:
         QChar category;  // pg_type.typcategory: S text, N number, D date, ...; null unknown
         bool integer = false;
         int size = 0;    // characters of varchar(n) / char(n)
+        bool boolean = false; // the result column's type, whatever table it comes from
     };
     friend class TVoskDataField;
 

@@ -71,9 +71,17 @@ QVariant TVoskDataModel::data(const QModelIndex& index, int role) const {
     if (!m_class || !index.isValid() ||
         !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
+    const bool boolean = m_class->FieldIsBoolean(index.column());
+    if (role == Qt::CheckStateRole && boolean) {
+        // No value is neither yes nor no; the box says so rather than showing "no".
+        const QVariant v = m_class->Value(index.row(), index.column());
+        return v.isNull() ? Qt::PartiallyChecked : v.toBool() ? Qt::Checked : Qt::Unchecked;
+    }
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     const QVariant v = m_class->Value(index.row(), index.column());
+    if (boolean && role == Qt::DisplayRole)
+        return {}; // the check box is the value
     if (role == Qt::EditRole || v.isNull())
         return v;
     // Shown the German way whatever the machine's locale; editing keeps the typed value.
@@ -92,11 +100,13 @@ QVariant TVoskDataModel::data(const QModelIndex& index, int role) const {
 }
 
 bool TVoskDataModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!m_class || role != Qt::EditRole || !index.isValid() ||
-        !checkIndex(index, CheckIndexOption::IndexIsValid))
+    if (!m_class || !index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return false;
+    const bool check = role == Qt::CheckStateRole && m_class->FieldIsBoolean(index.column());
+    if (role != Qt::EditRole && !check)
         return false;
     // A view asks only for editable cells; anyone else gets a plain no, as from any model.
-    if (!(flags(index) & Qt::ItemIsEditable))
+    if (!(flags(index) & (check ? Qt::ItemIsUserCheckable : Qt::ItemIsEditable)))
         return false;
     try {
         if (m_class->CurrentRow() != index.row()) {
@@ -115,7 +125,11 @@ bool TVoskDataModel::setData(const QModelIndex& index, const QVariant& value, in
         }
         // An editor left empty means no value, as in the data-aware edits.
         const bool empty = value.typeId() == QMetaType::QString && value.toString().isEmpty();
-        m_class->SetValue(index.column(), empty ? QVariant() : value);
+        if (check)
+            m_class->SetValue(index.column(),
+                              Qt::CheckState(value.toInt()) == Qt::Checked);
+        else
+            m_class->SetValue(index.column(), empty ? QVariant() : value);
         m_lastError.clear();
         return true;
     } catch (const EAbort&) {
@@ -149,8 +163,10 @@ Qt::ItemFlags TVoskDataModel::flags(const QModelIndex& index) const {
         !checkIndex(index, CheckIndexOption::IndexIsValid))
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    // A Boolean is ticked, not typed.
     if (m_class->FieldEditable(index.column()))
-        f |= Qt::ItemIsEditable;
+        f |= m_class->FieldIsBoolean(index.column()) ? Qt::ItemIsUserCheckable
+                                                     : Qt::ItemIsEditable;
     return f;
 }
 

@@ -250,6 +250,8 @@ TEST_F(KeyTableTest, LeavingTheEditedAreaPostsARefusedPostKeepsFocusAndValues) {
 
 TEST_F(KeyTableTest, CtrlLClicksThePreviewItemOfTheFramesServingTheGrid) {
     TFormAdress* f = Open();
+    // The preview item is offered for a grid with a preview field only.
+    f->GridAdressen->SetPreviewField(QStringLiteral("ort"));
     int clicks = 0;
     bool built = false;
     QMenu* menu = f->TopLabel->PopupGridSettings;
