@@ -65,6 +65,10 @@ public:
     void SetIsAdmin(bool admin);
     int Language() const { return m_language; } // 0 German, 3 English
     void SetLanguage(int language) { m_language = language; }
+    // How dialogs of the lower layers may be shown: 1 means not at all (a session without a user
+    // at the screen); the dialog routines then answer as if cancelled.
+    int DialogMode() const { return m_dialogMode; }
+    void SetDialogMode(int mode) { m_dialogMode = mode; }
 
     // Texts: "xtt123" and "123" mean number 123; missing text gives the default.
     QString makeText(int nr, const QString& def);
@@ -168,6 +172,7 @@ private:
     int m_mitNr = 0;
     bool m_isAdmin = false;
     int m_language = 0;
+    int m_dialogMode = 0;
     QHash<int, TextEntry> m_texts;
     bool m_allTextsLoaded = false;
     QHash<QString, QString> m_aliases; // "table\nfield" in lower case
