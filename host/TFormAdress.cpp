@@ -8,6 +8,7 @@
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskPageControl2.h"
 #include "Vcl.Components.h"
 
 #include <QFormLayout>
@@ -35,11 +36,20 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
                                    QStringLiteral("modified_by")});
     split->addWidget(GridAdressen);
 
-    auto* panel = new QWidget(split);
-    panel->setObjectName(QStringLiteral("PanelEdits"));
-    auto* form = new QFormLayout(panel);
+    // The address on one page, how to reach its people on the other.
+    PageControlAdresse =
+        Vcl::Owned(this, new TVoskPageControl2(split), QStringLiteral("PageControlAdresse"));
+    PageControlAdresse->setAccessibleName(QStringLiteral("Adressdaten"));
+    PageControlAdresse->setToolTip(QStringLiteral("Adressdaten"));
+    auto page = [&](const char* name, const QString& caption) {
+        auto* p = new QWidget(PageControlAdresse);
+        p->setObjectName(QString::fromLatin1(name));
+        PageControlAdresse->addTab(p, caption);
+        return new QFormLayout(p);
+    };
+    QFormLayout* form = page("TabAdresse", QStringLiteral("Adresse"));
     auto edit = [&](const char* name, const char* field, const char* label) {
-        auto* e = Vcl::Owned(this, new TVoskDBEdit(panel), QString::fromLatin1(name));
+        auto* e = Vcl::Owned(this, new TVoskDBEdit(form->parentWidget()), QString::fromLatin1(name));
         e->SetDataClass(DataAdressen);
         e->SetDataField(QString::fromLatin1(field));
         form->addRow(QString::fromUtf8(label), e);
@@ -49,9 +59,10 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     EdStrasse = edit("EdStrasse", "strasse", "Straße");
     EdPlz = edit("EdPlz", "plz", "PLZ");
     EdOrt = edit("EdOrt", "ort", "Ort");
+    form = page("TabKontakt", QStringLiteral("Kontakt"));
     EdTelefon = edit("EdTelefon", "telefon", "Telefon");
     EdEmail = edit("EdEmail", "email", "E-Mail");
-    split->addWidget(panel);
+    split->addWidget(PageControlAdresse);
 
     DataAnsprechpartner =
         Vcl::Owned(this, new TVoskClass2(this), QStringLiteral("DataAnsprechpartner"));
@@ -122,10 +133,6 @@ void TFormAdress::FormCreate(QObject* sender) {
     };
     connect(DataAdressen, &TVoskClass::CurrentChanged, this, followAddress);
     followAddress();
-    FrameAnsprechpartner->LoadGridSettings();
-    FrameAnsprechpartner->LoadAutoRefreshSettings();
-    FrameAnsprechpartner->LoadGridFilterSettings();
-    FrameAnsprechpartner->LoadCompSettings(this);
 }
 
 TFormAdress* TFormAdress::Open(QObject* owner, const QStringList& parameters) {

@@ -9,6 +9,7 @@ class TVoskClass2;
 class TVoskDBEdit;
 class TVoskDBGrid2;
 class TFrameDBNav;
+class TVoskPageControl2;
 
 class TFormAdress final : public TModulForm {
     Q_OBJECT
@@ -27,6 +28,7 @@ public:
     TVoskClass2* DataAnsprechpartner;
     TFrameDBNav* FrameAnsprechpartner;
     TVoskDBGrid2* GridAnsprechpartner;
+    TVoskPageControl2* PageControlAdresse;
 
     void FormCreate(QObject* sender) override;
 

@@ -10,6 +10,7 @@ Rtl::HookSlot<QString(const QString&)> FAskPassword2;
 Rtl::HookSlot<std::optional<QString>(const QString&, const QString&)> FAskPasswordEx;
 Rtl::HookSlot<QString(const QString&, const QString&, bool)> FEditSql;
 Rtl::HookSlot<QString(const QString&, const QString&, int, bool, bool, QChar, bool)> FEditTextS;
+Rtl::HookSlot<void(const QString&, const QString&, int)> FAllertWindowWVOD;
 Rtl::HookSlot<bool(const QString&, QString&, QString&, bool, bool, QChar, int, bool)> FEditTextB;
 
 void SetStartScreenStatus(const QString& text) {

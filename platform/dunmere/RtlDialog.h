@@ -28,6 +28,10 @@ extern Rtl::HookSlot<QString(const QString&)> FAskPassword2;
 // compare the answer with a stored password.
 extern Rtl::HookSlot<std::optional<QString>(const QString&, const QString&)> FAskPasswordEx;
 
+// Filled by the module form: a short message in the alert window of a module form (caption,
+// text, image index).
+extern Rtl::HookSlot<void(const QString&, const QString&, int)> FAllertWindowWVOD;
+
 // Filled inside the IDE: receives every start-status text.
 extern Rtl::HookSlot<void(const QString&)> FStartScreenSetStartStatusIDE;
 // Passes text to the IDE's slot when it is filled; otherwise only logs it.
