@@ -2,6 +2,7 @@
 
 #include "Korvexcommonvcl.h"
 #include "Korvexutils.Dialogs.h"
+#include "Korvexutils.h"
 #include "TNummernKreis.h"
 #include "UDM1.h"
 #include "UnitTable.h"

@@ -433,7 +433,7 @@ bool TFormNummernKreis::DoGetNumber(QWidget* OwnerForm, const QString& ModulName
                 ResultNr = list->SelectNrKr(list->Ident());
         } else {
             delete new TTranslationCombo(form.get());
-            // PENDING-I12 StartVoskComponent
+            UGrundModulForm::StartVoskComponent(form.get(), nullptr, false);
             form->NumCirclesScroll();
             form->edNumberChange();
             if (Korvexcommonvcl::ShowModal(form.get()) == Vcl::mrOk)

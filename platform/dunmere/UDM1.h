@@ -157,6 +157,10 @@ public:
     // (and move its cursor). ClearQueryCache drops every result.
     TVoskQuery2* GetQueryBySQL(const QString& sql, const QVariantMap& params = {});
     void ClearQueryCache();
+    // The cached results whose SQL reads table (a whole word, any letter case): re-run in place
+    // when forced, so that readers holding them see the new rows, else dropped so that the next
+    // read runs again. Returns how many were touched.
+    int RefreshCachedQueries(const QString& table, bool forced);
     // Reports per module (r_modulname), report links (rl_modulname) and the fields a module
     // shows to everyone (modulname, feldname). Open them with OpenModulQueries.
     TVoskQuery2& ReportQuery();

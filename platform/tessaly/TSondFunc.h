@@ -10,8 +10,10 @@ public:
     explicit TSondFunc(QObject* parent = nullptr);
 
     // Opens on the functions of table offered to formClass (rows without a form class serve
-    // every form), in their order.
+    // every form), in their order; formClass "%" opens every function of the table.
     void AssignToSqlTable(const QString& table, const QString& formClass);
+    // The name of the cache the module windows read special functions from; a change refreshes it.
+    static QString CacheName() { return QStringLiteral("sondfunc"); }
     // Opens on the one function with that id; false when it is gone.
     bool SearchDBRID(qint64 id);
 
