@@ -45,8 +45,13 @@ public:
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (m_form->IsGreenRow(index.row()))
+        if (m_form->IsGreenRow(index.row())) {
             option->backgroundBrush = TFormNummernKreis::ColorDefaultRow;
+            // Selected, the row stays recognisably green.
+            option->palette.setColor(QPalette::Highlight,
+                                     TFormNummernKreis::ColorDefaultRow.darker(135));
+            option->palette.setColor(QPalette::HighlightedText, Qt::black);
+        }
     }
 
 private:
