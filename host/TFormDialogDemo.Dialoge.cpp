@@ -93,7 +93,6 @@ void TFormDialogDemo::AddDialogButtons(QBoxLayout* box) {
         });
     row->addStretch();
     box->addLayout(row);
-    EdAdresse->installEventFilter(this);
 }
 
 void TFormDialogDemo::OpenStartDialog() {
@@ -105,10 +104,11 @@ void TFormDialogDemo::OpenStartDialog() {
     });
 }
 
-bool TFormDialogDemo::DialogKey(QObject* watched, QEvent* e) {
-    if (watched != EdAdresse || e->type() != QEvent::KeyPress ||
-        static_cast<QKeyEvent*>(e)->key() != Qt::Key_F3)
-        return false;
-    Rtl::Guarded([this] { Q32Control1->ShowControlWindow(); }, this);
-    return true;
+void TFormDialogDemo::FormKeyDown(QObject* sender, int& Key, Qt::KeyboardModifiers Shift) {
+    if (Key == Qt::Key_F3 && ActiveControl() == EdAdresse) {
+        Key = 0;
+        Q32Control1->ShowControlWindow();
+        return;
+    }
+    TModulForm::FormKeyDown(sender, Key, Shift);
 }

@@ -156,8 +156,6 @@ void TFormDialogDemo::FormShow(QObject* sender) {
 }
 
 bool TFormDialogDemo::eventFilter(QObject* watched, QEvent* e) {
-    if (DialogKey(watched, e))
-        return true;
     if (watched == EdBetrag && e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         if (k->key() == Qt::Key_T && k->modifiers() == Qt::ControlModifier) {

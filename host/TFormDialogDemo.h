@@ -33,6 +33,8 @@ public:
     TQ32Control* Q32Control1;
 
     void FormShow(QObject* sender) override;
+    // F3 in the address field shows its control window; other keys as every module.
+    void FormKeyDown(QObject* sender, int& Key, Qt::KeyboardModifiers Shift) override;
     // Edits the chosen row as plain text or as RTF and stores a confirmed change.
     void Bearbeiten(bool rtf);
 
@@ -43,7 +45,6 @@ private:
     // The second row: one button per small dialog (TFormDialogDemo.Dialoge.cpp).
     void AddDialogButtons(class QBoxLayout* box);
     void OpenStartDialog();
-    bool DialogKey(QObject* watched, QEvent* e);
     void LoadRows();
     void ShowRow();
     bool m_started = false;

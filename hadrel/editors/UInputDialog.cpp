@@ -82,9 +82,6 @@ TFormKorvexInputDialog::TFormKorvexInputDialog(QObject* owner, QWidget* parent)
             [this] { Rtl::Guarded([this] { BtAbortClick(); }, this); });
     connect(BtNewNumber, &QPushButton::clicked, this,
             [this] { Rtl::Guarded([this] { BtNewNumberClick(); }, this); });
-    for (QWidget* w : {static_cast<QWidget*>(EditInput), static_cast<QWidget*>(EditBezeichnung),
-                       static_cast<QWidget*>(BtOk), static_cast<QWidget*>(BtAbort)})
-        w->installEventFilter(this);
     ArrangeControls();
 }
 
@@ -178,13 +175,14 @@ void TFormKorvexInputDialog::HandBackDrawnNumber() {
     m_drawn.clear();
 }
 
-bool TFormKorvexInputDialog::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_F8) {
-        // Also when the button is hidden: F8 is the dialog's key, the button only shows it.
-        Rtl::Guarded([this] { BtNewNumberClick(); }, this);
-        return true;
+void TFormKorvexInputDialog::FormKeyDown(QObject* sender, int& Key,
+                                         Qt::KeyboardModifiers Shift) {
+    TFormKorvexGundForm::FormKeyDown(sender, Key, Shift);
+    if (Key == Qt::Key_F8) {
+        // F8 is the dialog's key; the button only shows it.
+        Key = 0;
+        BtNewNumberClick();
     }
-    return TFormKorvexGundForm::eventFilter(watched, e);
 }
 
 bool RaiseInputQuestion(const QString& Title, const QString& Msg, QVariant& Value,

@@ -47,8 +47,8 @@ public:
     void HandBackDrawnNumber();
     QString DrawnNumber() const { return m_drawn; }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* e) override;
+    // After the base form's keys: F8 draws a new number, also while the button is hidden.
+    void FormKeyDown(QObject* sender, int& Key, Qt::KeyboardModifiers Shift) override;
 
 private:
     QWidget* m_content;
