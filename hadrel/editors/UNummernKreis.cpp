@@ -439,6 +439,9 @@ bool TFormNummernKreis::DoGetNumber(QWidget* OwnerForm, const QString& ModulName
         } else {
             delete new TTranslationCombo(form.get());
             UGrundModulForm::StartVoskComponent(form.get(), nullptr, false);
+            // The start-up gives the grid its lookup delegate; the list is read-only and paints
+            // its default row itself.
+            form->NumCirclesCX->setItemDelegate(new GreenRowDelegate(form.get()));
             form->NumCirclesScroll();
             form->edNumberChange();
             if (Korvexcommonvcl::ShowModal(form.get()) == Vcl::mrOk)
