@@ -59,6 +59,7 @@ TFormDialogDemo::TFormDialogDemo(QObject* owner, QWidget* parent)
     row->addWidget(BtRtfBearbeiten);
     row->addStretch();
     box->addLayout(row);
+    AddDialogButtons(box);
     connect(BtTextBearbeiten, &QPushButton::clicked, this, [this] { Rtl::Guarded([this] { Bearbeiten(false); }); });
     connect(BtRtfBearbeiten, &QPushButton::clicked, this, [this] { Rtl::Guarded([this] { Bearbeiten(true); }); });
     connect(CbText, &QComboBox::currentIndexChanged, this, [this] { ShowRow(); });
@@ -126,6 +127,7 @@ void TFormDialogDemo::FormShow(QObject* sender) {
     if (m_started)
         return;
     m_started = true;
+    OpenStartDialog();
     if (GetParameterBool(QStringLiteral("EditRTF"))) {
         const bool keyboard = GetParameterBool(QStringLiteral("Tastatur"));
         const bool format = GetParameterBool(QStringLiteral("Format"));

@@ -5,6 +5,9 @@
 namespace RtlDialog {
 
 Rtl::HookSlot<void(const QString&)> FStartScreenSetStartStatusIDE;
+Rtl::HookSlot<QString(const QString&, const QString&)> FAskPassword;
+Rtl::HookSlot<QString(const QString&)> FAskPassword2;
+Rtl::HookSlot<std::optional<QString>(const QString&, const QString&)> FAskPasswordEx;
 Rtl::HookSlot<QString(const QString&, const QString&, bool)> FEditSql;
 Rtl::HookSlot<QString(const QString&, const QString&, int, bool, bool, QChar, bool)> FEditTextS;
 Rtl::HookSlot<void(const QString&, const QString&, int)> FAllertWindowWVOD;

@@ -7,6 +7,8 @@
 #include <QChar>
 #include <QString>
 
+#include <optional>
+
 namespace RtlDialog {
 
 // Filled by the memo editor: (field name, text, caret position, read-only, RTF, added character,
@@ -17,6 +19,14 @@ extern Rtl::HookSlot<QString(const QString&, const QString&, int, bool, bool, QC
 // non-modal if read-only) -> whether the user confirmed a change.
 extern Rtl::HookSlot<bool(const QString&, QString&, QString&, bool, bool, QChar, int, bool)>
     FEditTextB;
+
+// Filled by the password dialog: (caption, sub-caption) -> the text typed, or "XXXXX" when the
+// user cancelled or no dialog may be shown. FAskPassword2 takes the sub-caption only.
+extern Rtl::HookSlot<QString(const QString&, const QString&)> FAskPassword;
+extern Rtl::HookSlot<QString(const QString&)> FAskPassword2;
+// The same question that tells a cancel apart from any typed text (no value), for callers that
+// compare the answer with a stored password.
+extern Rtl::HookSlot<std::optional<QString>(const QString&, const QString&)> FAskPasswordEx;
 
 // Filled by the module form: a short message in the alert window of a module form (caption,
 // text, image index).

@@ -2,6 +2,8 @@
 
 #include "UDM1.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 QString CacheKey(const QString& sql, const QVariantMap& params) {
@@ -29,6 +31,32 @@ TVoskQuery2* TDM1::GetQueryBySQL(const QString& sql, const QVariantMap& params) 
     q->Open(); // a failing statement throws and stays out of the cache
     m_queryCache.insert(key, q);
     return q.get();
+}
+
+int TDM1::RefreshCachedQueries(const QString& table, bool forced) {
+    if (table.isEmpty())
+        return 0;
+    const QRegularExpression word(QStringLiteral("\\b%1\\b").arg(QRegularExpression::escape(table)),
+                                  QRegularExpression::CaseInsensitiveOption);
+    int touched = 0;
+    for (auto it = m_queryCache.begin(); it != m_queryCache.end();) {
+        if (!word.match(it.value()->SQL()).hasMatch()) {
+            ++it;
+            continue;
+        }
+        ++touched;
+        if (forced && Connected()) {
+            try {
+                it.value()->Open();
+                ++it;
+                continue;
+            } catch (...) {
+                // A result that cannot be read again must not be served stale.
+            }
+        }
+        it = m_queryCache.erase(it);
+    }
+    return touched;
 }
 
 void TDM1::ClearQueryCache() {

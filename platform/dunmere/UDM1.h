@@ -65,6 +65,10 @@ public:
     void SetIsAdmin(bool admin);
     int Language() const { return m_language; } // 0 German, 3 English
     void SetLanguage(int language) { m_language = language; }
+    // How dialogs of the lower layers may be shown: 1 means not at all (a session without a user
+    // at the screen); the dialog routines then answer as if cancelled.
+    int DialogMode() const { return m_dialogMode; }
+    void SetDialogMode(int mode) { m_dialogMode = mode; }
 
     // Texts: "xtt123" and "123" mean number 123; missing text gives the default.
     QString makeText(int nr, const QString& def);
@@ -153,6 +157,10 @@ public:
     // (and move its cursor). ClearQueryCache drops every result.
     TVoskQuery2* GetQueryBySQL(const QString& sql, const QVariantMap& params = {});
     void ClearQueryCache();
+    // The cached results whose SQL reads table (a whole word, any letter case): re-run in place
+    // when forced, so that readers holding them see the new rows, else dropped so that the next
+    // read runs again. Returns how many were touched.
+    int RefreshCachedQueries(const QString& table, bool forced);
     // Reports per module (r_modulname), report links (rl_modulname) and the fields a module
     // shows to everyone (modulname, feldname). Open them with OpenModulQueries.
     TVoskQuery2& ReportQuery();
@@ -181,6 +189,7 @@ private:
     int m_mitNr = 0;
     bool m_isAdmin = false;
     int m_language = 0;
+    int m_dialogMode = 0;
     QHash<int, TextEntry> m_texts;
     bool m_allTextsLoaded = false;
     QHash<QString, QString> m_aliases; // "table\nfield" in lower case

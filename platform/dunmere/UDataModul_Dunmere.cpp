@@ -90,6 +90,13 @@ bool TVoskDM_Dunmere::ReloadCache(const QString& name) {
     return false;
 }
 
+bool TVoskDM_Dunmere::RefreshCache(const QString& name, bool forced) {
+    bool known = ReloadCache(name);
+    if (TDM1* dm = DM1())
+        known = dm->RefreshCachedQueries(name, forced) > 0 || known;
+    return known;
+}
+
 TVoskGridLayoutCache& TVoskDM_Dunmere::GridLayoutCache() {
     if (!m_gridLayouts)
         m_gridLayouts = std::make_unique<TVoskGridLayoutCache>();

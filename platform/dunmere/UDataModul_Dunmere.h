@@ -24,6 +24,10 @@ public:
     // Reloads the cache of that name ("Text0", "FieldAlias"; any letter case) on DM1. False for an
     // unknown name.
     bool ReloadCache(const QString& name);
+    // After a change to the data behind the cache of that name: the named caches above are
+    // reloaded, and the data module's cached results that read a table of that name are re-run
+    // (forced) or dropped for the next reader. False when nothing was known by that name.
+    bool RefreshCache(const QString& name, bool forced);
     // Whether the cache of that name holds a row whose field equals value ("Text0": t_nr,
     // "FieldAlias": fa_textno), and re-reading one row of the "Text0" cache by its t_nr.
     bool CacheHolds(const QString& name, const QString& field, int value) const;

@@ -12,7 +12,8 @@ void TSondFunc::AssignToSqlTable(const QString& table, const QString& formClass)
     ClearParams();
     SetQuerySql(QStringLiteral(
         "SELECT * FROM sondfunc WHERE lower(sf_sqltable) = lower(:table) "
-        "AND (COALESCE(sf_formclass, '') = '' OR :formclass ILIKE sf_formclass) "
+        "AND (:formclass = '%' OR COALESCE(sf_formclass, '') = '' "
+        "OR :formclass ILIKE sf_formclass) "
         "ORDER BY COALESCE(sf_nr, 0), dbrid"));
     SetParam(QStringLiteral("table"), table);
     SetParam(QStringLiteral("formclass"), formClass);

@@ -10,8 +10,11 @@ public:
     explicit TSondFunc(QObject* parent = nullptr);
 
     // Opens on the functions of table offered to formClass (a row's form class is a LIKE pattern;
-    // rows without one serve every form), in their order.
+    // rows without one serve every form), in their order; formClass "%" opens every function of
+    // the table.
     void AssignToSqlTable(const QString& table, const QString& formClass);
+    // The name of the cache the module windows read special functions from; a change refreshes it.
+    static QString CacheName() { return QStringLiteral("sondfunc"); }
     // Opens on the one function with that id; false when it is gone.
     bool SearchDBRID(qint64 id);
 

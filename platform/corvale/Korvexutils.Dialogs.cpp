@@ -1,0 +1,54 @@
+#include "Korvexutils.Dialogs.h"
+
+#include "Vcl.Services.h"
+#include "VoskExceptions.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QEventLoop>
+
+namespace Korvexutils {
+
+Rtl::HookSlot<bool(const QString&, const QString&, QVariant&, QString&, int, bool, QWidget*,
+                   const QString&, const QString&)>
+    RaiseInputQuestion;
+
+namespace {
+
+class InputEater final : public QObject {
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        switch (e->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+} // namespace
+
+void WaitBeforeNextInput(bool discardInput) {
+    auto* app = QCoreApplication::instance();
+    if (!discardInput || !app)
+        return;
+    InputEater eater;
+    app->installEventFilter(&eater);
+    // Input typed ahead waits in the event queue: deliver it now into the filter.
+    QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
+    app->removeEventFilter(&eater);
+}
+
+void RaiseDelete(const QString& what) {
+    const QString text = what.isEmpty() ? QStringLiteral("Datensatz wirklich löschen?")
+                                        : QStringLiteral("%1 wirklich löschen?").arg(what);
+    if (Vcl::Ask(Vcl::mtConfirmation, QString(), text, Vcl::mbYesNo, Vcl::mbNo) != Vcl::mrYes)
+        throw EAbort();
+}
+
+} // namespace Korvexutils
