@@ -3,6 +3,8 @@
 #include "Korvexcommonvcl.h"
 #include "Korvexutils.Dialogs.h"
 #include "UDM1.h"
+#include "UGrundModulForm.h"
+#include "UModulFormSeams.h"
 #include "UnitTable.h"
 #include "Vcl.Components.h"
 #include "VoskExceptions.h"
@@ -113,4 +115,44 @@ void TFormWvod::BtDelWvodClick() {
     SetModalResult(Vcl::mrAbort);
 }
 
-KORVEX_UNIT("hadrel", "UWvod", [] {}, [] {});
+namespace {
+
+// The status bar's view of the entry: it presets the fields, shows the form and reads them back.
+class TFormWvodSeam final : public UModulFormSeams::IFormWvod {
+public:
+    explicit TFormWvodSeam(QWidget* owner)
+        : m_form(TFormKorvexGundForm::Create<TFormWvod>(owner)) {}
+    ~TFormWvodSeam() override {
+        m_form->PrepareDestruction();
+        delete m_form;
+    }
+    int ShowModal() override {
+        m_form->EdDate->SetDate(Date);
+        m_form->EdUser->setText(User.toUpper());
+        m_form->EdBetreff->setText(Betreff);
+        m_form->MemoText->setPlainText(Text);
+        m_form->SetDbrid(dbrid);
+        m_form->setToolTip(Reference);
+        const int result = Korvexcommonvcl::ShowModal(m_form);
+        Date = m_form->EdDate->Date();
+        User = m_form->EdUser->text();
+        Betreff = m_form->EdBetreff->text();
+        Text = m_form->MemoText->toPlainText();
+        return result;
+    }
+
+private:
+    TFormWvod* m_form;
+};
+
+void InitUnit() {
+    UModulFormSeams::FormWvod.Set(
+        [](QWidget* owner) -> std::unique_ptr<UModulFormSeams::IFormWvod> {
+            return std::make_unique<TFormWvodSeam>(owner);
+        });
+}
+void FiniUnit() { UModulFormSeams::FormWvod.Reset(); }
+
+} // namespace
+
+KORVEX_UNIT("hadrel", "UWvod", InitUnit, FiniUnit);

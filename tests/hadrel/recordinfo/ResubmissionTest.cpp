@@ -116,6 +116,8 @@ TEST_F(ResubmissionTest, AFailingDeleteLeavesNeitherDuplicateNorLoss) {
 
 TEST_F(ResubmissionTest, WithoutDialogOrCoordinatorNothingIsWritten) {
     TFormAdress* f = OpenQuiet();
+    // As in an installation without the dialog's unit.
+    UModulFormSeams::FormWvod.Reset();
     m_answers.Expect(QStringLiteral("Wiedervorlage-Dialog ist in dieser Installation nicht "
                                     "verfügbar"),
                      Vcl::mrOk);
