@@ -61,6 +61,7 @@ TFrameDataSet::TFrameDataSet(QObject* owner, QWidget* parent) : QFrame(parent) {
     DBGrid->setToolTip(QStringLiteral("Datensätze"));
     layout->addWidget(DBGrid, 1);
     m_editTriggers = DBGrid->editTriggers();
+    DBGrid->SetAutoFitColumns(false);
 
     DBGridNavigator =
         Vcl::Owned(this, new TVoskDBNavigator(this), QStringLiteral("DBGridNavigator"));
