@@ -13,6 +13,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, parent) {
@@ -87,7 +88,12 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     };
     contactsLayout->addWidget(FrameAnsprechpartner);
     contactsLayout->addWidget(GridAnsprechpartner, 1);
-    split->addWidget(contacts);
+    pcAdresse = Vcl::Owned(this, new QTabWidget(split), QStringLiteral("pcAdresse"));
+    pcAdresse->setAccessibleName(QStringLiteral("Details der Adresse"));
+    pcAdresse->setToolTip(QStringLiteral("Ansprechpartner und Parameter der Adresse"));
+    pcAdresse->addTab(contacts, QStringLiteral("Ansprechpartner"));
+    CreateParameterTab();
+    split->addWidget(pcAdresse);
 
     TopLabel->Toplabel->setText(QStringLiteral("Adressen"));
     TopLabel->SetBtSkip(true);

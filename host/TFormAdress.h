@@ -9,6 +9,8 @@ class TVoskClass2;
 class TVoskDBEdit;
 class TVoskDBGrid2;
 class TFrameDBNav;
+class TFrameRecnoEnumGrid;
+class QTabWidget;
 
 class TFormAdress final : public TModulForm {
     Q_OBJECT
@@ -27,8 +29,14 @@ public:
     TVoskClass2* DataAnsprechpartner;
     TFrameDBNav* FrameAnsprechpartner;
     TVoskDBGrid2* GridAnsprechpartner;
+    // Contacts and the record parameters of the current address, one tab each.
+    QTabWidget* pcAdresse;
+    QWidget* TabParameter;
+    TFrameRecnoEnumGrid* FrameRecnoEnumGrid;
 
     void FormCreate(QObject* sender) override;
+    // Builds the tab "Parameter" (TFormAdress.Parameter.cpp).
+    void CreateParameterTab();
 
     // Creates the module with its parameters and puts it on screen.
     static TFormAdress* Open(QObject* owner = nullptr, const QStringList& parameters = {});
