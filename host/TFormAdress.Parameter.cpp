@@ -3,18 +3,18 @@
 #include "TFormAdress.h"
 
 #include "TVoskClass.h"
+#include "TVoskPageControl2.h"
 #include "UFrameRecnoEnumGrid.h"
 #include "Vcl.Components.h"
 
 #include <QHBoxLayout>
-#include <QTabWidget>
 
 void TFormAdress::CreateParameterTab() {
-    TabParameter = Vcl::Owned(this, new QWidget(pcAdresse), QStringLiteral("TabParameter"));
+    TabParameter = Vcl::Owned(this, new QWidget(PageControlAdresse), QStringLiteral("TabParameter"));
     auto* layout = new QHBoxLayout(TabParameter);
     layout->setContentsMargins(0, 0, 0, 0);
     FrameRecnoEnumGrid = Vcl::Owned(this, new TFrameRecnoEnumGrid(this, TabParameter),
                                     QStringLiteral("FrameRecnoEnumGrid"));
     layout->addWidget(FrameRecnoEnumGrid, 1);
-    pcAdresse->addTab(TabParameter, QStringLiteral("Parameter"));
+    PageControlAdresse->addTab(TabParameter, QStringLiteral("Parameter"));
 }

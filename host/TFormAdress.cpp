@@ -8,12 +8,12 @@
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskPageControl2.h"
 #include "Vcl.Components.h"
 
 #include <QFormLayout>
 #include <QLabel>
 #include <QSplitter>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
 TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, parent) {
@@ -36,11 +36,20 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
                                    QStringLiteral("modified_by")});
     split->addWidget(GridAdressen);
 
-    auto* panel = new QWidget(split);
-    panel->setObjectName(QStringLiteral("PanelEdits"));
-    auto* form = new QFormLayout(panel);
+    // The address on one page, how to reach its people on the other.
+    PageControlAdresse =
+        Vcl::Owned(this, new TVoskPageControl2(split), QStringLiteral("PageControlAdresse"));
+    PageControlAdresse->setAccessibleName(QStringLiteral("Adressdaten"));
+    PageControlAdresse->setToolTip(QStringLiteral("Adressdaten"));
+    auto page = [&](const char* name, const QString& caption) {
+        auto* p = new QWidget(PageControlAdresse);
+        p->setObjectName(QString::fromLatin1(name));
+        PageControlAdresse->addTab(p, caption);
+        return new QFormLayout(p);
+    };
+    QFormLayout* form = page("TabAdresse", QStringLiteral("Adresse"));
     auto edit = [&](const char* name, const char* field, const char* label) {
-        auto* e = Vcl::Owned(this, new TVoskDBEdit(panel), QString::fromLatin1(name));
+        auto* e = Vcl::Owned(this, new TVoskDBEdit(form->parentWidget()), QString::fromLatin1(name));
         e->SetDataClass(DataAdressen);
         e->SetDataField(QString::fromLatin1(field));
         form->addRow(QString::fromUtf8(label), e);
@@ -50,9 +59,11 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     EdStrasse = edit("EdStrasse", "strasse", "Straße");
     EdPlz = edit("EdPlz", "plz", "PLZ");
     EdOrt = edit("EdOrt", "ort", "Ort");
+    form = page("TabKontakt", QStringLiteral("Kontakt"));
     EdTelefon = edit("EdTelefon", "telefon", "Telefon");
     EdEmail = edit("EdEmail", "email", "E-Mail");
-    split->addWidget(panel);
+    CreateParameterTab();
+    split->addWidget(PageControlAdresse);
 
     DataAnsprechpartner =
         Vcl::Owned(this, new TVoskClass2(this), QStringLiteral("DataAnsprechpartner"));
@@ -88,12 +99,7 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     };
     contactsLayout->addWidget(FrameAnsprechpartner);
     contactsLayout->addWidget(GridAnsprechpartner, 1);
-    pcAdresse = Vcl::Owned(this, new QTabWidget(split), QStringLiteral("pcAdresse"));
-    pcAdresse->setAccessibleName(QStringLiteral("Details der Adresse"));
-    pcAdresse->setToolTip(QStringLiteral("Ansprechpartner und Parameter der Adresse"));
-    pcAdresse->addTab(contacts, QStringLiteral("Ansprechpartner"));
-    CreateParameterTab();
-    split->addWidget(pcAdresse);
+    split->addWidget(contacts);
 
     TopLabel->Toplabel->setText(QStringLiteral("Adressen"));
     TopLabel->SetBtSkip(true);
@@ -128,10 +134,6 @@ void TFormAdress::FormCreate(QObject* sender) {
     };
     connect(DataAdressen, &TVoskClass::CurrentChanged, this, followAddress);
     followAddress();
-    FrameAnsprechpartner->LoadGridSettings();
-    FrameAnsprechpartner->LoadAutoRefreshSettings();
-    FrameAnsprechpartner->LoadGridFilterSettings();
-    FrameAnsprechpartner->LoadCompSettings(this);
 }
 
 TFormAdress* TFormAdress::Open(QObject* owner, const QStringList& parameters) {

@@ -10,7 +10,7 @@ class TVoskDBEdit;
 class TVoskDBGrid2;
 class TFrameDBNav;
 class TFrameRecnoEnumGrid;
-class QTabWidget;
+class TVoskPageControl2;
 
 class TFormAdress final : public TModulForm {
     Q_OBJECT
@@ -29,8 +29,8 @@ public:
     TVoskClass2* DataAnsprechpartner;
     TFrameDBNav* FrameAnsprechpartner;
     TVoskDBGrid2* GridAnsprechpartner;
-    // Contacts and the record parameters of the current address, one tab each.
-    QTabWidget* pcAdresse;
+    TVoskPageControl2* PageControlAdresse;
+    // The record parameters of the current address.
     QWidget* TabParameter;
     TFrameRecnoEnumGrid* FrameRecnoEnumGrid;
 

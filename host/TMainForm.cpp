@@ -8,6 +8,9 @@
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QSignalBlocker>
+
+#include <EventGuard.h>
 #include <QPointer>
 #include <QStatusBar>
 
@@ -50,6 +53,21 @@ void TMainForm::LoadMainMenu() {
     quit->setIcon(QIcon::fromTheme(QStringLiteral("application-exit")));
     // Through the window's close, so that every module asks about its pending edits first.
     connect(quit, &QAction::triggered, this, &QWidget::close);
+    // Switches the session's administrator rights; every open module shows or hides its admin
+    // buttons at once.
+    QAction* admin = program->addAction(QStringLiteral("&Administratorrechte"));
+    admin->setObjectName(QStringLiteral("actAdminRechte"));
+    admin->setCheckable(true);
+    admin->setChecked(DM1()->IsAdmin());
+    admin->setToolTip(QStringLiteral("Administratorrechte dieser Sitzung ein- oder ausschalten"));
+    connect(admin, &QAction::toggled, this, [](bool on) {
+        Rtl::Guarded([on] { DM1()->SetIsAdmin(on); });
+    });
+    connect(DM1(), &TDM1::IsAdminChanged, admin, [admin](bool on) {
+        const QSignalBlocker block(admin);
+        admin->setChecked(on);
+    });
+    program->insertSeparator(admin);
     const QList<QAction*> top = menuBar()->actions();
     menuBar()->insertMenu(top.isEmpty() ? nullptr : top.first(), program);
 }

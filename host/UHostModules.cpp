@@ -13,6 +13,7 @@
 #include "UDM1.h"
 #include "EventGuard.h"
 #include "Korvexcommonvcl.h"
+#include "Korvexutils.h"
 #include "Vcl.Application.h"
 #include "Vcl.Components.h"
 
@@ -42,8 +43,11 @@ QString LookupSql(QWidget* module, QObject* field) {
     QVariant sql;
     for (const QMetaObject* m = module ? module->metaObject() : nullptr; sql.isNull(); m = m->superClass()) {
         sql = DM1()->LoadVar(
-            QStringLiteral("SELECT f2_sql FROM f2poss WHERE lower(f2_modul) = lower(:modul) AND "
-                           "lower(f2_feld) = lower(:feld)"),
+            QStringLiteral("SELECT COALESCE(f2s_query, f2_query) FROM f2poss "
+                           "LEFT JOIN f2standard ON f2_standard = f2s_name "
+                           "WHERE aeoeue_upper(modulname) = aeoeue_upper(:modul) AND "
+                           "aeoeue_upper(feldname) = aeoeue_upper(:feld) AND NOT f2_deleted "
+                           "ORDER BY f2_id LIMIT 1"),
             {{QStringLiteral("modul"), m ? Vcl::ClassName(m) : QString()},
              {QStringLiteral("feld"), field ? field->objectName() : QString()}});
         if (!m || !m->superClass())
@@ -146,6 +150,30 @@ void Register() {
                               Vcl::QueueCall(f, [f] { f->F2BtClick(f->EdWert); });
                           return f;
                       });
+    // The module's dynamic settings: the stand-in lists the entries the module has.
+    RegisterStartProc(QStringLiteral("SSystem.M"), QStringLiteral("EINSTELLUNGENDYN"),
+                      [](const QStringList& p) -> QObject* {
+                          const QString modul = Line(p, QStringLiteral("Modul"));
+                          TVoskQuery2 q(&DM1()->Database(),
+                                        QStringLiteral(
+                                            "SELECT COALESCE(TSystem.INI_GetValue(sd_config, "
+                                            "'modul_settings', 'caption'), sd_type) FROM "
+                                            "SettingsDyn WHERE NOT sd_deleted AND "
+                                            "TSystem.INI_GetValue(sd_config, 'modul_settings', "
+                                            "'name') = :modul ORDER BY sd_id"));
+                          q.ParamByName(QStringLiteral("modul")).SetAsString(modul);
+                          q.Open();
+                          QStringList items;
+                          for (; !q.Eof(); q.Next())
+                              items << QStringLiteral("• ") + q.Fields(0).AsString();
+                          Korvexutils::RaiseInformation(
+                              items.isEmpty()
+                                  ? QStringLiteral("Für %1 sind keine Einstellungen hinterlegt.")
+                                        .arg(modul)
+                                  : QStringLiteral("Einstellungen für %1:\n%2")
+                                        .arg(modul, items.join(QLatin1Char('\n'))));
+                          return nullptr;
+                      });
     RegisterStartProc(QStringLiteral("SSystem.M"), QStringLiteral("EditTable"),
                       [](const QStringList& p) -> QObject* {
                           QStringList params = p;
@@ -176,10 +204,12 @@ void Register() {
             Recorded(QStringLiteral("PRINTGRID"), grid ? grid->objectName() : QString(), {}, {},
                      params, false);
         });
-    RegisterProc<void(QStringList&, QStringList&, QWidget*)>(
+    RegisterProc<void(TExecRTFResult&, QStringList&, QWidget*)>(
         QStringLiteral("FormDesigner.M"), QStringLiteral("ExecuteRTF"),
-        [](QStringList&, QStringList& params, QWidget*) {
+        [](TExecRTFResult& result, QStringList& params, QWidget*) {
             Recorded(QStringLiteral("ExecuteRTF"), {}, {}, {}, params, false);
+            // The stand-in's run-time form is closed with OK at once.
+            result.ModalResult = Vcl::mrOk;
         });
 }
 
@@ -187,7 +217,7 @@ void Unregister() {
     for (const auto& [lib, proc] :
          std::initializer_list<std::pair<const char*, const char*>>{
              {"Adressen.M", "ADRESSEN"}, {"StandardSql.M", "STANDARDSQL"}, {"Abfrage.M", "ABFRAGE"}, {"Info.M", "INFO"}, {"F2Test.M", "LOOKUPTEST"},
-             {"SSystem.M", "EditTable"}, {"F2.M", "MakeF2Proc"}, {"Report.M", "PrintReport"},
+             {"SSystem.M", "EditTable"}, {"SSystem.M", "EINSTELLUNGENDYN"}, {"F2.M", "MakeF2Proc"}, {"Report.M", "PrintReport"},
              {"ReportGrids.M", "PRINTGRID"}, {"FormDesigner.M", "ExecuteRTF"},
              {"Plantafel.M", "PLANTAFEL"}})
         Ukorvexinterface::UnregisterProc(QString::fromLatin1(lib), QString::fromLatin1(proc));

@@ -791,9 +791,7 @@ void TFrameDBNav::btCachedSqlRefreshClick() {
     cached->ForceRefresh(false);
 }
 
-void TFrameDBNav::BtSettingsModulClick() {
-    // The settings object's own click comes with the module-settings work.
-}
+void TFrameDBNav::BtSettingsModulClick() { m_settingsModul->DoButtonClick(BtSettingsModul); }
 
 // ---- grid menu ---------------------------------------------------------------------------
 

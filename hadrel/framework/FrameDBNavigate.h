@@ -16,6 +16,7 @@ class QLabel;
 #include <QToolButton>
 class TPanel;
 class TVoskDBGrid2;
+class TVoskButton2;
 class TVoskTabControl;
 class TVoskTimer;
 
@@ -184,6 +185,14 @@ public:
     void btSearchDataClick();
     void btCachedSqlRefreshClick();
     void BtSettingsModulClick();
+
+    // ---- special functions (FrameDBNavigate.SondFunc.cpp) ------------------------------------
+    // The buttons of the special functions of the grid's table marked as menu buttons, right of
+    // BtTools; BtTools shows when the table has special functions, for an administrator always.
+    void LoadSondFuncs();
+    QList<TVoskButton2*> SondFuncButtons() const;
+    // Runs and offers the special functions through the module form's header.
+    void SondFuncClick(QObject* sender);
 
     void SaveCompSettings(QObject* parent) override;
     void LoadCompSettings(QObject* parent) override;

@@ -52,6 +52,15 @@ QToolButton* MakeButton(QWidget* parent, QObject* owner, const char* name, const
     return b;
 }
 
+// A thin upright line between groups of header buttons; hidden with its group.
+QFrame* MakeBevel(QWidget* parent, QObject* owner, const char* name) {
+    auto* b = Vcl::Owned(owner, new QFrame(parent), QString::fromLatin1(name));
+    b->setFrameShape(QFrame::VLine);
+    b->setFrameShadow(QFrame::Sunken);
+    b->setVisible(false);
+    return b;
+}
+
 bool OwnerClassIs(const QObject* owner, const char* name) {
     return owner && Vcl::InheritsFromName(owner, QString::fromLatin1(name));
 }
@@ -140,15 +149,21 @@ TTopLabelFrame::TTopLabelFrame(QObject* owner, QWidget* parent) : QFrame(parent)
     PrintBar->Layout()->addWidget(PrintBt);
     PrintBar->Layout()->addWidget(PrintBtFullAuto);
     InfoBt = MakeButton(pnlTopButtons, this, "InfoBt", QStringLiteral("xtt2514"), 251, false);
+    bvBtTools = MakeBevel(pnlTopButtons, this, "bvBtTools");
+    bvPrintBar = MakeBevel(pnlTopButtons, this, "bvPrintBar");
+    bvSettingsModul = MakeBevel(pnlTopButtons, this, "bvSettingsModul");
 
     row->addWidget(PanelCaption, 1);
     for (QWidget* w : {static_cast<QWidget*>(btMode), static_cast<QWidget*>(DBN1),
-                       static_cast<QWidget*>(BtTools), static_cast<QWidget*>(btGrid),
+                       static_cast<QWidget*>(BtTools), static_cast<QWidget*>(bvBtTools),
+                       static_cast<QWidget*>(btGrid),
                        static_cast<QWidget*>(btGridFilter), static_cast<QWidget*>(BtShowShortHelp),
                        static_cast<QWidget*>(btSearchData), static_cast<QWidget*>(btAutoRefresh),
                        static_cast<QWidget*>(btDockUndock), static_cast<QWidget*>(btNewOpen),
-                       static_cast<QWidget*>(BtSettingsModul), static_cast<QWidget*>(btCopyEdits),
-                       static_cast<QWidget*>(PrintBar), static_cast<QWidget*>(InfoBt)})
+                       static_cast<QWidget*>(BtSettingsModul),
+                       static_cast<QWidget*>(bvSettingsModul), static_cast<QWidget*>(btCopyEdits),
+                       static_cast<QWidget*>(PrintBar), static_cast<QWidget*>(bvPrintBar),
+                       static_cast<QWidget*>(InfoBt)})
         row->addWidget(w);
 
     PanelShortHelp = Vcl::Owned(this, new TPanel(this), QStringLiteral("PanelShortHelp"));
@@ -227,6 +242,8 @@ TTopLabelFrame::TTopLabelFrame(QObject* owner, QWidget* parent) : QFrame(parent)
     BtShowShortHelp->setToolTip(makeText(31028, QStringLiteral("Kurzhilfe")));
     m_settingsModul = new TSettingsModul(this);
     m_settingsModul->setObjectName(QStringLiteral("SettingsModul"));
+    connect(BtSettingsModul, &QToolButton::clicked, this,
+            [this] { Rtl::Guarded([&] { m_settingsModul->DoButtonClick(BtSettingsModul); }); });
     QPalette pal = PanelCaption->palette();
     pal.setColor(QPalette::Window, kColorTopLabel);
     PanelCaption->setPalette(pal);

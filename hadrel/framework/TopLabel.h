@@ -5,6 +5,7 @@
 // later units fill in (print, info, tools, grid menus, auto refresh, dock/undock, new window,
 // module settings, copy/paste of values).
 
+#include "Korvexutils.h"
 #include "TVoskClass.h"
 #include "TVoskDBNavigator.h"
 #include "TVoskPopupMenu.h"
@@ -23,6 +24,8 @@ class TVoskTabControl;
 class TVoskMenuItem;
 class QToolButton;
 class TDokument;
+class TSondFunc;
+class TVoskButton2;
 class TPanel;
 class TVoskQuery2;
 class TVoskTimer;
@@ -62,13 +65,42 @@ public:
 // values other than 300, 900 and 3600; a reading form keeps those defaults otherwise.
 bool StoredAutoRefreshIntervals(bool btAutoRefresh, const TAutoRefreshIntervalsProperty* values);
 
-// The module-settings object behind the header's settings button; its content comes with the
-// header tools.
+// The handler of the settings button: it may add items to the optional popup and decide
+// whether the module's dynamic settings may open.
+using TSettingsModulClickProc = std::function<void(QObject* sender, bool& ShowEinstellungenDyn)>;
+
+// The module-settings button of a header or navigation frame and its optional menu: the
+// module's dynamic settings (table SettingsDyn) open from it.
 class TSettingsModul final : public QObject {
     Q_OBJECT
+    Q_PROPERTY(QMenu* OptionalPopup READ OptionalPopup WRITE SetOptionalPopup)
+    Q_PROPERTY(bool ButtonVisible READ GetButtonVisible)
 public:
-    explicit TSettingsModul(QObject* parent = nullptr) : QObject(parent) {}
-    void Assign(const TSettingsModul* other) {}
+    // owner must be a header (TTopLabelFrame) or navigation frame (TFrameDBNav).
+    explicit TSettingsModul(QWidget* owner);
+
+    QWidget* Owner() const { return m_owner; }
+    QMenu* OptionalPopup() const { return FOptionalPopup; }
+    void SetOptionalPopup(QMenu* popup);
+    TSettingsModulClickProc OnButtonClick;
+
+    // The owning form's class name for a header; form class + "_" + frame name for a
+    // navigation frame.
+    QString SettingsName() const;
+    bool SettingsExists() const;
+    bool GetButtonVisible() const;
+    // The frame's settings button (and its spacer) as GetButtonVisible says, unless designing.
+    void UpdateButton();
+    void DoButtonClick(QObject* sender);
+    // From another TSettingsModul only; anything else is refused.
+    void Assign(const QObject* source);
+    // The popup's item for the dynamic settings, once added.
+    QAction* SettingsItem() const { return m_item; }
+
+private:
+    QWidget* m_owner;
+    QPointer<QMenu> FOptionalPopup;
+    QPointer<QAction> m_item;
 };
 
 using TDokumentSelectDoktype = std::function<bool(TVoskQuery2* dmsDokuType, QString& dokuType,
@@ -79,13 +111,7 @@ using TPrintNotifyEvent = std::function<void(QObject* sender, bool autoPrint,
                                              bool autoPrintToPaper, bool showPrinterSelection)>;
 using TNotifyEvent = std::function<void(QObject* sender)>;
 
-// The saving and loading of a component's own settings, called by its form.
-class ISaveCompSettings {
-public:
-    virtual ~ISaveCompSettings() = default;
-    virtual void SaveCompSettings(QObject* parent) = 0;
-    virtual void LoadCompSettings(QObject* parent) = 0;
-};
+using Korvexutils::ISaveCompSettings;
 
 class TTopLabelFrame final : public QFrame, public ISaveCompSettings {
     Q_OBJECT
@@ -258,6 +284,18 @@ public:
     TVoskMenuItem* moTabFilter = nullptr;
     void moTabFilterClick(QObject* sender);
     void tcFilterChange();
+    // ---- special functions and settings button (TopLabel.SondFunc.cpp) ------------------------
+    QFrame* bvBtTools = nullptr;       // separators that follow their buttons
+    QFrame* bvPrintBar = nullptr;
+    QFrame* bvSettingsModul = nullptr;
+    QPointer<TSondFunc> SondFunc1;
+    // The caption-bar buttons of the special functions marked as menu buttons, made once.
+    void LoadSondFuncs();
+    QList<TVoskButton2*> SondFuncButtons() const;
+    // Runs the special function whose id the sender (a TVoskButton2 or TVoskMenuItem) carries.
+    void SondFuncClick(QObject* sender);
+    // Whether the tools button has something to offer.
+    bool CheckCurrentClassSondFunc();
 
     // The module form's read-only flag, as the work mode needs it; set by the module form.
     static std::function<bool(const QWidget* form)> FormReadOnlyProc;

@@ -11,6 +11,7 @@
 #include "Vcl.Registry.h"
 #include "Vcl.Services.h"
 #include "TVoskClass.h"
+#include "TVoskPageControl2.h"
 #include "VoskControls.h"
 #include "VoskExceptions.h"
 #include "VoskTimer.h"
@@ -320,7 +321,7 @@ void TFormKorvexGundForm::FormCreate(QObject*) {
     delete new TTranslationCombo(this);
 
     if (Vcl::ClassName(this) != QLatin1String("TfrmToDesign"))
-        StartVoskComponent(this, this);
+        StartVoskComponent(this, nullptr);
 
     Vcl::QueueCall(this, [this] {
         if (UpdateModuleIconProc)
@@ -544,6 +545,15 @@ void TFormKorvexGundForm::SavePosition() {
 
 void TFormKorvexGundForm::FormDestroy(QObject*) {
     Log(Vcl::FullName(this) + QStringLiteral(".FormDestroy"));
+    const auto pages = Vcl::ComponentsOf<TVoskPageControl2>(this);
+    for (qsizetype i = pages.size() - 1; i >= 0; --i) {
+        try {
+            pages[i]->SaveUserPage();
+        } catch (const std::exception& e) {
+            Log(Vcl::FullName(pages[i]) + QStringLiteral(".SaveUserPage: ") +
+                QString::fromUtf8(e.what()));
+        }
+    }
     for (auto& clear : ListOfVariablesOfMe) {
         try {
             clear();

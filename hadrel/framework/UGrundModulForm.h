@@ -97,6 +97,22 @@ TPositionResult ComputeFormPosition(const TPositionInput& in);
 // name, else its class name.
 QString DataClassCaption(const TVoskClass* data);
 
+// Starts the data components of form, or of one of its frames (startModulOrFrame; null: the
+// form): frames, headers, coordinators, grids, page controls, then the F2 definitions of the
+// module. Nothing inside the IDE; a "TDashboardModul" frame only with dashboard.
+void StartVoskComponent(QWidget* form, QObject* startModulOrFrame, bool dashboard);
+// Upper case with umlauts spelled out, as the server's aeoeue_upper.
+QString AeoeueUpper(const QString& text);
+// The F2 definitions' query; $1 is the module name.
+QString F2DefinitionSql();
+// Extra start-up steps by class name, for the components of later units (the navigation frame).
+using TStartStep = std::function<void(QObject* component)>;
+void RegisterStartStep(const QString& className, TStartStep step);
+void UnregisterStartStep(const QString& className);
+// The admin-state step of the components that later units add (the navigation frame reloads its
+// auto-refresh and filter settings); run for each owned component.
+std::function<void(QObject* component)>& AdminStateStep();
+
 } // namespace UGrundModulForm
 
 class TFormKorvexGundForm : public TQ32GrundForm {
@@ -162,14 +178,24 @@ public:
 
     // Hooks of the component start-up, the lookup and the component settings.
     virtual void F2BtClick(QObject* sender) {}
-    virtual void StartVoskComponent(QWidget* form, QObject* component) {}
-    virtual void LoadComponentSettings(QObject* root, QObject* owner) {}
-    virtual void SaveComponentSettings(QObject* root, QObject* owner) {}
-    virtual void SaveCompSettings() {}
-    virtual void LoadCompSettings() {}
-    virtual void ReloadCompSettings() {}
-    virtual void DoAdminState() {}
-    static void HandleIsAdminEvent(bool isAdmin) {}
+    // UGrundModulForm::StartVoskComponent on this form; a null component means the form.
+    virtual void StartVoskComponent(QWidget* form, QObject* component, bool dashboard = false);
+    // Walks over the components (and, for the form itself, the controls) that keep settings
+    // (UGrundModulForm.Components.cpp); FormShow loads, FormClose saves.
+    void LoadComponentSettings(QWidget* p, QWidget* c);
+    void SaveComponentSettings(QWidget* p, QWidget* c);
+    void ReloadComponentSettings(QWidget* p, QWidget* c, const QString& state);
+    void LoadControlSettings(QWidget* p, QWidget* c);
+    void SaveControlSettings(QWidget* p, QWidget* c);
+    void ReloadControlSettings(QWidget* p, QWidget* c, const QString& state);
+    virtual void SaveCompSettings(QWidget* control);
+    virtual void LoadCompSettings(QWidget* control);
+    virtual void ReloadCompSettings(QWidget* control, const QString& state);
+    // Shows the admin-only buttons of the header and the settings buttons as the rights say.
+    virtual void DoAdminState();
+    static void HandleIsAdminEvent(bool isAdmin);
+    // Every base form on screen reloads its settings for state, last form first.
+    static void DoReloadEvent(const QString& state);
 
     static void ModulInitialize(QObject* owner);
     static void ModulFinalize();

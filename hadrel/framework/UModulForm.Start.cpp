@@ -2,6 +2,7 @@
 
 #include "Korvexcommonvcl.h"
 #include "Korvexutils.h"
+#include "TQ32Control.h"
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
@@ -435,6 +436,16 @@ Vcl::TForm* StartModuleByClass(const QString& FormClassName, const QStringList& 
         auto* modul = qobject_cast<TModulForm*>(form);
         if (readOnlyRow && modul && !admin)
             modul->SetFormReadOnly();
+        if (modul && modul->TopLabel)
+            if (TQ32Control* q32 = TQ32Control::Of(modul->TopLabel->FDataSource())) {
+                try {
+                    q32->MainCtrlFocus();
+                } catch (const std::exception& e) {
+                    if (TDM1* dm = DM1())
+                        dm->LogEvent(QStringLiteral("StartModuleByClass>Q32Control.MainCtrlFocus"),
+                                     &e);
+                }
+            }
         ApplyParameters(form, _FieldValues);
     }
     menu.reset();
@@ -833,19 +844,34 @@ Vcl::TForm* FindOrLoadEditTable(const QString& mm_formclassname) {
 
 // ---- runtime form ----------------------------------------------------------------------------
 
+namespace {
+TExecRTFResult RunExecRtf(QStringList& params, QWidget* ownerForm) {
+    if (!ExecRtfProc)
+        ExecRtfProc =
+            Ukorvexinterface::LoadLibraryAndProc<void(TExecRTFResult&, QStringList&, QWidget*)>(
+                QStringLiteral("FormDesigner.M"), QStringLiteral("ExecuteRTF"));
+    TExecRTFResult result;
+    TExecRTFProc proc = ExecRtfProc;
+    proc(result, params, ownerForm);
+    return result;
+}
+} // namespace
+
 void ExecuteRTF(int RTFNr, QStringList*& Params, bool ExecResultInQuery, QWidget* OwnerForm,
                 bool FillEditsWithParamValues) {
     std::unique_ptr<QStringList> list(Params ? Params : new QStringList);
     Params = nullptr;
-    if (!ExecRtfProc)
-        ExecRtfProc = Ukorvexinterface::LoadLibraryAndProc<void(QStringList&, QStringList&, QWidget*)>(
-            QStringLiteral("FormDesigner.M"), QStringLiteral("ExecuteRTF"));
     SetLine(*list, QStringLiteral("rtfnr"), QString::number(RTFNr));
     SetLine(*list, QStringLiteral("AutoParams"), Bool(ExecResultInQuery));
     SetLine(*list, QStringLiteral("PREFILL"), Bool(FillEditsWithParamValues));
-    QStringList result;
-    TExecRTFProc proc = ExecRtfProc;
-    proc(result, *list, OwnerForm);
+    RunExecRtf(*list, OwnerForm);
+}
+TExecRTFResult ExecuteRTFEx(int RTFNr, const QStringList& params, QWidget* OwnerForm) {
+    QStringList list = params;
+    SetLine(list, QStringLiteral("rtfnr"), QString::number(RTFNr));
+    SetLine(list, QStringLiteral("AutoParams"), Bool(false));
+    SetLine(list, QStringLiteral("PREFILL"), Bool(false));
+    return RunExecRtf(list, OwnerForm);
 }
 void ExecuteRTF(int RTFNr, const QStringList& pairs, bool ExecResultInQuery, QWidget* OwnerForm,
                 bool FillEditsWithParamValues) {

@@ -142,8 +142,15 @@ public:
 using TMakeF2Proc = std::function<void(TF2Result& result, QWidget* module, QObject* field,
                                        std::unique_ptr<QStringList> Params__will_be_freed,
                                        TMakeF2Event onBeforeOK)>;
+// What a report run hands back: its result lines, how its run-time form was closed and the form
+// itself while it lives.
+struct TExecRTFResult {
+    QStringList Lines;
+    int ModalResult = 0;
+    QPointer<QWidget> RuntimeForm;
+};
 using TExecRTFProc =
-    std::function<void(QStringList& result, QStringList& params, QWidget* ownerForm)>;
+    std::function<void(TExecRTFResult& result, QStringList& params, QWidget* ownerForm)>;
 
 // ---- edit table ------------------------------------------------------------------------------
 
@@ -275,6 +282,8 @@ void ExecuteRTF(int RTFNr, QStringList*& Params, bool ExecResultInQuery, QWidget
 void ExecuteRTF(int RTFNr, const QStringList& pairs, bool ExecResultInQuery, QWidget* OwnerForm,
                 bool FillEditsWithParamValues);
 void ExecuteRTF(int RTFNr, QWidget* OwnerForm, bool OkMessageBox);
+// The report with its parameters, for callers that read how it ended.
+TExecRTFResult ExecuteRTFEx(int RTFNr, const QStringList& params, QWidget* OwnerForm);
 
 // ---- print -----------------------------------------------------------------------------------
 

@@ -31,9 +31,6 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-namespace RtlDialog {
-Rtl::HookSlot<void(const QString&, const QString&, int)> FAllertWindowWVOD;
-}
 
 QPointer<TModulForm> LastModulForm;
 
@@ -310,6 +307,21 @@ void TModulForm::CreateStatusBarButtons() {
 
     BtAuditLog = CreateStatusBarButton(StatusBar1, StatusBar1ContainerAuditLog, 30145, false,
                                        QStringLiteral("BtAuditLog"));
+    // A module whose audit log opens a lookup shows the button as a link.
+    if (TDM1* dm = DM1(); dm && dm->Connected()) {
+        try {
+            dm->OpenModulQueries();
+            if (dm->ModulFieldQuery().Locate(
+                    QStringLiteral("modulname;feldname"),
+                    {Korvexutils::FindModulName(this), QStringLiteral("BtAuditLog")}, true)) {
+                BtAuditLog->setCursor(Qt::PointingHandCursor);
+                BtAuditLog->setStyleSheet(
+                    QStringLiteral("color: blue; text-decoration: underline;"));
+            }
+        } catch (const std::exception& e) {
+            dm->LogEvent(QStringLiteral("TModulForm.FormCreate: BtAuditLog"), &e);
+        }
+    }
     hideWhen(GetParameterBool(QStringLiteral("HideAuditLog")), msbAuditLog);
 
     TVoskClass* doku = TopLabel->DokumentClass();

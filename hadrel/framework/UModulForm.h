@@ -10,6 +10,7 @@
 
 #include "TVoskStatusBar.h"
 #include "TfrmToDesignBase.h"
+#include "RtlDialog.h"
 #include "TopLabel.h"
 #include "UGrundModulForm.h"
 
@@ -27,10 +28,6 @@ class TVoskQuery2;
 class TVoskTimer;
 class TSoftlink;
 
-namespace RtlDialog {
-// Shows a short message in the alert window of a module form (caption, text, image index).
-extern Rtl::HookSlot<void(const QString&, const QString&, int)> FAllertWindowWVOD;
-} // namespace RtlDialog
 
 // What a document preview calls to reach its module form.
 class IModulFormPreview {
@@ -88,6 +85,9 @@ public:
     // True when the key was consumed.
     bool FormKeyDown(int key, Qt::KeyboardModifiers shift);
     void DoAdminState() override { TFormKorvexGundForm::DoAdminState(); }
+    void StartVoskComponent(QWidget* form, QObject* component, bool dashboard = false) override {
+        TFormKorvexGundForm::StartVoskComponent(form, component, dashboard);
+    }
 
     // Re-reads the current record of every flagged data class (the posted activation message).
     void FormActivateRefreshDataSet_WM();

@@ -40,6 +40,7 @@ const ThemeIcon kIcons[] = {
     {263, {"insert-link", "emblem-symbolic-link", nullptr}},      // assign to the record
     {283, {"window-restore", "view-restore", nullptr}},           // dock the window
     {290, {"window-duplicate", "window-new", nullptr}},           // one more window
+    {291, {"format-text-uppercase", "format-text-bold", nullptr}}, // special function: capitals
     {TDMSys::ImageMinimize, {"window-minimize", nullptr, nullptr}},
     {238, {"gnumeric-autofilter", "view-filter", nullptr}},       // stored grid filter in force
     {239, {"kt-add-filters", "view-filter", nullptr}},            // grid filter changed

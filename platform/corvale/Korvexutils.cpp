@@ -207,3 +207,77 @@ bool ClassIs(const QObject* obj, const QString& className) {
 }
 
 } // namespace Korvexutils
+
+#include "Q32GrundForm.h"
+#include "TVoskClass.h"
+#include "UDM1.h"
+#include "Vcl.Components.h"
+#include "VoskFormParams.h"
+#include "VoskQuery2.h"
+
+#include <QAbstractButton>
+#include <QDateEdit>
+#include <QLabel>
+
+namespace Korvexutils {
+
+namespace {
+
+// A field of one of the form's data classes at its current record.
+bool FieldValue(QObject* form, const QString& name, QVariant& value) {
+    for (TVoskClass* data : Vcl::ComponentsOf<TVoskClass>(form)) {
+        if (!data->HasRecord())
+            continue;
+        const TVoskDataField f = data->FindField(name);
+        if (f.Exists()) {
+            value = f.Value();
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+QStringList FillQueryParamsWithFormValues(TVoskQuery2& query, QObject* form,
+                                          const QString& sourceName, bool keepUnmatched) {
+    QStringList lines;
+    for (const QString& name : query.ParamNames()) {
+        TVoskParam* p = query.FindParam(name);
+        QVariant value;
+        bool found = false;
+        if (form) {
+            if (QObject* c = Vcl::FindComponent(form, name)) {
+                value = GetControlValue(c);
+                found = value.isValid();
+            }
+            if (!found)
+                found = FieldValue(form, name, value);
+            if (!found)
+                if (auto* f = qobject_cast<TQ32GrundForm*>(form); f && f->ParameterExists(name)) {
+                    value = f->GetParameterStr(name);
+                    found = true;
+                }
+        }
+        if (found) {
+            p->SetValue(value);
+            lines << QStringLiteral("%1.%2=%3").arg(sourceName, name, value.toString());
+        } else if (keepUnmatched) {
+            continue;
+        } else {
+            p->SetNull();
+            lines << QStringLiteral("%1.%2=<NULL>").arg(sourceName, name);
+            if (TDM1* dm = DM1())
+                dm->LogEvent(QStringLiteral("FillQueryParamsWithFormValues: %1 ohne Wert aus %2")
+                                 .arg(name, sourceName));
+        }
+    }
+    return lines;
+}
+
+Vcl::TModalResult RaiseQuestionEx(const QString& question, Vcl::TMsgDlgButtons buttons,
+                                  Vcl::TMsgDlgBtn defaultButton) {
+    return Vcl::Ask(Vcl::mtConfirmation, QString(), question, buttons, defaultButton);
+}
+
+} // namespace Korvexutils

@@ -1,13 +1,15 @@
 #pragma once
 // Small form routines of the common components.
 
-#include <QString>
-#include <QVariant>
-
 #include "Vcl.Types.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
 
 class QObject;
 class QWidget;
+class TVoskQuery2;
 
 namespace Korvexutils {
 
@@ -73,3 +75,42 @@ public:
     virtual QString CaptionText1() const = 0;
     virtual QString CaptionText2() const = 0;
 };
+namespace Korvexutils {
+
+// A component that keeps per-user settings: its form tells it when to save and load them.
+class ISaveCompSettings {
+public:
+    virtual ~ISaveCompSettings() = default;
+    virtual void SaveCompSettings(QObject* parent) = 0;
+    virtual void LoadCompSettings(QObject* parent) = 0;
+};
+
+// A component whose settings depend on a state of the session ("ADMIN": the user's rights).
+class IReloadCompSettings {
+public:
+    virtual ~IReloadCompSettings() = default;
+    virtual void ReloadCompSettings(const QString& state) = 0;
+};
+
+// A component that refreshes its data on request (F5); the form's start-up refreshes those not
+// yet refreshed.
+class IVoskRefresh {
+public:
+    virtual ~IVoskRefresh() = default;
+    virtual void InitRefresh() = 0;
+    virtual void DoRefresh() = 0;
+    virtual bool IsRefreshed() const = 0;
+};
+
+// Binds the parameters of query by name from form: a component of that name (its shown value),
+// else a field of the form's data classes at their current record, else a form parameter.
+// Parameters that match nothing become NULL, or keep what they had with keepUnmatched (to fill
+// from a second form). Returns "source.name=value" lines for logs; unmatched ones as "<NULL>".
+QStringList FillQueryParamsWithFormValues(TVoskQuery2& query, QObject* form,
+                                          const QString& sourceName, bool keepUnmatched = false);
+
+// A question with the given buttons; the answer.
+Vcl::TModalResult RaiseQuestionEx(const QString& question, Vcl::TMsgDlgButtons buttons,
+                                  Vcl::TMsgDlgBtn defaultButton = Vcl::mbNone);
+
+} // namespace Korvexutils

@@ -1,5 +1,6 @@
 #include "TQ32Control.h"
 
+#include "Korvexutils.h"
 #include "TVoskClass.h"
 #include "Vcl.Components.h"
 
@@ -52,6 +53,54 @@ void TQ32Control::Change(QWidget* control) {
 void TQ32Control::Exit(QWidget* control) {
     if (m_active == control)
         m_active = nullptr;
+}
+
+Rtl::HookSlot<QWidget*(QObject*)> TQ32Control::ControlWindowFactory;
+
+bool TQ32Control::isRegistered(const QWidget* control) const {
+    for (const auto& c : m_controls)
+        if (c == control)
+            return true;
+    return false;
+}
+
+bool TQ32Control::MainCtrlFocus() {
+    for (QWidget* c : Controls()) {
+        if (!c->isEnabled() || c->isHidden() || c->focusPolicy() == Qt::NoFocus)
+            continue;
+        c->setFocus(Qt::OtherFocusReason);
+        m_active = c;
+        return true;
+    }
+    return false;
+}
+
+void TQ32Control::LeaveEdit() {
+    if (QWidget* active = m_active)
+        Exit(active);
+}
+
+void TQ32Control::SetControlWindow(QWidget* window) {
+    if (m_controlWindow && m_controlWindow != window)
+        delete m_controlWindow.data();
+    m_controlWindow = window;
+}
+
+void TQ32Control::ShowControlWindow() {
+    if (!m_controlWindow) {
+        if (!ControlWindowFactory.Assigned()) {
+            Korvexutils::RaiseInformation(QStringLiteral(
+                "Das Fenster der Sonderfunktionen steht in dieser Installation nicht zur "
+                "Verfügung."));
+            return;
+        }
+        QObject* owner = VoskClass() ? static_cast<QObject*>(VoskClass()) : this;
+        SetControlWindow(ControlWindowFactory(owner));
+    }
+    if (m_controlWindow) {
+        m_controlWindow->show();
+        m_controlWindow->raise();
+    }
 }
 
 namespace Voskdbcontrols {

@@ -4,6 +4,8 @@
 // one is entered, changed or left. A data class's handler lives as its child, so a module window
 // hands out one list of key controls per class and the list dies with the class.
 
+#include <HookSlot.h>
+
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -49,6 +51,23 @@ public:
     void Change(QWidget* control);
     void Exit(QWidget* control);
 
+    // Whether the control takes part here.
+    bool isRegistered(const QWidget* control) const;
+    // Puts the focus into the first key control that can take it; false when none could.
+    bool MainCtrlFocus();
+    // The user leaves the control he is in: its exit runs as if the focus had gone.
+    void LeaveEdit();
+
+    // The editing window of the coordinator's special functions. The package that has it fills
+    // ControlWindowFactory (owner -> the new window); the start-up of a form makes one per
+    // coordinator, owned by its data class when it has one.
+    static Rtl::HookSlot<QWidget*(QObject* owner)> ControlWindowFactory;
+    QWidget* ControlWindow() const { return m_controlWindow; }
+    // Frees the window held before.
+    void SetControlWindow(QWidget* window);
+    // Makes the window when there is none; without a factory tells the user so.
+    void ShowControlWindow();
+
 signals:
     void ControlChanged(QWidget* control);
 
@@ -56,6 +75,7 @@ private:
     QList<QPointer<QWidget>> m_controls;
     QPointer<QWidget> m_active;
     bool m_changed = false;
+    QPointer<QWidget> m_controlWindow;
 };
 
 namespace Voskdbcontrols {

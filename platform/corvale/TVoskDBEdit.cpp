@@ -73,7 +73,7 @@ bool TFieldLink::Write(const QVariant& value) {
 } // namespace Corvale
 
 TVoskDBEdit::TVoskDBEdit(QWidget* parent)
-    : QLineEdit(parent), m_link(new Corvale::TFieldLink(this, [this] { showValue(); })) {
+    : TVoskEdit(parent), m_link(new Corvale::TFieldLink(this, [this] { showValue(); })) {
     connect(this, &QLineEdit::textEdited, this, [this](const QString& text) { m_link->Write(text); });
     showValue();
 }

@@ -9,6 +9,8 @@
 
 #include <TVoskClass.h>
 
+#include "VoskF2Controls.h"
+
 namespace Corvale {
 
 // The binding a data-aware control shares: follows the class and reports when the shown value or
@@ -42,7 +44,7 @@ private:
 
 } // namespace Corvale
 
-class TVoskDBEdit final : public QLineEdit {
+class TVoskDBEdit final : public TVoskEdit {
     Q_OBJECT
 public:
     explicit TVoskDBEdit(QWidget* parent = nullptr);

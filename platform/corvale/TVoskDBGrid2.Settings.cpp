@@ -2,6 +2,8 @@
 
 #include "TVoskDBGrid2.h"
 
+#include <utility>
+
 #include "Korvexutils.h"
 #include "TVoskTabControl.h"
 #include "UDM1.h"
@@ -183,7 +185,11 @@ bool TVoskDBGrid2::ApplyLayoutText(const QString& text) {
 }
 
 void TVoskDBGrid2::applyLayoutIfPending() {
-    if (m_pendingLayout.isEmpty() || !m_class || m_class->FieldCount() == 0)
+    if (!m_class || m_class->FieldCount() == 0)
+        return;
+    if (!m_pendingFilter.isEmpty())
+        GridFilterLoad(std::exchange(m_pendingFilter, QString()));
+    if (m_pendingLayout.isEmpty())
         return;
     const QString text = m_pendingLayout;
     ApplyLayoutText(text);
@@ -354,6 +360,7 @@ void TVoskDBGrid2::GridFilterClear() {
     m_filter.reset();
     m_filterText.clear();
     m_filterName.clear();
+    m_pendingFilter.clear();
     m_filterState = gfsInactive;
     applyFilter();
     if (m_filterTabs)
@@ -441,7 +448,12 @@ void TVoskDBGrid2::InitFilter() {
     const QString last =
         TVoskDM_Dunmere::GetCompOption(FormClassName(), GridFilterSaveName(),
                                        QStringLiteral("LastGridFilter"), dm->MitNr());
-    if (!last.isEmpty())
+    if (last.isEmpty())
+        return;
+    // Before the class opens no field is known; the filter waits for the columns.
+    if (!m_class || m_class->FieldCount() == 0)
+        m_pendingFilter = last;
+    else
         GridFilterLoad(last);
 }
 

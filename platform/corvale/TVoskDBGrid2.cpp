@@ -3,8 +3,14 @@
 #include <EventGuard.h>
 #include <TVoskClass.h>
 #include <TVoskDataModel.h>
+#include <RtlDialog.h>
+
+#include "Korvexutils.h"
+#include "Vcl.Components.h"
+#include "VoskTimer.h"
 
 #include <QHeaderView>
+#include <QStyledItemDelegate>
 #include <QItemSelectionModel>
 
 #include <algorithm>
@@ -111,8 +117,10 @@ void TVoskDBGrid2::BeginUpdate() {
 void TVoskDBGrid2::EndUpdate() {
     if (m_updateLevel == 0)
         return;
-    if (--m_updateLevel == 0)
+    if (--m_updateLevel == 0) {
         setUpdatesEnabled(true);
+        ++m_updatePairs;
+    }
 }
 
 void TVoskDBGrid2::EndEdit(bool accept) {
@@ -161,4 +169,129 @@ void TVoskDBGrid2::EditFirstVisibleColumn() {
             edit(index);
             return;
         }
+}
+
+// ---- columns and their editors ---------------------------------------------------------------
+
+TVoskGridColumn::TVoskGridColumn(QObject* owner, const QString& name, TVoskDBGrid2* grid,
+                                 const QString& fieldName)
+    : QObject(nullptr), m_grid(grid), m_field(fieldName) {
+    Vcl::Owned(owner, this, name);
+}
+
+void TVoskGridColumn::SetPropertiesKind(TVoskColumnPropertiesKind kind) {
+    m_kind = kind;
+    m_buttons.clear();
+    if (kind == TVoskColumnPropertiesKind::BlobEdit)
+        m_buttons.append({TVoskEditButtonKind::Text, true});
+}
+
+int TVoskGridColumn::AddButton(TVoskEditButtonKind kind) {
+    m_buttons.append({kind, true});
+    return int(m_buttons.size()) - 1;
+}
+
+namespace {
+
+// Cell editors of columns with buttons or a fast lookup are the system's edits.
+class TColumnDelegate final : public QStyledItemDelegate {
+public:
+    explicit TColumnDelegate(TVoskDBGrid2* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        TVoskClass* data = m_grid->DataClass();
+        const QString field = data ? data->FieldNames().value(index.column()) : QString();
+        TVoskGridColumn* column = m_grid->ColumnOf(field);
+        const QString fast = column ? m_grid->ColumnFastF2Query(column) : QString();
+        if (!column || (column->Buttons().isEmpty() && fast.isEmpty()))
+            return QStyledItemDelegate::createEditor(parent, option, index);
+        auto* edit = new TVoskEdit(parent);
+        edit->setObjectName(column->objectName());
+        edit->setFrame(false);
+        const auto buttons = column->Buttons();
+        for (const TVoskGridColumn::Button& b : buttons) {
+            const int i = edit->Buttons().Add(b.kind);
+            edit->Buttons().SetVisible(i, b.visible);
+        }
+        QPointer<TVoskDBGrid2> grid(m_grid);
+        edit->OnButtonClick = [grid, buttons](QObject* sender, int i) {
+            if (!grid)
+                return;
+            if (buttons.value(i).kind == TVoskEditButtonKind::Text)
+                grid->FieldEditTxtBtClick(sender);
+            else if (TVoskColumnHandler::F2ButtonCode)
+                TVoskColumnHandler::F2ButtonCode(sender);
+        };
+        if (!fast.isEmpty())
+            edit->SetFastF2(fast, m_grid->ColumnFastF2Filter(column));
+        return edit;
+    }
+
+private:
+    TVoskDBGrid2* m_grid;
+};
+
+} // namespace
+
+QList<TVoskGridColumn*> TVoskDBGrid2::Columns() const {
+    QList<TVoskGridColumn*> result;
+    const QObject* owner = Vcl::Owner(this);
+    for (TVoskGridColumn* c : Vcl::ComponentsOf<TVoskGridColumn>(owner ? owner : this))
+        if (c->Grid() == this)
+            result << c;
+    return result;
+}
+
+TVoskGridColumn* TVoskDBGrid2::ColumnOf(const QString& fieldName) const {
+    if (fieldName.isEmpty())
+        return nullptr;
+    for (TVoskGridColumn* c : Columns())
+        if (c->FieldName().compare(fieldName, Qt::CaseInsensitive) == 0)
+            return c;
+    return nullptr;
+}
+
+void TVoskDBGrid2::SetColumnFastF2(TVoskGridColumn* column, const QString& query,
+                                   const QString& filter) {
+    if (column)
+        m_fastF2.insert(column->FieldName().toLower(), {query, filter});
+}
+
+QString TVoskDBGrid2::ColumnFastF2Query(const TVoskGridColumn* column) const {
+    return column ? m_fastF2.value(column->FieldName().toLower()).query : QString();
+}
+
+QString TVoskDBGrid2::ColumnFastF2Filter(const TVoskGridColumn* column) const {
+    return column ? m_fastF2.value(column->FieldName().toLower()).filter : QString();
+}
+
+void TVoskDBGrid2::LoadF2() {
+    if (m_f2Loaded)
+        return;
+    m_f2Loaded = true;
+    setItemDelegate(new TColumnDelegate(this));
+}
+
+void TVoskDBGrid2::FieldEditTxtBtClick(QObject* sender) {
+    auto* edit = qobject_cast<QLineEdit*>(sender);
+    const QModelIndex index = currentIndex();
+    if (!m_class || !index.isValid())
+        return;
+    if (!RtlDialog::FEditTextS.Assigned()) {
+        Korvexutils::RaiseInformation(
+            QStringLiteral("Der Texteditor steht in dieser Installation nicht zur Verfügung."));
+        return;
+    }
+    const QString field = m_class->FieldNames().value(index.column());
+    const QString old = edit ? edit->text() : m_model->data(index, Qt::EditRole).toString();
+    const bool readOnly = !(m_model->flags(index) & Qt::ItemIsEditable);
+    const QString text =
+        RtlDialog::FEditTextS(field, old, 99999, readOnly, false, QChar(), false);
+    if (readOnly || text == old)
+        return;
+    if (edit)
+        edit->setText(text);
+    else
+        m_model->setData(index, text.isEmpty() ? QVariant() : QVariant(text), Qt::EditRole);
 }

@@ -8,6 +8,43 @@
 
 #include <TVoskClass.h>
 
+#include "VoskF2Controls.h"
+
+#include <QHash>
+class TVoskDataModel;
+class TVoskDBGrid2;
+
+// What a column's cell editor is: a plain edit, an edit with buttons, or an edit of a long text
+// whose text button opens the text editor.
+enum class TVoskColumnPropertiesKind { None, ButtonEdit, BlobEdit };
+
+// A column of a grid, a component of the form named as designed, showing one field.
+class TVoskGridColumn final : public QObject {
+    Q_OBJECT
+public:
+    TVoskGridColumn(QObject* owner, const QString& name, TVoskDBGrid2* grid,
+                    const QString& fieldName);
+    TVoskDBGrid2* Grid() const { return m_grid; }
+    QString FieldName() const { return m_field; }
+
+    TVoskColumnPropertiesKind PropertiesKind() const { return m_kind; }
+    // Changes the kind; the buttons start anew (a blob edit has its text button first).
+    void SetPropertiesKind(TVoskColumnPropertiesKind kind);
+    struct Button {
+        TVoskEditButtonKind kind;
+        bool visible = true;
+    };
+    QList<Button>& Buttons() { return m_buttons; }
+    const QList<Button>& Buttons() const { return m_buttons; }
+    int AddButton(TVoskEditButtonKind kind);
+
+private:
+    QPointer<TVoskDBGrid2> m_grid;
+    QString m_field;
+    TVoskColumnPropertiesKind m_kind = TVoskColumnPropertiesKind::None;
+    QList<Button> m_buttons;
+};
+
 #include <QDateTime>
 
 #include <functional>
@@ -69,6 +106,25 @@ public:
     void BeginUpdate();
     void EndUpdate();
     int UpdateLevel() const { return m_updateLevel; }
+    // Completed BeginUpdate/EndUpdate pairs, for checks that a start rebuilt the grid once.
+    int UpdatePairs() const { return m_updatePairs; }
+
+    // Columns made by the form; the view's own columns follow the data class's fields.
+    QList<TVoskGridColumn*> Columns() const;
+    TVoskGridColumn* ColumnOf(const QString& fieldName) const;
+
+    // Fast lookup per column (query and filter as TVoskEdit takes them).
+    void SetColumnFastF2(TVoskGridColumn* column, const QString& query, const QString& filter);
+    QString ColumnFastF2Query(const TVoskGridColumn* column) const;
+    QString ColumnFastF2Filter(const TVoskGridColumn* column) const;
+
+    // The form's start-up: the cell editors take their buttons and lookups from the columns from
+    // now on.
+    void LoadF2();
+    bool F2Loaded() const { return m_f2Loaded; }
+    // The text button of a long-text column: the text of the current cell in the text editor,
+    // written back when changed. sender is the cell editor.
+    void FieldEditTxtBtClick(QObject* sender);
 
     // ---- layouts (TVoskDBGrid2.Settings.cpp) ----------------------------------------------
     // Stored per form class and grid: type 1 the user's own, 2 the global one. A layout holds the
@@ -145,6 +201,12 @@ private:
     QPointer<TVoskClass> m_class;
     TVoskDataModel* m_model = nullptr;
     int m_updateLevel = 0;
+    int m_updatePairs = 0;
+    bool m_f2Loaded = false;
+    struct FastF2 {
+        QString query, filter;
+    };
+    QHash<QString, FastF2> m_fastF2; // by field name in lower case
     bool m_syncing = false;
     QStringList m_hiddenFields;
     bool m_autoFit = true;
@@ -153,6 +215,7 @@ private:
     QDateTime m_layoutSavedAt;
     QString m_layoutSavedBy;
     QString m_pendingLayout; // applied when the columns come
+    QString m_pendingFilter; // the last filter, loaded when the columns come
     bool m_layoutInitDone = false;
     std::shared_ptr<const Cds::Expression> m_filter;
     QString m_filterText;

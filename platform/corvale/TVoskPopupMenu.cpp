@@ -68,3 +68,10 @@ struct TMenuItemClassRegistration {
     }
 } menuItemClassRegistration;
 } // namespace
+
+void TVoskMenuItem::SetModulLinkLook(bool on) {
+    m_modulLinkLook = on;
+    QFont f = font();
+    f.setItalic(on);
+    setFont(f);
+}

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QVariant>
 
 class TVoskMenuItem final : public QAction {
     Q_OBJECT
@@ -19,11 +20,19 @@ public:
     // An automatic entry is made anew each time its menu opens; the menu drops it beforehand.
     bool IsAutoLink() const { return m_isAutoLink; }
     void SetIsAutoLink(bool autoLink) { m_isAutoLink = autoLink; }
+    // A value the item's handler reads (a record id).
+    QVariant DataValue() const { return m_dataValue; }
+    void SetDataValue(const QVariant& value) { m_dataValue = value; }
+    // Shown like a link to another module.
+    bool ModulLinkLook() const { return m_modulLinkLook; }
+    void SetModulLinkLook(bool on);
 
 private:
     int m_textNr = 0;
     qint64 m_tag = 0;
     bool m_isAutoLink = false;
+    QVariant m_dataValue;
+    bool m_modulLinkLook = false;
 };
 
 class TVoskPopupMenu final : public QMenu {

@@ -92,3 +92,7 @@ void SetShowHint(QObject* comp, bool show) {
 }
 
 } // namespace Corvale
+
+TVoskButton2::TVoskButton2(QWidget* parent) : QToolButton(parent) {
+    setAutoRaise(true);
+}

@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QPointer>
 #include <QToolButton>
+#include <QVariant>
 
 #include <vector>
 
@@ -82,3 +83,15 @@ void SetHint(QObject* comp, const QString& hint);
 bool ShowHint(const QObject* comp);
 void SetShowHint(QObject* comp, bool show);
 } // namespace Corvale
+
+// The maker's button: a tool button that carries a value for its handler (a record id).
+class TVoskButton2 final : public QToolButton {
+    Q_OBJECT
+public:
+    explicit TVoskButton2(QWidget* parent = nullptr);
+    QVariant DataValue() const { return m_dataValue; }
+    void SetDataValue(const QVariant& value) { m_dataValue = value; }
+
+private:
+    QVariant m_dataValue;
+};

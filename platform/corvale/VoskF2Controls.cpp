@@ -1,6 +1,15 @@
 #include "VoskF2Controls.h"
 
+#include <EventGuard.h>
 #include <TKorvexPython.h>
+#include <UDM1.h>
+#include <VoskQuery2.h>
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QCompleter>
+#include <QIcon>
+#include <QStringListModel>
 
 namespace Corvale {
 QString ScriptLine(const QObject* control, const QString& pythonValue) {
@@ -8,7 +17,105 @@ QString ScriptLine(const QObject* control, const QString& pythonValue) {
 }
 } // namespace Corvale
 
-TVoskEdit::TVoskEdit(QWidget* parent) : QLineEdit(parent) {}
+int TVoskEditButtons::Add(TVoskEditButtonKind kind) {
+    QIcon icon;
+    QString tip;
+    switch (kind) {
+    case TVoskEditButtonKind::Ellipsis:
+        icon = QIcon::fromTheme(QStringLiteral("document-open-folder"),
+                                QIcon::fromTheme(QStringLiteral("edit-find")));
+        tip = QStringLiteral("Auswahl (F2)");
+        break;
+    case TVoskEditButtonKind::DropDown:
+        icon = QIcon::fromTheme(QStringLiteral("go-down"));
+        tip = QStringLiteral("Auswahl aufklappen");
+        break;
+    case TVoskEditButtonKind::Text:
+        icon = QIcon::fromTheme(QStringLiteral("document-edit"));
+        tip = QStringLiteral("Text bearbeiten");
+        break;
+    }
+    auto* action = new QAction(icon, tip, m_edit);
+    action->setToolTip(tip);
+    const int index = Count();
+    QObject::connect(action, &QAction::triggered, m_edit, [this, index] {
+        if (OnClick)
+            OnClick(index);
+    });
+    m_edit->addAction(action, QLineEdit::TrailingPosition);
+    m_items.append({kind, action});
+    return index;
+}
+
+void TVoskEditButtons::SetVisible(int index, bool visible) {
+    m_items.at(index).action->setVisible(visible);
+}
+
+TVoskEdit::TVoskEdit(QWidget* parent) : QLineEdit(parent), m_buttons(this) {
+    m_buttons.OnClick = [this](int index) {
+        Rtl::Guarded([&] {
+            if (OnButtonClick)
+                OnButtonClick(this, index);
+        });
+    };
+}
+
+TVoskEdit::~TVoskEdit() = default;
+
+void TVoskEdit::SetFastF2(const QString& query, const QString& filter) {
+    m_fastQuery = query;
+    m_fastFilter = filter;
+    if (query.trimmed().isEmpty()) {
+        if (m_completer)
+            m_completer->popup()->hide();
+        return;
+    }
+    if (m_completer)
+        return;
+    m_matches = new QStringListModel(this);
+    m_completer = new QCompleter(m_matches, this);
+    // The rows are already the server's choice; the completer only shows them.
+    m_completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+    m_completer->setCaseSensitivity(Qt::CaseInsensitive);
+    m_completer->popup()->setAccessibleName(QStringLiteral("Treffer"));
+    setCompleter(m_completer);
+    connect(this, &QLineEdit::textEdited, this, &TVoskEdit::fastF2Typed);
+}
+
+QStringList TVoskEdit::FastF2Matches(const QString& text) const {
+    QStringList rows;
+    if (m_fastQuery.trimmed().isEmpty())
+        return rows;
+    try {
+        QString sql = m_fastQuery.trimmed();
+        while (sql.endsWith(QLatin1Char(';')))
+            sql.chop(1);
+        const QString filter = m_fastFilter.trimmed();
+        sql = QStringLiteral("SELECT * FROM (%1) AS fastf2%2 LIMIT %3")
+                  .arg(sql, filter.isEmpty() ? QString() : QStringLiteral(" WHERE ") + filter)
+                  .arg(FastF2MaxRows);
+        TVoskQuery2 q(nullptr, sql);
+        if (TVoskParam* self = q.FindParam(QStringLiteral("Self")))
+            self->SetAsString(text + QLatin1Char('%'));
+        q.Open();
+        for (; !q.Eof(); q.Next())
+            rows.append(q.Fields(0).AsString());
+    } catch (const std::exception& e) {
+        if (TDM1* dm = DM1())
+            dm->LogEvent(QStringLiteral("TVoskEdit.FastF2: ") + objectName(), &e);
+    }
+    return rows;
+}
+
+void TVoskEdit::fastF2Typed(const QString& text) {
+    if (!m_completer)
+        return;
+    m_matches->setStringList(text.isEmpty() ? QStringList() : FastF2Matches(text));
+    if (m_matches->rowCount() > 0)
+        m_completer->complete();
+    else
+        m_completer->popup()->hide();
+}
 
 bool TVoskEdit::CheckF2Value() const {
     return !m_required || !text().trimmed().isEmpty();

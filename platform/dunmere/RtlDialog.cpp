@@ -7,6 +7,7 @@ namespace RtlDialog {
 Rtl::HookSlot<void(const QString&)> FStartScreenSetStartStatusIDE;
 Rtl::HookSlot<QString(const QString&, const QString&, bool)> FEditSql;
 Rtl::HookSlot<QString(const QString&, const QString&, int, bool, bool, QChar, bool)> FEditTextS;
+Rtl::HookSlot<void(const QString&, const QString&, int)> FAllertWindowWVOD;
 Rtl::HookSlot<bool(const QString&, QString&, QString&, bool, bool, QChar, int, bool)> FEditTextB;
 
 void SetStartScreenStatus(const QString& text) {

@@ -18,6 +18,10 @@ extern Rtl::HookSlot<QString(const QString&, const QString&, int, bool, bool, QC
 extern Rtl::HookSlot<bool(const QString&, QString&, QString&, bool, bool, QChar, int, bool)>
     FEditTextB;
 
+// Filled by the module form: a short message in the alert window of a module form (caption,
+// text, image index).
+extern Rtl::HookSlot<void(const QString&, const QString&, int)> FAllertWindowWVOD;
+
 // Filled inside the IDE: receives every start-status text.
 extern Rtl::HookSlot<void(const QString&)> FStartScreenSetStartStatusIDE;
 // Passes text to the IDE's slot when it is filled; otherwise only logs it.

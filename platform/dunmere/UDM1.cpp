@@ -90,6 +90,7 @@ void TDM1::Disconnect() {
     m_qLastVal.reset();
     m_qLog.reset();
     m_modulLinkHash.clear();
+    ClearQueryCache();
     m_db.Disconnect();
     ClearTextCache();
 }

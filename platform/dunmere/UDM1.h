@@ -148,6 +148,19 @@ public:
     static void ScreenRaiseWarning(const QString& text);
     static Rtl::HookSlot<void(const QString&)> ScreenWarningProc;
 
+    // ---- cached read-only queries and the module queries (UDM1.Queries.cpp) -------------------
+    // The open result of sql with params, run once per session and text; callers only read it
+    // (and move its cursor). ClearQueryCache drops every result.
+    TVoskQuery2* GetQueryBySQL(const QString& sql, const QVariantMap& params = {});
+    void ClearQueryCache();
+    // Reports per module (r_modulname), report links (rl_modulname) and the fields a module
+    // shows to everyone (modulname, feldname). Open them with OpenModulQueries.
+    TVoskQuery2& ReportQuery();
+    TVoskQuery2& ReportLinkQuery();
+    TVoskQuery2& ModulFieldQuery();
+    // Opens the three when one of them is closed.
+    void OpenModulQueries();
+
 signals:
     void IsAdminChanged(bool isAdmin);
 
@@ -176,6 +189,8 @@ private:
     QString m_modulLinkHash;
     std::unique_ptr<TVoskQuery2> m_qText, m_qSetting, m_qLastVal, m_qLog;
     std::shared_ptr<TDM1IdeState> m_ide; // shared_ptr: complete only in UDM1.Ide.cpp
+    QHash<QString, std::shared_ptr<TVoskQuery2>> m_queryCache;
+    std::unique_ptr<TVoskQuery2> m_qReport, m_qReportLink, m_qModulField;
 };
 
 TDM1* DM1();

@@ -50,7 +50,7 @@ public:
             "(5, 'Probe', NULL, 'TFormStartProbe', false, 0, 'Test.M', 'PROBE', NULL, false, NULL), "
             "(6, 'Suche', NULL, 'TFormLookupTest', false, 0, 'F2Test.M', 'LOOKUPTEST', NULL, false, NULL), "
             "(7, 'Kaputt', NULL, 'TFormOhneBibliothek', false, 0, NULL, NULL, NULL, false, NULL); "
-            "INSERT INTO f2poss (f2_modul, f2_feld, f2_sql) VALUES ('TFormLookupTest', 'EdWert', "
+            "INSERT INTO f2poss (modulname, feldname, f2_query) VALUES ('TFormLookupTest', 'EdWert', "
             "'SELECT name, ort FROM adressen ORDER BY name')"));
         UHostModules::Register();
         Ukorvexinterface::RegisterStartProc(

@@ -1,0 +1,29 @@
+#pragma once
+// The maker's page control: a tab widget that reopens the page the user had last, per form class,
+// control and login.
+
+#include <QTabWidget>
+
+class TVoskPageControl2 final : public QTabWidget {
+    Q_OBJECT
+public:
+    explicit TVoskPageControl2(QWidget* parent = nullptr);
+    // Last-value key of the user's page: "UserPage_" + form class + "_" + control name (the data
+    // module keeps it per login).
+    QString UserPageKey() const;
+    // Shows the stored page when it still exists; nothing without a stored one.
+    void LoadUserPage();
+    // Stores the page shown now by its name (page indexes move when pages are added).
+    void SaveUserPage();
+    // The page change tells the data classes shown on the new page that they are seen.
+    void RegisterDataChangeEvent();
+    bool DataChangeRegistered() const { return m_registered; }
+
+signals:
+    void PageShown(QWidget* page);
+
+private:
+    bool m_registered = false;
+    // Taken when the page is loaded: while its form is destroyed the class name is gone.
+    QString m_key;
+};
