@@ -414,6 +414,6 @@ TFormLookupTest::TFormLookupTest(QObject* owner, QWidget* parent) : TModulForm(o
     ModulLayout()->addStretch();
 }
 
-void TFormLookupTest::F2BtClick(QObject* sender) {
+void TFormLookupTest::F2BtClick(QObject* sender, int) {
     MakeF2(this, sender ? sender : EdWert, true, false, QString(), QStringList(), QString(), {});
 }

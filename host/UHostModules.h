@@ -99,5 +99,5 @@ class TFormLookupTest final : public TModulForm {
 public:
     explicit TFormLookupTest(QObject* owner = nullptr, QWidget* parent = nullptr);
     QLineEdit* EdWert;
-    void F2BtClick(QObject* sender) override;
+    void F2BtClick(QObject* sender, int index = 0) override;
 };

@@ -98,9 +98,9 @@ void ApplyF2Definitions(TStartWalk& walk, QObject* root, const QString& modulNam
                 b.Add(TVoskEditButtonKind::Ellipsis);
             if (!edit->OnButtonClick && form) {
                 QPointer<TFormKorvexGundForm> f(form);
-                edit->OnButtonClick = [f](QObject* sender, int) {
+                edit->OnButtonClick = [f](QObject* sender, int index) {
                     if (f)
-                        f->F2BtClick(sender);
+                        f->F2BtClick(sender, index);
                 };
             }
         } else if (auto* column = qobject_cast<TVoskGridColumn*>(c)) {

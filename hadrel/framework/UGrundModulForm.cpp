@@ -255,6 +255,7 @@ TFormKorvexGundForm::TFormKorvexGundForm(QObject* owner, QWidget* parent)
     OnActivate = [this](QObject* s) { FormActivate(s); };
     OnDeactivate = [this](QObject* s) { FormDeactivate(s); };
     OnClose = [this](QObject* s, Vcl::TCloseAction& a) { FormClose(s, a); };
+    UGrundModulForm::InstallKeyPreview();
 }
 
 TFormKorvexGundForm::~TFormKorvexGundForm() {
@@ -291,7 +292,7 @@ void TFormKorvexGundForm::FormCreate(QObject*) {
     QPointer<TFormKorvexGundForm> self(this);
     TVoskColumnHandler::F2ButtonCode = [self](QObject* sender) {
         if (self)
-            self->F2BtClick(sender);
+            self->F2BtClick(sender, 0);
     };
 
     setWindowIcon(TDMSys::AppIcon());

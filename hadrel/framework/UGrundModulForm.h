@@ -26,6 +26,8 @@ class TToolBar;
 class TVoskTimer;
 class TVoskToolButton;
 class TVoskClass;
+class TQ32Control;
+class TVoskDBGrid2;
 
 // The floating window that carries a base form's tool bar.
 class TToolForm final : public TVoskBaseForm {
@@ -60,6 +62,8 @@ namespace UGrundModulForm {
 // Registry key below which window positions are kept: base + "Module\" + position name.
 QString SessionRegistryBase();
 void SetSessionRegistryBase(const QString& base);
+// Lets the base forms see the keys of their controls first (once per application).
+void InstallKeyPreview();
 // Whether the automated-test tool drives the program (environment KORVEX_TESTCOMPLETE set).
 bool IsTestComplete();
 
@@ -177,7 +181,9 @@ public:
     void DoFocusTimer(QObject* sender);
 
     // Hooks of the component start-up, the lookup and the component settings.
-    virtual void F2BtClick(QObject* sender) {}
+    // The one entry of every F2: the key, an editor's ellipsis button (index: the button) and
+    // the grid columns' lookup button. Works out control and column and opens the lookup.
+    virtual void F2BtClick(QObject* sender, int index = 0);
     // UGrundModulForm::StartVoskComponent on this form; a null component means the form.
     virtual void StartVoskComponent(QWidget* form, QObject* component, bool dashboard = false);
     // Walks over the components (and, for the form itself, the controls) that keep settings
@@ -207,6 +213,15 @@ public:
     // Whether the user works in this form now.
     bool IsFormActive() const;
 
+    // Keys of every control of the form, before the control sees them (Key is a Qt key; a
+    // handled key is set to 0 and goes no further). Derived forms call the base first.
+    virtual void FormKeyDown(QObject* sender, int& Key, Qt::KeyboardModifiers Shift);
+    virtual void FormKeyUp(QObject* sender, int& Key, Qt::KeyboardModifiers Shift);
+    // The common Esc step for an editor's coordinator (may be null) and its data source.
+    void Q32ControlHandling_ESC(TQ32Control* control, TVoskClass* dataSource, int& Key);
+    // The focused control when it is this form's, else the control that last had the focus here.
+    QWidget* ActiveControl() const;
+
 protected:
     void AfterConstruction();
     // FormDestroy of the most derived form, once, before destruction begins.
@@ -231,6 +246,14 @@ private:
     QWidget* m_toolSpace = nullptr; // where the tool window sits
     bool m_created = false;
     bool m_destroyRan = false;
+
+    // Parts of FormKeyDown.
+    void KeyEscape(QWidget* active, QWidget* editor, TVoskDBGrid2* grid, int& Key);
+    void KeyDelete(QWidget* editor, TVoskDBGrid2* grid, int& Key);
+    void KeyPreviewText(QObject* sender, QWidget* active, int& Key);
+    void KeyPost(QWidget* editor, TVoskDBGrid2* grid, int& Key);
+    void KeyF2(QWidget* editor, TVoskDBGrid2* grid, int& Key);
+    void KeyF5(QWidget* active, QWidget* editor, int& Key);
 };
 
 // A form may name the key under which its window position is kept.

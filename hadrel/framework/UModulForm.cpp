@@ -518,34 +518,29 @@ void TModulForm::FormDestroy(QObject* sender) {
 
 // ---- keys --------------------------------------------------------------------------------
 
-bool TModulForm::FormKeyDown(int key, Qt::KeyboardModifiers shift) {
+void TModulForm::FormKeyDown(QObject* sender, int& Key, Qt::KeyboardModifiers Shift) {
+    TFormKorvexGundForm::FormKeyDown(sender, Key, Shift);
+    if (Key == 0)
+        return;
     try {
-        const Qt::KeyboardModifiers mods = shift & ~Qt::KeypadModifier;
+        const Qt::KeyboardModifiers mods = Shift & ~Qt::KeypadModifier;
         // Only a print button that prints takes the key; otherwise it stays the control's.
-        if (key == Qt::Key_P && mods == Qt::ControlModifier && TopLabel->_PrintBar() &&
+        if (Key == Qt::Key_P && mods == Qt::ControlModifier && TopLabel->_PrintBar() &&
             TopLabel->OnPrintBtClick && TopLabel->PrintBt->isEnabled()) {
+            Key = 0;
             TopLabel->PrintBt->click();
-            return true;
-        }
-        if (key == Qt::Key_F3 && !(mods & Qt::AltModifier) && !TopLabel->BtTools->isHidden()) {
+        } else if (Key == Qt::Key_F3 && !(mods & Qt::AltModifier) &&
+                   !TopLabel->BtTools->isHidden()) {
+            Key = 0;
             TopLabel->BtTools->click();
-            return true;
-        }
-        if (key == Qt::Key_F4 && !(mods & Qt::AltModifier) && !TopLabel->InfoBt->isHidden()) {
+        } else if (Key == Qt::Key_F4 && !(mods & Qt::AltModifier) &&
+                   !TopLabel->InfoBt->isHidden()) {
+            Key = 0;
             TopLabel->InfoBt->click();
-            return true;
         }
     } catch (...) {
         LogLocation(this, QStringLiteral(".FormKeyDown"), std::current_exception());
     }
-    return false;
-}
-
-void TModulForm::keyPressEvent(QKeyEvent* e) {
-    if (FormKeyDown(e->key(), e->modifiers()))
-        e->accept();
-    else
-        TFormKorvexGundForm::keyPressEvent(e);
 }
 
 // ---- paint lock and read-only ------------------------------------------------------------

@@ -82,8 +82,8 @@ public:
     void FormDeactivate(QObject* sender) override;
     void FormClose(QObject* sender, Vcl::TCloseAction& action) override;
     void FormDestroy(QObject* sender) override;
-    // True when the key was consumed.
-    bool FormKeyDown(int key, Qt::KeyboardModifiers shift);
+    // After the base form's keys: Ctrl+P prints, F3 opens the tools, F4 the record information.
+    void FormKeyDown(QObject* sender, int& Key, Qt::KeyboardModifiers Shift) override;
     void DoAdminState() override { TFormKorvexGundForm::DoAdminState(); }
     void StartVoskComponent(QWidget* form, QObject* component, bool dashboard = false) override {
         TFormKorvexGundForm::StartVoskComponent(form, component, dashboard);
@@ -131,7 +131,6 @@ public:
 
 protected:
     void customEvent(QEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 

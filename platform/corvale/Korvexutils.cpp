@@ -1,6 +1,7 @@
 #include "Korvexutils.h"
 
 #include "TVoskDBEdit.h"
+#include "VoskKeyControls.h"
 #include "Vcl.Forms.h"
 #include "Vcl.Services.h"
 #include "VoskExceptions.h"
@@ -55,6 +56,9 @@ bool SetControlValue(const QVariant& value, QWidget* control, const QString&, in
     if (!control)
         return false;
     const QString text = value.toString();
+    // A bound editor writes its field, also one whose line the user cannot type into.
+    if (auto* f = qobject_cast<TVoskDBFieldEdit*>(control))
+        return f->SetFieldValue(value);
     if (auto* e = qobject_cast<QLineEdit*>(control)) {
         if (e->isReadOnly())
             return false;

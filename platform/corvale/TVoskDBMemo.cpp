@@ -1,5 +1,7 @@
 #include "TVoskDBMemo.h"
 
+#include "Korvexutils.h"
+#include "RtlDialog.h"
 #include "TVoskDBEdit.h"
 
 TVoskDBMemo::TVoskDBMemo(QWidget* parent)
@@ -24,4 +26,17 @@ void TVoskDBMemo::showValue() {
         setPlainText(text);
     setReadOnly(!m_link->CanEdit());
     m_showing = false;
+}
+
+void TVoskDBMemo::EditAction() {
+    if (!RtlDialog::FEditTextS.Assigned()) {
+        Korvexutils::RaiseInformation(QStringLiteral("Der Texteditor ist nicht verfügbar."));
+        return;
+    }
+    const QString before = toPlainText();
+    const QString after = RtlDialog::FEditTextS(DataField(), before, textCursor().position(),
+                                                isReadOnly(), false, QChar(), true);
+    if (!isReadOnly() && after != before)
+        m_link->Write(after);
+    showValue();
 }

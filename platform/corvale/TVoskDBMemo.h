@@ -17,6 +17,8 @@ public:
     void SetDataClass(TVoskClass* dataClass);
     QString DataField() const;
     void SetDataField(const QString& field);
+    // Edits the text in the memo editor; a changed text goes into the field.
+    void EditAction();
 
 private:
     void showValue();

@@ -47,3 +47,11 @@ void TVoskPageControl2::RegisterDataChangeEvent() {
             emit PageShown(page);
     });
 }
+
+int TVoskPageControl2::NeighbourVisibleTab(bool forward) const {
+    const int step = forward ? 1 : -1;
+    for (int i = currentIndex() + step; i >= 0 && i < count(); i += step)
+        if (isTabVisible(i))
+            return i;
+    return -1;
+}

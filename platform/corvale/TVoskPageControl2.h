@@ -18,6 +18,9 @@ public:
     // The page change tells the data classes shown on the new page that they are seen.
     void RegisterDataChangeEvent();
     bool DataChangeRegistered() const { return m_registered; }
+    // The visible tab before (forward false) or after the active one; -1 when there is none; the
+    // Alt keys switch between the visible tabs.
+    int NeighbourVisibleTab(bool forward) const;
 
 signals:
     void PageShown(QWidget* page);

@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <cstdio>
+#include <memory>
+
 #include <unistd.h>
 
 #ifdef KORVEX_TEST_HAVE_VCL
@@ -17,8 +20,78 @@ using TestApplication = Vcl::TApplication;
 using TestApplication = QApplication;
 #endif
 
+namespace {
+
+// GoogleTest reports the tests of a suite whose set-up failed as skipped, and ctest takes every
+// "[  SKIPPED ]" for a skip: those tests are printed as failed instead, so ctest fails them.
+class SetUpFailurePrinter final : public ::testing::TestEventListener {
+public:
+    explicit SetUpFailurePrinter(::testing::TestEventListener* inner) : m_inner(inner) {}
+
+    void OnTestProgramStart(const ::testing::UnitTest& u) override { m_inner->OnTestProgramStart(u); }
+    void OnTestIterationStart(const ::testing::UnitTest& u, int i) override {
+        m_inner->OnTestIterationStart(u, i);
+    }
+    void OnEnvironmentsSetUpStart(const ::testing::UnitTest& u) override {
+        m_inner->OnEnvironmentsSetUpStart(u);
+    }
+    void OnEnvironmentsSetUpEnd(const ::testing::UnitTest& u) override {
+        m_inner->OnEnvironmentsSetUpEnd(u);
+    }
+    void OnTestSuiteStart(const ::testing::TestSuite& s) override { m_inner->OnTestSuiteStart(s); }
+    void OnTestCaseStart(const ::testing::TestCase& s) override { m_inner->OnTestCaseStart(s); }
+    void OnTestStart(const ::testing::TestInfo& t) override { m_inner->OnTestStart(t); }
+    void OnTestDisabled(const ::testing::TestInfo& t) override { m_inner->OnTestDisabled(t); }
+    void OnTestPartResult(const ::testing::TestPartResult& r) override {
+        m_inner->OnTestPartResult(r);
+    }
+    void OnTestEnd(const ::testing::TestInfo& t) override {
+        if (t.result()->Skipped() && suiteSetUpFailed()) {
+            std::printf("[  FAILED  ] %s.%s (the set-up of its suite failed)\n",
+                        t.test_suite_name(), t.name());
+            std::fflush(stdout);
+            return;
+        }
+        m_inner->OnTestEnd(t);
+    }
+    void OnTestSuiteEnd(const ::testing::TestSuite& s) override { m_inner->OnTestSuiteEnd(s); }
+    void OnTestCaseEnd(const ::testing::TestCase& s) override { m_inner->OnTestCaseEnd(s); }
+    void OnEnvironmentsTearDownStart(const ::testing::UnitTest& u) override {
+        m_inner->OnEnvironmentsTearDownStart(u);
+    }
+    void OnEnvironmentsTearDownEnd(const ::testing::UnitTest& u) override {
+        m_inner->OnEnvironmentsTearDownEnd(u);
+    }
+    void OnTestIterationEnd(const ::testing::UnitTest& u, int i) override {
+        bool failed = false;
+        for (int k = 0; k < u.total_test_suite_count(); ++k)
+            if (const ::testing::TestSuite* s = u.GetTestSuite(k);
+                s->ad_hoc_test_result().Failed()) {
+                std::printf("[  FAILED  ] %s: set-up or tear-down of the suite\n", s->name());
+                failed = true;
+            }
+        // The summary would list the suite's tests as skipped again.
+        if (!failed)
+            m_inner->OnTestIterationEnd(u, i);
+        std::fflush(stdout);
+    }
+    void OnTestProgramEnd(const ::testing::UnitTest& u) override { m_inner->OnTestProgramEnd(u); }
+
+private:
+    static bool suiteSetUpFailed() {
+        const ::testing::TestSuite* s = ::testing::UnitTest::GetInstance()->current_test_suite();
+        return s && s->ad_hoc_test_result().Failed();
+    }
+    std::unique_ptr<::testing::TestEventListener> m_inner;
+};
+
+} // namespace
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::TestEventListeners& listeners = ::testing::UnitTest::GetInstance()->listeners();
+    listeners.Append(new SetUpFailurePrinter(
+        listeners.Release(listeners.default_result_printer())));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Tests only ever reach the build folder's private cluster, whatever the caller's environment.

@@ -34,7 +34,7 @@ public:
             build(this);
     }
     QList<QObject*> F2Clicks;
-    void F2BtClick(QObject* sender) override { F2Clicks << sender; }
+    void F2BtClick(QObject* sender, int) override { F2Clicks << sender; }
 };
 
 // A component that counts its start-ups and may do something while it is started.

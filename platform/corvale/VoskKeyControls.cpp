@@ -1,0 +1,409 @@
+#include "VoskKeyControls.h"
+
+#include "Korvexutils.h"
+#include "TQ32Control.h"
+#include "TVoskClass.h"
+#include "TVoskDBEdit.h"
+#include "TVoskDBGrid2.h"
+#include "TVoskDBMemo.h"
+#include "Vcl.Components.h"
+
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QCompleter>
+#include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTextEdit>
+
+namespace {
+const char* const kOwnWindow = "korvexOwnWindow";
+const QString kDateFormat = QStringLiteral("dd.MM.yyyy");
+} // namespace
+
+TVoskButton::TVoskButton(QWidget* parent) : QPushButton(parent) {}
+
+// ---- bound check box -----------------------------------------------------------------------
+
+TVoskDBCheckBox::TVoskDBCheckBox(QWidget* parent)
+    : QCheckBox(parent), m_link(new Corvale::TFieldLink(this, [this] { showValue(); })) {
+    connect(this, &QCheckBox::toggled, this, [this](bool on) {
+        if (!m_showing && !m_link->Write(on))
+            showValue();
+    });
+    showValue();
+}
+
+TVoskClass* TVoskDBCheckBox::DataClass() const {
+    return m_link->DataClass();
+}
+void TVoskDBCheckBox::SetDataClass(TVoskClass* dataClass) {
+    m_link->SetDataClass(dataClass);
+}
+QString TVoskDBCheckBox::DataField() const {
+    return m_link->FieldName();
+}
+void TVoskDBCheckBox::SetDataField(const QString& field) {
+    m_link->SetFieldName(field);
+}
+
+void TVoskDBCheckBox::showValue() {
+    m_showing = true;
+    setChecked(m_link->Value().toBool());
+    setEnabled(m_link->CanEdit());
+    m_showing = false;
+}
+
+// ---- bound line edits ----------------------------------------------------------------------
+
+TVoskDBFieldEdit::TVoskDBFieldEdit(QWidget* parent)
+    : QLineEdit(parent), m_link(new Corvale::TFieldLink(this, [this] { showValue(); })) {
+    connect(this, &QLineEdit::textEdited, this,
+            [this](const QString& text) { m_link->Write(text); });
+}
+
+TVoskClass* TVoskDBFieldEdit::DataClass() const {
+    return m_link->DataClass();
+}
+void TVoskDBFieldEdit::SetDataClass(TVoskClass* dataClass) {
+    m_link->SetDataClass(dataClass);
+}
+QString TVoskDBFieldEdit::DataField() const {
+    return m_link->FieldName();
+}
+void TVoskDBFieldEdit::SetDataField(const QString& field) {
+    m_link->SetFieldName(field);
+}
+QVariant TVoskDBFieldEdit::FieldValue() const {
+    return m_link->Value();
+}
+
+bool TVoskDBFieldEdit::SetFieldValue(const QVariant& value) {
+    const bool ok = m_link->Write(value);
+    showValue();
+    return ok;
+}
+
+void TVoskDBFieldEdit::RefreshControl() {
+    showValue();
+}
+
+void TVoskDBFieldEdit::showValue() {
+    const QString text = m_link->Value().toString();
+    if (text != this->text())
+        setText(text);
+    setReadOnly(!m_link->CanEdit());
+}
+
+TVoskDBCalcEdit::TVoskDBCalcEdit(QWidget* parent) : TVoskDBFieldEdit(parent) {
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    showValue();
+}
+
+// ---- dates -----------------------------------------------------------------------------------
+
+namespace Corvale {
+
+TDateDropDown::TDateDropDown(QLineEdit* edit) : QCalendarWidget(edit), m_edit(edit) {
+    // A window of its own that does not take the focus: the keys stay with the edit.
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+    setGridVisible(true);
+    setAccessibleName(QStringLiteral("Kalender"));
+    setToolTip(QStringLiteral("Tag wählen"));
+    connect(this, &QCalendarWidget::clicked, this, [this](const QDate& date) {
+        hide();
+        m_edit->setText(date.toString(kDateFormat));
+        emit m_edit->textEdited(m_edit->text());
+    });
+}
+
+void TDateDropDown::DropDown() {
+    const QDate shown = QDate::fromString(m_edit->text(), kDateFormat);
+    setSelectedDate(shown.isValid() ? shown : QDate::currentDate());
+    move(m_edit->mapToGlobal(QPoint(0, m_edit->height())));
+    show();
+}
+
+} // namespace Corvale
+
+TVoskDBDateEdit::TVoskDBDateEdit(QWidget* parent)
+    : TVoskDBFieldEdit(parent), m_dropDown(new Corvale::TDateDropDown(this)) {
+    m_dropDown->hide();
+    connect(this, &QLineEdit::textEdited, this, [this] { m_modified = true; });
+    auto* button =
+        addAction(QIcon::fromTheme(QStringLiteral("view-calendar")), QLineEdit::TrailingPosition);
+    button->setToolTip(QStringLiteral("Kalender öffnen"));
+    connect(button, &QAction::triggered, this, [this] { DroppedDown() ? CloseUp() : DropDown(); });
+    showValue();
+}
+
+bool TVoskDBDateEdit::DroppedDown() const {
+    return m_dropDown->isVisible();
+}
+void TVoskDBDateEdit::DropDown() {
+    m_dropDown->DropDown();
+}
+void TVoskDBDateEdit::CloseUp() {
+    m_dropDown->hide();
+}
+
+void TVoskDBDateEdit::showValue() {
+    const QVariant v = m_link->Value();
+    const QString text = v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime
+                             ? v.toDate().toString(kDateFormat)
+                             : v.toString();
+    if (text != this->text())
+        setText(text);
+    setReadOnly(!m_link->CanEdit());
+    m_modified = false;
+}
+
+// ---- lookup combos ---------------------------------------------------------------------------
+
+TVoskLookupEdit::TVoskLookupEdit(QWidget* parent) : QComboBox(parent) {}
+
+bool TVoskLookupEdit::DroppedDown() const {
+    return view() && view()->isVisible();
+}
+
+TVoskDBLookupEdit::TVoskDBLookupEdit(QWidget* parent)
+    : TVoskLookupEdit(parent), m_link(new Corvale::TFieldLink(this, [this] { showValue(); })) {
+    connect(this, &QComboBox::textActivated, this, [this](const QString& text) {
+        if (!m_showing && !m_link->Write(text))
+            showValue();
+    });
+    showValue();
+}
+
+TVoskClass* TVoskDBLookupEdit::DataClass() const {
+    return m_link->DataClass();
+}
+void TVoskDBLookupEdit::SetDataClass(TVoskClass* dataClass) {
+    m_link->SetDataClass(dataClass);
+}
+QString TVoskDBLookupEdit::DataField() const {
+    return m_link->FieldName();
+}
+void TVoskDBLookupEdit::SetDataField(const QString& field) {
+    m_link->SetFieldName(field);
+}
+
+void TVoskDBLookupEdit::showValue() {
+    m_showing = true;
+    const QString text = m_link->Value().toString();
+    int i = findText(text);
+    if (i < 0 && !text.isEmpty()) {
+        addItem(text);
+        i = count() - 1;
+    }
+    setCurrentIndex(i);
+    setEnabled(m_link->CanEdit());
+    m_showing = false;
+}
+
+// ---- long texts ------------------------------------------------------------------------------
+
+TVoskBlobEdit::TVoskBlobEdit(QWidget* parent) : TVoskDBFieldEdit(parent) {
+    // The line shows the text's first line only; the whole text is edited in the memo editor.
+    setReadOnly(true);
+    AddButton(QIcon::fromTheme(QStringLiteral("document-edit")),
+              QStringLiteral("Langtext bearbeiten"));
+    showValue();
+}
+
+bool TVoskBlobEdit::ButtonVisible(int index) const {
+    const QAction* a = m_buttons.value(index);
+    return a && a->isVisible();
+}
+
+void TVoskBlobEdit::SetButtonVisible(int index, bool visible) {
+    if (QAction* a = m_buttons.value(index))
+        a->setVisible(visible);
+}
+
+int TVoskBlobEdit::AddButton(const QIcon& icon, const QString& hint) {
+    QAction* a = addAction(icon, QLineEdit::TrailingPosition);
+    a->setToolTip(hint);
+    const int index = int(m_buttons.size());
+    m_buttons << a;
+    connect(a, &QAction::triggered, this, [this, index] {
+        if (OnButtonClick)
+            OnButtonClick(this, index);
+    });
+    return index;
+}
+
+void TVoskBlobEdit::showValue() {
+    const QString first = m_link->Value().toString().section(QLatin1Char('\n'), 0, 0);
+    if (first != text())
+        setText(first);
+}
+
+// ---- routines ------------------------------------------------------------------------------
+
+namespace Corvale {
+
+bool IsInnerEdit(const QObject* control) {
+    const auto* edit = qobject_cast<const QLineEdit*>(control);
+    if (!edit)
+        return false;
+    QObject* p = edit->parent();
+    return qobject_cast<QComboBox*>(p) || qobject_cast<QAbstractSpinBox*>(p);
+}
+
+TVoskDBGrid2* GridOfControl(const QWidget* control) {
+    if (!control)
+        return nullptr;
+    if (auto* grid = qobject_cast<TVoskDBGrid2*>(const_cast<QWidget*>(control)))
+        return grid;
+    // The viewport, or an in-place editor on it.
+    QWidget* p = control->parentWidget();
+    if (auto* grid = qobject_cast<TVoskDBGrid2*>(p); grid && grid->viewport() == control)
+        return grid;
+    if (p)
+        if (auto* grid = qobject_cast<TVoskDBGrid2*>(p->parentWidget());
+            grid && grid->viewport() == p)
+            return grid;
+    return nullptr;
+}
+
+QWidget* KorvexFixInnerControl(QWidget* control) {
+    if (!control)
+        return nullptr;
+    if (TVoskDBGrid2* grid = GridOfControl(control);
+        grid && grid != control && control == grid->viewport())
+        return grid;
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(control->parentWidget());
+        area && area->viewport() == control)
+        return area;
+    return control;
+}
+
+QObject* GridColumn(TVoskDBGrid2* grid, int column) {
+    TVoskClass* data = grid ? grid->DataClass() : nullptr;
+    if (!data || column < 0 || column >= data->FieldCount())
+        return nullptr;
+    const QString name = data->FieldNames().at(column);
+    for (QObject* c : grid->children())
+        if (c->property("korvexGridColumn").toBool() && c->objectName() == name)
+            return c;
+    auto* c = new QObject(grid);
+    c->setObjectName(name);
+    c->setProperty("korvexGridColumn", true);
+    return c;
+}
+
+TVoskClass* DataClassOf(const QObject* control) {
+    if (auto* e = qobject_cast<const TVoskDBEdit*>(control))
+        return e->DataClass();
+    if (auto* e = qobject_cast<const TVoskDBFieldEdit*>(control))
+        return e->DataClass();
+    if (auto* m = qobject_cast<const TVoskDBMemo*>(control))
+        return m->DataClass();
+    if (auto* c = qobject_cast<const TVoskDBCheckBox*>(control))
+        return c->DataClass();
+    if (auto* l = qobject_cast<const TVoskDBLookupEdit*>(control))
+        return l->DataClass();
+    if (auto* g = qobject_cast<const TVoskDBGrid2*>(control))
+        return g->DataClass();
+    return nullptr;
+}
+
+TQ32Control* ControlOf(QWidget* control) {
+    if (!control)
+        return nullptr;
+    if (auto* b = qobject_cast<TVoskButton*>(control); b && b->MyControl())
+        return b->MyControl();
+    if (TVoskClass* data = DataClassOf(control))
+        if (TQ32Control* c = TQ32Control::Of(data))
+            return c;
+    return nullptr;
+}
+
+bool IsRegistered(const TQ32Control* control) {
+    return control && control->VoskClass();
+}
+
+void LeaveEdit(TQ32Control* control) {
+    if (!IsRegistered(control))
+        return;
+    TVoskClass* data = control->VoskClass();
+    if (data->InEdit())
+        data->Post(true);
+}
+
+bool InControlArea(const TQ32Control* control, const QWidget* widget) {
+    if (!control || !widget)
+        return false;
+    for (QWidget* c : control->Controls())
+        if (c == widget || c->isAncestorOf(widget))
+            return true;
+    TVoskClass* data = control->VoskClass();
+    for (const QWidget* w = widget; w; w = w->parentWidget())
+        if (data && DataClassOf(w) == data)
+            return true;
+    return false;
+}
+
+QWidget* OwnWindow(const TQ32Control* control) {
+    return control ? qvariant_cast<QWidget*>(control->property(kOwnWindow)) : nullptr;
+}
+
+void SetOwnWindow(TQ32Control* control, QWidget* window) {
+    if (control)
+        control->setProperty(kOwnWindow, QVariant::fromValue(window));
+}
+
+QWidget* FindNextControl(QWidget* form, QWidget* current, bool forward) {
+    if (!form || !current)
+        return nullptr;
+    // The focus chain holds every widget once; a full round without a match ends the search.
+    QWidget* w = current;
+    for (int guard = 0; guard < 10000; ++guard) {
+        w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
+        if (!w || w == current)
+            return nullptr;
+        if (!form->isAncestorOf(w) || !w->isVisibleTo(form) || !w->isEnabled() ||
+            !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy())
+            continue;
+        // The parts of a composite editor are not stops of their own.
+        if (IsInnerEdit(w) || (GridOfControl(w) && !qobject_cast<TVoskDBGrid2*>(w)))
+            continue;
+        return w;
+    }
+    return nullptr;
+}
+
+QVariant GetControlValue(QWidget* control) {
+    if (auto* e = qobject_cast<TVoskDBFieldEdit*>(control))
+        return e->FieldValue();
+    if (auto* e = qobject_cast<QLineEdit*>(control))
+        return e->text();
+    if (auto* m = qobject_cast<QPlainTextEdit*>(control))
+        return m->toPlainText();
+    if (auto* m = qobject_cast<QTextEdit*>(control))
+        return m->toPlainText();
+    if (auto* c = qobject_cast<QCheckBox*>(control))
+        return c->isChecked();
+    if (auto* c = qobject_cast<QComboBox*>(control))
+        return c->currentText();
+    return {};
+}
+
+bool RaiseDelete() {
+    return Korvexutils::RaiseQuestionYes(QStringLiteral("Datensatz löschen?"));
+}
+
+bool EditPopupShowing(const QLineEdit* edit) {
+    return edit && edit->completer() && edit->completer()->popup() &&
+           edit->completer()->popup()->isVisible();
+}
+
+void CloseEditPopup(QLineEdit* edit) {
+    if (EditPopupShowing(edit))
+        edit->completer()->popup()->hide();
+}
+
+} // namespace Corvale

@@ -1,0 +1,339 @@
+// The key table of the base form, driven by key clicks on offscreen module windows.
+#include "KeysFixture.h"
+
+#include "TVoskDBMemo.h"
+#include "UVoskCalc.h"
+#include "UVoskSQLMemo.h"
+#include "VoskExceptions.h"
+
+#include <QAbstractItemView>
+#include <QMenu>
+
+#include <gtest/gtest.h>
+
+using KeyTableTest = KeysFixture;
+
+TEST_F(KeyTableTest, EnterAndArrowsMoveBetweenInputsButNotInsideTextsAndPopups) {
+    TFormAdress* f = Open();
+    Focus(f->EdName);
+    QTest::keyClick(f->EdName, Qt::Key_Return);
+    EXPECT_EQ(f->ActiveControl(), f->EdStrasse);
+    QTest::keyClick(f->EdStrasse, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(f->ActiveControl(), f->EdPlz);
+    QTest::keyClick(f->EdPlz, Qt::Key_Up);
+    EXPECT_EQ(f->ActiveControl(), f->EdStrasse);
+    QTest::keyClick(f->EdStrasse, Qt::Key_Down);
+    EXPECT_EQ(f->ActiveControl(), f->EdPlz);
+    EXPECT_FALSE(f->DataAdressen->InEdit()) << "moving alone changes nothing";
+
+    TFormKeys* k = OpenKeys();
+    // Multi-line texts keep Enter for the line break, the SQL editor by its class name too.
+    auto* sql = new TVoskSQLMemo(k->ClientArea());
+    k->ModulLayout()->addWidget(sql);
+    sql->show();
+    struct Case {
+        QWidget* control;
+        int key;
+    } stays[] = {{k->Memo, Qt::Key_Return}, {k->Memo, Qt::Key_Down}, {sql, Qt::Key_Return}};
+    for (const Case& c : stays) {
+        Focus(c.control);
+        KeyProbe probe(c.control);
+        QTest::keyClick(c.control, Qt::Key(c.key));
+        EXPECT_EQ(k->ActiveControl(), c.control) << Vcl::ClassName(c.control).toStdString();
+        EXPECT_EQ(probe.presses, 1) << "the control itself got the key";
+    }
+    EXPECT_EQ(k->Memo->toPlainText(), QStringLiteral("\n"));
+
+    // An edit whose completion popup shows leaves the arrows to the popup.
+    Focus(k->EdSuche);
+    k->EdSuche->completer()->setCompletionPrefix(QStringLiteral("A"));
+    k->EdSuche->completer()->complete();
+    ASSERT_TRUE(Corvale::EditPopupShowing(k->EdSuche));
+    QTest::keyClick(k->EdSuche, Qt::Key_Down);
+    EXPECT_EQ(k->ActiveControl(), k->EdSuche);
+    k->EdSuche->completer()->popup()->hide();
+    QTest::keyClick(k->EdSuche, Qt::Key_Down);
+    EXPECT_EQ(k->ActiveControl(), k->Memo);
+}
+
+TEST_F(KeyTableTest, EscAndCtrlQCancelTheEditShiftedCtrlQPasses) {
+    TFormAdress* f = Open();
+    const QString before = f->EdName->text();
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        bool cancels;
+    } cases[] = {{Qt::Key_Escape, Qt::NoModifier, true},
+                 {Qt::Key_Escape, Qt::ShiftModifier, true},
+                 {Qt::Key_Escape, Qt::ControlModifier | Qt::AltModifier, true},
+                 {Qt::Key_Q, Qt::ControlModifier, true},
+                 {Qt::Key_Q, Qt::ControlModifier | Qt::ShiftModifier, false}};
+    for (const Case& c : cases) {
+        Focus(f->EdName);
+        Type(f->EdName, QStringLiteral("Geaendert"));
+        ASSERT_TRUE(f->DataAdressen->InEdit());
+        QTest::keyClick(f->EdName, c.key, c.mods);
+        EXPECT_EQ(!f->DataAdressen->InEdit(), c.cancels) << int(c.key) << " " << int(c.mods);
+        if (f->DataAdressen->InEdit())
+            f->DataAdressen->Cancel();
+        EXPECT_EQ(f->EdName->text(), before);
+    }
+    // A control the table does not know is only logged.
+    TFormKeys* k = OpenKeys();
+    Focus(k->Memo);
+    KeyProbe probe(k->Memo);
+    QTest::keyClick(k->Memo, Qt::Key_Escape);
+    EXPECT_EQ(probe.presses, 1);
+    const QString log = TLogSink::Lines().join(u'\n');
+    EXPECT_TRUE(log.contains(QStringLiteral("TFormKorvexGundForm.FormKeyDown: FormKeys.")) &&
+                log.contains(QStringLiteral("Memo is not implemented")));
+}
+
+TEST_F(KeyTableTest, EscInAGridCellUndoesTheTypingThenCancelsTheRecord) {
+    TFormAdress* f = Open();
+    TVoskDBGrid2* grid = f->GridAdressen;
+    const int ortCol = f->DataAdressen->FieldIndex(QStringLiteral("ort"));
+    const int nameCol = f->DataAdressen->FieldIndex(QStringLiteral("name"));
+    const QString ort = f->DataAdressen->FieldByName(QStringLiteral("ort")).AsString();
+    const QString name = f->DataAdressen->FieldByName(QStringLiteral("name")).AsString();
+    // The record is in edit from an earlier cell; the user types into the next one.
+    f->DataAdressen->FieldByName(QStringLiteral("ort")).SetAsString(QStringLiteral("Neuort"));
+    ASSERT_TRUE(f->DataAdressen->InEdit());
+    const QModelIndex cell = grid->model()->index(grid->currentIndex().row(), nameCol);
+    QLineEdit* editor = OpenCell(grid, cell);
+    ASSERT_TRUE(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("xyz"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_EQ(editor->text(), name);
+    EXPECT_TRUE(f->DataAdressen->InEdit());
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_FALSE(f->DataAdressen->InEdit());
+    EXPECT_EQ(f->DataAdressen->FieldByName(QStringLiteral("ort")).AsString(), ort);
+    EXPECT_EQ(f->DataAdressen->FieldByName(QStringLiteral("name")).AsString(), name);
+    Q_UNUSED(ortCol);
+}
+
+TEST_F(KeyTableTest, AltDigitsAndArrowsSwitchVisibleTabs) {
+    TFormKeys* k = OpenKeys();
+    Focus(k->PageEdits[0]);
+    KeyProbe probe(k->PageEdits[0]);
+    // Alt+5 on three tabs: nothing changes, the key is used up all the same.
+    QTest::keyClick(k->PageEdits[0], Qt::Key_5, Qt::AltModifier);
+    EXPECT_EQ(k->Pages->currentIndex(), 0);
+    EXPECT_EQ(probe.presses, 0);
+    // Keypad digits count as digits.
+    QTest::keyClick(k->PageEdits[0], Qt::Key_3, Qt::AltModifier | Qt::KeypadModifier);
+    EXPECT_EQ(k->Pages->currentIndex(), 2);
+    Focus(k->PageEdits[2]);
+    QTest::keyClick(k->PageEdits[2], Qt::Key_1, Qt::AltModifier);
+    EXPECT_EQ(k->Pages->currentIndex(), 0);
+    // Alt+Right skips a hidden tab; Alt+2 on it does nothing.
+    k->Pages->setTabVisible(1, false);
+    Focus(k->PageEdits[0]);
+    QTest::keyClick(k->PageEdits[0], Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(k->Pages->currentIndex(), 2);
+    Focus(k->PageEdits[2]);
+    QTest::keyClick(k->PageEdits[2], Qt::Key_2, Qt::AltModifier);
+    EXPECT_EQ(k->Pages->currentIndex(), 2);
+    QTest::keyClick(k->PageEdits[2], Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(k->Pages->currentIndex(), 0);
+    // Beyond the last tab the key is still used up.
+    Focus(k->PageEdits[0]);
+    QTest::keyClick(k->PageEdits[0], Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(k->Pages->currentIndex(), 0);
+    EXPECT_EQ(probe.presses, 0);
+}
+
+TEST_F(KeyTableTest, CtrlDAsksOnlyForARecordAndDeletesOnYes) {
+    TFormAdress* f = Open();
+    const QString count0 =
+        testsupport::TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM adressen"));
+    const qint64 id = CurrentId(f);
+    Focus(f->EdName);
+    m_answers.Expect(QStringLiteral("Datensatz löschen?"), Vcl::mrNo);
+    QTest::keyClick(f->EdName, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(DbValue(QStringLiteral("dbrid"), id), QString::number(id));
+    m_answers.Expect(QStringLiteral("Datensatz löschen?"), Vcl::mrYes);
+    QTest::keyClick(f->EdName, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_TRUE(DbValue(QStringLiteral("dbrid"), id).isEmpty());
+    EXPECT_EQ(
+        testsupport::TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM adressen")).toInt(),
+        count0.toInt() - 1);
+    // On an empty result nothing is asked: the answerer fails on any question.
+    f->DataAdressen->SetQuerySql(QStringLiteral("SELECT * FROM adressen WHERE false"));
+    f->DataAdressen->Refresh();
+    ASSERT_TRUE(f->DataAdressen->IsEmpty());
+    Focus(f->GridAdressen);
+    QTest::keyClick(f->GridAdressen, Qt::Key_D, Qt::ControlModifier);
+    Focus(f->EdName);
+    QTest::keyClick(f->EdName, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(m_answers.Questions().size(), 2u);
+}
+
+TEST_F(KeyTableTest, CtrlSPostsOnceFromAnEditAndFromAGridCell) {
+    TFormAdress* f = Open();
+    int posts = 0;
+    f->DataAdressen->AfterPost = [&posts](TVoskClass*) { ++posts; };
+    const qint64 id = CurrentId(f);
+    Focus(f->EdTelefon);
+    Type(f->EdTelefon, QStringLiteral("0711 1234"));
+    m_answers.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrYes);
+    QTest::keyClick(f->EdTelefon, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(posts, 1);
+    EXPECT_EQ(DbValue(QStringLiteral("telefon"), id), QStringLiteral("0711 1234"));
+
+    TVoskDBGrid2* grid = f->GridAdressen;
+    const QModelIndex cell = grid->model()->index(
+        grid->currentIndex().row(), f->DataAdressen->FieldIndex(QStringLiteral("ort")));
+    QLineEdit* editor = OpenCell(grid, cell);
+    ASSERT_TRUE(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("Gridort"));
+    KeyProbe probe(grid);
+    m_answers.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrYes);
+    QTest::keyClick(editor, Qt::Key_W, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(posts, 2) << "the grid posts no second time";
+    EXPECT_EQ(probe.presses, 0);
+    EXPECT_EQ(DbValue(QStringLiteral("ort"), id), QStringLiteral("Gridort"));
+    EXPECT_FALSE(f->DataAdressen->InEdit());
+}
+
+TEST_F(KeyTableTest, LeavingTheEditedAreaPostsARefusedPostKeepsFocusAndValues) {
+    TFormKeys* k = OpenKeys();
+    auto* data = Vcl::Owned(k, new TVoskClass2(k), QStringLiteral("DataAdr"));
+    data->SetSqlTable(QStringLiteral("adressen"));
+    data->SetQuerySql(QStringLiteral("SELECT * FROM adressen ORDER BY dbrid"));
+    data->Open();
+    new TQ32Control(data);
+    auto* name = Vcl::Owned(k, new TVoskDBEdit(k->ClientArea()), QStringLiteral("EdName"));
+    auto* mail = Vcl::Owned(k, new TVoskDBEdit(k->ClientArea()), QStringLiteral("EdMail"));
+    name->SetDataClass(data);
+    name->SetDataField(QStringLiteral("name"));
+    mail->SetDataClass(data);
+    mail->SetDataField(QStringLiteral("email"));
+    k->ModulLayout()->addWidget(name);
+    k->ModulLayout()->addWidget(mail);
+    name->show();
+    mail->show();
+    QWidget::setTabOrder(name, mail);
+    QWidget::setTabOrder(mail, k->EdNach);
+    const qint64 id = data->FieldByName(QStringLiteral("dbrid")).AsLargeInt();
+
+    // Within the record's controls nothing is posted.
+    Focus(name);
+    Type(name, QStringLiteral("Neuer Name"));
+    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_EQ(k->ActiveControl(), mail);
+    EXPECT_TRUE(data->InEdit());
+
+    Type(mail, QStringLiteral("a@b.de"));
+    data->BeforePost = [](TVoskClass*) {
+        throw EVoskException(QStringLiteral("E-Mail wird geprüft"));
+    };
+    m_answers.Expect(QStringLiteral("E-Mail wird geprüft"), Vcl::mrOk);
+    QTest::keyClick(mail, Qt::Key_Return);
+    EXPECT_EQ(k->ActiveControl(), mail);
+    EXPECT_TRUE(data->InEdit());
+    EXPECT_EQ(mail->text(), QStringLiteral("a@b.de"));
+    EXPECT_EQ(name->text(), QStringLiteral("Neuer Name"));
+
+    data->BeforePost = nullptr;
+    QTest::keyClick(mail, Qt::Key_Return);
+    EXPECT_EQ(k->ActiveControl(), k->EdNach);
+    EXPECT_FALSE(data->InEdit());
+    EXPECT_EQ(DbValue(QStringLiteral("email"), id), QStringLiteral("a@b.de"));
+    EXPECT_EQ(DbValue(QStringLiteral("name"), id), QStringLiteral("Neuer Name"));
+}
+
+TEST_F(KeyTableTest, CtrlLClicksThePreviewItemOfTheFramesServingTheGrid) {
+    TFormAdress* f = Open();
+    int clicks = 0;
+    bool built = false;
+    QMenu* menu = f->TopLabel->PopupGridSettings;
+    auto* item = f->TopLabel->findChild<QAction*>(QStringLiteral("moTxtVorschau"));
+    if (!item) {
+        item = new QAction(QStringLiteral("Textvorschau"), menu);
+        item->setObjectName(QStringLiteral("moTxtVorschau"));
+        menu->addAction(item);
+    }
+    QObject::connect(menu, &QMenu::aboutToShow, item, [&built] { built = true; });
+    QObject::connect(item, &QAction::triggered, item, [&clicks] { ++clicks; });
+    Focus(f->GridAdressen);
+    QTest::keyClick(f->GridAdressen, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_TRUE(built);
+    EXPECT_EQ(clicks, 1);
+    // From an edit the header's grid is meant.
+    Focus(f->EdName);
+    QTest::keyClick(f->EdName, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(clicks, 2);
+    // A disabled item is not clicked.
+    item->setEnabled(false);
+    QTest::keyClick(f->EdName, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(clicks, 2);
+}
+
+TEST_F(KeyTableTest, CtrlTTogglesTheCalculatorOfTheFocusedEdit) {
+    TFormKeys* k = OpenKeys();
+    Focus(k->EdNach);
+    k->EdNach->setText(QStringLiteral("12"));
+    QTest::keyClick(k->EdNach, Qt::Key_T, Qt::ControlModifier);
+    ASSERT_TRUE(TVoskCalc::IsVisible());
+    EXPECT_EQ(TVoskCalc::FEditControl, k->EdNach);
+    TVoskCalc::FCalculator->Engine().Digit(4);
+    TVoskCalc::FCalculator->Engine().Digit(2);
+    Focus(k->EdNach);
+    QTest::keyClick(k->EdNach, Qt::Key_T, Qt::ControlModifier);
+    EXPECT_FALSE(TVoskCalc::IsVisible());
+    EXPECT_EQ(k->EdNach->text(), QStringLiteral("42"));
+}
+
+namespace {
+// A control that loads its own rows: F5 asks it again.
+class TRefreshingEdit final : public TVoskEdit, public IControlF5, public IRefreshControl {
+public:
+    using TVoskEdit::TVoskEdit;
+    int second = 0;
+    bool handles = true;
+    void RefreshControl() override {}
+    void RefreshFirst() override {}
+    bool RefreshSecond() override {
+        ++second;
+        return handles;
+    }
+    bool RefreshState() const override { return true; }
+};
+} // namespace
+
+TEST_F(KeyTableTest, F5RefreshesThroughTheInterfaceElseSelectsTheText) {
+    TFormKeys* k = OpenKeys();
+    auto* edit = new TRefreshingEdit(k->ClientArea());
+    k->ModulLayout()->addWidget(edit);
+    edit->show();
+    Focus(edit);
+    KeyProbe probe(edit);
+    QTest::keyClick(edit, Qt::Key_F5);
+    EXPECT_EQ(edit->second, 1);
+    EXPECT_EQ(probe.presses, 0);
+    edit->handles = false;
+    QTest::keyClick(edit, Qt::Key_F5);
+    EXPECT_EQ(edit->second, 2);
+    EXPECT_EQ(probe.presses, 1) << "an unhandled refresh leaves the key to the control";
+
+    Focus(k->EdNach);
+    k->EdNach->setText(QStringLiteral("Wert"));
+    k->EdNach->setCursorPosition(0);
+    QTest::keyClick(k->EdNach, Qt::Key_F5);
+    EXPECT_EQ(k->EdNach->selectedText(), QStringLiteral("Wert"));
+}
+
+TEST_F(KeyTableTest, KeysWithoutActiveControlDoNothing) {
+    TFormKeys* k = OpenKeys();
+    if (QWidget* w = k->ActiveControl())
+        w->clearFocus();
+    int key = Qt::Key_Escape;
+    k->FormKeyDown(k, key, Qt::NoModifier);
+    EXPECT_EQ(key, int(Qt::Key_Escape));
+}
