@@ -62,7 +62,6 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     form = page("TabKontakt", QStringLiteral("Kontakt"));
     EdTelefon = edit("EdTelefon", "telefon", "Telefon");
     EdEmail = edit("EdEmail", "email", "E-Mail");
-    CreateParameterTab();
     split->addWidget(PageControlAdresse);
 
     DataAnsprechpartner =

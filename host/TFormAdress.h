@@ -9,7 +9,6 @@ class TVoskClass2;
 class TVoskDBEdit;
 class TVoskDBGrid2;
 class TFrameDBNav;
-class TFrameRecnoEnumGrid;
 class TVoskPageControl2;
 
 class TFormAdress final : public TModulForm {
@@ -30,13 +29,8 @@ public:
     TFrameDBNav* FrameAnsprechpartner;
     TVoskDBGrid2* GridAnsprechpartner;
     TVoskPageControl2* PageControlAdresse;
-    // The record parameters of the current address.
-    QWidget* TabParameter;
-    TFrameRecnoEnumGrid* FrameRecnoEnumGrid;
 
     void FormCreate(QObject* sender) override;
-    // Builds the tab "Parameter" (TFormAdress.Parameter.cpp).
-    void CreateParameterTab();
 
     // Creates the module with its parameters and puts it on screen.
     static TFormAdress* Open(QObject* owner = nullptr, const QStringList& parameters = {});
