@@ -6,6 +6,7 @@
 #include "TFormLagerzugang.h"
 #include "TFormPlantafel.h"
 #include "TFormStandardSql.h"
+#include "TFormAbfrage.h"
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
@@ -122,6 +123,8 @@ void Register() {
                       [](const QStringList& p) -> QObject* { return TFormAdress::Open(nullptr, p); });
     RegisterStartProc(QStringLiteral("StandardSql.M"), QStringLiteral("STANDARDSQL"),
                       [](const QStringList& p) -> QObject* { return TFormStandardSql::Open(nullptr, p); });
+    RegisterStartProc(QStringLiteral("Abfrage.M"), QStringLiteral("ABFRAGE"),
+                      [](const QStringList& p) -> QObject* { return TFormAbfrage::Open(nullptr, p); });
     RegisterStartProc(QStringLiteral("Info.M"), QStringLiteral("INFO"), [](const QStringList& p) -> QObject* {
         auto* f = TFormKorvexGundForm::Create<TFormInfo>(nullptr, p);
         f->show();
@@ -226,7 +229,7 @@ void Register() {
 void Unregister() {
     for (const auto& [lib, proc] :
          std::initializer_list<std::pair<const char*, const char*>>{
-             {"Adressen.M", "ADRESSEN"}, {"StandardSql.M", "STANDARDSQL"}, {"Info.M", "INFO"}, {"F2Test.M", "LOOKUPTEST"},
+             {"Adressen.M", "ADRESSEN"}, {"StandardSql.M", "STANDARDSQL"}, {"Abfrage.M", "ABFRAGE"}, {"Info.M", "INFO"}, {"F2Test.M", "LOOKUPTEST"},
              {"Dashboard.M", "DASHBOARDMODUL"},
              {"SSystem.M", "EditTable"}, {"SSystem.M", "EINSTELLUNGENDYN"}, {"F2.M", "MakeF2Proc"}, {"Report.M", "PrintReport"},
              {"ReportGrids.M", "PRINTGRID"}, {"FormDesigner.M", "ExecuteRTF"},

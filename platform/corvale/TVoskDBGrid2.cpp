@@ -78,7 +78,7 @@ void TVoskDBGrid2::applyColumns() {
     for (int c = 0; c < fields.size(); ++c)
         setColumnHidden(c, m_hiddenFields.contains(fields[c], Qt::CaseInsensitive));
     // Widths fit the content once per set of columns; a refresh keeps what the user dragged.
-    if (fields == m_sizedFor || fields.isEmpty()) {
+    if (fields == m_sizedFor || fields.isEmpty() || !m_autoFit) {
         applyLayoutIfPending();
         return;
     }

@@ -91,6 +91,9 @@ public:
     void EditFirstVisibleColumn();
     // Fields that are not shown (kept over every reload of the class).
     void SetHiddenFields(const QStringList& fields);
+    // Whether the grid fits the widths itself when its columns change; a frame that lays out its
+    // columns on its own turns this off, so that the rows are measured once.
+    void SetAutoFitColumns(bool on) { m_autoFit = on; }
     const QStringList& HiddenFields() const { return m_hiddenFields; }
 
     // Paint lock for bulk changes; nests.
@@ -312,6 +315,7 @@ private:
     QHash<QString, FastF2> m_fastF2; // by field name in lower case
     bool m_syncing = false;
     QStringList m_hiddenFields;
+    bool m_autoFit = true;
     QStringList m_sizedFor; // the fields whose widths were fitted last
 
     QDateTime m_layoutSavedAt;
