@@ -40,55 +40,64 @@ bool IsAdmin() { return CurrentRights().GetIsAdmin(); }
 
 // ---- caption-bar buttons ---------------------------------------------------------------------
 
-QList<TVoskButton2*> TTopLabelFrame::SondFuncButtons() const {
+QList<TVoskButton2*> SondFuncButtonsOf(const QObject* owner) {
     QList<TVoskButton2*> result;
-    for (TVoskButton2* b : Vcl::ComponentsOf<TVoskButton2>(this))
+    for (TVoskButton2* b : Vcl::ComponentsOf<TVoskButton2>(owner))
         if (b->property(kSondFuncButton).toBool())
             result << b;
     return result;
 }
 
-void TTopLabelFrame::LoadSondFuncs() {
+bool LoadSondFuncButtons(QWidget* owner, QWidget* tools, const QString& table,
+                         const std::function<void(TVoskButton2*)>& onClick) {
     // A second start of the form shows the buttons once.
-    qDeleteAll(SondFuncButtons());
-    const QString table = GetAlternativeTableName(GetCurrentClass());
+    qDeleteAll(SondFuncButtonsOf(owner));
     TDM1* dm = DM1();
     if (table.isEmpty() || !dm || !dm->Connected())
-        return;
+        return false;
     TVoskQuery2* q = dm->GetQueryBySQL(SondFuncButtonsSql(), {{QStringLiteral("table"), table}});
-    auto* row = qobject_cast<QHBoxLayout*>(pnlTopButtons->layout());
-    int at = row ? row->indexOf(bvBtTools) + 1 : -1;
+    QWidget* panel = tools->parentWidget();
+    auto* row = qobject_cast<QHBoxLayout*>(panel->layout());
+    int at = row ? row->indexOf(tools) + 1 : -1;
+    bool any = false;
     for (q->First(); !q->Eof(); q->Next()) {
+        any = true;
         if (!q->FieldByName(QStringLiteral("sf_menuButton")).AsBoolean())
             continue;
+        const qint64 id = q->FieldByName(QStringLiteral("dbrid")).AsLargeInt();
         const int txtNr = q->FieldByName(QStringLiteral("sf_txtnr")).AsInteger();
         const int hintNr = q->FieldByName(QStringLiteral("sf_hinttxtnr")).AsInteger();
         const int image = q->FieldByName(QStringLiteral("sf_imageIndex")).AsInteger();
         const QString caption = makeText(txtNr, QStringLiteral("Sonderfunktion"));
         const QString hint = hintNr ? makeText(hintNr, caption) : caption;
-        auto* b = Vcl::Owned(this, new TVoskButton2(pnlTopButtons),
-                             QStringLiteral("SondFunc%1")
-                                 .arg(q->FieldByName(QStringLiteral("dbrid")).AsLargeInt()));
+        auto* b = Vcl::Owned(owner, new TVoskButton2(panel), QStringLiteral("SondFunc%1").arg(id));
         b->setProperty(kSondFuncButton, true);
         b->setFocusPolicy(Qt::NoFocus);
-        b->setFixedWidth(qMax(BtTools->sizeHint().width(), b->sizeHint().width()));
-        b->SetDataValue(q->FieldByName(QStringLiteral("dbrid")).AsLargeInt());
+        b->SetDataValue(id);
         b->setToolTip(hint);
         b->setAccessibleName(caption);
         const QIcon icon = image > 0 ? DMSys()->ImageListHot()->Icon(image) : QIcon();
         if (!icon.isNull()) {
             b->setIcon(icon);
+            b->setFixedWidth(qMax(tools->sizeHint().width(), b->sizeHint().width()));
         } else {
             // Without a picture the button says what it does.
             b->setText(caption);
-            b->setMinimumWidth(0);
-            b->setMaximumWidth(QWIDGETSIZE_MAX);
         }
-        connect(b, &QToolButton::clicked, this, [this, b] { Rtl::Guarded([&] { SondFuncClick(b); }); });
+        QObject::connect(b, &QToolButton::clicked, owner,
+                         [b, onClick] { Rtl::Guarded([&] { onClick(b); }); });
         if (row)
             row->insertWidget(at++, b);
         b->setVisible(true);
     }
+    return any;
+}
+
+QList<TVoskButton2*> TTopLabelFrame::SondFuncButtons() const { return SondFuncButtonsOf(this); }
+
+void TTopLabelFrame::LoadSondFuncs() {
+    LoadSondFuncButtons(this, bvBtTools, GetAlternativeTableName(GetCurrentClass()),
+                        [this](TVoskButton2* b) { SondFuncClick(b); });
 }
 
 bool TTopLabelFrame::CheckCurrentClassSondFunc() {

@@ -116,6 +116,13 @@ using TNotifyEvent = std::function<void(QObject* sender)>;
 
 using Korvexutils::ISaveCompSettings;
 
+// The caption-bar buttons of the special functions of table marked as menu buttons, owned by owner
+// and placed right of tools in its panel's row; a second call makes them anew. True when the table
+// has special functions at all.
+bool LoadSondFuncButtons(QWidget* owner, QWidget* tools, const QString& table,
+                         const std::function<void(TVoskButton2*)>& onClick);
+QList<TVoskButton2*> SondFuncButtonsOf(const QObject* owner);
+
 class TTopLabelFrame final : public QFrame, public ISaveCompSettings {
     Q_OBJECT
     Q_PROPERTY(int _TextNr READ FGetTextNr WRITE FSetTextNr)
