@@ -33,3 +33,10 @@ INSERT INTO fieldalias (fa_table, fa_field, fa_alias) VALUES
     ('preport', 'reg_default', 'Vorgabe'),
     ('preport', 'insert_by', 'Angelegt von')
 ON CONFLICT (fa_table, fa_field) DO NOTHING;
+
+-- Captions of the enumeration check list.
+INSERT INTO tablefieldinfo (tablename, field, alias) VALUES
+    ('recnoenums', 'rege_code', 'Code'),
+    ('recnoenums', 'rege_bez', 'Bezeichnung'),
+    ('recnoenums', 'rege_value', 'Gewählt')
+ON CONFLICT (tablename, field) DO NOTHING;
