@@ -39,4 +39,5 @@ INSERT INTO tablefieldinfo (tablename, field, alias) VALUES
     ('recnoenums', 'rege_code', 'Code'),
     ('recnoenums', 'rege_bez', 'Bezeichnung'),
     ('recnoenums', 'rege_value', 'Gewählt')
-ON CONFLICT (tablename, field) DO NOTHING;
+ON CONFLICT (tablename, field) DO UPDATE SET alias = EXCLUDED.alias
+    WHERE tablefieldinfo.alias IS NULL AND tablefieldinfo.textno IS NULL;
