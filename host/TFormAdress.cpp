@@ -3,10 +3,14 @@
 #include "UModulForm.Start.h"
 
 #include "TfrmAdressliste.h"
+#include "UFrameRecnoEnumGrid.h"
+#include "UFrameRecnoParams.h"
 
 #include "FrameDBNavigate.h"
 
 #include "TQ32Control.h"
+#include "TRecNoClasses.h"
+#include "UDM1.h"
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
@@ -14,6 +18,8 @@
 #include "Vcl.Components.h"
 
 #include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QToolButton>
 #include <QLabel>
 #include <QSplitter>
@@ -65,6 +71,22 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     form = page("TabKontakt", QStringLiteral("Kontakt"));
     EdTelefon = edit("EdTelefon", "telefon", "Telefon");
     EdEmail = edit("EdEmail", "email", "E-Mail");
+    // The address's parameters beside the check list of one enumeration of them.
+    auto* paramPage = new QWidget(PageControlAdresse);
+    paramPage->setObjectName(QStringLiteral("TabParameter"));
+    auto* paramLayout = new QHBoxLayout(paramPage);
+    paramLayout->setContentsMargins(2, 2, 2, 2);
+    RecNoParamsAdresse =
+        Vcl::Owned(this, new TRecNoParams(this), QStringLiteral("RecNoParamsAdresse"));
+    FrameRecnoParams =
+        Vcl::Owned(this, new TFrameRecnoParams(this, paramPage), QStringLiteral("FrameRecnoParams"));
+    FrameRecnoParams->SetRecnoParams(RecNoParamsAdresse);
+    FrameRecnoParams->SetAlwaysExpanded(true);
+    paramLayout->addWidget(FrameRecnoParams, 3);
+    FrameRecnoEnumGrid = Vcl::Owned(this, new TFrameRecnoEnumGrid(this, paramPage),
+                                    QStringLiteral("FrameRecnoEnumGrid"));
+    paramLayout->addWidget(FrameRecnoEnumGrid, 2);
+    PageControlAdresse->addTab(paramPage, QStringLiteral("Parameter"));
     split->addWidget(PageControlAdresse);
 
     DataAnsprechpartner =
@@ -147,6 +169,37 @@ void TFormAdress::FormCreate(QObject* sender) {
     };
     connect(DataAdressen, &TVoskClass::CurrentChanged, this, followAddress);
     followAddress();
+
+    // The check list shows where the installation defines the shipping methods.
+    const QString enumParam = QStringLiteral("Versandarten");
+    if (DM1() && !DM1()->LoadVar(QStringLiteral("SELECT 1 FROM recnogroup WHERE reg_pname = :p"),
+                                 {{QStringLiteral("p"), enumParam}})
+                      .isNull()) {
+        FrameRecnoEnumGrid->gbMain->setTitle(enumParam);
+        FrameRecnoEnumGrid->SetDataSource(DataAdressen);
+        FrameRecnoEnumGrid->FSetParameterName(enumParam);
+    }
+    connect(DataAdressen, &TVoskClass::CurrentChanged, this, [this] { RecNoParamsFollow(); });
+    connect(PageControlAdresse, &QTabWidget::currentChanged, this, [this] { RecNoParamsFollow(); });
+    // Start parameter "Tab": the page to show, by caption or name.
+    const QString tab = GetParameterStr(QStringLiteral("Tab"));
+    for (int i = 0; !tab.isEmpty() && i < PageControlAdresse->count(); ++i)
+        if (PageControlAdresse->tabText(i).compare(tab, Qt::CaseInsensitive) == 0 ||
+            PageControlAdresse->widget(i)->objectName().compare(tab, Qt::CaseInsensitive) == 0)
+            PageControlAdresse->setCurrentIndex(i);
+}
+
+void TFormAdress::RecNoParamsFollow() {
+    if (PageControlAdresse->currentWidget() != FrameRecnoParams->parentWidget() ||
+        RecNoParamsAdresse->InEdit())
+        return;
+    if (!DataAdressen->HasRecord() || DataAdressen->IsNewRecord()) {
+        RecNoParamsAdresse->Close();
+        return;
+    }
+    RecNoParamsAdresse->AssignToData(
+        QStringLiteral("adressen"), DataAdressen->FieldByName(QStringLiteral("dbrid")).AsString(),
+        Vcl::ClassName(this));
 }
 
 TFormAdress* TFormAdress::Open(QObject* owner, const QStringList& parameters) {

@@ -10,6 +10,9 @@ class TVoskDBEdit;
 class TVoskDBGrid2;
 class TFrameDBNav;
 class TVoskPageControl2;
+class TRecNoParams;
+class TFrameRecnoParams;
+class TFrameRecnoEnumGrid;
 
 class TFormAdress final : public TModulForm {
     Q_OBJECT
@@ -30,8 +33,14 @@ public:
     TFrameDBNav* FrameAnsprechpartner;
     TVoskDBGrid2* GridAnsprechpartner;
     TVoskPageControl2* PageControlAdresse;
+    // The record parameters of the current address and the check list of its shipping methods.
+    TRecNoParams* RecNoParamsAdresse;
+    TFrameRecnoParams* FrameRecnoParams;
+    TFrameRecnoEnumGrid* FrameRecnoEnumGrid;
 
     void FormCreate(QObject* sender) override;
+    // Reads the parameters of the current address while their page is shown.
+    void RecNoParamsFollow();
 
     // Creates the module with its parameters and puts it on screen.
     static TFormAdress* Open(QObject* owner = nullptr, const QStringList& parameters = {});

@@ -8,6 +8,7 @@
 #include "TFormPlantafel.h"
 #include "TFormStandardSql.h"
 #include "TFormAbfrage.h"
+#include "TRecNoClasses.h"
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
@@ -76,6 +77,10 @@ void MakeF2Host(TF2Result& result, QWidget* module, QObject* field,
     result.F2Grid = form->ListResult;
     result.F2Query = form->F2Query;
     result.F2SearchEd = form->EdSearch;
+    for (const QString& l : *params)
+        if (l.contains(QLatin1Char('=')))
+            form->Params.insert(l.section(QLatin1Char('='), 0, 0).trimmed(),
+                                l.section(QLatin1Char('='), 1));
     if (QVariant(Line(*params, QStringLiteral("MultiSelect"))).toBool())
         form->ListResult->setSelectionMode(QAbstractItemView::ExtendedSelection);
     form->StartSearch();
@@ -315,6 +320,10 @@ void TFormF2List::StartSearch() {
     TVoskQuery2 q(&DM1()->Database());
     q.SetSQL(FilteredSql(Sql));
     q.Bind(QStringLiteral("f2_suche"), LikePattern(EdSearch->text()));
+    for (auto it = Params.cbegin(); it != Params.cend(); ++it)
+        if (it.key().compare(QStringLiteral("f2_suche"), Qt::CaseInsensitive) != 0 &&
+            q.FindParam(it.key()))
+            q.Bind(it.key(), it.value());
     q.Open();
     ListResult->ColumnNames = q.FieldNames();
     for (int r = 0; r < q.RecordCount(); ++r) {
@@ -344,6 +353,29 @@ void TFormF2List::TakeResult() {
     } else if (auto* le = qobject_cast<QLineEdit*>(OwnerFeld.data())) {
         le->setText(F2Result.Value);
     }
+    AddRecnoParam();
+}
+
+void TFormF2List::AddRecnoParam() {
+    // The description column of a record's parameters: the chosen definition joins the record
+    // with its default; one the record has already stays as it is.
+    QObject* column = OwnerFeld.data();
+    if (!column || !column->property("korvexGridColumn").toBool() ||
+        column->objectName().compare(QStringLiteral("r_descr"), Qt::CaseInsensitive) != 0 ||
+        F2Result.Value.isEmpty())
+        return;
+    auto* grid = qobject_cast<TVoskDBGrid2*>(column->parent());
+    auto* params = grid ? qobject_cast<TRecNoParams*>(grid->DataClass()) : nullptr;
+    if (!params || params->TableName().isEmpty() || params->RecId().isEmpty())
+        return;
+    DM1()->ExecSQL(
+        QStringLiteral("INSERT INTO recnokeyword (r_tablename, r_dbrid, r_oid, r_descr, r_value, "
+                       "r_reg_pname) SELECT :t, CAST(:d AS bigint), :d, reg_pname, reg_default, "
+                       "reg_pname FROM recnogroup WHERE reg_pname = :p "
+                       "ON CONFLICT (r_tablename, r_dbrid, r_reg_pname) DO NOTHING"),
+        {{QStringLiteral("t"), params->TableName()},
+         {QStringLiteral("d"), params->RecId()},
+         {QStringLiteral("p"), F2Result.Value}});
 }
 
 void TFormF2List::BtOkClick() {

@@ -58,6 +58,8 @@ public:
     TF2ResultList* ListResult;
     QObject* F2Query;
     QString Sql;
+    // Values of the caller's extra lines (name=value) for the parameters the SQL names.
+    QVariantMap Params;
 
     // Runs the lookup's SQL filtered on the server by the search text (starting from the field's
     // value) and selects the first match.
@@ -69,6 +71,9 @@ public:
     static QString LikePattern(const QString& typed);
     // Chooses the row, runs OnBeforeOK (a throw refuses), hands the value over and closes.
     void BtOkClick();
+    // Adds the chosen parameter to the record when the lookup was opened on the description of
+    // a record's parameters.
+    void AddRecnoParam();
 
 private:
     bool m_searched = false;

@@ -22,6 +22,8 @@ void TVoskCheckColumn::paint(QPainter* painter, const QStyleOptionViewItem& opti
     QStyleOptionViewItem background = option;
     initStyleOption(&background, index);
     background.text.clear();
+    // The box is drawn below; the model's own check indicator would be a second one.
+    background.features &= ~QStyleOptionViewItem::HasCheckIndicator;
     const QStyle* style = option.widget ? option.widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &background, painter, option.widget);
     QStyleOptionButton box;

@@ -284,6 +284,8 @@ bool TVoskDBGrid2::GroupExpanded(const QVariantList& path) const {
 }
 
 void TVoskDBGrid2::SetGroupExpanded(const QVariantList& path, bool expanded) {
+    if (!expanded && m_alwaysExpanded)
+        return;
     if (expanded)
         m_collapsed.remove(PathKey(path));
     else
@@ -296,7 +298,19 @@ void TVoskDBGrid2::FullExpand() {
     LayoutRows();
 }
 
+void TVoskDBGrid2::SetGroupsAlwaysExpanded(bool on) {
+    m_alwaysExpanded = on;
+    if (on)
+        FullExpand();
+}
+
+bool TVoskDBGrid2::IsRecordCellAt(const QPoint& viewportPos) const {
+    return groupAt(viewportPos) < 0 && indexAt(viewportPos).isValid();
+}
+
 void TVoskDBGrid2::FullCollapse() {
+    if (m_alwaysExpanded)
+        return;
     for (const TGridGroup& g : m_groups)
         m_collapsed.insert(PathKey(g.path));
     LayoutRows();

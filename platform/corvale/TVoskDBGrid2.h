@@ -225,6 +225,11 @@ public:
     void SetGroupExpanded(const QVariantList& path, bool expanded);
     void FullExpand();
     void FullCollapse();
+    // Groups that stay open: collapsing is refused while this is on.
+    bool GroupsAlwaysExpanded() const { return m_alwaysExpanded; }
+    void SetGroupsAlwaysExpanded(bool on);
+    // Whether a point of the viewport lies on a record's cell, not on a group's band.
+    bool IsRecordCellAt(const QPoint& viewportPos) const;
     // The caption of a group's band: "<column>: <value> (<records>)".
     QString GroupCaption(const TGridGroup& group) const;
 
@@ -287,6 +292,7 @@ private:
     std::vector<TRowBands> m_rowBands; // empty while no band is shown
     std::vector<char> m_filterOut;     // rows the filter hides
     QSet<QString> m_collapsed;
+    bool m_alwaysExpanded = false;
     bool m_footerVisible = false;
     QHash<QString, TSummaryKind> m_summaries; // by lower-case field name
     QString m_previewField;

@@ -126,6 +126,20 @@ void TRecNoParams::AssignToData(const QString& tableName, const QString& recId,
         Open();
 }
 
+void TRecNoParams::SetPNameFilter(const QString& filter) {
+    m_pnameFilter = filter;
+    SetParam(QStringLiteral("pnamefilter"), filter);
+}
+
+QString TRecNoParams::SelectSql() const {
+    const QString sql = TVoskClass2::SelectSql();
+    if (m_pnameFilter.isEmpty())
+        return sql;
+    return QStringLiteral("SELECT * FROM (") + sql +
+           QStringLiteral(") AS p WHERE p.r_reg_pname ILIKE :pnamefilter\n"
+                          "ORDER BY p.reg_gruppe, p.reg_pos, p.r_id");
+}
+
 TRecNoParams* TRecNoParams::Instance() {
     static QPointer<TRecNoParams> instance;
     if (!instance)

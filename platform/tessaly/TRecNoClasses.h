@@ -44,6 +44,18 @@ public:
     // The shared instance whose query the status bar wraps; made on first use.
     static TRecNoParams* Instance();
     static QString ParamsSql();
+    // An ILIKE pattern on the parameter name; empty shows every parameter. Takes effect with the
+    // next read.
+    QString PNameFilter() const { return m_pnameFilter; }
+    void SetPNameFilter(const QString& filter);
+    QString TableName() const { return Param(QStringLiteral("tablename")).toString(); }
+    QString RecId() const { return Param(QStringLiteral("dbrid")).toString(); }
+
+protected:
+    QString SelectSql() const override;
+
+private:
+    QString m_pnameFilter;
 };
 
 // The record-information window's parameter class.

@@ -93,6 +93,11 @@ public:
     QString DescriptionText() const { return m_description; }
     // Filled by the database layer's owner when it knows table aliases; empty result means none.
     static Rtl::HookSlot<QString(const QString& table)> AliasHook;
+    // The table the captions of the fields are looked up under; the SQL table unless set.
+    QString FieldAliasTable() const {
+        return m_fieldAliasTable.isEmpty() ? m_sqlTable : m_fieldAliasTable;
+    }
+    void SetFieldAliasTable(const QString& table) { m_fieldAliasTable = table; }
 
     // Opening reads all rows; the cursor stands on the first one.
     void Open();
@@ -278,6 +283,7 @@ private:
     QString m_sqlTable;
     QString m_keyFields = QStringLiteral("dbrid");
     QString m_description;
+    QString m_fieldAliasTable;
 
     TDataSetState m_state = dsInactive;
     std::vector<Column> m_cols;

@@ -154,7 +154,7 @@ QVariant TVoskDataModel::headerData(int section, Qt::Orientation orientation, in
         return field;
     QString alias;
     if (TDM1* dm = DM1(); dm && dm->Connected())
-        alias = dm->GetFieldAlias(field, m_class->SqlTable());
+        alias = dm->GetFieldAlias(field, m_class->FieldAliasTable());
     return alias.isEmpty() ? field : alias;
 }
 
