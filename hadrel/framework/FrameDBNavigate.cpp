@@ -20,6 +20,9 @@
 #include "VoskControls.h"
 #include "VoskTimer.h"
 #include "cxGridExportLink.h"
+#include "PivotGridMenu.h"
+#include "TVoskDBPivotGrid.h"
+#include "cxPivotGridExportLink.h"
 
 #include <EventGuard.h>
 #include <VoskExceptions.h>
@@ -844,6 +847,10 @@ void TFrameDBNav::PopupGridSettingsPopup() {
     moDrucken->setEnabled(g != nullptr);
     moOptimaleBreite->setVisible(g != nullptr);
     GridViewItems.Update(g);
+    TPivotGridMenu::Update(m_grid, {moLayoutLoad, moLayoutSave, moLayoutDelete, moLayoutLocalFavor,
+                                    moOptimaleBreite, moLayoutGlobalLoad, moLayoutGlobalSave,
+                                    moLayoutGlobalDelete, moExportieren, moDrucken, moTabFilter},
+                           formClassName());
 }
 
 void TFrameDBNav::moTxtVorschauClick() {
@@ -857,11 +864,15 @@ void TFrameDBNav::moOptimaleBreiteClick() {
 }
 
 void TFrameDBNav::moLayoutLoadClick(QObject* sender) {
+    if (TPivotGridMenu::LayoutLoad(m_grid, sender == moLayoutGlobalLoad ? 2 : 1))
+        return;
     if (TVoskDBGrid2* g = grid2())
         g->LayoutLoad(sender == moLayoutGlobalLoad ? 2 : 1);
 }
 
 void TFrameDBNav::moLayoutSaveClick(QObject* sender) {
+    if (TPivotGridMenu::LayoutSave(m_grid, sender == moLayoutGlobalSave ? 2 : 1))
+        return;
     TVoskDBGrid2* g = grid2();
     if (!g)
         return;
@@ -872,6 +883,8 @@ void TFrameDBNav::moLayoutSaveClick(QObject* sender) {
 }
 
 void TFrameDBNav::moLayoutDeleteClick(QObject* sender) {
+    if (TPivotGridMenu::LayoutDelete(m_grid, sender == moLayoutGlobalDelete ? 2 : 1))
+        return;
     TVoskDBGrid2* g = grid2();
     if (!g)
         return;
@@ -887,6 +900,8 @@ void TFrameDBNav::moLayoutLocalFavorClick() {
 }
 
 void TFrameDBNav::LoadGridSettings() {
+    if (TPivotGridMenu::LoadGridSettings(m_grid, _ManualLayoutLoading))
+        return;
     TVoskDBGrid2* g = grid2();
     if (!g)
         return;
@@ -924,7 +939,8 @@ void TFrameDBNav::moDruckenClick() {
 
 void TFrameDBNav::moExportierenClick() {
     TVoskDBGrid2* g = grid2();
-    if (!g)
+    auto* pivot = qobject_cast<TVoskDBPivotGrid*>(m_grid.data());
+    if (!g && !pivot)
         return;
     const QString form = formClassName();
     if (!TUserRights::CanDoGUIAction(form, m_grid->objectName()))
@@ -946,7 +962,8 @@ void TFrameDBNav::moExportierenClick() {
     TGridExportResult result;
     {
         Vcl::THourglass hourglass;
-        result = ExportGridToXLSX(file, g, true, true, QStringLiteral("xlsx"));
+        result = pivot ? ExportPivotGridToXLSX(file, pivot)
+                       : ExportGridToXLSX(file, g, true, true, QStringLiteral("xlsx"));
     }
     if (dm && dm->Connected())
         dm->SaveLastVal(key, QFileInfo(file).absolutePath());

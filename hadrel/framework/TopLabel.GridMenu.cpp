@@ -12,6 +12,9 @@
 #include "Vcl.Hourglass.h"
 #include "Vcl.Services.h"
 #include "cxGridExportLink.h"
+#include "PivotGridMenu.h"
+#include "TVoskDBPivotGrid.h"
+#include "cxPivotGridExportLink.h"
 
 #include <EventGuard.h>
 
@@ -113,6 +116,10 @@ void TTopLabelFrame::PopupGridSettingsPopup() {
     moExportieren->setEnabled(g && TUserRights::CanDoGUIAction(form, g->objectName()));
     moDrucken->setEnabled(g != nullptr);
     GridViewItems.Update(g);
+    TPivotGridMenu::Update(m_grid, {moLayoutLoad, moLayoutSave, moLayoutDelete, moLayoutLocalFavor,
+                                    moOptimaleBreite, moLayoutGlobalLoad, moLayoutGlobalSave,
+                                    moLayoutGlobalDelete, moExportieren, moDrucken, moTabFilter},
+                           form);
 }
 
 void TTopLabelFrame::moOptimaleBreiteClick() {
@@ -121,11 +128,15 @@ void TTopLabelFrame::moOptimaleBreiteClick() {
 }
 
 void TTopLabelFrame::moLayoutLoadClick(QObject* sender) {
+    if (TPivotGridMenu::LayoutLoad(m_grid, sender == moLayoutGlobalLoad ? 2 : 1))
+        return;
     if (auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data()))
         g->LayoutLoad(sender == moLayoutGlobalLoad ? 2 : 1);
 }
 
 void TTopLabelFrame::moLayoutSaveClick(QObject* sender) {
+    if (TPivotGridMenu::LayoutSave(m_grid, sender == moLayoutGlobalSave ? 2 : 1))
+        return;
     auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data());
     const int type = sender == moLayoutGlobalSave ? 2 : 1;
     if (g && (type == 1 || TUserRights::GetAdmin_User()))
@@ -133,6 +144,8 @@ void TTopLabelFrame::moLayoutSaveClick(QObject* sender) {
 }
 
 void TTopLabelFrame::moLayoutDeleteClick(QObject* sender) {
+    if (TPivotGridMenu::LayoutDelete(m_grid, sender == moLayoutGlobalDelete ? 2 : 1))
+        return;
     auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data());
     const int type = sender == moLayoutGlobalDelete ? 2 : 1;
     if (g && (type == 1 || TUserRights::GetAdmin_User()))
@@ -152,10 +165,11 @@ void TTopLabelFrame::moDruckenClick() {
 
 void TTopLabelFrame::moExportierenClick() {
     auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data());
-    if (!g)
+    auto* pivot = qobject_cast<TVoskDBPivotGrid*>(m_grid.data());
+    if (!g && !pivot)
         return;
     const QString form = GetParentForm() ? Vcl::ClassName(GetParentForm()) : QString();
-    if (!TUserRights::CanDoGUIAction(form, g->objectName()))
+    if (!TUserRights::CanDoGUIAction(form, m_grid->objectName()))
         return;
     TDM1* dm = DM1();
     const QString key = QStringLiteral("FileDialogFolder_") + form;
@@ -174,7 +188,8 @@ void TTopLabelFrame::moExportierenClick() {
     TGridExportResult result;
     {
         Vcl::THourglass hourglass;
-        result = ExportGridToXLSX(file, g, true, true, QStringLiteral("xlsx"));
+        result = pivot ? ExportPivotGridToXLSX(file, pivot)
+                       : ExportGridToXLSX(file, g, true, true, QStringLiteral("xlsx"));
     }
     if (dm && dm->Connected())
         dm->SaveLastVal(key, QFileInfo(file).absolutePath());
