@@ -14,10 +14,12 @@
 #include "Vcl.Application.h"
 #include "Vcl.Components.h"
 #include "Vcl.Services.h"
+#include "VoskControls.Colors.h"
 #include "VoskTimer.h"
 #include "uExceptions.h"
 
 #include <EventGuard.h>
+#include <SysPackages.h>
 #include <UnitTable.h>
 #include <VoskExceptions.h>
 
@@ -59,6 +61,20 @@ void LogClose(const TModulForm* form, int n) {
 }
 
 bool IsModulForm(const QWidget* w) { return Vcl::InheritsFromName(w, QStringLiteral("TModulForm")); }
+
+// The header's colours from the common settings.
+void ApplyHeaderColors(TTopLabelFrame* header) {
+    const auto paint = [](QWidget* w, QPalette::ColorRole role, const QColor& color) {
+        QPalette pal = w->palette();
+        pal.setColor(role, color);
+        w->setPalette(pal);
+    };
+    header->setAutoFillBackground(true);
+    paint(header, QPalette::Window, Voskcontrols::ColorTopLabel);
+    paint(header->Toplabel, QPalette::WindowText, Voskcontrols::ColorTopLabelFont);
+    header->PanelTop->setAutoFillBackground(true);
+    paint(header->PanelTop, QPalette::Window, header->palette().color(QPalette::Window));
+}
 
 } // namespace
 
@@ -221,6 +237,12 @@ void TModulForm::FormCreate(QObject* sender) {
         PopUpWVODDate->addSeparator();
         BalloonHintWVOD = Vcl::Owned(this, new QObject(this), QStringLiteral("BalloonHintWVOD"));
     });
+    // The data module's cached system queries: reports, report links and the module fields that
+    // the audit-log button below is looked up in.
+    Step(this, where, [] {
+        if (TDM1* dm = DM1(); dm && dm->Connected())
+            dm->OpenModulQueries();
+    });
     Step(this, where, [this] {
         TimerShowWvodDokuHint =
             Vcl::Owned(this, new TVoskTimer(this), QStringLiteral("TimerShowWvodDokuHint"));
@@ -246,11 +268,17 @@ void TModulForm::FormCreate(QObject* sender) {
     Step(this, where, [this] {
         if (TopLabel->DBN1->VisibleButtons() == NavBtnSet())
             TopLabel->DBN1->hide();
+        ApplyHeaderColors(TopLabel);
         TopLabel->LoadGridSettings();
         TopLabel->LoadAutoRefreshSettings();
     });
     // Whatever failed before, no data class may post without the question.
     Step(this, where, [this] { AttachSaveQuestion(); });
+    Step(this, where, [this] {
+        const auto present = DebuggerPresentProc ? DebuggerPresentProc : &Rtl::DebuggerPresent;
+        if (present())
+            CreateDislabledDebugButton();
+    });
     if (TimerShowWvodDokuHint)
         TimerShowWvodDokuHint->SetEnabled(true);
 }
@@ -312,15 +340,17 @@ void TModulForm::CreateStatusBarButtons() {
     BtAuditLog = CreateStatusBarButton(StatusBar1, StatusBar1ContainerAuditLog, 30145, false,
                                        QStringLiteral("BtAuditLog"));
     // A module whose audit log opens a lookup shows the button as a link.
-    if (TDM1* dm = DM1(); dm && dm->Connected()) {
+    if (TDM1* dm = DM1(); BtAuditLog && dm && dm->Connected()) {
         try {
-            dm->OpenModulQueries();
-            if (dm->ModulFieldQuery().Locate(
-                    QStringLiteral("modulname;feldname"),
-                    {Korvexutils::FindModulName(this), QStringLiteral("BtAuditLog")}, true)) {
+            QString modul = Korvexutils::FindModulName(this);
+            if (modul.isEmpty())
+                modul = Vcl::ClassName(this);
+            TVoskQuery2& fields = dm->ModulFieldQuery();
+            if (fields.Active() && fields.Locate(QStringLiteral("modulname;feldname"),
+                                                 {modul, QStringLiteral("BtAuditLog")}, true)) {
                 BtAuditLog->setCursor(Qt::PointingHandCursor);
-                BtAuditLog->setStyleSheet(
-                    QStringLiteral("color: blue; text-decoration: underline;"));
+                BtAuditLog->SetFontColor(QColor(Qt::blue));
+                BtAuditLog->SetUnderlined(true);
             }
         } catch (const std::exception& e) {
             dm->LogEvent(QStringLiteral("TModulForm.FormCreate: BtAuditLog"), &e);
@@ -418,6 +448,7 @@ void TModulForm::AskBeforePost(TVoskClass* sender) {
     Korvexutils::RaiseCriticalError(makeText(4034, QStringLiteral("Speichern abgebrochen.")));
 }
 
+
 // ---- showing, activation, closing --------------------------------------------------------
 
 void TModulForm::FormShow(QObject* sender) {
@@ -427,6 +458,8 @@ void TModulForm::FormShow(QObject* sender) {
     setWindowTitle(TopLabel->Toplabel->text());
     if (StatusBar1->PanelCount() >= 3 && !StatusBar1ContainerAuditLog->isHidden())
         StatusBar1ContainerAuditLog->setFixedWidth(StatusBar1->PanelWidth(2));
+    // Shown again after docking: the window may be larger than the MDI area it came into.
+    CorrectMaxCoord();
 }
 
 void TModulForm::FormActivate(QObject* sender) {
@@ -633,6 +666,7 @@ void TModulForm::moveEvent(QMoveEvent* e) {
 
 void TModulForm::resizeEvent(QResizeEvent* e) {
     TFormKorvexGundForm::resizeEvent(e);
+    CorrectMaxCoord();
     if (AlertWindow && AlertWindow->isVisible() && isVisible())
         AlertWindowSetPosition();
 }

@@ -18,6 +18,7 @@
 #include <HookSlot.h>
 
 #include <QPointer>
+#include <QRect>
 #include <QString>
 
 class QBoxLayout;
@@ -35,6 +36,16 @@ class IModulFormPreview {
 public:
     virtual ~IModulFormPreview() = default;
     virtual void StartDMSFromPreview(QWidget* preview) = 0;
+};
+
+// What a report component of a module form offers, so that the form can refresh the report the
+// user looks at.
+class IReportRefresh {
+public:
+    virtual ~IReportRefresh() = default;
+    virtual void RefreshReport(bool force) = 0;
+    // Whether this is the report the form shows now.
+    virtual bool IsActiveReport() const = 0;
 };
 
 class TModulForm : public TFormKorvexGundForm, public IModulFormPreview, public IModulInfo {
@@ -144,6 +155,22 @@ public:
     // Font colours of the status-bar buttons: something to show, nothing to show.
     static QColor StatusColorSet();
     static QColor StatusColorEmpty();
+    // The report the user looks at: the last owned component offering a report refresh that says
+    // it is the active one; null when there is none.
+    IReportRefresh* GetReportInterface() const;
+    // Refreshes that report; a failure is logged, not shown.
+    void Report_Refresh();
+    // Binds the parameters of query from the form's values under the source name "OwnerForm".
+    void FillParams(TVoskQuery2& query);
+    // Fits a window that is larger than the area it lives in (the MDI area when docked, the free
+    // part of its screen otherwise) into that area; only a form with a tool window, not while it
+    // is loading, and never a maximised or minimised one.
+    void CorrectMaxCoord();
+    // The banner a debugging developer sees: while it is there, the activation refresh only lists
+    // what it would re-read; a click removes it.
+    void CreateDislabledDebugButton();
+    // Whether a debugger is attached; tests set it, empty asks the process itself.
+    static inline std::function<bool()> DebuggerPresentProc;
     // Fired after the window was docked into the main window or undocked from it; the sender is
     // the header frame whose button did it.
     std::function<void(QObject* sender)> OnDockChanged;
@@ -172,6 +199,7 @@ private:
     TSoftlink* FSoftlink = nullptr;
     bool m_formReadOnly = false;
     int m_formUpdateCount = 0;
+    bool m_fittingMax = false;
 };
 
 // The module form activated last; null when it has closed.
@@ -183,4 +211,7 @@ namespace UModulForm {
 void ShowModulForm(TModulForm* form);
 // The docking decision of a new module form from its parameters: true for an undocked window.
 bool HasPositionParameters(const TQ32GrundForm* form);
+// Where window goes when it is larger than area: a side that does not fit takes the area's extent
+// in that direction; a side that fits keeps its size and place.
+QRect FitLargerIntoArea(const QRect& window, const QRect& area);
 } // namespace UModulForm
