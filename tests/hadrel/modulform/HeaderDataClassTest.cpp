@@ -25,9 +25,11 @@ public:
 class HeaderDataClassTest : public ModulFormFixture {
 protected:
     // Focus as the form remembers it; the offscreen platform may keep the window inactive.
-    static void Focus(QWidget* w) {
+    [[nodiscard]] static bool Focus(QWidget* w) {
+        QApplication::setActiveWindow(w->window());
         w->setFocus();
         QApplication::processEvents();
+        return Vcl::ParentForm(w)->focusWidget() == w;
     }
     TVoskClass* Class(TFormAdress* f, const char* name, bool withCoordinator) {
         auto* c = Vcl::Owned(f, new TVoskClass(f), QString::fromLatin1(name));
@@ -52,8 +54,7 @@ TEST_F(HeaderDataClassTest, CurrentClassByTheFocusedControlsCoordinator) {
 
     auto* edit = Add(f, new TVoskDBEdit(area));
     edit->SetDataClass(other);
-    Focus(edit);
-    if (f->focusWidget() != edit)
+    if (!Focus(edit))
         GTEST_SKIP() << "the offscreen platform gave the focus elsewhere";
     EXPECT_EQ(h->GetCurrentClass(), other);
     // A coordinator set on the control itself wins over the one of its field's class.
@@ -63,21 +64,25 @@ TEST_F(HeaderDataClassTest, CurrentClassByTheFocusedControlsCoordinator) {
     // A class nobody coordinates is not where the user works: the main class stands in.
     auto* plain = Add(f, new TVoskDBEdit(area));
     plain->SetDataClass(loose);
-    Focus(plain);
+    if (!Focus(plain))
+        GTEST_SKIP() << "the offscreen platform gave the focus elsewhere";
     EXPECT_EQ(h->GetCurrentClass(), f->DataAdressen);
     auto* memo = Add(f, new TVoskDBMemo(area));
     memo->SetDataClass(other);
-    Focus(memo);
+    if (!Focus(memo))
+        GTEST_SKIP() << "the offscreen platform gave the focus elsewhere";
     EXPECT_EQ(h->GetCurrentClass(), other);
 
     // A grid's cell editor lies in its viewport, an editor's own line edit one level deeper.
     auto* grid = Add(f, new TVoskDBGrid2(area));
     grid->SetDataClass(third);
     auto* cell = new QLineEdit(grid->viewport());
-    Focus(cell);
+    if (!Focus(cell))
+        GTEST_SKIP() << "the offscreen platform gave the focus elsewhere";
     EXPECT_EQ(h->GetCurrentClass(), third);
     auto* inner = new QLineEdit(new QWidget(grid->viewport()));
-    Focus(inner);
+    if (!Focus(inner))
+        GTEST_SKIP() << "the offscreen platform gave the focus elsewhere";
     EXPECT_EQ(h->GetCurrentClass(), third);
 
     // In the record-parameter frame the parameters count, not the grid's own class.
@@ -86,12 +91,14 @@ TEST_F(HeaderDataClassTest, CurrentClassByTheFocusedControlsCoordinator) {
     auto* paramsGrid = new TVoskDBGrid2(params);
     paramsGrid->SetDataClass(third);
     auto* paramsEdit = new QLineEdit(new QWidget(paramsGrid->viewport()));
-    Focus(paramsEdit);
+    if (!Focus(paramsEdit))
+        GTEST_SKIP() << "the offscreen platform gave the focus elsewhere";
     EXPECT_EQ(h->GetCurrentClass(), other);
 
     // Nothing bound in focus: the main class; without one, none.
     auto* unbound = Add(f, new QLineEdit(area));
-    Focus(unbound);
+    if (!Focus(unbound))
+        GTEST_SKIP() << "the offscreen platform gave the focus elsewhere";
     EXPECT_EQ(h->GetCurrentClass(), f->DataAdressen);
     QWidget lonelyOwner;
     TTopLabelFrame lonely(&lonelyOwner, &lonelyOwner);
@@ -133,7 +140,8 @@ TEST_F(HeaderDataClassTest, InsertReadiesTheGridAndPostKeepsTheLastValue) {
     // Posting keeps what the focused edit shows as its last value; without a grid to take the
     // focus it stays in the edit.
     h->SetVoskDBGrid(nullptr);
-    f->EdName->setFocus();
+    if (!Focus(f->EdName))
+        GTEST_SKIP() << "the offscreen platform gave the focus elsewhere";
     Type(f->EdName, QStringLiteral("Letzte Firma"));
     const QString key = f->EdName->LastValueKey();
     h->DBN1BeforeAction(nullptr, nbPost);
@@ -178,17 +186,16 @@ TEST_F(HeaderDataClassTest, ColourFromTheSettingAndNoStatusBarChangesWhileReadin
 
     TFormAdress* f = Open();
     TTopLabelFrame* h = f->TopLabel;
-    const TModulFormStatusBar shown = h->BtStatusBar();
-    ASSERT_FALSE(shown & msbDoku);
     TVoskClass doku;
-    Vcl::SetReading(f, true);
     h->FSetDokumentClass(&doku);
-    h->FSetDataSource(nullptr);
+    const TModulFormStatusBar shown = h->BtStatusBar();
+    ASSERT_TRUE(shown & msbDoku);
+    Vcl::SetReading(f, true);
+    h->FSetDokumentClass(nullptr);
     EXPECT_EQ(h->BtStatusBar(), shown);
     Vcl::SetReading(f, false);
-    h->FSetDokumentClass(&doku);
-    EXPECT_TRUE(h->BtStatusBar() & msbDoku);
     h->FSetDokumentClass(nullptr);
+    EXPECT_FALSE(h->BtStatusBar() & msbDoku);
 }
 
 #include "HeaderDataClassTest.moc"
