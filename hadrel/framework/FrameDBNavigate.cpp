@@ -1,5 +1,7 @@
 #include "FrameDBNavigate.h"
 
+#include "AutoRefreshMenu.h"
+
 #include "DMSys.h"
 #include "Korvexcommonvcl.h"
 #include "Korvexutils.h"
@@ -204,34 +206,19 @@ TFrameDBNav::TFrameDBNav(QObject* owner, QWidget* parent) : QFrame(parent) {
     btGridFilter->setPopupMode(QToolButton::InstantPopup);
 
     pmAutoRefresh = Vcl::Owned(this, new TVoskPopupMenu(this), QStringLiteral("pmAutoRefresh"));
-    auto* group = new QActionGroup(pmAutoRefresh);
-    group->setExclusive(true);
-    moAutoRefreshOff = AddItem(pmAutoRefresh, this, "moAutoRefreshOff",
-                               QStringLiteral("Deaktiviert"), 13132);
-    moAutoRefreshFast =
-        AddItem(pmAutoRefresh, this, "moAutoRefreshFast", QStringLiteral("Short"), 0);
-    moAutoRefreshMedium =
-        AddItem(pmAutoRefresh, this, "moAutoRefreshMedium", QStringLiteral("Medium"), 0);
-    moAutoRefreshSlow =
-        AddItem(pmAutoRefresh, this, "moAutoRefreshSlow", QStringLiteral("Long"), 0);
-    for (TVoskMenuItem* item :
-         {moAutoRefreshOff, moAutoRefreshFast, moAutoRefreshMedium, moAutoRefreshSlow}) {
-        item->setCheckable(true);
-        group->addAction(item);
-        connect(item, &QAction::triggered, this,
-                [this, item] { Rtl::Guarded([&] { OnAutoRefreshClick(item); }, this); });
-    }
-    moAutoRefreshOff->setChecked(true);
-    btAutoRefresh->setMenu(pmAutoRefresh);
-    btAutoRefresh->setPopupMode(QToolButton::InstantPopup);
     VoskTimerRefresh = Vcl::Owned(this, new TVoskTimer(this), QStringLiteral("VoskTimerRefresh"));
-    VoskTimerRefresh->SetEnabled(false);
-    VoskTimerRefresh->OnTimer = [this](QObject*) { VoskTimerRefreshTimer(); };
+    m_intervals = new TAutoRefreshIntervalsProperty(this);
+    m_autoRefresh = std::make_unique<TAutoRefreshMenu>(
+        this, btAutoRefresh, pmAutoRefresh, VoskTimerRefresh, m_intervals,
+        [this](QObject* item) { OnAutoRefreshClick(item); }, [this] { VoskTimerRefreshTimer(); });
+    moAutoRefreshOff = m_autoRefresh->Off;
+    moAutoRefreshFast = m_autoRefresh->Fast;
+    moAutoRefreshMedium = m_autoRefresh->Medium;
+    moAutoRefreshSlow = m_autoRefresh->Slow;
 
     auto guarded = [this](auto f) {
         return [this, f] { Rtl::Guarded([&] { f(); }, this); };
     };
-    connect(pmAutoRefresh, &QMenu::aboutToShow, this, guarded([this] { pmAutoRefreshPopup(); }));
     connect(PopUpGridSettings, &QMenu::aboutToShow, this,
             guarded([this] { PopupGridSettingsPopup(); }));
     connect(pmGridFilter, &QMenu::aboutToShow, this, guarded([this] { pmGridFilterPopup(); }));
@@ -268,7 +255,6 @@ TFrameDBNav::TFrameDBNav(QObject* owner, QWidget* parent) : QFrame(parent) {
     m_navigationsMode = 1;
     _ManualLayoutLoading = false;
     m_btAutoRefresh = false;
-    m_intervals = new TAutoRefreshIntervalsProperty(this);
     m_intervals->FShort = 300;
     m_intervals->FMedium = 900;
     m_intervals->FLong = 3600;
@@ -572,11 +558,7 @@ QString TFrameDBNav::getIntervalAsString(int interval) {
     return QStringLiteral("%1 - %2").arg(makeText(13133, QStringLiteral("Intervall")), s);
 }
 
-void TFrameDBNav::pmAutoRefreshPopup() {
-    moAutoRefreshFast->setText(getIntervalAsString(m_intervals->FShort));
-    moAutoRefreshMedium->setText(getIntervalAsString(m_intervals->FMedium));
-    moAutoRefreshSlow->setText(getIntervalAsString(m_intervals->FLong));
-}
+void TFrameDBNav::pmAutoRefreshPopup() { m_autoRefresh->SetCaptions(); }
 
 QString TFrameDBNav::AutoRefreshKey() const {
     QString gridName;
@@ -593,55 +575,14 @@ QString TFrameDBNav::AutoRefreshKey() const {
 void TFrameDBNav::OnAutoRefreshClick(QObject* sender) {
     if (!m_dataSource || !grid2())
         return;
-    auto* item = qobject_cast<TVoskMenuItem*>(sender);
-    if (item && !item->isChecked())
-        item->setChecked(true);
-    QString value = QStringLiteral("Off");
-    if (item == moAutoRefreshFast)
-        value = QStringLiteral("Short");
-    else if (item == moAutoRefreshMedium)
-        value = QStringLiteral("Normal");
-    else if (item == moAutoRefreshSlow)
-        value = QStringLiteral("Long");
-    if (TDM1* dm = DM1(); dm && dm->Connected())
-        dm->SaveLastVal(AutoRefreshKey(), value, true);
-    if (value != QLatin1String("Off")) {
-        if (item == moAutoRefreshFast)
-            VoskTimerRefresh->SetInterval(m_intervals->FShort * 1000);
-        else if (item == moAutoRefreshMedium)
-            VoskTimerRefresh->SetInterval(m_intervals->FMedium * 1000);
-        else if (item == moAutoRefreshSlow)
-            VoskTimerRefresh->SetInterval(m_intervals->FLong * 1000);
-        btAutoRefresh->setIcon(DMSys()->ImageListHot()->Icon(256));
-        VoskTimerRefresh->SetEnabled(true);
-        m_autoRefreshActive = true;
-    } else {
-        btAutoRefresh->setIcon(DMSys()->ImageListHot()->Icon(257));
-        VoskTimerRefresh->SetEnabled(false);
-        m_autoRefreshActive = false;
-    }
+    m_autoRefreshActive = m_autoRefresh->Choose(sender, AutoRefreshKey());
 }
 
 void TFrameDBNav::LoadAutoRefreshSettings() {
     if (!m_dataSource || !grid2() || btAutoRefresh->isHidden())
         return;
-    TDM1* dm = DM1();
-    if (!dm || !dm->Connected())
-        return;
-    const QString value = dm->LoadLastVal(AutoRefreshKey(), QString(), true);
-    if (value.isEmpty())
-        return;
-    if (value == QLatin1String("Off"))
-        moAutoRefreshOff->trigger();
-    else if (value == QLatin1String("Short"))
-        moAutoRefreshFast->trigger();
-    else if (value == QLatin1String("Normal"))
-        moAutoRefreshMedium->trigger();
-    else if (value == QLatin1String("Long"))
-        moAutoRefreshSlow->trigger();
-    else
-        return;
-    m_settingsLoaded = true;
+    if (m_autoRefresh->Restore(AutoRefreshKey()))
+        m_settingsLoaded = true;
 }
 
 bool TFrameDBNav::UserWorkPending(QWidget* form, const QList<TVoskClass*>& classes) {
@@ -678,26 +619,8 @@ void TFrameDBNav::VoskTimerRefreshTimer() {
         return;
     if (UserWorkPending(_ParentForm(), {data, head, foot}))
         return;
-    const QString caption = lbCaption->text();
-    const QString where = formClassName() + QLatin1Char('.') + objectName();
-    Uloghelper::LogMessage(where + QStringLiteral(".VoskTimerRefreshTimer => Begin AutoRefresh"),
-                           3);
-    VoskTimerRefresh->SetEnabled(false);
-    lbCaption->setText(makeText(13137, QStringLiteral("... Datenaktualisierung ...")));
-    Vcl::THourglass hourglass;
-    auto restore = [&] {
-        lbCaption->setText(caption);
-        VoskTimerRefresh->SetEnabled(true);
-        Uloghelper::LogMessage(where + QStringLiteral(".VoskTimerRefreshTimer => Ende AutoRefresh"),
-                               3);
-    };
-    try {
-        data->Refresh();
-    } catch (...) {
-        restore();
-        throw;
-    }
-    restore();
+    m_autoRefresh->Tick(lbCaption, formClassName() + QLatin1Char('.') + objectName(),
+                        [data] { data->Refresh(); });
 }
 
 // ---- filter tabs -------------------------------------------------------------------------

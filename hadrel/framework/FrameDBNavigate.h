@@ -214,6 +214,7 @@ private:
     QPointer<TVoskClass> m_dataSource;
     QPointer<QWidget> m_grid;
     TAutoRefreshIntervalsProperty* m_intervals;
+    std::unique_ptr<TAutoRefreshMenu> m_autoRefresh;
     TSettingsModul* m_settingsModul;
     int m_textNr = 0;
     int m_navigationsMode = 1;

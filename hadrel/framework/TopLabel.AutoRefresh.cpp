@@ -3,6 +3,7 @@
 
 #include "TopLabel.h"
 
+#include "AutoRefreshMenu.h"
 #include "DMSys.h"
 #include "FrameDBNavigate.h"
 #include "TVoskDBGrid2.h"
@@ -33,27 +34,13 @@ bool StoredAutoRefreshIntervals(bool btAutoRefresh, const TAutoRefreshIntervalsP
 }
 
 void TTopLabelFrame::CreateMenuItems() {
-    auto* group = new QActionGroup(pmAutoRefresh);
-    group->setExclusive(true);
-    auto add = [&](const char* name, const QString& text, int textNr) {
-        TVoskMenuItem* item =
-            Vcl::Owned(this, pmAutoRefresh->AddItem(text, textNr), QString::fromLatin1(name));
-        item->setCheckable(true);
-        group->addAction(item);
-        connect(item, &QAction::triggered, this,
-                [this, item] { Rtl::Guarded([&] { OnAutoRefreshClick(item); }, this); });
-        return item;
-    };
-    moAutoRefreshOff = add("moAutoRefreshOff", QStringLiteral("Deaktiviert"), 13132);
-    moAutoRefreshFast = add("moAutoRefreshFast", QStringLiteral("Short"), 0);
-    moAutoRefreshMedium = add("moAutoRefreshMedium", QStringLiteral("Medium"), 0);
-    moAutoRefreshSlow = add("moAutoRefreshSlow", QStringLiteral("Long"), 0);
-    moAutoRefreshOff->setChecked(true);
-    connect(pmAutoRefresh, &QMenu::aboutToShow, this,
-            [this] { Rtl::Guarded([&] { pmAutoRefreshPopup(); }, this); });
-    VoskTimerRefresh->OnTimer = [this](QObject*) { VoskTimerRefreshTimer(); };
-    btAutoRefresh->setPopupMode(QToolButton::InstantPopup);
-    pmAutoRefreshPopup();
+    m_autoRefresh = std::make_unique<TAutoRefreshMenu>(
+        this, btAutoRefresh, pmAutoRefresh, VoskTimerRefresh, m_intervals,
+        [this](QObject* item) { OnAutoRefreshClick(item); }, [this] { VoskTimerRefreshTimer(); });
+    moAutoRefreshOff = m_autoRefresh->Off;
+    moAutoRefreshFast = m_autoRefresh->Fast;
+    moAutoRefreshMedium = m_autoRefresh->Medium;
+    moAutoRefreshSlow = m_autoRefresh->Slow;
 
     moTabFilter = Vcl::Owned(this, PopupGridSettings->AddItem(QStringLiteral("Filter-Reiter"), 2883),
                              QStringLiteral("moTabFilter"));
@@ -80,11 +67,7 @@ bool TTopLabelFrame::StoredAutoRefreshIntervalsProperty() const {
     return StoredAutoRefreshIntervals(m_btAutoRefresh, m_intervals);
 }
 
-void TTopLabelFrame::pmAutoRefreshPopup() {
-    moAutoRefreshFast->setText(TFrameDBNav::getIntervalAsString(m_intervals->FShort));
-    moAutoRefreshMedium->setText(TFrameDBNav::getIntervalAsString(m_intervals->FMedium));
-    moAutoRefreshSlow->setText(TFrameDBNav::getIntervalAsString(m_intervals->FLong));
-}
+void TTopLabelFrame::pmAutoRefreshPopup() { m_autoRefresh->SetCaptions(); }
 
 QString TTopLabelFrame::AutoRefreshKey(TVoskClass* tested) const {
     QString gridName;
@@ -106,51 +89,14 @@ void TTopLabelFrame::OnAutoRefreshClick(QObject* sender) {
     TVoskClass* current = GetCurrentClass();
     if (!FDataSource() || !current)
         return;
-    auto* item = qobject_cast<TVoskMenuItem*>(sender);
-    if (item && !item->isChecked())
-        item->setChecked(true);
-    QString value = QStringLiteral("Off");
-    if (item == moAutoRefreshFast)
-        value = QStringLiteral("Short");
-    else if (item == moAutoRefreshMedium)
-        value = QStringLiteral("Normal");
-    else if (item == moAutoRefreshSlow)
-        value = QStringLiteral("Long");
-    if (TDM1* dm = DM1(); dm && dm->Connected())
-        dm->SaveLastVal(AutoRefreshKey(current), value, true);
-    if (value != QLatin1String("Off")) {
-        if (item == moAutoRefreshFast)
-            VoskTimerRefresh->SetInterval(m_intervals->FShort * 1000);
-        else if (item == moAutoRefreshMedium)
-            VoskTimerRefresh->SetInterval(m_intervals->FMedium * 1000);
-        else if (item == moAutoRefreshSlow)
-            VoskTimerRefresh->SetInterval(m_intervals->FLong * 1000);
-        btAutoRefresh->setIcon(DMSys()->ImageListHot()->Icon(256));
-        VoskTimerRefresh->SetEnabled(true);
-        _AutoRefreshActive = true;
-    } else {
-        btAutoRefresh->setIcon(DMSys()->ImageListHot()->Icon(257));
-        VoskTimerRefresh->SetEnabled(false);
-        _AutoRefreshActive = false;
-    }
+    _AutoRefreshActive = m_autoRefresh->Choose(sender, AutoRefreshKey(current));
 }
 
 void TTopLabelFrame::LoadAutoRefreshSettings() {
     if (btAutoRefresh->isHidden())
         return;
-    TDM1* dm = DM1();
-    if (!dm || !dm->Connected())
-        return;
     // Without a main data class there is no grid name to look for, and nothing to refresh.
-    const QString value = dm->LoadLastVal(AutoRefreshKey(FDataSource()), QString(), true);
-    if (value == QLatin1String("Off"))
-        moAutoRefreshOff->trigger();
-    else if (value == QLatin1String("Short"))
-        moAutoRefreshFast->trigger();
-    else if (value == QLatin1String("Normal"))
-        moAutoRefreshMedium->trigger();
-    else if (value == QLatin1String("Long"))
-        moAutoRefreshSlow->trigger();
+    m_autoRefresh->Restore(AutoRefreshKey(FDataSource()));
 }
 
 void TTopLabelFrame::VoskTimerRefreshTimer() {
@@ -164,27 +110,8 @@ void TTopLabelFrame::VoskTimerRefreshTimer() {
     if (TFrameDBNav::UserWorkPending(GetParentForm(), {data, head, foot}))
         return;
     Vcl::TForm* form = GetParentForm();
-    const QString where = form ? Vcl::ClassName(form) : Vcl::ClassName(this);
-    const QString caption = Toplabel->text();
-    Uloghelper::LogMessage(where + QStringLiteral(".VoskTimerRefreshTimer => Begin AutoRefresh"),
-                           3);
-    VoskTimerRefresh->SetEnabled(false);
-    Toplabel->setText(makeText(13137, QStringLiteral("... Datenaktualisierung ...")));
-    Vcl::THourglass hourglass;
-    auto restore = [&] {
-        Toplabel->setText(caption);
-        hourglass.Restore();
-        VoskTimerRefresh->SetEnabled(true);
-        Uloghelper::LogMessage(where + QStringLiteral(".VoskTimerRefreshTimer => Ende AutoRefresh"),
-                               3);
-    };
-    try {
-        data->Refresh(true, true, 0);
-    } catch (...) {
-        restore();
-        throw;
-    }
-    restore();
+    m_autoRefresh->Tick(Toplabel, form ? Vcl::ClassName(form) : Vcl::ClassName(this),
+                        [data] { data->Refresh(true, true, 0); });
 }
 
 // ---- grid settings and filter tabs -------------------------------------------------------

@@ -1,11 +1,17 @@
 #include "TopLabel.h"
 
+#include "AutoRefreshMenu.h"
 #include "DMSys.h"
 #include "Korvexcommonvcl.h"
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
 #include "TVoskDBMemo.h"
+#include "TQ32Control.h"
+#include "TRecNoClasses.h"
+#include "UModulFormSeams.h"
+#include "VoskF2Controls.h"
+#include "VoskKeyControls.h"
 #include "TVoskStatusBar.h"
 #include "TVoskTabControl.h"
 #include "UDM1.h"
@@ -32,9 +38,6 @@ std::function<bool(const QWidget*)> TTopLabelFrame::FormReadOnlyProc;
 std::function<void(QWidget*)> TTopLabelFrame::ResetStatusBarProc;
 
 namespace {
-
-// Colours of the header; the host may change them before the first module opens.
-const QColor kColorTopLabel(0x9E, 0xE2, 0xFE);
 
 NavBtnSet SkipButtons() { return nbFirst | nbPrior | nbNext | nbLast; }
 
@@ -66,14 +69,28 @@ bool OwnerClassIs(const QObject* owner, const char* name) {
     return owner && Vcl::InheritsFromName(owner, QString::fromLatin1(name));
 }
 
-TVoskClass* DataClassOf(const QWidget* w) {
-    if (auto* e = qobject_cast<const TVoskDBEdit*>(w))
-        return e->DataClass();
-    if (auto* m = qobject_cast<const TVoskDBMemo*>(w))
-        return m->DataClass();
-    if (auto* g = qobject_cast<const TVoskDBGrid2*>(w))
-        return g->DataClass();
-    return nullptr;
+// The coordinator a control works with: its own when it has one set, else the one of its data
+// class.
+TQ32Control* Q32ControlOf(QWidget* w) {
+    if (!w)
+        return nullptr;
+    if (auto* k = dynamic_cast<IKorvexControl*>(w); k && k->GetMyControl())
+        return k->GetMyControl();
+    return Corvale::ControlOf(w);
+}
+
+bool IsGridWithQ32(QWidget* w) {
+    return qobject_cast<TVoskDBGrid2*>(w) && Q32ControlOf(w);
+}
+
+bool IsRecnoParamsFrame(const QWidget* w) {
+    return w && Vcl::InheritsFromName(w, QStringLiteral("TFrameRecnoParams"));
+}
+
+TVoskClass* RecnoParamsClass(QWidget* frame) {
+    if (auto* f = dynamic_cast<UModulFormSeams::IFrameRecnoParams*>(frame))
+        return f->DataClass();
+    return qobject_cast<TVoskClass*>(frame->property("_RecnoParams").value<QObject*>());
 }
 
 } // namespace
@@ -246,7 +263,7 @@ TTopLabelFrame::TTopLabelFrame(QObject* owner, QWidget* parent) : QFrame(parent)
     connect(BtSettingsModul, &QToolButton::clicked, this,
             [this] { Rtl::Guarded([&] { m_settingsModul->DoButtonClick(BtSettingsModul); }); });
     QPalette pal = PanelCaption->palette();
-    pal.setColor(QPalette::Window, kColorTopLabel);
+    pal.setColor(QPalette::Window, Voskcontrols::ColorTopLabel);
     PanelCaption->setPalette(pal);
     Vcl::SetTag(PanelShortHelp, PanelShortHelp->isVisible() ? 1 : 0);
     tcFilterVisibleChange();
@@ -444,7 +461,11 @@ TModulFormStatusBar TTopLabelFrame::BtStatusBar() const {
 
 // ---- data classes ------------------------------------------------------------------------
 
-bool TTopLabelFrame::IsLoadingOrDesigning() const { return Vcl::IsDesigning(this); }
+bool TTopLabelFrame::IsLoadingOrDesigning() const {
+    // The form's resource is still being read while its header is loading.
+    const QObject* owner = Vcl::Owner(this);
+    return Vcl::IsDesigning(this) || Vcl::IsReading(this) || (owner && Vcl::IsReading(owner));
+}
 
 void TTopLabelFrame::ResetParentStatusBar() {
     if (ResetStatusBarProc)
@@ -468,8 +489,16 @@ void TTopLabelFrame::UpdateVisibleFlag(bool withDoku) {
 TVoskClass* TTopLabelFrame::FDataSource() const { return DBN1->DataSource(); }
 
 void TTopLabelFrame::FSetDataSource(TVoskClass* value) {
-    // The data class keeps no head and foot links of its own; the navigator holds them.
+    if (TVoskClass* old = FDataSource(); old && old != value) {
+        old->_DataSourceH = nullptr;
+        old->_DataSourceF = nullptr;
+    }
     DBN1->SetDataSource(value);
+    ResetParentStatusBar();
+    if (value) {
+        value->_DataSourceH = DBN1->HeadClass();
+        value->_DataSourceF = DBN1->FootClass();
+    }
     ResetParentStatusBar();
     UpdateVisibleFlag(false);
     if (!value)
@@ -479,10 +508,14 @@ void TTopLabelFrame::FSetDataSource(TVoskClass* value) {
 TVoskClass* TTopLabelFrame::FDataSourceH() const { return DBN1->HeadClass(); }
 void TTopLabelFrame::FSetDataSourceH(TVoskClass* value) {
     DBN1->SetHeadClass(value);
+    if (TVoskClass* main = FDataSource())
+        main->_DataSourceH = value;
 }
 TVoskClass* TTopLabelFrame::FDataSourceF() const { return DBN1->FootClass(); }
 void TTopLabelFrame::FSetDataSourceF(TVoskClass* value) {
     DBN1->SetFootClass(value);
+    if (TVoskClass* main = FDataSource())
+        main->_DataSourceF = value;
 }
 
 void TTopLabelFrame::FSetDokumentClass(TVoskClass* value) {
@@ -501,13 +534,40 @@ Vcl::TForm* TTopLabelFrame::GetParentForm() const {
 TVoskClass* TTopLabelFrame::GetCurrentClass() const {
     Vcl::TForm* form = GetParentForm();
     QWidget* focused = form ? form->focusWidget() : nullptr;
-    // The focused control or one of its parents up to four levels may be bound to a data class
-    // (an editor's inner line edit, a grid's viewport or cell editor).
-    QWidget* w = focused;
-    for (int level = 0; w && level < 5; ++level, w = w->parentWidget())
-        if (TVoskClass* c = DataClassOf(w))
-            return c;
+    auto classOf = [](QWidget* w) {
+        TQ32Control* c = Q32ControlOf(w);
+        return c ? c->VoskClass() : nullptr;
+    };
+    if (focused) {
+        QWidget* parent = focused->parentWidget();
+        QWidget* grand = parent ? parent->parentWidget() : nullptr;
+        QWidget* great = grand ? grand->parentWidget() : nullptr;
+        if (qobject_cast<TVoskDBEdit*>(focused) && Q32ControlOf(focused))
+            return classOf(focused);
+        // The line edit inside an editor made of several widgets.
+        if (qobject_cast<TVoskEdit*>(parent) && Q32ControlOf(parent))
+            return classOf(parent);
+        if ((qobject_cast<TVoskDBLookupEdit*>(focused) || qobject_cast<TVoskDBMemo*>(focused) ||
+             qobject_cast<TVoskDBGrid2*>(focused)) &&
+            Q32ControlOf(focused))
+            return classOf(focused);
+        // A grid's cell editor sits in its viewport, an editor's own line edit one level deeper.
+        if (IsGridWithQ32(parent) && !IsRecnoParamsFrame(grand))
+            return classOf(parent);
+        if (IsGridWithQ32(grand))
+            return classOf(grand);
+        if (IsGridWithQ32(great)) {
+            // The parameter grid of a record stands for the parameters, not for the grid's class.
+            QWidget* fourth = great->parentWidget();
+            if (IsRecnoParamsFrame(fourth))
+                return RecnoParamsClass(fourth);
+            return classOf(great);
+        }
+    }
     TVoskClass* main = FDataSource();
+    if (main && main->Active() && main->InEdit())
+        if (TQ32Control* c = TQ32Control::Of(main))
+            return c->VoskClass();
     return main;
 }
 
@@ -588,6 +648,10 @@ void TTopLabelFrame::DBN1BeforeAction(QObject* sender, NavBtn button) {
     auto* grid = qobject_cast<TVoskDBGrid2*>(m_grid.data());
     if (m_grid)
         m_grid->setFocus();
+    if (grid && button == nbInsert) {
+        grid->PrepareInsert();
+        grid->SetFirstVisibleColumnFocus(false);
+    }
     if (button == nbPost) {
         // An editor still holding the user's typing hands it to the data class first: the
         // grid's, even when the focus has gone elsewhere, then the focused edit's.
@@ -634,6 +698,10 @@ void TTopLabelFrame::DBN1BeforeAction(QObject* sender, NavBtn button) {
     default:
         break;
     }
+    if (button == nbPost)
+        if (Vcl::TForm* form = GetParentForm();
+            form && Vcl::InheritsFromName(form, QStringLiteral("TModulForm")))
+            Voskdbcontrols::Korvex_LastValue_Save(form->focusWidget());
 }
 
 void TTopLabelFrame::DBN1Click(QObject* sender, NavBtn button) {

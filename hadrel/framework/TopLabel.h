@@ -32,6 +32,7 @@ class TMenuForm;
 class TPanel;
 class TVoskQuery2;
 class TVoskTimer;
+class TAutoRefreshMenu;
 
 // Status-bar switches of the module form; bit values as stored in form resources.
 enum TModulFormStatusBarItem {
@@ -394,6 +395,7 @@ private:
     bool m_write = false;
     bool m_withWorkModes = true;
     TAutoRefreshIntervalsProperty* m_intervals = nullptr;
+    std::unique_ptr<TAutoRefreshMenu> m_autoRefresh;
     void CreateMenuItems();
     NavBtnSet m_navButtons;
     QPointer<TVoskClass> m_dokumentClass;

@@ -14,7 +14,7 @@
 #include "Vcl.Application.h"
 #include "Vcl.Components.h"
 #include "Vcl.Services.h"
-#include "VoskControls.Colors.h"
+#include "VoskControls.h"
 #include "VoskTimer.h"
 #include "uExceptions.h"
 

@@ -123,4 +123,8 @@ void KorvexExit(QWidget* control) {
     if (TQ32Control* c = CoordinatorOf(control))
         c->Exit(control);
 }
+void Korvex_LastValue_Save(QWidget* control) {
+    if (auto* k = dynamic_cast<IKorvexControl*>(control))
+        k->SaveLastValue();
+}
 } // namespace Voskdbcontrols

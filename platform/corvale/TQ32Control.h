@@ -83,4 +83,6 @@ namespace Voskdbcontrols {
 void KorvexChange(QWidget* control);
 void KorvexEnter(QWidget* control);
 void KorvexExit(QWidget* control);
+// Keeps what a control shows as its last value; other controls keep none.
+void Korvex_LastValue_Save(QWidget* control);
 } // namespace Voskdbcontrols

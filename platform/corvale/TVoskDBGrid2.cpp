@@ -184,6 +184,32 @@ void TVoskDBGrid2::EditFirstVisibleColumn() {
         }
 }
 
+void TVoskDBGrid2::PrepareInsert() {
+    EndEdit(true);
+    if (selectionModel() && SelectedRowCount() > 1 && currentIndex().isValid())
+        selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect |
+                                                     QItemSelectionModel::Rows);
+}
+
+void TVoskDBGrid2::SetFirstVisibleColumnFocus(bool showEditor) {
+    if (!m_model || !selectionModel())
+        return;
+    const int row = currentIndex().isValid() ? currentIndex().row()
+                                             : (m_class ? m_class->CurrentRow() : -1);
+    if (row < 0)
+        return;
+    for (int visual = 0; visual < horizontalHeader()->count(); ++visual) {
+        const int c = horizontalHeader()->logicalIndex(visual);
+        if (isColumnHidden(c))
+            continue;
+        const QModelIndex index = m_model->index(row, c);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        if (showEditor)
+            edit(index);
+        return;
+    }
+}
+
 // ---- columns and their editors ---------------------------------------------------------------
 
 TVoskGridColumn::TVoskGridColumn(QObject* owner, const QString& name, TVoskDBGrid2* grid,

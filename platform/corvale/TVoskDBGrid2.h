@@ -89,6 +89,12 @@ public:
     // Opens the editor of the first shown column the user may type into at the current row, as
     // after an insert (a serial key or an audit stamp is never that column).
     void EditFirstVisibleColumn();
+    // Readies the grid for a new record: an open cell editor hands its value on and closes, a
+    // selection of several rows shrinks to the current one.
+    void PrepareInsert();
+    // Puts the current cell of the current row into the first column shown, as the user sees the
+    // columns; showEditor opens its editor as well.
+    void SetFirstVisibleColumnFocus(bool showEditor);
     // Fields that are not shown (kept over every reload of the class).
     void SetHiddenFields(const QStringList& fields);
     // Whether the grid fits the widths itself when its columns change; a frame that lays out its

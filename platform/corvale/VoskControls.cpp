@@ -96,3 +96,8 @@ void SetShowHint(QObject* comp, bool show) {
 TVoskButton2::TVoskButton2(QWidget* parent) : QToolButton(parent) {
     setAutoRaise(true);
 }
+
+namespace Voskcontrols {
+QColor ColorTopLabel(0x9E, 0xE2, 0xFE);
+QColor ColorTopLabelFont(Qt::black);
+} // namespace Voskcontrols

@@ -3,6 +3,7 @@
 // maker's tool button, and the image lists they draw from. A hint is a widget's tool tip; whether
 // it shows is the "ShowHint" property, as forms switch hints on and off per control.
 
+#include <QColor>
 #include <QFrame>
 #include <QIcon>
 #include <QPointer>
@@ -95,3 +96,10 @@ public:
 private:
     QVariant m_dataValue;
 };
+
+namespace Voskcontrols {
+// The colours of every module window's header strip; a host may change them before the first
+// module opens.
+extern QColor ColorTopLabel;
+extern QColor ColorTopLabelFont;
+} // namespace Voskcontrols

@@ -214,6 +214,9 @@ public:
     std::function<void(TVoskClass*)> AfterDelete;
 
     QPointer<QObject> _FrameProjStructure;
+    // The head and foot classes of the navigator that shows this class, set by its header.
+    QPointer<TVoskClass> _DataSourceH;
+    QPointer<TVoskClass> _DataSourceF;
 
     // The columns Open would read, without reading rows and without changing the class: those of
     // the open result, else of the SELECT run for its description only.

@@ -132,6 +132,7 @@ TEST_F(HeaderFrameTest, ShortHelpVisibilityIsRememberedPerFormClass) {
 TEST_F(HeaderFrameTest, CurrentClassFollowsTheFocusedControl) {
     TFormAdress* f = Open({QStringLiteral("ModulPositionTop=10")});
     auto* other = Vcl::Owned(f, new TVoskClass(f), QStringLiteral("DataOther"));
+    new TQ32Control(other); // a class counts where a coordinator serves it
     auto* edit = Vcl::Owned(f, new TVoskDBEdit(f->ModulLayout()->parentWidget()),
                             QStringLiteral("EdOther"));
     edit->SetDataClass(other);

@@ -4,7 +4,7 @@
 #include "TVoskSpeedButton.h"
 #include "TopLabel.h"
 #include "Uloghelper.h"
-#include "VoskControls.Colors.h"
+#include "VoskControls.h"
 #include "VoskQuery2.h"
 
 #include <QMdiSubWindow>
