@@ -36,7 +36,12 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <vector>
 
@@ -108,8 +113,8 @@ public:
             return -1;
         for (int r = 0; r < m_class->RecordCount(); ++r) {
             const QVariant& v = m_class->ValueRef(r, col);
-            if (v.typeId() == QMetaType::QString) {
-                // Folding keeps the length, so most rows are told apart without it.
+            if (isString(v)) {
+                // Qt folds character by character: texts of other lengths never match.
                 const QString& s = stringOf(v);
                 if (s.size() == text.size() && s.compare(text, Qt::CaseInsensitive) == 0)
                     return r;
@@ -180,7 +185,7 @@ protected:
             if (col < 0 || col >= fields)
                 continue;
             const QVariant& v = m_class->ValueRef(row, col);
-            if (v.typeId() != QMetaType::QString && v.isNull())
+            if (!isString(v) && v.isNull())
                 continue;
             blank = false;
             if (matches(v))
@@ -191,13 +196,18 @@ protected:
 
 private:
     static char16_t asciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + 32 : c; }
+    // Without the out-of-line type query, which costs as much as a short search.
+    static bool isString(const QVariant& v) {
+        return v.data_ptr().type() == QMetaType::fromType<QString>();
+    }
     static const QString& stringOf(const QVariant& v) {
         return *static_cast<const QString*>(v.constData());
     }
 
     bool matches(const QVariant& v) const {
+        if (isString(v))
+            return contains(stringOf(v));
         switch (v.typeId()) {
-        case QMetaType::QString: return contains(stringOf(v));
         case QMetaType::Int:
         case QMetaType::LongLong: {
             if (!m_ascii)
@@ -222,19 +232,39 @@ private:
         const char16_t* h = reinterpret_cast<const char16_t*>(text.utf16());
         const qsizetype n = text.size(), m = m_lower.size();
         const char16_t* needle = reinterpret_cast<const char16_t*>(m_lower.utf16());
+        const auto restMatches = [&](qsizetype at) {
+            if (at + m > n)
+                return false;
+            qsizetype k = 1;
+            while (k < m && asciiLower(h[at + k]) == needle[k])
+                ++k;
+            return k == m;
+        };
         // A letter and its capital differ in bit 0x20 alone, so one compare finds both.
         const char16_t first = needle[0];
         const char16_t caseBit = first >= u'a' && first <= u'z' ? 0x20 : 0;
-        for (qsizetype i = 0; i < n; ++i) {
+        qsizetype i = 0;
+#ifdef __SSE2__
+        // Eight characters at a time: any one outside ASCII, and where the first letter is.
+        const __m128i high = _mm_set1_epi16(short(0xff80));
+        const __m128i bit = _mm_set1_epi16(short(caseBit));
+        const __m128i lead = _mm_set1_epi16(short(first));
+        for (; i + 8 <= n; i += 8) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i));
+            const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(x, high), _mm_setzero_si128());
+            if (_mm_movemask_epi8(ascii) != 0xffff)
+                return text.contains(m_text, Qt::CaseInsensitive);
+            auto hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(x, bit), lead)));
+            for (; hits != 0; hits &= hits - 1, hits &= hits - 1) // two bits a character
+                if (restMatches(i + std::countr_zero(hits) / 2))
+                    return true;
+        }
+#endif
+        for (; i < n; ++i) {
             const char16_t c = h[i];
             if (c >= 0x80)
                 return text.contains(m_text, Qt::CaseInsensitive);
-            if ((c | caseBit) != first || i + m > n)
-                continue;
-            qsizetype k = 1;
-            while (k < m && asciiLower(h[i + k]) == needle[k])
-                ++k;
-            if (k == m)
+            if ((c | caseBit) == first && restMatches(i))
                 return true;
         }
         return false;
