@@ -36,6 +36,13 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
 #include <vector>
 
 namespace {
@@ -82,27 +89,39 @@ public:
     TText0FilterModel(TVoskClass* dataClass, QObject* parent)
         : QSortFilterProxyModel(parent), m_class(dataClass) {
         setDynamicSortFilter(false);
-        // Any change of the rows makes the folded texts stale.
-        const auto drop = [this] { m_folded.clear(); };
-        connect(dataClass, &TVoskClass::RowsReset, this, drop);
-        connect(dataClass, &TVoskClass::RowInserted, this, drop);
-        connect(dataClass, &TVoskClass::RowRemoved, this, drop);
-        connect(dataClass, &TVoskClass::RowUpdated, this, drop);
-        connect(dataClass, &TVoskClass::FieldChanged, this, drop);
     }
     void SetFilterText(const QString& text) {
         m_text = text;
-        m_needle = text.toCaseFolded();
+        m_ascii = true;
+        m_numberLike = true;
+        m_lower.clear();
+        for (const QChar c : text) {
+            if (c.unicode() >= 0x80) {
+                m_ascii = false;
+                break;
+            }
+            m_lower += asciiLower(c.unicode());
+            m_numberLike = m_numberLike && (c.isDigit() || c == u'-');
+        }
         resolve();
         invalidateFilter();
     }
     // The first row whose German text is text, ignoring case; -1 when none.
-    int FindFeld0(const QString& text) {
-        fold();
-        const QString needle = text.toCaseFolded();
-        for (int r = 0; r < int(m_blank.size()); ++r)
-            if (!m_isNull[size_t(r) * 4 + 1] && m_folded[size_t(r) * 4 + 1] == needle)
+    int FindFeld0(const QString& text) const {
+        const int col = m_cols.value(1, -1);
+        if (col < 0 || col >= m_class->FieldCount())
+            return -1;
+        for (int r = 0; r < m_class->RecordCount(); ++r) {
+            const QVariant& v = m_class->ValueRef(r, col);
+            if (isString(v)) {
+                // Qt folds character by character: texts of other lengths never match.
+                const QString& s = stringOf(v);
+                if (s.size() == text.size() && s.compare(text, Qt::CaseInsensitive) == 0)
+                    return r;
+            } else if (!v.isNull() && v.toString().compare(text, Qt::CaseInsensitive) == 0) {
                 return r;
+            }
+        }
         return -1;
     }
     void resolve() {
@@ -155,65 +174,107 @@ public:
     }
 
 protected:
+    // A keystroke filters the whole list, so a row costs no copy and no allocation: the stored
+    // texts are searched in place and numbers are written to the stack.
     bool filterAcceptsRow(int row, const QModelIndex&) const override {
-        if (m_text.isEmpty())
+        if (m_text.isEmpty() || row >= m_class->RecordCount())
             return true;
-        // A keystroke filters the whole list: the texts are folded once, not per row and call.
-        const_cast<TText0FilterModel*>(this)->fold();
-        if (row < int(m_blank.size())) {
-            if (m_blank[size_t(row)])
-                return true;
-            for (size_t k = 0; k < 4; ++k)
-                if (m_folded[size_t(row) * 4 + k].contains(m_needle))
-                    return true;
-            return false;
-        }
         bool blank = true;
+        const int fields = m_class->FieldCount(); // the columns may be resolved only after a reset
         for (int col : m_cols) {
-            if (col < 0)
+            if (col < 0 || col >= fields)
                 continue;
-            const QVariant v = m_class->Value(row, col);
-            if (v.isNull())
+            const QVariant& v = m_class->ValueRef(row, col);
+            if (!isString(v) && v.isNull())
                 continue;
             blank = false;
-            if (v.toString().contains(m_text, Qt::CaseInsensitive))
+            if (matches(v))
                 return true;
         }
         return blank;
     }
 
 private:
-    void fold() {
-        const int rows = m_class->RecordCount();
-        if (!m_folded.empty() && int(m_blank.size()) == rows)
-            return;
-        if (m_cols.isEmpty())
-            resolve();
-        m_folded.assign(size_t(rows) * 4, QString());
-        m_isNull.assign(size_t(rows) * 4, true);
-        m_blank.assign(size_t(rows), true);
-        for (int r = 0; r < rows; ++r)
-            for (size_t k = 0; k < 4 && k < size_t(m_cols.size()); ++k) {
-                const int col = m_cols[qsizetype(k)];
-                if (col < 0)
-                    continue;
-                const QVariant v = m_class->Value(r, col);
-                if (v.isNull())
-                    continue;
-                m_folded[size_t(r) * 4 + k] = v.toString().toCaseFolded();
-                m_isNull[size_t(r) * 4 + k] = false;
-                m_blank[size_t(r)] = false;
-            }
-        if (m_folded.empty())
-            m_folded.resize(1); // an empty list is folded too
+    static char16_t asciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + 32 : c; }
+    // Without the out-of-line type query, which costs as much as a short search.
+    static bool isString(const QVariant& v) {
+        return v.data_ptr().type() == QMetaType::fromType<QString>();
+    }
+    static const QString& stringOf(const QVariant& v) {
+        return *static_cast<const QString*>(v.constData());
+    }
+
+    bool matches(const QVariant& v) const {
+        if (isString(v))
+            return contains(stringOf(v));
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong: {
+            if (!m_ascii)
+                return v.toString().contains(m_text, Qt::CaseInsensitive);
+            if (!m_numberLike)
+                return false; // a number is written with digits and a sign only
+            char digits[24];
+            const auto end = std::to_chars(digits, digits + sizeof digits, v.toLongLong()).ptr;
+            char16_t text[24];
+            std::copy(digits, end, text);
+            return contains(QStringView(text, end - digits));
+        }
+        default: return contains(v.toString());
+        }
+    }
+
+    // Plain ASCII, as nearly every text is, is compared here; any other character hands the
+    // text to Qt's Unicode folding, which also folds such characters onto ASCII ones.
+    bool contains(QStringView text) const {
+        if (!m_ascii)
+            return text.contains(m_text, Qt::CaseInsensitive);
+        const char16_t* h = reinterpret_cast<const char16_t*>(text.utf16());
+        const qsizetype n = text.size(), m = m_lower.size();
+        const char16_t* needle = reinterpret_cast<const char16_t*>(m_lower.utf16());
+        const auto restMatches = [&](qsizetype at) {
+            if (at + m > n)
+                return false;
+            qsizetype k = 1;
+            while (k < m && asciiLower(h[at + k]) == needle[k])
+                ++k;
+            return k == m;
+        };
+        // A letter and its capital differ in bit 0x20 alone, so one compare finds both.
+        const char16_t first = needle[0];
+        const char16_t caseBit = first >= u'a' && first <= u'z' ? 0x20 : 0;
+        qsizetype i = 0;
+#ifdef __SSE2__
+        // Eight characters at a time: any one outside ASCII, and where the first letter is.
+        const __m128i high = _mm_set1_epi16(short(0xff80));
+        const __m128i bit = _mm_set1_epi16(short(caseBit));
+        const __m128i lead = _mm_set1_epi16(short(first));
+        for (; i + 8 <= n; i += 8) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i));
+            const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(x, high), _mm_setzero_si128());
+            if (_mm_movemask_epi8(ascii) != 0xffff)
+                return text.contains(m_text, Qt::CaseInsensitive);
+            auto hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(x, bit), lead)));
+            for (; hits != 0; hits &= hits - 1, hits &= hits - 1) // two bits a character
+                if (restMatches(i + std::countr_zero(hits) / 2))
+                    return true;
+        }
+#endif
+        for (; i < n; ++i) {
+            const char16_t c = h[i];
+            if (c >= 0x80)
+                return text.contains(m_text, Qt::CaseInsensitive);
+            if ((c | caseBit) == first && restMatches(i))
+                return true;
+        }
+        return false;
     }
 
     TVoskClass* m_class;
     QString m_text;
-    QString m_needle;
-    std::vector<QString> m_folded; // four per row: t_nr, t_feld0, t_kundtxt0, t_feld3
-    std::vector<bool> m_isNull;
-    std::vector<bool> m_blank;
+    QString m_lower; // m_text in ASCII lower case, when m_ascii
+    bool m_ascii = true;
+    bool m_numberLike = true; // m_text holds only digits and signs
     QList<int> m_cols;
     int m_gray = -1, m_red = -1, m_bold = -1;
 };

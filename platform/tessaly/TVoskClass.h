@@ -142,6 +142,10 @@ public:
     TVoskDataField FieldByName(const QString& name); // throws when missing
     TVoskDataField Fields(int index);
     QVariant Value(int row, int col) const;
+    // The stored value itself, for passes over every row; row and col must be in range.
+    const QVariant& ValueRef(int row, int col) const {
+        return m_rows[size_t(row)].value[size_t(col)];
+    }
     // At the current record. An empty text in a column that holds no text is stored as null.
     void SetValue(int col, const QVariant& value);
     bool FieldWritable(int col) const;
