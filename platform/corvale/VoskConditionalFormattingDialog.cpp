@@ -48,9 +48,9 @@ void ShowStyle(QLabel* label, const QColor& background, const QColor& text, bool
 QString StyleText(const TVoskCondFormatRule& r) {
     QStringList parts;
     if (r.background.isValid())
-        parts << QStringLiteral("Hintergrund %1").arg(r.background.name());
+        parts << QStringLiteral("Hintergrundfarbe");
     if (r.textColor.isValid())
-        parts << QStringLiteral("Schrift %1").arg(r.textColor.name());
+        parts << QStringLiteral("Schriftfarbe");
     if (r.bold)
         parts << QStringLiteral("fett");
     return parts.isEmpty() ? QStringLiteral("unverändert") : parts.join(QStringLiteral(", "));
