@@ -182,6 +182,8 @@ TFrameDBNav::TFrameDBNav(QObject* owner, QWidget* parent) : QFrame(parent) {
     });
     connect(GridViewItems.moTxtVorschau, &QAction::triggered, this,
             [this] { Rtl::Guarded([&] { moTxtVorschauClick(); }, this); });
+    connect(GridViewItems.moConditionalFormating, &QAction::triggered, this,
+            [this] { Rtl::Guarded([&] { moConditionalFormatingClick(); }, this); });
     PopUpGridSettings->addSeparator();
     moLayoutLoad = AddItem(PopUpGridSettings, this, "moLayoutLoad",
                            QStringLiteral("Eigenes Layout laden"), 2885);
@@ -779,6 +781,10 @@ void TFrameDBNav::PopupGridSettingsPopup() {
 void TFrameDBNav::moTxtVorschauClick() {
     TGridViewMenu::TxtVorschauClick(grid2(), formClassName(),
                                     GridViewItems.moTxtVorschau->isChecked());
+}
+
+void TFrameDBNav::moConditionalFormatingClick() {
+    TGridViewMenu::ConditionalFormatingClick(grid2());
 }
 
 void TFrameDBNav::moOptimaleBreiteClick() {

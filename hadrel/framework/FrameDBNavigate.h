@@ -176,6 +176,7 @@ public:
     void moOptimaleBreiteClick();
     void moTabFilterClick(QObject* sender);
     void moTxtVorschauClick();
+    void moConditionalFormatingClick();
     void moLayoutLoadClick(QObject* sender);
     void moLayoutSaveClick(QObject* sender);
     void moLayoutDeleteClick(QObject* sender);

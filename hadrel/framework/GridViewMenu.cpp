@@ -5,6 +5,7 @@
 #include "UDM1.h"
 #include "Umigration.h"
 #include "Vcl.Components.h"
+#include "VoskConditionalFormattingDialog.h"
 
 #include <EventGuard.h>
 
@@ -29,6 +30,10 @@ void TGridViewMenu::Create(TVoskPopupMenu* menu, QObject* owner, const char* foo
     moFooter = Item(menu, owner, footerName, QStringLiteral("Fußzeile mit Summen"), 2894, true);
     moTxtVorschau =
         Item(menu, owner, "moTxtVorschau", QStringLiteral("Textvorschau"), 2895, true);
+    moConditionalFormating = Item(menu, owner, "moConditionalFormating",
+                                  QStringLiteral("Bedingte Formatierung …"), 0, false);
+    moConditionalFormating->setToolTip(
+        QStringLiteral("Regeln für Farben und Fettschrift der Zellen bearbeiten"));
     moAufklappen = Item(menu, owner, "moAufklappen", QStringLiteral("Alle Gruppen aufklappen"),
                         2891, false);
     moZusammenfalten = Item(menu, owner, "moZusammenfalten",
@@ -71,6 +76,7 @@ void TGridViewMenu::Update(TVoskDBGrid2* g) const {
     moAufklappen->setVisible(grouped);
     moZusammenfalten->setVisible(grouped);
     moTxtVorschau->setVisible(g && g->HasPreviewColumn());
+    moConditionalFormating->setVisible(g != nullptr);
     moTxtVorschau->setChecked(g && g->PreviewVisible());
 }
 
@@ -87,6 +93,10 @@ void TGridViewMenu::TxtVorschauClick(TVoskDBGrid2* grid, const QString& formClas
     grid->SetPreviewVisible(on);
     if (TDM1* dm = DM1(); dm && dm->Connected())
         dm->SaveLastValBool(PreviewKey(formClass, grid), on, true);
+}
+
+void TGridViewMenu::ConditionalFormatingClick(TVoskDBGrid2* grid) {
+    TfrmConditionalFormatting::Execute(grid);
 }
 
 void TGridViewMenu::LoadPreview(TVoskDBGrid2* grid, const QString& formClass) {

@@ -15,6 +15,7 @@ struct TGridViewMenu {
     TVoskMenuItem* moGruppierung = nullptr;
     TVoskMenuItem* moFooter = nullptr; // moFusszeileSummierung in the navigation frame
     TVoskMenuItem* moTxtVorschau = nullptr;
+    TVoskMenuItem* moConditionalFormating = nullptr;
     TVoskMenuItem* moAufklappen = nullptr;
     TVoskMenuItem* moZusammenfalten = nullptr;
 
@@ -29,6 +30,8 @@ struct TGridViewMenu {
     static QString PreviewKey(const QString& formClass, const TVoskDBGrid2* grid);
     // Toggles the preview and keeps the choice.
     static void TxtVorschauClick(TVoskDBGrid2* grid, const QString& formClass, bool on);
+    // The rules dialog of the grid's conditional formatting.
+    static void ConditionalFormatingClick(TVoskDBGrid2* grid);
     // Shows the preview as the user last left it.
     static void LoadPreview(TVoskDBGrid2* grid, const QString& formClass);
 };

@@ -53,6 +53,8 @@ void TTopLabelFrame::CreateMenuItems() {
     });
     connect(GridViewItems.moTxtVorschau, &QAction::triggered, this,
             [this] { Rtl::Guarded([&] { moTxtVorschauClick(); }, this); });
+    connect(GridViewItems.moConditionalFormating, &QAction::triggered, this,
+            [this] { Rtl::Guarded([&] { moConditionalFormatingClick(); }, this); });
     CreateGridMenuItems();
     tcFilter->OnChange = [this](QObject*) { tcFilterChange(); };
     tcFilter->setAccessibleName(QStringLiteral("Filter-Reiter"));
@@ -133,6 +135,10 @@ void TTopLabelFrame::moTxtVorschauClick() {
     TGridViewMenu::TxtVorschauClick(qobject_cast<TVoskDBGrid2*>(m_grid.data()),
                                     Vcl::ClassName(GetParentForm()),
                                     GridViewItems.moTxtVorschau->isChecked());
+}
+
+void TTopLabelFrame::moConditionalFormatingClick() {
+    TGridViewMenu::ConditionalFormatingClick(qobject_cast<TVoskDBGrid2*>(m_grid.data()));
 }
 
 void TTopLabelFrame::moTabFilterClick(QObject* sender) {

@@ -297,6 +297,7 @@ public:
     // moGruppierung, moFooter, moTxtVorschau, moAufklappen, moZusammenfalten.
     TGridViewMenu GridViewItems;
     void moTxtVorschauClick();
+    void moConditionalFormatingClick();
     // The rest of the grid menu (TopLabel.GridMenu.cpp).
     TVoskMenuItem* moExportieren = nullptr;
     TVoskMenuItem* moDrucken = nullptr;

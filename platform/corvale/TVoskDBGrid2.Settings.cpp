@@ -10,6 +10,7 @@
 #include "UDataModul_Dunmere.h"
 #include "Uloghelper.h"
 #include "Vcl.Components.h"
+#include "VoskConditionalFormatting.h"
 
 #include <CdsExpr.h>
 #include <EventGuard.h>
@@ -137,6 +138,7 @@ QString TVoskDBGrid2::LayoutText() const {
         root[QStringLiteral("sortDescending")] = h->sortIndicatorOrder() == Qt::DescendingOrder;
     }
     groupsToLayout(root);
+    m_conditionalFormatting->ToLayout(root);
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact));
 }
 
@@ -183,6 +185,7 @@ bool TVoskDBGrid2::ApplyLayoutText(const QString& text) {
                                   ? Qt::DescendingOrder
                                   : Qt::AscendingOrder);
     groupsFromLayout(root);
+    m_conditionalFormatting->FromLayout(root, FormClassName() + u'.' + GridName());
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "VoskTimer.h"
 
 #include "TVoskGridCellDelegate.h"
+#include "VoskConditionalFormatting.h"
 
 #include <QHeaderView>
 #include <QStyledItemDelegate>
@@ -28,6 +29,9 @@ TVoskDBGrid2::TVoskDBGrid2(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setSectionsClickable(true);
     setSortingEnabled(true);
     setItemDelegate(new TVoskGridCellDelegate(this));
+    m_conditionalFormatting = new TVoskConditionalFormatting(this);
+    connect(m_conditionalFormatting, &TVoskConditionalFormatting::Changed, viewport(),
+            qOverload<>(&QWidget::update));
 }
 
 void TVoskDBGrid2::SetDataClass(TVoskClass* dataClass) {

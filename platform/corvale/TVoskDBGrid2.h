@@ -13,6 +13,7 @@
 #include <QHash>
 class TVoskDataModel;
 class TVoskDBGrid2;
+class TVoskConditionalFormatting;
 
 // What a column's cell editor is: a plain edit, an edit with buttons, or an edit of a long text
 // whose text button opens the text editor.
@@ -150,6 +151,8 @@ public:
     bool ApplyLayoutText(const QString& text);
     // Column widths fitted to the content of the shown rows.
     void OptimalWidths();
+    // Colours and bold type of cells by rules on their values; kept with the layout.
+    TVoskConditionalFormatting* ConditionalFormatting() const { return m_conditionalFormatting; }
 
     // ---- filters ----------------------------------------------------------------------------
     // Stored filters of this grid, read from the database per call.
@@ -348,4 +351,5 @@ private:
     std::vector<FilterHandler> m_filterHandlers;
     QLineEdit* m_searchPanel = nullptr;
     QLineEdit* m_findBox = nullptr;
+    TVoskConditionalFormatting* m_conditionalFormatting = nullptr;
 };

@@ -1,6 +1,9 @@
 #include "TVoskGridCellDelegate.h"
 
 #include "TVoskDBGrid2.h"
+#include "VoskConditionalFormatting.h"
+
+#include <TVoskClass.h>
 
 #include <QApplication>
 #include <QPainter>
@@ -31,6 +34,25 @@ QStyleOptionViewItem TVoskGridCellDelegate::cellOption(const QStyleOptionViewIte
     if (m_grid)
         o.rect = m_grid->cellRect(option.rect, index.row());
     return o;
+}
+
+void TVoskGridCellDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                            const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    const TVoskConditionalFormatting* rules = m_grid ? m_grid->ConditionalFormatting() : nullptr;
+    if (!rules || rules->IsEmpty() || !m_grid->DataClass())
+        return;
+    const std::optional<TVoskCondFormatStyle> style =
+        rules->StyleFor(m_grid->DataClass()->FieldNames().value(index.column()),
+                        index.data(Qt::EditRole), option->text);
+    if (!style)
+        return;
+    if (style->background.isValid())
+        option->backgroundBrush = style->background;
+    if (style->textColor.isValid())
+        option->palette.setColor(QPalette::Text, style->textColor);
+    if (style->bold)
+        option->font.setBold(true);
 }
 
 void TVoskGridCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

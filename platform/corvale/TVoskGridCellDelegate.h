@@ -24,6 +24,8 @@ protected:
     // The option with its rectangle cut down to the cells' strip of the row.
     QStyleOptionViewItem cellOption(const QStyleOptionViewItem& option,
                                     const QModelIndex& index) const;
+    // The grid's conditional formatting on top of the cell's own look.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 
     QPointer<TVoskDBGrid2> m_grid;
 };
