@@ -7,6 +7,8 @@
 #include "TUserRights.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskDBTreeView2.h"
+#include "TreeListMenu.h"
 #include "TVoskDBMemo.h"
 #include "TVoskTabControl.h"
 #include "UDM1.h"
@@ -174,6 +176,9 @@ TFrameDBNav::TFrameDBNav(QObject* owner, QWidget* parent) : QFrame(parent) {
     moTabFilter->setCheckable(true);
     GridViewItems.Create(PopUpGridSettings, this, "moFusszeileSummierung", [](QObject* frame) {
         return static_cast<TFrameDBNav*>(frame)->grid2();
+    });
+    TTreeListMenu::Bind(GridViewItems, this, [](QObject* frame) {
+        return qobject_cast<TVoskDBTreeView2*>(static_cast<TFrameDBNav*>(frame)->VoskDBGrid());
     });
     connect(GridViewItems.moTxtVorschau, &QAction::triggered, this,
             [this] { Rtl::Guarded([&] { moTxtVorschauClick(); }, this); });
@@ -526,6 +531,8 @@ void TFrameDBNav::DBNavigator1BeforeAction(QObject* sender, NavBtn button) {
             grid->DeleteSelection();
             throw EAbort();
         }
+        if (TTreeListMenu::DeleteSelected(m_grid))
+            throw EAbort();
         break;
     case nbPost:
         if (OnBeforePostExecute)
@@ -802,10 +809,11 @@ void TFrameDBNav::BtSettingsModulClick() { m_settingsModul->DoButtonClick(BtSett
 // ---- grid menu ---------------------------------------------------------------------------
 
 void TFrameDBNav::PopupGridSettingsPopup() {
-    TVoskDBGrid2* g = grid2();
+    IVoskGridLayouts* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data());
+    auto* tree = qobject_cast<TVoskDBTreeView2*>(m_grid.data());
     const bool admin = TUserRights::GetAdmin_User();
     auto loadCaption = [](TVoskMenuItem* item, const QString& def, bool exists,
-                          TVoskDBGrid2* grid) {
+                          IVoskGridLayouts* grid) {
         QString text = makeText(item->TextNr(), def);
         if (exists)
             text += QStringLiteral(" { ") +
@@ -835,34 +843,37 @@ void TFrameDBNav::PopupGridSettingsPopup() {
     moLayoutGlobalDelete->setEnabled(global);
     moLayoutLocalFavor->setEnabled(user && global);
     moLayoutLocalFavor->setChecked(user && g->LayoutIsDefault());
-    const bool filters = g && g->GridFilterCount() > 0;
+    const bool filters = grid2() && grid2()->GridFilterCount() > 0;
     moTabFilter->setVisible(filters && !m_filterTabShow);
     moTabFilter->setEnabled(filters);
     moExportieren->setVisible(g != nullptr);
     moExportieren->setEnabled(
         g && TUserRights::CanDoGUIAction(formClassName(), m_grid->objectName()));
-    moDrucken->setEnabled(g != nullptr);
+    moDrucken->setEnabled(grid2() != nullptr);
     moOptimaleBreite->setVisible(g != nullptr);
-    GridViewItems.Update(g);
+    GridViewItems.Update(grid2());
+    TTreeListMenu::Update(GridViewItems, tree);
 }
 
 void TFrameDBNav::moTxtVorschauClick() {
     TGridViewMenu::TxtVorschauClick(grid2(), formClassName(),
                                     GridViewItems.moTxtVorschau->isChecked());
+    TTreeListMenu::TxtVorschauClick(qobject_cast<TVoskDBTreeView2*>(m_grid.data()),
+                                    formClassName(), GridViewItems.moTxtVorschau->isChecked());
 }
 
 void TFrameDBNav::moOptimaleBreiteClick() {
-    if (TVoskDBGrid2* g = grid2())
+    if (auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data()))
         g->OptimalWidths();
 }
 
 void TFrameDBNav::moLayoutLoadClick(QObject* sender) {
-    if (TVoskDBGrid2* g = grid2())
+    if (auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data()))
         g->LayoutLoad(sender == moLayoutGlobalLoad ? 2 : 1);
 }
 
 void TFrameDBNav::moLayoutSaveClick(QObject* sender) {
-    TVoskDBGrid2* g = grid2();
+    auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data());
     if (!g)
         return;
     const int type = sender == moLayoutGlobalSave ? 2 : 1;
@@ -872,7 +883,7 @@ void TFrameDBNav::moLayoutSaveClick(QObject* sender) {
 }
 
 void TFrameDBNav::moLayoutDeleteClick(QObject* sender) {
-    TVoskDBGrid2* g = grid2();
+    auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data());
     if (!g)
         return;
     const int type = sender == moLayoutGlobalDelete ? 2 : 1;
@@ -882,18 +893,19 @@ void TFrameDBNav::moLayoutDeleteClick(QObject* sender) {
 }
 
 void TFrameDBNav::moLayoutLocalFavorClick() {
-    if (TVoskDBGrid2* g = grid2())
+    if (auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data()))
         g->SetLayoutDefault(moLayoutLocalFavor->isChecked());
 }
 
 void TFrameDBNav::LoadGridSettings() {
-    TVoskDBGrid2* g = grid2();
+    auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data());
     if (!g)
         return;
     moLayoutLocalFavor->setChecked(g->LayoutExists(1) && g->LayoutIsDefault());
     if (!_ManualLayoutLoading)
         g->InitLayout();
-    TGridViewMenu::LoadPreview(g, formClassName());
+    TGridViewMenu::LoadPreview(grid2(), formClassName());
+    TTreeListMenu::LoadPreview(qobject_cast<TVoskDBTreeView2*>(m_grid.data()), formClassName());
 }
 
 QString TFrameDBNav::PrintTitle() const {
@@ -924,7 +936,8 @@ void TFrameDBNav::moDruckenClick() {
 
 void TFrameDBNav::moExportierenClick() {
     TVoskDBGrid2* g = grid2();
-    if (!g)
+    auto* tree = qobject_cast<TVoskDBTreeView2*>(m_grid.data());
+    if (!g && !tree)
         return;
     const QString form = formClassName();
     if (!TUserRights::CanDoGUIAction(form, m_grid->objectName()))
@@ -944,7 +957,9 @@ void TFrameDBNav::moExportierenClick() {
     if (QFileInfo(file).suffix().isEmpty())
         file += QStringLiteral(".xlsx");
     TGridExportResult result;
-    {
+    if (tree) {
+        TTreeListMenu::Export(file, tree);
+    } else {
         Vcl::THourglass hourglass;
         result = ExportGridToXLSX(file, g, true, true, QStringLiteral("xlsx"));
     }
