@@ -2,6 +2,7 @@
 
 #include "TFormAdress.h"
 #include "TFormDialogDemo.h"
+#include "TFormForms.h"
 #include "TFormInfo.h"
 #include "TFormLagerzugang.h"
 #include "TFormPlantafel.h"
@@ -195,6 +196,9 @@ void Register() {
                           UModulForm::ShowModulForm(f);
                           return f;
                       });
+    // The form designer's report list, where the special-function editor shows a report.
+    RegisterStartProc(QStringLiteral("FORMDESIGNER.M"), QStringLiteral("CreateRTF"),
+                      [](const QStringList&) -> QObject* { return TFormForms::Open(); });
     RegisterProc<void(TF2Result&, QWidget*, QObject*, std::unique_ptr<QStringList>, TMakeF2Event)>(
         QStringLiteral("F2.M"), QStringLiteral("MakeF2Proc"), MakeF2Host);
     RegisterProc<bool(QWidget*, const QString&, const QString&, bool, bool, bool, bool,
@@ -233,6 +237,7 @@ void Unregister() {
              {"Dashboard.M", "DASHBOARDMODUL"},
              {"SSystem.M", "EditTable"}, {"SSystem.M", "EINSTELLUNGENDYN"}, {"F2.M", "MakeF2Proc"}, {"Report.M", "PrintReport"},
              {"ReportGrids.M", "PRINTGRID"}, {"FormDesigner.M", "ExecuteRTF"},
+             {"FORMDESIGNER.M", "CreateRTF"},
              {"Plantafel.M", "PLANTAFEL"}, {"Lager.M", "LAGERZUGANG"}})
         Ukorvexinterface::UnregisterProc(QString::fromLatin1(lib), QString::fromLatin1(proc));
     MainMenuSqlClass = nullptr;

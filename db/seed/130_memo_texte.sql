@@ -1,6 +1,6 @@
 -- Texts of the memo editor, its tools and its questions.
 INSERT INTO text0 (t_nr, t_feld0, t_feld3) VALUES
-    (757, 'Texteditor', 'Text editor'),
+    (757, 'Text', 'Text'),
     (934, 'Schrift', 'Font'),
     (954, 'Schriftart', 'Font name'),
     (975, 'Schriftgröße', 'Font size'),

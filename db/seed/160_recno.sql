@@ -13,8 +13,8 @@ ON CONFLICT (t_nr) DO NOTHING;
 
 INSERT INTO standardsql (ss_key, ss_sql, ss_descr) VALUES
     ('System.CommentsKategorien',
-     'SELECT caption, value FROM (VALUES (1, ''Telefonat'', ''TEL''), (2, ''Besuch'', ''BES''), '
+     'SELECT menubez, menudata FROM (VALUES (1, ''Telefonat'', ''TEL''), (2, ''Besuch'', ''BES''), '
      '(3, ''E-Mail'', ''MAIL''), (4, ''Reklamation'', ''REK''), (5, ''Sonstiges'', ''SON'')) '
-     'AS k(pos, caption, value) ORDER BY pos',
+     'AS k(pos, menubez, menudata) ORDER BY pos',
      'Kategorien der Notizen: Menütext und Wert')
 ON CONFLICT (ss_key) DO NOTHING;

@@ -86,8 +86,12 @@ QList<TVoskMenuItem*> TVoskMenuItem::LoadItemsFromQuery(
         return items;
     int captionCol = query.FieldIndex(QStringLiteral("caption"));
     if (captionCol < 0)
+        captionCol = query.FieldIndex(QStringLiteral("menubez"));
+    if (captionCol < 0)
         captionCol = 0;
     int valueCol = query.FieldIndex(QStringLiteral("value"));
+    if (valueCol < 0)
+        valueCol = query.FieldIndex(QStringLiteral("menudata"));
     if (valueCol < 0)
         valueCol = query.FieldCount() > 1 ? 1 : 0;
     for (int r = 0; r < query.RecordCount(); ++r) {

@@ -48,7 +48,8 @@ public:
     // The value an entry made from a query stands for (its second column).
     QVariant Value() const { return data(); }
     // One entry per row of the open query, added to menu in row order: caption from the column
-    // "caption" (else the first), value from "value" (else the second); onClick runs on a click.
+    // "caption" or "menubez" (else the first), value from "value" or "menudata" (else the
+    // second); onClick runs on a click.
     static QList<TVoskMenuItem*> LoadItemsFromQuery(QMenu* menu, TVoskQuery2& query,
                                                     const std::function<void(TVoskMenuItem*)>&
                                                         onClick);

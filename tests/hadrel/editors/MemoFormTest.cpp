@@ -354,7 +354,7 @@ TEST_F(MemoFormTest, PrintGoesToThePrinterWithThePrintCaptionAndNewAsksFirst) {
         Printers* old;
     } printer;
     TMemoFormEx f;
-    EXPECT_EQ(f.FPrintCaption, QStringLiteral("Texteditor"));
+    EXPECT_EQ(f.FPrintCaption, QStringLiteral("Text"));
     f.SetPrintCaption(QStringLiteral("Auftrag 17"));
     f.Editor->setPlainText(QStringLiteral("Inhalt"));
     f.BarButtonPrintClick();

@@ -486,7 +486,7 @@ TEST_F(MemoToolsTest, CaptionsAndHintsComeFromTheTextStore) {
         EXPECT_EQ(f->FNumbersController->Entries[0]->text(), QStringLiteral("Aufzählungszeichen"));
         EXPECT_EQ(f->FColorPicker->MoreColorsButton->text(), QStringLiteral("Weitere Farben…"));
         EXPECT_EQ(f->windowTitle().left(9), QStringLiteral("Bemerkung"));
-        EXPECT_EQ(f->FPrintCaption, QStringLiteral("Texteditor"));
+        EXPECT_EQ(f->FPrintCaption, QStringLiteral("Text"));
     });
 }
 

@@ -98,6 +98,7 @@ TEST_F(RecordInfoTest, AutoOpenCommentOpensTheEditorOnceAndKeepsItsNewNote) {
 }
 
 TEST_F(RecordInfoTest, WithoutANoteEditorNothingIsWritten) {
+    UModulFormSeams::FormRecnoComments.Reset();
     const qint64 id = IdOf(QStringLiteral("Adresse 12"));
     TMenuForm* m = Info(QStringLiteral("adressen"), QString::number(id));
     m_answers.Expect(QStringLiteral("Notizeditor ist in dieser Installation nicht verfügbar"),
