@@ -9,6 +9,8 @@
 #include "TUserRights.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskDBTreeView2.h"
+#include "TreeListMenu.h"
 #include "TVoskDBMemo.h"
 #include "TVoskTabControl.h"
 #include "UDM1.h"
@@ -179,6 +181,9 @@ TFrameDBNav::TFrameDBNav(QObject* owner, QWidget* parent) : QFrame(parent) {
     moTabFilter->setCheckable(true);
     GridViewItems.Create(PopUpGridSettings, this, "moFusszeileSummierung", [](QObject* frame) {
         return static_cast<TFrameDBNav*>(frame)->grid2();
+    });
+    TTreeListMenu::Bind(GridViewItems, this, [](QObject* frame) {
+        return qobject_cast<TVoskDBTreeView2*>(static_cast<TFrameDBNav*>(frame)->VoskDBGrid());
     });
     connect(GridViewItems.moTxtVorschau, &QAction::triggered, this,
             [this] { Rtl::Guarded([&] { moTxtVorschauClick(); }, this); });
@@ -517,6 +522,8 @@ void TFrameDBNav::DBNavigator1BeforeAction(QObject* sender, NavBtn button) {
             grid->DeleteSelection();
             throw EAbort();
         }
+        if (TTreeListMenu::DeleteSelected(m_grid))
+            throw EAbort();
         break;
     case nbPost:
         if (OnBeforePostExecute)
@@ -730,10 +737,11 @@ void TFrameDBNav::BtSettingsModulClick() { m_settingsModul->DoButtonClick(BtSett
 // ---- grid menu ---------------------------------------------------------------------------
 
 void TFrameDBNav::PopupGridSettingsPopup() {
-    TVoskDBGrid2* g = grid2();
+    IVoskGridLayouts* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data());
+    auto* tree = qobject_cast<TVoskDBTreeView2*>(m_grid.data());
     const bool admin = TUserRights::GetAdmin_User();
     auto loadCaption = [](TVoskMenuItem* item, const QString& def, bool exists,
-                          TVoskDBGrid2* grid) {
+                          IVoskGridLayouts* grid) {
         QString text = makeText(item->TextNr(), def);
         if (exists)
             text += QStringLiteral(" { ") +
@@ -763,15 +771,16 @@ void TFrameDBNav::PopupGridSettingsPopup() {
     moLayoutGlobalDelete->setEnabled(global);
     moLayoutLocalFavor->setEnabled(user && global);
     moLayoutLocalFavor->setChecked(user && g->LayoutIsDefault());
-    const bool filters = g && g->GridFilterCount() > 0;
+    const bool filters = grid2() && grid2()->GridFilterCount() > 0;
     moTabFilter->setVisible(filters && !m_filterTabShow);
     moTabFilter->setEnabled(filters);
     moExportieren->setVisible(g != nullptr);
     moExportieren->setEnabled(
         g && TUserRights::CanDoGUIAction(formClassName(), m_grid->objectName()));
-    moDrucken->setEnabled(g != nullptr);
+    moDrucken->setEnabled(grid2() != nullptr);
     moOptimaleBreite->setVisible(g != nullptr);
-    GridViewItems.Update(g);
+    GridViewItems.Update(grid2());
+    TTreeListMenu::Update(GridViewItems, tree);
     TPivotGridMenu::Update(m_grid, {moLayoutLoad, moLayoutSave, moLayoutDelete, moLayoutLocalFavor,
                                     moOptimaleBreite, moLayoutGlobalLoad, moLayoutGlobalSave,
                                     moLayoutGlobalDelete, moExportieren, moDrucken, moTabFilter},
@@ -781,6 +790,8 @@ void TFrameDBNav::PopupGridSettingsPopup() {
 void TFrameDBNav::moTxtVorschauClick() {
     TGridViewMenu::TxtVorschauClick(grid2(), formClassName(),
                                     GridViewItems.moTxtVorschau->isChecked());
+    TTreeListMenu::TxtVorschauClick(qobject_cast<TVoskDBTreeView2*>(m_grid.data()),
+                                    formClassName(), GridViewItems.moTxtVorschau->isChecked());
 }
 
 void TFrameDBNav::moConditionalFormatingClick() {
@@ -788,21 +799,21 @@ void TFrameDBNav::moConditionalFormatingClick() {
 }
 
 void TFrameDBNav::moOptimaleBreiteClick() {
-    if (TVoskDBGrid2* g = grid2())
+    if (auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data()))
         g->OptimalWidths();
 }
 
 void TFrameDBNav::moLayoutLoadClick(QObject* sender) {
     if (TPivotGridMenu::LayoutLoad(m_grid, sender == moLayoutGlobalLoad ? 2 : 1))
         return;
-    if (TVoskDBGrid2* g = grid2())
+    if (auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data()))
         g->LayoutLoad(sender == moLayoutGlobalLoad ? 2 : 1);
 }
 
 void TFrameDBNav::moLayoutSaveClick(QObject* sender) {
     if (TPivotGridMenu::LayoutSave(m_grid, sender == moLayoutGlobalSave ? 2 : 1))
         return;
-    TVoskDBGrid2* g = grid2();
+    auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data());
     if (!g)
         return;
     const int type = sender == moLayoutGlobalSave ? 2 : 1;
@@ -814,7 +825,7 @@ void TFrameDBNav::moLayoutSaveClick(QObject* sender) {
 void TFrameDBNav::moLayoutDeleteClick(QObject* sender) {
     if (TPivotGridMenu::LayoutDelete(m_grid, sender == moLayoutGlobalDelete ? 2 : 1))
         return;
-    TVoskDBGrid2* g = grid2();
+    auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data());
     if (!g)
         return;
     const int type = sender == moLayoutGlobalDelete ? 2 : 1;
@@ -824,20 +835,21 @@ void TFrameDBNav::moLayoutDeleteClick(QObject* sender) {
 }
 
 void TFrameDBNav::moLayoutLocalFavorClick() {
-    if (TVoskDBGrid2* g = grid2())
+    if (auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data()))
         g->SetLayoutDefault(moLayoutLocalFavor->isChecked());
 }
 
 void TFrameDBNav::LoadGridSettings() {
     if (TPivotGridMenu::LoadGridSettings(m_grid, _ManualLayoutLoading))
         return;
-    TVoskDBGrid2* g = grid2();
+    auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data());
     if (!g)
         return;
     moLayoutLocalFavor->setChecked(g->LayoutExists(1) && g->LayoutIsDefault());
     if (!_ManualLayoutLoading)
         g->InitLayout();
-    TGridViewMenu::LoadPreview(g, formClassName());
+    TGridViewMenu::LoadPreview(grid2(), formClassName());
+    TTreeListMenu::LoadPreview(qobject_cast<TVoskDBTreeView2*>(m_grid.data()), formClassName());
 }
 
 QString TFrameDBNav::PrintTitle() const {
@@ -869,7 +881,8 @@ void TFrameDBNav::moDruckenClick() {
 void TFrameDBNav::moExportierenClick() {
     TVoskDBGrid2* g = grid2();
     auto* pivot = qobject_cast<TVoskDBPivotGrid*>(m_grid.data());
-    if (!g && !pivot)
+    auto* tree = qobject_cast<TVoskDBTreeView2*>(m_grid.data());
+    if (!g && !tree && !pivot)
         return;
     const QString form = formClassName();
     if (!TUserRights::CanDoGUIAction(form, m_grid->objectName()))
@@ -889,7 +902,9 @@ void TFrameDBNav::moExportierenClick() {
     if (QFileInfo(file).suffix().isEmpty())
         file += QStringLiteral(".xlsx");
     TGridExportResult result;
-    {
+    if (tree) {
+        TTreeListMenu::Export(file, tree);
+    } else {
         Vcl::THourglass hourglass;
         result = pivot ? ExportPivotGridToXLSX(file, pivot)
                        : ExportGridToXLSX(file, g, true, true, QStringLiteral("xlsx"));

@@ -7,6 +7,8 @@
 #include "DMSys.h"
 #include "FrameDBNavigate.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskDBTreeView2.h"
+#include "TreeListMenu.h"
 #include "TVoskTabControl.h"
 #include "UDM1.h"
 #include "UDataModul_Dunmere.h"
@@ -50,6 +52,9 @@ void TTopLabelFrame::CreateMenuItems() {
             [this] { Rtl::Guarded([&] { moTabFilterClick(moTabFilter); }, this); });
     GridViewItems.Create(PopupGridSettings, this, "moFooter", [](QObject* frame) {
         return qobject_cast<TVoskDBGrid2*>(static_cast<TTopLabelFrame*>(frame)->VoskDBGrid());
+    });
+    TTreeListMenu::Bind(GridViewItems, this, [](QObject* frame) {
+        return qobject_cast<TVoskDBTreeView2*>(static_cast<TTopLabelFrame*>(frame)->VoskDBGrid());
     });
     connect(GridViewItems.moTxtVorschau, &QAction::triggered, this,
             [this] { Rtl::Guarded([&] { moTxtVorschauClick(); }, this); });
@@ -120,6 +125,12 @@ void TTopLabelFrame::VoskTimerRefreshTimer() {
 
 void TTopLabelFrame::LoadGridSettings() {
     auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data());
+    if (auto* tree = qobject_cast<TVoskDBTreeView2*>(m_grid.data())) {
+        moLayoutLocalFavor->setChecked(tree->LayoutExists(1) && tree->LayoutIsDefault());
+        if (!_ManualLayoutLoading)
+            tree->InitLayout();
+        TTreeListMenu::LoadPreview(tree, Vcl::ClassName(GetParentForm()));
+    }
     if (!g)
         return;
     moLayoutLocalFavor->setChecked(g->LayoutExists(1) && g->LayoutIsDefault());
@@ -133,6 +144,9 @@ void TTopLabelFrame::LoadGridSettings() {
 
 void TTopLabelFrame::moTxtVorschauClick() {
     TGridViewMenu::TxtVorschauClick(qobject_cast<TVoskDBGrid2*>(m_grid.data()),
+                                    Vcl::ClassName(GetParentForm()),
+                                    GridViewItems.moTxtVorschau->isChecked());
+    TTreeListMenu::TxtVorschauClick(qobject_cast<TVoskDBTreeView2*>(m_grid.data()),
                                     Vcl::ClassName(GetParentForm()),
                                     GridViewItems.moTxtVorschau->isChecked());
 }

@@ -6,6 +6,8 @@
 #include "Korvexutils.h"
 #include "TUserRights.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskDBTreeView2.h"
+#include "TreeListMenu.h"
 #include "UDM1.h"
 #include "UModulForm.Start.h"
 #include "Vcl.Components.h"
@@ -76,7 +78,9 @@ void TTopLabelFrame::CreateGridMenuItems() {
 }
 
 void TTopLabelFrame::PopupGridSettingsPopup() {
-    auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data());
+    auto* grid = qobject_cast<TVoskDBGrid2*>(m_grid.data());
+    auto* tree = qobject_cast<TVoskDBTreeView2*>(m_grid.data());
+    auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data());
     const bool admin = TUserRights::GetAdmin_User();
     auto loadCaption = [g](TVoskMenuItem* item, const QString& def, bool exists) {
         QString text = makeText(item->TextNr(), def);
@@ -109,13 +113,14 @@ void TTopLabelFrame::PopupGridSettingsPopup() {
     moLayoutGlobalDelete->setEnabled(global);
     moLayoutLocalFavor->setEnabled(user && global);
     moLayoutLocalFavor->setChecked(user && g->LayoutIsDefault());
-    moTabFilter->setVisible(g && g->GridFilterCount() > 0);
-    moTabFilter->setEnabled(g && g->GridFilterCount() > 0);
+    moTabFilter->setVisible(grid && grid->GridFilterCount() > 0);
+    moTabFilter->setEnabled(grid && grid->GridFilterCount() > 0);
     const QString form = GetParentForm() ? Vcl::ClassName(GetParentForm()) : QString();
     moExportieren->setVisible(g != nullptr);
-    moExportieren->setEnabled(g && TUserRights::CanDoGUIAction(form, g->objectName()));
-    moDrucken->setEnabled(g != nullptr);
-    GridViewItems.Update(g);
+    moExportieren->setEnabled(g && TUserRights::CanDoGUIAction(form, m_grid->objectName()));
+    moDrucken->setEnabled(grid != nullptr);
+    GridViewItems.Update(grid);
+    TTreeListMenu::Update(GridViewItems, tree);
     TPivotGridMenu::Update(m_grid, {moLayoutLoad, moLayoutSave, moLayoutDelete, moLayoutLocalFavor,
                                     moOptimaleBreite, moLayoutGlobalLoad, moLayoutGlobalSave,
                                     moLayoutGlobalDelete, moExportieren, moDrucken, moTabFilter},
@@ -123,21 +128,21 @@ void TTopLabelFrame::PopupGridSettingsPopup() {
 }
 
 void TTopLabelFrame::moOptimaleBreiteClick() {
-    if (auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data()))
+    if (auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data()))
         g->OptimalWidths();
 }
 
 void TTopLabelFrame::moLayoutLoadClick(QObject* sender) {
     if (TPivotGridMenu::LayoutLoad(m_grid, sender == moLayoutGlobalLoad ? 2 : 1))
         return;
-    if (auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data()))
+    if (auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data()))
         g->LayoutLoad(sender == moLayoutGlobalLoad ? 2 : 1);
 }
 
 void TTopLabelFrame::moLayoutSaveClick(QObject* sender) {
     if (TPivotGridMenu::LayoutSave(m_grid, sender == moLayoutGlobalSave ? 2 : 1))
         return;
-    auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data());
+    auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data());
     const int type = sender == moLayoutGlobalSave ? 2 : 1;
     if (g && (type == 1 || TUserRights::GetAdmin_User()))
         g->LayoutSave(type);
@@ -146,14 +151,14 @@ void TTopLabelFrame::moLayoutSaveClick(QObject* sender) {
 void TTopLabelFrame::moLayoutDeleteClick(QObject* sender) {
     if (TPivotGridMenu::LayoutDelete(m_grid, sender == moLayoutGlobalDelete ? 2 : 1))
         return;
-    auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data());
+    auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data());
     const int type = sender == moLayoutGlobalDelete ? 2 : 1;
     if (g && (type == 1 || TUserRights::GetAdmin_User()))
         g->LayoutDelete(type);
 }
 
 void TTopLabelFrame::moLayoutLocalFavorClick() {
-    if (auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data()))
+    if (auto* g = dynamic_cast<IVoskGridLayouts*>(m_grid.data()))
         g->SetLayoutDefault(moLayoutLocalFavor->isChecked());
 }
 
@@ -166,7 +171,8 @@ void TTopLabelFrame::moDruckenClick() {
 void TTopLabelFrame::moExportierenClick() {
     auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data());
     auto* pivot = qobject_cast<TVoskDBPivotGrid*>(m_grid.data());
-    if (!g && !pivot)
+    auto* tree = qobject_cast<TVoskDBTreeView2*>(m_grid.data());
+    if (!g && !tree && !pivot)
         return;
     const QString form = GetParentForm() ? Vcl::ClassName(GetParentForm()) : QString();
     if (!TUserRights::CanDoGUIAction(form, m_grid->objectName()))
@@ -186,7 +192,9 @@ void TTopLabelFrame::moExportierenClick() {
     if (QFileInfo(file).suffix().isEmpty())
         file += QStringLiteral(".xlsx");
     TGridExportResult result;
-    {
+    if (tree) {
+        TTreeListMenu::Export(file, tree);
+    } else {
         Vcl::THourglass hourglass;
         result = pivot ? ExportPivotGridToXLSX(file, pivot)
                        : ExportGridToXLSX(file, g, true, true, QStringLiteral("xlsx"));

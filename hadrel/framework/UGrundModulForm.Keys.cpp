@@ -9,6 +9,7 @@
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskDBTreeView2.h"
 #include "TVoskDBMemo.h"
 #include "UDM1.h"
 #include "UModulForm.Start.h"
@@ -385,6 +386,18 @@ void TFormKorvexGundForm::KeyEscape(QWidget* active, QWidget* editor, TVoskDBGri
             Key = 0;
         } else {
             Q32ControlHandling_ESC(Corvale::ControlOf(grid), data, Key);
+        }
+    } else if (auto* tree = Above<TVoskDBTreeView2>(active)) {
+        // The tree's inline edit: its typing first, then the record.
+        if (auto* cell = qobject_cast<QLineEdit*>(active); cell && cell->isUndoAvailable()) {
+            cell->undo();
+            Key = 0;
+        } else {
+            const bool editing = tree->DataClass() && tree->DataClass()->InEdit();
+            Q32ControlHandling_ESC(Corvale::ControlOf(tree), tree->DataClass(), Key);
+            // A cancelled record: the open cell would write its text into it again.
+            if (editing && !tree->DataClass()->InEdit())
+                tree->EndEdit(false);
         }
     } else if (IsExactly(editor, "TVoskDBEdit") || IsExactly(editor, "TVoskDBCalcEdit")) {
         if (Corvale::EditPopupShowing(line)) {

@@ -66,11 +66,13 @@ class Expression;
 // since it was loaded, no filter in force.
 enum TGridFilterState { gfsNone = 0, gfsActive = 1, gfsChanged = 2, gfsInactive = 5 };
 
+#include "VoskGridLayouts.h"
 #include "VoskGridSearch.h"
 
 class QLineEdit;
 
-class TVoskDBGrid2 final : public QTableView, public IVoskGridSearchPanel, public IVoskGridFind {
+class TVoskDBGrid2 final : public QTableView, public IVoskGridSearchPanel, public IVoskGridFind,
+                           public IVoskGridLayouts {
     Q_OBJECT
 public:
     explicit TVoskDBGrid2(QWidget* parent = nullptr);

@@ -1,0 +1,93 @@
+#include "VoskGridLayouts.h"
+
+#include "UDM1.h"
+
+#include <VoskQuery2.h>
+
+namespace {
+
+TDM1* Connected() {
+    TDM1* dm = DM1();
+    return dm && dm->Connected() ? dm : nullptr;
+}
+
+// The user's own layouts carry the login; the global one no user.
+QVariantMap Params(const VoskGridLayouts::TKey& key, int type) {
+    TDM1* dm = DM1();
+    return {{QStringLiteral("form"), key.formClass},
+            {QStringLiteral("grid"), key.grid},
+            {QStringLiteral("type"), type},
+            {QStringLiteral("user"), type == 1 && dm ? dm->LoginName() : QString()}};
+}
+
+const QString kWhere = QStringLiteral(
+    " WHERE gl_formclass = :form AND gl_grid = :grid AND gl_type = :type AND gl_user = :user");
+
+} // namespace
+
+bool VoskGridLayouts::Exists(const TKey& key, int type, QDateTime* savedAt, QString* savedBy) {
+    if (savedAt)
+        *savedAt = {};
+    if (savedBy)
+        savedBy->clear();
+    TDM1* dm = Connected();
+    if (!dm)
+        return false;
+    TVoskQuery2 q(&dm->Database());
+    q.SetSQL(QStringLiteral("SELECT gl_saved, gl_saved_by FROM grid_layouts") + kWhere);
+    const QVariantMap params = Params(key, type);
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        q.Bind(it.key(), it.value());
+    q.Open();
+    if (q.Eof())
+        return false;
+    if (savedAt)
+        *savedAt = q.FieldByName(QStringLiteral("gl_saved")).AsVariant().toDateTime();
+    if (savedBy)
+        *savedBy = q.FieldByName(QStringLiteral("gl_saved_by")).AsVariant().toString();
+    return true;
+}
+
+QVariant VoskGridLayouts::Load(const TKey& key, int type) {
+    TDM1* dm = Connected();
+    if (!dm)
+        return {};
+    return dm->LoadVar(QStringLiteral("SELECT gl_layout FROM grid_layouts") + kWhere,
+                       Params(key, type));
+}
+
+void VoskGridLayouts::Save(const TKey& key, int type, const QString& layout) {
+    TDM1* dm = Connected();
+    if (!dm)
+        return;
+    QVariantMap params = Params(key, type);
+    params.insert(QStringLiteral("layout"), layout);
+    params.insert(QStringLiteral("by"), dm->LoginName());
+    dm->ExecSQL(
+        QStringLiteral("INSERT INTO grid_layouts (gl_formclass, gl_grid, gl_type, gl_user, "
+                       "gl_layout, gl_saved, gl_saved_by) VALUES (:form, :grid, :type, :user, "
+                       ":layout, now(), :by) ON CONFLICT (gl_formclass, gl_grid, gl_type, gl_user) "
+                       "DO UPDATE SET gl_layout = EXCLUDED.gl_layout, gl_saved = now(), "
+                       "gl_saved_by = EXCLUDED.gl_saved_by"),
+        params);
+}
+
+void VoskGridLayouts::Delete(const TKey& key, int type) {
+    if (TDM1* dm = Connected())
+        dm->ExecSQL(QStringLiteral("DELETE FROM grid_layouts") + kWhere, Params(key, type));
+}
+
+bool VoskGridLayouts::IsDefault(const TKey& key) {
+    TDM1* dm = Connected();
+    return dm && dm->LoadBool(QStringLiteral("SELECT gl_default FROM grid_layouts") + kWhere,
+                              Params(key, 1));
+}
+
+void VoskGridLayouts::SetDefault(const TKey& key, bool on) {
+    TDM1* dm = Connected();
+    if (!dm)
+        return;
+    QVariantMap params = Params(key, 1);
+    params.insert(QStringLiteral("on"), on);
+    dm->ExecSQL(QStringLiteral("UPDATE grid_layouts SET gl_default = :on") + kWhere, params);
+}
