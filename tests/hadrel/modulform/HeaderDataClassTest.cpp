@@ -5,22 +5,11 @@
 #include "TQ32Control.h"
 #include "TVoskDBMemo.h"
 #include "TopLabel.h"
+#include "TRecNoClasses.h"
+#include "UFrameRecnoParams.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
-
-namespace {
-
-// Stands in for the record-parameter frame: the header knows it by its class name.
-class TFrameRecnoParams final : public QFrame {
-    Q_OBJECT
-    Q_PROPERTY(QObject* _RecnoParams MEMBER m_params)
-public:
-    using QFrame::QFrame;
-    QObject* m_params = nullptr;
-};
-
-} // namespace
 
 class HeaderDataClassTest : public ModulFormFixture {
 protected:
@@ -86,14 +75,15 @@ TEST_F(HeaderDataClassTest, CurrentClassByTheFocusedControlsCoordinator) {
     EXPECT_EQ(h->GetCurrentClass(), third);
 
     // In the record-parameter frame the parameters count, not the grid's own class.
-    auto* params = Add(f, new TFrameRecnoParams(area));
-    params->m_params = other;
+    auto* params = Add(f, new TFrameRecnoParams(f, area));
+    auto* recnoParams = new TRecNoParams(f);
+    params->SetRecnoParams(recnoParams);
     auto* paramsGrid = new TVoskDBGrid2(params);
     paramsGrid->SetDataClass(third);
     auto* paramsEdit = new QLineEdit(new QWidget(paramsGrid->viewport()));
     if (!Focus(paramsEdit))
         GTEST_SKIP() << "the offscreen platform gave the focus elsewhere";
-    EXPECT_EQ(h->GetCurrentClass(), other);
+    EXPECT_EQ(h->GetCurrentClass(), recnoParams);
 
     // Nothing bound in focus: the main class; without one, none.
     auto* unbound = Add(f, new QLineEdit(area));
@@ -198,4 +188,3 @@ TEST_F(HeaderDataClassTest, ColourFromTheSettingAndNoStatusBarChangesWhileReadin
     EXPECT_FALSE(h->BtStatusBar() & msbDoku);
 }
 
-#include "HeaderDataClassTest.moc"
