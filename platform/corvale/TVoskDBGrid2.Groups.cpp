@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <QStyleOptionHeader>
 #include <cmath>
 
 namespace {
@@ -361,6 +362,40 @@ bool TVoskDBGrid2::bandsActive() const {
 int TVoskDBGrid2::bandHeight() const { return fontMetrics().height() + 8; }
 
 int TVoskDBGrid2::cellHeight() const { return verticalHeader()->defaultSectionSize(); }
+
+// Row numbers stand beside a row's cells, not beside the group heads above them in its section.
+class TVoskGridRowHeader final : public QHeaderView {
+public:
+    explicit TVoskGridRowHeader(TVoskDBGrid2* grid) : QHeaderView(Qt::Vertical, grid), m_grid(grid) {
+        setSectionsClickable(true);
+        setHighlightSections(true);
+    }
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
+        const QRect cells = m_grid->cellRect(rect, logicalIndex);
+        if (cells == rect) {
+            QHeaderView::paintSection(painter, rect, logicalIndex);
+            return;
+        }
+        QStyleOptionHeader opt;
+        initStyleOption(&opt);
+        opt.rect = rect;
+        opt.section = logicalIndex;
+        style()->drawControl(QStyle::CE_Header, &opt, painter, this);
+        if (cells.height() > 0) {
+            painter->save();
+            painter->setClipRect(cells);
+            QHeaderView::paintSection(painter, cells, logicalIndex);
+            painter->restore();
+        }
+    }
+
+private:
+    TVoskDBGrid2* m_grid;
+};
+
+QHeaderView* TVoskDBGrid2::MakeRowHeader(TVoskDBGrid2* grid) { return new TVoskGridRowHeader(grid); }
 
 QRect TVoskDBGrid2::cellRect(const QRect& rowRect, int row) const {
     if (row < 0 || size_t(row) >= m_rowBands.size())

@@ -23,6 +23,7 @@
 TVoskDBGrid2::TVoskDBGrid2(QWidget* parent) : QTableView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setVerticalHeader(MakeRowHeader(this));
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     // A click on a column header sorts the records by it; no order until the user asks.
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);

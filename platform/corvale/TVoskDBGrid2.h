@@ -55,6 +55,7 @@ private:
 #include <vector>
 
 class QMenu;
+class QHeaderView;
 class QJsonObject;
 class TVoskDataModel;
 #include "TVoskTabControl.h"
@@ -277,11 +278,13 @@ private:
     friend class TVoskGridCellDelegate;
     friend class TVoskGridFooter;
     friend class TVoskGroupByBox;
+    friend class TVoskGridRowHeader;
     struct TRowBands {
         std::vector<int> groups; // indices into m_groups whose band heads this row
         bool cells = true;
         int previewLines = 0;
     };
+    static QHeaderView* MakeRowHeader(TVoskDBGrid2* grid);
     int bandHeight() const;
     int cellHeight() const;
     // The rectangle of a row's cells inside the row as the view lays it out.
