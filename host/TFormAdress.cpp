@@ -187,6 +187,8 @@ void TFormAdress::FormCreate(QObject* sender) {
         if (PageControlAdresse->tabText(i).compare(tab, Qt::CaseInsensitive) == 0 ||
             PageControlAdresse->widget(i)->objectName().compare(tab, Qt::CaseInsensitive) == 0)
             PageControlAdresse->setCurrentIndex(i);
+    // The page the user left the module on may already be the parameters' page.
+    RecNoParamsFollow();
 }
 
 void TFormAdress::RecNoParamsFollow() {

@@ -4,7 +4,9 @@
 #include "UHostPackages.h"
 
 #include "DialogAnswerer.h"
+#include "TRecNoClasses.h"
 #include "TVoskClass.h"
+#include "TVoskPageControl2.h"
 #include "Vcl.Forms.h"
 
 #include "TestDatabase.h"
@@ -161,4 +163,28 @@ TEST_F(MainFormTest, LookupSearchesOnTheServerFromTheFieldsValue) {
         EXPECT_EQ(list.ListResult->count(), 500);
     }
     TestDatabase::Exec(QStringLiteral("DELETE FROM adressen"));
+}
+
+TEST_F(MainFormTest, AddressModuleReopenedOnItsParameterPageShowsTheParameters) {
+    Rtl::Package::Get(QStringLiteral("hadrel")).Initialize();
+    TestDatabase::Exec(QStringLiteral("INSERT INTO adressen (name) VALUES ('Erste')"));
+    testsupport::TempRegistry registry;
+    testsupport::DialogAnswerer answers;
+    UHostModules::Register();
+    const QString key = QStringLiteral("UserPage_TFormAdress_PageControlAdresse");
+    m_dm.SaveLastVal(key, QStringLiteral("TabParameter"));
+    {
+        QPointer<TFormAdress> f = TFormAdress::Open();
+        QApplication::processEvents();
+        ASSERT_TRUE(f);
+        EXPECT_EQ(f->PageControlAdresse->currentWidget()->objectName(),
+                  QStringLiteral("TabParameter"));
+        EXPECT_TRUE(f->RecNoParamsAdresse->Active());
+        f->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        delete f.data();
+    }
+    TestDatabase::Exec(QStringLiteral("DELETE FROM lastval; DELETE FROM adressen"));
+    UHostModules::Unregister();
+    Rtl::Package::Get(QStringLiteral("hadrel")).Finalize();
 }
