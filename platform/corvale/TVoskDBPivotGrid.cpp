@@ -1,4 +1,5 @@
 #include "TVoskDBPivotGrid.h"
+#include "VoskGridLayouts.h"
 
 #include "Korvexutils.h"
 #include "UDM1.h"
@@ -104,11 +105,6 @@ QTableView* MakeView(QWidget* parent) {
 TDM1* Connected() {
     TDM1* dm = DM1();
     return dm && dm->Connected() ? dm : nullptr;
-}
-
-QString LayoutUser(int type) {
-    TDM1* dm = DM1();
-    return type == 1 && dm ? dm->LoginName() : QString();
 }
 
 } // namespace
@@ -494,24 +490,8 @@ QString TVoskDBPivotGrid::FormClassName() const {
 }
 
 bool TVoskDBPivotGrid::LayoutExists(int type) {
-    m_layoutSavedAt = {};
-    m_layoutSavedBy.clear();
-    TDM1* dm = Connected();
-    if (!dm)
-        return false;
-    TVoskQuery2 q(&dm->Database());
-    q.SetSQL(QStringLiteral("SELECT gl_saved, gl_saved_by FROM grid_layouts WHERE gl_formclass = "
-                            ":form AND gl_grid = :grid AND gl_type = :type AND gl_user = :user"));
-    q.Bind(QStringLiteral("form"), FormClassName());
-    q.Bind(QStringLiteral("grid"), GridName());
-    q.Bind(QStringLiteral("type"), type);
-    q.Bind(QStringLiteral("user"), LayoutUser(type));
-    q.Open();
-    if (q.Eof())
-        return false;
-    m_layoutSavedAt = q.FieldByName(QStringLiteral("gl_saved")).AsVariant().toDateTime();
-    m_layoutSavedBy = q.FieldByName(QStringLiteral("gl_saved_by")).AsVariant().toString();
-    return true;
+    return VoskGridLayouts::Exists({FormClassName(), GridName()}, type, &m_layoutSavedAt,
+                                   &m_layoutSavedBy);
 }
 
 QString TVoskDBPivotGrid::LayoutText() const {
@@ -551,47 +531,16 @@ bool TVoskDBPivotGrid::ApplyLayoutText(const QString& text) {
 }
 
 bool TVoskDBPivotGrid::LayoutLoad(int type) {
-    TDM1* dm = Connected();
-    if (!dm)
-        return false;
-    const QVariant text = dm->LoadVar(
-        QStringLiteral("SELECT gl_layout FROM grid_layouts WHERE gl_formclass = :form AND gl_grid = "
-                       ":grid AND gl_type = :type AND gl_user = :user"),
-        {{QStringLiteral("form"), FormClassName()},
-         {QStringLiteral("grid"), GridName()},
-         {QStringLiteral("type"), type},
-         {QStringLiteral("user"), LayoutUser(type)}});
-    if (text.isNull())
-        return false;
-    return ApplyLayoutText(text.toString());
+    const QVariant text = VoskGridLayouts::Load({FormClassName(), GridName()}, type);
+    return !text.isNull() && ApplyLayoutText(text.toString());
 }
 
 void TVoskDBPivotGrid::LayoutSave(int type) {
-    TDM1* dm = Connected();
-    if (!dm)
-        return;
-    dm->ExecSQL(
-        QStringLiteral("INSERT INTO grid_layouts (gl_formclass, gl_grid, gl_type, gl_user, "
-                       "gl_layout, gl_saved, gl_saved_by) VALUES (:form, :grid, :type, :user, "
-                       ":layout, now(), :by) ON CONFLICT (gl_formclass, gl_grid, gl_type, gl_user) "
-                       "DO UPDATE SET gl_layout = EXCLUDED.gl_layout, gl_saved = now(), "
-                       "gl_saved_by = EXCLUDED.gl_saved_by"),
-        {{QStringLiteral("form"), FormClassName()},
-         {QStringLiteral("grid"), GridName()},
-         {QStringLiteral("type"), type},
-         {QStringLiteral("user"), LayoutUser(type)},
-         {QStringLiteral("layout"), LayoutText()},
-         {QStringLiteral("by"), dm->LoginName()}});
+    VoskGridLayouts::Save({FormClassName(), GridName()}, type, LayoutText());
 }
 
 void TVoskDBPivotGrid::LayoutDelete(int type) {
-    if (TDM1* dm = Connected())
-        dm->ExecSQL(QStringLiteral("DELETE FROM grid_layouts WHERE gl_formclass = :form AND "
-                                   "gl_grid = :grid AND gl_type = :type AND gl_user = :user"),
-                    {{QStringLiteral("form"), FormClassName()},
-                     {QStringLiteral("grid"), GridName()},
-                     {QStringLiteral("type"), type},
-                     {QStringLiteral("user"), LayoutUser(type)}});
+    VoskGridLayouts::Delete({FormClassName(), GridName()}, type);
 }
 
 void TVoskDBPivotGrid::InitLayout() {
