@@ -4,6 +4,7 @@
 #include <TVoskClass.h>
 #include <TVoskDataModel.h>
 #include <RtlDialog.h>
+#include <VoskDatabase.h>
 
 #include "Korvexutils.h"
 #include "Vcl.Components.h"
@@ -162,13 +163,28 @@ void TVoskDBGrid2::DeleteSelection() {
         rows << i.row();
     // From the bottom up, so that the rows still to delete keep their numbers.
     std::sort(rows.begin(), rows.end(), std::greater<int>());
+    // All or nothing: a record the server refuses halfway must not leave the others deleted.
+    TVoskDatabase& db = m_class->Database();
+    const bool own = !db.InTransaction();
     BeginUpdate();
     try {
+        if (own)
+            db.StartTransaction();
         for (int r : rows) {
             m_class->SetRecNo(r + 1);
             m_class->Delete();
         }
+        if (own)
+            db.Commit();
     } catch (...) {
+        // The records already gone from the class come back with the rolled-back transaction.
+        if (own) {
+            try {
+                db.Rollback();
+                m_class->Refresh(false);
+            } catch (...) {
+            }
+        }
         EndUpdate();
         throw;
     }

@@ -2,6 +2,7 @@
 // the model's consistency through every kind of change, and deleting several nodes.
 #include "Fixture.h"
 
+#include <TVoskDBGrid2.h>
 #include <TVoskDBTreeView2.h>
 #include <TVoskDataModel.h>
 
@@ -146,6 +147,37 @@ TEST_F(BaumTest, DeletingSeveralNodesIsAllOrNothing) {
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM baum")), QStringLiteral("3"));
     EXPECT_EQ(m_class.RecordCount(), 3);
     EXPECT_FALSE(m_db.InTransaction());
+}
+
+TEST_F(BaumTest, AGridDeletingSeveralRowsIsAllOrNothingToo) {
+    testsupport::TestDatabase::Exec(QStringLiteral(
+        "ALTER TABLE baum ADD FOREIGN KEY (parent) REFERENCES baum (dbrid); "
+        "INSERT INTO baum VALUES (1, NULL, 'Werk', NULL), (2, 1, 'Halle', NULL), "
+        "(3, NULL, 'Lager', NULL), (4, NULL, 'Hof', NULL)"));
+    open();
+    TVoskDBGrid2 grid;
+    grid.SetDataClass(&m_class);
+    grid.setSelectionMode(QAbstractItemView::MultiSelection);
+    const int name = m_class.FieldIndex(QStringLiteral("name"));
+    auto select = [&](const QStringList& names) {
+        grid.selectionModel()->clearSelection();
+        for (int r = 0; r < m_class.RecordCount(); ++r)
+            if (names.contains(m_class.Value(r, name).toString()))
+                grid.selectRow(r);
+    };
+    // Werk still has Halle: the rows after it in the selection stay as well.
+    select({QStringLiteral("Lager"), QStringLiteral("Werk"), QStringLiteral("Hof")});
+    ASSERT_EQ(grid.selectionModel()->selectedRows().size(), 3);
+    EXPECT_THROW(grid.DeleteSelection(), EVoskException);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM baum")), QStringLiteral("4"));
+    EXPECT_EQ(m_class.RecordCount(), 4);
+    EXPECT_FALSE(m_db.InTransaction());
+
+    select({QStringLiteral("Lager"), QStringLiteral("Hof")});
+    grid.DeleteSelection();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT string_agg(name, ',' ORDER BY dbrid) FROM baum")),
+              QStringLiteral("Werk,Halle"));
+    EXPECT_EQ(m_class.RecordCount(), 2);
 }
 
 TEST_F(BaumTest, LayoutTextAndPreviewBand) {
