@@ -4,13 +4,13 @@
 #include <TVoskClass.h>
 #include <TVoskDataModel.h>
 #include <RtlDialog.h>
-#include <VoskDatabase.h>
 
 #include "Korvexutils.h"
 #include "Vcl.Components.h"
 #include "VoskTimer.h"
 
 #include "TVoskGridCellDelegate.h"
+#include "VoskAllOrNothing.h"
 #include "VoskConditionalFormatting.h"
 
 #include <QHeaderView>
@@ -164,27 +164,15 @@ void TVoskDBGrid2::DeleteSelection() {
     // From the bottom up, so that the rows still to delete keep their numbers.
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     // All or nothing: a record the server refuses halfway must not leave the others deleted.
-    TVoskDatabase& db = m_class->Database();
-    const bool own = !db.InTransaction();
     BeginUpdate();
     try {
-        if (own)
-            db.StartTransaction();
-        for (int r : rows) {
-            m_class->SetRecNo(r + 1);
-            m_class->Delete();
-        }
-        if (own)
-            db.Commit();
-    } catch (...) {
-        // The records already gone from the class come back with the rolled-back transaction.
-        if (own) {
-            try {
-                db.Rollback();
-                m_class->Refresh(false);
-            } catch (...) {
+        Corvale::RunAllOrNothing(*m_class, [&] {
+            for (int r : rows) {
+                m_class->SetRecNo(r + 1);
+                m_class->Delete();
             }
-        }
+        });
+    } catch (...) {
         EndUpdate();
         throw;
     }

@@ -1,4 +1,5 @@
 #include "TVoskDBTreeView2.h"
+#include "VoskAllOrNothing.h"
 
 #include <EventGuard.h>
 #include <TVoskClass.h>
@@ -450,26 +451,14 @@ void TVoskDBTreeView2::DeleteSelection() {
     for (int r : rows)
         keys << m_class->Value(r, keyCol);
     EndEdit(false);
-    TVoskDatabase& db = m_class->Database();
-    const bool own = !db.InTransaction();
     BeginUpdate();
     try {
-        if (own)
-            db.StartTransaction();
-        for (const QVariant& key : keys)
-            if (m_class->Locate(m_keyField, key))
-                m_class->Delete();
-        if (own)
-            db.Commit();
+        Corvale::RunAllOrNothing(*m_class, [&] {
+            for (const QVariant& key : keys)
+                if (m_class->Locate(m_keyField, key))
+                    m_class->Delete();
+        });
     } catch (...) {
-        // The records already gone from the class come back with the rolled-back transaction.
-        if (own) {
-            try {
-                db.Rollback();
-                m_class->Refresh(false);
-            } catch (...) {
-            }
-        }
         EndUpdate();
         throw;
     }
