@@ -147,7 +147,7 @@ QImage turned(const QImage& image, const QTransform& t, int quarterTurns, bool a
         QImage src = mono ? image.convertToFormat(QImage::Format_Grayscale8) : image;
         QImage out = src.transformed(t, Qt::FastTransformation);
         if (mono)
-            out = out.convertToFormat(image.format(), Qt::ThresholdDither);
+            out = out.convertToFormat(image.format(), image.colorTable(), Qt::ThresholdDither);
         return out;
     }
     const QRect box = t.mapRect(QRectF(image.rect())).toAlignedRect();
