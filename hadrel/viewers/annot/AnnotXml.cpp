@@ -402,7 +402,8 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
                 n.FontHeight = intAttr(a, QLatin1StringView("fontsize"), 26);
                 break;
             case iekELLIPSE: {
-                const int size = intAttr(a, QLatin1StringView("size"), 10);
+                // The size is written as the dot's absolute width; a negative one reads the same.
+                const int size = std::abs(intAttr(a, QLatin1StringView("size"), 10));
                 n.Right = n.Left + size;
                 n.Bottom = n.Top + size;
                 n.BrushStyle = TBrushStyle::bsSolid;

@@ -2,19 +2,12 @@
 // The data every annotation object of the TIFF viewer carries, and the value rules of the per-page
 // annotation XML: names cut to 100 bytes of UTF-8, dates as whole minutes, the text filter.
 
-#include <VoskExceptions.h>
+#include <UFileViewerTIFF.Pages.h>
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QMetaType>
 #include <QString>
-
-// The viewer's exception for missing or invalid images, stamp lists and annotations.
-class EImagesException : public EVoskException {
-public:
-    using EVoskException::EVoskException;
-    const char* ClassName() const noexcept override { return "EImagesException"; }
-};
 
 // Per object. The stored form held 336 bytes; AnnotDataSize is that length, and a data block of
 // any other declared length is refused (17116).
