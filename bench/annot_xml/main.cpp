@@ -43,18 +43,23 @@ QImage Stamp(std::mt19937& rng, bool photo) {
     const QRgb ink = qRgb(int(rng() % 200), 0, int(rng() % 200));
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 400; ++x)
-            if (x < 6 || x > 393 || y < 6 || y > 193 || ((y / 20) % 2 == 1 && (x / 15) % 3 != 0 &&
-                                                            x > 30 && x < 370 && y > 40 && y < 160))
+            if (x < 6 || x > 393 || y < 6 || y > 193 ||
+                ((y / 20) % 2 == 1 && (x / 15) % 3 != 0 && x > 30 && x < 370 && y > 40 && y < 160))
                 img.setPixel(x, y, ink);
     return img;
 }
 
 void BuildPage(TAnnotLayer& layer, std::vector<QImage>& stamps) {
     std::mt19937 rng(4711);
-    auto pos = [&] { return QRect(int(rng() % 2000), int(rng() % 2800), 60 + int(rng() % 300), 25 + int(rng() % 120)); };
-    const QStringList words = {QStringLiteral("Prüfen"), QStringLiteral("Rückfrage"), QStringLiteral("Maß"),
-                               QStringLiteral("Lieferung"), QStringLiteral("OK"), QStringLiteral("Ändern")};
-    const QStringList users = {QStringLiteral("meier"), QStringLiteral("schulz"), QStringLiteral("öztürk")};
+    auto pos = [&] {
+        return QRect(int(rng() % 2000), int(rng() % 2800), 60 + int(rng() % 300),
+                     25 + int(rng() % 120));
+    };
+    const QStringList words = {QStringLiteral("Prüfen"), QStringLiteral("Rückfrage"),
+                               QStringLiteral("Maß"),    QStringLiteral("Lieferung"),
+                               QStringLiteral("OK"),     QStringLiteral("Ändern")};
+    const QStringList users = {QStringLiteral("meier"), QStringLiteral("schulz"),
+                               QStringLiteral("öztürk")};
     int images = 0;
     for (int i = 0; i < 1000; ++i) {
         const QString creator = i < 10 ? QStringLiteral("*Barcode*") : users[rng() % users.size()];
@@ -67,19 +72,22 @@ void BuildPage(TAnnotLayer& layer, std::vector<QImage>& stamps) {
             continue;
         }
         switch (i % 4) {
-        case 0: layer.AddAnnotHighlight(pos(), 65535, creator); break;
+        case 0:
+            layer.AddAnnotHighlight(pos(), 65535, creator);
+            break;
         case 1:
-            layer.AddAnnotText(pos(), words[rng() % words.size()] + u' ' + words[rng() % words.size()],
-                               0, 34, QStringLiteral("Arial"), rng() % 2, rng() % 2,
+            layer.AddAnnotText(pos(),
+                               words[rng() % words.size()] + u' ' + words[rng() % words.size()], 0,
+                               34, QStringLiteral("Arial"), rng() % 2, rng() % 2,
                                rng() % 2 ? clInfoBk : clNone, 0, creator);
             break;
         case 2:
-            layer.AddAnnotArrow(pos(), QStringLiteral("Pos. %1").arg(i), rng() % 2, QStringLiteral("Pos. *"),
-                                255, 0, rng() % 2, 26, creator);
+            layer.AddAnnotArrow(pos(), QStringLiteral("Pos. %1").arg(i), rng() % 2,
+                                QStringLiteral("Pos. *"), 255, 0, rng() % 2, 26, creator);
             break;
         default:
-            layer.AddAnnotDot(QPoint(int(rng() % 2000), int(rng() % 2800)), 10 + int(rng() % 20), 255, 0,
-                              creator);
+            layer.AddAnnotDot(QPoint(int(rng() % 2000), int(rng() % 2800)), 10 + int(rng() % 20),
+                              255, 0, creator);
             break;
         }
     }
@@ -91,7 +99,8 @@ QByteArray Compress(const QByteArray& raw) {
     uLongf size = compressBound(uLong(raw.size()));
     QByteArray out(qsizetype(size), Qt::Uninitialized);
     compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-              reinterpret_cast<const Bytef*>(raw.constData()), uLong(raw.size()), Z_DEFAULT_COMPRESSION);
+              reinterpret_cast<const Bytef*>(raw.constData()), uLong(raw.size()),
+              Z_DEFAULT_COMPRESSION);
     out.truncate(qsizetype(size));
     return out.toBase64();
 }
@@ -116,8 +125,11 @@ void BaselineWrite(TAnnotLayer& layer, QByteArray& full, QByteArray& x) {
             const TAnnotData& d = layer.AnnotData(o.Handle);
             if (pass == 1 && d.Creator == QLatin1String("*Barcode*"))
                 continue;
-            const char* name = o.Kind == iekBOX ? "highlight" : o.Kind == iekMEMO ? "text"
-                             : o.Kind == iekLINELABEL ? "arrow" : o.Kind == iekELLIPSE ? "dot" : "image";
+            const char* name = o.Kind == iekBOX         ? "highlight"
+                               : o.Kind == iekMEMO      ? "text"
+                               : o.Kind == iekLINELABEL ? "arrow"
+                               : o.Kind == iekELLIPSE   ? "dot"
+                                                        : "image";
             w.writeStartElement(QLatin1String(name));
             w.writeAttribute(QStringLiteral("top"), QString::number(o.Top));
             w.writeAttribute(QStringLiteral("left"), QString::number(o.Left));
@@ -128,7 +140,9 @@ void BaselineWrite(TAnnotLayer& layer, QByteArray& full, QByteArray& x) {
             w.writeAttribute(QStringLiteral("editor"), d.Editor);
             w.writeAttribute(QStringLiteral("e_date"), QString::number(DaysToMinutes(d.EDate)));
             switch (o.Kind) {
-            case iekBOX: w.writeAttribute(QStringLiteral("color"), QString::number(o.BrushColor)); break;
+            case iekBOX:
+                w.writeAttribute(QStringLiteral("color"), QString::number(o.BrushColor));
+                break;
             case iekMEMO:
                 w.writeAttribute(QStringLiteral("font"), o.FontName);
                 if (o.Bold)
@@ -261,8 +275,8 @@ int main(int argc, char** argv) {
     }
 
     // Cross-check: both read back every element, and the same pictures.
-    bool same = loaded.ObjectsCount() == model.ObjectsCount() && baseElements == model.ObjectsCount() &&
-                dumps.size() == stamps.size();
+    bool same = loaded.ObjectsCount() == model.ObjectsCount() &&
+                baseElements == model.ObjectsCount() && dumps.size() == stamps.size();
     for (size_t i = 0, k = 0; same && i < size_t(loaded.ObjectsCount()); ++i)
         if (loaded.ObjAt(int(i)).Kind == iekBITMAP) {
             same = loaded.ObjAt(int(i)).Bitmap == stamps[k] && dumps[k] == SaveRAW(stamps[k]);
@@ -278,11 +292,13 @@ int main(int argc, char** argv) {
         rawBytes += SaveRAW(s).size();
     std::printf("annotation XML: 1000 annotations, 50 stamps 400 x 200, 10 barcode markers\n");
     std::printf("%-36s %12s %12s\n", "", "ours", "baseline");
-    std::printf("%-36s %12lld %12lld\n", "full document, bytes", qint64(full.size()), qint64(bFull.size()));
+    std::printf("%-36s %12lld %12lld\n", "full document, bytes", qint64(full.size()),
+                qint64(bFull.size()));
     std::printf("%-36s %12lld %12lld\n", "stored document (no markers), bytes", qint64(x.size()),
                 qint64(bX.size()));
     std::printf("%-36s %12lld\n", "raw picture dumps, bytes", rawBytes);
-    std::printf("%-36s %12.1f %12.1f\n", "save both + load, median ms", median(oursMs), median(baseMs));
+    std::printf("%-36s %12.1f %12.1f\n", "save both + load, median ms", median(oursMs),
+                median(baseMs));
     std::printf("%-36s %12s\n", "same objects and pictures", same ? "yes" : "NO");
     std::printf("figure xml_vs_raw %.3f\n", median(ratios));
     return same ? 0 : 1;

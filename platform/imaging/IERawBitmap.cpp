@@ -11,42 +11,75 @@ namespace {
 constexpr char kMagic[4] = {'K', 'I', 'R', '1'};
 constexpr int kHeader = 4 + 4 + 4 + 1 + 1 + 2 + 4;
 
-enum RawFormat : quint8 { rfMono = 1, rfGrey = 8, rfIndexed = 9, rfRGB = 24, rfRGB32 = 31, rfARGB = 32 };
+enum RawFormat : quint8 {
+    rfMono = 1,
+    rfGrey = 8,
+    rfIndexed = 9,
+    rfRGB = 24,
+    rfRGB32 = 31,
+    rfARGB = 32
+};
 
 int bitsOf(quint8 f) {
     switch (f) {
-    case rfMono: return 1;
+    case rfMono:
+        return 1;
     case rfGrey:
-    case rfIndexed: return 8;
-    case rfRGB: return 24;
+    case rfIndexed:
+        return 8;
+    case rfRGB:
+        return 24;
     case rfRGB32:
-    case rfARGB: return 32;
-    default: return 0;
+    case rfARGB:
+        return 32;
+    default:
+        return 0;
     }
 }
 
 QImage::Format qtFormatOf(quint8 f) {
     switch (f) {
-    case rfMono: return QImage::Format_Mono;
-    case rfGrey: return QImage::Format_Grayscale8;
-    case rfIndexed: return QImage::Format_Indexed8;
-    case rfRGB: return QImage::Format_RGB888;
-    case rfRGB32: return QImage::Format_RGB32;
-    case rfARGB: return QImage::Format_ARGB32;
-    default: return QImage::Format_Invalid;
+    case rfMono:
+        return QImage::Format_Mono;
+    case rfGrey:
+        return QImage::Format_Grayscale8;
+    case rfIndexed:
+        return QImage::Format_Indexed8;
+    case rfRGB:
+        return QImage::Format_RGB888;
+    case rfRGB32:
+        return QImage::Format_RGB32;
+    case rfARGB:
+        return QImage::Format_ARGB32;
+    default:
+        return QImage::Format_Invalid;
     }
 }
 
 // The image in a format the dump carries, and its code.
 QImage dumpable(const QImage& image, quint8& f) {
     switch (image.format()) {
-    case QImage::Format_Mono: f = rfMono; return image;
-    case QImage::Format_MonoLSB: f = rfMono; return image.convertToFormat(QImage::Format_Mono);
-    case QImage::Format_Grayscale8: f = rfGrey; return image;
-    case QImage::Format_Indexed8: f = rfIndexed; return image;
-    case QImage::Format_RGB888: f = rfRGB; return image;
-    case QImage::Format_RGB32: f = rfRGB32; return image;
-    case QImage::Format_ARGB32: f = rfARGB; return image;
+    case QImage::Format_Mono:
+        f = rfMono;
+        return image;
+    case QImage::Format_MonoLSB:
+        f = rfMono;
+        return image.convertToFormat(QImage::Format_Mono);
+    case QImage::Format_Grayscale8:
+        f = rfGrey;
+        return image;
+    case QImage::Format_Indexed8:
+        f = rfIndexed;
+        return image;
+    case QImage::Format_RGB888:
+        f = rfRGB;
+        return image;
+    case QImage::Format_RGB32:
+        f = rfRGB32;
+        return image;
+    case QImage::Format_ARGB32:
+        f = rfARGB;
+        return image;
     default:
         if (!image.hasAlphaChannel()) {
             f = rfRGB32;
@@ -57,8 +90,12 @@ QImage dumpable(const QImage& image, quint8& f) {
     }
 }
 
-void put32(char* p, quint32 v) { qToLittleEndian(v, p); }
-void put16(char* p, quint16 v) { qToLittleEndian(v, p); }
+void put32(char* p, quint32 v) {
+    qToLittleEndian(v, p);
+}
+void put16(char* p, quint16 v) {
+    qToLittleEndian(v, p);
+}
 
 bool fail(QString* error, const char* why) {
     if (error)
@@ -75,8 +112,7 @@ QByteArray SaveRAW(const QImage& source) {
     const QImage image = dumpable(source, f);
     const int bits = bitsOf(f);
     const qsizetype row = (qsizetype(image.width()) * bits + 7) / 8;
-    const QList<QRgb> table =
-        (f == rfMono || f == rfIndexed) ? image.colorTable() : QList<QRgb>();
+    const QList<QRgb> table = (f == rfMono || f == rfIndexed) ? image.colorTable() : QList<QRgb>();
     QByteArray out(kHeader + table.size() * 4 + row * image.height(), Qt::Uninitialized);
     char* p = out.data();
     std::memcpy(p, kMagic, 4);
@@ -123,8 +159,8 @@ QImage LoadRAW(const QByteArray& dump, QString* error) {
         fail(error, "raw bitmap header out of range");
         return {};
     }
-    if (row != quint32((qint64(w) * bits + 7) / 8) || (colours > 0 && bits != 1 && f != rfIndexed) ||
-        colours > 256) {
+    if (row != quint32((qint64(w) * bits + 7) / 8) ||
+        (colours > 0 && bits != 1 && f != rfIndexed) || colours > 256) {
         fail(error, "raw bitmap header inconsistent");
         return {};
     }

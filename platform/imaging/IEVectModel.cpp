@@ -137,7 +137,9 @@ void TIEVectModel::SelAllObjects() {
 
 namespace {
 
-bool isLineKind(TIEVObjectKind kind) { return kind == iekLINE || kind == iekLINELABEL; }
+bool isLineKind(TIEVObjectKind kind) {
+    return kind == iekLINE || kind == iekLINELABEL;
+}
 
 QImage turned(const QImage& image, const QTransform& t, int quarterTurns, bool antialias,
               TColor background) {
@@ -228,7 +230,9 @@ void TIEVectModel::restore(const QList<TIEVObject>& objects) {
     emit changed();
 }
 
-void TIEVectModel::SaveUndo() { pushLimited(m_undo, m_objects); }
+void TIEVectModel::SaveUndo() {
+    pushLimited(m_undo, m_objects);
+}
 
 void TIEVectModel::UndoWithRedo() {
     if (m_undo.isEmpty())
@@ -254,7 +258,11 @@ void TIEVectModel::DropLastRedo() {
         m_redo.removeLast();
 }
 
-void TIEVectModel::ClearAllUndo() { m_undo.clear(); }
-void TIEVectModel::ClearAllRedo() { m_redo.clear(); }
+void TIEVectModel::ClearAllUndo() {
+    m_undo.clear();
+}
+void TIEVectModel::ClearAllRedo() {
+    m_redo.clear();
+}
 
 } // namespace Imaging

@@ -34,10 +34,14 @@ QBrush brushOf(TBrushStyle style, TColor color) {
 
 Qt::Alignment alignmentOf(TIEAlignment a) {
     switch (a) {
-    case TIEAlignment::iejRight: return Qt::AlignRight;
-    case TIEAlignment::iejCenter: return Qt::AlignHCenter;
-    case TIEAlignment::iejJustify: return Qt::AlignJustify;
-    default: return Qt::AlignLeft;
+    case TIEAlignment::iejRight:
+        return Qt::AlignRight;
+    case TIEAlignment::iejCenter:
+        return Qt::AlignHCenter;
+    case TIEAlignment::iejJustify:
+        return Qt::AlignJustify;
+    default:
+        return Qt::AlignLeft;
     }
 }
 
@@ -61,7 +65,9 @@ QPolygonF arrowHead(const QLineF& line, double size) {
     return QPolygonF({tip, left, right});
 }
 
-double arrowSize(const TIEVObject& o) { return std::max(10.0, 5.0 * std::max(1, o.PenWidth)); }
+double arrowSize(const TIEVObject& o) {
+    return std::max(10.0, 5.0 * std::max(1, o.PenWidth));
+}
 
 } // namespace
 
@@ -149,7 +155,8 @@ void PaintObject(QPainter& p, const TIEVObject& o) {
         p.drawLine(line);
         if (o.EndShape != TIEShape::iesNone && pen.style() != Qt::NoPen) {
             p.setBrush(ColorOf(o.PenColor));
-            const QLineF toward = o.EndShape == TIEShape::iesOutArrow ? line : QLineF(line.p2(), line.p1());
+            const QLineF toward =
+                o.EndShape == TIEShape::iesOutArrow ? line : QLineF(line.p2(), line.p1());
             p.drawPolygon(arrowHead(toward, arrowSize(o)));
         }
         if (o.Kind == iekLINELABEL && !o.Text.isEmpty()) {

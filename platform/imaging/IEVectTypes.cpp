@@ -7,13 +7,20 @@ QColor ColorOf(TColor color) {
     if ((c & 0xFF000000u) == 0xFF000000u) {
         // The desktop defaults of the system colours the viewers use; others read as grey.
         switch (c & 0xFFu) {
-        case 0x05: return QColor(0xFF, 0xFF, 0xFF); // window
-        case 0x08: return QColor(0x00, 0x00, 0x00); // window text
-        case 0x0F: return QColor(0xF0, 0xF0, 0xF0); // button face
-        case 0x12: return QColor(0x00, 0x00, 0x00); // button text
-        case 0x17: return QColor(0x00, 0x00, 0x00); // info text
-        case 0x18: return QColor(0xFF, 0xFF, 0xE1); // info background
-        default: return QColor(0x80, 0x80, 0x80);
+        case 0x05:
+            return QColor(0xFF, 0xFF, 0xFF); // window
+        case 0x08:
+            return QColor(0x00, 0x00, 0x00); // window text
+        case 0x0F:
+            return QColor(0xF0, 0xF0, 0xF0); // button face
+        case 0x12:
+            return QColor(0x00, 0x00, 0x00); // button text
+        case 0x17:
+            return QColor(0x00, 0x00, 0x00); // info text
+        case 0x18:
+            return QColor(0xFF, 0xFF, 0xE1); // info background
+        default:
+            return QColor(0x80, 0x80, 0x80);
         }
     }
     return QColor(int(c & 0xFFu), int((c >> 8) & 0xFFu), int((c >> 16) & 0xFFu));

@@ -29,8 +29,9 @@ QImage Noise(int w, int h, QImage::Format format, quint32 seed) {
 } // namespace
 
 TEST(RawBitmapTest, EveryFormatComesBackWithItsSizeFormatAndPixels) {
-    for (const auto format : {QImage::Format_Mono, QImage::Format_Grayscale8, QImage::Format_Indexed8,
-                              QImage::Format_RGB888, QImage::Format_RGB32, QImage::Format_ARGB32}) {
+    for (const auto format :
+         {QImage::Format_Mono, QImage::Format_Grayscale8, QImage::Format_Indexed8,
+          QImage::Format_RGB888, QImage::Format_RGB32, QImage::Format_ARGB32}) {
         for (const QSize size : {QSize(1, 1), QSize(13, 7), QSize(64, 3)}) {
             const QImage img = Noise(size.width(), size.height(), format, 7);
             const QImage back = LoadRAW(SaveRAW(img));
@@ -100,12 +101,12 @@ TEST(VectModelTest, ObjectsCopyTheTemplateAndKeepTheirOrder) {
 TEST(VectModelTest, UndoOperations) {
     TIEVectModel m;
     const int a = m.AddNewObject(iekBOX, QRect(0, 0, 10, 10), 0);
-    m.SaveUndo();                 // [1 object]
+    m.SaveUndo(); // [1 object]
     m.AddNewObject(iekBOX, QRect(0, 0, 10, 10), 0);
-    m.SaveUndo();                 // [1, 2]
+    m.SaveUndo(); // [1, 2]
     m.AddNewObject(iekBOX, QRect(0, 0, 10, 10), 0);
     m.AddSelObject(a);
-    m.UndoWithRedo();             // shows 2, redo holds 3
+    m.UndoWithRedo(); // shows 2, redo holds 3
     EXPECT_EQ(m.ObjectsCount(), 2);
     EXPECT_EQ(m.UndoCount(), 2); // the entry stays until dropped
     EXPECT_EQ(m.RedoCount(), 1);
@@ -140,7 +141,7 @@ TEST(VectModelTest, TurningMovesObjectsWithThePicture) {
     EXPECT_EQ(QRect(QPoint(b.Left, b.Top), QPoint(b.Right, b.Bottom)),
               QRect(QPoint(20, 160), QPoint(30, 190)));
     const TIEVObject& l = m.Obj(line);
-    EXPECT_EQ(QPoint(l.Left, l.Top), QPoint(20, 190));   // a line keeps its direction
+    EXPECT_EQ(QPoint(l.Left, l.Top), QPoint(20, 190)); // a line keeps its direction
     EXPECT_EQ(QPoint(l.Right, l.Bottom), QPoint(10, 140));
     m.Rotate(-90, true, clNone);
     EXPECT_EQ(m.Bitmap(), page);

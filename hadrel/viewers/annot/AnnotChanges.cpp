@@ -40,7 +40,8 @@ QStringList StampNames(const QByteArray& annotations) {
         const auto token = r.readNext();
         if (token == QXmlStreamReader::StartElement) {
             if (depth == 1 && r.name().compare(u"image", Qt::CaseInsensitive) == 0) {
-                const QString name = r.attributes().value(QLatin1StringView("image_name")).toString();
+                const QString name =
+                    r.attributes().value(QLatin1StringView("image_name")).toString();
                 if (!name.isEmpty())
                     names.append(name);
             }
@@ -80,7 +81,8 @@ void ListChangedAnnot(const TPageList& pages, const QList<TPageData*>& deletedPa
         collect(d->CurAnnotX, d->FromIndex, added);
     }
     // A stamp both before and now is neither placed nor removed: pair them off.
-    std::vector<bool> pairedAdded(size_t(added.size()), false), pairedRemoved(size_t(removed.size()), false);
+    std::vector<bool> pairedAdded(size_t(added.size()), false),
+        pairedRemoved(size_t(removed.size()), false);
     for (qsizetype r = 0; r < removed.size(); ++r)
         for (qsizetype a = 0; a < added.size(); ++a)
             if (!pairedAdded[size_t(a)] && added.at(a) == removed.at(r)) {
@@ -91,7 +93,8 @@ void ListChangedAnnot(const TPageList& pages, const QList<TPageData*>& deletedPa
         QStringList out;
         for (qsizetype i = 0; i < list.size(); ++i)
             if (!paired[size_t(i)])
-                out.append(ignoreDuplicates ? list.at(i) : list.at(i).mid(list.at(i).indexOf(u':') + 1));
+                out.append(ignoreDuplicates ? list.at(i)
+                                            : list.at(i).mid(list.at(i).indexOf(u':') + 1));
         return out;
     };
     added = keep(added, pairedAdded);

@@ -15,10 +15,10 @@ QString ShortString(const QString& s) {
     int bytes = 0;
     qsizetype i = 0;
     while (i < s.size()) {
-        const char32_t c = s.at(i).isHighSurrogate() && i + 1 < s.size() &&
-                                   s.at(i + 1).isLowSurrogate()
-                               ? QChar::surrogateToUcs4(s.at(i), s.at(i + 1))
-                               : s.at(i).unicode();
+        const char32_t c =
+            s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()
+                ? QChar::surrogateToUcs4(s.at(i), s.at(i + 1))
+                : s.at(i).unicode();
         const int len = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
         if (bytes + len > ShortStringBytes)
             break;

@@ -14,11 +14,11 @@
 struct TAnnotData final {
     qint32 SrcIndex = -1; // child position in the page's XML when read from it, else -1
     quint8 AllowEdit = 1;
-    QString Creator;      // at most ShortStringBytes of UTF-8
-    double CDate = -1.0;  // day count (days since 1899-12-30, local); below 0: not yet set
+    QString Creator;     // at most ShortStringBytes of UTF-8
+    double CDate = -1.0; // day count (days since 1899-12-30, local); below 0: not yet set
     QString Editor;
     double EDate = -1.0;
-    QString Mask;         // an arrow's auto-text mask; an image's stamp name (ImageName)
+    QString Mask; // an arrow's auto-text mask; an image's stamp name (ImageName)
     quint8 AutoText = 0;
 
     // The stored payload of an image element: written back unchanged while the object's bitmap is

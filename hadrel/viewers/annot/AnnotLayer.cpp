@@ -59,7 +59,8 @@ void TAnnotLayer::CheckAnnotationData(int h) {
         o.UserDataLen = AnnotDataSize;
         return;
     }
-    if (o.UserDataLen != AnnotDataSize || o.UserData.metaType() != QMetaType::fromType<TAnnotData>())
+    if (o.UserDataLen != AnnotDataSize ||
+        o.UserData.metaType() != QMetaType::fromType<TAnnotData>())
         throw EImagesException(17116, makeText(17116, QStringLiteral("Ungültige Anmerkungen")));
 }
 
@@ -74,7 +75,8 @@ const TAnnotData* TAnnotLayer::AnnotDataOrNull(int h) const {
     if (h != -1 && !m_canvas.HasObj(h))
         return nullptr;
     const TIEVObject& o = m_canvas.Obj(h);
-    if (o.UserDataLen != AnnotDataSize || o.UserData.metaType() != QMetaType::fromType<TAnnotData>())
+    if (o.UserDataLen != AnnotDataSize ||
+        o.UserData.metaType() != QMetaType::fromType<TAnnotData>())
         return nullptr;
     return static_cast<const TAnnotData*>(o.UserData.constData());
 }
@@ -238,7 +240,9 @@ QList<int> TAnnotLayer::SelectedEditable() const {
 
 namespace {
 
-bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
 
 QString trimBlanks(const QString& s) {
     qsizetype a = 0, b = s.size();
@@ -446,7 +450,9 @@ void TAnnotLayer::ApplyTemplateDefaults(quint8 mode, const TAnnotControls& c) {
         t.PenStyle = TPenStyle::psSolid;
         t.PenColor = c.DotBorderColor;
         break;
-    case imPutBitmap: t.Kind = iekBITMAP; break; // the stamp choice fills the picture
+    case imPutBitmap:
+        t.Kind = iekBITMAP;
+        break; // the stamp choice fills the picture
     case imPutMemo:
         t.Kind = iekMEMO;
         t.FontName = c.TextFont;
@@ -478,7 +484,8 @@ void TAnnotLayer::ApplyTemplateDefaults(quint8 mode, const TAnnotControls& c) {
         CalcAutoText(c.ArrowText, c.ArrowAutoText);
         m_canvas.ObjRef(-1).SetRect(t.Left, t.Top, 70, 70);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -486,26 +493,42 @@ namespace {
 
 TIEVObjectKind kindOf(TAnnotProperty p) {
     switch (p) {
-    case TAnnotProperty::HighlightColor: return iekBOX;
+    case TAnnotProperty::HighlightColor:
+        return iekBOX;
     case TAnnotProperty::ArrowColor:
     case TAnnotProperty::ArrowColor2:
     case TAnnotProperty::ArrowBold:
-    case TAnnotProperty::ArrowTextSize: return iekLINELABEL;
+    case TAnnotProperty::ArrowTextSize:
+        return iekLINELABEL;
     case TAnnotProperty::DotSize:
     case TAnnotProperty::DotColor:
-    case TAnnotProperty::DotBorderColor: return iekELLIPSE;
-    default: return iekMEMO;
+    case TAnnotProperty::DotBorderColor:
+        return iekELLIPSE;
+    default:
+        return iekMEMO;
     }
 }
 
 void writeProperty(TIEVObject& o, TAnnotProperty p, const TAnnotControls& c) {
     switch (p) {
-    case TAnnotProperty::HighlightColor: o.BrushColor = c.HighlightColor; break;
-    case TAnnotProperty::TextFont: o.FontName = c.TextFont; break;
-    case TAnnotProperty::TextBold: o.Bold = c.TextBold; break;
-    case TAnnotProperty::TextItalic: o.Italic = c.TextItalic; break;
-    case TAnnotProperty::TextFontColor: o.PenColor = c.TextFontColor; break;
-    case TAnnotProperty::TextFontSize: o.FontHeight = c.TextFontSize; break;
+    case TAnnotProperty::HighlightColor:
+        o.BrushColor = c.HighlightColor;
+        break;
+    case TAnnotProperty::TextFont:
+        o.FontName = c.TextFont;
+        break;
+    case TAnnotProperty::TextBold:
+        o.Bold = c.TextBold;
+        break;
+    case TAnnotProperty::TextItalic:
+        o.Italic = c.TextItalic;
+        break;
+    case TAnnotProperty::TextFontColor:
+        o.PenColor = c.TextFontColor;
+        break;
+    case TAnnotProperty::TextFontSize:
+        o.FontHeight = c.TextFontSize;
+        break;
     case TAnnotProperty::TextBackground:
         o.BrushStyle = c.TextBackgroundVisible ? TBrushStyle::bsSolid : TBrushStyle::bsClear;
         o.MemoCharsBrushStyle = o.BrushStyle;
@@ -517,19 +540,29 @@ void writeProperty(TIEVObject& o, TAnnotProperty p, const TAnnotControls& c) {
         if (c.TextBorderVisible)
             o.MemoBorderColor = c.TextBorderColor;
         break;
-    case TAnnotProperty::ArrowColor: o.PenColor = c.ArrowColor; break;
-    case TAnnotProperty::ArrowColor2: o.BrushColor = c.ArrowColor2; break;
+    case TAnnotProperty::ArrowColor:
+        o.PenColor = c.ArrowColor;
+        break;
+    case TAnnotProperty::ArrowColor2:
+        o.BrushColor = c.ArrowColor2;
+        break;
     case TAnnotProperty::ArrowBold:
         o.Bold = c.ArrowBold;
         o.Italic = false;
         break;
-    case TAnnotProperty::ArrowTextSize: o.FontHeight = c.ArrowTextSize; break;
+    case TAnnotProperty::ArrowTextSize:
+        o.FontHeight = c.ArrowTextSize;
+        break;
     case TAnnotProperty::DotSize:
         o.Right = o.Left + c.DotSize;
         o.Bottom = o.Top + c.DotSize;
         break;
-    case TAnnotProperty::DotColor: o.BrushColor = c.DotColor; break;
-    case TAnnotProperty::DotBorderColor: o.PenColor = c.DotBorderColor; break;
+    case TAnnotProperty::DotColor:
+        o.BrushColor = c.DotColor;
+        break;
+    case TAnnotProperty::DotBorderColor:
+        o.PenColor = c.DotBorderColor;
+        break;
     }
 }
 
@@ -588,7 +621,9 @@ TAnnotControls TAnnotLayer::ControlsFromSelection(TAnnotControls c) const {
         const TIEVObject& o = m_canvas.Obj(m_canvas.SelObject(i));
         const TAnnotData* d = AnnotDataOrNull(o.Handle);
         switch (o.Kind) {
-        case iekBOX: c.HighlightColor = o.BrushColor; break;
+        case iekBOX:
+            c.HighlightColor = o.BrushColor;
+            break;
         case iekMEMO:
             c.TextFont = o.FontName;
             c.TextBold = o.Bold;
@@ -613,7 +648,8 @@ TAnnotControls TAnnotLayer::ControlsFromSelection(TAnnotControls c) const {
             c.DotColor = o.BrushColor;
             c.DotBorderColor = o.PenColor;
             break;
-        default: break;
+        default:
+            break;
         }
     }
     return c;
@@ -638,12 +674,12 @@ QString TAnnotLayer::datesText(int h, int newNr, const QString& newDef, int chan
     if (d.CDate < 0)
         return TDM1::FormatLogText(makeText(newNr, newDef),
                                    {user, Rtl::FormatDateTime(QStringLiteral("c"), now)});
-    const bool sameEdit = d.EDate >= 0 && std::abs(d.EDate - d.CDate) <= 1.0 / 2880.0 &&
-                          d.Editor == d.Creator;
+    const bool sameEdit =
+        d.EDate >= 0 && std::abs(d.EDate - d.CDate) <= 1.0 / 2880.0 && d.Editor == d.Creator;
     if (d.EDate < 0 || sameEdit)
-        return TDM1::FormatLogText(makeText(changedNr, changedDef),
-                                   {d.Creator, shortDate(d.CDate), user,
-                                    shortDate(DateTimeToDays(now))});
+        return TDM1::FormatLogText(
+            makeText(changedNr, changedDef),
+            {d.Creator, shortDate(d.CDate), user, shortDate(DateTimeToDays(now))});
     return TDM1::FormatLogText(makeText(editedNr, editedDef),
                                {d.Creator, shortDate(d.CDate), d.Editor, shortDate(d.EDate)});
 }
@@ -660,7 +696,8 @@ QString TAnnotLayer::StatusText() const {
     return self->datesText(
         m_canvas.SelObject(0), 17118, QStringLiteral("Anmerkungen:   neue Anmerkung"), 17119,
         QStringLiteral("Anmerkungen:   erstellt von %s am %s   |   geändert"), 17120,
-        QStringLiteral("Anmerkungen:   erstellt von %s am %s   |   zuletz bearbeitet von %s am %s"));
+        QStringLiteral(
+            "Anmerkungen:   erstellt von %s am %s   |   zuletz bearbeitet von %s am %s"));
 }
 
 QString TAnnotLayer::HoverText(int h) {
@@ -668,7 +705,8 @@ QString TAnnotLayer::HoverText(int h) {
         return {};
     return datesText(h, 17122, QStringLiteral("neue Anmerkung"), 17123,
                      QStringLiteral("erstellt von %s am %s   geändert (noch nicht gespeichert)"),
-                     17124, QStringLiteral("erstellt von %s am %s   zuletz bearbeitet von %s am %s"));
+                     17124,
+                     QStringLiteral("erstellt von %s am %s   zuletz bearbeitet von %s am %s"));
 }
 
 // ---- placing ------------------------------------------------------------------------------------
@@ -700,7 +738,8 @@ QRect TAnnotLayer::FitNewObject(int kind, QRect r, QSize page, QSize picture) {
         atLeast(w, 50);
         atLeast(h, 25);
         break;
-    case iekELLIPSE: break;
+    case iekELLIPSE:
+        break;
     default:
         atLeast(w, 50);
         atLeast(h, 25);
@@ -719,7 +758,9 @@ QRect TAnnotLayer::FitNewObject(int kind, QRect r, QSize page, QSize picture) {
 
 // ---- zoom ------------------------------------------------------------------------------------
 
-double CheckZoomRange(double value) { return std::min(800.0, std::max(1.0, value)); }
+double CheckZoomRange(double value) {
+    return std::min(800.0, std::max(1.0, value));
+}
 
 QString ZoomCaption(double value) {
     return Rtl::FormatFloat(QStringLiteral("#,##0"), value) + u'%';

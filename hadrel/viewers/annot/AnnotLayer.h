@@ -28,18 +28,20 @@ enum TAnnotKind : int {
 bool IsAnnotKind(int kind);
 // A set of kind numbers 0 to 15.
 using TKindSet = quint16;
-inline constexpr TKindSet KindBit(int kind) { return TKindSet(1u << kind); }
+inline constexpr TKindSet KindBit(int kind) {
+    return TKindSet(1u << kind);
+}
 
 // What the viewer knows of its document and user, and how it shows messages.
 struct TAnnotEnvironment {
-    std::function<QString()> UserName;   // the connected user's login (default: the data module)
-    std::function<QDateTime()> Now;      // local time (default: the clock)
-    QString RemoteFileName;              // the document's file name on the data server
+    std::function<QString()> UserName; // the connected user's login (default: the data module)
+    std::function<QDateTime()> Now;    // local time (default: the clock)
+    QString RemoteFileName;            // the document's file name on the data server
     bool HasDokument = false;
-    bool NewDokument = false;            // being inserted, not yet stored
+    bool NewDokument = false; // being inserted, not yet stored
     QString DokType;
     qint64 DokID = 0;
-    quint8 EditablePages = 0;            // 0 no document, 1 view only, 2 editable, 3 pages changed
+    quint8 EditablePages = 0; // 0 no document, 1 view only, 2 editable, 3 pages changed
     std::function<void(const QString& name, bool& allow)> OnAllowEdit;
     std::function<void(const QString& name, bool& allow)> OnEditImage;
     // The stamp right (document type, two names in the caller's order, document id, action, raise);

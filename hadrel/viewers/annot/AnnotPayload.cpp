@@ -31,7 +31,8 @@ std::optional<QByteArray> Decode(const QByteArray& text, QString* error) {
     for (const char c : text)
         if (c != '\r' && c != '\n' && c != ' ' && c != '\t')
             b64.append(c);
-    const auto decoded = QByteArray::fromBase64Encoding(b64, QByteArray::AbortOnBase64DecodingErrors);
+    const auto decoded =
+        QByteArray::fromBase64Encoding(b64, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded || decoded.decoded.isEmpty())
         return failed(error, "invalid Base64");
     const QByteArray& packed = decoded.decoded;
@@ -43,7 +44,8 @@ std::optional<QByteArray> Decode(const QByteArray& text, QString* error) {
     z.avail_in = uInt(packed.size());
     QByteArray out;
     // Dumps compress well; start at four times the packed size and grow.
-    qsizetype capacity = std::min<qsizetype>(MaxInflated, std::max<qsizetype>(4096, packed.size() * 4));
+    qsizetype capacity =
+        std::min<qsizetype>(MaxInflated, std::max<qsizetype>(4096, packed.size() * 4));
     out.resize(capacity);
     int rc = Z_OK;
     while (true) {

@@ -51,16 +51,24 @@ void appendEscaped(QByteArray& out, const QString& s, bool attribute) {
             c = 0xFFFD;
         }
         switch (c) {
-        case '&': out.append("&amp;"); continue;
-        case '<': out.append("&lt;"); continue;
-        case '>': out.append("&gt;"); continue;
+        case '&':
+            out.append("&amp;");
+            continue;
+        case '<':
+            out.append("&lt;");
+            continue;
+        case '>':
+            out.append("&gt;");
+            continue;
         case '"':
             if (attribute) {
                 out.append("&quot;");
                 continue;
             }
             break;
-        case '\r': out.append("&#xD;"); continue;
+        case '\r':
+            out.append("&#xD;");
+            continue;
         case '\n':
             if (attribute) {
                 out.append("&#xA;");
@@ -193,15 +201,26 @@ void TAnnotLayer::SaveAnnotations(QByteArray& data, QByteArray& dataX) {
         const TIEVObject& o = m_canvas.Obj(h);
         const char* name = nullptr;
         switch (o.Kind) {
-        case iekBOX: name = "highlight"; break;
-        case iekMEMO: name = "text"; break;
-        case iekLINELABEL: name = "arrow"; break;
-        case iekELLIPSE: name = "dot"; break;
-        case iekBITMAP: name = "image"; break;
+        case iekBOX:
+            name = "highlight";
+            break;
+        case iekMEMO:
+            name = "text";
+            break;
+        case iekLINELABEL:
+            name = "arrow";
+            break;
+        case iekELLIPSE:
+            name = "dot";
+            break;
+        case iekBITMAP:
+            name = "image";
+            break;
         default:
-            throw EImagesException(17117, TDM1::FormatLogText(makeText(17117, QStringLiteral(
-                                                                           "Unbekannte Anmerkung (%s)")),
-                                                              {QString::number(int(o.Kind))}));
+            throw EImagesException(
+                17117,
+                TDM1::FormatLogText(makeText(17117, QStringLiteral("Unbekannte Anmerkung (%s)")),
+                                    {QString::number(int(o.Kind))}));
         }
         CheckAnnotationData(h);
         TAnnotData& d = AnnotData(h);
@@ -225,7 +244,9 @@ void TAnnotLayer::SaveAnnotations(QByteArray& data, QByteArray& dataX) {
         QString text;
         QByteArray payload;
         switch (o.Kind) {
-        case iekBOX: attr(e, "color", o.BrushColor); break;
+        case iekBOX:
+            attr(e, "color", o.BrushColor);
+            break;
         case iekMEMO:
             attr(e, "font", o.FontName);
             if (o.Bold)
@@ -269,7 +290,8 @@ void TAnnotLayer::SaveAnnotations(QByteArray& data, QByteArray& dataX) {
             }
             payload = d.Payload;
             break;
-        default: break;
+        default:
+            break;
         }
         if (text.isEmpty() && payload.isEmpty()) {
             e.append("/>\r\n");
@@ -312,7 +334,8 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
     const std::vector<XmlChild> children = readChildren(data, error);
     if (!error.isEmpty()) {
         show(TDM1::FormatLogText(
-            makeText(17103, QStringLiteral("Fehler beim Laden der Kommentare von \"%s\" Seite %d. %s")),
+            makeText(17103,
+                     QStringLiteral("Fehler beim Laden der Kommentare von \"%s\" Seite %d. %s")),
             {Env.RemoteFileName, QString::number(page + 1), error}));
         return;
     }
@@ -336,7 +359,8 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
                 try {
                     if (Env.RaiseError)
                         Env.RaiseError(TDM1::FormatLogText(
-                            makeText(17117, QStringLiteral("Unbekannte Anmerkung (%s)")), {c.name}));
+                            makeText(17117, QStringLiteral("Unbekannte Anmerkung (%s)")),
+                            {c.name}));
                 } catch (const EAbort&) {
                 }
                 continue;
@@ -353,8 +377,10 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
             TAnnotData& d = AnnotData(h);
             d.SrcIndex = c.index;
             d.AllowEdit = 1;
-            d.Creator = ShortString(strAttr(a, QLatin1StringView("creator"), QStringLiteral("unknown")));
-            d.Editor = ShortString(strAttr(a, QLatin1StringView("editor"), QStringLiteral("unknown")));
+            d.Creator =
+                ShortString(strAttr(a, QLatin1StringView("creator"), QStringLiteral("unknown")));
+            d.Editor =
+                ShortString(strAttr(a, QLatin1StringView("editor"), QStringLiteral("unknown")));
             d.CDate = intAttr(a, QLatin1StringView("c_date"), 0) / 1440.0;
             d.EDate = intAttr(a, QLatin1StringView("e_date"), 0) / 1440.0;
             TIEVObject& n = m_canvas.ObjRef(h);
@@ -425,20 +451,23 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
                     bitmap = LoadRAW(*raw, &why);
                 if (bitmap.isNull())
                     throw EImagesException(
-                        17108, TDM1::FormatLogText(makeText(17108, QStringLiteral(
-                                                                       "Ungültiges Annotation-Image (%s)")),
-                                                   {Env.RemoteFileName}));
+                        17108,
+                        TDM1::FormatLogText(
+                            makeText(17108, QStringLiteral("Ungültiges Annotation-Image (%s)")),
+                            {Env.RemoteFileName}));
                 n.Bitmap = bitmap;
                 d.PayloadKey = bitmap.cacheKey();
                 break;
             }
-            default: break;
+            default:
+                break;
             }
         } catch (const EAbort&) {
         } catch (const std::exception& e) {
             show(TDM1::FormatLogText(
-                makeText(17104,
-                         QStringLiteral("Fehler beim Laden des %d. Kommentars von \"%s\" Seite %d. %s")),
+                makeText(
+                    17104,
+                    QStringLiteral("Fehler beim Laden des %d. Kommentars von \"%s\" Seite %d. %s")),
                 {QString::number(c.index + 1), Env.RemoteFileName, QString::number(page + 1),
                  Rtl::ExceptionMessage(std::current_exception())}));
         }

@@ -27,7 +27,9 @@ QRectF rectOf(const TIEVObject& o) {
     return QRectF(QPointF(o.Left, o.Top), QPointF(o.Right, o.Bottom)).normalized();
 }
 
-bool isLine(const TIEVObject& o) { return o.Kind == iekLINE || o.Kind == iekLINELABEL; }
+bool isLine(const TIEVObject& o) {
+    return o.Kind == iekLINE || o.Kind == iekLINELABEL;
+}
 
 } // namespace
 
@@ -118,10 +120,13 @@ protected:
     void focusOutEvent(QFocusEvent* e) override {
         QGraphicsTextItem::focusOutEvent(e);
         if (e->reason() != Qt::PopupFocusReason)
-            QMetaObject::invokeMethod(m_view, [v = QPointer<TImageEnVect>(m_view)] {
-                if (v)
-                    v->MemoEditEnd();
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                m_view,
+                [v = QPointer<TImageEnVect>(m_view)] {
+                    if (v)
+                        v->MemoEditEnd();
+                },
+                Qt::QueuedConnection);
     }
     void keyPressEvent(QKeyEvent* e) override {
         if (e->key() == Qt::Key_Escape) {
@@ -167,8 +172,8 @@ void TImageEnVect::SetModel(TIEVectModel* model) {
 
 void TImageEnVect::modelChanged() {
     m_page->updateBounds();
-    m_scene->setSceneRect(m_page->boundingRect().united(
-        QRectF(QPointF(0, 0), QSizeF(m_model->Bitmap().size()))));
+    m_scene->setSceneRect(
+        m_page->boundingRect().united(QRectF(QPointF(0, 0), QSizeF(m_model->Bitmap().size()))));
     m_page->update();
     if (m_memo && !m_model->HasObj(m_memoHandle)) {
         // The edited object went (undo, reload): the edit goes with it.
@@ -179,18 +184,22 @@ void TImageEnVect::modelChanged() {
     }
 }
 
-void TImageEnVect::modelSelectionChanged() { m_page->update(); }
+void TImageEnVect::modelSelectionChanged() {
+    m_page->update();
+}
 
 void TImageEnVect::SetMouseInteractVt(QList<TIEMouseInteractVtItem> items) {
     CancelInteracts();
     m_vt = items;
-    setDragMode(m_general.testFlag(miScroll) ? QGraphicsView::ScrollHandDrag : QGraphicsView::NoDrag);
+    setDragMode(m_general.testFlag(miScroll) ? QGraphicsView::ScrollHandDrag
+                                             : QGraphicsView::NoDrag);
 }
 
 void TImageEnVect::SetMouseInteract(TIEMouseInteract items) {
     CancelInteracts();
     m_general = items;
-    setDragMode(m_general.testFlag(miScroll) ? QGraphicsView::ScrollHandDrag : QGraphicsView::NoDrag);
+    setDragMode(m_general.testFlag(miScroll) ? QGraphicsView::ScrollHandDrag
+                                             : QGraphicsView::NoDrag);
 }
 
 bool TImageEnVect::placing() const {
@@ -214,7 +223,9 @@ void TImageEnVect::CancelInteracts() {
     m_page->update();
 }
 
-bool TImageEnVect::IsInteracting() const { return m_drag != Drag::None; }
+bool TImageEnVect::IsInteracting() const {
+    return m_drag != Drag::None;
+}
 
 void TImageEnVect::SetGripsVisible(bool visible) {
     m_grips = visible;
@@ -293,9 +304,8 @@ QList<QPointF> TImageEnVect::gripPoints(const TIEVObject& o) const {
         return {QPointF(o.Left, o.Top), QPointF(o.Right, o.Bottom)};
     const QRectF r = rectOf(o);
     const QPointF c = r.center();
-    return {r.topLeft(),     QPointF(c.x(), r.top()),    r.topRight(),
-            QPointF(r.right(), c.y()), r.bottomRight(), QPointF(c.x(), r.bottom()),
-            r.bottomLeft(),  QPointF(r.left(), c.y())};
+    return {r.topLeft(),     QPointF(c.x(), r.top()),    r.topRight(),   QPointF(r.right(), c.y()),
+            r.bottomRight(), QPointF(c.x(), r.bottom()), r.bottomLeft(), QPointF(r.left(), c.y())};
 }
 
 QRectF TImageEnVect::gripRect(QPointF centre) const {
@@ -352,7 +362,8 @@ void TImageEnVect::finishPlace(QPointF end, Qt::KeyboardModifiers mods) {
         OnNewObject(h);
 }
 
-// ---- moving and resizing -------------------------------------------------------------------------
+// ---- moving and resizing
+// -------------------------------------------------------------------------
 
 void TImageEnVect::applyDrag(QPointF pos) {
     const QPointF d = pos - m_dragStart;
@@ -371,14 +382,34 @@ void TImageEnVect::applyDrag(QPointF pos) {
             const QRectF r = rectOf(was);
             double l = r.left(), t = r.top(), rr = r.right(), b = r.bottom();
             switch (m_grip) {
-            case 1: l += dx; t += dy; break;
-            case 2: t += dy; break;
-            case 3: rr += dx; t += dy; break;
-            case 4: rr += dx; break;
-            case 5: rr += dx; b += dy; break;
-            case 6: b += dy; break;
-            case 7: l += dx; b += dy; break;
-            case 8: l += dx; break;
+            case 1:
+                l += dx;
+                t += dy;
+                break;
+            case 2:
+                t += dy;
+                break;
+            case 3:
+                rr += dx;
+                t += dy;
+                break;
+            case 4:
+                rr += dx;
+                break;
+            case 5:
+                rr += dx;
+                b += dy;
+                break;
+            case 6:
+                b += dy;
+                break;
+            case 7:
+                l += dx;
+                b += dy;
+                break;
+            case 8:
+                l += dx;
+                break;
             case 9:
                 o.Left = was.Left + dx;
                 o.Top = was.Top + dy;
@@ -387,7 +418,8 @@ void TImageEnVect::applyDrag(QPointF pos) {
                 o.Right = was.Right + dx;
                 o.Bottom = was.Bottom + dy;
                 break;
-            default: break;
+            default:
+                break;
             }
             if (m_grip <= 8) {
                 const QRect n = QRectF(QPointF(l, t), QPointF(rr, b)).normalized().toRect();
@@ -405,7 +437,8 @@ void TImageEnVect::applyDrag(QPointF pos) {
             OnObjectMoveResize(h);
 }
 
-// ---- mouse ------------------------------------------------------------------------------------------
+// ---- mouse
+// ------------------------------------------------------------------------------------------
 
 void TImageEnVect::mousePressEvent(QMouseEvent* e) {
     const QPointF pos = mapToScene(e->position().toPoint());
@@ -508,9 +541,9 @@ void TImageEnVect::mouseMoveEvent(QMouseEvent* e) {
         if (m_vt.contains(miObjectSelect)) {
             const int grip = hitGrip(pos);
             static const Qt::CursorShape shapes[] = {
-                Qt::ArrowCursor,     Qt::SizeFDiagCursor, Qt::SizeVerCursor, Qt::SizeBDiagCursor,
-                Qt::SizeHorCursor,   Qt::SizeFDiagCursor, Qt::SizeVerCursor, Qt::SizeBDiagCursor,
-                Qt::SizeHorCursor,   Qt::CrossCursor,     Qt::CrossCursor};
+                Qt::ArrowCursor,   Qt::SizeFDiagCursor, Qt::SizeVerCursor, Qt::SizeBDiagCursor,
+                Qt::SizeHorCursor, Qt::SizeFDiagCursor, Qt::SizeVerCursor, Qt::SizeBDiagCursor,
+                Qt::SizeHorCursor, Qt::CrossCursor,     Qt::CrossCursor};
             if (grip)
                 viewport()->setCursor(shapes[grip]);
             else
@@ -543,7 +576,9 @@ void TImageEnVect::mouseReleaseEvent(QMouseEvent* e) {
     }
     if (e->button() == Qt::LeftButton) {
         switch (m_drag) {
-        case Drag::Place: finishPlace(pos, e->modifiers()); break;
+        case Drag::Place:
+            finishPlace(pos, e->modifiers());
+            break;
         case Drag::Band: {
             const QRectF band = QRectF(m_dragStart, pos).normalized();
             m_drag = Drag::None;
@@ -580,7 +615,8 @@ void TImageEnVect::mouseReleaseEvent(QMouseEvent* e) {
             m_drag = Drag::None;
             m_dragOriginals.clear();
             break;
-        case Drag::None: break;
+        case Drag::None:
+            break;
         }
         m_page->update();
     }
@@ -650,7 +686,8 @@ void TImageEnVect::focusOutEvent(QFocusEvent* e) {
         OnExit();
 }
 
-// ---- text editing ----------------------------------------------------------------------------------
+// ---- text editing
+// ----------------------------------------------------------------------------------
 
 void TImageEnVect::MemoEdit(int h) {
     if (!m_model->HasObj(h) || m_model->Obj(h).Kind != iekMEMO)
@@ -690,7 +727,9 @@ void TImageEnVect::MemoEdit(int h) {
     m_memo->setTextCursor(c);
 }
 
-bool TImageEnVect::IsMemoEditing() const { return m_memo != nullptr; }
+bool TImageEnVect::IsMemoEditing() const {
+    return m_memo != nullptr;
+}
 
 void TImageEnVect::MemoEditEnd() {
     if (!m_memo)
@@ -728,6 +767,8 @@ void TImageEnVect::ShowHint(const QString& text) {
     QToolTip::showText(QCursor::pos(), text, viewport());
 }
 
-QImage TImageEnVect::Rendered() const { return CopyObjectsToBack(*m_model); }
+QImage TImageEnVect::Rendered() const {
+    return CopyObjectsToBack(*m_model);
+}
 
 } // namespace Imaging

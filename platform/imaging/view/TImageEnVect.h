@@ -67,16 +67,16 @@ public:
 
     // ---- events -------------------------------------------------------------------------------
     std::function<void(int h)> OnNewObject;
-    std::function<void(int h)> OnSelectObject;           // h: the object clicked, -1 for none
-    std::function<void(int h)> OnObjectMoveResize;       // once per object and mouse step
-    std::function<void(int h)> OnObjectOver;             // the object under the mouse, -1 none
+    std::function<void(int h)> OnSelectObject;     // h: the object clicked, -1 for none
+    std::function<void(int h)> OnObjectMoveResize; // once per object and mouse step
+    std::function<void(int h)> OnObjectOver;       // the object under the mouse, -1 none
     std::function<void()> OnActivateTextEdit;
     std::function<void()> OnDeactivateTextEdit;
-    std::function<void(double& zoom)> OnZoomIn;           // may change the proposed zoom
+    std::function<void(double& zoom)> OnZoomIn; // may change the proposed zoom
     std::function<void(double& zoom)> OnZoomOut;
     std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, QPointF pos)> OnMouseDown;
     std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, QPointF pos)> OnMouseUp;
-    std::function<bool(QWheelEvent*)> OnMouseWheel;       // true: handled
+    std::function<bool(QWheelEvent*)> OnMouseWheel; // true: handled
     std::function<void(QKeyEvent*)> OnKeyUp;
     std::function<void()> OnMouseEnter;
     std::function<void()> OnExit;

@@ -125,5 +125,6 @@ TEST_F(AnnotChangesTest, BrokenAnnotationDataStopsTheListing) {
     Page(0, "<annotation><image image_name=\"A\">");
     QStringList a, r;
     EXPECT_THROW(ListChangedAnnot(pages, deleted, a, r, false), EVoskException);
-    EXPECT_EQ(StampNames(Stamps({QStringLiteral("X"), QString()})), QStringList{QStringLiteral("X")});
+    EXPECT_EQ(StampNames(Stamps({QStringLiteral("X"), QString()})),
+              QStringList{QStringLiteral("X")});
 }

@@ -10,7 +10,9 @@
 namespace annottest {
 
 // 2024-01-01 00:00, day 45292 of the date form: 65220480 minutes.
-inline QDateTime FixedNow() { return QDateTime(QDate(2024, 1, 1), QTime(0, 0)); }
+inline QDateTime FixedNow() {
+    return QDateTime(QDate(2024, 1, 1), QTime(0, 0));
+}
 inline constexpr qint64 FixedMinutes = 65220480;
 
 class AnnotTest : public ::testing::Test {

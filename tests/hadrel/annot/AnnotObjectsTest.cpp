@@ -214,14 +214,16 @@ TEST_F(AnnotObjectsTest, StatusAndHoverTextsFollowTheDates) {
     d.EDate = d.CDate + 20.0 / 86400.0; // 20 s later, same user: still "changed"
     EXPECT_EQ(layer.StatusText(),
               QStringLiteral("Anmerkungen:   erstellt von schulz am 24.12.2023   |   geändert"));
-    EXPECT_EQ(layer.HoverText(h),
-              QStringLiteral("erstellt von schulz am 24.12.2023   geändert (noch nicht gespeichert)"));
+    EXPECT_EQ(
+        layer.HoverText(h),
+        QStringLiteral("erstellt von schulz am 24.12.2023   geändert (noch nicht gespeichert)"));
     d.EDate = -1.0;
     EXPECT_EQ(layer.StatusText(),
               QStringLiteral("Anmerkungen:   erstellt von schulz am 24.12.2023   |   geändert"));
     d.EDate = d.CDate + 40.0 / 86400.0;
-    EXPECT_EQ(layer.StatusText(), QStringLiteral("Anmerkungen:   erstellt von schulz am 24.12.2023"
-                                                 "   |   zuletz bearbeitet von schulz am 24.12.2023"));
+    EXPECT_EQ(layer.StatusText(),
+              QStringLiteral("Anmerkungen:   erstellt von schulz am 24.12.2023"
+                             "   |   zuletz bearbeitet von schulz am 24.12.2023"));
     d.EDate = d.CDate + 20.0 / 86400.0;
     d.Editor = QStringLiteral("meier"); // within 30 s, but somebody else
     EXPECT_EQ(layer.HoverText(h), QStringLiteral("erstellt von schulz am 24.12.2023   zuletz "

@@ -49,8 +49,8 @@ TEST_F(AnnotUndoTest, PropertyEditsChangeSelectedEditableObjectsOfTheirKind) {
     EXPECT_EQ(layer.ApplyProperty(TAnnotProperty::HighlightColor, c, &box), 2);
     EXPECT_EQ(Obj(0).BrushColor, 255);
     EXPECT_EQ(Obj(1).BrushColor, 255);
-    EXPECT_EQ(Obj(2).BrushColor, 0x00FFFFFF); // the text keeps its brush
-    EXPECT_EQ(Obj(3).BrushColor, 65535);      // read-only
+    EXPECT_EQ(Obj(2).BrushColor, 0x00FFFFFF);  // the text keeps its brush
+    EXPECT_EQ(Obj(3).BrushColor, 65535);       // read-only
     EXPECT_EQ(canvas.Obj(-1).BrushColor, 255); // and the next highlight gets the colour
     EXPECT_EQ(canvas.UndoCount(), 1);
 
@@ -152,7 +152,7 @@ TEST_F(AnnotUndoTest, HistoryKeepsTheNewest125Points) {
     while (canvas.CanUndo())
         layer.ResetUndo(true);
     EXPECT_EQ(Obj(0).BrushColor, 5); // the oldest points went
-    EXPECT_TRUE(layer.CanUndo());     // redo steps remain
+    EXPECT_TRUE(layer.CanUndo());    // redo steps remain
     layer.ClearUndo(false);
     EXPECT_FALSE(layer.CanUndo());
     layer.ClearUndo(true);

@@ -17,7 +17,7 @@ namespace {
 // The 4 x 2 RGB picture of the vector: red, green, blue, white / black, three others.
 QImage SmallImage() {
     QImage img(4, 2, QImage::Format_RGB888);
-    const QRgb px[8] = {qRgb(255, 0, 0), qRgb(0, 255, 0),    qRgb(0, 0, 255),    qRgb(255, 255, 255),
+    const QRgb px[8] = {qRgb(255, 0, 0), qRgb(0, 255, 0),  qRgb(0, 0, 255),    qRgb(255, 255, 255),
                         qRgb(0, 0, 0),   qRgb(10, 20, 30), qRgb(200, 100, 50), qRgb(255, 255, 0)};
     for (int i = 0; i < 8; ++i)
         img.setPixel(i % 4, i / 4, px[i]);
@@ -61,16 +61,23 @@ TEST_F(AnnotXmlTest, BothStreamsHaveTheExactBytesOfTheFormat) {
     const QByteArray body =
         "  <highlight top=\"100\" left=\"200\" bottom=\"125\" right=\"250\"" + common +
         " color=\"65535\"/>\r\n"
-        "  <text top=\"10\" left=\"20\" bottom=\"60\" right=\"120\"" + common +
+        "  <text top=\"10\" left=\"20\" bottom=\"60\" right=\"120\"" +
+        common +
         " font=\"Arial\" bold=\"true\" color=\"0\" size=\"34\" background=\"-16777192\" "
-        "border=\"0\">Pr\xC3\xBC" "fen</text>\r\n"
-        "  <arrow top=\"300\" left=\"40\" bottom=\"350\" right=\"140\"" + common +
+        "border=\"0\">Pr\xC3\xBC"
+        "fen</text>\r\n"
+        "  <arrow top=\"300\" left=\"40\" bottom=\"350\" right=\"140\"" +
+        common +
         " color=\"255\" color2=\"0\" autotext=\"yes\" mask=\"Pos. *\" bold=\"yes\" "
         "fontsize=\"26\">Pos. 1</arrow>\r\n"
-        "  <dot top=\"95\" left=\"95\" bottom=\"105\" right=\"105\"" + common +
+        "  <dot top=\"95\" left=\"95\" bottom=\"105\" right=\"105\"" +
+        common +
         " size=\"10\" color=\"255\" border=\"0\"/>\r\n"
-        "  <image top=\"0\" left=\"0\" bottom=\"2\" right=\"4\"" + common +
-        " image_name=\"Gepr\xC3\xBC" "ft\">" + kSmallImagePayload + "</image>\r\n";
+        "  <image top=\"0\" left=\"0\" bottom=\"2\" right=\"4\"" +
+        common +
+        " image_name=\"Gepr\xC3\xBC"
+        "ft\">" +
+        kSmallImagePayload + "</image>\r\n";
     const QByteArray head = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<annotation>\r\n";
     const QByteArray marker = "  <highlight top=\"5\" left=\"5\" bottom=\"35\" right=\"85\" "
                               "creator=\"*Barcode*\" c_date=\"65220480\" editor=\"*Barcode*\" "
@@ -239,7 +246,8 @@ TEST_F(AnnotXmlTest, TextsKeepEveryCharacterAndControlCharactersBecomeBlanks) {
 }
 
 TEST_F(AnnotXmlTest, CharactersXmlCannotCarryAreReplacedSoTheDocumentParses) {
-    QString creator = QStringLiteral("a\x01" "b");
+    QString creator = QStringLiteral("a\x01"
+                                     "b");
     creator += QChar(0xD800); // a lone surrogate
     layer.AddAnnotHighlight(QRect(1, 1, 60, 30), 65535, creator);
     layer.AddAnnotText(QRect(1, 40, 60, 30), QStringLiteral("x\uFFFFy\"<&>"), 0, 20,
@@ -287,12 +295,22 @@ TEST_F(AnnotXmlTest, AFailingElementIsReportedAndTheRestLoads) {
                           "<image image_name=\"A\">***</image>"
                           "<dot/>"
                           "<line top=\"1\"/>"
-                          "<image image_name=\"B\">" + notZlib + "</image>"
-                          "<image image_name=\"C\">" + packed.toBase64() + "</image>"
-                          "<image image_name=\"D\">" + cut + "</image>"
-                          "<image image_name=\"E\">" + notADump + "</image>"
-                          "<image image_name=\"F\">" + kSmallImagePayload + "</image>"
-                          "</annotation>",
+                          "<image image_name=\"B\">" +
+                              notZlib +
+                              "</image>"
+                              "<image image_name=\"C\">" +
+                              packed.toBase64() +
+                              "</image>"
+                              "<image image_name=\"D\">" +
+                              cut +
+                              "</image>"
+                              "<image image_name=\"E\">" +
+                              notADump +
+                              "</image>"
+                              "<image image_name=\"F\">" +
+                              kSmallImagePayload +
+                              "</image>"
+                              "</annotation>",
                           0);
     ASSERT_EQ(shown.size(), 5);
     EXPECT_TRUE(shown[0].startsWith(
