@@ -598,9 +598,22 @@ TKindSet TAnnotLayer::SelectedKinds(int pressedAddKind) const {
     return set;
 }
 
-bool TAnnotLayer::ApplyObjectStyles(bool annotEnable) {
+int TAnnotLayer::SingleKind(TKindSet selected) {
+    int found = -1;
+    for (int k : {akHighlight, akText, akDot, akArrow, akImage})
+        if (selected & KindBit(k)) {
+            if (found >= 0)
+                return -1;
+            found = k;
+        }
+    return found;
+}
+
+bool TAnnotLayer::ApplyObjectStyles(bool annotEnable, TKindSet kinds) {
     const int selected = m_canvas.SelObjectsCount();
-    bool singleDot = selected == 1 && m_canvas.Obj(m_canvas.SelObject(0)).Kind == iekELLIPSE;
+    const TKindSet sizableKinds =
+        KindBit(akHighlight) | KindBit(akImage) | KindBit(akText) | KindBit(akArrow);
+    const bool singleDot = selected == 1 && (kinds & sizableKinds) == 0;
     const int count = m_canvas.ObjectsCount();
     for (int i = 0; i < count; ++i) {
         TIEVObject& o = m_canvas.ObjAtRef(i);

@@ -190,9 +190,13 @@ public:
 
     // The kinds of the selection plus the kind of the pressed add button (0: none).
     TKindSet SelectedKinds(int pressedAddKind) const;
+    // The annotation kind when selected holds exactly one of them (its tab becomes the active
+    // one), else -1.
+    static int SingleKind(TKindSet selected);
     // Object styles: selectable and visible; movable when enabled and editable; sizable when
-    // movable, not a dot, and at most one object is selected. Returns whether grips are drawn.
-    bool ApplyObjectStyles(bool annotEnable);
+    // movable, not a dot, and at most one object is selected. Returns whether grips are drawn:
+    // not for a single selected object when selected (SelectedKinds) holds no kind but the dot.
+    bool ApplyObjectStyles(bool annotEnable, TKindSet selected);
     // The controls as the selection shows them (the first selected object wins).
     TAnnotControls ControlsFromSelection(TAnnotControls controls) const;
     // The status line for the selection (17118-17121), empty without selection.
