@@ -403,13 +403,26 @@ void TAnnotLayer::ActivateText() {
     if (m_canvas.SelObjectsCount() == 0)
         return;
     SaveUndo(nullptr);
+    m_activationPoint = true;
     m_activatedText = editKey();
 }
 
 void TAnnotLayer::DeactivateText() {
     if (m_canvas.SelObjectsCount() == 0 || editKey() != m_activatedText)
         return;
-    m_canvas.DropLastUndo();
+    // Only the point this edit took: a new text's was trimmed already, and the point before it
+    // is the placing's.
+    if (m_activationPoint)
+        m_canvas.DropLastUndo();
+    m_activationPoint = false;
+    if (Env.ShowUndoOptions)
+        Env.ShowUndoOptions();
+}
+
+void TAnnotLayer::TrimUndo(int count) {
+    while (m_canvas.UndoCount() > count)
+        m_canvas.DropLastUndo();
+    m_activationPoint = false;
     if (Env.ShowUndoOptions)
         Env.ShowUndoOptions();
 }
@@ -417,15 +430,22 @@ void TAnnotLayer::DeactivateText() {
 // ---- input modes and property edits ----------------------------------------------------------
 
 void TAnnotLayer::SetInputMode(quint8 mode, const TAnnotControls& controls) {
-    TIEVObject& next = m_canvas.ObjRef(-1);
+    BeginInputMode(mode);
+    EndInputMode(mode, controls);
+}
+
+void TAnnotLayer::BeginInputMode(quint8 mode) {
     // An adding mode left with nothing placed: its entry point goes again.
-    if (IsAnnotKind(next.Kind))
+    if (IsAnnotKind(m_canvas.Obj(-1).Kind))
         m_canvas.DropLastUndo();
     if (IsAddingMode(mode))
         SaveUndo(nullptr);
     if (mode != imObjectSelect)
         m_canvas.UnSelAllObjects();
     m_canvas.ObjRef(-1).Kind = iekNONE;
+}
+
+void TAnnotLayer::EndInputMode(quint8 mode, const TAnnotControls& controls) {
     if (!IsKnownInputMode(mode))
         throw EImagesException(QStringLiteral("unknown input mode"));
     ApplyTemplateDefaults(mode, controls);
@@ -582,6 +602,85 @@ int TAnnotLayer::ApplyProperty(TAnnotProperty property, const TAnnotControls& co
     }
     m_canvas.Update();
     return changed;
+}
+
+void TAnnotLayer::ApplyArrowText(const QString& text, bool autoText, const void* sender) {
+    bool first = true;
+    for (int h : SelectedEditable()) {
+        if (m_canvas.Obj(h).Kind != iekLINELABEL)
+            continue;
+        if (first)
+            SaveUndo(sender);
+        first = false;
+        TAnnotData& d = AnnotData(h);
+        if (d.AutoText == 1)
+            d.Mask = ShortString(text.contains(u'*') ? text : text + u'*');
+        else
+            m_canvas.ObjRef(h).Text = text;
+    }
+    CalcAutoText(text, autoText);
+}
+
+void TAnnotLayer::ApplyArrowAutoText(bool on, const QString& arrowText, const void* sender) {
+    bool first = true;
+    for (int h : SelectedEditable()) {
+        if (m_canvas.Obj(h).Kind != iekLINELABEL)
+            continue;
+        if (first)
+            SaveUndo(sender);
+        first = false;
+        TAnnotData& d = AnnotData(h);
+        if (on)
+            d.Mask = ShortString(CreateAutoTextMask(d.Mask, m_canvas.Obj(h).Text));
+        d.AutoText = on ? 1 : 0;
+    }
+    CalcAutoText(arrowText, on);
+}
+
+void TAnnotLayer::BringSelectedToFront(const void* sender) {
+    bool first = true;
+    for (int h : SelectedEditable()) {
+        if (first)
+            SaveUndo(sender);
+        first = false;
+        m_canvas.BringToFront(h);
+    }
+}
+
+void TAnnotLayer::SendSelectedToBack(const void* sender) {
+    bool first = true;
+    for (int h : SelectedEditable()) {
+        if (first)
+            SaveUndo(sender);
+        first = false;
+        m_canvas.SendToBack(h);
+    }
+}
+
+void TAnnotLayer::DeleteSelected(const void* sender, const std::function<void(int h)>& canRemove) {
+    const QList<int> doomed = SelectedEditable();
+    // Every refusal comes before anything goes.
+    if (canRemove)
+        for (int h : doomed)
+            canRemove(h);
+    bool first = true;
+    for (int h : doomed) {
+        if (first)
+            SaveUndo(sender);
+        first = false;
+        m_canvas.RemoveObject(h);
+    }
+}
+
+void TAnnotLayer::SetAllVisible(bool visible) {
+    for (int i = 0; i < m_canvas.ObjectsCount(); ++i) {
+        TIEVObject& o = m_canvas.ObjAtRef(i);
+        if (visible)
+            o.Style |= ievsVisible;
+        else
+            o.Style &= ~TIEVStyle(ievsVisible);
+    }
+    m_canvas.Update();
 }
 
 // ---- ribbon state ------------------------------------------------------------------------------

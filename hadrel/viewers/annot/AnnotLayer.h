@@ -174,16 +174,35 @@ public:
     void ActivateText();
     void DeactivateText();
     const QString& ActivatedText() const { return m_activatedText; }
+    // A new text starts its editing at once: the points that start took go again, and so the
+    // end of that edit has none to drop.
+    void TrimUndo(int count);
 
     // ---- input modes and the toolbar ------------------------------------------------------
     // The undo bookkeeping, deselection and template of SetInputMode; raises "unknown input mode"
     // after the bookkeeping for another mode.
     void SetInputMode(quint8 mode, const TAnnotControls& controls);
+    // SetInputMode in two halves, for a viewer that sets its buttons between them: the undo
+    // bookkeeping, deselection and template reset; then the check of the mode and the template.
+    void BeginInputMode(quint8 mode);
+    void EndInputMode(quint8 mode, const TAnnotControls& controls);
     // The template defaults of a placing mode from the controls.
     void ApplyTemplateDefaults(quint8 mode, const TAnnotControls& controls);
     // Writes a property edit into the template and into every selected editable object of its
     // kind, with one undo point (sender) before the first change. Returns how many changed.
     int ApplyProperty(TAnnotProperty property, const TAnnotControls& controls, const void* sender);
+    // The arrow text editor's text into the selected editable arrows: the mask of an auto-text
+    // arrow (with a "*" when it has none), else the text; then the numbering.
+    void ApplyArrowText(const QString& text, bool autoText, const void* sender);
+    // The auto-text button: on, each selected editable arrow takes a mask made from its text;
+    // off, its flag goes. Then the numbering.
+    void ApplyArrowAutoText(bool on, const QString& arrowText, const void* sender);
+    // Selected editable objects in front of or behind all others, or removed; one undo point
+    // (sender) before the first. Removing asks canRemove for each first, which raises to refuse.
+    void BringSelectedToFront(const void* sender);
+    void SendSelectedToBack(const void* sender);
+    void DeleteSelected(const void* sender, const std::function<void(int h)>& canRemove = {});
+    void SetAllVisible(bool visible);
     // Selected objects whose data allows editing, from the last selected to the first.
     QList<int> SelectedEditable() const;
     bool IsEditable(int h) const;
@@ -224,8 +243,9 @@ private:
     QString editKey() const;
 
     const void* m_lastUndo = nullptr;
-    quint8 m_saveUndo = 0;   // 0 idle, 1 left button down, 2 this drag's point taken
-    QString m_activatedText; // "%d:%s" of the text whose editing began last
+    quint8 m_saveUndo = 0;          // 0 idle, 1 left button down, 2 this drag's point taken
+    QString m_activatedText;        // "%d:%s" of the text whose editing began last
+    bool m_activationPoint = false; // that start's undo point is still in the history
 };
 
 // The canvas's zoom clamped to 1 ... 800 percent.
