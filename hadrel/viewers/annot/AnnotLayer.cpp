@@ -6,8 +6,6 @@
 #include <UDM1.h>
 #include <VoskShowException.h>
 
-#include <QLocale>
-
 #include <cmath>
 
 using namespace Imaging;
@@ -84,8 +82,7 @@ const TAnnotData* TAnnotLayer::AnnotDataOrNull(int h) const {
 // ---- creation -------------------------------------------------------------------------------
 
 int TAnnotLayer::addObject(TIEVObjectKind kind, const QRect& pos) {
-    return m_canvas.AddNewObject(kind, QRect(pos.x(), pos.y(), pos.width(), pos.height()),
-                                 TColor(0x00FF00FF));
+    return m_canvas.AddNewObject(kind, pos, TColor(0x00FF00FF));
 }
 
 void TAnnotLayer::finishObject(int h, const QString& creator) {
