@@ -46,7 +46,8 @@ bool SendPath(const QString& message, const std::function<bool()>& path) {
         if (TDM1* dm = ConnectedDM())
             dm->LogEvent(message, &e);
         else
-            TKorvexLog::Error(message + QLatin1Char(' ') + Rtl::ExceptionMessage(std::current_exception()));
+            TKorvexLog::Error(message + QLatin1Char(' ') +
+                              Rtl::ExceptionMessage(std::current_exception()));
         Korvexutils::RaiseError(message + QStringLiteral("\n\n") +
                                 Rtl::ExceptionMessage(std::current_exception()));
     }
@@ -129,8 +130,8 @@ bool TVoskSendMail::ExecuteMAPI(bool MAPIwithoutSMTP) {
     const Vcl::TRunResult run =
         Vcl::Shell::Instance().Run(program, XdgEmailArguments(hand), kHandOffWaitMs);
     if (!run.started)
-        throw EVoskException(
-            QStringLiteral("Das Programm %1 kann nicht gestartet werden: %2").arg(program, run.errorText));
+        throw EVoskException(QStringLiteral("Das Programm %1 kann nicht gestartet werden: %2")
+                                 .arg(program, run.errorText));
     if (!run.Succeeded()) {
         QString detail = run.exitCode < 0
                              ? QStringLiteral("Das Programm %1 ist abgestürzt.").arg(program)
@@ -189,16 +190,18 @@ bool TVoskSendMail::ExecuteWithEML() {
 
 void TVoskSendMail::CheckWarnLinkedAttachments(bool ALinkedAllowed) {
     if (!ALinkedAllowed && !AttachmentsLinked.empty())
-        BodyText += kCrLf + kCrLf + makeText(17189, QStringLiteral("Verlinkte Anhänge")) +
-                    QStringLiteral(" <> ") +
-                    makeText(26614, QStringLiteral("Anhänge des Mailprogramms")) + kCrLf +
-                    makeText(34061, QStringLiteral("Warnung! Verlinkte Anhänge nicht unterstützt!")) +
-                    kCrLf;
+        BodyText +=
+            kCrLf + kCrLf + makeText(17189, QStringLiteral("Verlinkte Anhänge")) +
+            QStringLiteral(" <> ") + makeText(26614, QStringLiteral("Anhänge des Mailprogramms")) +
+            kCrLf +
+            makeText(34061, QStringLiteral("Warnung! Verlinkte Anhänge nicht unterstützt!")) +
+            kCrLf;
     else if (ALinkedAllowed && !LinkMatches(BodyText).isEmpty())
-        BodyText += kCrLf + kCrLf +
-                    makeText(34060,
-                             QStringLiteral("Warnung! E-Mail enthält verwaiste verlinkte Anhänge!")) +
-                    kCrLf;
+        BodyText +=
+            kCrLf + kCrLf +
+            makeText(34060,
+                     QStringLiteral("Warnung! E-Mail enthält verwaiste verlinkte Anhänge!")) +
+            kCrLf;
 }
 
 void TVoskSendMail::AddAttachment(const QString& Attachment, const QString& AttachName) {
@@ -249,9 +252,9 @@ void TVoskSendMail::doCompress() {
         if (Attachments.size() <= 1)
             return;
         // A new archive each time, so that no earlier mail's files travel along.
-        const QString target = QDir(CurrentSession_UConstants().ExportDir())
-                                    .filePath(QStringLiteral("attachments_%1.zip")
-                                                  .arg(ContentIdgenerate()));
+        const QString target =
+            QDir(CurrentSession_UConstants().ExportDir())
+                .filePath(QStringLiteral("attachments_%1.zip").arg(ContentIdgenerate()));
         try {
             WriteZipArchive(target, Attachments.mid(1));
         } catch (const EVoskException& e) {

@@ -25,7 +25,7 @@ public:
 
     QString MailTo; // separated by "," or ";"
     QString Subject;
-    QString BodyText; // CR LF line ends; the send paths append to it
+    QString BodyText;            // CR LF line ends; the send paths append to it
     QStringList Attachments;     // full paths of the files to attach
     QStringList AttachmentNames; // further files, only listed at the end of the body
     // Linked attachments in the order they were added, one per SourceFilename.

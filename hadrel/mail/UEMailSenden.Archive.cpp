@@ -1,10 +1,10 @@
 #include "UEMailSenden.Archive.h"
 
+#include "UEMailSenden.Files.h"
 #include "VoskExceptions.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 
 #include <archive.h>
@@ -43,20 +43,19 @@ QString UniqueName(const QString& name, QSet<QString>& taken) {
 } // namespace
 
 void WriteZipArchive(const QString& target, const QStringList& files) {
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
-        Fail(target, out.errorString());
+    TReplacingFile out(target);
+    if (!out.Open())
+        Fail(target, out.ErrorString());
     std::unique_ptr<archive, ArchiveDeleter> a(archive_write_new());
     auto check = [&](int rc) {
         if (rc < ARCHIVE_WARN) {
             const QString detail = QString::fromLocal8Bit(archive_error_string(a.get()));
-            out.cancelWriting();
             Fail(target, detail);
         }
     };
     check(archive_write_set_format_zip(a.get()));
     check(archive_write_set_options(a.get(), "zip:compression=deflate,zip:compression-level=6"));
-    check(archive_write_open_fd(a.get(), out.handle()));
+    check(archive_write_open_fd(a.get(), out.Handle()));
 
     QSet<QString> taken;
     QByteArray buffer(1 << 16, Qt::Uninitialized);
@@ -64,7 +63,6 @@ void WriteZipArchive(const QString& target, const QStringList& files) {
         QFile in(path);
         const QFileInfo info(path);
         if (!info.isFile() || !in.open(QIODevice::ReadOnly)) {
-            out.cancelWriting();
             Fail(target, QStringLiteral("die Datei \"%1\" kann nicht gelesen werden").arg(path));
         }
         std::unique_ptr<archive_entry, EntryDeleter> entry(archive_entry_new());
@@ -78,7 +76,6 @@ void WriteZipArchive(const QString& target, const QStringList& files) {
         for (;;) {
             const qint64 n = in.read(buffer.data(), buffer.size());
             if (n < 0) {
-                out.cancelWriting();
                 Fail(target, in.errorString());
             }
             if (n == 0)
@@ -90,8 +87,8 @@ void WriteZipArchive(const QString& target, const QStringList& files) {
     }
     check(archive_write_close(a.get()));
     a.reset();
-    if (!out.commit())
-        Fail(target, out.errorString());
+    if (!out.Commit())
+        Fail(target, out.ErrorString());
 }
 
 } // namespace UEMailSenden

@@ -3,11 +3,12 @@
 
 #include "UEMailSenden.Mime.h"
 
+#include "UEMailSenden.Files.h"
+
 #include "VoskExceptions.h"
 
 #include <QFileInfo>
 #include <QMimeDatabase>
-#include <QSaveFile>
 
 #include <memory>
 #include <mutex>
@@ -43,7 +44,8 @@ GMimeObject* TextPart(const char* subtype, const QString& text) {
     QString canonical = text;
     canonical.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
     const QByteArray bytes = canonical.replace(u'\n', QStringLiteral("\r\n")).toUtf8();
-    GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size())));
+    GPtr<GMimeStream> stream(
+        g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size())));
     GPtr<GMimeDataWrapper> content(
         g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
     g_mime_part_set_content(GMIME_PART(part), content.get());
@@ -61,13 +63,14 @@ GMimeObject* TextPart(const char* subtype, const QString& text) {
 GMimeObject* FilePart(const TMimeFile& file, const char* disposition) {
     const QFileInfo info(file.path);
     if (!info.isFile())
-        throw EVoskException(QStringLiteral("Die Anlage \"%1\" wurde nicht gefunden.").arg(file.path));
-    const int fd = ::open(QFile::encodeName(info.absoluteFilePath()).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
         throw EVoskException(
-            QStringLiteral("Die Anlage \"%1\" kann nicht gelesen werden: %2")
-                .arg(file.path, QString::fromLocal8Bit(strerror(errno))));
-    GPtr<GMimeStream> stream(g_mime_stream_fs_new(fd));
+            QStringLiteral("Die Anlage \"%1\" wurde nicht gefunden.").arg(file.path));
+    const int fd =
+        ::open(QFile::encodeName(info.absoluteFilePath()).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw EVoskException(QStringLiteral("Die Anlage \"%1\" kann nicht gelesen werden: %2")
+                                 .arg(file.path, QString::fromLocal8Bit(strerror(errno))));
+    GPtr<GMimeStream> stream(BufferedFdStream(fd, true));
     GPtr<GMimeDataWrapper> content(
         g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
 
@@ -125,30 +128,25 @@ void WriteMimeDraft(const TMimeDraft& draft, const QString& fileName) {
         Add(mixed, FilePart(f, GMIME_DISPOSITION_ATTACHMENT));
     g_mime_object_set_header(GMIME_OBJECT(message.get()), "X-Unsent", "1", nullptr);
 
-    QSaveFile out(fileName);
-    if (!out.open(QIODevice::WriteOnly))
+    TReplacingFile out(fileName);
+    if (!out.Open())
         throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht angelegt werden: %2")
-                                 .arg(fileName, out.errorString()));
-    GPtr<GMimeStream> fs(g_mime_stream_fs_new(out.handle()));
-    g_mime_stream_fs_set_owner(GMIME_STREAM_FS(fs.get()), FALSE); // QSaveFile closes it
-    GPtr<GMimeStream> buffered(g_mime_stream_buffer_new(fs.get(), GMIME_STREAM_BUFFER_BLOCK_WRITE));
+                                 .arg(fileName, out.ErrorString()));
+    GPtr<GMimeStream> file(BufferedFdStream(out.Handle(), false));
     GMimeFormatOptions* options = g_mime_format_options_new();
     g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_DOS);
-    const ssize_t written = g_mime_object_write_to_stream(GMIME_OBJECT(message.get()), options,
-                                                          buffered.get());
+    const ssize_t written =
+        g_mime_object_write_to_stream(GMIME_OBJECT(message.get()), options, file.get());
     g_mime_format_options_free(options);
     const int err = errno;
-    const bool flushed = written >= 0 && g_mime_stream_flush(buffered.get()) == 0;
-    buffered.reset();
-    fs.reset();
-    if (!flushed) {
-        out.cancelWriting();
+    const bool flushed = written >= 0 && g_mime_stream_flush(file.get()) == 0;
+    file.reset();
+    if (!flushed)
         throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden: %2")
                                  .arg(fileName, QString::fromLocal8Bit(strerror(err))));
-    }
-    if (!out.commit())
+    if (!out.Commit())
         throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden: %2")
-                                 .arg(fileName, out.errorString()));
+                                 .arg(fileName, out.ErrorString()));
 }
 
 bool IsPlainAddress(const QString& address) {
@@ -157,8 +155,7 @@ bool IsPlainAddress(const QString& address) {
         return false;
     for (QChar c : address)
         if (c.unicode() <= 32 || c.unicode() == 127 || c == QLatin1Char('?') ||
-            c == QLatin1Char('&') || c == QLatin1Char('"') || c == QLatin1Char('\'') ||
-            c.isSpace())
+            c == QLatin1Char('&') || c == QLatin1Char('"') || c == QLatin1Char('\'') || c.isSpace())
             return false;
     EnsureGMime();
     const QByteArray utf8 = address.toUtf8();

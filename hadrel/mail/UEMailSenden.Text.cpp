@@ -19,7 +19,8 @@ bool IsNameChar(QChar c) {
 const QRegularExpression& LinkExpression() {
     // Without Unicode properties \w is [A-Za-z0-9_], as the stored bodies were written for.
     static const QRegularExpression re(
-        QStringLiteral(R"(src\=("|')(cid\:(\/\/dokument\/\?(pd_id|filename)\=(\w+))(&displayname\=([\w\.]+))?)("|'))"),
+        QStringLiteral(
+            R"(src\=("|')(cid\:(\/\/dokument\/\?(pd_id|filename)\=(\w+))(&displayname\=([\w\.]+))?)("|'))"),
         QRegularExpression::CaseInsensitiveOption);
     return re;
 }
@@ -106,7 +107,9 @@ QString OneString(const QString& s) {
 
 QString ContentIdgenerate() {
     QRandomGenerator* g = QRandomGenerator::global();
-    auto hex = [](quint32 v) { return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper(); };
+    auto hex = [](quint32 v) {
+        return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper();
+    };
     return hex(g->bounded(2147483647u)) + hex(g->bounded(2147483647u));
 }
 
@@ -165,13 +168,15 @@ int RewriteLinks(QString& text, const TAttachmentLink& link, const QString& cont
 QString HtmlDocument(const QString& body, const QString& fontFamily, int fontSize) {
     QStringList lines;
     lines << QStringLiteral(R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">)")
-          << QStringLiteral(R"(<meta http-equiv="Content-Type" content="text/html; charset=UTF-8" />)")
+          << QStringLiteral(
+                 R"(<meta http-equiv="Content-Type" content="text/html; charset=UTF-8" />)")
           << QStringLiteral("<html><head>");
     if (fontSize > 0) {
         // The family sits inside a quoted CSS string in a style element.
         QString family = fontFamily;
         family.remove(QRegularExpression(QStringLiteral(R"(['"<>\\])")));
-        lines << QStringLiteral("<style> body {font-family: '%1', serif; font-size: %2pt;} </style>")
+        lines << QStringLiteral(
+                     "<style> body {font-family: '%1', serif; font-size: %2pt;} </style>")
                      .arg(family)
                      .arg(fontSize);
     }

@@ -15,8 +15,8 @@ enum class TAttachmentLinkSource { alsDMS = 0, alsFile = 1 };
 
 struct TAttachmentLink final {
     TAttachmentLinkSource Source = TAttachmentLinkSource::alsDMS;
-    QString SourceFilename; // the file that becomes the attachment
-    QString ID;             // document id for alsDMS
+    QString SourceFilename;  // the file that becomes the attachment
+    QString ID;              // document id for alsDMS
     QString DisplayFilename; // the name the mail shows; may be empty
     bool operator==(const TAttachmentLink&) const = default;
 };

@@ -33,7 +33,8 @@ TEST(MailArchive, PacksCopiesUnderUniqueNamesAndKeepsTheSources) {
     const auto entries = mailtest::ZipEntriesWithPython(zip);
     ASSERT_EQ(entries.size(), 3);
     EXPECT_EQ(entries[0], qMakePair(QStringLiteral("Bericht.pdf"), QByteArray(70000, 'a')));
-    EXPECT_EQ(entries[1], qMakePair(QStringLiteral("Bericht (2).pdf"), QByteArray("zweiter Bericht")));
+    EXPECT_EQ(entries[1],
+              qMakePair(QStringLiteral("Bericht (2).pdf"), QByteArray("zweiter Bericht")));
     EXPECT_EQ(entries[2], qMakePair(QStringLiteral("Übersicht"), QByteArray("ohne Endung")));
     EXPECT_LT(QFileInfo(zip).size(), 70000); // deflated
 

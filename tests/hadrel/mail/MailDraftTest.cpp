@@ -64,7 +64,8 @@ TEST(MailDraft, StructureContentIdsAndBodiesReadBackByTwoParsers) {
     EXPECT_EQ(g.parts[3].typeParam, QStringLiteral("text/html"));
     EXPECT_EQ(QString::fromUtf8(g.parts[2].content), QStringLiteral("Grüße\r\nZeile 2"));
     EXPECT_EQ(g.parts[2].charset.toUpper(), QStringLiteral("UTF-8"));
-    EXPECT_TRUE(QString::fromUtf8(g.parts[4].content).contains(QStringLiteral("cid:0_attlnk_AB\">Grüße")));
+    EXPECT_TRUE(
+        QString::fromUtf8(g.parts[4].content).contains(QStringLiteral("cid:0_attlnk_AB\">Grüße")));
     EXPECT_EQ(g.parts[5].contentId, QStringLiteral("0_attlnk_AB"));
     EXPECT_EQ(g.parts[5].fileName, QStringLiteral("Plan.png"));
     EXPECT_EQ(g.parts[5].disposition, QStringLiteral("inline"));
@@ -84,7 +85,8 @@ TEST(MailDraft, StructureContentIdsAndBodiesReadBackByTwoParsers) {
     ASSERT_EQ(parts.size(), 7);
     EXPECT_EQ(parts[2].toObject()[QStringLiteral("text")].toString().trimmed(),
               QStringLiteral("Grüße\nZeile 2"));
-    EXPECT_EQ(parts[5].toObject()[QStringLiteral("cid")].toString(), QStringLiteral("<0_attlnk_AB>"));
+    EXPECT_EQ(parts[5].toObject()[QStringLiteral("cid")].toString(),
+              QStringLiteral("<0_attlnk_AB>"));
     EXPECT_EQ(parts[6].toObject()[QStringLiteral("filename")].toString(),
               QStringLiteral("Angebot 4711.pdf"));
     EXPECT_EQ(parts[6].toObject()[QStringLiteral("size")].toInt(), pdf.size());

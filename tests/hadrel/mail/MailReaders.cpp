@@ -3,9 +3,9 @@
 
 #include "MailReaders.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QFile>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -84,8 +84,8 @@ Draft ParseWithGMime(const QString& fileName) {
     (void)initialized;
     Draft d;
     GError* error = nullptr;
-    GMimeStream* stream = g_mime_stream_fs_open(QFile::encodeName(fileName).constData(), O_RDONLY,
-                                                0, &error);
+    GMimeStream* stream =
+        g_mime_stream_fs_open(QFile::encodeName(fileName).constData(), O_RDONLY, 0, &error);
     if (!stream) {
         ADD_FAILURE() << "cannot open " << fileName.toStdString();
         g_clear_error(&error);
@@ -104,8 +104,7 @@ Draft ParseWithGMime(const QString& fileName) {
                 d.to << QString::fromUtf8(
                     internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(a)));
         }
-        d.xUnsent =
-            QString::fromUtf8(g_mime_object_get_header(GMIME_OBJECT(message), "X-Unsent"));
+        d.xUnsent = QString::fromUtf8(g_mime_object_get_header(GMIME_OBJECT(message), "X-Unsent"));
         Walk(g_mime_message_get_mime_part(message), QString(), d.parts);
         g_object_unref(message);
     }

@@ -11,14 +11,14 @@
 namespace mailtest {
 
 struct Part {
-    QString path;        // "1.2" : second child of the first child of the top part
-    QString type;        // "text/html"
-    QString contentId;   // without angle brackets
+    QString path;      // "1.2" : second child of the first child of the top part
+    QString type;      // "text/html"
+    QString contentId; // without angle brackets
     QString fileName;
     QString disposition; // "inline", "attachment" or empty
     QString charset;
-    QString typeParam;   // the content type's "type" parameter (multipart/related)
-    QByteArray content;  // decoded; empty for multiparts
+    QString typeParam;  // the content type's "type" parameter (multipart/related)
+    QByteArray content; // decoded; empty for multiparts
 };
 
 struct Draft {

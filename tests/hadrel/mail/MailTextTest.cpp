@@ -27,8 +27,7 @@ TEST(MailText, ExpandEnvVarsReplacesReferencesAndKeepsStrayPercentSigns) {
     EXPECT_EQ(ExpandEnvVars(QStringLiteral("50 % Rabatt, %KORVEX_MAIL_TEST%")),
               QStringLiteral("50 % Rabatt, Wert"));
     EXPECT_EQ(ExpandEnvVars(QStringLiteral("Ende %")), QStringLiteral("Ende %"));
-    EXPECT_EQ(ExpandEnvVars(QStringLiteral("%a-b%KORVEX_MAIL_TEST%")),
-              QStringLiteral("%a-bWert"));
+    EXPECT_EQ(ExpandEnvVars(QStringLiteral("%a-b%KORVEX_MAIL_TEST%")), QStringLiteral("%a-bWert"));
     // The walk goes on behind an inserted value: a value is never expanded again.
     qputenv("KORVEX_MAIL_TEST", "%KORVEX_MAIL_TEST%");
     EXPECT_EQ(ExpandEnvVars(QStringLiteral("%KORVEX_MAIL_TEST%")),
@@ -70,11 +69,11 @@ TEST(MailText, PlainAddressesOnly) {
 }
 
 TEST(MailText, LinkNotation) {
-    const QString body = QStringLiteral(
-        "<img src=\"cid://dokument/?pd_id=4711&displayname=Plan.pdf\"> "
-        "<IMG SRC='CID://Dokument/?FILENAME=skizze'> "
-        "<img src=\"cid://dokument/?pd_id=12\"> "
-        "<img src=\"cid://dokument/?pd_id=1-2\"> <img src=cid://dokument/?pd_id=5>");
+    const QString body =
+        QStringLiteral("<img src=\"cid://dokument/?pd_id=4711&displayname=Plan.pdf\"> "
+                       "<IMG SRC='CID://Dokument/?FILENAME=skizze'> "
+                       "<img src=\"cid://dokument/?pd_id=12\"> "
+                       "<img src=\"cid://dokument/?pd_id=1-2\"> <img src=cid://dokument/?pd_id=5>");
     const QList<TAttachmentLink> links = SearchAttachmentLinks(body);
     ASSERT_EQ(links.size(), 3);
     EXPECT_EQ(links[0], (TAttachmentLink{TAttachmentLinkSource::alsDMS, {}, "4711", "Plan.pdf"}));
@@ -95,26 +94,28 @@ TEST(MailText, LinkNotation) {
 }
 
 TEST(MailText, HtmlDocumentAndHandOffArguments) {
-    const QString html = HtmlDocument(QStringLiteral("Hallo<br />Welt"),
-                                      QStringLiteral("Deja'Vu <Sans>"), 11);
+    const QString html =
+        HtmlDocument(QStringLiteral("Hallo<br />Welt"), QStringLiteral("Deja'Vu <Sans>"), 11);
     const QStringList lines = html.split(QStringLiteral("\r\n"));
     ASSERT_EQ(lines.size(), 8);
-    EXPECT_EQ(lines[1],
-              QStringLiteral(R"(<meta http-equiv="Content-Type" content="text/html; charset=UTF-8" />)"));
-    EXPECT_EQ(lines[3], QStringLiteral(
-                            "<style> body {font-family: 'DejaVu Sans', serif; font-size: 11pt;} </style>"));
+    EXPECT_EQ(
+        lines[1],
+        QStringLiteral(R"(<meta http-equiv="Content-Type" content="text/html; charset=UTF-8" />)"));
+    EXPECT_EQ(lines[3],
+              QStringLiteral(
+                  "<style> body {font-family: 'DejaVu Sans', serif; font-size: 11pt;} </style>"));
     EXPECT_EQ(lines[6], QStringLiteral("<div>Hallo<br />Welt</div>"));
-    EXPECT_FALSE(HtmlDocument(QString(), QStringLiteral("Arial"), 0).contains(QStringLiteral("<style>")));
+    EXPECT_FALSE(
+        HtmlDocument(QString(), QStringLiteral("Arial"), 0).contains(QStringLiteral("<style>")));
 
     TMailHandOff hand;
     hand.recipients = QStringList{"SMTP:a@x.de", "b@y.de"};
     hand.subject = QStringLiteral("Angebot 4711");
     hand.noteText = QStringLiteral("Zeile 1\r\nZeile 2");
     hand.files = QStringList{"/tmp/a b.pdf", "/tmp/c.tif"};
-    EXPECT_EQ(XdgEmailArguments(hand),
-              QStringList({"--utf8", "--subject", "Angebot 4711", "--body", "Zeile 1\nZeile 2",
-                           "--attach", "/tmp/a b.pdf", "--attach", "/tmp/c.tif", "a@x.de",
-                           "b@y.de"}));
+    EXPECT_EQ(XdgEmailArguments(hand), QStringList({"--utf8", "--subject", "Angebot 4711", "--body",
+                                                    "Zeile 1\nZeile 2", "--attach", "/tmp/a b.pdf",
+                                                    "--attach", "/tmp/c.tif", "a@x.de", "b@y.de"}));
     // The program refuses empty option values: empty subject and body are left out.
     EXPECT_EQ(XdgEmailArguments(TMailHandOff{}), QStringList({"--utf8"}));
 }

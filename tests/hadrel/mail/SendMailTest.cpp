@@ -63,8 +63,8 @@ TEST_F(SendMailTest, TheMethodDecidesHowAddressesReachTheMailProgram) {
         mail.MailTo = QStringLiteral("a@x.de;b@y.de,,");
         mail.Subject = QStringLiteral("Angebot");
         EXPECT_TRUE(mail.Execute());
-        const QStringList expected = m == 4 ? QStringList{"a@x.de", "b@y.de"}
-                                            : QStringList{"SMTP:a@x.de", "SMTP:b@y.de"};
+        const QStringList expected =
+            m == 4 ? QStringList{"a@x.de", "b@y.de"} : QStringList{"SMTP:a@x.de", "SMTP:b@y.de"};
         EXPECT_EQ(mail.HandOff().recipients, expected);
         ASSERT_FALSE(m_answers.Launched().empty());
         const auto& run = m_answers.Launched().back();
@@ -84,8 +84,8 @@ TEST_F(SendMailTest, TheMethodDecidesHowAddressesReachTheMailProgram) {
     EXPECT_EQ(m_answers.Launched().size(), 4u);
 
     // 2 and unknown methods are refused before anything is handed over.
-    for (const auto& [m, text] : {std::pair{2, "TVoskSendMail: not implemented"},
-                                  std::pair{7, "TVoskSendMail: unknown"}}) {
+    for (const auto& [m, text] :
+         {std::pair{2, "TVoskSendMail: not implemented"}, std::pair{7, "TVoskSendMail: unknown"}}) {
         Method(m);
         m_answers.Expect(QString::fromUtf8(text), Vcl::mrOk);
         EXPECT_THROW(TVoskSendMail::Execute(QStringLiteral("a@x.de"), QString(), QString(), {}, {}),
@@ -107,7 +107,8 @@ TEST_F(SendMailTest, HandOffTextsAndFiles) {
     EXPECT_TRUE(mail.Execute());
 
     const QString today = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
-    const QString subject = QStringLiteral("Stand ") + today + QStringLiteral(" Zeile 2 100 sicher, 5 % Rabatt");
+    const QString subject =
+        QStringLiteral("Stand ") + today + QStringLiteral(" Zeile 2 100 sicher, 5 % Rabatt");
     const QString body = QStringLiteral(
         "Hallo\r\nWelt\r\n\r\nWeitere Dateianhänge:\r\nLieferschein.pdf\r\nRechnung.pdf");
     EXPECT_EQ(mail.HandOff().subject, subject);
@@ -124,23 +125,26 @@ TEST_F(SendMailTest, HandOffTextsAndFiles) {
 
 TEST_F(SendMailTest, BadAddressesAndAFailingMailProgramAreShownWithTheirDetail) {
     Method(0);
-    for (const QString& to : {QStringLiteral("a@x.de; b c@y.de"), QStringLiteral("a@x.de?cc=b@y.de")}) {
+    for (const QString& to :
+         {QStringLiteral("a@x.de; b c@y.de"), QStringLiteral("a@x.de?cc=b@y.de")}) {
         m_answers.Expect(kMapiError, Vcl::mrOk);
         EXPECT_THROW(TVoskSendMail::Execute(to, QString(), QString(), {}, {}), EAbort);
         const QString shown = m_answers.Questions().back().text;
         EXPECT_TRUE(shown.contains(QStringLiteral("Ungültige E-Mail-Adresse.")));
-        EXPECT_TRUE(shown.contains(QStringLiteral("Email: \"") + to.split(u';').last().trimmed() + u'"'))
+        EXPECT_TRUE(
+            shown.contains(QStringLiteral("Email: \"") + to.split(u';').last().trimmed() + u'"'))
             << shown.toStdString();
     }
     EXPECT_TRUE(m_answers.Launched().empty());
 
     m_answers.SetRunResult({true, true, 3, QStringLiteral("xdg-email: no method available")});
     m_answers.Expect(kMapiError, Vcl::mrOk);
-    EXPECT_THROW(TVoskSendMail::Execute(QStringLiteral("a@x.de"), QString(), QString(), {}, {}), EAbort);
+    EXPECT_THROW(TVoskSendMail::Execute(QStringLiteral("a@x.de"), QString(), QString(), {}, {}),
+                 EAbort);
     EXPECT_TRUE(m_answers.Questions().back().text.contains(QStringLiteral("Code 3")));
     EXPECT_TRUE(m_answers.Questions().back().text.contains(QStringLiteral("no method available")));
-    EXPECT_EQ(TestDatabase::Scalar(QStringLiteral(
-                  "SELECT count(*) FROM eventlog WHERE el_text LIKE '%über MAPI%'")),
+    EXPECT_EQ(TestDatabase::Scalar(
+                  QStringLiteral("SELECT count(*) FROM eventlog WHERE el_text LIKE '%über MAPI%'")),
               QStringLiteral("3")); // the two refused addresses and this one
 
     m_answers.SetRunResult({false, false, 0, QStringLiteral("No such file or directory")});
@@ -213,9 +217,11 @@ TEST_F(SendMailTest, DraftResolvesDocumentLinksAndIsOpenedAndRegistered) {
     EXPECT_TRUE(html.contains(QStringLiteral("src=\"") + cid + u'"'));
     EXPECT_TRUE(html.contains(QStringLiteral("src='") + cid + u'\''));
     EXPECT_TRUE(html.contains(QStringLiteral("pd_id=99")));
-    EXPECT_TRUE(html.contains(QStringLiteral("Warnung! E-Mail enthält verwaiste verlinkte Anhänge!")));
+    EXPECT_TRUE(
+        html.contains(QStringLiteral("Warnung! E-Mail enthält verwaiste verlinkte Anhänge!")));
     EXPECT_TRUE(html.contains(QStringLiteral("<br />und")));
-    EXPECT_TRUE(html.contains(QStringLiteral("font-family: 'DejaVu Sans', serif; font-size: 10pt;")));
+    EXPECT_TRUE(
+        html.contains(QStringLiteral("font-family: 'DejaVu Sans', serif; font-size: 10pt;")));
 
     const QJsonObject py = mailtest::ParseWithPython(eml);
     EXPECT_TRUE(py[QStringLiteral("defects")].toArray().isEmpty());
@@ -248,9 +254,9 @@ TEST_F(SendMailTest, ThePackageFillsTheTaskDialogsMailSender) {
     hadrel.Initialize();
     ASSERT_TRUE(TVoskTaskDialog::FVoskSendMail.Assigned());
     Method(5);
-    EXPECT_TRUE(TVoskTaskDialog::FVoskSendMail(QString(), QStringLiteral("Link"),
-                                               QStringLiteral("<a href=\"korvex://x\">KORVEX-Link</a>"),
-                                               {}, {}));
+    EXPECT_TRUE(TVoskTaskDialog::FVoskSendMail(
+        QString(), QStringLiteral("Link"), QStringLiteral("<a href=\"korvex://x\">KORVEX-Link</a>"),
+        {}, {}));
     EXPECT_EQ(Drafts().size(), 1);
     hadrel.Finalize();
     EXPECT_FALSE(TVoskTaskDialog::FVoskSendMail.Assigned());
@@ -309,9 +315,12 @@ TEST_F(SendMailTest, AttachmentBookkeeping) {
     EXPECT_EQ(mail.AttachmentNames, QStringList({"a.pdf", "b.pdf", "c.pdf"}));
 
     // One entry per file; a later id fills an empty one, nothing else changes it.
-    mail.AddAttachmentLinked(Link::alsFile, QStringLiteral("/p.png"), QString(), QStringLiteral("P"));
-    mail.AddAttachmentLinked(Link::alsDMS, QStringLiteral("/p.png"), QStringLiteral("5"), QStringLiteral("Q"));
-    mail.AddAttachmentLinked(Link::alsDMS, QStringLiteral("/p.png"), QStringLiteral("6"), QString());
+    mail.AddAttachmentLinked(Link::alsFile, QStringLiteral("/p.png"), QString(),
+                             QStringLiteral("P"));
+    mail.AddAttachmentLinked(Link::alsDMS, QStringLiteral("/p.png"), QStringLiteral("5"),
+                             QStringLiteral("Q"));
+    mail.AddAttachmentLinked(Link::alsDMS, QStringLiteral("/p.png"), QStringLiteral("6"),
+                             QString());
     ASSERT_EQ(mail.AttachmentsLinked.size(), 1u);
     EXPECT_EQ(mail.AttachmentsLinked[0],
               (TVoskSendMail::TAttachmentLink{Link::alsFile, "/p.png", "5", "P"}));
@@ -331,10 +340,12 @@ TEST_F(SendMailTest, AttachmentBookkeeping) {
     reg.CloseKey();
     using UEMailSenden::ReadKey;
     using Root = UEMailSenden::TRegistryRoot;
-    EXPECT_EQ(ReadKey(Root::HKEY_CURRENT_USER, QStringLiteral("\\SOFTWARE\\Clients\\Mail"), QString()),
-              QStringLiteral("Thunderbird"));
-    EXPECT_EQ(ReadKey(Root::HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Clients\\Mail"), QString()),
-              QString());
+    EXPECT_EQ(
+        ReadKey(Root::HKEY_CURRENT_USER, QStringLiteral("\\SOFTWARE\\Clients\\Mail"), QString()),
+        QStringLiteral("Thunderbird"));
+    EXPECT_EQ(
+        ReadKey(Root::HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Clients\\Mail"), QString()),
+        QString());
     EXPECT_EQ(ReadKey(Root::HKEY_CURRENT_USER, QStringLiteral("SOFTWARE\\Clients\\Mail"),
                       QStringLiteral("DLLPath")),
               QString());
