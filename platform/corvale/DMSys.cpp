@@ -1,5 +1,7 @@
 #include "DMSys.h"
 
+#include "Korvexutils.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -163,4 +165,22 @@ TDMSys* TDMSys::Instance() {
             instance->setParent(app);
     }
     return instance;
+}
+
+Rtl::HookSlot<TDMSys::TDMSScanProc> TDMSys::_DMSScan;
+
+void TDMSys::DMSLoadFromScanner(QObject* owner, const QString& dokType, const QString& dokIdent,
+                                const QString& tableName, const QString& recId,
+                                const QString& parentNodeIdent, const TDokumentEvent& onDokEvent,
+                                bool scannerSetup) {
+    if (!_DMSScan.Assigned()) {
+        Korvexutils::RaiseInformation(
+            QStringLiteral("Das Scannen in Dokumente ist in dieser Installation nicht verfügbar."));
+        return;
+    }
+    QStringList params{QStringLiteral("pdtablename=") + tableName,
+                       QStringLiteral("pddbrid=") + recId};
+    if (!parentNodeIdent.isEmpty())
+        params << QStringLiteral("parentnodeident=") + parentNodeIdent;
+    _DMSScan(owner, scannerSetup, nullptr, params, dokType, dokIdent, onDokEvent);
 }

@@ -5,6 +5,13 @@
 
 #include "VoskControls.h"
 
+#include <HookSlot.h>
+#include <Ubarcode.h>
+
+#include <QStringList>
+
+class TDokument;
+
 class TDMSys final : public QObject {
     Q_OBJECT
 public:
@@ -26,6 +33,22 @@ public:
     static QStringList ThemeIconNames(int index);
     // The icon of the program and its windows.
     static QIcon AppIcon();
+
+    // Scanning into new documents: owner of the preview dialogs, whether the scanner's own
+    // dialog comes first, the template document (may be null), name=value parameters, document
+    // type and ident of the new documents, the call-back told about them. Filled by the viewers'
+    // unit while it is loaded.
+    using TDMSScanProc = void(QObject* Owner, bool ScannerSetup, TDokument* Dokument,
+                              const QStringList& ScanParams, const QString& DokType,
+                              const QString& DokIdent, const TDokumentEvent& OnDokEvent);
+    static Rtl::HookSlot<TDMSScanProc> _DMSScan;
+    // Scans from the scanner into a new document of dokType for the record (tableName, recId)
+    // through _DMSScan; while the slot is empty the user is told that scanning is not available
+    // here, and nothing else happens.
+    void DMSLoadFromScanner(QObject* owner, const QString& dokType, const QString& dokIdent,
+                            const QString& tableName, const QString& recId,
+                            const QString& parentNodeIdent, const TDokumentEvent& onDokEvent,
+                            bool scannerSetup);
 
 private:
     TDMSys();
