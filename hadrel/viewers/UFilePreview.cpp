@@ -6,7 +6,9 @@
 #include <DMSys.h>
 #include <EventGuard.h>
 #include <Korvexutils.h>
+#include <StrUtils.h>
 #include <TUserRights.h>
+#include <TVoskRibbon.h>
 #include <TVoskClass.h>
 #include <UDM1.h>
 #include <UGrundModulForm.h>
@@ -260,7 +262,7 @@ void TFormFilePreview::FormDestroy() {
         doc->UnlockRevision();
     if (auto* window = dynamic_cast<UModulFormSeams::IFormDokments*>(Vcl::Owner(this))) {
         window->TreeMenuSelect(doc->IdText());
-        if (TDokument* own = window->Dokument1(); own && own != doc)
+        if (TDokument* own = window->Dokument1(); own && own != doc && own->Active())
             own->Refresh(false, true, 0);
         window->SperrDokuAction(window->Window(), this, UModulFormSeams::atNodeUpdate);
     }

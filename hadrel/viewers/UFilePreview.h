@@ -80,11 +80,13 @@ public:
     // The revision lock was taken by ShowDokument for this dialog; released when it goes.
     bool m_lockTaken = false;
 
+    // OK and rescan follow the viewer's edit mode (a scan preview).
+    void enableButtons();
+
 protected:
     void BeforeDestruction() override;
 
 private:
-    void enableButtons();
     QPointer<TDokument> FDokument;
 };
 

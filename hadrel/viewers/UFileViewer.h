@@ -10,13 +10,13 @@
 
 #include <Q32GrundForm.h>
 #include <Ubarcode.h>
+#include <Ukorvexclasses.Dokument.h>
 #include <Vcl.Types.h>
 
 #include <QPointer>
 
 #include <functional>
 
-class TDokument;
 class TLoadForm;
 
 namespace UFileViewer {

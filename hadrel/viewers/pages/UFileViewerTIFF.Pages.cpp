@@ -374,6 +374,7 @@ void TViewerPages::loadPageData(int Page, TPageData* data, bool decode) {
     data->CurAnnot = data->OldAnnot;
     data->CurAnnotX = data->CurAnnot;
     data->Loadet = true;
+    m_host->ClearStatus();
 }
 
 void TViewerPages::LoadImage(int Page, bool LoadIntoView) {

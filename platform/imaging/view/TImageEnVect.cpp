@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 #include <QStyleOptionGraphicsItem>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -246,7 +247,12 @@ void TImageEnVect::FitToWidth() {
     const QSize s = m_model->Bitmap().size();
     if (s.isEmpty())
         return;
-    SetZoom(100.0 * std::max(1, viewport()->width() - 2) / s.width());
+    int width = viewport()->width();
+    // A page taller than the view brings the vertical scroll bar, which takes from the width.
+    if (!verticalScrollBar()->isVisible() && verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
+        s.height() * double(std::max(1, width - 2)) / s.width() > viewport()->height())
+        width -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    SetZoom(100.0 * std::max(1, width - 2) / s.width());
 }
 
 void TImageEnVect::Fit() {
