@@ -292,9 +292,16 @@ void TFileViewerFrameTIFF::buildForm() {
     lbStatus = Vcl::Owned(this, new QLabel(pnStatus), QStringLiteral("lbStatus"));
     lbStatus->setAccessibleName(QStringLiteral("Status"));
     pbStatusLoad = Vcl::Owned(this, new QProgressBar(pnStatus), QStringLiteral("pbStatusLoad"));
-    pbStatusLoad->setMaximumWidth(200);
+    pbStatusLoad->setFixedWidth(200);
     pbStatusLoad->setAccessibleName(QStringLiteral("Ladefortschritt"));
     pbStatusLoad->setToolTip(QStringLiteral("Ladefortschritt"));
+    // Showing progress changes no layout: the bar keeps its place while hidden, the text's
+    // length does not count.
+    QSizePolicy keep = pbStatusLoad->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    pbStatusLoad->setSizePolicy(keep);
+    lbStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lbStatus->setMinimumHeight(pbStatusLoad->sizeHint().height());
     pbStatusLoad->hide();
     status->addWidget(lbStatus, 1);
     status->addWidget(pbStatusLoad);
@@ -538,8 +545,21 @@ void TFileViewerFrameTIFF::restoreSettings() {
     const QString p = GetSavePath();
     btEditScanDialogClick(nullptr);
     btNavigatorClick(nullptr);
+    // All of this place's values in one query; what is not stored takes the form's default.
+    const QHash<QString, QString> stored = dm->LoadLastVals(p);
+    const auto text = [&](const char* key, const QString& def) {
+        return stored.value(p + QString::fromLatin1(key), def);
+    };
+    const auto boolean = [&](const char* key, bool def) {
+        return Rtl::StrToBoolDef(text(key, QString()), def);
+    };
+    const auto integer = [&](const char* key, int def) {
+        bool ok = false;
+        const int v = text(key, QString()).toInt(&ok);
+        return ok ? v : def;
+    };
 
-    const QString zoom = dm->LoadLastVal(p + QStringLiteral("Zoom"), QStringLiteral("Width"));
+    const QString zoom = text("Zoom", QStringLiteral("Width"));
     if (zoom == QLatin1String("100"))
         btZoom100Click(nullptr);
     else if (zoom == QLatin1String("Width"))
@@ -547,27 +567,27 @@ void TFileViewerFrameTIFF::restoreSettings() {
     else if (zoom == QLatin1String("Full"))
         btZoomFullClick(nullptr);
 
-    const bool overview = dm->LoadLastValBool(p + QStringLiteral("btShowOverview"), false);
+    const bool overview = boolean("btShowOverview", false);
     if (ribMenu->ActiveTab() != ribMenuEdit) {
         btShowOverview->setChecked(overview);
         btShowOverviewClick(nullptr);
     } else {
         FLastAI = !overview;
     }
-    btShowNavigator->setChecked(dm->LoadLastValBool(p + QStringLiteral("btShowNavigator"), false));
+    btShowNavigator->setChecked(boolean("btShowNavigator", false));
     btShowNavigatorClick(nullptr);
 
     // The annotation defaults; writing them into the controls is no user's change.
     const auto color = [&](TVoskColorBox* box, const char* key, int def) {
-        box->SetColorValue(dm->LoadLastValInt(p + QString::fromLatin1(key), def));
+        box->SetColorValue(integer(key, def));
     };
     const auto flag = [&](QAction* a, const char* key, bool def) {
         const QSignalBlocker block(a);
-        a->setChecked(dm->LoadLastValBool(p + QString::fromLatin1(key), def));
+        a->setChecked(boolean(key, def));
     };
     const auto number = [&](QSpinBox* e, const char* key, int def) {
         const QSignalBlocker block(e);
-        e->setValue(dm->LoadLastValInt(p + QString::fromLatin1(key), def));
+        e->setValue(integer(key, def));
     };
     color(cbHighlightColor, "cbHighlightColor", 65535);
     flag(cbTextBold, "cbTextBold", false);
@@ -576,7 +596,7 @@ void TFileViewerFrameTIFF::restoreSettings() {
     number(edTextFontSize, "edTextFontSize", 34);
     {
         const QSignalBlocker block(cbTextFont);
-        cbTextFont->setCurrentFont(QFont(dm->LoadLastVal(p + QStringLiteral("cbTextFont"), QStringLiteral("Arial"))));
+        cbTextFont->setCurrentFont(QFont(text("cbTextFont", QStringLiteral("Arial"))));
     }
     flag(cbTextBackgroundVisible, "cbTextBackgroundVisible", false);
     color(cbTextBackgroundColor, "cbTextBackgroundColor", kInfoBackground);
@@ -589,14 +609,14 @@ void TFileViewerFrameTIFF::restoreSettings() {
     color(cbArrowColor2, "cbArrowColor2", 0);
     {
         const QSignalBlocker block(edArrowText);
-        edArrowText->setText(dm->LoadLastVal(p + QStringLiteral("edArrowText"), QString()));
+        edArrowText->setText(text("edArrowText", QString()));
     }
     flag(btArrowAutoText, "btArrowAutoText", false);
     flag(btArrowBold, "btArrowBold", false);
     number(edArrowTextSize, "edArrowTextSize", 26);
     {
         // A stamp with a password is never chosen for the user.
-        const QString stamp = dm->LoadLastVal(p + QStringLiteral("cbImageList"), QString());
+        const QString stamp = text("cbImageList", QString());
         const QSignalBlocker block(cbImageList);
         const int index = stamp.isEmpty() || StampHasPassword(stamp) ? -1 : cbImageList->findText(stamp);
         cbImageList->setCurrentIndex(index);
@@ -729,22 +749,25 @@ void TFileViewerFrameTIFF::RefreshTabs() {
     const auto done = qScopeGuard([this] { m_tabsUpdating = false; });
     bool enabled = false;
     const QStringList texts = m_pages->TabTexts(&enabled);
-    // Filled while hidden, the bar lays its tabs out once instead of once per tab.
-    const bool shown = tcPages->isVisible();
-    tcPages->setVisible(false);
-    tcPages->setUpdatesEnabled(false);
-    while (tcPages->count() > texts.size())
-        tcPages->removeTab(tcPages->count() - 1);
-    for (int i = 0; i < texts.size(); ++i) {
-        if (i < tcPages->count())
-            tcPages->setTabText(i, texts[i]);
-        else
-            tcPages->addTab(texts[i]);
+    bool same = tcPages->count() == texts.size();
+    for (int i = 0; same && i < texts.size(); ++i)
+        same = tcPages->tabText(i) == texts[i];
+    if (!same) {
+        // Filled while hidden, the bar lays its tabs out once instead of once per tab.
+        const bool shown = !tcPages->isHidden();
+        tcPages->hide();
+        while (tcPages->count() > texts.size())
+            tcPages->removeTab(tcPages->count() - 1);
+        for (int i = 0; i < texts.size(); ++i) {
+            if (i >= tcPages->count())
+                tcPages->addTab(texts[i]);
+            else if (tcPages->tabText(i) != texts[i])
+                tcPages->setTabText(i, texts[i]);
+        }
+        tcPages->setVisible(shown);
     }
     tcPages->setEnabled(enabled);
     tcPages->setCurrentIndex(enabled ? qMax(0, m_pages->imOverview()->SelectedImage()) : 0);
-    tcPages->setUpdatesEnabled(true);
-    tcPages->setVisible(shown || !isVisible());
 }
 
 void TFileViewerFrameTIFF::SetTab(int Page) {
@@ -841,7 +864,34 @@ int TFileViewerFrameTIFF::DoPageAdd(const QImage& Bitmap, const QString& DMSSour
 
 bool TFileViewerFrameTIFF::OverviewVisible() const { return !imOverview->isHidden(); }
 
-void TFileViewerFrameTIFF::SetViewerEnabled(bool enabled) { setEnabled(enabled); }
+void TFileViewerFrameTIFF::SetViewerEnabled(bool enabled) {
+    // While pages load the viewer takes no input. Disabling the form instead would repaint every
+    // control of it twice for nothing: loading runs on this thread and shows no other state.
+    if (enabled) {
+        if (m_inputBlocked > 0 && --m_inputBlocked == 0)
+            qApp->removeEventFilter(this);
+    } else if (m_inputBlocked++ == 0) {
+        qApp->installEventFilter(this);
+    }
+}
+
+bool TFileViewerFrameTIFF::eventFilter(QObject* watched, QEvent* e) {
+    switch (e->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride: {
+        auto* w = qobject_cast<QWidget*>(watched);
+        return w && (w == this || isAncestorOf(w));
+    }
+    default:
+        return TFileViewerFrame::eventFilter(watched, e);
+    }
+}
 
 void TFileViewerFrameTIFF::ShowPage(int, const QImage& image, TPageData*) {
     FRotated = 0;
@@ -1031,23 +1081,25 @@ void TPageNavigator::SetView(Imaging::TImageEnVect* view) {
 }
 
 void TPageNavigator::SetPage(const QImage& page) {
+    // The small picture is made when the navigator is first painted with this page.
+    m_page = page;
     m_pageSize = page.size();
-    m_thumb = page.isNull() ? QImage()
-                            : page.convertToFormat(page.format() == QImage::Format_Mono
-                                                       ? QImage::Format_Grayscale8
-                                                       : page.format())
-                                  .scaled(QSize(450, 450), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    m_thumb = QImage();
     update();
 }
 
 QRectF TPageNavigator::pageRect() const {
-    if (m_thumb.isNull())
+    if (m_pageSize.isEmpty())
         return {};
-    const QSizeF s = QSizeF(m_thumb.size()).scaled(QSizeF(size()), Qt::KeepAspectRatio);
+    const QSizeF s = QSizeF(m_pageSize).scaled(QSizeF(size()), Qt::KeepAspectRatio);
     return QRectF(QPointF((width() - s.width()) / 2, (height() - s.height()) / 2), s);
 }
 
 void TPageNavigator::paintEvent(QPaintEvent*) {
+    if (m_thumb.isNull() && !m_page.isNull())
+        m_thumb = m_page.convertToFormat(m_page.format() == QImage::Format_Mono ? QImage::Format_Grayscale8
+                                                                                : m_page.format())
+                      .scaled(QSize(450, 450), Qt::KeepAspectRatio, Qt::SmoothTransformation);
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Window));
     const QRectF r = pageRect();

@@ -190,6 +190,7 @@ protected:
     void EmptyView() override;
     void PageShown() override;
     void PollCancel() override { m_cancel.Poll(); }
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void buildForm();
@@ -210,6 +211,7 @@ private:
     std::unique_ptr<IPageSource> m_source;
     TCancelState m_cancel;
     bool m_tabsUpdating = false;
+    int m_inputBlocked = 0; // nested loads that keep the user's input away
     bool m_editTabVisible = false;
 };
 
@@ -231,6 +233,7 @@ private:
     QRectF pageRect() const;
     void moveViewTo(QPointF pos);
     QPointer<Imaging::TImageEnVect> m_view;
+    QImage m_page;
     QImage m_thumb;
     QSize m_pageSize;
 };

@@ -10,7 +10,6 @@
 #include <QBuffer>
 #include <QIODevice>
 
-#include <libpq/libpq-fs.h>
 
 #include <cstring>
 
@@ -40,24 +39,14 @@ private:
     qint64 m_begin, m_size;
 };
 
-// A stored large object read in blocks, so that the few places a page needs (header, directory,
-// data) cost a handful of round trips. Must be used inside a transaction.
+// A stored large object read in blocks, each one lo_get: the few places a page needs (header,
+// directory, data) cost a round trip each, with no transaction or descriptor to keep.
 class LargeObjectInput final : public Imaging::TTiffInput {
 public:
     static constexpr qint64 kBlock = 64 * 1024;
 
     LargeObjectInput(TVoskDatabase& db, unsigned int oid, qint64 size, const QString& name)
-        : m_db(db), m_size(size), m_name(name) {
-        m_db.CountRoundTrip();
-        m_fd = lo_open(db.Handle(), Oid(oid), INV_READ);
-        if (m_fd < 0)
-            throw EDCFileError(kMissingFile.arg(name));
-    }
-    ~LargeObjectInput() override {
-        if (m_fd >= 0 && PQstatus(m_db.Handle()) == CONNECTION_OK &&
-            PQtransactionStatus(m_db.Handle()) == PQTRANS_INTRANS)
-            lo_close(m_db.Handle(), m_fd);
-    }
+        : m_db(db), m_oid(QByteArray::number(oid)), m_size(size), m_name(name) {}
     quint64 Size() override { return quint64(m_size); }
     qint64 ReadAt(quint64 pos, char* dst, qint64 len) override {
         qint64 done = 0;
@@ -78,21 +67,23 @@ public:
 
 private:
     void load(qint64 block) {
-        PGconn* conn = m_db.Handle();
+        const QByteArray offset = QByteArray::number(block * kBlock);
+        const QByteArray length = QByteArray::number(kBlock);
+        const char* values[] = {m_oid.constData(), offset.constData(), length.constData()};
         m_db.CountRoundTrip();
-        if (lo_lseek64(conn, m_fd, block * kBlock, SEEK_SET) < 0)
+        PGresult* r = PQexecParams(m_db.Handle(), "SELECT lo_get($1::oid, $2::bigint, $3::integer)", 3,
+                                   nullptr, values, nullptr, nullptr, 1);
+        const bool ok = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
+        if (ok)
+            m_block = QByteArray(PQgetvalue(r, 0, 0), PQgetlength(r, 0, 0));
+        PQclear(r);
+        if (!ok)
             throw EDCFileError(QStringLiteral("Fehler beim Lesen aus dem Dokumentenspeicher: %1").arg(m_name));
-        m_block.resize(int(kBlock));
-        m_db.CountRoundTrip();
-        const int n = lo_read(conn, m_fd, m_block.data(), size_t(kBlock));
-        if (n < 0)
-            throw EDCFileError(QStringLiteral("Fehler beim Lesen aus dem Dokumentenspeicher: %1").arg(m_name));
-        m_block.resize(n);
         m_blockNr = block;
     }
 
     TVoskDatabase& m_db;
-    int m_fd = -1;
+    QByteArray m_oid;
     qint64 m_size;
     QString m_name;
     QByteArray m_block;
@@ -210,10 +201,19 @@ QByteArray TDCFileMethods::ReadImage(const QString& name, int page) {
     CheckRemoteName(name);
     checkPage(page, name);
     TVoskDatabase& db = Database();
-    QByteArray result;
-    for (int attempt = 0; attempt < 2 && result.isEmpty(); ++attempt) {
-        const QList<quint64> offsets = pageOffsets(name, attempt > 0);
-        if (page >= offsets.size()) {
+    // The page's directory and the file in one query; a page the index does not know, or an
+    // offset that holds no directory, has the index rebuilt once from the file.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt > 0)
+            pageOffsets(name, true);
+        TVoskQuery2 q(&db, QStringLiteral(
+                               "SELECT f.oid, f.size, p.dir_offsets[:page + 1], "
+                               "coalesce(array_length(p.dir_offsets, 1), 0) FROM dms_file f LEFT JOIN "
+                               "dms_file_pages p ON p.name = f.name WHERE f.name = :name"));
+        q.Bind(QStringLiteral("name"), name).Bind(QStringLiteral("page"), page).Open();
+        if (q.IsEmpty())
+            throw EDCFileError(kMissingFile.arg(name));
+        if (page >= q.Fields(3).AsInteger() || q.Fields(2).IsNull()) {
             if (attempt == 0)
                 continue;
             throw EDCFileError(QStringLiteral("Seite %1 nicht vorhanden im Dokumentenspeicher: %2")
@@ -221,15 +221,10 @@ QByteArray TDCFileMethods::ReadImage(const QString& name, int page) {
                                    .arg(name));
         }
         try {
-            RunInTransaction([&] {
-                const std::optional<TDCStoredFile> stored = FileInfo(name);
-                if (!stored)
-                    throw EDCFileError(kMissingFile.arg(name));
-                LargeObjectInput input(db, stored->oid, stored->size, name);
-                Imaging::TTiffReader reader(input);
-                reader.OpenAt(offsets[page]);
-                result = reader.ExtractPage();
-            });
+            LargeObjectInput input(db, unsigned(q.Fields(0).AsLargeInt()), q.Fields(1).AsLargeInt(), name);
+            Imaging::TTiffReader reader(input);
+            reader.OpenAt(quint64(q.Fields(2).AsLargeInt()));
+            return reader.ExtractPage();
         } catch (const Imaging::ETiffError& e) {
             if (attempt > 0)
                 throw EDCFileError(QStringLiteral("Seite %1 im Dokumentenspeicher nicht lesbar: %2 (%3)")
@@ -237,7 +232,7 @@ QByteArray TDCFileMethods::ReadImage(const QString& name, int page) {
                                        .arg(name, e.Message()));
         }
     }
-    return result;
+    return {};
 }
 
 QByteArray TDCFileMethods::ReadFile(const QString& name) {

@@ -144,6 +144,8 @@ private:
 TImageEnVect::TImageEnVect(QWidget* parent) : QGraphicsView(parent) {
     m_own = new TIEVectModel(this);
     m_scene = new QGraphicsScene(this);
+    // One item (the page with its objects): an index of items would only cost time at each change.
+    m_scene->setItemIndexMethod(QGraphicsScene::NoIndex);
     setScene(m_scene);
     m_page = new TImageEnVectPage(this);
     m_model = m_own;
