@@ -21,6 +21,7 @@ const ThemeIcon kIcons[] = {
     {4, {"view-history", "document-open-recent", nullptr}},      // history
     {5, {"document-print", nullptr, nullptr}},                    // print
     {6, {"appointment-new", "x-office-calendar", nullptr}},       // resubmission date
+    {8, {"security-low", "emblem-unreadable", "object-locked"}}, // access denied
     {TDMSys::ImageOk, {"dialog-ok-apply", "dialog-ok", "object-select-symbolic"}},
     {29, {"dialog-information", nullptr, nullptr}},               // alert window
     {41, {"edit-clear", "edit-delete", nullptr}},                 // clear a value
@@ -41,6 +42,7 @@ const ThemeIcon kIcons[] = {
     {283, {"window-restore", "view-restore", nullptr}},           // dock the window
     {290, {"window-duplicate", "window-new", nullptr}},           // one more window
     {291, {"format-text-uppercase", "format-text-bold", nullptr}}, // special function: capitals
+    {307, {"image-missing", "dialog-question", nullptr}},         // not found
     {TDMSys::ImageMinimize, {"window-minimize", nullptr, nullptr}},
     {238, {"gnumeric-autofilter", "view-filter", nullptr}},       // stored grid filter in force
     {239, {"kt-add-filters", "view-filter", nullptr}},            // grid filter changed
