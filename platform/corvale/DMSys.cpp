@@ -25,37 +25,37 @@ struct ThemeIcon {
 const ThemeIcon kIcons[] = {
     {TDMSys::ImageClose, {"window-close", "process-stop", nullptr}},
     {4, {"view-history", "document-open-recent", nullptr}},      // history
-    {5, {"document-print", nullptr, nullptr}},                   // print
-    {6, {"appointment-new", "x-office-calendar", nullptr}},      // resubmission date
-    {8, {"security-low", "emblem-unreadable", "object-locked"}}, // access denied
+    {5, {"document-print", nullptr, nullptr}},                    // print
+    {6, {"appointment-new", "x-office-calendar", nullptr}},       // resubmission date
+    {8, {"security-low", "emblem-unreadable", "object-locked"}},  // access denied
     {TDMSys::ImageOk, {"dialog-ok-apply", "dialog-ok", "object-select-symbolic"}},
-    {29, {"dialog-information", nullptr, nullptr}},                  // alert window
-    {41, {"edit-clear", "edit-delete", nullptr}},                    // clear a value
-    {56, {"system-search", "edit-find", nullptr}},                   // search in the grid
-    {60, {"edit-copy", nullptr, nullptr}},                           // copy / paste field values
-    {152, {"document-open", nullptr, nullptr}},                      // open a file
-    {233, {"scanner", "document-scan", "image-x-generic"}},          // scan into a document
-    {305, {"document-import", "insert-image", "image-x-generic"}},   // a file into the scan window
-    {175, {"configure", "preferences-system", "emblem-system"}},     // module settings
-    {237, {"view-filter", "edit-find", nullptr}},                    // grid filters
+    {29, {"dialog-information", nullptr, nullptr}},               // alert window
+    {41, {"edit-clear", "edit-delete", nullptr}},                 // clear a value
+    {56, {"system-search", "edit-find", nullptr}},                // search in the grid
+    {60, {"edit-copy", nullptr, nullptr}},                        // copy / paste field values
+    {152, {"document-open", nullptr, nullptr}},                   // open a file
+    {233, {"scanner", "document-scan", "image-x-generic"}},       // scan into a document
+    {305, {"document-import", "insert-image", "image-x-generic"}}, // a file into the scan window
+    {175, {"configure", "preferences-system", "emblem-system"}},  // module settings
+    {237, {"view-filter", "edit-find", nullptr}},                 // grid filters
     {245, {"view-grid", "view-grid-symbolic", "view-list-details"}}, // grid settings
-    {246, {"window-new", nullptr, nullptr}},                         // undock the window
+    {246, {"window-new", nullptr, nullptr}},                      // undock the window
     {248, {"tools", "applications-utilities", "preferences-other"}}, // tools menu
-    {249, {"help-contextual", "help-browser", "help-faq"}},          // short help
-    {251, {"help-about", "dialog-information", nullptr}},            // info (F4)
-    {252, {"document-print-direct", "document-print", nullptr}},     // automatic print
-    {256, {"chronometer", "media-playback-start", nullptr}},         // auto refresh running
-    {257, {"view-refresh", nullptr, nullptr}},                       // auto refresh off
-    {263, {"insert-link", "emblem-symbolic-link", nullptr}},         // assign to the record
-    {283, {"window-restore", "view-restore", nullptr}},              // dock the window
-    {290, {"window-duplicate", "window-new", nullptr}},              // one more window
-    {291, {"format-text-uppercase", "format-text-bold", nullptr}},   // special function: capitals
-    {307, {"image-missing", "dialog-question", nullptr}},            // not found
+    {249, {"help-contextual", "help-browser", "help-faq"}},       // short help
+    {251, {"help-about", "dialog-information", nullptr}},         // info (F4)
+    {252, {"document-print-direct", "document-print", nullptr}},  // automatic print
+    {256, {"chronometer", "media-playback-start", nullptr}},      // auto refresh running
+    {257, {"view-refresh", nullptr, nullptr}},                    // auto refresh off
+    {263, {"insert-link", "emblem-symbolic-link", nullptr}},      // assign to the record
+    {283, {"window-restore", "view-restore", nullptr}},           // dock the window
+    {290, {"window-duplicate", "window-new", nullptr}},           // one more window
+    {291, {"format-text-uppercase", "format-text-bold", nullptr}}, // special function: capitals
+    {307, {"image-missing", "dialog-question", nullptr}},         // not found
     {TDMSys::ImageMinimize, {"window-minimize", nullptr, nullptr}},
-    {238, {"gnumeric-autofilter", "view-filter", nullptr}},      // stored grid filter in force
-    {239, {"kt-add-filters", "view-filter", nullptr}},           // grid filter changed
-    {244, {"zoom-fit-width", "gnumeric-column-size", nullptr}},  // optimal column widths
-    {258, {"x-office-spreadsheet", "document-export", nullptr}}, // cached data read again
+    {238, {"gnumeric-autofilter", "view-filter", nullptr}},       // stored grid filter in force
+    {239, {"kt-add-filters", "view-filter", nullptr}},            // grid filter changed
+    {244, {"zoom-fit-width", "gnumeric-column-size", nullptr}},   // optimal column widths
+    {258, {"x-office-spreadsheet", "document-export", nullptr}},  // cached data read again
 };
 
 // Icons come from the desktop's theme; without a desktop (offscreen, a bare X server) Qt knows no
@@ -68,9 +68,9 @@ void ChooseTheme() {
     // Without a desktop the search path is Qt's own resources only; the system's themes live in
     // the data folders' "icons".
     QStringList paths = QIcon::themeSearchPaths();
-    for (const QString& dir :
-         QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
-                                   QStandardPaths::LocateDirectory))
+    for (const QString& dir : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+                                                        QStringLiteral("icons"),
+                                                        QStandardPaths::LocateDirectory))
         if (!paths.contains(dir))
             paths << dir;
     if (!paths.contains(QStringLiteral("/usr/share/icons")) &&
@@ -100,8 +100,7 @@ QIcon FindThemeIcon(int index) {
 } // namespace
 
 TDMSys::TDMSys()
-    : m_imageList(new TImageList(this, ImageCount)),
-      m_imageListHot(new TImageList(this, ImageCount)) {
+    : m_imageList(new TImageList(this, ImageCount)), m_imageListHot(new TImageList(this, ImageCount)) {
     setObjectName(QStringLiteral("DMSys"));
     ChooseTheme();
     // Numbers without a picture stay empty: a button then shows its caption, never a stand-in.
@@ -159,9 +158,7 @@ namespace {
 QPointer<TDMSys> instance;
 }
 
-TDMSys* TDMSys::Current() {
-    return instance.data();
-}
+TDMSys* TDMSys::Current() { return instance.data(); }
 
 TDMSys* TDMSys::ModulInitialize(QObject* owner) {
     instance = new TDMSys;

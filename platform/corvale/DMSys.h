@@ -76,6 +76,4 @@ private:
 };
 
 // DMSys, as the forms call it.
-inline TDMSys* DMSys() {
-    return TDMSys::Instance();
-}
+inline TDMSys* DMSys() { return TDMSys::Instance(); }
