@@ -438,7 +438,7 @@ TFormFilePreview* ShowPreview(QObject* _Owner, TDokument* Doku, const QImage* Im
         viewer->Recreate(Doku, true);
         viewer->FOnDokumentEvent = OnDokEvent;
         if (OnDokEvent)
-            OnDokEvent(viewer, Doku, TDokumentEventMode::demPreview, nullptr);
+            OnDokEvent(viewer, Doku, demPreview, {});
         if (!Doku || Doku == TDokument::Instance())
             logEvent(QStringLiteral("ShowDokument: globales Dokumentobjekt verwendet!!!"));
         else if (!Vcl::Owner(Doku))
@@ -473,7 +473,7 @@ void ShowOrScanDokument(QObject* _Owner, TVoskClass* DokumentClass, const QStrin
         return;
     }
     if (Korvexutils::RaiseQuestionYes(makeText(6303, QStringLiteral("*"))))
-        DMSys()->DMSLoadFromScanner(_Owner, DokuType, QString(), table, recId, QString(), {}, false);
+        DMSys()->DMSLoad(_Owner, 0, DokuType, QString(), table, recId, QString(), 0, 0, 0, {}, {});
 }
 
 QObject* _ShowDokument(QObject* _Owner, TDokument* Doku, bool PageAdmin) {

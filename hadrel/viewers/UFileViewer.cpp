@@ -68,10 +68,7 @@ void TFileViewerFrame::FormHide(QObject*) {
     if (!FOnDokumentEvent || !FDokument)
         return;
     try {
-        FOnDokumentEvent(this, FDokument.data(),
-                         FHasBeenSaved ? TDokumentEventMode::demCloseSaved
-                                       : TDokumentEventMode::demCloseUnsaved,
-                         nullptr);
+        FOnDokumentEvent(this, FDokument.data(), FHasBeenSaved ? demCloseSaved : demCloseUnsaved, {});
     } catch (const EAbort&) {
         // The receiver told the user already.
     } catch (...) {

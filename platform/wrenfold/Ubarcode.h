@@ -10,19 +10,17 @@
 class QObject;
 class TDokument;
 
-// How a viewing or scan ended; the ordinals are fixed.
-enum class TDokumentEventMode : int {
-    demNewDokument = 0,  // a new document was stored; the strings hold its barcodes
-    demNewRevision = 1,  // a new revision was stored
-    demCloseSaved = 2,   // the viewer closes after a stored revision
-    demCloseUnsaved = 3, // the viewer closes without one
-    demPreview = 4,      // a scan preview was set up on the document
-};
+// How a viewing or scan ended; the numbers are fixed.
+using TDokumentEventMode = int;
+constexpr TDokumentEventMode demNewDokument = 0;  // a new document was stored, with its barcodes
+constexpr TDokumentEventMode demNewRevision = 1;  // a new revision was stored
+constexpr TDokumentEventMode demCloseSaved = 2;   // the viewer closes after a stored revision
+constexpr TDokumentEventMode demCloseUnsaved = 3; // the viewer closes without one
+constexpr TDokumentEventMode demPreview = 4;      // a scan preview was set up on the document
 
-// Sender, document, mode and an optional list of strings (null when there is none).
-using TDokumentEvent =
-    std::function<void(QObject* Sender, TDokument* Dokument, TDokumentEventMode Mode,
-                       QStringList* Strings)>;
+// Sender, document, mode and the mode's values (the barcodes of a new document; empty for none).
+using TDokumentEvent = std::function<void(QObject* Sender, TDokument* Dokument,
+                                          TDokumentEventMode Mode, const QStringList& Strings)>;
 
 namespace Ubarcode {
 // "2 (geschlossen, gespeichert)": the mode for log lines.

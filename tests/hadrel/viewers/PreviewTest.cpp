@@ -247,7 +247,7 @@ TEST_F(ViewerTest, APreviewOfANewDocument) {
     QPointer<TFormFilePreview> dialog = ShowPreview(
         &owner, doc, &picture, &params, QStringLiteral("LS"), QStringLiteral("A-5"), QString(), true,
         false,
-        [&](QObject* sender, TDokument* d, TDokumentEventMode mode, QStringList*) {
+        [&](QObject* sender, TDokument* d, TDokumentEventMode mode, const QStringList&) {
             events << QStringLiteral("%1 %2").arg(Vcl::ClassName(sender)).arg(int(mode));
             EXPECT_EQ(d, doc.data());
         },

@@ -33,10 +33,10 @@ TEST_F(ViewerTest, TheDocumentEventTellsHowTheViewingEnded) {
     QPointer<TDokument> doc = new TDokument(nullptr);
     viewer->Recreate(doc, false);
     QList<int> modes;
-    viewer->FOnDokumentEvent = [&](QObject* sender, TDokument* d, TDokumentEventMode mode, QStringList* s) {
+    viewer->FOnDokumentEvent = [&](QObject* sender, TDokument* d, TDokumentEventMode mode, const QStringList& s) {
         EXPECT_EQ(sender, viewer);
         EXPECT_EQ(d, doc.data());
-        EXPECT_EQ(s, nullptr);
+        EXPECT_TRUE(s.isEmpty());
         modes << int(mode);
     };
     viewer->show();
@@ -57,7 +57,7 @@ TEST_F(ViewerTest, FreeingOnCloseTellsOnceAndAGoneDocumentTellsNothing) {
     QPointer<TestViewer> viewer = new TestViewer(nullptr);
     viewer->Recreate(doc, false);
     int fired = 0;
-    viewer->FOnDokumentEvent = [&](QObject*, TDokument*, TDokumentEventMode, QStringList*) { ++fired; };
+    viewer->FOnDokumentEvent = [&](QObject*, TDokument*, TDokumentEventMode, const QStringList&) { ++fired; };
     viewer->OnClose = [](QObject*, Vcl::TCloseAction& a) { a = Vcl::caFree; };
     viewer->show();
     viewer->close();
@@ -68,7 +68,7 @@ TEST_F(ViewerTest, FreeingOnCloseTellsOnceAndAGoneDocumentTellsNothing) {
 
     auto* second = new TestViewer(nullptr);
     second->Recreate(doc, false);
-    second->FOnDokumentEvent = [&](QObject*, TDokument*, TDokumentEventMode, QStringList*) { ++fired; };
+    second->FOnDokumentEvent = [&](QObject*, TDokument*, TDokumentEventMode, const QStringList&) { ++fired; };
     delete doc.data();
     EXPECT_EQ(second->Dokument(), nullptr);
     second->show();
@@ -82,14 +82,14 @@ TEST_F(ViewerTest, AFailingReceiverIsReportedAndNotPassedOn) {
     QPointer<TDokument> doc = new TDokument(nullptr);
     TestViewer viewer(nullptr);
     viewer.Recreate(doc, false);
-    viewer.FOnDokumentEvent = [](QObject*, TDokument*, TDokumentEventMode, QStringList*) {
+    viewer.FOnDokumentEvent = [](QObject*, TDokument*, TDokumentEventMode, const QStringList&) {
         throw EVoskException(QStringLiteral("Empfänger kaputt"));
     };
     m_answers.Expect(QStringLiteral("EVoskException in TFormFilePreview.OnCloseEvent: Empfänger kaputt"),
                      Vcl::mrOk);
     EXPECT_NO_THROW(viewer.FormHide(nullptr));
     // A silent abort of the receiver stays silent.
-    viewer.FOnDokumentEvent = [](QObject*, TDokument*, TDokumentEventMode, QStringList*) { throw EAbort(); };
+    viewer.FOnDokumentEvent = [](QObject*, TDokument*, TDokumentEventMode, const QStringList&) { throw EAbort(); };
     EXPECT_NO_THROW(viewer.FormHide(nullptr));
     viewer.FOnDokumentEvent = nullptr;
     delete doc.data();
@@ -100,7 +100,7 @@ TEST_F(ViewerTest, EventsTheFormBindsItselfStayItsOwn) {
     QPointer<TDokument> doc = new TDokument(nullptr);
     viewer.Recreate(doc, false);
     int fired = 0;
-    viewer.FOnDokumentEvent = [&](QObject*, TDokument*, TDokumentEventMode, QStringList*) { ++fired; };
+    viewer.FOnDokumentEvent = [&](QObject*, TDokument*, TDokumentEventMode, const QStringList&) { ++fired; };
     viewer.show();
     viewer.hide();
     EXPECT_EQ(viewer.ownHides, 1);
