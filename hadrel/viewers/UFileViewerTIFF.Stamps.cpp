@@ -1,11 +1,15 @@
 #include "UFileViewerTIFF.Stamps.h"
 
+#include "UFileViewerTIFF.h"
+
 #include <Dataclient_files.h>
 #include <Korvexutils.h>
 #include <RtlDialog.h>
 #include <UDM1.h>
 #include <UFileViewerTIFF.Pages.h>
 #include <Ukorvexclasses.Dokument.h>
+
+#include <UnitTable.h>
 
 #include <QBuffer>
 #include <QHash>
@@ -36,6 +40,14 @@ const QString* lineOf(const QString& name) {
 }
 
 } // namespace
+
+void TImageListLoader::LoadImages(TFileViewerFrameTIFF* ImageFrame) {
+    if (DM1() && DM1()->Connected())
+        EnsureLoaded();
+    ImageFrame->SetOnGetImage([](TFileViewerFrameTIFF* Sender, const QString& name,
+                                 QIODevice* Stream) { Stream->write(GetImage(Sender, name)); });
+    ImageFrame->SetImageList(Names());
+}
 
 void TImageListLoader::EnsureLoaded() {
     if (state())
@@ -118,3 +130,18 @@ void TImageListLoader::CheckPassword(const QString& imageName) {
     if (!answer || *answer != password)
         Korvexutils::RaiseCriticalError(makeText(4762, QStringLiteral("Passwort falsch")));
 }
+
+namespace {
+
+void InitUnit() {
+    TFileViewerFrameTIFF::StampHasPassword.Set(&TImageListLoader::HasPassword);
+}
+
+void FiniUnit() {
+    TFileViewerFrameTIFF::StampHasPassword.Reset();
+    TImageListLoader::Unload();
+}
+
+} // namespace
+
+KORVEX_UNIT("hadrel", "UFileViewerTIFF.Stamps", InitUnit, FiniUnit);

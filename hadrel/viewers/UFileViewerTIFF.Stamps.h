@@ -9,11 +9,15 @@
 
 class QObject;
 class TDokument;
+class TFileViewerFrameTIFF;
 
 class TImageListLoader final {
 public:
     TImageListLoader() = delete;
 
+    // Loads the list unless it is loaded (without a database there are no stamps), then gives the
+    // viewer its picture source and the stamp names for its chooser.
+    static void LoadImages(TFileViewerFrameTIFF* ImageFrame);
     // Loads the list unless it is loaded; a failure leaves no list behind and passes on.
     static void EnsureLoaded();
     // One line per stamp: the name, a tab, a blank and the password.

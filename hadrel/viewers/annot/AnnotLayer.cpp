@@ -864,13 +864,3 @@ QRect TAnnotLayer::FitNewObject(int kind, QRect r, QSize page, QSize picture) {
         top = -std::min(h, 0);
     return QRect(left, top, w, h);
 }
-
-// ---- zoom ------------------------------------------------------------------------------------
-
-double CheckZoomRange(double value) {
-    return std::min(800.0, std::max(1.0, value));
-}
-
-QString ZoomCaption(double value) {
-    return Rtl::FormatFloat(QStringLiteral("#,##0"), value) + u'%';
-}

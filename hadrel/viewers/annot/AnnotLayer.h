@@ -247,8 +247,3 @@ private:
     QString m_activatedText;        // "%d:%s" of the text whose editing began last
     bool m_activationPoint = false; // that start's undo point is still in the history
 };
-
-// The canvas's zoom clamped to 1 ... 800 percent.
-double CheckZoomRange(double value);
-// "%0.n%%": thousands separators, no decimals, a percent sign.
-QString ZoomCaption(double value);

@@ -236,14 +236,6 @@ TEST_F(AnnotObjectsTest, StatusAndHoverTextsFollowTheDates) {
     EXPECT_TRUE(layer.HoverText(-1).isEmpty());
 }
 
-TEST_F(AnnotObjectsTest, ZoomIsClampedToOneToEightHundredPercent) {
-    EXPECT_EQ(CheckZoomRange(0.5), 1.0);
-    EXPECT_EQ(CheckZoomRange(1000), 800.0);
-    EXPECT_EQ(CheckZoomRange(250), 250.0);
-    EXPECT_EQ(ZoomCaption(CheckZoomRange(1000)), QStringLiteral("800%"));
-    EXPECT_EQ(ZoomCaption(66.6), QStringLiteral("67%"));
-}
-
 TEST_F(AnnotObjectsTest, SelectionDecidesTabsGripsStylesAndControlValues) {
     layer.AddAnnotHighlight(QRect(1, 1, 50, 20), 255);
     layer.AddAnnotHighlight(QRect(1, 30, 50, 20), 65280);
