@@ -61,7 +61,8 @@ public:
     virtual void SetAlternateDokIdent(const QString& ident) = 0;
     virtual void Show() = 0;
     virtual void TreeMenuCreate(bool expand) = 0;
-    virtual void TreeMenuSelect(const QString& nodeIdent) = 0;
+    // Focuses the node of the id; false when there is none.
+    virtual bool TreeMenuSelect(const QString& nodeIdent) = 0;
 };
 extern Rtl::HookSlot<IFormDokments*(QObject* owner, const QString& table, const QString& recId,
                                     TVoskClass* dokumentClass)>

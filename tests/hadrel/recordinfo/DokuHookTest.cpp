@@ -31,7 +31,10 @@ public:
         if (m_failTree)
             throw EVoskException(QStringLiteral("Baum kaputt"));
     }
-    void TreeMenuSelect(const QString& node) override { calls << QStringLiteral("select=") + node; }
+    bool TreeMenuSelect(const QString& node) override {
+        calls << QStringLiteral("select=") + node;
+        return true;
+    }
 
     QStringList calls;
     QWidget* owner = nullptr;
