@@ -13,6 +13,7 @@
 #include "UDM1.h"
 #include "UDataModul_Dunmere.h"
 #include "Vcl.Application.h"
+#include "Vcl.Forms.h"
 #include "VoskExceptions.h"
 
 #include <QCommandLineParser>
@@ -92,6 +93,13 @@ int main(int argc, char** argv) {
         QTimer::singleShot(400, &mainForm, [&] {
             // What the user sees: the main window with an open modal dialog over it.
             QPixmap shot = mainForm.grab();
+            // Windows of their own that a module opened (a record's documents) lie over it too.
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w != &mainForm && w->isVisible() && qobject_cast<Vcl::TForm*>(w) &&
+                    w != QApplication::activeModalWidget()) {
+                    QPainter p(&shot);
+                    p.drawPixmap(mainForm.mapFromGlobal(w->frameGeometry().topLeft()), w->grab());
+                }
             if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != &mainForm) {
                 QPainter p(&shot);
                 p.drawPixmap(mainForm.mapFromGlobal(modal->frameGeometry().topLeft()),

@@ -36,6 +36,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QToolButton>
@@ -144,7 +145,7 @@ void TFormDokments::buildActions() {
                                       QStringLiteral("Dokument anzeigen"),
                                       QStringLiteral("document-preview"));
     acDocumentViewExtern = makeAction(QStringLiteral("acDocumentViewExtern"), 0,
-                                      QStringLiteral("Mit Standardprogramm öffnen"),
+                                      QStringLiteral("Extern öffnen"),
                                       QStringLiteral("document-open"));
     acDocumentViewElo = makeAction(QStringLiteral("acDocumentViewElo"), 0,
                                    QStringLiteral("Im Archiv anzeigen"));
@@ -266,6 +267,7 @@ void TFormDokments::buildForm() {
         HeaderRefresh();
         throw EAbort();
     };
+    hideHeaderTools();
     root->addWidget(TopLabelFrame1);
 
     auto* split = new QSplitter(Qt::Horizontal, ClientArea());
@@ -296,8 +298,6 @@ void TFormDokments::buildForm() {
     TreeDocuments->setEditTriggers(QAbstractItemView::SelectedClicked |
                                    QAbstractItemView::EditKeyPressed);
     TreeDocuments->setColumnHidden(TDokuTreeModel::colEditing, true);
-    TreeDocuments->header()->setSectionResizeMode(TDokuTreeModel::colCaption,
-                                                  QHeaderView::Stretch);
     TreeDocuments->header()->setStretchLastSection(false);
     TreeDocuments->installEventFilter(this);
     installTreeHandlers();
@@ -364,7 +364,18 @@ void TFormDokments::buildForm() {
     split->addWidget(right);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
+    split->setSizes({600, 400});
     root->addWidget(split, 1);
+    const std::pair<int, int> widths[] = {
+        {TDokuTreeModel::colNodeType, 40}, {TDokuTreeModel::colNodeId, 70},
+        {TDokuTreeModel::colCaption, 220}, {TDokuTreeModel::colDragSource, 70},
+        {TDokuTreeModel::colDokType, 110}, {TDokuTreeModel::colPos, 60},
+        {TDokuTreeModel::colDate, 105}, {TDokuTreeModel::colStates, 90}};
+    for (const auto& [col, width] : widths)
+        TreeDocuments->setColumnWidth(col, width);
+    TreeDocuments->header()->setSectionResizeMode(TDokuTreeModel::colCaption,
+                                                  QHeaderView::Interactive);
+    resize(1000, 640);
 
     // The pop-up menu of the tree: the two ways of opening a document.
     pmTreeDocuments = Vcl::Owned(this, new QMenu(this), QStringLiteral("pmTreeDocuments"));
@@ -408,9 +419,37 @@ void TFormDokments::buildForm() {
 
 // ---- creation, options -------------------------------------------------------------------------
 
+void TFormDokments::hideHeaderTools() {
+    // Of the header's tools only the refresh serves this window; the administrator's tools of
+    // module windows have nothing to work on here.
+    for (QWidget* b : std::initializer_list<QWidget*>{
+             TopLabelFrame1->BtTools, TopLabelFrame1->btGrid, TopLabelFrame1->btGridFilter,
+             TopLabelFrame1->btSearchData, TopLabelFrame1->btAutoRefresh,
+             TopLabelFrame1->btDockUndock, TopLabelFrame1->btNewOpen,
+             TopLabelFrame1->BtSettingsModul, TopLabelFrame1->btCopyEdits, TopLabelFrame1->InfoBt,
+             TopLabelFrame1->BtShowShortHelp, TopLabelFrame1->btMode, TopLabelFrame1->PrintBar})
+        if (b)
+            b->hide();
+    for (QFrame* bevel : TopLabelFrame1->findChildren<QFrame*>())
+        if (bevel->frameShape() == QFrame::VLine)
+            bevel->hide();
+}
+
+void TFormDokments::LoadCompSettings(QWidget* control) {
+    TFormKorvexGundForm::LoadCompSettings(control);
+    hideHeaderTools();
+}
+
+void TFormDokments::ReloadCompSettings(QWidget* control, const QString& state) {
+    TFormKorvexGundForm::ReloadCompSettings(control, state);
+    hideHeaderTools();
+}
+
 void TFormDokments::FormCreate(QObject* sender) {
     TFormKorvexGundForm::FormCreate(sender);
     setWindowTitle(TopLabelFrame1->GetCaption());
+    if (TDM1* dm = DM1(); dm && dm->Connected())
+        SqlRefrechDummy->Open();
     const bool admin = TUserRights::GetAdmin_User();
     for (int col : {int(TDokuTreeModel::colNodeType), int(TDokuTreeModel::colNodeId),
                     int(TDokuTreeModel::colPos)})
@@ -480,6 +519,15 @@ void TFormDokments::Show() {
 
 void TFormDokments::FormShow(QObject* sender) {
     TFormKorvexGundForm::FormShow(sender);
+    // Without a place of its own yet, the window opens over the one it was opened from.
+    if (Frame()->pos() == QPoint(0, 0)) {
+        QWidget* over = OwnerModulForm ? OwnerModulForm->window() : Vcl::Screen::MainForm();
+        if (over && over != this && over->isVisible())
+            Frame()->move(Vcl::CenteredGeometry(Frame()->frameGeometry().size(),
+                                                over->frameGeometry(),
+                                                over->screen()->availableGeometry())
+                              .topLeft());
+    }
     ApplyTreeWidth(pcDokTree->width());
 }
 

@@ -139,6 +139,8 @@ public:
     void FormDeactivate(QObject* sender) override;
     void FormClose(QObject* sender, Vcl::TCloseAction& action) override;
     bool CloseQuery() override;
+    void LoadCompSettings(QWidget* control) override;
+    void ReloadCompSettings(QWidget* control, const QString& state) override;
     void acCloseDocumentsExecute(QAction* sender);
     void acStandardInitialExecute();
     void acEditWaitDialogExecute();
@@ -203,6 +205,7 @@ protected:
 private:
     void buildForm();
     void buildActions();
+    void hideHeaderTools();
     void installTreeHandlers();
     QAction* makeAction(const QString& name, int textNr, const QString& caption,
                         const QString& icon = {});

@@ -31,6 +31,7 @@ TVoskDocumentViewer::TVoskDocumentViewer(QWidget* parent) : QWidget(parent) {
     m_image->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     m_image->setAccessibleName(QStringLiteral("Vorschau"));
     m_image->setToolTip(QStringLiteral("Vorschau des Dokuments"));
+    m_image->installEventFilter(this);
     m_text = new QLabel(this);
     m_text->setObjectName(QStringLiteral("lbPreviewName"));
     m_text->setAlignment(Qt::AlignCenter);
@@ -146,7 +147,9 @@ void TVoskDocumentViewer::showPicture() {
                           Qt::SmoothTransformation)));
 }
 
-void TVoskDocumentViewer::resizeEvent(QResizeEvent* e) {
-    QWidget::resizeEvent(e);
-    showPicture();
+bool TVoskDocumentViewer::eventFilter(QObject* watched, QEvent* e) {
+    // The picture follows the room its label gets from the layout.
+    if (watched == m_image && e->type() == QEvent::Resize)
+        showPicture();
+    return QWidget::eventFilter(watched, e);
 }

@@ -43,7 +43,7 @@ public:
     static constexpr qint64 MaxPreviewBytes = 64LL * 1024 * 1024;
 
 protected:
-    void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void render();

@@ -20,6 +20,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
+#include <QImage>
+#include <QTemporaryDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QTest>
@@ -368,6 +370,68 @@ TEST_F(DokumentsFormTest, BadDataReachesTheUserByNameAndTheTreeStillBuilds) {
         "UPDATE standardsql SET ss_key = 'DMS.DokuTree' WHERE ss_key = 'DMS.DokuTree.weg'"));
     s_dm->Database().ClearSqlCache();
     EXPECT_FALSE(f->IsLoading);
+}
+
+TEST_F(DokumentsFormTest, ThePreviewShowsPicturesPdfPagesAndOtherFilesByName) {
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    picture.save(&png, "PNG");
+    QFile pdfFile(QStringLiteral(KORVEX_SOURCE_DIR "/tests/hadrel/dms/data/seite.pdf"));
+    ASSERT_TRUE(pdfFile.open(QIODevice::ReadOnly));
+    const int image = addFile(png.data(), QStringLiteral("bild.png"), QStringLiteral("RE"));
+    const int pdf = addFile(pdfFile.readAll(), QStringLiteral("seite.pdf"), QStringLiteral("RE"));
+    const int other = addFile("PK", QStringLiteral("tabelle.ods"), QStringLiteral("RE"));
+    TFormDokments* f = open();
+    const std::pair<int, const char*> expected[] = {
+        {image, "image"}, {pdf, "pdf"}, {other, "file"}};
+    for (const auto& [id, kind] : expected) {
+        ASSERT_TRUE(f->TreeMenuSelect(QString::number(id)));
+        EXPECT_EQ(f->VoskDocumentViewer1->PreviewKind(), QLatin1String(kind)) << id;
+        EXPECT_EQ(f->VoskDocumentViewer1->DocumentId(), id);
+    }
+    // While the window is not active the preview waits, and shows what was chosen meanwhile.
+    f->VoskDocumentViewer1->SetViewerEnabled(false);
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(image)));
+    EXPECT_EQ(f->VoskDocumentViewer1->PreviewKind(), QStringLiteral("file"));
+    f->VoskDocumentViewer1->SetViewerEnabled(true);
+    EXPECT_EQ(f->VoskDocumentViewer1->PreviewKind(), QStringLiteral("image"));
+    ASSERT_TRUE(f->TreeMenuSelect(QStringLiteral("belege")));
+    EXPECT_EQ(f->VoskDocumentViewer1->PreviewKind(), QString());
+}
+
+TEST(PrintersTest, AFileGoesToTheNamedPrinterAndARefusalSaysWhy) {
+    QTemporaryDir bin;
+    const QString log = bin.filePath(QStringLiteral("args"));
+    QFile script(bin.filePath(QStringLiteral("lp")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1'\n"
+                                "[ \"$2\" = Defekt ] && { echo 'lp: Drucker ist angehalten' >&2; "
+                                "exit 1; }\nexit 0\n")
+                     .arg(log)
+                     .toUtf8());
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+    const QString file = bin.filePath(QStringLiteral("-rechnung.pdf"));
+    QFile(file).open(QIODevice::WriteOnly);
+    Corvale::Printers& printers = Corvale::Printers::Instance();
+    printers.PrintFile(file, QStringLiteral("Büro"));
+    QFile args(log);
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(args.readAll()),
+              QStringLiteral("-d\nBüro\n--\n") + file + u'\n');
+    try {
+        printers.PrintFile(file, QStringLiteral("Defekt"));
+        ADD_FAILURE() << "no refusal";
+    } catch (const EVoskException& e) {
+        EXPECT_EQ(e.Message(),
+                  QStringLiteral("Drucken auf \"Defekt\" nicht möglich: lp: Drucker ist angehalten"));
+    }
+    EXPECT_THROW(printers.PrintFile(bin.filePath(QStringLiteral("fehlt.pdf")), {}), EVoskException);
+    qputenv("PATH", path);
 }
 
 } // namespace
