@@ -245,15 +245,27 @@ void TFormDokments::TreeDocumentsFocusedNodeChanged(QObject* sender, TDokuTreeNo
     const bool viewIntern = acDocumentViewIntern->isVisible() && acDocumentViewIntern->isEnabled();
     pmTreeDocuments->setDefaultAction(viewIntern ? miView : miOpen);
     for (QToolButton* b : barDocumentView->findChildren<QToolButton*>()) {
-        QFont font = b->font();
-        font.setBold(b->defaultAction() == (viewIntern ? acDocumentViewIntern : acDocumentViewExtern));
-        b->setFont(font);
+        const bool bold =
+            b->defaultAction() == (viewIntern ? acDocumentViewIntern : acDocumentViewExtern);
+        if (b->font().bold() != bold) {
+            QFont font = b->font();
+            font.setBold(bold);
+            b->setFont(font);
+        }
     }
 
+    const auto setLinksImage = [this](int image) {
+        // Only a change: a new icon lays the tab row out anew.
+        if (RegDokuLinks->property("TabImage").toInt() == image)
+            return;
+        RegDokuLinks->setProperty("TabImage", image);
+        pcDokTree->setTabIcon(pcDokTree->indexOf(RegDokuLinks),
+                              image < 0 ? QIcon() : DMSys()->ImageList()->Icon(image));
+    };
     if (!node) {
         lbDokuStates->clear();
         lbDokuStates->setToolTip(QStringLiteral("Status des Dokuments"));
-        pcDokTree->setTabIcon(pcDokTree->indexOf(RegDokuLinks), QIcon());
+        setLinksImage(-1);
         VoskDocumentViewer1->DisableDocument();
         return;
     }
@@ -269,9 +281,7 @@ void TFormDokments::TreeDocumentsFocusedNodeChanged(QObject* sender, TDokuTreeNo
         StatesText(s, isDok ? Dokument1->Report() : QString(), linked);
     lbDokuStates->setText(text);
     lbDokuStates->setToolTip(text.isEmpty() ? QStringLiteral("Status des Dokuments") : text);
-    const int tabImage = (s & ListOutputActive) ? 28 : (s & ListOutputDefined) ? 229 : -1;
-    pcDokTree->setTabIcon(pcDokTree->indexOf(RegDokuLinks),
-                          tabImage < 0 ? QIcon() : DMSys()->ImageList()->Icon(tabImage));
+    setLinksImage((s & ListOutputActive) ? 28 : (s & ListOutputDefined) ? 229 : -1);
     if (kind == nkDocument)
         VoskDocumentViewer1->LoadDocument(Dokument1->Id());
     else

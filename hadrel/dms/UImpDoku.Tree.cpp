@@ -102,15 +102,15 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
         DokumentLoadTree->Close();
         const bool hidden = acOptDocsHiddenVisible->isChecked();
         if (_KeySearch.Exists)
-            DokumentLoadTree->AssignToKeyword(_KeySearch, hidden);
+            DokumentLoadTree->BrowseByKeyword(_KeySearch.Category, _KeySearch.Value, hidden);
         else
-            DokumentLoadTree->LoadByRecord(_TableName, _RecId, hidden);
-        FAnzahl = DokumentLoadTree->RecordCount();
+            DokumentLoadTree->BrowseByRecord(_TableName, _RecId, hidden);
+        FAnzahl = DokumentLoadTree->BrowseCount();
         QString standardId;
         std::vector<QString> makeVisible;
         QElapsedTimer paint;
         paint.start();
-        for (DokumentLoadTree->First(); !DokumentLoadTree->Eof(); DokumentLoadTree->Next()) {
+        for (int row = 0; DokumentLoadTree->BrowseTo(row); ++row) {
             // Painting goes on now and then, so the window does not freeze on a long list.
             if (paint.elapsed() > 50) {
                 QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -127,6 +127,7 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
             InitialFocus(tree, _InitialPath, acStandardInitial->isChecked(), standardId);
         const QString focusId = focus ? focus->Id : QString();
         const bool focusTop = focus && !focus->Parent;
+        DokumentLoadTree->EndBrowse();
         TreeModel->SetTree(std::move(tree));
         TreeDocuments->collapseAll();
         for (const QString& id : makeVisible)
@@ -155,11 +156,12 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
 
     // The types of the table for the type column's list.
     m_dokTypeDescrs.clear();
-    SqlDokuTypes->SetParam(QStringLiteral("tablename"), _TableName);
+    SqlDokuTypes->SetDatabase(&database());
+    SqlDokuTypes->Bind(QStringLiteral("tablename"), _TableName);
     SqlDokuTypes->Open();
-    const int descr = SqlDokuTypes->FieldIndex(QStringLiteral("dt_descr"));
-    for (SqlDokuTypes->First(); !SqlDokuTypes->Eof(); SqlDokuTypes->Next())
-        m_dokTypeDescrs << SqlDokuTypes->Value(SqlDokuTypes->CurrentRow(), descr).toString();
+    for (const TVoskField descr = SqlDokuTypes->FieldByName(QStringLiteral("dt_descr"));
+         !SqlDokuTypes->Eof(); SqlDokuTypes->Next())
+        m_dokTypeDescrs << descr.AsString();
 
     QString caption = makeText(3277, QStringLiteral("Objektablage"));
     TDM1* dm = DM1();
@@ -419,7 +421,10 @@ QString TFormDokments::GetNodeCaption(const TDokuTreeNode* node) const {
 void TFormDokments::UpdateFileCount(int increment) {
     FAnzahl += increment;
     const int nr = int(RegDokumentTree->property("Tag").toLongLong());
-    pcDokTree->setTabText(pcDokTree->indexOf(RegDokumentTree),
-                          QStringLiteral("&1 ") + makeText(nr, QStringLiteral("Dokumentstruktur")) +
-                              QStringLiteral(" (%1)").arg(FAnzahl));
+    const QString caption = QStringLiteral("&1 ") +
+                            makeText(nr, QStringLiteral("Dokumentstruktur")) +
+                            QStringLiteral(" (%1)").arg(FAnzahl);
+    // The same text again would lay the tab row out anew.
+    if (pcDokTree->tabText(pcDokTree->indexOf(RegDokumentTree)) != caption)
+        pcDokTree->setTabText(pcDokTree->indexOf(RegDokumentTree), caption);
 }

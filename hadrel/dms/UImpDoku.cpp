@@ -26,6 +26,7 @@
 #include <VoskExceptions.h>
 #include <StrUtils.h>
 #include <VoskPrinters.h>
+#include <VoskQuery2.h>
 
 #include <QAction>
 #include <QActionGroup>
@@ -305,6 +306,7 @@ void TFormDokments::buildForm() {
     pcDokTree->addTab(RegDokumentTree, QString());
 
     RegDokuLinks = Vcl::Owned(this, new QWidget(pcDokTree), QStringLiteral("RegDokuLinks"));
+    RegDokuLinks->setProperty("TabImage", -1);
     auto* linksLayout = new QVBoxLayout(RegDokuLinks);
     edDokuLinks = Vcl::Owned(this, new QLineEdit(RegDokuLinks), QStringLiteral("edDokuLinks"));
     edDokuLinks->setReadOnly(true);
@@ -396,12 +398,11 @@ void TFormDokments::buildForm() {
 
     DokumentLoadTree = Vcl::Owned(this, new TDokument(this), QStringLiteral("DokumentLoadTree"));
     Dokument1 = Vcl::Owned(this, new TDokument(this), QStringLiteral("Dokument1"));
-    SqlDokuTypes = Vcl::Owned(this, new TVoskClass2(this), QStringLiteral("SqlDokuTypes"));
-    SqlDokuTypes->SetReadOnly(true);
-    SqlDokuTypes->SetQuerySql(QStringLiteral("SELECT dbrid, dt_id, dt_descr, dt_parentnodeid\n"
-                                             "FROM dokutypes\n"
-                                             "WHERE dt_linkto = :tablename\n"
-                                             "ORDER BY dt_descr"));
+    SqlDokuTypes = std::make_unique<TVoskQuery2>(
+        nullptr, QStringLiteral("SELECT dbrid, dt_id, dt_descr, dt_parentnodeid\n"
+                                "FROM dokutypes\n"
+                                "WHERE dt_linkto = :tablename\n"
+                                "ORDER BY dt_descr"));
     // Document events: a new entry belongs to this record; a post rebuilds the tree.
     Dokument1->AfterInsert = [this](TVoskClass* c) {
         auto set = [c](const QString& field, const QVariant& v) {

@@ -20,6 +20,8 @@
 
 #include <QPointer>
 
+#include <memory>
+
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -32,6 +34,7 @@ class TVoskClass;
 class TVoskClass2;
 class TVoskDBGrid2;
 class TVoskDocumentViewer;
+class TVoskQuery2;
 class TVoskRibbon;
 class TVoskRibbonGroup;
 class TVoskRibbonTab;
@@ -95,7 +98,7 @@ public:
     QLineEdit* edDokuLinks;
     TVoskDBGrid2* gridDokuLinks;
     TVoskClass2* SqlDokuLinks;
-    TVoskClass2* SqlDokuTypes;
+    std::unique_ptr<TVoskQuery2> SqlDokuTypes; // the table's document types, read-only
     TDokument* DokumentLoadTree;
     TDokument* Dokument1;
     QMenu* pmTreeDocuments;

@@ -6,7 +6,7 @@
 namespace DokState {
 
 int GetDokumentState(const TDokument& d, const QString& windowTable, const QString& initialPath) {
-    if (!d.HasRecord())
+    if (!d.HasDocument())
         return 0;
     int s = 0;
     const std::optional<bool> listOutput = d.ListOutput();
@@ -14,15 +14,16 @@ int GetDokumentState(const TDokument& d, const QString& windowTable, const QStri
         s |= ListOutputActive;
     if (listOutput.has_value())
         s |= ListOutputDefined;
-    if (!d.Report().isEmpty())
+    if (d.HasReport())
         s |= ReportPrint;
-    if (!d.AutoExport().isEmpty())
+    if (d.HasAutoExport())
         s |= AutoExport;
-    if (d.isLockedByMe())
-        s |= LockedByMe;
-    if (d.isLocked(false))
+    if (d.isLocked(false)) {
         s |= Locked;
-    if (!d.CheckoutPath().isEmpty())
+        if (d.isLockedByMe())
+            s |= LockedByMe;
+    }
+    if (d.IsCheckedOut())
         s |= CheckedOut;
     if (d.isDMSDokument() && !d.TableName().isEmpty() &&
         d.TableName().compare(windowTable, Qt::CaseInsensitive) != 0)
