@@ -75,12 +75,19 @@ public:
         if (!combo || combo->currentText() == index.data(Qt::EditRole).toString())
             return;
         // The change posts the document, and a post rebuilds the tree: it runs once the editor
-        // is closed, never under it.
+        // is closed, never under it, on the document that was edited (by its id: the focus may
+        // have moved on with the closing editor).
         const QString descr = combo->currentText();
+        const QString id = index.data(TDokuTreeModel::IdRole).toString();
         QPointer<TFormDokments> form = m_form;
-        QTimer::singleShot(0, m_form, [form, descr] {
+        QTimer::singleShot(0, m_form, [form, descr, id] {
             if (form)
-                Rtl::Guarded([&] { form->TreeDocumentsDoktypePropertiesValidate(descr); }, form);
+                Rtl::Guarded(
+                    [&] {
+                        if (form->TreeMenuSelect(id))
+                            form->TreeDocumentsDoktypePropertiesValidate(descr);
+                    },
+                    form);
         });
     }
 

@@ -137,7 +137,8 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
             const QModelIndex index = TreeModel->IndexOf(n);
             TreeDocuments->scrollTo(index);
             TreeDocuments->setCurrentIndex(index);
-            TreeDocuments->expand(index);
+            // The view keeps its expanded rows by their first column.
+            TreeDocuments->expand(index.siblingAtColumn(0));
         } else if (focusTop) {
             TreeDocuments->setCurrentIndex(QModelIndex());
         }
@@ -210,7 +211,7 @@ void TFormDokments::HeaderRefresh() {
     const QString id = GetNodeId(FocusedNode());
     TreeMenuCreate(false);
     if (TreeMenuSelect(id) && NodeIsFolder(FocusedNode()))
-        TreeDocuments->expand(TreeDocuments->currentIndex());
+        TreeDocuments->expand(TreeDocuments->currentIndex().siblingAtColumn(0));
     TreeDocuments->setFocus();
 }
 
@@ -327,7 +328,7 @@ void TFormDokments::CheckNodeAndUpdate() {
                 inside = inside || p == node;
             if (!inside) {
                 if (parent)
-                    TreeDocuments->expand(TreeModel->IndexOf(parent));
+                    TreeDocuments->expand(TreeModel->IndexOf(parent, 0));
                 TreeModel->MoveNode(node, parent);
                 TDokuTree::MarkFilled(parent);
                 if (parent)

@@ -722,12 +722,9 @@ QObject* TFormDokments::OpenDokument(QWidget* ownerForm, TDokument* doku, bool r
     TUserRights::CanDoDMSFileAction(doku->DokType(), doku->Id(), 0, true);
     if (doku->isDMSViewDokument() && TDokument::_ShowDokument.Assigned()) {
         QObject* shown = TDokument::_ShowDokument(ownerForm, doku, !readOnly);
+        // The viewer may have stored a new revision or taken the lock meanwhile.
         doku->AssignToDokId(doku->Id(), doku->Param(QStringLiteral("ctxtable")).toString(),
                             doku->Param(QStringLiteral("ctxdbrid")).toString());
-        // A lock the user holds is watched by the document window that opened it.
-        if (doku->isLockedByMe())
-            if (auto* window = qobject_cast<TFormDokments*>(ownerForm))
-                window->RequestRebuild(doku->IdText());
         return shown;
     }
     if (!readOnly)

@@ -728,6 +728,14 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
     return newId;
 }
 
+namespace {
+void openForReading(QFile& file) {
+    if (!file.open(QIODevice::ReadOnly))
+        throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
+                                 .arg(file.fileName(), file.errorString()));
+}
+} // namespace
+
 int TDokument::DMSAddFileAsBLOB(QIODevice& source, const QString& fileName, const QString& table,
                                 const QString& recId) {
     if (table.isEmpty() || dbridParam(recId).isNull())
@@ -739,9 +747,7 @@ int TDokument::DMSAddFileAsBLOB(QIODevice& source, const QString& fileName, cons
 int TDokument::DMSAddFileAsBLOB(const QString& localFile, const QString& table,
                                 const QString& recId) {
     QFile file(localFile);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
-                                 .arg(localFile, file.errorString()));
+    openForReading(file);
     return DMSAddFileAsBLOB(file, localFile, table, recId);
 }
 
@@ -763,9 +769,7 @@ int TDokument::CreateNewRevision(const QString& localFile, int options, const QS
     int newId = 0;
     {
         QFile file(localFile);
-        if (!file.open(QIODevice::ReadOnly))
-            throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
-                                     .arg(localFile, file.errorString()));
+        openForReading(file);
         newId = CreateNewRevision(file, options, sourceKind, localFile);
     }
     if (options & roDeleteSource)
@@ -779,9 +783,7 @@ void TDokument::DMSSetServerFile(QIODevice& source, const QString& fileName) {
 
 void TDokument::DMSSetServerFile(const QString& localFile) {
     QFile file(localFile);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
-                                 .arg(localFile, file.errorString()));
+    openForReading(file);
     DMSSetServerFile(file, localFile);
 }
 

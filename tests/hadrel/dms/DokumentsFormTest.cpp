@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
+#include <QComboBox>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QFileInfo>
@@ -399,6 +400,85 @@ TEST_F(DokumentsFormTest, ThePreviewShowsPicturesPdfPagesAndOtherFilesByName) {
     EXPECT_EQ(f->VoskDocumentViewer1->PreviewKind(), QStringLiteral("image"));
     ASSERT_TRUE(f->TreeMenuSelect(QStringLiteral("belege")));
     EXPECT_EQ(f->VoskDocumentViewer1->PreviewKind(), QString());
+}
+
+TEST_F(DokumentsFormTest, ATypeChosenInTheTreeIsStoredAfterItsEditorClosed) {
+    const int id = addFile("x", QStringLiteral("beleg.pdf"), QStringLiteral("RE"),
+                           QStringLiteral("belege"));
+    TFormDokments* f = open();
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(id)));
+    const QModelIndex cell =
+        f->TreeModel->IndexOf(f->FindNode(QString::number(id)), TDokuTreeModel::colDokType);
+    f->TreeDocuments->setCurrentIndex(cell);
+    f->TreeDocuments->edit(cell);
+    auto* combo = f->TreeDocuments->findChild<QComboBox*>(QStringLiteral("TreeDocumentsDoktypeEditor"));
+    ASSERT_TRUE(combo);
+    EXPECT_EQ(combo->count(), 3); // no type, and the table's two
+    EXPECT_EQ(combo->currentText(), QStringLiteral("Rechnung"));
+    combo->setCurrentIndex(combo->findText(QStringLiteral("Lieferschein")));
+    // Tab leaves the editor, and the view moves on to the next cell.
+    QTest::keyClick(combo, Qt::Key_Tab);
+    // Nothing is posted while the editor is open; once it is closed, the type is stored, the
+    // file moved and the tree rebuilt around the same document.
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_doktype FROM picndoku")), QStringLiteral("RE"));
+    QApplication::processEvents();
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(f->TreeDocuments->findChild<QComboBox*>(QStringLiteral("TreeDocumentsDoktypeEditor")));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_doktype || ' ' || split_part(pd_dmsremotefile, "
+                                    "'/', 1) FROM picndoku")),
+              QStringLiteral("LS LS"));
+    EXPECT_EQ(f->GetNodeId(), QString::number(id));
+    EXPECT_EQ(f->FindNode(QString::number(id))->DokType, QStringLiteral("Lieferschein"));
+}
+
+TEST_F(DokumentsFormTest, KeysOpenAndCloseFoldersAndADoubleClickOpensTheDocument) {
+    const int id = addFile("x", QStringLiteral("notiz.txt"), QStringLiteral("RE"),
+                           QStringLiteral("belege"));
+    TFormDokments* f = open();
+    ASSERT_TRUE(f->TreeMenuSelect(QStringLiteral("root")));
+    QTreeView* tree = f->TreeDocuments;
+    tree->setFocus();
+    const QModelIndex root = tree->currentIndex().siblingAtColumn(0);
+    ASSERT_TRUE(tree->isExpanded(root));
+    QTest::keyClick(tree, Qt::Key_Left);
+    EXPECT_FALSE(tree->isExpanded(root));
+    QTest::keyClick(tree, Qt::Key_Right);
+    EXPECT_TRUE(tree->isExpanded(root));
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(id)));
+    const QRect cell = tree->visualRect(tree->currentIndex());
+    int clicks = 0;
+    QObject::connect(tree, &QAbstractItemView::doubleClicked, [&] { ++clicks; });
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(clicks, 1);
+    // A text is no picture: the double click hands a copy to the desktop.
+    ASSERT_EQ(m_answers.OpenedUrls().size(), 1);
+    EXPECT_TRUE(m_answers.OpenedUrls().first().toLocalFile().endsWith(QStringLiteral("notiz.txt")));
+}
+
+TEST_F(DokumentsFormTest, TheStatusColumnDrawsItsIconsAndARedBarWhenTheyOverflow) {
+    const int id = addFile("x", QStringLiteral("a.pdf"), QStringLiteral("RE"));
+    TestDatabase::Exec(QStringLiteral(
+        "UPDATE picndoku SET pd_print = true, pd_listoutput = true, pd_report = 'Kopie', "
+        "pd_autoexport = '/tmp/export' WHERE pd_id = %1;"
+        "UPDATE picndoku_revision r SET pdr_lock_user = 'bert' FROM picndoku d "
+        "WHERE d.pd_revision_id = r.pdr_revision_id")
+                           .arg(id));
+    TFormDokments* f = open();
+    const QModelIndex cell =
+        f->TreeModel->IndexOf(f->FindNode(QString::number(id)), TDokuTreeModel::colStates);
+    const auto redAtRightEdge = [&](int width) {
+        f->TreeDocuments->setColumnWidth(TDokuTreeModel::colStates, width);
+        f->TreeDocuments->scrollTo(cell);
+        const QRect r = f->TreeDocuments->visualRect(cell);
+        const QImage shot = f->TreeDocuments->viewport()->grab().toImage();
+        return shot.pixelColor(r.right() - 1, r.center().y()) == QColor(255, 0, 0);
+    };
+    // Five icons (list output, lock, standard, report, export) need 75 pixels.
+    EXPECT_EQ(DokState::StateIcons(f->FindNode(QString::number(id))->States).size(), 5);
+    EXPECT_TRUE(redAtRightEdge(60));
+    EXPECT_FALSE(redAtRightEdge(140));
 }
 
 TEST(PrintersTest, AFileGoesToTheNamedPrinterAndARefusalSaysWhy) {
