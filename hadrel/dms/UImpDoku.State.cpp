@@ -178,27 +178,27 @@ void TFormDokments::TreeDocumentsFocusedNodeChanged(QObject* sender, TDokuTreeNo
     const int kind = node ? node->Kind : nkNone;
     const bool isDok = kind == nkDocument || kind == nkCustomFolder;
     if (isDok) {
-        if (node->Id != Dokument1->IdText()) {
+        if (node->Id != Dokument1()->IdText()) {
             bool numeric = false;
             const int id = node->Id.toInt(&numeric);
-            Dokument1->AssignToDokId(numeric ? id : 0, _TableName, _RecId);
+            Dokument1()->AssignToDokId(numeric ? id : 0, _TableName, _RecId);
         }
-    } else if (Dokument1->Active()) {
-        Dokument1->Close();
+    } else if (Dokument1()->Active()) {
+        Dokument1()->Close();
     }
 
     NodeFacts f;
     f.kind = kind;
-    if (isDok && Dokument1->HasRecord()) {
-        f.dmsViewDokument = Dokument1->isDMSViewDokument();
-        f.dmsEditDokument = Dokument1->isDMSEditDokument();
-        f.fileLink = Dokument1->isFileLink();
-        f.locked = Dokument1->isLocked(false);
-        f.lockedByMe = Dokument1->isLockedByMe();
-        f.lockedPath = Dokument1->GetLockedPath();
-        f.checkoutFileName = Dokument1->CheckoutPath();
-        f.standard = Dokument1->IsStandard();
-        f.eloFieldNull = Dokument1->EloRef().isEmpty();
+    if (isDok && Dokument1()->HasRecord()) {
+        f.dmsViewDokument = Dokument1()->isDMSViewDokument();
+        f.dmsEditDokument = Dokument1()->isDMSEditDokument();
+        f.fileLink = Dokument1()->isFileLink();
+        f.locked = Dokument1()->isLocked(false);
+        f.lockedByMe = Dokument1()->isLockedByMe();
+        f.lockedPath = Dokument1()->GetLockedPath();
+        f.checkoutFileName = Dokument1()->CheckoutPath();
+        f.standard = Dokument1()->IsStandard();
+        f.eloFieldNull = Dokument1()->EloRef().isEmpty();
     }
     f.initialFolder = node && !_InitialPath.isEmpty() && node->Id == _InitialPath;
     const ActionState a = ActionRules(f);
@@ -278,19 +278,19 @@ void TFormDokments::TreeDocumentsFocusedNodeChanged(QObject* sender, TDokuTreeNo
     }
     const int s = node->States;
     QString linked;
-    if (isDok && Dokument1->HasRecord()) {
+    if (isDok && Dokument1()->HasRecord()) {
         if (TDM1* dm = DM1())
-            linked = dm->GetTableAlias(Dokument1->TableName());
+            linked = dm->GetTableAlias(Dokument1()->TableName());
         if (linked.isEmpty())
-            linked = Dokument1->TableName();
+            linked = Dokument1()->TableName();
     }
     const QString text =
-        StatesText(s, isDok ? Dokument1->Report() : QString(), linked);
+        StatesText(s, isDok ? Dokument1()->Report() : QString(), linked);
     lbDokuStates->setText(text);
     lbDokuStates->setToolTip(text.isEmpty() ? QStringLiteral("Status des Dokuments") : text);
     setLinksImage((s & ListOutputActive) ? 28 : (s & ListOutputDefined) ? 229 : -1);
     if (kind == nkDocument)
-        VoskDocumentViewer1->LoadDocument(Dokument1->Id());
+        VoskDocumentViewer1->LoadDocument(Dokument1()->Id());
     else
         VoskDocumentViewer1->DisableDocument();
 }
@@ -348,34 +348,34 @@ void TFormDokments::TreeDocumentsKeyUp(int key) {
 
 bool TFormDokments::TreeDocumentsDoktypePropertiesInitPopup() {
     TDokuTreeNode* node = FocusedNode();
-    if (!node || node->Kind != nkDocument || !Dokument1->HasRecord() ||
-        !Dokument1->ChangeAllowed())
+    if (!node || node->Kind != nkDocument || !Dokument1()->HasRecord() ||
+        !Dokument1()->ChangeAllowed())
         return false;
-    return Dokument1->TableName().isEmpty() ||
-           Dokument1->TableName().compare(_TableName, Qt::CaseInsensitive) == 0;
+    return Dokument1()->TableName().isEmpty() ||
+           Dokument1()->TableName().compare(_TableName, Qt::CaseInsensitive) == 0;
 }
 
 void TFormDokments::TreeDocumentsDoktypePropertiesValidate(const QString& descr) {
     CheckDokument1Assignment();
-    const TVoskDataField type = Dokument1->FieldByName(QString::fromLatin1(TDokument::fnDokType));
+    const TVoskDataField type = Dokument1()->FieldByName(QString::fromLatin1(TDokument::fnDokType));
     try {
         if (descr.isEmpty()) {
             if (!type.IsNull()) {
-                Dokument1->Edit();
+                Dokument1()->Edit();
                 type.Clear();
-                Dokument1->Post();
+                Dokument1()->Post();
             }
         } else if (SqlDokuTypes->Locate(QStringLiteral("dt_descr"), descr)) {
             const QString dtId = SqlDokuTypes->FieldByName(QStringLiteral("dt_id")).AsString();
             if (dtId != type.AsString()) {
-                Dokument1->Edit();
+                Dokument1()->Edit();
                 type.SetValue(dtId);
-                Dokument1->Post();
+                Dokument1()->Post();
             }
         }
     } catch (...) {
-        if (Dokument1->InEdit())
-            Dokument1->Cancel();
+        if (Dokument1()->InEdit())
+            Dokument1()->Cancel();
         throw;
     }
     CheckNodeAndUpdate();
@@ -385,18 +385,18 @@ void TFormDokments::CheckDokument1Assignment(TDokuTreeNode* node) {
     if (!node)
         node = FocusedNode();
     if (node && node->IsDocument()) {
-        if (!Dokument1->HasRecord() || Dokument1->IdText() != node->Id)
+        if (!Dokument1()->HasRecord() || Dokument1()->IdText() != node->Id)
             throw EVoskException(QStringLiteral("TFormDokments.CheckDokument1Assignment: pd_id "
                                                 "nicht ausgerichtet (Dokument: %1 / Node: %2)")
-                                     .arg(Dokument1->IdText(), node->Id));
-        if (Dokument1->IsChanged()) {
-            Dokument1->AssignToDokId(Dokument1->Id(), _TableName, _RecId);
-            if (!Dokument1->IsChanged())
+                                     .arg(Dokument1()->IdText(), node->Id));
+        if (Dokument1()->IsChanged()) {
+            Dokument1()->AssignToDokId(Dokument1()->Id(), _TableName, _RecId);
+            if (!Dokument1()->IsChanged())
                 CheckNodeAndUpdate();
         }
         return;
     }
-    if (Dokument1->HasRecord())
+    if (Dokument1()->HasRecord())
         throw EVoskException(QStringLiteral("TFormDokments.CheckDokument1Assignment: pd_id nicht "
                                             "ausgerichtet (Dokument: none / Node: %1)")
                                  .arg(node ? node->Id : QString()));

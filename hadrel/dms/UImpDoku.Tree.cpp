@@ -16,6 +16,7 @@
 #include <VoskTransaction.h>
 
 #include <QAction>
+#include <TVoskRibbon.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -234,6 +235,23 @@ void TFormDokments::RequestRebuild(const QString& nodeId) {
     });
 }
 
+void TFormDokments::SperrDokuAction(QObject*, QObject*,
+                                    UModulFormSeams::TSperrDokuActionType ActionType) {
+    if (ActionType == UModulFormSeams::atNodeUpdate) {
+        CheckNodeAndUpdate();
+        TreeDocumentsFocusedNodeChanged(nullptr, FocusedNode());
+        return;
+    }
+    // The document may have a new id now (a new revision): the current document says which.
+    TVoskRibbonTab* tab = RibbonDokumentMain->ActiveTab();
+    const QString id = Dokument1()->IdText();
+    TreeMenuCreate(false);
+    TreeMenuSelect(id);
+    TreeDocumentsFocusedNodeChanged(nullptr, FocusedNode());
+    if (tab && tab->IsTabVisible())
+        RibbonDokumentMain->SetActiveTab(tab);
+}
+
 // ---- one node ----------------------------------------------------------------------------------
 
 void TFormDokments::applyFolderRow(TDokuTreeNode* node) {
@@ -262,9 +280,9 @@ void TFormDokments::ResetStandardImages(TDokuTreeNode* node) {
 }
 
 void TFormDokments::moveStoredFileToType() {
-    TVoskDatabase& db = Dokument1->Database();
+    TVoskDatabase& db = Dokument1()->Database();
     TDCFileMethods store(&db);
-    const int id = Dokument1->Id();
+    const int id = Dokument1()->Id();
     try {
         TVoskTransaction tx(db);
         // Read again and held: only a type that still differs from the stored one moves the
@@ -283,21 +301,21 @@ void TFormDokments::moveStoredFileToType() {
         const QString to =
             TDokument::DMSArchivePath(type) + u'/' + from.section(u'/', -1);
         store.MoveFile(from, to);
-        Dokument1->Edit();
-        Dokument1->FieldByName(QString::fromLatin1(TDokument::fnRemoteFileDokType))
+        Dokument1()->Edit();
+        Dokument1()->FieldByName(QString::fromLatin1(TDokument::fnRemoteFileDokType))
             .SetValue(type.isEmpty() ? QVariant() : QVariant(type));
-        Dokument1->FieldByName(QString::fromLatin1(TDokument::fnRemoteArchive))
-            .SetValue(Dokument1->DMSArchiveIdent(QStringLiteral("***")));
-        Dokument1->FieldByName(QString::fromLatin1(TDokument::fnRemoteFile)).SetValue(to);
+        Dokument1()->FieldByName(QString::fromLatin1(TDokument::fnRemoteArchive))
+            .SetValue(Dokument1()->DMSArchiveIdent(QStringLiteral("***")));
+        Dokument1()->FieldByName(QString::fromLatin1(TDokument::fnRemoteFile)).SetValue(to);
         Rtl::FaultPoint("TFormDokments.CheckNodeAndUpdate.post");
-        Dokument1->Post(false);
+        Dokument1()->Post(false);
         tx.Commit();
     } catch (...) {
         // The transaction took the move back; the document shows what is stored.
-        if (Dokument1->InEdit())
-            Dokument1->Cancel();
-        if (Dokument1->HasRecord())
-            Dokument1->AssignToDokId(id, _TableName, _RecId);
+        if (Dokument1()->InEdit())
+            Dokument1()->Cancel();
+        if (Dokument1()->HasRecord())
+            Dokument1()->AssignToDokId(id, _TableName, _RecId);
         throw;
     }
 }
@@ -308,9 +326,9 @@ void TFormDokments::CheckNodeAndUpdate() {
         return;
     if (NodeIsDocument(node)) {
         CheckDokument1Assignment(node);
-        if (Dokument1->IsStandard() != (node->Image == imgStandard))
+        if (Dokument1()->IsStandard() != (node->Image == imgStandard))
             ResetStandardImages(nullptr);
-        const TDokuDocumentNodeData d = DocumentNodeData(*Dokument1);
+        const TDokuDocumentNodeData d = DocumentNodeData(*Dokument1());
         node->Image = d.Image;
         node->Caption = d.Caption;
         node->DokType = d.DokType;
@@ -338,9 +356,9 @@ void TFormDokments::CheckNodeAndUpdate() {
                 TreeDocuments->setCurrentIndex(index);
             }
         }
-        if (Dokument1->isDMSDokument() && !Dokument1->IsChanged() &&
-            Dokument1->DokType() !=
-                Dokument1->FieldByName(QString::fromLatin1(TDokument::fnRemoteFileDokType))
+        if (Dokument1()->isDMSDokument() && !Dokument1()->IsChanged() &&
+            Dokument1()->DokType() !=
+                Dokument1()->FieldByName(QString::fromLatin1(TDokument::fnRemoteFileDokType))
                     .AsString())
             moveStoredFileToType();
     }

@@ -397,14 +397,14 @@ void TFormDokments::buildForm() {
     });
 
     DokumentLoadTree = Vcl::Owned(this, new TDokument(this), QStringLiteral("DokumentLoadTree"));
-    Dokument1 = Vcl::Owned(this, new TDokument(this), QStringLiteral("Dokument1"));
+    m_dokument1 = Vcl::Owned(this, new TDokument(this), QStringLiteral("Dokument1"));
     SqlDokuTypes = std::make_unique<TVoskQuery2>(
         nullptr, QStringLiteral("SELECT dbrid, dt_id, dt_descr, dt_parentnodeid\n"
                                 "FROM dokutypes\n"
                                 "WHERE dt_linkto = :tablename\n"
                                 "ORDER BY dt_descr"));
     // Document events: a new entry belongs to this record; a post rebuilds the tree.
-    Dokument1->AfterInsert = [this](TVoskClass* c) {
+    Dokument1()->AfterInsert = [this](TVoskClass* c) {
         auto set = [c](const QString& field, const QVariant& v) {
             c->FieldByName(field).SetValue(v);
         };
@@ -415,7 +415,7 @@ void TFormDokments::buildForm() {
         if (NodeIsFolder(FocusedNode()))
             set(QStringLiteral("pd_parentnodeident"), GetNodeId(FocusedNode()));
     };
-    Dokument1->AfterPost = [this](TVoskClass*) { RequestRebuild(GetNodeId(FocusedNode())); };
+    Dokument1()->AfterPost = [this](TVoskClass*) { RequestRebuild(GetNodeId(FocusedNode())); };
 }
 
 // ---- creation, options -------------------------------------------------------------------------
@@ -537,7 +537,7 @@ void TFormDokments::FormActivate(QObject* sender) {
     SetParameter(QStringLiteral("printers_list"),
                  Corvale::Printers::Instance().PrinterNames().join(QStringLiteral("¶")));
     if (NodeIsDocument(FocusedNode()) && !IsLoading) {
-        Dokument1->AssignToDokId(GetNodeId().toInt(), _TableName, _RecId);
+        Dokument1()->AssignToDokId(GetNodeId().toInt(), _TableName, _RecId);
         CheckNodeAndUpdate();
     }
     VoskDocumentViewer1->SetViewerEnabled(true);
@@ -587,7 +587,7 @@ void TFormDokments::pcDokTreeChange() {
     if (pcDokTree->currentWidget() == RegDokumentTree) {
         if (TDokuTreeNode* n = FocusedNode(); n && (NodeIsDocument(n) || NodeIsFolder(n))) {
             if (NodeIsDocument(n))
-                Dokument1->AssignToDokId(GetNodeId(n).toInt(), _TableName, _RecId);
+                Dokument1()->AssignToDokId(GetNodeId(n).toInt(), _TableName, _RecId);
             CheckNodeAndUpdate();
         }
         return;
@@ -596,8 +596,8 @@ void TFormDokments::pcDokTreeChange() {
     const int dokCol = gridDokuLinks->columnByFieldName(QStringLiteral("dok_aktiv"));
     if (n && n->Kind == DokState::nkDocument) {
         QString text = n->Caption;
-        if (!Dokument1->DokType().isEmpty())
-            text += QStringLiteral("  (") + Dokument1->DokType() + u')';
+        if (!Dokument1()->DokType().isEmpty())
+            text += QStringLiteral("  (") + Dokument1()->DokType() + u')';
         edDokuLinks->setText(text);
         SqlDokuLinks->SetParam(QStringLiteral("pdtablename"), _TableName);
         SqlDokuLinks->SetParam(QStringLiteral("pdid"), GetNodeId(n).toInt());
@@ -708,12 +708,12 @@ void TFormDokments::acDocumentViewInternExecute() {
         Korvexutils::RaiseInformation(NoViewerText());
         return;
     }
-    Dokument1->ShowDokument(this);
+    Dokument1()->ShowDokument(this);
 }
 
 void TFormDokments::acDocumentViewExternExecute() {
     CheckDokument1Assignment();
-    OpenDokument(this, Dokument1, true);
+    OpenDokument(this, Dokument1(), true);
 }
 
 QObject* TFormDokments::OpenDokument(QWidget* ownerForm, TDokument* doku, bool readOnly) {

@@ -100,7 +100,6 @@ public:
     TVoskClass2* SqlDokuLinks;
     std::unique_ptr<TVoskQuery2> SqlDokuTypes; // the table's document types, read-only
     TDokument* DokumentLoadTree;
-    TDokument* Dokument1;
     QMenu* pmTreeDocuments;
     QAction* miView;
     QAction* miOpen;
@@ -200,6 +199,13 @@ public:
     void SetOwnerModulForm(QWidget* form) override { OwnerModulForm = form; }
     void SetAlternateDokIdent(const QString& ident) override { _AlternateDokIdent = ident; }
     void Show() override;
+    // The current document, bound to the preview.
+    TDokument* Dokument1() override { return m_dokument1; }
+    // After a document changed elsewhere (a viewer closed, a lock taken): atNodeUpdate refreshes
+    // the focused node, atNodeChange rebuilds the tree around the same document and keeps the
+    // ribbon's tab.
+    void SperrDokuAction(QObject* Sender, QObject* Source,
+                         UModulFormSeams::TSperrDokuActionType ActionType) override;
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -218,6 +224,7 @@ private:
     void moveStoredFileToType();
     QIcon imageIcon(int image) const;
 
+    TDokument* m_dokument1 = nullptr;
     QPointer<TVoskClass> m_ownerClass;
     QStringList m_dokTypeDescrs;
     bool m_rebuildPending = false;

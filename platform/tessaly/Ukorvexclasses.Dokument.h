@@ -18,8 +18,8 @@
 //   they write. A caller that must tie more to the same commit (annotations, stamp SQL) opens a
 //   TVoskTransaction on Database() around the call.
 // - Locks. The lock lives on the revision row; isLocked/isLockedByMe/GetLockedPath read what the
-//   load read. LockRevision and UnlockRevision are declared here and refuse until the lock
-//   menu's code lands; storeFile already refuses to write a document another user holds.
+//   load read; LockRevision takes a free lock in one conditional statement, UnlockRevision gives
+//   back the user's own. storeFile refuses to write a document another user holds.
 // - Hooks. The slots below are filled by the units that can show, open or print documents
 //   (the document window, the viewers) and emptied when they unload.
 // - Record-level editing (Insert/Append, Post, Cancel, field access by name) is the data
@@ -37,6 +37,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -267,6 +268,8 @@ public:
     // A preview or scan not yet stored.
     bool NewDocumentFlag() const { return m_newDocument; }
     void SetNewDocumentFlag(bool on) { m_newDocument = on; }
+    // The name of a new document as its preview shows it; empty while none is bound.
+    std::function<QString()> NameQuery;
 
 private:
     enum class StoreKind { NewDocument, NewRevision, ReplaceFile };

@@ -124,7 +124,7 @@ TEST_F(DokumentsFormTest, TheTreeShowsFoldersDocumentsAndTheirStates) {
     EXPECT_EQ(f->GetParameterStr(QStringLiteral("pdtablename")), QStringLiteral("adressen"));
     // The standard document is focused: its states show under the preview.
     EXPECT_EQ(f->GetNodeId(), QString::number(re));
-    EXPECT_EQ(f->Dokument1->Id(), re);
+    EXPECT_EQ(f->Dokument1()->Id(), re);
     EXPECT_EQ(f->lbDokuStates->text(),
               QStringLiteral("Listenausgabe definiert\r\nStandard-Dokument"));
     EXPECT_EQ(f->VoskDocumentViewer1->DocumentId(), re);
@@ -133,7 +133,7 @@ TEST_F(DokumentsFormTest, TheTreeShowsFoldersDocumentsAndTheirStates) {
     EXPECT_FALSE(f->barDocumentEdit->isVisible()); // no edit tool is there yet
     // A folder: the document is let go, the view tools hide.
     ASSERT_TRUE(f->TreeMenuSelect(QStringLiteral("vertraege")));
-    EXPECT_FALSE(f->Dokument1->HasRecord());
+    EXPECT_FALSE(f->Dokument1()->HasRecord());
     EXPECT_FALSE(f->barDocumentView->isVisible());
     EXPECT_EQ(f->lbDokuStates->text(), QString());
 }
@@ -240,7 +240,7 @@ TEST_F(DokumentsFormTest, OpeningGoesToTheViewerOrToTheDesktopWithAReadOnlyCopy)
         return nullptr;
     });
     f->acDocumentViewIntern->trigger();
-    TFormDokments::OpenDokument(f, f->Dokument1, false);
+    TFormDokments::OpenDokument(f, f->Dokument1(), false);
     EXPECT_EQ(shown, (QStringList{QStringLiteral("TFormDokments %1 0").arg(pdf),
                                   QStringLiteral("TFormDokments %1 1").arg(pdf)}));
 
@@ -315,7 +315,7 @@ TEST_F(DokumentsFormTest, ATypeChangeMovesTheStoredFileAndAFailedPostLeavesItWhe
     Rtl::FaultHook.Reset();
     EXPECT_EQ(scalar(QStringLiteral("SELECT name FROM dms_file")), before);
     EXPECT_EQ(scalar(QStringLiteral("SELECT pd_dmsremotefile FROM picndoku")), before);
-    EXPECT_EQ(f->Dokument1->DMSRemoteFilename(), before);
+    EXPECT_EQ(f->Dokument1()->DMSRemoteFilename(), before);
 
     // Focused again, the type that still differs moves the file.
     f->CheckNodeAndUpdate();
@@ -329,7 +329,7 @@ TEST_F(DokumentsFormTest, ATypeChangeMovesTheStoredFileAndAFailedPostLeavesItWhe
     EXPECT_EQ(f->FindNode(QString::number(id))->DokType, QStringLiteral("Lieferschein"));
     QBuffer b;
     b.open(QIODevice::WriteOnly);
-    TDCFileMethods(&f->Dokument1->Database()).ReadFile(after, b);
+    TDCFileMethods(&f->Dokument1()->Database()).ReadFile(after, b);
     EXPECT_EQ(b.data(), QByteArray("Inhalt"));
 }
 
@@ -341,9 +341,9 @@ TEST_F(DokumentsFormTest, PostsRebuildOnceAndKeepTheFocusedNode) {
     int resets = 0;
     QObject::connect(f->TreeModel, &QAbstractItemModel::modelReset, [&] { ++resets; });
     for (const char* caption : {"Erste", "Zweite"}) {
-        f->Dokument1->Edit();
-        f->Dokument1->FieldByName(QStringLiteral("pd_descr")).SetValue(QString::fromUtf8(caption));
-        f->Dokument1->Post();
+        f->Dokument1()->Edit();
+        f->Dokument1()->FieldByName(QStringLiteral("pd_descr")).SetValue(QString::fromUtf8(caption));
+        f->Dokument1()->Post();
     }
     EXPECT_TRUE(f->RebuildPending());
     QApplication::processEvents();

@@ -35,6 +35,8 @@ public:
         calls << QStringLiteral("select=") + node;
         return true;
     }
+    void SperrDokuAction(QObject*, QObject*, UModulFormSeams::TSperrDokuActionType) override {}
+    TDokument* Dokument1() override { return nullptr; }
 
     QStringList calls;
     QWidget* owner = nullptr;
