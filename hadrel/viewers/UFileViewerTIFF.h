@@ -284,7 +284,6 @@ private:
     void saveSettings();
     void setEditTabVisible(bool visible);
     void applyNavigatorSize();
-    void placeNavigator();
     void tcPagesChange(int index);
     void imOverviewImageSelect(int index);
     void imOverviewImageDeselect(int index);
