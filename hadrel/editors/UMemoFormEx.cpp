@@ -432,11 +432,17 @@ bool TMemoFormEx::EditText(const QString& FieldName, QString& txt, QString& txt_
     // 13
     if (Korvexcommonvcl::ShowModal(this) != Vcl::mrOk)
         return false;
+    const bool changed = ContentChanged();
+    FModified = changed;
+    if (FIsRTF && !changed && txt_rtf.isEmpty() && Rtf::IsRtf(txt.toUtf8())) {
+        // The RTF came in txt: unchanged, it comes back there as it was, and also as the RTF,
+        // so that a caller that stores txt_rtf keeps the formatting.
+        txt_rtf = txt;
+        return false;
+    }
     // Pictures have no text of their own.
     QString S = Korvexutils::TrimEx(
         Editor->toPlainText().remove(QChar::ObjectReplacementCharacter));
-    const bool changed = ContentChanged();
-    FModified = changed;
     Result = S != txt || FModified;
     if (const qsizetype nul = S.indexOf(QChar(0)); nul >= 0)
         S.truncate(nul);

@@ -874,7 +874,8 @@ void TVoskDBSQLMemo::keyPressEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
-    if (e->key() == Qt::Key_Escape) {
+    if (e->key() == Qt::Key_Escape && !ProposalOpen()) {
+        // With a list open, Esc closes the list and keeps the text.
         Reset();
         e->accept();
         return;

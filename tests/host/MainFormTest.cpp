@@ -1,4 +1,6 @@
 #include "TFormAdress.h"
+#include "TFormStandardSql.h"
+#include "UVoskSQLMemo.h"
 #include "TMainForm.h"
 #include "UHostModules.h"
 #include "UHostPackages.h"
@@ -22,6 +24,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -185,6 +188,35 @@ TEST_F(MainFormTest, AddressModuleReopenedOnItsParameterPageShowsTheParameters) 
         delete f.data();
     }
     TestDatabase::Exec(QStringLiteral("DELETE FROM lastval; DELETE FROM adressen"));
+    UHostModules::Unregister();
+    Rtl::Package::Get(QStringLiteral("hadrel")).Finalize();
+}
+
+TEST_F(MainFormTest, SqlModuleStartsInItsEditorAndItsToolWindowLeavesTheKeysThere) {
+    Rtl::Package::Get(QStringLiteral("hadrel")).Initialize();
+    testsupport::TempRegistry registry;
+    testsupport::DialogAnswerer answers;
+    UHostModules::Register();
+    {
+        TMainForm main;
+        main.show();
+        QPointer<TFormStandardSql> f = TFormStandardSql::Open();
+        QApplication::processEvents();
+        ASSERT_TRUE(f);
+        f->DoFocusTimer(nullptr); // the tool window comes up beside the module
+        QApplication::processEvents();
+        ASSERT_TRUE(f->ToolForm && f->ToolForm->isVisible());
+        EXPECT_EQ(QApplication::focusWidget(), f->MemoSql);
+        // A quick blank is typed into the SQL; it does not close the module.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QApplication::processEvents();
+        ASSERT_TRUE(f);
+        EXPECT_TRUE(f->isVisible());
+        f->DataStandardSql->Cancel();
+        f->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        delete f.data();
+    }
     UHostModules::Unregister();
     Rtl::Package::Get(QStringLiteral("hadrel")).Finalize();
 }

@@ -142,6 +142,15 @@ TEST_F(MemoFormTest, ConfirmingWithoutChangeKeepsTheBytesAndReportsNoChange) {
                                         false));
     EXPECT_EQ(rtf, foreign);
 
+    // RTF handed over in txt alone comes back unchanged in txt and as the RTF.
+    QString inTxt = foreign;
+    QString noRtf;
+    MemoUser same([](TMemoFormEx* f) { return Ok(f); });
+    EXPECT_FALSE(TMemoFormEx::_EditText(QStringLiteral("Notiz"), inTxt, noRtf, false, true,
+                                        QChar(0), 0, false));
+    EXPECT_EQ(inTxt, foreign);
+    EXPECT_EQ(noRtf, foreign);
+
     // An edit undone again is no change either; an added character is one.
     QString plain = QStringLiteral("Text");
     QString none;

@@ -325,6 +325,22 @@ TEST_F(SqlMemoTest, TheDataAwareEditorEditsPostsAndResets) {
               QStringLiteral("SELECT 10"));
     data.Cancel();
 
+    // With the completion list open, Esc closes the list and keeps the typing; the next blank is
+    // a blank, not a completion.
+    memo.SetFeatures(smfInternHighlighter | smfInternAutoComplete);
+    memo.setCursorPosition(0, 9);
+    QTest::keyClicks(&memo, QStringLiteral(" SELEC"));
+    QTest::keyClick(&memo, Qt::Key_Space, Qt::ShiftModifier);
+    ASSERT_TRUE(memo.ProposalOpen());
+    QTest::keyClick(&memo, Qt::Key_Escape);
+    EXPECT_FALSE(memo.ProposalOpen());
+    EXPECT_EQ(memo.text(), QStringLiteral("SELECT 10 SELEC"));
+    QTest::keyClick(&memo, Qt::Key_Space);
+    EXPECT_EQ(memo.text(), QStringLiteral("SELECT 10 SELEC "));
+    QTest::keyClick(&memo, Qt::Key_Escape);
+    EXPECT_EQ(memo.text(), QStringLiteral("SELECT 10"));
+    data.Cancel();
+
     // The data-aware editor finds the lookups of the plain one; a paste puts the record in edit.
     {
         AnswerLookup lookup([](TFormF2List* f) {
