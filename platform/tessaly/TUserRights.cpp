@@ -1,5 +1,6 @@
 #include "TUserRights.h"
 
+#include "TVoskCurrentUser.h"
 #include "UDM1.h"
 
 #include <VoskExceptions.h>
@@ -33,4 +34,39 @@ void TUserRights::AdminCheck(const QString& action) {
     if (!action.isEmpty())
         text += QStringLiteral(" (") + action + QLatin1Char(')');
     throw EUserRights(text);
+}
+
+QString TUserRights::DMSFileActionName(int action) {
+    switch (action) {
+    case 0: return QStringLiteral("Anzeigen");
+    case 1: return QStringLiteral("Bearbeiten");
+    case 2: return QStringLiteral("Neu anlegen");
+    case 3: return QStringLiteral("Seiten löschen");
+    case 4: return QStringLiteral("Anmerkungen bearbeiten");
+    case 5: return QStringLiteral("Drucken");
+    case 6: return QStringLiteral("Extern anzeigen, speichern oder senden");
+    default: return QStringLiteral("Aktion %1").arg(action);
+    }
+}
+
+bool TUserRights::CanDoDMSFileAction(const QString& dokType, int dokId, int action, bool raise) {
+    TDM1* dm = DM1();
+    if (!dm || !dm->Connected() || dm->IsAdmin() || dokType.isEmpty())
+        return true;
+    const bool allowed = dm->LoadBool(
+        QStringLiteral("SELECT dokutypes_right(:type, :action, :mitnr)"),
+        {{QStringLiteral("type"), dokType},
+         {QStringLiteral("action"), action},
+         {QStringLiteral("mitnr"), dm->MitNr()}});
+    if (!allowed && raise) {
+        QString text = QStringLiteral("Keine Berechtigung für \"%1\" bei Dokumenten des Typs \"%2\"")
+                           .arg(DMSFileActionName(action), dokType);
+        if (dokId > 0)
+            text += QStringLiteral(" (Dokument %1)").arg(dokId);
+        if (!Tessaly::ShowAccessErrorProc.Assigned())
+            throw EUserRights(text);
+        Tessaly::ShowAccessErrorProc(text);
+        throw EAbort();
+    }
+    return allowed;
 }
