@@ -727,7 +727,9 @@ void TVoskSQLMemo::CheckSQL() {
         TVoskExceptionHelper::InsertStackInfo(std::current_exception(),
                                               LocationOf(this, "CheckSQL"));
     }
-    if (ok)
+    if (ok && m_lastCheck.notCheckable)
+        Korvexutils::RaiseInformation(m_lastCheck.message);
+    else if (ok)
         Korvexutils::RaiseInformation(QStringLiteral("Statement OK."));
     else
         Korvexutils::RaiseError(QStringLiteral("Statement fehlerhaft."));

@@ -89,7 +89,7 @@ void TFrameSQLEditor::moSyntaxPruefungClick() {
         return;
     }
     if (r.ok) {
-        BalloonHint->SetTitle(SuccessText());
+        BalloonHint->SetTitle(r.notCheckable ? r.message : SuccessText());
         BalloonHint->ShowHint(SQLMemo, SQLMemo->rect().bottomRight());
         return;
     }

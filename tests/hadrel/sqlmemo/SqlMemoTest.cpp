@@ -238,6 +238,12 @@ TEST_F(SqlMemoTest, TheCheckRunsNothingAndAnswersWithOneOfTwoMessages) {
     m_answers.Expect(QStringLiteral("Statement fehlerhaft."), Vcl::mrOk);
     EXPECT_THROW(m_memo->CheckSQL(), EAbort);
     EXPECT_EQ(m_memo->LastCheck().position, m_memo->text().lastIndexOf(QLatin1Char('1')) + 1);
+
+    // A script that builds on its own CREATE is neither OK nor wrong before it runs.
+    m_memo->setText(QStringLiteral("CREATE TABLE t_skript (a int); INSERT INTO t_skript VALUES (1)"));
+    m_answers.Expect(QStringLiteral("erst beim Ausführen prüfen"), Vcl::mrOk);
+    m_memo->CheckSQL();
+    EXPECT_EQ(m_answers.Questions().back().kind, Vcl::mtInformation);
 }
 
 TEST_F(SqlMemoTest, InsertionsComeFromTheModalLookup) {
