@@ -326,9 +326,14 @@ void TMemoFormEx::LoadContent(const QString& text) {
     if (FIsRTF && Rtf::IsRtf(text.toUtf8())) {
         const Rtf::ReadResult r = Rtf::Read(text.toUtf8(), Editor->document());
         if (r.Skipped()) {
-            StatusHinweis->setText(QStringLiteral(
-                "Nicht alles im gespeicherten Text ließ sich anzeigen; ohne Änderung bleibt er "
-                "unverändert erhalten."));
+            // What was left out, so that the user knows what an edit would lose.
+            QStringList what = r.problems.mid(0, 3);
+            if (r.placeholders > 0 && what.isEmpty())
+                what << QStringLiteral("Bilder als Platzhalter");
+            StatusHinweis->setText(
+                QStringLiteral("Nicht alles im gespeicherten Text ließ sich anzeigen (%1); ohne "
+                               "Änderung bleibt er unverändert erhalten.")
+                    .arg(what.join(QStringLiteral("; "))));
             if (TDM1* dm = DM1())
                 dm->LogEvent(QStringLiteral("TMemoFormEx.EditText: RTF von %1 nur teilweise "
                                             "gelesen: %2")
