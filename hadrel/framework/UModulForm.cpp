@@ -1,5 +1,8 @@
 #include "UModulForm.h"
 
+#include "UModulForm.Start.h"
+#include "Vcl.Classes.h"
+
 #include "DMSys.h"
 #include "Korvexcommonvcl.h"
 #include "Korvexutils.h"
@@ -742,4 +745,17 @@ void UnitFini() {
 
 } // namespace
 
-KORVEX_UNIT("hadrel", "UModulForm", UnitInit, UnitFini);
+KORVEX_UNIT("hadrel", "UModulForm", UnitInit, UnitFini, &UModulForm::Register);
+
+namespace UModulForm {
+
+void Register() {
+    const std::vector<const QMetaObject*> classes{
+        &TModulForm::staticMetaObject, &TFormKorvexGundForm::staticMetaObject,
+        &TKorvexF2Form::staticMetaObject, &TKorvexF2EditForm::staticMetaObject};
+    for (const QMetaObject* cls : classes)
+        Vcl::RegisterClass(QStringLiteral("UModulForm.") + Vcl::ClassName(cls), cls);
+    Vcl::RegisterNoIcon(classes);
+}
+
+} // namespace UModulForm

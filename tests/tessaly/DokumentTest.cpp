@@ -289,3 +289,31 @@ TEST_F(DokumentTest, TypesGiveTheirConfigurationAndTheFolderDefault) {
 }
 
 } // namespace
+
+TEST_F(DokumentTest, StampRightsByStampUserAndTypeWhicheverOrderTheNamesCome) {
+    TestDatabase::Exec(QStringLiteral(
+        "DELETE FROM doksealrights;"
+        "INSERT INTO doksealrights (dsr_seal, dsr_dt_id, dsr_mitnr, dsr_action, dsr_allowed) VALUES "
+        "('Geprüft', NULL, 0, 2, false), ('Geprüft', 'RE', 71, 2, true), "
+        "('Bezahlt', NULL, 0, 3, false)"));
+    TUserRights::ReloadStampRights();
+    const QString anna = TUserRights::UserKey();
+    EXPECT_EQ(anna, QStringLiteral("anna"));
+    // The stamp choice passes (user, stamp), the save check (stamp, user).
+    EXPECT_TRUE(TUserRights::CanDoDMSStampAction(QStringLiteral("RE"), anna, QStringLiteral("Geprüft"), 3, 2, false));
+    EXPECT_FALSE(TUserRights::CanDoDMSStampAction(QStringLiteral("LS"), QStringLiteral("Geprüft"), anna, 3, 2, false));
+    EXPECT_TRUE(TUserRights::CanDoDMSStampAction(QStringLiteral("LS"), QStringLiteral("Geprüft"), anna, 3, 3, false));
+    EXPECT_FALSE(TUserRights::CanDoDMSStampAction(QStringLiteral("LS"), QStringLiteral("Bezahlt"), QStringLiteral("otto"), 3, 3, false));
+    EXPECT_TRUE(TUserRights::CanDoDMSStampAction(QStringLiteral("LS"), QStringLiteral("Neu"), anna, 3, 2, false));
+    try {
+        TUserRights::CanDoDMSStampAction(QStringLiteral("LS"), anna, QStringLiteral("Geprüft"), 9, 2, true);
+        ADD_FAILURE() << "no refusal";
+    } catch (const EUserRights& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Keine Berechtigung für den Stempel \"Geprüft\" (Stempeln) "
+                                              "bei Dokumenten des Typs \"LS\" (Dokument 9)"));
+    }
+    m_dm.SetLoginName(QStringLiteral("chefin")); // administrators may everything
+    EXPECT_TRUE(TUserRights::CanDoDMSStampAction(QStringLiteral("LS"), QStringLiteral("Geprüft"), anna, 3, 2, false));
+    TestDatabase::Exec(QStringLiteral("DELETE FROM doksealrights"));
+    TUserRights::ReloadStampRights();
+}
