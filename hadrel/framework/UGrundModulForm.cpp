@@ -165,7 +165,6 @@ TToolForm::TToolForm(QObject* owner) : TVoskBaseForm(owner) {}
 
 void TToolForm::SetFocus() {
     TQ32GrundForm::FocusError_Init(qobject_cast<QWidget*>(Vcl::Owner(this)));
-    FFocusWanted = true;
     activateWindow();
     setFocus();
 }
@@ -370,12 +369,6 @@ void TFormKorvexGundForm::CreateToolForm() {
     box->setSpacing(0);
     ToolForm->resize(PanelTopTool->width() + 2, PanelTopTool->height());
     ToolForm->OnDeactivate = [this](QObject* s) { ToolFormDeactivate(s); };
-    // Shown without activation; where the window system activates it all the same, the form takes
-    // the activation back, so that keys keep going to the control the user works in.
-    ToolForm->OnActivate = [this](QObject*) {
-        if (!ToolForm->FFocusWanted && isVisible())
-            Frame()->activateWindow();
-    };
 
     if (PanelToolbars->isVisibleTo(this) || !PanelToolbars->isHidden())
         throw EAssertionFailed(QStringLiteral(
@@ -669,8 +662,6 @@ void TFormKorvexGundForm::ToolFormShow(QObject*) {}
 void TFormKorvexGundForm::ToolFormHide(QObject*) {}
 
 void TFormKorvexGundForm::ToolFormDeactivate(QObject*) {
-    if (ToolForm)
-        ToolForm->FFocusWanted = false;
     if (ToolForm && isVisible() && !IsFormActive())
         ToolForm->hide();
 }

@@ -35,7 +35,6 @@ class TToolForm final : public TVoskBaseForm {
 public:
     explicit TToolForm(QObject* owner);
     bool FIsPopupMenuOpen = false;
-    bool FFocusWanted = false; // activated through SetFocus, not by being shown
     // Records the owner form's focus state, then takes the focus.
     void SetFocus();
 };
