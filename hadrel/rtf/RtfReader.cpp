@@ -865,13 +865,12 @@ void Reader::CodePageByte(uchar b) {
         const auto it = m_fonts.find(m_fontEntry);
         cp = it != m_fonts.end() && it->second.codePage != 0 ? it->second.codePage : m_docCodePage;
     }
-    QString s;
     const bool trail = m_leadPending == cp; // a trail byte may be any byte above 0x3F
     m_leadPending = 0;
-    if ((b < 0x80 && !trail) || cp == 1252 || cp == 0) {
-        const char32_t c = DecodeByte(1252, b);
-        s = QString::fromUcs4(&c, 1);
-    } else if (cp == 65001) {
+    if ((b < 0x80 && !trail) || cp == 1252 || cp == 0)
+        return Char(DecodeByte(1252, b)); // the common case, without a decoder
+    QString s;
+    if (cp == 65001) {
         s = QChar(QChar::ReplacementCharacter);
     } else if (QStringDecoder* d = Decoder(cp)) {
         // A lead byte of a double-byte code page gives nothing until its trail byte follows.
