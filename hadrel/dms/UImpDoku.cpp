@@ -248,6 +248,7 @@ void TFormDokments::buildForm() {
     barCloseDocuments->AddButton(acCloseDocumentsYes, TVoskRibbonGroup::Small);
     barCloseDocuments->AddButton(acCloseDocumentsNo, TVoskRibbonGroup::Small);
     root->addWidget(RibbonDokumentMain);
+    buildOutput();
 
     // The header: its caption and the refresh button, over a placeholder query.
     SqlRefrechDummy = Vcl::Owned(this, new TVoskClass2(this), QStringLiteral("SqlRefrechDummy"));
@@ -703,17 +704,29 @@ QString TFormDokments::NoViewerText() {
 }
 
 void TFormDokments::acDocumentViewInternExecute() {
+    if (!NodeIsDocument() || FocusedNode()->Kind != DokState::nkDocument)
+        return;
     CheckDokument1Assignment();
     if (!TDokument::_ShowDokument.Assigned()) {
         Korvexutils::RaiseInformation(NoViewerText());
         return;
     }
-    Dokument1()->ShowDokument(this);
+    // The preview belongs to the module form that opened the window, so that it outlives it.
+    Dokument1()->ShowDokument(OwnerModulForm ? static_cast<QObject*>(OwnerModulForm.data()) : this);
 }
 
 void TFormDokments::acDocumentViewExternExecute() {
+    if (!NodeIsDocument() || FocusedNode()->Kind != DokState::nkDocument)
+        return;
     CheckDokument1Assignment();
-    OpenDokument(this, Dokument1(), true);
+    TUserRights::CanDoDMSFileAction(Dokument1()->DokType(), Dokument1()->Id(), 6, true);
+    const QString local = Dokument1()->DMSGetFile();
+    // The desktop's program edits a copy nobody takes back: it opens read-only.
+    if (Dokument1()->isDMSDokument())
+        QFile::setPermissions(local, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    if (!Vcl::OpenDocument(local))
+        Korvexutils::RaiseError(
+            QStringLiteral("Die Datei \"%1\" kann nicht geöffnet werden.").arg(local));
 }
 
 QObject* TFormDokments::OpenDokument(QWidget* ownerForm, TDokument* doku, bool readOnly) {
