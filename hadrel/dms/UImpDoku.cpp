@@ -248,7 +248,6 @@ void TFormDokments::buildForm() {
     barCloseDocuments->AddButton(acCloseDocumentsYes, TVoskRibbonGroup::Small);
     barCloseDocuments->AddButton(acCloseDocumentsNo, TVoskRibbonGroup::Small);
     root->addWidget(RibbonDokumentMain);
-    buildOutput();
 
     // The header: its caption and the refresh button, over a placeholder query.
     SqlRefrechDummy = Vcl::Owned(this, new TVoskClass2(this), QStringLiteral("SqlRefrechDummy"));
@@ -417,6 +416,7 @@ void TFormDokments::buildForm() {
             set(QStringLiteral("pd_parentnodeident"), GetNodeId(FocusedNode()));
     };
     Dokument1()->AfterPost = [this](TVoskClass*) { RequestRebuild(GetNodeId(FocusedNode())); };
+    buildOutput();
 }
 
 // ---- creation, options -------------------------------------------------------------------------
@@ -720,9 +720,13 @@ void TFormDokments::acDocumentViewExternExecute() {
         return;
     CheckDokument1Assignment();
     TUserRights::CanDoDMSFileAction(Dokument1()->DokType(), Dokument1()->Id(), 6, true);
-    const QString local = Dokument1()->DMSGetFile();
+    OpenLocalCopy(Dokument1());
+}
+
+void TFormDokments::OpenLocalCopy(TDokument* doku) {
+    const QString local = doku->DMSGetFile();
     // The desktop's program edits a copy nobody takes back: it opens read-only.
-    if (Dokument1()->isDMSDokument())
+    if (doku->isDMSDokument())
         QFile::setPermissions(local, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     if (!Vcl::OpenDocument(local))
         Korvexutils::RaiseError(
@@ -748,12 +752,7 @@ QObject* TFormDokments::OpenDokument(QWidget* ownerForm, TDokument* doku, bool r
             QStringLiteral("z.B. TDokument.CreateNewRevision, DMSSetServerFile (wenn nicht "
                            "Archiviert/Revisioniert), LockRevision oder "
                            "LockRevision(Filename)+GetLockedPath+DoExecute"));
-    const QString local = doku->DMSGetFile();
-    if (doku->isDMSDokument())
-        QFile::setPermissions(local, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    if (!Vcl::OpenDocument(local))
-        Korvexutils::RaiseError(
-            QStringLiteral("Die Datei \"%1\" kann nicht geöffnet werden.").arg(local));
+    OpenLocalCopy(doku);
     return nullptr;
 }
 

@@ -59,6 +59,9 @@ public:
     static QObject* OpenDokument(QWidget* ownerForm, int pdId, bool readOnly);
     static QObject* _OpenDokument(QObject* ownerForm, TDokument* doku, bool readOnly);
     static QObject* _OpenDokumentC(QObject* ownerForm, int pdId, bool readOnly);
+    // Opens a local copy of the document with the desktop's program, read-only when it is held
+    // by the document management.
+    static void OpenLocalCopy(TDokument* doku);
     // The message of the internal view while no viewer is loaded.
     static QString NoViewerText();
 
