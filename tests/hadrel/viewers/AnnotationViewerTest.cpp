@@ -13,6 +13,7 @@
 #include <view/TImageEnVect.h>
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListView>
 #include <QSpinBox>
 #include <QTabBar>
@@ -289,4 +290,71 @@ TEST_F(AnnotationViewerTest, AStampWithAPasswordNeedsExactlyThatPassword) {
     EXPECT_EQ(v.cbImageList->currentIndex(), chef);
     EXPECT_EQ(Canvas().Obj(-1).Kind, iekBITMAP);
     EXPECT_EQ(m_answers.Pending(), 0);
+}
+
+TEST_F(AnnotationViewerTest, ToolbarCommandsAndKeysActOnTheSelection) {
+    TFileViewerFrameTIFF& v = Open();
+    v.AddAnnotHighlight(QRect(10, 10, 100, 40), 65535);
+    v.AddAnnotHighlight(QRect(200, 10, 100, 40), 255);
+    v.SetAnnotationRights();
+    v.btMouseSelect->trigger();
+    EXPECT_FALSE(v.btAnnotDelete->isEnabled());
+    const int first = Canvas().GetObjFromIndex(0);
+    Drag({50, 30}, {50, 30});
+    ASSERT_TRUE(Canvas().IsSelObject(first));
+    EXPECT_TRUE(v.btAnnotDelete->isEnabled());
+    EXPECT_TRUE(v.ribMenuHighlight->IsTabVisible());
+
+    // Front and back, from the ribbon and from the helper bar, one undo step each.
+    const int undo = Canvas().UndoCount();
+    v.btAnnotToFront->trigger();
+    EXPECT_EQ(Canvas().GetObjFromIndex(1), first);
+    v.btHelperToBack->trigger();
+    EXPECT_EQ(Canvas().GetObjFromIndex(0), first);
+    EXPECT_EQ(Canvas().UndoCount(), undo + 2);
+
+    // Delete on the canvas removes the selection; undo and redo through the buttons.
+    v.imCurrentPage->setFocus();
+    QTest::keyClick(v.imCurrentPage, Qt::Key_Delete);
+    ASSERT_EQ(Canvas().ObjectsCount(), 1);
+    EXPECT_FALSE(Canvas().HasObj(first));
+    v.btAnnotUndo->trigger();
+    EXPECT_EQ(Canvas().ObjectsCount(), 2);
+    ASSERT_TRUE(v.btAnnotRedo->isEnabled());
+    v.btAnnotRedo->trigger();
+    EXPECT_EQ(Canvas().ObjectsCount(), 1);
+
+    // "Anzeigen" up hides every annotation, down shows them again.
+    v.btAnnotVisible->trigger();
+    EXPECT_FALSE(Canvas().ObjAt(0).Style & ievsVisible);
+    v.btAnnotVisible->trigger();
+    EXPECT_TRUE(Canvas().ObjAt(0).Style & ievsVisible);
+
+    // Zoom keys: Ctrl+0 is 100 %, Ctrl with the keypad's plus and minus steps by a quarter.
+    v.imCurrentPage->SetZoom(50);
+    QTest::keyClick(v.imCurrentPage, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(v.imCurrentPage->Zoom(), 100);
+    QTest::keyClick(v.imCurrentPage, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_DOUBLE_EQ(v.imCurrentPage->Zoom(), 125);
+    QTest::keyClick(v.imCurrentPage, Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_DOUBLE_EQ(v.imCurrentPage->Zoom(), 100);
+}
+
+TEST_F(AnnotationViewerTest, TheHelperBarPlacesAndTheCanvasLosingFocusKeepsTheEdits) {
+    TFileViewerFrameTIFF& v = Open();
+    v.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&v));
+    // "Neue Anmerkung" > "Punkt" presses the dot button and its tool is on.
+    v.btHelperAddDot->trigger();
+    EXPECT_TRUE(v.btAddDot->isChecked());
+    EXPECT_EQ(v.imCurrentPage->MouseInteractVt(), QList<TIEMouseInteractVtItem>{miPutEllipse});
+    v.imCurrentPage->setFocus();
+    Drag({300, 300}, {300, 300});
+    ASSERT_EQ(Canvas().ObjectsCount(), 1);
+    TPageData* page = v.imOverviewPages()->UserData(0);
+    EXPECT_TRUE(page->CurAnnotX.isEmpty());
+    // Focus going to a ribbon editor takes the page's objects into its data.
+    v.edArrowText->setFocus();
+    EXPECT_TRUE(page->CurAnnotX.contains("<dot "));
+    EXPECT_TRUE(CheckAnnotChanged(*v.imOverviewPages(), v.Pages().FDeletedPages));
 }
