@@ -250,6 +250,9 @@ void TFileViewerFrameTIFF::setupAnnotations() {
     c->OnKeyUp = [this](QKeyEvent* e) {
         Rtl::Guarded([&] { imCurrentPageKeyUp(imCurrentPage, e->key(), e->modifiers()); }, this);
     };
+    imNavigator->OnKeyUp = [this](QKeyEvent* e) {
+        Rtl::Guarded([&] { imCurrentPageKeyUp(imNavigator, e->key(), e->modifiers()); }, this);
+    };
     c->OnObjectOver = [this](int h) { Rtl::Guarded([&] { imCurrentPageObjectOver(h); }, this); };
     c->OnMouseEnter = [] { QToolTip::hideText(); };
     lbEditTextHint->hide();

@@ -1124,6 +1124,7 @@ void TFileViewerFrameTIFF::btEditScanDialogClick(QObject* Sender) {
 TPageNavigator::TPageNavigator(QWidget* parent) : QWidget(parent) {
     setMinimumSize(80, 100);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 void TPageNavigator::SetView(Imaging::TImageEnVect* view) {
@@ -1191,6 +1192,13 @@ void TPageNavigator::moveViewTo(QPointF pos) {
 }
 
 void TPageNavigator::mousePressEvent(QMouseEvent* e) { moveViewTo(e->position()); }
+
+void TPageNavigator::keyReleaseEvent(QKeyEvent* e) {
+    if (OnKeyUp)
+        OnKeyUp(e);
+    else
+        QWidget::keyReleaseEvent(e);
+}
 void TPageNavigator::mouseMoveEvent(QMouseEvent* e) {
     if (e->buttons() & Qt::LeftButton)
         moveViewTo(e->position());

@@ -19,6 +19,8 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
+
 class QComboBox;
 class QFontComboBox;
 class QGroupBox;
@@ -313,10 +315,14 @@ public:
     void SetView(Imaging::TImageEnVect* view);
     void SetPage(const QImage& page);
 
+    // Keys released on the navigator: the viewer's zoom and page keys work from here too.
+    std::function<void(QKeyEvent*)> OnKeyUp;
+
 protected:
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
 
 private:
     QRectF pageRect() const;

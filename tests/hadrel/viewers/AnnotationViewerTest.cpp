@@ -338,6 +338,15 @@ TEST_F(AnnotationViewerTest, ToolbarCommandsAndKeysActOnTheSelection) {
     EXPECT_DOUBLE_EQ(v.imCurrentPage->Zoom(), 125);
     QTest::keyClick(v.imCurrentPage, Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
     EXPECT_DOUBLE_EQ(v.imCurrentPage->Zoom(), 100);
+
+    // On the navigator the zoom keys work too; Delete there removes nothing.
+    v.imCurrentPage->SetZoom(50);
+    QTest::keyClick(v.imNavigator, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(v.imCurrentPage->Zoom(), 100);
+    Canvas().AddSelObject(Canvas().GetObjFromIndex(0));
+    v.ShowOptions();
+    QTest::keyClick(v.imNavigator, Qt::Key_Delete);
+    EXPECT_EQ(Canvas().ObjectsCount(), 1);
 }
 
 TEST_F(AnnotationViewerTest, TheHelperBarPlacesAndTheCanvasLosingFocusKeepsTheEdits) {
