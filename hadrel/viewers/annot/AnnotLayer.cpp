@@ -601,7 +601,7 @@ int TAnnotLayer::ApplyProperty(TAnnotProperty property, const TAnnotControls& co
     return changed;
 }
 
-void TAnnotLayer::ApplyArrowText(const QString& text, bool autoText, const void* sender) {
+void TAnnotLayer::forEachSelectedArrow(const void* sender, const std::function<void(int h)>& f) {
     bool first = true;
     for (int h : SelectedEditable()) {
         if (m_canvas.Obj(h).Kind != iekLINELABEL)
@@ -609,28 +609,28 @@ void TAnnotLayer::ApplyArrowText(const QString& text, bool autoText, const void*
         if (first)
             SaveUndo(sender);
         first = false;
+        f(h);
+    }
+}
+
+void TAnnotLayer::ApplyArrowText(const QString& text, bool autoText, const void* sender) {
+    forEachSelectedArrow(sender, [&](int h) {
         TAnnotData& d = AnnotData(h);
         if (d.AutoText == 1)
             d.Mask = ShortString(text.contains(u'*') ? text : text + u'*');
         else
             m_canvas.ObjRef(h).Text = text;
-    }
+    });
     CalcAutoText(text, autoText);
 }
 
 void TAnnotLayer::ApplyArrowAutoText(bool on, const QString& arrowText, const void* sender) {
-    bool first = true;
-    for (int h : SelectedEditable()) {
-        if (m_canvas.Obj(h).Kind != iekLINELABEL)
-            continue;
-        if (first)
-            SaveUndo(sender);
-        first = false;
+    forEachSelectedArrow(sender, [&](int h) {
         TAnnotData& d = AnnotData(h);
         if (on)
             d.Mask = ShortString(CreateAutoTextMask(d.Mask, m_canvas.Obj(h).Text));
         d.AutoText = on ? 1 : 0;
-    }
+    });
     CalcAutoText(arrowText, on);
 }
 

@@ -233,6 +233,8 @@ public:
     QDateTime Now() const;
 
 private:
+    // Runs f on each selected editable arrow, with one undo point before the first.
+    void forEachSelectedArrow(const void* sender, const std::function<void(int h)>& f);
     // Creation steps shared by the Add methods.
     int addObject(Imaging::TIEVObjectKind kind, const QRect& pos);
     void finishObject(int h, const QString& creator);
