@@ -198,6 +198,8 @@ private:
 void TFormDokments::buildOutput() {
     auto retitle = [](QAction* a, int textNr, const QString& caption, int image = -1) {
         a->setText(textNr ? makeText(textNr, caption) : caption);
+        // A button's caption would lose the "..." of "speichern unter ...".
+        a->setIconText(a->text());
         a->setToolTip(a->text());
         if (image >= 0)
             a->setIcon(DMSys()->ImageList()->Icon(image));
