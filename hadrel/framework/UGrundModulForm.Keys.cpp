@@ -46,11 +46,16 @@ bool IsExactly(const QObject* obj, const char* className) {
     return obj && Vcl::ClassName(obj) == QLatin1String(className);
 }
 
-// The innermost base form holding w (w itself included).
+// The innermost base form holding w (w itself included) within w's own window. A menu, a dialog
+// or a popup is a window of its own even when its parent lies in a form: its keys are its own,
+// as a form's key preview never sees the keys of another window.
 TFormKorvexGundForm* FormOf(QWidget* w) {
-    for (; w; w = w->parentWidget())
+    for (; w; w = w->parentWidget()) {
         if (auto* form = qobject_cast<TFormKorvexGundForm*>(w))
             return form;
+        if (w->isWindow())
+            return nullptr;
+    }
     return nullptr;
 }
 

@@ -6,8 +6,12 @@
 #include "UVoskSQLMemo.h"
 #include "VoskExceptions.h"
 
+#include "FrameDBNavigate.h"
+
 #include <QAbstractItemView>
+#include <QDialog>
 #include <QMenu>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -338,4 +342,66 @@ TEST_F(KeyTableTest, KeysWithoutActiveControlDoNothing) {
     int key = Qt::Key_Escape;
     k->FormKeyDown(k, key, Qt::NoModifier);
     EXPECT_EQ(key, int(Qt::Key_Escape));
+}
+
+TEST_F(KeyTableTest, MenusAndDialogsInsideTheFormKeepTheirKeys) {
+    TFormAdress* f = Open();
+    Focus(f->EdName);
+    Type(f->EdName, QStringLiteral("Getippt"));
+    ASSERT_TRUE(f->DataAdressen->InEdit());
+
+    // The edit's context menu: Down moves in the menu, Esc closes only the menu.
+    QMenu* menu = f->EdName->createStandardContextMenu();
+    menu->setParent(f->EdName, menu->windowFlags());
+    menu->popup(f->EdName->mapToGlobal(QPoint(5, 5)));
+    QApplication::processEvents();
+    ASSERT_TRUE(menu->isVisible());
+    QTest::keyClick(menu, Qt::Key_Down);
+    EXPECT_EQ(f->ActiveControl(), f->EdName) << "the focus stays in the edit";
+    QTest::keyClick(menu, Qt::Key_Escape);
+    EXPECT_FALSE(menu->isVisible());
+    EXPECT_TRUE(f->DataAdressen->InEdit());
+    EXPECT_EQ(f->EdName->text(), QStringLiteral("Getippt"));
+    delete menu;
+
+    // The contacts frame's search dialog: Enter confirms it (the search finds nothing among
+    // no contacts), Esc cancels it; the address stays in edit with what was typed.
+    TFrameDBNav* nav = f->FrameAnsprechpartner;
+    auto answerDialog = [&](const QString& typed, Qt::Key key) {
+        bool sawDialog = false;
+        QTimer::singleShot(0, f, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog)
+                return;
+            sawDialog = dialog->parentWidget() == nav;
+            QWidget* input = dialog->focusWidget() ? dialog->focusWidget() : dialog;
+            QTest::keyClicks(input, typed);
+            QTest::keyClick(input, key);
+            // A dialog the key did not end must not hang the test.
+            QTimer::singleShot(0, dialog, [dialog] {
+                if (auto* d = qobject_cast<QDialog*>(dialog); d && d->isVisible())
+                    d->reject();
+            });
+        });
+        nav->btSearchDataClick();
+        return sawDialog;
+    };
+    m_answers.Expect(QStringLiteral("\"Zander\" wurde nicht gefunden."), Vcl::mrOk);
+    EXPECT_TRUE(answerDialog(QStringLiteral("Zander"), Qt::Key_Return));
+    EXPECT_EQ(m_answers.Pending(), 0) << "Enter confirmed the search";
+    EXPECT_TRUE(answerDialog(QStringLiteral("Schulz"), Qt::Key_Escape));
+    EXPECT_TRUE(f->DataAdressen->InEdit());
+    EXPECT_EQ(f->EdName->text(), QStringLiteral("Getippt"));
+
+    // The grid's find box is a popup: Enter searches on and leaves the focus in the box.
+    f->DataAdressen->Cancel();
+    f->GridAdressen->ShowFind(f->TopLabel->btSearchData);
+    QLineEdit* box = f->GridAdressen->FindBox();
+    QApplication::processEvents();
+    QTest::keyClicks(box, QStringLiteral("Adresse 1"));
+    const int first = f->GridAdressen->currentIndex().row();
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_NE(f->GridAdressen->currentIndex().row(), first) << "Enter found the next row";
+    EXPECT_TRUE(box->isVisible());
+    box->hide();
 }
