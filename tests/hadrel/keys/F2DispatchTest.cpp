@@ -154,6 +154,32 @@ TEST_F(F2DispatchTest, RegisterGridAddsTheConditionOfTheRowsRegisterName) {
     EXPECT_EQ(m_lookups[0].field->objectName(), QStringLiteral("reg_field_value"));
 }
 
+TEST_F(F2DispatchTest, AColumnsLookupButtonServesTheWindowThatHoldsTheGrid) {
+    TFormAdress* a = Open();
+    auto* column = new TVoskGridColumn(a, QStringLiteral("ColOrt"), a->GridAdressen,
+                                       QStringLiteral("ort"));
+    column->SetPropertiesKind(TVoskColumnPropertiesKind::ButtonEdit);
+    column->AddButton(TVoskEditButtonKind::Ellipsis);
+    auto clickButton = [&] {
+        m_lookups.clear();
+        const QModelIndex cell = a->GridAdressen->model()->index(
+            a->GridAdressen->currentIndex().row(), a->DataAdressen->FieldIndex(QStringLiteral("ort")));
+        auto* editor = qobject_cast<TVoskEdit*>(OpenCell(a->GridAdressen, cell));
+        EXPECT_TRUE(editor);
+        if (editor)
+            editor->Buttons().Action(0)->trigger();
+        a->GridAdressen->EndEdit(false);
+        return m_lookups.size() == 1 ? m_lookups[0].module.data() : nullptr;
+    };
+    EXPECT_EQ(clickButton(), a);
+    // Another window opened later does not take the button over, nor does its closing end it.
+    QPointer<TFormAdress> b = Open();
+    EXPECT_EQ(clickButton(), a);
+    delete b.data();
+    EXPECT_EQ(clickButton(), a);
+    a->DataAdressen->Cancel();
+}
+
 TEST_F(F2DispatchTest, F2KeyErrorsShowTheLookupsMessage) {
     TFormAdress* f = Open();
     MakeF2Proc = [](TF2Result&, QWidget*, QObject*, std::unique_ptr<QStringList>, TMakeF2Event) {
