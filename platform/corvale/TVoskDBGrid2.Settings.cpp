@@ -419,6 +419,22 @@ QList<int> TVoskDBGrid2::ShownRows() const {
     return rows;
 }
 
+bool TVoskDBGrid2::RowCellsShown(int row) const {
+    if (row < 0 || isRowHidden(row))
+        return false;
+    return size_t(row) >= m_rowBands.size() || m_rowBands[size_t(row)].cells;
+}
+
+QList<int> TVoskDBGrid2::FilteredRows() const {
+    QList<int> rows;
+    const int n = m_model ? m_model->rowCount() : 0;
+    rows.reserve(n);
+    for (int r = 0; r < n; ++r)
+        if (size_t(r) >= m_filterOut.size() || !m_filterOut[size_t(r)])
+            rows << r;
+    return rows;
+}
+
 QList<int> TVoskDBGrid2::ShownColumns() const {
     QList<int> cols;
     const QHeaderView* h = horizontalHeader();

@@ -151,16 +151,22 @@ void TVoskDBGrid2::EndEdit(bool accept) {
     closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
-int TVoskDBGrid2::SelectedRowCount() const {
-    return selectionModel() ? int(selectionModel()->selectedRows().size()) : 0;
+QList<int> TVoskDBGrid2::SelectedShownRows() const {
+    QList<int> rows;
+    if (!selectionModel())
+        return rows;
+    for (const QModelIndex& i : selectionModel()->selectedRows())
+        if (RowCellsShown(i.row()))
+            rows << i.row();
+    return rows;
 }
 
-void TVoskDBGrid2::DeleteSelection() {
+bool TVoskDBGrid2::DeleteSelection() {
     if (!m_class || !selectionModel())
-        return;
-    QList<int> rows;
-    for (const QModelIndex& i : selectionModel()->selectedRows())
-        rows << i.row();
+        return false;
+    QList<int> rows = SelectedShownRows();
+    if (rows.isEmpty() || !Corvale::AskDeleteSelection(int(rows.size())))
+        return false;
     // From the bottom up, so that the rows still to delete keep their numbers.
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     // All or nothing: a record the server refuses halfway must not leave the others deleted.
@@ -177,6 +183,7 @@ void TVoskDBGrid2::DeleteSelection() {
         throw;
     }
     EndUpdate();
+    return true;
 }
 
 void TVoskDBGrid2::EditFirstVisibleColumn() {

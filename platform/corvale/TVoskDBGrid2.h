@@ -86,10 +86,14 @@ public:
 
     // Closes an open cell editor; accept hands its value to the field first.
     void EndEdit(bool accept);
-    // The selected rows; without multi-select at most the current one.
-    int SelectedRowCount() const;
-    // Deletes the records of the selected rows, without asking.
-    void DeleteSelection();
+    // The selected rows the user sees: neither hidden by the filter nor inside a collapsed
+    // group (a selection made by Ctrl+A covers those too). Without multi-select at most the
+    // current one.
+    QList<int> SelectedShownRows() const;
+    int SelectedRowCount() const { return int(SelectedShownRows().size()); }
+    // Asks, naming how many, and deletes the records of the selected rows the user sees, all or
+    // nothing; false when there were none or the user said no.
+    bool DeleteSelection();
     // Opens the editor of the first shown column the user may type into at the current row, as
     // after an insert (a serial key or an audit stamp is never that column).
     void EditFirstVisibleColumn();
@@ -189,6 +193,11 @@ public:
     void AddFilterChangedHandler(QObject* context, std::function<void()> handler);
     // Rows in the order shown, without those the filter hides.
     QList<int> ShownRows() const;
+    // Whether a row's cells are on screen: not filtered out, not inside a collapsed group.
+    bool RowCellsShown(int row) const;
+    // The rows the filter lets through, in the order shown, collapsed groups included: what an
+    // export or a printout of the grid holds.
+    QList<int> FilteredRows() const;
     // Columns in the order shown, without hidden ones.
     QList<int> ShownColumns() const;
 
