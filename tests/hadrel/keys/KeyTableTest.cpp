@@ -405,3 +405,30 @@ TEST_F(KeyTableTest, MenusAndDialogsInsideTheFormKeepTheirKeys) {
     EXPECT_TRUE(box->isVisible());
     box->hide();
 }
+
+TEST_F(KeyTableTest, CtrlPPrintsThroughTheBuiltInPrintToo) {
+    TFormKeys* k = OpenKeys();
+    QStringList printed;
+    const TPrintProc old = PrintProc;
+    PrintProc = [&](QWidget* form, const QString& modul, const QString&, bool, bool, bool, bool,
+                    QStringList&, QWidget*, const TPrintEvent&) {
+        printed << Vcl::ClassName(form) + u':' + modul;
+        return true;
+    };
+    Focus(k->EdNach);
+    // Without a print button to click the key stays the edit's.
+    k->TopLabel->PrintBar->hide();
+    KeyProbe probe(k->EdNach);
+    QTest::keyClick(k->EdNach, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(probe.presses, 1);
+    EXPECT_TRUE(printed.isEmpty());
+    // The module has no print of its own: Ctrl+P runs the built-in one.
+    ASSERT_FALSE(k->TopLabel->OnPrintBtClick);
+    k->TopLabel->PrintBar->show();
+    k->TopLabel->PrintBt->show();
+    QTest::keyClick(k->EdNach, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(probe.presses, 1);
+    ASSERT_EQ(printed.size(), 1);
+    EXPECT_TRUE(printed[0].startsWith(QStringLiteral("TFormKeys:")));
+    PrintProc = old;
+}

@@ -1,5 +1,7 @@
 #include "RecordInfoFixture.h"
 
+#include "AccessibleTree.h"
+
 #include "RtlDialog.h"
 #include "TVoskAlertWindow.h"
 #include "TVoskStatusBar.h"
@@ -24,6 +26,13 @@ TEST_F(StatusBarTest, CreatedAndEditedShowDisplayNamesAndDates) {
     EXPECT_EQ(f->StatusBar1->PanelText(1), QStringLiteral("2024-03-05  Anna Schulz"));
     EXPECT_EQ(f->StatusBar1->PanelText(3),
               QDate::currentDate().toString(Qt::ISODate) + QStringLiteral("  Bernd Maier"));
+    // A screen reader reads the stamps under their captions.
+    const QStringList read = testsupport::AccessibleTexts(f->StatusBar1);
+    EXPECT_TRUE(read.contains(QStringLiteral("Erstellt: 2024-03-05 Anna Schulz")))
+        << read.join(u'\n').toStdString();
+    EXPECT_TRUE(read.contains(QStringLiteral("Bearbeitet: ") +
+                              QDate::currentDate().toString(Qt::ISODate) +
+                              QStringLiteral(" Bernd Maier")));
 
     // A login without a user row stands as it is; a record never edited shows no edit.
     TestDatabase::Exec(QStringLiteral("INSERT INTO adressen (name, insert_date, insert_by) VALUES "
@@ -33,6 +42,18 @@ TEST_F(StatusBarTest, CreatedAndEditedShowDisplayNamesAndDates) {
     Tick(f);
     EXPECT_EQ(f->StatusBar1->PanelText(1), QStringLiteral("2023-01-02  gast"));
     EXPECT_EQ(f->StatusBar1->PanelText(3), QString());
+
+    // A quit the user cancels keeps the bar following the record.
+    f->TimerShowWvodDokuHint->SetEnabled(true);
+    Type(f->EdName, QStringLiteral("Fremd geaendert"));
+    m_answers.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrCancel);
+    EXPECT_FALSE(f->Close());
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_TRUE(f->TimerShowWvodDokuHint->Enabled());
+    f->DataAdressen->Cancel();
+    GoTo(f, IdOf(QStringLiteral("Stempel")));
+    Tick(f);
+    EXPECT_EQ(f->StatusBar1->PanelText(1), QStringLiteral("2024-03-05  Anna Schulz"));
 
     // Without a record the panels are emptied.
     f->DataAdressen->Close();
@@ -45,7 +66,7 @@ TEST_F(StatusBarTest, ResubmissionButtonShowsTheLoginsNextDateOnly) {
     TFormAdress* f = OpenQuiet();
     const qint64 id = CurrentId(f);
     Tick(f);
-    EXPECT_EQ(f->BtWvod->text(), QStringLiteral("**"));
+    EXPECT_EQ(f->BtWvod->text(), QString()) << "no resubmission, no caption";
 
     // Another user's earlier date does not count; the login's own earliest does.
     TestDatabase::Exec(QStringLiteral("INSERT INTO recnocomments (rc_tablename, rc_dbrid, rc_wvod, "
@@ -58,6 +79,8 @@ TEST_F(StatusBarTest, ResubmissionButtonShowsTheLoginsNextDateOnly) {
     f->ResetStatusBar();
     Tick(f);
     EXPECT_EQ(f->BtWvod->text(), QStringLiteral("*20.01.2030*"));
+    EXPECT_TRUE(testsupport::AccessibleTexts(f->StatusBar1)
+                    .contains(QStringLiteral("Wiedervorlage | 20.01.2030")));
 }
 
 TEST_F(StatusBarTest, ANewNotePopsUpOnceAndNotAgainOnTheParentShowingIt) {
