@@ -1,6 +1,7 @@
 #include "TFormDialogDemo.h"
 
 #include "RtfCodec.h"
+#include "TVoskRibbon.h"
 #include "TopLabel.h"
 #include "UDM1.h"
 #include "UVoskCalc.h"
@@ -18,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
@@ -138,8 +138,8 @@ void TFormDialogDemo::FormShow(QObject* sender) {
                 QTimer::singleShot(100, this, [] {
                     for (QWidget* w : QApplication::topLevelWidgets())
                         if (w->isVisible() && Vcl::ClassName(w) == u"TMemoFormEx")
-                            if (auto* r = w->findChild<QTabWidget*>(QStringLiteral("Ribbon")))
-                                r->setCurrentIndex(1);
+                            if (auto* r = w->findChild<TVoskRibbon*>(QStringLiteral("Ribbon")))
+                                r->SetActiveTab(r->Tab(QStringLiteral("RibbonTabFormat")));
                 });
             if (keyboard)
                 // Once the editor is up, its keyboard button shows the keyboard as a click would.

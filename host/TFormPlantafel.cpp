@@ -279,7 +279,11 @@ void TFormPlantafel::LayoutLaden() {
 }
 
 void TFormPlantafel::LayoutLoeschen(TVoskGridViewCustomDS* view, bool global) {
-    view->DeleteLayout(global, true);
+    // The machines share the key: once its row is gone, none of them has it loaded.
+    if (view->DeleteLayout(global, true))
+        for (TVoskGridViewCustomDS* v : m_views)
+            if (v != view)
+                v->DeleteLayout(global, true);
     UpdateLayoutStatus();
 }
 

@@ -70,11 +70,12 @@ bool TIdePackages::Load(const QString& name) {
         return false;
     }
     m_packages.push_back(std::move(entry));
-    if (reg)
-        if (const QString error = run(reg); !error.isEmpty()) {
-            report(QStringLiteral("Package %1: Fehler in Register: %2").arg(name, error));
-            return false;
-        }
+    const QString error = reg ? run(reg) : QString();
+    m_services.NotifyRegistered();
+    if (!error.isEmpty()) {
+        report(QStringLiteral("Package %1: Fehler in Register: %2").arg(name, error));
+        return false;
+    }
     return true;
 }
 

@@ -113,6 +113,8 @@ TIdeServices::TIdeServices(QString baseKey)
                       QStringLiteral("False")}}) {
     SetBorlandIDEServices(this);
     Dunmere::SetRunningInIDE(true);
+    // The packages' Register procedures fill the palette while this IDE runs.
+    DesignIntf::InstallRegistrationProcs(true);
     TDM1::ScreenWarningProc.Set([](const QString& text) {
         Vcl::Ask(Vcl::mtWarning, ProductName, text, Vcl::mbOK);
     });
@@ -124,6 +126,7 @@ TIdeServices::~TIdeServices() {
     if (BorlandIDEServices() == this)
         SetBorlandIDEServices(nullptr);
     Dunmere::SetRunningInIDE(false);
+    DesignIntf::InstallRegistrationProcs(false);
     TDM1::ScreenWarningProc.Reset();
     if (GetIDEActions(QStringLiteral("VCL")) == &TIdeVclActions::Instance())
         UnregisterActionsInFramework(QStringLiteral("VCL"));
@@ -211,6 +214,8 @@ void TIdeServices::PurgeModule(const QString& module) {
             indices.push_back(index);
     for (int index : indices)
         RemoveWizard(index);
+    // Its palette pages and editors went just before.
+    emit changed();
 }
 
 std::map<int, IOTAMenuWizard*> TIdeServices::Wizards() const {
@@ -222,10 +227,16 @@ std::map<int, IOTAMenuWizard*> TIdeServices::Wizards() const {
 
 void TIdeServices::WriteDefaults(const QString& baseKey) {
     Vcl::TRegistry reg;
-    if (!reg.KeyExists(baseKey + QStringLiteral("\\Known Packages")) &&
-        reg.OpenKey(baseKey + QStringLiteral("\\Known Packages"), true)) {
-        reg.WriteString(QStringLiteral("quibbet"), QStringLiteral("KORVEX Quibbet"));
-        reg.WriteString(QStringLiteral("morwick"), QStringLiteral("DORNAX Morwick"));
+    // Each default package that is not known yet, also in a registry of an earlier version; a
+    // package is taken out through "Disabled Packages", never by removing it here.
+    if (reg.OpenKey(baseKey + QStringLiteral("\\Known Packages"), true)) {
+        const QStringList known = reg.GetValueNames();
+        for (const auto& [name, description] :
+             {std::pair{QStringLiteral("hadrel"), QStringLiteral("KORVEX Hadrel Komponenten")},
+              std::pair{QStringLiteral("quibbet"), QStringLiteral("KORVEX Quibbet")},
+              std::pair{QStringLiteral("morwick"), QStringLiteral("DORNAX Morwick")}})
+            if (!known.contains(name, Qt::CaseInsensitive))
+                reg.WriteString(name, description);
         reg.CloseKey();
     }
     if (!reg.KeyExists(baseKey + QStringLiteral("\\Environment Variables")) &&

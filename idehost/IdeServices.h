@@ -113,6 +113,8 @@ public:
     void RemoveWizard(int index) override;
     // Drops what a module left behind before its code goes: its wizards.
     void PurgeModule(const QString& module);
+    // A package registered components or editors: the windows show them.
+    void NotifyRegistered() { emit changed(); }
     // General
     QString GetBaseRegistryKey() override { return m_baseKey; }
     QString GetProductName() override { return ProductName; }
@@ -134,8 +136,8 @@ public:
 
     // Registry helpers: key under the base key ("Known Packages").
     QString Key(const QString& sub) const { return m_baseKey + QLatin1Char('\\') + sub; }
-    // Packages to load in order: the known ones that are not disabled. A first start writes the
-    // defaults (quibbet, morwick).
+    // Packages to load in order: the known ones that are not disabled. WriteDefaults adds the
+    // default packages (hadrel with the components, quibbet, morwick) that are not known yet.
     QStringList PackagesToLoad() const;
     static void WriteDefaults(const QString& baseKey);
 

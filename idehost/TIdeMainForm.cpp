@@ -12,6 +12,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,6 +25,7 @@
 #include <QMouseEvent>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -142,6 +146,14 @@ TIdeMainForm::TIdeMainForm(TIdeServices& services, QObject* owner)
     about->setToolTip(QStringLiteral("Version und geladene Erweiterungen"));
     connect(about, &QAction::triggered, this, [this] { showAbout(); });
 
+    Palette = Vcl::Owned(this, new QTabWidget(this), QStringLiteral("Palette"));
+    Palette->setAccessibleName(QStringLiteral("Komponentenpalette"));
+    Palette->setToolTip(QStringLiteral("Komponenten der Packages; ein Klick setzt die Komponente "
+                                       "auf das Formular"));
+    Palette->setDocumentMode(true);
+    Palette->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    layout->addWidget(Palette);
+
     auto* vertical = new QSplitter(Qt::Vertical, this);
     auto* horizontal = new QSplitter(Qt::Horizontal, vertical);
     TreeComponents = Vcl::Owned(this, new QTreeWidget(horizontal), QStringLiteral("TreeComponents"));
@@ -183,7 +195,10 @@ TIdeMainForm::TIdeMainForm(TIdeServices& services, QObject* owner)
         MessageView->addItem(text);
         MessageView->scrollToBottom();
     });
-    connect(&m_services, &TIdeServices::changed, this, [this] { RefreshToolsMenu(); });
+    connect(&m_services, &TIdeServices::changed, this, [this] {
+        RefreshToolsMenu();
+        RefreshPalette();
+    });
     connect(&m_designer, &TIdeDesigner::selectionChanged, this, [this] {
         RefreshInspector();
         QObject* sel = m_designer.GetSelections().value(0);
@@ -205,6 +220,7 @@ TIdeMainForm::TIdeMainForm(TIdeServices& services, QObject* owner)
     connect(TreeComponents, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { contextMenu(pos); });
     RefreshToolsMenu();
+    RefreshPalette();
 }
 
 TIdeMainForm::~TIdeMainForm() {
@@ -236,9 +252,7 @@ bool TIdeMainForm::OpenForm(const QString& className) {
     widget->setAutoFillBackground(true);
     DesignArea->setWidget(widget);
     widget->show();
-    auto* filter = new DesignClickFilter(m_designer, widget);
-    for (QWidget* w : widget->findChildren<QWidget*>())
-        w->installEventFilter(filter);
+    designClicks(widget);
     m_designer.SetRoot(widget);
     QString status = QStringLiteral("Entwurf: %1").arg(Vcl::ClassName(widget));
     if (const auto module = FindCustomModule(meta)) {
@@ -250,6 +264,120 @@ bool TIdeMainForm::OpenForm(const QString& className) {
     m_designer.Select(widget);
     RefreshInspector();
     return true;
+}
+
+void TIdeMainForm::designClicks(QWidget* widget) {
+    QObject* filter = widget->findChild<DesignClickFilter*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!filter)
+        filter = new DesignClickFilter(m_designer, m_form ? m_form.data() : widget);
+    for (QWidget* w : widget->findChildren<QWidget*>())
+        w->installEventFilter(filter);
+    widget->installEventFilter(filter);
+}
+
+void TIdeMainForm::RefreshPalette() {
+    const QString current = Palette->count() ? Palette->tabText(Palette->currentIndex()) : QString();
+    while (Palette->count()) {
+        QWidget* page = Palette->widget(0);
+        Palette->removeTab(0);
+        delete page;
+    }
+    for (const QString& page : PalettePages()) {
+        auto* bar = new QWidget;
+        bar->setAccessibleName(page);
+        auto* row = new QHBoxLayout(bar);
+        row->setContentsMargins(4, 2, 4, 2);
+        row->setSpacing(2);
+        for (const Vcl::TComponentClass& cls : PaletteClasses(page)) {
+            const QString name = Vcl::ClassName(cls.Meta);
+            auto* button = new QToolButton(bar);
+            button->setObjectName(QStringLiteral("Palette_") + name);
+            button->setText(name);
+            button->setAutoRaise(true);
+            button->setAccessibleName(name);
+            button->setToolTip(QStringLiteral("%1 auf das Formular setzen").arg(name));
+            connect(button, &QToolButton::clicked, this, [this, name] { PlaceComponent(name); });
+            row->addWidget(button);
+        }
+        row->addStretch(1);
+        Palette->addTab(bar, page);
+        Palette->setTabToolTip(Palette->count() - 1,
+                               QStringLiteral("Komponenten der Seite %1").arg(page));
+    }
+    for (int i = 0; i < Palette->count(); ++i)
+        if (Palette->tabText(i) == current)
+            Palette->setCurrentIndex(i);
+    Palette->setVisible(Palette->count() > 0);
+}
+
+QWidget* TIdeMainForm::containerFor(QObject* selected) const {
+    auto* root = qobject_cast<QWidget*>(m_form.data());
+    // A container of the form's own: a page, a plain panel or a group box it owns. A frame or
+    // control takes nothing in, so the search goes on outwards.
+    for (auto* w = qobject_cast<QWidget*>(selected); w && w != root; w = w->parentWidget())
+        if (Vcl::Owner(w) == root &&
+            (w->metaObject() == &QWidget::staticMetaObject || qobject_cast<QGroupBox*>(w) ||
+             Vcl::InheritsFromName(w, QStringLiteral("TcxTabSheet"))))
+            return w;
+    return root;
+}
+
+QObject* TIdeMainForm::PlaceComponent(const QString& className) {
+    auto* form = qobject_cast<QWidget*>(m_form.data());
+    const Vcl::TComponentClass* found = FindPaletteClass(className);
+    if (!form || !found)
+        return nullptr;
+    const Vcl::TComponentClass cls = *found; // the palette may change while it is made
+    QWidget* container = containerFor(m_designer.GetSelections().value(0));
+    QObject* component = nullptr;
+    try {
+        component = cls.Create(form, container);
+    } catch (...) {
+        showError(Vcl::ClassName(cls.Meta));
+        return nullptr;
+    }
+    if (!component)
+        return nullptr;
+    if (Vcl::Owner(component) != form)
+        Vcl::SetOwner(component, form);
+    QString base = Vcl::ClassName(cls.Meta);
+    if (base.size() > 1 && base.startsWith(QLatin1Char('T')))
+        base.remove(0, 1);
+    int n = 1;
+    while (Vcl::FindComponent(form, base + QString::number(n)))
+        ++n;
+    component->setObjectName(base + QString::number(n));
+    if (auto* w = qobject_cast<QWidget*>(component)) {
+        if (w->parentWidget() != container)
+            w->setParent(container);
+        if (!container->layout()) {
+            // A bare panel stacks what it holds, in the order it came.
+            auto* stack = new QVBoxLayout(container);
+            for (QWidget* child : container->findChildren<QWidget*>(QString(),
+                                                                    Qt::FindDirectChildrenOnly))
+                if (child != w && !child->isWindow())
+                    stack->addWidget(child);
+        }
+        if (auto* formLayout = qobject_cast<QFormLayout*>(container->layout())) {
+            formLayout->addRow(w);
+        } else if (auto* box = qobject_cast<QBoxLayout*>(container->layout())) {
+            // Before a closing stretch, so that it lands under the others.
+            int at = box->count();
+            if (at > 0 && box->itemAt(at - 1)->spacerItem())
+                --at;
+            box->insertWidget(at, w);
+        } else if (auto* grid = qobject_cast<QGridLayout*>(container->layout())) {
+            grid->addWidget(w, grid->rowCount(), 0, 1, std::max(1, grid->columnCount()));
+        } else {
+            container->layout()->addWidget(w);
+        }
+        w->show();
+        designClicks(w);
+        form->resize(form->size().expandedTo(form->minimumSizeHint()));
+    }
+    m_designer.Modified();
+    m_designer.Select(component);
+    return component;
 }
 
 void TIdeMainForm::RefreshTree() {

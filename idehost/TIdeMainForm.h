@@ -1,7 +1,8 @@
 #pragma once
-// The IDE's main window: the designed form in the middle, its component tree on the left, the
-// property inspector on the right and the message view below. The Tools menu lists the packages'
-// wizards; the context menu of a component offers its editor's verbs.
+// The IDE's main window: the component palette on top, the designed form in the middle, its
+// component tree on the left, the property inspector on the right and the message view below.
+// The Tools menu lists the packages' wizards; the context menu of a component offers its editor's
+// verbs. A palette button places its component on the designed form.
 
 #include "DesignIntf.h"
 #include "Vcl.Forms.h"
@@ -14,6 +15,7 @@ class QLabel;
 class QListWidget;
 class QMenu;
 class QScrollArea;
+class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TIdeServices;
@@ -61,7 +63,14 @@ public:
     // The verbs of the selected component's editor, and of a custom module on the root.
     QStringList Verbs(QObject* component);
     void ExecuteVerb(QObject* component, int index);
+    // Rebuilt from the packages' registrations: a page of buttons per palette page.
+    void RefreshPalette();
+    // A new component of the palette class on the designed form, owned by it and named after the
+    // class ("FrameBt1"), inside the selected container (a page, panel or group box of the form)
+    // or else the form; it becomes the selection. Null when there is no such class or no form.
+    QObject* PlaceComponent(const QString& className);
 
+    QTabWidget* Palette;
     QTreeWidget* TreeComponents;
     QTreeWidget* Inspector;
     QListWidget* MessageView;
@@ -74,6 +83,9 @@ private:
     void showAbout();
     void showOptions();
     void contextMenu(const QPoint& pos);
+    QWidget* containerFor(QObject* selected) const;
+    // Clicks on the form and everything in it select instead of working the control.
+    void designClicks(QWidget* widget);
 
     TIdeServices& m_services;
     TIdeDesigner m_designer;

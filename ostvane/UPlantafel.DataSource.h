@@ -56,6 +56,7 @@ public:
 
     std::recursive_mutex& Lock() { return FLock; }
     TPlantafelGroupingsInfo& GroupingLevelsInfo() { return FGroupingLevelsInfo; }
+    const TPlantafelGroupingsInfo& GroupingLevelsInfo() const { return FGroupingLevelsInfo; }
 
 protected:
     // The same class, empty; Clone fills it.

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 // --- enumerations (ordinals from 0, names spelled as used in texts)
@@ -244,4 +246,28 @@ public:
 private:
     void Changing();
     std::vector<TParam> m_items;
+};
+
+// A shared pointer that one thread replaces while others take copies of it. Readers take a copy
+// once per snapshot (they keep it while its serial number holds), so a mutex costs nothing that
+// counts; the library's atomic shared pointer releases its read lock in a way race checkers
+// cannot follow.
+template <class T> class TPlantafelSharedSlot final {
+public:
+    std::shared_ptr<T> load() const {
+        std::lock_guard lock(m_mutex);
+        return m_ptr;
+    }
+    // The old object is let go outside the lock: its destructor may be long.
+    void store(std::shared_ptr<T> ptr) {
+        std::shared_ptr<T> old;
+        {
+            std::lock_guard lock(m_mutex);
+            old = std::exchange(m_ptr, std::move(ptr));
+        }
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::shared_ptr<T> m_ptr;
 };

@@ -281,13 +281,24 @@ bool TVoskGridViewCustomDS::DeleteLayout(bool global, bool checkRights) {
         TVoskDM_Dunmere::Instance()->ReloadCache(TVoskGridLayoutCache::CacheName());
         cache = &Cache();
         const QVariant minr = global ? QVariant() : QVariant(CurrentUser().GetMitNr());
+        // The loaded layout of this key is gone, also when someone else deleted its row first:
+        // the view no longer claims it.
+        auto forgetLoaded = [&] {
+            if (FLoadetGridLayout == (global ? kGlobal : kLocal)) {
+                FLoadetGridLayout.clear();
+                FLoadetGridLayoutData.clear();
+            }
+        };
         if (!cache->Locate(kKeyFields,
-                           {FormClassName(), LayoutSaveName(), minr, QVariant(), false}))
+                           {FormClassName(), LayoutSaveName(), minr, QVariant(), false})) {
+            forgetLoaded();
             return false;
+        }
         if (global && checkRights && !CurrentRights().GetIsAdmin())
             CurrentRights().DoAcceesError(fullName(QStringLiteral("TVoskGridView")) +
                                           QStringLiteral(".GridLayoutDelete"));
         cache->Delete();
+        forgetLoaded();
         return true;
     } catch (...) {
         if (cache)

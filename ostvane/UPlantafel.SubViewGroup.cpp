@@ -14,6 +14,7 @@ const QString kSourceLog = QStringLiteral("PT[TPlantafelSubViewDataSource]");
 constexpr qint32 kNotLocated = -2;
 
 std::atomic<quint32> g_rowTableGeneration{0};
+std::atomic<quint64> g_activationSerial{0};
 // Unique in the process, so that a source made at a freed one's address never matches its
 // readers' copies.
 std::atomic<quint64> g_dataSerial{0};
@@ -87,6 +88,12 @@ TPlantafelAggregateMapping* TPlantafelAggregatesMapping::Find(const QString& exp
     return i < 0 ? nullptr : m_items[size_t(i)].get();
 }
 
+TPlantafelAggregatesMapping::TPlantafelAggregatesMapping(const TPlantafelAggregatesMapping& other) {
+    m_items.reserve(other.m_items.size());
+    for (const auto& item : other.m_items)
+        m_items.push_back(std::make_unique<TPlantafelAggregateMapping>(*item));
+}
+
 void TPlantafelAggregatesMapping::Assign(const TPlantafelAggregatesMapping& other) {
     m_items.clear();
     for (const auto& item : other.m_items)
@@ -138,13 +145,16 @@ TPlantafelSubViewGroup::ReadState(TPlantafelSubViewDataSource& source) {
     // The numbers first, then what they number: a copy is never older than its number.
     const quint64 serial = source.DataSerial();
     const quint32 generation = g.m_linksGeneration.load(std::memory_order_acquire);
+    const quint64 activation = g.m_activationSerial.load(std::memory_order_acquire);
     if (st.Source == &source && st.DataSerial == serial &&
-        (st.Table ? st.Table->Generation : 0) == generation)
+        (st.Table ? st.Table->Generation : 0) == generation &&
+        (st.Activation ? st.Activation->Serial : 0) == activation)
         return st;
     st.Source = &source;
     st.DataSerial = serial;
     st.Data = source.DataSnapshot();
     st.Table = g.FLinks.load();
+    st.Activation = g.m_activation.load();
     st.Memo = st.Data && st.Table ? &st.Table->Memo(source, serial) : nullptr;
     if (!st.Data)
         st.Table.reset();
@@ -216,10 +226,6 @@ void TPlantafelSubViewDataSource::CreateData() {
         level.ActiveRangeLow.front() = res;
         level.ActiveRangeHigh.front() = res;
     }
-    FFldLookUp.clear();
-    if (const Cds::ClientDataSet* none = info[ptglNone].CDS.get())
-        for (int i = 0; i < none->FieldCount(); ++i)
-            FFldLookUp.emplace(none->FieldName(i).toLower(), i);
     {
         std::lock_guard missing(m_missingMutex);
         FReportedMssingFlds.clear();
@@ -292,8 +298,11 @@ QVariant TPlantafelSubViewDataSource::GetValueByFieldname(Grid::RecordHandle rec
 }
 
 int TPlantafelSubViewDataSource::GetFieldIndex(const QString& name) const {
-    const auto it = FFldLookUp.find(name.toLower());
-    return it == FFldLookUp.end() ? -1 : it->second;
+    const auto activation = m_group.Activation();
+    if (!activation)
+        return -1;
+    const auto it = activation->FFldLookUp.find(name.toLower());
+    return it == activation->FFldLookUp.end() ? -1 : it->second;
 }
 
 int TPlantafelSubViewDataSource::GetFieldIndexEx(const QString& name) const {
@@ -470,23 +479,36 @@ void TPlantafelSubViewGroup::SetActive(bool active) {
                     source->SetDataContainer(std::make_unique<TPlantafelDataContainer>());
                 source->SetActive(true);
             }
+            PublishActivation(true);
         } catch (...) {
             // A filter or aggregate that does not parse: nothing of the group stays half built.
             FActive = false;
-            FRecordCount = 0;
+            PublishActivation(false);
+            {
+                std::lock_guard lock(m_countMutex);
+                FRecordCount = 0;
+            }
             for (auto& source : FDataSources)
                 source->SetActive(false);
             FreeData();
             throw;
         }
-        ClearLinks();
-        FRecordCount = -1;
+        {
+            // A count of the previous activation still running publishes nothing after this.
+            std::lock_guard lock(m_countMutex);
+            ClearLinks();
+            FRecordCount = -1;
+        }
         for (auto& source : FDataSources)
             source->DataChanged();
     } else {
         FActive = false;
-        FRecordCount = 0;
-        ClearLinks();
+        PublishActivation(false);
+        {
+            std::lock_guard lock(m_countMutex);
+            FRecordCount = 0;
+            ClearLinks();
+        }
         for (auto& source : FDataSources)
             source->DataChanged();
         FreeData();
@@ -538,6 +560,55 @@ void TPlantafelSubViewGroup::ClearLinks() {
     FLinks.store(nullptr);
     m_linksGeneration.store(0, std::memory_order_release);
     ForgetReadState();
+}
+
+void TPlantafelSubViewGroup::PublishActivation(bool active) {
+    if (!active) {
+        m_activation.store(nullptr);
+        m_activationSerial.store(0, std::memory_order_release);
+        ForgetReadState();
+        return;
+    }
+    auto activation = std::make_shared<TPlantafelActivation>(
+        TPlantafelActivation{++g_activationSerial, FAggsMapping, {}, {}});
+    const Cds::ClientDataSet& master = FContainer.MasterData();
+    for (int i = 0; i < master.FieldCount(); ++i)
+        activation->FFldLookUp.emplace(master.FieldName(i).toLower(), i);
+    for (const auto& source : FDataSources)
+        for (Grid::DataController* provider : source->Providers())
+            for (int i = 0; i < provider->ItemCount(); ++i)
+                if (const auto* b =
+                        dynamic_cast<const TVoskGridItemCustomDSDataBinding*>(provider->Item(i)))
+                    activation->Columns[b] = ColumnIndexOf(activation.get(), *b);
+    const quint64 serial = activation->Serial;
+    m_activation.store(std::move(activation));
+    m_activationSerial.store(serial, std::memory_order_release);
+}
+
+TPlantafelColumnIndex
+TPlantafelSubViewGroup::ColumnIndexOf(const TPlantafelActivation* activation,
+                                      const TVoskGridItemCustomDSDataBinding& binding) const {
+    TPlantafelColumnIndex index;
+    if (!activation)
+        return index;
+    if (const auto it = activation->Columns.find(&binding); it != activation->Columns.end())
+        return it->second;
+    switch (binding.FieldKind()) {
+    case fkData: {
+        const auto it = activation->FFldLookUp.find(binding.FieldName().toLower());
+        index.FieldIndex = it == activation->FFldLookUp.end() ? -1 : it->second;
+        std::lock_guard lock(FContainer.LockEx());
+        const auto ex = FContainer.FldLookUpEx().find(binding.FieldName().toLower());
+        index.FieldIndexEx = ex == FContainer.FldLookUpEx().end() ? -1 : ex->second;
+        break;
+    }
+    case fkAggregate:
+        index.FieldIndex =
+            activation->AggsMapping.IndexOf(binding.AggExpression, binding.AggGroupingLevel);
+        break;
+    default: break;
+    }
+    return index;
 }
 
 void TPlantafelSubViewGroup::LoadAggregates() {
@@ -658,6 +729,7 @@ int TPlantafelSubViewGroup::GetRecordCount(TPlantafelSubViewDataSource& source) 
     if (FIsProfilingActive)
         TKorvexLog::UserLog(kProfiling,
                             QStringLiteral("TPlantafelSubViewGroup.GetRecordCount started"), 4);
+    const quint64 activation = m_activationSerial.load(std::memory_order_acquire);
     auto table = std::make_shared<TPlantafelRowTable>();
     table->Generation = ++g_rowTableGeneration;
     m_building = table.get();
@@ -673,6 +745,9 @@ int TPlantafelSubViewGroup::GetRecordCount(TPlantafelSubViewDataSource& source) 
         throw;
     }
     m_building = nullptr;
+    // Deactivated or activated anew while counting: these rows belong to nobody.
+    if (!FActive || m_activationSerial.load(std::memory_order_acquire) != activation)
+        return 0;
     const int count = int(table->Links.size());
     const quint32 generation = table->Generation;
     FLinks.store(std::move(table));
@@ -893,7 +968,10 @@ void TPlantafelSubViewGroup::SetValuesInRange(TPlantafelSubViewDataSource& sourc
 // ---- locating
 
 int TPlantafelSubViewGroup::RowIndexOf(Grid::RecordHandle link) const {
-    const auto table = FLinks.load();
+    return RowIndexIn(FLinks.load().get(), link);
+}
+
+int TPlantafelSubViewGroup::RowIndexIn(const TPlantafelRowTable* table, Grid::RecordHandle link) {
     if (!table || quint32(link >> 32) != table->Generation)
         return -1;
     const qint64 row = qint64(link & 0xffffffffu) - 1;
@@ -931,9 +1009,10 @@ bool TPlantafelSubViewGroup::LocateRecordByRecordHandle(TPlantafelSubViewDataSou
 
 QVariant TPlantafelSubViewGroup::GetRecordId(TPlantafelSubViewDataSource& source,
                                              Grid::RecordHandle link) {
-    const auto table = FLinks.load();
-    const int row = RowIndexOf(link);
+    // The container before the rows, as every reader takes them.
     const auto data = source.DataSnapshot();
+    const auto table = FLinks.load();
+    const int row = RowIndexIn(table.get(), link);
     if (row < 0 || !data)
         return {};
     std::lock_guard lock(data->Lock());
@@ -946,26 +1025,31 @@ QVariant TPlantafelSubViewGroup::GetRecordId(TPlantafelSubViewDataSource& source
 // ---- values
 
 void TPlantafelSubViewGroup::LoadRecordHandles(TPlantafelSubViewDataSource& source) {
+    const auto activation = m_activation.load();
+    std::shared_ptr<TPlantafelActivation> widened; // when a column came after the activation
     for (Grid::DataController* provider : source.Providers())
         for (int i = 0; i < provider->ItemCount(); ++i) {
             auto* b = dynamic_cast<TVoskGridItemCustomDSDataBinding*>(provider->Item(i));
             if (!b)
                 continue;
-            switch (b->FieldKind()) {
-            case fkData:
-                b->FieldIndex = source.GetFieldIndex(b->FieldName());
-                b->FieldIndexEx = source.GetFieldIndexEx(b->FieldName());
-                break;
-            case fkAggregate:
-                b->FieldIndex = FAggsMapping.IndexOf(b->AggExpression, b->AggGroupingLevel);
-                b->FieldIndexEx = -1;
-                break;
-            default:
-                b->FieldIndex = -1;
-                b->FieldIndexEx = -1;
-                break;
+            const TPlantafelColumnIndex index = ColumnIndexOf(activation.get(), *b);
+            // The binding's own fields say what it reads for those who look (GUI thread);
+            // readers take the published copy.
+            b->FieldIndex = index.FieldIndex;
+            b->FieldIndexEx = index.FieldIndexEx;
+            if (activation && !activation->Columns.count(b)) {
+                if (!widened)
+                    widened = std::make_shared<TPlantafelActivation>(*activation);
+                widened->Columns[b] = index;
             }
         }
+    if (widened) {
+        // Same activation, one more column: the serial changes so that readers take it.
+        widened->Serial = ++g_activationSerial;
+        const quint64 serial = widened->Serial;
+        m_activation.store(std::move(widened));
+        m_activationSerial.store(serial, std::memory_order_release);
+    }
 }
 
 Grid::ItemHandle TPlantafelSubViewGroup::GetItemHandle(TPlantafelSubViewDataSource& source,
@@ -984,26 +1068,25 @@ QVariant TPlantafelSubViewGroup::GetValue(TPlantafelSubViewDataSource& source,
     const auto* binding = AsCustomDSBinding(item);
     if (!binding)
         return {};
-    return ValueOfRow(source, link, binding->FieldName(), binding->FieldIndex,
-                      binding->FieldIndexEx, binding->FieldKind(), binding);
+    const TReadState& st = ReadState(source);
+    return ValueOfRow(source, link, binding->FieldName(),
+                      ColumnIndexOf(st.Activation.get(), *binding), binding->FieldKind(), binding);
 }
 
 QVariant TPlantafelSubViewGroup::GetValueByFieldname(TPlantafelSubViewDataSource& source,
                                                      Grid::RecordHandle link, const QString& name) {
-    return ValueOfRow(source, link, name, source.GetFieldIndex(name), source.GetFieldIndexEx(name),
-                      fkData, nullptr);
+    return ValueOfRow(source, link, name,
+                      {source.GetFieldIndex(name), source.GetFieldIndexEx(name)}, fkData, nullptr);
 }
 
 QVariant TPlantafelSubViewGroup::ExtraRowValue(TPlantafelSubViewDataSource& source,
+                                               const TPlantafelDataContainer& data,
                                                const TPlantafelRowTable& table,
                                                const TPlantafelGridRowLink& link,
                                                const QString& name) const {
     const auto& names = FContainer.MappingAggFlds();
     const TVarRecArray& prefix = table.Prefixes[size_t(link.FPrefix)];
-    const auto data = source.DataSnapshot();
-    if (!data)
-        return {};
-    const TPlantafelGroupingLevelInfo& info = data->GroupingLevelsInfo()[size_t(link.Depth())];
+    const TPlantafelGroupingLevelInfo& info = data.GroupingLevelsInfo()[size_t(link.Depth())];
     auto keyValue = [&](TPlantafelAggregationField f) -> QVariant {
         const int at = KeyPosition(info, f);
         if (at == 0 && f == ptfldResource)
@@ -1028,8 +1111,12 @@ QVariant TPlantafelSubViewGroup::ExtraRowValue(TPlantafelSubViewDataSource& sour
 
 QVariant TPlantafelSubViewGroup::ValueOfRow(TPlantafelSubViewDataSource& source,
                                             Grid::RecordHandle link, const QString& name,
-                                            int fieldIndex, int fieldIndexEx, TFieldKind kind,
+                                            TPlantafelColumnIndex index, TFieldKind kind,
                                             const TVoskGridItemCustomDSDataBinding* binding) {
+    const TReadState& st = ReadState(source);
+    if (!st.Activation)
+        return {}; // inactive: nothing is known, and nothing is missing either
+    const int fieldIndex = index.FieldIndex, fieldIndexEx = index.FieldIndexEx;
     const bool calculated = kind == fkCalculated || kind == fkInternalCalc;
     const bool unknown = (kind == fkData && fieldIndex < 0 && fieldIndexEx < 0) ||
                          (kind == fkAggregate && fieldIndex < 0);
@@ -1041,7 +1128,6 @@ QVariant TPlantafelSubViewGroup::ValueOfRow(TPlantafelSubViewDataSource& source,
     }
     if (kind == fkLookup)
         return {};
-    const TReadState& st = ReadState(source);
     const TPlantafelRowTable* table = st.Table.get();
     TPlantafelDataContainer* data = st.Data.get();
     if (!data || !table || quint32(link >> 32) != table->Generation)
@@ -1065,7 +1151,7 @@ QVariant TPlantafelSubViewGroup::ValueOfRow(TPlantafelSubViewDataSource& source,
         }
         const Cds::ClientDataSet& cds = *data->GroupingLevelsInfo()[size_t(rl.Depth())].CDS;
         if (physical < 0)
-            return fieldIndex >= 0 ? ExtraRowValue(source, *table, rl, name) : QVariant();
+            return fieldIndex >= 0 ? ExtraRowValue(source, *data, *table, rl, name) : QVariant();
         if (fieldIndex >= 0)
             return cds.ValueAt(physical, fieldIndex);
         // From the information row of the record's entity.
@@ -1092,6 +1178,7 @@ QVariant TPlantafelSubViewGroup::ValueOfRow(TPlantafelSubViewDataSource& source,
     // sources on this thread, which replaces its read state: keep what this read uses.
     const std::shared_ptr<TPlantafelDataContainer> keepData = st.Data;
     const std::shared_ptr<const TPlantafelRowTable> keepTable = st.Table;
+    const std::shared_ptr<const TPlantafelActivation> activation = st.Activation;
     std::lock_guard lock(data->Lock());
     if (!LocateRecordByRecordHandle(source, *data, *table, row)) {
         located.store(-1, std::memory_order_release);
@@ -1105,9 +1192,9 @@ QVariant TPlantafelSubViewGroup::ValueOfRow(TPlantafelSubViewDataSource& source,
             binding->OnCalcField()(*info.CDS, value);
         return value;
     }
-    if (fieldIndex >= FAggsMapping.Count())
+    if (fieldIndex >= activation->AggsMapping.Count())
         return {};
-    const int entry = FAggsMapping[fieldIndex].Mapping[size_t(rl.Depth())];
+    const int entry = activation->AggsMapping[fieldIndex].Mapping[size_t(rl.Depth())];
     return entry < 0 ? QVariant() : info.CDS->AggregateValue(entry);
 }
 
@@ -1151,10 +1238,12 @@ QVariant TPlantafelSubViewGroup::GetAggregateValue(TPlantafelSubViewDataSource& 
                                                    int mappingIndex) {
     const auto data = source.DataSnapshot();
     const auto table = FLinks.load();
-    const int row = RowIndexOf(link);
-    if (!data || !table || row < 0 || mappingIndex < 0 || mappingIndex >= FAggsMapping.Count())
+    const auto activation = m_activation.load();
+    const int row = RowIndexIn(table.get(), link);
+    if (!data || !table || !activation || row < 0 || mappingIndex < 0 ||
+        mappingIndex >= activation->AggsMapping.Count())
         return {};
-    const TPlantafelAggregateMapping& mapping = FAggsMapping[mappingIndex];
+    const TPlantafelAggregateMapping& mapping = activation->AggsMapping[mappingIndex];
     const TPlantafelGridRowLink& rl = table->Links[size_t(row)];
     std::lock_guard lock(data->Lock());
     const bool located = LocateRecordByRecordHandle(source, *data, *table, row);
@@ -1182,12 +1271,14 @@ QVariant TPlantafelSubViewGroup::GetAggregateValue(TPlantafelSubViewDataSource& 
 QVariant TPlantafelSubViewGroup::GetAggregateValue(TPlantafelSubViewDataSource& source,
                                                    int mappingIndex, TPlantafelDataSetType type) {
     const auto data = source.DataSnapshot();
-    if (!data || mappingIndex < 0 || mappingIndex >= FAggsMapping.Count())
+    const auto activation = m_activation.load();
+    if (!data || !activation || mappingIndex < 0 ||
+        mappingIndex >= activation->AggsMapping.Count())
         return {};
     std::lock_guard lock(data->Lock());
     const TPlantafelGroupingDepth depth = type == ptdstData ? ptglResourceYearWeek : ptglYearWeek;
     TPlantafelGroupingLevelInfo& info = data->GroupingLevelsInfo()[size_t(depth)];
-    const int entry = FAggsMapping[mappingIndex].Mapping[size_t(depth)];
+    const int entry = activation->AggsMapping[mappingIndex].Mapping[size_t(depth)];
     if (!info.CDS || entry < 0)
         return {};
     if (type == ptdstData) {
@@ -1206,10 +1297,12 @@ TPlantafelAggregateValueLst TPlantafelSubViewGroup::GetAggregateValueLst(
     TPlantafelAggregateValueLst out;
     const auto data = source.DataSnapshot();
     const auto table = FLinks.load();
-    const int row = RowIndexOf(link);
-    if (!data || !table || row < 0 || mappingIndex < 0 || mappingIndex >= FAggsMapping.Count())
+    const auto activation = m_activation.load();
+    const int row = RowIndexIn(table.get(), link);
+    if (!data || !table || !activation || row < 0 || mappingIndex < 0 ||
+        mappingIndex >= activation->AggsMapping.Count())
         return out;
-    const TPlantafelAggregateMapping& mapping = FAggsMapping[mappingIndex];
+    const TPlantafelAggregateMapping& mapping = activation->AggsMapping[mappingIndex];
     const TPlantafelGridRowLink& rl = table->Links[size_t(row)];
     auto typeOf = [this](TPlantafelGroupingDepth d) {
         return DepthIsGroupingOnly(d) ? ptdstGrouping : ptdstData;
@@ -1265,7 +1358,7 @@ Cds::GroupPosInds TPlantafelSubViewGroup::GetGroupState(TPlantafelSubViewDataSou
     Q_UNUSED(allowed);
     const auto data = source.DataSnapshot();
     const auto table = FLinks.load();
-    const int row = RowIndexOf(link);
+    const int row = RowIndexIn(table.get(), link);
     if (!data || !table || row < 0)
         return {};
     std::lock_guard lock(data->Lock());

@@ -37,6 +37,10 @@ public:
 
 class TPlantafelAggregatesMapping final {
 public:
+    TPlantafelAggregatesMapping() = default;
+    // A whole copy, per-depth entries and dependent fields included.
+    TPlantafelAggregatesMapping(const TPlantafelAggregatesMapping& other);
+    TPlantafelAggregatesMapping& operator=(const TPlantafelAggregatesMapping&) = delete;
     int Count() const { return int(m_items.size()); }
     TPlantafelAggregateMapping& operator[](int i) { return *m_items[size_t(i)]; }
     const TPlantafelAggregateMapping& operator[](int i) const { return *m_items[size_t(i)]; }
@@ -85,6 +89,25 @@ private:
     mutable std::vector<std::unique_ptr<TPlantafelRowMemo>> m_memos;
 };
 
+// Where a bound column reads: its field's position in the master records and in the
+// information rows (data fields), or its entry in the aggregates mapping (aggregates).
+struct TPlantafelColumnIndex final {
+    int FieldIndex = -1;
+    int FieldIndexEx = -1;
+};
+
+// What one activation of a group resolved for its readers, published whole and never changed
+// afterwards, as the row table is: the aggregates in use with their per-depth entries, the
+// master records' field positions and the positions every bound column reads. Readers on other
+// threads take these, never the group's or the bindings' own fields, which the next activation
+// rewrites.
+struct TPlantafelActivation final {
+    quint64 Serial = 0; // unique in the process
+    TPlantafelAggregatesMapping AggsMapping;
+    std::map<QString, int> FFldLookUp; // lower-case name -> position in the master records
+    std::map<const TVoskGridItemCustomDSDataBinding*, TPlantafelColumnIndex> Columns;
+};
+
 // One resource's view on the group, the grid's read-only custom data source: its data container
 // holds the grouping datasets restricted to that resource.
 class TPlantafelSubViewDataSource : public Grid::CustomDataSource {
@@ -98,7 +121,7 @@ public:
     TPlantafelDataContainer* DataContainer() const { return DataSnapshot().get(); }
     std::shared_ptr<TPlantafelDataContainer> DataSnapshot() const { return m_dataContainer.load(); }
     void SetDataContainer(std::unique_ptr<TPlantafelDataContainer> container);
-    bool Active() const { return m_active; }
+    bool Active() const { return m_active.load(); }
     virtual void SetActive(bool active);
     // Owner, group and resource: names the source in messages and as a cursor's origin.
     QString FullName() const;
@@ -113,7 +136,7 @@ public:
     Grid::RecordHandle GetRecordHandle(int recordIndex) override;
     QVariant GetValue(Grid::RecordHandle record, Grid::ItemHandle item) override;
     Grid::RecordHandle InsertRecord(Grid::RecordHandle record) override;
-    bool IsMultiThreadingSupported() override { return m_active; }
+    bool IsMultiThreadingSupported() override { return m_active.load(); }
     bool IsNativeCompare() override { return false; }
     bool IsNativeCompareFunc() override { return false; }
     bool IsRecordIdSupported() override { return true; }
@@ -157,10 +180,9 @@ protected:
 private:
     TPlantafelSubViewGroup& m_group;
     int m_resourceId;
-    std::atomic<std::shared_ptr<TPlantafelDataContainer>> m_dataContainer;
+    TPlantafelSharedSlot<TPlantafelDataContainer> m_dataContainer;
     std::atomic<quint64> m_dataSerial{0};
-    bool m_active = false;
-    std::map<QString, int> FFldLookUp; // lower-case name -> position in the master records
+    std::atomic<bool> m_active{false};
     std::mutex m_missingMutex;
     std::set<QString> FReportedMssingFlds;
 };
@@ -174,14 +196,17 @@ public:
 
     const QString& Name() const { return FName; }
     TPlantafelContainerDataSource& Container() const { return FContainer; }
-    bool Active() const { return FActive; }
+    bool Active() const { return FActive.load(); }
     virtual void SetActive(bool active);
     TPlantafelSubViewMode Mode() const { return FMode; }
     virtual void SetMode(TPlantafelSubViewMode mode);
     const QString& Filter() const { return FFilter; }
     void ApplyClientSideFilter(const QString& filter);
     void IncludeAggregate(const QString& expression, TPlantafelAggregationField level);
+    // The mapping the next activation builds (GUI thread); readers take Activation()'s.
     TPlantafelAggregatesMapping& AggsMapping() { return FAggsMapping; }
+    // What the current activation resolved; null while inactive.
+    std::shared_ptr<const TPlantafelActivation> Activation() const { return m_activation.load(); }
     Cds::ClientDataSet* Grouping() const { return FGrouping.get(); }
 
     virtual void InitGroupingInfo(TPlantafelGroupingsInfo& info);
@@ -229,12 +254,15 @@ public:
         std::shared_ptr<TPlantafelDataContainer> Data;
         std::shared_ptr<const TPlantafelRowTable> Table;
         TPlantafelRowMemo* Memo = nullptr;
+        std::shared_ptr<const TPlantafelActivation> Activation;
     };
     static const TReadState& ReadState(TPlantafelSubViewDataSource& source);
     // Lets go of this thread's copies (after a deactivation, so that they do not keep memory).
     static void ForgetReadState();
     // The row index of a handle of the current rows, -1 for any other.
     int RowIndexOf(Grid::RecordHandle link) const;
+    // The same for the table a reader took (rows and handle checked against one table).
+    static int RowIndexIn(const TPlantafelRowTable* table, Grid::RecordHandle link);
 
     // --- profiling
     bool IsProfilingActive() const { return FIsProfilingActive; }
@@ -251,6 +279,9 @@ protected:
     virtual void FreeData();
     virtual void LoadAggregates();
     virtual void ClearLinks();
+    // Publishes what this activation resolved (null: nothing, while inactive); every bound
+    // column of every source is resolved with it.
+    void PublishActivation(bool active);
 
     // A handler called for every group start that a count walks.
     using TGroupEvent = void (TPlantafelSubViewGroup::*)(const TPlantafelGroupingLevelInfo& info,
@@ -309,9 +340,9 @@ protected:
     std::vector<std::unique_ptr<TPlantafelSubViewDataSource>> FDataSources;
     TPlantafelSubViewMode FMode = ptsvmCalendarWeekGroupedFirstWeekDays;
     QString FName;
-    bool FActive = false;
+    std::atomic<bool> FActive{false};
     std::unique_ptr<Cds::ClientDataSet> FGrouping;
-    std::atomic<std::shared_ptr<const TPlantafelRowTable>> FLinks;
+    TPlantafelSharedSlot<const TPlantafelRowTable> FLinks;
     std::atomic<quint32> m_linksGeneration{0}; // of FLinks, 0 when none; set after it
     TPlantafelAggregatesMapping FAggsMapping;
     TPlantafelAggregatesMapping FAggsIncluded;
@@ -323,11 +354,17 @@ protected:
 
 private:
     QVariant ValueOfRow(TPlantafelSubViewDataSource& source, Grid::RecordHandle link,
-                        const QString& name, int fieldIndex, int fieldIndexEx, TFieldKind kind,
+                        const QString& name, TPlantafelColumnIndex index, TFieldKind kind,
                         const TVoskGridItemCustomDSDataBinding* binding);
-    QVariant ExtraRowValue(TPlantafelSubViewDataSource& source, const TPlantafelRowTable& table,
-                           const TPlantafelGridRowLink& link, const QString& name) const;
+    // Where the binding reads under that activation: resolved when published, else now.
+    TPlantafelColumnIndex ColumnIndexOf(const TPlantafelActivation* activation,
+                                        const TVoskGridItemCustomDSDataBinding& binding) const;
+    QVariant ExtraRowValue(TPlantafelSubViewDataSource& source, const TPlantafelDataContainer& data,
+                           const TPlantafelRowTable& table, const TPlantafelGridRowLink& link,
+                           const QString& name) const;
 
+    TPlantafelSharedSlot<const TPlantafelActivation> m_activation;
+    std::atomic<quint64> m_activationSerial{0}; // of m_activation, 0 when none; set after it
     std::mutex m_countMutex;                  // taken before any container lock
     TPlantafelRowTable* m_building = nullptr; // the table a running count appends to
     std::mutex m_stopWatchMutex;

@@ -7,6 +7,7 @@
 #include "RtfCodec.h"
 #include "RtfInternal.h"
 #include "RtfPicture.h"
+#include "TVoskRibbon.h"
 #include "UDM1.h"
 #include "Vcl.Dialogs.h"
 #include "Vcl.Hourglass.h"
@@ -27,7 +28,6 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSignalBlocker>
-#include <QTabWidget>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTextList>
@@ -64,15 +64,6 @@ const QList<std::pair<QRgb, const char*>>& NamedColors() {
         {0x0000FF, "Blau"},    {0xFF00FF, "Magenta"},        {0x00FFFF, "Cyan"},
         {0xFFFFFF, "Weiß"}};
     return names;
-}
-
-// The bottom panel's colour of each scheme.
-const QList<std::pair<QString, QRgb>>& SchemeColors() {
-    static const QList<std::pair<QString, QRgb>> schemes = {{QStringLiteral("Blue"), 0xDFE9F5},
-                                                            {QStringLiteral("Black"), 0xD4D4D4},
-                                                            {QStringLiteral("Silver"), 0xEDEFF2},
-                                                            {QStringLiteral("Green"), 0xE2EEDC}};
-    return schemes;
 }
 
 } // namespace
@@ -192,15 +183,7 @@ QImage TColorPickerController::ColorGlyph(const QColor& c, int size) {
     return img;
 }
 
-const QStringList& TColorPickerController::ColorSchemes() {
-    static const QStringList names = [] {
-        QStringList n;
-        for (const auto& s : SchemeColors())
-            n << s.first;
-        return n;
-    }();
-    return names;
-}
+const QStringList& TColorPickerController::ColorSchemes() { return TVoskRibbon::ColorSchemes(); }
 
 QToolButton* TColorPickerController::AddItem(QWidget* parent, const QColor& c) {
     auto* b = new QToolButton(parent);
@@ -307,7 +290,11 @@ void TColorPickerController::ShowColor() {
     p.drawText(QRect(0, 0, s, s - 6), Qt::AlignCenter, QStringLiteral("A"));
     p.fillRect(2, s - 6, s - 4, 5, m_color.isValid() ? m_color : QColor(Qt::black));
     p.end();
-    ColorButton->setIcon(QIcon(QPixmap::fromImage(img)));
+    const QIcon icon(QPixmap::fromImage(img));
+    if (QAction* a = ColorButton->defaultAction())
+        a->setIcon(icon); // a button over an action shows the action's icon
+    else
+        ColorButton->setIcon(icon);
     ColorButton->setProperty("color", m_color);
 }
 
@@ -358,12 +345,12 @@ void TMemoFormEx::InitTools() {
 
     for (QToolButton* b : {BarButtonBold, BarButtonItalic, BarButtonUnderline, BarButtonAlignLeft,
                            BarButtonAlignCenter, BarButtonAlignRight, BarButtonBullets})
-        b->setCheckable(true);
+        b->defaultAction()->setCheckable(true);
     BarButtonAlignLeft->setProperty("Tag", int(Qt::AlignLeft));
     BarButtonAlignCenter->setProperty("Tag", int(Qt::AlignHCenter));
     BarButtonAlignRight->setProperty("Tag", int(Qt::AlignRight));
     for (QToolButton* b : {BarButtonAlignLeft, BarButtonAlignCenter, BarButtonAlignRight})
-        connect(b, &QToolButton::clicked, this, [this, b] { BarButtonAlignClick(b); });
+        connect(b->defaultAction(), &QAction::triggered, this, [this, b] { BarButtonAlignClick(b); });
 
     // Colour
     FColorPicker = new TColorPickerController(BarButtonFontColor, Ribbon->font(), this);
@@ -372,8 +359,8 @@ void TMemoFormEx::InitTools() {
             SetFontColor();
     };
     FColorPicker->OnColorSchemeChanged = [this](const QString& name) { SetColorScheme(name); };
-    connect(BarButtonFontColor, &QToolButton::clicked, this, &TMemoFormEx::SetFontColor);
-    connect(BarButtonFontDialog, &QToolButton::clicked, this, &TMemoFormEx::FontDialogClick);
+    connect(BarButtonFontColor->defaultAction(), &QAction::triggered, this, &TMemoFormEx::SetFontColor);
+    connect(BarButtonFontDialog->defaultAction(), &QAction::triggered, this, &TMemoFormEx::FontDialogClick);
 
     // Numbering
     NumberingMenu = new QMenu(BarButtonBullets);
@@ -383,13 +370,13 @@ void TMemoFormEx::InitTools() {
     BarButtonBullets->setMenu(NumberingMenu);
     BarButtonBullets->setPopupMode(QToolButton::MenuButtonPopup);
     connect(NumberingMenu, &QMenu::triggered, this, &TMemoFormEx::NumbStyleChanged);
-    connect(BarButtonBullets, &QToolButton::clicked, this, &TMemoFormEx::BarButtonBulletsClick);
+    connect(BarButtonBullets->defaultAction(), &QAction::triggered, this, &TMemoFormEx::BarButtonBulletsClick);
 
     // Clipboard and edit
-    connect(BarButtonClear, &QToolButton::clicked, this, &TMemoFormEx::BarButtonClearClick);
-    connect(BarButtonFind, &QToolButton::clicked, this, &TMemoFormEx::BarButtonFindClick);
-    connect(BarButtonReplace, &QToolButton::clicked, this, &TMemoFormEx::BarButtonReplaceClick);
-    connect(BarButtonImageInsert, &QToolButton::clicked, this,
+    connect(BarButtonClear->defaultAction(), &QAction::triggered, this, &TMemoFormEx::BarButtonClearClick);
+    connect(BarButtonFind->defaultAction(), &QAction::triggered, this, &TMemoFormEx::BarButtonFindClick);
+    connect(BarButtonReplace->defaultAction(), &QAction::triggered, this, &TMemoFormEx::BarButtonReplaceClick);
+    connect(BarButtonImageInsert->defaultAction(), &QAction::triggered, this,
             &TMemoFormEx::BarButtonImageInsertClick);
     FindDialog = new Vcl::TFindDialog(this);
     FindDialog->setWindowTitle(Text(17912, "Suchen"));
@@ -434,36 +421,22 @@ void TMemoFormEx::InitTools() {
     for (QToolButton* source :
          {BarButtonBold, BarButtonItalic, BarButtonUnderline, BarButtonFontColor,
           BarButtonAlignLeft, BarButtonAlignCenter, BarButtonAlignRight, BarButtonBullets}) {
+        // The ribbon's action does the work, so both stay alike.
         auto* b = new QToolButton(MiniToolBar);
         b->setObjectName(QStringLiteral("Mini") + source->objectName());
+        b->setDefaultAction(source->defaultAction());
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
-        b->setIcon(source->icon());
-        b->setCheckable(source->isCheckable());
-        b->setToolTip(source->toolTip());
         b->setAccessibleName(source->accessibleName());
-        row->addWidget(b);
-        // The ribbon's button does the work, so both stay alike.
-        connect(b, &QToolButton::clicked, this, [this, source] {
-            source->click();
-            SyncMiniToolBar();
-        });
-    }
-}
-
-void TMemoFormEx::SyncMiniToolBar() {
-    for (auto* b : MiniToolBar->findChildren<QToolButton*>()) {
-        const QString name = b->objectName().mid(4);
-        if (auto* source = findChild<QToolButton*>(name)) {
-            b->setChecked(source->isChecked());
-            b->setIcon(source->icon());
-            b->setEnabled(source->isEnabled());
+        if (source->menu()) {
+            b->setMenu(source->menu());
+            b->setPopupMode(source->popupMode());
         }
+        row->addWidget(b);
     }
 }
 
 void TMemoFormEx::ShowMiniToolBar(const QPoint& globalPos) {
-    SyncMiniToolBar();
     MiniToolBar->adjustSize();
     MiniToolBar->move(globalPos - QPoint(0, MiniToolBar->height() + 8));
     MiniToolBar->show();
@@ -479,10 +452,12 @@ void TMemoFormEx::EditorContextPopup(const QPoint& globalPos) {
     if (FIsRTF && Editor->textCursor().hasSelection() && !Editor->isReadOnly())
         ShowMiniToolBar(globalPos);
     for (QAction* a : EditorPopupMenu->actions()) {
+        if (a->isSeparator())
+            continue;
         const QString name =
             a->objectName().replace(QStringLiteral("mi"), QStringLiteral("BarButton"));
-        if (auto* b = findChild<QToolButton*>(name))
-            a->setEnabled(b->isEnabled());
+        if (auto* tool = findChild<QAction*>(name))
+            a->setEnabled(tool->isEnabled());
     }
     EditorPopupMenu->popup(globalPos);
 }
@@ -578,8 +553,8 @@ void TMemoFormEx::NumbStyleChanged(QAction* Sender) {
     FNumbButton = Sender;
     const int typ = Sender->data().toInt();
     FNumbersController->SetNumberParams(typ, 512, 1);
-    BarButtonBullets->setChecked(true);
-    BarButtonBullets->setIcon(Sender->icon());
+    BarButtonBullets->defaultAction()->setChecked(true);
+    BarButtonBullets->defaultAction()->setIcon(Sender->icon());
     BarButtonBulletsClick();
 }
 
@@ -589,7 +564,7 @@ void TMemoFormEx::SelectionFeedbackTools(const QTextCharFormat& f) {
     FColorPicker->SetColor(f.foreground().style() != Qt::NoBrush ? f.foreground().color()
                                                                  : QColor());
     const QTextList* list = Editor->textCursor().currentList();
-    BarButtonBullets->setChecked(list != nullptr);
+    BarButtonBullets->defaultAction()->setChecked(list != nullptr);
     if (list) {
         const QTextListFormat::Style s = list->format().style();
         const int typ = s == QTextListFormat::ListDecimal      ? 2
@@ -598,18 +573,14 @@ void TMemoFormEx::SelectionFeedbackTools(const QTextCharFormat& f) {
         FNumbButton = FNumbersController->EntryOfTyp(typ);
         FNumbersController->SetNumberParams(typ, FNumbersController->GetNumbStyle(),
                                             FNumbersController->GetNumbStart());
-        BarButtonBullets->setIcon(FNumbButton->icon());
+        BarButtonBullets->defaultAction()->setIcon(FNumbButton->icon());
     }
 }
 
 void TMemoFormEx::SetColorScheme(const QString& name) {
-    Ribbon->setProperty("ColorSchemeName", name);
-    QRgb panel = SchemeColors().first().second;
-    for (const auto& [scheme, rgb] : SchemeColors())
-        if (scheme == name)
-            panel = rgb;
+    Ribbon->SetColorSchemeName(name);
     QPalette pal = PanelBottom->palette();
-    pal.setColor(QPalette::Window, QColor(panel));
+    pal.setColor(QPalette::Window, TVoskRibbon::SchemeColor(name));
     PanelBottom->setPalette(pal);
     PanelBottom->setAutoFillBackground(true);
     if (FColorPicker->ColorScheme() != name)

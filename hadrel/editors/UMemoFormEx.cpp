@@ -11,6 +11,7 @@
 #include "UDataModul_Dunmere.h"
 #include "UnitTable.h"
 #include "RtlDialog.h"
+#include "TVoskRibbon.h"
 #include "Vcl.Components.h"
 #include "Vcl.Services.h"
 #include "VoskPrinters.h"
@@ -27,7 +28,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
-#include <QTabWidget>
+#include <QAction>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QToolButton>
@@ -44,33 +45,8 @@ QString FormatNr(int nr, const char* def, int n) {
     return Text(nr, def).replace(QStringLiteral("%d"), QString::number(n));
 }
 
-QToolButton* ToolButton(QWidget* parent, QBoxLayout* box, const char* name, const QString& caption,
-                        const char* icon, const QString& tip = {}) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setText(caption);
-    b->setIcon(QIcon::fromTheme(QString::fromLatin1(icon)));
-    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    b->setAutoRaise(true);
-    b->setIconSize(QSize(24, 24));
-    QString t = tip.isEmpty() ? caption : tip;
-    t.remove(u'&');
-    b->setToolTip(t);
-    b->setAccessibleName(t);
-    b->setFocusPolicy(Qt::NoFocus);
-    box->addWidget(b);
-    return b;
-}
-
-QHBoxLayout* Group(QHBoxLayout* page, QWidget* parent, const QString& title) {
-    auto* g = new QGroupBox(title, parent);
-    g->setAccessibleName(title);
-    page->addWidget(g);
-    auto* box = new QHBoxLayout(g);
-    box->setContentsMargins(4, 2, 4, 2);
-    box->setSpacing(2);
-    return box;
-}
+// The icon of the desktop's theme by name.
+QIcon Themed(const char* name) { return QIcon::fromTheme(QString::fromLatin1(name)); }
 
 } // namespace
 
@@ -81,94 +57,98 @@ TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(ow
     main->setContentsMargins(4, 4, 4, 4);
     main->setSpacing(2);
 
-    // The ribbon: tabs of tool groups.
-    Ribbon = Vcl::Owned(this, new QTabWidget(this), QStringLiteral("Ribbon"));
-    Ribbon->setAccessibleName(QStringLiteral("Werkzeuge"));
-    Ribbon->setFocusPolicy(Qt::NoFocus);
-    Ribbon->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
-    auto* start = new QWidget(Ribbon);
-    auto* startRow = new QHBoxLayout(start);
-    startRow->setContentsMargins(2, 2, 2, 2);
-    auto* g = Group(startRow, start, Text(17892, "Datei"));
-    BarButtonNew = ToolButton(start, g, "BarButtonNew", Text(17893, "Neu"), "document-new",
-                              Text(17894, "Neuen Text beginnen"));
-    BarButtonPrint = ToolButton(start, g, "BarButtonPrint", Text(17895, "Drucken"), "document-print");
-    g = Group(startRow, start, Text(17896, "Vorlage"));
-    BarButtonSaveTemplate = ToolButton(start, g, "BarButtonSaveTemplate", Text(17897, "Speichern"),
-                                       "document-save", Text(17898, "Text als Vorlage speichern"));
-    BarButtonLoadTemplate = ToolButton(start, g, "BarButtonLoadTemplate", Text(17899, "Laden"),
-                                       "document-open", Text(17900, "Gespeicherte Vorlage laden"));
-    g = Group(startRow, start, Text(17901, "Bearbeiten"));
-    BarButtonUndo = ToolButton(start, g, "BarButtonUndo", Text(17902, "Rückgängig"), "edit-undo");
-    BarButtonRedo = ToolButton(start, g, "BarButtonRedo", Text(17903, "Wiederholen"), "edit-redo");
-    BarButtonCut = ToolButton(start, g, "BarButtonCut", Text(17904, "Ausschneiden"), "edit-cut");
-    BarButtonCopy = ToolButton(start, g, "BarButtonCopy", Text(6218, "Kopieren"), "edit-copy");
-    BarButtonPaste = ToolButton(start, g, "BarButtonPaste", Text(1184, "Einfügen"), "edit-paste");
-    BarButtonSelectAll = ToolButton(start, g, "BarButtonSelectAll", Text(17910, "Alles markieren"),
-                                    "edit-select-all");
-    BarButtonClear = ToolButton(start, g, "BarButtonClear", Text(17911, "Löschen"), "edit-clear");
-    BarButtonFind = ToolButton(start, g, "BarButtonFind", Text(17912, "Suchen"), "edit-find");
-    BarButtonReplace = ToolButton(start, g, "BarButtonReplace", Text(26188, "Ersetzen"),
-                                  "edit-find-replace");
-    BarButtonSearchF2 = ToolButton(start, g, "BarButtonSearchF2", Text(17885, "Nachschlagen (F2)"),
-                                   "edit-find-mail", Text(17885, "Nachschlagen (F2)"));
-    startRow->addStretch();
-    Ribbon->addTab(start, Text(12264, "Start"));
+    // The ribbon: tabs of tool groups. A minimised ribbon stays open while the user works in the
+    // editor, so that several tools can be applied to a selection in turn.
+    Ribbon = Vcl::Owned(this, new TVoskRibbon(this), QStringLiteral("Ribbon"));
+    using G = TVoskRibbonGroup;
+    TVoskRibbonTab* tab = Ribbon->AddTab(QStringLiteral("RibbonTabStart"), Text(12264, "Start"));
+    G* g = tab->AddGroup(QStringLiteral("GroupFile"), Text(17892, "Datei"));
+    BarButtonNew = g->AddButton(QStringLiteral("BarButtonNew"), Text(17893, "Neu"),
+                                Themed("document-new"), Text(17894, "Neuen Text beginnen"));
+    BarButtonPrint = g->AddButton(QStringLiteral("BarButtonPrint"), Text(17895, "Drucken"),
+                                  Themed("document-print"));
+    g = tab->AddGroup(QStringLiteral("GroupTemplate"), Text(17896, "Vorlage"));
+    BarButtonSaveTemplate =
+        g->AddButton(QStringLiteral("BarButtonSaveTemplate"), Text(17897, "Speichern"),
+                     Themed("document-save"), Text(17898, "Text als Vorlage speichern"));
+    BarButtonLoadTemplate =
+        g->AddButton(QStringLiteral("BarButtonLoadTemplate"), Text(17899, "Laden"),
+                     Themed("document-open"), Text(17900, "Gespeicherte Vorlage laden"));
+    g = tab->AddGroup(QStringLiteral("GroupEdit"), Text(17901, "Bearbeiten"));
+    BarButtonPaste = g->AddButton(QStringLiteral("BarButtonPaste"), Text(1184, "Einfügen"),
+                                  Themed("edit-paste"));
+    BarButtonCut = g->AddButton(QStringLiteral("BarButtonCut"), Text(17904, "Ausschneiden"),
+                                Themed("edit-cut"), {}, G::Small);
+    BarButtonCopy = g->AddButton(QStringLiteral("BarButtonCopy"), Text(6218, "Kopieren"),
+                                 Themed("edit-copy"), {}, G::Small);
+    BarButtonSelectAll =
+        g->AddButton(QStringLiteral("BarButtonSelectAll"), Text(17910, "Alles markieren"),
+                     Themed("edit-select-all"), {}, G::Small);
+    BarButtonUndo = g->AddButton(QStringLiteral("BarButtonUndo"), Text(17902, "Rückgängig"),
+                                 Themed("edit-undo"), {}, G::Small);
+    BarButtonRedo = g->AddButton(QStringLiteral("BarButtonRedo"), Text(17903, "Wiederholen"),
+                                 Themed("edit-redo"), {}, G::Small);
+    BarButtonClear = g->AddButton(QStringLiteral("BarButtonClear"), Text(17911, "Löschen"),
+                                  Themed("edit-clear"), {}, G::Small);
+    BarButtonFind = g->AddButton(QStringLiteral("BarButtonFind"), Text(17912, "Suchen"),
+                                 Themed("edit-find"), {}, G::Small);
+    BarButtonReplace = g->AddButton(QStringLiteral("BarButtonReplace"), Text(26188, "Ersetzen"),
+                                    Themed("edit-find-replace"), {}, G::Small);
+    BarButtonSearchF2 =
+        g->AddButton(QStringLiteral("BarButtonSearchF2"), Text(17885, "Nachschlagen (F2)"),
+                     Themed("edit-find-mail"), {}, G::Small);
 
-    start = new QWidget(Ribbon);
-    startRow = new QHBoxLayout(start);
-    startRow->setContentsMargins(2, 2, 2, 2);
-    g = Group(startRow, start, Text(934, "Schrift"));
-    BarComboFontName = Vcl::Owned(this, new QFontComboBox(start), QStringLiteral("BarComboFontName"));
-    BarComboFontName->setToolTip(Text(954, "Schriftart"));
-    BarComboFontName->setAccessibleName(Text(954, "Schriftart"));
+    tab = Ribbon->AddTab(QStringLiteral("RibbonTabFormat"), Text(17875, "Format"));
+    g = tab->AddGroup(QStringLiteral("GroupFont"), Text(934, "Schrift"));
+    BarComboFontName = Vcl::Owned(this, new QFontComboBox(this), QStringLiteral("BarComboFontName"));
     BarComboFontName->setFocusPolicy(Qt::ClickFocus);
     BarComboFontName->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     BarComboFontName->setMinimumContentsLength(14);
-    g->addWidget(BarComboFontName);
-    BarComboFontSize = Vcl::Owned(this, new QComboBox(start), QStringLiteral("BarComboFontSize"));
+    g->AddWidget(BarComboFontName, Text(954, "Schriftart"));
+    BarComboFontSize = Vcl::Owned(this, new QComboBox(this), QStringLiteral("BarComboFontSize"));
     BarComboFontSize->setEditable(true);
     for (int s : {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72})
         BarComboFontSize->addItem(QString::number(s));
-    BarComboFontSize->setToolTip(Text(975, "Schriftgröße"));
-    BarComboFontSize->setAccessibleName(Text(975, "Schriftgröße"));
     BarComboFontSize->setFocusPolicy(Qt::ClickFocus);
-    g->addWidget(BarComboFontSize);
-    BarButtonBold = ToolButton(start, g, "BarButtonBold", Text(1022, "Fett"), "format-text-bold");
-    BarButtonItalic = ToolButton(start, g, "BarButtonItalic", Text(1032, "Kursiv"), "format-text-italic");
-    BarButtonUnderline = ToolButton(start, g, "BarButtonUnderline", Text(1063, "Unterstrichen"),
-                                    "format-text-underline");
-    BarButtonFontColor = ToolButton(start, g, "BarButtonFontColor", Text(6216, "Schriftfarbe"),
-                                    "format-text-color");
-    BarButtonFontDialog = ToolButton(start, g, "BarButtonFontDialog", Text(6215, "Schrift…"),
-                                     "preferences-desktop-font");
-    g = Group(startRow, start, Text(6217, "Absatz"));
-    BarButtonAlignLeft = ToolButton(start, g, "BarButtonAlignLeft", Text(6219, "Linksbündig"),
-                                    "format-justify-left");
-    BarButtonAlignCenter = ToolButton(start, g, "BarButtonAlignCenter", Text(6220, "Zentriert"),
-                                      "format-justify-center");
-    BarButtonAlignRight = ToolButton(start, g, "BarButtonAlignRight", Text(11995, "Rechts"),
-                                     "format-justify-right", Text(11995, "Rechtsbündig"));
-    BarButtonBullets = ToolButton(start, g, "BarButtonBullets", Text(11996, "Aufzählung"),
-                                  "format-list-unordered");
-    startRow->addStretch();
-    Ribbon->addTab(start, Text(17875, "Format"));
+    g->AddWidget(BarComboFontSize, Text(975, "Schriftgröße"));
+    BarButtonBold = g->AddButton(QStringLiteral("BarButtonBold"), Text(1022, "Fett"),
+                                 Themed("format-text-bold"), {}, G::Icon);
+    BarButtonItalic = g->AddButton(QStringLiteral("BarButtonItalic"), Text(1032, "Kursiv"),
+                                   Themed("format-text-italic"), {}, G::Icon);
+    BarButtonUnderline =
+        g->AddButton(QStringLiteral("BarButtonUnderline"), Text(1063, "Unterstrichen"),
+                     Themed("format-text-underline"), {}, G::Icon);
+    BarButtonFontColor =
+        g->AddButton(QStringLiteral("BarButtonFontColor"), Text(6216, "Schriftfarbe"),
+                     Themed("format-text-color"), {}, G::Icon);
+    BarButtonFontDialog = g->AddButton(QStringLiteral("BarButtonFontDialog"),
+                                       Text(6215, "Schrift…"), Themed("preferences-desktop-font"));
+    g = tab->AddGroup(QStringLiteral("GroupParagraph"), Text(6217, "Absatz"));
+    BarButtonAlignLeft =
+        g->AddButton(QStringLiteral("BarButtonAlignLeft"), Text(6219, "Linksbündig"),
+                     Themed("format-justify-left"), {}, G::Icon);
+    BarButtonAlignCenter =
+        g->AddButton(QStringLiteral("BarButtonAlignCenter"), Text(6220, "Zentriert"),
+                     Themed("format-justify-center"), {}, G::Icon);
+    BarButtonAlignRight =
+        g->AddButton(QStringLiteral("BarButtonAlignRight"), Text(11995, "Rechts"),
+                     Themed("format-justify-right"), Text(11995, "Rechtsbündig"), G::Icon);
+    BarButtonBullets = g->AddButton(QStringLiteral("BarButtonBullets"), Text(11996, "Aufzählung"),
+                                    Themed("format-list-unordered"), {}, G::Small);
 
-    auto* insert = new QWidget(Ribbon);
-    auto* insertRow = new QHBoxLayout(insert);
-    insertRow->setContentsMargins(2, 2, 2, 2);
-    g = Group(insertRow, insert, Text(12645, "Einfügen"));
-    BarButtonSymbol = ToolButton(insert, g, "BarButtonSymbol", Text(17166, "Symbol"), "character-set");
-    BarButtonImageInsert = ToolButton(insert, g, "BarButtonImageInsert", Text(17400, "Bild"),
-                                      "insert-image");
-    g = Group(insertRow, insert, Text(17881, "Ansicht"));
-    BarButtonWordWrap = ToolButton(insert, g, "BarButtonWordWrap", Text(17882, "Zeilenumbruch"),
-                                   "format-text-direction-ltr",
-                                   Text(17882, "Zeilenumbruch ein oder aus"));
-    BarButtonKeyboard = ToolButton(insert, g, "BarButtonKeyboard", Text(17878, "Tastatur"),
-                                   "input-keyboard", Text(17878, "Bildschirmtastatur zeigen"));
-    insertRow->addStretch();
-    Ribbon->addTab(insert, Text(17877, "Einfügen und Ansicht"));
+    tab = Ribbon->AddTab(QStringLiteral("RibbonTabInsert"), Text(17877, "Einfügen und Ansicht"));
+    g = tab->AddGroup(QStringLiteral("GroupInsert"), Text(12645, "Einfügen"));
+    BarButtonSymbol = g->AddButton(QStringLiteral("BarButtonSymbol"), Text(17166, "Symbol"),
+                                   Themed("character-set"));
+    BarButtonImageInsert = g->AddButton(QStringLiteral("BarButtonImageInsert"),
+                                        Text(17400, "Bild"), Themed("insert-image"));
+    g = tab->AddGroup(QStringLiteral("GroupView"), Text(17881, "Ansicht"));
+    BarButtonWordWrap =
+        g->AddButton(QStringLiteral("BarButtonWordWrap"), Text(17882, "Zeilenumbruch"),
+                     Themed("format-text-direction-ltr"), Text(17882, "Zeilenumbruch ein oder aus"));
+    BarButtonKeyboard =
+        g->AddButton(QStringLiteral("BarButtonKeyboard"), Text(17878, "Tastatur"),
+                     Themed("input-keyboard"), Text(17878, "Bildschirmtastatur zeigen"));
     main->addWidget(Ribbon);
 
     WidthMarker = Vcl::Owned(this, new QSlider(Qt::Horizontal, this), QStringLiteral("WidthMarker"));
@@ -183,6 +163,7 @@ TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(ow
     Editor->setToolTip(Text(757, "Text"));
     Editor->setTabChangesFocus(false);
     main->addWidget(Editor, 1);
+    Ribbon->AddKeepOpenWidget(Editor);
     PanelPageWidth = new QFrame(Editor->viewport());
     PanelPageWidth->setObjectName(QStringLiteral("PanelPageWidth"));
     PanelPageWidth->setFrameShape(QFrame::VLine);
@@ -256,30 +237,30 @@ TMemoFormEx::TMemoFormEx(QObject* owner, QWidget* parent) : TAbstractMemoForm(ow
     connect(btShowOnlyNonModal, &QPushButton::clicked, this, &TMemoFormEx::btShowOnlyNonModalClick);
     connect(StatusLocked, &QToolButton::clicked, this, &TMemoFormEx::StatusLockedClick);
     connect(WidthMarker, &QSlider::valueChanged, this, &TMemoFormEx::WidthMarkerChange);
-    connect(BarButtonNew, &QToolButton::clicked, this, &TMemoFormEx::BarButtonNewClick);
-    connect(BarButtonPrint, &QToolButton::clicked, this, &TMemoFormEx::BarButtonPrintClick);
-    connect(BarButtonSaveTemplate, &QToolButton::clicked, this,
+    connect(BarButtonNew->defaultAction(), &QAction::triggered, this, &TMemoFormEx::BarButtonNewClick);
+    connect(BarButtonPrint->defaultAction(), &QAction::triggered, this, &TMemoFormEx::BarButtonPrintClick);
+    connect(BarButtonSaveTemplate->defaultAction(), &QAction::triggered, this,
             [this] { BarButtonSaveTemplateClick(BarButtonSaveTemplate); });
-    connect(BarButtonLoadTemplate, &QToolButton::clicked, this,
+    connect(BarButtonLoadTemplate->defaultAction(), &QAction::triggered, this,
             [this] { BarButtonLoadTemplateClick(BarButtonLoadTemplate); });
-    connect(BarButtonUndo, &QToolButton::clicked, this, &TMemoFormEx::Undo);
-    connect(BarButtonRedo, &QToolButton::clicked, this, &TMemoFormEx::Redo);
-    connect(BarButtonCut, &QToolButton::clicked, Editor, &QTextEdit::cut);
-    connect(BarButtonCopy, &QToolButton::clicked, Editor, &QTextEdit::copy);
-    connect(BarButtonPaste, &QToolButton::clicked, Editor, &QTextEdit::paste);
-    connect(BarButtonSelectAll, &QToolButton::clicked, Editor, &QTextEdit::selectAll);
-    connect(BarButtonSearchF2, &QToolButton::clicked, this, &TMemoFormEx::BarButtonSearchF2Click);
-    BarButtonKeyboard->setCheckable(true);
-    connect(BarButtonKeyboard, &QToolButton::clicked, this, &TMemoFormEx::BarButtonKeyboardClick);
-    BarButtonWordWrap->setCheckable(true);
+    connect(BarButtonUndo->defaultAction(), &QAction::triggered, this, &TMemoFormEx::Undo);
+    connect(BarButtonRedo->defaultAction(), &QAction::triggered, this, &TMemoFormEx::Redo);
+    connect(BarButtonCut->defaultAction(), &QAction::triggered, Editor, &QTextEdit::cut);
+    connect(BarButtonCopy->defaultAction(), &QAction::triggered, Editor, &QTextEdit::copy);
+    connect(BarButtonPaste->defaultAction(), &QAction::triggered, Editor, &QTextEdit::paste);
+    connect(BarButtonSelectAll->defaultAction(), &QAction::triggered, Editor, &QTextEdit::selectAll);
+    connect(BarButtonSearchF2->defaultAction(), &QAction::triggered, this, &TMemoFormEx::BarButtonSearchF2Click);
+    BarButtonKeyboard->defaultAction()->setCheckable(true);
+    connect(BarButtonKeyboard->defaultAction(), &QAction::triggered, this, &TMemoFormEx::BarButtonKeyboardClick);
+    BarButtonWordWrap->defaultAction()->setCheckable(true);
     InitTools();
-    BarButtonWordWrap->setChecked(true);
-    connect(BarButtonBold, &QToolButton::clicked, this, [this](bool on) {
+    BarButtonWordWrap->defaultAction()->setChecked(true);
+    connect(BarButtonBold->defaultAction(), &QAction::triggered, this, [this](bool on) {
         Editor->setFontWeight(on ? QFont::Bold : QFont::Normal);
     });
-    connect(BarButtonItalic, &QToolButton::clicked, Editor, &QTextEdit::setFontItalic);
-    connect(BarButtonUnderline, &QToolButton::clicked, Editor, &QTextEdit::setFontUnderline);
-    connect(BarButtonWordWrap, &QToolButton::clicked, this, [this](bool on) {
+    connect(BarButtonItalic->defaultAction(), &QAction::triggered, Editor, &QTextEdit::setFontItalic);
+    connect(BarButtonUnderline->defaultAction(), &QAction::triggered, Editor, &QTextEdit::setFontUnderline);
+    connect(BarButtonWordWrap->defaultAction(), &QAction::triggered, this, [this](bool on) {
         Editor->setLineWrapMode(on ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
     });
     connect(BarComboFontName, &QFontComboBox::currentFontChanged, this, [this](const QFont& f) {
@@ -369,7 +350,7 @@ bool TMemoFormEx::EditText(const QString& FieldName, QString& txt, QString& txt_
     FIsRTF = isRtf;
     Editor->setAcceptRichText(isRtf);
     // 2
-    BarButtonImageInsert->setVisible(isRtf);
+    BarButtonImageInsert->defaultAction()->setVisible(isRtf);
     if (!isRtf) {
         QFont f(QStringLiteral("Arial"));
         f.setPointSize(10);
@@ -393,14 +374,16 @@ bool TMemoFormEx::EditText(const QString& FieldName, QString& txt, QString& txt_
         StatusLocked->setCheckable(false);
     }
     // 6
-    BarButtonLoadTemplate->setEnabled(!isVorlageLeer());
+    BarButtonLoadTemplate->defaultAction()->setEnabled(!isVorlageLeer());
     const bool tools = isRtf && !ReadOnly;
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             BarButtonReplace, BarButtonClear, BarButtonUndo, BarButtonKeyboard, BarButtonSymbol,
-             BarButtonBold, BarButtonItalic, BarButtonUnderline, BarButtonAlignLeft,
-             BarButtonAlignCenter, BarButtonAlignRight, BarButtonBullets, BarButtonFontColor,
-             BarComboFontName, BarComboFontSize, BarButtonFontDialog, BarButtonImageInsert})
-        w->setEnabled(tools);
+    for (QToolButton* b :
+         {BarButtonReplace, BarButtonClear, BarButtonUndo, BarButtonKeyboard, BarButtonSymbol,
+          BarButtonBold, BarButtonItalic, BarButtonUnderline, BarButtonAlignLeft,
+          BarButtonAlignCenter, BarButtonAlignRight, BarButtonBullets, BarButtonFontColor,
+          BarButtonFontDialog, BarButtonImageInsert})
+        b->defaultAction()->setEnabled(tools);
+    BarComboFontName->setEnabled(tools);
+    BarComboFontSize->setEnabled(tools);
     // 7
     Editor->setReadOnly(ReadOnly);
     // 8
@@ -505,8 +488,8 @@ void TMemoFormEx::RefreshModified() {
 void TMemoFormEx::EditorChange() {
     if (FUndoController && FUndoController->Locked())
         return; // set once the undo or redo is done
-    BarButtonUndo->setEnabled(Editor->document()->isUndoAvailable());
-    BarButtonRedo->setEnabled(Editor->document()->isRedoAvailable());
+    BarButtonUndo->defaultAction()->setEnabled(Editor->document()->isUndoAvailable());
+    BarButtonRedo->defaultAction()->setEnabled(Editor->document()->isRedoAvailable());
     RefreshModified();
 }
 
@@ -534,13 +517,13 @@ void TMemoFormEx::EditorSelectionChange() {
     StatusLineNumber->setText(FormatNr(17907, "Zeile: %d", GetEditorRow()));
     StatusColumnNumber->setText(FormatNr(17908, "Spalte: %d", GetEditorCol()));
     const QTextCharFormat f = Editor->currentCharFormat();
-    BarButtonBold->setChecked(f.fontWeight() >= QFont::DemiBold);
-    BarButtonItalic->setChecked(f.fontItalic());
-    BarButtonUnderline->setChecked(f.fontUnderline());
+    BarButtonBold->defaultAction()->setChecked(f.fontWeight() >= QFont::DemiBold);
+    BarButtonItalic->defaultAction()->setChecked(f.fontItalic());
+    BarButtonUnderline->defaultAction()->setChecked(f.fontUnderline());
     const Qt::Alignment a = Editor->alignment();
-    BarButtonAlignCenter->setChecked(a & Qt::AlignHCenter);
-    BarButtonAlignRight->setChecked((a & Qt::AlignRight) && !(a & Qt::AlignHCenter));
-    BarButtonAlignLeft->setChecked(!BarButtonAlignCenter->isChecked() &&
+    BarButtonAlignCenter->defaultAction()->setChecked(a & Qt::AlignHCenter);
+    BarButtonAlignRight->defaultAction()->setChecked((a & Qt::AlignRight) && !(a & Qt::AlignHCenter));
+    BarButtonAlignLeft->defaultAction()->setChecked(!BarButtonAlignCenter->isChecked() &&
                                    !BarButtonAlignRight->isChecked());
     if (FIsRTF) {
         // Looking a font up in the combo is slow; on most keys it has not changed.
@@ -654,7 +637,7 @@ void TMemoFormEx::BarButtonSaveTemplateClick(QObject* Sender) {
     QString S;
     if (!Editor->document()->isEmpty())
         S = FIsRTF ? GetAltText() : Editor->toPlainText();
-    BarButtonLoadTemplate->setEnabled(!Korvexutils::TrimEx(S).isEmpty());
+    BarButtonLoadTemplate->defaultAction()->setEnabled(!Korvexutils::TrimEx(S).isEmpty());
     if (DM1())
         DM1()->SaveLastVal(GetTemplateName(Sender), S, true);
 }

@@ -30,7 +30,6 @@ class QMouseEvent;
 class QPushButton;
 class QSlider;
 class QStatusBar;
-class QTabWidget;
 class QTextEdit;
 class QToolButton;
 class QTextCharFormat;
@@ -38,6 +37,7 @@ class TColorPickerController;
 class TFrameVirtualKeyboard;
 class TNumbersController;
 class TRichEditUndoController;
+class TVoskRibbon;
 
 class TMemoFormEx final : public TAbstractMemoForm {
     Q_OBJECT
@@ -134,7 +134,7 @@ public:
     QString FAltText;
     bool FModified = false;
 
-    QTabWidget* Ribbon;
+    TVoskRibbon* Ribbon;
     QSlider* WidthMarker;
     QFrame* PanelPageWidth;
     QTextEdit* Editor;
@@ -203,7 +203,6 @@ private:
     void CloseIfNotModal();
     void InitTools();
     void SelectionFeedbackTools(const QTextCharFormat& f);
-    void SyncMiniToolBar();
     QTextCursor Search(const QTextCursor& from, const QString& text,
                        Vcl::TFindOptions options) const;
 

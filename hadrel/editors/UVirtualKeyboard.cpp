@@ -1,6 +1,9 @@
 #include "UVirtualKeyboard.h"
 
 #include "UnitTable.h"
+#include "Vcl.Classes.h"
+
+#include "UnitTable.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -185,4 +188,12 @@ TFrameVirtualKeyboard::TFrameVirtualKeyboard(QWidget* parent) : QFrame(parent) {
     outer->addWidget(GroupVirtualKeyboard, 0, Qt::AlignLeft);
 }
 
-KORVEX_UNIT("hadrel", "UVirtualKeyboard", [] {}, [] {});
+KORVEX_UNIT("hadrel", "UVirtualKeyboard", nullptr, nullptr, &UVirtualKeyboard::Register);
+
+namespace UVirtualKeyboard {
+
+void Register() {
+    Vcl::RegisterComponents(QStringLiteral("Korvex-Zusätzlich"), {Vcl::ComponentClass<TFrameVirtualKeyboard>()});
+}
+
+} // namespace UVirtualKeyboard

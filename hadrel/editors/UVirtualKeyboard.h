@@ -44,3 +44,8 @@ public:
     QGroupBox* GroupVirtualKeyboard;
     TTouchKeyboard* AdvTouchKeyboard3;
 };
+
+namespace UVirtualKeyboard {
+// Puts `TFrameVirtualKeyboard` on the IDE's palette page "Korvex-Zusätzlich".
+void Register();
+} // namespace UVirtualKeyboard

@@ -7,6 +7,7 @@
 #include "UModulForm.Start.h"
 #include "UnitTable.h"
 #include "Uvoskrtl.Exception.h"
+#include "Vcl.Classes.h"
 #include "Vcl.Components.h"
 #include "VoskGridValues.h"
 
@@ -947,23 +948,10 @@ void TVoskDBSQLMemo::undo() {
 // ---- registration ----------------------------------------------------------------------------
 
 namespace UVoskSQLMemo {
-namespace {
-// The unit is only counted in and out: it fills no hook slot.
-const Rtl::UnitRegistration unit("hadrel", "UVoskSQLMemo", nullptr, nullptr);
-
-QStringList& Registry() {
-    static QStringList classes;
-    return classes;
-}
-} // namespace
-
 void Register() {
-    for (const char* c : {"Vosk_System/TVoskSQLMemo", "Vosk_System/TVoskDBSQLMemo"})
-        if (!Registry().contains(QLatin1String(c)))
-            Registry() << QString::fromLatin1(c);
-}
-
-QStringList RegisteredClasses() {
-    return Registry();
+    Vcl::RegisterComponents(QStringLiteral("Vosk_System"), {Vcl::ComponentClass<TVoskSQLMemo>(),
+                                                           Vcl::ComponentClass<TVoskDBSQLMemo>()});
 }
 } // namespace UVoskSQLMemo
+
+KORVEX_UNIT("hadrel", "UVoskSQLMemo", nullptr, nullptr, &UVoskSQLMemo::Register);

@@ -260,7 +260,6 @@ private:
 };
 
 namespace UVoskSQLMemo {
-// Records the classes in the component registry (page "Vosk_System").
+// Puts `TVoskSQLMemo` and `TVoskDBSQLMemo` on the IDE's palette page "Vosk_System".
 void Register();
-QStringList RegisteredClasses();
 } // namespace UVoskSQLMemo

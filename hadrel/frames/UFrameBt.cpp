@@ -1,5 +1,8 @@
 #include "UFrameBt.h"
 
+#include "UnitTable.h"
+#include "Vcl.Classes.h"
+
 #include <TKorvexPython.h>
 #include <TVoskClass.h>
 #include <TfrmToDesignBase.h>
@@ -81,7 +84,7 @@ void initUnit() {
 
 } // namespace
 
-KORVEX_UNIT("hadrel", "UFrameBt", &initUnit, nullptr);
+KORVEX_UNIT("hadrel", "UFrameBt", &initUnit, nullptr, &UFrameBt::Register);
 
 TFrameBt::TFrameBt(QObject* owner, QWidget* parent) : QFrame(parent) {
     Vcl::SetOwner(this, owner);
@@ -589,3 +592,11 @@ void TFrameBt::miShowResultClick(QAction* item) {
     if (item == miSavePythonScript && miSavePythonScript->isChecked())
         miSavePythonResult->setChecked(true);
 }
+
+namespace UFrameBt {
+
+void Register() {
+    Vcl::RegisterComponents(QStringLiteral("Korvex-Zusätzlich"), {Vcl::ComponentClass<TFrameBt>()});
+}
+
+} // namespace UFrameBt

@@ -88,3 +88,8 @@ private:
     QPointer<TKorvexPython> FPython;
     QString m_rtfParam;
 };
+
+namespace UFrameBt {
+// Puts `TFrameBt` on the IDE's palette page "Korvex-Zusätzlich".
+void Register();
+} // namespace UFrameBt

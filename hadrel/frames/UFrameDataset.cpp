@@ -1,5 +1,8 @@
 #include "UFrameDataset.h"
 
+#include "UnitTable.h"
+#include "Vcl.Classes.h"
+
 #include "FrameDBNavigate.h"
 
 #include <EventGuard.h>
@@ -208,3 +211,13 @@ void TFrameDataSet::DBGridViewFocusedRecordChanged() {
     if (m_class)
         m_lastRecno = m_class->RecNo();
 }
+
+namespace UFrameDataset {
+
+void Register() {
+    Vcl::RegisterComponents(QStringLiteral("Korvex-Controls"), {Vcl::ComponentClass<TFrameDataSet>()});
+}
+
+} // namespace UFrameDataset
+
+KORVEX_UNIT("hadrel", "UFrameDataset", nullptr, nullptr, &UFrameDataset::Register);

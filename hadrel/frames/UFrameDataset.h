@@ -80,3 +80,8 @@ private:
     bool m_layoutPending = false; // bound while closed: laid out when the rows come
     TFrameDatasetNavigator m_navigator = fdnDBNavigator;
 };
+
+namespace UFrameDataset {
+// Puts `TFrameDataSet` on the IDE's palette page "Korvex-Controls".
+void Register();
+} // namespace UFrameDataset

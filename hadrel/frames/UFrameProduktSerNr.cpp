@@ -1,5 +1,8 @@
 #include "UFrameProduktSerNr.h"
 
+#include "UnitTable.h"
+#include "Vcl.Classes.h"
+
 #include "FrameDBNavigate.h"
 #include "UModulForm.Start.h"
 
@@ -676,3 +679,13 @@ void TFrameProduktSerNr::miDelBezugClick(QObject* sender) {
         }
     });
 }
+
+namespace UFrameProduktSerNr {
+
+void Register() {
+    Vcl::RegisterComponents(QStringLiteral("Korvex-Controls"), {Vcl::ComponentClass<TFrameProduktSerNr>()});
+}
+
+} // namespace UFrameProduktSerNr
+
+KORVEX_UNIT("hadrel", "UFrameProduktSerNr", nullptr, nullptr, &UFrameProduktSerNr::Register);

@@ -103,3 +103,8 @@ private:
     QVariant m_sernrreqLgId;
     bool m_splitterLoaded = false;
 };
+
+namespace UFrameProduktSerNr {
+// Puts `TFrameProduktSerNr` on the IDE's palette page "Korvex-Controls".
+void Register();
+} // namespace UFrameProduktSerNr

@@ -1,5 +1,8 @@
 #include "UFrameRecnoEnumGrid.h"
 
+#include "UnitTable.h"
+#include "Vcl.Classes.h"
+
 #include "FrameDBNavigate.h"
 
 #include <Korvexutils.h>
@@ -189,3 +192,13 @@ void TFrameRecnoEnumGrid::SetCodeChecked(int row, bool checked) {
         VoskRecnoKeyword::RemoveEnumCode(dm->Database(), m_tableName, dbrid, m_parameterName, code);
     ServSQLEnum->Refresh(true, true);
 }
+
+namespace UFrameRecnoEnumGrid {
+
+void Register() {
+    Vcl::RegisterComponents(QStringLiteral("Korvex-Controls"), {Vcl::ComponentClass<TFrameRecnoEnumGrid>()});
+}
+
+} // namespace UFrameRecnoEnumGrid
+
+KORVEX_UNIT("hadrel", "UFrameRecnoEnumGrid", nullptr, nullptr, &UFrameRecnoEnumGrid::Register);

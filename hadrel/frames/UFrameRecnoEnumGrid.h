@@ -53,3 +53,8 @@ private:
     int m_textNr = 0;
     QPointer<TVoskClass> m_dataSource;
 };
+
+namespace UFrameRecnoEnumGrid {
+// Puts `TFrameRecnoEnumGrid` on the IDE's palette page "Korvex-Controls".
+void Register();
+} // namespace UFrameRecnoEnumGrid

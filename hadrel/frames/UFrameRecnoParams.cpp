@@ -1,5 +1,8 @@
 #include "UFrameRecnoParams.h"
 
+#include "UnitTable.h"
+#include "Vcl.Classes.h"
+
 #include "FrameDBNavigate.h"
 #include "UModulForm.Start.h"
 
@@ -382,4 +385,12 @@ void FiniUnit() { UModulFormSeams::FrameRecnoParams.Reset(); }
 
 } // namespace
 
-KORVEX_UNIT("hadrel", "UFrameRecnoParams", InitUnit, FiniUnit);
+KORVEX_UNIT("hadrel", "UFrameRecnoParams", InitUnit, FiniUnit, &UFrameRecnoParams::Register);
+
+namespace UFrameRecnoParams {
+
+void Register() {
+    Vcl::RegisterComponents(QStringLiteral("Korvex-Controls"), {Vcl::ComponentClass<TFrameRecnoParams>()});
+}
+
+} // namespace UFrameRecnoParams

@@ -108,3 +108,8 @@ private:
     bool m_insertBy = false;
     TFrameRecnoNavigator m_navigator = frnDBNavigator;
 };
+
+namespace UFrameRecnoParams {
+// Puts `TFrameRecnoParams` on the IDE's palette page "Korvex-Controls".
+void Register();
+} // namespace UFrameRecnoParams

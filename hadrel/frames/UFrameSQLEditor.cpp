@@ -1,5 +1,8 @@
 #include "UFrameSQLEditor.h"
 
+#include "UnitTable.h"
+#include "Vcl.Classes.h"
+
 #include <Korvexutils.h>
 #include <TVoskBalloonHint.h>
 #include <TVoskPopupMenu.h>
@@ -169,3 +172,13 @@ bool TFrameSQLEditor::eventFilter(QObject* watched, QEvent* event) {
     default: return QFrame::eventFilter(watched, event);
     }
 }
+
+namespace UFrameSQLEditor {
+
+void Register() {
+    Vcl::RegisterComponents(QStringLiteral("Korvex-Controls"), {Vcl::ComponentClass<TFrameSQLEditor>()});
+}
+
+} // namespace UFrameSQLEditor
+
+KORVEX_UNIT("hadrel", "UFrameSQLEditor", nullptr, nullptr, &UFrameSQLEditor::Register);

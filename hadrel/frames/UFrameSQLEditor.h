@@ -43,3 +43,8 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void moveCaretTo(const QPoint& pos);
 };
+
+namespace UFrameSQLEditor {
+// Puts `TFrameSQLEditor` on the IDE's palette page "Korvex-Controls".
+void Register();
+} // namespace UFrameSQLEditor

@@ -1,5 +1,8 @@
 #include "FrameDBNavigate.h"
 
+#include "UnitTable.h"
+#include "Vcl.Classes.h"
+
 #include "AutoRefreshMenu.h"
 
 #include "DMSys.h"
@@ -937,3 +940,13 @@ void TFrameDBNav::LoadCompSettings(QObject*) {
     if (visible != moTabFilter->isChecked())
         moTabFilterClick(nullptr);
 }
+
+namespace FrameDBNavigate {
+
+void Register() {
+    Vcl::RegisterComponents(QStringLiteral("Korvex-Zusätzlich"), {Vcl::ComponentClass<TFrameDBNav>()});
+}
+
+} // namespace FrameDBNavigate
+
+KORVEX_UNIT("hadrel", "FrameDBNavigate", nullptr, nullptr, &FrameDBNavigate::Register);

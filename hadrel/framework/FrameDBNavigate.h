@@ -232,3 +232,8 @@ private:
     bool m_filterBound = false;
     QString m_lastSearch;
 };
+
+namespace FrameDBNavigate {
+// Puts `TFrameDBNav` on the IDE's palette page "Korvex-Zusätzlich".
+void Register();
+} // namespace FrameDBNavigate

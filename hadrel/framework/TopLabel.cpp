@@ -1,5 +1,8 @@
 #include "TopLabel.h"
 
+#include "UnitTable.h"
+#include "Vcl.Classes.h"
+
 #include "AutoRefreshMenu.h"
 #include "DMSys.h"
 #include "Korvexcommonvcl.h"
@@ -721,3 +724,13 @@ void TTopLabelFrame::UpdateDockUndockHint() {
     btDockUndock->setAccessibleName(hint);
     btDockUndock->setIcon(DMSys()->ImageListHot()->Icon(FormAusgedockt ? 283 : 246));
 }
+
+namespace TopLabel {
+
+void Register() {
+    Vcl::RegisterComponents(QStringLiteral("Korvex-Zusätzlich"), {Vcl::ComponentClass<TTopLabelFrame>()});
+}
+
+} // namespace TopLabel
+
+KORVEX_UNIT("hadrel", "TopLabel", nullptr, nullptr, &TopLabel::Register);

@@ -405,3 +405,8 @@ private:
     TSettingsModul* m_settingsModul;
     QIcon m_iconSaveMode, m_iconFastMode, m_iconReadOnly;
 };
+
+namespace TopLabel {
+// Puts `TTopLabelFrame` on the IDE's palette page "Korvex-Zusätzlich".
+void Register();
+} // namespace TopLabel

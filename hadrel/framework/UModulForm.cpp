@@ -1,8 +1,9 @@
 #include "UModulForm.h"
 
-#include "Vcl.Accessible.h"
-
 #include "FrameDBNavigate.h"
+#include "UModulForm.Start.h"
+#include "Vcl.Accessible.h"
+#include "Vcl.Classes.h"
 
 #include "DMSys.h"
 #include "Korvexcommonvcl.h"
@@ -768,4 +769,17 @@ void UnitFini() {
 
 } // namespace
 
-KORVEX_UNIT("hadrel", "UModulForm", UnitInit, UnitFini);
+KORVEX_UNIT("hadrel", "UModulForm", UnitInit, UnitFini, &UModulForm::Register);
+
+namespace UModulForm {
+
+void Register() {
+    const std::vector<const QMetaObject*> classes{
+        &TModulForm::staticMetaObject, &TFormKorvexGundForm::staticMetaObject,
+        &TKorvexF2Form::staticMetaObject, &TKorvexF2EditForm::staticMetaObject};
+    for (const QMetaObject* cls : classes)
+        Vcl::RegisterClass(QStringLiteral("UModulForm.") + Vcl::ClassName(cls), cls);
+    Vcl::RegisterNoIcon(classes);
+}
+
+} // namespace UModulForm

@@ -207,6 +207,9 @@ private:
 extern QPointer<TModulForm> LastModulForm;
 
 namespace UModulForm {
+// Makes `TModulForm`, `TFormKorvexGundForm`, `TKorvexF2Form` and `TKorvexF2EditForm` known by name
+// and to the form designer, without palette buttons.
+void Register();
 // Puts a module form on screen: an MDI child into the main window's MDI area, any other form (an
 // undocked one, or every form when the main window has no MDI area) as a window of its own.
 void ShowModulForm(TModulForm* form);

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 class TDM1;
+class TDCFileMethods;
 
 class TVoskDM_Fallowby_Client final : public QObject {
     Q_OBJECT
@@ -13,6 +14,8 @@ public:
     explicit TVoskDM_Fallowby_Client(QObject* owner = nullptr);
     // The data module whose connection the transfers use; null without one.
     TDM1* Connection() const;
+    // The document store on that connection.
+    TDCFileMethods& FileMethods() const;
 };
 
 // The session of the data-server client; its data module clears itself when destroyed.

@@ -5,6 +5,7 @@
 #include <QMetaObject>
 #include <QObject>
 
+#include <algorithm>
 #include <vector>
 
 namespace DesignIntf {
@@ -28,6 +29,15 @@ struct ModuleEntry {
     TCustomModuleClass module;
     QString owner;
 };
+struct PaletteEntry {
+    QString page;
+    Vcl::TComponentClass cls;
+    QString module;
+};
+struct NoIconEntry {
+    const QMetaObject* cls;
+    QString module;
+};
 
 std::vector<PropertyEntry>& properties() {
     static std::vector<PropertyEntry> v;
@@ -39,6 +49,20 @@ std::vector<ComponentEntry>& components() {
 }
 std::vector<ModuleEntry>& modules() {
     static std::vector<ModuleEntry> v;
+    return v;
+}
+std::vector<PaletteEntry>& palette() {
+    static std::vector<PaletteEntry> v;
+    return v;
+}
+// Pages in the order of their first registration (they outlive their classes' removal only
+// until the last class goes).
+QStringList& pages() {
+    static QStringList v;
+    return v;
+}
+std::vector<NoIconEntry>& noIcon() {
+    static std::vector<NoIconEntry> v;
     return v;
 }
 QString& registering() {
@@ -85,16 +109,36 @@ void RegisterCustomModule(const QMetaObject* componentBaseClass, TCustomModuleCl
     modules().push_back({componentBaseClass, std::move(module), registering()});
 }
 
+namespace {
+size_t registrations() {
+    return properties().size() + components().size() + modules().size() + palette().size() +
+           noIcon().size();
+}
+QString className(const QMetaObject* meta) {
+    return QString::fromLatin1(meta->className()).section(QStringLiteral("::"), -1);
+}
+} // namespace
+
 int PurgeModule(const QString& module) {
-    const auto before = properties().size() + components().size() + modules().size();
+    const auto before = registrations();
     std::erase_if(properties(), [&](const PropertyEntry& e) { return e.module == module; });
     std::erase_if(components(), [&](const ComponentEntry& e) { return e.module == module; });
     std::erase_if(modules(), [&](const ModuleEntry& e) { return e.owner == module; });
-    return int(before - properties().size() - components().size() - modules().size());
+    std::erase_if(palette(), [&](const PaletteEntry& e) { return e.module == module; });
+    std::erase_if(noIcon(), [&](const NoIconEntry& e) { return e.module == module; });
+    pages().removeIf([](const QString& page) {
+        return std::none_of(palette().begin(), palette().end(),
+                            [&](const PaletteEntry& e) { return e.page == page; });
+    });
+    return int(before - registrations());
 }
 
 int RegistrationCount(const QString& module) {
     int n = 0;
+    for (const auto& e : palette())
+        n += module.isEmpty() || e.module == module;
+    for (const auto& e : noIcon())
+        n += module.isEmpty() || e.module == module;
     for (const auto& e : properties())
         n += module.isEmpty() || e.module == module;
     for (const auto& e : components())
@@ -179,6 +223,74 @@ std::unique_ptr<TComponentEditor> GetComponentEditor(QObject* component, IDesign
     if (auto cls = FindComponentEditor(component->metaObject()))
         return cls(component, designer);
     return std::make_unique<TDefaultEditor>(component, designer);
+}
+
+// ---- palette
+
+void RegisterPaletteComponents(const QString& page,
+                               const std::vector<Vcl::TComponentClass>& classes) {
+    if (page.isEmpty())
+        return;
+    for (const Vcl::TComponentClass& cls : classes) {
+        if (!cls.Meta || !cls.Create)
+            continue;
+        std::erase_if(palette(), [&](const PaletteEntry& e) { return e.cls.Meta == cls.Meta; });
+        palette().push_back({page, cls, registering()});
+    }
+    if (!pages().contains(page))
+        pages() << page;
+    // A page the move left empty goes.
+    pages().removeIf([](const QString& p) {
+        return std::none_of(palette().begin(), palette().end(),
+                            [&](const PaletteEntry& e) { return e.page == p; });
+    });
+}
+
+void RegisterNoIconClasses(const std::vector<const QMetaObject*>& classes) {
+    for (const QMetaObject* cls : classes)
+        if (cls)
+            noIcon().push_back({cls, registering()});
+}
+
+void InstallRegistrationProcs(bool install) {
+    if (install) {
+        Vcl::RegisterComponentsProc.Set(&RegisterPaletteComponents);
+        Vcl::RegisterNoIconProc.Set(&RegisterNoIconClasses);
+    } else {
+        Vcl::RegisterComponentsProc.Reset();
+        Vcl::RegisterNoIconProc.Reset();
+    }
+}
+
+QStringList PalettePages() { return pages(); }
+
+std::vector<Vcl::TComponentClass> PaletteClasses(const QString& page) {
+    std::vector<Vcl::TComponentClass> out;
+    for (const auto& e : palette())
+        if (e.page == page)
+            out.push_back(e.cls);
+    return out;
+}
+
+const Vcl::TComponentClass* FindPaletteClass(const QString& name) {
+    for (const auto& e : palette())
+        if (className(e.cls.Meta).compare(name, Qt::CaseInsensitive) == 0)
+            return &e.cls;
+    return nullptr;
+}
+
+QString PalettePageOf(const QString& name) {
+    for (const auto& e : palette())
+        if (className(e.cls.Meta).compare(name, Qt::CaseInsensitive) == 0)
+            return e.page;
+    return {};
+}
+
+bool IsDesignKnownClass(const QString& name) {
+    return FindPaletteClass(name) ||
+           std::any_of(noIcon().begin(), noIcon().end(), [&](const NoIconEntry& e) {
+               return className(e.cls).compare(name, Qt::CaseInsensitive) == 0;
+           });
 }
 
 } // namespace DesignIntf

@@ -9,6 +9,8 @@
 // beats a given class, a deeper class a shallower one, and a later registration wins ties. A match
 // without an editor hides the property.
 
+#include "Vcl.Classes.h"
+
 #include <QList>
 #include <QMetaProperty>
 #include <QMetaType>
@@ -122,5 +124,24 @@ std::unique_ptr<TPropertyEditor> GetPropertyEditor(IDesigner* designer,
                                                    const QList<QObject*>& components,
                                                    const QMetaProperty& prop);
 std::unique_ptr<TComponentEditor> GetComponentEditor(QObject* component, IDesigner* designer);
+
+// ---- the component palette
+// What the packages' Register procedures put there (Vcl::RegisterComponents and RegisterNoIcon,
+// connected by InstallRegistrationProcs), recorded under the registering module like the editors
+// and purged with it. Pages keep the order of their first registration, classes theirs within a
+// page; a class registered again moves to the end of its new page.
+void RegisterPaletteComponents(const QString& page, const std::vector<Vcl::TComponentClass>& classes);
+void RegisterNoIconClasses(const std::vector<const QMetaObject*>& classes);
+// The IDE connects the component model's registration procedures to the palette at its start
+// and disconnects them at its end.
+void InstallRegistrationProcs(bool install);
+
+QStringList PalettePages();
+std::vector<Vcl::TComponentClass> PaletteClasses(const QString& page);
+// The palette's entry of a class by name (case-insensitive); null when none.
+const Vcl::TComponentClass* FindPaletteClass(const QString& className);
+QString PalettePageOf(const QString& className); // empty when not on the palette
+// Whether the designer knows the class: on the palette or registered without an icon.
+bool IsDesignKnownClass(const QString& className);
 
 } // namespace DesignIntf

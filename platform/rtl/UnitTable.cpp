@@ -43,8 +43,17 @@ void Package::Requires(const QStringList& packages) {
             m_requires << p.toLower();
 }
 
-void Package::AddUnit(const char* unit, UnitProc init, UnitProc fini) {
-    m_units.push_back(Unit{QString::fromLatin1(unit), init, fini, 0});
+void Package::AddUnit(const char* unit, UnitProc init, UnitProc fini, UnitProc reg) {
+    m_units.push_back(Unit{QString::fromLatin1(unit), unit, init, fini, reg, 0});
+}
+
+void Package::Register() {
+    // Indices: a Register procedure may load code that registers further units.
+    for (size_t i = 0; i < m_units.size(); ++i)
+        if (const UnitProc reg = m_units[i].reg) {
+            UnitTrace() << QStringLiteral("register %1.%2").arg(m_name, m_units[i].name);
+            reg();
+        }
 }
 
 void Package::Initialize() {
@@ -135,21 +144,21 @@ QStringList Package::Units() const {
     return names;
 }
 
-void Package::RemoveUnit(UnitProc init, UnitProc fini) {
-    std::erase_if(m_units, [&](const Unit& u) { return u.init == init && u.fini == fini; });
+void Package::RemoveUnit(const char* unit) {
+    std::erase_if(m_units, [&](const Unit& u) { return u.key == unit; });
 }
 
 UnitRegistration::UnitRegistration(const char* package, const char* unit, UnitProc init,
-                                   UnitProc fini)
-    : m_package(package), m_init(init), m_fini(fini) {
-    Package::Get(QString::fromLatin1(package)).AddUnit(unit, init, fini);
+                                   UnitProc fini, UnitProc reg)
+    : m_package(package), m_unit(unit) {
+    Package::Get(QString::fromLatin1(package)).AddUnit(unit, init, fini, reg);
 }
 
 // Runs when the registering library is unloaded (or the process ends): a package loaded again
 // later must not find routines of the old copy.
 UnitRegistration::~UnitRegistration() {
     if (Package::Exists(QString::fromLatin1(m_package)))
-        Package::Get(QString::fromLatin1(m_package)).RemoveUnit(m_init, m_fini);
+        Package::Get(QString::fromLatin1(m_package)).RemoveUnit(m_unit);
 }
 
 } // namespace Rtl

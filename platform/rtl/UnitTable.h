@@ -1,7 +1,9 @@
 #pragma once
 // Packages and their unit tables. A unit registers its initialization and finalization with its
 // package; Initialize runs the required packages first, then the package's own units in registration
-// order, each only when its counter first passes zero. Finalize undoes this in reverse order.
+// order, each only when its counter first passes zero. Finalize undoes this in reverse order. A unit
+// may also bring a design-time Register procedure; the package's Register runs them all, in unit
+// order, when the IDE loads the package.
 
 #include <QString>
 #include <QStringList>
@@ -21,12 +23,16 @@ public:
 
     const QString& Name() const { return m_name; }
     void Requires(const QStringList& packages);
-    void AddUnit(const char* unit, UnitProc init, UnitProc fini);
-    // Drops the unit whose routines these are: they go with their library when it is unloaded.
-    void RemoveUnit(UnitProc init, UnitProc fini);
+    // unit names it; the same characters (by address) drop it again.
+    void AddUnit(const char* unit, UnitProc init, UnitProc fini, UnitProc reg = nullptr);
+    // Drops the unit registered under that name: its routines go with their library when it is
+    // unloaded.
+    void RemoveUnit(const char* unit);
 
     void Initialize();
     void Finalize();
+    // The units' Register procedures, in unit order; the first failure ends the call.
+    void Register();
 
     int UnitCounter(const QString& unit) const; // -1 for an unknown unit
     QStringList Units() const;
@@ -36,8 +42,10 @@ private:
     explicit Package(QString name) : m_name(std::move(name)) {}
     struct Unit {
         QString name;
+        const char* key = nullptr;
         UnitProc init = nullptr;
         UnitProc fini = nullptr;
+        UnitProc reg = nullptr;
         int counter = 0;
     };
     QString m_name;
@@ -48,15 +56,15 @@ private:
 };
 
 struct UnitRegistration final {
-    UnitRegistration(const char* package, const char* unit, UnitProc init, UnitProc fini);
+    UnitRegistration(const char* package, const char* unit, UnitProc init, UnitProc fini,
+                     UnitProc reg = nullptr);
     ~UnitRegistration();
     UnitRegistration(const UnitRegistration&) = delete;
     UnitRegistration& operator=(const UnitRegistration&) = delete;
 
 private:
     const char* m_package;
-    UnitProc m_init;
-    UnitProc m_fini;
+    const char* m_unit;
 };
 
 // Order of the initializations and finalizations that ran, for the load log and tests.
@@ -66,7 +74,8 @@ QStringList& UnitTrace();
 
 #define KORVEX_UNIT_CAT2(a, b) a##b
 #define KORVEX_UNIT_CAT(a, b) KORVEX_UNIT_CAT2(a, b)
-// Registers the current source file's unit with its package.
-#define KORVEX_UNIT(package, unit, init, fini)                                                     \
+// Registers the current source file's unit with its package: (package, unit, init, fini) or, for
+// a unit with components for the IDE's palette, (package, unit, init, fini, Register).
+#define KORVEX_UNIT(package, unit, ...)                                                            \
     static const ::Rtl::UnitRegistration KORVEX_UNIT_CAT(korvexUnit_, __LINE__)(package, unit,    \
-                                                                                 init, fini)
+                                                                                 __VA_ARGS__)

@@ -31,6 +31,17 @@ QObject* CreateComponent(const QString& className, QObject* owner) {
     return it == Registry().end() ? nullptr : it->second.second(owner);
 }
 
+Rtl::HookSlot<void(const QString&, const std::vector<TComponentClass>&)> RegisterComponentsProc;
+Rtl::HookSlot<void(const std::vector<const QMetaObject*>&)> RegisterNoIconProc;
+
+void RegisterComponents(const QString& page, const std::vector<TComponentClass>& classes) {
+    RegisterComponentsProc(page, classes);
+}
+
+void RegisterNoIcon(const std::vector<const QMetaObject*>& classes) {
+    RegisterNoIconProc(classes);
+}
+
 QStringList RegisteredClasses() {
     QStringList names;
     for (const auto& [key, entry] : Registry())

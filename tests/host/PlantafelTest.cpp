@@ -174,6 +174,10 @@ TEST_F(PlantafelTest, HeaderMenuSavesLoadsDeletesAndResetsTheLayout) {
     trigger(QStringLiteral("Layout löschen"));
     EXPECT_EQ(TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM gridlayout")),
               QStringLiteral("0"));
+    // No machine claims the deleted layout any more.
+    EXPECT_EQ(form.StatusBar1->PanelText(panel), QStringLiteral("Layout: keines geladen"));
+    for (TVoskGridViewCustomDS* v : form.Views())
+        EXPECT_TRUE(v->LoadetGridLayout().isEmpty()) << qPrintable(v->objectName());
 }
 
 TEST_F(PlantafelTest, StoredColumnOfAFieldTheTimeLineLacksShowsNullAndIsLoggedOnce) {

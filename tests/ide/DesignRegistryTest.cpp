@@ -144,4 +144,63 @@ TEST_F(DesignRegistryTest, DefaultEditorsConvertAndRefuseBadText) {
 
 } // namespace
 
+
+namespace {
+
+class TPaletteFrame final : public QWidget {
+    Q_OBJECT
+public:
+    TPaletteFrame(QObject* owner, QWidget* parent) : QWidget(parent) { Vcl::SetOwner(this, owner); }
+};
+
+class TPaletteEdit final : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPaletteEdit(QWidget* parent) : QWidget(parent) {}
+};
+
+} // namespace
+
+// The units' Register procedures reach the palette only while the IDE listens; pages keep the
+// order they came in, a class registered again moves, and purging a module takes its classes and
+// a page it leaves empty.
+TEST_F(DesignRegistryTest, PalettePagesFromRegisterProceduresWhileTheIdeListens) {
+    Vcl::RegisterComponents(QStringLiteral("Seite A"), {Vcl::ComponentClass<TPaletteFrame>()});
+    EXPECT_TRUE(PalettePages().isEmpty()); // nobody listens outside the IDE
+
+    InstallRegistrationProcs(true);
+    Vcl::RegisterComponents(QStringLiteral("Seite B"), {Vcl::ComponentClass<TPaletteFrame>(),
+                                                        Vcl::ComponentClass<TPaletteEdit>()});
+    Vcl::RegisterComponents(QStringLiteral("Seite A"), {Vcl::ComponentClass<TPaletteFrame>()});
+    Vcl::RegisterNoIcon({&TDerived::staticMetaObject});
+    InstallRegistrationProcs(false);
+    EXPECT_EQ(PalettePages(), (QStringList{QStringLiteral("Seite B"), QStringLiteral("Seite A")}));
+    EXPECT_EQ(PalettePageOf(QStringLiteral("tpaletteframe")), QStringLiteral("Seite A"));
+    ASSERT_EQ(PaletteClasses(QStringLiteral("Seite B")).size(), 1u);
+    EXPECT_TRUE(IsDesignKnownClass(QStringLiteral("TDerived")));
+    EXPECT_EQ(FindPaletteClass(QStringLiteral("TDerived")), nullptr);
+
+    // Both kinds of constructor make a component of the designed form inside its parent.
+    QWidget form;
+    for (const char* name : {"TPaletteFrame", "TPaletteEdit"}) {
+        const Vcl::TComponentClass* cls = FindPaletteClass(QLatin1String(name));
+        ASSERT_NE(cls, nullptr) << name;
+        QObject* made = cls->Create(&form, &form);
+        EXPECT_EQ(Vcl::ClassName(made), QLatin1String(name));
+        EXPECT_EQ(Vcl::Owner(made), &form);
+        EXPECT_EQ(made->parent(), &form);
+    }
+
+    SetRegisteringModule(QStringLiteral("other"));
+    InstallRegistrationProcs(true);
+    Vcl::RegisterComponents(QStringLiteral("Seite C"), {Vcl::ComponentClass<TPaletteEdit>()});
+    InstallRegistrationProcs(false);
+    SetRegisteringModule(QStringLiteral("test"));
+    EXPECT_EQ(PurgeModule(QStringLiteral("test")), 2); // the frame and the class without icon
+    EXPECT_EQ(PalettePages(), QStringList{QStringLiteral("Seite C")});
+    EXPECT_FALSE(IsDesignKnownClass(QStringLiteral("TDerived")));
+    EXPECT_EQ(PurgeModule(QStringLiteral("other")), 1);
+    EXPECT_TRUE(PalettePages().isEmpty());
+}
+
 #include "DesignRegistryTest.moc"

@@ -8,6 +8,8 @@
 #include "TIdeMainForm.h"
 
 #include "DesignEditors.h"
+#include "TVoskTabSheet.h"
+#include "UFrameDataset.h"
 #include "RtlDialog.h"
 #include "SysPackages.h"
 #include "UnitTable.h"
@@ -18,7 +20,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTabWidget>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -128,7 +132,9 @@ TEST_F(IdeHostTest, BrokenPackagesAreReportedAndTheIdeGoesOn) {
 
 TEST_F(IdeHostTest, OptionsDisablePackagesAndOverrideOptions) {
     TIdeServices::WriteDefaults(m_services.GetBaseRegistryKey());
-    EXPECT_EQ(m_services.PackagesToLoad().size(), 2);
+    EXPECT_EQ(m_services.PackagesToLoad(),
+              (QStringList{QStringLiteral("hadrel"), QStringLiteral("morwick"),
+                           QStringLiteral("quibbet")}));
     TIdeOptionsDialog dialog(m_services, nullptr);
     for (int i = 0; i < dialog.ListPackages->count(); ++i)
         if (dialog.ListPackages->item(i)->data(Qt::UserRole) == QStringLiteral("morwick"))
@@ -137,8 +143,115 @@ TEST_F(IdeHostTest, OptionsDisablePackagesAndOverrideOptions) {
         if (dialog.GridEnvironment->item(r, 0)->text() == u"UndoLimit")
             dialog.GridEnvironment->item(r, 1)->setText(QStringLiteral("100"));
     dialog.Save();
-    EXPECT_EQ(m_services.PackagesToLoad(), QStringList{QStringLiteral("quibbet")});
+    EXPECT_EQ(m_services.PackagesToLoad(),
+              (QStringList{QStringLiteral("hadrel"), QStringLiteral("quibbet")}));
+    // A registry of an earlier version gets the packages it lacks; the disabled one stays so.
+    {
+        Vcl::TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(m_services.Key(QStringLiteral("Known Packages")), false));
+        reg.DeleteValue(QStringLiteral("hadrel"));
+    }
+    TIdeServices::WriteDefaults(m_services.GetBaseRegistryKey());
+    EXPECT_EQ(m_services.PackagesToLoad(),
+              (QStringList{QStringLiteral("hadrel"), QStringLiteral("quibbet")}));
     EXPECT_EQ(m_services.GetEnvironmentOptions()->Values(QStringLiteral("UndoLimit")), QVariant(100));
+}
+
+QStringList Sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
+QStringList ClassesOn(const QString& page) {
+    QStringList names;
+    for (const Vcl::TComponentClass& cls : DesignIntf::PaletteClasses(page))
+        names << Vcl::ClassName(cls.Meta);
+    return Sorted(names);
+}
+
+// The components package's Register procedures fill the palette; a button places its component
+// on the designed form, owned by the form, named after its class and inside the selected page,
+// with its published properties in the inspector. Unloading the package takes the pages away.
+TEST_F(IdeHostTest, PalettePagesOfTheComponentsPackagePlaceComponentsOnTheForm) {
+    TIdePackages packages(m_services);
+    ASSERT_TRUE(packages.Load(QStringLiteral("hadrel")));
+    EXPECT_EQ(Sorted(DesignIntf::PalettePages()),
+              (QStringList{"Korvex-Controls", "Korvex-Zusätzlich", "Vosk_System"}));
+    EXPECT_EQ(ClassesOn(QStringLiteral("Korvex-Zusätzlich")),
+              (QStringList{"TFrameBt", "TFrameDBNav", "TFrameVirtualKeyboard", "TTopLabelFrame"}));
+    EXPECT_EQ(ClassesOn(QStringLiteral("Korvex-Controls")),
+              (QStringList{"TFrameDataSet", "TFrameProduktSerNr", "TFrameRecnoEnumGrid",
+                           "TFrameRecnoParams", "TFrameSQLEditor"}));
+    EXPECT_EQ(ClassesOn(QStringLiteral("Vosk_System")),
+              (QStringList{"TVoskDBSQLMemo", "TVoskSQLMemo"}));
+    for (const char* form : {"TModulForm", "TFormKorvexGundForm", "TKorvexF2Form",
+                             "TKorvexF2EditForm"}) {
+        EXPECT_TRUE(DesignIntf::IsDesignKnownClass(QLatin1String(form))) << form;
+        EXPECT_EQ(DesignIntf::FindPaletteClass(QLatin1String(form)), nullptr) << form;
+        EXPECT_NE(Vcl::FindClass(QStringLiteral("UModulForm.") + QLatin1String(form)), nullptr);
+    }
+    ASSERT_EQ(m_main.Palette->count(), 3);
+    EXPECT_TRUE(m_main.Palette->isVisibleTo(&m_main));
+
+    ASSERT_TRUE(m_main.OpenForm(QStringLiteral("TFormIdeDemo")));
+    auto* form = qobject_cast<TFormIdeDemo*>(m_main.DesignedForm());
+    m_main.Designer().Select(form->TabSheetNotizen);
+    auto* button = m_main.Palette->findChild<QToolButton*>(QStringLiteral("Palette_TFrameDataSet"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(button->toolTip().isEmpty());
+    button->click();
+    auto* frame = qobject_cast<TFrameDataSet*>(m_main.Designer().GetSelections().value(0));
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->objectName(), u"FrameDataSet1");
+    EXPECT_EQ(Vcl::Owner(frame), form);
+    EXPECT_EQ(frame->parentWidget(), form->TabSheetNotizen);
+    EXPECT_TRUE(Vcl::IsDesigning(frame));
+    EXPECT_TRUE(m_main.Designer().IsModified());
+    bool listed = false;
+    for (QTreeWidgetItem* item : m_main.TreeComponents->findItems(
+             QStringLiteral("FrameDataSet1: TFrameDataSet"), Qt::MatchRecursive))
+        listed = item != nullptr;
+    EXPECT_TRUE(listed);
+    // Its published properties, edited in the inspector.
+    auto* filter = qobject_cast<QLineEdit*>(m_main.Inspector->itemWidget(Row("_DataSetFilter"), 1));
+    ASSERT_NE(filter, nullptr);
+    filter->setText(QStringLiteral("aktiv"));
+    emit filter->editingFinished();
+    EXPECT_EQ(frame->DataSetFilter(), u"aktiv");
+    ASSERT_NE(Row("_ReadOnly"), nullptr);
+
+    // With the frame selected, the next one goes into the page around it, numbered on.
+    button->click();
+    auto* second = m_main.Designer().GetSelections().value(0);
+    EXPECT_EQ(second->objectName(), u"FrameDataSet2");
+    EXPECT_EQ(qobject_cast<QWidget*>(second)->parentWidget(), form->TabSheetNotizen);
+
+    // Every class of the palette can be placed, on the form itself when nothing holds it. The
+    // SQL editor frame reads the table names for its highlighter as it is made: without a
+    // database the IDE says so and the form stays as it was.
+    m_main.Designer().Select(form->EditName);
+    for (const QString& page : DesignIntf::PalettePages())
+        for (const Vcl::TComponentClass& cls : DesignIntf::PaletteClasses(page)) {
+            const QString name = Vcl::ClassName(cls.Meta);
+            if (name == u"TFrameSQLEditor") {
+                const int before = Vcl::ComponentCount(form);
+                DialogAnswerer answers;
+                answers.Expect(QStringLiteral("Keine Datenbankverbindung"), Vcl::mrOk);
+                EXPECT_EQ(m_main.PlaceComponent(name), nullptr);
+                EXPECT_EQ(Vcl::ComponentCount(form), before);
+                continue;
+            }
+            QObject* placed = m_main.PlaceComponent(name);
+            ASSERT_NE(placed, nullptr) << qPrintable(name);
+            EXPECT_EQ(Vcl::Owner(placed), form);
+            EXPECT_EQ(qobject_cast<QWidget*>(placed)->parentWidget(), form);
+            m_main.Designer().Select(form->EditName);
+        }
+
+    packages.Unload(QStringLiteral("hadrel"));
+    EXPECT_TRUE(DesignIntf::PalettePages().isEmpty());
+    EXPECT_EQ(m_main.Palette->count(), 0);
+    EXPECT_FALSE(DesignIntf::IsDesignKnownClass(QStringLiteral("TModulForm")));
 }
 
 TEST(RuntimePackages, LoadUnloadAndLoadAgainRunsOnlyTheNewCopy) {

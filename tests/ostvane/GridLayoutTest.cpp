@@ -195,6 +195,28 @@ TEST_F(GridLayoutTest, RefusalsShowTheirMessageAndLeaveTheTableAlone) {
     EXPECT_EQ(Rows(), 0);
 }
 
+TEST_F(GridLayoutTest, DeletingTheLoadedKeyForgetsItAndLeavesTheOtherKindLoaded) {
+    ASSERT_TRUE(m_view->SaveLayout(true, true));
+    ASSERT_TRUE(m_view->SaveLayout(false, true));
+    ASSERT_EQ(m_view->LoadetGridLayout(), QStringLiteral("Local"));
+    // Deleting the global row leaves her own layout loaded.
+    EXPECT_TRUE(m_view->DeleteLayout(true, true));
+    EXPECT_EQ(m_view->LoadetGridLayout(), QStringLiteral("Local"));
+    EXPECT_TRUE(m_view->GetLayoutState() & glsUserLayout);
+
+    TVoskGridViewCustomDS* other = MakeView();
+    ASSERT_TRUE(other->LoadLayout(false, false));
+    EXPECT_TRUE(m_view->DeleteLayout(false, true));
+    EXPECT_EQ(m_view->LoadetGridLayout(), QString());
+    EXPECT_TRUE(m_view->LoadetGridLayoutData().isEmpty());
+    EXPECT_EQ(m_view->GetLayoutState() & (glsUserLayout | glsGlobalLayout | glsNoLayoutLoaded),
+              TLayoutState());
+    // A view that had the same key loaded finds the row gone and lets go of it too.
+    EXPECT_FALSE(other->DeleteLayout(false, true));
+    EXPECT_EQ(other->LoadetGridLayout(), QString());
+    EXPECT_EQ(Rows(), 0);
+}
+
 TEST_F(GridLayoutTest, FailedPostLeavesTheEarlierState) {
     ASSERT_TRUE(m_view->SaveLayout(false, true));
     const QByteArray saved = m_view->LoadetGridLayoutData();

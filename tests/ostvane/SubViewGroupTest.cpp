@@ -380,6 +380,75 @@ TEST_F(SubViewGroupTest, ConcurrentFirstCountsBuildOneRowTable) {
             EXPECT_EQ(parallel[size_t(row)][size_t(k)], grid.GetValue(row, k)) << row << k;
 }
 
+// Readers on four threads while the group is deactivated and activated twenty times, as a grid
+// reading in the background meets a refresh: each value read is the row's own or nothing (a
+// handle of an earlier activation), never another row's, and nothing a reader touches is
+// rewritten or freed under it (the sanitizer run of this suite checks the second half).
+TEST_F(SubViewGroupTest, ReadersDuringReactivationsSeeTheirRowOrNothing) {
+    m_g->SetMode(ptsvmCalendarWeekGroupedByWeek);
+    auto& grid = Grid(3, {QStringLiteral("ti_a2_id"), QStringLiteral("a2_bezeichnung"),
+                          QStringLiteral("_yweek"), QStringLiteral("anzahl")});
+    Column(grid, 3).SetFieldKind(fkAggregate);
+    Column(grid, 3).AggExpression = QStringLiteral("Count(ti_id)");
+    Column(grid, 3).AggGroupingLevel = ptfldWeek;
+    Grid(2, {QStringLiteral("ti_a2_id")});
+    m_c.SetActive(true);
+    TPlantafelSubViewDataSource* s = m_s[3];
+    const int rows = s->GetRecordCount();
+    ASSERT_EQ(rows, 8);
+    std::vector<Grid::ItemHandle> items;
+    for (int k = 0; k < grid.ItemCount(); ++k)
+        items.push_back(grid.Item(k));
+    std::vector<std::vector<QVariant>> expected(static_cast<size_t>(rows));
+    for (int r = 0; r < rows; ++r) {
+        for (Grid::ItemHandle item : items)
+            expected[size_t(r)].push_back(s->GetValue(s->GetRecordHandle(r), item));
+        expected[size_t(r)].push_back(
+            s->GetAggregateValue(s->GetRecordHandle(r), 0, {ptdstData, ptdstGrouping}));
+    }
+    ASSERT_EQ(expected[1][0].toInt(), 301);
+    ASSERT_EQ(expected[1][3].toInt(), 6);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> wrong{0};
+    std::atomic<long> read{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 4; ++t)
+        readers.emplace_back([&] {
+            auto check = [&](int r, size_t k, const QVariant& v) {
+                if (!v.isValid())
+                    return;
+                ++read;
+                if (v != expected[size_t(r)][k])
+                    ++wrong;
+            };
+            while (!stop.load()) {
+                const int n = s->GetRecordCount();
+                for (int r = 0; r < n && r < rows; ++r) {
+                    const Grid::RecordHandle h = s->GetRecordHandle(r);
+                    for (size_t k = 0; k < items.size(); ++k)
+                        check(r, k, s->GetValue(h, items[k]));
+                    check(r, items.size(), s->GetAggregateValue(h, 0, {ptdstData, ptdstGrouping}));
+                    check(r, 0, s->GetValueByFieldname(h, QStringLiteral("ti_a2_id")));
+                    s->GetRecordId(h);
+                }
+            }
+        });
+    for (int i = 0; i < 20; ++i) {
+        m_g->SetActive(false);
+        m_g->SetActive(true);
+        grid.LoadRecordHandles();
+    }
+    stop = true;
+    for (auto& th : readers)
+        th.join();
+    EXPECT_EQ(wrong.load(), 0) << "of " << read.load() << " values read";
+    EXPECT_EQ(s->GetRecordCount(), rows);
+    for (int r = 0; r < rows; ++r)
+        for (size_t k = 0; k < items.size(); ++k)
+            EXPECT_EQ(s->GetValue(s->GetRecordHandle(r), items[k]), expected[size_t(r)][k]);
+}
+
 // A group whose entity count fails while told to, as a lost container or a broken index would.
 class FailingGroup final : public TPlantafelSubViewGroup {
 public:

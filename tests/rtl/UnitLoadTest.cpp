@@ -212,3 +212,25 @@ TEST(UnitLoad, RegistrationBeforeFirstUseCreatesThePackage) {
     EXPECT_EQ(g_log, QStringList({"+static"}));
     pkg.Finalize();
 }
+
+// The IDE calls a package's Register once it is loaded: every unit's Register procedure, in unit
+// order. A unit's library going away takes only its own entry, also when other units of the
+// package have no procedures either.
+TEST(UnitLoad, RegisterRunsTheUnitsRegisterProceduresAndUnloadingDropsOnlyItsUnit) {
+    auto& pkg = Rtl::Package::Get("reg_pkg");
+    {
+        const Rtl::UnitRegistration first("reg_pkg", "UFirst", nullptr, nullptr,
+                                          [] { Log("register first"); });
+        const Rtl::UnitRegistration plain("reg_pkg", "UPlain", nullptr, nullptr);
+        const Rtl::UnitRegistration second("reg_pkg", "USecond", nullptr, nullptr,
+                                           [] { Log("register second"); });
+        g_log.clear();
+        pkg.Register();
+        EXPECT_EQ(g_log, QStringList({"register first", "register second"}));
+        {
+            const Rtl::UnitRegistration gone("reg_pkg", "UGone", nullptr, nullptr);
+        }
+        EXPECT_EQ(pkg.Units(), QStringList({"UFirst", "UPlain", "USecond"}));
+    }
+    EXPECT_TRUE(pkg.Units().isEmpty());
+}

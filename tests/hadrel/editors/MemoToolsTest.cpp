@@ -5,6 +5,7 @@
 #include "Korvexcommonvcl.h"
 #include "RtfCodec.h"
 #include "UMemoFormEx.Tools.h"
+#include "TVoskRibbon.h"
 #include "UMemoFormEx.h"
 #include "Uloghelper.h"
 #include "Vcl.Dialogs.h"

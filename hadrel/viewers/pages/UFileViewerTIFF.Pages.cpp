@@ -1,0 +1,742 @@
+#include "UFileViewerTIFF.Pages.h"
+
+#include <UDM1.h>
+#include <Uloghelper.h>
+#include <VoskExceptionHelper.h>
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QScopeGuard>
+
+#include <cmath>
+
+using namespace Imaging;
+
+void PagesLogEvent(const QString& text) {
+    if (TDM1* dm = DM1())
+        dm->LogEvent(text);
+    else
+        TLogSink::Add({QDateTime::currentDateTime(), QStringLiteral("EVENT"), 0, {}, text});
+}
+
+namespace {
+
+QString fmt(int nr, const QString& def, const QStringList& args) {
+    return TDM1::FormatLogText(makeText(nr, def), args);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TPageData
+
+TPageData::TPageData(QObject* owner, int fromIndex) : QObject(owner), FromIndex(fromIndex) {}
+
+void TPageData::Clear() {
+    Loadet = false;
+    OldImage.clear();
+    OldAnnot.clear();
+    CurImage.clear();
+    CurAnnot.clear();
+    CurAnnotX.clear();
+}
+
+TPageData* TPageData::_Get(TPageList* View, int Page, int Index) {
+    if (!View || Page < 0 || Page >= View->ImageCount())
+        return nullptr;
+    TPageData* data = View->UserData(Page);
+    if (!data) {
+        data = new TPageData(View, Index);
+        View->SetUserData(Page, data);
+    }
+    return data;
+}
+
+void TPageData::_Destroy(TPageList* View, int Page) {
+    if (!View || Page < 0 || Page >= View->ImageCount())
+        return;
+    TPageData* data = View->UserData(Page);
+    View->SetUserData(Page, nullptr);
+    delete data;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TPageList
+
+TPageList::TPageList(QObject* parent) : QAbstractListModel(parent) {}
+
+TPageList::~TPageList() = default;
+
+int TPageList::AppendImage() { return InsertImage(ImageCount()); }
+
+int TPageList::InsertImage(int index) {
+    index = qBound(0, index, ImageCount());
+    beginInsertRows({}, index, index);
+    m_pages.insert(index, Page{});
+    endInsertRows();
+    if (m_selected >= index)
+        ++m_selected;
+    return index;
+}
+
+void TPageList::DeleteImage(int index) {
+    if (!valid(index))
+        return;
+    beginRemoveRows({}, index, index);
+    m_pages.removeAt(index);
+    endRemoveRows();
+    if (m_selected == index)
+        SetSelectedImage(-1);
+    else if (m_selected > index)
+        --m_selected;
+}
+
+void TPageList::Clear() {
+    beginResetModel();
+    for (const Page& p : std::as_const(m_pages))
+        delete p.data;
+    m_pages.clear();
+    endResetModel();
+    SetSelectedImage(-1);
+}
+
+QString TPageList::ImageInfoText(int index) const { return valid(index) ? m_pages[index].info : QString(); }
+
+void TPageList::SetImageInfoText(int index, const QString& text) {
+    if (!valid(index))
+        return;
+    m_pages[index].info = text;
+    emit dataChanged(this->index(index), this->index(index), {Qt::DisplayRole});
+}
+
+TPageData* TPageList::UserData(int index) const { return valid(index) ? m_pages[index].data : nullptr; }
+
+void TPageList::SetUserData(int index, TPageData* data) {
+    if (valid(index))
+        m_pages[index].data = data;
+}
+
+Imaging::TIOParams& TPageList::Params(int index) {
+    static Imaging::TIOParams none;
+    if (!valid(index)) {
+        none = {};
+        return none;
+    }
+    return m_pages[index].params;
+}
+
+const Imaging::TIOParams& TPageList::Params(int index) const {
+    return const_cast<TPageList*>(this)->Params(index);
+}
+
+namespace {
+
+// A small picture of a page. Black-and-white pages are averaged in blocks first: scaling a
+// 1-bit A4 page directly would convert all of it to 32-bit colour.
+QImage makeThumbnail(const QImage& page, QSize box) {
+    if (page.isNull() || box.isEmpty())
+        return {};
+    QImage source = page;
+    if (page.format() == QImage::Format_Mono) {
+        const int step = qMax(1, qMin(page.width() / qMax(1, box.width()),
+                                      page.height() / qMax(1, box.height())));
+        const int w = qMax(1, page.width() / step), h = qMax(1, page.height() / step);
+        QImage grey(w, h, QImage::Format_Grayscale8);
+        const bool oneIsBlack = page.colorTable().size() >= 2 && qGray(page.colorTable()[1]) < 128;
+        const int area = step * step;
+        std::vector<int> sums(static_cast<size_t>(w));
+        for (int y = 0; y < h; ++y) {
+            std::fill(sums.begin(), sums.end(), 0);
+            for (int r = 0; r < step; ++r) {
+                const uchar* line = page.constScanLine(y * step + r);
+                for (int x = 0; x < w * step; ++x)
+                    if ((line[x >> 3] >> (7 - (x & 7))) & 1)
+                        ++sums[size_t(x / step)];
+            }
+            uchar* out = grey.scanLine(y);
+            for (int x = 0; x < w; ++x) {
+                const int ones = sums[size_t(x)];
+                const int black = oneIsBlack ? ones : area - ones;
+                out[x] = uchar(255 - black * 255 / area);
+            }
+        }
+        source = grey;
+    }
+    return source.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
+
+void TPageList::SetImage(int index, const QImage& page) {
+    if (!valid(index))
+        return;
+    m_pages[index].thumb = makeThumbnail(page, m_thumbSize);
+    m_pages[index].thumbTried = true;
+    emit dataChanged(this->index(index), this->index(index), {Qt::DecorationRole});
+}
+
+void TPageList::InvalidateImage(int index) {
+    if (!valid(index))
+        return;
+    m_pages[index].thumb = QImage();
+    m_pages[index].thumbTried = false;
+    emit dataChanged(this->index(index), this->index(index), {Qt::DecorationRole});
+}
+
+QImage TPageList::Thumbnail(int index) const {
+    if (!valid(index))
+        return {};
+    auto* self = const_cast<TPageList*>(this);
+    Page& p = self->m_pages[index];
+    if (p.thumbTried)
+        return p.thumb;
+    try {
+        if ((!p.data || !p.data->Loadet) && OnNeedPage)
+            OnNeedPage(index);
+        Page& loaded = self->m_pages[index];
+        if (loaded.data && loaded.data->Loadet && !loaded.data->CurImage.isEmpty())
+            loaded.thumb = makeThumbnail(TViewerPages::DecodePage(loaded.data->CurImage), m_thumbSize);
+    } catch (...) {
+        PagesLogEvent(QStringLiteral("TPageList.Thumbnail: Seite %1: %2")
+                          .arg(index + 1)
+                          .arg(Rtl::ExceptionMessage(std::current_exception())));
+    }
+    if (valid(index))
+        self->m_pages[index].thumbTried = true;
+    return valid(index) ? m_pages[index].thumb : QImage();
+}
+
+void TPageList::SetThumbnailSize(QSize size) {
+    if (size == m_thumbSize)
+        return;
+    m_thumbSize = size;
+    for (Page& p : m_pages) {
+        p.thumb = QImage();
+        p.thumbTried = false;
+    }
+    if (!m_pages.isEmpty())
+        emit dataChanged(index(0), index(ImageCount() - 1), {Qt::DecorationRole});
+}
+
+void TPageList::SetSelectedImage(int index) {
+    if (!valid(index))
+        index = -1;
+    if (index == m_selected)
+        return;
+    m_selected = index;
+    emit selectedImageChanged(index);
+}
+
+int TPageList::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ImageCount();
+}
+
+QVariant TPageList::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !valid(index.row()))
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+    case Qt::AccessibleTextRole: return m_pages[index.row()].info;
+    case Qt::DecorationRole: {
+        const QImage thumb = Thumbnail(index.row());
+        return thumb.isNull() ? QVariant() : QVariant(thumb);
+    }
+    default: return {};
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TCancelState
+
+TCancelState::TCancelState(Clock clock) : m_clock(std::move(clock)) {}
+
+qint64 TCancelState::now() const {
+    if (m_clock)
+        return m_clock();
+    static QElapsedTimer timer = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    // Never 0, which means "not armed".
+    return timer.elapsed() + 1;
+}
+
+void TCancelState::Arm() {
+    const qint64 t = now();
+    m_tag = t == 0 ? 1 : t;
+}
+
+void TCancelState::Poll() const {
+    if (m_tag != 0 && now() - m_tag > kGraceMs)
+        throw EAbort();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TViewerPages
+
+TViewerPages::TViewerPages(IViewerPagesHost* host, QObject* parent)
+    : QObject(parent), m_host(host), m_list(new TPageList(this)) {
+    m_list->OnNeedPage = [this](int page) { LoadImage(page, false); };
+}
+
+TViewerPages::~TViewerPages() {
+    qDeleteAll(FDeletedPages);
+    FDeletedPages.clear();
+}
+
+QString TViewerPages::remoteName() const {
+    if (!m_source)
+        throw EImagesException(QStringLiteral("Kein Dokument"));
+    return m_source->RemoteFilename();
+}
+
+QImage TViewerPages::DecodePage(const QByteArray& tiff, TIOParams* params) {
+    try {
+        TTiffReader reader(tiff);
+        reader.OpenPage(0);
+        if (params)
+            *params = reader.Params();
+        return reader.Decode();
+    } catch (const ETiffError& e) {
+        PagesLogEvent(QStringLiteral("TFileViewerFrameTIFF.LoadImage: ") + e.Message());
+        throw EImagesException(17106, makeText(17106, QStringLiteral("Ungültiges Bild")));
+    }
+}
+
+void TViewerPages::RemoveAllImages() {
+    for (int i = m_list->ImageCount() - 1; i >= 0; --i)
+        TPageData::_Destroy(m_list, i);
+    qDeleteAll(FDeletedPages);
+    FDeletedPages.clear();
+    m_list->Clear();
+    m_decoded = {};
+}
+
+void TViewerPages::ClearAllPages() {
+    RemoveAllImages();
+    LoadImage(-1, true);
+}
+
+QStringList TViewerPages::TabTexts(bool* enabled) const {
+    QStringList texts;
+    const int count = m_list->ImageCount();
+    if (enabled)
+        *enabled = count > 0;
+    if (count == 0)
+        return {makeText(17115, QStringLiteral("Keine Seiten"))};
+    texts.reserve(count);
+    for (int i = 0; i < count; ++i)
+        texts << m_list->ImageInfoText(i);
+    return texts;
+}
+
+QImage TViewerPages::CurrentImage() const {
+    const int page = m_list->SelectedImage();
+    const TPageData* data = m_list->UserData(page);
+    if (data && m_decoded.data == data && m_decoded.bytes.constData() == data->CurImage.constData())
+        return m_decoded.image;
+    return {};
+}
+
+void TViewerPages::loadPageData(int Page, TPageData* data, bool decode) {
+    const QString name = remoteName();
+    THourGlass hourglass;
+    m_host->SetViewerEnabled(false);
+    const auto enable = qScopeGuard([this] { m_host->SetViewerEnabled(true); });
+    m_host->SetStatus(makeText(17113, QStringLiteral("Lade Bild")), 10);
+    data->Clear();
+    // A page that is not loaded still stands where it stood in the stored file.
+    const int stored = data->FromIndex >= 0 ? data->FromIndex : Page;
+    data->OldImage = m_source->ReadImage(name, stored);
+    data->CurImage = data->OldImage;
+    TIOParams params;
+    if (decode) {
+        const QImage image = DecodePage(data->CurImage, &params);
+        m_decoded = {data, data->CurImage, image};
+        m_list->SetImage(Page, image);
+    } else {
+        try {
+            TTiffReader reader(data->CurImage);
+            reader.OpenPage(0);
+            params = reader.Params();
+        } catch (const ETiffError& e) {
+            PagesLogEvent(QStringLiteral("TFileViewerFrameTIFF.LoadImage: ") + e.Message());
+            throw EImagesException(17106, makeText(17106, QStringLiteral("Ungültiges Bild")));
+        }
+        m_list->InvalidateImage(Page);
+    }
+    m_list->Params(Page) = params;
+    m_host->SetStatus(makeText(17112, QStringLiteral("Lade Anmerkungen")), 10);
+    data->OldAnnot = m_source->ReadAnnotation(name, stored);
+    data->CurAnnot = data->OldAnnot;
+    data->CurAnnotX = data->CurAnnot;
+    data->Loadet = true;
+}
+
+void TViewerPages::LoadImage(int Page, bool LoadIntoView) {
+    const auto finally = qScopeGuard([this, LoadIntoView] {
+        if (LoadIntoView)
+            m_host->PageShown();
+    });
+    if (Page < 0 || Page >= m_list->ImageCount()) {
+        if (LoadIntoView) {
+            m_list->Deselect();
+            m_host->EmptyView();
+        }
+        return;
+    }
+    try {
+        TPageData* data = TPageData::_Get(m_list, Page, -1);
+        if (!data->Loadet)
+            loadPageData(Page, data, LoadIntoView);
+        if (LoadIntoView) {
+            m_list->SetSelectedImage(Page);
+            m_host->SetTab(Page);
+            QImage image;
+            if (m_decoded.data == data && m_decoded.bytes.constData() == data->CurImage.constData())
+                image = m_decoded.image;
+            else {
+                image = DecodePage(data->CurImage);
+                m_decoded = {data, data->CurImage, image};
+            }
+            m_host->ShowPage(Page, image, data);
+        }
+    } catch (...) {
+        LoadImage(-1, LoadIntoView);
+        throw;
+    }
+}
+
+void TViewerPages::loadWholeFile(const QString& name) {
+    m_host->SetStatus(makeText(17109, QStringLiteral("Lade Bilddatei")), 10);
+    const QByteArray file = m_source->ReadFile(name);
+    if (file.isEmpty())
+        throw EImagesException(17106, makeText(17106, QStringLiteral("Ungültiges Bild")));
+    m_host->SetStatus(makeText(17113, QStringLiteral("Lade Bild")), 0);
+    // Every page's bytes are split off unchanged; thumbnails are decoded when they are shown.
+    QList<QByteArray> pages;
+    QList<TIOParams> params;
+    try {
+        TTiffReader reader(file);
+        QList<quint64> offsets;
+        try {
+            offsets = TiffPageOffsets(file);
+        } catch (const ETiffError&) {
+            offsets.clear();
+        }
+        const int count = offsets.isEmpty() ? reader.PageCount() : int(offsets.size());
+        for (int i = 0; i < count; ++i) {
+            if (offsets.isEmpty())
+                reader.OpenPage(i);
+            else
+                reader.OpenAt(offsets[i]);
+            params << reader.Params();
+            if (reader.CanCopyRaw()) {
+                pages << reader.ExtractPage();
+            } else {
+                // Old-style JPEG cannot be copied as it is: it is stored anew as JPEG.
+                TIOParams p = params.last();
+                p.TIFF_Compression = ioTIFF_JPEG;
+                TTiffWriter writer;
+                writer.WritePage(reader.Decode(), p);
+                pages << writer.Finish();
+            }
+            if (i % 16 == 0)
+                m_host->PollCancel();
+        }
+        if (count == 0)
+            throw ETiffError(QStringLiteral("Datei ohne Seiten"));
+    } catch (const ETiffError& e) {
+        throw EImagesException(17107, fmt(17107, QStringLiteral("Ungültiges Bild (%s)"), {e.Message()}));
+    }
+    const int count = int(pages.size());
+    for (int i = 0; i < count; ++i) {
+        const int index = m_list->AppendImage();
+        TPageData::_Get(m_list, index, i);
+        m_list->Params(index) = params[i];
+    }
+    for (int i = 0; i < count; ++i) {
+        m_host->SetStatus(makeText(17112, QStringLiteral("Lade Anmerkungen")), i * 100 / count);
+        m_host->PollCancel();
+        m_list->SetImageInfoText(i, fmt(17114, QStringLiteral("Seite %d"), {QString::number(i + 1)}));
+        TPageData* data = m_list->UserData(i);
+        data->OldImage = pages[i];
+        data->OldAnnot = m_source->ReadAnnotation(name, i);
+        data->CurImage = data->OldImage;
+        data->CurAnnot = data->OldAnnot;
+        data->CurAnnotX = data->CurAnnot;
+        data->Loadet = true;
+    }
+    m_host->ClearStatus();
+}
+
+void TViewerPages::ReloadImages(int Page) {
+    if (FEditablePages == 3)
+        FEditablePages = 2;
+    m_host->SetViewerEnabled(false);
+    const auto restore = [this] {
+        m_host->SetViewerEnabled(true);
+        m_host->RefreshTabs();
+    };
+    QString nameForMessage;
+    try {
+        ClearAllPages();
+        FNewPage = 0;
+        if (FEditablePages != 0) {
+            if (!m_source) {
+                nameForMessage = QStringLiteral("*nil*");
+                throw EImagesException(QStringLiteral("Kein Dokument"));
+            }
+            const bool isNew = m_source->IsNewDokument();
+            nameForMessage = isNew ? QStringLiteral("*new*") : m_source->RemoteFilename();
+            const QString name = m_source->RemoteFilename();
+            bool exists = false;
+            if (!isNew) {
+                exists = m_source->FileExists(name);
+                if (!exists) {
+                    m_source->CheckRemoteStructure();
+                    exists = m_source->FileExists(name);
+                }
+            }
+            const int count = exists ? m_source->GetImageCount(name) : 0;
+            const bool viewOnly = FEditablePages == 1;
+            const auto missing = [] {
+                return EImagesException(17105, makeText(17105, QStringLiteral("Datei existiert nicht.")));
+            };
+            bool created = false;
+            if (!m_host->OverviewVisible() && (viewOnly || exists)) {
+                if (viewOnly && !exists)
+                    throw missing();
+                for (int i = 0; i < count; ++i) {
+                    const int index = m_list->AppendImage();
+                    m_list->SetImageInfoText(index,
+                                             fmt(17114, QStringLiteral("Seite %d"), {QString::number(i + 1)}));
+                    TPageData::_Get(m_list, index, i);
+                }
+                created = count > 0;
+                if (created) {
+                    try {
+                        const int page = qMin(qMax(Page, 0), count - 1);
+                        TPageData* data = TPageData::_Get(m_list, page, page);
+                        loadPageData(page, data, true);
+                    } catch (const EAbort&) {
+                        throw;
+                    } catch (...) {
+                        PagesLogEvent(TDM1::FormatLogText(
+                            QStringLiteral("TFileViewerFrameTIFF.ReloadImages: Fehler beim Laden der "
+                                           "einzelnen Seite %d. Versuche nun alle Seiten gemeinsam zu laden"),
+                            {QString::number(Page)}));
+                        RemoveAllImages();
+                        created = false;
+                    }
+                }
+            }
+            if ((m_host->OverviewVisible() || !created) && (viewOnly || exists)) {
+                if (viewOnly && !exists)
+                    throw missing();
+                loadWholeFile(name);
+            }
+        }
+        restore();
+        const int count = m_list->ImageCount();
+        LoadImage(qMin(qMax(Page, 0), count - 1), true);
+    } catch (const EAbort&) {
+        RemoveAllImages();
+        LoadImage(-1, true);
+        m_host->ClearStatus();
+        restore();
+        throw;
+    } catch (...) {
+        const QString cause = Rtl::ExceptionMessage(std::current_exception());
+        const std::exception_ptr original = std::current_exception();
+        RemoveAllImages();
+        try {
+            LoadImage(-1, true);
+        } catch (...) {
+        }
+        m_host->ClearStatus();
+        restore();
+        if (nameForMessage.isEmpty())
+            nameForMessage = m_source ? m_source->RemoteFilename() : QStringLiteral("*nil*");
+        const QString text = fmt(17102, QStringLiteral("Fehler beim Laden des Dokuments \"%s\" %s"),
+                                 {nameForMessage, cause});
+        TVoskExceptionHelper::InsertStackInfo(original,
+                                              QStringLiteral("TFileViewerFrameTIFF.ReloadImages"));
+        throw EVoskException(17102, text);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Compression per page and orientation
+
+bool TViewerPages::CheckImageFormatAndSetName(int Page, const QString& CodeSource) {
+    if (Page < 0 || Page >= m_list->ImageCount())
+        return false;
+    return CheckImageFormatAndSetName(m_list->Params(Page), CodeSource);
+}
+
+bool TViewerPages::CheckImageFormatAndSetName(TIOParams& params, const QString& CodeSource) {
+    static const QString who = QStringLiteral("TFileViewerFrameTIFF.CheckImageFormatAndSetName: ");
+    bool changed = false;
+    if (!CodeSource.isEmpty()) {
+        PagesLogEvent(who + QStringLiteral("Code-Source = ") + CodeSource);
+        params.TIFF_ImageDescription = (QStringLiteral("Code-Source: ") + CodeSource).toLatin1();
+        changed = true;
+    }
+    const TIOTIFFCompression c = params.TIFF_Compression;
+    const bool fax = c == ioTIFF_CCITT1D || c == ioTIFF_G3FAX1D || c == ioTIFF_G3FAX2D ||
+                     c == ioTIFF_G4FAX;
+    // Fax compressions are kept for black-and-white pages: they are what scanners deliver and
+    // usually smaller than LZW.
+    if (params.PixelFormat == ie1g && c != ioTIFF_LZW && !fax) {
+        params.TIFF_Compression = ioTIFF_LZW;
+        PagesLogEvent(who + QStringLiteral("Compression = LZW (ie1g)"));
+        changed = true;
+    }
+    if (params.PixelFormat == ie8g &&
+        !(params.TIFF_Compression == ioTIFF_JPEG && params.TIFF_JPEGColorSpace == ioJPEG_GRAYLEV)) {
+        params.TIFF_Compression = ioTIFF_JPEG;
+        params.TIFF_JPEGColorSpace = ioJPEG_GRAYLEV;
+        PagesLogEvent(who + QStringLiteral("Compression = Gray-JPEG (ie8g)"));
+        changed = true;
+    }
+    switch (params.TIFF_Compression) {
+    case ioTIFF_UNCOMPRESSED:
+    case ioTIFF_OLDJPEG:
+    case ioTIFF_ZIP:
+    case ioTIFF_DEFLATE:
+    case ioTIFF_UNKNOWN:
+        params.TIFF_Compression = ioTIFF_JPEG;
+        PagesLogEvent(who + QStringLiteral("Compression = JPEG"));
+        changed = true;
+        break;
+    default: break;
+    }
+    return changed;
+}
+
+bool TViewerPages::PageFormatCheck(const QString& X, int Page, int ImageWidth, int ImageHeight,
+                                   double Scaling, double Resolution) {
+    const int L = qMin(ImageWidth, ImageHeight);
+    if (!(Resolution > 0)) {
+        // A driver that reports no resolution gives no paper size: the page stays as it is.
+        PagesLogEvent(TDM1::FormatLogText(
+            QStringLiteral("TFileViewerFrameTIFF.btEditScanClick %s : Seite ins Hochformat drehen? "
+                           "Seite=%d Width=%d Height=%d Resolution=%f: keine Auflösung, nicht gedreht"),
+            {X, QString::number(Page), QString::number(ImageWidth), QString::number(ImageHeight),
+             QString::number(Resolution, 'f', 6)}));
+        return false;
+    }
+    const double x = double(L) / Resolution * 2.54 * 10;
+    const long mm = std::lround(x);
+    int format;
+    if (mm < 126)
+        format = 6;
+    else if (mm <= 180)
+        format = 5;
+    else if (mm <= 255)
+        format = 4;
+    else if (mm <= 360)
+        format = 3;
+    else if (mm <= 510)
+        format = 2;
+    else if (mm <= 720)
+        format = 1;
+    else
+        format = 0;
+    PagesLogEvent(TDM1::FormatLogText(
+        QStringLiteral("TFileViewerFrameTIFF.btEditScanClick %s : Seite ins Hochformat drehen? "
+                       "Seite=%d Width=%d Height=%d Scaling=%f Resolution=%f Lenght=%d x=%f Format=A%d"),
+        {X, QString::number(Page), QString::number(ImageWidth), QString::number(ImageHeight),
+         QString::number(Scaling, 'f', 6), QString::number(Resolution, 'f', 6), QString::number(L),
+         QString::number(x, 'f', 6), QString::number(format)}));
+    if (format == 3)
+        return ImageHeight > ImageWidth;
+    return ImageHeight < ImageWidth;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Value conversions
+
+int TViewerPages::CheckInt(const QVariant& O, int Default) {
+    if (O.isNull() || !O.isValid())
+        return Default;
+    bool ok = false;
+    // Leading blanks are allowed, trailing ones are not (as the annotation files were written).
+    QString text = O.toString();
+    qsizetype start = 0;
+    while (start < text.size() && text.at(start).isSpace())
+        ++start;
+    const int value = QStringView(text).mid(start).toInt(&ok);
+    return ok ? value : Default;
+}
+
+QString TViewerPages::CheckStr(const QVariant& O) {
+    if (O.isNull() || !O.isValid())
+        return {};
+    return O.toString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Stamp pictures
+
+QImage TViewerPages::StampListPicture(const QByteArray& bytes, const QString& name,
+                                      QColor background, QSize size) {
+    QImage picture;
+    if (bytes.startsWith("II*") || bytes.startsWith("MM\0*") || bytes.startsWith("II+") ||
+        bytes.startsWith(QByteArray("MM\0+", 4))) {
+        try {
+            TTiffReader reader(bytes);
+            reader.OpenPage(0);
+            picture = reader.Decode();
+        } catch (const ETiffError&) {
+            picture = QImage();
+        }
+    } else {
+        picture = QImage::fromData(bytes);
+    }
+    if (picture.isNull())
+        throw EImagesException(17107, fmt(17107, QStringLiteral("Ungültiges Bild (%s)"), {name}));
+    // Transparent parts show the list's background.
+    QImage canvas(picture.size(), QImage::Format_RGB32);
+    canvas.fill(background);
+    {
+        QPainter p(&canvas);
+        p.setPen(Qt::NoPen);
+        p.drawImage(0, 0, picture.convertToFormat(QImage::Format_ARGB32));
+    }
+    if (size.isEmpty())
+        return canvas;
+    const QImage fitted = canvas.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QImage result(size, QImage::Format_RGB32);
+    result.fill(background);
+    QPainter p(&result);
+    p.drawImage((size.width() - fitted.width()) / 2, (size.height() - fitted.height()) / 2, fitted);
+    return result;
+}
+
+QList<TStampPicture> TViewerPages::BuildImageList(
+    const QStringList& Images, const std::function<QByteArray(const QString&)>& getImage,
+    QColor background, QSize size) {
+    if (!getImage)
+        throw EImagesException(17100, makeText(17100, QStringLiteral("Bilderliste fehlt")));
+    QList<TStampPicture> list;
+    for (const QString& entry : Images) {
+        const qsizetype eq = entry.indexOf(u'=');
+        const QString name = eq >= 0 ? entry.left(eq) : entry;
+        TStampPicture stamp{name, {}};
+        try {
+            stamp.Picture = StampListPicture(getImage(name), name, background, size);
+        } catch (const EAbort&) {
+            throw;
+        } catch (...) {
+            PagesLogEvent(QStringLiteral("TFileViewerFrameTIFF.SetImageList: Stempel \"") + name +
+                          QStringLiteral("\" konnte nicht geladen werden"));
+        }
+        list << stamp;
+    }
+    return list;
+}

@@ -1,0 +1,331 @@
+#include "Dataclient_files.h"
+
+#include <FaultPoint.h>
+#include <UDM1.h>
+#include <VoskDatabase.h>
+#include <VoskQuery2.h>
+#include <VoskTransaction.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+
+#include <libpq/libpq-fs.h>
+#include <openssl/evp.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kMissing = QStringLiteral("Datei im Dokumentenspeicher fehlt: %1");
+
+class Sha256 final {
+public:
+    Sha256() : m_ctx(EVP_MD_CTX_new()) {
+        if (!m_ctx || EVP_DigestInit_ex(m_ctx, EVP_sha256(), nullptr) != 1)
+            throw EDCFileError(QStringLiteral("SHA-256 ist nicht verfügbar"));
+    }
+    ~Sha256() { EVP_MD_CTX_free(m_ctx); }
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+    void Add(const char* data, qint64 n) { EVP_DigestUpdate(m_ctx, data, size_t(n)); }
+    QByteArray HexDigest() {
+        unsigned char md[EVP_MAX_MD_SIZE];
+        unsigned int len = 0;
+        EVP_DigestFinal_ex(m_ctx, md, &len);
+        return QByteArray(reinterpret_cast<const char*>(md), int(len)).toHex();
+    }
+
+private:
+    EVP_MD_CTX* m_ctx;
+};
+
+[[noreturn]] void throwServer(PGconn* conn, const QString& what, const QString& name) {
+    const QString server = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+    throw EVoskDatabaseError(QStringLiteral("%1: %2").arg(what, name), server);
+}
+
+// A large object opened on the connection, closed when dropped (a dead connection closes it).
+class LargeObject final {
+public:
+    LargeObject(TVoskDatabase& db, Oid oid, int mode) : m_db(db) {
+        m_db.CountRoundTrip();
+        m_fd = lo_open(db.Handle(), oid, mode);
+    }
+    ~LargeObject() {
+        if (m_fd >= 0 && m_db.Connected() && PQstatus(m_db.Handle()) == CONNECTION_OK &&
+            PQtransactionStatus(m_db.Handle()) == PQTRANS_INTRANS)
+            lo_close(m_db.Handle(), m_fd);
+    }
+    LargeObject(const LargeObject&) = delete;
+    LargeObject& operator=(const LargeObject&) = delete;
+    bool Opened() const { return m_fd >= 0; }
+    int Fd() const { return m_fd; }
+
+private:
+    TVoskDatabase& m_db;
+    int m_fd = -1;
+};
+
+TDCStoredFile storedFrom(const TVoskQuery2& q) {
+    TDCStoredFile f;
+    f.name = q.Fields(0).AsString();
+    f.oid = unsigned(q.Fields(1).AsLargeInt());
+    f.sha256 = q.Fields(2).AsString().toLatin1();
+    f.size = q.Fields(3).AsLargeInt();
+    f.createdBy = q.Fields(4).AsString();
+    f.createdAt = q.Fields(5).AsDateTime();
+    return f;
+}
+
+const QString kSelectFile = QStringLiteral(
+    "SELECT name, oid, sha256, size, created_by, created_at FROM dms_file WHERE name = :name");
+
+} // namespace
+
+TDCFileMethods::TDCFileMethods(TVoskDatabase* db) : m_db(db) {}
+
+TVoskDatabase& TDCFileMethods::Database() const {
+    if (m_db)
+        return *m_db;
+    TDM1* dm = DM1();
+    if (!dm || !dm->Connected())
+        throw EDCFileError(QStringLiteral("Keine Verbindung zum Dokumentenspeicher"));
+    return dm->Database();
+}
+
+bool TDCFileMethods::IsValidRemoteName(const QString& name) {
+    if (name.isEmpty() || name.startsWith(u'/'))
+        return false;
+    for (const QChar c : name)
+        if (c == u'\\' || c.unicode() < 0x20 || c.unicode() == 0x7f ||
+            (c.unicode() >= 0x80 && c.unicode() < 0xa0))
+            return false;
+    for (const QStringView segment : QStringView(name).split(u'/'))
+        if (segment.isEmpty() || segment == u"." || segment == u"..")
+            return false;
+    return true;
+}
+
+void TDCFileMethods::CheckRemoteName(const QString& name) {
+    if (!IsValidRemoteName(name)) {
+        // Control characters would garble the message; they are shown as '?'.
+        QString shown = name;
+        for (QChar& c : shown)
+            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+                c = u'?';
+        throw EDCFileError(QStringLiteral("Ungültiger Dateiname im Dokumentenspeicher: %1")
+                               .arg(shown.isEmpty() ? QStringLiteral("(leer)") : shown));
+    }
+}
+
+void TDCFileMethods::RunInTransaction(const std::function<void()>& work) {
+    TVoskTransaction tx(Database());
+    work();
+    tx.Commit();
+}
+
+std::optional<TDCStoredFile> TDCFileMethods::FileInfo(const QString& name) {
+    CheckRemoteName(name);
+    TVoskQuery2 q(&Database(), kSelectFile);
+    q.Bind(QStringLiteral("name"), name).Open();
+    if (q.IsEmpty())
+        return std::nullopt;
+    return storedFrom(q);
+}
+
+bool TDCFileMethods::FileExists(const QString& name) { return FileInfo(name).has_value(); }
+
+TDCStoredFile TDCFileMethods::WriteFile(QIODevice& source, const QString& name) {
+    CheckRemoteName(name);
+    TVoskDatabase& db = Database();
+    TDCStoredFile stored;
+    RunInTransaction([&] {
+        // Asked first so that a taken name costs no upload; the key catches a race.
+        if (FileExists(name))
+            throw EDCFileError(QStringLiteral("Datei im Dokumentenspeicher existiert bereits: %1")
+                                   .arg(name));
+        PGconn* conn = db.Handle();
+        db.CountRoundTrip();
+        const Oid oid = lo_create(conn, InvalidOid);
+        if (oid == InvalidOid)
+            throwServer(conn, QStringLiteral("Fehler beim Schreiben in den Dokumentenspeicher"),
+                        name);
+        Sha256 hash;
+        qint64 size = 0;
+        {
+            LargeObject lo(db, oid, INV_WRITE);
+            if (!lo.Opened())
+                throwServer(conn, QStringLiteral("Fehler beim Schreiben in den Dokumentenspeicher"),
+                            name);
+            QByteArray buffer(int(ChunkSize), Qt::Uninitialized);
+            for (;;) {
+                const qint64 n = source.read(buffer.data(), ChunkSize);
+                if (n < 0)
+                    throw EDCFileError(
+                        QStringLiteral("Die Quelldatei kann nicht gelesen werden: %1 (%2)")
+                            .arg(name, source.errorString()));
+                if (n == 0)
+                    break;
+                hash.Add(buffer.constData(), n);
+                db.CountRoundTrip();
+                if (lo_write(conn, lo.Fd(), buffer.constData(), size_t(n)) != int(n))
+                    throwServer(conn,
+                                QStringLiteral("Fehler beim Schreiben in den Dokumentenspeicher"),
+                                name);
+                size += n;
+                Rtl::FaultPoint("TDCFileMethods.WriteFile.chunk");
+            }
+        }
+        Rtl::FaultPoint("TDCFileMethods.WriteFile.row");
+        TVoskQuery2 q(&db, QStringLiteral("INSERT INTO dms_file (name, oid, sha256, size) "
+                                          "VALUES (:name, :oid, :sha, :size) "
+                                          "RETURNING name, oid, sha256, size, created_by, "
+                                          "created_at"));
+        q.Bind(QStringLiteral("name"), name)
+            .Bind(QStringLiteral("oid"), qint64(oid))
+            .Bind(QStringLiteral("sha"), QString::fromLatin1(hash.HexDigest()))
+            .Bind(QStringLiteral("size"), size);
+        try {
+            q.Open();
+        } catch (const EVoskDatabaseError& e) {
+            if (e.SqlState() == QLatin1String("23505"))
+                throw EDCFileError(
+                    QStringLiteral("Datei im Dokumentenspeicher existiert bereits: %1").arg(name));
+            throw;
+        }
+        stored = storedFrom(q);
+    });
+    return stored;
+}
+
+TDCStoredFile TDCFileMethods::WriteFile(const QString& localFile, const QString& name) {
+    CheckRemoteName(name);
+    QFile file(localFile);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EDCFileError(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
+                               .arg(localFile, file.errorString()));
+    return WriteFile(file, name);
+}
+
+void TDCFileMethods::ReadFile(const QString& name, QIODevice& target) {
+    CheckRemoteName(name);
+    TVoskDatabase& db = Database();
+    RunInTransaction([&] {
+        const std::optional<TDCStoredFile> stored = FileInfo(name);
+        if (!stored)
+            throw EDCFileError(kMissing.arg(name));
+        PGconn* conn = db.Handle();
+        // Probe first: a missing object would otherwise fail the whole transaction.
+        TVoskQuery2 exists(&db, QStringLiteral("SELECT EXISTS(SELECT 1 FROM "
+                                               "pg_largeobject_metadata WHERE oid = :oid)"));
+        exists.Bind(QStringLiteral("oid"), qint64(stored->oid)).Open();
+        if (!exists.Fields(0).AsBoolean())
+            throw EDCFileError(kMissing.arg(name));
+        LargeObject lo(db, stored->oid, INV_READ);
+        if (!lo.Opened())
+            throwServer(conn, QStringLiteral("Fehler beim Lesen aus dem Dokumentenspeicher"),
+                        name);
+        Sha256 hash;
+        qint64 size = 0;
+        QByteArray buffer(int(ChunkSize), Qt::Uninitialized);
+        for (;;) {
+            db.CountRoundTrip();
+            const int n = lo_read(conn, lo.Fd(), buffer.data(), size_t(ChunkSize));
+            if (n < 0)
+                throwServer(conn, QStringLiteral("Fehler beim Lesen aus dem Dokumentenspeicher"),
+                            name);
+            if (n == 0)
+                break;
+            hash.Add(buffer.constData(), n);
+            if (target.write(buffer.constData(), n) != n)
+                throw EDCFileError(QStringLiteral("Die Datei kann nicht geschrieben werden: %1 (%2)")
+                                       .arg(name, target.errorString()));
+            size += n;
+        }
+        if (size != stored->size || hash.HexDigest() != stored->sha256)
+            throw EDCFileError(
+                QStringLiteral("Datei im Dokumentenspeicher ist beschädigt: %1").arg(name));
+    });
+}
+
+QString TDCFileMethods::ReadFile(const QString& name, const QString& localFile) {
+    CheckRemoteName(name);
+    const QFileInfo info(localFile);
+    const QString folder = info.absolutePath();
+    if (!QDir().mkpath(folder))
+        throw EDCFileError(
+            QStringLiteral("Der Ordner \"%1\" kann nicht angelegt werden").arg(folder));
+    QByteArray tmpl = QFile::encodeName(folder + QStringLiteral("/.") + info.fileName() +
+                                        QStringLiteral(".XXXXXX"));
+    const int fd = mkstemp(tmpl.data());
+    if (fd < 0)
+        throw EDCFileError(QStringLiteral("Die Datei \"%1\" kann nicht angelegt werden: %2")
+                               .arg(localFile, QString::fromLocal8Bit(std::strerror(errno))));
+    bool done = false;
+    auto cleanup = qScopeGuard([&] {
+        if (!done)
+            ::unlink(tmpl.constData());
+    });
+    // mkstemp makes the file private; a fetched copy gets the permissions any new file gets.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    {
+        QFile out;
+        if (!out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
+            throw EDCFileError(
+                QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden").arg(localFile));
+        ReadFile(name, out);
+        if (!out.flush() || ::fsync(fd) != 0)
+            throw EDCFileError(QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden: %2")
+                                   .arg(localFile, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    if (::rename(tmpl.constData(), QFile::encodeName(info.absoluteFilePath()).constData()) != 0)
+        throw EDCFileError(QStringLiteral("Die Datei \"%1\" kann nicht ersetzt werden: %2")
+                               .arg(localFile, QString::fromLocal8Bit(std::strerror(errno))));
+    done = true;
+    if (const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+        dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return info.absoluteFilePath();
+}
+
+void TDCFileMethods::MoveFile(const QString& from, const QString& to) {
+    CheckRemoteName(from);
+    CheckRemoteName(to);
+    if (from == to)
+        return;
+    RunInTransaction([&] {
+        if (FileExists(to))
+            throw EDCFileError(
+                QStringLiteral("Datei im Dokumentenspeicher existiert bereits: %1").arg(to));
+        TVoskQuery2 q(&Database(),
+                      QStringLiteral("UPDATE dms_file SET name = :to WHERE name = :from"));
+        q.Bind(QStringLiteral("to"), to).Bind(QStringLiteral("from"), from);
+        int moved = 0;
+        try {
+            moved = q.ExecSQL();
+        } catch (const EVoskDatabaseError& e) {
+            if (e.SqlState() == QLatin1String("23505"))
+                throw EDCFileError(
+                    QStringLiteral("Datei im Dokumentenspeicher existiert bereits: %1").arg(to));
+            throw;
+        }
+        if (moved == 0)
+            throw EDCFileError(kMissing.arg(from));
+    });
+}
+
+TDCFileMethods& DCFileMethods() {
+    static TDCFileMethods methods;
+    return methods;
+}

@@ -1,0 +1,100 @@
+#pragma once
+// The file methods of the data-server client: the store of document bytes. The store is the
+// database itself, so every client of it sees the same files and a dump backs them up. A stored
+// file is one large object under a relative name ("Rechnung/2024/Scan_....tiff") in the table
+// dms_file, with its SHA-256 and size taken while the bytes stream through in 1 MiB chunks;
+// nothing is ever held whole in memory.
+//
+// Rules every caller can rely on:
+// - Names are relative '/' paths: no leading '/', no backslash, no "." or ".." segment, no empty
+//   segment, no control character. Any other name is refused before anything is read or written.
+// - A name is written once. Writing an existing name is refused; a new revision is a new name.
+// - Writes run inside the connection's transaction when one is open (as a savepoint, so a failed
+//   write leaves the caller's earlier work in place), else in one of their own. A caller whose
+//   save spans several writes (the file, its document rows, per-page data, stamp SQL) opens a
+//   TVoskTransaction on Database() first and commits once: until then no other client sees any
+//   of it, and a failure or a lost connection leaves neither row nor large object behind.
+// - Reads check the SHA-256 and size recorded at write time.
+//
+// Extending it: per-page reads and annotation slots belong here too, keyed by the stored name
+// and a page number, written in the same transaction as the file (see RunInTransaction), and
+// refused for names CheckRemoteName refuses.
+
+#include <VoskExceptions.h>
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QIODevice;
+class TVoskDatabase;
+
+// A refusal or failure of the store; Message() is the German text for the user and names the file.
+class EDCFileError : public EVoskException {
+public:
+    using EVoskException::EVoskException;
+    const char* ClassName() const noexcept override { return "EDCFileError"; }
+};
+
+// A stored file as dms_file records it.
+struct TDCStoredFile {
+    QString name;
+    unsigned int oid = 0;
+    QByteArray sha256; // lower-case hex
+    qint64 size = 0;
+    QString createdBy;
+    QDateTime createdAt;
+};
+
+class TDCFileMethods final {
+public:
+    static constexpr qint64 ChunkSize = 1 << 20;
+
+    // The store on db; without one, the connection of the global data module at each call.
+    explicit TDCFileMethods(TVoskDatabase* db = nullptr);
+
+    TVoskDatabase& Database() const;
+
+    // Throws EDCFileError "Ungültiger Dateiname im Dokumentenspeicher: NAME" for a name that is
+    // not a plain relative path (see above).
+    static void CheckRemoteName(const QString& name);
+    static bool IsValidRemoteName(const QString& name);
+
+    bool FileExists(const QString& name);
+    std::optional<TDCStoredFile> FileInfo(const QString& name);
+
+    // Streams source from its current position to its end into a new large object under name.
+    // Refuses an existing name ("Datei im Dokumentenspeicher existiert bereits: NAME").
+    TDCStoredFile WriteFile(QIODevice& source, const QString& name);
+    TDCStoredFile WriteFile(const QString& localFile, const QString& name);
+
+    // Streams the stored bytes into target (appended at its position). A missing row or object:
+    // EDCFileError "Datei im Dokumentenspeicher fehlt: NAME"; bytes that do not match their
+    // recorded hash: "Datei im Dokumentenspeicher ist beschädigt: NAME".
+    void ReadFile(const QString& name, QIODevice& target);
+    // Streams into a new file beside localFile, synced to disk, then renamed over localFile (an
+    // older copy, also a read-only one, is replaced; a failure leaves it as it was). Returns the
+    // path written.
+    QString ReadFile(const QString& name, const QString& localFile);
+
+    // Renames a stored file; refuses a missing source or an existing target. Rows that name the
+    // file must be changed in the same transaction: the database checks that at commit.
+    void MoveFile(const QString& from, const QString& to);
+
+    // The data server's notice that a file was added; nothing to do when the store is the
+    // database.
+    void NotifyFileAdded(const QString& name) { (void)name; }
+
+    // Runs work inside a transaction of the store's connection (a savepoint when one is open)
+    // and commits it; a throw rolls it back and passes on.
+    void RunInTransaction(const std::function<void()>& work);
+
+private:
+    TVoskDatabase* m_db = nullptr;
+};
+
+// The file methods of the client data module (VoskDM_Fallowby_Client's), on DM1's connection.
+TDCFileMethods& DCFileMethods();

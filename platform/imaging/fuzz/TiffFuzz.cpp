@@ -1,0 +1,49 @@
+// libFuzzer target: TIFF loading as the viewers do it. The directory chain is walked, every page
+// (at most eight) opened by number and at its offset, its parameters read, decoded when of a
+// reasonable size, and copied unchanged into a one-page file that is read back.
+#include "PageCodec.h"
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+
+using namespace Imaging;
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    SetWarningLog([](const QString&) {});
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    QList<quint64> offsets;
+    try {
+        offsets = TiffPageOffsets(bytes);
+    } catch (const ETiffError&) {
+    }
+    try {
+        TTiffReader reader(bytes);
+        const int pages = qMin(reader.PageCount(), 8);
+        for (int i = 0; i < pages; ++i) {
+            try {
+                if (i < offsets.size())
+                    reader.OpenAt(offsets[i]);
+                else
+                    reader.OpenPage(i);
+                const TIOParams p = reader.Params();
+                // Large pages are legal but make the run slow without finding more.
+                if (qint64(p.Width) * p.Height <= (1 << 22))
+                    (void)reader.Decode();
+                if (reader.CanCopyRaw()) {
+                    TTiffReader copy(reader.ExtractPage());
+                    copy.OpenPage(0);
+                    (void)copy.Params();
+                }
+            } catch (const ETiffError&) {
+            }
+        }
+    } catch (const ETiffError&) {
+    }
+    return 0;
+}

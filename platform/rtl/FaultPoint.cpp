@@ -1,0 +1,5 @@
+#include "FaultPoint.h"
+
+namespace Rtl {
+HookSlot<void(const char*)> FaultHook;
+} // namespace Rtl

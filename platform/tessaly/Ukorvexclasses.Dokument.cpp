@@ -1,0 +1,811 @@
+#include "Ukorvexclasses.Dokument.h"
+
+#include "TUserRights.h"
+
+#include <Dataclient_files.h>
+#include <FaultPoint.h>
+#include <Korvexcommon.h>
+#include <UDM1.h>
+#include <UDokuClassKey.h>
+#include <VoskDatabase.h>
+#include <VoskQuery2.h>
+#include <VoskTransaction.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <sys/stat.h>
+
+Rtl::HookSlot<QObject*(QObject*, TDokument*, bool)> TDokument::_ShowDokument;
+Rtl::HookSlot<QObject*(QObject*, TDokument*, bool)> TDokument::_OpenDokument;
+Rtl::HookSlot<QObject*(QObject*, int, bool)> TDokument::_OpenDokumentC;
+Rtl::HookSlot<void(TDokument*, const QString&)> TDokument::_PrintTIFF;
+Rtl::HookSlot<void(TDokument*, const QString&)> TDokument::_PrintImage;
+Rtl::HookSlot<void(TDokument*, const QString&)> TDokument::_ExportTIFFAsPDF;
+
+QStringList TDokument::ViewerExtensions = {
+    QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("pdf"), QStringLiteral("png"),
+    QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("bmp"), QStringLiteral("gif")};
+QStringList TDokument::EditorExtensions = {QStringLiteral("tif"), QStringLiteral("tiff")};
+
+namespace {
+
+// The documents with their lock row, type and computed flags. The :ctx parameters name the
+// record the documents are shown for; a row of another record is linked there.
+const QString kSelect = QStringLiteral(
+    "SELECT picndoku.*,\n"
+    "  coalesce(nullif(picndoku.pd_descr, ''), picndoku.pd_dokumentfile, picndoku.pd_path) "
+    "AS pd_caption,\n"
+    "  r.pdr_lock_user, r.pdr_lock_time, r.pdr_lock_host, r.pdr_checkout_path,\n"
+    "  r.pdr_checkout_filetime, r.pdr_checkout_ask_user,\n"
+    "  t.dt_descr, coalesce(t.dt_write_once, false) AS dt_write_once, t.dt_autoexportpath,\n"
+    "  EXISTS (SELECT 1 FROM picndoku o WHERE o.pd_revision_id = picndoku.pd_revision_id\n"
+    "           AND o.pd_id <> picndoku.pd_id) AS pd_hasrevisions,\n"
+    "  (CAST(:ctxtable AS text) IS NOT NULL AND NOT (picndoku.pd_tablename = "
+    "CAST(:ctxtable AS text)\n"
+    "      AND picndoku.pd_dbrid = CAST(:ctxdbrid AS bigint))) AS pd_linked\n"
+    "FROM picndoku\n"
+    "LEFT JOIN picndoku_revision r ON r.pdr_revision_id = picndoku.pd_revision_id\n"
+    "LEFT JOIN dokutypes t ON t.dt_id = picndoku.pd_doktype\n");
+
+const QString kHiddenFilter =
+    QStringLiteral(" AND (CAST(:hidden AS boolean) OR NOT picndoku.pd_deletable)");
+
+// A record id as the dbrid it names; null (which matches nothing) for one that is not a number.
+QVariant dbridParam(const QString& recId) {
+    bool ok = false;
+    const qint64 v = recId.trimmed().toLongLong(&ok);
+    return ok ? QVariant(v) : QVariant();
+}
+
+QVariant textParam(const QString& text) { return text.isEmpty() ? QVariant() : QVariant(text); }
+
+// A file or folder name part without what would make it a path.
+QString cleanNamePart(const QString& text, const QString& fallback) {
+    QString s = text.trimmed();
+    for (QChar& c : s)
+        if (c == u'/' || c == u'\\' || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = u'_';
+    if (s.size() > 80)
+        s.truncate(80);
+    while (s.startsWith(u'.'))
+        s.remove(0, 1);
+    return s.trimmed().isEmpty() ? fallback : s;
+}
+
+QString loginName() {
+    TDM1* dm = DM1();
+    return dm ? dm->LoginName() : QString();
+}
+
+} // namespace
+
+TDokument::TDokument(QObject* owner) : TVoskClass2(owner) {
+    SetSqlTable(QStringLiteral("picndoku"));
+    SetDescription(QStringLiteral("Dokument"));
+}
+
+TDokument::~TDokument() = default;
+
+TDokument* TDokument::Instance() {
+    static QPointer<TDokument> instance;
+    if (!instance)
+        instance = new TDokument();
+    return instance;
+}
+
+// ---- hooks -------------------------------------------------------------------------------------
+
+QObject* TDokument::ShowDokument(QObject* owner, bool pageAdmin) {
+    return _ShowDokument(owner, this, pageAdmin);
+}
+
+QObject* TDokument::OpenDokument(QObject* owner, bool readOnly) {
+    return _OpenDokument(owner, this, readOnly);
+}
+
+QObject* TDokument::OpenDokument(QObject* owner, int pdId, bool readOnly) {
+    return _OpenDokumentC(owner, pdId, readOnly);
+}
+
+void TDokument::Print(const QString& printer, quintptr window) {
+    (void)window;
+    const bool tiff = EditorExtensions.contains(extension());
+    const auto& slot = tiff ? _PrintTIFF : _PrintImage;
+    if (!slot.Assigned())
+        throw EVoskException(
+            QStringLiteral("Das Drucken von Dokumenten ist in dieser Installation nicht verfügbar"));
+    slot(this, printer);
+}
+
+// ---- loading -----------------------------------------------------------------------------------
+
+void TDokument::load(const QString& where, const QVariantMap& params, const QString& order) {
+    if (InEdit())
+        Cancel();
+    SetQuerySql(kSelect + QStringLiteral("WHERE ") + where + QStringLiteral("\nORDER BY ") +
+                (order.isEmpty() ? QStringLiteral("picndoku.pd_id") : order) +
+                QStringLiteral("\nLIMIT %1").arg(MaxDocuments));
+    ClearParams();
+    m_paramNames.clear();
+    for (auto it = params.cbegin(); it != params.cend(); ++it) {
+        SetParam(it.key(), it.value());
+        m_paramNames << it.key();
+    }
+    Open();
+}
+
+void TDokument::AssignToDokId(int pdId, const QString& table, const QString& recId,
+                              TVoskClass* recordClass) {
+    (void)recordClass;
+    load(QStringLiteral("picndoku.pd_id = CAST(:pdid AS integer)"),
+         {{QStringLiteral("pdid"), pdId},
+          {QStringLiteral("ctxtable"), textParam(table)},
+          {QStringLiteral("ctxdbrid"), dbridParam(recId)}});
+}
+
+void TDokument::AssignToRecNo(const QString& table, const QString& recId, TVoskClass* recordClass,
+                              const QString& dokType, bool includeHidden, bool preferStandard) {
+    (void)recordClass;
+    const QString where = QStringLiteral(
+        "((picndoku.pd_tablename = CAST(:pdtablename AS text)\n"
+        "   AND picndoku.pd_dbrid = CAST(:pddbrid AS bigint))\n"
+        " OR picndoku.pd_id IN (SELECT pdl_pd_id FROM picndokulink\n"
+        "     WHERE pdl_tablename = CAST(:pdtablename AS text)\n"
+        "       AND pdl_dbrid = CAST(:pddbrid AS bigint)))\n"
+        " AND (CAST(:doktype AS text) IS NULL OR picndoku.pd_doktype = CAST(:doktype AS text))");
+    load(where + kHiddenFilter,
+         {{QStringLiteral("pdtablename"), table},
+          {QStringLiteral("pddbrid"), dbridParam(recId)},
+          {QStringLiteral("doktype"), textParam(dokType)},
+          {QStringLiteral("hidden"), includeHidden},
+          {QStringLiteral("ctxtable"), textParam(table)},
+          {QStringLiteral("ctxdbrid"), dbridParam(recId)}},
+         preferStandard ? QStringLiteral("picndoku.pd_print DESC, picndoku.pd_id") : QString());
+}
+
+void TDokument::LoadByRecord(const QString& table, const QString& recId, bool includeHidden) {
+    AssignToRecNo(table, recId, nullptr, {}, includeHidden, false);
+}
+
+void TDokument::AssignToKeyword(const TDokuClassKey& key, bool includeHidden) {
+    AssignToKeyword(key.Category, key.Value, includeHidden);
+}
+
+void TDokument::AssignToKeyword(const QString& category, const QString& value,
+                                bool includeHidden) {
+    load(QStringLiteral("picndoku.dbrid IN (SELECT r_dbrid FROM recnokeyword\n"
+                        "    WHERE r_kategorie = CAST(:rkategorie AS text)\n"
+                        "      AND r_descr = CAST(:rvalue AS text) AND r_tablename = 'picndoku')") +
+             kHiddenFilter,
+         {{QStringLiteral("rkategorie"), category},
+          {QStringLiteral("rvalue"), value},
+          {QStringLiteral("hidden"), includeHidden},
+          {QStringLiteral("ctxtable"), QVariant()},
+          {QStringLiteral("ctxdbrid"), QVariant()}});
+}
+
+void TDokument::AssignQuery(const TDokument& other) {
+    if (InEdit())
+        Cancel();
+    SetQuerySql(other.QuerySql());
+    ClearParams();
+    m_paramNames = other.m_paramNames;
+    for (const QString& name : m_paramNames)
+        SetParam(name, other.Param(name));
+    if (QuerySql().isEmpty()) {
+        Close();
+        return;
+    }
+    Open();
+    if (other.HasRecord())
+        Locate(QString::fromLatin1(fnId), other.Id());
+}
+
+std::optional<QVariant> TDokument::FindParam(const QString& name) const {
+    for (const QString& n : m_paramNames)
+        if (n.compare(name, Qt::CaseInsensitive) == 0)
+            return Param(n);
+    return std::nullopt;
+}
+
+QVariant TDokument::ParamByName(const QString& name) const {
+    if (auto v = FindParam(name))
+        return *v;
+    throw EVoskException(QStringLiteral("Parameter \"%1\" nicht gefunden").arg(name));
+}
+
+// ---- events ------------------------------------------------------------------------------------
+
+bool TDokument::HasEvents() const {
+    return BeforePost || AfterPost || BeforeInsert || AfterInsert || BeforeEdit || AfterEdit ||
+           BeforeDelete || AfterDelete || BeforeRefresh || AfterRefresh;
+}
+
+void TDokument::AssignEvents(const TDokument& other) {
+    BeforePost = other.BeforePost;
+    AfterPost = other.AfterPost;
+    BeforeInsert = other.BeforeInsert;
+    AfterInsert = other.AfterInsert;
+    BeforeEdit = other.BeforeEdit;
+    AfterEdit = other.AfterEdit;
+    BeforeDelete = other.BeforeDelete;
+    AfterDelete = other.AfterDelete;
+    BeforeRefresh = other.BeforeRefresh;
+    AfterRefresh = other.AfterRefresh;
+}
+
+// ---- the current document ----------------------------------------------------------------------
+
+QVariant TDokument::value(const char* field) const {
+    if (!HasRecord())
+        return {};
+    const int col = FieldIndex(QString::fromLatin1(field));
+    return col < 0 ? QVariant() : ValueRef(CurrentRow(), col);
+}
+
+QString TDokument::text(const char* field) const {
+    const QVariant v = value(field);
+    return v.isNull() ? QString() : v.toString();
+}
+
+bool TDokument::flag(const char* field) const {
+    const QVariant v = value(field);
+    return !v.isNull() && v.toBool();
+}
+
+bool TDokument::IsEmpty(bool requireActive) const {
+    return requireActive ? !HasRecord() : TVoskClass::IsEmpty();
+}
+int TDokument::Id() const { return value(fnId).toInt(); }
+int TDokument::RevisionId() const { return value(fnRevisionId).toInt(); }
+QString TDokument::IdText() const { return HasRecord() ? QString::number(Id()) : QString(); }
+QString TDokument::TableName() const { return text(fnTableName); }
+QString TDokument::RecordId() const { return text(fnDbrid); }
+QString TDokument::DokIdent() const { return text(fnDokIdent); }
+QString TDokument::DokType() const { return text(fnDokType); }
+QString TDokument::DokTypeDescr() const { return text("dt_descr"); }
+QString TDokument::Caption() const { return text("pd_caption"); }
+QString TDokument::FileName() const { return text(fnFileName); }
+QString TDokument::Path() const { return text(fnPath); }
+QDateTime TDokument::Date() const { return value(fnDate).toDateTime(); }
+QString TDokument::ParentNodeIdent() const { return text(fnParentNode); }
+bool TDokument::IsStandard() const { return flag(fnStandard); }
+bool TDokument::IsHidden() const { return flag(fnHidden); }
+bool TDokument::IsArchived() const { return flag(fnArchived); }
+bool TDokument::HasComments() const { return flag("pd_dmscomment"); }
+bool TDokument::IsChanged() const { return flag(fnChanged); }
+std::optional<bool> TDokument::ListOutput() const {
+    const QVariant v = value("pd_listoutput");
+    if (v.isNull())
+        return std::nullopt;
+    return v.toBool();
+}
+QString TDokument::Report() const { return text("pd_report"); }
+QString TDokument::AutoExport() const { return text("pd_autoexport"); }
+bool TDokument::HasRevisions() const { return flag("pd_hasrevisions"); }
+bool TDokument::IsLinked() const { return flag("pd_linked"); }
+bool TDokument::MakeVisible() const { return flag("pd_makevisible"); }
+QString TDokument::EloRef() const { return text("pd_elo_ref"); }
+QString TDokument::ReportPrinters() const { return text("pd_reportprinters"); }
+QStringList TDokument::GetPrintersForReporting() const {
+    return ReportPrinters().split(u'*', Qt::SkipEmptyParts);
+}
+QString TDokument::LockUser() const { return text("pdr_lock_user"); }
+QString TDokument::CheckoutPath() const { return text("pdr_checkout_path"); }
+QDateTime TDokument::CheckoutFileTime() const {
+    return value("pdr_checkout_filetime").toDateTime();
+}
+bool TDokument::CheckoutAskUser() const { return flag("pdr_checkout_ask_user"); }
+
+QString TDokument::extension() const {
+    return QFileInfo(FileName().isEmpty() ? Path() : FileName()).suffix().toLower();
+}
+
+bool TDokument::isDMSDokument() const { return !text(fnRemoteFile).isEmpty(); }
+bool TDokument::isFileLink() const { return flag("pd_islink"); }
+bool TDokument::isCustomFolder() const {
+    return HasRecord() && !isDMSDokument() && !isFileLink() && FileName().isEmpty() &&
+           DokType().isEmpty();
+}
+bool TDokument::isDMSViewDokument() const {
+    return (isDMSDokument() || isFileLink()) && ViewerExtensions.contains(extension());
+}
+bool TDokument::isDMSEditDokument() const {
+    return isDMSDokument() && EditorExtensions.contains(extension());
+}
+bool TDokument::ChangeAllowed() const {
+    return HasRecord() && !IsArchived() && !flag("pd_edit_blocked") && !flag("dt_write_once");
+}
+
+bool TDokument::isLocked(bool othersOnly) const {
+    const QString user = LockUser();
+    if (user.isEmpty())
+        return false;
+    return !othersOnly || user.compare(loginName(), Qt::CaseInsensitive) != 0;
+}
+
+bool TDokument::isLockedByMe() const {
+    const QString user = LockUser();
+    return !user.isEmpty() && user.compare(loginName(), Qt::CaseInsensitive) == 0;
+}
+
+QString TDokument::GetLockedInfo() const {
+    if (!isLocked())
+        return {};
+    QString info = QStringLiteral("Gesperrt von %1").arg(LockUser());
+    const QDateTime since = value("pdr_lock_time").toDateTime();
+    if (since.isValid())
+        info += QStringLiteral(" seit %1").arg(since.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
+    if (const QString host = text("pdr_lock_host"); !host.isEmpty())
+        info += QStringLiteral(" (%1)").arg(host);
+    return info;
+}
+
+QString TDokument::GetLockedPath() const { return isLockedByMe() ? CheckoutPath() : QString(); }
+
+void TDokument::LockRevision(const QString& checkoutPath) {
+    (void)checkoutPath;
+    throw EVoskException(
+        QStringLiteral("Das Sperren von Dokumenten ist in dieser Installation nicht verfügbar"));
+}
+
+void TDokument::UnlockRevision() {
+    throw EVoskException(
+        QStringLiteral("Das Sperren von Dokumenten ist in dieser Installation nicht verfügbar"));
+}
+
+// ---- files -------------------------------------------------------------------------------------
+
+QString TDokument::DMSArchivePath(const QString& dokType, const QDateTime& date) {
+    (void)date;
+    return cleanNamePart(dokType, QStringLiteral("Allgemein"));
+}
+
+QString TDokument::DMSGenerateFileName(const QString& fileNameOrExt) {
+    const QFileInfo info(fileNameOrExt);
+    QString ext = info.suffix();
+    QString base = info.completeBaseName();
+    if (fileNameOrExt.startsWith(u'.') && !fileNameOrExt.mid(1).contains(u'.')) {
+        ext = fileNameOrExt.mid(1);
+        base.clear();
+    }
+    base = cleanNamePart(base, QStringLiteral("Dokument"));
+    ext = cleanNamePart(ext, QString()).toLower();
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
+    const QString unique = QString::number(QRandomGenerator::global()->generate() & 0xffffff, 16)
+                               .rightJustified(6, u'0');
+    QString name = base + u'_' + stamp + u'-' + unique;
+    if (!ext.isEmpty())
+        name += u'.' + ext;
+    return name;
+}
+
+QString TDokument::DMSRemoteFilename() const {
+    const QString stored = text(fnRemoteFile);
+    if (!stored.isEmpty() || FileName().isEmpty())
+        return stored;
+    return DMSArchivePath(DokType()) + u'/' + FileName();
+}
+
+QVariant TDokument::DMSArchiveIdent(const QString& mask) const {
+    if (mask.isEmpty() || !HasRecord())
+        return {};
+    QString ident = mask;
+    ident.replace(QStringLiteral("***"), IdText());
+    ident.replace(u'*', IdText());
+    return ident;
+}
+
+QString TDokument::DMSGetFile(const QString& target, bool overwrite, bool originalName) {
+    if (!HasRecord())
+        throw EVoskException(17432, QStringLiteral("Dokument nicht gefunden."));
+    if (isFileLink() && !isDMSDokument()) {
+        if (!QFileInfo::exists(Path()))
+            throw EVoskException(QStringLiteral("Datei existiert nicht: %1").arg(Path()));
+        return Path();
+    }
+    if (!isDMSDokument())
+        throw EVoskException(QStringLiteral("Das Dokument \"%1\" hat keine Datei").arg(Caption()));
+    QString fileName = text(fnOrigFileName);
+    if (fileName.isEmpty())
+        fileName = FileName();
+    fileName = cleanNamePart(QFileInfo(fileName).fileName(), QStringLiteral("Dokument"));
+    if (!originalName)
+        fileName = IdText() + u'_' + fileName;
+    QString path;
+    if (target.isEmpty())
+        path = CurrentSession_UConstants().TempDir() + QStringLiteral("/Dokumente/") + IdText() +
+               u'/' + fileName;
+    else if (QFileInfo(target).isDir() || target.endsWith(u'/'))
+        path = QDir(target).filePath(fileName);
+    else
+        path = target;
+    if (!overwrite && QFileInfo::exists(path))
+        return path;
+    TDCFileMethods store(&Database());
+    return store.ReadFile(DMSRemoteFilename(), path);
+}
+
+QString TDokument::DMSDoAutoExport() {
+    if (!isDMSDokument())
+        return {};
+    QString folder = AutoExport();
+    if (folder.isEmpty())
+        folder = text("dt_autoexportpath");
+    if (folder.isEmpty())
+        return {};
+    return DMSGetFile(QDir(folder).filePath(
+                          cleanNamePart(QFileInfo(FileName()).fileName(), QStringLiteral("Dokument"))),
+                      true, true);
+}
+
+int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind kind,
+                         const QString& table, const QString& recId, const QString& sourceKind) {
+    if (InEdit()) {
+        if (Modified())
+            throw EVoskException(
+                QStringLiteral("Das Dokument wird gerade bearbeitet; bitte erst speichern"));
+        Cancel();
+    }
+    if (kind != StoreKind::NewDocument && !HasRecord())
+        throw EVoskException(17432, QStringLiteral("Dokument nicht gefunden."));
+    TVoskDatabase& db = Database();
+    TDCFileMethods store(&db);
+    const int currentId = kind == StoreKind::NewDocument ? 0 : Id();
+    const QVariant ctxTable = Param(QStringLiteral("ctxtable"));
+    const QVariant ctxDbrid = Param(QStringLiteral("ctxdbrid"));
+    int newId = 0;
+    {
+        TVoskTransaction tx(db);
+        QString dokType = m_insertData.Active ? m_insertData.DokType : QString();
+        qint64 oldDbrid = 0;
+        int revisionId = 0;
+        if (kind != StoreKind::NewDocument) {
+            // The row as it is now, held until commit: another user's lock or archiving since
+            // it was read refuses the write.
+            TVoskQuery2 cur(&db, QStringLiteral(
+                                     "SELECT d.dbrid, d.pd_revision_id, d.pd_doktype, d.pd_archive, "
+                                     "r.pdr_lock_user, EXISTS (SELECT 1 FROM picndoku o WHERE "
+                                     "o.pd_revision_id = d.pd_revision_id AND o.pd_id <> d.pd_id) "
+                                     "FROM picndoku d LEFT JOIN picndoku_revision r ON "
+                                     "r.pdr_revision_id = d.pd_revision_id "
+                                     "WHERE d.pd_id = :id FOR UPDATE OF d"));
+            cur.Bind(QStringLiteral("id"), currentId).Open();
+            if (cur.IsEmpty())
+                throw EVoskException(17432, QStringLiteral("Dokument nicht gefunden."));
+            oldDbrid = cur.Fields(0).AsLargeInt();
+            revisionId = cur.Fields(1).AsInteger();
+            dokType = cur.Fields(2).AsString();
+            const QString lockUser = cur.Fields(4).AsString();
+            if (!lockUser.isEmpty() && lockUser.compare(loginName(), Qt::CaseInsensitive) != 0)
+                throw EVoskException(
+                    QStringLiteral("Das Dokument ist von %1 gesperrt").arg(lockUser));
+            if (kind == StoreKind::ReplaceFile && cur.Fields(3).AsBoolean())
+                throw EVoskException(QStringLiteral(
+                    "Das Dokument ist archiviert; seine Datei kann nur als neue Revision "
+                    "ersetzt werden"));
+            if (kind == StoreKind::ReplaceFile && cur.Fields(5).AsBoolean())
+                throw EVoskException(QStringLiteral(
+                    "Das Dokument hat Revisionen; seine Datei kann nur als neue Revision "
+                    "ersetzt werden"));
+        }
+        const QString storedName = DMSGenerateFileName(fileName);
+        const QString remote = DMSArchivePath(dokType) + u'/' + storedName;
+        const TDCStoredFile stored = store.WriteFile(source, remote);
+        Rtl::FaultPoint("TDokument.storeFile.rows");
+        const QString origName = QFileInfo(fileName).fileName();
+        const QVariant kindText = textParam(sourceKind);
+        switch (kind) {
+        case StoreKind::NewDocument: {
+            TVoskQuery2 ins(&db, QStringLiteral(
+                                     "INSERT INTO picndoku (pd_tablename, pd_dbrid, pd_descr, "
+                                     "pd_dokident, pd_doktype, pd_dokumentfile, pd_origfilename, "
+                                     "pd_parentnodeident, pd_source, pd_dmshash, pd_dmsremotefile, "
+                                     "pd_dmsremotefiledoktype) VALUES (:table, "
+                                     "CAST(:dbrid AS bigint), :descr, :ident, :type, :file, :orig, "
+                                     ":parent, :source, :hash, :remote, :type) RETURNING pd_id"));
+            const bool d = m_insertData.Active;
+            ins.Bind(QStringLiteral("table"), table)
+                .Bind(QStringLiteral("dbrid"), dbridParam(recId))
+                .Bind(QStringLiteral("descr"),
+                      textParam(d && !m_insertData.Name.isEmpty()
+                                    ? m_insertData.Name
+                                    : QFileInfo(origName).completeBaseName()))
+                .Bind(QStringLiteral("ident"), textParam(d ? m_insertData.DokIdent : QString()))
+                .Bind(QStringLiteral("type"), textParam(dokType))
+                .Bind(QStringLiteral("file"), storedName)
+                .Bind(QStringLiteral("orig"), textParam(origName))
+                .Bind(QStringLiteral("parent"),
+                      textParam(d ? m_insertData.ParentNodeIdent : QString()))
+                .Bind(QStringLiteral("source"),
+                      textParam(!sourceKind.isEmpty() ? sourceKind
+                                : d && !m_insertData.Source.isEmpty() ? m_insertData.Source
+                                                                       : QStringLiteral("file")))
+                .Bind(QStringLiteral("hash"), QString::fromLatin1(stored.sha256))
+                .Bind(QStringLiteral("remote"), remote);
+            ins.Open();
+            newId = ins.Fields(0).AsInteger();
+            break;
+        }
+        case StoreKind::NewRevision: {
+            TVoskQuery2 ins(
+                &db,
+                QStringLiteral(
+                    "INSERT INTO picndoku (pd_tablename, pd_dbrid, pd_descr, pd_path, "
+                    "pd_revision_id, pd_dokident, pd_doktype, pd_dokumentfile, pd_origfilename, "
+                    "pd_path_user, pd_txt, pd_parentnodeident, pd_print, pd_listoutput, "
+                    "pd_report, pd_autoexport, pd_reportprinters, pd_source, pd_dmshash, "
+                    "pd_dmsremotefile, pd_dmsremotefiledoktype, pd_deletable) "
+                    "SELECT pd_tablename, pd_dbrid, pd_descr, pd_path, pd_revision_id, "
+                    "pd_dokident, pd_doktype, :file, coalesce(:orig, pd_origfilename), "
+                    "pd_path_user, pd_txt, pd_parentnodeident, pd_print, pd_listoutput, "
+                    "pd_report, pd_autoexport, pd_reportprinters, coalesce(:source, pd_source), "
+                    ":hash, :remote, pd_doktype, false FROM picndoku WHERE pd_id = :id "
+                    "RETURNING pd_id, dbrid"));
+            ins.Bind(QStringLiteral("file"), storedName)
+                .Bind(QStringLiteral("orig"), textParam(origName))
+                .Bind(QStringLiteral("source"), kindText)
+                .Bind(QStringLiteral("hash"), QString::fromLatin1(stored.sha256))
+                .Bind(QStringLiteral("remote"), remote)
+                .Bind(QStringLiteral("id"), currentId);
+            ins.Open();
+            newId = ins.Fields(0).AsInteger();
+            const qint64 newDbrid = ins.Fields(1).AsLargeInt();
+            // The older revisions stay with their files, hidden; keywords, record links and
+            // report links go on with the valid one.
+            const QVariantMap ids{{QStringLiteral("rev"), revisionId},
+                                  {QStringLiteral("new"), newId},
+                                  {QStringLiteral("old"), currentId},
+                                  {QStringLiteral("newdbrid"), newDbrid},
+                                  {QStringLiteral("olddbrid"), oldDbrid}};
+            const QString statements[] = {
+                QStringLiteral("UPDATE picndoku SET pd_deletable = true, pd_print = false "
+                               "WHERE pd_revision_id = :rev AND pd_id <> :new"),
+                QStringLiteral(
+                    "INSERT INTO recnokeyword (r_classname, r_oid, r_tablename, r_dbrid, "
+                    "r_kategorie, r_descr, r_not, r_value, r_min, r_max, r_unit, r_txt, "
+                    "r_reg_pname) SELECT r_classname, r_oid, r_tablename, :newdbrid, "
+                    "r_kategorie, r_descr, r_not, r_value, r_min, r_max, r_unit, r_txt, "
+                    "r_reg_pname FROM recnokeyword WHERE r_tablename = 'picndoku' AND "
+                    "r_dbrid = :olddbrid"),
+                QStringLiteral(
+                    "INSERT INTO picndokulink (pdl_pd_id, pdl_tablename, pdl_dbrid, "
+                    "pdl_dokident, pdl_neu, pdl_checked, pdl_revert, pdl_comment, pdl_txt) "
+                    "SELECT :new, pdl_tablename, pdl_dbrid, pdl_dokident, pdl_neu, pdl_checked, "
+                    "pdl_revert, pdl_comment, pdl_txt FROM picndokulink WHERE pdl_pd_id = :old"),
+                QStringLiteral("INSERT INTO report_dokument_link (rdl_rad_id, rdl_pd_id) "
+                               "SELECT rdl_rad_id, :new FROM report_dokument_link "
+                               "WHERE rdl_pd_id = :old")};
+            for (const QString& sql : statements) {
+                TVoskQuery2 q(&db, sql);
+                for (auto it = ids.cbegin(); it != ids.cend(); ++it)
+                    if (q.FindParam(it.key()))
+                        q.Bind(it.key(), it.value());
+                q.ExecSQL();
+            }
+            break;
+        }
+        case StoreKind::ReplaceFile: {
+            TVoskQuery2 upd(&db, QStringLiteral(
+                                     "UPDATE picndoku SET pd_dokumentfile = :file, "
+                                     "pd_origfilename = coalesce(:orig, pd_origfilename), "
+                                     "pd_dmshash = :hash, pd_dmsremotefile = :remote, "
+                                     "pd_dmsremotefiledoktype = pd_doktype, pd_islink = false, "
+                                     "pd_source = coalesce(:source, pd_source) WHERE pd_id = :id"));
+            upd.Bind(QStringLiteral("file"), storedName)
+                .Bind(QStringLiteral("orig"), textParam(origName))
+                .Bind(QStringLiteral("hash"), QString::fromLatin1(stored.sha256))
+                .Bind(QStringLiteral("remote"), remote)
+                .Bind(QStringLiteral("source"), kindText)
+                .Bind(QStringLiteral("id"), currentId);
+            upd.ExecSQL();
+            newId = currentId;
+            break;
+        }
+        }
+        store.NotifyFileAdded(remote);
+        Rtl::FaultPoint("TDokument.storeFile.commit");
+        tx.Commit();
+    }
+    const QString ctxTableText = ctxTable.isNull() ? table : ctxTable.toString();
+    const QString ctxRecText = ctxDbrid.isNull() ? recId : ctxDbrid.toString();
+    AssignToDokId(newId, ctxTableText, ctxRecText);
+    return newId;
+}
+
+int TDokument::DMSAddFileAsBLOB(QIODevice& source, const QString& fileName, const QString& table,
+                                const QString& recId) {
+    if (table.isEmpty() || dbridParam(recId).isNull())
+        throw EVoskException(
+            QStringLiteral("Ein Dokument braucht Tabelle und Datensatz (%1 %2)").arg(table, recId));
+    return storeFile(source, fileName, StoreKind::NewDocument, table, recId);
+}
+
+int TDokument::DMSAddFileAsBLOB(const QString& localFile, const QString& table,
+                                const QString& recId) {
+    QFile file(localFile);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
+                                 .arg(localFile, file.errorString()));
+    return DMSAddFileAsBLOB(file, localFile, table, recId);
+}
+
+int TDokument::CreateNewRevision(QIODevice& source, int options, const QString& sourceKind,
+                                 const QString& fileName, const QString& reserved) {
+    (void)options;
+    (void)reserved;
+    if (HasRecord() && isCustomFolder())
+        throw EVoskException(QStringLiteral("Ein Ordner hat keine Revisionen"));
+    const QString name = fileName.isEmpty() ? FileName() : fileName;
+    return storeFile(source, name.isEmpty() ? QStringLiteral(".bin") : name,
+                     StoreKind::NewRevision, {}, {}, sourceKind);
+}
+
+int TDokument::CreateNewRevision(const QString& localFile, int options, const QString& sourceKind,
+                                 const QString& reserved1, const QString& reserved2) {
+    (void)reserved1;
+    (void)reserved2;
+    int newId = 0;
+    {
+        QFile file(localFile);
+        if (!file.open(QIODevice::ReadOnly))
+            throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
+                                     .arg(localFile, file.errorString()));
+        newId = CreateNewRevision(file, options, sourceKind, localFile);
+    }
+    if (options & roDeleteSource)
+        QFile::remove(localFile);
+    return newId;
+}
+
+void TDokument::DMSSetServerFile(QIODevice& source, const QString& fileName) {
+    storeFile(source, fileName, StoreKind::ReplaceFile);
+}
+
+void TDokument::DMSSetServerFile(const QString& localFile) {
+    QFile file(localFile);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
+                                 .arg(localFile, file.errorString()));
+    DMSSetServerFile(file, localFile);
+}
+
+// ---- inserting ---------------------------------------------------------------------------------
+
+void TDokument::applyInsertData() {
+    if (!m_insertData.Active)
+        return;
+    const auto set = [this](const char* field, const QString& v) {
+        if (!v.isEmpty() && FieldIndex(QString::fromLatin1(field)) >= 0)
+            FieldByName(QString::fromLatin1(field)).SetValue(v);
+    };
+    set(fnCaption, m_insertData.Name);
+    set(fnDokType, m_insertData.DokType);
+    set(fnDokIdent, m_insertData.DokIdent);
+    set(fnParentNode, m_insertData.ParentNodeIdent);
+    set(fnSource, m_insertData.Source);
+}
+
+void TDokument::Post(bool askBefore) {
+    // A new document whose bytes the caller stored under DMSRemoteFilename (a viewer's scan)
+    // names that file; the database refuses the commit when it is not in the store.
+    if (InEdit() && text(fnRemoteFile).isEmpty() && !FileName().isEmpty() && !isFileLink()) {
+        FieldByName(QString::fromLatin1(fnRemoteFile)).SetValue(DMSRemoteFilename());
+        FieldByName(QString::fromLatin1(fnRemoteFileDokType)).SetValue(textParam(DokType()));
+    }
+    TVoskClass2::Post(askBefore);
+}
+
+void TDokument::Insert() {
+    TVoskClass2::Insert();
+    applyInsertData();
+}
+
+void TDokument::Append() {
+    TVoskClass2::Append();
+    applyInsertData();
+}
+
+QString TDokument::_InsertData_GetInfo() const {
+    if (!m_insertData.Active)
+        return {};
+    return QStringLiteral("Name=%1; DokType=%2; DokIdent=%3; ParentNodeIdent=%4; Source=%5")
+        .arg(m_insertData.Name, m_insertData.DokType, m_insertData.DokIdent,
+             m_insertData.ParentNodeIdent, m_insertData.Source);
+}
+
+// ---- document types ----------------------------------------------------------------------------
+
+struct TDMSDokuTypes::Row {
+    QString id;
+    QVariantList values;
+};
+
+TDMSDokuTypes& TDMSDokuTypes::Instance() {
+    static TDMSDokuTypes types;
+    return types;
+}
+
+void TDMSDokuTypes::Refresh() {
+    m_loaded = false;
+    ensure();
+}
+
+void TDMSDokuTypes::ensure() {
+    TDM1* dm = DM1();
+    if (!dm || !dm->Connected()) {
+        m_rows.clear();
+        m_loaded = false;
+        return;
+    }
+    // Another database (a test's, a reconnect elsewhere) has other types.
+    if (m_loaded && m_database == dm->DatabaseName())
+        return;
+    TVoskQuery2 q(&dm->Database(), QStringLiteral("SELECT * FROM dokutypes ORDER BY dt_id"));
+    q.Open();
+    m_columns = q.FieldNames();
+    m_rows.clear();
+    for (; !q.Eof(); q.Next()) {
+        auto row = std::make_shared<Row>();
+        row->id = q.FieldByName(QStringLiteral("dt_id")).AsString();
+        for (int c = 0; c < q.FieldCount(); ++c)
+            row->values << q.Fields(c).Value();
+        m_rows.push_back(row);
+    }
+    m_database = dm->DatabaseName();
+    m_loaded = true;
+}
+
+const TDMSDokuTypes::Row* TDMSDokuTypes::find(const QString& dtId) {
+    ensure();
+    for (const auto& r : m_rows)
+        if (r->id == dtId)
+            return r.get();
+    return nullptr;
+}
+
+QVariant TDMSDokuTypes::Value(const QString& dtId, const QString& column) {
+    const Row* r = find(dtId);
+    const qsizetype c = m_columns.indexOf(column.toLower());
+    return r && c >= 0 ? r->values.value(c) : QVariant();
+}
+
+bool TDMSDokuTypes::Exists(const QString& dtId) { return find(dtId) != nullptr; }
+QString TDMSDokuTypes::Descr(const QString& dtId) {
+    return Value(dtId, QStringLiteral("dt_descr")).toString();
+}
+bool TDMSDokuTypes::WriteOnce(const QString& dtId) {
+    return Value(dtId, QStringLiteral("dt_write_once")).toBool();
+}
+bool TDMSDokuTypes::AutoRevision(const QString& dtId) {
+    return Value(dtId, QStringLiteral("dt_auto_revision")).toBool();
+}
+QString TDMSDokuTypes::AutoExportPath(const QString& dtId) {
+    return Value(dtId, QStringLiteral("dt_autoexportpath")).toString();
+}
+QString TDMSDokuTypes::ParentNodeId(const QString& dtId) {
+    return Value(dtId, QStringLiteral("dt_parentnodeid")).toString();
+}
+QString TDMSDokuTypes::Config(const QString& dtId, const QString& key, const QString& def) {
+    return Korvexcommon::SL_GetValue(Value(dtId, QStringLiteral("dt_config")).toString(), key,
+                                     def);
+}
+
+QString TDMSDokuTypes::FindByParentNode(const QString& nodeId) {
+    ensure();
+    const qsizetype parent = m_columns.indexOf(QStringLiteral("dt_parentnodeid"));
+    const qsizetype isDefault = m_columns.indexOf(QStringLiteral("dt_parentnodeid_default"));
+    QString first;
+    for (const auto& r : m_rows) {
+        if (r->values.value(parent).toString().compare(nodeId, Qt::CaseInsensitive) != 0)
+            continue;
+        if (r->values.value(isDefault).toBool())
+            return r->id;
+        if (first.isEmpty())
+            first = r->id;
+    }
+    return first;
+}

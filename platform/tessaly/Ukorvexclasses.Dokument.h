@@ -1,0 +1,299 @@
+#pragma once
+// The document object of the class library: a data class over the document rows (picndoku) with
+// the lock row of each document (picndoku_revision) read in the same query. It holds 0..n
+// documents with a current one; the forms and viewers work on the current one.
+//
+// Design for the code that builds on it:
+// - Rows. A row is one revision of a document. Its revisions share pd_revision_id; the valid one
+//   has pd_deletable false, the others are hidden (pd_deletable true), and their files stay in
+//   the store. A row without file, link and type is a custom folder. Documents hang into a
+//   folder by pd_parentnodeident (a folder's dtn_nodeid or a custom folder's pd_id as text).
+// - Loading (AssignToDokId, AssignToRecNo, LoadByRecord, AssignToKeyword) reads at most
+//   MaxDocuments rows in one query, lock data and the computed flags included, so a tree of a
+//   thousand documents costs one round trip. Hidden rows come only when asked for.
+// - Files. Every write of bytes goes through one path (storeFile): one transaction (a savepoint
+//   inside the caller's, see TVoskTransaction) writes the large object, its dms_file row and the
+//   document rows, after re-reading the document row FOR UPDATE; a failure anywhere rolls all of
+//   it back. DMSAddFileAsBLOB, CreateNewRevision and DMSSetServerFile differ only in which rows
+//   they write. A caller that must tie more to the same commit (annotations, stamp SQL) opens a
+//   TVoskTransaction on Database() around the call.
+// - Locks. The lock lives on the revision row; isLocked/isLockedByMe/GetLockedPath read what the
+//   load read. LockRevision and UnlockRevision are declared here and refuse until the lock
+//   menu's code lands; storeFile already refuses to write a document another user holds.
+// - Hooks. The slots below are filled by the units that can show, open or print documents
+//   (the document window, the viewers) and emptied when they unload.
+// - Record-level editing (Insert/Append, Post, Cancel, field access by name) is the data
+//   class's; Insert and Append here also apply the insert data (SetInsertData).
+
+#include "TVoskClass.h"
+
+#include <HookSlot.h>
+
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QIODevice;
+struct TDokuClassKey;
+
+// Defaults a new document takes when it is inserted (Insert, Append, DMSAddFileAsBLOB), set by
+// whoever prepares a scan or an import.
+struct TDokumentInsertData {
+    bool Active = false;
+    QString Name;           // caption (pd_descr)
+    QString DokType;        // dt_id
+    QString DokIdent;
+    QString ParentNodeIdent;
+    QString Source;         // "file", "image", "link"
+};
+
+class TDokument : public TVoskClass2 {
+    Q_OBJECT
+public:
+    static constexpr int MaxDocuments = 1000;
+
+    // Column names of the roles the forms and viewers read and write.
+    static constexpr const char* fnId = "pd_id";
+    static constexpr const char* fnRevisionId = "pd_revision_id";
+    static constexpr const char* fnTableName = "pd_tablename";
+    static constexpr const char* fnDbrid = "pd_dbrid";
+    static constexpr const char* fnDokIdent = "pd_dokident";
+    static constexpr const char* fnDokType = "pd_doktype";
+    static constexpr const char* fnCaption = "pd_descr";
+    static constexpr const char* fnDescription = "pd_txt";
+    static constexpr const char* fnFileName = "pd_dokumentfile";
+    static constexpr const char* fnOrigFileName = "pd_origfilename";
+    static constexpr const char* fnPath = "pd_path";
+    static constexpr const char* fnDate = "pd_date";
+    static constexpr const char* fnParentNode = "pd_parentnodeident";
+    static constexpr const char* fnStandard = "pd_print";
+    static constexpr const char* fnHidden = "pd_deletable";
+    static constexpr const char* fnArchived = "pd_archive";
+    static constexpr const char* fnChanged = "pd_modified";
+    static constexpr const char* fnSource = "pd_source";
+    static constexpr const char* fnHash = "pd_dmshash";
+    static constexpr const char* fnRemoteFile = "pd_dmsremotefile";
+    static constexpr const char* fnRemoteFileDokType = "pd_dmsremotefiledoktype";
+    static constexpr const char* fnRemoteArchive = "pd_dmsremotearchiv";
+
+    explicit TDokument(QObject* owner = nullptr);
+    ~TDokument() override;
+
+    // The one shared document object; callers that keep a document make their own copy.
+    static TDokument* Instance();
+
+    // ---- hook slots ---------------------------------------------------------------------------
+    // Shows a document in the preview dialog owned by owner; pageAdmin allows page editing.
+    // Returns the window that shows it (null when an existing viewer was used).
+    static Rtl::HookSlot<QObject*(QObject* owner, TDokument* doc, bool pageAdmin)> _ShowDokument;
+    // Opens a document, or a document by id, for the user (read-only or for editing); returns
+    // the viewer's window when one was shown.
+    static Rtl::HookSlot<QObject*(QObject* owner, TDokument* doc, bool readOnly)> _OpenDokument;
+    static Rtl::HookSlot<QObject*(QObject* owner, int pdId, bool readOnly)> _OpenDokumentC;
+    // Print a TIFF document / any other image document on the named printer; throw on failure.
+    static Rtl::HookSlot<void(TDokument* doc, const QString& printer)> _PrintTIFF;
+    static Rtl::HookSlot<void(TDokument* doc, const QString& printer)> _PrintImage;
+    // Writes every page of a TIFF document into a PDF file.
+    static Rtl::HookSlot<void(TDokument* doc, const QString& pdfFile)> _ExportTIFFAsPDF;
+
+    // Through the slots. ShowDokument without a filled slot returns null and shows nothing;
+    // Print without one throws.
+    QObject* ShowDokument(QObject* owner, bool pageAdmin = false);
+    QObject* OpenDokument(QObject* owner, bool readOnly = true);
+    static QObject* OpenDokument(QObject* owner, int pdId, bool readOnly = true);
+    void Print(const QString& printer, quintptr window = 0);
+
+    // ---- loading ------------------------------------------------------------------------------
+    // One document by id. table and recId name the record the document is shown for: a document
+    // of another record that shows there through a link is marked linked.
+    void AssignToDokId(int pdId, const QString& table = {}, const QString& recId = {},
+                       TVoskClass* recordClass = nullptr);
+    // The documents of a record (its own and those linked to it), at most MaxDocuments, of one
+    // type when dokType is set; with preferStandard the standard document is current.
+    void AssignToRecNo(const QString& table, const QString& recId,
+                       TVoskClass* recordClass = nullptr, const QString& dokType = {},
+                       bool includeHidden = false, bool preferStandard = true);
+    void LoadByRecord(const QString& table, const QString& recId, bool includeHidden);
+    // The documents that carry the keyword (category, value) of a document-class key.
+    void AssignToKeyword(const TDokuClassKey& key, bool includeHidden = false);
+    void AssignToKeyword(const QString& category, const QString& value, bool includeHidden);
+    // Loads what other loaded (query and parameters), positioned on its current document.
+    void AssignQuery(const TDokument& other);
+    // Whether the load stopped at MaxDocuments.
+    bool LimitReached() const { return RecordCount() >= MaxDocuments; }
+
+    // Parameters of the loading query by name ("pdtablename", "pddbrid", "rkategorie", "rvalue",
+    // "pdid", "hidden"); FindParam is empty for one the query does not have, ParamByName throws.
+    std::optional<QVariant> FindParam(const QString& name) const;
+    QVariant ParamByName(const QString& name) const;
+
+    // ---- events -------------------------------------------------------------------------------
+    bool HasEvents() const;
+    // Takes over the event handlers of another document object.
+    void AssignEvents(const TDokument& other);
+
+    // ---- the current document -----------------------------------------------------------------
+    bool IsEmpty(bool requireActive = false) const;
+    int Id() const;
+    int RevisionId() const;
+    QString IdText() const; // empty without a document
+    QString TableName() const;
+    QString RecordId() const;
+    QString DokIdent() const;
+    QString DokType() const;
+    QString DokTypeDescr() const;
+    // What the tree and captions show: the name, else the file name, else the path.
+    QString Caption() const;
+    QString FileName() const;
+    QString Path() const;
+    QDateTime Date() const;
+    QString ParentNodeIdent() const;
+    bool IsStandard() const;
+    bool IsHidden() const;
+    bool IsArchived() const;
+    bool HasComments() const;
+    bool IsChanged() const;   // marked as changed elsewhere: read it again before using it
+    std::optional<bool> ListOutput() const;
+    QString Report() const;
+    QString AutoExport() const;
+    bool HasRevisions() const;
+    bool IsLinked() const;    // shown for a record it does not belong to, through a link
+    bool MakeVisible() const; // the tree opens its folders when only a few documents load
+    QString EloRef() const;
+    QString ReportPrinters() const;
+    QStringList GetPrintersForReporting() const;
+    QString LockUser() const;
+    QString CheckoutPath() const;
+    QDateTime CheckoutFileTime() const;
+    bool CheckoutAskUser() const;
+
+    bool isDMSDokument() const;     // its bytes are in the store
+    bool isDMSViewDokument() const; // a viewer can show it
+    bool isDMSEditDokument() const; // a viewer can edit it
+    bool isFileLink() const;        // only a path outside the store
+    bool isCustomFolder() const;
+    bool ChangeAllowed() const;     // not archived, not blocked, not of a write-once type
+    // Locked by anyone; with othersOnly, by a user other than the logged-in one.
+    bool isLocked(bool othersOnly = false) const;
+    bool isLockedByMe() const;
+    QString GetLockedInfo() const;
+    // The working copy of the logged-in user's check-out; empty when there is none.
+    QString GetLockedPath() const;
+    void LockRevision(const QString& checkoutPath = {});
+    void UnlockRevision();
+
+    // File types the viewers can show and edit (lower-case extensions without dot).
+    static QStringList ViewerExtensions;
+    static QStringList EditorExtensions;
+
+    // ---- files --------------------------------------------------------------------------------
+    // The name of the current document's file in the store.
+    QString DMSRemoteFilename() const;
+    // The store folder of a document type ("Rechnung/2024"); "Allgemein" for none.
+    static QString DMSArchivePath(const QString& dokType, const QDateTime& date = {});
+    // A fresh file name for a new stored file from a file name or an extension (".tiff").
+    static QString DMSGenerateFileName(const QString& fileNameOrExt);
+    // The archive identifier of the current document: mask with "*" replaced by the id; empty
+    // gives null.
+    QVariant DMSArchiveIdent(const QString& mask) const;
+    bool DMSCheckRemoteStructure() const { return true; } // the store has no folders to make
+
+    // A local copy of the current document's file: into target, or into the session's document
+    // folder when target is empty. overwrite false keeps a copy that is there already; with
+    // originalName the copy carries the file's own name, else "<id>_<name>". A file link gives
+    // its own path. Returns the local path.
+    QString DMSGetFile(const QString& target = {}, bool overwrite = true,
+                       bool originalName = true);
+    // The type's automatic export: a copy of the file in the export folder of the document or
+    // its type, when one is set. Returns the path written, empty when there is none.
+    QString DMSDoAutoExport();
+
+    // A new document of the record (table, recId) holding the bytes; its type, ident, folder,
+    // caption and source come from the insert data. Returns the new id; the object then holds
+    // the new document.
+    int DMSAddFileAsBLOB(QIODevice& source, const QString& fileName, const QString& table,
+                         const QString& recId);
+    int DMSAddFileAsBLOB(const QString& localFile, const QString& table, const QString& recId);
+    // A new revision of the current document holding the bytes: a new row with the same
+    // pd_revision_id becomes the valid one. Option member 1 (value 2) deletes the local source
+    // file after the revision is stored. sourceKind is the kind ("file", "image"). Returns the
+    // new id; the object then holds the new revision.
+    int CreateNewRevision(QIODevice& source, int options, const QString& sourceKind,
+                          const QString& fileName = {}, const QString& reserved = {});
+    int CreateNewRevision(const QString& localFile, int options, const QString& sourceKind,
+                          const QString& reserved1 = {}, const QString& reserved2 = {});
+    static constexpr int roDeleteSource = 1 << 1;
+    // Gives the current document a new file without a new revision; refused for archived
+    // documents and documents with revisions.
+    void DMSSetServerFile(const QString& localFile);
+    void DMSSetServerFile(QIODevice& source, const QString& fileName);
+
+    // ---- inserting ----------------------------------------------------------------------------
+    // A new document with a file name but no stored name gets DMSRemoteFilename as its stored
+    // name: the caller writes the bytes there before the commit (the database checks it).
+    void Post(bool askBefore = true) override;
+    void Insert();
+    void Append();
+    TDokumentInsertData& InsertData() { return m_insertData; }
+    const TDokumentInsertData& InsertData() const { return m_insertData; }
+    void SetInsertData(const TDokumentInsertData& data) { m_insertData = data; }
+    void ClearInsertData() { m_insertData = {}; }
+    // The insert data as one line for logs; empty when none is active.
+    QString _InsertData_GetInfo() const;
+    // A preview or scan not yet stored.
+    bool NewDocumentFlag() const { return m_newDocument; }
+    void SetNewDocumentFlag(bool on) { m_newDocument = on; }
+
+private:
+    enum class StoreKind { NewDocument, NewRevision, ReplaceFile };
+    int storeFile(QIODevice& source, const QString& fileName, StoreKind kind,
+                  const QString& table = {}, const QString& recId = {},
+                  const QString& sourceKind = {});
+    void load(const QString& where, const QVariantMap& params, const QString& order = {});
+    void applyInsertData();
+    QVariant value(const char* field) const;
+    QString text(const char* field) const;
+    bool flag(const char* field) const;
+    QString extension() const;
+
+    TDokumentInsertData m_insertData;
+    bool m_newDocument = false;
+    QStringList m_paramNames;
+};
+
+// The document types (dokutypes), read once per connection and again after Refresh.
+class TDMSDokuTypes final {
+public:
+    static TDMSDokuTypes& Instance();
+    void Refresh();
+    bool Exists(const QString& dtId);
+    QString Descr(const QString& dtId);
+    bool WriteOnce(const QString& dtId);
+    bool AutoRevision(const QString& dtId);
+    QString AutoExportPath(const QString& dtId);
+    QString ParentNodeId(const QString& dtId);
+    // A configuration value of the type's dt_config ("ImportMode", "DefaultPath").
+    QString Config(const QString& dtId, const QString& key, const QString& def = {});
+    // The type whose documents land in the folder (its default first); empty for none.
+    QString FindByParentNode(const QString& nodeId);
+    // Any column by name; null for an unknown type or column.
+    QVariant Value(const QString& dtId, const QString& column);
+
+private:
+    struct Row;
+    void ensure();
+    const Row* find(const QString& dtId);
+    std::vector<std::shared_ptr<Row>> m_rows;
+    QStringList m_columns;
+    bool m_loaded = false;
+    QString m_database;
+};
+
+inline TDMSDokuTypes& DMSDokuTypes() { return TDMSDokuTypes::Instance(); }

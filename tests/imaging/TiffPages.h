@@ -1,0 +1,80 @@
+#pragma once
+// Test pages and the independent readers: libtiff's command-line tools.
+
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryFile>
+
+namespace tiffpages {
+
+// A text page: black lines of text on white, as a scan of a letter looks.
+inline QImage TextPage(int width = 620, int height = 877, int seed = 1) {
+    QImage page(width, height, QImage::Format_Grayscale8);
+    page.fill(Qt::white);
+    QPainter p(&page);
+    p.setPen(Qt::black);
+    QFont font;
+    font.setPixelSize(qMax(8, height / 60));
+    p.setFont(font);
+    QRandomGenerator rng{quint32(seed)};
+    for (int y = height / 10; y < height - height / 10; y += height / 40) {
+        QString line;
+        const int words = 4 + int(rng.bounded(8));
+        for (int w = 0; w < words; ++w)
+            line += QString(QChar(u'A' + rng.bounded(26))).repeated(1 + int(rng.bounded(7))) + u' ';
+        p.drawText(width / 12, y, line);
+    }
+    p.end();
+    return page.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+}
+
+inline QImage GreyPage(int width = 400, int height = 300) {
+    QImage page(width, height, QImage::Format_Grayscale8);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            page.scanLine(y)[x] = uchar((x * 255 / width + y) & 0xff);
+    return page;
+}
+
+inline QImage ColourPage(int width = 320, int height = 240, bool alpha = false) {
+    QImage page(width, height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            page.setPixel(x, y, qRgba(x * 255 / width, y * 255 / height, (x + y) & 0xff,
+                                      alpha ? (x * 7) & 0xff : 255));
+    return page;
+}
+
+// Output of a libtiff tool run on bytes written to a temporary file.
+inline QString RunTool(const QString& tool, const QByteArray& bytes, QStringList args = {}) {
+    QTemporaryFile file;
+    if (!file.open())
+        return {};
+    file.write(bytes);
+    file.flush();
+    QProcess proc;
+    args << file.fileName();
+    proc.start(tool, args);
+    proc.waitForFinished(30000);
+    return QString::fromLocal8Bit(proc.readAllStandardOutput() + proc.readAllStandardError());
+}
+
+// Mean absolute difference per channel of two images of the same size.
+inline double MeanDifference(const QImage& a, const QImage& b) {
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    if (x.size() != y.size())
+        return 1e9;
+    double sum = 0;
+    for (int r = 0; r < x.height(); ++r)
+        for (int c = 0; c < x.width(); ++c) {
+            const QRgb p = x.pixel(c, r), q = y.pixel(c, r);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * x.width() * x.height());
+}
+
+} // namespace tiffpages

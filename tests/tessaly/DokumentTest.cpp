@@ -1,0 +1,319 @@
+// The document object against the private cluster: which documents a record shows, what their
+// lock rows say, how files and revisions are stored all or nothing, and the rights per type.
+
+#include <Dataclient_files.h>
+#include <FaultPoint.h>
+#include <TUserRights.h>
+#include <TestDatabase.h>
+#include <UDM1.h>
+#include <Ukorvexclasses.Dokument.h>
+#include <VoskTransaction.h>
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <stdexcept>
+
+using testsupport::TestDatabase;
+
+namespace {
+
+QString scalar(const QString& sql) { return TestDatabase::Scalar(sql); }
+
+class DokumentTest : public testsupport::DbTest {
+protected:
+    void SetUp() override {
+        TestDatabase::Exec(QStringLiteral(
+            "DELETE FROM picndokulink; DELETE FROM picndoku; DELETE FROM picndoku_revision;"
+            "DELETE FROM dms_file; DELETE FROM dokutypes_rights; DELETE FROM dokutypes;"
+            "DELETE FROM recnokeyword WHERE r_tablename = 'picndoku';"
+            "DELETE FROM mitarbeiter WHERE mitnr IN (71, 72);"
+            "INSERT INTO mitarbeiter (mitnr, m_login, m_admin) VALUES (71, 'anna', false), "
+            "(72, 'chefin', true);"
+            "INSERT INTO dokutypes (dt_id, dt_descr, dt_parentnodeid, dt_parentnodeid_default, "
+            "dt_config, dt_write_once) VALUES "
+            "('RE', 'Rechnung', 'belege', false, 'ImportMode = copy\r\nDefaultPath=/tmp/re', "
+            "false), ('LS', 'Lieferschein', 'belege', true, NULL, false), "
+            "('VT', 'Vertrag', 'vertraege', false, NULL, true)"));
+        m_dm.Connect();
+        m_dm.SetLoginName(QStringLiteral("anna"));
+        DMSDokuTypes().Refresh();
+    }
+    void TearDown() override { Rtl::FaultHook.Reset(); }
+
+    // A document row of record (adressen, dbrid) with the given columns.
+    static int addRow(qint64 dbrid, const QString& columns = {}, const QString& values = {}) {
+        return scalar(QStringLiteral("INSERT INTO picndoku (pd_tablename, pd_dbrid%1) VALUES "
+                                     "('adressen', %2%3) RETURNING pd_id")
+                          .arg(columns.isEmpty() ? QString() : QStringLiteral(", ") + columns)
+                          .arg(dbrid)
+                          .arg(values.isEmpty() ? QString() : QStringLiteral(", ") + values))
+            .toInt();
+    }
+    int addFile(TDokument& d, const QByteArray& bytes, const QString& name) {
+        QBuffer b;
+        b.setData(bytes);
+        b.open(QIODevice::ReadOnly);
+        return d.DMSAddFileAsBLOB(b, name, QStringLiteral("adressen"), QStringLiteral("5"));
+    }
+    static QByteArray contents(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    TDM1 m_dm;
+};
+
+TEST_F(DokumentTest, ARecordShowsItsOwnAndLinkedDocumentsWithoutHiddenOnes) {
+    const int own = addRow(5, QStringLiteral("pd_descr"), QStringLiteral("'Angebot'"));
+    const int hidden = addRow(5, QStringLiteral("pd_deletable"), QStringLiteral("true"));
+    const int foreign = scalar(QStringLiteral("INSERT INTO picndoku (pd_tablename, pd_dbrid, "
+                                              "pd_dokumentfile) VALUES ('lager', 9, 'plan.pdf') "
+                                              "RETURNING pd_id"))
+                            .toInt();
+    addRow(6);
+    TestDatabase::Exec(QStringLiteral("INSERT INTO picndokulink (pdl_pd_id, pdl_tablename, "
+                                      "pdl_dbrid) VALUES (%1, 'adressen', 5)")
+                           .arg(foreign));
+    TDokument d;
+    d.LoadByRecord(QStringLiteral("adressen"), QStringLiteral("5"), false);
+    ASSERT_EQ(d.RecordCount(), 2);
+    ASSERT_TRUE(d.Locate(QString::fromLatin1(TDokument::fnId), own));
+    EXPECT_EQ(d.Caption(), QStringLiteral("Angebot"));
+    EXPECT_FALSE(d.IsLinked());
+    EXPECT_TRUE(d.isCustomFolder());
+    ASSERT_TRUE(d.Locate(QString::fromLatin1(TDokument::fnId), foreign));
+    EXPECT_TRUE(d.IsLinked());
+    EXPECT_EQ(d.Caption(), QStringLiteral("plan.pdf"));
+    EXPECT_EQ(d.ParamByName(QStringLiteral("PDTABLENAME")).toString(), QStringLiteral("adressen"));
+    EXPECT_FALSE(d.FindParam(QStringLiteral("rvalue")).has_value());
+
+    d.LoadByRecord(QStringLiteral("adressen"), QStringLiteral("5"), true);
+    EXPECT_EQ(d.RecordCount(), 3);
+    EXPECT_TRUE(d.Locate(QString::fromLatin1(TDokument::fnId), hidden));
+    // A record id that is no number names no record.
+    d.LoadByRecord(QStringLiteral("adressen"), QStringLiteral("5 OR 1=1"), true);
+    EXPECT_EQ(d.RecordCount(), 0);
+}
+
+TEST_F(DokumentTest, KeywordsFindDocumentsAcrossTablesAndLoadingStopsAtTheLimit) {
+    TestDatabase::Exec(QStringLiteral(
+        "WITH d AS (INSERT INTO picndoku (pd_tablename, pd_dbrid, pd_descr) "
+        "SELECT 'lager', i, 'Teil ' || i FROM generate_series(1, 1005) i RETURNING dbrid) "
+        "INSERT INTO recnokeyword (r_tablename, r_dbrid, r_kategorie, r_descr) "
+        "SELECT 'picndoku', dbrid, 'Ort', 'Hamm' FROM d"));
+    TDokument d;
+    d.AssignToKeyword(QStringLiteral("Ort"), QStringLiteral("Hamm"), false);
+    EXPECT_EQ(d.RecordCount(), TDokument::MaxDocuments);
+    EXPECT_TRUE(d.LimitReached());
+    d.AssignToKeyword(QStringLiteral("Ort"), QStringLiteral("Unna"), false);
+    EXPECT_EQ(d.RecordCount(), 0);
+    EXPECT_FALSE(d.LimitReached());
+}
+
+TEST_F(DokumentTest, LockRowsTellWhoHoldsTheDocument) {
+    const int mine = addRow(5);
+    const int theirs = addRow(5, QStringLiteral("pd_dokumentfile"), QStringLiteral("'a.tif'"));
+    TestDatabase::Exec(QStringLiteral(
+        "UPDATE picndoku_revision r SET pdr_lock_user = CASE d.pd_id WHEN %1 THEN 'ANNA' "
+        "ELSE 'bert' END, pdr_checkout_path = '/home/anna/KORVEX ERP/a.tif', "
+        "pdr_lock_time = '2024-03-01 10:00', pdr_lock_host = 'pc7' "
+        "FROM picndoku d WHERE d.pd_revision_id = r.pdr_revision_id")
+                           .arg(mine));
+    TDokument d;
+    d.AssignToDokId(mine);
+    EXPECT_TRUE(d.isLocked());
+    EXPECT_FALSE(d.isLocked(true));
+    EXPECT_TRUE(d.isLockedByMe());
+    EXPECT_EQ(d.GetLockedPath(), QStringLiteral("/home/anna/KORVEX ERP/a.tif"));
+    d.AssignToDokId(theirs);
+    EXPECT_TRUE(d.isLocked(true));
+    EXPECT_FALSE(d.isLockedByMe());
+    EXPECT_EQ(d.GetLockedPath(), QString());
+    EXPECT_EQ(d.GetLockedInfo(), QStringLiteral("Gesperrt von bert seit 01.03.2024 10:00 (pc7)"));
+    // Another user's lock refuses a new revision before anything is stored.
+    QBuffer b;
+    b.setData("neu");
+    b.open(QIODevice::ReadOnly);
+    EXPECT_THROW(d.CreateNewRevision(b, 0, QStringLiteral("file")), EVoskException);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM dms_file")), QStringLiteral("0"));
+}
+
+TEST_F(DokumentTest, ARevisionIsANewRowAndTheOldBytesStay) {
+    TDokument d;
+    d.InsertData() = {true, QStringLiteral("Rechnung März"), QStringLiteral("RE"),
+                      QStringLiteral("R-17"), QStringLiteral("belege"), QString()};
+    const int first = addFile(d, "Version 1", QStringLiteral("/home/anna/rechnung.pdf"));
+    EXPECT_EQ(d.Id(), first);
+    EXPECT_EQ(d.Caption(), QStringLiteral("Rechnung März"));
+    EXPECT_EQ(d.DokType(), QStringLiteral("RE"));
+    EXPECT_TRUE(d.isDMSDokument());
+    EXPECT_TRUE(d.isDMSViewDokument());
+    EXPECT_TRUE(d.DMSRemoteFilename().startsWith(QStringLiteral("RE/rechnung_")));
+    TestDatabase::Exec(QStringLiteral("INSERT INTO recnokeyword (r_tablename, r_dbrid, "
+                                      "r_kategorie, r_descr) SELECT 'picndoku', dbrid, 'Ort', "
+                                      "'Hamm' FROM picndoku WHERE pd_id = %1")
+                           .arg(first));
+    const QString firstFile = d.DMSRemoteFilename();
+
+    QBuffer b;
+    b.setData("Version 2");
+    b.open(QIODevice::ReadOnly);
+    const int second = d.CreateNewRevision(b, 0x75, QStringLiteral("image"));
+    EXPECT_NE(second, first);
+    EXPECT_EQ(d.Id(), second);
+    EXPECT_TRUE(d.HasRevisions());
+    EXPECT_NE(d.DMSRemoteFilename(), firstFile);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(DISTINCT pd_revision_id) FROM picndoku")),
+              QStringLiteral("1"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_deletable FROM picndoku WHERE pd_id = %1")
+                         .arg(first)),
+              QStringLiteral("t"));
+    QTemporaryDir dir;
+    EXPECT_EQ(contents(d.DMSGetFile(dir.filePath(QStringLiteral("neu.pdf")))), "Version 2");
+    // The keyword goes on with the valid revision: the record's keyword load finds it once.
+    d.AssignToKeyword(QStringLiteral("Ort"), QStringLiteral("Hamm"), false);
+    ASSERT_EQ(d.RecordCount(), 1);
+    EXPECT_EQ(d.Id(), second);
+
+    d.AssignToDokId(first);
+    EXPECT_TRUE(d.IsHidden());
+    EXPECT_EQ(contents(d.DMSGetFile(dir.filePath(QStringLiteral("alt.pdf")))), "Version 1");
+    // With revisions, a file is not replaced in place.
+    EXPECT_THROW(d.DMSSetServerFile(b, QStringLiteral("x.pdf")), EVoskException);
+}
+
+TEST_F(DokumentTest, AFailureAnywhereInAStoreLeavesNoRowAndNoBytes) {
+    for (const char* point : {"TDCFileMethods.WriteFile.chunk", "TDokument.storeFile.rows",
+                              "TDokument.storeFile.commit"}) {
+        Rtl::FaultHook.Set([point](const char* p) {
+            if (qstrcmp(p, point) == 0)
+                throw std::runtime_error(point);
+        });
+        TDokument d;
+        EXPECT_THROW(addFile(d, "Bytes", QStringLiteral("scan.tif")), std::runtime_error)
+            << point;
+        EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM picndoku")), QStringLiteral("0"));
+        EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM dms_file")), QStringLiteral("0"));
+        EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM pg_largeobject_metadata")),
+                  QStringLiteral("0"));
+    }
+}
+
+TEST_F(DokumentTest, ANewDocumentPostedInTheCallersTransactionNeedsItsBytes) {
+    // As a viewer saves a scan: insert, name the file, store the bytes, post, all in one
+    // transaction of the caller.
+    TDokument d;
+    d.AssignToRecNo(QStringLiteral("adressen"), QStringLiteral("5"));
+    {
+        TVoskTransaction tx(d.Database());
+        d.Insert();
+        d.FieldByName(QStringLiteral("pd_tablename")).SetValue(QStringLiteral("adressen"));
+        d.FieldByName(QStringLiteral("pd_dbrid")).SetValue(5);
+        d.FieldByName(QString::fromLatin1(TDokument::fnFileName))
+            .SetValue(TDokument::DMSGenerateFileName(QStringLiteral(".tiff")));
+        QBuffer b;
+        b.setData("II*\0");
+        b.open(QIODevice::ReadOnly);
+        TDCFileMethods(&d.Database()).WriteFile(b, d.DMSRemoteFilename());
+        d.Post(true);
+        tx.Commit();
+    }
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM picndoku p JOIN dms_file f ON "
+                                    "f.name = p.pd_dmsremotefile")),
+              QStringLiteral("1"));
+    // Without the bytes the commit is refused and nothing stays.
+    {
+        TVoskTransaction tx(d.Database());
+        d.Insert();
+        d.FieldByName(QStringLiteral("pd_tablename")).SetValue(QStringLiteral("adressen"));
+        d.FieldByName(QStringLiteral("pd_dbrid")).SetValue(5);
+        d.FieldByName(QString::fromLatin1(TDokument::fnFileName))
+            .SetValue(QStringLiteral("fehlt.tiff"));
+        d.Post(true);
+        EXPECT_THROW(tx.Commit(), EVoskException);
+    }
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM picndoku")), QStringLiteral("1"));
+}
+
+TEST_F(DokumentTest, RightsPerTypeWithTheUsersRowBeforeEveryonesAndAdminsAllowed) {
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO dokutypes_rights (dtr_dt_id, dtr_action, dtr_mitnr, dtr_allowed) VALUES "
+        "('RE', 5, 0, false), ('RE', 6, 0, false), ('RE', 6, 71, true)"));
+    EXPECT_FALSE(TUserRights::CanDoDMSFileAction(QStringLiteral("RE"), 3, 5, false));
+    EXPECT_TRUE(TUserRights::CanDoDMSFileAction(QStringLiteral("RE"), 3, 6, false));
+    EXPECT_TRUE(TUserRights::CanDoDMSFileAction(QStringLiteral("RE"), 3, 0, false));
+    EXPECT_TRUE(TUserRights::CanDoDMSFileAction(QStringLiteral("LS"), 3, 5, false));
+    try {
+        TUserRights::CanDoDMSFileAction(QStringLiteral("RE"), 3, 5, true);
+        ADD_FAILURE() << "no refusal";
+    } catch (const EUserRights& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Keine Berechtigung für \"Drucken\" bei Dokumenten "
+                                              "des Typs \"RE\" (Dokument 3)"));
+    }
+    // The server asks the same rule before a document is added.
+    TestDatabase::Exec(QStringLiteral("INSERT INTO dokutypes_rights VALUES ('RE', 2, 71, false)"));
+    EXPECT_EQ(m_dm.LoadVar(QStringLiteral("SELECT (picndoku_adding_forbidden('RE', false)).reason"))
+                  .toString(),
+              QStringLiteral("Keine Berechtigung, Dokumente des Typs RE anzulegen"));
+    m_dm.SetLoginName(QStringLiteral("chefin"));
+    EXPECT_TRUE(TUserRights::CanDoDMSFileAction(QStringLiteral("RE"), 3, 5, true));
+    EXPECT_FALSE(m_dm.LoadBool(QStringLiteral("SELECT (picndoku_adding_forbidden('RE', false)).result")));
+}
+
+TEST_F(DokumentTest, TypesGiveTheirConfigurationAndTheFolderDefault) {
+    EXPECT_EQ(DMSDokuTypes().Config(QStringLiteral("RE"), QStringLiteral("importmode")),
+              QStringLiteral("copy"));
+    EXPECT_EQ(DMSDokuTypes().Config(QStringLiteral("RE"), QStringLiteral("DefaultPath")),
+              QStringLiteral("/tmp/re"));
+    EXPECT_EQ(DMSDokuTypes().Config(QStringLiteral("LS"), QStringLiteral("ImportMode"),
+                                    QStringLiteral("ask")),
+              QStringLiteral("ask"));
+    EXPECT_EQ(DMSDokuTypes().FindByParentNode(QStringLiteral("BELEGE")), QStringLiteral("LS"));
+    EXPECT_TRUE(DMSDokuTypes().WriteOnce(QStringLiteral("VT")));
+    // A write-once type allows no change; neither does an archived document.
+    const int vt = addRow(5, QStringLiteral("pd_doktype"), QStringLiteral("'VT'"));
+    const int archived = addRow(5, QStringLiteral("pd_archive"), QStringLiteral("true"));
+    TDokument d;
+    d.AssignToDokId(vt);
+    EXPECT_FALSE(d.ChangeAllowed());
+    d.AssignToDokId(archived);
+    EXPECT_FALSE(d.ChangeAllowed());
+    EXPECT_EQ(m_dm.LoadVar(QStringLiteral("SELECT (picndoku_editing_forbidden(:id)).reason"),
+                           {{QStringLiteral("id"), archived}})
+                  .toString(),
+              QStringLiteral("Das Dokument ist archiviert"));
+}
+
+} // namespace
+
+TEST_F(DokumentTest, StampRightsByStampUserAndTypeWhicheverOrderTheNamesCome) {
+    TestDatabase::Exec(QStringLiteral(
+        "DELETE FROM doksealrights;"
+        "INSERT INTO doksealrights (dsr_seal, dsr_dt_id, dsr_mitnr, dsr_action, dsr_allowed) VALUES "
+        "('Geprüft', NULL, 0, 2, false), ('Geprüft', 'RE', 71, 2, true), "
+        "('Bezahlt', NULL, 0, 3, false)"));
+    TUserRights::ReloadStampRights();
+    const QString anna = TUserRights::UserKey();
+    EXPECT_EQ(anna, QStringLiteral("anna"));
+    // The stamp choice passes (user, stamp), the save check (stamp, user).
+    EXPECT_TRUE(TUserRights::CanDoDMSStampAction(QStringLiteral("RE"), anna, QStringLiteral("Geprüft"), 3, 2, false));
+    EXPECT_FALSE(TUserRights::CanDoDMSStampAction(QStringLiteral("LS"), QStringLiteral("Geprüft"), anna, 3, 2, false));
+    EXPECT_TRUE(TUserRights::CanDoDMSStampAction(QStringLiteral("LS"), QStringLiteral("Geprüft"), anna, 3, 3, false));
+    EXPECT_FALSE(TUserRights::CanDoDMSStampAction(QStringLiteral("LS"), QStringLiteral("Bezahlt"), QStringLiteral("otto"), 3, 3, false));
+    EXPECT_TRUE(TUserRights::CanDoDMSStampAction(QStringLiteral("LS"), QStringLiteral("Neu"), anna, 3, 2, false));
+    try {
+        TUserRights::CanDoDMSStampAction(QStringLiteral("LS"), anna, QStringLiteral("Geprüft"), 9, 2, true);
+        ADD_FAILURE() << "no refusal";
+    } catch (const EUserRights& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Keine Berechtigung für den Stempel \"Geprüft\" (Stempeln) "
+                                              "bei Dokumenten des Typs \"LS\" (Dokument 9)"));
+    }
+    m_dm.SetLoginName(QStringLiteral("chefin")); // administrators may everything
+    EXPECT_TRUE(TUserRights::CanDoDMSStampAction(QStringLiteral("LS"), QStringLiteral("Geprüft"), anna, 3, 2, false));
+    TestDatabase::Exec(QStringLiteral("DELETE FROM doksealrights"));
+    TUserRights::ReloadStampRights();
+}
