@@ -1,5 +1,7 @@
 #include "FrameDBNavigate.h"
 
+#include "TQ32Control.h"
+
 #include "UnitTable.h"
 #include "Vcl.Classes.h"
 
@@ -541,7 +543,13 @@ void TFrameDBNav::DBNavigator1BeforeAction(QObject* sender, NavBtn button) {
     }
 }
 
-void TFrameDBNav::DBNavigator1Click(QObject*, NavBtn) {}
+void TFrameDBNav::DBNavigator1Click(QObject*, NavBtn button) {
+    // A posted record: the module remembers what the focused control holds.
+    if (button == nbPost)
+        if (QWidget* form = Vcl::ParentForm(this);
+            form && Vcl::InheritsFromName(form, QStringLiteral("TModulForm")))
+            Voskdbcontrols::Korvex_LastValue_Save(form->focusWidget());
+}
 
 // ---- auto refresh ------------------------------------------------------------------------
 
