@@ -3,15 +3,19 @@
 
 #include "TVoskTaskDialog.h"
 #include "UEMailSenden.h"
+#include "UImpDoku.Mail.h"
 #include "UShutdownFiles.h"
+#include "Ukorvexclasses.Dokument.h"
 #include "Uloghelper.h"
 #include "UnitTable.h"
 #include "Vcl.Registry.h"
 #include "VoskExceptions.h"
 
+#include <QBuffer>
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QLocale>
 #include <QTemporaryDir>
@@ -253,6 +257,7 @@ TEST_F(SendMailTest, ThePackageFillsTheTaskDialogsMailSender) {
     Rtl::Package& hadrel = Rtl::Package::Get(QStringLiteral("hadrel"));
     hadrel.Initialize();
     ASSERT_TRUE(TVoskTaskDialog::FVoskSendMail.Assigned());
+    EXPECT_TRUE(TVoskSendMail::FOnBeforeEMLAddAttachments.Assigned());
     Method(5);
     EXPECT_TRUE(TVoskTaskDialog::FVoskSendMail(
         QString(), QStringLiteral("Link"), QStringLiteral("<a href=\"korvex://x\">KORVEX-Link</a>"),
@@ -260,6 +265,7 @@ TEST_F(SendMailTest, ThePackageFillsTheTaskDialogsMailSender) {
     EXPECT_EQ(Drafts().size(), 1);
     hadrel.Finalize();
     EXPECT_FALSE(TVoskTaskDialog::FVoskSendMail.Assigned());
+    EXPECT_FALSE(TVoskSendMail::FOnBeforeEMLAddAttachments.Assigned());
 }
 
 TEST_F(SendMailTest, CompressingKeepsTheFilesAndStartsAFreshArchiveEachTime) {
@@ -349,4 +355,78 @@ TEST_F(SendMailTest, AttachmentBookkeeping) {
     EXPECT_EQ(ReadKey(Root::HKEY_CURRENT_USER, QStringLiteral("SOFTWARE\\Clients\\Mail"),
                       QStringLiteral("DLLPath")),
               QString());
+}
+
+TEST_F(SendMailTest, DocumentLinksBecomeTheirFilesOrPlaceholderPictures) {
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO dokutypes (dt_id, dt_descr) VALUES ('RE', 'Rechnung'), ('GEH', 'Geheim');"
+        "INSERT INTO dokutypes_rights (dtr_dt_id, dtr_action, dtr_mitnr, dtr_allowed) VALUES "
+        "('GEH', 0, 0, false)"));
+    DMSDokuTypes().Refresh();
+    auto store = [](const QString& type, const QByteArray& bytes, const QString& name) {
+        TDokument doc;
+        doc.InsertData() = {true, name, type, {}, {}, QStringLiteral("file")};
+        QBuffer b;
+        b.setData(bytes);
+        b.open(QIODevice::ReadOnly);
+        return doc.DMSAddFileAsBLOB(b, name, QStringLiteral("adressen"), QStringLiteral("1"));
+    };
+    const QByteArray invoice("%PDF-1.4 Rechnung");
+    const int allowed = store(QStringLiteral("RE"), invoice, QStringLiteral("Rechnung.pdf"));
+    const int refused = store(QStringLiteral("GEH"), "geheim", QStringLiteral("Geheim.pdf"));
+
+    Method(5);
+    TVoskSendMail::FOnBeforeEMLAddAttachments.Set(&UImpDoku::_PrepareVoskEmailLinkedAttachements);
+    TVoskSendMail mail;
+    mail.BodyText = QStringLiteral("<img src=\"cid://dokument/?pd_id=%1&displayname=R.pdf\"> "
+                                   "<img src=\"cid://dokument/?pd_id=%1\"> "
+                                   "<img src=\"cid://dokument/?pd_id=%2&displayname=G.pdf\"> "
+                                   "<img src=\"cid://dokument/?pd_id=999999\"> "
+                                   "<img src=\"cid://dokument/?filename=fehlt\">")
+                        .arg(allowed)
+                        .arg(refused);
+    EXPECT_TRUE(mail.Execute());
+
+    // One part per document, not per link; the refused one and the missing ones are pictures.
+    ASSERT_EQ(mail.AttachmentsLinked.size(), 4u);
+    const auto& links = mail.AttachmentsLinked;
+    EXPECT_EQ(links[0].ID, QString::number(allowed));
+    EXPECT_EQ(links[0].DisplayFilename, QStringLiteral("R.pdf"));
+    EXPECT_EQ(links[1].DisplayFilename, QStringLiteral("accessdenied_G.pdf"));
+    EXPECT_TRUE(QFileInfo(links[1].SourceFilename)
+                    .fileName()
+                    .startsWith(QStringLiteral("_denied_%1__").arg(refused)));
+    EXPECT_TRUE(QFileInfo(links[2].SourceFilename)
+                    .fileName()
+                    .startsWith(QStringLiteral("_notfound_999999__")));
+    EXPECT_TRUE(QFileInfo(links[3].SourceFilename)
+                    .fileName()
+                    .startsWith(QStringLiteral("_notfound_fehlt__")));
+    for (const auto& l : links)
+        EXPECT_TRUE(FilesToDeleteOnShutdown().contains(l.SourceFilename) ||
+                    l.ID.toInt() == allowed);
+
+    const mailtest::Draft d = mailtest::ParseWithGMime(mail.DraftFileName());
+    const auto pngs = d.All(QStringLiteral("image/png"));
+    ASSERT_EQ(pngs.size(), 3);
+    QImage picture;
+    EXPECT_TRUE(picture.loadFromData(pngs[0]->content, "PNG"));
+    EXPECT_EQ(picture.size(), QSize(128, 128));
+    EXPECT_EQ(pngs[0]->fileName, QStringLiteral("accessdenied_G.pdf"));
+    const mailtest::Part* pdf = d.Find(QStringLiteral("application/pdf"));
+    ASSERT_TRUE(pdf);
+    EXPECT_EQ(pdf->content, invoice);
+    EXPECT_EQ(pdf->fileName, QStringLiteral("R.pdf"));
+    const QString html = QString::fromUtf8(d.Find(QStringLiteral("text/html"))->content);
+    EXPECT_EQ(html.count(QStringLiteral("cid:") + pdf->contentId), 2);
+    // The missing file's link names no stored file: it stays and the notice says so.
+    EXPECT_TRUE(html.contains(QStringLiteral("filename=fehlt")));
+    EXPECT_TRUE(html.contains(QStringLiteral("verwaiste")));
+    EXPECT_FALSE(html.contains(QStringLiteral("pd_id=")));
+
+    // Another sender than the mail's is left alone.
+    QObject other;
+    UImpDoku::_PrepareVoskEmailLinkedAttachements(&other);
+    TestDatabase::Exec(QStringLiteral("DELETE FROM picndoku; DELETE FROM picndoku_revision; "
+                                      "DELETE FROM dms_file; DELETE FROM dokutypes"));
 }
