@@ -126,8 +126,12 @@ void RaiseInformation(const QString& message) {
 }
 
 void RaiseError(const QString& message) {
-    Vcl::Ask(Vcl::mtError, QStringLiteral("Fehler"), message, Vcl::mbOK);
+    ShowError(message);
     throw EAbort();
+}
+
+void ShowError(const QString& message) {
+    Vcl::Ask(Vcl::mtError, QStringLiteral("Fehler"), message, Vcl::mbOK);
 }
 
 } // namespace Korvexutils

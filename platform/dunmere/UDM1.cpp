@@ -317,6 +317,20 @@ QString TDM1::LoadLastVal(const QString& key, const QString& def, bool perUser) 
     return v;
 }
 
+QHash<QString, QString> TDM1::LoadLastVals(const QString& prefix, bool perUser) {
+    requireConnection();
+    TVoskQuery2 q(&m_db, QStringLiteral("SELECT lv_key, lv_value FROM lastval WHERE lv_user = :user "
+                                        "AND left(lv_key, length(CAST(:prefix AS text))) = :prefix"));
+    q.Bind(QStringLiteral("user"), perUser ? m_login : QString())
+        .Bind(QStringLiteral("prefix"), prefix)
+        .Open();
+    QHash<QString, QString> values;
+    for (; !q.Eof(); q.Next())
+        if (!q.Fields(1).IsNull())
+            values.insert(q.Fields(0).AsString(), q.Fields(1).AsString());
+    return values;
+}
+
 void TDM1::SaveLastVal(const QString& key, const QString& value, bool perUser) {
     requireConnection();
     TVoskQuery2 q(&m_db, QStringLiteral(

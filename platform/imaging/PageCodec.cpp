@@ -458,7 +458,11 @@ tmsize_t writerWrite(thandle_t h, void* buf, tmsize_t len) {
         const quint64 grown = qMax<quint64>(end, quint64(io->data.size()) * 2 + 65536);
         if (grown > quint64(std::numeric_limits<qsizetype>::max() / 2))
             return -1;
+        const qsizetype old = io->data.size();
         io->data.resize(qsizetype(grown));
+        // libtiff skips alignment bytes by seeking: they must be zeros, not old heap contents,
+        // or the same pages would not give the same file.
+        std::memset(io->data.data() + old, 0, size_t(qsizetype(grown) - old));
     }
     std::memcpy(io->data.data() + io->pos, buf, size_t(len));
     io->pos = end;

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QRandomGenerator>
 
 #include <sys/stat.h>
@@ -347,14 +348,35 @@ QString TDokument::GetLockedInfo() const {
 QString TDokument::GetLockedPath() const { return isLockedByMe() ? CheckoutPath() : QString(); }
 
 void TDokument::LockRevision(const QString& checkoutPath) {
-    (void)checkoutPath;
-    throw EVoskException(
-        QStringLiteral("Das Sperren von Dokumenten ist in dieser Installation nicht verfügbar"));
+    if (IsEmpty() || RevisionId() <= 0)
+        throw EVoskException(QStringLiteral("Dokument kann nicht gesperrt werden: keine Revision"));
+    // One statement takes the lock when it is free or already the user's, so two users never
+    // both hold it; a check-out path is kept unless a new one is given.
+    const int taken = DM1()->ExecSQL(
+        QStringLiteral("UPDATE picndoku_revision SET pdr_lock_user = :login, pdr_lock_time = "
+                       "localtimestamp, pdr_lock_host = :host, pdr_checkout_path = "
+                       "coalesce(nullif(:path, ''), pdr_checkout_path) WHERE pdr_revision_id = :rev "
+                       "AND (pdr_lock_user IS NULL OR lower(pdr_lock_user) = lower(:login))"),
+        {{QStringLiteral("login"), loginName()},
+         {QStringLiteral("host"), QSysInfo::machineHostName()},
+         {QStringLiteral("path"), checkoutPath},
+         {QStringLiteral("rev"), RevisionId()}});
+    RefreshRecord();
+    if (taken == 0)
+        throw EVoskException(isLocked(true) ? GetLockedInfo()
+                                            : QStringLiteral("Dokument kann nicht gesperrt werden"));
 }
 
 void TDokument::UnlockRevision() {
-    throw EVoskException(
-        QStringLiteral("Das Sperren von Dokumenten ist in dieser Installation nicht verfügbar"));
+    if (IsEmpty() || RevisionId() <= 0)
+        return;
+    // Only the user's own lock is released; another user's stays.
+    DM1()->ExecSQL(
+        QStringLiteral("UPDATE picndoku_revision SET pdr_lock_user = NULL, pdr_lock_time = NULL, "
+                       "pdr_lock_host = NULL, pdr_checkout_path = NULL, pdr_checkout_filetime = NULL "
+                       "WHERE pdr_revision_id = :rev AND lower(pdr_lock_user) = lower(:login)"),
+        {{QStringLiteral("rev"), RevisionId()}, {QStringLiteral("login"), loginName()}});
+    RefreshRecord();
 }
 
 // ---- files -------------------------------------------------------------------------------------

@@ -36,6 +36,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -250,6 +251,8 @@ public:
     // A preview or scan not yet stored.
     bool NewDocumentFlag() const { return m_newDocument; }
     void SetNewDocumentFlag(bool on) { m_newDocument = on; }
+    // The name of a new document as its preview shows it; empty while none is bound.
+    std::function<QString()> NameQuery;
 
 private:
     enum class StoreKind { NewDocument, NewRevision, ReplaceFile };

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 #include <QStyleOptionGraphicsItem>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -143,6 +144,8 @@ private:
 TImageEnVect::TImageEnVect(QWidget* parent) : QGraphicsView(parent) {
     m_own = new TIEVectModel(this);
     m_scene = new QGraphicsScene(this);
+    // One item (the page with its objects): an index of items would only cost time at each change.
+    m_scene->setItemIndexMethod(QGraphicsScene::NoIndex);
     setScene(m_scene);
     m_page = new TImageEnVectPage(this);
     m_model = m_own;
@@ -246,7 +249,12 @@ void TImageEnVect::FitToWidth() {
     const QSize s = m_model->Bitmap().size();
     if (s.isEmpty())
         return;
-    SetZoom(100.0 * std::max(1, viewport()->width() - 2) / s.width());
+    int width = viewport()->width();
+    // A page taller than the view brings the vertical scroll bar, which takes from the width.
+    if (!verticalScrollBar()->isVisible() && verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
+        s.height() * double(std::max(1, width - 2)) / s.width() > viewport()->height())
+        width -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    SetZoom(100.0 * std::max(1, width - 2) / s.width());
 }
 
 void TImageEnVect::Fit() {
