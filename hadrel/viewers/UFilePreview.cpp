@@ -271,14 +271,25 @@ void TFormFilePreview::FormDestroy() {
 // ---------------------------------------------------------------------------------------------
 // Show routines
 
+namespace {
+
+// The dialog's owner: the main form for none. A document whose events go to a window must be
+// shown by that window, not by the main form.
+QObject* dialogOwner(QObject* owner, TDokument* doc, const QString& routine) {
+    if (!owner)
+        owner = Vcl::Screen::MainForm();
+    if (doc && doc->HasEvents() && owner == Vcl::Screen::MainForm())
+        throw EVoskException(routine + QStringLiteral(
+                                           ": TDokument verfügt über angehängte Events, der Owner "
+                                           "muß daher dem Zielfenster entsprechen."));
+    return owner;
+}
+
+} // namespace
+
 TFormFilePreview* ShowDokument(QObject* _Owner, TDokument* Doku, bool PageAdmin,
                                TFileViewerFrame* ImagePages) {
-    if (!_Owner)
-        _Owner = Vcl::Screen::MainForm();
-    if (Doku && Doku->HasEvents() && _Owner == Vcl::Screen::MainForm())
-        throw EVoskException(QStringLiteral(
-            "ShowDokument: TDokument verfügt über angehängte Events, der Owner muß daher dem "
-            "Zielfenster entsprechen."));
+    _Owner = dialogOwner(_Owner, Doku, QStringLiteral("ShowDokument"));
     if ((!Doku && !ImagePages) ||
         (Doku && (Doku->IsEmpty() || !Doku->isDMSViewDokument()) && !Doku->NewDocumentFlag())) {
         Korvexutils::ShowError(makeText(17432, QStringLiteral("Dokument nicht gefunden")));
@@ -379,12 +390,7 @@ TFormFilePreview* ShowPreview(QObject* _Owner, TDokument* Doku, const QImage* Im
                               const QString& _DokIdent, const QString& _CreateFileEx,
                               bool _FromScanner, bool ScannerSetup, const TDokumentEvent& OnDokEvent,
                               const QString& DMSSource) {
-    if (!_Owner)
-        _Owner = Vcl::Screen::MainForm();
-    if (Doku && Doku->HasEvents() && _Owner == Vcl::Screen::MainForm())
-        throw EVoskException(QStringLiteral(
-            "ShowPreview: TDokument verfügt über angehängte Events, der Owner muß daher dem "
-            "Zielfenster entsprechen."));
+    _Owner = dialogOwner(_Owner, Doku, QStringLiteral("ShowPreview"));
     THourGlass hourglass;
     QPointer<TDokument> copy;
     if (Doku && Doku == TDokument::Instance()) {

@@ -199,7 +199,6 @@ private:
     void saveSettings();
     void setEditTabVisible(bool visible);
     void applyNavigatorSize();
-    void placeNavigator();
     void tcPagesChange(int index);
     void imOverviewImageSelect(int index);
 

@@ -175,8 +175,12 @@ void TImageEnVect::SetModel(TIEVectModel* model) {
 
 void TImageEnVect::modelChanged() {
     m_page->updateBounds();
-    m_scene->setSceneRect(
-        m_page->boundingRect().united(QRectF(QPointF(0, 0), QSizeF(m_model->Bitmap().size()))));
+    // What scrolls is the page and the objects beyond it: the item's margin for grips would
+    // otherwise give a page shown at its width a horizontal scroll bar.
+    QRectF content(QPointF(0, 0), QSizeF(m_model->Bitmap().size()));
+    for (const TIEVObject& o : m_model->Objects())
+        content = content.united(ObjectBounds(o));
+    m_scene->setSceneRect(content);
     m_page->update();
     if (m_memo && !m_model->HasObj(m_memoHandle)) {
         // The edited object went (undo, reload): the edit goes with it.
