@@ -138,7 +138,10 @@ void VoskGridLayouts::ColumnsFromLayout(
     QHeaderView* h, const QJsonObject& root, const QStringList& fields, QStringList& hiddenFields,
     const std::function<void(int column, Qt::SortOrder order)>& sort) {
     auto columnOf = [&](const QString& field) {
-        return field.isEmpty() ? -1 : int(fields.indexOf(field, 0, Qt::CaseInsensitive));
+        for (int c = 0; !field.isEmpty() && c < fields.size(); ++c)
+            if (fields[c].compare(field, Qt::CaseInsensitive) == 0)
+                return c;
+        return -1;
     };
     QStringList hidden = hiddenFields;
     int visual = 0;
