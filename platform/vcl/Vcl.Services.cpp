@@ -206,6 +206,9 @@ QMessageBox* NewQuestionBox(const TQuestion& q) {
         QAbstractButton* b = info.standard == QMessageBox::NoButton
                                  ? box->addButton(QStringLiteral("&Alle"), QMessageBox::YesRole)
                                  : box->addButton(info.standard);
+        if (const auto own = q.buttonCaptions.constFind(int(info.button));
+            own != q.buttonCaptions.cend())
+            b->setText(*own);
         b->setProperty(kButtonProperty, int(info.button));
         if (!first)
             first = b;
@@ -244,7 +247,7 @@ Clipboard* Clipboard::SetInstance(Clipboard* c) {
 TModalResult Ask(TMsgDlgType kind, const QString& caption, const QString& text,
                  TMsgDlgButtons buttons, TMsgDlgBtn defaultButton, const QString& details,
                  QWidget* parent) {
-    return Dialogs::Instance().Ask({kind, caption, text, buttons, defaultButton, details, parent, {}});
+    return Dialogs::Instance().Ask({kind, caption, text, buttons, defaultButton, details, parent, {}, {}});
 }
 
 void ShowMessage(const QString& text, const QString& caption) {
