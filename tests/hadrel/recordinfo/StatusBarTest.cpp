@@ -6,6 +6,7 @@
 #include "TVoskAlertWindow.h"
 #include "TVoskStatusBar.h"
 #include "UDataModul_Dunmere.h"
+#include "UHostModules.h"
 
 #include <QDate>
 #include <QToolButton>
@@ -270,4 +271,57 @@ TEST_F(StatusBarTest, EveryTickQueryUsesAnIndex) {
     }
     f->PopUpWVODDatePopup();
     EXPECT_EQ(seqScans(), before);
+}
+
+TEST_F(StatusBarTest, TheEditedButtonShowsWhoChangedWhatInTheAddress) {
+    UHostModules::Register();
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO f2poss (modulname, feldname, f2_standard) "
+        "VALUES ('TFormAdress', 'BtAuditLog', 'ADRESSEN_AENDERUNGEN'); "
+        "INSERT INTO modul_field (modulname, feldname) VALUES ('TFormAdress', 'BtAuditLog')"));
+    s_dm->ClearQueryCache();
+    TFormAdress* f = OpenQuiet();
+    // The module has a change log: its button is a link.
+    EXPECT_TRUE(IsBlue(f->BtAuditLog));
+    const qint64 id = CurrentId(f);
+    const QString before = f->EdOrt->text();
+    Type(f->EdOrt, QStringLiteral("Neustadt"));
+    m_answers.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrYes);
+    f->DataAdressen->Post();
+
+    f->BtAuditLog->click();
+    QApplication::processEvents();
+    TFormF2List* list = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* l = qobject_cast<TFormF2List*>(w); l && l->isVisible())
+            list = l;
+    ASSERT_TRUE(list);
+    ASSERT_GE(list->ListResult->count(), 1);
+    // Newest first: the town, from what to what, and by whom.
+    const QVariantMap newest = list->ListResult->RowOf(list->ListResult->item(0));
+    EXPECT_EQ(newest.value(QStringLiteral("aktion")).toString(), QStringLiteral("geändert"));
+    EXPECT_EQ(newest.value(QStringLiteral("feld")).toString(), QStringLiteral("ort"));
+    EXPECT_EQ(newest.value(QStringLiteral("alt")).toString(), before);
+    EXPECT_EQ(newest.value(QStringLiteral("neu")).toString(), QStringLiteral("Neustadt"));
+    const QString who = newest.value(QStringLiteral("benutzer")).toString();
+    EXPECT_FALSE(who.isEmpty());
+    EXPECT_TRUE(who == s_dm->LoginName() ||
+                who == TestDatabase::Scalar(QStringLiteral("SELECT nameAufloesen('%1')")
+                                                .arg(s_dm->LoginName())));
+    // Only this address's changes are listed.
+    EXPECT_EQ(list->ListResult->count(),
+              TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM adressen_log WHERE "
+                                                  "al_table = 'adressen' AND al_dbrid = %1")
+                                       .arg(id))
+                  .toInt());
+    list->close();
+    TestDatabase::Exec(
+        QStringLiteral("UPDATE adressen SET ort = '%1' WHERE dbrid = %2; "
+                       "DELETE FROM adressen_log WHERE al_dbrid = %2 AND al_action = 'geändert'; "
+                       "DELETE FROM f2poss WHERE feldname = 'BtAuditLog'; "
+                       "DELETE FROM modul_field WHERE feldname = 'BtAuditLog'")
+            .arg(before)
+            .arg(id));
+    s_dm->ClearQueryCache();
+    UHostModules::Unregister();
 }
