@@ -133,6 +133,12 @@ public:
     // The text button of a long-text column: the text of the current cell in the text editor,
     // written back when changed. sender is the cell editor.
     void FieldEditTxtBtClick(QObject* sender);
+    // A click on button index of the column's cell editor: the text button edits the long text,
+    // every other one opens the lookup of the form that holds the grid. sender is the editor, or
+    // the grid when the key stands in for the click.
+    void ColumnButtonClick(const TVoskGridColumn* column, int index, QObject* sender);
+    // The column's first button, when it has button-edit properties and that button is shown.
+    static bool FirstButtonVisible(const TVoskGridColumn* column);
 
     // ---- layouts (TVoskDBGrid2.Settings.cpp) ----------------------------------------------
     // Stored per form class and grid: type 1 the user's own, 2 the global one. A layout holds the

@@ -93,7 +93,7 @@ TEST_F(KeyTableTest, EscAndCtrlQCancelTheEditShiftedCtrlQPasses) {
                 log.contains(QStringLiteral("Memo is not implemented")));
 }
 
-TEST_F(KeyTableTest, EscInAGridCellUndoesTheTypingThenCancelsTheRecord) {
+TEST_F(KeyTableTest, EscInAGridClosesItsSearchFieldThenUndoesTheTypingThenCancelsTheRecord) {
     TFormAdress* f = Open();
     TVoskDBGrid2* grid = f->GridAdressen;
     const int ortCol = f->DataAdressen->FieldIndex(QStringLiteral("ort"));
@@ -103,6 +103,19 @@ TEST_F(KeyTableTest, EscInAGridCellUndoesTheTypingThenCancelsTheRecord) {
     // The record is in edit from an earlier cell; the user types into the next one.
     f->DataAdressen->FieldByName(QStringLiteral("ort")).SetAsString(QStringLiteral("Neuort"));
     ASSERT_TRUE(f->DataAdressen->InEdit());
+    // The search field keeps its Esc: it closes, the rows have the focus, the record its edit.
+    grid->ShowSearchPanel(true);
+    Focus(grid->SearchPanel());
+    ASSERT_EQ(QApplication::focusWidget(), grid->SearchPanel());
+    QTest::keyClick(grid->SearchPanel(), Qt::Key_Escape);
+    EXPECT_FALSE(grid->SearchPanelVisible());
+    EXPECT_EQ(QApplication::focusWidget(), grid);
+    EXPECT_TRUE(f->DataAdressen->InEdit());
+    // Shown without the focus, the rows' Esc closes it first.
+    grid->ShowSearchPanel(false);
+    QTest::keyClick(grid, Qt::Key_Escape);
+    EXPECT_FALSE(grid->SearchPanelVisible());
+    EXPECT_TRUE(f->DataAdressen->InEdit());
     const QModelIndex cell = grid->model()->index(grid->currentIndex().row(), nameCol);
     QLineEdit* editor = OpenCell(grid, cell);
     ASSERT_TRUE(editor);
@@ -176,7 +189,7 @@ TEST_F(KeyTableTest, CtrlDAsksOnlyForARecordAndDeletesOnYes) {
     EXPECT_EQ(m_answers.Questions().size(), 2u);
 }
 
-TEST_F(KeyTableTest, CtrlSPostsOnceFromAnEditAndFromAGridCell) {
+TEST_F(KeyTableTest, CtrlSPostsOnceFromAnEditAGridCellAndTheGridsNavigator) {
     TFormAdress* f = Open();
     int posts = 0;
     f->DataAdressen->AfterPost = [&posts](TVoskClass*) { ++posts; };
@@ -203,6 +216,32 @@ TEST_F(KeyTableTest, CtrlSPostsOnceFromAnEditAndFromAGridCell) {
     EXPECT_EQ(probe.presses, 0);
     EXPECT_EQ(DbValue(QStringLiteral("ort"), id), QStringLiteral("Gridort"));
     EXPECT_FALSE(f->DataAdressen->InEdit());
+
+    // Nothing typed: the navigator of the grid posts, with the steps its frame hangs on it.
+    TVoskClass* contacts = f->DataAnsprechpartner;
+    testsupport::TestDatabase::Exec(
+        QStringLiteral("INSERT INTO ansprechpartner (adressen_id, nachname) VALUES (%1, 'Tasten')")
+            .arg(id));
+    contacts->Refresh();
+    ASSERT_FALSE(contacts->IsEmpty());
+    auto* nav = f->FrameAnsprechpartner->findChild<TVoskDBNavigator*>();
+    ASSERT_TRUE(nav);
+    QList<NavBtn> clicked;
+    const auto frameOnClick = nav->OnClick;
+    nav->OnClick = [&](NavBtn b) {
+        clicked << b;
+        if (frameOnClick)
+            frameOnClick(b);
+    };
+    contacts->Edit();
+    Focus(f->GridAnsprechpartner);
+    m_answers.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrYes);
+    QTest::keyClick(f->GridAnsprechpartner, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(clicked, QList<NavBtn>{nbPost});
+    EXPECT_FALSE(contacts->InEdit());
+    nav->OnClick = frameOnClick;
+    testsupport::TestDatabase::Exec(
+        QStringLiteral("DELETE FROM ansprechpartner WHERE nachname = 'Tasten'"));
 }
 
 TEST_F(KeyTableTest, LeavingTheEditedAreaPostsARefusedPostKeepsFocusAndValues) {
