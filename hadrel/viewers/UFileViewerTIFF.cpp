@@ -332,6 +332,14 @@ void TFileViewerFrameTIFF::buildRibbon() {
     btShowOverview = checkable(button(tbPage, "btShowOverview", QStringLiteral("Übersicht"), "view-list-icons"), false);
     connect(btShowOverview, &QAction::triggered, this,
             [this] { Rtl::Guarded([&] { btShowOverviewClick(btShowOverview); }, this); });
+    btFilePrint = button(tbPage, "btFilePrint", QStringLiteral("Drucken"), "document-print");
+    btFilePrint->setToolTip(QStringLiteral("Das Dokument mit seinen Anmerkungen drucken"));
+    connect(btFilePrint, &QAction::triggered, this,
+            [this] { Rtl::Guarded([&] { btFilePrintClick(btFilePrint); }, this); });
+    btFileExport = button(tbPage, "btFileExport", QStringLiteral("Export"), "document-export");
+    btFileExport->setToolTip(QStringLiteral("Das Dokument als PDF, PostScript, TIFF oder PNG speichern"));
+    connect(btFileExport, &QAction::triggered, this,
+            [this] { Rtl::Guarded([&] { btFileExportClick(btFileExport); }, this); });
     tbView = ribMenuPage->AddGroup(QStringLiteral("tbView"), QStringLiteral("Ansicht"));
     auto* zoomGroup = new QActionGroup(this);
     btZoom100 = checkable(button(tbView, "btZoom100", QStringLiteral("100 %"), "zoom-original", TVoskRibbonGroup::Small), false);
