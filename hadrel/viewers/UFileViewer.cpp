@@ -1,6 +1,8 @@
 #include "UFileViewer.h"
 
 #include <EventGuard.h>
+#include <TVoskTaskDialog.h>
+#include <UDM1.h>
 #include <Korvexutils.h>
 #include <UnitTable.h>
 #include <Uloadform.h>
@@ -9,6 +11,7 @@
 #include <VoskExceptions.h>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
 
 namespace {
@@ -178,3 +181,27 @@ void InstallKeyPreview() {
 } // namespace UFileViewer
 
 KORVEX_UNIT("hadrel", "UFileViewer", UFileViewer::InitUnit, UFileViewer::FiniUnit);
+
+namespace UFileViewer {
+QString MailAttachmentName(const QString& dokName, const QString& localFile) {
+    const QString suffix = QFileInfo(localFile).suffix();
+    const qsizetype dot = dokName.lastIndexOf(u'.');
+    const QString base = dot > 0 ? dokName.left(dot) : dokName;
+    return suffix.isEmpty() ? base : base + u'.' + suffix;
+}
+} // namespace UFileViewer
+
+void TFileViewerFrame::SendByMail() {
+    TDokument* doc = Dokument();
+    if (!doc)
+        return;
+    const QString local = doc->DMSGetFile({}, true, true);
+    TDM1* dm = DM1();
+    const QString body =
+        dm ? dm->LoadVar(QStringLiteral("SELECT belarzu__zu_tit__gettxt(:ident, curr_lang(), FALSE)"),
+                         {{QStringLiteral("ident"), QStringLiteral("DOKU_SEND_EMAILTXT")}})
+                 .toString()
+           : QString();
+    TVoskTaskDialog::FVoskSendMail({}, {}, body, {local},
+                                   {UFileViewer::MailAttachmentName(doc->Caption(), local)});
+}

@@ -32,6 +32,9 @@ public:
     virtual void PreviewKeyDown(int& Key, Qt::KeyboardModifiers Shift) = 0;
     virtual void PreviewKeyUp(int& Key, Qt::KeyboardModifiers Shift) = 0;
 };
+// The name under which a document goes along with its file in an e-mail: the document's name with
+// the extension of the file that is sent (its own extension replaced).
+QString MailAttachmentName(const QString& dokName, const QString& localFile);
 } // namespace UFileViewer
 
 class TFileViewerFrame : public TVoskBaseForm, public UFileViewer::IKeyPreviewForm {
@@ -73,6 +76,10 @@ public:
     // Keys of the viewer as a window of its own; an embedded viewer gets them from its form.
     void PreviewKeyDown(int& Key, Qt::KeyboardModifiers Shift) override;
     void PreviewKeyUp(int& Key, Qt::KeyboardModifiers Shift) override;
+
+    // Sends the shown document by e-mail: its file as the attachment, the server's text block
+    // "DOKU_SEND_EMAILTXT" as the body, recipients and subject left to the user.
+    void SendByMail();
 
 protected:
     // Writes "Success" into the load form and binds the form events left empty.

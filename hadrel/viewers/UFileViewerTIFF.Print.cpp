@@ -236,6 +236,8 @@ void TFileViewerFrameTIFF::btFilePrintClick(QObject*) {
     const bool all = answer == QLatin1String("Yes");
     if (!all && answer != QLatin1String("No"))
         return;
+    if (!all)
+        RotateToDefault();
 
     Corvale::Printers& printers = Corvale::Printers::Instance();
     const std::unique_ptr<QPrinter> printer = printers.NewPrinter({});
@@ -268,6 +270,8 @@ void TFileViewerFrameTIFF::btFileExportClick(QObject*) {
         dm->SaveLastValInt(indexKey, filterIndex, true);
 
     const int current = std::max(0, imOverviewPages()->SelectedImage());
+    if (filterIndex >= 1 && filterIndex <= 4)
+        RotateToDefault();
     switch (filterIndex) {
     case 1:
     case 2:

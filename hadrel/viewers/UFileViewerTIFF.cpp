@@ -483,6 +483,7 @@ void TFileViewerFrameTIFF::buildRibbon() {
     // The property tabs show only while an object of their kind is selected.
     for (TVoskRibbonTab* t : {ribMenuHighlight, ribMenuText, ribMenuDot, ribMenuArrow, ribMenuImage})
         t->SetTabVisible(false);
+    buildNavigationCommands();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1088,6 +1089,12 @@ void TPageNavigator::SetView(Imaging::TImageEnVect* view) {
     update();
 }
 
+void TPageNavigator::SetSmooth(bool smooth) {
+    m_smooth = smooth;
+    m_thumb = QImage();
+    update();
+}
+
 void TPageNavigator::SetPage(const QImage& page) {
     // The small picture is made when the navigator is first painted with this page.
     m_page = page;
@@ -1107,13 +1114,14 @@ void TPageNavigator::paintEvent(QPaintEvent*) {
     if (m_thumb.isNull() && !m_page.isNull())
         m_thumb = m_page.convertToFormat(m_page.format() == QImage::Format_Mono ? QImage::Format_Grayscale8
                                                                                 : m_page.format())
-                      .scaled(QSize(450, 450), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+                      .scaled(QSize(450, 450), Qt::KeepAspectRatio,
+                              m_smooth ? Qt::SmoothTransformation : Qt::FastTransformation);
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Window));
     const QRectF r = pageRect();
     if (r.isEmpty())
         return;
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, m_smooth);
     p.drawImage(r, m_thumb);
     if (!m_view || m_pageSize.isEmpty())
         return;

@@ -134,6 +134,26 @@ public:
     void SetPrintMarginBottom(double v) { FPrintMargin[3] = v; }
     QAction *btFilePrint = nullptr, *btFileExport = nullptr;
 
+    // ---- moving through the pages and showing them (UFileViewerTIFF.Navigate) ------------------
+    void btPagePrevClick(QObject* Sender);
+    void btPageNextClick(QObject* Sender);
+    // Discards every change (asked first when there is one) and reads the pages again.
+    void btPageReloadClick(QObject* Sender);
+    void btZoomInClick(QObject* Sender);
+    void btZoomOutClick(QObject* Sender);
+    void btFilterClick(QObject* Sender);
+    void btRotateLeftClick(QObject* Sender);
+    void btRotateRightClick(QObject* Sender);
+    // Turns the view back by FRotated (print, export and leaving the page call it first).
+    void RotateToDefault();
+    void btFileSendClick(QObject* Sender);
+    // Pages added, scanned, moved or deleted, or annotations changed, and not yet stored.
+    bool HasUnsavedChanges();
+    QAction *btPagePrev = nullptr, *btPageNext = nullptr, *btPageReload = nullptr,
+            *btZoomIn = nullptr, *btZoomOut = nullptr, *btFilterNone = nullptr,
+            *btFilterFast = nullptr, *btFilterHigh = nullptr, *btRotateLeft = nullptr,
+            *btRotateRight = nullptr, *btFileSend = nullptr;
+
     // ---- the break of a running load or scan -----------------------------------------------
     TCancelState& CancelState() { return m_cancel; }
     void btBreakScanClick();
@@ -229,6 +249,8 @@ protected:
 private:
     void buildForm();
     void buildRibbon();
+    void buildNavigationCommands();
+    void rotateView(int angle);
     void restoreSettings();
     void saveSettings();
     void setEditTabVisible(bool visible);
@@ -256,6 +278,7 @@ public:
     explicit TPageNavigator(QWidget* parent = nullptr);
     void SetView(Imaging::TImageEnVect* view);
     void SetPage(const QImage& page);
+    void SetSmooth(bool smooth);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -269,4 +292,5 @@ private:
     QImage m_page;
     QImage m_thumb;
     QSize m_pageSize;
+    bool m_smooth = true;
 };

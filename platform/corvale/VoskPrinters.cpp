@@ -129,7 +129,9 @@ void PaintPdf(const QString& file, QPrinter& printer) {
         const QSizeF points = pdf.pagePointSize(i);
         const QRect target = FittedRect(
             (points * printer.resolution() / 72.0).toSize().expandedTo(QSize(1, 1)), area);
-        painter.drawImage(target, pdf.render(i, target.size()));
+        // Rendered at no more than 300 dots per inch: finer adds nothing a page shows but time.
+        const double scale = std::min(1.0, 300.0 / printer.resolution());
+        painter.drawImage(target, pdf.render(i, (QSizeF(target.size()) * scale).toSize()));
     }
     painter.end();
 }
