@@ -570,6 +570,9 @@ void TFileViewerFramePDF::buildForm() {
     pbStatusLoad->setRange(0, 100);
     pbStatusLoad->setAccessibleName(QStringLiteral("Ladefortschritt"));
     pbStatusLoad->setToolTip(QStringLiteral("Ladefortschritt"));
+    QSizePolicy keep = pbStatusLoad->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    pbStatusLoad->setSizePolicy(keep);
     lbStatus = Vcl::Owned(this, new QLabel(status), QStringLiteral("lbStatus"));
     lbStatus->setAccessibleName(QStringLiteral("Status"));
     lbStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -676,6 +679,8 @@ QString TFileViewerFramePDF::GetSavePath(bool Global) const {
 void TFileViewerFramePDF::SetStatus(const QString& Text, int Percent, bool Whole) {
     lbStatus->setText(Text);
     pbStatusLoad->setValue(Percent);
+    // The bar shows while a document loads; it keeps its place when hidden.
+    pbStatusLoad->setVisible(Percent < 100);
     if (Whole)
         repaint();
     else
