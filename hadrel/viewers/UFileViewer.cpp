@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -90,6 +91,37 @@ void TFileViewerFrame::FormKeyDown(QObject*, int& Key, Qt::KeyboardModifiers) {
 }
 
 void TFileViewerFrame::FormKeyUp(QObject*, int&, Qt::KeyboardModifiers) {}
+
+void TFileViewerFrame::EmbedIn(QObject* parentAndOwner) {
+    auto* parentWidget = qobject_cast<QWidget*>(parentAndOwner);
+    if (!parentWidget)
+        return;
+    setParent(parentWidget, Qt::Widget);
+    if (!parentWidget->layout()) {
+        auto* fill = new QVBoxLayout(parentWidget);
+        fill->setContentsMargins(0, 0, 0, 0);
+    }
+    parentWidget->layout()->addWidget(this);
+}
+
+void TFileViewerFrame::EscapeKeyUp(int& Key) {
+    if (!parentWidget()) {
+        close();
+    } else if (FEscapeWasPressed) {
+        QWidget* form = Vcl::ParentForm(parentWidget());
+        if (form && !Vcl::ClassNameIs(form, QStringLiteral("TFormDokverwaltung")))
+            form->close();
+    }
+    FEscapeWasPressed = false;
+    Key = 0;
+}
+
+void TFileViewerFrame::SaveRibMenuClosed(bool closed) {
+    if (Vcl::ClassNameIs(Vcl::Owner(this), QStringLiteral("TFormStempPlantafInteraktiv")) || !DM1() ||
+        !DM1()->Connected())
+        return;
+    Rtl::Guarded([closed] { DM1()->SaveLastValBool(QStringLiteral("TFileViewerFrame.CloseRibMenu"), closed); });
+}
 
 void TFileViewerFrame::FormActivate(QObject*) { FEscapeWasPressed = false; }
 

@@ -82,6 +82,15 @@ public:
     void SendByMail();
 
 protected:
+    // Puts the viewer into its owner when that is a widget, filling it.
+    void EmbedIn(QObject* parentAndOwner);
+    // Escape on key-up: a viewer of its own closes; an embedded one closes its form when Escape
+    // went down in it, except the document window. The flag is cleared and the key used.
+    void EscapeKeyUp(int& Key);
+    // Keeps whether the user closed the ribbon for the next viewer; the planning board's stamp
+    // window keeps it apart.
+    void SaveRibMenuClosed(bool closed);
+
     // Writes "Success" into the load form and binds the form events left empty.
     void FinishCreate();
     void SetDokument(TDokument* dokument);

@@ -404,14 +404,7 @@ TFileViewerFramePDF::TFileViewerFramePDF(QObject* ParentAndOwner, TDokument* Dok
     OnKeyUp = [this](QObject* s, int& k, Qt::KeyboardModifiers m) { FormKeyUp(s, k, m); };
     OnResize = [this](QObject* s) { FormResize(s); };
     FinishCreate();
-    if (auto* parentWidget = qobject_cast<QWidget*>(ParentAndOwner)) {
-        setParent(parentWidget, Qt::Widget);
-        if (!parentWidget->layout()) {
-            auto* fill = new QVBoxLayout(parentWidget);
-            fill->setContentsMargins(0, 0, 0, 0);
-        }
-        parentWidget->layout()->addWidget(this);
-    }
+    EmbedIn(ParentAndOwner);
     SetBorderStyle(Vcl::bsNone);
     FAllowSave = false;
     ribMenu->SetActiveTab(ribMenuPage);
@@ -435,12 +428,7 @@ TFileViewerFramePDF::TFileViewerFramePDF(QObject* ParentAndOwner, TDokument* Dok
 TFileViewerFramePDF::~TFileViewerFramePDF() = default;
 
 void TFileViewerFramePDF::BeforeDestruction() {
-    // The ribbon's state is the user's, except in the planning board's stamp window.
-    if (!Vcl::ClassNameIs(Vcl::Owner(this), QStringLiteral("TFormStempPlantafInteraktiv")) && DM1() &&
-        DM1()->Connected())
-        Rtl::Guarded([this] {
-            DM1()->SaveLastValBool(QStringLiteral("TFileViewerFrame.CloseRibMenu"), ribMenu->IsMinimized());
-        });
+    SaveRibMenuClosed(ribMenu->IsMinimized());
     TFileViewerFrame::BeforeDestruction();
 }
 
@@ -892,15 +880,7 @@ void TFileViewerFramePDF::FormKeyUp(QObject* Sender, int& Key, Qt::KeyboardModif
     } else if (Key == Qt::Key_PageDown && m_history->forwardAvailable()) {
         m_history->forward();
     } else if (Key == Qt::Key_Escape) {
-        if (!parentWidget()) {
-            close();
-        } else if (FEscapeWasPressed) {
-            QWidget* form = Vcl::ParentForm(parentWidget());
-            if (form && !Vcl::ClassNameIs(form, QStringLiteral("TFormDokverwaltung")))
-                form->close();
-        }
-        FEscapeWasPressed = false;
-        Key = 0;
+        EscapeKeyUp(Key);
     }
     TFileViewerFrame::FormKeyUp(Sender, Key, Shift);
 }

@@ -127,15 +127,7 @@ TFileViewerFrameTIFF::TFileViewerFrameTIFF(QObject* ParentAndOwner, TDokument* D
     OnResize = [this](QObject* s) { FormResize(s); };
     FinishCreate();
 
-    if (auto* parentWidget = qobject_cast<QWidget*>(ParentAndOwner)) {
-        // Embedded: the viewer fills its parent.
-        setParent(parentWidget, Qt::Widget);
-        if (!parentWidget->layout()) {
-            auto* fill = new QVBoxLayout(parentWidget);
-            fill->setContentsMargins(0, 0, 0, 0);
-        }
-        parentWidget->layout()->addWidget(this);
-    }
+    EmbedIn(ParentAndOwner);
     SetBorderStyle(Vcl::bsNone);
 
     FDMSScan_BarcodeMode = 255;
@@ -160,13 +152,7 @@ TFileViewerFrameTIFF::TFileViewerFrameTIFF(QObject* ParentAndOwner, TDokument* D
 }
 
 TFileViewerFrameTIFF::~TFileViewerFrameTIFF() {
-    // The ribbon's state is the user's, except in the planning board's stamp window.
-    if (!Vcl::ClassNameIs(Vcl::Owner(this), QStringLiteral("TFormStempPlantafInteraktiv")) && DM1() &&
-        DM1()->Connected())
-        Rtl::Guarded([this] {
-            DM1()->SaveLastValBool(QStringLiteral("TFileViewerFrame.CloseRibMenu"),
-                                   ribMenu->IsMinimized());
-        });
+    SaveRibMenuClosed(ribMenu->IsMinimized());
 }
 
 void TFileViewerFrameTIFF::buildForm() {
@@ -707,15 +693,7 @@ void TFileViewerFrameTIFF::FormKeyUp(QObject*, int& Key, Qt::KeyboardModifiers) 
     if (imCurrentPage->IsMemoEditing())
         imCurrentPage->MemoEditEnd();
     imCurrentPage->Model().UnSelAllObjects();
-    if (!parentWidget()) {
-        close();
-    } else if (FEscapeWasPressed) {
-        QWidget* form = Vcl::ParentForm(parentWidget());
-        if (form && !Vcl::ClassNameIs(form, QStringLiteral("TFormDokverwaltung")))
-            form->close();
-    }
-    FEscapeWasPressed = false;
-    Key = 0;
+    EscapeKeyUp(Key);
 }
 
 void TFileViewerFrameTIFF::FormCloseQuery(QObject*, bool&) {}
