@@ -398,12 +398,6 @@ void TFileViewerFrameTIFF::ShowOptions() {
     imCurrentPage->viewport()->setCursor(cursor);
 }
 
-void TFileViewerFrameTIFF::RotateToDefault() {
-    if (FRotated == 0)
-        return;
-    imCurrentPage->Model().Rotate(FRotated, true, clNone);
-    FRotated = 0;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Status line
@@ -839,11 +833,13 @@ void TFileViewerFrameTIFF::imCurrentPageKeyUp(QObject* Sender, int Key,
             return;
         }
         if (keypad && Key == Qt::Key_Plus) {
-            imCurrentPage->SetZoom(CheckZoomRange(imCurrentPage->Zoom() * 1.25));
+            if (btZoomIn->isEnabled())
+                btZoomInClick(btZoomIn);
             return;
         }
         if (keypad && Key == Qt::Key_Minus) {
-            imCurrentPage->SetZoom(CheckZoomRange(imCurrentPage->Zoom() / 1.25));
+            if (btZoomOut->isEnabled())
+                btZoomOutClick(btZoomOut);
             return;
         }
     }
