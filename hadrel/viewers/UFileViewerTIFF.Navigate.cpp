@@ -32,11 +32,12 @@ void TFileViewerFrameTIFF::buildNavigationCommands() {
                 [this, a, handler] { Rtl::Guarded([&] { (this->*handler)(a); }, this); });
     };
     btPagePrev = button(tbPage, "btPagePrev", QStringLiteral("Zurück"), "go-previous",
-                        QStringLiteral("Die vorherige Seite zeigen"));
+                        QStringLiteral("Die vorherige Seite zeigen"), TVoskRibbonGroup::Small);
     btPageNext = button(tbPage, "btPageNext", QStringLiteral("Nächste"), "go-next",
-                        QStringLiteral("Die nächste Seite zeigen"));
+                        QStringLiteral("Die nächste Seite zeigen"), TVoskRibbonGroup::Small);
     btPageReload = button(tbPage, "btPageReload", QStringLiteral("Neu laden"), "view-refresh",
-                          QStringLiteral("Die Seiten neu laden und Änderungen verwerfen"));
+                          QStringLiteral("Die Seiten neu laden und Änderungen verwerfen"),
+                          TVoskRibbonGroup::Small);
     btFileSend = button(tbPage, "btFileSend", makeText(26458, QStringLiteral("per E-Mail senden")),
                         "mail-send", makeText(26458, QStringLiteral("per E-Mail senden")));
     bind(btPagePrev, &TFileViewerFrameTIFF::btPagePrevClick);
@@ -44,21 +45,37 @@ void TFileViewerFrameTIFF::buildNavigationCommands() {
     bind(btPageReload, &TFileViewerFrameTIFF::btPageReloadClick);
     bind(btFileSend, &TFileViewerFrameTIFF::btFileSendClick);
 
-    btZoomIn = button(tbView, "btZoomIn", QStringLiteral("Größer"), "zoom-in", QStringLiteral("Vergrößern"));
-    btZoomOut = button(tbView, "btZoomOut", QStringLiteral("Kleiner"), "zoom-out", QStringLiteral("Verkleinern"));
+    btZoomIn = button(tbView, "btZoomIn", QStringLiteral("Größer"), "zoom-in", QStringLiteral("Vergrößern"),
+                      TVoskRibbonGroup::Small);
+    btZoomOut = button(tbView, "btZoomOut", QStringLiteral("Kleiner"), "zoom-out",
+                       QStringLiteral("Verkleinern"), TVoskRibbonGroup::Small);
     bind(btZoomIn, &TFileViewerFrameTIFF::btZoomInClick);
     bind(btZoomOut, &TFileViewerFrameTIFF::btZoomOutClick);
     // Larger and smaller release the three fixed zoom buttons.
     if (QActionGroup* g = btZoom100->actionGroup())
         g->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
 
+    // The three filters in one drop-down: the group has no room for three more buttons.
     auto* filters = new QActionGroup(this);
-    btFilterNone = button(tbView, "btFilterNone", QStringLiteral("Keiner"), "image-x-generic",
-                          QStringLiteral("Seiten ohne Glättung zeigen"), TVoskRibbonGroup::Small);
-    btFilterFast = button(tbView, "btFilterFast", QStringLiteral("Schnell"), "image-x-generic",
-                          QStringLiteral("Seiten schnell geglättet zeigen"), TVoskRibbonGroup::Small);
-    btFilterHigh = button(tbView, "btFilterHigh", QStringLiteral("Gut"), "image-x-generic",
-                          QStringLiteral("Seiten in bester Qualität verkleinert zeigen"), TVoskRibbonGroup::Small);
+    auto* filterMenu = new QMenu(this);
+    btFilterNone = filterMenu->addAction(QStringLiteral("Keiner"));
+    btFilterFast = filterMenu->addAction(QStringLiteral("Schnell"));
+    btFilterHigh = filterMenu->addAction(QStringLiteral("Gut"));
+    btFilterNone->setObjectName(QStringLiteral("btFilterNone"));
+    btFilterFast->setObjectName(QStringLiteral("btFilterFast"));
+    btFilterHigh->setObjectName(QStringLiteral("btFilterHigh"));
+    btFilterNone->setToolTip(QStringLiteral("Seiten ohne Glättung zeigen"));
+    btFilterFast->setToolTip(QStringLiteral("Seiten schnell geglättet zeigen"));
+    btFilterHigh->setToolTip(QStringLiteral("Seiten in bester Qualität verkleinert zeigen"));
+    auto* filterButton = new QToolButton(tbView);
+    filterButton->setObjectName(QStringLiteral("cbFilter"));
+    filterButton->setText(QStringLiteral("Glättung"));
+    filterButton->setToolTip(QStringLiteral("Wie die Seiten beim Zoomen geglättet werden"));
+    filterButton->setMenu(filterMenu);
+    filterButton->setPopupMode(QToolButton::InstantPopup);
+    filterButton->setAutoRaise(true);
+    filterButton->setFocusPolicy(Qt::NoFocus);
+    tbView->AddWidget(filterButton, QStringLiteral("Filter"));
     for (QAction* a : {btFilterNone, btFilterFast, btFilterHigh}) {
         a->setCheckable(true);
         filters->addAction(a);
@@ -67,9 +84,9 @@ void TFileViewerFrameTIFF::buildNavigationCommands() {
     btFilterFast->setChecked(true);
 
     btRotateLeft = button(tbView, "btRotateLeft", QStringLiteral("Links drehen"), "object-rotate-left",
-                          QStringLiteral("Die Ansicht nach links drehen"));
+                          QStringLiteral("Die Ansicht nach links drehen"), TVoskRibbonGroup::Small);
     btRotateRight = button(tbView, "btRotateRight", QStringLiteral("Rechts drehen"), "object-rotate-right",
-                           QStringLiteral("Die Ansicht nach rechts drehen"));
+                           QStringLiteral("Die Ansicht nach rechts drehen"), TVoskRibbonGroup::Small);
     bind(btRotateLeft, &TFileViewerFrameTIFF::btRotateLeftClick);
     bind(btRotateRight, &TFileViewerFrameTIFF::btRotateRightClick);
     btFilterClick(nullptr);
