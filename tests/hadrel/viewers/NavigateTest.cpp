@@ -5,6 +5,7 @@
 #include <TVoskTaskDialog.h>
 #include <view/TImageEnVect.h>
 
+#include <QGroupBox>
 #include <QToolButton>
 
 using namespace viewertest;
@@ -151,4 +152,38 @@ TEST_F(NavigateTest, SendingNamesTheAttachmentAfterTheFileSent) {
         return f.readAll();
     }());
     EXPECT_EQ(reader.PageCount(), 2);
+}
+
+TEST_F(NavigateTest, TheStoredNavigatorSizeIgnoresCaseAndTheStripShowsWithoutReading) {
+    TDokument doc;
+    doc.AssignToDokId(store(Tiff(3)));
+    const QString key = QStringLiteral("TFileViewerFrameTIFF~View~Navigator");
+    const struct {
+        const char* stored;
+        int height;
+    } cases[] = {{"MEDIUM", 300}, {"Large", 450}, {"riesig", 230}};
+    for (const auto& c : cases) {
+        m_dm.SaveLastVal(key, QString::fromLatin1(c.stored));
+        TFileViewerFrameTIFF viewer(nullptr, &doc, false, nullptr);
+        viewer.btNavigatorClick(nullptr);
+        EXPECT_EQ(viewer.pnNavigator->height(), c.height) << c.stored;
+        EXPECT_EQ(viewer.btNavigatorMedium->isChecked(), c.height == 300) << c.stored;
+        EXPECT_EQ(viewer.btNavigatorLarge->isChecked(), c.height == 450) << c.stored;
+        EXPECT_EQ(viewer.btNavigatorSmall->isChecked(), c.height == 230) << c.stored;
+        // Narrower than high, as A4 is.
+        EXPECT_LT(viewer.pnNavigator->width(), c.height * 210 / 297 + 20) << c.stored;
+    }
+
+    // Every page read and unchanged: showing the strip reads nothing again.
+    TFileViewerFrameTIFF viewer(nullptr, &doc, false, nullptr);
+    for (int i = 0; i < 3; ++i)
+        viewer.LoadImage(i, false);
+    QList<const char*> data;
+    for (int i = 0; i < 3; ++i)
+        data << viewer.imOverviewPages()->UserData(i)->CurImage.constData();
+    viewer.btShowOverview->setChecked(true);
+    viewer.btShowOverviewClick(viewer.btShowOverview);
+    EXPECT_FALSE(viewer.imOverview->isHidden());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(viewer.imOverviewPages()->UserData(i)->CurImage.constData(), data[i]) << i;
 }
