@@ -3,6 +3,7 @@
 // the messages: what the viewer and preview tests share.
 
 #include <DialogAnswerer.h>
+#include <Korvexcommonvcl.h>
 #include <PageCodec.h>
 #include <TestDatabase.h>
 #include <UDM1.h>
@@ -10,6 +11,7 @@
 #include <UFileViewerTIFF.h>
 #include <Ukorvexclasses.Dokument.h>
 #include <UnitTable.h>
+#include <uExceptions.h>
 
 #include <gtest/gtest.h>
 
@@ -43,6 +45,22 @@ inline QByteArray Tiff(int pages) {
     }
     return w.Finish();
 }
+
+// Answers the error form with OK and keeps what it said.
+class ErrorForms final : public Korvexcommonvcl::ModalForms {
+public:
+    ErrorForms() : m_old(SetInstance(this)) {}
+    ~ErrorForms() override { SetInstance(m_old); }
+    int Run(Vcl::TForm* form) override {
+        if (auto* f = qobject_cast<TFormException*>(form))
+            shown << f->MemoErrCaption->text();
+        return Vcl::mrOk;
+    }
+    QStringList shown;
+
+private:
+    ModalForms* m_old;
+};
 
 class ViewerTest : public testsupport::DbTest {
 protected:
