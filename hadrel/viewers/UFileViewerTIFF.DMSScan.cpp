@@ -211,8 +211,11 @@ void DMSScan(QObject* _Owner, bool ScannerSetup, TDokument* Dokument, const QStr
         if (file.isEmpty())
             throw EAbort();
 
-        // One transaction stores the bytes and the record: a failure leaves neither behind.
-        Dokument->DMSAddFileAsBLOB(file, tableName, recId);
+        // One transaction stores the bytes and the record: a failure leaves neither behind. A
+        // template that stored a file before holds that document instead of its record query.
+        const bool fromQuery = !tableName.isEmpty();
+        Dokument->DMSAddFileAsBLOB(file, fromQuery ? tableName : Dokument->TableName(),
+                                   fromQuery ? recId : Dokument->RecordId());
         Dokument->DMSDoAutoExport();
         insert.Active = false;
 

@@ -135,8 +135,8 @@ qint64 AvailableMemory() {
     QFile meminfo(QStringLiteral("/proc/meminfo"));
     if (!meminfo.open(QIODevice::ReadOnly))
         return 0;
-    while (!meminfo.atEnd()) {
-        const QByteArray line = meminfo.readLine();
+    // /proc files report no size: read them whole rather than testing for their end.
+    for (const QByteArray& line : meminfo.readAll().split('\n')) {
         if (line.startsWith("MemAvailable:")) {
             const QList<QByteArray> parts = line.mid(13).simplified().split(' ');
             return parts.value(0).toLongLong() * 1024;

@@ -107,3 +107,9 @@ TEST(ScanParamsTest, ScanInfoAndBarcodeLines) {
 }
 
 } // namespace
+
+TEST(ScanMemoryTest, AvailableMemoryIsRead) {
+    // The check before a further preview compares with 100 MiB; a machine running the tests has
+    // more than that, and an unreadable figure would count as none.
+    EXPECT_GT(AvailableMemory(), qint64(100) << 20);
+}

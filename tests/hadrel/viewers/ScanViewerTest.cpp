@@ -115,6 +115,10 @@ TEST_F(ScanViewerTest, ABreakOrAFailureLeavesNoPlaceholder) {
     v->btEditMultiScan->trigger();
     EXPECT_EQ(v->imOverviewPages()->ImageCount(), 0);
     expectIdle(v);
+    // The sheet broken off is gone; the next scan takes the rest of the feeder.
+    v->btEditMultiScan->trigger();
+    EXPECT_EQ(v->imOverviewPages()->ImageCount(), 9);
+    v->ClearAllPages();
 
     // A device that fails on the third sheet: the two read stay, the user is told.
     auto m = memory({codePage("A"), codePage("B"), codePage("C"), codePage("D")});
@@ -122,7 +126,6 @@ TEST_F(ScanViewerTest, ABreakOrAFailureLeavesNoPlaceholder) {
     v->btEditMultiScan->trigger();
     EXPECT_EQ(errors(), QStringLiteral("btEditMultiScan: Scannen nicht möglich."));
     EXPECT_EQ(v->imOverviewPages()->ImageCount(), 2);
-    EXPECT_EQ(v->imOverviewPages()->ImageInfoText(1), QStringLiteral("Seite 2"));
     expectIdle(v);
 
     // An empty feeder.
