@@ -16,6 +16,7 @@
 #include "UDM1.h"
 #include "UDataModul_Dunmere.h"
 #include "Vcl.Application.h"
+#include "Vcl.Forms.h"
 #include "VoskExceptions.h"
 
 #include <QCommandLineParser>
@@ -100,9 +101,11 @@ int main(int argc, char** argv) {
             // What the user sees: the main window with an open modal dialog over it.
             QPixmap shot = mainForm.grab();
             QPainter p(&shot);
-            // Windows over the main window (a document preview) as they lie over it.
+            // Windows over the main window (a document preview, a record's documents) as they
+            // lie over it.
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (w != &mainForm && w->isVisible() && w->parentWidget() == &mainForm &&
+                if (w != &mainForm && w->isVisible() &&
+                    (w->parentWidget() == &mainForm || qobject_cast<Vcl::TForm*>(w)) &&
                     w != QApplication::activeModalWidget())
                     p.drawPixmap(mainForm.mapFromGlobal(w->frameGeometry().topLeft()), w->grab());
             if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != &mainForm)

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <unistd.h>
@@ -25,6 +26,10 @@ const QRegularExpression& markerRe() {
 TDM1* DM1() { return s_dm1; }
 
 TDM1::TDM1(QObject* parent, bool makeGlobal) : QObject(parent) {
+    // Every timestamp read is turned into local time; without TZ the C library reads the zone
+    // file again for each one. Naming the same zone file once keeps it read.
+    if (qEnvironmentVariableIsEmpty("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))
+        qputenv("TZ", ":/etc/localtime");
     if (makeGlobal && !s_dm1) {
         s_dm1 = this;
         m_global = true;

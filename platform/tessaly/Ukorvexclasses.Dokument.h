@@ -35,6 +35,7 @@
 #include <HookSlot.h>
 
 #include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -47,6 +48,7 @@
 #include <vector>
 
 class QIODevice;
+class TVoskQuery2;
 struct TDokuClassKey;
 
 // Defaults a new document takes when it is inserted (Insert, Append, DMSAddFileAsBLOB), set by
@@ -90,7 +92,7 @@ public:
     static constexpr const char* fnRemoteArchive = "pd_dmsremotearchiv";
 
     explicit TDokument(QObject* owner = nullptr);
-    ~TDokument() override;
+    ~TDokument() override; // out of line: TVoskQuery2 is complete there
 
     // The one shared document object; callers that keep a document make their own copy.
     static TDokument* Instance();
@@ -132,6 +134,18 @@ public:
     void AssignToKeyword(const QString& category, const QString& value, bool includeHidden);
     // Loads what other loaded (query and parameters), positioned on its current document.
     void AssignQuery(const TDokument& other);
+    // Browsing: one read-only pass over the documents of a record or keyword without keeping
+    // them in the data class (which stays closed): only what a tree of documents shows and
+    // checks is read, and the accessors below read the browsed row. For a thousand documents
+    // this costs a fraction of a load. Any load ends it.
+    void BrowseByRecord(const QString& table, const QString& recId, bool includeHidden);
+    void BrowseByKeyword(const QString& category, const QString& value, bool includeHidden);
+    int BrowseCount() const;
+    bool BrowseTo(int row);
+    void EndBrowse();
+    bool Browsing() const { return bool(m_browse); }
+    // Whether the accessors have a document to read: the current record, or the browsed row.
+    bool HasDocument() const;
     // Whether the load stopped at MaxDocuments.
     bool LimitReached() const { return RecordCount() >= MaxDocuments; }
 
@@ -169,6 +183,9 @@ public:
     bool IsChanged() const;   // marked as changed elsewhere: read it again before using it
     std::optional<bool> ListOutput() const;
     QString Report() const;
+    bool HasReport() const;
+    bool HasAutoExport() const;
+    bool IsCheckedOut() const; // a working copy is recorded (by anyone)
     QString AutoExport() const;
     bool HasRevisions() const;
     bool IsLinked() const;    // shown for a record it does not belong to, through a link
@@ -305,16 +322,23 @@ private:
     int storeFile(QIODevice& source, const QString& fileName, StoreKind kind,
                   const QString& table = {}, const QString& recId = {},
                   const QString& sourceKind = {});
+    static QString selectSql(const QString& where, const QString& order, bool treeColumns);
     void load(const QString& where, const QVariantMap& params, const QString& order = {});
+    void browse(const QString& where, const QVariantMap& params);
     void applyInsertData();
+    int column(const char* field) const;
     QVariant value(const char* field) const;
     QString text(const char* field) const;
     bool flag(const char* field) const;
+    bool has(const char* field) const; // not null and not empty
     QString extension() const;
 
     TDokumentInsertData m_insertData;
     bool m_newDocument = false;
     QStringList m_paramNames;
+    std::unique_ptr<TVoskQuery2> m_browse;
+    int m_browseRow = -1;
+    mutable QHash<const char*, int> m_columns; // by the address of the role's name
 };
 
 // The document types (dokutypes), read once per connection and again after Refresh.
