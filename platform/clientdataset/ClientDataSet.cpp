@@ -95,6 +95,37 @@ struct Column final {
         SetNullBit(r, true);
     }
 
+    // Cells held so far (the row being appended included once it got its cell).
+    size_t Count() const {
+        switch (Type) {
+        case FieldType::Integer:
+        case FieldType::Date: return I32.size();
+        case FieldType::LargeInt:
+        case FieldType::Currency:
+        case FieldType::DateTime: return I64.size();
+        case FieldType::Float: return F64.size();
+        case FieldType::Boolean: return U8.size();
+        case FieldType::String: return SOff.size();
+        }
+        return 0;
+    }
+    // The cell of row Count() with a zero value; its null bit stays as it is.
+    void PushZero() {
+        switch (Type) {
+        case FieldType::Integer:
+        case FieldType::Date: I32.push_back(0); break;
+        case FieldType::LargeInt:
+        case FieldType::Currency:
+        case FieldType::DateTime: I64.push_back(0); break;
+        case FieldType::Float: F64.push_back(0); break;
+        case FieldType::Boolean: U8.push_back(0); break;
+        case FieldType::String:
+            SOff.push_back(0);
+            SLen.push_back(0);
+            break;
+        }
+    }
+
     void Truncate(quint32 rows) {
         auto cut = [rows](auto& v) {
             if (v.size() > rows)
@@ -1127,19 +1158,51 @@ ClientDataSet::RowAppender::RowAppender(ClientDataSet& ds)
     : m_ds(ds), m_store((ds.RequireBrowse(), *ds.m_store)) {}
 
 ClientDataSet::RowAppender::~RowAppender() {
-    if (m_open)
-        for (auto& c : m_store.Cols)
-            c.Truncate(m_store.Rows);
+    if (!m_open)
+        return;
+    const quint32 r = m_store.Rows;
+    for (auto& c : m_store.Cols) {
+        c.Truncate(r);
+        // The word of the dropped row stays for the rows before it: its bit goes back to 0.
+        if ((r & 63) != 0)
+            c.SetNullBit(r, false);
+    }
 }
 
+// Each cell is written once: a row's null bits start as 0 (a new word every 64 rows), the
+// setters append their cell, and EndRow appends Null cells only for the fields no setter gave.
 void ClientDataSet::RowAppender::BeginRow() {
     if (m_open)
         DbError(QStringLiteral("%1: Zeile bereits begonnen").arg(m_ds.m_name));
-    if (m_store.Rows == std::numeric_limits<quint32>::max())
+    const quint32 r = m_store.Rows;
+    if (r == std::numeric_limits<quint32>::max())
         DbError(QStringLiteral("Zu viele Datensätze"));
-    for (auto& c : m_store.Cols)
-        c.AppendNull(m_store.Rows);
+    if ((r & 63) == 0)
+        for (auto& c : m_store.Cols)
+            c.Nulls.push_back(0);
+    m_given = 0;
     m_open = true;
+}
+
+// The row's cell of a field for a conversion through Column::Set, which writes in place.
+void ClientDataSet::RowAppender::Cell(Column& c) {
+    if (c.Count() == m_store.Rows) {
+        c.PushZero();
+        ++m_given;
+    }
+}
+
+template <class Vec, class T>
+void ClientDataSet::RowAppender::Put(Column& c, Vec& cells, T value) {
+    const quint32 r = m_store.Rows;
+    if (cells.size() == r) {
+        cells.push_back(value);
+        ++m_given;
+    } else {
+        // The same field again in one row: the later value counts.
+        cells[r] = value;
+        c.SetNullBit(r, false);
+    }
 }
 
 Column& ClientDataSet::RowAppender::Col(int field) {
@@ -1154,43 +1217,42 @@ Column& ClientDataSet::RowAppender::Col(int field) {
 
 void ClientDataSet::RowAppender::SetInteger(int field, qint64 v) {
     Column& c = Col(field);
-    const quint32 r = m_store.Rows;
     if (c.Type == FieldType::Integer && v >= std::numeric_limits<qint32>::min() &&
         v <= std::numeric_limits<qint32>::max())
-        c.I32[r] = qint32(v);
-    else if (c.Type == FieldType::LargeInt)
-        c.I64[r] = v;
-    else
-        return c.Set(r, QVariant(v));
-    c.SetNullBit(r, false);
+        return Put(c, c.I32, qint32(v));
+    if (c.Type == FieldType::LargeInt)
+        return Put(c, c.I64, v);
+    Cell(c);
+    c.Set(m_store.Rows, QVariant(v));
 }
 
 void ClientDataSet::RowAppender::SetFloat(int field, double v) {
     Column& c = Col(field);
-    if (c.Type != FieldType::Float)
-        return c.Set(m_store.Rows, QVariant(v));
-    c.F64[m_store.Rows] = v;
-    c.SetNullBit(m_store.Rows, false);
+    if (c.Type == FieldType::Float)
+        return Put(c, c.F64, v);
+    Cell(c);
+    c.Set(m_store.Rows, QVariant(v));
 }
 
 void ClientDataSet::RowAppender::SetCurrency(int field, Currency v) {
     Column& c = Col(field);
-    if (c.Type != FieldType::Currency)
-        return c.Set(m_store.Rows, QVariant(v.ToDouble()));
-    c.I64[m_store.Rows] = v.Scaled;
-    c.SetNullBit(m_store.Rows, false);
+    if (c.Type == FieldType::Currency)
+        return Put(c, c.I64, v.Scaled);
+    Cell(c);
+    c.Set(m_store.Rows, QVariant(v.ToDouble()));
 }
 
 void ClientDataSet::RowAppender::SetBoolean(int field, bool v) {
     Column& c = Col(field);
-    if (c.Type != FieldType::Boolean)
-        return c.Set(m_store.Rows, QVariant(v));
-    c.U8[m_store.Rows] = v ? 1 : 0;
-    c.SetNullBit(m_store.Rows, false);
+    if (c.Type == FieldType::Boolean)
+        return Put(c, c.U8, quint8(v ? 1 : 0));
+    Cell(c);
+    c.Set(m_store.Rows, QVariant(v));
 }
 
 void ClientDataSet::RowAppender::SetString(int field, QStringView v) {
     Column& c = Col(field);
+    Cell(c);
     if (c.Type != FieldType::String)
         return c.Set(m_store.Rows, QVariant(v.toString()));
     c.AppendToPool(m_store.Rows, reinterpret_cast<const char16_t*>(v.utf16()), size_t(v.size()));
@@ -1198,8 +1260,10 @@ void ClientDataSet::RowAppender::SetString(int field, QStringView v) {
 
 void ClientDataSet::RowAppender::SetStringUtf8(int field, std::string_view utf8) {
     Column& c = Col(field);
-    if (c.Type != FieldType::String)
+    if (c.Type != FieldType::String) {
+        Cell(c);
         return c.Set(m_store.Rows, QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+    }
     // Plain ASCII, the usual case, widens without a temporary string.
     bool ascii = true;
     for (char ch : utf8)
@@ -1208,43 +1272,61 @@ void ClientDataSet::RowAppender::SetStringUtf8(int field, std::string_view utf8)
             break;
         }
     if (!ascii) {
+        Cell(c);
         const QString s = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
         c.AppendToPool(m_store.Rows, reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
         return;
     }
     c.CheckPool(utf8.size());
-    c.SOff[m_store.Rows] = quint32(c.Pool.size());
-    c.SLen[m_store.Rows] = quint32(utf8.size());
+    const quint32 offset = quint32(c.Pool.size());
     c.Pool.append(utf8.begin(), utf8.end());
-    c.SetNullBit(m_store.Rows, false);
+    const quint32 r = m_store.Rows;
+    if (c.SOff.size() == r) {
+        c.SOff.push_back(offset);
+        c.SLen.push_back(quint32(utf8.size()));
+        ++m_given;
+    } else {
+        c.SOff[r] = offset;
+        c.SLen[r] = quint32(utf8.size());
+        c.SetNullBit(r, false);
+    }
 }
 
 void ClientDataSet::RowAppender::SetDate(int field, const QDate& d) {
     Column& c = Col(field);
-    if (c.Type != FieldType::Date || !d.isValid())
-        return c.Set(m_store.Rows, QVariant(d));
-    c.I32[m_store.Rows] = qint32(d.toJulianDay());
-    c.SetNullBit(m_store.Rows, false);
+    if (c.Type == FieldType::Date && d.isValid())
+        return Put(c, c.I32, qint32(d.toJulianDay()));
+    Cell(c);
+    c.Set(m_store.Rows, QVariant(d));
 }
 
 void ClientDataSet::RowAppender::SetDateTime(int field, const QDate& d, int msecsOfDay) {
     Column& c = Col(field);
-    if (c.Type != FieldType::DateTime || !d.isValid() || msecsOfDay < 0 ||
-        msecsOfDay >= kMsecsPerDay)
-        return c.Set(m_store.Rows, QVariant(QDateTime(d, QTime::fromMSecsSinceStartOfDay(
-                                                             msecsOfDay))));
-    c.I64[m_store.Rows] = d.toJulianDay() * kMsecsPerDay + msecsOfDay;
-    c.SetNullBit(m_store.Rows, false);
+    if (c.Type == FieldType::DateTime && d.isValid() && msecsOfDay >= 0 &&
+        msecsOfDay < kMsecsPerDay)
+        return Put(c, c.I64, d.toJulianDay() * kMsecsPerDay + msecsOfDay);
+    Cell(c);
+    c.Set(m_store.Rows, QVariant(QDateTime(d, QTime::fromMSecsSinceStartOfDay(msecsOfDay))));
 }
 
 void ClientDataSet::RowAppender::SetValue(int field, const QVariant& v) {
     Column& c = Col(field);
+    Cell(c);
     c.Set(m_store.Rows, v);
 }
 
 void ClientDataSet::RowAppender::EndRow() {
     if (!m_open)
         DbError(QStringLiteral("%1: Keine Zeile begonnen").arg(m_ds.m_name));
+    // The fields no setter gave are Null.
+    if (m_given != m_store.Cols.size()) {
+        const quint32 r = m_store.Rows;
+        for (auto& c : m_store.Cols)
+            if (c.Count() == r) {
+                c.PushZero();
+                c.SetNullBit(r, true);
+            }
+    }
     m_open = false;
     m_ds.m_row = m_store.Rows;
     ++m_store.Rows;

@@ -193,7 +193,7 @@ public:
         ~RowAppender();
         RowAppender(const RowAppender&) = delete;
         RowAppender& operator=(const RowAppender&) = delete;
-        void BeginRow(); // a row of Nulls
+        void BeginRow(); // a row of Nulls until its fields are given
         void SetInteger(int field, qint64 v);
         void SetFloat(int field, double v);
         void SetCurrency(int field, Currency v);
@@ -207,8 +207,11 @@ public:
 
     private:
         Column& Col(int field);
+        void Cell(Column& c);
+        template <class Vec, class T> void Put(Column& c, Vec& cells, T value);
         ClientDataSet& m_ds;
         DataStore& m_store;
+        size_t m_given = 0; // fields of the open row that have their cell
         bool m_open = false;
     };
 

@@ -448,6 +448,58 @@ TEST(ClientDataSet, RowAppenderWritesTypedValuesAndDropsAHalfRow) {
     ds.Cancel();
 }
 
+// Rows across the 64-row words of the null bits, each field Null in its own rows, a field given
+// twice (the later value counts, a Null one too) and a row dropped half-way whose Null must not
+// stick to the row appended after it.
+TEST(ClientDataSet, RowAppenderKeepsNullsRightAcrossWordsRepeatsAndADroppedRow) {
+    ClientDataSet ds(QStringLiteral("N"));
+    ds.FieldDefs().Add(QStringLiteral("i"), FieldType::Integer);
+    ds.FieldDefs().Add(QStringLiteral("s"), FieldType::String);
+    ds.FieldDefs().Add(QStringLiteral("t"), FieldType::DateTime);
+    ds.CreateDataSet();
+    {
+        ClientDataSet::RowAppender out(ds);
+        for (int r = 0; r < 150; ++r) {
+            out.BeginRow();
+            if (r % 3 != 0)
+                out.SetInteger(0, r);
+            if (r % 5 != 0)
+                out.SetStringUtf8(1, std::to_string(r));
+            if (r % 7 != 0)
+                out.SetDateTime(2, QDate(2025, 1, 1).addDays(r), 1000);
+            out.EndRow();
+        }
+        out.BeginRow();
+        out.SetInteger(0, 1);
+        out.SetInteger(0, 2);
+        out.SetStringUtf8(1, "x");
+        out.SetValue(1, QVariant());
+        out.EndRow();
+        {
+            ClientDataSet::RowAppender dropped(ds);
+            dropped.BeginRow();
+            dropped.SetValue(0, QVariant()); // Null, then the row goes
+        }
+        out.BeginRow();
+        out.SetInteger(0, 9);
+        out.SetStringUtf8(1, "y");
+        out.SetDateTime(2, QDate(2025, 6, 1), 0);
+        out.EndRow();
+    }
+    ASSERT_EQ(ds.RecordCount(), 152);
+    for (int r = 0; r < 150; ++r) {
+        EXPECT_EQ(ds.ValueAt(r, 0), r % 3 ? QVariant(r) : QVariant()) << r;
+        EXPECT_EQ(ds.ValueAt(r, 1), r % 5 ? QVariant(QString::number(r)) : QVariant()) << r;
+        EXPECT_EQ(ds.ValueAt(r, 2).isValid(), r % 7 != 0) << r;
+    }
+    EXPECT_EQ(ds.ValueAt(150, 0), QVariant(2));
+    EXPECT_FALSE(ds.ValueAt(150, 1).isValid());
+    EXPECT_FALSE(ds.ValueAt(150, 2).isValid());
+    EXPECT_EQ(ds.ValueAt(151, 0), QVariant(9));
+    EXPECT_EQ(ds.ValueAt(151, 1), QVariant(QStringLiteral("y")));
+    EXPECT_EQ(ds.ValueAt(151, 2).toDateTime(), QDateTime(QDate(2025, 6, 1), QTime(0, 0)));
+}
+
 // Totals of integers and currency are exact past 2^53, through the plain-field path and through
 // expressions; a total past 64 bits carries on in double instead of wrapping round.
 TEST(ClientDataSet, IntegerAndCurrencySumsAreExact) {
