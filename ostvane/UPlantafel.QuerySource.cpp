@@ -71,7 +71,7 @@ bool ParseCurrency(std::string_view s, qint64* scaled) {
 } // namespace
 
 TPlantafelQueryRecordSource::TPlantafelQueryRecordSource(TVoskQuery2& query)
-    : m_stream(query.OpenStream(false)) {}
+    : m_stream(query.OpenChunks()) {}
 
 void TPlantafelQueryRecordSource::ReadColumns() const {
     if (m_described)
@@ -99,52 +99,56 @@ void TPlantafelQueryRecordSource::AppendRowsTo(Cds::ClientDataSet& dst) const {
     for (int c = 0; c < n; ++c)
         types[size_t(c)] = FieldTypeOfOid(m_oids[size_t(c)]);
     Cds::ClientDataSet::RowAppender out(dst);
-    while (const PGresult* row = m_stream->Next()) {
-        out.BeginRow();
-        for (int c = 0; c < n; ++c) {
-            if (PQgetisnull(row, 0, c))
-                continue;
-            const std::string_view s(PQgetvalue(row, 0, c), size_t(PQgetlength(row, 0, c)));
-            QDate d;
-            int ms = 0;
-            qint64 i = 0;
-            double f = 0;
-            switch (types[size_t(c)]) {
-            case TFieldType::SmallInt:
-            case TFieldType::Integer:
-            case TFieldType::LargeInt:
-                Dunmere::ParsePgInt64(s, &i);
-                out.SetInteger(c, i);
-                break;
-            case TFieldType::Float:
-                Dunmere::ParsePgDouble(s, &f);
-                out.SetFloat(c, f);
-                break;
-            case TFieldType::Numeric:
-                if (!ParseCurrency(s, &i))
-                    throw EVoskPlantafelException(
-                        QStringLiteral("Der Wert %1 der Spalte '%2' lässt sich nicht genau als "
-                                       "Betrag mit höchstens vier Nachkommastellen halten")
-                            .arg(QString::fromUtf8(s.data(), qsizetype(s.size())),
-                                 m_fields[c].Name));
-                out.SetCurrency(c, Cds::Currency{i});
-                break;
-            case TFieldType::Boolean: out.SetBoolean(c, !s.empty() && s[0] == 't'); break;
-            case TFieldType::Date:
-                if (Dunmere::ParsePgDate(s, &d))
-                    out.SetDate(c, d);
-                break;
-            case TFieldType::DateTime:
-                if (Dunmere::ParsePgTimestamp(s, &d, &ms))
-                    out.SetDateTime(c, d, ms);
-                break;
-            case TFieldType::DateTimeTz:
-                if (Dunmere::ParsePgTimestampTz(s, &d, &ms))
-                    out.SetDateTime(c, d, ms);
-                break;
-            default: out.SetStringUtf8(c, s);
+    while (const PGresult* chunk = m_stream->NextChunk()) {
+        const int rows = PQntuples(chunk);
+        for (int row = 0; row < rows; ++row) {
+            out.BeginRow();
+            for (int c = 0; c < n; ++c) {
+                if (PQgetisnull(chunk, row, c))
+                    continue;
+                const std::string_view s(PQgetvalue(chunk, row, c),
+                                         size_t(PQgetlength(chunk, row, c)));
+                QDate d;
+                int ms = 0;
+                qint64 i = 0;
+                double f = 0;
+                switch (types[size_t(c)]) {
+                case TFieldType::SmallInt:
+                case TFieldType::Integer:
+                case TFieldType::LargeInt:
+                    Dunmere::ParsePgInt64(s, &i);
+                    out.SetInteger(c, i);
+                    break;
+                case TFieldType::Float:
+                    Dunmere::ParsePgDouble(s, &f);
+                    out.SetFloat(c, f);
+                    break;
+                case TFieldType::Numeric:
+                    if (!ParseCurrency(s, &i))
+                        throw EVoskPlantafelException(
+                            QStringLiteral("Der Wert %1 der Spalte '%2' lässt sich nicht genau als "
+                                           "Betrag mit höchstens vier Nachkommastellen halten")
+                                .arg(QString::fromUtf8(s.data(), qsizetype(s.size())),
+                                     m_fields[c].Name));
+                    out.SetCurrency(c, Cds::Currency{i});
+                    break;
+                case TFieldType::Boolean: out.SetBoolean(c, !s.empty() && s[0] == 't'); break;
+                case TFieldType::Date:
+                    if (Dunmere::ParsePgDate(s, &d))
+                        out.SetDate(c, d);
+                    break;
+                case TFieldType::DateTime:
+                    if (Dunmere::ParsePgTimestamp(s, &d, &ms))
+                        out.SetDateTime(c, d, ms);
+                    break;
+                case TFieldType::DateTimeTz:
+                    if (Dunmere::ParsePgTimestampTz(s, &d, &ms))
+                        out.SetDateTime(c, d, ms);
+                    break;
+                default: out.SetStringUtf8(c, s);
+                }
             }
+            out.EndRow();
         }
-        out.EndRow();
     }
 }
