@@ -5,6 +5,9 @@
 #include "VoskTextValue.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
+#include <endian.h>
 #include <limits>
 #include <string_view>
 
@@ -68,20 +71,104 @@ bool ParseCurrency(std::string_view s, qint64* scaled) {
     return true;
 }
 
+// Types whose binary form is read below; a result with any other column stays text.
+bool BinaryReadable(Oid oid) {
+    switch (oid) {
+    case 16: case 18: case 19: case 20: case 21: case 23: case 25: case 26: case 700: case 701:
+    case 1042: case 1043: case 1082: case 1114: case 1184:
+        return true;
+    default:
+        return false;
+    }
+}
+
+template <class T> T BigEndian(const char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (sizeof(T) == 2)
+        return T(be16toh(std::uint16_t(v)));
+    else if constexpr (sizeof(T) == 4)
+        return T(be32toh(std::uint32_t(v)));
+    else
+        return T(be64toh(std::uint64_t(v)));
+}
+
+// PostgreSQL counts dates and times from 2000-01-01, Julian day 2451545.
+constexpr qint64 kPgEpochJulianDay = 2451545;
+constexpr qint64 kUsecsPerDay = 86400000000LL;
+
+// A binary timestamp's day and time of day; false for the infinities, which read as Null as
+// their text does. Microseconds are cut to milliseconds, as the text is.
+bool PgTimestamp(qint64 us, qint64* julianDay, int* msecsOfDay) {
+    if (us == std::numeric_limits<qint64>::max() || us == std::numeric_limits<qint64>::min())
+        return false;
+    qint64 days = us / kUsecsPerDay;
+    qint64 rest = us % kUsecsPerDay;
+    if (rest < 0) {
+        rest += kUsecsPerDay;
+        --days;
+    }
+    *julianDay = kPgEpochJulianDay + days;
+    *msecsOfDay = int(rest / 1000);
+    return true;
+}
+
+// One cell of a binary chunk into the row being appended.
+void AppendBinary(Cds::ClientDataSet::RowAppender& out, int c, Oid oid, const char* p, int len) {
+    switch (oid) {
+    case 16: out.SetBoolean(c, p[0] != 0); break;
+    case 21: out.SetInteger(c, BigEndian<qint16>(p)); break;
+    case 23: out.SetInteger(c, BigEndian<qint32>(p)); break;
+    case 26: out.SetInteger(c, BigEndian<quint32>(p)); break;
+    case 20: out.SetInteger(c, BigEndian<qint64>(p)); break;
+    case 700: out.SetFloat(c, std::bit_cast<float>(BigEndian<quint32>(p))); break;
+    case 701: out.SetFloat(c, std::bit_cast<double>(BigEndian<quint64>(p))); break;
+    case 1082: {
+        const qint32 days = BigEndian<qint32>(p);
+        if (days != std::numeric_limits<qint32>::max() && days != std::numeric_limits<qint32>::min())
+            out.SetDate(c, QDate::fromJulianDay(kPgEpochJulianDay + days));
+        break;
+    }
+    case 1114: {
+        qint64 day = 0;
+        int ms = 0;
+        if (PgTimestamp(BigEndian<qint64>(p), &day, &ms))
+            out.SetDateTime(c, QDate::fromJulianDay(day), ms);
+        break;
+    }
+    case 1184: {
+        qint64 day = 0;
+        int ms = 0;
+        if (!PgTimestamp(BigEndian<qint64>(p), &day, &ms))
+            break;
+        // The local wall clock, as the text in the session's zone would give it.
+        const qint64 epochMs = (day - 2440588) * 86400000LL + ms;
+        const QDateTime local = QDateTime::fromMSecsSinceEpoch(epochMs, Qt::LocalTime);
+        out.SetDateTime(c, local.date(), local.time().msecsSinceStartOfDay());
+        break;
+    }
+    default: out.SetStringUtf8(c, std::string_view(p, size_t(len)));
+    }
+}
+
 } // namespace
 
-TPlantafelQueryRecordSource::TPlantafelQueryRecordSource(TVoskQuery2& query)
-    : m_stream(query.OpenChunks()) {}
+TPlantafelQueryRecordSource::TPlantafelQueryRecordSource(TVoskQuery2& query, int chunkRows)
+    : m_stream(query.OpenChunks(chunkRows)) {}
 
 void TPlantafelQueryRecordSource::ReadColumns() const {
     if (m_described)
         return;
     const PGresult* res = m_stream->Columns();
     const int n = PQnfields(res);
+    bool binary = true;
     for (int c = 0; c < n; ++c) {
         m_oids.push_back(PQftype(res, c));
         m_fields.Add(QString::fromUtf8(PQfname(res, c)), CdsType(m_oids.back()));
+        binary = binary && BinaryReadable(m_oids.back());
     }
+    // The rest comes binary when every column can be read so: no digits to parse.
+    m_stream->SetBinary(binary);
     m_described = true;
 }
 
@@ -101,6 +188,17 @@ void TPlantafelQueryRecordSource::AppendRowsTo(Cds::ClientDataSet& dst) const {
     Cds::ClientDataSet::RowAppender out(dst);
     while (const PGresult* chunk = m_stream->NextChunk()) {
         const int rows = PQntuples(chunk);
+        if (n > 0 && PQfformat(chunk, 0) == 1) {
+            for (int row = 0; row < rows; ++row) {
+                out.BeginRow();
+                for (int c = 0; c < n; ++c)
+                    if (!PQgetisnull(chunk, row, c))
+                        AppendBinary(out, c, m_oids[size_t(c)], PQgetvalue(chunk, row, c),
+                                     PQgetlength(chunk, row, c));
+                out.EndRow();
+            }
+            continue;
+        }
         for (int row = 0; row < rows; ++row) {
             out.BeginRow();
             for (int c = 0; c < n; ++c) {

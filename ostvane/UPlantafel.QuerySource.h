@@ -14,8 +14,9 @@ class TPlantafelQueryRecordSource final : public IPlantafelRecordSource {
 public:
     // Declares the query's cursor and asks for its first rows without waiting for them; Fields
     // and AppendRowsTo wait for its rows, which are read once. A source dropped unread closes
-    // the cursor.
-    explicit TPlantafelQueryRecordSource(TVoskQuery2& query);
+    // the cursor. The first chunks come as text and describe the columns; when every column's
+    // binary form is known here, the rest comes binary.
+    explicit TPlantafelQueryRecordSource(TVoskQuery2& query, int chunkRows = 10000);
     ~TPlantafelQueryRecordSource() override;
     Cds::FieldDefList Fields() const override;
     void AppendRowsTo(Cds::ClientDataSet& dst) const override;

@@ -176,7 +176,8 @@ TVoskChunkStream::~TVoskChunkStream() {
 
 void TVoskChunkStream::SendFetch() {
     m_db.CountRoundTrip();
-    if (!PQsendQuery(m_db.Handle(), m_fetch.constData())) {
+    if (!PQsendQueryParams(m_db.Handle(), m_fetch.constData(), 0, nullptr, nullptr, nullptr,
+                           nullptr, m_binary ? 1 : 0)) {
         m_done = true;
         drain(m_db.Handle());
         m_db.Check(nullptr, m_sql, m_context);

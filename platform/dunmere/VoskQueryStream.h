@@ -64,6 +64,9 @@ public:
     // at the end. Throws EVoskDatabaseError when the statement fails midway.
     const PGresult* NextChunk();
     qint64 RowsRead() const { return m_rows; }
+    // The chunks asked for after this call come in PostgreSQL's binary format (true) or as text;
+    // the first chunks, which describe the columns, are text. PQfformat tells a chunk's format.
+    void SetBinary(bool binary) { m_binary = binary; }
 
 private:
     PGresult* Receive();
@@ -76,6 +79,7 @@ private:
     QByteArray m_fetch;
     int m_chunkRows;
     bool m_ownTransaction = false;
+    bool m_binary = false;
     bool m_inFlight = false;
     bool m_done = false;     // the last chunk has arrived
     bool m_finished = false; // cursor closed and own transaction ended
