@@ -443,10 +443,24 @@ public:
         ColStamp[field] = ++Version;
     }
 
-    std::shared_ptr<const IndexPerm> Index(const std::vector<int>& fields, IndexOptions options) {
+    static QString IndexKey(const std::vector<int>& fields, IndexOptions options) {
         QString key = QString::number(uint(options.toInt()));
         for (int f : fields)
             key += u';' + QString::number(f);
+        return key;
+    }
+
+    // An order a caller has at hand, as if built now.
+    void Adopt(const std::vector<int>& fields, IndexOptions options, std::vector<quint32> order) {
+        auto built = std::make_shared<IndexPerm>();
+        built->Perm = std::move(order);
+        built->BuiltVersion = Version;
+        std::lock_guard lock(m_mutex);
+        m_indexes[IndexKey(fields, options)] = std::move(built);
+    }
+
+    std::shared_ptr<const IndexPerm> Index(const std::vector<int>& fields, IndexOptions options) {
+        const QString key = IndexKey(fields, options);
         std::lock_guard lock(m_mutex);
         auto& slot = m_indexes[key];
         if (slot && Valid(*slot, fields))
@@ -1127,6 +1141,47 @@ void ClientDataSet::ReadIntegers(int field, std::vector<qint64>& out, qint64 nul
     const quint32 rows = m_store->Rows;
     out.resize(rows);
     c.ForEachInt(rows, [&](quint32 r, qint64 v, bool null) { out[r] = null ? nullValue : v; });
+}
+
+ClientDataSet::IntegerCells ClientDataSet::IntegerCellsOf(int field) const {
+    CheckCell(kAnyRow, field);
+    const Column& c = m_store->Cols[size_t(field)];
+    if (!c.IntegerValued())
+        DbError(QStringLiteral("%1: Feld '%2' ist kein ganzzahliges Feld").arg(m_name, c.Name));
+    IntegerCells cells;
+    cells.Rows = m_store->Rows;
+    cells.Nulls = c.Nulls.data();
+    switch (c.Type) {
+    case FieldType::Integer:
+    case FieldType::Date: cells.I32 = c.I32.data(); break;
+    case FieldType::Boolean: cells.U8 = c.U8.data(); break;
+    default: cells.I64 = c.I64.data(); break;
+    }
+    return cells;
+}
+
+bool ClientDataSet::IntegerCells::HasNulls() const {
+    for (quint32 w = 0; w < (Rows + 63) / 64; ++w) {
+        const quint64 valid = Rows - w * 64 >= 64 ? ~quint64(0)
+                                                  : (quint64(1) << (Rows - w * 64)) - 1;
+        if (Nulls[w] & valid)
+            return true;
+    }
+    return false;
+}
+
+void ClientDataSet::AdoptIndexOrder(const std::vector<int>& fields, IndexOptions options,
+                                    std::vector<quint32> order) {
+    RequireBrowse();
+    if (order.size() != m_store->Rows)
+        DbError(QStringLiteral("%1: Reihenfolge mit %2 statt %3 Zeilen")
+                    .arg(m_name)
+                    .arg(order.size())
+                    .arg(m_store->Rows));
+    for (int f : fields)
+        CheckCell(kAnyRow, f);
+    m_store->Adopt(fields, options, std::move(order));
+    m_syncedVersion = ~quint64(0);
 }
 
 void ClientDataSet::WriteIntegers(int field, const std::vector<int>& values, int keep) {

@@ -230,6 +230,25 @@ public:
     void ReadIntegers(int field, std::vector<qint64>& out, qint64 nullValue) const;
     // Writes values[row] into every row whose value is not keep, as posted edits would.
     void WriteIntegers(int field, const std::vector<int>& values, int keep);
+    // The cells of an integer-valued field (Integer, LargeInt, Boolean, Date, DateTime) by
+    // physical row, for passes over every row without copying them; valid until the dataset
+    // changes. Exactly one of the three arrays is set.
+    struct IntegerCells final {
+        const qint32* I32 = nullptr; // Integer, Date (Julian day)
+        const qint64* I64 = nullptr; // LargeInt, DateTime (packed), Currency is not integer
+        const quint8* U8 = nullptr;  // Boolean
+        const quint64* Nulls = nullptr;
+        quint32 Rows = 0;
+        qint64 At(quint32 r) const { return I32 ? I32[r] : (I64 ? I64[r] : qint64(U8[r])); }
+        bool IsNull(quint32 r) const { return (Nulls[r >> 6] >> (r & 63)) & 1u; }
+        bool HasNulls() const;
+    };
+    IntegerCells IntegerCellsOf(int field) const;
+    // Installs the order of an index over these fields (as SetIndexName resolves them: field
+    // positions, options) as if it were built now, for a pass that has that order at hand
+    // anyway. The caller vouches for it: ascending keys, Nulls first, equal keys in row order.
+    void AdoptIndexOrder(const std::vector<int>& fields, IndexOptions options,
+                         std::vector<quint32> order);
 
     // --- indexes, ranges, key search
     void SetIndexName(const QString& name); // "" = natural order
