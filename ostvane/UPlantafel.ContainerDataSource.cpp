@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <bit>
 #include <limits>
+#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -857,7 +858,8 @@ bool TPlantafelContainerDataSource::NumberFromColumns() {
     std::vector<int> number(size_t(sEntity.Size()), 0);
     int counter = 0;
     quint32 range = 0;
-    auto numberRange = [&](size_t a, size_t b, const Cells& column, std::vector<int>& out) {
+    auto numberRange = [&](size_t a, size_t b, const Cells& column,
+                           Cds::ClientDataSet::IntegerWriter& out) {
         ++range;
         for (size_t k = a; k < b; ++k) {
             const quint32 r = order[k];
@@ -871,13 +873,18 @@ bool TPlantafelContainerDataSource::NumberFromColumns() {
             const quint32 r = order[k];
             const size_t e = size_t(cEntity.I32[r] - sEntity.lo);
             if (numberedIn[e] == range)
-                out[r] = number[e];
+                out.Set(r, number[e]);
         }
     };
-    std::vector<int> numbersYW(rows, -2), numbersYWD(rows, -2);
+    // The numbers go straight into their columns: a range reads its own rows' -1 marks before
+    // it writes them, and no row lies in two ranges of one pass.
+    master.SetIndexName(QString());
+    std::optional<Cds::ClientDataSet::IntegerWriter> writeYW, writeYWD;
+    writeYW.emplace(master, sortYW);
+    writeYWD.emplace(master, sortYWD);
     for (size_t b = 0; b < buckets; ++b)
         if (start[b] < start[b + 1])
-            numberRange(start[b], start[b + 1], cYW, numbersYW);
+            numberRange(start[b], start[b + 1], cYW, *writeYW);
 
     // The day order: each week reordered stably by day. Then the day numbers, and within each
     // day the week numbers the master index sorts by, which leaves its order in `order`.
@@ -896,15 +903,14 @@ bool TPlantafelContainerDataSource::NumberFromColumns() {
             size_t d = a + 1;
             while (d < e && cDay.I32[order[d]] == cDay.I32[order[a]])
                 ++d;
-            numberRange(a, d, cYWD, numbersYWD);
+            numberRange(a, d, cYWD, *writeYWD);
             a = d;
         }
     }
     auto weekNumber = [&](quint32 r) -> quint64 {
-        // The value the column holds after writing: a kept one may be Null, which sorts first.
-        if (numbersYW[r] != -2)
-            return quint64(qint64(numbersYW[r]) - std::numeric_limits<qint32>::min()) + 1;
-        return cYW.IsNull(r) ? 0 : quint64(qint64(cYW.I32[r]) - std::numeric_limits<qint32>::min()) + 1;
+        // A value the numbering did not give may be Null, which sorts first.
+        return cYW.IsNull(r) ? 0
+                             : quint64(qint64(cYW.I32[r]) - std::numeric_limits<qint32>::min()) + 1;
     };
     for (size_t b = 0; b < buckets; ++b) {
         size_t a = start[b];
@@ -918,9 +924,9 @@ bool TPlantafelContainerDataSource::NumberFromColumns() {
             a = d;
         }
     }
-    master.SetIndexName(QString());
-    master.WriteIntegers(sortYW, numbersYW, -2);
-    master.WriteIntegers(sortYWD, numbersYWD, -2);
+    // The columns' change is stamped as the writers go; the order is handed over after it.
+    writeYW.reset();
+    writeYWD.reset();
     master.AdoptIndexOrder({res, year, week, day, sortYW}, {}, std::move(order));
     return true;
 }

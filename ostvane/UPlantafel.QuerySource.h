@@ -16,7 +16,9 @@ public:
     // and AppendRowsTo wait for its rows, which are read once. A source dropped unread closes
     // the cursor. The first chunks come as text and describe the columns; when every column's
     // binary form is known here, the rest comes binary.
-    explicit TPlantafelQueryRecordSource(TVoskQuery2& query, int chunkRows = 10000);
+    // Chunks of a few thousand rows read as fast as larger ones, and the memory libpq took for
+    // them stays with the process after the copy: small ones keep that small.
+    explicit TPlantafelQueryRecordSource(TVoskQuery2& query, int chunkRows = 2000);
     ~TPlantafelQueryRecordSource() override;
     Cds::FieldDefList Fields() const override;
     void AppendRowsTo(Cds::ClientDataSet& dst) const override;

@@ -1170,6 +1170,24 @@ bool ClientDataSet::IntegerCells::HasNulls() const {
     return false;
 }
 
+ClientDataSet::IntegerWriter::IntegerWriter(ClientDataSet& ds, int field)
+    : m_store((ds.RequireBrowse(), ds.CheckCell(kAnyRow, field), *ds.m_store)),
+      m_column(m_store.Cols[size_t(field)]), m_field(size_t(field)) {
+    if (m_column.Type != FieldType::Integer)
+        DbError(QStringLiteral("%1: Feld '%2' ist kein Integer-Feld").arg(ds.m_name, m_column.Name));
+}
+
+ClientDataSet::IntegerWriter::~IntegerWriter() {
+    if (m_changed)
+        m_store.ColStamp[m_field] = ++m_store.Version;
+}
+
+void ClientDataSet::IntegerWriter::Set(quint32 row, qint32 value) {
+    m_column.I32[row] = value;
+    m_column.SetNullBit(row, false);
+    m_changed = true;
+}
+
 void ClientDataSet::AdoptIndexOrder(const std::vector<int>& fields, IndexOptions options,
                                     std::vector<quint32> order) {
     RequireBrowse();

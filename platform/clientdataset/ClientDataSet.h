@@ -244,6 +244,23 @@ public:
         bool HasNulls() const;
     };
     IntegerCells IntegerCellsOf(int field) const;
+    // Overwrites cells of an Integer field in place, for a pass that gives many rows a value
+    // (each written cell stops being Null); the dataset takes the column as changed, as posted
+    // edits would, when the writer goes. Needs Browse state.
+    class IntegerWriter final {
+    public:
+        IntegerWriter(ClientDataSet& ds, int field);
+        ~IntegerWriter();
+        IntegerWriter(const IntegerWriter&) = delete;
+        IntegerWriter& operator=(const IntegerWriter&) = delete;
+        void Set(quint32 row, qint32 value);
+
+    private:
+        DataStore& m_store;
+        Column& m_column;
+        size_t m_field;
+        bool m_changed = false;
+    };
     // Installs the order of an index over these fields (as SetIndexName resolves them: field
     // positions, options) as if it were built now, for a pass that has that order at hand
     // anyway. The caller vouches for it: ascending keys, Nulls first, equal keys in row order.

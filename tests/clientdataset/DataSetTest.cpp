@@ -500,6 +500,45 @@ TEST(ClientDataSet, RowAppenderKeepsNullsRightAcrossWordsRepeatsAndADroppedRow) 
     EXPECT_EQ(ds.ValueAt(151, 2).toDateTime(), QDateTime(QDate(2025, 6, 1), QTime(0, 0)));
 }
 
+// Cells written in place count as a change of their column once the writer goes: an index over
+// it sorts anew. An order handed over stands for the index until the rows change.
+TEST(ClientDataSet, WrittenInPlaceAndHandedOverOrders) {
+    ClientDataSet ds(QStringLiteral("W"));
+    ds.FieldDefs().Add(QStringLiteral("k"), FieldType::Integer);
+    ds.CreateDataSet();
+    {
+        ClientDataSet::RowAppender out(ds);
+        for (int v : {3, 1, 2}) {
+            out.BeginRow();
+            if (v != 2)
+                out.SetInteger(0, v);
+            out.EndRow();
+        }
+    }
+    ds.IndexDefs().Add(QStringLiteral("by_k"), QStringLiteral("k"));
+    ds.SetIndexName(QStringLiteral("by_k"));
+    EXPECT_EQ(ds.VisibleRowIds(), (std::vector<quint32>{2, 1, 0})); // the Null first
+    {
+        ClientDataSet::IntegerWriter w(ds, 0);
+        w.Set(2, 9);
+        w.Set(0, 0);
+    }
+    EXPECT_EQ(ds.VisibleRowIds(), (std::vector<quint32>{0, 1, 2}));
+    EXPECT_EQ(ds.ValueAt(2, 0), QVariant(9));
+
+    ds.AdoptIndexOrder({0}, {}, {2, 0, 1}); // vouched for by the caller
+    EXPECT_EQ(ds.VisibleRowIds(), (std::vector<quint32>{2, 0, 1}));
+    EXPECT_THROW(ds.AdoptIndexOrder({0}, {}, {0, 1}), EDatabaseError);
+    ds.Append();
+    ds.SetValue(0, 5);
+    ds.Post();
+    EXPECT_EQ(ds.VisibleRowIds(), (std::vector<quint32>{0, 1, 3, 2})); // built anew
+    const ClientDataSet::IntegerCells cells = ds.IntegerCellsOf(0);
+    EXPECT_EQ(cells.Rows, 4u);
+    EXPECT_FALSE(cells.HasNulls());
+    EXPECT_EQ(cells.At(3), 5);
+}
+
 // Totals of integers and currency are exact past 2^53, through the plain-field path and through
 // expressions; a total past 64 bits carries on in double instead of wrapping round.
 TEST(ClientDataSet, IntegerAndCurrencySumsAreExact) {
