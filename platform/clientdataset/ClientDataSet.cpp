@@ -33,6 +33,49 @@ template <class T> int Cmp(T a, T b) { return a < b ? -1 : (b < a ? 1 : 0); }
 
 } // namespace
 
+// The characters of a string column, in blocks of up to 64K: a full block is never copied as the
+// pool grows (one growing buffer would hold its old and new copy at once, twice the text), and a
+// string lies within one block. A string longer than a block gets a block of its own. Offsets
+// are the block's number in the high 16 bits and the position in the low 16.
+class StringPool final {
+public:
+    static constexpr unsigned kShift = 16;
+    static constexpr size_t kBlock = size_t(1) << kShift;
+
+    const char16_t* At(quint32 offset) const {
+        return m_blocks[offset >> kShift].data() + (offset & (kBlock - 1));
+    }
+    // Where n more characters go (a new block when the last has no room); nullptr when the
+    // column holds as many blocks as offsets can name.
+    char16_t* Reserve(size_t n, quint32* offset) {
+        if (m_blocks.empty() ||
+            (!m_blocks.back().empty() && m_blocks.back().size() + n > kBlock)) {
+            if (m_blocks.size() >= (size_t(1) << (32 - kShift)))
+                return nullptr;
+            m_blocks.emplace_back();
+            // Only a column's first block grows step by step (small columns stay small).
+            if (m_blocks.size() > 1)
+                m_blocks.back().reserve(std::max(n, kBlock));
+        }
+        std::u16string& block = m_blocks.back();
+        const size_t at = block.size();
+        if (at + n > block.capacity())
+            block.reserve(std::max(at + n, std::min(kBlock, 2 * block.capacity())));
+        *offset = quint32((m_blocks.size() - 1) << kShift | at);
+        block.resize(at + n);
+        return block.data() + at;
+    }
+    qint64 Bytes() const {
+        qint64 n = 0;
+        for (const auto& b : m_blocks)
+            n += qint64(b.capacity() * 2);
+        return n + qint64(m_blocks.capacity() * sizeof(std::u16string));
+    }
+
+private:
+    std::vector<std::u16string> m_blocks;
+};
+
 // One typed column: values in one vector of their kind, strings in a pool, a Null bitmap.
 struct Column final {
     FieldType Type = FieldType::Integer;
@@ -43,7 +86,7 @@ struct Column final {
     std::vector<quint8> U8;    // Boolean
     std::vector<quint32> SOff; // String: offset and length in the pool
     std::vector<quint32> SLen;
-    std::u16string Pool;
+    StringPool Pool;
     std::vector<quint64> Nulls;
 
     bool IsNull(quint32 r) const { return (Nulls[r >> 6] >> (r & 63)) & 1u; }
@@ -56,7 +99,7 @@ struct Column final {
     }
 
     QStringView Str(quint32 r) const {
-        return QStringView(Pool.data() + SOff[r], qsizetype(SLen[r]));
+        return SLen[r] == 0 ? QStringView(u"", 0) : QStringView(Pool.At(SOff[r]), qsizetype(SLen[r]));
     }
 
     void Reserve(size_t n) {
@@ -207,15 +250,22 @@ struct Column final {
         SetNullBit(r, false);
     }
 
-    void CheckPool(size_t more) const {
-        if (Pool.size() + more > std::numeric_limits<quint32>::max())
+    // Room for n characters in the pool, and their offset.
+    char16_t* PoolRoom(size_t n, quint32* offset) {
+        *offset = 0;
+        if (n == 0)
+            return nullptr;
+        char16_t* room = n <= std::numeric_limits<quint32>::max() ? Pool.Reserve(n, offset) : nullptr;
+        if (!room)
             DbError(QStringLiteral("Zu viele Zeichen im Feld '%1'").arg(Name));
+        return room;
     }
     void AppendToPool(quint32 r, const char16_t* s, size_t n) {
-        CheckPool(n);
-        SOff[r] = quint32(Pool.size());
+        quint32 offset = 0;
+        if (char16_t* room = PoolRoom(n, &offset))
+            std::copy(s, s + n, room);
+        SOff[r] = offset;
         SLen[r] = quint32(n);
-        Pool.append(s, n);
         SetNullBit(r, false);
     }
 
@@ -334,7 +384,7 @@ struct Column final {
     qint64 Bytes() const {
         return qint64(I32.capacity() * 4 + I64.capacity() * 8 + F64.capacity() * 8 +
                       U8.capacity() + SOff.capacity() * 4 + SLen.capacity() * 4 +
-                      Pool.capacity() * 2 + Nulls.capacity() * 8);
+                      Pool.Bytes() + Nulls.capacity() * 8);
     }
 };
 
@@ -1350,9 +1400,9 @@ void ClientDataSet::RowAppender::SetStringUtf8(int field, std::string_view utf8)
         c.AppendToPool(m_store.Rows, reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
         return;
     }
-    c.CheckPool(utf8.size());
-    const quint32 offset = quint32(c.Pool.size());
-    c.Pool.append(utf8.begin(), utf8.end());
+    quint32 offset = 0;
+    if (char16_t* room = c.PoolRoom(utf8.size(), &offset))
+        std::copy(utf8.begin(), utf8.end(), room);
     const quint32 r = m_store.Rows;
     if (c.SOff.size() == r) {
         c.SOff.push_back(offset);

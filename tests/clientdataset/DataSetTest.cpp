@@ -539,6 +539,42 @@ TEST(ClientDataSet, WrittenInPlaceAndHandedOverOrders) {
     EXPECT_EQ(cells.At(3), 5);
 }
 
+// The string pool spans many blocks: strings up to and past a block's size, empty ones, and
+// every value read back and sorted as before.
+TEST(ClientDataSet, StringsAcrossPoolBlocks) {
+    ClientDataSet ds(QStringLiteral("P"));
+    ds.FieldDefs().Add(QStringLiteral("s"), FieldType::String);
+    ds.CreateDataSet();
+    std::vector<QString> values;
+    for (int i = 0; i < 3000; ++i)
+        values.push_back(QString(i % 97, QChar(u'a' + i % 26)) + QString::number(i));
+    values.push_back(QString(70000, u'ß')); // longer than a block
+    values.push_back(QString());
+    values.push_back(QStringLiteral("danach"));
+    {
+        ClientDataSet::RowAppender out(ds);
+        for (const QString& v : values) {
+            out.BeginRow();
+            out.SetString(0, v);
+            out.EndRow();
+        }
+    }
+    ds.Append();
+    ds.SetValue(0, QStringLiteral("Ürig"));
+    ds.Post();
+    values.push_back(QStringLiteral("Ürig"));
+    ASSERT_EQ(ds.RecordCount(), int(values.size()));
+    for (size_t r = 0; r < values.size(); ++r)
+        ASSERT_EQ(ds.ValueAt(qint64(r), 0).toString(), values[r]) << r;
+    ds.IndexDefs().Add(QStringLiteral("by_s"), QStringLiteral("s"));
+    ds.SetIndexName(QStringLiteral("by_s"));
+    QString previous;
+    for (ds.First(); !ds.Eof(); ds.Next()) {
+        EXPECT_LE(previous.compare(ds.AsString(0)), 0);
+        previous = ds.AsString(0);
+    }
+}
+
 // Totals of integers and currency are exact past 2^53, through the plain-field path and through
 // expressions; a total past 64 bits carries on in double instead of wrapping round.
 TEST(ClientDataSet, IntegerAndCurrencySumsAreExact) {
