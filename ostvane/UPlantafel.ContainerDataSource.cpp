@@ -812,13 +812,25 @@ bool TPlantafelContainerDataSource::NumberFromColumns() {
     }
     if (used > 64)
         return false;
-    auto tailKey = [&](quint32 r) {
-        quint64 key = 0;
-        for (int i = 0; i < 4; ++i)
-            key = (key << tailBits[i]) |
-                  (tail[i].IsNull(r) ? 0 : quint64(tail[i].At(r) - sTail[i].lo) + 1);
-        return key;
-    };
+    // Built a field at a time in row order, so that each pass reads one column straight
+    // through; the sorts below then read one key per row.
+    std::vector<quint64> tailKey(rows, 0);
+    for (int i = 0; i < 4; ++i) {
+        const Cells& t = tail[i];
+        const qint64 lo = sTail[i].lo;
+        const unsigned bits = tailBits[i];
+        auto pack = [&](const auto* cells) {
+            for (quint32 r = 0; r < rows; ++r)
+                tailKey[r] = (tailKey[r] << bits) |
+                             (t.IsNull(r) ? 0 : quint64(qint64(cells[r]) - lo) + 1);
+        };
+        if (t.I32)
+            pack(t.I32);
+        else if (t.I64)
+            pack(t.I64);
+        else
+            pack(t.U8);
+    }
     const auto wY = quint64(sYear.Size()), wW = quint64(sWeek.Size());
     auto bucketOf = [&](quint32 r) {
         return (quint64(cRes.I32[r] - sRes.lo) * wY + quint64(cYear.I32[r] - sYear.lo)) * wW +
@@ -849,7 +861,8 @@ bool TPlantafelContainerDataSource::NumberFromColumns() {
     };
     for (size_t b = 0; b < buckets; ++b)
         if (start[b + 1] - start[b] > 1)
-            sortRange(start[b], start[b + 1], tailKey);
+            sortRange(start[b], start[b + 1], [&](quint32 r) { return tailKey[r]; });
+    std::vector<quint64>().swap(tailKey);
 
     // Numbering along a range: an entity gets the running counter at its first row that is
     // still unnumbered (-1 from the query); every row of the range whose entity got a number

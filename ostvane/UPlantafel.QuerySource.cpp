@@ -82,6 +82,11 @@ bool BinaryReadable(Oid oid) {
     }
 }
 
+// Binary forms of one width, never empty.
+bool FixedWidth(Oid oid) {
+    return BinaryReadable(oid) && oid != 18 && oid != 19 && oid != 25 && oid != 1042 && oid != 1043;
+}
+
 template <class T> T BigEndian(const char* p) {
     T v;
     std::memcpy(&v, p, sizeof v);
@@ -183,18 +188,24 @@ void TPlantafelQueryRecordSource::AppendRowsTo(Cds::ClientDataSet& dst) const {
     ReadColumns();
     const int n = int(m_oids.size());
     std::vector<TFieldType> types(static_cast<size_t>(n));
-    for (int c = 0; c < n; ++c)
+    std::vector<bool> fixedWidth(static_cast<size_t>(n));
+    for (int c = 0; c < n; ++c) {
         types[size_t(c)] = FieldTypeOfOid(m_oids[size_t(c)]);
+        fixedWidth[size_t(c)] = FixedWidth(m_oids[size_t(c)]);
+    }
     Cds::ClientDataSet::RowAppender out(dst);
     while (const PGresult* chunk = m_stream->NextChunk()) {
         const int rows = PQntuples(chunk);
         if (n > 0 && PQfformat(chunk, 0) == 1) {
             for (int row = 0; row < rows; ++row) {
                 out.BeginRow();
-                for (int c = 0; c < n; ++c)
-                    if (!PQgetisnull(chunk, row, c))
-                        AppendBinary(out, c, m_oids[size_t(c)], PQgetvalue(chunk, row, c),
-                                     PQgetlength(chunk, row, c));
+                for (int c = 0; c < n; ++c) {
+                    // A value of fixed width is never empty: length 0 is a Null there.
+                    const int len = PQgetlength(chunk, row, c);
+                    if (fixedWidth[size_t(c)] ? len == 0 : PQgetisnull(chunk, row, c))
+                        continue;
+                    AppendBinary(out, c, m_oids[size_t(c)], PQgetvalue(chunk, row, c), len);
+                }
                 out.EndRow();
             }
             continue;
