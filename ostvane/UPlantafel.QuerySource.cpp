@@ -118,41 +118,93 @@ bool PgTimestamp(qint64 us, qint64* julianDay, int* msecsOfDay) {
     return true;
 }
 
-// One cell of a binary chunk into the row being appended.
-void AppendBinary(Cds::ClientDataSet::RowAppender& out, int c, Oid oid, const char* p, int len) {
+// Scratch of one column of a binary chunk, reused from chunk to chunk.
+struct ColumnScratch final {
+    std::vector<qint64> I64;
+    std::vector<qint32> I32;
+    std::vector<double> F64;
+    std::vector<quint8> U8;
+    std::vector<std::string_view> Text;
+    std::vector<quint8> Nulls;
+};
+
+// One column of a binary chunk into the batch, its type's decoding hoisted out of the rows.
+void AppendBinaryColumn(Cds::ClientDataSet::BatchAppender& batch, const PGresult* chunk, int c,
+                        Oid oid, bool fixedWidth, ColumnScratch& x) {
+    const int rows = PQntuples(chunk);
+    x.Nulls.assign(size_t(rows), 0);
+    // A value of fixed width is never empty: length 0 is a Null there.
+    auto cell = [&](int row) -> const char* {
+        const bool null = fixedWidth ? PQgetlength(chunk, row, c) == 0 : PQgetisnull(chunk, row, c);
+        x.Nulls[size_t(row)] = null;
+        return null ? nullptr : PQgetvalue(chunk, row, c);
+    };
+    auto integers = [&](auto read) {
+        x.I64.resize(size_t(rows));
+        for (int row = 0; row < rows; ++row)
+            if (const char* p = cell(row))
+                x.I64[size_t(row)] = qint64(read(p));
+        batch.Integers(c, x.I64.data(), x.Nulls.data());
+    };
     switch (oid) {
-    case 16: out.SetBoolean(c, p[0] != 0); break;
-    case 21: out.SetInteger(c, BigEndian<qint16>(p)); break;
-    case 23: out.SetInteger(c, BigEndian<qint32>(p)); break;
-    case 26: out.SetInteger(c, BigEndian<quint32>(p)); break;
-    case 20: out.SetInteger(c, BigEndian<qint64>(p)); break;
-    case 700: out.SetFloat(c, std::bit_cast<float>(BigEndian<quint32>(p))); break;
-    case 701: out.SetFloat(c, std::bit_cast<double>(BigEndian<quint64>(p))); break;
-    case 1082: {
-        const qint32 days = BigEndian<qint32>(p);
-        if (days != std::numeric_limits<qint32>::max() && days != std::numeric_limits<qint32>::min())
-            out.SetDate(c, QDate::fromJulianDay(kPgEpochJulianDay + days));
-        break;
-    }
-    case 1114: {
-        qint64 day = 0;
-        int ms = 0;
-        if (PgTimestamp(BigEndian<qint64>(p), &day, &ms))
-            out.SetDateTime(c, QDate::fromJulianDay(day), ms);
-        break;
-    }
-    case 1184: {
-        qint64 day = 0;
-        int ms = 0;
-        if (!PgTimestamp(BigEndian<qint64>(p), &day, &ms))
-            break;
-        // The local wall clock, as the text in the session's zone would give it.
-        const qint64 epochMs = (day - 2440588) * 86400000LL + ms;
-        const QDateTime local = QDateTime::fromMSecsSinceEpoch(epochMs, Qt::LocalTime);
-        out.SetDateTime(c, local.date(), local.time().msecsSinceStartOfDay());
-        break;
-    }
-    default: out.SetStringUtf8(c, std::string_view(p, size_t(len)));
+    case 21: return integers([](const char* p) { return BigEndian<qint16>(p); });
+    case 23: return integers([](const char* p) { return BigEndian<qint32>(p); });
+    case 26: return integers([](const char* p) { return BigEndian<quint32>(p); });
+    case 20: return integers([](const char* p) { return BigEndian<qint64>(p); });
+    case 700:
+    case 701:
+        x.F64.resize(size_t(rows));
+        for (int row = 0; row < rows; ++row)
+            if (const char* p = cell(row))
+                x.F64[size_t(row)] = oid == 700 ? double(std::bit_cast<float>(BigEndian<quint32>(p)))
+                                                : std::bit_cast<double>(BigEndian<quint64>(p));
+        return batch.Floats(c, x.F64.data(), x.Nulls.data());
+    case 16:
+        x.U8.resize(size_t(rows));
+        for (int row = 0; row < rows; ++row)
+            if (const char* p = cell(row))
+                x.U8[size_t(row)] = p[0] != 0;
+        return batch.Booleans(c, x.U8.data(), x.Nulls.data());
+    case 1082:
+        x.I32.resize(size_t(rows));
+        for (int row = 0; row < rows; ++row)
+            if (const char* p = cell(row)) {
+                const qint32 days = BigEndian<qint32>(p);
+                // The infinities read as Null, as their text does.
+                if (days == std::numeric_limits<qint32>::max() ||
+                    days == std::numeric_limits<qint32>::min())
+                    x.Nulls[size_t(row)] = 1;
+                else
+                    x.I32[size_t(row)] = qint32(kPgEpochJulianDay + days);
+            }
+        return batch.Dates(c, x.I32.data(), x.Nulls.data());
+    case 1114:
+    case 1184:
+        x.I64.resize(size_t(rows));
+        for (int row = 0; row < rows; ++row)
+            if (const char* p = cell(row)) {
+                qint64 day = 0;
+                int ms = 0;
+                if (!PgTimestamp(BigEndian<qint64>(p), &day, &ms)) {
+                    x.Nulls[size_t(row)] = 1;
+                    continue;
+                }
+                if (oid == 1184) {
+                    // The local wall clock, as the text in the session's zone would give it.
+                    const QDateTime local = QDateTime::fromMSecsSinceEpoch(
+                        (day - 2440588) * 86400000LL + ms, Qt::LocalTime);
+                    day = local.date().toJulianDay();
+                    ms = local.time().msecsSinceStartOfDay();
+                }
+                x.I64[size_t(row)] = day * 86400000LL + ms;
+            }
+        return batch.DateTimes(c, x.I64.data(), x.Nulls.data());
+    default:
+        x.Text.resize(size_t(rows));
+        for (int row = 0; row < rows; ++row)
+            if (const char* p = cell(row))
+                x.Text[size_t(row)] = std::string_view(p, size_t(PQgetlength(chunk, row, c)));
+        return batch.StringsUtf8(c, x.Text.data(), x.Nulls.data());
     }
 }
 
@@ -189,6 +241,7 @@ void TPlantafelQueryRecordSource::AppendRowsTo(Cds::ClientDataSet& dst) const {
     const int n = int(m_oids.size());
     std::vector<TFieldType> types(static_cast<size_t>(n));
     std::vector<bool> fixedWidth(static_cast<size_t>(n));
+    ColumnScratch scratch;
     for (int c = 0; c < n; ++c) {
         types[size_t(c)] = FieldTypeOfOid(m_oids[size_t(c)]);
         fixedWidth[size_t(c)] = FixedWidth(m_oids[size_t(c)]);
@@ -197,17 +250,12 @@ void TPlantafelQueryRecordSource::AppendRowsTo(Cds::ClientDataSet& dst) const {
     while (const PGresult* chunk = m_stream->NextChunk()) {
         const int rows = PQntuples(chunk);
         if (n > 0 && PQfformat(chunk, 0) == 1) {
-            for (int row = 0; row < rows; ++row) {
-                out.BeginRow();
-                for (int c = 0; c < n; ++c) {
-                    // A value of fixed width is never empty: length 0 is a Null there.
-                    const int len = PQgetlength(chunk, row, c);
-                    if (fixedWidth[size_t(c)] ? len == 0 : PQgetisnull(chunk, row, c))
-                        continue;
-                    AppendBinary(out, c, m_oids[size_t(c)], PQgetvalue(chunk, row, c), len);
-                }
-                out.EndRow();
-            }
+            // A column at a time: each column's decoding runs over all rows of the chunk.
+            Cds::ClientDataSet::BatchAppender batch(dst, quint32(rows));
+            for (int c = 0; c < n; ++c)
+                AppendBinaryColumn(batch, chunk, c, m_oids[size_t(c)], fixedWidth[size_t(c)],
+                                   scratch);
+            batch.End();
             continue;
         }
         for (int row = 0; row < rows; ++row) {

@@ -1457,6 +1457,169 @@ void ClientDataSet::RowAppender::EndRow() {
     m_ds.m_eof = m_ds.m_bof = false;
 }
 
+// ------------------------------------------------------------------------------ batch appender
+
+ClientDataSet::BatchAppender::BatchAppender(ClientDataSet& ds, quint32 rows)
+    : m_ds(ds), m_store((ds.RequireBrowse(), *ds.m_store)), m_rows(rows) {
+    if (quint64(m_store.Rows) + rows >= std::numeric_limits<quint32>::max())
+        DbError(QStringLiteral("Zu viele Datensätze"));
+    // Null words for the batch, all clear: each cell sets its bit only when it is Null.
+    const size_t words = (size_t(m_store.Rows) + rows + 63) / 64;
+    for (auto& c : m_store.Cols)
+        c.Nulls.resize(words, 0);
+}
+
+ClientDataSet::BatchAppender::~BatchAppender() {
+    if (m_ended)
+        return;
+    const quint32 r = m_store.Rows;
+    for (auto& c : m_store.Cols) {
+        c.Truncate(r);
+        // The kept rows' last word loses the bits of the dropped rows.
+        if ((r & 63) != 0)
+            c.Nulls[r >> 6] &= (quint64(1) << (r & 63)) - 1;
+    }
+}
+
+Column& ClientDataSet::BatchAppender::Take(int field) {
+    if (m_ended)
+        DbError(QStringLiteral("%1: Stapel bereits abgeschlossen").arg(m_ds.m_name));
+    if (field < 0 || size_t(field) >= m_store.Cols.size())
+        DbError(QStringLiteral("%1: Feldindex %2 außerhalb des gültigen Bereichs")
+                    .arg(m_ds.m_name)
+                    .arg(field));
+    Column& c = m_store.Cols[size_t(field)];
+    if (c.Count() != m_store.Rows)
+        DbError(QStringLiteral("%1: Feld '%2' hat seine Werte schon").arg(m_ds.m_name, c.Name));
+    return c;
+}
+
+namespace {
+// The batch's cells of one column: typed where the kinds agree, else through QVariant.
+template <class Vec, class In, class Conv>
+void AppendCells(Column& c, Vec& cells, quint32 first, quint32 n, const In* values,
+                 const quint8* nulls, Conv convert) {
+    for (quint32 i = 0; i < n; ++i) {
+        if (nulls && nulls[i]) {
+            cells.push_back(0);
+            c.SetNullBit(first + i, true);
+        } else {
+            cells.push_back(convert(values[i]));
+        }
+    }
+}
+template <class In, class ToVariant>
+void AppendConverted(Column& c, quint32 first, quint32 n, const In* values, const quint8* nulls,
+                     ToVariant toVariant) {
+    for (quint32 i = 0; i < n; ++i) {
+        c.PushZero();
+        c.Set(first + i, nulls && nulls[i] ? QVariant() : toVariant(values[i]));
+    }
+}
+} // namespace
+
+void ClientDataSet::BatchAppender::Integers(int field, const qint64* values, const quint8* nulls) {
+    Column& c = Take(field);
+    const quint32 r = m_store.Rows;
+    if (c.Type == FieldType::LargeInt)
+        return AppendCells(c, c.I64, r, m_rows, values, nulls, [](qint64 v) { return v; });
+    if (c.Type == FieldType::Integer) {
+        bool fits = true;
+        for (quint32 i = 0; i < m_rows && fits; ++i)
+            fits = (nulls && nulls[i]) || (values[i] >= std::numeric_limits<qint32>::min() &&
+                                           values[i] <= std::numeric_limits<qint32>::max());
+        if (fits)
+            return AppendCells(c, c.I32, r, m_rows, values, nulls,
+                               [](qint64 v) { return qint32(v); });
+    }
+    AppendConverted(c, r, m_rows, values, nulls, [](qint64 v) { return QVariant(v); });
+}
+
+void ClientDataSet::BatchAppender::Floats(int field, const double* values, const quint8* nulls) {
+    Column& c = Take(field);
+    if (c.Type == FieldType::Float)
+        return AppendCells(c, c.F64, m_store.Rows, m_rows, values, nulls, [](double v) { return v; });
+    AppendConverted(c, m_store.Rows, m_rows, values, nulls, [](double v) { return QVariant(v); });
+}
+
+void ClientDataSet::BatchAppender::Booleans(int field, const quint8* values, const quint8* nulls) {
+    Column& c = Take(field);
+    if (c.Type == FieldType::Boolean)
+        return AppendCells(c, c.U8, m_store.Rows, m_rows, values, nulls,
+                           [](quint8 v) { return quint8(v ? 1 : 0); });
+    AppendConverted(c, m_store.Rows, m_rows, values, nulls,
+                    [](quint8 v) { return QVariant(v != 0); });
+}
+
+void ClientDataSet::BatchAppender::Dates(int field, const qint32* julianDays, const quint8* nulls) {
+    Column& c = Take(field);
+    if (c.Type == FieldType::Date)
+        return AppendCells(c, c.I32, m_store.Rows, m_rows, julianDays, nulls,
+                           [](qint32 v) { return v; });
+    AppendConverted(c, m_store.Rows, m_rows, julianDays, nulls,
+                    [](qint32 v) { return QVariant(QDate::fromJulianDay(v)); });
+}
+
+void ClientDataSet::BatchAppender::DateTimes(int field, const qint64* packed, const quint8* nulls) {
+    Column& c = Take(field);
+    if (c.Type == FieldType::DateTime)
+        return AppendCells(c, c.I64, m_store.Rows, m_rows, packed, nulls,
+                           [](qint64 v) { return v; });
+    AppendConverted(c, m_store.Rows, m_rows, packed, nulls,
+                    [](qint64 v) { return QVariant(UnpackDateTime(v)); });
+}
+
+void ClientDataSet::BatchAppender::StringsUtf8(int field, const std::string_view* values,
+                                               const quint8* nulls) {
+    Column& c = Take(field);
+    const quint32 first = m_store.Rows;
+    for (quint32 i = 0; i < m_rows; ++i) {
+        const quint32 r = first + i;
+        c.PushZero();
+        if (nulls && nulls[i]) {
+            c.SetNullBit(r, true);
+            continue;
+        }
+        const std::string_view s = values[i];
+        if (c.Type != FieldType::String) {
+            c.Set(r, QString::fromUtf8(s.data(), qsizetype(s.size())));
+            continue;
+        }
+        const bool ascii = std::all_of(s.begin(), s.end(), [](char ch) {
+            return static_cast<unsigned char>(ch) < 0x80;
+        });
+        if (ascii) {
+            quint32 offset = 0;
+            if (char16_t* room = c.PoolRoom(s.size(), &offset))
+                std::copy(s.begin(), s.end(), room);
+            c.SOff[r] = offset;
+            c.SLen[r] = quint32(s.size());
+        } else {
+            const QString text = QString::fromUtf8(s.data(), qsizetype(s.size()));
+            c.AppendToPool(r, reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
+        }
+    }
+}
+
+void ClientDataSet::BatchAppender::End() {
+    if (m_ended)
+        DbError(QStringLiteral("%1: Stapel bereits abgeschlossen").arg(m_ds.m_name));
+    const quint32 first = m_store.Rows;
+    for (auto& c : m_store.Cols)
+        if (c.Count() == first)
+            for (quint32 i = 0; i < m_rows; ++i) {
+                c.PushZero();
+                c.SetNullBit(first + i, true);
+            }
+    m_ended = true;
+    if (m_rows == 0)
+        return;
+    m_store.Rows += m_rows;
+    m_store.RowsStamp = ++m_store.Version;
+    m_ds.m_row = m_store.Rows - 1;
+    m_ds.m_eof = m_ds.m_bof = false;
+}
+
 // ------------------------------------------------------------------------------ editing
 
 void ClientDataSet::Append() {

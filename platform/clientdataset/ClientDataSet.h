@@ -215,6 +215,34 @@ public:
         bool m_open = false;
     };
 
+    // Appends a batch of rows a column at a time, for a copy that reads its source by column
+    // (a chunk of a query result): each field gets the batch's cells in row order through one
+    // typed call, every cell written once; nulls[i] != 0 marks a Null (its value is not read).
+    // Values of another kind than their field convert as SetValue would. A field no call gave
+    // is Null. End makes the cells rows; a batch not ended is dropped whole. Needs Browse state.
+    class BatchAppender final {
+    public:
+        BatchAppender(ClientDataSet& ds, quint32 rows);
+        ~BatchAppender();
+        BatchAppender(const BatchAppender&) = delete;
+        BatchAppender& operator=(const BatchAppender&) = delete;
+        void Integers(int field, const qint64* values, const quint8* nulls);
+        void Floats(int field, const double* values, const quint8* nulls);
+        void Booleans(int field, const quint8* values, const quint8* nulls);
+        void Dates(int field, const qint32* julianDays, const quint8* nulls);
+        // Julian day * 86400000 + milliseconds of the day (wall clock).
+        void DateTimes(int field, const qint64* packed, const quint8* nulls);
+        void StringsUtf8(int field, const std::string_view* values, const quint8* nulls);
+        void End();
+
+    private:
+        Column& Take(int field);
+        ClientDataSet& m_ds;
+        DataStore& m_store;
+        quint32 m_rows;
+        bool m_ended = false;
+    };
+
     // --- bulk access by physical row, for passes over many rows without moving the cursor
     // Physical rows of the visible records in index order.
     std::vector<quint32> VisibleRowIds() const;

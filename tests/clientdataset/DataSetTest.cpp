@@ -575,6 +575,61 @@ TEST(ClientDataSet, StringsAcrossPoolBlocks) {
     }
 }
 
+// Rows appended a column at a time: typed cells, Nulls by mask, a field left out Null, a kind
+// that differs from the field converted, a field given twice refused, and a batch dropped
+// before its end leaving neither rows nor Null bits behind.
+TEST(ClientDataSet, BatchesAppendColumnsAtATime) {
+    ClientDataSet ds(QStringLiteral("B"));
+    ds.FieldDefs().Add(QStringLiteral("i"), FieldType::Integer);
+    ds.FieldDefs().Add(QStringLiteral("s"), FieldType::String);
+    ds.FieldDefs().Add(QStringLiteral("t"), FieldType::DateTime);
+    ds.FieldDefs().Add(QStringLiteral("n"), FieldType::LargeInt);
+    ds.CreateDataSet();
+    const qint64 ints[3] = {7, 0, qint64(1) << 40};
+    const quint8 nullSecond[3] = {0, 1, 0};
+    const std::string_view texts[3] = {"a", "Grüße", ""};
+    const qint64 stamps[3] = {QDate(2025, 1, 13).toJulianDay() * 86400000 + 1000, 0, 0};
+    const quint8 onlyFirst[3] = {0, 1, 1};
+    {
+        ClientDataSet::BatchAppender dropped(ds, 3);
+        dropped.Integers(3, ints, nullSecond);
+    }
+    EXPECT_EQ(ds.RecordCount(), 0);
+    {
+        ClientDataSet::BatchAppender batch(ds, 3);
+        batch.StringsUtf8(1, texts, nullptr);
+        batch.Integers(3, ints, nullSecond);
+        batch.DateTimes(2, stamps, onlyFirst);
+        EXPECT_THROW(batch.Integers(3, ints, nullptr), EDatabaseError);
+        batch.End();
+    }
+    {
+        ClientDataSet::BatchAppender batch(ds, 3);
+        batch.Integers(1, ints, nullptr); // into the string field, as text
+        EXPECT_THROW(batch.Integers(0, ints, nullSecond), EDatabaseError); // 2^40: no int32
+    } // not ended: dropped
+    ASSERT_EQ(ds.RecordCount(), 3);
+    for (int r = 0; r < 3; ++r)
+        EXPECT_FALSE(ds.ValueAt(r, 0).isValid()) << r; // no call: Null
+    EXPECT_EQ(ds.ValueAt(1, 1), QVariant(QStringLiteral("Grüße")));
+    EXPECT_EQ(ds.ValueAt(2, 1), QVariant(QString()));
+    EXPECT_EQ(ds.ValueAt(0, 2).toDateTime(), QDateTime(QDate(2025, 1, 13), QTime(0, 0, 1)));
+    EXPECT_FALSE(ds.ValueAt(1, 2).isValid());
+    EXPECT_EQ(ds.ValueAt(2, 3), QVariant(qint64(1) << 40));
+    EXPECT_FALSE(ds.ValueAt(1, 3).isValid());
+    {
+        ClientDataSet::RowAppender out(ds); // the dropped batches left no stray Null bits
+        out.BeginRow();
+        out.SetInteger(0, 1);
+        out.SetStringUtf8(1, "x");
+        out.SetInteger(3, 2);
+        out.SetDateTime(2, QDate(2025, 1, 1), 0);
+        out.EndRow();
+    }
+    for (int f = 0; f < 4; ++f)
+        EXPECT_TRUE(ds.ValueAt(3, f).isValid()) << f;
+}
+
 // Totals of integers and currency are exact past 2^53, through the plain-field path and through
 // expressions; a total past 64 bits carries on in double instead of wrapping round.
 TEST(ClientDataSet, IntegerAndCurrencySumsAreExact) {
