@@ -133,24 +133,27 @@ void AppendBinaryColumn(Cds::ClientDataSet::BatchAppender& batch, const PGresult
                         Oid oid, bool fixedWidth, ColumnScratch& x) {
     const int rows = PQntuples(chunk);
     x.Nulls.assign(size_t(rows), 0);
+    bool anyNull = false;
     // A value of fixed width is never empty: length 0 is a Null there.
     auto cell = [&](int row) -> const char* {
         const bool null = fixedWidth ? PQgetlength(chunk, row, c) == 0 : PQgetisnull(chunk, row, c);
         x.Nulls[size_t(row)] = null;
+        anyNull = anyNull || null;
         return null ? nullptr : PQgetvalue(chunk, row, c);
     };
-    auto integers = [&](auto read) {
-        x.I64.resize(size_t(rows));
+    auto nulls = [&] { return anyNull ? x.Nulls.data() : nullptr; };
+    auto integers = [&](auto& out, auto read) {
+        out.resize(size_t(rows));
         for (int row = 0; row < rows; ++row)
             if (const char* p = cell(row))
-                x.I64[size_t(row)] = qint64(read(p));
-        batch.Integers(c, x.I64.data(), x.Nulls.data());
+                out[size_t(row)] = read(p);
+        batch.Integers(c, out.data(), nulls());
     };
     switch (oid) {
-    case 21: return integers([](const char* p) { return BigEndian<qint16>(p); });
-    case 23: return integers([](const char* p) { return BigEndian<qint32>(p); });
-    case 26: return integers([](const char* p) { return BigEndian<quint32>(p); });
-    case 20: return integers([](const char* p) { return BigEndian<qint64>(p); });
+    case 21: return integers(x.I32, [](const char* p) { return qint32(BigEndian<qint16>(p)); });
+    case 23: return integers(x.I32, [](const char* p) { return BigEndian<qint32>(p); });
+    case 26: return integers(x.I64, [](const char* p) { return qint64(BigEndian<quint32>(p)); });
+    case 20: return integers(x.I64, [](const char* p) { return BigEndian<qint64>(p); });
     case 700:
     case 701:
         x.F64.resize(size_t(rows));
@@ -158,13 +161,13 @@ void AppendBinaryColumn(Cds::ClientDataSet::BatchAppender& batch, const PGresult
             if (const char* p = cell(row))
                 x.F64[size_t(row)] = oid == 700 ? double(std::bit_cast<float>(BigEndian<quint32>(p)))
                                                 : std::bit_cast<double>(BigEndian<quint64>(p));
-        return batch.Floats(c, x.F64.data(), x.Nulls.data());
+        return batch.Floats(c, x.F64.data(), nulls());
     case 16:
         x.U8.resize(size_t(rows));
         for (int row = 0; row < rows; ++row)
             if (const char* p = cell(row))
                 x.U8[size_t(row)] = p[0] != 0;
-        return batch.Booleans(c, x.U8.data(), x.Nulls.data());
+        return batch.Booleans(c, x.U8.data(), nulls());
     case 1082:
         x.I32.resize(size_t(rows));
         for (int row = 0; row < rows; ++row)
@@ -204,7 +207,7 @@ void AppendBinaryColumn(Cds::ClientDataSet::BatchAppender& batch, const PGresult
         for (int row = 0; row < rows; ++row)
             if (const char* p = cell(row))
                 x.Text[size_t(row)] = std::string_view(p, size_t(PQgetlength(chunk, row, c)));
-        return batch.StringsUtf8(c, x.Text.data(), x.Nulls.data());
+        return batch.StringsUtf8(c, x.Text.data(), nulls());
     }
 }
 

@@ -1499,6 +1499,11 @@ namespace {
 template <class Vec, class In, class Conv>
 void AppendCells(Column& c, Vec& cells, quint32 first, quint32 n, const In* values,
                  const quint8* nulls, Conv convert) {
+    if (!nulls) {
+        for (quint32 i = 0; i < n; ++i)
+            cells.push_back(convert(values[i]));
+        return;
+    }
     for (quint32 i = 0; i < n; ++i) {
         if (nulls && nulls[i]) {
             cells.push_back(0);
@@ -1533,6 +1538,16 @@ void ClientDataSet::BatchAppender::Integers(int field, const qint64* values, con
                                [](qint64 v) { return qint32(v); });
     }
     AppendConverted(c, r, m_rows, values, nulls, [](qint64 v) { return QVariant(v); });
+}
+
+void ClientDataSet::BatchAppender::Integers(int field, const qint32* values, const quint8* nulls) {
+    Column& c = Take(field);
+    const quint32 r = m_store.Rows;
+    if (c.Type == FieldType::Integer)
+        return AppendCells(c, c.I32, r, m_rows, values, nulls, [](qint32 v) { return v; });
+    if (c.Type == FieldType::LargeInt)
+        return AppendCells(c, c.I64, r, m_rows, values, nulls, [](qint32 v) { return qint64(v); });
+    AppendConverted(c, r, m_rows, values, nulls, [](qint32 v) { return QVariant(v); });
 }
 
 void ClientDataSet::BatchAppender::Floats(int field, const double* values, const quint8* nulls) {

@@ -217,7 +217,8 @@ public:
 
     // Appends a batch of rows a column at a time, for a copy that reads its source by column
     // (a chunk of a query result): each field gets the batch's cells in row order through one
-    // typed call, every cell written once; nulls[i] != 0 marks a Null (its value is not read).
+    // typed call, every cell written once; nulls[i] != 0 marks a Null (its value is not read),
+    // and no mask at all means no Null.
     // Values of another kind than their field convert as SetValue would. A field no call gave
     // is Null. End makes the cells rows; a batch not ended is dropped whole. Needs Browse state.
     class BatchAppender final {
@@ -227,6 +228,7 @@ public:
         BatchAppender(const BatchAppender&) = delete;
         BatchAppender& operator=(const BatchAppender&) = delete;
         void Integers(int field, const qint64* values, const quint8* nulls);
+        void Integers(int field, const qint32* values, const quint8* nulls);
         void Floats(int field, const double* values, const quint8* nulls);
         void Booleans(int field, const quint8* values, const quint8* nulls);
         void Dates(int field, const qint32* julianDays, const quint8* nulls);
