@@ -1,6 +1,7 @@
 #include "ClientDataSet.h"
 
 #include <algorithm>
+#include <cstring>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -33,47 +34,50 @@ template <class T> int Cmp(T a, T b) { return a < b ? -1 : (b < a ? 1 : 0); }
 
 } // namespace
 
-// The characters of a string column, in blocks of up to 64K: a full block is never copied as the
+// The text of a string column, in blocks of up to 64K bytes: a full block is never copied as the
 // pool grows (one growing buffer would hold its old and new copy at once, twice the text), and a
-// string lies within one block. A string longer than a block gets a block of its own. Offsets
-// are the block's number in the high 16 bits and the position in the low 16.
+// string lies within one block; a string longer than a block gets a block of its own. Offsets
+// are the block's number in the high 16 bits and the byte in the low 16. A string whose
+// characters all lie in Latin-1 (the ERP's German text, all ASCII) takes a byte each, any other
+// two, aligned.
 class StringPool final {
 public:
     static constexpr unsigned kShift = 16;
     static constexpr size_t kBlock = size_t(1) << kShift;
 
-    const char16_t* At(quint32 offset) const {
+    const char* At(quint32 offset) const {
         return m_blocks[offset >> kShift].data() + (offset & (kBlock - 1));
     }
-    // Where n more characters go (a new block when the last has no room); nullptr when the
-    // column holds as many blocks as offsets can name.
-    char16_t* Reserve(size_t n, quint32* offset) {
+    // Where `bytes` more bytes go, at an even offset when `even` (a new block when the last has
+    // no room); nullptr when the column holds as many blocks as offsets can name.
+    char* Reserve(size_t bytes, bool even, quint32* offset) {
+        auto start = [&](const std::string& b) { return even ? (b.size() + 1) & ~size_t(1) : b.size(); };
         if (m_blocks.empty() ||
-            (!m_blocks.back().empty() && m_blocks.back().size() + n > kBlock)) {
+            (!m_blocks.back().empty() && start(m_blocks.back()) + bytes > kBlock)) {
             if (m_blocks.size() >= (size_t(1) << (32 - kShift)))
                 return nullptr;
             m_blocks.emplace_back();
             // Only a column's first block grows step by step (small columns stay small).
             if (m_blocks.size() > 1)
-                m_blocks.back().reserve(std::max(n, kBlock));
+                m_blocks.back().reserve(std::max(bytes, kBlock));
         }
-        std::u16string& block = m_blocks.back();
-        const size_t at = block.size();
-        if (at + n > block.capacity())
-            block.reserve(std::max(at + n, std::min(kBlock, 2 * block.capacity())));
+        std::string& block = m_blocks.back();
+        const size_t at = start(block);
+        if (at + bytes > block.capacity())
+            block.reserve(std::max(at + bytes, std::min(kBlock, 2 * block.capacity())));
         *offset = quint32((m_blocks.size() - 1) << kShift | at);
-        block.resize(at + n);
+        block.resize(at + bytes);
         return block.data() + at;
     }
     qint64 Bytes() const {
         qint64 n = 0;
         for (const auto& b : m_blocks)
-            n += qint64(b.capacity() * 2);
-        return n + qint64(m_blocks.capacity() * sizeof(std::u16string));
+            n += qint64(b.capacity());
+        return n + qint64(m_blocks.capacity() * sizeof(std::string));
     }
 
 private:
-    std::vector<std::u16string> m_blocks;
+    std::vector<std::string> m_blocks;
 };
 
 // One typed column: values in one vector of their kind, strings in a pool, a Null bitmap.
@@ -84,8 +88,9 @@ struct Column final {
     std::vector<qint64> I64;   // LargeInt, Currency (scaled), DateTime (packed)
     std::vector<double> F64;   // Float
     std::vector<quint8> U8;    // Boolean
-    std::vector<quint32> SOff; // String: offset and length in the pool
-    std::vector<quint32> SLen;
+    std::vector<quint32> SOff; // String: offset in the pool and length in characters, its top
+    std::vector<quint32> SLen; // bit set for two bytes a character
+    static constexpr quint32 kWide = 0x80000000u;
     StringPool Pool;
     std::vector<quint64> Nulls;
 
@@ -98,8 +103,20 @@ struct Column final {
             Nulls[r >> 6] &= ~bit;
     }
 
-    QStringView Str(quint32 r) const {
-        return SLen[r] == 0 ? QStringView(u"", 0) : QStringView(Pool.At(SOff[r]), qsizetype(SLen[r]));
+    bool Wide(quint32 r) const { return SLen[r] & kWide; }
+    QLatin1StringView Latin1(quint32 r) const {
+        return SLen[r] == 0 ? QLatin1StringView("", qsizetype(0))
+                            : QLatin1StringView(Pool.At(SOff[r]), qsizetype(SLen[r]));
+    }
+    QStringView Utf16(quint32 r) const {
+        return QStringView(reinterpret_cast<const char16_t*>(Pool.At(SOff[r])),
+                           qsizetype(SLen[r] & ~kWide));
+    }
+    QAnyStringView Str(quint32 r) const {
+        return Wide(r) ? QAnyStringView(Utf16(r)) : QAnyStringView(Latin1(r));
+    }
+    bool StartsWith(quint32 r, const QString& prefix, Qt::CaseSensitivity cs) const {
+        return Wide(r) ? Utf16(r).startsWith(prefix, cs) : Latin1(r).startsWith(prefix, cs);
     }
 
     void Reserve(size_t n) {
@@ -250,22 +267,37 @@ struct Column final {
         SetNullBit(r, false);
     }
 
-    // Room for n characters in the pool, and their offset.
-    char16_t* PoolRoom(size_t n, quint32* offset) {
+    // Room for `bytes` bytes in the pool, and their offset.
+    char* PoolRoom(size_t bytes, bool even, quint32* offset) {
         *offset = 0;
-        if (n == 0)
+        if (bytes == 0)
             return nullptr;
-        char16_t* room = n <= std::numeric_limits<quint32>::max() ? Pool.Reserve(n, offset) : nullptr;
+        char* room = bytes < kWide ? Pool.Reserve(bytes, even, offset) : nullptr;
         if (!room)
             DbError(QStringLiteral("Zu viele Zeichen im Feld '%1'").arg(Name));
         return room;
     }
+    // Characters that all fit Latin-1 take a byte each.
     void AppendToPool(quint32 r, const char16_t* s, size_t n) {
+        const bool wide = std::any_of(s, s + n, [](char16_t ch) { return ch > 0xff; });
         quint32 offset = 0;
-        if (char16_t* room = PoolRoom(n, &offset))
-            std::copy(s, s + n, room);
+        if (char* room = PoolRoom(wide ? 2 * n : n, wide, &offset)) {
+            if (wide)
+                std::memcpy(room, s, 2 * n);
+            else
+                std::transform(s, s + n, room, [](char16_t ch) { return char(ch); });
+        }
         SOff[r] = offset;
-        SLen[r] = quint32(n);
+        SLen[r] = quint32(n) | (wide ? kWide : 0);
+        SetNullBit(r, false);
+    }
+    // ASCII (or other Latin-1) bytes as they are.
+    void AppendLatin1(quint32 r, std::string_view s) {
+        quint32 offset = 0;
+        if (char* room = PoolRoom(s.size(), false, &offset))
+            std::memcpy(room, s.data(), s.size());
+        SOff[r] = offset;
+        SLen[r] = quint32(s.size());
         SetNullBit(r, false);
     }
 
@@ -315,7 +347,8 @@ struct Column final {
         case FieldType::Float: return Cmp(F64[a], F64[b]);
         case FieldType::Boolean: return Cmp(U8[a], U8[b]);
         case FieldType::String:
-            return Str(a).compare(Str(b), ci ? Qt::CaseInsensitive : Qt::CaseSensitive);
+            return QAnyStringView::compare(Str(a), Str(b),
+                                           ci ? Qt::CaseInsensitive : Qt::CaseSensitive);
         }
         return 0;
     }
@@ -340,7 +373,8 @@ struct Column final {
             break;
         case FieldType::String:
             if (auto s = std::get_if<QString>(&k))
-                return Str(r).compare(*s, ci ? Qt::CaseInsensitive : Qt::CaseSensitive);
+                return QAnyStringView::compare(Str(r), *s,
+                                               ci ? Qt::CaseInsensitive : Qt::CaseSensitive);
             break;
         default: break;
         }
@@ -1387,32 +1421,15 @@ void ClientDataSet::RowAppender::SetStringUtf8(int field, std::string_view utf8)
         Cell(c);
         return c.Set(m_store.Rows, QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
     }
-    // Plain ASCII, the usual case, widens without a temporary string.
-    bool ascii = true;
-    for (char ch : utf8)
-        if (static_cast<unsigned char>(ch) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (!ascii) {
-        Cell(c);
-        const QString s = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-        c.AppendToPool(m_store.Rows, reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
-        return;
-    }
-    quint32 offset = 0;
-    if (char16_t* room = c.PoolRoom(utf8.size(), &offset))
-        std::copy(utf8.begin(), utf8.end(), room);
-    const quint32 r = m_store.Rows;
-    if (c.SOff.size() == r) {
-        c.SOff.push_back(offset);
-        c.SLen.push_back(quint32(utf8.size()));
-        ++m_given;
-    } else {
-        c.SOff[r] = offset;
-        c.SLen[r] = quint32(utf8.size());
-        c.SetNullBit(r, false);
-    }
+    Cell(c);
+    // Plain ASCII, the usual case, is stored as it comes.
+    const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char ch) {
+        return static_cast<unsigned char>(ch) < 0x80;
+    });
+    if (ascii)
+        return c.AppendLatin1(m_store.Rows, utf8);
+    const QString s = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+    c.AppendToPool(m_store.Rows, reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
 }
 
 void ClientDataSet::RowAppender::SetDate(int field, const QDate& d) {
@@ -1604,11 +1621,7 @@ void ClientDataSet::BatchAppender::StringsUtf8(int field, const std::string_view
             return static_cast<unsigned char>(ch) < 0x80;
         });
         if (ascii) {
-            quint32 offset = 0;
-            if (char16_t* room = c.PoolRoom(s.size(), &offset))
-                std::copy(s.begin(), s.end(), room);
-            c.SOff[r] = offset;
-            c.SLen[r] = quint32(s.size());
+            c.AppendLatin1(r, s);
         } else {
             const QString text = QString::fromUtf8(s.data(), qsizetype(s.size()));
             c.AppendToPool(r, reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
@@ -1781,8 +1794,8 @@ bool ClientDataSet::Locate(const QString& fields, const QVariantList& values,
                 match = IsNullKey(k) && c.IsNull(row);
             } else if (c.Type == FieldType::String && std::holds_alternative<QString>(k)) {
                 const auto cs = ci ? Qt::CaseInsensitive : Qt::CaseSensitive;
-                match = partial ? c.Str(row).startsWith(std::get<QString>(k), cs)
-                                : c.Str(row).compare(std::get<QString>(k), cs) == 0;
+                match = partial ? c.StartsWith(row, std::get<QString>(k), cs)
+                                : QAnyStringView::compare(c.Str(row), std::get<QString>(k), cs) == 0;
             } else {
                 match = c.CompareKey(row, k, ci) == 0;
             }

@@ -547,8 +547,10 @@ TEST(ClientDataSet, StringsAcrossPoolBlocks) {
     ds.CreateDataSet();
     std::vector<QString> values;
     for (int i = 0; i < 3000; ++i)
-        values.push_back(QString(i % 97, QChar(u'a' + i % 26)) + QString::number(i));
+        values.push_back(QString(i % 97, QChar(u'a' + i % 26)) + QString::number(i) +
+                         (i % 7 == 0 ? QStringLiteral("東京") : QString()));
     values.push_back(QString(70000, u'ß')); // longer than a block
+    values.push_back(QStringLiteral("Ärger"));
     values.push_back(QString());
     values.push_back(QStringLiteral("danach"));
     {
@@ -573,6 +575,14 @@ TEST(ClientDataSet, StringsAcrossPoolBlocks) {
         EXPECT_LE(previous.compare(ds.AsString(0)), 0);
         previous = ds.AsString(0);
     }
+    // Latin-1 and wider text compare alike, with and without case.
+    EXPECT_TRUE(ds.Locate(QStringLiteral("s"), {QStringLiteral("ärger")},
+                          LocateOption::CaseInsensitive));
+    EXPECT_EQ(ds.AsString(0), QStringLiteral("Ärger"));
+    EXPECT_TRUE(ds.Locate(QStringLiteral("s"), {QStringLiteral("hhhhhhh7東")},
+                          LocateOption::PartialKey));
+    EXPECT_EQ(ds.AsString(0), QStringLiteral("hhhhhhh7東京"));
+    EXPECT_FALSE(ds.Locate(QStringLiteral("s"), {QStringLiteral("東")}, LocateOption::PartialKey));
 }
 
 // Rows appended a column at a time: typed cells, Nulls by mask, a field left out Null, a kind
