@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -1312,7 +1313,21 @@ void ClientDataSet::WriteIntegers(int field, const std::vector<int>& values, int
 // ------------------------------------------------------------------------------ row appender
 
 ClientDataSet::RowAppender::RowAppender(ClientDataSet& ds)
-    : m_ds(ds), m_store((ds.RequireBrowse(), *ds.m_store)) {}
+    : m_ds(ds), m_store((ds.RequireBrowse(), *ds.m_store)), m_storeRows(&m_store.Rows),
+      m_storeVersion(&m_store.Version), m_storeRowsStamp(&m_store.RowsStamp) {
+    for (Column& c : m_store.Cols) {
+        Slot slot;
+        slot.Type = c.Type;
+        switch (c.Type) {
+        case FieldType::Integer: slot.I32 = &c.I32; break;
+        case FieldType::LargeInt: slot.I64 = &c.I64; break;
+        case FieldType::Float: slot.F64 = &c.F64; break;
+        case FieldType::Boolean: slot.U8 = &c.U8; break;
+        default: slot.Type = FieldType::String; break; // the general way
+        }
+        m_slots.push_back(slot);
+    }
+}
 
 ClientDataSet::RowAppender::~RowAppender() {
     if (!m_open)
@@ -1328,7 +1343,7 @@ ClientDataSet::RowAppender::~RowAppender() {
 
 // Each cell is written once: a row's null bits start as 0 (a new word every 64 rows), the
 // setters append their cell, and EndRow appends Null cells only for the fields no setter gave.
-void ClientDataSet::RowAppender::BeginRow() {
+void ClientDataSet::RowAppender::BeginRowSlow() {
     if (m_open)
         DbError(QStringLiteral("%1: Zeile bereits begonnen").arg(m_ds.m_name));
     const quint32 r = m_store.Rows;
@@ -1337,6 +1352,7 @@ void ClientDataSet::RowAppender::BeginRow() {
     if ((r & 63) == 0)
         for (auto& c : m_store.Cols)
             c.Nulls.push_back(0);
+    m_row = r; // batches may have appended rows since the last one
     m_given = 0;
     m_open = true;
 }
@@ -1372,7 +1388,7 @@ Column& ClientDataSet::RowAppender::Col(int field) {
     return m_store.Cols[size_t(field)];
 }
 
-void ClientDataSet::RowAppender::SetInteger(int field, qint64 v) {
+void ClientDataSet::RowAppender::SetIntegerSlow(int field, qint64 v) {
     Column& c = Col(field);
     if (c.Type == FieldType::Integer && v >= std::numeric_limits<qint32>::min() &&
         v <= std::numeric_limits<qint32>::max())
@@ -1383,7 +1399,7 @@ void ClientDataSet::RowAppender::SetInteger(int field, qint64 v) {
     c.Set(m_store.Rows, QVariant(v));
 }
 
-void ClientDataSet::RowAppender::SetFloat(int field, double v) {
+void ClientDataSet::RowAppender::SetFloatSlow(int field, double v) {
     Column& c = Col(field);
     if (c.Type == FieldType::Float)
         return Put(c, c.F64, v);
@@ -1399,7 +1415,7 @@ void ClientDataSet::RowAppender::SetCurrency(int field, Currency v) {
     c.Set(m_store.Rows, QVariant(v.ToDouble()));
 }
 
-void ClientDataSet::RowAppender::SetBoolean(int field, bool v) {
+void ClientDataSet::RowAppender::SetBooleanSlow(int field, bool v) {
     Column& c = Col(field);
     if (c.Type == FieldType::Boolean)
         return Put(c, c.U8, quint8(v ? 1 : 0));
@@ -1455,7 +1471,7 @@ void ClientDataSet::RowAppender::SetValue(int field, const QVariant& v) {
     c.Set(m_store.Rows, v);
 }
 
-void ClientDataSet::RowAppender::EndRow() {
+void ClientDataSet::RowAppender::EndRowSlow() {
     if (!m_open)
         DbError(QStringLiteral("%1: Keine Zeile begonnen").arg(m_ds.m_name));
     // The fields no setter gave are Null.
@@ -1517,8 +1533,11 @@ template <class Vec, class In, class Conv>
 void AppendCells(Column& c, Vec& cells, quint32 first, quint32 n, const In* values,
                  const quint8* nulls, Conv convert) {
     if (!nulls) {
-        for (quint32 i = 0; i < n; ++i)
-            cells.push_back(convert(values[i]));
+        if constexpr (std::is_same_v<typename Vec::value_type, In>)
+            cells.insert(cells.end(), values, values + n); // a plain copy
+        else
+            for (quint32 i = 0; i < n; ++i)
+                cells.push_back(convert(values[i]));
         return;
     }
     for (quint32 i = 0; i < n; ++i) {

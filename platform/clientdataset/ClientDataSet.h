@@ -29,6 +29,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <limits>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -193,24 +194,95 @@ public:
         ~RowAppender();
         RowAppender(const RowAppender&) = delete;
         RowAppender& operator=(const RowAppender&) = delete;
-        void BeginRow(); // a row of Nulls until its fields are given
-        void SetInteger(int field, qint64 v);
-        void SetFloat(int field, double v);
+        // A row of Nulls until its fields are given.
+        void BeginRow() {
+            const quint32 r = *m_storeRows; // batches may have appended rows meanwhile
+            if (!m_open && (r & 63) != 0 && r != std::numeric_limits<quint32>::max()) {
+                m_row = r;
+                m_given = 0;
+                m_open = true;
+                return;
+            }
+            BeginRowSlow();
+        }
+        // The common kinds first take an inline path straight into the field's cells (a row of
+        // a million-row copy makes a call per field); anything else goes the general way.
+        void SetInteger(int field, qint64 v) {
+            if (m_open && size_t(field) < m_slots.size()) {
+                const Slot& s = m_slots[size_t(field)];
+                if (s.Type == FieldType::Integer && v >= std::numeric_limits<qint32>::min() &&
+                    v <= std::numeric_limits<qint32>::max() && Append(s.I32, qint32(v)))
+                    return;
+                if (s.Type == FieldType::LargeInt && Append(s.I64, v))
+                    return;
+            }
+            SetIntegerSlow(field, v);
+        }
+        void SetFloat(int field, double v) {
+            if (m_open && size_t(field) < m_slots.size() &&
+                m_slots[size_t(field)].Type == FieldType::Float &&
+                Append(m_slots[size_t(field)].F64, v))
+                return;
+            SetFloatSlow(field, v);
+        }
         void SetCurrency(int field, Currency v);
-        void SetBoolean(int field, bool v);
+        void SetBoolean(int field, bool v) {
+            if (m_open && size_t(field) < m_slots.size() &&
+                m_slots[size_t(field)].Type == FieldType::Boolean &&
+                Append(m_slots[size_t(field)].U8, quint8(v ? 1 : 0)))
+                return;
+            SetBooleanSlow(field, v);
+        }
         void SetString(int field, QStringView v);
         void SetStringUtf8(int field, std::string_view utf8);
         void SetDate(int field, const QDate& d);
         void SetDateTime(int field, const QDate& d, int msecsOfDay); // wall clock
         void SetValue(int field, const QVariant& v);
-        void EndRow();
+        void EndRow() {
+            if (m_open && m_given == m_slots.size()) {
+                m_open = false;
+                m_ds.m_row = *m_storeRows;
+                ++*m_storeRows;
+                *m_storeRowsStamp = ++*m_storeVersion;
+                m_ds.m_eof = m_ds.m_bof = false;
+                return;
+            }
+            EndRowSlow();
+        }
 
     private:
+        // A field's cells as the inline setters reach them; the store keeps its columns in place
+        // while rows are appended.
+        struct Slot {
+            FieldType Type = FieldType::String;
+            std::vector<qint32>* I32 = nullptr;
+            std::vector<qint64>* I64 = nullptr;
+            std::vector<double>* F64 = nullptr;
+            std::vector<quint8>* U8 = nullptr;
+        };
+        // The row's first cell of the field; false when it has one (the general way overwrites).
+        template <class T> bool Append(std::vector<T>* cells, T value) {
+            if (cells->size() != m_row)
+                return false;
+            cells->push_back(value);
+            ++m_given;
+            return true;
+        }
+        void BeginRowSlow();
+        void EndRowSlow();
+        void SetIntegerSlow(int field, qint64 v);
+        void SetFloatSlow(int field, double v);
+        void SetBooleanSlow(int field, bool v);
         Column& Col(int field);
         void Cell(Column& c);
         template <class Vec, class T> void Put(Column& c, Vec& cells, T value);
         ClientDataSet& m_ds;
         DataStore& m_store;
+        std::vector<Slot> m_slots;
+        quint32* m_storeRows;      // the store's row count, version and rows stamp
+        quint64* m_storeVersion;
+        quint64* m_storeRowsStamp;
+        size_t m_row = 0;   // the row being appended
         size_t m_given = 0; // fields of the open row that have their cell
         bool m_open = false;
     };
