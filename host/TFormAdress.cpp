@@ -17,7 +17,10 @@
 #include "TVoskPageControl2.h"
 #include "Vcl.Components.h"
 
+#include <EventGuard.h>
+
 #include <QFormLayout>
+#include <QTimer>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QToolButton>
@@ -189,6 +192,14 @@ void TFormAdress::FormCreate(QObject* sender) {
             PageControlAdresse->setCurrentIndex(i);
     // The page the user left the module on may already be the parameters' page.
     RecNoParamsFollow();
+}
+
+void TFormAdress::FormShow(QObject* sender) {
+    TModulForm::FormShow(sender);
+    if (m_documentsStarted || !GetParameterBool(QStringLiteral("Dokumente")))
+        return;
+    m_documentsStarted = true;
+    QTimer::singleShot(0, this, [this] { Rtl::Guarded([this] { BtDokuClick(BtDoku); }, this); });
 }
 
 void TFormAdress::RecNoParamsFollow() {

@@ -93,15 +93,13 @@ public:
     void SetFilterText(const QString& text) {
         m_text = text;
         m_ascii = true;
-        m_numberLike = true;
         m_lower.clear();
         for (const QChar c : text) {
             if (c.unicode() >= 0x80) {
                 m_ascii = false;
                 break;
             }
-            m_lower += asciiLower(c.unicode());
-            m_numberLike = m_numberLike && (c.isDigit() || c == u'-');
+            m_lower += asciiLower(char(c.unicode()));
         }
         resolve();
         invalidateFilter();
@@ -112,22 +110,24 @@ public:
         if (col < 0 || col >= m_class->FieldCount())
             return -1;
         for (int r = 0; r < m_class->RecordCount(); ++r) {
-            const QVariant& v = m_class->ValueRef(r, col);
-            if (isString(v)) {
-                // Qt folds character by character: texts of other lengths never match.
-                const QString& s = stringOf(v);
-                if (s.size() == text.size() && s.compare(text, Qt::CaseInsensitive) == 0)
-                    return r;
-            } else if (!v.isNull() && v.toString().compare(text, Qt::CaseInsensitive) == 0) {
+            const QVariant v = m_class->ValueRef(r, col);
+            if (!v.isNull() && v.toString().compare(text, Qt::CaseInsensitive) == 0)
                 return r;
-            }
         }
         return -1;
     }
     void resolve() {
         m_cols.clear();
-        for (const char* f : {"t_nr", "t_feld0", "t_kundtxt0", "t_feld3"})
-            m_cols << m_class->FieldIndex(QLatin1String(f));
+        m_asText.clear();
+        for (const char* f : {"t_nr", "t_feld0", "t_kundtxt0", "t_feld3"}) {
+            const int col = m_class->FieldIndex(QLatin1String(f));
+            m_cols << col;
+            // Texts and whole numbers are searched in the server's text as read.
+            const TFieldType t = m_class->FieldType(col);
+            m_asText << (t == TFieldType::String || t == TFieldType::Unknown ||
+                         t == TFieldType::SmallInt || t == TFieldType::Integer ||
+                         t == TFieldType::LargeInt);
+        }
         m_gray = m_class->FieldIndex(QStringLiteral("voskgray"));
         m_red = m_class->FieldIndex(QStringLiteral("voskred"));
         m_bold = m_class->FieldIndex(QStringLiteral("t_nr_voskbold"));
@@ -174,108 +174,96 @@ public:
     }
 
 protected:
-    // A keystroke filters the whole list, so a row costs no copy and no allocation: the stored
-    // texts are searched in place and numbers are written to the stack.
+    // A keystroke filters the whole list, so a row costs no copy and no allocation: the server's
+    // text is searched in place.
     bool filterAcceptsRow(int row, const QModelIndex&) const override {
         if (m_text.isEmpty() || row >= m_class->RecordCount())
             return true;
         bool blank = true;
         const int fields = m_class->FieldCount(); // the columns may be resolved only after a reset
-        for (int col : m_cols) {
+        for (qsizetype i = 0; i < m_cols.size(); ++i) {
+            const int col = m_cols[i];
             if (col < 0 || col >= fields)
                 continue;
-            const QVariant& v = m_class->ValueRef(row, col);
-            if (!isString(v) && v.isNull())
+            int length = 0;
+            if (const char* text = m_asText[i] ? m_class->ValueText(row, col, &length) : nullptr) {
+                blank = false;
+                if (containsUtf8(text, length))
+                    return true;
+                continue;
+            }
+            if (m_class->IsNullAt(row, col))
                 continue;
             blank = false;
-            if (matches(v))
+            if (contains(m_class->ValueRef(row, col).toString()))
                 return true;
         }
         return blank;
     }
 
 private:
-    static char16_t asciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + 32 : c; }
-    // Without the out-of-line type query, which costs as much as a short search.
-    static bool isString(const QVariant& v) {
-        return v.data_ptr().type() == QMetaType::fromType<QString>();
-    }
-    static const QString& stringOf(const QVariant& v) {
-        return *static_cast<const QString*>(v.constData());
-    }
+    static char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; }
 
-    bool matches(const QVariant& v) const {
-        if (isString(v))
-            return contains(stringOf(v));
-        switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::LongLong: {
-            if (!m_ascii)
-                return v.toString().contains(m_text, Qt::CaseInsensitive);
-            if (!m_numberLike)
-                return false; // a number is written with digits and a sign only
-            char digits[24];
-            const auto end = std::to_chars(digits, digits + sizeof digits, v.toLongLong()).ptr;
-            char16_t text[24];
-            std::copy(digits, end, text);
-            return contains(QStringView(text, end - digits));
-        }
-        default: return contains(v.toString());
-        }
-    }
+    bool contains(const QString& text) const { return text.contains(m_text, Qt::CaseInsensitive); }
 
-    // Plain ASCII, as nearly every text is, is compared here; any other character hands the
-    // text to Qt's Unicode folding, which also folds such characters onto ASCII ones.
-    bool contains(QStringView text) const {
+    // Plain ASCII filters, as nearly every one is, compare bytes; Qt's Unicode folding also folds
+    // two other characters onto ASCII letters (long s and the Kelvin sign), so a text holding one
+    // of them that the bytes did not match goes through Qt.
+    bool containsUtf8(const char* h, int n) const {
         if (!m_ascii)
-            return text.contains(m_text, Qt::CaseInsensitive);
-        const char16_t* h = reinterpret_cast<const char16_t*>(text.utf16());
-        const qsizetype n = text.size(), m = m_lower.size();
-        const char16_t* needle = reinterpret_cast<const char16_t*>(m_lower.utf16());
-        const auto restMatches = [&](qsizetype at) {
+            return contains(QString::fromUtf8(h, n));
+        const int m = int(m_lower.size());
+        const char* needle = m_lower.constData();
+        const auto restMatches = [&](int at) {
             if (at + m > n)
                 return false;
-            qsizetype k = 1;
+            int k = 1;
             while (k < m && asciiLower(h[at + k]) == needle[k])
                 ++k;
             return k == m;
         };
+        const auto foldsToAscii = [&](int at) {
+            const auto b = [&](int i) { return i >= 0 ? uchar(h[i]) : 0; };
+            return (b(at) == 0xBF && b(at - 1) == 0xC5) ||
+                   (b(at) == 0xAA && b(at - 1) == 0x84 && b(at - 2) == 0xE2);
+        };
         // A letter and its capital differ in bit 0x20 alone, so one compare finds both.
-        const char16_t first = needle[0];
-        const char16_t caseBit = first >= u'a' && first <= u'z' ? 0x20 : 0;
-        qsizetype i = 0;
+        const char first = needle[0];
+        const char caseBit = first >= 'a' && first <= 'z' ? 0x20 : 0;
+        bool folding = false;
+        int i = 0;
 #ifdef __SSE2__
-        // Eight characters at a time: any one outside ASCII, and where the first letter is.
-        const __m128i high = _mm_set1_epi16(short(0xff80));
-        const __m128i bit = _mm_set1_epi16(short(caseBit));
-        const __m128i lead = _mm_set1_epi16(short(first));
-        for (; i + 8 <= n; i += 8) {
+        const __m128i bit = _mm_set1_epi8(caseBit);
+        const __m128i lead = _mm_set1_epi8(first);
+        const __m128i longS = _mm_set1_epi8(char(0xBF));
+        const __m128i kelvin = _mm_set1_epi8(char(0xAA));
+        for (; i + 16 <= n; i += 16) {
             const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i));
-            const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(x, high), _mm_setzero_si128());
-            if (_mm_movemask_epi8(ascii) != 0xffff)
-                return text.contains(m_text, Qt::CaseInsensitive);
-            auto hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(x, bit), lead)));
-            for (; hits != 0; hits &= hits - 1, hits &= hits - 1) // two bits a character
-                if (restMatches(i + std::countr_zero(hits) / 2))
+            for (auto hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(x, bit), lead)));
+                 hits != 0; hits &= hits - 1)
+                if (restMatches(i + std::countr_zero(hits)))
                     return true;
+            if (!folding)
+                for (auto marks = unsigned(_mm_movemask_epi8(_mm_or_si128(
+                         _mm_cmpeq_epi8(x, longS), _mm_cmpeq_epi8(x, kelvin))));
+                     marks != 0 && !folding; marks &= marks - 1)
+                    folding = foldsToAscii(i + std::countr_zero(marks));
         }
 #endif
         for (; i < n; ++i) {
-            const char16_t c = h[i];
-            if (c >= 0x80)
-                return text.contains(m_text, Qt::CaseInsensitive);
-            if ((c | caseBit) == first && restMatches(i))
+            if (char(h[i] | caseBit) == first && restMatches(i))
                 return true;
+            folding = folding || foldsToAscii(i);
         }
-        return false;
+        return folding && contains(QString::fromUtf8(h, n));
     }
 
     TVoskClass* m_class;
     QString m_text;
-    QString m_lower; // m_text in ASCII lower case, when m_ascii
+    QByteArray m_lower; // m_text in ASCII lower case, when m_ascii
     bool m_ascii = true;
-    bool m_numberLike = true; // m_text holds only digits and signs
     QList<int> m_cols;
+    QList<bool> m_asText; // per column of m_cols: searched in the server's text
     int m_gray = -1, m_red = -1, m_bold = -1;
 };
 

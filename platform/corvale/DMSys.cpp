@@ -1,11 +1,17 @@
 #include "DMSys.h"
 
+#include "Korvexutils.h"
+#include "Ukorvexclasses.Dokument.h"
+#include "Vcl.Services.h"
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace {
@@ -21,12 +27,15 @@ const ThemeIcon kIcons[] = {
     {4, {"view-history", "document-open-recent", nullptr}},      // history
     {5, {"document-print", nullptr, nullptr}},                    // print
     {6, {"appointment-new", "x-office-calendar", nullptr}},       // resubmission date
+    {8, {"security-low", "emblem-unreadable", "object-locked"}},  // access denied
     {TDMSys::ImageOk, {"dialog-ok-apply", "dialog-ok", "object-select-symbolic"}},
     {29, {"dialog-information", nullptr, nullptr}},               // alert window
     {41, {"edit-clear", "edit-delete", nullptr}},                 // clear a value
     {56, {"system-search", "edit-find", nullptr}},                // search in the grid
     {60, {"edit-copy", nullptr, nullptr}},                        // copy / paste field values
     {152, {"document-open", nullptr, nullptr}},                   // open a file
+    {233, {"scanner", "document-scan", "image-x-generic"}},       // scan into a document
+    {305, {"document-import", "insert-image", "image-x-generic"}}, // a file into the scan window
     {175, {"configure", "preferences-system", "emblem-system"}},  // module settings
     {237, {"view-filter", "edit-find", nullptr}},                 // grid filters
     {245, {"view-grid", "view-grid-symbolic", "view-list-details"}}, // grid settings
@@ -41,11 +50,32 @@ const ThemeIcon kIcons[] = {
     {283, {"window-restore", "view-restore", nullptr}},           // dock the window
     {290, {"window-duplicate", "window-new", nullptr}},           // one more window
     {291, {"format-text-uppercase", "format-text-bold", nullptr}}, // special function: capitals
+    {307, {"image-missing", "dialog-question", nullptr}},         // not found
     {TDMSys::ImageMinimize, {"window-minimize", nullptr, nullptr}},
     {238, {"gnumeric-autofilter", "view-filter", nullptr}},       // stored grid filter in force
     {239, {"kt-add-filters", "view-filter", nullptr}},            // grid filter changed
     {244, {"zoom-fit-width", "gnumeric-column-size", nullptr}},   // optimal column widths
     {258, {"x-office-spreadsheet", "document-export", nullptr}},  // cached data read again
+    // The document management: tree nodes and document states.
+    {1, {"folder-root", "user-home", "folder"}},                  // root folder of a record
+    {3, {"transform-move", "object-move", nullptr}},              // drag handle of a document
+    {37, {"folder-bookmark", "folder-favorites", "folder"}},      // custom / initial folder
+    {38, {"folder-documents", "folder", nullptr}},                // folder with documents
+    {151, {"folder", nullptr, nullptr}},                          // empty folder
+    {92, {"insert-link", "emblem-symbolic-link", nullptr}},       // linked from another record
+    {126, {"view-hidden", "text-x-generic", nullptr}},            // hidden document
+    {127, {"text-x-generic", "document-multiple", nullptr}},      // stored document
+    {128, {"emblem-favorite", "starred-symbolic", nullptr}},      // standard document
+    {158, {"document-export", nullptr, nullptr}},                 // automatic export
+    {206, {"go-jump", nullptr, nullptr}},                         // from another table
+    {229, {"view-list-details", nullptr, nullptr}},               // list output defined (tab)
+    {265, {"view-list-details", nullptr, nullptr}},               // list output defined
+    {267, {"lock", "object-locked", nullptr}},                    // locked
+    {268, {"document-encrypt", "lock", nullptr}},                 // checked out
+    {270, {"object-locked", "lock", nullptr}},                    // locked by me
+    {271, {"document-edit", "document-edit-sign", nullptr}},      // checked out by me
+    {275, {"document-print-preview", "document-print", nullptr}}, // report printed after it
+    {282, {"emblem-symbolic-link", "insert-link", nullptr}},      // file outside the store
 };
 
 // Icons come from the desktop's theme; without a desktop (offscreen, a bare X server) Qt knows no
@@ -163,4 +193,54 @@ TDMSys* TDMSys::Instance() {
             instance->setParent(app);
     }
     return instance;
+}
+
+// ---- scanning into the document management
+// --------------------------------------------------------
+
+Rtl::HookSlot<TDMSys::TDMSScan> TDMSys::_DMSScan;
+
+void TDMSys::Scan(QObject* owner, bool scannerSetup, int, int, int, int,
+                  const QStringList& scanParams, TDokument* dokument) {
+    if (!_DMSScan.Assigned()) {
+        Korvexutils::RaiseInformation(NoScanServiceText());
+        return;
+    }
+    const TDokumentInsertData data = dokument ? dokument->InsertData() : TDokumentInsertData{};
+    _DMSScan(owner, scannerSetup, dokument, scanParams, data.DokType, data.DokIdent, {});
+}
+
+void TDMSys::DMSLoad(QObject* owner, int mode, const QString& dokType, const QString& dokIdent,
+                     const QString& table, const QString& recId, const QString& config, int, int,
+                     int, TDMSLoadOptions, const TDokumentEvent& onDokEvent) {
+    // The template of the new documents: the record they belong to and what they are.
+    TDokument dokument;
+    dokument.SetInsertData({true, QString(), dokType, dokIdent, QString(),
+                            mode == 5 ? QStringLiteral("file") : QStringLiteral("image")});
+    dokument.LoadByRecord(table, recId, false);
+    if (_DMSScan.Assigned()) {
+        QStringList params =
+            config.split(QRegularExpression(QStringLiteral("\\r?\\n")), Qt::SkipEmptyParts);
+        params << QStringLiteral("ScanSource=") + (mode == 5   ? QStringLiteral("otherfile")
+                                                   : mode == 4 ? QStringLiteral("file")
+                                                               : QString());
+        _DMSScan(owner, false, &dokument, params, dokType, dokIdent, onDokEvent);
+        return;
+    }
+    if (mode != 5) {
+        Korvexutils::RaiseInformation(NoScanServiceText());
+        return;
+    }
+    Vcl::TFileRequest request;
+    request.caption = QStringLiteral("Dokument importieren (PDF/Images)");
+    request.filter = QStringLiteral("PDF und Bilder|*.pdf;*.tif;*.tiff;*.png;*.jpg;*.jpeg;*.bmp;"
+                                    "*.gif|Alle Dateien|*.*");
+    request.parent = qobject_cast<QWidget*>(owner);
+    const QString file = Vcl::FileDialogs::Instance().OpenFile(request);
+    if (file.isEmpty())
+        return;
+    dokument.InsertData().Name = QFileInfo(file).fileName();
+    dokument.DMSAddFileAsBLOB(file, table, recId);
+    if (onDokEvent)
+        onDokEvent(nullptr, &dokument, 0, QStringList());
 }

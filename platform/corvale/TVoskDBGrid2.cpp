@@ -12,6 +12,7 @@
 #include "TVoskGridCellDelegate.h"
 #include "VoskAllOrNothing.h"
 #include "VoskConditionalFormatting.h"
+#include "VoskTextWidths.h"
 
 #include <QHeaderView>
 #include <QStyledItemDelegate>
@@ -95,6 +96,88 @@ void TVoskDBGrid2::applyColumns() {
         if (columnWidth(c) > widest)
             setColumnWidth(c, widest);
     applyLayoutIfPending();
+}
+
+int TVoskDBGrid2::sizeHintForColumn(int column) const {
+    const QModelIndex first = m_model ? m_model->index(0, column) : QModelIndex();
+    auto* delegate = first.isValid()
+                         ? qobject_cast<TVoskGridCellDelegate*>(itemDelegateForIndex(first))
+                         : nullptr;
+    if (model() != m_model || !delegate || !m_conditionalFormatting->IsEmpty())
+        return QTableView::sizeHintForColumn(column);
+    ensurePolished();
+    // The rows the table view would measure: those in view, then alternately below and above
+    // them up to the header's precision. The widest is what counts, so only which rows matters.
+    const QHeaderView* rows = verticalHeader();
+    const int maximum = horizontalHeader()->resizeContentsPrecision();
+    const int count = m_model->rowCount();
+    int top = qMax(0, rows->visualIndexAt(0));
+    int bottom = rows->visualIndexAt(viewport()->height());
+    if (!isVisible() || bottom == -1)
+        bottom = count - 1;
+    std::vector<int> measured;
+    int row = top;
+    for (; row <= bottom; ++row) {
+        const int logical = rows->logicalIndex(row);
+        if (rows->isSectionHidden(logical))
+            continue;
+        measured.push_back(logical);
+        if (int(measured.size()) == maximum)
+            break;
+    }
+    int above = top, below = row - 1;
+    while (maximum != 0 && int(measured.size()) != maximum && (above > 0 || below < count - 1)) {
+        int logical = -1;
+        if ((measured.size() % 2 && above > 0) || below == count - 1) {
+            while (above > 0 && logical < 0)
+                if (const int l = rows->logicalIndex(--above); !rows->isSectionHidden(l))
+                    logical = l;
+        } else {
+            while (below < count - 1 && logical < 0)
+                if (const int l = rows->logicalIndex(++below); !rows->isSectionHidden(l))
+                    logical = l;
+        }
+        if (logical >= 0)
+            measured.push_back(logical);
+    }
+
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    TVoskTextWidths& widths = TVoskTextWidths::ForFont(option.font);
+    const auto exact = [&](int r) { return delegate->sizeHint(option, m_model->index(r, column)).width(); };
+    int hint = 0;
+    // Cells without a text (no value, a check box alone) are alike: one of them is measured.
+    bool emptyMeasured = false;
+    qreal widest = -1;
+    int widestRow = -1;
+    QString widestText;
+    for (int r : measured) {
+        const QVariant value = m_model->data(m_model->index(r, column), Qt::DisplayRole);
+        if (!value.isValid() || value.isNull()) {
+            if (!emptyMeasured)
+                hint = qMax(hint, exact(r));
+            emptyMeasured = true;
+            continue;
+        }
+        QString text = delegate->displayText(value, option.locale);
+        const qreal w = widths.Width(text);
+        if (w < 0) {
+            hint = qMax(hint, exact(r));
+        } else if (w > widest) {
+            widest = w;
+            widestRow = r;
+            widestText = std::move(text);
+        }
+    }
+    if (widestRow >= 0) {
+        // The sums stand for the shaping only as long as they agree where it matters.
+        if (widths.Shaped(widestText) != widest) {
+            widths.Distrust();
+            return QTableView::sizeHintForColumn(column);
+        }
+        hint = qMax(hint, exact(widestRow));
+    }
+    return showGrid() ? hint + 1 : hint;
 }
 
 int TVoskDBGrid2::columnByFieldName(const QString& fieldName) const {

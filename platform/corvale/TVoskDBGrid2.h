@@ -210,6 +210,10 @@ public:
     QLineEdit* SearchPanel() const { return m_searchPanel; }
     QLineEdit* FindBox() const { return m_findBox; }
 
+    // What the column's content needs: the rows Qt's table view measures, measured the same,
+    // but plain texts by their summed character widths (VoskTextWidths.h), not a layout each.
+    int sizeHintForColumn(int column) const override;
+
 protected:
     void resizeEvent(QResizeEvent* e) override;
 

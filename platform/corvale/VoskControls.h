@@ -86,7 +86,7 @@ void SetShowHint(QObject* comp, bool show);
 } // namespace Corvale
 
 // The maker's button: a tool button that carries a value for its handler (a record id).
-class TVoskButton2 final : public QToolButton {
+class TVoskButton2 : public QToolButton {
     Q_OBJECT
 public:
     explicit TVoskButton2(QWidget* parent = nullptr);

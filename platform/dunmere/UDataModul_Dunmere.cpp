@@ -92,8 +92,11 @@ bool TVoskDM_Dunmere::ReloadCache(const QString& name) {
 
 bool TVoskDM_Dunmere::RefreshCache(const QString& name, bool forced) {
     bool known = ReloadCache(name);
-    if (TDM1* dm = DM1())
+    if (TDM1* dm = DM1()) {
         known = dm->RefreshCachedQueries(name, forced) > 0 || known;
+        // A table changed by an administrator's function may have new columns.
+        dm->Database().ForgetTableInfo(name);
+    }
     return known;
 }
 

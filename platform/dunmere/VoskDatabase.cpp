@@ -166,6 +166,7 @@ void TVoskDatabase::Disconnect() {
         PQfinish(m_conn);
     m_conn = nullptr;
     m_sqlCache.clear();
+    m_tableInfo.clear();
 }
 
 bool TVoskDatabase::Connected() const { return m_conn && PQstatus(m_conn) == CONNECTION_OK; }

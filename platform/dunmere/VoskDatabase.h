@@ -2,6 +2,8 @@
 // One libpq connection of the database layer, its transactions, named SQL and the error class that
 // carries what the server said.
 
+#include "VoskTableInfo.h"
+
 #include <VoskExceptions.h>
 
 #include <QHash>
@@ -9,6 +11,8 @@
 #include <QVariant>
 
 #include <libpq-fe.h>
+
+#include <memory>
 
 // The fields of a server error that name what failed (libpq's PG_DIAG_* fields).
 struct TPgDiagnostics {
@@ -82,6 +86,14 @@ public:
     bool StandardSQL_Exists(const QString& key);
     void ClearSqlCache() { m_sqlCache.clear(); }
 
+    // The catalogue's description of a table (as written in SQL, schema allowed), read once per
+    // connection; a cached entry that does not match the result read is read again. A table that
+    // does not exist gives an entry without columns. ForgetTableInfo drops the entries of a table
+    // (by its name with or without schema), or all of them for an empty name.
+    std::shared_ptr<const TVoskTableInfo> TableInfo(const QString& table,
+                                                    const PGresult* read = nullptr);
+    void ForgetTableInfo(const QString& table = {});
+
     // Round trips sent on this connection, for tests and benchmarks that count queries.
     qint64 RoundTrips() const { return m_roundTrips; }
     void CountRoundTrip() { ++m_roundTrips; }
@@ -92,6 +104,7 @@ public:
 private:
     PGconn* m_conn = nullptr;
     QHash<QString, QString> m_sqlCache;
+    QHash<QString, std::shared_ptr<const TVoskTableInfo>> m_tableInfo;
     qint64 m_roundTrips = 0;
 };
 

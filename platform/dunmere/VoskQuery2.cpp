@@ -392,6 +392,13 @@ void TVoskQuery2::Close() {
     m_bof = true;
 }
 
+PGresult* TVoskQuery2::TakeResult() {
+    PGresult* res = m_res;
+    m_res = nullptr;
+    Close();
+    return res;
+}
+
 int TVoskQuery2::ExecSQL() {
     Close();
     PGresult* res = run();

@@ -160,6 +160,8 @@ public:
     bool IsNullAt(int row, int col) const;
     QVariant ValueAt(int row, int col) const;
     const PGresult* Result() const { return m_res; }
+    // Hands the open result to the caller (who PQclears it) and closes the query.
+    PGresult* TakeResult();
 
     // Bulk reads of large results (VoskQueryStream.h): runs the statement and hands back its
     // rows one at a time instead of holding the result whole. The query itself stays closed.

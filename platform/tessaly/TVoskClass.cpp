@@ -31,8 +31,8 @@ QString stripSemicolon(QString sql) {
     return sql;
 }
 
-QVariant rawParam(const QByteArray& raw, bool null) {
-    return null ? QVariant() : QVariant(QString::fromUtf8(raw));
+QVariant rawParam(std::string_view raw, bool null) {
+    return null ? QVariant() : QVariant(QString::fromUtf8(raw.data(), qsizetype(raw.size())));
 }
 
 } // namespace
@@ -49,7 +49,7 @@ QString TVoskDataField::FieldName() const {
 bool TVoskDataField::Writable() const { return Exists() && m_owner->FieldWritable(m_col); }
 
 QVariant TVoskDataField::Value() const {
-    if (!Exists() || m_owner->m_rows.empty())
+    if (!Exists() || m_owner->m_store.Empty())
         return {};
     return m_owner->Value(m_owner->m_cur, m_col);
 }
@@ -150,7 +150,7 @@ bool TVoskClass::HasKeyField() const {
 }
 
 QString TVoskClass::KeyText() const {
-    if (m_rows.empty() || !HasKeyField())
+    if (m_store.Empty() || !HasKeyField())
         return {};
     QStringList parts;
     for (int c : keyCols())
@@ -198,78 +198,52 @@ QString TVoskClass::SelectSql() const {
     return sql;
 }
 
-void TVoskClass::readInto(std::vector<Row>& rows, std::vector<Column>* cols, const QString& sql,
+void TVoskClass::readInto(TVoskRowStore& store, std::vector<Column>& cols, const QString& sql,
                           const QVariantMap& params) {
     TVoskQuery2 q(&Database(), sql);
     for (auto it = params.begin(); it != params.end(); ++it)
         if (TVoskParam* p = q.FindParam(it.key()))
             p->SetValue(it.value());
     q.Open();
+    const PGresult* res = q.Result();
     const int nf = q.FieldCount();
-    if (cols) {
-        // Which result columns are columns of our table decides what Post writes: libpq names
-        // the source table and column of each, so a join or a computed column stays read-only.
-        QHash<int, Column> tableCols;
-        Oid tableOid = InvalidOid;
-        if (!m_sqlTable.isEmpty()) {
-            TVoskQuery2 a(&Database(),
-                          QStringLiteral("SELECT a.attnum, a.attname, c.oid, "
-                                         "format_type(a.atttypid, a.atttypmod), a.atthasdef, "
-                                         "t.typcategory, t.typname, a.atttypmod "
-                                         "FROM pg_attribute a "
-                                         "JOIN pg_class c ON c.oid = a.attrelid "
-                                         "JOIN pg_type t ON t.oid = a.atttypid "
-                                         "WHERE a.attrelid = to_regclass(:t) AND a.attnum > 0 "
-                                         "AND NOT a.attisdropped AND a.attgenerated = ''"));
-            a.Bind(QStringLiteral("t"), quotedTable());
-            a.Open();
-            for (; !a.Eof(); a.Next()) {
-                Column tc;
-                tc.name = a.Fields(1).AsString();
-                tc.sqlType = a.Fields(3).AsString();
-                tc.hasDefault = a.Fields(4).AsBoolean();
-                const QString cat = a.Fields(5).AsString();
-                tc.category = cat.isEmpty() ? QChar() : cat.at(0);
-                const QString typName = a.Fields(6).AsString();
-                tc.integer = typName == u"int2" || typName == u"int4" || typName == u"int8";
-                const int typmod = a.Fields(7).AsInteger();
-                if (tc.category == u'S' && typmod > 4)
-                    tc.size = typmod - 4; // varchar(n) and char(n) keep n + 4
-                tableCols.insert(a.Fields(0).AsInteger(), tc);
-                tableOid = Oid(a.Fields(2).AsLargeInt());
-            }
+    // Which result columns are columns of our table decides what Post writes: libpq names the
+    // source table and column of each, so a join or a computed column stays read-only.
+    std::shared_ptr<const TVoskTableInfo> table;
+    if (!m_sqlTable.isEmpty())
+        table = Database().TableInfo(quotedTable(), res);
+    cols.clear();
+    std::vector<TFieldType> types;
+    types.reserve(size_t(nf));
+    for (int c = 0; c < nf; ++c) {
+        Column col;
+        col.name = q.Fields(c).FieldName();
+        if (const TVoskTableColumn* att = table ? table->ColumnOf(res, c) : nullptr;
+            att && att->name == col.name) {
+            col.sqlType = att->sqlType;
+            col.hasDefault = att->hasDefault;
+            col.category = att->category;
+            col.integer = att->integer;
+            col.size = att->size;
+            col.writable = true;
         }
-        cols->clear();
-        for (int c = 0; c < nf; ++c) {
-            Column col;
-            col.name = q.Fields(c).FieldName();
-            const PGresult* res = q.Result();
-            if (tableOid != InvalidOid && PQftable(res, c) == tableOid) {
-                const Column att = tableCols.value(PQftablecol(res, c));
-                if (!att.name.isEmpty() && att.name == col.name) {
-                    col = att;
-                    col.writable = true;
-                }
-            }
-            col.boolean = FieldTypeOfOid(PQftype(res, c)) == TFieldType::Boolean;
-            cols->push_back(col);
-        }
+        types.push_back(FieldTypeOfOid(PQftype(res, c)));
+        col.boolean = types.back() == TFieldType::Boolean;
+        cols.push_back(col);
     }
-    rows.clear();
-    rows.reserve(size_t(q.RecordCount()));
-    for (int r = 0; r < q.RecordCount(); ++r)
-        rows.push_back(rowOf(q, r));
+    store.Reset(q.TakeResult(), std::move(types));
 }
 
 // Reads the whole result first, so a failing query leaves the rows shown so far in place.
 void TVoskClass::reload() {
-    std::vector<Row> rows;
+    TVoskRowStore store;
     std::vector<Column> cols;
-    readInto(rows, &cols, SelectSql(), SelectParams());
+    readInto(store, cols, SelectSql(), SelectParams());
     emit AboutToReset();
-    m_rows = std::move(rows);
+    m_store.Swap(store);
     m_cols = std::move(cols);
     m_cur = 0;
+    m_hasBackup = false;
 }
 
 void TVoskClass::Open() {
@@ -277,7 +251,7 @@ void TVoskClass::Open() {
         Close();
     reload();
     m_bof = true;
-    m_eof = m_rows.empty();
+    m_eof = m_store.Empty();
     m_modified = false;
     m_state = dsBrowse;
     emit RowsReset();
@@ -289,7 +263,8 @@ void TVoskClass::Close() {
     if (!Active())
         return;
     emit AboutToReset();
-    m_rows.clear();
+    m_store.Clear();
+    m_hasBackup = false;
     m_cols.clear();
     m_changed.clear();
     m_cur = 0;
@@ -330,7 +305,7 @@ void TVoskClass::checkBrowseMode() {
 }
 
 void TVoskClass::moveTo(int row) {
-    if (m_rows.empty())
+    if (m_store.Empty())
         return;
     row = qBound(0, row, RecordCount() - 1);
     const bool moved = row != m_cur;
@@ -344,7 +319,7 @@ void TVoskClass::SetRecNo(int recNo) {
     checkBrowseMode();
     moveTo(recNo - 1);
     m_bof = m_cur == 0;
-    m_eof = m_rows.empty();
+    m_eof = m_store.Empty();
 }
 
 void TVoskClass::First() {
@@ -352,7 +327,7 @@ void TVoskClass::First() {
     checkBrowseMode();
     moveTo(0);
     m_bof = true;
-    m_eof = m_rows.empty();
+    m_eof = m_store.Empty();
 }
 
 void TVoskClass::Last() {
@@ -360,7 +335,7 @@ void TVoskClass::Last() {
     checkBrowseMode();
     moveTo(RecordCount() - 1);
     m_eof = true;
-    m_bof = m_rows.empty();
+    m_bof = m_store.Empty();
 }
 
 void TVoskClass::Next() {
@@ -466,7 +441,7 @@ TVoskDataField TVoskClass::Fields(int index) {
 QVariant TVoskClass::Value(int row, int col) const {
     if (row < 0 || row >= RecordCount() || col < 0 || col >= FieldCount())
         return {};
-    return m_rows[size_t(row)].value[size_t(col)];
+    return m_store.Value(m_store.At(row), col);
 }
 
 bool TVoskClass::FieldWritable(int col) const {
@@ -532,10 +507,11 @@ void TVoskClass::SetValue(int col, const QVariant& value) {
                            : value;
     if (!InEdit())
         Edit();
-    QVariant& cell = m_rows[size_t(m_cur)].value[size_t(col)];
+    const Handle h = m_store.At(m_cur);
+    const QVariant cell = m_store.Value(h, col);
     if (cell.isNull() == v.isNull() && cell == v)
         return;
-    cell = v;
+    m_store.SetValue(h, col, v);
     m_changed[size_t(col)] = true;
     const bool first = !m_modified;
     m_modified = true;
@@ -548,13 +524,15 @@ void TVoskClass::Edit() {
     requireModify();
     if (InEdit())
         return;
-    if (m_rows.empty()) {
+    if (m_store.Empty()) {
         Append();
         return;
     }
     if (BeforeEdit)
         BeforeEdit(this);
-    m_backup = m_rows[size_t(m_cur)];
+    m_backup = m_store.At(m_cur);
+    m_hasBackup = true;
+    m_store.Replace(m_cur, m_store.CopyRow(m_backup));
     m_changed.assign(m_cols.size(), false);
     m_modified = false;
     setState(dsEdit);
@@ -569,17 +547,12 @@ void TVoskClass::startInsert(int at) {
         // The event may move the cursor: an inserted record goes where the cursor then stands.
         const bool append = at >= RecordCount() && at > 0;
         BeforeInsert(this);
-        at = append ? RecordCount() : (m_rows.empty() ? 0 : m_cur);
+        at = append ? RecordCount() : (m_store.Empty() ? 0 : m_cur);
     }
-    Row row;
-    row.value.resize(m_cols.size());
-    row.raw.resize(m_cols.size());
-    row.null.assign(m_cols.size(), true);
-    row.fresh = true;
     at = qBound(0, at, RecordCount());
-    m_insertFrom = m_rows.empty() ? 0 : m_cur;
+    m_insertFrom = m_store.Empty() ? 0 : m_cur;
     emit AboutToInsertRow(at);
-    m_rows.insert(m_rows.begin() + at, std::move(row));
+    m_store.Insert(at, m_store.NewRow());
     m_changed.assign(m_cols.size(), false);
     m_modified = false;
     m_state = dsInsert;
@@ -594,7 +567,7 @@ void TVoskClass::startInsert(int at) {
 
 void TVoskClass::Append() { startInsert(RecordCount()); }
 
-void TVoskClass::Insert() { startInsert(m_rows.empty() ? 0 : m_cur); }
+void TVoskClass::Insert() { startInsert(m_store.Empty() ? 0 : m_cur); }
 
 void TVoskClass::Cancel() {
     if (!InEdit())
@@ -606,18 +579,22 @@ void TVoskClass::Cancel() {
         m_state = dsBrowse;
         m_modified = false;
         emit AboutToRemoveRow(row);
-        m_rows.erase(m_rows.begin() + row);
+        m_store.Release(m_store.Take(row));
         emit RowRemoved(row);
         // Back on the record the user was on before the new one; the rows after the new one
         // have moved back to where they were.
         m_cur = qBound(0, m_insertFrom, qMax(0, RecordCount() - 1));
-        m_eof = m_rows.empty();
+        m_eof = m_store.Empty();
         m_bof = m_cur == 0;
         emit CurrentChanged(CurrentRow());
         emit StateChanged();
         return;
     }
-    m_rows[size_t(row)] = m_backup;
+    if (m_hasBackup) {
+        m_store.Release(m_store.At(row));
+        m_store.Replace(row, m_backup);
+        m_hasBackup = false;
+    }
     m_state = dsBrowse;
     m_modified = false;
     emit RowUpdated(row);
@@ -671,6 +648,12 @@ void TVoskClass::Post(bool askBefore) {
     if (askBefore && BeforePost)
         BeforePost(this);
     if (m_state == dsEdit && !m_modified) {
+        // Nothing changed: the row as read takes the copy's place again.
+        if (m_hasBackup) {
+            m_store.Release(m_store.At(m_cur));
+            m_store.Replace(m_cur, m_backup);
+            m_hasBackup = false;
+        }
         setState(dsBrowse);
         return;
     }
@@ -683,6 +666,7 @@ void TVoskClass::Post(bool askBefore) {
         throwTranslated(e, QStringLiteral("Der Datensatz konnte nicht gespeichert werden (%1)")
                                .arg(Description()));
     }
+    dropBackup();
     m_modified = false;
     m_changed.assign(m_cols.size(), false);
     m_state = dsBrowse;
@@ -699,12 +683,12 @@ void TVoskClass::throwTranslated(const EVoskDatabaseError& e, const QString& con
     // The server names no column when a value is too long or of the wrong kind: the first value
     // this write sent that could not fit is the one.
     const QString state = e.SqlState();
-    if (!m_rows.empty() && m_changed.size() == m_cols.size()) {
-        const Row& row = m_rows[size_t(m_cur)];
+    if (!m_store.Empty() && m_changed.size() == m_cols.size()) {
+        const Handle row = m_store.At(m_cur);
         for (size_t c = 0; c < m_cols.size() && ctx.column.isEmpty(); ++c) {
-            if (!m_changed[c] || row.value[c].isNull())
+            if (!m_changed[c] || m_store.IsNull(row, int(c)))
                 continue;
-            const QString text = row.value[c].toString();
+            const QString text = m_store.Value(row, int(c)).toString();
             const Column& col = m_cols[c];
             if (state == u"22001" && col.size > 0 && text.size() > col.size) {
                 ctx.column = col.name;
@@ -725,26 +709,17 @@ void TVoskClass::throwTranslated(const EVoskDatabaseError& e, const QString& con
     throw wrapped;
 }
 
-TVoskClass::Row TVoskClass::rowOf(const TVoskQuery2& q, int r) {
-    const int nf = q.FieldCount();
-    Row row;
-    row.value.resize(size_t(nf));
-    row.raw.resize(size_t(nf));
-    row.null.resize(size_t(nf));
-    for (int c = 0; c < nf; ++c) {
-        row.null[size_t(c)] = q.IsNullAt(r, c);
-        const auto raw = q.RawAt(r, c);
-        row.raw[size_t(c)] = QByteArray(raw.data(), qsizetype(raw.size()));
-        row.value[size_t(c)] = q.ValueAt(r, c);
-    }
-    return row;
+void TVoskClass::dropBackup() {
+    if (m_hasBackup)
+        m_store.Release(m_backup);
+    m_hasBackup = false;
 }
 
 // Conditions that find the row as it was read: the key by equality, every other column of the
 // table NULL-safe by its text, so that any change by someone else makes the row miss. The value as
 // read goes through the column's type first, so both sides are in the server's text form, and
 // types without an equality operator (json) compare too.
-QString TVoskClass::whereAsRead(const Row& asRead, QVariantMap& params) const {
+QString TVoskClass::whereAsRead(Handle asRead, QVariantMap& params) const {
     std::vector<bool> isKey(m_cols.size(), false);
     for (int c : keyCols())
         isKey[size_t(c)] = true;
@@ -760,7 +735,7 @@ QString TVoskClass::whereAsRead(const Row& asRead, QVariantMap& params) const {
             conds << QStringLiteral(
                          "CAST(%1 AS text) IS NOT DISTINCT FROM CAST(CAST(:%2 AS %3) AS text)")
                          .arg(col, p, m_cols[c].sqlType);
-        params.insert(p, rawParam(asRead.raw[c], asRead.null[c]));
+        params.insert(p, rawParam(m_store.Raw(asRead, int(c)), m_store.RawNull(asRead, int(c))));
     }
     return QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
 }
@@ -771,50 +746,43 @@ void TVoskClass::requireKey() const {
                                  .arg(Description(), m_keyFields));
 }
 
-std::vector<TVoskClass::Row> TVoskClass::run(const QString& sql, const QVariantMap& params,
-                                             QStringList* names) {
+TVoskClass::Result TVoskClass::run(const QString& sql, const QVariantMap& params) {
     TVoskQuery2 q(&Database(), sql);
     for (auto it = params.begin(); it != params.end(); ++it)
         if (TVoskParam* p = q.FindParam(it.key()))
             p->SetValue(it.value());
     q.Open();
-    std::vector<Row> rows;
-    for (int r = 0; r < q.RecordCount(); ++r)
-        rows.push_back(rowOf(q, r));
-    if (names)
-        *names = q.FieldNames();
-    return rows;
+    return Result(q.TakeResult());
 }
 
 void TVoskClass::postUpdate() {
     requireKey();
-    const Row& row = m_rows[size_t(m_cur)];
+    const Handle row = m_store.At(m_cur);
     QStringList sets;
     QVariantMap params;
     for (size_t c = 0; c < m_cols.size(); ++c)
         if (m_changed[c] && m_cols[c].writable) {
             const QString p = QStringLiteral("s%1").arg(c);
             sets << quoteIdent(m_cols[c].name) + QStringLiteral(" = :") + p;
-            params.insert(p, row.value[c]);
+            params.insert(p, m_store.Value(row, int(c)));
         }
     if (sets.isEmpty())
         return;
     const QString sql = QStringLiteral("UPDATE ") + quotedTable() + QStringLiteral(" SET ") +
                         sets.join(QStringLiteral(", ")) + whereAsRead(m_backup, params) +
                         QStringLiteral(" RETURNING *");
-    QStringList names;
     WriteTransaction tx(Database());
-    const auto returned = run(sql, params, &names);
-    if (returned.size() != 1)
+    const Result returned = run(sql, params);
+    if (PQntuples(returned.get()) != 1)
         throw EVoskException(kChangedByOther);
     tx.Commit();
-    applyReturned(m_cur, returned.front(), names);
+    applyReturned(m_cur, returned.get());
 }
 
 void TVoskClass::postInsert() {
     if (m_sqlTable.isEmpty())
         throw EVoskException(QStringLiteral("Die Datenklasse %1 hat keine Tabelle").arg(objectName()));
-    const Row& row = m_rows[size_t(m_cur)];
+    const Handle row = m_store.At(m_cur);
     QStringList cols, values;
     QVariantMap params;
     // Only the columns the user set, so that the table's defaults fill the rest.
@@ -823,7 +791,7 @@ void TVoskClass::postInsert() {
             const QString p = QStringLiteral("v%1").arg(c);
             cols << quoteIdent(m_cols[c].name);
             values << u':' + p;
-            params.insert(p, row.value[c]);
+            params.insert(p, m_store.Value(row, int(c)));
         }
     QString sql = QStringLiteral("INSERT INTO ") + quotedTable();
     if (cols.isEmpty())
@@ -832,32 +800,32 @@ void TVoskClass::postInsert() {
         sql += QStringLiteral(" (") + cols.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
                values.join(QStringLiteral(", ")) + u')';
     sql += QStringLiteral(" RETURNING *");
-    QStringList names;
     WriteTransaction tx(Database());
-    const auto returned = run(sql, params, &names);
+    const Result returned = run(sql, params);
     // A trigger that returns NULL drops the row without an error.
-    if (returned.size() != 1)
+    if (PQntuples(returned.get()) != 1)
         throw EVoskException(QStringLiteral("Der Datensatz wurde nicht gespeichert: die "
                                             "Datenbank hat ihn verworfen (%1)")
                                  .arg(Description()));
     tx.Commit();
-    applyReturned(m_cur, returned.front(), names);
+    applyReturned(m_cur, returned.get());
 }
 
-void TVoskClass::applyReturned(int row, const Row& returned, const QStringList& names) {
-    Row& r = m_rows[size_t(row)];
+void TVoskClass::applyReturned(int row, const PGresult* returned) {
+    const Handle h = m_store.At(row);
+    QHash<QString, int> names;
+    for (int i = PQnfields(returned) - 1; i >= 0; --i)
+        names.insert(QString::fromUtf8(PQfname(returned, i)), i);
     bool allColumns = true;
     for (size_t c = 0; c < m_cols.size(); ++c) {
-        const qsizetype i = m_cols[c].writable ? names.indexOf(m_cols[c].name) : -1;
+        const int i = m_cols[c].writable ? names.value(m_cols[c].name, -1) : -1;
         if (i < 0) {
             allColumns = false;
             continue;
         }
-        r.value[c] = returned.value[size_t(i)];
-        r.raw[c] = returned.raw[size_t(i)];
-        r.null[c] = returned.null[size_t(i)];
+        m_store.SetFromResult(h, int(c), returned, 0, i);
     }
-    r.fresh = false;
+    m_store.SetFresh(h, false);
     // Columns from joins or expressions are only known to the class's own query.
     if (!allColumns)
         reReadRow(row);
@@ -867,25 +835,28 @@ bool TVoskClass::reReadRow(int row) {
     requireKey();
     QVariantMap params = SelectParams();
     QStringList conds;
-    const Row& r = m_rows[size_t(row)];
+    const Handle h = m_store.At(row);
     for (int c : keyCols()) {
         const QString p = QStringLiteral("tessaly_k%1").arg(c);
         conds << QStringLiteral("tessaly_q.") + quoteIdent(m_cols[size_t(c)].name) +
                      QStringLiteral(" = :") + p;
-        params.insert(p, rawParam(r.raw[size_t(c)], r.null[size_t(c)]));
+        params.insert(p, rawParam(m_store.Raw(h, c), m_store.RawNull(h, c)));
     }
     const QString sql = QStringLiteral("SELECT * FROM (") + stripSemicolon(SelectSql()) +
                         QStringLiteral(") AS tessaly_q WHERE ") +
                         conds.join(QStringLiteral(" AND "));
-    const auto rows = run(sql, params, nullptr);
-    if (rows.empty())
+    const Result fresh = run(sql, params);
+    if (PQntuples(fresh.get()) == 0)
         return false;
-    Row fresh = rows.front();
-    if (fresh.value.size() != m_cols.size())
+    if (PQnfields(fresh.get()) != int(m_cols.size()))
         throw EVoskException(QStringLiteral("Die Spalten von %1 haben sich geändert; bitte neu "
                                             "öffnen.")
                                  .arg(Description()));
-    m_rows[size_t(row)] = std::move(fresh);
+    std::vector<int> colOf(m_cols.size());
+    for (size_t c = 0; c < colOf.size(); ++c)
+        colOf[c] = int(c);
+    m_store.Replace(row, m_store.RowFromResult(fresh.get(), 0, colOf));
+    m_store.Release(h);
     return true;
 }
 
@@ -895,7 +866,7 @@ void TVoskClass::Delete() {
         Cancel();
         return;
     }
-    if (m_rows.empty())
+    if (m_store.Empty())
         throw EVoskException(QStringLiteral("Es ist kein Datensatz zum Löschen vorhanden."));
     if (m_state == dsEdit)
         Cancel();
@@ -904,10 +875,10 @@ void TVoskClass::Delete() {
     requireKey();
     QVariantMap params;
     const QString sql = QStringLiteral("DELETE FROM ") + quotedTable() +
-                        whereAsRead(m_rows[size_t(m_cur)], params) + QStringLiteral(" RETURNING 1");
+                        whereAsRead(m_store.At(m_cur), params) + QStringLiteral(" RETURNING 1");
     try {
         WriteTransaction tx(Database());
-        if (run(sql, params, nullptr).size() != 1)
+        if (PQntuples(run(sql, params).get()) != 1)
             throw EVoskException(kChangedByOther);
         tx.Commit();
     } catch (const EVoskDatabaseError& e) {
@@ -916,10 +887,10 @@ void TVoskClass::Delete() {
     }
     const int row = m_cur;
     emit AboutToRemoveRow(row);
-    m_rows.erase(m_rows.begin() + row);
+    m_store.Release(m_store.Take(row));
     emit RowRemoved(row);
     m_cur = qBound(0, row, qMax(0, RecordCount() - 1));
-    m_eof = m_rows.empty();
+    m_eof = m_store.Empty();
     m_bof = m_cur == 0;
     emit CurrentChanged(CurrentRow());
     emit StateChanged();
@@ -934,23 +905,37 @@ void TVoskClass::Refresh(bool keepPosition, bool silent, int reserved) {
     checkBrowseMode();
     if (BeforeRefresh)
         BeforeRefresh(this);
-    const QString key = HasKeyField() ? KeyText() : QString();
+    // The key as the server wrote it; the rows read again are compared by their text.
+    std::vector<QByteArray> key;
+    bool anyKey = false;
+    if (HasKeyField() && !m_store.Empty()) {
+        const Handle h = m_store.At(m_cur);
+        for (int c : keyCols()) {
+            const std::string_view raw = m_store.Raw(h, c);
+            key.emplace_back(raw.data(), qsizetype(raw.size()));
+            anyKey = anyKey || !raw.empty();
+        }
+    }
     const int oldCur = m_cur;
     reload();
-    if (keepPosition && !m_rows.empty()) {
+    if (keepPosition && !m_store.Empty()) {
         int found = -1;
-        if (!key.isEmpty() && HasKeyField())
+        if (anyKey && HasKeyField()) {
+            const std::vector<int> cols = keyCols();
             for (int r = 0; r < RecordCount() && found < 0; ++r) {
-                QStringList parts;
-                for (int c : keyCols())
-                    parts << Value(r, c).toString();
-                if (parts.join(u';') == key)
+                const Handle h = m_store.At(r);
+                bool same = true;
+                for (size_t k = 0; k < cols.size() && same; ++k)
+                    same = m_store.Raw(h, cols[k]) == std::string_view(key[k].constData(),
+                                                                       size_t(key[k].size()));
+                if (same)
                     found = r;
             }
+        }
         m_cur = found >= 0 ? found : qMin(oldCur, RecordCount() - 1);
     }
     m_bof = m_cur == 0;
-    m_eof = m_rows.empty();
+    m_eof = m_store.Empty();
     emit RowsReset();
     emit CurrentChanged(CurrentRow());
     emit StateChanged();
@@ -978,33 +963,37 @@ void TVoskClass::SortByKeys(const QList<QPair<int, bool>>& keys) {
             return QString::localeAwareCompare(x.toString(), y.toString()) < 0;
         return QVariant::compare(x, y) == QPartialOrdering::Less;
     };
-    std::vector<size_t> order(m_rows.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        for (const auto& k : valid) {
-            const QVariant& x = m_rows[a].value[size_t(k.first)];
-            const QVariant& y = m_rows[b].value[size_t(k.first)];
+    // Each key decoded once, not once a comparison.
+    const int n = RecordCount();
+    std::vector<std::vector<QVariant>> decoded(size_t(valid.size()));
+    for (qsizetype k = 0; k < valid.size(); ++k) {
+        decoded[size_t(k)].reserve(size_t(n));
+        for (int r = 0; r < n; ++r)
+            decoded[size_t(k)].push_back(Value(r, valid[k].first));
+    }
+    std::vector<int> order(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        order[size_t(i)] = i;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        for (qsizetype k = 0; k < valid.size(); ++k) {
+            const QVariant& x = decoded[size_t(k)][size_t(a)];
+            const QVariant& y = decoded[size_t(k)][size_t(b)];
             if (less(x, y))
-                return k.second;
+                return valid[k].second;
             if (less(y, x))
-                return !k.second;
+                return !valid[k].second;
         }
         return false;
     });
     emit AboutToReset();
-    std::vector<Row> sorted;
-    sorted.reserve(m_rows.size());
     int cur = 0;
-    for (size_t i = 0; i < order.size(); ++i) {
-        if (int(order[i]) == m_cur)
-            cur = int(i);
-        sorted.push_back(std::move(m_rows[order[i]]));
-    }
-    m_rows = std::move(sorted);
+    for (int i = 0; i < n; ++i)
+        if (order[size_t(i)] == m_cur)
+            cur = i;
+    m_store.Reorder(order);
     m_cur = cur;
     m_bof = m_cur == 0;
-    m_eof = m_rows.empty();
+    m_eof = m_store.Empty();
     emit RowsReset();
     emit CurrentChanged(CurrentRow());
 }
@@ -1012,7 +1001,7 @@ void TVoskClass::SortByKeys(const QList<QPair<int, bool>>& keys) {
 void TVoskClass::RefreshRecord() {
     requireActive();
     // A record being edited keeps the user's values; the activation refresh never asks then.
-    if (InEdit() || m_rows.empty() || m_rows[size_t(m_cur)].fresh)
+    if (InEdit() || m_store.Empty() || m_store.Fresh(m_store.At(m_cur)))
         return;
     const int row = m_cur;
     if (reReadRow(row)) {
@@ -1020,10 +1009,10 @@ void TVoskClass::RefreshRecord() {
         return;
     }
     emit AboutToRemoveRow(row);
-    m_rows.erase(m_rows.begin() + row);
+    m_store.Release(m_store.Take(row));
     emit RowRemoved(row);
     m_cur = qBound(0, row, qMax(0, RecordCount() - 1));
-    m_eof = m_rows.empty();
+    m_eof = m_store.Empty();
     m_bof = m_cur == 0;
     emit CurrentChanged(CurrentRow());
 }

@@ -8,6 +8,8 @@
 // Sub-classes (detail data classes) are made with their master as QObject parent; Children() lists
 // them in creation order. Controls and item models follow the class through its signals.
 
+#include "TVoskRowStore.h"
+
 #include <HookSlot.h>
 
 #include <QObject>
@@ -17,6 +19,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class EVoskDatabaseError;
@@ -111,14 +114,14 @@ public:
     bool CanPost() const { return InEdit() && m_modified; }
     bool IsNewRecord() const { return m_state == dsInsert; }
     bool FGetNeuAngelegt() const { return IsNewRecord(); }
-    bool HasRecord() const { return Active() && !m_rows.empty(); }
-    bool IsEmpty() const { return m_rows.empty(); }
+    bool HasRecord() const { return Active() && !m_store.Empty(); }
+    bool IsEmpty() const { return m_store.Empty(); }
 
     // Cursor. Moving while editing posts a modified record and cancels an unmodified one.
-    int RecordCount() const { return int(m_rows.size()); }
-    int RecNo() const { return m_rows.empty() ? 0 : m_cur + 1; }
+    int RecordCount() const { return m_store.Count(); }
+    int RecNo() const { return m_store.Empty() ? 0 : m_cur + 1; }
     void SetRecNo(int recNo);
-    int CurrentRow() const { return m_rows.empty() ? -1 : m_cur; } // 0-based, -1 when empty
+    int CurrentRow() const { return m_store.Empty() ? -1 : m_cur; } // 0-based, -1 when empty
     bool Eof() const { return m_eof; }
     bool Bof() const { return m_bof; }
     void First();
@@ -142,9 +145,18 @@ public:
     TVoskDataField FieldByName(const QString& name); // throws when missing
     TVoskDataField Fields(int index);
     QVariant Value(int row, int col) const;
-    // The stored value itself, for passes over every row; row and col must be in range.
-    const QVariant& ValueRef(int row, int col) const {
-        return m_rows[size_t(row)].value[size_t(col)];
+    // For passes over every row: row and col must be in range.
+    QVariant ValueRef(int row, int col) const { return m_store.Value(m_store.At(row), col); }
+    bool IsNullAt(int row, int col) const { return m_store.IsNull(m_store.At(row), col); }
+    // The server's text of a value as read (UTF-8, length bytes), for passes that paint or
+    // search many values without decoding them; null when the value is null or was set here
+    // (Value has it then). Row and col must be in range.
+    const char* ValueText(int row, int col, int* length) const {
+        return m_store.RawIfUnedited(m_store.At(row), col, length);
+    }
+    // What the result column holds; Unknown while closed.
+    TFieldType FieldType(int col) const {
+        return col >= 0 && col < m_store.Columns() ? m_store.Type(col) : TFieldType::Unknown;
     }
     // At the current record. An empty text in a column that holds no text is stored as null.
     void SetValue(int col, const QVariant& value);
@@ -245,12 +257,7 @@ protected:
     virtual QVariantMap SelectParams() const { return {}; }
 
 private:
-    struct Row {
-        std::vector<QVariant> value;
-        std::vector<QByteArray> raw; // server text as read, for the concurrency check
-        std::vector<bool> null;
-        bool fresh = false;          // inserted here, never read from the server
-    };
+    using Handle = TVoskRowStore::Handle;
     struct Column {
         QString name;
         QString sqlType; // format_type of a table column, from the catalog
@@ -270,21 +277,25 @@ private:
     void setState(TDataSetState state);
     void startInsert(int at);
     void reload();
-    void readInto(std::vector<Row>& rows, std::vector<Column>* cols, const QString& sql,
+    void readInto(TVoskRowStore& store, std::vector<Column>& cols, const QString& sql,
                   const QVariantMap& params);
-    static Row rowOf(const TVoskQuery2& q, int r);
-    std::vector<Row> run(const QString& sql, const QVariantMap& params, QStringList* names);
+    struct ResultDeleter {
+        void operator()(PGresult* r) const { PQclear(r); }
+    };
+    using Result = std::unique_ptr<PGresult, ResultDeleter>;
+    Result run(const QString& sql, const QVariantMap& params);
     QString quotedTable() const;
     QStringList keyList() const;
     std::vector<int> keyCols() const;
     void requireKey() const;
-    QString whereAsRead(const Row& asRead, QVariantMap& params) const;
+    QString whereAsRead(Handle asRead, QVariantMap& params) const;
     void postUpdate();
     void postInsert();
     // Throws the server's refusal in the user's words, or with context when it has none.
     [[noreturn]] void throwTranslated(const EVoskDatabaseError& e, const QString& context) const;
-    void applyReturned(int row, const Row& returned, const QStringList& names);
+    void applyReturned(int row, const PGresult* returned);
     bool reReadRow(int row);
+    void dropBackup();
 
     TVoskDatabase* m_db = nullptr;
     QString m_sqlTable;
@@ -294,8 +305,10 @@ private:
 
     TDataSetState m_state = dsInactive;
     std::vector<Column> m_cols;
-    std::vector<Row> m_rows;
-    Row m_backup; // the record before Edit, for Cancel
+    TVoskRowStore m_store;
+    // The record before Edit, for Cancel; the row being edited is an own copy of it.
+    Handle m_backup = 0;
+    bool m_hasBackup = false;
     std::vector<bool> m_changed; // per column, since Edit or Insert
     int m_cur = 0;
     int m_insertFrom = 0; // the record the user was on when the new one was started

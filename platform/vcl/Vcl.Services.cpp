@@ -68,6 +68,9 @@ public:
             QAbstractButton* b = info.standard == QMessageBox::NoButton
                                      ? box.addButton(QStringLiteral("&Alle"), QMessageBox::YesRole)
                                      : box.addButton(info.standard);
+            if (const auto own = q.buttonCaptions.constFind(int(info.button));
+                own != q.buttonCaptions.cend())
+                b->setText(*own);
             made.append({b, info.button});
         }
         for (const auto& [b, which] : made)
@@ -125,6 +128,33 @@ public:
         return QProcess::startDetached(program, arguments, workingFolder);
     }
     bool OpenUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+    TRunResult Run(const QString& program, const QStringList& arguments, int waitMs) override {
+        TRunResult r;
+        auto* p = new QProcess;
+        p->setProgram(program);
+        p->setArguments(arguments);
+        p->setStandardOutputFile(QProcess::nullDevice());
+        p->start();
+        if (!p->waitForStarted()) {
+            r.errorText = p->errorString();
+            delete p;
+            return r;
+        }
+        r.started = true;
+        if (p->waitForFinished(waitMs)) {
+            r.finished = true;
+            r.exitCode = p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
+            r.errorText = QString::fromLocal8Bit(p->readAllStandardError()).trimmed();
+            delete p;
+            return r;
+        }
+        // It goes on without us: its error output is drained so that it never blocks on a full
+        // pipe, and the process object goes when the program ends.
+        QObject::connect(p, &QProcess::readyReadStandardError, p,
+                         [p] { p->readAllStandardError(); });
+        QObject::connect(p, &QProcess::finished, p, &QObject::deleteLater);
+        return r;
+    }
 };
 
 class DefaultClipboard final : public Clipboard {

@@ -6,6 +6,7 @@
 
 #include "Vcl.Types.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -24,6 +25,7 @@ struct TQuestion {
     QString details;                   // shown behind a "details" toggle
     QWidget* parent = nullptr;         // null: the active window
     QString detailsCaption;            // the toggle's caption; empty: the platform's
+    QMap<int, QString> buttonCaptions; // TMsgDlgBtn -> a caption of its own ("Immer")
 };
 
 class Dialogs {
@@ -68,12 +70,25 @@ public:
 // returned as it is.
 QString QtFileFilter(const QString& filter);
 
+// How a program that Shell::Run started has done.
+struct TRunResult {
+    bool started = false;  // false: it could not be started (errorText says why)
+    bool finished = false; // it ended within the wait
+    int exitCode = 0;      // when finished; -1 when it crashed
+    QString errorText;     // why it did not start, or what it wrote to its error output
+    // A program still running counts as success: it has taken over.
+    bool Succeeded() const { return started && (!finished || exitCode == 0); }
+};
+
 class Shell {
 public:
     virtual ~Shell() = default;
     // Starts program detached with its arguments as they are: no shell reads them.
     virtual bool Launch(const QString& program, const QStringList& arguments,
                         const QString& workingFolder) = 0;
+    // Starts program with its arguments as they are and waits up to waitMs for it: a program that
+    // ends in that time gives its exit code, one that still runs goes on by itself.
+    virtual TRunResult Run(const QString& program, const QStringList& arguments, int waitMs) = 0;
     // Hands a URL (or a file URL) to the desktop's default handler.
     virtual bool OpenUrl(const QUrl& url) = 0;
 

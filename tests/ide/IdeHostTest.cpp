@@ -178,7 +178,8 @@ TEST_F(IdeHostTest, PalettePagesOfTheComponentsPackagePlaceComponentsOnTheForm) 
     EXPECT_EQ(Sorted(DesignIntf::PalettePages()),
               (QStringList{"Korvex-Controls", "Korvex-Zusätzlich", "Vosk_System"}));
     EXPECT_EQ(ClassesOn(QStringLiteral("Korvex-Zusätzlich")),
-              (QStringList{"TFrameBt", "TFrameDBNav", "TFrameVirtualKeyboard", "TTopLabelFrame"}));
+              (QStringList{"TFrameBt", "TFrameDBNav", "TFrameVirtualKeyboard", "TTopLabelFrame",
+                           "TVoskScanButton"}));
     EXPECT_EQ(ClassesOn(QStringLiteral("Korvex-Controls")),
               (QStringList{"TFrameDataSet", "TFrameProduktSerNr", "TFrameRecnoEnumGrid",
                            "TFrameRecnoParams", "TFrameSQLEditor"}));

@@ -97,8 +97,13 @@ QString DialogAnswerer::ChooseFolder(const Vcl::TFileRequest& request) {
 
 bool DialogAnswerer::Launch(const QString& program, const QStringList& arguments,
                             const QString& workingFolder) {
-    m_launched.push_back({program, arguments, workingFolder});
+    m_launched.push_back({program, arguments, workingFolder, false});
     return m_shellSucceeds;
+}
+
+Vcl::TRunResult DialogAnswerer::Run(const QString& program, const QStringList& arguments, int) {
+    m_launched.push_back({program, arguments, {}, true});
+    return m_runResult;
 }
 
 bool DialogAnswerer::OpenUrl(const QUrl& url) {

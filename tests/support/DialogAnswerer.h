@@ -40,6 +40,7 @@ public:
         QString program;
         QStringList arguments;
         QString workingFolder;
+        bool waited = false; // through Run
     };
     struct FileDialog {
         QString kind; // "open", "openMany", "save", "folder"
@@ -51,6 +52,8 @@ public:
     const QList<QUrl>& OpenedUrls() const { return m_opened; }
     // What Launch and OpenUrl report back; true unless a test sets otherwise.
     void SetShellSucceeds(bool succeeds) { m_shellSucceeds = succeeds; }
+    // What Run reports back; a program that still runs unless a test sets otherwise.
+    void SetRunResult(const Vcl::TRunResult& result) { m_runResult = result; }
 
     Vcl::TModalResult Ask(const Vcl::TQuestion& question) override;
     QString OpenFile(const Vcl::TFileRequest& request) override;
@@ -60,6 +63,8 @@ public:
     bool Launch(const QString& program, const QStringList& arguments,
                 const QString& workingFolder) override;
     bool OpenUrl(const QUrl& url) override;
+    Vcl::TRunResult Run(const QString& program, const QStringList& arguments,
+                        int waitMs) override;
     // A clipboard of its own, so tests neither see nor change the session's.
     QString Text() const override { return m_clipboard; }
     void SetText(const QString& text) override { m_clipboard = text; }
@@ -80,6 +85,7 @@ private:
     QList<QUrl> m_opened;
     QString m_clipboard;
     bool m_shellSucceeds = true;
+    Vcl::TRunResult m_runResult{true, false, 0, {}};
     Vcl::Dialogs* m_oldDialogs;
     Vcl::FileDialogs* m_oldFileDialogs;
     Vcl::Shell* m_oldShell;

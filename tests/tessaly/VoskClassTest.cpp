@@ -324,3 +324,75 @@ TEST_F(KundenTest, SubClassesAndDescription) {
     EXPECT_THROW(master.Next(), EVoskException);
     EXPECT_FALSE(master.Active());
 }
+
+TEST_F(KundenTest, TheCatalogueIsReadOncePerConnectionAndAgainWhenTheTableChanged) {
+    TVoskClass c;
+    const auto opens = [&] {
+        const qint64 before = m_db.RoundTrips();
+        c.Close();
+        open(c);
+        return m_db.RoundTrips() - before;
+    };
+    EXPECT_EQ(opens(), 2); // the rows and the catalogue
+    EXPECT_EQ(opens(), 1);
+    EXPECT_EQ(c.FieldSize(c.FieldIndex(QStringLiteral("plz"))), 5);
+
+    // A new column, a longer one and a table made anew are each seen on the next open.
+    TestDatabase::Exec(QStringLiteral("ALTER TABLE kunden ADD COLUMN ort varchar(3)"));
+    EXPECT_EQ(opens(), 2);
+    EXPECT_TRUE(c.FieldWritable(c.FieldIndex(QStringLiteral("ort"))));
+    EXPECT_EQ(c.FieldSize(c.FieldIndex(QStringLiteral("ort"))), 3);
+    TestDatabase::Exec(QStringLiteral("ALTER TABLE kunden ALTER COLUMN plz TYPE varchar(9)"));
+    EXPECT_EQ(opens(), 2);
+    EXPECT_EQ(c.FieldSize(c.FieldIndex(QStringLiteral("plz"))), 9);
+    TestDatabase::Exec(QStringLiteral(
+        "DROP TABLE kunden; CREATE TABLE kunden (dbrid serial PRIMARY KEY, name text, "
+        "plz varchar(9)); INSERT INTO kunden (name) VALUES ('Neu')"));
+    EXPECT_EQ(opens(), 2);
+    ASSERT_EQ(c.RecordCount(), 1);
+    c.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Neu geschrieben"));
+    c.Post();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT name FROM kunden")), QStringLiteral("Neu geschrieben"));
+
+    // What the check cannot see (a new default) is read again after a refresh of the table.
+    m_db.ForgetTableInfo(QStringLiteral("KUNDEN"));
+    EXPECT_EQ(opens(), 2);
+}
+
+TEST_F(KundenTest, WrittenRowsKeepTheirOwnValuesThroughSortsAndRefreshes) {
+    TVoskClass c;
+    open(c);
+    const int name = c.FieldIndex(QStringLiteral("name"));
+    c.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Zimmer"));
+    c.Post();
+    c.Append();
+    c.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Adler"));
+    c.FieldByName(QStringLiteral("betrag")).SetAsFloat(3.5);
+    c.Post();
+    c.SortBy(name, true);
+    QStringList names;
+    for (int r = 0; r < c.RecordCount(); ++r)
+        names << c.Value(r, name).toString();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Adler"), QStringLiteral("Schmidt"),
+                                  QStringLiteral("Weber"), QStringLiteral("Zimmer")}));
+    // The new row's key came back with the write and finds it again after a refresh.
+    c.First();
+    EXPECT_EQ(c.FieldByName(QStringLiteral("insert_by")).AsString(), QStringLiteral("system"));
+    EXPECT_DOUBLE_EQ(c.FieldByName(QStringLiteral("betrag")).AsFloat(), 3.5);
+    const QString adler = c.KeyText();
+    c.Refresh();
+    EXPECT_EQ(c.KeyText(), adler);
+    EXPECT_EQ(c.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Adler"));
+
+    // An edit given up shows the row as read again; the server was never asked.
+    c.Last();
+    const QString before = c.FieldByName(QStringLiteral("name")).AsString();
+    c.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Verworfen"));
+    EXPECT_EQ(c.Value(c.CurrentRow(), name).toString(), QStringLiteral("Verworfen"));
+    c.Cancel();
+    EXPECT_EQ(c.FieldByName(QStringLiteral("name")).AsString(), before);
+    int length = 0;
+    const char* text = c.ValueText(c.CurrentRow(), name, &length);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(QString::fromUtf8(text, length), before);
+}

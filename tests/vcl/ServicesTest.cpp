@@ -7,6 +7,7 @@
 
 #include <QClipboard>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -182,4 +183,39 @@ TEST(Services, DefaultQuestionIsAMessageBoxWithTheAskedButtons) {
     EXPECT_EQ(Vcl::Ask(Vcl::mtWarning, {}, QStringLiteral("Alle ersetzen?"),
                        Vcl::mbAll | Vcl::mbCancel),
               Vcl::mrAll);
+}
+
+TEST(Shell, RunGivesTheExitCodeOfAQuickProgramAndLetsASlowOneGoOn) {
+    Vcl::Shell* answerer = Vcl::Shell::SetInstance(nullptr);
+    Vcl::Shell& shell = Vcl::Shell::Instance();
+
+    Vcl::TRunResult r = shell.Run(QStringLiteral("sh"),
+                                  {QStringLiteral("-c"), QStringLiteral("echo kaputt >&2; exit 3")}, 10000);
+    EXPECT_TRUE(r.started && r.finished);
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(r.errorText, QStringLiteral("kaputt"));
+    EXPECT_FALSE(r.Succeeded());
+
+    // Arguments reach the program as they are, no shell reads them.
+    const QString tricky = QStringLiteral("a b; rm -rf / $HOME \"'");
+    r = shell.Run(QStringLiteral("sh"),
+                  {QStringLiteral("-c"), QStringLiteral("test \"$1\" = \"$2\""), QStringLiteral("sh"),
+                   tricky, tricky},
+                  10000);
+    EXPECT_TRUE(r.finished && r.Succeeded()) << r.exitCode;
+
+    // Still running after the wait: it has taken over.
+    QElapsedTimer clock;
+    clock.start();
+    r = shell.Run(QStringLiteral("sleep"), {QStringLiteral("2")}, 100);
+    EXPECT_TRUE(r.started);
+    EXPECT_FALSE(r.finished);
+    EXPECT_TRUE(r.Succeeded());
+    EXPECT_LT(clock.elapsed(), 1500);
+
+    r = shell.Run(QStringLiteral("/nonexistent/korvex-program"), {}, 1000);
+    EXPECT_FALSE(r.started);
+    EXPECT_FALSE(r.Succeeded());
+    EXPECT_FALSE(r.errorText.isEmpty());
+    Vcl::Shell::SetInstance(answerer);
 }

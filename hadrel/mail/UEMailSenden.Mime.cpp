@@ -1,0 +1,173 @@
+// GMime pulls in GLib, whose headers use names that Qt defines as macros: GMime comes first.
+#include <gmime/gmime.h>
+
+#include "UEMailSenden.Mime.h"
+
+#include "UEMailSenden.Files.h"
+
+#include "VoskExceptions.h"
+
+#include <QFileInfo>
+#include <QMimeDatabase>
+
+#include <memory>
+#include <mutex>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace UEMailSenden {
+
+namespace {
+
+void EnsureGMime() {
+    static std::once_flag once;
+    std::call_once(once, [] { g_mime_init(); });
+}
+
+struct Unref {
+    void operator()(gpointer p) const {
+        if (p)
+            g_object_unref(p);
+    }
+};
+template <class T> using GPtr = std::unique_ptr<T, Unref>;
+
+QByteArray Utf8(const QString& s) {
+    return s.toUtf8();
+}
+
+GMimeObject* TextPart(const char* subtype, const QString& text) {
+    GMimeTextPart* part = g_mime_text_part_new_with_subtype(subtype);
+    // As UTF-8, whatever narrower charset would do: the HTML part says so in its meta line too.
+    // Line ends as CR LF in the content itself, as base64 and quoted-printable carry them.
+    QString canonical = text;
+    canonical.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    const QByteArray bytes = canonical.replace(u'\n', QStringLiteral("\r\n")).toUtf8();
+    GPtr<GMimeStream> stream(
+        g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size())));
+    GPtr<GMimeDataWrapper> content(
+        g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+    g_mime_part_set_content(GMIME_PART(part), content.get());
+    g_mime_text_part_set_charset(part, "UTF-8");
+    // Text stays readable: quoted-printable where 7 bits do not do.
+    const GMimeContentEncoding best =
+        g_mime_part_get_best_content_encoding(GMIME_PART(part), GMIME_ENCODING_CONSTRAINT_7BIT);
+    g_mime_part_set_content_encoding(GMIME_PART(part), best == GMIME_CONTENT_ENCODING_BASE64
+                                                           ? GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE
+                                                           : best);
+    return GMIME_OBJECT(part);
+}
+
+// A part whose content is read from the file only while the message is written.
+GMimeObject* FilePart(const TMimeFile& file, const char* disposition) {
+    const QFileInfo info(file.path);
+    if (!info.isFile())
+        throw EVoskException(
+            QStringLiteral("Die Anlage \"%1\" wurde nicht gefunden.").arg(file.path));
+    const int fd =
+        ::open(QFile::encodeName(info.absoluteFilePath()).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw EVoskException(QStringLiteral("Die Anlage \"%1\" kann nicht gelesen werden: %2")
+                                 .arg(file.path, QString::fromLocal8Bit(strerror(errno))));
+    GPtr<GMimeStream> stream(BufferedFdStream(fd, true));
+    GPtr<GMimeDataWrapper> content(
+        g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+
+    const QByteArray type = MimeTypeOfFile(file.path);
+    const qsizetype slash = type.indexOf('/');
+    GMimePart* part =
+        g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData());
+    g_mime_part_set_content(part, content.get());
+    g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
+    g_mime_object_set_disposition(GMIME_OBJECT(part), disposition);
+    g_mime_part_set_filename(
+        part, Utf8(file.fileName.isEmpty() ? info.fileName() : file.fileName).constData());
+    g_mime_object_set_content_id(GMIME_OBJECT(part), Utf8(file.contentId).constData());
+    return GMIME_OBJECT(part);
+}
+
+void Add(GMimeMultipart* parent, GMimeObject* child) {
+    g_mime_multipart_add(parent, child);
+    g_object_unref(child);
+}
+
+} // namespace
+
+QByteArray MimeTypeOfFile(const QString& path) {
+    static const QMimeDatabase db;
+    const QMimeType t = db.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    const QString name = t.isValid() ? t.name() : QString();
+    return name.contains(QLatin1Char('/')) ? name.toLatin1()
+                                           : QByteArrayLiteral("application/octet-stream");
+}
+
+void WriteMimeDraft(const TMimeDraft& draft, const QString& fileName) {
+    EnsureGMime();
+    GPtr<GMimeMessage> message(g_mime_message_new(TRUE));
+    g_mime_message_set_subject(message.get(), Utf8(draft.subject).constData(), "utf-8");
+    for (const QString& to : draft.to)
+        g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_TO, nullptr,
+                                   Utf8(to).constData());
+
+    GMimeMultipart* mixed = g_mime_multipart_new_with_subtype("mixed");
+    g_mime_message_set_mime_part(message.get(), GMIME_OBJECT(mixed));
+    g_object_unref(mixed); // the message holds it
+    g_mime_object_set_content_type_parameter(GMIME_OBJECT(mixed), "charset", "UTF-8");
+
+    GMimeMultipart* alternative = g_mime_multipart_new_with_subtype("alternative");
+    Add(mixed, GMIME_OBJECT(alternative));
+    Add(alternative, TextPart("plain", draft.plainText));
+    GMimeMultipart* related = g_mime_multipart_new_with_subtype("related");
+    g_mime_object_set_content_type_parameter(GMIME_OBJECT(related), "type", "text/html");
+    Add(alternative, GMIME_OBJECT(related));
+    Add(related, TextPart("html", draft.html));
+    for (const TMimeFile& f : draft.linked)
+        Add(related, FilePart(f, GMIME_DISPOSITION_INLINE));
+    for (const TMimeFile& f : draft.attachments)
+        Add(mixed, FilePart(f, GMIME_DISPOSITION_ATTACHMENT));
+    g_mime_object_set_header(GMIME_OBJECT(message.get()), "X-Unsent", "1", nullptr);
+
+    TReplacingFile out(fileName);
+    if (!out.Open())
+        throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht angelegt werden: %2")
+                                 .arg(fileName, out.ErrorString()));
+    GPtr<GMimeStream> file(BufferedFdStream(out.Handle(), false));
+    GMimeFormatOptions* options = g_mime_format_options_new();
+    g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_DOS);
+    const ssize_t written =
+        g_mime_object_write_to_stream(GMIME_OBJECT(message.get()), options, file.get());
+    g_mime_format_options_free(options);
+    const int err = errno;
+    const bool flushed = written >= 0 && g_mime_stream_flush(file.get()) == 0;
+    file.reset();
+    if (!flushed)
+        throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden: %2")
+                                 .arg(fileName, QString::fromLocal8Bit(strerror(err))));
+    if (!out.Commit())
+        throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden: %2")
+                                 .arg(fileName, out.ErrorString()));
+}
+
+bool IsPlainAddress(const QString& address) {
+    if (address.isEmpty() || !address.contains(QLatin1Char('@')) ||
+        address.startsWith(QLatin1Char('-')))
+        return false;
+    for (QChar c : address)
+        if (c.unicode() <= 32 || c.unicode() == 127 || c == QLatin1Char('?') ||
+            c == QLatin1Char('&') || c == QLatin1Char('"') || c == QLatin1Char('\'') || c.isSpace())
+            return false;
+    EnsureGMime();
+    const QByteArray utf8 = address.toUtf8();
+    GPtr<InternetAddressList> list(internet_address_list_parse(nullptr, utf8.constData()));
+    if (!list || internet_address_list_length(list.get()) != 1)
+        return false;
+    InternetAddress* a = internet_address_list_get_address(list.get(), 0);
+    if (!INTERNET_ADDRESS_IS_MAILBOX(a))
+        return false;
+    const char* name = internet_address_get_name(a);
+    return (!name || !*name) &&
+           utf8 == internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(a));
+}
+
+} // namespace UEMailSenden
