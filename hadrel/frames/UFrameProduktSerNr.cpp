@@ -122,10 +122,6 @@ QString idArray(const QList<qint64>& ids) {
     return QLatin1Char('{') + parts.join(QLatin1Char(',')) + QLatin1Char('}');
 }
 
-} // namespace
-
-namespace {
-
 // The frame's rows: a new row is a new serial number of the document's article, preset for the
 // document, both written by the server's preset routine in one statement, which also checks the
 // number; the class's own insert would know no article.

@@ -377,13 +377,18 @@ void TFormKorvexGundForm::DoReloadEvent(const QString& state) {
 
 namespace {
 
-void SettingsButtonsState(QObject* owner) {
+// The settings buttons of the headers and the later units' step (the navigation frames) for the
+// components of owner, and again for the pages of each page control.
+void ComponentsAdminState(QObject* owner) {
+    const auto& step = UGrundModulForm::AdminStateStep();
     for (QObject* c : Vcl::Components(owner)) {
         if (auto* header = qobject_cast<TTopLabelFrame*>(c))
             header->SettingsModul()->UpdateButton();
+        if (step)
+            step(c);
         if (auto* pages = qobject_cast<TVoskPageControl2*>(c))
             for (int i = 0; i < pages->count(); ++i)
-                SettingsButtonsState(pages->widget(i));
+                ComponentsAdminState(pages->widget(i));
     }
 }
 
@@ -409,10 +414,7 @@ std::function<void(QObject* component)>& AdminStateStep() {
 } // namespace UGrundModulForm
 
 void TFormKorvexGundForm::DoAdminState() {
-    SettingsButtonsState(this);
-    if (auto& step = UGrundModulForm::AdminStateStep())
-        for (QObject* c : Vcl::Components(this))
-            step(c);
+    ComponentsAdminState(this);
     TTopLabelFrame* header = HeaderOf(this);
     if (!header)
         return;

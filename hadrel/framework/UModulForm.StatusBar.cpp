@@ -34,6 +34,13 @@
 
 namespace {
 
+// The next resubmission on the button, and for screen readers beside its fixed name. Without a
+// date the button says nothing: "**" reads as a broken text.
+void ShowWvodDate(QAbstractButton* button, const QString& date) {
+    button->setText(date.isEmpty() ? QString() : u'*' + date + u'*');
+    button->setAccessibleDescription(date);
+}
+
 TDM1* connectedDM() {
     TDM1* dm = DM1();
     return dm && dm->Connected() ? dm : nullptr;
@@ -173,7 +180,7 @@ void TModulForm::FastHelpTick() {
         StatusBar1->SetPanelText(1, QString());
         StatusBar1->SetPanelText(3, QString());
         if (BtWvod)
-            BtWvod->setText(QString());
+            ShowWvodDate(BtWvod, QString());
         setColor(BtHistorie, false);
         setColor(BtEigenschaften, false);
         setColor(BtSoftlink, false);
@@ -263,7 +270,7 @@ void TModulForm::FastHelpRecord(TVoskClass* c, const QString& table, const QStri
                 next = dateText(q.Fields(0).Value());
         } catch (...) {
         }
-        BtWvod->setText(u'*' + next + u'*');
+        ShowWvodDate(BtWvod, next);
     }
 
     // Notes: the newest of the record's own, else of its children; a new one pops up once.

@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QItemSelectionModel>
+#include <QShortcut>
 
 #include <algorithm>
 
@@ -234,16 +235,22 @@ void TVoskDBGrid2::EndEdit(bool accept) {
     closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
-int TVoskDBGrid2::SelectedRowCount() const {
-    return selectionModel() ? int(selectionModel()->selectedRows().size()) : 0;
+QList<int> TVoskDBGrid2::SelectedShownRows() const {
+    QList<int> rows;
+    if (!selectionModel())
+        return rows;
+    for (const QModelIndex& i : selectionModel()->selectedRows())
+        if (RowCellsShown(i.row()))
+            rows << i.row();
+    return rows;
 }
 
-void TVoskDBGrid2::DeleteSelection() {
+bool TVoskDBGrid2::DeleteSelection() {
     if (!m_class || !selectionModel())
-        return;
-    QList<int> rows;
-    for (const QModelIndex& i : selectionModel()->selectedRows())
-        rows << i.row();
+        return false;
+    QList<int> rows = SelectedShownRows();
+    if (rows.isEmpty() || !Corvale::AskDeleteSelection(int(rows.size())))
+        return false;
     // From the bottom up, so that the rows still to delete keep their numbers.
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     // All or nothing: a record the server refuses halfway must not leave the others deleted.
@@ -260,6 +267,7 @@ void TVoskDBGrid2::DeleteSelection() {
         throw;
     }
     EndUpdate();
+    return true;
 }
 
 void TVoskDBGrid2::EditFirstVisibleColumn() {
@@ -346,13 +354,10 @@ public:
             edit->Buttons().SetVisible(i, b.visible);
         }
         QPointer<TVoskDBGrid2> grid(m_grid);
-        edit->OnButtonClick = [grid, buttons](QObject* sender, int i) {
-            if (!grid)
-                return;
-            if (buttons.value(i).kind == TVoskEditButtonKind::Text)
-                grid->FieldEditTxtBtClick(sender);
-            else if (TVoskColumnHandler::F2ButtonCode)
-                TVoskColumnHandler::F2ButtonCode(sender);
+        QPointer<TVoskGridColumn> col(column);
+        edit->OnButtonClick = [grid, col](QObject* sender, int i) {
+            if (grid && col)
+                grid->ColumnButtonClick(col, i, sender);
         };
         if (!fast.isEmpty())
             edit->SetFastF2(fast, m_grid->ColumnFastF2Filter(column));
@@ -402,6 +407,20 @@ void TVoskDBGrid2::LoadF2() {
         return;
     m_f2Loaded = true;
     setItemDelegate(new TColumnDelegate(this));
+}
+
+void TVoskDBGrid2::ColumnButtonClick(const TVoskGridColumn* column, int index, QObject* sender) {
+    if (!column || index < 0 || index >= column->Buttons().size())
+        return;
+    if (column->Buttons().at(index).kind == TVoskEditButtonKind::Text)
+        FieldEditTxtBtClick(sender);
+    else if (TVoskColumnHandler::F2ButtonCode)
+        TVoskColumnHandler::F2ButtonCode(sender);
+}
+
+bool TVoskDBGrid2::FirstButtonVisible(const TVoskGridColumn* column) {
+    return column && column->PropertiesKind() == TVoskColumnPropertiesKind::ButtonEdit &&
+           !column->Buttons().isEmpty() && column->Buttons().first().visible;
 }
 
 void TVoskDBGrid2::FieldEditTxtBtClick(QObject* sender) {
@@ -475,6 +494,13 @@ bool TVoskDBGrid2::SearchPanelVisible() const {
 void TVoskDBGrid2::ShowSearchPanel(bool focus) {
     if (!m_searchPanel) {
         m_searchPanel = MakeSearchField(this, QStringLiteral("SearchPanel"));
+        // Esc in the field closes it and hands the focus back to the rows.
+        auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), m_searchPanel);
+        esc->setContext(Qt::WidgetShortcut);
+        connect(esc, &QShortcut::activated, this, [this] {
+            HideSearchPanel();
+            setFocus(Qt::OtherFocusReason);
+        });
     }
     placeSearchPanel();
     m_searchPanel->show();

@@ -86,10 +86,14 @@ public:
 
     // Closes an open cell editor; accept hands its value to the field first.
     void EndEdit(bool accept);
-    // The selected rows; without multi-select at most the current one.
-    int SelectedRowCount() const;
-    // Deletes the records of the selected rows, without asking.
-    void DeleteSelection();
+    // The selected rows the user sees: neither hidden by the filter nor inside a collapsed
+    // group (a selection made by Ctrl+A covers those too). Without multi-select at most the
+    // current one.
+    QList<int> SelectedShownRows() const;
+    int SelectedRowCount() const { return int(SelectedShownRows().size()); }
+    // Asks, naming how many, and deletes the records of the selected rows the user sees, all or
+    // nothing; false when there were none or the user said no.
+    bool DeleteSelection();
     // Opens the editor of the first shown column the user may type into at the current row, as
     // after an insert (a serial key or an audit stamp is never that column).
     void EditFirstVisibleColumn();
@@ -129,6 +133,12 @@ public:
     // The text button of a long-text column: the text of the current cell in the text editor,
     // written back when changed. sender is the cell editor.
     void FieldEditTxtBtClick(QObject* sender);
+    // A click on button index of the column's cell editor: the text button edits the long text,
+    // every other one opens the lookup of the form that holds the grid. sender is the editor, or
+    // the grid when the key stands in for the click.
+    void ColumnButtonClick(const TVoskGridColumn* column, int index, QObject* sender);
+    // The column's first button, when it has button-edit properties and that button is shown.
+    static bool FirstButtonVisible(const TVoskGridColumn* column);
 
     // ---- layouts (TVoskDBGrid2.Settings.cpp) ----------------------------------------------
     // Stored per form class and grid: type 1 the user's own, 2 the global one. A layout holds the
@@ -189,6 +199,11 @@ public:
     void AddFilterChangedHandler(QObject* context, std::function<void()> handler);
     // Rows in the order shown, without those the filter hides.
     QList<int> ShownRows() const;
+    // Whether a row's cells are on screen: not filtered out, not inside a collapsed group.
+    bool RowCellsShown(int row) const;
+    // The rows the filter lets through, in the order shown, collapsed groups included: what an
+    // export or a printout of the grid holds.
+    QList<int> FilteredRows() const;
     // Columns in the order shown, without hidden ones.
     QList<int> ShownColumns() const;
 

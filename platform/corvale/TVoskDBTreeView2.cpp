@@ -425,24 +425,36 @@ void TVoskDBTreeView2::EndEdit(bool accept) {
     closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
-int TVoskDBTreeView2::SelectedNodeCount() const {
-    return selectionModel() ? int(selectionModel()->selectedRows().size()) : 0;
+QModelIndexList TVoskDBTreeView2::SelectedShownNodes() const {
+    QModelIndexList nodes;
+    if (!selectionModel())
+        return nodes;
+    for (const QModelIndex& i : selectionModel()->selectedRows()) {
+        bool shown = !isRowHidden(i.row(), i.parent());
+        for (QModelIndex p = i.parent(); shown && p.isValid(); p = p.parent())
+            shown = isExpanded(p) && !isRowHidden(p.row(), p.parent());
+        if (shown)
+            nodes << i;
+    }
+    return nodes;
 }
 
-void TVoskDBTreeView2::DeleteSelection() {
+bool TVoskDBTreeView2::DeleteSelection() {
     if (!m_class || !m_model || !selectionModel())
-        return;
+        return false;
     QList<int> rows;
-    for (const QModelIndex& i : selectionModel()->selectedRows())
+    for (const QModelIndex& i : SelectedShownNodes())
         rows << TVoskTreeListModel::RowOf(i);
     if (rows.isEmpty())
-        return;
+        return false;
     const int keyCol = m_class->FieldIndex(m_keyField);
     if (keyCol < 0)
         throw EVoskException(
             QStringLiteral("Die Datensätze können nicht gelöscht werden: das Schlüsselfeld "
                            "\"%1\" fehlt.")
                 .arg(m_keyField));
+    if (!Corvale::AskDeleteSelection(int(rows.size())))
+        return false;
     // Children first, so that a reference to the parent never outlives it; the rows shift with
     // every delete, so the records are found again by key.
     std::stable_sort(rows.begin(), rows.end(),
@@ -463,6 +475,7 @@ void TVoskDBTreeView2::DeleteSelection() {
         throw;
     }
     EndUpdate();
+    return true;
 }
 
 void TVoskDBTreeView2::FullExpand() {

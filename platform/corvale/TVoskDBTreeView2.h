@@ -107,11 +107,13 @@ public:
     // Closes an open inline editor; accept hands its value to the field first.
     void EndEdit(bool accept);
 
-    // The data controller's part: the selected nodes, and deleting their records in one
-    // transaction, children before their parents. When one cannot be deleted none is, the
-    // class is read again and the error passes on.
-    int SelectedNodeCount() const;
-    void DeleteSelection();
+    // The data controller's part: the selected nodes the user sees (none inside a collapsed
+    // node), and deleting their records after asking, naming how many, in one transaction,
+    // children before their parents. When one cannot be deleted none is, the class is read again
+    // and the error passes on. False when there was nothing to delete or the user said no.
+    QModelIndexList SelectedShownNodes() const;
+    int SelectedNodeCount() const { return int(SelectedShownNodes().size()); }
+    bool DeleteSelection();
 
     void FullExpand();
     void FullCollapse();

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QUrl>
 
+class QMessageBox;
 class QWidget;
 
 namespace Vcl {
@@ -42,6 +43,8 @@ TModalResult Ask(TMsgDlgType kind, const QString& caption, const QString& text,
                  const QString& details = {}, QWidget* parent = nullptr);
 // An information with an OK button.
 void ShowMessage(const QString& text, const QString& caption = {});
+// The message box the default service shows for a question, not yet shown; the caller owns it.
+QMessageBox* NewQuestionBox(const TQuestion& question);
 
 struct TFileRequest {
     QString caption;

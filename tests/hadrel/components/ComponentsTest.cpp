@@ -3,6 +3,7 @@
 
 #include "../modulform/ModulFormFixture.h"
 
+#include "FrameDBNavigate.h"
 #include "Korvexutils.h"
 #include "TDBText.h"
 #include "TQ32Control.h"
@@ -91,7 +92,14 @@ class TFormRechteTest final : public TModulForm {
 public:
     explicit TFormRechteTest(QObject* owner = nullptr) : TModulForm(owner) {
         setObjectName(QStringLiteral("FormRechteTest"));
+        // A navigation frame that a page owns, as a dashboard's pages own theirs.
+        auto* pages = Vcl::Owned(this, new TVoskPageControl2(ClientArea()), QStringLiteral("Pages"));
+        auto* page = new QWidget(pages);
+        pages->addTab(page, QStringLiteral("Seite"));
+        PageFrame = Vcl::Owned(page, new TFrameDBNav(page, page), QStringLiteral("FramePage"));
+        ModulLayout()->addWidget(pages);
     }
+    TFrameDBNav* PageFrame;
 };
 
 class ComponentsTest : public ModulFormFixture {
@@ -403,12 +411,14 @@ TEST_F(ComponentsTest, AdminRightsShowAndHideButtonsInEveryOpenWindow) {
         EXPECT_FALSE(f->TopLabel->PrintBar->isHidden());
         EXPECT_FALSE(f->TopLabel->InfoBt->isHidden());
         EXPECT_FALSE(f->TopLabel->BtSettingsModul->isHidden());
+        EXPECT_FALSE(f->PageFrame->BtSettingsModul->isHidden()) << "a page's frame as well";
     }
     s_dm->SetIsAdmin(false);
     for (auto* f : {one, two}) {
         EXPECT_TRUE(f->TopLabel->BtTools->isHidden());
         EXPECT_TRUE(f->TopLabel->InfoBt->isHidden());
         EXPECT_TRUE(f->TopLabel->BtSettingsModul->isHidden());
+        EXPECT_TRUE(f->PageFrame->BtSettingsModul->isHidden());
     }
     EXPECT_TRUE(TLogSink::Contains(QStringLiteral("ReloadCompSettings(ADMIN): TFormRechteTest")));
     TFormKorvexGundForm::ModulFinalize();

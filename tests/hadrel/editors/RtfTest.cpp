@@ -31,6 +31,26 @@ std::vector<Frag> Fragments(const QTextBlock& b) {
 
 QTextBlock Block(const QTextDocument& d, int n) { return d.findBlockByNumber(n); }
 
+constexpr int ListStart = QTextFormat::UserProperty + 0x51;
+
+// Paragraph by paragraph: in a list or not, its kind, start, number and a suffix that was set.
+void ExpectSameLists(const QTextDocument& doc, const QTextDocument& back) {
+    ASSERT_EQ(back.blockCount(), doc.blockCount());
+    for (int i = 0; i < doc.blockCount(); ++i) {
+        QTextList* a = Block(doc, i).textList();
+        QTextList* b = Block(back, i).textList();
+        ASSERT_EQ(a == nullptr, b == nullptr) << i;
+        if (!a)
+            continue;
+        EXPECT_EQ(a->format().style(), b->format().style()) << i;
+        EXPECT_EQ(a->itemNumber(Block(doc, i)), b->itemNumber(Block(back, i))) << i;
+        EXPECT_EQ(a->format().property(ListStart), b->format().property(ListStart)) << i;
+        if (a->format().style() != QTextListFormat::ListDisc &&
+            a->format().hasProperty(QTextFormat::ListNumberSuffix))
+            EXPECT_EQ(a->format().numberSuffix(), b->format().numberSuffix()) << i;
+    }
+}
+
 QByteArray Hex(const QByteArray& b) { return b.toHex(); }
 
 // A 24-bit DIB as the picture tool writes it: info header, rows bottom-up, padded to 4 bytes.
@@ -171,7 +191,7 @@ TEST(RtfRoundTrip, ListsKeepKindNumberingAndStart) {
         QTextListFormat lf;
         lf.setStyle(k.style);
         if (k.start != 1)
-            lf.setProperty(QTextFormat::UserProperty + 0x51, k.start);
+            lf.setProperty(ListStart, k.start);
         QTextList* list = c.createList(lf);
         c.insertText(QStringLiteral("eins"));
         c.insertBlock();
@@ -184,18 +204,7 @@ TEST(RtfRoundTrip, ListsKeepKindNumberingAndStart) {
     EXPECT_TRUE(rtf.contains("\\pnstart3\\pndec")) << rtf.constData();
     QTextDocument back;
     Rtf::Read(rtf, &back);
-    ASSERT_EQ(back.blockCount(), doc.blockCount());
-    for (int i = 0; i < doc.blockCount(); ++i) {
-        QTextList* a = Block(doc, i).textList();
-        QTextList* b = Block(back, i).textList();
-        ASSERT_EQ(a == nullptr, b == nullptr) << i;
-        if (!a)
-            continue;
-        EXPECT_EQ(a->format().style(), b->format().style()) << i;
-        EXPECT_EQ(a->itemNumber(Block(doc, i)), b->itemNumber(Block(back, i))) << i;
-        EXPECT_EQ(a->format().property(QTextFormat::UserProperty + 0x51),
-                  b->format().property(QTextFormat::UserProperty + 0x51));
-    }
+    ExpectSameLists(doc, back);
     EXPECT_EQ(back.toPlainText(), doc.toPlainText());
 }
 
@@ -216,7 +225,7 @@ TEST(RtfRoundTrip, ListsAlsoGoIntoTheListTableForOtherPrograms) {
         lf.setStyle(k.style);
         lf.setNumberSuffix(QString::fromLatin1(k.suffix));
         if (k.start != 1)
-            lf.setProperty(QTextFormat::UserProperty + 0x51, k.start);
+            lf.setProperty(ListStart, k.start);
         c.createList(lf);
         c.insertText(QStringLiteral("Punkt"));
         c.insertBlock(QTextBlockFormat());
@@ -237,20 +246,7 @@ TEST(RtfRoundTrip, ListsAlsoGoIntoTheListTableForOtherPrograms) {
     ASSERT_FALSE(tablesOnly.contains("\\pnlcrm"));
     QTextDocument back;
     Rtf::Read(tablesOnly, &back);
-    ASSERT_EQ(back.blockCount(), doc.blockCount());
-    for (int i = 0; i < doc.blockCount(); ++i) {
-        QTextList* a = Block(doc, i).textList();
-        QTextList* b = Block(back, i).textList();
-        ASSERT_EQ(a == nullptr, b == nullptr) << i;
-        if (!a)
-            continue;
-        EXPECT_EQ(a->format().style(), b->format().style()) << i;
-        EXPECT_EQ(a->format().property(QTextFormat::UserProperty + 0x51),
-                  b->format().property(QTextFormat::UserProperty + 0x51)) << i;
-        if (a->format().style() != QTextListFormat::ListDisc) {
-            EXPECT_EQ(a->format().numberSuffix(), b->format().numberSuffix()) << i;
-        }
-    }
+    ExpectSameLists(doc, back);
 }
 
 TEST(RtfCodePages, EastAsianTextIsDecodedAndWrittenBackAsUnicode) {
@@ -323,7 +319,7 @@ TEST(RtfSamples, OfficeSuiteDocumentsKeepShapesFieldsHighlightsAndListSuffixes) 
     ASSERT_TRUE(list);
     EXPECT_EQ(list->format().style(), QTextListFormat::ListLowerRoman);
     EXPECT_EQ(list->format().numberSuffix(), QStringLiteral(")"));
-    EXPECT_EQ(list->format().property(QTextFormat::UserProperty + 0x51).toInt(), 3);
+    EXPECT_EQ(list->format().property(ListStart).toInt(), 3);
 
     // What is still left out makes the editor warn before it saves over it.
     for (const char* lost : {"{\\rtf1 a{\\header Kopf\\par}b}",

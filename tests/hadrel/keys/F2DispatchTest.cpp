@@ -145,13 +145,54 @@ TEST_F(F2DispatchTest, RegisterGridAddsTheConditionOfTheRowsRegisterName) {
     Lookup gewicht = lookupOnRow(2);
     EXPECT_FALSE(gewicht.params.join(u'\n').contains(QStringLiteral("cond_field")));
 
-    // F2 in the grid itself looks up the focused column, without the register condition.
-    grid->setCurrentIndex(grid->model()->index(0, valueCol));
-    m_lookups.clear();
-    Focus(grid);
-    QTest::keyClick(grid, Qt::Key_F2);
-    ASSERT_EQ(m_lookups.size(), 1u);
-    EXPECT_EQ(m_lookups[0].field->objectName(), QStringLiteral("reg_field_value"));
+    // F2 in the grid itself: a plain column looks up the focused column without the register
+    // condition; a column with a shown button does what the button does.
+    auto f2OnRow = [&](int row) {
+        grid->setCurrentIndex(grid->model()->index(row, valueCol));
+        m_lookups.clear();
+        Focus(grid);
+        QTest::keyClick(grid, Qt::Key_F2);
+        EXPECT_EQ(m_lookups.size(), 1u);
+        return m_lookups.empty() ? Lookup{} : m_lookups[0];
+    };
+    Lookup plain = f2OnRow(0);
+    EXPECT_EQ(plain.field ? plain.field->objectName() : QString(),
+              QStringLiteral("reg_field_value"));
+    EXPECT_FALSE(plain.params.join(u'\n').contains(QStringLiteral("cond_field")));
+    auto* column = new TVoskGridColumn(k, QStringLiteral("reg_field_value"), grid,
+                                       QStringLiteral("reg_field_value"));
+    column->SetPropertiesKind(TVoskColumnPropertiesKind::ButtonEdit);
+    column->AddButton(TVoskEditButtonKind::Ellipsis);
+    EXPECT_TRUE(f2OnRow(0).params.contains(QStringLiteral("cond_field_value=farbe")));
+    // A hidden first button: the plain lookup again.
+    column->Buttons().first().visible = false;
+    EXPECT_FALSE(f2OnRow(0).params.join(u'\n').contains(QStringLiteral("cond_field")));
+}
+
+TEST_F(F2DispatchTest, AColumnsLookupButtonServesTheWindowThatHoldsTheGrid) {
+    TFormAdress* a = Open();
+    auto* column = new TVoskGridColumn(a, QStringLiteral("ColOrt"), a->GridAdressen,
+                                       QStringLiteral("ort"));
+    column->SetPropertiesKind(TVoskColumnPropertiesKind::ButtonEdit);
+    column->AddButton(TVoskEditButtonKind::Ellipsis);
+    auto clickButton = [&] {
+        m_lookups.clear();
+        const QModelIndex cell = a->GridAdressen->model()->index(
+            a->GridAdressen->currentIndex().row(), a->DataAdressen->FieldIndex(QStringLiteral("ort")));
+        auto* editor = qobject_cast<TVoskEdit*>(OpenCell(a->GridAdressen, cell));
+        EXPECT_TRUE(editor);
+        if (editor)
+            editor->Buttons().Action(0)->trigger();
+        a->GridAdressen->EndEdit(false);
+        return m_lookups.size() == 1 ? m_lookups[0].module.data() : nullptr;
+    };
+    EXPECT_EQ(clickButton(), a);
+    // Another window opened later does not take the button over, nor does its closing end it.
+    QPointer<TFormAdress> b = Open();
+    EXPECT_EQ(clickButton(), a);
+    delete b.data();
+    EXPECT_EQ(clickButton(), a);
+    a->DataAdressen->Cancel();
 }
 
 TEST_F(F2DispatchTest, F2KeyErrorsShowTheLookupsMessage) {

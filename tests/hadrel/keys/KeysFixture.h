@@ -115,8 +115,11 @@ protected:
         grid->edit(cell);
         QApplication::processEvents();
         auto* editor = grid->viewport()->findChild<QLineEdit*>();
-        if (editor)
+        // A window activation arriving late on a loaded machine may take the focus back once.
+        for (int i = 0; editor && i < 3; ++i) {
             editor->setFocus();
+            QApplication::processEvents();
+        }
         return editor;
     }
 
