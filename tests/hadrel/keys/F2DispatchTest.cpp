@@ -4,6 +4,7 @@
 
 #include "RtlDialog.h"
 #include "TVoskDBMemo.h"
+#include "TVoskDBTreeView2.h"
 #include "UHostModules.h"
 
 #include <QListWidget>
@@ -48,7 +49,9 @@ public:
             "INSERT INTO f2poss_condition (f2_id, field_name, field_value) "
             "SELECT f2_id, 'reg_field_name', CASE f2_query WHEN 'SELECT 1' THEN 'farbe' "
             "ELSE 'groesse' END FROM d WHERE f2_query <> 'SELECT 3';"
-            "UPDATE f2poss SET f2_deleted = true WHERE f2_query = 'SELECT 2'"));
+            "UPDATE f2poss SET f2_deleted = true WHERE f2_query = 'SELECT 2';"
+            "CREATE TABLE keys_baum (dbrid serial PRIMARY KEY, parent int, name text);"
+            "INSERT INTO keys_baum (parent, name) VALUES (NULL, 'Wurzel'), (1, 'Ast')"));
     }
 };
 
@@ -72,6 +75,40 @@ TEST_F(F2DispatchTest, MemoIsANoOpInnerEditActsOnItsEditorOthersGoToTheLookup) {
     EXPECT_EQ(m_lookups[1].field, k->EdNach);
     EXPECT_TRUE(TLogSink::Lines().join(u'\n').contains(
         QStringLiteral("[F2]: TFormKorvexGundForm.FormKeyDown(EdNach)")));
+}
+
+TEST_F(F2DispatchTest, InATreeListTheFocusedColumnIsLookedUp) {
+    TFormKeys* k = OpenKeys();
+    auto* data = Vcl::Owned(k, new TVoskClass2(k), QStringLiteral("DataBaum"));
+    data->SetSqlTable(QStringLiteral("keys_baum"));
+    data->SetQuerySql(QStringLiteral("SELECT * FROM keys_baum ORDER BY dbrid"));
+    data->Open();
+    auto* tree = Vcl::Owned(k, new TVoskDBTreeView2(k->ClientArea()), QStringLiteral("TreeBaum"));
+    tree->SetParentField(QStringLiteral("parent"));
+    tree->SetDataClass(data);
+    k->ModulLayout()->addWidget(tree);
+    QApplication::processEvents();
+    const QModelIndex cell = tree->TreeModel()->IndexOfRow(0, data->FieldIndex(QStringLiteral("name")));
+    Focus(tree);
+    tree->setCurrentIndex(cell);
+    QTest::keyClick(tree, Qt::Key_F2);
+    ASSERT_EQ(m_lookups.size(), 1u);
+    EXPECT_EQ(m_lookups[0].field ? m_lookups[0].field->objectName() : QString(),
+              QStringLiteral("name"));
+    EXPECT_EQ(m_lookups[0].module, k);
+    EXPECT_FALSE(tree->InlineEditing()) << "F2 is the lookup, not the tree's own edit key";
+
+    // From the inline editor of a cell: the same column, not the editor.
+    tree->edit(cell);
+    QApplication::processEvents();
+    auto* editor = tree->viewport()->findChild<QLineEdit*>();
+    ASSERT_TRUE(editor);
+    Focus(editor);
+    QTest::keyClick(editor, Qt::Key_F2);
+    ASSERT_EQ(m_lookups.size(), 2u);
+    EXPECT_EQ(m_lookups[1].field, m_lookups[0].field);
+    tree->EndEdit(false);
+    data->Cancel();
 }
 
 TEST_F(F2DispatchTest, TextButtonEditsTheWholeTextHiddenButtonLooksUp) {

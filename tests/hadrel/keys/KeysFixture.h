@@ -11,6 +11,7 @@
 
 #include <QCompleter>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QStringListModel>
 
 // Counts the key presses that reach the watched control (after the forms had their turn); the
@@ -114,9 +115,18 @@ protected:
         grid->setCurrentIndex(cell);
         grid->edit(cell);
         QApplication::processEvents();
-        auto* editor = grid->viewport()->findChild<QLineEdit*>();
-        // A window activation arriving late on a loaded machine may take the focus back once.
-        for (int i = 0; editor && i < 3; ++i) {
+        // A window activation arriving late on a loaded machine may take the focus back once,
+        // and a cell editor that loses the focus closes: look for it again each time.
+        QPointer<QLineEdit> editor;
+        for (int i = 0; i < 3; ++i) {
+            editor = grid->viewport()->findChild<QLineEdit*>();
+            if (!editor) {
+                grid->edit(cell);
+                QApplication::processEvents();
+                editor = grid->viewport()->findChild<QLineEdit*>();
+            }
+            if (!editor)
+                break;
             editor->setFocus();
             QApplication::processEvents();
         }
