@@ -909,6 +909,13 @@ bool TPlantafelContainerDataSource::NumberFromColumns() {
         std::stable_sort(order.begin() + qsizetype(a), order.begin() + qsizetype(e),
                          [&](quint32 x, quint32 y) { return cDay.I32[x] < cDay.I32[y]; });
     }
+    auto weekNumber = [&](quint32 r) -> quint64 {
+        // A value the numbering did not give may be Null, which sorts first.
+        return cYW.IsNull(r) ? 0
+                             : quint64(qint64(cYW.I32[r]) - std::numeric_limits<qint32>::min()) + 1;
+    };
+    // A day's rows are numbered first, then put in the master index's order by week number,
+    // which the day numbers do not touch.
     for (size_t b = 0; b < buckets; ++b) {
         size_t a = start[b];
         const size_t e = start[b + 1];
@@ -917,21 +924,6 @@ bool TPlantafelContainerDataSource::NumberFromColumns() {
             while (d < e && cDay.I32[order[d]] == cDay.I32[order[a]])
                 ++d;
             numberRange(a, d, cYWD, *writeYWD);
-            a = d;
-        }
-    }
-    auto weekNumber = [&](quint32 r) -> quint64 {
-        // A value the numbering did not give may be Null, which sorts first.
-        return cYW.IsNull(r) ? 0
-                             : quint64(qint64(cYW.I32[r]) - std::numeric_limits<qint32>::min()) + 1;
-    };
-    for (size_t b = 0; b < buckets; ++b) {
-        size_t a = start[b];
-        const size_t e = start[b + 1];
-        while (a < e) {
-            size_t d = a + 1;
-            while (d < e && cDay.I32[order[d]] == cDay.I32[order[a]])
-                ++d;
             if (d - a > 1)
                 sortRange(a, d, weekNumber);
             a = d;

@@ -138,19 +138,7 @@ struct Column final {
     }
 
     void AppendNull(quint32 r) {
-        switch (Type) {
-        case FieldType::Integer:
-        case FieldType::Date: I32.push_back(0); break;
-        case FieldType::LargeInt:
-        case FieldType::Currency:
-        case FieldType::DateTime: I64.push_back(0); break;
-        case FieldType::Float: F64.push_back(0); break;
-        case FieldType::Boolean: U8.push_back(0); break;
-        case FieldType::String:
-            SOff.push_back(0);
-            SLen.push_back(0);
-            break;
-        }
+        PushZero();
         if ((r & 63) == 0)
             Nulls.push_back(0);
         SetNullBit(r, true);
