@@ -541,8 +541,8 @@ void TFormKorvexGundForm::KeyF2(QWidget* editor, TVoskDBGrid2* grid, int& Key) {
                 // lookup then knows the row's register.
                 const TVoskGridColumn* column =
                     grid->ColumnOf(data->FieldNames().value(grid->currentIndex().column()));
-                if (TVoskDBGrid2::FirstButtonVisible(column))
-                    grid->ColumnButtonClick(column, 0, grid);
+                if (column && column->FirstButtonVisible())
+                    column->ButtonClick(0, grid);
                 else
                     MakeF2(this, Corvale::GridColumn(grid, grid->currentIndex().column()), false,
                            false, QString(), QStringList(), QString(), {});

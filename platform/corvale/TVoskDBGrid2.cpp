@@ -9,6 +9,7 @@
 #include "Vcl.Components.h"
 #include "VoskTimer.h"
 
+#include "TVoskDBTreeView2.h"
 #include "TVoskGridCellDelegate.h"
 #include "VoskAllOrNothing.h"
 #include "VoskConditionalFormatting.h"
@@ -325,9 +326,82 @@ void TVoskGridColumn::SetPropertiesKind(TVoskColumnPropertiesKind kind) {
         m_buttons.append({TVoskEditButtonKind::Text, true});
 }
 
+TVoskGridColumn::TVoskGridColumn(QObject* owner, const QString& name, TVoskDBTreeView2* tree,
+                                 const QString& fieldName)
+    : QObject(nullptr), m_tree(tree), m_field(fieldName) {
+    Vcl::Owned(owner, this, name);
+}
+
 int TVoskGridColumn::AddButton(TVoskEditButtonKind kind) {
     m_buttons.append({kind, true});
     return int(m_buttons.size()) - 1;
+}
+
+bool TVoskGridColumn::FirstButtonVisible() const {
+    return m_kind == TVoskColumnPropertiesKind::ButtonEdit && !m_buttons.isEmpty() &&
+           m_buttons.first().visible;
+}
+
+void TVoskGridColumn::SetFastF2(const QString& query, const QString& filter) {
+    m_fastQuery = query;
+    m_fastFilter = filter;
+}
+
+QWidget* TVoskGridColumn::CreateEditor(QWidget* parent) const {
+    if (m_buttons.isEmpty() && m_fastQuery.isEmpty())
+        return nullptr;
+    auto* edit = new TVoskEdit(parent);
+    edit->setObjectName(objectName());
+    edit->setFrame(false);
+    for (const Button& b : m_buttons) {
+        const int i = edit->Buttons().Add(b.kind);
+        edit->Buttons().SetVisible(i, b.visible);
+    }
+    QPointer<const TVoskGridColumn> self(this);
+    edit->OnButtonClick = [self](QObject* sender, int i) {
+        if (self)
+            self->ButtonClick(i, sender);
+    };
+    if (!m_fastQuery.isEmpty())
+        edit->SetFastF2(m_fastQuery, m_fastFilter);
+    return edit;
+}
+
+void TVoskGridColumn::ButtonClick(int index, QObject* sender) const {
+    if (index < 0 || index >= m_buttons.size())
+        return;
+    if (m_buttons.at(index).kind == TVoskEditButtonKind::Text) {
+        if (m_grid)
+            EditCellText(m_grid, m_grid->DataClass(), sender);
+        else if (m_tree)
+            EditCellText(m_tree, m_tree->DataClass(), sender);
+    } else if (TVoskColumnHandler::F2ButtonCode) {
+        TVoskColumnHandler::F2ButtonCode(sender);
+    }
+}
+
+void TVoskGridColumn::EditCellText(QAbstractItemView* view, TVoskClass* data, QObject* sender) {
+    auto* edit = qobject_cast<QLineEdit*>(sender);
+    const QModelIndex index = view ? view->currentIndex() : QModelIndex();
+    if (!data || !index.isValid())
+        return;
+    if (!RtlDialog::FEditTextS.Assigned()) {
+        Korvexutils::RaiseInformation(
+            QStringLiteral("Der Texteditor steht in dieser Installation nicht zur Verfügung."));
+        return;
+    }
+    QAbstractItemModel* model = view->model();
+    const QString field = data->FieldNames().value(index.column());
+    const QString old = edit ? edit->text() : model->data(index, Qt::EditRole).toString();
+    const bool readOnly = !(model->flags(index) & Qt::ItemIsEditable);
+    const QString text =
+        RtlDialog::FEditTextS(field, old, 99999, readOnly, false, QChar(), false);
+    if (readOnly || text == old)
+        return;
+    if (edit)
+        edit->setText(text);
+    else
+        model->setData(index, text.isEmpty() ? QVariant() : QVariant(text), Qt::EditRole);
 }
 
 namespace {
@@ -341,27 +415,10 @@ public:
                           const QModelIndex& index) const override {
         TVoskClass* data = m_grid->DataClass();
         const QString field = data ? data->FieldNames().value(index.column()) : QString();
-        TVoskGridColumn* column = m_grid->ColumnOf(field);
-        const QString fast = column ? m_grid->ColumnFastF2Query(column) : QString();
-        if (!column || (column->Buttons().isEmpty() && fast.isEmpty()))
-            return QStyledItemDelegate::createEditor(parent, option, index);
-        auto* edit = new TVoskEdit(parent);
-        edit->setObjectName(column->objectName());
-        edit->setFrame(false);
-        const auto buttons = column->Buttons();
-        for (const TVoskGridColumn::Button& b : buttons) {
-            const int i = edit->Buttons().Add(b.kind);
-            edit->Buttons().SetVisible(i, b.visible);
-        }
-        QPointer<TVoskDBGrid2> grid(m_grid);
-        QPointer<TVoskGridColumn> col(column);
-        edit->OnButtonClick = [grid, col](QObject* sender, int i) {
-            if (grid && col)
-                grid->ColumnButtonClick(col, i, sender);
-        };
-        if (!fast.isEmpty())
-            edit->SetFastF2(fast, m_grid->ColumnFastF2Filter(column));
-        return edit;
+        const TVoskGridColumn* column = m_grid->ColumnOf(field);
+        if (QWidget* edit = column ? column->CreateEditor(parent) : nullptr)
+            return edit;
+        return QStyledItemDelegate::createEditor(parent, option, index);
     }
 
 private:
@@ -391,15 +448,15 @@ TVoskGridColumn* TVoskDBGrid2::ColumnOf(const QString& fieldName) const {
 void TVoskDBGrid2::SetColumnFastF2(TVoskGridColumn* column, const QString& query,
                                    const QString& filter) {
     if (column)
-        m_fastF2.insert(column->FieldName().toLower(), {query, filter});
+        column->SetFastF2(query, filter);
 }
 
 QString TVoskDBGrid2::ColumnFastF2Query(const TVoskGridColumn* column) const {
-    return column ? m_fastF2.value(column->FieldName().toLower()).query : QString();
+    return column ? column->FastF2Query() : QString();
 }
 
 QString TVoskDBGrid2::ColumnFastF2Filter(const TVoskGridColumn* column) const {
-    return column ? m_fastF2.value(column->FieldName().toLower()).filter : QString();
+    return column ? column->FastF2Filter() : QString();
 }
 
 void TVoskDBGrid2::LoadF2() {
@@ -409,41 +466,8 @@ void TVoskDBGrid2::LoadF2() {
     setItemDelegate(new TColumnDelegate(this));
 }
 
-void TVoskDBGrid2::ColumnButtonClick(const TVoskGridColumn* column, int index, QObject* sender) {
-    if (!column || index < 0 || index >= column->Buttons().size())
-        return;
-    if (column->Buttons().at(index).kind == TVoskEditButtonKind::Text)
-        FieldEditTxtBtClick(sender);
-    else if (TVoskColumnHandler::F2ButtonCode)
-        TVoskColumnHandler::F2ButtonCode(sender);
-}
-
-bool TVoskDBGrid2::FirstButtonVisible(const TVoskGridColumn* column) {
-    return column && column->PropertiesKind() == TVoskColumnPropertiesKind::ButtonEdit &&
-           !column->Buttons().isEmpty() && column->Buttons().first().visible;
-}
-
 void TVoskDBGrid2::FieldEditTxtBtClick(QObject* sender) {
-    auto* edit = qobject_cast<QLineEdit*>(sender);
-    const QModelIndex index = currentIndex();
-    if (!m_class || !index.isValid())
-        return;
-    if (!RtlDialog::FEditTextS.Assigned()) {
-        Korvexutils::RaiseInformation(
-            QStringLiteral("Der Texteditor steht in dieser Installation nicht zur Verfügung."));
-        return;
-    }
-    const QString field = m_class->FieldNames().value(index.column());
-    const QString old = edit ? edit->text() : m_model->data(index, Qt::EditRole).toString();
-    const bool readOnly = !(m_model->flags(index) & Qt::ItemIsEditable);
-    const QString text =
-        RtlDialog::FEditTextS(field, old, 99999, readOnly, false, QChar(), false);
-    if (readOnly || text == old)
-        return;
-    if (edit)
-        edit->setText(text);
-    else
-        m_model->setData(index, text.isEmpty() ? QVariant() : QVariant(text), Qt::EditRole);
+    TVoskGridColumn::EditCellText(this, m_class, sender);
 }
 
 // ---- searching ---------------------------------------------------------------------------

@@ -8,24 +8,31 @@
 
 #include <TVoskClass.h>
 
+#include "TVoskDBTreeView2.h"
 #include "VoskF2Controls.h"
 
 #include <QHash>
 class TVoskDataModel;
 class TVoskDBGrid2;
+class TVoskDBTreeView2;
+class QAbstractItemView;
 class TVoskConditionalFormatting;
 
 // What a column's cell editor is: a plain edit, an edit with buttons, or an edit of a long text
 // whose text button opens the text editor.
 enum class TVoskColumnPropertiesKind { None, ButtonEdit, BlobEdit };
 
-// A column of a grid, a component of the form named as designed, showing one field.
+// A column of a grid or a tree list, a component of the form named as designed, showing one
+// field.
 class TVoskGridColumn final : public QObject {
     Q_OBJECT
 public:
     TVoskGridColumn(QObject* owner, const QString& name, TVoskDBGrid2* grid,
                     const QString& fieldName);
+    TVoskGridColumn(QObject* owner, const QString& name, TVoskDBTreeView2* tree,
+                    const QString& fieldName);
     TVoskDBGrid2* Grid() const { return m_grid; }
+    TVoskDBTreeView2* Tree() const { return m_tree; }
     QString FieldName() const { return m_field; }
 
     TVoskColumnPropertiesKind PropertiesKind() const { return m_kind; }
@@ -38,12 +45,33 @@ public:
     QList<Button>& Buttons() { return m_buttons; }
     const QList<Button>& Buttons() const { return m_buttons; }
     int AddButton(TVoskEditButtonKind kind);
+    // The first button, when the column has button-edit properties and that button is shown.
+    bool FirstButtonVisible() const;
+
+    // Fast lookup as the user types (query and filter as TVoskEdit takes them).
+    void SetFastF2(const QString& query, const QString& filter);
+    QString FastF2Query() const { return m_fastQuery; }
+    QString FastF2Filter() const { return m_fastFilter; }
+
+    // The cell editor: the system's edit with the column's buttons and fast lookup; null when
+    // the column needs neither.
+    QWidget* CreateEditor(QWidget* parent) const;
+    // A click on button index: the text button edits the long text of the view's current cell,
+    // every other one opens the lookup of the form that holds the view. sender is the cell
+    // editor, or the view when a key stands in for the click.
+    void ButtonClick(int index, QObject* sender) const;
+
+    // The text of a view's current cell in the text editor, written back when changed; sender
+    // is the open cell editor, if any.
+    static void EditCellText(QAbstractItemView* view, TVoskClass* data, QObject* sender);
 
 private:
     QPointer<TVoskDBGrid2> m_grid;
+    QPointer<TVoskDBTreeView2> m_tree;
     QString m_field;
     TVoskColumnPropertiesKind m_kind = TVoskColumnPropertiesKind::None;
     QList<Button> m_buttons;
+    QString m_fastQuery, m_fastFilter;
 };
 
 #include <QDateTime>
@@ -133,12 +161,6 @@ public:
     // The text button of a long-text column: the text of the current cell in the text editor,
     // written back when changed. sender is the cell editor.
     void FieldEditTxtBtClick(QObject* sender);
-    // A click on button index of the column's cell editor: the text button edits the long text,
-    // every other one opens the lookup of the form that holds the grid. sender is the editor, or
-    // the grid when the key stands in for the click.
-    void ColumnButtonClick(const TVoskGridColumn* column, int index, QObject* sender);
-    // The column's first button, when it has button-edit properties and that button is shown.
-    static bool FirstButtonVisible(const TVoskGridColumn* column);
 
     // ---- layouts (TVoskDBGrid2.Settings.cpp) ----------------------------------------------
     // Stored per form class and grid: type 1 the user's own, 2 the global one. A layout holds the
@@ -348,10 +370,6 @@ private:
     int m_updateLevel = 0;
     int m_updatePairs = 0;
     bool m_f2Loaded = false;
-    struct FastF2 {
-        QString query, filter;
-    };
-    QHash<QString, FastF2> m_fastF2; // by field name in lower case
     bool m_syncing = false;
     QStringList m_hiddenFields;
     bool m_autoFit = true;

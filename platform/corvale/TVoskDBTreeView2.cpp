@@ -1,4 +1,6 @@
 #include "TVoskDBTreeView2.h"
+#include "TVoskDBGrid2.h"
+#include "Vcl.Components.h"
 #include "VoskAllOrNothing.h"
 
 #include <EventGuard.h>
@@ -250,6 +252,15 @@ public:
                               const QModelIndex& index) const override {
         QStyledItemDelegate::updateEditorGeometry(editor, cellOption(option, index), index);
     }
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        if (m_tree->m_f2Loaded && m_tree->m_class)
+            if (const TVoskGridColumn* column =
+                    m_tree->ColumnOf(m_tree->m_class->FieldNames().value(index.column())))
+                if (QWidget* edit = column->CreateEditor(parent))
+                    return edit;
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    }
 
 private:
     // The cell without the preview band beneath it.
@@ -279,6 +290,32 @@ TVoskDBTreeView2::TVoskDBTreeView2(QWidget* parent) : QTreeView(parent) {
     connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& i) {
         m_expanded.remove(keyText(TVoskTreeListModel::RowOf(i)));
     });
+}
+
+QList<TVoskGridColumn*> TVoskDBTreeView2::Columns() const {
+    QList<TVoskGridColumn*> result;
+    const QObject* owner = Vcl::Owner(this);
+    for (TVoskGridColumn* c : Vcl::ComponentsOf<TVoskGridColumn>(owner ? owner : this))
+        if (c->Tree() == this)
+            result << c;
+    return result;
+}
+
+TVoskGridColumn* TVoskDBTreeView2::ColumnOf(const QString& fieldName) const {
+    if (fieldName.isEmpty())
+        return nullptr;
+    for (TVoskGridColumn* c : Columns())
+        if (c->FieldName().compare(fieldName, Qt::CaseInsensitive) == 0)
+            return c;
+    return nullptr;
+}
+
+void TVoskDBTreeView2::LoadF2() {
+    m_f2Loaded = true;
+}
+
+void TVoskDBTreeView2::FieldEditTxtBtClick(QObject* sender) {
+    TVoskGridColumn::EditCellText(this, m_class, sender);
 }
 
 void TVoskDBTreeView2::SetDataClass(TVoskClass* dataClass) {

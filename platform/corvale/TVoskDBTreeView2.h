@@ -17,6 +17,7 @@
 #include <TVoskClass.h>
 
 class TVoskDataModel;
+class TVoskGridColumn;
 
 // The tree as an item model. Values, edits, flags and captions are those of the flat model of
 // the class; the tree is rebuilt whenever records come or go or a key or parent value changes.
@@ -118,6 +119,15 @@ public:
     void FullExpand();
     void FullCollapse();
 
+    // ---- columns and their lookups, as the grid's ------------------------------------------
+    QList<TVoskGridColumn*> Columns() const;
+    TVoskGridColumn* ColumnOf(const QString& fieldName) const;
+    // The form's start-up: the inline editors take their buttons and lookups from the columns
+    // from now on.
+    void LoadF2();
+    bool F2Loaded() const { return m_f2Loaded; }
+    void FieldEditTxtBtClick(QObject* sender);
+
     // ---- layouts (TVoskDBTreeView2.Settings.cpp) -------------------------------------------
     QString FormClassName() const;
     QString GridName() const { return objectName(); }
@@ -175,4 +185,5 @@ private:
     QString m_layoutSavedBy;
     QString m_pendingLayout;
     bool m_layoutInitDone = false;
+    bool m_f2Loaded = false;
 };

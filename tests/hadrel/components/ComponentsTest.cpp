@@ -8,6 +8,7 @@
 #include "TDBText.h"
 #include "TQ32Control.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskDBTreeView2.h"
 #include "TVoskPageControl2.h"
 #include "TopLabel.h"
 #include "UGrundModulForm.h"
@@ -272,6 +273,55 @@ TEST_F(ComponentsTest, GridColumnsRebuildOnceAndGetTheirButtons) {
     EXPECT_EQ(notiz->Buttons().size(), 3);
     EXPECT_EQ(ort->Buttons().size(), 1);
     EXPECT_EQ(grid->UpdatePairs(), 2);
+}
+
+TEST_F(ComponentsTest, TreeColumnsGetTheirButtonsAndFastLookupsInTheirInlineEditors) {
+    F2(QStringLiteral("TFormStartTest"), QStringLiteral("TreeOrt"));
+    F2(QStringLiteral("TFormStartTest"), QStringLiteral("TreePlz"), true,
+       QStringLiteral("SELECT plz FROM adressen"));
+    TVoskDBTreeView2* tree = nullptr;
+    TVoskClass2* data = nullptr;
+    TVoskGridColumn *ort = nullptr, *plz = nullptr;
+    TFormStartTest* f = Make([&](TFormStartTest* f) {
+        data = Vcl::Owned(f, new TVoskClass2(f), QStringLiteral("DataTree"));
+        data->SetSqlTable(QStringLiteral("adressen"));
+        data->SetQuerySql(QStringLiteral("SELECT * FROM adressen ORDER BY dbrid LIMIT 3"));
+        data->Open();
+        tree = Vcl::Owned(f, new TVoskDBTreeView2(f->ClientArea()), QStringLiteral("Tree"));
+        tree->SetDataClass(data);
+        ort = new TVoskGridColumn(f, QStringLiteral("TreeOrt"), tree, QStringLiteral("ort"));
+        plz = new TVoskGridColumn(f, QStringLiteral("TreePlz"), tree, QStringLiteral("plz"));
+    });
+    EXPECT_TRUE(tree->F2Loaded());
+    EXPECT_EQ(tree->UpdateLevel(), 0);
+    ASSERT_EQ(ort->Buttons().size(), 1);
+    EXPECT_EQ(plz->FastF2Query(), QStringLiteral("SELECT plz FROM adressen"));
+    EXPECT_TRUE(plz->Buttons().isEmpty());
+    f->StartVoskComponent(f, nullptr);
+    EXPECT_EQ(ort->Buttons().size(), 1);
+
+    f->show();
+    // The cell editor is named after its column.
+    auto editorOf = [&](const TVoskGridColumn* column) {
+        const QModelIndex cell =
+            tree->TreeModel()->IndexOfRow(0, data->FieldIndex(column->FieldName()));
+        tree->setCurrentIndex(cell);
+        tree->edit(cell);
+        QApplication::processEvents();
+        return tree->viewport()->findChild<TVoskEdit*>(column->objectName());
+    };
+    TVoskEdit* edit = editorOf(ort);
+    ASSERT_TRUE(edit);
+    EXPECT_EQ(edit->Buttons().Count(), 1);
+    edit->Buttons().Action(0)->trigger();
+    EXPECT_EQ(f->F2Clicks, QList<QObject*>{edit});
+    tree->EndEdit(false);
+    QApplication::processEvents();
+    edit = editorOf(plz);
+    ASSERT_TRUE(edit);
+    EXPECT_EQ(edit->FastF2Query(), QStringLiteral("SELECT plz FROM adressen"));
+    tree->EndEdit(false);
+    data->Cancel();
 }
 
 TEST_F(ComponentsTest, WalkStartsEachOnceAndSurvivesChangesMeanwhile) {

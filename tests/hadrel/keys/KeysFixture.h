@@ -105,8 +105,11 @@ protected:
     // Puts the focus where the user clicked.
     static void Focus(QWidget* w) {
         w->window()->activateWindow();
-        w->setFocus(Qt::MouseFocusReason);
-        QApplication::processEvents();
+        // A window activation arriving late on a loaded machine may take the focus back.
+        for (int i = 0; i < 5 && QApplication::focusWidget() != w; ++i) {
+            w->setFocus(Qt::MouseFocusReason);
+            QApplication::processEvents();
+        }
     }
 
     // Opens the in-place editor of a grid cell and puts the focus into it.
