@@ -127,15 +127,7 @@ TFileViewerFrameTIFF::TFileViewerFrameTIFF(QObject* ParentAndOwner, TDokument* D
     OnResize = [this](QObject* s) { FormResize(s); };
     FinishCreate();
 
-    if (auto* parentWidget = qobject_cast<QWidget*>(ParentAndOwner)) {
-        // Embedded: the viewer fills its parent.
-        setParent(parentWidget, Qt::Widget);
-        if (!parentWidget->layout()) {
-            auto* fill = new QVBoxLayout(parentWidget);
-            fill->setContentsMargins(0, 0, 0, 0);
-        }
-        parentWidget->layout()->addWidget(this);
-    }
+    EmbedIn(ParentAndOwner);
     SetBorderStyle(Vcl::bsNone);
 
     FDMSScan_BarcodeMode = 255;
@@ -160,13 +152,7 @@ TFileViewerFrameTIFF::TFileViewerFrameTIFF(QObject* ParentAndOwner, TDokument* D
 }
 
 TFileViewerFrameTIFF::~TFileViewerFrameTIFF() {
-    // The ribbon's state is the user's, except in the planning board's stamp window.
-    if (!Vcl::ClassNameIs(Vcl::Owner(this), QStringLiteral("TFormStempPlantafInteraktiv")) && DM1() &&
-        DM1()->Connected())
-        Rtl::Guarded([this] {
-            DM1()->SaveLastValBool(QStringLiteral("TFileViewerFrame.CloseRibMenu"),
-                                   ribMenu->IsMinimized());
-        });
+    SaveRibMenuClosed(ribMenu->IsMinimized());
 }
 
 void TFileViewerFrameTIFF::buildForm() {
@@ -332,6 +318,14 @@ void TFileViewerFrameTIFF::buildRibbon() {
     btShowOverview = checkable(button(tbPage, "btShowOverview", QStringLiteral("Übersicht"), "view-list-icons"), false);
     connect(btShowOverview, &QAction::triggered, this,
             [this] { Rtl::Guarded([&] { btShowOverviewClick(btShowOverview); }, this); });
+    btFilePrint = button(tbPage, "btFilePrint", QStringLiteral("Drucken"), "document-print");
+    btFilePrint->setToolTip(QStringLiteral("Das Dokument mit seinen Anmerkungen drucken"));
+    connect(btFilePrint, &QAction::triggered, this,
+            [this] { Rtl::Guarded([&] { btFilePrintClick(btFilePrint); }, this); });
+    btFileExport = button(tbPage, "btFileExport", QStringLiteral("Export"), "document-export");
+    btFileExport->setToolTip(QStringLiteral("Das Dokument als PDF, PostScript, TIFF oder PNG speichern"));
+    connect(btFileExport, &QAction::triggered, this,
+            [this] { Rtl::Guarded([&] { btFileExportClick(btFileExport); }, this); });
     tbView = ribMenuPage->AddGroup(QStringLiteral("tbView"), QStringLiteral("Ansicht"));
     auto* zoomGroup = new QActionGroup(this);
     btZoom100 = checkable(button(tbView, "btZoom100", QStringLiteral("100 %"), "zoom-original", TVoskRibbonGroup::Small), false);
@@ -475,6 +469,7 @@ void TFileViewerFrameTIFF::buildRibbon() {
     // The property tabs show only while an object of their kind is selected.
     for (TVoskRibbonTab* t : {ribMenuHighlight, ribMenuText, ribMenuDot, ribMenuArrow, ribMenuImage})
         t->SetTabVisible(false);
+    buildNavigationCommands();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -698,15 +693,7 @@ void TFileViewerFrameTIFF::FormKeyUp(QObject*, int& Key, Qt::KeyboardModifiers) 
     if (imCurrentPage->IsMemoEditing())
         imCurrentPage->MemoEditEnd();
     imCurrentPage->Model().UnSelAllObjects();
-    if (!parentWidget()) {
-        close();
-    } else if (FEscapeWasPressed) {
-        QWidget* form = Vcl::ParentForm(parentWidget());
-        if (form && !Vcl::ClassNameIs(form, QStringLiteral("TFormDokverwaltung")))
-            form->close();
-    }
-    FEscapeWasPressed = false;
-    Key = 0;
+    EscapeKeyUp(Key);
 }
 
 void TFileViewerFrameTIFF::FormCloseQuery(QObject*, bool&) {}
@@ -1080,6 +1067,12 @@ void TPageNavigator::SetView(Imaging::TImageEnVect* view) {
     update();
 }
 
+void TPageNavigator::SetSmooth(bool smooth) {
+    m_smooth = smooth;
+    m_thumb = QImage();
+    update();
+}
+
 void TPageNavigator::SetPage(const QImage& page) {
     // The small picture is made when the navigator is first painted with this page.
     m_page = page;
@@ -1099,13 +1092,14 @@ void TPageNavigator::paintEvent(QPaintEvent*) {
     if (m_thumb.isNull() && !m_page.isNull())
         m_thumb = m_page.convertToFormat(m_page.format() == QImage::Format_Mono ? QImage::Format_Grayscale8
                                                                                 : m_page.format())
-                      .scaled(QSize(450, 450), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+                      .scaled(QSize(450, 450), Qt::KeepAspectRatio,
+                              m_smooth ? Qt::SmoothTransformation : Qt::FastTransformation);
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Window));
     const QRectF r = pageRect();
     if (r.isEmpty())
         return;
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, m_smooth);
     p.drawImage(r, m_thumb);
     if (!m_view || m_pageSize.isEmpty())
         return;

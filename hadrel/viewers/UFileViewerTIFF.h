@@ -25,6 +25,7 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QMenu;
+class QPrinter;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
@@ -39,11 +40,17 @@ class TPageNavigator;
 
 namespace Imaging {
 class TImageEnVect;
+class TIEVectModel;
 }
 
 class TFileViewerFrameTIFF : public TFileViewerFrame, public IViewerPagesHost {
     Q_OBJECT
     Q_PROPERTY(bool AllowSave READ AllowSave WRITE SetAllowSave)
+    Q_PROPERTY(int PrintMeasureUnit READ PrintMeasureUnit WRITE SetPrintMeasureUnit)
+    Q_PROPERTY(double PrintMarginLeft READ PrintMarginLeft WRITE SetPrintMarginLeft)
+    Q_PROPERTY(double PrintMarginTop READ PrintMarginTop WRITE SetPrintMarginTop)
+    Q_PROPERTY(double PrintMarginRight READ PrintMarginRight WRITE SetPrintMarginRight)
+    Q_PROPERTY(double PrintMarginBottom READ PrintMarginBottom WRITE SetPrintMarginBottom)
 public:
     using TAllowEditEvent = std::function<void(TFileViewerFrameTIFF* Sender, const QString& text, bool& Allow)>;
     using TGetImageEvent =
@@ -99,6 +106,53 @@ public:
     static Rtl::HookSlot<void(TFileViewerFrameTIFF*)> SavePages;
     static Rtl::HookSlot<void(TFileViewerFrameTIFF*, bool withDialog)> Rescan;
     static Rtl::HookSlot<void(TFileViewerFrameTIFF*)> ChooseScanSource;
+
+    // ---- print and export (UFileViewerTIFF.Print) ---------------------------------------------
+    // Fill and clear the document class's print and export slots.
+    static void ModulInitialize(QObject* AOwner);
+    static void ModulFinalize();
+    void btFilePrintClick(QObject* Sender);
+    void btFileExportClick(QObject* Sender);
+    // Prints pages (all, or the current one) on printer without a dialog; used by PrintTIFF.
+    void PrintPages(QPrinter& printer, bool allPages);
+    // The page with its annotations as the print shows it: the shown page with the canvas's
+    // objects, any other from its page data.
+    std::unique_ptr<Imaging::TIEVectModel> PrintPage(int page);
+    // The stored page picture (with page edits, without annotations).
+    QImage PageImage(int page);
+    // Hides the thumbnail strip again after LoadAllImages had to show it.
+    void HideAllImages();
+    int PrintMeasureUnit() const { return FPrintMeasure; }
+    void SetPrintMeasureUnit(int v) { FPrintMeasure = quint8(v); }
+    double PrintMarginLeft() const { return FPrintMargin[0]; }
+    double PrintMarginTop() const { return FPrintMargin[1]; }
+    double PrintMarginRight() const { return FPrintMargin[2]; }
+    double PrintMarginBottom() const { return FPrintMargin[3]; }
+    void SetPrintMarginLeft(double v) { FPrintMargin[0] = v; }
+    void SetPrintMarginTop(double v) { FPrintMargin[1] = v; }
+    void SetPrintMarginRight(double v) { FPrintMargin[2] = v; }
+    void SetPrintMarginBottom(double v) { FPrintMargin[3] = v; }
+    QAction *btFilePrint = nullptr, *btFileExport = nullptr;
+
+    // ---- moving through the pages and showing them (UFileViewerTIFF.Navigate) ------------------
+    void btPagePrevClick(QObject* Sender);
+    void btPageNextClick(QObject* Sender);
+    // Discards every change (asked first when there is one) and reads the pages again.
+    void btPageReloadClick(QObject* Sender);
+    void btZoomInClick(QObject* Sender);
+    void btZoomOutClick(QObject* Sender);
+    void btFilterClick(QObject* Sender);
+    void btRotateLeftClick(QObject* Sender);
+    void btRotateRightClick(QObject* Sender);
+    // Turns the view back by FRotated (print, export and leaving the page call it first).
+    void RotateToDefault();
+    void btFileSendClick(QObject* Sender);
+    // Pages added, scanned, moved or deleted, or annotations changed, and not yet stored.
+    bool HasUnsavedChanges();
+    QAction *btPagePrev = nullptr, *btPageNext = nullptr, *btPageReload = nullptr,
+            *btZoomIn = nullptr, *btZoomOut = nullptr, *btFilterNone = nullptr,
+            *btFilterFast = nullptr, *btFilterHigh = nullptr, *btRotateLeft = nullptr,
+            *btRotateRight = nullptr, *btFileSend = nullptr;
 
     // ---- the break of a running load or scan -----------------------------------------------
     TCancelState& CancelState() { return m_cancel; }
@@ -177,8 +231,8 @@ public:
 
     // ---- fields ------------------------------------------------------------------------------
     int FRotated = 0;
-    quint8 FPrintMeasure = 0;
-    double FPrintMargin[4] = {0, 0, 0, 0};
+    quint8 FPrintMeasure = 1;                           // centimetres
+    double FPrintMargin[4] = {0.25, 0.25, 0.25, 0.5};  // left, top, right, bottom
     bool FLastAI = false;
     quint8 FDMSScan_BarcodeMode = 0;
 
@@ -195,6 +249,8 @@ protected:
 private:
     void buildForm();
     void buildRibbon();
+    void buildNavigationCommands();
+    void rotateView(int angle);
     void restoreSettings();
     void saveSettings();
     void setEditTabVisible(bool visible);
@@ -222,6 +278,7 @@ public:
     explicit TPageNavigator(QWidget* parent = nullptr);
     void SetView(Imaging::TImageEnVect* view);
     void SetPage(const QImage& page);
+    void SetSmooth(bool smooth);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -235,4 +292,5 @@ private:
     QImage m_page;
     QImage m_thumb;
     QSize m_pageSize;
+    bool m_smooth = true;
 };

@@ -1,7 +1,7 @@
-// korvex-demodoc: puts the viewers' demo document into the demo database, a 12-page delivery
-// note file (text pages, black and white as G4, every third grey as JPEG) on the first demo
-// address. scripts/demo runs it after seeding; it does nothing when the document is there.
-// Prints the document's id.
+// korvex-demodoc: puts the viewers' demo documents into the demo database on the first demo
+// address: a 12-page delivery note file (text pages, black and white as G4, every third grey as
+// JPEG) and a 3-page offer as PDF. scripts/demo runs it after seeding; a document that is there
+// already is left as it is. Prints the documents' ids.
 #include "DemoPages.h"
 
 #include <UDM1.h>
@@ -28,28 +28,31 @@ int main(int argc, char** argv) {
             return 1;
         }
         const QString recId = address.Fields(0).AsString();
-        TVoskQuery2 existing(&dm.Database(),
-                             QStringLiteral("SELECT pd_id FROM picndoku WHERE pd_tablename = 'adressen' "
-                                            "AND pd_dbrid = CAST(:id AS integer) AND pd_descr = :caption "
-                                            "AND NOT pd_deletable"));
-        existing.Bind(QStringLiteral("id"), recId).Bind(QStringLiteral("caption"), caption).Open();
-        if (!existing.IsEmpty()) {
-            std::printf("%d\n", existing.Fields(0).AsInteger());
-            return 0;
-        }
-        QBuffer file;
-        file.setData(DemoPages::Document(12, 200, 0, 3, 1));
-        file.open(QIODevice::ReadOnly);
-        TDokument doc;
-        TDokumentInsertData data;
-        data.Active = true;
-        data.Name = caption;
-        data.DokType = QStringLiteral("SCAN");
-        data.Source = QStringLiteral("image");
-        doc.SetInsertData(data);
-        const int id = doc.DMSAddFileAsBLOB(file, QStringLiteral("Lieferscheine.tiff"),
-                                            QStringLiteral("adressen"), recId);
-        std::printf("%d\n", id);
+        const auto storeOnce = [&](const QString& caption, const QByteArray& bytes, const QString& fileName) {
+            TVoskQuery2 existing(&dm.Database(),
+                                 QStringLiteral("SELECT pd_id FROM picndoku WHERE pd_tablename = 'adressen' "
+                                                "AND pd_dbrid = CAST(:id AS integer) AND pd_descr = :caption "
+                                                "AND NOT pd_deletable"));
+            existing.Bind(QStringLiteral("id"), recId).Bind(QStringLiteral("caption"), caption).Open();
+            if (!existing.IsEmpty())
+                return existing.Fields(0).AsInteger();
+            QBuffer file;
+            file.setData(bytes);
+            file.open(QIODevice::ReadOnly);
+            TDokument doc;
+            TDokumentInsertData data;
+            data.Active = true;
+            data.Name = caption;
+            data.DokType = QStringLiteral("SCAN");
+            data.Source = QStringLiteral("image");
+            doc.SetInsertData(data);
+            return doc.DMSAddFileAsBLOB(file, fileName, QStringLiteral("adressen"), recId);
+        };
+        std::printf("%d\n", storeOnce(caption, DemoPages::Document(12, 200, 0, 3, 1),
+                                      QStringLiteral("Lieferscheine.tiff")));
+        const QString offer = QStringLiteral("Angebot (PDF, 3 Seiten)");
+        std::printf("%d\n", storeOnce(offer, DemoPages::PdfDocument(3, QStringLiteral("Angebot 2024-117")),
+                                      QStringLiteral("Angebot.pdf")));
     } catch (const EVoskException& e) {
         std::fprintf(stderr, "korvex-demodoc: %s\n", e.Message().toLocal8Bit().constData());
         return 1;

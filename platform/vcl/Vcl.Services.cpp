@@ -65,10 +65,15 @@ public:
         QFileDialog dlg(Parent(r), r.caption, r.folder, QtFileFilter(r.filter));
         dlg.setAcceptMode(QFileDialog::AcceptSave);
         dlg.setDefaultSuffix(r.defaultSuffix);
+        const QStringList filters = dlg.nameFilters();
+        if (r.filterIndex > 0 && r.filterIndex <= filters.size())
+            dlg.selectNameFilter(filters[r.filterIndex - 1]);
         if (!r.fileName.isEmpty())
             dlg.selectFile(r.fileName);
         if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
             return {};
+        if (r.chosenFilter)
+            *r.chosenFilter = int(filters.indexOf(dlg.selectedNameFilter())) + 1;
         return dlg.selectedFiles().first();
     }
     QString ChooseFolder(const TFileRequest& r) override {

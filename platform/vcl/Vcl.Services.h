@@ -54,6 +54,9 @@ struct TFileRequest {
     QString filter;
     QString defaultSuffix; // added to a saved name without one ("xlsx")
     QWidget* parent = nullptr;
+    int filterIndex = 0; // the filter offered first (1-based); 0: the first
+    // When set, receives the filter the user picked (1-based).
+    int* chosenFilter = nullptr;
 };
 
 class FileDialogs {
