@@ -1,6 +1,7 @@
 #include "UFileViewerTIFF.h"
 
 #include "UFilePreview.h"
+#include "UFileViewerTIFF.Stamps.h"
 
 #include <Dataclient_files.h>
 #include <DMSys.h>
@@ -41,6 +42,7 @@
 #include <QSplitter>
 #include <QTabBar>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <optional>
 
@@ -100,6 +102,10 @@ TVoskColorBox* colorBox(QWidget* parent, const char* name, qint32 value) {
 
 constexpr qint32 kInfoBackground = qint32(0xFF000018);
 
+const QString kTextStillEdited = QStringLiteral(
+    "Anmerkung (Text) befindet sich noch im Bearbeitungsmodus. Seite kann so (leider) nicht "
+    "gespeichert werden. Bitte klicken sie neben das Eingabefeld, um dieses zu deaktiveren.");
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -119,6 +125,7 @@ TFileViewerFrameTIFF::TFileViewerFrameTIFF(QObject* ParentAndOwner, TDokument* D
     hourglass.emplace();
     setObjectName(QStringLiteral("FileViewerFrameTIFF"));
     buildForm();
+    setupAnnotations();
     // The form binds these itself; FinishCreate binds the rest to the base's handlers.
     OnCloseQuery = [this](QObject* s, bool& c) { FormCloseQuery(s, c); };
     OnDestroy = [this](QObject* s) { FormDestroy(s); };
@@ -140,8 +147,10 @@ TFileViewerFrameTIFF::TFileViewerFrameTIFF(QObject* ParentAndOwner, TDokument* D
     ribMenu->SetActiveTab(ribMenuPage);
     imCurrentPage->SetMaxSelectionDistance(25);
     imCurrentPage->Model().SetUndoLimit(125);
+    TImageListLoader::LoadImages(this);
 
     Recreate(Dokument, EditablePages);
+    SetInputMode(imMove);
 
     hourglass.reset();
     ribMenu->SetMinimized(DM1() && DM1()->Connected() &&
@@ -531,6 +540,7 @@ void TFileViewerFrameTIFF::Recreate(TDokument* Dokument, bool EditablePages) {
     }
     ReloadImages(0);
     restoreSettings();
+    cbImageListChange(nullptr);
 }
 
 void TFileViewerFrameTIFF::restoreSettings() {
@@ -655,9 +665,20 @@ void TFileViewerFrameTIFF::SetAllowSave(bool Value) {
     ReloadImages(0);
 }
 
-void TFileViewerFrameTIFF::SetOnAllowEdit(TAllowEditEvent e) { FOnAllowEdit = std::move(e); }
-void TFileViewerFrameTIFF::SetOnEditImage(TAllowEditEvent e) { FOnEditImage = std::move(e); }
-void TFileViewerFrameTIFF::SetOnGetImage(TGetImageEvent e) { FOnGetImage = std::move(e); }
+void TFileViewerFrameTIFF::SetOnAllowEdit(TAllowEditEvent e) {
+    FOnAllowEdit = std::move(e);
+    SetAnnotationRights();
+}
+
+void TFileViewerFrameTIFF::SetOnEditImage(TAllowEditEvent e) {
+    FOnEditImage = std::move(e);
+    SetAnnotationRights();
+}
+
+void TFileViewerFrameTIFF::SetOnGetImage(TGetImageEvent e) {
+    FOnGetImage = std::move(e);
+    SetAnnotationRights();
+}
 
 Rtl::HookSlot<bool(const QString&)> TFileViewerFrameTIFF::StampHasPassword;
 Rtl::HookSlot<void(TFileViewerFrameTIFF*)> TFileViewerFrameTIFF::SavePages;
@@ -765,11 +786,39 @@ void TFileViewerFrameTIFF::SetTab(int Page) {
 }
 
 void TFileViewerFrameTIFF::tcPagesChange(int index) {
+    const int shown = m_pages->imOverview()->SelectedImage();
+    if (imCurrentPage->IsMemoEditing()) {
+        // The text being edited would be lost with its page: the tab stays.
+        SetTab(shown);
+        Korvexutils::ShowError(makeText(17177, kTextStillEdited));
+        return;
+    }
+    if (shown >= 0 && shown != index)
+        imOverviewImageDeselect(shown);
     if (index >= 0 && index < m_pages->imOverview()->ImageCount())
         LoadImage(index, true);
 }
 
-void TFileViewerFrameTIFF::imOverviewImageSelect(int index) { LoadImage(index, true); }
+void TFileViewerFrameTIFF::imOverviewImageSelect(int index) {
+    const int shown = m_pages->imOverview()->SelectedImage();
+    if (imCurrentPage->IsMemoEditing()) {
+        {
+            const QSignalBlocker block(imOverview->selectionModel());
+            imOverview->setCurrentIndex(m_pages->imOverview()->index(shown));
+        }
+        Korvexutils::RaiseCriticalError(makeText(17177, kTextStillEdited));
+    }
+    if (shown >= 0 && shown != index)
+        imOverviewImageDeselect(shown);
+    LoadImage(index, true);
+}
+
+void TFileViewerFrameTIFF::imOverviewImageDeselect(int index) {
+    // The page going is the one on the canvas; its edits go into its page data.
+    if (index == m_pages->imOverview()->SelectedImage() && FAllowSave && CanUndo())
+        SaveAnnotationsOfPage(index);
+    LoadImage(-1, true);
+}
 
 void TFileViewerFrameTIFF::DoPageRotate(const QString& X, int Page, bool Load) {
     if (Load)
@@ -863,6 +912,10 @@ void TFileViewerFrameTIFF::SetViewerEnabled(bool enabled) {
 }
 
 bool TFileViewerFrameTIFF::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::Wheel && watched == imOverview->viewport() && m_inputBlocked == 0) {
+        auto* wheel = static_cast<QWheelEvent*>(e);
+        return imOverviewMouseWheel(wheel->angleDelta().y(), wheel->modifiers());
+    }
     switch (e->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -880,12 +933,17 @@ bool TFileViewerFrameTIFF::eventFilter(QObject* watched, QEvent* e) {
     }
 }
 
-void TFileViewerFrameTIFF::ShowPage(int, const QImage& image, TPageData*) {
+void TFileViewerFrameTIFF::ShowPage(int page, const QImage& image, TPageData* data) {
     FRotated = 0;
     imCurrentPage->Model().RemoveAllObjects();
     imCurrentPage->Model().SetBitmap(image);
     imCurrentPage->setEnabled(true);
     imNavigator->SetPage(image);
+    updateAnnotEnvironment();
+    if (data)
+        m_annot->LoadAnnotations(data->CurAnnot, page);
+    m_annot->SetAnnotationRights();
+    CalcAutoText();
     imCurrentPage->ScrollToTopLeft();
 }
 
@@ -896,20 +954,20 @@ void TFileViewerFrameTIFF::EmptyView() {
     imNavigator->SetPage(QImage());
 }
 
-void TFileViewerFrameTIFF::PageShown() { FormResize(nullptr); }
+void TFileViewerFrameTIFF::PageShown() {
+    FChangeBars = 0;
+    ClearUndo(false);
+    ShowOptions();
+    FormResize(nullptr);
+}
 
 void TFileViewerFrameTIFF::SetStatus(const QString& text, int percent) {
-    lbStatus->setText(text);
-    pbStatusLoad->setValue(qBound(0, percent, 100));
-    pbStatusLoad->setVisible(true);
+    SetStatus(text, percent, false);
+    // Loads show their progress here; a break ends them here too.
     m_cancel.Poll();
 }
 
-void TFileViewerFrameTIFF::ClearStatus() {
-    lbStatus->clear();
-    pbStatusLoad->setValue(0);
-    pbStatusLoad->setVisible(false);
-}
+void TFileViewerFrameTIFF::ClearStatus() { ClearStatus(false); }
 
 void TFileViewerFrameTIFF::btBreakScanClick() {
     Vcl::SetTag(btBreakScan, 3);
@@ -1053,6 +1111,7 @@ void TFileViewerFrameTIFF::btEditScanDialogClick(QObject* Sender) {
 TPageNavigator::TPageNavigator(QWidget* parent) : QWidget(parent) {
     setMinimumSize(80, 100);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 void TPageNavigator::SetView(Imaging::TImageEnVect* view) {
@@ -1127,6 +1186,13 @@ void TPageNavigator::moveViewTo(QPointF pos) {
 }
 
 void TPageNavigator::mousePressEvent(QMouseEvent* e) { moveViewTo(e->position()); }
+
+void TPageNavigator::keyReleaseEvent(QKeyEvent* e) {
+    if (OnKeyUp)
+        OnKeyUp(e);
+    else
+        QWidget::keyReleaseEvent(e);
+}
 void TPageNavigator::mouseMoveEvent(QMouseEvent* e) {
     if (e->buttons() & Qt::LeftButton)
         moveViewTo(e->position());

@@ -12,11 +12,14 @@
 #include "UFileViewer.h"
 
 #include <HookSlot.h>
+#include <AnnotLayer.h>
 #include <UFileViewerTIFF.Pages.h>
 
 #include <QAction>
 #include <QPointer>
 #include <QStringList>
+
+#include <functional>
 
 class QComboBox;
 class QFontComboBox;
@@ -173,6 +176,89 @@ public:
     void SetStatus(const QString& text, int percent) override;
     void ClearStatus() override;
 
+    // ---- annotations (UFileViewerTIFF.Annot.cpp) --------------------------------------------
+    TAnnotLayer& Annot() { return *m_annot; }
+    // The values of the annotation controls, and writing them without their handlers running.
+    TAnnotControls AnnotControls() const;
+    void SetAnnotControls(const TAnnotControls& c);
+    void SetInputMode(quint8 mode);
+    void ShowOptions();
+    // The status line; unchanged text within 51 ms of the scan panel's last repaint costs nothing.
+    void SetStatus(const QString& text, int percent, bool fullRefresh);
+    void SetStatusFmt(const QString& format, const QStringList& args, int percent, bool fullRefresh);
+    void ClearStatus(bool fullRefresh);
+    void SaveUndo(QObject* Sender);
+    void ResetUndo(bool DoUndo);
+    void ClearUndo(bool CreateDummySavePoint);
+    bool CanUndo() const;
+    void ShowUndoOptions();
+    bool CheckPageChanged() const;
+    bool CheckAnnotChanged() const;
+    void ListChangedAnnot(QStringList& Added, QStringList& Removed, bool IgnoreDuplicates) const;
+    // Annotations placed by code (barcode marks, copied pages, outside callers).
+    void AddAnnotHighlight(const QRect& Position, qint32 Color, const QString& Creator = {});
+    void AddAnnotText(const QRect& Position, const QString& Text, qint32 Color, int Size,
+                      const QString& FontName, bool Bold, bool Italic, qint32 Background,
+                      qint32 Border, const QString& Creator = {});
+    void AddAnnotDot(const QPoint& Position, int Size, qint32 Color, qint32 Border,
+                     const QString& Creator = {});
+    void AddAnnotArrow(const QRect& Position, const QString& Text, bool AutoText,
+                       const QString& Mask, qint32 Color, qint32 Color2, bool Bold, int FontSize,
+                       const QString& Creator = {});
+    void AddAnnotImage(const QRect& Position, QIODevice& Bitmap, const QString& ImageName,
+                       const QString& Creator = {});
+    void AddAnnotImage(const QRect& Position, const QImage& Image, const QString& ImageName,
+                       const QString& Creator = {});
+    void AddAnnotImageRaw(const QRect& Position, QIODevice& RawImage, const QString& ImageName,
+                          const QString& Creator = {});
+    QSize GetPageSize() const;
+    void LoadAnnot(int Page);
+    void SetAnnotationRights();
+    void CalcAutoText();
+    // The page's objects into its page data (both streams), after turning back a turned view.
+    void SaveAnnotationsOfPage(int Page);
+
+    // Handlers of the annotation toolbar and the page canvas.
+    void btAnnotUndoClick(QObject* Sender);
+    void btAnnotRedoClick(QObject* Sender);
+    void btAnnotVisibleClick(QObject* Sender);
+    void btAnnotEnableClick(QObject* Sender);
+    void btMouseMoveClick(QObject* Sender);
+    void btMouseZoomClick(QObject* Sender);
+    void btMouseSelectClick(QObject* Sender);
+    void btAddHighlightClick(QObject* Sender);
+    void btAddTextClick(QObject* Sender);
+    void btAddDotClick(QObject* Sender);
+    void btAddArrowClick(QObject* Sender);
+    void btAddImageClick(QObject* Sender);
+    void btAnnotToFrontClick(QObject* Sender);
+    void btAnnotToBackClick(QObject* Sender);
+    void btAnnotDeleteClick(QObject* Sender);
+    void cbLoadImageClick(QObject* Sender);
+    void edArrowTextChange(QObject* Sender);
+    void btArrowAutoTextClick(QObject* Sender);
+    void cbImageListChange(QObject* Sender);
+    void cbImageListCloseUp(QObject* Sender);
+    void imCurrentPageNewObject(int h);
+    void imCurrentPageExit(QObject* Sender);
+    void imCurrentPageKeyUp(QObject* Sender, int Key, Qt::KeyboardModifiers Shift);
+    void imCurrentPageObjectOver(int h);
+    bool imOverviewMouseWheel(int delta, Qt::KeyboardModifiers modifiers);
+
+    // The barcode search settings (stored, used by the barcode search).
+    void SetBarcodeFilter(TBarcodeFilter Filter, const TBarcodeTypes& BarTypes, bool CheckDigit,
+                          int Density, TIFirstOnly OnlyFirstPage);
+    // Asks the user whether barcode number Count may be used and marked.
+    bool ManualBarcodeFilter(const TBarcodeData& Code, int Count);
+
+    bool FChangeGUI = false;
+    quint8 FChangeBars = 0;
+    TBarcodeFilter FBarcodeFilter;
+    TBarcodeTypes FBarcodeTypes;
+    bool FBarcodeCheckDigit = false;
+    int FBarcodeDensity = 0;
+    TIFirstOnly FBarcodeOnlyFirst = foFromOptions;
+
     // ---- the form resource -----------------------------------------------------------------
     TVoskRibbon* ribMenu;
     TVoskRibbonTab *ribMenuEdit, *ribMenuPage, *ribMenuAnnotation, *ribMenuHighlight, *ribMenuText,
@@ -257,6 +343,9 @@ private:
     void applyNavigatorSize();
     void tcPagesChange(int index);
     void imOverviewImageSelect(int index);
+    void imOverviewImageDeselect(int index);
+    void setupAnnotations();
+    void updateAnnotEnvironment();
 
     TAllowEditEvent FOnAllowEdit;
     TAllowEditEvent FOnEditImage;
@@ -268,6 +357,8 @@ private:
     bool m_tabsUpdating = false;
     int m_inputBlocked = 0; // nested loads that keep the user's input away
     bool m_editTabVisible = false;
+    std::unique_ptr<TAnnotLayer> m_annot;
+    qint64 m_statusTick = -1000; // when the scan panel last showed a status
 };
 
 // The small picture of the current page with the part the page view shows; a click or drag
@@ -280,10 +371,14 @@ public:
     void SetPage(const QImage& page);
     void SetSmooth(bool smooth);
 
+    // Keys released on the navigator: the viewer's zoom and page keys work from here too.
+    std::function<void(QKeyEvent*)> OnKeyUp;
+
 protected:
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
 
 private:
     QRectF pageRect() const;

@@ -427,22 +427,30 @@ private:
 
 } // namespace
 
-QList<TVoskGridColumn*> TVoskDBGrid2::Columns() const {
+QList<TVoskGridColumn*> TVoskGridColumn::ColumnsOf(const QWidget* view) {
     QList<TVoskGridColumn*> result;
-    const QObject* owner = Vcl::Owner(this);
-    for (TVoskGridColumn* c : Vcl::ComponentsOf<TVoskGridColumn>(owner ? owner : this))
-        if (c->Grid() == this)
+    const QObject* owner = Vcl::Owner(view);
+    for (TVoskGridColumn* c : Vcl::ComponentsOf<TVoskGridColumn>(owner ? owner : view))
+        if (c->m_grid == view || c->m_tree == view)
             result << c;
     return result;
 }
 
-TVoskGridColumn* TVoskDBGrid2::ColumnOf(const QString& fieldName) const {
+TVoskGridColumn* TVoskGridColumn::ColumnOf(const QWidget* view, const QString& fieldName) {
     if (fieldName.isEmpty())
         return nullptr;
-    for (TVoskGridColumn* c : Columns())
+    for (TVoskGridColumn* c : ColumnsOf(view))
         if (c->FieldName().compare(fieldName, Qt::CaseInsensitive) == 0)
             return c;
     return nullptr;
+}
+
+QList<TVoskGridColumn*> TVoskDBGrid2::Columns() const {
+    return TVoskGridColumn::ColumnsOf(this);
+}
+
+TVoskGridColumn* TVoskDBGrid2::ColumnOf(const QString& fieldName) const {
+    return TVoskGridColumn::ColumnOf(this, fieldName);
 }
 
 void TVoskDBGrid2::SetColumnFastF2(TVoskGridColumn* column, const QString& query,

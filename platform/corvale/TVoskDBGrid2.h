@@ -64,6 +64,9 @@ public:
     // The text of a view's current cell in the text editor, written back when changed; sender
     // is the open cell editor, if any.
     static void EditCellText(QAbstractItemView* view, TVoskClass* data, QObject* sender);
+    // The columns of a grid or tree list, and the one showing a field.
+    static QList<TVoskGridColumn*> ColumnsOf(const QWidget* view);
+    static TVoskGridColumn* ColumnOf(const QWidget* view, const QString& fieldName);
 
 private:
     QPointer<TVoskDBGrid2> m_grid;

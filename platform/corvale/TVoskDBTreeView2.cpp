@@ -1,6 +1,5 @@
 #include "TVoskDBTreeView2.h"
 #include "TVoskDBGrid2.h"
-#include "Vcl.Components.h"
 #include "VoskAllOrNothing.h"
 
 #include <EventGuard.h>
@@ -293,21 +292,11 @@ TVoskDBTreeView2::TVoskDBTreeView2(QWidget* parent) : QTreeView(parent) {
 }
 
 QList<TVoskGridColumn*> TVoskDBTreeView2::Columns() const {
-    QList<TVoskGridColumn*> result;
-    const QObject* owner = Vcl::Owner(this);
-    for (TVoskGridColumn* c : Vcl::ComponentsOf<TVoskGridColumn>(owner ? owner : this))
-        if (c->Tree() == this)
-            result << c;
-    return result;
+    return TVoskGridColumn::ColumnsOf(this);
 }
 
 TVoskGridColumn* TVoskDBTreeView2::ColumnOf(const QString& fieldName) const {
-    if (fieldName.isEmpty())
-        return nullptr;
-    for (TVoskGridColumn* c : Columns())
-        if (c->FieldName().compare(fieldName, Qt::CaseInsensitive) == 0)
-            return c;
-    return nullptr;
+    return TVoskGridColumn::ColumnOf(this, fieldName);
 }
 
 void TVoskDBTreeView2::LoadF2() {
