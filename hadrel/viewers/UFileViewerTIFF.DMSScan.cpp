@@ -185,11 +185,8 @@ void DMSScan(QObject* _Owner, bool ScannerSetup, TDokument* Dokument, const QStr
             }
             Dokument->ClearInsertData();
         });
-        if (OnDokEvent) {
+        if (OnDokEvent)
             OnDokEvent(nullptr, Dokument, demPreview, {});
-            cursor(true);
-            cursor(false);
-        }
 
         Vcl::TFileRequest request;
         request.caption = QApplication::applicationDisplayName();

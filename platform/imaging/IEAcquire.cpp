@@ -204,6 +204,10 @@ public:
                 frame.reserve(qsizetype(expected));
             char chunk[65536];
             int lastPercent = -1;
+            // A break lets the sheet under way come out before the batch ends: backends that
+            // read in a thread of their own (SANE's test device among them) can leave the
+            // process's loader lock taken when that thread is cancelled in the middle of a read.
+            bool broken = false;
             for (;;) {
                 SANE_Int len = 0;
                 const SANE_Status s =
@@ -216,15 +220,18 @@ public:
                 }
                 if (s != SANE_STATUS_GOOD)
                     return fail(s, error);
+                if (broken)
+                    continue;
                 frame.append(chunk, len);
                 const int percent = expected > 0 ? int(qMin<qint64>(100, frame.size() * 100 / expected)) : 0;
                 if (progress && percent != lastPercent) {
                     lastPercent = percent;
-                    if (!progress(percent)) {
-                        endBatch();
-                        return TAcquireStatus::Cancelled;
-                    }
+                    broken = !progress(percent);
                 }
+            }
+            if (broken) {
+                endBatch();
+                return TAcquireStatus::Cancelled;
             }
             switch (p.format) {
             case SANE_FRAME_RED: planes[0] = frame; threePass = true; break;

@@ -178,4 +178,14 @@ TEST_F(DMSScanTest, AFailedStoreLeavesNothingAndAsksNothing) {
     EXPECT_TRUE(TLogSink::Contains(QStringLiteral("TDMSys.Scan : Dokument fertig gescannt")));
 }
 
+TEST_F(DMSScanTest, TheServiceIsInItsSlotWhileTheViewersAreLoaded) {
+    EXPECT_TRUE(TDMSys::_DMSScan.Assigned());
+    EXPECT_TRUE(TFileViewerFrameTIFF::Rescan.Assigned());
+    Rtl::Package::Get(QStringLiteral("hadrel")).Finalize();
+    EXPECT_FALSE(TDMSys::_DMSScan.Assigned());
+    EXPECT_FALSE(TFileViewerFrameTIFF::ChooseScanSource.Assigned());
+    Rtl::Package::Get(QStringLiteral("hadrel")).Initialize();
+    EXPECT_TRUE(TDMSys::_DMSScan.Assigned());
+}
+
 } // namespace

@@ -8,12 +8,14 @@
 #include <ScanPages.h>
 #include <TCameraFrame.h>
 #include <Uloghelper.h>
+#include <view/TAcquireDialog.h>
 #include <view/TImageEnVect.h>
 
 #include "../../imaging/TiffPages.h"
 
 #include <QApplication>
 #include <QProgressBar>
+#include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
 
@@ -160,6 +162,44 @@ TEST_F(ScanViewerTest, SingleScanAndRescan) {
     EXPECT_EQ(v->imOverviewPages()->ImageCount(), 2);
     EXPECT_EQ(v->imOverviewPages()->SelectedImage(), 1);
     expectIdle(v);
+}
+
+TEST_F(ScanViewerTest, TheFileTabScansWithTheSettingsDialog) {
+    m_dm.SaveLastVal(QStringLiteral("TFileViewerFrameTIFF~Scanner"), QStringLiteral("test:0"));
+    TFileViewerFrameTIFF* v = preview();
+    QString title;
+    // The settings dialog is built from the device's options; the user sets 100 dpi.
+    QTimer::singleShot(0, v, [&] {
+        auto* dialog = qobject_cast<Imaging::TAcquireDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        title = dialog->windowTitle();
+        auto* resolution = qobject_cast<QDoubleSpinBox*>(dialog->Editor(QStringLiteral("resolution")));
+        ASSERT_TRUE(resolution);
+        EXPECT_FALSE(resolution->toolTip().isEmpty());
+        resolution->setValue(100);
+        dialog->accept();
+    });
+    v->btFileScan->trigger();
+    EXPECT_EQ(title, QStringLiteral("Scanner-Einstellungen: test:0"));
+    ASSERT_EQ(v->imOverviewPages()->ImageCount(), 1);
+    EXPECT_EQ(v->imOverviewPages()->Params(0).DpiX, 100.0);
+    EXPECT_FALSE(v->btEditScanDialog->isChecked()); // back as it was
+    expectIdle(v);
+
+    // "Scanner-Einstellungen (temporär)" keeps the values for the session.
+    QTimer::singleShot(0, v, [] {
+        auto* dialog = qobject_cast<Imaging::TAcquireDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        qobject_cast<QDoubleSpinBox*>(dialog->Editor(QStringLiteral("resolution")))->setValue(120);
+        dialog->accept();
+    });
+    v->btEditOptionsSetting->trigger();
+    Imaging::TIEAcquire other;
+    ASSERT_TRUE(other.SetSource(Imaging::ieaTWAIN, QStringLiteral("test:0")));
+    ASSERT_TRUE(other.SetOption(QStringLiteral("resolution"), 75));
+    ASSERT_TRUE(other.SetSource(Imaging::ieaTWAIN, QStringLiteral("test:1")));
+    ASSERT_TRUE(other.SetSource(Imaging::ieaTWAIN, QStringLiteral("test:0")));
+    EXPECT_EQ(other.XResolution(), 120.0);
 }
 
 TEST_F(ScanViewerTest, ScannerChoiceFallsBackOrSaysThereIsNone) {
