@@ -645,7 +645,10 @@ TEST_F(DmsLockFault, ClosingTheWaitDialogCountsAsAbortAndAddsARow) {
     EXPECT_EQ(seen[2], QStringLiteral("nein"));
     // Still checked out, and watched by a row.
     EXPECT_TRUE(f->Dokument1()->isLockedByMe());
-    EXPECT_TRUE(f->DocumentCheck_Find(id));
+    TPanel* row = f->DocumentCheck_Find(id);
+    ASSERT_TRUE(row);
+    // With the wait dialog chosen the row offers no cross.
+    EXPECT_TRUE(row->findChild<QPushButton*>(QStringLiteral("btDocumentCheckCancel"))->isHidden());
 }
 
 // The child of the crash test: checks a document out as anna and hangs until it is killed.
