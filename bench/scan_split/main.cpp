@@ -7,6 +7,8 @@
 //
 //   scan_split [--rounds N]
 
+#include "../Timing.h"
+
 #include <ScanPages.h>
 
 #include <DMSys.h>
@@ -188,40 +190,36 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::vector<double> a, b, ratios;
+    std::vector<double> a, b;
+    BenchTiming::PairedRatio ratio;
     std::printf("\n%-6s %14s %14s %8s\n", "round", "scan (ms)", "bare (ms)", "ratio");
     for (int round = 0; round < kRounds; ++round) {
         double ta = 0, tb = 0;
         const auto runOurs = [&] {
-            QElapsedTimer t;
-            t.start();
+            const BenchTiming::Stamp start = BenchTiming::Stamp::Now();
             ours(pages, tmpl, log);
-            ta = t.nsecsElapsed() / 1e6;
+            ta = start.Elapsed().WallMs;
             closePreviews();
         };
         const auto runBare = [&] {
-            QElapsedTimer t;
-            t.start();
+            const BenchTiming::Stamp start = BenchTiming::Stamp::Now();
             baseline(pages);
-            tb = t.nsecsElapsed() / 1e6;
+            tb = start.Elapsed().WallMs;
         };
-        if (round % 2) {
-            runBare();
+        if (BenchTiming::AFirst(round)) {
             runOurs();
+            runBare();
         } else {
-            runOurs();
             runBare();
+            runOurs();
         }
         a.push_back(ta);
         b.push_back(tb);
-        ratios.push_back(ta / tb);
+        ratio.Add(ta, tb);
         std::printf("%-6d %14.1f %14.1f %8.2f\n", round + 1, ta, tb, ta / tb);
     }
-    const auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
-    std::printf("%-6s %14.1f %14.1f %8.2f   (target: ratio <= 2)\n", "median", median(a), median(b), median(ratios));
-    std::printf("figure split_vs_raw %.2f\n", median(ratios));
+    std::printf("%-6s %14.1f %14.1f %8.2f   (target: ratio <= 2)\n", "median", BenchTiming::Median(a),
+                BenchTiming::Median(b), ratio.Median());
+    std::printf("figure split_vs_raw %.2f\n", ratio.Median());
     return 0;
 }

@@ -15,13 +15,7 @@ using ZXing::BarcodeFormat;
 
 namespace {
 
-QList<TFormFilePreview*> previews() {
-    QList<TFormFilePreview*> list;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* p = qobject_cast<TFormFilePreview*>(w); p && p->isVisible())
-            list << p;
-    return list;
-}
+QList<TFormFilePreview*> previews() { return viewertest::OpenPreviews(); }
 
 TFileViewerFrameTIFF* viewerOf(TFormFilePreview* p) { return qobject_cast<TFileViewerFrameTIFF*>(p->FImagePages); }
 

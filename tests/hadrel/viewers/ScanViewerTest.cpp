@@ -26,13 +26,7 @@ using ZXing::BarcodeFormat;
 
 namespace {
 
-QList<TFormFilePreview*> previews() {
-    QList<TFormFilePreview*> list;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* p = qobject_cast<TFormFilePreview*>(w))
-            list << p;
-    return list;
-}
+QList<TFormFilePreview*> previews() { return viewertest::OpenPreviews(); }
 
 void closePreviews() {
     for (TFormFilePreview* p : previews())

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QBuffer>
 #include <QLabel>
 #include <QListView>
@@ -47,6 +48,15 @@ inline QByteArray Tiff(int pages) {
 }
 
 // Answers the error form with OK and keeps what it said.
+// The scan previews open on the screen.
+inline QList<TFormFilePreview*> OpenPreviews() {
+    QList<TFormFilePreview*> list;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* p = qobject_cast<TFormFilePreview*>(w); p && p->isVisible())
+            list << p;
+    return list;
+}
+
 class ErrorForms final : public Korvexcommonvcl::ModalForms {
 public:
     ErrorForms() : m_old(SetInstance(this)) {}
