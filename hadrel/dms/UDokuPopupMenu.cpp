@@ -183,7 +183,8 @@ void TSperrDokuPopupMenu::CreateSubItems(bool Lock) {
     unlock->setEnabled((isDok || admin) && locked && (admin || doc->isLockedByMe()));
 
     TVoskMenuItem* separator = makeItem(miSeparator, QStringLiteral("miSeparator"), nullptr);
-    separator->setText(QStringLiteral("-"));
+    // A separator with a text would show that text as a section heading.
+    separator->setText(QString());
     separator->setSeparator(true);
 
     TVoskMenuItem* openDir = makeItem(miRevisionOpenDir, QStringLiteral("miRevisionOpenDir"),

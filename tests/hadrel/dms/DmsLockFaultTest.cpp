@@ -343,6 +343,9 @@ TEST_F(DmsLockFault, TheMenuShowsWhatTheDocumentAllows) {
     EXPECT_EQ(shown(menu->miRevisionUpdate), QStringLiteral("v--"));
     EXPECT_EQ(shown(menu->miRevisionUnlock), QStringLiteral("v--"));
     EXPECT_EQ(shown(menu->miRevisionOpenDir), QStringLiteral("v--"));
+    // A line, not a heading reading "-".
+    EXPECT_TRUE(menu->miSeparator->isSeparator());
+    EXPECT_EQ(menu->miSeparator->text(), QString());
     EXPECT_TRUE(m_parent->isEnabled());
 
     // Ctrl shows every item with its own text; a second build reuses the items.
