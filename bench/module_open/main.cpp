@@ -198,17 +198,22 @@ Pair Round(TDM1& dm, PGconn* conn, QMdiArea* mdi, int rows, bool moduleFirst) {
     return p;
 }
 
-// Round trips of the connection by the libpq trace: one Sync ends each extended query, a
-// simple query is one Query message.
+// Round trips of the connection by the libpq trace: each run of messages the client sends before
+// it reads the server's answers is one (a pipeline of several statements counts once).
 int TracedRoundTrips(FILE* trace) {
     std::fflush(trace);
     std::rewind(trace);
     char line[4096];
     int n = 0;
-    while (std::fgets(line, sizeof line, trace))
-        if (std::strncmp(line, "F\t", 2) == 0 &&
-            (std::strstr(line, "\tSync") || std::strstr(line, "\tQuery\t")))
+    bool sending = false;
+    while (std::fgets(line, sizeof line, trace)) {
+        const bool front = std::strncmp(line, "F\t", 2) == 0;
+        const bool back = std::strncmp(line, "B\t", 2) == 0;
+        if (front && !sending)
             ++n;
+        if (front || back)
+            sending = front;
+    }
     return n;
 }
 

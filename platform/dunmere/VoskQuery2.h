@@ -168,6 +168,7 @@ public:
 
 private:
     friend class TVoskField;
+    friend class TVoskPipeline;
     struct Column {
         QString name;
         Oid oid = 0;
@@ -175,6 +176,7 @@ private:
     };
     void prepare() const;
     PGresult* run();
+    void adopt(PGresult* res); // the open result from now on
     void dropParse();
     QString context() const;
 
