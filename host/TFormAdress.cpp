@@ -17,7 +17,10 @@
 #include "TVoskPageControl2.h"
 #include "Vcl.Components.h"
 
+#include <EventGuard.h>
+
 #include <QFormLayout>
+#include <QTimer>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QToolButton>
@@ -207,6 +210,14 @@ void TFormAdress::followShippingMethods() {
         FrameRecnoEnumGrid->SetDataSource(DataAdressen);
         FrameRecnoEnumGrid->FSetParameterName(enumParam);
     }
+}
+
+void TFormAdress::FormShow(QObject* sender) {
+    TModulForm::FormShow(sender);
+    if (m_documentsStarted || !GetParameterBool(QStringLiteral("Dokumente")))
+        return;
+    m_documentsStarted = true;
+    QTimer::singleShot(0, this, [this] { Rtl::Guarded([this] { BtDokuClick(BtDoku); }, this); });
 }
 
 void TFormAdress::RecNoParamsFollow() {

@@ -40,6 +40,13 @@ public:
     TFrameRecnoEnumGrid* FrameRecnoEnumGrid = nullptr;
 
     void FormCreate(QObject* sender) override;
+    // Start parameter "Dokumente=True": the record's document window opens with the module.
+    void FormShow(QObject* sender) override;
+
+private:
+    bool m_documentsStarted = false;
+
+public:
     // Reads the parameters of the current address while their page is shown.
     void RecNoParamsFollow();
 

@@ -84,6 +84,13 @@ void MakeF2Host(TF2Result& result, QWidget* module, QObject* field,
     if (QVariant(Line(*params, QStringLiteral("MultiSelect"))).toBool())
         form->ListResult->setSelectionMode(QAbstractItemView::ExtendedSelection);
     form->StartSearch();
+    // A lookup asked to hide when it finds nothing does not show at all.
+    if (QVariant(Line(*params, QStringLiteral("HideIfEmpty"))).toBool() &&
+        form->ListResult->count() == 0) {
+        form->SetModalResult(Vcl::mrCancel);
+        form->deleteLater();
+        return;
+    }
     if (QVariant(Line(*params, QStringLiteral("ShowModal"))).toBool()) {
         // Kept after closing until the caller is back in the event loop, so that the choice, the
         // chosen row and the modal result can be read.

@@ -1,18 +1,22 @@
 // korvex-erp: logs in to the database, loads the packages and shows the main window.
 //   korvex-erp [CONNINFO|URI] [--user LOGIN] [--start FORMCLASS[:Name=Value;...]]... [--keys KEYS]
-//              [--screenshot FILE]
+//              [--dokument PDID] [--screenshot FILE]
+// --dokument shows a stored document in the preview once the modules are open: by its id or by
+// its name ("Lieferscheine (12 Seiten)", the viewers' demo document).
 // --keys types into the focused control once the modules are open: blank-separated parts, each a
 // key sequence in brackets ("[Shift+Space]") or text typed as it stands.
 #include "DMSys.h"
 #include "TMainForm.h"
 #include "UHostModules.h"
 #include "UHostPackages.h"
+#include "Ukorvexclasses.Dokument.h"
 #include "Voskdbcontrols.h"
 
 #include "EventGuard.h"
 #include "UDM1.h"
 #include "UDataModul_Dunmere.h"
 #include "Vcl.Application.h"
+#include "Vcl.Forms.h"
 #include "VoskExceptions.h"
 
 #include <QCommandLineParser>
@@ -47,6 +51,10 @@ int main(int argc, char** argv) {
     QCommandLineOption keysOpt(QStringLiteral("keys"),
                                QStringLiteral("type these keys into the focused control after the start"),
                                QStringLiteral("keys"));
+    QCommandLineOption dokOpt(QStringLiteral("dokument"),
+                              QStringLiteral("show this stored document in the preview after the start"),
+                              QStringLiteral("id-or-name"));
+    cli.addOption(dokOpt);
     cli.addOption(keysOpt);
     cli.addOption(userOpt);
     cli.addOption(shotOpt);
@@ -92,11 +100,18 @@ int main(int argc, char** argv) {
         QTimer::singleShot(400, &mainForm, [&] {
             // What the user sees: the main window with an open modal dialog over it.
             QPixmap shot = mainForm.grab();
-            if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != &mainForm) {
-                QPainter p(&shot);
+            QPainter p(&shot);
+            // Windows over the main window (a document preview, a record's documents) as they
+            // lie over it.
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w != &mainForm && w->isVisible() &&
+                    (w->parentWidget() == &mainForm || qobject_cast<Vcl::TForm*>(w)) &&
+                    w != QApplication::activeModalWidget())
+                    p.drawPixmap(mainForm.mapFromGlobal(w->frameGeometry().topLeft()), w->grab());
+            if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != &mainForm)
                 p.drawPixmap(mainForm.mapFromGlobal(modal->frameGeometry().topLeft()),
                              modal->grab());
-            }
+            p.end();
             const bool ok = shot.save(screenshot, "PNG");
             std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "screenshot written:" : "cannot write",
                          screenshot.toLocal8Bit().constData());
@@ -107,7 +122,8 @@ int main(int argc, char** argv) {
     // the running main loop, so that a module's modal dialog runs inside it and the screenshot's
     // exit ends both.
     const QStringList starts = cli.values(startOpt);
-    QTimer::singleShot(0, &mainForm, [starts] {
+    const QString dokument = cli.value(dokOpt);
+    QTimer::singleShot(0, &mainForm, [starts, dokument, &mainForm] {
         for (const QString& start : starts) {
             const QString formClass = start.section(u':', 0, 0);
             QStringList params; // name, value, name, value, ...
@@ -116,6 +132,18 @@ int main(int argc, char** argv) {
             Rtl::Guarded(
                 [&] { Voskdbcontrols::DoStartModuleByClass(formClass, params, false, nullptr); });
         }
+        if (!dokument.isEmpty())
+            Rtl::Guarded([&] {
+                bool isId = false;
+                int id = dokument.toInt(&isId);
+                if (!isId)
+                    id = DM1()->LoadVar(QStringLiteral("SELECT pd_id FROM picndoku WHERE pd_descr = "
+                                                       ":name AND NOT pd_deletable ORDER BY pd_id LIMIT 1"),
+                                        {{QStringLiteral("name"), dokument}}).toInt();
+                TDokument doc;
+                doc.AssignToDokId(id);
+                doc.ShowDokument(&mainForm, false);
+            });
     });
 
     if (cli.isSet(keysOpt)) {

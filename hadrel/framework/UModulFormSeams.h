@@ -13,6 +13,7 @@
 
 class QObject;
 class QWidget;
+class TDokument;
 class TRecNoComment;
 class TRecNoParams;
 class TVoskClass;
@@ -52,6 +53,10 @@ public:
 };
 extern Rtl::HookSlot<IFrameRecnoParams*(QWidget* parent, TRecNoParams* data)> FrameRecnoParams;
 
+// What the document window does to a node after a document's state may have changed elsewhere:
+// refresh the focused node, or also rebuild the tree and select the node again.
+enum TSperrDokuActionType { atNodeUpdate = 0, atNodeChange = 1 };
+
 // The document window of one record of a document class.
 class IFormDokments {
 public:
@@ -61,7 +66,14 @@ public:
     virtual void SetAlternateDokIdent(const QString& ident) = 0;
     virtual void Show() = 0;
     virtual void TreeMenuCreate(bool expand) = 0;
-    virtual void TreeMenuSelect(const QString& nodeIdent) = 0;
+    // Scrolls to and focuses the node whose id is nodeIdent; false (nothing changed) for an
+    // empty text or no such node.
+    virtual bool TreeMenuSelect(const QString& nodeIdent) = 0;
+    // Re-reads the focused node and its document state (atNodeUpdate) or also rebuilds the tree
+    // (atNodeChange); a document the user holds checked out is watched again.
+    virtual void SperrDokuAction(QObject* Sender, QObject* Source, TSperrDokuActionType ActionType) = 0;
+    // The window's own document object.
+    virtual TDokument* Dokument1() = 0;
 };
 extern Rtl::HookSlot<IFormDokments*(QObject* owner, const QString& table, const QString& recId,
                                     TVoskClass* dokumentClass)>

@@ -56,6 +56,26 @@ const ThemeIcon kIcons[] = {
     {239, {"kt-add-filters", "view-filter", nullptr}},            // grid filter changed
     {244, {"zoom-fit-width", "gnumeric-column-size", nullptr}},   // optimal column widths
     {258, {"x-office-spreadsheet", "document-export", nullptr}},  // cached data read again
+    // The document management: tree nodes and document states.
+    {1, {"folder-root", "user-home", "folder"}},                  // root folder of a record
+    {3, {"transform-move", "object-move", nullptr}},              // drag handle of a document
+    {37, {"folder-bookmark", "folder-favorites", "folder"}},      // custom / initial folder
+    {38, {"folder-documents", "folder", nullptr}},                // folder with documents
+    {151, {"folder", nullptr, nullptr}},                          // empty folder
+    {92, {"insert-link", "emblem-symbolic-link", nullptr}},       // linked from another record
+    {126, {"view-hidden", "text-x-generic", nullptr}},            // hidden document
+    {127, {"text-x-generic", "document-multiple", nullptr}},      // stored document
+    {128, {"emblem-favorite", "starred-symbolic", nullptr}},      // standard document
+    {158, {"document-export", nullptr, nullptr}},                 // automatic export
+    {206, {"go-jump", nullptr, nullptr}},                         // from another table
+    {229, {"view-list-details", nullptr, nullptr}},               // list output defined (tab)
+    {265, {"view-list-details", nullptr, nullptr}},               // list output defined
+    {267, {"lock", "object-locked", nullptr}},                    // locked
+    {268, {"document-encrypt", "lock", nullptr}},                 // checked out
+    {270, {"object-locked", "lock", nullptr}},                    // locked by me
+    {271, {"document-edit", "document-edit-sign", nullptr}},      // checked out by me
+    {275, {"document-print-preview", "document-print", nullptr}}, // report printed after it
+    {282, {"emblem-symbolic-link", "insert-link", nullptr}},      // file outside the store
 };
 
 // Icons come from the desktop's theme; without a desktop (offscreen, a bare X server) Qt knows no

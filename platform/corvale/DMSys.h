@@ -7,18 +7,11 @@
 
 #include <HookSlot.h>
 
+#include <Ubarcode.h>
+
 #include <QStringList>
 
-#include <functional>
-
 class TDokument;
-
-// What a scan or import tells its caller about a document: sender, the document, the mode (0 a
-// new document was stored, with the barcodes read; 1 a new revision; 2 and 3 a viewer closed
-// after or without a save; 4 a scan preview was set up) and the values of the mode.
-using TDokumentEventMode = int;
-using TDokumentEvent = std::function<void(QObject* sender, TDokument* dokument,
-                                          TDokumentEventMode mode, const QStringList& values)>;
 
 // Options of an import started with DMSLoad; none are defined yet.
 struct TDMSLoadOptions {};

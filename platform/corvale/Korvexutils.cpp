@@ -1,6 +1,7 @@
 #include "Korvexutils.h"
 
 #include "TVoskDBEdit.h"
+#include "UDM1.h"
 #include "VoskKeyControls.h"
 #include "Vcl.Forms.h"
 #include "Vcl.Services.h"
@@ -126,8 +127,12 @@ void RaiseInformation(const QString& message) {
 }
 
 void RaiseError(const QString& message) {
-    Vcl::Ask(Vcl::mtError, QStringLiteral("Fehler"), message, Vcl::mbOK);
+    ShowError(message);
     throw EAbort();
+}
+
+void ShowError(const QString& message) {
+    Vcl::Ask(Vcl::mtError, QStringLiteral("Fehler"), message, Vcl::mbOK);
 }
 
 } // namespace Korvexutils
@@ -145,11 +150,13 @@ constexpr ButtonName kButtons[] = {
     {"OK", Vcl::mbOK, Vcl::mrOk},             {"Cancel", Vcl::mbCancel, Vcl::mrCancel},
     {"Close", Vcl::mbClose, Vcl::mrClose},    {"Abort", Vcl::mbAbort, Vcl::mrAbort},
     {"Retry", Vcl::mbRetry, Vcl::mrRetry},    {"Ignore", Vcl::mbIgnore, Vcl::mrIgnore},
-    {"Help", Vcl::mbHelp, Vcl::mrHelp},
+    {"Help", Vcl::mbHelp, Vcl::mrHelp},       {"YesToAll", Vcl::mbYesToAll, Vcl::mrYesToAll},
+    {"NoToAll", Vcl::mbNoToAll, Vcl::mrNoToAll},
 };
 const ButtonName* buttonNamed(const QString& caption) {
     for (const ButtonName& b : kButtons)
-        if (caption.trimmed().compare(QLatin1String(b.name), Qt::CaseInsensitive) == 0)
+        if (caption.section(u'=', 0, 0).trimmed().compare(QLatin1String(b.name),
+                                                          Qt::CaseInsensitive) == 0)
             return &b;
     return nullptr;
 }
@@ -159,22 +166,26 @@ QString RaiseQuestionBtn(const QString& question, const QString& captions, int d
                          Vcl::TMsgDlgType kind) {
     const QStringList names = captions.split(u'|', Qt::SkipEmptyParts);
     unsigned buttons = 0;
-    Vcl::TMsgDlgBtn preselected = Vcl::mbNone;
+    Vcl::TQuestion q;
+    q.kind = kind;
+    q.text = question;
     for (qsizetype i = 0; i < names.size(); ++i) {
         const ButtonName* b = buttonNamed(names[i]);
         if (!b)
             throw EVoskException(QStringLiteral("Unbekannte Schaltfläche \"%1\"").arg(names[i]));
         buttons |= b->button;
         if (i == defaultIndex)
-            preselected = b->button;
+            q.defaultButton = b->button;
+        // "NoToAll=Nie": the button's own caption.
+        if (names[i].contains(u'='))
+            q.buttonCaptions.insert(int(b->button),
+                                    TranslateTextMarkers(names[i].section(u'=', 1).trimmed()));
     }
-    if (!buttons)
-        buttons = Vcl::mbOK;
-    const Vcl::TModalResult answer = Vcl::Ask(kind, QString(), question,
-                                              Vcl::TMsgDlgButtons::fromInt(int(buttons)), preselected);
+    q.buttons = Vcl::TMsgDlgButtons::fromInt(int(buttons ? buttons : unsigned(Vcl::mbOK)));
+    const Vcl::TModalResult answer = Vcl::Dialogs::Instance().Ask(q);
     for (const QString& name : names)
         if (const ButtonName* b = buttonNamed(name); b && b->result == answer)
-            return name.trimmed();
+            return name.section(u'=', 0, 0).trimmed();
     return {};
 }
 

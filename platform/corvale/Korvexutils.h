@@ -42,6 +42,8 @@ namespace Korvexutils {
 void RaiseInformation(const QString& message);
 // An error with an OK button; then the action ends with the silent abort (EAbort).
 [[noreturn]] void RaiseError(const QString& message);
+// An error with an OK button that returns: the caller decides itself what follows.
+void ShowError(const QString& message);
 
 } // namespace Korvexutils
 

@@ -12,6 +12,7 @@ Rtl::HookSlot<QString(const QString&, const QString&, bool)> FEditSql;
 Rtl::HookSlot<QString(const QString&, const QString&, int, bool, bool, QChar, bool)> FEditTextS;
 Rtl::HookSlot<void(const QString&, const QString&, int)> FAllertWindowWVOD;
 Rtl::HookSlot<bool(const QString&, QString&, QString&, bool, bool, QChar, int, bool)> FEditTextB;
+Rtl::HookSlot<QObject*(QObject*, const QString&, const QString&, QObject*)> FDokumentsForm;
 
 void SetStartScreenStatus(const QString& text) {
     TKorvexLog::LogMessage(QStringLiteral("StartScreen: ") + text, TKorvexLogLevel::Debug);

@@ -9,6 +9,8 @@
 
 #include <optional>
 
+class QObject;
+
 namespace RtlDialog {
 
 // Filled by the memo editor: (field name, text, caret position, read-only, RTF, added character,
@@ -31,6 +33,10 @@ extern Rtl::HookSlot<std::optional<QString>(const QString&, const QString&)> FAs
 // Filled by the module form: a short message in the alert window of a module form (caption,
 // text, image index).
 extern Rtl::HookSlot<void(const QString&, const QString&, int)> FAllertWindowWVOD;
+
+// Filled by the document window: opens the document window of a record (owner, table, record id,
+// the record's data class) and returns it, shown.
+extern Rtl::HookSlot<QObject*(QObject*, const QString&, const QString&, QObject*)> FDokumentsForm;
 
 // Filled inside the IDE: receives every start-status text.
 extern Rtl::HookSlot<void(const QString&)> FStartScreenSetStartStatusIDE;

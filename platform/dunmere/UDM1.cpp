@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <unistd.h>
@@ -25,6 +26,10 @@ const QRegularExpression& markerRe() {
 TDM1* DM1() { return s_dm1; }
 
 TDM1::TDM1(QObject* parent, bool makeGlobal) : QObject(parent) {
+    // Every timestamp read is turned into local time; without TZ the C library reads the zone
+    // file again for each one. Naming the same zone file once keeps it read.
+    if (qEnvironmentVariableIsEmpty("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))
+        qputenv("TZ", ":/etc/localtime");
     if (makeGlobal && !s_dm1) {
         s_dm1 = this;
         m_global = true;
@@ -336,6 +341,20 @@ QString TDM1::LoadLastVal(const QString& key, const QString& def, bool perUser) 
                           : m_qLastVal->Fields(0).AsString();
     m_qLastVal->Close();
     return v;
+}
+
+QHash<QString, QString> TDM1::LoadLastVals(const QString& prefix, bool perUser) {
+    requireConnection();
+    TVoskQuery2 q(&m_db, QStringLiteral("SELECT lv_key, lv_value FROM lastval WHERE lv_user = :user "
+                                        "AND left(lv_key, length(CAST(:prefix AS text))) = :prefix"));
+    q.Bind(QStringLiteral("user"), perUser ? m_login : QString())
+        .Bind(QStringLiteral("prefix"), prefix)
+        .Open();
+    QHash<QString, QString> values;
+    for (; !q.Eof(); q.Next())
+        if (!q.Fields(1).IsNull())
+            values.insert(q.Fields(0).AsString(), q.Fields(1).AsString());
+    return values;
 }
 
 void TDM1::SaveLastVal(const QString& key, const QString& value, bool perUser) {

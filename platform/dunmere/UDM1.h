@@ -105,6 +105,9 @@ public:
     void SaveLastValBool(const QString& key, bool value, bool perUser = true);
     int LoadLastValInt(const QString& key, int def, bool perUser = true);
     void SaveLastValInt(const QString& key, int value, bool perUser = true);
+    // Every last value whose key starts with prefix, by key, in one query (a form that restores
+    // many settings at once).
+    QHash<QString, QString> LoadLastVals(const QString& prefix, bool perUser = true);
 
     // "TClass.Method: text"; the exception's message is stored beside it. Never throws.
     void LogEvent(const QString& text, const std::exception* e = nullptr, bool withStack = false);

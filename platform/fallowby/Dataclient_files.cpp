@@ -159,6 +159,7 @@ TDCStoredFile TDCFileMethods::WriteFile(QIODevice& source, const QString& name) 
                         name);
         Sha256 hash;
         qint64 size = 0;
+        const qint64 begin = source.isSequential() ? -1 : source.pos();
         {
             LargeObject lo(db, oid, INV_WRITE);
             if (!lo.Opened())
@@ -201,6 +202,7 @@ TDCStoredFile TDCFileMethods::WriteFile(QIODevice& source, const QString& name) 
             throw;
         }
         stored = storedFrom(q);
+        recordPages(source, begin, name, oid);
     });
     return stored;
 }

@@ -24,6 +24,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -92,7 +93,25 @@ public:
     // and commits it; a throw rolls it back and passes on.
     void RunInTransaction(const std::function<void()>& work);
 
+    // ---- pages of stored TIFF files (Dataclient_files.Pages.cpp) ----------------------------
+    // Writing a TIFF records its page count and where each page's directory starts, so that
+    // these read one page without walking the file. A record that disagrees with the file is
+    // rebuilt once.
+    int GetImageCount(const QString& name);
+    // Page (from 0) as a one-page TIFF, its compressed data copied unchanged.
+    QByteArray ReadImage(const QString& name, int page);
+    // The whole file in memory (for files the viewers split themselves).
+    QByteArray ReadFile(const QString& name);
+    // The page's annotation data; empty when it has none.
+    QByteArray ReadAnnotation(const QString& name, int page);
+    // Stores the page's annotation data in place of what it had; null or empty removes it.
+    void WriteAnnotation(const QByteArray* data, const QString& name, int page);
+
 private:
+    // Records the page directories of a TIFF just written from source (read from its start at
+    // position begin when it can seek, else from the stored object).
+    void recordPages(QIODevice& source, qint64 begin, const QString& name, unsigned int oid);
+    QList<quint64> pageOffsets(const QString& name, bool rebuild);
     TVoskDatabase* m_db = nullptr;
 };
 

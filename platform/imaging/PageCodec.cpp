@@ -167,14 +167,15 @@ tmsize_t readerRead(thandle_t h, void* buf, tmsize_t size) {
 
 tmsize_t readerWrite(thandle_t, void*, tmsize_t) { return -1; }
 
+// The position a seek lands on, from the start, the current position or the end.
+quint64 seekTarget(quint64 pos, quint64 size, toff_t off, int whence) {
+    const quint64 base = whence == SEEK_CUR ? pos : whence == SEEK_END ? size : 0;
+    return base + off;
+}
+
 toff_t readerSeek(thandle_t h, toff_t off, int whence) {
     auto* io = static_cast<TTiffReader::Io*>(static_cast<void*>(h));
-    quint64 base = 0;
-    if (whence == SEEK_CUR)
-        base = io->pos;
-    else if (whence == SEEK_END)
-        base = io->size;
-    io->pos = base + off;
+    io->pos = seekTarget(io->pos, io->size, off, whence);
     return io->pos;
 }
 
@@ -458,7 +459,11 @@ tmsize_t writerWrite(thandle_t h, void* buf, tmsize_t len) {
         const quint64 grown = qMax<quint64>(end, quint64(io->data.size()) * 2 + 65536);
         if (grown > quint64(std::numeric_limits<qsizetype>::max() / 2))
             return -1;
+        const qsizetype old = io->data.size();
         io->data.resize(qsizetype(grown));
+        // libtiff skips alignment bytes by seeking: they must be zeros, not old heap contents,
+        // or the same pages would not give the same file.
+        std::memset(io->data.data() + old, 0, size_t(qsizetype(grown) - old));
     }
     std::memcpy(io->data.data() + io->pos, buf, size_t(len));
     io->pos = end;
@@ -468,12 +473,7 @@ tmsize_t writerWrite(thandle_t h, void* buf, tmsize_t len) {
 
 toff_t writerSeek(thandle_t h, toff_t off, int whence) {
     TTiffWriter::Io* io = writerIo(h);
-    quint64 base = 0;
-    if (whence == SEEK_CUR)
-        base = io->pos;
-    else if (whence == SEEK_END)
-        base = io->size;
-    io->pos = base + off;
+    io->pos = seekTarget(io->pos, io->size, off, whence);
     return io->pos;
 }
 

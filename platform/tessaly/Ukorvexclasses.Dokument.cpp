@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QRandomGenerator>
 
 #include <sys/stat.h>
@@ -35,7 +36,7 @@ namespace {
 // The documents with their lock row, type and computed flags. The :ctx parameters name the
 // record the documents are shown for; a row of another record is linked there.
 const QString kSelect = QStringLiteral(
-    "SELECT picndoku.*,\n"
+    "SELECT %1,\n"
     "  coalesce(nullif(picndoku.pd_descr, ''), picndoku.pd_dokumentfile, picndoku.pd_path) "
     "AS pd_caption,\n"
     "  r.pdr_lock_user, r.pdr_lock_time, r.pdr_lock_host, r.pdr_checkout_path,\n"
@@ -49,6 +50,16 @@ const QString kSelect = QStringLiteral(
     "FROM picndoku\n"
     "LEFT JOIN picndoku_revision r ON r.pdr_revision_id = picndoku.pd_revision_id\n"
     "LEFT JOIN dokutypes t ON t.dt_id = picndoku.pd_doktype\n");
+
+// What a tree of many documents reads of each: the roles the tree, the state display and the
+// current document's checks use.
+const QString kTreeColumns = QStringLiteral(
+    "picndoku.dbrid, picndoku.pd_id, picndoku.pd_tablename, picndoku.pd_descr, "
+    "picndoku.pd_dokumentfile, picndoku.pd_doktype, picndoku.pd_parentnodeident, "
+    "picndoku.pd_date, picndoku.pd_print, picndoku.pd_deletable, picndoku.pd_archive, "
+    "picndoku.pd_dmscomment, picndoku.pd_islink, picndoku.pd_listoutput, picndoku.pd_report, "
+    "picndoku.pd_autoexport, picndoku.pd_makevisible, picndoku.pd_edit_blocked, "
+    "picndoku.pd_dmsremotefile");
 
 const QString kHiddenFilter =
     QStringLiteral(" AND (CAST(:hidden AS boolean) OR NOT picndoku.pd_deletable)");
@@ -85,6 +96,8 @@ QString loginName() {
 TDokument::TDokument(QObject* owner) : TVoskClass2(owner) {
     SetSqlTable(QStringLiteral("picndoku"));
     SetDescription(QStringLiteral("Dokument"));
+    // The columns may change with every open.
+    connect(this, &TVoskClass::AboutToReset, this, [this] { m_columns.clear(); });
 }
 
 TDokument::~TDokument() = default;
@@ -122,12 +135,18 @@ void TDokument::Print(const QString& printer, quintptr window) {
 
 // ---- loading -----------------------------------------------------------------------------------
 
+QString TDokument::selectSql(const QString& where, const QString& order, bool treeColumns) {
+    return kSelect.arg(treeColumns ? kTreeColumns : QStringLiteral("picndoku.*")) +
+           QStringLiteral("WHERE ") + where + QStringLiteral("\nORDER BY ") +
+           (order.isEmpty() ? QStringLiteral("picndoku.pd_id") : order) +
+           QStringLiteral("\nLIMIT %1").arg(MaxDocuments);
+}
+
 void TDokument::load(const QString& where, const QVariantMap& params, const QString& order) {
     if (InEdit())
         Cancel();
-    SetQuerySql(kSelect + QStringLiteral("WHERE ") + where + QStringLiteral("\nORDER BY ") +
-                (order.isEmpty() ? QStringLiteral("picndoku.pd_id") : order) +
-                QStringLiteral("\nLIMIT %1").arg(MaxDocuments));
+    EndBrowse();
+    SetQuerySql(selectSql(where, order, false));
     ClearParams();
     m_paramNames.clear();
     for (auto it = params.cbegin(); it != params.cend(); ++it) {
@@ -146,23 +165,42 @@ void TDokument::AssignToDokId(int pdId, const QString& table, const QString& rec
           {QStringLiteral("ctxdbrid"), dbridParam(recId)}});
 }
 
-void TDokument::AssignToRecNo(const QString& table, const QString& recId, TVoskClass* recordClass,
-                              const QString& dokType, bool includeHidden, bool preferStandard) {
-    (void)recordClass;
-    const QString where = QStringLiteral(
+namespace {
+const QString kRecordWhere = QStringLiteral(
         "((picndoku.pd_tablename = CAST(:pdtablename AS text)\n"
         "   AND picndoku.pd_dbrid = CAST(:pddbrid AS bigint))\n"
         " OR picndoku.pd_id IN (SELECT pdl_pd_id FROM picndokulink\n"
         "     WHERE pdl_tablename = CAST(:pdtablename AS text)\n"
         "       AND pdl_dbrid = CAST(:pddbrid AS bigint)))\n"
         " AND (CAST(:doktype AS text) IS NULL OR picndoku.pd_doktype = CAST(:doktype AS text))");
-    load(where + kHiddenFilter,
-         {{QStringLiteral("pdtablename"), table},
-          {QStringLiteral("pddbrid"), dbridParam(recId)},
-          {QStringLiteral("doktype"), textParam(dokType)},
-          {QStringLiteral("hidden"), includeHidden},
-          {QStringLiteral("ctxtable"), textParam(table)},
-          {QStringLiteral("ctxdbrid"), dbridParam(recId)}},
+const QString kKeywordWhere =
+    QStringLiteral("picndoku.dbrid IN (SELECT r_dbrid FROM recnokeyword\n"
+                   "    WHERE r_kategorie = CAST(:rkategorie AS text)\n"
+                   "      AND r_descr = CAST(:rvalue AS text) AND r_tablename = 'picndoku')");
+
+QVariantMap recordParams(const QString& table, const QString& recId, const QString& dokType,
+                         bool includeHidden) {
+    return {{QStringLiteral("pdtablename"), table},
+            {QStringLiteral("pddbrid"), dbridParam(recId)},
+            {QStringLiteral("doktype"), textParam(dokType)},
+            {QStringLiteral("hidden"), includeHidden},
+            {QStringLiteral("ctxtable"), textParam(table)},
+            {QStringLiteral("ctxdbrid"), dbridParam(recId)}};
+}
+
+QVariantMap keywordParams(const QString& category, const QString& value, bool includeHidden) {
+    return {{QStringLiteral("rkategorie"), category},
+            {QStringLiteral("rvalue"), value},
+            {QStringLiteral("hidden"), includeHidden},
+            {QStringLiteral("ctxtable"), QVariant()},
+            {QStringLiteral("ctxdbrid"), QVariant()}};
+}
+} // namespace
+
+void TDokument::AssignToRecNo(const QString& table, const QString& recId, TVoskClass* recordClass,
+                              const QString& dokType, bool includeHidden, bool preferStandard) {
+    (void)recordClass;
+    load(kRecordWhere + kHiddenFilter, recordParams(table, recId, dokType, includeHidden),
          preferStandard ? QStringLiteral("picndoku.pd_print DESC, picndoku.pd_id") : QString());
 }
 
@@ -176,15 +214,52 @@ void TDokument::AssignToKeyword(const TDokuClassKey& key, bool includeHidden) {
 
 void TDokument::AssignToKeyword(const QString& category, const QString& value,
                                 bool includeHidden) {
-    load(QStringLiteral("picndoku.dbrid IN (SELECT r_dbrid FROM recnokeyword\n"
-                        "    WHERE r_kategorie = CAST(:rkategorie AS text)\n"
-                        "      AND r_descr = CAST(:rvalue AS text) AND r_tablename = 'picndoku')") +
-             kHiddenFilter,
-         {{QStringLiteral("rkategorie"), category},
-          {QStringLiteral("rvalue"), value},
-          {QStringLiteral("hidden"), includeHidden},
-          {QStringLiteral("ctxtable"), QVariant()},
-          {QStringLiteral("ctxdbrid"), QVariant()}});
+    load(kKeywordWhere + kHiddenFilter, keywordParams(category, value, includeHidden));
+}
+
+// ---- browsing ----------------------------------------------------------------------------------
+
+void TDokument::browse(const QString& where, const QVariantMap& params) {
+    if (InEdit())
+        Cancel();
+    Close();
+    auto q = std::make_unique<TVoskQuery2>(&Database(), selectSql(where, {}, true));
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        if (q->FindParam(it.key()))
+            q->Bind(it.key(), it.value());
+    q->Open();
+    m_columns.clear();
+    m_browse = std::move(q);
+    m_browseRow = 0;
+}
+
+void TDokument::BrowseByRecord(const QString& table, const QString& recId, bool includeHidden) {
+    browse(kRecordWhere + kHiddenFilter, recordParams(table, recId, {}, includeHidden));
+}
+
+void TDokument::BrowseByKeyword(const QString& category, const QString& value,
+                                bool includeHidden) {
+    browse(kKeywordWhere + kHiddenFilter, keywordParams(category, value, includeHidden));
+}
+
+int TDokument::BrowseCount() const { return m_browse ? m_browse->RecordCount() : 0; }
+
+bool TDokument::BrowseTo(int row) {
+    if (!m_browse || row < 0 || row >= m_browse->RecordCount())
+        return false;
+    m_browseRow = row;
+    return true;
+}
+
+void TDokument::EndBrowse() {
+    if (!m_browse)
+        return;
+    m_browse.reset();
+    m_columns.clear();
+}
+
+bool TDokument::HasDocument() const {
+    return m_browse ? m_browseRow >= 0 && m_browseRow < m_browse->RecordCount() : HasRecord();
 }
 
 void TDokument::AssignQuery(const TDokument& other) {
@@ -239,19 +314,54 @@ void TDokument::AssignEvents(const TDokument& other) {
 
 // ---- the current document ----------------------------------------------------------------------
 
+int TDokument::column(const char* field) const {
+    // A tree of a thousand documents asks each role of each row: the name is looked up once.
+    const auto it = m_columns.constFind(field);
+    if (it != m_columns.cend())
+        return *it;
+    const QString name = QString::fromLatin1(field);
+    const int col = m_browse ? m_browse->FieldIndex(name) : FieldIndex(name);
+    m_columns.insert(field, col);
+    return col;
+}
+
 QVariant TDokument::value(const char* field) const {
-    if (!HasRecord())
+    if (!HasDocument())
         return {};
-    const int col = FieldIndex(QString::fromLatin1(field));
-    return col < 0 ? QVariant() : ValueRef(CurrentRow(), col);
+    const int col = column(field);
+    if (col < 0)
+        return {};
+    return m_browse ? m_browse->ValueAt(m_browseRow, col) : ValueRef(CurrentRow(), col);
 }
 
 QString TDokument::text(const char* field) const {
+    if (m_browse) {
+        const int col = HasDocument() ? column(field) : -1;
+        if (col < 0 || m_browse->IsNullAt(m_browseRow, col))
+            return {};
+        const std::string_view raw = m_browse->RawAt(m_browseRow, col);
+        return QString::fromUtf8(raw.data(), qsizetype(raw.size()));
+    }
     const QVariant v = value(field);
     return v.isNull() ? QString() : v.toString();
 }
 
+bool TDokument::has(const char* field) const {
+    if (m_browse) {
+        const int col = HasDocument() ? column(field) : -1;
+        return col >= 0 && !m_browse->IsNullAt(m_browseRow, col) &&
+               !m_browse->RawAt(m_browseRow, col).empty();
+    }
+    const QVariant v = value(field);
+    return !v.isNull() && !v.toString().isEmpty();
+}
+
 bool TDokument::flag(const char* field) const {
+    if (m_browse) {
+        const int col = HasDocument() ? column(field) : -1;
+        return col >= 0 && !m_browse->IsNullAt(m_browseRow, col) &&
+               m_browse->RawAt(m_browseRow, col) == "t";
+    }
     const QVariant v = value(field);
     return !v.isNull() && v.toBool();
 }
@@ -261,7 +371,7 @@ bool TDokument::IsEmpty(bool requireActive) const {
 }
 int TDokument::Id() const { return value(fnId).toInt(); }
 int TDokument::RevisionId() const { return value(fnRevisionId).toInt(); }
-QString TDokument::IdText() const { return HasRecord() ? QString::number(Id()) : QString(); }
+QString TDokument::IdText() const { return text(fnId); }
 QString TDokument::TableName() const { return text(fnTableName); }
 QString TDokument::RecordId() const { return text(fnDbrid); }
 QString TDokument::DokIdent() const { return text(fnDokIdent); }
@@ -284,6 +394,9 @@ std::optional<bool> TDokument::ListOutput() const {
     return v.toBool();
 }
 QString TDokument::Report() const { return text("pd_report"); }
+bool TDokument::HasReport() const { return has("pd_report"); }
+bool TDokument::HasAutoExport() const { return has("pd_autoexport"); }
+bool TDokument::IsCheckedOut() const { return has("pdr_checkout_path"); }
 QString TDokument::AutoExport() const { return text("pd_autoexport"); }
 bool TDokument::HasRevisions() const { return flag("pd_hasrevisions"); }
 bool TDokument::IsLinked() const { return flag("pd_linked"); }
@@ -304,11 +417,11 @@ QString TDokument::extension() const {
     return QFileInfo(FileName().isEmpty() ? Path() : FileName()).suffix().toLower();
 }
 
-bool TDokument::isDMSDokument() const { return !text(fnRemoteFile).isEmpty(); }
+bool TDokument::isDMSDokument() const { return has(fnRemoteFile); }
 bool TDokument::isFileLink() const { return flag("pd_islink"); }
 bool TDokument::isCustomFolder() const {
-    return HasRecord() && !isDMSDokument() && !isFileLink() && FileName().isEmpty() &&
-           DokType().isEmpty();
+    return HasDocument() && !isDMSDokument() && !isFileLink() && !has(fnFileName) &&
+           !has(fnDokType);
 }
 bool TDokument::isDMSViewDokument() const {
     return (isDMSDokument() || isFileLink()) && ViewerExtensions.contains(extension());
@@ -317,7 +430,7 @@ bool TDokument::isDMSEditDokument() const {
     return isDMSDokument() && EditorExtensions.contains(extension());
 }
 bool TDokument::ChangeAllowed() const {
-    return HasRecord() && !IsArchived() && !flag("pd_edit_blocked") && !flag("dt_write_once");
+    return HasDocument() && !IsArchived() && !flag("pd_edit_blocked") && !flag("dt_write_once");
 }
 
 bool TDokument::isLocked(bool othersOnly) const {
@@ -347,14 +460,35 @@ QString TDokument::GetLockedInfo() const {
 QString TDokument::GetLockedPath() const { return isLockedByMe() ? CheckoutPath() : QString(); }
 
 void TDokument::LockRevision(const QString& checkoutPath) {
-    (void)checkoutPath;
-    throw EVoskException(
-        QStringLiteral("Das Sperren von Dokumenten ist in dieser Installation nicht verfügbar"));
+    if (IsEmpty() || RevisionId() <= 0)
+        throw EVoskException(QStringLiteral("Dokument kann nicht gesperrt werden: keine Revision"));
+    // One statement takes the lock when it is free or already the user's, so two users never
+    // both hold it; a check-out path is kept unless a new one is given.
+    const int taken = DM1()->ExecSQL(
+        QStringLiteral("UPDATE picndoku_revision SET pdr_lock_user = :login, pdr_lock_time = "
+                       "localtimestamp, pdr_lock_host = :host, pdr_checkout_path = "
+                       "coalesce(nullif(:path, ''), pdr_checkout_path) WHERE pdr_revision_id = :rev "
+                       "AND (pdr_lock_user IS NULL OR lower(pdr_lock_user) = lower(:login))"),
+        {{QStringLiteral("login"), loginName()},
+         {QStringLiteral("host"), QSysInfo::machineHostName()},
+         {QStringLiteral("path"), checkoutPath},
+         {QStringLiteral("rev"), RevisionId()}});
+    RefreshRecord();
+    if (taken == 0)
+        throw EVoskException(isLocked(true) ? GetLockedInfo()
+                                            : QStringLiteral("Dokument kann nicht gesperrt werden"));
 }
 
 void TDokument::UnlockRevision() {
-    throw EVoskException(
-        QStringLiteral("Das Sperren von Dokumenten ist in dieser Installation nicht verfügbar"));
+    if (IsEmpty() || RevisionId() <= 0)
+        return;
+    // Only the user's own lock is released; another user's stays.
+    DM1()->ExecSQL(
+        QStringLiteral("UPDATE picndoku_revision SET pdr_lock_user = NULL, pdr_lock_time = NULL, "
+                       "pdr_lock_host = NULL, pdr_checkout_path = NULL, pdr_checkout_filetime = NULL "
+                       "WHERE pdr_revision_id = :rev AND lower(pdr_lock_user) = lower(:login)"),
+        {{QStringLiteral("rev"), RevisionId()}, {QStringLiteral("login"), loginName()}});
+    RefreshRecord();
 }
 
 // ---- files -------------------------------------------------------------------------------------
@@ -616,6 +750,14 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
     return newId;
 }
 
+namespace {
+void openForReading(QFile& file) {
+    if (!file.open(QIODevice::ReadOnly))
+        throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
+                                 .arg(file.fileName(), file.errorString()));
+}
+} // namespace
+
 int TDokument::DMSAddFileAsBLOB(QIODevice& source, const QString& fileName, const QString& table,
                                 const QString& recId) {
     if (table.isEmpty() || dbridParam(recId).isNull())
@@ -627,9 +769,7 @@ int TDokument::DMSAddFileAsBLOB(QIODevice& source, const QString& fileName, cons
 int TDokument::DMSAddFileAsBLOB(const QString& localFile, const QString& table,
                                 const QString& recId) {
     QFile file(localFile);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
-                                 .arg(localFile, file.errorString()));
+    openForReading(file);
     return DMSAddFileAsBLOB(file, localFile, table, recId);
 }
 
@@ -651,9 +791,7 @@ int TDokument::CreateNewRevision(const QString& localFile, int options, const QS
     int newId = 0;
     {
         QFile file(localFile);
-        if (!file.open(QIODevice::ReadOnly))
-            throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
-                                     .arg(localFile, file.errorString()));
+        openForReading(file);
         newId = CreateNewRevision(file, options, sourceKind, localFile);
     }
     if (options & roDeleteSource)
@@ -667,9 +805,7 @@ void TDokument::DMSSetServerFile(QIODevice& source, const QString& fileName) {
 
 void TDokument::DMSSetServerFile(const QString& localFile) {
     QFile file(localFile);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
-                                 .arg(localFile, file.errorString()));
+    openForReading(file);
     DMSSetServerFile(file, localFile);
 }
 

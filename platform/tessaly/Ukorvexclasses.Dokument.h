@@ -18,8 +18,8 @@
 //   they write. A caller that must tie more to the same commit (annotations, stamp SQL) opens a
 //   TVoskTransaction on Database() around the call.
 // - Locks. The lock lives on the revision row; isLocked/isLockedByMe/GetLockedPath read what the
-//   load read. LockRevision and UnlockRevision are declared here and refuse until the lock
-//   menu's code lands; storeFile already refuses to write a document another user holds.
+//   load read; LockRevision takes a free lock in one conditional statement, UnlockRevision gives
+//   back the user's own. storeFile refuses to write a document another user holds.
 // - Hooks. The slots below are filled by the units that can show, open or print documents
 //   (the document window, the viewers) and emptied when they unload.
 // - Record-level editing (Insert/Append, Post, Cancel, field access by name) is the data
@@ -30,17 +30,20 @@
 #include <HookSlot.h>
 
 #include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 class QIODevice;
+class TVoskQuery2;
 struct TDokuClassKey;
 
 // Defaults a new document takes when it is inserted (Insert, Append, DMSAddFileAsBLOB), set by
@@ -84,7 +87,7 @@ public:
     static constexpr const char* fnRemoteArchive = "pd_dmsremotearchiv";
 
     explicit TDokument(QObject* owner = nullptr);
-    ~TDokument() override;
+    ~TDokument() override; // out of line: TVoskQuery2 is complete there
 
     // The one shared document object; callers that keep a document make their own copy.
     static TDokument* Instance();
@@ -126,6 +129,18 @@ public:
     void AssignToKeyword(const QString& category, const QString& value, bool includeHidden);
     // Loads what other loaded (query and parameters), positioned on its current document.
     void AssignQuery(const TDokument& other);
+    // Browsing: one read-only pass over the documents of a record or keyword without keeping
+    // them in the data class (which stays closed): only what a tree of documents shows and
+    // checks is read, and the accessors below read the browsed row. For a thousand documents
+    // this costs a fraction of a load. Any load ends it.
+    void BrowseByRecord(const QString& table, const QString& recId, bool includeHidden);
+    void BrowseByKeyword(const QString& category, const QString& value, bool includeHidden);
+    int BrowseCount() const;
+    bool BrowseTo(int row);
+    void EndBrowse();
+    bool Browsing() const { return bool(m_browse); }
+    // Whether the accessors have a document to read: the current record, or the browsed row.
+    bool HasDocument() const;
     // Whether the load stopped at MaxDocuments.
     bool LimitReached() const { return RecordCount() >= MaxDocuments; }
 
@@ -162,6 +177,9 @@ public:
     bool IsChanged() const;   // marked as changed elsewhere: read it again before using it
     std::optional<bool> ListOutput() const;
     QString Report() const;
+    bool HasReport() const;
+    bool HasAutoExport() const;
+    bool IsCheckedOut() const; // a working copy is recorded (by anyone)
     QString AutoExport() const;
     bool HasRevisions() const;
     bool IsLinked() const;    // shown for a record it does not belong to, through a link
@@ -250,22 +268,31 @@ public:
     // A preview or scan not yet stored.
     bool NewDocumentFlag() const { return m_newDocument; }
     void SetNewDocumentFlag(bool on) { m_newDocument = on; }
+    // The name of a new document as its preview shows it; empty while none is bound.
+    std::function<QString()> NameQuery;
 
 private:
     enum class StoreKind { NewDocument, NewRevision, ReplaceFile };
     int storeFile(QIODevice& source, const QString& fileName, StoreKind kind,
                   const QString& table = {}, const QString& recId = {},
                   const QString& sourceKind = {});
+    static QString selectSql(const QString& where, const QString& order, bool treeColumns);
     void load(const QString& where, const QVariantMap& params, const QString& order = {});
+    void browse(const QString& where, const QVariantMap& params);
     void applyInsertData();
+    int column(const char* field) const;
     QVariant value(const char* field) const;
     QString text(const char* field) const;
     bool flag(const char* field) const;
+    bool has(const char* field) const; // not null and not empty
     QString extension() const;
 
     TDokumentInsertData m_insertData;
     bool m_newDocument = false;
     QStringList m_paramNames;
+    std::unique_ptr<TVoskQuery2> m_browse;
+    int m_browseRow = -1;
+    mutable QHash<const char*, int> m_columns; // by the address of the role's name
 };
 
 // The document types (dokutypes), read once per connection and again after Refresh.

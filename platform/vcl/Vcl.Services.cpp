@@ -68,6 +68,9 @@ public:
             QAbstractButton* b = info.standard == QMessageBox::NoButton
                                      ? box.addButton(QStringLiteral("&Alle"), QMessageBox::YesRole)
                                      : box.addButton(info.standard);
+            if (const auto own = q.buttonCaptions.constFind(int(info.button));
+                own != q.buttonCaptions.cend())
+                b->setText(*own);
             made.append({b, info.button});
         }
         for (const auto& [b, which] : made)

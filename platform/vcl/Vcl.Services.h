@@ -6,6 +6,7 @@
 
 #include "Vcl.Types.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -24,6 +25,7 @@ struct TQuestion {
     QString details;                   // shown behind a "details" toggle
     QWidget* parent = nullptr;         // null: the active window
     QString detailsCaption;            // the toggle's caption; empty: the platform's
+    QMap<int, QString> buttonCaptions; // TMsgDlgBtn -> a caption of its own ("Immer")
 };
 
 class Dialogs {

@@ -1,5 +1,6 @@
 #include "UFileViewerTIFF.Pages.h"
 
+#include <IEScale.h>
 #include <UDM1.h>
 #include <Uloghelper.h>
 #include <VoskExceptionHelper.h>
@@ -26,6 +27,17 @@ QString fmt(int nr, const QString& def, const QStringList& args) {
     return TDM1::FormatLogText(makeText(nr, def), args);
 }
 
+// "Seite 1" .. "Seite count": the text is read and split once, not once a page.
+QStringList pageInfoTexts(int count) {
+    const QString format = makeText(17114, QStringLiteral("Seite %d"));
+    const qsizetype at = format.indexOf(QLatin1String("%d"));
+    QStringList texts;
+    texts.reserve(count);
+    for (int i = 1; i <= count; ++i)
+        texts << (at < 0 ? format : format.left(at) + QString::number(i) + format.mid(at + 2));
+    return texts;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -47,7 +59,9 @@ TPageData* TPageData::_Get(TPageList* View, int Page, int Index) {
         return nullptr;
     TPageData* data = View->UserData(Page);
     if (!data) {
-        data = new TPageData(View, Index);
+        // The list owns its pages' data and frees it; as QObject children of the list, thousands
+        // of pages would be freed in quadratic time.
+        data = new TPageData(nullptr, Index);
         View->SetUserData(Page, data);
     }
     return data;
@@ -66,9 +80,27 @@ void TPageData::_Destroy(TPageList* View, int Page) {
 
 TPageList::TPageList(QObject* parent) : QAbstractListModel(parent) {}
 
-TPageList::~TPageList() = default;
+TPageList::~TPageList() {
+    for (const Page& p : std::as_const(m_pages))
+        delete p.data;
+}
 
 int TPageList::AppendImage() { return InsertImage(ImageCount()); }
+
+int TPageList::AppendImages(const QStringList& infoTexts) {
+    const int first = ImageCount();
+    if (infoTexts.isEmpty())
+        return first;
+    beginInsertRows({}, first, first + int(infoTexts.size()) - 1);
+    m_pages.reserve(first + infoTexts.size());
+    for (const QString& info : infoTexts) {
+        Page p;
+        p.info = info;
+        m_pages.append(p);
+    }
+    endInsertRows();
+    return first;
+}
 
 int TPageList::InsertImage(int index) {
     index = qBound(0, index, ImageCount());
@@ -132,46 +164,12 @@ const Imaging::TIOParams& TPageList::Params(int index) const {
 
 namespace {
 
-// A small picture of a page. Black-and-white pages are averaged in blocks first: scaling a
-// 1-bit A4 page directly would convert all of it to 32-bit colour.
-QImage makeThumbnail(const QImage& page, QSize box) {
-    if (page.isNull() || box.isEmpty())
-        return {};
-    QImage source = page;
-    if (page.format() == QImage::Format_Mono) {
-        const int step = qMax(1, qMin(page.width() / qMax(1, box.width()),
-                                      page.height() / qMax(1, box.height())));
-        const int w = qMax(1, page.width() / step), h = qMax(1, page.height() / step);
-        QImage grey(w, h, QImage::Format_Grayscale8);
-        const bool oneIsBlack = page.colorTable().size() >= 2 && qGray(page.colorTable()[1]) < 128;
-        const int area = step * step;
-        std::vector<int> sums(static_cast<size_t>(w));
-        for (int y = 0; y < h; ++y) {
-            std::fill(sums.begin(), sums.end(), 0);
-            for (int r = 0; r < step; ++r) {
-                const uchar* line = page.constScanLine(y * step + r);
-                for (int x = 0; x < w * step; ++x)
-                    if ((line[x >> 3] >> (7 - (x & 7))) & 1)
-                        ++sums[size_t(x / step)];
-            }
-            uchar* out = grey.scanLine(y);
-            for (int x = 0; x < w; ++x) {
-                const int ones = sums[size_t(x)];
-                const int black = oneIsBlack ? ones : area - ones;
-                out[x] = uchar(255 - black * 255 / area);
-            }
-        }
-        source = grey;
-    }
-    return source.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-}
-
 } // namespace
 
 void TPageList::SetImage(int index, const QImage& page) {
     if (!valid(index))
         return;
-    m_pages[index].thumb = makeThumbnail(page, m_thumbSize);
+    m_pages[index].thumb = Imaging::ScaledDown(page, m_thumbSize);
     m_pages[index].thumbTried = true;
     emit dataChanged(this->index(index), this->index(index), {Qt::DecorationRole});
 }
@@ -196,7 +194,7 @@ QImage TPageList::Thumbnail(int index) const {
             OnNeedPage(index);
         Page& loaded = self->m_pages[index];
         if (loaded.data && loaded.data->Loadet && !loaded.data->CurImage.isEmpty())
-            loaded.thumb = makeThumbnail(TViewerPages::DecodePage(loaded.data->CurImage), m_thumbSize);
+            loaded.thumb = Imaging::ScaledDown(TViewerPages::DecodePage(loaded.data->CurImage), m_thumbSize);
     } catch (...) {
         PagesLogEvent(QStringLiteral("TPageList.Thumbnail: Seite %1: %2")
                           .arg(index + 1)
@@ -356,7 +354,11 @@ void TViewerPages::loadPageData(int Page, TPageData* data, bool decode) {
     if (decode) {
         const QImage image = DecodePage(data->CurImage, &params);
         m_decoded = {data, data->CurImage, image};
-        m_list->SetImage(Page, image);
+        // A thumbnail is made only for a strip that shows it.
+        if (m_host->OverviewVisible())
+            m_list->SetImage(Page, image);
+        else
+            m_list->InvalidateImage(Page);
     } else {
         try {
             TTiffReader reader(data->CurImage);
@@ -374,6 +376,7 @@ void TViewerPages::loadPageData(int Page, TPageData* data, bool decode) {
     data->CurAnnot = data->OldAnnot;
     data->CurAnnotX = data->CurAnnot;
     data->Loadet = true;
+    m_host->ClearStatus();
 }
 
 void TViewerPages::LoadImage(int Page, bool LoadIntoView) {
@@ -453,15 +456,15 @@ void TViewerPages::loadWholeFile(const QString& name) {
         throw EImagesException(17107, fmt(17107, QStringLiteral("Ungültiges Bild (%s)"), {e.Message()}));
     }
     const int count = int(pages.size());
+    m_list->AppendImages(pageInfoTexts(count));
     for (int i = 0; i < count; ++i) {
-        const int index = m_list->AppendImage();
-        TPageData::_Get(m_list, index, i);
-        m_list->Params(index) = params[i];
+        TPageData::_Get(m_list, i, i);
+        m_list->Params(i) = params[i];
     }
+    const QString annotations = makeText(17112, QStringLiteral("Lade Anmerkungen"));
     for (int i = 0; i < count; ++i) {
-        m_host->SetStatus(makeText(17112, QStringLiteral("Lade Anmerkungen")), i * 100 / count);
+        m_host->SetStatus(annotations, i * 100 / count);
         m_host->PollCancel();
-        m_list->SetImageInfoText(i, fmt(17114, QStringLiteral("Seite %d"), {QString::number(i + 1)}));
         TPageData* data = m_list->UserData(i);
         data->OldImage = pages[i];
         data->OldAnnot = m_source->ReadAnnotation(name, i);
@@ -510,12 +513,9 @@ void TViewerPages::ReloadImages(int Page) {
             if (!m_host->OverviewVisible() && (viewOnly || exists)) {
                 if (viewOnly && !exists)
                     throw missing();
-                for (int i = 0; i < count; ++i) {
-                    const int index = m_list->AppendImage();
-                    m_list->SetImageInfoText(index,
-                                             fmt(17114, QStringLiteral("Seite %d"), {QString::number(i + 1)}));
-                    TPageData::_Get(m_list, index, i);
-                }
+                m_list->AppendImages(pageInfoTexts(count));
+                for (int i = 0; i < count; ++i)
+                    TPageData::_Get(m_list, i, i);
                 created = count > 0;
                 if (created) {
                     try {

@@ -50,7 +50,7 @@ public:
     // Empties the five streams; the page counts as not loaded.
     void Clear();
 
-    // The page data of thumbnail Page, created (owned by the list, FromIndex Index) when it has
+    // The page data of thumbnail Page, created (FromIndex Index; the list frees it) when it has
     // none; null for a page the list does not have.
     static TPageData* _Get(TPageList* View, int Page, int Index);
     // Detaches the page data from thumbnail Page and frees it.
@@ -68,6 +68,8 @@ public:
     int ImageCount() const { return int(m_pages.size()); }
     // A new page without data or picture at the end, or before index; its index.
     int AppendImage();
+    // New pages at the end with these info texts, in one step; the index of the first.
+    int AppendImages(const QStringList& infoTexts);
     int InsertImage(int index);
     // Removes the entry; its page data is left to the caller.
     void DeleteImage(int index);

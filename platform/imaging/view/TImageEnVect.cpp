@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 #include <QStyleOptionGraphicsItem>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -143,6 +144,8 @@ private:
 TImageEnVect::TImageEnVect(QWidget* parent) : QGraphicsView(parent) {
     m_own = new TIEVectModel(this);
     m_scene = new QGraphicsScene(this);
+    // One item (the page with its objects): an index of items would only cost time at each change.
+    m_scene->setItemIndexMethod(QGraphicsScene::NoIndex);
     setScene(m_scene);
     m_page = new TImageEnVectPage(this);
     m_model = m_own;
@@ -172,8 +175,12 @@ void TImageEnVect::SetModel(TIEVectModel* model) {
 
 void TImageEnVect::modelChanged() {
     m_page->updateBounds();
-    m_scene->setSceneRect(
-        m_page->boundingRect().united(QRectF(QPointF(0, 0), QSizeF(m_model->Bitmap().size()))));
+    // What scrolls is the page and the objects beyond it: the item's margin for grips would
+    // otherwise give a page shown at its width a horizontal scroll bar.
+    QRectF content(QPointF(0, 0), QSizeF(m_model->Bitmap().size()));
+    for (const TIEVObject& o : m_model->Objects())
+        content = content.united(ObjectBounds(o));
+    m_scene->setSceneRect(content);
     m_page->update();
     if (m_memo && !m_model->HasObj(m_memoHandle)) {
         // The edited object went (undo, reload): the edit goes with it.
@@ -246,7 +253,12 @@ void TImageEnVect::FitToWidth() {
     const QSize s = m_model->Bitmap().size();
     if (s.isEmpty())
         return;
-    SetZoom(100.0 * std::max(1, viewport()->width() - 2) / s.width());
+    int width = viewport()->width();
+    // A page taller than the view brings the vertical scroll bar, which takes from the width.
+    if (!verticalScrollBar()->isVisible() && verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
+        s.height() * double(std::max(1, width - 2)) / s.width() > viewport()->height())
+        width -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    SetZoom(100.0 * std::max(1, width - 2) / s.width());
 }
 
 void TImageEnVect::Fit() {

@@ -31,7 +31,12 @@ public:
         if (m_failTree)
             throw EVoskException(QStringLiteral("Baum kaputt"));
     }
-    void TreeMenuSelect(const QString& node) override { calls << QStringLiteral("select=") + node; }
+    bool TreeMenuSelect(const QString& node) override {
+        calls << QStringLiteral("select=") + node;
+        return true;
+    }
+    void SperrDokuAction(QObject*, QObject*, UModulFormSeams::TSperrDokuActionType) override {}
+    TDokument* Dokument1() override { return nullptr; }
 
     QStringList calls;
     QWidget* owner = nullptr;

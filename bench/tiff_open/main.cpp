@@ -1,0 +1,244 @@
+// Opening a 2,000-page document in the TIFF viewer, view mode: Recreate on a built viewer until
+// page 1 is painted at page width, against raw libtiff reading the same stored file (a large
+// object, through TIFFClientOpen over lo_read), decoding page 1 into a QImage and drawing it at
+// the same width. Rounds alternate which side goes first; the figure is the median of the
+// per-round ratios. Memory: the resident size of a fresh process showing a 20-page and the
+// 2,000-page document, the difference per page.
+//
+//   tiff_open [--rounds N]    the benchmark (more rounds to profile the opening with perf)
+//   tiff_open --memory PDID   (internal) open the document in a fresh process, print VmRSS in kB
+
+#include "../ProcMemory.h"
+
+#include <DemoPages.h>
+#include <UDM1.h>
+#include <UFileViewerTIFF.h>
+#include <Ukorvexclasses.Dokument.h>
+#include <UnitTable.h>
+#include <Vcl.Application.h>
+#include <VoskDatabase.h>
+#include <view/TImageEnVect.h>
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QProcess>
+
+#include <libpq-fe.h>
+#include <libpq/libpq-fs.h>
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int kPages = 2000;
+constexpr int kSmall = 20;
+int kRounds = 15;
+constexpr int kDpi = 300;
+const QSize kViewerSize(1200, 900);
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+int storeDocument(int pages, const QString& caption) {
+    QBuffer file;
+    file.setData(DemoPages::Document(pages, kDpi, 20, 0, 7, QStringLiteral("Rechnung")));
+    file.open(QIODevice::ReadOnly);
+    TDokument doc;
+    TDokumentInsertData data;
+    data.Active = true;
+    data.Name = caption;
+    data.DokType = QStringLiteral("BENCH");
+    doc.SetInsertData(data);
+    return doc.DMSAddFileAsBLOB(file, QStringLiteral("bench.tiff"), QStringLiteral("adressen"),
+                                QStringLiteral("1"));
+}
+
+// ---- the baseline: libtiff over the large object ----------------------------------------------
+
+struct LoFile {
+    PGconn* conn;
+    int fd;
+    toff_t size;
+    toff_t pos = 0;
+};
+
+tmsize_t loRead(thandle_t h, void* buf, tmsize_t n) {
+    auto* f = static_cast<LoFile*>(static_cast<void*>(h));
+    if (lo_lseek64(f->conn, f->fd, pg_int64(f->pos), SEEK_SET) < 0)
+        return -1;
+    const int got = lo_read(f->conn, f->fd, static_cast<char*>(buf), size_t(n));
+    if (got > 0)
+        f->pos += toff_t(got);
+    return got;
+}
+tmsize_t loWrite(thandle_t, void*, tmsize_t) { return -1; }
+toff_t loSeek(thandle_t h, toff_t off, int whence) {
+    auto* f = static_cast<LoFile*>(static_cast<void*>(h));
+    f->pos = whence == SEEK_SET ? off : whence == SEEK_CUR ? f->pos + off : f->size + off;
+    return f->pos;
+}
+int loClose(thandle_t) { return 0; }
+toff_t loSize(thandle_t h) { return static_cast<LoFile*>(static_cast<void*>(h))->size; }
+int noMap(thandle_t, void**, toff_t*) { return 0; }
+void noUnmap(thandle_t, void*, toff_t) {}
+
+QImage rawFirstPage(PGconn* conn, unsigned oid, qint64 size, QImage& drawn) {
+    PQclear(PQexec(conn, "BEGIN"));
+    LoFile f{conn, lo_open(conn, Oid(oid), INV_READ), toff_t(size)};
+    TIFF* tif = TIFFClientOpen("lo", "r", static_cast<thandle_t>(static_cast<void*>(&f)), loRead,
+                               loWrite, loSeek, loClose, loSize, noMap, noUnmap);
+    uint32_t w = 0, h = 0, rowsPerStrip = 0;
+    uint16_t photometric = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    QImage page(int(w), int(h), QImage::Format_Mono);
+    const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0);
+    page.setColorTable(photometric == PHOTOMETRIC_MINISWHITE ? QList<QRgb>{white, black}
+                                                             : QList<QRgb>{black, white});
+    std::vector<uint8_t> strip(size_t(TIFFStripSize(tif)));
+    const qsizetype rowBytes = (qsizetype(w) + 7) / 8;
+    for (uint32_t s = 0; s < TIFFNumberOfStrips(tif); ++s) {
+        const uint32_t first = s * rowsPerStrip;
+        const uint32_t rows = std::min(rowsPerStrip, h - first);
+        TIFFReadEncodedStrip(tif, s, strip.data(), tmsize_t(rows * rowBytes));
+        for (uint32_t r = 0; r < rows; ++r)
+            std::memcpy(page.scanLine(int(first + r)), strip.data() + r * rowBytes, size_t(rowBytes));
+    }
+    TIFFClose(tif);
+    lo_close(conn, f.fd);
+    PQclear(PQexec(conn, "COMMIT"));
+    // Drawn at the width the viewer shows it.
+    QPainter p(&drawn);
+    p.fillRect(drawn.rect(), Qt::gray);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const double scale = double(drawn.width()) / page.width();
+    p.scale(scale, scale);
+    p.drawImage(QPointF(0, 0), page);
+    return page;
+}
+
+// ---- the system: the viewer -----------------------------------------------------------------
+
+double openInViewer(TFileViewerFrameTIFF& viewer, TDokument& doc) {
+    QElapsedTimer t;
+    t.start();
+    viewer.Recreate(&doc, false);
+    viewer.imCurrentPage->viewport()->repaint();
+    return t.nsecsElapsed() / 1e6;
+}
+
+int memoryChild(int pdId) {
+    TDokument doc;
+    doc.AssignToDokId(pdId);
+    TFileViewerFrameTIFF viewer(nullptr, nullptr, false, nullptr);
+    viewer.resize(kViewerSize);
+    viewer.show();
+    viewer.Recreate(&doc, false);
+    viewer.imCurrentPage->viewport()->repaint();
+    QCoreApplication::processEvents();
+    std::printf("%ld\n", BenchMemory::StatusKb("VmRSS:"));
+    return 0;
+}
+
+long childRss(int pdId) {
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--memory"), QString::number(pdId)});
+    child.waitForFinished(300000);
+    return QString::fromLatin1(child.readAllStandardOutput()).trimmed().toLong();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Vcl::TApplication app(argc, argv);
+    TDM1 dm;
+    dm.Connect();
+    Rtl::Package::Get(QStringLiteral("hadrel")).Initialize();
+    const QStringList args = QCoreApplication::arguments();
+    if (args.value(1) == QLatin1String("--memory"))
+        return memoryChild(args.value(2).toInt());
+
+    if (args.value(1) == QLatin1String("--rounds"))
+        kRounds = qMax(1, args.value(2).toInt());
+    if (args.value(1) == QLatin1String("--rounds"))
+        kRounds = qMax(1, args.value(2).toInt());
+    dm.ExecSQL(QStringLiteral("INSERT INTO dokutypes (dt_id, dt_descr) VALUES ('BENCH', 'Benchmark') "
+                              "ON CONFLICT DO NOTHING"));
+    QElapsedTimer setup;
+    setup.start();
+    const int big = storeDocument(kPages, QStringLiteral("2000 Seiten"));
+    const int small = storeDocument(kSmall, QStringLiteral("20 Seiten"));
+    std::printf("setup: two documents (%d and %d pages, A4 %d dpi, G4) stored in %.1f s\n", kPages,
+                kSmall, kDpi, setup.elapsed() / 1000.0);
+
+    const QVariant oid = dm.LoadVar(QStringLiteral(
+        "SELECT f.oid FROM dms_file f JOIN picndoku ON pd_dmsremotefile = f.name WHERE pd_id = :id"),
+                                    {{QStringLiteral("id"), big}});
+    const QVariant size = dm.LoadVar(QStringLiteral(
+        "SELECT f.size FROM dms_file f JOIN picndoku ON pd_dmsremotefile = f.name WHERE pd_id = :id"),
+                                     {{QStringLiteral("id"), big}});
+    PGconn* raw = PQconnectdb("");
+    TDokument doc;
+    doc.AssignToDokId(big);
+    TFileViewerFrameTIFF viewer(nullptr, nullptr, false, nullptr);
+    viewer.resize(kViewerSize);
+    viewer.show();
+    QCoreApplication::processEvents();
+
+    // Warm both paths once and check that they show the same page.
+    openInViewer(viewer, doc);
+    QImage drawn(viewer.imCurrentPage->viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    const QImage rawPage = rawFirstPage(raw, oid.toUInt(), size.toLongLong(), drawn);
+    if (rawPage != viewer.imCurrentPage->Model().Bitmap() || viewer.imOverviewPages()->ImageCount() != kPages) {
+        std::fprintf(stderr, "the viewer and libtiff disagree on page 1 or the page count\n");
+        return 1;
+    }
+
+    std::vector<double> ours, base, ratios;
+    for (int round = 0; round < kRounds; ++round) {
+        double a = 0, b = 0;
+        const auto runBase = [&] {
+            QElapsedTimer t;
+            t.start();
+            rawFirstPage(raw, oid.toUInt(), size.toLongLong(), drawn);
+            b = t.nsecsElapsed() / 1e6;
+        };
+        if (round % 2) {
+            runBase();
+            a = openInViewer(viewer, doc);
+        } else {
+            a = openInViewer(viewer, doc);
+            runBase();
+        }
+        ours.push_back(a);
+        base.push_back(b);
+        ratios.push_back(a / b);
+    }
+    PQfinish(raw);
+
+    const long rssSmall = childRss(small);
+    const long rssBig = childRss(big);
+    const double perPage = double(rssBig - rssSmall) * 1024.0 / double(kPages - kSmall);
+
+    std::printf("\n%-52s %10s\n", "", "median");
+    std::printf("%-52s %8.1f ms\n", "viewer: Recreate until page 1 is painted (2,000 p.)", median(ours));
+    std::printf("%-52s %8.1f ms\n", "libtiff: open stored file, decode, draw page 1", median(base));
+    std::printf("%-52s %8.2f\n", "ratio (median of per-round ratios)", median(ratios));
+    std::printf("%-52s %8ld kB\n", "resident size, 20-page document", rssSmall);
+    std::printf("%-52s %8ld kB\n", "resident size, 2,000-page document", rssBig);
+    std::printf("%-52s %8.0f B\n\n", "difference per page", perPage);
+    std::printf("figure open_vs_libtiff %.2f\n", median(ratios));
+    std::printf("figure first_page_ms %.1f\n", median(ours));
+    std::printf("figure bytes_per_page %.0f\n", perPage);
+    return 0;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// What the document window does when a document leaves it unchanged and the two settings that
+// steer later output: the name a document travels under (drag-out copies, exported files), the
+// record's preview document (the one printed with reports) and the document's report printers.
+
+#include <QString>
+#include <QStringList>
+
+class TDokument;
+
+namespace UImpDoku {
+
+// The file name a document travels under: the file-name part of its caption, the stored file's
+// extension added when the caption ends in none (a point and 2 to 9 letters), each character no
+// file name may hold replaced by "_", and never a name that leaves its folder ("", "." and ".."
+// become "_").
+QString DragOutFileName(const QString& caption, const QString& storedFileName);
+
+// Turns the print flag of the current document of doc around; setting it takes it from every
+// other document of the record, in the same transaction. Refused (critical error 31264) for a
+// document of another record, shown here through a link.
+void TogglePreviewDocument(TDokument& doc, const QString& table, const QString& recId);
+
+// The report printers of the current document as one text ("*" between the names), stored as
+// the keyword "PrinterForReporting" when it differs; true when it was stored. doc is read again.
+bool StoreReportPrinters(TDokument& doc, const QStringList& printers);
+
+} // namespace UImpDoku

@@ -1,0 +1,233 @@
+#pragma once
+// The document window of one record ("Objektablage"): a ribbon with the document actions, on the
+// left the record's folder tree with its documents (page "Dokumentstruktur") and the list-output
+// page, on the right a preview of the focused document with its states below it.
+//
+// The tree is rebuilt from the database (TreeMenuCreate) when the window opens, on the header's
+// refresh and after a document was posted; node pointers never survive a rebuild, so every code
+// path that spans a post keeps the node's id and selects it again. The rebuild after a post is
+// queued and merged: several posts in one go rebuild once.
+//
+// The actions of the ribbon follow the focused node (UImpDoku.State.h); the window creates all of
+// them with their names so that the import, lock, export and properties code places and runs
+// them. A tool group shows only while it holds a button.
+
+#include "UGrundModulForm.h"
+#include "UModulFormSeams.h"
+
+#include <UDokuClassKey.h>
+#include <UImpDoku.Tree.h>
+
+#include <QPointer>
+
+#include <memory>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QTabWidget;
+class QTreeView;
+class TDokument;
+class TTopLabelFrame;
+class TVoskClass;
+class TVoskClass2;
+class TVoskDBGrid2;
+class TVoskDocumentViewer;
+class TVoskQuery2;
+class TVoskRibbon;
+class TVoskRibbonGroup;
+class TVoskRibbonTab;
+
+class TFormDokments : public TFormKorvexGundForm, public UModulFormSeams::IFormDokments {
+    Q_OBJECT
+public:
+    TFormDokments(QObject* owner, const QString& tableName, const QString& recId,
+                  TVoskClass* toVoskClass);
+    ~TFormDokments() override;
+
+    // Opens the window of a record, shown without blocking, with its tree built (the dialog
+    // hook of the database layer).
+    static TFormDokments* ShowDokumentsForm(QObject* owner, const QString& tableName,
+                                            const QString& recId, QObject* toVoskClass);
+    // Shows a document: in the viewer when it can show it, else (read-only only) a local copy
+    // opened by the desktop. Returns the viewer's window.
+    static QObject* OpenDokument(QWidget* ownerForm, TDokument* doku, bool readOnly);
+    static QObject* OpenDokument(QWidget* ownerForm, int pdId, bool readOnly);
+    static QObject* _OpenDokument(QObject* ownerForm, TDokument* doku, bool readOnly);
+    static QObject* _OpenDokumentC(QObject* ownerForm, int pdId, bool readOnly);
+    // The message of the internal view while no viewer is loaded.
+    static QString NoViewerText();
+
+    // ---- fields --------------------------------------------------------------------------------
+    TDokuClassKey _KeySearch;
+    QString _ClassName;
+    QString _TableName;
+    QString _RecId;
+    QString _InitialPath;
+    bool IsLoading = false;
+    int FAnzahl = 0;
+    QPointer<QWidget> OwnerModulForm;
+    QPointer<QObject> FSperrDoku;
+    QString _AlternateDokIdent;
+    int FLastDropMode = 0;
+    int FLastDropIndex = 0;
+
+    // ---- components ----------------------------------------------------------------------------
+    TVoskRibbon* RibbonDokumentMain;
+    TVoskRibbonTab* RibbonTabView;    // "Dokument anzeigen / aufnehmen"
+    TVoskRibbonTab* RibbonTabEdit;    // "Dokument bearbeiten"
+    TVoskRibbonTab* RibbonTabOptions; // "Optionen / Verhalten"
+    TVoskRibbonGroup* BarFileActions;
+    TVoskRibbonGroup* BarFileActionsSmall;
+    TVoskRibbonGroup* barDocumentView;
+    TVoskRibbonGroup* barDocumentExport;
+    TVoskRibbonGroup* BarDocuTree;
+    TVoskRibbonGroup* barDocumentEdit;
+    TVoskRibbonGroup* barOptions;
+    TVoskRibbonGroup* barCloseDocuments;
+    TTopLabelFrame* TopLabelFrame1;
+    TVoskClass2* SqlRefrechDummy;
+    QTabWidget* pcDokTree;
+    QWidget* RegDokumentTree;
+    QWidget* RegDokuLinks;
+    QTreeView* TreeDocuments;
+    TDokuTreeModel* TreeModel;
+    TVoskDocumentViewer* VoskDocumentViewer1;
+    QLabel* lbDokuStates;
+    QLineEdit* edDokuLinks;
+    TVoskDBGrid2* gridDokuLinks;
+    TVoskClass2* SqlDokuLinks;
+    std::unique_ptr<TVoskQuery2> SqlDokuTypes; // the table's document types, read-only
+    TDokument* DokumentLoadTree;
+    QMenu* pmTreeDocuments;
+    QAction* miView;
+    QAction* miOpen;
+    QAction* miDokuType; // "Dokumenttyp zuweisen" (F2)
+
+    QAction* acOptDocsHiddenVisible;
+    QAction* acStandardInitial;
+    QAction* acEditWaitDialog;
+    QAction* acCloseDocuments;
+    QAction* acCloseDocumentsYes;
+    QAction* acCloseDocumentsNo;
+    QAction* acDocumentViewIntern;
+    QAction* acDocumentViewExtern;
+    QAction* acDocumentViewElo;
+    QAction* acDocumentInfoProperties;
+    QAction* acDocumentPreviewIs;
+    QAction* acDocumentExportPrint;
+    QAction* acDocumentExportMail;
+    QAction* acDocumentExportFileSaveAs;
+    QAction* acFolderInitial;
+    QAction* acFolderNew;
+    QAction* acDocEditRevisionImport;
+    QAction* acDocEditImportlinkedFile;
+    QAction* acDocEditInternal;
+    QAction* acDocEditRevisionExternal;
+    QAction* acDocEditRevisionBlock;
+    QAction* acDocEditRevisionExternal2;
+    QAction* acDocEditRevisionOpenDir;
+    QAction* acDocEditRevisionUpdate;
+    QAction* acDocEditRevisionUnlock;
+    QAction* acDocEditDeleteDoc;
+    QAction* acDocEditRename;
+    QAction* acDocFromFile; // the file import
+
+    // ---- life cycle (UImpDoku.cpp) -------------------------------------------------------------
+    void FormCreate(QObject* sender) override;
+    void FormShow(QObject* sender) override;
+    void FormActivate(QObject* sender) override;
+    void FormDeactivate(QObject* sender) override;
+    void FormClose(QObject* sender, Vcl::TCloseAction& action) override;
+    bool CloseQuery() override;
+    void LoadCompSettings(QWidget* control) override;
+    void ReloadCompSettings(QWidget* control, const QString& state) override;
+    void acCloseDocumentsExecute(QAction* sender);
+    void acStandardInitialExecute();
+    void acEditWaitDialogExecute();
+    void acOptDocsHiddenVisibleExecute();
+    void pcDokTreeChange();
+    // The columns "Drag&Drop", "Typ", "Datum" and "Status" show only above 450 pixels.
+    void ApplyTreeWidth(int width);
+    // The previews (forms of class "TFormFilePreview") that owner owns.
+    static QList<QWidget*> PreviewsOwnedBy(QObject* owner);
+    void acDocumentViewInternExecute();
+    void acDocumentViewExternExecute();
+    // The header's refresh: rebuild and select the same node again.
+    void HeaderRefresh();
+
+    // ---- tree (UImpDoku.Tree.cpp) --------------------------------------------------------------
+    void TreeMenuCreate(bool autoAskNewDok) override;
+    // Reads "DMS.DokuTree" for the table into a folder tree (the window's initial folder marked).
+    TDokuTree LoadDokuTree(const QString& tableName);
+    void CheckNodeAndUpdate();
+    TDokuTreeNode* FindNode(const QString& nodeId, bool checkExists = false,
+                            TDokuTreeNode* parentSearchNode = nullptr) const;
+    bool TreeMenuSelect(const QString& nodeId) override;
+    TDokuTreeNode* FocusedNode() const;
+    TDokuTreeNode* GetRootNode() const;
+    bool NodeIsRoot(const TDokuTreeNode* node) const;
+    bool NodeIsFolder(const TDokuTreeNode* node = nullptr) const;
+    bool NodeIsCustomFolder(const TDokuTreeNode* node = nullptr) const;
+    bool NodeIsDocument(const TDokuTreeNode* node = nullptr) const;
+    QString GetNodeId(const TDokuTreeNode* node = nullptr) const;
+    QString GetNodeCaption(const TDokuTreeNode* node = nullptr) const;
+    void UpdateFileCount(int increment);
+    void ResetStandardImages(TDokuTreeNode* node);
+    // The node's document data from the current document (image, caption, type, states, ...).
+    TDokuDocumentNodeData DocumentNodeData(const TDokument& doc) const;
+    // Rebuilds the tree after the current posts and selects nodeId again.
+    void RequestRebuild(const QString& nodeId);
+    bool RebuildPending() const { return m_rebuildPending; }
+
+    // ---- state and display (UImpDoku.State.cpp) -----------------------------------------------
+    int GetDokumentState(const TDokument& doc) const;
+    void TreeDocumentsFocusedNodeChanged(QObject* sender, TDokuTreeNode* node);
+    bool TreeDocumentsCanSelectNode(TDokuTreeNode* node);
+    void TreeDocumentsDblClick();
+    bool TreeDocumentsKeyDown(int key);
+    void TreeDocumentsKeyUp(int key);
+    // The drop-down list of the type column; false refuses it (the editor does not open).
+    bool TreeDocumentsDoktypePropertiesInitPopup();
+    void TreeDocumentsDoktypePropertiesValidate(const QString& descr);
+    QStringList DokTypeDescriptions() const { return m_dokTypeDescrs; }
+    void CheckDokument1Assignment(TDokuTreeNode* node = nullptr);
+
+    // ---- the module form's seam ----------------------------------------------------------------
+    QWidget* Window() override { return this; }
+    void SetOwnerModulForm(QWidget* form) override { OwnerModulForm = form; }
+    void SetAlternateDokIdent(const QString& ident) override { _AlternateDokIdent = ident; }
+    void Show() override;
+    // The current document, bound to the preview.
+    TDokument* Dokument1() override { return m_dokument1; }
+    // After a document changed elsewhere (a viewer closed, a lock taken): atNodeUpdate refreshes
+    // the focused node, atNodeChange rebuilds the tree around the same document and keeps the
+    // ribbon's tab.
+    void SperrDokuAction(QObject* Sender, QObject* Source,
+                         UModulFormSeams::TSperrDokuActionType ActionType) override;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void buildForm();
+    void buildActions();
+    void hideHeaderTools();
+    void installTreeHandlers();
+    QAction* makeAction(const QString& name, int textNr, const QString& caption,
+                        const QString& icon = {});
+    void updateGroupVisibility();
+    QString closeDocumentsKey() const;
+    void applyFolderRow(TDokuTreeNode* node);
+    void moveStoredFileToType();
+    QIcon imageIcon(int image) const;
+
+    TDokument* m_dokument1 = nullptr;
+    QPointer<TVoskClass> m_ownerClass;
+    QStringList m_dokTypeDescrs;
+    bool m_rebuildPending = false;
+    QString m_rebuildId;
+    bool m_destroying = false;
+};

@@ -1,0 +1,180 @@
+#include "UFileViewer.h"
+
+#include <EventGuard.h>
+#include <Korvexutils.h>
+#include <UnitTable.h>
+#include <Uloadform.h>
+#include <Ukorvexclasses.Dokument.h>
+#include <Vcl.Components.h>
+#include <VoskExceptions.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+
+namespace {
+
+QObject* withStatus(TLoadForm* loadForm, const QString& text, QObject* owner) {
+    if (loadForm)
+        loadForm->SetStatus(text);
+    return owner;
+}
+
+} // namespace
+
+TFileViewerFrame::TFileViewerFrame(QObject* ParentAndOwner, TDokument*, bool, TLoadForm* _LoadForm)
+    : TVoskBaseForm(withStatus(_LoadForm, QStringLiteral("TFileViewerFrame.Create => TCustomForm.Create"),
+                               ParentAndOwner),
+                    nullptr),
+      m_loadForm(_LoadForm) {
+    UFileViewer::InstallKeyPreview();
+}
+
+TFileViewerFrame::~TFileViewerFrame() = default;
+
+void TFileViewerFrame::FinishCreate() {
+    if (m_loadForm)
+        m_loadForm->SetStatus(QStringLiteral("TFileViewerFrame.Create => Success"));
+    // The handlers are called through the virtual slots, so a viewer's override gets the event.
+    if (!OnShow)
+        OnShow = [this](QObject* s) { FormShow(s); };
+    if (!OnResize)
+        OnResize = [this](QObject* s) { FormResize(s); };
+    if (!OnHide)
+        OnHide = [this](QObject* s) { FormHide(s); };
+    if (!OnKeyDown)
+        OnKeyDown = [this](QObject* s, int& k, Qt::KeyboardModifiers m) { FormKeyDown(s, k, m); };
+    if (!OnKeyUp)
+        OnKeyUp = [this](QObject* s, int& k, Qt::KeyboardModifiers m) { FormKeyUp(s, k, m); };
+    if (!OnActivate)
+        OnActivate = [this](QObject* s) { FormActivate(s); };
+    if (!OnCloseQuery)
+        OnCloseQuery = [this](QObject* s, bool& c) { FormCloseQuery(s, c); };
+    if (!OnClose)
+        OnClose = [this](QObject* s, Vcl::TCloseAction& a) { FormClose(s, a); };
+    if (!OnDestroy)
+        OnDestroy = [this](QObject* s) { FormDestroy(s); };
+}
+
+void TFileViewerFrame::SetDokument(TDokument* dokument) { FDokument = dokument; }
+
+void TFileViewerFrame::FormShow(QObject* Sender) {
+    FDoCloseEvent = true;
+    FormResize(Sender);
+}
+
+void TFileViewerFrame::FormResize(QObject*) {}
+
+void TFileViewerFrame::FormHide(QObject*) {
+    if (!FOnDokumentEvent || !FDokument)
+        return;
+    try {
+        FOnDokumentEvent(this, FDokument.data(), FHasBeenSaved ? demCloseSaved : demCloseUnsaved, {});
+    } catch (const EAbort&) {
+        // The receiver told the user already.
+    } catch (...) {
+        const std::exception_ptr e = std::current_exception();
+        Korvexutils::ShowError(Rtl::ExceptionClassName(e) +
+                               QStringLiteral(" in TFormFilePreview.OnCloseEvent: ") +
+                               Rtl::ExceptionMessage(e));
+    }
+}
+
+void TFileViewerFrame::FormKeyDown(QObject*, int& Key, Qt::KeyboardModifiers) {
+    if (Key == Qt::Key_Escape) {
+        Key = 0;
+        FEscapeWasPressed = true;
+    }
+}
+
+void TFileViewerFrame::FormKeyUp(QObject*, int&, Qt::KeyboardModifiers) {}
+
+void TFileViewerFrame::FormActivate(QObject*) { FEscapeWasPressed = false; }
+
+void TFileViewerFrame::FormCloseQuery(QObject*, bool&) {}
+
+void TFileViewerFrame::FormClose(QObject*, Vcl::TCloseAction& Action) {
+    if (Action != Vcl::caFree)
+        FormHide(nullptr);
+}
+
+void TFileViewerFrame::FormDestroy(QObject*) { FormHide(nullptr); }
+
+void TFileViewerFrame::PreviewKeyDown(int& Key, Qt::KeyboardModifiers Shift) {
+    if (OnKeyDown)
+        OnKeyDown(this, Key, Shift);
+}
+
+void TFileViewerFrame::PreviewKeyUp(int& Key, Qt::KeyboardModifiers Shift) {
+    if (OnKeyUp)
+        OnKeyUp(this, Key, Shift);
+}
+
+void TFileViewerFrame::resizeEvent(QResizeEvent* e) {
+    TVoskBaseForm::resizeEvent(e);
+    if (OnResize)
+        Rtl::Guarded([this] { OnResize(this); }, this);
+}
+
+void TFileViewerFrame::BeforeDestruction() {
+    if (OnDestroy)
+        OnDestroy(this);
+}
+
+namespace UFileViewer {
+
+namespace {
+
+class TKeyPreview final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* obj, QEvent* e) override {
+        const QEvent::Type type = e->type();
+        if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
+            return false;
+        auto* w = qobject_cast<QWidget*>(obj);
+        if (!w)
+            return false;
+        // A key the control ignored travels up to its parents: the form saw it already.
+        if (e == m_last && m_receiver && w->isAncestorOf(m_receiver))
+            return false;
+        auto* form = dynamic_cast<IKeyPreviewForm*>(w->window());
+        if (!form)
+            return false;
+        m_last = e;
+        m_receiver = w;
+        auto* k = static_cast<QKeyEvent*>(e);
+        int key = k->key();
+        Rtl::Guarded(
+            [&] {
+                if (type == QEvent::KeyPress)
+                    form->PreviewKeyDown(key, k->modifiers());
+                else
+                    form->PreviewKeyUp(key, k->modifiers());
+            },
+            w->window());
+        return key == 0;
+    }
+
+private:
+    const QEvent* m_last = nullptr;
+    QPointer<QWidget> m_receiver;
+};
+
+void InitUnit() { Vcl::RegisterClass(QStringLiteral("UFileViewer.TFileViewerFrame"), &TFileViewerFrame::staticMetaObject); }
+void FiniUnit() { Vcl::UnRegisterClass(QStringLiteral("UFileViewer.TFileViewerFrame")); }
+
+} // namespace
+
+void InstallKeyPreview() {
+    static QPointer<QObject> filter;
+    if (filter || !qApp)
+        return;
+    filter = new TKeyPreview(qApp);
+    qApp->installEventFilter(filter);
+}
+
+} // namespace UFileViewer
+
+KORVEX_UNIT("hadrel", "UFileViewer", UFileViewer::InitUnit, UFileViewer::FiniUnit);

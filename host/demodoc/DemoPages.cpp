@@ -1,0 +1,101 @@
+#include "DemoPages.h"
+
+#include <QFont>
+#include <QHash>
+#include <QPainter>
+#include <QRandomGenerator>
+
+namespace DemoPages {
+
+namespace {
+
+const char* const kWords[] = {
+    "Lieferung", "Artikel",  "Menge",    "Auftrag", "Kunde",     "Rechnung", "Versand",
+    "Lager",     "Palette",  "Termin",   "Preis",   "gemäß",     "Bestellung", "Position",
+    "und",       "der",      "die",      "das",     "mit",       "für",      "wird",
+    "Ware",      "geprüft",  "vollständig", "Stück", "Karton",   "Gewicht",  "Anlage",
+    "Rücksendung", "Zahlung", "innerhalb", "Tagen",  "netto",    "zuzüglich", "Fracht"};
+
+} // namespace
+
+QImage TextPage(int dpi, int seed, int pageNr, int pageCount, bool blackAndWhite, const QString& title) {
+    const int width = dpi * 827 / 100, height = dpi * 1169 / 100;
+    QImage page(width, height, QImage::Format_Grayscale8);
+    page.fill(255);
+    QRandomGenerator rng(quint32(seed * 7919 + pageNr));
+    QPainter p(&page);
+    p.setRenderHint(QPainter::TextAntialiasing, !blackAndWhite);
+    const int margin = dpi * 2 / 3;
+    const auto font = [&](double points, bool bold) {
+        QFont f(QStringLiteral("DejaVu Sans"));
+        f.setPixelSize(qMax(6, int(points * dpi / 72)));
+        f.setBold(bold);
+        return f;
+    };
+    p.setPen(QColor(40, 40, 40));
+    p.setFont(font(8, false));
+    p.drawText(margin, margin, QStringLiteral("Muster GmbH · Industriestraße 12 · 70565 Stuttgart"));
+    p.setFont(font(18, true));
+    p.drawText(margin, margin + dpi, QStringLiteral("%1 Nr. %2").arg(title).arg(20240000 + seed * 100 + pageNr));
+    p.setFont(font(10, false));
+    const int lineHeight = dpi * 16 / 100;
+    int y = margin + dpi * 3 / 2;
+    const QFontMetrics fm(p.font());
+    while (y < height - margin - dpi / 2) {
+        if (rng.bounded(9) == 0) {
+            y += lineHeight; // a paragraph ends
+            continue;
+        }
+        QString line;
+        while (true) {
+            const QString word = QString::fromUtf8(kWords[rng.bounded(int(std::size(kWords)))]);
+            if (fm.horizontalAdvance(line + word) > width - 2 * margin)
+                break;
+            line += word + u' ';
+        }
+        p.drawText(margin, y, line.trimmed());
+        y += lineHeight;
+    }
+    p.setFont(font(8, false));
+    p.drawText(QRect(0, height - margin, width, dpi / 3), Qt::AlignHCenter,
+               QStringLiteral("Seite %1 von %2").arg(pageNr).arg(pageCount));
+    p.end();
+    if (!blackAndWhite)
+        return page;
+    return page.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+}
+
+QByteArray Document(int count, int dpi, int distinct, int greyEvery, int seed, const QString& title) {
+    // Each distinct page is written once; repeats copy its compressed bytes.
+    QHash<int, QByteArray> onePage;
+    Imaging::TTiffWriter writer;
+    for (int i = 0; i < count; ++i) {
+        const bool grey = greyEvery > 0 && i % greyEvery == 1;
+        const int source = distinct > 0 ? i % distinct : i;
+        if (onePage.contains(source) && !grey) {
+            Imaging::TTiffReader reader(onePage[source]);
+            reader.OpenPage(0);
+            writer.CopyPage(reader);
+            continue;
+        }
+        Imaging::TIOParams params;
+        params.DpiX = params.DpiY = dpi;
+        params.TIFF_ImageDescription = QByteArray("Code-Source: DemoPages");
+        if (grey) {
+            params.TIFF_Compression = Imaging::ioTIFF_JPEG;
+            params.TIFF_JPEGColorSpace = Imaging::ioJPEG_GRAYLEV;
+            writer.WritePage(TextPage(dpi, seed, i + 1, count, false, title), params);
+            continue;
+        }
+        params.TIFF_Compression = Imaging::ioTIFF_G4FAX;
+        Imaging::TTiffWriter single;
+        single.WritePage(TextPage(dpi, seed, i + 1, count, true, title), params);
+        onePage.insert(source, single.Finish());
+        Imaging::TTiffReader reader(onePage[source]);
+        reader.OpenPage(0);
+        writer.CopyPage(reader);
+    }
+    return writer.Finish();
+}
+
+} // namespace DemoPages

@@ -1,0 +1,24 @@
+#pragma once
+// Document pages for demos and benchmarks: A4 text pages painted from a fixed seed, so that the
+// same seed always gives the same page.
+
+#include <PageCodec.h>
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace DemoPages {
+
+// An A4 page at dpi of a letter-like text: sender, heading, paragraphs of words and the page
+// number; grey (8 bit) or black and white (1 bit).
+QImage TextPage(int dpi, int seed, int pageNr, int pageCount, bool blackAndWhite,
+                const QString& title = QStringLiteral("Lieferschein"));
+
+// A multipage TIFF of count pages: text pages of distinct pages (then repeated, copied
+// unchanged), black-and-white ones G4, every greyEvery-th (from the second, 0 for none) grey
+// JPEG.
+QByteArray Document(int count, int dpi, int distinct, int greyEvery, int seed,
+                    const QString& title = QStringLiteral("Lieferschein"));
+
+} // namespace DemoPages

@@ -1,0 +1,278 @@
+// Pages of stored TIFF files: the page index written with the file, one page read at its
+// recorded directory offset, and the annotation data per page.
+#include "Dataclient_files.h"
+
+#include <PageCodec.h>
+#include <UDM1.h>
+#include <VoskDatabase.h>
+#include <VoskQuery2.h>
+
+#include <QBuffer>
+#include <QIODevice>
+
+
+#include <cstring>
+
+namespace {
+
+const QString kMissingFile = QStringLiteral("Datei im Dokumentenspeicher fehlt: %1");
+
+bool isTiffHeader(const char* h, qint64 n) {
+    return n >= 4 && ((h[0] == 'I' && h[1] == 'I' && (h[2] == 42 || h[2] == 43) && h[3] == 0) ||
+                      (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && (h[3] == 42 || h[3] == 43)));
+}
+
+// A seekable source device read from position begin, as the codec reads its input.
+class DeviceInput final : public Imaging::TTiffInput {
+public:
+    DeviceInput(QIODevice& device, qint64 begin, qint64 size)
+        : m_device(device), m_begin(begin), m_size(size) {}
+    quint64 Size() override { return quint64(m_size); }
+    qint64 ReadAt(quint64 pos, char* dst, qint64 len) override {
+        if (qint64(pos) >= m_size || !m_device.seek(m_begin + qint64(pos)))
+            return 0;
+        return qMax<qint64>(0, m_device.read(dst, qMin(len, m_size - qint64(pos))));
+    }
+
+private:
+    QIODevice& m_device;
+    qint64 m_begin, m_size;
+};
+
+// A stored large object read in blocks, each one lo_get: the few places a page needs (header,
+// directory, data) cost a round trip each, with no transaction or descriptor to keep.
+class LargeObjectInput final : public Imaging::TTiffInput {
+public:
+    static constexpr qint64 kBlock = 64 * 1024;
+
+    LargeObjectInput(TVoskDatabase& db, unsigned int oid, qint64 size, const QString& name)
+        : m_db(db), m_oid(QByteArray::number(oid)), m_size(size), m_name(name) {}
+    quint64 Size() override { return quint64(m_size); }
+    qint64 ReadAt(quint64 pos, char* dst, qint64 len) override {
+        qint64 done = 0;
+        while (done < len && qint64(pos) + done < m_size) {
+            const qint64 at = qint64(pos) + done;
+            const qint64 block = at / kBlock;
+            if (block != m_blockNr)
+                load(block);
+            const qint64 offset = at - block * kBlock;
+            const qint64 n = qMin<qint64>(len - done, m_block.size() - offset);
+            if (n <= 0)
+                break;
+            std::memcpy(dst + done, m_block.constData() + offset, size_t(n));
+            done += n;
+        }
+        return done;
+    }
+
+private:
+    void load(qint64 block) {
+        const QByteArray offset = QByteArray::number(block * kBlock);
+        const QByteArray length = QByteArray::number(kBlock);
+        const char* values[] = {m_oid.constData(), offset.constData(), length.constData()};
+        m_db.CountRoundTrip();
+        PGresult* r = PQexecParams(m_db.Handle(), "SELECT lo_get($1::oid, $2::bigint, $3::integer)", 3,
+                                   nullptr, values, nullptr, nullptr, 1);
+        const bool ok = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
+        if (ok)
+            m_block = QByteArray(PQgetvalue(r, 0, 0), PQgetlength(r, 0, 0));
+        PQclear(r);
+        if (!ok)
+            throw EDCFileError(QStringLiteral("Fehler beim Lesen aus dem Dokumentenspeicher: %1").arg(m_name));
+        m_blockNr = block;
+    }
+
+    TVoskDatabase& m_db;
+    QByteArray m_oid;
+    qint64 m_size;
+    QString m_name;
+    QByteArray m_block;
+    qint64 m_blockNr = -1;
+};
+
+QString offsetsLiteral(const QList<quint64>& offsets) {
+    QString text = QStringLiteral("{");
+    for (qsizetype i = 0; i < offsets.size(); ++i) {
+        if (i)
+            text += u',';
+        text += QString::number(offsets[i]);
+    }
+    return text + u'}';
+}
+
+QList<quint64> offsetsFromLiteral(std::string_view raw) {
+    QList<quint64> offsets;
+    const QByteArray text = QByteArray(raw.data(), qsizetype(raw.size()));
+    const QByteArray inner = text.mid(1, text.size() - 2);
+    if (inner.isEmpty())
+        return offsets;
+    for (const QByteArray& part : inner.split(','))
+        offsets << part.toULongLong();
+    return offsets;
+}
+
+QByteArray byteaFromText(std::string_view raw) {
+    // The server sends bytea as "\x" and hex digits.
+    if (raw.size() >= 2 && raw[0] == '\\' && raw[1] == 'x')
+        return QByteArray::fromHex(QByteArray(raw.data() + 2, qsizetype(raw.size() - 2)));
+    return QByteArray(raw.data(), qsizetype(raw.size()));
+}
+
+void checkPage(int page, const QString& name) {
+    if (page < 0)
+        throw EDCFileError(QStringLiteral("Ungültige Seite %1 im Dokumentenspeicher: %2").arg(page).arg(name));
+}
+
+} // namespace
+
+void TDCFileMethods::recordPages(QIODevice& source, qint64 begin, const QString& name,
+                                 unsigned int oid) {
+    TVoskDatabase& db = Database();
+    QList<quint64> offsets;
+    try {
+        if (begin >= 0) {
+            const qint64 size = source.size() - begin;
+            char head[4] = {};
+            if (!source.seek(begin) || source.read(head, 4) != 4 || !isTiffHeader(head, 4))
+                return;
+            DeviceInput input(source, begin, size);
+            offsets = Imaging::TiffPageOffsets(input);
+        } else {
+            const std::optional<TDCStoredFile> stored = FileInfo(name);
+            if (!stored)
+                return;
+            LargeObjectInput input(db, oid, stored->size, name);
+            char head[4] = {};
+            if (input.ReadAt(0, head, 4) != 4 || !isTiffHeader(head, 4))
+                return;
+            offsets = Imaging::TiffPageOffsets(input);
+        }
+    } catch (const Imaging::ETiffError&) {
+        // A TIFF whose structure is broken is still stored as it came; its pages cannot be read
+        // one by one, which the reader finds out itself.
+        return;
+    }
+    TVoskQuery2 q(&db, QStringLiteral("INSERT INTO dms_file_pages (name, dir_offsets) VALUES "
+                                      "(:name, CAST(:offsets AS bigint[]))"));
+    q.Bind(QStringLiteral("name"), name).Bind(QStringLiteral("offsets"), offsetsLiteral(offsets));
+    q.ExecSQL();
+}
+
+QList<quint64> TDCFileMethods::pageOffsets(const QString& name, bool rebuild) {
+    TVoskDatabase& db = Database();
+    if (!rebuild) {
+        TVoskQuery2 q(&db, QStringLiteral("SELECT dir_offsets FROM dms_file_pages WHERE name = :name"));
+        q.Bind(QStringLiteral("name"), name).Open();
+        if (!q.IsEmpty())
+            return offsetsFromLiteral(q.Fields(0).Raw());
+    }
+    // Not recorded (a file stored by other means) or found wrong: read from the file once.
+    QList<quint64> offsets;
+    RunInTransaction([&] {
+        const std::optional<TDCStoredFile> stored = FileInfo(name);
+        if (!stored)
+            throw EDCFileError(kMissingFile.arg(name));
+        LargeObjectInput input(db, stored->oid, stored->size, name);
+        char head[4] = {};
+        if (input.ReadAt(0, head, 4) != 4 || !isTiffHeader(head, 4))
+            return; // not a TIFF: no pages
+        try {
+            offsets = Imaging::TiffPageOffsets(input);
+        } catch (const Imaging::ETiffError& e) {
+            throw EDCFileError(QStringLiteral("TIFF-Datei im Dokumentenspeicher ist beschädigt: %1 (%2)")
+                                   .arg(name, e.Message()));
+        }
+        TVoskQuery2 q(&db, QStringLiteral(
+                               "INSERT INTO dms_file_pages (name, dir_offsets) VALUES "
+                               "(:name, CAST(:offsets AS bigint[])) ON CONFLICT (name) DO UPDATE "
+                               "SET dir_offsets = EXCLUDED.dir_offsets"));
+        q.Bind(QStringLiteral("name"), name).Bind(QStringLiteral("offsets"), offsetsLiteral(offsets));
+        q.ExecSQL();
+    });
+    return offsets;
+}
+
+int TDCFileMethods::GetImageCount(const QString& name) {
+    CheckRemoteName(name);
+    return int(pageOffsets(name, false).size());
+}
+
+QByteArray TDCFileMethods::ReadImage(const QString& name, int page) {
+    CheckRemoteName(name);
+    checkPage(page, name);
+    TVoskDatabase& db = Database();
+    // The page's directory and the file in one query; a page the index does not know, or an
+    // offset that holds no directory, has the index rebuilt once from the file.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt > 0)
+            pageOffsets(name, true);
+        TVoskQuery2 q(&db, QStringLiteral(
+                               "SELECT f.oid, f.size, p.dir_offsets[:page + 1], "
+                               "coalesce(array_length(p.dir_offsets, 1), 0) FROM dms_file f LEFT JOIN "
+                               "dms_file_pages p ON p.name = f.name WHERE f.name = :name"));
+        q.Bind(QStringLiteral("name"), name).Bind(QStringLiteral("page"), page).Open();
+        if (q.IsEmpty())
+            throw EDCFileError(kMissingFile.arg(name));
+        if (page >= q.Fields(3).AsInteger() || q.Fields(2).IsNull()) {
+            if (attempt == 0)
+                continue;
+            throw EDCFileError(QStringLiteral("Seite %1 nicht vorhanden im Dokumentenspeicher: %2")
+                                   .arg(page + 1)
+                                   .arg(name));
+        }
+        try {
+            LargeObjectInput input(db, unsigned(q.Fields(0).AsLargeInt()), q.Fields(1).AsLargeInt(), name);
+            Imaging::TTiffReader reader(input);
+            reader.OpenAt(quint64(q.Fields(2).AsLargeInt()));
+            return reader.ExtractPage();
+        } catch (const Imaging::ETiffError& e) {
+            if (attempt > 0)
+                throw EDCFileError(QStringLiteral("Seite %1 im Dokumentenspeicher nicht lesbar: %2 (%3)")
+                                       .arg(page + 1)
+                                       .arg(name, e.Message()));
+        }
+    }
+    return {};
+}
+
+QByteArray TDCFileMethods::ReadFile(const QString& name) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    ReadFile(name, buffer);
+    return bytes;
+}
+
+QByteArray TDCFileMethods::ReadAnnotation(const QString& name, int page) {
+    CheckRemoteName(name);
+    checkPage(page, name);
+    TVoskQuery2 q(&Database(),
+                  QStringLiteral("SELECT data FROM dms_annotation WHERE name = :name AND page = :page"));
+    q.Bind(QStringLiteral("name"), name).Bind(QStringLiteral("page"), page).Open();
+    if (q.IsEmpty())
+        return {};
+    return byteaFromText(q.Fields(0).Raw());
+}
+
+void TDCFileMethods::WriteAnnotation(const QByteArray* data, const QString& name, int page) {
+    CheckRemoteName(name);
+    checkPage(page, name);
+    RunInTransaction([&] {
+        if (!data || data->isEmpty()) {
+            TVoskQuery2 q(&Database(),
+                          QStringLiteral("DELETE FROM dms_annotation WHERE name = :name AND page = :page"));
+            q.Bind(QStringLiteral("name"), name).Bind(QStringLiteral("page"), page).ExecSQL();
+            return;
+        }
+        if (!FileExists(name))
+            throw EDCFileError(kMissingFile.arg(name));
+        TVoskQuery2 q(&Database(),
+                      QStringLiteral("INSERT INTO dms_annotation (name, page, data) VALUES "
+                                     "(:name, :page, :data) ON CONFLICT (name, page) DO UPDATE SET "
+                                     "data = EXCLUDED.data, changed_by = DEFAULT, changed_at = now()"));
+        q.Bind(QStringLiteral("name"), name)
+            .Bind(QStringLiteral("page"), page)
+            .Bind(QStringLiteral("data"), *data);
+        q.ExecSQL();
+    });
+}

@@ -1,0 +1,68 @@
+#include "IEScale.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace Imaging {
+
+namespace {
+
+// The set bits of a row in [start, start + len), a byte (or part of one) at a time.
+inline int countBits(const uchar* line, int start, int len) {
+    int n = 0;
+    while (len > 0) {
+        const int off = start & 7;
+        const int take = std::min(8 - off, len);
+        n += __builtin_popcount((unsigned(line[start >> 3]) >> (8 - off - take)) & ((1u << take) - 1));
+        start += take;
+        len -= take;
+    }
+    return n;
+}
+
+// The mono page averaged over step x step blocks into 8-bit grey.
+QImage boxAverage(const QImage& page, int step) {
+    const int w = std::max(1, page.width() / step), h = std::max(1, page.height() / step);
+    QImage grey(w, h, QImage::Format_Grayscale8);
+    const QList<QRgb> table = page.colorTable();
+    const bool oneIsBlack = table.size() >= 2 && qGray(table[1]) < qGray(table[0]);
+    const int area = step * step;
+    std::vector<int> sums(static_cast<size_t>(w));
+    for (int y = 0; y < h; ++y) {
+        std::fill(sums.begin(), sums.end(), 0);
+        for (int r = 0; r < step; ++r) {
+            const uchar* line = page.constScanLine(y * step + r);
+            for (int x = 0; x < w; ++x)
+                sums[size_t(x)] += countBits(line, x * step, step);
+        }
+        uchar* out = grey.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            const int ones = sums[size_t(x)];
+            const int black = oneIsBlack ? ones : area - ones;
+            out[x] = uchar(255 - black * 255 / area);
+        }
+    }
+    return grey;
+}
+
+} // namespace
+
+QImage ScaledDown(const QImage& page, QSize box) {
+    if (page.isNull() || box.isEmpty())
+        return {};
+    const QSize target = page.size().scaled(box, Qt::KeepAspectRatio).boundedTo(page.size());
+    if (target.isEmpty())
+        return {};
+    QImage source = page;
+    if (page.format() == QImage::Format_Mono || page.format() == QImage::Format_MonoLSB) {
+        if (page.format() == QImage::Format_MonoLSB)
+            source = page.convertToFormat(QImage::Format_Mono);
+        const int step = std::max(1, std::min(page.width() / target.width(), page.height() / target.height()));
+        source = step > 1 ? boxAverage(source, step) : source.convertToFormat(QImage::Format_Grayscale8);
+    }
+    if (source.size() == target)
+        return source;
+    return source.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace Imaging
