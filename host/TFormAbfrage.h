@@ -1,6 +1,6 @@
 #pragma once
-// The sample query module: the SQL editor frame with its syntax check over a dataset frame on the
-// demo addresses.
+// The sample query module: the SQL editor frame with its syntax check over a dataset frame with
+// the rows of its text, read again on every refresh.
 
 #include "UModulForm.h"
 

@@ -5,7 +5,9 @@
 #include "Vcl.Components.h"
 #include "Vcl.Forms.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QMdiSubWindow>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QSignalBlocker>
@@ -126,4 +128,11 @@ void TMainForm::addEntries(QMenu* menu, QWidget* bar, const TVoskQuery2& rows,
                 OnMenuEntry(formClass, id);
         });
     }
+}
+
+QWidget* TMainForm::KeyTarget() const {
+    if (QMdiSubWindow* sub = m_mdi ? m_mdi->activeSubWindow() : nullptr)
+        if (QWidget* module = sub->widget(); module && module->focusWidget())
+            return module->focusWidget();
+    return QApplication::focusWidget();
 }

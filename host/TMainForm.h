@@ -27,6 +27,10 @@ public:
     // question; false (and the rest left open) when one of them stays open.
     bool CloseModules();
 
+    // Where typed keys belong: the control the user works in within the active module (also while
+    // a tool window of it has the activation), else the application's focus widget.
+    QWidget* KeyTarget() const;
+
 protected:
     void closeEvent(QCloseEvent* e) override;
 

@@ -72,7 +72,11 @@ void MakeF2Host(TF2Result& result, QWidget* module, QObject* field,
     form->ModulName = module ? Vcl::ClassName(module) : QString();
     form->FeldName = field ? field->objectName() : QString();
     form->FOnBeforeOK = std::move(onBeforeOK);
+    // The form's own result names its rows too: a choice callback reads the selection from there.
     form->F2Result.F2Form = form;
+    form->F2Result.F2Grid = form->ListResult;
+    form->F2Result.F2Query = form->F2Query;
+    form->F2Result.F2SearchEd = form->EdSearch;
     result.F2Form = form;
     result.F2Grid = form->ListResult;
     result.F2Query = form->F2Query;

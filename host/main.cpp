@@ -148,9 +148,17 @@ int main(int argc, char** argv) {
 
     if (cli.isSet(keysOpt)) {
         const QStringList parts = cli.value(keysOpt).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        QTimer::singleShot(200, &mainForm, [parts] {
-            const auto send = [](int key, Qt::KeyboardModifiers mods, const QString& text) {
-                QWidget* target = QApplication::focusWidget();
+        QTimer::singleShot(200, &mainForm, [parts, &mainForm] {
+            // Without a window manager a module's tool window takes the activation when it
+            // shows; the keys go to the control the user works in, active again.
+            if (QWidget* target = mainForm.KeyTarget()) {
+                target->window()->activateWindow();
+                target->setFocus(Qt::ActiveWindowFocusReason);
+                QApplication::processEvents();
+            }
+            const auto send = [&mainForm](int key, Qt::KeyboardModifiers mods,
+                                          const QString& text) {
+                QWidget* target = mainForm.KeyTarget();
                 if (!target)
                     return;
                 QKeyEvent press(QEvent::KeyPress, key, mods, text);

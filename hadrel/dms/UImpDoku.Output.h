@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
 class TDokument;
 
 namespace UImpDoku {
@@ -24,5 +25,9 @@ void TogglePreviewDocument(TDokument& doc, const QString& table, const QString& 
 // The report printers of the current document as one text ("*" between the names), stored as
 // the keyword "PrinterForReporting" when it differs; true when it was stored. doc is read again.
 bool StoreReportPrinters(TDokument& doc, const QStringList& printers);
+
+// Save as: asks for the target with the file dialog, under the document's own name in the export
+// folder, and writes the document's file there. Nothing is written when the user cancels.
+void DMSDoExport(TDokument& doc, QWidget* parent);
 
 } // namespace UImpDoku

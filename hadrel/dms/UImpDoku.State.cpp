@@ -3,6 +3,8 @@
 
 #include "UImpDoku.h"
 
+#include "TDMSELO.h"
+
 #include <DMSys.h>
 #include <EventGuard.h>
 #include <TVoskDocumentViewer.h>
@@ -201,6 +203,7 @@ void TFormDokments::TreeDocumentsFocusedNodeChanged(QObject* sender, TDokuTreeNo
         f.eloFieldNull = Dokument1()->EloRef().isEmpty();
     }
     f.initialFolder = node && !_InitialPath.isEmpty() && node->Id == _InitialPath;
+    f.eloInstalled = TDMSELO::isELOInstalled();
     const ActionState a = ActionRules(f);
 
     if (isDok) {

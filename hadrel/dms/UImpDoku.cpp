@@ -416,6 +416,7 @@ void TFormDokments::buildForm() {
             set(QStringLiteral("pd_parentnodeident"), GetNodeId(FocusedNode()));
     };
     Dokument1()->AfterPost = [this](TVoskClass*) { RequestRebuild(GetNodeId(FocusedNode())); };
+    buildOutput();
 }
 
 // ---- creation, options -------------------------------------------------------------------------
@@ -703,17 +704,33 @@ QString TFormDokments::NoViewerText() {
 }
 
 void TFormDokments::acDocumentViewInternExecute() {
+    if (!NodeIsDocument() || FocusedNode()->Kind != DokState::nkDocument)
+        return;
     CheckDokument1Assignment();
     if (!TDokument::_ShowDokument.Assigned()) {
         Korvexutils::RaiseInformation(NoViewerText());
         return;
     }
-    Dokument1()->ShowDokument(this);
+    // The preview belongs to the module form that opened the window, so that it outlives it.
+    Dokument1()->ShowDokument(OwnerModulForm ? static_cast<QObject*>(OwnerModulForm.data()) : this);
 }
 
 void TFormDokments::acDocumentViewExternExecute() {
+    if (!NodeIsDocument() || FocusedNode()->Kind != DokState::nkDocument)
+        return;
     CheckDokument1Assignment();
-    OpenDokument(this, Dokument1(), true);
+    TUserRights::CanDoDMSFileAction(Dokument1()->DokType(), Dokument1()->Id(), 6, true);
+    OpenLocalCopy(Dokument1());
+}
+
+void TFormDokments::OpenLocalCopy(TDokument* doku) {
+    const QString local = doku->DMSGetFile();
+    // The desktop's program edits a copy nobody takes back: it opens read-only.
+    if (doku->isDMSDokument())
+        QFile::setPermissions(local, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    if (!Vcl::OpenDocument(local))
+        Korvexutils::RaiseError(
+            QStringLiteral("Die Datei \"%1\" kann nicht geöffnet werden.").arg(local));
 }
 
 QObject* TFormDokments::OpenDokument(QWidget* ownerForm, TDokument* doku, bool readOnly) {
@@ -735,12 +752,7 @@ QObject* TFormDokments::OpenDokument(QWidget* ownerForm, TDokument* doku, bool r
             QStringLiteral("z.B. TDokument.CreateNewRevision, DMSSetServerFile (wenn nicht "
                            "Archiviert/Revisioniert), LockRevision oder "
                            "LockRevision(Filename)+GetLockedPath+DoExecute"));
-    const QString local = doku->DMSGetFile();
-    if (doku->isDMSDokument())
-        QFile::setPermissions(local, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    if (!Vcl::OpenDocument(local))
-        Korvexutils::RaiseError(
-            QStringLiteral("Die Datei \"%1\" kann nicht geöffnet werden.").arg(local));
+    OpenLocalCopy(doku);
     return nullptr;
 }
 

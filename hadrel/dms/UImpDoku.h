@@ -18,11 +18,14 @@
 #include <UDokuClassKey.h>
 #include <UImpDoku.Tree.h>
 
+#include <QPoint>
 #include <QPointer>
 
 #include <memory>
 
 class QAction;
+class QDrag;
+class QToolButton;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -56,6 +59,9 @@ public:
     static QObject* OpenDokument(QWidget* ownerForm, int pdId, bool readOnly);
     static QObject* _OpenDokument(QObject* ownerForm, TDokument* doku, bool readOnly);
     static QObject* _OpenDokumentC(QObject* ownerForm, int pdId, bool readOnly);
+    // Opens a local copy of the document with the desktop's program, read-only when it is held
+    // by the document management.
+    static void OpenLocalCopy(TDokument* doku);
     // The message of the internal view while no viewer is loaded.
     static QString NoViewerText();
 
@@ -194,6 +200,33 @@ public:
     QStringList DokTypeDescriptions() const { return m_dokTypeDescrs; }
     void CheckDokument1Assignment(TDokuTreeNode* node = nullptr);
 
+    // ---- output and scanning (UImpDoku.Output.cpp) ----------------------------------------------
+    QAction* acDocumentSetReportPrinter = nullptr;
+    QAction* acDocFromScannerWithoutBarcodesMultiPage = nullptr;
+    QAction* acScanDialogOpen = nullptr;
+    QAction* acDocFromWebCam = nullptr;
+    QAction* rbDragDrop = nullptr;
+    QToolButton* btDragDrop = nullptr;
+    // Anchors of the printer lookups (f2poss rows of this form by these names).
+    QObject* miPrint = nullptr;
+    QObject* miSetReportPrinter = nullptr;
+    void acDocumentViewEloExecute();
+    void acDocumentExportFileSaveAsExecute();
+    void acDocumentExportPrintExecute();
+    void acDocumentExportMailExecute();
+    void acDocumentPreviewIsExecute();
+    void acDocumentSetReportPrinterExecute();
+    void acScanPageExecute(QAction* sender);
+    void btDragDropMouseDown();
+    void rbDragDropClick();
+    void VoskDragSource1AfterDrop();
+    void VoskDragSource1CancelDrop();
+    // Copies the focused document into the session's drag-out folder under its drag-out name and
+    // drags that file out; the tree takes no drop meanwhile.
+    void StartFileDrag();
+    // How a file drag runs: the platform's drag by default; tests answer it.
+    static Rtl::HookSlot<Qt::DropAction(QDrag* drag)> ExecuteFileDragProc;
+
     // ---- the module form's seam ----------------------------------------------------------------
     QWidget* Window() override { return this; }
     void SetOwnerModulForm(QWidget* form) override { OwnerModulForm = form; }
@@ -212,6 +245,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void buildOutput();
     void buildForm();
     void buildActions();
     void hideHeaderTools();
@@ -230,4 +264,6 @@ private:
     bool m_rebuildPending = false;
     QString m_rebuildId;
     bool m_destroying = false;
+    bool m_treeAcceptedDrops = false; // while a drag out runs
+    QPoint m_dragPressPos;            // a press in the tree's drag column, not yet a drag
 };

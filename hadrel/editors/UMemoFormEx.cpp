@@ -326,9 +326,14 @@ void TMemoFormEx::LoadContent(const QString& text) {
     if (FIsRTF && Rtf::IsRtf(text.toUtf8())) {
         const Rtf::ReadResult r = Rtf::Read(text.toUtf8(), Editor->document());
         if (r.Skipped()) {
-            StatusHinweis->setText(QStringLiteral(
-                "Nicht alles im gespeicherten Text ließ sich anzeigen; ohne Änderung bleibt er "
-                "unverändert erhalten."));
+            // What was left out, so that the user knows what an edit would lose.
+            QStringList what = r.problems.mid(0, 3);
+            if (r.placeholders > 0 && what.isEmpty())
+                what << QStringLiteral("Bilder als Platzhalter");
+            StatusHinweis->setText(
+                QStringLiteral("Nicht alles im gespeicherten Text ließ sich anzeigen (%1); ohne "
+                               "Änderung bleibt er unverändert erhalten.")
+                    .arg(what.join(QStringLiteral("; "))));
             if (TDM1* dm = DM1())
                 dm->LogEvent(QStringLiteral("TMemoFormEx.EditText: RTF von %1 nur teilweise "
                                             "gelesen: %2")
@@ -432,11 +437,17 @@ bool TMemoFormEx::EditText(const QString& FieldName, QString& txt, QString& txt_
     // 13
     if (Korvexcommonvcl::ShowModal(this) != Vcl::mrOk)
         return false;
+    const bool changed = ContentChanged();
+    FModified = changed;
+    if (FIsRTF && !changed && txt_rtf.isEmpty() && Rtf::IsRtf(txt.toUtf8())) {
+        // The RTF came in txt: unchanged, it comes back there as it was, and also as the RTF,
+        // so that a caller that stores txt_rtf keeps the formatting.
+        txt_rtf = txt;
+        return false;
+    }
     // Pictures have no text of their own.
     QString S = Korvexutils::TrimEx(
         Editor->toPlainText().remove(QChar::ObjectReplacementCharacter));
-    const bool changed = ContentChanged();
-    FModified = changed;
     Result = S != txt || FModified;
     if (const qsizetype nul = S.indexOf(QChar(0)); nul >= 0)
         S.truncate(nul);

@@ -220,7 +220,9 @@ void TVoskCalc::Close(bool SaveValue, QWidget* EditControl) {
             FEditControl = EditControl;
         if (SaveValue && FEditControl && FCalculator) {
             FCalculator->PressEquals();
-            if (!Korvexutils::SetControlValue(FCalculator->GetEditorValue(), FEditControl))
+            // "Division durch 0" and "Überlauf" are no values: the control keeps its own.
+            if (!FCalculator->Engine().HasError() &&
+                !Korvexutils::SetControlValue(FCalculator->GetEditorValue(), FEditControl))
                 Korvexutils::RaiseCriticalError(QStringLiteral("nicht implementiert (") +
                                                 ClassChain(FEditControl) + QStringLiteral(")"));
         }

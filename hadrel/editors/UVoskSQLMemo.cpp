@@ -728,7 +728,9 @@ void TVoskSQLMemo::CheckSQL() {
         TVoskExceptionHelper::InsertStackInfo(std::current_exception(),
                                               LocationOf(this, "CheckSQL"));
     }
-    if (ok)
+    if (ok && m_lastCheck.notCheckable)
+        Korvexutils::RaiseInformation(m_lastCheck.message);
+    else if (ok)
         Korvexutils::RaiseInformation(QStringLiteral("Statement OK."));
     else
         Korvexutils::RaiseError(QStringLiteral("Statement fehlerhaft."));
@@ -875,7 +877,8 @@ void TVoskDBSQLMemo::keyPressEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
-    if (e->key() == Qt::Key_Escape) {
+    if (e->key() == Qt::Key_Escape && !ProposalOpen()) {
+        // With a list open, Esc closes the list and keeps the text.
         Reset();
         e->accept();
         return;

@@ -38,6 +38,14 @@ bool TFrameBt::FShowPythonResult = false;
 
 namespace {
 
+QString WithoutTrailingSpace(QString s) {
+    qsizetype end = s.size();
+    while (end > 0 && s.at(end - 1).isSpace())
+        --end;
+    s.truncate(end);
+    return s;
+}
+
 const QString kCrLf = QStringLiteral("\r\n");
 
 QString text(int nr, const QString& def) {
@@ -221,11 +229,7 @@ QString TFrameBt::TrimScriptOutput(const QString& output) {
     static const QRegularExpression leadingBlankLines(QStringLiteral("^( *\\r?\\n)*"));
     QString s = output;
     s.remove(leadingBlankLines);
-    qsizetype end = s.size();
-    while (end > 0 && s.at(end - 1).isSpace())
-        --end;
-    s.truncate(end);
-    return s;
+    return WithoutTrailingSpace(s);
 }
 
 void TFrameBt::runChecked(const char* handler, const std::function<void()>& body) {
@@ -397,7 +401,7 @@ void TFrameBt::btOkClick() {
 
         if (FQueryForms->FieldByName(QStringLiteral("rtf_blanksql")).AsBoolean()) {
             if (FOwnerForm)
-                FOwnerForm->SetResultText(TrimScriptOutput(QStringLiteral("\n") + rtfScript));
+                FOwnerForm->SetResultText(WithoutTrailingSpace(rtfScript)); // leading lines stay
             writeScratch(scriptFile, QStringLiteral("rtf_blanksql"));
             closeOwner(Vcl::mrOk);
             return;

@@ -75,6 +75,11 @@ TFrameDataSet::TFrameDataSet(QObject* owner, QWidget* parent) : QFrame(parent) {
     layout->addWidget(DBGridNavigator);
 
     VoskPopupMenu = Vcl::Owned(this, new TVoskPopupMenu(this), QStringLiteral("VoskPopupMenu"));
+    DBGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        if (!VoskPopupMenu->isEmpty()) // an empty menu would open as a bare frame
+            VoskPopupMenu->popup(DBGrid->viewport()->mapToGlobal(p));
+    });
 
     DBNav->FSetVoskDBGrid(DBGrid);
     SetNavigator(fdnDBNavigator);

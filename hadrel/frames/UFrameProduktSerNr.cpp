@@ -122,6 +122,34 @@ QString idArray(const QList<qint64>& ids) {
     return QLatin1Char('{') + parts.join(QLatin1Char(',')) + QLatin1Char('}');
 }
 
+// The frame's rows: a new row is a new serial number of the document's article, preset for the
+// document, both written by the server's preset routine in one statement, which also checks the
+// number; the class's own insert would know no article.
+class TSerNrData final : public TServSQL2 {
+public:
+    TSerNrData(QObject* parent, std::function<int()> document)
+        : TServSQL2(parent), m_document(std::move(document)) {}
+
+    void Post(bool askBefore) override {
+        if (!IsNewRecord())
+            return TServSQL2::Post(askBefore);
+        const QString nr = FieldByName(QStringLiteral("lgs_sernr")).AsString().trimmed();
+        if (nr.isEmpty())
+            throw EVoskException(QStringLiteral("Bitte eine Seriennummer eingeben."));
+        if (nr.contains(u'\n') || nr.contains(u'\r'))
+            throw EVoskException(QStringLiteral("Eine Seriennummer steht auf einer Zeile."));
+        DM1()->LoadVar(QStringLiteral("SELECT tlager.lagsernr__mapsernr__vorgabesernr__"
+                                      "extract_from_text(:vorgabeSN::TEXT, :ldid)"),
+                       {{QStringLiteral("vorgabeSN"), nr}, {QStringLiteral("ldid"), m_document()}});
+        Cancel();
+        Refresh(false, true);
+        Locate(QStringLiteral("lgs_sernr"), nr);
+    }
+
+private:
+    std::function<int()> m_document;
+};
+
 } // namespace
 
 TFrameProduktSerNr::TFrameProduktSerNr(QObject* owner, QWidget* parent) : QFrame(parent) {
@@ -129,8 +157,8 @@ TFrameProduktSerNr::TFrameProduktSerNr(QObject* owner, QWidget* parent) : QFrame
     if (!owner || !Vcl::FindComponent(owner, QStringLiteral("FrameProduktSerNr")))
         setObjectName(QStringLiteral("FrameProduktSerNr"));
 
-    ServSQL2ProduktSN =
-        Vcl::Owned(this, new TServSQL2(this), QStringLiteral("ServSQL2ProduktSN"));
+    ServSQL2ProduktSN = Vcl::Owned(this, new TSerNrData(this, [this] { return m_ldId; }),
+                                   QStringLiteral("ServSQL2ProduktSN"));
     ServSQL2ProduktSN->SetSqlName(QStringLiteral("TFrameProduktSerNr.Seriennummern"));
     ServSQL2ProduktSN->SetSqlTable(QStringLiteral("lagsernr"));
     ServSQL2ProduktSN->SetKeyFieldName(QStringLiteral("lgs_id"));
@@ -283,14 +311,12 @@ TFrameProduktSerNr::TFrameProduktSerNr(QObject* owner, QWidget* parent) : QFrame
     connect(ServSQL2ProduktSN, &TVoskClass::CurrentChanged, this, [this] { afterScroll(); });
     connect(ServSQL2ProduktSN, &TVoskClass::RowsReset, this, [this] { afterScroll(); });
     ServSQL2ProduktSN->AfterPost = [this](TVoskClass*) { afterPost(); };
-    // New serial numbers come through the preset panel of an open document; a row typed in here
-    // would belong to no article.
+    // A new row belongs to the open document's article; without one, or with a done one, there
+    // is nothing to add to.
     ServSQL2ProduktSN->BeforeInsert = [this](TVoskClass*) {
-        throw EVoskException(m_ldId > 0 && !ld_done
-                                 ? QStringLiteral("Neue Seriennummern bitte in der Vorgabe "
-                                                  "eintragen und hinzufügen")
-                                 : QStringLiteral("Der Lagerzugang ist erledigt oder nicht "
-                                                  "gewählt: keine neuen Seriennummern"));
+        if (m_ldId <= 0 || ld_done)
+            throw EVoskException(QStringLiteral("Der Lagerzugang ist erledigt oder nicht "
+                                                "gewählt: keine neuen Seriennummern"));
     };
     connect(splSerNr, &QSplitter::splitterMoved, this, [this] {
         if (!m_splitterLoaded)

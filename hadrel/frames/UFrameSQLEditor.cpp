@@ -92,7 +92,7 @@ void TFrameSQLEditor::moSyntaxPruefungClick() {
         return;
     }
     if (r.ok) {
-        BalloonHint->SetTitle(SuccessText());
+        BalloonHint->SetTitle(r.notCheckable ? r.message : SuccessText());
         BalloonHint->ShowHint(SQLMemo, SQLMemo->rect().bottomRight());
         return;
     }
@@ -101,13 +101,13 @@ void TFrameSQLEditor::moSyntaxPruefungClick() {
         Vcl::Ask(Vcl::mtWarning, {}, ErrorText(r.message), Vcl::mbOK);
         return;
     }
-    // The position counts characters of the text from 1; the editor counts lines and
-    // characters of a line from 0.
+    // The position counts UTF-16 units of the text from 1; the editor and the user count the
+    // characters of a line from 0 and 1, a character outside the BMP being one.
     const QString text = SQLMemo->text();
-    const int at = std::min(int(text.size()), r.position - 1);
-    const int lineStart = int(text.lastIndexOf(QLatin1Char('\n'), at - 1)) + 1;
-    const int line = int(text.left(lineStart).count(QLatin1Char('\n')));
-    const int column = at - lineStart;
+    const int at = std::clamp(r.position - 1, 0, int(text.size()));
+    const int lineStart = at == 0 ? 0 : int(text.lastIndexOf(QLatin1Char('\n'), at - 1)) + 1;
+    const int line = int(QStringView(text).left(lineStart).count(QLatin1Char('\n')));
+    const int column = int(QStringView(text).mid(lineStart, at - lineStart).toUcs4().size());
     SQLMemo->setFocus();
     SQLMemo->setSelection(line, column, line, column + 1);
     SQLMemo->ensureCursorVisible();
@@ -115,9 +115,7 @@ void TFrameSQLEditor::moSyntaxPruefungClick() {
 }
 
 QString TFrameSQLEditor::DropText(const QMimeData* data) {
-    if (data && data->hasText() && !data->text().isEmpty())
-        return data->text();
-    return Vcl::Clipboard::Instance().Text();
+    return data && data->hasText() ? data->text() : QString();
 }
 
 void TFrameSQLEditor::moveCaretTo(const QPoint& pos) {

@@ -28,8 +28,7 @@ public:
     std::function<void(QObject* sender)> _OnSQLTextChanged;
 
     void moSyntaxPruefungClick();
-    // The text a drop inserts: what was dragged, else (the own drag sources leave their text
-    // there) the clipboard's; empty when neither holds text.
+    // The text a drop inserts: what was dragged; empty when the drag holds no text.
     static QString DropText(const QMimeData* data);
     // Inserts text at pos (viewport coordinates) and selects it.
     void DropAt(const QPoint& pos, const QString& text);

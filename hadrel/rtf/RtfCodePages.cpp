@@ -25,8 +25,20 @@ int CodePageOfCharset(int charset) {
     case 186: return 1257;
     case 163: return 1258;
     case 222: return 874;
+    case 128: return 932;  // Shift-JIS
+    case 129: return 949;  // Hangul
+    case 130: return 1361; // Johab
+    case 134: return 936;  // GB2312
+    case 136: return 950;  // Big5
+    case 77: return 10000; // Mac Roman
+    case 255: return 437;  // OEM
     default: return 0; // symbol and OEM sets: the document's code page
     }
+}
+
+bool IsDoubleByte(int codePage) {
+    return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950 ||
+           codePage == 1361;
 }
 
 char32_t DecodeByte(int, uchar b) {

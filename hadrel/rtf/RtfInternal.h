@@ -22,6 +22,8 @@ QImage PlaceholderImage(const QString& kind);
 
 // Code page of a font's \fcharset; 0 for "the document's".
 int CodePageOfCharset(int charset);
+// Code pages whose characters above 0x80 take a lead and a trail byte.
+bool IsDoubleByte(int codePage);
 // A byte of code page 1252.
 char32_t DecodeByte(int codePage, uchar b);
 // The byte of c in code page 1252 above 0x7F, or -1.

@@ -15,6 +15,7 @@
 #include <QTextList>
 #include <QUrl>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <map>
@@ -45,6 +46,11 @@ enum class Dest {
     ListLevel,
     ListOverrideTable,
     ListOverride,
+    LevelText,      // a list level's number format: its text after the number is the suffix
+    FieldInst,      // a field's instruction, read for the text a MACROBUTTON shows
+    Shape,          // a shape: only its picture and its text frame are content
+    ShapePropName,  // \sn
+    ShapePropValue, // \sv
 };
 
 struct CharState {
@@ -53,6 +59,7 @@ struct CharState {
     int font = -1;
     int color = 0;
     int highlight = 0;
+    bool hidden = false;
     bool operator==(const CharState&) const = default;
 };
 
@@ -78,6 +85,7 @@ struct State {
     CharState ch;
     ParaState para;
     int uc = 1;
+    bool fieldShown = false; // the field's instruction gave its text: its result is not shown
 };
 
 struct Font {
@@ -94,16 +102,27 @@ struct Picture {
     qsizetype size = 0;
     bool broken = false;
     int nibble = -1;
+    bool inShape = false; // the picture of a shape (\sn pib)
 };
 
 struct ListLevel {
     int nfc = 0;
     int start = 1;
+    QString text; // \leveltext: its length, the number's placeholder, what stands around it
+    QString suffix = QStringLiteral(".");
 };
 struct ListDef {
     int id = 0;
     std::vector<ListLevel> levels;
 };
+
+// A lone half of a surrogate pair stays as it is: \u writes the two halves one by one.
+void Append(QString& s, char32_t c) {
+    if (c > 0xFFFF)
+        s += QString::fromUcs4(&c, 1);
+    else
+        s += QChar(char16_t(c));
+}
 
 int Clamp(qint64 v, int lo, int hi) { return int(std::min<qint64>(std::max<qint64>(v, lo), hi)); }
 
@@ -172,6 +191,11 @@ private:
     QTextBlockFormat BlockFormat(const ParaState& p, ListKind kind);
     void FinishPicture(Picture& pict);
     int CodePage() const;
+    QStringDecoder* Decoder(int codePage); // null for a code page we cannot decode
+    // Hidden text is left out; the first time says so.
+    bool Hidden(const CharState& ch);
+    void EndField(const State& inst);
+    void EndLevelText();
 
     const char* m_p;
     const char* m_begin;
@@ -212,6 +236,13 @@ private:
     int m_listStart = 1;
     QString m_listSuffix;
     std::map<int, std::unique_ptr<QStringDecoder>> m_decoders;
+    bool m_hiddenSkipped = false;
+    int m_leadPending = 0; // the code page whose decoder holds a lead byte
+    QString m_fieldInst;
+    int m_shapeDepth = 0; // the stack size inside the shape being read, 0 outside shapes
+    bool m_shapeShown = false;
+    QString m_shapePropName;
+    QStringList m_lostKinds; // destinations with content that was left out, each named once
 };
 
 ReadResult Reader::Run() {
@@ -337,6 +368,9 @@ void Reader::OpenGroup() {
         return;
     }
     m_stack.push_back(m_stack.back());
+    // A group inside a picture holds its properties, never its data.
+    if (m_stack.back().dest == Dest::Pict)
+        m_stack.back().dest = Dest::Skip;
     m_star = false;
 }
 
@@ -369,8 +403,21 @@ bool Reader::CloseGroup() {
         if (Top().dest != Dest::FontTable && !m_fontName.trimmed().isEmpty())
             m_fonts[m_fontEntry].name = m_fontName.trimmed();
         break;
+    case Dest::LevelText:
+        if (Top().dest != Dest::LevelText)
+            EndLevelText();
+        break;
+    case Dest::FieldInst:
+        if (Top().dest != Dest::FieldInst)
+            EndField(popped);
+        break;
     default:
         break;
+    }
+    if (m_shapeDepth > 0 && int(m_stack.size()) < m_shapeDepth) {
+        if (!m_shapeShown)
+            Problem(QStringLiteral("Zeichnungsobjekt ausgelassen"));
+        m_shapeDepth = 0;
     }
     if (popped.dest == Dest::FontTable && Top().dest == Dest::FontTable) {
         // An entry in its own group: its name ends with the group even without ';'.
@@ -400,12 +447,15 @@ void Reader::ControlWord(const QByteArray& w, bool hasParam, int param) {
     if (w == "fonttbl") return Destination(Dest::FontTable);
     if (w == "colortbl") return Destination(Dest::ColorTable);
     if (w == "pict") {
-        if (dest == Dest::Skip)
-            return;
+        const bool shapePicture =
+            dest == Dest::ShapePropValue && m_shapePropName.compare(u"pib", Qt::CaseInsensitive) == 0;
+        if (dest != Dest::Normal && !shapePicture)
+            return Destination(Dest::Skip); // a fall-back, or a shape's fill or texture
         if (m_pict)
             return Destination(Dest::Skip); // a picture inside a picture
         m_pict = std::make_unique<Picture>();
         m_pict->depth = int(m_stack.size());
+        m_pict->inShape = shapePicture;
         return Destination(Dest::Pict);
     }
     if (w == "pn") return Destination(dest == Dest::Skip ? Dest::Skip : Dest::Pn);
@@ -425,14 +475,62 @@ void Reader::ControlWord(const QByteArray& w, bool hasParam, int param) {
         m_overrideListId = 0;
         return Destination(Dest::ListOverride);
     }
-    if (w == "shppict" || w == "object" || w == "result" || w == "fldrslt" || w == "field")
+    if (w == "fldinst") {
+        if (dest == Dest::Skip)
+            return;
+        m_fieldInst.clear();
+        return Destination(Dest::FieldInst);
+    }
+    if (w == "fldrslt")
+        return st.fieldShown ? Destination(Dest::Skip) : void();
+    if (w == "shppict" || w == "object" || w == "result" || w == "field")
         return; // their content is the part to show
+    if (w == "shp" || w == "shpgrp") {
+        if (dest == Dest::Skip || dest == Dest::Shape)
+            return;
+        m_shapeDepth = int(m_stack.size());
+        m_shapeShown = false;
+        return Destination(Dest::Shape);
+    }
+    if (dest == Dest::Shape) {
+        // What a shape shows: its picture (\sn pib) and its text frame; its fall-back result
+        // stands in for both.
+        if (w == "shpinst" || w == "sp")
+            return;
+        if (w == "sn") {
+            m_shapePropName.clear();
+            return Destination(Dest::ShapePropName);
+        }
+        if (w == "sv")
+            return Destination(Dest::ShapePropValue);
+        if (w == "shptxt") {
+            m_shapeShown = true;
+            return Destination(Dest::Normal);
+        }
+        if (w == "shprslt")
+            return Destination(Dest::Skip);
+    }
+    if (w == "leveltext" && dest == Dest::ListLevel) {
+        if (!m_lists.empty() && !m_lists.back().levels.empty())
+            m_lists.back().levels.back().text.clear();
+        return Destination(Dest::LevelText);
+    }
+    static const QByteArray lost[] = {"header",  "headerl",  "headerr",    "headerf",
+                                      "footer",  "footerl",  "footerr",    "footerf",
+                                      "footnote", "annotation", "do"};
+    for (const QByteArray& s : lost)
+        if (w == s) {
+            if (dest != Dest::Skip && !m_lostKinds.contains(QString::fromLatin1(w))) {
+                m_lostKinds << QString::fromLatin1(w);
+                Problem(QStringLiteral("\\%1 ausgelassen").arg(QString::fromLatin1(w)));
+            }
+            return Destination(Dest::Skip);
+        }
     static const QByteArray skipped[] = {
-        "stylesheet", "info",    "pntext",   "pntxtb",   "listtext",  "leveltext",
-        "levelnumbers", "listname", "header", "headerl", "headerr", "headerf",
-        "footer",     "footerl", "footerr",  "footerf",  "footnote",  "annotation",
-        "nonshppict", "objdata", "fldinst",  "xe",       "tc",        "txe",
-        "filetbl",    "revtbl",  "shp",      "template", "fchars",    "lchars",
+        "stylesheet", "info",    "pntext",   "pntxtb",   "listtext",  "leveltext", "nonesttables",
+        "levelnumbers", "listname",
+        "nonshppict", "objdata", "xe",       "tc",        "txe",
+        "filetbl",    "revtbl",  "template", "fchars",    "lchars",
         "pgdsctbl",   "rsidtbl", "listpicture", "atnid", "atnauthor", "bkmkstart", "bkmkend"};
     for (const QByteArray& s : skipped)
         if (w == s)
@@ -521,10 +619,15 @@ void Reader::ControlWord(const QByteArray& w, bool hasParam, int param) {
         return;
     case Dest::ListTable:
     case Dest::ListOverrideTable:
+    case Dest::Shape:
+    case Dest::ShapePropValue:
         return;
     case Dest::PnTextAfter:
+    case Dest::LevelText:
+    case Dest::FieldInst:
+    case Dest::ShapePropName:
     case Dest::Normal:
-        break;
+        break; // text of their own, \u included
     }
 
     // Document properties
@@ -590,7 +693,11 @@ void Reader::ControlWord(const QByteArray& w, bool hasParam, int param) {
     if (w == "fs") { c.halfPoints = hasParam ? Clamp(param, 2, 3276) : 24; return; }
     if (w == "f") { c.font = Clamp(param, 0, 1'000'000); return; }
     if (w == "cf") { c.color = Clamp(param, 0, 1'000'000); return; }
-    if (w == "highlight" || w == "cb") { c.highlight = Clamp(param, 0, 1'000'000); return; }
+    if (w == "highlight" || w == "cb" || w == "chcbpat") {
+        c.highlight = Clamp(param, 0, 1'000'000);
+        return;
+    }
+    if (w == "v") { c.hidden = on != 0; return; }
     // Paragraph formats
     ParaState& pa = st.para;
     if (w == "pard") { pa = ParaState{}; return; }
@@ -658,6 +765,12 @@ void Reader::Text(const char* p, qsizetype n) {
             st.para.pnSuffix += QString::fromLatin1(p, std::min<qsizetype>(n, 10));
         st.para.pnSuffixSet = true;
         return;
+    case Dest::LevelText:
+    case Dest::FieldInst:
+    case Dest::ShapePropName:
+        for (qsizetype i = 0; i < n; ++i)
+            Char(DecodeByte(1252, uchar(p[i])));
+        return;
     case Dest::Normal:
         break;
     default:
@@ -668,13 +781,20 @@ void Reader::Text(const char* p, qsizetype n) {
         --m_ucSkip;
         ++i;
     }
-    if (i >= n)
+    if (m_leadPending) {
+        // A lead byte without its trail byte is dropped.
+        if (QStringDecoder* d = Decoder(m_leadPending))
+            d->resetState();
+        m_leadPending = 0;
+    }
+    if (i >= n || Hidden(st.ch))
         return;
     if (m_pendingTab) {
         m_pendingTab = false;
         Char(u'\t');
     }
     BeginText(st.ch);
+    const bool doubleByte = IsDoubleByte(CodePage());
     while (i < n) {
         // ASCII as it is; bytes above it are UTF-8 when they form a sequence, else the code page.
         qsizetype j = i;
@@ -695,6 +815,16 @@ void Reader::Text(const char* p, qsizetype n) {
             ++i;
             continue;
         }
+        if (doubleByte && b > 0x80 && i + 1 < n) {
+            // A lead byte takes the next byte with it, whatever it is.
+            if (QStringDecoder* d = Decoder(CodePage())) {
+                const QString s = d->decode(QByteArrayView(p + i, 2));
+                d->resetState();
+                m_run += s.isEmpty() ? QString(QChar::ReplacementCharacter) : s;
+                i += 2;
+                continue;
+            }
+        }
         int len = b >= 0xF0 && b < 0xF5 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
         bool utf8 = len > 0 && i + len <= n;
         for (int k = 1; utf8 && k < len; ++k)
@@ -712,56 +842,137 @@ void Reader::Text(const char* p, qsizetype n) {
     }
 }
 
-void Reader::CodePageByte(uchar b) {
-    const int cp = CodePage();
-    char32_t c;
-    if (cp == 1252 || cp == 0) {
-        c = DecodeByte(1252, b);
-    } else if (cp == 65001) {
-        c = b < 0x80 ? b : 0xFFFD;
-    } else {
-        auto& d = m_decoders[cp];
-        if (!d)
+QStringDecoder* Reader::Decoder(int cp) {
+    auto& d = m_decoders[cp];
+    if (!d) {
+        for (const char* pattern : {"windows-%1", "cp%1", "ibm%1"}) {
             d = std::make_unique<QStringDecoder>(
-                QStringLiteral("windows-%1").arg(cp).toLatin1().constData());
-        if (d->isValid()) {
-            const char ch = char(b);
-            const QString s = d->decode(QByteArrayView(&ch, 1));
-            c = s.isEmpty() ? 0xFFFD : s.at(0).unicode();
-        } else {
-            c = DecodeByte(1252, b);
+                QString::fromLatin1(pattern).arg(cp).toLatin1().constData());
+            if (d->isValid())
+                break;
         }
+        if (!d->isValid())
+            Problem(QStringLiteral("Codepage %1 unbekannt: Zeichen darin als Codepage 1252 gelesen")
+                        .arg(cp));
     }
+    return d->isValid() ? d.get() : nullptr;
+}
+
+void Reader::CodePageByte(uchar b) {
+    // In the font table the entry's own code page counts, not the current text's.
+    int cp = CodePage();
     if (Top().dest == Dest::FontTable) {
-        m_fontName += QChar(char16_t(c));
-        return;
+        const auto it = m_fonts.find(m_fontEntry);
+        cp = it != m_fonts.end() && it->second.codePage != 0 ? it->second.codePage : m_docCodePage;
     }
-    Char(c);
+    const bool trail = m_leadPending == cp; // a trail byte may be any byte above 0x3F
+    m_leadPending = 0;
+    if ((b < 0x80 && !trail) || cp == 1252 || cp == 0)
+        return Char(DecodeByte(1252, b)); // the common case, without a decoder
+    QString s;
+    if (cp == 65001) {
+        s = QChar(QChar::ReplacementCharacter);
+    } else if (QStringDecoder* d = Decoder(cp)) {
+        // A lead byte of a double-byte code page gives nothing until its trail byte follows.
+        const char ch = char(b);
+        s = d->decode(QByteArrayView(&ch, 1));
+        if (s.isEmpty() && IsDoubleByte(cp) && !trail)
+            m_leadPending = cp;
+        else if (s.isEmpty())
+            s = QChar(QChar::ReplacementCharacter);
+    } else {
+        const char32_t c = DecodeByte(1252, b);
+        s = QString::fromUcs4(&c, 1);
+    }
+    for (const char32_t c : s.toUcs4())
+        Char(c);
 }
 
 void Reader::Char(char32_t c) {
     State& st = Top();
     if (st.dest == Dest::PnTextAfter) {
         if (st.para.pnSuffix.size() < 10)
-            st.para.pnSuffix += QString::fromUcs4(&c, 1);
+            Append(st.para.pnSuffix, c);
         st.para.pnSuffixSet = true;
         return;
     }
-    if (st.dest == Dest::FontTable) {
-        m_fontName += QString::fromUcs4(&c, 1);
+    switch (st.dest) {
+    case Dest::FontTable:
+        if (m_fontName.size() < 200)
+            Append(m_fontName, c);
+        return;
+    case Dest::LevelText:
+        if (!m_lists.empty() && !m_lists.back().levels.empty() &&
+            m_lists.back().levels.back().text.size() < 64)
+            Append(m_lists.back().levels.back().text, c);
+        return;
+    case Dest::FieldInst:
+        if (m_fieldInst.size() < 4096)
+            Append(m_fieldInst, c);
+        return;
+    case Dest::ShapePropName:
+        if (m_shapePropName.size() < 64)
+            Append(m_shapePropName, c);
+        return;
+    case Dest::Normal:
+        break;
+    default:
         return;
     }
-    if (st.dest != Dest::Normal)
+    if (Hidden(st.ch))
         return;
     if (m_pendingTab && c != u'\t') {
         m_pendingTab = false;
         Char(u'\t');
     }
     BeginText(st.ch);
-    if (c > 0xFFFF)
-        m_run += QString::fromUcs4(&c, 1);
-    else
-        m_run += QChar(char16_t(c));
+    Append(m_run, c);
+}
+
+bool Reader::Hidden(const CharState& ch) {
+    if (!ch.hidden)
+        return false;
+    if (!m_hiddenSkipped) {
+        m_hiddenSkipped = true;
+        Problem(QStringLiteral("verborgener Text ausgelassen"));
+    }
+    return true;
+}
+
+void Reader::EndField(const State& inst) {
+    // MACROBUTTON name text: the button shows its text, and the field has no result of its own.
+    const QString code = m_fieldInst.simplified();
+    m_fieldInst.clear();
+    if (!code.startsWith(QLatin1String("MACROBUTTON "), Qt::CaseInsensitive))
+        return;
+    const QString shown = code.section(u' ', 2);
+    Top().fieldShown = true;
+    if (shown.isEmpty() || Top().dest != Dest::Normal || Hidden(inst.ch))
+        return;
+    if (m_pendingTab) {
+        m_pendingTab = false;
+        Char(u'\t');
+    }
+    BeginText(inst.ch);
+    m_run += shown;
+}
+
+void Reader::EndLevelText() {
+    if (m_lists.empty() || m_lists.back().levels.empty())
+        return;
+    ListLevel& level = m_lists.back().levels.back();
+    // The first character is the length; placeholders are the level numbers 0 to 8.
+    QString t = level.text;
+    if (t.isEmpty())
+        return;
+    const int length = t.at(0).unicode();
+    t = t.mid(1, length);
+    int last = -1;
+    for (int i = 0; i < t.size(); ++i)
+        if (t.at(i).unicode() < 9)
+            last = i;
+    if (last >= 0)
+        level.suffix = t.mid(last + 1).left(10);
 }
 
 void Reader::PictHex() {
@@ -820,6 +1031,12 @@ void Reader::Binary(int length) {
     if (n < length) {
         Problem(QStringLiteral("\\bin länger als die Eingabe"));
         m_result.complete = false;
+        if (Top().dest == Dest::Pict && m_pict) {
+            // The broken picture ends at its group's closing brace; what follows it is read.
+            m_pict->broken = true;
+            m_p = std::find(m_p, m_end, '}');
+            return;
+        }
     }
     if (Top().dest == Dest::Pict && m_pict) {
         m_pict->data.truncate(m_pict->size);
@@ -891,7 +1108,7 @@ void Reader::EndParagraph(bool newBlock) {
                 const ListLevel& lv = l.levels[std::min<size_t>(p.ilvl, l.levels.size() - 1)];
                 kind = KindOfNfc(lv.nfc);
                 start = lv.start;
-                suffix = QStringLiteral(".");
+                suffix = lv.suffix;
             }
     }
     // A final paragraph without content is what a trailing \par leaves: writers end every
@@ -960,8 +1177,10 @@ void Reader::FinishPicture(Picture& p) {
         ++m_result.placeholders;
         image = PlaceholderImage(QString::fromLatin1(p.kind.isEmpty() ? "?" : p.kind));
     }
-    if (Top().dest != Dest::Normal)
+    if (Top().dest != Dest::Normal && !p.inShape)
         return;
+    if (p.inShape)
+        m_shapeShown = true;
     Flush();
     if (m_pendingTab) {
         m_pendingTab = false;

@@ -56,6 +56,8 @@ private:
     void WriteText(const QString& s);
     void WriteParagraph(const QTextBlock& b);
     void WritePicture(const QTextImageFormat& f);
+    int ListNumber(QTextList* list); // its \ls number, from 1
+    QByteArray ListTables();
 
     const QTextDocument* m_doc;
     QByteArray m_out;
@@ -66,7 +68,57 @@ private:
     Run m_last;
     bool m_haveLast = false;
     int m_defaultHalfPoints = 24;
+    QList<QTextList*> m_lists;
 };
+
+int Writer::ListNumber(QTextList* list) {
+    const qsizetype i = m_lists.indexOf(list);
+    if (i >= 0)
+        return int(i) + 1;
+    m_lists << list;
+    return int(m_lists.size());
+}
+
+QByteArray Writer::ListTables() {
+    // Newer readers take numbering from these tables, which keep the kind and the start of every
+    // list; \pn in the paragraphs stays for readers that know only that.
+    if (m_lists.isEmpty())
+        return {};
+    QByteArray out = "{\\*\\listtable";
+    QByteArray overrides = "{\\*\\listoverridetable";
+    for (int i = 0; i < m_lists.size(); ++i) {
+        const QTextListFormat lf = m_lists[i]->format();
+        const ListKind kind = KindOfList(lf);
+        static const int nfcs[] = {0, 23, 0, 4, 3, 2, 1}; // by ListKind
+        const int nfc = nfcs[int(kind)];
+        const int start = lf.hasProperty(ListStartProperty) ? lf.intProperty(ListStartProperty) : 1;
+        const QByteArray id = QByteArray::number(i + 1);
+        out += "{\\list\\listtemplateid" + id + "\\listsimple{\\listlevel\\levelnfc" +
+               QByteArray::number(nfc) + "\\levelnfcn" + QByteArray::number(nfc) +
+               "\\leveljc0\\leveljcn0\\levelfollow0\\levelstartat" + QByteArray::number(start) +
+               "\\levelspace0\\levelindent0{\\leveltext";
+        QByteArray text;
+        std::swap(text, m_out);
+        if (kind == ListKind::Bullet) {
+            m_out += "\\'01";
+            WriteText(QStringLiteral("\u2022"));
+        } else {
+            const QString suffix =
+                lf.numberSuffix().isNull() ? QStringLiteral(".") : lf.numberSuffix();
+            const char length = char(1 + std::min<qsizetype>(suffix.size(), 10));
+            const char e[4] = {'\\', '\'', HexDigits[length >> 4], HexDigits[length & 15]};
+            m_out.append(e, 4);
+            m_out += "\\'00";
+            WriteText(suffix.left(10));
+        }
+        std::swap(text, m_out);
+        out += text + ";}{\\levelnumbers" + (kind == ListKind::Bullet ? "" : "\\'01") +
+               ";}\\fi-360\\li" + QByteArray::number(360 * std::max(1, lf.indent())) +
+               "}\\listid" + id + "}";
+        overrides += "{\\listoverride\\listid" + id + "\\listoverridecount0\\ls" + id + "}";
+    }
+    return out + "}\r\n" + overrides + "}\r\n";
+}
 
 int Writer::FontIndex(const QString& family) {
     auto it = m_fontIndex.constFind(family);
@@ -209,7 +261,8 @@ void Writer::WriteParagraph(const QTextBlock& block) {
             WriteText(suffix);
             m_out += "}}";
         }
-        m_out += "\\fi-360\\li" + QByteArray::number(360 * std::max(1, lf.indent()));
+        m_out += "\\fi-360\\li" + QByteArray::number(360 * std::max(1, lf.indent())) + "\\ls" +
+                 QByteArray::number(ListNumber(list)) + "\\ilvl0";
     } else {
         if (bf.leftMargin() != 0) m_out += "\\li" + QByteArray::number(Twips(bf.leftMargin()));
         if (bf.textIndent() != 0) m_out += "\\fi" + QByteArray::number(Twips(bf.textIndent()));
@@ -263,7 +316,7 @@ QByteArray Writer::Write() {
     for (QRgb c : m_colors)
         head += "\\red" + QByteArray::number(qRed(c)) + "\\green" + QByteArray::number(qGreen(c)) +
                 "\\blue" + QByteArray::number(qBlue(c)) + ';';
-    head += "}\r\n\\viewkind4 ";
+    head += "}\r\n" + ListTables() + "\\viewkind4 ";
     m_out.prepend(head);
     m_out += "}\r\n";
     return m_out;

@@ -8,6 +8,9 @@
 #include <libpq-fe.h>
 
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <memory>
 #include <vector>
@@ -56,6 +59,39 @@ struct PgResult {
 QString ServerText(const PGresult* r, int field) {
     const char* v = r ? PQresultErrorField(r, field) : nullptr;
     return v ? QString::fromUtf8(v) : QString();
+}
+
+// Whether one of the statements of text creates, alters or drops objects, or otherwise changes
+// what a later statement's names mean (search path, role, a DO block or procedure that may do
+// anything). Plain data statements and transaction control leave the catalogue alone.
+bool ChangesCatalogue(const QByteArray& text) {
+    PgQueryParseResult parsed = pg_query_parse(text.constData());
+    std::unique_ptr<PgQueryParseResult, void (*)(PgQueryParseResult*)> guard(
+        &parsed, [](PgQueryParseResult* r) { pg_query_free_parse_result(*r); });
+    if (parsed.error || !parsed.parse_tree)
+        return false;
+    static const QStringList plain = {
+        QStringLiteral("SelectStmt"),   QStringLiteral("InsertStmt"),
+        QStringLiteral("UpdateStmt"),   QStringLiteral("DeleteStmt"),
+        QStringLiteral("MergeStmt"),    QStringLiteral("TransactionStmt"),
+        QStringLiteral("ExplainStmt"),  QStringLiteral("VariableShowStmt"),
+        QStringLiteral("LockStmt"),     QStringLiteral("VacuumStmt"),
+        QStringLiteral("NotifyStmt"),   QStringLiteral("ListenStmt"),
+        QStringLiteral("UnlistenStmt"), QStringLiteral("CheckPointStmt"),
+        QStringLiteral("CopyStmt"),     QStringLiteral("TruncateStmt"),
+        QStringLiteral("ClusterStmt"),  QStringLiteral("ReindexStmt"),
+        QStringLiteral("DeallocateStmt")};
+    const QJsonArray stmts =
+        QJsonDocument::fromJson(QByteArray(parsed.parse_tree)).object().value(u"stmts").toArray();
+    for (const QJsonValue& v : stmts) {
+        const QJsonObject node = v.toObject().value(u"stmt").toObject();
+        const QString kind = node.isEmpty() ? QString() : node.begin().key();
+        if (!plain.contains(kind))
+            return true;
+        if (kind == u"SelectStmt" && node.begin().value().toObject().contains(u"intoClause"))
+            return true; // SELECT ... INTO creates a table
+    }
+    return false;
 }
 
 } // namespace
@@ -249,6 +285,25 @@ TSqlCheckResult PrepareScript(TVoskDatabase& db, const TParsedScript& script, in
         if (failed >= 0 && result.sqlState == QLatin1String("42P18")) {
             next = failed + 1;
             continue;
+        }
+        // Unknown or duplicate names and types (classes 42 and 3F) may come from what an earlier
+        // statement creates or alters; a wrong value (class 22) is wrong whatever ran before.
+        const bool namesOrTypes = result.sqlState.startsWith(QLatin1String("42")) ||
+                                  result.sqlState.startsWith(QLatin1String("3F"));
+        if (failed >= 0 && namesOrTypes &&
+            ChangesCatalogue(script.utf8.left(script.statements[failed].location))) {
+            // Prepared, not run: what the earlier statements create or alter is not there yet.
+            const int at = result.position > 0
+                               ? result.position - 1
+                               : script.MapPosition(script.statements[failed].location, 1) - 1;
+            const int line = int(QStringView(script.original).left(at).count(u'\n')) + 1;
+            result.ok = true;
+            result.notCheckable = true;
+            result.message =
+                QStringLiteral("Die Anweisung in Zeile %1 lässt sich erst beim Ausführen prüfen: "
+                               "sie baut auf dem auf, was eine frühere Anweisung des Textes "
+                               "anlegt oder ändert.")
+                    .arg(line);
         }
         return result;
     }

@@ -18,6 +18,9 @@ struct TSqlCheckResult {
     QString message;  // German for checks of our own, the parser's or server's text otherwise
     QString sqlState; // "42601" for a syntax error, the server's code, empty when none
     int position = 0; // 1-based character (QString index + 1) in the checked text; 0 when unknown
+    // ok, but a statement failed that stands behind one that creates or alters objects (or the
+    // search path): what it refers to exists only once the text runs; message says which.
+    bool notCheckable = false;
 };
 
 // A script after the parser stage: the rewritten UTF-8 text and its statements as byte ranges.
@@ -51,7 +54,8 @@ TSqlCheckResult ParseScript(const QString& sql, TParsedScript& script);
 // Server stage on a parsed script. timeoutMs bounds every statement, lock waits included.
 TSqlCheckResult PrepareScript(TVoskDatabase& db, const TParsedScript& script, int timeoutMs);
 
-// Both stages. SQLSTATE 42P18 (a parameter whose type the server cannot tell) counts as no error.
+// Both stages. SQLSTATE 42P18 (a parameter whose type the server cannot tell) counts as no error;
+// so does a failure behind a statement that changes the catalogue, reported as not checkable.
 TSqlCheckResult CheckSql(TVoskDatabase& db, const QString& sql, int timeoutMs = 5000);
 
 } // namespace USqlCheck

@@ -207,7 +207,15 @@ void TDMSys::Scan(QObject* owner, bool scannerSetup, int, int, int, int,
         return;
     }
     const TDokumentInsertData data = dokument ? dokument->InsertData() : TDokumentInsertData{};
-    _DMSScan(owner, scannerSetup, dokument, scanParams, data.DokType, data.DokIdent, {});
+    // A stored document or revision reaches the caller through the template's events, as a post
+    // of the template itself would.
+    const auto afterPost = dokument ? dokument->AfterPost : std::function<void(TVoskClass*)>();
+    const TDokumentEvent stored = [dokument, afterPost](QObject*, TDokument* doc,
+                                                       TDokumentEventMode mode, const QStringList&) {
+        if ((mode == 0 || mode == 1) && afterPost)
+            afterPost(doc ? doc : dokument);
+    };
+    _DMSScan(owner, scannerSetup, dokument, scanParams, data.DokType, data.DokIdent, stored);
 }
 
 void TDMSys::DMSLoad(QObject* owner, int mode, const QString& dokType, const QString& dokIdent,

@@ -22,6 +22,21 @@ QString WithoutMarker(QString s) {
     return s;
 }
 
+// A large button's caption goes on two lines under its icon, broken at the blank nearest the
+// middle, so that the button stays about as wide as its icon column and nothing gets elided.
+QString TwoLines(const QString& caption) {
+    const qsizetype middle = caption.size() / 2;
+    qsizetype best = -1;
+    for (qsizetype i = 0; i < caption.size(); ++i)
+        if (caption[i] == u' ' && (best < 0 || qAbs(i - middle) < qAbs(best - middle)))
+            best = i;
+    if (best < 0)
+        return caption;
+    QString s = caption;
+    s[best] = u'\n';
+    return s;
+}
+
 const QList<std::pair<QString, QRgb>>& SchemeTable() {
     static const QList<std::pair<QString, QRgb>> schemes = {{QStringLiteral("Blue"), 0xDFE9F5},
                                                             {QStringLiteral("Black"), 0xD4D4D4},
@@ -143,7 +158,10 @@ QToolButton* TVoskRibbonGroup::AddButton(QAction* action, ItemSize size, const Q
         break;
     }
     // The button keeps up with later captions, hints and visibility of its action.
-    const auto sync = [b, action] {
+    const auto sync = [b, action, size] {
+        // Runs after the button took the action's own change, so the broken caption stays.
+        if (size == Large)
+            b->setText(TwoLines(action->text()));
         b->setAccessibleName(WithoutMarker(action->text()));
         b->setToolTip(action->toolTip());
         b->setVisible(action->isVisible());

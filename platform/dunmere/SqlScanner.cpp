@@ -88,14 +88,30 @@ QList<SqlMarker> ScanSql(const QString& sql) {
     QList<SqlMarker> out;
     const int n = sql.size();
     int i = 0;
+    int brackets = 0;     // depth of square brackets: array subscripts and slices
+    QChar lastSignificant; // the last character that is no blank, outside literals and comments
     while (i < n) {
         const int skipped = skipQuoted(sql, i);
         if (skipped != i) {
+            // A literal ends an operand; a comment is as good as a blank.
+            if (sql.at(i) == u'\'' || sql.at(i) == u'"' || sql.at(i) == u'$')
+                lastSignificant = u'\'';
             i = skipped;
             continue;
         }
         const QChar c = sql.at(i);
-        if (c == u':' || c == u'&') {
+        if (c == u'[')
+            ++brackets;
+        else if (c == u']' && brackets > 0)
+            --brackets;
+        // Inside brackets a colon behind an operand separates the bounds of a slice
+        // ("a[0:n - 1]"); one that opens a bound is a parameter ("a[:i]").
+        const bool sliceColon = c == u':' && brackets > 0 &&
+                                (isIdentChar(lastSignificant) || lastSignificant == u')' ||
+                                 lastSignificant == u']' || lastSignificant == u'\'');
+        if (!c.isSpace())
+            lastSignificant = c;
+        if ((c == u':' && !sliceColon) || c == u'&') {
             if (i + 1 < n && sql.at(i + 1) == c) { // "::" cast, "&&" operator
                 i += 2;
                 continue;
@@ -106,6 +122,7 @@ QList<SqlMarker> ScanSql(const QString& sql) {
                     ++j;
                 out.append({c == u':' ? SqlMarker::Param : SqlMarker::Macro, i, j - i,
                             sql.mid(i + 1, j - i - 1)});
+                lastSignificant = sql.at(j - 1); // a parameter is an operand
                 i = j;
                 continue;
             }

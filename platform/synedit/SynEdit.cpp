@@ -54,6 +54,13 @@ void TSynEdit::DeleteLastChar() {
     SendScintilla(SCI_DELETEBACK);
 }
 
+bool TSynEdit::ProposalOpen() const {
+    for (const auto& p : m_proposals)
+        if (p && p->Visible())
+            return true;
+    return false;
+}
+
 void TSynEdit::keyPressEvent(QKeyEvent* e) {
     const QList<QPointer<TSynCompletionProposal>> proposals = m_proposals;
     for (const auto& p : proposals)

@@ -34,6 +34,8 @@ public:
     // Pop-ups that open on this editor by their shortcut or trigger characters.
     void AddProposal(TSynCompletionProposal* proposal);
     void RemoveProposal(TSynCompletionProposal* proposal);
+    // Whether one of them is open: it takes the keys before anything else.
+    bool ProposalOpen() const;
 
     bool WantTabs() const { return m_wantTabs; }
     void SetWantTabs(bool want) { m_wantTabs = want; }

@@ -101,7 +101,7 @@ QString TRecNoParams::ParamsSql() {
         "  g.reg_paramtype, g.reg_visible, g.reg_default, k.insert_by, k.insert_date,\n"
         "  k.modified_by, k.modified_date\n"
         "FROM recnokeyword k\n"
-        "JOIN recnogroup g ON g.reg_pname = k.r_reg_pname\n"
+        "LEFT JOIN recnogroup g ON g.reg_pname = k.r_reg_pname\n"
         "WHERE k.r_tablename = :tablename AND k.r_dbrid = :dbrid\n"
         "  AND (g.reg_formclass IS NULL OR g.reg_formclass = :formclass)\n"
         "ORDER BY g.reg_gruppe, g.reg_pos, k.r_id");

@@ -2,7 +2,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPainter>
+#include <QToolButton>
 #include <QColorDialog>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -20,13 +24,11 @@ namespace {
 class DefaultFontColorDialogs final : public FontColorDialogs {
 public:
     bool ChooseFont(QFont& font, QColor& color, QWidget* parent) override {
-        bool ok = false;
-        const QFont chosen = QFontDialog::getFont(&ok, font, parent, QStringLiteral("Schriftart"));
-        if (!ok)
+        TFontColorDialog dialog(font, color, parent);
+        if (dialog.exec() != QDialog::Accepted)
             return false;
-        font = chosen;
-        // Qt's font dialog has no colour; the colour stays the selection's.
-        Q_UNUSED(color);
+        font = dialog.SelectedFont();
+        color = dialog.SelectedColor();
         return true;
     }
     bool ChooseColor(QColor& color, QWidget* parent) override {
@@ -41,12 +43,94 @@ public:
 
 FontColorDialogs* g_fontColor = nullptr;
 
+// The font dialog finds a font's style by its name in the application's language ("Fett"),
+// while the font files name it in theirs ("Bold"): the style is named as the files name it.
+QFont WithStyleName(const QFont& font) {
+    if (!font.styleName().isEmpty())
+        return font;
+    const int size = font.pointSize() > 0 ? font.pointSize() : 12;
+    const int stretch = font.stretch() == QFont::AnyStretch ? QFont::Unstretched : font.stretch();
+    for (const QString& style : QFontDatabase::styles(font.family())) {
+        const QFont candidate = QFontDatabase::font(font.family(), style, size);
+        if (candidate.weight() == font.weight() && candidate.italic() == font.italic() &&
+            (candidate.stretch() == stretch || candidate.stretch() == QFont::AnyStretch)) {
+            QFont named = font;
+            named.setStyleName(style);
+            return named;
+        }
+    }
+    return font;
+}
+
 void Describe(QWidget* w, const QString& name) {
     w->setAccessibleName(name);
     w->setToolTip(name);
 }
 
 } // namespace
+
+TFontColorDialog::TFontColorDialog(const QFont& font, const QColor& color, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("FontColorDialog"));
+    setWindowTitle(QStringLiteral("Schriftart"));
+    auto* box = new QVBoxLayout(this);
+    // The desktop's font dialog, embedded: its own buttons give way to this dialog's.
+    FontDialog = new QFontDialog(WithStyleName(font), this);
+    FontDialog->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+    FontDialog->setWindowFlags(Qt::Widget);
+    FontDialog->setVisible(true);
+    box->addWidget(FontDialog);
+    connect(FontDialog, &QDialog::rejected, this, &QDialog::reject); // Esc inside it
+
+    auto* row = new QHBoxLayout;
+    auto* label = new QLabel(QStringLiteral("Schrift&farbe:"), this);
+    ColorButton = new QToolButton(this);
+    ColorButton->setObjectName(QStringLiteral("ColorButton"));
+    ColorButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    Describe(ColorButton, QStringLiteral("Schriftfarbe"));
+    label->setBuddy(ColorButton);
+    AutoColorButton = new QToolButton(this);
+    AutoColorButton->setObjectName(QStringLiteral("AutoColorButton"));
+    AutoColorButton->setText(QStringLiteral("&Automatisch"));
+    Describe(AutoColorButton, QStringLiteral("Automatische Schriftfarbe"));
+    row->addWidget(label);
+    row->addWidget(ColorButton);
+    row->addWidget(AutoColorButton);
+    row->addStretch(1);
+    box->addLayout(row);
+    connect(ColorButton, &QToolButton::clicked, this, [this] {
+        QColor c = m_color;
+        if (FontColorDialogs::Instance().ChooseColor(c, this))
+            SetSelectedColor(c);
+    });
+    connect(AutoColorButton, &QToolButton::clicked, this, [this] { SetSelectedColor(QColor()); });
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->setObjectName(QStringLiteral("Buttons"));
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbrechen"));
+    for (QAbstractButton* b : buttons->buttons())
+        Describe(b, b->text());
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    box->addWidget(buttons);
+    SetSelectedColor(color);
+}
+
+QFont TFontColorDialog::SelectedFont() const { return FontDialog->currentFont(); }
+
+void TFontColorDialog::SetSelectedColor(const QColor& color) {
+    m_color = color;
+    QPixmap swatch(16, 16);
+    swatch.fill(color.isValid() ? color : QColor(Qt::transparent));
+    QPainter p(&swatch);
+    p.setPen(Qt::gray);
+    p.drawRect(0, 0, 15, 15);
+    p.end();
+    ColorButton->setIcon(QIcon(swatch));
+    ColorButton->setText(color.isValid() ? color.name().toUpper() : QStringLiteral("Automatisch"));
+    AutoColorButton->setEnabled(color.isValid());
+}
 
 FontColorDialogs& FontColorDialogs::Instance() {
     static DefaultFontColorDialogs fallback;

@@ -13,6 +13,8 @@
 #include <functional>
 
 class QCheckBox;
+class QFontDialog;
+class QToolButton;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -29,6 +31,25 @@ public:
 
     static FontColorDialogs& Instance();
     static FontColorDialogs* SetInstance(FontColorDialogs* dialogs);
+};
+
+// The font dialog of the default service: the desktop's font choice with the text colour below
+// it, automatic (an invalid colour) or one picked through the service's colour dialog.
+class TFontColorDialog final : public QDialog {
+    Q_OBJECT
+public:
+    TFontColorDialog(const QFont& font, const QColor& color, QWidget* parent = nullptr);
+
+    QFont SelectedFont() const;
+    QColor SelectedColor() const { return m_color; }
+    void SetSelectedColor(const QColor& color);
+
+    QFontDialog* FontDialog;
+    QToolButton* ColorButton;     // opens the colour dialog
+    QToolButton* AutoColorButton; // back to the automatic colour
+
+private:
+    QColor m_color;
 };
 
 enum TFindOption {

@@ -40,3 +40,13 @@ TEST(SqlScanner, MacrosExpandButNotInsideQuotesOrDoubleAmpersand) {
 TEST(SqlScanner, UmlautsInParameterNames) {
     EXPECT_EQ(params(QStringLiteral("SELECT :Größe")), QStringList{QStringLiteral("Größe")});
 }
+
+TEST(SqlScanner, AColonBehindAnOperandInBracketsIsASlice) {
+    EXPECT_TRUE(params(QStringLiteral("SELECT (proargtypes::oid[])[0:pronargs - 1] FROM pg_proc"))
+                    .isEmpty());
+    EXPECT_TRUE(params(QStringLiteral("SELECT a[lo : hi], a[f(x):n], a[b[1]:n], a['1':n]")).isEmpty());
+    // A parameter opens a bound or stands behind an operator; outside brackets nothing changes.
+    EXPECT_EQ(params(QStringLiteral("SELECT a[:i], a[1::int + :j], a[:lo:hi] FROM t WHERE x = :k")),
+              (QStringList{QStringLiteral("i"), QStringLiteral("j"), QStringLiteral("lo"),
+                           QStringLiteral("k")}));
+}

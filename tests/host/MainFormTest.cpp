@@ -1,4 +1,9 @@
 #include "TFormAdress.h"
+#include "TFormStandardSql.h"
+#include "TFormAbfrage.h"
+#include "TVoskDBNavigator.h"
+#include "UFrameSQLEditor.h"
+#include "UVoskSQLMemo.h"
 #include "TMainForm.h"
 #include "UHostModules.h"
 #include "UHostPackages.h"
@@ -22,6 +27,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -185,6 +191,73 @@ TEST_F(MainFormTest, AddressModuleReopenedOnItsParameterPageShowsTheParameters) 
         delete f.data();
     }
     TestDatabase::Exec(QStringLiteral("DELETE FROM lastval; DELETE FROM adressen"));
+    UHostModules::Unregister();
+    Rtl::Package::Get(QStringLiteral("hadrel")).Finalize();
+}
+
+TEST_F(MainFormTest, SqlModuleStartsInItsEditorAndItsToolWindowLeavesTheKeysThere) {
+    Rtl::Package::Get(QStringLiteral("hadrel")).Initialize();
+    testsupport::TempRegistry registry;
+    testsupport::DialogAnswerer answers;
+    UHostModules::Register();
+    {
+        TMainForm main;
+        main.show();
+        QPointer<TFormStandardSql> f = TFormStandardSql::Open();
+        QApplication::processEvents();
+        ASSERT_TRUE(f);
+        EXPECT_EQ(QApplication::focusWidget(), f->MemoSql);
+        f->DoFocusTimer(nullptr); // the tool window comes up beside the module
+        QApplication::processEvents();
+        ASSERT_TRUE(f->ToolForm && f->ToolForm->isVisible());
+        // Keys typed now go to the SQL, wherever the window system put the activation; a blank
+        // does not close the module.
+        ASSERT_EQ(main.KeyTarget(), f->MemoSql);
+        QTest::keyClick(main.KeyTarget(), Qt::Key_Space);
+        QApplication::processEvents();
+        ASSERT_TRUE(f);
+        EXPECT_TRUE(f->isVisible());
+        f->DataStandardSql->Cancel();
+        f->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        delete f.data();
+    }
+    UHostModules::Unregister();
+    Rtl::Package::Get(QStringLiteral("hadrel")).Finalize();
+}
+
+TEST_F(MainFormTest, QueryModuleShowsTheRowsOfItsTextAndNeverChangesData) {
+    Rtl::Package::Get(QStringLiteral("hadrel")).Initialize();
+    TestDatabase::Exec(QStringLiteral("INSERT INTO adressen (name, ort) VALUES ('Erste', 'Ulm'), "
+                                      "('Zweite', 'Köln')"));
+    testsupport::TempRegistry registry;
+    testsupport::DialogAnswerer answers;
+    UHostModules::Register();
+    {
+        QPointer<TFormAbfrage> f = TFormAbfrage::Open();
+        QApplication::processEvents();
+        ASSERT_TRUE(f);
+        EXPECT_EQ(f->DataAbfrage->RecordCount(), 2);
+        EXPECT_EQ(f->DataAbfrage->FieldCount(), 6); // the columns the text names
+
+        // Another text, read on the next refresh.
+        f->FrameSQLEditor->SQLMemo->setText(
+            QStringLiteral("SELECT ort FROM adressen WHERE name = 'Zweite'"));
+        f->TopLabel->DBN1->BtnClick(nbRefresh);
+        ASSERT_EQ(f->DataAbfrage->RecordCount(), 1);
+        EXPECT_EQ(f->DataAbfrage->FieldByName(QStringLiteral("ort")).AsString(), QStringLiteral("Köln"));
+
+        // A text that would change data is refused by the server and changes nothing.
+        f->FrameSQLEditor->SQLMemo->setText(QStringLiteral("DELETE FROM adressen RETURNING name"));
+        EXPECT_ANY_THROW(f->TopLabel->DBN1->BtnClick(nbRefresh));
+        EXPECT_EQ(TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM adressen")),
+                  QStringLiteral("2"));
+        EXPECT_FALSE(DM1()->Database().InTransaction());
+        f->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        delete f.data();
+    }
+    TestDatabase::Exec(QStringLiteral("DELETE FROM adressen"));
     UHostModules::Unregister();
     Rtl::Package::Get(QStringLiteral("hadrel")).Finalize();
 }

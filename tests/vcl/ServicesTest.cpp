@@ -1,4 +1,5 @@
 #include "DialogAnswerer.h"
+#include "Vcl.Dialogs.h"
 #include "Vcl.Hourglass.h"
 #include "Vcl.Services.h"
 
@@ -10,7 +11,9 @@
 #include <QElapsedTimer>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QFontDialog>
 #include <QMessageBox>
+#include <QToolButton>
 #include <QPushButton>
 #include <QTimer>
 
@@ -183,6 +186,74 @@ TEST(Services, DefaultQuestionIsAMessageBoxWithTheAskedButtons) {
     EXPECT_EQ(Vcl::Ask(Vcl::mtWarning, {}, QStringLiteral("Alle ersetzen?"),
                        Vcl::mbAll | Vcl::mbCancel),
               Vcl::mrAll);
+}
+
+namespace {
+// Answers the colour dialog; the font dialog stays the real one.
+class ColourAnswer final : public Vcl::FontColorDialogs {
+public:
+    explicit ColourAnswer(QColor answer) : m_answer(answer) {
+        m_old = SetInstance(nullptr);
+        m_default = &Instance();
+        SetInstance(this);
+    }
+    ~ColourAnswer() override { SetInstance(m_old); }
+    bool ChooseFont(QFont& font, QColor& color, QWidget* parent) override {
+        return m_default->ChooseFont(font, color, parent);
+    }
+    bool ChooseColor(QColor& color, QWidget*) override {
+        asked << color;
+        color = m_answer;
+        return true;
+    }
+    QList<QColor> asked;
+
+private:
+    QColor m_answer;
+    Vcl::FontColorDialogs* m_old;
+    Vcl::FontColorDialogs* m_default;
+};
+} // namespace
+
+TEST(Services, FontDialogStartsWithFontAndColourAndGivesBothBack) {
+    ColourAnswer colours(QColor(0x12, 0x34, 0x56));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSize(14);
+    font.setBold(true);
+    QColor color(Qt::red);
+    // Driven from inside the dialog's own event loop, as a user would.
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<Vcl::TFontColorDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->SelectedFont().pointSize(), 14);
+        EXPECT_TRUE(d->SelectedFont().bold()) << d->SelectedFont().toString().toStdString() << " / " << font.toString().toStdString();
+        EXPECT_EQ(d->ColorButton->text(), QStringLiteral("#FF0000"));
+        EXPECT_FALSE(d->ColorButton->accessibleName().isEmpty());
+        d->AutoColorButton->click();
+        EXPECT_FALSE(d->SelectedColor().isValid());
+        EXPECT_EQ(d->ColorButton->text(), QStringLiteral("Automatisch"));
+        EXPECT_FALSE(d->AutoColorButton->isEnabled());
+        d->ColorButton->click(); // the colour dialog starts from "automatic"
+        QFont bigger = d->SelectedFont();
+        bigger.setPointSize(20);
+        d->FontDialog->setCurrentFont(bigger);
+        d->accept();
+    });
+    ASSERT_TRUE(Vcl::FontColorDialogs::Instance().ChooseFont(font, color, nullptr));
+    EXPECT_EQ(colours.asked, QList<QColor>{QColor()});
+    EXPECT_EQ(color, QColor(0x12, 0x34, 0x56));
+    EXPECT_EQ(font.pointSize(), 20);
+    EXPECT_TRUE(font.bold());
+
+    // Cancelled, nothing changes.
+    QTimer::singleShot(0, [] {
+        auto* d = qobject_cast<Vcl::TFontColorDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        d->AutoColorButton->click();
+        d->reject();
+    });
+    EXPECT_FALSE(Vcl::FontColorDialogs::Instance().ChooseFont(font, color, nullptr));
+    EXPECT_EQ(color, QColor(0x12, 0x34, 0x56));
 }
 
 TEST(Shell, RunGivesTheExitCodeOfAQuickProgramAndLetsASlowOneGoOn) {

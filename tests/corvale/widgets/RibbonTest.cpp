@@ -115,6 +115,21 @@ TEST(RibbonTest, ButtonsFollowTheirActionsAndControlsTheirLabels) {
     EXPECT_EQ(size->accessibleName(), QStringLiteral("Schriftgröße in Punkt"));
 }
 
+TEST(RibbonTest, LargeButtonsShowTheirWholeCaptionOnTwoLines) {
+    Window w;
+    QAction show(QStringLiteral("Dokument &anzeigen"));
+    QToolButton* b = w.font->AddButton(&show, TVoskRibbonGroup::Large, QStringLiteral("btView"));
+    EXPECT_EQ(b->text(), QStringLiteral("Dokument\n&anzeigen"));
+    EXPECT_EQ(b->accessibleName(), QStringLiteral("Dokument anzeigen"));
+    // The button is wide enough for its longer line: the style has nothing to elide.
+    QCoreApplication::processEvents();
+    EXPECT_GE(b->width(), b->fontMetrics().horizontalAdvance(QStringLiteral("anzeigen")));
+    show.setText(QStringLiteral("Extern öffnen und sperren"));
+    EXPECT_EQ(b->text(), QStringLiteral("Extern öffnen\nund sperren"));
+    show.setText(QStringLiteral("Scannen"));
+    EXPECT_EQ(b->text(), QStringLiteral("Scannen"));
+}
+
 TEST(RibbonTest, SmallItemsStackThreeToAColumnLargeOnesTakeTheHeight) {
     Window w;
     TVoskRibbonGroup* g = w.start->AddGroup(QStringLiteral("tbEdit"), QStringLiteral("Bearbeiten"));

@@ -7,10 +7,13 @@
 #include <FrameDBNavigate.h>
 #include <TVoskDBGrid2.h>
 #include <TVoskDBNavigator.h>
+#include <TVoskPopupMenu.h>
 #include <UFrameDataset.h>
 #include <VoskExceptions.h>
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 
 #include <gtest/gtest.h>
@@ -157,6 +160,24 @@ TEST_F(DatasetFrameTest, ReadOnlyAndTheNavigatorTypesShowWhatTheySay) {
     m_frame->SetReadOnly(false);
     EXPECT_TRUE(m_frame->DBNav->BtInsert());
     EXPECT_NE(m_frame->DBGrid->editTriggers(), QAbstractItemView::NoEditTriggers);
+}
+
+TEST_F(DatasetFrameTest, TheGridOpensTheFramesPopupMenu) {
+    m_class->Open();
+    m_frame->FSetDataSource(m_source);
+    m_frame->show();
+    QWidget* viewport = m_frame->DBGrid->viewport();
+    const QPoint at = m_frame->DBGrid->visualRect(m_frame->DBGrid->model()->index(1, 1)).center();
+    const auto rightClick = [&] {
+        QContextMenuEvent e(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &e);
+    };
+    rightClick();
+    EXPECT_FALSE(m_frame->VoskPopupMenu->isVisible()) << "nothing to offer, nothing opens";
+    m_frame->VoskPopupMenu->AddItem(QStringLiteral("Artikel öffnen"));
+    rightClick();
+    EXPECT_TRUE(m_frame->VoskPopupMenu->isVisible());
+    m_frame->VoskPopupMenu->hide();
 }
 
 TEST_F(DatasetFrameTest, TheFilterHidesRowsAndIsKeptForTheNextSource) {

@@ -53,6 +53,28 @@ TEST_F(SqlEditorFrameTest, AnErrorBehindUmlautsSelectsItsCharacterAndNamesLineAn
     EXPECT_FALSE(m_frame->BalloonHint->IsShowing());
 }
 
+TEST_F(SqlEditorFrameTest, AnErrorAtTheFirstCharacterOrBehindAnAstralCharacterIsWhereItIs) {
+    // The first character of a text of several lines.
+    m_frame->SQLMemo->setText(QStringLiteral("SELEKT 1\nFROM adressen\nWHERE true"));
+    m_answers.Expect(QStringLiteral("Zeile: 1, Zeichen: 1"), Vcl::mrOk);
+    m_frame->moSyntaxPruefung->trigger();
+    ASSERT_EQ(m_answers.Questions().size(), 1u);
+    EXPECT_EQ(lastQuestion().text, QStringLiteral("Fehler bei Syntaxprüfung:\nZeile: 1, Zeichen: 1"));
+    EXPECT_EQ(m_frame->SQLMemo->selectedText(), QStringLiteral("S"));
+
+    // A character outside the BMP before the error counts as one.
+    m_frame->SQLMemo->setText(QStringLiteral("SELECT 1;\nSELECT '\U0001F600' ,, 1"));
+    m_answers.Expect(QStringLiteral("Zeile: 2, Zeichen: 13"), Vcl::mrOk);
+    m_frame->moSyntaxPruefung->trigger();
+    ASSERT_EQ(m_answers.Questions().size(), 2u);
+    EXPECT_EQ(lastQuestion().text, QStringLiteral("Fehler bei Syntaxprüfung:\nZeile: 2, Zeichen: 13"));
+    EXPECT_EQ(m_frame->SQLMemo->selectedText(), QStringLiteral(","));
+    int lf = 0, xf = 0, lt = 0, xt = 0;
+    m_frame->SQLMemo->getSelection(&lf, &xf, &lt, &xt);
+    EXPECT_EQ(lf, 1);
+    EXPECT_EQ(xf, 12);
+}
+
 TEST_F(SqlEditorFrameTest, ACorrectStatementShowsTheBalloonAndIsNotRun) {
     TestDatabase::Exec(QStringLiteral("CREATE TABLE IF NOT EXISTS sqlframe_probe (n int); "
                                       "DELETE FROM sqlframe_probe; "
@@ -110,21 +132,17 @@ TEST_F(SqlEditorFrameTest, ADropInsertsTheDraggedTextElseTheClipboardsAndSelects
     EXPECT_EQ(m_frame->SQLMemo->text(), QStringLiteral("SELECT name, ort FROM adressen"));
     EXPECT_EQ(m_frame->SQLMemo->selectedText(), QStringLiteral("name, ort"));
 
-    // A drag without text of its own (the own drag sources leave theirs on the clipboard).
+    // A drag without text is refused and a drop of it inserts nothing, whatever the clipboard
+    // holds.
     m_frame->SQLMemo->setText(QStringLiteral("SELECT  FROM adressen"));
     QMimeData bare;
-    QDragEnterEvent enter2(at, Qt::CopyAction, &bare, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m_frame->SQLMemo->viewport(), &enter2);
-    EXPECT_TRUE(enter2.isAccepted());
-    QDropEvent drop2(QPointF(at), Qt::CopyAction, &bare, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m_frame->SQLMemo->viewport(), &drop2);
-    EXPECT_EQ(m_frame->SQLMemo->text(), QStringLiteral("SELECT clipboard_text FROM adressen"));
-
-    // Nothing to insert: the drag is refused.
-    m_answers.SetText(QString());
+    bare.setData(QStringLiteral("application/octet-stream"), QByteArray("\x01\x02"));
     QDragEnterEvent refused(at, Qt::CopyAction, &bare, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(m_frame->SQLMemo->viewport(), &refused);
     EXPECT_FALSE(refused.isAccepted());
+    QDropEvent drop2(QPointF(at), Qt::CopyAction, &bare, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_frame->SQLMemo->viewport(), &drop2);
+    EXPECT_EQ(m_frame->SQLMemo->text(), QStringLiteral("SELECT  FROM adressen"));
 }
 
 TEST_F(SqlEditorFrameTest, ChangingTheTextTellsTheOwner) {

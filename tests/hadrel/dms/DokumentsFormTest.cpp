@@ -481,6 +481,24 @@ TEST_F(DokumentsFormTest, TheStatusColumnDrawsItsIconsAndARedBarWhenTheyOverflow
     EXPECT_FALSE(redAtRightEdge(140));
 }
 
+TEST_F(DokumentsFormTest, ANewRevisionElsewhereIsFollowedToItsNewId) {
+    const int first = addFile("Version 1", QStringLiteral("plan.pdf"), QStringLiteral("RE"),
+                              QStringLiteral("belege"));
+    TFormDokments* f = open();
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(first)));
+    f->RibbonDokumentMain->SetActiveTab(f->RibbonTabOptions);
+    // A viewer stores a new revision through the window's document: the row gets a new id.
+    QBuffer b;
+    b.setData("Version 2");
+    b.open(QIODevice::ReadOnly);
+    const int second = f->Dokument1()->CreateNewRevision(b, 0, QStringLiteral("image"));
+    f->SperrDokuAction(f, nullptr, UModulFormSeams::atNodeChange);
+    EXPECT_EQ(f->GetNodeId(), QString::number(second));
+    EXPECT_FALSE(f->FindNode(QString::number(first))); // the old one is hidden now
+    EXPECT_EQ(f->RibbonDokumentMain->ActiveTab(), f->RibbonTabOptions);
+    EXPECT_TRUE(f->lbDokuStates->text().contains(QStringLiteral("Revisionen vorhanden")));
+}
+
 TEST(PrintersTest, AFileGoesToTheNamedPrinterAndARefusalSaysWhy) {
     QTemporaryDir bin;
     const QString log = bin.filePath(QStringLiteral("args"));

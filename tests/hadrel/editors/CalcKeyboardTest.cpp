@@ -95,6 +95,15 @@ TEST_F(CalcTest, EnterShowsTheResultThenWritesItAndCloses) {
     Key(TVoskCalc::FCalcEdit, Qt::Key_T, QStringLiteral("\x14"), Qt::ControlModifier);
     EXPECT_FALSE(TVoskCalc::IsVisible());
     EXPECT_EQ(h.edit->text(), QStringLiteral("15"));
+
+    // An error is shown, never written: the field keeps its value.
+    TVoskCalc::Open(h.edit);
+    Keys(QStringLiteral("5/0"));
+    Key(TVoskCalc::FCalcEdit, Qt::Key_Return, QStringLiteral("\r"));
+    EXPECT_EQ(TVoskCalc::FCalcEdit->text(), QStringLiteral("Division durch 0"));
+    Key(TVoskCalc::FCalcEdit, Qt::Key_Return, QStringLiteral("\r"));
+    EXPECT_FALSE(TVoskCalc::IsVisible());
+    EXPECT_EQ(h.edit->text(), QStringLiteral("15"));
 }
 
 TEST_F(CalcTest, EscClearsFirstAndClosesWithoutWritingSecond) {

@@ -142,6 +142,28 @@ TEST_F(MemoFormTest, ConfirmingWithoutChangeKeepsTheBytesAndReportsNoChange) {
                                         false));
     EXPECT_EQ(rtf, foreign);
 
+    // A code page the reader does not know is named, and the bytes stay as they came.
+    const QByteArray unknownPage = "{\\rtf1\\ansi\\ansicpg12345 caf\\'e9\\par}";
+    QString odd = QString::fromLatin1(unknownPage);
+    QString oddTxt;
+    MemoUser named([](TMemoFormEx* f) {
+        EXPECT_TRUE(f->StatusHinweis->text().contains(QStringLiteral("Codepage 12345")))
+            << f->StatusHinweis->text().toStdString();
+        return Ok(f);
+    });
+    TMemoFormEx::_EditText(QStringLiteral("Notiz"), oddTxt, odd, false, true, QChar(0), 0, false);
+    EXPECT_EQ(odd, QString::fromLatin1(unknownPage));
+    EXPECT_EQ(oddTxt, QStringLiteral("café"));
+
+    // RTF handed over in txt alone comes back unchanged in txt and as the RTF.
+    QString inTxt = foreign;
+    QString noRtf;
+    MemoUser same([](TMemoFormEx* f) { return Ok(f); });
+    EXPECT_FALSE(TMemoFormEx::_EditText(QStringLiteral("Notiz"), inTxt, noRtf, false, true,
+                                        QChar(0), 0, false));
+    EXPECT_EQ(inTxt, foreign);
+    EXPECT_EQ(noRtf, foreign);
+
     // An edit undone again is no change either; an added character is one.
     QString plain = QStringLiteral("Text");
     QString none;

@@ -7,6 +7,7 @@
 
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QImage>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -29,6 +30,26 @@ std::vector<Frag> Fragments(const QTextBlock& b) {
 }
 
 QTextBlock Block(const QTextDocument& d, int n) { return d.findBlockByNumber(n); }
+
+constexpr int ListStart = QTextFormat::UserProperty + 0x51;
+
+// Paragraph by paragraph: in a list or not, its kind, start, number and a suffix that was set.
+void ExpectSameLists(const QTextDocument& doc, const QTextDocument& back) {
+    ASSERT_EQ(back.blockCount(), doc.blockCount());
+    for (int i = 0; i < doc.blockCount(); ++i) {
+        QTextList* a = Block(doc, i).textList();
+        QTextList* b = Block(back, i).textList();
+        ASSERT_EQ(a == nullptr, b == nullptr) << i;
+        if (!a)
+            continue;
+        EXPECT_EQ(a->format().style(), b->format().style()) << i;
+        EXPECT_EQ(a->itemNumber(Block(doc, i)), b->itemNumber(Block(back, i))) << i;
+        EXPECT_EQ(a->format().property(ListStart), b->format().property(ListStart)) << i;
+        if (a->format().style() != QTextListFormat::ListDisc &&
+            a->format().hasProperty(QTextFormat::ListNumberSuffix))
+            EXPECT_EQ(a->format().numberSuffix(), b->format().numberSuffix()) << i;
+    }
+}
 
 QByteArray Hex(const QByteArray& b) { return b.toHex(); }
 
@@ -170,7 +191,7 @@ TEST(RtfRoundTrip, ListsKeepKindNumberingAndStart) {
         QTextListFormat lf;
         lf.setStyle(k.style);
         if (k.start != 1)
-            lf.setProperty(QTextFormat::UserProperty + 0x51, k.start);
+            lf.setProperty(ListStart, k.start);
         QTextList* list = c.createList(lf);
         c.insertText(QStringLiteral("eins"));
         c.insertBlock();
@@ -183,19 +204,158 @@ TEST(RtfRoundTrip, ListsKeepKindNumberingAndStart) {
     EXPECT_TRUE(rtf.contains("\\pnstart3\\pndec")) << rtf.constData();
     QTextDocument back;
     Rtf::Read(rtf, &back);
-    ASSERT_EQ(back.blockCount(), doc.blockCount());
-    for (int i = 0; i < doc.blockCount(); ++i) {
-        QTextList* a = Block(doc, i).textList();
-        QTextList* b = Block(back, i).textList();
-        ASSERT_EQ(a == nullptr, b == nullptr) << i;
-        if (!a)
-            continue;
-        EXPECT_EQ(a->format().style(), b->format().style()) << i;
-        EXPECT_EQ(a->itemNumber(Block(doc, i)), b->itemNumber(Block(back, i))) << i;
-        EXPECT_EQ(a->format().property(QTextFormat::UserProperty + 0x51),
-                  b->format().property(QTextFormat::UserProperty + 0x51));
-    }
+    ExpectSameLists(doc, back);
     EXPECT_EQ(back.toPlainText(), doc.toPlainText());
+}
+
+TEST(RtfRoundTrip, ListsAlsoGoIntoTheListTableForOtherPrograms) {
+    QTextDocument doc;
+    QTextCursor c(&doc);
+    c.insertText(QStringLiteral("Vorher"));
+    const struct {
+        QTextListFormat::Style style;
+        int start;
+        const char* suffix;
+    } kinds[] = {{QTextListFormat::ListLowerRoman, 4, "."},
+                 {QTextListFormat::ListUpperAlpha, 1, ")"},
+                 {QTextListFormat::ListDisc, 1, ""}};
+    for (const auto& k : kinds) {
+        c.insertBlock();
+        QTextListFormat lf;
+        lf.setStyle(k.style);
+        lf.setNumberSuffix(QString::fromLatin1(k.suffix));
+        if (k.start != 1)
+            lf.setProperty(ListStart, k.start);
+        c.createList(lf);
+        c.insertText(QStringLiteral("Punkt"));
+        c.insertBlock(QTextBlockFormat());
+        c.insertText(QStringLiteral("Zwischentext"));
+    }
+    const QByteArray rtf = Rtf::Write(&doc);
+    EXPECT_TRUE(rtf.contains("\\levelnfc2\\levelnfcn2")) << rtf.constData();
+    EXPECT_TRUE(rtf.contains("\\levelstartat4")) << rtf.constData();
+    EXPECT_TRUE(rtf.contains("{\\leveltext\\'02\\'00);}")) << rtf.constData();
+    EXPECT_TRUE(rtf.contains("\\levelnfc23")) << rtf.constData();
+    EXPECT_TRUE(rtf.contains("\\ls3\\ilvl0")) << rtf.constData();
+    EXPECT_TRUE(rtf.contains("\\pnlcrm")) << "the old numbering stays for older readers";
+
+    // A reader that takes the list table alone finds kind, start and suffix of every list.
+    const QByteArray tablesOnly = QString::fromLatin1(rtf)
+                     .remove(QRegularExpression(QStringLiteral(R"(\{\\\*\\pn[^{}]*(\{[^{}]*\})?\})")))
+                     .toLatin1();
+    ASSERT_FALSE(tablesOnly.contains("\\pnlcrm"));
+    QTextDocument back;
+    Rtf::Read(tablesOnly, &back);
+    ExpectSameLists(doc, back);
+}
+
+TEST(RtfCodePages, EastAsianTextIsDecodedAndWrittenBackAsUnicode) {
+    const QByteArray in =
+        "{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fnil\\fcharset128 \\'82\\'6c\\'82\\'72 "
+        "\\'96\\'be\\'92\\'a9;}{\\f1\\fnil\\fcharset129 Gulim;}{\\f2\\fnil\\fcharset134 SimSun;}"
+        "{\\f3\\fnil\\fcharset136 MingLiU;}{\\f4\\fnil\\fcharset0 Arial;}}"
+        "\\f0 \\'82\\'a0\\'82\\'a2\\'95\\'5c \\f1 \\'c7\\'d1 \\f2 \\'d6\\'d0\\'ce\\'c4 "
+        "\\f3 \\'a4\\'a4\\'a4\\'e5 \\f4 caf\\'e9\\par}";
+    QTextDocument doc;
+    const Rtf::ReadResult r = Rtf::Read(in, &doc);
+    EXPECT_FALSE(r.Skipped()) << r.problems.join(QStringLiteral("; ")).toStdString();
+    const QString text = QStringLiteral("あい表 한 中文 中文 café");
+    EXPECT_EQ(doc.toPlainText(), text);
+    EXPECT_EQ(Fragments(Block(doc, 0))[0].format.fontFamilies().toStringList().value(0),
+              QStringLiteral("ＭＳ 明朝"));
+
+    // Written as Unicode escapes in 7-bit RTF: read again, and by any reader, it is the same.
+    const QByteArray out = Rtf::Write(&doc);
+    for (char ch : out)
+        ASSERT_LT(uchar(ch), 0x80);
+    EXPECT_TRUE(out.contains("\\u12354?")) << out.constData();
+    QTextDocument back;
+    Rtf::Read(out, &back);
+    EXPECT_EQ(back.toPlainText(), text);
+
+    // The document's code page for text without a font of its own, raw bytes included.
+    QTextDocument raw;
+    Rtf::Read("{\\rtf1\\ansi\\ansicpg936 \\'d6\\'d0\xce\xc4}", &raw);
+    EXPECT_EQ(raw.toPlainText(), QStringLiteral("中文"));
+
+    // A code page nobody knows: shown as 1252, and said so.
+    QTextDocument unknown;
+    const Rtf::ReadResult u = Rtf::Read("{\\rtf1\\ansi\\ansicpg12345 caf\\'e9}", &unknown);
+    EXPECT_EQ(unknown.toPlainText(), QStringLiteral("café"));
+    EXPECT_TRUE(u.Skipped());
+    EXPECT_TRUE(u.problems.join(u' ').contains(QStringLiteral("12345")));
+}
+
+TEST(RtfSamples, OfficeSuiteDocumentsKeepShapesFieldsHighlightsAndListSuffixes) {
+    QByteArray png;
+    QBuffer pb(&png);
+    pb.open(QIODevice::WriteOnly);
+    TestImage().save(&pb, "PNG");
+    // The way an office suite writes a picture: as the shape's picture, with a fall-back result.
+    const QByteArray shapes =
+        "{\\rtf1\\ansi{\\colortbl;\\red255\\green255\\blue0;}"
+        "vor {\\shp{\\*\\shpinst\\shpleft0\\shptop0{\\sp{\\sn shapeType}{\\sv 75}}"
+        "{\\sp{\\sn pib}{\\sv {\\pict{\\*\\picprop{\\sp{\\sn wzName}{\\sv Bild 1}}}"
+        "\\pngblip\\picw5\\pich3 " + Hex(png) + "}}}}"
+        "{\\shprslt{\\*\\do\\dobxcolumn\\dodhgt8193}{\\pict\\wmetafile8 0100}}} nach\\par"
+        "{\\shp{\\*\\shpinst{\\sp{\\sn shapeType}{\\sv 202}}"
+        "{\\shptxt \\pard Rahmentext\\par}}}"
+        "{\\field{\\*\\fldinst {\\lang1031 MACROBUTTON  NoMacro [Name eingeben]}}{\\fldrslt }}"
+        " {\\chcbpat1 gelb}\\par"
+        "{\\*\\listtable{\\list{\\listlevel\\levelnfc2\\levelstartat3{\\leveltext\\'02\\'00);}"
+        "{\\levelnumbers\\'01;}}\\listid5}}"
+        "{\\*\\listoverridetable{\\listoverride\\listid5\\listoverridecount0\\ls2}}"
+        "\\pard\\ls2 eins\\par}";
+    QTextDocument doc;
+    const Rtf::ReadResult r = Rtf::Read(shapes, &doc);
+    EXPECT_FALSE(r.Skipped()) << r.problems.join(QStringLiteral("; ")).toStdString();
+    ExpectSamePixels(FirstImage(doc), TestImage());
+    EXPECT_EQ(doc.toPlainText(),
+              QStringLiteral("vor \uFFFC nach\nRahmentext\n[Name eingeben] gelb\neins"));
+    const std::vector<Frag> line = Fragments(Block(doc, 2));
+    EXPECT_EQ(line.back().text, QStringLiteral("gelb"));
+    EXPECT_EQ(line.back().format.background().color(), QColor(255, 255, 0));
+    QTextList* list = Block(doc, 3).textList();
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->format().style(), QTextListFormat::ListLowerRoman);
+    EXPECT_EQ(list->format().numberSuffix(), QStringLiteral(")"));
+    EXPECT_EQ(list->format().property(ListStart).toInt(), 3);
+
+    // What is still left out makes the editor warn before it saves over it.
+    for (const char* lost : {"{\\rtf1 a{\\header Kopf\\par}b}",
+                             "{\\rtf1 a{\\footnote Fu\\'df}b}",
+                             "{\\rtf1 a{\\shp{\\*\\shpinst{\\sp{\\sn shapeType}{\\sv 1}}}}b}",
+                             "{\\rtf1 sichtbar {\\v verborgen}\\v0  weiter}"}) {
+        QTextDocument d;
+        EXPECT_TRUE(Rtf::Read(lost, &d).Skipped()) << lost;
+        EXPECT_FALSE(d.toPlainText().contains(QStringLiteral("verborgen"))) << lost;
+    }
+}
+
+TEST(RtfSamples, NestedTableFallbacksAndBrokenPicturesLeaveTheRestAlone) {
+    QByteArray png;
+    QBuffer pb(&png);
+    pb.open(QIODevice::WriteOnly);
+    TestImage().save(&pb, "PNG");
+    QTextDocument nested;
+    Rtf::Read("{\\rtf1 x{\\*\\nesttableprops\\nestrow}{\\nonesttables y\\par}z\\par}", &nested);
+    EXPECT_EQ(nested.toPlainText(), QStringLiteral("xz"));
+
+    // A picture whose group holds properties without a star, and one whose \bin runs past
+    // the end: each ends at its closing brace, and the picture behind them is shown.
+    QTextDocument pictures;
+    Rtf::Read("{\\rtf1 a{\\pict\\pngblip{\\picprop{\\sp{\\sn wzName}{\\sv Bild}}}" + Hex(png) +
+                  "}b{\\pict\\pngblip\\bin99999 kaputt}c{\\pict\\pngblip " + Hex(png) + "}d}",
+              &pictures);
+    EXPECT_EQ(pictures.toPlainText(), QStringLiteral("a\uFFFCbc\uFFFCd"));
+    for (QTextBlock b = pictures.begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat())
+                ExpectSamePixels(pictures
+                                     .resource(QTextDocument::ImageResource,
+                                               QUrl(it.fragment().charFormat().toImageFormat().name()))
+                                     .value<QImage>(),
+                                 TestImage());
 }
 
 TEST(RtfPictures, PixelsSurviveEveryWayIn) {
@@ -351,7 +511,7 @@ TEST(RtfHostileInput, EndsWithTheTextReadSoFarAndNoBlowUp) {
                              " hinten}",
          QStringLiteral("vorn  hinten")},
         {"truncated", "{\\rtf1 abc {\\b fett", QStringLiteral("abc fett")},
-        {"huge \\bin", "{\\rtf1 a{\\pict\\pngblip\\bin2000000000 xyz}b}", QStringLiteral("a")},
+        {"huge \\bin", "{\\rtf1 a{\\pict\\pngblip\\bin2000000000 xyz}b}", QStringLiteral("ab")},
         {"huge picture size", "{\\rtf1 a{\\pict\\dibitmap0\\picw99999999\\pich99999999 "
                               "28000000ffffff7f}b}",
          QStringLiteral("a\uFFFCb")},

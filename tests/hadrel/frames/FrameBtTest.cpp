@@ -130,7 +130,7 @@ TEST_F(FrameBtTest, BlankSqlAndEmptyScriptCloseWithoutPython) {
     AddReport(7001, QStringLiteral("\n  SELECT * FROM adressen  \n\n"), true);
     TfrmTestReport* d = Dialog(7001);
     Ok();
-    EXPECT_EQ(d->ResultText(), QStringLiteral("  SELECT * FROM adressen"));
+    EXPECT_EQ(d->ResultText(), QStringLiteral("\n  SELECT * FROM adressen"));
     EXPECT_EQ(readFile(TFrameBt::ScriptFileName(7001)), QStringLiteral("rtf_blanksql"));
     EXPECT_EQ(d->ModalResult(), Vcl::mrOk);
     EXPECT_TRUE(FilesToDeleteOnShutdown().contains(TFrameBt::ScriptFileName(7001)));

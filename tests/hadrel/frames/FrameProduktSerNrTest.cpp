@@ -8,6 +8,7 @@
 #include <Korvexcommonvcl.h>
 #include <UHostModules.h>
 #include <TVoskBandedHeader.h>
+#include <TVoskDBNavigator.h>
 #include <TVoskPageControl2.h>
 #include <UFrameProduktSerNr.h>
 #include <VoskF2Controls.h>
@@ -188,6 +189,46 @@ TEST_F(FrameProduktSerNrTest, PanelFollowsTheDocumentAndTheGridShowsItsBands) {
     EXPECT_NE(pages->tabBar()->tabTextColor(0), plain);
     onPage->VorgabeSeriennummern_Activate(0);
     EXPECT_NE(pages->tabBar()->tabTextColor(0), QColor(0, 70, 170));
+}
+
+TEST_F(FrameProduktSerNrTest, TheNavigatorsInsertAddsAPresetSerialNumberInOneStep) {
+    const int ld = addDocument();
+    addSerial(QStringLiteral("SN-1"), {ld});
+    m_frame->VorgabeSeriennummern_Activate(ld);
+    // The module hides the preset panel: the navigator takes new rows instead.
+    m_frame->SetVisibilityVorgabePanel(false);
+    ASSERT_TRUE(m_frame->FrameDBNavSerNr->BtInsert());
+    QAction* insert = m_frame->FrameDBNavSerNr->DBNavigator1->ButtonControl(nbInsert);
+    insert->trigger();
+    TServSQL2* d = m_frame->ServSQL2ProduktSN;
+    ASSERT_TRUE(d->IsNewRecord());
+    d->FieldByName(QStringLiteral("lgs_sernr")).SetAsString(QStringLiteral(" SN-NEU "));
+    d->Post();
+    EXPECT_FALSE(d->InEdit());
+    EXPECT_EQ(d->RecordCount(), 2);
+    EXPECT_EQ(d->FieldByName(QStringLiteral("lgs_sernr")).AsString(), QStringLiteral("SN-NEU"));
+    EXPECT_TRUE(d->FieldByName(QStringLiteral("isVorgabeSN")).AsBoolean());
+    EXPECT_EQ(presets(ld), QStringLiteral("SN-1,SN-NEU"));
+    EXPECT_EQ(TestDatabase::Scalar(
+                  QStringLiteral("SELECT lgs_aknr FROM lagsernr WHERE lgs_sernr = 'SN-NEU'")),
+              QStringLiteral("T-PUMPE"));
+
+    // A number the server refuses leaves nothing behind and the typed row as it was.
+    insert->trigger();
+    d->FieldByName(QStringLiteral("lgs_sernr")).SetAsString(QString(41, u'X'));
+    EXPECT_THROW(d->Post(), EVoskException);
+    EXPECT_TRUE(d->IsNewRecord());
+    EXPECT_EQ(scalarInt(QStringLiteral("SELECT count(*) FROM lagsernr")), 2);
+    d->FieldByName(QStringLiteral("lgs_sernr")).SetAsString(QStringLiteral("  "));
+    EXPECT_THROW(d->Post(), EVoskException);
+    d->Cancel();
+
+    // A done document takes none.
+    const int done = addDocument(true);
+    m_frame->VorgabeSeriennummern_Activate(done);
+    EXPECT_TRUE(m_frame->FrameDBNavSerNr->BtInsert());
+    EXPECT_THROW(d->Append(), EVoskException);
+    EXPECT_FALSE(d->InEdit());
 }
 
 TEST_F(FrameProduktSerNrTest, UndertakeOnAnEmptyListAsksNothingAndAddsTheMemo) {

@@ -378,7 +378,14 @@ TEST_F(RecnoFramesTest, InsertAsksTheLookupWhichAddsTheParameterWithItsDefault) 
               QStringLiteral("*Bezeichnung eingeben*"));
     EXPECT_EQ(m_params->FieldByName(QStringLiteral("r_tablename")).AsString(),
               QStringLiteral("adressen"));
-    m_params->Cancel();
+    // Stored without a definition, it stays among the record's parameters.
+    m_params->FieldByName(QStringLiteral("r_descr")).SetAsString(QStringLiteral("Eigenes"));
+    m_params->FieldByName(QStringLiteral("r_value")).SetAsString(QStringLiteral("frei"));
+    m_params->Post(false);
+    m_params->Refresh(false);
+    EXPECT_EQ(m_params->RecordCount(), 3);
+    EXPECT_TRUE(m_params->Locate(QStringLiteral("r_descr"), QStringLiteral("Eigenes")));
+    EXPECT_EQ(m_params->FieldByName(QStringLiteral("r_value")).AsString(), QStringLiteral("frei"));
 }
 
 TEST_F(RecnoFramesTest, TheRecordInformationWindowGetsTheFrameThroughItsSeam) {

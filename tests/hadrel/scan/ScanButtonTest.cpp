@@ -252,9 +252,14 @@ TEST_F(ScanButtonTest, TheSystemModulesScanHandsTheDocumentsInsertDataOn) {
     m_answers.Expect(QStringLiteral("Kein Scan-Dienst geladen."), Vcl::mrOk);
     DMSys()->Scan(m_form, true, 0, 0, 0, 0, {QStringLiteral("ScanPath=Scanner")}, &doc);
 
-    FakeService();
+    // A stored scan reaches the caller through the document's events.
+    int posted = 0;
+    doc.AfterPost = [&](TVoskClass*) { ++posted; };
+    FakeService(true);
+    doc.LoadByRecord(QStringLiteral("adressen"), CurrentDbrid(), false);
     DMSys()->Scan(m_form, true, 0, 0, 0, 0,
                   {QStringLiteral("ScanPath=Scanner"), QStringLiteral("ScanSource=manuell")}, &doc);
+    EXPECT_EQ(posted, 1);
     ASSERT_EQ(m_calls.size(), 1);
     EXPECT_TRUE(m_calls[0].scannerSetup);
     EXPECT_EQ(m_calls[0].params, (QStringList{"ScanPath=Scanner", "ScanSource=manuell"}));

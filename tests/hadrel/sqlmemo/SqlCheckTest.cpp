@@ -80,6 +80,42 @@ TEST_F(SqlCheckTest, UnknownParameterTypesAreNoErrorAndTheCheckGoesOnBehindThem)
     EXPECT_EQ(m_db.RoundTrips() - before, 1);
 }
 
+TEST_F(SqlCheckTest, WhatAnEarlierStatementCreatesOrAltersIsNotCheckableBeforeRunning) {
+    // The CREATE is prepared, not run: the INSERT behind it cannot be judged, nor is it wrong.
+    const QString script = QStringLiteral("CREATE TABLE t_neu (a int);\nINSERT INTO t_neu VALUES (1)");
+    auto r = CheckSql(m_db, script);
+    EXPECT_TRUE(r.ok) << r.message.toStdString();
+    EXPECT_TRUE(r.notCheckable);
+    EXPECT_TRUE(r.message.contains(QStringLiteral("Zeile 2"))) << r.message.toStdString();
+    EXPECT_EQ(TestDatabase::Scalar(QStringLiteral("SELECT to_regclass('t_neu') IS NULL")),
+              QStringLiteral("t"));
+    for (const char* text : {"ALTER TABLE adressen ADD COLUMN neu int; SELECT neu FROM adressen",
+                             "SELECT 1 INTO t_kopie; SELECT * FROM t_kopie",
+                             "SET search_path = anderes; SELECT * FROM dort",
+                             "DO $$ BEGIN CREATE TABLE t_do (a int); END $$; SELECT a FROM t_do"}) {
+        r = CheckSql(m_db, QString::fromUtf8(text));
+        EXPECT_TRUE(r.ok && r.notCheckable) << text;
+    }
+
+    // Before any such statement, and for wrong values behind one, an error stays an error.
+    r = CheckSql(m_db, QStringLiteral("SELECT neu FROM adressen; CREATE TABLE t_neu (a int)"));
+    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.notCheckable);
+    r = CheckSql(m_db, QStringLiteral("CREATE TABLE t_neu (a int); SELECT 'abc'::int"));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.sqlState, QStringLiteral("22P02"));
+    // Plain data statements before it change no names.
+    r = CheckSql(m_db, QStringLiteral("INSERT INTO adressen (name) VALUES ('x'); SELECT neu FROM adressen"));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.sqlState, QStringLiteral("42703"));
+}
+
+TEST_F(SqlCheckTest, AColonInsideAnArraySubscriptIsASliceNotAParameter) {
+    const auto r =
+        CheckSql(m_db, QStringLiteral("SELECT (proargtypes::oid[])[0:pronargs - 1] FROM pg_proc"));
+    EXPECT_TRUE(r.ok) << r.message.toStdString();
+}
+
 TEST_F(SqlCheckTest, ALockedTableEndsTheCheckAfterItsTimeout) {
     PGconn* other = PQconnectdb("");
     ASSERT_EQ(PQstatus(other), CONNECTION_OK);

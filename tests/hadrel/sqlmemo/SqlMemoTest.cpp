@@ -238,6 +238,12 @@ TEST_F(SqlMemoTest, TheCheckRunsNothingAndAnswersWithOneOfTwoMessages) {
     m_answers.Expect(QStringLiteral("Statement fehlerhaft."), Vcl::mrOk);
     EXPECT_THROW(m_memo->CheckSQL(), EAbort);
     EXPECT_EQ(m_memo->LastCheck().position, m_memo->text().lastIndexOf(QLatin1Char('1')) + 1);
+
+    // A script that builds on its own CREATE is neither OK nor wrong before it runs.
+    m_memo->setText(QStringLiteral("CREATE TABLE t_skript (a int); INSERT INTO t_skript VALUES (1)"));
+    m_answers.Expect(QStringLiteral("erst beim Ausführen prüfen"), Vcl::mrOk);
+    m_memo->CheckSQL();
+    EXPECT_EQ(m_answers.Questions().back().kind, Vcl::mtInformation);
 }
 
 TEST_F(SqlMemoTest, InsertionsComeFromTheModalLookup) {
@@ -323,6 +329,22 @@ TEST_F(SqlMemoTest, TheDataAwareEditorEditsPostsAndResets) {
     EXPECT_EQ(memo.text(), QStringLiteral("SELECT 10"));
     EXPECT_EQ(data.FieldByName(QStringLiteral("ss_sql")).Value().toString(),
               QStringLiteral("SELECT 10"));
+    data.Cancel();
+
+    // With the completion list open, Esc closes the list and keeps the typing; the next blank is
+    // a blank, not a completion.
+    memo.SetFeatures(smfInternHighlighter | smfInternAutoComplete);
+    memo.setCursorPosition(0, 9);
+    QTest::keyClicks(&memo, QStringLiteral(" SELEC"));
+    QTest::keyClick(&memo, Qt::Key_Space, Qt::ShiftModifier);
+    ASSERT_TRUE(memo.ProposalOpen());
+    QTest::keyClick(&memo, Qt::Key_Escape);
+    EXPECT_FALSE(memo.ProposalOpen());
+    EXPECT_EQ(memo.text(), QStringLiteral("SELECT 10 SELEC"));
+    QTest::keyClick(&memo, Qt::Key_Space);
+    EXPECT_EQ(memo.text(), QStringLiteral("SELECT 10 SELEC "));
+    QTest::keyClick(&memo, Qt::Key_Escape);
+    EXPECT_EQ(memo.text(), QStringLiteral("SELECT 10"));
     data.Cancel();
 
     // The data-aware editor finds the lookups of the plain one; a paste puts the record in edit.
