@@ -3,24 +3,8 @@
 #include "VoskBoundParams.h"
 #include "VoskQuery2.h"
 
-TVoskPipeline::~TVoskPipeline() {
-    for (Item& item : m_items)
-        if (item.result)
-            PQclear(item.result);
-}
-
 int TVoskPipeline::Add(TVoskQuery2& query) {
-    m_items.push_back({&query, {}, false, nullptr, nullptr});
-    return Count() - 1;
-}
-
-int TVoskPipeline::AddPrepare(const QByteArray& sql) {
-    m_items.push_back({nullptr, sql, true, nullptr, nullptr});
-    return Count() - 1;
-}
-
-int TVoskPipeline::AddCommand(const QByteArray& sql) {
-    m_items.push_back({nullptr, sql, false, nullptr, nullptr});
+    m_items.push_back({&query, nullptr});
     return Count() - 1;
 }
 
@@ -42,24 +26,17 @@ void TVoskPipeline::Run() {
     std::vector<bool> sent(m_items.size(), false);
     for (size_t i = 0; i < m_items.size(); ++i) {
         Item& item = m_items[i];
+        TVoskQuery2& q = *item.query;
+        q.Close();
         int ok = 0;
-        if (item.query) {
-            TVoskQuery2& q = *item.query;
-            q.Close();
-            try {
-                q.prepare();
-                const Dunmere::BoundParams params(q.m_params, q.m_bufs, q.m_sent, q.context());
-                ok = PQsendQueryParams(conn, q.m_sent.constData(), params.Count(), params.Types(),
-                                       params.Values(), params.Lengths(), params.Formats(), 0);
-            } catch (const EVoskException&) {
-                item.error = std::current_exception(); // a parameter never set: not sent
-                continue;
-            }
-        } else if (item.prepare) {
-            ok = PQsendPrepare(conn, "", item.sql.constData(), 0, nullptr);
-        } else {
-            ok = PQsendQueryParams(conn, item.sql.constData(), 0, nullptr, nullptr, nullptr,
-                                   nullptr, 0);
+        try {
+            q.prepare();
+            const Dunmere::BoundParams params(q.m_params, q.m_bufs, q.m_sent, q.context());
+            ok = PQsendQueryParams(conn, q.m_sent.constData(), params.Count(), params.Types(),
+                                   params.Values(), params.Lengths(), params.Formats(), 0);
+        } catch (const EVoskException&) {
+            item.error = std::current_exception(); // a parameter never set: not sent
+            continue;
         }
         if (!ok || !PQpipelineSync(conn))
             throw broken();
@@ -82,10 +59,6 @@ void TVoskPipeline::Run() {
         if (!answer || !synced) {
             PQclear(answer);
             throw broken();
-        }
-        if (!item.query) {
-            item.result = answer;
-            continue;
         }
         TVoskQuery2& q = *item.query;
         try {
