@@ -330,6 +330,11 @@ void TFormF2List::StartSearch() {
     ListResult->clear();
     TVoskQuery2 q(&DM1()->Database());
     q.SetSQL(FilteredSql(Sql));
+    // Parameters the lookup names take the module's values (a field of its record, say); the
+    // caller's lines and the search text come before them.
+    if (OwnerModul)
+        Korvexutils::FillQueryParamsWithFormValues(q, OwnerModul, QStringLiteral("OwnerModul"),
+                                                   true);
     q.Bind(QStringLiteral("f2_suche"), LikePattern(EdSearch->text()));
     for (auto it = Params.cbegin(); it != Params.cend(); ++it)
         if (it.key().compare(QStringLiteral("f2_suche"), Qt::CaseInsensitive) != 0 &&

@@ -8,6 +8,7 @@
 #include "DMSys.h"
 #include "TMainForm.h"
 #include "UHostModules.h"
+#include "UFileViewerTIFF.h"
 #include "UHostPackages.h"
 #include "Ukorvexclasses.Dokument.h"
 #include "Voskdbcontrols.h"
@@ -84,6 +85,8 @@ int main(int argc, char** argv) {
         packages.Load(QStringLiteral("hadrel"));
         packages.Load(QStringLiteral("ostvane"));
         UHostModules::Register();
+        // The ERP hands the TIFF viewer's print and export routines to the document class.
+        TFileViewerFrameTIFF::ModulInitialize(&mainForm);
         mainForm.OnMenuEntry = [](const QString& formClassName, int) {
             Voskdbcontrols::DoStartModuleByClass(formClassName, {}, false, nullptr);
         };
@@ -182,6 +185,7 @@ int main(int argc, char** argv) {
         });
     }
     const int rc = QApplication::exec();
+    TFileViewerFrameTIFF::ModulFinalize();
     UHostModules::Unregister();
     packages.UnloadAll();
     return rc;

@@ -198,6 +198,8 @@ private:
 void TFormDokments::buildOutput() {
     auto retitle = [](QAction* a, int textNr, const QString& caption, int image = -1) {
         a->setText(textNr ? makeText(textNr, caption) : caption);
+        // A button's caption would lose the "..." of "speichern unter ...".
+        a->setIconText(a->text());
         a->setToolTip(a->text());
         if (image >= 0)
             a->setIcon(DMSys()->ImageList()->Icon(image));
@@ -301,19 +303,21 @@ void TFormDokments::acDocumentExportPrintExecute() {
     CheckDokument1Assignment();
     TUserRights::CanDoDMSFileAction(Dokument1()->DokType(), Dokument1()->Id(), 5, true);
     bool printed = false;
-    const QStringList reportPrinters = Dokument1()->GetPrintersForReporting();
-    for (const QString& printer : reportPrinters) {
+    // A printer that fails leaves the others; the lookup is the fall-back.
+    auto printOn = [this, &printed](const QString& printer) {
         try {
             Dokument1()->Print(printer, winId());
             printed = true;
         } catch (const EAbort&) {
             throw;
         } catch (...) {
-            // One printer that fails leaves the others; the lookup is the fall-back.
             TVoskExceptionHelper::InsertStackInfo(
                 std::current_exception(), QStringLiteral("TFormDokments.acDocumentExportPrintExecute"));
         }
-    }
+    };
+    const QStringList reportPrinters = Dokument1()->GetPrintersForReporting();
+    for (const QString& printer : reportPrinters)
+        printOn(printer);
     if (printed)
         return;
     Corvale::Printers& printers = Corvale::Printers::Instance();
@@ -325,17 +329,8 @@ void TFormDokments::acDocumentExportPrintExecute() {
     const QString printer = choice.Value;
     if (printer.isEmpty())
         return;
-    if (reportPrinters.isEmpty()) {
-        try {
-            Dokument1()->Print(printer, winId());
-            printed = true;
-        } catch (const EAbort&) {
-            throw;
-        } catch (...) {
-            TVoskExceptionHelper::InsertStackInfo(
-                std::current_exception(), QStringLiteral("TFormDokments.acDocumentExportPrintExecute"));
-        }
-    }
+    if (reportPrinters.isEmpty())
+        printOn(printer);
     if (!printed)
         printers.PrintFile(Dokument1()->DMSGetFile(), printer);
 }

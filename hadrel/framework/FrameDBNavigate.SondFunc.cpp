@@ -42,6 +42,7 @@ struct TFrameDBNavStartSteps {
         });
         UGrundModulForm::AdminStateStep() = [](QObject* c) {
             if (auto* frame = qobject_cast<TFrameDBNav*>(c)) {
+                frame->_SettingsModul()->UpdateButton();
                 frame->LoadAutoRefreshSettings();
                 frame->LoadGridFilterSettings();
             }

@@ -1,5 +1,7 @@
 #include "FrameDBNavigate.h"
 
+#include "TQ32Control.h"
+
 #include "UnitTable.h"
 #include "Vcl.Classes.h"
 
@@ -541,7 +543,13 @@ void TFrameDBNav::DBNavigator1BeforeAction(QObject* sender, NavBtn button) {
     }
 }
 
-void TFrameDBNav::DBNavigator1Click(QObject*, NavBtn) {}
+void TFrameDBNav::DBNavigator1Click(QObject*, NavBtn button) {
+    // A posted record: the module remembers what the focused control holds.
+    if (button == nbPost)
+        if (QWidget* form = Vcl::ParentForm(this);
+            form && Vcl::InheritsFromName(form, QStringLiteral("TModulForm")))
+            Voskdbcontrols::Korvex_LastValue_Save(form->focusWidget());
+}
 
 // ---- auto refresh ------------------------------------------------------------------------
 
@@ -882,48 +890,9 @@ void TFrameDBNav::moDruckenClick() {
 }
 
 void TFrameDBNav::moExportierenClick() {
-    TVoskDBGrid2* g = grid2();
-    auto* pivot = qobject_cast<TVoskDBPivotGrid*>(m_grid.data());
-    auto* tree = qobject_cast<TVoskDBTreeView2*>(m_grid.data());
-    if (!g && !tree && !pivot)
-        return;
     const QString form = formClassName();
-    if (!TUserRights::CanDoGUIAction(form, m_grid->objectName()))
-        return;
-    TDM1* dm = DM1();
-    const QString key = QStringLiteral("SaveDialogFolder_") + form;
-    Vcl::TFileRequest request;
-    request.caption = QStringLiteral("Tabelle exportieren");
-    request.folder = dm && dm->Connected() ? dm->LoadLastVal(key) : QString();
-    request.fileName = form;
-    request.filter = QStringLiteral("Excel-File (*.xlsx)|*.xlsx");
-    request.defaultSuffix = QStringLiteral("xlsx");
-    request.parent = window();
-    QString file = Vcl::FileDialogs::Instance().SaveFile(request);
-    if (file.isEmpty())
-        return;
-    if (QFileInfo(file).suffix().isEmpty())
-        file += QStringLiteral(".xlsx");
-    TGridExportResult result;
-    if (tree) {
-        TTreeListMenu::Export(file, tree);
-    } else {
-        Vcl::THourglass hourglass;
-        result = pivot ? ExportPivotGridToXLSX(file, pivot)
-                       : ExportGridToXLSX(file, g, true, true, QStringLiteral("xlsx"));
-    }
-    if (dm && dm->Connected())
-        dm->SaveLastVal(key, QFileInfo(file).absolutePath());
-    if (result.CutTexts > 0)
-        Korvexutils::RaiseInformation(
-            QStringLiteral("%1 Texte waren länger als 32.767 Zeichen und wurden in der Datei "
-                           "\"%2\" gekürzt.")
-                .arg(result.CutTexts)
-                .arg(QFileInfo(file).fileName()));
-    // The workbook opens in its own program, which the user reads in place of the ERP.
-    if (Vcl::OpenDocument(file))
-        if (QWidget* main = Vcl::Screen::MainForm())
-            main->showMinimized();
+    TTopLabelFrame::ExportGrid(m_grid.data(), window(), form,
+                               QStringLiteral("SaveDialogFolder_") + form, true);
 }
 
 // ---- settings ----------------------------------------------------------------------------

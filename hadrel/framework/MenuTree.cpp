@@ -169,7 +169,7 @@ void TMenuForm::BuildTags() {
     GridKeyWords->SetDataClass(RecNoKeyWord1);
     GridKeyWords->SetHiddenFields({QStringLiteral("r_tablename"), QStringLiteral("r_dbrid")});
     lay->addWidget(GridKeyWords, 1);
-    VoskPageControl1->addTab(RegTags, QStringLiteral("Schlüsselbegriffe"));
+    VoskPageControl1->addTab(RegTags, QStringLiteral("RegTags-Schlüsselbegriffe"));
     RecNoKeyWord1->BeforePost = [this](TVoskClass*) { RecNoKeyWord1BeforePost(); };
     // A new keyword belongs to the record the window shows.
     connect(FrameDBNavKeyWords->ButtonControl(nbInsert), &QAction::triggered, this, [this] {
@@ -193,6 +193,12 @@ void TMenuForm::BuildEigenschaften() {
             [this] { Rtl::Guarded([this] { miDeleteAllClick(); }, this); });
     QWidget* grid = nullptr;
     frRecnoParams = UModulFormSeams::FrameRecnoParams(RegEigenschaften, RecNoProp1);
+    // After the frame's own defaults, the new parameter's name is looked up.
+    RecNoProp1->AfterInsert = [this, frameStep = RecNoProp1->AfterInsert](TVoskClass* c) {
+        if (frameStep)
+            frameStep(c);
+        RecNoProp1AfterInsert();
+    };
     if (frRecnoParams) {
         lay->addWidget(frRecnoParams->Frame(), 1);
         grid = frRecnoParams->Grid();
@@ -463,20 +469,18 @@ QString TMenuForm::GridContactsrc_betreffGetDisplayText(int row) const {
     return alias + QStringLiteral(": ") + text;
 }
 
-bool TMenuForm::FormKeyDown(int key, Qt::KeyboardModifiers) {
-    if (key != Qt::Key_Escape)
-        return false;
-    if (RecNoComment1->InEdit() || RecNoKeyWord1->InEdit() || RecNoProp1->InEdit())
-        return false;
-    close();
-    return true;
-}
-
-void TMenuForm::keyPressEvent(QKeyEvent* e) {
-    if (FormKeyDown(e->key(), e->modifiers()))
-        e->accept();
-    else
-        TFormKorvexGundForm::keyPressEvent(e);
+void TMenuForm::FormKeyDown(QObject* sender, int& Key, Qt::KeyboardModifiers Shift) {
+    if (Key == Qt::Key_Escape && !RecNoComment1->InEdit() && !RecNoKeyWord1->InEdit() &&
+        !RecNoProp1->InEdit()) {
+        Key = 0;
+        close();
+    } else if ((Key == Qt::Key_Return || Key == Qt::Key_Enter) && ActiveControl() &&
+               (ActiveControl() == GridContacts || GridContacts->isAncestorOf(ActiveControl()))) {
+        // Enter on a note opens it, as a double click does.
+        Key = 0;
+        BtEditCommentClick(GridContacts);
+    }
+    TFormKorvexGundForm::FormKeyDown(sender, Key, Shift);
 }
 
 void TMenuForm::BtEndClick() {

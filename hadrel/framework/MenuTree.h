@@ -81,17 +81,14 @@ public:
     bool GridContactsCustomDrawCell(int row) const;
     // The subject as the grid shows it: a note of another table carries its alias in front.
     QString GridContactsrc_betreffGetDisplayText(int row) const;
-    // True when the key was consumed.
-    bool FormKeyDown(int key, Qt::KeyboardModifiers shift);
+    // Esc closes the window while nothing is edited; Enter on a note opens its editor.
+    void FormKeyDown(QObject* sender, int& Key, Qt::KeyboardModifiers Shift) override;
     void BtEndClick();
 
     // The note editor opened from this window, while it is open.
     QWidget* CommentEditor() const { return m_commentEditor; }
     // Key of the check box's last value, per module form.
     static QString HinweisAlsDialogKey(const QString& ownerName);
-
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void BuildVerlauf();

@@ -1,5 +1,4 @@
-// The header's auto refresh, its grid settings and filter tabs, and the storage rule of the
-// interval property that both frames share.
+// The header's auto refresh, its grid settings and filter tabs.
 
 #include "TopLabel.h"
 
@@ -22,18 +21,6 @@
 #include <QActionGroup>
 #include <QLabel>
 #include <QToolButton>
-
-void TAutoRefreshIntervalsProperty::Assign(const TAutoRefreshIntervalsProperty* source) {
-    if (!source)
-        return;
-    FShort = source->FShort;
-    FMedium = source->FMedium;
-    FLong = source->FLong;
-}
-
-bool StoredAutoRefreshIntervals(bool btAutoRefresh, const TAutoRefreshIntervalsProperty* v) {
-    return btAutoRefresh && v && !(v->FShort == 300 && v->FMedium == 900 && v->FLong == 3600);
-}
 
 void TTopLabelFrame::CreateMenuItems() {
     m_autoRefresh = std::make_unique<TAutoRefreshMenu>(

@@ -11,6 +11,7 @@
 #include "UDM1.h"
 #include "UModulForm.Start.h"
 #include "Vcl.Components.h"
+#include "Vcl.Forms.h"
 #include "Vcl.Hourglass.h"
 #include "Vcl.Services.h"
 #include "cxGridExportLink.h"
@@ -169,23 +170,27 @@ void TTopLabelFrame::moDruckenClick() {
 }
 
 void TTopLabelFrame::moExportierenClick() {
-    auto* g = qobject_cast<TVoskDBGrid2*>(m_grid.data());
-    auto* pivot = qobject_cast<TVoskDBPivotGrid*>(m_grid.data());
-    auto* tree = qobject_cast<TVoskDBTreeView2*>(m_grid.data());
+    const QString form = GetParentForm() ? Vcl::ClassName(GetParentForm()) : QString();
+    ExportGrid(m_grid.data(), window(), form, QStringLiteral("FileDialogFolder_") + form, false);
+}
+
+void TTopLabelFrame::ExportGrid(QWidget* grid, QWidget* dialogParent, const QString& formClass,
+                                const QString& folderKey, bool minimizeAfterOpen) {
+    auto* g = qobject_cast<TVoskDBGrid2*>(grid);
+    auto* pivot = qobject_cast<TVoskDBPivotGrid*>(grid);
+    auto* tree = qobject_cast<TVoskDBTreeView2*>(grid);
     if (!g && !tree && !pivot)
         return;
-    const QString form = GetParentForm() ? Vcl::ClassName(GetParentForm()) : QString();
-    if (!TUserRights::CanDoGUIAction(form, m_grid->objectName()))
+    if (!TUserRights::CanDoGUIAction(formClass, grid->objectName()))
         return;
     TDM1* dm = DM1();
-    const QString key = QStringLiteral("FileDialogFolder_") + form;
     Vcl::TFileRequest request;
     request.caption = QStringLiteral("Tabelle exportieren");
-    request.folder = dm && dm->Connected() ? dm->LoadLastVal(key) : QString();
-    request.fileName = form;
+    request.folder = dm && dm->Connected() ? dm->LoadLastVal(folderKey) : QString();
+    request.fileName = formClass;
     request.filter = QStringLiteral("Excel-File (*.xlsx)|*.xlsx");
     request.defaultSuffix = QStringLiteral("xlsx");
-    request.parent = window();
+    request.parent = dialogParent;
     QString file = Vcl::FileDialogs::Instance().SaveFile(request);
     if (file.isEmpty())
         return;
@@ -200,12 +205,15 @@ void TTopLabelFrame::moExportierenClick() {
                        : ExportGridToXLSX(file, g, true, true, QStringLiteral("xlsx"));
     }
     if (dm && dm->Connected())
-        dm->SaveLastVal(key, QFileInfo(file).absolutePath());
+        dm->SaveLastVal(folderKey, QFileInfo(file).absolutePath());
     if (result.CutTexts > 0)
         Korvexutils::RaiseInformation(
             QStringLiteral("%1 Texte waren länger als 32.767 Zeichen und wurden in der Datei "
                            "\"%2\" gekürzt.")
                 .arg(result.CutTexts)
                 .arg(QFileInfo(file).fileName()));
-    Vcl::OpenDocument(file);
+    // The workbook opens in its own program, which the user may read in place of the ERP.
+    if (Vcl::OpenDocument(file) && minimizeAfterOpen)
+        if (QWidget* main = Vcl::Screen::MainForm())
+            main->showMinimized();
 }

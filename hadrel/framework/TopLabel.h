@@ -6,6 +6,7 @@
 // module settings, copy/paste of values).
 
 #include "GridViewMenu.h"
+#include "TAutoRefreshIntervalsProperty.h"
 #include "Korvexutils.h"
 #include "TVoskClass.h"
 #include "TVoskDBNavigator.h"
@@ -48,26 +49,6 @@ enum TModulFormStatusBarItem {
 Q_DECLARE_FLAGS(TModulFormStatusBar, TModulFormStatusBarItem)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TModulFormStatusBar)
 inline constexpr TModulFormStatusBar msbAll = TModulFormStatusBar(0xFF);
-
-// The short, medium and long auto-refresh intervals in seconds of a header or navigation frame; a
-// class of its own so that the property editors tell it apart from plain numbers. The frame that
-// owns it sets 300, 900 and 3600.
-class TAutoRefreshIntervalsProperty final : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(int value_1 MEMBER FShort)
-    Q_PROPERTY(int value_2 MEMBER FMedium)
-    Q_PROPERTY(int value_3 MEMBER FLong)
-public:
-    using QObject::QObject;
-    int FShort = 0;
-    int FMedium = 0;
-    int FLong = 0;
-    void Assign(const TAutoRefreshIntervalsProperty* source);
-};
-
-// Whether a form resource stores a frame's intervals: only with the auto-refresh button shown and
-// values other than 300, 900 and 3600; a reading form keeps those defaults otherwise.
-bool StoredAutoRefreshIntervals(bool btAutoRefresh, const TAutoRefreshIntervalsProperty* values);
 
 // The handler of the settings button: it may add items to the optional popup and decide
 // whether the module's dynamic settings may open.
@@ -312,6 +293,10 @@ public:
     void CreateGridMenuItems();
     void PopupGridSettingsPopup();
     void moExportierenClick();
+    // The grid menus' export to a workbook: rights, save dialog from the folder last used (kept
+    // under folderKey), the workbook opened afterwards and, when asked, the program minimised.
+    static void ExportGrid(QWidget* grid, QWidget* dialogParent, const QString& formClass,
+                           const QString& folderKey, bool minimizeAfterOpen);
     void moDruckenClick();
     void moOptimaleBreiteClick();
     void moLayoutLoadClick(QObject* sender);

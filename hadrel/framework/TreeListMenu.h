@@ -24,6 +24,7 @@ struct TTreeListMenu {
 
     // The export after the save dialog; the tree's inline edit is ended first.
     static void Export(const QString& fileName, TVoskDBTreeView2* tree);
-    // The navigator's delete with several nodes selected: true when it deleted them.
+    // The navigator's delete with several nodes shown selected: true when it took the action
+    // over (deleted them, or kept them at the user's "Nein").
     static bool DeleteSelected(QWidget* control);
 };

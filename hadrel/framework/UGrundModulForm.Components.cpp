@@ -6,6 +6,7 @@
 #include "TDBText.h"
 #include "TQ32Control.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskDBTreeView2.h"
 #include "TVoskMainMenuSql.h"
 #include "TVoskPageControl2.h"
 #include "TopLabel.h"
@@ -55,7 +56,7 @@ struct TStartWalk {
     TDoneList done;
 };
 
-void StartOne(TStartWalk& walk, QObject* c, QList<QPointer<TVoskDBGrid2>>& grids);
+void StartOne(TStartWalk& walk, QObject* c, QList<QPointer<QWidget>>& grids);
 void StartRoot(TStartWalk& walk, QObject* root);
 
 // The F2 definitions of the module applied to the components of root.
@@ -104,11 +105,10 @@ void ApplyF2Definitions(TStartWalk& walk, QObject* root, const QString& modulNam
                 };
             }
         } else if (auto* column = qobject_cast<TVoskGridColumn*>(c)) {
-            TVoskDBGrid2* grid = column->Grid();
-            if (!grid)
+            if (!column->Grid() && !column->Tree())
                 continue;
             if (fast) {
-                grid->SetColumnFastF2(column, fQuery.AsString(), fFilter.AsString());
+                column->SetFastF2(fQuery.AsString(), fFilter.AsString());
                 continue;
             }
             if (column->PropertiesKind() == TVoskColumnPropertiesKind::None)
@@ -130,7 +130,7 @@ void ApplyF2Definitions(TStartWalk& walk, QObject* root, const QString& modulNam
         TKorvexLog::LogMessage(collected, TKorvexLogLevel::Debug);
 }
 
-void StartOne(TStartWalk& walk, QObject* c, QList<QPointer<TVoskDBGrid2>>& grids) {
+void StartOne(TStartWalk& walk, QObject* c, QList<QPointer<QWidget>>& grids) {
     if (IsFrame(c))
         StartRoot(walk, c);
     if (auto* text = qobject_cast<TDBText*>(c))
@@ -145,6 +145,12 @@ void StartOne(TStartWalk& walk, QObject* c, QList<QPointer<TVoskDBGrid2>>& grids
                                  : static_cast<QObject*>(coordinator);
             coordinator->SetControlWindow(TQ32Control::ControlWindowFactory(owner));
         }
+    }
+    if (auto* tree = qobject_cast<TVoskDBTreeView2*>(c)) {
+        tree->BeginUpdate();
+        grids << tree;
+        tree->LoadF2();
+        tree->InitLayout();
     }
     if (auto* grid = qobject_cast<TVoskDBGrid2*>(c)) {
         grid->BeginUpdate();
@@ -179,7 +185,7 @@ void StartRoot(TStartWalk& walk, QObject* root) {
         // A form opened without the module start is its own module.
         return name.isEmpty() ? Vcl::ClassName(walk.form) : name;
     }();
-    QList<QPointer<TVoskDBGrid2>> grids;
+    QList<QPointer<QWidget>> grids;
     // By index, so that components made or freed by a start are neither skipped nor fatal.
     int i = 0;
     while (i < Vcl::ComponentCount(root)) {
@@ -205,9 +211,11 @@ void StartRoot(TStartWalk& walk, QObject* root) {
         TVoskExceptionHelper::InsertStackInfo(std::current_exception(),
                                               QStringLiteral("StartVoskComponent: ") + modulName);
     }
-    for (const auto& grid : grids)
-        if (grid)
+    for (const auto& view : grids)
+        if (auto* grid = qobject_cast<TVoskDBGrid2*>(view.data()))
             grid->EndUpdate();
+        else if (auto* tree = qobject_cast<TVoskDBTreeView2*>(view.data()))
+            tree->EndUpdate();
 }
 
 template <class Interface, class Call>
@@ -377,13 +385,18 @@ void TFormKorvexGundForm::DoReloadEvent(const QString& state) {
 
 namespace {
 
-void SettingsButtonsState(QObject* owner) {
+// The settings buttons of the headers and the later units' step (the navigation frames) for the
+// components of owner, and again for the pages of each page control.
+void ComponentsAdminState(QObject* owner) {
+    const auto& step = UGrundModulForm::AdminStateStep();
     for (QObject* c : Vcl::Components(owner)) {
         if (auto* header = qobject_cast<TTopLabelFrame*>(c))
             header->SettingsModul()->UpdateButton();
+        if (step)
+            step(c);
         if (auto* pages = qobject_cast<TVoskPageControl2*>(c))
             for (int i = 0; i < pages->count(); ++i)
-                SettingsButtonsState(pages->widget(i));
+                ComponentsAdminState(pages->widget(i));
     }
 }
 
@@ -409,10 +422,7 @@ std::function<void(QObject* component)>& AdminStateStep() {
 } // namespace UGrundModulForm
 
 void TFormKorvexGundForm::DoAdminState() {
-    SettingsButtonsState(this);
-    if (auto& step = UGrundModulForm::AdminStateStep())
-        for (QObject* c : Vcl::Components(this))
-            step(c);
+    ComponentsAdminState(this);
     TTopLabelFrame* header = HeaderOf(this);
     if (!header)
         return;

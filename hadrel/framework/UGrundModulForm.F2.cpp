@@ -7,6 +7,7 @@
 #include "RtlDialog.h"
 #include "TVoskClass.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskDBTreeView2.h"
 #include "TVoskDBMemo.h"
 #include "UDM1.h"
 #include "UModulForm.Start.h"
@@ -67,7 +68,7 @@ void TFormKorvexGundForm::F2BtClick(QObject* Sender, int Index) {
         return;
     }
     TVoskDBGrid2* grid = Corvale::GridOfControl(control);
-    if (IsEditor(control) || grid)
+    if (IsEditor(control) || grid || Corvale::TreeOfControl(control))
         Log(Vcl::ClassName(control) + QStringLiteral(" ") + Vcl::FullName(control));
 
     if (auto* blob = qobject_cast<TVoskBlobEdit*>(control); blob && blob->ButtonVisible(Index)) {
@@ -106,6 +107,13 @@ void TFormKorvexGundForm::F2BtClick(QObject* Sender, int Index) {
                                       q.FieldByName(QStringLiteral("field_value")).AsString());
         }
         MakeF2Text(this, column, false, false, QString(), additional, QString(), {});
+        return;
+    }
+
+    // A tree list, or an editor of its cells: the lookup of the focused column.
+    if (TVoskDBTreeView2* tree = Corvale::TreeOfControl(control)) {
+        if (QObject* column = Corvale::TreeColumn(tree, tree->currentIndex().column()))
+            MakeF2(this, column, false, false, QString(), QStringList(), QString(), {});
         return;
     }
 

@@ -11,6 +11,7 @@
 #include "TVoskDBGrid2.h"
 #include "TVoskDBTreeView2.h"
 #include "TVoskDBMemo.h"
+#include "TVoskDBNavigator.h"
 #include "UDM1.h"
 #include "UModulForm.Start.h"
 #include "UVoskCalc.h"
@@ -46,11 +47,16 @@ bool IsExactly(const QObject* obj, const char* className) {
     return obj && Vcl::ClassName(obj) == QLatin1String(className);
 }
 
-// The innermost base form holding w (w itself included).
+// The innermost base form holding w (w itself included) within w's own window. A menu, a dialog
+// or a popup is a window of its own even when its parent lies in a form: its keys are its own,
+// as a form's key preview never sees the keys of another window.
 TFormKorvexGundForm* FormOf(QWidget* w) {
-    for (; w; w = w->parentWidget())
+    for (; w; w = w->parentWidget()) {
         if (auto* form = qobject_cast<TFormKorvexGundForm*>(w))
             return form;
+        if (w->isWindow())
+            return nullptr;
+    }
     return nullptr;
 }
 
@@ -115,6 +121,21 @@ QWidget* FrameGrid(const QObject* frame) {
         if (QVariant v = frame->property(name); v.isValid())
             return qvariant_cast<QWidget*>(v);
     return nullptr;
+}
+
+// The header and navigation frames of a form, those of its frames included.
+QList<QObject*> GridFrames(QObject* form) {
+    QList<QObject*> frames;
+    std::function<void(QObject*)> collect = [&](QObject* owner) {
+        for (QObject* c : Vcl::Components(owner)) {
+            if (Is(c, "TTopLabelFrame") || Is(c, "TFrameDBNav"))
+                frames << c;
+            if (qobject_cast<QWidget*>(c) && !qobject_cast<TFormKorvexGundForm*>(c))
+                collect(c);
+        }
+    };
+    collect(form);
+    return frames;
 }
 
 // A modal memo editor opens inside the edit action: F2 reaches it once it is the active window.
@@ -373,10 +394,16 @@ void TFormKorvexGundForm::FormKeyDown(QObject* sender, int& Key, Qt::KeyboardMod
 void TFormKorvexGundForm::KeyEscape(QWidget* active, QWidget* editor, TVoskDBGrid2* grid,
                                     int& Key) {
     auto* line = qobject_cast<QLineEdit*>(editor);
+    if (auto* owner = qobject_cast<TVoskDBGrid2*>(active->parentWidget());
+        owner && active == owner->SearchPanel())
+        return; // the grid's search field closes itself
     if (grid) {
         TVoskClass* data = grid->DataClass();
-        // The typing in the cell first, then the record.
-        if (auto* cell = qobject_cast<QLineEdit*>(active); cell && cell->isUndoAvailable()) {
+        // An open search field first, then the typing in the cell, then the record.
+        if (grid->SearchPanelVisible()) {
+            grid->HideSearchPanel();
+            Key = 0;
+        } else if (auto* cell = qobject_cast<QLineEdit*>(active); cell && cell->isUndoAvailable()) {
             cell->undo();
             Key = 0;
         } else if (data && data->InEdit()) {
@@ -454,16 +481,7 @@ void TFormKorvexGundForm::KeyPreviewText(QObject* sender, QWidget* active, int& 
     QWidget* grid = GridAbove(qobject_cast<QWidget*>(sender));
     if (!grid)
         grid = GridAbove(active);
-    QList<QObject*> frames;
-    std::function<void(QObject*)> collect = [&](QObject* owner) {
-        for (QObject* c : Vcl::Components(owner)) {
-            if (Is(c, "TTopLabelFrame") || Is(c, "TFrameDBNav"))
-                frames << c;
-            if (qobject_cast<QWidget*>(c) && !qobject_cast<TFormKorvexGundForm*>(c))
-                collect(c);
-        }
-    };
-    collect(this);
+    const QList<QObject*> frames = GridFrames(this);
     if (!grid && Is(this, "TModulForm"))
         for (QObject* frame : frames)
             if (Is(frame, "TTopLabelFrame") && (grid = FrameGrid(frame)))
@@ -482,8 +500,18 @@ void TFormKorvexGundForm::KeyPost(QWidget* editor, TVoskDBGrid2* grid, int& Key)
         grid->EndEdit(true);
         TVoskClass* data = grid->DataClass();
         // Posted here, the key goes no further: the grid would post a second time.
-        if (data && data->InEdit() && data->Modified())
+        if (data && data->InEdit() && data->Modified()) {
             data->Post(true);
+            return;
+        }
+        // Nothing typed: the grid's navigator posts, so that its own steps around the post run.
+        for (QObject* frame : GridFrames(this))
+            if (Is(frame, "TFrameDBNav") && FrameGrid(frame) == grid)
+                if (auto* nav = frame->findChild<TVoskDBNavigator*>();
+                    nav && nav->ButtonControl(nbPost) && nav->ButtonControl(nbPost)->isEnabled()) {
+                    nav->BtnClick(nbPost);
+                    return;
+                }
         return;
     }
     TVoskClass* data = Corvale::DataClassOf(editor);
@@ -508,9 +536,17 @@ void TFormKorvexGundForm::KeyF2(QWidget* editor, TVoskDBGrid2* grid, int& Key) {
         try {
             grid->EndEdit(true);
             TVoskClass* data = grid->DataClass();
-            if (data && data->Active() && !data->IsEmpty())
-                MakeF2(this, Corvale::GridColumn(grid, grid->currentIndex().column()), false, false,
-                       QString(), QStringList(), QString(), {});
+            if (data && data->Active() && !data->IsEmpty()) {
+                // A column with its own button does what that button does: a register grid's
+                // lookup then knows the row's register.
+                const TVoskGridColumn* column =
+                    grid->ColumnOf(data->FieldNames().value(grid->currentIndex().column()));
+                if (column && column->FirstButtonVisible())
+                    column->ButtonClick(0, grid);
+                else
+                    MakeF2(this, Corvale::GridColumn(grid, grid->currentIndex().column()), false,
+                           false, QString(), QStringList(), QString(), {});
+            }
         } catch (const EAbort&) {
         } catch (...) {
             const std::exception_ptr e = std::current_exception();

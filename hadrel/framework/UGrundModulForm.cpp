@@ -290,11 +290,15 @@ void TFormKorvexGundForm::FormCreate(QObject*) {
     ListOfVariablesOfMe.clear();
     setWindowTitle(QStringLiteral("KORVEX ERP"));
 
-    // The newest form serves the grid columns' lookup button; a form gone since does not.
-    QPointer<TFormKorvexGundForm> self(this);
-    TVoskColumnHandler::F2ButtonCode = [self](QObject* sender) {
-        if (self)
-            self->F2BtClick(sender, 0);
+    // The grid columns' lookup button: whichever form was created last, the lookup is the one of
+    // the form that holds the grid.
+    TVoskColumnHandler::F2ButtonCode = [](QObject* sender) {
+        for (QObject* o = sender; o; o = o->parent())
+            if (auto* form = qobject_cast<TFormKorvexGundForm*>(o)) {
+                if (!Vcl::IsDestroying(form))
+                    form->F2BtClick(sender, 0);
+                return;
+            }
     };
 
     setWindowIcon(TDMSys::AppIcon());

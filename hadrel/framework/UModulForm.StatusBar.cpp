@@ -38,6 +38,13 @@
 
 namespace {
 
+// The next resubmission on the button, and for screen readers beside its fixed name. Without a
+// date the button says nothing: "**" reads as a broken text.
+void ShowWvodDate(QAbstractButton* button, const QString& date) {
+    button->setText(date.isEmpty() ? QString() : u'*' + date + u'*');
+    button->setAccessibleDescription(date);
+}
+
 TDM1* connectedDM() {
     TDM1* dm = DM1();
     return dm && dm->Connected() ? dm : nullptr;
@@ -185,7 +192,7 @@ void TModulForm::FastHelpTick() {
         StatusBar1->SetPanelText(1, QString());
         StatusBar1->SetPanelText(3, QString());
         if (BtWvod)
-            BtWvod->setText(QString());
+            ShowWvodDate(BtWvod, QString());
         setColor(BtHistorie, false);
         setColor(BtEigenschaften, false);
         setColor(BtSoftlink, false);
@@ -314,7 +321,7 @@ std::function<void()> TModulForm::FastHelpRecord(TVoskPipeline& pipeline, TVoskC
             QString next;
             if (TVoskQuery2* q = wvod.answer(pipeline); q && !q->IsEmpty())
                 next = dateText(q->Fields(0).Value());
-            BtWvod->setText(u'*' + next + u'*');
+            ShowWvodDate(BtWvod, next);
         }
 
         // A new note pops up once.

@@ -1,6 +1,8 @@
 #include "UModulForm.h"
 
+#include "FrameDBNavigate.h"
 #include "UModulForm.Start.h"
+#include "Vcl.Accessible.h"
 #include "Vcl.Classes.h"
 
 #include "DMSys.h"
@@ -267,6 +269,9 @@ void TModulForm::FormCreate(QObject* sender) {
             StatusBar1->SetPanelText(index[i], texts[i]);
             StatusBar1->SetPanelWidth(index[i], fm.horizontalAdvance(texts[i]) + 20);
         }
+        // The stamps are read out under their captions.
+        Vcl::SetContentCaption(StatusBar1->Panel(1), makeText(2042, QStringLiteral("Erstellt")));
+        Vcl::SetContentCaption(StatusBar1->Panel(3), makeText(2044, QStringLiteral("Bearbeitet")));
     });
     Step(this, where, [this] { CreateStatusBarButtons(); });
     Step(this, where, [this] { ConnectStatusBar(); });
@@ -553,12 +558,18 @@ void TModulForm::FormActivateRefreshDataSet_WM() {
 
 void TModulForm::FormClose(QObject* sender, Vcl::TCloseAction& action) {
     LogClose(this, 0);
+    const bool ticking = TimerShowWvodDokuHint && TimerShowWvodDokuHint->Enabled();
     if (TimerShowWvodDokuHint)
         TimerShowWvodDokuHint->SetEnabled(false);
     LogClose(this, 1);
-    if (LastModulForm == this)
-        LastModulForm = nullptr;
     TFormKorvexGundForm::FormClose(sender, action);
+    if (action == Vcl::caNone) {
+        // "Abbrechen": the window stays, and its status bar keeps following the record.
+        if (ticking)
+            TimerShowWvodDokuHint->SetEnabled(true);
+    } else if (LastModulForm == this) {
+        LastModulForm = nullptr;
+    }
     LogClose(this, 2);
 }
 
@@ -578,9 +589,10 @@ void TModulForm::FormKeyDown(QObject* sender, int& Key, Qt::KeyboardModifiers Sh
         return;
     try {
         const Qt::KeyboardModifiers mods = Shift & ~Qt::KeypadModifier;
-        // Only a print button that prints takes the key; otherwise it stays the control's.
+        // The module's own print or the built-in one: a print button the user could click takes
+        // the key; otherwise it stays the control's.
         if (Key == Qt::Key_P && mods == Qt::ControlModifier && TopLabel->_PrintBar() &&
-            TopLabel->OnPrintBtClick && TopLabel->PrintBt->isEnabled()) {
+            !TopLabel->PrintBt->isHidden() && TopLabel->PrintBt->isEnabled()) {
             Key = 0;
             TopLabel->PrintBt->click();
         } else if (Key == Qt::Key_F3 && !(mods & Qt::AltModifier) &&
@@ -611,6 +623,12 @@ void TModulForm::EndUpdate() {
         Frame()->setUpdatesEnabled(true);
 }
 
+void TModulForm::DoAdminState() {
+    TFormKorvexGundForm::DoAdminState();
+    if (m_formReadOnly && TopLabel)
+        TopLabel->BtTools->hide();
+}
+
 void TModulForm::SetFormReadOnly() {
     m_formReadOnly = true;
     std::function<void(QObject*)> walk = [&](QObject* owner) {
@@ -618,6 +636,12 @@ void TModulForm::SetFormReadOnly() {
             if (auto* d = qobject_cast<TVoskClass*>(c)) {
                 d->SetReadOnly(true);
                 d->SetEditFlag(false);
+            } else if (auto* frame = qobject_cast<TFrameDBNav*>(c)) {
+                frame->SetBtInsert(false);
+                frame->SetBtDelete(false);
+                frame->SetBtPostNCancel(false);
+                frame->BtTools->hide();
+                frame->update();
             } else if (auto* nav = qobject_cast<TVoskDBNavigator*>(c); nav && nav != TopLabel->DBN1) {
                 nav->SetVisibleButtons(nav->VisibleButtons() &
                                        ~(nbInsert | nbDelete | nbEdit | nbPost | nbCancel));

@@ -103,7 +103,8 @@ public:
     void FormDestroy(QObject* sender) override;
     // After the base form's keys: Ctrl+P prints, F3 opens the tools, F4 the record information.
     void FormKeyDown(QObject* sender, int& Key, Qt::KeyboardModifiers Shift) override;
-    void DoAdminState() override { TFormKorvexGundForm::DoAdminState(); }
+    // A read-only module keeps its tools hidden whatever the rights say.
+    void DoAdminState() override;
     void StartVoskComponent(QWidget* form, QObject* component, bool dashboard = false) override {
         TFormKorvexGundForm::StartVoskComponent(form, component, dashboard);
     }

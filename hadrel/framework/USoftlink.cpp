@@ -501,6 +501,18 @@ QUrl TSoftlink::LinkUrl(const QString& linkSQL, const TStringParams& values) {
     // A scheme has two letters at least, so that "C:" stays a drive.
     static const QRegularExpression schemeRe(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]+):"));
     const QRegularExpressionMatch scheme = schemeRe.match(link);
+    if (!scheme.hasMatch()) {
+        // A link that is only a record's web address ("<#homepage#>"): the value brings the
+        // scheme, and a web or mail address opens as it is.
+        static const QRegularExpression webRe(QStringLiteral("^(https?|mailto|ftp):\\S+$"),
+                                              QRegularExpression::CaseInsensitiveOption);
+        const QString raw = Korvexutils::ReplaceStringParams(
+                                link, values, [](const TStringParam& p) { return paramText(p.value); })
+                                .trimmed();
+        if (raw != link && webRe.match(raw).hasMatch())
+            if (const QUrl url(raw, QUrl::TolerantMode); url.isValid())
+                return url;
+    }
     const bool fileLink =
         !scheme.hasMatch() ||
         scheme.captured(1).compare(QStringLiteral("file"), Qt::CaseInsensitive) == 0;

@@ -1,5 +1,7 @@
 #include "uExceptions.h"
 
+#include "Vcl.Accessible.h"
+
 #include "DMSys.h"
 #include "EventGuard.h"
 #include "Korvexcommonvcl.h"
@@ -60,7 +62,8 @@ TFormException::TFormException(QObject* owner) : TVoskBaseForm(owner) {
     MemoErrCaption->setFont(big);
     MemoErrCaption->setMinimumWidth(280);
     MemoErrCaption->setMaximumWidth(637);
-    MemoErrCaption->setAccessibleName(QStringLiteral("Meldung"));
+    // Read out as "Meldung: " and the message itself.
+    Vcl::SetContentCaption(MemoErrCaption, QStringLiteral("Meldung"));
     top->addWidget(MemoErrCaption, 1);
 
     GroupBox1 = Vcl::Owned(this, new QGroupBox(QStringLiteral("Details"), this),

@@ -1,6 +1,8 @@
 #include "UFileViewer.h"
 
 #include <EventGuard.h>
+#include <TVoskTaskDialog.h>
+#include <UDM1.h>
 #include <Korvexutils.h>
 #include <UnitTable.h>
 #include <Uloadform.h>
@@ -9,7 +11,9 @@
 #include <VoskExceptions.h>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -87,6 +91,37 @@ void TFileViewerFrame::FormKeyDown(QObject*, int& Key, Qt::KeyboardModifiers) {
 }
 
 void TFileViewerFrame::FormKeyUp(QObject*, int&, Qt::KeyboardModifiers) {}
+
+void TFileViewerFrame::EmbedIn(QObject* parentAndOwner) {
+    auto* parentWidget = qobject_cast<QWidget*>(parentAndOwner);
+    if (!parentWidget)
+        return;
+    setParent(parentWidget, Qt::Widget);
+    if (!parentWidget->layout()) {
+        auto* fill = new QVBoxLayout(parentWidget);
+        fill->setContentsMargins(0, 0, 0, 0);
+    }
+    parentWidget->layout()->addWidget(this);
+}
+
+void TFileViewerFrame::EscapeKeyUp(int& Key) {
+    if (!parentWidget()) {
+        close();
+    } else if (FEscapeWasPressed) {
+        QWidget* form = Vcl::ParentForm(parentWidget());
+        if (form && !Vcl::ClassNameIs(form, QStringLiteral("TFormDokverwaltung")))
+            form->close();
+    }
+    FEscapeWasPressed = false;
+    Key = 0;
+}
+
+void TFileViewerFrame::SaveRibMenuClosed(bool closed) {
+    if (Vcl::ClassNameIs(Vcl::Owner(this), QStringLiteral("TFormStempPlantafInteraktiv")) || !DM1() ||
+        !DM1()->Connected())
+        return;
+    Rtl::Guarded([closed] { DM1()->SaveLastValBool(QStringLiteral("TFileViewerFrame.CloseRibMenu"), closed); });
+}
 
 void TFileViewerFrame::FormActivate(QObject*) { FEscapeWasPressed = false; }
 
@@ -178,3 +213,27 @@ void InstallKeyPreview() {
 } // namespace UFileViewer
 
 KORVEX_UNIT("hadrel", "UFileViewer", UFileViewer::InitUnit, UFileViewer::FiniUnit);
+
+namespace UFileViewer {
+QString MailAttachmentName(const QString& dokName, const QString& localFile) {
+    const QString suffix = QFileInfo(localFile).suffix();
+    const qsizetype dot = dokName.lastIndexOf(u'.');
+    const QString base = dot > 0 ? dokName.left(dot) : dokName;
+    return suffix.isEmpty() ? base : base + u'.' + suffix;
+}
+} // namespace UFileViewer
+
+void TFileViewerFrame::SendByMail() {
+    TDokument* doc = Dokument();
+    if (!doc)
+        return;
+    const QString local = doc->DMSGetFile({}, true, true);
+    TDM1* dm = DM1();
+    const QString body =
+        dm ? dm->LoadVar(QStringLiteral("SELECT belarzu__zu_tit__gettxt(:ident, curr_lang(), FALSE)"),
+                         {{QStringLiteral("ident"), QStringLiteral("DOKU_SEND_EMAILTXT")}})
+                 .toString()
+           : QString();
+    TVoskTaskDialog::FVoskSendMail({}, {}, body, {local},
+                                   {UFileViewer::MailAttachmentName(doc->Caption(), local)});
+}

@@ -32,6 +32,9 @@ public:
     virtual void PreviewKeyDown(int& Key, Qt::KeyboardModifiers Shift) = 0;
     virtual void PreviewKeyUp(int& Key, Qt::KeyboardModifiers Shift) = 0;
 };
+// The name under which a document goes along with its file in an e-mail: the document's name with
+// the extension of the file that is sent (its own extension replaced).
+QString MailAttachmentName(const QString& dokName, const QString& localFile);
 } // namespace UFileViewer
 
 class TFileViewerFrame : public TVoskBaseForm, public UFileViewer::IKeyPreviewForm {
@@ -74,7 +77,20 @@ public:
     void PreviewKeyDown(int& Key, Qt::KeyboardModifiers Shift) override;
     void PreviewKeyUp(int& Key, Qt::KeyboardModifiers Shift) override;
 
+    // Sends the shown document by e-mail: its file as the attachment, the server's text block
+    // "DOKU_SEND_EMAILTXT" as the body, recipients and subject left to the user.
+    void SendByMail();
+
 protected:
+    // Puts the viewer into its owner when that is a widget, filling it.
+    void EmbedIn(QObject* parentAndOwner);
+    // Escape on key-up: a viewer of its own closes; an embedded one closes its form when Escape
+    // went down in it, except the document window. The flag is cleared and the key used.
+    void EscapeKeyUp(int& Key);
+    // Keeps whether the user closed the ribbon for the next viewer; the planning board's stamp
+    // window keeps it apart.
+    void SaveRibMenuClosed(bool closed);
+
     // Writes "Success" into the load form and binds the form events left empty.
     void FinishCreate();
     void SetDokument(TDokument* dokument);

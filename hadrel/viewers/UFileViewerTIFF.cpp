@@ -1,6 +1,7 @@
 #include "UFileViewerTIFF.h"
 
 #include "UFilePreview.h"
+#include "UFileViewerTIFF.Stamps.h"
 
 #include <Dataclient_files.h>
 #include <DMSys.h>
@@ -41,6 +42,7 @@
 #include <QSplitter>
 #include <QTabBar>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <optional>
 
@@ -100,6 +102,10 @@ TVoskColorBox* colorBox(QWidget* parent, const char* name, qint32 value) {
 
 constexpr qint32 kInfoBackground = qint32(0xFF000018);
 
+const QString kTextStillEdited = QStringLiteral(
+    "Anmerkung (Text) befindet sich noch im Bearbeitungsmodus. Seite kann so (leider) nicht "
+    "gespeichert werden. Bitte klicken sie neben das Eingabefeld, um dieses zu deaktiveren.");
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -119,6 +125,7 @@ TFileViewerFrameTIFF::TFileViewerFrameTIFF(QObject* ParentAndOwner, TDokument* D
     hourglass.emplace();
     setObjectName(QStringLiteral("FileViewerFrameTIFF"));
     buildForm();
+    setupAnnotations();
     // The form binds these itself; FinishCreate binds the rest to the base's handlers.
     OnCloseQuery = [this](QObject* s, bool& c) { FormCloseQuery(s, c); };
     OnDestroy = [this](QObject* s) { FormDestroy(s); };
@@ -127,15 +134,7 @@ TFileViewerFrameTIFF::TFileViewerFrameTIFF(QObject* ParentAndOwner, TDokument* D
     OnResize = [this](QObject* s) { FormResize(s); };
     FinishCreate();
 
-    if (auto* parentWidget = qobject_cast<QWidget*>(ParentAndOwner)) {
-        // Embedded: the viewer fills its parent.
-        setParent(parentWidget, Qt::Widget);
-        if (!parentWidget->layout()) {
-            auto* fill = new QVBoxLayout(parentWidget);
-            fill->setContentsMargins(0, 0, 0, 0);
-        }
-        parentWidget->layout()->addWidget(this);
-    }
+    EmbedIn(ParentAndOwner);
     SetBorderStyle(Vcl::bsNone);
 
     FDMSScan_BarcodeMode = 255;
@@ -148,8 +147,10 @@ TFileViewerFrameTIFF::TFileViewerFrameTIFF(QObject* ParentAndOwner, TDokument* D
     ribMenu->SetActiveTab(ribMenuPage);
     imCurrentPage->SetMaxSelectionDistance(25);
     imCurrentPage->Model().SetUndoLimit(125);
+    TImageListLoader::LoadImages(this);
 
     Recreate(Dokument, EditablePages);
+    SetInputMode(imMove);
 
     hourglass.reset();
     ribMenu->SetMinimized(DM1() && DM1()->Connected() &&
@@ -160,13 +161,7 @@ TFileViewerFrameTIFF::TFileViewerFrameTIFF(QObject* ParentAndOwner, TDokument* D
 }
 
 TFileViewerFrameTIFF::~TFileViewerFrameTIFF() {
-    // The ribbon's state is the user's, except in the planning board's stamp window.
-    if (!Vcl::ClassNameIs(Vcl::Owner(this), QStringLiteral("TFormStempPlantafInteraktiv")) && DM1() &&
-        DM1()->Connected())
-        Rtl::Guarded([this] {
-            DM1()->SaveLastValBool(QStringLiteral("TFileViewerFrame.CloseRibMenu"),
-                                   ribMenu->IsMinimized());
-        });
+    SaveRibMenuClosed(ribMenu->IsMinimized());
 }
 
 void TFileViewerFrameTIFF::buildForm() {
@@ -332,6 +327,14 @@ void TFileViewerFrameTIFF::buildRibbon() {
     btShowOverview = checkable(button(tbPage, "btShowOverview", QStringLiteral("Übersicht"), "view-list-icons"), false);
     connect(btShowOverview, &QAction::triggered, this,
             [this] { Rtl::Guarded([&] { btShowOverviewClick(btShowOverview); }, this); });
+    btFilePrint = button(tbPage, "btFilePrint", QStringLiteral("Drucken"), "document-print");
+    btFilePrint->setToolTip(QStringLiteral("Das Dokument mit seinen Anmerkungen drucken"));
+    connect(btFilePrint, &QAction::triggered, this,
+            [this] { Rtl::Guarded([&] { btFilePrintClick(btFilePrint); }, this); });
+    btFileExport = button(tbPage, "btFileExport", QStringLiteral("Export"), "document-export");
+    btFileExport->setToolTip(QStringLiteral("Das Dokument als PDF, PostScript, TIFF oder PNG speichern"));
+    connect(btFileExport, &QAction::triggered, this,
+            [this] { Rtl::Guarded([&] { btFileExportClick(btFileExport); }, this); });
     tbView = ribMenuPage->AddGroup(QStringLiteral("tbView"), QStringLiteral("Ansicht"));
     auto* zoomGroup = new QActionGroup(this);
     btZoom100 = checkable(button(tbView, "btZoom100", QStringLiteral("100 %"), "zoom-original", TVoskRibbonGroup::Small), false);
@@ -475,6 +478,7 @@ void TFileViewerFrameTIFF::buildRibbon() {
     // The property tabs show only while an object of their kind is selected.
     for (TVoskRibbonTab* t : {ribMenuHighlight, ribMenuText, ribMenuDot, ribMenuArrow, ribMenuImage})
         t->SetTabVisible(false);
+    buildNavigationCommands();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -536,6 +540,7 @@ void TFileViewerFrameTIFF::Recreate(TDokument* Dokument, bool EditablePages) {
     }
     ReloadImages(0);
     restoreSettings();
+    cbImageListChange(nullptr);
 }
 
 void TFileViewerFrameTIFF::restoreSettings() {
@@ -660,9 +665,20 @@ void TFileViewerFrameTIFF::SetAllowSave(bool Value) {
     ReloadImages(0);
 }
 
-void TFileViewerFrameTIFF::SetOnAllowEdit(TAllowEditEvent e) { FOnAllowEdit = std::move(e); }
-void TFileViewerFrameTIFF::SetOnEditImage(TAllowEditEvent e) { FOnEditImage = std::move(e); }
-void TFileViewerFrameTIFF::SetOnGetImage(TGetImageEvent e) { FOnGetImage = std::move(e); }
+void TFileViewerFrameTIFF::SetOnAllowEdit(TAllowEditEvent e) {
+    FOnAllowEdit = std::move(e);
+    SetAnnotationRights();
+}
+
+void TFileViewerFrameTIFF::SetOnEditImage(TAllowEditEvent e) {
+    FOnEditImage = std::move(e);
+    SetAnnotationRights();
+}
+
+void TFileViewerFrameTIFF::SetOnGetImage(TGetImageEvent e) {
+    FOnGetImage = std::move(e);
+    SetAnnotationRights();
+}
 
 Rtl::HookSlot<bool(const QString&)> TFileViewerFrameTIFF::StampHasPassword;
 Rtl::HookSlot<void(TFileViewerFrameTIFF*)> TFileViewerFrameTIFF::SavePages;
@@ -698,15 +714,7 @@ void TFileViewerFrameTIFF::FormKeyUp(QObject*, int& Key, Qt::KeyboardModifiers) 
     if (imCurrentPage->IsMemoEditing())
         imCurrentPage->MemoEditEnd();
     imCurrentPage->Model().UnSelAllObjects();
-    if (!parentWidget()) {
-        close();
-    } else if (FEscapeWasPressed) {
-        QWidget* form = Vcl::ParentForm(parentWidget());
-        if (form && !Vcl::ClassNameIs(form, QStringLiteral("TFormDokverwaltung")))
-            form->close();
-    }
-    FEscapeWasPressed = false;
-    Key = 0;
+    EscapeKeyUp(Key);
 }
 
 void TFileViewerFrameTIFF::FormCloseQuery(QObject*, bool&) {}
@@ -778,11 +786,39 @@ void TFileViewerFrameTIFF::SetTab(int Page) {
 }
 
 void TFileViewerFrameTIFF::tcPagesChange(int index) {
+    const int shown = m_pages->imOverview()->SelectedImage();
+    if (imCurrentPage->IsMemoEditing()) {
+        // The text being edited would be lost with its page: the tab stays.
+        SetTab(shown);
+        Korvexutils::ShowError(makeText(17177, kTextStillEdited));
+        return;
+    }
+    if (shown >= 0 && shown != index)
+        imOverviewImageDeselect(shown);
     if (index >= 0 && index < m_pages->imOverview()->ImageCount())
         LoadImage(index, true);
 }
 
-void TFileViewerFrameTIFF::imOverviewImageSelect(int index) { LoadImage(index, true); }
+void TFileViewerFrameTIFF::imOverviewImageSelect(int index) {
+    const int shown = m_pages->imOverview()->SelectedImage();
+    if (imCurrentPage->IsMemoEditing()) {
+        {
+            const QSignalBlocker block(imOverview->selectionModel());
+            imOverview->setCurrentIndex(m_pages->imOverview()->index(shown));
+        }
+        Korvexutils::RaiseCriticalError(makeText(17177, kTextStillEdited));
+    }
+    if (shown >= 0 && shown != index)
+        imOverviewImageDeselect(shown);
+    LoadImage(index, true);
+}
+
+void TFileViewerFrameTIFF::imOverviewImageDeselect(int index) {
+    // The page going is the one on the canvas; its edits go into its page data.
+    if (index == m_pages->imOverview()->SelectedImage() && FAllowSave && CanUndo())
+        SaveAnnotationsOfPage(index);
+    LoadImage(-1, true);
+}
 
 void TFileViewerFrameTIFF::DoPageRotate(const QString& X, int Page, bool Load) {
     if (Load)
@@ -876,6 +912,10 @@ void TFileViewerFrameTIFF::SetViewerEnabled(bool enabled) {
 }
 
 bool TFileViewerFrameTIFF::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::Wheel && watched == imOverview->viewport() && m_inputBlocked == 0) {
+        auto* wheel = static_cast<QWheelEvent*>(e);
+        return imOverviewMouseWheel(wheel->angleDelta().y(), wheel->modifiers());
+    }
     switch (e->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -893,12 +933,17 @@ bool TFileViewerFrameTIFF::eventFilter(QObject* watched, QEvent* e) {
     }
 }
 
-void TFileViewerFrameTIFF::ShowPage(int, const QImage& image, TPageData*) {
+void TFileViewerFrameTIFF::ShowPage(int page, const QImage& image, TPageData* data) {
     FRotated = 0;
     imCurrentPage->Model().RemoveAllObjects();
     imCurrentPage->Model().SetBitmap(image);
     imCurrentPage->setEnabled(true);
     imNavigator->SetPage(image);
+    updateAnnotEnvironment();
+    if (data)
+        m_annot->LoadAnnotations(data->CurAnnot, page);
+    m_annot->SetAnnotationRights();
+    CalcAutoText();
     imCurrentPage->ScrollToTopLeft();
 }
 
@@ -909,20 +954,20 @@ void TFileViewerFrameTIFF::EmptyView() {
     imNavigator->SetPage(QImage());
 }
 
-void TFileViewerFrameTIFF::PageShown() { FormResize(nullptr); }
+void TFileViewerFrameTIFF::PageShown() {
+    FChangeBars = 0;
+    ClearUndo(false);
+    ShowOptions();
+    FormResize(nullptr);
+}
 
 void TFileViewerFrameTIFF::SetStatus(const QString& text, int percent) {
-    lbStatus->setText(text);
-    pbStatusLoad->setValue(qBound(0, percent, 100));
-    pbStatusLoad->setVisible(true);
+    SetStatus(text, percent, false);
+    // Loads show their progress here; a break ends them here too.
     m_cancel.Poll();
 }
 
-void TFileViewerFrameTIFF::ClearStatus() {
-    lbStatus->clear();
-    pbStatusLoad->setValue(0);
-    pbStatusLoad->setVisible(false);
-}
+void TFileViewerFrameTIFF::ClearStatus() { ClearStatus(false); }
 
 void TFileViewerFrameTIFF::btBreakScanClick() {
     Vcl::SetTag(btBreakScan, 3);
@@ -1066,6 +1111,7 @@ void TFileViewerFrameTIFF::btEditScanDialogClick(QObject* Sender) {
 TPageNavigator::TPageNavigator(QWidget* parent) : QWidget(parent) {
     setMinimumSize(80, 100);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 void TPageNavigator::SetView(Imaging::TImageEnVect* view) {
@@ -1077,6 +1123,12 @@ void TPageNavigator::SetView(Imaging::TImageEnVect* view) {
         connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { update(); });
         connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { update(); });
     }
+    update();
+}
+
+void TPageNavigator::SetSmooth(bool smooth) {
+    m_smooth = smooth;
+    m_thumb = QImage();
     update();
 }
 
@@ -1099,13 +1151,14 @@ void TPageNavigator::paintEvent(QPaintEvent*) {
     if (m_thumb.isNull() && !m_page.isNull())
         m_thumb = m_page.convertToFormat(m_page.format() == QImage::Format_Mono ? QImage::Format_Grayscale8
                                                                                 : m_page.format())
-                      .scaled(QSize(450, 450), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+                      .scaled(QSize(450, 450), Qt::KeepAspectRatio,
+                              m_smooth ? Qt::SmoothTransformation : Qt::FastTransformation);
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Window));
     const QRectF r = pageRect();
     if (r.isEmpty())
         return;
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, m_smooth);
     p.drawImage(r, m_thumb);
     if (!m_view || m_pageSize.isEmpty())
         return;
@@ -1133,6 +1186,13 @@ void TPageNavigator::moveViewTo(QPointF pos) {
 }
 
 void TPageNavigator::mousePressEvent(QMouseEvent* e) { moveViewTo(e->position()); }
+
+void TPageNavigator::keyReleaseEvent(QKeyEvent* e) {
+    if (OnKeyUp)
+        OnKeyUp(e);
+    else
+        QWidget::keyReleaseEvent(e);
+}
 void TPageNavigator::mouseMoveEvent(QMouseEvent* e) {
     if (e->buttons() & Qt::LeftButton)
         moveViewTo(e->position());

@@ -12,11 +12,14 @@
 #include "UFileViewer.h"
 
 #include <HookSlot.h>
+#include <AnnotLayer.h>
 #include <UFileViewerTIFF.Pages.h>
 
 #include <QAction>
 #include <QPointer>
 #include <QStringList>
+
+#include <functional>
 
 class QComboBox;
 class QFontComboBox;
@@ -25,6 +28,7 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QMenu;
+class QPrinter;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
@@ -39,11 +43,17 @@ class TPageNavigator;
 
 namespace Imaging {
 class TImageEnVect;
+class TIEVectModel;
 }
 
 class TFileViewerFrameTIFF : public TFileViewerFrame, public IViewerPagesHost {
     Q_OBJECT
     Q_PROPERTY(bool AllowSave READ AllowSave WRITE SetAllowSave)
+    Q_PROPERTY(int PrintMeasureUnit READ PrintMeasureUnit WRITE SetPrintMeasureUnit)
+    Q_PROPERTY(double PrintMarginLeft READ PrintMarginLeft WRITE SetPrintMarginLeft)
+    Q_PROPERTY(double PrintMarginTop READ PrintMarginTop WRITE SetPrintMarginTop)
+    Q_PROPERTY(double PrintMarginRight READ PrintMarginRight WRITE SetPrintMarginRight)
+    Q_PROPERTY(double PrintMarginBottom READ PrintMarginBottom WRITE SetPrintMarginBottom)
 public:
     using TAllowEditEvent = std::function<void(TFileViewerFrameTIFF* Sender, const QString& text, bool& Allow)>;
     using TGetImageEvent =
@@ -100,6 +110,53 @@ public:
     static Rtl::HookSlot<void(TFileViewerFrameTIFF*, bool withDialog)> Rescan;
     static Rtl::HookSlot<void(TFileViewerFrameTIFF*)> ChooseScanSource;
 
+    // ---- print and export (UFileViewerTIFF.Print) ---------------------------------------------
+    // Fill and clear the document class's print and export slots.
+    static void ModulInitialize(QObject* AOwner);
+    static void ModulFinalize();
+    void btFilePrintClick(QObject* Sender);
+    void btFileExportClick(QObject* Sender);
+    // Prints pages (all, or the current one) on printer without a dialog; used by PrintTIFF.
+    void PrintPages(QPrinter& printer, bool allPages);
+    // The page with its annotations as the print shows it: the shown page with the canvas's
+    // objects, any other from its page data.
+    std::unique_ptr<Imaging::TIEVectModel> PrintPage(int page);
+    // The stored page picture (with page edits, without annotations).
+    QImage PageImage(int page);
+    // Hides the thumbnail strip again after LoadAllImages had to show it.
+    void HideAllImages();
+    int PrintMeasureUnit() const { return FPrintMeasure; }
+    void SetPrintMeasureUnit(int v) { FPrintMeasure = quint8(v); }
+    double PrintMarginLeft() const { return FPrintMargin[0]; }
+    double PrintMarginTop() const { return FPrintMargin[1]; }
+    double PrintMarginRight() const { return FPrintMargin[2]; }
+    double PrintMarginBottom() const { return FPrintMargin[3]; }
+    void SetPrintMarginLeft(double v) { FPrintMargin[0] = v; }
+    void SetPrintMarginTop(double v) { FPrintMargin[1] = v; }
+    void SetPrintMarginRight(double v) { FPrintMargin[2] = v; }
+    void SetPrintMarginBottom(double v) { FPrintMargin[3] = v; }
+    QAction *btFilePrint = nullptr, *btFileExport = nullptr;
+
+    // ---- moving through the pages and showing them (UFileViewerTIFF.Navigate) ------------------
+    void btPagePrevClick(QObject* Sender);
+    void btPageNextClick(QObject* Sender);
+    // Discards every change (asked first when there is one) and reads the pages again.
+    void btPageReloadClick(QObject* Sender);
+    void btZoomInClick(QObject* Sender);
+    void btZoomOutClick(QObject* Sender);
+    void btFilterClick(QObject* Sender);
+    void btRotateLeftClick(QObject* Sender);
+    void btRotateRightClick(QObject* Sender);
+    // Turns the view back by FRotated (print, export and leaving the page call it first).
+    void RotateToDefault();
+    void btFileSendClick(QObject* Sender);
+    // Pages added, scanned, moved or deleted, or annotations changed, and not yet stored.
+    bool HasUnsavedChanges();
+    QAction *btPagePrev = nullptr, *btPageNext = nullptr, *btPageReload = nullptr,
+            *btZoomIn = nullptr, *btZoomOut = nullptr, *btFilterNone = nullptr,
+            *btFilterFast = nullptr, *btFilterHigh = nullptr, *btRotateLeft = nullptr,
+            *btRotateRight = nullptr, *btFileSend = nullptr;
+
     // ---- the break of a running load or scan -----------------------------------------------
     TCancelState& CancelState() { return m_cancel; }
     void btBreakScanClick();
@@ -118,6 +175,89 @@ public:
     // ---- status ----------------------------------------------------------------------------
     void SetStatus(const QString& text, int percent) override;
     void ClearStatus() override;
+
+    // ---- annotations (UFileViewerTIFF.Annot.cpp) --------------------------------------------
+    TAnnotLayer& Annot() { return *m_annot; }
+    // The values of the annotation controls, and writing them without their handlers running.
+    TAnnotControls AnnotControls() const;
+    void SetAnnotControls(const TAnnotControls& c);
+    void SetInputMode(quint8 mode);
+    void ShowOptions();
+    // The status line; unchanged text within 51 ms of the scan panel's last repaint costs nothing.
+    void SetStatus(const QString& text, int percent, bool fullRefresh);
+    void SetStatusFmt(const QString& format, const QStringList& args, int percent, bool fullRefresh);
+    void ClearStatus(bool fullRefresh);
+    void SaveUndo(QObject* Sender);
+    void ResetUndo(bool DoUndo);
+    void ClearUndo(bool CreateDummySavePoint);
+    bool CanUndo() const;
+    void ShowUndoOptions();
+    bool CheckPageChanged() const;
+    bool CheckAnnotChanged() const;
+    void ListChangedAnnot(QStringList& Added, QStringList& Removed, bool IgnoreDuplicates) const;
+    // Annotations placed by code (barcode marks, copied pages, outside callers).
+    void AddAnnotHighlight(const QRect& Position, qint32 Color, const QString& Creator = {});
+    void AddAnnotText(const QRect& Position, const QString& Text, qint32 Color, int Size,
+                      const QString& FontName, bool Bold, bool Italic, qint32 Background,
+                      qint32 Border, const QString& Creator = {});
+    void AddAnnotDot(const QPoint& Position, int Size, qint32 Color, qint32 Border,
+                     const QString& Creator = {});
+    void AddAnnotArrow(const QRect& Position, const QString& Text, bool AutoText,
+                       const QString& Mask, qint32 Color, qint32 Color2, bool Bold, int FontSize,
+                       const QString& Creator = {});
+    void AddAnnotImage(const QRect& Position, QIODevice& Bitmap, const QString& ImageName,
+                       const QString& Creator = {});
+    void AddAnnotImage(const QRect& Position, const QImage& Image, const QString& ImageName,
+                       const QString& Creator = {});
+    void AddAnnotImageRaw(const QRect& Position, QIODevice& RawImage, const QString& ImageName,
+                          const QString& Creator = {});
+    QSize GetPageSize() const;
+    void LoadAnnot(int Page);
+    void SetAnnotationRights();
+    void CalcAutoText();
+    // The page's objects into its page data (both streams), after turning back a turned view.
+    void SaveAnnotationsOfPage(int Page);
+
+    // Handlers of the annotation toolbar and the page canvas.
+    void btAnnotUndoClick(QObject* Sender);
+    void btAnnotRedoClick(QObject* Sender);
+    void btAnnotVisibleClick(QObject* Sender);
+    void btAnnotEnableClick(QObject* Sender);
+    void btMouseMoveClick(QObject* Sender);
+    void btMouseZoomClick(QObject* Sender);
+    void btMouseSelectClick(QObject* Sender);
+    void btAddHighlightClick(QObject* Sender);
+    void btAddTextClick(QObject* Sender);
+    void btAddDotClick(QObject* Sender);
+    void btAddArrowClick(QObject* Sender);
+    void btAddImageClick(QObject* Sender);
+    void btAnnotToFrontClick(QObject* Sender);
+    void btAnnotToBackClick(QObject* Sender);
+    void btAnnotDeleteClick(QObject* Sender);
+    void cbLoadImageClick(QObject* Sender);
+    void edArrowTextChange(QObject* Sender);
+    void btArrowAutoTextClick(QObject* Sender);
+    void cbImageListChange(QObject* Sender);
+    void cbImageListCloseUp(QObject* Sender);
+    void imCurrentPageNewObject(int h);
+    void imCurrentPageExit(QObject* Sender);
+    void imCurrentPageKeyUp(QObject* Sender, int Key, Qt::KeyboardModifiers Shift);
+    void imCurrentPageObjectOver(int h);
+    bool imOverviewMouseWheel(int delta, Qt::KeyboardModifiers modifiers);
+
+    // The barcode search settings (stored, used by the barcode search).
+    void SetBarcodeFilter(TBarcodeFilter Filter, const TBarcodeTypes& BarTypes, bool CheckDigit,
+                          int Density, TIFirstOnly OnlyFirstPage);
+    // Asks the user whether barcode number Count may be used and marked.
+    bool ManualBarcodeFilter(const TBarcodeData& Code, int Count);
+
+    bool FChangeGUI = false;
+    quint8 FChangeBars = 0;
+    TBarcodeFilter FBarcodeFilter;
+    TBarcodeTypes FBarcodeTypes;
+    bool FBarcodeCheckDigit = false;
+    int FBarcodeDensity = 0;
+    TIFirstOnly FBarcodeOnlyFirst = foFromOptions;
 
     // ---- the form resource -----------------------------------------------------------------
     TVoskRibbon* ribMenu;
@@ -177,8 +317,8 @@ public:
 
     // ---- fields ------------------------------------------------------------------------------
     int FRotated = 0;
-    quint8 FPrintMeasure = 0;
-    double FPrintMargin[4] = {0, 0, 0, 0};
+    quint8 FPrintMeasure = 1;                           // centimetres
+    double FPrintMargin[4] = {0.25, 0.25, 0.25, 0.5};  // left, top, right, bottom
     bool FLastAI = false;
     quint8 FDMSScan_BarcodeMode = 0;
 
@@ -195,12 +335,17 @@ protected:
 private:
     void buildForm();
     void buildRibbon();
+    void buildNavigationCommands();
+    void rotateView(int angle);
     void restoreSettings();
     void saveSettings();
     void setEditTabVisible(bool visible);
     void applyNavigatorSize();
     void tcPagesChange(int index);
     void imOverviewImageSelect(int index);
+    void imOverviewImageDeselect(int index);
+    void setupAnnotations();
+    void updateAnnotEnvironment();
 
     TAllowEditEvent FOnAllowEdit;
     TAllowEditEvent FOnEditImage;
@@ -212,6 +357,8 @@ private:
     bool m_tabsUpdating = false;
     int m_inputBlocked = 0; // nested loads that keep the user's input away
     bool m_editTabVisible = false;
+    std::unique_ptr<TAnnotLayer> m_annot;
+    qint64 m_statusTick = -1000; // when the scan panel last showed a status
 };
 
 // The small picture of the current page with the part the page view shows; a click or drag
@@ -222,11 +369,16 @@ public:
     explicit TPageNavigator(QWidget* parent = nullptr);
     void SetView(Imaging::TImageEnVect* view);
     void SetPage(const QImage& page);
+    void SetSmooth(bool smooth);
+
+    // Keys released on the navigator: the viewer's zoom and page keys work from here too.
+    std::function<void(QKeyEvent*)> OnKeyUp;
 
 protected:
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
 
 private:
     QRectF pageRect() const;
@@ -235,4 +387,5 @@ private:
     QImage m_page;
     QImage m_thumb;
     QSize m_pageSize;
+    bool m_smooth = true;
 };

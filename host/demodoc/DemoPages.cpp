@@ -1,5 +1,9 @@
 #include "DemoPages.h"
 
+#include <QBuffer>
+#include <QPainter>
+#include <QPdfWriter>
+
 #include <QFont>
 #include <QHash>
 #include <QPainter>
@@ -96,6 +100,43 @@ QByteArray Document(int count, int dpi, int distinct, int greyEvery, int seed, c
         writer.CopyPage(reader);
     }
     return writer.Finish();
+}
+
+QByteArray PdfDocument(int count, const QString& title) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&buffer);
+    pdf.setPageSize(QPageSize(QPageSize::A4));
+    pdf.setResolution(300);
+    pdf.setTitle(title);
+    pdf.setCreator(QStringLiteral("KORVEX ERP"));
+    QPainter p(&pdf);
+    const QRect page = pdf.pageLayout().paintRectPixels(pdf.resolution());
+    const QStringList words{QStringLiteral("Lieferung"), QStringLiteral("Menge"), QStringLiteral("Artikel"),
+                            QStringLiteral("Preis"),     QStringLiteral("Rabatt"), QStringLiteral("Termin"),
+                            QStringLiteral("Versand"),   QStringLiteral("Zahlung"), QStringLiteral("netto"),
+                            QStringLiteral("gemäß"),     QStringLiteral("Auftrag"), QStringLiteral("Lager")};
+    for (int n = 1; n <= count; ++n) {
+        if (n > 1)
+            pdf.newPage();
+        p.setPen(QColor(30, 90, 170));
+        p.setFont(QFont(QStringLiteral("Sans Serif"), 22, QFont::Bold));
+        p.drawText(QRect(0, 0, page.width(), 200), Qt::AlignLeft | Qt::AlignVCenter, title);
+        p.setPen(Qt::black);
+        p.setFont(QFont(QStringLiteral("Sans Serif"), 10));
+        int y = 320;
+        for (int line = 0; y < page.height() - 300; ++line, y += 70) {
+            QStringList text;
+            for (int w = 0; w < 9; ++w)
+                text << words[(line * 7 + w * 5 + n) % words.size()];
+            p.drawText(QPoint(0, y), text.join(u' '));
+        }
+        p.drawText(QRect(0, page.height() - 150, page.width(), 150), Qt::AlignCenter,
+                   QStringLiteral("Seite %1 von %2").arg(n).arg(count));
+    }
+    p.end();
+    return bytes;
 }
 
 } // namespace DemoPages

@@ -21,4 +21,7 @@ QImage TextPage(int dpi, int seed, int pageNr, int pageCount, bool blackAndWhite
 QByteArray Document(int count, int dpi, int distinct, int greyEvery, int seed,
                     const QString& title = QStringLiteral("Lieferschein"));
 
+// A PDF of count A4 pages of text (searchable) under title.
+QByteArray PdfDocument(int count, const QString& title);
+
 } // namespace DemoPages

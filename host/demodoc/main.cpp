@@ -1,8 +1,11 @@
-// korvex-demodoc: puts the viewers' demo document into the demo database, a 12-page delivery
-// note file (text pages, black and white as G4, every third grey as JPEG) on the first demo
-// address. scripts/demo runs it after seeding; it does nothing when the document is there.
-// Prints the document's id.
+// korvex-demodoc: puts the viewers' demo documents into the demo database on the first demo
+// address: a 12-page delivery note file (text pages, black and white as G4, every third grey as
+// JPEG) and a 3-page offer as PDF. scripts/demo runs it after seeding; a document that is there
+// already is left as it is. Prints the documents' ids.
 #include "DemoPages.h"
+
+#include <AnnotLayer.h>
+#include <Dataclient_files.h>
 
 #include <UDM1.h>
 #include <Ukorvexclasses.Dokument.h>
@@ -12,6 +15,43 @@
 #include <QGuiApplication>
 
 #include <cstdio>
+#include <functional>
+
+namespace {
+
+// The first page's annotations: a highlight, a text, two numbered arrows, a dot, and the
+// "Geprüft" stamp when the stamp list has it.
+QByteArray FirstPageAnnotations(TDM1& dm) {
+    Imaging::TIEVectModel page;
+    TAnnotLayer annot(page);
+    annot.Env.UserName = [] { return QStringLiteral("mueller"); };
+    annot.AddAnnotHighlight(QRect(150, 560, 900, 60), 65535);
+    annot.AddAnnotText(QRect(1050, 330, 480, 150),
+                       QStringLiteral("Menge prüfen!\r\nLieferung unvollständig"), 255, 36,
+                       QStringLiteral("Arial"), true, false, Imaging::clInfoBk, 0);
+    annot.AddAnnotArrow(QRect(1250, 760, -330, -120), {}, true, QStringLiteral("Pos. *"), 255, 0,
+                        true, 30);
+    annot.AddAnnotArrow(QRect(1250, 960, -330, -120), {}, true, QStringLiteral("Pos. *"), 255, 0,
+                        true, 30);
+    annot.CalcAutoText({}, false);
+    annot.AddAnnotDot(QPoint(120, 1190), 24, 255, 0);
+    TVoskQuery2 stamp(
+        &dm.Database(),
+        QStringLiteral("SELECT pd_dmsremotefile FROM picndoku WHERE pd_tablename = 'dokseals' "
+                       "AND pd_dbrid = 0 AND pd_path = :name"));
+    stamp.Bind(QStringLiteral("name"), QStringLiteral("Geprüft")).Open();
+    if (!stamp.IsEmpty()) {
+        const QByteArray picture = DCFileMethods().ReadFile(stamp.Fields(0).AsString());
+        annot.AddAnnotImage(QRect(1000, 1180, 0, 0), picture, QStringLiteral("Geprüft"));
+        Imaging::TIEVObject& o = page.ObjAtRef(page.ObjectsCount() - 1);
+        o.SetRect(o.Left, o.Top, o.Bitmap.width() * 2, o.Bitmap.height() * 2);
+    }
+    QByteArray full, stored;
+    annot.SaveAnnotations(full, stored);
+    return stored;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -21,35 +61,53 @@ int main(int argc, char** argv) {
     try {
         TDM1 dm;
         dm.Connect(QCoreApplication::arguments().value(1));
-        TVoskQuery2 address(&dm.Database(), QStringLiteral("SELECT dbrid FROM adressen ORDER BY dbrid LIMIT 1"));
+        TVoskQuery2 address(&dm.Database(),
+                            QStringLiteral("SELECT dbrid FROM adressen ORDER BY dbrid LIMIT 1"));
         address.Open();
         if (address.IsEmpty()) {
             std::fprintf(stderr, "korvex-demodoc: keine Adresse in der Demo-Datenbank\n");
             return 1;
         }
         const QString recId = address.Fields(0).AsString();
-        TVoskQuery2 existing(&dm.Database(),
-                             QStringLiteral("SELECT pd_id FROM picndoku WHERE pd_tablename = 'adressen' "
-                                            "AND pd_dbrid = CAST(:id AS integer) AND pd_descr = :caption "
-                                            "AND NOT pd_deletable"));
-        existing.Bind(QStringLiteral("id"), recId).Bind(QStringLiteral("caption"), caption).Open();
-        if (!existing.IsEmpty()) {
-            std::printf("%d\n", existing.Fields(0).AsInteger());
-            return 0;
-        }
-        QBuffer file;
-        file.setData(DemoPages::Document(12, 200, 0, 3, 1));
-        file.open(QIODevice::ReadOnly);
-        TDokument doc;
-        TDokumentInsertData data;
-        data.Active = true;
-        data.Name = caption;
-        data.DokType = QStringLiteral("SCAN");
-        data.Source = QStringLiteral("image");
-        doc.SetInsertData(data);
-        const int id = doc.DMSAddFileAsBLOB(file, QStringLiteral("Lieferscheine.tiff"),
-                                            QStringLiteral("adressen"), recId);
-        std::printf("%d\n", id);
+        // A new document gets its file; annotate, when given, adds to it after storing.
+        const auto storeOnce = [&](const QString& caption, const QByteArray& bytes,
+                                   const QString& fileName,
+                                   const std::function<void(TDokument&, int)>& annotate = {}) {
+            TVoskQuery2 existing(
+                &dm.Database(),
+                QStringLiteral("SELECT pd_id FROM picndoku WHERE pd_tablename = 'adressen' "
+                               "AND pd_dbrid = CAST(:id AS integer) AND pd_descr = :caption "
+                               "AND NOT pd_deletable"));
+            existing.Bind(QStringLiteral("id"), recId).Bind(QStringLiteral("caption"), caption).Open();
+            if (!existing.IsEmpty())
+                return existing.Fields(0).AsInteger();
+            QBuffer file;
+            file.setData(bytes);
+            file.open(QIODevice::ReadOnly);
+            TDokument doc;
+            TDokumentInsertData data;
+            data.Active = true;
+            data.Name = caption;
+            data.DokType = QStringLiteral("SCAN");
+            data.Source = QStringLiteral("image");
+            doc.SetInsertData(data);
+            const int id = doc.DMSAddFileAsBLOB(file, fileName, QStringLiteral("adressen"), recId);
+            if (annotate)
+                annotate(doc, id);
+            return id;
+        };
+        std::printf("%d\n", storeOnce(caption, DemoPages::Document(12, 200, 0, 3, 1),
+                                      QStringLiteral("Lieferscheine.tiff"), [&](TDokument& doc, int id) {
+                                          const QByteArray annotations = FirstPageAnnotations(dm);
+                                          DCFileMethods().WriteAnnotation(
+                                              &annotations, doc.DMSRemoteFilename(), 0);
+                                          dm.ExecSQL(QStringLiteral("UPDATE picndoku SET pd_dmscomment = "
+                                                                    "true WHERE pd_id = :id"),
+                                                     {{QStringLiteral("id"), id}});
+                                      }));
+        const QString offer = QStringLiteral("Angebot (PDF, 3 Seiten)");
+        std::printf("%d\n", storeOnce(offer, DemoPages::PdfDocument(3, QStringLiteral("Angebot 2024-117")),
+                                      QStringLiteral("Angebot.pdf")));
     } catch (const EVoskException& e) {
         std::fprintf(stderr, "korvex-demodoc: %s\n", e.Message().toLocal8Bit().constData());
         return 1;

@@ -95,6 +95,33 @@ ModalForms* ModalForms::SetInstance(ModalForms* forms) {
     return old;
 }
 
+std::pair<QRect, QRect> SplitScreenRects(const QRect& area) {
+    const int half = area.width() / 2;
+    return {QRect(area.left(), area.top(), half, area.height()),
+            QRect(area.left() + half, area.top(), area.width() - half, area.height())};
+}
+
+void DoSplitScreen(QWidget* left, QWidget* right) {
+    QWidget* first = left ? left->window() : nullptr;
+    QWidget* second = right ? right->window() : nullptr;
+    if (!first || !second || first == second)
+        return;
+    QScreen* screen = first->screen() ? first->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const auto [l, r] = SplitScreenRects(screen->availableGeometry());
+    for (auto [w, rect] : {std::pair{first, l}, std::pair{second, r}}) {
+        if (w->isMaximized() || w->isFullScreen())
+            w->showNormal();
+        // The frame (title bar and borders) goes inside the half too.
+        const QMargins frame(w->geometry().left() - w->frameGeometry().left(),
+                             w->geometry().top() - w->frameGeometry().top(),
+                             w->frameGeometry().right() - w->geometry().right(),
+                             w->frameGeometry().bottom() - w->geometry().bottom());
+        w->setGeometry(rect.marginsRemoved(frame));
+    }
+}
+
 int ShowModal(Vcl::TForm* form) { return form ? ModalForms::Instance().Run(form) : Vcl::mrCancel; }
 
 Rtl::HookSlot<void(const QString&)> GReaderErrorProc;

@@ -8,6 +8,8 @@
 #include <HookSlot.h>
 
 #include <QRect>
+
+#include <utility>
 #include <QString>
 
 class QWidget;
@@ -28,6 +30,12 @@ QRect CorrectedWindowRect(const QRect& window, const QRect& area, bool keepSize)
 // Moves form back into the area it lives in: its MDI area for a child window, else the available
 // part of its screen. Mode 1 keeps the size of windows that are larger than that area.
 void CorrectWindowPosition(QWidget* form, int mode = 0);
+
+// Places two windows side by side over the available area of the first one's screen: the first
+// on the left half, the second on the right. A missing window leaves the other as it is.
+void DoSplitScreen(QWidget* left, QWidget* right);
+// The two halves of area, left and right.
+std::pair<QRect, QRect> SplitScreenRects(const QRect& area);
 
 // A yes/no question; true for yes. The two further texts name the buttons; "DEFAULT" keeps the
 // standard captions.

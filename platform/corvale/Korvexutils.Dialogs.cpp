@@ -3,6 +3,11 @@
 #include "Vcl.Services.h"
 #include "VoskExceptions.h"
 
+#include <UDM1.h>
+
+#include <QDir>
+#include <QFileInfo>
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -49,6 +54,33 @@ void RaiseDelete(const QString& what) {
                                         : QStringLiteral("%1 wirklich löschen?").arg(what);
     if (Vcl::Ask(Vcl::mtConfirmation, QString(), text, Vcl::mbYesNo, Vcl::mbNo) != Vcl::mrYes)
         throw EAbort();
+}
+
+QString RaiseSaveDialog(QWidget* owner, const QString& key, const QString& defaultExt,
+                        const QString& filter, int& filterIndex, const QString& fileName) {
+    Vcl::TFileRequest request;
+    request.caption = QStringLiteral("Speichern unter");
+    if (TDM1* dm = DM1())
+        request.folder = dm->LoadLastVal(QStringLiteral("FileDialogFolder_") + key, {}, false);
+    if (request.folder.isEmpty() || !QFileInfo(request.folder).isDir())
+        request.folder = QDir::homePath();
+    request.fileName = fileName;
+    request.filter = filter;
+    request.defaultSuffix = defaultExt;
+    request.parent = owner;
+    request.filterIndex = filterIndex;
+    int chosen = filterIndex;
+    request.chosenFilter = &chosen;
+    const QString name = Vcl::FileDialogs::Instance().SaveFile(request);
+    if (!name.isEmpty())
+        filterIndex = chosen;
+    return name;
+}
+
+void SaveDialogFolder(const QString& key, const QString& fileName) {
+    if (TDM1* dm = DM1())
+        dm->SaveLastVal(QStringLiteral("FileDialogFolder_") + key,
+                        QFileInfo(fileName).absolutePath(), false);
 }
 
 } // namespace Korvexutils

@@ -22,6 +22,15 @@ extern Rtl::HookSlot<bool(const QString&, const QString&, QVariant&, QString&, i
 // dropped, so that a held Enter does not confirm the next dialog unseen.
 void WaitBeforeNextInput(bool discardInput);
 
+// The save dialog of a form: starts in the folder last used under key ("FileDialogFolder_" + key,
+// for all users) and offers defaultExt for a name typed without one. filter holds pairs
+// "Text|*.ext|..."; filterIndex is the filter offered first and receives the one picked (1-based).
+// Empty when cancelled.
+QString RaiseSaveDialog(QWidget* owner, const QString& key, const QString& defaultExt,
+                        const QString& filter, int& filterIndex, const QString& fileName = {});
+// Remembers the folder of fileName for the save dialogs under key.
+void SaveDialogFolder(const QString& key, const QString& fileName);
+
 // The common delete question; declining ends the action with the silent abort.
 void RaiseDelete(const QString& what = {});
 

@@ -9,6 +9,7 @@
 #include "Vcl.Components.h"
 #include "VoskTimer.h"
 
+#include "TVoskDBTreeView2.h"
 #include "TVoskGridCellDelegate.h"
 #include "VoskAllOrNothing.h"
 #include "VoskConditionalFormatting.h"
@@ -19,6 +20,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QItemSelectionModel>
+#include <QShortcut>
 
 #include <algorithm>
 
@@ -234,16 +236,22 @@ void TVoskDBGrid2::EndEdit(bool accept) {
     closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
-int TVoskDBGrid2::SelectedRowCount() const {
-    return selectionModel() ? int(selectionModel()->selectedRows().size()) : 0;
+QList<int> TVoskDBGrid2::SelectedShownRows() const {
+    QList<int> rows;
+    if (!selectionModel())
+        return rows;
+    for (const QModelIndex& i : selectionModel()->selectedRows())
+        if (RowCellsShown(i.row()))
+            rows << i.row();
+    return rows;
 }
 
-void TVoskDBGrid2::DeleteSelection() {
+bool TVoskDBGrid2::DeleteSelection() {
     if (!m_class || !selectionModel())
-        return;
-    QList<int> rows;
-    for (const QModelIndex& i : selectionModel()->selectedRows())
-        rows << i.row();
+        return false;
+    QList<int> rows = SelectedShownRows();
+    if (rows.isEmpty() || !Corvale::AskDeleteSelection(int(rows.size())))
+        return false;
     // From the bottom up, so that the rows still to delete keep their numbers.
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     // All or nothing: a record the server refuses halfway must not leave the others deleted.
@@ -260,6 +268,7 @@ void TVoskDBGrid2::DeleteSelection() {
         throw;
     }
     EndUpdate();
+    return true;
 }
 
 void TVoskDBGrid2::EditFirstVisibleColumn() {
@@ -317,9 +326,82 @@ void TVoskGridColumn::SetPropertiesKind(TVoskColumnPropertiesKind kind) {
         m_buttons.append({TVoskEditButtonKind::Text, true});
 }
 
+TVoskGridColumn::TVoskGridColumn(QObject* owner, const QString& name, TVoskDBTreeView2* tree,
+                                 const QString& fieldName)
+    : QObject(nullptr), m_tree(tree), m_field(fieldName) {
+    Vcl::Owned(owner, this, name);
+}
+
 int TVoskGridColumn::AddButton(TVoskEditButtonKind kind) {
     m_buttons.append({kind, true});
     return int(m_buttons.size()) - 1;
+}
+
+bool TVoskGridColumn::FirstButtonVisible() const {
+    return m_kind == TVoskColumnPropertiesKind::ButtonEdit && !m_buttons.isEmpty() &&
+           m_buttons.first().visible;
+}
+
+void TVoskGridColumn::SetFastF2(const QString& query, const QString& filter) {
+    m_fastQuery = query;
+    m_fastFilter = filter;
+}
+
+QWidget* TVoskGridColumn::CreateEditor(QWidget* parent) const {
+    if (m_buttons.isEmpty() && m_fastQuery.isEmpty())
+        return nullptr;
+    auto* edit = new TVoskEdit(parent);
+    edit->setObjectName(objectName());
+    edit->setFrame(false);
+    for (const Button& b : m_buttons) {
+        const int i = edit->Buttons().Add(b.kind);
+        edit->Buttons().SetVisible(i, b.visible);
+    }
+    QPointer<const TVoskGridColumn> self(this);
+    edit->OnButtonClick = [self](QObject* sender, int i) {
+        if (self)
+            self->ButtonClick(i, sender);
+    };
+    if (!m_fastQuery.isEmpty())
+        edit->SetFastF2(m_fastQuery, m_fastFilter);
+    return edit;
+}
+
+void TVoskGridColumn::ButtonClick(int index, QObject* sender) const {
+    if (index < 0 || index >= m_buttons.size())
+        return;
+    if (m_buttons.at(index).kind == TVoskEditButtonKind::Text) {
+        if (m_grid)
+            EditCellText(m_grid, m_grid->DataClass(), sender);
+        else if (m_tree)
+            EditCellText(m_tree, m_tree->DataClass(), sender);
+    } else if (TVoskColumnHandler::F2ButtonCode) {
+        TVoskColumnHandler::F2ButtonCode(sender);
+    }
+}
+
+void TVoskGridColumn::EditCellText(QAbstractItemView* view, TVoskClass* data, QObject* sender) {
+    auto* edit = qobject_cast<QLineEdit*>(sender);
+    const QModelIndex index = view ? view->currentIndex() : QModelIndex();
+    if (!data || !index.isValid())
+        return;
+    if (!RtlDialog::FEditTextS.Assigned()) {
+        Korvexutils::RaiseInformation(
+            QStringLiteral("Der Texteditor steht in dieser Installation nicht zur Verfügung."));
+        return;
+    }
+    QAbstractItemModel* model = view->model();
+    const QString field = data->FieldNames().value(index.column());
+    const QString old = edit ? edit->text() : model->data(index, Qt::EditRole).toString();
+    const bool readOnly = !(model->flags(index) & Qt::ItemIsEditable);
+    const QString text =
+        RtlDialog::FEditTextS(field, old, 99999, readOnly, false, QChar(), false);
+    if (readOnly || text == old)
+        return;
+    if (edit)
+        edit->setText(text);
+    else
+        model->setData(index, text.isEmpty() ? QVariant() : QVariant(text), Qt::EditRole);
 }
 
 namespace {
@@ -333,30 +415,10 @@ public:
                           const QModelIndex& index) const override {
         TVoskClass* data = m_grid->DataClass();
         const QString field = data ? data->FieldNames().value(index.column()) : QString();
-        TVoskGridColumn* column = m_grid->ColumnOf(field);
-        const QString fast = column ? m_grid->ColumnFastF2Query(column) : QString();
-        if (!column || (column->Buttons().isEmpty() && fast.isEmpty()))
-            return QStyledItemDelegate::createEditor(parent, option, index);
-        auto* edit = new TVoskEdit(parent);
-        edit->setObjectName(column->objectName());
-        edit->setFrame(false);
-        const auto buttons = column->Buttons();
-        for (const TVoskGridColumn::Button& b : buttons) {
-            const int i = edit->Buttons().Add(b.kind);
-            edit->Buttons().SetVisible(i, b.visible);
-        }
-        QPointer<TVoskDBGrid2> grid(m_grid);
-        edit->OnButtonClick = [grid, buttons](QObject* sender, int i) {
-            if (!grid)
-                return;
-            if (buttons.value(i).kind == TVoskEditButtonKind::Text)
-                grid->FieldEditTxtBtClick(sender);
-            else if (TVoskColumnHandler::F2ButtonCode)
-                TVoskColumnHandler::F2ButtonCode(sender);
-        };
-        if (!fast.isEmpty())
-            edit->SetFastF2(fast, m_grid->ColumnFastF2Filter(column));
-        return edit;
+        const TVoskGridColumn* column = m_grid->ColumnOf(field);
+        if (QWidget* edit = column ? column->CreateEditor(parent) : nullptr)
+            return edit;
+        return QStyledItemDelegate::createEditor(parent, option, index);
     }
 
 private:
@@ -365,36 +427,44 @@ private:
 
 } // namespace
 
-QList<TVoskGridColumn*> TVoskDBGrid2::Columns() const {
+QList<TVoskGridColumn*> TVoskGridColumn::ColumnsOf(const QWidget* view) {
     QList<TVoskGridColumn*> result;
-    const QObject* owner = Vcl::Owner(this);
-    for (TVoskGridColumn* c : Vcl::ComponentsOf<TVoskGridColumn>(owner ? owner : this))
-        if (c->Grid() == this)
+    const QObject* owner = Vcl::Owner(view);
+    for (TVoskGridColumn* c : Vcl::ComponentsOf<TVoskGridColumn>(owner ? owner : view))
+        if (c->m_grid == view || c->m_tree == view)
             result << c;
     return result;
 }
 
-TVoskGridColumn* TVoskDBGrid2::ColumnOf(const QString& fieldName) const {
+TVoskGridColumn* TVoskGridColumn::ColumnOf(const QWidget* view, const QString& fieldName) {
     if (fieldName.isEmpty())
         return nullptr;
-    for (TVoskGridColumn* c : Columns())
+    for (TVoskGridColumn* c : ColumnsOf(view))
         if (c->FieldName().compare(fieldName, Qt::CaseInsensitive) == 0)
             return c;
     return nullptr;
 }
 
+QList<TVoskGridColumn*> TVoskDBGrid2::Columns() const {
+    return TVoskGridColumn::ColumnsOf(this);
+}
+
+TVoskGridColumn* TVoskDBGrid2::ColumnOf(const QString& fieldName) const {
+    return TVoskGridColumn::ColumnOf(this, fieldName);
+}
+
 void TVoskDBGrid2::SetColumnFastF2(TVoskGridColumn* column, const QString& query,
                                    const QString& filter) {
     if (column)
-        m_fastF2.insert(column->FieldName().toLower(), {query, filter});
+        column->SetFastF2(query, filter);
 }
 
 QString TVoskDBGrid2::ColumnFastF2Query(const TVoskGridColumn* column) const {
-    return column ? m_fastF2.value(column->FieldName().toLower()).query : QString();
+    return column ? column->FastF2Query() : QString();
 }
 
 QString TVoskDBGrid2::ColumnFastF2Filter(const TVoskGridColumn* column) const {
-    return column ? m_fastF2.value(column->FieldName().toLower()).filter : QString();
+    return column ? column->FastF2Filter() : QString();
 }
 
 void TVoskDBGrid2::LoadF2() {
@@ -405,26 +475,7 @@ void TVoskDBGrid2::LoadF2() {
 }
 
 void TVoskDBGrid2::FieldEditTxtBtClick(QObject* sender) {
-    auto* edit = qobject_cast<QLineEdit*>(sender);
-    const QModelIndex index = currentIndex();
-    if (!m_class || !index.isValid())
-        return;
-    if (!RtlDialog::FEditTextS.Assigned()) {
-        Korvexutils::RaiseInformation(
-            QStringLiteral("Der Texteditor steht in dieser Installation nicht zur Verfügung."));
-        return;
-    }
-    const QString field = m_class->FieldNames().value(index.column());
-    const QString old = edit ? edit->text() : m_model->data(index, Qt::EditRole).toString();
-    const bool readOnly = !(m_model->flags(index) & Qt::ItemIsEditable);
-    const QString text =
-        RtlDialog::FEditTextS(field, old, 99999, readOnly, false, QChar(), false);
-    if (readOnly || text == old)
-        return;
-    if (edit)
-        edit->setText(text);
-    else
-        m_model->setData(index, text.isEmpty() ? QVariant() : QVariant(text), Qt::EditRole);
+    TVoskGridColumn::EditCellText(this, m_class, sender);
 }
 
 // ---- searching ---------------------------------------------------------------------------
@@ -475,6 +526,13 @@ bool TVoskDBGrid2::SearchPanelVisible() const {
 void TVoskDBGrid2::ShowSearchPanel(bool focus) {
     if (!m_searchPanel) {
         m_searchPanel = MakeSearchField(this, QStringLiteral("SearchPanel"));
+        // Esc in the field closes it and hands the focus back to the rows.
+        auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), m_searchPanel);
+        esc->setContext(Qt::WidgetShortcut);
+        connect(esc, &QShortcut::activated, this, [this] {
+            HideSearchPanel();
+            setFocus(Qt::OtherFocusReason);
+        });
     }
     placeSearchPanel();
     m_searchPanel->show();

@@ -8,24 +8,31 @@
 
 #include <TVoskClass.h>
 
+#include "TVoskDBTreeView2.h"
 #include "VoskF2Controls.h"
 
 #include <QHash>
 class TVoskDataModel;
 class TVoskDBGrid2;
+class TVoskDBTreeView2;
+class QAbstractItemView;
 class TVoskConditionalFormatting;
 
 // What a column's cell editor is: a plain edit, an edit with buttons, or an edit of a long text
 // whose text button opens the text editor.
 enum class TVoskColumnPropertiesKind { None, ButtonEdit, BlobEdit };
 
-// A column of a grid, a component of the form named as designed, showing one field.
+// A column of a grid or a tree list, a component of the form named as designed, showing one
+// field.
 class TVoskGridColumn final : public QObject {
     Q_OBJECT
 public:
     TVoskGridColumn(QObject* owner, const QString& name, TVoskDBGrid2* grid,
                     const QString& fieldName);
+    TVoskGridColumn(QObject* owner, const QString& name, TVoskDBTreeView2* tree,
+                    const QString& fieldName);
     TVoskDBGrid2* Grid() const { return m_grid; }
+    TVoskDBTreeView2* Tree() const { return m_tree; }
     QString FieldName() const { return m_field; }
 
     TVoskColumnPropertiesKind PropertiesKind() const { return m_kind; }
@@ -38,12 +45,36 @@ public:
     QList<Button>& Buttons() { return m_buttons; }
     const QList<Button>& Buttons() const { return m_buttons; }
     int AddButton(TVoskEditButtonKind kind);
+    // The first button, when the column has button-edit properties and that button is shown.
+    bool FirstButtonVisible() const;
+
+    // Fast lookup as the user types (query and filter as TVoskEdit takes them).
+    void SetFastF2(const QString& query, const QString& filter);
+    QString FastF2Query() const { return m_fastQuery; }
+    QString FastF2Filter() const { return m_fastFilter; }
+
+    // The cell editor: the system's edit with the column's buttons and fast lookup; null when
+    // the column needs neither.
+    QWidget* CreateEditor(QWidget* parent) const;
+    // A click on button index: the text button edits the long text of the view's current cell,
+    // every other one opens the lookup of the form that holds the view. sender is the cell
+    // editor, or the view when a key stands in for the click.
+    void ButtonClick(int index, QObject* sender) const;
+
+    // The text of a view's current cell in the text editor, written back when changed; sender
+    // is the open cell editor, if any.
+    static void EditCellText(QAbstractItemView* view, TVoskClass* data, QObject* sender);
+    // The columns of a grid or tree list, and the one showing a field.
+    static QList<TVoskGridColumn*> ColumnsOf(const QWidget* view);
+    static TVoskGridColumn* ColumnOf(const QWidget* view, const QString& fieldName);
 
 private:
     QPointer<TVoskDBGrid2> m_grid;
+    QPointer<TVoskDBTreeView2> m_tree;
     QString m_field;
     TVoskColumnPropertiesKind m_kind = TVoskColumnPropertiesKind::None;
     QList<Button> m_buttons;
+    QString m_fastQuery, m_fastFilter;
 };
 
 #include <QDateTime>
@@ -86,10 +117,14 @@ public:
 
     // Closes an open cell editor; accept hands its value to the field first.
     void EndEdit(bool accept);
-    // The selected rows; without multi-select at most the current one.
-    int SelectedRowCount() const;
-    // Deletes the records of the selected rows, without asking.
-    void DeleteSelection();
+    // The selected rows the user sees: neither hidden by the filter nor inside a collapsed
+    // group (a selection made by Ctrl+A covers those too). Without multi-select at most the
+    // current one.
+    QList<int> SelectedShownRows() const;
+    int SelectedRowCount() const { return int(SelectedShownRows().size()); }
+    // Asks, naming how many, and deletes the records of the selected rows the user sees, all or
+    // nothing; false when there were none or the user said no.
+    bool DeleteSelection();
     // Opens the editor of the first shown column the user may type into at the current row, as
     // after an insert (a serial key or an audit stamp is never that column).
     void EditFirstVisibleColumn();
@@ -189,6 +224,11 @@ public:
     void AddFilterChangedHandler(QObject* context, std::function<void()> handler);
     // Rows in the order shown, without those the filter hides.
     QList<int> ShownRows() const;
+    // Whether a row's cells are on screen: not filtered out, not inside a collapsed group.
+    bool RowCellsShown(int row) const;
+    // The rows the filter lets through, in the order shown, collapsed groups included: what an
+    // export or a printout of the grid holds.
+    QList<int> FilteredRows() const;
     // Columns in the order shown, without hidden ones.
     QList<int> ShownColumns() const;
 
@@ -333,10 +373,6 @@ private:
     int m_updateLevel = 0;
     int m_updatePairs = 0;
     bool m_f2Loaded = false;
-    struct FastF2 {
-        QString query, filter;
-    };
-    QHash<QString, FastF2> m_fastF2; // by field name in lower case
     bool m_syncing = false;
     QStringList m_hiddenFields;
     bool m_autoFit = true;

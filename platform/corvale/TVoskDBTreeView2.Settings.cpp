@@ -72,71 +72,22 @@ void TVoskDBTreeView2::OptimalWidths() {
 }
 
 QString TVoskDBTreeView2::LayoutText() const {
-    QJsonArray cols;
-    const QHeaderView* h = header();
-    const QStringList fields = m_class ? m_class->FieldNames() : QStringList();
-    for (int v = 0; v < h->count(); ++v) {
-        const int c = h->logicalIndex(v);
-        if (c < 0 || c >= fields.size())
-            continue;
-        QJsonObject o;
-        o[QStringLiteral("field")] = fields[c];
-        o[QStringLiteral("width")] = columnWidth(c);
-        o[QStringLiteral("visible")] = !isColumnHidden(c);
-        cols.append(o);
-    }
-    QJsonObject root;
-    root[QStringLiteral("columns")] = cols;
-    const int sortCol = h->sortIndicatorSection();
-    if (sortCol >= 0 && sortCol < fields.size() && h->isSortIndicatorShown()) {
-        root[QStringLiteral("sortField")] = fields[sortCol];
-        root[QStringLiteral("sortDescending")] = h->sortIndicatorOrder() == Qt::DescendingOrder;
-    }
+    const QJsonObject root = VoskGridLayouts::ColumnsToLayout(
+        header(), m_class ? m_class->FieldNames() : QStringList());
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact));
 }
 
 bool TVoskDBTreeView2::ApplyLayoutText(const QString& text) {
-    QJsonParseError err{};
-    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &err);
-    if (err.error != QJsonParseError::NoError || !doc.isObject() ||
-        !doc.object().value(QStringLiteral("columns")).isArray()) {
-        TKorvexLog::LogMessage(QStringLiteral("%1.%2: Layout nicht lesbar, ignoriert: %3")
-                                   .arg(FormClassName(), GridName(), err.errorString()),
-                               TKorvexLogLevel::Warning);
+    QJsonObject root;
+    if (!VoskGridLayouts::ParseLayout(text, FormClassName() + u'.' + GridName(), &root))
         return false;
-    }
     if (!m_class || m_class->FieldCount() == 0) {
         m_pendingLayout = text; // applied when the columns come
         return true;
     }
     m_pendingLayout.clear();
-    const QJsonObject root = doc.object();
-    QHeaderView* h = header();
-    QStringList hidden = m_hiddenFields;
-    int visual = 0;
-    for (const QJsonValue& v : root.value(QStringLiteral("columns")).toArray()) {
-        const QJsonObject o = v.toObject();
-        const QString field = o.value(QStringLiteral("field")).toString();
-        const int c = columnByFieldName(field);
-        if (c < 0)
-            continue; // a column the query no longer has
-        h->moveSection(h->visualIndex(c), visual++);
-        const int w = o.value(QStringLiteral("width")).toInt(-1);
-        if (w > 0)
-            setColumnWidth(c, w);
-        hidden.removeAll(field);
-        if (!o.value(QStringLiteral("visible")).toBool(true))
-            hidden << field;
-    }
-    m_hiddenFields = hidden;
-    const QStringList fields = m_class->FieldNames();
-    for (int c = 0; c < fields.size(); ++c)
-        setColumnHidden(c, m_hiddenFields.contains(fields[c], Qt::CaseInsensitive));
-    const int sortCol = columnByFieldName(root.value(QStringLiteral("sortField")).toString());
-    if (sortCol >= 0)
-        sortByColumn(sortCol, root.value(QStringLiteral("sortDescending")).toBool()
-                                  ? Qt::DescendingOrder
-                                  : Qt::AscendingOrder);
+    VoskGridLayouts::ColumnsFromLayout(header(), root, m_class->FieldNames(), m_hiddenFields,
+                                       [this](int c, Qt::SortOrder o) { sortByColumn(c, o); });
     return true;
 }
 

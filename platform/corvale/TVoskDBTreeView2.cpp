@@ -1,4 +1,5 @@
 #include "TVoskDBTreeView2.h"
+#include "TVoskDBGrid2.h"
 #include "VoskAllOrNothing.h"
 
 #include <EventGuard.h>
@@ -250,6 +251,15 @@ public:
                               const QModelIndex& index) const override {
         QStyledItemDelegate::updateEditorGeometry(editor, cellOption(option, index), index);
     }
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        if (m_tree->m_f2Loaded && m_tree->m_class)
+            if (const TVoskGridColumn* column =
+                    m_tree->ColumnOf(m_tree->m_class->FieldNames().value(index.column())))
+                if (QWidget* edit = column->CreateEditor(parent))
+                    return edit;
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    }
 
 private:
     // The cell without the preview band beneath it.
@@ -279,6 +289,22 @@ TVoskDBTreeView2::TVoskDBTreeView2(QWidget* parent) : QTreeView(parent) {
     connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& i) {
         m_expanded.remove(keyText(TVoskTreeListModel::RowOf(i)));
     });
+}
+
+QList<TVoskGridColumn*> TVoskDBTreeView2::Columns() const {
+    return TVoskGridColumn::ColumnsOf(this);
+}
+
+TVoskGridColumn* TVoskDBTreeView2::ColumnOf(const QString& fieldName) const {
+    return TVoskGridColumn::ColumnOf(this, fieldName);
+}
+
+void TVoskDBTreeView2::LoadF2() {
+    m_f2Loaded = true;
+}
+
+void TVoskDBTreeView2::FieldEditTxtBtClick(QObject* sender) {
+    TVoskGridColumn::EditCellText(this, m_class, sender);
 }
 
 void TVoskDBTreeView2::SetDataClass(TVoskClass* dataClass) {
@@ -425,24 +451,36 @@ void TVoskDBTreeView2::EndEdit(bool accept) {
     closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
-int TVoskDBTreeView2::SelectedNodeCount() const {
-    return selectionModel() ? int(selectionModel()->selectedRows().size()) : 0;
+QModelIndexList TVoskDBTreeView2::SelectedShownNodes() const {
+    QModelIndexList nodes;
+    if (!selectionModel())
+        return nodes;
+    for (const QModelIndex& i : selectionModel()->selectedRows()) {
+        bool shown = !isRowHidden(i.row(), i.parent());
+        for (QModelIndex p = i.parent(); shown && p.isValid(); p = p.parent())
+            shown = isExpanded(p) && !isRowHidden(p.row(), p.parent());
+        if (shown)
+            nodes << i;
+    }
+    return nodes;
 }
 
-void TVoskDBTreeView2::DeleteSelection() {
+bool TVoskDBTreeView2::DeleteSelection() {
     if (!m_class || !m_model || !selectionModel())
-        return;
+        return false;
     QList<int> rows;
-    for (const QModelIndex& i : selectionModel()->selectedRows())
+    for (const QModelIndex& i : SelectedShownNodes())
         rows << TVoskTreeListModel::RowOf(i);
     if (rows.isEmpty())
-        return;
+        return false;
     const int keyCol = m_class->FieldIndex(m_keyField);
     if (keyCol < 0)
         throw EVoskException(
             QStringLiteral("Die Datensätze können nicht gelöscht werden: das Schlüsselfeld "
                            "\"%1\" fehlt.")
                 .arg(m_keyField));
+    if (!Corvale::AskDeleteSelection(int(rows.size())))
+        return false;
     // Children first, so that a reference to the parent never outlives it; the rows shift with
     // every delete, so the records are found again by key.
     std::stable_sort(rows.begin(), rows.end(),
@@ -463,6 +501,7 @@ void TVoskDBTreeView2::DeleteSelection() {
         throw;
     }
     EndUpdate();
+    return true;
 }
 
 void TVoskDBTreeView2::FullExpand() {

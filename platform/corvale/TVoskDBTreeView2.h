@@ -17,6 +17,7 @@
 #include <TVoskClass.h>
 
 class TVoskDataModel;
+class TVoskGridColumn;
 
 // The tree as an item model. Values, edits, flags and captions are those of the flat model of
 // the class; the tree is rebuilt whenever records come or go or a key or parent value changes.
@@ -107,14 +108,25 @@ public:
     // Closes an open inline editor; accept hands its value to the field first.
     void EndEdit(bool accept);
 
-    // The data controller's part: the selected nodes, and deleting their records in one
-    // transaction, children before their parents. When one cannot be deleted none is, the
-    // class is read again and the error passes on.
-    int SelectedNodeCount() const;
-    void DeleteSelection();
+    // The data controller's part: the selected nodes the user sees (none inside a collapsed
+    // node), and deleting their records after asking, naming how many, in one transaction,
+    // children before their parents. When one cannot be deleted none is, the class is read again
+    // and the error passes on. False when there was nothing to delete or the user said no.
+    QModelIndexList SelectedShownNodes() const;
+    int SelectedNodeCount() const { return int(SelectedShownNodes().size()); }
+    bool DeleteSelection();
 
     void FullExpand();
     void FullCollapse();
+
+    // ---- columns and their lookups, as the grid's ------------------------------------------
+    QList<TVoskGridColumn*> Columns() const;
+    TVoskGridColumn* ColumnOf(const QString& fieldName) const;
+    // The form's start-up: the inline editors take their buttons and lookups from the columns
+    // from now on.
+    void LoadF2();
+    bool F2Loaded() const { return m_f2Loaded; }
+    void FieldEditTxtBtClick(QObject* sender);
 
     // ---- layouts (TVoskDBTreeView2.Settings.cpp) -------------------------------------------
     QString FormClassName() const;
@@ -173,4 +185,5 @@ private:
     QString m_layoutSavedBy;
     QString m_pendingLayout;
     bool m_layoutInitDone = false;
+    bool m_f2Loaded = false;
 };

@@ -3,6 +3,8 @@
 #include <TVoskClass.h>
 #include <VoskDatabase.h>
 
+#include "Vcl.Services.h"
+
 void Corvale::RunAllOrNothing(TVoskClass& dataClass, const std::function<void()>& work) {
     TVoskDatabase& db = dataClass.Database();
     const bool own = !db.InTransaction();
@@ -22,4 +24,11 @@ void Corvale::RunAllOrNothing(TVoskClass& dataClass, const std::function<void()>
         }
         throw;
     }
+}
+
+bool Corvale::AskDeleteSelection(int count) {
+    const QString question = count == 1 ? QStringLiteral("Datensatz löschen?")
+                                        : QStringLiteral("%1 Datensätze löschen?").arg(count);
+    return Vcl::Ask(Vcl::mtConfirmation, QString(), question, Vcl::mbYesNo, Vcl::mbNo) ==
+           Vcl::mrYes;
 }

@@ -12,4 +12,7 @@ namespace Corvale {
 // exception passed on.
 void RunAllOrNothing(TVoskClass& dataClass, const std::function<void()>& work);
 
+// Asks before several selected records are deleted, naming how many; true for "Ja".
+bool AskDeleteSelection(int count);
+
 } // namespace Corvale

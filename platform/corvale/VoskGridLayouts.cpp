@@ -4,6 +4,12 @@
 
 #include <VoskQuery2.h>
 
+#include "Uloghelper.h"
+
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonDocument>
+
 #include <optional>
 
 namespace {
@@ -115,4 +121,74 @@ void VoskGridLayouts::SetDefault(const TKey& key, bool on) {
     params.insert(QStringLiteral("on"), on);
     dm->ExecSQL(QStringLiteral("UPDATE grid_layouts SET gl_default = :on") + kWhere, params);
     Written(dm);
+}
+
+QJsonObject VoskGridLayouts::ColumnsToLayout(const QHeaderView* h, const QStringList& fields) {
+    QJsonArray cols;
+    for (int v = 0; v < h->count(); ++v) {
+        const int c = h->logicalIndex(v);
+        if (c < 0 || c >= fields.size())
+            continue;
+        QJsonObject o;
+        o[QStringLiteral("field")] = fields[c];
+        o[QStringLiteral("width")] = h->sectionSize(c);
+        o[QStringLiteral("visible")] = !h->isSectionHidden(c);
+        cols.append(o);
+    }
+    QJsonObject root;
+    root[QStringLiteral("columns")] = cols;
+    const int sortCol = h->sortIndicatorSection();
+    if (sortCol >= 0 && sortCol < fields.size() && h->isSortIndicatorShown()) {
+        root[QStringLiteral("sortField")] = fields[sortCol];
+        root[QStringLiteral("sortDescending")] = h->sortIndicatorOrder() == Qt::DescendingOrder;
+    }
+    return root;
+}
+
+bool VoskGridLayouts::ParseLayout(const QString& text, const QString& where, QJsonObject* root) {
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &err);
+    if (err.error != QJsonParseError::NoError || !doc.isObject() ||
+        !doc.object().value(QStringLiteral("columns")).isArray()) {
+        TKorvexLog::LogMessage(
+            QStringLiteral("%1: Layout nicht lesbar, ignoriert: %2").arg(where, err.errorString()),
+            TKorvexLogLevel::Warning);
+        return false;
+    }
+    *root = doc.object();
+    return true;
+}
+
+void VoskGridLayouts::ColumnsFromLayout(
+    QHeaderView* h, const QJsonObject& root, const QStringList& fields, QStringList& hiddenFields,
+    const std::function<void(int column, Qt::SortOrder order)>& sort) {
+    auto columnOf = [&](const QString& field) {
+        for (int c = 0; !field.isEmpty() && c < fields.size(); ++c)
+            if (fields[c].compare(field, Qt::CaseInsensitive) == 0)
+                return c;
+        return -1;
+    };
+    QStringList hidden = hiddenFields;
+    int visual = 0;
+    for (const QJsonValue& v : root.value(QStringLiteral("columns")).toArray()) {
+        const QJsonObject o = v.toObject();
+        const QString field = o.value(QStringLiteral("field")).toString();
+        const int c = columnOf(field);
+        if (c < 0 || c >= h->count())
+            continue; // a column the query no longer has
+        h->moveSection(h->visualIndex(c), visual++);
+        const int w = o.value(QStringLiteral("width")).toInt(-1);
+        if (w > 0)
+            h->resizeSection(c, w);
+        hidden.removeAll(field);
+        if (!o.value(QStringLiteral("visible")).toBool(true))
+            hidden << field;
+    }
+    hiddenFields = hidden;
+    for (int c = 0; c < fields.size() && c < h->count(); ++c)
+        h->setSectionHidden(c, hiddenFields.contains(fields[c], Qt::CaseInsensitive));
+    const int sortCol = columnOf(root.value(QStringLiteral("sortField")).toString());
+    if (sortCol >= 0 && sort)
+        sort(sortCol, root.value(QStringLiteral("sortDescending")).toBool() ? Qt::DescendingOrder
+                                                                            : Qt::AscendingOrder);
 }

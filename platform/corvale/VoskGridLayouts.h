@@ -4,8 +4,14 @@
 // work on any control that offers IVoskGridLayouts.
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
+
+#include <functional>
+
+class QHeaderView;
 
 class IVoskGridLayouts {
 public:
@@ -42,5 +48,20 @@ void Save(const TKey& key, int type, const QString& layout);
 void Delete(const TKey& key, int type);
 bool IsDefault(const TKey& key);
 void SetDefault(const TKey& key, bool on);
+
+} // namespace VoskGridLayouts
+
+// The part of a layout a grid and a tree list share: their columns as the header shows them
+// (order, widths, visibility) and the sort. Fields are the data class's, by column.
+namespace VoskGridLayouts {
+
+QJsonObject ColumnsToLayout(const QHeaderView* header, const QStringList& fields);
+// The layout text as an object; false (logged under where) when it is no layout.
+bool ParseLayout(const QString& text, const QString& where, QJsonObject* root);
+// Moves, sizes and hides the columns as the layout says; columns it does not name keep their
+// place. hiddenFields is updated by the layout; sort orders by the stored sort column.
+void ColumnsFromLayout(QHeaderView* header, const QJsonObject& root, const QStringList& fields,
+                       QStringList& hiddenFields,
+                       const std::function<void(int column, Qt::SortOrder order)>& sort);
 
 } // namespace VoskGridLayouts

@@ -5,6 +5,7 @@
 #include "TVoskClass.h"
 #include "TVoskDBEdit.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskDBTreeView2.h"
 #include "TVoskDBMemo.h"
 #include "Vcl.Components.h"
 
@@ -253,20 +254,44 @@ bool IsInnerEdit(const QObject* control) {
     return qobject_cast<QComboBox*>(p) || qobject_cast<QAbstractSpinBox*>(p);
 }
 
-TVoskDBGrid2* GridOfControl(const QWidget* control) {
+namespace {
+
+// The view whose in-place editor or viewport control is, or that control is.
+template <class View> View* ViewOfControl(const QWidget* control) {
     if (!control)
         return nullptr;
-    if (auto* grid = qobject_cast<TVoskDBGrid2*>(const_cast<QWidget*>(control)))
-        return grid;
-    // The viewport, or an in-place editor on it.
+    if (auto* view = qobject_cast<View*>(const_cast<QWidget*>(control)))
+        return view;
     QWidget* p = control->parentWidget();
-    if (auto* grid = qobject_cast<TVoskDBGrid2*>(p); grid && grid->viewport() == control)
-        return grid;
+    if (auto* view = qobject_cast<View*>(p); view && view->viewport() == control)
+        return view;
     if (p)
-        if (auto* grid = qobject_cast<TVoskDBGrid2*>(p->parentWidget());
-            grid && grid->viewport() == p)
-            return grid;
+        if (auto* view = qobject_cast<View*>(p->parentWidget()); view && view->viewport() == p)
+            return view;
     return nullptr;
+}
+
+QObject* ViewColumn(QObject* view, TVoskClass* data, int column) {
+    if (!view || !data || column < 0 || column >= data->FieldCount())
+        return nullptr;
+    const QString name = data->FieldNames().at(column);
+    for (QObject* c : view->children())
+        if (c->property("korvexGridColumn").toBool() && c->objectName() == name)
+            return c;
+    auto* c = new QObject(view);
+    c->setObjectName(name);
+    c->setProperty("korvexGridColumn", true);
+    return c;
+}
+
+} // namespace
+
+TVoskDBGrid2* GridOfControl(const QWidget* control) {
+    return ViewOfControl<TVoskDBGrid2>(control);
+}
+
+TVoskDBTreeView2* TreeOfControl(const QWidget* control) {
+    return ViewOfControl<TVoskDBTreeView2>(control);
 }
 
 QWidget* KorvexFixInnerControl(QWidget* control) {
@@ -282,17 +307,11 @@ QWidget* KorvexFixInnerControl(QWidget* control) {
 }
 
 QObject* GridColumn(TVoskDBGrid2* grid, int column) {
-    TVoskClass* data = grid ? grid->DataClass() : nullptr;
-    if (!data || column < 0 || column >= data->FieldCount())
-        return nullptr;
-    const QString name = data->FieldNames().at(column);
-    for (QObject* c : grid->children())
-        if (c->property("korvexGridColumn").toBool() && c->objectName() == name)
-            return c;
-    auto* c = new QObject(grid);
-    c->setObjectName(name);
-    c->setProperty("korvexGridColumn", true);
-    return c;
+    return ViewColumn(grid, grid ? grid->DataClass() : nullptr, column);
+}
+
+QObject* TreeColumn(TVoskDBTreeView2* tree, int column) {
+    return ViewColumn(tree, tree ? tree->DataClass() : nullptr, column);
 }
 
 TVoskClass* DataClassOf(const QObject* control) {

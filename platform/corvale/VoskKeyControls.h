@@ -20,6 +20,7 @@
 class QAction;
 class TVoskClass;
 class TVoskDBGrid2;
+class TVoskDBTreeView2;
 namespace Corvale {
 class TFieldLink;
 }
@@ -189,6 +190,9 @@ TVoskDBGrid2* GridOfControl(const QWidget* control);
 // The column of a grid as a component named after its field, for lookups by field; null
 // outside the grid's columns.
 QObject* GridColumn(TVoskDBGrid2* grid, int column);
+// The same for a tree list.
+TVoskDBTreeView2* TreeOfControl(const QWidget* control);
+QObject* TreeColumn(TVoskDBTreeView2* tree, int column);
 
 // The data class a data-aware control shows.
 TVoskClass* DataClassOf(const QObject* control);

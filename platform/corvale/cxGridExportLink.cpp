@@ -14,10 +14,16 @@
 #include <xlsxwriter.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
+
+// 2^53: every integer up to it has an exact double.
+constexpr qint64 kMaxExactInteger = qint64(1) << 53;
 
 QString CauseText(int err) {
     switch (err) {
@@ -58,6 +64,19 @@ lxw_datetime ToLxw(const QDate& d, const QTime& t) {
     x.min = t.minute();
     x.sec = t.second() + t.msec() / 1000.0;
     return x;
+}
+
+mode_t NewFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+mode_t FileMode(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return NewFileMode();
+    return st.st_mode & 07777;
 }
 
 struct WorkbookCloser {
@@ -160,13 +179,35 @@ TGridExportResult cxExport::ExportTableToXLSX(const QString& fileName, const TEx
             lxw_error e = LXW_NO_ERROR;
             switch (v.typeId()) {
             case QMetaType::Int:
-            case QMetaType::LongLong:
             case QMetaType::UInt:
-            case QMetaType::ULongLong:
-            case QMetaType::Double:
-            case QMetaType::Float:
                 e = worksheet_write_number(ws, sheetRow, lxw_col_t(c), v.toDouble(), nullptr);
                 break;
+            case QMetaType::LongLong:
+            case QMetaType::ULongLong: {
+                // A spreadsheet number is a double: a larger integer would lose digits.
+                const bool exact = v.typeId() == QMetaType::LongLong
+                                       ? qAbs(v.toLongLong()) <= kMaxExactInteger
+                                       : v.toULongLong() <= quint64(kMaxExactInteger);
+                if (exact) {
+                    e = worksheet_write_number(ws, sheetRow, lxw_col_t(c), v.toDouble(), nullptr);
+                    break;
+                }
+                utf8 = v.toString().toUtf8();
+                e = worksheet_write_string(ws, sheetRow, lxw_col_t(c), utf8.constData(), nullptr);
+                break;
+            }
+            case QMetaType::Double:
+            case QMetaType::Float: {
+                const double d = v.toDouble();
+                if (std::isfinite(d)) {
+                    e = worksheet_write_number(ws, sheetRow, lxw_col_t(c), d, nullptr);
+                    break;
+                }
+                // A workbook has no such numbers; the text is the one the database shows.
+                const char* text = std::isnan(d) ? "NaN" : d > 0 ? "Infinity" : "-Infinity";
+                e = worksheet_write_string(ws, sheetRow, lxw_col_t(c), text, nullptr);
+                break;
+            }
             case QMetaType::Bool:
                 e = worksheet_write_boolean(ws, sheetRow, lxw_col_t(c), v.toBool(), nullptr);
                 break;
@@ -218,6 +259,11 @@ TGridExportResult cxExport::ExportTableToXLSX(const QString& fileName, const TEx
                                             "werden.")
                                  .arg(QDir::toNativeSeparators(scratch))
                            : CauseText(errno ? errno : EIO));
+    // The temporary file is private to its writer; the workbook gets the mode of the file it
+    // replaces, or the one a new file gets under the user's umask.
+    const mode_t mode = target.exists() ? FileMode(target.absoluteFilePath()) : NewFileMode();
+    if (::chmod(tempPath.constData(), mode) != 0)
+        Fail(fileName, CauseText(errno));
     // rename() replaces the old workbook in one step, so no reader ever sees half a file.
     if (std::rename(tempPath.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) !=
         0)
@@ -235,7 +281,8 @@ TGridExportResult ExportGridToXLSX(const QString& fileName, TVoskDBGrid2* grid, 
     // A value the user is still typing belongs in the export as it will be saved.
     grid->EndEdit(true);
     const QList<int> cols = grid->ShownColumns();
-    const QList<int> rows = grid->ShownRows();
+    // Every row the filter lets through, whether its group is open or not.
+    const QList<int> rows = grid->FilteredRows();
     for (int c : cols)
         table.Captions << grid->DataModel()->headerData(c, Qt::Horizontal).toString();
     table.RowCount = rows.size();

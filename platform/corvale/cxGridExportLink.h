@@ -1,8 +1,10 @@
 #pragma once
 // Export of what a grid shows to an Excel workbook (XLSX), written by libxlsxwriter in
 // constant-memory mode: one row at a time goes out, so memory stays flat however many rows there
-// are. Columns as shown (order, captions, hidden ones left out), rows as shown (sort and filter).
-// Numbers, dates, timestamps and Booleans become typed cells, NULL an empty one. The workbook is
+// are. Columns as shown (order, captions, hidden ones left out), rows as the filter and sort give
+// them, inside collapsed groups too. Numbers, dates, timestamps and Booleans become typed cells,
+// NULL an empty one; what a workbook cannot hold as a number (NaN, infinities, integers beyond
+// 2^53) is written as the text the database shows. The workbook is
 // written to a temporary file beside the target and renamed over it only when complete, so a
 // failure leaves an existing workbook of that name as it was.
 
@@ -47,6 +49,7 @@ QString CutCellText(const QString& text, bool* cut = nullptr);
 
 } // namespace cxExport
 
-// The grid export the frames call: all shown rows and columns of grid.
+// The grid export the frames call: the shown columns of grid and every row its filter lets
+// through.
 TGridExportResult ExportGridToXLSX(const QString& fileName, TVoskDBGrid2* grid, bool saveAll = true,
                                    bool native = true, const QString& ext = QStringLiteral("xlsx"));

@@ -82,6 +82,10 @@ size_t readDateTime(std::string_view s, int* y, int* m, int* d, int* msecs) {
     return readTime(s, pos + 1, msecs);
 }
 
+// The server's dates and timestamps beyond every other: no calendar date holds them, so they
+// stay the text the server wrote (and is given back the same way).
+bool IsPgInfinity(std::string_view text) { return text == "infinity" || text == "-infinity"; }
+
 int hexValue(char c) {
     if (isDigit(c))
         return c - '0';
@@ -263,7 +267,8 @@ QVariant VariantFromText(std::string_view text, TFieldType type) {
     }
     case TFieldType::Date: {
         QDate d;
-        ParsePgDate(text, &d);
+        if (!ParsePgDate(text, &d) && IsPgInfinity(text))
+            return QString::fromLatin1(text.data(), qsizetype(text.size()));
         return d;
     }
     case TFieldType::Time: {
@@ -274,13 +279,15 @@ QVariant VariantFromText(std::string_view text, TFieldType type) {
         QDate d;
         int ms = 0;
         if (!ParsePgTimestamp(text, &d, &ms))
-            return QDateTime();
+            return IsPgInfinity(text) ? QVariant(QString::fromLatin1(text.data(), qsizetype(text.size())))
+                                      : QVariant(QDateTime());
         return QDateTime(d, QTime::fromMSecsSinceStartOfDay(ms));
     }
     case TFieldType::DateTimeTz: {
         qint64 utc = 0;
         if (!ParsePgTimestampTzUtc(text, &utc))
-            return QDateTime();
+            return IsPgInfinity(text) ? QVariant(QString::fromLatin1(text.data(), qsizetype(text.size())))
+                                      : QVariant(QDateTime());
         return QDateTime::fromMSecsSinceEpoch(utc, Qt::LocalTime);
     }
     case TFieldType::Bytes:

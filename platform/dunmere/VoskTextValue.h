@@ -21,7 +21,9 @@ TFieldType FieldTypeOfOid(Oid oid);
 namespace Dunmere {
 
 // int, qint64, double (numeric too), bool, QDate, QTime, QDateTime (local time), QByteArray
-// (bytea), else QString. Infinite or unreadable dates and times give an invalid, non-null value.
+// (bytea), else QString. The server's "infinity" and "-infinity" of dates and timestamps stay
+// that text (no calendar date holds them); unreadable dates and times give an invalid, non-null
+// value.
 QVariant VariantFromText(std::string_view text, TFieldType type);
 QVariant VariantFromText(std::string_view text, Oid oid);
 

@@ -150,7 +150,8 @@ void PaintObject(QPainter& p, const TIEVObject& o) {
     case iekLINE:
     case iekLINELABEL: {
         const QLineF line(o.Left, o.Top, o.Right, o.Bottom);
-        const QPen pen = penOf(o.PenStyle, o.PenColor, std::max(2, o.PenWidth));
+        // The line grows with its label, so that it stays visible when the page is zoomed out.
+        const QPen pen = penOf(o.PenStyle, o.PenColor, std::max({2, o.PenWidth, o.FontHeight / 8}));
         p.setPen(pen);
         p.drawLine(line);
         if (o.EndShape != TIEShape::iesNone && pen.style() != Qt::NoPen) {

@@ -1,6 +1,6 @@
 #include "TLayoutFrameGrid.h"
 
-#include "TopLabel.h"
+#include "TAutoRefreshIntervalsProperty.h"
 
 #include <QHBoxLayout>
 #include <QIcon>

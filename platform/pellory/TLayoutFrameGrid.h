@@ -9,7 +9,7 @@ class TAutoRefreshIntervalsProperty;
 
 class TLayoutFrameGrid final : public QFrame {
     Q_OBJECT
-    Q_MOC_INCLUDE("TopLabel.h")
+    Q_MOC_INCLUDE("TAutoRefreshIntervalsProperty.h")
     Q_PROPERTY(bool _BtAutoRefresh READ GetBtAutoRefresh WRITE SetBtAutoRefresh)
     Q_PROPERTY(TAutoRefreshIntervalsProperty* _BtAutoRefresh_Intervals READ AutoRefreshIntervals
                    WRITE SetAutoRefreshIntervals)

@@ -3,9 +3,11 @@
 
 #include "Vcl.Forms.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QMetaObject>
 #include <QPointer>
+#include <QSet>
 #include <QVariant>
 #include <QWidget>
 
@@ -21,6 +23,7 @@ struct Entry {
     bool destroying = false;
     bool designing = false;
     bool reading = false;
+    bool detached = false; // DetachSlots ran
 };
 
 QHash<const QObject*, Entry>& Entries() {
@@ -54,6 +57,9 @@ void Destroyed(QObject* obj) {
     if (it == map.end())
         return;
     SetDestroying(obj);
+    // Runs after obj's derived destructors: nothing freed from here on may reach its slots.
+    if (!it->detached && !it->components.isEmpty())
+        DetachSlots(obj);
     // Components that are Qt children die with obj anyway; the others (a tool window parented
     // elsewhere) would outlive their owner. Last first, as an owner frees its components. The
     // entry is looked up again each round because deleting may change the hash.
@@ -166,6 +172,38 @@ void SetDestroying(QObject* obj) {
     Ensure(obj).destroying = true;
     for (QObject* c : Components(obj))
         SetDestroying(c);
+}
+
+void DetachSlots(QObject* obj) {
+    if (!obj)
+        return;
+    if (auto it = Entries().find(obj); it != Entries().end())
+        it->detached = true;
+    QList<QObject*> senders;
+    QSet<const QObject*> seen{obj};
+    auto addTree = [&](QObject* root) {
+        if (seen.contains(root))
+            return;
+        seen.insert(root);
+        senders << root;
+        for (QObject* c : root->findChildren<QObject*>())
+            if (!seen.contains(c)) {
+                seen.insert(c);
+                senders << c;
+            }
+    };
+    for (QObject* c : obj->children())
+        addTree(c);
+    // Owned components parented elsewhere (a tool window), and what they own in turn.
+    for (QObject* c : Components(obj))
+        addTree(c);
+    for (qsizetype i = 0; i < senders.size(); ++i)
+        for (QObject* c : Components(senders[i]))
+            addTree(c);
+    if (QCoreApplication* app = QCoreApplication::instance())
+        senders << app;
+    for (QObject* sender : senders)
+        QObject::disconnect(sender, nullptr, obj, nullptr);
 }
 
 bool IsDesigning(const QObject* obj) {

@@ -51,6 +51,11 @@ void SetTag(QObject* obj, qint64 tag);
 // handlers running meanwhile can leave it alone. Designing follows the owner list too.
 bool IsDestroying(const QObject* obj);
 void SetDestroying(QObject* obj);
+// Cuts every connection from obj's children, its owned components and the application to obj
+// itself (the lambdas a form or frame binds with itself as context). An owner calls it when its
+// destruction begins: the parts it frees afterwards signal as they go (a page control changes its
+// page), and those slots would run on an object whose derived parts are already destroyed.
+void DetachSlots(QObject* obj);
 bool IsDesigning(const QObject* obj);
 void SetDesigning(QObject* obj, bool designing);
 // Reading: the object's stored properties are being read in (a form resource loading); references

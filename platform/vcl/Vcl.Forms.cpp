@@ -38,6 +38,9 @@ TForm::TForm(QObject* owner, QWidget* parent) : QWidget(parent, Qt::Window) {
 
 TForm::~TForm() {
     SetDestroying(this);
+    // The derived parts are gone: what Qt and the owner list free from here on must not reach
+    // the form's slots.
+    DetachSlots(this);
     if (m_modalLoop)
         m_modalLoop->quit();
     Screen::Unregister(this);

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QPushButton>
 
+#include <memory>
 #include <utility>
 
 namespace Vcl {
@@ -30,57 +31,16 @@ constexpr ButtonInfo kButtons[] = {
     {mbHelp, QMessageBox::Help},       {mbClose, QMessageBox::Close},
 };
 
+constexpr const char* kButtonProperty = "korvexDialogButton";
+
 class DefaultDialogs final : public Dialogs {
 public:
     TModalResult Ask(const TQuestion& q) override {
-        QMessageBox box(q.parent ? q.parent : QApplication::activeWindow());
-        switch (q.kind) {
-        case mtWarning:
-            box.setIcon(QMessageBox::Warning);
-            break;
-        case mtError:
-            box.setIcon(QMessageBox::Critical);
-            break;
-        case mtInformation:
-            box.setIcon(QMessageBox::Information);
-            break;
-        case mtConfirmation:
-            box.setIcon(QMessageBox::Question);
-            break;
-        case mtCustom:
-            break;
-        }
-        box.setWindowTitle(q.caption.isEmpty() ? QApplication::applicationDisplayName()
-                                               : q.caption);
-        box.setText(q.text);
-        if (!q.details.isEmpty()) {
-            box.setDetailedText(q.details);
-            if (!q.detailsCaption.isEmpty())
-                for (QAbstractButton* b : box.buttons())
-                    if (box.buttonRole(b) == QMessageBox::ActionRole)
-                        b->setText(q.detailsCaption);
-        }
-        const TMsgDlgButtons buttons = q.buttons ? q.buttons : TMsgDlgButtons(mbOK);
-        QList<std::pair<QAbstractButton*, TMsgDlgBtn>> made;
-        for (const ButtonInfo& info : kButtons) {
-            if (!buttons.testFlag(info.button))
-                continue;
-            QAbstractButton* b = info.standard == QMessageBox::NoButton
-                                     ? box.addButton(QStringLiteral("&Alle"), QMessageBox::YesRole)
-                                     : box.addButton(info.standard);
-            if (const auto own = q.buttonCaptions.constFind(int(info.button));
-                own != q.buttonCaptions.cend())
-                b->setText(*own);
-            made.append({b, info.button});
-        }
-        for (const auto& [b, which] : made)
-            if (which == q.defaultButton || (q.defaultButton == mbNone && b == made.first().first))
-                if (auto* push = qobject_cast<QPushButton*>(b))
-                    box.setDefaultButton(push);
-        box.exec();
-        for (const auto& [b, which] : made)
-            if (box.clickedButton() == b)
-                return ModalResultOf(which);
+        const std::unique_ptr<QMessageBox> box(NewQuestionBox(q));
+        box->exec();
+        if (QAbstractButton* clicked = box->clickedButton())
+            if (const QVariant which = clicked->property(kButtonProperty); which.isValid())
+                return ModalResultOf(TMsgDlgBtn(which.toInt()));
         return mrCancel;
     }
 };
@@ -105,10 +65,15 @@ public:
         QFileDialog dlg(Parent(r), r.caption, r.folder, QtFileFilter(r.filter));
         dlg.setAcceptMode(QFileDialog::AcceptSave);
         dlg.setDefaultSuffix(r.defaultSuffix);
+        const QStringList filters = dlg.nameFilters();
+        if (r.filterIndex > 0 && r.filterIndex <= filters.size())
+            dlg.selectNameFilter(filters[r.filterIndex - 1]);
         if (!r.fileName.isEmpty())
             dlg.selectFile(r.fileName);
         if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
             return {};
+        if (r.chosenFilter)
+            *r.chosenFilter = int(filters.indexOf(dlg.selectedNameFilter())) + 1;
         return dlg.selectedFiles().first();
     }
     QString ChooseFolder(const TFileRequest& r) override {
@@ -211,6 +176,54 @@ TModalResult ModalResultOf(TMsgDlgBtn button) {
     return mrNone;
 }
 
+QMessageBox* NewQuestionBox(const TQuestion& q) {
+    auto* box = new QMessageBox(q.parent ? q.parent : QApplication::activeWindow());
+    switch (q.kind) {
+    case mtWarning:
+        box->setIcon(QMessageBox::Warning);
+        break;
+    case mtError:
+        box->setIcon(QMessageBox::Critical);
+        break;
+    case mtInformation:
+        box->setIcon(QMessageBox::Information);
+        break;
+    case mtConfirmation:
+        box->setIcon(QMessageBox::Question);
+        break;
+    case mtCustom:
+        break;
+    }
+    box->setWindowTitle(q.caption.isEmpty() ? QApplication::applicationDisplayName() : q.caption);
+    box->setText(q.text);
+    if (!q.details.isEmpty()) {
+        box->setDetailedText(q.details);
+        if (!q.detailsCaption.isEmpty())
+            for (QAbstractButton* b : box->buttons())
+                if (box->buttonRole(b) == QMessageBox::ActionRole)
+                    b->setText(q.detailsCaption);
+    }
+    const TMsgDlgButtons buttons = q.buttons ? q.buttons : TMsgDlgButtons(mbOK);
+    QAbstractButton* first = nullptr;
+    for (const ButtonInfo& info : kButtons) {
+        if (!buttons.testFlag(info.button))
+            continue;
+        QAbstractButton* b = info.standard == QMessageBox::NoButton
+                                 ? box->addButton(QStringLiteral("&Alle"), QMessageBox::YesRole)
+                                 : box->addButton(info.standard);
+        if (const auto own = q.buttonCaptions.constFind(int(info.button));
+            own != q.buttonCaptions.cend())
+            b->setText(*own);
+        b->setProperty(kButtonProperty, int(info.button));
+        if (!first)
+            first = b;
+        if (info.button == q.defaultButton || (q.defaultButton == mbNone && b == first))
+            if (auto* push = qobject_cast<QPushButton*>(b))
+                box->setDefaultButton(push);
+    }
+    return box;
+}
+
 Dialogs& Dialogs::Instance() {
     return g_dialogs.Get();
 }
@@ -239,7 +252,7 @@ Clipboard* Clipboard::SetInstance(Clipboard* c) {
 TModalResult Ask(TMsgDlgType kind, const QString& caption, const QString& text,
                  TMsgDlgButtons buttons, TMsgDlgBtn defaultButton, const QString& details,
                  QWidget* parent) {
-    return Dialogs::Instance().Ask({kind, caption, text, buttons, defaultButton, details, parent});
+    return Dialogs::Instance().Ask({kind, caption, text, buttons, defaultButton, details, parent, {}, {}});
 }
 
 void ShowMessage(const QString& text, const QString& caption) {

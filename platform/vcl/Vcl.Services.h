@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QUrl>
 
+class QMessageBox;
 class QWidget;
 
 namespace Vcl {
@@ -42,6 +43,8 @@ TModalResult Ask(TMsgDlgType kind, const QString& caption, const QString& text,
                  const QString& details = {}, QWidget* parent = nullptr);
 // An information with an OK button.
 void ShowMessage(const QString& text, const QString& caption = {});
+// The message box the default service shows for a question, not yet shown; the caller owns it.
+QMessageBox* NewQuestionBox(const TQuestion& question);
 
 struct TFileRequest {
     QString caption;
@@ -51,6 +54,9 @@ struct TFileRequest {
     QString filter;
     QString defaultSuffix; // added to a saved name without one ("xlsx")
     QWidget* parent = nullptr;
+    int filterIndex = 0; // the filter offered first (1-based); 0: the first
+    // When set, receives the filter the user picked (1-based).
+    int* chosenFilter = nullptr;
 };
 
 class FileDialogs {

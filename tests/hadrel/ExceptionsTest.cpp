@@ -1,3 +1,4 @@
+#include "AccessibleTree.h"
 #include "FrameworkFixture.h"
 
 #include "EventGuard.h"
@@ -159,4 +160,17 @@ TEST_F(ExceptionsTest, DialogIsCreamAndSizedToItsMessage) {
     QApplication::processEvents();
     EXPECT_GT(form.height(), shortMessage.height() + 100);
     EXPECT_FALSE(form.BtOk->accessibleName().isEmpty());
+}
+
+TEST_F(ExceptionsTest, AScreenReaderIsOfferedTheMessageItself) {
+    TFormException form;
+    form.MemoErrCaption->setText(QStringLiteral("Das Feld „Name“ muss ausgefüllt werden."));
+    form.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(testsupport::AccessibleTexts(&form).contains(
+        QStringLiteral("Meldung: Das Feld „Name“ muss ausgefüllt werden.")));
+    // The next message replaces it there too.
+    form.MemoErrCaption->setText(QStringLiteral("Speichern abgebrochen."));
+    EXPECT_TRUE(testsupport::AccessibleTexts(&form).contains(
+        QStringLiteral("Meldung: Speichern abgebrochen.")));
 }

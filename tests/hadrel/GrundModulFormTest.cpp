@@ -325,7 +325,7 @@ TEST_F(GrundModulFormTest, CreationRulesAndCleanUp) {
     ASSERT_EQ(called.size(), 1);
     EXPECT_EQ(called[0].data(), kept);
 
-    // The grid columns' lookup button serves the newest form and drops a freed one.
+    // The grid columns' lookup button is set; a sender outside any form is ignored.
     EXPECT_TRUE(bool(TVoskColumnHandler::F2ButtonCode));
     TVoskColumnHandler::F2ButtonCode(nullptr);
 

@@ -41,6 +41,12 @@ DialogAnswerer& DialogAnswerer::ExpectFile(const QString& captionPart, const QSt
     return *this;
 }
 
+DialogAnswerer& DialogAnswerer::ExpectSave(const QString& captionPart, const QString& path,
+                                           int filterIndex) {
+    m_queue.push_back({true, captionPart, Vcl::mrNone, {path}, filterIndex});
+    return *this;
+}
+
 Vcl::TModalResult DialogAnswerer::Ask(const Vcl::TQuestion& question) {
     m_questions.push_back(question);
     if (m_queue.empty()) {
@@ -74,6 +80,8 @@ QStringList DialogAnswerer::AnswerFile(const QString& kind, const Vcl::TFileRequ
         return {};
     }
     const QStringList paths = next.paths;
+    if (request.chosenFilter)
+        *request.chosenFilter = next.filter > 0 ? next.filter : qMax(1, request.filterIndex);
     m_queue.pop_front();
     return paths;
 }

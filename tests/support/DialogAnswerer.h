@@ -34,6 +34,8 @@ public:
     DialogAnswerer& ExpectAny(Vcl::TModalResult answer) { return Expect({}, answer); }
     // The next file dialog (its caption containing captionPart) returns these paths; none cancels.
     DialogAnswerer& ExpectFile(const QString& captionPart, const QStringList& paths);
+    // The next save dialog returns path with the filter the user picked (1-based).
+    DialogAnswerer& ExpectSave(const QString& captionPart, const QString& path, int filterIndex);
     int Pending() const { return int(m_queue.size()); }
 
     struct LaunchRecord {
@@ -75,6 +77,7 @@ private:
         QString part;
         Vcl::TModalResult answer = Vcl::mrNone;
         QStringList paths;
+        int filter = 0;
     };
     QStringList AnswerFile(const QString& kind, const Vcl::TFileRequest& request);
 

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <memory>
@@ -283,4 +284,52 @@ TEST(ScreenSerials, MainFormIsForgottenWhenItGoes) {
     EXPECT_EQ(Screen::MainForm(), main.get());
     main.reset();
     EXPECT_EQ(Screen::MainForm(), nullptr);
+}
+
+namespace {
+
+// A form whose page control and pages are owned components, with a slot bound to the form that
+// reads a member of the derived class, as module forms do.
+class PagedForm final : public TForm {
+public:
+    PagedForm(int& calls, int& callsAfterDestruction) : m_calls(calls), m_late(callsAfterDestruction) {
+        pages = Vcl::Owned(this, new QTabWidget(this), QStringLiteral("Pages"));
+        for (int i = 0; i < 3; ++i)
+            pages->addTab(Vcl::Owned(this, new QWidget(pages), QStringLiteral("Page%1").arg(i)),
+                          QStringLiteral("Seite %1").arg(i));
+        connect(pages, &QTabWidget::currentChanged, this, [this] { PageChanged(); });
+        connect(qApp, &QApplication::focusChanged, this, [this] { PageChanged(); });
+    }
+    ~PagedForm() override { m_alive = false; }
+    void PageChanged() {
+        ++m_calls;
+        if (!m_alive)
+            ++m_late;
+    }
+    QTabWidget* pages;
+
+private:
+    int& m_calls;
+    int& m_late;
+    bool m_alive = true;
+};
+
+} // namespace
+
+TEST(FormDestruction, NoSlotOfTheFormRunsOnceItsDestructionBegan) {
+    int calls = 0, late = 0;
+    auto* form = new PagedForm(calls, late);
+    form->pages->setCurrentIndex(2);
+    EXPECT_EQ(calls, 1);
+    // Freed directly, and through its owner: the pages go one by one, each changing the page.
+    delete form;
+    EXPECT_EQ(late, 0);
+
+    auto* owner = new QObject;
+    auto* owned = Vcl::Owned(owner, new PagedForm(calls, late));
+    owned->pages->setCurrentIndex(1);
+    QPointer<QTabWidget> pages = owned->pages;
+    delete owner;
+    EXPECT_FALSE(pages);
+    EXPECT_EQ(late, 0);
 }

@@ -1,3 +1,4 @@
+#include "AccessibleTree.h"
 #include "DialogAnswerer.h"
 #include "Vcl.Dialogs.h"
 #include "Vcl.Hourglass.h"
@@ -16,6 +17,8 @@
 #include <QToolButton>
 #include <QPushButton>
 #include <QTimer>
+
+#include <memory>
 
 using testsupport::DialogAnswerer;
 
@@ -186,6 +189,21 @@ TEST(Services, DefaultQuestionIsAMessageBoxWithTheAskedButtons) {
     EXPECT_EQ(Vcl::Ask(Vcl::mtWarning, {}, QStringLiteral("Alle ersetzen?"),
                        Vcl::mbAll | Vcl::mbCancel),
               Vcl::mrAll);
+}
+
+TEST(QuestionBox, AScreenReaderIsOfferedTheQuestionAndItsButtons) {
+    Vcl::TQuestion q;
+    q.kind = Vcl::mtConfirmation;
+    q.caption = QStringLiteral("KORVEX ERP");
+    q.text = QStringLiteral("Adressen: Änderungen speichern?");
+    q.buttons = Vcl::mbYesNoCancel;
+    std::unique_ptr<QMessageBox> box(Vcl::NewQuestionBox(q));
+    box->show();
+    QApplication::processEvents();
+    const QStringList read = testsupport::AccessibleTexts(box.get());
+    EXPECT_TRUE(read.join(u'\n').contains(q.text)) << read.join(u'\n').toStdString();
+    EXPECT_EQ(box->buttons().size(), 3);
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
 }
 
 namespace {

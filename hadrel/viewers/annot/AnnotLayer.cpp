@@ -6,8 +6,6 @@
 #include <UDM1.h>
 #include <VoskShowException.h>
 
-#include <QLocale>
-
 #include <cmath>
 
 using namespace Imaging;
@@ -84,8 +82,7 @@ const TAnnotData* TAnnotLayer::AnnotDataOrNull(int h) const {
 // ---- creation -------------------------------------------------------------------------------
 
 int TAnnotLayer::addObject(TIEVObjectKind kind, const QRect& pos) {
-    return m_canvas.AddNewObject(kind, QRect(pos.x(), pos.y(), pos.width(), pos.height()),
-                                 TColor(0x00FF00FF));
+    return m_canvas.AddNewObject(kind, pos, TColor(0x00FF00FF));
 }
 
 void TAnnotLayer::finishObject(int h, const QString& creator) {
@@ -403,13 +400,26 @@ void TAnnotLayer::ActivateText() {
     if (m_canvas.SelObjectsCount() == 0)
         return;
     SaveUndo(nullptr);
+    m_activationPoint = true;
     m_activatedText = editKey();
 }
 
 void TAnnotLayer::DeactivateText() {
     if (m_canvas.SelObjectsCount() == 0 || editKey() != m_activatedText)
         return;
-    m_canvas.DropLastUndo();
+    // Only the point this edit took: a new text's was trimmed already, and the point before it
+    // is the placing's.
+    if (m_activationPoint)
+        m_canvas.DropLastUndo();
+    m_activationPoint = false;
+    if (Env.ShowUndoOptions)
+        Env.ShowUndoOptions();
+}
+
+void TAnnotLayer::TrimUndo(int count) {
+    while (m_canvas.UndoCount() > count)
+        m_canvas.DropLastUndo();
+    m_activationPoint = false;
     if (Env.ShowUndoOptions)
         Env.ShowUndoOptions();
 }
@@ -417,15 +427,22 @@ void TAnnotLayer::DeactivateText() {
 // ---- input modes and property edits ----------------------------------------------------------
 
 void TAnnotLayer::SetInputMode(quint8 mode, const TAnnotControls& controls) {
-    TIEVObject& next = m_canvas.ObjRef(-1);
+    BeginInputMode(mode);
+    EndInputMode(mode, controls);
+}
+
+void TAnnotLayer::BeginInputMode(quint8 mode) {
     // An adding mode left with nothing placed: its entry point goes again.
-    if (IsAnnotKind(next.Kind))
+    if (IsAnnotKind(m_canvas.Obj(-1).Kind))
         m_canvas.DropLastUndo();
     if (IsAddingMode(mode))
         SaveUndo(nullptr);
     if (mode != imObjectSelect)
         m_canvas.UnSelAllObjects();
     m_canvas.ObjRef(-1).Kind = iekNONE;
+}
+
+void TAnnotLayer::EndInputMode(quint8 mode, const TAnnotControls& controls) {
     if (!IsKnownInputMode(mode))
         throw EImagesException(QStringLiteral("unknown input mode"));
     ApplyTemplateDefaults(mode, controls);
@@ -584,6 +601,85 @@ int TAnnotLayer::ApplyProperty(TAnnotProperty property, const TAnnotControls& co
     return changed;
 }
 
+void TAnnotLayer::forEachSelectedArrow(const void* sender, const std::function<void(int h)>& f) {
+    bool first = true;
+    for (int h : SelectedEditable()) {
+        if (m_canvas.Obj(h).Kind != iekLINELABEL)
+            continue;
+        if (first)
+            SaveUndo(sender);
+        first = false;
+        f(h);
+    }
+}
+
+void TAnnotLayer::ApplyArrowText(const QString& text, bool autoText, const void* sender) {
+    forEachSelectedArrow(sender, [&](int h) {
+        TAnnotData& d = AnnotData(h);
+        if (d.AutoText == 1)
+            d.Mask = ShortString(text.contains(u'*') ? text : text + u'*');
+        else
+            m_canvas.ObjRef(h).Text = text;
+    });
+    CalcAutoText(text, autoText);
+}
+
+void TAnnotLayer::ApplyArrowAutoText(bool on, const QString& arrowText, const void* sender) {
+    forEachSelectedArrow(sender, [&](int h) {
+        TAnnotData& d = AnnotData(h);
+        if (on)
+            d.Mask = ShortString(CreateAutoTextMask(d.Mask, m_canvas.Obj(h).Text));
+        d.AutoText = on ? 1 : 0;
+    });
+    CalcAutoText(arrowText, on);
+}
+
+void TAnnotLayer::BringSelectedToFront(const void* sender) {
+    bool first = true;
+    for (int h : SelectedEditable()) {
+        if (first)
+            SaveUndo(sender);
+        first = false;
+        m_canvas.BringToFront(h);
+    }
+}
+
+void TAnnotLayer::SendSelectedToBack(const void* sender) {
+    bool first = true;
+    for (int h : SelectedEditable()) {
+        if (first)
+            SaveUndo(sender);
+        first = false;
+        m_canvas.SendToBack(h);
+    }
+}
+
+void TAnnotLayer::DeleteSelected(const void* sender, const std::function<void(int h)>& canRemove) {
+    const QList<int> doomed = SelectedEditable();
+    // Every refusal comes before anything goes.
+    if (canRemove)
+        for (int h : doomed)
+            canRemove(h);
+    bool first = true;
+    for (int h : doomed) {
+        if (first)
+            SaveUndo(sender);
+        first = false;
+        m_canvas.RemoveObject(h);
+    }
+}
+
+void TAnnotLayer::SetAllVisible(bool visible) {
+    for (int i = 0; i < m_canvas.ObjectsCount(); ++i) {
+        TIEVObject& o = m_canvas.ObjAtRef(i);
+        if (visible)
+            o.Style |= ievsVisible;
+        else
+            o.Style &= ~TIEVStyle(ievsVisible);
+    }
+    m_canvas.Update();
+}
+
 // ---- ribbon state ------------------------------------------------------------------------------
 
 TKindSet TAnnotLayer::SelectedKinds(int pressedAddKind) const {
@@ -598,9 +694,22 @@ TKindSet TAnnotLayer::SelectedKinds(int pressedAddKind) const {
     return set;
 }
 
-bool TAnnotLayer::ApplyObjectStyles(bool annotEnable) {
+int TAnnotLayer::SingleKind(TKindSet selected) {
+    int found = -1;
+    for (int k : {akHighlight, akText, akDot, akArrow, akImage})
+        if (selected & KindBit(k)) {
+            if (found >= 0)
+                return -1;
+            found = k;
+        }
+    return found;
+}
+
+bool TAnnotLayer::ApplyObjectStyles(bool annotEnable, TKindSet kinds) {
     const int selected = m_canvas.SelObjectsCount();
-    bool singleDot = selected == 1 && m_canvas.Obj(m_canvas.SelObject(0)).Kind == iekELLIPSE;
+    const TKindSet sizableKinds =
+        KindBit(akHighlight) | KindBit(akImage) | KindBit(akText) | KindBit(akArrow);
+    const bool singleDot = selected == 1 && (kinds & sizableKinds) == 0;
     const int count = m_canvas.ObjectsCount();
     for (int i = 0; i < count; ++i) {
         TIEVObject& o = m_canvas.ObjAtRef(i);
@@ -754,14 +863,4 @@ QRect TAnnotLayer::FitNewObject(int kind, QRect r, QSize page, QSize picture) {
     if (top + std::min(h, 0) < 0)
         top = -std::min(h, 0);
     return QRect(left, top, w, h);
-}
-
-// ---- zoom ------------------------------------------------------------------------------------
-
-double CheckZoomRange(double value) {
-    return std::min(800.0, std::max(1.0, value));
-}
-
-QString ZoomCaption(double value) {
-    return Rtl::FormatFloat(QStringLiteral("#,##0"), value) + u'%';
 }

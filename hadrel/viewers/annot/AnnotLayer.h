@@ -174,25 +174,48 @@ public:
     void ActivateText();
     void DeactivateText();
     const QString& ActivatedText() const { return m_activatedText; }
+    // A new text starts its editing at once: the points that start took go again, and so the
+    // end of that edit has none to drop.
+    void TrimUndo(int count);
 
     // ---- input modes and the toolbar ------------------------------------------------------
     // The undo bookkeeping, deselection and template of SetInputMode; raises "unknown input mode"
     // after the bookkeeping for another mode.
     void SetInputMode(quint8 mode, const TAnnotControls& controls);
+    // SetInputMode in two halves, for a viewer that sets its buttons between them: the undo
+    // bookkeeping, deselection and template reset; then the check of the mode and the template.
+    void BeginInputMode(quint8 mode);
+    void EndInputMode(quint8 mode, const TAnnotControls& controls);
     // The template defaults of a placing mode from the controls.
     void ApplyTemplateDefaults(quint8 mode, const TAnnotControls& controls);
     // Writes a property edit into the template and into every selected editable object of its
     // kind, with one undo point (sender) before the first change. Returns how many changed.
     int ApplyProperty(TAnnotProperty property, const TAnnotControls& controls, const void* sender);
+    // The arrow text editor's text into the selected editable arrows: the mask of an auto-text
+    // arrow (with a "*" when it has none), else the text; then the numbering.
+    void ApplyArrowText(const QString& text, bool autoText, const void* sender);
+    // The auto-text button: on, each selected editable arrow takes a mask made from its text;
+    // off, its flag goes. Then the numbering.
+    void ApplyArrowAutoText(bool on, const QString& arrowText, const void* sender);
+    // Selected editable objects in front of or behind all others, or removed; one undo point
+    // (sender) before the first. Removing asks canRemove for each first, which raises to refuse.
+    void BringSelectedToFront(const void* sender);
+    void SendSelectedToBack(const void* sender);
+    void DeleteSelected(const void* sender, const std::function<void(int h)>& canRemove = {});
+    void SetAllVisible(bool visible);
     // Selected objects whose data allows editing, from the last selected to the first.
     QList<int> SelectedEditable() const;
     bool IsEditable(int h) const;
 
     // The kinds of the selection plus the kind of the pressed add button (0: none).
     TKindSet SelectedKinds(int pressedAddKind) const;
+    // The annotation kind when selected holds exactly one of them (its tab becomes the active
+    // one), else -1.
+    static int SingleKind(TKindSet selected);
     // Object styles: selectable and visible; movable when enabled and editable; sizable when
-    // movable, not a dot, and at most one object is selected. Returns whether grips are drawn.
-    bool ApplyObjectStyles(bool annotEnable);
+    // movable, not a dot, and at most one object is selected. Returns whether grips are drawn:
+    // not for a single selected object when selected (SelectedKinds) holds no kind but the dot.
+    bool ApplyObjectStyles(bool annotEnable, TKindSet selected);
     // The controls as the selection shows them (the first selected object wins).
     TAnnotControls ControlsFromSelection(TAnnotControls controls) const;
     // The status line for the selection (17118-17121), empty without selection.
@@ -210,6 +233,8 @@ public:
     QDateTime Now() const;
 
 private:
+    // Runs f on each selected editable arrow, with one undo point before the first.
+    void forEachSelectedArrow(const void* sender, const std::function<void(int h)>& f);
     // Creation steps shared by the Add methods.
     int addObject(Imaging::TIEVObjectKind kind, const QRect& pos);
     void finishObject(int h, const QString& creator);
@@ -220,11 +245,7 @@ private:
     QString editKey() const;
 
     const void* m_lastUndo = nullptr;
-    quint8 m_saveUndo = 0;   // 0 idle, 1 left button down, 2 this drag's point taken
-    QString m_activatedText; // "%d:%s" of the text whose editing began last
+    quint8 m_saveUndo = 0;          // 0 idle, 1 left button down, 2 this drag's point taken
+    QString m_activatedText;        // "%d:%s" of the text whose editing began last
+    bool m_activationPoint = false; // that start's undo point is still in the history
 };
-
-// The canvas's zoom clamped to 1 ... 800 percent.
-double CheckZoomRange(double value);
-// "%0.n%%": thousands separators, no decimals, a percent sign.
-QString ZoomCaption(double value);

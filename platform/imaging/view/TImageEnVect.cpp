@@ -1,5 +1,7 @@
 #include "TImageEnVect.h"
 
+#include <IEScale.h>
+
 #include "IEVectRender.h"
 
 #include <QGraphicsItem>
@@ -56,9 +58,27 @@ public:
     void paint(QPainter* p, const QStyleOptionGraphicsItem*, QWidget*) override {
         const TIEVectModel& m = *m_view->m_model;
         if (!m.Bitmap().isNull()) {
-            p->setRenderHint(QPainter::SmoothPixmapTransform, m_view->m_zoom < 100.0);
-            p->drawImage(QPointF(0, 0), m.Bitmap());
+            const double scale = m_view->m_zoom / 100.0;
+            if (m_view->m_filter == rfBicubic && scale < 1.0) {
+                TImageEnVect& v = *m_view;
+                if (v.m_scaledKey != m.Bitmap().cacheKey() || v.m_scaledZoom != v.m_zoom) {
+                    const QSize target = (QSizeF(m.Bitmap().size()) * scale).toSize().expandedTo(QSize(1, 1));
+                    v.m_scaled = ScaledDown(m.Bitmap(), target);
+                    v.m_scaledKey = m.Bitmap().cacheKey();
+                    v.m_scaledZoom = v.m_zoom;
+                }
+                p->save();
+                p->scale(double(m.Bitmap().width()) / v.m_scaled.width(),
+                         double(m.Bitmap().height()) / v.m_scaled.height());
+                p->drawImage(QPointF(0, 0), v.m_scaled);
+                p->restore();
+            } else {
+                p->setRenderHint(QPainter::SmoothPixmapTransform, m_view->m_filter != rfNone && scale != 1.0);
+                p->drawImage(QPointF(0, 0), m.Bitmap());
+            }
         }
+        p->setRenderHint(QPainter::Antialiasing, m_view->m_objectAntialias);
+        p->setRenderHint(QPainter::TextAntialiasing, m_view->m_objectAntialias);
         for (const TIEVObject& o : m.Objects()) {
             if (!o.Style.testFlag(ievsVisible))
                 continue;
@@ -267,6 +287,18 @@ void TImageEnVect::Fit() {
         return;
     SetZoom(100.0 * std::min(double(viewport()->width() - 2) / s.width(),
                              double(viewport()->height() - 2) / s.height()));
+}
+
+void TImageEnVect::SetResampleFilter(TResampleFilter filter) {
+    m_filter = filter;
+    m_scaled = QImage();
+    m_scaledKey = 0;
+    viewport()->update();
+}
+
+void TImageEnVect::SetObjectAntialias(bool on) {
+    m_objectAntialias = on;
+    viewport()->update();
 }
 
 void TImageEnVect::ScrollToTopLeft() {

@@ -18,6 +18,10 @@ namespace Imaging {
 class TImageEnVectPage;
 class TMemoEditItem;
 
+// How the page is drawn when zoomed: unsmoothed, smoothed while drawn, or from a picture scaled
+// down beforehand with the best filter (zoom below 100 %).
+enum TResampleFilter { rfNone, rfFastLinear, rfBicubic };
+
 class TImageEnVect final : public QGraphicsView {
     Q_OBJECT
 public:
@@ -50,6 +54,10 @@ public:
     void FitToWidth();
     void Fit();
     void ScrollToTopLeft();
+    void SetResampleFilter(TResampleFilter filter);
+    TResampleFilter ResampleFilter() const { return m_filter; }
+    void SetObjectAntialias(bool on);
+    bool ObjectAntialias() const { return m_objectAntialias; }
 
     // ---- texts --------------------------------------------------------------------------------
     // Starts editing the text of memo object h in place.
@@ -120,6 +128,11 @@ private:
     bool m_grips = true;
     int m_selectDistance = 25;
     double m_zoom = 100.0;
+    TResampleFilter m_filter = rfFastLinear;
+    bool m_objectAntialias = true;
+    QImage m_scaled; // the page scaled down for rfBicubic
+    qint64 m_scaledKey = 0;
+    double m_scaledZoom = 0;
 
     Drag m_drag = Drag::None;
     QPointF m_dragStart, m_dragNow;

@@ -266,7 +266,12 @@ TEST_F(DataControlsTest, GridDeletesItsSelectionAndEditsTheFirstShownColumn) {
     grid.selectionModel()->select(grid.model()->index(0, name), rows);
     grid.selectionModel()->select(grid.model()->index(2, name), rows);
     EXPECT_EQ(grid.SelectedRowCount(), 2);
-    grid.DeleteSelection();
+    testsupport::DialogAnswerer answers;
+    answers.Expect(QStringLiteral("2 Datensätze löschen?"), Vcl::mrNo);
+    EXPECT_FALSE(grid.DeleteSelection());
+    EXPECT_EQ(c.RecordCount(), 3);
+    answers.Expect(QStringLiteral("2 Datensätze löschen?"), Vcl::mrYes);
+    EXPECT_TRUE(grid.DeleteSelection());
     EXPECT_EQ(scalar(QStringLiteral("SELECT string_agg(name, ',') FROM kunden")),
               QStringLiteral("Schmidt"));
     EXPECT_EQ(c.RecordCount(), 1);

@@ -2,6 +2,7 @@
 // the model's consistency through every kind of change, and deleting several nodes.
 #include "Fixture.h"
 
+#include <DialogAnswerer.h>
 #include <TVoskDBGrid2.h>
 #include <TVoskDBTreeView2.h>
 #include <TVoskDataModel.h>
@@ -23,6 +24,7 @@ protected:
     }
     void TearDown() override { testsupport::TestDatabase::Exec(QStringLiteral("DROP TABLE baum")); }
     static QString scalar(const QString& sql) { return testsupport::TestDatabase::Scalar(sql); }
+    testsupport::DialogAnswerer m_answers;
     void open() {
         m_class.SetDatabase(&m_db);
         m_class.SetSqlTable(QStringLiteral("baum"));
@@ -132,6 +134,7 @@ TEST_F(BaumTest, DeletingSeveralNodesIsAllOrNothing) {
     // The parent comes before its child in the class; the child goes first all the same.
     Select({QStringLiteral("Halle"), QStringLiteral("Linie"), QStringLiteral("Regal")});
     ASSERT_EQ(m_tree.SelectedNodeCount(), 3);
+    m_answers.Expect(QStringLiteral("3 Datensätze löschen?"), Vcl::mrYes);
     m_tree.DeleteSelection();
     EXPECT_EQ(Outline(), (QStringList{"Werk", "Lager"}));
     EXPECT_EQ(scalar(QStringLiteral("SELECT string_agg(name, ',' ORDER BY dbrid) FROM baum")),
@@ -143,6 +146,7 @@ TEST_F(BaumTest, DeletingSeveralNodesIsAllOrNothing) {
     m_tree.FullCollapse();
     Select({QStringLiteral("Lager"), QStringLiteral("Werk")});
     ASSERT_EQ(m_tree.SelectedNodeCount(), 2);
+    m_answers.Expect(QStringLiteral("2 Datensätze löschen?"), Vcl::mrYes);
     EXPECT_THROW(m_tree.DeleteSelection(), EVoskException);
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM baum")), QStringLiteral("3"));
     EXPECT_EQ(m_class.RecordCount(), 3);
@@ -168,12 +172,14 @@ TEST_F(BaumTest, AGridDeletingSeveralRowsIsAllOrNothingToo) {
     // Werk still has Halle: the rows after it in the selection stay as well.
     select({QStringLiteral("Lager"), QStringLiteral("Werk"), QStringLiteral("Hof")});
     ASSERT_EQ(grid.selectionModel()->selectedRows().size(), 3);
+    m_answers.Expect(QStringLiteral("3 Datensätze löschen?"), Vcl::mrYes);
     EXPECT_THROW(grid.DeleteSelection(), EVoskException);
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM baum")), QStringLiteral("4"));
     EXPECT_EQ(m_class.RecordCount(), 4);
     EXPECT_FALSE(m_db.InTransaction());
 
     select({QStringLiteral("Lager"), QStringLiteral("Hof")});
+    m_answers.Expect(QStringLiteral("2 Datensätze löschen?"), Vcl::mrYes);
     grid.DeleteSelection();
     EXPECT_EQ(scalar(QStringLiteral("SELECT string_agg(name, ',' ORDER BY dbrid) FROM baum")),
               QStringLiteral("Werk,Halle"));

@@ -236,10 +236,59 @@ TEST_F(AnnotObjectsTest, StatusAndHoverTextsFollowTheDates) {
     EXPECT_TRUE(layer.HoverText(-1).isEmpty());
 }
 
-TEST_F(AnnotObjectsTest, ZoomIsClampedToOneToEightHundredPercent) {
-    EXPECT_EQ(CheckZoomRange(0.5), 1.0);
-    EXPECT_EQ(CheckZoomRange(1000), 800.0);
-    EXPECT_EQ(CheckZoomRange(250), 250.0);
-    EXPECT_EQ(ZoomCaption(CheckZoomRange(1000)), QStringLiteral("800%"));
-    EXPECT_EQ(ZoomCaption(66.6), QStringLiteral("67%"));
+TEST_F(AnnotObjectsTest, SelectionDecidesTabsGripsStylesAndControlValues) {
+    layer.AddAnnotHighlight(QRect(1, 1, 50, 20), 255);
+    layer.AddAnnotHighlight(QRect(1, 30, 50, 20), 65280);
+    layer.AddAnnotDot(QPoint(200, 200), 24, 16711680, 0);
+    layer.AddAnnotText(QRect(1, 60, 80, 20), QStringLiteral("t"), 255, 40,
+                       QStringLiteral("Courier"), true, false, clNone, 0);
+    layer.AddAnnotArrow(QRect(100, 100, 60, 30), QStringLiteral("Pos. 2"), true,
+                        QStringLiteral("Pos. *"), 255, 65535, false, 30);
+    // One highlight: its tab alone; a highlight and a text: both, no active tab.
+    canvas.AddSelObject(Handle(0));
+    EXPECT_EQ(TAnnotLayer::SingleKind(layer.SelectedKinds(0)), akHighlight);
+    canvas.AddSelObject(Handle(3));
+    EXPECT_EQ(layer.SelectedKinds(0), TKindSet(KindBit(akHighlight) | KindBit(akText)));
+    EXPECT_EQ(TAnnotLayer::SingleKind(layer.SelectedKinds(0)), -1);
+    // A pressed add button counts as selected.
+    canvas.UnSelAllObjects();
+    EXPECT_EQ(TAnnotLayer::SingleKind(layer.SelectedKinds(akArrow)), akArrow);
+
+    // A single dot: no grips, movable, never sizable.
+    canvas.AddSelObject(Handle(2));
+    EXPECT_FALSE(layer.ApplyObjectStyles(true, layer.SelectedKinds(0)));
+    EXPECT_TRUE(Obj(2).Style.testFlag(ievsMoveable));
+    EXPECT_FALSE(Obj(2).Style.testFlag(ievsSizeable));
+    EXPECT_TRUE(Obj(0).Style.testFlag(ievsSizeable));
+    // Two highlights: grips, movable, not sizable.
+    canvas.UnSelAllObjects();
+    canvas.AddSelObject(Handle(0));
+    canvas.AddSelObject(Handle(1));
+    EXPECT_TRUE(layer.ApplyObjectStyles(true, layer.SelectedKinds(0)));
+    EXPECT_TRUE(Obj(0).Style.testFlag(ievsMoveable));
+    EXPECT_FALSE(Obj(0).Style.testFlag(ievsSizeable));
+    // Not editable, or annotations switched off: nothing moves.
+    Data(1).AllowEdit = 0;
+    layer.ApplyObjectStyles(true, layer.SelectedKinds(0));
+    EXPECT_FALSE(Obj(1).Style.testFlag(ievsMoveable));
+    layer.ApplyObjectStyles(false, layer.SelectedKinds(0));
+    EXPECT_FALSE(Obj(0).Style.testFlag(ievsMoveable));
+    EXPECT_TRUE(Obj(0).Style.testFlag(ievsSelectable) && Obj(0).Style.testFlag(ievsVisible));
+
+    // The controls show the first selected object of each kind.
+    canvas.UnSelAllObjects();
+    for (int i : {1, 0, 3, 4, 2})
+        canvas.AddSelObject(Handle(i));
+    const TAnnotControls c = layer.ControlsFromSelection({});
+    EXPECT_EQ(c.HighlightColor, 65280);
+    EXPECT_EQ(c.TextFont, QStringLiteral("Courier"));
+    EXPECT_TRUE(c.TextBold);
+    EXPECT_EQ(c.TextFontSize, 40);
+    EXPECT_FALSE(c.TextBackgroundVisible);
+    EXPECT_TRUE(c.TextBorderVisible);
+    EXPECT_EQ(c.ArrowText, QStringLiteral("Pos. *")); // an auto-text arrow shows its mask
+    EXPECT_TRUE(c.ArrowAutoText);
+    EXPECT_EQ(c.ArrowColor2, 65535);
+    EXPECT_EQ(c.DotSize, 24);
+    EXPECT_EQ(c.DotColor, 16711680);
 }

@@ -172,3 +172,74 @@ TEST_F(AnnotUndoTest, UndoEntriesShareBitmapsAndKeepObjectsAsValues) {
     EXPECT_EQ(Obj(0).Left, 1);
     EXPECT_EQ(Obj(0).Bitmap.cacheKey(), stamp.cacheKey());
 }
+
+TEST_F(AnnotUndoTest, ToolbarCommandsOnTheSelectionTakeOnePoint) {
+    layer.AddAnnotHighlight(QRect(1, 1, 50, 20), 65535);
+    layer.AddAnnotDot(QPoint(100, 100), 10, 255, 0);
+    layer.AddAnnotArrow(QRect(1, 100, 60, 20), QStringLiteral("Pos. 7"), false, {}, 255, 0, false,
+                        26);
+    layer.AddAnnotArrow(QRect(1, 200, 60, 20), QStringLiteral("x"), true, QStringLiteral("Nr. *"),
+                        255, 0, false, 26);
+    const int a = Handle(0), b = Handle(1), arrow = Handle(2), autoArrow = Handle(3);
+    canvas.AddSelObject(a);
+    canvas.AddSelObject(b);
+    int button = 0;
+    layer.SendSelectedToBack(&button);
+    EXPECT_EQ(canvas.UndoCount(), 1);
+    layer.BringSelectedToFront(&button); // the same button again on the same selection
+    EXPECT_EQ(canvas.UndoCount(), 1);
+    EXPECT_EQ(canvas.GetObjFromIndex(3), a);
+
+    // Removing asks for every object before anything goes.
+    int asked = 0;
+    auto refuseDot = [&](int h) {
+        ++asked;
+        if (canvas.Obj(h).Kind == iekELLIPSE)
+            throw EUserRights(QStringLiteral("nein"));
+    };
+    int del = 0;
+    EXPECT_THROW(layer.DeleteSelected(&del, refuseDot), EUserRights);
+    EXPECT_EQ(canvas.ObjectsCount(), 4);
+    layer.DeleteSelected(&del, [&](int) { ++asked; });
+    EXPECT_EQ(canvas.ObjectsCount(), 2);
+    EXPECT_EQ(canvas.UndoCount(), 2);
+
+    // The arrow text editor: a plain arrow takes the text, an auto-text arrow its mask.
+    canvas.AddSelObject(arrow);
+    canvas.AddSelObject(autoArrow);
+    int edit = 0;
+    layer.ApplyArrowText(QStringLiteral("Pos. "), false, &edit);
+    EXPECT_EQ(canvas.Obj(arrow).Text, QStringLiteral("Pos. "));
+    EXPECT_EQ(layer.AnnotData(autoArrow).Mask, QStringLiteral("Pos. *"));
+    EXPECT_EQ(canvas.Obj(autoArrow).Text, QStringLiteral("Pos. 1"));
+    // The auto-text button makes a mask of each arrow's text.
+    canvas.ObjRef(arrow).Text = QStringLiteral("Pos. 7");
+    int autoButton = 0;
+    layer.ApplyArrowAutoText(true, QStringLiteral("Pos. *"), &autoButton);
+    EXPECT_EQ(layer.AnnotData(arrow).AutoText, 1);
+    EXPECT_EQ(layer.AnnotData(arrow).Mask, QStringLiteral("Pos. *"));
+    EXPECT_EQ(canvas.Obj(arrow).Text, QStringLiteral("Pos. 1")); // numbered in index order
+    EXPECT_EQ(canvas.Obj(autoArrow).Text, QStringLiteral("Pos. 2"));
+    layer.ApplyArrowAutoText(false, QStringLiteral("Pos. *"), &autoButton);
+    EXPECT_EQ(layer.AnnotData(autoArrow).AutoText, 0);
+
+    layer.SetAllVisible(false);
+    EXPECT_FALSE(Obj(0).Style.testFlag(ievsVisible));
+    layer.SetAllVisible(true);
+    EXPECT_TRUE(Obj(1).Style.testFlag(ievsVisible));
+}
+
+TEST_F(AnnotUndoTest, ANewTextKeepsThePointOfItsPlacing) {
+    TAnnotControls c;
+    layer.SetInputMode(imPutMemo, c); // the point of the placing
+    EXPECT_EQ(canvas.UndoCount(), 1);
+    const int h = canvas.AddNewObject(iekMEMO, QRect(1, 1, 80, 30), 0);
+    canvas.AddSelObject(h);
+    const int before = canvas.UndoCount();
+    layer.ActivateText(); // its editing starts at once
+    layer.TrimUndo(before);
+    layer.DeactivateText(); // left empty
+    EXPECT_EQ(canvas.UndoCount(), 1);
+    layer.ResetUndo(true);
+    EXPECT_EQ(canvas.ObjectsCount(), 0);
+}

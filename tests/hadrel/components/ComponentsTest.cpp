@@ -4,10 +4,12 @@
 #include "UDataModul_Dunmere.h"
 #include "../modulform/ModulFormFixture.h"
 
+#include "FrameDBNavigate.h"
 #include "Korvexutils.h"
 #include "TDBText.h"
 #include "TQ32Control.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskDBTreeView2.h"
 #include "TVoskPageControl2.h"
 #include "TopLabel.h"
 #include "UGrundModulForm.h"
@@ -92,7 +94,14 @@ class TFormRechteTest final : public TModulForm {
 public:
     explicit TFormRechteTest(QObject* owner = nullptr) : TModulForm(owner) {
         setObjectName(QStringLiteral("FormRechteTest"));
+        // A navigation frame that a page owns, as a dashboard's pages own theirs.
+        auto* pages = Vcl::Owned(this, new TVoskPageControl2(ClientArea()), QStringLiteral("Pages"));
+        auto* page = new QWidget(pages);
+        pages->addTab(page, QStringLiteral("Seite"));
+        PageFrame = Vcl::Owned(page, new TFrameDBNav(page, page), QStringLiteral("FramePage"));
+        ModulLayout()->addWidget(pages);
     }
+    TFrameDBNav* PageFrame;
 };
 
 class ComponentsTest : public ModulFormFixture {
@@ -267,6 +276,55 @@ TEST_F(ComponentsTest, GridColumnsRebuildOnceAndGetTheirButtons) {
     EXPECT_EQ(grid->UpdatePairs(), 2);
 }
 
+TEST_F(ComponentsTest, TreeColumnsGetTheirButtonsAndFastLookupsInTheirInlineEditors) {
+    F2(QStringLiteral("TFormStartTest"), QStringLiteral("TreeOrt"));
+    F2(QStringLiteral("TFormStartTest"), QStringLiteral("TreePlz"), true,
+       QStringLiteral("SELECT plz FROM adressen"));
+    TVoskDBTreeView2* tree = nullptr;
+    TVoskClass2* data = nullptr;
+    TVoskGridColumn *ort = nullptr, *plz = nullptr;
+    TFormStartTest* f = Make([&](TFormStartTest* f) {
+        data = Vcl::Owned(f, new TVoskClass2(f), QStringLiteral("DataTree"));
+        data->SetSqlTable(QStringLiteral("adressen"));
+        data->SetQuerySql(QStringLiteral("SELECT * FROM adressen ORDER BY dbrid LIMIT 3"));
+        data->Open();
+        tree = Vcl::Owned(f, new TVoskDBTreeView2(f->ClientArea()), QStringLiteral("Tree"));
+        tree->SetDataClass(data);
+        ort = new TVoskGridColumn(f, QStringLiteral("TreeOrt"), tree, QStringLiteral("ort"));
+        plz = new TVoskGridColumn(f, QStringLiteral("TreePlz"), tree, QStringLiteral("plz"));
+    });
+    EXPECT_TRUE(tree->F2Loaded());
+    EXPECT_EQ(tree->UpdateLevel(), 0);
+    ASSERT_EQ(ort->Buttons().size(), 1);
+    EXPECT_EQ(plz->FastF2Query(), QStringLiteral("SELECT plz FROM adressen"));
+    EXPECT_TRUE(plz->Buttons().isEmpty());
+    f->StartVoskComponent(f, nullptr);
+    EXPECT_EQ(ort->Buttons().size(), 1);
+
+    f->show();
+    // The cell editor is named after its column.
+    auto editorOf = [&](const TVoskGridColumn* column) {
+        const QModelIndex cell =
+            tree->TreeModel()->IndexOfRow(0, data->FieldIndex(column->FieldName()));
+        tree->setCurrentIndex(cell);
+        tree->edit(cell);
+        QApplication::processEvents();
+        return tree->viewport()->findChild<TVoskEdit*>(column->objectName());
+    };
+    TVoskEdit* edit = editorOf(ort);
+    ASSERT_TRUE(edit);
+    EXPECT_EQ(edit->Buttons().Count(), 1);
+    edit->Buttons().Action(0)->trigger();
+    EXPECT_EQ(f->F2Clicks, QList<QObject*>{edit});
+    tree->EndEdit(false);
+    QApplication::processEvents();
+    edit = editorOf(plz);
+    ASSERT_TRUE(edit);
+    EXPECT_EQ(edit->FastF2Query(), QStringLiteral("SELECT plz FROM adressen"));
+    tree->EndEdit(false);
+    data->Cancel();
+}
+
 TEST_F(ComponentsTest, WalkStartsEachOnceAndSurvivesChangesMeanwhile) {
     TRefreshProbe *a = nullptr, *b = nullptr, *c = nullptr;
     QPointer<TRefreshProbe> made;
@@ -404,12 +462,14 @@ TEST_F(ComponentsTest, AdminRightsShowAndHideButtonsInEveryOpenWindow) {
         EXPECT_FALSE(f->TopLabel->PrintBar->isHidden());
         EXPECT_FALSE(f->TopLabel->InfoBt->isHidden());
         EXPECT_FALSE(f->TopLabel->BtSettingsModul->isHidden());
+        EXPECT_FALSE(f->PageFrame->BtSettingsModul->isHidden()) << "a page's frame as well";
     }
     s_dm->SetIsAdmin(false);
     for (auto* f : {one, two}) {
         EXPECT_TRUE(f->TopLabel->BtTools->isHidden());
         EXPECT_TRUE(f->TopLabel->InfoBt->isHidden());
         EXPECT_TRUE(f->TopLabel->BtSettingsModul->isHidden());
+        EXPECT_TRUE(f->PageFrame->BtSettingsModul->isHidden());
     }
     EXPECT_TRUE(TLogSink::Contains(QStringLiteral("ReloadCompSettings(ADMIN): TFormRechteTest")));
     TFormKorvexGundForm::ModulFinalize();

@@ -4,6 +4,7 @@
 
 #include "RtlDialog.h"
 #include "TVoskDBMemo.h"
+#include "TVoskDBTreeView2.h"
 #include "UHostModules.h"
 
 #include <QListWidget>
@@ -48,7 +49,9 @@ public:
             "INSERT INTO f2poss_condition (f2_id, field_name, field_value) "
             "SELECT f2_id, 'reg_field_name', CASE f2_query WHEN 'SELECT 1' THEN 'farbe' "
             "ELSE 'groesse' END FROM d WHERE f2_query <> 'SELECT 3';"
-            "UPDATE f2poss SET f2_deleted = true WHERE f2_query = 'SELECT 2'"));
+            "UPDATE f2poss SET f2_deleted = true WHERE f2_query = 'SELECT 2';"
+            "CREATE TABLE keys_baum (dbrid serial PRIMARY KEY, parent int, name text);"
+            "INSERT INTO keys_baum (parent, name) VALUES (NULL, 'Wurzel'), (1, 'Ast')"));
     }
 };
 
@@ -72,6 +75,40 @@ TEST_F(F2DispatchTest, MemoIsANoOpInnerEditActsOnItsEditorOthersGoToTheLookup) {
     EXPECT_EQ(m_lookups[1].field, k->EdNach);
     EXPECT_TRUE(TLogSink::Lines().join(u'\n').contains(
         QStringLiteral("[F2]: TFormKorvexGundForm.FormKeyDown(EdNach)")));
+}
+
+TEST_F(F2DispatchTest, InATreeListTheFocusedColumnIsLookedUp) {
+    TFormKeys* k = OpenKeys();
+    auto* data = Vcl::Owned(k, new TVoskClass2(k), QStringLiteral("DataBaum"));
+    data->SetSqlTable(QStringLiteral("keys_baum"));
+    data->SetQuerySql(QStringLiteral("SELECT * FROM keys_baum ORDER BY dbrid"));
+    data->Open();
+    auto* tree = Vcl::Owned(k, new TVoskDBTreeView2(k->ClientArea()), QStringLiteral("TreeBaum"));
+    tree->SetParentField(QStringLiteral("parent"));
+    tree->SetDataClass(data);
+    k->ModulLayout()->addWidget(tree);
+    QApplication::processEvents();
+    const QModelIndex cell = tree->TreeModel()->IndexOfRow(0, data->FieldIndex(QStringLiteral("name")));
+    Focus(tree);
+    tree->setCurrentIndex(cell);
+    QTest::keyClick(tree, Qt::Key_F2);
+    ASSERT_EQ(m_lookups.size(), 1u);
+    EXPECT_EQ(m_lookups[0].field ? m_lookups[0].field->objectName() : QString(),
+              QStringLiteral("name"));
+    EXPECT_EQ(m_lookups[0].module, k);
+    EXPECT_FALSE(tree->InlineEditing()) << "F2 is the lookup, not the tree's own edit key";
+
+    // From the inline editor of a cell: the same column, not the editor.
+    tree->edit(cell);
+    QApplication::processEvents();
+    auto* editor = tree->viewport()->findChild<QLineEdit*>();
+    ASSERT_TRUE(editor);
+    Focus(editor);
+    QTest::keyClick(editor, Qt::Key_F2);
+    ASSERT_EQ(m_lookups.size(), 2u);
+    EXPECT_EQ(m_lookups[1].field, m_lookups[0].field);
+    tree->EndEdit(false);
+    data->Cancel();
 }
 
 TEST_F(F2DispatchTest, TextButtonEditsTheWholeTextHiddenButtonLooksUp) {
@@ -145,13 +182,54 @@ TEST_F(F2DispatchTest, RegisterGridAddsTheConditionOfTheRowsRegisterName) {
     Lookup gewicht = lookupOnRow(2);
     EXPECT_FALSE(gewicht.params.join(u'\n').contains(QStringLiteral("cond_field")));
 
-    // F2 in the grid itself looks up the focused column, without the register condition.
-    grid->setCurrentIndex(grid->model()->index(0, valueCol));
-    m_lookups.clear();
-    Focus(grid);
-    QTest::keyClick(grid, Qt::Key_F2);
-    ASSERT_EQ(m_lookups.size(), 1u);
-    EXPECT_EQ(m_lookups[0].field->objectName(), QStringLiteral("reg_field_value"));
+    // F2 in the grid itself: a plain column looks up the focused column without the register
+    // condition; a column with a shown button does what the button does.
+    auto f2OnRow = [&](int row) {
+        grid->setCurrentIndex(grid->model()->index(row, valueCol));
+        m_lookups.clear();
+        Focus(grid);
+        QTest::keyClick(grid, Qt::Key_F2);
+        EXPECT_EQ(m_lookups.size(), 1u);
+        return m_lookups.empty() ? Lookup{} : m_lookups[0];
+    };
+    Lookup plain = f2OnRow(0);
+    EXPECT_EQ(plain.field ? plain.field->objectName() : QString(),
+              QStringLiteral("reg_field_value"));
+    EXPECT_FALSE(plain.params.join(u'\n').contains(QStringLiteral("cond_field")));
+    auto* column = new TVoskGridColumn(k, QStringLiteral("reg_field_value"), grid,
+                                       QStringLiteral("reg_field_value"));
+    column->SetPropertiesKind(TVoskColumnPropertiesKind::ButtonEdit);
+    column->AddButton(TVoskEditButtonKind::Ellipsis);
+    EXPECT_TRUE(f2OnRow(0).params.contains(QStringLiteral("cond_field_value=farbe")));
+    // A hidden first button: the plain lookup again.
+    column->Buttons().first().visible = false;
+    EXPECT_FALSE(f2OnRow(0).params.join(u'\n').contains(QStringLiteral("cond_field")));
+}
+
+TEST_F(F2DispatchTest, AColumnsLookupButtonServesTheWindowThatHoldsTheGrid) {
+    TFormAdress* a = Open();
+    auto* column = new TVoskGridColumn(a, QStringLiteral("ColOrt"), a->GridAdressen,
+                                       QStringLiteral("ort"));
+    column->SetPropertiesKind(TVoskColumnPropertiesKind::ButtonEdit);
+    column->AddButton(TVoskEditButtonKind::Ellipsis);
+    auto clickButton = [&] {
+        m_lookups.clear();
+        const QModelIndex cell = a->GridAdressen->model()->index(
+            a->GridAdressen->currentIndex().row(), a->DataAdressen->FieldIndex(QStringLiteral("ort")));
+        auto* editor = qobject_cast<TVoskEdit*>(OpenCell(a->GridAdressen, cell));
+        EXPECT_TRUE(editor);
+        if (editor)
+            editor->Buttons().Action(0)->trigger();
+        a->GridAdressen->EndEdit(false);
+        return m_lookups.size() == 1 ? m_lookups[0].module.data() : nullptr;
+    };
+    EXPECT_EQ(clickButton(), a);
+    // Another window opened later does not take the button over, nor does its closing end it.
+    QPointer<TFormAdress> b = Open();
+    EXPECT_EQ(clickButton(), a);
+    delete b.data();
+    EXPECT_EQ(clickButton(), a);
+    a->DataAdressen->Cancel();
 }
 
 TEST_F(F2DispatchTest, F2KeyErrorsShowTheLookupsMessage) {

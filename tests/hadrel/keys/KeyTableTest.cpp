@@ -6,8 +6,12 @@
 #include "UVoskSQLMemo.h"
 #include "VoskExceptions.h"
 
+#include "FrameDBNavigate.h"
+
 #include <QAbstractItemView>
+#include <QDialog>
 #include <QMenu>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -89,7 +93,7 @@ TEST_F(KeyTableTest, EscAndCtrlQCancelTheEditShiftedCtrlQPasses) {
                 log.contains(QStringLiteral("Memo is not implemented")));
 }
 
-TEST_F(KeyTableTest, EscInAGridCellUndoesTheTypingThenCancelsTheRecord) {
+TEST_F(KeyTableTest, EscInAGridClosesItsSearchFieldThenUndoesTheTypingThenCancelsTheRecord) {
     TFormAdress* f = Open();
     TVoskDBGrid2* grid = f->GridAdressen;
     const int ortCol = f->DataAdressen->FieldIndex(QStringLiteral("ort"));
@@ -99,6 +103,19 @@ TEST_F(KeyTableTest, EscInAGridCellUndoesTheTypingThenCancelsTheRecord) {
     // The record is in edit from an earlier cell; the user types into the next one.
     f->DataAdressen->FieldByName(QStringLiteral("ort")).SetAsString(QStringLiteral("Neuort"));
     ASSERT_TRUE(f->DataAdressen->InEdit());
+    // The search field keeps its Esc: it closes, the rows have the focus, the record its edit.
+    grid->ShowSearchPanel(true);
+    Focus(grid->SearchPanel());
+    ASSERT_EQ(QApplication::focusWidget(), grid->SearchPanel());
+    QTest::keyClick(grid->SearchPanel(), Qt::Key_Escape);
+    EXPECT_FALSE(grid->SearchPanelVisible());
+    EXPECT_EQ(QApplication::focusWidget(), grid);
+    EXPECT_TRUE(f->DataAdressen->InEdit());
+    // Shown without the focus, the rows' Esc closes it first.
+    grid->ShowSearchPanel(false);
+    QTest::keyClick(grid, Qt::Key_Escape);
+    EXPECT_FALSE(grid->SearchPanelVisible());
+    EXPECT_TRUE(f->DataAdressen->InEdit());
     const QModelIndex cell = grid->model()->index(grid->currentIndex().row(), nameCol);
     QLineEdit* editor = OpenCell(grid, cell);
     ASSERT_TRUE(editor);
@@ -172,7 +189,7 @@ TEST_F(KeyTableTest, CtrlDAsksOnlyForARecordAndDeletesOnYes) {
     EXPECT_EQ(m_answers.Questions().size(), 2u);
 }
 
-TEST_F(KeyTableTest, CtrlSPostsOnceFromAnEditAndFromAGridCell) {
+TEST_F(KeyTableTest, CtrlSPostsOnceFromAnEditAGridCellAndTheGridsNavigator) {
     TFormAdress* f = Open();
     int posts = 0;
     f->DataAdressen->AfterPost = [&posts](TVoskClass*) { ++posts; };
@@ -199,6 +216,32 @@ TEST_F(KeyTableTest, CtrlSPostsOnceFromAnEditAndFromAGridCell) {
     EXPECT_EQ(probe.presses, 0);
     EXPECT_EQ(DbValue(QStringLiteral("ort"), id), QStringLiteral("Gridort"));
     EXPECT_FALSE(f->DataAdressen->InEdit());
+
+    // Nothing typed: the navigator of the grid posts, with the steps its frame hangs on it.
+    TVoskClass* contacts = f->DataAnsprechpartner;
+    testsupport::TestDatabase::Exec(
+        QStringLiteral("INSERT INTO ansprechpartner (adressen_id, nachname) VALUES (%1, 'Tasten')")
+            .arg(id));
+    contacts->Refresh();
+    ASSERT_FALSE(contacts->IsEmpty());
+    auto* nav = f->FrameAnsprechpartner->findChild<TVoskDBNavigator*>();
+    ASSERT_TRUE(nav);
+    QList<NavBtn> clicked;
+    const auto frameOnClick = nav->OnClick;
+    nav->OnClick = [&](NavBtn b) {
+        clicked << b;
+        if (frameOnClick)
+            frameOnClick(b);
+    };
+    contacts->Edit();
+    Focus(f->GridAnsprechpartner);
+    m_answers.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrYes);
+    QTest::keyClick(f->GridAnsprechpartner, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(clicked, QList<NavBtn>{nbPost});
+    EXPECT_FALSE(contacts->InEdit());
+    nav->OnClick = frameOnClick;
+    testsupport::TestDatabase::Exec(
+        QStringLiteral("DELETE FROM ansprechpartner WHERE nachname = 'Tasten'"));
 }
 
 TEST_F(KeyTableTest, LeavingTheEditedAreaPostsARefusedPostKeepsFocusAndValues) {
@@ -338,4 +381,93 @@ TEST_F(KeyTableTest, KeysWithoutActiveControlDoNothing) {
     int key = Qt::Key_Escape;
     k->FormKeyDown(k, key, Qt::NoModifier);
     EXPECT_EQ(key, int(Qt::Key_Escape));
+}
+
+TEST_F(KeyTableTest, MenusAndDialogsInsideTheFormKeepTheirKeys) {
+    TFormAdress* f = Open();
+    Focus(f->EdName);
+    Type(f->EdName, QStringLiteral("Getippt"));
+    ASSERT_TRUE(f->DataAdressen->InEdit());
+
+    // The edit's context menu: Down moves in the menu, Esc closes only the menu.
+    QMenu* menu = f->EdName->createStandardContextMenu();
+    menu->setParent(f->EdName, menu->windowFlags());
+    menu->popup(f->EdName->mapToGlobal(QPoint(5, 5)));
+    QApplication::processEvents();
+    ASSERT_TRUE(menu->isVisible());
+    QTest::keyClick(menu, Qt::Key_Down);
+    EXPECT_EQ(f->ActiveControl(), f->EdName) << "the focus stays in the edit";
+    QTest::keyClick(menu, Qt::Key_Escape);
+    EXPECT_FALSE(menu->isVisible());
+    EXPECT_TRUE(f->DataAdressen->InEdit());
+    EXPECT_EQ(f->EdName->text(), QStringLiteral("Getippt"));
+    delete menu;
+
+    // The contacts frame's search dialog: Enter confirms it (the search finds nothing among
+    // no contacts), Esc cancels it; the address stays in edit with what was typed.
+    TFrameDBNav* nav = f->FrameAnsprechpartner;
+    auto answerDialog = [&](const QString& typed, Qt::Key key) {
+        bool sawDialog = false;
+        QTimer::singleShot(0, f, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog)
+                return;
+            sawDialog = dialog->parentWidget() == nav;
+            QWidget* input = dialog->focusWidget() ? dialog->focusWidget() : dialog;
+            QTest::keyClicks(input, typed);
+            QTest::keyClick(input, key);
+            // A dialog the key did not end must not hang the test.
+            QTimer::singleShot(0, dialog, [dialog] {
+                if (auto* d = qobject_cast<QDialog*>(dialog); d && d->isVisible())
+                    d->reject();
+            });
+        });
+        nav->btSearchDataClick();
+        return sawDialog;
+    };
+    m_answers.Expect(QStringLiteral("\"Zander\" wurde nicht gefunden."), Vcl::mrOk);
+    EXPECT_TRUE(answerDialog(QStringLiteral("Zander"), Qt::Key_Return));
+    EXPECT_EQ(m_answers.Pending(), 0) << "Enter confirmed the search";
+    EXPECT_TRUE(answerDialog(QStringLiteral("Schulz"), Qt::Key_Escape));
+    EXPECT_TRUE(f->DataAdressen->InEdit());
+    EXPECT_EQ(f->EdName->text(), QStringLiteral("Getippt"));
+
+    // The grid's find box is a popup: Enter searches on and leaves the focus in the box.
+    f->DataAdressen->Cancel();
+    f->GridAdressen->ShowFind(f->TopLabel->btSearchData);
+    QLineEdit* box = f->GridAdressen->FindBox();
+    QApplication::processEvents();
+    QTest::keyClicks(box, QStringLiteral("Adresse 1"));
+    const int first = f->GridAdressen->currentIndex().row();
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_NE(f->GridAdressen->currentIndex().row(), first) << "Enter found the next row";
+    EXPECT_TRUE(box->isVisible());
+    box->hide();
+}
+
+TEST_F(KeyTableTest, CtrlPPrintsThroughTheBuiltInPrintToo) {
+    TFormKeys* k = OpenKeys();
+    QStringList printed;
+    const TPrintProc old = PrintProc;
+    PrintProc = [&](QWidget* form, const QString& modul, const QString&, bool, bool, bool, bool,
+                    QStringList&, QWidget*, const TPrintEvent&) {
+        printed << Vcl::ClassName(form) + u':' + modul;
+        return true;
+    };
+    Focus(k->EdNach);
+    // Without a print button to click the key stays the edit's.
+    k->TopLabel->PrintBar->hide();
+    KeyProbe probe(k->EdNach);
+    QTest::keyClick(k->EdNach, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(probe.presses, 1);
+    EXPECT_TRUE(printed.isEmpty());
+    // The module has no print of its own: Ctrl+P runs the built-in one.
+    ASSERT_FALSE(k->TopLabel->OnPrintBtClick);
+    k->TopLabel->PrintBar->show();
+    k->TopLabel->PrintBt->show();
+    QTest::keyClick(k->EdNach, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(probe.presses, 1);
+    ASSERT_EQ(printed.size(), 1);
+    EXPECT_TRUE(printed[0].startsWith(QStringLiteral("TFormKeys:")));
+    PrintProc = old;
 }

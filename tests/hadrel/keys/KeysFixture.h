@@ -11,6 +11,7 @@
 
 #include <QCompleter>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QStringListModel>
 
 // Counts the key presses that reach the watched control (after the forms had their turn); the
@@ -104,8 +105,11 @@ protected:
     // Puts the focus where the user clicked.
     static void Focus(QWidget* w) {
         w->window()->activateWindow();
-        w->setFocus(Qt::MouseFocusReason);
-        QApplication::processEvents();
+        // A window activation arriving late on a loaded machine may take the focus back.
+        for (int i = 0; i < 5 && QApplication::focusWidget() != w; ++i) {
+            w->setFocus(Qt::MouseFocusReason);
+            QApplication::processEvents();
+        }
     }
 
     // Opens the in-place editor of a grid cell and puts the focus into it.
@@ -114,9 +118,21 @@ protected:
         grid->setCurrentIndex(cell);
         grid->edit(cell);
         QApplication::processEvents();
-        auto* editor = grid->viewport()->findChild<QLineEdit*>();
-        if (editor)
+        // A window activation arriving late on a loaded machine may take the focus back once,
+        // and a cell editor that loses the focus closes: look for it again each time.
+        QPointer<QLineEdit> editor;
+        for (int i = 0; i < 3; ++i) {
+            editor = grid->viewport()->findChild<QLineEdit*>();
+            if (!editor) {
+                grid->edit(cell);
+                QApplication::processEvents();
+                editor = grid->viewport()->findChild<QLineEdit*>();
+            }
+            if (!editor)
+                break;
             editor->setFocus();
+            QApplication::processEvents();
+        }
         return editor;
     }
 

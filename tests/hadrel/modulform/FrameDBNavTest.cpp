@@ -659,3 +659,27 @@ TEST_F(FrameDBNavTest, SpecialFunctionsOfTheGridsTableShowOnTheFrameAndRunThroug
     testsupport::TestDatabase::Exec(QStringLiteral("DELETE FROM sondfunc"));
     DM1()->ClearQueryCache();
 }
+
+TEST_F(FrameDBNavTest, APostRemembersWhatTheFocusedControlHolds) {
+    TFormAdress* f = Open();
+    // A frame over the address itself, without a grid to take the focus.
+    auto* frame = Vcl::Owned(f, new TFrameDBNav(f, f->ClientArea()), QStringLiteral("FrameAdresse"));
+    f->ModulLayout()->addWidget(frame);
+    frame->FSetDataSource(f->DataAdressen);
+    frame->show();
+    const qint64 id = CurrentId(f);
+    f->activateWindow();
+    f->EdTelefon->setFocus();
+    QApplication::processEvents();
+    Type(f->EdTelefon, QStringLiteral("0711 42"));
+    auto* post = qobject_cast<QAbstractButton*>(
+        frame->DBNavigator1->widgetForAction(frame->DBNavigator1->ButtonControl(nbPost)));
+    ASSERT_TRUE(post);
+    m_answers.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrYes);
+    post->click();
+    QApplication::processEvents();
+    EXPECT_EQ(DbValue(QStringLiteral("telefon"), id), QStringLiteral("0711 42"));
+    EXPECT_EQ(LastVal(f->EdTelefon->LastValueKey()), QStringLiteral("0711 42"));
+    testsupport::TestDatabase::Exec(
+        QStringLiteral("UPDATE adressen SET telefon = NULL WHERE dbrid = %1").arg(id));
+}

@@ -1,5 +1,7 @@
 #include "ModulFormFixture.h"
 
+#include "FrameDBNavigate.h"
+
 #include "Uloghelper.h"
 #include "Vcl.Components.h"
 
@@ -195,6 +197,7 @@ TEST_F(ModulFormTest, ActivationRefreshRereadsFlaggedClassesButNotOneInEdit) {
 
 TEST_F(ModulFormTest, ReadOnlyModeDisablesEditing) {
     TFormAdress* f = Open();
+    f->FrameAnsprechpartner->BtTools->show();
     f->SetFormReadOnly();
     EXPECT_TRUE(f->FFormReadOnly());
     EXPECT_TRUE(f->DataAdressen->ReadOnly());
@@ -202,6 +205,12 @@ TEST_F(ModulFormTest, ReadOnlyModeDisablesEditing) {
     const NavBtnSet nav = f->TopLabel->DBN1->VisibleButtons();
     EXPECT_FALSE(nav & (nbInsert | nbPost | nbCancel | nbDelete));
     EXPECT_TRUE(nav & nbNext);
+    EXPECT_TRUE(f->TopLabel->BtTools->isHidden());
+    // The contacts' frame as well, also after the rights were applied again.
+    TFrameDBNav* contacts = f->FrameAnsprechpartner;
+    EXPECT_TRUE(contacts->BtTools->isHidden());
+    EXPECT_FALSE(contacts->DBNavigator1->VisibleButtons() & (nbInsert | nbPost | nbDelete));
+    f->DoAdminState();
     EXPECT_TRUE(f->TopLabel->BtTools->isHidden());
     EXPECT_EQ(f->TopLabel->btMode->toolTip(), QStringLiteral("nur lesen"));
     // Another work mode cannot be picked any more.

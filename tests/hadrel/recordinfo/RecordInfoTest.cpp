@@ -1,6 +1,7 @@
 #include "RecordInfoFixture.h"
 
 #include "MenuTree.h"
+#include "UModulForm.Start.h"
 #include "TVoskDBGrid2.h"
 #include "TVoskPopupMenu.h"
 
@@ -129,16 +130,28 @@ TEST_F(RecordInfoTest, TheSettingForcesAndLocksTheCheckBox) {
     s_dm->SetBoolSetting(QStringLiteral("recnocomments_cbHinweisAlsDialog"), false);
 }
 
-TEST_F(RecordInfoTest, EscClosesOnlyWhenNothingIsEdited) {
+TEST_F(RecordInfoTest, EnterOpensTheNoteEscClosesOnlyWhenNothingIsEdited) {
+    RecordEditors();
     const qint64 id = IdOf(QStringLiteral("Adresse 13"));
+    AddNotes(id);
     TMenuForm* m = Info(QStringLiteral("adressen"), QString::number(id));
     m->show();
+    EXPECT_EQ(m->VoskPageControl1->tabText(m->VoskPageControl1->indexOf(m->RegTags)),
+              QStringLiteral("RegTags-Schlüsselbegriffe"));
+    m->activateWindow();
+    m->GridContacts->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(m->GridContacts, Qt::Key_Return);
+    EXPECT_EQ(s_editors, 1);
+    delete m->CommentEditor();
+
     m->VoskPageControl1->setCurrentWidget(m->RegTags);
+    m->GridKeyWords->setFocus();
     m->RecNoKeyWord1->AppendKeyword();
-    EXPECT_FALSE(m->FormKeyDown(Qt::Key_Escape, {}));
+    QTest::keyClick(m->GridKeyWords, Qt::Key_Escape);
     EXPECT_TRUE(m->isVisible());
     m->RecNoKeyWord1->Cancel();
-    EXPECT_TRUE(m->FormKeyDown(Qt::Key_Escape, {}));
+    QTest::keyClick(m->GridKeyWords, Qt::Key_Escape);
     EXPECT_FALSE(m->isVisible());
 }
 
@@ -246,4 +259,24 @@ TEST_F(RecordInfoTest, TheMenuItemsClassSlotMakesAFillableWindow) {
     AddNotes(id);
     fill->MenuCreate(QStringLiteral("adressen"), QString::number(id), QString(), QString());
     EXPECT_EQ(static_cast<TMenuForm*>(made)->RecNoComment1->RecordCount(), 4);
+}
+
+TEST_F(RecordInfoTest, ANewPropertyOpensTheLookupOfItsName) {
+    const qint64 id = IdOf(QStringLiteral("Adresse 14"));
+    TMenuForm* m = Info(QStringLiteral("adressen"), QString::number(id));
+    ASSERT_TRUE(m->frRecnoParams);
+    QList<QObject*> looked;
+    const TMakeF2Proc old = MakeF2Proc;
+    MakeF2Proc = [&](TF2Result&, QWidget*, QObject* field, std::unique_ptr<QStringList>,
+                     TMakeF2Event) { looked << field; };
+    m->VoskPageControl1->setCurrentWidget(m->RegEigenschaften);
+    ASSERT_TRUE(m->RecNoProp1->Active());
+    m->RecNoProp1->Append();
+    MakeF2Proc = old;
+    ASSERT_EQ(looked.size(), 1);
+    EXPECT_EQ(looked[0], m->frRecnoParams->NameField());
+    // The frame's own defaults came first.
+    EXPECT_EQ(m->RecNoProp1->FieldByName(QStringLiteral("r_tablename")).AsString(),
+              QStringLiteral("adressen"));
+    m->RecNoProp1->Cancel();
 }

@@ -1,9 +1,12 @@
 #include "RecordInfoFixture.h"
 
+#include "AccessibleTree.h"
+
 #include "RtlDialog.h"
 #include "TVoskAlertWindow.h"
 #include "TVoskStatusBar.h"
 #include "UDataModul_Dunmere.h"
+#include "UHostModules.h"
 
 #include <QDate>
 #include <QToolButton>
@@ -24,6 +27,13 @@ TEST_F(StatusBarTest, CreatedAndEditedShowDisplayNamesAndDates) {
     EXPECT_EQ(f->StatusBar1->PanelText(1), QStringLiteral("2024-03-05  Anna Schulz"));
     EXPECT_EQ(f->StatusBar1->PanelText(3),
               QDate::currentDate().toString(Qt::ISODate) + QStringLiteral("  Bernd Maier"));
+    // A screen reader reads the stamps under their captions.
+    const QStringList read = testsupport::AccessibleTexts(f->StatusBar1);
+    EXPECT_TRUE(read.contains(QStringLiteral("Erstellt: 2024-03-05 Anna Schulz")))
+        << read.join(u'\n').toStdString();
+    EXPECT_TRUE(read.contains(QStringLiteral("Bearbeitet: ") +
+                              QDate::currentDate().toString(Qt::ISODate) +
+                              QStringLiteral(" Bernd Maier")));
 
     // A login without a user row stands as it is; a record never edited shows no edit.
     TestDatabase::Exec(QStringLiteral("INSERT INTO adressen (name, insert_date, insert_by) VALUES "
@@ -33,6 +43,18 @@ TEST_F(StatusBarTest, CreatedAndEditedShowDisplayNamesAndDates) {
     Tick(f);
     EXPECT_EQ(f->StatusBar1->PanelText(1), QStringLiteral("2023-01-02  gast"));
     EXPECT_EQ(f->StatusBar1->PanelText(3), QString());
+
+    // A quit the user cancels keeps the bar following the record.
+    f->TimerShowWvodDokuHint->SetEnabled(true);
+    Type(f->EdName, QStringLiteral("Fremd geaendert"));
+    m_answers.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrCancel);
+    EXPECT_FALSE(f->Close());
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_TRUE(f->TimerShowWvodDokuHint->Enabled());
+    f->DataAdressen->Cancel();
+    GoTo(f, IdOf(QStringLiteral("Stempel")));
+    Tick(f);
+    EXPECT_EQ(f->StatusBar1->PanelText(1), QStringLiteral("2024-03-05  Anna Schulz"));
 
     // Without a record the panels are emptied.
     f->DataAdressen->Close();
@@ -45,7 +67,7 @@ TEST_F(StatusBarTest, ResubmissionButtonShowsTheLoginsNextDateOnly) {
     TFormAdress* f = OpenQuiet();
     const qint64 id = CurrentId(f);
     Tick(f);
-    EXPECT_EQ(f->BtWvod->text(), QStringLiteral("**"));
+    EXPECT_EQ(f->BtWvod->text(), QString()) << "no resubmission, no caption";
 
     // Another user's earlier date does not count; the login's own earliest does.
     TestDatabase::Exec(QStringLiteral("INSERT INTO recnocomments (rc_tablename, rc_dbrid, rc_wvod, "
@@ -58,6 +80,8 @@ TEST_F(StatusBarTest, ResubmissionButtonShowsTheLoginsNextDateOnly) {
     f->ResetStatusBar();
     Tick(f);
     EXPECT_EQ(f->BtWvod->text(), QStringLiteral("*20.01.2030*"));
+    EXPECT_TRUE(testsupport::AccessibleTexts(f->StatusBar1)
+                    .contains(QStringLiteral("Wiedervorlage | 20.01.2030")));
 }
 
 TEST_F(StatusBarTest, ANewNotePopsUpOnceAndNotAgainOnTheParentShowingIt) {
@@ -248,4 +272,57 @@ TEST_F(StatusBarTest, EveryTickQueryUsesAnIndex) {
     }
     f->PopUpWVODDatePopup();
     EXPECT_EQ(seqScans(), before);
+}
+
+TEST_F(StatusBarTest, TheEditedButtonShowsWhoChangedWhatInTheAddress) {
+    UHostModules::Register();
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO f2poss (modulname, feldname, f2_standard) "
+        "VALUES ('TFormAdress', 'BtAuditLog', 'ADRESSEN_AENDERUNGEN'); "
+        "INSERT INTO modul_field (modulname, feldname) VALUES ('TFormAdress', 'BtAuditLog')"));
+    s_dm->ClearQueryCache();
+    TFormAdress* f = OpenQuiet();
+    // The module has a change log: its button is a link.
+    EXPECT_TRUE(IsBlue(f->BtAuditLog));
+    const qint64 id = CurrentId(f);
+    const QString before = f->EdOrt->text();
+    Type(f->EdOrt, QStringLiteral("Neustadt"));
+    m_answers.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrYes);
+    f->DataAdressen->Post();
+
+    f->BtAuditLog->click();
+    QApplication::processEvents();
+    TFormF2List* list = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* l = qobject_cast<TFormF2List*>(w); l && l->isVisible())
+            list = l;
+    ASSERT_TRUE(list);
+    ASSERT_GE(list->ListResult->count(), 1);
+    // Newest first: the town, from what to what, and by whom.
+    const QVariantMap newest = list->ListResult->RowOf(list->ListResult->item(0));
+    EXPECT_EQ(newest.value(QStringLiteral("aktion")).toString(), QStringLiteral("geändert"));
+    EXPECT_EQ(newest.value(QStringLiteral("feld")).toString(), QStringLiteral("ort"));
+    EXPECT_EQ(newest.value(QStringLiteral("alt")).toString(), before);
+    EXPECT_EQ(newest.value(QStringLiteral("neu")).toString(), QStringLiteral("Neustadt"));
+    const QString who = newest.value(QStringLiteral("benutzer")).toString();
+    EXPECT_FALSE(who.isEmpty());
+    EXPECT_TRUE(who == s_dm->LoginName() ||
+                who == TestDatabase::Scalar(QStringLiteral("SELECT nameAufloesen('%1')")
+                                                .arg(s_dm->LoginName())));
+    // Only this address's changes are listed.
+    EXPECT_EQ(list->ListResult->count(),
+              TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM adressen_log WHERE "
+                                                  "al_table = 'adressen' AND al_dbrid = %1")
+                                       .arg(id))
+                  .toInt());
+    list->close();
+    TestDatabase::Exec(
+        QStringLiteral("UPDATE adressen SET ort = '%1' WHERE dbrid = %2; "
+                       "DELETE FROM adressen_log WHERE al_dbrid = %2 AND al_action = 'geändert'; "
+                       "DELETE FROM f2poss WHERE feldname = 'BtAuditLog'; "
+                       "DELETE FROM modul_field WHERE feldname = 'BtAuditLog'")
+            .arg(before)
+            .arg(id));
+    s_dm->ClearQueryCache();
+    UHostModules::Unregister();
 }

@@ -263,3 +263,33 @@ TEST_F(SoftlinkTest, LinksEncodeValuesAndFileLinksStayInTheirFolder) {
     f->Softlink()->Items().at(2).menuItem->trigger();
     EXPECT_EQ(m_answers.OpenedUrls().size(), 3);
 }
+
+TEST_F(SoftlinkTest, ALinkThatIsOnlyTheRecordsWebAddressOpensIt) {
+    TFormAdress* f = Open();
+    AddLink(QStringLiteral("LINK"), 1, QStringLiteral("Homepage"), {},
+            QStringLiteral("<#email#>"), {});
+    const struct {
+        QString value;
+        QString opened; // empty: refused as a file link
+    } cases[] = {
+        {QStringLiteral("https://www.example.com/kontakt"),
+         QStringLiteral("https://www.example.com/kontakt")},
+        {QStringLiteral("mailto:info@example.com"), QStringLiteral("mailto:info@example.com")},
+        {QStringLiteral("file:///etc/passwd"), {}},
+        {QStringLiteral("javascript:alert(1)/x"), {}},
+    };
+    for (const auto& c : cases) {
+        SetField(f, QStringLiteral("email"), c.value);
+        Popup(f);
+        const qsizetype before = m_answers.OpenedUrls().size();
+        if (c.opened.isEmpty())
+            m_answers.Expect(QStringLiteral("ist in einem Dateilink nicht erlaubt"), Vcl::mrOk);
+        f->Softlink()->Items().at(0).menuItem->trigger();
+        if (c.opened.isEmpty()) {
+            EXPECT_EQ(m_answers.OpenedUrls().size(), before) << c.value.toStdString();
+        } else {
+            ASSERT_EQ(m_answers.OpenedUrls().size(), before + 1) << c.value.toStdString();
+            EXPECT_EQ(m_answers.OpenedUrls().last().toString(QUrl::FullyEncoded), c.opened);
+        }
+    }
+}

@@ -3,6 +3,8 @@
 // revision lock that the dialog takes and gives back.
 #include "ViewerFixture.h"
 
+#include <UFileViewerPDF.h>
+
 #include <TVoskRibbon.h>
 #include <UModulFormSeams.h>
 #include <Vcl.Components.h>
@@ -74,7 +76,13 @@ TEST_F(ViewerTest, TheViewerComesFromTheTableByExtension) {
     EXPECT_EQ(UFilePreview::FileExtension(QStringLiteral("pdf")), QString()); // no dot: no extension
     EXPECT_EQ(UFilePreview::FileExtension(QStringLiteral("a.b/brief")), QString());
 
+    // PDF has its viewer.
+    {
+        TFormFilePreview dialog(nullptr, QStringLiteral("brief.Pdf"), false);
+        EXPECT_TRUE(qobject_cast<TFileViewerFramePDF*>(dialog.FImagePages));
+    }
     // Unknown types, and PDF while no PDF viewer is registered: the TIFF viewer, and the user is told.
+    UFilePreview::UnregisterViewer(QStringLiteral(".pdf"));
     for (const QString& ext : {QStringLiteral(".docx"), QStringLiteral(".pdf")}) {
         m_answers.Expect(QStringLiteral("TFormFilePreview.Create: Dateityp \"") + ext +
                              QStringLiteral("\" ist nicht implementiert"),
