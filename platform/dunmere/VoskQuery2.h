@@ -179,6 +179,8 @@ private:
         TFieldType type = TFieldType::Unknown;
     };
     void prepare() const;
+    // The connected database with the statement prepared for sending; throws when offline.
+    TVoskDatabase& preparedOn();
     PGresult* run();
     void adopt(PGresult* res); // the open result from now on
     void dropParse();
