@@ -108,6 +108,8 @@ const QString kTextStillEdited = QStringLiteral(
 
 } // namespace
 
+QString TFileViewerFrameTIFF::TextStillEdited() { return makeText(17177, kTextStillEdited); }
+
 // ---------------------------------------------------------------------------------------------
 // Construction
 
@@ -479,6 +481,7 @@ void TFileViewerFrameTIFF::buildRibbon() {
     for (TVoskRibbonTab* t : {ribMenuHighlight, ribMenuText, ribMenuDot, ribMenuArrow, ribMenuImage})
         t->SetTabVisible(false);
     buildNavigationCommands();
+    buildSaveCommands();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -716,8 +719,6 @@ void TFileViewerFrameTIFF::FormKeyUp(QObject*, int& Key, Qt::KeyboardModifiers) 
     imCurrentPage->Model().UnSelAllObjects();
     EscapeKeyUp(Key);
 }
-
-void TFileViewerFrameTIFF::FormCloseQuery(QObject*, bool&) {}
 
 void TFileViewerFrameTIFF::FormDestroy(QObject* Sender) {
     if (pnShowScan->isVisible()) {

@@ -157,6 +157,24 @@ public:
             *btFilterFast = nullptr, *btFilterHigh = nullptr, *btRotateLeft = nullptr,
             *btRotateRight = nullptr, *btFileSend = nullptr;
 
+    // ---- saving, page commands and closing (UFileViewerTIFF.Save.cpp) -------------------------
+    // Stores the pages (a new document, or a new revision when a page changed) and the
+    // annotations in one transaction of the document's connection: all of it or nothing. A
+    // failure before the commit keeps every page and annotation in the viewer.
+    void btEditSaveClick(QObject* Sender);
+    void SplitDokumentAfterPost(QObject* Sender);
+    void DokumentChanging();
+    void DokumentChanged();
+    void btEditDeleteClick(QObject* Sender);
+    void btEditAnnotClick(QObject* Sender);
+    // The option set of a new revision: members 0, 2, 4, 5 and 6, and 3 for the standard
+    // document of its record.
+    static int RevisionOptions(const TDokument& Dokument);
+    // The refusal while an annotation text is being typed (text 17177).
+    static QString TextStillEdited();
+    QAction *btEditSave = nullptr, *btEditDelete = nullptr, *btEditAnnot = nullptr,
+            *btAnnotSave = nullptr;
+
     // ---- the break of a running load or scan -----------------------------------------------
     TCancelState& CancelState() { return m_cancel; }
     void btBreakScanClick();
@@ -336,6 +354,9 @@ private:
     void buildForm();
     void buildRibbon();
     void buildNavigationCommands();
+    void buildSaveCommands();
+    // The page commands' guard: refused (17131) while the shown page holds annotation edits.
+    void checkPageCommand();
     void rotateView(int angle);
     void restoreSettings();
     void saveSettings();
