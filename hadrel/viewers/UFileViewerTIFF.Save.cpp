@@ -174,6 +174,11 @@ void TFileViewerFrameTIFF::btEditSaveClick(QObject*) {
         TVoskTransaction tx(db);
         try {
             if (pagePart && isNew) {
+                // A preview's document object may never have been opened on any record.
+                if (!dok.Active())
+                    dok.AssignToDokId(0);
+                // What the scan or preview prepared is what the new document gets.
+                dok.InsertData().Active = true;
                 dok.Insert();
                 const QString fileName = TDokument::DMSGenerateFileName(QStringLiteral(".tiff"));
                 dok.FieldByName(QString::fromLatin1(TDokument::fnFileName)).SetValue(fileName);
@@ -286,6 +291,7 @@ void TFileViewerFrameTIFF::btEditSaveClick(QObject*) {
     }
     if (pagePart) {
         SetStatus(QStringLiteral("Zusammenhängende Dokumente suchen"), 80, false);
+        Rtl::Guarded([this] { ShowRelatedDokuments(); }, this);
         ClearStatus(false);
     }
     // The state just stored is the state to compare the next changes with.

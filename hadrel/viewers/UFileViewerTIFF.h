@@ -34,6 +34,7 @@ class QPushButton;
 class QSpinBox;
 class QSplitter;
 class QTabBar;
+class QTableWidget;
 class QToolButton;
 class TVoskColorBox;
 class TVoskRibbon;
@@ -174,6 +175,19 @@ public:
     static QString TextStillEdited();
     QAction *btEditSave = nullptr, *btEditDelete = nullptr, *btEditAnnot = nullptr,
             *btAnnotSave = nullptr;
+
+    // ---- pages from files, page turns, related documents (UFileViewerTIFF.Files.cpp) ----------
+    // Adds the pages of image files the user chooses (every page of a TIFF).
+    void btEditLoadClick(QObject* Sender);
+    // Turns the shown page with its annotations a quarter left or right.
+    void btEditRotateLeftClick(QObject* Sender);
+    void btEditRotateRightClick(QObject* Sender);
+    void ShowRelatedDokuments();
+    void ribMenuTabChanged(QObject* Sender);
+    // The open dialog's filter: every format Qt reads, "All Images (...)" first.
+    static QString LoadFilter();
+    QAction *btEditLoad = nullptr, *btEditRotateLeft = nullptr, *btEditRotateRight = nullptr;
+    QTableWidget* gridRelatedDoks = nullptr;
 
     // ---- the break of a running load or scan -----------------------------------------------
     TCancelState& CancelState() { return m_cancel; }
@@ -355,6 +369,10 @@ private:
     void buildRibbon();
     void buildNavigationCommands();
     void buildSaveCommands();
+    void buildFileCommands();
+    void rotatePage(double angle);
+    // The pages of one file appended; the index of the last one.
+    int loadFile(const QString& file);
     // The page commands' guard: refused (17131) while the shown page holds annotation edits.
     void checkPageCommand();
     void rotateView(int angle);
