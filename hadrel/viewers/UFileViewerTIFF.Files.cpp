@@ -33,27 +33,16 @@ QImage storable(const QImage& image) {
 } // namespace
 
 void TFileViewerFrameTIFF::buildFileCommands() {
-    const auto button = [](TVoskRibbonGroup* g, const char* name, const QString& caption,
-                           const char* icon, const QString& hint) {
-        QToolButton* b = g->AddButton(QString::fromLatin1(name), caption,
-                                      QIcon::fromTheme(QString::fromLatin1(icon)), {},
-                                      TVoskRibbonGroup::Small);
-        b->defaultAction()->setToolTip(hint);
-        return b->defaultAction();
-    };
-    const auto bind = [this](QAction* a, void (TFileViewerFrameTIFF::*handler)(QObject*)) {
-        connect(a, &QAction::triggered, this,
-                [this, a, handler] { Rtl::Guarded([&] { (this->*handler)(a); }, this); });
-    };
-    btEditLoad = button(tbEdit, "btEditLoad", QStringLiteral("Datei laden"), "document-open",
-                        QStringLiteral("Seiten aus Bilddateien hinzufügen"));
-    btEditRotateLeft = button(tbEdit, "btEditRotateLeft", QStringLiteral("Links drehen"),
-                              "object-rotate-left", QStringLiteral("Die Seite nach links drehen"));
-    btEditRotateRight = button(tbEdit, "btEditRotateRight", QStringLiteral("Rechts drehen"),
-                               "object-rotate-right", QStringLiteral("Die Seite nach rechts drehen"));
-    bind(btEditLoad, &TFileViewerFrameTIFF::btEditLoadClick);
-    bind(btEditRotateLeft, &TFileViewerFrameTIFF::btEditRotateLeftClick);
-    bind(btEditRotateRight, &TFileViewerFrameTIFF::btEditRotateRightClick);
+    btEditLoad = commandButton(tbEdit, "btEditLoad", QStringLiteral("Datei laden"), "document-open",
+                               QStringLiteral("Seiten aus Bilddateien hinzufügen"), false);
+    btEditRotateLeft = commandButton(tbEdit, "btEditRotateLeft", QStringLiteral("Links drehen"),
+                                     "object-rotate-left", QStringLiteral("Die Seite nach links drehen"), false);
+    btEditRotateRight = commandButton(tbEdit, "btEditRotateRight", QStringLiteral("Rechts drehen"),
+                                      "object-rotate-right", QStringLiteral("Die Seite nach rechts drehen"),
+                                      false);
+    bindCommand(btEditLoad, &TFileViewerFrameTIFF::btEditLoadClick);
+    bindCommand(btEditRotateLeft, &TFileViewerFrameTIFF::btEditRotateLeftClick);
+    bindCommand(btEditRotateRight, &TFileViewerFrameTIFF::btEditRotateRightClick);
     gridRelatedDoks = BuildRelatedDoksGrid(gbRelatedDoks);
     gbOpenWorkflow->hide();
     connect(ribMenu, &TVoskRibbon::ActiveTabChanged, this,

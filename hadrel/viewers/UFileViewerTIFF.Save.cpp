@@ -56,33 +56,36 @@ int TFileViewerFrameTIFF::RevisionOptions(const TDokument& Dokument) {
     return 0x75 | (Dokument.IsStandard() ? 0x08 : 0);
 }
 
+QAction* TFileViewerFrameTIFF::commandButton(TVoskRibbonGroup* group, const char* name,
+                                             const QString& caption, const char* icon,
+                                             const QString& hint, bool large) {
+    QToolButton* b = group->AddButton(QString::fromLatin1(name), caption,
+                                      QIcon::fromTheme(QString::fromLatin1(icon)), {},
+                                      large ? TVoskRibbonGroup::Large : TVoskRibbonGroup::Small);
+    b->defaultAction()->setToolTip(hint);
+    return b->defaultAction();
+}
+
+void TFileViewerFrameTIFF::bindCommand(QAction* a, void (TFileViewerFrameTIFF::*handler)(QObject*)) {
+    connect(a, &QAction::triggered, this,
+            [this, a, handler] { Rtl::Guarded([&] { (this->*handler)(a); }, this); });
+}
+
 void TFileViewerFrameTIFF::buildSaveCommands() {
-    const auto button = [](TVoskRibbonGroup* g, const char* name, const QString& caption,
-                           const char* icon, const QString& hint,
-                           TVoskRibbonGroup::ItemSize size = TVoskRibbonGroup::Large) {
-        QToolButton* b = g->AddButton(QString::fromLatin1(name), caption,
-                                      QIcon::fromTheme(QString::fromLatin1(icon)), {}, size);
-        b->defaultAction()->setToolTip(hint);
-        return b->defaultAction();
-    };
-    const auto bind = [this](QAction* a, void (TFileViewerFrameTIFF::*handler)(QObject*)) {
-        connect(a, &QAction::triggered, this,
-                [this, a, handler] { Rtl::Guarded([&] { (this->*handler)(a); }, this); });
-    };
-    btEditSave = button(tbEdit, "btEditSave", QStringLiteral("Speichern"), "document-save",
-                        QStringLiteral("Die Seiten und Anmerkungen speichern"));
-    btEditDelete = button(tbEdit, "btEditDelete", QStringLiteral("Seite löschen"), "edit-delete",
-                          QStringLiteral("Die markierte Seite löschen"), TVoskRibbonGroup::Small);
-    btEditAnnot = button(tbEdit, "btEditAnnot", QStringLiteral("Anmerkungen"), "document-edit",
-                         QStringLiteral("Das Bearbeiten der Seiten beenden und Anmerkungen bearbeiten"),
-                         TVoskRibbonGroup::Small);
-    btAnnotSave = button(tbAnnotations, "btAnnotSave", QStringLiteral("Speichern"), "document-save",
-                         QStringLiteral("Die Anmerkungen speichern"), TVoskRibbonGroup::Small);
-    bind(btEditSave, &TFileViewerFrameTIFF::btEditSaveClick);
-    bind(btAnnotSave, &TFileViewerFrameTIFF::btEditSaveClick);
-    bind(btHelperSave, &TFileViewerFrameTIFF::btEditSaveClick);
-    bind(btEditDelete, &TFileViewerFrameTIFF::btEditDeleteClick);
-    bind(btEditAnnot, &TFileViewerFrameTIFF::btEditAnnotClick);
+    btEditSave = commandButton(tbEdit, "btEditSave", QStringLiteral("Speichern"), "document-save",
+                               QStringLiteral("Die Seiten und Anmerkungen speichern"), true);
+    btEditDelete = commandButton(tbEdit, "btEditDelete", QStringLiteral("Seite löschen"), "edit-delete",
+                                 QStringLiteral("Die markierte Seite löschen"), false);
+    btEditAnnot = commandButton(tbEdit, "btEditAnnot", QStringLiteral("Anmerkungen"), "document-edit",
+                                QStringLiteral("Das Bearbeiten der Seiten beenden und Anmerkungen bearbeiten"),
+                                false);
+    btAnnotSave = commandButton(tbAnnotations, "btAnnotSave", QStringLiteral("Speichern"), "document-save",
+                                QStringLiteral("Die Anmerkungen speichern"), false);
+    bindCommand(btEditSave, &TFileViewerFrameTIFF::btEditSaveClick);
+    bindCommand(btAnnotSave, &TFileViewerFrameTIFF::btEditSaveClick);
+    bindCommand(btHelperSave, &TFileViewerFrameTIFF::btEditSaveClick);
+    bindCommand(btEditDelete, &TFileViewerFrameTIFF::btEditDeleteClick);
+    bindCommand(btEditAnnot, &TFileViewerFrameTIFF::btEditAnnotClick);
     btHelperSave->setToolTip(btAnnotSave->toolTip());
     SavePages.Set([](TFileViewerFrameTIFF* viewer) { viewer->btEditSaveClick(nullptr); });
 }

@@ -370,6 +370,10 @@ private:
     void buildNavigationCommands();
     void buildSaveCommands();
     void buildFileCommands();
+    // A ribbon button with its hint, and its handler bound (errors shown, not passed on).
+    QAction* commandButton(TVoskRibbonGroup* group, const char* name, const QString& caption,
+                           const char* icon, const QString& hint, bool large);
+    void bindCommand(QAction* action, void (TFileViewerFrameTIFF::*handler)(QObject*));
     void rotatePage(double angle);
     // The pages of one file appended; the index of the last one.
     int loadFile(const QString& file);
