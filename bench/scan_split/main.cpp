@@ -134,7 +134,7 @@ QList<TFormFilePreview*> previews() {
 
 void closePreviews() {
     for (TFormFilePreview* p : previews())
-        p->close();
+        delete p; // without the save question of a closing preview
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

@@ -291,15 +291,6 @@ void TFileViewerFrameTIFF::ChooseScanner(Imaging::TIEAcquire& acquisition) {
                                     {QString::number(selected & 0x7f), QString::number(api)}));
 }
 
-void TFileViewerFrameTIFF::PageCommandGuard() {
-    if (FAllowSave && CanUndo() && m_pages->imOverview()->SelectedImage() >= 0)
-        Korvexutils::RaiseCriticalError(makeText(
-            17131, QStringLiteral("Seiten können nicht bearbeitet werden. Bitte zuerst die Anmerkungen "
-                                  "speichern oder verwerfen.")));
-    m_pages->FEditablePages = 3;
-    ShowOptions();
-}
-
 void TFileViewerFrameTIFF::addScannedPage(const QImage& image, double dpi, const QString& codeSource,
                                           int& pageToShow) {
     TPageList* list = m_pages->imOverview();
@@ -343,7 +334,7 @@ void TFileViewerFrameTIFF::btEditScanClick(QObject* Sender) {
     pnShowScan->show();
     pnShowScan->raise();
     SetStatus(scanText(), 0, false);
-    PageCommandGuard();
+    checkPageCommand();
 
     Imaging::TIEAcquire& acquisition = Acquisition();
     ChooseScanner(acquisition);
@@ -602,33 +593,14 @@ void TFileViewerFrameTIFF::btEditOptionsPopup() {
 // Pages from a camera or a file
 
 int TFileViewerFrameTIFF::DoAddCamImage() {
-    PageCommandGuard();
+    checkPageCommand();
     btEditCameraClick(nullptr);
     return m_pages->imOverview()->SelectedImage();
 }
 
 int TFileViewerFrameTIFF::DoAddFile() {
-    PageCommandGuard();
-    Vcl::TFileRequest request;
-    request.caption = QStringLiteral("Bilddatei als Seite laden");
-    request.filter = QStringLiteral("Bilder|*.tif;*.tiff;*.png;*.jpg;*.jpeg;*.bmp;*.gif|Alle Dateien|*.*");
-    request.parent = this;
-    const QString file = Vcl::FileDialogs::Instance().OpenFile(request);
-    if (file.isEmpty())
-        throw EAbort();
-    // Every picture of the file becomes a page (a multipage TIFF gives all of its pages).
-    QImageReader reader(file);
-    int added = 0;
-    do {
-        const QImage image = reader.read();
-        if (image.isNull())
-            break;
-        DoPageAdd(image, QStringLiteral("file"), QStringLiteral("TFileViewerFrameTIFF.DoAddFile"));
-        ++added;
-    } while (reader.jumpToNextImage());
-    if (added == 0)
-        Korvexutils::RaiseCriticalError(QStringLiteral("Die Datei \"") + QFileInfo(file).fileName() +
-                                        QStringLiteral("\" enthält kein lesbares Bild."));
+    checkPageCommand();
+    btEditLoadClick(nullptr);
     return m_pages->imOverview()->SelectedImage();
 }
 
@@ -636,7 +608,7 @@ void TFileViewerFrameTIFF::btEditCameraClick(QObject* Sender) {
     const bool onlyCtrl = ctrlOnly();
     if (FWebCam)
         delete FWebCam.data();
-    PageCommandGuard();
+    checkPageCommand();
     int module = -1;
     if (auto* menuItem = qobject_cast<QAction*>(Sender); menuItem && menuItem->parent() == pmCamera) {
         module = menuItem->data().toInt();

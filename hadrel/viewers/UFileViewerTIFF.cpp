@@ -109,6 +109,8 @@ const QString kTextStillEdited = QStringLiteral(
 
 } // namespace
 
+QString TFileViewerFrameTIFF::TextStillEdited() { return makeText(17177, kTextStillEdited); }
+
 // ---------------------------------------------------------------------------------------------
 // Construction
 
@@ -481,6 +483,8 @@ void TFileViewerFrameTIFF::buildRibbon() {
     for (TVoskRibbonTab* t : {ribMenuHighlight, ribMenuText, ribMenuDot, ribMenuArrow, ribMenuImage})
         t->SetTabVisible(false);
     buildNavigationCommands();
+    buildSaveCommands();
+    buildFileCommands();
     buildScanCommands();
 }
 
@@ -503,6 +507,8 @@ void TFileViewerFrameTIFF::setEditTabVisible(bool visible) {
 }
 
 void TFileViewerFrameTIFF::Recreate(TDokument* Dokument, bool EditablePages) {
+    // The tabs this sets are no user's tab change: the strip and input mode are set here.
+    const QSignalBlocker quietTabs(ribMenu);
     if (Dokument) {
         try {
             if (!Dokument->NewDocumentFlag()) {
@@ -544,6 +550,7 @@ void TFileViewerFrameTIFF::Recreate(TDokument* Dokument, bool EditablePages) {
     ReloadImages(0);
     restoreSettings();
     cbImageListChange(nullptr);
+    ShowRelatedDokuments();
 }
 
 void TFileViewerFrameTIFF::restoreSettings() {
@@ -711,16 +718,33 @@ void TFileViewerFrameTIFF::FormHide(QObject* Sender) {
     TFileViewerFrame::FormHide(Sender);
 }
 
-void TFileViewerFrameTIFF::FormKeyUp(QObject*, int& Key, Qt::KeyboardModifiers) {
-    if (Key != Qt::Key_Escape)
+void TFileViewerFrameTIFF::FormKeyUp(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift) {
+    if (Key == Qt::Key_Escape) {
+        if (imCurrentPage->IsMemoEditing())
+            imCurrentPage->MemoEditEnd();
+        imCurrentPage->Model().UnSelAllObjects();
+        // The first Escape out of moving, zooming or placing returns to selecting; only the
+        // next one closes.
+        const QList<Imaging::TIEMouseInteractVtItem> vt = imCurrentPage->MouseInteractVt();
+        if (imCurrentPage->MouseInteract() != Imaging::miNone ||
+            (!vt.isEmpty() && vt != QList<Imaging::TIEMouseInteractVtItem>{Imaging::miObjectSelect})) {
+            SetInputMode(imObjectSelect);
+            FEscapeWasPressed = false;
+            Key = 0;
+            return;
+        }
+        EscapeKeyUp(Key);
         return;
-    if (imCurrentPage->IsMemoEditing())
-        imCurrentPage->MemoEditEnd();
-    imCurrentPage->Model().UnSelAllObjects();
-    EscapeKeyUp(Key);
+    }
+    if (Key == Qt::Key_PageUp || Key == Qt::Key_PageDown) {
+        // The page scrolls; the host window never sees these keys.
+        imCurrentPage->verticalScrollBar()->triggerAction(Key == Qt::Key_PageUp
+                                                              ? QAbstractSlider::SliderPageStepSub
+                                                              : QAbstractSlider::SliderPageStepAdd);
+        Key = 0;
+    }
+    TFileViewerFrame::FormKeyUp(Sender, Key, Shift);
 }
-
-void TFileViewerFrameTIFF::FormCloseQuery(QObject*, bool&) {}
 
 void TFileViewerFrameTIFF::FormDestroy(QObject* Sender) {
     if (pnShowScan->isVisible()) {
@@ -863,7 +887,7 @@ void TFileViewerFrameTIFF::SetImageList(const QStringList& Images) {
 
 int TFileViewerFrameTIFF::DoPageAdd(const QImage& Bitmap, const QString& DMSSource,
                                     const QString& CodeSource) {
-    PageCommandGuard();
+    checkPageCommand();
     TPageList* list = m_pages->imOverview();
     // Pictures the TIFF writer takes as they are; any other form goes in as 24 bits.
     QImage image = Bitmap;

@@ -40,7 +40,7 @@ protected:
     }
     void TearDown() override {
         for (TFormFilePreview* p : previews())
-            p->close();
+            delete p; // without the save question of a closing preview
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         Imaging::TIEAcquire::SetDefaultBackend(nullptr);
         ViewerTest::TearDown();
@@ -94,7 +94,7 @@ TEST_F(DMSScanTest, TheStackIsSplitWhereANewCodeBegins) {
 
     // No code on the first page: a document per page; an unknown mode reads no barcodes later.
     for (TFormFilePreview* p : previews())
-        p->close();
+        delete p; // without the save question of a closing preview
     feed({page({}, 5), page({"X"}, 6), page({}, 7)});
     scan({QStringLiteral("ScanSource=einseitig"), QStringLiteral("Barcodes=sbCode128"),
           QStringLiteral("BarcodeMode=sbmMitTypen")});

@@ -30,7 +30,7 @@ QList<TFormFilePreview*> previews() { return viewertest::OpenPreviews(); }
 
 void closePreviews() {
     for (TFormFilePreview* p : previews())
-        p->close();
+        delete p; // without the save question of a closing preview
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
