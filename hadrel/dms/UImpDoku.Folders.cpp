@@ -10,7 +10,10 @@
 #include "TVoskBalloonHint.h"
 #include "TVoskCheckColumn.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskDBNavigator.h"
 #include "TVoskRibbon.h"
+#include "TopLabel.h"
+#include "TVoskClass.h"
 #include "UDM1.h"
 #include "UEMailSenden.Text.h"
 #include "UModulForm.Start.h"
@@ -207,6 +210,21 @@ void TFormDokments::buildFolders() {
         m_linkChecks.insert(name, check);
     }
     TreeDocuments->viewport()->installEventFilter(new NodeDragStarter(this));
+
+    // The header's navigator works on the placeholder: its insert imports, its delete deletes
+    // the focused entry (which asks itself); the placeholder never changes.
+    SqlRefrechDummy->SetReadOnly(false);
+    TopLabelFrame1->SetBtInsert(true);
+    TopLabelFrame1->SetBtDelete(true);
+    TopLabelFrame1->DBN1->SetConfirmDelete(false);
+    SqlRefrechDummy->BeforeInsert = [this](TVoskClass*) {
+        acDocFromFileExecute();
+        throw EAbort();
+    };
+    SqlRefrechDummy->BeforeDelete = [this](TVoskClass*) {
+        acDocEditDeleteDocExecute();
+        throw EAbort();
+    };
 }
 
 void TFormDokments::SetLinkCheckColumns() {

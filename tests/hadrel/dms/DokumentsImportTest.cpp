@@ -8,6 +8,8 @@
 #include <Korvexcommonvcl.h>
 #include <Korvexutils.Dialogs.h>
 #include <TVoskDBGrid2.h>
+#include <TVoskDBNavigator.h>
+#include <TVoskClass.h>
 #include <UConstants.h>
 #include <UHostModules.h>
 #include <UImpDoku.h>
@@ -513,6 +515,21 @@ TEST_F(DokumentsImportTest, RenameDeleteAndFoldersRefuseWhatWouldLoseWork) {
     f->acDocEditDeleteDoc->trigger();
     EXPECT_EQ(Count(), 1);
     EXPECT_EQ(f->FindNode(folder), nullptr);
+}
+
+TEST_F(DokumentsImportTest, TheHeadersInsertImportsAndItsDeleteDeletesTheFocusedDocument) {
+    const int doc = Store(QStringLiteral("Rechnung 1"), QStringLiteral("RE"), QStringLiteral("belege"));
+    TFormDokments* f = Open(QString::number(doc));
+    TVoskDBNavigator* nav = f->TopLabelFrame1->DBN1;
+    ASSERT_TRUE(nav->ButtonControl(nbInsert)->isEnabled());
+    m_answers.ExpectFile(QString(), {});
+    nav->ButtonControl(nbInsert)->trigger();
+    EXPECT_EQ(m_answers.FileDialogsShown().size(), 1u);
+    m_answers.Expect(QStringLiteral("Löschen?"), Vcl::mrYes);
+    nav->ButtonControl(nbDelete)->trigger();
+    EXPECT_EQ(Count(), 0);
+    EXPECT_EQ(f->FindNode(QString::number(doc)), nullptr);
+    EXPECT_EQ(f->SqlRefrechDummy->RecordCount(), 1);
 }
 
 TEST_F(DokumentsImportTest, TheInitialFolderMarkerMovesAndReportLinksAreNeverDoubled) {
