@@ -7,6 +7,7 @@
 #include "Korvexutils.Dialogs.h"
 #include "Korvexutils.h"
 #include "TUserRights.h"
+#include "UDokuPopupMenu.h"
 #include "TVoskBalloonHint.h"
 #include "TVoskCheckColumn.h"
 #include "TVoskDBGrid2.h"
@@ -233,6 +234,20 @@ void TFormDokments::SetLinkCheckColumns() {
             gridDokuLinks->setItemDelegateForColumn(col, it.value());
 }
 
+std::optional<QStringList> TFormDokments::LookupRow(QObject* field, const QStringList& params,
+                                                  const QStringList& columns) {
+    std::optional<QStringList> row;
+    auto take = std::make_shared<const TMakeF2Callback>([&](TKorvexF2Form* form) {
+        row = QStringList();
+        const auto* grid =
+            dynamic_cast<const IVoskSelectedRecordValues*>(form->F2Result.F2Grid.data());
+        for (const QString& c : columns)
+            *row << (grid ? grid->GetSelectedRecordValuesStr(c, 0).value(0) : QString());
+    });
+    MakeF2(this, field, true, false, QString(), params, QString(), take);
+    return row;
+}
+
 // ---- revisions ---------------------------------------------------------------------------------
 
 void TFormDokments::acDocEditRevisionArchiveExecute(QObject* Sender) {
@@ -243,19 +258,13 @@ void TFormDokments::acDocEditRevisionArchiveExecute(QObject* Sender) {
     TDokument& doc = *Dokument1();
     QString reselect = node->Id;
     if (Sender == miRevisionSpecifyValid) {
-        QString chosen;
-        bool ok = false;
-        auto take = std::make_shared<const TMakeF2Callback>([&](TKorvexF2Form* form) {
-            ok = true;
-            if (const auto* grid =
-                    dynamic_cast<const IVoskSelectedRecordValues*>(form->F2Result.F2Grid.data()))
-                chosen = grid->GetSelectedRecordValuesStr(QStringLiteral("pd_id"), 0).value(0);
-        });
-        MakeF2(this, miRevisionSpecifyValid, true, false, QString(),
-               {QStringLiteral("revid=") + QString::number(doc.RevisionId()),
-                QStringLiteral("pdid=") + doc.IdText()},
-               QString(), take);
-        if (!ok || chosen.isEmpty())
+        const std::optional<QStringList> row =
+            LookupRow(miRevisionSpecifyValid,
+                      {QStringLiteral("revid=") + QString::number(doc.RevisionId()),
+                       QStringLiteral("pdid=") + doc.IdText()},
+                      {QStringLiteral("pd_id")});
+        const QString chosen = row ? row->value(0) : QString();
+        if (chosen.isEmpty())
             return;
         exec(QStringLiteral("UPDATE picndoku SET pd_deletable = pd_id <> CAST(:pdid AS integer) "
                             "WHERE pd_revision_id = :revid"),
@@ -263,7 +272,7 @@ void TFormDokments::acDocEditRevisionArchiveExecute(QObject* Sender) {
               {QStringLiteral("revid"), doc.RevisionId()}});
         reselect = chosen;
     } else if (Sender == miRevisionArchive) {
-        if (!WithoutQuestion() &&
+        if (!TSperrDokuPopupMenu::FWithoutQuestion &&
             !Korvexutils::RaiseQuestionYes(miRevisionArchive->text().remove(u'&') + u'?'))
             return;
         editAndPost(doc, [&] { setField(doc, TDokument::fnArchived, !doc.IsArchived()); });
@@ -433,18 +442,11 @@ void TFormDokments::miDokuTypeClick() {
         return;
     CheckDokument1Assignment();
     TDokument& doc = *Dokument1();
-    QString chosen;
-    bool ok = false;
-    auto take = std::make_shared<const TMakeF2Callback>([&](TKorvexF2Form* form) {
-        ok = true;
-        if (const auto* grid =
-                dynamic_cast<const IVoskSelectedRecordValues*>(form->F2Result.F2Grid.data()))
-            chosen = grid->GetSelectedRecordValuesStr(QStringLiteral("dt_id"), 0).value(0);
-    });
-    MakeF2(this, miDokuType, true, false, QString(),
-           {QStringLiteral("dt=") + doc.DokType(), QStringLiteral("table=") + _TableName},
-           QString(), take);
-    if (ok && !chosen.isEmpty() && chosen != doc.DokType())
+    const std::optional<QStringList> row =
+        LookupRow(miDokuType, {QStringLiteral("dt=") + doc.DokType(), QStringLiteral("table=") + _TableName},
+                  {QStringLiteral("dt_id")});
+    const QString chosen = row ? row->value(0) : QString();
+    if (!chosen.isEmpty() && chosen != doc.DokType())
         editAndPost(doc, [&] { setField(doc, TDokument::fnDokType, chosen); });
     CheckNodeAndUpdate();
 }
@@ -505,7 +507,8 @@ void TFormDokments::pmTreeDocumentsPopup() {
         from->removeAction(a);
         into->addAction(a);
     }
-    pmTreeDocuments->setDefaultAction(isDms && dirAutoRev ? miRevisionImport : nullptr);
+    if (isDms && dirAutoRev)
+        pmTreeDocuments->setDefaultAction(miRevisionImport);
     miDokuType->setEnabled(isDok);
     bool editForbidden = true;
     if (isDms && !doc.IsArchived())

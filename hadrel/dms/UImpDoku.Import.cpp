@@ -232,24 +232,17 @@ int TFormDokments::LoadDocument(TFileImportMode ImportMode, const QString& Filen
                                                           Filename);
     }
     if (!chosen) {
-        QString dtId, dtDescr, dtFolder;
-        bool ok = false;
-        auto take = std::make_shared<const TMakeF2Callback>([&](TKorvexF2Form* form) {
-            ok = true;
-            if (const auto* grid =
-                    dynamic_cast<const IVoskSelectedRecordValues*>(form->F2Result.F2Grid.data())) {
-                dtId = grid->GetSelectedRecordValuesStr(QStringLiteral("dt_id"), 0).value(0);
-                dtDescr = grid->GetSelectedRecordValuesStr(QStringLiteral("dt_descr"), 0).value(0);
-                dtFolder =
-                    grid->GetSelectedRecordValuesStr(QStringLiteral("dt_parentnodeid"), 0).value(0);
-            }
-        });
-        MakeF2(this, miDokuType, true, false, QString(),
-               {QStringLiteral("dt=") + dokuType, QStringLiteral("table=") + _TableName,
-                QStringLiteral("path=") + info.absolutePath(),
-                QStringLiteral("filename=") + info.fileName(),
-                QStringLiteral("extension=") + info.suffix()},
-               QString(), take);
+        const std::optional<QStringList> row = LookupRow(
+            miDokuType,
+            {QStringLiteral("dt=") + dokuType, QStringLiteral("table=") + _TableName,
+             QStringLiteral("path=") + info.absolutePath(),
+             QStringLiteral("filename=") + info.fileName(),
+             QStringLiteral("extension=") + info.suffix()},
+            {QStringLiteral("dt_id"), QStringLiteral("dt_descr"), QStringLiteral("dt_parentnodeid")});
+        const bool ok = row.has_value();
+        const QString dtId = ok ? row->value(0) : QString();
+        const QString dtDescr = ok ? row->value(1) : QString();
+        const QString dtFolder = ok ? row->value(2) : QString();
         if (ok) {
             dokuType = dtId;
             dokuDescr = dtDescr;
