@@ -125,6 +125,11 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
                 paint.restart();
             }
             rows.push_back(DocumentNodeData(*DokumentLoadTree));
+            // The user's own check-outs are watched again, unless the user said no more.
+            const TDokument& d = *DokumentLoadTree;
+            if (d.isLockedByMe() && d.CheckoutAskUser() &&
+                (d.isFileLink() || QFileInfo::exists(d.CheckoutPath())))
+                DocumentCheck_Add(d);
         }
         // The record's own folders go in before what they hold, whatever their ids: a folder
         // made after its documents is their parent all the same.
@@ -150,11 +155,6 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
                 standardId = data.Id;
             if (data.MakeVisible && FAnzahl < 10)
                 makeVisible.push_back(data.Id);
-            // The user's own check-outs are watched again, unless the user said no more.
-            const TDokument& d = *DokumentLoadTree;
-            if (d.isLockedByMe() && d.CheckoutAskUser() &&
-                (d.isFileLink() || QFileInfo::exists(d.CheckoutPath())))
-                DocumentCheck_Add(d);
         }
         TDokuTreeNode* focus =
             InitialFocus(tree, _InitialPath, acStandardInitial->isChecked(), standardId);

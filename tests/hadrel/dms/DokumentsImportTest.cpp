@@ -24,6 +24,9 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMouseEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
@@ -370,6 +373,23 @@ TEST_F(DokumentsImportTest, DropsAskOncePerBatchCopyTemporaryFilesAndRefuseFolde
                                     "'Angebot für Müller.eml'")),
               QString::fromLatin1(sha256Hex(message)));
 
+    // A file manager's drop reaches the tree as events: dropped on a folder, it goes there.
+    QMimeData fromManager;
+    fromManager.setUrls({QUrl::fromLocalFile(File(QStringLiteral("vom Dateimanager.pdf")))});
+    QWidget* viewport = f->TreeDocuments->viewport();
+    const QPoint at =
+        f->TreeDocuments->visualRect(f->TreeModel->IndexOf(f->FindNode(QStringLiteral("vertraege"))))
+            .center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &fromManager, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &fromManager, Qt::LeftButton, Qt::NoModifier);
+    m_rows.queue = {QStringLiteral("VT")};
+    QApplication::sendEvent(viewport, &drop);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_doktype FROM picndoku WHERE pd_origfilename = "
+                                    "'vom Dateimanager.pdf'")),
+              QStringLiteral("VT"));
+
     // Folders and remote addresses are refused before anything is stored.
     const int before = Count();
     QMimeData mixed;
@@ -607,6 +627,32 @@ TEST_F(DokumentsImportTest, NodesMoveWithinAWindowAndCopyToAnotherRecordsWindow)
                          .arg(copy)
                          .arg(doc)),
               QStringLiteral("6|VT|true|true"));
+    // A drag started with the mouse in one window and dropped on another's tree.
+    TDokuTreeNode* source = f->FindNode(QString::number(other));
+    f->TreeMenuSelect(source->Id);
+    const QPoint press = f->TreeDocuments->visualRect(f->TreeModel->IndexOf(source)).center();
+    TFormDokments::ExecuteNodeDragProc.Set([g](QDrag* drag) {
+        const QPoint target =
+            g->TreeDocuments->visualRect(g->TreeModel->IndexOf(g->GetRootNode())).center();
+        QDragEnterEvent move(target, Qt::CopyAction | Qt::MoveAction, drag->mimeData(),
+                             Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(g->TreeDocuments->viewport(), &move);
+        EXPECT_TRUE(move.isAccepted());
+        QDropEvent drop(target, Qt::CopyAction, drag->mimeData(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(g->TreeDocuments->viewport(), &drop);
+        return Qt::CopyAction;
+    });
+    QMouseEvent down(QEvent::MouseButtonPress, press, f->TreeDocuments->viewport()->mapToGlobal(press),
+                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(f->TreeDocuments->viewport(), &down);
+    const QPoint away = press + QPoint(QApplication::startDragDistance() + 5, 0);
+    QMouseEvent drag(QEvent::MouseMove, away, f->TreeDocuments->viewport()->mapToGlobal(away),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(f->TreeDocuments->viewport(), &drag);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM picndoku WHERE pd_dbrid = 6 AND "
+                                    "pd_descr = 'Vertrag'")),
+              QStringLiteral("1"));
+
     m_answers.Expect(QStringLiteral("Nur Dokumente können in anderes Fenster kopiert werden."),
                      Vcl::mrOk);
     std::unique_ptr<QMimeData> custom(new QMimeData);
