@@ -75,21 +75,12 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     EdTelefon = edit("EdTelefon", "telefon", "Telefon");
     EdEmail = edit("EdEmail", "email", "E-Mail");
     // The address's parameters beside the check list of one enumeration of them.
-    auto* paramPage = new QWidget(PageControlAdresse);
-    paramPage->setObjectName(QStringLiteral("TabParameter"));
-    auto* paramLayout = new QHBoxLayout(paramPage);
-    paramLayout->setContentsMargins(2, 2, 2, 2);
     RecNoParamsAdresse =
         Vcl::Owned(this, new TRecNoParams(this), QStringLiteral("RecNoParamsAdresse"));
-    FrameRecnoParams =
-        Vcl::Owned(this, new TFrameRecnoParams(this, paramPage), QStringLiteral("FrameRecnoParams"));
-    FrameRecnoParams->SetRecnoParams(RecNoParamsAdresse);
-    FrameRecnoParams->SetAlwaysExpanded(true);
-    paramLayout->addWidget(FrameRecnoParams, 3);
-    FrameRecnoEnumGrid = Vcl::Owned(this, new TFrameRecnoEnumGrid(this, paramPage),
-                                    QStringLiteral("FrameRecnoEnumGrid"));
-    paramLayout->addWidget(FrameRecnoEnumGrid, 2);
-    PageControlAdresse->addTab(paramPage, QStringLiteral("Parameter"));
+    m_paramPage = new QWidget(PageControlAdresse);
+    m_paramPage->setObjectName(QStringLiteral("TabParameter"));
+    PageControlAdresse->AddDeferredTab(m_paramPage, QStringLiteral("Parameter"),
+                                       [this](QWidget* page) { buildParameterPage(page); });
     split->addWidget(PageControlAdresse);
 
     DataAnsprechpartner =
@@ -173,15 +164,10 @@ void TFormAdress::FormCreate(QObject* sender) {
     connect(DataAdressen, &TVoskClass::CurrentChanged, this, followAddress);
     followAddress();
 
-    // The check list shows where the installation defines the shipping methods.
-    const QString enumParam = QStringLiteral("Versandarten");
-    if (DM1() && !DM1()->LoadVar(QStringLiteral("SELECT 1 FROM recnogroup WHERE reg_pname = :p"),
-                                 {{QStringLiteral("p"), enumParam}})
-                      .isNull()) {
-        FrameRecnoEnumGrid->gbMain->setTitle(enumParam);
-        FrameRecnoEnumGrid->SetDataSource(DataAdressen);
-        FrameRecnoEnumGrid->FSetParameterName(enumParam);
-    }
+    // The parameter page made while the components were started waited for the addresses.
+    m_started = true;
+    if (FrameRecnoEnumGrid)
+        followShippingMethods();
     connect(DataAdressen, &TVoskClass::CurrentChanged, this, [this] { RecNoParamsFollow(); });
     connect(PageControlAdresse, &QTabWidget::currentChanged, this, [this] { RecNoParamsFollow(); });
     // Start parameter "Tab": the page to show, by caption or name.
@@ -194,6 +180,38 @@ void TFormAdress::FormCreate(QObject* sender) {
     RecNoParamsFollow();
 }
 
+void TFormAdress::buildParameterPage(QWidget* page) {
+    auto* paramLayout = new QHBoxLayout(page);
+    paramLayout->setContentsMargins(2, 2, 2, 2);
+    FrameRecnoParams =
+        Vcl::Owned(this, new TFrameRecnoParams(this, page), QStringLiteral("FrameRecnoParams"));
+    FrameRecnoParams->SetRecnoParams(RecNoParamsAdresse);
+    FrameRecnoParams->SetAlwaysExpanded(true);
+    paramLayout->addWidget(FrameRecnoParams, 3);
+    FrameRecnoEnumGrid = Vcl::Owned(this, new TFrameRecnoEnumGrid(this, page),
+                                    QStringLiteral("FrameRecnoEnumGrid"));
+    paramLayout->addWidget(FrameRecnoEnumGrid, 2);
+    // Made while the form starts its components, the frames are started with the others;
+    // made later, they are started here.
+    if (!m_started)
+        return;
+    UGrundModulForm::StartVoskComponent(this, FrameRecnoParams, false);
+    UGrundModulForm::StartVoskComponent(this, FrameRecnoEnumGrid, false);
+    followShippingMethods();
+}
+
+void TFormAdress::followShippingMethods() {
+    // The check list shows where the installation defines the shipping methods.
+    const QString enumParam = QStringLiteral("Versandarten");
+    if (DM1() && !DM1()->LoadVar(QStringLiteral("SELECT 1 FROM recnogroup WHERE reg_pname = :p"),
+                                 {{QStringLiteral("p"), enumParam}})
+                      .isNull()) {
+        FrameRecnoEnumGrid->gbMain->setTitle(enumParam);
+        FrameRecnoEnumGrid->SetDataSource(DataAdressen);
+        FrameRecnoEnumGrid->FSetParameterName(enumParam);
+    }
+}
+
 void TFormAdress::FormShow(QObject* sender) {
     TModulForm::FormShow(sender);
     if (m_documentsStarted || !GetParameterBool(QStringLiteral("Dokumente")))
@@ -203,7 +221,7 @@ void TFormAdress::FormShow(QObject* sender) {
 }
 
 void TFormAdress::RecNoParamsFollow() {
-    if (PageControlAdresse->currentWidget() != FrameRecnoParams->parentWidget() ||
+    if (PageControlAdresse->currentWidget() != m_paramPage ||
         RecNoParamsAdresse->InEdit())
         return;
     if (!DataAdressen->HasRecord() || DataAdressen->IsNewRecord()) {

@@ -33,10 +33,11 @@ public:
     TFrameDBNav* FrameAnsprechpartner;
     TVoskDBGrid2* GridAnsprechpartner;
     TVoskPageControl2* PageControlAdresse;
-    // The record parameters of the current address and the check list of its shipping methods.
+    // The record parameters of the current address and the check list of its shipping methods,
+    // on a page made when it is first shown (null until then).
     TRecNoParams* RecNoParamsAdresse;
-    TFrameRecnoParams* FrameRecnoParams;
-    TFrameRecnoEnumGrid* FrameRecnoEnumGrid;
+    TFrameRecnoParams* FrameRecnoParams = nullptr;
+    TFrameRecnoEnumGrid* FrameRecnoEnumGrid = nullptr;
 
     void FormCreate(QObject* sender) override;
     // Start parameter "Dokumente=True": the record's document window opens with the module.
@@ -51,4 +52,10 @@ public:
 
     // Creates the module with its parameters and puts it on screen.
     static TFormAdress* Open(QObject* owner = nullptr, const QStringList& parameters = {});
+
+private:
+    void buildParameterPage(QWidget* page);
+    void followShippingMethods();
+    QWidget* m_paramPage = nullptr;
+    bool m_started = false; // the form's components have been started
 };
