@@ -126,11 +126,12 @@ TFormDokments* OpenWindow(TModulForm& modul) {
 void Seed(TDM1& dm) {
     dm.Database().Exec(QStringLiteral(
         "INSERT INTO dokutrees (dtl_id, dtl_description, dtl_tablename) VALUES (1, 'Bench', "
-        "'benchtab');"
+        "'benchtab') ON CONFLICT DO NOTHING;"
         "INSERT INTO dokutreenodes (dtn_id, dtn_dtl_id, dtn_parentid, dtn_nodeid, dtn_caption, "
-        "dtn_image) VALUES (1, 1, NULL, 'root', 'Bench', 1), (2, 1, 1, 'belege', 'Belege', 151);"
+        "dtn_image) VALUES (1, 1, NULL, 'root', 'Bench', 1), (2, 1, 1, 'belege', 'Belege', 151) "
+        "ON CONFLICT DO NOTHING;"
         "INSERT INTO dokutypes (dt_id, dt_descr, dt_parentnodeid, dt_linkto, dt_config) VALUES "
-        "('RE', 'Rechnung', 'belege', 'benchtab', 'ImportMode=COPY')"));
+        "('RE', 'Rechnung', 'belege', 'benchtab', 'ImportMode=COPY') ON CONFLICT DO NOTHING"));
 }
 
 // The growth of the peak resident size while one 256 MB file is imported, in MB.
