@@ -40,6 +40,7 @@ namespace {
 
 QString tx(int nr, const QString& def) { return makeText(nr, def); }
 
+constexpr qint64 kPaintBeforeStoreBytes = 8ll << 20;
 const QString kOnlyLocalFiles = QStringLiteral("Nur lokale Dateien können übernommen werden.");
 constexpr const char* kMailMime = "message/rfc822";
 
@@ -205,7 +206,8 @@ void TFormDokments::AddDocumentNode(int kind, int image) {
     UpdateFileCount(1);
 }
 
-void TFormDokments::ShowProvisionalNode(const QString& folderId, const QString& caption) {
+void TFormDokments::ShowProvisionalNode(const QString& folderId, const QString& caption,
+                                        qint64 size) {
     auto node = std::make_unique<TDokuTreeNode>();
     node->Kind = DokState::nkDocument;
     node->Id = QString::fromLatin1(kProvisionalNodeId);
@@ -219,7 +221,10 @@ void TFormDokments::ShowProvisionalNode(const QString& folderId, const QString& 
     // Not a stored document yet: the focus handling has nothing to load.
     const QScopedValueRollback loading(IsLoading, true);
     TreeMenuSelect(added->Id);
-    TreeDocuments->viewport()->repaint();
+    // A large file takes a while to store: the user sees its node meanwhile. A small one is
+    // stored before a paint would show it.
+    if (size >= kPaintBeforeStoreBytes)
+        TreeDocuments->viewport()->repaint();
 }
 
 void TFormDokments::RemoveProvisionalNode(const QString& focusId) {
@@ -252,7 +257,7 @@ int TFormDokments::LoadDocument(TFileImportMode ImportMode, const QString& Filen
     // The file shows in the tree at once; the stored document takes its place, a failure
     // removes it. It is found again by its id: a lookup's event loop may rebuild the tree.
     const QString focusedBefore = GetNodeId();
-    ShowProvisionalNode(folderId, info.fileName());
+    ShowProvisionalNode(folderId, info.fileName(), info.size());
     bool provisionalGone = false;
     const auto removeProvisional = qScopeGuard([&] {
         if (!provisionalGone)

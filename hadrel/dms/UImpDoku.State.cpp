@@ -174,7 +174,7 @@ void TFormDokments::TreeDocumentsFocusedNodeChanged(QObject* sender, TDokuTreeNo
     if (IsLoading)
         return;
     if (!isVisible()) {
-        VoskDocumentViewer1->DisableDocument();
+        PreviewLater(0);
         return;
     }
     const int kind = node ? node->Kind : nkNone;
@@ -203,7 +203,10 @@ void TFormDokments::TreeDocumentsFocusedNodeChanged(QObject* sender, TDokuTreeNo
         f.eloFieldNull = Dokument1()->EloRef().isEmpty();
     }
     f.initialFolder = node && !_InitialPath.isEmpty() && node->Id == _InitialPath;
-    f.eloInstalled = TDMSELO::isELOInstalled();
+    // Asked once per tree build: the setting is read from the database.
+    if (!m_eloInstalled)
+        m_eloInstalled = TDMSELO::isELOInstalled();
+    f.eloInstalled = *m_eloInstalled;
     const ActionState a = ActionRules(f);
 
     if (isDok) {
@@ -276,7 +279,7 @@ void TFormDokments::TreeDocumentsFocusedNodeChanged(QObject* sender, TDokuTreeNo
         lbDokuStates->clear();
         lbDokuStates->setToolTip(QStringLiteral("Status des Dokuments"));
         setLinksImage(-1);
-        VoskDocumentViewer1->DisableDocument();
+        PreviewLater(0);
         return;
     }
     const int s = node->States;
@@ -292,10 +295,25 @@ void TFormDokments::TreeDocumentsFocusedNodeChanged(QObject* sender, TDokuTreeNo
     lbDokuStates->setText(text);
     lbDokuStates->setToolTip(text.isEmpty() ? QStringLiteral("Status des Dokuments") : text);
     setLinksImage((s & ListOutputActive) ? 28 : (s & ListOutputDefined) ? 229 : -1);
-    if (kind == nkDocument)
-        VoskDocumentViewer1->LoadDocument(Dokument1()->Id());
-    else
-        VoskDocumentViewer1->DisableDocument();
+    PreviewLater(kind == nkDocument ? Dokument1()->Id() : 0);
+}
+
+void TFormDokments::PreviewLater(int pdId) {
+    m_previewId = pdId;
+    if (m_previewPending)
+        return;
+    m_previewPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_previewPending = false;
+        Rtl::Guarded(
+            [this] {
+                if (m_previewId > 0)
+                    VoskDocumentViewer1->LoadDocument(m_previewId);
+                else
+                    VoskDocumentViewer1->DisableDocument();
+            },
+            this);
+    });
 }
 
 void TFormDokments::updateGroupVisibility() {

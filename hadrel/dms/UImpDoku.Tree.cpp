@@ -102,6 +102,7 @@ TDokuDocumentNodeData TFormDokments::DocumentNodeData(const TDokument& doc) cons
 void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
     THourGlass hourglass;
     IsLoading = true;
+    m_eloInstalled.reset();
     bool failed = false;
     try {
         TDokuTree tree = LoadDokuTree(_TableName);

@@ -213,6 +213,9 @@ public:
     void TreeDocumentsDoktypePropertiesValidate(const QString& descr);
     QStringList DokTypeDescriptions() const { return m_dokTypeDescrs; }
     void CheckDokument1Assignment(TDokuTreeNode* node = nullptr);
+    // The preview follows the focus once the events are handled: a run of focus changes (an
+    // import batch, a held arrow key) reads and renders only the last document (0: none).
+    void PreviewLater(int pdId);
 
     // ---- output and scanning (UImpDoku.Output.cpp) ----------------------------------------------
     QAction* acDocumentSetReportPrinter = nullptr;
@@ -341,7 +344,7 @@ private:
     // The node of a file being imported (id "0"), shown and focused until the document is
     // stored; its removal focuses focusId (none: the focus stays to the caller).
     static constexpr const char* kProvisionalNodeId = "0";
-    void ShowProvisionalNode(const QString& folderId, const QString& caption);
+    void ShowProvisionalNode(const QString& folderId, const QString& caption, qint64 size);
     void RemoveProvisionalNode(const QString& focusId);
     // A modal lookup on field: the chosen row's columns, nothing when it was cancelled.
     std::optional<QStringList> LookupRow(QObject* field, const QStringList& params,
@@ -374,6 +377,9 @@ private:
     QPointer<TVoskClass> m_ownerClass;
     QStringList m_dokTypeDescrs;
     bool m_rebuildPending = false;
+    bool m_previewPending = false;
+    std::optional<bool> m_eloInstalled;
+    int m_previewId = 0;
     QString m_rebuildId;
     bool m_destroying = false;
     bool m_treeAcceptedDrops = false; // while a drag out runs

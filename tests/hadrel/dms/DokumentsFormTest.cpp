@@ -127,6 +127,7 @@ TEST_F(DokumentsFormTest, TheTreeShowsFoldersDocumentsAndTheirStates) {
     EXPECT_EQ(f->Dokument1()->Id(), re);
     EXPECT_EQ(f->lbDokuStates->text(),
               QStringLiteral("Listenausgabe definiert\r\nStandard-Dokument"));
+    QApplication::processEvents(); // the preview follows the focus
     EXPECT_EQ(f->VoskDocumentViewer1->DocumentId(), re);
     EXPECT_EQ(f->FindNode(QString::number(re))->Image, DokState::imgStandard);
     EXPECT_TRUE(f->acDocumentViewExtern->isEnabled());
@@ -363,6 +364,7 @@ TEST_F(DokumentsFormTest, BadDataReachesTheUserByNameAndTheTreeStillBuilds) {
     TestDatabase::Exec(QStringLiteral("SELECT lo_unlink(oid) FROM dms_file"));
     TFormDokments* f = open();
     ASSERT_TRUE(f->TreeMenuSelect(QString::number(id)));
+    QApplication::processEvents();
     EXPECT_EQ(f->VoskDocumentViewer1->PreviewKind(), QStringLiteral("error"));
     EXPECT_TRUE(f->VoskDocumentViewer1->PreviewText().startsWith(
         QStringLiteral("Datei im Dokumentenspeicher fehlt: RE/scan_")));
@@ -391,20 +393,30 @@ TEST_F(DokumentsFormTest, ThePreviewShowsPicturesPdfPagesAndOtherFilesByName) {
     const int pdf = addFile(pdfFile.readAll(), QStringLiteral("seite.pdf"), QStringLiteral("RE"));
     const int other = addFile("PK", QStringLiteral("tabelle.ods"), QStringLiteral("RE"));
     TFormDokments* f = open();
+    // The window's activation settles before the preview, which shows only in the active one.
+    QApplication::processEvents();
+    f->activateWindow();
+    QApplication::processEvents();
     const std::pair<int, const char*> expected[] = {
         {image, "image"}, {pdf, "pdf"}, {other, "file"}};
     for (const auto& [id, kind] : expected) {
         ASSERT_TRUE(f->TreeMenuSelect(QString::number(id)));
+        QApplication::processEvents();
         EXPECT_EQ(f->VoskDocumentViewer1->PreviewKind(), QLatin1String(kind)) << id;
         EXPECT_EQ(f->VoskDocumentViewer1->DocumentId(), id);
     }
     // While the window is not active the preview waits, and shows what was chosen meanwhile.
     f->VoskDocumentViewer1->SetViewerEnabled(false);
     ASSERT_TRUE(f->TreeMenuSelect(QString::number(image)));
+    QApplication::processEvents();
     EXPECT_EQ(f->VoskDocumentViewer1->PreviewKind(), QStringLiteral("file"));
     f->VoskDocumentViewer1->SetViewerEnabled(true);
     EXPECT_EQ(f->VoskDocumentViewer1->PreviewKind(), QStringLiteral("image"));
+    // A run of focus changes previews only where it ends.
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(pdf)));
     ASSERT_TRUE(f->TreeMenuSelect(QStringLiteral("belege")));
+    EXPECT_EQ(f->VoskDocumentViewer1->PreviewKind(), QStringLiteral("image"));
+    QApplication::processEvents();
     EXPECT_EQ(f->VoskDocumentViewer1->PreviewKind(), QString());
 }
 
