@@ -34,5 +34,7 @@ INSERT INTO text0 (t_nr, t_feld0, t_feld3) VALUES
     (17923, 'Keine Berechtigung für dieses Verzeichnis', 'No permission for this folder'),
     (17934, 'Neue Dokument-Revision importieren', 'Import new document revision'),
     (17970, 'Neues Dokument importieren', 'Import new document'),
-    (25184, 'Verlinkte Datei importieren', 'Import linked file')
+    (25184, 'Verlinkte Datei importieren', 'Import linked file'),
+    (26545, 'Nur Administratoren können Reports mit Ordnern verknüpfen.',
+     'Only administrators can link reports to folders.')
 ON CONFLICT (t_nr) DO NOTHING;

@@ -221,6 +221,13 @@ void TFormDokments::buildFolders() {
         };
         m_linkChecks.insert(name, check);
     }
+    // Only administrators link reports to folders; the others learn why the box is locked.
+    m_linkChecks.value(QStringLiteral("dir_aktiv"))->CellHint = [this](int) {
+        return NodeIsFolder(FocusedNode()) && !TSperrDokuPopupMenu::IsAdmin()
+                   ? tx(26545, QStringLiteral("Nur Administratoren können Reports mit Ordnern "
+                                              "verknüpfen."))
+                   : QString();
+    };
     TreeDocuments->viewport()->installEventFilter(new NodeDragStarter(this));
 
     // The header's navigator works on the placeholder: its insert imports, its delete deletes
@@ -240,6 +247,12 @@ void TFormDokments::buildFolders() {
 }
 
 void TFormDokments::SetLinkCheckColumns() {
+    // A document's own link is ticked here, its folder's only on the folder; a folder's links
+    // are the administrators'.
+    const bool folder = NodeIsFolder(FocusedNode());
+    m_linkChecks.value(QStringLiteral("dok_aktiv"))->ReadOnly = folder;
+    m_linkChecks.value(QStringLiteral("dir_aktiv"))->ReadOnly =
+        !folder || !TSperrDokuPopupMenu::IsAdmin();
     for (auto it = m_linkChecks.cbegin(); it != m_linkChecks.cend(); ++it)
         if (const int col = gridDokuLinks->columnByFieldName(it.key()); col >= 0)
             gridDokuLinks->setItemDelegateForColumn(col, it.value());

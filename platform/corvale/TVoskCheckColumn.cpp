@@ -6,7 +6,10 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QAbstractItemView>
+#include <QHelpEvent>
 #include <QStyle>
+#include <QToolTip>
 
 TVoskCheckColumn::TVoskCheckColumn(QObject* parent) : QStyledItemDelegate(parent) {}
 
@@ -38,6 +41,16 @@ void TVoskCheckColumn::paint(QPainter* painter, const QStyleOptionViewItem& opti
 QSize TVoskCheckColumn::sizeHint(const QStyleOptionViewItem& option,
                                  const QModelIndex&) const {
     return boxRect(option).size() + QSize(8, 4);
+}
+
+bool TVoskCheckColumn::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                                 const QStyleOptionViewItem& option, const QModelIndex& index) {
+    if (CellHint && event->type() == QEvent::ToolTip && index.isValid())
+        if (const QString hint = CellHint(index.row()); !hint.isEmpty()) {
+            QToolTip::showText(event->globalPos(), hint, view, option.rect);
+            return true;
+        }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
 }
 
 bool TVoskCheckColumn::editorEvent(QEvent* event, QAbstractItemModel*,

@@ -16,10 +16,14 @@ public:
     // row and the value the user asks for.
     std::function<void(int row, bool checked)> OnToggle;
     bool ReadOnly = false;
+    // The tooltip of a row's cell; empty leaves the model's own.
+    std::function<QString(int row)> CellHint;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
     QWidget* createEditor(QWidget*, const QStyleOptionViewItem&,
                           const QModelIndex&) const override {
         return nullptr;

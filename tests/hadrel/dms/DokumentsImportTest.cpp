@@ -33,6 +33,8 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
 
@@ -598,6 +600,29 @@ TEST_F(DokumentsImportTest, TheInitialFolderMarkerMovesAndReportLinksAreNeverDou
     f->gridDokuLinksAktivChanged(QStringLiteral("dir_aktiv"), 77, false);
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM report_dokument_link")),
               QStringLiteral("0"));
+
+    // A folder's links are the administrators': another user finds the box locked and is told
+    // why; an administrator's click links.
+    QTableView* grid = f->gridDokuLinks;
+    const auto boxCenter = [&] {
+        const int col = f->gridDokuLinks->columnByFieldName(QStringLiteral("dir_aktiv"));
+        return grid->visualRect(grid->model()->index(0, col)).center();
+    };
+    QHelpEvent help(QEvent::ToolTip, boxCenter(), grid->viewport()->mapToGlobal(boxCenter()));
+    QApplication::sendEvent(grid->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(),
+              QStringLiteral("Nur Administratoren können Reports mit Ordnern verknüpfen."));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, boxCenter());
+    QApplication::processEvents();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM report_dokument_link")),
+              QStringLiteral("0"));
+    s_dm->SetIsAdmin(true);
+    f->pcDokTree->setCurrentWidget(f->RegDokumentTree);
+    f->pcDokTree->setCurrentWidget(f->RegDokuLinks);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, boxCenter());
+    QApplication::processEvents();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT rdl_pd_parentnodeident FROM report_dokument_link")),
+              QStringLiteral("vertraege"));
 }
 
 TEST_F(DokumentsImportTest, NodesMoveWithinAWindowAndCopyToAnotherRecordsWindow) {
