@@ -185,6 +185,16 @@ void TFormDokments::buildFolders() {
     pmTreeDocuments->addAction(miRevisionArchive);
     pmTreeDocuments->addAction(miRevisionSpecifyValid);
     pmTreeDocuments->addAction(miDokuType);
+    auto* exportMenu = new QMenu(QStringLiteral("Ausgabe"), this);
+    exportMenu->setObjectName(QStringLiteral("pmExport"));
+    exportMenu->addActions({acDocumentExportPrint, acDocumentExportMail, acDocumentExportFileSaveAs});
+    miExportGroup = exportMenu->menuAction();
+    miExportGroup->setObjectName(QStringLiteral("miExportGroup"));
+    pmTreeDocuments->addAction(miExportGroup);
+    // The preview option as a menu item of its own: its mark is the standard document's image.
+    miPreview = pmTreeDocuments->addAction(acDocumentPreviewIs->text());
+    miPreview->setObjectName(QStringLiteral("miPreview"));
+    connect(miPreview, &QAction::triggered, acDocumentPreviewIs, &QAction::trigger);
     pmTreeDocuments->addSeparator();
     pmTreeDocuments->addAction(acFolderNew);
     pmTreeDocuments->addAction(acDocEditRename);
@@ -520,6 +530,12 @@ void TFormDokments::pmTreeDocumentsPopup() {
     if (isDms && dirAutoRev)
         pmTreeDocuments->setDefaultAction(miRevisionImport);
     miDokuType->setEnabled(isDok);
+    miExportGroup->setVisible(acDocumentExportPrint->isEnabled() ||
+                              acDocumentExportMail->isEnabled() ||
+                              acDocumentExportFileSaveAs->isEnabled());
+    miPreview->setEnabled(acDocumentPreviewIs->isEnabled());
+    miPreview->setIcon(acDocumentPreviewIs->isChecked() ? QIcon()
+                                                        : imageIcon(DokState::imgStandard));
     bool editForbidden = true;
     if (isDms && !doc.IsArchived())
         if (TDM1* dm = DM1(); dm && dm->Connected()) {

@@ -286,6 +286,8 @@ public:
     // How a node drag runs: the platform's drag by default; tests answer it.
     static Rtl::HookSlot<Qt::DropAction(QDrag* drag)> ExecuteNodeDragProc;
     QAction* miNewGroupOnDok = nullptr;
+    QAction* miExportGroup = nullptr; // the output actions, shown while one of them may run
+    QAction* miPreview = nullptr;     // the preview option
     QAction* miRevisionImport = nullptr;
     // The revision options for a type's "ImportMode": member 1 (delete the source) set for
     // "MOVE", cleared for "COPY", asked for "COPY_AskDEL", else as it starts.

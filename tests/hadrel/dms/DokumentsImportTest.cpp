@@ -625,6 +625,48 @@ TEST_F(DokumentsImportTest, TheInitialFolderMarkerMovesAndReportLinksAreNeverDou
               QStringLiteral("vertraege"));
 }
 
+TEST_F(DokumentsImportTest, ThePopupOffersWhatTheFocusedNodeAllows) {
+    const int plain = Store(QStringLiteral("Rechnung"), QStringLiteral("RE"), QStringLiteral("belege"));
+    const int standard = Store(QStringLiteral("Vorschau"), QStringLiteral("RE"), QStringLiteral("belege"));
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku SET pd_print = true, pd_archive = true "
+                                      "WHERE pd_id = %1").arg(standard));
+    TFormDokments* f = Open(QStringLiteral("belege"));
+    const auto importIn = [f](QAction* group) {
+        return group->isVisible() && group->menu()->actions().contains(f->acDocFromFile);
+    };
+    // A folder: import at the top, nothing to output or type.
+    f->pmTreeDocumentsPopup();
+    EXPECT_TRUE(importIn(f->miNewGroup));
+    EXPECT_FALSE(f->miNewGroupOnDok->isVisible());
+    EXPECT_FALSE(f->miExportGroup->isVisible());
+    EXPECT_FALSE(f->miDokuType->isEnabled());
+    EXPECT_FALSE(f->miRevisionArchive->isEnabled());
+
+    // A document: import further down; output, type and archiving offered; the preview item
+    // carries the standard document's image while the option is off.
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(plain)));
+    f->pmTreeDocumentsPopup();
+    EXPECT_TRUE(importIn(f->miNewGroupOnDok));
+    EXPECT_FALSE(f->miNewGroup->isVisible());
+    EXPECT_TRUE(f->miExportGroup->isVisible());
+    EXPECT_TRUE(f->miDokuType->isEnabled());
+    EXPECT_TRUE(f->miRevisionArchive->isEnabled());
+    EXPECT_FALSE(f->miRevisionArchive->isChecked());
+    EXPECT_FALSE(f->miPreview->icon().isNull());
+
+    // The standard document, archived: the preview item loses its image, archiving shows checked
+    // and cannot be undone from here.
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(standard)));
+    f->pmTreeDocumentsPopup();
+    EXPECT_TRUE(f->acDocumentPreviewIs->isChecked());
+    EXPECT_TRUE(f->miPreview->icon().isNull());
+    EXPECT_TRUE(f->miRevisionArchive->isChecked());
+    EXPECT_FALSE(f->miRevisionArchive->isEnabled());
+    ASSERT_TRUE(f->TreeMenuSelect(QStringLiteral("vertraege")));
+    f->pmTreeDocumentsPopup();
+    EXPECT_TRUE(importIn(f->miNewGroup));
+}
+
 TEST_F(DokumentsImportTest, NodesMoveWithinAWindowAndCopyToAnotherRecordsWindow) {
     const int doc = Store(QStringLiteral("Ohne Typ"), QString(), QString());
     const int other = Store(QStringLiteral("Vertrag"), QStringLiteral("VT"), QStringLiteral("vertraege"));
