@@ -1,10 +1,12 @@
 // korvex-erp: logs in to the database, loads the packages and shows the main window.
 //   korvex-erp [CONNINFO|URI] [--user LOGIN] [--start FORMCLASS[:Name=Value;...]]... [--keys KEYS]
-//              [--dokument PDID] [--scan SOURCE] [--screenshot FILE]
+//              [--dokument PDID] [--scan SOURCE] [--drop FILE]... [--screenshot FILE]
 // --dokument shows a stored document in the preview once the modules are open: by its id or by
 // its name ("Lieferscheine (12 Seiten)", the viewers' demo document).
 // --scan scans into new documents of the first address as a module's scan does: SOURCE is the
 // scan's "ScanSource" ("einseitig" splits the stack at barcodes; empty: all pages in one preview).
+// --drop drops the files, as a file manager does, on the focused folder of the open documents
+// window (--start "TFormAdress:Dokumente=True").
 // --keys types into the focused control once the modules are open: blank-separated parts, each a
 // key sequence in brackets ("[Shift+Space]") or text typed as it stands.
 #include "DMSys.h"
@@ -23,6 +25,11 @@
 #include "VoskExceptions.h"
 
 #include <QCommandLineParser>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QTreeView>
+#include <QUrl>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMessageBox>
@@ -60,6 +67,10 @@ int main(int argc, char** argv) {
     QCommandLineOption scanOpt(QStringLiteral("scan"),
                                QStringLiteral("scan into new documents of the first address after the start"),
                                QStringLiteral("source"));
+    QCommandLineOption dropOpt(QStringLiteral("drop"),
+                               QStringLiteral("drop this file on the open documents window's tree"),
+                               QStringLiteral("file"));
+    cli.addOption(dropOpt);
     cli.addOption(scanOpt);
     cli.addOption(dokOpt);
     cli.addOption(keysOpt);
@@ -134,7 +145,8 @@ int main(int argc, char** argv) {
     const QString dokument = cli.value(dokOpt);
     const bool scan = cli.isSet(scanOpt);
     const QString scanSource = cli.value(scanOpt);
-    QTimer::singleShot(0, &mainForm, [starts, dokument, scan, scanSource, &mainForm] {
+    const QStringList drops = cli.values(dropOpt);
+    QTimer::singleShot(0, &mainForm, [starts, dokument, scan, scanSource, drops, &mainForm] {
         for (const QString& start : starts) {
             const QString formClass = start.section(u':', 0, 0);
             QStringList params; // name, value, name, value, ...
@@ -143,6 +155,27 @@ int main(int argc, char** argv) {
             Rtl::Guarded(
                 [&] { Voskdbcontrols::DoStartModuleByClass(formClass, params, false, nullptr); });
         }
+        if (!drops.isEmpty())
+            Rtl::Guarded([&] {
+                QList<QUrl> urls;
+                for (const QString& f : drops)
+                    urls << QUrl::fromLocalFile(QFileInfo(f).absoluteFilePath());
+                QMimeData data;
+                data.setUrls(urls);
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    auto* tree = w->inherits("TFormDokments") && w->isVisible()
+                                     ? w->findChild<QTreeView*>(QStringLiteral("TreeDocuments"))
+                                     : nullptr;
+                    if (!tree)
+                        continue;
+                    const QPoint at = tree->visualRect(tree->currentIndex()).center();
+                    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+                    QApplication::sendEvent(tree->viewport(), &enter);
+                    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+                    QApplication::sendEvent(tree->viewport(), &drop);
+                    break;
+                }
+            });
         if (!dokument.isEmpty())
             Rtl::Guarded([&] {
                 bool isId = false;

@@ -208,8 +208,10 @@ void TFormDokments::AddDocumentNode(int kind, int image) {
 
 void TFormDokments::ShowProvisionalNode(const QString& folderId, const QString& caption,
                                         qint64 size) {
+    // Of no kind until stored: what acts on a focused document or folder (the window's
+    // activation during a lookup, a drag, the popup) leaves it alone.
     auto node = std::make_unique<TDokuTreeNode>();
-    node->Kind = DokState::nkDocument;
+    node->Kind = DokState::nkNone;
     node->Id = QString::fromLatin1(kProvisionalNodeId);
     node->Caption = caption;
     node->Position = 1000001;
@@ -229,7 +231,7 @@ void TFormDokments::ShowProvisionalNode(const QString& folderId, const QString& 
 
 void TFormDokments::RemoveProvisionalNode(const QString& focusId) {
     TDokuTreeNode* node = FindNode(QString::fromLatin1(kProvisionalNodeId));
-    if (!node || node->Kind != DokState::nkDocument)
+    if (!node || node->Kind != DokState::nkNone)
         return;
     {
         const QScopedValueRollback loading(IsLoading, true);

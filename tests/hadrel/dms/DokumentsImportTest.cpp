@@ -273,7 +273,9 @@ TEST_F(DokumentsImportTest, EachModeStoresWhatItPromisesAndAFailedCommitKeepsThe
     QStringList asked;
     modul.TopLabel->OnDokumentSelectDoktype = [&asked, f](TVoskQuery2*, QString& type,
                                                           QString& descr, const QString& file) {
-        // The file shows at once, focused, in the folder it goes into.
+        // The file shows at once, focused, in the folder it goes into; the window activated
+        // meanwhile (a lookup closing) leaves the not yet stored node alone.
+        f->FormActivate(f);
         const TDokuTreeNode* shown = f->FocusedNode();
         asked << type + u':' + QFileInfo(file).fileName() + u':' +
                      (shown ? shown->Id + u'/' + shown->Caption + u'/' + shown->Parent->Id
