@@ -9,6 +9,7 @@
 #include <PdfPrinters.h>
 #include <TImagesExportForm.h>
 #include <UFileViewerTIFF.Print.h>
+#include <UFileViewerTIFF.Stamps.h>
 #include <view/TImageEnVect.h>
 
 #include <QCheckBox>
@@ -225,7 +226,10 @@ TEST_F(PrintExportTest, PrintTIFFByPrinterNameThroughTheDocumentSlot) {
     EXPECT_THROW(PrintTIFF(&doc, {}), EVoskException);
     EXPECT_EQ(m_printers.jobs.size(), 2u);
 
+    TImageListLoader::EnsureLoaded();
+    ASSERT_NE(TImageListLoader::DokImageReader(), nullptr);
     TFileViewerFrameTIFF::ModulFinalize();
+    EXPECT_EQ(TImageListLoader::DokImageReader(), nullptr); // the stamp list went with the module
     EXPECT_FALSE(TDokument::_PrintTIFF.Assigned());
     EXPECT_FALSE(TDokument::_PrintImage.Assigned());
     EXPECT_FALSE(TDokument::_ExportTIFFAsPDF.Assigned());
