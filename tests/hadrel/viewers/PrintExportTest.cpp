@@ -13,6 +13,7 @@
 #include <view/TImageEnVect.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QPainter>
 #include <QPdfDocument>
 #include <QProcess>
@@ -362,10 +363,12 @@ TEST_F(PrintExportTest, PdfAndPostScriptExportsCarryThePagesOnTheChosenPaper) {
     EXPECT_EQ(pdf.pagePointSize(0).toSize(), QSize(595, 842));
     EXPECT_EQ(pdf.metaData(QPdfDocument::MetaDataField::Creator).toString(), QStringLiteral("KORVEX ERP"));
 
-    // PostScript, black and white, landscape paper chosen by the user.
+    // PostScript, black and white as fax data, landscape paper chosen by the user.
     m_forms.options = [&](TImagesExportForm* f) {
         EXPECT_EQ(f->PsCompression(), Imaging::ioPS_JPEG);
         EXPECT_FALSE(f->CurrentPage());
+        f->cbCompression->setCurrentIndex(f->cbCompression->findText(QStringLiteral("Schwarz-weiß, verlustfrei")));
+        f->cbCompressionChange();
         f->cbBlackWhite->setChecked(true);
         f->cbLandscape->setChecked(true);
         f->cbLandscapeClick();
@@ -379,6 +382,7 @@ TEST_F(PrintExportTest, PdfAndPostScriptExportsCarryThePagesOnTheChosenPaper) {
     EXPECT_TRUE(text.startsWith("%!PS"));
     EXPECT_EQ(text.count("\n%%Page:"), 3);
     EXPECT_TRUE(text.contains("%%Title: KORVEX ERP: Lieferschein"));
+    EXPECT_EQ(text.count("CCITTFaxDecode"), 3);
     EXPECT_TRUE(text.contains("%%DocumentMedia: 842x595mm 842 595") || text.contains(" 842 595 0 () ()")) << text.left(600).toStdString();
 }
 
