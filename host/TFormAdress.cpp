@@ -7,6 +7,9 @@
 #include "UFrameRecnoParams.h"
 
 #include "FrameDBNavigate.h"
+#include "UDokuList.h"
+
+#include <TVoskDocumentViewer.h>
 
 #include "TQ32Control.h"
 #include "TRecNoClasses.h"
@@ -90,6 +93,21 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
                                     QStringLiteral("FrameRecnoEnumGrid"));
     paramLayout->addWidget(FrameRecnoEnumGrid, 2);
     PageControlAdresse->addTab(paramPage, QStringLiteral("Parameter"));
+
+    // The documents of the address, with a preview of the focused one.
+    auto* docPage = new QWidget(PageControlAdresse);
+    docPage->setObjectName(QStringLiteral("TabDokumente"));
+    auto* docLayout = new QHBoxLayout(docPage);
+    DokumentListe = Vcl::Owned(this, new TVoskDocumentList(this, docPage),
+                               QStringLiteral("DokumentListe"));
+    docLayout->addWidget(DokumentListe, 3);
+    DokumentVorschau = Vcl::Owned(this, new TVoskDocumentViewer(docPage),
+                                  QStringLiteral("DokumentVorschau"));
+    DokumentVorschau->setAccessibleName(QStringLiteral("Vorschau"));
+    DokumentVorschau->setToolTip(QStringLiteral("Vorschau des gewählten Dokuments"));
+    docLayout->addWidget(DokumentVorschau, 2);
+    DokumentListe->SetDocumentViewer(DokumentVorschau);
+    PageControlAdresse->addTab(docPage, QStringLiteral("Dokumente"));
     split->addWidget(PageControlAdresse);
 
     DataAnsprechpartner =
@@ -184,6 +202,9 @@ void TFormAdress::FormCreate(QObject* sender) {
     }
     connect(DataAdressen, &TVoskClass::CurrentChanged, this, [this] { RecNoParamsFollow(); });
     connect(PageControlAdresse, &QTabWidget::currentChanged, this, [this] { RecNoParamsFollow(); });
+    connect(DataAdressen, &TVoskClass::CurrentChanged, this, [this] { DokumentListeFollow(); });
+    connect(PageControlAdresse, &QTabWidget::currentChanged, this,
+            [this] { DokumentListeFollow(); });
     // Start parameter "Tab": the page to show, by caption or name.
     const QString tab = GetParameterStr(QStringLiteral("Tab"));
     for (int i = 0; !tab.isEmpty() && i < PageControlAdresse->count(); ++i)
@@ -192,6 +213,18 @@ void TFormAdress::FormCreate(QObject* sender) {
             PageControlAdresse->setCurrentIndex(i);
     // The page the user left the module on may already be the parameters' page.
     RecNoParamsFollow();
+    DokumentListeFollow();
+}
+
+void TFormAdress::DokumentListeFollow() {
+    if (PageControlAdresse->currentWidget() != DokumentListe->parentWidget())
+        return;
+    const bool stored = DataAdressen->HasRecord() && !DataAdressen->IsNewRecord();
+    DokumentListe->Open(QStringLiteral("adressen"),
+                        stored ? DataAdressen->FieldByName(QStringLiteral("dbrid")).AsString()
+                               : QString());
+    if (!stored)
+        DokumentVorschau->DisableDocument();
 }
 
 void TFormAdress::FormShow(QObject* sender) {

@@ -13,6 +13,8 @@ class TVoskPageControl2;
 class TRecNoParams;
 class TFrameRecnoParams;
 class TFrameRecnoEnumGrid;
+class TVoskDocumentList;
+class TVoskDocumentViewer;
 
 class TFormAdress final : public TModulForm {
     Q_OBJECT
@@ -37,6 +39,9 @@ public:
     TRecNoParams* RecNoParamsAdresse;
     TFrameRecnoParams* FrameRecnoParams;
     TFrameRecnoEnumGrid* FrameRecnoEnumGrid;
+    // The documents of the current address and the preview of the focused one.
+    TVoskDocumentList* DokumentListe;
+    TVoskDocumentViewer* DokumentVorschau;
 
     void FormCreate(QObject* sender) override;
     // Start parameter "Dokumente=True": the record's document window opens with the module.
@@ -48,6 +53,8 @@ private:
 public:
     // Reads the parameters of the current address while their page is shown.
     void RecNoParamsFollow();
+    // Lists the documents of the current address while their page is shown.
+    void DokumentListeFollow();
 
     // Creates the module with its parameters and puts it on screen.
     static TFormAdress* Open(QObject* owner = nullptr, const QStringList& parameters = {});

@@ -417,6 +417,7 @@ void TFormDokments::buildForm() {
     };
     Dokument1()->AfterPost = [this](TVoskClass*) { RequestRebuild(GetNodeId(FocusedNode())); };
     buildOutput();
+    buildProperties();
 }
 
 // ---- creation, options -------------------------------------------------------------------------

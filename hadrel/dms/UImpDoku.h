@@ -227,6 +227,13 @@ public:
     // How a file drag runs: the platform's drag by default; tests answer it.
     static Rtl::HookSlot<Qt::DropAction(QDrag* drag)> ExecuteFileDragProc;
 
+    // ---- properties window (UImpDoku.Properties.cpp) -------------------------------------------
+    // Opens the properties window of the focused document, owned by this window.
+    void acDocumentInfoPropertiesExecute();
+    // The properties window closes: the tree is rebuilt around the same node, so that a changed
+    // type, folder or name shows.
+    void miDokuInfoClose(Vcl::TForm* sender, Vcl::TCloseAction& action);
+
     // ---- the module form's seam ----------------------------------------------------------------
     QWidget* Window() override { return this; }
     void SetOwnerModulForm(QWidget* form) override { OwnerModulForm = form; }
@@ -246,6 +253,7 @@ protected:
 
 private:
     void buildOutput();
+    void buildProperties();
     void buildForm();
     void buildActions();
     void hideHeaderTools();
