@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <bit>
 #include <limits>
+#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -652,7 +653,7 @@ void TPlantafelContainerDataSource::CalcEntitySorted() {
                                  .arg(master.FieldName(res), master.FieldName(year),
                                       master.FieldName(week));
     const int rows = master.RecordCount();
-    if (rows == 0)
+    if (rows == 0 || NumberFromColumns())
         return;
 
     // Walks the sorted rows once per range kind. Rows of one range lie together in the index, so
@@ -747,6 +748,192 @@ void TPlantafelContainerDataSource::CalcEntitySorted() {
     master.SetIndexName(QString());
     master.WriteIntegers(sortYW, numbers[0], -2);
     master.WriteIntegers(sortYWD, numbers[1], -2);
+}
+
+bool TPlantafelContainerDataSource::NumberFromColumns() {
+    Cds::ClientDataSet& master = *FMasterRecords;
+    const int res = FMappingAggFlds[ptfldResource].Index, year = FMappingAggFlds[ptfldYear].Index,
+              week = FMappingAggFlds[ptfldWeek].Index, day = FMappingAggFlds[ptfldDay].Index,
+              entity = FMappingAggFlds[ptfldEntity].Index;
+    const int sortYW = FMappingSortFld[1].Index, sortYWD = FMappingSortFld[2].Index;
+    const int tailFields[4] = {FMappingSortFld[0].Index, FMappingSortEx[0], FMappingSortEx[1],
+                               FMappingSortEx[2]};
+    using Cells = Cds::ClientDataSet::IntegerCells;
+    auto integer = [&](int f) { return master.GetFieldType(f) == Cds::FieldType::Integer; };
+    for (int f : {res, year, week, day, entity, sortYW, sortYWD})
+        if (f < 0 || !integer(f))
+            return false;
+    for (int f : tailFields)
+        if (f < 0 || master.GetFieldType(f) == Cds::FieldType::Float ||
+            master.GetFieldType(f) == Cds::FieldType::Currency ||
+            master.GetFieldType(f) == Cds::FieldType::String)
+            return false;
+    const Cells cRes = master.IntegerCellsOf(res), cYear = master.IntegerCellsOf(year),
+                cWeek = master.IntegerCellsOf(week), cDay = master.IntegerCellsOf(day),
+                cEntity = master.IntegerCellsOf(entity), cYW = master.IntegerCellsOf(sortYW),
+                cYWD = master.IntegerCellsOf(sortYWD);
+    for (const Cells* c : {&cRes, &cYear, &cWeek, &cDay, &cEntity})
+        if (c->HasNulls())
+            return false;
+    const quint32 rows = cRes.Rows;
+    struct Span {
+        qint64 lo = std::numeric_limits<qint64>::max(), hi = std::numeric_limits<qint64>::min();
+        void Add(qint64 v) {
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        quint64 Size() const { return quint64(hi - lo) + 1; }
+    };
+    Span sRes, sYear, sWeek, sEntity;
+    for (quint32 r = 0; r < rows; ++r) {
+        sRes.Add(cRes.I32[r]);
+        sYear.Add(cYear.I32[r]);
+        sWeek.Add(cWeek.I32[r]);
+        sEntity.Add(cEntity.I32[r]);
+    }
+    // Counting arrays by (resource, year, week) and by entity: no longer than the rows.
+    const quint64 buckets = sRes.Size() * sYear.Size() * sWeek.Size();
+    if (buckets > quint64(rows) + 4096 || sEntity.Size() > quint64(rows) + 4096)
+        return false;
+    // The sort tail (start, conflict flag, a2_ab_ix, a2_n) as one code, Nulls lowest.
+    Cells tail[4];
+    Span sTail[4];
+    unsigned tailBits[4] = {};
+    unsigned used = 0;
+    for (int i = 0; i < 4; ++i) {
+        tail[i] = master.IntegerCellsOf(tailFields[i]);
+        for (quint32 r = 0; r < rows; ++r)
+            if (!tail[i].IsNull(r))
+                sTail[i].Add(tail[i].At(r));
+        if (sTail[i].lo > sTail[i].hi)
+            sTail[i].lo = sTail[i].hi = 0;
+        tailBits[i] = unsigned(std::bit_width(sTail[i].Size()));
+        used += tailBits[i];
+    }
+    if (used > 64)
+        return false;
+    // Built a field at a time in row order, so that each pass reads one column straight
+    // through; the sorts below then read one key per row.
+    std::vector<quint64> tailKey(rows, 0);
+    for (int i = 0; i < 4; ++i) {
+        const Cells& t = tail[i];
+        const qint64 lo = sTail[i].lo;
+        const unsigned bits = tailBits[i];
+        auto pack = [&](const auto* cells) {
+            for (quint32 r = 0; r < rows; ++r)
+                tailKey[r] = (tailKey[r] << bits) |
+                             (t.IsNull(r) ? 0 : quint64(qint64(cells[r]) - lo) + 1);
+        };
+        if (t.I32)
+            pack(t.I32);
+        else if (t.I64)
+            pack(t.I64);
+        else
+            pack(t.U8);
+    }
+    const auto wY = quint64(sYear.Size()), wW = quint64(sWeek.Size());
+    auto bucketOf = [&](quint32 r) {
+        return (quint64(cRes.I32[r] - sRes.lo) * wY + quint64(cYear.I32[r] - sYear.lo)) * wW +
+               quint64(cWeek.I32[r] - sWeek.lo);
+    };
+
+    // The week order: rows counted into their (resource, year, week), each bucket sorted on
+    // the tail and then the row, as the index over all these fields orders them.
+    std::vector<quint32> start(size_t(buckets) + 1, 0);
+    for (quint32 r = 0; r < rows; ++r)
+        ++start[size_t(bucketOf(r)) + 1];
+    for (size_t b = 0; b < buckets; ++b)
+        start[b + 1] += start[b];
+    std::vector<quint32> order(rows);
+    {
+        std::vector<quint32> at(start.begin(), start.end() - 1);
+        for (quint32 r = 0; r < rows; ++r)
+            order[at[size_t(bucketOf(r))]++] = r;
+    }
+    std::vector<std::pair<quint64, quint32>> keyed;
+    auto sortRange = [&](size_t a, size_t b, auto&& key) {
+        keyed.clear();
+        for (size_t k = a; k < b; ++k)
+            keyed.emplace_back(key(order[k]), order[k]);
+        std::sort(keyed.begin(), keyed.end());
+        for (size_t k = a; k < b; ++k)
+            order[k] = keyed[k - a].second;
+    };
+    for (size_t b = 0; b < buckets; ++b)
+        if (start[b + 1] - start[b] > 1)
+            sortRange(start[b], start[b + 1], [&](quint32 r) { return tailKey[r]; });
+    std::vector<quint64>().swap(tailKey);
+
+    // Numbering along a range: an entity gets the running counter at its first row that is
+    // still unnumbered (-1 from the query); every row of the range whose entity got a number
+    // takes it, the others keep their value (-2 here).
+    std::vector<quint32> numberedIn(size_t(sEntity.Size()), 0); // range + 1, 0 never
+    std::vector<int> number(size_t(sEntity.Size()), 0);
+    int counter = 0;
+    quint32 range = 0;
+    auto numberRange = [&](size_t a, size_t b, const Cells& column,
+                           Cds::ClientDataSet::IntegerWriter& out) {
+        ++range;
+        for (size_t k = a; k < b; ++k) {
+            const quint32 r = order[k];
+            const size_t e = size_t(cEntity.I32[r] - sEntity.lo);
+            if (numberedIn[e] != range && !column.IsNull(r) && column.I32[r] == -1) {
+                numberedIn[e] = range;
+                number[e] = counter++;
+            }
+        }
+        for (size_t k = a; k < b; ++k) {
+            const quint32 r = order[k];
+            const size_t e = size_t(cEntity.I32[r] - sEntity.lo);
+            if (numberedIn[e] == range)
+                out.Set(r, number[e]);
+        }
+    };
+    // The numbers go straight into their columns: a range reads its own rows' -1 marks before
+    // it writes them, and no row lies in two ranges of one pass.
+    master.SetIndexName(QString());
+    std::optional<Cds::ClientDataSet::IntegerWriter> writeYW, writeYWD;
+    writeYW.emplace(master, sortYW);
+    writeYWD.emplace(master, sortYWD);
+    for (size_t b = 0; b < buckets; ++b)
+        if (start[b] < start[b + 1])
+            numberRange(start[b], start[b + 1], cYW, *writeYW);
+
+    // The day order: each week reordered stably by day. Then the day numbers, and within each
+    // day the week numbers the master index sorts by, which leaves its order in `order`.
+    counter = 0;
+    for (size_t b = 0; b < buckets; ++b) {
+        const size_t a = start[b], e = start[b + 1];
+        if (e - a < 2)
+            continue;
+        std::stable_sort(order.begin() + qsizetype(a), order.begin() + qsizetype(e),
+                         [&](quint32 x, quint32 y) { return cDay.I32[x] < cDay.I32[y]; });
+    }
+    auto weekNumber = [&](quint32 r) -> quint64 {
+        // A value the numbering did not give may be Null, which sorts first.
+        return cYW.IsNull(r) ? 0
+                             : quint64(qint64(cYW.I32[r]) - std::numeric_limits<qint32>::min()) + 1;
+    };
+    // A day's rows are numbered first, then put in the master index's order by week number,
+    // which the day numbers do not touch.
+    for (size_t b = 0; b < buckets; ++b) {
+        size_t a = start[b];
+        const size_t e = start[b + 1];
+        while (a < e) {
+            size_t d = a + 1;
+            while (d < e && cDay.I32[order[d]] == cDay.I32[order[a]])
+                ++d;
+            numberRange(a, d, cYWD, *writeYWD);
+            if (d - a > 1)
+                sortRange(a, d, weekNumber);
+            a = d;
+        }
+    }
+    // The columns' change is stamped as the writers go; the order is handed over after it.
+    writeYW.reset();
+    writeYWD.reset();
+    master.AdoptIndexOrder({res, year, week, day, sortYW}, {}, std::move(order));
+    return true;
 }
 
 // ---- information rows

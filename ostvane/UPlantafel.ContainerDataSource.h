@@ -171,6 +171,11 @@ private:
     void SetMappings();
     void CheckReservedNames() const;
     void LoadMasterRecordsEx(TPlantafelQueryRecordSource& src);
+    // Numbering straight from the columns when the range fields and the entity are 32-bit
+    // integers without Nulls, their codes are dense enough for counting arrays and the sort
+    // fields are integer-valued: the master index's order falls out of the day pass. False
+    // (nothing changed) when the data does not fit; the general path then numbers.
+    bool NumberFromColumns();
     struct PackedRow;
     static std::vector<PackedRow> PackRows(const Cds::ClientDataSet& master,
                                            const std::array<int, 4>& rangeFields, int entity,

@@ -1,49 +1,42 @@
 // Opening the planning board's container over a generated time line (50 resources, one year)
 // against two baselines in the same run, on the same data, the sides taking turns:
-//  floor  the same query streamed in single-row mode as the container reads it, then the
-//         entities numbered per resource and week and per day from packed integer keys;
+//  floor  the same parameterized query read a chunk at a time through a cursor in binary (the
+//         fastest plain way libpq reads a parameterized result without holding it whole), then
+//         the entities numbered per resource and week and per day from packed integer keys;
 //  pg     PostgreSQL numbering the same ranges itself (window functions), fetch included.
 // The three sides' entity numbers are compared row by row; the run fails on any difference.
-// Peak memory of the open is the rise of the process's peak resident set over its size before.
+// The client's figure is its own process CPU time: the server's share, the same query on both
+// sides, would swamp it in wall time. Every ratio is the median of per-round paired ratios.
+// Memory is the rise of the peak resident set over the open, in a fresh process, per master row.
 
 #include "../ProcMemory.h"
+#include "../Timing.h"
 #include "UDM1.h"
 #include "UPlantafel.ContainerDataSource.h"
 #include "tools/TimelineGenerator.h"
 
 #include <QCoreApplication>
+#include <QProcess>
+
+#include <arpa/inet.h>
+#include <endian.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <bit>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 using BenchMemory::ResetPeak;
 using BenchMemory::StatusKb;
-
-const char* kWhere =
-    " FROM scheduling.resource_timeline JOIN scheduling.entity e ON e.a2_id = "
-    "scheduling.resource_timeline.ti_a2_id WHERE ti_resource_id BETWEEN 1 AND 50 "
-    "AND ti_date_start >= '2025-01-01 00:00:00'::timestamp "
-    "AND ti_date_start < date_trunc('day', '2025-12-31 00:00:00'::timestamp) + interval '1 day'";
+using BenchTiming::Median;
+using BenchTiming::PairedRatio;
+using BenchTiming::Stamp;
 
 const char* kColumns =
     "SELECT ti_resource_id AS _resourceid, to_char( ti_date_start, 'IYYY' )::int AS _year, "
@@ -51,6 +44,18 @@ const char* kColumns =
     "_dayy, ti_date_start::DATE AS _date, to_char( ti_date_start, 'IYYYIW' )::int AS _yweek, "
     "-1::int AS _entityidsortyw, -1::int AS _entityidsortywd, ti_a2_id AS _entityid, ti_id, "
     "ti_date_start, ti_conflicted, e.a2_ab_ix, e.a2_n, ti_a2_id";
+// The span as parameters, as the container sends it; PostgreSQL's side has it in its text.
+const char* kWhereParams =
+    " FROM scheduling.resource_timeline JOIN scheduling.entity e ON e.a2_id = "
+    "scheduling.resource_timeline.ti_a2_id WHERE ti_resource_id BETWEEN 1 AND 50 "
+    "AND ti_date_start >= $1::timestamp "
+    "AND ti_date_start < date_trunc('day', $2::timestamp) + interval '1 day'";
+const char* kWhere =
+    " FROM scheduling.resource_timeline JOIN scheduling.entity e ON e.a2_id = "
+    "scheduling.resource_timeline.ti_a2_id WHERE ti_resource_id BETWEEN 1 AND 50 "
+    "AND ti_date_start >= '2025-01-01 00:00:00'::timestamp "
+    "AND ti_date_start < date_trunc('day', '2025-12-31 00:00:00'::timestamp) + interval '1 day'";
+const char* const kSpan[2] = {"2025-01-01 00:00:00", "2025-12-31 00:00:00"};
 
 PGresult* Run(PGconn* c, const std::string& sql) {
     PGresult* r = PQexec(c, sql.c_str());
@@ -75,65 +80,80 @@ int ParseInt(const char* s, int len) {
     return neg ? -v : v;
 }
 
-// "yyyy-mm-dd hh:mm:ss" as seconds since 1970 (days from the civil calendar, no zone).
-long long ParseStamp(const char* s) {
-    auto num = [s](int at, int n) {
-        int v = 0;
-        for (int i = 0; i < n; ++i)
-            v = v * 10 + (s[at + i] - '0');
-        return v;
-    };
-    int y = num(0, 4);
-    const unsigned m = unsigned(num(5, 2)), d = unsigned(num(8, 2));
-    y -= m <= 2;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = unsigned(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const long long days = era * 146097LL + doe - 719468;
-    return days * 86400 + num(11, 2) * 3600 + num(14, 2) * 60 + num(17, 2);
+int Int4(const PGresult* r, int row, int col) {
+    quint32 v;
+    std::memcpy(&v, PQgetvalue(r, row, col), 4);
+    return int(ntohl(v));
+}
+
+long long Int8(const PGresult* r, int row, int col) {
+    quint64 v;
+    std::memcpy(&v, PQgetvalue(r, row, col), 8);
+    return (long long)be64toh(v);
 }
 
 // The columns numbering reads, one vector each, by fetch order.
 struct Fetched final {
     std::vector<int> res, year, week, day, entity, id, ab, n;
-    std::vector<long long> start;
+    std::vector<long long> start; // seconds since 2000
     std::vector<unsigned char> conflicted;
 };
 
-// The floor's fetch: the same query, streamed row by row in single-row mode as the container
-// reads it.
-Fetched FetchStreaming(PGconn* c, long long expected) {
+// The floor's fetch: the same parameterized query through a cursor, binary chunks of 10,000
+// rows, the next chunk asked for before the current one is read.
+Fetched FetchFloor(PGconn* c, long long expected) {
     Fetched f;
     for (auto* v : {&f.res, &f.year, &f.week, &f.day, &f.entity, &f.id, &f.ab, &f.n})
         v->reserve(size_t(expected));
     f.start.reserve(size_t(expected));
     f.conflicted.reserve(size_t(expected));
-    const std::string sql = std::string(kColumns) + kWhere;
-    if (!PQsendQuery(c, sql.c_str()) || !PQsetSingleRowMode(c)) {
-        std::fprintf(stderr, "%s\n", PQerrorMessage(c));
+    PQclear(Run(c, "BEGIN"));
+    const std::string declare =
+        std::string("DECLARE floor_rows NO SCROLL CURSOR FOR ") + kColumns + kWhereParams;
+    PGresult* d = PQexecParams(c, declare.c_str(), 2, nullptr, kSpan, nullptr, nullptr, 0);
+    if (PQresultStatus(d) != PGRES_COMMAND_OK) {
+        std::fprintf(stderr, "%s\n", PQresultErrorMessage(d));
         std::exit(1);
     }
-    while (PGresult* r = PQgetResult(c)) {
-        const ExecStatusType st = PQresultStatus(r);
-        if (st == PGRES_SINGLE_TUPLE) {
-            auto iv = [r](int col) { return ParseInt(PQgetvalue(r, 0, col), PQgetlength(r, 0, col)); };
-            f.res.push_back(iv(0));
-            f.year.push_back(iv(1));
-            f.week.push_back(iv(2));
-            f.day.push_back(iv(3));
-            f.entity.push_back(iv(8));
-            f.id.push_back(iv(9));
-            f.start.push_back(ParseStamp(PQgetvalue(r, 0, 10)));
-            f.conflicted.push_back(PQgetvalue(r, 0, 11)[0] == 't');
-            f.ab.push_back(iv(12));
-            f.n.push_back(iv(13));
-        } else if (st != PGRES_TUPLES_OK) {
+    PQclear(d);
+    constexpr int kChunk = 10000;
+    auto send = [c] {
+        if (!PQsendQueryParams(c, "FETCH 10000 FROM floor_rows", 0, nullptr, nullptr, nullptr,
+                               nullptr, 1)) {
+            std::fprintf(stderr, "%s\n", PQerrorMessage(c));
+            std::exit(1);
+        }
+    };
+    send();
+    for (;;) {
+        PGresult* r = PQgetResult(c);
+        while (PGresult* rest = PQgetResult(c))
+            PQclear(rest);
+        if (PQresultStatus(r) != PGRES_TUPLES_OK) {
             std::fprintf(stderr, "%s\n", PQresultErrorMessage(r));
             std::exit(1);
         }
+        const int rows = PQntuples(r);
+        if (rows == kChunk)
+            send();
+        for (int i = 0; i < rows; ++i) {
+            f.res.push_back(Int4(r, i, 0));
+            f.year.push_back(Int4(r, i, 1));
+            f.week.push_back(Int4(r, i, 2));
+            f.day.push_back(Int4(r, i, 3));
+            f.entity.push_back(Int4(r, i, 8));
+            f.id.push_back(Int4(r, i, 9));
+            f.start.push_back(Int8(r, i, 10) / 1000000); // whole seconds in the generated data
+            f.conflicted.push_back(PQgetvalue(r, i, 11)[0] != 0);
+            f.ab.push_back(Int4(r, i, 12));
+            f.n.push_back(Int4(r, i, 13));
+        }
         PQclear(r);
+        if (rows < kChunk)
+            break;
     }
+    PQclear(Run(c, "CLOSE floor_rows"));
+    PQclear(Run(c, "COMMIT"));
     return f;
 }
 
@@ -235,8 +255,8 @@ const std::string& PgSql() {
     return sql;
 }
 
-double PgNumbering(PGconn* c, Numbers& out) {
-    const auto t0 = Clock::now();
+Stamp PgNumbering(PGconn* c, Numbers& out) {
+    const Stamp t0 = Stamp::Now();
     PGresult* r = Run(c, PgSql());
     const int rows = PQntuples(r);
     out.yw.assign(size_t(rows), -1);
@@ -251,7 +271,7 @@ double PgNumbering(PGconn* c, Numbers& out) {
         out.ywd[id] = ParseInt(PQgetvalue(r, i, 2), PQgetlength(r, i, 2));
     }
     PQclear(r);
-    return Ms(t0, Clock::now());
+    return t0.Elapsed();
 }
 
 // The server's execution time of a statement, from EXPLAIN ANALYZE (outside every clock).
@@ -266,7 +286,7 @@ double ServerMs(PGconn* c, const std::string& sql) {
 }
 
 struct OpenResult final {
-    double ms;
+    Stamp time;
     int rows;
 };
 
@@ -280,9 +300,9 @@ OpenResult Open(bool withInfo, Numbers* numbers = nullptr) {
         ids << QString::number(r);
     c.SetResIDSelectSQL({ids.join(QStringLiteral(", "))});
     c.SetNextOpenWithoutEx(!withInfo);
-    const auto t0 = Clock::now();
+    const Stamp t0 = Stamp::Now();
     c.SetActive(true);
-    const double ms = Ms(t0, Clock::now());
+    const Stamp took = t0.Elapsed();
     Cds::ClientDataSet& m = c.MasterData();
     if (numbers) {
         const int rows = m.RecordCount();
@@ -297,7 +317,44 @@ OpenResult Open(bool withInfo, Numbers* numbers = nullptr) {
             numbers->ywd[at] = m.AsInteger(ywd);
         }
     }
-    return {ms, m.RecordCount()};
+    return {took, m.RecordCount()};
+}
+
+bool Connected(TDM1& dm) {
+    try {
+        dm.Connect();
+        return true;
+    } catch (const EVoskException& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.Message()));
+        return false;
+    }
+}
+
+// This program with --memory: the rise of the peak resident set over the open with information
+// rows, per master row, in a process that has done nothing else.
+int MemoryChild() {
+    TDM1 dm;
+    if (!Connected(dm))
+        return 1;
+    malloc_trim(0);
+    const long before = StatusKb("VmRSS:");
+    ResetPeak();
+    const OpenResult r = Open(true);
+    const long peak = StatusKb("VmHWM:");
+    std::printf("%.1f %d\n", double(peak - before) * 1024.0 / double(std::max(r.rows, 1)), r.rows);
+    return 0;
+}
+
+double BytesPerRowInFreshProcess(const char* self) {
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QString::fromLocal8Bit(self), {QStringLiteral("--memory")});
+    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit ||
+        child.exitCode() != 0) {
+        std::fprintf(stderr, "the memory run failed\n");
+        std::exit(1);
+    }
+    return child.readAllStandardOutput().trimmed().split(' ').value(0).toDouble();
 }
 
 // Row by row; prints the first differences and tells whether there were any.
@@ -324,13 +381,11 @@ bool Same(const char* what, const Numbers& a, const Numbers& b) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--memory") == 0)
+        return MemoryChild();
     TDM1 dm;
-    try {
-        dm.Connect();
-    } catch (const EVoskException& e) {
-        std::fprintf(stderr, "%s\n", qPrintable(e.Message()));
+    if (!Connected(dm))
         return 1;
-    }
     PGconn* c = dm.Database().Handle();
     // PostgreSQL's side gets a session of its own, tuned for the numbering query.
     PGconn* pg = PQconnectdb("");
@@ -341,8 +396,8 @@ int main(int argc, char** argv) {
     PQclear(Run(pg, "SET jit = off"));
     PQclear(Run(pg, "SET work_mem = '1GB'"));
 
-    std::printf("%-10s %-44s %12s\n", "rows", "phase", "ms (median)");
-    double lastR = 0, lastC = 0, lastP = 0, lastB = 0;
+    std::printf("%-10s %-46s %10s %10s\n", "rows", "phase (median of 5)", "wall ms", "cpu ms");
+    double lastClient = 0, lastOpen = 0, lastPg = 0, lastBytes = 0;
     // An argument runs one size only (for profiling).
     std::vector<long long> sizes{100000LL, 1000000LL};
     if (argc > 1)
@@ -350,48 +405,46 @@ int main(int argc, char** argv) {
     for (long long n : sizes) {
         PlantafelTimeline::Options o;
         o.Rows = n;
-        const auto gen0 = Clock::now();
+        const Stamp gen0 = Stamp::Now();
         const auto summary = PlantafelTimeline::Generate(c, o);
         PQclear(Run(c, "ANALYZE scheduling.resource_timeline"));
         PQclear(Run(c, "ANALYZE scheduling.entity"));
-        std::printf("%-10lld %-44s %12.1f   (%d entities, %lld conflicted rows)\n", n,
-                    "generate + COPY", Ms(gen0, Clock::now()), summary.Entities,
+        std::printf("%-10lld %-46s %10.1f %10s   (%d entities, %lld conflicted rows)\n", n,
+                    "generate + COPY", gen0.Elapsed().WallMs, "", summary.Entities,
                     (long long)summary.ConflictedRows);
-        constexpr int reps = 5;
 
-        // Memory first, before any baseline raises the peak; the numbers of this open are the
-        // ones checked against the baselines'.
-        const long rssBefore = StatusKb("VmRSS:");
-        ResetPeak();
-        Numbers container;
-        const OpenResult first = Open(true, &container);
-        const long peak = StatusKb("VmHWM:");
-        const double bytesPerRow = double(peak - rssBefore) * 1024.0 / double(first.rows);
-
+        const double bytesPerRow = BytesPerRowInFreshProcess(argv[0]);
         // The server's share, measured once outside the clocks.
         const double coreServer = ServerMs(c, std::string(kColumns) + kWhere);
         const double pgServer = ServerMs(pg, PgSql());
 
         // Five rounds; the side that starts moves on by one each round.
-        std::vector<double> open, openNoInfo, floorMs, fetchMs, numberMs, pgMs;
-        Numbers floorNumbers, pgNumbers;
-        for (int i = 0; i < reps; ++i) {
+        constexpr int kRounds = 5;
+        std::vector<Stamp> open, openNoInfo, floorFetch, floorAll, pgSide;
+        std::vector<double> numberCpu;
+        Numbers container, floorNumbers, pgNumbers;
+        int masterRows = 0;
+        for (int i = 0; i < kRounds; ++i) {
             for (int k = 0; k < 4; ++k) {
                 switch ((i + k) % 4) {
-                case 0: open.push_back(Open(true).ms); break;
-                case 1: openNoInfo.push_back(Open(false).ms); break;
-                case 2: {
-                    const auto t0 = Clock::now();
-                    const Fetched f = FetchStreaming(c, n);
-                    const auto t1 = Clock::now();
-                    NumberFloor(f, floorNumbers);
-                    const auto t2 = Clock::now();
-                    fetchMs.push_back(Ms(t0, t1));
-                    numberMs.push_back(Ms(t1, t2));
-                    floorMs.push_back(Ms(t0, t2));
+                case 0: {
+                    const OpenResult r = Open(true, i == 0 ? &container : nullptr);
+                    open.push_back(r.time);
+                    masterRows = r.rows;
                     break;
                 }
-                case 3: pgMs.push_back(PgNumbering(pg, pgNumbers)); break;
+                case 1: openNoInfo.push_back(Open(false).time); break;
+                case 2: {
+                    const Stamp t0 = Stamp::Now();
+                    const Fetched f = FetchFloor(c, n);
+                    floorFetch.push_back(t0.Elapsed());
+                    const Stamp t1 = Stamp::Now();
+                    NumberFloor(f, floorNumbers);
+                    numberCpu.push_back(t1.Elapsed().CpuMs);
+                    floorAll.push_back(t0.Elapsed());
+                    break;
+                }
+                case 3: pgSide.push_back(PgNumbering(pg, pgNumbers)); break;
                 }
             }
         }
@@ -399,40 +452,53 @@ int main(int argc, char** argv) {
             !Same("container/PostgreSQL", container, pgNumbers))
             return 1;
 
-        const double openM = Median(open), noInfoM = Median(openNoInfo), floorM = Median(floorMs),
-                     fetchM = Median(fetchMs), numberM = Median(numberMs), pgM = Median(pgMs);
-        // The open without information rows does the floor's work (fetch, numbering) and more
-        // (all columns kept, the master index); with them it also reads the entities.
-        const double R = noInfoM / floorM;
-        const double C = (noInfoM - fetchM) / numberM;
-        const double P = noInfoM / pgM;
-        std::printf("%-10lld %-44s %12.1f   (%d master rows)\n", n, "open (with information rows)",
-                    openM, first.rows);
-        std::printf("%-10lld %-44s %12.1f\n", n, "open without information rows", noInfoM);
-        std::printf("%-10lld %-44s %12.1f\n", n, "  server execution of the core query", coreServer);
-        std::printf("%-10lld %-44s %12.1f\n", n, "  client side (open without info - fetch)",
-                    noInfoM - fetchM);
-        std::printf("%-10lld %-44s %12.1f\n", n, "floor: streaming fetch (single-row mode)", fetchM);
-        std::printf("%-10lld %-44s %12.1f\n", n, "floor: numbering (packed keys, flat arrays)",
-                    numberM);
-        std::printf("%-10lld %-44s %12.1f\n", n, "floor: fetch + numbering", floorM);
-        std::printf("%-10lld %-44s %12.1f   (server %.1f)\n", n,
-                    "PostgreSQL numbering, fetch included", pgM, pgServer);
-        std::printf("%-10lld %-44s %12s\n", n, "entity numbers of the three sides", "equal");
-        std::printf("%-10lld %-44s %12.2f\n", n, "open without info / floor", R);
-        std::printf("%-10lld %-44s %12.2f\n", n, "open with info / floor", openM / floorM);
-        std::printf("%-10lld %-44s %12.2f\n", n, "client side / numbering floor", C);
-        std::printf("%-10lld %-44s %12.2f\n", n, "open without info / PostgreSQL numbering", P);
-        std::printf("%-10lld %-44s %12.1f\n", n, "peak bytes per master row", bytesPerRow);
-        lastR = R;
-        lastC = C;
-        lastP = P;
-        lastB = bytesPerRow;
+        PairedRatio client, openWall, pgWall;
+        for (int i = 0; i < kRounds; ++i) {
+            client.Add(openNoInfo[size_t(i)].CpuMs, floorAll[size_t(i)].CpuMs);
+            openWall.Add(openNoInfo[size_t(i)].WallMs, floorAll[size_t(i)].WallMs);
+            pgWall.Add(openNoInfo[size_t(i)].WallMs, pgSide[size_t(i)].WallMs);
+        }
+        auto median = [](const std::vector<Stamp>& v, double Stamp::*clock) {
+            std::vector<double> x;
+            for (const Stamp& s : v)
+                x.push_back(s.*clock);
+            return Median(x);
+        };
+        auto line = [&](const char* what, const std::vector<Stamp>& v) {
+            std::printf("%-10lld %-46s %10.1f %10.1f\n", n, what, median(v, &Stamp::WallMs),
+                        median(v, &Stamp::CpuMs));
+        };
+        line("open (with information rows)", open);
+        line("open without information rows", openNoInfo);
+        std::printf("%-10lld %-46s %10.1f\n", n, "  server execution of the core query",
+                    coreServer);
+        line("floor: fetch through a cursor (binary chunks)", floorFetch);
+        std::printf("%-10lld %-46s %10s %10.1f\n", n, "floor: numbering (packed keys)", "",
+                    Median(numberCpu));
+        line("floor: fetch + numbering", floorAll);
+        line("PostgreSQL numbering, fetch included", pgSide);
+        std::printf("%-10lld %-46s %10.1f\n", n, "  server execution of its query", pgServer);
+        std::printf("%-10lld %-46s %10s\n", n, "entity numbers of the three sides", "equal");
+        std::printf("%-10lld %-46s %10.2f   (rounds:", n,
+                    "client cpu: open without info / floor", client.Median());
+        for (double r : client.Ratios())
+            std::printf(" %.2f", r);
+        std::printf(")\n");
+        std::printf("%-10lld %-46s %10.2f\n", n, "wall: open without info / floor",
+                    openWall.Median());
+        std::printf("%-10lld %-46s %10.2f\n", n, "wall: open without info / PostgreSQL",
+                    pgWall.Median());
+        std::printf("%-10lld %-46s %10.1f   (%d master rows, fresh process)\n", n,
+                    "peak bytes per master row", bytesPerRow, masterRows);
+        lastClient = client.Median();
+        lastOpen = openWall.Median();
+        lastPg = pgWall.Median();
+        lastBytes = bytesPerRow;
     }
     PQfinish(pg);
-    std::printf("figure open_vs_floor_1e6 %.3f\n", lastR);
-    std::printf("figure client_vs_numbering_floor_1e6 %.3f\n", lastC);
-    std::printf("figure open_vs_pg_grouping_1e6 %.3f\n", lastP);
-    std::printf("figure bytes_per_row_1e6 %.1f\n", lastB);
+    std::printf("figure client_vs_numbering_floor_1e6 %.3f\n", lastClient);
+    std::printf("figure open_vs_floor_1e6 %.3f\n", lastOpen);
+    std::printf("figure open_vs_pg_grouping_1e6 %.3f\n", lastPg);
+    std::printf("figure bytes_per_row_1e6 %.1f\n", lastBytes);
     return 0;
 }

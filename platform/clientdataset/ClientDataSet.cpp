@@ -1,6 +1,8 @@
 #include "ClientDataSet.h"
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -33,6 +35,52 @@ template <class T> int Cmp(T a, T b) { return a < b ? -1 : (b < a ? 1 : 0); }
 
 } // namespace
 
+// The text of a string column, in blocks of up to 64K bytes: a full block is never copied as the
+// pool grows (one growing buffer would hold its old and new copy at once, twice the text), and a
+// string lies within one block; a string longer than a block gets a block of its own. Offsets
+// are the block's number in the high 16 bits and the byte in the low 16. A string whose
+// characters all lie in Latin-1 (the ERP's German text, all ASCII) takes a byte each, any other
+// two, aligned.
+class StringPool final {
+public:
+    static constexpr unsigned kShift = 16;
+    static constexpr size_t kBlock = size_t(1) << kShift;
+
+    const char* At(quint32 offset) const {
+        return m_blocks[offset >> kShift].data() + (offset & (kBlock - 1));
+    }
+    // Where `bytes` more bytes go, at an even offset when `even` (a new block when the last has
+    // no room); nullptr when the column holds as many blocks as offsets can name.
+    char* Reserve(size_t bytes, bool even, quint32* offset) {
+        auto start = [&](const std::string& b) { return even ? (b.size() + 1) & ~size_t(1) : b.size(); };
+        if (m_blocks.empty() ||
+            (!m_blocks.back().empty() && start(m_blocks.back()) + bytes > kBlock)) {
+            if (m_blocks.size() >= (size_t(1) << (32 - kShift)))
+                return nullptr;
+            m_blocks.emplace_back();
+            // Only a column's first block grows step by step (small columns stay small).
+            if (m_blocks.size() > 1)
+                m_blocks.back().reserve(std::max(bytes, kBlock));
+        }
+        std::string& block = m_blocks.back();
+        const size_t at = start(block);
+        if (at + bytes > block.capacity())
+            block.reserve(std::max(at + bytes, std::min(kBlock, 2 * block.capacity())));
+        *offset = quint32((m_blocks.size() - 1) << kShift | at);
+        block.resize(at + bytes);
+        return block.data() + at;
+    }
+    qint64 Bytes() const {
+        qint64 n = 0;
+        for (const auto& b : m_blocks)
+            n += qint64(b.capacity());
+        return n + qint64(m_blocks.capacity() * sizeof(std::string));
+    }
+
+private:
+    std::vector<std::string> m_blocks;
+};
+
 // One typed column: values in one vector of their kind, strings in a pool, a Null bitmap.
 struct Column final {
     FieldType Type = FieldType::Integer;
@@ -41,9 +89,10 @@ struct Column final {
     std::vector<qint64> I64;   // LargeInt, Currency (scaled), DateTime (packed)
     std::vector<double> F64;   // Float
     std::vector<quint8> U8;    // Boolean
-    std::vector<quint32> SOff; // String: offset and length in the pool
-    std::vector<quint32> SLen;
-    std::u16string Pool;
+    std::vector<quint32> SOff; // String: offset in the pool and length in characters, its top
+    std::vector<quint32> SLen; // bit set for two bytes a character
+    static constexpr quint32 kWide = 0x80000000u;
+    StringPool Pool;
     std::vector<quint64> Nulls;
 
     bool IsNull(quint32 r) const { return (Nulls[r >> 6] >> (r & 63)) & 1u; }
@@ -55,8 +104,20 @@ struct Column final {
             Nulls[r >> 6] &= ~bit;
     }
 
-    QStringView Str(quint32 r) const {
-        return QStringView(Pool.data() + SOff[r], qsizetype(SLen[r]));
+    bool Wide(quint32 r) const { return SLen[r] & kWide; }
+    QLatin1StringView Latin1(quint32 r) const {
+        return SLen[r] == 0 ? QLatin1StringView("", qsizetype(0))
+                            : QLatin1StringView(Pool.At(SOff[r]), qsizetype(SLen[r]));
+    }
+    QStringView Utf16(quint32 r) const {
+        return QStringView(reinterpret_cast<const char16_t*>(Pool.At(SOff[r])),
+                           qsizetype(SLen[r] & ~kWide));
+    }
+    QAnyStringView Str(quint32 r) const {
+        return Wide(r) ? QAnyStringView(Utf16(r)) : QAnyStringView(Latin1(r));
+    }
+    bool StartsWith(quint32 r, const QString& prefix, Qt::CaseSensitivity cs) const {
+        return Wide(r) ? Utf16(r).startsWith(prefix, cs) : Latin1(r).startsWith(prefix, cs);
     }
 
     void Reserve(size_t n) {
@@ -77,6 +138,28 @@ struct Column final {
     }
 
     void AppendNull(quint32 r) {
+        PushZero();
+        if ((r & 63) == 0)
+            Nulls.push_back(0);
+        SetNullBit(r, true);
+    }
+
+    // Cells held so far (the row being appended included once it got its cell).
+    size_t Count() const {
+        switch (Type) {
+        case FieldType::Integer:
+        case FieldType::Date: return I32.size();
+        case FieldType::LargeInt:
+        case FieldType::Currency:
+        case FieldType::DateTime: return I64.size();
+        case FieldType::Float: return F64.size();
+        case FieldType::Boolean: return U8.size();
+        case FieldType::String: return SOff.size();
+        }
+        return 0;
+    }
+    // The cell of row Count() with a zero value; its null bit stays as it is.
+    void PushZero() {
         switch (Type) {
         case FieldType::Integer:
         case FieldType::Date: I32.push_back(0); break;
@@ -90,9 +173,6 @@ struct Column final {
             SLen.push_back(0);
             break;
         }
-        if ((r & 63) == 0)
-            Nulls.push_back(0);
-        SetNullBit(r, true);
     }
 
     void Truncate(quint32 rows) {
@@ -176,15 +256,37 @@ struct Column final {
         SetNullBit(r, false);
     }
 
-    void CheckPool(size_t more) const {
-        if (Pool.size() + more > std::numeric_limits<quint32>::max())
+    // Room for `bytes` bytes in the pool, and their offset.
+    char* PoolRoom(size_t bytes, bool even, quint32* offset) {
+        *offset = 0;
+        if (bytes == 0)
+            return nullptr;
+        char* room = bytes < kWide ? Pool.Reserve(bytes, even, offset) : nullptr;
+        if (!room)
             DbError(QStringLiteral("Zu viele Zeichen im Feld '%1'").arg(Name));
+        return room;
     }
+    // Characters that all fit Latin-1 take a byte each.
     void AppendToPool(quint32 r, const char16_t* s, size_t n) {
-        CheckPool(n);
-        SOff[r] = quint32(Pool.size());
-        SLen[r] = quint32(n);
-        Pool.append(s, n);
+        const bool wide = std::any_of(s, s + n, [](char16_t ch) { return ch > 0xff; });
+        quint32 offset = 0;
+        if (char* room = PoolRoom(wide ? 2 * n : n, wide, &offset)) {
+            if (wide)
+                std::memcpy(room, s, 2 * n);
+            else
+                std::transform(s, s + n, room, [](char16_t ch) { return char(ch); });
+        }
+        SOff[r] = offset;
+        SLen[r] = quint32(n) | (wide ? kWide : 0);
+        SetNullBit(r, false);
+    }
+    // ASCII (or other Latin-1) bytes as they are.
+    void AppendLatin1(quint32 r, std::string_view s) {
+        quint32 offset = 0;
+        if (char* room = PoolRoom(s.size(), false, &offset))
+            std::memcpy(room, s.data(), s.size());
+        SOff[r] = offset;
+        SLen[r] = quint32(s.size());
         SetNullBit(r, false);
     }
 
@@ -234,7 +336,8 @@ struct Column final {
         case FieldType::Float: return Cmp(F64[a], F64[b]);
         case FieldType::Boolean: return Cmp(U8[a], U8[b]);
         case FieldType::String:
-            return Str(a).compare(Str(b), ci ? Qt::CaseInsensitive : Qt::CaseSensitive);
+            return QAnyStringView::compare(Str(a), Str(b),
+                                           ci ? Qt::CaseInsensitive : Qt::CaseSensitive);
         }
         return 0;
     }
@@ -259,7 +362,8 @@ struct Column final {
             break;
         case FieldType::String:
             if (auto s = std::get_if<QString>(&k))
-                return Str(r).compare(*s, ci ? Qt::CaseInsensitive : Qt::CaseSensitive);
+                return QAnyStringView::compare(Str(r), *s,
+                                               ci ? Qt::CaseInsensitive : Qt::CaseSensitive);
             break;
         default: break;
         }
@@ -303,7 +407,7 @@ struct Column final {
     qint64 Bytes() const {
         return qint64(I32.capacity() * 4 + I64.capacity() * 8 + F64.capacity() * 8 +
                       U8.capacity() + SOff.capacity() * 4 + SLen.capacity() * 4 +
-                      Pool.capacity() * 2 + Nulls.capacity() * 8);
+                      Pool.Bytes() + Nulls.capacity() * 8);
     }
 };
 
@@ -412,10 +516,24 @@ public:
         ColStamp[field] = ++Version;
     }
 
-    std::shared_ptr<const IndexPerm> Index(const std::vector<int>& fields, IndexOptions options) {
+    static QString IndexKey(const std::vector<int>& fields, IndexOptions options) {
         QString key = QString::number(uint(options.toInt()));
         for (int f : fields)
             key += u';' + QString::number(f);
+        return key;
+    }
+
+    // An order a caller has at hand, as if built now.
+    void Adopt(const std::vector<int>& fields, IndexOptions options, std::vector<quint32> order) {
+        auto built = std::make_shared<IndexPerm>();
+        built->Perm = std::move(order);
+        built->BuiltVersion = Version;
+        std::lock_guard lock(m_mutex);
+        m_indexes[IndexKey(fields, options)] = std::move(built);
+    }
+
+    std::shared_ptr<const IndexPerm> Index(const std::vector<int>& fields, IndexOptions options) {
+        const QString key = IndexKey(fields, options);
         std::lock_guard lock(m_mutex);
         auto& slot = m_indexes[key];
         if (slot && Valid(*slot, fields))
@@ -1098,6 +1216,65 @@ void ClientDataSet::ReadIntegers(int field, std::vector<qint64>& out, qint64 nul
     c.ForEachInt(rows, [&](quint32 r, qint64 v, bool null) { out[r] = null ? nullValue : v; });
 }
 
+ClientDataSet::IntegerCells ClientDataSet::IntegerCellsOf(int field) const {
+    CheckCell(kAnyRow, field);
+    const Column& c = m_store->Cols[size_t(field)];
+    if (!c.IntegerValued())
+        DbError(QStringLiteral("%1: Feld '%2' ist kein ganzzahliges Feld").arg(m_name, c.Name));
+    IntegerCells cells;
+    cells.Rows = m_store->Rows;
+    cells.Nulls = c.Nulls.data();
+    switch (c.Type) {
+    case FieldType::Integer:
+    case FieldType::Date: cells.I32 = c.I32.data(); break;
+    case FieldType::Boolean: cells.U8 = c.U8.data(); break;
+    default: cells.I64 = c.I64.data(); break;
+    }
+    return cells;
+}
+
+bool ClientDataSet::IntegerCells::HasNulls() const {
+    for (quint32 w = 0; w < (Rows + 63) / 64; ++w) {
+        const quint64 valid = Rows - w * 64 >= 64 ? ~quint64(0)
+                                                  : (quint64(1) << (Rows - w * 64)) - 1;
+        if (Nulls[w] & valid)
+            return true;
+    }
+    return false;
+}
+
+ClientDataSet::IntegerWriter::IntegerWriter(ClientDataSet& ds, int field)
+    : m_store((ds.RequireBrowse(), ds.CheckCell(kAnyRow, field), *ds.m_store)),
+      m_column(m_store.Cols[size_t(field)]), m_field(size_t(field)) {
+    if (m_column.Type != FieldType::Integer)
+        DbError(QStringLiteral("%1: Feld '%2' ist kein Integer-Feld").arg(ds.m_name, m_column.Name));
+}
+
+ClientDataSet::IntegerWriter::~IntegerWriter() {
+    if (m_changed)
+        m_store.ColStamp[m_field] = ++m_store.Version;
+}
+
+void ClientDataSet::IntegerWriter::Set(quint32 row, qint32 value) {
+    m_column.I32[row] = value;
+    m_column.SetNullBit(row, false);
+    m_changed = true;
+}
+
+void ClientDataSet::AdoptIndexOrder(const std::vector<int>& fields, IndexOptions options,
+                                    std::vector<quint32> order) {
+    RequireBrowse();
+    if (order.size() != m_store->Rows)
+        DbError(QStringLiteral("%1: Reihenfolge mit %2 statt %3 Zeilen")
+                    .arg(m_name)
+                    .arg(order.size())
+                    .arg(m_store->Rows));
+    for (int f : fields)
+        CheckCell(kAnyRow, f);
+    m_store->Adopt(fields, options, std::move(order));
+    m_syncedVersion = ~quint64(0);
+}
+
 void ClientDataSet::WriteIntegers(int field, const std::vector<int>& values, int keep) {
     RequireBrowse();
     CheckCell(kAnyRow, field);
@@ -1124,22 +1301,69 @@ void ClientDataSet::WriteIntegers(int field, const std::vector<int>& values, int
 // ------------------------------------------------------------------------------ row appender
 
 ClientDataSet::RowAppender::RowAppender(ClientDataSet& ds)
-    : m_ds(ds), m_store((ds.RequireBrowse(), *ds.m_store)) {}
-
-ClientDataSet::RowAppender::~RowAppender() {
-    if (m_open)
-        for (auto& c : m_store.Cols)
-            c.Truncate(m_store.Rows);
+    : m_ds(ds), m_store((ds.RequireBrowse(), *ds.m_store)), m_storeRows(&m_store.Rows),
+      m_storeVersion(&m_store.Version), m_storeRowsStamp(&m_store.RowsStamp) {
+    for (Column& c : m_store.Cols) {
+        Slot slot;
+        slot.Type = c.Type;
+        switch (c.Type) {
+        case FieldType::Integer: slot.I32 = &c.I32; break;
+        case FieldType::LargeInt: slot.I64 = &c.I64; break;
+        case FieldType::Float: slot.F64 = &c.F64; break;
+        case FieldType::Boolean: slot.U8 = &c.U8; break;
+        default: slot.Type = FieldType::String; break; // the general way
+        }
+        m_slots.push_back(slot);
+    }
 }
 
-void ClientDataSet::RowAppender::BeginRow() {
+ClientDataSet::RowAppender::~RowAppender() {
+    if (!m_open)
+        return;
+    const quint32 r = m_store.Rows;
+    for (auto& c : m_store.Cols) {
+        c.Truncate(r);
+        // The word of the dropped row stays for the rows before it: its bit goes back to 0.
+        if ((r & 63) != 0)
+            c.SetNullBit(r, false);
+    }
+}
+
+// Each cell is written once: a row's null bits start as 0 (a new word every 64 rows), the
+// setters append their cell, and EndRow appends Null cells only for the fields no setter gave.
+void ClientDataSet::RowAppender::BeginRowSlow() {
     if (m_open)
         DbError(QStringLiteral("%1: Zeile bereits begonnen").arg(m_ds.m_name));
-    if (m_store.Rows == std::numeric_limits<quint32>::max())
+    const quint32 r = m_store.Rows;
+    if (r == std::numeric_limits<quint32>::max())
         DbError(QStringLiteral("Zu viele Datensätze"));
-    for (auto& c : m_store.Cols)
-        c.AppendNull(m_store.Rows);
+    if ((r & 63) == 0)
+        for (auto& c : m_store.Cols)
+            c.Nulls.push_back(0);
+    m_row = r; // batches may have appended rows since the last one
+    m_given = 0;
     m_open = true;
+}
+
+// The row's cell of a field for a conversion through Column::Set, which writes in place.
+void ClientDataSet::RowAppender::Cell(Column& c) {
+    if (c.Count() == m_store.Rows) {
+        c.PushZero();
+        ++m_given;
+    }
+}
+
+template <class Vec, class T>
+void ClientDataSet::RowAppender::Put(Column& c, Vec& cells, T value) {
+    const quint32 r = m_store.Rows;
+    if (cells.size() == r) {
+        cells.push_back(value);
+        ++m_given;
+    } else {
+        // The same field again in one row: the later value counts.
+        cells[r] = value;
+        c.SetNullBit(r, false);
+    }
 }
 
 Column& ClientDataSet::RowAppender::Col(int field) {
@@ -1152,45 +1376,44 @@ Column& ClientDataSet::RowAppender::Col(int field) {
     return m_store.Cols[size_t(field)];
 }
 
-void ClientDataSet::RowAppender::SetInteger(int field, qint64 v) {
+void ClientDataSet::RowAppender::SetIntegerSlow(int field, qint64 v) {
     Column& c = Col(field);
-    const quint32 r = m_store.Rows;
     if (c.Type == FieldType::Integer && v >= std::numeric_limits<qint32>::min() &&
         v <= std::numeric_limits<qint32>::max())
-        c.I32[r] = qint32(v);
-    else if (c.Type == FieldType::LargeInt)
-        c.I64[r] = v;
-    else
-        return c.Set(r, QVariant(v));
-    c.SetNullBit(r, false);
+        return Put(c, c.I32, qint32(v));
+    if (c.Type == FieldType::LargeInt)
+        return Put(c, c.I64, v);
+    Cell(c);
+    c.Set(m_store.Rows, QVariant(v));
 }
 
-void ClientDataSet::RowAppender::SetFloat(int field, double v) {
+void ClientDataSet::RowAppender::SetFloatSlow(int field, double v) {
     Column& c = Col(field);
-    if (c.Type != FieldType::Float)
-        return c.Set(m_store.Rows, QVariant(v));
-    c.F64[m_store.Rows] = v;
-    c.SetNullBit(m_store.Rows, false);
+    if (c.Type == FieldType::Float)
+        return Put(c, c.F64, v);
+    Cell(c);
+    c.Set(m_store.Rows, QVariant(v));
 }
 
 void ClientDataSet::RowAppender::SetCurrency(int field, Currency v) {
     Column& c = Col(field);
-    if (c.Type != FieldType::Currency)
-        return c.Set(m_store.Rows, QVariant(v.ToDouble()));
-    c.I64[m_store.Rows] = v.Scaled;
-    c.SetNullBit(m_store.Rows, false);
+    if (c.Type == FieldType::Currency)
+        return Put(c, c.I64, v.Scaled);
+    Cell(c);
+    c.Set(m_store.Rows, QVariant(v.ToDouble()));
 }
 
-void ClientDataSet::RowAppender::SetBoolean(int field, bool v) {
+void ClientDataSet::RowAppender::SetBooleanSlow(int field, bool v) {
     Column& c = Col(field);
-    if (c.Type != FieldType::Boolean)
-        return c.Set(m_store.Rows, QVariant(v));
-    c.U8[m_store.Rows] = v ? 1 : 0;
-    c.SetNullBit(m_store.Rows, false);
+    if (c.Type == FieldType::Boolean)
+        return Put(c, c.U8, quint8(v ? 1 : 0));
+    Cell(c);
+    c.Set(m_store.Rows, QVariant(v));
 }
 
 void ClientDataSet::RowAppender::SetString(int field, QStringView v) {
     Column& c = Col(field);
+    Cell(c);
     if (c.Type != FieldType::String)
         return c.Set(m_store.Rows, QVariant(v.toString()));
     c.AppendToPool(m_store.Rows, reinterpret_cast<const char16_t*>(v.utf16()), size_t(v.size()));
@@ -1198,57 +1421,237 @@ void ClientDataSet::RowAppender::SetString(int field, QStringView v) {
 
 void ClientDataSet::RowAppender::SetStringUtf8(int field, std::string_view utf8) {
     Column& c = Col(field);
-    if (c.Type != FieldType::String)
+    if (c.Type != FieldType::String) {
+        Cell(c);
         return c.Set(m_store.Rows, QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
-    // Plain ASCII, the usual case, widens without a temporary string.
-    bool ascii = true;
-    for (char ch : utf8)
-        if (static_cast<unsigned char>(ch) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (!ascii) {
-        const QString s = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-        c.AppendToPool(m_store.Rows, reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
-        return;
     }
-    c.CheckPool(utf8.size());
-    c.SOff[m_store.Rows] = quint32(c.Pool.size());
-    c.SLen[m_store.Rows] = quint32(utf8.size());
-    c.Pool.append(utf8.begin(), utf8.end());
-    c.SetNullBit(m_store.Rows, false);
+    Cell(c);
+    // Plain ASCII, the usual case, is stored as it comes.
+    const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char ch) {
+        return static_cast<unsigned char>(ch) < 0x80;
+    });
+    if (ascii)
+        return c.AppendLatin1(m_store.Rows, utf8);
+    const QString s = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+    c.AppendToPool(m_store.Rows, reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
 }
 
 void ClientDataSet::RowAppender::SetDate(int field, const QDate& d) {
     Column& c = Col(field);
-    if (c.Type != FieldType::Date || !d.isValid())
-        return c.Set(m_store.Rows, QVariant(d));
-    c.I32[m_store.Rows] = qint32(d.toJulianDay());
-    c.SetNullBit(m_store.Rows, false);
+    if (c.Type == FieldType::Date && d.isValid())
+        return Put(c, c.I32, qint32(d.toJulianDay()));
+    Cell(c);
+    c.Set(m_store.Rows, QVariant(d));
 }
 
 void ClientDataSet::RowAppender::SetDateTime(int field, const QDate& d, int msecsOfDay) {
     Column& c = Col(field);
-    if (c.Type != FieldType::DateTime || !d.isValid() || msecsOfDay < 0 ||
-        msecsOfDay >= kMsecsPerDay)
-        return c.Set(m_store.Rows, QVariant(QDateTime(d, QTime::fromMSecsSinceStartOfDay(
-                                                             msecsOfDay))));
-    c.I64[m_store.Rows] = d.toJulianDay() * kMsecsPerDay + msecsOfDay;
-    c.SetNullBit(m_store.Rows, false);
+    if (c.Type == FieldType::DateTime && d.isValid() && msecsOfDay >= 0 &&
+        msecsOfDay < kMsecsPerDay)
+        return Put(c, c.I64, d.toJulianDay() * kMsecsPerDay + msecsOfDay);
+    Cell(c);
+    c.Set(m_store.Rows, QVariant(QDateTime(d, QTime::fromMSecsSinceStartOfDay(msecsOfDay))));
 }
 
 void ClientDataSet::RowAppender::SetValue(int field, const QVariant& v) {
     Column& c = Col(field);
+    Cell(c);
     c.Set(m_store.Rows, v);
 }
 
-void ClientDataSet::RowAppender::EndRow() {
+void ClientDataSet::RowAppender::EndRowSlow() {
     if (!m_open)
         DbError(QStringLiteral("%1: Keine Zeile begonnen").arg(m_ds.m_name));
+    // The fields no setter gave are Null.
+    if (m_given != m_store.Cols.size()) {
+        const quint32 r = m_store.Rows;
+        for (auto& c : m_store.Cols)
+            if (c.Count() == r) {
+                c.PushZero();
+                c.SetNullBit(r, true);
+            }
+    }
     m_open = false;
     m_ds.m_row = m_store.Rows;
     ++m_store.Rows;
     m_store.RowsStamp = ++m_store.Version;
+    m_ds.m_eof = m_ds.m_bof = false;
+}
+
+// ------------------------------------------------------------------------------ batch appender
+
+ClientDataSet::BatchAppender::BatchAppender(ClientDataSet& ds, quint32 rows)
+    : m_ds(ds), m_store((ds.RequireBrowse(), *ds.m_store)), m_rows(rows) {
+    if (quint64(m_store.Rows) + rows >= std::numeric_limits<quint32>::max())
+        DbError(QStringLiteral("Zu viele Datensätze"));
+    // Null words for the batch, all clear: each cell sets its bit only when it is Null.
+    const size_t words = (size_t(m_store.Rows) + rows + 63) / 64;
+    for (auto& c : m_store.Cols)
+        c.Nulls.resize(words, 0);
+}
+
+ClientDataSet::BatchAppender::~BatchAppender() {
+    if (m_ended)
+        return;
+    const quint32 r = m_store.Rows;
+    for (auto& c : m_store.Cols) {
+        c.Truncate(r);
+        // The kept rows' last word loses the bits of the dropped rows.
+        if ((r & 63) != 0)
+            c.Nulls[r >> 6] &= (quint64(1) << (r & 63)) - 1;
+    }
+}
+
+Column& ClientDataSet::BatchAppender::Take(int field) {
+    if (m_ended)
+        DbError(QStringLiteral("%1: Stapel bereits abgeschlossen").arg(m_ds.m_name));
+    if (field < 0 || size_t(field) >= m_store.Cols.size())
+        DbError(QStringLiteral("%1: Feldindex %2 außerhalb des gültigen Bereichs")
+                    .arg(m_ds.m_name)
+                    .arg(field));
+    Column& c = m_store.Cols[size_t(field)];
+    if (c.Count() != m_store.Rows)
+        DbError(QStringLiteral("%1: Feld '%2' hat seine Werte schon").arg(m_ds.m_name, c.Name));
+    return c;
+}
+
+namespace {
+// The batch's cells of one column: typed where the kinds agree, else through QVariant.
+template <class Vec, class In, class Conv>
+void AppendCells(Column& c, Vec& cells, quint32 first, quint32 n, const In* values,
+                 const quint8* nulls, Conv convert) {
+    if (!nulls) {
+        if constexpr (std::is_same_v<typename Vec::value_type, In>)
+            cells.insert(cells.end(), values, values + n); // a plain copy
+        else
+            for (quint32 i = 0; i < n; ++i)
+                cells.push_back(convert(values[i]));
+        return;
+    }
+    for (quint32 i = 0; i < n; ++i) {
+        if (nulls && nulls[i]) {
+            cells.push_back(0);
+            c.SetNullBit(first + i, true);
+        } else {
+            cells.push_back(convert(values[i]));
+        }
+    }
+}
+template <class In, class ToVariant>
+void AppendConverted(Column& c, quint32 first, quint32 n, const In* values, const quint8* nulls,
+                     ToVariant toVariant) {
+    for (quint32 i = 0; i < n; ++i) {
+        c.PushZero();
+        c.Set(first + i, nulls && nulls[i] ? QVariant() : toVariant(values[i]));
+    }
+}
+} // namespace
+
+void ClientDataSet::BatchAppender::Integers(int field, const qint64* values, const quint8* nulls) {
+    Column& c = Take(field);
+    const quint32 r = m_store.Rows;
+    if (c.Type == FieldType::LargeInt)
+        return AppendCells(c, c.I64, r, m_rows, values, nulls, [](qint64 v) { return v; });
+    if (c.Type == FieldType::Integer) {
+        bool fits = true;
+        for (quint32 i = 0; i < m_rows && fits; ++i)
+            fits = (nulls && nulls[i]) || (values[i] >= std::numeric_limits<qint32>::min() &&
+                                           values[i] <= std::numeric_limits<qint32>::max());
+        if (fits)
+            return AppendCells(c, c.I32, r, m_rows, values, nulls,
+                               [](qint64 v) { return qint32(v); });
+    }
+    AppendConverted(c, r, m_rows, values, nulls, [](qint64 v) { return QVariant(v); });
+}
+
+void ClientDataSet::BatchAppender::Integers(int field, const qint32* values, const quint8* nulls) {
+    Column& c = Take(field);
+    const quint32 r = m_store.Rows;
+    if (c.Type == FieldType::Integer)
+        return AppendCells(c, c.I32, r, m_rows, values, nulls, [](qint32 v) { return v; });
+    if (c.Type == FieldType::LargeInt)
+        return AppendCells(c, c.I64, r, m_rows, values, nulls, [](qint32 v) { return qint64(v); });
+    AppendConverted(c, r, m_rows, values, nulls, [](qint32 v) { return QVariant(v); });
+}
+
+void ClientDataSet::BatchAppender::Floats(int field, const double* values, const quint8* nulls) {
+    Column& c = Take(field);
+    if (c.Type == FieldType::Float)
+        return AppendCells(c, c.F64, m_store.Rows, m_rows, values, nulls, [](double v) { return v; });
+    AppendConverted(c, m_store.Rows, m_rows, values, nulls, [](double v) { return QVariant(v); });
+}
+
+void ClientDataSet::BatchAppender::Booleans(int field, const quint8* values, const quint8* nulls) {
+    Column& c = Take(field);
+    if (c.Type == FieldType::Boolean)
+        return AppendCells(c, c.U8, m_store.Rows, m_rows, values, nulls,
+                           [](quint8 v) { return quint8(v ? 1 : 0); });
+    AppendConverted(c, m_store.Rows, m_rows, values, nulls,
+                    [](quint8 v) { return QVariant(v != 0); });
+}
+
+void ClientDataSet::BatchAppender::Dates(int field, const qint32* julianDays, const quint8* nulls) {
+    Column& c = Take(field);
+    if (c.Type == FieldType::Date)
+        return AppendCells(c, c.I32, m_store.Rows, m_rows, julianDays, nulls,
+                           [](qint32 v) { return v; });
+    AppendConverted(c, m_store.Rows, m_rows, julianDays, nulls,
+                    [](qint32 v) { return QVariant(QDate::fromJulianDay(v)); });
+}
+
+void ClientDataSet::BatchAppender::DateTimes(int field, const qint64* packed, const quint8* nulls) {
+    Column& c = Take(field);
+    if (c.Type == FieldType::DateTime)
+        return AppendCells(c, c.I64, m_store.Rows, m_rows, packed, nulls,
+                           [](qint64 v) { return v; });
+    AppendConverted(c, m_store.Rows, m_rows, packed, nulls,
+                    [](qint64 v) { return QVariant(UnpackDateTime(v)); });
+}
+
+void ClientDataSet::BatchAppender::StringsUtf8(int field, const std::string_view* values,
+                                               const quint8* nulls) {
+    Column& c = Take(field);
+    const quint32 first = m_store.Rows;
+    for (quint32 i = 0; i < m_rows; ++i) {
+        const quint32 r = first + i;
+        c.PushZero();
+        if (nulls && nulls[i]) {
+            c.SetNullBit(r, true);
+            continue;
+        }
+        const std::string_view s = values[i];
+        if (c.Type != FieldType::String) {
+            c.Set(r, QString::fromUtf8(s.data(), qsizetype(s.size())));
+            continue;
+        }
+        const bool ascii = std::all_of(s.begin(), s.end(), [](char ch) {
+            return static_cast<unsigned char>(ch) < 0x80;
+        });
+        if (ascii) {
+            c.AppendLatin1(r, s);
+        } else {
+            const QString text = QString::fromUtf8(s.data(), qsizetype(s.size()));
+            c.AppendToPool(r, reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
+        }
+    }
+}
+
+void ClientDataSet::BatchAppender::End() {
+    if (m_ended)
+        DbError(QStringLiteral("%1: Stapel bereits abgeschlossen").arg(m_ds.m_name));
+    const quint32 first = m_store.Rows;
+    for (auto& c : m_store.Cols)
+        if (c.Count() == first)
+            for (quint32 i = 0; i < m_rows; ++i) {
+                c.PushZero();
+                c.SetNullBit(first + i, true);
+            }
+    m_ended = true;
+    if (m_rows == 0)
+        return;
+    m_store.Rows += m_rows;
+    m_store.RowsStamp = ++m_store.Version;
+    m_ds.m_row = m_store.Rows - 1;
     m_ds.m_eof = m_ds.m_bof = false;
 }
 
@@ -1398,8 +1801,8 @@ bool ClientDataSet::Locate(const QString& fields, const QVariantList& values,
                 match = IsNullKey(k) && c.IsNull(row);
             } else if (c.Type == FieldType::String && std::holds_alternative<QString>(k)) {
                 const auto cs = ci ? Qt::CaseInsensitive : Qt::CaseSensitive;
-                match = partial ? c.Str(row).startsWith(std::get<QString>(k), cs)
-                                : c.Str(row).compare(std::get<QString>(k), cs) == 0;
+                match = partial ? c.StartsWith(row, std::get<QString>(k), cs)
+                                : QAnyStringView::compare(c.Str(row), std::get<QString>(k), cs) == 0;
             } else {
                 match = c.CompareKey(row, k, ci) == 0;
             }

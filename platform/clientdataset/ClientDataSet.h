@@ -29,6 +29,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <limits>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -193,23 +194,127 @@ public:
         ~RowAppender();
         RowAppender(const RowAppender&) = delete;
         RowAppender& operator=(const RowAppender&) = delete;
-        void BeginRow(); // a row of Nulls
-        void SetInteger(int field, qint64 v);
-        void SetFloat(int field, double v);
+        // A row of Nulls until its fields are given.
+        void BeginRow() {
+            const quint32 r = *m_storeRows; // batches may have appended rows meanwhile
+            if (!m_open && (r & 63) != 0 && r != std::numeric_limits<quint32>::max()) {
+                m_row = r;
+                m_given = 0;
+                m_open = true;
+                return;
+            }
+            BeginRowSlow();
+        }
+        // The common kinds first take an inline path straight into the field's cells (a row of
+        // a million-row copy makes a call per field); anything else goes the general way.
+        void SetInteger(int field, qint64 v) {
+            if (m_open && size_t(field) < m_slots.size()) {
+                const Slot& s = m_slots[size_t(field)];
+                if (s.Type == FieldType::Integer && v >= std::numeric_limits<qint32>::min() &&
+                    v <= std::numeric_limits<qint32>::max() && Append(s.I32, qint32(v)))
+                    return;
+                if (s.Type == FieldType::LargeInt && Append(s.I64, v))
+                    return;
+            }
+            SetIntegerSlow(field, v);
+        }
+        void SetFloat(int field, double v) {
+            if (m_open && size_t(field) < m_slots.size() &&
+                m_slots[size_t(field)].Type == FieldType::Float &&
+                Append(m_slots[size_t(field)].F64, v))
+                return;
+            SetFloatSlow(field, v);
+        }
         void SetCurrency(int field, Currency v);
-        void SetBoolean(int field, bool v);
+        void SetBoolean(int field, bool v) {
+            if (m_open && size_t(field) < m_slots.size() &&
+                m_slots[size_t(field)].Type == FieldType::Boolean &&
+                Append(m_slots[size_t(field)].U8, quint8(v ? 1 : 0)))
+                return;
+            SetBooleanSlow(field, v);
+        }
         void SetString(int field, QStringView v);
         void SetStringUtf8(int field, std::string_view utf8);
         void SetDate(int field, const QDate& d);
         void SetDateTime(int field, const QDate& d, int msecsOfDay); // wall clock
         void SetValue(int field, const QVariant& v);
-        void EndRow();
+        void EndRow() {
+            if (m_open && m_given == m_slots.size()) {
+                m_open = false;
+                m_ds.m_row = *m_storeRows;
+                ++*m_storeRows;
+                *m_storeRowsStamp = ++*m_storeVersion;
+                m_ds.m_eof = m_ds.m_bof = false;
+                return;
+            }
+            EndRowSlow();
+        }
 
     private:
+        // A field's cells as the inline setters reach them; the store keeps its columns in place
+        // while rows are appended.
+        struct Slot {
+            FieldType Type = FieldType::String;
+            std::vector<qint32>* I32 = nullptr;
+            std::vector<qint64>* I64 = nullptr;
+            std::vector<double>* F64 = nullptr;
+            std::vector<quint8>* U8 = nullptr;
+        };
+        // The row's first cell of the field; false when it has one (the general way overwrites).
+        template <class T> bool Append(std::vector<T>* cells, T value) {
+            if (cells->size() != m_row)
+                return false;
+            cells->push_back(value);
+            ++m_given;
+            return true;
+        }
+        void BeginRowSlow();
+        void EndRowSlow();
+        void SetIntegerSlow(int field, qint64 v);
+        void SetFloatSlow(int field, double v);
+        void SetBooleanSlow(int field, bool v);
         Column& Col(int field);
+        void Cell(Column& c);
+        template <class Vec, class T> void Put(Column& c, Vec& cells, T value);
         ClientDataSet& m_ds;
         DataStore& m_store;
+        std::vector<Slot> m_slots;
+        quint32* m_storeRows;      // the store's row count, version and rows stamp
+        quint64* m_storeVersion;
+        quint64* m_storeRowsStamp;
+        size_t m_row = 0;   // the row being appended
+        size_t m_given = 0; // fields of the open row that have their cell
         bool m_open = false;
+    };
+
+    // Appends a batch of rows a column at a time, for a copy that reads its source by column
+    // (a chunk of a query result): each field gets the batch's cells in row order through one
+    // typed call, every cell written once; nulls[i] != 0 marks a Null (its value is not read),
+    // and no mask at all means no Null.
+    // Values of another kind than their field convert as SetValue would. A field no call gave
+    // is Null. End makes the cells rows; a batch not ended is dropped whole. Needs Browse state.
+    class BatchAppender final {
+    public:
+        BatchAppender(ClientDataSet& ds, quint32 rows);
+        ~BatchAppender();
+        BatchAppender(const BatchAppender&) = delete;
+        BatchAppender& operator=(const BatchAppender&) = delete;
+        void Integers(int field, const qint64* values, const quint8* nulls);
+        void Integers(int field, const qint32* values, const quint8* nulls);
+        void Floats(int field, const double* values, const quint8* nulls);
+        void Booleans(int field, const quint8* values, const quint8* nulls);
+        void Dates(int field, const qint32* julianDays, const quint8* nulls);
+        // Julian day * 86400000 + milliseconds of the day (wall clock).
+        void DateTimes(int field, const qint64* packed, const quint8* nulls);
+        void StringsUtf8(int field, const std::string_view* values, const quint8* nulls);
+        void End();
+
+    private:
+        Column& Take(int field);
+        ClientDataSet& m_ds;
+        DataStore& m_store;
+        quint32 m_rows;
+        bool m_ended = false;
     };
 
     // --- bulk access by physical row, for passes over many rows without moving the cursor
@@ -227,6 +332,42 @@ public:
     void ReadIntegers(int field, std::vector<qint64>& out, qint64 nullValue) const;
     // Writes values[row] into every row whose value is not keep, as posted edits would.
     void WriteIntegers(int field, const std::vector<int>& values, int keep);
+    // The cells of an integer-valued field (Integer, LargeInt, Boolean, Date, DateTime) by
+    // physical row, for passes over every row without copying them; valid until the dataset
+    // changes. Exactly one of the three arrays is set.
+    struct IntegerCells final {
+        const qint32* I32 = nullptr; // Integer, Date (Julian day)
+        const qint64* I64 = nullptr; // LargeInt, DateTime (packed), Currency is not integer
+        const quint8* U8 = nullptr;  // Boolean
+        const quint64* Nulls = nullptr;
+        quint32 Rows = 0;
+        qint64 At(quint32 r) const { return I32 ? I32[r] : (I64 ? I64[r] : qint64(U8[r])); }
+        bool IsNull(quint32 r) const { return (Nulls[r >> 6] >> (r & 63)) & 1u; }
+        bool HasNulls() const;
+    };
+    IntegerCells IntegerCellsOf(int field) const;
+    // Overwrites cells of an Integer field in place, for a pass that gives many rows a value
+    // (each written cell stops being Null); the dataset takes the column as changed, as posted
+    // edits would, when the writer goes. Needs Browse state.
+    class IntegerWriter final {
+    public:
+        IntegerWriter(ClientDataSet& ds, int field);
+        ~IntegerWriter();
+        IntegerWriter(const IntegerWriter&) = delete;
+        IntegerWriter& operator=(const IntegerWriter&) = delete;
+        void Set(quint32 row, qint32 value);
+
+    private:
+        DataStore& m_store;
+        Column& m_column;
+        size_t m_field;
+        bool m_changed = false;
+    };
+    // Installs the order of an index over these fields (as SetIndexName resolves them: field
+    // positions, options) as if it were built now, for a pass that has that order at hand
+    // anyway. The caller vouches for it: ascending keys, Nulls first, equal keys in row order.
+    void AdoptIndexOrder(const std::vector<int>& fields, IndexOptions options,
+                         std::vector<quint32> order);
 
     // --- indexes, ranges, key search
     void SetIndexName(const QString& name); // "" = natural order

@@ -17,6 +17,7 @@
 
 class TVoskQuery2;
 class TVoskRowStream;
+class TVoskChunkStream;
 
 class TVoskParam final {
 public:
@@ -165,6 +166,9 @@ public:
     // Bulk reads of large results (VoskQueryStream.h): runs the statement and hands back its
     // rows one at a time instead of holding the result whole. The query itself stays closed.
     std::unique_ptr<TVoskRowStream> OpenStream(bool binary = false);
+    // The same a chunk of rows at a time through a cursor (VoskQueryStream.h), for results of
+    // millions of rows: far less work per row than a result object each.
+    std::unique_ptr<TVoskChunkStream> OpenChunks(int chunkRows = 10000);
 
 private:
     friend class TVoskField;

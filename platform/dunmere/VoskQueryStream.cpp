@@ -3,6 +3,8 @@
 #include "VoskBoundParams.h"
 #include "VoskQuery2.h"
 
+#include <atomic>
+
 namespace {
 
 void drain(PGconn* conn) {
@@ -107,4 +109,139 @@ const PGresult* TVoskRowStream::Next() {
     m_current = r;
     ++m_rows;
     return r;
+}
+
+// ---- chunks through a cursor
+
+std::unique_ptr<TVoskChunkStream> TVoskQuery2::OpenChunks(int chunkRows) {
+    Close();
+    TVoskDatabase& db = Database();
+    if (!db.Connected())
+        throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung%1").arg(context()));
+    prepare();
+    const Dunmere::BoundParams params(m_params, m_bufs, m_sent, context());
+    return std::make_unique<TVoskChunkStream>(db, m_sent, params.Count(), params.Types(),
+                                              params.Values(), params.Lengths(), params.Formats(),
+                                              context().trimmed(), chunkRows);
+}
+
+namespace {
+std::atomic<quint64> g_cursorSerial{0};
+} // namespace
+
+TVoskChunkStream::TVoskChunkStream(TVoskDatabase& db, const QByteArray& sql, int paramCount,
+                                   const Oid* types, const char* const* values,
+                                   const int* lengths, const int* formats, QString context,
+                                   int chunkRows)
+    : m_db(db), m_sql(sql), m_context(std::move(context)),
+      m_cursor("korvex_chunks_" + QByteArray::number(++g_cursorSerial)),
+      m_chunkRows(std::max(1, chunkRows)) {
+    m_fetch = "FETCH " + QByteArray::number(m_chunkRows) + " FROM " + m_cursor;
+    PGconn* conn = db.Handle();
+    if (PQtransactionStatus(conn) == PQTRANS_IDLE) {
+        db.Exec(QStringLiteral("BEGIN"));
+        m_ownTransaction = true;
+    }
+    const QByteArray declare = "DECLARE " + m_cursor + " NO SCROLL CURSOR FOR " + sql;
+    db.CountRoundTrip();
+    PGresult* res = PQexecParams(conn, declare.constData(), paramCount, types, values, lengths,
+                                 formats, 0);
+    if (PQresultStatus(res) != PGRES_COMMAND_OK) {
+        m_done = m_finished = true;
+        if (m_ownTransaction) {
+            PGresult* rb = PQexec(conn, "ROLLBACK");
+            PQclear(rb);
+        }
+        // The declaration as sent, so that the error's position points into its text.
+        db.Check(res, declare, m_context); // throws and frees res
+    }
+    PQclear(res);
+    SendFetch();
+}
+
+TVoskChunkStream::~TVoskChunkStream() {
+    if (m_current && m_current != m_columns)
+        PQclear(m_current);
+    PQclear(m_columns);
+    if (m_inFlight)
+        drain(m_db.Handle());
+    if (m_finished)
+        return;
+    PGconn* conn = m_db.Handle();
+    if (!conn)
+        return;
+    const QByteArray close = m_ownTransaction ? QByteArray("ROLLBACK") : "CLOSE " + m_cursor;
+    PQclear(PQexec(conn, close.constData()));
+}
+
+void TVoskChunkStream::SendFetch() {
+    m_db.CountRoundTrip();
+    if (!PQsendQueryParams(m_db.Handle(), m_fetch.constData(), 0, nullptr, nullptr, nullptr,
+                           nullptr, m_binary ? 1 : 0)) {
+        m_done = true;
+        drain(m_db.Handle());
+        m_db.Check(nullptr, m_sql, m_context);
+    }
+    m_inFlight = true;
+}
+
+// The chunk in flight; the next one goes out at once when this one was full.
+PGresult* TVoskChunkStream::Receive() {
+    PGconn* conn = m_db.Handle();
+    PGresult* r = PQgetResult(conn);
+    drain(conn);
+    m_inFlight = false;
+    if (!r || PQresultStatus(r) != PGRES_TUPLES_OK) {
+        m_done = true;
+        if (m_ownTransaction) {
+            PQclear(PQexec(conn, "ROLLBACK"));
+            m_finished = true;
+        }
+        m_db.Check(r, m_sql, m_context); // throws and frees r
+    }
+    if (PQntuples(r) == m_chunkRows)
+        SendFetch();
+    else {
+        m_done = true;
+        Finish();
+    }
+    return r;
+}
+
+// The last chunk is in: the cursor goes, and with it the transaction opened for it.
+void TVoskChunkStream::Finish() {
+    if (m_finished)
+        return;
+    m_finished = true;
+    if (m_ownTransaction)
+        m_db.Exec(QStringLiteral("COMMIT"));
+    else
+        m_db.Exec(QString::fromLatin1("CLOSE " + m_cursor));
+}
+
+const PGresult* TVoskChunkStream::Columns() {
+    if (!m_columns)
+        m_columns = Receive();
+    return m_columns;
+}
+
+const PGresult* TVoskChunkStream::NextChunk() {
+    if (m_current && m_current != m_columns)
+        PQclear(m_current);
+    m_current = nullptr;
+    if (!m_firstGiven) {
+        Columns();
+        m_firstGiven = true;
+        m_current = m_columns;
+    } else if (!m_done || m_inFlight) {
+        m_current = Receive();
+    }
+    if (!m_current || PQntuples(m_current) == 0) {
+        if (m_current != m_columns)
+            PQclear(m_current);
+        m_current = nullptr;
+        return nullptr;
+    }
+    m_rows += PQntuples(m_current);
+    return m_current;
 }

@@ -68,9 +68,24 @@ bool readEra(std::string_view s, size_t pos, bool* bc) {
     return *bc || rest.empty();
 }
 
-// Qt numbers years like the server's era labels: year -1 is 1 BC, and there is no year 0.
+// The day of a proleptic Gregorian date as a Julian day, by arithmetic alone (a million rows
+// parse their dates here). The server's era labels are turned into astronomical years, where
+// 1 BC is year 0; Qt numbers that year -1, and QDate::fromJulianDay needs no year at all.
 bool makeDate(int y, int m, int d, bool bc, QDate* date) {
-    *date = QDate(bc ? -y : y, m, d);
+    static constexpr unsigned char kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const qint64 year = bc ? 1 - qint64(y) : qint64(y);
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (m < 1 || m > 12 || d < 1 || d > kDays[m - 1] + (m == 2 && leap) || y == 0) {
+        *date = QDate();
+        return false;
+    }
+    // Days from 1970-01-01 (Howard Hinnant's days_from_civil), shifted to the Julian day.
+    const qint64 ys = m <= 2 ? year - 1 : year;
+    const qint64 era = (ys >= 0 ? ys : ys - 399) / 400;
+    const qint64 yoe = ys - era * 400;
+    const qint64 doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const qint64 doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    *date = QDate::fromJulianDay(era * 146097 + doe - 719468 + kUnixEpochJulianDay);
     return date->isValid();
 }
 

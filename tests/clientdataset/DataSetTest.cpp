@@ -448,6 +448,198 @@ TEST(ClientDataSet, RowAppenderWritesTypedValuesAndDropsAHalfRow) {
     ds.Cancel();
 }
 
+// Rows across the 64-row words of the null bits, each field Null in its own rows, a field given
+// twice (the later value counts, a Null one too) and a row dropped half-way whose Null must not
+// stick to the row appended after it.
+TEST(ClientDataSet, RowAppenderKeepsNullsRightAcrossWordsRepeatsAndADroppedRow) {
+    ClientDataSet ds(QStringLiteral("N"));
+    ds.FieldDefs().Add(QStringLiteral("i"), FieldType::Integer);
+    ds.FieldDefs().Add(QStringLiteral("s"), FieldType::String);
+    ds.FieldDefs().Add(QStringLiteral("t"), FieldType::DateTime);
+    ds.CreateDataSet();
+    {
+        ClientDataSet::RowAppender out(ds);
+        for (int r = 0; r < 150; ++r) {
+            out.BeginRow();
+            if (r % 3 != 0)
+                out.SetInteger(0, r);
+            if (r % 5 != 0)
+                out.SetStringUtf8(1, std::to_string(r));
+            if (r % 7 != 0)
+                out.SetDateTime(2, QDate(2025, 1, 1).addDays(r), 1000);
+            out.EndRow();
+        }
+        out.BeginRow();
+        out.SetInteger(0, 1);
+        out.SetInteger(0, 2);
+        out.SetStringUtf8(1, "x");
+        out.SetValue(1, QVariant());
+        out.EndRow();
+        {
+            ClientDataSet::RowAppender dropped(ds);
+            dropped.BeginRow();
+            dropped.SetValue(0, QVariant()); // Null, then the row goes
+        }
+        out.BeginRow();
+        out.SetInteger(0, 9);
+        out.SetStringUtf8(1, "y");
+        out.SetDateTime(2, QDate(2025, 6, 1), 0);
+        out.EndRow();
+    }
+    ASSERT_EQ(ds.RecordCount(), 152);
+    for (int r = 0; r < 150; ++r) {
+        EXPECT_EQ(ds.ValueAt(r, 0), r % 3 ? QVariant(r) : QVariant()) << r;
+        EXPECT_EQ(ds.ValueAt(r, 1), r % 5 ? QVariant(QString::number(r)) : QVariant()) << r;
+        EXPECT_EQ(ds.ValueAt(r, 2).isValid(), r % 7 != 0) << r;
+    }
+    EXPECT_EQ(ds.ValueAt(150, 0), QVariant(2));
+    EXPECT_FALSE(ds.ValueAt(150, 1).isValid());
+    EXPECT_FALSE(ds.ValueAt(150, 2).isValid());
+    EXPECT_EQ(ds.ValueAt(151, 0), QVariant(9));
+    EXPECT_EQ(ds.ValueAt(151, 1), QVariant(QStringLiteral("y")));
+    EXPECT_EQ(ds.ValueAt(151, 2).toDateTime(), QDateTime(QDate(2025, 6, 1), QTime(0, 0)));
+}
+
+// Cells written in place count as a change of their column once the writer goes: an index over
+// it sorts anew. An order handed over stands for the index until the rows change.
+TEST(ClientDataSet, WrittenInPlaceAndHandedOverOrders) {
+    ClientDataSet ds(QStringLiteral("W"));
+    ds.FieldDefs().Add(QStringLiteral("k"), FieldType::Integer);
+    ds.CreateDataSet();
+    {
+        ClientDataSet::RowAppender out(ds);
+        for (int v : {3, 1, 2}) {
+            out.BeginRow();
+            if (v != 2)
+                out.SetInteger(0, v);
+            out.EndRow();
+        }
+    }
+    ds.IndexDefs().Add(QStringLiteral("by_k"), QStringLiteral("k"));
+    ds.SetIndexName(QStringLiteral("by_k"));
+    EXPECT_EQ(ds.VisibleRowIds(), (std::vector<quint32>{2, 1, 0})); // the Null first
+    {
+        ClientDataSet::IntegerWriter w(ds, 0);
+        w.Set(2, 9);
+        w.Set(0, 0);
+    }
+    EXPECT_EQ(ds.VisibleRowIds(), (std::vector<quint32>{0, 1, 2}));
+    EXPECT_EQ(ds.ValueAt(2, 0), QVariant(9));
+
+    ds.AdoptIndexOrder({0}, {}, {2, 0, 1}); // vouched for by the caller
+    EXPECT_EQ(ds.VisibleRowIds(), (std::vector<quint32>{2, 0, 1}));
+    EXPECT_THROW(ds.AdoptIndexOrder({0}, {}, {0, 1}), EDatabaseError);
+    ds.Append();
+    ds.SetValue(0, 5);
+    ds.Post();
+    EXPECT_EQ(ds.VisibleRowIds(), (std::vector<quint32>{0, 1, 3, 2})); // built anew
+    const ClientDataSet::IntegerCells cells = ds.IntegerCellsOf(0);
+    EXPECT_EQ(cells.Rows, 4u);
+    EXPECT_FALSE(cells.HasNulls());
+    EXPECT_EQ(cells.At(3), 5);
+}
+
+// The string pool spans many blocks: strings up to and past a block's size, empty ones, and
+// every value read back and sorted as before.
+TEST(ClientDataSet, StringsAcrossPoolBlocks) {
+    ClientDataSet ds(QStringLiteral("P"));
+    ds.FieldDefs().Add(QStringLiteral("s"), FieldType::String);
+    ds.CreateDataSet();
+    std::vector<QString> values;
+    for (int i = 0; i < 3000; ++i)
+        values.push_back(QString(i % 97, QChar(u'a' + i % 26)) + QString::number(i) +
+                         (i % 7 == 0 ? QStringLiteral("東京") : QString()));
+    values.push_back(QString(70000, u'ß')); // longer than a block
+    values.push_back(QStringLiteral("Ärger"));
+    values.push_back(QString());
+    values.push_back(QStringLiteral("danach"));
+    {
+        ClientDataSet::RowAppender out(ds);
+        for (const QString& v : values) {
+            out.BeginRow();
+            out.SetString(0, v);
+            out.EndRow();
+        }
+    }
+    ds.Append();
+    ds.SetValue(0, QStringLiteral("Ürig"));
+    ds.Post();
+    values.push_back(QStringLiteral("Ürig"));
+    ASSERT_EQ(ds.RecordCount(), int(values.size()));
+    for (size_t r = 0; r < values.size(); ++r)
+        ASSERT_EQ(ds.ValueAt(qint64(r), 0).toString(), values[r]) << r;
+    ds.IndexDefs().Add(QStringLiteral("by_s"), QStringLiteral("s"));
+    ds.SetIndexName(QStringLiteral("by_s"));
+    QString previous;
+    for (ds.First(); !ds.Eof(); ds.Next()) {
+        EXPECT_LE(previous.compare(ds.AsString(0)), 0);
+        previous = ds.AsString(0);
+    }
+    // Latin-1 and wider text compare alike, with and without case.
+    EXPECT_TRUE(ds.Locate(QStringLiteral("s"), {QStringLiteral("ärger")},
+                          LocateOption::CaseInsensitive));
+    EXPECT_EQ(ds.AsString(0), QStringLiteral("Ärger"));
+    EXPECT_TRUE(ds.Locate(QStringLiteral("s"), {QStringLiteral("hhhhhhh7東")},
+                          LocateOption::PartialKey));
+    EXPECT_EQ(ds.AsString(0), QStringLiteral("hhhhhhh7東京"));
+    EXPECT_FALSE(ds.Locate(QStringLiteral("s"), {QStringLiteral("東")}, LocateOption::PartialKey));
+}
+
+// Rows appended a column at a time: typed cells, Nulls by mask, a field left out Null, a kind
+// that differs from the field converted, a field given twice refused, and a batch dropped
+// before its end leaving neither rows nor Null bits behind.
+TEST(ClientDataSet, BatchesAppendColumnsAtATime) {
+    ClientDataSet ds(QStringLiteral("B"));
+    ds.FieldDefs().Add(QStringLiteral("i"), FieldType::Integer);
+    ds.FieldDefs().Add(QStringLiteral("s"), FieldType::String);
+    ds.FieldDefs().Add(QStringLiteral("t"), FieldType::DateTime);
+    ds.FieldDefs().Add(QStringLiteral("n"), FieldType::LargeInt);
+    ds.CreateDataSet();
+    const qint64 ints[3] = {7, 0, qint64(1) << 40};
+    const quint8 nullSecond[3] = {0, 1, 0};
+    const std::string_view texts[3] = {"a", "Grüße", ""};
+    const qint64 stamps[3] = {QDate(2025, 1, 13).toJulianDay() * 86400000 + 1000, 0, 0};
+    const quint8 onlyFirst[3] = {0, 1, 1};
+    {
+        ClientDataSet::BatchAppender dropped(ds, 3);
+        dropped.Integers(3, ints, nullSecond);
+    }
+    EXPECT_EQ(ds.RecordCount(), 0);
+    {
+        ClientDataSet::BatchAppender batch(ds, 3);
+        batch.StringsUtf8(1, texts, nullptr);
+        batch.Integers(3, ints, nullSecond);
+        batch.DateTimes(2, stamps, onlyFirst);
+        EXPECT_THROW(batch.Integers(3, ints, nullptr), EDatabaseError);
+        batch.End();
+    }
+    {
+        ClientDataSet::BatchAppender batch(ds, 3);
+        batch.Integers(1, ints, nullptr); // into the string field, as text
+        EXPECT_THROW(batch.Integers(0, ints, nullSecond), EDatabaseError); // 2^40: no int32
+    } // not ended: dropped
+    ASSERT_EQ(ds.RecordCount(), 3);
+    for (int r = 0; r < 3; ++r)
+        EXPECT_FALSE(ds.ValueAt(r, 0).isValid()) << r; // no call: Null
+    EXPECT_EQ(ds.ValueAt(1, 1), QVariant(QStringLiteral("Grüße")));
+    EXPECT_EQ(ds.ValueAt(2, 1), QVariant(QString()));
+    EXPECT_EQ(ds.ValueAt(0, 2).toDateTime(), QDateTime(QDate(2025, 1, 13), QTime(0, 0, 1)));
+    EXPECT_FALSE(ds.ValueAt(1, 2).isValid());
+    EXPECT_EQ(ds.ValueAt(2, 3), QVariant(qint64(1) << 40));
+    EXPECT_FALSE(ds.ValueAt(1, 3).isValid());
+    {
+        ClientDataSet::RowAppender out(ds); // the dropped batches left no stray Null bits
+        out.BeginRow();
+        out.SetInteger(0, 1);
+        out.SetStringUtf8(1, "x");
+        out.SetInteger(3, 2);
+        out.SetDateTime(2, QDate(2025, 1, 1), 0);
+        out.EndRow();
+    }
+    for (int f = 0; f < 4; ++f)
+        EXPECT_TRUE(ds.ValueAt(3, f).isValid()) << f;
+}
+
 // Totals of integers and currency are exact past 2^53, through the plain-field path and through
 // expressions; a total past 64 bits carries on in double instead of wrapping round.
 TEST(ClientDataSet, IntegerAndCurrencySumsAreExact) {

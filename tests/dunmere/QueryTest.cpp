@@ -121,6 +121,85 @@ TEST_F(QueryTest, WholeResultAndStreamBindAlike) {
         EXPECT_EQ(q.Fields(i).Value(), i % 7 == 3 ? QVariant() : QVariant(i * 11)) << i;
 }
 
+// A result read a chunk at a time through a cursor: every row once and in order, with the
+// query's parameters; its own transaction ends with the last chunk, a caller's transaction goes
+// on with the cursor closed; a statement failing midway or a stream dropped half read leaves the
+// connection as the stream found it.
+TEST_F(QueryTest, ChunksThroughACursorAndTheirTransaction) {
+    TVoskQuery2 q(&m_db, QStringLiteral("SELECT g, 100 / (g - :zero) AS d FROM "
+                                        "generate_series(1, :n) g"));
+    q.Bind(QStringLiteral("zero"), 0).Bind(QStringLiteral("n"), 10);
+    auto readAll = [](TVoskChunkStream& s) {
+        QList<int> rows;
+        int chunks = 0;
+        while (const PGresult* r = s.NextChunk()) {
+            ++chunks;
+            EXPECT_LE(PQntuples(r), 3);
+            for (int i = 0; i < PQntuples(r); ++i)
+                rows << std::atoi(PQgetvalue(r, i, 0));
+        }
+        return std::pair{rows, chunks};
+    };
+    {
+        std::unique_ptr<TVoskChunkStream> s = q.OpenChunks(3);
+        EXPECT_EQ(PQnfields(s->Columns()), 2);
+        EXPECT_TRUE(m_db.InTransaction()); // its own, while it reads
+        const auto [rows, chunks] = readAll(*s);
+        EXPECT_EQ(rows, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+        EXPECT_EQ(chunks, 4);
+        EXPECT_FALSE(m_db.InTransaction());
+    }
+    {
+        // Exactly full chunks end with an empty one; no rows at all still describe the columns.
+        q.Bind(QStringLiteral("n"), 6);
+        auto s = q.OpenChunks(3);
+        EXPECT_EQ(readAll(*s).first.size(), 6);
+        q.Bind(QStringLiteral("n"), 0);
+        auto none = q.OpenChunks(3);
+        EXPECT_STREQ(PQfname(none->Columns(), 1), "d");
+        EXPECT_EQ(none->NextChunk(), nullptr);
+    }
+    m_db.StartTransaction();
+    {
+        q.Bind(QStringLiteral("n"), 5);
+        auto s = q.OpenChunks(2);
+        EXPECT_EQ(readAll(*s).first.size(), 5);
+    }
+    EXPECT_TRUE(m_db.InTransaction());
+    // The running statement's own portal has no name; a declared cursor would.
+    TVoskQuery2 cursors(&m_db,
+                        QStringLiteral("SELECT count(*) FROM pg_cursors WHERE name <> ''"));
+    cursors.Open();
+    EXPECT_EQ(cursors.Fields(0).AsInteger(), 0);
+    cursors.Close();
+    m_db.Rollback();
+
+    // Row 7 divides by zero: the chunk that holds it fails, and the connection is idle again.
+    q.Bind(QStringLiteral("zero"), 7).Bind(QStringLiteral("n"), 10);
+    {
+        auto s = q.OpenChunks(3);
+        EXPECT_NE(s->NextChunk(), nullptr);
+        const auto e = catchDbError([&] {
+            while (s->NextChunk()) {
+            }
+        });
+        EXPECT_EQ(e.SqlState(), QStringLiteral("22012"));
+    }
+    EXPECT_FALSE(m_db.InTransaction());
+    // Dropped after the first chunk; then a statement the server refuses outright.
+    q.Bind(QStringLiteral("zero"), 0);
+    q.OpenChunks(2)->NextChunk();
+    EXPECT_FALSE(m_db.InTransaction());
+    TVoskQuery2 bad(&m_db, QStringLiteral("SELECT g_nope FROM generate_series(1, 3) g"));
+    const auto e = catchDbError([&] { bad.OpenChunks(); });
+    EXPECT_EQ(e.SqlState(), QStringLiteral("42703"));
+    EXPECT_EQ(e.Sql().mid(e.Position() - 1, 6), QStringLiteral("g_nope"));
+    EXPECT_FALSE(m_db.InTransaction());
+    TVoskQuery2 ok(&m_db, QStringLiteral("SELECT 1"));
+    ok.Open();
+    EXPECT_EQ(ok.Fields(0).AsInteger(), 1);
+}
+
 TEST_F(QueryTest, ServerErrorCarriesMessageStateAndPosition) {
     TVoskQuery2 q(&m_db, QStringLiteral("SELECT t_nr FROM text0 WHERE t_nope = :x"));
     q.Bind(QStringLiteral("x"), 1);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <QDateTime>
 #include <QTime>
 
@@ -143,6 +145,31 @@ TEST_F(TextValueTest, DatesReadFromTextColumns) {
     EXPECT_EQ(q.Fields(1).AsDateTime(), QDateTime(QDate(2024, 1, 5), QTime(9, 0), Qt::UTC));
     EXPECT_THROW(q.Fields(2).AsDate(), EConvertError);
     EXPECT_THROW(q.Fields(2).AsDateTime(), EConvertError);
+}
+
+// Dates are computed by arithmetic: the days around each year's turn and its February over ten
+// thousand years, BC included, are the days QDate makes of the same parts, and 29 February is
+// there exactly in the leap years.
+TEST(TextValue, ArithmeticDatesAgreeWithTheCalendarOverTheEras) {
+    auto parse = [](int y, int m, int d, QDate* out) {
+        char text[32];
+        const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02d%s", std::abs(y), m, d,
+                                    y < 0 ? " BC" : "");
+        return ParsePgDate(std::string_view(text, size_t(n)), out);
+    };
+    QDate parsed;
+    for (int y = -4800; y < 5200; ++y) {
+        if (y == 0)
+            continue; // Qt's years skip 0: -1 is 1 BC
+        for (const auto& [m, d] : {std::pair{1, 1}, {2, 28}, {3, 1}, {7, 15}, {12, 31}}) {
+            ASSERT_TRUE(parse(y, m, d, &parsed)) << y << '-' << m << '-' << d;
+            ASSERT_EQ(parsed, QDate(y, m, d)) << y << '-' << m << '-' << d;
+        }
+        ASSERT_EQ(parse(y, 2, 29, &parsed), QDate::isLeapYear(y)) << y;
+        if (QDate::isLeapYear(y)) {
+            ASSERT_EQ(parsed, QDate(y, 2, 29)) << y;
+        }
+    }
 }
 
 TEST(TextValue, ParsersRejectWhatTheServerNeverWrites) {

@@ -64,6 +64,22 @@ protected:
         c.SetActive(was);
     }
 
+    // The master index as the open left it, against the same index built afresh over a copy of
+    // the rows: the numbering hands its order over instead of sorting again.
+    static void ExpectMasterIndexAsBuilt(TPlantafelContainerDataSource& c) {
+        Cds::ClientDataSet& m = c.MasterData();
+        const QString name = m.IndexName();
+        ASSERT_FALSE(name.isEmpty());
+        const std::vector<quint32> handed = m.VisibleRowIds();
+        m.SetIndexName(QString());
+        Cds::ClientDataSet copy(QStringLiteral("Copy"));
+        copy.CopyFrom(m); // natural order: the same row ids
+        m.SetIndexName(name);
+        copy.IndexDefs().Add(QStringLiteral("idx"), m.IndexDefs().Find(name)->Fields);
+        copy.SetIndexName(QStringLiteral("idx"));
+        EXPECT_EQ(copy.VisibleRowIds(), handed);
+    }
+
     // (ti_id) -> (year, week, day, sortYW, sortYWD) of the open master records.
     static std::map<int, std::tuple<int, int, int, int, int>> Numbers(
         TPlantafelContainerDataSource& c) {
@@ -327,6 +343,7 @@ TEST_F(ContainerDataSourceTest, RandomTimelinesNumberedAsByNestedLoops) {
         c.SetActive(true);
         const auto numbers = Numbers(c);
         ASSERT_EQ(numbers.size(), rows.size());
+        ExpectMasterIndexAsBuilt(c);
 
         for (int pass = 0; pass < 2; ++pass) {
             auto range = [&](const R& r) {
@@ -394,6 +411,7 @@ TEST_F(ContainerDataSourceTest, NumbersDoNotDependOnTheKeyColumnTypes) {
     ASSERT_EQ(c.MasterData().GetFieldType(c.MasterData().FieldIndex(QStringLiteral("_entityid"))),
               Cds::FieldType::LargeInt);
     EXPECT_EQ(Numbers(c), packed);
+    ExpectMasterIndexAsBuilt(c);
 }
 
 TEST_F(ContainerDataSourceTest, SpanWithoutRowsGivesEmptyBoardWithCalendar) {
