@@ -85,6 +85,11 @@ public:
                       const QModelIndex& index) const override {
         if (auto* box = qobject_cast<QComboBox*>(editor)) {
             model->setData(index, box->currentText(), Qt::EditRole);
+            // GridSuchBegriffeColr_kategoriePropertiesEditValueChanged: a stored keyword takes
+            // its new category at once; a new one waits for its text.
+            TVoskClass* c = m_grid ? m_grid->DataClass() : nullptr;
+            if (c && c->InEdit() && !c->IsNewRecord())
+                Rtl::Guarded([c] { c->Post(false); }, m_grid);
             return;
         }
         if (auto* line = qobject_cast<QLineEdit*>(editor);
