@@ -123,6 +123,11 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
                 standardId = data.Id;
             if (data.MakeVisible && FAnzahl < 10)
                 makeVisible.push_back(data.Id);
+            // The user's own check-outs are watched again, unless the user said no more.
+            const TDokument& d = *DokumentLoadTree;
+            if (d.isLockedByMe() && d.CheckoutAskUser() &&
+                (d.isFileLink() || QFileInfo::exists(d.CheckoutPath())))
+                DocumentCheck_Add(d);
         }
         TDokuTreeNode* focus =
             InitialFocus(tree, _InitialPath, acStandardInitial->isChecked(), standardId);
@@ -240,16 +245,17 @@ void TFormDokments::SperrDokuAction(QObject*, QObject*,
     if (ActionType == UModulFormSeams::atNodeUpdate) {
         CheckNodeAndUpdate();
         TreeDocumentsFocusedNodeChanged(nullptr, FocusedNode());
-        return;
+    } else {
+        // The document may have a new id now (a new revision): the current document says which.
+        TVoskRibbonTab* tab = RibbonDokumentMain->ActiveTab();
+        const QString id = Dokument1()->IdText();
+        TreeMenuCreate(false);
+        TreeMenuSelect(id);
+        TreeDocumentsFocusedNodeChanged(nullptr, FocusedNode());
+        if (tab && tab->IsTabVisible())
+            RibbonDokumentMain->SetActiveTab(tab);
     }
-    // The document may have a new id now (a new revision): the current document says which.
-    TVoskRibbonTab* tab = RibbonDokumentMain->ActiveTab();
-    const QString id = Dokument1()->IdText();
-    TreeMenuCreate(false);
-    TreeMenuSelect(id);
-    TreeDocumentsFocusedNodeChanged(nullptr, FocusedNode());
-    if (tab && tab->IsTabVisible())
-        RibbonDokumentMain->SetActiveTab(tab);
+    DocumentCheck_Follow(ActionType);
 }
 
 // ---- one node ----------------------------------------------------------------------------------

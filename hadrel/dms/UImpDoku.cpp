@@ -416,6 +416,7 @@ void TFormDokments::buildForm() {
             set(QStringLiteral("pd_parentnodeident"), GetNodeId(FocusedNode()));
     };
     Dokument1()->AfterPost = [this](TVoskClass*) { RequestRebuild(GetNodeId(FocusedNode())); };
+    buildDocumentCheck();
     buildOutput();
     buildProperties();
 }
@@ -503,6 +504,7 @@ void TFormDokments::acStandardInitialExecute() {
 void TFormDokments::acEditWaitDialogExecute() {
     TVoskDM_Dunmere::SetCompOption(Vcl::ClassName(this), acEditWaitDialog->objectName(), QString(),
                                    Rtl::BoolToStr(acEditWaitDialog->isChecked()), userNo());
+    DocumentCheck_ShowUpdateButtons();
 }
 
 void TFormDokments::acOptDocsHiddenVisibleExecute() {

@@ -24,15 +24,22 @@
 #include <memory>
 
 class QAction;
+class QFileSystemWatcher;
+class QGroupBox;
 class QDrag;
 class QToolButton;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QTabWidget;
+class QTimer;
 class QTreeView;
 class TDokument;
+class TPanel;
+class TSperrDokuPopupMenu;
 class TTopLabelFrame;
+class TVoskButton;
+class TVoskLabel;
 class TVoskClass;
 class TVoskClass2;
 class TVoskDBGrid2;
@@ -247,6 +254,30 @@ public:
     void SperrDokuAction(QObject* Sender, QObject* Source,
                          UModulFormSeams::TSperrDokuActionType ActionType) override;
 
+    // ---- locks, check-outs and their watch (UImpDoku.Lock.cpp) ---------------------------------
+    QAction* miEditGroup = nullptr;            // the lock submenu's place in the tree's menu
+    QAction* miEnableFileMonitoring = nullptr; // "Dateiüberwachung aktivieren"
+    QGroupBox* gbDocumentCheck = nullptr;      // the monitor rows at the foot of the tree
+    TPanel* pnDocumentCheckTemplate = nullptr; // Tag 0: never a row
+    TVoskLabel* lbDocumentCheckName = nullptr;
+    TVoskButton* btDocumentCheckUpdate = nullptr;
+    TVoskButton* btDocumentCheckCancel = nullptr;
+    TVoskButton* btDocumentCheckSelect = nullptr;
+    QTimer* tiDocumentCheck = nullptr;
+    // The lock submenu under miEditGroup, made on first use.
+    TSperrDokuPopupMenu* SperrDoku();
+    // The seven edit actions, each run by its handler of the lock submenu.
+    void acDocEditRevisionEditExecute(QObject* Sender);
+    // The modal wait dialog over the document's working copy; always ends with the silent abort.
+    void DocumentCheck_Dialog(TDokument& Dokument);
+    void DocumentCheck_Add(const TDokument& Dokument);
+    TPanel* DocumentCheck_Find(int pdId) const;
+    void DocumentCheck_Remove(int pdId);
+    QList<TPanel*> DocumentCheckRows() const;
+    void tiDocumentCheckTimer();
+    void btDocumentCheckClick(QObject* Sender);
+    void miEnableFileMonitoringClick();
+
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -265,6 +296,13 @@ private:
     void applyFolderRow(TDokuTreeNode* node);
     void moveStoredFileToType();
     QIcon imageIcon(int image) const;
+    void buildDocumentCheck();
+    // After a lock action: the wait dialog or a monitor row for the focused document while the
+    // user has it checked out, else its row goes.
+    void DocumentCheck_Follow(UModulFormSeams::TSperrDokuActionType ActionType);
+    void DocumentCheck_ShowUpdateButtons();
+    void resizeDocumentCheck();
+    QFileSystemWatcher* m_checkWatcher = nullptr;
 
     TDokument* m_dokument1 = nullptr;
     QPointer<TVoskClass> m_ownerClass;

@@ -118,3 +118,17 @@ Vcl::TModalResult RaiseQuestionEx(const QString& question, Vcl::TMsgDlgButtons b
 QString MacheStellig(const QString& text, int length);
 
 } // namespace Korvexutils
+
+namespace Korvexutils {
+
+// Whether another program of the user holds the file: one of the user's processes (other than
+// this one) has it open, read from /proc/*/fd, or an office lock file ".~lock.NAME#" lies beside
+// it. Linux has no sharing violations; this is what an editor that works on the file shows.
+bool IsFileInUse(const QString& path);
+// Whether the file can be read as a whole now: it exists, opens for reading, and no other
+// process of the user has it open for writing (a copy still being written is not ready).
+bool CanFileRead(const QString& path);
+// Waits ms milliseconds while events go on being handled.
+void Delay(int ms);
+
+} // namespace Korvexutils

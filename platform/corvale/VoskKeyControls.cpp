@@ -9,6 +9,8 @@
 #include "TVoskDBMemo.h"
 #include "Vcl.Components.h"
 
+#include <EventGuard.h>
+
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -22,7 +24,12 @@ const char* const kOwnWindow = "korvexOwnWindow";
 const QString kDateFormat = QStringLiteral("dd.MM.yyyy");
 } // namespace
 
-TVoskButton::TVoskButton(QWidget* parent) : QPushButton(parent) {}
+TVoskButton::TVoskButton(QWidget* parent) : QPushButton(parent) {
+    connect(this, &QPushButton::clicked, this, [this] {
+        if (OnClick)
+            Rtl::Guarded([this] { OnClick(this); }, this);
+    });
+}
 
 // ---- bound check box -----------------------------------------------------------------------
 

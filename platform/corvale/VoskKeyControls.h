@@ -51,6 +51,8 @@ public:
     explicit TVoskButton(QWidget* parent = nullptr);
     TQ32Control* MyControl() const { return m_control; }
     void SetMyControl(TQ32Control* control) { m_control = control; }
+    // The click handler of a form resource; runs inside the event guard.
+    std::function<void(QObject* sender)> OnClick;
 
 private:
     QPointer<TQ32Control> m_control;

@@ -33,6 +33,15 @@ QString TCurrentSession::TempDir() const {
 
 QString TCurrentSession::ExportDir() const { return ensure(BasePath() + QStringLiteral("export")); }
 
+QString TCurrentSession::DocumentsDir() const {
+    QString root = m_documentsPath;
+    if (root.isEmpty())
+        root = m_basePath.isEmpty()
+                   ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                   : m_basePath + QStringLiteral("/Dokumente");
+    return ensure(root + QStringLiteral("/KORVEX ERP"));
+}
+
 QString TCurrentSession::ProgramDir() const {
     return QDir::cleanPath(QCoreApplication::applicationDirPath()) + u'/';
 }

@@ -10,6 +10,10 @@ public:
     QString TempDir() const;    // scratch files, per login
     QString ExportDir() const;  // files the user exports
     QString ProgramDir() const; // the running program's folder
+    // Where working copies of checked-out documents go: the user's documents folder (a folder
+    // under the moved base path, or one set for a test) + "KORVEX ERP".
+    QString DocumentsDir() const;
+    void SetDocumentsPath(const QString& path) { m_documentsPath = path; }
     void SetBasePath(const QString& path) { m_basePath = path; }
     void SetLoginName(const QString& login) { m_login = login; }
     // Whether designed dialogs of this login hand their parameters over through their script
@@ -20,6 +24,7 @@ public:
 private:
     static QString ensure(const QString& path);
     QString m_basePath;
+    QString m_documentsPath;
     QString m_login;
     bool m_useJSHandler = false;
 };

@@ -125,6 +125,7 @@ void TDM1::readUser() {
     // The server's audit triggers stamp rows with the login the session announces.
     TVoskQuery2 announce(&m_db, QStringLiteral("SELECT set_config('korvex.login', :login, false)"));
     announce.Bind(QStringLiteral("login"), m_login).Open();
+    m_db.SetLoginName(m_login);
     TVoskQuery2 q(&m_db, QStringLiteral("SELECT mitnr, m_admin, m_sprache FROM mitarbeiter "
                                         "WHERE lower(m_login) = lower(:login)"));
     q.Bind(QStringLiteral("login"), m_login).Open();

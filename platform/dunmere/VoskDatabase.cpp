@@ -167,6 +167,7 @@ void TVoskDatabase::Disconnect() {
     m_conn = nullptr;
     m_sqlCache.clear();
     m_tableInfo.clear();
+    m_login.clear();
 }
 
 bool TVoskDatabase::Connected() const { return m_conn && PQstatus(m_conn) == CONNECTION_OK; }

@@ -70,6 +70,11 @@ public:
     PGconn* Handle() const { return m_conn; }
     QString DatabaseName() const;
     QString UserName() const; // the database role
+    // The ERP login this connection announced to the server (korvex.login); the database role
+    // until one is announced. Code that works on a connection of its own (another user's) asks
+    // here, not the global data module.
+    QString LoginName() const { return m_login.isEmpty() ? UserName() : m_login; }
+    void SetLoginName(const QString& login) { m_login = login; }
     // "host=... port=... dbname=... user=..." of this connection, without the password.
     QString ConnectionDescription() const;
 
@@ -106,6 +111,7 @@ private:
     QHash<QString, QString> m_sqlCache;
     QHash<QString, std::shared_ptr<const TVoskTableInfo>> m_tableInfo;
     qint64 m_roundTrips = 0;
+    QString m_login;
 };
 
 namespace Dunmere {

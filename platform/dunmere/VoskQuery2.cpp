@@ -351,11 +351,16 @@ QString TVoskQuery2::context() const {
     return m_key.isEmpty() ? QString() : QStringLiteral(" (benannte SQL \"%1\")").arg(m_key);
 }
 
-PGresult* TVoskQuery2::run() {
+TVoskDatabase& TVoskQuery2::preparedOn() {
     TVoskDatabase& db = Database();
     if (!db.Connected())
         throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung%1").arg(context()));
     prepare();
+    return db;
+}
+
+PGresult* TVoskQuery2::run() {
+    TVoskDatabase& db = preparedOn();
     const Dunmere::BoundParams params(m_params, m_bufs, m_sent, context());
     db.CountRoundTrip();
     PGresult* res = PQexecParams(db.Handle(), m_sent.constData(), params.Count(), params.Types(),

@@ -178,6 +178,8 @@ private:
         TFieldType type = TFieldType::Unknown;
     };
     void prepare() const;
+    // The connected database with the statement prepared for sending; throws when offline.
+    TVoskDatabase& preparedOn();
     PGresult* run();
     void dropParse();
     QString context() const;

@@ -16,10 +16,7 @@ void drain(PGconn* conn) {
 
 std::unique_ptr<TVoskRowStream> TVoskQuery2::OpenStream(bool binary) {
     Close();
-    TVoskDatabase& db = Database();
-    if (!db.Connected())
-        throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung%1").arg(context()));
-    prepare();
+    TVoskDatabase& db = preparedOn();
     const Dunmere::BoundParams params(m_params, m_bufs, m_sent, context());
     PGconn* conn = db.Handle();
     db.CountRoundTrip();
@@ -115,10 +112,7 @@ const PGresult* TVoskRowStream::Next() {
 
 std::unique_ptr<TVoskChunkStream> TVoskQuery2::OpenChunks(int chunkRows) {
     Close();
-    TVoskDatabase& db = Database();
-    if (!db.Connected())
-        throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung%1").arg(context()));
-    prepare();
+    TVoskDatabase& db = preparedOn();
     const Dunmere::BoundParams params(m_params, m_bufs, m_sent, context());
     return std::make_unique<TVoskChunkStream>(db, m_sent, params.Count(), params.Types(),
                                               params.Values(), params.Lengths(), params.Formats(),

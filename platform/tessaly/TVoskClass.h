@@ -189,7 +189,7 @@ public:
     // before-post event is not called.
     virtual void Post(bool askBefore = true);
     void Cancel();
-    void Delete();
+    virtual void Delete();
     // Orders the loaded rows by one field (empty values first when ascending), keeping the cursor
     // on its record; a pending edit is posted first. The next Refresh reads the query's order.
     void SortBy(int col, bool ascending);

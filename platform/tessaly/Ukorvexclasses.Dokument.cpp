@@ -86,11 +86,6 @@ QString cleanNamePart(const QString& text, const QString& fallback) {
     return s.trimmed().isEmpty() ? fallback : s;
 }
 
-QString loginName() {
-    TDM1* dm = DM1();
-    return dm ? dm->LoginName() : QString();
-}
-
 } // namespace
 
 TDokument::TDokument(QObject* owner) : TVoskClass2(owner) {
@@ -433,64 +428,6 @@ bool TDokument::ChangeAllowed() const {
     return HasDocument() && !IsArchived() && !flag("pd_edit_blocked") && !flag("dt_write_once");
 }
 
-bool TDokument::isLocked(bool othersOnly) const {
-    const QString user = LockUser();
-    if (user.isEmpty())
-        return false;
-    return !othersOnly || user.compare(loginName(), Qt::CaseInsensitive) != 0;
-}
-
-bool TDokument::isLockedByMe() const {
-    const QString user = LockUser();
-    return !user.isEmpty() && user.compare(loginName(), Qt::CaseInsensitive) == 0;
-}
-
-QString TDokument::GetLockedInfo() const {
-    if (!isLocked())
-        return {};
-    QString info = QStringLiteral("Gesperrt von %1").arg(LockUser());
-    const QDateTime since = value("pdr_lock_time").toDateTime();
-    if (since.isValid())
-        info += QStringLiteral(" seit %1").arg(since.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
-    if (const QString host = text("pdr_lock_host"); !host.isEmpty())
-        info += QStringLiteral(" (%1)").arg(host);
-    return info;
-}
-
-QString TDokument::GetLockedPath() const { return isLockedByMe() ? CheckoutPath() : QString(); }
-
-void TDokument::LockRevision(const QString& checkoutPath) {
-    if (IsEmpty() || RevisionId() <= 0)
-        throw EVoskException(QStringLiteral("Dokument kann nicht gesperrt werden: keine Revision"));
-    // One statement takes the lock when it is free or already the user's, so two users never
-    // both hold it; a check-out path is kept unless a new one is given.
-    const int taken = DM1()->ExecSQL(
-        QStringLiteral("UPDATE picndoku_revision SET pdr_lock_user = :login, pdr_lock_time = "
-                       "localtimestamp, pdr_lock_host = :host, pdr_checkout_path = "
-                       "coalesce(nullif(:path, ''), pdr_checkout_path) WHERE pdr_revision_id = :rev "
-                       "AND (pdr_lock_user IS NULL OR lower(pdr_lock_user) = lower(:login))"),
-        {{QStringLiteral("login"), loginName()},
-         {QStringLiteral("host"), QSysInfo::machineHostName()},
-         {QStringLiteral("path"), checkoutPath},
-         {QStringLiteral("rev"), RevisionId()}});
-    RefreshRecord();
-    if (taken == 0)
-        throw EVoskException(isLocked(true) ? GetLockedInfo()
-                                            : QStringLiteral("Dokument kann nicht gesperrt werden"));
-}
-
-void TDokument::UnlockRevision() {
-    if (IsEmpty() || RevisionId() <= 0)
-        return;
-    // Only the user's own lock is released; another user's stays.
-    DM1()->ExecSQL(
-        QStringLiteral("UPDATE picndoku_revision SET pdr_lock_user = NULL, pdr_lock_time = NULL, "
-                       "pdr_lock_host = NULL, pdr_checkout_path = NULL, pdr_checkout_filetime = NULL "
-                       "WHERE pdr_revision_id = :rev AND lower(pdr_lock_user) = lower(:login)"),
-        {{QStringLiteral("rev"), RevisionId()}, {QStringLiteral("login"), loginName()}});
-    RefreshRecord();
-}
-
 // ---- files -------------------------------------------------------------------------------------
 
 QString TDokument::DMSArchivePath(const QString& dokType, const QDateTime& date) {
@@ -599,29 +536,19 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
         int revisionId = 0;
         if (kind != StoreKind::NewDocument) {
             // The row as it is now, held until commit: another user's lock or archiving since
-            // it was read refuses the write.
-            TVoskQuery2 cur(&db, QStringLiteral(
-                                     "SELECT d.dbrid, d.pd_revision_id, d.pd_doktype, d.pd_archive, "
-                                     "r.pdr_lock_user, EXISTS (SELECT 1 FROM picndoku o WHERE "
-                                     "o.pd_revision_id = d.pd_revision_id AND o.pd_id <> d.pd_id) "
-                                     "FROM picndoku d LEFT JOIN picndoku_revision r ON "
-                                     "r.pdr_revision_id = d.pd_revision_id "
-                                     "WHERE d.pd_id = :id FOR UPDATE OF d"));
-            cur.Bind(QStringLiteral("id"), currentId).Open();
-            if (cur.IsEmpty())
-                throw EVoskException(17432, QStringLiteral("Dokument nicht gefunden."));
-            oldDbrid = cur.Fields(0).AsLargeInt();
-            revisionId = cur.Fields(1).AsInteger();
-            dokType = cur.Fields(2).AsString();
-            const QString lockUser = cur.Fields(4).AsString();
-            if (!lockUser.isEmpty() && lockUser.compare(loginName(), Qt::CaseInsensitive) != 0)
-                throw EVoskException(
-                    QStringLiteral("Das Dokument ist von %1 gesperrt").arg(lockUser));
-            if (kind == StoreKind::ReplaceFile && cur.Fields(3).AsBoolean())
+            // it was read refuses the write; so does a take-back whose check-out is gone.
+            const QString checkout = CheckoutPath();
+            const WriteLock cur =
+                lockForWrite(currentId, !checkout.isEmpty() && fileName == checkout ? checkout
+                                                                                   : QString());
+            oldDbrid = cur.dbrid;
+            revisionId = cur.revisionId;
+            dokType = cur.dokType;
+            if (kind == StoreKind::ReplaceFile && cur.archived)
                 throw EVoskException(QStringLiteral(
                     "Das Dokument ist archiviert; seine Datei kann nur als neue Revision "
                     "ersetzt werden"));
-            if (kind == StoreKind::ReplaceFile && cur.Fields(5).AsBoolean())
+            if (kind == StoreKind::ReplaceFile && cur.hasRevisions)
                 throw EVoskException(QStringLiteral(
                     "Das Dokument hat Revisionen; seine Datei kann nur als neue Revision "
                     "ersetzt werden"));
@@ -832,7 +759,25 @@ void TDokument::Post(bool askBefore) {
         FieldByName(QString::fromLatin1(fnRemoteFile)).SetValue(DMSRemoteFilename());
         FieldByName(QString::fromLatin1(fnRemoteFileDokType)).SetValue(textParam(DokType()));
     }
+    if (State() != dsEdit) {
+        TVoskClass2::Post(askBefore);
+        return;
+    }
+    TVoskTransaction tx(Database());
+    lockForWrite(Id());
     TVoskClass2::Post(askBefore);
+    tx.Commit();
+}
+
+void TDokument::Delete() {
+    if (State() == dsInsert || !HasRecord()) {
+        TVoskClass2::Delete();
+        return;
+    }
+    TVoskTransaction tx(Database());
+    lockForWrite(Id());
+    TVoskClass2::Delete();
+    tx.Commit();
 }
 
 void TDokument::Insert() {

@@ -17,9 +17,14 @@
 //   it back. DMSAddFileAsBLOB, CreateNewRevision and DMSSetServerFile differ only in which rows
 //   they write. A caller that must tie more to the same commit (annotations, stamp SQL) opens a
 //   TVoskTransaction on Database() around the call.
-// - Locks. The lock lives on the revision row; isLocked/isLockedByMe/GetLockedPath read what the
-//   load read; LockRevision takes a free lock in one conditional statement, UnlockRevision gives
-//   back the user's own. storeFile refuses to write a document another user holds.
+// - Locks (Ukorvexclasses.Dokument.Lock.cpp). The lock lives on the revision row, shared by all
+//   revisions of a document; isLocked/isLockedByMe/GetLockedPath read what the load read. The
+//   user is the login the document's connection announced, so two connections are two users.
+//   LockRevision takes the lock with one conditional UPDATE (free or already mine), so of two
+//   users at once exactly one wins. Every write (Post, Delete, the stores) re-reads the document
+//   and its revision row FOR UPDATE in its transaction and refuses when another user holds the
+//   lock, so a window showing an old state cannot overwrite. Storing the user's own working copy
+//   (the checked-out path as source) is a take-back: it needs the check-out to be still there.
 // - Hooks. The slots below are filled by the units that can show, open or print documents
 //   (the document window, the viewers) and emptied when they unload.
 // - Record-level editing (Insert/Append, Post, Cancel, field access by name) is the data
@@ -167,6 +172,7 @@ public:
     // What the tree and captions show: the name, else the file name, else the path.
     QString Caption() const;
     QString FileName() const;
+    QString OrigFileName() const; // the name the file had when it came in
     QString Path() const;
     QDateTime Date() const;
     QString ParentNodeIdent() const;
@@ -192,20 +198,44 @@ public:
     QDateTime CheckoutFileTime() const;
     bool CheckoutAskUser() const;
 
+    bool EditBlocked() const;     // editing is blocked for the document (pd_edit_blocked)
+    bool RevisionFlag() const;    // every take-back makes a new revision (pd_revision_flag)
+    bool IsDelayedUpload() const; // the bytes live only in the holder's working copy
+
     bool isDMSDokument() const;     // its bytes are in the store
     bool isDMSViewDokument() const; // a viewer can show it
     bool isDMSEditDokument() const; // a viewer can edit it
     bool isFileLink() const;        // only a path outside the store
     bool isCustomFolder() const;
     bool ChangeAllowed() const;     // not archived, not blocked, not of a write-once type
+
+    // ---- locks (Ukorvexclasses.Dokument.Lock.cpp) ---------------------------------------------
+    // The login locks are taken for: the one the document's connection announced.
+    QString LockLogin() const;
     // Locked by anyone; with othersOnly, by a user other than the logged-in one.
     bool isLocked(bool othersOnly = false) const;
     bool isLockedByMe() const;
+    // "Gesperrt von NAME seit DATUM (RECHNER)"; empty when the document is not locked.
     QString GetLockedInfo() const;
+    static QString LockedInfoText(const QString& user, const QDateTime& since, const QString& host);
     // The working copy of the logged-in user's check-out; empty when there is none.
     QString GetLockedPath() const;
+    // Takes the lock of the current document for the user, or keeps it when it is the user's
+    // already; another user's lock refuses with GetLockedInfo. With a path the document is
+    // checked out: its stored bytes are written there (temp file, rename; an existing file is
+    // never overwritten) and path, host, the copy's file time and "ask the user" are recorded,
+    // all or nothing. Without one a recorded check-out stays.
     void LockRevision(const QString& checkoutPath = {});
+    // Releases the user's own lock and check-out (the working copy stays on disk). Another
+    // user's lock refuses with GetLockedInfo; an unlocked document is left as it is.
     void UnlockRevision();
+    // Whether a document of the record (of dokType, when given) is locked, with othersOnly by
+    // another user; msg then tells by whom, else it is emptied.
+    static bool isLocked(const QString& table, const QString& recId, const QString& dokType,
+                         bool othersOnly, QString& msg);
+    // The file time of a working copy as the check-out records it and the watch compares it.
+    static QDateTime FileTime(const QString& path);
+    static QString FileTimeText(const QDateTime& time);
 
     // File types the viewers can show and edit (lower-case extensions without dot).
     static QStringList ViewerExtensions;
@@ -256,7 +286,9 @@ public:
     // ---- inserting ----------------------------------------------------------------------------
     // A new document with a file name but no stored name gets DMSRemoteFilename as its stored
     // name: the caller writes the bytes there before the commit (the database checks it).
+    // Post and Delete of an existing document refuse when another user holds its lock.
     void Post(bool askBefore = true) override;
+    void Delete() override;
     void Insert();
     void Append();
     TDokumentInsertData& InsertData() { return m_insertData; }
@@ -273,6 +305,20 @@ public:
 
 private:
     enum class StoreKind { NewDocument, NewRevision, ReplaceFile };
+    // The document row and its revision row as a write sees them, locked until its transaction
+    // ends. takeBackPath: the write stores the user's working copy from there.
+    struct WriteLock {
+        qint64 dbrid = 0;
+        int revisionId = 0;
+        QString dokType;
+        bool archived = false;
+        bool hasRevisions = false;
+        QString remoteFile;
+        QString lockUser;
+        QString checkoutPath;
+    };
+    WriteLock lockForWrite(int pdId, const QString& takeBackPath = {}) const;
+    bool sameUser(const QString& user) const;
     int storeFile(QIODevice& source, const QString& fileName, StoreKind kind,
                   const QString& table = {}, const QString& recId = {},
                   const QString& sourceKind = {});
