@@ -452,7 +452,7 @@ TEST_F(DokumentEigenschaftenTest, RevisionsAndTheChangeLogShowTheDocumentsHistor
               QStringLiteral("Gelöscht"));
 }
 
-TEST_F(DokumentEigenschaftenTest, ARefusedPostKeepsTheUsersValues) {
+TEST_F(DokumentEigenschaftenTest, ARefusedPostKeepsTheUsersValuesAndTheFile) {
     const int id = addFile(QStringLiteral("LS"));
     open(id);
     TFrameDokumentEigenschaften* fr = frame();
@@ -469,6 +469,33 @@ TEST_F(DokumentEigenschaftenTest, ARefusedPostKeepsTheUsersValues) {
     m_form->Dokument2->Post();
     EXPECT_EQ(scalar(QStringLiteral("SELECT pd_txt FROM picndoku WHERE pd_id = %1").arg(id)),
               QStringLiteral("zu lang"));
+
+    // Another user takes the lock meanwhile: the post is refused with the lock's owner.
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku_revision SET pdr_lock_user = 'anna', "
+                                      "pdr_lock_time = localtimestamp WHERE pdr_revision_id = "
+                                      "(SELECT pd_revision_id FROM picndoku WHERE pd_id = %1)")
+                           .arg(id));
+    QTest::keyClicks(fr->pd_txt, QStringLiteral("!"));
+    try {
+        m_form->Dokument2->Post();
+        ADD_FAILURE() << "a post over another user's lock went through";
+    } catch (const std::exception& e) {
+        EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QStringLiteral("anna"))) << e.what();
+    }
+    EXPECT_TRUE(m_form->Dokument2->InEdit());
+    EXPECT_EQ(fr->pd_txt->toPlainText(), QStringLiteral("zu lang!"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_txt FROM picndoku WHERE pd_id = %1").arg(id)),
+              QStringLiteral("zu lang"));
+    // The archive check cannot move the file of a locked document either.
+    m_form->Dokument2->Cancel();
+    TestDatabase::Exec(
+        QStringLiteral("UPDATE picndoku SET pd_doktype = 'RE' WHERE pd_id = %1").arg(id));
+    m_form->Dokument2->AssignToDokId(id);
+    const QString before = fileOf(id);
+    m_answers.Expect(QStringLiteral("Dokumenttyp: RE"), Vcl::mrYes);
+    EXPECT_ANY_THROW(fr->btCheckDokTypPathClick());
+    EXPECT_EQ(fileOf(id), before);
+    EXPECT_TRUE(stored(before));
 }
 
 TEST_F(DokumentEigenschaftenTest, TheDocumentWindowOpensTheWindowAndRebuildsItsTreeOnClose) {
