@@ -183,7 +183,8 @@ void TSperrDokuPopupMenu::CreateSubItems(bool Lock) {
     unlock->setEnabled((isDok || admin) && locked && (admin || doc->isLockedByMe()));
 
     TVoskMenuItem* separator = makeItem(miSeparator, QStringLiteral("miSeparator"), nullptr);
-    separator->setText(QStringLiteral("-"));
+    // A separator with a text would show that text as a section heading.
+    separator->setText(QString());
     separator->setSeparator(true);
 
     TVoskMenuItem* openDir = makeItem(miRevisionOpenDir, QStringLiteral("miRevisionOpenDir"),
@@ -427,7 +428,16 @@ void TSperrDokuPopupMenu::miRevisionUpdateClick(QObject* Sender) {
 
 void TSperrDokuPopupMenu::miRevisionUnlockClick(QObject* Sender) {
     TDokument* doc = FDokument;
-    const QList<int> ids = selectedIds();
+    const bool admin = IsAdmin();
+    const bool mine = doc->isLockedByMe();
+    // Rows of a grid are released for others only by an administrator; anyone else acts on the
+    // current document alone.
+    const QList<int> ids = admin ? selectedIds() : QList<int>{doc->Id()};
+    if (doc->isLocked(true) && !admin)
+        Korvexutils::RaiseCriticalError(doc->GetLockedInfo());
+    // A delayed upload's row is deleted with its lock: only its holder or an administrator.
+    if (doc->IsDelayedUpload() && !admin && !mine)
+        TUserRights::AdminCheck(GetItemCaption(Sender));
     if (doc->IsDelayedUpload() || anySelectedDelayedUpload(ids)) {
         if (Vcl::Ask(Vcl::mtWarning, QString(),
                      makeText(31248, QStringLiteral("Achtung, bei DMSDelayedUpload wird nicht bloß "
@@ -436,10 +446,6 @@ void TSperrDokuPopupMenu::miRevisionUnlockClick(QObject* Sender) {
                      Vcl::mbOKCancel, Vcl::mbCancel) != Vcl::mrOk)
             throw EAbort();
     }
-    const bool admin = IsAdmin();
-    const bool mine = doc->isLockedByMe();
-    if (doc->isLocked(true) && !admin)
-        Korvexutils::RaiseCriticalError(doc->GetLockedInfo());
     if (!FWithoutQuestion) {
         QString question;
         if (doc->isLocked(true) && admin)

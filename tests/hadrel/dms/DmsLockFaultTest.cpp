@@ -343,6 +343,9 @@ TEST_F(DmsLockFault, TheMenuShowsWhatTheDocumentAllows) {
     EXPECT_EQ(shown(menu->miRevisionUpdate), QStringLiteral("v--"));
     EXPECT_EQ(shown(menu->miRevisionUnlock), QStringLiteral("v--"));
     EXPECT_EQ(shown(menu->miRevisionOpenDir), QStringLiteral("v--"));
+    // A line, not a heading reading "-".
+    EXPECT_TRUE(menu->miSeparator->isSeparator());
+    EXPECT_EQ(menu->miSeparator->text(), QString());
     EXPECT_TRUE(m_parent->isEnabled());
 
     // Ctrl shows every item with its own text; a second build reuses the items.
@@ -462,6 +465,35 @@ TEST_F(DmsLockFault, AnAdministratorsMultiRowUnlockWarnsOfDelayedUploadsAndCalls
               QStringLiteral("%1-,%2-").arg(ids[0]).arg(ids[1]));
     EXPECT_EQ(locked.Id(), ids[0]);
     EXPECT_EQ(locked.RecordCount(), 2);
+}
+
+TEST_F(DmsLockFault, WithoutAdministrationTheUnlockReleasesOnlyTheOwnCurrentDocument) {
+    TDokument a, d;
+    const int annas = addDocument(a, "1", QStringLiteral("a.txt"));
+    const int berts = addDocument(d, "2", QStringLiteral("d.txt"));
+    a.LockRevision();
+    TestDatabase::Exec(
+        QStringLiteral("UPDATE picndoku SET pd_delayed_upload = true WHERE pd_id = %1").arg(annas));
+    s_dm->SetLoginName(QStringLiteral("bert"));
+    TDokument locked;
+    locked.LoadByRecord(QStringLiteral("adressen"), QStringLiteral("5"), false);
+    ASSERT_EQ(locked.RecordCount(), 2);
+    locked.Locate(QString::fromLatin1(TDokument::fnId), berts);
+    locked.LockRevision();
+    // bert's grid selects anna's delayed upload as well: neither its lock nor its row is his.
+    TVoskDataModel model(&locked);
+    TVoskGridView grid;
+    grid.setModel(&model);
+    grid.selectAll();
+    TSperrDokuPopupMenu menu(m_parent, &locked, &grid, false);
+    menu.CreateSubItems(true);
+    ASSERT_TRUE(menu.miRevisionUnlock->isEnabled());
+    m_answers.Expect(QStringLiteral("Dokument entsperren?"), Vcl::mrYes);
+    menu.miRevisionUnlock->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_EQ(lockRow(berts), QString());
+    EXPECT_TRUE(lockRow(annas).startsWith(QStringLiteral("anna|")));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM picndoku")), QStringLiteral("2"));
 }
 
 TEST_F(DmsLockFault, AnOutsideEditShowsAtOnceAndGoesBackAsARevisionOfTheSameChain) {
@@ -616,7 +648,10 @@ TEST_F(DmsLockFault, ClosingTheWaitDialogCountsAsAbortAndAddsARow) {
     EXPECT_EQ(seen[2], QStringLiteral("nein"));
     // Still checked out, and watched by a row.
     EXPECT_TRUE(f->Dokument1()->isLockedByMe());
-    EXPECT_TRUE(f->DocumentCheck_Find(id));
+    TPanel* row = f->DocumentCheck_Find(id);
+    ASSERT_TRUE(row);
+    // With the wait dialog chosen the row offers no cross.
+    EXPECT_TRUE(row->findChild<QPushButton*>(QStringLiteral("btDocumentCheckCancel"))->isHidden());
 }
 
 // The child of the crash test: checks a document out as anna and hangs until it is killed.
