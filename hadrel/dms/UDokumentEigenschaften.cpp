@@ -771,11 +771,7 @@ void TFrameDokumentEigenschaften::pd_doktypePropertiesCloseUp() {
     if (k->InEdit())
         k->Post(false);
     // Placeholders of the type chosen before go; what the user filled in stays.
-    for (int r = k->RecordCount() - 1; r >= 0; --r)
-        if (k->Value(r, k->FieldIndex(QStringLiteral("r_descr"))).toString() == placeholder) {
-            k->SetRecNo(r + 1);
-            k->Delete();
-        }
+    deleteKeywordPlaceholders();
     const QString forced =
         sqlDokTypes->FieldByName(QStringLiteral("dt_forcekeyword")).AsString().trimmed();
     if (forced.isEmpty())
@@ -795,6 +791,18 @@ void TFrameDokumentEigenschaften::pd_doktypePropertiesCloseUp() {
         k->FieldByName(QStringLiteral("r_descr")).SetAsString(placeholder);
         k->Post(false);
     }
+}
+
+void TFrameDokumentEigenschaften::deleteKeywordPlaceholders() {
+    TRecNoKeyword* k = RecNoKeyWord1;
+    if (!k->Active())
+        return;
+    const int descr = k->FieldIndex(QStringLiteral("r_descr"));
+    for (int r = k->RecordCount() - 1; r >= 0; --r)
+        if (k->Value(r, descr).toString() == QLatin1String(KeywordPlaceholder)) {
+            k->SetRecNo(r + 1);
+            k->Delete();
+        }
 }
 
 void TFrameDokumentEigenschaften::btDokTypeClearClick() {
@@ -1009,16 +1017,9 @@ void TFrameDokumentEigenschaften::SelectF2Records() {
         sqlDokuLinks->BeforeInsert = beforeInsert;
     });
     TRecNoKeyword* k = RecNoKeyWord1;
-    if (k->Active()) {
-        if (k->InEdit())
-            k->Cancel();
-        const int descr = k->FieldIndex(QStringLiteral("r_descr"));
-        for (int r = k->RecordCount() - 1; r >= 0; --r)
-            if (k->Value(r, descr).toString() == QLatin1String(KeywordPlaceholder)) {
-                k->SetRecNo(r + 1);
-                k->Delete();
-            }
-    }
+    if (k->InEdit())
+        k->Cancel();
+    deleteKeywordPlaceholders();
     for (int i = 0; i < ids.size(); ++i) {
         // The first choice fills the link row the user stands on; each further one gets a row of
         // its own, so that no choice overwrites another.

@@ -156,6 +156,8 @@ private:
     // the document with that type, in one transaction: the file goes back when the post fails.
     void moveIntoArchive(const QString& newType, const QString& from);
     void setPathLabelLook(QLabel* label, bool inEffect);
+    // Deletes the keyword rows whose text is still the placeholder.
+    void deleteKeywordPlaceholders();
 
     QWidget* m_doktypeHolder = nullptr;
     QWidget* m_printHolder = nullptr;
