@@ -398,6 +398,7 @@ int main(int argc, char** argv) {
 
     std::printf("%-10s %-46s %10s %10s\n", "rows", "phase (median of 5)", "wall ms", "cpu ms");
     double lastClient = 0, lastOpen = 0, lastPg = 0, lastBytes = 0;
+    long long lastRows = 0;
     // An argument runs one size only (for profiling).
     std::vector<long long> sizes{100000LL, 1000000LL};
     if (argc > 1)
@@ -494,11 +495,16 @@ int main(int argc, char** argv) {
         lastOpen = openWall.Median();
         lastPg = pgWall.Median();
         lastBytes = bytesPerRow;
+        lastRows = n;
     }
     PQfinish(pg);
-    std::printf("figure client_vs_numbering_floor_1e6 %.3f\n", lastClient);
-    std::printf("figure open_vs_floor_1e6 %.3f\n", lastOpen);
-    std::printf("figure open_vs_pg_grouping_1e6 %.3f\n", lastPg);
-    std::printf("figure bytes_per_row_1e6 %.1f\n", lastBytes);
+    // The figures name the size they were measured at (a profiling run may pick another).
+    const std::string size = lastRows == 1000000 ? "1e6"
+                             : lastRows == 100000 ? "1e5"
+                                                  : std::to_string(lastRows);
+    std::printf("figure client_vs_numbering_floor_%s %.3f\n", size.c_str(), lastClient);
+    std::printf("figure open_vs_floor_%s %.3f\n", size.c_str(), lastOpen);
+    std::printf("figure open_vs_pg_grouping_%s %.3f\n", size.c_str(), lastPg);
+    std::printf("figure bytes_per_row_%s %.1f\n", size.c_str(), lastBytes);
     return 0;
 }
