@@ -78,36 +78,16 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     EdTelefon = edit("EdTelefon", "telefon", "Telefon");
     EdEmail = edit("EdEmail", "email", "E-Mail");
     // The address's parameters beside the check list of one enumeration of them.
-    auto* paramPage = new QWidget(PageControlAdresse);
-    paramPage->setObjectName(QStringLiteral("TabParameter"));
-    auto* paramLayout = new QHBoxLayout(paramPage);
-    paramLayout->setContentsMargins(2, 2, 2, 2);
     RecNoParamsAdresse =
         Vcl::Owned(this, new TRecNoParams(this), QStringLiteral("RecNoParamsAdresse"));
-    FrameRecnoParams =
-        Vcl::Owned(this, new TFrameRecnoParams(this, paramPage), QStringLiteral("FrameRecnoParams"));
-    FrameRecnoParams->SetRecnoParams(RecNoParamsAdresse);
-    FrameRecnoParams->SetAlwaysExpanded(true);
-    paramLayout->addWidget(FrameRecnoParams, 3);
-    FrameRecnoEnumGrid = Vcl::Owned(this, new TFrameRecnoEnumGrid(this, paramPage),
-                                    QStringLiteral("FrameRecnoEnumGrid"));
-    paramLayout->addWidget(FrameRecnoEnumGrid, 2);
-    PageControlAdresse->addTab(paramPage, QStringLiteral("Parameter"));
-
-    // The documents of the address, with a preview of the focused one.
+    m_paramPage = new QWidget(PageControlAdresse);
+    m_paramPage->setObjectName(QStringLiteral("TabParameter"));
+    PageControlAdresse->AddDeferredTab(m_paramPage, QStringLiteral("Parameter"),
+                                       [this](QWidget* page) { buildParameterPage(page); });
     auto* docPage = new QWidget(PageControlAdresse);
     docPage->setObjectName(QStringLiteral("TabDokumente"));
-    auto* docLayout = new QHBoxLayout(docPage);
-    DokumentListe = Vcl::Owned(this, new TVoskDocumentList(this, docPage),
-                               QStringLiteral("DokumentListe"));
-    docLayout->addWidget(DokumentListe, 3);
-    DokumentVorschau = Vcl::Owned(this, new TVoskDocumentViewer(docPage),
-                                  QStringLiteral("DokumentVorschau"));
-    DokumentVorschau->setAccessibleName(QStringLiteral("Vorschau"));
-    DokumentVorschau->setToolTip(QStringLiteral("Vorschau des gewählten Dokuments"));
-    docLayout->addWidget(DokumentVorschau, 2);
-    DokumentListe->SetDocumentViewer(DokumentVorschau);
-    PageControlAdresse->addTab(docPage, QStringLiteral("Dokumente"));
+    PageControlAdresse->AddDeferredTab(docPage, QStringLiteral("Dokumente"),
+                                       [this](QWidget* page) { buildDocumentPage(page); });
     split->addWidget(PageControlAdresse);
 
     DataAnsprechpartner =
@@ -191,15 +171,10 @@ void TFormAdress::FormCreate(QObject* sender) {
     connect(DataAdressen, &TVoskClass::CurrentChanged, this, followAddress);
     followAddress();
 
-    // The check list shows where the installation defines the shipping methods.
-    const QString enumParam = QStringLiteral("Versandarten");
-    if (DM1() && !DM1()->LoadVar(QStringLiteral("SELECT 1 FROM recnogroup WHERE reg_pname = :p"),
-                                 {{QStringLiteral("p"), enumParam}})
-                      .isNull()) {
-        FrameRecnoEnumGrid->gbMain->setTitle(enumParam);
-        FrameRecnoEnumGrid->SetDataSource(DataAdressen);
-        FrameRecnoEnumGrid->FSetParameterName(enumParam);
-    }
+    // The parameter page made while the components were started waited for the addresses.
+    m_started = true;
+    if (FrameRecnoEnumGrid)
+        followShippingMethods();
     connect(DataAdressen, &TVoskClass::CurrentChanged, this, [this] { RecNoParamsFollow(); });
     connect(PageControlAdresse, &QTabWidget::currentChanged, this, [this] { RecNoParamsFollow(); });
     connect(DataAdressen, &TVoskClass::CurrentChanged, this, [this] { DokumentListeFollow(); });
@@ -216,8 +191,23 @@ void TFormAdress::FormCreate(QObject* sender) {
     DokumentListeFollow();
 }
 
+void TFormAdress::buildDocumentPage(QWidget* page) {
+    auto* docLayout = new QHBoxLayout(page);
+    DokumentListe =
+        Vcl::Owned(this, new TVoskDocumentList(this, page), QStringLiteral("DokumentListe"));
+    docLayout->addWidget(DokumentListe, 3);
+    DokumentVorschau =
+        Vcl::Owned(this, new TVoskDocumentViewer(page), QStringLiteral("DokumentVorschau"));
+    DokumentVorschau->setAccessibleName(QStringLiteral("Vorschau"));
+    DokumentVorschau->setToolTip(QStringLiteral("Vorschau des gewählten Dokuments"));
+    docLayout->addWidget(DokumentVorschau, 2);
+    DokumentListe->SetDocumentViewer(DokumentVorschau);
+    if (m_started)
+        DokumentListeFollow();
+}
+
 void TFormAdress::DokumentListeFollow() {
-    if (PageControlAdresse->currentWidget() != DokumentListe->parentWidget())
+    if (!DokumentListe || PageControlAdresse->currentWidget() != DokumentListe->parentWidget())
         return;
     const bool stored = DataAdressen->HasRecord() && !DataAdressen->IsNewRecord();
     DokumentListe->Open(QStringLiteral("adressen"),
@@ -225,6 +215,38 @@ void TFormAdress::DokumentListeFollow() {
                                : QString());
     if (!stored)
         DokumentVorschau->DisableDocument();
+}
+
+void TFormAdress::buildParameterPage(QWidget* page) {
+    auto* paramLayout = new QHBoxLayout(page);
+    paramLayout->setContentsMargins(2, 2, 2, 2);
+    FrameRecnoParams =
+        Vcl::Owned(this, new TFrameRecnoParams(this, page), QStringLiteral("FrameRecnoParams"));
+    FrameRecnoParams->SetRecnoParams(RecNoParamsAdresse);
+    FrameRecnoParams->SetAlwaysExpanded(true);
+    paramLayout->addWidget(FrameRecnoParams, 3);
+    FrameRecnoEnumGrid = Vcl::Owned(this, new TFrameRecnoEnumGrid(this, page),
+                                    QStringLiteral("FrameRecnoEnumGrid"));
+    paramLayout->addWidget(FrameRecnoEnumGrid, 2);
+    // Made while the form starts its components, the frames are started with the others;
+    // made later, they are started here.
+    if (!m_started)
+        return;
+    UGrundModulForm::StartVoskComponent(this, FrameRecnoParams, false);
+    UGrundModulForm::StartVoskComponent(this, FrameRecnoEnumGrid, false);
+    followShippingMethods();
+}
+
+void TFormAdress::followShippingMethods() {
+    // The check list shows where the installation defines the shipping methods.
+    const QString enumParam = QStringLiteral("Versandarten");
+    if (DM1() && !DM1()->LoadVar(QStringLiteral("SELECT 1 FROM recnogroup WHERE reg_pname = :p"),
+                                 {{QStringLiteral("p"), enumParam}})
+                      .isNull()) {
+        FrameRecnoEnumGrid->gbMain->setTitle(enumParam);
+        FrameRecnoEnumGrid->SetDataSource(DataAdressen);
+        FrameRecnoEnumGrid->FSetParameterName(enumParam);
+    }
 }
 
 void TFormAdress::FormShow(QObject* sender) {
@@ -236,7 +258,7 @@ void TFormAdress::FormShow(QObject* sender) {
 }
 
 void TFormAdress::RecNoParamsFollow() {
-    if (PageControlAdresse->currentWidget() != FrameRecnoParams->parentWidget() ||
+    if (PageControlAdresse->currentWidget() != m_paramPage ||
         RecNoParamsAdresse->InEdit())
         return;
     if (!DataAdressen->HasRecord() || DataAdressen->IsNewRecord()) {

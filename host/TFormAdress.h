@@ -35,13 +35,15 @@ public:
     TFrameDBNav* FrameAnsprechpartner;
     TVoskDBGrid2* GridAnsprechpartner;
     TVoskPageControl2* PageControlAdresse;
-    // The record parameters of the current address and the check list of its shipping methods.
+    // The record parameters of the current address and the check list of its shipping methods,
+    // on a page made when it is first shown (null until then).
     TRecNoParams* RecNoParamsAdresse;
-    TFrameRecnoParams* FrameRecnoParams;
-    TFrameRecnoEnumGrid* FrameRecnoEnumGrid;
-    // The documents of the current address and the preview of the focused one.
-    TVoskDocumentList* DokumentListe;
-    TVoskDocumentViewer* DokumentVorschau;
+    TFrameRecnoParams* FrameRecnoParams = nullptr;
+    TFrameRecnoEnumGrid* FrameRecnoEnumGrid = nullptr;
+    // The documents of the current address and the preview of the focused one, on a page made
+    // when it is first shown (null until then).
+    TVoskDocumentList* DokumentListe = nullptr;
+    TVoskDocumentViewer* DokumentVorschau = nullptr;
 
     void FormCreate(QObject* sender) override;
     // Start parameter "Dokumente=True": the record's document window opens with the module.
@@ -55,7 +57,14 @@ public:
     void RecNoParamsFollow();
     // Lists the documents of the current address while their page is shown.
     void DokumentListeFollow();
+    void buildDocumentPage(QWidget* page);
 
     // Creates the module with its parameters and puts it on screen.
     static TFormAdress* Open(QObject* owner = nullptr, const QStringList& parameters = {});
+
+private:
+    void buildParameterPage(QWidget* page);
+    void followShippingMethods();
+    QWidget* m_paramPage = nullptr;
+    bool m_started = false; // the form's components have been started
 };

@@ -3,8 +3,9 @@
 // long text with umlauts, text that is mostly NULL, date, timestamp, Boolean) is read into a data
 // class shown by a grid; the export of all its rows is timed against libxlsxwriter in
 // constant-memory mode writing the same header and typed cells from C++ arrays filled before the
-// clock starts. Runs alternate; medians of three. Memory: the peak is reset before each export and
-// the extra is VmHWM after minus VmRSS before.
+// clock starts. Runs alternate; the ratio is the median of per-run pairs. Memory, both sides: the
+// peak is reset before each write and the extra is VmHWM after minus VmRSS before. Both files are
+// then read by Python's zipfile (an independent reader): rows and cells per type must agree.
 
 #include "ProcMemory.h"
 
@@ -15,6 +16,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <xlsxwriter.h>
@@ -109,8 +111,39 @@ void WriteBaseline(const Baseline& b, const QString& file, const QString& tmp) {
 }
 
 struct Result {
-    double exportMs, baseMs, extraMb;
+    double exportMs, baseMs, ratio, extraMb, baseExtraMb;
 };
+
+// Rows and cells by type ("n" numbers and dates, "s" texts, "b" Booleans) of the first sheet.
+QString Summary(const QString& file) {
+    static const char* const script = R"py(
+import re, sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+cell = re.compile(rb'<c\b([^>]*?)(/?)>')
+kind = re.compile(rb'\bt="([^"]*)"')
+rows, counts, carry = 0, {'n': 0, 's': 0, 'b': 0}, b''
+with z.open('xl/worksheets/sheet1.xml') as f:
+    while True:
+        chunk = f.read(1 << 22)
+        data = carry + chunk
+        cut = data.rfind(b'>') + 1 if chunk else len(data)
+        part, carry = data[:cut], data[cut:]
+        rows += part.count(b'<row ')
+        for m in cell.finditer(part):
+            if m.group(2):
+                continue
+            t = kind.search(m.group(1))
+            t = t.group(1).decode() if t else 'n'
+            counts['s' if t in ('s', 'str', 'inlineStr') else t] += 1
+        if not chunk:
+            break
+print(rows, counts['n'], counts['s'], counts['b'])
+)py";
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromLatin1(script), file});
+    p.waitForFinished(-1);
+    return QString::fromLatin1(p.readAllStandardOutput()).trimmed();
+}
 
 Result Measure(TDM1& dm, int rows) {
     dm.ExecSQL(QStringLiteral("DROP TABLE IF EXISTS bench_export"));
@@ -134,27 +167,37 @@ Result Measure(TDM1& dm, int rows) {
     const Baseline base = Fill(data);
     QTemporaryDir dir;
     const QString tmp = QDir::tempPath();
-    std::vector<double> ex, bl;
-    double extra = 0;
+    std::vector<double> ex, bl, ratio;
+    double extra = 0, baseExtra = 0;
+    const auto measured = [](double& peakMb, auto&& write) {
+        const long before = BenchMemory::StatusKb("VmRSS:");
+        BenchMemory::ResetPeak();
+        const auto t0 = Clock::now();
+        write();
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        peakMb = std::max(peakMb, (BenchMemory::StatusKb("VmHWM:") - before) / 1024.0);
+        return ms;
+    };
+    const QString ours = dir.filePath(QStringLiteral("grid.xlsx"));
+    const QString theirs = dir.filePath(QStringLiteral("base.xlsx"));
     for (int run = 0; run < 3; ++run) {
         for (int side = 0; side < 2; ++side) {
-            const bool exportFirst = (run % 2 == 0) == (side == 0);
-            if (exportFirst) {
-                const long before = BenchMemory::StatusKb("VmRSS:");
-                BenchMemory::ResetPeak();
-                const auto t0 = Clock::now();
-                ExportGridToXLSX(dir.filePath(QStringLiteral("grid.xlsx")), &grid);
-                ex.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-                extra = std::max(extra, (BenchMemory::StatusKb("VmHWM:") - before) / 1024.0);
-            } else {
-                const auto t0 = Clock::now();
-                WriteBaseline(base, dir.filePath(QStringLiteral("base.xlsx")), tmp);
-                bl.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-            }
+            if ((run % 2 == 0) == (side == 0))
+                ex.push_back(measured(extra, [&] { ExportGridToXLSX(ours, &grid); }));
+            else
+                bl.push_back(measured(baseExtra, [&] { WriteBaseline(base, theirs, tmp); }));
         }
+        ratio.push_back(ex.back() / bl.back());
+    }
+    const QString a = Summary(ours), b = Summary(theirs);
+    std::printf("%10d rows; sheets read back (rows, numbers, texts, Booleans): %s | %s\n", rows,
+                qPrintable(a), qPrintable(b));
+    if (a != b || a.isEmpty() || a.section(QLatin1Char(' '), 0, 0).toInt() != rows + 1) {
+        std::fprintf(stderr, "the two workbooks differ\n");
+        std::exit(1);
     }
     dm.ExecSQL(QStringLiteral("DROP TABLE bench_export"));
-    return {Median(ex), Median(bl), extra};
+    return {Median(ex), Median(bl), Median(ratio), extra, baseExtra};
 }
 
 } // namespace
@@ -167,20 +210,21 @@ int main(int argc, char** argv) {
     std::vector<int> sizes{100000, 1000000};
     if (argc > 1)
         sizes = {std::atoi(argv[1])};
-    std::printf("%10s %14s %16s %8s %14s\n", "rows", "export ms", "libxlsxwriter ms", "ratio",
-                "extra MB");
+    std::printf("%10s %14s %16s %8s %14s %14s\n", "rows", "export ms", "libxlsxwriter ms",
+                "ratio", "extra MB", "lxw extra MB");
     std::vector<Result> results;
     for (int n : sizes) {
         const Result r = Measure(dm, n);
         results.push_back(r);
-        std::printf("%10d %14.0f %16.0f %8.2f %14.1f\n", n, r.exportMs, r.baseMs,
-                    r.exportMs / r.baseMs, r.extraMb);
+        std::printf("%10d %14.0f %16.0f %8.2f %14.1f %14.1f\n", n, r.exportMs, r.baseMs, r.ratio,
+                    r.extraMb, r.baseExtraMb);
         std::fflush(stdout);
     }
     if (results.size() == 2) {
         std::printf("figure export_vs_libxlsxwriter_1e6 %.2f\n",
-                    results[1].exportMs / results[1].baseMs);
+                    results[1].ratio);
         std::printf("figure export_extra_mb_1e6 %.1f\n", results[1].extraMb);
+        std::printf("figure libxlsxwriter_extra_mb_1e6 %.1f\n", results[1].baseExtraMb);
         std::printf("figure export_extra_mb_growth %.1f\n",
                     results[1].extraMb - results[0].extraMb);
     }

@@ -4,7 +4,8 @@
 // the first count, a full scan of every cell through the source's GetValue and through the Qt
 // model, and FetchValues on eight threads. Baseline in the same run: the same cells read straight
 // from the master records by physical row in grid order (row ids and an a2_id hash taken
-// beforehand), as values and, for the model, with the same text conversion.
+// beforehand), as values and, for the model, with the same text conversion; and the same values
+// in typed column arrays (no QVariant a cell), read against GetValue in paired, alternating rounds.
 // Memory: the rise of the peak resident set over activation and first count, per grid row.
 
 #include "DataController.h"
@@ -200,12 +201,101 @@ int main(int argc, char** argv) {
             sink += (v.isValid() && !v.isNull() ? v.toString() : QString()).size();
         });
     });
+    // The typed floor: the same cells copied beforehand into one typed array per grid column
+    // (integers, reals, dates as milliseconds, texts), read in grid order without a QVariant.
+    struct TypedColumn {
+        int kind = 0; // 0 integer, 1 real, 2 text
+        std::vector<qint64> ints;
+        std::vector<double> reals;
+        std::vector<QString> texts;
+        std::vector<char> null;
+    };
+    std::vector<TypedColumn> typed(static_cast<size_t>(cols));
+    {
+        int k = 0;
+        std::vector<QVariant> first(static_cast<size_t>(cols));
+        direct([&](const QVariant& v) {
+            if (!v.isNull() && !first[size_t(k)].isValid())
+                first[size_t(k)] = v;
+            k = (k + 1) % cols;
+        });
+        for (int c = 0; c < cols; ++c) {
+            const int id = first[size_t(c)].typeId();
+            typed[size_t(c)].kind = id == QMetaType::Double ? 1
+                                    : id == QMetaType::QString || id == QMetaType::QByteArray
+                                        ? 2
+                                        : 0;
+        }
+        direct([&](const QVariant& v) {
+            TypedColumn& t = typed[size_t(k)];
+            t.null.push_back(!v.isValid() || v.isNull());
+            if (t.kind == 1)
+                t.reals.push_back(v.toDouble());
+            else if (t.kind == 2)
+                t.texts.push_back(v.toString());
+            else if (v.typeId() == QMetaType::QDateTime)
+                t.ints.push_back(v.toDateTime().toMSecsSinceEpoch());
+            else if (v.typeId() == QMetaType::QDate)
+                t.ints.push_back(v.toDate().toJulianDay());
+            else
+                t.ints.push_back(v.toLongLong());
+            k = (k + 1) % cols;
+        });
+    }
+    long long typedCells = 0, sourceCells = 0;
+    auto scanTyped = [&] {
+        long long n = 0;
+        for (size_t r = 0; r < size_t(rows); ++r)
+            for (const TypedColumn& t : typed) {
+                if (t.null[r])
+                    continue;
+                ++n;
+                sink += t.kind == 0   ? t.ints[r]
+                        : t.kind == 1 ? qint64(t.reals[r])
+                                      : t.texts[r].size();
+            }
+        typedCells = n;
+    };
+    auto scanSourceCount = [&] {
+        long long n = 0;
+        for (int r = 0; r < rows; ++r)
+            for (int k = 0; k < cols; ++k) {
+                const QVariant v = s->GetValue(handles[size_t(r)], items[size_t(k)]);
+                n += v.isValid() && !v.isNull();
+            }
+        sourceCells = n;
+    };
+    std::vector<double> typedRatio;
+    double typedMs = 0;
+    for (int round = 0; round < 5; ++round) {
+        double a = 0, b = 0;
+        for (int side = 0; side < 2; ++side) {
+            const auto t0 = Clock::now();
+            if ((side == 0) == (round % 2 == 0)) {
+                scanSourceCount();
+                a = Ms(t0, Clock::now());
+            } else {
+                scanTyped();
+                b = Ms(t0, Clock::now());
+            }
+        }
+        typedMs = b;
+        typedRatio.push_back(a / b);
+    }
+    std::sort(typedRatio.begin(), typedRatio.end());
+    if (typedCells != sourceCells) {
+        std::fprintf(stderr, "typed arrays hold %lld values, the source %lld\n", typedCells,
+                     sourceCells);
+        return 1;
+    }
     std::printf("%-40s %10.1f ms\n", "direct: values by physical row", baseValues);
+    std::printf("%-40s %10.1f ms\n", "typed column arrays", typedMs);
     std::printf("%-40s %10.1f ms\n", "direct: values with text", baseText);
     std::fprintf(stderr, "(checksum %lld)\n", sink);
 
     const double bytes = double(peakKb - c.RssAfterOpen) * 1024.0 / std::max(rows, 1);
     std::printf("figure datasource_vs_direct %.2f\n", cold / baseValues);
+    std::printf("figure datasource_vs_typed %.2f\n", typedRatio[typedRatio.size() / 2]);
     std::printf("figure model_vs_direct %.2f\n", viaModel / baseText);
     std::printf("figure bytes_per_grid_row %.1f\n", bytes);
     return 0;

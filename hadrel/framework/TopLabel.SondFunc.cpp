@@ -239,14 +239,18 @@ bool TSettingsModul::SettingsExists() const {
     TDM1* dm = DM1();
     if (!dm || !dm->Connected())
         return false;
-    return dm->LoadBool(QStringLiteral("SELECT TRUE \n  FROM SettingsDyn \nWHERE \n  NOT sd_deleted \n"
-                                       "  AND LOWER(sd_type) = :type \n"
-                                       "  AND TSystem.INI_GetValue(sd_config, :section, :modul) = "
-                                       ":modulname \nLIMIT 1"),
-                        {{QStringLiteral("type"), QStringLiteral("menuitem")},
-                         {QStringLiteral("section"), QStringLiteral("modul_settings")},
-                         {QStringLiteral("modul"), QStringLiteral("name")},
-                         {QStringLiteral("modulname"), SettingsName()}});
+    // The installation's settings rows change with its configuration: read once per session (a
+    // refresh of SettingsDyn reads them again).
+    return !dm->GetQueryBySQL(QStringLiteral("SELECT TRUE \n  FROM SettingsDyn \nWHERE \n  NOT "
+                                             "sd_deleted \n"
+                                             "  AND LOWER(sd_type) = :type \n"
+                                             "  AND TSystem.INI_GetValue(sd_config, :section, "
+                                             ":modul) = :modulname \nLIMIT 1"),
+                              {{QStringLiteral("type"), QStringLiteral("menuitem")},
+                               {QStringLiteral("section"), QStringLiteral("modul_settings")},
+                               {QStringLiteral("modul"), QStringLiteral("name")},
+                               {QStringLiteral("modulname"), SettingsName()}})
+                ->IsEmpty();
 }
 
 bool TSettingsModul::GetButtonVisible() const {

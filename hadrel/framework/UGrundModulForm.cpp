@@ -274,6 +274,8 @@ void TFormKorvexGundForm::BeforeDestruction() {
 }
 
 void TFormKorvexGundForm::AfterConstruction() {
+    // The lines logged while the form starts are written together.
+    const TDM1::TLogBatch logBatch(DM1());
     try {
         FormCreate(this);
         m_created = true;

@@ -21,6 +21,7 @@
 #include <UDokuClassKey.h>
 #include <Vcl.Components.h>
 #include <VoskFormParams.h>
+#include <VoskPipeline.h>
 #include <VoskTimer.h>
 
 #include <EventGuard.h>
@@ -31,6 +32,9 @@
 #include <QScopeGuard>
 #include <QTimer>
 #include <QToolButton>
+
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -171,9 +175,17 @@ void TModulForm::FastHelpTick() {
         c && c->Active() && c->EnabledFlag() && c->RecordCount() > 0 && c->HasKeyField();
     const QString key = hasRecord ? c->KeyText() : QString();
     const QString table = hasRecord ? c->GetSqlTableName() : QString();
+    TDM1* dm = connectedDM();
+    std::optional<TVoskPipeline> pipeline;
+    if (dm)
+        pipeline.emplace(dm->Database());
+    std::function<void()> record;
     if (hasRecord && !table.isEmpty() && !key.isEmpty()) {
-        if (key != LastOID)
-            FastHelpRecord(c, table, key);
+        if (key != LastOID) {
+            LastOID = key;
+            if (pipeline)
+                record = FastHelpRecord(*pipeline, c, table, key);
+        }
     } else {
         LastOID.clear();
         LastHintID.clear();
@@ -185,57 +197,112 @@ void TModulForm::FastHelpTick() {
         setColor(BtEigenschaften, false);
         setColor(BtSoftlink, false);
     }
-    FastHelpDoku(hasRecord);
+    std::function<void()> doku = pipeline ? FastHelpDoku(*pipeline, hasRecord) : nullptr;
+    if (pipeline) {
+        try {
+            pipeline->Run();
+        } catch (...) {
+            // Asked again on the next tick.
+            LastOID.clear();
+            LastDokuID.clear();
+            throw;
+        }
+    }
+    if (record)
+        record();
+    if (doku)
+        doku();
 }
 
-void TModulForm::FastHelpRecord(TVoskClass* c, const QString& table, const QString& key) {
-    LastOID = key;
+std::function<void()> TModulForm::FastHelpRecord(TVoskPipeline& pipeline, TVoskClass* c,
+                                                 const QString& table, const QString& key) {
     TDM1* dm = connectedDM();
-    if (!dm)
-        return;
     TVoskDatabase& db = dm->Database();
     const TModulFormStatusBar bar = TopLabel->BtStatusBar();
+    // Each answer's query, queued now and read once the pipeline has run.
+    struct Asked {
+        std::shared_ptr<TVoskQuery2> query;
+        int index = -1;
+        // The open query, null when it failed.
+        TVoskQuery2* answer(TVoskPipeline& p) const {
+            return query && !p.Error(index) ? query.get() : nullptr;
+        }
+    };
+    auto ask = [&](const QString& sql, const QVariantList& values = {}) {
+        Asked a;
+        a.query = std::make_shared<TVoskQuery2>(&db, sql);
+        const QStringList names = a.query->ParamNames();
+        for (int i = 0; i < names.size() && i < values.size(); ++i)
+            a.query->Bind(names.at(i), values.at(i));
+        a.index = pipeline.Add(*a.query);
+        return a;
+    };
 
     // Created / edited.
-    {
-        const QVariant insertDate = fieldOrNull(c, QStringLiteral("insert_date"));
-        const QVariant insertBy = fieldOrNull(c, QStringLiteral("insert_by"));
-        const QVariant modifiedDate = fieldOrNull(c, QStringLiteral("modified_date"));
-        const QVariant modifiedBy = fieldOrNull(c, QStringLiteral("modified_by"));
+    const QVariant insertBy = fieldOrNull(c, QStringLiteral("insert_by"));
+    const QVariant modifiedBy = fieldOrNull(c, QStringLiteral("modified_by"));
+    Asked stamps;
+    if (!insertBy.isNull() || !modifiedBy.isNull()) {
+        stamps = ask(QStringLiteral("SELECT CONCAT(:insert_date::DATE, '  ', "
+                                    "COALESCE(nameAufloesen(:insert_by), "
+                                    ":insert_by)), CONCAT(:modified_date::DATE, '  ', "
+                                    "COALESCE(nameAufloesen(:modified_by), :modified_by)) "));
+        stamps.query->Bind(QStringLiteral("insert_date"),
+                           fieldOrNull(c, QStringLiteral("insert_date")));
+        stamps.query->Bind(QStringLiteral("insert_by"),
+                           insertBy.isNull() ? QVariant() : insertBy.toString());
+        stamps.query->Bind(QStringLiteral("modified_date"),
+                           fieldOrNull(c, QStringLiteral("modified_date")));
+        stamps.query->Bind(QStringLiteral("modified_by"),
+                           modifiedBy.isNull() ? QVariant() : modifiedBy.toString());
+    }
+    // The user's next resubmission, by the ERP's login, which need not be the database role.
+    Asked wvod;
+    if (bar.testFlag(msbWVOD) && BtWvod)
+        wvod = ask(QStringLiteral("SELECT MIN(rc_wvod) FROM recnocomments WHERE rc_tablename = "
+                                  ":table AND rc_dbrid = :dbrid AND COALESCE(rc_user, insert_by) "
+                                  "= :login AND rc_wvod IS NOT NULL"),
+                   {table, key, dm->LoginName()});
+    // Notes: the newest of the record's own, else of its children.
+    Asked notes;
+    if (bar.testFlag(msbHistorie))
+        notes = ask(QStringLiteral(
+                        "SELECT\r\n  rc_id, rc_date, rc_betreff, rc_user, rc_text\r\nFROM\r\n  "
+                        "recnocomments\r\nWHERE\r\n  :dbrid IN (rc_dbrid, rc_parent_dbrid)\r\n  AND "
+                        "rc_wvod IS NULL\r\nORDER BY\r\n  rc_parent_dbrid IS null DESC, --eigene "
+                        "Notizen "
+                        "bevorzugt!\r\n  rc_date DESC,\r\n  rc_id DESC -- Parent => Child "
+                        "berücksichtigen: "
+                        "ABK hat auch eine Notiz der AB2"),
+                    {key});
+    // Record parameters, through the parameter class's own query.
+    Asked params;
+    if (bar.testFlag(msbEigenschaften) && BtEigenschaften)
+        params = ask(QStringLiteral("SELECT EXISTS(%1);").arg(TRecNoParams::Instance()->QuerySql()),
+                     {table, key, Vcl::ClassName(this)});
+
+    return [this, &pipeline, c, table, key, bar, stamps, wvod, notes, params] {
+        TDM1* dm = connectedDM();
+        if (!dm)
+            return;
         bool done = false;
         QString created, edited;
-        if (!insertBy.isNull() || !modifiedBy.isNull()) {
-            try {
-                TVoskQuery2 q(
-                    &db, QStringLiteral("SELECT CONCAT(:insert_date::DATE, '  ', "
-                                        "COALESCE(nameAufloesen(:insert_by), "
-                                        ":insert_by)), CONCAT(:modified_date::DATE, '  ', "
-                                        "COALESCE(nameAufloesen(:modified_by), :modified_by)) "));
-                q.Bind(QStringLiteral("insert_date"), insertDate);
-                q.Bind(QStringLiteral("insert_by"),
-                       insertBy.isNull() ? QVariant() : insertBy.toString());
-                q.Bind(QStringLiteral("modified_date"), modifiedDate);
-                q.Bind(QStringLiteral("modified_by"),
-                       modifiedBy.isNull() ? QVariant() : modifiedBy.toString());
-                q.Open();
-                if (!q.IsEmpty()) {
-                    created = q.Fields(0).AsString();
-                    edited = q.Fields(1).AsString();
-                    done = true;
-                }
-            } catch (...) {
-            }
+        if (TVoskQuery2* q = stamps.answer(pipeline); q && !q->IsEmpty()) {
+            created = q->Fields(0).AsString();
+            edited = q->Fields(1).AsString();
+            done = true;
         }
         const QString quoted = quotedTableIdentifier(table);
         if (!done && !quoted.isEmpty()) {
             try {
                 TVoskQuery2 q(
-                    &db, QStringLiteral(
-                             "SELECT CONCAT(insert_date, '  ', COALESCE(nameAufloesen(insert_by), "
-                             "insert_by)), CONCAT(modified_date::DATE, '  ', "
-                             "COALESCE(nameAufloesen(modified_by), modified_by)) FROM &table WHERE "
-                             "dbrid = "
-                             ":dbrid"));
+                    &dm->Database(),
+                    QStringLiteral(
+                        "SELECT CONCAT(insert_date, '  ', COALESCE(nameAufloesen(insert_by), "
+                        "insert_by)), CONCAT(modified_date::DATE, '  ', "
+                        "COALESCE(nameAufloesen(modified_by), modified_by)) FROM &table WHERE "
+                        "dbrid = "
+                        ":dbrid"));
                 q.SetMacro(QStringLiteral("table"), quoted);
                 q.Bind(QStringLiteral("dbrid"), key);
                 q.Open();
@@ -249,101 +316,63 @@ void TModulForm::FastHelpRecord(TVoskClass* c, const QString& table, const QStri
         }
         StatusBar1->SetPanelText(1, done ? created.trimmed() : QString());
         StatusBar1->SetPanelText(3, done ? edited.trimmed() : QString());
-    }
 
-    // The user's next resubmission.
-    if (bar.testFlag(msbWVOD) && BtWvod) {
-        QString next;
-        try {
-            // The ERP's login, which need not be the database role.
-            TVoskQuery2 q(
-                &db,
-                QStringLiteral(
-                    "SELECT MIN(rc_wvod) FROM recnocomments WHERE rc_tablename = :table AND "
-                    "rc_dbrid = "
-                    ":dbrid AND COALESCE(rc_user, insert_by) = :login AND rc_wvod IS NOT NULL"));
-            q.Bind(QStringLiteral("table"), table);
-            q.Bind(QStringLiteral("dbrid"), key);
-            q.Bind(QStringLiteral("login"), dm->LoginName());
-            q.Open();
-            if (!q.IsEmpty())
-                next = dateText(q.Fields(0).Value());
-        } catch (...) {
+        if (wvod.query && BtWvod) {
+            QString next;
+            if (TVoskQuery2* q = wvod.answer(pipeline); q && !q->IsEmpty())
+                next = dateText(q->Fields(0).Value());
+            ShowWvodDate(BtWvod, next);
         }
-        ShowWvodDate(BtWvod, next);
-    }
 
-    // Notes: the newest of the record's own, else of its children; a new one pops up once.
-    if (bar.testFlag(msbHistorie)) {
-        try {
-            TVoskQuery2 q(
-                &db,
-                QStringLiteral(
-                    "SELECT\r\n  rc_id, rc_date, rc_betreff, rc_user, rc_text\r\nFROM\r\n  "
-                    "recnocomments\r\nWHERE\r\n  :dbrid IN (rc_dbrid, rc_parent_dbrid)\r\n  AND "
-                    "rc_wvod IS NULL\r\nORDER BY\r\n  rc_parent_dbrid IS null DESC, --eigene "
-                    "Notizen "
-                    "bevorzugt!\r\n  rc_date DESC,\r\n  rc_id DESC -- Parent => Child "
-                    "berücksichtigen: "
-                    "ABK hat auch eine Notiz der AB2"));
-            q.Bind(QStringLiteral("dbrid"), key);
-            q.Open();
-            const QString id =
-                q.IsEmpty() ? QString() : q.FieldByName(QStringLiteral("rc_id")).AsString();
-            if (!q.IsEmpty() && id != LastHintID) {
-                setColor(BtHistorie, true);
-                const QString title = makeText(17523, QStringLiteral("*")) +
-                                      q.FieldByName(QStringLiteral("rc_betreff")).AsString();
-                const QString crlf = QStringLiteral("\r\n");
-                const QString body =
-                    q.FieldByName(QStringLiteral("rc_user")).AsString() + QStringLiteral(" - ") +
-                    dateText(q.FieldByName(QStringLiteral("rc_date")).Value()) + crlf + crlf +
-                    q.FieldByName(QStringLiteral("rc_text")).AsString() + crlf;
-                const int rows = q.RecordCount();
-                LastHintID = id;
-                if (TopLabel->HinweisAlsDialog() && RtlDialog::FEditTextS.Assigned()) {
-                    if (rows > 1)
-                        Rtl::Guarded([this] { TopLabel->ShowHistorie(nullptr); }, this);
-                    RtlDialog::FEditTextS(title, body, 99999, true, false, QChar(), true);
+        // A new note pops up once.
+        if (notes.query) {
+            if (TVoskQuery2* q = notes.answer(pipeline)) {
+                const QString id =
+                    q->IsEmpty() ? QString() : q->FieldByName(QStringLiteral("rc_id")).AsString();
+                if (!q->IsEmpty() && id != LastHintID) {
+                    setColor(BtHistorie, true);
+                    const QString title = makeText(17523, QStringLiteral("*")) +
+                                          q->FieldByName(QStringLiteral("rc_betreff")).AsString();
+                    const QString crlf = QStringLiteral("\r\n");
+                    const QString body =
+                        q->FieldByName(QStringLiteral("rc_user")).AsString() +
+                        QStringLiteral(" - ") +
+                        dateText(q->FieldByName(QStringLiteral("rc_date")).Value()) + crlf +
+                        crlf + q->FieldByName(QStringLiteral("rc_text")).AsString() + crlf;
+                    const int rows = q->RecordCount();
+                    LastHintID = id;
+                    if (TopLabel->HinweisAlsDialog() && RtlDialog::FEditTextS.Assigned()) {
+                        if (rows > 1)
+                            Rtl::Guarded([this] { TopLabel->ShowHistorie(nullptr); }, this);
+                        RtlDialog::FEditTextS(title, body, 99999, true, false, QChar(), true);
+                    } else {
+                        AllertWindowWVOD(title, body.left(500) + crlf, 29);
+                    }
                 } else {
-                    AllertWindowWVOD(title, body.left(500) + crlf, 29);
+                    setColor(BtHistorie, false);
                 }
-            } else {
-                setColor(BtHistorie, false);
+                LastHintID = id;
             }
-            LastHintID = id;
-        } catch (...) {
         }
-    }
 
-    // Record parameters, through the parameter class's own query.
-    if (bar.testFlag(msbEigenschaften) && BtEigenschaften) {
-        try {
-            TVoskQuery2 q(
-                &db,
-                QStringLiteral("SELECT EXISTS(%1);").arg(TRecNoParams::Instance()->QuerySql()));
-            const QStringList names = q.ParamNames();
-            const QVariantList values{table, key, Vcl::ClassName(this)};
-            for (int i = 0; i < names.size() && i < values.size(); ++i)
-                q.Bind(names.at(i), values.at(i));
-            q.Open();
-            setColor(BtEigenschaften, !q.IsEmpty() && q.Fields(0).AsBoolean());
-        } catch (...) {
-        }
-    }
+        if (params.query && BtEigenschaften)
+            if (TVoskQuery2* q = params.answer(pipeline))
+                setColor(BtEigenschaften, !q->IsEmpty() && q->Fields(0).AsBoolean());
 
-    if (bar.testFlag(msbSoftlink) && BtSoftlink && FSoftlink) {
-        try {
-            setColor(BtSoftlink, FSoftlink->BtSoftlinkEnabled());
-        } catch (...) {
+        if (bar.testFlag(msbSoftlink) && BtSoftlink && FSoftlink) {
+            try {
+                setColor(BtSoftlink, FSoftlink->BtSoftlinkEnabled());
+            } catch (...) {
+            }
         }
-    }
+        Q_UNUSED(c)
+    };
 }
 
-void TModulForm::FastHelpDoku(bool hasRecord) {
+std::function<void()> TModulForm::FastHelpDoku(TVoskPipeline& pipeline, bool hasRecord) {
     TVoskClass* d = TopLabel ? TopLabel->DokumentClass() : nullptr;
     if (!BtDoku || !d || !TopLabel->BtStatusBar().testFlag(msbDoku))
-        return;
+        return nullptr;
     const QString table = d->GetSqlTableName();
     const QString key = d->HasRecord() ? d->KeyText() : QString();
     bool valid = hasRecord && d->HasKeyField() && !table.isEmpty() && !key.isEmpty();
@@ -354,15 +383,15 @@ void TModulForm::FastHelpDoku(bool hasRecord) {
     if (!valid) {
         LastDokuID.clear();
         setColor(BtDoku, false);
-        return;
+        return nullptr;
     }
     if (key == LastDokuID)
-        return;
+        return nullptr;
     TDM1* dm = connectedDM();
     if (!dm)
-        return;
+        return nullptr;
     LastDokuID = key;
-    bool exists = false;
+    auto q = std::make_shared<TVoskQuery2>(&dm->Database());
     try {
         const TDokuClassKey dk = DokuClassKeyColumn_Get(
             table, key,
@@ -371,28 +400,32 @@ void TModulForm::FastHelpDoku(bool hasRecord) {
                 return f.Exists() ? f.Value() : QVariant();
             },
             dm);
-        TVoskQuery2 q(&dm->Database());
         if (dk.Exists) {
-            q.SetSQL(QStringLiteral(
+            q->SetSQL(QStringLiteral(
                 "SELECT EXISTS(SELECT true FROM picndoku JOIN recnokeyword ON r_dbrid = "
                 "picndoku.dbrid \r\n WHERE r_kategorie = :table AND r_descr = :value AND NOT "
                 "pd_deletable)"));
-            q.Bind(QStringLiteral("table"), dk.Category);
-            q.Bind(QStringLiteral("value"), dk.Value);
+            q->Bind(QStringLiteral("table"), dk.Category);
+            q->Bind(QStringLiteral("value"), dk.Value);
         } else {
-            q.SetSQL(QStringLiteral("SELECT EXISTS(SELECT true FROM picndoku WHERE pd_tablename = "
-                                    ":table AND pd_dbrid = :dbrid)"));
-            q.Bind(QStringLiteral("table"), table);
-            q.Bind(QStringLiteral("dbrid"), key);
+            q->SetSQL(QStringLiteral("SELECT EXISTS(SELECT true FROM picndoku WHERE pd_tablename = "
+                                     ":table AND pd_dbrid = :dbrid)"));
+            q->Bind(QStringLiteral("table"), table);
+            q->Bind(QStringLiteral("dbrid"), key);
         }
-        q.Open();
-        exists = !q.IsEmpty() && q.Fields(0).AsBoolean();
     } catch (...) {
-        // Asked again on the next tick.
         LastDokuID.clear();
         throw;
     }
-    setColor(BtDoku, exists);
+    const int index = pipeline.Add(*q);
+    return [this, &pipeline, q, index] {
+        if (const std::exception_ptr error = pipeline.Error(index)) {
+            // Asked again on the next tick.
+            LastDokuID.clear();
+            std::rethrow_exception(error);
+        }
+        setColor(BtDoku, !q->IsEmpty() && q->Fields(0).AsBoolean());
+    };
 }
 
 // ---- resubmissions -----------------------------------------------------------------------

@@ -28,6 +28,8 @@
 #include <UnitTable.h>
 #include <VoskExceptions.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -477,7 +479,10 @@ void TModulForm::FormActivate(QObject* sender) {
     Vcl::PostMessage(this, WM_ActivateRefresh, 0, 0);
 }
 
-void TModulForm::FormDeactivate(QObject* sender) { TFormKorvexGundForm::FormDeactivate(sender); }
+void TModulForm::FormDeactivate(QObject* sender) {
+    m_deactivatedAt = TVoskClass::ReadClock();
+    TFormKorvexGundForm::FormDeactivate(sender);
+}
 
 void TModulForm::customEvent(QEvent* e) {
     if (e->type() == Vcl::TMessageEvent::EventType() &&
@@ -507,6 +512,10 @@ void TModulForm::FormActivateRefreshDataSet_WM() {
         }
     };
     collect(this);
+    // Rows read since the window was last left or last refreshed here are as new as a second
+    // read would be (the window was just opened, or the user refreshed it).
+    const quint64 since = std::max(m_deactivatedAt, m_refreshedAt);
+    m_refreshedAt = TVoskClass::ReadClock();
     for (TVoskClass2* d : classes) {
         if (!d->EnabledFlag() || !d->FGetActive() || d->FInEdit())
             continue;
@@ -527,7 +536,7 @@ void TModulForm::FormActivateRefreshDataSet_WM() {
                                          ? Vcl::Owner(d)->objectName()
                                          : d->objectName();
                 wouldRefresh << name;
-            } else if (d->HasRecord()) {
+            } else if (d->HasRecord() && d->ReadAt() <= since) {
                 d->RefreshRecord();
             }
         } catch (...) {

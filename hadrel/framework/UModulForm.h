@@ -19,6 +19,8 @@
 
 #include <QPointer>
 #include <QRect>
+
+#include <functional>
 #include <QString>
 
 class QBoxLayout;
@@ -26,6 +28,7 @@ class QToolButton;
 class TVoskAlertWindow;
 class TVoskAlertWindowManager;
 class TVoskClass;
+class TVoskPipeline;
 class TVoskQuery2;
 class TVoskTimer;
 class TSoftlink;
@@ -67,6 +70,10 @@ public:
     QString LastOID;
     QString LastHintID;
     QString LastDokuID;
+    // The data classes' read clock (TVoskClass::ReadAt) when the window was last left and when
+    // its activation last refreshed the records.
+    quint64 m_deactivatedAt = 0;
+    quint64 m_refreshedAt = 0;
     int MainMenuID = -1;
     TVoskSpeedButton* BtAuditLog = nullptr;
     QToolButton* BtWvod = nullptr;
@@ -193,8 +200,11 @@ private:
     void CreateSoftlink();
     void ConnectStatusBar();
     void FastHelpTick();
-    void FastHelpRecord(TVoskClass* data, const QString& table, const QString& key);
-    void FastHelpDoku(bool hasRecord);
+    // The questions of a tick go to the server together (one round trip); each part queues its
+    // queries and hands back what to do with the answers.
+    std::function<void()> FastHelpRecord(TVoskPipeline& pipeline, TVoskClass* data,
+                                         const QString& table, const QString& key);
+    std::function<void()> FastHelpDoku(TVoskPipeline& pipeline, bool hasRecord);
 
     QBoxLayout* m_modulLayout = nullptr;
     TSoftlink* FSoftlink = nullptr;

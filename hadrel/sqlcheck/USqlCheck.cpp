@@ -13,6 +13,7 @@
 #include <QJsonObject>
 
 #include <memory>
+#include <vector>
 
 namespace USqlCheck {
 namespace {
@@ -137,13 +138,19 @@ TSqlCheckResult ParseScript(const QString& sql, TParsedScript& script) {
         const int nr = *it;
         out += QStringView(sql).mid(last, m.pos - last);
         const QString param = QLatin1Char('$') + QString::number(nr + 1);
-        script.replacements.append({int(out.size()), int(param.size()), m.pos, m.len});
+        script.replacements.append({int(out.size()), int(param.size()), m.pos, m.len, nr + 1, 0});
         out += param;
         last = m.pos + m.len;
     }
     out += QStringView(sql).mid(last);
     script.rewritten = out;
     script.utf8 = out.toUtf8();
+    int bytes = 0, done = 0;
+    for (TParsedScript::TReplacement& p : script.replacements) {
+        bytes += int(QStringView(out).mid(done, p.rewrittenIndex - done).toUtf8().size());
+        done = p.rewrittenIndex;
+        p.utf8Offset = bytes;
+    }
 
     PgQuerySplitResult split = pg_query_split_with_parser(script.utf8.constData());
     std::unique_ptr<PgQuerySplitResult, void (*)(PgQuerySplitResult*)> guard(
@@ -166,63 +173,129 @@ TSqlCheckResult PrepareScript(TVoskDatabase& db, const TParsedScript& script, in
     // cannot write even if something slipped through.
     const bool nested = PQtransactionStatus(conn) != PQTRANS_IDLE;
     const QByteArray timeout = QByteArray::number(qMax(1, timeoutMs));
-    const QByteArray begin =
-        (nested ? QByteArray("SAVEPOINT korvex_sqlcheck; ") : QByteArray("BEGIN READ ONLY; ")) +
-        "SET LOCAL statement_timeout = " + timeout + "; SET LOCAL lock_timeout = " + timeout;
-    const QByteArray end =
-        nested ? "ROLLBACK TO SAVEPOINT korvex_sqlcheck; RELEASE SAVEPOINT korvex_sqlcheck"
-               : "ROLLBACK";
+    const QList<QByteArray> begin = {
+        nested ? QByteArray("SAVEPOINT korvex_sqlcheck") : QByteArray("BEGIN READ ONLY"),
+        "SELECT set_config('statement_timeout', '" + timeout +
+            "', true), set_config('lock_timeout', '" + timeout + "', true)"};
+    const QList<QByteArray> end =
+        nested ? QList<QByteArray>{"ROLLBACK TO SAVEPOINT korvex_sqlcheck",
+                                   "RELEASE SAVEPOINT korvex_sqlcheck"}
+               : QList<QByteArray>{"ROLLBACK"};
 
-    const auto start = [&]() -> TSqlCheckResult {
-        db.CountRoundTrip();
-        PgResult r{PQexec(conn, begin.constData())};
-        if (PQresultStatus(r.r) != PGRES_COMMAND_OK)
-            return Failed(ServerText(r.r, PG_DIAG_MESSAGE_PRIMARY).isEmpty()
-                              ? QString::fromUtf8(PQerrorMessage(conn)).trimmed()
-                              : ServerText(r.r, PG_DIAG_MESSAGE_PRIMARY),
-                          ServerText(r.r, PG_DIAG_SQLSTATE));
-        return {};
+    // The parameters are numbered across the script; a statement declares those it does not use
+    // (as text), since the server cannot type a parameter it never sees.
+    const auto types = [&](const TParsedScript::TStatement& s) {
+        std::vector<Oid> t;
+        for (const TParsedScript::TReplacement& p : script.replacements)
+            if (p.utf8Offset >= s.location && p.utf8Offset < s.location + s.length) {
+                if (int(t.size()) < p.number)
+                    t.resize(size_t(p.number), 25);
+                t[size_t(p.number - 1)] = 0;
+            }
+        return t;
     };
-    const auto finish = [&] {
-        if (PQstatus(conn) != CONNECTION_OK || PQtransactionStatus(conn) == PQTRANS_IDLE)
-            return;
-        db.CountRoundTrip();
-        PgResult r{PQexec(conn, end.constData())};
-    };
+    std::vector<std::vector<Oid>> paramTypes;
+    paramTypes.reserve(size_t(script.statements.size()));
+    for (const TParsedScript::TStatement& s : script.statements)
+        paramTypes.push_back(types(s));
 
-    TSqlCheckResult result = start();
-    if (!result.ok) {
-        finish();
-        return result;
-    }
-    for (const TParsedScript::TStatement& s : script.statements) {
-        const QByteArray text = script.utf8.mid(s.location, s.length);
-        db.CountRoundTrip();
-        PgResult r{PQprepare(conn, "", text.constData(), 0, nullptr)};
-        if (PQresultStatus(r.r) == PGRES_COMMAND_OK)
-            continue;
-        const QString state = ServerText(r.r, PG_DIAG_SQLSTATE);
-        if (state == QLatin1String("42P18")) {
-            // The failed prepare aborted the transaction; a fresh one goes on with the next.
-            finish();
-            result = start();
-            if (!result.ok)
-                break;
-            continue;
-        }
-        QString message = ServerText(r.r, PG_DIAG_MESSAGE_PRIMARY);
+    const auto serverFailure = [&](const PGresult* r) {
+        QString message = ServerText(r, PG_DIAG_MESSAGE_PRIMARY);
         if (message.isEmpty())
             message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
-        const int pos = ServerText(r.r, PG_DIAG_STATEMENT_POSITION).toInt();
-        result = Failed(message, state, script.MapPosition(s.location, pos));
+        return Failed(message, ServerText(r, PG_DIAG_SQLSTATE));
+    };
+    const auto broken = [&] {
+        const TSqlCheckResult r = Failed(QString::fromUtf8(PQerrorMessage(conn)).trimmed(),
+                                         QStringLiteral("08006"));
+        PQexitPipelineMode(conn);
+        return r;
+    };
+    // The answer to one command (its first result; the caller clears it), null when the
+    // connection broke.
+    const auto answer = [&]() -> PGresult* {
+        PGresult* first = PQgetResult(conn);
+        while (PGresult* more = first ? PQgetResult(conn) : nullptr)
+            PQclear(more);
+        return first;
+    };
+    const auto synced = [&] {
+        PgResult r{PQgetResult(conn)};
+        return r.r && PQresultStatus(r.r) == PGRES_PIPELINE_SYNC;
+    };
+
+    // One round trip: the transaction's start, every prepare, its end. The first prepare that
+    // fails aborts the transaction and the server skips the rest. A parameter whose type only the
+    // caller could tell (42P18) is no error: the check goes on after it in a fresh transaction.
+    int next = 0;
+    while (next < script.statements.size()) {
+        if (!PQenterPipelineMode(conn))
+            return broken();
+        db.CountRoundTrip();
+        const auto sendAll = [&](const QList<QByteArray>& commands) {
+            for (const QByteArray& c : commands)
+                if (!PQsendQueryParams(conn, c.constData(), 0, nullptr, nullptr, nullptr,
+                                       nullptr, 0))
+                    return false;
+            return PQpipelineSync(conn) == 1;
+        };
+        bool sent = sendAll(begin);
+        for (int i = next; sent && i < script.statements.size(); ++i) {
+            const TParsedScript::TStatement& s = script.statements[i];
+            const QByteArray text = script.utf8.mid(s.location, s.length);
+            const std::vector<Oid>& t = paramTypes[size_t(i)];
+            sent = PQsendPrepare(conn, "", text.constData(), int(t.size()), t.data()) == 1;
+        }
+        sent = sent && PQpipelineSync(conn) == 1 && sendAll(end);
+        if (!sent)
+            return broken();
+
+        TSqlCheckResult result;
+        for (qsizetype i = 0; i < begin.size(); ++i) {
+            PgResult r{answer()};
+            if (!r.r)
+                return broken();
+            if (result.ok && PQresultStatus(r.r) != PGRES_COMMAND_OK &&
+                PQresultStatus(r.r) != PGRES_TUPLES_OK)
+                result = serverFailure(r.r);
+        }
+        if (!synced())
+            return broken();
+        int failed = -1;
+        for (int i = next; i < script.statements.size(); ++i) {
+            PgResult r{answer()};
+            if (!r.r)
+                return broken();
+            const ExecStatusType status = PQresultStatus(r.r);
+            if (status == PGRES_COMMAND_OK || status == PGRES_PIPELINE_ABORTED || failed >= 0 ||
+                !result.ok)
+                continue;
+            failed = i;
+            result = serverFailure(r.r);
+            const TParsedScript::TStatement& s = script.statements[i];
+            result.position = script.MapPosition(
+                s.location, ServerText(r.r, PG_DIAG_STATEMENT_POSITION).toInt());
+        }
+        if (!synced())
+            return broken();
+        for (qsizetype i = 0; i < end.size(); ++i)
+            PgResult{answer()};
+        if (!synced() || !PQexitPipelineMode(conn))
+            return broken();
+        if (failed >= 0 && result.sqlState == QLatin1String("42P18")) {
+            next = failed + 1;
+            continue;
+        }
         // Unknown or duplicate names and types (classes 42 and 3F) may come from what an earlier
         // statement creates or alters; a wrong value (class 22) is wrong whatever ran before.
-        const bool namesOrTypes = state.startsWith(QLatin1String("42")) ||
-                                  state.startsWith(QLatin1String("3F"));
-        if (namesOrTypes && ChangesCatalogue(script.utf8.left(s.location))) {
+        const bool namesOrTypes = result.sqlState.startsWith(QLatin1String("42")) ||
+                                  result.sqlState.startsWith(QLatin1String("3F"));
+        if (failed >= 0 && namesOrTypes &&
+            ChangesCatalogue(script.utf8.left(script.statements[failed].location))) {
             // Prepared, not run: what the earlier statements create or alter is not there yet.
-            const int at = result.position > 0 ? result.position - 1
-                                                : script.MapPosition(s.location, 1) - 1;
+            const int at = result.position > 0
+                               ? result.position - 1
+                               : script.MapPosition(script.statements[failed].location, 1) - 1;
             const int line = int(QStringView(script.original).left(at).count(u'\n')) + 1;
             result.ok = true;
             result.notCheckable = true;
@@ -232,10 +305,9 @@ TSqlCheckResult PrepareScript(TVoskDatabase& db, const TParsedScript& script, in
                                "anlegt oder ändert.")
                     .arg(line);
         }
-        break;
+        return result;
     }
-    finish();
-    return result;
+    return {};
 }
 
 TSqlCheckResult CheckSql(TVoskDatabase& db, const QString& sql, int timeoutMs) {

@@ -1,8 +1,9 @@
 #pragma once
 // Syntax check of SQL text that runs nothing. The text's ":name" parameters become "$n" as the
 // query class binds them; PostgreSQL's own parser splits and parses the script (a syntax error ends
-// the check there); then each statement is prepared by the server inside a read-only transaction
-// with a statement timeout, which is always rolled back. Nothing the user wrote is executed.
+// the check there); then the server prepares every statement inside a read-only transaction with a
+// statement timeout, which is always rolled back, all in one round trip. Nothing the user wrote is
+// executed.
 
 #include <QByteArray>
 #include <QList>
@@ -37,6 +38,8 @@ struct TParsedScript {
         int rewrittenLength = 0;
         int originalIndex = 0; // QString index of the ":name" in original
         int originalLength = 0;
+        int number = 0;     // the n of "$n"
+        int utf8Offset = 0; // bytes into utf8
     };
     QList<TReplacement> replacements;
 

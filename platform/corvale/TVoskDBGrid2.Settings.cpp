@@ -176,19 +176,22 @@ QList<TVoskDBGrid2::TStoredFilter> TVoskDBGrid2::StoredFilters() const {
     TDM1* dm = Connected();
     if (!dm)
         return list;
-    TVoskQuery2 q(&dm->Database());
-    q.SetSQL(QStringLiteral("SELECT DISTINCT ON (gf_name) gf_name, gf_filter, gf_order "
-                            "FROM grid_filters WHERE gf_formclass = :form AND gf_savename = :save "
-                            "AND gf_mitnr IN (0, :mitnr) ORDER BY gf_name, gf_mitnr DESC"));
-    q.Bind(QStringLiteral("form"), FormClassName());
-    q.Bind(QStringLiteral("save"), GridFilterSaveName());
-    q.Bind(QStringLiteral("mitnr"), dm->MitNr());
-    q.Open();
+    // The form class's filters of this user and of everyone, read once per session: per name the
+    // user's own wins, then they are shown in their order.
+    TVoskQuery2* q = dm->GetQueryBySQL(
+        QStringLiteral("SELECT gf_savename, gf_name, gf_filter, gf_order FROM grid_filters "
+                       "WHERE gf_formclass = :form AND gf_mitnr IN (0, :mitnr) "
+                       "ORDER BY gf_savename, gf_name, gf_mitnr DESC"),
+        {{QStringLiteral("form"), FormClassName()}, {QStringLiteral("mitnr"), dm->MitNr()}});
+    const QString save = GridFilterSaveName();
     QList<std::pair<int, TStoredFilter>> ordered;
-    for (; !q.Eof(); q.Next())
-        ordered.append({q.FieldByName(QStringLiteral("gf_order")).AsVariant().toInt(),
-                        {q.FieldByName(QStringLiteral("gf_name")).AsVariant().toString(),
-                         q.FieldByName(QStringLiteral("gf_filter")).AsVariant().toString()}});
+    for (int r = 0; r < q->RecordCount(); ++r) {
+        const QString name = q->ValueAt(r, 1).toString();
+        if (q->ValueAt(r, 0).toString() != save ||
+            (!ordered.isEmpty() && ordered.last().second.name == name))
+            continue;
+        ordered.append({q->ValueAt(r, 3).toInt(), {name, q->ValueAt(r, 2).toString()}});
+    }
     std::stable_sort(ordered.begin(), ordered.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& p : ordered)

@@ -3,7 +3,28 @@
 #include "UDM1.h"
 #include "Vcl.Components.h"
 
-TVoskPageControl2::TVoskPageControl2(QWidget* parent) : QTabWidget(parent) {}
+TVoskPageControl2::TVoskPageControl2(QWidget* parent) : QTabWidget(parent) {
+    // Made before anyone else hears of the page change, so that they find its controls.
+    connect(this, &QTabWidget::currentChanged, this, [this](int index) { BuildPage(widget(index)); });
+}
+
+int TVoskPageControl2::AddDeferredTab(QWidget* page, const QString& caption,
+                                      std::function<void(QWidget*)> build) {
+    m_deferred.insert(page, std::move(build));
+    const int index = addTab(page, caption);
+    if (currentWidget() == page)
+        BuildPage(page); // the first page is shown at once
+    return index;
+}
+
+void TVoskPageControl2::BuildPage(QWidget* page) {
+    const auto it = m_deferred.find(page);
+    if (it == m_deferred.end())
+        return;
+    const std::function<void(QWidget*)> build = std::move(it.value());
+    m_deferred.erase(it);
+    build(page);
+}
 
 QString TVoskPageControl2::UserPageKey() const {
     const QWidget* form = Vcl::ParentForm(this);

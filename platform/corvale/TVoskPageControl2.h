@@ -2,7 +2,11 @@
 // The maker's page control: a tab widget that reopens the page the user had last, per form class,
 // control and login.
 
+#include <QHash>
+#include <QPointer>
 #include <QTabWidget>
+
+#include <functional>
 
 class TVoskPageControl2 final : public QTabWidget {
     Q_OBJECT
@@ -22,10 +26,18 @@ public:
     // Alt keys switch between the visible tabs.
     int NeighbourVisibleTab(bool forward) const;
 
+    // A page whose controls are made when it is first shown (or BuildPage asks for them), so that
+    // a window opens without the controls of pages nobody looks at. build fills the page.
+    int AddDeferredTab(QWidget* page, const QString& caption, std::function<void(QWidget*)> build);
+    // Makes a deferred page's controls now; nothing for a page already made.
+    void BuildPage(QWidget* page);
+    bool PageBuilt(QWidget* page) const { return !m_deferred.contains(page); }
+
 signals:
     void PageShown(QWidget* page);
 
 private:
+    QHash<QWidget*, std::function<void(QWidget*)>> m_deferred;
     bool m_registered = false;
     // Taken when the page is loaded: while its form is destroyed the class name is gone.
     QString m_key;

@@ -90,10 +90,12 @@ int TDM1::ExecSQL(const QString& sql, const QVariantMap& params) {
 }
 
 void TDM1::Disconnect() {
+    writeLogRows();
+    m_lastVals.clear();
+    m_lastValsRead = false;
     m_qText.reset();
     m_qSetting.reset();
     m_qLastVal.reset();
-    m_qLog.reset();
     m_modulLinkHash.clear();
     ClearQueryCache();
     m_db.Disconnect();
@@ -106,6 +108,10 @@ void TDM1::requireConnection() const {
 }
 
 void TDM1::SetLoginName(const QString& login) {
+    if (login != m_login) {
+        m_lastVals.clear();
+        m_lastValsRead = false;
+    }
     m_login = login;
     m_loginSet = !login.isEmpty();
     if (m_loginSet && m_db.Connected())
@@ -309,6 +315,21 @@ void TDM1::SetIntSetting(const QString& name, int value) {
 
 QString TDM1::LoadLastVal(const QString& key, const QString& def, bool perUser) {
     requireConnection();
+    if (perUser) {
+        if (!m_lastValsRead) {
+            TVoskQuery2 q(&m_db, QStringLiteral("SELECT lv_key, lv_value FROM lastval "
+                                                "WHERE lv_user = :user"));
+            q.Bind(QStringLiteral("user"), m_login).Open();
+            m_lastVals.clear();
+            for (; !q.Eof(); q.Next())
+                m_lastVals.insert(q.Fields(0).AsString(), q.Fields(1).IsNull()
+                                                              ? QString()
+                                                              : q.Fields(1).AsString());
+            m_lastValsRead = true;
+        }
+        const auto it = m_lastVals.constFind(key);
+        return it == m_lastVals.constEnd() || it->isNull() ? def : *it;
+    }
     if (!m_qLastVal)
         m_qLastVal = std::make_unique<TVoskQuery2>(
             &m_db, QStringLiteral("SELECT lv_value FROM lastval WHERE lv_user = :user AND "
@@ -347,6 +368,15 @@ void TDM1::SaveLastVal(const QString& key, const QString& value, bool perUser) {
         .Bind(QStringLiteral("key"), key)
         .Bind(QStringLiteral("value"), value)
         .ExecSQL();
+    if (perUser && m_lastValsRead)
+        m_lastVals.insert(key, value.isNull() ? QString(QLatin1String("")) : value);
+}
+
+void TDM1::ClearSessionCaches() {
+    m_lastVals.clear();
+    m_lastValsRead = false;
+    ClearQueryCache();
+    m_db.ForgetTableInfo();
 }
 
 bool TDM1::LoadLastValBool(const QString& key, bool def, bool perUser) {
@@ -421,33 +451,53 @@ void TDM1::DoLoadLog(const QString& tag, const QString& moduleName) {
 
 void TDM1::WriteLogRow(const QString& kind, int level, const QString& category,
                        const QString& text, const QString& exception) {
-    // A failed transaction refuses every statement; the row would only add a second error.
-    if (m_inLogWrite || !m_db.Connected() ||
+    static const QRegularExpression head(QStringLiteral("^(\\w+)\\.([^:\\s]+)\\s*:"));
+    const auto m = head.match(text);
+    m_logRows.push_back({m_login, kind, level, category, m.captured(1), m.captured(2), text,
+                         exception});
+    if (m_logBatches == 0)
+        writeLogRows();
+}
+
+void TDM1::writeLogRows() {
+    std::vector<LogRow> rows = std::move(m_logRows);
+    m_logRows.clear();
+    // A failed transaction refuses every statement; the rows would only add a second error.
+    if (rows.empty() || m_inLogWrite || !m_db.Connected() ||
         PQtransactionStatus(m_db.Handle()) == PQTRANS_INERROR)
         return;
     m_inLogWrite = true;
+    auto nullIfEmpty = [](const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s); };
     try {
-        if (!m_qLog)
-            m_qLog = std::make_unique<TVoskQuery2>(
-                &m_db, QStringLiteral(
-                           "INSERT INTO eventlog (el_user, el_kind, el_level, el_category, "
-                           "el_class, el_method, el_text, el_exception) VALUES (:user, :kind, "
-                           ":level, :category, :class, :method, :text, :exception)"));
-        static const QRegularExpression head(QStringLiteral("^(\\w+)\\.([^:\\s]+)\\s*:"));
-        const auto m = head.match(text);
-        auto nullIfEmpty = [](const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s); };
-        m_qLog->Bind(QStringLiteral("user"), m_login)
-            .Bind(QStringLiteral("kind"), kind)
-            .Bind(QStringLiteral("level"), level)
-            .Bind(QStringLiteral("category"), nullIfEmpty(category))
-            .Bind(QStringLiteral("class"), nullIfEmpty(m.captured(1)))
-            .Bind(QStringLiteral("method"), nullIfEmpty(m.captured(2)))
-            .Bind(QStringLiteral("text"), text)
-            .Bind(QStringLiteral("exception"), nullIfEmpty(exception))
-            .ExecSQL();
+        QString sql = QStringLiteral("INSERT INTO eventlog (el_user, el_kind, el_level, "
+                                     "el_category, el_class, el_method, el_text, el_exception) "
+                                     "VALUES ");
+        QVariantList params;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const LogRow& r = rows[i];
+            sql += (i ? QStringLiteral(", (") : QStringLiteral("("));
+            for (int k = 1; k <= 8; ++k)
+                sql += (k > 1 ? QStringLiteral(", $") : QStringLiteral("$")) +
+                       QString::number(params.size() + k);
+            sql += u')';
+            params << r.user << r.kind << r.level << nullIfEmpty(r.category)
+                   << nullIfEmpty(r.className) << nullIfEmpty(r.method) << r.text
+                   << nullIfEmpty(r.exception);
+        }
+        m_db.Exec(sql, params);
     } catch (const std::exception&) {
     }
     m_inLogWrite = false;
+}
+
+TDM1::TLogBatch::TLogBatch(TDM1* dm) : m_dm(dm) {
+    if (dm)
+        ++dm->m_logBatches;
+}
+
+TDM1::TLogBatch::~TLogBatch() {
+    if (m_dm && --m_dm->m_logBatches == 0)
+        m_dm->writeLogRows();
 }
 
 // ---- free text helpers -------------------------------------------------------------------------

@@ -12,11 +12,13 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariantMap>
 
 #include <exception>
 #include <memory>
+#include <vector>
 
 class TVoskBaseConfiguration;
 struct TDM1IdeState;
@@ -94,7 +96,9 @@ public:
     void SetBoolSetting(const QString& name, bool value);
     void SetIntSetting(const QString& name, int value);
 
-    // Last values under key, per login (perUser) or shared.
+    // Last values under key, per login (perUser) or shared. The login's own are read once per
+    // session, all at once, and kept as this session writes them; shared ones, which other users
+    // write too, are read each time.
     QString LoadLastVal(const QString& key, const QString& def = {}, bool perUser = true);
     void SaveLastVal(const QString& key, const QString& value, bool perUser = true);
     bool LoadLastValBool(const QString& key, bool def, bool perUser = true);
@@ -116,6 +120,19 @@ public:
     // Row in eventlog; failures are swallowed so that logging never breaks the action logged.
     void WriteLogRow(const QString& kind, int level, const QString& category, const QString& text,
                      const QString& exception);
+    // While a batch is alive the rows of eventlog are kept and written together, in one
+    // statement, when the outermost batch ends: a window that logs each step of its start costs
+    // one write. Batches nest.
+    class TLogBatch final {
+    public:
+        explicit TLogBatch(TDM1* dm);
+        ~TLogBatch();
+        TLogBatch(const TLogBatch&) = delete;
+        TLogBatch& operator=(const TLogBatch&) = delete;
+
+    private:
+        QPointer<TDM1> m_dm;
+    };
 
     // The module link's server reference: the setting "ModulLink.ServerID" (its presence counts).
     bool HasModulLinkServerRef();
@@ -154,6 +171,10 @@ public:
     // logged. The action goes on.
     static void ScreenRaiseWarning(const QString& text);
     static Rtl::HookSlot<void(const QString&)> ScreenWarningProc;
+
+    // Forgets what the session keeps of the database (the login's last values, the cached
+    // results, the tables' catalogue), so that the next reads see the rows as they are now.
+    void ClearSessionCaches();
 
     // ---- cached read-only queries and the module queries (UDM1.Queries.cpp) -------------------
     // The open result of sql with params, run once per session and text; callers only read it
@@ -198,8 +219,18 @@ private:
     QHash<QString, QString> m_aliases; // "table\nfield" in lower case
     bool m_aliasesLoaded = false;
     bool m_inLogWrite = false;
+    struct LogRow {
+        QString user, kind;
+        int level = 0;
+        QString category, className, method, text, exception;
+    };
+    int m_logBatches = 0;
+    std::vector<LogRow> m_logRows; // kept by a batch
+    void writeLogRows();
     QString m_modulLinkHash;
-    std::unique_ptr<TVoskQuery2> m_qText, m_qSetting, m_qLastVal, m_qLog;
+    std::unique_ptr<TVoskQuery2> m_qText, m_qSetting, m_qLastVal;
+    QHash<QString, QString> m_lastVals; // the login's own, by key, once read
+    bool m_lastValsRead = false;
     std::shared_ptr<TDM1IdeState> m_ide; // shared_ptr: complete only in UDM1.Ide.cpp
     QHash<QString, std::shared_ptr<TVoskQuery2>> m_queryCache;
     std::unique_ptr<TVoskQuery2> m_qReport, m_qReportLink, m_qModulField;

@@ -1,6 +1,7 @@
 #include "UDataModul_Dunmere.h"
 
 #include "UDM1.h"
+#include "VoskQuery2.h"
 
 void TVoskDM_Dunmere::SetCompOption(const QString& formClass, const QString& saveName,
                                     const QString& option, const QString& value, int mitNr) {
@@ -16,6 +17,7 @@ void TVoskDM_Dunmere::SetCompOption(const QString& formClass, const QString& sav
                  {QStringLiteral("option"), option},
                  {QStringLiteral("mitnr"), mitNr},
                  {QStringLiteral("value"), value}});
+    dm->RefreshCachedQueries(QStringLiteral("component_options"), false);
 }
 
 QString TVoskDM_Dunmere::GetCompOption(const QString& formClass, const QString& saveName,
@@ -23,13 +25,15 @@ QString TVoskDM_Dunmere::GetCompOption(const QString& formClass, const QString& 
     TDM1* dm = DM1();
     if (!dm || !dm->Connected())
         return {};
-    return dm
-        ->LoadVar(QStringLiteral("SELECT co_value FROM component_options WHERE co_formclass = :form "
-                                 "AND co_savename = :save AND co_option = :option AND co_mitnr IN "
-                                 "(0, :mitnr) ORDER BY co_mitnr DESC LIMIT 1"),
-                  {{QStringLiteral("form"), formClass},
-                   {QStringLiteral("save"), saveName},
-                   {QStringLiteral("option"), option},
-                   {QStringLiteral("mitnr"), mitNr}})
-        .toString();
+    // The form class's options of this user and of everyone, read once per session; the user's
+    // own wins.
+    TVoskQuery2* q = dm->GetQueryBySQL(
+        QStringLiteral("SELECT co_savename, co_option, co_value FROM component_options "
+                       "WHERE co_formclass = :form AND co_mitnr IN (0, :mitnr) "
+                       "ORDER BY co_mitnr DESC"),
+        {{QStringLiteral("form"), formClass}, {QStringLiteral("mitnr"), mitNr}});
+    for (int r = 0; r < q->RecordCount(); ++r)
+        if (q->ValueAt(r, 0).toString() == saveName && q->ValueAt(r, 1).toString() == option)
+            return q->ValueAt(r, 2).toString();
+    return {};
 }

@@ -11,15 +11,16 @@ TDokuClassKey DokuClassKeyColumn_Get(const QString& table, const QString& key,
         dm = DM1();
     if (!dm || !dm->Connected() || table.isEmpty() || key.isEmpty())
         return result;
-    TVoskQuery2 q(&dm->Database(),
-                  QStringLiteral("SELECT dck_kategorie, dck_keycolumn FROM dokuclasskey "
-                                 "WHERE lower(dck_tablename) = lower(:table)"));
-    q.Bind(QStringLiteral("table"), table);
-    q.Open();
-    if (q.IsEmpty())
+    // A table's document class changes with the installation, not while it runs: read once
+    // per session (a refresh of dokuclasskey reads it again).
+    TVoskQuery2* q = dm->GetQueryBySQL(
+        QStringLiteral("SELECT dck_kategorie, dck_keycolumn FROM dokuclasskey "
+                       "WHERE lower(dck_tablename) = lower(:table)"),
+        {{QStringLiteral("table"), table}});
+    if (q->IsEmpty())
         return result;
-    result.Category = q.Fields(0).AsString();
-    const QString column = q.Fields(1).AsString();
+    result.Category = q->Fields(0).AsString();
+    const QString column = q->Fields(1).AsString();
     const QVariant v = fieldValue ? fieldValue(column) : QVariant();
     result.Value = v.isValid() && !v.isNull() ? v.toString().trimmed() : QString();
     result.Exists = !result.Category.isEmpty() && !result.Value.isEmpty();

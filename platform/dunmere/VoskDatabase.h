@@ -109,7 +109,7 @@ public:
 private:
     PGconn* m_conn = nullptr;
     QHash<QString, QString> m_sqlCache;
-    QHash<QString, std::shared_ptr<const TVoskTableInfo>> m_tableInfo;
+    QHash<QString, QList<std::shared_ptr<const TVoskTableInfo>>> m_tableInfo;
     qint64 m_roundTrips = 0;
     QString m_login;
 };

@@ -370,7 +370,11 @@ PGresult* TVoskQuery2::run() {
 
 void TVoskQuery2::Open() {
     Close();
-    PGresult* res = run();
+    adopt(run());
+}
+
+void TVoskQuery2::adopt(PGresult* res) {
+    Close();
     m_res = res;
     const int nf = PQnfields(res);
     m_cols.resize(size_t(nf));

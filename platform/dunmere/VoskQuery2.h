@@ -172,6 +172,7 @@ public:
 
 private:
     friend class TVoskField;
+    friend class TVoskPipeline;
     struct Column {
         QString name;
         Oid oid = 0;
@@ -181,6 +182,7 @@ private:
     // The connected database with the statement prepared for sending; throws when offline.
     TVoskDatabase& preparedOn();
     PGresult* run();
+    void adopt(PGresult* res); // the open result from now on
     void dropParse();
     QString context() const;
 

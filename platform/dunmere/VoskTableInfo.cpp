@@ -34,9 +34,11 @@ bool TVoskTableInfo::Matches(const PGresult* res) const {
 std::shared_ptr<const TVoskTableInfo> TVoskDatabase::TableInfo(const QString& table,
                                                                const PGresult* read) {
     const QString key = table.trimmed().toLower();
-    if (const auto it = m_tableInfo.constFind(key);
-        it != m_tableInfo.constEnd() && (!read || it.value()->Matches(read)))
-        return it.value();
+    // One name may stand for several tables (another search path): each keeps its entry.
+    QList<std::shared_ptr<const TVoskTableInfo>>& known = m_tableInfo[key];
+    for (const auto& info : known)
+        if (!read || info->Matches(read))
+            return info;
     // The name as written in SQL: a quoted part keeps its case, an unquoted one is folded.
     TVoskQuery2 a(this,
                   QStringLiteral("SELECT a.attnum, a.attname, c.oid, "
@@ -69,7 +71,12 @@ std::shared_ptr<const TVoskTableInfo> TVoskDatabase::TableInfo(const QString& ta
         info->columns.insert(a.Fields(0).AsInteger(), tc);
         info->oid = Oid(a.Fields(2).AsLargeInt());
     }
-    m_tableInfo.insert(key, info);
+    // An entry that no longer matches is dropped, a table of another schema kept.
+    if (read)
+        known.removeIf([&](const auto& old) { return old->oid == info->oid; });
+    known.prepend(info);
+    if (known.size() > 4)
+        known.removeLast(); // tables dropped meanwhile
     return info;
 }
 

@@ -245,6 +245,7 @@ void TVoskClass::reload() {
     m_cols = std::move(cols);
     m_cur = 0;
     m_hasBackup = false;
+    m_readAt = ++s_readClock;
 }
 
 void TVoskClass::Open() {

@@ -199,6 +199,10 @@ public:
     virtual void Refresh(bool keepPosition = true, bool silent = false, int reserved = 0);
     // Re-reads the current record only; a row that is gone is removed.
     void RefreshRecord();
+    // When the rows were read last, on a clock that every read of every class advances: a view
+    // that noted ReadClock() earlier knows whether the rows are older than that moment.
+    quint64 ReadAt() const { return m_readAt; }
+    static quint64 ReadClock() { return s_readClock; }
 
     // Flags read and set by the forms.
     bool ReadOnly() const { return m_readOnly; }
@@ -320,6 +324,8 @@ private:
     bool m_eof = true;
     bool m_bof = true;
     bool m_modified = false;
+    quint64 m_readAt = 0;
+    static inline quint64 s_readClock = 0;
 
     bool m_readOnly = false;
     bool m_editFlag = true;

@@ -101,6 +101,11 @@ TEST_F(DataModuleTest, LastValuesArePerUser) {
     EXPECT_EQ(smith.LoadLastVal(QStringLiteral("Form.Filter")), QStringLiteral("Ort"));
     m_dm.SaveLastVal(QStringLiteral("Form.Filter"), QStringLiteral("neu"));
     EXPECT_EQ(m_dm.LoadLastVal(QStringLiteral("Form.Filter")), QStringLiteral("neu"));
+    // The login's values are read once per session: another key costs no round trip.
+    const qint64 trips = m_dm.Database().RoundTrips();
+    EXPECT_EQ(m_dm.LoadLastVal(QStringLiteral("Form.Fehlt"), QStringLiteral("x")),
+              QStringLiteral("x"));
+    EXPECT_EQ(m_dm.Database().RoundTrips(), trips);
     EXPECT_EQ(smith.LoadLastVal(QStringLiteral("Form.Fehlt"), QStringLiteral("def")),
               QStringLiteral("def"));
 
@@ -117,6 +122,8 @@ TEST_F(DataModuleTest, LastValuesArePerUser) {
         "INSERT INTO lastval (lv_user, lv_key, lv_value) VALUES "
         "('admin', 'B1', '-1'), ('admin', 'B2', '0'), ('admin', 'B3', 'False'), "
         "('admin', 'B4', 'Unsinn')"));
+    // A session reads its login's values once: the next one sees them.
+    m_dm.ClearSessionCaches();
     EXPECT_TRUE(m_dm.LoadLastValBool(QStringLiteral("B1"), false));
     EXPECT_FALSE(m_dm.LoadLastValBool(QStringLiteral("B2"), true));
     EXPECT_FALSE(m_dm.LoadLastValBool(QStringLiteral("B3"), true));

@@ -1,5 +1,6 @@
 #include <TestDatabase.h>
 #include <UDM1.h>
+#include <VoskPipeline.h>
 #include <VoskQuery2.h>
 #include <VoskQueryStream.h>
 
@@ -290,6 +291,35 @@ TEST_F(QueryTest, ConversionErrorNamesFieldAndValue) {
         EXPECT_TRUE(e.Message().contains(QStringLiteral("abc")));
         EXPECT_TRUE(e.Message().contains(QStringLiteral("kennung")));
     }
+}
+
+TEST_F(QueryTest, PipelinedQueriesAnswerEachOnItsOwnInOneRoundTrip) {
+    TVoskQuery2 a(&m_db, QStringLiteral("SELECT :x::int + 1"));
+    a.Bind(QStringLiteral("x"), 41);
+    TVoskQuery2 bad(&m_db, QStringLiteral("SELECT t_nope FROM text0"));
+    TVoskQuery2 unbound(&m_db, QStringLiteral("SELECT :y"));
+    TVoskQuery2 b(&m_db, QStringLiteral("SELECT 'ä' || :s"));
+    b.Bind(QStringLiteral("s"), QStringLiteral("ö"));
+    const qint64 before = m_db.RoundTrips();
+    TVoskPipeline p(m_db);
+    for (TVoskQuery2* q : {&a, &bad, &unbound, &b})
+        p.Add(*q);
+    p.Run();
+    EXPECT_EQ(m_db.RoundTrips() - before, 1);
+    // A failure, on the server or before sending, is the one the query would throw alone and
+    // leaves the queries behind it their answers.
+    EXPECT_FALSE(p.Error(0));
+    EXPECT_EQ(a.Fields(0).AsInteger(), 42);
+    const auto e = catchDbError([&] { std::rethrow_exception(p.Error(1)); });
+    EXPECT_EQ(e.SqlState(), QStringLiteral("42703"));
+    EXPECT_TRUE(p.Error(2));
+    EXPECT_FALSE(unbound.Active());
+    EXPECT_FALSE(p.Error(3));
+    EXPECT_EQ(b.Fields(0).AsString(), QStringLiteral("äö"));
+    // The connection is out of pipeline mode and takes single queries again.
+    TVoskQuery2 ok(&m_db, QStringLiteral("SELECT 1"));
+    ok.Open();
+    EXPECT_EQ(ok.Fields(0).AsInteger(), 1);
 }
 
 TEST_F(QueryTest, FailedTransactionCannotBeCommitted) {

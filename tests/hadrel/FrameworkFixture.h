@@ -27,7 +27,10 @@ public:
     }
 
 protected:
-    void SetUp() override { s_dm->ClearTextCache(); }
+    void SetUp() override {
+        s_dm->ClearTextCache();
+        s_dm->ClearSessionCaches();
+    }
     static inline TDM1* s_dm = nullptr;
     testsupport::TempRegistry m_registry;
     testsupport::DialogAnswerer m_answers;

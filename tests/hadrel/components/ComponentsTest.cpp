@@ -1,6 +1,7 @@
 // The component start-up of a form (F2 definitions, grids, page controls, the walk itself), the
 // component-settings walks and the admin state of open module windows.
 
+#include "UDataModul_Dunmere.h"
 #include "../modulform/ModulFormFixture.h"
 
 #include "FrameDBNavigate.h"
@@ -586,6 +587,9 @@ TEST_F(ComponentsTest, SettingsButtonFollowsRowsPopupAndRights) {
         "('menuitem', E'[modul_settings]\\nname=TFormAdress'), ('menuitem', NULL)"));
     TestDatabase::Exec(QStringLiteral("UPDATE settingsdyn SET sd_deleted = true WHERE sd_config "
                                       "= E'[modul_settings]\\nname=TFormAdress'"));
+    // The session reads the settings rows once; a refresh of the table reads them again.
+    EXPECT_FALSE(s->SettingsExists());
+    TVoskDM_Dunmere::Instance()->RefreshCache(QStringLiteral("SettingsDyn"), false);
     // INI keys and sections ignore case; text that is no INI gives NULL, never an error.
     EXPECT_TRUE(s->SettingsExists());
     EXPECT_EQ(TestDatabase::Scalar(QStringLiteral(

@@ -4,6 +4,7 @@
 
 #include "FrameDBNavigate.h"
 #include "TopLabel.h"
+#include "UDataModul_Dunmere.h"
 #include "VoskConditionalFormatting.h"
 #include "VoskConditionalFormattingDialog.h"
 
@@ -90,6 +91,8 @@ TEST_F(ConditionalFormattingMenuTest, NavigationFrameItemEditsTheRulesKeptWithTh
     testsupport::TestDatabase::Exec(QStringLiteral(
         "UPDATE grid_layouts SET gl_layout = jsonb_set(gl_layout::jsonb, "
         "'{conditionalFormatting,0,op}', '\"fast\"')::text"));
+    // The session reads its layouts once; a refresh of the table reads them again.
+    TVoskDM_Dunmere::Instance()->RefreshCache(QStringLiteral("grid_layouts"), false);
     TFormAdress* h = Open();
     EXPECT_TRUE(h->GridAnsprechpartner->ConditionalFormatting()->IsEmpty());
     EXPECT_EQ(h->GridAnsprechpartner->columnWidth(0), grid->columnWidth(0));

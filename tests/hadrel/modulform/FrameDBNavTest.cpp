@@ -1,5 +1,6 @@
 #include "ModulFormFixture.h"
 
+#include "UDataModul_Dunmere.h"
 #include "FrameDBNavigate.h"
 #include "TVoskTabControl.h"
 #include "TopLabel.h"
@@ -490,6 +491,7 @@ TEST_F(FrameDBNavTest, LayoutMenuForUserAndAdminWithRoundTrip) {
     testsupport::TestDatabase::Exec(QStringLiteral(
         "INSERT INTO grid_layouts (gl_formclass, gl_grid, gl_type, gl_user, gl_layout) VALUES "
         "('TFormAdress', 'GridAnsprechpartner', 2, '', '{kein json')"));
+    TVoskDM_Dunmere::Instance()->RefreshCache(QStringLiteral("grid_layouts"), false);
     TFormAdress* k = Open();
     EXPECT_FALSE(k->GridAnsprechpartner->isColumnHidden(
         k->GridAnsprechpartner->columnByFieldName(QStringLiteral("vorname"))));

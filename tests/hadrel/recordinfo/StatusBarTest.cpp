@@ -267,6 +267,7 @@ TEST_F(StatusBarTest, EveryTickQueryUsesAnIndex) {
         // The document key of a record without a class key row takes the other query.
         TestDatabase::Exec(i == 0 ? QStringLiteral("DELETE FROM dokuclasskey")
                                   : QStringLiteral("SELECT 1"));
+        TVoskDM_Dunmere::Instance()->RefreshCache(QStringLiteral("dokuclasskey"), false);
         Click(f, nbNext);
     }
     f->PopUpWVODDatePopup();

@@ -69,6 +69,15 @@ TEST_F(SqlCheckTest, UnknownParameterTypesAreNoErrorAndTheCheckGoesOnBehindThem)
     EXPECT_EQ(r.position, text.indexOf(QStringLiteral("nichtda")) + 1);
     EXPECT_TRUE(CheckSql(m_db, QString()).ok);
     EXPECT_TRUE(CheckSql(m_db, QStringLiteral("  -- nur ein Kommentar\n")).ok);
+
+    // Parameters are numbered across the script: a statement that does not use the earlier ones
+    // is no reason for a second round trip, and the server still types those it uses.
+    const qint64 before = m_db.RoundTrips();
+    EXPECT_TRUE(CheckSql(m_db, QStringLiteral("SELECT name FROM adressen WHERE ort = :a;\n"
+                                              "SELECT name FROM adressen WHERE dbrid > :b;\n"
+                                              "SELECT :b + 1"))
+                    .ok);
+    EXPECT_EQ(m_db.RoundTrips() - before, 1);
 }
 
 TEST_F(SqlCheckTest, WhatAnEarlierStatementCreatesOrAltersIsNotCheckableBeforeRunning) {
