@@ -10,6 +10,7 @@
 // against each other. Then the queries of a second opening in the session are counted, by the
 // connection's own count and by a libpq trace of the messages sent.
 
+#include "../Timing.h"
 #include "TFormAdress.h"
 #include "TVoskClass.h"
 #include "TVoskDBGrid2.h"
@@ -28,10 +29,8 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <vector>
 
 namespace {
@@ -41,31 +40,8 @@ constexpr int kLarge = 100000;
 constexpr int kRounds = 11;
 const char* const kSelect = "SELECT * FROM adressen ORDER BY name, dbrid";
 
-struct Time {
-    double wallMs = 0;
-    double cpuMs = 0;
-};
-
-double CpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
-struct Clock {
-    std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
-    double cpu = CpuMs();
-    Time Elapsed() const {
-        return {std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall)
-                    .count(),
-                CpuMs() - cpu};
-    }
-};
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using BenchTiming::Median;
+using Time = BenchTiming::Stamp;
 
 [[noreturn]] void Fail(const char* what, const char* detail) {
     std::fprintf(stderr, "%s: %s\n", what, detail);
@@ -115,7 +91,7 @@ struct Shown {
 
 // The bare baseline: the same SELECT by libpq, a view over the result in a sub-window.
 Time OpenBare(PGconn* conn, QMdiArea* mdi, Shown* shown) {
-    const Clock clock;
+    const Time clock = Time::Now();
     PGresult* r = PQexec(conn, kSelect);
     if (PQresultStatus(r) != PGRES_TUPLES_OK)
         Fail("bare read", PQresultErrorMessage(r));
@@ -151,7 +127,7 @@ void CloseModule(TFormAdress* form) {
 }
 
 Time OpenModule(Shown* shown) {
-    const Clock clock;
+    const Time clock = Time::Now();
     TFormAdress* form = ShowModule();
     const Time t = clock.Elapsed();
     const QAbstractItemModel* model = form->GridAdressen->model();
@@ -260,17 +236,18 @@ int main(int argc, char** argv) {
     for (int rows : {kSmall, kLarge})
         Round(dm, conn, mdi, rows, true);
 
-    std::vector<double> ratioSmall, ratioPerRow, moduleSmall, bareSmall, moduleRow, bareRow;
+    BenchTiming::PairedRatio ratioSmall, ratioPerRow;
+    std::vector<double> moduleSmall, bareSmall, moduleRow, bareRow;
     for (int round = 0; round < kRounds; ++round) {
-        const bool moduleFirst = round % 2 == 0;
+        const bool moduleFirst = BenchTiming::AFirst(round);
         const Pair s = Round(dm, conn, mdi, kSmall, moduleFirst);
         const Pair l = Round(dm, conn, mdi, kLarge, !moduleFirst);
-        ratioSmall.push_back(s.module.wallMs / s.bare.wallMs);
-        const double m = (l.module.cpuMs - s.module.cpuMs) / (kLarge - kSmall);
-        const double b = (l.bare.cpuMs - s.bare.cpuMs) / (kLarge - kSmall);
-        ratioPerRow.push_back(m / b);
-        moduleSmall.push_back(s.module.wallMs);
-        bareSmall.push_back(s.bare.wallMs);
+        ratioSmall.Add(s.module.WallMs, s.bare.WallMs);
+        const double m = (l.module.CpuMs - s.module.CpuMs) / (kLarge - kSmall);
+        const double b = (l.bare.CpuMs - s.bare.CpuMs) / (kLarge - kSmall);
+        ratioPerRow.Add(m, b);
+        moduleSmall.push_back(s.module.WallMs);
+        bareSmall.push_back(s.bare.WallMs);
         moduleRow.push_back(m * 1000);
         bareRow.push_back(b * 1000);
     }
@@ -312,8 +289,8 @@ int main(int argc, char** argv) {
                 Median(moduleRow), Median(bareRow));
     std::printf("%-44s %12lld\n", "round trips of a second opening", static_cast<long long>(counted));
     std::printf("  of which the data queries (addresses, contacts)  2\n");
-    std::printf("figure ratio_vs_bare_qt %.2f\n", Median(ratioSmall));
-    std::printf("figure per_row_vs_bare %.2f\n", Median(ratioPerRow));
+    std::printf("figure ratio_vs_bare_qt %.2f\n", ratioSmall.Median());
+    std::printf("figure per_row_vs_bare %.2f\n", ratioPerRow.Median());
     std::printf("figure second_open_queries %lld\n", static_cast<long long>(counted));
     return 0;
 }

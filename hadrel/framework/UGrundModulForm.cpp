@@ -413,6 +413,8 @@ QString TFormKorvexGundForm::PositionKey() const {
 }
 
 void TFormKorvexGundForm::FormShow(QObject*) {
+    // The position and settings lines go out in one write, as those of the start do.
+    const TDM1::TLogBatch logBatch(DM1());
     Corvale::SetShowHint(this, true);
     if (_MaxWindows && IsMdiChild() && BorderStyle() == Vcl::bsSizeable) {
         SetWindowState(Vcl::wsMaximized);

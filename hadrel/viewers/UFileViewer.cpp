@@ -1,6 +1,8 @@
 #include "UFileViewer.h"
 
 #include <EventGuard.h>
+#include <Korvexcommonvcl.h>
+#include <VoskQuery2.h>
 #include <TVoskTaskDialog.h>
 #include <UDM1.h>
 #include <Korvexutils.h>
@@ -11,6 +13,9 @@
 #include <VoskExceptions.h>
 
 #include <QApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QTableWidget>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QVBoxLayout>
@@ -236,4 +241,77 @@ void TFileViewerFrame::SendByMail() {
            : QString();
     TVoskTaskDialog::FVoskSendMail({}, {}, body, {local},
                                    {UFileViewer::MailAttachmentName(doc->Caption(), local)});
+}
+
+// ---- related documents ---------------------------------------------------------------------
+
+QTableWidget* TFileViewerFrame::BuildRelatedDoksGrid(QGroupBox* box) {
+    auto* layout = new QVBoxLayout(box);
+    auto* grid = Vcl::Owned(this, new QTableWidget(0, 4, box), QStringLiteral("gridRelatedDoks"));
+    grid->setHorizontalHeaderLabels({QStringLiteral("pd_id"), QStringLiteral("pd_doktype"),
+                                     QStringLiteral("Dokumenttyp"), QStringLiteral("Pfad")});
+    grid->setColumnHidden(0, true);
+    grid->setColumnHidden(1, true);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->verticalHeader()->hide();
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->viewport()->setCursor(Qt::PointingHandCursor);
+    grid->setToolTip(QStringLiteral("Doppelklick zum öffnen"));
+    grid->setAccessibleName(QStringLiteral("Dokumente-Beziehungen"));
+    connect(grid, &QTableWidget::cellDoubleClicked, this,
+            [this, grid](int row, int) { Rtl::Guarded([&] { OpenRelatedDokument(grid, row); }, this); });
+    layout->addWidget(grid);
+    return grid;
+}
+
+bool TFileViewerFrame::FillRelatedDokuments(QTableWidget* grid) {
+    grid->setRowCount(0);
+    TDokument* doc = Dokument();
+    TDM1* dm = DM1();
+    if (!doc || !doc->HasRecord() || !dm || !dm->Connected())
+        return false;
+    const QString kw = dm->LoadVar(QStringLiteral("SELECT dt_relateddokkeyword FROM dokutypes WHERE dt_id=:doktype"),
+                                   {{QStringLiteral("doktype"), doc->DokType()}})
+                           .toString();
+    if (kw.isEmpty())
+        return false;
+    const QVariant dbrid = doc->FieldByName(QStringLiteral("dbrid")).Value();
+    const QString value =
+        dm->LoadVar(QStringLiteral("SELECT r_descr FROM recnokeyword WHERE r_dbrid=:dokudbrid AND r_kategorie=:kat"),
+                    {{QStringLiteral("dokudbrid"), dbrid}, {QStringLiteral("kat"), kw}})
+            .toString();
+    TVoskQuery2 q(&dm->Database(),
+                  QStringLiteral("SELECT DISTINCT\npd_id,\npd_doktype,\ndt_descr,\n"
+                                 "COALESCE(pd_path_user, pd_path) AS pd_path\nFROM picndoku\n"
+                                 "JOIN recnokeyword ON picndoku.dbrid = r_dbrid\n"
+                                 "JOIN dokutypes ON dt_id = pd_doktype\nWHERE r_kategorie = :kategorie\n"
+                                 "AND r_descr = :value\nAND r_dbrid <> :currentdbrid\n"
+                                 "AND NOT pd_deletable\nORDER BY pd_doktype"));
+    q.ParamByName(QStringLiteral("kategorie")) = kw;
+    q.ParamByName(QStringLiteral("value")) = value;
+    q.ParamByName(QStringLiteral("currentdbrid")) = dbrid;
+    q.Open();
+    for (q.First(); !q.Eof(); q.Next()) {
+        const int row = grid->rowCount();
+        grid->insertRow(row);
+        const char* fields[] = {"pd_id", "pd_doktype", "dt_descr", "pd_path"};
+        for (int c = 0; c < 4; ++c)
+            grid->setItem(row, c, new QTableWidgetItem(q.FieldByName(QString::fromLatin1(fields[c])).AsString()));
+    }
+    return grid->rowCount() > 0;
+}
+
+void TFileViewerFrame::OpenRelatedDokument(QTableWidget* grid, int row) {
+    QTableWidgetItem* idItem = grid->item(row, 0);
+    if (!idItem)
+        return;
+    TDokument* shared = TDokument::Instance();
+    shared->AssignToDokId(idItem->text().toInt());
+    if (!shared->isDMSViewDokument()) {
+        shared->OpenDokument(this, true);
+        return;
+    }
+    if (QObject* shown = shared->ShowDokument(this))
+        Korvexcommonvcl::DoSplitScreen(Korvexutils::KorvexGetForm(this, true), qobject_cast<QWidget*>(shown));
 }

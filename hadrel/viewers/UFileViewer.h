@@ -17,6 +17,8 @@
 
 #include <functional>
 
+class QGroupBox;
+class QTableWidget;
 class TLoadForm;
 
 namespace UFileViewer {
@@ -90,6 +92,15 @@ protected:
     // Keeps whether the user closed the ribbon for the next viewer; the planning board's stamp
     // window keeps it apart.
     void SaveRibMenuClosed(bool closed);
+
+    // The related-documents grid in box: name and type shown, id and type key hidden; a double
+    // click opens the document.
+    QTableWidget* BuildRelatedDoksGrid(QGroupBox* box);
+    // Fills grid with the documents that carry the same value of the keyword category the shown
+    // document's type names (dt_relateddokkeyword), other than itself and not hidden; whether
+    // there are any.
+    bool FillRelatedDokuments(QTableWidget* grid);
+    void OpenRelatedDokument(QTableWidget* grid, int row);
 
     // Writes "Success" into the load form and binds the form events left empty.
     void FinishCreate();

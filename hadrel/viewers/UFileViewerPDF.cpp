@@ -528,22 +528,7 @@ void TFileViewerFramePDF::buildForm() {
     gbOpenWorkflow->hide();
     auto* related = new QGroupBox(makeText(11048, QStringLiteral("Dokumente-Beziehungen")), pnRelation);
     gbRelatedDoks = Vcl::Owned(this, related, QStringLiteral("gbRelatedDoks"));
-    auto* relatedLayout = new QVBoxLayout(related);
-    gridRelatedDoks = Vcl::Owned(this, new QTableWidget(0, 4, related), QStringLiteral("gridRelatedDoks"));
-    gridRelatedDoks->setHorizontalHeaderLabels({QStringLiteral("pd_id"), QStringLiteral("pd_doktype"),
-                                                QStringLiteral("Dokumenttyp"), QStringLiteral("Pfad")});
-    gridRelatedDoks->setColumnHidden(0, true);
-    gridRelatedDoks->setColumnHidden(1, true);
-    gridRelatedDoks->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    gridRelatedDoks->setSelectionBehavior(QAbstractItemView::SelectRows);
-    gridRelatedDoks->verticalHeader()->hide();
-    gridRelatedDoks->horizontalHeader()->setStretchLastSection(true);
-    gridRelatedDoks->viewport()->setCursor(Qt::PointingHandCursor);
-    gridRelatedDoks->setToolTip(QStringLiteral("Doppelklick zum öffnen"));
-    gridRelatedDoks->setAccessibleName(QStringLiteral("Dokumente-Beziehungen"));
-    connect(gridRelatedDoks, &QTableWidget::cellDoubleClicked, this,
-            [this](int row, int) { Rtl::Guarded([&] { gridRelatedDoksDblClick(row); }, this); });
-    relatedLayout->addWidget(gridRelatedDoks);
+    gridRelatedDoks = BuildRelatedDoksGrid(related);
     relation->addWidget(workflow);
     relation->addWidget(related);
     pnRelation->hide();
@@ -1024,58 +1009,10 @@ void TFileViewerFramePDF::btFileSendClick(QObject*) { SendByMail(); }
 // ---- related documents ---------------------------------------------------------------------
 
 void TFileViewerFramePDF::ShowRelatedDokuments() {
-    gridRelatedDoks->setRowCount(0);
-    TDokument* doc = Dokument();
-    TDM1* dm = DM1();
-    if (!doc || !dm || !dm->Connected()) {
-        pnRelation->hide();
-        return;
-    }
-    const QString kw = dm->LoadVar(QStringLiteral("SELECT dt_relateddokkeyword FROM dokutypes WHERE dt_id=:doktype"),
-                                   {{QStringLiteral("doktype"), doc->DokType()}})
-                           .toString();
-    if (!kw.isEmpty()) {
-        const QVariant dbrid = doc->FieldByName(QStringLiteral("dbrid")).Value();
-        const QString value =
-            dm->LoadVar(QStringLiteral("SELECT r_descr FROM recnokeyword WHERE r_dbrid=:dokudbrid AND r_kategorie=:kat"),
-                        {{QStringLiteral("dokudbrid"), dbrid}, {QStringLiteral("kat"), kw}})
-                .toString();
-        TVoskQuery2 q(&dm->Database(),
-                      QStringLiteral("SELECT DISTINCT\npd_id,\npd_doktype,\ndt_descr,\n"
-                                     "COALESCE(pd_path_user, pd_path) AS pd_path\nFROM picndoku\n"
-                                     "JOIN recnokeyword ON picndoku.dbrid = r_dbrid\n"
-                                     "JOIN dokutypes ON dt_id = pd_doktype\nWHERE r_kategorie = :kategorie\n"
-                                     "AND r_descr = :value\nAND r_dbrid <> :currentdbrid\n"
-                                     "AND NOT pd_deletable\nORDER BY pd_doktype"));
-        q.ParamByName(QStringLiteral("kategorie")) = kw;
-        q.ParamByName(QStringLiteral("value")) = value;
-        q.ParamByName(QStringLiteral("currentdbrid")) = dbrid;
-        q.Open();
-        for (q.First(); !q.Eof(); q.Next()) {
-            const int row = gridRelatedDoks->rowCount();
-            gridRelatedDoks->insertRow(row);
-            const char* fields[] = {"pd_id", "pd_doktype", "dt_descr", "pd_path"};
-            for (int c = 0; c < 4; ++c)
-                gridRelatedDoks->setItem(row, c, new QTableWidgetItem(
-                                                     q.FieldByName(QString::fromLatin1(fields[c])).AsString()));
-        }
-    }
-    pnRelation->setVisible(gridRelatedDoks->rowCount() > 0);
+    pnRelation->setVisible(FillRelatedDokuments(gridRelatedDoks));
 }
 
-void TFileViewerFramePDF::gridRelatedDoksDblClick(int Row) {
-    QTableWidgetItem* idItem = gridRelatedDoks->item(Row, 0);
-    if (!idItem)
-        return;
-    TDokument* shared = TDokument::Instance();
-    shared->AssignToDokId(idItem->text().toInt());
-    if (!shared->isDMSViewDokument()) {
-        shared->OpenDokument(this, true);
-        return;
-    }
-    if (QObject* shown = shared->ShowDokument(this))
-        Korvexcommonvcl::DoSplitScreen(Korvexutils::KorvexGetForm(this, true), qobject_cast<QWidget*>(shown));
-}
+void TFileViewerFramePDF::gridRelatedDoksDblClick(int Row) { OpenRelatedDokument(gridRelatedDoks, Row); }
 
 void TFileViewerFramePDF::ModulInitialize(QObject*) {}
 void TFileViewerFramePDF::ModulFinalize() {}

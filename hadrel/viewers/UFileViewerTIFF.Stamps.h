@@ -5,11 +5,19 @@
 // from the store when first asked for and kept.
 
 #include <QByteArray>
+#include <QHash>
+#include <QList>
 #include <QStringList>
+#include <QVariant>
+
+#include <functional>
 
 class QObject;
 class TDokument;
 class TFileViewerFrameTIFF;
+class TPageData;
+class TPageList;
+class TVoskDatabase;
 
 class TImageListLoader final {
 public:
@@ -36,3 +44,60 @@ public:
     // that may be shown ends the action with the critical error "Passwort falsch" (4762).
     static void CheckPassword(const QString& imageName);
 };
+
+// Whether a stamp was placed on or taken off a document since the last save.
+enum TISealMode { smAdded, smRemoved };
+
+// Rights checks before a save; each returns only when the action is allowed (the rights layer
+// shows its refusal and ends the action). DokID is 0 for a document still being inserted.
+// Pages: new ones need action 2, deleted stored ones 3, changed or moved ones 1.
+void Secure_DocumentCheck(const TPageList& Pages, const QList<TPageData*>& DeletedPages, int DokID,
+                          const QString& DokType, const QString& DokIdent);
+// Annotations: action 4, then every stamp placed (action 2 of the stamp rights); removing a
+// stamp is never refused.
+void Secure_AnnotationCheck(const TPageList& Pages, const QList<TPageData*>& DeletedPages,
+                            int DokID, const QString& DokType, const QString& DokIdent);
+void Secure_SealImageCheck(int DokID, const QString& DokType, const QString& DokIdent,
+                           const QString& DokSeal, TISealMode Mode);
+
+// Database actions of a save, on the document's connection (inside the save's transaction).
+void Secure_DocumentSave(TDokument* Dokument);
+// Sets the document row's pd_dmscomment: whether any page carries annotations.
+void Secure_AnnotationSave(TDokument* Dokument, bool HasAnnotations);
+// Runs the document type's stamp SQL for a stamp placed or removed (table doksealsql). A failure
+// is passed on as "Stempelaktion konnte nicht ausgeführt werden." with the ids.
+void Secure_SealImageSave(TDokument* Dokument, const QString& DokSeal, TISealMode Mode);
+
+// The parameters of a stamp SQL resolved to values, and the statements it holds. Parameters are
+// looked up in this order: LANG, LANGC, timestamp and sessid (the session's); a name resolved
+// before; dm_doktype; dm_dokseal (NULL when empty); a column of the document row; the first
+// keyword of that category; "<category>__InList", which becomes the bracketed list of one
+// parameter per keyword of the category ("'*internal system usage*'" for none). Anything else:
+// "Stempel-SQL: Parameter "%s" nicht gefunden.". Values are only ever bound, never spliced.
+class TStampSqlResolver final {
+public:
+    using TKeywordLookup = std::function<QStringList(const QString& category, bool all)>;
+    using TFieldLookup = std::function<bool(const QString& name, QVariant& value)>;
+
+    TStampSqlResolver(QString DokType, QString DokSeal, TFieldLookup Field, TKeywordLookup Keywords);
+    // Resolves sql (";" appended when missing); afterwards Sql() holds the text with every
+    // "__InList" expanded and Value() every parameter's value.
+    void Resolve(const QString& sql);
+    const QString& Sql() const { return m_sql; }
+    QStringList Statements() const;
+    // The value of a parameter by name (the session's parameters included).
+    QVariant Value(const QString& name) const;
+    int Lookups() const { return m_lookups; }
+
+private:
+    QVariant resolve(const QString& name);
+    QString m_dokType, m_dokSeal;
+    TFieldLookup m_field;
+    TKeywordLookup m_keywords;
+    QString m_sql;
+    QHash<QString, QVariant> m_values; // case-sensitive, as the names are written
+    int m_lookups = 0;
+};
+
+// Runs a resolved stamp SQL statement by statement on db, each with bound values.
+void ExecStampSql(TVoskDatabase& db, const TStampSqlResolver& resolved);

@@ -108,6 +108,8 @@ const QString kTextStillEdited = QStringLiteral(
 
 } // namespace
 
+QString TFileViewerFrameTIFF::TextStillEdited() { return makeText(17177, kTextStillEdited); }
+
 // ---------------------------------------------------------------------------------------------
 // Construction
 
@@ -479,6 +481,8 @@ void TFileViewerFrameTIFF::buildRibbon() {
     for (TVoskRibbonTab* t : {ribMenuHighlight, ribMenuText, ribMenuDot, ribMenuArrow, ribMenuImage})
         t->SetTabVisible(false);
     buildNavigationCommands();
+    buildSaveCommands();
+    buildFileCommands();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -500,6 +504,8 @@ void TFileViewerFrameTIFF::setEditTabVisible(bool visible) {
 }
 
 void TFileViewerFrameTIFF::Recreate(TDokument* Dokument, bool EditablePages) {
+    // The tabs this sets are no user's tab change: the strip and input mode are set here.
+    const QSignalBlocker quietTabs(ribMenu);
     if (Dokument) {
         try {
             if (!Dokument->NewDocumentFlag()) {
@@ -541,6 +547,7 @@ void TFileViewerFrameTIFF::Recreate(TDokument* Dokument, bool EditablePages) {
     ReloadImages(0);
     restoreSettings();
     cbImageListChange(nullptr);
+    ShowRelatedDokuments();
 }
 
 void TFileViewerFrameTIFF::restoreSettings() {
@@ -708,16 +715,33 @@ void TFileViewerFrameTIFF::FormHide(QObject* Sender) {
     TFileViewerFrame::FormHide(Sender);
 }
 
-void TFileViewerFrameTIFF::FormKeyUp(QObject*, int& Key, Qt::KeyboardModifiers) {
-    if (Key != Qt::Key_Escape)
+void TFileViewerFrameTIFF::FormKeyUp(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift) {
+    if (Key == Qt::Key_Escape) {
+        if (imCurrentPage->IsMemoEditing())
+            imCurrentPage->MemoEditEnd();
+        imCurrentPage->Model().UnSelAllObjects();
+        // The first Escape out of moving, zooming or placing returns to selecting; only the
+        // next one closes.
+        const QList<Imaging::TIEMouseInteractVtItem> vt = imCurrentPage->MouseInteractVt();
+        if (imCurrentPage->MouseInteract() != Imaging::miNone ||
+            (!vt.isEmpty() && vt != QList<Imaging::TIEMouseInteractVtItem>{Imaging::miObjectSelect})) {
+            SetInputMode(imObjectSelect);
+            FEscapeWasPressed = false;
+            Key = 0;
+            return;
+        }
+        EscapeKeyUp(Key);
         return;
-    if (imCurrentPage->IsMemoEditing())
-        imCurrentPage->MemoEditEnd();
-    imCurrentPage->Model().UnSelAllObjects();
-    EscapeKeyUp(Key);
+    }
+    if (Key == Qt::Key_PageUp || Key == Qt::Key_PageDown) {
+        // The page scrolls; the host window never sees these keys.
+        imCurrentPage->verticalScrollBar()->triggerAction(Key == Qt::Key_PageUp
+                                                              ? QAbstractSlider::SliderPageStepSub
+                                                              : QAbstractSlider::SliderPageStepAdd);
+        Key = 0;
+    }
+    TFileViewerFrame::FormKeyUp(Sender, Key, Shift);
 }
-
-void TFileViewerFrameTIFF::FormCloseQuery(QObject*, bool&) {}
 
 void TFileViewerFrameTIFF::FormDestroy(QObject* Sender) {
     if (pnShowScan->isVisible()) {

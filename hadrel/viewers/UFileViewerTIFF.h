@@ -34,6 +34,7 @@ class QPushButton;
 class QSpinBox;
 class QSplitter;
 class QTabBar;
+class QTableWidget;
 class QToolButton;
 class TVoskColorBox;
 class TVoskRibbon;
@@ -156,6 +157,37 @@ public:
             *btZoomIn = nullptr, *btZoomOut = nullptr, *btFilterNone = nullptr,
             *btFilterFast = nullptr, *btFilterHigh = nullptr, *btRotateLeft = nullptr,
             *btRotateRight = nullptr, *btFileSend = nullptr;
+
+    // ---- saving, page commands and closing (UFileViewerTIFF.Save.cpp) -------------------------
+    // Stores the pages (a new document, or a new revision when a page changed) and the
+    // annotations in one transaction of the document's connection: all of it or nothing. A
+    // failure before the commit keeps every page and annotation in the viewer.
+    void btEditSaveClick(QObject* Sender);
+    void SplitDokumentAfterPost(QObject* Sender);
+    void DokumentChanging();
+    void DokumentChanged();
+    void btEditDeleteClick(QObject* Sender);
+    void btEditAnnotClick(QObject* Sender);
+    // The option set of a new revision: members 0, 2, 4, 5 and 6, and 3 for the standard
+    // document of its record.
+    static int RevisionOptions(const TDokument& Dokument);
+    // The refusal while an annotation text is being typed (text 17177).
+    static QString TextStillEdited();
+    QAction *btEditSave = nullptr, *btEditDelete = nullptr, *btEditAnnot = nullptr,
+            *btAnnotSave = nullptr;
+
+    // ---- pages from files, page turns, related documents (UFileViewerTIFF.Files.cpp) ----------
+    // Adds the pages of image files the user chooses (every page of a TIFF).
+    void btEditLoadClick(QObject* Sender);
+    // Turns the shown page with its annotations a quarter left or right.
+    void btEditRotateLeftClick(QObject* Sender);
+    void btEditRotateRightClick(QObject* Sender);
+    void ShowRelatedDokuments();
+    void ribMenuTabChanged(QObject* Sender);
+    // The open dialog's filter: every format Qt reads, "All Images (...)" first.
+    static QString LoadFilter();
+    QAction *btEditLoad = nullptr, *btEditRotateLeft = nullptr, *btEditRotateRight = nullptr;
+    QTableWidget* gridRelatedDoks = nullptr;
 
     // ---- the break of a running load or scan -----------------------------------------------
     TCancelState& CancelState() { return m_cancel; }
@@ -336,6 +368,17 @@ private:
     void buildForm();
     void buildRibbon();
     void buildNavigationCommands();
+    void buildSaveCommands();
+    void buildFileCommands();
+    // A ribbon button with its hint, and its handler bound (errors shown, not passed on).
+    QAction* commandButton(TVoskRibbonGroup* group, const char* name, const QString& caption,
+                           const char* icon, const QString& hint, bool large);
+    void bindCommand(QAction* action, void (TFileViewerFrameTIFF::*handler)(QObject*));
+    void rotatePage(double angle);
+    // The pages of one file appended; the index of the last one.
+    int loadFile(const QString& file);
+    // The page commands' guard: refused (17131) while the shown page holds annotation edits.
+    void checkPageCommand();
     void rotateView(int angle);
     void restoreSettings();
     void saveSettings();

@@ -108,6 +108,15 @@ int main(int argc, char** argv) {
         const QString offer = QStringLiteral("Angebot (PDF, 3 Seiten)");
         std::printf("%d\n", storeOnce(offer, DemoPages::PdfDocument(3, QStringLiteral("Angebot 2024-117")),
                                       QStringLiteral("Angebot.pdf")));
+        // Both belong to one order and two customers: the stamp SQL reads the customers, the
+        // related-documents panel the order.
+        dm.ExecSQL(QStringLiteral(
+            "INSERT INTO recnokeyword (r_tablename, r_dbrid, r_kategorie, r_descr) "
+            "SELECT 'picndoku', d.dbrid, k.kat, k.val FROM picndoku d, (VALUES ('auftrag', '2024-117'), "
+            "('kunde', 'Müller GmbH'), ('kunde', 'Schmidt & Söhne')) AS k(kat, val) "
+            "WHERE d.pd_tablename = 'adressen' AND d.pd_doktype = 'SCAN' AND NOT d.pd_deletable "
+            "AND NOT EXISTS (SELECT 1 FROM recnokeyword r WHERE r.r_tablename = 'picndoku' AND "
+            "r.r_dbrid = d.dbrid AND r.r_kategorie = k.kat AND r.r_descr = k.val)"));
     } catch (const EVoskException& e) {
         std::fprintf(stderr, "korvex-demodoc: %s\n", e.Message().toLocal8Bit().constData());
         return 1;

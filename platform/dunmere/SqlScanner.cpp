@@ -183,4 +183,48 @@ RewrittenSql RewriteParams(const QString& sql) {
     return r;
 }
 
+QStringList SplitStatements(const QString& sql) {
+    QStringList out;
+    const int n = sql.size();
+    int start = 0;
+    int depth = 0; // a ";" inside parentheses (a function body written inline) does not split
+    const auto take = [&](int end) {
+        const QString part = sql.mid(start, end - start).trimmed();
+        if (!part.isEmpty())
+            out.append(part);
+        start = end + 1;
+    };
+    for (int i = 0; i < n;) {
+        const int skipped = skipQuoted(sql, i);
+        if (skipped != i) {
+            i = skipped;
+            continue;
+        }
+        const QChar c = sql.at(i);
+        if (c == u'(')
+            ++depth;
+        else if (c == u')' && depth > 0)
+            --depth;
+        else if (c == u';' && depth == 0)
+            take(i);
+        ++i;
+    }
+    take(n);
+    return out;
+}
+
+QString ReplaceParam(const QString& sql, const QString& name, const QString& text) {
+    QString out;
+    int last = 0;
+    for (const auto& m : ScanSql(sql)) {
+        if (m.kind != SqlMarker::Param || m.name != name)
+            continue;
+        out += QStringView(sql).mid(last, m.pos - last);
+        out += text;
+        last = m.pos + m.len;
+    }
+    out += QStringView(sql).mid(last);
+    return out;
+}
+
 } // namespace Dunmere

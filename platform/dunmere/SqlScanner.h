@@ -32,4 +32,13 @@ struct RewrittenSql final {
 };
 RewrittenSql RewriteParams(const QString& sql);
 
+// The statements of a script, split at the semicolons that stand outside literals, quoted
+// identifiers, dollar quotes, comments and parentheses; each trimmed, without its ";", empty
+// ones left out.
+QStringList SplitStatements(const QString& sql);
+
+// Replaces every parameter named exactly name (case-sensitive, whole name) by text; literals,
+// comments and longer names that begin with name stay as they are.
+QString ReplaceParam(const QString& sql, const QString& name, const QString& text);
+
 } // namespace Dunmere

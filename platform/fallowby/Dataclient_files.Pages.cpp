@@ -276,3 +276,15 @@ void TDCFileMethods::WriteAnnotation(const QByteArray* data, const QString& name
         q.ExecSQL();
     });
 }
+
+void TDCFileMethods::CopyAnnotations(const QString& from, const QString& to) {
+    CheckRemoteName(from);
+    CheckRemoteName(to);
+    if (from == to)
+        return;
+    TVoskQuery2 q(&Database(),
+                  QStringLiteral("INSERT INTO dms_annotation (name, page, data) SELECT :to, page, "
+                                 "data FROM dms_annotation WHERE name = :from ON CONFLICT (name, "
+                                 "page) DO UPDATE SET data = EXCLUDED.data"));
+    q.Bind(QStringLiteral("to"), to).Bind(QStringLiteral("from"), from).ExecSQL();
+}

@@ -327,6 +327,22 @@ void TDCFileMethods::MoveFile(const QString& from, const QString& to) {
     });
 }
 
+void TDCFileMethods::DeleteFile(const QString& name) {
+    CheckRemoteName(name);
+    try {
+        RunInTransaction([&] {
+            TVoskQuery2 q(&Database(), QStringLiteral("DELETE FROM dms_file WHERE name = :name"));
+            q.Bind(QStringLiteral("name"), name).ExecSQL();
+        });
+    } catch (const EVoskDatabaseError& e) {
+        // The rows that name a file are checked at the commit.
+        if (e.SqlState() == QLatin1String("23503"))
+            throw EDCFileError(
+                QStringLiteral("Datei im Dokumentenspeicher wird noch verwendet: %1").arg(name));
+        throw;
+    }
+}
+
 TDCFileMethods& DCFileMethods() {
     static TDCFileMethods methods;
     return methods;

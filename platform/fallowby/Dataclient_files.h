@@ -85,6 +85,11 @@ public:
     // file must be changed in the same transaction: the database checks that at commit.
     void MoveFile(const QString& from, const QString& to);
 
+    // Removes a stored file with its page index and annotation data; its large object goes with
+    // the row (in the same transaction). A name not stored does nothing; a document row that
+    // still names the file refuses.
+    void DeleteFile(const QString& name);
+
     // The data server's notice that a file was added; nothing to do when the store is the
     // database.
     void NotifyFileAdded(const QString& name) { (void)name; }
@@ -106,6 +111,9 @@ public:
     QByteArray ReadAnnotation(const QString& name, int page);
     // Stores the page's annotation data in place of what it had; null or empty removes it.
     void WriteAnnotation(const QByteArray* data, const QString& name, int page);
+    // Gives file to the annotation data of every page of file from (a new revision of a document
+    // starts with the annotations of the one before; each keeps its own afterwards).
+    void CopyAnnotations(const QString& from, const QString& to);
 
 private:
     // Records the page directories of a TIFF just written from source (read from its start at

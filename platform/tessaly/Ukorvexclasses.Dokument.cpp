@@ -528,6 +528,8 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
     const int currentId = kind == StoreKind::NewDocument ? 0 : Id();
     const QVariant ctxTable = Param(QStringLiteral("ctxtable"));
     const QVariant ctxDbrid = Param(QStringLiteral("ctxdbrid"));
+    // A new revision starts with the annotations of the one before; each keeps its own after.
+    const QString previousRemote = kind == StoreKind::NewRevision ? DMSRemoteFilename() : QString();
     int newId = 0;
     {
         TVoskTransaction tx(db);
@@ -615,6 +617,8 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
             ins.Open();
             newId = ins.Fields(0).AsInteger();
             const qint64 newDbrid = ins.Fields(1).AsLargeInt();
+            if (TDCFileMethods::IsValidRemoteName(previousRemote))
+                store.CopyAnnotations(previousRemote, remote);
             // The older revisions stay with their files, hidden; keywords, record links and
             // report links go on with the valid one.
             const QVariantMap ids{{QStringLiteral("rev"), revisionId},

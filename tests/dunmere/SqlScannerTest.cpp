@@ -50,3 +50,24 @@ TEST(SqlScanner, AColonBehindAnOperandInBracketsIsASlice) {
               (QStringList{QStringLiteral("i"), QStringLiteral("j"), QStringLiteral("lo"),
                            QStringLiteral("k")}));
 }
+
+TEST(SqlScanner, ScriptsSplitAtTopLevelSemicolonsOnly) {
+    const QString sql = QStringLiteral(
+        "INSERT INTO log VALUES (';', $f$a;b$f$, E'x\\';y') -- c;d\n;"
+        "  ;/* e; /* f; */ g; */ UPDATE t SET \"a;b\" = 1;\n"
+        "DO $$BEGIN PERFORM 1; END$$");
+    EXPECT_EQ(SplitStatements(sql),
+              (QStringList{QStringLiteral("INSERT INTO log VALUES (';', $f$a;b$f$, E'x\\';y') -- c;d"),
+                           QStringLiteral("/* e; /* f; */ g; */ UPDATE t SET \"a;b\" = 1"),
+                           QStringLiteral("DO $$BEGIN PERFORM 1; END$$")}));
+    EXPECT_TRUE(SplitStatements(QStringLiteral(" ; ;\n")).isEmpty());
+}
+
+TEST(SqlScanner, ReplaceParamHitsWholeNamesOutsideLiterals) {
+    const QString sql = QStringLiteral(
+        "SELECT :kunde__InList, :kunde__InListX, ':kunde__InList', :Kunde__InList -- :kunde__InList\n"
+        "WHERE k IN :kunde__InList");
+    EXPECT_EQ(ReplaceParam(sql, QStringLiteral("kunde__InList"), QStringLiteral("(:t_0)")),
+              QStringLiteral("SELECT (:t_0), :kunde__InListX, ':kunde__InList', :Kunde__InList -- "
+                             ":kunde__InList\nWHERE k IN (:t_0)"));
+}

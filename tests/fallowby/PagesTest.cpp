@@ -194,3 +194,31 @@ TEST_F(PagesTest, AnnotationsPerPage) {
     EXPECT_EQ(m_store.ReadAnnotation(QStringLiteral("c/neu.tiff"), 2), other);
     EXPECT_EQ(m_store.GetImageCount(QStringLiteral("c/neu.tiff")), 3);
 }
+
+TEST_F(PagesTest, DeletingAFileTakesItsBytesPagesAndAnnotationsButNotAnotherFilesCopy) {
+    const QString first = QStringLiteral("d/1.tiff"), second = QStringLiteral("d/2.tiff");
+    write(document(2), first);
+    write(document(2), second);
+    const QByteArray xml("<annotation/>");
+    m_store.WriteAnnotation(&xml, first, 1);
+    m_store.CopyAnnotations(first, second);
+    EXPECT_EQ(m_store.ReadAnnotation(second, 1), xml);
+    const QString objects = QStringLiteral("SELECT count(*) FROM pg_largeobject_metadata");
+    EXPECT_EQ(scalar(objects), QStringLiteral("2"));
+
+    m_store.DeleteFile(first);
+    EXPECT_FALSE(m_store.FileExists(first));
+    EXPECT_EQ(scalar(objects), QStringLiteral("1"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM dms_annotation WHERE name = 'd/1.tiff'")),
+              QStringLiteral("0"));
+    EXPECT_EQ(m_store.ReadAnnotation(second, 1), xml);
+    // Gone already, or never stored: nothing to do; a name outside the store: refused.
+    EXPECT_NO_THROW(m_store.DeleteFile(first));
+    EXPECT_THROW(m_store.DeleteFile(QStringLiteral("../d/2.tiff")), EDCFileError);
+
+    // A file a document row names stays.
+    TestDatabase::Exec(QStringLiteral("INSERT INTO picndoku (pd_tablename, pd_dbrid, "
+                                      "pd_dmsremotefile) VALUES ('adressen', 5, 'd/2.tiff')"));
+    EXPECT_THROW(m_store.DeleteFile(second), EDCFileError);
+    EXPECT_TRUE(m_store.FileExists(second));
+}

@@ -158,6 +158,9 @@ TEST_F(DokumentTest, ARevisionIsANewRowAndTheOldBytesStay) {
                                       "'Hamm' FROM picndoku WHERE pd_id = %1")
                            .arg(first));
     const QString firstFile = d.DMSRemoteFilename();
+    TDCFileMethods store(&d.Database());
+    const QByteArray note("<annotation/>");
+    store.WriteAnnotation(&note, firstFile, 0);
 
     QBuffer b;
     b.setData("Version 2");
@@ -167,6 +170,10 @@ TEST_F(DokumentTest, ARevisionIsANewRowAndTheOldBytesStay) {
     EXPECT_EQ(d.Id(), second);
     EXPECT_TRUE(d.HasRevisions());
     EXPECT_NE(d.DMSRemoteFilename(), firstFile);
+    // The new revision starts with the annotations of the one before; then each has its own.
+    EXPECT_EQ(store.ReadAnnotation(d.DMSRemoteFilename(), 0), note);
+    store.WriteAnnotation(nullptr, d.DMSRemoteFilename(), 0);
+    EXPECT_EQ(store.ReadAnnotation(firstFile, 0), note);
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(DISTINCT pd_revision_id) FROM picndoku")),
               QStringLiteral("1"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT pd_deletable FROM picndoku WHERE pd_id = %1")

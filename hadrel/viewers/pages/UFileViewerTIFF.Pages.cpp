@@ -413,6 +413,29 @@ void TViewerPages::LoadImage(int Page, bool LoadIntoView) {
     }
 }
 
+QByteArray TViewerPages::SaveToStreamTIFF() const {
+    TTiffWriter writer;
+    for (int i = 0; i < m_list->ImageCount(); ++i) {
+        const TPageData* data = m_list->UserData(i);
+        if (!data || !data->Loadet || data->CurImage.isEmpty())
+            throw EImagesException(17106, makeText(17106, QStringLiteral("Ungültiges Bild")));
+        const TIOParams& wanted = m_list->Params(i);
+        try {
+            TTiffReader reader(data->CurImage);
+            reader.OpenPage(0);
+            if (reader.Params().TIFF_Compression == wanted.TIFF_Compression && reader.CanCopyRaw())
+                writer.CopyPage(reader, wanted.TIFF_ImageDescription.isEmpty()
+                                            ? nullptr
+                                            : &wanted.TIFF_ImageDescription);
+            else
+                writer.WritePage(reader.Decode(), wanted);
+        } catch (const ETiffError& e) {
+            throw EImagesException(17107, fmt(17107, QStringLiteral("Ungültiges Bild (%s)"), {e.Message()}));
+        }
+    }
+    return writer.Finish();
+}
+
 void TViewerPages::loadWholeFile(const QString& name) {
     m_host->SetStatus(makeText(17109, QStringLiteral("Lade Bilddatei")), 10);
     const QByteArray file = m_source->ReadFile(name);

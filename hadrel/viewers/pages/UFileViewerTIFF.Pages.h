@@ -213,6 +213,11 @@ public:
     QImage CurrentImage() const;
 
     bool CheckImageFormatAndSetName(int Page, const QString& CodeSource);
+    // Every page into one multipage TIFF in page order, with the page's parameters. A page whose
+    // compression stays is copied with its compressed data unchanged (no decode, no loss at each
+    // revision), only its description written anew; the others are encoded. Every page must be
+    // loaded.
+    QByteArray SaveToStreamTIFF() const;
     // The compression rules on one page's parameters; true when they changed.
     static bool CheckImageFormatAndSetName(Imaging::TIOParams& params, const QString& CodeSource);
     static bool PageFormatCheck(const QString& X, int Page, int ImageWidth, int ImageHeight,

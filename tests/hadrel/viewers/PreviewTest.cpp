@@ -247,6 +247,7 @@ TEST_F(ViewerTest, ADocumentThatDoesNotLoadOpensNothing) {
 
 TEST_F(ViewerTest, APreviewOfANewDocument) {
     QPointer<TDokument> doc = new TDokument(nullptr);
+    doc->AssignToRecNo(QStringLiteral("adressen"), QStringLiteral("5"));
     QStringList events;
     QImage picture(120, 90, QImage::Format_RGB32);
     picture.fill(Qt::darkCyan);
@@ -277,10 +278,12 @@ TEST_F(ViewerTest, APreviewOfANewDocument) {
     EXPECT_EQ(viewer->imOverviewPages()->Params(0).TIFF_ImageDescription,
               QByteArray("Code-Source: ShowPreview.Image"));
     EXPECT_EQ(viewer->EditablePages(), 3);
-    // Storing comes with the save: until then OK says so and keeps the pages.
-    m_answers.Expect(QStringLiteral("nicht verfügbar"), Vcl::mrOk);
+    // OK stores the new document with its page and closes.
     dialog->BtOk->click();
-    EXPECT_TRUE(dialog);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_doktype || ' ' || pd_dokident || ' ' || "
+                                    "pd_parentnodeident FROM picndoku")),
+              QStringLiteral("LS A-5 belege"));
+    EXPECT_FALSE(doc->NewDocumentFlag());
     closeAndFree(dialog);
     // The document was handed to the viewer, which took it along.
     EXPECT_TRUE(doc.isNull());

@@ -1,0 +1,510 @@
+// Saving in the TIFF viewer against the private cluster: new documents and new revisions with
+// their annotation slots, pages copied with their compressed bytes, the one transaction that a
+// failure or a killed client leaves untouched, the stamp SQL, and the close question.
+#include "ViewerFixture.h"
+
+#include <Dataclient_files.h>
+#include <FaultPoint.h>
+#include <TVoskRibbon.h>
+#include <UFileViewerTIFF.Stamps.h>
+#include <view/TImageEnVect.h>
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <stdexcept>
+
+using namespace viewertest;
+using namespace Imaging;
+
+namespace {
+
+// Pages 0..n-1 black and white (G4), the one at jpegPage a grey JPEG.
+QByteArray MixedTiff(int pages, int jpegPage) {
+    TTiffWriter w;
+    for (int i = 0; i < pages; ++i) {
+        TIOParams p;
+        p.DpiX = p.DpiY = 100;
+        if (i == jpegPage) {
+            p.TIFF_Compression = ioTIFF_JPEG;
+            p.TIFF_JPEGColorSpace = ioJPEG_GRAYLEV;
+            QImage grey(300, 400, QImage::Format_Grayscale8);
+            for (int y = 0; y < grey.height(); ++y)
+                for (int x = 0; x < grey.width(); ++x)
+                    grey.scanLine(y)[x] = uchar((x * 7 + y * 3) % 251);
+            w.WritePage(grey, p);
+        } else {
+            p.TIFF_Compression = ioTIFF_G4FAX;
+            w.WritePage(Page(i), p);
+        }
+    }
+    return w.Finish();
+}
+
+// Per page, the raw strips as libtiff's own tool lists them (offset and length), cut from the file.
+QList<QList<QByteArray>> RawStrips(const QByteArray& tiff) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("f.tif"));
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(tiff);
+    f.close();
+    QProcess p;
+    p.start(QStringLiteral("tiffinfo"), {QStringLiteral("-s"), path});
+    p.waitForFinished();
+    QList<QList<QByteArray>> pages;
+    static const QRegularExpression strip(QStringLiteral("^\\s+\\d+: \\[\\s*(\\d+),\\s*(\\d+)\\]"));
+    for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
+        if (line.startsWith("=== TIFF directory"))
+            pages.append(QList<QByteArray>());
+        const auto m = strip.match(QString::fromLatin1(line));
+        if (m.hasMatch() && !pages.isEmpty())
+            pages.last().append(tiff.mid(m.captured(1).toLongLong(), m.captured(2).toLongLong()));
+    }
+    return pages;
+}
+
+QString messageOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const EVoskException& e) {
+        return e.Message();
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    }
+    return {};
+}
+
+class SaveTest : public ViewerTest {
+protected:
+    void SetUp() override {
+        ViewerTest::SetUp();
+        testsupport::TestDatabase::Exec(QStringLiteral(
+            "DELETE FROM doksealsql; DELETE FROM recnokeyword WHERE r_tablename = 'picndoku';"
+            "DROP TABLE IF EXISTS stamp_log; CREATE TABLE stamp_log (typ text, seal text, descr "
+            "text, kunde text, kunden text)"));
+    }
+    void TearDown() override {
+        Rtl::FaultHook.Reset();
+        m_viewer.reset();
+        m_doc.reset();
+        ViewerTest::TearDown();
+    }
+    TFileViewerFrameTIFF& Open(int id) {
+        m_doc = std::make_unique<TDokument>();
+        m_doc->AssignToDokId(id);
+        m_viewer = std::make_unique<TFileViewerFrameTIFF>(nullptr, m_doc.get(), true, nullptr);
+        m_viewer->resize(900, 700);
+        return *m_viewer;
+    }
+    // A highlight on page (shown first) taken into its page data.
+    void Annotate(int page, int x = 20) {
+        m_viewer->LoadImage(page, true);
+        m_viewer->AddAnnotHighlight(QRect(x, 20, 60, 30), 65535);
+        m_viewer->SaveAnnotationsOfPage(page);
+    }
+    void Stamp(int page, const QString& name) {
+        m_viewer->LoadImage(page, true);
+        QImage img(40, 20, QImage::Format_RGB32);
+        img.fill(Qt::red);
+        m_viewer->AddAnnotImage(QRect(100, 100, 40, 20), img, name);
+        m_viewer->SaveAnnotationsOfPage(page);
+    }
+    QString Remote() const { return m_doc->DMSRemoteFilename(); }
+    QByteArray StoredFile(const QString& name) { return DCFileMethods().ReadFile(name); }
+    static int Count(const QString& sql) { return scalar(sql).toInt(); }
+    int Slots(const QString& name) {
+        return Count(QStringLiteral("SELECT count(*) FROM dms_annotation WHERE name = '%1'").arg(name));
+    }
+    // Moves the page at from to position to, as a drag in the strip does.
+    void MovePage(int from, int to) {
+        TPageList* list = m_viewer->imOverviewPages();
+        TPageData* data = list->UserData(from);
+        const TIOParams params = list->Params(from);
+        const QString info = list->ImageInfoText(from);
+        list->SetUserData(from, nullptr);
+        list->DeleteImage(from);
+        list->InsertImage(to);
+        list->SetUserData(to, data);
+        list->Params(to) = params;
+        list->SetImageInfoText(to, info);
+    }
+
+    std::unique_ptr<TDokument> m_doc;
+    std::unique_ptr<TFileViewerFrameTIFF> m_viewer;
+};
+
+} // namespace
+
+TEST_F(SaveTest, ARotatedPageMakesARevisionWhoseOtherPagesKeepTheirCompressedBytes) {
+    const QByteArray original = MixedTiff(3, 1);
+    const int id = store(original);
+    TFileViewerFrameTIFF& v = Open(id);
+    const QString oldFile = Remote();
+    std::vector<int> events;
+    v.FOnDokumentEvent = [&](QObject*, TDokument*, TDokumentEventMode mode, const QStringList&) {
+        events.push_back(mode);
+    };
+    v.DoPageRotate(QStringLiteral("S"), 2, true);
+    v.btEditSaveClick(nullptr);
+
+    EXPECT_NE(m_doc->Id(), id);
+    EXPECT_EQ(events, std::vector<int>{demNewRevision});
+    EXPECT_TRUE(v.HasBeenSaved());
+    EXPECT_EQ(StoredFile(oldFile), original); // the old revision stays as it was
+    const QByteArray saved = StoredFile(Remote());
+    const auto before = RawStrips(original), after = RawStrips(saved);
+    ASSERT_EQ(after.size(), 3);
+    EXPECT_EQ(after[0], before[0]);
+    EXPECT_EQ(after[1], before[1]) << "the JPEG page was encoded again";
+    EXPECT_NE(after[2], before[2]);
+    TTiffReader reader(saved);
+    reader.OpenPage(2);
+    EXPECT_EQ(reader.Params().Width, 560); // turned a quarter
+    reader.OpenPage(1);
+    EXPECT_EQ(reader.Params().TIFF_ImageDescription,
+              QByteArray("Code-Source: TFileViewerFrameTIFF.btEditSaveClick"));
+    // Saved: nothing left to store.
+    EXPECT_FALSE(v.CheckPageChanged());
+    const int rows = Count(QStringLiteral("SELECT count(*) FROM picndoku"));
+    v.btEditSaveClick(nullptr);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM picndoku")), rows);
+}
+
+TEST_F(SaveTest, RevisionOptionsAddTheStandardMember) {
+    const int id = store(Tiff(1));
+    TDokument d;
+    d.AssignToDokId(id);
+    testsupport::TestDatabase::Exec(QStringLiteral("UPDATE picndoku SET pd_print = false"));
+    d.AssignToDokId(id);
+    EXPECT_EQ(TFileViewerFrameTIFF::RevisionOptions(d), 0x75);
+    testsupport::TestDatabase::Exec(QStringLiteral("UPDATE picndoku SET pd_print = true"));
+    d.AssignToDokId(id);
+    EXPECT_EQ(TFileViewerFrameTIFF::RevisionOptions(d), 0x7D);
+}
+
+TEST_F(SaveTest, AnnotationsOnlyAreWrittenIntoTheSameFileWithoutARevision) {
+    const int id = store(Tiff(3));
+    const QString file = [&] { TDokument d; d.AssignToDokId(id); return d.DMSRemoteFilename(); }();
+    // Page 2 carries a stored annotation the viewer never has to read for the flag.
+    const QByteArray stored("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<annotation>\r\n</annotation>\r\n");
+    DCFileMethods().WriteAnnotation(&stored, file, 2);
+    TFileViewerFrameTIFF& v = Open(id);
+    Annotate(0);
+    v.btEditSaveClick(nullptr);
+    EXPECT_EQ(m_doc->Id(), id);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM picndoku")), 1);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM dms_file")), 1);
+    EXPECT_FALSE(DCFileMethods().ReadAnnotation(file, 0).isEmpty());
+    EXPECT_EQ(DCFileMethods().ReadAnnotation(file, 2), stored);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_dmscomment FROM picndoku")), QStringLiteral("t"));
+
+    // Removing the only new one: the page that was never touched still counts.
+    v.LoadImage(0, true);
+    v.imCurrentPage->Model().RemoveAllObjects();
+    v.SaveAnnotationsOfPage(0);
+    for (int i = 0; i < 3; ++i) // as when the strip is hidden: pages 1 and 2 not loaded
+        if (i != 0)
+            v.imOverviewPages()->UserData(i)->Clear();
+    v.btEditSaveClick(nullptr);
+    EXPECT_TRUE(DCFileMethods().ReadAnnotation(file, 0).isEmpty());
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_dmscomment FROM picndoku")), QStringLiteral("t"));
+}
+
+TEST_F(SaveTest, MovedAndDeletedPagesTakeTheirAnnotationSlotsAlong) {
+    const int id = store(Tiff(5));
+    TFileViewerFrameTIFF& v = Open(id);
+    Annotate(2, 20);
+    Annotate(3, 40);
+    Annotate(4, 60);
+    v.btEditSaveClick(nullptr);
+    const QString first = Remote();
+    const QByteArray a2 = DCFileMethods().ReadAnnotation(first, 2);
+    const QByteArray a3 = DCFileMethods().ReadAnnotation(first, 3);
+    ASSERT_FALSE(a2.isEmpty());
+
+    // Page 3 (index 2) moves to the front, untouched; the last two pages go.
+    MovePage(2, 0);
+    for (int page : {4, 3}) {
+        v.LoadImage(page, true);
+        v.btEditDeleteClick(nullptr);
+    }
+    EXPECT_EQ(v.imOverviewPages()->ImageCount(), 3);
+    v.btEditSaveClick(nullptr);
+    const QString second = Remote();
+    ASSERT_NE(second, first);
+    EXPECT_EQ(DCFileMethods().ReadAnnotation(second, 0), a2);
+    EXPECT_TRUE(DCFileMethods().ReadAnnotation(second, 2).isEmpty());
+    EXPECT_EQ(Slots(second), 1); // slots 3 and 4 emptied
+    EXPECT_EQ(DCFileMethods().ReadAnnotation(first, 3), a3); // the old revision keeps its own
+    EXPECT_EQ(DCFileMethods().GetImageCount(second), 3);
+
+    // Read back: the moved page shows its own picture and annotation.
+    Open(m_doc->Id());
+    TPageData* front = m_viewer->imOverviewPages()->UserData(0);
+    ASSERT_TRUE(front && front->Loadet);
+    EXPECT_EQ(front->CurAnnot, a2);
+    EXPECT_EQ(TViewerPages::DecodePage(front->CurImage).convertToFormat(QImage::Format_Grayscale8),
+              Page(2).convertToFormat(QImage::Format_Grayscale8));
+}
+
+TEST_F(SaveTest, TheLastPageStaysAndAPageNotYetStoredLeavesNoTrace) {
+    const int id = store(Tiff(1));
+    TFileViewerFrameTIFF& v = Open(id);
+    v.LoadImage(0, true);
+    m_answers.Expect(QStringLiteral("Mindestens eine Seite muß vorhanden bleiben."), Vcl::mrOk);
+    EXPECT_THROW(v.btEditDeleteClick(nullptr), EAbort);
+    EXPECT_EQ(v.imOverviewPages()->ImageCount(), 1);
+
+    v.DoPageAdd(Page(7), QStringLiteral("scan"), QStringLiteral("Test"));
+    v.LoadImage(1, true);
+    v.btEditDeleteClick(nullptr);
+    EXPECT_TRUE(v.Pages().FDeletedPages.isEmpty());
+    EXPECT_FALSE(v.CheckPageChanged());
+}
+
+TEST_F(SaveTest, ANewDocumentIsStoredWithItsPagesAndAnnotations) {
+    m_doc = std::make_unique<TDokument>();
+    m_doc->AssignToRecNo(QStringLiteral("adressen"), QStringLiteral("5"));
+    m_doc->SetNewDocumentFlag(true);
+    m_doc->InsertData() = {true, QStringLiteral("Scan"), QStringLiteral("LS"), {}, {}, QStringLiteral("scan")};
+    m_viewer = std::make_unique<TFileViewerFrameTIFF>(nullptr, m_doc.get(), true, nullptr);
+    TFileViewerFrameTIFF& v = *m_viewer;
+    QStringList modes;
+    v.FOnDokumentEvent = [&](QObject*, TDokument*, TDokumentEventMode mode, const QStringList&) {
+        modes << QString::number(mode);
+    };
+    v.DoPageAdd(Page(1), QStringLiteral("scan"), QStringLiteral("Test"));
+    v.DoPageAdd(Page(2), QStringLiteral("scan"), QStringLiteral("Test"));
+    Annotate(1);
+    v.btEditSaveClick(nullptr);
+
+    EXPECT_FALSE(m_doc->NewDocumentFlag());
+    EXPECT_EQ(modes, QStringList{QStringLiteral("0")});
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_tablename || ':' || pd_dbrid || ':' || pd_doktype "
+                                    "|| ':' || pd_source FROM picndoku")),
+              QStringLiteral("adressen:5:LS:scan"));
+    const QString file = scalar(QStringLiteral("SELECT pd_dmsremotefile FROM picndoku"));
+    EXPECT_TRUE(file.startsWith(QStringLiteral("LS/")) && file.endsWith(QStringLiteral(".tiff")));
+    EXPECT_EQ(RawStrips(StoredFile(file)).size(), 2);
+    EXPECT_EQ(Slots(file), 1);
+    EXPECT_FALSE(DCFileMethods().ReadAnnotation(file, 1).isEmpty());
+}
+
+TEST_F(SaveTest, AFailureBeforeTheCommitStoresNothingAndKeepsTheEdits) {
+    for (const char* point : {"TDCFileMethods.WriteFile.chunk", "TFileViewerFrameTIFF.btEditSaveClick.annotations",
+                              "TFileViewerFrameTIFF.btEditSaveClick.commit"}) {
+        SCOPED_TRACE(point);
+        Rtl::FaultHook.Set([point](const char* p) {
+            if (qstrcmp(p, point) == 0)
+                throw std::runtime_error("Datenträger voll");
+        });
+        // A scan not yet stored: the pages stay in the viewer, the document stays new.
+        m_doc = std::make_unique<TDokument>();
+        m_doc->AssignToRecNo(QStringLiteral("adressen"), QStringLiteral("5"));
+        m_doc->SetNewDocumentFlag(true);
+        m_doc->InsertData() = {true, QStringLiteral("Scan"), QStringLiteral("LS"), {}, {}, {}};
+        m_viewer = std::make_unique<TFileViewerFrameTIFF>(nullptr, m_doc.get(), true, nullptr);
+        m_viewer->DoPageAdd(Page(1), QStringLiteral("scan"), QStringLiteral("Test"));
+        Annotate(0);
+        const QByteArray annot = m_viewer->imOverviewPages()->UserData(0)->CurAnnotX;
+        EXPECT_EQ(messageOf([&] { m_viewer->btEditSaveClick(nullptr); }), QStringLiteral("Datenträger voll"));
+        EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM picndoku")), 0);
+        EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM dms_file")), 0);
+        EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM pg_largeobject_metadata")), 0);
+        EXPECT_TRUE(m_doc->NewDocumentFlag());
+        ASSERT_EQ(m_viewer->imOverviewPages()->ImageCount(), 1);
+        EXPECT_EQ(m_viewer->imOverviewPages()->UserData(0)->CurAnnotX, annot);
+        EXPECT_TRUE(m_viewer->CheckPageChanged());
+        // The same save goes through once the cause is gone.
+        Rtl::FaultHook.Reset();
+        m_viewer->btEditSaveClick(nullptr);
+        EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM picndoku")), 1);
+        m_viewer.reset();
+        testsupport::TestDatabase::Exec(QStringLiteral("DELETE FROM picndoku; DELETE FROM dms_file"));
+    }
+}
+
+TEST_F(SaveTest, AFailingRevisionLeavesThePreviousOneAndTheEdits) {
+    const int id = store(Tiff(2));
+    TFileViewerFrameTIFF& v = Open(id);
+    const QString file = Remote();
+    v.DoPageRotate(QStringLiteral("S"), 0, true);
+    Annotate(1);
+    Rtl::FaultHook.Set([](const char* p) {
+        if (qstrcmp(p, "TFileViewerFrameTIFF.btEditSaveClick.commit") == 0)
+            throw std::runtime_error("Verbindung verloren");
+    });
+    EXPECT_EQ(messageOf([&] { v.btEditSaveClick(nullptr); }), QStringLiteral("Verbindung verloren"));
+    EXPECT_EQ(m_doc->Id(), id);
+    EXPECT_EQ(Remote(), file);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM picndoku")), 1);
+    EXPECT_EQ(Slots(file), 0);
+    EXPECT_TRUE(v.CheckPageChanged());
+    EXPECT_TRUE(v.CheckAnnotChanged());
+}
+
+TEST_F(SaveTest, StampSqlRunsWithBoundValuesInTheSaveAndItsFailureStoresNothing) {
+    testsupport::TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO picndoku (pd_tablename, pd_dbrid, pd_path) VALUES ('dokseals', 0, 'Geprüft');"
+        "INSERT INTO doksealsql (dss_dt_id, dss_pd_id, dss_insertsql, dss_deletesql, dss_bez) "
+        "SELECT 'LS', pd_id, 'INSERT INTO stamp_log VALUES (:dm_doktype, :dm_dokseal, :pd_descr, "
+        ":ort, (SELECT count(*) FROM recnokeyword WHERE r_kategorie = ''kunde'' AND r_descr IN "
+        ":kunde__InList)::text); UPDATE stamp_log SET descr = descr || ''!''', '', 'Log' FROM "
+        "picndoku WHERE pd_path = 'Geprüft'"));
+    const int id = store(Tiff(2));
+    testsupport::TestDatabase::Exec(
+        QStringLiteral("INSERT INTO recnokeyword (r_tablename, r_dbrid, r_kategorie, r_descr) "
+                       "SELECT 'picndoku', dbrid, k[1], k[2] FROM picndoku, (VALUES "
+                       "(ARRAY['kunde', 'A']), (ARRAY['kunde', 'B''; DROP TABLE stamp_log; --']), "
+                       "(ARRAY['ort', 'O''Brien''); DROP TABLE stamp_log; --'])) v(k) WHERE pd_id = %1")
+            .arg(id));
+    TFileViewerFrameTIFF& v = Open(id);
+    Stamp(1, QStringLiteral("Geprüft"));
+    v.btEditSaveClick(nullptr);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT typ || '/' || seal || '/' || descr || '/' || kunden FROM stamp_log")),
+              QStringLiteral("LS/Geprüft/Lieferschein!/2"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT kunde FROM stamp_log")),
+              QStringLiteral("O'Brien'); DROP TABLE stamp_log; --"));
+
+    // Removing the stamp: an empty delete SQL runs nothing.
+    v.LoadImage(1, true);
+    v.imCurrentPage->Model().RemoveAllObjects();
+    v.SaveAnnotationsOfPage(1);
+    v.btEditSaveClick(nullptr);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM stamp_log")), 1);
+
+    // A stamp SQL that fails: the message names the document; neither annotation nor log row.
+    testsupport::TestDatabase::Exec(QStringLiteral("UPDATE doksealsql SET dss_insertsql = "
+                                                   "'INSERT INTO stamp_log (typ) VALUES (:nirgends)'"));
+    Stamp(0, QStringLiteral("Geprüft"));
+    const QString message = messageOf([&] { v.btEditSaveClick(nullptr); });
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Stempelaktion konnte nicht ausgeführt werden.\r\n\r\nDokId=%1   "
+                                                  "DokType=\"LS\"   DokSeal=\"Geprüft\"").arg(id)))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("Stempel-SQL: Parameter \"nirgends\" nicht gefunden.")));
+    EXPECT_EQ(Slots(Remote()), 0);
+    EXPECT_TRUE(v.CheckAnnotChanged());
+}
+
+TEST_F(SaveTest, TheCloseQuestionOffersCancelOnlyWithASenderAndEndsATextEditFirst) {
+    const int id = store(Tiff(2));
+    TFileViewerFrameTIFF& v = Open(id);
+    bool canClose = true;
+    v.FormCloseQuery(&v, canClose); // nothing changed: nothing asked
+    EXPECT_TRUE(canClose);
+
+    Annotate(0);
+    m_answers.Expect(QStringLiteral("Die Seite wurde verändert."), Vcl::mrCancel);
+    v.FormCloseQuery(&v, canClose);
+    EXPECT_FALSE(canClose);
+    ASSERT_FALSE(m_answers.Questions().empty());
+    EXPECT_TRUE(m_answers.Questions().back().buttons.testFlag(Vcl::mbCancel));
+
+    canClose = true;
+    m_answers.Expect(QStringLiteral("Die Seite wurde verändert."), Vcl::mrNo);
+    v.FormCloseQuery(nullptr, canClose);
+    EXPECT_TRUE(canClose);
+    EXPECT_FALSE(m_answers.Questions().back().buttons.testFlag(Vcl::mbCancel));
+    EXPECT_EQ(Slots(Remote()), 0);
+
+    // A running scan is broken off, and the window stays.
+    v.show();
+    v.pnShowScan->show();
+    v.FormCloseQuery(&v, canClose);
+    EXPECT_FALSE(canClose);
+    v.pnShowScan->hide();
+
+    // Yes stores, also a text still being typed.
+    canClose = true;
+    v.LoadImage(1, true);
+    v.AddAnnotText(QRect(30, 30, 200, 40), QStringLiteral("Prüfen"), 0, 20, QStringLiteral("Arial"),
+                   false, false, -1, 0);
+    v.SaveUndo(nullptr); // as the user's typing does
+    v.imCurrentPage->MemoEdit(v.imCurrentPage->Model().GetObjFromIndex(
+        v.imCurrentPage->Model().ObjectsCount() - 1));
+    ASSERT_TRUE(v.imCurrentPage->IsMemoEditing());
+    m_answers.Expect(QStringLiteral("Die Seite wurde verändert."), Vcl::mrYes);
+    v.FormCloseQuery(nullptr, canClose);
+    EXPECT_TRUE(canClose);
+    EXPECT_EQ(Slots(Remote()), 2);
+}
+
+// ---------------------------------------------------------------------------------------------
+// A client killed at any step of a save: the helper below runs in a process of its own and dies
+// at the named fault point; the store then holds the previous revision whole or the new one whole.
+
+namespace {
+const char* const kKillAt = "KORVEX_SAVE_KILL_AT";
+const char* const kKillDoc = "KORVEX_SAVE_KILL_DOC";
+} // namespace
+
+TEST(SaveKillHelper, SavesUntilKilled) {
+    if (qEnvironmentVariableIsEmpty(kKillDoc))
+        GTEST_SKIP() << "runs only as the helper process of SaveTest.AKilledSave...";
+    const QByteArray point = qgetenv(kKillAt);
+    TDM1 dm;
+    dm.Connect();
+    dm.SetLoginName(QStringLiteral("anna"));
+    Rtl::Package::Get(QStringLiteral("hadrel")).Initialize();
+    TDokument doc;
+    doc.AssignToDokId(qEnvironmentVariableIntValue(kKillDoc));
+    TFileViewerFrameTIFF v(nullptr, &doc, true, nullptr);
+    v.DoPageRotate(QStringLiteral("S"), 0, true);
+    v.LoadImage(1, true);
+    v.AddAnnotHighlight(QRect(10, 10, 80, 40), 255);
+    v.SaveAnnotationsOfPage(1);
+    Rtl::FaultHook.Set([point](const char* p) {
+        if (point == p)
+            ::raise(SIGKILL);
+    });
+    v.btEditSaveClick(nullptr);
+    std::_Exit(0);
+}
+
+TEST_F(SaveTest, AKilledSaveLeavesThePreviousRevisionWholeOrTheNewOneWhole) {
+    const QByteArray original = Tiff(2);
+    const int id = store(original);
+    const QString file = scalar(QStringLiteral("SELECT pd_dmsremotefile FROM picndoku"));
+    const QByteArray note("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<annotation>\r\n</annotation>\r\n");
+    DCFileMethods().WriteAnnotation(&note, file, 0);
+    const QString state = QStringLiteral(
+        "SELECT count(*) || '/' || (SELECT count(*) FROM dms_file) || '/' || (SELECT count(*) "
+        "FROM pg_largeobject_metadata) || '/' || (SELECT count(*) FROM dms_annotation) FROM picndoku");
+    const QString before = scalar(state);
+    for (const char* point :
+         {"TDCFileMethods.WriteFile.chunk", "TDCFileMethods.WriteFile.row", "TDokument.storeFile.rows",
+          "TDokument.storeFile.commit", "TFileViewerFrameTIFF.btEditSaveClick.annotations",
+          "TFileViewerFrameTIFF.btEditSaveClick.stamps", "TFileViewerFrameTIFF.btEditSaveClick.commit", ""}) {
+        SCOPED_TRACE(point);
+        QProcess helper;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(kKillAt), QString::fromLatin1(point));
+        env.insert(QString::fromLatin1(kKillDoc), QString::number(id));
+        helper.setProcessEnvironment(env);
+        helper.start(QCoreApplication::applicationFilePath(),
+                     {QStringLiteral("--gtest_filter=SaveKillHelper.SavesUntilKilled")});
+        ASSERT_TRUE(helper.waitForFinished(60000));
+        if (*point) {
+            EXPECT_EQ(helper.exitStatus(), QProcess::CrashExit);
+            // Killed before the commit: the previous revision, byte for byte with its annotation.
+            EXPECT_EQ(scalar(state), before);
+            EXPECT_EQ(StoredFile(file), original);
+            EXPECT_EQ(DCFileMethods().ReadAnnotation(file, 0), note);
+        } else {
+            EXPECT_EQ(helper.exitCode(), 0) << helper.readAllStandardOutput().toStdString();
+            // Through: the new revision whole, with the copied and the new annotation.
+            EXPECT_EQ(scalar(state), QStringLiteral("2/2/2/3"));
+            const QString newFile = scalar(QStringLiteral("SELECT pd_dmsremotefile FROM picndoku "
+                                                          "WHERE NOT pd_deletable"));
+            EXPECT_EQ(DCFileMethods().ReadAnnotation(newFile, 0), note);
+            EXPECT_FALSE(DCFileMethods().ReadAnnotation(newFile, 1).isEmpty());
+            EXPECT_EQ(RawStrips(StoredFile(newFile)).size(), 2);
+            EXPECT_EQ(StoredFile(file), original);
+        }
+    }
+}
