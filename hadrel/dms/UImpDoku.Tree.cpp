@@ -22,6 +22,8 @@
 #include <QFileInfo>
 #include <QTabWidget>
 #include <QTimer>
+
+#include <algorithm>
 #include <QTreeView>
 
 using namespace DokState;
@@ -80,6 +82,9 @@ TDokuDocumentNodeData TFormDokments::DocumentNodeData(const TDokument& doc) cons
     TDokuDocumentNodeData d;
     d.Id = doc.IdText();
     d.ParentNodeIdent = doc.ParentNodeIdent();
+    // A document in its type's own folder names none: it follows its type.
+    if (d.ParentNodeIdent.isEmpty() && !doc.DokType().isEmpty() && !doc.isCustomFolder())
+        d.ParentNodeIdent = DMSDokuTypes().ParentNodeId(doc.DokType());
     d.Kind = doc.isCustomFolder() ? nkCustomFolder : nkDocument;
     d.Caption = doc.Caption();
     d.DokType = doc.DokTypeDescr().isEmpty() ? doc.DokType() : doc.DokTypeDescr();
@@ -111,23 +116,45 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
         std::vector<QString> makeVisible;
         QElapsedTimer paint;
         paint.start();
+        std::vector<TDokuDocumentNodeData> rows;
+        rows.reserve(size_t(FAnzahl));
         for (int row = 0; DokumentLoadTree->BrowseTo(row); ++row) {
             // Painting goes on now and then, so the window does not freeze on a long list.
             if (paint.elapsed() > 50) {
                 QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
                 paint.restart();
             }
-            const TDokuDocumentNodeData data = DocumentNodeData(*DokumentLoadTree);
-            tree.AddDocument(data);
-            if (standardId.isEmpty() && data.Standard)
-                standardId = data.Id;
-            if (data.MakeVisible && FAnzahl < 10)
-                makeVisible.push_back(data.Id);
+            rows.push_back(DocumentNodeData(*DokumentLoadTree));
             // The user's own check-outs are watched again, unless the user said no more.
             const TDokument& d = *DokumentLoadTree;
             if (d.isLockedByMe() && d.CheckoutAskUser() &&
                 (d.isFileLink() || QFileInfo::exists(d.CheckoutPath())))
                 DocumentCheck_Add(d);
+        }
+        // The record's own folders go in before what they hold, whatever their ids: a folder
+        // made after its documents is their parent all the same.
+        std::vector<bool> added(rows.size(), false);
+        for (bool progress = true; progress;) {
+            progress = false;
+            for (size_t i = 0; i < rows.size(); ++i)
+                if (!added[i] && rows[i].Kind == nkCustomFolder &&
+                    (rows[i].ParentNodeIdent.isEmpty() || tree.Find(rows[i].ParentNodeIdent) ||
+                     std::none_of(rows.cbegin(), rows.cend(), [&](const auto& r) {
+                         return r.Kind == nkCustomFolder &&
+                                r.Id.compare(rows[i].ParentNodeIdent, Qt::CaseInsensitive) == 0;
+                     }))) {
+                    tree.AddDocument(rows[i]);
+                    added[i] = progress = true;
+                }
+        }
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const TDokuDocumentNodeData& data = rows[i];
+            if (!added[i])
+                tree.AddDocument(data);
+            if (standardId.isEmpty() && data.Standard)
+                standardId = data.Id;
+            if (data.MakeVisible && FAnzahl < 10)
+                makeVisible.push_back(data.Id);
         }
         TDokuTreeNode* focus =
             InitialFocus(tree, _InitialPath, acStandardInitial->isChecked(), standardId);

@@ -61,11 +61,16 @@ QString loginName() {
     return dm ? dm->LoginName() : QString();
 }
 
+quint64 NextWindowSerial() {
+    static quint64 serial = 0;
+    return ++serial;
+}
+
 } // namespace
 
 TFormDokments::TFormDokments(QObject* owner, const QString& tableName, const QString& recId,
                              TVoskClass* toVoskClass)
-    : TFormKorvexGundForm(owner) {
+    : TFormKorvexGundForm(owner), FWindowSerial(NextWindowSerial()) {
     _KeySearch = DokuClassKeyColumn_Get(tableName, recId, [toVoskClass](const QString& column) {
         if (!toVoskClass || !toVoskClass->HasRecord())
             return QVariant();
@@ -389,11 +394,10 @@ void TFormDokments::buildForm() {
     connect(miOpen, &QAction::triggered, acDocumentViewExtern, &QAction::trigger);
     TreeDocuments->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(TreeDocuments, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        if (NodeIsDocument(FocusedNode())) {
-            miView->setVisible(acDocumentViewIntern->isVisible());
-            miOpen->setEnabled(acDocumentViewExtern->isEnabled());
+        if (!FocusedNode())
+            return;
+        if (Rtl::Guarded([this] { pmTreeDocumentsPopup(); }, this))
             pmTreeDocuments->popup(TreeDocuments->viewport()->mapToGlobal(pos));
-        }
     });
 
     DokumentLoadTree = Vcl::Owned(this, new TDokument(this), QStringLiteral("DokumentLoadTree"));
@@ -419,6 +423,8 @@ void TFormDokments::buildForm() {
     buildDocumentCheck();
     buildOutput();
     buildProperties();
+    buildImport();
+    buildFolders();
 }
 
 // ---- creation, options -------------------------------------------------------------------------
@@ -607,12 +613,14 @@ void TFormDokments::pcDokTreeChange() {
         SqlDokuLinks->SetParam(QStringLiteral("pdid"), GetNodeId(n).toInt());
         SqlDokuLinks->SetParam(QStringLiteral("node"), QVariant());
         SqlDokuLinks->Open();
+        SetLinkCheckColumns();
     } else if (n && NodeIsFolder(n)) {
         edDokuLinks->setText(n->Caption);
         SqlDokuLinks->SetParam(QStringLiteral("pdtablename"), _TableName);
         SqlDokuLinks->SetParam(QStringLiteral("pdid"), QVariant());
         SqlDokuLinks->SetParam(QStringLiteral("node"), GetNodeId(n));
         SqlDokuLinks->Open();
+        SetLinkCheckColumns();
     } else {
         edDokuLinks->clear();
     }

@@ -16,17 +16,22 @@
 #include "UModulFormSeams.h"
 
 #include <UDokuClassKey.h>
+#include <UFileImportMode.h>
 #include <UImpDoku.Tree.h>
 
+#include <QHash>
 #include <QPoint>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QFileSystemWatcher;
 class QGroupBox;
 class QDrag;
+class QMimeData;
 class QToolButton;
 class QLabel;
 class QLineEdit;
@@ -83,8 +88,10 @@ public:
     QPointer<QWidget> OwnerModulForm;
     QPointer<QObject> FSperrDoku;
     QString _AlternateDokIdent;
-    int FLastDropMode = 0;
+    TFileImportMode FLastDropMode = fimAbort;
     int FLastDropIndex = 0;
+    // Distinguishes the windows of one session in a node dragged between them.
+    const quint64 FWindowSerial;
 
     // ---- components ----------------------------------------------------------------------------
     TVoskRibbon* RibbonDokumentMain;
@@ -240,6 +247,52 @@ public:
     // The properties window closes: the tree is rebuilt around the same node, so that a changed
     // type, folder or name shows.
     void miDokuInfoClose(Vcl::TForm* sender, Vcl::TCloseAction& action);
+    // ---- import (UImpDoku.Import.cpp) -----------------------------------------------------------
+    QAction* acDocFromFileAction() const { return acDocFromFile; }
+    TFileImportMode GetFileImportMode(const QString& doktype, TFileImportMode DefaultMode);
+    static TFileImportMode AskUserForFileImportMode(TFileImportMode Default);
+    void acDocFromFileExecute();
+    // Stores one file as a document of the record; returns its id. PathName, when set, gives
+    // the stored name (its file-name part) in place of Filename's.
+    int LoadDocument(TFileImportMode ImportMode, const QString& Filename, bool LoadIntoRoot,
+                     const QString& PathName = {});
+    // One dropped file: FileSaveName the local path, FileName the name shown for it, FileIndex
+    // its place in the drop (0 for the first).
+    void VoskDropTarget1FileDrop(const QString& FileSaveName, const QString& FileName,
+                                 int FileIndex);
+    // A drop of files or of a mail on the tree: checks it whole, then imports file by file.
+    void DropMimeData(const QMimeData* data);
+    void miLinkImportClick();
+    // The folders whose files are copied without asking (the system's and the session's
+    // temporary folders).
+    static QStringList TempFolders();
+
+    // ---- revisions, folders, drag and drop (UImpDoku.Folders.cpp) -------------------------------
+    QAction* miRevisionArchive = nullptr;
+    QAction* miRevisionSpecifyValid = nullptr;
+    QAction* miNewGroup = nullptr;
+    QAction* miDelete = nullptr;
+    void acDocEditRevisionArchiveExecute(QObject* Sender);
+    void acDocEditRenameExecute();
+    void acDocEditDeleteDocExecute();
+    void acFolderNewExecute();
+    void acFolderInitialExecute();
+    void miDokuTypeClick();
+    // A check box of the report-link grid changed: dir_aktiv for a folder, dok_aktiv for a
+    // document.
+    void gridDokuLinksAktivChanged(const QString& field, int radId, bool checked);
+    void pmTreeDocumentsPopup();
+    // Tree drag and drop of nodes.
+    QMimeData* NodeMimeData(const TDokuTreeNode* node) const;
+    bool TreeDocumentsDragOver(const QMimeData* data, TDokuTreeNode* target);
+    void TreeDocumentsDragDrop(const QMimeData* data, TDokuTreeNode* target);
+    // How a node drag runs: the platform's drag by default; tests answer it.
+    static Rtl::HookSlot<Qt::DropAction(QDrag* drag)> ExecuteNodeDragProc;
+    QAction* miNewGroupOnDok = nullptr;
+    QAction* miRevisionImport = nullptr;
+    // The revision options for a type's "ImportMode": member 1 (delete the source) set for
+    // "MOVE", cleared for "COPY", asked for "COPY_AskDEL", else as it starts.
+    static int RevisionOptions(const QString& importMode, const std::function<bool()>& askDelete);
 
     // ---- the module form's seam ----------------------------------------------------------------
     QWidget* Window() override { return this; }
@@ -285,6 +338,21 @@ protected:
 private:
     void buildOutput();
     void buildProperties();
+    void buildImport();
+    void buildFolders();
+    // The folder a new document or folder goes into: the focused document's parent, else the
+    // focused node.
+    QString TargetFolderId() const;
+    // Adds the node of the current document under its folder and focuses it.
+    void AddDocumentNode(int kind, int image);
+    // A modal lookup on field: the chosen row's columns, nothing when it was cancelled.
+    std::optional<QStringList> LookupRow(QObject* field, const QStringList& params,
+                                         const QStringList& columns);
+    // Dokument1 on the record's documents (by keyword when the record has a key), to append.
+    void AttachDokument1();
+    // The report links' check boxes on the grid's columns (after it opened).
+    void SetLinkCheckColumns();
+    QHash<QString, class TVoskCheckColumn*> m_linkChecks;
     void buildForm();
     void buildActions();
     void hideHeaderTools();

@@ -77,6 +77,28 @@ QString RaiseSaveDialog(QWidget* owner, const QString& key, const QString& defau
     return name;
 }
 
+QStringList RaiseOpenDialog(QWidget* owner, const QString& key, bool multiSelect,
+                            const QString& startFolder, const QString& fileName) {
+    Vcl::TFileRequest request;
+    request.caption = multiSelect ? QStringLiteral("Dateien öffnen") : QStringLiteral("Datei öffnen");
+    request.folder = startFolder;
+    if (request.folder.isEmpty())
+        if (TDM1* dm = DM1())
+            request.folder = dm->LoadLastVal(QStringLiteral("FileDialogFolder_") + key, {}, false);
+    if (request.folder.isEmpty())
+        request.folder = QDir::homePath();
+    request.fileName = fileName;
+    request.parent = owner;
+    QStringList files;
+    if (multiSelect)
+        files = Vcl::FileDialogs::Instance().OpenFiles(request);
+    else if (const QString one = Vcl::FileDialogs::Instance().OpenFile(request); !one.isEmpty())
+        files << one;
+    if (!files.isEmpty())
+        SaveDialogFolder(key, files.first());
+    return files;
+}
+
 void SaveDialogFolder(const QString& key, const QString& fileName) {
     if (TDM1* dm = DM1())
         dm->SaveLastVal(QStringLiteral("FileDialogFolder_") + key,

@@ -5,6 +5,7 @@
 #include <HookSlot.h>
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 class QWidget;
@@ -28,6 +29,11 @@ void WaitBeforeNextInput(bool discardInput);
 // Empty when cancelled.
 QString RaiseSaveDialog(QWidget* owner, const QString& key, const QString& defaultExt,
                         const QString& filter, int& filterIndex, const QString& fileName = {});
+// The open dialog of a form: starts in startFolder when it exists, else in the folder last used
+// under key; with multiSelect several files may be chosen. fileName is offered as the file.
+// Empty when cancelled.
+QStringList RaiseOpenDialog(QWidget* owner, const QString& key, bool multiSelect,
+                            const QString& startFolder = {}, const QString& fileName = {});
 // Remembers the folder of fileName for the save dialogs under key.
 void SaveDialogFolder(const QString& key, const QString& fileName);
 

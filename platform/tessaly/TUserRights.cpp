@@ -60,17 +60,20 @@ bool TUserRights::CanDoDMSFileAction(const QString& dokType, int dokId, int acti
         {{QStringLiteral("type"), dokType},
          {QStringLiteral("action"), action},
          {QStringLiteral("mitnr"), dm->MitNr()}});
-    if (!allowed && raise) {
-        QString text = QStringLiteral("Keine Berechtigung für \"%1\" bei Dokumenten des Typs \"%2\"")
-                           .arg(DMSFileActionName(action), dokType);
-        if (dokId > 0)
-            text += QStringLiteral(" (Dokument %1)").arg(dokId);
-        if (!Tessaly::ShowAccessErrorProc.Assigned())
-            throw EUserRights(text);
-        Tessaly::ShowAccessErrorProc(text);
-        throw EAbort();
-    }
+    if (!allowed && raise)
+        RefuseDMSFileAction(dokType, dokId, action);
     return allowed;
+}
+
+void TUserRights::RefuseDMSFileAction(const QString& dokType, int dokId, int action) {
+    QString text = QStringLiteral("Keine Berechtigung für \"%1\" bei Dokumenten des Typs \"%2\"")
+                       .arg(DMSFileActionName(action), dokType);
+    if (dokId > 0)
+        text += QStringLiteral(" (Dokument %1)").arg(dokId);
+    if (!Tessaly::ShowAccessErrorProc.Assigned())
+        throw EUserRights(text);
+    Tessaly::ShowAccessErrorProc(text);
+    throw EAbort();
 }
 
 QString TUserRights::UserKey() {

@@ -21,6 +21,8 @@ public:
     // abort; without a display it is thrown as EUserRights. Without a connection nothing is
     // refused.
     static bool CanDoDMSFileAction(const QString& dokType, int dokId, int action, bool raise);
+    // The refusal of CanDoDMSFileAction for a right the caller found refused itself.
+    [[noreturn]] static void RefuseDMSFileAction(const QString& dokType, int dokId, int action);
     // The action's name as the refusal shows it.
     static QString DMSFileActionName(int action);
 

@@ -73,6 +73,13 @@ QVariant dbridParam(const QString& recId) {
 
 QVariant textParam(const QString& text) { return text.isEmpty() ? QVariant() : QVariant(text); }
 
+// The keywords of one document row (:olddbrid) given to another (:newdbrid).
+const QString kCopyKeywords = QStringLiteral(
+    "INSERT INTO recnokeyword (r_classname, r_oid, r_tablename, r_dbrid, r_kategorie, r_descr, "
+    "r_not, r_value, r_min, r_max, r_unit, r_txt, r_reg_pname) SELECT r_classname, r_oid, "
+    "r_tablename, :newdbrid, r_kategorie, r_descr, r_not, r_value, r_min, r_max, r_unit, r_txt, "
+    "r_reg_pname FROM recnokeyword WHERE r_tablename = 'picndoku' AND r_dbrid = :olddbrid");
+
 // A file or folder name part without what would make it a path.
 QString cleanNamePart(const QString& text, const QString& fallback) {
     QString s = text.trimmed();
@@ -629,13 +636,7 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
             const QString statements[] = {
                 QStringLiteral("UPDATE picndoku SET pd_deletable = true, pd_print = false "
                                "WHERE pd_revision_id = :rev AND pd_id <> :new"),
-                QStringLiteral(
-                    "INSERT INTO recnokeyword (r_classname, r_oid, r_tablename, r_dbrid, "
-                    "r_kategorie, r_descr, r_not, r_value, r_min, r_max, r_unit, r_txt, "
-                    "r_reg_pname) SELECT r_classname, r_oid, r_tablename, :newdbrid, "
-                    "r_kategorie, r_descr, r_not, r_value, r_min, r_max, r_unit, r_txt, "
-                    "r_reg_pname FROM recnokeyword WHERE r_tablename = 'picndoku' AND "
-                    "r_dbrid = :olddbrid"),
+                kCopyKeywords,
                 QStringLiteral(
                     "INSERT INTO picndokulink (pdl_pd_id, pdl_tablename, pdl_dbrid, "
                     "pdl_dokident, pdl_neu, pdl_checked, pdl_revert, pdl_comment, pdl_txt) "
@@ -738,6 +739,100 @@ void TDokument::DMSSetServerFile(const QString& localFile) {
     QFile file(localFile);
     openForReading(file);
     DMSSetServerFile(file, localFile);
+}
+
+// ---- copies and checks ----------------------------------------------------------------------
+
+int TDokument::CopyDokument(int pdId, const QString& table, const QString& recId,
+                            const TDokuClassKey* key) {
+    if (table.isEmpty() || dbridParam(recId).isNull())
+        throw EVoskException(
+            QStringLiteral("Ein Dokument braucht Tabelle und Datensatz (%1 %2)").arg(table, recId));
+    TDM1* dm = DM1();
+    if (!dm || !dm->Connected())
+        throw EVoskException(QStringLiteral("Keine Verbindung zur Datenbank"));
+    TVoskDatabase& db = dm->Database();
+    int newId = 0;
+    TVoskTransaction tx(db);
+    TVoskQuery2 src(&db, QStringLiteral("SELECT dbrid, pd_dmsremotefile, pd_doktype, "
+                                        "coalesce(pd_origfilename, pd_dokumentfile) "
+                                        "FROM picndoku WHERE pd_id = :id FOR SHARE"));
+    src.Bind(QStringLiteral("id"), pdId).Open();
+    if (src.IsEmpty())
+        throw EVoskException(17432, QStringLiteral("Dokument nicht gefunden."));
+    const qint64 oldDbrid = src.Fields(0).AsLargeInt();
+    const QString oldRemote = src.Fields(1).AsString();
+    QString newRemote;
+    if (!oldRemote.isEmpty()) {
+        // Its own bytes: a later type change or revision of either one leaves the other intact.
+        newRemote = DMSArchivePath(src.Fields(2).AsString()) + u'/' +
+                    DMSGenerateFileName(src.Fields(3).AsString());
+        TVoskQuery2 copy(&db, QStringLiteral("SELECT dms_file_copy(:from, :to)"));
+        copy.Bind(QStringLiteral("from"), oldRemote).Bind(QStringLiteral("to"), newRemote).Open();
+    }
+    TVoskQuery2 ins(
+        &db,
+        QStringLiteral(
+            "INSERT INTO picndoku (pd_tablename, pd_dbrid, pd_descr, pd_path, pd_dokident, "
+            "pd_doktype, pd_dokumentfile, pd_origfilename, pd_path_user, pd_txt, "
+            "pd_parentnodeident, pd_islink, pd_source, pd_dmshash, pd_md5, pd_dmsremotefile, "
+            "pd_dmsremotefiledoktype) "
+            "SELECT :table, CAST(:dbrid AS bigint), pd_descr, pd_path, pd_dokident, pd_doktype, "
+            "CASE WHEN CAST(:remote AS text) IS NULL THEN pd_dokumentfile "
+            "ELSE regexp_replace(CAST(:remote AS text), '^.*/', '') END, "
+            "pd_origfilename, pd_path_user, pd_txt, pd_parentnodeident, pd_islink, pd_source, "
+            "pd_dmshash, pd_md5, CAST(:remote AS text), pd_dmsremotefiledoktype "
+            "FROM picndoku WHERE pd_id = :id RETURNING pd_id, dbrid"));
+    ins.Bind(QStringLiteral("table"), table)
+        .Bind(QStringLiteral("dbrid"), dbridParam(recId))
+        .Bind(QStringLiteral("remote"), textParam(newRemote))
+        .Bind(QStringLiteral("id"), pdId);
+    ins.Open();
+    newId = ins.Fields(0).AsInteger();
+    TVoskQuery2 kw(&db, kCopyKeywords);
+    kw.Bind(QStringLiteral("newdbrid"), ins.Fields(1).AsLargeInt())
+        .Bind(QStringLiteral("olddbrid"), oldDbrid)
+        .ExecSQL();
+    if (key && key->Exists)
+        AttachKeyword(newId, key->Category, key->Value);
+    tx.Commit();
+    return newId;
+}
+
+void TDokument::AttachKeyword(int pdId, const QString& category, const QString& value) {
+    TDM1* dm = DM1();
+    if (!dm || !dm->Connected())
+        throw EVoskException(QStringLiteral("Keine Verbindung zur Datenbank"));
+    TVoskQuery2 q(&dm->Database(),
+                  QStringLiteral("INSERT INTO recnokeyword (r_tablename, r_dbrid, r_kategorie, "
+                                 "r_descr) SELECT 'picndoku', d.dbrid, :cat, :value "
+                                 "FROM picndoku d WHERE d.pd_id = :id AND NOT EXISTS ("
+                                 "SELECT 1 FROM recnokeyword k WHERE k.r_tablename = 'picndoku' "
+                                 "AND k.r_dbrid = d.dbrid AND k.r_kategorie = :cat "
+                                 "AND k.r_descr = :value)"));
+    q.Bind(QStringLiteral("cat"), category)
+        .Bind(QStringLiteral("value"), value)
+        .Bind(QStringLiteral("id"), pdId)
+        .ExecSQL();
+}
+
+TDokument::TAddingCheck TDokument::AddingCheck(const QString& table, const QString& recId,
+                                               const QString& dokType) {
+    TDM1* dm = DM1();
+    if (!dm || !dm->Connected())
+        return {};
+    TVoskQuery2 q(&dm->Database(),
+                  QStringLiteral("SELECT picndoku_record_lock_info(:table, :recid, :type), "
+                                 "CAST(:admin AS boolean) OR coalesce(CAST(:type AS text), '') = '' "
+                                 "OR dokutypes_right(:type, 2, CAST(:mitnr AS integer)), "
+                                 "(picndoku_adding_forbidden(:type, false)).result"));
+    q.Bind(QStringLiteral("table"), table)
+        .Bind(QStringLiteral("recid"), recId.trimmed())
+        .Bind(QStringLiteral("type"), textParam(dokType))
+        .Bind(QStringLiteral("admin"), dm->IsAdmin())
+        .Bind(QStringLiteral("mitnr"), dm->MitNr())
+        .Open();
+    return {q.Fields(0).AsString(), q.Fields(1).AsBoolean(), q.Fields(2).AsBoolean()};
 }
 
 // ---- inserting ---------------------------------------------------------------------------------

@@ -283,6 +283,26 @@ public:
     void DMSSetServerFile(const QString& localFile);
     void DMSSetServerFile(QIODevice& source, const QString& fileName);
 
+    // ---- copies and checks --------------------------------------------------------------------
+    // A copy of document pdId for the record (table, recId): a new row with its own copy of the
+    // stored file, the same folder, type and description, and the document's keywords. With a
+    // key the copy also carries the record's keyword. One transaction; returns the new id.
+    static int CopyDokument(int pdId, const QString& table, const QString& recId,
+                            const TDokuClassKey* key = nullptr);
+    // Gives document pdId the keyword (category, value) that attaches it to a record, unless it
+    // has it already.
+    static void AttachKeyword(int pdId, const QString& category, const QString& value);
+    // Whether a document of dokType may be added to the record, asked in one statement: the
+    // record's lock (its text, empty when free), the user's right to add (action 2) and the
+    // type's adding check.
+    struct TAddingCheck {
+        QString lockInfo;
+        bool mayAdd = true;
+        bool forbidden = false;
+    };
+    static TAddingCheck AddingCheck(const QString& table, const QString& recId,
+                                    const QString& dokType);
+
     // ---- inserting ----------------------------------------------------------------------------
     // A new document with a file name but no stored name gets DMSRemoteFilename as its stored
     // name: the caller writes the bytes there before the commit (the database checks it).

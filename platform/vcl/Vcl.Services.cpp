@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCommandLinkButton>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -32,15 +33,19 @@ constexpr ButtonInfo kButtons[] = {
 };
 
 constexpr const char* kButtonProperty = "korvexDialogButton";
+constexpr const char* kCommandProperty = "korvexDialogCommand";
 
 class DefaultDialogs final : public Dialogs {
 public:
     TModalResult Ask(const TQuestion& q) override {
         const std::unique_ptr<QMessageBox> box(NewQuestionBox(q));
         box->exec();
-        if (QAbstractButton* clicked = box->clickedButton())
+        if (QAbstractButton* clicked = box->clickedButton()) {
+            if (const QVariant id = clicked->property(kCommandProperty); id.isValid())
+                return TModalResult(id.toInt());
             if (const QVariant which = clicked->property(kButtonProperty); which.isValid())
                 return ModalResultOf(TMsgDlgBtn(which.toInt()));
+        }
         return mrCancel;
     }
 };
@@ -203,7 +208,19 @@ QMessageBox* NewQuestionBox(const TQuestion& q) {
                 if (box->buttonRole(b) == QMessageBox::ActionRole)
                     b->setText(q.detailsCaption);
     }
-    const TMsgDlgButtons buttons = q.buttons ? q.buttons : TMsgDlgButtons(mbOK);
+    QPushButton* preselected = nullptr;
+    for (const TCommandButton& c : q.commands) {
+        auto* b = new QCommandLinkButton(c.caption, c.description, box);
+        b->setAccessibleName(c.caption);
+        b->setToolTip(c.description.isEmpty() ? c.caption : c.description);
+        b->setProperty(kCommandProperty, c.id);
+        box->addButton(b, QMessageBox::AcceptRole);
+        if (c.id == q.defaultCommand)
+            preselected = b;
+    }
+    // A task dialog's only standard buttons close it; without commands OK stands in for none.
+    const TMsgDlgButtons buttons =
+        q.buttons ? q.buttons : TMsgDlgButtons(q.commands.isEmpty() ? mbOK : mbCancel);
     QAbstractButton* first = nullptr;
     for (const ButtonInfo& info : kButtons) {
         if (!buttons.testFlag(info.button))
@@ -221,6 +238,8 @@ QMessageBox* NewQuestionBox(const TQuestion& q) {
             if (auto* push = qobject_cast<QPushButton*>(b))
                 box->setDefaultButton(push);
     }
+    if (preselected)
+        box->setDefaultButton(preselected);
     return box;
 }
 

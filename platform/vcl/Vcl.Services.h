@@ -6,6 +6,7 @@
 
 #include "Vcl.Types.h"
 
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -15,6 +16,13 @@ class QMessageBox;
 class QWidget;
 
 namespace Vcl {
+
+// A button of a task dialog: pressing it answers the question with TModalResult(id).
+struct TCommandButton {
+    int id = 0;
+    QString caption;
+    QString description; // a second line under the caption
+};
 
 // A question or message as the user sees it.
 struct TQuestion {
@@ -27,6 +35,9 @@ struct TQuestion {
     QWidget* parent = nullptr;         // null: the active window
     QString detailsCaption;            // the toggle's caption; empty: the platform's
     QMap<int, QString> buttonCaptions; // TMsgDlgBtn -> a caption of its own ("Immer")
+    // Command buttons shown above the standard ones; defaultCommand is the id preselected.
+    QList<TCommandButton> commands;
+    int defaultCommand = 0;
 };
 
 class Dialogs {

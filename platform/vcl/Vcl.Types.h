@@ -10,8 +10,10 @@
 namespace Vcl {
 Q_NAMESPACE
 
-// Values as the forms store and compare them; mrNone means "no result yet".
-enum TModalResult {
+// Values as the forms store and compare them; mrNone means "no result yet". A question with
+// command buttons answers with the id of the button pressed (TQuestion::commands), which may be
+// negative: hence the fixed type.
+enum TModalResult : int {
     mrNone = 0,
     mrOk = 1,
     mrCancel = 2,

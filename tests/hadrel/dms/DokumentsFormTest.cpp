@@ -139,17 +139,21 @@ TEST_F(DokumentsFormTest, TheTreeShowsFoldersDocumentsAndTheirStates) {
 }
 
 TEST_F(DokumentsFormTest, LoadingStopsAtAThousandAndAsksOnlyWhenAskedTo) {
-    TFormDokments* f = open(true); // nothing there, but no import to offer: no question
-    EXPECT_TRUE(m_answers.Questions().empty());
-    f->acDocFromFile->setEnabled(true);
+    m_answers.Expect(QStringLiteral("Kein Dokument vorhanden, neues Dokument anlegen?"),
+                     Vcl::mrNo);
+    TFormDokments* f = open(true); // nothing there: the import is offered
+    EXPECT_EQ(m_answers.Questions().size(), 1u);
     int imports = 0;
     QObject::connect(f->acDocFromFile, &QAction::triggered, [&] { ++imports; });
     m_answers.Expect(QStringLiteral("Kein Dokument vorhanden, neues Dokument anlegen?"),
                      Vcl::mrYes);
+    m_answers.ExpectFile(QString(), {});
     f->TreeMenuCreate(true);
     EXPECT_EQ(imports, 1);
+    f->acDocFromFile->setEnabled(false); // no import to offer: no question
+    f->TreeMenuCreate(true);
     f->TreeMenuCreate(false);
-    EXPECT_EQ(m_answers.Questions().size(), 1u);
+    EXPECT_EQ(m_answers.Questions().size(), 2u);
 
     TestDatabase::Exec(QStringLiteral("INSERT INTO picndoku (pd_tablename, pd_dbrid, pd_descr) "
                                       "SELECT 'adressen', 5, 'Blatt ' || i "
@@ -270,6 +274,8 @@ TEST_F(DokumentsFormTest, TheUnitFillsItsSlotsAndEmptiesThem) {
     EXPECT_TRUE(TDokument::_OpenDokumentC.Assigned());
     EXPECT_TRUE(RtlDialog::FDokumentsForm.Assigned());
     ASSERT_TRUE(UModulFormSeams::FormDokments.Assigned());
+    m_answers.Expect(QStringLiteral("Kein Dokument vorhanden, neues Dokument anlegen?"),
+                     Vcl::mrNo);
     QObject* shown = RtlDialog::FDokumentsForm(nullptr, QStringLiteral("adressen"),
                                                QStringLiteral("5"), nullptr);
     auto* window = qobject_cast<TFormDokments*>(shown);

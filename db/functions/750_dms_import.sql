@@ -1,0 +1,35 @@
+-- Why documents of a type may not be added to a record now: the text of the lock, null when
+-- nothing holds the record.
+CREATE FUNCTION picndoku_record_lock_info(p_table text, p_dbrid text, p_doktype text)
+RETURNS text
+LANGUAGE sql STABLE AS $$
+    SELECT 'Die Dokumente des Datensatzes sind von ' || l.drl_user || ' gesperrt'
+           || coalesce(': ' || nullif(l.drl_reason, ''), '')
+      FROM picndoku_record_lock l
+     WHERE lower(l.drl_tablename) = lower(p_table)
+       AND l.drl_dbrid::text = p_dbrid
+       AND (l.drl_doktype IS NULL OR l.drl_doktype = p_doktype)
+     ORDER BY l.drl_doktype IS NULL DESC, l.drl_id
+     LIMIT 1
+$$;
+
+-- A stored file copied under a new name, 1 MiB at a time, with its recorded hash and size.
+CREATE FUNCTION dms_file_copy(p_from text, p_to text) RETURNS void
+LANGUAGE plpgsql AS $$
+DECLARE
+    src dms_file;
+    dst oid;
+    off bigint := 0;
+BEGIN
+    SELECT * INTO src FROM dms_file WHERE name = p_from;
+    IF NOT FOUND THEN
+        RAISE EXCEPTION 'Datei im Dokumentenspeicher fehlt: %', p_from;
+    END IF;
+    dst := lo_create(0);
+    WHILE off < src.size LOOP
+        PERFORM lo_put(dst, off, lo_get(src.oid, off, 1048576));
+        off := off + 1048576;
+    END LOOP;
+    INSERT INTO dms_file (name, oid, sha256, size) VALUES (p_to, dst, src.sha256, src.size);
+END
+$$;

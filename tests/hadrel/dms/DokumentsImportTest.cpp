@@ -1,0 +1,666 @@
+// Files entering the document window on a real database, offscreen: the file dialog, the import
+// modes, drops of files and mails, link import, revisions, rename and delete, folders, report
+// links and nodes dragged within and between windows.
+
+#include "FrameworkFixture.h"
+
+#include <FaultPoint.h>
+#include <Korvexcommonvcl.h>
+#include <Korvexutils.Dialogs.h>
+#include <TVoskDBGrid2.h>
+#include <TVoskDBNavigator.h>
+#include <TVoskClass.h>
+#include <UConstants.h>
+#include <UHostModules.h>
+#include <UImpDoku.h>
+#include <UModulForm.h>
+#include <TopLabel.h>
+#include <Ukorvexclasses.Dokument.h>
+#include <Dataclient_files.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMouseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QUrl>
+
+using testsupport::TestDatabase;
+
+namespace {
+
+QString scalar(const QString& sql) { return TestDatabase::Scalar(sql); }
+
+// Stands for the user in the lookups: chooses the row whose first column is the next queued
+// value, or cancels for an empty one.
+class ChooseRows final : public Korvexcommonvcl::ModalForms {
+public:
+    ChooseRows() { m_old = SetInstance(this); }
+    ~ChooseRows() override { SetInstance(m_old); }
+    int Run(Vcl::TForm* form) override {
+        auto* list = qobject_cast<TFormF2List*>(form);
+        if (!list)
+            return Vcl::mrCancel;
+        lookups << list->FeldName;
+        const QString want = queue.isEmpty() ? QString() : queue.takeFirst();
+        for (int i = 0; i < list->ListResult->count(); ++i)
+            if (!want.isEmpty() && list->ListResult->item(i)->data(Qt::UserRole).toString() == want) {
+                list->ListResult->clearSelection();
+                list->ListResult->item(i)->setSelected(true);
+                list->ListResult->setCurrentRow(i, QItemSelectionModel::Select);
+                list->BtOkClick();
+                return Vcl::mrOk;
+            }
+        return Vcl::mrCancel;
+    }
+    QStringList queue, lookups;
+
+private:
+    ModalForms* m_old;
+};
+
+QByteArray sha256Hex(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+class DokumentsImportTest : public FrameworkTest {
+public:
+    static void SetUpTestSuite() {
+        FrameworkTest::SetUpTestSuite();
+        UHostModules::Register();
+    }
+
+protected:
+    void SetUp() override {
+        FrameworkTest::SetUp();
+        TestDatabase::Exec(QStringLiteral(
+            "DELETE FROM report_dokument_link; DELETE FROM report_afterdokument;"
+            "DELETE FROM picndoku_record_lock; DELETE FROM picndokulink; DELETE FROM picndoku;"
+            "DELETE FROM picndoku_revision; DELETE FROM dms_file;"
+            "DELETE FROM recnokeyword WHERE r_tablename = 'picndoku';"
+            "DELETE FROM dokutypes_rights; DELETE FROM dokutreenodes; DELETE FROM dokutrees;"
+            "DELETE FROM dokutypes; DELETE FROM settings WHERE s_name LIKE 'DMS%';"
+            "INSERT INTO dokutrees (dtl_id, dtl_description, dtl_tablename) "
+            "VALUES (1, 'Adressablage', 'adressen');"
+            "INSERT INTO dokutreenodes (dtn_id, dtn_dtl_id, dtn_parentid, dtn_nodeid, dtn_caption, "
+            "dtn_image, dtn_position) VALUES (1, 1, NULL, 'root', 'Adresse', 1, 0), "
+            "(2, 1, 1, 'belege', 'Belege', 151, 1), (3, 1, 1, 'vertraege', 'Verträge', 151, 2);"
+            "INSERT INTO dokutypes (dt_id, dt_descr, dt_parentnodeid, dt_parentnodeid_default, "
+            "dt_linkto) VALUES ('RE', 'Rechnung', 'belege', true, 'adressen'), "
+            "('LS', 'Lieferschein', 'belege', false, 'adressen'), "
+            "('VT', 'Vertrag', 'vertraege', true, 'adressen')"));
+        DMSDokuTypes().Refresh();
+        s_dm->SetLoginName(QStringLiteral("postgres"));
+        s_dm->SetIsAdmin(false);
+        CurrentSession_UConstants().SetBasePath(m_base.path());
+    }
+    void TearDown() override {
+        Rtl::FaultHook.Reset();
+        Korvexutils::RaiseInputQuestion.Reset();
+        TFormDokments::ExecuteNodeDragProc.Reset();
+        delete m_form.data();
+        delete m_other.data();
+        QApplication::processEvents();
+        CurrentSession_UConstants().SetBasePath(QString());
+    }
+    static void Config(const QString& type, const QString& config) {
+        TestDatabase::Exec(QStringLiteral("UPDATE dokutypes SET dt_config = '%1' WHERE dt_id = '%2'")
+                               .arg(config, type));
+        DMSDokuTypes().Refresh();
+    }
+    // A file outside every temporary folder.
+    QString File(const QString& name, const QByteArray& bytes = "Inhalt") {
+        const QString path = m_files.filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    int Store(const QString& caption, const QString& type, const QString& folder = {},
+              const QString& recId = QStringLiteral("5")) {
+        TDokument d;
+        d.InsertData() = {true, caption, type, QString(), folder, QStringLiteral("file")};
+        QBuffer b;
+        b.setData("%PDF-1.4 " + caption.toUtf8());
+        b.open(QIODevice::ReadOnly);
+        return d.DMSAddFileAsBLOB(b, caption + QStringLiteral(".pdf"), QStringLiteral("adressen"),
+                                  recId);
+    }
+    TFormDokments* Open(const QString& focus = {}, const QString& recId = QStringLiteral("5")) {
+        auto* f = TFormKorvexGundForm::Create<TFormDokments>(nullptr, QStringList(),
+                                                             QStringLiteral("adressen"), recId,
+                                                             nullptr);
+        f->resize(900, 600);
+        f->Show();
+        f->TreeMenuCreate(false);
+        if (!focus.isEmpty())
+            EXPECT_TRUE(f->TreeMenuSelect(focus));
+        (m_form ? m_other : m_form) = f;
+        return f;
+    }
+    QString ParentOf(TFormDokments* f, const QString& id) {
+        TDokuTreeNode* n = f->FindNode(id);
+        return n && n->Parent ? n->Parent->Id : QString();
+    }
+    int Count() { return scalar(QStringLiteral("SELECT count(*) FROM picndoku")).toInt(); }
+    void AnswerInput(const QString& answer) {
+        Korvexutils::RaiseInputQuestion.Set([answer](const QString&, const QString&, QVariant& v,
+                                                     QString&, int, bool, QWidget*, const QString&,
+                                                     const QString&) {
+            v = answer;
+            return true;
+        });
+    }
+
+    QTemporaryDir m_base;
+    QTemporaryDir m_files{QDir::currentPath() + QStringLiteral("/dmsimport-XXXXXX")};
+    ChooseRows m_rows;
+    QPointer<TFormDokments> m_form, m_other;
+};
+
+TEST_F(DokumentsImportTest, TheFileDialogImportsInNaturalOrderIntoTheFocusedFolder) {
+    Config(QStringLiteral("RE"), QStringLiteral("ImportMode=COPY\nDefaultPath=%HOME%/Belege"));
+    const QStringList files{File(QStringLiteral("b10.pdf"), "b10"), File(QStringLiteral("b2.pdf"), "b2"),
+                            File(QStringLiteral("a.tif"), "a"), File(QStringLiteral("c.docx"), "c")};
+    TFormDokments* f = Open(QStringLiteral("belege"));
+    // With a folder focused there is no current document whose type would say how: one
+    // question for the whole batch.
+    m_answers.ExpectFile(QString(), files);
+    m_answers.Expect(QStringLiteral("Dokument ins DMS importieren"), Vcl::TModalResult(-2));
+    m_rows.queue = {QStringLiteral("RE"), QStringLiteral("RE"), QStringLiteral("RE"),
+                    QStringLiteral("LS")};
+    f->acDocFromFileAction()->trigger();
+    ASSERT_EQ(m_answers.FileDialogsShown().size(), 1u);
+    EXPECT_EQ(m_answers.FileDialogsShown()[0].request.folder, QDir::homePath() + "/Belege");
+    EXPECT_EQ(m_rows.lookups, QStringList(4, QStringLiteral("miDokuType")));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT string_agg(pd_origfilename || ':' || pd_doktype || ':' "
+                                    "|| coalesce(pd_parentnodeident, '-'), ',' ORDER BY pd_id) "
+                                    "FROM picndoku")),
+              QStringLiteral("b2.pdf:RE:-,b10.pdf:RE:-,a.tif:RE:-,c.docx:LS:-"));
+    // Copies: the bytes are in the store under their hash, the files stay where they were.
+    EXPECT_EQ(scalar(QStringLiteral("SELECT f.sha256 FROM picndoku d JOIN dms_file f ON f.name = "
+                                    "d.pd_dmsremotefile WHERE d.pd_origfilename = 'b10.pdf'")),
+              QString::fromLatin1(sha256Hex("b10")));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT encode(lo_get(f.oid), 'escape') FROM picndoku d JOIN "
+                                    "dms_file f ON f.name = d.pd_dmsremotefile WHERE "
+                                    "d.pd_origfilename = 'c.docx'")),
+              QStringLiteral("c"));
+    for (const QString& file : files)
+        EXPECT_TRUE(QFileInfo::exists(file));
+    // All four hang in the folder; the last one is focused and counted.
+    const QString last = scalar(QStringLiteral("SELECT max(pd_id) FROM picndoku"));
+    EXPECT_EQ(f->GetNodeId(f->FocusedNode()), last);
+    for (const QString& id : scalar(QStringLiteral("SELECT string_agg(pd_id::text, ',') FROM "
+                                                   "picndoku")).split(u','))
+        EXPECT_EQ(ParentOf(f, id), QStringLiteral("belege")) << id.toStdString();
+    EXPECT_EQ(f->FAnzahl, 4);
+    // Cancelling the dialog imports nothing.
+    m_answers.ExpectFile(QString(), {});
+    f->acDocFromFileAction()->trigger();
+    EXPECT_EQ(Count(), 4);
+}
+
+TEST_F(DokumentsImportTest, TheAskDialogPreselectsByConfigurationAndClosingItStoresNothing) {
+    const int doc = Store(QStringLiteral("Rechnung 1"), QStringLiteral("RE"), QStringLiteral("belege"));
+    const QString file = File(QStringLiteral("neu.pdf"));
+    TFormDokments* f = Open(QString::number(doc));
+    Config(QStringLiteral("RE"), QStringLiteral("ImportMode=COPY_AskDEL"));
+    m_answers.ExpectFile(QString(), {file});
+    m_answers.Expect(QStringLiteral("Dokument ins DMS importieren"), Vcl::mrCancel);
+    f->acDocFromFileAction()->trigger();
+    ASSERT_EQ(m_answers.Questions().size(), 1u);
+    const Vcl::TQuestion& q = m_answers.Questions()[0];
+    ASSERT_EQ(q.commands.size(), 3);
+    EXPECT_EQ(q.commands[2].caption, QStringLiteral("Datei verschieben"));
+    EXPECT_EQ(q.defaultCommand, -3);
+    EXPECT_EQ(Count(), 1);
+    EXPECT_EQ(f->FAnzahl, 1);
+    EXPECT_TRUE(QFileInfo::exists(file));
+
+    Config(QStringLiteral("RE"), QStringLiteral("ImportMode=ask_user"));
+    m_answers.ExpectFile(QString(), {file});
+    m_answers.Expect(QStringLiteral("Dokument ins DMS importieren"), Vcl::TModalResult(-3));
+    m_rows.queue = {QStringLiteral("RE")};
+    f->acDocFromFileAction()->trigger();
+    EXPECT_EQ(m_answers.Questions()[1].defaultCommand, -2);
+    EXPECT_EQ(Count(), 2);
+    EXPECT_FALSE(QFileInfo::exists(file)) << "moved: the original is gone";
+}
+
+TEST_F(DokumentsImportTest, EachModeStoresWhatItPromisesAndAFailedCommitKeepsTheSource) {
+    TFormDokments* f = Open(QStringLiteral("belege"));
+    const QByteArray bytes = "verlinkte Bytes";
+    const QString linked = File(QStringLiteral("Ordner/Plan.pdf"), bytes);
+    m_rows.queue = {QStringLiteral("RE")};
+    const int linkId = f->LoadDocument(fimLink, linked, false);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_islink::text || '|' || pd_path || '|' || pd_md5 || "
+                                    "'|' || pd_dmshash || '|' || (pd_dmsremotefile IS NULL)::text "
+                                    "FROM picndoku WHERE pd_id = %1").arg(linkId)),
+              QStringLiteral("true|%1|%2|%3|true")
+                  .arg(linked, QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex()),
+                       QString::fromLatin1(sha256Hex(bytes))));
+    EXPECT_TRUE(QFileInfo::exists(linked));
+    EXPECT_EQ(f->GetNodeId(f->FocusedNode()), QString::number(linkId));
+
+    // A move deletes the source only once the document is committed.
+    const QString moved = File(QStringLiteral("weg.pdf"), "weg");
+    Rtl::FaultHook.Set([](const char* point) {
+        if (QLatin1String(point) == QLatin1String("TDokument.storeFile.commit"))
+            throw EVoskException(QStringLiteral("Verbindung verloren"));
+    });
+    m_rows.queue = {QStringLiteral("RE")};
+    EXPECT_THROW(f->LoadDocument(fimMove, moved, false), EVoskException);
+    EXPECT_TRUE(QFileInfo::exists(moved));
+    EXPECT_EQ(Count(), 1);
+    Rtl::FaultHook.Reset();
+    // The module form's header chooses the type: the focused folder stays, and as it is not the
+    // type's own it is stored.
+    TModulForm modul;
+    QStringList asked;
+    modul.TopLabel->OnDokumentSelectDoktype = [&asked](TVoskQuery2*, QString& type, QString& descr,
+                                                       const QString& file) {
+        asked << type + u':' + QFileInfo(file).fileName();
+        type = QStringLiteral("RE");
+        descr = QStringLiteral("Rechnung");
+        return true;
+    };
+    f->SetOwnerModulForm(&modul);
+    f->TreeMenuSelect(QStringLiteral("vertraege"));
+    const int movedId = f->LoadDocument(fimMove, moved, false, QStringLiteral("../../x/Weg: neu.pdf"));
+    EXPECT_EQ(asked, QStringList{QStringLiteral("VT:weg.pdf")});
+    f->SetOwnerModulForm(nullptr);
+    EXPECT_FALSE(QFileInfo::exists(moved));
+    // Another folder than its type's own: the folder is stored; the name is a plain file name.
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_parentnodeident || '|' || pd_origfilename FROM "
+                                    "picndoku WHERE pd_id = %1").arg(movedId)),
+              QStringLiteral("vertraege|Weg_ neu.pdf"));
+    EXPECT_EQ(ParentOf(f, QString::number(movedId)), QStringLiteral("vertraege"));
+    // A missing file is named, and nothing is stored.
+    m_answers.Expect(QStringLiteral("Datei existiert nicht."), Vcl::mrOk);
+    EXPECT_THROW(f->LoadDocument(fimCopy, m_files.filePath(QStringLiteral("fehlt.pdf")), false),
+                 EAbort);
+    EXPECT_EQ(m_answers.Questions().back().text.contains(QStringLiteral("fehlt.pdf")), true);
+    EXPECT_EQ(Count(), 2);
+}
+
+TEST_F(DokumentsImportTest, ALockedRecordAForbiddenTypeOrARefusedRightLeaveNothingBehind) {
+    TFormDokments* f = Open(QStringLiteral("belege"));
+    const QString file = File(QStringLiteral("r.pdf"));
+    const int nodes = f->TreeModel->Tree().DocumentCount();
+    TestDatabase::Exec(QStringLiteral("INSERT INTO picndoku_record_lock (drl_tablename, drl_dbrid, "
+                                      "drl_user, drl_reason) VALUES ('adressen', 5, 'anna', "
+                                      "'Abschluss')"));
+    m_rows.queue = {QStringLiteral("RE")};
+    m_answers.Expect(QStringLiteral("von anna gesperrt: Abschluss"), Vcl::mrOk);
+    EXPECT_THROW(f->LoadDocument(fimMove, file, false), EAbort);
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku_record_lock SET drl_doktype = 'LS'"));
+    TestDatabase::Exec(QStringLiteral("INSERT INTO dokutypes_rights (dtr_dt_id, dtr_action, "
+                                      "dtr_mitnr, dtr_allowed) VALUES ('RE', 2, 0, false)"));
+    m_rows.queue = {QStringLiteral("RE")};
+    m_answers.Expect(QStringLiteral("Keine Berechtigung"), Vcl::mrOk);
+    EXPECT_THROW(f->LoadDocument(fimMove, file, false), EAbort);
+    // The lock of one type leaves the others free.
+    m_rows.queue = {QStringLiteral("VT")};
+    EXPECT_GT(f->LoadDocument(fimCopy, file, false), 0);
+    m_rows.queue = {QStringLiteral("LS")};
+    m_answers.Expect(QStringLiteral("gesperrt"), Vcl::mrOk);
+    EXPECT_THROW(f->LoadDocument(fimCopy, file, false), EAbort);
+    EXPECT_EQ(Count(), 1);
+    EXPECT_EQ(f->TreeModel->Tree().DocumentCount() + 0, nodes + 0);
+    EXPECT_TRUE(QFileInfo::exists(file));
+}
+
+TEST_F(DokumentsImportTest, DropsAskOncePerBatchCopyTemporaryFilesAndRefuseFoldersAndUrls) {
+    Config(QStringLiteral("RE"), QStringLiteral("ImportMode=ASK_USER"));
+    const int doc = Store(QStringLiteral("Rechnung 1"), QStringLiteral("RE"), QStringLiteral("belege"));
+    TFormDokments* f = Open(QString::number(doc));
+    QMimeData three;
+    three.setUrls({QUrl::fromLocalFile(File(QStringLiteral("1.pdf"))),
+                   QUrl::fromLocalFile(File(QStringLiteral("2.pdf"))),
+                   QUrl::fromLocalFile(File(QStringLiteral("3.pdf")))});
+    m_answers.Expect(QStringLiteral("Dokument ins DMS importieren"), Vcl::TModalResult(-2));
+    m_rows.queue = {QStringLiteral("RE"), QStringLiteral("RE"), QStringLiteral("RE")};
+    f->DropMimeData(&three);
+    EXPECT_EQ(Count(), 4);
+    EXPECT_EQ(m_answers.Questions().size(), 1u);
+    // The next drop is a new batch: it asks again.
+    QMimeData one;
+    one.setUrls({QUrl::fromLocalFile(File(QStringLiteral("4.pdf")))});
+    m_answers.Expect(QStringLiteral("Dokument ins DMS importieren"), Vcl::TModalResult(-1));
+    m_rows.queue = {QStringLiteral("RE")};
+    f->TreeMenuSelect(QString::number(doc));
+    f->DropMimeData(&one);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM picndoku WHERE pd_islink")),
+              QStringLiteral("1"));
+
+    // A mail program's attachment in a temporary folder is copied, even for a linking type.
+    Config(QStringLiteral("RE"), QStringLiteral("ImportMode=LINK"));
+    QTemporaryDir tmp;
+    QFile att(tmp.filePath(QStringLiteral("Anhang.pdf")));
+    ASSERT_TRUE(att.open(QIODevice::WriteOnly));
+    att.write("Anhang");
+    att.close();
+    QMimeData attachment;
+    attachment.setUrls({QUrl::fromLocalFile(att.fileName())});
+    m_rows.queue = {QStringLiteral("RE")};
+    f->TreeMenuSelect(QString::number(doc));
+    f->DropMimeData(&attachment);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_islink::text || (pd_dmsremotefile IS NOT NULL)::text "
+                                    "FROM picndoku WHERE pd_origfilename = 'Anhang.pdf'")),
+              QStringLiteral("falsetrue"));
+
+    // A mail dragged out of a mail program becomes an .eml document named after its subject.
+    QMimeData mail;
+    const QByteArray message = "From: a@example.org\r\nSubject: =?UTF-8?Q?Angebot_f=C3=BCr_M=C3=BCller?="
+                               "\r\n\r\nHallo\r\n";
+    mail.setData(QStringLiteral("message/rfc822"), message);
+    m_rows.queue = {QStringLiteral("RE")};
+    f->DropMimeData(&mail);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT f.sha256 FROM picndoku d JOIN dms_file f ON f.name = "
+                                    "d.pd_dmsremotefile WHERE d.pd_origfilename = "
+                                    "'Angebot für Müller.eml'")),
+              QString::fromLatin1(sha256Hex(message)));
+
+    // A file manager's drop reaches the tree as events: dropped on a folder, it goes there.
+    QMimeData fromManager;
+    fromManager.setUrls({QUrl::fromLocalFile(File(QStringLiteral("vom Dateimanager.pdf")))});
+    QWidget* viewport = f->TreeDocuments->viewport();
+    const QPoint at =
+        f->TreeDocuments->visualRect(f->TreeModel->IndexOf(f->FindNode(QStringLiteral("vertraege"))))
+            .center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &fromManager, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &fromManager, Qt::LeftButton, Qt::NoModifier);
+    m_rows.queue = {QStringLiteral("VT")};
+    QApplication::sendEvent(viewport, &drop);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_doktype FROM picndoku WHERE pd_origfilename = "
+                                    "'vom Dateimanager.pdf'")),
+              QStringLiteral("VT"));
+
+    // Folders and remote addresses are refused before anything is stored.
+    const int before = Count();
+    QMimeData mixed;
+    mixed.setUrls({QUrl::fromLocalFile(File(QStringLiteral("5.pdf"))),
+                   QUrl::fromLocalFile(m_files.path())});
+    m_answers.Expect(QStringLiteral("Nur lokale Dateien können übernommen werden."), Vcl::mrOk);
+    EXPECT_THROW(f->DropMimeData(&mixed), EAbort);
+    QMimeData web;
+    web.setUrls({QUrl(QStringLiteral("http://example.org/a.pdf"))});
+    m_answers.Expect(QStringLiteral("Nur lokale Dateien können übernommen werden."), Vcl::mrOk);
+    EXPECT_THROW(f->DropMimeData(&web), EAbort);
+    EXPECT_EQ(Count(), before);
+}
+
+TEST_F(DokumentsImportTest, ALinkedFileIsTakenInUnderItsOriginalNameAndTheOriginalMayGo) {
+    TFormDokments* f = Open(QStringLiteral("belege"));
+    const QString linked = File(QStringLiteral("scan_0001.pdf"), "%PDF gescannt");
+    m_rows.queue = {QStringLiteral("RE")};
+    const int id = f->LoadDocument(fimLink, linked, false, QStringLiteral("Angebot Müller.pdf"));
+    m_answers.Expect(QStringLiteral("wurde ins DMS kopiert. Soll die Originaldatei gelöscht"),
+                     Vcl::mrNo);
+    f->acDocEditImportlinkedFile->trigger();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_islink::text || '|' || pd_origfilename || '|' || "
+                                    "(pd_dmsremotefile IS NOT NULL)::text FROM picndoku WHERE "
+                                    "pd_id = %1").arg(id)),
+              QStringLiteral("false|Angebot Müller.pdf|true"));
+    EXPECT_TRUE(QFileInfo::exists(linked));
+    EXPECT_NE(m_answers.Questions().back().text.indexOf(QStringLiteral("\"scan_0001.pdf\"")), -1);
+
+    // A short original name gives way to the file's own; with "DMSAlwaysCopyFile" nobody asks.
+    TestDatabase::Exec(QStringLiteral("INSERT INTO settings (s_name, s_value) VALUES "
+                                      "('DMSAlwaysCopyFile', 'true')"));
+    const QString second = File(QStringLiteral("Vertrag 2024.pdf"), "%PDF Vertrag");
+    m_rows.queue = {QStringLiteral("RE")};
+    const int id2 = f->LoadDocument(fimLink, second, false, QStringLiteral("ab.pdf"));
+    f->acDocEditImportlinkedFile->trigger();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_origfilename FROM picndoku WHERE pd_id = %1").arg(id2)),
+              QStringLiteral("Vertrag 2024.pdf"));
+    EXPECT_TRUE(QFileInfo::exists(second));
+}
+
+TEST_F(DokumentsImportTest, RevisionsFollowTheImportModeAndOneValidRevisionIsKept) {
+    const int a = Store(QStringLiteral("Plan"), QStringLiteral("RE"), QStringLiteral("belege"));
+    TFormDokments* f = Open(QString::number(a));
+    const QString b1 = File(QStringLiteral("rev b.pdf"), "B");
+    Config(QStringLiteral("RE"), QStringLiteral("ImportMode=LINK"));
+    m_answers.ExpectFile(QString(), {b1});
+    f->acDocEditRevisionImport->trigger();
+    EXPECT_TRUE(QFileInfo::exists(b1)) << "LINK keeps the chosen file";
+    const QString b = f->GetNodeId(f->FocusedNode());
+    Config(QStringLiteral("RE"), QStringLiteral("ImportMode=MOVE"));
+    const QString c1 = File(QStringLiteral("rev c.pdf"), "C");
+    m_answers.ExpectFile(QString(), {c1});
+    f->acDocEditRevisionImport->trigger();
+    EXPECT_FALSE(QFileInfo::exists(c1));
+    const QString c = f->GetNodeId(f->FocusedNode());
+    Config(QStringLiteral("RE"), QStringLiteral("ImportMode=COPY_AskDEL"));
+    const QString d1 = File(QStringLiteral("rev d.pdf"), "D");
+    m_answers.ExpectFile(QString(), {d1});
+    m_answers.Expect(QStringLiteral("\"rev d.pdf\" wurde ins DMS kopiert"), Vcl::mrNo);
+    f->acDocEditRevisionImport->trigger();
+    EXPECT_TRUE(QFileInfo::exists(d1));
+    const QString d = f->GetNodeId(f->FocusedNode());
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(DISTINCT pd_revision_id) || '/' || count(*) FROM "
+                                    "picndoku")),
+              QStringLiteral("1/4"));
+
+    // B becomes the valid revision: the only one that cannot be deleted.
+    m_rows.queue = {b};
+    f->miRevisionSpecifyValid->trigger();
+    EXPECT_EQ(m_rows.lookups.last(), QStringLiteral("miRevisionSpecifyValid"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT string_agg(pd_id || ':' || pd_deletable, ',' ORDER BY "
+                                    "pd_id) FROM picndoku")),
+              QStringLiteral("%1:true,%2:false,%3:true,%4:true").arg(a).arg(b, c, d));
+    EXPECT_EQ(f->GetNodeId(f->FocusedNode()), b);
+
+    // Another user's lock refuses a new revision before any dialog.
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku_revision SET pdr_lock_user = 'anna'"));
+    f->TreeMenuCreate(false);
+    f->TreeMenuSelect(b);
+    m_answers.Expect(QStringLiteral("anna"), Vcl::mrOk);
+    f->acDocEditRevisionImport->trigger();
+    EXPECT_EQ(Count(), 4);
+}
+
+TEST_F(DokumentsImportTest, RenameDeleteAndFoldersRefuseWhatWouldLoseWork) {
+    const int doc = Store(QStringLiteral("Rechnung 1"), QStringLiteral("RE"), QStringLiteral("belege"));
+    TFormDokments* f = Open(QStringLiteral("belege"));
+    // A new folder of the record's own in the focused folder; an empty name makes none.
+    AnswerInput(QStringLiteral("   "));
+    f->acFolderNew->trigger();
+    EXPECT_EQ(Count(), 1);
+    AnswerInput(QStringLiteral("  Entwürfe "));
+    f->acFolderNew->trigger();
+    const QString folder = f->GetNodeId(f->FocusedNode());
+    EXPECT_EQ(f->FocusedNode()->Kind, DokState::nkCustomFolder);
+    EXPECT_EQ(ParentOf(f, folder), QStringLiteral("belege"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_descr || '|' || pd_parentnodeident FROM picndoku "
+                                    "WHERE pd_id = %1").arg(folder)),
+              QStringLiteral("Entwürfe|belege"));
+
+    // Rename trims; the same name or an empty one changes nothing.
+    f->TreeMenuSelect(QString::number(doc));
+    AnswerInput(QStringLiteral("  Rechnung 1 "));
+    f->acDocEditRename->trigger();
+    AnswerInput(QString());
+    f->acDocEditRename->trigger();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_descr FROM picndoku WHERE pd_id = %1").arg(doc)),
+              QStringLiteral("Rechnung 1"));
+    AnswerInput(QStringLiteral(" Rechnung März "));
+    f->acDocEditRename->trigger();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_descr FROM picndoku WHERE pd_id = %1").arg(doc)),
+              QStringLiteral("Rechnung März"));
+
+    // A document moved into the folder makes it non-empty.
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku SET pd_parentnodeident = '%1' WHERE pd_id = %2")
+                           .arg(folder)
+                           .arg(doc));
+    f->TreeMenuCreate(false);
+    f->TreeMenuSelect(folder);
+    m_answers.Expect(QStringLiteral("Ordner ist nicht leer"), Vcl::mrOk);
+    f->acDocEditDeleteDoc->trigger();
+    // Locked by another user, or of a write-once type: refused.
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku_revision SET pdr_lock_user = 'anna'"));
+    f->TreeMenuCreate(false);
+    f->TreeMenuSelect(QString::number(doc));
+    m_answers.Expect(QStringLiteral("anna"), Vcl::mrOk);
+    f->acDocEditDeleteDoc->trigger();
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku_revision SET pdr_lock_user = NULL;"
+                                      "UPDATE dokutypes SET dt_write_once = true WHERE dt_id = 'RE'"));
+    DMSDokuTypes().Refresh();
+    f->TreeMenuCreate(false);
+    f->TreeMenuSelect(QString::number(doc));
+    m_answers.Expect(QStringLiteral("WORM-Schreibschutz"), Vcl::mrOk);
+    f->acDocEditDeleteDoc->trigger();
+    EXPECT_EQ(Count(), 2);
+    // An empty folder goes after the question.
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku SET pd_parentnodeident = 'belege' WHERE pd_id = %1")
+                           .arg(doc));
+    f->TreeMenuCreate(false);
+    f->TreeMenuSelect(folder);
+    m_answers.Expect(QStringLiteral("Löschen?"), Vcl::mrYes);
+    f->acDocEditDeleteDoc->trigger();
+    EXPECT_EQ(Count(), 1);
+    EXPECT_EQ(f->FindNode(folder), nullptr);
+}
+
+TEST_F(DokumentsImportTest, TheHeadersInsertImportsAndItsDeleteDeletesTheFocusedDocument) {
+    const int doc = Store(QStringLiteral("Rechnung 1"), QStringLiteral("RE"), QStringLiteral("belege"));
+    TFormDokments* f = Open(QString::number(doc));
+    TVoskDBNavigator* nav = f->TopLabelFrame1->DBN1;
+    ASSERT_TRUE(nav->ButtonControl(nbInsert)->isEnabled());
+    m_answers.ExpectFile(QString(), {});
+    nav->ButtonControl(nbInsert)->trigger();
+    EXPECT_EQ(m_answers.FileDialogsShown().size(), 1u);
+    m_answers.Expect(QStringLiteral("Löschen?"), Vcl::mrYes);
+    nav->ButtonControl(nbDelete)->trigger();
+    EXPECT_EQ(Count(), 0);
+    EXPECT_EQ(f->FindNode(QString::number(doc)), nullptr);
+    EXPECT_EQ(f->SqlRefrechDummy->RecordCount(), 1);
+}
+
+TEST_F(DokumentsImportTest, TheInitialFolderMarkerMovesAndReportLinksAreNeverDoubled) {
+    TFormDokments* f = Open(QStringLiteral("belege"));
+    const QString key = QStringLiteral("DMSInitialPath_adressen_postgres");
+    f->acFolderInitial->setChecked(false);
+    f->acFolderInitial->trigger();
+    EXPECT_TRUE(f->FindNode(QStringLiteral("belege"))->States & DokState::InitialFolder);
+    f->TreeMenuSelect(QStringLiteral("vertraege"));
+    f->acFolderInitial->setChecked(false);
+    f->acFolderInitial->trigger();
+    EXPECT_EQ(s_dm->GetSetting(key), QStringLiteral("vertraege"));
+    EXPECT_FALSE(f->FindNode(QStringLiteral("belege"))->States & DokState::InitialFolder);
+    EXPECT_TRUE(f->FindNode(QStringLiteral("vertraege"))->States & DokState::InitialFolder);
+    f->acFolderInitial->setChecked(true);
+    f->acFolderInitial->trigger();
+    EXPECT_EQ(s_dm->GetSetting(key), QString());
+    EXPECT_FALSE(f->FindNode(QStringLiteral("vertraege"))->States & DokState::InitialFolder);
+
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO reports (r_id, r_descr) VALUES (9901, 'Liste') ON CONFLICT DO NOTHING;"
+        "INSERT INTO report_afterdokument (rad_id, rad_r_id, rad_pd_tablename, rad_linkfield) "
+        "VALUES (77, 9901, 'adressen', 'x')"));
+    f->pcDokTree->setCurrentWidget(f->RegDokuLinks);
+    ASSERT_TRUE(f->SqlDokuLinks->Active());
+    f->gridDokuLinksAktivChanged(QStringLiteral("dir_aktiv"), 77, true);
+    f->gridDokuLinksAktivChanged(QStringLiteral("dir_aktiv"), 77, true);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) || ':' || max(rdl_pd_parentnodeident) FROM "
+                                    "report_dokument_link")),
+              QStringLiteral("1:vertraege"));
+    f->gridDokuLinksAktivChanged(QStringLiteral("dir_aktiv"), 77, false);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM report_dokument_link")),
+              QStringLiteral("0"));
+}
+
+TEST_F(DokumentsImportTest, NodesMoveWithinAWindowAndCopyToAnotherRecordsWindow) {
+    const int doc = Store(QStringLiteral("Ohne Typ"), QString(), QString());
+    const int other = Store(QStringLiteral("Vertrag"), QStringLiteral("VT"), QStringLiteral("vertraege"));
+    TFormDokments* f = Open(QString::number(doc));
+    TDokuTreeNode* node = f->FindNode(QString::number(doc));
+    ASSERT_TRUE(node);
+    std::unique_ptr<QMimeData> data(f->NodeMimeData(node));
+    TDokuTreeNode* belege = f->FindNode(QStringLiteral("belege"));
+    EXPECT_TRUE(f->TreeDocumentsDragOver(data.get(), belege));
+    // Dropped on a document of another folder: it lands in that folder and takes its type.
+    f->TreeDocumentsDragDrop(data.get(), f->FindNode(QString::number(other)));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_parentnodeident || '|' || pd_doktype FROM picndoku "
+                                    "WHERE pd_id = %1").arg(doc)),
+              QStringLiteral("vertraege|VT"));
+    EXPECT_EQ(ParentOf(f, QString::number(doc)), QStringLiteral("vertraege"));
+    EXPECT_EQ(f->GetNodeId(f->FocusedNode()), QString::number(doc));
+    // Its own folder again, a configured folder or the root: not accepted.
+    node = f->FindNode(QString::number(doc));
+    data.reset(f->NodeMimeData(node));
+    EXPECT_FALSE(f->TreeDocumentsDragOver(data.get(), f->FindNode(QStringLiteral("vertraege"))));
+    std::unique_ptr<QMimeData> folderData(f->NodeMimeData(f->FindNode(QStringLiteral("belege"))));
+    EXPECT_FALSE(f->TreeDocumentsDragOver(folderData.get(), f->GetRootNode()));
+
+    // Another window of the same record refuses the copy; one of another record takes it.
+    TFormDokments* same = Open(QString(), QStringLiteral("5"));
+    m_answers.Expect(QStringLiteral("Kopieren nicht möglich."), Vcl::mrOk);
+    EXPECT_TRUE(same->TreeDocumentsDragOver(data.get(), same->GetRootNode()));
+    EXPECT_THROW(same->TreeDocumentsDragDrop(data.get(), same->GetRootNode()), EAbort);
+    delete same;
+    TFormDokments* g = Open(QString(), QStringLiteral("6"));
+    EXPECT_FALSE(g->TreeDocumentsDragOver(folderData.get(), g->GetRootNode()));
+    g->TreeDocumentsDragDrop(data.get(), g->FindNode(QStringLiteral("belege")));
+    const QString copy = g->GetNodeId(g->FocusedNode());
+    EXPECT_NE(copy, QString::number(doc));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT d.pd_dbrid || '|' || d.pd_doktype || '|' || "
+                                    "(d.pd_dmsremotefile <> o.pd_dmsremotefile)::text || '|' || "
+                                    "(f.sha256 = g.sha256)::text FROM picndoku d, picndoku o, "
+                                    "dms_file f, dms_file g WHERE d.pd_id = %1 AND o.pd_id = %2 "
+                                    "AND f.name = d.pd_dmsremotefile AND g.name = o.pd_dmsremotefile")
+                         .arg(copy)
+                         .arg(doc)),
+              QStringLiteral("6|VT|true|true"));
+    // A drag started with the mouse in one window and dropped on another's tree.
+    TDokuTreeNode* source = f->FindNode(QString::number(other));
+    f->TreeMenuSelect(source->Id);
+    const QPoint press = f->TreeDocuments->visualRect(f->TreeModel->IndexOf(source)).center();
+    TFormDokments::ExecuteNodeDragProc.Set([g](QDrag* drag) {
+        const QPoint target =
+            g->TreeDocuments->visualRect(g->TreeModel->IndexOf(g->GetRootNode())).center();
+        QDragEnterEvent move(target, Qt::CopyAction | Qt::MoveAction, drag->mimeData(),
+                             Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(g->TreeDocuments->viewport(), &move);
+        EXPECT_TRUE(move.isAccepted());
+        QDropEvent drop(target, Qt::CopyAction, drag->mimeData(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(g->TreeDocuments->viewport(), &drop);
+        return Qt::CopyAction;
+    });
+    QMouseEvent down(QEvent::MouseButtonPress, press, f->TreeDocuments->viewport()->mapToGlobal(press),
+                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(f->TreeDocuments->viewport(), &down);
+    const QPoint away = press + QPoint(QApplication::startDragDistance() + 5, 0);
+    QMouseEvent drag(QEvent::MouseMove, away, f->TreeDocuments->viewport()->mapToGlobal(away),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(f->TreeDocuments->viewport(), &drag);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM picndoku WHERE pd_dbrid = 6 AND "
+                                    "pd_descr = 'Vertrag'")),
+              QStringLiteral("1"));
+
+    m_answers.Expect(QStringLiteral("Nur Dokumente können in anderes Fenster kopiert werden."),
+                     Vcl::mrOk);
+    std::unique_ptr<QMimeData> custom(new QMimeData);
+    custom->setData(QString::fromLatin1(UImpDoku::kNodeDragMime),
+                    UImpDoku::EncodeNodeDrag({f->FWindowSerial, QStringLiteral("adressen"),
+                                              QStringLiteral("5"), QStringLiteral("1"),
+                                              DokState::nkCustomFolder}));
+    EXPECT_THROW(g->TreeDocumentsDragDrop(custom.get(), g->GetRootNode()), EAbort);
+}
+
+} // namespace
