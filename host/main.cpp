@@ -1,8 +1,10 @@
 // korvex-erp: logs in to the database, loads the packages and shows the main window.
 //   korvex-erp [CONNINFO|URI] [--user LOGIN] [--start FORMCLASS[:Name=Value;...]]... [--keys KEYS]
-//              [--dokument PDID] [--screenshot FILE]
+//              [--dokument PDID] [--scan SOURCE] [--screenshot FILE]
 // --dokument shows a stored document in the preview once the modules are open: by its id or by
 // its name ("Lieferscheine (12 Seiten)", the viewers' demo document).
+// --scan scans into new documents of the first address as a module's scan does: SOURCE is the
+// scan's "ScanSource" ("einseitig" splits the stack at barcodes; empty: all pages in one preview).
 // --keys types into the focused control once the modules are open: blank-separated parts, each a
 // key sequence in brackets ("[Shift+Space]") or text typed as it stands.
 #include "DMSys.h"
@@ -55,6 +57,10 @@ int main(int argc, char** argv) {
     QCommandLineOption dokOpt(QStringLiteral("dokument"),
                               QStringLiteral("show this stored document in the preview after the start"),
                               QStringLiteral("id-or-name"));
+    QCommandLineOption scanOpt(QStringLiteral("scan"),
+                               QStringLiteral("scan into new documents of the first address after the start"),
+                               QStringLiteral("source"));
+    cli.addOption(scanOpt);
     cli.addOption(dokOpt);
     cli.addOption(keysOpt);
     cli.addOption(userOpt);
@@ -126,7 +132,9 @@ int main(int argc, char** argv) {
     // exit ends both.
     const QStringList starts = cli.values(startOpt);
     const QString dokument = cli.value(dokOpt);
-    QTimer::singleShot(0, &mainForm, [starts, dokument, &mainForm] {
+    const bool scan = cli.isSet(scanOpt);
+    const QString scanSource = cli.value(scanOpt);
+    QTimer::singleShot(0, &mainForm, [starts, dokument, scan, scanSource, &mainForm] {
         for (const QString& start : starts) {
             const QString formClass = start.section(u':', 0, 0);
             QStringList params; // name, value, name, value, ...
@@ -146,6 +154,19 @@ int main(int argc, char** argv) {
                 TDokument doc;
                 doc.AssignToDokId(id);
                 doc.ShowDokument(&mainForm, false);
+            });
+        if (scan)
+            Rtl::Guarded([&] {
+                const QString recId =
+                    DM1()->LoadVar(QStringLiteral("SELECT min(dbrid) FROM adressen")).toString();
+                TDokument doc;
+                doc.LoadByRecord(QStringLiteral("adressen"), recId, false);
+                doc.SetInsertData({true, QString(), QString(), QString(), QString(), QStringLiteral("image")});
+                DMSys()->Scan(&mainForm, false, 0, 0, 0, 0,
+                              {QStringLiteral("ScanSource=") + scanSource,
+                               QStringLiteral("Barcodes=sbCode128,sbQRCode"),
+                               QStringLiteral("BarcodeMode=sbmWithTypes")},
+                              &doc);
             });
     });
 

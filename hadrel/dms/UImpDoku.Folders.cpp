@@ -42,6 +42,17 @@ namespace {
 
 QString tx(int nr, const QString& def) { return makeText(nr, def); }
 
+// The name a rename or a new folder gets; empty when the user cancels or leaves it blank.
+QString AskName(QWidget* parent, QVariant value) {
+    QString descr;
+    if (!Korvexutils::RaiseInputQuestion.Assigned() ||
+        !Korvexutils::RaiseInputQuestion(QStringLiteral("KORVEX ERP"),
+                                         tx(6311, QStringLiteral("Bitte Bezeichnung eingeben")),
+                                         value, descr, 0, false, parent, QString(), QString()))
+        return QString();
+    return value.toString().trimmed();
+}
+
 QString loginName() {
     TDM1* dm = DM1();
     return dm ? dm->LoginName() : QString();
@@ -334,14 +345,7 @@ void TFormDokments::acDocEditRenameExecute() {
     CheckDokument1Assignment();
     TDokument& doc = *Dokument1();
     const QString current = doc.Caption();
-    QVariant value = current;
-    QString descr;
-    if (!Korvexutils::RaiseInputQuestion.Assigned() ||
-        !Korvexutils::RaiseInputQuestion(QStringLiteral("KORVEX ERP"),
-                                         tx(6311, QStringLiteral("Bitte Bezeichnung eingeben")),
-                                         value, descr, 0, false, this, QString(), QString()))
-        return;
-    const QString name = value.toString().trimmed();
+    const QString name = AskName(this, current);
     if (name.isEmpty() || name == current)
         return;
     const bool folder = doc.isCustomFolder();
@@ -386,14 +390,7 @@ void TFormDokments::AttachDokument1() {
 }
 
 void TFormDokments::acFolderNewExecute() {
-    QVariant value;
-    QString descr;
-    if (!Korvexutils::RaiseInputQuestion.Assigned() ||
-        !Korvexutils::RaiseInputQuestion(QStringLiteral("KORVEX ERP"),
-                                         tx(6311, QStringLiteral("Bitte Bezeichnung eingeben")),
-                                         value, descr, 0, false, this, QString(), QString()))
-        return;
-    const QString name = value.toString().trimmed();
+    const QString name = AskName(this, QVariant());
     if (name.isEmpty())
         return;
     const QString folder = TargetFolderId();

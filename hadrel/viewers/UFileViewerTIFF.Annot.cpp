@@ -760,7 +760,7 @@ void TFileViewerFrameTIFF::cbImageListCloseUp(QObject*) {
     if (vt.contains(miPutBitmap) || (ribMenuImage->IsTabVisible() && vt.contains(miPutBox)))
         return;
     // After the list has closed: the stamp tool.
-    QTimer::singleShot(0, this, [this] { Rtl::Guarded([&] { SetInputMode(imPutBitmap); }, this); });
+    PostSetInputMode(imPutBitmap);
 }
 
 // ---------------------------------------------------------------------------------------------

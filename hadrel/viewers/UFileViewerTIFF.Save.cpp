@@ -275,9 +275,21 @@ void TFileViewerFrameTIFF::btEditSaveClick(QObject*) {
         dok.SetNewDocumentFlag(false);
         Rtl::Guarded([&] { dok.DMSDoAutoExport(); });
     }
-    const QStringList codes;
-    if (pagePart)
+    QStringList codes;
+    if (pagePart) {
         SetStatus(QStringLiteral("Barcodes suchen"), 70, false);
+        if (isNew && FDMSScan_BarcodeMode != kNoBarcodeMode) {
+            try {
+                DoScanBarcodes(codes, FDMSScan_BarcodeMode);
+            } catch (const EVoskException& e) {
+                Korvexutils::ShowError(QString::fromLatin1(e.ClassName()) +
+                                       QStringLiteral(" in TFormFilePreview.DoScanBarcodes: ") + e.Message());
+            } catch (const std::exception& e) {
+                Korvexutils::ShowError(QStringLiteral("Exception in TFormFilePreview.DoScanBarcodes: ") +
+                                       QString::fromLocal8Bit(e.what()));
+            }
+        }
+    }
     FHasBeenSaved = true;
     if (pagePart && FOnDokumentEvent && FDokument) {
         try {

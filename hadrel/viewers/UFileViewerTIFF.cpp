@@ -4,6 +4,7 @@
 #include "UFileViewerTIFF.Stamps.h"
 
 #include <Dataclient_files.h>
+#include <IEAcquire.h>
 #include <DMSys.h>
 #include <EventGuard.h>
 #include <Korvexutils.h>
@@ -221,7 +222,9 @@ void TFileViewerFrameTIFF::buildForm() {
     pages->addWidget(pnPage2, 1);
 
     // The scan panel lies over the page while a scan or load runs.
-    pnShowScan = Vcl::Owned(this, new QFrame(imCurrentPage), QStringLiteral("pnShowScan"));
+    // Over the page, but not inside the page view: that is disabled while it shows no page, and
+    // the break button must stay clickable.
+    pnShowScan = Vcl::Owned(this, new QFrame(pnPage2), QStringLiteral("pnShowScan"));
     static_cast<QFrame*>(pnShowScan)->setFrameShape(QFrame::StyledPanel);
     pnShowScan->setAutoFillBackground(true);
     auto* scan = new QVBoxLayout(pnShowScan);
@@ -317,7 +320,6 @@ void TFileViewerFrameTIFF::buildRibbon() {
     ribMenuEdit = ribMenu->AddTab(QStringLiteral("ribMenuEdit"), QStringLiteral("Scannen / Löschen"));
     tbEdit = ribMenuEdit->AddGroup(QStringLiteral("tbEdit"), QStringLiteral("Seiten Editieren"));
     btFileScan = button(tbEdit, "btFileScan", QStringLiteral("Scannen"), "scanner");
-    btFileScan->setEnabled(false); // the scan commands come with the scanner's unit
     btEditScanDialog = checkable(button(tbEdit, "btEditScanDialog", QStringLiteral("Scan- Vorschau"),
                                         "document-preview", TVoskRibbonGroup::Small),
                                  false);
@@ -483,6 +485,7 @@ void TFileViewerFrameTIFF::buildRibbon() {
     buildNavigationCommands();
     buildSaveCommands();
     buildFileCommands();
+    buildScanCommands();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -884,18 +887,30 @@ void TFileViewerFrameTIFF::SetImageList(const QStringList& Images) {
 
 int TFileViewerFrameTIFF::DoPageAdd(const QImage& Bitmap, const QString& DMSSource,
                                     const QString& CodeSource) {
+    checkPageCommand();
     TPageList* list = m_pages->imOverview();
+    // Pictures the TIFF writer takes as they are; any other form goes in as 24 bits.
+    QImage image = Bitmap;
+    switch (image.format()) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+    case QImage::Format_Indexed8:
+    case QImage::Format_Grayscale8:
+    case QImage::Format_RGB888:
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+        break;
+    default:
+        image = image.convertToFormat(QImage::Format_RGB888);
+    }
     const int index = list->AppendImage();
     TPageData* data = TPageData::_Get(list, index, -1);
-    QImage image = Bitmap;
-    if (image.format() == QImage::Format_Invalid || image.depth() == 16)
-        image = image.convertToFormat(QImage::Format_RGB888);
     const QString cs = CodeSource.isEmpty() ? QStringLiteral("TFileViewerFrameTIFF.DoPageAdd") : CodeSource;
     PagesLogEvent(QStringLiteral("TFileViewerFrameTIFF.DoPageAdd: Code-Source = ") + cs);
     Imaging::TIOParams& params = list->Params(index);
     params.TIFF_ImageDescription = (QStringLiteral("Code-Source: ") + cs).toLatin1();
     params.PixelFormat = Imaging::PixelFormatOf(image);
-    if (image.depth() <= 4) {
+    if (image.depth() <= 4 || (image.format() == QImage::Format_Indexed8 && image.colorCount() <= 16)) {
         params.TIFF_Compression = Imaging::ioTIFF_LZW;
         PagesLogEvent(QStringLiteral("TFileViewerFrameTIFF.DoPageAdd: Compression = LZW"));
     } else {
@@ -906,9 +921,10 @@ int TFileViewerFrameTIFF::DoPageAdd(const QImage& Bitmap, const QString& DMSSour
     writer.WritePage(image, params);
     data->CurImage = writer.Finish();
     data->Loadet = true;
+    // The page is shown from the picture itself, not decoded again.
+    m_pages->SetDecoded(index, image);
     if (FDokument && FDokument->InsertData().Source.isEmpty())
         FDokument->InsertData().Source = DMSSource;
-    m_pages->FEditablePages = 3;
     ++m_pages->FNewPage;
     list->SetImageInfoText(index, TDM1::FormatLogText(makeText(17114, QStringLiteral("Seite %d")),
                                                       {QString::number(m_pages->FNewPage)}));

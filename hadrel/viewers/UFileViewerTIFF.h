@@ -13,6 +13,7 @@
 
 #include <HookSlot.h>
 #include <AnnotLayer.h>
+#include <UFileViewerTIFF.Scan.h>
 #include <UFileViewerTIFF.Pages.h>
 
 #include <QAction>
@@ -42,7 +43,12 @@ class TVoskRibbonGroup;
 class TVoskRibbonTab;
 class TPageNavigator;
 
+namespace Ashgrove {
+class TCameraFrame;
+}
+
 namespace Imaging {
+class TIEAcquire;
 class TImageEnVect;
 class TIEVectModel;
 }
@@ -283,6 +289,50 @@ public:
     // Asks the user whether barcode number Count may be used and marked.
     bool ManualBarcodeFilter(const TBarcodeData& Code, int Count);
 
+    // ---- scanning, barcodes, camera and added pages (UFileViewerTIFF.Scan.cpp) ---------------
+    // Sender btEditScan (one page), btEditMultiScan (the feeder) or btEditRescan (the selected
+    // page again).
+    void btEditScanClick(QObject* Sender);
+    void btEditOptionsSourceClick(QObject* Sender);
+    void btEditOptionsSettingClick(QObject* Sender);
+    void btEditOptionsDuplexClick(QObject* Sender);
+    void btEditOptionBarcodeClick(QObject* Sender);
+    void btEditOptionBarcodeDebugClick(QObject* Sender);
+    void btEditOptionsPopup();
+    void btFileScanClick(QObject* Sender);
+    // A scan as the options say; the selected page afterwards.
+    int DoPageScan(TPageScanOptions Options);
+    int DoAddCamImage();
+    int DoAddFile();
+    // Appends a line per code of the pages (all, or the first) to List, by mode.
+    void DoScanBarcodes(QStringList& List, quint8 Mode);
+    // Removes the barcode marks of every page, or marks the codes found (old marks go first).
+    bool DoMarkBarcodes(bool RemoveMarkers);
+    void btEditBarcodeSearchClick(QObject* Sender);
+    void btEditCameraClick(QObject* Sender);
+    // The annotation input mode posted by the image list's close (low byte of wParam).
+    void DoSetInputMode(quintptr WParam);
+    void PostSetInputMode(quintptr WParam);
+    void WebCamSave(QObject* Sender, const QImage& Bitmap);
+    void WebCamClose(QObject* Sender);
+    // Selects the scanner of the settings on acquisition (17128 when there is none).
+    void ChooseScanner(Imaging::TIEAcquire& acquisition);
+    Imaging::TIEAcquire& Acquisition();
+    // Whether barcodes are read on the first page only, by FBarcodeOnlyFirst and the options.
+    bool BarcodeFirstOnly();
+
+    QAction *btEditScan = nullptr, *btEditMultiScan = nullptr, *btEditRescan = nullptr,
+            *btEditBarcodeSearch = nullptr, *btEditCamera = nullptr;
+    QToolButton* btEditOptions = nullptr;
+    QMenu* btEditOptionsMenu = nullptr;
+    QAction *btEditOptionsUseWIA = nullptr, *btEditOptionsUseTWAIN = nullptr,
+            *btEditOptionsDuplexAuto = nullptr, *btEditOptionsDuplexOn = nullptr,
+            *btEditOptionsDuplexOff = nullptr, *btEditOptionsSource = nullptr,
+            *btEditOptionsSetting = nullptr, *btEditOptionBarcodeFirst = nullptr,
+            *btEditOptionBarcodeAll = nullptr, *btEditOptionBarcodeDebug = nullptr;
+    QMenu* pmCamera = nullptr;
+    QPointer<Ashgrove::TCameraFrame> FWebCam;
+
     bool FChangeGUI = false;
     quint8 FChangeBars = 0;
     TBarcodeFilter FBarcodeFilter;
@@ -379,6 +429,9 @@ private:
     int loadFile(const QString& file);
     // The page commands' guard: refused (17131) while the shown page holds annotation edits.
     void checkPageCommand();
+    void buildScanCommands();
+    void setScanButtonsEnabled(bool enabled);
+    void addScannedPage(const QImage& image, double dpi, const QString& codeSource, int& pageToShow);
     void rotateView(int angle);
     void restoreSettings();
     void saveSettings();
@@ -401,6 +454,7 @@ private:
     int m_inputBlocked = 0; // nested loads that keep the user's input away
     bool m_editTabVisible = false;
     std::unique_ptr<TAnnotLayer> m_annot;
+    std::unique_ptr<Imaging::TIEAcquire> m_acquire;
     qint64 m_statusTick = -1000; // when the scan panel last showed a status
 };
 

@@ -339,6 +339,15 @@ QImage TViewerPages::CurrentImage() const {
     return {};
 }
 
+void TViewerPages::SetDecoded(int Page, const QImage& image) {
+    const TPageData* data = m_list->UserData(Page);
+    if (!data)
+        return;
+    m_decoded = {data, data->CurImage, image};
+    if (m_host->OverviewVisible())
+        m_list->SetImage(Page, image);
+}
+
 void TViewerPages::loadPageData(int Page, TPageData* data, bool decode) {
     const QString name = remoteName();
     THourGlass hourglass;

@@ -211,6 +211,9 @@ public:
     QStringList TabTexts(bool* enabled) const;
     // The decoded current page; null when none is shown.
     QImage CurrentImage() const;
+    // image is what the current stream of page decodes to (a page just made from it): showing
+    // the page uses it instead of decoding the stream again.
+    void SetDecoded(int Page, const QImage& image);
 
     bool CheckImageFormatAndSetName(int Page, const QString& CodeSource);
     // Every page into one multipage TIFF in page order, with the page's parameters. A page whose

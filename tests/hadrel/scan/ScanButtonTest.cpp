@@ -35,14 +35,19 @@ protected:
         m_form = Open();
         m_button = new TVoskScanButton(m_form, m_form);
         m_button->_ScanOwnerClass = m_form->DataAdressen;
+        // The viewers fill the scan slot when the package loads; these tests bring their own
+        // service, or test a host without one.
+        m_service = TDMSys::_DMSScan.Get();
+        TDMSys::_DMSScan.Reset();
     }
     void TearDown() override {
-        TDMSys::_DMSScan.Reset();
+        TDMSys::_DMSScan.Set(m_service);
         s_dm->SetIsAdmin(false);
         TestDatabase::Exec(QStringLiteral("DELETE FROM picndoku; DELETE FROM picndoku_revision; "
                                           "DELETE FROM dms_file"));
         ModulFormFixture::TearDown();
     }
+    std::function<TDMSys::TDMSScan> m_service;
     // Installs a scan service that records its calls; with store it keeps a TIFF as the new
     // document and reports it as a scan does.
     void FakeService(bool store = false) {

@@ -24,22 +24,6 @@ using namespace Imaging;
 
 namespace {
 
-// Answers the error form with OK and keeps what it said.
-class ErrorForms final : public Korvexcommonvcl::ModalForms {
-public:
-    ErrorForms() : m_old(SetInstance(this)) {}
-    ~ErrorForms() override { SetInstance(m_old); }
-    int Run(Vcl::TForm* form) override {
-        if (auto* f = qobject_cast<TFormException*>(form))
-            shown << f->MemoErrCaption->text();
-        return Vcl::mrOk;
-    }
-    QStringList shown;
-
-private:
-    ModalForms* m_old;
-};
-
 class AnnotationViewerTest : public ViewerTest {
 protected:
     void SetUp() override {
@@ -99,7 +83,7 @@ protected:
 
     std::unique_ptr<TDokument> m_doc;
     std::unique_ptr<TFileViewerFrameTIFF> m_viewer;
-    ErrorForms m_errors;
+    viewertest::ErrorForms m_errors;
 };
 
 } // namespace

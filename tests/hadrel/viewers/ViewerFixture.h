@@ -3,6 +3,7 @@
 // the messages: what the viewer and preview tests share.
 
 #include <DialogAnswerer.h>
+#include <Korvexcommonvcl.h>
 #include <PageCodec.h>
 #include <TestDatabase.h>
 #include <UDM1.h>
@@ -10,9 +11,11 @@
 #include <UFileViewerTIFF.h>
 #include <Ukorvexclasses.Dokument.h>
 #include <UnitTable.h>
+#include <uExceptions.h>
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QBuffer>
 #include <QLabel>
 #include <QListView>
@@ -43,6 +46,31 @@ inline QByteArray Tiff(int pages) {
     }
     return w.Finish();
 }
+
+// Answers the error form with OK and keeps what it said.
+// The scan previews open on the screen.
+inline QList<TFormFilePreview*> OpenPreviews() {
+    QList<TFormFilePreview*> list;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* p = qobject_cast<TFormFilePreview*>(w); p && p->isVisible())
+            list << p;
+    return list;
+}
+
+class ErrorForms final : public Korvexcommonvcl::ModalForms {
+public:
+    ErrorForms() : m_old(SetInstance(this)) {}
+    ~ErrorForms() override { SetInstance(m_old); }
+    int Run(Vcl::TForm* form) override {
+        if (auto* f = qobject_cast<TFormException*>(form))
+            shown << f->MemoErrCaption->text();
+        return Vcl::mrOk;
+    }
+    QStringList shown;
+
+private:
+    ModalForms* m_old;
+};
 
 class ViewerTest : public testsupport::DbTest {
 protected:

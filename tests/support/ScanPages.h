@@ -1,0 +1,69 @@
+#pragma once
+// Pages for scan tests: barcodes drawn by ZXing's writer on a page, and a private SANE
+// configuration that knows only the "test" backend, so that no network backend is probed.
+
+#include <ZXing/BitMatrix.h>
+#include <ZXing/MultiFormatWriter.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace scanpages {
+
+// The code drawn with modules of scale pixels (with its quiet zone).
+inline QImage Barcode(const QString& text, ZXing::BarcodeFormat format, int scale = 3) {
+    ZXing::MultiFormatWriter writer(format);
+    writer.setMargin(10);
+    const ZXing::BitMatrix m = writer.encode(text.toStdWString(), 0, 0);
+    QImage image(m.width() * scale, (format == ZXing::BarcodeFormat::QRCode ? m.height() : 40) * scale,
+                 QImage::Format_Grayscale8);
+    image.fill(255);
+    for (int y = 0; y < image.height(); ++y) {
+        uchar* line = image.scanLine(y);
+        const int my = format == ZXing::BarcodeFormat::QRCode ? y / scale : 0;
+        for (int x = 0; x < image.width(); ++x)
+            if (m.get(x / scale, my))
+                line[x] = 0;
+    }
+    return image;
+}
+
+// A grey page with light noise (fixed seed) and the codes placed top left, one under the other.
+inline QImage Page(int width, int height, const QList<QImage>& codes = {}, quint32 seed = 1) {
+    QImage page(width, height, QImage::Format_Grayscale8);
+    QRandomGenerator rng(seed);
+    for (int y = 0; y < height; ++y) {
+        uchar* line = page.scanLine(y);
+        for (int x = 0; x < width; ++x)
+            line[x] = uchar(225 + rng.bounded(30));
+    }
+    QPainter p(&page);
+    int top = height / 20;
+    for (const QImage& code : codes) {
+        p.drawImage(width / 20, top, code);
+        top += code.height() + height / 20;
+    }
+    return page;
+}
+
+// Points SANE_CONFIG_DIR at a folder whose dll.conf lists only "test"; SANE must not have been
+// initialised before in the process.
+inline void UseSaneTestBackend() {
+    static std::unique_ptr<QTemporaryDir> dir;
+    if (dir)
+        return;
+    dir = std::make_unique<QTemporaryDir>();
+    QFile conf(dir->filePath(QStringLiteral("dll.conf")));
+    conf.open(QIODevice::WriteOnly);
+    conf.write("test\n");
+    conf.close();
+    qputenv("SANE_CONFIG_DIR", QFile::encodeName(dir->path()));
+}
+
+} // namespace scanpages
