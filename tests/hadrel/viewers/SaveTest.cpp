@@ -508,3 +508,30 @@ TEST_F(SaveTest, AKilledSaveLeavesThePreviousRevisionWholeOrTheNewOneWhole) {
         }
     }
 }
+
+TEST_F(SaveTest, SwitchingToAnnotatingStoresThePagesFirstAndASplitDocumentTakesTheLinks) {
+    const int id = store(Tiff(2));
+    TFileViewerFrameTIFF& v = Open(id);
+    v.DoPageRotate(QStringLiteral("S"), 1, true);
+    m_answers.Expect(QStringLiteral("Anmerkungen bearbeiten zu können?"), Vcl::mrNo);
+    v.btEditAnnotClick(nullptr);
+    EXPECT_EQ(m_doc->Id(), id);
+    m_answers.Expect(QStringLiteral("Anmerkungen bearbeiten zu können?"), Vcl::mrYes);
+    v.btEditAnnotClick(nullptr);
+    EXPECT_NE(m_doc->Id(), id);
+    EXPECT_TRUE(v.HasBeenSaved());
+    EXPECT_EQ(v.ribMenu->ActiveTab(), v.ribMenuAnnotation);
+    EXPECT_FALSE(v.CheckPageChanged());
+
+    testsupport::TestDatabase::Exec(
+        QStringLiteral("INSERT INTO picndokulink (pdl_pd_id, pdl_tablename, pdl_dbrid) VALUES "
+                       "(%1, 'adressen', 7), (%1, 'auftrag', 9)")
+            .arg(m_doc->Id()));
+    TDokument split;
+    split.AssignToDokId(store(Tiff(1)));
+    v.SplitDokumentAfterPost(&split);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT string_agg(pdl_tablename || pdl_dbrid, ',' ORDER BY "
+                                    "pdl_tablename) FROM picndokulink WHERE pdl_pd_id = %1")
+                         .arg(split.Id())),
+              QStringLiteral("adressen7,auftrag9"));
+}
