@@ -111,6 +111,10 @@ void TFileViewerFrameTIFF::buildNavigationCommands() {
     miOverviewMenuDokExport = pmOverviewMenu->addAction(QIcon::fromTheme(QStringLiteral("document-new")),
                                                         QStringLiteral("Seite in neues Dokument exportieren"));
     miOverviewMenuDokExport->setObjectName(QStringLiteral("miOverviewMenuDokExport"));
+    miOverviewMenuDelete->setToolTip(QStringLiteral("Die markierte Seite aus dem Dokument löschen"));
+    miOverviewMenuDokExport->setToolTip(
+        QStringLiteral("Die markierte Seite heraustrennen und als neues Dokument anlegen"));
+    pmOverviewMenu->setToolTipsVisible(true);
     bind(miOverviewMenuDelete, &TFileViewerFrameTIFF::btEditDeleteClick);
     bind(miOverviewMenuDokExport, &TFileViewerFrameTIFF::miOverviewMenuDokExportClick);
     imOverview->setContextMenuPolicy(Qt::CustomContextMenu);
