@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScopeGuard>
+#include <QTest>
 #include <QToolButton>
 
 using namespace viewertest;
@@ -330,6 +331,8 @@ TEST_F(NavigateTest, ASplitOutPageTakesItsAnnotationsAlongAndTheStoredDocumentTh
     EXPECT_TRUE(v.HasUnsavedChanges());
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM picndoku")), QStringLiteral("1"));
 
+    // The name field of the preview names the document.
+    preview->DokName->setText(QStringLiteral("Lieferschein S. 2"));
     // Closing the source closes the new document's preview first, with its own question:
     // cancelled, both stay; yes stores the new document, then the source asks for itself.
     bool canClose = true;
@@ -347,7 +350,7 @@ TEST_F(NavigateTest, ASplitOutPageTakesItsAnnotationsAlongAndTheStoredDocumentTh
         "SELECT concat_ws(':', pd_descr, pd_tablename, pd_dbrid, pd_doktype, pd_dokident, pd_txt, pd_source) "
         "FROM picndoku WHERE pd_id <> %1")
                                    .arg(source));
-    EXPECT_EQ(row, QStringLiteral("Lieferschein Seite 2:adressen:5:LS:L-17:Lieferung März:scan"));
+    EXPECT_EQ(row, QStringLiteral("Lieferschein S. 2:adressen:5:LS:L-17:Lieferung März:scan"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT string_agg(pdl_tablename || pdl_dbrid, ',' ORDER BY pdl_dbrid) FROM "
                                     "picndokulink WHERE pdl_pd_id <> %1")
                          .arg(source)),
@@ -387,5 +390,11 @@ TEST_F(NavigateTest, ASplitOutIsRefusedForTheLastPageOrPendingEditsAndStopsAtAnU
     EXPECT_EQ(previews[0]->DokName->text(), QStringLiteral("Lieferschein"));
     EXPECT_EQ(PreviewViewer(previews[0])->imOverviewPages()->ImageCount(), 1);
     EXPECT_EQ(v.imOverviewPages()->ImageCount(), 3);
-    delete previews[0];
+    // Its OK stores what it holds.
+    QPointer<TFormFilePreview> preview = previews[0];
+    QTest::mouseClick(preview->BtOk, Qt::LeftButton);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM picndoku WHERE pd_descr = 'Lieferschein'")),
+              QStringLiteral("3"));
+    EXPECT_TRUE(!preview || !preview->isVisible());
+    delete preview.data();
 }
