@@ -32,6 +32,7 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QTreeView>
 #include <QUrl>
 
@@ -204,6 +205,36 @@ void TFormDokments::AddDocumentNode(int kind, int image) {
     UpdateFileCount(1);
 }
 
+void TFormDokments::ShowProvisionalNode(const QString& folderId, const QString& caption) {
+    auto node = std::make_unique<TDokuTreeNode>();
+    node->Kind = DokState::nkDocument;
+    node->Id = QString::fromLatin1(kProvisionalNodeId);
+    node->Caption = caption;
+    node->Position = 1000001;
+    node->Image = DokState::imgImporting;
+    TDokuTreeNode* parent = FindNode(folderId);
+    if (!parent)
+        parent = GetRootNode();
+    TDokuTreeNode* added = TreeModel->AddNode(std::move(node), parent);
+    // Not a stored document yet: the focus handling has nothing to load.
+    const QScopedValueRollback loading(IsLoading, true);
+    TreeMenuSelect(added->Id);
+    TreeDocuments->viewport()->repaint();
+}
+
+void TFormDokments::RemoveProvisionalNode(const QString& focusId) {
+    TDokuTreeNode* node = FindNode(QString::fromLatin1(kProvisionalNodeId));
+    if (!node || node->Kind != DokState::nkDocument)
+        return;
+    {
+        const QScopedValueRollback loading(IsLoading, true);
+        TreeDocuments->setCurrentIndex(QModelIndex());
+        TreeModel->RemoveNode(node);
+    }
+    if (!focusId.isEmpty())
+        TreeMenuSelect(focusId);
+}
+
 int TFormDokments::LoadDocument(TFileImportMode ImportMode, const QString& Filename,
                                 bool LoadIntoRoot, const QString& PathName) {
     const QFileInfo info(Filename);
@@ -218,6 +249,15 @@ int TFormDokments::LoadDocument(TFileImportMode ImportMode, const QString& Filen
     };
 
     QString folderId = LoadIntoRoot ? QString() : TargetFolderId();
+    // The file shows in the tree at once; the stored document takes its place, a failure
+    // removes it. It is found again by its id: a lookup's event loop may rebuild the tree.
+    const QString focusedBefore = GetNodeId();
+    ShowProvisionalNode(folderId, info.fileName());
+    bool provisionalGone = false;
+    const auto removeProvisional = qScopeGuard([&] {
+        if (!provisionalGone)
+            RemoveProvisionalNode(focusedBefore);
+    });
     QString dokuType, dokuDescr;
     if (!folderId.isEmpty()) {
         dokuType = DMSDokuTypes().FindByParentNode(folderId);
@@ -329,6 +369,8 @@ int TFormDokments::LoadDocument(TFileImportMode ImportMode, const QString& Filen
             TDokument::AttachKeyword(newId, _KeySearch.Category, _KeySearch.Value);
         if (ImportMode == fimLink || doc.Id() != newId)
             doc.AssignToDokId(newId, _TableName, _RecId);
+        RemoveProvisionalNode(QString());
+        provisionalGone = true;
         AddDocumentNode(DokState::nkDocument, -1);
         // A rebuild the post asked for keeps the new document focused.
         if (RebuildPending())

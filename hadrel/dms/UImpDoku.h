@@ -338,6 +338,11 @@ private:
     QString TargetFolderId() const;
     // Adds the node of the current document under its folder and focuses it.
     void AddDocumentNode(int kind, int image);
+    // The node of a file being imported (id "0"), shown and focused until the document is
+    // stored; its removal focuses focusId (none: the focus stays to the caller).
+    static constexpr const char* kProvisionalNodeId = "0";
+    void ShowProvisionalNode(const QString& folderId, const QString& caption);
+    void RemoveProvisionalNode(const QString& focusId);
     // A modal lookup on field: the chosen row's columns, nothing when it was cancelled.
     std::optional<QStringList> LookupRow(QObject* field, const QStringList& params,
                                          const QStringList& columns);

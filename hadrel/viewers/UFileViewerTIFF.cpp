@@ -252,6 +252,8 @@ void TFileViewerFrameTIFF::buildForm() {
         if (!m_tabsUpdating)
             Rtl::Guarded([&] { tcPagesChange(index); }, this);
     });
+    connect(tcPages, &QTabBar::tabCloseRequested, this,
+            [this](int index) { Rtl::Guarded([&] { tcPagesCanClose(index); }, this); });
     pages->addWidget(tcPages);
 
     lbEditTextHint = Vcl::Owned(this, new QLabel(pnPages), QStringLiteral("lbEditTextHint"));
@@ -802,6 +804,10 @@ void TFileViewerFrameTIFF::RefreshTabs() {
         tcPages->setVisible(shown);
     }
     tcPages->setEnabled(enabled);
+    // A tab's close button deletes its page, so it is offered only where pages may be edited.
+    const bool closable = enabled && m_editTabVisible;
+    if (tcPages->tabsClosable() != closable)
+        tcPages->setTabsClosable(closable);
     tcPages->setCurrentIndex(enabled ? qMax(0, m_pages->imOverview()->SelectedImage()) : 0);
 }
 
@@ -824,6 +830,22 @@ void TFileViewerFrameTIFF::tcPagesChange(int index) {
         imOverviewImageDeselect(shown);
     if (index >= 0 && index < m_pages->imOverview()->ImageCount())
         LoadImage(index, true);
+}
+
+void TFileViewerFrameTIFF::tcPagesCanClose(int index) {
+    // The bar never drops a tab itself: the page goes through the page-delete command, which
+    // works on the page shown.
+    if (index != tcPages->currentIndex()) {
+        tcPages->setCurrentIndex(index);
+        if (tcPages->currentIndex() != index)
+            return;
+    }
+    btEditDeleteClick(tcPages);
+}
+
+void TFileViewerFrameTIFF::imCurrentPageProgress(int percent) {
+    if (isVisible() && parentWidget() && parentWidget()->isVisible())
+        SetStatus(makeText(17111, QStringLiteral("Bild in Anzeige laden")), percent, false);
 }
 
 void TFileViewerFrameTIFF::imOverviewImageSelect(int index) {
@@ -976,7 +998,9 @@ bool TFileViewerFrameTIFF::eventFilter(QObject* watched, QEvent* e) {
 void TFileViewerFrameTIFF::ShowPage(int page, const QImage& image, TPageData* data) {
     FRotated = 0;
     imCurrentPage->Model().RemoveAllObjects();
+    imCurrentPageProgress(0);
     imCurrentPage->Model().SetBitmap(image);
+    imCurrentPageProgress(100);
     imCurrentPage->setEnabled(true);
     imNavigator->SetPage(image);
     updateAnnotEnvironment();

@@ -438,6 +438,8 @@ private:
     void setEditTabVisible(bool visible);
     void applyNavigatorSize();
     void tcPagesChange(int index);
+    void tcPagesCanClose(int index);
+    void imCurrentPageProgress(int percent);
     void imOverviewImageSelect(int index);
     void imOverviewImageDeselect(int index);
     void setupAnnotations();

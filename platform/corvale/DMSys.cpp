@@ -61,6 +61,7 @@ const ThemeIcon kIcons[] = {
     {3, {"transform-move", "object-move", nullptr}},              // drag handle of a document
     {37, {"folder-bookmark", "folder-favorites", "folder"}},      // custom / initial folder
     {38, {"folder-documents", "folder", nullptr}},                // folder with documents
+    {36, {"document-import", "document-new", "text-x-generic"}},  // a file being imported
     {151, {"folder", nullptr, nullptr}},                          // empty folder
     {92, {"insert-link", "emblem-symbolic-link", nullptr}},       // linked from another record
     {126, {"view-hidden", "text-x-generic", nullptr}},            // hidden document

@@ -38,6 +38,7 @@ enum Image : int {
     imgRoot = 1,
     imgFolderFull = 38,
     imgFolderEmpty = 151,
+    imgImporting = 36,
     imgCustomFolder = 37,
     imgHidden = 126,
     imgDms = 127,

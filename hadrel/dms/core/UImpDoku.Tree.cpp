@@ -184,6 +184,25 @@ TDokuTreeNode* TDokuTree::Move(TDokuTreeNode* node, TDokuTreeNode* newParent) {
     return node;
 }
 
+std::unique_ptr<TDokuTreeNode> TDokuTree::Take(TDokuTreeNode* node) {
+    auto& from = ChildrenOf(node->Parent);
+    const auto it = std::find_if(from.begin(), from.end(),
+                                 [node](const auto& c) { return c.get() == node; });
+    std::unique_ptr<TDokuTreeNode> owned = std::move(*it);
+    from.erase(it);
+    // A later node under the same id takes over the lookup only through a rebuild.
+    const std::function<void(TDokuTreeNode*)> unindex = [&](TDokuTreeNode* n) {
+        const auto found = m_byId.constFind(n->Id.toLower());
+        if (found != m_byId.constEnd() && found.value() == n)
+            m_byId.erase(found);
+        for (const auto& c : n->Children)
+            unindex(c.get());
+    };
+    unindex(node);
+    owned->Parent = nullptr;
+    return owned;
+}
+
 TDokuTreeNode* InitialFocus(const TDokuTree& tree, const QString& initialPath,
                             bool standardInitial, const QString& standardId) {
     if (TDokuTreeNode* n = tree.Find(initialPath))
@@ -312,6 +331,13 @@ void TDokuTreeModel::MoveNode(TDokuTreeNode* node, TDokuTreeNode* newParent) {
     beginMoveRows(from, row, row, to, dest);
     m_tree.Move(node, newParent);
     endMoveRows();
+}
+
+void TDokuTreeModel::RemoveNode(TDokuTreeNode* node) {
+    const int row = IndexOf(node, 0).row();
+    beginRemoveRows(IndexOf(node->Parent, 0), row, row);
+    m_tree.Take(node);
+    endRemoveRows();
 }
 
 TDokuTreeNode* TDokuTreeModel::AddNode(std::unique_ptr<TDokuTreeNode> node,

@@ -96,6 +96,8 @@ public:
     // Detaches node from its parent and hangs it under newParent (null: top level) at its sorted
     // place; keeps the lookup. Returns the node.
     TDokuTreeNode* Move(TDokuTreeNode* node, TDokuTreeNode* newParent);
+    // Detaches node with its subtree from the tree and from the lookup.
+    std::unique_ptr<TDokuTreeNode> Take(TDokuTreeNode* node);
     // The empty-folder image of parent and its ancestors below the top becomes the full one.
     static void MarkFilled(TDokuTreeNode* parent);
     static void SortChildren(std::vector<std::unique_ptr<TDokuTreeNode>>& children);
@@ -159,6 +161,8 @@ public:
     void MoveNode(TDokuTreeNode* node, TDokuTreeNode* newParent);
     // Adds a node under parent at its sorted place.
     TDokuTreeNode* AddNode(std::unique_ptr<TDokuTreeNode> node, TDokuTreeNode* parent);
+    // Removes a node with its subtree.
+    void RemoveNode(TDokuTreeNode* node);
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;

@@ -146,6 +146,12 @@ TEST(DokuTreeTest, TheModelFollowsMovesAndInsertsOfNodes) {
     TDokuTreeNode* added = model.AddNode(std::move(node), model.Tree().Find(QStringLiteral("belege")));
     // A new custom folder stands after the folders and before the documents.
     EXPECT_EQ(model.IndexOf(added).row(), 1);
+    // A removed subtree leaves the lookup with it.
+    TDokuTreeNode* rechnungen = model.Tree().Find(QStringLiteral("Rechnungen"));
+    model.RemoveNode(rechnungen);
+    EXPECT_EQ(model.Tree().Find(QStringLiteral("rechnungen")), nullptr);
+    EXPECT_EQ(model.Tree().Find(QStringLiteral("101")), nullptr);
+    EXPECT_EQ(path(model.Tree().Find(QStringLiteral("103"))), QStringLiteral("root/belege/103"));
     model.Clear();
     EXPECT_EQ(model.rowCount(), 0);
 }

@@ -269,9 +269,13 @@ TEST_F(DokumentsImportTest, EachModeStoresWhatItPromisesAndAFailedCommitKeepsThe
     // type's own it is stored.
     TModulForm modul;
     QStringList asked;
-    modul.TopLabel->OnDokumentSelectDoktype = [&asked](TVoskQuery2*, QString& type, QString& descr,
-                                                       const QString& file) {
-        asked << type + u':' + QFileInfo(file).fileName();
+    modul.TopLabel->OnDokumentSelectDoktype = [&asked, f](TVoskQuery2*, QString& type,
+                                                          QString& descr, const QString& file) {
+        // The file shows at once, focused, in the folder it goes into.
+        const TDokuTreeNode* shown = f->FocusedNode();
+        asked << type + u':' + QFileInfo(file).fileName() + u':' +
+                     (shown ? shown->Id + u'/' + shown->Caption + u'/' + shown->Parent->Id
+                            : QString());
         type = QStringLiteral("RE");
         descr = QStringLiteral("Rechnung");
         return true;
@@ -279,7 +283,9 @@ TEST_F(DokumentsImportTest, EachModeStoresWhatItPromisesAndAFailedCommitKeepsThe
     f->SetOwnerModulForm(&modul);
     f->TreeMenuSelect(QStringLiteral("vertraege"));
     const int movedId = f->LoadDocument(fimMove, moved, false, QStringLiteral("../../x/Weg: neu.pdf"));
-    EXPECT_EQ(asked, QStringList{QStringLiteral("VT:weg.pdf")});
+    EXPECT_EQ(asked, QStringList{QStringLiteral("VT:weg.pdf:0/weg.pdf/vertraege")});
+    EXPECT_EQ(f->FindNode(QStringLiteral("0")), nullptr);
+    EXPECT_EQ(f->GetNodeId(), QString::number(movedId));
     f->SetOwnerModulForm(nullptr);
     EXPECT_FALSE(QFileInfo::exists(moved));
     // Another folder than its type's own: the folder is stored; the name is a plain file name.
@@ -320,6 +326,15 @@ TEST_F(DokumentsImportTest, ALockedRecordAForbiddenTypeOrARefusedRightLeaveNothi
     EXPECT_EQ(Count(), 1);
     EXPECT_EQ(f->TreeModel->Tree().DocumentCount() + 0, nodes + 0);
     EXPECT_TRUE(QFileInfo::exists(file));
+    // The refused file's node is gone and the focus is back where the import started.
+    QApplication::processEvents();
+    EXPECT_EQ(f->FindNode(QStringLiteral("0")), nullptr);
+    f->TreeMenuSelect(QStringLiteral("belege"));
+    m_rows.queue = {QStringLiteral("LS")};
+    m_answers.Expect(QStringLiteral("gesperrt"), Vcl::mrOk);
+    EXPECT_THROW(f->LoadDocument(fimCopy, file, false), EAbort);
+    EXPECT_EQ(f->FindNode(QStringLiteral("0")), nullptr);
+    EXPECT_EQ(f->GetNodeId(), QStringLiteral("belege"));
 }
 
 TEST_F(DokumentsImportTest, DropsAskOncePerBatchCopyTemporaryFilesAndRefuseFoldersAndUrls) {

@@ -9,7 +9,9 @@
 #include <UFileViewerTIFF.Stamps.h>
 #include <view/TImageEnVect.h>
 
+#include <QAbstractButton>
 #include <QBuffer>
+#include <QTabBar>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QProcess>
@@ -301,6 +303,43 @@ TEST_F(SaveTest, TheLastPageStaysAndAPageNotYetStoredLeavesNoTrace) {
     v.btEditDeleteClick(nullptr);
     EXPECT_TRUE(v.Pages().FDeletedPages.isEmpty());
     EXPECT_FALSE(v.CheckPageChanged());
+}
+
+TEST_F(SaveTest, ATabsCloseButtonDeletesItsPageOnlyWherePagesMayBeEdited) {
+    const int id = store(Tiff(3));
+    TFileViewerFrameTIFF& v = Open(id);
+    v.LoadImage(0, true);
+    const auto closeButton = [&](int tab) {
+        QWidget* b = v.tcPages->tabButton(tab, QTabBar::RightSide);
+        if (!b)
+            b = v.tcPages->tabButton(tab, QTabBar::LeftSide);
+        return qobject_cast<QAbstractButton*>(b);
+    };
+    ASSERT_TRUE(v.tcPages->tabsClosable());
+    QAbstractButton* close = closeButton(2);
+    ASSERT_TRUE(close);
+    close->click(); // a tab other than the shown one: that page goes, not the shown one
+    EXPECT_EQ(v.imOverviewPages()->ImageCount(), 2);
+    EXPECT_EQ(v.tcPages->count(), 2);
+    ASSERT_EQ(v.Pages().FDeletedPages.size(), 1);
+    EXPECT_EQ(v.Pages().FDeletedPages.first()->FromIndex, 2);
+
+    // Annotation edits pending on the shown page: the page command refuses, nothing goes.
+    v.LoadImage(0, true);
+    v.SaveUndo(nullptr);
+    v.AddAnnotHighlight(QRect(20, 20, 60, 30), 65535);
+    ASSERT_TRUE(v.CanUndo());
+    m_answers.Expect(QStringLiteral("Anmerkungen speichern oder verwerfen"), Vcl::mrOk);
+    closeButton(0)->click();
+    EXPECT_EQ(v.imOverviewPages()->ImageCount(), 2);
+
+    // Read-only: no close buttons at all.
+    m_viewer.reset();
+    m_doc = std::make_unique<TDokument>();
+    m_doc->AssignToDokId(id);
+    m_viewer = std::make_unique<TFileViewerFrameTIFF>(nullptr, m_doc.get(), false, nullptr);
+    EXPECT_GT(m_viewer->tcPages->count(), 1);
+    EXPECT_FALSE(m_viewer->tcPages->tabsClosable());
 }
 
 TEST_F(SaveTest, ANewDocumentIsStoredWithItsPagesAndAnnotations) {
