@@ -170,16 +170,21 @@ protected:
         auto* w = qobject_cast<QWidget*>(obj);
         if (!w)
             return false;
-        // A key the widget ignored travels up to its parents: the form saw it already.
-        if (e == m_last.event && m_last.receiver && w->isAncestorOf(m_last.receiver))
+        auto* k = static_cast<QKeyEvent*>(e);
+        // A key the widget ignored travels up to its parent as the same event: the form saw it
+        // already. Events are often built at one address one after the other (a press, then its
+        // release), so only the next step up the same delivery counts.
+        if (e == m_last.event && type == m_last.type && k->key() == m_last.key &&
+            m_last.receiver && w == m_last.receiver->parentWidget()) {
+            m_last.receiver = w;
             return false;
+        }
         TFormKorvexGundForm* form = FormOf(w);
         if (!form)
             return false;
-        auto* k = static_cast<QKeyEvent*>(e);
         const Qt::KeyboardModifiers mods = k->modifiers();
         if (type == QEvent::KeyRelease) {
-            m_last = {e, w};
+            m_last = {e, type, k->key(), w};
             int key = k->key();
             Rtl::Guarded([&] { form->FormKeyUp(form, key, mods); }, form);
             return key == 0;
@@ -189,11 +194,11 @@ protected:
             // Handled when the shortcut was looked for; the key press that follows is the same.
             const bool consumed = m_ran.consumed;
             m_ran = {};
-            m_last = {e, w};
+            m_last = {e, type, k->key(), w};
             return consumed;
         }
         m_ran = {};
-        m_last = {e, w};
+        m_last = {e, type, k->key(), w};
         int key = k->key();
         Rtl::Guarded([&] { form->FormKeyDown(form, key, mods); }, form);
         const bool consumed = key == 0;
@@ -209,6 +214,8 @@ protected:
 private:
     struct {
         const QEvent* event = nullptr;
+        QEvent::Type type = QEvent::None;
+        int key = 0;
         QPointer<QWidget> receiver;
     } m_last;
     struct {
@@ -275,6 +282,12 @@ void TFormKorvexGundForm::FormKeyDown(QObject* sender, int& Key, Qt::KeyboardMod
         case Qt::Key_Up:
         case Qt::Key_Down: {
             const bool enter = Key == Qt::Key_Return || Key == Qt::Key_Enter;
+            if (TVoskDBTreeView2* tree = Corvale::TreeOfControl(active);
+                tree && tree->InlineEditor() == active) {
+                if (!enter)
+                    KeyTreeLine(tree, Key);
+                return;
+            }
             if (KeepsLineKeys(active) || KeepsLineKeys(editor) ||
                 KeepsLineKeys(editor->parentWidget()))
                 return;
@@ -415,8 +428,11 @@ void TFormKorvexGundForm::KeyEscape(QWidget* active, QWidget* editor, TVoskDBGri
             Q32ControlHandling_ESC(Corvale::ControlOf(grid), data, Key);
         }
     } else if (auto* tree = Above<TVoskDBTreeView2>(active)) {
-        // The tree's inline edit: its typing first, then the record.
-        if (auto* cell = qobject_cast<QLineEdit*>(active); cell && cell->isUndoAvailable()) {
+        // The tree's inline edit: its lookup panel, its typing, then the record.
+        if (tree->FastLookupShowing()) {
+            tree->HideFastLookup();
+            Key = 0;
+        } else if (auto* cell = qobject_cast<QLineEdit*>(active); cell && cell->isUndoAvailable()) {
             cell->undo();
             Key = 0;
         } else {
@@ -577,4 +593,69 @@ void TFormKorvexGundForm::KeyF5(QWidget* active, QWidget* editor, int& Key) {
     Key = 0;
 }
 
-void TFormKorvexGundForm::FormKeyUp(QObject*, int&, Qt::KeyboardModifiers) {}
+// Up and Down in the tree's inline edit go to the node above or below with the typed value: the
+// edited row takes it, the next row's editor opens with it, caret at the end, so the user carries
+// a value down a column (Esc there brings back the row's own value).
+void TFormKorvexGundForm::KeyTreeLine(TVoskDBTreeView2* tree, int& Key) {
+    const bool down = Key == Qt::Key_Down;
+    Key = 0;
+    if (tree->FastLookupShowing()) {
+        tree->HideFastLookup();
+        return;
+    }
+    TVoskClass* data = tree->DataClass();
+    QLineEdit* edit = tree->InlineEditor();
+    if (!data || !edit)
+        return;
+    const QModelIndex from = tree->currentIndex();
+    const QModelIndex to = down ? tree->indexBelow(from) : tree->indexAbove(from);
+    if (!to.isValid())
+        return;
+    const int column = from.column();
+    const QString value = edit->text();
+    tree->EndEdit(true);
+    // The class follows the view and posts the edited record; a refused post keeps it there.
+    tree->setCurrentIndex(to.siblingAtColumn(column));
+    if (data->CurrentRow() != TVoskTreeListModel::RowOf(to))
+        return;
+    data->RefreshRecord();
+    const QModelIndex cell = tree->TreeModel()->IndexOfRow(data->CurrentRow(), column);
+    if (!cell.isValid())
+        return;
+    tree->setCurrentIndex(cell);
+    tree->edit(cell);
+    if (QLineEdit* next = tree->InlineEditor()) {
+        next->selectAll();
+        next->insert(value);
+        next->end(false);
+    }
+}
+
+void TFormKorvexGundForm::FormKeyUp(QObject*, int& Key, Qt::KeyboardModifiers Shift) {
+    QWidget* active = ActiveControl();
+    TVoskDBTreeView2* tree = Corvale::TreeOfControl(active);
+    if (!tree || tree->InlineEditor() != active || !tree->HasFastLookup())
+        return;
+    if (Key == Qt::Key_Up || Key == Qt::Key_Down) {
+        Key = 0;
+        return;
+    }
+    const QString text = tree->InlineEditor()->text();
+    tree->SetFastLookupSelf(text);
+    const Qt::KeyboardModifiers mods = Shift & ~Qt::KeypadModifier;
+    const bool typed = Key == Qt::Key_Backspace || Key == Qt::Key_Space ||
+                       Key == Qt::Key_Delete || ((Shift & Qt::KeypadModifier) && Key != Qt::Key_Enter) ||
+                       (Key >= Qt::Key_0 && Key <= Qt::Key_9) ||
+                       (Key >= Qt::Key_A && Key <= Qt::Key_Z) ||
+                       (Key < 0x100 && QChar(Key).isLetter());
+    if (!typed || (Key == Qt::Key_Q && mods == Qt::ControlModifier))
+        return;
+    // Two characters find too much to be of help.
+    if (text.size() <= 2) {
+        tree->HideFastLookup();
+        return;
+    }
+    Log(QStringLiteral("FastF2 %1.%2: %3").arg(objectName(), tree->objectName(),
+                                                tree->FastLookupSelf()));
+    tree->ReopenFastLookup();
+}

@@ -28,6 +28,7 @@ class TVoskToolButton;
 class TVoskClass;
 class TQ32Control;
 class TVoskDBGrid2;
+class TVoskDBTreeView2;
 
 // The floating window that carries a base form's tool bar.
 class TToolForm final : public TVoskBaseForm {
@@ -254,6 +255,7 @@ private:
     void KeyPost(QWidget* editor, TVoskDBGrid2* grid, int& Key);
     void KeyF2(QWidget* editor, TVoskDBGrid2* grid, int& Key);
     void KeyF5(QWidget* active, QWidget* editor, int& Key);
+    void KeyTreeLine(TVoskDBTreeView2* tree, int& Key);
 };
 
 // A form may name the key under which its window position is kept.

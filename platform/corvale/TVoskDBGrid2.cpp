@@ -362,7 +362,8 @@ QWidget* TVoskGridColumn::CreateEditor(QWidget* parent) const {
         if (self)
             self->ButtonClick(i, sender);
     };
-    if (!m_fastQuery.isEmpty())
+    // A tree looks up for its editor itself, as its form passes the typed keys.
+    if (!m_fastQuery.isEmpty() && !m_tree)
         edit->SetFastF2(m_fastQuery, m_fastFilter);
     return edit;
 }

@@ -7,6 +7,7 @@
 #include <TVoskDataModel.h>
 #include <VoskDatabase.h>
 #include <VoskExceptions.h>
+#include <VoskQuery2.h>
 
 #include <QHash>
 #include <QHeaderView>

@@ -12,12 +12,16 @@
 #include <QSet>
 #include <QTreeView>
 
+#include <memory>
 #include <vector>
 
 #include <TVoskClass.h>
 
+class QLineEdit;
+class QStringListModel;
 class TVoskDataModel;
 class TVoskGridColumn;
+class TVoskQuery2;
 
 // The tree as an item model. Values, edits, flags and captions are those of the flat model of
 // the class; the tree is rebuilt whenever records come or go or a key or parent value changes.
@@ -82,6 +86,7 @@ class TVoskDBTreeView2 final : public QTreeView, public IVoskGridLayouts {
     Q_PROPERTY(QString PreviewField READ PreviewField WRITE SetPreviewField)
 public:
     explicit TVoskDBTreeView2(QWidget* parent = nullptr);
+    ~TVoskDBTreeView2() override;
 
     TVoskClass* DataClass() const { return m_class; }
     void SetDataClass(TVoskClass* dataClass);
@@ -155,6 +160,23 @@ public:
     // The view's own name text, which keys its stored choices.
     QString ViewName() const { return GridName(); }
 
+    // ---- the fast lookup of the inline editor (TVoskDBTreeView2.FastLookup.cpp) -----------
+    // A column with a fast-lookup query offers, while its cell is edited, the query's rows that
+    // pass its filter (":Self" the typed text + "%") in a panel beneath the cell. The form drives
+    // it key by key; the panel never takes the focus, so the keys stay with the editor, and a
+    // click on a row takes that row's first value into the editor.
+    QLineEdit* InlineEditor() const;
+    bool HasFastLookup() const;
+    // ":Self" := text + "%"; false without a fast lookup.
+    bool SetFastLookupSelf(const QString& text);
+    QString FastLookupSelf() const;
+    // Reads the rows again; the panel shows when there are any. A failing query shows none.
+    int ReopenFastLookup();
+    bool FastLookupShowing() const;
+    void HideFastLookup();
+    QAbstractItemView* FastLookupPanel() const { return m_fastPanel; }
+    static constexpr int FastLookupMaxRows = 50;
+
 protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
@@ -186,4 +208,9 @@ private:
     QString m_pendingLayout;
     bool m_layoutInitDone = false;
     bool m_f2Loaded = false;
+    // The fast lookup: the query for the column it was made for, and its panel.
+    std::unique_ptr<TVoskQuery2> m_fastQuery;
+    QPointer<const TVoskGridColumn> m_fastColumn;
+    QAbstractItemView* m_fastPanel = nullptr;
+    QStringListModel* m_fastRows = nullptr;
 };

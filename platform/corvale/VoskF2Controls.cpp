@@ -15,6 +15,16 @@ namespace Corvale {
 QString ScriptLine(const QObject* control, const QString& pythonValue) {
     return control->objectName().toLower() + QStringLiteral(" = ") + pythonValue;
 }
+
+QString FastF2Sql(const QString& query, const QString& filter, int limit) {
+    QString sql = query.trimmed();
+    while (sql.endsWith(QLatin1Char(';')))
+        sql.chop(1);
+    const QString condition = filter.trimmed();
+    return QStringLiteral("SELECT * FROM (%1) AS fastf2%2 LIMIT %3")
+        .arg(sql, condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condition)
+        .arg(limit);
+}
 } // namespace Corvale
 
 int TVoskEditButtons::Add(TVoskEditButtonKind kind) {
@@ -87,14 +97,7 @@ QStringList TVoskEdit::FastF2Matches(const QString& text) const {
     if (m_fastQuery.trimmed().isEmpty())
         return rows;
     try {
-        QString sql = m_fastQuery.trimmed();
-        while (sql.endsWith(QLatin1Char(';')))
-            sql.chop(1);
-        const QString filter = m_fastFilter.trimmed();
-        sql = QStringLiteral("SELECT * FROM (%1) AS fastf2%2 LIMIT %3")
-                  .arg(sql, filter.isEmpty() ? QString() : QStringLiteral(" WHERE ") + filter)
-                  .arg(FastF2MaxRows);
-        TVoskQuery2 q(nullptr, sql);
+        TVoskQuery2 q(nullptr, Corvale::FastF2Sql(m_fastQuery, m_fastFilter, FastF2MaxRows));
         if (TVoskParam* self = q.FindParam(QStringLiteral("Self")))
             self->SetAsString(text + QLatin1Char('%'));
         q.Open();

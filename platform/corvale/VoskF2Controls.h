@@ -21,6 +21,9 @@ class QStringListModel;
 namespace Corvale {
 // "name = value" with the object's name in lower case.
 QString ScriptLine(const QObject* control, const QString& pythonValue);
+// The statement of a fast lookup: query's rows that pass filter (a condition on them, ":Self" the
+// typed text), at most limit of them.
+QString FastF2Sql(const QString& query, const QString& filter, int limit);
 } // namespace Corvale
 
 // Kinds of the buttons an edit carries at its right edge.

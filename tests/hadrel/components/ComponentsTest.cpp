@@ -320,7 +320,9 @@ TEST_F(ComponentsTest, TreeColumnsGetTheirButtonsAndFastLookupsInTheirInlineEdit
     QApplication::processEvents();
     edit = editorOf(plz);
     ASSERT_TRUE(edit);
-    EXPECT_EQ(edit->FastF2Query(), QStringLiteral("SELECT plz FROM adressen"));
+    // The tree looks up for its editor, as the form passes it the typed keys.
+    EXPECT_TRUE(tree->HasFastLookup());
+    EXPECT_TRUE(edit->FastF2Query().isEmpty());
     tree->EndEdit(false);
     data->Cancel();
 }

@@ -4,11 +4,13 @@
 #include "ModulFormFixture.h"
 
 #include "FrameDBNavigate.h"
+#include "TVoskDBGrid2.h"
 #include "TVoskDBTreeView2.h"
 #include "TopLabel.h"
 #include "TreeListExport.h"
 #include "UDM1.h"
 #include "UGrundModulForm.h"
+#include "Uloghelper.h"
 
 #include <VoskExceptions.h>
 
@@ -16,6 +18,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QVBoxLayout>
 #include <QXmlStreamReader>
 
@@ -270,6 +273,128 @@ TEST_F(TreeListNavTest, EscInTheInlineEditUndoesTheTypingThenCancelsTheRecord) {
     EXPECT_FALSE(p.tree->InlineEditing());
     EXPECT_EQ(p.data->FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Lager"));
     EXPECT_EQ(p.data->FieldByName(QStringLiteral("betrag")).AsFloat(), 0.0);
+}
+
+// The user's keys into the inline editor of the name column, the form's key handling included.
+class TreeInlineKeys {
+public:
+    TreeInlineKeys(TFormAdress* f, TVoskDBTreeView2* tree) : m_form(f), m_tree(tree) {}
+    QLineEdit* Edit(int key, const QString& column = QStringLiteral("name")) {
+        TVoskClass* data = m_tree->DataClass();
+        m_tree->EndEdit(false);
+        EXPECT_TRUE(data->Locate(QStringLiteral("dbrid"), key));
+        const QModelIndex cell =
+            m_tree->TreeModel()->IndexOfRow(data->CurrentRow(), data->FieldIndex(column));
+        m_tree->window()->activateWindow();
+        m_tree->setFocus(Qt::MouseFocusReason);
+        QApplication::processEvents();
+        m_tree->setCurrentIndex(cell);
+        m_tree->edit(cell);
+        QApplication::processEvents();
+        QLineEdit* editor = m_tree->InlineEditor();
+        // A late window activation may hand the focus back to the tree once: it is set again.
+        for (int i = 0; editor && i < 5 && m_form->ActiveControl() != editor; ++i) {
+            editor->setFocus();
+            QApplication::processEvents();
+        }
+        EXPECT_EQ(m_form->ActiveControl(), editor);
+        return editor;
+    }
+
+private:
+    TFormAdress* m_form;
+    TVoskDBTreeView2* m_tree;
+};
+
+TEST_F(TreeListNavTest, FastLookupOfTheInlineEditOpensBeyondTwoCharactersAndEscHidesItFirst) {
+    TFormAdress* f = Open();
+    Parts p = AddTree(f);
+    auto* column = new TVoskGridColumn(f, QStringLiteral("TreeName"), p.tree, QStringLiteral("name"));
+    column->SetFastF2(QStringLiteral("SELECT name FROM baum ORDER BY name"),
+                      QStringLiteral("name ILIKE :Self"));
+    p.tree->LoadF2();
+    QPointer<QLineEdit> editor = TreeInlineKeys(f, p.tree).Edit(2);
+    ASSERT_TRUE(editor);
+    ASSERT_TRUE(p.tree->HasFastLookup());
+    TLogSink::Clear();
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("li"));
+    EXPECT_EQ(editor->text(), QStringLiteral("li"));
+    EXPECT_EQ(p.tree->FastLookupSelf(), QStringLiteral("li%"));
+    EXPECT_FALSE(p.tree->FastLookupShowing());
+    QTest::keyClick(editor, Qt::Key_N);
+    ASSERT_TRUE(p.tree->FastLookupShowing());
+    EXPECT_EQ(p.tree->FastLookupPanel()->model()->index(0, 0).data().toString(),
+              QStringLiteral("Linie 1"));
+    EXPECT_TRUE(TLogSink::Contains(QStringLiteral("FastF2 %1.TreeBaum: lin%").arg(f->objectName())));
+    // The panel leaves the keys with the editor, and a text that finds nothing hides it.
+    EXPECT_EQ(f->ActiveControl(), editor.data());
+    QTest::keyClick(editor, Qt::Key_X);
+    EXPECT_FALSE(p.tree->FastLookupShowing());
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    ASSERT_TRUE(p.tree->FastLookupShowing());
+    // Backspace down to two characters hides it as well.
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    EXPECT_FALSE(p.tree->FastLookupShowing());
+    QTest::keyClick(editor, Qt::Key_N);
+    ASSERT_TRUE(p.tree->FastLookupShowing());
+
+    // Esc: the panel first, then the typing, the editor all the while open.
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_FALSE(p.tree->FastLookupShowing());
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->text(), QStringLiteral("lin"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    ASSERT_TRUE(editor);
+    EXPECT_NE(editor->text(), QStringLiteral("lin"));
+
+    // A click on a row of the panel takes its value.
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("Reg"));
+    ASSERT_TRUE(p.tree->FastLookupShowing());
+    QAbstractItemView* panel = p.tree->FastLookupPanel();
+    QTest::mouseClick(panel->viewport(), Qt::LeftButton, {},
+                      panel->visualRect(panel->model()->index(0, 0)).center());
+    EXPECT_EQ(editor->text(), QStringLiteral("Regal"));
+    EXPECT_FALSE(p.tree->FastLookupShowing());
+    p.tree->EndEdit(false);
+    p.data->Cancel();
+}
+
+TEST_F(TreeListNavTest, UpAndDownInTheInlineEditCarryTheValueToTheNextNode) {
+    TFormAdress* f = Open();
+    Parts p = AddTree(f);
+    p.tree->expandAll();
+    TreeInlineKeys keys(f, p.tree);
+    QPointer<QLineEdit> editor = keys.Edit(2);
+    ASSERT_TRUE(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("Halle Nord"));
+    QTest::keyClick(editor, Qt::Key_Down);
+    // The edited row is written, the next one's editor holds the value with the caret at the end.
+    EXPECT_EQ(testsupport::TestDatabase::Scalar(QStringLiteral("SELECT name FROM baum WHERE dbrid = 2")),
+              QStringLiteral("Halle Nord"));
+    EXPECT_EQ(p.data->FieldByName(QStringLiteral("dbrid")).AsInteger(), 3);
+    editor = p.tree->InlineEditor();
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->text(), QStringLiteral("Halle Nord"));
+    EXPECT_EQ(editor->cursorPosition(), editor->text().size());
+    // Esc there gives the row its own value back; nothing reached it.
+    QTest::keyClick(editor, Qt::Key_Escape);
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->text(), QStringLiteral("Linie 1"));
+    // Up carries upwards; the topmost node goes nowhere and keeps its editor.
+    editor = keys.Edit(1);
+    ASSERT_TRUE(editor);
+    QTest::keyClick(editor, Qt::Key_Up);
+    EXPECT_EQ(p.data->FieldByName(QStringLiteral("dbrid")).AsInteger(), 1);
+    EXPECT_EQ(p.tree->InlineEditor(), editor.data());
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("Werk"));
+    p.tree->EndEdit(false);
+    p.data->Cancel();
+    EXPECT_EQ(testsupport::TestDatabase::Scalar(QStringLiteral("SELECT name FROM baum WHERE dbrid = 1")),
+              QStringLiteral("Werk Süd"));
 }
 
 TEST_F(TreeListNavTest, ExportWritesTheTreeWithOutlineLevelsAndTypedCells) {
