@@ -34,6 +34,7 @@
 #include <libpq-fe.h>
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -54,6 +55,61 @@ QString Text(int nr, const QString& def) {
     return dm ? dm->makeText(nr, def) : def;
 }
 
+// The text of a keyword: typed in upper case, or picked with the ellipsis button from the texts
+// the category already has elsewhere (typing narrows the list).
+class TKeywordTextEditor final : public QWidget {
+public:
+    TKeywordTextEditor(QWidget* parent, const QString& category) : QWidget(parent) {
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(0);
+        Edit = new QLineEdit(this);
+        Edit->setObjectName(QStringLiteral("edKeywordText"));
+        Edit->setAccessibleName(QStringLiteral("Schlüsselwort"));
+        Edit->setToolTip(QStringLiteral("Schlüsselwort"));
+        Button = new QToolButton(this);
+        Button->setObjectName(QStringLiteral("btKeywordValues"));
+        Button->setText(QStringLiteral("…"));
+        Button->setFocusPolicy(Qt::NoFocus);
+        const QString tip = QStringLiteral("Vorhandene Schlüsselworte der Kategorie wählen");
+        Button->setToolTip(tip);
+        Button->setAccessibleName(tip);
+        row->addWidget(Edit, 1);
+        row->addWidget(Button);
+        setFocusProxy(Edit);
+        Completer = new QCompleter(Values(category), this);
+        Completer->setCaseSensitivity(Qt::CaseInsensitive);
+        Completer->setCompletionMode(QCompleter::PopupCompletion);
+        Edit->setCompleter(Completer);
+        Button->setEnabled(Completer->model()->rowCount() > 0);
+        connect(Button, &QToolButton::clicked, this, [this] {
+            // The whole list, whatever is typed.
+            Completer->setCompletionPrefix(QString());
+            Completer->complete();
+        });
+    }
+    // The texts of the category's keywords on any record, placeholders left out.
+    static QStringList Values(const QString& category) {
+        QStringList list;
+        if (category.isEmpty() || !DM1() || !DM1()->Connected())
+            return list;
+        TVoskQuery2 q(&DM1()->Database(),
+                      QStringLiteral("SELECT DISTINCT r_descr FROM recnokeyword\n"
+                                     "WHERE r_kategorie = :kategorie AND r_reg_pname IS NULL\n"
+                                     "  AND coalesce(r_descr, '') NOT IN ('', '!')\n"
+                                     "ORDER BY r_descr LIMIT 1000"));
+        q.ParamByName(QStringLiteral("kategorie")).SetAsString(category);
+        q.Open();
+        for (; !q.Eof(); q.Next())
+            list << q.FieldByName(QStringLiteral("r_descr")).AsString();
+        return list;
+    }
+
+    QLineEdit* Edit;
+    QToolButton* Button;
+    QCompleter* Completer;
+};
+
 // The keyword grid: the category is chosen from the keyword categories, the text is kept in
 // upper case, and a placeholder the user still has to replace is painted as a warning.
 class TKeywordDelegate final : public TVoskGridCellDelegate {
@@ -62,6 +118,19 @@ public:
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
+        if (fieldOf(index) == QLatin1String("r_descr")) {
+            TVoskClass* c = m_grid ? m_grid->DataClass() : nullptr;
+            const int cat = c ? c->FieldIndex(QStringLiteral("r_kategorie")) : -1;
+            auto* text = new TKeywordTextEditor(
+                parent, cat < 0 ? QString() : index.sibling(index.row(), cat).data().toString());
+            // Return inside the composite editor ends the edit as in a plain cell.
+            auto* self = const_cast<TKeywordDelegate*>(this);
+            connect(text->Edit, &QLineEdit::returnPressed, self, [self, text] {
+                emit self->commitData(text);
+                emit self->closeEditor(text, QAbstractItemDelegate::SubmitModelCache);
+            });
+            return text;
+        }
         if (fieldOf(index) != QLatin1String("r_kategorie"))
             return TVoskGridCellDelegate::createEditor(parent, option, index);
         auto* box = new QComboBox(parent);
@@ -79,6 +148,10 @@ public:
             box->setCurrentText(v);
             return;
         }
+        if (auto* text = dynamic_cast<TKeywordTextEditor*>(editor)) {
+            text->Edit->setText(index.data(Qt::EditRole).toString());
+            return;
+        }
         TVoskGridCellDelegate::setEditorData(editor, index);
     }
     void setModelData(QWidget* editor, QAbstractItemModel* model,
@@ -92,9 +165,8 @@ public:
                 Rtl::Guarded([c] { c->Post(false); }, m_grid);
             return;
         }
-        if (auto* line = qobject_cast<QLineEdit*>(editor);
-            line && fieldOf(index) == QLatin1String("r_descr")) {
-            model->setData(index, line->text().toUpper(), Qt::EditRole);
+        if (auto* text = dynamic_cast<TKeywordTextEditor*>(editor)) {
+            model->setData(index, text->Edit->text().toUpper(), Qt::EditRole);
             return;
         }
         TVoskGridCellDelegate::setModelData(editor, model, index);
@@ -402,10 +474,29 @@ void TFrameDokumentEigenschaften::buildPages() {
     GridKeyWords = makeGrid(tabRecno, "GridKeyWords", keywords);
     GridKeyWords->setItemDelegate(new TKeywordDelegate(GridKeyWords));
     GridKeyWords->SetDataClass(RecNoKeyWord1);
+    RecNoKeyWord1->SetWithKeyColumn(true);
     GridKeyWords->SetHiddenFields({QStringLiteral("r_id"), QStringLiteral("r_classname"),
                                    QStringLiteral("r_oid"), QStringLiteral("r_tablename"),
-                                   QStringLiteral("r_dbrid")});
+                                   QStringLiteral("r_dbrid"), QStringLiteral("rck_column")});
     Label_keywords->setBuddy(GridKeyWords);
+    PopupKeyWords = Vcl::Owned(this, new TVoskPopupMenu(GridKeyWords), QStringLiteral("PopupKeyWords"));
+    PopupKeyWords->SetLinkSource(RecNoKeyWord1);
+    PopupKeyWords->SetIdentKeyField(QStringLiteral("rck_column"));
+    PopupKeyWords->SetIdentValueField(QStringLiteral("r_descr"));
+    PopupKeyWords->SetLoadAllLinkModules(true);
+    PopupKeyWords->SetErrorWhenNotFound(true);
+    GridKeyWords->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(GridKeyWords, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const QModelIndex at = GridKeyWords->indexAt(pos);
+        if (at.isValid())
+            GridKeyWords->setCurrentIndex(at);
+        // The menu holds only the links of the row; a row that names no record has none.
+        if (RecNoKeyWord1->HasRecord() &&
+            !TVoskPopupMenu::LinkModules(
+                 RecNoKeyWord1->FieldByName(QStringLiteral("rck_column")).AsString())
+                 .isEmpty())
+            PopupKeyWords->popup(GridKeyWords->viewport()->mapToGlobal(pos));
+    });
 
     const QString links = Text(17873, QStringLiteral("Zuordnungen zum Dokument"));
     tabLinks = page("tabLinks", QStringLiteral("&2 ") + links, links);
