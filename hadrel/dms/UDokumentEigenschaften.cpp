@@ -331,7 +331,7 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
     pd_txt->SetDataField(QStringLiteral("pd_txt"));
     pd_txt->setAccessibleName(Label_pd_txt->text());
     pd_txt->setToolTip(Label_pd_txt->text());
-    pd_txt->setMaximumHeight(70);
+    pd_txt->setMinimumHeight(60);
     pd_txt->installEventFilter(this);
     pd_path = edit("pd_path", "pd_path", Label_pd_path->text());
     pd_path_user = edit("pd_path_user", "pd_path_user", QStringLiteral("Benutzerpfad"));
@@ -430,6 +430,8 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
     grid->addWidget(m_doktypeHolder, row, 1, 1, 2);
     grid->addWidget(btDokTypeClear, row++, 3);
     grid->addWidget(Label_pd_txt, row, 0, Qt::AlignTop);
+    // The remark takes the height the admin panel beside the fields leaves over.
+    grid->setRowStretch(row, 1);
     grid->addWidget(pd_txt, row++, 1, 1, 4);
     auto* checks = new QHBoxLayout;
     for (QWidget* w : {static_cast<QWidget*>(m_printHolder), static_cast<QWidget*>(pd_deletable),
@@ -443,7 +445,6 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
     states->addStretch(1);
     grid->addLayout(states, row++, 1, 1, 4);
     grid->addWidget(Label_keywords, row, 0);
-    grid->addWidget(AdminLabel, row, 1);
     grid->setColumnStretch(1, 2);
     grid->setColumnStretch(2, 1);
 }
@@ -520,6 +521,7 @@ void TFrameDokumentEigenschaften::buildPages() {
     sqlRevisions->SetSqlName(QStringLiteral("DMS.DokumentEigenschaften.sqlRevisions"));
     sqlRevisions->SetKeyFieldName(QStringLiteral("pd_id"));
     sqlRevisions->SetReadOnly(true);
+    sqlRevisions->SetFieldAliasTable(QStringLiteral("picndoku"));
     GridRevisions = makeGrid(tabRevisions, "GridRevisions", revisions);
     GridRevisions->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GridRevisions->SetDataClass(sqlRevisions);
@@ -529,7 +531,7 @@ void TFrameDokumentEigenschaften::buildPages() {
     pnlPageRevisionContainer->setObjectName(QStringLiteral("pnlPageRevisionContainer"));
     auto* revRow = new QHBoxLayout(pnlPageRevisionContainer);
     revRow->setContentsMargins(2, 2, 2, 2);
-    auto* revLabel = new QLabel(QStringLiteral("pd_revision_id"), pnlPageRevisionContainer);
+    auto* revLabel = new QLabel(QStringLiteral("Revisions-ID"), pnlPageRevisionContainer);
     pd_revision_id = Vcl::Owned(this, new TVoskDBEdit(pnlPageRevisionContainer),
                                 QStringLiteral("pd_revision_id"));
     pd_revision_id->SetDataField(QStringLiteral("pd_revision_id"));
@@ -562,6 +564,7 @@ void TFrameDokumentEigenschaften::buildPages() {
     sqlChangeLog->SetSqlName(QStringLiteral("DMS.DokumentEigenschaften.sqlChangeLog"));
     sqlChangeLog->SetKeyFieldName(QStringLiteral("pdg_id"));
     sqlChangeLog->SetReadOnly(true);
+    sqlChangeLog->SetFieldAliasTable(QStringLiteral("picndoku_log"));
     GridChangeLog = makeGrid(tabChangeLog, "GridChangeLog", log);
     GridChangeLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GridChangeLog->SetDataClass(sqlChangeLog);
@@ -597,6 +600,12 @@ void TFrameDokumentEigenschaften::buildAdminPanel() {
         {"pd_external_dms_id", "ExtDMS-ID", nullptr},
     };
     int row = 0;
+    // The panel's heading.
+    AdminLabel->setParent(AdminPanel);
+    QFont bold = AdminLabel->font();
+    bold.setBold(true);
+    AdminLabel->setFont(bold);
+    grid->addWidget(AdminLabel, row++, 0, 1, 2);
     for (const Field& f : fields) {
         const QString field = QString::fromLatin1(f.field);
         auto* l = Vcl::Owned(this, new QLabel(QString::fromUtf8(f.caption), AdminPanel),
@@ -604,6 +613,7 @@ void TFrameDokumentEigenschaften::buildAdminPanel() {
         auto* e = Vcl::Owned(this, new TVoskDBEdit(AdminPanel), QStringLiteral("ed_") + field);
         e->SetDataField(field);
         e->SetForceReadOnly(true);
+        e->setMinimumWidth(200);
         e->setAccessibleName(l->text().trimmed());
         e->setToolTip(f.hint ? QString::fromUtf8(f.hint) : l->text().trimmed());
         if (f.hint)
@@ -623,6 +633,7 @@ void TFrameDokumentEigenschaften::buildAdminPanel() {
     edDMSRemoteFilename = Vcl::Owned(this, new QLineEdit(AdminPanel),
                                      QStringLiteral("edDMSRemoteFilename"));
     edDMSRemoteFilename->setReadOnly(true);
+    edDMSRemoteFilename->setMinimumWidth(200);
     edDMSRemoteFilename->setAccessibleName(l->text());
     edDMSRemoteFilename->setToolTip(QStringLiteral("Name der Datei im Dokumentenspeicher"));
     l->setBuddy(edDMSRemoteFilename);
@@ -839,6 +850,12 @@ void TFrameDokumentEigenschaften::_DokumentAfterScroll(bool DoRefresh) {
     GridChangeLog->SetHiddenFields({QStringLiteral("pdg_id"), QStringLiteral("voskyellow")});
     GridChangeLog->GridFilterClear();
     GridChangeLog->SetGridFilterText(QStringLiteral("pdg_pd_id = %1").arg(d->Id()));
+    // Paths, names and times are read whole, up to a width that leaves room for the others.
+    for (TVoskDBGrid2* g : {GridKeyWords, GridLinks, GridRevisions, GridChangeLog}) {
+        g->OptimalWidths();
+        for (int c = 0; c < g->model()->columnCount(); ++c)
+            g->setColumnWidth(c, qMin(g->columnWidth(c), 360));
+    }
     IsAdminListenerInit();
 }
 
