@@ -844,7 +844,8 @@ void TDokument::applyInsertData() {
         if (!v.isEmpty() && FieldIndex(QString::fromLatin1(field)) >= 0)
             FieldByName(QString::fromLatin1(field)).SetValue(v);
     };
-    set(fnCaption, m_insertData.Name);
+    // A preview's name field names the document when the insert data brings no name.
+    set(fnCaption, !m_insertData.Name.isEmpty() ? m_insertData.Name : NameQuery ? NameQuery() : QString());
     set(fnDokType, m_insertData.DokType);
     set(fnDokIdent, m_insertData.DokIdent);
     set(fnParentNode, m_insertData.ParentNodeIdent);
