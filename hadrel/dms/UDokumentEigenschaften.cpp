@@ -851,11 +851,8 @@ void TFrameDokumentEigenschaften::_DokumentAfterScroll(bool DoRefresh) {
     GridChangeLog->GridFilterClear();
     GridChangeLog->SetGridFilterText(QStringLiteral("pdg_pd_id = %1").arg(d->Id()));
     // Paths, names and times are read whole, up to a width that leaves room for the others.
-    for (TVoskDBGrid2* g : {GridKeyWords, GridLinks, GridRevisions, GridChangeLog}) {
-        g->OptimalWidths();
-        for (int c = 0; c < g->model()->columnCount(); ++c)
-            g->setColumnWidth(c, qMin(g->columnWidth(c), 360));
-    }
+    for (TVoskDBGrid2* g : {GridKeyWords, GridLinks, GridRevisions, GridChangeLog})
+        g->OptimalWidths(360);
     IsAdminListenerInit();
 }
 
