@@ -233,33 +233,56 @@ TEST_F(TreeListNavTest, NavigatorDeletesSeveralSelectedNodesAtOnce) {
               QStringLiteral("2"));
 }
 
+// The user's keys into the inline editor of the name column, the form's key handling included.
+class TreeInlineKeys {
+public:
+    TreeInlineKeys(TFormAdress* f, TVoskDBTreeView2* tree) : m_form(f), m_tree(tree) {}
+    // A window activation arriving late on a loaded machine may hand the focus back to the tree,
+    // and an editor that loses the focus closes (deleted later): only the cell's live editor
+    // counts, opened again until it is the form's active control.
+    QLineEdit* Edit(int key, const QString& column = QStringLiteral("name")) {
+        TVoskClass* data = m_tree->DataClass();
+        m_tree->EndEdit(false);
+        EXPECT_TRUE(data->Locate(QStringLiteral("dbrid"), key));
+        const QModelIndex cell =
+            m_tree->TreeModel()->IndexOfRow(data->CurrentRow(), data->FieldIndex(column));
+        m_tree->window()->activateWindow();
+        m_tree->setFocus(Qt::MouseFocusReason);
+        QApplication::processEvents();
+        m_tree->setCurrentIndex(cell);
+        for (int i = 0; i < 5; ++i) {
+            QLineEdit* editor = m_tree->InlineEditor();
+            if (!editor) {
+                m_tree->edit(cell);
+                QApplication::processEvents();
+                continue;
+            }
+            if (m_form->ActiveControl() == editor)
+                break;
+            editor->setFocus();
+            QApplication::processEvents();
+        }
+        QLineEdit* editor = m_tree->InlineEditor();
+        EXPECT_TRUE(editor && m_form->ActiveControl() == editor);
+        return editor;
+    }
+
+private:
+    TFormAdress* m_form;
+    TVoskDBTreeView2* m_tree;
+};
+
 TEST_F(TreeListNavTest, EscInTheInlineEditUndoesTheTypingThenCancelsTheRecord) {
     TFormAdress* f = Open();
     Parts p = AddTree(f);
-    ASSERT_TRUE(p.data->Locate(QStringLiteral("dbrid"), 4));
-    const QModelIndex cell = p.tree->TreeModel()->IndexOfRow(p.data->CurrentRow(),
-                                                             p.data->FieldIndex(QStringLiteral("name")));
-    p.tree->window()->activateWindow();
-    p.tree->setFocus(Qt::MouseFocusReason);
-    QApplication::processEvents();
-    p.tree->setCurrentIndex(cell);
-    p.tree->edit(cell);
-    QApplication::processEvents();
-    QPointer<QLineEdit> editor = p.tree->viewport()->findChild<QLineEdit*>();
+    QPointer<QLineEdit> editor = TreeInlineKeys(f, p.tree).Edit(4);
     ASSERT_TRUE(editor);
-    // The form's key handling, as its key preview calls it; the offscreen platform may keep
-    // another window active, so the editor is only the form's focus widget.
-    // A late window activation may hand the focus back to the tree once: it is set again.
-    for (int i = 0; i < 5 && f->ActiveControl() != editor.data(); ++i) {
-        editor->setFocus();
-        QApplication::processEvents();
-    }
-    ASSERT_EQ(f->ActiveControl(), editor.data());
     // The record is in edit from an earlier cell; the user types into this one.
     p.data->FieldByName(QStringLiteral("betrag")).SetValue(7);
     ASSERT_TRUE(p.data->InEdit());
     editor->selectAll();
     editor->insert(QStringLiteral("xyz"));
+    // The form's key handling, as its key preview calls it.
     int key = Qt::Key_Escape;
     f->FormKeyDown(editor, key, Qt::NoModifier);
     EXPECT_EQ(key, 0);
@@ -274,37 +297,6 @@ TEST_F(TreeListNavTest, EscInTheInlineEditUndoesTheTypingThenCancelsTheRecord) {
     EXPECT_EQ(p.data->FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Lager"));
     EXPECT_EQ(p.data->FieldByName(QStringLiteral("betrag")).AsFloat(), 0.0);
 }
-
-// The user's keys into the inline editor of the name column, the form's key handling included.
-class TreeInlineKeys {
-public:
-    TreeInlineKeys(TFormAdress* f, TVoskDBTreeView2* tree) : m_form(f), m_tree(tree) {}
-    QLineEdit* Edit(int key, const QString& column = QStringLiteral("name")) {
-        TVoskClass* data = m_tree->DataClass();
-        m_tree->EndEdit(false);
-        EXPECT_TRUE(data->Locate(QStringLiteral("dbrid"), key));
-        const QModelIndex cell =
-            m_tree->TreeModel()->IndexOfRow(data->CurrentRow(), data->FieldIndex(column));
-        m_tree->window()->activateWindow();
-        m_tree->setFocus(Qt::MouseFocusReason);
-        QApplication::processEvents();
-        m_tree->setCurrentIndex(cell);
-        m_tree->edit(cell);
-        QApplication::processEvents();
-        QLineEdit* editor = m_tree->InlineEditor();
-        // A late window activation may hand the focus back to the tree once: it is set again.
-        for (int i = 0; editor && i < 5 && m_form->ActiveControl() != editor; ++i) {
-            editor->setFocus();
-            QApplication::processEvents();
-        }
-        EXPECT_EQ(m_form->ActiveControl(), editor);
-        return editor;
-    }
-
-private:
-    TFormAdress* m_form;
-    TVoskDBTreeView2* m_tree;
-};
 
 TEST_F(TreeListNavTest, FastLookupOfTheInlineEditOpensBeyondTwoCharactersAndEscHidesItFirst) {
     TFormAdress* f = Open();
