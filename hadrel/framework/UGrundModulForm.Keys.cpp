@@ -288,8 +288,9 @@ void TFormKorvexGundForm::FormKeyDown(QObject* sender, int& Key, Qt::KeyboardMod
                     KeyTreeLine(tree, Key);
                 return;
             }
+            // A cell's editor or any control inside a view is the view's: it moves by itself.
             if (KeepsLineKeys(active) || KeepsLineKeys(editor) ||
-                KeepsLineKeys(editor->parentWidget()))
+                KeepsLineKeys(editor->parentWidget()) || Above<QAbstractItemView>(active))
                 return;
             if (enter && Is(editor, "TVoskLookupEdit") &&
                 static_cast<TVoskLookupEdit*>(editor)->DroppedDown())
