@@ -1,18 +1,29 @@
 // The TIFF viewer's commands that move through the pages and change how they are shown without
 // changing the document: previous, next and reload, zoom steps, the zoom filter, quarter turns of
-// the view; and sending the document by e-mail.
+// the view; sending the document by e-mail, and splitting a page off into a new document.
 #include "UFileViewerTIFF.h"
 
+#include "UFilePreview.h"
+
+#include <AnnotData.h>
 #include <EventGuard.h>
+#include <IERawBitmap.h>
+#include <Korvexcommonvcl.h>
+#include <Korvexutils.Dialogs.h>
 #include <Korvexutils.h>
 #include <TVoskRibbon.h>
 #include <UDM1.h>
+#include <Vcl.Components.h>
 #include <view/TImageEnVect.h>
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QBuffer>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QToolButton>
 
 namespace {
@@ -90,6 +101,23 @@ void TFileViewerFrameTIFF::buildNavigationCommands() {
     bind(btRotateLeft, &TFileViewerFrameTIFF::btRotateLeftClick);
     bind(btRotateRight, &TFileViewerFrameTIFF::btRotateRightClick);
     btFilterClick(nullptr);
+
+    pmOverviewMenu = new QMenu(imOverview);
+    pmOverviewMenu->setObjectName(QStringLiteral("pmOverviewMenu"));
+    miOverviewMenuDelete = pmOverviewMenu->addAction(QIcon::fromTheme(QStringLiteral("edit-delete")),
+                                                     QStringLiteral("Markierte Seite löschen"));
+    miOverviewMenuDelete->setObjectName(QStringLiteral("miOverviewMenuDelete"));
+    pmOverviewMenu->addSeparator();
+    miOverviewMenuDokExport = pmOverviewMenu->addAction(QIcon::fromTheme(QStringLiteral("document-new")),
+                                                        QStringLiteral("Seite in neues Dokument exportieren"));
+    miOverviewMenuDokExport->setObjectName(QStringLiteral("miOverviewMenuDokExport"));
+    bind(miOverviewMenuDelete, &TFileViewerFrameTIFF::btEditDeleteClick);
+    bind(miOverviewMenuDokExport, &TFileViewerFrameTIFF::miOverviewMenuDokExportClick);
+    imOverview->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(imOverview, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        if (pmOverviewMenuPopup())
+            pmOverviewMenu->popup(imOverview->viewport()->mapToGlobal(pos));
+    });
 }
 
 void TFileViewerFrameTIFF::btPagePrevClick(QObject*) {
@@ -146,6 +174,7 @@ void TFileViewerFrameTIFF::btFilterClick(QObject*) {
     imCurrentPage->SetResampleFilter(filter);
     imCurrentPage->SetObjectAntialias(filter != Imaging::rfNone);
     imNavigator->SetSmooth(filter != Imaging::rfNone);
+    imOverviewPages()->SetSmoothThumbnails(filter != Imaging::rfNone);
     imOverview->viewport()->update();
 }
 
@@ -182,3 +211,145 @@ void TFileViewerFrameTIFF::RotateToDefault() {
 }
 
 void TFileViewerFrameTIFF::btFileSendClick(QObject*) { SendByMail(); }
+
+// ---------------------------------------------------------------------------------------------
+// The thumbnail strip's menu and the page split-out
+
+bool TFileViewerFrameTIFF::pmOverviewMenuPopup() { return ribMenuEdit->IsTabVisible(); }
+
+namespace {
+
+const QString kSplitSource = QStringLiteral("TFileViewerFrameTIFF.miOverviewMenuDokExportClick");
+
+// What the new document takes over from the one it was split from.
+struct SplitFields {
+    QVariant tableName, dbrid;
+    QString dokType, dokIdent, description, source, name;
+};
+
+SplitFields splitFieldsOf(TDokument& d) {
+    SplitFields f;
+    if (d.NewDocumentFlag()) {
+        f.dokType = d.InsertData().DokType;
+        f.dokIdent = d.InsertData().DokIdent;
+        f.source = d.InsertData().Source;
+        f.name = d.InsertData().Name;
+    }
+    if (!d.HasRecord())
+        return f;
+    const auto field = [&d](const char* name) { return d.FieldByName(QString::fromLatin1(name)); };
+    f.tableName = field(TDokument::fnTableName).Value();
+    f.dbrid = field(TDokument::fnDbrid).Value();
+    f.dokType = d.DokType();
+    f.dokIdent = d.DokIdent();
+    f.description = field(TDokument::fnDescription).AsString();
+    f.source = field(TDokument::fnSource).AsString();
+    f.name = d.Caption();
+    return f;
+}
+
+} // namespace
+
+void TFileViewerFrameTIFF::miOverviewMenuDokExportClick(QObject*) {
+    TPageList* list = imOverviewPages();
+    const int page = list->SelectedImage();
+    if (page < 0)
+        return;
+    if (list->ImageCount() <= 1)
+        Korvexutils::RaiseCriticalError(makeText(17132, QStringLiteral("Mindestens eine Seite muß vorhanden bleiben.")));
+    if (FAllowSave && CanUndo())
+        Korvexutils::RaiseCriticalError(makeText(
+            17131, QStringLiteral("Seiten können nicht bearbeitet werden. Bitte zuerst die "
+                                  "Anmerkungen speichern oder verwerfen.")));
+
+    SplitFields fields = FDokument ? splitFieldsOf(*FDokument) : SplitFields();
+    QVariant name = fields.name;
+    QString description;
+    if (Korvexutils::RaiseInputQuestion.Assigned() &&
+        Korvexutils::RaiseInputQuestion(makeText(4258, QStringLiteral("Seite als Dokument heraustrennen")),
+                                        makeText(4259, QStringLiteral("Dokumentname für neue Seite")), name,
+                                        description, 0, false, this, QString(), QString()) &&
+        !name.toString().trimmed().isEmpty())
+        fields.name = name.toString().trimmed();
+
+    QPointer<TDokument> doc = new TDokument(nullptr);
+    const auto freeUnowned = qScopeGuard([&] {
+        if (doc && !Vcl::Owner(doc))
+            delete doc.data();
+    });
+    doc->AssignToDokId(0);
+    doc->AfterPost = [viewer = QPointer<TFileViewerFrameTIFF>(this)](TVoskClass* posted) {
+        if (viewer)
+            viewer->SplitDokumentAfterPost(posted);
+    };
+    // The viewer's save inserts the row; it gets the source's record and descriptive fields.
+    doc->AfterInsert = [fields](TVoskClass* c) {
+        const auto set = [c](const char* name, const QVariant& value) {
+            if (!value.isNull() && !value.toString().isEmpty())
+                c->FieldByName(QString::fromLatin1(name)).SetValue(value);
+        };
+        set(TDokument::fnTableName, fields.tableName);
+        set(TDokument::fnDbrid, fields.dbrid);
+        set(TDokument::fnDokType, fields.dokType);
+        set(TDokument::fnDokIdent, fields.dokIdent);
+        set(TDokument::fnDescription, fields.description);
+        set(TDokument::fnSource, fields.source);
+        set(TDokument::fnCaption, fields.name);
+    };
+
+    // The page goes as it is stored, not as the view shows it turned.
+    RotateToDefault();
+    TFormFilePreview* preview = ShowPreview(this, doc, nullptr, nullptr, fields.dokType, QString(),
+                                            QStringLiteral(".tiff"), false, false, {}, QString());
+    preview->DokName->setText(fields.name);
+    Korvexcommonvcl::DoSplitScreen(Korvexutils::KorvexGetForm(this, true), preview);
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+
+    auto* target = qobject_cast<TFileViewerFrameTIFF*>(preview->FImagePages.data());
+    Rtl::Assert(target != nullptr, kSplitSource);
+    const int added = target->DoPageAdd(imCurrentPage->Model().Bitmap(), fields.source, kSplitSource);
+    target->LoadAnnot(added);
+
+    Imaging::TIEVectModel& model = imCurrentPage->Model();
+    for (int i = 0; i < model.ObjectsCount(); ++i) {
+        const int h = model.GetObjFromIndex(i);
+        const Imaging::TIEVObject& o = model.Obj(h);
+        m_annot->CheckAnnotationData(h);
+        const TAnnotData& d = m_annot->AnnotData(h);
+        // Barcode marks only show what the search found here; they are never stored.
+        if (d.Creator == QLatin1String(BarcodeCreator))
+            continue;
+        const QRect rect(o.Left, o.Top, o.Width(), o.Height());
+        switch (o.Kind) {
+        case Imaging::iekBOX: target->AddAnnotHighlight(rect, o.BrushColor); break;
+        case Imaging::iekELLIPSE:
+            target->AddAnnotDot(QPoint(o.Left + o.Width() / 2, o.Top + o.Height() / 2), std::abs(o.Width()),
+                                o.BrushColor, o.PenColor);
+            break;
+        case Imaging::iekBITMAP: {
+            QByteArray raw = Imaging::SaveRAW(o.Bitmap);
+            QBuffer buffer(&raw);
+            buffer.open(QIODevice::ReadOnly);
+            target->AddAnnotImageRaw(rect, buffer, d.ImageName());
+            break;
+        }
+        case Imaging::iekMEMO:
+            target->AddAnnotText(
+                rect, o.Text, o.PenColor, o.FontHeight, o.FontName, o.Bold, o.Italic,
+                o.BrushStyle == Imaging::TBrushStyle::bsSolid ? o.BrushColor : Imaging::clNone,
+                o.MemoBorderStyle == Imaging::TPenStyle::psSolid ? o.MemoBorderColor : Imaging::clNone);
+            break;
+        case Imaging::iekLINELABEL:
+            target->AddAnnotArrow(rect, o.Text, d.AutoText != 0, d.Mask, o.PenColor, o.BrushColor, o.Bold,
+                                  o.FontHeight);
+            break;
+        default:
+            throw EImagesException(
+                17117, TDM1::FormatLogText(makeText(17117, QStringLiteral("Unbekannte Anmerkung (%s)")),
+                                           {QString::number(int(o.Kind))}));
+        }
+    }
+    // Objects placed by code leave no undo step for the page exit to take them in by.
+    target->SaveAnnotationsOfPage(added);
+    btEditDeleteClick(nullptr);
+}

@@ -1,6 +1,7 @@
 #include "UFileViewerTIFF.Print.h"
 
 #include "UFileViewerTIFF.h"
+#include "UFileViewerTIFF.Stamps.h"
 
 #include <AnnotLayer.h>
 #include <IEDocWriter.h>
@@ -489,4 +490,5 @@ void TFileViewerFrameTIFF::ModulFinalize() {
     TDokument::_PrintTIFF.Reset();
     TDokument::_PrintImage.Reset();
     TDokument::_ExportTIFFAsPDF.Reset();
+    TImageListLoader::Unload();
 }

@@ -157,6 +157,14 @@ public:
     // Turns the view back by FRotated (print, export and leaving the page call it first).
     void RotateToDefault();
     void btFileSendClick(QObject* Sender);
+    // The thumbnail strip's menu opens only while the edit tab is shown.
+    bool pmOverviewMenuPopup();
+    // Splits the selected page off into a new document, shown in a preview beside this viewer;
+    // the page leaves this document as an unsaved deletion. The new document, once stored, gets
+    // this document's record links.
+    void miOverviewMenuDokExportClick(QObject* Sender);
+    QMenu* pmOverviewMenu = nullptr;
+    QAction *miOverviewMenuDelete = nullptr, *miOverviewMenuDokExport = nullptr;
     // Pages added, scanned, moved or deleted, or annotations changed, and not yet stored.
     bool HasUnsavedChanges();
     QAction *btPagePrev = nullptr, *btPageNext = nullptr, *btPageReload = nullptr,

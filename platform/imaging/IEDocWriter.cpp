@@ -1,5 +1,7 @@
 #include "IEDocWriter.h"
 
+#include "PageCodec.h"
+
 #include <QBuffer>
 #include <QFile>
 
@@ -64,7 +66,10 @@ TIEDocWriter::~TIEDocWriter() {
 }
 
 void TIEDocWriter::SetCompression(int compression) {
-    m_jpeg = m_type == TIEDocType::PDF ? compression == ioPDF_JPEG : compression == ioPS_JPEG;
+    const bool pdf = m_type == TIEDocType::PDF;
+    m_jpeg = pdf ? compression == ioPDF_JPEG : compression == ioPS_JPEG;
+    m_fax = pdf ? compression == ioPDF_G4FAX || compression == ioPDF_G3FAX2D
+                : compression == ioPS_G4FAX || compression == ioPS_G3FAX2D;
 }
 
 bool TIEDocWriter::Aborted() const {
@@ -108,13 +113,21 @@ bool TIEDocWriter::AddPage(const QImage& image, const QByteArray& jpeg) {
         cairo_surface_destroy(picture);
         return false;
     }
-    if (m_jpeg) {
-        // The pixels are never read when the JPEG data is embedded, so they are left as cairo
-        // allocated them.
-        auto* bytes = new QByteArray(jpeg.isEmpty() ? EncodeJpeg(image) : jpeg);
-        cairo_surface_set_mime_data(picture, CAIRO_MIME_TYPE_JPEG,
+    // The pixels are never read when JPEG or fax data is embedded, so they are left as cairo
+    // allocated them.
+    const auto embed = [picture](const char* mimeType, QByteArray data) {
+        auto* bytes = new QByteArray(std::move(data));
+        cairo_surface_set_mime_data(picture, mimeType,
                                     reinterpret_cast<const unsigned char*>(bytes->constData()),
                                     (unsigned long)bytes->size(), &ReleaseBytes, bytes);
+    };
+    if (m_fax) {
+        embed(CAIRO_MIME_TYPE_CCITT_FAX, EncodeG4(ConvertToBWOrdered(image)));
+        // K < 0 is Group 4; the filter's default (BlackIs1 false) decodes black runs to 0, black
+        // in the image's grey colour space.
+        embed(CAIRO_MIME_TYPE_CCITT_FAX_PARAMS, QStringLiteral("Columns=%1 Rows=%2 K=-1").arg(w).arg(h).toLatin1());
+    } else if (m_jpeg) {
+        embed(CAIRO_MIME_TYPE_JPEG, jpeg.isEmpty() ? EncodeJpeg(image) : jpeg);
     } else {
         const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
         cairo_surface_flush(picture);

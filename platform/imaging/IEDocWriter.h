@@ -1,8 +1,9 @@
 #pragma once
 // The imaging library's PDF and PostScript output: pages appended one by one to an open file, each
 // on a paper size of its own and fitted into it, with the document information (creator, title).
-// Pictures go in as JPEG data that the file embeds unchanged (no second compression) or lossless;
-// the choice is the compression in the library's numbering of the two file types.
+// Pictures go in as JPEG data that the file embeds unchanged (no second compression), as CCITT
+// Group 4 data (black and white, lossless), or lossless; the choice is the compression in the
+// library's numbering of the two file types.
 //
 // Built over cairo's PDF and PostScript surfaces, writing through a QFile so that a full disk or a
 // vanished folder ends the job with Aborted() instead of a half-written file reported as done.
@@ -21,7 +22,8 @@ namespace Imaging {
 enum class TIEDocType { PDF, PS };
 
 // The compressions of the two file types in the library's order; list positions of the export
-// options rely on them. Anything but JPEG is written lossless.
+// options rely on them. The two fax compressions write black and white as Group 4, anything else
+// but JPEG is written lossless.
 enum TIOPDFCompression : int {
     ioPDF_UNCOMPRESSED = 0,
     ioPDF_RLE = 1,
@@ -52,11 +54,15 @@ public:
     void SetPaper(double width, double height) { m_paper = QSizeF(width, height); }
     QSizeF Paper() const { return m_paper; }
     // True: pages go in as JPEG (see JpegQuality); false: lossless.
-    void SetJpeg(bool jpeg) { m_jpeg = jpeg; }
+    void SetJpeg(bool jpeg) {
+        m_jpeg = jpeg;
+        m_fax = false;
+    }
     void SetCompression(int compression); // in the numbering of the file's type
 
     // Appends a page showing image fitted into the paper, centred. A 1-bit or grey image stays
-    // grey. jpeg, when given, is the image already as JPEG data and is embedded as it stands.
+    // grey; with a fax compression any other picture is made black and white by ordered
+    // dithering. jpeg, when given, is the image already as JPEG data and is embedded as it stands.
     // False when the file is no longer writable (Aborted then stays true).
     bool AddPage(const QImage& image, const QByteArray& jpeg = {});
     int PageCount() const { return m_pages; }
@@ -72,6 +78,7 @@ private:
     QString m_creator, m_title;
     QSizeF m_paper{kA4WidthPt, kA4HeightPt};
     bool m_jpeg = true;
+    bool m_fax = false;
     int m_pages = 0;
     std::unique_ptr<Impl> m_impl;
 };

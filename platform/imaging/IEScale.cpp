@@ -47,12 +47,14 @@ QImage boxAverage(const QImage& page, int step) {
 
 } // namespace
 
-QImage ScaledDown(const QImage& page, QSize box) {
+QImage ScaledDown(const QImage& page, QSize box, bool smooth) {
     if (page.isNull() || box.isEmpty())
         return {};
     const QSize target = page.size().scaled(box, Qt::KeepAspectRatio).boundedTo(page.size());
     if (target.isEmpty())
         return {};
+    if (!smooth)
+        return page.scaled(target, Qt::KeepAspectRatio, Qt::FastTransformation);
     QImage source = page;
     if (page.format() == QImage::Format_Mono || page.format() == QImage::Format_MonoLSB) {
         if (page.format() == QImage::Format_MonoLSB)

@@ -9,7 +9,8 @@
 
 namespace Imaging {
 
-// The page scaled to fit box, keeping its proportions (never enlarged).
-QImage ScaledDown(const QImage& page, QSize box);
+// The page scaled to fit box, keeping its proportions (never enlarged). Without smoothing every
+// pixel is one of the page's own (nearest neighbour), as sharp and as broken as that is.
+QImage ScaledDown(const QImage& page, QSize box, bool smooth = true);
 
 } // namespace Imaging

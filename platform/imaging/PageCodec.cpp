@@ -7,6 +7,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcImaging, "korvex.imaging")
@@ -423,6 +424,33 @@ QByteArray TTiffReader::ExtractPage() {
     TTiffWriter writer;
     writer.CopyPage(*this);
     return writer.Finish();
+}
+
+QByteArray TTiffReader::RawStrip(int n) {
+    requirePage();
+    if (n < 0 || uint32_t(n) >= TIFFNumberOfStrips(m_tif))
+        throw ETiffError(QStringLiteral("Streifen %1 gibt es nicht").arg(n));
+    m_io->errors.clear();
+    const uint64_t size = TIFFGetStrileByteCount(m_tif, uint32_t(n));
+    if (size > uint64_t(std::numeric_limits<int>::max()))
+        throw ETiffError(QStringLiteral("Streifen %1 ist zu groß").arg(n));
+    QByteArray raw(qsizetype(size), Qt::Uninitialized);
+    const tmsize_t got = TIFFReadRawStrip(m_tif, uint32_t(n), raw.data(), tmsize_t(size));
+    if (got < 0)
+        fail(m_io->errors, QStringLiteral("Streifen %1 nicht lesbar").arg(n));
+    raw.truncate(qsizetype(got));
+    return raw;
+}
+
+QByteArray EncodeG4(const QImage& image) {
+    // The writer puts a fax page in one strip with white as 0, the way the fax coder counts runs.
+    TTiffWriter writer;
+    TIOParams params;
+    params.TIFF_Compression = ioTIFF_G4FAX;
+    writer.WritePage(image, params);
+    TTiffReader reader(writer.Finish());
+    reader.OpenPage(0);
+    return reader.RawStrip(0);
 }
 
 // ---------------------------------------------------------------------------------------------

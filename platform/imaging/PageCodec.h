@@ -117,6 +117,8 @@ public:
     bool CanCopyRaw();
     // The opened page alone as a one-page TIFF, its compressed data copied unchanged.
     QByteArray ExtractPage();
+    // The compressed bytes of strip n of the opened page, as stored.
+    QByteArray RawStrip(int n);
 
     struct Io; // libtiff's I/O state, internal
 
@@ -158,6 +160,11 @@ private:
     tiff* m_tif = nullptr;
     int m_pages = 0;
 };
+
+// A black-and-white picture (any other is made so by a threshold) as bare CCITT Group 4 data of
+// its full width and height, white and black runs as the picture shows them: what the CCITT
+// filter of a PDF or PostScript file reads.
+QByteArray EncodeG4(const QImage& image);
 
 // The directory offsets of every page, read from the file's structure alone (header and next
 // pointers), classic or BigTIFF. ETiffError when the chain leaves the file or loops.

@@ -1,11 +1,15 @@
 // The PDF and PostScript writer read back by independent readers (poppler's pdfinfo and
-// pdfimages, the PostScript text itself): pages, paper per page, document information, embedded
-// JPEG data, failed writes; and the black-and-white and reduction rules of the export.
+// pdfimages, Qt PDF, the PostScript text itself): pages, paper per page, document information,
+// embedded JPEG and fax data, failed writes; and the black-and-white and reduction rules of the
+// export.
 #include <IEDocWriter.h>
+#include <PageCodec.h>
 
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QPainter>
+#include <QPdfDocument>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -80,6 +84,59 @@ TEST(DocWriterTest, PdfPagesCarryTheirOwnPaperAndTheDocumentInformation) {
     EXPECT_EQ(second.value(5), QStringLiteral("rgb"));
     EXPECT_EQ(second.value(8), QStringLiteral("jpeg"));
     EXPECT_NE(third.value(8), QStringLiteral("jpeg"));
+}
+
+TEST(DocWriterTest, TheFaxCompressionEmbedsGroup4DataThatDrawsThePageAsItWas) {
+    // Text-like strokes one pixel high and odd widths, so that a run or colour off shows.
+    QImage text(333, 207, QImage::Format_Grayscale8);
+    text.fill(255);
+    for (int y = 5; y < text.height() - 5; y += 7)
+        for (int x = 3 + y % 11; x < text.width() - 3 - y % 17; ++x)
+            text.scanLine(y)[x] = 0;
+    const QImage mono = text.convertToFormat(QImage::Format_Mono);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("fax.pdf"));
+    {
+        TIEDocWriter w(file, TIEDocType::PDF);
+        w.SetCompression(ioPDF_G4FAX);
+        w.SetPaper(mono.width(), mono.height()); // one pixel a point
+        ASSERT_TRUE(w.AddPage(mono));
+        w.SetPaper(kA4WidthPt, kA4HeightPt);
+        ASSERT_TRUE(w.AddPage(Grey(120, 170, 128))); // grey goes in dithered
+        ASSERT_TRUE(w.Close());
+    }
+    const QStringList images =
+        RunTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), file}).split(u'\n');
+    ASSERT_GE(images.size(), 4);
+    for (int i : {2, 3}) {
+        const QStringList row = images[i].simplified().split(u' ');
+        EXPECT_EQ(row.value(8), QStringLiteral("ccitt")) << images[i].toStdString();
+        EXPECT_EQ(row.value(7), QStringLiteral("1")) << images[i].toStdString();
+    }
+
+    QPdfDocument pdf;
+    ASSERT_EQ(pdf.load(file), QPdfDocument::Error::None);
+    ASSERT_EQ(pdf.pageCount(), 2);
+    QImage shown(mono.size(), QImage::Format_RGB32);
+    shown.fill(Qt::white);
+    QPainter(&shown).drawImage(0, 0, pdf.render(0, mono.size()));
+    int differ = 0;
+    for (int y = 0; y < mono.height(); ++y)
+        for (int x = 0; x < mono.width(); ++x)
+            differ += (qGray(shown.pixel(x, y)) < 128) != (qGray(mono.pixel(x, y)) < 128);
+    EXPECT_LT(differ, mono.width() * mono.height() / 200) << differ;
+
+    // PostScript takes the same data.
+    const QString ps = dir.filePath(QStringLiteral("fax.ps"));
+    {
+        TIEDocWriter w(ps, TIEDocType::PS);
+        w.SetCompression(ioPS_G4FAX);
+        ASSERT_TRUE(w.AddPage(mono));
+        ASSERT_TRUE(w.Close());
+    }
+    QFile f(ps);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().contains("CCITTFaxDecode"));
 }
 
 TEST(DocWriterTest, PostScriptHasOnePageCommentPerPageAndTheTitle) {

@@ -162,14 +162,10 @@ const Imaging::TIOParams& TPageList::Params(int index) const {
     return const_cast<TPageList*>(this)->Params(index);
 }
 
-namespace {
-
-} // namespace
-
 void TPageList::SetImage(int index, const QImage& page) {
     if (!valid(index))
         return;
-    m_pages[index].thumb = Imaging::ScaledDown(page, m_thumbSize);
+    m_pages[index].thumb = Imaging::ScaledDown(page, m_thumbSize, m_smooth);
     m_pages[index].thumbTried = true;
     emit dataChanged(this->index(index), this->index(index), {Qt::DecorationRole});
 }
@@ -194,7 +190,7 @@ QImage TPageList::Thumbnail(int index) const {
             OnNeedPage(index);
         Page& loaded = self->m_pages[index];
         if (loaded.data && loaded.data->Loadet && !loaded.data->CurImage.isEmpty())
-            loaded.thumb = Imaging::ScaledDown(TViewerPages::DecodePage(loaded.data->CurImage), m_thumbSize);
+            loaded.thumb = Imaging::ScaledDown(TViewerPages::DecodePage(loaded.data->CurImage), m_thumbSize, m_smooth);
     } catch (...) {
         PagesLogEvent(QStringLiteral("TPageList.Thumbnail: Seite %1: %2")
                           .arg(index + 1)
@@ -209,6 +205,17 @@ void TPageList::SetThumbnailSize(QSize size) {
     if (size == m_thumbSize)
         return;
     m_thumbSize = size;
+    dropThumbnails();
+}
+
+void TPageList::SetSmoothThumbnails(bool smooth) {
+    if (smooth == m_smooth)
+        return;
+    m_smooth = smooth;
+    dropThumbnails();
+}
+
+void TPageList::dropThumbnails() {
     for (Page& p : m_pages) {
         p.thumb = QImage();
         p.thumbTried = false;

@@ -91,6 +91,9 @@ public:
     QImage Thumbnail(int index) const;
     QSize ThumbnailSize() const { return m_thumbSize; }
     void SetThumbnailSize(QSize size);
+    // Whether thumbnails are scaled smoothly (the viewer's zoom filter); a change draws them anew.
+    bool SmoothThumbnails() const { return m_smooth; }
+    void SetSmoothThumbnails(bool smooth);
     // Asked for a thumbnail of a page whose data is not loaded yet: loads it.
     std::function<void(int)> OnNeedPage;
 
@@ -113,9 +116,12 @@ private:
         bool thumbTried = false;
     };
     bool valid(int index) const { return index >= 0 && index < m_pages.size(); }
+    // Decoded again when next shown.
+    void dropThumbnails();
     QList<Page> m_pages;
     int m_selected = -1;
     QSize m_thumbSize{160, 200};
+    bool m_smooth = true;
 };
 
 // What page loading reads of the document and the data server.

@@ -2,15 +2,52 @@
 // a real store.
 #include "ViewerFixture.h"
 
+#include <AnnotData.h>
+#include <Dataclient_files.h>
+#include <Korvexutils.Dialogs.h>
+#include <TVoskRibbon.h>
 #include <TVoskTaskDialog.h>
 #include <view/TImageEnVect.h>
 
+#include <QContextMenuEvent>
 #include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScopeGuard>
 #include <QToolButton>
 
 using namespace viewertest;
 
 class NavigateTest : public ViewerTest {};
+
+namespace {
+
+// Answers the name question of a split-out; an empty answer cancels it.
+class NameAnswer {
+public:
+    explicit NameAnswer(QString answer) : m_saved(Korvexutils::RaiseInputQuestion.Get()) {
+        Korvexutils::RaiseInputQuestion.Set([this, answer](const QString& title, const QString& msg,
+                                                           QVariant& value, QString&, int, bool, QWidget*,
+                                                           const QString&, const QString&) {
+            asked << title + u'|' + msg + u'|' + value.toString();
+            if (answer.isEmpty())
+                return false;
+            value = answer;
+            return true;
+        });
+    }
+    ~NameAnswer() { Korvexutils::RaiseInputQuestion.Set(m_saved); }
+    QStringList asked;
+
+private:
+    decltype(Korvexutils::RaiseInputQuestion.Get()) m_saved;
+};
+
+TFileViewerFrameTIFF* PreviewViewer(TFormFilePreview* preview) {
+    return qobject_cast<TFileViewerFrameTIFF*>(preview->FImagePages.data());
+}
+
+} // namespace
 
 TEST_F(NavigateTest, PreviousAndNextStopAtTheEnds) {
     TDokument doc;
@@ -58,9 +95,21 @@ TEST_F(NavigateTest, TheFilterTableSetsSmoothingAndAntialiasing) {
     TFileViewerFrameTIFF viewer(nullptr, &doc, false, nullptr);
     EXPECT_EQ(viewer.imCurrentPage->ResampleFilter(), Imaging::rfFastLinear);
     EXPECT_TRUE(viewer.imCurrentPage->ObjectAntialias());
+    // The thumbnails follow: smoothed, a black-and-white page's thin lines become grey; without
+    // smoothing every pixel stays black or white.
+    const auto greys = [&viewer] {
+        const QImage thumb = viewer.imOverviewPages()->Thumbnail(0).convertToFormat(QImage::Format_Grayscale8);
+        int n = 0;
+        for (int y = 0; y < thumb.height(); ++y)
+            for (int x = 0; x < thumb.width(); ++x)
+                n += thumb.pixelColor(x, y).value() % 255 != 0;
+        return n;
+    };
+    EXPECT_GT(greys(), 0);
     viewer.btFilterNone->trigger();
     EXPECT_EQ(viewer.imCurrentPage->ResampleFilter(), Imaging::rfNone);
     EXPECT_FALSE(viewer.imCurrentPage->ObjectAntialias());
+    EXPECT_EQ(greys(), 0);
     viewer.btFilterHigh->trigger();
     EXPECT_EQ(viewer.imCurrentPage->ResampleFilter(), Imaging::rfBicubic);
     EXPECT_TRUE(viewer.imCurrentPage->ObjectAntialias());
@@ -186,4 +235,145 @@ TEST_F(NavigateTest, TheStoredNavigatorSizeIgnoresCaseAndTheStripShowsWithoutRea
     EXPECT_FALSE(viewer.imOverview->isHidden());
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(viewer.imOverviewPages()->UserData(i)->CurImage.constData(), data[i]) << i;
+}
+
+TEST_F(NavigateTest, TheStripMenuOpensOnlyWhileTheEditTabShows) {
+    TDokument doc;
+    doc.AssignToDokId(store(Tiff(2)));
+    for (const bool edit : {false, true}) {
+        TFileViewerFrameTIFF viewer(nullptr, &doc, edit, nullptr);
+        viewer.resize(900, 700);
+        viewer.show();
+        viewer.btShowOverview->setChecked(true);
+        viewer.btShowOverviewClick(viewer.btShowOverview);
+        QContextMenuEvent e(QContextMenuEvent::Keyboard, QPoint(20, 20));
+        QApplication::sendEvent(viewer.imOverview->viewport(), &e);
+        EXPECT_EQ(viewer.pmOverviewMenu->isVisible(), edit);
+        viewer.pmOverviewMenu->close();
+        if (edit) {
+            // The delete item is the edit tab's page delete.
+            viewer.miOverviewMenuDelete->trigger();
+            EXPECT_EQ(viewer.imOverviewPages()->ImageCount(), 1);
+        }
+    }
+}
+
+TEST_F(NavigateTest, ASplitOutPageTakesItsAnnotationsAlongAndTheStoredDocumentTheLinks) {
+    const int id = store(Tiff(3));
+    testsupport::TestDatabase::Exec(
+        QStringLiteral("UPDATE picndoku SET pd_txt = 'Lieferung März', pd_dokident = 'L-17', pd_source = 'scan' "
+                       "WHERE pd_id = %1;"
+                       "INSERT INTO picndokulink (pdl_pd_id, pdl_tablename, pdl_dbrid) VALUES (%1, 'auftrag', 41), "
+                       "(%1, 'rechnung', 42)")
+            .arg(id));
+    TDokument doc;
+    doc.AssignToDokId(id);
+    auto viewer = std::make_unique<TFileViewerFrameTIFF>(nullptr, &doc, true, nullptr);
+    TFileViewerFrameTIFF& v = *viewer;
+    v.LoadImage(1, true);
+    QImage stamp(40, 20, QImage::Format_RGB32);
+    stamp.fill(Qt::red);
+    v.AddAnnotImage(QRect(100, 100, 40, 20), stamp, QStringLiteral("Eingang"));
+    v.AddAnnotHighlight(QRect(20, 30, 60, 30), 0x00FFFF, QStringLiteral("bernd"));
+    v.AddAnnotText(QRect(50, 200, 120, 40), QStringLiteral("Prüfen"), 0xFF, 14, QStringLiteral("Arial"), true, false,
+                   Imaging::clNone, 0x00FF00);
+    v.AddAnnotDot(QPoint(300, 300), 11, 0xFF0000, 0x000000);
+    v.AddAnnotArrow(QRect(200, 400, 80, -40), QStringLiteral("A-1"), true, QStringLiteral("A-*"), 0xFF, 0xFFFF00,
+                    false, 12);
+    v.SaveAnnotationsOfPage(1);
+    v.btEditSaveClick(nullptr);
+    const int source = doc.Id();
+    const QList<Imaging::TIEVObject> objects = [&] {
+        QList<Imaging::TIEVObject> list;
+        for (int i = 0; i < v.imCurrentPage->Model().ObjectsCount(); ++i)
+            list << v.imCurrentPage->Model().ObjAt(i);
+        return list;
+    }();
+    ASSERT_EQ(objects.size(), 5);
+
+    NameAnswer name(QStringLiteral("Lieferschein Seite 2"));
+    v.LoadImage(1, true);
+    v.btRotateLeftClick(nullptr); // a turned view splits the page as stored
+    v.miOverviewMenuDokExportClick(nullptr);
+    EXPECT_EQ(name.asked, QStringList{QStringLiteral(
+                              "Seite als Dokument heraustrennen|Dokumentname für neue Seite|Lieferschein")});
+    const QList<TFormFilePreview*> previews = OpenPreviews();
+    ASSERT_EQ(previews.size(), 1);
+    const auto close = qScopeGuard([&] { delete previews[0]; });
+    EXPECT_EQ(previews[0]->DokName->text(), QStringLiteral("Lieferschein Seite 2"));
+    TFileViewerFrameTIFF* target = PreviewViewer(previews[0]);
+    ASSERT_NE(target, nullptr);
+    ASSERT_EQ(target->imOverviewPages()->ImageCount(), 1);
+    EXPECT_EQ(target->imCurrentPage->Model().Bitmap().convertToFormat(QImage::Format_Mono),
+              Page(1).convertToFormat(QImage::Format_Mono));
+    Imaging::TIEVectModel& copied = target->imCurrentPage->Model();
+    ASSERT_EQ(copied.ObjectsCount(), 5);
+    for (int i = 0; i < 5; ++i) {
+        const Imaging::TIEVObject& a = objects[i];
+        const Imaging::TIEVObject& b = copied.ObjAt(i);
+        EXPECT_EQ(b.Kind, a.Kind) << i;
+        EXPECT_EQ(QRect(b.Left, b.Top, b.Width(), b.Height()), QRect(a.Left, a.Top, a.Width(), a.Height())) << i;
+        EXPECT_EQ(b.PenColor, a.PenColor) << i;
+        EXPECT_EQ(b.BrushColor, a.BrushColor) << i;
+        EXPECT_EQ(b.Text, a.Text) << i;
+        target->Annot().CheckAnnotationData(b.Handle);
+        // Re-created by whoever split the page off.
+        EXPECT_EQ(target->Annot().AnnotData(b.Handle).Creator, QStringLiteral("anna")) << i;
+    }
+    EXPECT_EQ(target->Annot().AnnotData(copied.ObjAt(0).Handle).ImageName(), QStringLiteral("Eingang"));
+    EXPECT_EQ(copied.ObjAt(0).Bitmap.convertToFormat(QImage::Format_RGB32), stamp);
+    EXPECT_EQ(target->Annot().AnnotData(copied.ObjAt(4).Handle).Mask, QStringLiteral("A-*"));
+    EXPECT_EQ(copied.ObjAt(2).MemoBorderColor, 0x00FF00);
+
+    // The source lost the page, not yet stored.
+    EXPECT_EQ(v.imOverviewPages()->ImageCount(), 2);
+    EXPECT_TRUE(v.HasUnsavedChanges());
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM picndoku")), QStringLiteral("1"));
+
+    target->btEditSave->trigger();
+    const QString row = scalar(QStringLiteral(
+        "SELECT concat_ws(':', pd_descr, pd_tablename, pd_dbrid, pd_doktype, pd_dokident, pd_txt, pd_source) "
+        "FROM picndoku WHERE pd_id <> %1")
+                                   .arg(source));
+    EXPECT_EQ(row, QStringLiteral("Lieferschein Seite 2:adressen:5:LS:L-17:Lieferung März:scan"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT string_agg(pdl_tablename || pdl_dbrid, ',' ORDER BY pdl_dbrid) FROM "
+                                    "picndokulink WHERE pdl_pd_id <> %1")
+                         .arg(source)),
+              QStringLiteral("auftrag41,rechnung42"));
+    const QString file = scalar(QStringLiteral("SELECT pd_dmsremotefile FROM picndoku WHERE pd_id <> %1").arg(source));
+    EXPECT_EQ(Imaging::TTiffReader(DCFileMethods().ReadFile(file)).PageCount(), 1);
+    EXPECT_TRUE(DCFileMethods().ReadAnnotation(file, 0).contains("Eingang"));
+}
+
+TEST_F(NavigateTest, ASplitOutIsRefusedForTheLastPageOrPendingEditsAndStopsAtAnUnknownAnnotation) {
+    TDokument one;
+    one.AssignToDokId(store(Tiff(1)));
+    TFileViewerFrameTIFF single(nullptr, &one, true, nullptr);
+    m_answers.Expect(QStringLiteral("Mindestens eine Seite"), Vcl::mrOk);
+    EXPECT_THROW(single.miOverviewMenuDokExportClick(nullptr), EAbort);
+
+    TDokument doc;
+    doc.AssignToDokId(store(Tiff(3)));
+    TFileViewerFrameTIFF v(nullptr, &doc, true, nullptr);
+    v.SaveUndo(nullptr);
+    m_answers.Expect(QStringLiteral("Bitte zuerst die Anmerkungen speichern oder verwerfen."), Vcl::mrOk);
+    EXPECT_THROW(v.miOverviewMenuDokExportClick(nullptr), EAbort);
+    v.ClearUndo(false);
+    EXPECT_TRUE(OpenPreviews().isEmpty());
+
+    // A kind the annotations do not have: the preview stays with its page, the source keeps it.
+    v.imCurrentPage->Model().AddNewObject(Imaging::iekLINE, QRect(10, 10, 50, 50), 0);
+    NameAnswer cancelled({}); // cancelling the name keeps the source's
+    try {
+        v.miOverviewMenuDokExportClick(nullptr);
+        ADD_FAILURE() << "an unknown annotation was split off";
+    } catch (const EImagesException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Unbekannte Anmerkung (1)"));
+    }
+    const QList<TFormFilePreview*> previews = OpenPreviews();
+    ASSERT_EQ(previews.size(), 1);
+    EXPECT_EQ(previews[0]->DokName->text(), QStringLiteral("Lieferschein"));
+    EXPECT_EQ(PreviewViewer(previews[0])->imOverviewPages()->ImageCount(), 1);
+    EXPECT_EQ(v.imOverviewPages()->ImageCount(), 3);
+    delete previews[0];
 }

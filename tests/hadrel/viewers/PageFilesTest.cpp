@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 
 using namespace viewertest;
 using namespace Imaging;
@@ -146,6 +147,19 @@ TEST_F(PageFilesTest, RelatedDocumentsShareTheKeywordTheirTypeNames) {
     EXPECT_TRUE(v.pnRelation->isVisible());
     ASSERT_EQ(v.gridRelatedDoks->rowCount(), 1);
     EXPECT_EQ(v.gridRelatedDoks->item(0, 0)->text(), QString::number(second));
+
+    // A double click shows it in a preview of its own, the two windows side by side.
+    QTableWidget* grid = v.gridRelatedDoks;
+    const QPoint cell = grid->visualRect(grid->model()->index(0, 2)).center();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell);
+    const QList<TFormFilePreview*> shown = OpenPreviews();
+    ASSERT_EQ(shown.size(), 1);
+    ASSERT_NE(shown[0]->Dokument(), nullptr);
+    EXPECT_EQ(shown[0]->Dokument()->Id(), second);
+    EXPECT_EQ(v.window()->frameGeometry().left(), 0);
+    EXPECT_EQ(shown[0]->frameGeometry().left(), v.screen()->availableGeometry().width() / 2);
+    delete shown[0];
     // A type without a keyword category shows no panel.
     EXPECT_FALSE(Open(second).pnRelation->isVisible());
 }

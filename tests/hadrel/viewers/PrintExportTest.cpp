@@ -9,9 +9,11 @@
 #include <PdfPrinters.h>
 #include <TImagesExportForm.h>
 #include <UFileViewerTIFF.Print.h>
+#include <UFileViewerTIFF.Stamps.h>
 #include <view/TImageEnVect.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QPainter>
 #include <QPdfDocument>
 #include <QProcess>
@@ -225,7 +227,10 @@ TEST_F(PrintExportTest, PrintTIFFByPrinterNameThroughTheDocumentSlot) {
     EXPECT_THROW(PrintTIFF(&doc, {}), EVoskException);
     EXPECT_EQ(m_printers.jobs.size(), 2u);
 
+    TImageListLoader::EnsureLoaded();
+    ASSERT_NE(TImageListLoader::DokImageReader(), nullptr);
     TFileViewerFrameTIFF::ModulFinalize();
+    EXPECT_EQ(TImageListLoader::DokImageReader(), nullptr); // the stamp list went with the module
     EXPECT_FALSE(TDokument::_PrintTIFF.Assigned());
     EXPECT_FALSE(TDokument::_PrintImage.Assigned());
     EXPECT_FALSE(TDokument::_ExportTIFFAsPDF.Assigned());
@@ -358,10 +363,12 @@ TEST_F(PrintExportTest, PdfAndPostScriptExportsCarryThePagesOnTheChosenPaper) {
     EXPECT_EQ(pdf.pagePointSize(0).toSize(), QSize(595, 842));
     EXPECT_EQ(pdf.metaData(QPdfDocument::MetaDataField::Creator).toString(), QStringLiteral("KORVEX ERP"));
 
-    // PostScript, black and white, landscape paper chosen by the user.
+    // PostScript, black and white as fax data, landscape paper chosen by the user.
     m_forms.options = [&](TImagesExportForm* f) {
         EXPECT_EQ(f->PsCompression(), Imaging::ioPS_JPEG);
         EXPECT_FALSE(f->CurrentPage());
+        f->cbCompression->setCurrentIndex(f->cbCompression->findText(QStringLiteral("Schwarz-weiß, verlustfrei")));
+        f->cbCompressionChange();
         f->cbBlackWhite->setChecked(true);
         f->cbLandscape->setChecked(true);
         f->cbLandscapeClick();
@@ -375,6 +382,7 @@ TEST_F(PrintExportTest, PdfAndPostScriptExportsCarryThePagesOnTheChosenPaper) {
     EXPECT_TRUE(text.startsWith("%!PS"));
     EXPECT_EQ(text.count("\n%%Page:"), 3);
     EXPECT_TRUE(text.contains("%%Title: KORVEX ERP: Lieferschein"));
+    EXPECT_EQ(text.count("CCITTFaxDecode"), 3);
     EXPECT_TRUE(text.contains("%%DocumentMedia: 842x595mm 842 595") || text.contains(" 842 595 0 () ()")) << text.left(600).toStdString();
 }
 
