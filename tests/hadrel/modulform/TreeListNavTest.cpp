@@ -301,7 +301,8 @@ TEST_F(TreeListNavTest, EscInTheInlineEditUndoesTheTypingThenCancelsTheRecord) {
 TEST_F(TreeListNavTest, FastLookupOfTheInlineEditOpensBeyondTwoCharactersAndEscHidesItFirst) {
     TFormAdress* f = Open();
     Parts p = AddTree(f);
-    auto* column = new TVoskGridColumn(f, QStringLiteral("TreeName"), p.tree, QStringLiteral("name"));
+    auto* column =
+        new TVoskGridColumn(f, QStringLiteral("TreeName"), p.tree, QStringLiteral("name"));
     column->SetFastF2(QStringLiteral("SELECT name FROM baum ORDER BY name"),
                       QStringLiteral("name ILIKE :Self"));
     p.tree->LoadF2();
@@ -318,7 +319,8 @@ TEST_F(TreeListNavTest, FastLookupOfTheInlineEditOpensBeyondTwoCharactersAndEscH
     ASSERT_TRUE(p.tree->FastLookupShowing());
     EXPECT_EQ(p.tree->FastLookupPanel()->model()->index(0, 0).data().toString(),
               QStringLiteral("Linie 1"));
-    EXPECT_TRUE(TLogSink::Contains(QStringLiteral("FastF2 %1.TreeBaum: lin%").arg(f->objectName())));
+    EXPECT_TRUE(
+        TLogSink::Contains(QStringLiteral("FastF2 %1.TreeBaum: lin%").arg(f->objectName())));
     // The panel leaves the keys with the editor, and a text that finds nothing hides it.
     EXPECT_EQ(f->ActiveControl(), editor.data());
     QTest::keyClick(editor, Qt::Key_X);
@@ -364,8 +366,11 @@ TEST_F(TreeListNavTest, UpAndDownInTheInlineEditCarryTheValueToTheNextNode) {
     QTest::keyClicks(editor, QStringLiteral("Halle Nord"));
     QTest::keyClick(editor, Qt::Key_Down);
     // The edited row is written, the next one's editor holds the value with the caret at the end.
-    EXPECT_EQ(testsupport::TestDatabase::Scalar(QStringLiteral("SELECT name FROM baum WHERE dbrid = 2")),
-              QStringLiteral("Halle Nord"));
+    const auto nameOf = [](int key) {
+        return testsupport::TestDatabase::Scalar(
+            QStringLiteral("SELECT name FROM baum WHERE dbrid = %1").arg(key));
+    };
+    EXPECT_EQ(nameOf(2), QStringLiteral("Halle Nord"));
     EXPECT_EQ(p.data->FieldByName(QStringLiteral("dbrid")).AsInteger(), 3);
     editor = p.tree->InlineEditor();
     ASSERT_TRUE(editor);
@@ -375,6 +380,25 @@ TEST_F(TreeListNavTest, UpAndDownInTheInlineEditCarryTheValueToTheNextNode) {
     QTest::keyClick(editor, Qt::Key_Escape);
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->text(), QStringLiteral("Linie 1"));
+    // A refused post keeps the row and its editor, with what was typed.
+    editor = keys.Edit(5);
+    ASSERT_TRUE(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("Regal B"));
+    p.data->BeforePost = [](TVoskClass*) {
+        throw EVoskException(QStringLiteral("Regal gesperrt"));
+    };
+    m_answers.Expect(QStringLiteral("Regal gesperrt"), Vcl::mrOk);
+    QTest::keyClick(editor, Qt::Key_Up);
+    EXPECT_EQ(p.data->FieldByName(QStringLiteral("dbrid")).AsInteger(), 5);
+    EXPECT_TRUE(p.data->InEdit());
+    editor = p.tree->InlineEditor();
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->text(), QStringLiteral("Regal B"));
+    p.data->BeforePost = nullptr;
+    p.tree->EndEdit(false);
+    p.data->Cancel();
+
     // Up carries upwards; the topmost node goes nowhere and keeps its editor.
     editor = keys.Edit(1);
     ASSERT_TRUE(editor);
@@ -385,8 +409,7 @@ TEST_F(TreeListNavTest, UpAndDownInTheInlineEditCarryTheValueToTheNextNode) {
     QTest::keyClicks(editor, QStringLiteral("Werk"));
     p.tree->EndEdit(false);
     p.data->Cancel();
-    EXPECT_EQ(testsupport::TestDatabase::Scalar(QStringLiteral("SELECT name FROM baum WHERE dbrid = 1")),
-              QStringLiteral("Werk Süd"));
+    EXPECT_EQ(nameOf(1), QStringLiteral("Werk Süd"));
 }
 
 TEST_F(TreeListNavTest, ExportWritesTheTreeWithOutlineLevelsAndTypedCells) {
