@@ -7,6 +7,9 @@
 #include "UFrameRecnoParams.h"
 
 #include "FrameDBNavigate.h"
+#include "UDokuList.h"
+
+#include <TVoskDocumentViewer.h>
 
 #include "TQ32Control.h"
 #include "TRecNoClasses.h"
@@ -81,6 +84,10 @@ TFormAdress::TFormAdress(QObject* owner, QWidget* parent) : TModulForm(owner, pa
     m_paramPage->setObjectName(QStringLiteral("TabParameter"));
     PageControlAdresse->AddDeferredTab(m_paramPage, QStringLiteral("Parameter"),
                                        [this](QWidget* page) { buildParameterPage(page); });
+    auto* docPage = new QWidget(PageControlAdresse);
+    docPage->setObjectName(QStringLiteral("TabDokumente"));
+    PageControlAdresse->AddDeferredTab(docPage, QStringLiteral("Dokumente"),
+                                       [this](QWidget* page) { buildDocumentPage(page); });
     split->addWidget(PageControlAdresse);
 
     DataAnsprechpartner =
@@ -170,6 +177,9 @@ void TFormAdress::FormCreate(QObject* sender) {
         followShippingMethods();
     connect(DataAdressen, &TVoskClass::CurrentChanged, this, [this] { RecNoParamsFollow(); });
     connect(PageControlAdresse, &QTabWidget::currentChanged, this, [this] { RecNoParamsFollow(); });
+    connect(DataAdressen, &TVoskClass::CurrentChanged, this, [this] { DokumentListeFollow(); });
+    connect(PageControlAdresse, &QTabWidget::currentChanged, this,
+            [this] { DokumentListeFollow(); });
     // Start parameter "Tab": the page to show, by caption or name.
     const QString tab = GetParameterStr(QStringLiteral("Tab"));
     for (int i = 0; !tab.isEmpty() && i < PageControlAdresse->count(); ++i)
@@ -178,6 +188,33 @@ void TFormAdress::FormCreate(QObject* sender) {
             PageControlAdresse->setCurrentIndex(i);
     // The page the user left the module on may already be the parameters' page.
     RecNoParamsFollow();
+    DokumentListeFollow();
+}
+
+void TFormAdress::buildDocumentPage(QWidget* page) {
+    auto* docLayout = new QHBoxLayout(page);
+    DokumentListe =
+        Vcl::Owned(this, new TVoskDocumentList(this, page), QStringLiteral("DokumentListe"));
+    docLayout->addWidget(DokumentListe, 3);
+    DokumentVorschau =
+        Vcl::Owned(this, new TVoskDocumentViewer(page), QStringLiteral("DokumentVorschau"));
+    DokumentVorschau->setAccessibleName(QStringLiteral("Vorschau"));
+    DokumentVorschau->setToolTip(QStringLiteral("Vorschau des gewählten Dokuments"));
+    docLayout->addWidget(DokumentVorschau, 2);
+    DokumentListe->SetDocumentViewer(DokumentVorschau);
+    if (m_started)
+        DokumentListeFollow();
+}
+
+void TFormAdress::DokumentListeFollow() {
+    if (!DokumentListe || PageControlAdresse->currentWidget() != DokumentListe->parentWidget())
+        return;
+    const bool stored = DataAdressen->HasRecord() && !DataAdressen->IsNewRecord();
+    DokumentListe->Open(QStringLiteral("adressen"),
+                        stored ? DataAdressen->FieldByName(QStringLiteral("dbrid")).AsString()
+                               : QString());
+    if (!stored)
+        DokumentVorschau->DisableDocument();
 }
 
 void TFormAdress::buildParameterPage(QWidget* page) {

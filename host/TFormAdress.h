@@ -13,6 +13,8 @@ class TVoskPageControl2;
 class TRecNoParams;
 class TFrameRecnoParams;
 class TFrameRecnoEnumGrid;
+class TVoskDocumentList;
+class TVoskDocumentViewer;
 
 class TFormAdress final : public TModulForm {
     Q_OBJECT
@@ -38,6 +40,10 @@ public:
     TRecNoParams* RecNoParamsAdresse;
     TFrameRecnoParams* FrameRecnoParams = nullptr;
     TFrameRecnoEnumGrid* FrameRecnoEnumGrid = nullptr;
+    // The documents of the current address and the preview of the focused one, on a page made
+    // when it is first shown (null until then).
+    TVoskDocumentList* DokumentListe = nullptr;
+    TVoskDocumentViewer* DokumentVorschau = nullptr;
 
     void FormCreate(QObject* sender) override;
     // Start parameter "Dokumente=True": the record's document window opens with the module.
@@ -49,6 +55,9 @@ private:
 public:
     // Reads the parameters of the current address while their page is shown.
     void RecNoParamsFollow();
+    // Lists the documents of the current address while their page is shown.
+    void DokumentListeFollow();
+    void buildDocumentPage(QWidget* page);
 
     // Creates the module with its parameters and puts it on screen.
     static TFormAdress* Open(QObject* owner = nullptr, const QStringList& parameters = {});

@@ -422,6 +422,7 @@ void TFormDokments::buildForm() {
     Dokument1()->AfterPost = [this](TVoskClass*) { RequestRebuild(GetNodeId(FocusedNode())); };
     buildDocumentCheck();
     buildOutput();
+    buildProperties();
     buildImport();
     buildFolders();
 }

@@ -241,6 +241,12 @@ public:
     // How a file drag runs: the platform's drag by default; tests answer it.
     static Rtl::HookSlot<Qt::DropAction(QDrag* drag)> ExecuteFileDragProc;
 
+    // ---- properties window (UImpDoku.Properties.cpp) -------------------------------------------
+    // Opens the properties window of the focused document, owned by this window.
+    void acDocumentInfoPropertiesExecute();
+    // The properties window closes: the tree is rebuilt around the same node, so that a changed
+    // type, folder or name shows.
+    void miDokuInfoClose(Vcl::TForm* sender, Vcl::TCloseAction& action);
     // ---- import (UImpDoku.Import.cpp) -----------------------------------------------------------
     QAction* acDocFromFileAction() const { return acDocFromFile; }
     TFileImportMode GetFileImportMode(const QString& doktype, TFileImportMode DefaultMode);
@@ -331,6 +337,7 @@ protected:
 
 private:
     void buildOutput();
+    void buildProperties();
     void buildImport();
     void buildFolders();
     // The folder a new document or folder goes into: the focused document's parent, else the

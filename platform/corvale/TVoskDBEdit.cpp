@@ -87,7 +87,12 @@ void TVoskDBEdit::showValue() {
     const QString text = m_link->Value().toString();
     if (text != this->text())
         setText(text);
-    setReadOnly(!m_link->CanEdit());
+    setReadOnly(m_forceReadOnly || !m_link->CanEdit());
+}
+
+void TVoskDBEdit::SetForceReadOnly(bool on) {
+    m_forceReadOnly = on;
+    setReadOnly(m_forceReadOnly || !m_link->CanEdit());
 }
 
 void TVoskDBEdit::applyFieldLimits() {

@@ -57,6 +57,9 @@ public:
     // Hands a text set from code to the field when it differs from the field's value; false when
     // there was nothing to hand over. Throws when the class refuses the value.
     bool PostEditValue();
+    // Read-only whatever the field allows (a field only some users may change).
+    bool ForceReadOnly() const { return m_forceReadOnly; }
+    void SetForceReadOnly(bool on);
 
     // IKorvexControl: the last value is the shown text, kept per form class and control name;
     // loading writes it into the field as typing would and leaves the edit alone when none is
@@ -74,5 +77,6 @@ private:
     void applyFieldLimits();
     Corvale::TFieldLink* m_link;
     int m_numberKind = 0; // 0 any text, 1 integer, 2 decimal
+    bool m_forceReadOnly = false;
     QPointer<TQ32Control> m_myControl;
 };

@@ -1,5 +1,7 @@
 #include "TRecNoClasses.h"
 
+#include <VoskExceptions.h>
+
 #include "UDM1.h"
 
 #include <QCoreApplication>
@@ -80,6 +82,31 @@ void TRecNoKeyword::AssignToData(const QString& tableName, const QString& recId,
         Refresh(false);
     else
         Open();
+}
+
+void TRecNoKeyword::Post(bool askBefore) {
+    if (!InEdit())
+        return;
+    if (m_required) {
+        const bool noCategory =
+            FieldByName(QStringLiteral("r_kategorie")).AsString().trimmed().isEmpty();
+        const bool noText = FieldByName(QStringLiteral("r_descr")).AsString().trimmed().isEmpty();
+        if (noCategory || noText)
+            throw EVoskException(noCategory ? QStringLiteral("Bitte eine Kategorie angeben.")
+                                            : QStringLiteral("Bitte einen Text angeben."));
+    }
+    if (IsNewRecord()) {
+        if (FieldByName(QStringLiteral("r_tablename")).IsNull())
+            FieldByName(QStringLiteral("r_tablename"))
+                .SetAsString(Param(QStringLiteral("tablename")).toString());
+        if (FieldByName(QStringLiteral("r_dbrid")).IsNull()) {
+            FieldByName(QStringLiteral("r_dbrid")).SetValue(Param(QStringLiteral("dbrid")));
+            FieldByName(QStringLiteral("r_oid")).SetValue(Param(QStringLiteral("dbrid")));
+        }
+        if (!m_formClass.isEmpty() && FieldByName(QStringLiteral("r_classname")).IsNull())
+            FieldByName(QStringLiteral("r_classname")).SetAsString(m_formClass);
+    }
+    TVoskClass2::Post(askBefore);
 }
 
 void TRecNoKeyword::AppendKeyword() {

@@ -27,10 +27,21 @@ class TRecNoKeyword final : public TVoskClass2 {
 public:
     explicit TRecNoKeyword(QObject* parent = nullptr);
     void AssignToData(const QString& tableName, const QString& recId, const QString& formClass);
+    // The keywords of a record whatever form gave them.
+    void AssignToData(const QString& tableName, const QString& recId) {
+        AssignToData(tableName, recId, QString());
+    }
     void AppendKeyword();
+    // With required fields a keyword is posted only with a category and a text; otherwise Post
+    // refuses it with a German message and leaves it in edit.
+    bool RequiredFields() const { return m_required; }
+    void SetRequiredFields(bool on) { m_required = on; }
+    // New rows get the record's table and id (and the form class) however they were started.
+    void Post(bool askBefore = true) override;
 
 private:
     QString m_formClass;
+    bool m_required = false;
 };
 
 // Record parameters: the keyword rows that name a definition of recnogroup, with its group,

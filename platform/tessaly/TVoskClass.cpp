@@ -1,5 +1,6 @@
 #include "TVoskClass.h"
 
+#include <SqlScanner.h>
 #include <StrUtils.h>
 #include <UDM1.h>
 #include <VoskDbErrors.h>
@@ -491,7 +492,19 @@ bool TVoskClass::FieldServerFilled(int col) const {
 }
 
 bool TVoskClass::FieldEditable(int col) const {
-    return CanModify() && FieldWritable(col) && !FieldServerFilled(col);
+    return CanModify() && FieldWritable(col) && !FieldServerFilled(col) && !FieldReadOnly(col);
+}
+
+void TVoskClass::SetFieldReadOnly(const QString& field, bool readOnly) {
+    if (readOnly)
+        m_readOnlyFields.insert(field.toLower());
+    else
+        m_readOnlyFields.remove(field.toLower());
+}
+
+bool TVoskClass::FieldReadOnly(int col) const {
+    return !m_readOnlyFields.isEmpty() && col >= 0 && col < FieldCount() &&
+           m_readOnlyFields.contains(m_cols[size_t(col)].name.toLower());
 }
 
 void TVoskClass::SetValue(int col, const QVariant& value) {
@@ -1046,6 +1059,14 @@ QList<TVoskClass*> TVoskClass::Children() const {
 // TVoskClass2
 
 TVoskClass2::TVoskClass2(QObject* parent) : TVoskClass(parent) {}
+
+bool TVoskClass2::SearchEnabled(const QVariantList& values, int /*options*/) {
+    const QStringList names = Dunmere::RewriteParams(SelectSql()).paramNames;
+    for (int i = 0; i < names.size(); ++i)
+        m_params.insert(names[i], i < values.size() ? values[i] : QVariant());
+    Open();
+    return !IsEmpty();
+}
 
 QString TVoskClass2::SelectSql() const {
     return m_querySql.trimmed().isEmpty() ? TVoskClass::SelectSql() : stripSemicolon(m_querySql);

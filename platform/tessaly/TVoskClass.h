@@ -14,6 +14,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -185,6 +186,10 @@ public:
     bool FieldServerFilled(int col) const;
     // Whether the user may type into the field now.
     bool FieldEditable(int col) const;
+    // A field the user may not change in the controls (code still may); kept by name across
+    // opens.
+    void SetFieldReadOnly(const QString& field, bool readOnly);
+    bool FieldReadOnly(int col) const;
 
     // Editing. Each throws a German EVoskException when the class is read-only or closed.
     void Edit();
@@ -338,6 +343,7 @@ private:
     bool m_enabledFlag = true;
     bool m_singleRecordRefresh = true;
     QString m_linkFieldName;
+    QSet<QString> m_readOnlyFields; // lower case
 };
 
 // The data class on a query of its own: SQL with ":name" parameters, written back to SqlTable.
@@ -355,6 +361,10 @@ public:
     void SetParam(const QString& name, const QVariant& value) { m_params.insert(name, value); }
     QVariant Param(const QString& name) const { return m_params.value(name); }
     void ClearParams() { m_params.clear(); }
+    // Binds values to the query's parameters in the order they first appear in its SQL (extra
+    // values are ignored, missing ones are null) and opens it; whether it found rows. options is
+    // kept for callers that pass search options; no option changes the search.
+    bool SearchEnabled(const QVariantList& values, int options = 0);
     // Whether the record-parameter class is attached automatically.
     bool AutoRecNoParamClass() const { return m_autoRecNoParamClass; }
     void SetAutoRecNoParamClass(bool on) { m_autoRecNoParamClass = on; }

@@ -178,11 +178,11 @@ TEST_F(IdeHostTest, PalettePagesOfTheComponentsPackagePlaceComponentsOnTheForm) 
     EXPECT_EQ(Sorted(DesignIntf::PalettePages()),
               (QStringList{"Korvex-Controls", "Korvex-Zusätzlich", "Vosk_System"}));
     EXPECT_EQ(ClassesOn(QStringLiteral("Korvex-Zusätzlich")),
-              (QStringList{"TFrameBt", "TFrameDBNav", "TFrameVirtualKeyboard", "TTopLabelFrame",
-                           "TVoskScanButton"}));
+              (QStringList{"TFrameBt", "TFrameDBNav", "TFrameDokumentEigenschaften",
+                           "TFrameVirtualKeyboard", "TTopLabelFrame", "TVoskScanButton"}));
     EXPECT_EQ(ClassesOn(QStringLiteral("Korvex-Controls")),
               (QStringList{"TFrameDataSet", "TFrameProduktSerNr", "TFrameRecnoEnumGrid",
-                           "TFrameRecnoParams", "TFrameSQLEditor"}));
+                           "TFrameRecnoParams", "TFrameSQLEditor", "TVoskDocumentList"}));
     EXPECT_EQ(ClassesOn(QStringLiteral("Vosk_System")),
               (QStringList{"TVoskDBSQLMemo", "TVoskSQLMemo"}));
     for (const char* form : {"TModulForm", "TFormKorvexGundForm", "TKorvexF2Form",
