@@ -79,6 +79,9 @@ TFormAbfrage::TFormAbfrage(QObject* owner, QWidget* parent) : TModulForm(owner, 
 
 void TFormAbfrage::FormCreate(QObject* sender) {
     TModulForm::FormCreate(sender);
+    // A start's own text ("TFormAbfrage:SQL=SELECT ..."); read only like any other.
+    if (const QString sql = GetParameterStr(QStringLiteral("SQL")); !sql.isEmpty())
+        FrameSQLEditor->SQLMemo->setText(sql);
     static_cast<TAbfrageClass*>(DataAbfrage)->OpenText();
     FrameDataSet->FSetDataSource(DSAbfrage);
     FrameDataSet->SetReadOnly(true);

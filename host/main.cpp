@@ -1,8 +1,10 @@
 // korvex-erp: logs in to the database, loads the packages and shows the main window.
 //   korvex-erp [CONNINFO|URI] [--user LOGIN] [--start FORMCLASS[:Name=Value;...]]... [--keys KEYS]
-//              [--dokument PDID] [--scan SOURCE] [--screenshot FILE]
+//              [--dokument PDID [--stempel NAME]] [--scan SOURCE] [--screenshot FILE]
 // --dokument shows a stored document in the preview once the modules are open: by its id or by
 // its name ("Lieferscheine (12 Seiten)", the viewers' demo document).
+// --stempel places that stamp on the document's first page, saves and closes the preview, as a
+// user does, before the modules open (so that a query module shows what its stamp SQL wrote).
 // --scan scans into new documents of the first address as a module's scan does: SOURCE is the
 // scan's "ScanSource" ("einseitig" splits the stack at barcodes; empty: all pages in one preview).
 // --keys types into the focused control once the modules are open: blank-separated parts, each a
@@ -10,7 +12,9 @@
 #include "DMSys.h"
 #include "TMainForm.h"
 #include "UHostModules.h"
+#include "UFilePreview.h"
 #include "UFileViewerTIFF.h"
+#include "UFileViewerTIFF.Stamps.h"
 #include "UHostPackages.h"
 #include "Ukorvexclasses.Dokument.h"
 #include "Voskdbcontrols.h"
@@ -60,6 +64,10 @@ int main(int argc, char** argv) {
     QCommandLineOption scanOpt(QStringLiteral("scan"),
                                QStringLiteral("scan into new documents of the first address after the start"),
                                QStringLiteral("source"));
+    QCommandLineOption stampOpt(QStringLiteral("stempel"),
+                                QStringLiteral("place this stamp on the shown document and save it"),
+                                QStringLiteral("name"));
+    cli.addOption(stampOpt);
     cli.addOption(scanOpt);
     cli.addOption(dokOpt);
     cli.addOption(keysOpt);
@@ -134,7 +142,30 @@ int main(int argc, char** argv) {
     const QString dokument = cli.value(dokOpt);
     const bool scan = cli.isSet(scanOpt);
     const QString scanSource = cli.value(scanOpt);
-    QTimer::singleShot(0, &mainForm, [starts, dokument, scan, scanSource, &mainForm] {
+    const QString stamp = cli.value(stampOpt);
+    QTimer::singleShot(0, &mainForm, [starts, dokument, stamp, scan, scanSource, &mainForm] {
+        const auto showDokument = [&] {
+            bool isId = false;
+            int id = dokument.toInt(&isId);
+            if (!isId)
+                id = DM1()->LoadVar(QStringLiteral("SELECT pd_id FROM picndoku WHERE pd_descr = "
+                                                   ":name AND NOT pd_deletable ORDER BY pd_id LIMIT 1"),
+                                    {{QStringLiteral("name"), dokument}}).toInt();
+            TDokument doc;
+            doc.AssignToDokId(id);
+            auto* preview = qobject_cast<TFormFilePreview*>(doc.ShowDokument(&mainForm, false));
+            auto* viewer = preview ? qobject_cast<TFileViewerFrameTIFF*>(preview->FImagePages.data()) : nullptr;
+            if (stamp.isEmpty() || !viewer)
+                return;
+            const QImage picture = QImage::fromData(TImageListLoader::GetImage(viewer, stamp));
+            viewer->LoadImage(0, true);
+            viewer->AddAnnotImage(QRect(QPoint(1000, 1400), picture.size() * 2), picture, stamp);
+            viewer->SaveAnnotationsOfPage(0);
+            viewer->btEditSaveClick(viewer->btAnnotSave);
+            preview->close();
+        };
+        if (!dokument.isEmpty() && !stamp.isEmpty())
+            Rtl::Guarded(showDokument);
         for (const QString& start : starts) {
             const QString formClass = start.section(u':', 0, 0);
             QStringList params; // name, value, name, value, ...
@@ -143,18 +174,8 @@ int main(int argc, char** argv) {
             Rtl::Guarded(
                 [&] { Voskdbcontrols::DoStartModuleByClass(formClass, params, false, nullptr); });
         }
-        if (!dokument.isEmpty())
-            Rtl::Guarded([&] {
-                bool isId = false;
-                int id = dokument.toInt(&isId);
-                if (!isId)
-                    id = DM1()->LoadVar(QStringLiteral("SELECT pd_id FROM picndoku WHERE pd_descr = "
-                                                       ":name AND NOT pd_deletable ORDER BY pd_id LIMIT 1"),
-                                        {{QStringLiteral("name"), dokument}}).toInt();
-                TDokument doc;
-                doc.AssignToDokId(id);
-                doc.ShowDokument(&mainForm, false);
-            });
+        if (!dokument.isEmpty() && stamp.isEmpty())
+            Rtl::Guarded(showDokument);
         if (scan)
             Rtl::Guarded([&] {
                 const QString recId =

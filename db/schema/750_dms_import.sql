@@ -10,5 +10,6 @@ CREATE TABLE picndoku_record_lock (
 );
 CREATE INDEX picndoku_record_lock_record ON picndoku_record_lock (drl_tablename, drl_dbrid);
 
--- The MD5 of a linked file, read together with its SHA-256 (pd_dmshash) when it was linked.
+-- The MD5 of the document's bytes, taken with its SHA-256 (pd_dmshash): of a linked file when it
+-- was linked, of a stored one while it was written.
 ALTER TABLE picndoku ADD COLUMN pd_md5 text;

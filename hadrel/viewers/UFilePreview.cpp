@@ -207,7 +207,8 @@ void TFormFilePreview::PreviewKeyUp(int& Key, Qt::KeyboardModifiers Shift) { For
 void TFormFilePreview::FormClose(QObject*, Vcl::TCloseAction& Action) { Action = Vcl::caFree; }
 
 void TFormFilePreview::BtOkClick() {
-    if (!BtRescan->isEnabled())
+    // Enabled for every preview that edits pages, scanned or not (a page split off).
+    if (!BtOk->isEnabled())
         return;
     Rtl::Assert(qobject_cast<TFileViewerFrameTIFF*>(FImagePages) != nullptr,
                 QStringLiteral("TFormFilePreview.BtOkClick"));

@@ -130,7 +130,16 @@ void TFileViewerFrame::SaveRibMenuClosed(bool closed) {
 
 void TFileViewerFrame::FormActivate(QObject*) { FEscapeWasPressed = false; }
 
-void TFileViewerFrame::FormCloseQuery(QObject*, bool&) {}
+void TFileViewerFrame::FormCloseQuery(QObject*, bool& CanClose) {
+    // Windows opened from here (a page split off into a new document, a related document) go
+    // with this viewer. They close first, each asking its own question, so that a new document
+    // not yet stored is not dropped unasked; one that stays open keeps this viewer open.
+    for (QObject* c : Vcl::Components(this))
+        if (auto* w = qobject_cast<QWidget*>(c); w && w->isWindow() && w->isVisible() && !w->close()) {
+            CanClose = false;
+            return;
+        }
+}
 
 void TFileViewerFrame::FormClose(QObject*, Vcl::TCloseAction& Action) {
     if (Action != Vcl::caFree)

@@ -111,6 +111,10 @@ void TFileViewerFrameTIFF::buildNavigationCommands() {
     miOverviewMenuDokExport = pmOverviewMenu->addAction(QIcon::fromTheme(QStringLiteral("document-new")),
                                                         QStringLiteral("Seite in neues Dokument exportieren"));
     miOverviewMenuDokExport->setObjectName(QStringLiteral("miOverviewMenuDokExport"));
+    miOverviewMenuDelete->setToolTip(QStringLiteral("Die markierte Seite aus dem Dokument löschen"));
+    miOverviewMenuDokExport->setToolTip(
+        QStringLiteral("Die markierte Seite heraustrennen und als neues Dokument anlegen"));
+    pmOverviewMenu->setToolTipsVisible(true);
     bind(miOverviewMenuDelete, &TFileViewerFrameTIFF::btEditDeleteClick);
     bind(miOverviewMenuDokExport, &TFileViewerFrameTIFF::miOverviewMenuDokExportClick);
     imOverview->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -282,7 +286,8 @@ void TFileViewerFrameTIFF::miOverviewMenuDokExportClick(QObject*) {
         if (viewer)
             viewer->SplitDokumentAfterPost(posted);
     };
-    // The viewer's save inserts the row; it gets the source's record and descriptive fields.
+    // The viewer's save inserts the row; it gets the source's record and descriptive fields, and
+    // the name from the preview's name field.
     doc->AfterInsert = [fields](TVoskClass* c) {
         const auto set = [c](const char* name, const QVariant& value) {
             if (!value.isNull() && !value.toString().isEmpty())
@@ -294,7 +299,6 @@ void TFileViewerFrameTIFF::miOverviewMenuDokExportClick(QObject*) {
         set(TDokument::fnDokIdent, fields.dokIdent);
         set(TDokument::fnDescription, fields.description);
         set(TDokument::fnSource, fields.source);
-        set(TDokument::fnCaption, fields.name);
     };
 
     // The page goes as it is stored, not as the view shows it turned.

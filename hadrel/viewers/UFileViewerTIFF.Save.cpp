@@ -205,6 +205,8 @@ void TFileViewerFrameTIFF::btEditSaveClick(QObject*) {
                 const TDCStoredFile stored = store.WriteFile(temp, dok.DMSRemoteFilename());
                 dok.FieldByName(QString::fromLatin1(TDokument::fnHash))
                     .SetValue(QString::fromLatin1(stored.sha256));
+                dok.FieldByName(QString::fromLatin1(TDokument::fnMd5))
+                    .SetValue(QString::fromLatin1(stored.md5));
                 dok.FieldByName(QString::fromLatin1(TDokument::fnDate)).SetValue(QDateTime::currentDateTime());
                 SetStatus(QStringLiteral("Dokumentverwaltung aktualisieren"), 20, false);
                 dok.Post(true);

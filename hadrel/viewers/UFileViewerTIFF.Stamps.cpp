@@ -204,24 +204,6 @@ const QString kKeywordSql = QStringLiteral(
     "SELECT r_descr \nFROM recnokeyword \nWHERE r_tablename='picndoku' \n  AND r_dbrid=:dbrid \n"
     "  AND COALESCE(r_kategorie,'')<>'internal system usage' \n  AND r_kategorie=:kategorie");
 
-bool isSessionParam(const QString& name) {
-    for (const char* n : {"LANG", "LANGC", "timestamp", "sessid"})
-        if (name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
-}
-
-QVariant sessionValue(const QString& name, TVoskDatabase* db) {
-    const int language = DM1() ? DM1()->Language() : 0;
-    if (name.compare(QLatin1String("LANG"), Qt::CaseInsensitive) == 0)
-        return language;
-    if (name.compare(QLatin1String("LANGC"), Qt::CaseInsensitive) == 0)
-        return language == 3 ? QStringLiteral("E") : QStringLiteral("D");
-    if (name.compare(QLatin1String("timestamp"), Qt::CaseInsensitive) == 0)
-        return QDateTime::currentDateTime();
-    return db && db->Connected() ? QVariant(PQbackendPID(db->Handle())) : QVariant(0);
-}
-
 } // namespace
 
 TStampSqlResolver::TStampSqlResolver(QString DokType, QString DokSeal, TFieldLookup Field,
@@ -262,7 +244,7 @@ void TStampSqlResolver::Resolve(const QString& sql) {
     for (bool again = true; again;) {
         again = false;
         for (const Dunmere::SqlMarker& m : Dunmere::ScanSql(m_sql)) {
-            if (m.kind != Dunmere::SqlMarker::Param || isSessionParam(m.name))
+            if (m.kind != Dunmere::SqlMarker::Param || Dunmere::IsSessionParam(m.name))
                 continue;
             if (m.name.endsWith(kInList, Qt::CaseInsensitive) && !m_values.contains(m.name) &&
                 m.name.size() > kInList.size()) {
@@ -289,21 +271,17 @@ void TStampSqlResolver::Resolve(const QString& sql) {
 
 QStringList TStampSqlResolver::Statements() const { return Dunmere::SplitStatements(m_sql); }
 
-QVariant TStampSqlResolver::Value(const QString& name) const {
-    if (isSessionParam(name))
-        return sessionValue(name, DM1() && DM1()->Connected() ? &DM1()->Database() : nullptr);
-    return m_values.value(name);
-}
+QVariant TStampSqlResolver::Value(const QString& name) const { return m_values.value(name); }
 
 void ExecStampSql(TVoskDatabase& db, const TStampSqlResolver& resolved) {
     for (const QString& statement : resolved.Statements()) {
         TVoskQuery2 q(&db, statement);
         for (const Dunmere::SqlMarker& m : Dunmere::ScanSql(statement))
-            if (m.kind == Dunmere::SqlMarker::Param) {
+            // The session's parameters are the query's own to fill.
+            if (m.kind == Dunmere::SqlMarker::Param && !Dunmere::IsSessionParam(m.name)) {
                 TVoskParam* p = q.FindParam(m.name);
                 if (p && !p->Bound())
-                    p->SetValue(isSessionParam(m.name) ? sessionValue(m.name, &db)
-                                                       : resolved.Value(m.name));
+                    p->SetValue(resolved.Value(m.name));
             }
         q.ExecSQL();
     }

@@ -68,11 +68,12 @@ void Secure_AnnotationSave(TDokument* Dokument, bool HasAnnotations);
 // is passed on as "Stempelaktion konnte nicht ausgeführt werden." with the ids.
 void Secure_SealImageSave(TDokument* Dokument, const QString& DokSeal, TISealMode Mode);
 
-// The parameters of a stamp SQL resolved to values, and the statements it holds. Parameters are
-// looked up in this order: LANG, LANGC, timestamp and sessid (the session's); a name resolved
-// before; dm_doktype; dm_dokseal (NULL when empty); a column of the document row; the first
-// keyword of that category; "<category>__InList", which becomes the bracketed list of one
-// parameter per keyword of the category ("'*internal system usage*'" for none). Anything else:
+// The parameters of a stamp SQL resolved to values, and the statements it holds. LANG, LANGC,
+// timestamp and sessid are left to the query, which fills them as every query does
+// (Dunmere::SessionParamValue). The others are looked up in this order: a name resolved before;
+// dm_doktype; dm_dokseal (NULL when empty); a column of the document row; the first keyword of
+// that category; "<category>__InList", which becomes the bracketed list of one parameter per
+// keyword of the category ("'*internal system usage*'" for none). Anything else:
 // "Stempel-SQL: Parameter "%s" nicht gefunden.". Values are only ever bound, never spliced.
 class TStampSqlResolver final {
 public:
@@ -85,7 +86,7 @@ public:
     void Resolve(const QString& sql);
     const QString& Sql() const { return m_sql; }
     QStringList Statements() const;
-    // The value of a parameter by name (the session's parameters included).
+    // The value of a parameter by name (none for the session's parameters).
     QVariant Value(const QString& name) const;
     int Lookups() const { return m_lookups; }
 

@@ -10,16 +10,19 @@
 #include <memory>
 #include <vector>
 
+class TVoskDatabase;
 class TVoskParam;
 
 namespace Dunmere {
 
 class BoundParams final {
 public:
-    // Throws EVoskDatabaseError for the first parameter never set; context is appended to the
-    // message and sql travels with the error. The texts live in bufs, which must outlive this.
+    // Throws EVoskDatabaseError for the first parameter never set that is not one of the
+    // session's (those get their value on db); context is appended to the message and sql
+    // travels with the error. The texts live in bufs, which must outlive this.
     BoundParams(const std::vector<std::unique_ptr<TVoskParam>>& params,
-                std::vector<QByteArray>& bufs, const QByteArray& sql, const QString& context);
+                std::vector<QByteArray>& bufs, const QByteArray& sql, const QString& context,
+                TVoskDatabase& db);
     BoundParams(const BoundParams&) = delete;
     BoundParams& operator=(const BoundParams&) = delete;
 

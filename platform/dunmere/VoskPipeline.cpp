@@ -31,7 +31,7 @@ void TVoskPipeline::Run() {
         int ok = 0;
         try {
             q.prepare();
-            const Dunmere::BoundParams params(q.m_params, q.m_bufs, q.m_sent, q.context());
+            const Dunmere::BoundParams params(q.m_params, q.m_bufs, q.m_sent, q.context(), m_db);
             ok = PQsendQueryParams(conn, q.m_sent.constData(), params.Count(), params.Types(),
                                    params.Values(), params.Lengths(), params.Formats(), 0);
         } catch (const EVoskException&) {

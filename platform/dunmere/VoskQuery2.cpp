@@ -165,9 +165,29 @@ QDateTime TVoskField::AsDateTime() const {
 
 // ---- Dunmere::BoundParams ---------------------------------------------------------------------
 
+bool Dunmere::IsSessionParam(const QString& name) {
+    for (const char* n : {"LANG", "LANGC", "timestamp", "sessid"})
+        if (name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+QVariant Dunmere::SessionParamValue(const QString& name, TVoskDatabase& db) {
+    const int language = DM1() ? DM1()->Language() : 0;
+    if (name.compare(QLatin1String("LANG"), Qt::CaseInsensitive) == 0)
+        return language;
+    if (name.compare(QLatin1String("LANGC"), Qt::CaseInsensitive) == 0)
+        return language == 3 ? QStringLiteral("E") : QStringLiteral("D");
+    if (name.compare(QLatin1String("timestamp"), Qt::CaseInsensitive) == 0)
+        return QDateTime::currentDateTime();
+    if (name.compare(QLatin1String("sessid"), Qt::CaseInsensitive) == 0)
+        return db.Connected() ? QVariant(PQbackendPID(db.Handle())) : QVariant();
+    return {};
+}
+
 Dunmere::BoundParams::BoundParams(const std::vector<std::unique_ptr<TVoskParam>>& params,
                                   std::vector<QByteArray>& bufs, const QByteArray& sql,
-                                  const QString& context)
+                                  const QString& context, TVoskDatabase& db)
     : m_count(int(params.size())) {
     const size_t n = params.size();
     bufs.resize(n);
@@ -183,11 +203,13 @@ Dunmere::BoundParams::BoundParams(const std::vector<std::unique_ptr<TVoskParam>>
     }
     for (size_t i = 0; i < n; ++i) {
         const TVoskParam& p = *params[i];
-        if (!p.Bound())
+        const bool session = !p.Bound() && IsSessionParam(p.Name());
+        if (!p.Bound() && !session)
             throw EVoskDatabaseError(
                 QStringLiteral("Der Parameter \":%1\" hat keinen Wert%2").arg(p.Name(), context),
                 {}, {}, 0, QString::fromUtf8(sql));
-        if (ParamText(p.Value(), bufs[i], m_types[i], m_formats[i])) {
+        if (ParamText(session ? SessionParamValue(p.Name(), db) : p.Value(), bufs[i], m_types[i],
+                      m_formats[i])) {
             m_values[i] = bufs[i].constData();
             m_lengths[i] = int(bufs[i].size());
         } else {
@@ -361,7 +383,7 @@ TVoskDatabase& TVoskQuery2::preparedOn() {
 
 PGresult* TVoskQuery2::run() {
     TVoskDatabase& db = preparedOn();
-    const Dunmere::BoundParams params(m_params, m_bufs, m_sent, context());
+    const Dunmere::BoundParams params(m_params, m_bufs, m_sent, context(), db);
     db.CountRoundTrip();
     PGresult* res = PQexecParams(db.Handle(), m_sent.constData(), params.Count(), params.Types(),
                                  params.Values(), params.Lengths(), params.Formats(), 0);

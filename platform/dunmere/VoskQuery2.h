@@ -46,6 +46,14 @@ private:
     bool m_bound = false;
 };
 
+namespace Dunmere {
+// The parameters every query fills itself when the caller leaves them unset (names without case):
+// LANG (the session's language number, 0 German, 3 English), LANGC ("D" or "E"), timestamp (now)
+// and sessid (the server process of the query's connection). A value the caller binds wins.
+bool IsSessionParam(const QString& name);
+QVariant SessionParamValue(const QString& name, TVoskDatabase& db);
+} // namespace Dunmere
+
 class TVoskMacro final {
 public:
     explicit TVoskMacro(QString name) : m_name(std::move(name)) {}

@@ -17,7 +17,7 @@ void drain(PGconn* conn) {
 std::unique_ptr<TVoskRowStream> TVoskQuery2::OpenStream(bool binary) {
     Close();
     TVoskDatabase& db = preparedOn();
-    const Dunmere::BoundParams params(m_params, m_bufs, m_sent, context());
+    const Dunmere::BoundParams params(m_params, m_bufs, m_sent, context(), db);
     PGconn* conn = db.Handle();
     db.CountRoundTrip();
     if (!PQsendQueryParams(conn, m_sent.constData(), params.Count(), params.Types(),
@@ -113,7 +113,7 @@ const PGresult* TVoskRowStream::Next() {
 std::unique_ptr<TVoskChunkStream> TVoskQuery2::OpenChunks(int chunkRows) {
     Close();
     TVoskDatabase& db = preparedOn();
-    const Dunmere::BoundParams params(m_params, m_bufs, m_sent, context());
+    const Dunmere::BoundParams params(m_params, m_bufs, m_sent, context(), db);
     return std::make_unique<TVoskChunkStream>(db, m_sent, params.Count(), params.Types(),
                                               params.Values(), params.Lengths(), params.Formats(),
                                               context().trimmed(), chunkRows);

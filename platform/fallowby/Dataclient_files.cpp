@@ -25,15 +25,16 @@ namespace {
 
 const QString kMissing = QStringLiteral("Datei im Dokumentenspeicher fehlt: %1");
 
-class Sha256 final {
+class Digest final {
 public:
-    Sha256() : m_ctx(EVP_MD_CTX_new()) {
-        if (!m_ctx || EVP_DigestInit_ex(m_ctx, EVP_sha256(), nullptr) != 1)
-            throw EDCFileError(QStringLiteral("SHA-256 ist nicht verfügbar"));
+    explicit Digest(const EVP_MD* md) : m_ctx(EVP_MD_CTX_new()) {
+        if (!m_ctx || EVP_DigestInit_ex(m_ctx, md, nullptr) != 1)
+            throw EDCFileError(QStringLiteral("Die Prüfsumme %1 ist nicht verfügbar")
+                                   .arg(QString::fromLatin1(EVP_MD_get0_name(md))));
     }
-    ~Sha256() { EVP_MD_CTX_free(m_ctx); }
-    Sha256(const Sha256&) = delete;
-    Sha256& operator=(const Sha256&) = delete;
+    ~Digest() { EVP_MD_CTX_free(m_ctx); }
+    Digest(const Digest&) = delete;
+    Digest& operator=(const Digest&) = delete;
     void Add(const char* data, qint64 n) { EVP_DigestUpdate(m_ctx, data, size_t(n)); }
     QByteArray HexDigest() {
         unsigned char md[EVP_MAX_MD_SIZE];
@@ -157,7 +158,7 @@ TDCStoredFile TDCFileMethods::WriteFile(QIODevice& source, const QString& name) 
         if (oid == InvalidOid)
             throwServer(conn, QStringLiteral("Fehler beim Schreiben in den Dokumentenspeicher"),
                         name);
-        Sha256 hash;
+        Digest hash(EVP_sha256()), md5(EVP_md5());
         qint64 size = 0;
         const qint64 begin = source.isSequential() ? -1 : source.pos();
         {
@@ -175,6 +176,7 @@ TDCStoredFile TDCFileMethods::WriteFile(QIODevice& source, const QString& name) 
                 if (n == 0)
                     break;
                 hash.Add(buffer.constData(), n);
+                md5.Add(buffer.constData(), n);
                 db.CountRoundTrip();
                 if (lo_write(conn, lo.Fd(), buffer.constData(), size_t(n)) != int(n))
                     throwServer(conn,
@@ -202,6 +204,7 @@ TDCStoredFile TDCFileMethods::WriteFile(QIODevice& source, const QString& name) 
             throw;
         }
         stored = storedFrom(q);
+        stored.md5 = md5.HexDigest();
         recordPages(source, begin, name, oid);
     });
     return stored;
@@ -234,7 +237,7 @@ void TDCFileMethods::ReadFile(const QString& name, QIODevice& target) {
         if (!lo.Opened())
             throwServer(conn, QStringLiteral("Fehler beim Lesen aus dem Dokumentenspeicher"),
                         name);
-        Sha256 hash;
+        Digest hash(EVP_sha256());
         qint64 size = 0;
         QByteArray buffer(int(ChunkSize), Qt::Uninitialized);
         for (;;) {

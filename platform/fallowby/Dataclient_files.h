@@ -2,7 +2,7 @@
 // The file methods of the data-server client: the store of document bytes. The store is the
 // database itself, so every client of it sees the same files and a dump backs them up. A stored
 // file is one large object under a relative name ("Rechnung/2024/Scan_....tiff") in the table
-// dms_file, with its SHA-256 and size taken while the bytes stream through in 1 MiB chunks;
+// dms_file, with its SHA-256 (and MD5) and size taken while the bytes stream through in 1 MiB chunks;
 // nothing is ever held whole in memory.
 //
 // Rules every caller can rely on:
@@ -45,6 +45,7 @@ struct TDCStoredFile {
     QString name;
     unsigned int oid = 0;
     QByteArray sha256; // lower-case hex
+    QByteArray md5;    // lower-case hex; only WriteFile knows it (documents keep it in pd_md5)
     qint64 size = 0;
     QString createdBy;
     QDateTime createdAt;

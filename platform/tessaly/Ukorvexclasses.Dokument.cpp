@@ -573,10 +573,10 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
             TVoskQuery2 ins(&db, QStringLiteral(
                                      "INSERT INTO picndoku (pd_tablename, pd_dbrid, pd_descr, "
                                      "pd_dokident, pd_doktype, pd_dokumentfile, pd_origfilename, "
-                                     "pd_parentnodeident, pd_source, pd_dmshash, pd_dmsremotefile, "
+                                     "pd_parentnodeident, pd_source, pd_dmshash, pd_md5, pd_dmsremotefile, "
                                      "pd_dmsremotefiledoktype) VALUES (:table, "
                                      "CAST(:dbrid AS bigint), :descr, :ident, :type, :file, :orig, "
-                                     ":parent, :source, :hash, :remote, :type) RETURNING pd_id"));
+                                     ":parent, :source, :hash, :md5, :remote, :type) RETURNING pd_id"));
             const bool d = m_insertData.Active;
             ins.Bind(QStringLiteral("table"), table)
                 .Bind(QStringLiteral("dbrid"), dbridParam(recId))
@@ -595,6 +595,7 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
                                 : d && !m_insertData.Source.isEmpty() ? m_insertData.Source
                                                                        : QStringLiteral("file")))
                 .Bind(QStringLiteral("hash"), QString::fromLatin1(stored.sha256))
+                .Bind(QStringLiteral("md5"), QString::fromLatin1(stored.md5))
                 .Bind(QStringLiteral("remote"), remote);
             ins.Open();
             newId = ins.Fields(0).AsInteger();
@@ -607,18 +608,19 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
                     "INSERT INTO picndoku (pd_tablename, pd_dbrid, pd_descr, pd_path, "
                     "pd_revision_id, pd_dokident, pd_doktype, pd_dokumentfile, pd_origfilename, "
                     "pd_path_user, pd_txt, pd_parentnodeident, pd_print, pd_listoutput, "
-                    "pd_report, pd_autoexport, pd_reportprinters, pd_source, pd_dmshash, "
+                    "pd_report, pd_autoexport, pd_reportprinters, pd_source, pd_dmshash, pd_md5, "
                     "pd_dmsremotefile, pd_dmsremotefiledoktype, pd_deletable) "
                     "SELECT pd_tablename, pd_dbrid, pd_descr, pd_path, pd_revision_id, "
                     "pd_dokident, pd_doktype, :file, coalesce(:orig, pd_origfilename), "
                     "pd_path_user, pd_txt, pd_parentnodeident, pd_print, pd_listoutput, "
                     "pd_report, pd_autoexport, pd_reportprinters, coalesce(:source, pd_source), "
-                    ":hash, :remote, pd_doktype, false FROM picndoku WHERE pd_id = :id "
+                    ":hash, :md5, :remote, pd_doktype, false FROM picndoku WHERE pd_id = :id "
                     "RETURNING pd_id, dbrid"));
             ins.Bind(QStringLiteral("file"), storedName)
                 .Bind(QStringLiteral("orig"), textParam(origName))
                 .Bind(QStringLiteral("source"), kindText)
                 .Bind(QStringLiteral("hash"), QString::fromLatin1(stored.sha256))
+                .Bind(QStringLiteral("md5"), QString::fromLatin1(stored.md5))
                 .Bind(QStringLiteral("remote"), remote)
                 .Bind(QStringLiteral("id"), currentId);
             ins.Open();
@@ -658,12 +660,13 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
             TVoskQuery2 upd(&db, QStringLiteral(
                                      "UPDATE picndoku SET pd_dokumentfile = :file, "
                                      "pd_origfilename = coalesce(:orig, pd_origfilename), "
-                                     "pd_dmshash = :hash, pd_dmsremotefile = :remote, "
+                                     "pd_dmshash = :hash, pd_md5 = :md5, pd_dmsremotefile = :remote, "
                                      "pd_dmsremotefiledoktype = pd_doktype, pd_islink = false, "
                                      "pd_source = coalesce(:source, pd_source) WHERE pd_id = :id"));
             upd.Bind(QStringLiteral("file"), storedName)
                 .Bind(QStringLiteral("orig"), textParam(origName))
                 .Bind(QStringLiteral("hash"), QString::fromLatin1(stored.sha256))
+                .Bind(QStringLiteral("md5"), QString::fromLatin1(stored.md5))
                 .Bind(QStringLiteral("remote"), remote)
                 .Bind(QStringLiteral("source"), kindText)
                 .Bind(QStringLiteral("id"), currentId);
@@ -844,7 +847,8 @@ void TDokument::applyInsertData() {
         if (!v.isEmpty() && FieldIndex(QString::fromLatin1(field)) >= 0)
             FieldByName(QString::fromLatin1(field)).SetValue(v);
     };
-    set(fnCaption, m_insertData.Name);
+    // A preview's name field names the document when the insert data brings no name.
+    set(fnCaption, !m_insertData.Name.isEmpty() ? m_insertData.Name : NameQuery ? NameQuery() : QString());
     set(fnDokType, m_insertData.DokType);
     set(fnDokIdent, m_insertData.DokIdent);
     set(fnParentNode, m_insertData.ParentNodeIdent);

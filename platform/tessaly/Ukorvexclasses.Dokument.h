@@ -87,6 +87,7 @@ public:
     static constexpr const char* fnChanged = "pd_modified";
     static constexpr const char* fnSource = "pd_source";
     static constexpr const char* fnHash = "pd_dmshash";
+    static constexpr const char* fnMd5 = "pd_md5";
     static constexpr const char* fnRemoteFile = "pd_dmsremotefile";
     static constexpr const char* fnRemoteFileDokType = "pd_dmsremotefiledoktype";
     static constexpr const char* fnRemoteArchive = "pd_dmsremotearchiv";

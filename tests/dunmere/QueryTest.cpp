@@ -90,6 +90,28 @@ TEST_F(QueryTest, MissingParameterAndUnknownNamesAreReported) {
     EXPECT_TRUE(e3.Message().contains(QStringLiteral("gibtsnicht")));
 }
 
+TEST_F(QueryTest, TheSessionsParametersAreFilledUnlessBound) {
+    TDM1 dm(nullptr, true);
+    dm.SetLanguage(3);
+    TVoskQuery2 q(&m_db, QStringLiteral("SELECT :lang::int, :LangC, :TIMESTAMP::timestamp, "
+                                        ":sessid::int = pg_backend_pid()"));
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    q.Open();
+    EXPECT_EQ(q.Fields(0).AsInteger(), 3);
+    EXPECT_EQ(q.Fields(1).AsString(), QStringLiteral("E"));
+    EXPECT_GE(q.Fields(2).AsDateTime(), before);
+    EXPECT_LE(q.Fields(2).AsDateTime(), QDateTime::currentDateTime().addSecs(1));
+    EXPECT_TRUE(q.Fields(3).AsBoolean());
+    // A value of the caller's wins, and a stream binds alike.
+    q.Bind(QStringLiteral("LANG"), 0).Bind(QStringLiteral("sessid"), -1);
+    std::unique_ptr<TVoskRowStream> stream = q.OpenStream();
+    const PGresult* r = stream->Next();
+    ASSERT_NE(r, nullptr);
+    EXPECT_STREQ(PQgetvalue(r, 0, 0), "0");
+    EXPECT_STREQ(PQgetvalue(r, 0, 1), "E");
+    EXPECT_STREQ(PQgetvalue(r, 0, 3), "f");
+}
+
 TEST_F(QueryTest, WholeResultAndStreamBindAlike) {
     // More parameters than fit the stack arrays, nulls among them.
     QStringList cols;

@@ -14,6 +14,7 @@
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -136,6 +137,11 @@ TEST_F(StoreTest, LargeFileRoundTripsInChunksWithItsHash) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.size(), size);
     EXPECT_EQ(sha256Of(f), expected);
+    // The MD5 taken in the same pass, against coreutils' on the fetched copy.
+    QProcess md5sum;
+    md5sum.start(QStringLiteral("md5sum"), {local});
+    ASSERT_TRUE(md5sum.waitForFinished(60000));
+    EXPECT_EQ(md5sum.readAllStandardOutput().left(32), stored.md5);
     // No temporary file stays beside the copy.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }

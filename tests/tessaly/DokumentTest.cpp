@@ -176,6 +176,10 @@ TEST_F(DokumentTest, ARevisionIsANewRowAndTheOldBytesStay) {
     EXPECT_EQ(store.ReadAnnotation(firstFile, 0), note);
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(DISTINCT pd_revision_id) FROM picndoku")),
               QStringLiteral("1"));
+    // Each revision's MD5 is that of its own bytes, as the server reckons it.
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FILTER (WHERE pd_md5 = md5(lo_get(oid))) FROM "
+                                    "picndoku JOIN dms_file ON name = pd_dmsremotefile")),
+              QStringLiteral("2"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT pd_deletable FROM picndoku WHERE pd_id = %1")
                          .arg(first)),
               QStringLiteral("t"));

@@ -1,7 +1,11 @@
 // The stamp SQL's parameters: where each value comes from, in which order, how "__InList" lists
 // expand, and that every value is bound, never spliced into the text.
 #include <UFileViewerTIFF.Stamps.h>
+#include <TestDatabase.h>
+#include <UDM1.h>
+#include <VoskDatabase.h>
 #include <VoskExceptions.h>
+#include <VoskQuery2.h>
 
 #include <QDateTime>
 
@@ -58,9 +62,41 @@ TEST(StampSql, ValuesComeFromTypeSealFieldsAndKeywordsInThatOrder) {
     EXPECT_EQ(r.Value(QStringLiteral("pd_id")), QVariant(17));
     EXPECT_EQ(r.Value(QStringLiteral("kunde")), QVariant(QStringLiteral("aus dem Feld")));
     EXPECT_EQ(r.Value(QStringLiteral("ort")), QVariant(QStringLiteral("Hamm")));
-    // The same name twice is looked up once; the session's parameters are not looked up at all.
+    // The same name twice is looked up once; the session's parameters are the query's.
     EXPECT_EQ(src.keywordQueries, 1);
-    EXPECT_TRUE(r.Value(QStringLiteral("timestamp")).canConvert<QDateTime>());
+    EXPECT_FALSE(r.Value(QStringLiteral("timestamp")).isValid());
+}
+
+// Every statement of a stamp SQL gets the session's parameters from the query layer, as any
+// query does; the resolver's values go in bound beside them.
+class StampSqlDb : public testsupport::DbTest {};
+
+TEST_F(StampSqlDb, SessionParametersAreFilledByTheQueryInEveryStatement) {
+    TDM1 dm;
+    dm.Connect();
+    dm.SetLanguage(3);
+    TVoskDatabase& db = dm.Database();
+    TVoskQuery2(&db, QStringLiteral("CREATE TEMP TABLE stamp_session (n int, lang int, langc text, "
+                                    "ts timestamp, sess int, typ text)"))
+        .ExecSQL();
+    Source src;
+    TStampSqlResolver r = src.Make(QStringLiteral("O'RE"));
+    r.Resolve(QStringLiteral("INSERT INTO stamp_session VALUES (1, :LANG, :langc, :TimeStamp, "
+                             ":SESSID, :dm_doktype); INSERT INTO stamp_session VALUES (2, :lang, "
+                             ":LANGC, :timestamp, :sessid, :dm_doktype)"));
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    ExecStampSql(db, r);
+    TVoskQuery2 q(&db, QStringLiteral("SELECT n || '|' || lang || '|' || langc || '|' || (sess = "
+                                      "pg_backend_pid()) || '|' || typ, ts FROM stamp_session "
+                                      "ORDER BY n"));
+    q.Open();
+    ASSERT_EQ(q.RecordCount(), 2);
+    for (const char* row : {"1|3|E|true|O'RE", "2|3|E|true|O'RE"}) {
+        EXPECT_EQ(q.Fields(0).AsString(), QString::fromLatin1(row));
+        EXPECT_GE(q.Fields(1).AsDateTime(), before);
+        EXPECT_LE(q.Fields(1).AsDateTime(), QDateTime::currentDateTime().addSecs(1));
+        q.Next();
+    }
 }
 
 TEST(StampSql, InListsExpandToOneBoundParameterPerKeyword) {

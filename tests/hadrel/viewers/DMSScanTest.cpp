@@ -104,6 +104,30 @@ TEST_F(DMSScanTest, TheStackIsSplitWhereANewCodeBegins) {
     EXPECT_TRUE(TLogSink::Contains(QStringLiteral("BarcodeMode \"sbmMitTypen\" ist unbekannt")));
 }
 
+// Saving a scanned preview stores the document first; its barcodes are read from the stored
+// pages afterwards and reach the owner with the new-document event.
+TEST_F(DMSScanTest, ASavedScanIsCommittedBeforeItsBarcodesAreRead) {
+    feed({page({"LS-4711"}, 1), page({}, 2)});
+    scan({QStringLiteral("ScanSource=Einseitig"), QStringLiteral("Barcodes=sbCode128"),
+          QStringLiteral("BarcodeMode=sbmWithTypes")});
+    ASSERT_EQ(previews().size(), 1);
+    TFileViewerFrameTIFF* v = viewerOf(previews().first());
+    viewertest::StatusSteps status(*v);
+    QString storedWhenSearched;
+    status.onStep = [&](int percent) {
+        if (percent == 70)
+            storedWhenSearched = scalar(QStringLiteral("SELECT count(*) FROM picndoku WHERE pd_tablename = 'adressen'"));
+    };
+    m_events.clear();
+    v->btEditSaveClick(nullptr);
+    EXPECT_EQ(storedWhenSearched, QStringLiteral("1"));
+    EXPECT_EQ(m_events, QStringList{QStringLiteral("0:CODE-128=LS-4711")});
+    const auto at = [&](const char* step) { return status.steps.indexOf(QString::fromUtf8(step)); };
+    EXPECT_GE(at("20 Dokumentverwaltung aktualisieren"), 0) << status.steps.join(u'|').toStdString();
+    EXPECT_LT(at("20 Dokumentverwaltung aktualisieren"), at("70 Barcodes suchen"));
+    EXPECT_LT(at("70 Barcodes suchen"), at("80 Zusammenhängende Dokumente suchen"));
+}
+
 TEST_F(DMSScanTest, TheDefaultScanFillsOnePreviewFromTheFeeder) {
     m_dm.SaveLastVal(QStringLiteral("TFileViewerFrameTIFF~Scanner"), QStringLiteral("test:0"));
     scan({});

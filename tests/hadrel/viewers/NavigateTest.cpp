@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScopeGuard>
+#include <QTest>
 #include <QToolButton>
 
 using namespace viewertest;
@@ -297,11 +298,11 @@ TEST_F(NavigateTest, ASplitOutPageTakesItsAnnotationsAlongAndTheStoredDocumentTh
     v.miOverviewMenuDokExportClick(nullptr);
     EXPECT_EQ(name.asked, QStringList{QStringLiteral(
                               "Seite als Dokument heraustrennen|Dokumentname für neue Seite|Lieferschein")});
-    const QList<TFormFilePreview*> previews = OpenPreviews();
-    ASSERT_EQ(previews.size(), 1);
-    const auto close = qScopeGuard([&] { delete previews[0]; });
-    EXPECT_EQ(previews[0]->DokName->text(), QStringLiteral("Lieferschein Seite 2"));
-    TFileViewerFrameTIFF* target = PreviewViewer(previews[0]);
+    ASSERT_EQ(OpenPreviews().size(), 1);
+    QPointer<TFormFilePreview> preview = OpenPreviews().first();
+    const auto close = qScopeGuard([&] { delete preview.data(); });
+    EXPECT_EQ(preview->DokName->text(), QStringLiteral("Lieferschein Seite 2"));
+    TFileViewerFrameTIFF* target = PreviewViewer(preview);
     ASSERT_NE(target, nullptr);
     ASSERT_EQ(target->imOverviewPages()->ImageCount(), 1);
     EXPECT_EQ(target->imCurrentPage->Model().Bitmap().convertToFormat(QImage::Format_Mono),
@@ -330,12 +331,26 @@ TEST_F(NavigateTest, ASplitOutPageTakesItsAnnotationsAlongAndTheStoredDocumentTh
     EXPECT_TRUE(v.HasUnsavedChanges());
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM picndoku")), QStringLiteral("1"));
 
-    target->btEditSave->trigger();
+    // The name field of the preview names the document.
+    preview->DokName->setText(QStringLiteral("Lieferschein S. 2"));
+    // Closing the source closes the new document's preview first, with its own question:
+    // cancelled, both stay; yes stores the new document, then the source asks for itself.
+    bool canClose = true;
+    m_answers.Expect(QStringLiteral("Die Seite wurde verändert."), Vcl::mrCancel);
+    v.FormCloseQuery(&v, canClose);
+    EXPECT_FALSE(canClose);
+    ASSERT_TRUE(preview && preview->isVisible());
+    canClose = true;
+    m_answers.Expect(QStringLiteral("Die Seite wurde verändert."), Vcl::mrYes);
+    m_answers.Expect(QStringLiteral("Die Seite wurde verändert."), Vcl::mrNo);
+    v.FormCloseQuery(&v, canClose);
+    EXPECT_TRUE(canClose);
+    EXPECT_TRUE(!preview || !preview->isVisible());
     const QString row = scalar(QStringLiteral(
         "SELECT concat_ws(':', pd_descr, pd_tablename, pd_dbrid, pd_doktype, pd_dokident, pd_txt, pd_source) "
         "FROM picndoku WHERE pd_id <> %1")
                                    .arg(source));
-    EXPECT_EQ(row, QStringLiteral("Lieferschein Seite 2:adressen:5:LS:L-17:Lieferung März:scan"));
+    EXPECT_EQ(row, QStringLiteral("Lieferschein S. 2:adressen:5:LS:L-17:Lieferung März:scan"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT string_agg(pdl_tablename || pdl_dbrid, ',' ORDER BY pdl_dbrid) FROM "
                                     "picndokulink WHERE pdl_pd_id <> %1")
                          .arg(source)),
@@ -375,5 +390,11 @@ TEST_F(NavigateTest, ASplitOutIsRefusedForTheLastPageOrPendingEditsAndStopsAtAnU
     EXPECT_EQ(previews[0]->DokName->text(), QStringLiteral("Lieferschein"));
     EXPECT_EQ(PreviewViewer(previews[0])->imOverviewPages()->ImageCount(), 1);
     EXPECT_EQ(v.imOverviewPages()->ImageCount(), 3);
-    delete previews[0];
+    // Its OK stores what it holds.
+    QPointer<TFormFilePreview> preview = previews[0];
+    QTest::mouseClick(preview->BtOk, Qt::LeftButton);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM picndoku WHERE pd_descr = 'Lieferschein'")),
+              QStringLiteral("3"));
+    EXPECT_TRUE(!preview || !preview->isVisible());
+    delete preview.data();
 }

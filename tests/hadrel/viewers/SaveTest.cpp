@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QTabBar>
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -159,6 +160,8 @@ TEST_F(SaveTest, ARotatedPageMakesARevisionWhoseOtherPagesKeepTheirCompressedByt
     EXPECT_TRUE(v.HasBeenSaved());
     EXPECT_EQ(StoredFile(oldFile), original); // the old revision stays as it was
     const QByteArray saved = StoredFile(Remote());
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_md5 FROM picndoku WHERE pd_id = %1").arg(m_doc->Id())),
+              QString::fromLatin1(QCryptographicHash::hash(saved, QCryptographicHash::Md5).toHex()));
     const auto before = RawStrips(original), after = RawStrips(saved);
     ASSERT_EQ(after.size(), 3);
     EXPECT_EQ(after[0], before[0]);
@@ -175,6 +178,39 @@ TEST_F(SaveTest, ARotatedPageMakesARevisionWhoseOtherPagesKeepTheirCompressedByt
     const int rows = Count(QStringLiteral("SELECT count(*) FROM picndoku"));
     v.btEditSaveClick(nullptr);
     EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM picndoku")), rows);
+}
+
+// The status line walks the steps of a save; the steps after the commit (barcodes, the
+// document event, related documents) find the new revision already stored for everyone.
+TEST_F(SaveTest, TheStatusLineShowsEachStepAndTheStepsAfterTheCommitSeeTheRevision) {
+    const int id = store(Tiff(2));
+    TFileViewerFrameTIFF& v = Open(id);
+    v.DoPageRotate(QStringLiteral("S"), 0, true);
+    Annotate(1);
+    StatusSteps status(v);
+    QStringList seen;
+    const QString visible = QStringLiteral("SELECT count(*) FROM picndoku");
+    status.onStep = [&](int percent) {
+        if (percent == 70 || percent == 80)
+            seen << QStringLiteral("%1:%2").arg(percent).arg(Count(visible));
+    };
+    v.FOnDokumentEvent = [&](QObject*, TDokument*, TDokumentEventMode, const QStringList&) {
+        seen << QStringLiteral("event:%1").arg(Count(visible));
+    };
+    v.btEditSaveClick(nullptr);
+    EXPECT_EQ(status.steps, (QStringList{QStringLiteral("10 Speichere Bilddatei"),
+                                         QStringLiteral("50 Speichere Bilddatei"),
+                                         QStringLiteral("90 Kommentare speichern"), QStringLiteral("100"),
+                                         QStringLiteral("70 Barcodes suchen"),
+                                         QStringLiteral("80 Zusammenhängende Dokumente suchen"),
+                                         QStringLiteral("100")}));
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("70:2"), QStringLiteral("event:2"), QStringLiteral("80:2")}));
+
+    // Annotations alone: only their step.
+    Annotate(0);
+    status.steps.clear();
+    v.btEditSaveClick(nullptr);
+    EXPECT_EQ(status.steps, (QStringList{QStringLiteral("90 Kommentare speichern"), QStringLiteral("100")}));
 }
 
 TEST_F(SaveTest, RevisionOptionsAddTheStandardMember) {
@@ -330,6 +366,8 @@ TEST_F(SaveTest, ANewDocumentIsStoredWithItsPagesAndAnnotations) {
     const QString file = scalar(QStringLiteral("SELECT pd_dmsremotefile FROM picndoku"));
     EXPECT_TRUE(file.startsWith(QStringLiteral("LS/")) && file.endsWith(QStringLiteral(".tiff")));
     EXPECT_EQ(RawStrips(StoredFile(file)).size(), 2);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_md5 FROM picndoku")),
+              QString::fromLatin1(QCryptographicHash::hash(StoredFile(file), QCryptographicHash::Md5).toHex()));
     EXPECT_EQ(Slots(file), 1);
     EXPECT_FALSE(DCFileMethods().ReadAnnotation(file, 1).isEmpty());
 }

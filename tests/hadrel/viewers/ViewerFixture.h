@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -56,6 +57,23 @@ inline QList<TFormFilePreview*> OpenPreviews() {
             list << p;
     return list;
 }
+
+// The viewer's status line as the user sees it change: "percent text" per step, in order.
+class StatusSteps final {
+public:
+    explicit StatusSteps(TFileViewerFrameTIFF& v) {
+        QObject::connect(v.pbStatusLoad, &QProgressBar::valueChanged, &m_context, [this, &v](int percent) {
+            steps << QStringLiteral("%1 %2").arg(percent).arg(v.lbStatus->text()).trimmed();
+            if (onStep)
+                onStep(percent);
+        });
+    }
+    QStringList steps;
+    std::function<void(int percent)> onStep;
+
+private:
+    QObject m_context;
+};
 
 class ErrorForms final : public Korvexcommonvcl::ModalForms {
 public:
