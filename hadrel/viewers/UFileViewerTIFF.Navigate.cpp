@@ -348,9 +348,7 @@ void TFileViewerFrameTIFF::miOverviewMenuDokExportClick(QObject*) {
                                   o.FontHeight);
             break;
         default:
-            throw EImagesException(
-                17117, TDM1::FormatLogText(makeText(17117, QStringLiteral("Unbekannte Anmerkung (%s)")),
-                                           {QString::number(int(o.Kind))}));
+            throw EImagesException(17117, UnknownAnnotationText(QString::number(int(o.Kind))));
         }
     }
     // Objects placed by code leave no undo step for the page exit to take them in by.

@@ -1,5 +1,7 @@
 #include "AnnotData.h"
 
+#include <UDM1.h>
+
 #include <cmath>
 
 namespace {
@@ -51,4 +53,8 @@ QDateTime DaysToDateTime(double days) {
 qint64 DaysToMinutes(double days) {
     // nearbyint rounds halves to even in the default rounding mode.
     return qint64(std::nearbyint(days * 1440.0));
+}
+
+QString UnknownAnnotationText(const QString& kind) {
+    return TDM1::FormatLogText(makeText(17117, QStringLiteral("Unbekannte Anmerkung (%s)")), {kind});
 }

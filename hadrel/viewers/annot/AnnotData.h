@@ -36,6 +36,8 @@ inline constexpr char BarcodeCreator[] = "*Barcode*";
 
 // Cut to at most ShortStringBytes bytes of UTF-8, never inside a character.
 QString ShortString(const QString& s);
+// "Unbekannte Anmerkung (kind)" (17117): an object or element of a kind the annotations lack.
+QString UnknownAnnotationText(const QString& kind);
 // Characters below 32 other than CR and LF become blanks.
 QString AllowedText(const QString& s);
 

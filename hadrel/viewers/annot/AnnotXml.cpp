@@ -217,10 +217,7 @@ void TAnnotLayer::SaveAnnotations(QByteArray& data, QByteArray& dataX) {
             name = "image";
             break;
         default:
-            throw EImagesException(
-                17117,
-                TDM1::FormatLogText(makeText(17117, QStringLiteral("Unbekannte Anmerkung (%s)")),
-                                    {QString::number(int(o.Kind))}));
+            throw EImagesException(17117, UnknownAnnotationText(QString::number(int(o.Kind))));
         }
         CheckAnnotationData(h);
         TAnnotData& d = AnnotData(h);
@@ -358,9 +355,7 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
             if (kind == iekNONE) {
                 try {
                     if (Env.RaiseError)
-                        Env.RaiseError(TDM1::FormatLogText(
-                            makeText(17117, QStringLiteral("Unbekannte Anmerkung (%s)")),
-                            {c.name}));
+                        Env.RaiseError(UnknownAnnotationText(c.name));
                 } catch (const EAbort&) {
                 }
                 continue;
