@@ -8,6 +8,7 @@
 
 #include "FrameDBNavigate.h"
 #include "UDokuList.h"
+#include "UImpDoku.h"
 
 #include <TVoskDocumentViewer.h>
 
@@ -22,6 +23,7 @@
 
 #include <EventGuard.h>
 
+#include <QApplication>
 #include <QFormLayout>
 #include <QTimer>
 #include <QGroupBox>
@@ -254,7 +256,20 @@ void TFormAdress::FormShow(QObject* sender) {
     if (m_documentsStarted || !GetParameterBool(QStringLiteral("Dokumente")))
         return;
     m_documentsStarted = true;
-    QTimer::singleShot(0, this, [this] { Rtl::Guarded([this] { BtDokuClick(BtDoku); }, this); });
+    QTimer::singleShot(0, this, [this] {
+        Rtl::Guarded(
+            [this] {
+                BtDokuClick(BtDoku);
+                if (!GetParameterBool(QStringLiteral("Eigenschaften")))
+                    return;
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* window = qobject_cast<TFormDokments*>(w)) {
+                        window->acDocumentInfoProperties->trigger();
+                        return;
+                    }
+            },
+            this);
+    });
 }
 
 void TFormAdress::RecNoParamsFollow() {

@@ -46,7 +46,8 @@ public:
     TVoskDocumentViewer* DokumentVorschau = nullptr;
 
     void FormCreate(QObject* sender) override;
-    // Start parameter "Dokumente=True": the record's document window opens with the module.
+    // Start parameter "Dokumente=True": the record's document window opens with the module;
+    // with "Eigenschaften=True" as well, the focused document's properties window too.
     void FormShow(QObject* sender) override;
 
 private:

@@ -23,6 +23,7 @@
 #include "UDM1.h"
 #include "UDataModul_Dunmere.h"
 #include "Vcl.Application.h"
+#include "Vcl.Components.h"
 #include "Vcl.Forms.h"
 #include "VoskExceptions.h"
 
@@ -35,6 +36,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -119,12 +121,26 @@ int main(int argc, char** argv) {
             QPixmap shot = mainForm.grab();
             QPainter p(&shot);
             // Windows over the main window (a document preview, a record's documents) as they
-            // lie over it.
+            // lie over it, the active one on top.
+            QList<QWidget*> over;
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (w != &mainForm && w->isVisible() &&
                     (w->parentWidget() == &mainForm || qobject_cast<Vcl::TForm*>(w)) &&
                     w != QApplication::activeModalWidget())
-                    p.drawPixmap(mainForm.mapFromGlobal(w->frameGeometry().topLeft()), w->grab());
+                    over << w;
+            // A form's floating tool bar is active together with its form: the form goes on top,
+            // its tool bar over it.
+            QWidget* active = QApplication::activeWindow();
+            QWidget* activeForm = active;
+            if (auto* owner = active ? qobject_cast<QWidget*>(Vcl::Owner(active)) : nullptr)
+                activeForm = owner->window();
+            std::stable_partition(over.begin(), over.end(), [&](QWidget* w) {
+                return w != active && w != activeForm;
+            });
+            std::stable_partition(over.begin(), over.end(),
+                                  [&](QWidget* w) { return w != active; });
+            for (QWidget* w : over)
+                p.drawPixmap(mainForm.mapFromGlobal(w->frameGeometry().topLeft()), w->grab());
             if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != &mainForm)
                 p.drawPixmap(mainForm.mapFromGlobal(modal->frameGeometry().topLeft()),
                              modal->grab());

@@ -9,7 +9,6 @@ $sql$SELECT
   l.pdl_id,
   l.pdl_pd_id,
   l.pdl_tablename,
-  l.pdl_dbrid,
   l.pdl_dokident,
   l.pdl_tablename AS dabt_name,
   coalesce((SELECT fa.alias FROM tablefieldinfo fa
@@ -22,7 +21,8 @@ $sql$SELECT
   l.pdl_checked,
   l.pdl_revert,
   l.pdl_comment,
-  l.pdl_txt
+  l.pdl_txt,
+  l.pdl_dbrid
 FROM picndokulink l
 LEFT JOIN dokuclasskey k ON lower(k.dck_tablename) = lower(l.pdl_tablename)
 WHERE l.pdl_pd_id = :pdl_pd_id
@@ -133,3 +133,39 @@ INSERT INTO text0 (t_nr, t_feld0, t_feld3) VALUES
     (31172, 'Andere Datensätze erreichen das Dokument über Zuordnungen',
      'Other records reach the document through links')
 ON CONFLICT (t_nr) DO NOTHING;
+
+-- Column captions of the properties window's pages and of the document list.
+INSERT INTO tablefieldinfo (tablename, field, alias) VALUES
+    ('recnokeyword', 'r_kategorie', 'Kategorie'),
+    ('recnokeyword', 'r_descr', 'Schlüsselwort'),
+    ('picndokulink', 'dabt_name2', 'Tabelle'),
+    ('picndokulink', 'rck_b', 'Kategorie'),
+    ('picndokulink', 'ident', 'Datensatz'),
+    ('picndokulink', 'pdl_neu', 'Neu'),
+    ('picndokulink', 'pdl_checked', 'Geprüft'),
+    ('picndokulink', 'pdl_revert', 'Zurückgenommen'),
+    ('picndokulink', 'pdl_comment', 'Kommentar'),
+    ('picndokulink', 'pdl_dbrid', 'Datensatz-ID'),
+    ('picndoku', 'pd_id', 'ID'),
+    ('picndoku', 'pd_tablename', 'Tabelle'),
+    ('picndoku', 'pd_dbrid', 'Datensatz-ID'),
+    ('picndoku', 'pd_dokident', 'DokIdent'),
+    ('picndoku', 'pd_doktype', 'Dokumenttyp'),
+    ('picndoku', 'pd_path', 'Pfad'),
+    ('picndoku', 'pd_dokumentfile', 'Dateiname'),
+    ('picndoku', 'pd_stamp', 'Stempel'),
+    ('picndoku', 'pd_date', 'Datum'),
+    ('picndoku', 'pd_txt', 'Bemerkung'),
+    ('picndoku', 'pd_origfilename', 'Originaldatei'),
+    ('picndoku', 'dt_descr', 'Dokumenttyp'),
+    ('picndoku', 'insert_by', 'Erstellt von'),
+    ('picndoku', 'insert_date', 'Erstellt am'),
+    ('picndoku_log', 'pdg_pd_id', 'Dokument'),
+    ('picndoku_log', 'pdg_rev_id', 'Revision'),
+    ('picndoku_log', 'pdg_type', 'Art'),
+    ('picndoku_log', 'pdg_info', 'Information'),
+    ('picndoku_log', 'insert_by', 'Benutzer'),
+    ('picndoku_log', 'insert_time', 'Zeit'),
+    ('picndoku_log', 'pd_doktype', 'Dokumenttyp'),
+    ('picndoku_log', 'pd_path', 'Pfad')
+ON CONFLICT (tablename, field) DO UPDATE SET alias = EXCLUDED.alias;

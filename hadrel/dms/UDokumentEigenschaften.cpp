@@ -34,6 +34,7 @@
 #include <libpq-fe.h>
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -54,6 +55,61 @@ QString Text(int nr, const QString& def) {
     return dm ? dm->makeText(nr, def) : def;
 }
 
+// The text of a keyword: typed in upper case, or picked with the ellipsis button from the texts
+// the category already has elsewhere (typing narrows the list).
+class TKeywordTextEditor final : public QWidget {
+public:
+    TKeywordTextEditor(QWidget* parent, const QString& category) : QWidget(parent) {
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(0);
+        Edit = new QLineEdit(this);
+        Edit->setObjectName(QStringLiteral("edKeywordText"));
+        Edit->setAccessibleName(QStringLiteral("Schlüsselwort"));
+        Edit->setToolTip(QStringLiteral("Schlüsselwort"));
+        Button = new QToolButton(this);
+        Button->setObjectName(QStringLiteral("btKeywordValues"));
+        Button->setText(QStringLiteral("…"));
+        Button->setFocusPolicy(Qt::NoFocus);
+        const QString tip = QStringLiteral("Vorhandene Schlüsselworte der Kategorie wählen");
+        Button->setToolTip(tip);
+        Button->setAccessibleName(tip);
+        row->addWidget(Edit, 1);
+        row->addWidget(Button);
+        setFocusProxy(Edit);
+        Completer = new QCompleter(Values(category), this);
+        Completer->setCaseSensitivity(Qt::CaseInsensitive);
+        Completer->setCompletionMode(QCompleter::PopupCompletion);
+        Edit->setCompleter(Completer);
+        Button->setEnabled(Completer->model()->rowCount() > 0);
+        connect(Button, &QToolButton::clicked, this, [this] {
+            // The whole list, whatever is typed.
+            Completer->setCompletionPrefix(QString());
+            Completer->complete();
+        });
+    }
+    // The texts of the category's keywords on any record, placeholders left out.
+    static QStringList Values(const QString& category) {
+        QStringList list;
+        if (category.isEmpty() || !DM1() || !DM1()->Connected())
+            return list;
+        TVoskQuery2 q(&DM1()->Database(),
+                      QStringLiteral("SELECT DISTINCT r_descr FROM recnokeyword\n"
+                                     "WHERE r_kategorie = :kategorie AND r_reg_pname IS NULL\n"
+                                     "  AND coalesce(r_descr, '') NOT IN ('', '!')\n"
+                                     "ORDER BY r_descr LIMIT 1000"));
+        q.ParamByName(QStringLiteral("kategorie")).SetAsString(category);
+        q.Open();
+        for (; !q.Eof(); q.Next())
+            list << q.FieldByName(QStringLiteral("r_descr")).AsString();
+        return list;
+    }
+
+    QLineEdit* Edit;
+    QToolButton* Button;
+    QCompleter* Completer;
+};
+
 // The keyword grid: the category is chosen from the keyword categories, the text is kept in
 // upper case, and a placeholder the user still has to replace is painted as a warning.
 class TKeywordDelegate final : public TVoskGridCellDelegate {
@@ -62,6 +118,19 @@ public:
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
+        if (fieldOf(index) == QLatin1String("r_descr")) {
+            TVoskClass* c = m_grid ? m_grid->DataClass() : nullptr;
+            const int cat = c ? c->FieldIndex(QStringLiteral("r_kategorie")) : -1;
+            auto* text = new TKeywordTextEditor(
+                parent, cat < 0 ? QString() : index.sibling(index.row(), cat).data().toString());
+            // Return inside the composite editor ends the edit as in a plain cell.
+            auto* self = const_cast<TKeywordDelegate*>(this);
+            connect(text->Edit, &QLineEdit::returnPressed, self, [self, text] {
+                emit self->commitData(text);
+                emit self->closeEditor(text, QAbstractItemDelegate::SubmitModelCache);
+            });
+            return text;
+        }
         if (fieldOf(index) != QLatin1String("r_kategorie"))
             return TVoskGridCellDelegate::createEditor(parent, option, index);
         auto* box = new QComboBox(parent);
@@ -79,6 +148,10 @@ public:
             box->setCurrentText(v);
             return;
         }
+        if (auto* text = dynamic_cast<TKeywordTextEditor*>(editor)) {
+            text->Edit->setText(index.data(Qt::EditRole).toString());
+            return;
+        }
         TVoskGridCellDelegate::setEditorData(editor, index);
     }
     void setModelData(QWidget* editor, QAbstractItemModel* model,
@@ -92,9 +165,8 @@ public:
                 Rtl::Guarded([c] { c->Post(false); }, m_grid);
             return;
         }
-        if (auto* line = qobject_cast<QLineEdit*>(editor);
-            line && fieldOf(index) == QLatin1String("r_descr")) {
-            model->setData(index, line->text().toUpper(), Qt::EditRole);
+        if (auto* text = dynamic_cast<TKeywordTextEditor*>(editor)) {
+            model->setData(index, text->Edit->text().toUpper(), Qt::EditRole);
             return;
         }
         TVoskGridCellDelegate::setModelData(editor, model, index);
@@ -259,7 +331,7 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
     pd_txt->SetDataField(QStringLiteral("pd_txt"));
     pd_txt->setAccessibleName(Label_pd_txt->text());
     pd_txt->setToolTip(Label_pd_txt->text());
-    pd_txt->setMaximumHeight(70);
+    pd_txt->setMinimumHeight(60);
     pd_txt->installEventFilter(this);
     pd_path = edit("pd_path", "pd_path", Label_pd_path->text());
     pd_path_user = edit("pd_path_user", "pd_path_user", QStringLiteral("Benutzerpfad"));
@@ -358,6 +430,8 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
     grid->addWidget(m_doktypeHolder, row, 1, 1, 2);
     grid->addWidget(btDokTypeClear, row++, 3);
     grid->addWidget(Label_pd_txt, row, 0, Qt::AlignTop);
+    // The remark takes the height the admin panel beside the fields leaves over.
+    grid->setRowStretch(row, 1);
     grid->addWidget(pd_txt, row++, 1, 1, 4);
     auto* checks = new QHBoxLayout;
     for (QWidget* w : {static_cast<QWidget*>(m_printHolder), static_cast<QWidget*>(pd_deletable),
@@ -371,7 +445,6 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
     states->addStretch(1);
     grid->addLayout(states, row++, 1, 1, 4);
     grid->addWidget(Label_keywords, row, 0);
-    grid->addWidget(AdminLabel, row, 1);
     grid->setColumnStretch(1, 2);
     grid->setColumnStretch(2, 1);
 }
@@ -402,10 +475,29 @@ void TFrameDokumentEigenschaften::buildPages() {
     GridKeyWords = makeGrid(tabRecno, "GridKeyWords", keywords);
     GridKeyWords->setItemDelegate(new TKeywordDelegate(GridKeyWords));
     GridKeyWords->SetDataClass(RecNoKeyWord1);
+    RecNoKeyWord1->SetWithKeyColumn(true);
     GridKeyWords->SetHiddenFields({QStringLiteral("r_id"), QStringLiteral("r_classname"),
                                    QStringLiteral("r_oid"), QStringLiteral("r_tablename"),
-                                   QStringLiteral("r_dbrid")});
+                                   QStringLiteral("r_dbrid"), QStringLiteral("rck_column")});
     Label_keywords->setBuddy(GridKeyWords);
+    PopupKeyWords = Vcl::Owned(this, new TVoskPopupMenu(GridKeyWords), QStringLiteral("PopupKeyWords"));
+    PopupKeyWords->SetLinkSource(RecNoKeyWord1);
+    PopupKeyWords->SetIdentKeyField(QStringLiteral("rck_column"));
+    PopupKeyWords->SetIdentValueField(QStringLiteral("r_descr"));
+    PopupKeyWords->SetLoadAllLinkModules(true);
+    PopupKeyWords->SetErrorWhenNotFound(true);
+    GridKeyWords->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(GridKeyWords, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const QModelIndex at = GridKeyWords->indexAt(pos);
+        if (at.isValid())
+            GridKeyWords->setCurrentIndex(at);
+        // The menu holds only the links of the row; a row that names no record has none.
+        if (RecNoKeyWord1->HasRecord() &&
+            !TVoskPopupMenu::LinkModules(
+                 RecNoKeyWord1->FieldByName(QStringLiteral("rck_column")).AsString())
+                 .isEmpty())
+            PopupKeyWords->popup(GridKeyWords->viewport()->mapToGlobal(pos));
+    });
 
     const QString links = Text(17873, QStringLiteral("Zuordnungen zum Dokument"));
     tabLinks = page("tabLinks", QStringLiteral("&2 ") + links, links);
@@ -429,6 +521,7 @@ void TFrameDokumentEigenschaften::buildPages() {
     sqlRevisions->SetSqlName(QStringLiteral("DMS.DokumentEigenschaften.sqlRevisions"));
     sqlRevisions->SetKeyFieldName(QStringLiteral("pd_id"));
     sqlRevisions->SetReadOnly(true);
+    sqlRevisions->SetFieldAliasTable(QStringLiteral("picndoku"));
     GridRevisions = makeGrid(tabRevisions, "GridRevisions", revisions);
     GridRevisions->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GridRevisions->SetDataClass(sqlRevisions);
@@ -438,7 +531,7 @@ void TFrameDokumentEigenschaften::buildPages() {
     pnlPageRevisionContainer->setObjectName(QStringLiteral("pnlPageRevisionContainer"));
     auto* revRow = new QHBoxLayout(pnlPageRevisionContainer);
     revRow->setContentsMargins(2, 2, 2, 2);
-    auto* revLabel = new QLabel(QStringLiteral("pd_revision_id"), pnlPageRevisionContainer);
+    auto* revLabel = new QLabel(QStringLiteral("Revisions-ID"), pnlPageRevisionContainer);
     pd_revision_id = Vcl::Owned(this, new TVoskDBEdit(pnlPageRevisionContainer),
                                 QStringLiteral("pd_revision_id"));
     pd_revision_id->SetDataField(QStringLiteral("pd_revision_id"));
@@ -471,6 +564,7 @@ void TFrameDokumentEigenschaften::buildPages() {
     sqlChangeLog->SetSqlName(QStringLiteral("DMS.DokumentEigenschaften.sqlChangeLog"));
     sqlChangeLog->SetKeyFieldName(QStringLiteral("pdg_id"));
     sqlChangeLog->SetReadOnly(true);
+    sqlChangeLog->SetFieldAliasTable(QStringLiteral("picndoku_log"));
     GridChangeLog = makeGrid(tabChangeLog, "GridChangeLog", log);
     GridChangeLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GridChangeLog->SetDataClass(sqlChangeLog);
@@ -506,6 +600,12 @@ void TFrameDokumentEigenschaften::buildAdminPanel() {
         {"pd_external_dms_id", "ExtDMS-ID", nullptr},
     };
     int row = 0;
+    // The panel's heading.
+    AdminLabel->setParent(AdminPanel);
+    QFont bold = AdminLabel->font();
+    bold.setBold(true);
+    AdminLabel->setFont(bold);
+    grid->addWidget(AdminLabel, row++, 0, 1, 2);
     for (const Field& f : fields) {
         const QString field = QString::fromLatin1(f.field);
         auto* l = Vcl::Owned(this, new QLabel(QString::fromUtf8(f.caption), AdminPanel),
@@ -513,6 +613,7 @@ void TFrameDokumentEigenschaften::buildAdminPanel() {
         auto* e = Vcl::Owned(this, new TVoskDBEdit(AdminPanel), QStringLiteral("ed_") + field);
         e->SetDataField(field);
         e->SetForceReadOnly(true);
+        e->setMinimumWidth(200);
         e->setAccessibleName(l->text().trimmed());
         e->setToolTip(f.hint ? QString::fromUtf8(f.hint) : l->text().trimmed());
         if (f.hint)
@@ -532,6 +633,7 @@ void TFrameDokumentEigenschaften::buildAdminPanel() {
     edDMSRemoteFilename = Vcl::Owned(this, new QLineEdit(AdminPanel),
                                      QStringLiteral("edDMSRemoteFilename"));
     edDMSRemoteFilename->setReadOnly(true);
+    edDMSRemoteFilename->setMinimumWidth(200);
     edDMSRemoteFilename->setAccessibleName(l->text());
     edDMSRemoteFilename->setToolTip(QStringLiteral("Name der Datei im Dokumentenspeicher"));
     l->setBuddy(edDMSRemoteFilename);
@@ -748,6 +850,12 @@ void TFrameDokumentEigenschaften::_DokumentAfterScroll(bool DoRefresh) {
     GridChangeLog->SetHiddenFields({QStringLiteral("pdg_id"), QStringLiteral("voskyellow")});
     GridChangeLog->GridFilterClear();
     GridChangeLog->SetGridFilterText(QStringLiteral("pdg_pd_id = %1").arg(d->Id()));
+    // Paths, names and times are read whole, up to a width that leaves room for the others.
+    for (TVoskDBGrid2* g : {GridKeyWords, GridLinks, GridRevisions, GridChangeLog}) {
+        g->OptimalWidths();
+        for (int c = 0; c < g->model()->columnCount(); ++c)
+            g->setColumnWidth(c, qMin(g->columnWidth(c), 360));
+    }
     IsAdminListenerInit();
 }
 

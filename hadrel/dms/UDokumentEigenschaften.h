@@ -101,6 +101,8 @@ public:
     TServSQL2* sqlDokuLinks;
     TServSQL2* sqlRevisions;
     TServSQL2* sqlChangeLog;
+    // The link menu on the keyword grid: opens the module showing the record a keyword names.
+    TVoskPopupMenu* PopupKeyWords;
     TVoskPopupMenu* PopupRevisions;
     TVoskMenuItem* miSelectRevision;
     TVoskCompEventListener* IsAdminListener;

@@ -1,5 +1,7 @@
 #include "TVoskDBGrid2.h"
 
+#include <typeinfo>
+
 #include <EventGuard.h>
 #include <TVoskClass.h>
 #include <TVoskDataModel.h>
@@ -472,6 +474,10 @@ void TVoskDBGrid2::LoadF2() {
     if (m_f2Loaded)
         return;
     m_f2Loaded = true;
+    // Cells that the grid's owner paints and edits itself keep their delegate.
+    if (QAbstractItemDelegate* own = itemDelegate();
+        own && typeid(*own) != typeid(TVoskGridCellDelegate))
+        return;
     setItemDelegate(new TColumnDelegate(this));
 }
 

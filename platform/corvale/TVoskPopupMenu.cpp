@@ -1,8 +1,12 @@
 #include "TVoskPopupMenu.h"
 #include "Vcl.Components.h"
 
+#include <EventGuard.h>
+#include <TVoskClass.h>
 #include <UDM1.h>
+#include <VoskExceptions.h>
 #include <VoskQuery2.h>
+#include <Voskdbcontrols.h>
 
 #include <QCursor>
 
@@ -24,6 +28,8 @@ void TVoskMenuItem::SetModulLinkLook(bool on) {
 TVoskPopupMenu::TVoskPopupMenu(QWidget* parent) : QMenu(parent) {
     // Connected before any handler of the owner, so that the handlers fill a cleaned menu.
     connect(this, &QMenu::aboutToShow, this, &TVoskPopupMenu::RemoveAutoLinks);
+    connect(this, &QMenu::aboutToShow, this,
+            [this] { Rtl::Guarded([this] { CreateLinkItems(); }, this); });
 }
 
 namespace {
@@ -62,6 +68,82 @@ QList<TVoskMenuItem*> TVoskPopupMenu::Items() const {
 }
 
 void TVoskPopupMenu::PopupAtMousePosition() { popup(QCursor::pos()); }
+
+// ---- link modules --------------------------------------------------------------------------
+
+namespace {
+// A configured name as the server folds it unquoted, quoted so that it stays one name.
+QString quoteIdent(const QString& name) {
+    return QLatin1Char('"') +
+           name.trimmed().toLower().replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+} // namespace
+
+QList<TLinkModule> TVoskPopupMenu::LinkModules(const QString& keyField) {
+    QList<TLinkModule> modules;
+    TDM1* dm = DM1();
+    if (keyField.trimmed().isEmpty() || !dm || !dm->Connected())
+        return modules;
+    TVoskQuery2 q(&dm->Database(),
+                  QStringLiteral("SELECT lm_keyfield, lm_formclassname, lm_tablename, lm_text, "
+                                 "lm_caption FROM linkmodule\n"
+                                 "WHERE lower(lm_keyfield) = lower(:keyfield)\n"
+                                 "ORDER BY lm_order, lm_id"));
+    q.ParamByName(QStringLiteral("keyfield")).SetAsString(keyField.trimmed());
+    q.Open();
+    for (; !q.Eof(); q.Next()) {
+        TLinkModule m;
+        m.KeyField = q.FieldByName(QStringLiteral("lm_keyfield")).AsString();
+        m.FormClassName = q.FieldByName(QStringLiteral("lm_formclassname")).AsString();
+        m.TableName = q.FieldByName(QStringLiteral("lm_tablename")).AsString();
+        const QString caption = q.FieldByName(QStringLiteral("lm_caption")).AsString();
+        const int textNr = int(q.FieldByName(QStringLiteral("lm_text")).AsString().toInt());
+        m.Caption = textNr > 0 ? dm->makeText(textNr, caption) : caption;
+        if (m.Caption.isEmpty())
+            m.Caption = m.FormClassName;
+        modules << m;
+    }
+    return modules;
+}
+
+QList<TVoskMenuItem*> TVoskPopupMenu::CreateLinkItems() {
+    QList<TVoskMenuItem*> items;
+    TVoskClass* rows = m_linkSource;
+    if (!m_loadAllLinkModules || !rows || !rows->HasRecord() ||
+        rows->FieldIndex(m_identKeyField) < 0 || rows->FieldIndex(m_identValueField) < 0)
+        return items;
+    const QString key = rows->FieldByName(m_identKeyField).AsString();
+    const QString value = rows->FieldByName(m_identValueField).AsString().trimmed();
+    if (value.isEmpty())
+        return items;
+    for (const TLinkModule& m : LinkModules(key)) {
+        auto* item = AddItem(m.Caption + QStringLiteral(": ") + value);
+        item->SetIsAutoLink(true);
+        item->SetModulLinkLook(true);
+        item->setToolTip(QStringLiteral("%1 mit „%2“ öffnen").arg(m.Caption, value));
+        connect(item, &QAction::triggered, this,
+                [this, m, value] { Rtl::Guarded([&] { OpenLink(m, value); }, this); });
+        items << item;
+    }
+    return items;
+}
+
+void TVoskPopupMenu::OpenLink(const TLinkModule& module, const QString& value) {
+    TDM1* dm = DM1();
+    if (m_errorWhenNotFound && dm && !module.TableName.isEmpty()) {
+        // Table and column come from the link module's configuration, the value is a parameter.
+        const QVariant found = dm->LoadVar(
+            QStringLiteral("SELECT 1 FROM %1 WHERE lower(CAST(%2 AS text)) = lower(:value) LIMIT 1")
+                .arg(quoteIdent(module.TableName), quoteIdent(module.KeyField)),
+            {{QStringLiteral("value"), value}});
+        if (found.isNull())
+            throw EVoskException(QStringLiteral("%1: Kein Datensatz mit „%2“ gefunden.")
+                                     .arg(module.Caption, value));
+    }
+    Voskdbcontrols::DoStartModuleByClass(module.FormClassName, {module.KeyField, value}, false,
+                                         parentWidget() ? parentWidget()->window() : nullptr);
+}
 
 namespace {
 // Design tools find the main menu's item class by its unit-qualified name while the library is

@@ -6,10 +6,12 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPointer>
 #include <QVariant>
 
 #include <functional>
 
+class TVoskClass;
 class TVoskQuery2;
 namespace Vcl {
 class TForm;
@@ -65,6 +67,15 @@ private:
     bool m_modulLinkLook = false;
 };
 
+// A link module: a module window that shows the record a value of KeyField names (table
+// linkmodule). It starts with KeyField = value as its start parameter and stands on that record.
+struct TLinkModule {
+    QString KeyField;
+    QString FormClassName;
+    QString TableName;
+    QString Caption;
+};
+
 class TVoskPopupMenu final : public QMenu {
     Q_OBJECT
 public:
@@ -75,4 +86,36 @@ public:
     void PopupAtMousePosition();
     // Drops the automatic entries (with their sub-menus); runs first whenever the menu opens.
     void RemoveAutoLinks();
+
+    // ---- link modules ----------------------------------------------------------------------
+    // The rows the menu pops up on: IdentKeyField of the focused row names the column,
+    // IdentValueField the value that identifies the record.
+    void SetLinkSource(TVoskClass* rows) { m_linkSource = rows; }
+    TVoskClass* LinkSource() const { return m_linkSource; }
+    QString IdentKeyField() const { return m_identKeyField; }
+    void SetIdentKeyField(const QString& field) { m_identKeyField = field; }
+    QString IdentValueField() const { return m_identValueField; }
+    void SetIdentValueField(const QString& field) { m_identValueField = field; }
+    // Whether the menu offers every link module of the row's column whenever it opens.
+    bool LoadAllLinkModules() const { return m_loadAllLinkModules; }
+    void SetLoadAllLinkModules(bool on) { m_loadAllLinkModules = on; }
+    // Whether opening a link first makes sure the record exists, and refuses it otherwise.
+    bool ErrorWhenNotFound() const { return m_errorWhenNotFound; }
+    void SetErrorWhenNotFound(bool on) { m_errorWhenNotFound = on; }
+
+    // The link modules of a column, in their configured order.
+    static QList<TLinkModule> LinkModules(const QString& keyField);
+    // One automatic entry per link module of the focused row's column; runs whenever the menu
+    // opens. Returns the entries made.
+    QList<TVoskMenuItem*> CreateLinkItems();
+    // Opens the module on the record value names; throws a German message when the record is
+    // not there and ErrorWhenNotFound is set.
+    void OpenLink(const TLinkModule& module, const QString& value);
+
+private:
+    QPointer<TVoskClass> m_linkSource;
+    QString m_identKeyField;
+    QString m_identValueField;
+    bool m_loadAllLinkModules = false;
+    bool m_errorWhenNotFound = false;
 };

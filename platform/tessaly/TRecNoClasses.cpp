@@ -62,12 +62,19 @@ void TRecNoComment::AppendNote() {
 TRecNoKeyword::TRecNoKeyword(QObject* parent) : TVoskClass2(parent) {
     SetSqlTable(QStringLiteral("recnokeyword"));
     SetKeyFieldName(QStringLiteral("r_id"));
-    SetQuerySql(QStringLiteral(
-        "SELECT r_id, r_classname, r_oid, r_kategorie, r_descr, r_tablename, r_dbrid\n"
-        "FROM recnokeyword\n"
-        "WHERE r_tablename = :tablename AND r_dbrid = :dbrid AND r_reg_pname IS NULL\n"
-        "  AND (:formclass = '' OR r_classname = :formclass)\n"
-        "ORDER BY r_kategorie, r_descr, r_id"));
+    SetWithKeyColumn(false);
+}
+
+void TRecNoKeyword::SetWithKeyColumn(bool on) {
+    SetQuerySql(
+        QStringLiteral("SELECT r_id, r_classname, r_oid, r_kategorie, r_descr, r_tablename, r_dbrid")
+        + (on ? QStringLiteral(",\n  (SELECT c.rck_column FROM recnokeywordcategory c\n"
+                               "    WHERE c.rck_b = r_kategorie) AS rck_column\n")
+              : QStringLiteral("\n"))
+        + QStringLiteral("FROM recnokeyword\n"
+                         "WHERE r_tablename = :tablename AND r_dbrid = :dbrid AND r_reg_pname IS NULL\n"
+                         "  AND (:formclass = '' OR r_classname = :formclass)\n"
+                         "ORDER BY r_kategorie, r_descr, r_id"));
 }
 
 void TRecNoKeyword::AssignToData(const QString& tableName, const QString& recId,

@@ -32,6 +32,9 @@ public:
         AssignToData(tableName, recId, QString());
     }
     void AppendKeyword();
+    // Adds the read-only column rck_column: the record column the keyword's category names (its
+    // value identifies a record there). Takes effect with the next open.
+    void SetWithKeyColumn(bool on);
     // With required fields a keyword is posted only with a category and a text; otherwise Post
     // refuses it with a German message and leaves it in edit.
     bool RequiredFields() const { return m_required; }

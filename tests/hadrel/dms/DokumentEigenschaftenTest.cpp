@@ -10,6 +10,8 @@
 #include <TVoskDBDateTimeEdit.h>
 #include <TVoskDBEdit.h>
 #include <TVoskDBMemo.h>
+#include <TVoskPopupMenu.h>
+#include <Voskdbcontrols.h>
 #include <VoskKeyControls.h>
 #include <TVoskDBGrid2.h>
 #include <TVoskDBLookupComboBox.h>
@@ -23,6 +25,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QBuffer>
+#include <QCompleter>
+#include <QScopeGuard>
 #include <QLabel>
 #include <QListWidget>
 #include <QTabWidget>
@@ -398,6 +402,98 @@ TEST_F(DokumentEigenschaftenTest, EveryRecordChosenInTheLookupGetsItsOwnLink) {
     EXPECT_ANY_THROW((*onOk)(nullptr));
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM picndokulink")), QStringLiteral("3"));
     delete list.data();
+}
+
+TEST_F(DokumentEigenschaftenTest, AKeywordOpensTheModulesOfTheRecordItNamesAndOffersItsCategorysTexts) {
+    TestDatabase::Exec(QStringLiteral(
+        "UPDATE recnokeywordcategory SET rck_column = 'name' WHERE rck_b = 'Kunde';"
+        "INSERT INTO linkmodule (lm_keyfield, lm_formclassname, lm_tablename, lm_caption, "
+        "lm_order) VALUES ('NAME', 'TFormListe', 'adressen', 'Adressliste', 2), "
+        "('name', 'TFormAdress', 'adressen', 'Adressen', 1), ('ort', 'TFormOrt', 'adressen', "
+        "'Orte', 1);"
+        "INSERT INTO adressen (name) VALUES ('Linkmenü GmbH');"));
+    const auto cleanup = qScopeGuard([] {
+        TestDatabase::Exec(QStringLiteral("DELETE FROM linkmodule; DELETE FROM adressen WHERE "
+                                          "name = 'Linkmenü GmbH'"));
+    });
+    const auto oldStart = Voskdbcontrols::DoStartModuleByClass.Get();
+    QStringList started;
+    Voskdbcontrols::DoStartModuleByClass.Set(
+        [&](const QString& cls, const QStringList& values, bool, QWidget*) -> QWidget* {
+            started << cls + u':' + values.join(u'=');
+            return nullptr;
+        });
+    const auto restore = qScopeGuard([&] { Voskdbcontrols::DoStartModuleByClass.Set(oldStart); });
+
+    const int id = addFile(QStringLiteral("LS"));
+    const QString dbrid =
+        scalar(QStringLiteral("SELECT dbrid FROM picndoku WHERE pd_id = %1").arg(id));
+    TestDatabase::Exec(QStringLiteral("INSERT INTO recnokeyword (r_tablename, r_dbrid, "
+                                      "r_kategorie, r_descr) VALUES ('picndoku', %1, 'Kunde', "
+                                      "'LINKMENÜ GMBH'), ('picndoku', %1, 'Projekt', 'NORD'), "
+                                      "('adressen', 7, 'Kunde', 'ALTKUNDE')")
+                           .arg(dbrid));
+    open(id);
+    TFrameDokumentEigenschaften* fr = frame();
+    TRecNoKeyword* k = fr->RecNoKeyWord1;
+    TVoskPopupMenu* menu = fr->PopupKeyWords;
+    auto linkTexts = [&] {
+        menu->popup(fr->GridKeyWords->mapToGlobal(QPoint(5, 5)));
+        QStringList texts;
+        for (QAction* a : menu->actions())
+            texts << a->text();
+        menu->close();
+        return texts;
+    };
+
+    // The customer keyword offers both modules of its column, in their order.
+    ASSERT_TRUE(k->Locate(QStringLiteral("r_kategorie"), QStringLiteral("Kunde")));
+    EXPECT_EQ(linkTexts(), (QStringList{QStringLiteral("Adressen: LINKMENÜ GMBH"),
+                                        QStringLiteral("Adressliste: LINKMENÜ GMBH")}));
+    menu->popup(QPoint(5, 5));
+    menu->actions().value(1)->trigger();
+    menu->close();
+    EXPECT_EQ(started, QStringList{QStringLiteral("TFormListe:NAME=LINKMENÜ GMBH")});
+
+    // A keyword naming no record is refused before any module starts.
+    k->Edit();
+    k->FieldByName(QStringLiteral("r_descr")).SetAsString(QStringLiteral("NIEMAND"));
+    k->Post(false);
+    menu->popup(QPoint(5, 5));
+    m_answers.Expect(QStringLiteral("Adressen: Kein Datensatz mit „NIEMAND“ gefunden."),
+                     Vcl::mrOk);
+    menu->actions().value(0)->trigger();
+    menu->close();
+    EXPECT_EQ(started.size(), 1);
+
+    // A category without a record column names nothing: no entries.
+    ASSERT_TRUE(k->Locate(QStringLiteral("r_kategorie"), QStringLiteral("Projekt")));
+    EXPECT_TRUE(linkTexts().isEmpty());
+
+    // The ellipsis of the text offers what the category holds elsewhere, placeholders left out.
+    TestDatabase::Exec(QStringLiteral("INSERT INTO recnokeyword (r_tablename, r_dbrid, "
+                                      "r_kategorie, r_descr) VALUES ('adressen', 8, 'Kunde', '!')"));
+    ASSERT_TRUE(k->Locate(QStringLiteral("r_kategorie"), QStringLiteral("Kunde")));
+    TVoskDBGrid2* grid = fr->GridKeyWords;
+    const QModelIndex cell =
+        grid->model()->index(k->CurrentRow(), k->FieldIndex(QStringLiteral("r_descr")));
+    grid->setCurrentIndex(cell);
+    grid->edit(cell);
+    auto* edit = grid->findChild<QLineEdit*>(QStringLiteral("edKeywordText"));
+    auto* button = grid->findChild<QToolButton*>(QStringLiteral("btKeywordValues"));
+    ASSERT_TRUE(edit && button);
+    EXPECT_FALSE(button->accessibleName().isEmpty());
+    QTest::mouseClick(button, Qt::LeftButton);
+    QAbstractItemModel* values = edit->completer()->completionModel();
+    QStringList offered;
+    for (int r = 0; r < values->rowCount(); ++r)
+        offered << values->index(r, 0).data().toString();
+    EXPECT_EQ(offered, (QStringList{QStringLiteral("ALTKUNDE"), QStringLiteral("NIEMAND")}));
+    edit->completer()->popup()->hide();
+    // What the user types is kept in upper case.
+    edit->setText(QStringLiteral("altkunde"));
+    sendKey(edit, Qt::Key_Return);
+    EXPECT_EQ(k->FieldByName(QStringLiteral("r_descr")).AsString(), QStringLiteral("ALTKUNDE"));
 }
 
 TEST_F(DokumentEigenschaftenTest, RevisionsAndTheChangeLogShowTheDocumentsHistory) {
