@@ -253,6 +253,11 @@ void TFormAdress::followShippingMethods() {
 
 void TFormAdress::FormShow(QObject* sender) {
     TModulForm::FormShow(sender);
+    // Start parameter "Seite=<caption>": the address's page shown first.
+    if (const QString page = GetParameterStr(QStringLiteral("Seite")); !page.isEmpty())
+        for (int i = 0; i < PageControlAdresse->count(); ++i)
+            if (PageControlAdresse->tabText(i).compare(page, Qt::CaseInsensitive) == 0)
+                PageControlAdresse->setCurrentIndex(i);
     if (m_documentsStarted || !GetParameterBool(QStringLiteral("Dokumente")))
         return;
     m_documentsStarted = true;

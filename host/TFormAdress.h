@@ -48,6 +48,7 @@ public:
     void FormCreate(QObject* sender) override;
     // Start parameter "Dokumente=True": the record's document window opens with the module;
     // with "Eigenschaften=True" as well, the focused document's properties window too.
+    // "Seite=<caption>" shows that page of the address first.
     void FormShow(QObject* sender) override;
 
 private:

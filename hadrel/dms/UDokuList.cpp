@@ -144,6 +144,8 @@ void TVoskDocumentList::Open(const QString& TableName, const QString& RecID,
     sqlDokuList->SetParam(QStringLiteral("recid"), RecID);
     sqlDokuList->SetParam(QStringLiteral("doktype"), DokType);
     sqlDokuList->Open();
+    // Paths, names and dates are read whole, up to a width that leaves room for the others.
+    DokuListCX->OptimalWidths(360);
 }
 
 void TVoskDocumentList::Close() {

@@ -249,6 +249,7 @@ TFrameDokumentEigenschaften::TFrameDokumentEigenschaften(QObject* owner, QWidget
     top->addWidget(AdminPanel);
 
     buildPages();
+    outer->addWidget(Label_keywords);
     outer->addWidget(pageLinks, 1);
 
     sqlDokTypes = Vcl::Owned(this, new TVoskClass2(this), QStringLiteral("sqlDokTypes"));
@@ -332,6 +333,7 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
     pd_txt->setAccessibleName(Label_pd_txt->text());
     pd_txt->setToolTip(Label_pd_txt->text());
     pd_txt->setMinimumHeight(60);
+    pd_txt->setMaximumHeight(140);
     pd_txt->installEventFilter(this);
     pd_path = edit("pd_path", "pd_path", Label_pd_path->text());
     pd_path_user = edit("pd_path_user", "pd_path_user", QStringLiteral("Benutzerpfad"));
@@ -430,8 +432,6 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
     grid->addWidget(m_doktypeHolder, row, 1, 1, 2);
     grid->addWidget(btDokTypeClear, row++, 3);
     grid->addWidget(Label_pd_txt, row, 0, Qt::AlignTop);
-    // The remark takes the height the admin panel beside the fields leaves over.
-    grid->setRowStretch(row, 1);
     grid->addWidget(pd_txt, row++, 1, 1, 4);
     auto* checks = new QHBoxLayout;
     for (QWidget* w : {static_cast<QWidget*>(m_printHolder), static_cast<QWidget*>(pd_deletable),
@@ -444,7 +444,8 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
         states->addWidget(l);
     states->addStretch(1);
     grid->addLayout(states, row++, 1, 1, 4);
-    grid->addWidget(Label_keywords, row, 0);
+    // The height the admin panel beside the fields leaves over stays below them.
+    grid->setRowStretch(row, 1);
     grid->setColumnStretch(1, 2);
     grid->setColumnStretch(2, 1);
 }
@@ -851,11 +852,8 @@ void TFrameDokumentEigenschaften::_DokumentAfterScroll(bool DoRefresh) {
     GridChangeLog->GridFilterClear();
     GridChangeLog->SetGridFilterText(QStringLiteral("pdg_pd_id = %1").arg(d->Id()));
     // Paths, names and times are read whole, up to a width that leaves room for the others.
-    for (TVoskDBGrid2* g : {GridKeyWords, GridLinks, GridRevisions, GridChangeLog}) {
-        g->OptimalWidths();
-        for (int c = 0; c < g->model()->columnCount(); ++c)
-            g->setColumnWidth(c, qMin(g->columnWidth(c), 360));
-    }
+    for (TVoskDBGrid2* g : {GridKeyWords, GridLinks, GridRevisions, GridChangeLog})
+        g->OptimalWidths(360);
     IsAdminListenerInit();
 }
 

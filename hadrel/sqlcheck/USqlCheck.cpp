@@ -7,7 +7,6 @@
 
 #include <libpq-fe.h>
 
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,35 +19,6 @@ namespace {
 
 TSqlCheckResult Failed(const QString& message, const QString& state = {}, int position = 0) {
     return TSqlCheckResult{false, message, state, position};
-}
-
-// QString index of the 1-based code point cp in text (text.size() when beyond).
-int IndexOfCodePoint(QStringView text, int cp) {
-    int i = 0;
-    for (int n = 1; n < cp && i < text.size(); ++n)
-        i += (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2
-                                                                                                : 1;
-    return i;
-}
-
-// Characters that libpq and the parser cannot take: NUL ends a C string early, and a lone
-// surrogate has no UTF-8 form, so any position behind it would be wrong.
-int FirstUnusableChar(const QString& sql) {
-    for (int i = 0; i < sql.size(); ++i) {
-        const QChar c = sql[i];
-        if (c.isNull())
-            return i;
-        if (c.isHighSurrogate()) {
-            if (i + 1 < sql.size() && sql[i + 1].isLowSurrogate()) {
-                ++i;
-                continue;
-            }
-            return i;
-        }
-        if (c.isLowSurrogate())
-            return i;
-    }
-    return -1;
 }
 
 struct PgResult {
@@ -99,58 +69,41 @@ bool ChangesCatalogue(const QByteArray& text) {
 int TParsedScript::MapPosition(int byteOffset, int codePointPosition) const {
     if (codePointPosition <= 0)
         return 0;
-    const int start =
-        QString::fromUtf8(utf8.constData(), qMin<qsizetype>(byteOffset, utf8.size())).size();
-    const int r = start + IndexOfCodePoint(QStringView(rewritten).mid(start), codePointPosition);
+    const auto* d = reinterpret_cast<const uchar*>(utf8.constData());
+    const int n = int(utf8.size());
+    const auto continuation = [](uchar b) { return (b & 0xC0) == 0x80; };
+    int at = qBound(0, byteOffset, n);
+    for (int cp = 1; cp < codePointPosition && at < n; ++cp)
+        for (++at; at < n && continuation(d[at]); ++at) {
+        }
     // Back through the parameter rewriting: inside a "$n" points at its ":name".
-    int delta = 0;
+    int fromByte = 0, index = 0;
     for (const TReplacement& p : replacements) {
-        if (r < p.rewrittenIndex)
+        if (at < p.utf8Offset)
             break;
-        if (r < p.rewrittenIndex + p.rewrittenLength)
-            return p.originalIndex + 1;
-        delta = (p.originalIndex + p.originalLength) - (p.rewrittenIndex + p.rewrittenLength);
+        if (at < p.utf8Offset + p.utf8Length)
+            return p.pos + 1;
+        fromByte = p.utf8Offset + p.utf8Length;
+        index = p.pos + p.len;
     }
-    return qMin<int>(r + delta, original.size()) + 1;
+    for (int k = fromByte; k < at; ++k)
+        if (!continuation(d[k]))
+            index += d[k] >= 0xF0 ? 2 : 1; // four bytes are a surrogate pair
+    return qMin<int>(index, int(original.size())) + 1;
 }
 
 TSqlCheckResult ParseScript(const QString& sql, TParsedScript& script) {
     script = TParsedScript();
     script.original = sql;
-    const int bad = FirstUnusableChar(sql);
-    if (bad >= 0)
+
+    Dunmere::RewrittenSql rewritten = Dunmere::RewriteParams(sql);
+    if (const int bad = rewritten.unusable; bad >= 0)
         return Failed(sql[bad].isNull()
                           ? QStringLiteral("Der Text enthält ein Nullzeichen.")
                           : QStringLiteral("Der Text enthält ein ungültiges Zeichen."),
                       QStringLiteral("22021"), bad + 1);
-
-    QString out;
-    out.reserve(sql.size() + 16);
-    QHash<QString, int> numbers; // by lower-case name: a name used twice keeps its number
-    int last = 0;
-    for (const Dunmere::SqlMarker& m : Dunmere::ScanSql(sql)) {
-        if (m.kind != Dunmere::SqlMarker::Param)
-            continue;
-        const QString key = m.name.toLower();
-        auto it = numbers.find(key);
-        if (it == numbers.end())
-            it = numbers.insert(key, int(numbers.size()));
-        const int nr = *it;
-        out += QStringView(sql).mid(last, m.pos - last);
-        const QString param = QLatin1Char('$') + QString::number(nr + 1);
-        script.replacements.append({int(out.size()), int(param.size()), m.pos, m.len, nr + 1, 0});
-        out += param;
-        last = m.pos + m.len;
-    }
-    out += QStringView(sql).mid(last);
-    script.rewritten = out;
-    script.utf8 = out.toUtf8();
-    int bytes = 0, done = 0;
-    for (TParsedScript::TReplacement& p : script.replacements) {
-        bytes += int(QStringView(out).mid(done, p.rewrittenIndex - done).toUtf8().size());
-        done = p.rewrittenIndex;
-        p.utf8Offset = bytes;
-    }
+    script.utf8 = std::move(rewritten.text);
+    script.replacements = std::move(rewritten.sites);
 
     PgQuerySplitResult split = pg_query_split_with_parser(script.utf8.constData());
     std::unique_ptr<PgQuerySplitResult, void (*)(PgQuerySplitResult*)> guard(
@@ -158,6 +111,7 @@ TSqlCheckResult ParseScript(const QString& sql, TParsedScript& script) {
     if (split.error)
         return Failed(QString::fromUtf8(split.error->message), QStringLiteral("42601"),
                       script.MapPosition(0, split.error->cursorpos));
+    script.statements.reserve(split.n_stmts);
     for (int i = 0; i < split.n_stmts; ++i)
         script.statements.append({split.stmts[i]->stmt_location, split.stmts[i]->stmt_len});
     return {};
@@ -183,21 +137,25 @@ TSqlCheckResult PrepareScript(TVoskDatabase& db, const TParsedScript& script, in
                : QList<QByteArray>{"ROLLBACK"};
 
     // The parameters are numbered across the script; a statement declares those it does not use
-    // (as text), since the server cannot type a parameter it never sees.
-    const auto types = [&](const TParsedScript::TStatement& s) {
-        std::vector<Oid> t;
-        for (const TParsedScript::TReplacement& p : script.replacements)
-            if (p.utf8Offset >= s.location && p.utf8Offset < s.location + s.length) {
-                if (int(t.size()) < p.number)
-                    t.resize(size_t(p.number), 25);
-                t[size_t(p.number - 1)] = 0;
-            }
-        return t;
-    };
-    std::vector<std::vector<Oid>> paramTypes;
-    paramTypes.reserve(size_t(script.statements.size()));
-    for (const TParsedScript::TStatement& s : script.statements)
-        paramTypes.push_back(types(s));
+    // (as text), since the server cannot type a parameter it never sees. Statements and
+    // parameters are both in text order.
+    std::vector<std::vector<Oid>> paramTypes(size_t(script.statements.size()));
+    qsizetype first = 0;
+    for (qsizetype i = 0; i < script.statements.size(); ++i) {
+        const TParsedScript::TStatement& s = script.statements[i];
+        while (first < script.replacements.size() &&
+               script.replacements[first].utf8Offset < s.location)
+            ++first;
+        std::vector<Oid>& t = paramTypes[size_t(i)];
+        for (qsizetype k = first; k < script.replacements.size() &&
+                                  script.replacements[k].utf8Offset < s.location + s.length;
+             ++k) {
+            const int nr = script.replacements[k].number;
+            if (int(t.size()) < nr)
+                t.resize(size_t(nr), 25);
+            t[size_t(nr - 1)] = 0;
+        }
+    }
 
     const auto serverFailure = [&](const PGresult* r) {
         QString message = ServerText(r, PG_DIAG_MESSAGE_PRIMARY);

@@ -9,6 +9,8 @@
 #include <QList>
 #include <QString>
 
+#include <SqlScanner.h>
+
 class TVoskDatabase;
 
 namespace USqlCheck {
@@ -23,28 +25,21 @@ struct TSqlCheckResult {
     bool notCheckable = false;
 };
 
-// A script after the parser stage: the rewritten UTF-8 text and its statements as byte ranges.
+// A script after the parser stage: the text as sent, UTF-8 with parameters as "$n", and its
+// statements as byte ranges.
 struct TParsedScript {
     QString original;
-    QString rewritten;
     QByteArray utf8;
     struct TStatement {
         int location = 0; // bytes into utf8
         int length = 0;
     };
     QList<TStatement> statements;
-    struct TReplacement {
-        int rewrittenIndex = 0; // QString index of the "$n" in rewritten
-        int rewrittenLength = 0;
-        int originalIndex = 0; // QString index of the ":name" in original
-        int originalLength = 0;
-        int number = 0;     // the n of "$n"
-        int utf8Offset = 0; // bytes into utf8
-    };
-    QList<TReplacement> replacements;
+    using TReplacement = Dunmere::RewrittenSql::Site;
+    QList<TReplacement> replacements; // in text order
 
-    // QString index in original for a 1-based code-point position in the rewritten UTF-8 text
-    // starting at byteOffset; the result is 1-based, 0 for position 0.
+    // QString index in original for a 1-based code-point position in utf8 counted from
+    // byteOffset; the result is 1-based, 0 for position 0.
     int MapPosition(int byteOffset, int codePointPosition) const;
 };
 

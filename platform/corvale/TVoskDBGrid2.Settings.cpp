@@ -165,8 +165,13 @@ void TVoskDBGrid2::InitLayout() {
         LayoutLoad(2);
 }
 
-void TVoskDBGrid2::OptimalWidths() {
+void TVoskDBGrid2::OptimalWidths(int maxWidth) {
     resizeColumnsToContents();
+    if (maxWidth <= 0 || !model())
+        return;
+    for (int c = 0; c < model()->columnCount(); ++c)
+        if (columnWidth(c) > maxWidth)
+            setColumnWidth(c, maxWidth);
 }
 
 // ---- filters -----------------------------------------------------------------------------

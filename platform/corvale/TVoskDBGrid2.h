@@ -187,8 +187,9 @@ public:
     // The layout as text, and applied from text (false when it does not parse).
     QString LayoutText() const;
     bool ApplyLayoutText(const QString& text);
-    // Column widths fitted to the content of the shown rows.
-    void OptimalWidths();
+    // Column widths fitted to the content of the shown rows; with maxWidth, none wider.
+    void OptimalWidths() override { OptimalWidths(0); }
+    void OptimalWidths(int maxWidth);
     // Colours and bold type of cells by rules on their values; kept with the layout.
     TVoskConditionalFormatting* ConditionalFormatting() const { return m_conditionalFormatting; }
 

@@ -1,5 +1,12 @@
 #include "SqlScanner.h"
 
+#include <QHash>
+#include <QStringEncoder>
+
+#include <array>
+#include <charconv>
+#include <string_view>
+
 namespace Dunmere {
 
 namespace {
@@ -8,7 +15,7 @@ bool isIdentStart(QChar c) { return c.isLetter() || c == u'_'; }
 bool isIdentChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; }
 
 // Index just past the end of a literal or comment starting at i, or i when none starts there.
-int skipQuoted(const QString& s, int i) {
+int skipQuoted(QStringView s, int i) {
     const int n = s.size();
     const QChar c = s.at(i);
     if (c == u'\'') {
@@ -47,7 +54,7 @@ int skipQuoted(const QString& s, int i) {
         return n;
     }
     if (c == u'-' && i + 1 < n && s.at(i + 1) == u'-') {
-        const int e = s.indexOf(u'\n', i);
+        const int e = int(s.indexOf(u'\n', i));
         return e < 0 ? n : e + 1;
     }
     if (c == u'/' && i + 1 < n && s.at(i + 1) == u'*') {
@@ -75,8 +82,8 @@ int skipQuoted(const QString& s, int i) {
             ++j;
         if (j >= n || s.at(j) != u'$')
             return i;
-        const QString tag = s.mid(i, j - i + 1);
-        const int e = s.indexOf(tag, j + 1);
+        const QStringView tag = s.sliced(i, j - i + 1);
+        const int e = int(s.indexOf(tag, j + 1));
         return e < 0 ? n : e + tag.size();
     }
     return i;
@@ -84,26 +91,53 @@ int skipQuoted(const QString& s, int i) {
 
 } // namespace
 
-QList<SqlMarker> ScanSql(const QString& sql) {
-    QList<SqlMarker> out;
-    const int n = sql.size();
+void ForEachMarker(QStringView sql,
+                   const std::function<void(SqlMarker::Kind kind, int pos, int len)>& found) {
+    const int n = int(sql.size());
     int i = 0;
     int brackets = 0;     // depth of square brackets: array subscripts and slices
     QChar lastSignificant; // the last character that is no blank, outside literals and comments
+    // Outside brackets only these characters can start anything; lastSignificant matters only
+    // inside brackets, and "[" sets it.
+    static constexpr auto special = [] {
+        std::array<bool, 128> t{};
+        for (const char c : std::string_view("'\"-/$:&[]"))
+            t[size_t(c)] = true;
+        return t;
+    }();
+    const char16_t* d = sql.utf16();
     while (i < n) {
-        const int skipped = skipQuoted(sql, i);
-        if (skipped != i) {
-            // A literal ends an operand; a comment is as good as a blank.
-            if (sql.at(i) == u'\'' || sql.at(i) == u'"' || sql.at(i) == u'$')
-                lastSignificant = u'\'';
-            i = skipped;
-            continue;
+        if (brackets == 0) {
+            while (i < n && (d[i] >= 128 || !special[d[i]]))
+                ++i;
+            if (i == n)
+                break;
         }
-        const QChar c = sql.at(i);
-        if (c == u'[')
+        const QChar c = sql[i];
+        switch (c.unicode()) {
+        case u'\'':
+        case u'"':
+        case u'-':
+        case u'/':
+        case u'$':
+            if (const int skipped = skipQuoted(sql, i); skipped != i) {
+                // A literal ends an operand; a comment is as good as a blank.
+                if (c == u'\'' || c == u'"' || c == u'$')
+                    lastSignificant = u'\'';
+                i = skipped;
+                continue;
+            }
+            break;
+        case u'[':
             ++brackets;
-        else if (c == u']' && brackets > 0)
-            --brackets;
+            break;
+        case u']':
+            if (brackets > 0)
+                --brackets;
+            break;
+        default:
+            break;
+        }
         // Inside brackets a colon behind an operand separates the bounds of a slice
         // ("a[0:n - 1]"); one that opens a bound is a parameter ("a[:i]").
         const bool sliceColon = c == u':' && brackets > 0 &&
@@ -112,23 +146,29 @@ QList<SqlMarker> ScanSql(const QString& sql) {
         if (!c.isSpace())
             lastSignificant = c;
         if ((c == u':' && !sliceColon) || c == u'&') {
-            if (i + 1 < n && sql.at(i + 1) == c) { // "::" cast, "&&" operator
+            if (i + 1 < n && sql[i + 1] == c) { // "::" cast, "&&" operator
                 i += 2;
                 continue;
             }
-            if (i + 1 < n && isIdentStart(sql.at(i + 1)) && (i == 0 || sql.at(i - 1) != c)) {
+            if (i + 1 < n && isIdentStart(sql[i + 1]) && (i == 0 || sql[i - 1] != c)) {
                 int j = i + 1;
-                while (j < n && (sql.at(j).isLetterOrNumber() || sql.at(j) == u'_'))
+                while (j < n && (sql[j].isLetterOrNumber() || sql[j] == u'_'))
                     ++j;
-                out.append({c == u':' ? SqlMarker::Param : SqlMarker::Macro, i, j - i,
-                            sql.mid(i + 1, j - i - 1)});
-                lastSignificant = sql.at(j - 1); // a parameter is an operand
+                found(c == u':' ? SqlMarker::Param : SqlMarker::Macro, i, j - i);
+                lastSignificant = sql[j - 1]; // a parameter is an operand
                 i = j;
                 continue;
             }
         }
         ++i;
     }
+}
+
+QList<SqlMarker> ScanSql(const QString& sql) {
+    QList<SqlMarker> out;
+    ForEachMarker(sql, [&](SqlMarker::Kind kind, int pos, int len) {
+        out.append({kind, pos, len, sql.mid(pos + 1, len - 1)});
+    });
     return out;
 }
 
@@ -155,31 +195,86 @@ QString ExpandMacros(const QString& sql, const std::function<QString(const QStri
     return out;
 }
 
-RewrittenSql RewriteParams(const QString& sql) {
-    RewrittenSql r;
-    QString out;
-    out.reserve(sql.size() + 8);
-    int last = 0;
-    for (const auto& m : ScanSql(sql)) {
-        if (m.kind != SqlMarker::Param)
-            continue;
-        int nr = -1;
-        for (int k = 0; k < r.paramNames.size(); ++k)
-            if (r.paramNames.at(k).compare(m.name, Qt::CaseInsensitive) == 0) {
-                nr = k;
-                break;
-            }
-        if (nr < 0) {
-            r.paramNames.append(m.name);
-            nr = r.paramNames.size() - 1;
-        }
-        out += QStringView(sql).mid(last, m.pos - last);
-        out += u'$';
-        out += QString::number(nr + 1);
-        last = m.pos + m.len;
+namespace {
+
+// A parameter's name as a hash key that ignores case, pointing into the scanned text.
+struct NameKey final {
+    QStringView name;
+    bool operator==(const NameKey& o) const {
+        return name.size() == o.name.size() && name.compare(o.name, Qt::CaseInsensitive) == 0;
     }
-    out += QStringView(sql).mid(last);
-    r.text = out.toUtf8();
+};
+size_t qHash(const NameKey& k, size_t seed) {
+    size_t h = seed ^ size_t(k.name.size());
+    for (const QChar c : k.name) {
+        const char16_t u = c.unicode();
+        h = h * 31 + (u < 128 ? (u >= 'A' && u <= 'Z' ? u | 0x20 : u) : c.toCaseFolded().unicode());
+    }
+    // QHash probes linearly and compares keys at every step: names that differ only in their
+    // last digit must not land in neighbouring buckets.
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    return h;
+}
+
+int FirstUnusableChar(QStringView text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isNull())
+            return int(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return int(i);
+    }
+    return -1;
+}
+
+} // namespace
+
+RewrittenSql RewriteParams(QStringView sql) {
+    RewrittenSql r;
+    const int n = int(sql.size());
+    QByteArray& out = r.text;
+    // Sized for text that is mostly ASCII; grown where a piece could not fit.
+    out.resize(qsizetype(n) + n / 8 + 64);
+    char* base = out.data();
+    char* w = base;
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    const auto encode = [&](int from, int to) {
+        const qsizetype used = w - base;
+        if (const qsizetype need = qsizetype(to - from) * 3 + 16; out.size() - used < need) {
+            out.resize(qMax(out.size() * 2, used + need));
+            base = out.data();
+            w = base + used;
+        }
+        const QStringView piece = sql.sliced(from, to - from);
+        w = utf8.appendToBuffer(w, piece);
+        if (r.unusable < 0 && (utf8.hasError() || piece.contains(QChar(0))))
+            if (const int i = FirstUnusableChar(piece); i >= 0)
+                r.unusable = from + i;
+    };
+    int last = 0;
+    QHash<NameKey, int> numbers; // a name used twice keeps its number
+    ForEachMarker(sql, [&](SqlMarker::Kind kind, int pos, int len) {
+        if (kind != SqlMarker::Param)
+            return;
+        encode(last, pos);
+        const QStringView name = sql.sliced(pos + 1, len - 1);
+        auto it = numbers.find(NameKey{name});
+        if (it == numbers.end()) {
+            r.paramNames.append(name.toString());
+            it = numbers.insert(NameKey{name}, int(r.paramNames.size()));
+        }
+        const int at = int(w - base);
+        *w++ = '$'; // encode() left at least 16 bytes
+        w = std::to_chars(w, base + out.size(), *it).ptr;
+        r.sites.append({pos, len, *it, at, int(w - base) - at});
+        last = pos + len;
+    });
+    encode(last, n);
+    out.truncate(w - base);
     return r;
 }
 

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <functional>
 
@@ -20,6 +21,9 @@ struct SqlMarker final {
 };
 
 QList<SqlMarker> ScanSql(const QString& sql);
+// The same markers in the same order, without copying their names: for callers on a hot path.
+void ForEachMarker(QStringView sql,
+                   const std::function<void(SqlMarker::Kind kind, int pos, int len)>& found);
 
 // The macro names in order of first appearance, each once (case-insensitive).
 QStringList MacroNames(const QString& sql);
@@ -29,8 +33,19 @@ QString ExpandMacros(const QString& sql, const std::function<QString(const QStri
 struct RewrittenSql final {
     QByteArray text;        // UTF-8, parameters as $1, $2, ...
     QStringList paramNames; // $n is paramNames[n-1]; a name used twice keeps its first number
+    struct Site final {
+        int pos = 0; // of the ":name" in the source text
+        int len = 0;
+        int number = 0; // the n of "$n"
+        int utf8Offset = 0; // of the "$n" in text
+        int utf8Length = 0;
+    };
+    QList<Site> sites; // in text order
+    // Index of the first character that libpq cannot take (a NUL or a lone surrogate), or -1.
+    int unusable = -1;
 };
-RewrittenSql RewriteParams(const QString& sql);
+// One pass: the text between the parameters goes to UTF-8 straight into text.
+RewrittenSql RewriteParams(QStringView sql);
 
 // The statements of a script, split at the semicolons that stand outside literals, quoted
 // identifiers, dollar quotes, comments and parentheses; each trimmed, without its ";", empty

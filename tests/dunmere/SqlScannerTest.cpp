@@ -71,3 +71,45 @@ TEST(SqlScanner, ReplaceParamHitsWholeNamesOutsideLiterals) {
               QStringLiteral("SELECT (:t_0), :kunde__InListX, ':kunde__InList', :Kunde__InList -- "
                              ":kunde__InList\nWHERE k IN (:t_0)"));
 }
+
+TEST(SqlScanner, RewriteWritesUtf8WithEverySiteInStep) {
+    // Short names behind multi-byte text: "$100" outgrows ":c9" and the buffer has to grow;
+    // names differing only in case (umlauts too) share a number.
+    QString sql = QStringLiteral("SELECT 'Größe \U0001F600' -- :nein\n");
+    QString expected = sql;
+    for (int i = 0; i < 120; ++i) {
+        const QString name = QLatin1Char(QChar(u'a' + i % 26).toLatin1()) + QString::number(i / 26);
+        sql += QStringLiteral(", :%1 || 'ä'").arg(name);
+        expected += QStringLiteral(", $%1 || 'ä'").arg(i + 1);
+    }
+    sql += QStringLiteral(", :GRÖßE, :größe, :A0");
+    expected += QStringLiteral(", $121, $121, $1");
+    const RewrittenSql r = RewriteParams(sql);
+    EXPECT_EQ(r.text, expected.toUtf8());
+    EXPECT_EQ(r.unusable, -1);
+    ASSERT_EQ(r.paramNames.size(), 121);
+    EXPECT_EQ(r.paramNames.at(120), QStringLiteral("GRÖßE"));
+    ASSERT_EQ(r.sites.size(), 123);
+    for (const RewrittenSql::Site& s : r.sites) {
+        EXPECT_EQ(r.text.mid(s.utf8Offset, s.utf8Length), "$" + QByteArray::number(s.number));
+        EXPECT_EQ(sql.mid(s.pos + 1, s.len - 1).compare(r.paramNames.at(s.number - 1),
+                                                       Qt::CaseInsensitive),
+                  0);
+    }
+}
+
+TEST(SqlScanner, RewriteFindsTheFirstCharacterWithoutUtf8Form) {
+    QString nul = QStringLiteral("SELECT :a, 'x");
+    nul += QChar(0);
+    nul += QStringLiteral("'");
+    EXPECT_EQ(RewriteParams(nul).unusable, 13);
+    QString lone = QStringLiteral("SELECT :a, :b");
+    lone += QChar(0xDC00);
+    lone += QStringLiteral(", \U0001F600");
+    EXPECT_EQ(RewriteParams(lone).unusable, 13);
+    // A high surrogate right before a parameter has lost its partner.
+    QString cut = QStringLiteral("SELECT \U0001F600");
+    cut += QChar(0xD83D);
+    cut += QStringLiteral(":a");
+    EXPECT_EQ(RewriteParams(cut).unusable, 9);
+}

@@ -34,6 +34,14 @@ TEST_F(SqlCheckTest, ErrorsAreFoundAtTheirCharacterBehindUmlautsParametersAndAst
     EXPECT_EQ(r.sqlState, QStringLiteral("42601"));
     EXPECT_EQ(r.position, parse.indexOf(QStringLiteral("ORDRE")) + 1);
 
+    // Numbers of two and three digits in place of shorter names.
+    QString many = QStringLiteral("SELECT name FROM adressen WHERE dbrid IN (:x");
+    for (int i = 0; i < 110; ++i)
+        many += QStringLiteral(", :p%1").arg(i % 100);
+    many += QStringLiteral(", :y) ORDRE BY name");
+    r = CheckSql(m_db, many);
+    EXPECT_EQ(r.position, many.indexOf(QStringLiteral("ORDRE")) + 1);
+
     // Server stage: the second statement, the column after a parameter and umlauts.
     const QString server = QStringLiteral("SELECT 1;\nSELECT 'äöü', :p1 || nichtda FROM adressen");
     r = CheckSql(m_db, server);
