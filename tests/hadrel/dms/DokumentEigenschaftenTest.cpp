@@ -25,6 +25,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QBuffer>
+#include <QComboBox>
 #include <QCompleter>
 #include <QScopeGuard>
 #include <QLabel>
@@ -469,12 +470,23 @@ TEST_F(DokumentEigenschaftenTest, AKeywordOpensTheModulesOfTheRecordItNamesAndOf
     // A category without a record column names nothing: no entries.
     ASSERT_TRUE(k->Locate(QStringLiteral("r_kategorie"), QStringLiteral("Projekt")));
     EXPECT_TRUE(linkTexts().isEmpty());
+    // Given a category that names a column in the grid, the keyword offers its links at once.
+    TVoskDBGrid2* grid = fr->GridKeyWords;
+    const QModelIndex category =
+        grid->model()->index(k->CurrentRow(), k->FieldIndex(QStringLiteral("r_kategorie")));
+    grid->setCurrentIndex(category);
+    grid->edit(category);
+    auto* box = grid->findChild<QComboBox*>();
+    ASSERT_TRUE(box);
+    box->setCurrentText(QStringLiteral("Kunde"));
+    emit grid->itemDelegate()->commitData(box);
+    EXPECT_EQ(linkTexts(), (QStringList{QStringLiteral("Adressen: NORD"),
+                                        QStringLiteral("Adressliste: NORD")}));
 
     // The ellipsis of the text offers what the category holds elsewhere, placeholders left out.
     TestDatabase::Exec(QStringLiteral("INSERT INTO recnokeyword (r_tablename, r_dbrid, "
                                       "r_kategorie, r_descr) VALUES ('adressen', 8, 'Kunde', '!')"));
-    ASSERT_TRUE(k->Locate(QStringLiteral("r_kategorie"), QStringLiteral("Kunde")));
-    TVoskDBGrid2* grid = fr->GridKeyWords;
+    ASSERT_TRUE(k->Locate(QStringLiteral("r_descr"), QStringLiteral("NIEMAND")));
     const QModelIndex cell =
         grid->model()->index(k->CurrentRow(), k->FieldIndex(QStringLiteral("r_descr")));
     grid->setCurrentIndex(cell);
@@ -488,7 +500,8 @@ TEST_F(DokumentEigenschaftenTest, AKeywordOpensTheModulesOfTheRecordItNamesAndOf
     QStringList offered;
     for (int r = 0; r < values->rowCount(); ++r)
         offered << values->index(r, 0).data().toString();
-    EXPECT_EQ(offered, (QStringList{QStringLiteral("ALTKUNDE"), QStringLiteral("NIEMAND")}));
+    EXPECT_EQ(offered, (QStringList{QStringLiteral("ALTKUNDE"), QStringLiteral("NIEMAND"),
+                                    QStringLiteral("NORD")}));
     edit->completer()->popup()->hide();
     // What the user types is kept in upper case.
     edit->setText(QStringLiteral("altkunde"));
