@@ -28,6 +28,7 @@
 
 #include <QStyleOptionHeader>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -371,6 +372,29 @@ public:
         setHighlightSections(true);
     }
 
+    // QHeaderView measures up to 200 row numbers each time it drops its own cache, which it does
+    // at every resize, show and section move; the numbers change only with the rows shown.
+    QSize sizeHint() const override {
+        const Measured now{count(), hiddenSectionCount(), model(), style(), font()};
+        if (!m_measured || !(*m_measured == now)) {
+            m_hint = QHeaderView::sizeHint();
+            m_measured = now;
+        }
+        return m_hint;
+    }
+    void Invalidate() { m_measured.reset(); }
+
+    void setModel(QAbstractItemModel* model) override {
+        if (QAbstractItemModel* old = this->model())
+            disconnect(old, nullptr, this, nullptr);
+        QHeaderView::setModel(model);
+        Invalidate();
+        if (model) {
+            connect(model, &QAbstractItemModel::headerDataChanged, this, [this] { Invalidate(); });
+            connect(model, &QAbstractItemModel::layoutChanged, this, [this] { Invalidate(); });
+        }
+    }
+
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
         const QRect cells = m_grid->cellRect(rect, logicalIndex);
@@ -392,7 +416,16 @@ protected:
     }
 
 private:
+    struct Measured {
+        int count, hidden;
+        const QAbstractItemModel* model;
+        const QStyle* style;
+        QFont font;
+        bool operator==(const Measured&) const = default;
+    };
     TVoskDBGrid2* m_grid;
+    mutable std::optional<Measured> m_measured;
+    mutable QSize m_hint;
 };
 
 QHeaderView* TVoskDBGrid2::MakeRowHeader(TVoskDBGrid2* grid) { return new TVoskGridRowHeader(grid); }
@@ -423,6 +456,9 @@ void TVoskDBGrid2::LayoutRows() {
         m_filterOut.assign(size_t(rows), 0);
     const bool active = bandsActive();
     m_groups.clear();
+    // Other rows shown may need other row numbers measured.
+    if (auto* numbers = dynamic_cast<TVoskGridRowHeader*>(verticalHeader()))
+        numbers->Invalidate();
     BeginUpdate();
     if (!active) {
         // Back to plain rows: the filter alone decides, every row at the common height.

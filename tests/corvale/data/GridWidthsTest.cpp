@@ -7,6 +7,7 @@
 #include <VoskTextWidths.h>
 
 #include <QHeaderView>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
 
@@ -111,4 +112,36 @@ TEST(TextWidthsTest, SumsOnlyWhatAPairwiseSumCanTell) {
     for (const QString& s : {QStringLiteral("a\tb"),
                              QStringLiteral("e\u0301"), QStringLiteral("Ω")})
         EXPECT_LT(w.Width(s), 0) << qPrintable(s);
+}
+
+// The row numbers' column keeps its measured width until the rows, the hidden rows, the font
+// or the header texts change; then it is what Qt's own header measures.
+TEST(GridRowNumbersTest, WidthFollowsRowsHiddenRowsFontAndHeaderTexts) {
+    QStandardItemModel model(9, 2);
+    TVoskDBGrid2 grid;
+    grid.setModel(&model);
+    grid.resize(400, 300);
+    grid.show();
+    QHeaderView plain(Qt::Vertical);
+    plain.setModel(&model);
+    const auto expectQts = [&](const char* where) {
+        plain.setFont(grid.verticalHeader()->font());
+        for (int r = 0; r < model.rowCount(); ++r)
+            plain.setSectionHidden(r, grid.isRowHidden(r));
+        EXPECT_EQ(grid.verticalHeader()->sizeHint(), plain.sizeHint()) << where;
+    };
+    expectQts("nine rows");
+    const int narrow = grid.verticalHeader()->sizeHint().width();
+    model.setRowCount(12000);
+    expectQts("12,000 rows");
+    EXPECT_GT(grid.verticalHeader()->sizeHint().width(), narrow);
+    for (int r = 0; r < 150; ++r)
+        grid.setRowHidden(r, true);
+    expectQts("first rows hidden");
+    QFont big = grid.font();
+    big.setPointSize(big.pointSize() * 2);
+    grid.setFont(big);
+    expectQts("larger font");
+    model.setHeaderData(11999, Qt::Vertical, QStringLiteral("Summe aller Zeilen"));
+    expectQts("a longer header text");
 }
