@@ -212,6 +212,8 @@ void TTopLabelFrame::SondFuncClick(QObject* sender) {
     current->Refresh(false, true, 0);
     if (keepOpVi)
         current->setProperty("op_vi", opVi);
+    if (auto* structure = dynamic_cast<IVoskProjStructure*>(current->_FrameProjStructure.data()))
+        structure->ProjStructureRefresh(current);
 }
 
 // ---- module-settings button ------------------------------------------------------------------

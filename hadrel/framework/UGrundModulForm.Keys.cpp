@@ -288,8 +288,9 @@ void TFormKorvexGundForm::FormKeyDown(QObject* sender, int& Key, Qt::KeyboardMod
                     KeyTreeLine(tree, Key);
                 return;
             }
+            // A cell's editor or any control inside a view is the view's: it moves by itself.
             if (KeepsLineKeys(active) || KeepsLineKeys(editor) ||
-                KeepsLineKeys(editor->parentWidget()))
+                KeepsLineKeys(editor->parentWidget()) || Above<QAbstractItemView>(active))
                 return;
             if (enter && Is(editor, "TVoskLookupEdit") &&
                 static_cast<TVoskLookupEdit*>(editor)->DroppedDown())
@@ -614,21 +615,24 @@ void TFormKorvexGundForm::KeyTreeLine(TVoskDBTreeView2* tree, int& Key) {
     const int column = from.column();
     const QString value = edit->text();
     tree->EndEdit(true);
-    // The class follows the view and posts the edited record; a refused post keeps it there.
+    // The class follows the view and posts the edited record; a refused post (the user was
+    // told) keeps it there, and the user goes on editing it.
     tree->setCurrentIndex(to.siblingAtColumn(column));
-    if (data->CurrentRow() != TVoskTreeListModel::RowOf(to))
-        return;
-    data->RefreshRecord();
+    const bool moved = data->CurrentRow() == TVoskTreeListModel::RowOf(to);
+    if (moved)
+        data->RefreshRecord();
     const QModelIndex cell = tree->TreeModel()->IndexOfRow(data->CurrentRow(), column);
     if (!cell.isValid())
         return;
     tree->setCurrentIndex(cell);
     tree->edit(cell);
-    if (QLineEdit* next = tree->InlineEditor()) {
+    QLineEdit* next = tree->InlineEditor();
+    if (next && moved) {
         next->selectAll();
         next->insert(value);
-        next->end(false);
     }
+    if (next)
+        next->end(false);
 }
 
 void TFormKorvexGundForm::FormKeyUp(QObject*, int& Key, Qt::KeyboardModifiers Shift) {
@@ -643,8 +647,8 @@ void TFormKorvexGundForm::FormKeyUp(QObject*, int& Key, Qt::KeyboardModifiers Sh
     const QString text = tree->InlineEditor()->text();
     tree->SetFastLookupSelf(text);
     const Qt::KeyboardModifiers mods = Shift & ~Qt::KeypadModifier;
-    const bool typed = Key == Qt::Key_Backspace || Key == Qt::Key_Space ||
-                       Key == Qt::Key_Delete || ((Shift & Qt::KeypadModifier) && Key != Qt::Key_Enter) ||
+    const bool typed = Key == Qt::Key_Backspace || Key == Qt::Key_Space || Key == Qt::Key_Delete ||
+                       ((Shift & Qt::KeypadModifier) && Key != Qt::Key_Enter) ||
                        (Key >= Qt::Key_0 && Key <= Qt::Key_9) ||
                        (Key >= Qt::Key_A && Key <= Qt::Key_Z) ||
                        (Key < 0x100 && QChar(Key).isLetter());
@@ -655,7 +659,7 @@ void TFormKorvexGundForm::FormKeyUp(QObject*, int& Key, Qt::KeyboardModifiers Sh
         tree->HideFastLookup();
         return;
     }
-    Log(QStringLiteral("FastF2 %1.%2: %3").arg(objectName(), tree->objectName(),
-                                                tree->FastLookupSelf()));
+    Log(QStringLiteral("FastF2 %1.%2: %3")
+            .arg(objectName(), tree->objectName(), tree->FastLookupSelf()));
     tree->ReopenFastLookup();
 }

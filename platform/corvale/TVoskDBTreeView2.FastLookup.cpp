@@ -51,8 +51,7 @@ bool TVoskDBTreeView2::SetFastLookupSelf(const QString& text) {
 }
 
 QString TVoskDBTreeView2::FastLookupSelf() const {
-    const TVoskParam* self =
-        m_fastQuery ? m_fastQuery->FindParam(QStringLiteral("Self")) : nullptr;
+    const TVoskParam* self = m_fastQuery ? m_fastQuery->FindParam(QStringLiteral("Self")) : nullptr;
     return self ? self->Value().toString() : QString();
 }
 
@@ -80,7 +79,8 @@ int TVoskDBTreeView2::ReopenFastLookup() {
         panel->setFocusPolicy(Qt::NoFocus);
         panel->setEditTriggers(QAbstractItemView::NoEditTriggers);
         panel->setAccessibleName(QStringLiteral("Treffer"));
-        panel->setToolTip(QStringLiteral("Treffer zum eingegebenen Text: Klick übernimmt den Wert"));
+        panel->setToolTip(
+            QStringLiteral("Treffer zum eingegebenen Text: Klick übernimmt den Wert"));
         m_fastRows = new QStringListModel(panel);
         panel->setModel(m_fastRows);
         connect(panel, &QAbstractItemView::clicked, this, [this](const QModelIndex& row) {

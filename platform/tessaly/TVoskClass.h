@@ -64,6 +64,17 @@ private:
     int m_col = -1;
 };
 
+class TVoskClass;
+
+// What a project-structure frame offers the data class it is set on: it is told when something
+// outside the class's own editing (a special function) changed the rows and the class read them
+// again, so that it shows the structure anew.
+class IVoskProjStructure {
+public:
+    virtual ~IVoskProjStructure() = default;
+    virtual void ProjStructureRefresh(TVoskClass* dataClass) = 0;
+};
+
 class TVoskClass : public QObject {
     Q_OBJECT
     // The project-structure frame of the form that shows this class's records (set in the

@@ -19,6 +19,7 @@
 
 #include <QAbstractItemView>
 #include <QCompleter>
+#include <QFrame>
 #include <QTabWidget>
 
 namespace {
@@ -515,6 +516,15 @@ TEST_F(ComponentsTest, CaptionButtonsOnlyForMenuButtonRows) {
     EXPECT_EQ(f->TopLabel->SondFuncButtons().size(), 1);
 }
 
+// A project-structure frame that notes what its class holds when it is told.
+class TProjStructureProbe final : public QFrame, public IVoskProjStructure {
+public:
+    QStringList Seen;
+    void ProjStructureRefresh(TVoskClass* data) override {
+        Seen << data->FieldByName(QStringLiteral("ort")).AsString();
+    }
+};
+
 TEST_F(ComponentsTest, SondFuncClickAsksRunsBoundAndRefreshes) {
     TestDatabase::Exec(QStringLiteral(
         "INSERT INTO sondfunc (dbrid, sf_sqltable, sf_txtnr, sf_menubutton, sf_sql) VALUES "
@@ -525,17 +535,23 @@ TEST_F(ComponentsTest, SondFuncClickAsksRunsBoundAndRefreshes) {
     const QString before = DbValue(QStringLiteral("ort"), id);
     TVoskButton2* b = f->TopLabel->SondFuncButtons().value(0);
     ASSERT_TRUE(b);
+    auto* structure = new TProjStructureProbe;
+    structure->setParent(f);
+    ASSERT_TRUE(f->TopLabel->GetCurrentClass());
+    f->TopLabel->GetCurrentClass()->_FrameProjStructure = structure;
 
     m_answers.Expect(QStringLiteral("Sonderfunktion ausführen?"), Vcl::mrNo);
     f->TopLabel->SondFuncClick(b);
     EXPECT_EQ(DbValue(QStringLiteral("ort"), id), before);
+    EXPECT_TRUE(structure->Seen.isEmpty());
 
     f->EdTelefon->setText(QStringLiteral("-x"));
     m_answers.Expect(QStringLiteral("Sonderfunktion ausführen?"), Vcl::mrYes);
     f->TopLabel->SondFuncClick(b);
     EXPECT_EQ(DbValue(QStringLiteral("ort"), id), before.toUpper() + QStringLiteral("-x"));
-    // The refresh shows what the function wrote.
+    // The refresh shows what the function wrote, and the project structure is told after it.
     EXPECT_EQ(f->EdOrt->text(), before.toUpper() + QStringLiteral("-x"));
+    EXPECT_EQ(structure->Seen, QStringList{before.toUpper() + QStringLiteral("-x")});
     TestDatabase::Exec(QStringLiteral("UPDATE adressen SET ort = '%1' WHERE dbrid = %2")
                            .arg(before).arg(id));
 }

@@ -60,6 +60,28 @@ TEST_F(KeyTableTest, EnterAndArrowsMoveBetweenInputsButNotInsideTextsAndPopups) 
     EXPECT_EQ(k->ActiveControl(), k->Memo);
 }
 
+TEST_F(KeyTableTest, EnterAndArrowsInAGridCellStayWithTheGrid) {
+    TFormAdress* f = Open();
+    TVoskDBGrid2* grid = f->GridAdressen;
+    const int row = grid->currentIndex().row();
+    const QModelIndex cell =
+        grid->model()->index(row, f->DataAdressen->FieldIndex(QStringLiteral("ort")));
+    for (const int key : {Qt::Key_Return, Qt::Key_Down}) {
+        QPointer<QLineEdit> editor = OpenCell(grid, cell);
+        ASSERT_TRUE(editor);
+        KeyProbe probe(editor);
+        probe.setParent(nullptr); // the editor closes and is freed; the probe is this scope's
+        QTest::keyClick(editor, Qt::Key(key));
+        QApplication::processEvents();
+        EXPECT_EQ(probe.presses, 1) << "the cell got the key " << key;
+        QWidget* active = f->ActiveControl();
+        EXPECT_TRUE(active == grid || (active && grid->isAncestorOf(active)))
+            << "the focus left the grid on key " << key;
+        grid->setCurrentIndex(cell);
+    }
+    f->DataAdressen->Cancel();
+}
+
 TEST_F(KeyTableTest, EscAndCtrlQCancelTheEditShiftedCtrlQPasses) {
     TFormAdress* f = Open();
     const QString before = f->EdName->text();

@@ -112,28 +112,26 @@ protected:
         }
     }
 
-    // Opens the in-place editor of a grid cell and puts the focus into it.
+    // Opens the in-place editor of a grid cell and puts the focus into it. A window activation
+    // arriving late on a loaded machine may take the focus back, and a cell editor that loses
+    // the focus closes (it is deleted later): only the cell's live editor counts, opened again
+    // until it holds the window's focus.
     static QLineEdit* OpenCell(TVoskDBGrid2* grid, const QModelIndex& cell) {
         Focus(grid);
         grid->setCurrentIndex(cell);
-        grid->edit(cell);
-        QApplication::processEvents();
-        // A window activation arriving late on a loaded machine may take the focus back once,
-        // and a cell editor that loses the focus closes: look for it again each time.
-        QPointer<QLineEdit> editor;
-        for (int i = 0; i < 3; ++i) {
-            editor = grid->viewport()->findChild<QLineEdit*>();
+        for (int i = 0; i < 5; ++i) {
+            auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(cell));
             if (!editor) {
                 grid->edit(cell);
                 QApplication::processEvents();
-                editor = grid->viewport()->findChild<QLineEdit*>();
+                continue;
             }
-            if (!editor)
+            if (grid->window()->focusWidget() == editor)
                 break;
             editor->setFocus();
             QApplication::processEvents();
         }
-        return editor;
+        return qobject_cast<QLineEdit*>(grid->indexWidget(cell));
     }
 
     struct Lookup {

@@ -233,33 +233,56 @@ TEST_F(TreeListNavTest, NavigatorDeletesSeveralSelectedNodesAtOnce) {
               QStringLiteral("2"));
 }
 
+// The user's keys into the inline editor of the name column, the form's key handling included.
+class TreeInlineKeys {
+public:
+    TreeInlineKeys(TFormAdress* f, TVoskDBTreeView2* tree) : m_form(f), m_tree(tree) {}
+    // A window activation arriving late on a loaded machine may hand the focus back to the tree,
+    // and an editor that loses the focus closes (deleted later): only the cell's live editor
+    // counts, opened again until it is the form's active control.
+    QLineEdit* Edit(int key, const QString& column = QStringLiteral("name")) {
+        TVoskClass* data = m_tree->DataClass();
+        m_tree->EndEdit(false);
+        EXPECT_TRUE(data->Locate(QStringLiteral("dbrid"), key));
+        const QModelIndex cell =
+            m_tree->TreeModel()->IndexOfRow(data->CurrentRow(), data->FieldIndex(column));
+        m_tree->window()->activateWindow();
+        m_tree->setFocus(Qt::MouseFocusReason);
+        QApplication::processEvents();
+        m_tree->setCurrentIndex(cell);
+        for (int i = 0; i < 5; ++i) {
+            QLineEdit* editor = m_tree->InlineEditor();
+            if (!editor) {
+                m_tree->edit(cell);
+                QApplication::processEvents();
+                continue;
+            }
+            if (m_form->ActiveControl() == editor)
+                break;
+            editor->setFocus();
+            QApplication::processEvents();
+        }
+        QLineEdit* editor = m_tree->InlineEditor();
+        EXPECT_TRUE(editor && m_form->ActiveControl() == editor);
+        return editor;
+    }
+
+private:
+    TFormAdress* m_form;
+    TVoskDBTreeView2* m_tree;
+};
+
 TEST_F(TreeListNavTest, EscInTheInlineEditUndoesTheTypingThenCancelsTheRecord) {
     TFormAdress* f = Open();
     Parts p = AddTree(f);
-    ASSERT_TRUE(p.data->Locate(QStringLiteral("dbrid"), 4));
-    const QModelIndex cell = p.tree->TreeModel()->IndexOfRow(p.data->CurrentRow(),
-                                                             p.data->FieldIndex(QStringLiteral("name")));
-    p.tree->window()->activateWindow();
-    p.tree->setFocus(Qt::MouseFocusReason);
-    QApplication::processEvents();
-    p.tree->setCurrentIndex(cell);
-    p.tree->edit(cell);
-    QApplication::processEvents();
-    QPointer<QLineEdit> editor = p.tree->viewport()->findChild<QLineEdit*>();
+    QPointer<QLineEdit> editor = TreeInlineKeys(f, p.tree).Edit(4);
     ASSERT_TRUE(editor);
-    // The form's key handling, as its key preview calls it; the offscreen platform may keep
-    // another window active, so the editor is only the form's focus widget.
-    // A late window activation may hand the focus back to the tree once: it is set again.
-    for (int i = 0; i < 5 && f->ActiveControl() != editor.data(); ++i) {
-        editor->setFocus();
-        QApplication::processEvents();
-    }
-    ASSERT_EQ(f->ActiveControl(), editor.data());
     // The record is in edit from an earlier cell; the user types into this one.
     p.data->FieldByName(QStringLiteral("betrag")).SetValue(7);
     ASSERT_TRUE(p.data->InEdit());
     editor->selectAll();
     editor->insert(QStringLiteral("xyz"));
+    // The form's key handling, as its key preview calls it.
     int key = Qt::Key_Escape;
     f->FormKeyDown(editor, key, Qt::NoModifier);
     EXPECT_EQ(key, 0);
@@ -275,41 +298,11 @@ TEST_F(TreeListNavTest, EscInTheInlineEditUndoesTheTypingThenCancelsTheRecord) {
     EXPECT_EQ(p.data->FieldByName(QStringLiteral("betrag")).AsFloat(), 0.0);
 }
 
-// The user's keys into the inline editor of the name column, the form's key handling included.
-class TreeInlineKeys {
-public:
-    TreeInlineKeys(TFormAdress* f, TVoskDBTreeView2* tree) : m_form(f), m_tree(tree) {}
-    QLineEdit* Edit(int key, const QString& column = QStringLiteral("name")) {
-        TVoskClass* data = m_tree->DataClass();
-        m_tree->EndEdit(false);
-        EXPECT_TRUE(data->Locate(QStringLiteral("dbrid"), key));
-        const QModelIndex cell =
-            m_tree->TreeModel()->IndexOfRow(data->CurrentRow(), data->FieldIndex(column));
-        m_tree->window()->activateWindow();
-        m_tree->setFocus(Qt::MouseFocusReason);
-        QApplication::processEvents();
-        m_tree->setCurrentIndex(cell);
-        m_tree->edit(cell);
-        QApplication::processEvents();
-        QLineEdit* editor = m_tree->InlineEditor();
-        // A late window activation may hand the focus back to the tree once: it is set again.
-        for (int i = 0; editor && i < 5 && m_form->ActiveControl() != editor; ++i) {
-            editor->setFocus();
-            QApplication::processEvents();
-        }
-        EXPECT_EQ(m_form->ActiveControl(), editor);
-        return editor;
-    }
-
-private:
-    TFormAdress* m_form;
-    TVoskDBTreeView2* m_tree;
-};
-
 TEST_F(TreeListNavTest, FastLookupOfTheInlineEditOpensBeyondTwoCharactersAndEscHidesItFirst) {
     TFormAdress* f = Open();
     Parts p = AddTree(f);
-    auto* column = new TVoskGridColumn(f, QStringLiteral("TreeName"), p.tree, QStringLiteral("name"));
+    auto* column =
+        new TVoskGridColumn(f, QStringLiteral("TreeName"), p.tree, QStringLiteral("name"));
     column->SetFastF2(QStringLiteral("SELECT name FROM baum ORDER BY name"),
                       QStringLiteral("name ILIKE :Self"));
     p.tree->LoadF2();
@@ -326,7 +319,8 @@ TEST_F(TreeListNavTest, FastLookupOfTheInlineEditOpensBeyondTwoCharactersAndEscH
     ASSERT_TRUE(p.tree->FastLookupShowing());
     EXPECT_EQ(p.tree->FastLookupPanel()->model()->index(0, 0).data().toString(),
               QStringLiteral("Linie 1"));
-    EXPECT_TRUE(TLogSink::Contains(QStringLiteral("FastF2 %1.TreeBaum: lin%").arg(f->objectName())));
+    EXPECT_TRUE(
+        TLogSink::Contains(QStringLiteral("FastF2 %1.TreeBaum: lin%").arg(f->objectName())));
     // The panel leaves the keys with the editor, and a text that finds nothing hides it.
     EXPECT_EQ(f->ActiveControl(), editor.data());
     QTest::keyClick(editor, Qt::Key_X);
@@ -372,8 +366,11 @@ TEST_F(TreeListNavTest, UpAndDownInTheInlineEditCarryTheValueToTheNextNode) {
     QTest::keyClicks(editor, QStringLiteral("Halle Nord"));
     QTest::keyClick(editor, Qt::Key_Down);
     // The edited row is written, the next one's editor holds the value with the caret at the end.
-    EXPECT_EQ(testsupport::TestDatabase::Scalar(QStringLiteral("SELECT name FROM baum WHERE dbrid = 2")),
-              QStringLiteral("Halle Nord"));
+    const auto nameOf = [](int key) {
+        return testsupport::TestDatabase::Scalar(
+            QStringLiteral("SELECT name FROM baum WHERE dbrid = %1").arg(key));
+    };
+    EXPECT_EQ(nameOf(2), QStringLiteral("Halle Nord"));
     EXPECT_EQ(p.data->FieldByName(QStringLiteral("dbrid")).AsInteger(), 3);
     editor = p.tree->InlineEditor();
     ASSERT_TRUE(editor);
@@ -383,6 +380,25 @@ TEST_F(TreeListNavTest, UpAndDownInTheInlineEditCarryTheValueToTheNextNode) {
     QTest::keyClick(editor, Qt::Key_Escape);
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->text(), QStringLiteral("Linie 1"));
+    // A refused post keeps the row and its editor, with what was typed.
+    editor = keys.Edit(5);
+    ASSERT_TRUE(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("Regal B"));
+    p.data->BeforePost = [](TVoskClass*) {
+        throw EVoskException(QStringLiteral("Regal gesperrt"));
+    };
+    m_answers.Expect(QStringLiteral("Regal gesperrt"), Vcl::mrOk);
+    QTest::keyClick(editor, Qt::Key_Up);
+    EXPECT_EQ(p.data->FieldByName(QStringLiteral("dbrid")).AsInteger(), 5);
+    EXPECT_TRUE(p.data->InEdit());
+    editor = p.tree->InlineEditor();
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->text(), QStringLiteral("Regal B"));
+    p.data->BeforePost = nullptr;
+    p.tree->EndEdit(false);
+    p.data->Cancel();
+
     // Up carries upwards; the topmost node goes nowhere and keeps its editor.
     editor = keys.Edit(1);
     ASSERT_TRUE(editor);
@@ -393,8 +409,7 @@ TEST_F(TreeListNavTest, UpAndDownInTheInlineEditCarryTheValueToTheNextNode) {
     QTest::keyClicks(editor, QStringLiteral("Werk"));
     p.tree->EndEdit(false);
     p.data->Cancel();
-    EXPECT_EQ(testsupport::TestDatabase::Scalar(QStringLiteral("SELECT name FROM baum WHERE dbrid = 1")),
-              QStringLiteral("Werk Süd"));
+    EXPECT_EQ(nameOf(1), QStringLiteral("Werk Süd"));
 }
 
 TEST_F(TreeListNavTest, ExportWritesTheTreeWithOutlineLevelsAndTypedCells) {
