@@ -156,7 +156,8 @@ void TFormDokments::buildActions() {
     acDocumentViewElo = makeAction(QStringLiteral("acDocumentViewElo"), 0,
                                    QStringLiteral("Im Archiv anzeigen"));
     acDocumentInfoProperties = makeAction(QStringLiteral("acDocumentInfoProperties"), 0,
-                                          QStringLiteral("Eigenschaften && Schlüsselworte"));
+                                          QStringLiteral("Eigenschaften && Schlüsselworte"),
+                                          QStringLiteral("document-properties"));
     acDocumentPreviewIs = makeAction(QStringLiteral("acDocumentPreviewIs"), 0,
                                      QStringLiteral("Vorschau-Dokument"));
     acDocumentPreviewIs->setCheckable(true);
