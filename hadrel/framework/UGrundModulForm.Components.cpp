@@ -151,6 +151,7 @@ void StartOne(TStartWalk& walk, QObject* c, QList<QPointer<QWidget>>& grids) {
         grids << tree;
         tree->LoadF2();
         tree->InitLayout();
+        tree->MarkHeaderForLinkModules();
     }
     if (auto* grid = qobject_cast<TVoskDBGrid2*>(c)) {
         grid->BeginUpdate();
@@ -158,6 +159,7 @@ void StartOne(TStartWalk& walk, QObject* c, QList<QPointer<QWidget>>& grids) {
         grid->LoadF2();
         grid->InitFilter();
         grid->InitLayout();
+        grid->MarkHeaderForLinkModules();
         TGridViewMenu::LoadPreview(grid, Vcl::ClassName(walk.form));
     }
     if (auto* pages = qobject_cast<TVoskPageControl2*>(c)) {

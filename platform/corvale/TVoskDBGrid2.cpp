@@ -19,6 +19,7 @@
 
 #include <QHeaderView>
 #include <QStyledItemDelegate>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QItemSelectionModel>
@@ -91,6 +92,7 @@ void TVoskDBGrid2::applyColumns() {
     // Widths fit the content once per set of columns; a refresh keeps what the user dragged.
     if (fields == m_sizedFor || fields.isEmpty() || !m_autoFit) {
         applyLayoutIfPending();
+        m_linkColumns.MarkIfPending(m_model);
         return;
     }
     m_sizedFor = fields;
@@ -100,6 +102,17 @@ void TVoskDBGrid2::applyColumns() {
         if (columnWidth(c) > widest)
             setColumnWidth(c, widest);
     applyLayoutIfPending();
+    m_linkColumns.MarkIfPending(m_model);
+}
+
+void TVoskDBGrid2::MarkHeaderForLinkModules() { m_linkColumns.Mark(m_model); }
+
+void TVoskDBGrid2::contextMenuEvent(QContextMenuEvent* e) {
+    // A group's band is no cell: its column names no value.
+    const bool mouse = e->reason() == QContextMenuEvent::Mouse;
+    const QModelIndex index =
+        mouse ? (IsRecordCellAt(e->pos()) ? indexAt(e->pos()) : QModelIndex()) : currentIndex();
+    m_linkColumns.ContextMenu(this, e, index, m_class);
 }
 
 int TVoskDBGrid2::sizeHintForColumn(int column) const {

@@ -100,6 +100,7 @@ enum TGridFilterState { gfsNone = 0, gfsActive = 1, gfsChanged = 2, gfsInactive 
 
 #include "VoskGridLayouts.h"
 #include "VoskGridSearch.h"
+#include "VoskLinkColumns.h"
 
 class QLineEdit;
 
@@ -184,6 +185,10 @@ public:
     // Restores the preferred stored layout: the user's when it is the default or the only one,
     // else the global one. Waits for the columns when the data class is not open yet.
     void InitLayout();
+    // Marks the headers of the columns that have link modules; the row menu of such a column
+    // offers them for the cell's value.
+    void MarkHeaderForLinkModules();
+    const TVoskLinkColumns& LinkColumns() const { return m_linkColumns; }
     // The layout as text, and applied from text (false when it does not parse).
     QString LayoutText() const;
     bool ApplyLayoutText(const QString& text);
@@ -257,6 +262,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
 public:
     // ---- grouping, footer and preview (TVoskDBGrid2.Groups.cpp) -----------------------------
@@ -398,4 +404,5 @@ private:
     QLineEdit* m_searchPanel = nullptr;
     QLineEdit* m_findBox = nullptr;
     TVoskConditionalFormatting* m_conditionalFormatting = nullptr;
+    TVoskLinkColumns m_linkColumns;
 };

@@ -9,6 +9,7 @@
 #include <VoskExceptions.h>
 #include <VoskQuery2.h>
 
+#include <QContextMenuEvent>
 #include <QHash>
 #include <QHeaderView>
 #include <QPainter>
@@ -385,6 +386,18 @@ void TVoskDBTreeView2::applyColumns() {
         }
     }
     applyLayoutIfPending();
+    if (m_model)
+        m_linkColumns.MarkIfPending(m_model->FlatModel());
+}
+
+void TVoskDBTreeView2::MarkHeaderForLinkModules() {
+    m_linkColumns.Mark(m_model ? m_model->FlatModel() : nullptr);
+}
+
+void TVoskDBTreeView2::contextMenuEvent(QContextMenuEvent* e) {
+    m_linkColumns.ContextMenu(
+        this, e, e->reason() == QContextMenuEvent::Mouse ? indexAt(e->pos()) : currentIndex(),
+        m_class);
 }
 
 QString TVoskDBTreeView2::keyText(int row) const {

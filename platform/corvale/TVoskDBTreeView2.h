@@ -6,6 +6,7 @@
 // level. The current node and the class's cursor follow each other as in the grid.
 
 #include "VoskGridLayouts.h"
+#include "VoskLinkColumns.h"
 
 #include <QAbstractItemModel>
 #include <QPointer>
@@ -145,6 +146,10 @@ public:
     QDateTime LayoutSavedAt() const override { return m_layoutSavedAt; }
     QString LayoutSavedBy() const override { return m_layoutSavedBy; }
     void InitLayout() override;
+    // Marks the headers of the columns that have link modules; the row menu of such a column
+    // offers them for the cell's value.
+    void MarkHeaderForLinkModules();
+    const TVoskLinkColumns& LinkColumns() const { return m_linkColumns; }
     void OptimalWidths() override;
     // Column order, widths, visibility and the sort as text, and applied from text.
     QString LayoutText() const;
@@ -178,6 +183,7 @@ public:
     static constexpr int FastLookupMaxRows = 50;
 
 protected:
+    void contextMenuEvent(QContextMenuEvent* e) override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                  const QModelIndex& index) const override;
 
@@ -213,4 +219,5 @@ private:
     QPointer<const TVoskGridColumn> m_fastColumn;
     QAbstractItemView* m_fastPanel = nullptr;
     QStringListModel* m_fastRows = nullptr;
+    TVoskLinkColumns m_linkColumns;
 };

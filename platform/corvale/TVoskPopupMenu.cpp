@@ -81,16 +81,26 @@ QString quoteIdent(const QString& name) {
 } // namespace
 
 QList<TLinkModule> TVoskPopupMenu::LinkModules(const QString& keyField) {
-    QList<TLinkModule> modules;
+    return LinkModulesOf({keyField}).value(keyField.trimmed().toLower());
+}
+
+QHash<QString, QList<TLinkModule>> TVoskPopupMenu::LinkModulesOf(const QStringList& keyFields) {
+    QHash<QString, QList<TLinkModule>> modules;
+    QStringList keys;
+    for (const QString& f : keyFields)
+        if (const QString k = f.trimmed().toLower(); !k.isEmpty() && !keys.contains(k))
+            keys << k;
     TDM1* dm = DM1();
-    if (keyField.trimmed().isEmpty() || !dm || !dm->Connected())
+    if (keys.isEmpty() || !dm || !dm->Connected())
         return modules;
+    // Column names never hold a line break, so the list travels as one parameter.
     TVoskQuery2 q(&dm->Database(),
                   QStringLiteral("SELECT lm_keyfield, lm_formclassname, lm_tablename, lm_text, "
                                  "lm_caption FROM linkmodule\n"
-                                 "WHERE lower(lm_keyfield) = lower(:keyfield)\n"
+                                 "WHERE lower(lm_keyfield) = ANY (string_to_array(:keyfields, "
+                                 "E'\\n'))\n"
                                  "ORDER BY lm_order, lm_id"));
-    q.ParamByName(QStringLiteral("keyfield")).SetAsString(keyField.trimmed());
+    q.ParamByName(QStringLiteral("keyfields")).SetAsString(keys.join(u'\n'));
     q.Open();
     for (; !q.Eof(); q.Next()) {
         TLinkModule m;
@@ -102,22 +112,35 @@ QList<TLinkModule> TVoskPopupMenu::LinkModules(const QString& keyField) {
         m.Caption = textNr > 0 ? dm->makeText(textNr, caption) : caption;
         if (m.Caption.isEmpty())
             m.Caption = m.FormClassName;
-        modules << m;
+        modules[m.KeyField.trimmed().toLower()] << m;
     }
     return modules;
+}
+
+void TVoskPopupMenu::SetOfferedLinks(const QList<TLinkModule>& modules, const QString& value) {
+    m_offeredLinks = modules;
+    m_offeredValue = value.trimmed();
 }
 
 QList<TVoskMenuItem*> TVoskPopupMenu::CreateLinkItems() {
     QList<TVoskMenuItem*> items;
     TVoskClass* rows = m_linkSource;
-    if (!m_loadAllLinkModules || !rows || !rows->HasRecord() ||
-        rows->FieldIndex(m_identKeyField) < 0 || rows->FieldIndex(m_identValueField) < 0)
-        return items;
-    const QString key = rows->FieldByName(m_identKeyField).AsString();
-    const QString value = rows->FieldByName(m_identValueField).AsString().trimmed();
-    if (value.isEmpty())
-        return items;
-    for (const TLinkModule& m : LinkModules(key)) {
+    if (m_loadAllLinkModules && rows && rows->HasRecord() &&
+        rows->FieldIndex(m_identKeyField) >= 0 && rows->FieldIndex(m_identValueField) >= 0) {
+        const QString key = rows->FieldByName(m_identKeyField).AsString();
+        const QString value = rows->FieldByName(m_identValueField).AsString().trimmed();
+        if (!value.isEmpty())
+            items << addLinkItems(LinkModules(key), value);
+    }
+    if (!m_offeredValue.isEmpty())
+        items << addLinkItems(m_offeredLinks, m_offeredValue);
+    return items;
+}
+
+QList<TVoskMenuItem*> TVoskPopupMenu::addLinkItems(const QList<TLinkModule>& modules,
+                                                   const QString& value) {
+    QList<TVoskMenuItem*> items;
+    for (const TLinkModule& m : modules) {
         auto* item = AddItem(m.Caption + QStringLiteral(": ") + value);
         item->SetIsAutoLink(true);
         item->SetModulLinkLook(true);

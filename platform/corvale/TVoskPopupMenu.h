@@ -5,6 +5,7 @@
 #include <HookSlot.h>
 
 #include <QAction>
+#include <QHash>
 #include <QMenu>
 #include <QPointer>
 #include <QVariant>
@@ -105,8 +106,13 @@ public:
 
     // The link modules of a column, in their configured order.
     static QList<TLinkModule> LinkModules(const QString& keyField);
-    // One automatic entry per link module of the focused row's column; runs whenever the menu
-    // opens. Returns the entries made.
+    // The same for several columns with one query, by lower-case column name; a column without
+    // link modules is not in the result.
+    static QHash<QString, QList<TLinkModule>> LinkModulesOf(const QStringList& keyFields);
+    // Offers modules on value whenever the menu opens, besides those of the link source.
+    void SetOfferedLinks(const QList<TLinkModule>& modules, const QString& value);
+    // One automatic entry per link module of the focused row's column and per offered one;
+    // runs whenever the menu opens. Returns the entries made.
     QList<TVoskMenuItem*> CreateLinkItems();
     // Opens the module on the record value names; throws a German message when the record is
     // not there and ErrorWhenNotFound is set.
@@ -118,4 +124,8 @@ private:
     QString m_identValueField;
     bool m_loadAllLinkModules = false;
     bool m_errorWhenNotFound = false;
+    QList<TLinkModule> m_offeredLinks;
+    QString m_offeredValue;
+
+    QList<TVoskMenuItem*> addLinkItems(const QList<TLinkModule>& modules, const QString& value);
 };

@@ -142,20 +142,31 @@ bool TVoskDataModel::setData(const QModelIndex& index, const QVariant& value, in
 }
 
 QVariant TVoskDataModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !m_class)
+    if (!m_class)
         return {};
     if (orientation != Qt::Horizontal)
         return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
     if (section < 0 || section >= m_class->FieldCount())
         return {};
-    // Users know a column by its alias; the field name stays the tool tip for those who need it.
     const QString field = m_class->FieldNames().at(section);
+    if (m_headerExtra)
+        if (QVariant extra = m_headerExtra(field, role); extra.isValid())
+            return extra;
+    // Users know a column by its alias; the field name stays the tool tip for those who need it.
     if (role == Qt::ToolTipRole)
         return field;
+    if (role != Qt::DisplayRole)
+        return {};
     QString alias;
     if (TDM1* dm = DM1(); dm && dm->Connected())
         alias = dm->GetFieldAlias(field, m_class->FieldAliasTable());
     return alias.isEmpty() ? field : alias;
+}
+
+void TVoskDataModel::SetHeaderExtra(THeaderExtra extra) {
+    m_headerExtra = std::move(extra);
+    if (const int n = columnCount(); n > 0)
+        emit headerDataChanged(Qt::Horizontal, 0, n - 1);
 }
 
 Qt::ItemFlags TVoskDataModel::flags(const QModelIndex& index) const {

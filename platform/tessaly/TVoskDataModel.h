@@ -7,6 +7,8 @@
 #include <QAbstractTableModel>
 #include <QPointer>
 
+#include <functional>
+
 class TVoskClass;
 
 class TVoskDataModel final : public QAbstractTableModel {
@@ -27,6 +29,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // What a view adds to its column headers: asked first for every role of a field's header,
+    // an invalid answer leaves the model's own.
+    using THeaderExtra = std::function<QVariant(const QString& field, int role)>;
+    void SetHeaderExtra(THeaderExtra extra);
     // Sorts the data class's rows; errors (a pending edit refused) go to the error display.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
@@ -35,4 +41,5 @@ private:
     QString m_lastError;
     bool m_resetting = false;
     bool m_canModify = false;
+    THeaderExtra m_headerExtra;
 };

@@ -16,9 +16,14 @@
 #include "UModulForm.Start.h"
 #include "Uloghelper.h"
 #include "VoskF2Controls.h"
+#include "Voskdbcontrols.h"
+#include "TVoskPopupMenu.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>
+#include <QContextMenuEvent>
+#include <QFont>
+#include <QScopeGuard>
 #include <QFrame>
 #include <QTabWidget>
 
@@ -326,6 +331,90 @@ TEST_F(ComponentsTest, TreeColumnsGetTheirButtonsAndFastLookupsInTheirInlineEdit
     EXPECT_TRUE(edit->FastF2Query().isEmpty());
     tree->EndEdit(false);
     data->Cancel();
+}
+
+// A column that names a record of a link module: its header is marked after the start, and its
+// cells' context menu opens the module on the cell's value. Columns without one keep the
+// parent's menu.
+TEST_F(ComponentsTest, LinkColumnsAreMarkedAndTheirCellsOpenTheirModules) {
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO linkmodule (lm_keyfield, lm_formclassname, lm_tablename, lm_caption, "
+        "lm_order) VALUES ('Name', 'TFormAdress', 'adressen', 'Adressen', 1), "
+        "('name', 'TFormListe', 'adressen', 'Adressliste', 2), "
+        "('kein_feld', 'TFormX', 'adressen', 'Nirgends', 1)"));
+    const auto cleanup = qScopeGuard([] {
+        TestDatabase::Exec(QStringLiteral("DELETE FROM linkmodule WHERE lm_formclassname IN "
+                                          "('TFormAdress', 'TFormListe', 'TFormX')"));
+    });
+    const auto oldStart = Voskdbcontrols::DoStartModuleByClass.Get();
+    QStringList started;
+    Voskdbcontrols::DoStartModuleByClass.Set(
+        [&](const QString& cls, const QStringList& values, bool, QWidget*) -> QWidget* {
+            started << cls + u':' + values.join(u'=');
+            return nullptr;
+        });
+    const auto restore = qScopeGuard([&] { Voskdbcontrols::DoStartModuleByClass.Set(oldStart); });
+
+    TVoskDBGrid2* grid = nullptr;
+    TVoskDBTreeView2* tree = nullptr;
+    TVoskClass2 *data = nullptr, *treeData = nullptr;
+    TFormStartTest* f = Make([&](TFormStartTest* f) {
+        // The grid's class opens only after the start: the marks wait for its fields.
+        data = Vcl::Owned(f, new TVoskClass2(f), QStringLiteral("DataGrid"));
+        data->SetSqlTable(QStringLiteral("adressen"));
+        data->SetQuerySql(
+            QStringLiteral("SELECT dbrid, name, ort FROM adressen ORDER BY dbrid LIMIT 3"));
+        grid = Vcl::Owned(f, new TVoskDBGrid2(f->ClientArea()), QStringLiteral("Grid"));
+        grid->SetDataClass(data);
+        treeData = Vcl::Owned(f, new TVoskClass2(f), QStringLiteral("DataTree"));
+        treeData->SetSqlTable(QStringLiteral("adressen"));
+        treeData->SetQuerySql(
+            QStringLiteral("SELECT dbrid, name, ort FROM adressen ORDER BY dbrid LIMIT 3"));
+        treeData->Open();
+        tree = Vcl::Owned(f, new TVoskDBTreeView2(f->ClientArea()), QStringLiteral("Tree"));
+        tree->SetDataClass(treeData);
+    });
+    data->Open();
+    ASSERT_GE(data->RecordCount(), 2);
+    const int nameCol = data->FieldIndex(QStringLiteral("name"));
+    const int ortCol = data->FieldIndex(QStringLiteral("ort"));
+    auto underlined = [](QAbstractItemModel* m, int col) {
+        return m->headerData(col, Qt::Horizontal, Qt::FontRole).value<QFont>().underline();
+    };
+    for (QAbstractItemModel* m : {static_cast<QAbstractItemModel*>(grid->model()), tree->model()}) {
+        EXPECT_TRUE(underlined(m, nameCol));
+        EXPECT_FALSE(underlined(m, ortCol));
+        EXPECT_FALSE(underlined(m, data->FieldIndex(QStringLiteral("dbrid"))));
+        EXPECT_TRUE(m->headerData(nameCol, Qt::Horizontal, Qt::ToolTipRole)
+                        .toString()
+                        .endsWith(QStringLiteral("Adressen, Adressliste")));
+        EXPECT_EQ(m->headerData(ortCol, Qt::Horizontal, Qt::ToolTipRole).toString(),
+                  QStringLiteral("ort"));
+    }
+
+    f->show();
+    auto rightClick = [&](int row, int col) {
+        const QPoint at = grid->visualRect(grid->model()->index(row, col)).center();
+        QContextMenuEvent e(QContextMenuEvent::Mouse, at, grid->viewport()->mapToGlobal(at));
+        e.ignore();
+        QApplication::sendEvent(grid->viewport(), &e);
+        return e.isAccepted();
+    };
+    EXPECT_FALSE(rightClick(1, ortCol));
+    EXPECT_FALSE(grid->LinkColumns().Menu());
+    ASSERT_TRUE(rightClick(1, nameCol));
+    EXPECT_EQ(data->RecNo(), 2); // the clicked row became current
+    TVoskPopupMenu* menu = grid->LinkColumns().Menu();
+    ASSERT_TRUE(menu && menu->isVisible());
+    const QString name = data->FieldByName(QStringLiteral("name")).AsString().trimmed();
+    QStringList texts;
+    for (QAction* a : menu->actions())
+        texts << a->text();
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("Adressen: ") + name,
+                                  QStringLiteral("Adressliste: ") + name}));
+    menu->actions().value(0)->trigger();
+    menu->close();
+    EXPECT_EQ(started, QStringList{QStringLiteral("TFormAdress:Name=") + name});
 }
 
 TEST_F(ComponentsTest, WalkStartsEachOnceAndSurvivesChangesMeanwhile) {

@@ -1,0 +1,82 @@
+#include "VoskLinkColumns.h"
+
+#include <TVoskClass.h>
+#include <TVoskDataModel.h>
+
+#include <QAbstractItemView>
+#include <QContextMenuEvent>
+#include <QFont>
+#include <QGuiApplication>
+#include <QPalette>
+
+void TVoskLinkColumns::Mark(TVoskDataModel* model) {
+    TVoskClass* c = model ? model->DataClass() : nullptr;
+    m_pending = !c || c->FieldCount() == 0;
+    if (m_pending)
+        return;
+    m_modules = TVoskPopupMenu::LinkModulesOf(c->FieldNames());
+    QHash<QString, QString> notes;
+    for (auto it = m_modules.cbegin(); it != m_modules.cend(); ++it) {
+        QStringList captions;
+        for (const TLinkModule& m : it.value())
+            captions << m.Caption;
+        notes.insert(it.key(), QStringLiteral("Verknüpfte Module (Kontextmenü): ") +
+                                   captions.join(QStringLiteral(", ")));
+    }
+    if (notes.isEmpty()) {
+        model->SetHeaderExtra({});
+        return;
+    }
+    model->SetHeaderExtra([notes](const QString& field, int role) -> QVariant {
+        const auto note = notes.constFind(field.toLower());
+        if (note == notes.cend())
+            return {};
+        switch (role) {
+        case Qt::ToolTipRole:
+            return field + u'\n' + *note;
+        case Qt::FontRole: {
+            QFont f = QGuiApplication::font();
+            f.setUnderline(true);
+            return f;
+        }
+        case Qt::ForegroundRole:
+            return QGuiApplication::palette().link();
+        default:
+            return {};
+        }
+    });
+}
+
+void TVoskLinkColumns::MarkIfPending(TVoskDataModel* model) {
+    if (m_pending)
+        Mark(model);
+}
+
+QList<TLinkModule> TVoskLinkColumns::Modules(const QString& field) const {
+    return m_modules.value(field.toLower());
+}
+
+void TVoskLinkColumns::ContextMenu(QAbstractItemView* view, QContextMenuEvent* e,
+                                   const QModelIndex& index, TVoskClass* dataClass) {
+    const QString field = dataClass && index.isValid()
+                              ? dataClass->FieldNames().value(index.column())
+                              : QString();
+    const QList<TLinkModule> modules = Modules(field);
+    const QString value = modules.isEmpty() ? QString() : index.data(Qt::EditRole).toString();
+    if (value.trimmed().isEmpty()) {
+        e->ignore();
+        return;
+    }
+    if (index != view->currentIndex())
+        view->setCurrentIndex(index);
+    if (!m_menu) {
+        m_menu = new TVoskPopupMenu(view);
+        m_menu->setObjectName(QStringLiteral("pmLinkModules"));
+        m_menu->setAccessibleName(QStringLiteral("Verknüpfte Module"));
+    }
+    m_menu->SetOfferedLinks(modules, value);
+    m_menu->popup(e->reason() == QContextMenuEvent::Mouse
+                      ? e->globalPos()
+                      : view->viewport()->mapToGlobal(view->visualRect(index).bottomLeft()));
+    e->accept();
+}
