@@ -24,6 +24,8 @@
 namespace {
 
 const QString kMissing = QStringLiteral("Datei im Dokumentenspeicher fehlt: %1");
+const QString kExists = QStringLiteral("Datei im Dokumentenspeicher existiert bereits: %1");
+const QString kWriteFailed = QStringLiteral("Fehler beim Schreiben in den Dokumentenspeicher");
 
 class Digest final {
 public:
@@ -61,8 +63,10 @@ public:
     }
     ~LargeObject() {
         if (m_fd >= 0 && m_db.Connected() && PQstatus(m_db.Handle()) == CONNECTION_OK &&
-            PQtransactionStatus(m_db.Handle()) == PQTRANS_INTRANS)
+            PQtransactionStatus(m_db.Handle()) == PQTRANS_INTRANS) {
+            m_db.CountRoundTrip();
             lo_close(m_db.Handle(), m_fd);
+        }
     }
     LargeObject(const LargeObject&) = delete;
     LargeObject& operator=(const LargeObject&) = delete;
@@ -145,68 +149,97 @@ bool TDCFileMethods::FileExists(const QString& name) { return FileInfo(name).has
 
 TDCStoredFile TDCFileMethods::WriteFile(QIODevice& source, const QString& name) {
     CheckRemoteName(name);
+    TDCStoredFile stored;
+    RunInTransaction([&] { stored = writeFile(source, name); });
+    return stored;
+}
+
+TDCStoredFile TDCFileMethods::WriteFile(QIODevice& source, const QString& name,
+                                        const TVoskTransaction& within) {
+    CheckRemoteName(name);
+    if (!within.Open() || &within.Database() != &Database())
+        throw EDCFileError(
+            QStringLiteral("Keine offene Transaktion für den Dokumentenspeicher: %1").arg(name));
+    return writeFile(source, name);
+}
+
+TDCStoredFile TDCFileMethods::writeFile(QIODevice& source, const QString& name) {
     TVoskDatabase& db = Database();
     TDCStoredFile stored;
-    RunInTransaction([&] {
-        // Asked first so that a taken name costs no upload; the key catches a race.
-        if (FileExists(name))
-            throw EDCFileError(QStringLiteral("Datei im Dokumentenspeicher existiert bereits: %1")
-                                   .arg(name));
-        PGconn* conn = db.Handle();
-        db.CountRoundTrip();
-        const Oid oid = lo_create(conn, InvalidOid);
-        if (oid == InvalidOid)
-            throwServer(conn, QStringLiteral("Fehler beim Schreiben in den Dokumentenspeicher"),
-                        name);
-        Digest hash(EVP_sha256()), md5(EVP_md5());
-        qint64 size = 0;
-        const qint64 begin = source.isSequential() ? -1 : source.pos();
-        {
-            LargeObject lo(db, oid, INV_WRITE);
-            if (!lo.Opened())
-                throwServer(conn, QStringLiteral("Fehler beim Schreiben in den Dokumentenspeicher"),
-                            name);
-            QByteArray buffer(int(ChunkSize), Qt::Uninitialized);
-            for (;;) {
-                const qint64 n = source.read(buffer.data(), ChunkSize);
-                if (n < 0)
-                    throw EDCFileError(
-                        QStringLiteral("Die Quelldatei kann nicht gelesen werden: %1 (%2)")
-                            .arg(name, source.errorString()));
-                if (n == 0)
-                    break;
-                hash.Add(buffer.constData(), n);
-                md5.Add(buffer.constData(), n);
-                db.CountRoundTrip();
-                if (lo_write(conn, lo.Fd(), buffer.constData(), size_t(n)) != int(n))
-                    throwServer(conn,
-                                QStringLiteral("Fehler beim Schreiben in den Dokumentenspeicher"),
-                                name);
-                size += n;
-                Rtl::FaultPoint("TDCFileMethods.WriteFile.chunk");
-            }
+    Digest hash(EVP_sha256()), md5(EVP_md5());
+    const qint64 begin = source.isSequential() ? -1 : source.pos();
+    QByteArray buffer(int(ChunkSize), Qt::Uninitialized);
+    const auto readChunk = [&] {
+        qint64 filled = 0;
+        while (filled < ChunkSize) {
+            const qint64 n = source.read(buffer.data() + filled, ChunkSize - filled);
+            if (n < 0)
+                throw EDCFileError(
+                    QStringLiteral("Die Quelldatei kann nicht gelesen werden: %1 (%2)")
+                        .arg(name, source.errorString()));
+            if (n == 0)
+                break;
+            filled += n;
         }
+        hash.Add(buffer.constData(), filled);
+        md5.Add(buffer.constData(), filled);
+        return filled;
+    };
+    const auto insertRow = [&](const QString& oidValue, const char* key, const QVariant& value,
+                               qint64 size) {
         Rtl::FaultPoint("TDCFileMethods.WriteFile.row");
         TVoskQuery2 q(&db, QStringLiteral("INSERT INTO dms_file (name, oid, sha256, size) "
-                                          "VALUES (:name, :oid, :sha, :size) "
+                                          "VALUES (:name, %1, :sha, :size) "
                                           "RETURNING name, oid, sha256, size, created_by, "
-                                          "created_at"));
+                                          "created_at")
+                               .arg(oidValue));
         q.Bind(QStringLiteral("name"), name)
-            .Bind(QStringLiteral("oid"), qint64(oid))
+            .Bind(QLatin1String(key), value)
             .Bind(QStringLiteral("sha"), QString::fromLatin1(hash.HexDigest()))
             .Bind(QStringLiteral("size"), size);
         try {
             q.Open();
         } catch (const EVoskDatabaseError& e) {
             if (e.SqlState() == QLatin1String("23505"))
-                throw EDCFileError(
-                    QStringLiteral("Datei im Dokumentenspeicher existiert bereits: %1").arg(name));
+                throw EDCFileError(kExists.arg(name));
             throw;
         }
         stored = storedFrom(q);
-        stored.md5 = md5.HexDigest();
-        recordPages(source, begin, name, oid);
-    });
+    };
+    const qint64 first = readChunk();
+    if (first < ChunkSize) {
+        // The whole file is at hand: object and row in one statement; the key refuses a
+        // taken name.
+        if (first > 0)
+            Rtl::FaultPoint("TDCFileMethods.WriteFile.chunk");
+        insertRow(QStringLiteral("lo_from_bytea(0, :data)"), "data",
+                  QByteArray(buffer.constData(), first), first);
+    } else {
+        // Asked first so that a taken name costs no upload; the key catches a race.
+        if (FileExists(name))
+            throw EDCFileError(kExists.arg(name));
+        PGconn* conn = db.Handle();
+        qint64 size = 0;
+        db.CountRoundTrip();
+        const Oid oid = lo_create(conn, InvalidOid);
+        if (oid == InvalidOid)
+            throwServer(conn, kWriteFailed, name);
+        {
+            LargeObject lo(db, oid, INV_WRITE);
+            if (!lo.Opened())
+                throwServer(conn, kWriteFailed, name);
+            for (qint64 n = first; n > 0; n = readChunk()) {
+                db.CountRoundTrip();
+                if (lo_write(conn, lo.Fd(), buffer.constData(), size_t(n)) != int(n))
+                    throwServer(conn, kWriteFailed, name);
+                size += n;
+                Rtl::FaultPoint("TDCFileMethods.WriteFile.chunk");
+            }
+        }
+        insertRow(QStringLiteral(":oid"), "oid", qint64(oid), size);
+    }
+    stored.md5 = md5.HexDigest();
+    recordPages(source, begin, name, stored.oid);
     return stored;
 }
 
@@ -312,7 +345,7 @@ void TDCFileMethods::MoveFile(const QString& from, const QString& to) {
     RunInTransaction([&] {
         if (FileExists(to))
             throw EDCFileError(
-                QStringLiteral("Datei im Dokumentenspeicher existiert bereits: %1").arg(to));
+                kExists.arg(to));
         TVoskQuery2 q(&Database(),
                       QStringLiteral("UPDATE dms_file SET name = :to WHERE name = :from"));
         q.Bind(QStringLiteral("to"), to).Bind(QStringLiteral("from"), from);
@@ -322,7 +355,7 @@ void TDCFileMethods::MoveFile(const QString& from, const QString& to) {
         } catch (const EVoskDatabaseError& e) {
             if (e.SqlState() == QLatin1String("23505"))
                 throw EDCFileError(
-                    QStringLiteral("Datei im Dokumentenspeicher existiert bereits: %1").arg(to));
+                    kExists.arg(to));
             throw;
         }
         if (moved == 0)

@@ -32,6 +32,7 @@
 
 class QIODevice;
 class TVoskDatabase;
+class TVoskTransaction;
 
 // A refusal or failure of the store; Message() is the German text for the user and names the file.
 class EDCFileError : public EVoskException {
@@ -72,6 +73,10 @@ public:
     // Refuses an existing name ("Datei im Dokumentenspeicher existiert bereits: NAME").
     TDCStoredFile WriteFile(QIODevice& source, const QString& name);
     TDCStoredFile WriteFile(const QString& localFile, const QString& name);
+    // The same inside the caller's open transaction or savepoint on this store's connection,
+    // which undoes the file with the caller's rows when it fails: no savepoint of its own.
+    TDCStoredFile WriteFile(QIODevice& source, const QString& name,
+                            const TVoskTransaction& within);
 
     // Streams the stored bytes into target (appended at its position). A missing row or object:
     // EDCFileError "Datei im Dokumentenspeicher fehlt: NAME"; bytes that do not match their
@@ -117,6 +122,7 @@ public:
     void CopyAnnotations(const QString& from, const QString& to);
 
 private:
+    TDCStoredFile writeFile(QIODevice& source, const QString& name);
     // Records the page directories of a TIFF just written from source (read from its start at
     // position begin when it can seek, else from the stored object).
     void recordPages(QIODevice& source, qint64 begin, const QString& name, unsigned int oid);

@@ -564,7 +564,7 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
         }
         const QString storedName = DMSGenerateFileName(fileName);
         const QString remote = DMSArchivePath(dokType) + u'/' + storedName;
-        const TDCStoredFile stored = store.WriteFile(source, remote);
+        const TDCStoredFile stored = store.WriteFile(source, remote, tx);
         Rtl::FaultPoint("TDokument.storeFile.rows");
         const QString origName = QFileInfo(fileName).fileName();
         const QVariant kindText = textParam(sourceKind);

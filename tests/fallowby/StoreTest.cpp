@@ -27,7 +27,9 @@ namespace {
 // Pseudo-random bytes of a given length, made while read: a large source without a large buffer.
 class GeneratedSource final : public QIODevice {
 public:
-    GeneratedSource(qint64 size, quint64 seed) : m_size(size), m_state(seed | 1) {
+    // piece > 0 hands out at most that many bytes per read, as a pipe or socket may.
+    GeneratedSource(qint64 size, quint64 seed, qint64 piece = 0)
+        : m_size(size), m_piece(piece), m_state(seed | 1) {
         open(QIODevice::ReadOnly);
     }
     bool isSequential() const override { return true; }
@@ -35,7 +37,7 @@ public:
 
 protected:
     qint64 readData(char* data, qint64 max) override {
-        const qint64 n = std::min(max, m_size - m_pos);
+        const qint64 n = std::min({max, m_size - m_pos, m_piece > 0 ? m_piece : max});
         for (qint64 i = 0; i < n; ++i) {
             m_state ^= m_state << 13;
             m_state ^= m_state >> 7;
@@ -49,6 +51,7 @@ protected:
 
 private:
     qint64 m_size;
+    qint64 m_piece;
     qint64 m_pos = 0;
     quint64 m_state;
 };
@@ -144,6 +147,55 @@ TEST_F(StoreTest, LargeFileRoundTripsInChunksWithItsHash) {
     EXPECT_EQ(md5sum.readAllStandardOutput().left(32), stored.md5);
     // No temporary file stays beside the copy.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+// A file that fits one chunk goes up with its row in one statement, a longer one streams: both
+// sides of the boundary, from a device that can seek and from one that hands out short reads.
+TEST_F(StoreTest, SizesAroundOneChunkAreStoredWholeWhetherSentAtOnceOrStreamed) {
+    constexpr qint64 chunk = TDCFileMethods::ChunkSize;
+    for (const qint64 size : {qint64(0), qint64(1), chunk - 1, chunk, chunk + 1}) {
+        for (const bool trickle : {false, true}) {
+            SCOPED_TRACE(QStringLiteral("%1 bytes%2").arg(size).arg(trickle ? ", trickled" : "")
+                             .toStdString());
+            const QString name = QStringLiteral("Grenze/%1-%2.bin").arg(size).arg(int(trickle));
+            QByteArray bytes;
+            {
+                GeneratedSource g(size, quint64(size) + 7);
+                bytes = g.readAll();
+            }
+            TDCStoredFile stored;
+            if (trickle) {
+                GeneratedSource source(size, quint64(size) + 7, 100 * 1000);
+                stored = m_store.WriteFile(source, name);
+            } else {
+                stored = write(bytes, name);
+            }
+            const QByteArray sha = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+            EXPECT_EQ(stored.size, size);
+            EXPECT_EQ(stored.sha256, sha);
+            EXPECT_EQ(stored.md5, QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+            EXPECT_EQ(read(m_store, name), bytes);
+            // The server's own reading of the object.
+            EXPECT_EQ(TestDatabase::Scalar(QStringLiteral(
+                                               "SELECT encode(sha256(lo_get(oid)), 'hex') "
+                                               "FROM dms_file WHERE name = '%1'")
+                                               .arg(name))
+                          .toLatin1(),
+                      sha);
+        }
+    }
+    EXPECT_EQ(files(), 10);
+    EXPECT_EQ(objects(), 10);
+
+    // Inside the caller's transaction a small file costs one round trip.
+    TVoskTransaction tx(m_db);
+    QBuffer small;
+    small.setData(QByteArray("Lieferschein 0815\n").repeated(1000));
+    small.open(QIODevice::ReadOnly);
+    const qint64 before = m_db.RoundTrips();
+    m_store.WriteFile(small, QStringLiteral("Grenze/klein.txt"), tx);
+    EXPECT_EQ(m_db.RoundTrips() - before, 1);
+    tx.Commit();
 }
 
 TEST_F(StoreTest, TheServerAndASecondClientReadWhatWasCommitted) {
