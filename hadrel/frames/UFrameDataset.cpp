@@ -77,7 +77,16 @@ TFrameDataSet::TFrameDataSet(QObject* owner, QWidget* parent) : QFrame(parent) {
     VoskPopupMenu = Vcl::Owned(this, new TVoskPopupMenu(this), QStringLiteral("VoskPopupMenu"));
     DBGrid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
-        if (!VoskPopupMenu->isEmpty()) // an empty menu would open as a bare frame
+        // The cell's column offers its link modules besides the frame's own entries.
+        const QModelIndex index = DBGrid->indexAt(p);
+        const QString field = index.isValid() && DBGrid->DataClass()
+                                  ? DBGrid->DataClass()->FieldNames().value(index.column())
+                                  : QString();
+        const QList<TLinkModule> links = DBGrid->LinkColumns().Modules(field);
+        const QString value = links.isEmpty() ? QString() : index.data(Qt::EditRole).toString();
+        VoskPopupMenu->SetOfferedLinks(links, value);
+        // An empty menu would open as a bare frame.
+        if (!VoskPopupMenu->isEmpty() || !value.trimmed().isEmpty())
             VoskPopupMenu->popup(DBGrid->viewport()->mapToGlobal(p));
     });
 

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QScopeGuard>
+
 #include <memory>
 
 using testsupport::TestDatabase;
@@ -177,6 +179,29 @@ TEST_F(DatasetFrameTest, TheGridOpensTheFramesPopupMenu) {
     m_frame->VoskPopupMenu->AddItem(QStringLiteral("Artikel öffnen"));
     rightClick();
     EXPECT_TRUE(m_frame->VoskPopupMenu->isVisible());
+    m_frame->VoskPopupMenu->hide();
+
+    // A link column's cell offers its module on the cell's value after the frame's entries.
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO linkmodule (lm_keyfield, lm_formclassname, lm_tablename, lm_caption) "
+        "VALUES ('kurz', 'TFormKurz', 'frame_probe', 'Kurzliste')"));
+    const auto cleanup = qScopeGuard([] {
+        TestDatabase::Exec(QStringLiteral("DELETE FROM linkmodule WHERE lm_formclassname = "
+                                          "'TFormKurz'"));
+    });
+    m_frame->DBGrid->MarkHeaderForLinkModules();
+    const QPoint kurz = m_frame->DBGrid->visualRect(
+        m_frame->DBGrid->model()->index(1, m_class->FieldIndex(QStringLiteral("kurz")))).center();
+    QContextMenuEvent e(QContextMenuEvent::Mouse, kurz, viewport->mapToGlobal(kurz));
+    QApplication::sendEvent(viewport, &e);
+    ASSERT_TRUE(m_frame->VoskPopupMenu->isVisible());
+    QStringList texts;
+    for (QAction* a : m_frame->VoskPopupMenu->actions())
+        texts << a->text();
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("Artikel öffnen"), QStringLiteral("Kurzliste: k")}));
+    m_frame->VoskPopupMenu->hide();
+    rightClick(); // another column: the frame's entries alone
+    EXPECT_EQ(m_frame->VoskPopupMenu->actions().size(), 1);
     m_frame->VoskPopupMenu->hide();
 }
 
