@@ -16,7 +16,7 @@
 #include "UModulForm.Start.h"
 #include "Uloghelper.h"
 #include "VoskF2Controls.h"
-#include "Voskdbcontrols.h"
+#include "ModuleStarts.h"
 #include "TVoskPopupMenu.h"
 
 #include <QAbstractItemView>
@@ -346,14 +346,8 @@ TEST_F(ComponentsTest, LinkColumnsAreMarkedAndTheirCellsOpenTheirModules) {
         TestDatabase::Exec(QStringLiteral("DELETE FROM linkmodule WHERE lm_formclassname IN "
                                           "('TFormAdress', 'TFormListe', 'TFormX')"));
     });
-    const auto oldStart = Voskdbcontrols::DoStartModuleByClass.Get();
-    QStringList started;
-    Voskdbcontrols::DoStartModuleByClass.Set(
-        [&](const QString& cls, const QStringList& values, bool, QWidget*) -> QWidget* {
-            started << cls + u':' + values.join(u'=');
-            return nullptr;
-        });
-    const auto restore = qScopeGuard([&] { Voskdbcontrols::DoStartModuleByClass.Set(oldStart); });
+    testsupport::ModuleStarts starts;
+    QStringList& started = starts.started;
 
     TVoskDBGrid2* grid = nullptr;
     TVoskDBTreeView2* tree = nullptr;

@@ -5,13 +5,13 @@
 #include "FrameworkFixture.h"
 
 #include <Dataclient_files.h>
+#include <ModuleStarts.h>
 #include <TRecNoClasses.h>
 #include <TServSQL2.h>
 #include <TVoskDBDateTimeEdit.h>
 #include <TVoskDBEdit.h>
 #include <TVoskDBMemo.h>
 #include <TVoskPopupMenu.h>
-#include <Voskdbcontrols.h>
 #include <VoskKeyControls.h>
 #include <TVoskDBGrid2.h>
 #include <TVoskDBLookupComboBox.h>
@@ -417,14 +417,8 @@ TEST_F(DokumentEigenschaftenTest, AKeywordOpensTheModulesOfTheRecordItNamesAndOf
         TestDatabase::Exec(QStringLiteral("DELETE FROM linkmodule; DELETE FROM adressen WHERE "
                                           "name = 'Linkmenü GmbH'"));
     });
-    const auto oldStart = Voskdbcontrols::DoStartModuleByClass.Get();
-    QStringList started;
-    Voskdbcontrols::DoStartModuleByClass.Set(
-        [&](const QString& cls, const QStringList& values, bool, QWidget*) -> QWidget* {
-            started << cls + u':' + values.join(u'=');
-            return nullptr;
-        });
-    const auto restore = qScopeGuard([&] { Voskdbcontrols::DoStartModuleByClass.Set(oldStart); });
+    testsupport::ModuleStarts starts;
+    QStringList& started = starts.started;
 
     const int id = addFile(QStringLiteral("LS"));
     const QString dbrid =
