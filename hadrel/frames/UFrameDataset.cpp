@@ -78,12 +78,9 @@ TFrameDataSet::TFrameDataSet(QObject* owner, QWidget* parent) : QFrame(parent) {
     DBGrid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
         // The cell's column offers its link modules besides the frame's own entries.
-        const QModelIndex index = DBGrid->indexAt(p);
-        const QString field = index.isValid() && DBGrid->DataClass()
-                                  ? DBGrid->DataClass()->FieldNames().value(index.column())
-                                  : QString();
-        const QList<TLinkModule> links = DBGrid->LinkColumns().Modules(field);
-        const QString value = links.isEmpty() ? QString() : index.data(Qt::EditRole).toString();
+        QString value;
+        const QList<TLinkModule> links =
+            DBGrid->LinkColumns().LinkAt(DBGrid->indexAt(p), DBGrid->DataClass(), value);
         VoskPopupMenu->SetOfferedLinks(links, value);
         // An empty menu would open as a bare frame.
         if (!VoskPopupMenu->isEmpty() || !value.trimmed().isEmpty())

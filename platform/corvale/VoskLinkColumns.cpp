@@ -56,13 +56,20 @@ QList<TLinkModule> TVoskLinkColumns::Modules(const QString& field) const {
     return m_modules.value(field.toLower());
 }
 
-void TVoskLinkColumns::ContextMenu(QAbstractItemView* view, QContextMenuEvent* e,
-                                   const QModelIndex& index, TVoskClass* dataClass) {
+QList<TLinkModule> TVoskLinkColumns::LinkAt(const QModelIndex& index, TVoskClass* dataClass,
+                                            QString& value) const {
     const QString field = dataClass && index.isValid()
                               ? dataClass->FieldNames().value(index.column())
                               : QString();
-    const QList<TLinkModule> modules = Modules(field);
-    const QString value = modules.isEmpty() ? QString() : index.data(Qt::EditRole).toString();
+    QList<TLinkModule> modules = Modules(field);
+    value = modules.isEmpty() ? QString() : index.data(Qt::EditRole).toString();
+    return modules;
+}
+
+void TVoskLinkColumns::ContextMenu(QAbstractItemView* view, QContextMenuEvent* e,
+                                   const QModelIndex& index, TVoskClass* dataClass) {
+    QString value;
+    const QList<TLinkModule> modules = LinkAt(index, dataClass, value);
     if (value.trimmed().isEmpty()) {
         e->ignore();
         return;

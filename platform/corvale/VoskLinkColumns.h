@@ -22,6 +22,9 @@ public:
     // The class's fields came: a mark that waited for them is made now.
     void MarkIfPending(TVoskDataModel* model);
     QList<TLinkModule> Modules(const QString& field) const;
+    // The modules of the cell's column (of a view over dataClass's fields) and, when there are
+    // any, the cell's value.
+    QList<TLinkModule> LinkAt(const QModelIndex& index, TVoskClass* dataClass, QString& value) const;
     // The view's context menu on the cell at index (of a view over dataClass's fields): makes it
     // current and pops up the link menu with its column's modules on its value. Without modules
     // or value the event is ignored, so that it goes on to the view's parent.
