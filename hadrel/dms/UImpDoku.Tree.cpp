@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QSet>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -134,16 +135,17 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
         }
         // The record's own folders go in before what they hold, whatever their ids: a folder
         // made after its documents is their parent all the same.
+        QSet<QString> folderIds;
+        for (const TDokuDocumentNodeData& r : rows)
+            if (r.Kind == nkCustomFolder)
+                folderIds.insert(r.Id.toCaseFolded());
         std::vector<bool> added(rows.size(), false);
         for (bool progress = true; progress;) {
             progress = false;
             for (size_t i = 0; i < rows.size(); ++i)
                 if (!added[i] && rows[i].Kind == nkCustomFolder &&
                     (rows[i].ParentNodeIdent.isEmpty() || tree.Find(rows[i].ParentNodeIdent) ||
-                     std::none_of(rows.cbegin(), rows.cend(), [&](const auto& r) {
-                         return r.Kind == nkCustomFolder &&
-                                r.Id.compare(rows[i].ParentNodeIdent, Qt::CaseInsensitive) == 0;
-                     }))) {
+                     !folderIds.contains(rows[i].ParentNodeIdent.toCaseFolded()))) {
                     tree.AddDocument(rows[i]);
                     added[i] = progress = true;
                 }
