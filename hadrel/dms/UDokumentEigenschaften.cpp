@@ -1,6 +1,7 @@
 #include "UDokumentEigenschaften.h"
 
 #include "FrameDBNavigate.h"
+#include "UDokuPopupMenu.h"
 #include "UnitTable.h"
 #include "Vcl.Classes.h"
 
@@ -49,11 +50,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QString Text(int nr, const QString& def) {
-    TDM1* dm = DM1();
-    return dm ? dm->makeText(nr, def) : def;
-}
 
 // The text of a keyword: typed in upper case, or picked with the ellipsis button from the texts
 // the category already has elsewhere (typing narrows the list).
@@ -270,9 +266,9 @@ TFrameDokumentEigenschaften::TFrameDokumentEigenschaften(QObject* owner, QWidget
     IsAdminListener->OnEvent = [this](TVoskCompEventListener*) { IsAdminListenerEvent(); };
 
     // Create
-    Label_pd_id->setText(Text(1765, QStringLiteral("ID")));
-    Label_pd_dmsremotefile->setText(Text(11553, QStringLiteral("DMS-Datei")));
-    Label_pd_dmsremotearchiv->setText(Text(11554, QStringLiteral("DMS-Archiv")));
+    Label_pd_id->setText(makeText(1765, QStringLiteral("ID")));
+    Label_pd_dmsremotefile->setText(makeText(11553, QStringLiteral("DMS-Datei")));
+    Label_pd_dmsremotearchiv->setText(makeText(11554, QStringLiteral("DMS-Archiv")));
     RecNoKeyWord1->SetRequiredFields(true);
     if (DM1() && DM1()->Database().Connected())
         Rtl::Guarded([this] { sqlDokTypes->Open(); }, this);
@@ -292,9 +288,9 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
     QWidget* p = pnlMainTopEdit;
     auto label = [&](const char* name, int nr, const QString& def, int hintNr = 0,
                      const QString& hintDef = {}) {
-        auto* l = Vcl::Owned(this, new QLabel(Text(nr, def), p), QString::fromLatin1(name));
+        auto* l = Vcl::Owned(this, new QLabel(makeText(nr, def), p), QString::fromLatin1(name));
         if (hintNr)
-            l->setToolTip(Text(hintNr, hintDef));
+            l->setToolTip(makeText(hintNr, hintDef));
         return l;
     };
     auto edit = [&](const char* name, const char* field, const QString& caption) {
@@ -308,9 +304,9 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
                      int hintNr = 0, const QString& hintDef = {}) {
         auto* c = Vcl::Owned(this, new TVoskDBCheckBox(p), QString::fromLatin1(name));
         c->SetDataField(QString::fromLatin1(field));
-        c->setText(Text(nr, def));
+        c->setText(makeText(nr, def));
         c->setAccessibleName(c->text());
-        c->setToolTip(hintNr ? Text(hintNr, hintDef) : c->text());
+        c->setToolTip(hintNr ? makeText(hintNr, hintDef) : c->text());
         return c;
     };
 
@@ -337,8 +333,8 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
     pd_txt->installEventFilter(this);
     pd_path = edit("pd_path", "pd_path", Label_pd_path->text());
     pd_path_user = edit("pd_path_user", "pd_path_user", QStringLiteral("Benutzerpfad"));
-    const QString visibleText = Text(17948, QStringLiteral("Gültiger Pfad"));
-    const QString visibleHint = Text(17949, QStringLiteral("Rot markiert ist der Pfad, der gilt"));
+    const QString visibleText = makeText(17948, QStringLiteral("Gültiger Pfad"));
+    const QString visibleHint = makeText(17949, QStringLiteral("Rot markiert ist der Pfad, der gilt"));
     pd_path_visible = label("pd_path_visible", 17948, visibleText);
     pd_path_visible->setToolTip(visibleHint);
     pd_pathuser_visible = label("pd_pathuser_visible", 17948, visibleText);
@@ -377,8 +373,8 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
                           QStringLiteral("Annotations vorhanden"));
     pd_dmscomment->setEnabled(false);
     BtAssignToRecord = MakeButton(this, p, QStringLiteral("BtAssignToRecord"), 263,
-                                  Text(21733, QStringLiteral("Position zum Dokument zuweisen")),
-                                  Text(21734, QStringLiteral("Das Dokument einem Datensatz "
+                                  makeText(21733, QStringLiteral("Position zum Dokument zuweisen")),
+                                  makeText(21734, QStringLiteral("Das Dokument einem Datensatz "
                                                              "zuordnen")));
     btDokTypeClear = MakeButton(this, p, QStringLiteral("btDokTypeClear"), 41,
                                 QStringLiteral("Leeren"), QStringLiteral("Dokumenttyp leeren"));
@@ -470,7 +466,7 @@ void TFrameDokumentEigenschaften::buildPages() {
         return g;
     };
 
-    const QString keywords = Text(1244, QStringLiteral("Schlüsselworte"));
+    const QString keywords = makeText(1244, QStringLiteral("Schlüsselworte"));
     tabRecno = page("tabRecno", QStringLiteral("&1 ") + keywords, keywords);
     RecNoKeyWord1 = Vcl::Owned(this, new TRecNoKeyword(this), QStringLiteral("RecNoKeyWord1"));
     GridKeyWords = makeGrid(tabRecno, "GridKeyWords", keywords);
@@ -500,7 +496,7 @@ void TFrameDokumentEigenschaften::buildPages() {
             PopupKeyWords->popup(GridKeyWords->viewport()->mapToGlobal(pos));
     });
 
-    const QString links = Text(17873, QStringLiteral("Zuordnungen zum Dokument"));
+    const QString links = makeText(17873, QStringLiteral("Zuordnungen zum Dokument"));
     tabLinks = page("tabLinks", QStringLiteral("&2 ") + links, links);
     sqlDokuLinks = Vcl::Owned(this, new TServSQL2(this), QStringLiteral("sqlDokuLinks"));
     sqlDokuLinks->SetSqlName(QStringLiteral("DMS.DokumentEigenschaften.sqlDokuLinks"));
@@ -515,9 +511,9 @@ void TFrameDokumentEigenschaften::buildPages() {
                                 QStringLiteral("pdl_tablename"), QStringLiteral("rck_column"),
                                 QStringLiteral("pdl_txt")});
 
-    const QString revisions = Text(10431, QStringLiteral("Revisionen"));
+    const QString revisions = makeText(10431, QStringLiteral("Revisionen"));
     tabRevisions = page("tabRevisions", QStringLiteral("&3 ") + revisions,
-                        Text(17916, QStringLiteral("Alle Revisionen des Dokuments")));
+                        makeText(17916, QStringLiteral("Alle Revisionen des Dokuments")));
     sqlRevisions = Vcl::Owned(this, new TServSQL2(this), QStringLiteral("sqlRevisions"));
     sqlRevisions->SetSqlName(QStringLiteral("DMS.DokumentEigenschaften.sqlRevisions"));
     sqlRevisions->SetKeyFieldName(QStringLiteral("pd_id"));
@@ -559,7 +555,7 @@ void TFrameDokumentEigenschaften::buildPages() {
             PopupRevisions->popup(GridRevisions->viewport()->mapToGlobal(pos));
     });
 
-    const QString log = Text(17874, QStringLiteral("Änderungs-Logbuch"));
+    const QString log = makeText(17874, QStringLiteral("Änderungs-Logbuch"));
     tabChangeLog = page("tabChangeLog", QStringLiteral("&4 ") + log, log);
     sqlChangeLog = Vcl::Owned(this, new TServSQL2(this), QStringLiteral("sqlChangeLog"));
     sqlChangeLog->SetSqlName(QStringLiteral("DMS.DokumentEigenschaften.sqlChangeLog"));
@@ -642,7 +638,7 @@ void TFrameDokumentEigenschaften::buildAdminPanel() {
     grid->addWidget(edDMSRemoteFilename, row++, 1);
     btCheckDokTypPath = MakeButton(this, AdminPanel, QStringLiteral("btCheckDokTypPath"), -1,
                                    QStringLiteral("Archiv prüfen"),
-                                   Text(17777, QStringLiteral("Prüfen, ob die Datei im Archiv "
+                                   makeText(17777, QStringLiteral("Prüfen, ob die Datei im Archiv "
                                                               "ihres Dokumenttyps liegt")));
     // The hint's text number is taken by another text here; the hint is written out.
     btCheckHash = MakeButton(this, AdminPanel, QStringLiteral("btCheckHash"), -1,
@@ -753,10 +749,6 @@ void TFrameDokumentEigenschaften::_DokumentEnable() {
     _DokumentAfterScroll(false);
 }
 
-bool TFrameDokumentEigenschaften::UserIsAdmin() {
-    return (DM1() && DM1()->IsAdmin()) || TUserRights::GetAdmin_User();
-}
-
 void TFrameDokumentEigenschaften::setPathLabelLook(QLabel* label, bool inEffect) {
     QFont f = label->font();
     f.setBold(true);
@@ -781,7 +773,7 @@ void TFrameDokumentEigenschaften::_DokumentAfterScroll(bool DoRefresh) {
     m_afterScrollDetached = true;
     const auto restore = qScopeGuard([this] { m_afterScrollDetached = false; });
 
-    const bool admin = UserIsAdmin();
+    const bool admin = TSperrDokuPopupMenu::IsAdmin();
     if (!d->InEdit()) {
         m_doktypeHolder->setEnabled(d->ChangeAllowed());
         btDokTypeClear->setEnabled(pd_doktype->isEnabled());
@@ -805,8 +797,8 @@ void TFrameDokumentEigenschaften::_DokumentAfterScroll(bool DoRefresh) {
 
     const bool fileLink = d->isFileLink();
     lbDokumentLink->setVisible(fileLink || customFolder);
-    lbDokumentLink->setText(fileLink ? Text(31002, QStringLiteral("Dateiverknüpfung"))
-                                     : Text(31003, QStringLiteral("Benutzerordner")));
+    lbDokumentLink->setText(fileLink ? makeText(31002, QStringLiteral("Dateiverknüpfung"))
+                                     : makeText(31003, QStringLiteral("Benutzerordner")));
     const TVoskDataField linkSource = d->FindField(QStringLiteral("pd_linksource"));
     lbLinkSource->setVisible(linkSource.Exists() && linkSource.AsBoolean());
     lbLocked->setText(d->GetLockedInfo());
@@ -1000,11 +992,11 @@ void TFrameDokumentEigenschaften::btCheckDokTypPathClick() {
             d->FieldByName(QString::fromLatin1(TDokument::fnRemoteFileDokType)).AsString();
         if (d->DokType() == remoteType) {
             Korvexutils::RaiseInformation(
-                Text(17782, QStringLiteral("Die Datei liegt im Archiv ihres Dokumenttyps.")));
+                makeText(17782, QStringLiteral("Die Datei liegt im Archiv ihres Dokumenttyps.")));
             return;
         }
         const QString question =
-            Text(17778, QStringLiteral("Die Datei liegt im Archiv eines anderen Dokumenttyps. "
+            makeText(17778, QStringLiteral("Die Datei liegt im Archiv eines anderen Dokumenttyps. "
                                        "In das Archiv des Dokumenttyps verschieben?")) +
             QStringLiteral("\n\n") + typeLine + d->DokType() + QStringLiteral("\nDMS-Dokumenttyp: ") +
             remoteType;
@@ -1041,13 +1033,13 @@ void TFrameDokumentEigenschaften::btCheckDokTypPathClick() {
                            d->FileName();
     if (hits > 1)
         Korvexutils::RaiseError(
-            Text(17779, QStringLiteral("Die Datei wurde in mehreren Archiven gefunden.")) +
+            makeText(17779, QStringLiteral("Die Datei wurde in mehreren Archiven gefunden.")) +
             detail + QStringLiteral("\n\n") + list.join(u'\n'));
     if (hits == 0)
         Korvexutils::RaiseError(
-            Text(17780, QStringLiteral("Die Datei wurde in keinem Archiv gefunden.")) + detail);
+            makeText(17780, QStringLiteral("Die Datei wurde in keinem Archiv gefunden.")) + detail);
     const QString question =
-        Text(17781, QStringLiteral("Die Datei wurde im Archiv eines Dokumenttyps gefunden. "
+        makeText(17781, QStringLiteral("Die Datei wurde im Archiv eines Dokumenttyps gefunden. "
                                    "Diesen Dokumenttyp übernehmen?")) +
         detail + QStringLiteral("\n") + typeLine + hitType + QStringLiteral(" (") + hitDescr +
         u')';
@@ -1188,7 +1180,7 @@ void TFrameDokumentEigenschaften::miSelectRevisionClick() {
 // ---- admin state ---------------------------------------------------------------------------------
 
 void TFrameDokumentEigenschaften::IsAdminListenerInit() {
-    const bool admin = UserIsAdmin();
+    const bool admin = TSperrDokuPopupMenu::IsAdmin();
     AdminPanel->setVisible(admin);
     AdminLabel->setVisible(admin);
     pnlPageRevisionContainer->setVisible(admin);

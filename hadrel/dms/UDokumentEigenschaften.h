@@ -141,7 +141,6 @@ public:
     // The placeholder of a forced keyword the user must replace.
     static constexpr const char* KeywordPlaceholder = "!";
     // Whether the admin panel's fields are shown to the current user.
-    static bool UserIsAdmin();
 
     // The lookup opened by BtAssignToRecordClick, kept while it is open.
     TF2Result F2Result;
