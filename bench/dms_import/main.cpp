@@ -10,6 +10,7 @@
 #include "UModulForm.h"
 
 #include "../ProcMemory.h"
+#include "../Timing.h"
 
 #include <UDM1.h>
 #include <Ukorvexclasses.Dokument.h>
@@ -42,11 +43,6 @@ constexpr qint64 kBigFile = 256ll << 20;
 
 double Ms(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 [[noreturn]] void Fail(const char* what, PGconn* c) {
@@ -185,7 +181,8 @@ int main(int argc, char** argv) {
     TModulForm modul;
     TFormDokments* window = OpenWindow(modul, QStringLiteral("1"));
 
-    std::vector<double> w, b, ratio;
+    std::vector<double> w, b;
+    BenchTiming::PairedRatio ratio;
     QList<QByteArray> baseHashes;
     const qint64 tripsBefore = dm.Database().RoundTrips();
     for (int round = 0; round * kPerRound < kFiles; ++round) {
@@ -204,7 +201,7 @@ int main(int argc, char** argv) {
             return Ms(t0, Clock::now());
         };
         double tw, tb;
-        if (round % 2 == 0) {
+        if (BenchTiming::AFirst(round)) {
             tw = timeWindow();
             tb = timeBase();
         } else {
@@ -213,7 +210,7 @@ int main(int argc, char** argv) {
         }
         w.push_back(tw);
         b.push_back(tb);
-        ratio.push_back(tw / tb);
+        ratio.Add(tw, tb);
     }
     const double trips = double(dm.Database().RoundTrips() - tripsBefore) / kFiles;
     PQfinish(conn);
@@ -241,10 +238,11 @@ int main(int argc, char** argv) {
                 int(w.size()), kPerRound);
     std::printf("%-48s %10s %10s\n", "variant", "total ms", "round ms");
     std::printf("%-48s %10.1f %10.1f\n", "libpq lo_from_bytea + SHA-256 + INSERT (baseline)",
-                totalBase, Median(b));
-    std::printf("%-48s %10.1f %10.1f\n", "TFormDokments::LoadDocument", total, Median(w));
+                totalBase, BenchTiming::Median(b));
+    std::printf("%-48s %10.1f %10.1f\n", "TFormDokments::LoadDocument", total,
+                BenchTiming::Median(w));
     std::printf("%-48s %10.1f\n", "window round trips per file", trips);
-    std::printf("figure dms_import_ratio %.2f\n", Median(ratio));
+    std::printf("figure dms_import_ratio %.2f\n", ratio.Median());
     std::fflush(stdout);
 
     // The memory run has the database to itself: this session's locks would stall it.
