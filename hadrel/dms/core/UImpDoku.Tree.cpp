@@ -172,12 +172,17 @@ void TDokuTree::ForEach(const std::function<void(TDokuTreeNode*)>& f) const {
     }
 }
 
-TDokuTreeNode* TDokuTree::Move(TDokuTreeNode* node, TDokuTreeNode* newParent) {
+std::unique_ptr<TDokuTreeNode> TDokuTree::detach(TDokuTreeNode* node) {
     auto& from = ChildrenOf(node->Parent);
     const auto it = std::find_if(from.begin(), from.end(),
                                  [node](const auto& c) { return c.get() == node; });
     std::unique_ptr<TDokuTreeNode> owned = std::move(*it);
     from.erase(it);
+    return owned;
+}
+
+TDokuTreeNode* TDokuTree::Move(TDokuTreeNode* node, TDokuTreeNode* newParent) {
+    std::unique_ptr<TDokuTreeNode> owned = detach(node);
     auto& to = ChildrenOf(newParent);
     node->Parent = newParent;
     to.insert(to.begin() + ptrdiff_t(InsertIndex(to, node->Position)), std::move(owned));
@@ -185,11 +190,7 @@ TDokuTreeNode* TDokuTree::Move(TDokuTreeNode* node, TDokuTreeNode* newParent) {
 }
 
 std::unique_ptr<TDokuTreeNode> TDokuTree::Take(TDokuTreeNode* node) {
-    auto& from = ChildrenOf(node->Parent);
-    const auto it = std::find_if(from.begin(), from.end(),
-                                 [node](const auto& c) { return c.get() == node; });
-    std::unique_ptr<TDokuTreeNode> owned = std::move(*it);
-    from.erase(it);
+    std::unique_ptr<TDokuTreeNode> owned = detach(node);
     // A later node under the same id takes over the lookup only through a rebuild.
     const std::function<void(TDokuTreeNode*)> unindex = [&](TDokuTreeNode* n) {
         const auto found = m_byId.constFind(n->Id.toLower());

@@ -112,6 +112,8 @@ public:
 
 private:
     void index(TDokuTreeNode* node);
+    // Takes the node out of its parent's children; the lookup by id is left as it is.
+    std::unique_ptr<TDokuTreeNode> detach(TDokuTreeNode* node);
 
     std::vector<std::unique_ptr<TDokuTreeNode>> m_top;
     QHash<QString, TDokuTreeNode*> m_byId; // lower-cased id
