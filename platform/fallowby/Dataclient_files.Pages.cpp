@@ -243,6 +243,27 @@ QByteArray TDCFileMethods::ReadFile(const QString& name) {
     return bytes;
 }
 
+QByteArray TDCFileMethods::ReadRange(const QString& name, qint64 offset, qint64 maxBytes) {
+    CheckRemoteName(name);
+    const std::optional<TDCStoredFile> stored = FileInfo(name);
+    if (!stored)
+        throw EDCFileError(kMissingFile.arg(name));
+    const qint64 n = qBound<qint64>(0, maxBytes, stored->size - qMax<qint64>(0, offset));
+    if (n == 0)
+        return {};
+    // A probe first: lo_get on a missing object says nothing a user could act on.
+    TVoskQuery2 exists(&Database(), QStringLiteral("SELECT EXISTS(SELECT 1 FROM "
+                                                   "pg_largeobject_metadata WHERE oid = :oid)"));
+    exists.Bind(QStringLiteral("oid"), qint64(stored->oid)).Open();
+    if (!exists.Fields(0).AsBoolean())
+        throw EDCFileError(kMissingFile.arg(name));
+    QByteArray bytes(n, Qt::Uninitialized);
+    LargeObjectInput input(Database(), stored->oid, stored->size, name);
+    if (input.ReadAt(quint64(offset), bytes.data(), n) != n)
+        throw EDCFileError(kMissingFile.arg(name));
+    return bytes;
+}
+
 QByteArray TDCFileMethods::ReadAnnotation(const QString& name, int page) {
     CheckRemoteName(name);
     checkPage(page, name);

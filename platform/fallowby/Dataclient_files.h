@@ -113,6 +113,9 @@ public:
     QByteArray ReadImage(const QString& name, int page);
     // The whole file in memory (for files the viewers split themselves).
     QByteArray ReadFile(const QString& name);
+    // Up to maxBytes bytes of the file from offset (fewer at its end) for a preview; unchecked,
+    // as the recorded hash covers the whole file. A missing file: EDCFileError as ReadFile.
+    QByteArray ReadRange(const QString& name, qint64 offset, qint64 maxBytes);
     // The page's annotation data; empty when it has none.
     QByteArray ReadAnnotation(const QString& name, int page);
     // Stores the page's annotation data in place of what it had; null or empty removes it.
