@@ -329,17 +329,17 @@ void TVoskDocumentViewer::render() {
     }
 }
 
-bool TVoskDocumentViewer::showKind(const TDokument& doc, const Source& src, const QString& kind) {
+bool TVoskDocumentViewer::showKind(TDokument& doc, const Source& src, const QString& kind) {
     const auto local = [&]() -> QString {
         if (src.size > MaxPreviewBytes)
             return {};
         if (!src.Stored())
             return src.path;
-        return const_cast<TDokument&>(doc).DMSGetFile(
+        return doc.DMSGetFile(
             CurrentSession_UConstants().TempDir() + QStringLiteral("/Vorschau/%1/").arg(m_pdId),
             true, false);
     };
-    bool shown = false;
+    bool shown = true;
     if (kind == u"pdf")
         shown = showPdf(local());
     else if (kind == u"tiff")
@@ -349,9 +349,9 @@ bool TVoskDocumentViewer::showKind(const TDokument& doc, const Source& src, cons
     else if (kind == u"rtf")
         shown = showRtf(src);
     else if (kind == u"mail")
-        showMail(src), shown = true;
-    else if (kind == u"text")
-        showText(src), shown = true;
+        showMail(src);
+    else
+        showText(src);
     if (shown)
         m_kind = kind;
     return shown;

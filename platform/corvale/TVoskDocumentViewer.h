@@ -82,7 +82,7 @@ private:
     // Where the document's bytes are: in the store, or at a linked path.
     struct Source;
     void render();
-    bool showKind(const TDokument& doc, const Source& src, const QString& kind);
+    bool showKind(TDokument& doc, const Source& src, const QString& kind);
     bool showPdf(const QString& local);
     bool showTiff(const Source& src);
     bool showImage(const QString& local);
