@@ -76,6 +76,9 @@ QImage decodePage(Imaging::TTiffReader& reader, QSize most) {
     QImage page = reader.Decode();
     if (page.isNull())
         return page;
+    // Black and white pages scale down legibly only through grey.
+    if (page.depth() == 1)
+        page = page.convertToFormat(QImage::Format_Grayscale8);
     // Scaled here so that the strip keeps small pixmaps; fax resolution made square first.
     const Imaging::TIOParams p = reader.Params();
     if (p.DpiX > 0 && p.DpiY > 0 && qAbs(p.DpiX - p.DpiY) > 1)
