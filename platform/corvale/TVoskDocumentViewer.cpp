@@ -214,8 +214,10 @@ TVoskDocumentViewer::TVoskDocumentViewer(QWidget* parent) : QWidget(parent) {
 }
 
 TVoskDocumentViewer::~TVoskDocumentViewer() {
-    // The view must not draw a document that goes before it.
+    // The view must not draw a document that goes before it, nor the document read from a
+    // source that went.
     m_pdfView->setDocument(nullptr);
+    m_pdf->close();
 }
 
 QString TVoskDocumentViewer::PreviewText() const { return m_text->text(); }
@@ -252,6 +254,7 @@ void TVoskDocumentViewer::render() {
     setShortened({});
     m_kind.clear();
     m_pdf->close();
+    m_pdfSource.reset();
     m_pages->Clear();
     m_plain->clear();
     m_rich->clear();
@@ -324,6 +327,7 @@ void TVoskDocumentViewer::render() {
         m_picture = QImage();
         m_image->clear();
         m_pdf->close();
+        m_pdfSource.reset();
         m_pages->Clear();
         setShortened({});
         m_stack->setCurrentWidget(m_picturePage);
@@ -344,7 +348,7 @@ bool TVoskDocumentViewer::showKind(TDokument& doc, const Source& src, const QStr
     };
     bool shown = true;
     if (kind == u"pdf")
-        shown = showPdf(local());
+        shown = showPdf(src);
     else if (kind == u"tiff")
         shown = showTiff(src);
     else if (kind == u"image")
@@ -360,10 +364,16 @@ bool TVoskDocumentViewer::showKind(TDokument& doc, const Source& src, const QStr
     return shown;
 }
 
-bool TVoskDocumentViewer::showPdf(const QString& local) {
-    if (local.isEmpty() || m_pdf->load(local) != QPdfDocument::Error::None ||
-        m_pdf->pageCount() <= 0) {
+bool TVoskDocumentViewer::showPdf(const Source& src) {
+    if (src.Stored()) {
+        m_pdfSource = TDCFileMethods(src.db).OpenRead(src.remote);
+        m_pdf->load(m_pdfSource.get());
+    } else {
+        m_pdf->load(src.path);
+    }
+    if (m_pdf->status() != QPdfDocument::Status::Ready || m_pdf->pageCount() <= 0) {
         m_pdf->close();
+        m_pdfSource.reset();
         return false;
     }
     m_stack->setCurrentWidget(m_pdfView);

@@ -8,8 +8,8 @@
 // name and icon.
 //
 // Nothing is read whole that need not be: text, RTF and mails only up to a limit (a note says
-// when the preview is shortened), TIFF pages one by one from the store. PDFs and pictures are
-// read from the document store into the session's temporary folder. A file the store lacks
+// when the preview is shortened), TIFF pages one by one and PDFs in place from the store.
+// Pictures are read from the document store into the session's temporary folder. A file the store lacks
 // shows the store's message instead. While disabled (its window is not active) LoadDocument only
 // remembers the document and shows it once enabled again.
 
@@ -20,7 +20,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
+class QIODevice;
 class QLabel;
 class QPdfDocument;
 class QPdfView;
@@ -59,7 +61,7 @@ public:
     // The note over the text when the preview shows only the file's beginning; empty otherwise.
     QString ShortenedNote() const;
 
-    // Pictures and PDFs larger than this (read whole) are shown by name and icon only.
+    // Pictures larger than this (read whole) are shown by name and icon only.
     static constexpr qint64 MaxPreviewBytes = 64LL * 1024 * 1024;
     // RTF is read up to this size.
     static constexpr qint64 MaxRtfBytes = 8LL * 1024 * 1024;
@@ -83,7 +85,7 @@ private:
     struct Source;
     void render();
     bool showKind(TDokument& doc, const Source& src, const QString& kind);
-    bool showPdf(const QString& local);
+    bool showPdf(const Source& src);
     bool showTiff(const Source& src);
     bool showImage(const QString& local);
     void showText(const Source& src);
@@ -103,6 +105,7 @@ private:
     QWidget* m_picturePage;
     QLabel* m_image;
     QPdfDocument* m_pdf;
+    std::unique_ptr<QIODevice> m_pdfSource; // a stored PDF, read where the view needs it
     QPdfView* m_pdfView;
     TVoskPageStrip* m_pages;
     QPlainTextEdit* m_plain;

@@ -28,6 +28,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QIODevice;
@@ -116,6 +117,10 @@ public:
     // Up to maxBytes bytes of the file from offset (fewer at its end) for a preview; unchecked,
     // as the recorded hash covers the whole file. A missing file: EDCFileError as ReadFile.
     QByteArray ReadRange(const QString& name, qint64 offset, qint64 maxBytes);
+    // The file to read in place, in blocks where the reader seeks (a PDF viewer reads only what
+    // it shows): nothing is copied; unchecked, as ReadRange. A missing file: EDCFileError as
+    // ReadFile; a failed read later is a failed read of the device.
+    std::unique_ptr<QIODevice> OpenRead(const QString& name);
     // The page's annotation data; empty when it has none.
     QByteArray ReadAnnotation(const QString& name, int page);
     // Stores the page's annotation data in place of what it had; null or empty removes it.
@@ -125,6 +130,7 @@ public:
     void CopyAnnotations(const QString& from, const QString& to);
 
 private:
+    TDCStoredFile storedObject(const QString& name);
     TDCStoredFile writeFile(QIODevice& source, const QString& name);
     // Records the page directories of a TIFF just written from source (read from its start at
     // position begin when it can seek, else from the stored object).

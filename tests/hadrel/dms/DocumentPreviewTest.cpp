@@ -6,12 +6,14 @@
 #include "FrameworkFixture.h"
 
 #include <PageCodec.h>
+#include <UConstants.h>
 #include <TVoskDocumentViewer.h>
 #include <TVoskPageStrip.h>
 #include <Ukorvexclasses.Dokument.h>
 #include <UnitTable.h>
 
 #include <QBuffer>
+#include <QDir>
 #include <QLabel>
 #include <QPainter>
 #include <QPdfDocument>
@@ -103,11 +105,26 @@ TEST_F(DocumentPreviewTest, PdfAndTiffShowEveryPageAndTiffPagesAreReadAsTheyScro
         for (int n = 1; n <= 3; ++n) {
             if (n > 1)
                 writer.newPage();
-            p.drawText(100, 100, QStringLiteral("Seite %1").arg(n));
+            p.fillRect(QRect(0, 0, 3000, 3000 * n), Qt::black); // taller on every page
         }
     }
-    ASSERT_EQ(show(store(pdf.data(), QStringLiteral("vertrag.pdf"))), QStringLiteral("pdf"));
+    const int pdfId = store(pdf.data(), QStringLiteral("vertrag.pdf"));
+    const QString copies =
+        CurrentSession_UConstants().TempDir() + QStringLiteral("/Vorschau/%1").arg(pdfId);
+    QDir(copies).removeRecursively();
+    ASSERT_EQ(show(pdfId), QStringLiteral("pdf"));
     EXPECT_EQ(m_viewer.PdfView()->document()->pageCount(), 3);
+    // Read in place from the store, not copied out first.
+    EXPECT_FALSE(QFileInfo::exists(copies));
+    // The last page's content comes through the store's blocks.
+    const QImage page = m_viewer.PdfView()->document()->render(2, QSize(400, 560)).convertToFormat(
+        QImage::Format_Grayscale8);
+    ASSERT_FALSE(page.isNull());
+    int ink = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            ink += page.pixelColor(x, y).lightness() < 128;
+    EXPECT_GT(ink, page.width() * page.height() / 10);
     EXPECT_EQ(m_viewer.PdfView()->pageMode(), QPdfView::PageMode::MultiPage);
     EXPECT_TRUE(m_viewer.PdfView()->isVisibleTo(&m_viewer));
 
