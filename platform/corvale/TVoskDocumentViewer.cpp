@@ -94,15 +94,18 @@ struct TVoskDocumentViewer::Source final {
     qint64 size = 0;
 
     bool Stored() const { return !remote.isEmpty(); }
-    QByteArray Read(qint64 offset, qint64 n) const {
+    // The bytes, read where the caller reads: nothing is copied out of the store.
+    std::unique_ptr<QIODevice> Open() const {
         if (Stored())
-            return TDCFileMethods(db).ReadRange(remote, offset, n);
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly) || !f.seek(offset))
+            return TDCFileMethods(db).OpenRead(remote);
+        auto file = std::make_unique<QFile>(path);
+        if (!file->open(QIODevice::ReadOnly))
             throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
-                                     .arg(path, f.errorString()));
-        return f.read(n);
+                                     .arg(path, file->errorString()));
+        return file;
     }
+    // The first n bytes (all of a shorter file).
+    QByteArray Head(qint64 n) const { return Open()->read(n); }
 };
 
 TVoskDocumentViewer::TVoskDocumentViewer(QWidget* parent) : QWidget(parent) {
@@ -307,7 +310,7 @@ void TVoskDocumentViewer::render() {
             kind.clear();
         else if (kind.isEmpty() && mime.isDefault() && src.size > 0) {
             // No type by its name: the first bytes tell text from anything else.
-            const QByteArray head = src.Read(0, VoskPreview::SniffBytes);
+            const QByteArray head = src.Head(VoskPreview::SniffBytes);
             if (head.trimmed().startsWith("{\\rtf"))
                 kind = QStringLiteral("rtf");
             else if (VoskPreview::LooksLikeText(head))
@@ -366,7 +369,7 @@ bool TVoskDocumentViewer::showKind(TDokument& doc, const Source& src, const QStr
 
 bool TVoskDocumentViewer::showPdf(const Source& src) {
     if (src.Stored()) {
-        m_pdfSource = TDCFileMethods(src.db).OpenRead(src.remote);
+        m_pdfSource = src.Open();
         m_pdf->load(m_pdfSource.get());
     } else {
         m_pdf->load(src.path);
@@ -453,7 +456,7 @@ bool TVoskDocumentViewer::showImage(const QString& local) {
 void TVoskDocumentViewer::showText(const Source& src) {
     const bool cut = src.size > VoskPreview::MaxTextBytes;
     const VoskPreview::TDecodedText text =
-        VoskPreview::DecodeText(src.Read(0, VoskPreview::MaxTextBytes), cut);
+        VoskPreview::DecodeText(src.Head(VoskPreview::MaxTextBytes), cut);
     m_plain->setPlainText(text.text);
     m_plain->setToolTip(QStringLiteral("Inhalt der Textdatei (nur lesen, Zeichensatz %1)")
                             .arg(text.encoding));
@@ -467,7 +470,7 @@ void TVoskDocumentViewer::showText(const Source& src) {
 bool TVoskDocumentViewer::showRtf(const Source& src) {
     if (!ReadRtf.Assigned())
         return false;
-    ReadRtf(src.Read(0, MaxRtfBytes), m_rich->document());
+    ReadRtf(src.Head(MaxRtfBytes), m_rich->document());
     if (src.size > MaxRtfBytes)
         setShortened(QStringLiteral("Die Vorschau ist gekürzt: sie zeigt nur den Anfang der "
                                     "Datei (%1 von %2).")
@@ -479,9 +482,14 @@ bool TVoskDocumentViewer::showRtf(const Source& src) {
 void TVoskDocumentViewer::showMail(const Source& src) {
     // Streamed in pieces: attachments pass through the reader without being kept.
     VoskPreview::TMailPreviewReader reader;
-    const qint64 end = qMin(src.size, MaxPreviewBytes);
-    for (qint64 at = 0; at < end; at += kChunk)
-        reader.Feed(src.Read(at, qMin(kChunk, end - at)));
+    const std::unique_ptr<QIODevice> bytes = src.Open();
+    for (qint64 at = 0; at < MaxPreviewBytes;) {
+        const QByteArray chunk = bytes->read(kChunk);
+        if (chunk.isEmpty())
+            break;
+        reader.Feed(chunk);
+        at += chunk.size();
+    }
     const VoskPreview::TMailPreview mail = reader.Finish();
     m_mailFrom->setText(mail.from);
     m_mailTo->setText(mail.to);

@@ -278,8 +278,8 @@ QByteArray TDCFileMethods::ReadFile(const QString& name) {
     return bytes;
 }
 
-// The stored file whose large object is there; a probe first, as lo_get on a missing object
-// says nothing a user could act on.
+// The stored file whose large object is there; a probe first, as opening a missing object
+// would fail the whole transaction and lo_get says nothing a user could act on.
 TDCStoredFile TDCFileMethods::storedObject(const QString& name) {
     CheckRemoteName(name);
     const std::optional<TDCStoredFile> stored = FileInfo(name);
@@ -296,18 +296,6 @@ TDCStoredFile TDCFileMethods::storedObject(const QString& name) {
 std::unique_ptr<QIODevice> TDCFileMethods::OpenRead(const QString& name) {
     const TDCStoredFile stored = storedObject(name);
     return std::make_unique<LargeObjectDevice>(Database(), stored.oid, stored.size, name);
-}
-
-QByteArray TDCFileMethods::ReadRange(const QString& name, qint64 offset, qint64 maxBytes) {
-    const TDCStoredFile stored = storedObject(name);
-    const qint64 n = qBound<qint64>(0, maxBytes, stored.size - qMax<qint64>(0, offset));
-    if (n == 0)
-        return {};
-    QByteArray bytes(n, Qt::Uninitialized);
-    LargeObjectInput input(Database(), stored.oid, stored.size, name);
-    if (input.ReadAt(quint64(offset), bytes.data(), n) != n)
-        throw EDCFileError(kMissingFile.arg(name));
-    return bytes;
 }
 
 QByteArray TDCFileMethods::ReadAnnotation(const QString& name, int page) {

@@ -114,12 +114,10 @@ public:
     QByteArray ReadImage(const QString& name, int page);
     // The whole file in memory (for files the viewers split themselves).
     QByteArray ReadFile(const QString& name);
-    // Up to maxBytes bytes of the file from offset (fewer at its end) for a preview; unchecked,
-    // as the recorded hash covers the whole file. A missing file: EDCFileError as ReadFile.
-    QByteArray ReadRange(const QString& name, qint64 offset, qint64 maxBytes);
-    // The file to read in place, in blocks where the reader seeks (a PDF viewer reads only what
-    // it shows): nothing is copied; unchecked, as ReadRange. A missing file: EDCFileError as
-    // ReadFile; a failed read later is a failed read of the device.
+    // The file to read in place, in blocks where the reader seeks (a preview reads only what it
+    // shows): nothing is copied, and nothing is checked, as the recorded hash covers the whole
+    // file. A missing file: EDCFileError as ReadFile; a failed read later is a failed read of
+    // the device.
     std::unique_ptr<QIODevice> OpenRead(const QString& name);
     // The page's annotation data; empty when it has none.
     QByteArray ReadAnnotation(const QString& name, int page);
@@ -130,6 +128,7 @@ public:
     void CopyAnnotations(const QString& from, const QString& to);
 
 private:
+    // The row of a stored file whose large object exists; EDCFileError "... fehlt" otherwise.
     TDCStoredFile storedObject(const QString& name);
     TDCStoredFile writeFile(QIODevice& source, const QString& name);
     // Records the page directories of a TIFF just written from source (read from its start at
