@@ -1,6 +1,7 @@
 // Grouping, sorting, the search field, footer summaries, preview bands and Boolean check boxes of
 // the grid over a real class.
 #include "Fixture.h"
+#include "MouseDrag.h"
 
 #include <TVoskDBGrid2.h>
 #include <TVoskDataModel.h>
@@ -199,23 +200,11 @@ TEST_F(GridGroupsTest, BooleansAreCheckBoxesTickedIntoTheRecord) {
 
 namespace {
 
-// The middle of a column's header section, in the header's viewport.
 QPoint HeaderPoint(TVoskDBGrid2& grid, const QString& field) {
-    const QHeaderView* h = grid.horizontalHeader();
-    const int section = grid.columnByFieldName(field);
-    return {h->sectionViewportPosition(section) + h->sectionSize(section) / 2, h->height() / 2};
+    return testsupport::SectionPoint(grid.horizontalHeader(), grid.columnByFieldName(field));
 }
 
-// Presses at from in source, moves in steps to to in target and lets go there, as a hand does:
-// the widget pressed keeps the mouse until it is let go, wherever that is.
-void Drag(QWidget* source, const QPoint& from, QWidget* target, const QPoint& to) {
-    QTest::mousePress(source, Qt::LeftButton, {}, from);
-    const QPoint end = source->mapFromGlobal(target->mapToGlobal(to));
-    for (int i = 1; i <= 4; ++i)
-        QTest::mouseMove(source, from + (end - from) * i / 4);
-    QTest::mouseRelease(source, Qt::LeftButton, {}, end);
-    QApplication::processEvents();
-}
+using testsupport::Drag;
 
 } // namespace
 
