@@ -95,6 +95,17 @@ TEST_F(GridWidthsTest, SummedWidthsEqualQtsLayoutForEveryKindOfText) {
             v->setRowHidden(r, true);
     }
     expectQtsWidths("scrolled, precision 7");
+    // A value typed but not yet posted counts, not the one read.
+    for (QTableView* v : {static_cast<QTableView*>(&m_grid), static_cast<QTableView*>(&m_plain)})
+        v->horizontalHeader()->setResizeContentsPrecision(1000);
+    const int read = m_grid.sizeHintForColumn(1);
+    m_class.First();
+    m_class.Edit();
+    m_class.FieldByName(QStringLiteral("text"))
+        .SetAsString(QStringLiteral("Eine getippte Firma, die breiter ist als jede gelesene"));
+    expectQtsWidths("a row in edit");
+    EXPECT_GT(m_grid.sizeHintForColumn(1), read);
+    m_class.Cancel();
     // ... and the sums were taken, never found wrong.
     EXPECT_TRUE(TVoskTextWidths::ForFont(m_grid.font()).Trusted());
 }
