@@ -223,6 +223,8 @@ TDCStoredFile TDCFileMethods::writeFile(QIODevice& source, const QString& name,
                  (rows ? rows->SQL()
                        : QStringLiteral("SELECT name, oid, sha256, size, created_by, created_at "
                                         "FROM dms_stored")));
+        // Written once per file of an import: parsed and planned once per connection.
+        q.SetPrepared(true);
         q.Bind(QStringLiteral("dms_name"), name)
             .Bind(QLatin1String(key), value)
             .Bind(QStringLiteral("dms_sha"), QString::fromLatin1(stored.sha256))

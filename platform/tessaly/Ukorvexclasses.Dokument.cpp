@@ -893,6 +893,7 @@ TDokument::TAddingCheck TDokument::AddingCheck(const QString& table, const QStri
                                  "CAST(:admin AS boolean) OR coalesce(CAST(:type AS text), '') = '' "
                                  "OR dokutypes_right(:type, 2, CAST(:mitnr AS integer)), "
                                  "(picndoku_adding_forbidden(:type, false)).result"));
+    q.SetPrepared(true); // asked before every file of an import
     q.Bind(QStringLiteral("table"), table)
         .Bind(QStringLiteral("recid"), recId.trimmed())
         .Bind(QStringLiteral("type"), textParam(dokType))
