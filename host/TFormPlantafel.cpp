@@ -192,7 +192,8 @@ TVoskGridViewCustomDS* TFormPlantafel::CreateView(int resourceId) {
             [this] { UpdateLayoutStatus(); });
     connect(view, &Grid::GridBandedTableView::HeaderContextMenu, this,
             [this, view](const QPoint& pos) {
-                QMenu* menu = CreateHeaderMenu(view);
+                const int logical = view->Header()->logicalIndexAt(view->Header()->mapFromGlobal(pos));
+                QMenu* menu = CreateHeaderMenu(view, view->ColumnOfItem(logical));
                 menu->setAttribute(Qt::WA_DeleteOnClose);
                 menu->popup(pos);
             });
@@ -234,7 +235,26 @@ void TFormPlantafel::FilterAnwenden() {
 
 // ---- stored layouts -----------------------------------------------------------------------------
 
-QMenu* TFormPlantafel::CreateHeaderMenu(TVoskGridViewCustomDS* view) {
+void TFormPlantafel::Gruppieren(const QString& columnName) {
+    for (TVoskGridViewCustomDS* v : m_views) {
+        v->BeginUpdate();
+        for (Grid::GridBandedColumn* c : v->GroupedColumns())
+            v->SetGroupIndex(*c, -1);
+        if (Grid::GridBandedColumn* c = v->ColumnByName(columnName))
+            v->SetGroupIndex(*c, 0);
+        v->EndUpdate();
+    }
+    UpdateLayoutStatus();
+}
+
+void TFormPlantafel::FormShow(QObject* sender) {
+    TModulForm::FormShow(sender);
+    if (const QString column = GetParameterStr(QStringLiteral("Gruppieren")); !column.isEmpty())
+        Gruppieren(column);
+}
+
+QMenu* TFormPlantafel::CreateHeaderMenu(TVoskGridViewCustomDS* view,
+                                        Grid::GridBandedColumn* column) {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("MenuLayout"));
     menu->setAccessibleName(QStringLiteral("Layout"));
@@ -244,6 +264,14 @@ QMenu* TFormPlantafel::CreateHeaderMenu(TVoskGridViewCustomDS* view) {
         a->setToolTip(tip);
         connect(a, &QAction::triggered, this, [handler] { Rtl::Guarded(handler); });
     };
+    if (column)
+        add(QStringLiteral("Nach „%1“ gruppieren").arg(column->Caption()),
+            QStringLiteral("Die Zeilen aller Maschinen nach dieser Spalte gruppieren"),
+            [this, name = column->Name] { Gruppieren(name); });
+    if (!view->GroupedColumns().empty())
+        add(QStringLiteral("Gruppierung aufheben"),
+            QStringLiteral("Alle Zeilen wieder ohne Gruppen zeigen"), [this] { Gruppieren({}); });
+    menu->addSeparator();
     add(QStringLiteral("Layout speichern"), QStringLiteral("Die Anordnung für Sie speichern"),
         [this, view] { LayoutSpeichern(view, false); });
     add(QStringLiteral("Layout global speichern"),

@@ -3,8 +3,9 @@
 // container data source over the demo time line with a span, group "Plan" with one sub-view data
 // source per machine, and one banded grid view per machine side by side, scrolling in step. The
 // mode switch shows the first week by days or every week by weeks; the filter narrows the rows on
-// the client. The header's context menu saves, loads, deletes and resets the stored layout; the
-// status bar shows which layout is loaded and its state.
+// the client. The header's context menu groups the machines' rows by a column, saves, loads,
+// deletes and resets the stored layout; the status bar shows which layout is loaded and its
+// state. Start parameter "Gruppieren=<column name>" opens the board grouped by that column.
 
 #include "UModulForm.h"
 #include "UPlantafel.GridViewCustomDS.h"
@@ -52,10 +53,15 @@ public:
     void LayoutLaden();
     void LayoutLoeschen(TVoskGridViewCustomDS* view, bool global);
     void LayoutZuruecksetzen();
-    QMenu* CreateHeaderMenu(TVoskGridViewCustomDS* view);
+    // Groups every machine's view by the column of that name (none: ungroups them).
+    void Gruppieren(const QString& columnName);
+    QMenu* CreateHeaderMenu(TVoskGridViewCustomDS* view, Grid::GridBandedColumn* column = nullptr);
     // "Layout: Global (geändert)" and the like, for the status bar.
     QString LayoutStatusText(TVoskGridViewCustomDS* view);
     void UpdateLayoutStatus();
+
+protected:
+    void FormShow(QObject* sender) override;
 
 private:
     TVoskGridViewCustomDS* CreateView(int resourceId);

@@ -7,6 +7,7 @@
 #include "TVoskMainMenuSql.h"
 #include "UDM1.h"
 #include "UDataModul_Dunmere.h"
+#include "UPlantafel.SubViewGroup.h"
 #include "UnitTable.h"
 #include "Vcl.Components.h"
 #include "VoskExceptionHelper.h"
@@ -129,6 +130,143 @@ void TVoskGridViewCustomDS::RestoreDataBinding(Grid::GridItemDataBinding& bindin
         b->AggGroupingLevel = TPlantafelAggregationField(level);
 }
 
+// ---- grouping -----------------------------------------------------------------------------------
+
+void TVoskGridViewCustomDS::DoCustomDrawIndentArea(QPainter& painter,
+                                                   const Grid::GridIndentAreaInfo& info,
+                                                   bool& done) {
+    if (OnCustomDrawIndentArea)
+        OnCustomDrawIndentArea(this, &painter, info, done);
+}
+
+void TVoskGridViewCustomDS::DoGetGroupCellHeight(int row, int& height) {
+    if (OnGetGroupCellHeight)
+        OnGetGroupCellHeight(this, row, height);
+}
+
+void TVoskGridViewCustomDS::GroupsChanged() {
+    Grid::GridBandedTableView::GroupsChanged();
+    m_aggregateRows.clear();
+    m_groupSummaries.clear();
+}
+
+const TVoskGridViewCustomDS::TAggregateRows* TVoskGridViewCustomDS::aggregateRows(int item) const {
+    if (auto it = m_aggregateRows.find(item); it != m_aggregateRows.end())
+        return &it->second;
+    const Grid::DataController& ctl = DataController();
+    auto* source = dynamic_cast<TPlantafelSubViewDataSource*>(ctl.CustomDataSource());
+    const auto* binding = AsCustomDSBinding(ctl.Item(item));
+    if (!source || !binding || binding->FieldKind() != fkAggregate)
+        return nullptr;
+    TAggregateRows rows;
+    const std::vector<std::vector<QVariant>> values = ctl.FetchValues({item});
+    const int n = int(values.size());
+    rows.Values.reserve(size_t(n));
+    rows.Ordinal.reserve(size_t(n));
+    int ordinal = -1;
+    for (int r = 0; r < n; ++r) {
+        const QVariant& v = values[size_t(r)][0];
+        rows.Values.push_back(v);
+        // Rows come in the engine's order, so a group of the aggregate's level is a run of rows
+        // from the one the engine marks as its first; a row without a place there stands alone.
+        const Cds::GroupPosInds state = source->GetGroupState(
+            ctl.GetRecordHandle(r), {ptdstData}, binding->AggGroupingLevel);
+        if (ordinal < 0 || !state || state.testFlag(Cds::GroupPos::First))
+            ++ordinal;
+        rows.Ordinal.push_back(ordinal);
+        if (v.isValid() && !v.isNull()) {
+            if (rows.RowsOfOrdinal.size() <= size_t(ordinal))
+                rows.RowsOfOrdinal.resize(size_t(ordinal) + 1, 0);
+            ++rows.RowsOfOrdinal[size_t(ordinal)];
+        }
+    }
+    return &m_aggregateRows.emplace(item, std::move(rows)).first->second;
+}
+
+QVariant TVoskGridViewCustomDS::GroupAggregateValue(int group, int item) const {
+    const Grid::DataController& ctl = DataController();
+    if (group < 0 || group >= ctl.GroupCount())
+        return {};
+    const TAggregateRows* rows = aggregateRows(item);
+    if (!rows)
+        return {};
+    const Grid::DataGroup& g = ctl.Group(group);
+    std::map<int, std::pair<QVariant, int>> byOrdinal; // value, rows of the group in it
+    for (int i = g.FirstRecord; i < g.FirstRecord + g.RecordCount; ++i) {
+        const int record = ctl.GroupedRecords()[size_t(i)];
+        if (record >= int(rows->Values.size()))
+            continue;
+        const QVariant& v = rows->Values[size_t(record)];
+        if (!v.isValid() || v.isNull())
+            continue;
+        auto& entry = byOrdinal[rows->Ordinal[size_t(record)]];
+        if (entry.second++ == 0)
+            entry.first = v;
+    }
+    if (byOrdinal.empty())
+        return {};
+    if (byOrdinal.size() == 1)
+        return byOrdinal.begin()->second.first;
+    // Several groups: only whole ones add up to the group row's value.
+    for (const auto& [ordinal, entry] : byOrdinal)
+        if (entry.second != rows->RowsOfOrdinal[size_t(ordinal)])
+            return {};
+    const auto* binding = AsCustomDSBinding(ctl.Item(item));
+    const QString function =
+        binding->AggExpression.left(binding->AggExpression.indexOf(u'(')).trimmed().toLower();
+    QVariant result;
+    for (const auto& [ordinal, entry] : byOrdinal) {
+        const QVariant& v = entry.first;
+        if (!result.isValid()) {
+            result = v;
+            continue;
+        }
+        if (function == QLatin1String("sum") || function == QLatin1String("count")) {
+            bool okA = false, okB = false;
+            if (result.typeId() != QMetaType::Double && v.typeId() != QMetaType::Double) {
+                const qlonglong a = result.toLongLong(&okA), b = v.toLongLong(&okB);
+                if (okA && okB) {
+                    result = a + b;
+                    continue;
+                }
+            }
+            const double a = result.toDouble(&okA), b = v.toDouble(&okB);
+            if (!okA || !okB)
+                return {};
+            result = a + b;
+        } else if (function == QLatin1String("min") || function == QLatin1String("max")) {
+            const QPartialOrdering o = QVariant::compare(v, result);
+            if ((function == QLatin1String("min") && o == QPartialOrdering::Less) ||
+                (function == QLatin1String("max") && o == QPartialOrdering::Greater))
+                result = v;
+        } else {
+            return {}; // an average of averages is none
+        }
+    }
+    return result;
+}
+
+QString TVoskGridViewCustomDS::GroupSummaryText(int group, int item) const {
+    const auto key = std::make_pair(group, item);
+    if (auto it = m_groupSummaries.find(key); it != m_groupSummaries.end())
+        return it->second;
+    QString text;
+    try {
+        const QVariant value = GroupAggregateValue(group, item);
+        const Grid::DataController& ctl = DataController();
+        auto* source = dynamic_cast<TPlantafelSubViewDataSource*>(ctl.CustomDataSource());
+        const auto* binding = AsCustomDSBinding(ctl.Item(item));
+        if (value.isValid() && !value.isNull() && source && binding)
+            text = binding->DisplayFormat.isEmpty()
+                       ? value.toString()
+                       : source->GetDisplayTextFromValue(value, binding->DisplayFormat);
+    } catch (...) {
+        // Painting asks again and again: a value that cannot be read shows empty.
+    }
+    m_groupSummaries.emplace(key, text);
+    return text;
+}
+
 // ---- layout bytes -------------------------------------------------------------------------------
 
 void TVoskGridViewCustomDS::GetLayoutData(QByteArray& data) const {
@@ -171,6 +309,7 @@ void TVoskGridViewCustomDS::ResetFields() {
         c.ColIndex = int(i);
         const auto* b = AsCustomDSBinding(&c.DataBinding());
         c.Visible = b && b->FieldKind() == fkData && !b->FieldName().isEmpty();
+        c.GroupIndex = -1;
     }
     Changed();
     EndUpdate();

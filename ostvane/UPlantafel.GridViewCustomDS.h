@@ -3,6 +3,8 @@
 // calculated values and aggregates (TVoskGridItemCustomDSDataBinding), bound to a sub-view data
 // source. It keeps its arrangement per form class, layout name and user, or globally, in the
 // system data module's grid-layout cache. Registered with the grid library as "Plantafel View".
+// Grouped, a group row shows in an aggregate column the engine's aggregate of the groups of the
+// aggregate's level that its rows lie in (see GroupAggregateValue).
 
 #include "GridBandedTableView.h"
 #include "UPlantafel.GridItemDataBinding.h"
@@ -10,6 +12,7 @@
 #include <QFlags>
 
 #include <functional>
+#include <map>
 
 class QPainter;
 
@@ -40,10 +43,13 @@ class TVoskGridViewCustomDS : public Grid::GridBandedTableView {
     Q_PROPERTY(QString _LayoutSaveName READ LayoutSaveName WRITE SetLayoutSaveName)
     Q_PROPERTY(QString _LoadetGridLayout READ LoadetGridLayout)
 public:
-    using TCustomDrawIndentAreaEvent = std::function<void(
-        TVoskGridViewCustomDS* sender, QPainter* canvas, const QRect& bounds, bool& done)>;
+    // Paints the indent area of a row (bounds, row, level); done keeps the default from drawing.
+    using TCustomDrawIndentAreaEvent =
+        std::function<void(TVoskGridViewCustomDS* sender, QPainter* canvas,
+                           const Grid::GridIndentAreaInfo& viewInfo, bool& done)>;
+    // The height of a group row (the shown row's index) as it is measured; may change it.
     using TGetGroupCellHeightEvent =
-        std::function<void(TVoskGridViewCustomDS* sender, int recordIndex, int& height)>;
+        std::function<void(TVoskGridViewCustomDS* sender, int rowIndex, int& height)>;
 
     Q_INVOKABLE explicit TVoskGridViewCustomDS(QObject* owner = nullptr);
 
@@ -80,10 +86,21 @@ public:
 
     // The form class the layouts are stored under.
     QString FormClassName() const;
-    // Every column back to its place of creation, shown when it is a named data field.
+    // Every column back to its place of creation, shown when it is a named data field, and
+    // nothing grouped.
     void ResetFields();
 
+    // The engine's aggregate of a group row in an aggregate column: with the rows of the group
+    // lying in one group of the aggregate's grouping level, that group's value; covering several
+    // such groups whole, their sum (Sum, Count), least (Min) or greatest (Max); otherwise Null.
+    QVariant GroupAggregateValue(int group, int item) const;
+    QString GroupSummaryText(int group, int item) const override;
+
 protected:
+    void DoCustomDrawIndentArea(QPainter& painter, const Grid::GridIndentAreaInfo& info,
+                                bool& done) override;
+    void DoGetGroupCellHeight(int row, int& height) override;
+    void GroupsChanged() override;
     std::unique_ptr<Grid::GridItemDataBinding> CreateDataBinding() override;
     std::unique_ptr<Grid::GridViewInfo> CreateViewInfo() override;
     std::unique_ptr<Grid::GridViewData> CreateViewData() override;
@@ -93,6 +110,18 @@ protected:
 
 private:
     QString fullName(const QString& fallback) const;
+
+    // An aggregate column's values for every record, and for every record the ordinal of its
+    // group at the aggregate's level (rows in record order, a group starting where the engine
+    // says First), with the rows per ordinal that have a value. Read once per data change.
+    struct TAggregateRows {
+        std::vector<QVariant> Values;
+        std::vector<int> Ordinal;
+        std::vector<int> RowsOfOrdinal;
+    };
+    const TAggregateRows* aggregateRows(int item) const;
+    mutable std::map<int, TAggregateRows> m_aggregateRows;         // by item
+    mutable std::map<std::pair<int, int>, QString> m_groupSummaries; // (group, item)
 
     QString FLayoutSaveName;
     QString FLoadetGridLayout;

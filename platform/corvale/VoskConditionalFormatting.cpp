@@ -10,6 +10,8 @@
 #include <QLocale>
 #include <QTime>
 
+#include <cmath>
+
 namespace VoskConditionalFormatting {
 
 namespace {
@@ -71,12 +73,13 @@ std::optional<bool> ReadBool(const QString& text) {
 
 // German first ("1.234,5"), then the plain form ("1234.5"); "12.50" is no German number, as its
 // group has two digits, and so reads as twelve and a half.
+// "nan" and "inf" are no values a user compares with.
 std::optional<double> ReadNumber(const QString& text) {
     bool ok = false;
     double v = German().toDouble(text, &ok);
     if (!ok)
         v = QLocale::c().toDouble(text, &ok);
-    return ok ? std::optional<double>(v) : std::nullopt;
+    return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
 }
 
 std::optional<qint64> ReadInteger(const QString& text) {
@@ -120,7 +123,8 @@ std::optional<int> Compare(const QVariant& value, const Operand& o) {
     case TValueKind::Number:
         if (o.integer && value.typeId() != QMetaType::Double && value.typeId() != QMetaType::Float)
             return Order(value.toLongLong(), *o.integer);
-        if (o.number)
+        // NaN is neither below, above nor equal to any number.
+        if (o.number && !std::isnan(value.toDouble()))
             return Order(value.toDouble(), *o.number);
         return std::nullopt;
     case TValueKind::Date:
@@ -298,6 +302,141 @@ bool Holds(const TVoskCondFormatRule& rule, const QVariant& value, const QString
     return CompiledRule(rule).Holds(value, shown);
 }
 
+namespace {
+
+// A string literal of a workbook formula holds at most 255 characters.
+constexpr qsizetype kMaxFormulaText = 255;
+
+QString FormulaText(const QString& text) {
+    return u'"' + QString(text).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+QString FormulaNumber(double v) {
+    return QString::number(v, 'g', 17).toUpper();
+}
+
+bool InWorkbookYears(const QDate& d) {
+    return d.year() >= 1900 && d.year() <= 9999;
+}
+
+QString FormulaDate(const QDate& d) {
+    return QStringLiteral("DATE(%1,%2,%3)").arg(d.year()).arg(d.month()).arg(d.day());
+}
+
+const char* Comparison(TVoskCondOperator op) {
+    switch (op) {
+    case TVoskCondOperator::Equal: return "=";
+    case TVoskCondOperator::NotEqual: return "<>";
+    case TVoskCondOperator::Less: return "<";
+    case TVoskCondOperator::LessOrEqual: return "<=";
+    case TVoskCondOperator::Greater: return ">";
+    case TVoskCondOperator::GreaterOrEqual: return ">=";
+    case TVoskCondOperator::Between:
+    case TVoskCondOperator::Contains: break;
+    }
+    return nullptr;
+}
+
+// guard(cell) and the comparison of lhs with the operands as the rule makes it; low and high
+// are the operands as formula text, in the order the rule reads them.
+QString Comparing(const QString& guard, const QString& lhs, TVoskCondOperator op,
+                  const QString& low, const QString& high) {
+    if (op == TVoskCondOperator::Between)
+        // Bounds typed the wrong way round still mean the range between them.
+        return QStringLiteral("AND(%1,OR(AND(%2>=%3,%2<=%4),AND(%2>=%4,%2<=%3)))")
+            .arg(guard, lhs, low, high);
+    return QStringLiteral("AND(%1,%2%3%4)")
+        .arg(guard, lhs, QLatin1String(Comparison(op)), low);
+}
+
+} // namespace
+
+std::optional<QString> WorkbookFormula(const TVoskCondFormatRule& rule, TValueKind kind,
+                                       const QString& cell) {
+    const CompiledRule compiled(rule);
+    const Operand& low = compiled.low;
+    const Operand& high = compiled.high;
+    const bool between = rule.op == TVoskCondOperator::Between;
+    if (low.text.isEmpty() || (between && high.text.isEmpty()))
+        return QString();
+    if (rule.op == TVoskCondOperator::Contains) {
+        // Other kinds are searched in the text the grid shows, which the workbook formats its
+        // own way.
+        if (kind != TValueKind::Text || low.text.size() > kMaxFormulaText)
+            return std::nullopt;
+        // SEARCH ignores case as the rule does, but reads ?, * and ~ as wildcards.
+        QString pattern;
+        for (QChar c : low.text) {
+            if (c == u'?' || c == u'*' || c == u'~')
+                pattern += u'~';
+            pattern += c;
+        }
+        return QStringLiteral("ISNUMBER(SEARCH(%1,%2))").arg(FormulaText(pattern), cell);
+    }
+    switch (kind) {
+    case TValueKind::Number: {
+        if (!low.number || (between && !high.number))
+            return QString();
+        return Comparing(QStringLiteral("ISNUMBER(%1)").arg(cell), cell, rule.op,
+                         FormulaNumber(*low.number),
+                         between ? FormulaNumber(*high.number) : QString());
+    }
+    case TValueKind::Date: {
+        if (!low.date || (between && !high.date))
+            return QString();
+        if (!InWorkbookYears(*low.date) || (between && !InWorkbookYears(*high.date)))
+            return std::nullopt;
+        return Comparing(QStringLiteral("ISNUMBER(%1)").arg(cell), cell, rule.op,
+                         FormulaDate(*low.date), between ? FormulaDate(*high.date) : QString());
+    }
+    case TValueKind::DateTime: {
+        // A rule compares timestamps to the millisecond, or by day when its value is a day.
+        const auto moment = [](const Operand& o) -> std::optional<QString> {
+            if (o.dateTime) {
+                if (!InWorkbookYears(o.dateTime->date()))
+                    return std::nullopt;
+                return QStringLiteral("%1*86400000+%2")
+                    .arg(FormulaDate(o.dateTime->date()))
+                    .arg(o.dateTime->time().msecsSinceStartOfDay());
+            }
+            if (!InWorkbookYears(*o.date))
+                return std::nullopt;
+            return FormulaDate(*o.date);
+        };
+        if (!(low.dateTime || low.date) || (between && !(high.dateTime || high.date)))
+            return QString();
+        // Both bounds of a range must be compared the same way.
+        if (between && bool(low.dateTime) != bool(high.dateTime))
+            return std::nullopt;
+        const std::optional<QString> l = moment(low);
+        const std::optional<QString> h = between ? moment(high) : std::optional<QString>(QString());
+        if (!l || !h)
+            return std::nullopt;
+        const QString lhs = low.dateTime ? QStringLiteral("ROUND(%1*86400000,0)").arg(cell)
+                                         : QStringLiteral("INT(%1)").arg(cell);
+        return Comparing(QStringLiteral("ISNUMBER(%1)").arg(cell), lhs, rule.op, *l, *h);
+    }
+    case TValueKind::Boolean: {
+        if (!low.boolean || (between && !high.boolean))
+            return QString();
+        const auto text = [](bool b) { return b ? QStringLiteral("TRUE") : QStringLiteral("FALSE"); };
+        return Comparing(QStringLiteral("ISLOGICAL(%1)").arg(cell), cell, rule.op,
+                         text(*low.boolean), between ? text(*high.boolean) : QString());
+    }
+    case TValueKind::Text:
+        // The workbook orders text its own way, not the German one; equality ignores case in
+        // both.
+        if ((rule.op != TVoskCondOperator::Equal && rule.op != TVoskCondOperator::NotEqual) ||
+            low.text.size() > kMaxFormulaText)
+            return std::nullopt;
+        return Comparing(QStringLiteral("ISTEXT(%1)").arg(cell), cell, rule.op,
+                         FormulaText(low.text), QString());
+    case TValueKind::Time:
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 QJsonArray ToJson(const QList<TVoskCondFormatRule>& rules) {
     QJsonArray list;
     for (const TVoskCondFormatRule& r : rules) {
@@ -388,20 +527,27 @@ void TVoskConditionalFormatting::SetRules(const QList<TVoskCondFormatRule>& rule
     m_compiled.clear();
     m_compiled.reserve(size_t(rules.size()));
     for (const TVoskCondFormatRule& r : rules)
-        m_compiled.push_back({r.field.toLower(), VoskConditionalFormatting::CompiledRule(r),
-                              {r.background, r.textColor, r.bold}});
+        m_compiled.push_back(
+            {r.field.toLower(), VoskConditionalFormatting::CompiledRule(r), StyleOf(r)});
     emit Changed();
 }
 
 std::optional<TVoskCondFormatStyle>
 TVoskConditionalFormatting::StyleFor(const QString& field, const QVariant& value,
                                      const QString& shown) const {
+    const std::optional<qsizetype> i = DecidingRule(field, value, shown);
+    return i ? std::optional<TVoskCondFormatStyle>(m_compiled[size_t(*i)].style) : std::nullopt;
+}
+
+std::optional<qsizetype> TVoskConditionalFormatting::DecidingRule(const QString& field,
+                                                                  const QVariant& value,
+                                                                  const QString& shown) const {
     if (m_compiled.empty())
         return std::nullopt;
     const QString key = field.toLower();
-    for (const Compiled& c : m_compiled)
-        if (c.field == key && c.rule.Holds(value, shown))
-            return c.style;
+    for (size_t i = 0; i < m_compiled.size(); ++i)
+        if (m_compiled[i].field == key && m_compiled[i].rule.Holds(value, shown))
+            return qsizetype(i);
     return std::nullopt;
 }
 

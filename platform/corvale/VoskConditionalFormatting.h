@@ -74,6 +74,15 @@ bool ValueReads(const QString& text, TValueKind kind);
 // and neither does a value the rule's values cannot be compared with.
 bool Holds(const TVoskCondFormatRule& rule, const QVariant& value, const QString& shown = {});
 
+// The rule as a workbook formula over cell (e.g. "C2", relative to the first cell of the range it
+// formats) for cells of kind, so that the workbook itself colours what the grid colours and
+// follows later edits. A formula holds only for a cell of that kind (a blank one never), as the
+// rule does. nullopt where the workbook cannot judge as the rule does (text ordered the German
+// way, a search in a cell's shown text, times, dates before 1900); an empty text where the rule
+// holds for no cell of kind, as its values do not read as that kind.
+std::optional<QString> WorkbookFormula(const TVoskCondFormatRule& rule, TValueKind kind,
+                                       const QString& cell);
+
 // The rules as stored, and read back: a rule that does not parse is left out with a log line
 // naming where it was read.
 QJsonArray ToJson(const QList<TVoskCondFormatRule>& rules);
@@ -95,6 +104,12 @@ public:
     // nullopt when none holds.
     std::optional<TVoskCondFormatStyle> StyleFor(const QString& field, const QVariant& value,
                                                  const QString& shown = {}) const;
+    // The index in Rules() of the rule that decides, as StyleFor.
+    std::optional<qsizetype> DecidingRule(const QString& field, const QVariant& value,
+                                          const QString& shown = {}) const;
+    static TVoskCondFormatStyle StyleOf(const TVoskCondFormatRule& rule) {
+        return {rule.background, rule.textColor, rule.bold};
+    }
 
     // The layout's entry "conditionalFormatting"; a layout without it has no rules. where names
     // the grid in log lines.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 #include <mutex>
+#include <numeric>
 #include <thread>
 
 namespace Grid {
@@ -23,6 +24,55 @@ public:
 private:
     DataController* m_previous;
 };
+bool IsNull(const QVariant& v) {
+    return !v.isValid() || v.isNull();
+}
+
+bool IsNumber(const QVariant& v) {
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Order of group values: Null first, numbers by value, then what QVariant can order, else the
+// text.
+int CompareValues(const QVariant& a, const QVariant& b) {
+    const bool na = IsNull(a), nb = IsNull(b);
+    if (na || nb)
+        return int(nb) - int(na);
+    if (IsNumber(a) && IsNumber(b)) {
+        if (a.typeId() != QMetaType::Double && a.typeId() != QMetaType::Float &&
+            b.typeId() != QMetaType::Double && b.typeId() != QMetaType::Float) {
+            const qlonglong x = a.toLongLong(), y = b.toLongLong();
+            return x < y ? -1 : (x > y ? 1 : 0);
+        }
+        const double x = a.toDouble(), y = b.toDouble();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    if (a.typeId() == b.typeId()) {
+        const QPartialOrdering o = QVariant::compare(a, b);
+        if (o == QPartialOrdering::Less)
+            return -1;
+        if (o == QPartialOrdering::Greater)
+            return 1;
+        if (o == QPartialOrdering::Equivalent)
+            return 0;
+    }
+    return a.toString().compare(b.toString());
+}
+
 } // namespace
 
 DataController* CustomDataSource::CurrentProvider() {
@@ -67,10 +117,13 @@ void DataController::LoadRecordHandles() {
     if (!m_source) {
         m_records.clear();
         std::fill(m_itemHandles.begin(), m_itemHandles.end(), nullptr);
-        return;
+    } else {
+        ProviderScope scope(this);
+        m_source->LoadRecordHandles();
     }
-    ProviderScope scope(this);
-    m_source->LoadRecordHandles();
+    // Outside the source's own loading: the group values are read on several threads, which
+    // must not wait for a lock that loading holds.
+    buildGroups();
 }
 
 void DataController::LoadRecords() {
@@ -184,9 +237,182 @@ void DataController::DataChanged() {
     } catch (...) {
         // A view never shows records it could not load.
         m_records.clear();
+        m_groups.clear();
+        m_groupedRecords.clear();
+        m_rows.clear();
+        m_groupRow.clear();
         emit DataReset();
         throw;
     }
+    emit DataReset();
+}
+
+// ---- grouping -----------------------------------------------------------------------------------
+
+void DataController::SetGroupingItems(const std::vector<int>& items) {
+    if (items == m_groupItems)
+        return;
+    emit DataAboutToReset();
+    m_groupItems = items;
+    m_expandedPaths.clear();
+    try {
+        buildGroups();
+    } catch (...) {
+        m_groupItems.clear();
+        m_groups.clear();
+        m_groupedRecords.clear();
+        m_rows.clear();
+        m_groupRow.clear();
+        emit DataReset();
+        throw;
+    }
+    emit DataReset();
+}
+
+void DataController::buildGroups() {
+    m_groups.clear();
+    m_groupedRecords.clear();
+    m_rows.clear();
+    m_groupRow.clear();
+    if (m_groupItems.empty())
+        return;
+    const int n = RecordCount();
+    // One read of the grouping items for all records, then one sort: the index stands until the
+    // next load, whatever is painted or expanded meanwhile.
+    const std::vector<std::vector<QVariant>> values = FetchValues(m_groupItems);
+    const size_t levels = m_groupItems.size();
+    m_groupedRecords.resize(size_t(n));
+    std::iota(m_groupedRecords.begin(), m_groupedRecords.end(), 0);
+    std::stable_sort(m_groupedRecords.begin(), m_groupedRecords.end(), [&](int a, int b) {
+        for (size_t k = 0; k < levels; ++k)
+            if (const int c = CompareValues(values[size_t(a)][k], values[size_t(b)][k]); c != 0)
+                return c < 0;
+        return false;
+    });
+    // Depth first: each group is followed by its children.
+    auto split = [&](auto& self, int from, int to, int level, int parent,
+                     const QString& parentPath) -> int {
+        int children = 0;
+        for (int i = from; i < to;) {
+            const QVariant& value = values[size_t(m_groupedRecords[size_t(i)])][size_t(level)];
+            int j = i + 1;
+            while (j < to &&
+                   CompareValues(values[size_t(m_groupedRecords[size_t(j)])][size_t(level)],
+                                 value) == 0)
+                ++j;
+            const int g = int(m_groups.size());
+            DataGroup group;
+            group.Level = level;
+            group.Parent = parent;
+            group.Value = value;
+            group.FirstRecord = i;
+            group.RecordCount = j - i;
+            m_groups.push_back(group);
+            const QString path = parentPath + QChar(0x1e) + QString::number(value.typeId()) +
+                                 QChar(0x1f) + value.toString();
+            m_groups[size_t(g)].Expanded = m_expandedPaths.count(path) > 0;
+            if (level + 1 < int(levels))
+                m_groups[size_t(g)].ChildCount = self(self, i, j, level + 1, g, path);
+            m_groups[size_t(g)].SubtreeEnd = int(m_groups.size());
+            ++children;
+            i = j;
+        }
+        return children;
+    };
+    split(split, 0, n, 0, -1, QString());
+    indexRows();
+}
+
+QString DataController::groupPath(int group) const {
+    QString path;
+    for (int g = group; g >= 0; g = m_groups[size_t(g)].Parent) {
+        const QVariant& v = m_groups[size_t(g)].Value;
+        path.prepend(QChar(0x1e) + QString::number(v.typeId()) + QChar(0x1f) + v.toString());
+    }
+    return path;
+}
+
+void DataController::appendRows(int group, std::vector<int>& rows) const {
+    const DataGroup& g = m_groups[size_t(group)];
+    rows.push_back(~group);
+    if (!g.Expanded)
+        return;
+    if (g.ChildCount > 0) {
+        for (int c = group + 1; c < g.SubtreeEnd; c = m_groups[size_t(c)].SubtreeEnd)
+            appendRows(c, rows);
+        return;
+    }
+    const auto first = m_groupedRecords.begin() + g.FirstRecord;
+    rows.insert(rows.end(), first, first + g.RecordCount);
+}
+
+void DataController::indexRows() {
+    m_rows.clear();
+    for (int g = 0; g < int(m_groups.size()); g = m_groups[size_t(g)].SubtreeEnd)
+        appendRows(g, m_rows);
+    m_groupRow.assign(m_groups.size(), -1);
+    for (size_t r = 0; r < m_rows.size(); ++r)
+        if (m_rows[r] < 0)
+            m_groupRow[size_t(~m_rows[r])] = int(r);
+}
+
+int DataController::RowRecord(int row) const {
+    if (!IsGrouped())
+        return row >= 0 && row < RecordCount() ? row : -1;
+    const int at = rowAt(row);
+    return at >= 0 && at != INT32_MAX ? at : -1;
+}
+
+int DataController::RowGroup(int row) const {
+    const int at = IsGrouped() ? rowAt(row) : 0;
+    return at < 0 ? ~at : -1;
+}
+
+int DataController::RowLevel(int row) const {
+    const int g = RowGroup(row);
+    return g >= 0 ? m_groups[size_t(g)].Level : int(m_groupItems.size());
+}
+
+int DataController::GroupRow(int group) const {
+    return group >= 0 && group < int(m_groupRow.size()) ? m_groupRow[size_t(group)] : -1;
+}
+
+bool DataController::SetRowExpanded(int row, bool expanded) {
+    const int g = RowGroup(row);
+    if (g < 0 || m_groups[size_t(g)].Expanded == expanded)
+        return false;
+    const QString path = groupPath(g);
+    // The rows below the group as they are shown while it is expanded.
+    std::vector<int> below;
+    m_groups[size_t(g)].Expanded = true;
+    appendRows(g, below);
+    const int count = int(below.size()) - 1;
+    if (expanded) {
+        emit RowsAboutToBeInserted(row + 1, count);
+        m_expandedPaths.insert(path);
+        indexRows();
+        emit RowsInserted(row + 1, count);
+    } else {
+        emit RowsAboutToBeRemoved(row + 1, count);
+        m_groups[size_t(g)].Expanded = false;
+        m_expandedPaths.erase(path);
+        indexRows();
+        emit RowsRemoved(row + 1, count);
+    }
+    return true;
+}
+
+void DataController::FullExpand(bool expanded) {
+    if (!IsGrouped())
+        return;
+    emit DataAboutToReset();
+    m_expandedPaths.clear();
+    for (int g = 0; g < int(m_groups.size()); ++g) {
+        m_groups[size_t(g)].Expanded = expanded;
+        if (expanded)
+            m_expandedPaths.insert(groupPath(g));
+    }
+    indexRows();
     emit DataReset();
 }
 

@@ -10,7 +10,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -53,6 +57,129 @@ QString StringOf(const QJsonObject& o, const char* key, const QString& where) {
 
 } // namespace
 
+// Draws the grouping: each row's indent area, and group rows as one band across the row with
+// their expand button and text (every cell draws its part of it, so the paint order of cells
+// does not matter). Ungrouped views are drawn as the base delegate draws them.
+class GridCellDelegate final : public QStyledItemDelegate {
+public:
+    GridCellDelegate(GridBandedTableView& view, QObject* parent)
+        : QStyledItemDelegate(parent), m_view(view) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const Grid::DataController& ctl = m_view.DataController();
+        if (!ctl.IsGrouped()) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        const int row = index.row();
+        const bool first = index.column() == m_view.firstShownSection();
+        const GridIndentAreaInfo indent = m_view.IndentArea(row);
+        // The table draws no grid while grouped (its lines would cross the group rows): data
+        // cells draw their own right and bottom line, group rows only the bottom one.
+        const QColor gridColor = QColor::fromRgba(
+            QRgb(m_view.TableView()->style()->styleHint(QStyle::SH_Table_GridLineColor, &option,
+                                                        m_view.TableView())));
+        if (!ctl.IsGroupRow(row)) {
+            QStyleOptionViewItem opt = option;
+            opt.rect.adjust(0, 0, -1, -1);
+            if (first && indent.Bounds.width() > 0) {
+                m_view.paintIndentArea(*painter, indent);
+                opt.rect.setLeft(opt.rect.left() + indent.Bounds.width());
+            }
+            QStyledItemDelegate::paint(painter, opt, index);
+            painter->save();
+            painter->setPen(gridColor);
+            painter->drawLine(opt.rect.left(), option.rect.bottom(), option.rect.right(),
+                              option.rect.bottom());
+            painter->drawLine(option.rect.right(), option.rect.top(), option.rect.right(),
+                              option.rect.bottom());
+            painter->restore();
+            return;
+        }
+        painter->save();
+        painter->setClipRect(option.rect);
+        const bool selected = option.state & QStyle::State_Selected;
+        const QPalette& pal = option.palette;
+        painter->fillRect(option.rect, selected ? pal.highlight() : pal.window());
+        if (first && indent.Bounds.width() > 0)
+            m_view.paintIndentArea(*painter, indent);
+        painter->setPen(selected ? pal.color(QPalette::HighlightedText)
+                                 : pal.color(QPalette::WindowText));
+        const int group = ctl.RowGroup(row);
+        const int pad = 4;
+        const int textLeft = indent.Bounds.right() + 1 + m_view.ViewInfo().LevelIndent() + pad;
+        // Summaries that start right of the text stand in their columns; the others follow the
+        // text, so that it is never cut by a narrow column.
+        QString text = m_view.GroupRowText(group);
+        int textEnd = textLeft + option.fontMetrics.horizontalAdvance(text);
+        QString ownSummary;
+        const BandedHeaderView* header = m_view.Header();
+        for (int v = 0; v < header->count(); ++v) {
+            const int logical = header->logicalIndex(v);
+            if (header->isSectionHidden(logical))
+                continue;
+            const QString summary = m_view.GroupSummaryText(group, logical);
+            if (summary.isEmpty())
+                continue;
+            if (header->sectionViewportPosition(logical) >= textEnd + 2 * pad) {
+                if (logical == index.column())
+                    ownSummary = summary;
+                continue;
+            }
+            const GridBandedColumn* column = m_view.ColumnOfItem(logical);
+            text += QStringLiteral("   %1: %2").arg(column ? column->Caption() : QString(), summary);
+            textEnd = textLeft + option.fontMetrics.horizontalAdvance(text);
+        }
+        if (!ownSummary.isEmpty()) {
+            painter->drawText(option.rect.adjusted(pad, 0, -pad, 0),
+                              Qt::AlignRight | Qt::AlignVCenter,
+                              option.fontMetrics.elidedText(ownSummary, Qt::ElideRight,
+                                                            option.rect.width() - 2 * pad));
+        } else {
+            // The text starts behind the button and runs on over the following cells.
+            const QRect button = m_view.ExpandButtonRect(row);
+            const QRect line(textLeft, option.rect.top(),
+                             std::max(0, painter->device()->width() - textLeft),
+                             option.rect.height());
+            if (line.intersects(option.rect))
+                painter->drawText(line, Qt::AlignLeft | Qt::AlignVCenter, text);
+            if (button.intersects(option.rect))
+                drawButton(*painter, button, ctl.Group(group).Expanded, pal);
+        }
+        painter->setPen(gridColor);
+        painter->drawLine(option.rect.left(), option.rect.bottom(), option.rect.right(),
+                          option.rect.bottom());
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        if (m_view.DataController().IsGrouped() && index.column() == m_view.firstShownSection())
+            size.rwidth() += m_view.IndentArea(index.row()).Bounds.width() +
+                             m_view.ViewInfo().LevelIndent();
+        return size;
+    }
+
+private:
+    static void drawButton(QPainter& painter, const QRect& r, bool expanded, const QPalette& pal) {
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.fillRect(r, pal.base());
+        painter.setPen(pal.color(QPalette::Dark));
+        painter.drawRect(r.adjusted(0, 0, -1, -1));
+        painter.setPen(pal.color(QPalette::Text));
+        const int cx = r.left() + r.width() / 2, cy = r.top() + r.height() / 2;
+        const int arm = std::max(1, r.width() / 2 - 2);
+        painter.drawLine(cx - arm, cy, cx + arm, cy);
+        if (!expanded)
+            painter.drawLine(cx, cy - arm, cx, cy + arm);
+        painter.restore();
+    }
+
+    GridBandedTableView& m_view;
+};
+
 GridBandedTableView::GridBandedTableView(QObject* owner)
     : QObject(owner), m_controller(new Grid::DataController(this)) {
     m_control = new QWidget;
@@ -75,6 +202,9 @@ GridBandedTableView::GridBandedTableView(QObject* owner)
     m_model = new DataSourceModel(*m_controller, this);
     m_table->setModel(m_model);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setItemDelegate(new GridCellDelegate(*this, m_table));
+    m_table->installEventFilter(this);
+    m_table->viewport()->installEventFilter(this);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_footer = new GridFooterView(*this, m_control);
     m_footer->setVisible(false);
@@ -87,10 +217,16 @@ GridBandedTableView::GridBandedTableView(QObject* owner)
             [this](const QPoint& p) { emit HeaderContextMenu(m_header->mapToGlobal(p)); });
     // A reset model forgets the header's arrangement: it is put back from the view's.
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        GroupsChanged();
         syncControl();
+        measureGroupRows(0, m_controller->RowCount() - 1);
         if (m_footerVisible)
             m_footer->Recalculate();
     });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { measureGroupRows(first, last); });
+    m_model->SetGroupCellText(
+        [this](int group, int item) { return GroupSummaryText(group, item); });
     connect(m_table->horizontalScrollBar(), &QScrollBar::valueChanged, m_footer,
             qOverload<>(&QWidget::update));
     connect(m_header, &QHeaderView::geometriesChanged, m_footer, qOverload<>(&QWidget::update));
@@ -171,7 +307,7 @@ void GridBandedTableView::SetColumnIndex(GridBandedColumn& column, int index) {
 }
 
 bool GridBandedTableView::IsColumnShown(const GridBandedColumn& column) const {
-    return column.Visible && column.BandIndex >= 0 && column.BandIndex < BandCount() &&
+    return column.Visible && column.GroupIndex < 0 && column.BandIndex >= 0 && column.BandIndex < BandCount() &&
            m_bands[size_t(column.BandIndex)].Visible;
 }
 
@@ -301,6 +437,7 @@ void GridBandedTableView::Changed() {
         return;
     }
     m_changePending = false;
+    applyGrouping();
     syncControl();
     if (m_footerVisible)
         m_footer->Recalculate();
@@ -376,6 +513,201 @@ void GridBandedTableView::sectionResized(int logical, int, int newSize) {
     }
 }
 
+// ---- grouping -----------------------------------------------------------------------------------
+
+std::vector<GridBandedColumn*> GridBandedTableView::GroupedColumns() const {
+    std::vector<GridBandedColumn*> grouped;
+    for (const auto& c : m_columns)
+        if (c->GroupIndex >= 0)
+            grouped.push_back(c.get());
+    std::stable_sort(grouped.begin(), grouped.end(), [](GridBandedColumn* a, GridBandedColumn* b) {
+        return a->GroupIndex < b->GroupIndex;
+    });
+    return grouped;
+}
+
+void GridBandedTableView::SetGroupIndex(GridBandedColumn& column, int index) {
+    std::vector<GridBandedColumn*> grouped = GroupedColumns();
+    grouped.erase(std::remove(grouped.begin(), grouped.end(), &column), grouped.end());
+    column.GroupIndex = -1;
+    if (index >= 0)
+        grouped.insert(grouped.begin() + std::min(index, int(grouped.size())), &column);
+    for (size_t i = 0; i < grouped.size(); ++i)
+        grouped[i]->GroupIndex = int(i);
+    Changed();
+}
+
+void GridBandedTableView::applyGrouping() {
+    std::vector<int> items;
+    for (GridBandedColumn* c : GroupedColumns())
+        items.push_back(c->ItemIndex());
+    m_table->setShowGrid(items.empty());
+    m_controller->SetGroupingItems(items);
+}
+
+bool GridBandedTableView::SetRowExpanded(int row, bool expanded) {
+    return m_controller->SetRowExpanded(row, expanded);
+}
+
+int GridBandedTableView::firstShownSection() const {
+    for (int v = 0; v < m_header->count(); ++v) {
+        const int logical = m_header->logicalIndex(v);
+        if (!m_header->isSectionHidden(logical))
+            return logical;
+    }
+    return -1;
+}
+
+GridIndentAreaInfo GridBandedTableView::IndentArea(int row) const {
+    GridIndentAreaInfo info;
+    info.Row = row;
+    const int first = firstShownSection();
+    if (!m_controller->IsGrouped() || first < 0 || row < 0 || row >= m_controller->RowCount())
+        return info;
+    info.Level = m_controller->RowLevel(row);
+    info.GroupRow = m_controller->IsGroupRow(row);
+    auto& self = const_cast<GridBandedTableView&>(*this);
+    info.Bounds = QRect(m_header->sectionViewportPosition(first), m_table->rowViewportPosition(row),
+                        info.Level * self.ViewInfo().LevelIndent(), m_table->rowHeight(row));
+    return info;
+}
+
+QRect GridBandedTableView::ExpandButtonRect(int row) const {
+    if (!m_controller->IsGroupRow(row))
+        return {};
+    const GridIndentAreaInfo indent = IndentArea(row);
+    const GridViewInfo& info = const_cast<GridBandedTableView&>(*this).ViewInfo();
+    const int size = info.ExpandButtonSize;
+    return QRect(indent.Bounds.left() + indent.Bounds.width() + info.ExpandButtonOffset(),
+                 indent.Bounds.top() + (indent.Bounds.height() - size) / 2, size, size);
+}
+
+QRect GridBandedTableView::ExpandButtonHitRect(int row) const {
+    const QRect button = ExpandButtonRect(row);
+    if (button.isEmpty())
+        return button;
+    const GridViewInfo& info = const_cast<GridBandedTableView&>(*this).ViewInfo();
+    if (!info.TouchMode)
+        return button.adjusted(-1, -1, 1, 1);
+    // A finger hits the whole level indent of the button and the row's height.
+    const GridIndentAreaInfo indent = IndentArea(row);
+    return QRect(indent.Bounds.left() + indent.Bounds.width(), indent.Bounds.top(),
+                 info.LevelIndent(), indent.Bounds.height());
+}
+
+QString GridBandedTableView::GroupRowText(int group) const {
+    if (group < 0 || group >= m_controller->GroupCount())
+        return {};
+    if (m_groupTexts.size() != size_t(m_controller->GroupCount()))
+        m_groupTexts.assign(size_t(m_controller->GroupCount()), QString());
+    QString& text = m_groupTexts[size_t(group)];
+    if (!text.isEmpty())
+        return text;
+    const DataGroup& g = m_controller->Group(group);
+    const int item = m_controller->GroupingItems()[size_t(g.Level)];
+    const GridBandedColumn* column = ColumnOfItem(item);
+    const int record = m_controller->GroupedRecords()[size_t(g.FirstRecord)];
+    QString value;
+    try {
+        value = m_controller->GetDisplayText(record, item);
+    } catch (...) {
+        // Painting asks again and again: a value that cannot be read shows empty.
+    }
+    text = QStringLiteral("%1: %2 (%3)")
+               .arg(column ? column->Caption() : QString(), value)
+               .arg(g.RecordCount);
+    return text;
+}
+
+QString GridBandedTableView::GroupSummaryText(int, int) const {
+    return {};
+}
+
+void GridBandedTableView::GroupsChanged() {
+    m_groupTexts.clear();
+}
+
+void GridBandedTableView::DoCustomDrawIndentArea(QPainter&, const GridIndentAreaInfo&, bool&) {}
+
+void GridBandedTableView::DoGetGroupCellHeight(int, int&) {}
+
+void GridBandedTableView::paintIndentArea(QPainter& painter, const GridIndentAreaInfo& info) {
+    bool done = false;
+    painter.save();
+    DoCustomDrawIndentArea(painter, info, done);
+    painter.restore();
+    if (!done)
+        painter.fillRect(info.Bounds, m_table->palette().window());
+}
+
+void GridBandedTableView::measureGroupRows(int first, int last) {
+    if (!m_controller->IsGrouped())
+        return;
+    QHeaderView* rows = m_table->verticalHeader();
+    const int standard = rows->defaultSectionSize();
+    last = std::min(last, m_controller->RowCount() - 1);
+    for (int r = std::max(0, first); r <= last; ++r) {
+        if (!m_controller->IsGroupRow(r))
+            continue;
+        int height = standard;
+        DoGetGroupCellHeight(r, height);
+        height = std::clamp(height, 1, 1000);
+        if (rows->sectionSize(r) != height)
+            rows->resizeSection(r, height);
+    }
+}
+
+bool GridBandedTableView::eventFilter(QObject* watched, QEvent* event) {
+    if (!m_controller->IsGrouped())
+        return QObject::eventFilter(watched, event);
+    if (watched == m_table->viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                           event->type() == QEvent::MouseButtonDblClick)) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const int row = m_table->rowAt(mouse->position().toPoint().y());
+        if (mouse->button() != Qt::LeftButton || !m_controller->IsGroupRow(row))
+            return false;
+        const bool onButton = ExpandButtonHitRect(row).contains(mouse->position().toPoint());
+        if (!onButton && event->type() == QEvent::MouseButtonPress)
+            return false;
+        const int group = m_controller->RowGroup(row);
+        m_table->setCurrentIndex(m_model->index(row, std::max(0, firstShownSection())));
+        m_controller->SetRowExpanded(row, !m_controller->Group(group).Expanded);
+        return true;
+    }
+    if (watched == m_table && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const int row = m_table->currentIndex().row();
+        const int group = m_controller->RowGroup(row);
+        if (group < 0)
+            return false;
+        const bool expanded = m_controller->Group(group).Expanded;
+        switch (key->key()) {
+        case Qt::Key_Plus:
+        case Qt::Key_Right:
+            if (expanded)
+                return key->key() == Qt::Key_Plus;
+            m_controller->SetRowExpanded(row, true);
+            return true;
+        case Qt::Key_Minus:
+        case Qt::Key_Left:
+            if (expanded) {
+                m_controller->SetRowExpanded(row, false);
+                return true;
+            }
+            // On a collapsed group the key goes up to the enclosing group row.
+            if (const int parent = m_controller->Group(group).Parent; parent >= 0) {
+                const int parentRow = m_controller->GroupRow(parent);
+                m_table->setCurrentIndex(
+                    m_model->index(parentRow, std::max(0, m_table->currentIndex().column())));
+            }
+            return true;
+        default:
+            return false;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 // ---- storage ------------------------------------------------------------------------------------
 
 void GridBandedTableView::StoreDataBinding(const GridItemDataBinding&, QJsonObject&) const {}
@@ -395,6 +727,8 @@ QByteArray GridBandedTableView::StoreToBytes(const QString& viewName, int option
                       {QStringLiteral("visible"), c.Visible}, {QStringLiteral("width"), c.Width},
                       {QStringLiteral("band"), c.BandIndex},  {QStringLiteral("col"), c.ColIndex},
                       {QStringLiteral("row"), c.RowIndex}};
+        if (c.GroupIndex >= 0)
+            o.insert(QStringLiteral("group"), c.GroupIndex);
         StoreDataBinding(c.DataBinding(), o);
         columns.append(o);
         if (c.FooterSummary != SummaryKind::None)
@@ -465,6 +799,7 @@ void GridBandedTableView::RestoreFromBytes(const QByteArray& bytes, const QStrin
         int index, width, band, col, row;
         bool visible;
         QJsonObject json;
+        int group = -1;
         SummaryKind summary = SummaryKind::None;
     };
     std::vector<Stored> stored;
@@ -482,6 +817,12 @@ void GridBandedTableView::RestoreFromBytes(const QByteArray& bytes, const QStrin
         if (s.width < 0 || s.width > 100000)
             throw EVoskException(
                 Damaged(QStringLiteral("%1 mit Breite %2").arg(where).arg(s.width)));
+        if (o.contains(QLatin1String("group"))) {
+            s.group = IntOf(o, "group", where);
+            if (s.group < 0)
+                throw EVoskException(
+                    Damaged(QStringLiteral("%1 mit Gruppierung %2").arg(where).arg(s.group)));
+        }
         stored.push_back(std::move(s));
     }
     const bool withSummaries = root.contains(QLatin1String("summaries"));
@@ -523,10 +864,16 @@ void GridBandedTableView::RestoreFromBytes(const QByteArray& bytes, const QStrin
             c->BandIndex = s.band;
             c->ColIndex = s.col;
             c->RowIndex = s.row;
+            c->GroupIndex = s.group;
             if (withSummaries)
                 c->FooterSummary = s.summary;
             order.emplace_back(s.index, c);
         }
+        // Grouping is the stored one: columns it does not name are not grouped by.
+        for (const auto& c : m_columns)
+            if (std::none_of(order.begin(), order.end(),
+                             [&](const auto& p) { return p.second == c.get(); }))
+                c->GroupIndex = -1;
         if (withSummaries)
             for (const auto& c : m_columns)
                 if (std::none_of(order.begin(), order.end(),

@@ -6,6 +6,10 @@
 // visual order. Users drag columns within and between bands and resize them; the view reports
 // every such change. The arrangement and the footer summaries are stored as compact JSON with
 // sorted keys, so equal arrangements give equal bytes.
+// Columns with a group index group the rows: they leave the header, and each distinct value path
+// becomes a group row ("Caption: value (rows)") with an expand button at its level's indent; the
+// rows of a group are indented by the grouping depth. A click on the button, a double click on
+// the group row, or +, -, Left and Right on the focused group row expand and collapse it.
 
 #include "DataController.h"
 #include "GridViewInfo.h"
@@ -21,6 +25,7 @@
 
 class QIODevice;
 class QJsonObject;
+class QPainter;
 class QTableView;
 
 namespace Grid {
@@ -44,6 +49,7 @@ public:
     int BandIndex = 0; // -1: outside every band, then not shown
     int ColIndex = 0;  // position among the columns of its band
     int RowIndex = 0;
+    int GroupIndex = -1; // place among the grouping columns, -1: not grouped by it
     SummaryKind FooterSummary = SummaryKind::None;
 
     GridItemDataBinding& DataBinding() const { return *m_binding; }
@@ -57,6 +63,15 @@ private:
     GridItemDataBinding* m_binding;
 };
 
+// The indent area of a shown row: left of its first cell, one level indent per grouping level
+// above the row.
+struct GridIndentAreaInfo {
+    QRect Bounds; // in the table's viewport
+    int Row = -1; // the shown row (DataController::RowCount)
+    int Level = 0;
+    bool GroupRow = false;
+};
+
 class GridBandedTableView : public QObject {
     Q_OBJECT
 public:
@@ -67,6 +82,7 @@ public:
     ~GridBandedTableView() override;
 
     Grid::DataController& DataController() { return *m_controller; }
+    const Grid::DataController& DataController() const { return *m_controller; }
 
     // --- bands
     int BandCount() const { return int(m_bands.size()); }
@@ -86,10 +102,27 @@ public:
     void SetColumnIndex(GridBandedColumn& column, int index);
     // Puts column into band at position colIndex there, as a drag does.
     void MoveColumn(GridBandedColumn& column, int band, int colIndex);
-    // Shown: visible, in an existing band that is visible.
+    // Shown: visible, not grouped by, in an existing band that is visible.
     bool IsColumnShown(const GridBandedColumn& column) const;
     // Shown columns as the header orders them.
     std::vector<GridBandedColumn*> ShownColumns() const;
+
+    // --- grouping
+    // The columns grouped by, in the order of their group index.
+    std::vector<GridBandedColumn*> GroupedColumns() const;
+    // Groups by column at place index among the grouping columns (-1 ungroups it).
+    void SetGroupIndex(GridBandedColumn& column, int index);
+    // Expands or collapses the group of a shown group row; False when nothing changed.
+    bool SetRowExpanded(int row, bool expanded);
+    // Where a group row's expand button is drawn, in the table's viewport; empty for other rows.
+    QRect ExpandButtonRect(int row) const;
+    // The area that takes a click on the button: the button, in touch mode its level indent.
+    QRect ExpandButtonHitRect(int row) const;
+    GridIndentAreaInfo IndentArea(int row) const;
+    // "Caption: value (rows)".
+    virtual QString GroupRowText(int group) const;
+    // A group row's text in an item's column (its summary there); none by default.
+    virtual QString GroupSummaryText(int group, int item) const;
 
     // --- summaries
     void SetFooterVisible(bool visible);
@@ -133,6 +166,15 @@ signals:
     void HeaderContextMenu(const QPoint& globalPos);
 
 protected:
+    // Paints a row's indent area; leaving done False draws the default.
+    virtual void DoCustomDrawIndentArea(QPainter& painter, const GridIndentAreaInfo& info,
+                                        bool& done);
+    // The height of a group row when it is measured.
+    virtual void DoGetGroupCellHeight(int row, int& height);
+    // Group texts and summaries are kept until the data changes; a derived view that caches its
+    // own drops them here.
+    virtual void GroupsChanged();
+
     virtual std::unique_ptr<GridItemDataBinding> CreateDataBinding();
     virtual std::unique_ptr<GridViewInfo> CreateViewInfo();
     virtual std::unique_ptr<GridViewData> CreateViewData();
@@ -141,7 +183,14 @@ protected:
     virtual void RestoreDataBinding(GridItemDataBinding& binding, const QJsonObject& json);
 
 private:
+    friend class GridCellDelegate;
     void syncControl();
+    void applyGrouping();
+    void measureGroupRows(int first, int last);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Logical index of the first shown section from the left, -1 when none.
+    int firstShownSection() const;
+    void paintIndentArea(QPainter& painter, const GridIndentAreaInfo& info);
     void sectionMoved(int logical, int oldVisual, int newVisual);
     void sectionResized(int logical, int oldSize, int newSize);
     void renumberBands();
@@ -160,6 +209,7 @@ private:
     bool m_changePending = false;
     bool m_syncing = false;
     bool m_footerVisible = false;
+    mutable std::vector<QString> m_groupTexts; // by group, empty until first drawn
 };
 
 } // namespace Grid

@@ -180,6 +180,47 @@ TEST_F(PlantafelTest, HeaderMenuSavesLoadsDeletesAndResetsTheLayout) {
         EXPECT_TRUE(v->LoadetGridLayout().isEmpty()) << qPrintable(v->objectName());
 }
 
+TEST_F(PlantafelTest, HeaderMenuGroupsEveryMachineByTheColumnAndUngroupsThem) {
+    TFormPlantafel form;
+    TVoskGridViewCustomDS* first = form.Views()[0];
+    std::unique_ptr<QMenu> menu(
+        form.CreateHeaderMenu(first, first->ColumnByName(QStringLiteral("ColYWeek"))));
+    auto trigger = [&](QMenu* m, const QString& text) {
+        for (QAction* a : m->actions())
+            if (a->text() == text) {
+                EXPECT_FALSE(a->toolTip().isEmpty());
+                a->trigger();
+                return true;
+            }
+        return false;
+    };
+    ASSERT_TRUE(trigger(menu.get(), QStringLiteral("Nach „Jahr/KW“ gruppieren")));
+    // Machine 100 has entities 3, 6, 9 ... one every three days: week 49 holds 3 and 6.
+    for (TVoskGridViewCustomDS* v : form.Views()) {
+        ASSERT_EQ(v->GroupedColumns().size(), 1u);
+        const Grid::DataController& ctl = v->DataController();
+        for (int r = 0; r < ctl.RowCount(); ++r)
+            EXPECT_TRUE(ctl.IsGroupRow(r));
+    }
+    const Grid::DataController& ctl = first->DataController();
+    int week49 = -1;
+    for (int r = 0; r < ctl.RowCount(); ++r)
+        if (first->GroupRowText(ctl.RowGroup(r)).startsWith(QStringLiteral("Jahr/KW: 202549 ")))
+            week49 = r;
+    ASSERT_GE(week49, 0);
+    EXPECT_EQ(Cell(first, week49, QStringLiteral("ColAnzahl")), QStringLiteral("2"));
+    first->SetRowExpanded(week49, true);
+    EXPECT_EQ(Cell(first, week49 + 2, QStringLiteral("ColText")), QStringLiteral("Fräsen 6"));
+    const int panel = form.StatusBar1->PanelCount() - 1;
+    EXPECT_EQ(form.StatusBar1->PanelText(panel), QStringLiteral("Layout: keines geladen"));
+
+    std::unique_ptr<QMenu> again(form.CreateHeaderMenu(first));
+    ASSERT_TRUE(trigger(again.get(), QStringLiteral("Gruppierung aufheben")));
+    for (TVoskGridViewCustomDS* v : form.Views())
+        EXPECT_TRUE(v->GroupedColumns().empty());
+    EXPECT_GE(RowOf(first, QStringLiteral("Fräsen 3")), 0);
+}
+
 TEST_F(PlantafelTest, StoredColumnOfAFieldTheTimeLineLacksShowsNullAndIsLoggedOnce) {
     TFormPlantafel form;
     TVoskGridViewCustomDS* v = form.Views()[0];

@@ -1,6 +1,6 @@
 // Stored layouts of the planning board's view against the private cluster: the global fall-back,
 // resetting fields, the state after saving and moving, the refusals, a failed post, the name
-// overloads, bytes that are not a layout, and two writers of one key.
+// overloads, bytes that are not a layout, two writers of one key, and grouped columns.
 #include "UPlantafel.GridViewCustomDS.h"
 
 #include "DialogAnswerer.h"
@@ -162,6 +162,26 @@ TEST_F(GridLayoutTest, SavedLayoutIsUnmodifiedUntilAColumnMoves) {
     // Nothing loaded in a new view, but a layout is there for it.
     TVoskGridViewCustomDS* fresh = MakeView();
     EXPECT_TRUE(fresh->GetLayoutState() & glsNoLayoutLoaded);
+}
+
+TEST_F(GridLayoutTest, GroupingIsSavedLoadedAndCountsAsAChange) {
+    m_view->SetGroupIndex(*m_view->ColumnByName(QStringLiteral("Col1")), 0);
+    ASSERT_TRUE(m_view->SaveLayout(false, true));
+    EXPECT_EQ(m_view->GetLayoutState(), TLayoutState(glsUserLayout));
+    m_view->SetGroupIndex(*m_view->ColumnByName(QStringLiteral("Col1")), -1);
+    EXPECT_EQ(m_view->GetLayoutState(), glsUserLayout | glsModifiedLayout);
+
+    TVoskGridViewCustomDS* other = MakeView();
+    ASSERT_TRUE(other->LoadLayout(false, true));
+    ASSERT_EQ(other->GroupedColumns().size(), 1u);
+    EXPECT_EQ(other->GroupedColumns()[0]->Name, QStringLiteral("Col1"));
+    EXPECT_FALSE(Shown(other).contains(QStringLiteral("Col1"))); // its values are in group rows
+    EXPECT_EQ(other->GetLayoutState(), TLayoutState(glsUserLayout));
+    // Loading the stored layout back ungroups what was grouped since.
+    m_view->SetGroupIndex(*m_view->ColumnByName(QStringLiteral("Col5")), 0);
+    ASSERT_TRUE(m_view->LoadLayout(false, false));
+    ASSERT_EQ(m_view->GroupedColumns().size(), 1u);
+    EXPECT_EQ(m_view->GroupedColumns()[0]->Name, QStringLiteral("Col1"));
 }
 
 TEST_F(GridLayoutTest, RefusalsShowTheirMessageAndLeaveTheTableAlone) {

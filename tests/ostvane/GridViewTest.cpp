@@ -1,6 +1,8 @@
 // The banded grid view without a database: registration with the package, the class registry,
 // the indent of the expand buttons, the band row over the header, dragging between bands, the
-// stored arrangement and its checks, footer summaries, and the model under the model tester.
+// stored arrangement and its checks, footer summaries, the model under the model tester, and
+// grouping: group rows, the expand button under the mouse and the keys, the two drawing events,
+// the group index read once per data change, and edits reaching the right record.
 #include "BandedHeaderView.h"
 #include "DataSourceModel.h"
 #include "GridFooterView.h"
@@ -13,12 +15,17 @@
 #include "VoskExceptions.h"
 
 #include <QAbstractItemModelTester>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTest>
 #include <QVBoxLayout>
+
+#include <atomic>
 
 #include <gtest/gtest.h>
 
@@ -285,6 +292,306 @@ TEST_F(ViewTest, ModelStaysConsistentWhileColumnsAndRowsChange) {
     EXPECT_EQ(Shown(), (QStringList{"a:0", "b:0", "d:0", "c:1"}));
     EXPECT_EQ(HeaderOrder(), (QStringList{"a", "b", "d", "c"}));
     m_view->DataController().SetCustomDataSource(nullptr);
+}
+
+// ---- grouping ------------------------------------------------------------------------------------
+
+// Records of a planning week: item 0 the machine ("M1"/"M2", Null for one), item 1 the week,
+// item 2 a number; edits are recorded, reads of each item counted.
+class GroupSource final : public Grid::CustomDataSource {
+public:
+    struct Rec {
+        QVariant machine;
+        int week;
+        int n;
+    };
+    std::vector<Rec> recs = {{"M2", 3, 10}, {"M1", 4, 11}, {"M2", 4, 12}, {QVariant(), 3, 13},
+                             {"M1", 3, 14}, {"M2", 3, 15}, {"M3", 5, 16}};
+    std::atomic<int> reads[3] = {0, 0, 0};
+    std::vector<std::pair<Grid::RecordHandle, QVariant>> edits;
+
+    int GetRecordCount() override { return int(recs.size()); }
+    bool IsMultiThreadingSupported() override { return true; }
+    QVariant GetValue(Grid::RecordHandle r, Grid::ItemHandle item) override {
+        const Rec& rec = recs.at(size_t(r - 1));
+        const int i = item ? item->Index() : 0;
+        ++reads[i];
+        return i == 0 ? rec.machine : i == 1 ? QVariant(rec.week) : QVariant(rec.n);
+    }
+    void SetValue(Grid::RecordHandle r, Grid::ItemHandle, const QVariant& v) override {
+        edits.emplace_back(r, v);
+    }
+};
+
+class GroupingTest : public ViewTest {
+protected:
+    void SetUp() override {
+        ViewTest::SetUp();
+        m_view->ColumnByName(QStringLiteral("a"))->SetCaption(QStringLiteral("Maschine"));
+        m_view->ColumnByName(QStringLiteral("b"))->SetCaption(QStringLiteral("KW"));
+        m_view->DataController().SetCustomDataSource(&m_source);
+    }
+    void TearDown() override { m_view->DataController().SetCustomDataSource(nullptr); }
+    Grid::GridBandedColumn& Col(const char* name) {
+        return *m_view->ColumnByName(QString::fromLatin1(name));
+    }
+    // Each shown row: "+text" / "-text" for collapsed and expanded group rows, else the n value.
+    QStringList Rows() const {
+        QStringList rows;
+        const Grid::DataController& ctl = m_view->DataController();
+        for (int r = 0; r < ctl.RowCount(); ++r) {
+            if (const int g = ctl.RowGroup(r); g >= 0)
+                rows << (ctl.Group(g).Expanded ? "-" : "+") + m_view->GroupRowText(g);
+            else
+                rows << QString::number(m_source.recs[size_t(ctl.RowRecord(r))].n);
+        }
+        return rows;
+    }
+    int RowOf(const QString& entry) const { return int(Rows().indexOf(entry)); }
+    QTableView* Table() const { return m_view->TableView(); }
+
+    GroupSource m_source;
+};
+
+TEST_F(GroupingTest, GroupRowsCarryValueAndCountAndExpandInLoadedOrder) {
+    QAbstractItemModelTester tester(m_view->Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    m_view->SetGroupIndex(Col("a"), 0);
+    // Null first, then by value; the grouped column leaves the header.
+    EXPECT_EQ(Rows(), (QStringList{"+Maschine:  (1)", "+Maschine: M1 (2)", "+Maschine: M2 (3)",
+                                   "+Maschine: M3 (1)"}));
+    EXPECT_EQ(HeaderOrder(), (QStringList{"b", "c"}));
+    EXPECT_EQ(m_view->Model()->rowCount(), 4);
+    EXPECT_TRUE(m_view->Model()->index(0, 0).data(Grid::DataSourceModel::GroupRowRole).toBool());
+    EXPECT_FALSE(m_view->Model()->headerData(0, Qt::Vertical).isValid());
+
+    ASSERT_TRUE(m_view->SetRowExpanded(RowOf("+Maschine: M2 (3)"), true));
+    EXPECT_FALSE(m_view->SetRowExpanded(RowOf("-Maschine: M2 (3)"), true)); // unchanged
+    EXPECT_EQ(Rows(), (QStringList{"+Maschine:  (1)", "+Maschine: M1 (2)", "-Maschine: M2 (3)",
+                                   "10", "12", "15", "+Maschine: M3 (1)"}));
+    // A data row reads its own record and carries its record's number in the row header.
+    EXPECT_EQ(m_view->Model()->index(4, Col("c").ItemIndex()).data().toString(), "12");
+    EXPECT_EQ(m_view->Model()->headerData(4, Qt::Vertical).toInt(), 3);
+
+    // Two levels: machine, then week; expansion is kept by value over the regrouping.
+    m_view->SetGroupIndex(Col("b"), 1);
+    EXPECT_EQ(HeaderOrder(), (QStringList{"c"}));
+    m_view->SetRowExpanded(RowOf("+Maschine: M2 (3)"), true);
+    EXPECT_EQ(Rows(), (QStringList{"+Maschine:  (1)", "+Maschine: M1 (2)", "-Maschine: M2 (3)",
+                                   "+KW: 3 (2)", "+KW: 4 (1)", "+Maschine: M3 (1)"}));
+    m_view->SetRowExpanded(RowOf("+KW: 3 (2)"), true);
+    EXPECT_EQ(m_view->DataController().RowLevel(RowOf("15")), 2);
+    EXPECT_EQ(m_view->DataController().RowLevel(RowOf("-KW: 3 (2)")), 1);
+    // The data changes: the index is built again, the open groups stay open.
+    m_source.recs.push_back({"M2", 3, 17});
+    m_source.DataChanged();
+    EXPECT_EQ(Rows(), (QStringList{"+Maschine:  (1)", "+Maschine: M1 (2)", "-Maschine: M2 (4)",
+                                   "-KW: 3 (3)", "10", "15", "17", "+KW: 4 (1)",
+                                   "+Maschine: M3 (1)"}));
+    // Collapsing the outer group takes every row below it away at once.
+    m_view->SetRowExpanded(RowOf("-Maschine: M2 (4)"), false);
+    EXPECT_EQ(m_view->Model()->rowCount(), 4);
+    // Ungrouped the view is flat again, the column back in its band.
+    m_view->SetGroupIndex(Col("a"), -1);
+    m_view->SetGroupIndex(Col("b"), -1);
+    EXPECT_EQ(m_view->Model()->rowCount(), 8);
+    EXPECT_EQ(HeaderOrder(), (QStringList{"a", "b", "c"}));
+}
+
+TEST_F(GroupingTest, ButtonClicksAndKeysOnTheFocusedViewExpandAndCollapse) {
+    auto* info = dynamic_cast<TVoskGridViewCustomDSTableViewInfo*>(&m_view->ViewInfo());
+    info->ExtraLevelIndent = 6;
+    m_view->SetGroupIndex(Col("a"), 0);
+    m_view->SetGroupIndex(Col("b"), 1);
+    m_form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form));
+    QWidget* viewport = Table()->viewport();
+
+    // The button of an outer group row sits at its offset in the first level indent; that of an
+    // inner row one level indent further right.
+    int m2 = RowOf("+Maschine: M2 (3)");
+    const QRect button = m_view->ExpandButtonRect(m2);
+    EXPECT_EQ(button.left(), 3);
+    EXPECT_EQ(button.width(), info->ExpandButtonSize);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, button.center());
+    EXPECT_EQ(Rows().at(m2), "-Maschine: M2 (3)");
+    const int week3 = RowOf("+KW: 3 (2)");
+    EXPECT_EQ(m_view->ExpandButtonRect(week3).left(), info->LevelIndent() + 3);
+    // A click beside the button only selects; a double click on the row toggles it.
+    QTest::mouseClick(viewport, Qt::LeftButton, {},
+                      m_view->ExpandButtonRect(week3).center() + QPoint(60, 0));
+    EXPECT_EQ(Rows().at(week3), "+KW: 3 (2)");
+    QTest::mouseDClick(viewport, Qt::LeftButton, {},
+                       m_view->ExpandButtonRect(week3).center() + QPoint(60, 0));
+    EXPECT_EQ(Rows().at(week3), "-KW: 3 (2)");
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, m_view->ExpandButtonRect(week3).center());
+    EXPECT_EQ(Rows().at(week3), "+KW: 3 (2)");
+
+    // Keys on the focused table.
+    Table()->setFocus();
+    Table()->setCurrentIndex(m_view->Model()->index(week3, 0));
+    QTest::keyClick(Table(), Qt::Key_Right);
+    EXPECT_EQ(Rows().at(week3), "-KW: 3 (2)");
+    QTest::keyClick(Table(), Qt::Key_Minus);
+    EXPECT_EQ(Rows().at(week3), "+KW: 3 (2)");
+    QTest::keyClick(Table(), Qt::Key_Plus);
+    EXPECT_EQ(Rows().at(week3), "-KW: 3 (2)");
+    QTest::keyClick(Table(), Qt::Key_Left);
+    EXPECT_EQ(Rows().at(week3), "+KW: 3 (2)");
+    // Left on a collapsed inner group goes up to its machine; there it collapses.
+    QTest::keyClick(Table(), Qt::Key_Left);
+    EXPECT_EQ(Table()->currentIndex().row(), m2);
+    QTest::keyClick(Table(), Qt::Key_Left);
+    EXPECT_EQ(Rows().at(m2), "+Maschine: M2 (3)");
+    // On a data row the keys stay the table's.
+    m_view->SetRowExpanded(m2, true);
+    m_view->SetRowExpanded(RowOf("+KW: 4 (1)"), true);
+    Table()->setCurrentIndex(m_view->Model()->index(RowOf("12"), 0));
+    QTest::keyClick(Table(), Qt::Key_Left);
+    EXPECT_EQ(Rows().at(RowOf("-KW: 4 (1)")), "-KW: 4 (1)");
+
+    // Touch mode widens the indent; the whole slot takes the finger, not only the button.
+    info->TouchMode = true;
+    info->ExtraLevelIndent = 0;
+    m2 = RowOf("-Maschine: M2 (3)");
+    const QRect hit = m_view->ExpandButtonHitRect(m2);
+    EXPECT_EQ(hit.width(), info->LevelIndent());
+    EXPECT_GE(info->LevelIndent(), info->TouchableSize);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(hit.left() + 1, hit.center().y()));
+    EXPECT_EQ(Rows().at(m2), "+Maschine: M2 (3)");
+    info->TouchMode = false;
+}
+
+TEST_F(GroupingTest, IndentAreaEventDrawsOrLeavesItToTheDefaultAndGroupHeightsFollowTheirEvent) {
+    auto* info = dynamic_cast<TVoskGridViewCustomDSTableViewInfo*>(&m_view->ViewInfo());
+    info->ExtraLevelIndent = 4;
+    std::vector<Grid::GridIndentAreaInfo> seen;
+    bool drawIt = true;
+    m_view->OnCustomDrawIndentArea = [&](TVoskGridViewCustomDS* sender, QPainter* canvas,
+                                         const Grid::GridIndentAreaInfo& area, bool& done) {
+        EXPECT_EQ(sender, m_view);
+        seen.push_back(area);
+        if (drawIt) {
+            canvas->fillRect(area.Bounds, Qt::red);
+            done = true;
+        }
+    };
+    m_view->OnGetGroupCellHeight = [&](TVoskGridViewCustomDS*, int row, int& height) {
+        if (m_view->DataController().RowLevel(row) == 1)
+            height = 40;
+    };
+    m_view->SetGroupIndex(Col("a"), 0);
+    m_view->SetGroupIndex(Col("b"), 1);
+    m_form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form));
+    const int m2 = RowOf("+Maschine: M2 (3)");
+    const int standard = Table()->verticalHeader()->defaultSectionSize();
+    EXPECT_EQ(Table()->rowHeight(m2), standard);
+    m_view->SetRowExpanded(m2, true);
+    const int week3 = RowOf("+KW: 3 (2)");
+    // Rows that appear by expanding are measured too.
+    EXPECT_EQ(Table()->rowHeight(week3), 40);
+    EXPECT_EQ(Table()->rowHeight(RowOf("+KW: 4 (1)")), 40);
+    m_view->SetRowExpanded(week3, true);
+    const int data = RowOf("15");
+    EXPECT_EQ(Table()->rowHeight(data), standard);
+
+    // A data row two levels deep has two level indents left of its first cell.
+    const QImage drawn = Table()->viewport()->grab().toImage();
+    const QRect indent = m_view->IndentArea(data).Bounds;
+    EXPECT_EQ(indent.width(), 2 * info->LevelIndent());
+    EXPECT_EQ(indent.height(), standard);
+    EXPECT_EQ(drawn.pixelColor(indent.center()), QColor(Qt::red));
+    auto saw = [&](int row) {
+        return std::any_of(seen.begin(), seen.end(), [&](const auto& a) {
+            return a.Row == row && a.Bounds == m_view->IndentArea(row).Bounds;
+        });
+    };
+    EXPECT_TRUE(saw(data));
+    EXPECT_TRUE(saw(week3)); // group rows below the top level have one
+    EXPECT_FALSE(saw(m2));   // the top level's has no width
+
+    // Left undone, the default fills it.
+    drawIt = false;
+    seen.clear();
+    const QImage plain = Table()->viewport()->grab().toImage();
+    EXPECT_TRUE(saw(data));
+    EXPECT_EQ(plain.pixelColor(indent.center()), Table()->palette().color(QPalette::Window));
+    // The cell itself starts behind the indent.
+    EXPECT_NE(plain.pixelColor(indent.right() + 3, indent.center().y()),
+              Table()->palette().color(QPalette::Window));
+}
+
+TEST_F(GroupingTest, GroupIndexIsReadOncePerDataChangeNotPerPaintOrExpand) {
+    // Big enough that reading per paint would show: 10,000 records in 100 groups.
+    m_source.recs.clear();
+    for (int i = 0; i < 10000; ++i)
+        m_source.recs.push_back({QStringLiteral("M%1").arg(i % 100, 3, 10, QChar(u'0')), i, i});
+    m_source.DataChanged();
+    m_form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form));
+    m_source.reads[0] = 0;
+    m_view->SetGroupIndex(Col("a"), 0);
+    const int afterGrouping = m_source.reads[0];
+    EXPECT_EQ(afterGrouping, 10000);
+    ASSERT_EQ(m_view->DataController().GroupCount(), 100);
+    for (int i = 0; i < 3; ++i)
+        Table()->viewport()->grab();
+    m_view->SetRowExpanded(0, true);
+    m_view->SetRowExpanded(RowOf("+Maschine: M050 (100)"), true);
+    Table()->viewport()->grab();
+    m_view->SetRowExpanded(0, false);
+    Table()->viewport()->grab();
+    // Only the group texts shown read one value each, once.
+    EXPECT_LE(m_source.reads[0] - afterGrouping, 100);
+    const int beforeChange = m_source.reads[0];
+    m_source.DataChanged();
+    EXPECT_GE(m_source.reads[0] - beforeChange, 10000);
+    EXPECT_EQ(Rows().at(RowOf("-Maschine: M050 (100)") + 1), "50");
+}
+
+TEST_F(GroupingTest, EditsReachTheRowsRecordAndGroupRowsTakeNone) {
+    m_view->SetGroupIndex(Col("a"), 0);
+    m_view->SetRowExpanded(RowOf("+Maschine: M2 (3)"), true);
+    QAbstractItemModel* model = m_view->Model();
+    const int c = Col("c").ItemIndex();
+    EXPECT_FALSE(model->setData(model->index(RowOf("-Maschine: M2 (3)"), c), 99));
+    EXPECT_TRUE(model->setData(model->index(RowOf("12"), c), 99));
+    ASSERT_EQ(m_source.edits.size(), 1u);
+    EXPECT_EQ(m_source.edits[0].first, 3u); // the third record's handle, not the row's
+}
+
+TEST_F(GroupingTest, GroupingIsPartOfTheStoredLayoutAndResetUngroups) {
+    const QByteArray flat = m_view->StoreToBytes(QStringLiteral("TFormX"));
+    EXPECT_FALSE(flat.contains("\"group\"")); // layouts without grouping keep their bytes
+    m_view->SetGroupIndex(Col("b"), 0);
+    m_view->SetGroupIndex(Col("a"), 0); // before b
+    const QByteArray grouped = m_view->StoreToBytes(QStringLiteral("TFormX"));
+    EXPECT_NE(grouped, flat);
+
+    TVoskGridViewCustomDS other;
+    other.RestoreFromBytes(grouped, QStringLiteral("TFormX"), true);
+    std::vector<QString> names;
+    for (Grid::GridBandedColumn* col : other.GroupedColumns())
+        names.push_back(col->Name);
+    EXPECT_EQ(names, (std::vector<QString>{"a", "b"}));
+    EXPECT_EQ(other.StoreToBytes(QStringLiteral("TFormX")), grouped);
+    // Restoring the flat layout ungroups, and so does a reset.
+    other.RestoreFromBytes(flat, QStringLiteral("TFormX"), true);
+    EXPECT_TRUE(other.GroupedColumns().empty());
+    m_view->ResetFields();
+    EXPECT_TRUE(m_view->GroupedColumns().empty());
+    EXPECT_EQ(m_view->DataController().RowCount(), int(m_source.recs.size()));
+
+    QJsonObject root = QJsonDocument::fromJson(grouped).object();
+    QJsonArray cols = root.value(QLatin1String("columns")).toArray();
+    QJsonObject c0 = cols[0].toObject();
+    c0.insert(QStringLiteral("group"), -3);
+    cols[0] = c0;
+    root.insert(QStringLiteral("columns"), cols);
+    EXPECT_THROW(other.RestoreFromBytes(QJsonDocument(root).toJson(), QStringLiteral("TFormX"), true),
+                 EVoskException);
+    EXPECT_TRUE(other.GroupedColumns().empty());
 }
 
 } // namespace

@@ -20,4 +20,27 @@ struct WorkbookSheet {
 // The sheets of the workbook; empty with a failed expectation when the reader refused it.
 QList<WorkbookSheet> ReadWorkbook(const QString& path);
 
+// How a cell or a conditional format looks; colours as "RRGGBB", empty for none.
+struct WorkbookLook {
+    QString fill;
+    QString font;
+    bool bold = false;
+};
+struct WorkbookCondFormat {
+    QString range; // "B2:B7"
+    QString type;  // "expression", "cellIs" ...
+    QString formula;
+    int priority = 0;
+    bool stopIfTrue = false;
+    WorkbookLook look;
+};
+struct WorkbookSheetLooks {
+    QList<WorkbookCondFormat> condFormats; // by priority
+    QList<QList<WorkbookLook>> cells;      // the data rows, below the header
+    QList<QList<QString>> numberFormats;   // of the data rows
+};
+
+// The conditional formats and the data cells' own looks of every sheet, as openpyxl reads them.
+QList<WorkbookSheetLooks> ReadWorkbookLooks(const QString& path);
+
 } // namespace testsupport

@@ -25,6 +25,7 @@
 
 #include <deque>
 #include <functional>
+#include <limits>
 
 using VoskConditionalFormatting::Holds;
 
@@ -123,6 +124,13 @@ TEST(ConditionalFormattingRules, NumbersCompareByValueWhateverWayTheyAreWritten)
     EXPECT_FALSE(Holds(Rule(Op::Greater, QStringLiteral("abc")), 3));
     EXPECT_FALSE(Holds(Rule(Op::NotEqual, QStringLiteral("abc")), 3));
     EXPECT_FALSE(Holds(Rule(Op::Between, QStringLiteral("1"), QStringLiteral("x")), 3));
+    // The database's NaN is no number either: it was taken as equal to every value.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(Holds(Rule(Op::Equal, QStringLiteral("5")), nan));
+    EXPECT_FALSE(Holds(Rule(Op::LessOrEqual, QStringLiteral("5")), nan));
+    EXPECT_FALSE(Holds(Rule(Op::Equal, QStringLiteral("nan")), 5.0));
+    EXPECT_TRUE(Holds(Rule(Op::Greater, QStringLiteral("5")),
+                      std::numeric_limits<double>::infinity()));
 }
 
 TEST(ConditionalFormattingRules, DatesTimestampsTimesAndBooleans) {
@@ -177,6 +185,62 @@ TEST(ConditionalFormattingRules, FirstHoldingRuleOfTheColumnDecides) {
     EXPECT_TRUE(f.StyleFor(QStringLiteral("betrag"), 5.0)->bold);
     EXPECT_FALSE(f.StyleFor(QStringLiteral("betrag"), -5.0));
     EXPECT_FALSE(f.StyleFor(QStringLiteral("note"), 150.0));
+}
+
+TEST(ConditionalFormattingRules, WorkbookFormulasJudgeAsTheRuleOrAreRefused) {
+    using K = VoskConditionalFormatting::TValueKind;
+    const QString c = QStringLiteral("C2");
+    struct Case {
+        TVoskCondFormatRule rule;
+        K kind;
+        std::optional<QString> formula;
+    };
+    const Case cases[] = {
+        // German numbers reach the workbook as plain ones, exact to the last digit.
+        {Rule(Op::GreaterOrEqual, QStringLiteral("1.234,5")), K::Number,
+         QStringLiteral("AND(ISNUMBER(C2),C2>=1234.5)")},
+        {Rule(Op::Less, QStringLiteral("0,1")), K::Number,
+         QStringLiteral("AND(ISNUMBER(C2),C2<0.10000000000000001)")},
+        {Rule(Op::Equal, QStringLiteral("1e20")), K::Number,
+         QStringLiteral("AND(ISNUMBER(C2),C2=1E+20)")},
+        // Bounds the wrong way round still make a range.
+        {Rule(Op::Between, QStringLiteral("31.12.2024"), QStringLiteral("1.1.2024")), K::Date,
+         QStringLiteral("AND(ISNUMBER(C2),OR(AND(C2>=DATE(2024,12,31),C2<=DATE(2024,1,1)),"
+                        "AND(C2>=DATE(2024,1,1),C2<=DATE(2024,12,31))))")},
+        // The workbook's calendar starts in 1900.
+        {Rule(Op::Less, QStringLiteral("1.1.1850")), K::Date, std::nullopt},
+        // A timestamp to the millisecond; a day for every moment of it.
+        {Rule(Op::Equal, QStringLiteral("01.03.2024 10:00:00.500")), K::DateTime,
+         QStringLiteral("AND(ISNUMBER(C2),ROUND(C2*86400000,0)=DATE(2024,3,1)*86400000+36000500)")},
+        {Rule(Op::Equal, QStringLiteral("2024-03-01")), K::DateTime,
+         QStringLiteral("AND(ISNUMBER(C2),INT(C2)=DATE(2024,3,1))")},
+        {Rule(Op::Between, QStringLiteral("1.3.2024"), QStringLiteral("2.3.2024 12:00")),
+         K::DateTime, std::nullopt},
+        {Rule(Op::Greater, QStringLiteral("nein")), K::Boolean,
+         QStringLiteral("AND(ISLOGICAL(C2),C2>FALSE)")},
+        // Quotes doubled, wildcards escaped.
+        {Rule(Op::Contains, QStringLiteral("\"5*?~\"")), K::Text,
+         QStringLiteral("ISNUMBER(SEARCH(\"\"\"5~*~?~~\"\"\",C2))")},
+        {Rule(Op::NotEqual, QStringLiteral("Köln")), K::Text,
+         QStringLiteral("AND(ISTEXT(C2),C2<>\"Köln\")")},
+        {Rule(Op::Equal, QString(256, u'x')), K::Text, std::nullopt},
+        // What the workbook cannot judge as the grid does.
+        {Rule(Op::Less, QStringLiteral("M")), K::Text, std::nullopt},
+        {Rule(Op::Contains, QStringLiteral("12")), K::Number, std::nullopt},
+        {Rule(Op::Equal, QStringLiteral("10:00")), K::Time, std::nullopt},
+        // Values that never read as the column's kind hold for none of its cells.
+        {Rule(Op::Equal, QStringLiteral("abc")), K::Number, QString()},
+        {Rule(Op::Between, QStringLiteral("1"), QStringLiteral("x")), K::Number, QString()},
+        {Rule(Op::Equal, QStringLiteral("vielleicht")), K::Boolean, QString()},
+    };
+    for (const Case& t : cases) {
+        const std::optional<QString> f =
+            VoskConditionalFormatting::WorkbookFormula(t.rule, t.kind, c);
+        SCOPED_TRACE(VoskConditionalFormatting::ConditionText(t.rule).toStdString());
+        ASSERT_EQ(f.has_value(), t.formula.has_value()) << f.value_or(QString()).toStdString();
+        if (f)
+            EXPECT_EQ(*f, *t.formula);
+    }
 }
 
 TEST(ConditionalFormattingRules, StoredRulesThatDoNotParseAreLeftOutWithALogLine) {
