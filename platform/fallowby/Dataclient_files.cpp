@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QSemaphore>
+#include <QThreadPool>
 
 #include <libpq/libpq-fs.h>
 #include <openssl/evp.h>
@@ -49,6 +51,23 @@ public:
 private:
     EVP_MD_CTX* m_ctx;
 };
+
+// Both digests of a block: MD5, the slower, on a pool thread while SHA-256 runs here, when
+// the block is large enough to pay for the handoff and a pool thread is free.
+void addBoth(Digest& sha256, Digest& md5, const char* data, qint64 n) {
+    constexpr qint64 kParallelFrom = 32 * 1024;
+    QSemaphore done;
+    if (n < kParallelFrom || !QThreadPool::globalInstance()->tryStart([&md5, data, n, &done] {
+            md5.Add(data, n);
+            done.release();
+        })) {
+        sha256.Add(data, n);
+        md5.Add(data, n);
+        return;
+    }
+    sha256.Add(data, n);
+    done.acquire();
+}
 
 [[noreturn]] void throwServer(PGconn* conn, const QString& what, const QString& name) {
     const QString server = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
@@ -197,8 +216,7 @@ TDCStoredFile TDCFileMethods::writeFile(QIODevice& source, const QString& name,
                 break;
             filled += n;
         }
-        hash.Add(buffer.constData(), filled);
-        md5.Add(buffer.constData(), filled);
+        addBoth(hash, md5, buffer.constData(), filled);
         return filled;
     };
     // The file row, its page index when known, and the caller's rows: one statement.
