@@ -93,19 +93,26 @@ float TVoskTextWidths::kerning(int a, int b, QChar ca, QChar cb) {
 }
 
 qreal TVoskTextWidths::lineWidth(QStringView line) {
+    // Runs over every cell of a column: measures already taken are read from the tables here,
+    // printable ASCII (its own slot) without a call.
     qreal w = 0;
     int prev = -1;
     for (qsizetype i = 0; i < line.size(); ++i) {
         const QChar c = line[i];
-        const int s = slot(c.unicode());
+        const char16_t u = c.unicode();
+        const int s = u >= 0x20 && u < 0x7F ? int(u) : slot(u);
         if (s < 0)
             return -1;
-        const float a = advance(s, c);
+        float a = m_advance[size_t(s)];
+        if (std::isnan(a))
+            a = advance(s, c);
         if (std::isinf(a))
             return -1;
         w += a;
         if (prev >= 0) {
-            const float k = kerning(prev, s, line[i - 1], c);
+            float k = prev < 128 && s < 128 ? m_asciiKerning[size_t(prev * 128 + s)] : kUnknown;
+            if (std::isnan(k))
+                k = kerning(prev, s, line[i - 1], c);
             if (std::isinf(k))
                 return -1;
             w += k;
