@@ -19,6 +19,14 @@ public:
     using QTableView::sizeHintForColumn;
 };
 
+// The grid's row numbers against Qt's own header over the same rows, hidden ones and font.
+void ExpectRowNumbersAsQts(const TVoskDBGrid2& grid, QHeaderView& plain, const char* where) {
+    plain.setFont(grid.verticalHeader()->font());
+    for (int r = 0; r < grid.model()->rowCount(); ++r)
+        plain.setSectionHidden(r, grid.isRowHidden(r));
+    EXPECT_EQ(grid.verticalHeader()->sizeHint(), plain.sizeHint()) << where;
+}
+
 } // namespace
 
 class GridWidthsTest : public testsupport::DbTest {
@@ -136,12 +144,7 @@ TEST_F(GridWidthsTest, RowNumbersOfTheGridsOwnRecordsAreAsWideAsQtMeasuresThem) 
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_grid));
     QHeaderView plain(Qt::Vertical);
     plain.setModel(m_grid.DataModel());
-    const auto expectQts = [&](const char* where) {
-        plain.setFont(m_grid.verticalHeader()->font());
-        for (int r = 0; r < m_grid.DataModel()->rowCount(); ++r)
-            plain.setSectionHidden(r, m_grid.isRowHidden(r));
-        EXPECT_EQ(m_grid.verticalHeader()->sizeHint(), plain.sizeHint()) << where;
-    };
+    const auto expectQts = [&](const char* where) { ExpectRowNumbersAsQts(m_grid, plain, where); };
     expectQts("1,200 rows");
     // The longest numbers hidden: the widest left sits among the first hundred.
     for (int r = 999; r < 1200; ++r)
@@ -163,12 +166,7 @@ TEST(GridRowNumbersTest, WidthFollowsRowsHiddenRowsFontAndHeaderTexts) {
     grid.show();
     QHeaderView plain(Qt::Vertical);
     plain.setModel(&model);
-    const auto expectQts = [&](const char* where) {
-        plain.setFont(grid.verticalHeader()->font());
-        for (int r = 0; r < model.rowCount(); ++r)
-            plain.setSectionHidden(r, grid.isRowHidden(r));
-        EXPECT_EQ(grid.verticalHeader()->sizeHint(), plain.sizeHint()) << where;
-    };
+    const auto expectQts = [&](const char* where) { ExpectRowNumbersAsQts(grid, plain, where); };
     expectQts("nine rows");
     const int narrow = grid.verticalHeader()->sizeHint().width();
     model.setRowCount(12000);
