@@ -237,10 +237,7 @@ void DataController::DataChanged() {
     } catch (...) {
         // A view never shows records it could not load.
         m_records.clear();
-        m_groups.clear();
-        m_groupedRecords.clear();
-        m_rows.clear();
-        m_groupRow.clear();
+        clearGroups();
         emit DataReset();
         throw;
     }
@@ -259,21 +256,22 @@ void DataController::SetGroupingItems(const std::vector<int>& items) {
         buildGroups();
     } catch (...) {
         m_groupItems.clear();
-        m_groups.clear();
-        m_groupedRecords.clear();
-        m_rows.clear();
-        m_groupRow.clear();
+        clearGroups();
         emit DataReset();
         throw;
     }
     emit DataReset();
 }
 
-void DataController::buildGroups() {
+void DataController::clearGroups() {
     m_groups.clear();
     m_groupedRecords.clear();
     m_rows.clear();
     m_groupRow.clear();
+}
+
+void DataController::buildGroups() {
+    clearGroups();
     if (m_groupItems.empty())
         return;
     const int n = RecordCount();

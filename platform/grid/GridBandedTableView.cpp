@@ -227,6 +227,7 @@ GridBandedTableView::GridBandedTableView(QObject* owner)
             [this](const QModelIndex&, int first, int last) { measureGroupRows(first, last); });
     m_model->SetGroupCellText(
         [this](int group, int item) { return GroupSummaryText(group, item); });
+    m_model->SetGroupRowText([this](int group) { return GroupRowText(group); });
     connect(m_table->horizontalScrollBar(), &QScrollBar::valueChanged, m_footer,
             qOverload<>(&QWidget::update));
     connect(m_header, &QHeaderView::geometriesChanged, m_footer, qOverload<>(&QWidget::update));
@@ -437,6 +438,7 @@ void GridBandedTableView::Changed() {
         return;
     }
     m_changePending = false;
+    m_groupTexts.clear(); // a caption may have changed
     applyGrouping();
     syncControl();
     if (m_footerVisible)
