@@ -807,6 +807,7 @@ void TFrameDBNav::moTxtVorschauClick() {
 
 void TFrameDBNav::moConditionalFormatingClick() {
     TGridViewMenu::ConditionalFormatingClick(grid2());
+    TTreeListMenu::ConditionalFormatingClick(qobject_cast<TVoskDBTreeView2*>(m_grid.data()));
 }
 
 void TFrameDBNav::moOptimaleBreiteClick() {

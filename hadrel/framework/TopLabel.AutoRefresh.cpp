@@ -140,6 +140,7 @@ void TTopLabelFrame::moTxtVorschauClick() {
 
 void TTopLabelFrame::moConditionalFormatingClick() {
     TGridViewMenu::ConditionalFormatingClick(qobject_cast<TVoskDBGrid2*>(m_grid.data()));
+    TTreeListMenu::ConditionalFormatingClick(qobject_cast<TVoskDBTreeView2*>(m_grid.data()));
 }
 
 void TTopLabelFrame::moTabFilterClick(QObject* sender) {

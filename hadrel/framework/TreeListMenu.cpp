@@ -10,6 +10,7 @@
 #include "Umigration.h"
 #include "Vcl.Components.h"
 #include "Vcl.Hourglass.h"
+#include "VoskConditionalFormattingDialog.h"
 
 #include <EventGuard.h>
 
@@ -70,6 +71,11 @@ void TTreeListMenu::Update(const TGridViewMenu& items, TVoskDBTreeView2* tree) {
     items.moZusammenfalten->setVisible(true);
     items.moTxtVorschau->setVisible(tree->HasPreviewColumn());
     items.moTxtVorschau->setChecked(tree->PreviewVisible());
+    items.moConditionalFormating->setVisible(true);
+}
+
+void TTreeListMenu::ConditionalFormatingClick(TVoskDBTreeView2* tree) {
+    TfrmConditionalFormatting::Execute(tree);
 }
 
 QString TTreeListMenu::PreviewKey(const QString& formClass, const TVoskDBTreeView2* tree) {

@@ -1,7 +1,8 @@
 #pragma once
 // What the grid menus of the header and the navigation frame do for a tree list beyond its
 // layouts: expanding and collapsing all nodes (always offered), the long-text preview and its
-// remembered choice, the export and the multi-delete of the navigator, and the tree's start-up.
+// remembered choice, the conditional formatting, the export and the multi-delete of the
+// navigator, and the tree's start-up.
 
 #include <QString>
 
@@ -21,6 +22,7 @@ struct TTreeListMenu {
     static QString PreviewKey(const QString& formClass, const TVoskDBTreeView2* tree);
     static void TxtVorschauClick(TVoskDBTreeView2* tree, const QString& formClass, bool on);
     static void LoadPreview(TVoskDBTreeView2* tree, const QString& formClass);
+    static void ConditionalFormatingClick(TVoskDBTreeView2* tree);
 
     // The export after the save dialog; the tree's inline edit is ended first.
     static void Export(const QString& fileName, TVoskDBTreeView2* tree);

@@ -22,7 +22,9 @@
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QVariant>
 
 bool SimpleStyle = false;
@@ -162,6 +164,23 @@ TPositionResult ComputeFormPosition(const TPositionInput& in) {
 // ---- tool window and hint translation ---------------------------------------------------------
 
 TToolForm::TToolForm(QObject* owner) : TVoskBaseForm(owner) {}
+
+void TToolForm::ShowInactive() {
+    QWidget* active = QApplication::activeWindow();
+    m_keepActive = active != this ? active : nullptr;
+    show();
+    // The activation a window system hands out for the showing arrives later, if at all.
+    QTimer::singleShot(250, this, [this] { m_keepActive = nullptr; });
+}
+
+bool TToolForm::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate && m_keepActive) {
+        QPointer<QWidget> back = m_keepActive;
+        m_keepActive = nullptr;
+        back->activateWindow();
+    }
+    return TVoskBaseForm::event(e);
+}
 
 void TToolForm::SetFocus() {
     TQ32GrundForm::FocusError_Init(qobject_cast<QWidget*>(Vcl::Owner(this)));
@@ -399,9 +418,13 @@ void TFormKorvexGundForm::CreateToolForm() {
 bool TFormKorvexGundForm::IsFormActive() const {
     if (QGuiApplication::applicationState() != Qt::ApplicationActive)
         return false;
+    QWidget* active = QApplication::activeWindow();
+    // The form's own tool window counts as the form. The current child of the main window is not
+    // active while another window is: its tool window would otherwise stay up over that window.
     if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        return sub->mdiArea() && sub->mdiArea()->activeSubWindow() == sub;
-    return QApplication::activeWindow() == this;
+        return sub->mdiArea() && sub->mdiArea()->activeSubWindow() == sub &&
+               (active == sub->window() || (ToolForm && active == ToolForm));
+    return active == this || (ToolForm && active == ToolForm);
 }
 
 QString TFormKorvexGundForm::PositionPrefix() const {
@@ -655,7 +678,7 @@ void TFormKorvexGundForm::DoFocusTimer(QObject*) {
     }
     if (ToolForm->isHidden() && IsFormActive()) {
         PlaceToolForm();
-        ToolForm->show();
+        ToolForm->ShowInactive();
     } else if (ToolForm->isVisible()) {
         PlaceToolForm(); // follows the window when it was moved
     }

@@ -38,6 +38,15 @@ public:
     bool FIsPopupMenuOpen = false;
     // Records the owner form's focus state, then takes the focus.
     void SetFocus();
+    // Shows the window without taking the activation from the active one, also where the
+    // window system activates every window shown.
+    void ShowInactive();
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    QPointer<QWidget> m_keepActive;
 };
 
 // Replaces the hints of its owner's components by the texts in the user's language.

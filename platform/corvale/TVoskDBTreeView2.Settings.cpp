@@ -6,6 +6,7 @@
 #include "UDM1.h"
 #include "Uloghelper.h"
 #include "Vcl.Components.h"
+#include "VoskConditionalFormatting.h"
 
 #include <TVoskClass.h>
 
@@ -72,8 +73,9 @@ void TVoskDBTreeView2::OptimalWidths() {
 }
 
 QString TVoskDBTreeView2::LayoutText() const {
-    const QJsonObject root = VoskGridLayouts::ColumnsToLayout(
+    QJsonObject root = VoskGridLayouts::ColumnsToLayout(
         header(), m_class ? m_class->FieldNames() : QStringList());
+    m_conditionalFormatting->ToLayout(root);
     return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Compact));
 }
 
@@ -88,6 +90,7 @@ bool TVoskDBTreeView2::ApplyLayoutText(const QString& text) {
     m_pendingLayout.clear();
     VoskGridLayouts::ColumnsFromLayout(header(), root, m_class->FieldNames(), m_hiddenFields,
                                        [this](int c, Qt::SortOrder o) { sortByColumn(c, o); });
+    m_conditionalFormatting->FromLayout(root, FormClassName() + u'.' + GridName());
     return true;
 }
 

@@ -1,6 +1,8 @@
 #include "TVoskDBTreeView2.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskGridCellDelegate.h"
 #include "VoskAllOrNothing.h"
+#include "VoskConditionalFormatting.h"
 
 #include <EventGuard.h>
 #include <TVoskClass.h>
@@ -253,6 +255,10 @@ public:
                               const QModelIndex& index) const override {
         QStyledItemDelegate::updateEditorGeometry(editor, cellOption(option, index), index);
     }
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        ApplyConditionalFormatting(option, index, m_tree->m_conditionalFormatting, m_tree->m_class);
+    }
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
         if (m_tree->m_f2Loaded && m_tree->m_class)
@@ -286,6 +292,9 @@ TVoskDBTreeView2::TVoskDBTreeView2(QWidget* parent) : QTreeView(parent) {
     header()->setStretchLastSection(false);
     setSortingEnabled(true);
     setItemDelegate(new TVoskTreeCellDelegate(this));
+    m_conditionalFormatting = new TVoskConditionalFormatting(this);
+    connect(m_conditionalFormatting, &TVoskConditionalFormatting::Changed, viewport(),
+            qOverload<>(&QWidget::update));
     connect(this, &QTreeView::expanded, this,
             [this](const QModelIndex& i) { m_expanded.insert(keyText(TVoskTreeListModel::RowOf(i))); });
     connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& i) {

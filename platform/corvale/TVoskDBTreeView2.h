@@ -20,6 +20,7 @@
 
 class QLineEdit;
 class QStringListModel;
+class TVoskConditionalFormatting;
 class TVoskDataModel;
 class TVoskGridColumn;
 class TVoskQuery2;
@@ -103,6 +104,8 @@ public:
     const QStringList& HiddenFields() const { return m_hiddenFields; }
     // Columns in the order shown, without hidden ones.
     QList<int> ShownColumns() const;
+    // Colours and weight of cells by rules on their values, kept with the layout.
+    TVoskConditionalFormatting* ConditionalFormatting() const { return m_conditionalFormatting; }
 
     // Paint lock for bulk changes; nests.
     void BeginUpdate();
@@ -151,7 +154,8 @@ public:
     void MarkHeaderForLinkModules();
     const TVoskLinkColumns& LinkColumns() const { return m_linkColumns; }
     void OptimalWidths() override;
-    // Column order, widths, visibility and the sort as text, and applied from text.
+    // Column order, widths, visibility, the sort and the conditional formatting as text, and
+    // applied from text.
     QString LayoutText() const;
     bool ApplyLayoutText(const QString& text);
 
@@ -212,6 +216,7 @@ private:
     QDateTime m_layoutSavedAt;
     QString m_layoutSavedBy;
     QString m_pendingLayout;
+    TVoskConditionalFormatting* m_conditionalFormatting = nullptr;
     bool m_layoutInitDone = false;
     bool m_f2Loaded = false;
     // The fast lookup: the query for the column it was made for, and its panel.

@@ -36,15 +36,12 @@ QStyleOptionViewItem TVoskGridCellDelegate::cellOption(const QStyleOptionViewIte
     return o;
 }
 
-void TVoskGridCellDelegate::initStyleOption(QStyleOptionViewItem* option,
-                                            const QModelIndex& index) const {
-    QStyledItemDelegate::initStyleOption(option, index);
-    const TVoskConditionalFormatting* rules = m_grid ? m_grid->ConditionalFormatting() : nullptr;
-    if (!rules || rules->IsEmpty() || !m_grid->DataClass())
+void ApplyConditionalFormatting(QStyleOptionViewItem* option, const QModelIndex& index,
+                                const TVoskConditionalFormatting* rules, const TVoskClass* data) {
+    if (!rules || rules->IsEmpty() || !data)
         return;
-    const std::optional<TVoskCondFormatStyle> style =
-        rules->StyleFor(m_grid->DataClass()->FieldNames().value(index.column()),
-                        index.data(Qt::EditRole), option->text);
+    const std::optional<TVoskCondFormatStyle> style = rules->StyleFor(
+        data->FieldNames().value(index.column()), index.data(Qt::EditRole), option->text);
     if (!style)
         return;
     if (style->background.isValid())
@@ -53,6 +50,14 @@ void TVoskGridCellDelegate::initStyleOption(QStyleOptionViewItem* option,
         option->palette.setColor(QPalette::Text, style->textColor);
     if (style->bold)
         option->font.setBold(true);
+}
+
+void TVoskGridCellDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                            const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (m_grid)
+        ApplyConditionalFormatting(option, index, m_grid->ConditionalFormatting(),
+                                   m_grid->DataClass());
 }
 
 void TVoskGridCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

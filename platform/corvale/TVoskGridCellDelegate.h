@@ -6,7 +6,13 @@
 #include <QPointer>
 #include <QStyledItemDelegate>
 
+class TVoskClass;
+class TVoskConditionalFormatting;
 class TVoskDBGrid2;
+
+// rules on top of the look of a cell of data shown in option (grid and tree list alike).
+void ApplyConditionalFormatting(QStyleOptionViewItem* option, const QModelIndex& index,
+                                const TVoskConditionalFormatting* rules, const TVoskClass* data);
 
 class TVoskGridCellDelegate : public QStyledItemDelegate {
     Q_OBJECT

@@ -7,6 +7,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QToolButton>
@@ -51,6 +53,55 @@ bool Within(const QWidget* w, const QWidget* container) {
         if (w == container)
             return true;
     return false;
+}
+
+// A tab's groups scroll sideways in a window narrower than they are, instead of holding every
+// window with a ribbon at the width of its widest tab.
+class RibbonPage final : public QScrollArea {
+public:
+    explicit RibbonPage(QWidget* tab) {
+        setObjectName(tab->objectName() + QStringLiteral("Page"));
+        setFrameShape(QFrame::NoFrame);
+        setWidgetResizable(true);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        setFocusPolicy(Qt::NoFocus);
+        viewport()->setAutoFillBackground(false); // the ribbon's tint shows through
+        setWidget(tab);
+        tab->installEventFilter(this);
+    }
+    QSize sizeHint() const override { return {widget()->sizeHint().width(), Height()}; }
+    QSize minimumSizeHint() const override { return {120, Height()}; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        // Groups added or shown later change the tab's size; the ribbon's height follows.
+        if (watched == widget() && e->type() == QEvent::LayoutRequest)
+            updateGeometry();
+        return QScrollArea::eventFilter(watched, e);
+    }
+    void resizeEvent(QResizeEvent* e) override {
+        QScrollArea::resizeEvent(e);
+        if (Scrolls() != m_scrolled) {
+            m_scrolled = Scrolls();
+            updateGeometry(); // room for the scroll bar, or none
+        }
+    }
+
+private:
+    bool Scrolls() const { return widget()->minimumSizeHint().width() > width(); }
+    int Height() const {
+        return widget()->sizeHint().height() +
+               (Scrolls() ? horizontalScrollBar()->sizeHint().height() : 0);
+    }
+    bool m_scrolled = false;
+};
+
+QWidget* PageOf(QWidget* tab) {
+    for (QWidget* w = tab; w; w = w->parentWidget())
+        if (auto* page = dynamic_cast<RibbonPage*>(w))
+            return page;
+    return tab;
 }
 
 } // namespace
@@ -336,7 +387,7 @@ TVoskRibbon::~TVoskRibbon() {
 TVoskRibbonTab* TVoskRibbon::AddTab(const QString& name, const QString& caption) {
     auto* tab = new TVoskRibbonTab(this, name, caption);
     m_tabs << tab;
-    m_stack->addWidget(tab);
+    m_stack->addWidget(new RibbonPage(tab));
     const QSignalBlocker block(m_bar); // the first tab becomes current without a change event
     const int i = m_bar->addTab(caption);
     m_bar->setTabToolTip(i, WithoutMarker(caption));
@@ -377,7 +428,7 @@ void TVoskRibbon::SetActiveTab(TVoskRibbonTab* tab) {
 }
 
 void TVoskRibbon::TabChanged(TVoskRibbonTab* tab) {
-    m_stack->setCurrentWidget(tab);
+    m_stack->setCurrentWidget(PageOf(tab));
     if (m_poppedUp)
         PlacePopup(); // the new tab's groups may need another height
     emit ActiveTabChanged(tab);

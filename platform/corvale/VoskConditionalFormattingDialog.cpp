@@ -3,6 +3,7 @@
 #include "Korvexcommonvcl.h"
 #include "Korvexutils.h"
 #include "TVoskDBGrid2.h"
+#include "TVoskDBTreeView2.h"
 #include "Vcl.Dialogs.h"
 
 #include <TVoskClass.h>
@@ -405,23 +406,26 @@ void TfrmConditionalFormatting::MoveRule(int by) {
     fill(to);
 }
 
-QList<TVoskCondFormatColumn> TfrmConditionalFormatting::ColumnsOf(TVoskDBGrid2* grid) {
+namespace {
+
+// The grid and the tree list alike.
+template <class View> QList<TVoskCondFormatColumn> ColumnsOfView(View* view) {
     QList<TVoskCondFormatColumn> columns;
-    TVoskClass* c = grid ? grid->DataClass() : nullptr;
+    TVoskClass* c = view ? view->DataClass() : nullptr;
     if (!c)
         return columns;
     const QStringList fields = c->FieldNames();
-    for (int col : grid->ShownColumns()) {
+    for (int col : view->ShownColumns()) {
         if (col >= fields.size())
             continue;
         const QString caption =
-            grid->model()->headerData(col, Qt::Horizontal, Qt::DisplayRole).toString();
+            view->model()->headerData(col, Qt::Horizontal, Qt::DisplayRole).toString();
         columns.append({fields[col], caption.isEmpty() ? fields[col] : caption,
                         KindOfColumn(c, col)});
     }
-    for (const TVoskCondFormatRule& r : grid->ConditionalFormatting()->Rules()) {
+    for (const TVoskCondFormatRule& r : view->ConditionalFormatting()->Rules()) {
         const int col = c->FieldIndex(r.field);
-        if (col < 0 || grid->isColumnHidden(col))
+        if (col < 0 || view->isColumnHidden(col))
             if (std::none_of(columns.begin(), columns.end(), [&](const auto& x) {
                     return x.field.compare(r.field, Qt::CaseInsensitive) == 0;
                 }))
@@ -431,18 +435,36 @@ QList<TVoskCondFormatColumn> TfrmConditionalFormatting::ColumnsOf(TVoskDBGrid2* 
     return columns;
 }
 
-bool TfrmConditionalFormatting::Execute(TVoskDBGrid2* grid) {
-    if (!grid)
+template <class View> bool ExecuteFor(View* view) {
+    if (!view)
         return false;
-    const QList<TVoskCondFormatColumn> columns = ColumnsOf(grid);
+    const QList<TVoskCondFormatColumn> columns = ColumnsOfView(view);
     if (columns.isEmpty()) {
         Korvexutils::RaiseInformation(
             QStringLiteral("Die Tabelle zeigt keine Spalten, die sich formatieren lassen."));
         return false;
     }
-    TfrmConditionalFormatting dialog(columns, grid->ConditionalFormatting()->Rules(), grid);
+    TfrmConditionalFormatting dialog(columns, view->ConditionalFormatting()->Rules(), view);
     if (Korvexcommonvcl::ShowModal(&dialog) != Vcl::mrOk)
         return false;
-    grid->ConditionalFormatting()->SetRules(dialog.Rules());
+    view->ConditionalFormatting()->SetRules(dialog.Rules());
     return true;
+}
+
+} // namespace
+
+QList<TVoskCondFormatColumn> TfrmConditionalFormatting::ColumnsOf(TVoskDBGrid2* grid) {
+    return ColumnsOfView(grid);
+}
+
+QList<TVoskCondFormatColumn> TfrmConditionalFormatting::ColumnsOf(TVoskDBTreeView2* tree) {
+    return ColumnsOfView(tree);
+}
+
+bool TfrmConditionalFormatting::Execute(TVoskDBGrid2* grid) {
+    return ExecuteFor(grid);
+}
+
+bool TfrmConditionalFormatting::Execute(TVoskDBTreeView2* tree) {
+    return ExecuteFor(tree);
 }

@@ -1,8 +1,8 @@
 #pragma once
-// The dialogs of a grid's conditional formatting: the list of its rules (new, edit, delete,
-// move up and down; the first rule of a column that holds decides) and the editor of one rule.
-// Both run through the modal-form service; the grid takes the rules only when the list is closed
-// with OK.
+// The dialogs of the conditional formatting of a grid or tree list: the list of its rules (new,
+// edit, delete, move up and down; the first rule of a column that holds decides) and the editor
+// of one rule. Both run through the modal-form service; the view takes the rules only when the
+// list is closed with OK.
 
 #include "Q32GrundForm.h"
 #include "VoskConditionalFormatting.h"
@@ -16,6 +16,7 @@ class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 class TVoskDBGrid2;
+class TVoskDBTreeView2;
 
 // A column the rules may name, with the kind of value its cells hold.
 struct TVoskCondFormatColumn {
@@ -74,11 +75,13 @@ public:
     void btDeleteClick();
     void MoveRule(int by);
 
-    // Shows the rules of grid and hands it the changed ones on OK; true then.
+    // Shows the rules of the grid or tree list and hands it the changed ones on OK; true then.
     static bool Execute(TVoskDBGrid2* grid);
-    // The columns of grid the rules may name: the shown ones in view order, then the fields of
-    // rules on hidden columns.
+    static bool Execute(TVoskDBTreeView2* tree);
+    // The columns of a grid or tree list the rules may name: the shown ones in view order, then
+    // the fields of rules on hidden columns.
     static QList<TVoskCondFormatColumn> ColumnsOf(TVoskDBGrid2* grid);
+    static QList<TVoskCondFormatColumn> ColumnsOf(TVoskDBTreeView2* tree);
 
     QTreeWidget* lvRules;
     QPushButton* btAdd;

@@ -20,6 +20,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <vector>
 #include <tuple>
 
 #include <sys/stat.h>
@@ -454,7 +455,71 @@ struct ColumnRules {
     bool NeedsShown = false; // a rule searches the shown text
 };
 
+// The kind of the column's values: by its type, else by its first value.
+std::optional<VoskConditionalFormatting::TValueKind> KindOfColumn(const TVoskClass* data, int col) {
+    if (data->FieldType(col) != TFieldType::Unknown)
+        return KindOfField(data->FieldType(col));
+    for (int r = 0; r < data->RecordCount(); ++r) {
+        const QVariant v = data->Value(r, col);
+        if (!v.isNull())
+            return VoskConditionalFormatting::KindOfType(v.typeId());
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+void cxExport::AddConditionalFormatting(TExportTable& table,
+                                        const TVoskConditionalFormatting* formatting,
+                                        const TVoskClass* data, const QList<int>& cols,
+                                        std::function<int(qint64 row)> recordOf,
+                                        std::function<QString(int record, int col)> shown) {
+    // Colours as the workbook's own conditional formats where it can judge a rule as the view
+    // does, so that they follow edits there, else fixed in the cells.
+    if (!formatting || formatting->IsEmpty() || !data)
+        return;
+    auto columns = std::make_shared<std::vector<ColumnRules>>(size_t(cols.size()));
+    bool anyRules = false;
+    const QStringList fields = data->FieldNames();
+    const QList<TVoskCondFormatRule>& rules = formatting->Rules();
+    for (int c = 0; c < cols.size(); ++c) {
+        ColumnRules& column = (*columns)[size_t(c)];
+        column.Field = fields.value(cols[c]);
+        column.Kind = KindOfColumn(data, cols[c]);
+        const QString cell = FirstDataCell(c);
+        for (qsizetype i = 0; i < rules.size(); ++i) {
+            const TVoskCondFormatRule& rule = rules[i];
+            if (rule.field.compare(column.Field, Qt::CaseInsensitive) != 0)
+                continue;
+            column.HasRules = anyRules = true;
+            column.NeedsShown |= rule.op == TVoskCondOperator::Contains;
+            if (i > column.FirstFixed)
+                continue;
+            const std::optional<QString> formula =
+                column.Kind ? VoskConditionalFormatting::WorkbookFormula(rule, *column.Kind, cell)
+                            : std::nullopt;
+            if (!formula)
+                column.FirstFixed = i;
+            else if (!formula->isEmpty())
+                table.CondFormats.append({c, *formula, TVoskConditionalFormatting::StyleOf(rule)});
+        }
+    }
+    if (!anyRules)
+        return;
+    table.CellStyle = [=](qint64 r, int c) -> std::optional<TVoskCondFormatStyle> {
+        const ColumnRules& column = (*columns)[size_t(c)];
+        if (!column.HasRules)
+            return std::nullopt;
+        const int record = recordOf(r), col = cols[c];
+        const QVariant v = data->Value(record, col);
+        const QString text = column.NeedsShown ? shown(record, col) : QString();
+        const std::optional<qsizetype> i = formatting->DecidingRule(column.Field, v, text);
+        // The workbook's own format colours a cell it holds as the column's kind.
+        if (!i || (*i < column.FirstFixed && column.Kind && HeldAs(v, *column.Kind)))
+            return std::nullopt;
+        return TVoskConditionalFormatting::StyleOf(formatting->Rules()[*i]);
+    };
+}
 
 TGridExportResult ExportGridToXLSX(const QString& fileName, TVoskDBGrid2* grid, bool, bool,
                                    const QString&) {
@@ -472,56 +537,11 @@ TGridExportResult ExportGridToXLSX(const QString& fileName, TVoskDBGrid2* grid, 
     table.RowCount = rows.size();
     table.Cell = [&](qint64 r, int c) { return data->Value(rows[int(r)], cols[c]); };
 
-    // The colours the grid's rules give: as the workbook's own conditional formats where it can
-    // judge a rule as the grid does, so that they follow edits there, else fixed in the cells.
-    const TVoskConditionalFormatting* formatting = grid->ConditionalFormatting();
-    std::vector<ColumnRules> columns(size_t(cols.size()));
-    bool anyRules = false;
-    if (formatting && !formatting->IsEmpty()) {
-        const QStringList fields = data->FieldNames();
-        const QList<TVoskCondFormatRule>& rules = formatting->Rules();
-        for (int c = 0; c < cols.size(); ++c) {
-            ColumnRules& column = columns[size_t(c)];
-            column.Field = fields.value(cols[c]);
-            column.Kind = KindOfField(data->FieldType(cols[c]));
-            const QString cell = cxExport::FirstDataCell(c);
-            for (qsizetype i = 0; i < rules.size(); ++i) {
-                const TVoskCondFormatRule& rule = rules[i];
-                if (rule.field.compare(column.Field, Qt::CaseInsensitive) != 0)
-                    continue;
-                column.HasRules = anyRules = true;
-                column.NeedsShown |= rule.op == TVoskCondOperator::Contains;
-                if (i > column.FirstFixed)
-                    continue;
-                const std::optional<QString> formula =
-                    column.Kind
-                        ? VoskConditionalFormatting::WorkbookFormula(rule, *column.Kind, cell)
-                        : std::nullopt;
-                if (!formula)
-                    column.FirstFixed = i;
-                else if (!formula->isEmpty())
-                    table.CondFormats.append(
-                        {c, *formula, TVoskConditionalFormatting::StyleOf(rule)});
-            }
-        }
-    }
-    if (anyRules)
-        table.CellStyle = [&](qint64 r, int c) -> std::optional<TVoskCondFormatStyle> {
-            const ColumnRules& column = columns[size_t(c)];
-            if (!column.HasRules)
-                return std::nullopt;
-            const int row = rows[int(r)], col = cols[c];
-            const QVariant v = data->Value(row, col);
-            QString shown;
-            if (column.NeedsShown)
-                shown = grid->DataModel()
-                            ->data(grid->DataModel()->index(row, col), Qt::DisplayRole)
-                            .toString();
-            const std::optional<qsizetype> i = formatting->DecidingRule(column.Field, v, shown);
-            // The workbook's own format colours a cell it holds as the column's kind.
-            if (!i || (*i < column.FirstFixed && column.Kind && HeldAs(v, *column.Kind)))
-                return std::nullopt;
-            return TVoskConditionalFormatting::StyleOf(formatting->Rules()[*i]);
-        };
+    const TVoskDataModel* model = grid->DataModel();
+    cxExport::AddConditionalFormatting(
+        table, grid->ConditionalFormatting(), data, cols, [&](qint64 r) { return rows[int(r)]; },
+        [model](int record, int col) {
+            return model->data(model->index(record, col), Qt::DisplayRole).toString();
+        });
     return cxExport::ExportTableToXLSX(fileName, table);
 }

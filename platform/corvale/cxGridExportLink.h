@@ -19,6 +19,7 @@
 #include <functional>
 #include <optional>
 
+class TVoskClass;
 class TVoskDBGrid2;
 
 struct TGridExportResult {
@@ -72,6 +73,13 @@ TWrittenAs WrittenAs(const QVariant& value);
 
 // "C2": the first data cell of column (the header fills row 1 of every sheet).
 QString FirstDataCell(int column);
+
+// Makes table carry the colours formatting gives the view's cells: the exported columns cols of
+// data, the record of export row r recordOf(r), the text the view shows shown(record, col).
+void AddConditionalFormatting(TExportTable& table, const TVoskConditionalFormatting* formatting,
+                              const TVoskClass* data, const QList<int>& cols,
+                              std::function<int(qint64 row)> recordOf,
+                              std::function<QString(int record, int col)> shown);
 
 } // namespace cxExport
 

@@ -226,6 +226,48 @@ TEST_F(MainFormTest, SqlModuleStartsInItsEditorAndItsToolWindowLeavesTheKeysTher
     Rtl::Package::Get(QStringLiteral("hadrel")).Finalize();
 }
 
+TEST_F(MainFormTest, AModulesToolWindowNeitherTakesTheActivationNorStaysOverAnotherWindow) {
+    Rtl::Package::Get(QStringLiteral("hadrel")).Initialize();
+    testsupport::TempRegistry registry;
+    testsupport::DialogAnswerer answers;
+    UHostModules::Register();
+    {
+        TMainForm main;
+        main.show();
+        QPointer<TFormStandardSql> f = TFormStandardSql::Open();
+        QApplication::processEvents();
+        ASSERT_TRUE(f);
+        QApplication::setActiveWindow(&main);
+        QApplication::processEvents();
+        f->DoFocusTimer(nullptr);
+        QApplication::processEvents();
+        QApplication::processEvents();
+        ASSERT_TRUE(f->ToolForm->isVisible());
+        EXPECT_EQ(QApplication::activeWindow(), &main);
+
+        // Another window in front: the module stays the main window's current one, but its
+        // tool window goes and does not come back while that window is active.
+        QWidget other;
+        other.resize(300, 200);
+        other.show();
+        QApplication::setActiveWindow(&other);
+        QApplication::processEvents();
+        f->DoFocusTimer(nullptr);
+        EXPECT_FALSE(f->ToolForm->isVisible());
+        f->DoFocusTimer(nullptr);
+        QApplication::processEvents();
+        EXPECT_FALSE(f->ToolForm->isVisible());
+        EXPECT_EQ(QApplication::activeWindow(), &other);
+
+        f->DataStandardSql->Cancel();
+        f->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        delete f.data();
+    }
+    UHostModules::Unregister();
+    Rtl::Package::Get(QStringLiteral("hadrel")).Finalize();
+}
+
 TEST_F(MainFormTest, QueryModuleShowsTheRowsOfItsTextAndNeverChangesData) {
     Rtl::Package::Get(QStringLiteral("hadrel")).Initialize();
     TestDatabase::Exec(QStringLiteral("INSERT INTO adressen (name, ort) VALUES ('Erste', 'Ulm'), "

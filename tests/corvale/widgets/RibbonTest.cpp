@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTest>
 #include <QTextEdit>
@@ -195,6 +197,8 @@ TEST(RibbonTest, MinimisedRibbonOpensOnATabAndClosesOnAClickOutsideTheEditor) {
     QApplication::processEvents();
     const int fullHeight = w.ribbon->height();
     w.ribbon->SetMinimized(true);
+    // The layout settles in two rounds: the tab's scrolling page, then the window.
+    QApplication::processEvents();
     QApplication::processEvents();
     EXPECT_TRUE(w.Groups()->isHidden());
     EXPECT_LT(w.ribbon->height(), fullHeight);
@@ -266,4 +270,32 @@ TEST(RibbonTest, ColourSchemeTintsTheGroups) {
     EXPECT_EQ(TVoskRibbon::SchemeColor(QStringLiteral("Unbekannt")),
               TVoskRibbon::SchemeColor(QStringLiteral("Blue")));
     EXPECT_EQ(w.ribbon->property("ColorSchemeName").toString(), QStringLiteral("Green"));
+}
+
+TEST(RibbonTest, ANarrowWindowScrollsTheGroupsInsteadOfGrowing) {
+    Window w;
+    for (int i = 0; i < 12; ++i)
+        w.start->AddGroup(QStringLiteral("tbWide%1").arg(i), QStringLiteral("Gruppe %1").arg(i))
+            ->AddButton(QStringLiteral("btWide%1").arg(i), QStringLiteral("Ein breiter Knopf"),
+                        QIcon());
+    QApplication::processEvents();
+    QApplication::processEvents();
+    // The window need not hold every group side by side.
+    EXPECT_LT(w.top.minimumSizeHint().width(), 400);
+    w.top.resize(400, 600);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(w.top.width(), 400);
+    auto* area = qobject_cast<QScrollArea*>(w.Groups()->currentWidget());
+    ASSERT_NE(area, nullptr);
+    QScrollBar* page = area->horizontalScrollBar();
+    EXPECT_TRUE(page->isVisible());
+    EXPECT_GT(page->maximum(), 0);
+    // The last group scrolls into reach, and the scroll bar does not cover the buttons.
+    QToolButton* last = w.top.findChild<QToolButton*>(QStringLiteral("btWide11"));
+    ASSERT_NE(last, nullptr);
+    page->setValue(page->maximum());
+    const QRect shown = QRect(last->mapTo(w.Groups(), QPoint(0, 0)), last->size());
+    EXPECT_TRUE(w.Groups()->rect().contains(shown));
+    EXPECT_LE(shown.bottom(), page->mapTo(w.Groups(), QPoint(0, 0)).y());
 }

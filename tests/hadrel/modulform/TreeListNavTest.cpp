@@ -1,8 +1,10 @@
 // A tree list under a navigation frame in the address module: the grid menu's items for a tree,
-// layouts and preview through the menu and the form's start, the navigator's multi-delete, Esc in
-// the inline edit, and the workbook export with outline levels.
+// layouts, preview and conditional formatting through the menu and the form's start, the
+// navigator's multi-delete, Esc in the inline edit, and the workbook export with outline levels
+// and colours.
 #include "ModulFormFixture.h"
 
+#include "ConditionalFormattingUser.h"
 #include "FrameDBNavigate.h"
 #include "TVoskDBGrid2.h"
 #include "TVoskDBTreeView2.h"
@@ -11,6 +13,7 @@
 #include "UDM1.h"
 #include "UGrundModulForm.h"
 #include "Uloghelper.h"
+#include "WorkbookReader.h"
 
 #include <VoskExceptions.h>
 
@@ -448,6 +451,75 @@ TEST_F(TreeListNavTest, ExportWritesTheTreeWithOutlineLevelsAndTypedCells) {
     EXPECT_TRUE(rows[1].values.contains(QStringLiteral("45351"))); // 2024-02-29
     EXPECT_TRUE(rows[1].types.contains(QStringLiteral("b")));
     EXPECT_EQ(rows[1].types.value(name), QStringLiteral("inlineStr"));
+}
+
+TEST_F(TreeListNavTest, ConditionalFormattingColoursTheTreeKeepsWithTheLayoutAndIsExported) {
+    TFormAdress* f = Open();
+    Parts p = AddTree(f);
+    p.tree->SetHiddenFields({QStringLiteral("parent"), QStringLiteral("notiz")});
+    p.nav->PopupGridSettingsPopup();
+    QAction* item = p.nav->GridViewItems.moConditionalFormating;
+    ASSERT_TRUE(item->isVisible());
+    {
+        AddRule user(QStringLiteral("name"), QStringLiteral("Lager"));
+        item->trigger();
+        EXPECT_FALSE(user.fields.contains(QStringLiteral("parent")));
+    }
+    ASSERT_EQ(p.tree->ConditionalFormatting()->Rules().size(), 1);
+
+    TVoskCondFormatRule betrag;
+    betrag.field = QStringLiteral("betrag");
+    betrag.op = TVoskCondOperator::Equal;
+    betrag.value1 = QStringLiteral("2,25");
+    betrag.background = QColor(0, 200, 0);
+    TVoskCondFormatRule datum;
+    datum.field = QStringLiteral("datum");
+    datum.op = TVoskCondOperator::Contains;
+    datum.value1 = QStringLiteral("1970");
+    datum.background = QColor(200, 0, 0);
+    p.tree->ConditionalFormatting()->SetRules({betrag, datum});
+    p.tree->FullExpand();
+    const int betragCol = p.tree->columnByFieldName(QStringLiteral("betrag"));
+    auto painted = [&](int row, int col) {
+        const QImage image = p.tree->viewport()->grab().toImage();
+        return image.pixelColor(
+            p.tree->visualRect(p.tree->TreeModel()->IndexOfRow(row, col)).topLeft() +
+            QPoint(2, 2));
+    };
+    p.data->SetRecNo(1); // the selection paints over the rule
+    EXPECT_EQ(painted(1, betragCol), QColor(0, 200, 0)) << "Halle Ö";
+    EXPECT_NE(painted(4, betragCol), QColor(0, 200, 0)) << "Regal";
+
+    // Kept with the layout.
+    p.nav->moLayoutSave->trigger();
+    p.tree->ConditionalFormatting()->SetRules({});
+    p.nav->PopupGridSettingsPopup();
+    p.nav->moLayoutLoad->trigger();
+    EXPECT_EQ(p.tree->ConditionalFormatting()->Rules(), (QList<TVoskCondFormatRule>{betrag, datum}));
+
+    // In the workbook: the comparison as the workbook's own format, the search in the shown date
+    // fixed in the cell of "Linie 1" (third in tree order).
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("Baum.xlsx"));
+    m_answers.ExpectFile({}, {file});
+    p.nav->moExportierenClick();
+    const auto looks = testsupport::ReadWorkbookLooks(file);
+    ASSERT_EQ(looks.size(), 1);
+    const QList<int> cols = p.tree->ShownColumns();
+    const QString b(QChar(char16_t(u'A' + cols.indexOf(betragCol))));
+    ASSERT_EQ(looks[0].condFormats.size(), 1);
+    EXPECT_EQ(looks[0].condFormats[0].range, b + QStringLiteral("2:") + b + u'6');
+    EXPECT_EQ(looks[0].condFormats[0].formula,
+              QStringLiteral("AND(ISNUMBER(%1),%1=2.25)").arg(b + u'2'));
+    EXPECT_EQ(looks[0].condFormats[0].look.fill, QStringLiteral("00C800"));
+    const int d = int(cols.indexOf(p.tree->columnByFieldName(QStringLiteral("datum"))));
+    ASSERT_EQ(looks[0].cells.size(), 5);
+    for (int r = 0; r < 5; ++r)
+        for (qsizetype c = 0; c < looks[0].cells[r].size(); ++c)
+            EXPECT_EQ(looks[0].cells[r][c].fill,
+                      r == 2 && c == d ? QStringLiteral("C80000") : QString())
+                << r << "," << c;
+    EXPECT_EQ(looks[0].numberFormats[2][d], QStringLiteral("dd.mm.yyyy"));
 }
 
 TEST_F(TreeListNavTest, FailedTreeExportLeavesTheOldWorkbook) {
