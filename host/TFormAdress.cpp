@@ -265,13 +265,25 @@ void TFormAdress::FormShow(QObject* sender) {
         Rtl::Guarded(
             [this] {
                 BtDokuClick(BtDoku);
-                if (!GetParameterBool(QStringLiteral("Eigenschaften")))
-                    return;
+                TFormDokments* window = nullptr;
                 for (QWidget* w : QApplication::topLevelWidgets())
-                    if (auto* window = qobject_cast<TFormDokments*>(w)) {
-                        window->acDocumentInfoProperties->trigger();
-                        return;
-                    }
+                    if (auto* found = qobject_cast<TFormDokments*>(w))
+                        window = found;
+                if (!window)
+                    return;
+                // Start parameter "Dokument=<caption>": that document focused, and so previewed.
+                if (const QString caption = GetParameterStr(QStringLiteral("Dokument"));
+                    !caption.isEmpty()) {
+                    const int id =
+                        DM1()->LoadVar(QStringLiteral("SELECT pd_id FROM picndoku WHERE pd_descr = "
+                                                      ":name AND NOT pd_deletable ORDER BY pd_id "
+                                                      "LIMIT 1"),
+                                       {{QStringLiteral("name"), caption}})
+                            .toInt();
+                    window->TreeMenuSelect(QString::number(id));
+                }
+                if (GetParameterBool(QStringLiteral("Eigenschaften")))
+                    window->acDocumentInfoProperties->trigger();
             },
             this);
     });

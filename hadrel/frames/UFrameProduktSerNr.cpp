@@ -17,6 +17,7 @@
 #include <VoskDatabase.h>
 #include <VoskExceptionHelper.h>
 #include <VoskF2Controls.h>
+#include <VoskPreviewText.h>
 
 #include <EventGuard.h>
 #include <VoskExceptions.h>
@@ -91,12 +92,6 @@ template <class F> void inTransaction(F&& body) {
         throw;
     }
 }
-
-// The 32 characters that Windows-1252 puts where Latin-1 has control codes; 0 is unassigned.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 // Unused presets of the document lose their link; a serial number left without any other link
 // goes too. One statement: the second delete sees the links as they were before the first.
@@ -564,14 +559,7 @@ QString TFrameProduktSerNr::DecodeSerialFile(const QByteArray& bytes) {
     const QString asUtf8 = utf8.decode(bytes);
     if (!utf8.hasError())
         return asUtf8.startsWith(QChar(0xFEFF)) ? asUtf8.mid(1) : asUtf8;
-    QString s;
-    s.reserve(bytes.size());
-    for (const char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        const char16_t mapped = b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b);
-        s += QChar(mapped ? mapped : char16_t(0xFFFD));
-    }
-    return s;
+    return VoskPreview::DecodeCp1252(bytes);
 }
 
 void TFrameProduktSerNr::pmSNItemClick(QObject* sender) {

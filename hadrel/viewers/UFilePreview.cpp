@@ -9,7 +9,9 @@
 #include <StrUtils.h>
 #include <TUserRights.h>
 #include <TVoskRibbon.h>
+#include <RtfCodec.h>
 #include <TVoskClass.h>
+#include <TVoskDocumentViewer.h>
 #include <UDM1.h>
 #include <UGrundModulForm.h>
 #include <Ukorvexclasses.Dokument.h>
@@ -488,8 +490,16 @@ QObject* _ShowDokument(QObject* _Owner, TDokument* Doku, bool PageAdmin) {
 }
 
 namespace {
-void InitUnit() { TDokument::_ShowDokument.Set(&_ShowDokument); }
-void FiniUnit() { TDokument::_ShowDokument.Reset(); }
+void InitUnit() {
+    TDokument::_ShowDokument.Set(&_ShowDokument);
+    // The document preview shows RTF files as the memo editor reads them.
+    TVoskDocumentViewer::ReadRtf.Set(
+        [](const QByteArray& rtf, QTextDocument* document) { Rtf::Read(rtf, document); });
+}
+void FiniUnit() {
+    TDokument::_ShowDokument.Reset();
+    TVoskDocumentViewer::ReadRtf.Reset();
+}
 } // namespace
 
 KORVEX_UNIT("hadrel", "UFilePreview", InitUnit, FiniUnit);

@@ -28,6 +28,7 @@
 
 #include <QStyleOptionHeader>
 #include <cmath>
+#include <utility>
 #include <optional>
 
 namespace {
@@ -68,14 +69,38 @@ int DecimalsOf(double v) {
 
 // ---- group-by box ------------------------------------------------------------------------
 
-// The strip over the column headers listing the grouped columns; a column is added from its
-// drop-down, a level removed by its button.
+class TVoskGroupByBox;
+
+// A grouping level in the box: a click removes it, a drag moves it within the box or, dropped
+// outside it, removes it too.
+class TVoskGroupChip final : public QToolButton {
+public:
+    TVoskGroupChip(TVoskGroupByBox* box, TVoskDBGrid2* grid, const QString& field);
+    QString Field() const { return m_field; }
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    TVoskGroupByBox* m_box;
+    TVoskDBGrid2* m_grid;
+    QString m_field;
+    QPoint m_pressPos;
+    bool m_dragging = false;
+};
+
+// The strip over the column headers listing the grouped columns. A column header dragged into
+// it groups by that column at the level where it is dropped; the drop-down adds a level without
+// the mouse.
 class TVoskGroupByBox final : public QWidget {
 public:
     explicit TVoskGroupByBox(TVoskDBGrid2* grid) : QWidget(grid), m_grid(grid) {
         setObjectName(QStringLiteral("GroupByBox"));
         setAccessibleName(QStringLiteral("Gruppierungsbereich"));
-        setToolTip(QStringLiteral("Spalten, nach denen die Datensätze gruppiert sind"));
+        setToolTip(QStringLiteral("Spalten, nach denen die Datensätze gruppiert sind; einen "
+                                  "Spaltenkopf hierher ziehen, um nach ihm zu gruppieren"));
         setAutoFillBackground(true);
         QPalette pal = palette();
         pal.setColor(QPalette::Window, pal.color(QPalette::Mid).lighter(150));
@@ -83,30 +108,38 @@ public:
         m_layout = new QHBoxLayout(this);
         m_layout->setContentsMargins(4, 2, 4, 2);
         m_layout->setSpacing(4);
+        grid->horizontalHeader()->viewport()->installEventFilter(this);
         Rebuild();
     }
 
     void Rebuild() {
+        m_chips.clear();
         while (QLayoutItem* item = m_layout->takeAt(0)) {
-            delete item->widget();
+            // A chip may be the one whose drag or click asked for this.
+            if (QWidget* w = item->widget()) {
+                w->hide();
+                w->setObjectName({});
+                w->deleteLater();
+            }
             delete item;
         }
         const QStringList fields = m_grid->GroupFields();
         if (fields.isEmpty()) {
             auto* hint = new QLabel(
-                QStringLiteral("Spalte wählen, um nach ihr zu gruppieren"), this);
+                QStringLiteral("Spaltenkopf hierher ziehen, um nach dieser Spalte zu gruppieren"),
+                this);
+            hint->setObjectName(QStringLiteral("GroupHint"));
             hint->setEnabled(false);
             m_layout->addWidget(hint);
         }
         for (const QString& field : fields) {
-            auto* chip = new QToolButton(this);
-            chip->setObjectName(QStringLiteral("GroupLevel_") + field);
-            chip->setText(caption(field) + QStringLiteral("  ✕"));
-            chip->setAccessibleName(QStringLiteral("Gruppierung nach ") + caption(field));
-            chip->setToolTip(QStringLiteral("Gruppierung nach \"%1\" aufheben").arg(caption(field)));
-            QObject::connect(chip, &QToolButton::clicked, m_grid, [g = m_grid, field] {
-                Rtl::Guarded([&] { g->UngroupField(field); }, g);
-            });
+            auto* chip = new TVoskGroupChip(this, m_grid, field);
+            chip->setText(Caption(field) + QStringLiteral("  ✕"));
+            chip->setAccessibleName(QStringLiteral("Gruppierung nach ") + Caption(field));
+            chip->setToolTip(QStringLiteral("Gruppierung nach \"%1\" aufheben; ziehen, um die "
+                                            "Ebene zu verschieben")
+                                 .arg(Caption(field)));
+            m_chips << chip;
             m_layout->addWidget(chip);
         }
         auto* add = new QToolButton(this);
@@ -120,20 +153,113 @@ public:
         add->setMenu(menu);
         m_layout->addWidget(add);
         m_layout->addStretch(1);
+        ShowDrop(-1);
     }
 
-    QSize sizeHint() const override {
-        return {100, fontMetrics().height() + 14};
+    // The level a column dropped at pos takes: one behind each level whose middle lies left of
+    // it. skip is the field of a level being moved, which does not count.
+    int LevelAt(const QPoint& pos, const QString& skip = {}) const {
+        int level = 0;
+        for (const TVoskGroupChip* chip : m_chips)
+            if (chip->Field() != skip && chip->geometry().center().x() < pos.x())
+                ++level;
+        return level;
     }
 
-private:
-    QString caption(const QString& field) const {
+    // Marks where a dragged column would go (-1: nowhere).
+    void ShowDrop(int level, const QString& skip = {}) {
+        int x = -1;
+        if (level >= 0) {
+            x = m_layout->contentsMargins().left() - 2;
+            int seen = 0;
+            for (const TVoskGroupChip* chip : m_chips) {
+                if (chip->Field() == skip)
+                    continue;
+                if (seen++ == level) {
+                    x = chip->geometry().left() - 3;
+                    break;
+                }
+                x = chip->geometry().right() + 2;
+            }
+        }
+        if (x != m_dropX) {
+            m_dropX = x;
+            update();
+        }
+    }
+    int DropMarkX() const { return m_dropX; }
+
+    QString Caption(const QString& field) const {
         const int c = m_grid->columnByFieldName(field);
         return c >= 0 && m_grid->model()
                    ? m_grid->model()->headerData(c, Qt::Horizontal).toString()
                    : field;
     }
 
+    QSize sizeHint() const override {
+        return {100, fontMetrics().height() + 14};
+    }
+
+protected:
+    void paintEvent(QPaintEvent* e) override {
+        QWidget::paintEvent(e);
+        if (m_dropX < 0)
+            return;
+        QPainter p(this);
+        p.fillRect(QRect(m_dropX, 2, 2, height() - 4), palette().color(QPalette::Highlight));
+    }
+
+    // A column header pressed and let go over the box groups by its column.
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        QHeaderView* h = m_grid->horizontalHeader();
+        if (watched != h->viewport() || !isVisible())
+            return false;
+        switch (e->type()) {
+        case QEvent::MouseButtonPress: {
+            const auto* me = static_cast<QMouseEvent*>(e);
+            m_headerSection = -1;
+            if (me->button() != Qt::LeftButton)
+                break;
+            const int x = me->position().toPoint().x();
+            const int section = h->logicalIndexAt(x);
+            if (section < 0)
+                break;
+            // Near an edge the press resizes the column.
+            const int left = h->sectionViewportPosition(section);
+            const int grip = style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, h);
+            if (x - left > grip && left + h->sectionSize(section) - x > grip)
+                m_headerSection = section;
+            break;
+        }
+        case QEvent::MouseMove: {
+            const auto* me = static_cast<QMouseEvent*>(e);
+            if (m_headerSection < 0 || !(me->buttons() & Qt::LeftButton))
+                break;
+            const QPoint at = mapFromGlobal(me->globalPosition().toPoint());
+            ShowDrop(rect().contains(at) ? LevelAt(at) : -1);
+            break;
+        }
+        case QEvent::MouseButtonRelease: {
+            const auto* me = static_cast<QMouseEvent*>(e);
+            if (me->button() != Qt::LeftButton || m_headerSection < 0)
+                break;
+            const int section = std::exchange(m_headerSection, -1);
+            ShowDrop(-1);
+            const QPoint at = mapFromGlobal(me->globalPosition().toPoint());
+            const QString field =
+                m_grid->DataClass() ? m_grid->DataClass()->FieldNames().value(section) : QString();
+            // Let go outside the section, the release is no click to the header: no sort.
+            if (rect().contains(at) && !field.isEmpty())
+                Rtl::Guarded([&] { m_grid->GroupByField(field, LevelAt(at)); }, m_grid);
+            break;
+        }
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
     void fillMenu(QMenu* menu) {
         menu->clear();
         if (!m_grid->DataClass())
@@ -142,8 +268,8 @@ private:
             const QString field = m_grid->DataClass()->FieldNames().value(c);
             if (m_grid->GroupFields().contains(field, Qt::CaseInsensitive))
                 continue;
-            QAction* a = menu->addAction(caption(field));
-            a->setToolTip(QStringLiteral("Nach \"%1\" gruppieren").arg(caption(field)));
+            QAction* a = menu->addAction(Caption(field));
+            a->setToolTip(QStringLiteral("Nach \"%1\" gruppieren").arg(Caption(field)));
             QObject::connect(a, &QAction::triggered, m_grid, [g = m_grid, field] {
                 Rtl::Guarded([&] { g->GroupByField(field); }, g);
             });
@@ -152,7 +278,61 @@ private:
 
     TVoskDBGrid2* m_grid;
     QHBoxLayout* m_layout;
+    QList<TVoskGroupChip*> m_chips;
+    int m_headerSection = -1; // the header section pressed, while it may be dragged here
+    int m_dropX = -1;
 };
+
+TVoskGroupChip::TVoskGroupChip(TVoskGroupByBox* box, TVoskDBGrid2* grid, const QString& field)
+    : QToolButton(box), m_box(box), m_grid(grid), m_field(field) {
+    setObjectName(QStringLiteral("GroupLevel_") + field);
+    QObject::connect(this, &QToolButton::clicked, grid, [g = grid, field] {
+        Rtl::Guarded([&] { g->UngroupField(field); }, g);
+    });
+}
+
+void TVoskGroupChip::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) {
+        m_pressPos = e->position().toPoint();
+        m_dragging = false;
+    }
+    QToolButton::mousePressEvent(e);
+}
+
+void TVoskGroupChip::mouseMoveEvent(QMouseEvent* e) {
+    const QPoint pos = e->position().toPoint();
+    if (!(e->buttons() & Qt::LeftButton) ||
+        (!m_dragging && (pos - m_pressPos).manhattanLength() < QApplication::startDragDistance())) {
+        QToolButton::mouseMoveEvent(e);
+        return;
+    }
+    // A drag is no click: the level is let go where the mouse is released.
+    m_dragging = true;
+    setDown(false);
+    const QPoint at = mapTo(m_box, pos);
+    m_box->ShowDrop(m_box->rect().contains(at) ? m_box->LevelAt(at, m_field) : -1, m_field);
+    setCursor(m_box->rect().contains(at) ? Qt::DragMoveCursor : Qt::ForbiddenCursor);
+}
+
+void TVoskGroupChip::mouseReleaseEvent(QMouseEvent* e) {
+    if (!m_dragging || e->button() != Qt::LeftButton) {
+        QToolButton::mouseReleaseEvent(e);
+        return;
+    }
+    m_dragging = false;
+    setDown(false);
+    unsetCursor();
+    m_box->ShowDrop(-1);
+    const QPoint at = mapTo(m_box, e->position().toPoint());
+    TVoskDBGrid2* grid = m_grid;
+    const QString field = m_field;
+    if (m_box->rect().contains(at)) {
+        const int level = m_box->LevelAt(at, field);
+        Rtl::Guarded([&] { grid->GroupByField(field, level); }, grid);
+    } else {
+        Rtl::Guarded([&] { grid->UngroupField(field); }, grid);
+    }
+}
 
 // ---- footer ------------------------------------------------------------------------------
 
@@ -255,7 +435,7 @@ void TVoskDBGrid2::SetGroupFields(const QStringList& fields) {
     m_groupFields = clean;
     if (m_groupByBox)
         m_groupByBox->Rebuild();
-    regroup();
+    reorder();
     LayoutRows();
 }
 
@@ -336,21 +516,42 @@ QString TVoskDBGrid2::GroupCaption(const TGridGroup& group) const {
 
 // Orders the records by the group levels, then by the user's column. Runs again after every
 // reload, since a refresh reads the query's own order.
-void TVoskDBGrid2::regroup() {
+void TVoskDBGrid2::reorder() {
     if (m_regrouping || !m_class || !m_class->Active() || m_class->InEdit())
         return;
     QList<QPair<int, bool>> keys;
     for (const QString& f : m_groupFields)
         if (const int c = columnByFieldName(f); c >= 0)
             keys.append({c, true});
+    // The rows of a class re-read with other columns keep the user's sort where its field is
+    // still there; the header shows which column that is now.
+    const int sortCol = m_sortField.isEmpty() ? -1 : columnByFieldName(m_sortField);
+    QHeaderView* h = horizontalHeader();
+    if (h->count() > 0 &&
+        (h->sortIndicatorSection() != sortCol || h->sortIndicatorOrder() != m_sortOrder)) {
+        const QSignalBlocker quiet(h);
+        h->setSortIndicator(sortCol, m_sortOrder);
+        h->viewport()->update();
+    }
+    // The view's own sort has just put the rows in order.
+    if (keys.isEmpty() && m_model && m_model->Sorting())
+        return;
+    if (sortCol >= 0)
+        keys.append({sortCol, m_sortOrder == Qt::AscendingOrder});
     if (keys.isEmpty())
         return;
-    const QHeaderView* h = horizontalHeader();
-    if (h->isSortIndicatorShown() && h->sortIndicatorSection() >= 0)
-        keys.append({h->sortIndicatorSection(), h->sortIndicatorOrder() == Qt::AscendingOrder});
     m_regrouping = true;
     Rtl::Guarded([&] { m_class->SortByKeys(keys); }, this);
     m_regrouping = false;
+}
+
+void TVoskDBGrid2::noteSort(int section, Qt::SortOrder order) {
+    // Sections go and come with the columns of a reload; only the user's or a layout's choice
+    // counts.
+    if (m_regrouping || !m_class || m_class->FieldCount() == 0)
+        return;
+    m_sortField = m_class->FieldNames().value(section);
+    m_sortOrder = order;
 }
 
 bool TVoskDBGrid2::bandsActive() const {

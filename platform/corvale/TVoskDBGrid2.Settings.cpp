@@ -275,9 +275,13 @@ void TVoskDBGrid2::applyFilter() {
     if (!m_model)
         return;
     const int rows = m_model->rowCount();
+    // The record being typed stays shown until it is posted, whatever it holds so far.
+    const int typed = m_class && m_class->InEdit() ? m_class->CurrentRow() : -1;
     m_filterOut.assign(size_t(rows), 0);
     for (int r = 0; r < rows; ++r)
-        m_filterOut[size_t(r)] = m_filter && m_class && !m_filter->Matches(ClassRow(m_class, r));
+        m_filterOut[size_t(r)] =
+            r != typed && ((m_filter && m_class && !m_filter->Matches(ClassRow(m_class, r))) ||
+                           (!m_searchFilter.isEmpty() && !RowContains(r, m_searchFilter)));
     LayoutRows();
 }
 

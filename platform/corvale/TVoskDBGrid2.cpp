@@ -35,6 +35,8 @@ TVoskDBGrid2::TVoskDBGrid2(QWidget* parent) : QTableView(parent) {
     // A click on a column header sorts the records by it; no order until the user asks.
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     horizontalHeader()->setSectionsClickable(true);
+    // Noted before the view sorts, so that the reorder after the sort knows the new column.
+    connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, &TVoskDBGrid2::noteSort);
     setSortingEnabled(true);
     setItemDelegate(new TVoskGridCellDelegate(this));
     m_conditionalFormatting = new TVoskConditionalFormatting(this);
@@ -55,9 +57,20 @@ void TVoskDBGrid2::SetDataClass(TVoskClass* dataClass) {
     if (!dataClass)
         return;
     // Grouped records are put in group order again before anything else looks at them.
-    connect(dataClass, &TVoskClass::RowsReset, this, &TVoskDBGrid2::regroup);
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, &TVoskDBGrid2::scheduleLayout);
-    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &TVoskDBGrid2::scheduleLayout);
+    connect(dataClass, &TVoskClass::RowsReset, this, &TVoskDBGrid2::reorder);
+    // A new row is shown until it is posted; the others keep what the filters said of them.
+    connect(m_model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                if (size_t(first) <= m_filterOut.size())
+                    m_filterOut.insert(m_filterOut.begin() + first, size_t(last - first + 1), 0);
+                scheduleLayout();
+            });
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this,
+            [this](const QModelIndex&, int first, int last) {
+                if (size_t(last) < m_filterOut.size())
+                    m_filterOut.erase(m_filterOut.begin() + first, m_filterOut.begin() + last + 1);
+                scheduleLayout();
+            });
     connect(m_model, &QAbstractItemModel::dataChanged, this, [this] {
         if (!m_rowBands.empty() || m_footerVisible)
             scheduleLayout();
@@ -69,7 +82,7 @@ void TVoskDBGrid2::SetDataClass(TVoskClass* dataClass) {
     connect(dataClass, &TVoskClass::RowsReset, this, &TVoskDBGrid2::applyFilter);
     // A posted record is tested again; the one being typed stays shown until then.
     connect(dataClass, &TVoskClass::RowUpdated, this, [this](int) {
-        if (m_filter && !m_class->InEdit())
+        if ((m_filter || !m_searchFilter.isEmpty()) && !m_class->InEdit())
             applyFilter();
     });
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -507,9 +520,19 @@ QLineEdit* TVoskDBGrid2::MakeSearchField(QWidget* parent, const QString& name) {
     e->setAccessibleName(QStringLiteral("Suchen im Raster"));
     e->setToolTip(QStringLiteral("Text, der in einer Zeile vorkommt; Enter sucht weiter"));
     e->setClearButtonEnabled(true);
-    connect(e, &QLineEdit::textEdited, this, [this](const QString& t) { SearchText(t, false); });
     connect(e, &QLineEdit::returnPressed, this, [this, e] { SearchText(e->text(), true); });
     return e;
+}
+
+bool TVoskDBGrid2::RowContains(int row, const QString& text) const {
+    QAbstractItemModel* m = model();
+    if (!m)
+        return false;
+    for (int col = 0; col < m->columnCount(); ++col)
+        if (!isColumnHidden(col) &&
+            m->index(row, col).data().toString().contains(text, Qt::CaseInsensitive))
+            return true;
+    return false;
 }
 
 int TVoskDBGrid2::FindRow(const QString& text, int from) const {
@@ -519,12 +542,18 @@ int TVoskDBGrid2::FindRow(const QString& text, int from) const {
     const int rows = m->rowCount();
     for (int i = 0; i < rows; ++i) {
         const int row = (qMax(0, from) + i) % rows;
-        for (int col = 0; col < m->columnCount(); ++col)
-            if (!isColumnHidden(col) &&
-                m->index(row, col).data().toString().contains(text, Qt::CaseInsensitive))
-                return row;
+        const bool filteredOut = size_t(row) < m_filterOut.size() && m_filterOut[size_t(row)];
+        if (!filteredOut && RowContains(row, text))
+            return row;
     }
     return -1;
+}
+
+void TVoskDBGrid2::SetSearchFilter(const QString& text) {
+    if (text == m_searchFilter)
+        return;
+    m_searchFilter = text;
+    applyFilter();
 }
 
 bool TVoskDBGrid2::SearchText(const QString& text, bool next) {
@@ -546,6 +575,15 @@ bool TVoskDBGrid2::SearchPanelVisible() const {
 void TVoskDBGrid2::ShowSearchPanel(bool focus) {
     if (!m_searchPanel) {
         m_searchPanel = MakeSearchField(this, QStringLiteral("SearchPanel"));
+        m_searchPanel->setToolTip(
+            QStringLiteral("Zeigt nur Zeilen, in denen der Text vorkommt; Enter sucht weiter"));
+        // Filter first, so that the search then moves among the rows still shown.
+        connect(m_searchPanel, &QLineEdit::textChanged, this, [this](const QString& t) {
+            Rtl::Guarded([&] {
+                SetSearchFilter(t);
+                SearchText(t, false);
+            }, this);
+        });
         // Esc in the field closes it and hands the focus back to the rows.
         auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), m_searchPanel);
         esc->setContext(Qt::WidgetShortcut);
@@ -562,8 +600,11 @@ void TVoskDBGrid2::ShowSearchPanel(bool focus) {
 }
 
 void TVoskDBGrid2::HideSearchPanel() {
-    if (m_searchPanel)
-        m_searchPanel->hide();
+    if (!m_searchPanel)
+        return;
+    m_searchPanel->hide();
+    // Closed, the field filters no more: it opens empty next time.
+    m_searchPanel->clear();
 }
 
 void TVoskDBGrid2::placeSearchPanel() {
@@ -582,6 +623,8 @@ void TVoskDBGrid2::resizeEvent(QResizeEvent* e) {
 void TVoskDBGrid2::ShowFind(QWidget* anchor) {
     if (!m_findBox) {
         m_findBox = MakeSearchField(this, QStringLiteral("FindBox"));
+        connect(m_findBox, &QLineEdit::textEdited, this,
+                [this](const QString& t) { SearchText(t, false); });
         m_findBox->setWindowFlags(Qt::Popup);
         m_findBox->resize(250, m_findBox->sizeHint().height());
     }

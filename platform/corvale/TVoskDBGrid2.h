@@ -243,16 +243,24 @@ public:
     bool CellEditorOpen() const { return state() == QAbstractItemView::EditingState; }
 
     // Searching: a search field over the grid's lower edge, and a find box opened below a
-    // control; typing moves to the first row from the current one whose shown text contains the
-    // typed text, Enter to the next such row.
+    // control. Typing moves to the first row from the current one whose shown text contains the
+    // typed text, Enter to the next such row. The search field also filters: while it holds
+    // text, only rows whose shown text contains it are shown; closing it shows all again.
     bool SearchPanelVisible() const override;
     void ShowSearchPanel(bool focus) override;
     void HideSearchPanel() override;
     void ShowFind(QWidget* anchor) override;
-    // The first row at or after from, wrapping round, whose shown text contains text; -1 none.
+    // The first row at or after from, wrapping round, that the filters let through and whose
+    // shown text contains text; -1 none.
     int FindRow(const QString& text, int from) const;
     // Moves to the row FindRow gives; false when none matches.
     bool SearchText(const QString& text, bool next);
+    // Hides the rows whose shown text (of a shown column) does not contain text, ignoring case;
+    // an empty text hides none.
+    void SetSearchFilter(const QString& text);
+    QString SearchFilter() const { return m_searchFilter; }
+    // Whether the shown text of a shown column of the row contains text, ignoring case.
+    bool RowContains(int row, const QString& text) const;
     QLineEdit* SearchPanel() const { return m_searchPanel; }
     QLineEdit* FindBox() const { return m_findBox; }
 
@@ -267,7 +275,9 @@ protected:
 public:
     // ---- grouping, footer and preview (TVoskDBGrid2.Groups.cpp) -----------------------------
     // Group levels by field, outermost first. The records are ordered by the levels, each
-    // ascending, then by the column the user sorted by.
+    // ascending, then by the column the user sorted by; again after every reload. A column is
+    // grouped by dragging its header into the group-by box, a level moved or removed by dragging
+    // it within the box or out of it.
     QStringList GroupFields() const { return m_groupFields; }
     void SetGroupFields(const QStringList& fields);
     // Adds the field as a level (at level, or innermost for -1); removes it.
@@ -341,7 +351,9 @@ private:
     // The rectangle of a row's cells inside the row as the view lays it out.
     QRect cellRect(const QRect& rowRect, int row) const;
     int groupAt(const QPoint& viewportPos) const;
-    void regroup();
+    // Puts the records in group and sort order again (after a reload, a new level or sort).
+    void reorder();
+    void noteSort(int section, Qt::SortOrder order);
     void scheduleLayout();
     bool bandsActive() const;
     void placeBars();
@@ -349,13 +361,16 @@ private:
     void groupsToLayout(QJsonObject& root) const;
 
     QStringList m_groupFields;
+    // The column the user sorted by, by field, so that a reload with other columns finds it.
+    QString m_sortField;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     bool m_groupByBoxVisible = false;
     bool m_regrouping = false;
     bool m_layoutScheduled = false;
     bool m_placingBars = false;
     std::vector<TGridGroup> m_groups;
     std::vector<TRowBands> m_rowBands; // empty while no band is shown
-    std::vector<char> m_filterOut;     // rows the filter hides
+    std::vector<char> m_filterOut;     // rows the filter or the search field hides
     QSet<QString> m_collapsed;
     bool m_alwaysExpanded = false;
     bool m_footerVisible = false;
@@ -402,6 +417,7 @@ private:
     };
     std::vector<FilterHandler> m_filterHandlers;
     QLineEdit* m_searchPanel = nullptr;
+    QString m_searchFilter;
     QLineEdit* m_findBox = nullptr;
     TVoskConditionalFormatting* m_conditionalFormatting = nullptr;
     TVoskLinkColumns m_linkColumns;

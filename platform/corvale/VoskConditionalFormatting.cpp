@@ -10,6 +10,8 @@
 #include <QLocale>
 #include <QTime>
 
+#include <cmath>
+
 namespace VoskConditionalFormatting {
 
 namespace {
@@ -71,12 +73,13 @@ std::optional<bool> ReadBool(const QString& text) {
 
 // German first ("1.234,5"), then the plain form ("1234.5"); "12.50" is no German number, as its
 // group has two digits, and so reads as twelve and a half.
+// "nan" and "inf" are no values a user compares with.
 std::optional<double> ReadNumber(const QString& text) {
     bool ok = false;
     double v = German().toDouble(text, &ok);
     if (!ok)
         v = QLocale::c().toDouble(text, &ok);
-    return ok ? std::optional<double>(v) : std::nullopt;
+    return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
 }
 
 std::optional<qint64> ReadInteger(const QString& text) {
@@ -120,7 +123,8 @@ std::optional<int> Compare(const QVariant& value, const Operand& o) {
     case TValueKind::Number:
         if (o.integer && value.typeId() != QMetaType::Double && value.typeId() != QMetaType::Float)
             return Order(value.toLongLong(), *o.integer);
-        if (o.number)
+        // NaN is neither below, above nor equal to any number.
+        if (o.number && !std::isnan(value.toDouble()))
             return Order(value.toDouble(), *o.number);
         return std::nullopt;
     case TValueKind::Date:

@@ -485,12 +485,13 @@ void cxExport::AddConditionalFormatting(TExportTable& table,
     for (int c = 0; c < cols.size(); ++c) {
         ColumnRules& column = (*columns)[size_t(c)];
         column.Field = fields.value(cols[c]);
-        column.Kind = KindOfColumn(data, cols[c]);
         const QString cell = FirstDataCell(c);
         for (qsizetype i = 0; i < rules.size(); ++i) {
             const TVoskCondFormatRule& rule = rules[i];
             if (rule.field.compare(column.Field, Qt::CaseInsensitive) != 0)
                 continue;
+            if (!column.HasRules)
+                column.Kind = KindOfColumn(data, cols[c]);
             column.HasRules = anyRules = true;
             column.NeedsShown |= rule.op == TVoskCondOperator::Contains;
             if (i > column.FirstFixed)

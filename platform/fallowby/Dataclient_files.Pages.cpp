@@ -90,6 +90,41 @@ private:
     qint64 m_blockNr = -1;
 };
 
+// A stored file as a random-access device over the block reader.
+class LargeObjectDevice final : public QIODevice {
+public:
+    LargeObjectDevice(TVoskDatabase& db, unsigned int oid, qint64 size, const QString& name)
+        : m_input(db, oid, size, name), m_size(size) {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_size; }
+    bool seek(qint64 to) override {
+        if (!QIODevice::seek(to))
+            return false;
+        m_at = to;
+        return true;
+    }
+
+protected:
+    qint64 readData(char* data, qint64 len) override {
+        try {
+            const qint64 n = m_input.ReadAt(quint64(m_at), data, len);
+            m_at += n;
+            return n;
+        } catch (const EVoskException& e) {
+            setErrorString(e.Message());
+            return -1;
+        }
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    LargeObjectInput m_input;
+    qint64 m_size;
+    qint64 m_at = 0;
+};
+
 QString offsetsLiteral(const QList<quint64>& offsets) {
     QString text = QStringLiteral("{");
     for (qsizetype i = 0; i < offsets.size(); ++i) {
@@ -241,6 +276,26 @@ QByteArray TDCFileMethods::ReadFile(const QString& name) {
     buffer.open(QIODevice::WriteOnly);
     ReadFile(name, buffer);
     return bytes;
+}
+
+// The stored file whose large object is there; a probe first, as opening a missing object
+// would fail the whole transaction and lo_get says nothing a user could act on.
+TDCStoredFile TDCFileMethods::storedObject(const QString& name) {
+    CheckRemoteName(name);
+    const std::optional<TDCStoredFile> stored = FileInfo(name);
+    if (!stored)
+        throw EDCFileError(kMissingFile.arg(name));
+    TVoskQuery2 exists(&Database(), QStringLiteral("SELECT EXISTS(SELECT 1 FROM "
+                                                   "pg_largeobject_metadata WHERE oid = :oid)"));
+    exists.Bind(QStringLiteral("oid"), qint64(stored->oid)).Open();
+    if (!exists.Fields(0).AsBoolean())
+        throw EDCFileError(kMissingFile.arg(name));
+    return *stored;
+}
+
+std::unique_ptr<QIODevice> TDCFileMethods::OpenRead(const QString& name) {
+    const TDCStoredFile stored = storedObject(name);
+    return std::make_unique<LargeObjectDevice>(Database(), stored.oid, stored.size, name);
 }
 
 QByteArray TDCFileMethods::ReadAnnotation(const QString& name, int page) {

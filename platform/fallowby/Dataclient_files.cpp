@@ -256,17 +256,9 @@ void TDCFileMethods::ReadFile(const QString& name, QIODevice& target) {
     CheckRemoteName(name);
     TVoskDatabase& db = Database();
     RunInTransaction([&] {
-        const std::optional<TDCStoredFile> stored = FileInfo(name);
-        if (!stored)
-            throw EDCFileError(kMissing.arg(name));
+        const TDCStoredFile stored = storedObject(name);
         PGconn* conn = db.Handle();
-        // Probe first: a missing object would otherwise fail the whole transaction.
-        TVoskQuery2 exists(&db, QStringLiteral("SELECT EXISTS(SELECT 1 FROM "
-                                               "pg_largeobject_metadata WHERE oid = :oid)"));
-        exists.Bind(QStringLiteral("oid"), qint64(stored->oid)).Open();
-        if (!exists.Fields(0).AsBoolean())
-            throw EDCFileError(kMissing.arg(name));
-        LargeObject lo(db, stored->oid, INV_READ);
+        LargeObject lo(db, stored.oid, INV_READ);
         if (!lo.Opened())
             throwServer(conn, QStringLiteral("Fehler beim Lesen aus dem Dokumentenspeicher"),
                         name);
@@ -287,7 +279,7 @@ void TDCFileMethods::ReadFile(const QString& name, QIODevice& target) {
                                        .arg(name, target.errorString()));
             size += n;
         }
-        if (size != stored->size || hash.HexDigest() != stored->sha256)
+        if (size != stored.size || hash.HexDigest() != stored.sha256)
             throw EDCFileError(
                 QStringLiteral("Datei im Dokumentenspeicher ist beschädigt: %1").arg(name));
     });

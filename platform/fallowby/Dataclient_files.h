@@ -28,6 +28,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QIODevice;
@@ -113,6 +114,11 @@ public:
     QByteArray ReadImage(const QString& name, int page);
     // The whole file in memory (for files the viewers split themselves).
     QByteArray ReadFile(const QString& name);
+    // The file to read in place, in blocks where the reader seeks (a preview reads only what it
+    // shows): nothing is copied, and nothing is checked, as the recorded hash covers the whole
+    // file. A missing file: EDCFileError as ReadFile; a failed read later is a failed read of
+    // the device.
+    std::unique_ptr<QIODevice> OpenRead(const QString& name);
     // The page's annotation data; empty when it has none.
     QByteArray ReadAnnotation(const QString& name, int page);
     // Stores the page's annotation data in place of what it had; null or empty removes it.
@@ -122,6 +128,8 @@ public:
     void CopyAnnotations(const QString& from, const QString& to);
 
 private:
+    // The row of a stored file whose large object exists; EDCFileError "... fehlt" otherwise.
+    TDCStoredFile storedObject(const QString& name);
     TDCStoredFile writeFile(QIODevice& source, const QString& name);
     // Records the page directories of a TIFF just written from source (read from its start at
     // position begin when it can seek, else from the stored object).

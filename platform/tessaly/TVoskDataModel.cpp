@@ -184,5 +184,7 @@ Qt::ItemFlags TVoskDataModel::flags(const QModelIndex& index) const {
 void TVoskDataModel::sort(int column, Qt::SortOrder order) {
     if (!m_class || !m_class->Active() || column < 0)
         return;
+    m_sorting = true;
     Rtl::Guarded([&] { m_class->SortBy(column, order == Qt::AscendingOrder); }, m_class);
+    m_sorting = false;
 }

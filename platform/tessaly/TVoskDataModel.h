@@ -35,11 +35,14 @@ public:
     void SetHeaderExtra(THeaderExtra extra);
     // Sorts the data class's rows; errors (a pending edit refused) go to the error display.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // While sort runs: the rows that the class announces anew are already in the view's order.
+    bool Sorting() const { return m_sorting; }
 
 private:
     QPointer<TVoskClass> m_class;
     QString m_lastError;
     bool m_resetting = false;
+    bool m_sorting = false;
     bool m_canModify = false;
     THeaderExtra m_headerExtra;
 };

@@ -25,6 +25,7 @@
 
 #include <deque>
 #include <functional>
+#include <limits>
 
 using VoskConditionalFormatting::Holds;
 
@@ -123,6 +124,13 @@ TEST(ConditionalFormattingRules, NumbersCompareByValueWhateverWayTheyAreWritten)
     EXPECT_FALSE(Holds(Rule(Op::Greater, QStringLiteral("abc")), 3));
     EXPECT_FALSE(Holds(Rule(Op::NotEqual, QStringLiteral("abc")), 3));
     EXPECT_FALSE(Holds(Rule(Op::Between, QStringLiteral("1"), QStringLiteral("x")), 3));
+    // The database's NaN is no number either: it was taken as equal to every value.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(Holds(Rule(Op::Equal, QStringLiteral("5")), nan));
+    EXPECT_FALSE(Holds(Rule(Op::LessOrEqual, QStringLiteral("5")), nan));
+    EXPECT_FALSE(Holds(Rule(Op::Equal, QStringLiteral("nan")), 5.0));
+    EXPECT_TRUE(Holds(Rule(Op::Greater, QStringLiteral("5")),
+                      std::numeric_limits<double>::infinity()));
 }
 
 TEST(ConditionalFormattingRules, DatesTimestampsTimesAndBooleans) {

@@ -1,10 +1,14 @@
-// Grouping, footer summaries, preview bands and Boolean check boxes of the grid over a real class.
+// Grouping, sorting, the search field, footer summaries, preview bands and Boolean check boxes of
+// the grid over a real class.
 #include "Fixture.h"
+#include "MouseDrag.h"
 
 #include <TVoskDBGrid2.h>
 #include <TVoskDataModel.h>
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTest>
 
 namespace {
@@ -192,4 +196,174 @@ TEST_F(GridGroupsTest, BooleansAreCheckBoxesTickedIntoTheRecord) {
     m_class.Post();
     EXPECT_EQ(scalar(QStringLiteral("SELECT aktiv FROM kunden WHERE name = 'Weber'")),
               QStringLiteral("t"));
+}
+
+namespace {
+
+QPoint HeaderPoint(TVoskDBGrid2& grid, const QString& field) {
+    return testsupport::SectionPoint(grid.horizontalHeader(), grid.columnByFieldName(field));
+}
+
+using testsupport::Drag;
+
+} // namespace
+
+TEST_F(GridGroupsTest, HeadersDraggedIntoTheBoxGroupAndLevelsDragWithinAndOutOfIt) {
+    m_grid.SetGroupByBoxVisible(true);
+    m_grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_grid));
+    auto* box = m_grid.findChild<QWidget*>(QStringLiteral("GroupByBox"));
+    ASSERT_TRUE(box);
+    QWidget* header = m_grid.horizontalHeader()->viewport();
+    const auto chip = [&](const QString& field) {
+        return m_grid.findChild<QWidget*>(QStringLiteral("GroupLevel_") + field);
+    };
+
+    Drag(header, HeaderPoint(m_grid, QStringLiteral("aktiv")), box, box->rect().center());
+    EXPECT_EQ(m_grid.GroupFields(), QStringList{QStringLiteral("aktiv")});
+    EXPECT_EQ(m_grid.Groups().size(), 3u);
+    // Let go in the box, the press was no click on the header: nothing was sorted.
+    EXPECT_EQ(m_grid.horizontalHeader()->sortIndicatorSection(), -1);
+    ASSERT_TRUE(chip(QStringLiteral("aktiv")));
+
+    // Dropped left of the first level, the column becomes the outermost one.
+    const QRect aktiv = chip(QStringLiteral("aktiv"))->geometry();
+    Drag(header, HeaderPoint(m_grid, QStringLiteral("plz")), box,
+         QPoint(aktiv.left() + 2, aktiv.center().y()));
+    EXPECT_EQ(m_grid.GroupFields(), (QStringList{QStringLiteral("plz"), QStringLiteral("aktiv")}));
+    EXPECT_TRUE(m_class.Value(0, m_class.FieldIndex(QStringLiteral("plz"))).isNull())
+        << "no postcode comes first";
+
+    // A level dragged behind the other one within the box swaps the two.
+    QWidget* plz = chip(QStringLiteral("plz"));
+    const QRect last = chip(QStringLiteral("aktiv"))->geometry();
+    Drag(plz, plz->rect().center(), box, QPoint(last.right() + 4, last.center().y()));
+    EXPECT_EQ(m_grid.GroupFields(), (QStringList{QStringLiteral("aktiv"), QStringLiteral("plz")}));
+    ASSERT_TRUE(chip(QStringLiteral("plz")));
+
+    // Dragged out of the box onto the rows, the level is gone; the other one stays.
+    plz = chip(QStringLiteral("plz"));
+    Drag(plz, plz->rect().center(), m_grid.viewport(), m_grid.viewport()->rect().center());
+    EXPECT_EQ(m_grid.GroupFields(), QStringList{QStringLiteral("aktiv")});
+    EXPECT_FALSE(chip(QStringLiteral("plz")));
+    // A click on a level still removes it.
+    QTest::mouseClick(chip(QStringLiteral("aktiv")), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_TRUE(m_grid.GroupFields().isEmpty());
+    EXPECT_TRUE(m_grid.Groups().empty());
+
+    // Without the box shown a header dragged upwards groups nothing.
+    m_grid.SetGroupByBoxVisible(false);
+    Drag(header, HeaderPoint(m_grid, QStringLiteral("aktiv")), &m_grid, QPoint(20, 2));
+    EXPECT_TRUE(m_grid.GroupFields().isEmpty());
+}
+
+TEST_F(GridGroupsTest, AHeaderClicksSortOutlivesARefreshWithTheCurrentRecordKept) {
+    m_grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_grid));
+    QWidget* header = m_grid.horizontalHeader()->viewport();
+    QTest::mouseClick(header, Qt::LeftButton, {}, HeaderPoint(m_grid, QStringLiteral("name")));
+    const QStringList ascending{QStringLiteral("Albers"), QStringLiteral("Müller"),
+                                QStringLiteral("Schmidt"), QStringLiteral("Weber"),
+                                QStringLiteral("Zander")};
+    ASSERT_EQ(Names(m_class), ascending);
+    ASSERT_TRUE(m_class.Locate(QStringLiteral("name"), QStringLiteral("Schmidt")));
+
+    // Another user adds a record; the refresh reads the table's order, the grid keeps the user's.
+    testsupport::TestDatabase::Exec(QStringLiteral("INSERT INTO kunden (name) VALUES ('Bauer')"));
+    m_class.Refresh();
+    EXPECT_EQ(Names(m_class), (QStringList{QStringLiteral("Albers"), QStringLiteral("Bauer"),
+                                           QStringLiteral("Müller"), QStringLiteral("Schmidt"),
+                                           QStringLiteral("Weber"), QStringLiteral("Zander")}));
+    EXPECT_EQ(m_class.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Schmidt"));
+    EXPECT_EQ(m_grid.currentIndex().row(), m_class.CurrentRow());
+
+    // A second click turns the order round, and that too outlives the refresh.
+    QTest::mouseClick(header, Qt::LeftButton, {}, HeaderPoint(m_grid, QStringLiteral("name")));
+    m_class.Refresh();
+    EXPECT_EQ(Names(m_class).first(), QStringLiteral("Zander"));
+    EXPECT_EQ(Names(m_class).last(), QStringLiteral("Albers"));
+    EXPECT_EQ(m_class.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Schmidt"));
+
+    // The layout carries the sort: another grid shows its rows so, also after a refresh.
+    TVoskClass other;
+    open(other);
+    TVoskDBGrid2 copy;
+    copy.SetDataClass(&other);
+    ASSERT_TRUE(copy.ApplyLayoutText(m_grid.LayoutText()));
+    other.Refresh();
+    EXPECT_EQ(Names(other), Names(m_class));
+}
+
+TEST_F(GridGroupsTest, TheSearchFieldShowsOnlyRowsHoldingItsTextUntilItIsClosed) {
+    m_grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_grid));
+    const int name = m_class.FieldIndex(QStringLiteral("name"));
+    const auto shownNames = [&] {
+        QStringList names;
+        for (int r : m_grid.ShownRows())
+            names << m_class.Value(r, name).toString();
+        names.sort();
+        return names;
+    };
+    m_grid.ShowSearchPanel(true);
+    QLineEdit* panel = m_grid.SearchPanel();
+    ASSERT_TRUE(panel);
+    // Any shown column counts, and its text as shown: the postcode here, whatever the case.
+    QTest::keyClicks(panel, QStringLiteral("0115"));
+    EXPECT_EQ(shownNames(), (QStringList{QStringLiteral("Albers"), QStringLiteral("Müller")}));
+    EXPECT_TRUE(m_grid.RowCellsShown(m_class.CurrentRow())) << "the current record is a match";
+    QTest::keyClicks(panel, QStringLiteral(" "));
+    EXPECT_TRUE(shownNames().isEmpty());
+    panel->clear();
+    QTest::keyClicks(panel, QStringLiteral("MÜ"));
+    EXPECT_EQ(shownNames(), QStringList{QStringLiteral("Müller")});
+    // Amounts match as the grid shows them, German.
+    panel->clear();
+    QTest::keyClicks(panel, QStringLiteral("12,5"));
+    EXPECT_EQ(shownNames(), QStringList{QStringLiteral("Müller")});
+
+    // A new record stays shown while it is typed; posted, it is tested like any other.
+    m_class.Append();
+    m_class.FieldByName(QStringLiteral("name")).SetAsString(QStringLiteral("Neu"));
+    EXPECT_EQ(m_grid.ShownRows().size(), 2);
+    EXPECT_TRUE(m_grid.RowCellsShown(m_class.CurrentRow()));
+    m_class.Post();
+    EXPECT_EQ(shownNames(), QStringList{QStringLiteral("Müller")});
+
+    // Backspace to nothing shows every row again.
+    QTest::keyClicks(panel, QStringLiteral("x"));
+    EXPECT_TRUE(shownNames().isEmpty());
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(panel, Qt::Key_Backspace);
+    EXPECT_EQ(m_grid.ShownRows().size(), 6);
+    // Closing the field does as well, and it opens empty again.
+    QTest::keyClicks(panel, QStringLiteral("weber"));
+    EXPECT_EQ(shownNames(), QStringList{QStringLiteral("Weber")});
+    QTest::keyClick(panel, Qt::Key_Escape);
+    EXPECT_FALSE(m_grid.SearchPanelVisible());
+    EXPECT_EQ(m_grid.ShownRows().size(), 6);
+    m_grid.ShowSearchPanel(true);
+    EXPECT_TRUE(m_grid.SearchPanel()->text().isEmpty());
+
+    // The find box finds without filtering.
+    m_grid.ShowFind(&m_grid);
+    QTest::keyClicks(m_grid.FindBox(), QStringLiteral("zander"));
+    EXPECT_EQ(m_class.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Zander"));
+    EXPECT_EQ(m_grid.ShownRows().size(), 6);
+    m_grid.FindBox()->hide();
+}
+
+TEST_F(GridGroupsTest, AStoredFilterKeepsHidingItsRowsWhileANewRecordIsTyped) {
+    m_grid.SetGridFilterText(QStringLiteral("name = 'Weber'"));
+    ASSERT_EQ(m_grid.ShownRows().size(), 1);
+    m_class.Append();
+    QApplication::processEvents();
+    // The filtered rows stay hidden; only the new one joins Weber.
+    EXPECT_EQ(m_grid.ShownRows().size(), 2);
+    m_class.Cancel();
+    QApplication::processEvents();
+    EXPECT_EQ(m_grid.ShownRows().size(), 1);
+    EXPECT_EQ(m_class.Value(m_grid.ShownRows().first(), m_class.FieldIndex(QStringLiteral("name"))),
+              QVariant(QStringLiteral("Weber")));
 }

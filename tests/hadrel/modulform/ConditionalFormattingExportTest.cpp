@@ -202,14 +202,16 @@ TEST_F(ConditionalFormattingExportTest, EverySheetOfALongTableCarriesTheFormats)
     table.Captions = {QStringLiteral("Nr")};
     table.RowCount = 5;
     table.Cell = [](qint64 r, int) { return QVariant(r); };
-    table.CondFormats = {{0, QStringLiteral("A2>2"), {QColor(0xff, 0, 0), {}, false}}};
+    // A rule that changes no look is still a rule, which the reader must take.
+    table.CondFormats = {{0, QStringLiteral("A2>2"), {QColor(0xff, 0, 0), {}, false}},
+                         {0, QStringLiteral("A2<0"), {}}};
     cxExport::ExportTableToXLSX(file, table, {}, 3);
     const auto looks = testsupport::ReadWorkbookLooks(file);
     ASSERT_EQ(looks.size(), 3);
     const QStringList ranges = {QStringLiteral("A2:A3"), QStringLiteral("A2:A3"),
                                 QStringLiteral("A2")};
     for (int s = 0; s < 3; ++s) {
-        ASSERT_EQ(looks[s].condFormats.size(), 1) << s;
+        ASSERT_EQ(looks[s].condFormats.size(), 2) << s;
         EXPECT_EQ(looks[s].condFormats[0].range, ranges[s]);
         EXPECT_EQ(looks[s].condFormats[0].look.fill, QStringLiteral("FF0000"));
     }

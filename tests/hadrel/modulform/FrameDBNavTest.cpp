@@ -10,6 +10,7 @@
 #include "VoskControls.h"
 #include "UDM1.h"
 #include "cxGridExportLink.h"
+#include "MouseDrag.h"
 
 #include <VoskExceptions.h>
 
@@ -495,6 +496,61 @@ TEST_F(FrameDBNavTest, LayoutMenuForUserAndAdminWithRoundTrip) {
     TFormAdress* k = Open();
     EXPECT_FALSE(k->GridAnsprechpartner->isColumnHidden(
         k->GridAnsprechpartner->columnByFieldName(QStringLiteral("vorname"))));
+}
+
+TEST_F(FrameDBNavTest, GroupingDraggedAndSortClickedOutliveARefreshAndTravelWithTheLayout) {
+    TFormAdress* f = Open();
+    TFrameDBNav* nav = f->FrameAnsprechpartner;
+    TVoskDBGrid2* grid = f->GridAnsprechpartner;
+    TVoskClass* data = f->DataAnsprechpartner;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(f));
+    const int nachname = data->FieldIndex(QStringLiteral("nachname"));
+    const auto names = [&] {
+        QStringList list;
+        for (int r : grid->ShownRows())
+            list << data->Value(r, nachname).toString();
+        return list;
+    };
+    nav->PopupGridSettingsPopup();
+    nav->GridViewItems.moGruppierung->trigger();
+    auto* box = grid->findChild<QWidget*>(QStringLiteral("GroupByBox"));
+    ASSERT_TRUE(box && box->isVisible());
+    QHeaderView* header = grid->horizontalHeader();
+    testsupport::Drag(header->viewport(),
+                      testsupport::SectionPoint(header, grid->columnByFieldName(QStringLiteral("aktiv"))),
+                      box, box->rect().center());
+    ASSERT_EQ(grid->GroupFields(), QStringList{QStringLiteral("aktiv")});
+    nav->PopupGridSettingsPopup();
+    EXPECT_TRUE(nav->GridViewItems.moAufklappen->isVisible());
+
+    // Two clicks on the name's header: descending, within the groups (inactive ones first).
+    for (int i = 0; i < 2; ++i)
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          testsupport::SectionPoint(header, nachname));
+    const QStringList expected{QStringLiteral("Müller 3"), QStringLiteral("Müller 2"),
+                               QStringLiteral("Müller 1")};
+    ASSERT_EQ(names(), expected);
+    ASSERT_TRUE(data->Locate(QStringLiteral("nachname"), QStringLiteral("Müller 2")));
+    auto* refresh = qobject_cast<QAbstractButton*>(nav->DBNavigator1->widgetForAction(
+        nav->DBNavigator1->ButtonControl(nbRefresh)));
+    ASSERT_TRUE(refresh && refresh->isEnabled());
+    refresh->click();
+    QApplication::processEvents();
+    EXPECT_EQ(names(), expected);
+    EXPECT_EQ(data->FieldByName(QStringLiteral("nachname")).AsString(), QStringLiteral("Müller 2"));
+
+    // Saved and opened in a new window, the layout groups and sorts the same.
+    nav->moLayoutSave->trigger();
+    TFormAdress* g = Open();
+    TVoskDBGrid2* copy = g->GridAnsprechpartner;
+    EXPECT_EQ(copy->GroupFields(), QStringList{QStringLiteral("aktiv")});
+    EXPECT_TRUE(copy->GroupByBoxVisible());
+    EXPECT_EQ(copy->horizontalHeader()->sortIndicatorSection(), nachname);
+    EXPECT_EQ(copy->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    QStringList copied;
+    for (int r : copy->ShownRows())
+        copied << g->DataAnsprechpartner->Value(r, nachname).toString();
+    EXPECT_EQ(copied, expected);
 }
 
 TEST_F(FrameDBNavTest, PrintTitleNamesTheGroupBox) {

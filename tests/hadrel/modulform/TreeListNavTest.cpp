@@ -157,6 +157,7 @@ TEST_F(TreeListNavTest, GridMenuOffersTheTreesItemsAndKeepsLayoutAndPreview) {
     EXPECT_NO_THROW(f->TopLabel->SetVoskDBGrid(p.tree));
     f->TopLabel->PopupGridSettingsPopup();
     EXPECT_TRUE(f->TopLabel->GridViewItems.moAufklappen->isVisible());
+    EXPECT_TRUE(f->TopLabel->GridViewItems.moConditionalFormating->isVisible());
     EXPECT_FALSE(f->TopLabel->moDrucken->isEnabled());
     f->TopLabel->SetVoskDBGrid(f->GridAdressen);
 
