@@ -165,23 +165,37 @@ QDateTime TVoskField::AsDateTime() const {
 
 // ---- Dunmere::BoundParams ---------------------------------------------------------------------
 
+namespace {
+// The parameters every statement gets from the session when its caller left them unset.
+enum SessionParam { spNone = -1, spLang, spLangC, spTimestamp, spSessId };
+
+SessionParam SessionParamOf(const QString& name) {
+    static const char* const names[] = {"LANG", "LANGC", "timestamp", "sessid"};
+    for (int i = 0; i < 4; ++i)
+        if (name.compare(QLatin1String(names[i]), Qt::CaseInsensitive) == 0)
+            return SessionParam(i);
+    return spNone;
+}
+} // namespace
+
 bool Dunmere::IsSessionParam(const QString& name) {
-    for (const char* n : {"LANG", "LANGC", "timestamp", "sessid"})
-        if (name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+    return SessionParamOf(name) != spNone;
 }
 
 QVariant Dunmere::SessionParamValue(const QString& name, TVoskDatabase& db) {
     const int language = DM1() ? DM1()->Language() : 0;
-    if (name.compare(QLatin1String("LANG"), Qt::CaseInsensitive) == 0)
+    switch (SessionParamOf(name)) {
+    case spLang:
         return language;
-    if (name.compare(QLatin1String("LANGC"), Qt::CaseInsensitive) == 0)
+    case spLangC:
         return language == 3 ? QStringLiteral("E") : QStringLiteral("D");
-    if (name.compare(QLatin1String("timestamp"), Qt::CaseInsensitive) == 0)
+    case spTimestamp:
         return QDateTime::currentDateTime();
-    if (name.compare(QLatin1String("sessid"), Qt::CaseInsensitive) == 0)
+    case spSessId:
         return db.Connected() ? QVariant(PQbackendPID(db.Handle())) : QVariant();
+    case spNone:
+        break;
+    }
     return {};
 }
 

@@ -99,11 +99,8 @@ TEST_F(F2DispatchTest, InATreeListTheFocusedColumnIsLookedUp) {
     EXPECT_FALSE(tree->InlineEditing()) << "F2 is the lookup, not the tree's own edit key";
 
     // From the inline editor of a cell: the same column, not the editor.
-    tree->edit(cell);
-    QApplication::processEvents();
-    auto* editor = tree->viewport()->findChild<QLineEdit*>();
+    QLineEdit* editor = OpenCell(tree, cell);
     ASSERT_TRUE(editor);
-    Focus(editor);
     QTest::keyClick(editor, Qt::Key_F2);
     ASSERT_EQ(m_lookups.size(), 2u);
     EXPECT_EQ(m_lookups[1].field, m_lookups[0].field);

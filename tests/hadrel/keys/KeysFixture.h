@@ -112,26 +112,26 @@ protected:
         }
     }
 
-    // Opens the in-place editor of a grid cell and puts the focus into it. A window activation
+    // Opens the in-place editor of a grid's or tree list's cell and puts the focus into it. A window activation
     // arriving late on a loaded machine may take the focus back, and a cell editor that loses
     // the focus closes (it is deleted later): only the cell's live editor counts, opened again
     // until it holds the window's focus.
-    static QLineEdit* OpenCell(TVoskDBGrid2* grid, const QModelIndex& cell) {
-        Focus(grid);
-        grid->setCurrentIndex(cell);
+    static QLineEdit* OpenCell(QAbstractItemView* view, const QModelIndex& cell) {
+        Focus(view);
+        view->setCurrentIndex(cell);
         for (int i = 0; i < 5; ++i) {
-            auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(cell));
+            auto* editor = qobject_cast<QLineEdit*>(view->indexWidget(cell));
             if (!editor) {
-                grid->edit(cell);
+                view->edit(cell);
                 QApplication::processEvents();
                 continue;
             }
-            if (grid->window()->focusWidget() == editor)
+            if (view->window()->focusWidget() == editor)
                 break;
             editor->setFocus();
             QApplication::processEvents();
         }
-        return qobject_cast<QLineEdit*>(grid->indexWidget(cell));
+        return qobject_cast<QLineEdit*>(view->indexWidget(cell));
     }
 
     struct Lookup {
