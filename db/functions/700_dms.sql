@@ -35,23 +35,28 @@ $$;
 
 -- Whether a user may do a file action on documents of a type: the user's own row, else the row
 -- for everyone (mitnr 0), else allowed. Administrators may do everything; so may everyone on
--- documents without a type.
+-- documents without a type. The checks asked before every stored file are plpgsql: it keeps its
+-- plans for the session, where a sql function with subqueries is planned again at every call.
 CREATE FUNCTION dokutypes_right(p_doktype text, p_action integer, p_mitnr integer)
 RETURNS boolean
-LANGUAGE sql STABLE AS $$
-    SELECT coalesce(p_doktype, '') = ''
+LANGUAGE plpgsql STABLE AS $$
+BEGIN
+    RETURN coalesce(p_doktype, '') = ''
         OR coalesce((SELECT m_admin FROM mitarbeiter WHERE mitnr = p_mitnr), false)
         OR coalesce((SELECT dtr_allowed FROM dokutypes_rights
                       WHERE dtr_dt_id = p_doktype AND dtr_action = p_action
                         AND dtr_mitnr IN (0, p_mitnr)
-                      ORDER BY dtr_mitnr DESC LIMIT 1), true)
+                      ORDER BY dtr_mitnr DESC LIMIT 1), true);
+END
 $$;
 
 -- The user number of the login the session announced (0 without a user row).
 CREATE FUNCTION korvex_session_mitnr() RETURNS integer
-LANGUAGE sql STABLE AS $$
-    SELECT coalesce((SELECT mitnr FROM mitarbeiter
-                      WHERE lower(m_login) = lower(korvex_session_login())), 0)
+LANGUAGE plpgsql STABLE AS $$
+BEGIN
+    RETURN coalesce((SELECT mitnr FROM mitarbeiter
+                      WHERE lower(m_login) = lower(korvex_session_login())), 0);
+END
 $$;
 
 -- Why something may not be done: result true means forbidden, reason says why.
@@ -61,19 +66,20 @@ CREATE TYPE dms_forbidden AS (result boolean, reason text);
 -- one, which needs the edit right as well.
 CREATE FUNCTION picndoku_adding_forbidden(p_doktype text, p_archive boolean)
 RETURNS dms_forbidden
-LANGUAGE sql STABLE AS $$
-    SELECT CASE
-        WHEN coalesce(p_doktype, '') <> ''
-             AND NOT EXISTS (SELECT 1 FROM dokutypes WHERE dt_id = p_doktype)
-        THEN ROW(true, 'Unbekannter Dokumenttyp: ' || p_doktype)::dms_forbidden
-        WHEN NOT dokutypes_right(p_doktype, 2, korvex_session_mitnr())
-        THEN ROW(true, 'Keine Berechtigung, Dokumente des Typs ' || p_doktype
-                       || ' anzulegen')::dms_forbidden
-        WHEN p_archive AND NOT dokutypes_right(p_doktype, 1, korvex_session_mitnr())
-        THEN ROW(true, 'Keine Berechtigung, Dokumente des Typs ' || p_doktype
-                       || ' zu archivieren')::dms_forbidden
-        ELSE ROW(false, NULL)::dms_forbidden
-    END
+LANGUAGE plpgsql STABLE AS $$
+BEGIN
+    IF coalesce(p_doktype, '') <> ''
+       AND NOT EXISTS (SELECT 1 FROM dokutypes WHERE dt_id = p_doktype) THEN
+        RETURN ROW(true, 'Unbekannter Dokumenttyp: ' || p_doktype)::dms_forbidden;
+    ELSIF NOT dokutypes_right(p_doktype, 2, korvex_session_mitnr()) THEN
+        RETURN ROW(true, 'Keine Berechtigung, Dokumente des Typs ' || p_doktype
+                         || ' anzulegen')::dms_forbidden;
+    ELSIF p_archive AND NOT dokutypes_right(p_doktype, 1, korvex_session_mitnr()) THEN
+        RETURN ROW(true, 'Keine Berechtigung, Dokumente des Typs ' || p_doktype
+                         || ' zu archivieren')::dms_forbidden;
+    END IF;
+    RETURN ROW(false, NULL)::dms_forbidden;
+END
 $$;
 
 -- Whether the session's user may not change a document: it is archived, blocked, of a write-once

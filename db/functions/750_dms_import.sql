@@ -2,15 +2,18 @@
 -- nothing holds the record.
 CREATE FUNCTION picndoku_record_lock_info(p_table text, p_dbrid text, p_doktype text)
 RETURNS text
-LANGUAGE sql STABLE AS $$
-    SELECT 'Die Dokumente des Datensatzes sind von ' || l.drl_user || ' gesperrt'
-           || coalesce(': ' || nullif(l.drl_reason, ''), '')
-      FROM picndoku_record_lock l
-     WHERE lower(l.drl_tablename) = lower(p_table)
-       AND l.drl_dbrid::text = p_dbrid
-       AND (l.drl_doktype IS NULL OR l.drl_doktype = p_doktype)
-     ORDER BY l.drl_doktype IS NULL DESC, l.drl_id
-     LIMIT 1
+LANGUAGE plpgsql STABLE AS $$
+BEGIN
+    -- plpgsql for the plan it keeps: this is asked before every stored file.
+    RETURN (SELECT 'Die Dokumente des Datensatzes sind von ' || l.drl_user || ' gesperrt'
+                   || coalesce(': ' || nullif(l.drl_reason, ''), '')
+              FROM picndoku_record_lock l
+             WHERE lower(l.drl_tablename) = lower(p_table)
+               AND l.drl_dbrid::text = p_dbrid
+               AND (l.drl_doktype IS NULL OR l.drl_doktype = p_doktype)
+             ORDER BY l.drl_doktype IS NULL DESC, l.drl_id
+             LIMIT 1);
+END
 $$;
 
 -- A stored file copied under a new name, 1 MiB at a time, with its recorded hash and size.

@@ -53,11 +53,6 @@ QString AskName(QWidget* parent, QVariant value) {
     return value.toString().trimmed();
 }
 
-QString loginName() {
-    TDM1* dm = DM1();
-    return dm ? dm->LoginName() : QString();
-}
-
 void exec(const QString& sql, const QVariantMap& params) {
     TDM1* dm = DM1();
     if (!dm || !dm->Connected())
@@ -447,8 +442,7 @@ void TFormDokments::acFolderInitialExecute() {
     TDokuTreeNode* node = FocusedNode();
     _InitialPath = acFolderInitial->isChecked() && node ? node->Id : QString();
     if (TDM1* dm = DM1(); dm && dm->Connected())
-        dm->SetSetting(QStringLiteral("DMSInitialPath_") + _TableName + u'_' + loginName(),
-                       _InitialPath);
+        dm->SetSetting(InitialPathSetting(), _InitialPath);
     if (node && !_InitialPath.isEmpty()) {
         node->States |= InitialFolder;
         TreeModel->NodeChanged(node);

@@ -56,17 +56,18 @@ int userNo() {
     return dm ? dm->MitNr() : 0;
 }
 
-QString loginName() {
-    TDM1* dm = DM1();
-    return dm ? dm->LoginName() : QString();
-}
-
 quint64 NextWindowSerial() {
     static quint64 serial = 0;
     return ++serial;
 }
 
 } // namespace
+
+QString TFormDokments::InitialPathSetting() const {
+    TDM1* dm = DM1();
+    return QStringLiteral("DMSInitialPath_") + _TableName + u'_' +
+           (dm ? dm->LoginName() : QString());
+}
 
 TFormDokments::TFormDokments(QObject* owner, const QString& tableName, const QString& recId,
                              TVoskClass* toVoskClass)
@@ -82,8 +83,7 @@ TFormDokments::TFormDokments(QObject* owner, const QString& tableName, const QSt
     _RecId = recId;
     m_ownerClass = toVoskClass;
     if (TDM1* dm = DM1(); dm && dm->Connected())
-        _InitialPath = dm->GetSetting(QStringLiteral("DMSInitialPath_") + _TableName + u'_' +
-                                      loginName());
+        _InitialPath = dm->GetSetting(InitialPathSetting());
     // Remembered values are kept per owner table.
     SetParameter(QStringLiteral("LastVal_AlternativeClassName"),
                  _TableName + u'_' + Vcl::ClassName(this));

@@ -341,6 +341,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    // The setting that keeps the user's initial folder of this table.
+    QString InitialPathSetting() const;
     void buildOutput();
     void buildProperties();
     void buildImport();

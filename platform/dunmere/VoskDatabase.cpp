@@ -167,6 +167,7 @@ void TVoskDatabase::Disconnect() {
     m_conn = nullptr;
     m_sqlCache.clear();
     m_tableInfo.clear();
+    m_prepared.clear();
     m_login.clear();
 }
 
@@ -233,6 +234,38 @@ int TVoskDatabase::Exec(const QString& sql, const QVariantList& params) {
     const int affected = QByteArray(PQcmdTuples(res)).toInt();
     PQclear(res);
     return affected;
+}
+
+PGresult* TVoskDatabase::ExecPrepared(const QByteArray& sql, int count, const Oid* types,
+                                      const char* const* values, const int* lengths,
+                                      const int* formats, const QString& context) {
+    if (!m_conn)
+        throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung"));
+    QByteArray key = sql;
+    key.append('\0').append(reinterpret_cast<const char*>(types),
+                            qsizetype(sizeof(Oid)) * count);
+    for (int attempt = 0;; ++attempt) {
+        QByteArray name = m_prepared.value(key);
+        if (name.isEmpty()) {
+            name = "korvex_stmt_" + QByteArray::number(++m_preparedSerial);
+            ++m_roundTrips;
+            PQclear(Check(PQprepare(m_conn, name.constData(), sql.constData(), count, types), sql,
+                          context));
+            m_prepared.insert(key, name);
+        }
+        ++m_roundTrips;
+        PGresult* res = PQexecPrepared(m_conn, name.constData(), count, values, lengths, formats, 0);
+        // A table changed since the statement was prepared: its result type may be other now.
+        if (attempt == 0 && PQresultStatus(res) == PGRES_FATAL_ERROR &&
+            qstrcmp(PQresultErrorField(res, PG_DIAG_SQLSTATE), "0A000") == 0 &&
+            PQtransactionStatus(m_conn) == PQTRANS_IDLE) {
+            PQclear(res);
+            m_prepared.remove(key);
+            Exec(QStringLiteral("DEALLOCATE ") + QString::fromLatin1(name));
+            continue;
+        }
+        return Check(res, sql, context);
+    }
 }
 
 void TVoskDatabase::StartTransaction() {

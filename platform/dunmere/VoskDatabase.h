@@ -99,6 +99,13 @@ public:
                                                     const PGresult* read = nullptr);
     void ForgetTableInfo(const QString& table = {});
 
+    // Runs sql as a statement the server parsed and planned once for this connection (prepared
+    // on first use, with these parameter types); for statements run again and again. A prepared
+    // statement that a changed table made stale is prepared anew once, outside a transaction.
+    PGresult* ExecPrepared(const QByteArray& sql, int count, const Oid* types,
+                           const char* const* values, const int* lengths, const int* formats,
+                           const QString& context = {});
+
     // Round trips sent on this connection, for tests and benchmarks that count queries.
     qint64 RoundTrips() const { return m_roundTrips; }
     void CountRoundTrip() { ++m_roundTrips; }
@@ -112,6 +119,8 @@ private:
     QHash<QString, QList<std::shared_ptr<const TVoskTableInfo>>> m_tableInfo;
     qint64 m_roundTrips = 0;
     QString m_login;
+    QHash<QByteArray, QByteArray> m_prepared; // SQL and parameter types -> statement name
+    int m_preparedSerial = 0;
 };
 
 namespace Dunmere {

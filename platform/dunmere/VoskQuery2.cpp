@@ -398,6 +398,9 @@ TVoskDatabase& TVoskQuery2::preparedOn() {
 PGresult* TVoskQuery2::run() {
     TVoskDatabase& db = preparedOn();
     const Dunmere::BoundParams params(m_params, m_bufs, m_sent, context(), db);
+    if (m_prepared)
+        return db.ExecPrepared(m_sent, params.Count(), params.Types(), params.Values(),
+                               params.Lengths(), params.Formats(), context().trimmed());
     db.CountRoundTrip();
     PGresult* res = PQexecParams(db.Handle(), m_sent.constData(), params.Count(), params.Types(),
                                  params.Values(), params.Lengths(), params.Formats(), 0);

@@ -132,6 +132,10 @@ public:
     // The macro as a quoted identifier (a table or column name from data, safely quoted).
     void SetMacroIdentifier(const QString& name, const QString& identifier);
 
+    // Sent as a statement prepared once per connection (TVoskDatabase::ExecPrepared): for
+    // statements run again and again, which the server then parses and plans only once.
+    void SetPrepared(bool on) { m_prepared = on; }
+
     void Open();
     void Close();
     bool Active() const { return m_res != nullptr; }
@@ -210,4 +214,5 @@ private:
     int m_row = 0;
     bool m_eof = true;
     bool m_bof = true;
+    bool m_prepared = false;
 };

@@ -160,6 +160,20 @@ void checkPage(int page, const QString& name) {
 
 } // namespace
 
+std::optional<QString> TDCFileMethods::pagesLiteral(const char* data, qint64 size) {
+    if (!isTiffHeader(data, size))
+        return std::nullopt;
+    QByteArray bytes = QByteArray::fromRawData(data, qsizetype(size));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    DeviceInput input(buffer, 0, size);
+    try {
+        return offsetsLiteral(Imaging::TiffPageOffsets(input));
+    } catch (const Imaging::ETiffError&) {
+        return std::nullopt; // as recordPages: stored as it came, without an index
+    }
+}
+
 void TDCFileMethods::recordPages(QIODevice& source, qint64 begin, const QString& name,
                                  unsigned int oid) {
     TVoskDatabase& db = Database();

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QSemaphore>
+#include <QThreadPool>
 
 #include <libpq/libpq-fs.h>
 #include <openssl/evp.h>
@@ -18,6 +20,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +51,23 @@ public:
 private:
     EVP_MD_CTX* m_ctx;
 };
+
+// Both digests of a block: MD5, the slower, on a pool thread while SHA-256 runs here, when
+// the block is large enough to pay for the handoff and a pool thread is free.
+void addBoth(Digest& sha256, Digest& md5, const char* data, qint64 n) {
+    constexpr qint64 kParallelFrom = 32 * 1024;
+    QSemaphore done;
+    if (n < kParallelFrom || !QThreadPool::globalInstance()->tryStart([&md5, data, n, &done] {
+            md5.Add(data, n);
+            done.release();
+        })) {
+        sha256.Add(data, n);
+        md5.Add(data, n);
+        return;
+    }
+    sha256.Add(data, n);
+    done.acquire();
+}
 
 [[noreturn]] void throwServer(PGconn* conn, const QString& what, const QString& name) {
     const QString server = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
@@ -149,9 +169,12 @@ bool TDCFileMethods::FileExists(const QString& name) { return FileInfo(name).has
 
 TDCStoredFile TDCFileMethods::WriteFile(QIODevice& source, const QString& name) {
     CheckRemoteName(name);
-    TDCStoredFile stored;
-    RunInTransaction([&] { stored = writeFile(source, name); });
-    return stored;
+    return writeUnit(source, name, nullptr);
+}
+
+void TDCFileMethods::WriteFile(QIODevice& source, const QString& name, TVoskQuery2& rows) {
+    CheckRemoteName(name);
+    writeUnit(source, name, &rows);
 }
 
 TDCStoredFile TDCFileMethods::WriteFile(QIODevice& source, const QString& name,
@@ -160,10 +183,22 @@ TDCStoredFile TDCFileMethods::WriteFile(QIODevice& source, const QString& name,
     if (!within.Open() || &within.Database() != &Database())
         throw EDCFileError(
             QStringLiteral("Keine offene Transaktion für den Dokumentenspeicher: %1").arg(name));
-    return writeFile(source, name);
+    return writeFile(source, name, nullptr);
 }
 
-TDCStoredFile TDCFileMethods::writeFile(QIODevice& source, const QString& name) {
+TDCStoredFile TDCFileMethods::writeUnit(QIODevice& source, const QString& name,
+                                        TVoskQuery2* rows) {
+    TVoskDatabase& db = Database();
+    if (!db.InTransaction())
+        return writeFile(source, name, rows);
+    TVoskTransaction step(db);
+    TDCStoredFile stored = writeFile(source, name, rows);
+    step.Commit();
+    return stored;
+}
+
+TDCStoredFile TDCFileMethods::writeFile(QIODevice& source, const QString& name,
+                                        TVoskQuery2* rows) {
     TVoskDatabase& db = Database();
     TDCStoredFile stored;
     Digest hash(EVP_sha256()), md5(EVP_md5());
@@ -181,65 +216,94 @@ TDCStoredFile TDCFileMethods::writeFile(QIODevice& source, const QString& name) 
                 break;
             filled += n;
         }
-        hash.Add(buffer.constData(), filled);
-        md5.Add(buffer.constData(), filled);
+        addBoth(hash, md5, buffer.constData(), filled);
         return filled;
     };
-    const auto insertRow = [&](const QString& oidValue, const char* key, const QVariant& value,
-                               qint64 size) {
+    // The file row, its page index when known, and the caller's rows: one statement.
+    const auto insertRows = [&](const QString& oidValue, const char* key, const QVariant& value,
+                                qint64 size, const std::optional<QString>& pages) {
         Rtl::FaultPoint("TDCFileMethods.WriteFile.row");
-        TVoskQuery2 q(&db, QStringLiteral("INSERT INTO dms_file (name, oid, sha256, size) "
-                                          "VALUES (:name, %1, :sha, :size) "
-                                          "RETURNING name, oid, sha256, size, created_by, "
-                                          "created_at")
-                               .arg(oidValue));
-        q.Bind(QStringLiteral("name"), name)
+        stored.name = name;
+        stored.sha256 = hash.HexDigest();
+        stored.md5 = md5.HexDigest();
+        stored.size = size;
+        QString sql = QStringLiteral(
+                          "WITH dms_stored AS (INSERT INTO dms_file (name, oid, sha256, size) "
+                          "VALUES (:dms_name, %1, :dms_sha, :dms_size) RETURNING name, oid, "
+                          "sha256, size, created_by, created_at, CAST(:dms_md5 AS text) AS md5)")
+                          .arg(oidValue);
+        if (pages)
+            sql += QStringLiteral(", dms_pages AS (INSERT INTO dms_file_pages (name, dir_offsets) "
+                                  "SELECT name, CAST(:dms_pages AS bigint[]) FROM dms_stored)");
+        TVoskQuery2 own(&db);
+        TVoskQuery2& q = rows ? *rows : own;
+        q.SetSQL(sql + u' ' +
+                 (rows ? rows->SQL()
+                       : QStringLiteral("SELECT name, oid, sha256, size, created_by, created_at "
+                                        "FROM dms_stored")));
+        // Written once per file of an import: parsed and planned once per connection.
+        q.SetPrepared(true);
+        q.Bind(QStringLiteral("dms_name"), name)
             .Bind(QLatin1String(key), value)
-            .Bind(QStringLiteral("sha"), QString::fromLatin1(hash.HexDigest()))
-            .Bind(QStringLiteral("size"), size);
+            .Bind(QStringLiteral("dms_sha"), QString::fromLatin1(stored.sha256))
+            .Bind(QStringLiteral("dms_size"), size)
+            .Bind(QStringLiteral("dms_md5"), QString::fromLatin1(stored.md5));
+        if (pages)
+            q.Bind(QStringLiteral("dms_pages"), *pages);
         try {
             q.Open();
         } catch (const EVoskDatabaseError& e) {
-            if (e.SqlState() == QLatin1String("23505"))
+            if (e.SqlState() == QLatin1String("23505") &&
+                e.Diagnostics().table == QLatin1String("dms_file"))
                 throw EDCFileError(kExists.arg(name));
             throw;
         }
-        stored = storedFrom(q);
+        if (!rows) {
+            const QByteArray md5Hex = stored.md5;
+            stored = storedFrom(q);
+            stored.md5 = md5Hex;
+        }
     };
     const qint64 first = readChunk();
     if (first < ChunkSize) {
-        // The whole file is at hand: object and row in one statement; the key refuses a
-        // taken name.
+        // The whole file is at hand: object and rows in one statement, which is a transaction
+        // of its own when no other is open; the key refuses a taken name.
         if (first > 0)
             Rtl::FaultPoint("TDCFileMethods.WriteFile.chunk");
-        insertRow(QStringLiteral("lo_from_bytea(0, :data)"), "data",
-                  QByteArray(buffer.constData(), first), first);
-    } else {
-        // Asked first so that a taken name costs no upload; the key catches a race.
-        if (FileExists(name))
-            throw EDCFileError(kExists.arg(name));
-        PGconn* conn = db.Handle();
-        qint64 size = 0;
-        db.CountRoundTrip();
-        const Oid oid = lo_create(conn, InvalidOid);
-        if (oid == InvalidOid)
-            throwServer(conn, kWriteFailed, name);
-        {
-            LargeObject lo(db, oid, INV_WRITE);
-            if (!lo.Opened())
-                throwServer(conn, kWriteFailed, name);
-            for (qint64 n = first; n > 0; n = readChunk()) {
-                db.CountRoundTrip();
-                if (lo_write(conn, lo.Fd(), buffer.constData(), size_t(n)) != int(n))
-                    throwServer(conn, kWriteFailed, name);
-                size += n;
-                Rtl::FaultPoint("TDCFileMethods.WriteFile.chunk");
-            }
-        }
-        insertRow(QStringLiteral(":oid"), "oid", qint64(oid), size);
+        insertRows(QStringLiteral("lo_from_bytea(0, :dms_data)"), "dms_data",
+                   QByteArray(buffer.constData(), first), first,
+                   pagesLiteral(buffer.constData(), first));
+        return stored;
     }
-    stored.md5 = md5.HexDigest();
-    recordPages(source, begin, name, stored.oid);
+    // Large objects are written through descriptors that live in a transaction.
+    std::optional<TVoskTransaction> own;
+    if (!db.InTransaction())
+        own.emplace(db);
+    // Asked first so that a taken name costs no upload; the key catches a race.
+    if (FileExists(name))
+        throw EDCFileError(kExists.arg(name));
+    PGconn* conn = db.Handle();
+    qint64 size = 0;
+    db.CountRoundTrip();
+    const Oid oid = lo_create(conn, InvalidOid);
+    if (oid == InvalidOid)
+        throwServer(conn, kWriteFailed, name);
+    {
+        LargeObject lo(db, oid, INV_WRITE);
+        if (!lo.Opened())
+            throwServer(conn, kWriteFailed, name);
+        for (qint64 n = first; n > 0; n = readChunk()) {
+            db.CountRoundTrip();
+            if (lo_write(conn, lo.Fd(), buffer.constData(), size_t(n)) != int(n))
+                throwServer(conn, kWriteFailed, name);
+            size += n;
+            Rtl::FaultPoint("TDCFileMethods.WriteFile.chunk");
+        }
+    }
+    insertRows(QStringLiteral(":dms_oid"), "dms_oid", qint64(oid), size, std::nullopt);
+    recordPages(source, begin, name, oid);
+    if (own)
+        own->Commit();
     return stored;
 }
 

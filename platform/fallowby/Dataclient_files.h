@@ -10,7 +10,8 @@
 //   segment, no control character. Any other name is refused before anything is read or written.
 // - A name is written once. Writing an existing name is refused; a new revision is a new name.
 // - Writes run inside the connection's transaction when one is open (as a savepoint, so a failed
-//   write leaves the caller's earlier work in place), else in one of their own. A caller whose
+//   write leaves the caller's earlier work in place), else in one of their own; a file of one
+//   chunk is a single statement then, which is its own transaction. A caller whose
 //   save spans several writes (the file, its document rows, per-page data, stamp SQL) opens a
 //   TVoskTransaction on Database() first and commits once: until then no other client sees any
 //   of it, and a failure or a lost connection leaves neither row nor large object behind.
@@ -33,6 +34,7 @@
 
 class QIODevice;
 class TVoskDatabase;
+class TVoskQuery2;
 class TVoskTransaction;
 
 // A refusal or failure of the store; Message() is the German text for the user and names the file.
@@ -78,6 +80,13 @@ public:
     // which undoes the file with the caller's rows when it fails: no savepoint of its own.
     TDCStoredFile WriteFile(QIODevice& source, const QString& name,
                             const TVoskTransaction& within);
+
+    // Stores source under name together with the caller's rows, as one unit: rows holds the
+    // rest of a statement that begins "WITH dms_stored AS (INSERT INTO dms_file ... RETURNING
+    // name, oid, sha256, size, created_by, created_at, md5)" (further CTEs start with a comma),
+    // its parameters bound. It is open with its result afterwards. Outside a transaction a file
+    // of one chunk costs that one statement; a larger one streams inside a transaction first.
+    void WriteFile(QIODevice& source, const QString& name, TVoskQuery2& rows);
 
     // Streams the stored bytes into target (appended at its position). A missing row or object:
     // EDCFileError "Datei im Dokumentenspeicher fehlt: NAME"; bytes that do not match their
@@ -130,7 +139,12 @@ public:
 private:
     // The row of a stored file whose large object exists; EDCFileError "... fehlt" otherwise.
     TDCStoredFile storedObject(const QString& name);
-    TDCStoredFile writeFile(QIODevice& source, const QString& name);
+    // Inside a transaction, or outside one when the write is a unit of its own: then one is
+    // opened only when the file needs more than one statement.
+    TDCStoredFile writeFile(QIODevice& source, const QString& name, TVoskQuery2* rows);
+    TDCStoredFile writeUnit(QIODevice& source, const QString& name, TVoskQuery2* rows);
+    // The page index of a TIFF at hand whole, as dms_file_pages holds it; none for other files.
+    static std::optional<QString> pagesLiteral(const char* data, qint64 size);
     // Records the page directories of a TIFF just written from source (read from its start at
     // position begin when it can seek, else from the stored object).
     void recordPages(QIODevice& source, qint64 begin, const QString& name, unsigned int oid);

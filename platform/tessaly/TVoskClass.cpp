@@ -199,13 +199,7 @@ QString TVoskClass::SelectSql() const {
     return sql;
 }
 
-void TVoskClass::readInto(TVoskRowStore& store, std::vector<Column>& cols, const QString& sql,
-                          const QVariantMap& params) {
-    TVoskQuery2 q(&Database(), sql);
-    for (auto it = params.begin(); it != params.end(); ++it)
-        if (TVoskParam* p = q.FindParam(it.key()))
-            p->SetValue(it.value());
-    q.Open();
+void TVoskClass::readInto(TVoskRowStore& store, std::vector<Column>& cols, TVoskQuery2& q) {
     const PGresult* res = q.Result();
     const int nf = q.FieldCount();
     // Which result columns are columns of our table decides what Post writes: libpq names the
@@ -236,10 +230,20 @@ void TVoskClass::readInto(TVoskRowStore& store, std::vector<Column>& cols, const
 }
 
 // Reads the whole result first, so a failing query leaves the rows shown so far in place.
-void TVoskClass::reload() {
+void TVoskClass::reload(TVoskQuery2* open) {
     TVoskRowStore store;
     std::vector<Column> cols;
-    readInto(store, cols, SelectSql(), SelectParams());
+    if (open) {
+        readInto(store, cols, *open);
+    } else {
+        TVoskQuery2 q(&Database(), SelectSql());
+        const QVariantMap params = SelectParams();
+        for (auto it = params.begin(); it != params.end(); ++it)
+            if (TVoskParam* p = q.FindParam(it.key()))
+                p->SetValue(it.value());
+        q.Open();
+        readInto(store, cols, q);
+    }
     emit AboutToReset();
     m_store.Swap(store);
     m_cols = std::move(cols);
@@ -248,10 +252,14 @@ void TVoskClass::reload() {
     m_readAt = ++s_readClock;
 }
 
-void TVoskClass::Open() {
+void TVoskClass::Open() { openOn(nullptr); }
+
+void TVoskClass::OpenFrom(TVoskQuery2& open) { openOn(&open); }
+
+void TVoskClass::openOn(TVoskQuery2* open) {
     if (Active())
         Close();
-    reload();
+    reload(open);
     m_bof = true;
     m_eof = m_store.Empty();
     m_modified = false;

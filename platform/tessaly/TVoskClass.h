@@ -275,6 +275,9 @@ protected:
     // The SELECT that Open runs; the base reads the whole table ordered by its key.
     virtual QString SelectSql() const;
     virtual QVariantMap SelectParams() const { return {}; }
+    // Opens on the rows of a query the caller already ran (a write that returned them), as Open
+    // would read them with SelectSql: saves reading them again. The query is closed after.
+    void OpenFrom(TVoskQuery2& open);
 
 private:
     using Handle = TVoskRowStore::Handle;
@@ -296,9 +299,9 @@ private:
     void moveTo(int row);
     void setState(TDataSetState state);
     void startInsert(int at);
-    void reload();
-    void readInto(TVoskRowStore& store, std::vector<Column>& cols, const QString& sql,
-                  const QVariantMap& params);
+    void openOn(TVoskQuery2* open);
+    void reload(TVoskQuery2* open = nullptr);
+    void readInto(TVoskRowStore& store, std::vector<Column>& cols, TVoskQuery2& q);
     struct ResultDeleter {
         void operator()(PGresult* r) const { PQclear(r); }
     };

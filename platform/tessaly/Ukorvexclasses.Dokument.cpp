@@ -47,8 +47,8 @@ const QString kSelect = QStringLiteral(
     "  (CAST(:ctxtable AS text) IS NOT NULL AND NOT (picndoku.pd_tablename = "
     "CAST(:ctxtable AS text)\n"
     "      AND picndoku.pd_dbrid = CAST(:ctxdbrid AS bigint))) AS pd_linked\n"
-    "FROM picndoku\n"
-    "LEFT JOIN picndoku_revision r ON r.pdr_revision_id = picndoku.pd_revision_id\n"
+    "FROM %2\n"
+    "LEFT JOIN %3 r ON r.pdr_revision_id = picndoku.pd_revision_id\n"
     "LEFT JOIN dokutypes t ON t.dt_id = picndoku.pd_doktype\n");
 
 // What a tree of many documents reads of each: the roles the tree, the state display and the
@@ -138,13 +138,15 @@ void TDokument::Print(const QString& printer, quintptr window) {
 // ---- loading -----------------------------------------------------------------------------------
 
 QString TDokument::selectSql(const QString& where, const QString& order, bool treeColumns) {
-    return kSelect.arg(treeColumns ? kTreeColumns : QStringLiteral("picndoku.*")) +
+    return kSelect.arg(treeColumns ? kTreeColumns : QStringLiteral("picndoku.*"),
+                       QStringLiteral("picndoku"), QStringLiteral("picndoku_revision")) +
            QStringLiteral("WHERE ") + where + QStringLiteral("\nORDER BY ") +
            (order.isEmpty() ? QStringLiteral("picndoku.pd_id") : order) +
            QStringLiteral("\nLIMIT %1").arg(MaxDocuments);
 }
 
-void TDokument::load(const QString& where, const QVariantMap& params, const QString& order) {
+void TDokument::load(const QString& where, const QVariantMap& params, const QString& order,
+                     TVoskQuery2* rows) {
     if (InEdit())
         Cancel();
     EndBrowse();
@@ -155,16 +157,25 @@ void TDokument::load(const QString& where, const QVariantMap& params, const QStr
         SetParam(it.key(), it.value());
         m_paramNames << it.key();
     }
-    Open();
+    if (rows)
+        OpenFrom(*rows);
+    else
+        Open();
 }
+
+namespace {
+QVariantMap dokIdParams(int pdId, const QString& table, const QString& recId) {
+    return {{QStringLiteral("pdid"), pdId},
+            {QStringLiteral("ctxtable"), textParam(table)},
+            {QStringLiteral("ctxdbrid"), dbridParam(recId)}};
+}
+const QString kDokIdWhere = QStringLiteral("picndoku.pd_id = CAST(:pdid AS integer)");
+} // namespace
 
 void TDokument::AssignToDokId(int pdId, const QString& table, const QString& recId,
                               TVoskClass* recordClass) {
     (void)recordClass;
-    load(QStringLiteral("picndoku.pd_id = CAST(:pdid AS integer)"),
-         {{QStringLiteral("pdid"), pdId},
-          {QStringLiteral("ctxtable"), textParam(table)},
-          {QStringLiteral("ctxdbrid"), dbridParam(recId)}});
+    load(kDokIdWhere, dokIdParams(pdId, table, recId));
 }
 
 namespace {
@@ -537,6 +548,11 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
     const QVariant ctxDbrid = Param(QStringLiteral("ctxdbrid"));
     // A new revision starts with the annotations of the one before; each keeps its own after.
     const QString previousRemote = kind == StoreKind::NewRevision ? DMSRemoteFilename() : QString();
+    const QString ctxTableText = ctxTable.isNull() ? table : ctxTable.toString();
+    const QString ctxRecText = ctxDbrid.isNull() ? recId : ctxDbrid.toString();
+    if (kind == StoreKind::NewDocument)
+        return storeNewDocument(source, fileName, table, recId, sourceKind, ctxTableText,
+                                ctxRecText);
     int newId = 0;
     {
         TVoskTransaction tx(db);
@@ -679,9 +695,57 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
         Rtl::FaultPoint("TDokument.storeFile.commit");
         tx.Commit();
     }
-    const QString ctxTableText = ctxTable.isNull() ? table : ctxTable.toString();
-    const QString ctxRecText = ctxDbrid.isNull() ? recId : ctxDbrid.toString();
     AssignToDokId(newId, ctxTableText, ctxRecText);
+    return newId;
+}
+
+int TDokument::storeNewDocument(QIODevice& source, const QString& fileName, const QString& table,
+                                const QString& recId, const QString& sourceKind,
+                                const QString& ctxTable, const QString& ctxRecId) {
+    TVoskDatabase& db = Database();
+    const bool d = m_insertData.Active;
+    const QString dokType = d ? m_insertData.DokType : QString();
+    const QString storedName = DMSGenerateFileName(fileName);
+    const QString remote = DMSArchivePath(dokType) + u'/' + storedName;
+    const QString origName = QFileInfo(fileName).fileName();
+    // File, revision row and document row in the statement that stores the bytes, which also
+    // returns the document as a load reads it: a file of one chunk costs one round trip.
+    TVoskQuery2 rows(
+        &db,
+        QStringLiteral(
+            ", dms_rev AS (INSERT INTO picndoku_revision DEFAULT VALUES RETURNING *), "
+            "picndoku_new AS (INSERT INTO picndoku (pd_tablename, pd_dbrid, pd_descr, "
+            "pd_dokident, pd_doktype, pd_dokumentfile, pd_origfilename, pd_parentnodeident, "
+            "pd_source, pd_dmshash, pd_md5, pd_dmsremotefile, pd_dmsremotefiledoktype, "
+            "pd_revision_id) SELECT :table, CAST(:dbrid AS bigint), :descr, :ident, :type, :file, "
+            ":orig, :parent, :source, s.sha256, s.md5, s.name, :type, r.pdr_revision_id "
+            "FROM dms_stored s, dms_rev r RETURNING *) ") +
+            kSelect.arg(QStringLiteral("picndoku.*"), QStringLiteral("picndoku_new picndoku"),
+                        QStringLiteral("dms_rev")));
+    rows.Bind(QStringLiteral("table"), table)
+        .Bind(QStringLiteral("dbrid"), dbridParam(recId))
+        .Bind(QStringLiteral("descr"),
+              textParam(d && !m_insertData.Name.isEmpty() ? m_insertData.Name
+                                                          : QFileInfo(origName).completeBaseName()))
+        .Bind(QStringLiteral("ident"), textParam(d ? m_insertData.DokIdent : QString()))
+        .Bind(QStringLiteral("type"), textParam(dokType))
+        .Bind(QStringLiteral("file"), storedName)
+        .Bind(QStringLiteral("orig"), textParam(origName))
+        .Bind(QStringLiteral("parent"), textParam(d ? m_insertData.ParentNodeIdent : QString()))
+        .Bind(QStringLiteral("source"),
+              textParam(!sourceKind.isEmpty()                       ? sourceKind
+                        : d && !m_insertData.Source.isEmpty() ? m_insertData.Source
+                                                              : QStringLiteral("file")))
+        .Bind(QStringLiteral("ctxtable"), textParam(ctxTable))
+        .Bind(QStringLiteral("ctxdbrid"), dbridParam(ctxRecId));
+    // Nothing is sent before these: a failure there leaves nothing behind.
+    Rtl::FaultPoint("TDokument.storeFile.rows");
+    Rtl::FaultPoint("TDokument.storeFile.commit");
+    TDCFileMethods store(&db);
+    store.WriteFile(source, remote, rows);
+    store.NotifyFileAdded(remote);
+    const int newId = rows.FieldByName(QString::fromLatin1(fnId)).AsInteger();
+    load(kDokIdWhere, dokIdParams(newId, ctxTable, ctxRecId), {}, &rows);
     return newId;
 }
 
@@ -829,6 +893,7 @@ TDokument::TAddingCheck TDokument::AddingCheck(const QString& table, const QStri
                                  "CAST(:admin AS boolean) OR coalesce(CAST(:type AS text), '') = '' "
                                  "OR dokutypes_right(:type, 2, CAST(:mitnr AS integer)), "
                                  "(picndoku_adding_forbidden(:type, false)).result"));
+    q.SetPrepared(true); // asked before every file of an import
     q.Bind(QStringLiteral("table"), table)
         .Bind(QStringLiteral("recid"), recId.trimmed())
         .Bind(QStringLiteral("type"), textParam(dokType))

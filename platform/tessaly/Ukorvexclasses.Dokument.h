@@ -15,7 +15,9 @@
 //   inside the caller's, see TVoskTransaction) writes the large object, its dms_file row and the
 //   document rows, after re-reading the document row FOR UPDATE; a failure anywhere rolls all of
 //   it back. DMSAddFileAsBLOB, CreateNewRevision and DMSSetServerFile differ only in which rows
-//   they write. A caller that must tie more to the same commit (annotations, stamp SQL) opens a
+//   they write. A new document has no row to lock: its file, revision row and document row go
+//   in the store's own statement, which returns the row as a load reads it (one round trip for
+//   a file of one chunk). A caller that must tie more to the same commit (annotations, stamp SQL) opens a
 //   TVoskTransaction on Database() around the call.
 // - Locks (Ukorvexclasses.Dokument.Lock.cpp). The lock lives on the revision row, shared by all
 //   revisions of a document; isLocked/isLockedByMe/GetLockedPath read what the load read. The
@@ -343,8 +345,13 @@ private:
     int storeFile(QIODevice& source, const QString& fileName, StoreKind kind,
                   const QString& table = {}, const QString& recId = {},
                   const QString& sourceKind = {});
+    int storeNewDocument(QIODevice& source, const QString& fileName, const QString& table,
+                         const QString& recId, const QString& sourceKind,
+                         const QString& ctxTable, const QString& ctxRecId);
     static QString selectSql(const QString& where, const QString& order, bool treeColumns);
-    void load(const QString& where, const QVariantMap& params, const QString& order = {});
+    // rows: the result of a write that returned the rows as this load reads them (not read again).
+    void load(const QString& where, const QVariantMap& params, const QString& order = {},
+              TVoskQuery2* rows = nullptr);
     void browse(const QString& where, const QVariantMap& params);
     void applyInsertData();
     int column(const char* field) const;

@@ -344,6 +344,48 @@ TEST_F(QueryTest, PipelinedQueriesAnswerEachOnItsOwnInOneRoundTrip) {
     EXPECT_EQ(ok.Fields(0).AsInteger(), 1);
 }
 
+// A prepared statement is parsed once per connection; a table changed under it, null and typed
+// values, and a new connection all still get the right answer.
+TEST_F(QueryTest, PreparedStatementsAreReusedAndPreparedAnewWhenStale) {
+    m_db.Exec(QStringLiteral("CREATE TEMP TABLE prep (a integer, t text)"));
+    m_db.Exec(QStringLiteral("INSERT INTO prep VALUES (1, 'eins'), (2, NULL)"));
+    TVoskQuery2 q(&m_db, QStringLiteral("SELECT * FROM prep WHERE a = :a OR t = :t ORDER BY a"));
+    q.SetPrepared(true);
+    const auto rows = [&](const QVariant& a, const QVariant& t) {
+        q.Bind(QStringLiteral("a"), a).Bind(QStringLiteral("t"), t).Open();
+        QStringList out;
+        for (; !q.Eof(); q.Next()) {
+            QStringList row;
+            for (int c = 0; c < q.FieldCount(); ++c)
+                row << q.Fields(c).AsString();
+            out << row.join(u':');
+        }
+        return out.join(u',');
+    };
+    EXPECT_EQ(rows(1, QVariant()), QStringLiteral("1:eins"));
+    qint64 before = m_db.RoundTrips();
+    EXPECT_EQ(rows(2, QStringLiteral("eins")), QStringLiteral("1:eins,2:"));
+    EXPECT_EQ(m_db.RoundTrips() - before, 1);
+    EXPECT_EQ(rows(QVariant(), QStringLiteral("eins")), QStringLiteral("1:eins"));
+
+    // The table has another column now: the statement is prepared again, not failed.
+    m_db.Exec(QStringLiteral("ALTER TABLE prep ADD COLUMN b integer DEFAULT 7"));
+    EXPECT_EQ(rows(1, QVariant()), QStringLiteral("1:eins:7"));
+    // A statement the server refuses is not kept: the error comes each time.
+    TVoskQuery2 bad(&m_db, QStringLiteral("SELECT * FROM prep_fehlt WHERE a = :a"));
+    bad.SetPrepared(true);
+    bad.Bind(QStringLiteral("a"), 1);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(catchDbError([&] { bad.Open(); }).SqlState(), QStringLiteral("42P01"));
+
+    // A new connection knows none of the old statements.
+    m_db.Disconnect();
+    m_db.Connect();
+    m_db.Exec(QStringLiteral("CREATE TEMP TABLE prep (a integer, t text)"));
+    m_db.Exec(QStringLiteral("INSERT INTO prep VALUES (1, 'neu')"));
+    EXPECT_EQ(rows(1, QVariant()), QStringLiteral("1:neu"));
+}
+
 TEST_F(QueryTest, FailedTransactionCannotBeCommitted) {
     m_db.StartTransaction();
     EXPECT_TRUE(m_db.InTransaction());

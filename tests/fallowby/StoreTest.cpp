@@ -198,6 +198,51 @@ TEST_F(StoreTest, SizesAroundOneChunkAreStoredWholeWhetherSentAtOnceOrStreamed) 
     tx.Commit();
 }
 
+// The caller's rows go in the statement that stores the file: both or neither, whether the file
+// fits one chunk (one statement, its own transaction) or streams.
+TEST_F(StoreTest, RowsWrittenWithAFileStayOnlyWithIt) {
+    const auto writeWith = [&](const QByteArray& bytes, const QString& name, const QString& rows) {
+        QBuffer b;
+        b.setData(bytes);
+        b.open(QIODevice::ReadOnly);
+        TVoskQuery2 q(&m_db, rows);
+        m_store.WriteFile(b, name, q);
+        return q.Fields(0).AsString() + u'|' + q.Fields(1).AsString();
+    };
+    const QString returned = QStringLiteral("SELECT name, md5 FROM dms_stored");
+    const QByteArray big((TDCFileMethods::ChunkSize * 3) / 2, 'b');
+    EXPECT_EQ(writeWith("klein", QStringLiteral("R/klein"), returned),
+              QStringLiteral("R/klein|") +
+                  QCryptographicHash::hash("klein", QCryptographicHash::Md5).toHex());
+    const qint64 before = m_db.RoundTrips();
+    writeWith("noch eins", QStringLiteral("R/noch"), returned);
+    EXPECT_EQ(m_db.RoundTrips() - before, 1);
+    EXPECT_EQ(writeWith(big, QStringLiteral("R/gross"), returned),
+              QStringLiteral("R/gross|") + QCryptographicHash::hash(big, QCryptographicHash::Md5).toHex());
+    EXPECT_EQ(read(m_store, QStringLiteral("R/gross")), big);
+    EXPECT_FALSE(m_db.InTransaction());
+
+    // Rows that fail take the file with them.
+    const QString failing = QStringLiteral("SELECT name, 1 / (size - size) FROM dms_stored");
+    for (const QByteArray& bytes : {QByteArray("kaputt"), big}) {
+        EXPECT_THROW(writeWith(bytes, QStringLiteral("R/kaputt"), failing), EVoskDatabaseError);
+        EXPECT_FALSE(m_store.FileExists(QStringLiteral("R/kaputt")));
+    }
+    EXPECT_EQ(files(), 3);
+    EXPECT_EQ(objects(), 3);
+    // A taken name is the store's refusal, not a server error; the caller's rows write nothing.
+    TestDatabase::Exec(QStringLiteral("CREATE TABLE IF NOT EXISTS store_rows (n text)"));
+    EXPECT_EQ(messageOf([&] {
+                  writeWith("doppelt", QStringLiteral("R/klein"),
+                            QStringLiteral(", w AS (INSERT INTO store_rows SELECT name FROM "
+                                           "dms_stored) SELECT name, md5 FROM dms_stored"));
+              }),
+              QStringLiteral("Datei im Dokumentenspeicher existiert bereits: R/klein"));
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM store_rows")), 0);
+    EXPECT_EQ(objects(), 3);
+    TestDatabase::Exec(QStringLiteral("DROP TABLE store_rows"));
+}
+
 TEST_F(StoreTest, TheServerAndASecondClientReadWhatWasCommitted) {
     const QByteArray bytes = QByteArray("Rechnung 4711\n").repeated(100000);
     TVoskDatabase other;

@@ -214,6 +214,49 @@ TEST_F(DokumentTest, AFailureAnywhereInAStoreLeavesNoRowAndNoBytes) {
     }
 }
 
+// A new document comes back from the statement that stores it: what it holds must be what a
+// load reads, and the row must stay editable.
+TEST_F(DokumentTest, ANewDocumentIsReturnedAsALoadReadsItAndCostsOneRoundTrip) {
+    TDokument d;
+    d.InsertData() = {true, QStringLiteral("Rechnung 1"), QStringLiteral("RE"), QStringLiteral("K-1"),
+                      QStringLiteral("archiv"), QStringLiteral("scan")};
+    addFile(d, "erste", QStringLiteral("r1.pdf")); // prepares the statement
+    const qint64 before = m_dm.Database().RoundTrips();
+    const int id = addFile(d, "zweite", QStringLiteral("r2.pdf"));
+    EXPECT_EQ(m_dm.Database().RoundTrips() - before, 1);
+
+    TDokument loaded;
+    loaded.AssignToDokId(id, QStringLiteral("adressen"), QStringLiteral("5"));
+    ASSERT_EQ(d.RecordCount(), 1);
+    ASSERT_EQ(d.FieldNames(), loaded.FieldNames());
+    for (int c = 0; c < d.FieldCount(); ++c)
+        EXPECT_EQ(d.Fields(c).Value(), loaded.Fields(c).Value()) << d.FieldNames()[c].toStdString();
+    EXPECT_EQ(d.DokType(), QStringLiteral("RE"));
+    EXPECT_FALSE(d.isLocked());
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pdr_checkout_ask_user::text FROM picndoku_revision r "
+                                    "JOIN picndoku p ON p.pd_revision_id = r.pdr_revision_id "
+                                    "WHERE p.pd_id = %1").arg(id)),
+              QStringLiteral("true"));
+
+    // Editable as any loaded row; a refresh reads the same document again.
+    d.FieldByName(QString::fromLatin1(TDokument::fnCaption)).SetValue(QStringLiteral("Umbenannt"));
+    d.Post(false);
+    d.Refresh();
+    EXPECT_EQ(d.Id(), id);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_descr FROM picndoku WHERE pd_id = %1").arg(id)),
+              QStringLiteral("Umbenannt"));
+
+    // Inside the caller's transaction the store is a step of it: rolled back, nothing stays.
+    const QString count = scalar(QStringLiteral("SELECT count(*) FROM picndoku"));
+    {
+        TVoskTransaction tx(d.Database());
+        addFile(d, "dritte", QStringLiteral("r3.pdf"));
+        EXPECT_TRUE(tx.Open());
+    }
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM picndoku")), count);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM dms_file")), count);
+}
+
 TEST_F(DokumentTest, ANewDocumentPostedInTheCallersTransactionNeedsItsBytes) {
     // As a viewer saves a scan: insert, name the file, store the bytes, post, all in one
     // transaction of the caller.

@@ -155,6 +155,7 @@ TDokuTreeNode* TDokuTree::AddDocument(const TDokuDocumentNodeData& d) {
     node->States = d.States;
     node->Editing = d.Editing;
     node->Image = d.Image;
+    node->Counted = true;
     ++m_documents;
     return Insert(std::move(node), parent);
 }
@@ -196,6 +197,10 @@ std::unique_ptr<TDokuTreeNode> TDokuTree::Take(TDokuTreeNode* node) {
         const auto found = m_byId.constFind(n->Id.toLower());
         if (found != m_byId.constEnd() && found.value() == n)
             m_byId.erase(found);
+        if (n->Counted) {
+            n->Counted = false;
+            --m_documents;
+        }
         for (const auto& c : n->Children)
             unindex(c.get());
     };

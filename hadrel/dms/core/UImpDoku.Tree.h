@@ -33,6 +33,7 @@ struct TDokuTreeNode {
     int Image = DokState::imgFolderEmpty;
     TDokuTreeNode* Parent = nullptr; // null for a top-level node
     std::vector<std::unique_ptr<TDokuTreeNode>> Children;
+    bool Counted = false; // in the tree's DocumentCount
 
     bool IsDocument() const { return Kind == DokState::nkDocument || Kind == DokState::nkCustomFolder; }
     bool IsFolder() const { return Kind == DokState::nkFolder || Kind == DokState::nkCustomFolder; }
@@ -96,7 +97,7 @@ public:
     // Detaches node from its parent and hangs it under newParent (null: top level) at its sorted
     // place; keeps the lookup. Returns the node.
     TDokuTreeNode* Move(TDokuTreeNode* node, TDokuTreeNode* newParent);
-    // Detaches node with its subtree from the tree and from the lookup.
+    // Detaches node with its subtree from the tree, from the lookup and from DocumentCount.
     std::unique_ptr<TDokuTreeNode> Take(TDokuTreeNode* node);
     // The empty-folder image of parent and its ancestors below the top becomes the full one.
     static void MarkFilled(TDokuTreeNode* parent);

@@ -107,6 +107,11 @@ TEST(DokuTreeTest, DocumentsFillTheirFoldersUpwardsAndUnknownFoldersGoToTheRoot)
     EXPECT_EQ(childIds(tree.Find(QStringLiteral("belege"))),
               (QStringList{QStringLiteral("Rechnungen"), QStringLiteral("12")}));
     EXPECT_EQ(tree.DocumentCount(), 5);
+    // A node taken out takes the documents of its subtree out of the count, and only those.
+    tree.Take(tree.Find(QStringLiteral("12")));
+    EXPECT_EQ(tree.DocumentCount(), 3);
+    tree.Take(tree.Find(QStringLiteral("Rechnungen")));
+    EXPECT_EQ(tree.DocumentCount(), 2);
 
     // Without a root folder the documents stand at the top.
     TDokuTree flat = TDokuTree::FromFolders({folder(1, std::nullopt, QStringLiteral("a"))}, {});
