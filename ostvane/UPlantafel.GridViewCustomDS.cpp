@@ -159,26 +159,27 @@ const TVoskGridViewCustomDS::TAggregateRows* TVoskGridViewCustomDS::aggregateRow
     if (!source || !binding || binding->FieldKind() != fkAggregate)
         return nullptr;
     TAggregateRows rows;
-    const std::vector<std::vector<QVariant>> values = ctl.FetchValues({item});
-    const int n = int(values.size());
-    rows.Values.reserve(size_t(n));
+    const int n = ctl.RecordCount();
     rows.Ordinal.reserve(size_t(n));
+    rows.Located.reserve(size_t(n));
     int ordinal = -1;
     for (int r = 0; r < n; ++r) {
-        const QVariant& v = values[size_t(r)][0];
-        rows.Values.push_back(v);
+        const Grid::RecordHandle handle = ctl.GetRecordHandle(r);
         // Rows come in the engine's order, so a group of the aggregate's level is a run of rows
         // from the one the engine marks as its first; a row without a place there stands alone.
-        const Cds::GroupPosInds state = source->GetGroupState(
-            ctl.GetRecordHandle(r), {ptdstData}, binding->AggGroupingLevel);
-        if (ordinal < 0 || !state || state.testFlag(Cds::GroupPos::First))
+        const Cds::GroupPosInds state =
+            source->GetGroupState(handle, {ptdstData}, binding->AggGroupingLevel);
+        if (ordinal < 0 || !state || state.testFlag(Cds::GroupPos::First)) {
             ++ordinal;
-        rows.Ordinal.push_back(ordinal);
-        if (v.isValid() && !v.isNull()) {
-            if (rows.RowsOfOrdinal.size() <= size_t(ordinal))
-                rows.RowsOfOrdinal.resize(size_t(ordinal) + 1, 0);
-            ++rows.RowsOfOrdinal[size_t(ordinal)];
+            rows.RowsOfOrdinal.push_back(0);
+            rows.ValueOfOrdinal.emplace_back();
         }
+        rows.Ordinal.push_back(ordinal);
+        // Only a located row has an aggregate (the extra row of a week has none).
+        const bool located = source->GetRecordId(handle).isValid();
+        rows.Located.push_back(located);
+        if (located && rows.RowsOfOrdinal[size_t(ordinal)]++ == 0)
+            rows.ValueOfOrdinal[size_t(ordinal)] = ctl.GetValue(r, item);
     }
     return &m_aggregateRows.emplace(item, std::move(rows)).first->second;
 }
@@ -193,13 +194,14 @@ QVariant TVoskGridViewCustomDS::GroupAggregateValue(int group, int item) const {
     const Grid::DataGroup& g = ctl.Group(group);
     std::map<int, std::pair<QVariant, int>> byOrdinal; // value, rows of the group in it
     for (int i = g.FirstRecord; i < g.FirstRecord + g.RecordCount; ++i) {
-        const int record = ctl.GroupedRecords()[size_t(i)];
-        if (record >= int(rows->Values.size()))
+        const size_t record = size_t(ctl.GroupedRecords()[size_t(i)]);
+        if (record >= rows->Ordinal.size() || !rows->Located[record])
             continue;
-        const QVariant& v = rows->Values[size_t(record)];
+        const int ordinal = rows->Ordinal[record];
+        const QVariant& v = rows->ValueOfOrdinal[size_t(ordinal)];
         if (!v.isValid() || v.isNull())
             continue;
-        auto& entry = byOrdinal[rows->Ordinal[size_t(record)]];
+        auto& entry = byOrdinal[ordinal];
         if (entry.second++ == 0)
             entry.first = v;
     }

@@ -111,13 +111,15 @@ protected:
 private:
     QString fullName(const QString& fallback) const;
 
-    // An aggregate column's values for every record, and for every record the ordinal of its
-    // group at the aggregate's level (rows in record order, a group starting where the engine
-    // says First), with the rows per ordinal that have a value. Read once per data change.
+    // For every record the ordinal of its group at an aggregate column's level (rows in record
+    // order, a group starting where the engine says First), the rows of each ordinal that are
+    // located, and each ordinal's value, read from its first located row. Read once per data
+    // change; the value is the group's, so one read a group serves all of its rows.
     struct TAggregateRows {
-        std::vector<QVariant> Values;
         std::vector<int> Ordinal;
+        std::vector<char> Located;
         std::vector<int> RowsOfOrdinal;
+        std::vector<QVariant> ValueOfOrdinal;
     };
     const TAggregateRows* aggregateRows(int item) const;
     mutable std::map<int, TAggregateRows> m_aggregateRows;         // by item

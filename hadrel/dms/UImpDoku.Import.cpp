@@ -191,13 +191,10 @@ void TFormDokments::AddDocumentNode(int kind, int image) {
     auto node = std::make_unique<TDokuTreeNode>();
     node->Kind = kind;
     node->Id = d.Id;
-    node->Caption = d.Caption;
-    node->DokType = d.DokType;
     node->Position = kind == DokState::nkDocument ? 1000001 : 1000000;
-    node->Date = d.Date;
-    node->States = d.States;
-    node->Editing = d.Editing;
-    node->Image = image >= 0 ? image : d.Image;
+    TDokuTree::AssignDocument(node.get(), d);
+    if (image >= 0)
+        node->Image = image;
     TDokuTreeNode* parent = FindNode(d.ParentNodeIdent);
     if (!parent)
         parent = GetRootNode();
@@ -227,6 +224,46 @@ void TFormDokments::ShowProvisionalNode(const QString& folderId, const QString& 
     // stored before a paint would show it.
     if (size >= kPaintBeforeStoreBytes)
         TreeDocuments->viewport()->repaint();
+}
+
+bool TFormDokments::CompleteProvisionalNode() {
+    TDokuTreeNode* node = FindNode(QString::fromLatin1(kProvisionalNodeId));
+    if (!node || node->Kind != DokState::nkNone)
+        return false;
+    // The node becomes the document where it stands: a removal and an insertion would each lay
+    // the whole tree out anew.
+    const TDokuDocumentNodeData d = DocumentNodeData(*Dokument1());
+    TDokuTreeNode* parent = FindNode(d.ParentNodeIdent);
+    if (!parent)
+        parent = GetRootNode();
+    {
+        const QScopedValueRollback loading(IsLoading, true);
+        TreeModel->Tree().Rename(node, d.Id);
+        node->Kind = DokState::nkDocument;
+        TDokuTree::AssignDocument(node, d);
+        TreeModel->NodeChanged(node);
+        if (parent != node->Parent)
+            TreeModel->MoveNode(node, parent);
+        TreeMenuSelect(d.Id);
+    }
+    // The current index may not have changed: the focus handling runs here, as for a new node.
+    Rtl::Guarded([this] { TreeDocumentsFocusedNodeChanged(TreeDocuments, FocusedNode()); }, this);
+    return true;
+}
+
+void TFormDokments::ShowImportLater() {
+    if (m_importShowPending)
+        return;
+    m_importShowPending = true;
+    // Once per batch: the tab's count and the window's raise are seen only after it anyway.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_importShowPending = false;
+            UpdateFileCount(0);
+            raise();
+        },
+        Qt::QueuedConnection);
 }
 
 void TFormDokments::RemoveProvisionalNode(const QString& focusId) {
@@ -376,9 +413,13 @@ int TFormDokments::LoadDocument(TFileImportMode ImportMode, const QString& Filen
             TDokument::AttachKeyword(newId, _KeySearch.Category, _KeySearch.Value);
         if (ImportMode == fimLink || doc.Id() != newId)
             doc.AssignToDokId(newId, _TableName, _RecId);
-        RemoveProvisionalNode(QString());
         provisionalGone = true;
-        AddDocumentNode(DokState::nkDocument, -1);
+        // A rebuild during a lookup took the provisional node with it.
+        if (CompleteProvisionalNode())
+            ++FAnzahl;
+        else
+            AddDocumentNode(DokState::nkDocument, -1);
+        ShowImportLater();
         // A rebuild the post asked for keeps the new document focused.
         if (RebuildPending())
             RequestRebuild(QString::number(newId));
@@ -397,7 +438,6 @@ int TFormDokments::LoadDocument(TFileImportMode ImportMode, const QString& Filen
             doc.Cancel();
         throw;
     }
-    raise();
     return newId;
 }
 

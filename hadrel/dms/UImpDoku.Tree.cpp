@@ -365,12 +365,7 @@ void TFormDokments::CheckNodeAndUpdate() {
         if (Dokument1()->IsStandard() != (node->Image == imgStandard))
             ResetStandardImages(nullptr);
         const TDokuDocumentNodeData d = DocumentNodeData(*Dokument1());
-        node->Image = d.Image;
-        node->Caption = d.Caption;
-        node->DokType = d.DokType;
-        node->Date = d.Date;
-        node->States = d.States;
-        node->Editing = d.Editing;
+        TDokuTree::AssignDocument(node, d);
         TreeModel->NodeChanged(node);
         TDokuTreeNode* parent = FindNode(d.ParentNodeIdent);
         if (!parent || parent == node)

@@ -357,6 +357,12 @@ private:
     static constexpr const char* kProvisionalNodeId = "0";
     void ShowProvisionalNode(const QString& folderId, const QString& caption, qint64 size);
     void RemoveProvisionalNode(const QString& focusId);
+    // Turns the provisional node into the current document's node and focuses it; false when
+    // there is none (a rebuild took it).
+    bool CompleteProvisionalNode();
+    // The document count on the tab and the window's raise after imports, once per batch.
+    void ShowImportLater();
+    bool m_importShowPending = false;
     // A modal lookup on field: the chosen row's columns, nothing when it was cancelled.
     std::optional<QStringList> LookupRow(QObject* field, const QStringList& params,
                                          const QStringList& columns);

@@ -7,6 +7,7 @@
 #include "TVoskDBGrid2.h"
 
 #include "TVoskGridCellDelegate.h"
+#include "VoskTextWidths.h"
 
 #include <EventGuard.h>
 #include <TVoskDataModel.h>
@@ -578,7 +579,7 @@ public:
     QSize sizeHint() const override {
         const Measured now{count(), hiddenSectionCount(), model(), style(), font()};
         if (!m_measured || !(*m_measured == now)) {
-            m_hint = QHeaderView::sizeHint();
+            m_hint = measure();
             m_measured = now;
         }
         return m_hint;
@@ -617,6 +618,52 @@ protected:
     }
 
 private:
+    // The grid's own rows are labelled with their numbers alone, so only the widest label of
+    // those Qt would measure (the first and the last hundred shown) needs a text layout.
+    QSize measure() const {
+        if (!model() || model() != m_grid->m_model)
+            return QHeaderView::sizeHint();
+        const int n = count();
+        std::vector<int> sections;
+        int i = 0;
+        for (; i < n && sections.size() < 100; ++i)
+            if (!isSectionHidden(i))
+                sections.push_back(i);
+        i = qMax(i, n - 100);
+        for (int j = n - 1, checked = 0; j >= i && checked < 100; --j)
+            if (!isSectionHidden(j)) {
+                sections.push_back(j);
+                ++checked;
+            }
+        if (sections.empty())
+            return QHeaderView::sizeHint();
+        // Qt measures a section in bold, as a highlighted one is drawn.
+        QFont bold = font();
+        bold.setBold(true);
+        TVoskTextWidths& widths = TVoskTextWidths::ForFont(bold);
+        if (!widths.Trusted())
+            return QHeaderView::sizeHint();
+        qreal widest = -1;
+        int widestSection = -1;
+        QString widestText;
+        for (int s : sections) {
+            QString text = model()->headerData(s, Qt::Vertical, Qt::DisplayRole).toString();
+            const qreal w = widths.Width(text);
+            if (w < 0)
+                return QHeaderView::sizeHint();
+            if (w > widest) {
+                widest = w;
+                widestSection = s;
+                widestText = std::move(text);
+            }
+        }
+        if (widths.Shaped(widestText) != widest) {
+            widths.Distrust();
+            return QHeaderView::sizeHint();
+        }
+        return sectionSizeFromContents(widestSection);
+    }
+
     struct Measured {
         int count, hidden;
         const QAbstractItemModel* model;

@@ -181,15 +181,7 @@ int TVoskDBGrid2::sizeHintForColumn(int column) const {
     qreal widest = -1;
     int widestRow = -1;
     QString widestText;
-    for (int r : measured) {
-        const QVariant value = m_model->data(m_model->index(r, column), Qt::DisplayRole);
-        if (!value.isValid() || value.isNull()) {
-            if (!emptyMeasured)
-                hint = qMax(hint, exact(r));
-            emptyMeasured = true;
-            continue;
-        }
-        QString text = delegate->displayText(value, option.locale);
+    const auto rank = [&](int r, QString&& text) {
         const qreal w = widths.Width(text);
         if (w < 0) {
             hint = qMax(hint, exact(r));
@@ -198,6 +190,25 @@ int TVoskDBGrid2::sizeHintForColumn(int column) const {
             widestRow = r;
             widestText = std::move(text);
         }
+    };
+    // Text columns show the server's text as read: it is measured without a value object.
+    const TFieldType type = m_class->FieldType(column);
+    const bool asRead = (type == TFieldType::String || type == TFieldType::Unknown) &&
+                        !m_class->FieldIsBoolean(column);
+    for (int r : measured) {
+        int length = 0;
+        if (const char* raw = asRead ? m_class->ValueText(r, column, &length) : nullptr) {
+            rank(r, QString::fromUtf8(raw, length));
+            continue;
+        }
+        const QVariant value = m_model->data(m_model->index(r, column), Qt::DisplayRole);
+        if (!value.isValid() || value.isNull()) {
+            if (!emptyMeasured)
+                hint = qMax(hint, exact(r));
+            emptyMeasured = true;
+            continue;
+        }
+        rank(r, delegate->displayText(value, option.locale));
     }
     if (widestRow >= 0) {
         // The sums stand for the shaping only as long as they agree where it matters.

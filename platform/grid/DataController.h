@@ -112,6 +112,7 @@ private:
     int rowAt(int row) const {
         return row >= 0 && row < int(m_rows.size()) ? m_rows[size_t(row)] : INT32_MAX;
     }
+    void clearGroups();
     void buildGroups();
     void appendRows(int group, std::vector<int>& rows) const;
     void indexRows();

@@ -40,8 +40,11 @@ QVariant DataSourceModel::data(const QModelIndex& index, int role) const {
             return m_controller->RowLevel(index.row());
         const int record = m_controller->RowRecord(index.row());
         if (record < 0) {
+            const int group = m_controller->RowGroup(index.row());
             if (role == Qt::DisplayRole && m_groupCellText)
-                return m_groupCellText(m_controller->RowGroup(index.row()), index.column());
+                return m_groupCellText(group, index.column());
+            if ((role == Qt::ToolTipRole || role == Qt::AccessibleTextRole) && m_groupRowText)
+                return m_groupRowText(group);
             return {};
         }
         if (role == Qt::DisplayRole)

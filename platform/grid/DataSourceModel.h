@@ -27,6 +27,9 @@ public:
     // The text of a group row's cell in an item's column (a group summary); none by default.
     using GroupCellTextFunc = std::function<QString(int group, int item)>;
     void SetGroupCellText(GroupCellTextFunc func) { m_groupCellText = std::move(func); }
+    // The group row's own text, which its cells give as tooltip and accessible text.
+    using GroupRowTextFunc = std::function<QString(int group)>;
+    void SetGroupRowText(GroupRowTextFunc func) { m_groupRowText = std::move(func); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -39,6 +42,7 @@ public:
 private:
     QPointer<DataController> m_controller;
     GroupCellTextFunc m_groupCellText;
+    GroupRowTextFunc m_groupRowText;
 };
 
 } // namespace Grid

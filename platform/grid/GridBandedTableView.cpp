@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStaticText>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -107,43 +108,24 @@ public:
         painter->setPen(selected ? pal.color(QPalette::HighlightedText)
                                  : pal.color(QPalette::WindowText));
         const int group = ctl.RowGroup(row);
-        const int pad = 4;
-        const int textLeft = indent.Bounds.right() + 1 + m_view.ViewInfo().LevelIndent() + pad;
-        // Summaries that start right of the text stand in their columns; the others follow the
-        // text, so that it is never cut by a narrow column.
-        QString text = m_view.GroupRowText(group);
-        int textEnd = textLeft + option.fontMetrics.horizontalAdvance(text);
-        QString ownSummary;
-        const BandedHeaderView* header = m_view.Header();
-        for (int v = 0; v < header->count(); ++v) {
-            const int logical = header->logicalIndex(v);
-            if (header->isSectionHidden(logical))
-                continue;
-            const QString summary = m_view.GroupSummaryText(group, logical);
-            if (summary.isEmpty())
-                continue;
-            if (header->sectionViewportPosition(logical) >= textEnd + 2 * pad) {
-                if (logical == index.column())
-                    ownSummary = summary;
-                continue;
-            }
-            const GridBandedColumn* column = m_view.ColumnOfItem(logical);
-            text += QStringLiteral("   %1: %2").arg(column ? column->Caption() : QString(), summary);
-            textEnd = textLeft + option.fontMetrics.horizontalAdvance(text);
-        }
-        if (!ownSummary.isEmpty()) {
-            painter->drawText(option.rect.adjusted(pad, 0, -pad, 0),
+        const int textLeft = indent.Bounds.right() + 1 + m_view.ViewInfo().LevelIndent() + kPad;
+        const Line& line = lineOf(group, textLeft, option.fontMetrics);
+        if (std::find(line.Aligned.begin(), line.Aligned.end(), index.column()) !=
+            line.Aligned.end()) {
+            painter->drawText(option.rect.adjusted(kPad, 0, -kPad, 0),
                               Qt::AlignRight | Qt::AlignVCenter,
-                              option.fontMetrics.elidedText(ownSummary, Qt::ElideRight,
-                                                            option.rect.width() - 2 * pad));
+                              option.fontMetrics.elidedText(
+                                  m_view.GroupSummaryText(group, index.column()), Qt::ElideRight,
+                                  option.rect.width() - 2 * kPad));
         } else {
             // The text starts behind the button and runs on over the following cells.
             const QRect button = m_view.ExpandButtonRect(row);
-            const QRect line(textLeft, option.rect.top(),
-                             std::max(0, painter->device()->width() - textLeft),
-                             option.rect.height());
-            if (line.intersects(option.rect))
-                painter->drawText(line, Qt::AlignLeft | Qt::AlignVCenter, text);
+            if (QRect(textLeft, option.rect.top(), line.End - textLeft + kPad, option.rect.height())
+                    .intersects(option.rect))
+                painter->drawStaticText(
+                    QPointF(textLeft, option.rect.top() +
+                                          (option.rect.height() - line.Static.size().height()) / 2),
+                    line.Static);
             if (button.intersects(option.rect))
                 drawButton(*painter, button, ctl.Group(group).Expanded, pal);
         }
@@ -161,7 +143,59 @@ public:
         return size;
     }
 
+    // Drops the laid-out group texts (the groups, a caption or a summary changed).
+    void Forget() { m_lines.clear(); }
+
 private:
+    static constexpr int kPad = 4;
+
+    // A group row's text as laid out for the present header: summaries of columns that start
+    // right of the text stand in them (Aligned), the others follow the text, so that it is never
+    // cut by a narrow column. Laid out once per group and header arrangement, not per cell.
+    struct Line {
+        size_t Stamp = 0;
+        int End = 0; // where the text ends, in the viewport
+        std::vector<int> Aligned;
+        QStaticText Static;
+    };
+
+    const Line& lineOf(int group, int textLeft, const QFontMetrics& metrics) const {
+        const BandedHeaderView* header = m_view.Header();
+        size_t stamp = qHashMulti(0, textLeft, metrics.height(), metrics.averageCharWidth());
+        for (int v = 0; v < header->count(); ++v) {
+            const int logical = header->logicalIndex(v);
+            if (!header->isSectionHidden(logical))
+                stamp = qHashMulti(stamp, logical, header->sectionViewportPosition(logical));
+        }
+        if (m_lines.size() <= size_t(group))
+            m_lines.resize(size_t(m_view.DataController().GroupCount()));
+        Line& line = m_lines[size_t(group)];
+        if (line.Stamp == stamp && stamp != 0)
+            return line;
+        line = Line{};
+        line.Stamp = stamp;
+        QString text = m_view.GroupRowText(group);
+        line.End = textLeft + metrics.horizontalAdvance(text);
+        for (int v = 0; v < header->count(); ++v) {
+            const int logical = header->logicalIndex(v);
+            if (header->isSectionHidden(logical))
+                continue;
+            const QString summary = m_view.GroupSummaryText(group, logical);
+            if (summary.isEmpty())
+                continue;
+            if (header->sectionViewportPosition(logical) >= line.End + 2 * kPad) {
+                line.Aligned.push_back(logical);
+                continue;
+            }
+            const GridBandedColumn* column = m_view.ColumnOfItem(logical);
+            text += QStringLiteral("   %1: %2").arg(column ? column->Caption() : QString(), summary);
+            line.End = textLeft + metrics.horizontalAdvance(text);
+        }
+        line.Static.setText(text);
+        line.Static.setTextFormat(Qt::PlainText);
+        return line;
+    }
+
     static void drawButton(QPainter& painter, const QRect& r, bool expanded, const QPalette& pal) {
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing, false);
@@ -178,6 +212,7 @@ private:
     }
 
     GridBandedTableView& m_view;
+    mutable std::vector<Line> m_lines; // by group
 };
 
 GridBandedTableView::GridBandedTableView(QObject* owner)
@@ -202,7 +237,8 @@ GridBandedTableView::GridBandedTableView(QObject* owner)
     m_model = new DataSourceModel(*m_controller, this);
     m_table->setModel(m_model);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setItemDelegate(new GridCellDelegate(*this, m_table));
+    m_cellDelegate = new GridCellDelegate(*this, m_table);
+    m_table->setItemDelegate(m_cellDelegate);
     m_table->installEventFilter(this);
     m_table->viewport()->installEventFilter(this);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
@@ -227,6 +263,7 @@ GridBandedTableView::GridBandedTableView(QObject* owner)
             [this](const QModelIndex&, int first, int last) { measureGroupRows(first, last); });
     m_model->SetGroupCellText(
         [this](int group, int item) { return GroupSummaryText(group, item); });
+    m_model->SetGroupRowText([this](int group) { return GroupRowText(group); });
     connect(m_table->horizontalScrollBar(), &QScrollBar::valueChanged, m_footer,
             qOverload<>(&QWidget::update));
     connect(m_header, &QHeaderView::geometriesChanged, m_footer, qOverload<>(&QWidget::update));
@@ -437,6 +474,8 @@ void GridBandedTableView::Changed() {
         return;
     }
     m_changePending = false;
+    m_groupTexts.clear(); // a caption may have changed
+    m_cellDelegate->Forget();
     applyGrouping();
     syncControl();
     if (m_footerVisible)
@@ -625,6 +664,7 @@ QString GridBandedTableView::GroupSummaryText(int, int) const {
 
 void GridBandedTableView::GroupsChanged() {
     m_groupTexts.clear();
+    m_cellDelegate->Forget();
 }
 
 void GridBandedTableView::DoCustomDrawIndentArea(QPainter&, const GridIndentAreaInfo&, bool&) {}

@@ -32,6 +32,7 @@ namespace Grid {
 
 class BandedHeaderView;
 class DataSourceModel;
+class GridCellDelegate;
 class GridFooterView;
 
 enum class SummaryKind { None, Sum, Count, Min, Max, Average };
@@ -210,6 +211,7 @@ private:
     bool m_syncing = false;
     bool m_footerVisible = false;
     mutable std::vector<QString> m_groupTexts; // by group, empty until first drawn
+    GridCellDelegate* m_cellDelegate = nullptr;
 };
 
 } // namespace Grid

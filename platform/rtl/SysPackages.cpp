@@ -145,10 +145,14 @@ bool DebuggerPresent() {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return false;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("TracerPid:"))
-            return line.mid(10).trimmed() != "0";
-    return false;
+    // Asked on every module start: the one line is looked up, not every line split off.
+    const QByteArray status = f.readAll();
+    const qsizetype at = status.indexOf("\nTracerPid:");
+    if (at < 0)
+        return false;
+    const qsizetype from = at + 11;
+    const qsizetype end = status.indexOf('\n', from);
+    return status.mid(from, end < 0 ? -1 : end - from).trimmed() != "0";
 }
 
 } // namespace Rtl

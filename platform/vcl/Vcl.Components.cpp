@@ -3,6 +3,8 @@
 
 #include "Vcl.Forms.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QHash>
 #include <QMetaObject>
@@ -130,25 +132,41 @@ QList<QObject*> Components(const QObject* owner) {
     return result;
 }
 
+// Walks over a form's components by index are common: these count in place, without a list.
 int ComponentCount(const QObject* owner) {
-    return int(Components(owner).size());
+    const Entry* e = Find(owner);
+    return e ? int(std::count_if(e->components.cbegin(), e->components.cend(),
+                                 [](const QPointer<QObject>& c) { return !c.isNull(); }))
+             : 0;
 }
 
 QObject* Component(const QObject* owner, int index) {
-    const QList<QObject*> list = Components(owner);
-    return index >= 0 && index < list.size() ? list[index] : nullptr;
+    if (const Entry* e = Find(owner); e && index >= 0)
+        for (const auto& c : e->components)
+            if (c && index-- == 0)
+                return c.data();
+    return nullptr;
 }
 
 int ComponentIndex(const QObject* comp) {
-    return int(Components(Owner(comp)).indexOf(const_cast<QObject*>(comp)));
+    int index = 0;
+    if (const Entry* e = Find(Owner(comp)); e && comp)
+        for (const auto& c : e->components)
+            if (c) {
+                if (c.data() == comp)
+                    return index;
+                ++index;
+            }
+    return -1;
 }
 
 QObject* FindComponent(const QObject* owner, const QString& name) {
     if (name.isEmpty())
         return nullptr;
-    for (QObject* c : Components(owner))
-        if (c->objectName().compare(name, Qt::CaseInsensitive) == 0)
-            return c;
+    if (const Entry* e = Find(owner))
+        for (const auto& c : e->components)
+            if (c && c->objectName().compare(name, Qt::CaseInsensitive) == 0)
+                return c.data();
     return nullptr;
 }
 

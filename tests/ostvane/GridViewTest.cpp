@@ -364,6 +364,8 @@ TEST_F(GroupingTest, GroupRowsCarryValueAndCountAndExpandInLoadedOrder) {
     EXPECT_EQ(m_view->Model()->rowCount(), 4);
     EXPECT_TRUE(m_view->Model()->index(0, 0).data(Grid::DataSourceModel::GroupRowRole).toBool());
     EXPECT_FALSE(m_view->Model()->headerData(0, Qt::Vertical).isValid());
+    EXPECT_EQ(m_view->Model()->index(1, 2).data(Qt::AccessibleTextRole).toString(),
+              "Maschine: M1 (2)");
 
     ASSERT_TRUE(m_view->SetRowExpanded(RowOf("+Maschine: M2 (3)"), true));
     EXPECT_FALSE(m_view->SetRowExpanded(RowOf("-Maschine: M2 (3)"), true)); // unchanged
@@ -391,6 +393,10 @@ TEST_F(GroupingTest, GroupRowsCarryValueAndCountAndExpandInLoadedOrder) {
     // Collapsing the outer group takes every row below it away at once.
     m_view->SetRowExpanded(RowOf("-Maschine: M2 (4)"), false);
     EXPECT_EQ(m_view->Model()->rowCount(), 4);
+    // A new caption shows in the group rows at once.
+    Col("a").SetCaption(QStringLiteral("Anlage"));
+    m_view->Changed();
+    EXPECT_EQ(Rows().at(0), "+Anlage:  (1)");
     // Ungrouped the view is flat again, the column back in its band.
     m_view->SetGroupIndex(Col("a"), -1);
     m_view->SetGroupIndex(Col("b"), -1);

@@ -148,16 +148,28 @@ TDokuTreeNode* TDokuTree::AddDocument(const TDokuDocumentNodeData& d) {
     auto node = std::make_unique<TDokuTreeNode>();
     node->Kind = d.Kind;
     node->Id = d.Id;
+    node->Position = 1000001;
+    AssignDocument(node.get(), d);
+    node->Counted = true;
+    ++m_documents;
+    return Insert(std::move(node), parent);
+}
+
+void TDokuTree::AssignDocument(TDokuTreeNode* node, const TDokuDocumentNodeData& d) {
     node->Caption = d.Caption;
     node->DokType = d.DokType;
-    node->Position = 1000001;
     node->Date = d.Date;
     node->States = d.States;
     node->Editing = d.Editing;
     node->Image = d.Image;
-    node->Counted = true;
-    ++m_documents;
-    return Insert(std::move(node), parent);
+}
+
+void TDokuTree::Rename(TDokuTreeNode* node, const QString& id) {
+    const auto found = m_byId.constFind(node->Id.toLower());
+    if (found != m_byId.constEnd() && found.value() == node)
+        m_byId.erase(found);
+    node->Id = id;
+    index(node);
 }
 
 void TDokuTree::ForEach(const std::function<void(TDokuTreeNode*)>& f) const {

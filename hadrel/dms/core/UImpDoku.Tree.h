@@ -110,6 +110,10 @@ public:
     static size_t InsertIndex(const std::vector<std::unique_ptr<TDokuTreeNode>>& children,
                               int pos);
     TDokuTreeNode* Insert(std::unique_ptr<TDokuTreeNode> node, TDokuTreeNode* parent);
+    // Gives node another id; the lookup follows (the new id stays with an earlier holder).
+    void Rename(TDokuTreeNode* node, const QString& id);
+    // What a document shows of itself: caption, type, date, states, editing and image.
+    static void AssignDocument(TDokuTreeNode* node, const TDokuDocumentNodeData& doc);
 
 private:
     void index(TDokuTreeNode* node);

@@ -95,6 +95,17 @@ TEST_F(GridWidthsTest, SummedWidthsEqualQtsLayoutForEveryKindOfText) {
             v->setRowHidden(r, true);
     }
     expectQtsWidths("scrolled, precision 7");
+    // A value typed but not yet posted counts, not the one read.
+    for (QTableView* v : {static_cast<QTableView*>(&m_grid), static_cast<QTableView*>(&m_plain)})
+        v->horizontalHeader()->setResizeContentsPrecision(1000);
+    const int read = m_grid.sizeHintForColumn(1);
+    m_class.First();
+    m_class.Edit();
+    m_class.FieldByName(QStringLiteral("text"))
+        .SetAsString(QStringLiteral("Eine getippte Firma, die breiter ist als jede gelesene"));
+    expectQtsWidths("a row in edit");
+    EXPECT_GT(m_grid.sizeHintForColumn(1), read);
+    m_class.Cancel();
     // ... and the sums were taken, never found wrong.
     EXPECT_TRUE(TVoskTextWidths::ForFont(m_grid.font()).Trusted());
 }
@@ -112,6 +123,34 @@ TEST(TextWidthsTest, SumsOnlyWhatAPairwiseSumCanTell) {
     for (const QString& s : {QStringLiteral("a\tb"),
                              QStringLiteral("e\u0301"), QStringLiteral("Ω")})
         EXPECT_LT(w.Width(s), 0) << qPrintable(s);
+}
+
+// Over its own records the grid ranks the row numbers by summed widths and lays out only the
+// widest; the column still comes out as wide as Qt's header measures it.
+TEST_F(GridWidthsTest, RowNumbersOfTheGridsOwnRecordsAreAsWideAsQtMeasuresThem) {
+    QStringList texts;
+    for (int i = 0; i < 1200; ++i)
+        texts << QStringLiteral("Zeile %1").arg(i);
+    fill(texts);
+    m_grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_grid));
+    QHeaderView plain(Qt::Vertical);
+    plain.setModel(m_grid.DataModel());
+    const auto expectQts = [&](const char* where) {
+        plain.setFont(m_grid.verticalHeader()->font());
+        for (int r = 0; r < m_grid.DataModel()->rowCount(); ++r)
+            plain.setSectionHidden(r, m_grid.isRowHidden(r));
+        EXPECT_EQ(m_grid.verticalHeader()->sizeHint(), plain.sizeHint()) << where;
+    };
+    expectQts("1,200 rows");
+    // The longest numbers hidden: the widest left sits among the first hundred.
+    for (int r = 999; r < 1200; ++r)
+        m_grid.setRowHidden(r, true);
+    expectQts("rows from 1,000 on hidden");
+    QFont big = m_grid.font();
+    big.setPointSize(big.pointSize() * 2);
+    m_grid.setFont(big);
+    expectQts("larger font");
 }
 
 // The row numbers' column keeps its measured width until the rows, the hidden rows, the font

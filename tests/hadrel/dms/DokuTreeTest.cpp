@@ -151,6 +151,13 @@ TEST(DokuTreeTest, TheModelFollowsMovesAndInsertsOfNodes) {
     TDokuTreeNode* added = model.AddNode(std::move(node), model.Tree().Find(QStringLiteral("belege")));
     // A new custom folder stands after the folders and before the documents.
     EXPECT_EQ(model.IndexOf(added).row(), 1);
+    // A renamed node is found under its new id only; an id another node holds stays with it.
+    model.Tree().Rename(added, QStringLiteral("Umbenannt"));
+    EXPECT_EQ(model.Tree().Find(QStringLiteral("neu")), nullptr);
+    EXPECT_EQ(model.Tree().Find(QStringLiteral("umbenannt")), added);
+    model.Tree().Rename(added, QStringLiteral("103"));
+    EXPECT_NE(model.Tree().Find(QStringLiteral("103")), added);
+    EXPECT_EQ(model.Tree().Find(QStringLiteral("umbenannt")), nullptr);
     // A removed subtree leaves the lookup with it.
     TDokuTreeNode* rechnungen = model.Tree().Find(QStringLiteral("Rechnungen"));
     model.RemoveNode(rechnungen);

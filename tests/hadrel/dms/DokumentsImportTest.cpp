@@ -214,6 +214,35 @@ TEST_F(DokumentsImportTest, TheFileDialogImportsInNaturalOrderIntoTheFocusedFold
     EXPECT_EQ(Count(), 4);
 }
 
+TEST_F(DokumentsImportTest, TheShownFileBecomesTheDocumentInItsTypesFolderAndIsCountedOnce) {
+    TFormDokments* f = Open(QStringLiteral("belege"));
+    EXPECT_FALSE(f->acDocEditDeleteDoc->isEnabled());
+    const int rowsBefore = f->TreeModel->rowCount(f->TreeModel->IndexOf(f->FindNode(QStringLiteral("belege")), 0));
+    // Shown under the focused folder, chosen as a contract: it goes to the contracts' folder.
+    m_rows.queue = {QStringLiteral("VT")};
+    const int id = f->LoadDocument(fimCopy, File(QStringLiteral("vertrag.pdf")), false);
+    EXPECT_EQ(f->FindNode(QStringLiteral("0")), nullptr);
+    TDokuTreeNode* node = f->FocusedNode();
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node, f->FindNode(QString::number(id)));
+    EXPECT_EQ(node->Kind, DokState::nkDocument);
+    // The document's caption, no longer the file name the node showed meanwhile.
+    EXPECT_EQ(node->Caption, QStringLiteral("vertrag"));
+    EXPECT_EQ(node->DokType, QStringLiteral("Vertrag"));
+    EXPECT_EQ(ParentOf(f, QString::number(id)), QStringLiteral("vertraege"));
+    EXPECT_EQ(f->TreeModel->rowCount(f->TreeModel->IndexOf(f->FindNode(QStringLiteral("belege")), 0)),
+              rowsBefore);
+    // The focus handling ran for the document although the current row never changed hands.
+    EXPECT_TRUE(f->acDocEditDeleteDoc->isEnabled());
+    EXPECT_EQ(f->Dokument1()->Id(), id);
+    // The tab counts the batch once the events ran.
+    m_rows.queue = {QStringLiteral("RE")};
+    f->LoadDocument(fimCopy, File(QStringLiteral("rechnung.pdf")), false);
+    QApplication::processEvents();
+    EXPECT_EQ(f->FAnzahl, 2);
+    EXPECT_TRUE(f->pcDokTree->tabText(f->pcDokTree->indexOf(f->RegDokumentTree)).endsWith(u"(2)"));
+}
+
 TEST_F(DokumentsImportTest, TheAskDialogPreselectsByConfigurationAndClosingItStoresNothing) {
     const int doc = Store(QStringLiteral("Rechnung 1"), QStringLiteral("RE"), QStringLiteral("belege"));
     const QString file = File(QStringLiteral("neu.pdf"));
