@@ -724,9 +724,14 @@ TEST_F(FrameDBNavTest, APostRemembersWhatTheFocusedControlHolds) {
     frame->FSetDataSource(f->DataAdressen);
     frame->show();
     const qint64 id = CurrentId(f);
-    f->activateWindow();
-    f->EdTelefon->setFocus();
-    QApplication::processEvents();
+    // The activation moves asynchronously (the module's tool window comes up on the focus
+    // timer): typing starts once the edit really holds the focus.
+    for (int i = 0; i < 100 && QApplication::focusWidget() != f->EdTelefon; ++i) {
+        f->activateWindow();
+        f->EdTelefon->setFocus();
+        QTest::qWait(5);
+    }
+    ASSERT_EQ(QApplication::focusWidget(), f->EdTelefon);
     Type(f->EdTelefon, QStringLiteral("0711 42"));
     auto* post = qobject_cast<QAbstractButton*>(
         frame->DBNavigator1->widgetForAction(frame->DBNavigator1->ButtonControl(nbPost)));
