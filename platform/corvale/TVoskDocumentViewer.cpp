@@ -250,12 +250,10 @@ void TVoskDocumentViewer::setShortened(const QString& note) {
     m_note->setVisible(!note.isEmpty());
 }
 
-void TVoskDocumentViewer::render() {
+void TVoskDocumentViewer::clearShown() {
     m_picture = QImage();
     m_image->clear();
-    m_text->clear();
     setShortened({});
-    m_kind.clear();
     m_pdf->close();
     m_pdfSource.reset();
     m_pages->Clear();
@@ -263,6 +261,12 @@ void TVoskDocumentViewer::render() {
     m_rich->clear();
     m_mailBody->clear();
     m_stack->setCurrentWidget(m_picturePage);
+}
+
+void TVoskDocumentViewer::render() {
+    clearShown();
+    m_text->clear();
+    m_kind.clear();
     m_shownId = m_pdId;
     if (m_pdId <= 0)
         return;
@@ -317,9 +321,7 @@ void TVoskDocumentViewer::render() {
                 kind = QStringLiteral("text");
         }
         if (kind.isEmpty() || !showKind(doc, src, kind)) {
-            m_picture = QImage();
-            setShortened({});
-            m_stack->setCurrentWidget(m_picturePage);
+            clearShown();
             QIcon icon = QIcon::fromTheme(mime.iconName(), QIcon::fromTheme(mime.genericIconName()));
             if (icon.isNull())
                 icon = QFileIconProvider().icon(QFileIconProvider::File);
@@ -327,13 +329,7 @@ void TVoskDocumentViewer::render() {
             m_kind = QStringLiteral("file");
         }
     } catch (const EVoskException& e) {
-        m_picture = QImage();
-        m_image->clear();
-        m_pdf->close();
-        m_pdfSource.reset();
-        m_pages->Clear();
-        setShortened({});
-        m_stack->setCurrentWidget(m_picturePage);
+        clearShown();
         m_text->setText(e.Message());
         m_kind = QStringLiteral("error");
     }

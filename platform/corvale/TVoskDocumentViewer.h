@@ -84,6 +84,8 @@ private:
     // Where the document's bytes are: in the store, or at a linked path.
     struct Source;
     void render();
+    // Back to the empty picture page: nothing of a previous or half-shown document stays.
+    void clearShown();
     bool showKind(TDokument& doc, const Source& src, const QString& kind);
     bool showPdf(const Source& src);
     bool showTiff(const Source& src);
