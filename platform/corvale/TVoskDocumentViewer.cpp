@@ -46,22 +46,18 @@ void describe(QWidget* w, const QString& name, const QString& tip) {
 }
 
 // A linked TIFF file read where the codec asks.
-class FileTiffInput final : public Imaging::TTiffInput {
+class DeviceTiffInput final : public Imaging::TTiffInput {
 public:
-    explicit FileTiffInput(const QString& path) : m_file(path) {
-        if (!m_file.open(QIODevice::ReadOnly))
-            throw EVoskException(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden: %2")
-                                     .arg(path, m_file.errorString()));
-    }
-    quint64 Size() override { return quint64(m_file.size()); }
+    explicit DeviceTiffInput(std::unique_ptr<QIODevice> device) : m_device(std::move(device)) {}
+    quint64 Size() override { return quint64(m_device->size()); }
     qint64 ReadAt(quint64 pos, char* dst, qint64 len) override {
-        if (!m_file.seek(qint64(pos)))
+        if (!m_device->seek(qint64(pos)))
             return 0;
-        return qMax<qint64>(0, m_file.read(dst, len));
+        return qMax<qint64>(0, m_device->read(dst, len));
     }
 
 private:
-    QFile m_file;
+    std::unique_ptr<QIODevice> m_device;
 };
 
 double aspectOf(const Imaging::TIOParams& p) {
@@ -402,7 +398,7 @@ bool TVoskDocumentViewer::showTiff(const Source& src) {
                 }
             };
         } else {
-            auto input = std::make_shared<FileTiffInput>(src.path);
+            auto input = std::make_shared<DeviceTiffInput>(src.Open());
             const QList<quint64> offsets = Imaging::TiffPageOffsets(*input);
             count = int(offsets.size());
             if (count > 0) {
