@@ -1,17 +1,9 @@
 #include "RtfInternal.h"
 
 #include <QTextListFormat>
+#include <VoskPreviewText.h>
 
 namespace Rtf {
-
-namespace {
-// 0x80..0x9F of code page 1252; the rest of its upper half is Latin-1. Unassigned bytes keep
-// their value, as Windows maps them.
-constexpr char16_t Cp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-} // namespace
 
 int CodePageOfCharset(int charset) {
     switch (charset) {
@@ -42,16 +34,16 @@ bool IsDoubleByte(int codePage) {
 }
 
 char32_t DecodeByte(int, uchar b) {
-    if (b >= 0x80 && b < 0xA0)
-        return Cp1252High[b - 0x80];
-    return b;
+    // Unassigned bytes keep their value, as Windows maps them.
+    const char16_t c = VoskPreview::Cp1252Char(b);
+    return c ? c : b;
 }
 
 int EncodeCp1252(char16_t c) {
     if (c >= 0xA0 && c <= 0xFF)
         return c;
     for (int i = 0; i < 32; ++i)
-        if (Cp1252High[i] == c && c > 0xFF)
+        if (VoskPreview::Cp1252High[i] == c && c > 0xFF)
             return 0x80 + i;
     return -1;
 }

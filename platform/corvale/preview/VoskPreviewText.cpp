@@ -6,12 +6,6 @@ namespace VoskPreview {
 
 namespace {
 
-// The 32 characters that Windows-1252 puts where Latin-1 has control codes; 0 is unassigned.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
 QString normalizedLineEnds(QString s) {
     if (s.contains(u'\r')) {
         s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -61,7 +55,7 @@ QString DecodeCp1252(QByteArrayView bytes) {
     QChar* out = s.data();
     for (const char c : bytes) {
         const auto b = uchar(c);
-        const char16_t mapped = b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char16_t(b);
+        const char16_t mapped = Cp1252Char(b);
         *out++ = QChar(mapped ? mapped : char16_t(0xFFFD));
     }
     return s;

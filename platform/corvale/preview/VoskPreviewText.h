@@ -26,6 +26,15 @@ struct TDecodedText final {
 // cut splits is left out instead of being taken for a wrong encoding.
 TDecodedText DecodeText(QByteArrayView bytes, bool cut = false);
 
+// The 32 characters that Windows-1252 puts where Latin-1 has control codes; 0 is unassigned.
+inline constexpr char16_t Cp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// The character of byte b in Windows-1252; 0 for its five unassigned bytes.
+inline char16_t Cp1252Char(uchar b) { return b >= 0x80 && b < 0xA0 ? Cp1252High[b - 0x80] : b; }
+
 // Windows-1252; its five unassigned bytes become U+FFFD.
 QString DecodeCp1252(QByteArrayView bytes);
 
