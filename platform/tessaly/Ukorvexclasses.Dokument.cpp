@@ -543,7 +543,6 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
         throw EVoskException(17432, QStringLiteral("Dokument nicht gefunden."));
     TVoskDatabase& db = Database();
     TDCFileMethods store(&db);
-    const int currentId = kind == StoreKind::NewDocument ? 0 : Id();
     const QVariant ctxTable = Param(QStringLiteral("ctxtable"));
     const QVariant ctxDbrid = Param(QStringLiteral("ctxdbrid"));
     // A new revision starts with the annotations of the one before; each keeps its own after.
@@ -553,70 +552,32 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
     if (kind == StoreKind::NewDocument)
         return storeNewDocument(source, fileName, table, recId, sourceKind, ctxTableText,
                                 ctxRecText);
+    const int currentId = Id();
     int newId = 0;
     {
         TVoskTransaction tx(db);
-        QString dokType = m_insertData.Active ? m_insertData.DokType : QString();
-        qint64 oldDbrid = 0;
-        int revisionId = 0;
-        if (kind != StoreKind::NewDocument) {
-            // The row as it is now, held until commit: another user's lock or archiving since
-            // it was read refuses the write; so does a take-back whose check-out is gone.
-            const QString checkout = CheckoutPath();
-            const WriteLock cur =
-                lockForWrite(currentId, !checkout.isEmpty() && fileName == checkout ? checkout
-                                                                                   : QString());
-            oldDbrid = cur.dbrid;
-            revisionId = cur.revisionId;
-            dokType = cur.dokType;
-            if (kind == StoreKind::ReplaceFile && cur.archived)
-                throw EVoskException(QStringLiteral(
-                    "Das Dokument ist archiviert; seine Datei kann nur als neue Revision "
-                    "ersetzt werden"));
-            if (kind == StoreKind::ReplaceFile && cur.hasRevisions)
-                throw EVoskException(QStringLiteral(
-                    "Das Dokument hat Revisionen; seine Datei kann nur als neue Revision "
-                    "ersetzt werden"));
-        }
+        // The row as it is now, held until commit: another user's lock or archiving since it
+        // was read refuses the write; so does a take-back whose check-out is gone.
+        const QString checkout = CheckoutPath();
+        const WriteLock cur = lockForWrite(
+            currentId, !checkout.isEmpty() && fileName == checkout ? checkout : QString());
+        if (kind == StoreKind::ReplaceFile && cur.archived)
+            throw EVoskException(QStringLiteral(
+                "Das Dokument ist archiviert; seine Datei kann nur als neue Revision "
+                "ersetzt werden"));
+        if (kind == StoreKind::ReplaceFile && cur.hasRevisions)
+            throw EVoskException(QStringLiteral(
+                "Das Dokument hat Revisionen; seine Datei kann nur als neue Revision "
+                "ersetzt werden"));
         const QString storedName = DMSGenerateFileName(fileName);
-        const QString remote = DMSArchivePath(dokType) + u'/' + storedName;
+        const QString remote = DMSArchivePath(cur.dokType) + u'/' + storedName;
         const TDCStoredFile stored = store.WriteFile(source, remote, tx);
         Rtl::FaultPoint("TDokument.storeFile.rows");
         const QString origName = QFileInfo(fileName).fileName();
         const QVariant kindText = textParam(sourceKind);
         switch (kind) {
-        case StoreKind::NewDocument: {
-            TVoskQuery2 ins(&db, QStringLiteral(
-                                     "INSERT INTO picndoku (pd_tablename, pd_dbrid, pd_descr, "
-                                     "pd_dokident, pd_doktype, pd_dokumentfile, pd_origfilename, "
-                                     "pd_parentnodeident, pd_source, pd_dmshash, pd_md5, pd_dmsremotefile, "
-                                     "pd_dmsremotefiledoktype) VALUES (:table, "
-                                     "CAST(:dbrid AS bigint), :descr, :ident, :type, :file, :orig, "
-                                     ":parent, :source, :hash, :md5, :remote, :type) RETURNING pd_id"));
-            const bool d = m_insertData.Active;
-            ins.Bind(QStringLiteral("table"), table)
-                .Bind(QStringLiteral("dbrid"), dbridParam(recId))
-                .Bind(QStringLiteral("descr"),
-                      textParam(d && !m_insertData.Name.isEmpty()
-                                    ? m_insertData.Name
-                                    : QFileInfo(origName).completeBaseName()))
-                .Bind(QStringLiteral("ident"), textParam(d ? m_insertData.DokIdent : QString()))
-                .Bind(QStringLiteral("type"), textParam(dokType))
-                .Bind(QStringLiteral("file"), storedName)
-                .Bind(QStringLiteral("orig"), textParam(origName))
-                .Bind(QStringLiteral("parent"),
-                      textParam(d ? m_insertData.ParentNodeIdent : QString()))
-                .Bind(QStringLiteral("source"),
-                      textParam(!sourceKind.isEmpty() ? sourceKind
-                                : d && !m_insertData.Source.isEmpty() ? m_insertData.Source
-                                                                       : QStringLiteral("file")))
-                .Bind(QStringLiteral("hash"), QString::fromLatin1(stored.sha256))
-                .Bind(QStringLiteral("md5"), QString::fromLatin1(stored.md5))
-                .Bind(QStringLiteral("remote"), remote);
-            ins.Open();
-            newId = ins.Fields(0).AsInteger();
+        case StoreKind::NewDocument: // written by storeNewDocument
             break;
-        }
         case StoreKind::NewRevision: {
             TVoskQuery2 ins(
                 &db,
@@ -646,11 +607,11 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
                 store.CopyAnnotations(previousRemote, remote);
             // The older revisions stay with their files, hidden; keywords, record links and
             // report links go on with the valid one.
-            const QVariantMap ids{{QStringLiteral("rev"), revisionId},
+            const QVariantMap ids{{QStringLiteral("rev"), cur.revisionId},
                                   {QStringLiteral("new"), newId},
                                   {QStringLiteral("old"), currentId},
                                   {QStringLiteral("newdbrid"), newDbrid},
-                                  {QStringLiteral("olddbrid"), oldDbrid}};
+                                  {QStringLiteral("olddbrid"), cur.dbrid}};
             const QString statements[] = {
                 QStringLiteral("UPDATE picndoku SET pd_deletable = true, pd_print = false "
                                "WHERE pd_revision_id = :rev AND pd_id <> :new"),
