@@ -162,9 +162,7 @@ private:
     std::map<StyleKey, lxw_format*> m_dxfs;
 };
 
-bool InWorkbookYears(const QDate& d) {
-    return d.isValid() && d.year() >= 1900 && d.year() <= 9999;
-}
+using VoskConditionalFormatting::InWorkbookYears;
 
 bool ExactInWorkbook(const QVariant& v) {
     return v.typeId() == QMetaType::LongLong ? qAbs(v.toLongLong()) <= kMaxExactInteger
