@@ -9,6 +9,7 @@
 // sides, would swamp it in wall time. Every ratio is the median of per-round paired ratios.
 // Memory is the rise of the peak resident set over the open, in a fresh process, per master row.
 
+#include "../Connect.h"
 #include "../ProcMemory.h"
 #include "../Timing.h"
 #include "UDM1.h"
@@ -320,21 +321,11 @@ OpenResult Open(bool withInfo, Numbers* numbers = nullptr) {
     return {took, m.RecordCount()};
 }
 
-bool Connected(TDM1& dm) {
-    try {
-        dm.Connect();
-        return true;
-    } catch (const EVoskException& e) {
-        std::fprintf(stderr, "%s\n", qPrintable(e.Message()));
-        return false;
-    }
-}
-
 // This program with --memory: the rise of the peak resident set over the open with information
 // rows, per master row, in a process that has done nothing else.
 int MemoryChild() {
     TDM1 dm;
-    if (!Connected(dm))
+    if (!BenchDb::Connected(dm))
         return 1;
     malloc_trim(0);
     const long before = StatusKb("VmRSS:");
@@ -384,7 +375,7 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--memory") == 0)
         return MemoryChild();
     TDM1 dm;
-    if (!Connected(dm))
+    if (!BenchDb::Connected(dm))
         return 1;
     PGconn* c = dm.Database().Handle();
     // PostgreSQL's side gets a session of its own, tuned for the numbering query.

@@ -9,6 +9,7 @@
 // first row with a record. Both sides' groups, row counts and counts are compared; the figure is the median of the
 // per-round ratios of the two, the side that goes first alternating.
 
+#include "../Connect.h"
 #include "../Timing.h"
 #include "UDM1.h"
 #include "UPlantafel.ContainerDataSource.h"
@@ -39,12 +40,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     TDM1 dm;
-    try {
-        dm.Connect();
-    } catch (const EVoskException& e) {
-        std::fprintf(stderr, "%s\n", qPrintable(e.Message()));
+    if (!BenchDb::Connected(dm))
         return 1;
-    }
     PlantafelTimeline::Options o;
     o.Resources = 1;
     o.Rows = argc > 1 ? std::atoll(argv[1]) : 10000LL;

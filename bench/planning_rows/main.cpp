@@ -10,6 +10,7 @@
 
 #include "DataController.h"
 #include "DataSourceModel.h"
+#include "../Connect.h"
 #include "../ProcMemory.h"
 #include "UDM1.h"
 #include "UPlantafel.ContainerDataSource.h"
@@ -73,12 +74,8 @@ template <class F> double Median3(F&& f) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     TDM1 dm;
-    try {
-        dm.Connect();
-    } catch (const EVoskException& e) {
-        std::fprintf(stderr, "%s\n", qPrintable(e.Message()));
+    if (!BenchDb::Connected(dm))
         return 1;
-    }
     PlantafelTimeline::Options o;
     o.Resources = 1;
     o.Rows = argc > 1 ? std::atoll(argv[1]) : 1000000LL;

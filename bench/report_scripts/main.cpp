@@ -4,6 +4,7 @@
 
 #include <TKorvexPython.h>
 #include <TfrmToDesignBase.h>
+#include "../Connect.h"
 #include <UDM1.h>
 #include <UFrameBt.h>
 #include <Vcl.Services.h>
@@ -122,12 +123,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
     TDM1 dm;
-    try {
-        dm.Connect();
-    } catch (const EVoskException& e) {
-        std::fprintf(stderr, "%s\n", qPrintable(e.Message()));
+    if (!BenchDb::Connected(dm))
         return 1;
-    }
     QTemporaryDir session;
     CurrentSession_UConstants().SetBasePath(session.path());
     QuietShell shell;

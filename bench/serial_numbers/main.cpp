@@ -3,6 +3,7 @@
 // server function, in one transaction. Both sides start from the same state and run in turns.
 // Also the merge of 20,000 file lines into a memo of 20,000 lines.
 
+#include "../Connect.h"
 #include <UDM1.h>
 #include <UFrameProduktSerNr.h>
 #include <Vcl.Services.h>
@@ -104,12 +105,8 @@ int count(PGconn* c, const char* sql) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     TDM1 dm;
-    try {
-        dm.Connect();
-    } catch (const EVoskException& e) {
-        std::fprintf(stderr, "%s\n", qPrintable(e.Message()));
+    if (!BenchDb::Connected(dm))
         return 1;
-    }
     PGconn* c = dm.Database().Handle();
     exec(c, "INSERT INTO art (ak_nr) VALUES ('BENCH') ON CONFLICT DO NOTHING");
     PGresult* r = PQexec(c, "INSERT INTO ldsdok (ld_aknr, ld_stk) VALUES ('BENCH', 5000) "

@@ -97,13 +97,6 @@ private:
     bool m_scrolled = false;
 };
 
-QWidget* PageOf(QWidget* tab) {
-    for (QWidget* w = tab; w; w = w->parentWidget())
-        if (auto* page = dynamic_cast<RibbonPage*>(w))
-            return page;
-    return tab;
-}
-
 } // namespace
 
 // ---- group -----------------------------------------------------------------------------------
@@ -428,7 +421,7 @@ void TVoskRibbon::SetActiveTab(TVoskRibbonTab* tab) {
 }
 
 void TVoskRibbon::TabChanged(TVoskRibbonTab* tab) {
-    m_stack->setCurrentWidget(PageOf(tab));
+    m_stack->setCurrentIndex(m_tabs.indexOf(tab)); // pages stand in the tabs' order
     if (m_poppedUp)
         PlacePopup(); // the new tab's groups may need another height
     emit ActiveTabChanged(tab);

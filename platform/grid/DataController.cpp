@@ -75,6 +75,11 @@ int CompareValues(const QVariant& a, const QVariant& b) {
     return a.toString().compare(b.toString());
 }
 
+// A group's step in the path that names it over reloads: the value's type and text.
+QString PathStep(const QVariant& v) {
+    return QChar(0x1e) + QString::number(v.typeId()) + QChar(0x1f) + v.toString();
+}
+
 } // namespace
 
 DataController* CustomDataSource::CurrentProvider() {
@@ -310,8 +315,7 @@ void DataController::buildGroups() {
             group.FirstRecord = i;
             group.RecordCount = j - i;
             m_groups.push_back(group);
-            const QString path = parentPath + QChar(0x1e) + QString::number(value.typeId()) +
-                                 QChar(0x1f) + value.toString();
+            const QString path = parentPath + PathStep(value);
             m_groups[size_t(g)].Expanded = m_expandedPaths.count(path) > 0;
             if (level + 1 < int(levels))
                 m_groups[size_t(g)].ChildCount = self(self, i, j, level + 1, g, path);
@@ -327,10 +331,8 @@ void DataController::buildGroups() {
 
 QString DataController::groupPath(int group) const {
     QString path;
-    for (int g = group; g >= 0; g = m_groups[size_t(g)].Parent) {
-        const QVariant& v = m_groups[size_t(g)].Value;
-        path.prepend(QChar(0x1e) + QString::number(v.typeId()) + QChar(0x1f) + v.toString());
-    }
+    for (int g = group; g >= 0; g = m_groups[size_t(g)].Parent)
+        path.prepend(PathStep(m_groups[size_t(g)].Value));
     return path;
 }
 

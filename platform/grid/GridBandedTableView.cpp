@@ -474,8 +474,7 @@ void GridBandedTableView::Changed() {
         return;
     }
     m_changePending = false;
-    m_groupTexts.clear(); // a caption may have changed
-    m_cellDelegate->Forget();
+    GridBandedTableView::GroupsChanged(); // a caption may have changed
     applyGrouping();
     syncControl();
     if (m_footerVisible)
