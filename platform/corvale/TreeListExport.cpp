@@ -22,12 +22,8 @@ TGridExportResult ExportTreeListToXLSX(const QString& fileName, TVoskDBTreeView2
     table.RowCount = qint64(rows.size());
     table.Cell = [&](qint64 r, int c) { return data->Value(rows[size_t(r)], cols[c]); };
     table.OutlineLevel = [&](qint64 r) { return model->Level(rows[size_t(r)]); };
-    const TVoskDataModel* flat = model->FlatModel();
-    cxExport::AddConditionalFormatting(
-        table, tree->ConditionalFormatting(), data, cols,
-        [&](qint64 r) { return rows[size_t(r)]; },
-        [flat](int record, int col) {
-            return flat->data(flat->index(record, col), Qt::DisplayRole).toString();
-        });
+    cxExport::AddConditionalFormatting(table, tree->ConditionalFormatting(), data, cols,
+                                       [&](qint64 r) { return rows[size_t(r)]; },
+                                       model->FlatModel());
     return cxExport::ExportTableToXLSX(fileName, table, tempDir);
 }

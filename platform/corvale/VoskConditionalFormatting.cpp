@@ -315,10 +315,6 @@ QString FormulaNumber(double v) {
     return QString::number(v, 'g', 17).toUpper();
 }
 
-bool InWorkbookYears(const QDate& d) {
-    return d.year() >= 1900 && d.year() <= 9999;
-}
-
 QString FormulaDate(const QDate& d) {
     return QStringLiteral("DATE(%1,%2,%3)").arg(d.year()).arg(d.month()).arg(d.day());
 }
@@ -350,6 +346,10 @@ QString Comparing(const QString& guard, const QString& lhs, TVoskCondOperator op
 }
 
 } // namespace
+
+bool InWorkbookYears(const QDate& d) {
+    return d.isValid() && d.year() >= 1900 && d.year() <= 9999;
+}
 
 std::optional<QString> WorkbookFormula(const TVoskCondFormatRule& rule, TValueKind kind,
                                        const QString& cell) {

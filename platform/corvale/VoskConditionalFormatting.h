@@ -6,6 +6,7 @@
 // rule serves whatever the query delivers. The rules travel with the grid's layout.
 
 #include <QColor>
+#include <QDate>
 #include <QJsonArray>
 #include <QList>
 #include <QObject>
@@ -73,6 +74,9 @@ bool ValueReads(const QString& text, TValueKind kind);
 // text, which Contains searches (the value's own text when empty). No value (NULL) never holds,
 // and neither does a value the rule's values cannot be compared with.
 bool Holds(const TVoskCondFormatRule& rule, const QVariant& value, const QString& shown = {});
+
+// Whether a workbook holds the date as a date: it knows the years 1900 to 9999 only.
+bool InWorkbookYears(const QDate& d);
 
 // The rule as a workbook formula over cell (e.g. "C2", relative to the first cell of the range it
 // formats) for cells of kind, so that the workbook itself colours what the grid colours and

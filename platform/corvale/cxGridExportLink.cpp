@@ -162,9 +162,7 @@ private:
     std::map<StyleKey, lxw_format*> m_dxfs;
 };
 
-bool InWorkbookYears(const QDate& d) {
-    return d.isValid() && d.year() >= 1900 && d.year() <= 9999;
-}
+using VoskConditionalFormatting::InWorkbookYears;
 
 bool ExactInWorkbook(const QVariant& v) {
     return v.typeId() == QMetaType::LongLong ? qAbs(v.toLongLong()) <= kMaxExactInteger
@@ -473,7 +471,7 @@ void cxExport::AddConditionalFormatting(TExportTable& table,
                                         const TVoskConditionalFormatting* formatting,
                                         const TVoskClass* data, const QList<int>& cols,
                                         std::function<int(qint64 row)> recordOf,
-                                        std::function<QString(int record, int col)> shown) {
+                                        const TVoskDataModel* shown) {
     // Colours as the workbook's own conditional formats where it can judge a rule as the view
     // does, so that they follow edits there, else fixed in the cells.
     if (!formatting || formatting->IsEmpty() || !data)
@@ -513,7 +511,9 @@ void cxExport::AddConditionalFormatting(TExportTable& table,
             return std::nullopt;
         const int record = recordOf(r), col = cols[c];
         const QVariant v = data->Value(record, col);
-        const QString text = column.NeedsShown ? shown(record, col) : QString();
+        const QString text =
+            column.NeedsShown ? shown->data(shown->index(record, col), Qt::DisplayRole).toString()
+                              : QString();
         const std::optional<qsizetype> i = formatting->DecidingRule(column.Field, v, text);
         // The workbook's own format colours a cell it holds as the column's kind.
         if (!i || (*i < column.FirstFixed && column.Kind && HeldAs(v, *column.Kind)))
@@ -538,11 +538,7 @@ TGridExportResult ExportGridToXLSX(const QString& fileName, TVoskDBGrid2* grid, 
     table.RowCount = rows.size();
     table.Cell = [&](qint64 r, int c) { return data->Value(rows[int(r)], cols[c]); };
 
-    const TVoskDataModel* model = grid->DataModel();
-    cxExport::AddConditionalFormatting(
-        table, grid->ConditionalFormatting(), data, cols, [&](qint64 r) { return rows[int(r)]; },
-        [model](int record, int col) {
-            return model->data(model->index(record, col), Qt::DisplayRole).toString();
-        });
+    cxExport::AddConditionalFormatting(table, grid->ConditionalFormatting(), data, cols,
+                                       [&](qint64 r) { return rows[int(r)]; }, grid->DataModel());
     return cxExport::ExportTableToXLSX(fileName, table);
 }

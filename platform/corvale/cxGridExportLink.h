@@ -20,6 +20,7 @@
 #include <optional>
 
 class TVoskClass;
+class TVoskDataModel;
 class TVoskDBGrid2;
 
 struct TGridExportResult {
@@ -75,11 +76,11 @@ TWrittenAs WrittenAs(const QVariant& value);
 QString FirstDataCell(int column);
 
 // Makes table carry the colours formatting gives the view's cells: the exported columns cols of
-// data, the record of export row r recordOf(r), the text the view shows shown(record, col).
+// data, the record of export row r recordOf(r), the text the view shows that of shown.
 void AddConditionalFormatting(TExportTable& table, const TVoskConditionalFormatting* formatting,
                               const TVoskClass* data, const QList<int>& cols,
                               std::function<int(qint64 row)> recordOf,
-                              std::function<QString(int record, int col)> shown);
+                              const TVoskDataModel* shown);
 
 } // namespace cxExport
 
