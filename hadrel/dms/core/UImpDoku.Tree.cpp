@@ -27,6 +27,13 @@ void TDokuTree::index(TDokuTreeNode* node) {
         m_byId.insert(key, node);
 }
 
+void TDokuTree::unindex(TDokuTreeNode* node) {
+    // Only the node the lookup holds: another node may have taken the id over.
+    const auto found = m_byId.constFind(node->Id.toLower());
+    if (found != m_byId.constEnd() && found.value() == node)
+        m_byId.erase(found);
+}
+
 size_t TDokuTree::InsertIndex(const std::vector<std::unique_ptr<TDokuTreeNode>>& children,
                               int pos) {
     const auto it = std::upper_bound(
@@ -165,9 +172,7 @@ void TDokuTree::AssignDocument(TDokuTreeNode* node, const TDokuDocumentNodeData&
 }
 
 void TDokuTree::Rename(TDokuTreeNode* node, const QString& id) {
-    const auto found = m_byId.constFind(node->Id.toLower());
-    if (found != m_byId.constEnd() && found.value() == node)
-        m_byId.erase(found);
+    unindex(node);
     node->Id = id;
     index(node);
 }
@@ -205,18 +210,16 @@ TDokuTreeNode* TDokuTree::Move(TDokuTreeNode* node, TDokuTreeNode* newParent) {
 std::unique_ptr<TDokuTreeNode> TDokuTree::Take(TDokuTreeNode* node) {
     std::unique_ptr<TDokuTreeNode> owned = detach(node);
     // A later node under the same id takes over the lookup only through a rebuild.
-    const std::function<void(TDokuTreeNode*)> unindex = [&](TDokuTreeNode* n) {
-        const auto found = m_byId.constFind(n->Id.toLower());
-        if (found != m_byId.constEnd() && found.value() == n)
-            m_byId.erase(found);
+    const std::function<void(TDokuTreeNode*)> forget = [&](TDokuTreeNode* n) {
+        unindex(n);
         if (n->Counted) {
             n->Counted = false;
             --m_documents;
         }
         for (const auto& c : n->Children)
-            unindex(c.get());
+            forget(c.get());
     };
-    unindex(node);
+    forget(node);
     owned->Parent = nullptr;
     return owned;
 }

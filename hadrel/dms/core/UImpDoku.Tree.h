@@ -117,6 +117,7 @@ public:
 
 private:
     void index(TDokuTreeNode* node);
+    void unindex(TDokuTreeNode* node);
     // Takes the node out of its parent's children; the lookup by id is left as it is.
     std::unique_ptr<TDokuTreeNode> detach(TDokuTreeNode* node);
 
