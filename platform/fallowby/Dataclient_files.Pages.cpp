@@ -15,8 +15,6 @@
 
 namespace {
 
-const QString kMissingFile = QStringLiteral("Datei im Dokumentenspeicher fehlt: %1");
-
 bool isTiffHeader(const char* h, qint64 n) {
     return n >= 4 && ((h[0] == 'I' && h[1] == 'I' && (h[2] == 42 || h[2] == 43) && h[3] == 0) ||
                       (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && (h[3] == 42 || h[3] == 43)));
@@ -220,7 +218,7 @@ QList<quint64> TDCFileMethods::pageOffsets(const QString& name, bool rebuild) {
     RunInTransaction([&] {
         const std::optional<TDCStoredFile> stored = FileInfo(name);
         if (!stored)
-            throw EDCFileError(kMissingFile.arg(name));
+            throw EDCFileError::Missing(name);
         LargeObjectInput input(db, stored->oid, stored->size, name);
         char head[4] = {};
         if (input.ReadAt(0, head, 4) != 4 || !isTiffHeader(head, 4))
@@ -261,7 +259,7 @@ QByteArray TDCFileMethods::ReadImage(const QString& name, int page) {
                                "dms_file_pages p ON p.name = f.name WHERE f.name = :name"));
         q.Bind(QStringLiteral("name"), name).Bind(QStringLiteral("page"), page).Open();
         if (q.IsEmpty())
-            throw EDCFileError(kMissingFile.arg(name));
+            throw EDCFileError::Missing(name);
         if (page >= q.Fields(3).AsInteger() || q.Fields(2).IsNull()) {
             if (attempt == 0)
                 continue;
@@ -298,12 +296,12 @@ TDCStoredFile TDCFileMethods::storedObject(const QString& name) {
     CheckRemoteName(name);
     const std::optional<TDCStoredFile> stored = FileInfo(name);
     if (!stored)
-        throw EDCFileError(kMissingFile.arg(name));
+        throw EDCFileError::Missing(name);
     TVoskQuery2 exists(&Database(), QStringLiteral("SELECT EXISTS(SELECT 1 FROM "
                                                    "pg_largeobject_metadata WHERE oid = :oid)"));
     exists.Bind(QStringLiteral("oid"), qint64(stored->oid)).Open();
     if (!exists.Fields(0).AsBoolean())
-        throw EDCFileError(kMissingFile.arg(name));
+        throw EDCFileError::Missing(name);
     return *stored;
 }
 
@@ -334,7 +332,7 @@ void TDCFileMethods::WriteAnnotation(const QByteArray* data, const QString& name
             return;
         }
         if (!FileExists(name))
-            throw EDCFileError(kMissingFile.arg(name));
+            throw EDCFileError::Missing(name);
         TVoskQuery2 q(&Database(),
                       QStringLiteral("INSERT INTO dms_annotation (name, page, data) VALUES "
                                      "(:name, :page, :data) ON CONFLICT (name, page) DO UPDATE SET "

@@ -26,7 +26,6 @@
 
 namespace {
 
-const QString kMissing = QStringLiteral("Datei im Dokumentenspeicher fehlt: %1");
 const QString kExists = QStringLiteral("Datei im Dokumentenspeicher existiert bereits: %1");
 const QString kWriteFailed = QStringLiteral("Fehler beim Schreiben in den Dokumentenspeicher");
 
@@ -113,6 +112,10 @@ const QString kSelectFile = QStringLiteral(
     "SELECT name, oid, sha256, size, created_by, created_at FROM dms_file WHERE name = :name");
 
 } // namespace
+
+EDCFileError EDCFileError::Missing(const QString& name) {
+    return EDCFileError(QStringLiteral("Datei im Dokumentenspeicher fehlt: %1").arg(name));
+}
 
 TDCFileMethods::TDCFileMethods(TVoskDatabase* db) : m_db(db) {}
 
@@ -415,7 +418,7 @@ void TDCFileMethods::MoveFile(const QString& from, const QString& to) {
             throw;
         }
         if (moved == 0)
-            throw EDCFileError(kMissing.arg(from));
+            throw EDCFileError::Missing(from);
     });
 }
 

@@ -42,6 +42,8 @@ class EDCFileError : public EVoskException {
 public:
     using EVoskException::EVoskException;
     const char* ClassName() const noexcept override { return "EDCFileError"; }
+    // "Datei im Dokumentenspeicher fehlt: NAME"
+    static EDCFileError Missing(const QString& name);
 };
 
 // A stored file as dms_file records it.
