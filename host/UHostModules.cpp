@@ -22,10 +22,12 @@
 
 #include <QBoxLayout>
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 
 namespace UHostModules {
 namespace {
@@ -63,6 +65,27 @@ QString LookupSql(QWidget* module, QObject* field) {
     return sql.toString();
 }
 
+// Below the field it looks up, as a drop-down list would be; over the middle of the module's
+// window when the field has no place on screen (a menu command). Always whole on the screen.
+void PlaceLookup(QWidget* form, QWidget* module, QObject* field) {
+    QPoint at;
+    auto* widget = qobject_cast<QWidget*>(field);
+    if (widget && widget->isVisible())
+        at = widget->mapToGlobal(QPoint(0, widget->height()));
+    else if (module && module->window()->isVisible())
+        at = module->window()->frameGeometry().center() -
+             QPoint(form->width() / 2, form->height() / 2);
+    else
+        return;
+    QScreen* screen = module ? module->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        at.setX(qBound(area.left(), at.x(), qMax(area.left(), area.right() - form->width())));
+        at.setY(qBound(area.top(), at.y(), qMax(area.top(), area.bottom() - form->height())));
+    }
+    form->move(at);
+}
+
 void MakeF2Host(TF2Result& result, QWidget* module, QObject* field,
                 std::unique_ptr<QStringList> params, TMakeF2Event onBeforeOK) {
     auto* form = new TFormF2List;
@@ -95,6 +118,7 @@ void MakeF2Host(TF2Result& result, QWidget* module, QObject* field,
         form->deleteLater();
         return;
     }
+    PlaceLookup(form, module, field);
     if (QVariant(Line(*params, QStringLiteral("ShowModal"))).toBool()) {
         // Kept after closing until the caller is back in the event loop, so that the choice, the
         // chosen row and the modal result can be read.

@@ -3,6 +3,8 @@
 
 #include "UImpDoku.h"
 
+#include "Dataclient_files.h"
+
 #include "TVoskRibbon.h"
 #include "TopLabel.h"
 #include "UConstants.h"
@@ -219,11 +221,40 @@ void TFormDokments::ShowProvisionalNode(const QString& folderId, const QString& 
     TDokuTreeNode* added = TreeModel->AddNode(std::move(node), parent);
     // Not a stored document yet: the focus handling has nothing to load.
     const QScopedValueRollback loading(IsLoading, true);
-    TreeMenuSelect(added->Id);
     // A large file takes a while to store: the user sees its node meanwhile. A small one is
     // stored before a paint would show it.
-    if (size >= kPaintBeforeStoreBytes)
+    if (size >= kPaintBeforeStoreBytes) {
+        TreeMenuSelect(added->Id);
         TreeDocuments->viewport()->repaint();
+    } else {
+        FocusDuringImport(added);
+    }
+}
+
+void TFormDokments::CatchUpTreeView() {
+    if (!m_treeViewBehind)
+        return;
+    m_treeViewBehind = false;
+    // The view's own handling of the focus (scrolling, painting, accessibility), once; the
+    // window's has run for each file.
+    const QModelIndex current = TreeDocuments->currentIndex();
+    {
+        const QSignalBlocker quiet(TreeDocuments->selectionModel());
+        TreeDocuments->selectionModel()->clearCurrentIndex();
+    }
+    const QScopedValueRollback loading(IsLoading, true);
+    TreeDocuments->setCurrentIndex(current);
+    TreeDocuments->viewport()->update();
+}
+
+void TFormDokments::FocusDuringImport(TDokuTreeNode* node) {
+    QItemSelectionModel* selection = TreeDocuments->selectionModel();
+    {
+        const QSignalBlocker quiet(selection);
+        selection->setCurrentIndex(TreeModel->IndexOf(node),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    m_treeViewBehind = true;
 }
 
 bool TFormDokments::CompleteProvisionalNode() {
@@ -244,7 +275,7 @@ bool TFormDokments::CompleteProvisionalNode() {
         TreeModel->NodeChanged(node);
         if (parent != node->Parent)
             TreeModel->MoveNode(node, parent);
-        TreeMenuSelect(d.Id);
+        FocusDuringImport(node);
     }
     // The current index may not have changed: the focus handling runs here, as for a new node.
     Rtl::Guarded([this] { TreeDocumentsFocusedNodeChanged(TreeDocuments, FocusedNode()); }, this);
@@ -260,6 +291,7 @@ void TFormDokments::ShowImportLater() {
         this,
         [this] {
             m_importShowPending = false;
+            CatchUpTreeView();
             UpdateFileCount(0);
             raise();
         },
@@ -316,6 +348,8 @@ int TFormDokments::LoadDocument(TFileImportMode ImportMode, const QString& Filen
                                                           Filename);
     }
     if (!chosen) {
+        // The user sees the file's node while choosing its type.
+        CatchUpTreeView();
         const std::optional<QStringList> row = LookupRow(
             miDokuType,
             {QStringLiteral("dt=") + dokuType, QStringLiteral("table=") + _TableName,
@@ -340,14 +374,20 @@ int TFormDokments::LoadDocument(TFileImportMode ImportMode, const QString& Filen
         }
     }
 
-    const TDokument::TAddingCheck check = TDokument::AddingCheck(_TableName, _RecId, dokuType);
-    if (!check.lockInfo.isEmpty())
-        refuse(check.lockInfo);
-    if (!check.mayAdd)
-        TUserRights::RefuseDMSFileAction(dokuType, 0, 2);
-    if (check.forbidden)
-        refuse(tx(17923, QStringLiteral("Keine Berechtigung für dieses Verzeichnis")) +
-               QStringLiteral(" (") + dokuType + u')');
+    const auto refuseUnless = [&](const TDokument::TAddingCheck& check) {
+        if (!check.lockInfo.isEmpty())
+            refuse(check.lockInfo);
+        if (!check.mayAdd)
+            TUserRights::RefuseDMSFileAction(dokuType, 0, 2);
+        if (check.forbidden)
+            refuse(tx(17923, QStringLiteral("Keine Berechtigung für dieses Verzeichnis")) +
+                   QStringLiteral(" (") + dokuType + u')');
+    };
+    // A copy of one chunk is checked by the statement that stores it: one round trip less.
+    const bool checkInStore = (ImportMode == fimCopy || ImportMode == fimMove) &&
+                              info.size() < TDCFileMethods::ChunkSize;
+    if (!checkInStore)
+        refuseUnless(TDokument::AddingCheck(_TableName, _RecId, dokuType));
 
     const QString storedName =
         UImpDoku::StoredFileName(PathName.isEmpty() ? Filename : PathName);
@@ -387,6 +427,7 @@ int TFormDokments::LoadDocument(TFileImportMode ImportMode, const QString& Filen
             data.Active = true;
             data.DokType = dokuType;
             data.Source = QStringLiteral("file");
+            data.CheckAdding = checkInStore;
             data.DokIdent = !_AlternateDokIdent.isEmpty() ? _AlternateDokIdent : _KeySearch.Value;
             // A document in its type's own folder names none: it follows the type.
             const QString typeFolder = DMSDokuTypes().ParentNodeId(dokuType);
@@ -427,6 +468,11 @@ int TFormDokments::LoadDocument(TFileImportMode ImportMode, const QString& Filen
             TDokument* d = &doc;
             modul->TopLabel->DoDokumentAfterPost(d, dokuType, Filename);
         }
+    } catch (const TDokument::EAddingRefused& e) {
+        if (doc.InEdit())
+            doc.Cancel();
+        refuseUnless(e.Check);
+        throw;
     } catch (const EVoskException& e) {
         if (doc.InEdit())
             doc.Cancel();

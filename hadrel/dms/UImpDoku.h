@@ -360,9 +360,15 @@ private:
     // Turns the provisional node into the current document's node and focuses it; false when
     // there is none (a rebuild took it).
     bool CompleteProvisionalNode();
-    // The document count on the tab and the window's raise after imports, once per batch.
+    // The document count on the tab and the window's raise after imports, once per batch; the
+    // tree view catches up with the focused node then as well.
     void ShowImportLater();
     bool m_importShowPending = false;
+    // Focuses node in the model only: the view would lay out the whole tree for each imported
+    // file. ShowImportLater brings it up to date.
+    void FocusDuringImport(TDokuTreeNode* node);
+    void CatchUpTreeView();
+    bool m_treeViewBehind = false;
     // A modal lookup on field: the chosen row's columns, nothing when it was cancelled.
     std::optional<QStringList> LookupRow(QObject* field, const QStringList& params,
                                          const QStringList& columns);

@@ -52,9 +52,10 @@ private:
 };
 
 // Both digests of a block: MD5, the slower, on a pool thread while SHA-256 runs here, when
-// the block is large enough to pay for the handoff and a pool thread is free.
+// the block is large enough to pay for the handoff and a pool thread is free. Waking a pool
+// thread costs about what MD5 needs for a few hundred KB: smaller files hash here.
 void addBoth(Digest& sha256, Digest& md5, const char* data, qint64 n) {
-    constexpr qint64 kParallelFrom = 32 * 1024;
+    constexpr qint64 kParallelFrom = 512 * 1024;
     QSemaphore done;
     if (n < kParallelFrom || !QThreadPool::globalInstance()->tryStart([&md5, data, n, &done] {
             md5.Add(data, n);

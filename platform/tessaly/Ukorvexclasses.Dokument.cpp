@@ -669,6 +669,7 @@ int TDokument::storeNewDocument(QIODevice& source, const QString& fileName, cons
     const QString storedName = DMSGenerateFileName(fileName);
     const QString remote = DMSArchivePath(dokType) + u'/' + storedName;
     const QString origName = QFileInfo(fileName).fileName();
+    const bool check = d && m_insertData.CheckAdding;
     // File, revision row and document row in the statement that stores the bytes, which also
     // returns the document as a load reads it: a file of one chunk costs one round trip.
     TVoskQuery2 rows(
@@ -680,9 +681,18 @@ int TDokument::storeNewDocument(QIODevice& source, const QString& fileName, cons
             "pd_source, pd_dmshash, pd_md5, pd_dmsremotefile, pd_dmsremotefiledoktype, "
             "pd_revision_id) SELECT :table, CAST(:dbrid AS bigint), :descr, :ident, :type, :file, "
             ":orig, :parent, :source, s.sha256, s.md5, s.name, :type, r.pdr_revision_id "
-            "FROM dms_stored s, dms_rev r RETURNING *) ") +
+            "FROM dms_stored s, dms_rev r%1 RETURNING *) ")
+            .arg(check ? QStringLiteral(" WHERE picndoku_adding_guard(:table, :recid, :type, "
+                                        "CAST(:admin AS boolean), CAST(:mitnr AS integer))")
+                       : QString()) +
             kSelect.arg(QStringLiteral("picndoku.*"), QStringLiteral("picndoku_new picndoku"),
                         QStringLiteral("dms_rev")));
+    if (check) {
+        TDM1* dm = DM1();
+        rows.Bind(QStringLiteral("recid"), recId.trimmed())
+            .Bind(QStringLiteral("admin"), dm && dm->IsAdmin())
+            .Bind(QStringLiteral("mitnr"), dm ? dm->MitNr() : 0);
+    }
     rows.Bind(QStringLiteral("table"), table)
         .Bind(QStringLiteral("dbrid"), dbridParam(recId))
         .Bind(QStringLiteral("descr"),
@@ -703,7 +713,21 @@ int TDokument::storeNewDocument(QIODevice& source, const QString& fileName, cons
     Rtl::FaultPoint("TDokument.storeFile.rows");
     Rtl::FaultPoint("TDokument.storeFile.commit");
     TDCFileMethods store(&db);
-    store.WriteFile(source, remote, rows);
+    try {
+        store.WriteFile(source, remote, rows);
+    } catch (const EVoskDatabaseError& e) {
+        const QString state = e.SqlState();
+        if (!check || !state.startsWith(QLatin1String("KXA0")))
+            throw;
+        TAddingCheck refused;
+        if (state == QLatin1String("KXA01"))
+            refused.lockInfo = e.ServerMessage();
+        else if (state == QLatin1String("KXA02"))
+            refused.mayAdd = false;
+        else
+            refused.forbidden = true;
+        throw EAddingRefused(e.ServerMessage(), refused);
+    }
     store.NotifyFileAdded(remote);
     const int newId = rows.FieldByName(QString::fromLatin1(fnId)).AsInteger();
     load(kDokIdWhere, dokIdParams(newId, ctxTable, ctxRecId), {}, &rows);

@@ -35,6 +35,7 @@
 #include "TVoskClass.h"
 
 #include <HookSlot.h>
+#include <VoskExceptions.h>
 
 #include <QDateTime>
 #include <QHash>
@@ -62,6 +63,9 @@ struct TDokumentInsertData {
     QString DokIdent;
     QString ParentNodeIdent;
     QString Source;         // "file", "image", "link"
+    // The adding check (AddingCheck) made by the statement that stores the document: a refusal
+    // throws TDokument::EAddingRefused and stores nothing.
+    bool CheckAdding = false;
 };
 
 class TDokument : public TVoskClass2 {
@@ -305,6 +309,14 @@ public:
     };
     static TAddingCheck AddingCheck(const QString& table, const QString& recId,
                                     const QString& dokType);
+    // The store refused a new document whose insert data asked for the adding check.
+    class EAddingRefused : public EVoskException {
+    public:
+        EAddingRefused(const QString& message, TAddingCheck check)
+            : EVoskException(message), Check(std::move(check)) {}
+        const char* ClassName() const noexcept override { return "EAddingRefused"; }
+        TAddingCheck Check;
+    };
 
     // ---- inserting ----------------------------------------------------------------------------
     // A new document with a file name but no stored name gets DMSRemoteFilename as its stored

@@ -115,8 +115,9 @@ protected:
         m_form->resize(900, 600);
         m_form->Show();
         m_form->TreeMenuCreate(false);
-        if (focus)
+        if (focus) {
             EXPECT_TRUE(m_form->TreeMenuSelect(QString::number(focus)));
+        }
         return m_form;
     }
     static void Refuse(int action) {
