@@ -283,6 +283,34 @@ void TVoskDBGrid2::applyFilter() {
             r != typed && ((m_filter && m_class && !m_filter->Matches(ClassRow(m_class, r))) ||
                            (!m_searchFilter.isEmpty() && !RowContains(r, m_searchFilter)));
     LayoutRows();
+    settleCurrent();
+}
+
+void TVoskDBGrid2::settleCurrent() {
+    if (!m_class || !m_class->Active() || m_class->InEdit() || m_class->RecordCount() == 0)
+        return;
+    const int rows = int(m_filterOut.size());
+    const auto shown = [&](int r) { return r >= 0 && r < rows && !m_filterOut[size_t(r)]; };
+    const int current = m_class->CurrentRow();
+    if (current >= 0 && (current >= rows || shown(current)))
+        return;
+    // The nearest row still shown: the next one below, else the one above. Without a record,
+    // the first one shown, as a freshly opened class stands.
+    int target = -1;
+    for (int r = current + 1; r < rows && target < 0; ++r)
+        if (shown(r))
+            target = r;
+    for (int r = current - 1; r >= 0 && target < 0; --r)
+        if (shown(r))
+            target = r;
+    if (target < 0 && current < 0)
+        return;
+    Rtl::Guarded([&] {
+        if (target >= 0)
+            m_class->SetRecNo(target + 1);
+        else
+            m_class->ClearCurrent();
+    }, this);
 }
 
 int TVoskDBGrid2::GridFilterStateIcon(TGridFilterState state) {

@@ -26,6 +26,7 @@
 #include <QShortcut>
 
 #include <algorithm>
+#include <utility>
 
 TVoskDBGrid2::TVoskDBGrid2(QWidget* parent) : QTableView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -69,6 +70,9 @@ void TVoskDBGrid2::SetDataClass(TVoskClass* dataClass) {
             [this](const QModelIndex&, int first, int last) {
                 if (size_t(last) < m_filterOut.size())
                     m_filterOut.erase(m_filterOut.begin() + first, m_filterOut.begin() + last + 1);
+                // The class moves on to the neighbour of the record that went, which the
+                // filters may hide.
+                m_rowRemoved = true;
                 scheduleLayout();
             });
     connect(m_model, &QAbstractItemModel::dataChanged, this, [this] {
@@ -228,10 +232,13 @@ int TVoskDBGrid2::columnByFieldName(const QString& fieldName) const {
 void TVoskDBGrid2::followClass() {
     if (!m_class || !m_model || m_syncing)
         return;
+    if (std::exchange(m_rowRemoved, false))
+        settleCurrent();
     const int row = m_class->CurrentRow();
     m_syncing = true;
     if (row < 0) {
-        selectionModel()->clearCurrentIndex();
+        // No record: nothing stays marked for the keys and actions that act on the selection.
+        selectionModel()->clear();
     } else if (currentIndex().row() != row) {
         const int col = qMax(0, currentIndex().column());
         selectionModel()->setCurrentIndex(m_model->index(row, col),

@@ -383,6 +383,8 @@ private:
 private:
     void applyLayoutIfPending();
     void applyFilter();
+    // Puts the class's cursor on a row the filters let through when they hide its record.
+    void settleCurrent();
     void notifyFilterChanged();
     QLineEdit* MakeSearchField(QWidget* parent, const QString& name);
     void placeSearchPanel();
@@ -396,6 +398,7 @@ private:
     int m_updatePairs = 0;
     bool m_f2Loaded = false;
     bool m_syncing = false;
+    bool m_rowRemoved = false; // a row went since the class last moved
     QStringList m_hiddenFields;
     bool m_autoFit = true;
     QStringList m_sizedFor; // the fields whose widths were fitted last

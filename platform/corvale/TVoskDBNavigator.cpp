@@ -103,7 +103,8 @@ void TVoskDBNavigator::updateButtons() {
     const bool editing = active && c->InEdit();
     const bool canModify = active && c->CanModify();
     const int recNo = active ? c->RecNo() : 0;
-    const int count = active ? c->RecordCount() : 0;
+    // A class standing on no record (its rows all filtered out) offers nothing to move through.
+    const int count = active && !c->IsEmpty() ? c->RecordCount() : 0;
     const auto enable = [this](NavBtn b, bool on) { ButtonControl(b)->setEnabled(on); };
     enable(nbFirst, active && recNo > 1);
     enable(nbPrior, active && recNo > 1);

@@ -50,7 +50,7 @@ QString TVoskDataField::FieldName() const {
 bool TVoskDataField::Writable() const { return Exists() && m_owner->FieldWritable(m_col); }
 
 QVariant TVoskDataField::Value() const {
-    if (!Exists() || m_owner->m_store.Empty())
+    if (!Exists() || m_owner->IsEmpty())
         return {};
     return m_owner->Value(m_owner->m_cur, m_col);
 }
@@ -151,7 +151,7 @@ bool TVoskClass::HasKeyField() const {
 }
 
 QString TVoskClass::KeyText() const {
-    if (m_store.Empty() || !HasKeyField())
+    if (IsEmpty() || !HasKeyField())
         return {};
     QStringList parts;
     for (int c : keyCols())
@@ -260,6 +260,7 @@ void TVoskClass::openOn(TVoskQuery2* open) {
     if (Active())
         Close();
     reload(open);
+    m_noRecord = false;
     m_bof = true;
     m_eof = m_store.Empty();
     m_modified = false;
@@ -278,6 +279,7 @@ void TVoskClass::Close() {
     m_cols.clear();
     m_changed.clear();
     m_cur = 0;
+    m_noRecord = false;
     m_bof = m_eof = true;
     m_modified = false;
     m_state = dsInactive;
@@ -318,8 +320,9 @@ void TVoskClass::moveTo(int row) {
     if (m_store.Empty())
         return;
     row = qBound(0, row, RecordCount() - 1);
-    const bool moved = row != m_cur;
+    const bool moved = row != m_cur || m_noRecord;
     m_cur = row;
+    m_noRecord = false;
     if (moved)
         emit CurrentChanged(m_cur);
 }
@@ -330,6 +333,16 @@ void TVoskClass::SetRecNo(int recNo) {
     moveTo(recNo - 1);
     m_bof = m_cur == 0;
     m_eof = m_store.Empty();
+}
+
+void TVoskClass::ClearCurrent() {
+    requireActive();
+    checkBrowseMode();
+    if (IsEmpty())
+        return;
+    m_noRecord = true;
+    m_bof = m_eof = true;
+    emit CurrentChanged(-1);
 }
 
 void TVoskClass::First() {
@@ -351,7 +364,7 @@ void TVoskClass::Last() {
 void TVoskClass::Next() {
     requireActive();
     checkBrowseMode();
-    if (m_cur + 1 < RecordCount()) {
+    if (!m_noRecord && m_cur + 1 < RecordCount()) {
         moveTo(m_cur + 1);
         m_bof = false;
         m_eof = false;
@@ -363,7 +376,7 @@ void TVoskClass::Next() {
 void TVoskClass::Prior() {
     requireActive();
     checkBrowseMode();
-    if (m_cur > 0) {
+    if (!m_noRecord && m_cur > 0) {
         moveTo(m_cur - 1);
         m_eof = false;
         m_bof = false;
@@ -546,7 +559,7 @@ void TVoskClass::Edit() {
     requireModify();
     if (InEdit())
         return;
-    if (m_store.Empty()) {
+    if (IsEmpty()) {
         Append();
         return;
     }
@@ -572,7 +585,8 @@ void TVoskClass::startInsert(int at) {
         at = append ? RecordCount() : (m_store.Empty() ? 0 : m_cur);
     }
     at = qBound(0, at, RecordCount());
-    m_insertFrom = m_store.Empty() ? 0 : m_cur;
+    m_insertFrom = m_store.Empty() ? 0 : m_noRecord ? -1 : m_cur;
+    m_noRecord = false;
     emit AboutToInsertRow(at);
     m_store.Insert(at, m_store.NewRow());
     m_changed.assign(m_cols.size(), false);
@@ -608,6 +622,10 @@ void TVoskClass::Cancel() {
         m_cur = qBound(0, m_insertFrom, qMax(0, RecordCount() - 1));
         m_eof = m_store.Empty();
         m_bof = m_cur == 0;
+        if (m_insertFrom < 0 && !m_store.Empty()) {
+            m_noRecord = true;
+            m_bof = m_eof = true;
+        }
         emit CurrentChanged(CurrentRow());
         emit StateChanged();
         return;
@@ -888,7 +906,7 @@ void TVoskClass::Delete() {
         Cancel();
         return;
     }
-    if (m_store.Empty())
+    if (IsEmpty())
         throw EVoskException(QStringLiteral("Es ist kein Datensatz zum Löschen vorhanden."));
     if (m_state == dsEdit)
         Cancel();
@@ -930,7 +948,7 @@ void TVoskClass::Refresh(bool keepPosition, bool silent, int reserved) {
     // The key as the server wrote it; the rows read again are compared by their text.
     std::vector<QByteArray> key;
     bool anyKey = false;
-    if (HasKeyField() && !m_store.Empty()) {
+    if (HasKeyField() && !IsEmpty()) {
         const Handle h = m_store.At(m_cur);
         for (int c : keyCols()) {
             const std::string_view raw = m_store.Raw(h, c);
@@ -956,8 +974,10 @@ void TVoskClass::Refresh(bool keepPosition, bool silent, int reserved) {
         }
         m_cur = found >= 0 ? found : qMin(oldCur, RecordCount() - 1);
     }
-    m_bof = m_cur == 0;
-    m_eof = m_store.Empty();
+    if (!keepPosition)
+        m_noRecord = false;
+    m_bof = m_cur == 0 || m_noRecord;
+    m_eof = m_store.Empty() || m_noRecord;
     emit RowsReset();
     emit CurrentChanged(CurrentRow());
     emit StateChanged();
@@ -1014,8 +1034,8 @@ void TVoskClass::SortByKeys(const QList<QPair<int, bool>>& keys) {
             cur = i;
     m_store.Reorder(order);
     m_cur = cur;
-    m_bof = m_cur == 0;
-    m_eof = m_store.Empty();
+    m_bof = m_cur == 0 || m_noRecord;
+    m_eof = m_store.Empty() || m_noRecord;
     emit RowsReset();
     emit CurrentChanged(CurrentRow());
 }
@@ -1023,7 +1043,7 @@ void TVoskClass::SortByKeys(const QList<QPair<int, bool>>& keys) {
 void TVoskClass::RefreshRecord() {
     requireActive();
     // A record being edited keeps the user's values; the activation refresh never asks then.
-    if (InEdit() || m_store.Empty() || m_store.Fresh(m_store.At(m_cur)))
+    if (InEdit() || IsEmpty() || m_store.Fresh(m_store.At(m_cur)))
         return;
     const int row = m_cur;
     if (reReadRow(row)) {

@@ -126,14 +126,19 @@ public:
     bool CanPost() const { return InEdit() && m_modified; }
     bool IsNewRecord() const { return m_state == dsInsert; }
     bool FGetNeuAngelegt() const { return IsNewRecord(); }
-    bool HasRecord() const { return Active() && !m_store.Empty(); }
-    bool IsEmpty() const { return m_store.Empty(); }
+    bool HasRecord() const { return Active() && CurrentRow() >= 0; }
+    // No record to stand on: none loaded, or the cursor stands on none (ClearCurrent).
+    bool IsEmpty() const { return m_store.Empty() || m_noRecord; }
 
     // Cursor. Moving while editing posts a modified record and cancels an unmodified one.
     int RecordCount() const { return m_store.Count(); }
-    int RecNo() const { return m_store.Empty() ? 0 : m_cur + 1; }
+    int RecNo() const { return IsEmpty() ? 0 : m_cur + 1; }
     void SetRecNo(int recNo);
-    int CurrentRow() const { return m_store.Empty() ? -1 : m_cur; } // 0-based, -1 when empty
+    int CurrentRow() const { return IsEmpty() ? -1 : m_cur; } // 0-based, -1 when none
+    // Stands on no record while the rows stay loaded (a view's filter hides every one of them):
+    // to everything that reads the current record the class is empty until the cursor moves to
+    // a record again. A refresh or a sort keeps it so; editing appends as on an empty class.
+    void ClearCurrent();
     bool Eof() const { return m_eof; }
     bool Bof() const { return m_bof; }
     void First();
@@ -334,7 +339,9 @@ private:
     bool m_hasBackup = false;
     std::vector<bool> m_changed; // per column, since Edit or Insert
     int m_cur = 0;
-    int m_insertFrom = 0; // the record the user was on when the new one was started
+    bool m_noRecord = false;
+    // The record the user was on when the new one was started; -1 none (ClearCurrent).
+    int m_insertFrom = 0;
     bool m_eof = true;
     bool m_bof = true;
     bool m_modified = false;

@@ -396,3 +396,36 @@ TEST_F(KundenTest, WrittenRowsKeepTheirOwnValuesThroughSortsAndRefreshes) {
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(QString::fromUtf8(text, length), before);
 }
+
+TEST_F(KundenTest, StandingOnNoRecordLooksEmptyUntilTheCursorMoves) {
+    TVoskClass c;
+    open(c);
+    c.Next();
+    std::vector<int> announced;
+    QObject::connect(&c, &TVoskClass::CurrentChanged, [&](int row) { announced.push_back(row); });
+    c.ClearCurrent();
+    EXPECT_EQ(announced, std::vector<int>{-1});
+    EXPECT_EQ(c.RecordCount(), 3);
+    EXPECT_TRUE(c.IsEmpty());
+    EXPECT_FALSE(c.HasRecord());
+    EXPECT_EQ(c.RecNo(), 0);
+    EXPECT_TRUE(c.Bof() && c.Eof());
+    EXPECT_TRUE(c.FieldByName(QStringLiteral("name")).IsNull());
+    EXPECT_EQ(c.KeyText(), QString());
+    EXPECT_THROW(c.Delete(), EVoskException);
+    c.Next();
+    c.Prior();
+    EXPECT_EQ(c.CurrentRow(), -1);
+    c.Refresh();
+    EXPECT_EQ(c.CurrentRow(), -1);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM kunden")), QStringLiteral("3"));
+
+    // A new record given up goes back to none; one moved to is a record again.
+    c.Append();
+    EXPECT_EQ(c.CurrentRow(), 3);
+    c.Cancel();
+    EXPECT_EQ(c.CurrentRow(), -1);
+    c.SetRecNo(2);
+    EXPECT_EQ(c.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Schmidt"));
+    EXPECT_EQ(announced.back(), 1);
+}
