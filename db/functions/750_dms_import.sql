@@ -16,24 +16,38 @@ BEGIN
 END
 $$;
 
--- The adding check of a new document inside the statement that stores it, so that a refusal
--- costs no round trip of its own and leaves nothing behind: raises KXA01 with the lock's text,
--- KXA02 when the user may not add documents of the type, KXA03 when the type refuses adding;
--- true otherwise. The order is the client's own check's.
+-- Whether a document of a type may be added to a record now: the text of the record's lock
+-- (null when free), the user's right to add (action 2) and the type's own adding check.
+CREATE TYPE dms_adding_check AS (lock_info text, may_add boolean, forbidden boolean);
+
+CREATE FUNCTION picndoku_adding_check(p_table text, p_dbrid text, p_doktype text,
+                                      p_admin boolean, p_mitnr integer)
+RETURNS dms_adding_check
+LANGUAGE plpgsql STABLE AS $$
+BEGIN
+    RETURN ROW(picndoku_record_lock_info(p_table, p_dbrid, p_doktype),
+               p_admin OR coalesce(p_doktype, '') = '' OR dokutypes_right(p_doktype, 2, p_mitnr),
+               (picndoku_adding_forbidden(p_doktype, false)).result)::dms_adding_check;
+END
+$$;
+
+-- The same check inside the statement that stores the document, so that a refusal costs no
+-- round trip of its own and leaves nothing behind: raises KXA01 with the lock's text, KXA02
+-- without the right to add, KXA03 when the type refuses adding; true otherwise.
 CREATE FUNCTION picndoku_adding_guard(p_table text, p_dbrid text, p_doktype text,
                                       p_admin boolean, p_mitnr integer)
 RETURNS boolean
 LANGUAGE plpgsql STABLE AS $$
 DECLARE
-    lock_text text := picndoku_record_lock_info(p_table, p_dbrid, p_doktype);
+    c dms_adding_check := picndoku_adding_check(p_table, p_dbrid, p_doktype, p_admin, p_mitnr);
 BEGIN
-    IF lock_text IS NOT NULL AND lock_text <> '' THEN
-        RAISE EXCEPTION USING ERRCODE = 'KXA01', MESSAGE = lock_text;
+    IF coalesce(c.lock_info, '') <> '' THEN
+        RAISE EXCEPTION USING ERRCODE = 'KXA01', MESSAGE = c.lock_info;
     END IF;
-    IF NOT (p_admin OR coalesce(p_doktype, '') = '' OR dokutypes_right(p_doktype, 2, p_mitnr)) THEN
+    IF NOT c.may_add THEN
         RAISE EXCEPTION USING ERRCODE = 'KXA02', MESSAGE = 'Keine Berechtigung: ' || p_doktype;
     END IF;
-    IF (picndoku_adding_forbidden(p_doktype, false)).result THEN
+    IF c.forbidden THEN
         RAISE EXCEPTION USING ERRCODE = 'KXA03',
             MESSAGE = 'Keine Berechtigung für dieses Verzeichnis: ' || p_doktype;
     END IF;

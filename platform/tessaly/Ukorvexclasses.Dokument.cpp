@@ -874,10 +874,9 @@ TDokument::TAddingCheck TDokument::AddingCheck(const QString& table, const QStri
     if (!dm || !dm->Connected())
         return {};
     TVoskQuery2 q(&dm->Database(),
-                  QStringLiteral("SELECT picndoku_record_lock_info(:table, :recid, :type), "
-                                 "CAST(:admin AS boolean) OR coalesce(CAST(:type AS text), '') = '' "
-                                 "OR dokutypes_right(:type, 2, CAST(:mitnr AS integer)), "
-                                 "(picndoku_adding_forbidden(:type, false)).result"));
+                  QStringLiteral("SELECT lock_info, may_add, forbidden FROM picndoku_adding_check("
+                                 ":table, :recid, :type, CAST(:admin AS boolean), "
+                                 "CAST(:mitnr AS integer))"));
     q.SetPrepared(true); // asked before every file of an import
     q.Bind(QStringLiteral("table"), table)
         .Bind(QStringLiteral("recid"), recId.trimmed())
