@@ -11,8 +11,8 @@
 #include <QHash>
 #include <QIconEngine>
 #include <QPainter>
-#include <QPalette>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QStandardPaths>
