@@ -88,7 +88,5 @@ void TFormAbfrage::FormCreate(QObject* sender) {
 }
 
 TFormAbfrage* TFormAbfrage::Open(QObject* owner, const QStringList& parameters) {
-    auto* form = TFormKorvexGundForm::Create<TFormAbfrage>(owner, parameters);
-    UModulForm::ShowModulForm(form);
-    return form;
+    return UModulForm::OpenModulForm<TFormAbfrage>(owner, parameters);
 }

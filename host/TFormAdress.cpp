@@ -303,7 +303,5 @@ void TFormAdress::RecNoParamsFollow() {
 }
 
 TFormAdress* TFormAdress::Open(QObject* owner, const QStringList& parameters) {
-    auto* form = TFormKorvexGundForm::Create<TFormAdress>(owner, parameters);
-    UModulForm::ShowModulForm(form);
-    return form;
+    return UModulForm::OpenModulForm<TFormAdress>(owner, parameters);
 }

@@ -99,7 +99,5 @@ void TFormStandardSql::miTableFieldClick() {
 }
 
 TFormStandardSql* TFormStandardSql::Open(QObject* owner, const QStringList& parameters) {
-    auto* form = TFormKorvexGundForm::Create<TFormStandardSql>(owner, parameters);
-    UModulForm::ShowModulForm(form);
-    return form;
+    return UModulForm::OpenModulForm<TFormStandardSql>(owner, parameters);
 }

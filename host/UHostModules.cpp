@@ -173,26 +173,19 @@ void Register() {
     });
     RegisterStartProc(QStringLiteral("Plantafel.M"), QStringLiteral("PLANTAFEL"),
                       [](const QStringList& p) -> QObject* {
-                          auto* f = TFormKorvexGundForm::Create<TFormPlantafel>(nullptr, p);
-                          UModulForm::ShowModulForm(f);
-                          return f;
+                          return UModulForm::OpenModulForm<TFormPlantafel>(nullptr, p);
                       });
     RegisterStartProc(QStringLiteral("Dialoge.M"), QStringLiteral("DIALOGE"),
                       [](const QStringList& p) -> QObject* {
-                          auto* f = TFormKorvexGundForm::Create<TFormDialogDemo>(nullptr, p);
-                          UModulForm::ShowModulForm(f);
-                          return f;
+                          return UModulForm::OpenModulForm<TFormDialogDemo>(nullptr, p);
                       });
     RegisterStartProc(QStringLiteral("Lager.M"), QStringLiteral("LAGERZUGANG"),
                       [](const QStringList& p) -> QObject* {
-                          auto* f = TFormKorvexGundForm::Create<TFormLagerzugang>(nullptr, p);
-                          UModulForm::ShowModulForm(f);
-                          return f;
+                          return UModulForm::OpenModulForm<TFormLagerzugang>(nullptr, p);
                       });
     RegisterStartProc(QStringLiteral("F2Test.M"), QStringLiteral("LOOKUPTEST"),
                       [](const QStringList& p) -> QObject* {
-                          auto* f = TFormKorvexGundForm::Create<TFormLookupTest>(nullptr, p);
-                          UModulForm::ShowModulForm(f);
+                          auto* f = UModulForm::OpenModulForm<TFormLookupTest>(nullptr, p);
                           // Opens the lookup once the start has finished, as a user's F2 would.
                           if (!p.contains(QStringLiteral("NoAutoLookup=True")))
                               Vcl::QueueCall(f, [f] { f->F2BtClick(f->EdWert); });
@@ -226,15 +219,11 @@ void Register() {
                       [](const QStringList& p) -> QObject* {
                           QStringList params = p;
                           params << QStringLiteral("EditTable_MMID=") + Line(p, QStringLiteral("MMID"));
-                          auto* f = TFormKorvexGundForm::Create<TFormEditTable>(nullptr, params);
-                          UModulForm::ShowModulForm(f);
-                          return f;
+                          return UModulForm::OpenModulForm<TFormEditTable>(nullptr, params);
                       });
     RegisterStartProc(QStringLiteral("Dashboard.M"), QStringLiteral("DASHBOARDMODUL"),
                       [](const QStringList& p) -> QObject* {
-                          auto* f = TFormKorvexGundForm::Create<TDashboardModul>(nullptr, p);
-                          UModulForm::ShowModulForm(f);
-                          return f;
+                          return UModulForm::OpenModulForm<TDashboardModul>(nullptr, p);
                       });
     // The form designer's report list, where the special-function editor shows a report.
     RegisterStartProc(QStringLiteral("FORMDESIGNER.M"), QStringLiteral("CreateRTF"),

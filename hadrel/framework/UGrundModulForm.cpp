@@ -12,6 +12,7 @@
 #include "Vcl.Services.h"
 #include "TVoskClass.h"
 #include "TVoskPageControl2.h"
+#include "TVoskPopupMenu.h"
 #include "VoskControls.h"
 #include "VoskExceptions.h"
 #include "VoskTimer.h"
@@ -293,8 +294,10 @@ void TFormKorvexGundForm::BeforeDestruction() {
 }
 
 void TFormKorvexGundForm::AfterConstruction() {
-    // The lines logged while the form starts are written together.
+    // The lines logged while the form starts are written together; its grids' link columns are
+    // looked up in one reading.
     const TDM1::TLogBatch logBatch(DM1());
+    const TVoskPopupMenu::TLinkModuleScope linkModules;
     try {
         FormCreate(this);
         m_created = true;

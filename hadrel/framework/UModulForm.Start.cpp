@@ -476,6 +476,7 @@ Vcl::TForm* CreateOrGetModule(const QMetaObject* formClass, const TFormFactory& 
     if (form && LoadOpenNewModule(key) && !IgnoreOpenNewModule)
         form = nullptr;
     if (!form) {
+        const TDM1::TLogBatch logBatch(DM1());
         form = create();
         // A new instance goes on screen the way every module does: docked into the MDI area
         // when its style says so.

@@ -14,6 +14,7 @@
 #include "RtlDialog.h"
 #include "TopLabel.h"
 #include "UGrundModulForm.h"
+#include "UDM1.h"
 
 #include <HookSlot.h>
 
@@ -223,6 +224,14 @@ void Register();
 // Puts a module form on screen: an MDI child into the main window's MDI area, any other form (an
 // undocked one, or every form when the main window has no MDI area) as a window of its own.
 void ShowModulForm(TModulForm* form);
+// Makes a module form and puts it on screen; what its start and its first show log is written
+// in one statement.
+template <class T> T* OpenModulForm(QObject* owner, const QStringList& parameters) {
+    const TDM1::TLogBatch logBatch(DM1());
+    T* form = TFormKorvexGundForm::Create<T>(owner, parameters);
+    ShowModulForm(form);
+    return form;
+}
 // The docking decision of a new module form from its parameters: true for an undocked window.
 bool HasPositionParameters(const TQ32GrundForm* form);
 // Where window goes when it is larger than area: a side that does not fit takes the area's extent

@@ -84,24 +84,37 @@ QList<TLinkModule> TVoskPopupMenu::LinkModules(const QString& keyField) {
     return LinkModulesOf({keyField}).value(keyField.trimmed().toLower());
 }
 
-QHash<QString, QList<TLinkModule>> TVoskPopupMenu::LinkModulesOf(const QStringList& keyFields) {
-    QHash<QString, QList<TLinkModule>> modules;
-    QStringList keys;
-    for (const QString& f : keyFields)
-        if (const QString k = f.trimmed().toLower(); !k.isEmpty() && !keys.contains(k))
-            keys << k;
-    TDM1* dm = DM1();
-    if (keys.isEmpty() || !dm || !dm->Connected())
-        return modules;
+namespace {
+// The reading of a scope: every link module by the server's lower case of its column.
+struct TLinkModuleSnapshot {
+    int depth = 0;
+    const TVoskDatabase* db = nullptr;
+    PGconn* conn = nullptr; // a reconnect reads anew
+    bool read = false;
+    QHash<QString, QList<TLinkModule>> byKey;
+};
+
+TLinkModuleSnapshot& snapshot() {
+    static TLinkModuleSnapshot s;
+    return s;
+}
+
+// The link modules of the columns keys (lower case), or of every column for an empty list, by
+// the server's lower case of their column.
+QHash<QString, QList<TLinkModule>> readLinkModules(TDM1* dm, const QStringList& keys) {
     // Column names never hold a line break, so the list travels as one parameter.
     TVoskQuery2 q(&dm->Database(),
-                  QStringLiteral("SELECT lm_keyfield, lm_formclassname, lm_tablename, lm_text, "
-                                 "lm_caption FROM linkmodule\n"
-                                 "WHERE lower(lm_keyfield) = ANY (string_to_array(:keyfields, "
-                                 "E'\\n'))\n"
-                                 "ORDER BY lm_order, lm_id"));
-    q.ParamByName(QStringLiteral("keyfields")).SetAsString(keys.join(u'\n'));
+                  QStringLiteral("SELECT lower(lm_keyfield) AS lm_key, lm_keyfield, "
+                                 "lm_formclassname, lm_tablename, lm_text, lm_caption "
+                                 "FROM linkmodule\n") +
+                      (keys.isEmpty() ? QString()
+                                      : QStringLiteral("WHERE lower(lm_keyfield) = ANY "
+                                                       "(string_to_array(:keyfields, E'\\n'))\n")) +
+                      QStringLiteral("ORDER BY lm_order, lm_id"));
+    if (!keys.isEmpty())
+        q.ParamByName(QStringLiteral("keyfields")).SetAsString(keys.join(u'\n'));
     q.Open();
+    QHash<QString, QList<TLinkModule>> modules;
     for (; !q.Eof(); q.Next()) {
         TLinkModule m;
         m.KeyField = q.FieldByName(QStringLiteral("lm_keyfield")).AsString();
@@ -112,8 +125,47 @@ QHash<QString, QList<TLinkModule>> TVoskPopupMenu::LinkModulesOf(const QStringLi
         m.Caption = textNr > 0 ? dm->makeText(textNr, caption) : caption;
         if (m.Caption.isEmpty())
             m.Caption = m.FormClassName;
-        modules[m.KeyField.trimmed().toLower()] << m;
+        modules[q.FieldByName(QStringLiteral("lm_key")).AsString()] << m;
     }
+    return modules;
+}
+} // namespace
+
+TVoskPopupMenu::TLinkModuleScope::TLinkModuleScope() { ++snapshot().depth; }
+
+TVoskPopupMenu::TLinkModuleScope::~TLinkModuleScope() {
+    if (--snapshot().depth == 0)
+        snapshot() = {};
+}
+
+QHash<QString, QList<TLinkModule>> TVoskPopupMenu::LinkModulesOf(const QStringList& keyFields) {
+    QHash<QString, QList<TLinkModule>> modules;
+    QStringList keys;
+    for (const QString& f : keyFields)
+        if (const QString k = f.trimmed().toLower(); !k.isEmpty() && !keys.contains(k))
+            keys << k;
+    TDM1* dm = DM1();
+    if (keys.isEmpty() || !dm || !dm->Connected())
+        return modules;
+    QHash<QString, QList<TLinkModule>> found;
+    TLinkModuleSnapshot& s = snapshot();
+    if (s.depth > 0) {
+        if (!s.read || s.db != &dm->Database() || s.conn != dm->Database().Handle()) {
+            s.byKey = readLinkModules(dm, {});
+            s.db = &dm->Database();
+            s.conn = dm->Database().Handle();
+            s.read = true;
+        }
+        for (const QString& k : keys)
+            if (const auto it = s.byKey.constFind(k); it != s.byKey.constEnd())
+                found.insert(k, *it);
+    } else {
+        found = readLinkModules(dm, keys);
+    }
+    // Keyed as callers look them up, which may fold a column's case or blanks otherwise.
+    for (const QList<TLinkModule>& list : std::as_const(found))
+        for (const TLinkModule& m : list)
+            modules[m.KeyField.trimmed().toLower()] << m;
     return modules;
 }
 

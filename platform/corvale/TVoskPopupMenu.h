@@ -104,6 +104,17 @@ public:
     bool ErrorWhenNotFound() const { return m_errorWhenNotFound; }
     void SetErrorWhenNotFound(bool on) { m_errorWhenNotFound = on; }
 
+    // While a scope is alive, the link modules of one connection are read once, all of them,
+    // and every lookup answers from that reading: a window whose grids each mark their link
+    // columns while it starts costs one query. Scopes nest.
+    class TLinkModuleScope final {
+    public:
+        TLinkModuleScope();
+        ~TLinkModuleScope();
+        TLinkModuleScope(const TLinkModuleScope&) = delete;
+        TLinkModuleScope& operator=(const TLinkModuleScope&) = delete;
+    };
+
     // The link modules of a column, in their configured order.
     static QList<TLinkModule> LinkModules(const QString& keyField);
     // The same for several columns with one query, by lower-case column name; a column without

@@ -6,8 +6,10 @@
 #include "Vcl.Components.h"
 
 #include <QAbstractItemView>
+#include <QFont>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QScopeGuard>
 #include <QToolButton>
 
 using testsupport::TestDatabase;
@@ -302,4 +304,51 @@ TEST_F(ModulFormTest, EveryButtonAndFieldSaysWhatItIs) {
         EXPECT_FALSE(w->toolTip().startsWith(QStringLiteral("xtt"))) << what.toStdString();
     }
     EXPECT_EQ(f->EdPlz->accessibleName(), QStringLiteral("PLZ"));
+}
+
+// An opening reads the link modules of all its grids at once and writes its start's and show's
+// log lines in one statement; the next opening sees link modules changed meanwhile, also after a
+// reconnect.
+TEST_F(ModulFormTest, AnOpeningReadsLinkModulesAndLogsInOneGoAndTheNextSeesChanges) {
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO linkmodule (lm_keyfield, lm_formclassname, lm_tablename, lm_caption) "
+        "VALUES ('Name', 'TFormAdress', 'adressen', 'Adressen'), "
+        "('nachname ', 'TFormKontakt', 'ansprechpartner', 'Kontakte')"));
+    const auto cleanup = qScopeGuard([] {
+        TestDatabase::Exec(QStringLiteral("DELETE FROM linkmodule"));
+    });
+    auto underlined = [](TVoskDBGrid2* grid, const char* field) {
+        const int col = grid->DataClass()->FieldIndex(QString::fromLatin1(field));
+        return grid->model()->headerData(col, Qt::Horizontal, Qt::FontRole).value<QFont>().underline();
+    };
+    const QString lastLog = TestDatabase::Scalar(QStringLiteral("SELECT COALESCE(max(el_id), 0) FROM eventlog"));
+    TFormAdress* f = Open();
+    EXPECT_TRUE(underlined(f->GridAdressen, "name"));
+    EXPECT_FALSE(underlined(f->GridAdressen, "ort"));
+    // A blank around the column's name keeps it from matching, as the server compares it.
+    EXPECT_FALSE(underlined(f->GridAnsprechpartner, "nachname"));
+    EXPECT_EQ(TestDatabase::Scalar(QStringLiteral(
+                  "SELECT count(*) || ' ' || count(DISTINCT xmin::text) FROM eventlog WHERE el_id > %1 "
+                  "AND (el_text LIKE 'StartVoskComponent: %' OR el_text LIKE 'LoadCompSettings: %')")
+                  .arg(lastLog)),
+              QStringLiteral("4 1"));
+
+    TestDatabase::Exec(QStringLiteral("UPDATE linkmodule SET lm_keyfield = 'nachname'; "
+                                      "DELETE FROM linkmodule WHERE lm_keyfield = 'nachname' "
+                                      "AND lm_caption = 'Adressen'"));
+    TFormAdress* g = Open();
+    EXPECT_FALSE(underlined(g->GridAdressen, "name"));
+    EXPECT_TRUE(underlined(g->GridAnsprechpartner, "nachname"));
+
+    s_dm->Disconnect();
+    s_dm->Connect();
+    TestDatabase::Exec(QStringLiteral("UPDATE linkmodule SET lm_keyfield = 'ort'"));
+    TFormAdress* h = Open();
+    EXPECT_TRUE(underlined(h->GridAdressen, "ort"));
+    EXPECT_FALSE(underlined(h->GridAnsprechpartner, "nachname"));
+    // Again in this session: the two data queries, the link modules, the log lines and the
+    // status bar's reads.
+    const qint64 trips = s_dm->Database().RoundTrips();
+    Open();
+    EXPECT_LE(s_dm->Database().RoundTrips() - trips, 5);
 }
