@@ -430,6 +430,7 @@ void TFormDokments::acFolderNewExecute() {
         TDokument::AttachKeyword(newId, _KeySearch.Category, _KeySearch.Value);
     doc.AssignToDokId(newId, _TableName, _RecId);
     AddDocumentNode(nkCustomFolder, imgCustomFolder);
+    UpdateFileCount(0);
     if (RebuildPending())
         RequestRebuild(QString::number(newId));
 }

@@ -201,8 +201,10 @@ void TFormDokments::AddDocumentNode(int kind, int image) {
     if (!parent)
         parent = GetRootNode();
     TDokuTreeNode* added = TreeModel->AddNode(std::move(node), parent);
+    TreeModel->MarkFilled(parent);
     TreeMenuSelect(added->Id);
-    UpdateFileCount(1);
+    // Counted; the tab shows the count once the caller's batch is through.
+    ++FAnzahl;
 }
 
 void TFormDokments::ShowProvisionalNode(const QString& folderId, const QString& caption,
@@ -275,6 +277,7 @@ bool TFormDokments::CompleteProvisionalNode() {
         TreeModel->NodeChanged(node);
         if (parent != node->Parent)
             TreeModel->MoveNode(node, parent);
+        TreeModel->MarkFilled(parent);
         FocusDuringImport(node);
     }
     // The current index may not have changed: the focus handling runs here, as for a new node.

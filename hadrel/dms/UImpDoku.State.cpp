@@ -103,6 +103,10 @@ private:
         fr.backgroundColor = option.palette.color(QPalette::Base);
         option.widget->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &fr, p, option.widget);
     }
+    // As the style draws the caption's icon: a selected row's pictures stay visible on it.
+    static QIcon::Mode iconMode(const QStyleOptionViewItem& option) {
+        return option.state & QStyle::State_Selected ? QIcon::Selected : QIcon::Normal;
+    }
     static void background(QPainter* p, const QStyleOptionViewItem& option) {
         QStyleOptionViewItem o = option;
         o.text.clear();
@@ -120,7 +124,8 @@ private:
         for (int image : icons) {
             const QIcon icon = DMSys()->ImageList()->Icon(image);
             if (!icon.isNull() && r.left() + offset < r.right())
-                icon.paint(p, QRect(r.left() + offset, r.top() + 2, 16, 16));
+                icon.paint(p, QRect(r.left() + offset, r.top() + 2, 16, 16), Qt::AlignCenter,
+                           iconMode(option));
             offset += 16;
         }
         if (StateIconsOverflow(int(icons.size()), r.left(), r.right()))
@@ -134,7 +139,8 @@ private:
         background(p, option);
         if (index.data(TDokuTreeModel::KindRole).toInt() == nkDocument) {
             const int x = option.rect.left() + (option.rect.width() - 1 - 16) / 2;
-            DMSys()->ImageList()->Icon(3).paint(p, QRect(x, option.rect.top() + 2, 16, 16));
+            DMSys()->ImageList()->Icon(3).paint(p, QRect(x, option.rect.top() + 2, 16, 16),
+                                                Qt::AlignCenter, iconMode(option));
         }
         focusRect(p, option);
     }

@@ -379,9 +379,7 @@ void TFormDokments::CheckNodeAndUpdate() {
                 if (parent)
                     TreeDocuments->expand(TreeModel->IndexOf(parent, 0));
                 TreeModel->MoveNode(node, parent);
-                TDokuTree::MarkFilled(parent);
-                if (parent)
-                    TreeModel->NodeChanged(parent);
+                TreeModel->MarkFilled(parent);
                 const QModelIndex index = TreeModel->IndexOf(node);
                 TreeDocuments->scrollTo(index);
                 TreeDocuments->setCurrentIndex(index);

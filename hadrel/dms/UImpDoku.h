@@ -350,7 +350,8 @@ private:
     // The folder a new document or folder goes into: the focused document's parent, else the
     // focused node.
     QString TargetFolderId() const;
-    // Adds the node of the current document under its folder and focuses it.
+    // Adds the node of the current document under its folder, which then shows that it holds
+    // one, focuses it and counts it; the caller shows the count on the tab.
     void AddDocumentNode(int kind, int image);
     // The node of a file being imported (id "0"), shown and focused until the document is
     // stored; its removal focuses focusId (none: the focus stays to the caller).

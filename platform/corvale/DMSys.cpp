@@ -8,11 +8,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QStandardPaths>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -118,6 +124,99 @@ QIcon FindThemeIcon(int index) {
     return {};
 }
 
+// A view draws a selected row's icon in the Selected mode, which the style makes by tinting the
+// picture towards the highlight. A theme's flat grey line drawing (the small "text-x-generic")
+// then all but matches the highlight and vanishes from the row. Selected, an icon shows as it is
+// where it stands out from the highlight, else in the colour of highlighted text, as a theme
+// recolours its single-colour icons.
+class SelectionIconEngine final : public QIconEngine {
+public:
+    explicit SelectionIconEngine(const QIcon& base) : m_base(base) {}
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        if (mode != QIcon::Selected)
+            return m_base.pixmap(size, 1.0, mode, state);
+        const QPalette palette = QGuiApplication::palette();
+        const QColor highlight = palette.color(QPalette::Active, QPalette::Highlight);
+        const QColor text = palette.color(QPalette::Active, QPalette::HighlightedText);
+        const QString key = QStringLiteral("%1x%2-%3-%4-%5")
+                                .arg(size.width())
+                                .arg(size.height())
+                                .arg(int(state))
+                                .arg(highlight.rgba())
+                                .arg(text.rgba());
+        if (const auto cached = m_selected.constFind(key); cached != m_selected.cend())
+            return *cached;
+        QPixmap shown = m_base.pixmap(size, 1.0, QIcon::Normal, state);
+        if (!shown.isNull() && !StandsOut(shown.toImage(), highlight)) {
+            QImage shape = shown.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            QPainter p(&shape);
+            p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            p.fillRect(shape.rect(), text);
+            p.end();
+            shown = QPixmap::fromImage(shape);
+        }
+        m_selected.insert(key, shown);
+        return shown;
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        QPixmap pm = pixmap(rect.size() * dpr, mode, state);
+        if (pm.isNull())
+            return;
+        pm.setDevicePixelRatio(dpr);
+        const QSize drawn = (QSizeF(pm.size()) / dpr).toSize();
+        painter->drawPixmap(QRect(QPoint(rect.x() + (rect.width() - drawn.width()) / 2,
+                                         rect.y() + (rect.height() - drawn.height()) / 2),
+                                  drawn),
+                            pm);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return m_base.actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return m_base.availableSizes(mode, state);
+    }
+    QString iconName() override { return m_base.name(); }
+    bool isNull() override { return m_base.isNull(); }
+    QString key() const override { return QStringLiteral("SelectionIconEngine"); }
+    QIconEngine* clone() const override { return new SelectionIconEngine(m_base); }
+
+    // Whether at least half of the picture's solid pixels differ from the background by a
+    // luminance contrast of 1.5 : 1 or more.
+    static bool StandsOut(const QImage& picture, const QColor& background) {
+        const QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+        const auto luminance = [](QRgb c) {
+            const auto linear = [](int v) {
+                const double f = v / 255.0;
+                return f <= 0.03928 ? f / 12.92 : std::pow((f + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) +
+                   0.0722 * linear(qBlue(c));
+        };
+        const double back = luminance(background.rgb());
+        int solid = 0;
+        int distinct = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (qAlpha(line[x]) < 128)
+                    continue;
+                ++solid;
+                const double l = luminance(line[x]);
+                if ((std::max(l, back) + 0.05) / (std::min(l, back) + 0.05) >= 1.5)
+                    ++distinct;
+            }
+        }
+        return distinct * 2 >= solid;
+    }
+
+private:
+    QIcon m_base;
+    QHash<QString, QPixmap> m_selected;
+};
+
 } // namespace
 
 TDMSys::TDMSys()
@@ -126,7 +225,9 @@ TDMSys::TDMSys()
     ChooseTheme();
     // Numbers without a picture stay empty: a button then shows its caption, never a stand-in.
     for (const ThemeIcon& t : kIcons) {
-        const QIcon icon = FindThemeIcon(t.index);
+        QIcon icon = FindThemeIcon(t.index);
+        if (!icon.isNull())
+            icon = QIcon(new SelectionIconEngine(icon));
         m_imageList->SetIcon(t.index, icon);
         m_imageListHot->SetIcon(t.index, icon);
     }

@@ -129,10 +129,14 @@ TDokuTree TDokuTree::FromFolders(const std::vector<TDokuFolderRow>& rows,
     return tree;
 }
 
-void TDokuTree::MarkFilled(TDokuTreeNode* parent) {
+void TDokuTree::MarkFilled(TDokuTreeNode* parent,
+                           const std::function<void(TDokuTreeNode*)>& changed) {
     for (TDokuTreeNode* n = parent; n && n->Parent; n = n->Parent)
-        if (n->Image == imgFolderEmpty)
+        if (n->Image == imgFolderEmpty) {
             n->Image = imgFolderFull;
+            if (changed)
+                changed(n);
+        }
     // The top-level node itself keeps its image ("below the top").
 }
 
@@ -352,6 +356,10 @@ void TDokuTreeModel::MoveNode(TDokuTreeNode* node, TDokuTreeNode* newParent) {
     beginMoveRows(from, row, row, to, dest);
     m_tree.Move(node, newParent);
     endMoveRows();
+}
+
+void TDokuTreeModel::MarkFilled(TDokuTreeNode* parent) {
+    TDokuTree::MarkFilled(parent, [this](TDokuTreeNode* n) { NodeChanged(n); });
 }
 
 void TDokuTreeModel::RemoveNode(TDokuTreeNode* node) {

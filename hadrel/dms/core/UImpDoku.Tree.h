@@ -99,8 +99,10 @@ public:
     TDokuTreeNode* Move(TDokuTreeNode* node, TDokuTreeNode* newParent);
     // Detaches node with its subtree from the tree, from the lookup and from DocumentCount.
     std::unique_ptr<TDokuTreeNode> Take(TDokuTreeNode* node);
-    // The empty-folder image of parent and its ancestors below the top becomes the full one.
-    static void MarkFilled(TDokuTreeNode* parent);
+    // The empty-folder image of parent and its ancestors below the top becomes the full one;
+    // changed hears of each node that switched.
+    static void MarkFilled(TDokuTreeNode* parent,
+                           const std::function<void(TDokuTreeNode*)>& changed = {});
     static void SortChildren(std::vector<std::unique_ptr<TDokuTreeNode>>& children);
     std::vector<std::unique_ptr<TDokuTreeNode>>& ChildrenOf(TDokuTreeNode* parent) {
         return parent ? parent->Children : m_top;
@@ -169,6 +171,8 @@ public:
     void MoveNode(TDokuTreeNode* node, TDokuTreeNode* newParent);
     // Adds a node under parent at its sorted place.
     TDokuTreeNode* AddNode(std::unique_ptr<TDokuTreeNode> node, TDokuTreeNode* parent);
+    // Folders that have come to hold a node show so: TDokuTree::MarkFilled, rows redrawn.
+    void MarkFilled(TDokuTreeNode* parent);
     // Removes a node with its subtree.
     void RemoveNode(TDokuTreeNode* node);
 

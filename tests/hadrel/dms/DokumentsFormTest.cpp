@@ -25,9 +25,11 @@
 #include <QTemporaryDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QStyle>
 #include <QTest>
 #include <QTreeView>
 
+#include <cmath>
 #include <stdexcept>
 
 using testsupport::TestDatabase;
@@ -498,6 +500,57 @@ TEST_F(DokumentsFormTest, TheStatusColumnDrawsItsIconsAndARedBarWhenTheyOverflow
     EXPECT_EQ(DokState::StateIcons(f->FindNode(QString::number(id))->States).size(), 5);
     EXPECT_TRUE(redAtRightEdge(60));
     EXPECT_FALSE(redAtRightEdge(140));
+}
+
+// How many pixels of the caption cell's icon stand out from the row's own background (a
+// luminance contrast of at least 1.5 : 1): what a user sees of the icon.
+int visibleIconPixels(QTreeView* tree, const QModelIndex& caption) {
+    tree->scrollTo(caption);
+    const QRect cell = tree->visualRect(caption);
+    const QImage shot = tree->viewport()->grab().toImage();
+    const qreal dpr = shot.devicePixelRatio();
+    const auto luminance = [](QColor c) {
+        const auto lin = [](qreal v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+    };
+    // The background right of the (empty) caption.
+    const qreal back = luminance(shot.pixelColor(int((cell.right() - 2) * dpr),
+                                                 int(cell.center().y() * dpr)));
+    const int size = tree->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, tree);
+    int visible = 0;
+    for (int y = cell.top(); y <= cell.bottom(); ++y)
+        for (int x = cell.left(); x < cell.left() + size + 8; ++x) {
+            const qreal l = luminance(shot.pixelColor(int(x * dpr), int(y * dpr)));
+            if ((std::max(l, back) + 0.05) / (std::min(l, back) + 0.05) >= 1.5)
+                ++visible;
+        }
+    return visible;
+}
+
+TEST_F(DokumentsFormTest, EveryNodeImageShowsOnASelectedRowAsOnAnOtherOne) {
+    const int id = addFile("x", QStringLiteral("a.txt"), QStringLiteral("RE"));
+    TFormDokments* f = open();
+    QTreeView* tree = f->TreeDocuments;
+    tree->activateWindow();
+    tree->setFocus();
+    TDokuTreeNode* node = f->FindNode(QString::number(id));
+    node->Caption.clear();
+    const QModelIndex caption = f->TreeModel->IndexOf(node, TDokuTreeModel::colCaption);
+    for (int image : {DokState::imgRoot, DokState::imgFolderFull, DokState::imgFolderEmpty,
+                      DokState::imgCustomFolder, DokState::imgImporting, DokState::imgHidden,
+                      DokState::imgDms, DokState::imgStandard, DokState::imgOther}) {
+        node->Image = image;
+        f->TreeModel->NodeChanged(node);
+        ASSERT_TRUE(f->TreeMenuSelect(QStringLiteral("root")));
+        const int plain = visibleIconPixels(tree, caption);
+        ASSERT_TRUE(f->TreeMenuSelect(QString::number(id)));
+        ASSERT_TRUE(tree->selectionModel()->isSelected(caption));
+        const int selected = visibleIconPixels(tree, caption);
+        EXPECT_GT(plain, 10) << "image " << image;
+        EXPECT_GE(selected * 2, plain) << "image " << image << ": " << selected << " of " << plain;
+    }
 }
 
 TEST_F(DokumentsFormTest, ANewRevisionElsewhereIsFollowedToItsNewId) {

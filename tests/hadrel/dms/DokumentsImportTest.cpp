@@ -33,6 +33,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -40,6 +41,8 @@
 #include <QScrollBar>
 #include <QTreeView>
 #include <QUrl>
+
+#include <functional>
 
 using testsupport::TestDatabase;
 
@@ -58,6 +61,8 @@ public:
         if (!list)
             return Vcl::mrCancel;
         lookups << list->FeldName;
+        if (whileChoosing)
+            whileChoosing();
         const QString want = queue.isEmpty() ? QString() : queue.takeFirst();
         for (int i = 0; i < list->ListResult->count(); ++i)
             if (!want.isEmpty() && list->ListResult->item(i)->data(Qt::UserRole).toString() == want) {
@@ -70,6 +75,7 @@ public:
         return Vcl::mrCancel;
     }
     QStringList queue, lookups;
+    std::function<void()> whileChoosing; // what happens elsewhere while the list is open
 
 private:
     ModalForms* m_old;
@@ -416,6 +422,68 @@ TEST_F(DokumentsImportTest, AfterABatchTheViewShowsTheLastImportedDocument) {
     const QRect row = view->visualRect(current);
     EXPECT_GE(row.top(), 0);
     EXPECT_LE(row.bottom(), view->viewport()->height()) << row.bottom();
+}
+
+TEST_F(DokumentsImportTest, AFolderThatComesToHoldANodeShowsItAndTheTabCountsTheBatch) {
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO dokutreenodes (dtn_id, dtn_dtl_id, dtn_parentid, dtn_nodeid, dtn_caption, "
+        "dtn_image, dtn_position) VALUES (4, 1, 1, 'archiv', 'Archiv', 151, 3), "
+        "(5, 1, 1, 'scans', 'Scans', 151, 4);"
+        "INSERT INTO dokutypes (dt_id, dt_descr, dt_parentnodeid, dt_parentnodeid_default, "
+        "dt_linkto) VALUES ('AR', 'Archiv', 'archiv', true, 'adressen'), "
+        "('SC', 'Scan', 'scans', true, 'adressen')"));
+    DMSDokuTypes().Refresh();
+    Store(QStringLiteral("Rechnung 1"), QStringLiteral("RE"), QStringLiteral("belege"));
+    TFormDokments* f = Open(QStringLiteral("vertraege"));
+    QTreeView* tree = f->TreeDocuments;
+    const auto tab = [f] { return f->pcDokTree->tabText(f->pcDokTree->indexOf(f->RegDokumentTree)); };
+    // The picture a folder's row shows, as drawn.
+    const auto picture = [&](const QString& id) {
+        const QModelIndex caption =
+            f->TreeModel->IndexOf(f->FindNode(id), TDokuTreeModel::colCaption);
+        tree->scrollTo(caption);
+        const QRect cell = tree->visualRect(caption);
+        const QImage shot = tree->viewport()->grab().toImage();
+        const qreal dpr = shot.devicePixelRatio();
+        const int width = tree->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, tree) + 3;
+        return shot.copy(QRectF(cell.left() * dpr, cell.top() * dpr, width * dpr,
+                                cell.height() * dpr).toRect());
+    };
+    const auto opens = [&](const QString& id) {
+        const QModelIndex first = f->TreeModel->IndexOf(f->FindNode(id), 0);
+        return f->TreeModel->hasChildren(first) && tree->isExpanded(first);
+    };
+    const QImage full = picture(QStringLiteral("belege"));
+    EXPECT_NE(picture(QStringLiteral("vertraege")), full);
+    EXPECT_TRUE(tab().endsWith(u"(1)"));
+
+    // A folder of the record's own inside the empty folder.
+    AnswerInput(QStringLiteral("Entwürfe"));
+    f->acFolderNew->trigger();
+    EXPECT_EQ(f->FocusedNode()->Kind, DokState::nkCustomFolder);
+    EXPECT_EQ(picture(QStringLiteral("vertraege")), full);
+    EXPECT_TRUE(opens(QStringLiteral("vertraege")));
+    EXPECT_TRUE(tab().endsWith(u"(2)"));
+
+    // A batch whose shown files a rebuild took away while their types were chosen.
+    m_rows.whileChoosing = [f] { f->TreeMenuCreate(false); };
+    m_rows.queue = {QStringLiteral("AR"), QStringLiteral("AR")};
+    f->LoadDocument(fimCopy, File(QStringLiteral("alt1.pdf")), false);
+    f->LoadDocument(fimCopy, File(QStringLiteral("alt2.pdf")), false);
+    m_rows.whileChoosing = nullptr;
+    EXPECT_EQ(f->TreeModel->rowCount(f->TreeModel->IndexOf(f->FindNode(QStringLiteral("archiv")), 0)),
+              2);
+    QApplication::processEvents();
+    EXPECT_EQ(picture(QStringLiteral("archiv")), full);
+    EXPECT_TRUE(opens(QStringLiteral("archiv")));
+    EXPECT_TRUE(tab().endsWith(u"(4)")) << tab().toStdString();
+
+    // The shown file becomes the document in its type's empty folder.
+    m_rows.queue = {QStringLiteral("SC")};
+    f->LoadDocument(fimCopy, File(QStringLiteral("scan.pdf")), false);
+    QApplication::processEvents();
+    EXPECT_EQ(picture(QStringLiteral("scans")), full);
+    EXPECT_TRUE(tab().endsWith(u"(5)")) << tab().toStdString();
 }
 
 TEST_F(DokumentsImportTest, DropsAskOncePerBatchCopyTemporaryFilesAndRefuseFoldersAndUrls) {
