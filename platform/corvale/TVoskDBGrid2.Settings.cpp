@@ -282,6 +282,13 @@ void TVoskDBGrid2::applyFilter() {
         m_filterOut[size_t(r)] =
             r != typed && ((m_filter && m_class && !m_filter->Matches(ClassRow(m_class, r))) ||
                            (!m_searchFilter.isEmpty() && !RowContains(r, m_searchFilter)));
+    // While rows are hidden the navigator steps through those shown.
+    if (m_class) {
+        if (m_filter || !m_searchFilter.isEmpty())
+            m_class->SetShownRows(this, [this](int r) { return passesFilter(r); });
+        else
+            m_class->ClearShownRows(this);
+    }
     LayoutRows();
     settleCurrent();
 }
@@ -422,7 +429,7 @@ QList<int> TVoskDBGrid2::FilteredRows() const {
     const int n = m_model ? m_model->rowCount() : 0;
     rows.reserve(n);
     for (int r = 0; r < n; ++r)
-        if (size_t(r) >= m_filterOut.size() || !m_filterOut[size_t(r)])
+        if (passesFilter(r))
             rows << r;
     return rows;
 }

@@ -45,11 +45,18 @@ TVoskDBGrid2::TVoskDBGrid2(QWidget* parent) : QTableView(parent) {
             qOverload<>(&QWidget::update));
 }
 
+TVoskDBGrid2::~TVoskDBGrid2() {
+    if (m_class)
+        m_class->ClearShownRows(this);
+}
+
 void TVoskDBGrid2::SetDataClass(TVoskClass* dataClass) {
     if (dataClass == m_class)
         return;
-    if (m_class)
+    if (m_class) {
         disconnect(m_class, nullptr, this, nullptr);
+        m_class->ClearShownRows(this);
+    }
     m_class = dataClass;
     TVoskDataModel* old = m_model;
     m_model = dataClass ? new TVoskDataModel(dataClass, this) : nullptr;

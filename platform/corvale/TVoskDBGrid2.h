@@ -109,6 +109,7 @@ class TVoskDBGrid2 final : public QTableView, public IVoskGridSearchPanel, publi
     Q_OBJECT
 public:
     explicit TVoskDBGrid2(QWidget* parent = nullptr);
+    ~TVoskDBGrid2() override;
 
     TVoskClass* DataClass() const { return m_class; }
     void SetDataClass(TVoskClass* dataClass);
@@ -383,6 +384,10 @@ private:
 private:
     void applyLayoutIfPending();
     void applyFilter();
+    // Whether the filter and the search field let the row through.
+    bool passesFilter(int row) const {
+        return size_t(row) >= m_filterOut.size() || !m_filterOut[size_t(row)];
+    }
     // Puts the class's cursor on a row the filters let through when they hide its record.
     void settleCurrent();
     void notifyFilterChanged();

@@ -92,6 +92,8 @@ void TVoskDBNavigator::SetDataSource(TVoskClass* dataClass) {
                 << connect(dataClass, &TVoskClass::CurrentChanged, this,
                            &TVoskDBNavigator::updateButtons)
                 << connect(dataClass, &TVoskClass::RowsReset, this,
+                           &TVoskDBNavigator::updateButtons)
+                << connect(dataClass, &TVoskClass::ShownRowsChanged, this,
                            &TVoskDBNavigator::updateButtons);
     }
     updateButtons();
@@ -106,10 +108,14 @@ void TVoskDBNavigator::updateButtons() {
     // A class standing on no record (its rows all filtered out) offers nothing to move through.
     const int count = active && !c->IsEmpty() ? c->RecordCount() : 0;
     const auto enable = [this](NavBtn b, bool on) { ButtonControl(b)->setEnabled(on); };
-    enable(nbFirst, active && recNo > 1);
-    enable(nbPrior, active && recNo > 1);
-    enable(nbNext, active && recNo < count);
-    enable(nbLast, active && recNo < count);
+    // Under a view's filter only a shown row counts as one to move to.
+    const bool filtered = count > 0 && c->HidesRows();
+    const bool back = filtered ? skipTarget(nbPrior) >= 0 : recNo > 1;
+    const bool ahead = filtered ? skipTarget(nbNext) >= 0 : recNo < count;
+    enable(nbFirst, active && back);
+    enable(nbPrior, active && back);
+    enable(nbNext, active && ahead);
+    enable(nbLast, active && ahead);
     enable(nbInsert, canModify);
     enable(nbDelete, canModify && count > 0);
     enable(nbEdit, canModify && !editing && count > 0);
@@ -118,28 +124,56 @@ void TVoskDBNavigator::updateButtons() {
     enable(nbRefresh, active);
 }
 
+int TVoskDBNavigator::skipTarget(NavBtn button) const {
+    const TVoskClass& c = *m_class;
+    const int count = c.RecordCount();
+    const int current = c.CurrentRow();
+    const auto scan = [&](int from, int step) {
+        for (int r = from; r >= 0 && r < count; r += step)
+            if (c.RowShown(r))
+                return r;
+        return -1;
+    };
+    switch (button) {
+    case nbFirst: return scan(0, 1);
+    case nbLast: return scan(count - 1, -1);
+    case nbNext: return scan(current + 1, 1);
+    case nbPrior: return current < 0 ? -1 : scan(current - 1, -1);
+    default: return -1;
+    }
+}
+
 void TVoskDBNavigator::BtnClick(NavBtn button) {
     if (!m_class)
         return;
     if (BeforeAction)
         BeforeAction(button);
     TVoskClass& c = *m_class;
-    switch (button) {
-    case nbFirst: c.First(); break;
-    case nbPrior: c.Prior(); break;
-    case nbNext: c.Next(); break;
-    case nbLast: c.Last(); break;
-    case nbInsert: c.Insert(); break;
-    case nbDelete:
-        if (!m_confirmDelete ||
-            Vcl::Ask(Vcl::mtConfirmation, {}, QStringLiteral("Datensatz löschen?"), Vcl::mbYesNo,
-                     Vcl::mbNo, {}, window()) == Vcl::mrYes)
-            c.Delete();
-        break;
-    case nbEdit: c.Edit(); break;
-    case nbPost: c.Post(); break;
-    case nbCancel: c.Cancel(); break;
-    case nbRefresh: c.Refresh(); break;
+    const NavBtnSet skips = nbFirst | nbPrior | nbNext | nbLast;
+    if (skips.testFlag(button) && c.Active() && c.HidesRows()) {
+        // The edit is settled first: a post may hide its record, and the view moves off it.
+        c.CheckBrowseMode();
+        // No shown row that way: the record stays.
+        if (const int row = skipTarget(button); row >= 0 && row != c.CurrentRow())
+            c.SetRecNo(row + 1);
+    } else {
+        switch (button) {
+        case nbFirst: c.First(); break;
+        case nbPrior: c.Prior(); break;
+        case nbNext: c.Next(); break;
+        case nbLast: c.Last(); break;
+        case nbInsert: c.Insert(); break;
+        case nbDelete:
+            if (!m_confirmDelete ||
+                Vcl::Ask(Vcl::mtConfirmation, {}, QStringLiteral("Datensatz löschen?"),
+                         Vcl::mbYesNo, Vcl::mbNo, {}, window()) == Vcl::mrYes)
+                c.Delete();
+            break;
+        case nbEdit: c.Edit(); break;
+        case nbPost: c.Post(); break;
+        case nbCancel: c.Cancel(); break;
+        case nbRefresh: c.Refresh(); break;
+        }
     }
     updateButtons();
     if (OnClick)

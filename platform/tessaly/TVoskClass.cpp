@@ -307,13 +307,37 @@ void TVoskClass::setState(TDataSetState state) {
     emit StateChanged();
 }
 
-void TVoskClass::checkBrowseMode() {
+void TVoskClass::CheckBrowseMode() {
     if (!InEdit())
         return;
     if (m_modified)
         Post();
     else
         Cancel();
+}
+
+void TVoskClass::SetShownRows(QObject* view, std::function<bool(int row)> shown) {
+    const auto it = std::find_if(m_shownRows.begin(), m_shownRows.end(),
+                                 [view](const ShownRowsView& v) { return v.view == view; });
+    if (it != m_shownRows.end()) {
+        // A view that keeps hiding rows keeps its place among the others.
+        it->shown = std::move(shown);
+    } else {
+        m_shownRows.push_back({view, std::move(shown),
+                               connect(view, &QObject::destroyed, this,
+                                       [this, view] { ClearShownRows(view); })});
+    }
+    emit ShownRowsChanged();
+}
+
+void TVoskClass::ClearShownRows(QObject* view) {
+    const auto it = std::find_if(m_shownRows.begin(), m_shownRows.end(),
+                                 [view](const ShownRowsView& v) { return v.view == view; });
+    if (it == m_shownRows.end())
+        return;
+    disconnect(it->gone);
+    m_shownRows.erase(it);
+    emit ShownRowsChanged();
 }
 
 void TVoskClass::moveTo(int row) {
@@ -329,7 +353,7 @@ void TVoskClass::moveTo(int row) {
 
 void TVoskClass::SetRecNo(int recNo) {
     requireActive();
-    checkBrowseMode();
+    CheckBrowseMode();
     moveTo(recNo - 1);
     m_bof = m_cur == 0;
     m_eof = m_store.Empty();
@@ -337,7 +361,7 @@ void TVoskClass::SetRecNo(int recNo) {
 
 void TVoskClass::ClearCurrent() {
     requireActive();
-    checkBrowseMode();
+    CheckBrowseMode();
     if (IsEmpty())
         return;
     m_noRecord = true;
@@ -347,7 +371,7 @@ void TVoskClass::ClearCurrent() {
 
 void TVoskClass::First() {
     requireActive();
-    checkBrowseMode();
+    CheckBrowseMode();
     moveTo(0);
     m_bof = true;
     m_eof = m_store.Empty();
@@ -355,7 +379,7 @@ void TVoskClass::First() {
 
 void TVoskClass::Last() {
     requireActive();
-    checkBrowseMode();
+    CheckBrowseMode();
     moveTo(RecordCount() - 1);
     m_eof = true;
     m_bof = m_store.Empty();
@@ -363,7 +387,7 @@ void TVoskClass::Last() {
 
 void TVoskClass::Next() {
     requireActive();
-    checkBrowseMode();
+    CheckBrowseMode();
     if (!m_noRecord && m_cur + 1 < RecordCount()) {
         moveTo(m_cur + 1);
         m_bof = false;
@@ -375,7 +399,7 @@ void TVoskClass::Next() {
 
 void TVoskClass::Prior() {
     requireActive();
-    checkBrowseMode();
+    CheckBrowseMode();
     if (!m_noRecord && m_cur > 0) {
         moveTo(m_cur - 1);
         m_eof = false;
@@ -401,7 +425,7 @@ bool TVoskClass::Locate(const QString& keyFields, const QVariantList& values,
     }
     // Leaving the edit first: cancelling a new record moves the rows after it, and the blank
     // record itself must not be found.
-    checkBrowseMode();
+    CheckBrowseMode();
     const auto cs = caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
     for (int r = 0; r < RecordCount(); ++r) {
         bool match = true;
@@ -577,7 +601,7 @@ void TVoskClass::Edit() {
 
 void TVoskClass::startInsert(int at) {
     requireModify();
-    checkBrowseMode();
+    CheckBrowseMode();
     if (BeforeInsert) {
         // The event may move the cursor: an inserted record goes where the cursor then stands.
         const bool append = at >= RecordCount() && at > 0;
@@ -942,7 +966,7 @@ void TVoskClass::Refresh(bool keepPosition, bool silent, int reserved) {
     Q_UNUSED(silent)
     Q_UNUSED(reserved)
     requireActive();
-    checkBrowseMode();
+    CheckBrowseMode();
     if (BeforeRefresh)
         BeforeRefresh(this);
     // The key as the server wrote it; the rows read again are compared by their text.
@@ -997,7 +1021,7 @@ void TVoskClass::SortByKeys(const QList<QPair<int, bool>>& keys) {
             valid << k;
     if (valid.isEmpty())
         return;
-    checkBrowseMode();
+    CheckBrowseMode();
     const auto less = [](const QVariant& x, const QVariant& y) {
         if (x.isNull() || y.isNull())
             return x.isNull() && !y.isNull();

@@ -141,6 +141,8 @@ public:
     void ClearCurrent();
     bool Eof() const { return m_eof; }
     bool Bof() const { return m_bof; }
+    // Posts a modified record being edited, gives up an unmodified one; as every move does.
+    void CheckBrowseMode();
     void First();
     void Last();
     void Next();
@@ -153,6 +155,18 @@ public:
     // Moves to the record whose dbrid is id; false (cursor unchanged) when no loaded row has it.
     bool SearchDbrid(qint64 id);
     bool SearchDbrid(const QString& id);
+
+    // The rows a view over the class shows while its filter or search text hides others; the
+    // navigator steps through those, whereas First/Next and the other moves keep seeing every
+    // row. With several such views the one that began hiding rows last holds, until it shows all
+    // again (ClearShownRows) or goes.
+    void SetShownRows(QObject* view, std::function<bool(int row)> shown);
+    void ClearShownRows(QObject* view);
+    bool HidesRows() const { return !m_shownRows.empty(); }
+    // Whether the row is shown: every row while no view hides any.
+    bool RowShown(int row) const {
+        return m_shownRows.empty() || m_shownRows.back().shown(row);
+    }
 
     // Fields.
     int FieldCount() const { return int(m_cols.size()); }
@@ -275,6 +289,8 @@ signals:
     void AboutToRemoveRow(int row);
     void RowRemoved(int row);
     void RowUpdated(int row);
+    // A view changed which rows it shows (SetShownRows, ClearShownRows).
+    void ShownRowsChanged();
 
 protected:
     // The SELECT that Open runs; the base reads the whole table ordered by its key.
@@ -300,7 +316,6 @@ private:
 
     void requireActive() const;
     void requireModify() const;
-    void checkBrowseMode();
     void moveTo(int row);
     void setState(TDataSetState state);
     void startInsert(int at);
@@ -354,6 +369,12 @@ private:
     bool m_singleRecordRefresh = true;
     QString m_linkFieldName;
     QSet<QString> m_readOnlyFields; // lower case
+    struct ShownRowsView {
+        QObject* view;
+        std::function<bool(int)> shown;
+        QMetaObject::Connection gone;
+    };
+    std::vector<ShownRowsView> m_shownRows; // the one in force last
 };
 
 // The data class on a query of its own: SQL with ":name" parameters, written back to SqlTable.

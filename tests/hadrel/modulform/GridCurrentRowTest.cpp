@@ -146,3 +146,66 @@ TEST_F(GridCurrentRowTest, FilterHidingTheRecordAfterAPostOrADeleteMovesItOn) {
     EXPECT_EQ(m_answers.Pending(), 0);
     testsupport::TestDatabase::Exec(QStringLiteral("DELETE FROM adressen WHERE ort = 'Anderswo'"));
 }
+
+TEST_F(GridCurrentRowTest, SkipButtonsStepThroughTheRowsTheGridShows) {
+    TFormAdress* f = Open();
+    TVoskDBGrid2* grid = GoTo(f, QStringLiteral("Adresse 05"));
+    QLineEdit* search = OpenSearch(f);
+    ASSERT_TRUE(search);
+    // Only 05 and 15 hold a "5" (in name, town or postcode).
+    QTest::keyClicks(search, QStringLiteral("5"));
+    ASSERT_EQ(grid->ShownRows().size(), 2);
+    ASSERT_EQ(Current(f), QStringLiteral("Adresse 05"));
+    EXPECT_FALSE(Enabled(f, nbFirst));
+    EXPECT_FALSE(Enabled(f, nbPrior));
+    EXPECT_TRUE(Enabled(f, nbNext));
+    EXPECT_TRUE(Enabled(f, nbLast));
+
+    Click(f, nbNext);
+    EXPECT_EQ(Current(f), QStringLiteral("Adresse 15"));
+    EXPECT_FALSE(Enabled(f, nbNext));
+    EXPECT_FALSE(Enabled(f, nbLast));
+    EXPECT_TRUE(Enabled(f, nbPrior));
+    Click(f, nbPrior);
+    EXPECT_EQ(Current(f), QStringLiteral("Adresse 05"));
+    Click(f, nbLast);
+    EXPECT_EQ(Current(f), QStringLiteral("Adresse 15"));
+    Click(f, nbFirst);
+    EXPECT_EQ(Current(f), QStringLiteral("Adresse 05"));
+
+    // Loops over the class itself still see every record.
+    TVoskClass* data = f->DataAdressen;
+    int records = 0;
+    for (data->First(); !data->Eof(); data->Next())
+        ++records;
+    EXPECT_EQ(records, 20);
+    GoTo(f, QStringLiteral("Adresse 15"));
+
+    // A second grid on the class that hides rows later holds while it does so, and not once it
+    // is gone.
+    auto* other = new TVoskDBGrid2(f);
+    other->SetDataClass(data);
+    other->SetSearchFilter(QStringLiteral("adresse 1"));
+    EXPECT_TRUE(Enabled(f, nbNext));
+    Click(f, nbNext);
+    EXPECT_EQ(data->FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Adresse 16"));
+    // Gone, the form's grid holds again: from 16 back to 15, nothing shown further on.
+    delete other;
+    EXPECT_FALSE(Enabled(f, nbNext));
+    Click(f, nbPrior);
+    EXPECT_EQ(Current(f), QStringLiteral("Adresse 15"));
+    Click(f, nbFirst);
+    EXPECT_EQ(Current(f), QStringLiteral("Adresse 05"));
+
+    // With the text cleared the buttons step through every row again.
+    search->setFocus();
+    QTest::keyClick(search, Qt::Key_Escape);
+    ASSERT_EQ(grid->ShownRows().size(), 20);
+    EXPECT_TRUE(Enabled(f, nbFirst));
+    Click(f, nbNext);
+    EXPECT_EQ(Current(f), QStringLiteral("Adresse 06"));
+    Click(f, nbLast);
+    EXPECT_EQ(Current(f), QStringLiteral("Adresse 20"));
+    Click(f, nbPrior);
+    EXPECT_EQ(Current(f), QStringLiteral("Adresse 19"));
+}
