@@ -173,6 +173,18 @@ TEST_F(GridCurrentRowTest, SkipButtonsStepThroughTheRowsTheGridShows) {
     Click(f, nbFirst);
     EXPECT_EQ(Current(f), QStringLiteral("Adresse 05"));
 
+    // A changed record is saved on the way, as the move would without a filter.
+    Type(f->EdOrt, QStringLiteral("Ort 5 neu"));
+    m_answers.ExpectAny(Vcl::mrYes);
+    Click(f, nbNext);
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_EQ(Current(f), QStringLiteral("Adresse 15"));
+    EXPECT_EQ(testsupport::TestDatabase::Scalar(
+                  QStringLiteral("SELECT ort FROM adressen WHERE name = 'Adresse 05'")),
+              QStringLiteral("Ort 5 neu"));
+    testsupport::TestDatabase::Exec(
+        QStringLiteral("UPDATE adressen SET ort = 'Ort 5' WHERE name = 'Adresse 05'"));
+
     // Loops over the class itself still see every record.
     TVoskClass* data = f->DataAdressen;
     int records = 0;
