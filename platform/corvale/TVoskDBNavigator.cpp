@@ -110,8 +110,8 @@ void TVoskDBNavigator::updateButtons() {
     const auto enable = [this](NavBtn b, bool on) { ButtonControl(b)->setEnabled(on); };
     // Under a view's filter only a shown row counts as one to move to.
     const bool filtered = count > 0 && c->HidesRows();
-    const bool back = filtered ? skipTarget(nbPrior) >= 0 : recNo > 1;
-    const bool ahead = filtered ? skipTarget(nbNext) >= 0 : recNo < count;
+    const bool back = filtered ? skipTarget(nbPrior, c->CurrentRow()) >= 0 : recNo > 1;
+    const bool ahead = filtered ? skipTarget(nbNext, c->CurrentRow()) >= 0 : recNo < count;
     enable(nbFirst, active && back);
     enable(nbPrior, active && back);
     enable(nbNext, active && ahead);
@@ -124,10 +124,9 @@ void TVoskDBNavigator::updateButtons() {
     enable(nbRefresh, active);
 }
 
-int TVoskDBNavigator::skipTarget(NavBtn button) const {
+int TVoskDBNavigator::skipTarget(NavBtn button, int current) const {
     const TVoskClass& c = *m_class;
     const int count = c.RecordCount();
-    const int current = c.CurrentRow();
     const auto scan = [&](int from, int step) {
         for (int r = from; r >= 0 && r < count; r += step)
             if (c.RowShown(r))
@@ -151,10 +150,14 @@ void TVoskDBNavigator::BtnClick(NavBtn button) {
     TVoskClass& c = *m_class;
     const NavBtnSet skips = nbFirst | nbPrior | nbNext | nbLast;
     if (skips.testFlag(button) && c.Active() && c.HidesRows()) {
-        // The edit is settled first: a post may hide its record, and the view moves off it.
+        // The edit is settled first: a post may hide its record, and the view moves off it to
+        // the next shown row. The step still counts from the record the user stood on, so that
+        // this row is not passed over. A new record has no place among the rows until posted.
+        const int from = c.IsNewRecord() ? -1 : c.CurrentRow();
         c.CheckBrowseMode();
         // No shown row that way: the record stays.
-        if (const int row = skipTarget(button); row >= 0 && row != c.CurrentRow())
+        if (const int row = skipTarget(button, from >= 0 ? from : c.CurrentRow());
+            row >= 0 && row != c.CurrentRow())
             c.SetRecNo(row + 1);
     } else {
         switch (button) {

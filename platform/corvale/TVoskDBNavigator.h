@@ -60,8 +60,9 @@ public:
 
 private:
     void updateButtons();
-    // The row a skip button leads to among the rows shown (TVoskClass::RowShown); -1 none.
-    int skipTarget(NavBtn button) const;
+    // The row a skip button leads to from row current among the rows shown
+    // (TVoskClass::RowShown); -1 none.
+    int skipTarget(NavBtn button, int current) const;
 
     static constexpr int kButtonCount = 10;
     QPointer<TVoskClass> m_class, m_head, m_foot;

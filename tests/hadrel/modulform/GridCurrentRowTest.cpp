@@ -38,8 +38,9 @@ protected:
     static QString Current(TFormAdress* f) {
         const int row = f->GridAdressen->currentIndex().row();
         EXPECT_EQ(row, f->DataAdressen->CurrentRow());
-        if (row >= 0)
+        if (row >= 0) {
             EXPECT_FALSE(f->GridAdressen->isRowHidden(row));
+        }
         const QString name = f->DataAdressen->FieldByName(QStringLiteral("name")).AsString();
         EXPECT_EQ(f->EdName->text(), name);
         return name;
@@ -220,4 +221,23 @@ TEST_F(GridCurrentRowTest, SkipButtonsStepThroughTheRowsTheGridShows) {
     EXPECT_EQ(Current(f), QStringLiteral("Adresse 20"));
     Click(f, nbPrior);
     EXPECT_EQ(Current(f), QStringLiteral("Adresse 19"));
+}
+
+TEST_F(GridCurrentRowTest, NextFromARecordThePostHidesGoesToTheNextShownRow) {
+    testsupport::TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO adressen (name, ort, plz) VALUES ('Probe A', 'Probe', '1'), "
+        "('Probe B', 'Probe', '2'), ('Probe C', 'Probe', '3')"));
+    TFormAdress* f = Open();
+    TVoskDBGrid2* grid = GoTo(f, QStringLiteral("Probe A"));
+    grid->SetGridFilterText(QStringLiteral("ort = 'Probe'"));
+    ASSERT_EQ(Current(f), QStringLiteral("Probe A"));
+    // Saved on the way, A leaves the filter; B is the next row the user sees, not passed over.
+    Type(f->EdOrt, QStringLiteral("Anderswo"));
+    m_answers.ExpectAny(Vcl::mrYes);
+    Click(f, nbNext);
+    EXPECT_EQ(Current(f), QStringLiteral("Probe B"));
+    EXPECT_EQ(grid->ShownRows().size(), 2);
+    Click(f, nbNext);
+    EXPECT_EQ(Current(f), QStringLiteral("Probe C"));
+    testsupport::TestDatabase::Exec(QStringLiteral("DELETE FROM adressen WHERE ort = 'Anderswo'"));
 }
