@@ -11,6 +11,13 @@ protected:
         ModulFormFixture::TearDown();
         testsupport::TestDatabase::Exec(QStringLiteral("DELETE FROM adressen WHERE ort = 'Probe'"));
     }
+    // The address form with three more addresses in the town "Probe" (a filter's own rows).
+    TFormAdress* OpenWithProbes() {
+        testsupport::TestDatabase::Exec(QStringLiteral(
+            "INSERT INTO adressen (name, ort, plz) VALUES ('Probe A', 'Probe', '1'), "
+            "('Probe B', 'Probe', '2'), ('Probe C', 'Probe', '3')"));
+        return Open();
+    }
     static TVoskDBGrid2* GoTo(TFormAdress* f, const QString& name) {
         TVoskDBGrid2* grid = f->GridAdressen;
         const int row = f->DataAdressen->Locate(QStringLiteral("name"), name)
@@ -102,10 +109,7 @@ TEST_F(GridCurrentRowTest, SearchTextMovesTheRecordToTheNearestRowShownOrToNone)
 }
 
 TEST_F(GridCurrentRowTest, FilterHidingTheRecordAfterAPostOrADeleteMovesItOn) {
-    testsupport::TestDatabase::Exec(QStringLiteral(
-        "INSERT INTO adressen (name, ort, plz) VALUES ('Probe A', 'Probe', '1'), "
-        "('Probe B', 'Probe', '2'), ('Probe C', 'Probe', '3')"));
-    TFormAdress* f = Open();
+    TFormAdress* f = OpenWithProbes();
     TVoskDBGrid2* grid = GoTo(f, QStringLiteral("Adresse 03"));
     grid->SetGridFilterText(QStringLiteral("ort = 'Probe'"));
     EXPECT_EQ(grid->ShownRows().size(), 3);
@@ -224,10 +228,7 @@ TEST_F(GridCurrentRowTest, SkipButtonsStepThroughTheRowsTheGridShows) {
 }
 
 TEST_F(GridCurrentRowTest, NextFromARecordThePostHidesGoesToTheNextShownRow) {
-    testsupport::TestDatabase::Exec(QStringLiteral(
-        "INSERT INTO adressen (name, ort, plz) VALUES ('Probe A', 'Probe', '1'), "
-        "('Probe B', 'Probe', '2'), ('Probe C', 'Probe', '3')"));
-    TFormAdress* f = Open();
+    TFormAdress* f = OpenWithProbes();
     TVoskDBGrid2* grid = GoTo(f, QStringLiteral("Probe A"));
     grid->SetGridFilterText(QStringLiteral("ort = 'Probe'"));
     ASSERT_EQ(Current(f), QStringLiteral("Probe A"));
