@@ -297,18 +297,17 @@ void TVoskDBGrid2::settleCurrent() {
     if (!m_class || !m_class->Active() || m_class->InEdit() || m_class->RecordCount() == 0)
         return;
     const int rows = int(m_filterOut.size());
-    const auto shown = [&](int r) { return r >= 0 && r < rows && !m_filterOut[size_t(r)]; };
     const int current = m_class->CurrentRow();
-    if (current >= 0 && (current >= rows || shown(current)))
+    if (current >= 0 && passesFilter(current))
         return;
     // The nearest row still shown: the next one below, else the one above. Without a record,
     // the first one shown, as a freshly opened class stands.
     int target = -1;
     for (int r = current + 1; r < rows && target < 0; ++r)
-        if (shown(r))
+        if (passesFilter(r))
             target = r;
     for (int r = current - 1; r >= 0 && target < 0; --r)
-        if (shown(r))
+        if (passesFilter(r))
             target = r;
     if (target < 0 && current < 0)
         return;
