@@ -148,8 +148,9 @@ public:
         if (const auto cached = m_selected.constFind(key); cached != m_selected.cend())
             return *cached;
         QPixmap shown = m_base.pixmap(size, 1.0, QIcon::Normal, state);
-        if (!shown.isNull() && !StandsOut(shown.toImage(), highlight)) {
-            QImage shape = shown.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QImage picture = shown.toImage();
+        if (!shown.isNull() && !StandsOut(picture, highlight)) {
+            QImage shape = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
             QPainter p(&shape);
             p.setCompositionMode(QPainter::CompositionMode_SourceIn);
             p.fillRect(shape.rect(), text);
