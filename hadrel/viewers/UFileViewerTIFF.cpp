@@ -864,7 +864,7 @@ void TFileViewerFrameTIFF::imOverviewImageSelect(int index) {
 
 void TFileViewerFrameTIFF::imOverviewImageDeselect(int index) {
     // The page going is the one on the canvas; its edits go into its page data.
-    if (index == m_pages->imOverview()->SelectedImage() && FAllowSave && CanUndo())
+    if (index == m_pages->imOverview()->SelectedImage() && FAllowSave && m_annot->Changed())
         SaveAnnotationsOfPage(index);
     LoadImage(-1, true);
 }
@@ -1004,14 +1004,15 @@ void TFileViewerFrameTIFF::ShowPage(int page, const QImage& image, TPageData* da
     imCurrentPage->setEnabled(true);
     imNavigator->SetPage(image);
     updateAnnotEnvironment();
-    if (data)
-        m_annot->LoadAnnotations(data->CurAnnot, page);
+    m_annot->LoadAnnotations(data ? data->CurAnnot : QByteArray(), page);
     m_annot->SetAnnotationRights();
     CalcAutoText();
     imCurrentPage->ScrollToTopLeft();
 }
 
 void TFileViewerFrameTIFF::EmptyView() {
+    if (m_annot)
+        m_annot->LoadAnnotations({}, -1);
     imCurrentPage->Model().RemoveAllObjects();
     imCurrentPage->Model().SetBitmap(QImage());
     imCurrentPage->setEnabled(false);
