@@ -5,6 +5,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <limits>
@@ -327,7 +328,8 @@ void copyRows(QImage& image, const std::vector<uint8_t>& buffer, uint32_t firstR
 constexpr tmsize_t kMaxStripBuffer = tmsize_t(16) << 20;
 
 // Bytes that one stored byte can decode to at most, by compression: beyond that a page's data
-// cannot be what its header claims.
+// cannot be what its header claims. 0 for compressions without such a bound (a one-colour WebP
+// or JBIG page takes next to nothing).
 quint64 maxExpansion(int compression, uint32_t width) {
     switch (compression) {
     case COMPRESSION_NONE: return 1;
@@ -340,7 +342,9 @@ quint64 maxExpansion(int compression, uint32_t width) {
     case COMPRESSION_DEFLATE:
     case COMPRESSION_JPEG: return 2048;
     case COMPRESSION_LZW: return 4096;
-    default: return 65536;
+    case COMPRESSION_LZMA:
+    case COMPRESSION_ZSTD: return 65536;
+    default: return 0;
     }
 }
 
@@ -348,21 +352,29 @@ quint64 maxExpansion(int compression, uint32_t width) {
 // anything is allocated for them: a few bytes of header can claim a gigabyte page.
 void checkStorage(TIFF* tif, quint64 fileSize, uint32_t width, uint32_t height, int compression,
                   int bps, int spp) {
-    // Old-style JPEG may keep its stream outside the strips.
-    if (compression == COMPRESSION_OJPEG)
+    const quint64 ratio = maxExpansion(compression, width);
+    if (ratio == 0)
         return;
     const quint64 needed = quint64(height) * ((quint64(width) * quint64(bps) + 7) / 8) * quint64(spp);
     const uint32_t pieces = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
-    const quint64 ratio = maxExpansion(compression, width);
     const quint64 least = (needed + ratio - 1) / ratio;
-    quint64 stored = 0;
-    for (uint32_t i = 0; i < pieces && stored < least; ++i) {
+    // The bytes in the file that the strips cover; strips that share their bytes count once.
+    std::vector<std::pair<quint64, quint64>> ranges;
+    ranges.reserve(pieces);
+    for (uint32_t i = 0; i < pieces; ++i) {
         int err = 0;
         const quint64 offset = TIFFGetStrileOffsetWithErr(tif, i, &err);
         const quint64 count = err ? 0 : TIFFGetStrileByteCountWithErr(tif, i, &err);
-        if (err || offset >= fileSize)
-            continue;
-        stored += qMin(count, fileSize - offset);
+        if (!err && offset < fileSize && count > 0)
+            ranges.emplace_back(offset, offset + qMin(count, fileSize - offset));
+    }
+    std::sort(ranges.begin(), ranges.end());
+    quint64 stored = 0, covered = 0;
+    for (const auto& [begin, end] : ranges) {
+        const quint64 from = qMax(begin, covered);
+        if (end > from)
+            stored += end - from;
+        covered = qMax(covered, end);
     }
     if (stored < least)
         throw ETiffError(QStringLiteral("Seitendaten zu kurz für %1 x %2 Pixel (%3 Bytes)")

@@ -574,6 +574,29 @@ TEST(PageCodecForeign, AHeaderWithoutItsDataIsRefusedAtOnce) {
         EXPECT_LT(clock.elapsed(), 200);
         EXPECT_LT(memory.ExtraMb(), 50.0);
     }
+    // 16384 one-row strips of 16384 grey pixels that all point at the same 30 bytes of Deflate
+    // data: a valid row, but the file does not hold a page of them.
+    const QByteArray shared = PillowFile(QStringLiteral(
+        "import struct, sys, zlib\nn = 16384\nrow = zlib.compress(bytes(n))\n"
+        "entries = [(256, 4, 1, n), (257, 4, 1, n), (258, 3, 1, 8), (259, 3, 1, 8), (262, 3, 1, 1),\n"
+        "           (273, 4, n, 8), (277, 3, 1, 1), (278, 4, 1, 1), (279, 4, n, 8 + len(row) + 4 * n)]\n"
+        "ifd = 8 + len(row) + 8 * n\nout = b'II*\\0' + struct.pack('<I', ifd) + row\n"
+        "out += struct.pack('<I', 8) * n + struct.pack('<I', len(row)) * n\n"
+        "out += struct.pack('<H', len(entries))\n"
+        "for tag, kind, count, value in entries:\n"
+        "    if count > 1:\n"
+        "        value = 8 + len(row) if tag == 273 else 8 + len(row) + 4 * n\n"
+        "    out += struct.pack('<HHI', tag, kind, count) + (struct.pack('<HH', value, 0) if kind == 3 else struct.pack('<I', value))\n"
+        "open(sys.argv[1], 'wb').write(out + struct.pack('<I', 0))\n"));
+    ASSERT_TRUE(shared.startsWith("II*")) << shared.toStdString();
+    {
+        const testsupport::TPeakMemory memory;
+        TTiffReader reader(shared);
+        reader.OpenPage(0);
+        EXPECT_THROW(reader.Decode(), ETiffError);
+        EXPECT_LT(memory.ExtraMb(), 50.0);
+    }
+
     // A page whose data is all there decodes as before, a strip of 37 MB a row at a time.
     const QImage big = ColourPage(3500, 3500);
     const QByteArray stored = Tiffcp(writeOne(big, paramsFor(ioTIFF_LZW)), {QStringLiteral("-r"), QStringLiteral("3500")});
