@@ -4,6 +4,7 @@
 
 #include "UFileViewerTIFF.h"
 
+#include "UFileViewerTIFF.PageSelector.h"
 #include "UFileViewerTIFF.Stamps.h"
 
 #include <AnnotChanges.h>
@@ -33,7 +34,6 @@
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <QTabBar>
 #include <QTimer>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -813,7 +813,7 @@ void TFileViewerFrameTIFF::imCurrentPageExit(QObject*) {
     if (imCurrentPage->OnMouseUp)
         imCurrentPage->OnMouseUp(Qt::LeftButton, {}, {});
     const int page = m_pages->imOverview()->SelectedImage();
-    if (tcPages->currentIndex() >= 0 && page >= 0 && FAllowSave && CanUndo())
+    if (tcPages->Count() > 0 && page >= 0 && FAllowSave && CanUndo())
         SaveAnnotationsOfPage(page);
 }
 

@@ -8,6 +8,7 @@
 #include <RtlDialog.h>
 #include <TVoskColorBox.h>
 #include <TVoskRibbon.h>
+#include <UFileViewerTIFF.PageSelector.h>
 #include <UFileViewerTIFF.Stamps.h>
 #include <uExceptions.h>
 #include <view/TImageEnVect.h>
@@ -164,13 +165,13 @@ TEST_F(AnnotationViewerTest, AnnotationsGoIntoThePageWhenAnotherPageIsShown) {
     EXPECT_EQ(Canvas().ObjectsCount(), 1);
     TPageData* first = v.imOverviewPages()->UserData(0);
     EXPECT_TRUE(first->CurAnnotX.isEmpty());
-    v.tcPages->setCurrentIndex(1);
+    v.tcPages->SetCurrentIndex(1);
     EXPECT_TRUE(first->CurAnnotX.contains("<dot "));
     EXPECT_EQ(first->CurAnnot, first->CurAnnotX);
     EXPECT_EQ(Canvas().ObjectsCount(), 0);
     EXPECT_TRUE(CheckAnnotChanged(*v.imOverviewPages(), v.Pages().FDeletedPages));
     // Back on the first page its dot is there again, with no undo history.
-    v.tcPages->setCurrentIndex(0);
+    v.tcPages->SetCurrentIndex(0);
     EXPECT_EQ(Canvas().ObjectsCount(), 1);
     EXPECT_FALSE(v.CanUndo());
 
@@ -180,9 +181,9 @@ TEST_F(AnnotationViewerTest, AnnotationsGoIntoThePageWhenAnotherPageIsShown) {
     ASSERT_TRUE(v.imCurrentPage->IsMemoEditing());
     EXPECT_TRUE(v.lbEditTextHint->isVisible());
     m_answers.Expect(QStringLiteral("Bearbeitungsmodus"), Vcl::mrOk);
-    v.tcPages->setCurrentIndex(2);
+    v.tcPages->SetCurrentIndex(2);
     EXPECT_EQ(v.imOverviewPages()->SelectedImage(), 0);
-    EXPECT_EQ(v.tcPages->currentIndex(), 0);
+    EXPECT_EQ(v.tcPages->CurrentIndex(), 0);
     QTest::keyClicks(v.imCurrentPage, QStringLiteral("Hallo"));
     // Escape ends the edit and would close the window: the changes are asked for.
     m_answers.Expect(QStringLiteral("Die Seite wurde verändert."), Vcl::mrCancel);
