@@ -336,6 +336,13 @@ int TPdfThumbnails::rowCount(const QModelIndex& parent) const {
     return parent.isValid() || !m_document ? 0 : std::max(0, m_document->pageCount());
 }
 
+QSize TPdfThumbnails::ThumbSize(int page) const {
+    const QSizeF points = m_document ? m_document->pagePointSize(page) : QSizeF();
+    if (points.width() <= 0 || points.height() <= 0)
+        return {ThumbWidth, ThumbWidth};
+    return points.scaled(ThumbWidth, ThumbHeight, Qt::KeepAspectRatio).toSize().expandedTo({1, 1});
+}
+
 QVariant TPdfThumbnails::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !m_document || index.row() >= rowCount())
         return {};
@@ -343,13 +350,16 @@ QVariant TPdfThumbnails::data(const QModelIndex& index, int role) const {
         return QString::number(index.row() + 1);
     if (role == Qt::ToolTipRole)
         return QStringLiteral("Seite %1").arg(index.row() + 1);
+    if (role == Qt::SizeHintRole) {
+        // The delegate would ask for the picture to measure the item.
+        const int text = QFontMetrics(QApplication::font()).height();
+        return QSize(ThumbWidth + 12, ThumbHeight + text + 12);
+    }
     if (role != Qt::DecorationRole)
         return {};
     auto it = m_thumbs.find(index.row());
     if (it == m_thumbs.end()) {
-        const QSizeF points = m_document->pagePointSize(index.row());
-        const QSize size(ThumbWidth, points.width() > 0 ? int(ThumbWidth * points.height() / points.width())
-                                                        : ThumbWidth);
+        const QSize size = ThumbSize(index.row());
         QImage thumb(size, QImage::Format_RGB32);
         thumb.fill(Qt::white);
         QPainter p(&thumb);
@@ -450,7 +460,8 @@ void TFileViewerFramePDF::buildForm() {
     pnThumbnails->setFlow(QListView::TopToBottom);
     pnThumbnails->setWrapping(false);
     pnThumbnails->setMovement(QListView::Static);
-    pnThumbnails->setIconSize(QSize(TPdfThumbnails::ThumbWidth, TPdfThumbnails::ThumbWidth * 3 / 2));
+    pnThumbnails->setUniformItemSizes(true);
+    pnThumbnails->setIconSize(QSize(TPdfThumbnails::ThumbWidth, TPdfThumbnails::ThumbHeight));
     pnThumbnails->setMinimumWidth(TPdfThumbnails::ThumbWidth + 30);
     pnThumbnails->setAccessibleName(QStringLiteral("Seitenübersicht"));
     pnThumbnails->setToolTip(QStringLiteral("Seitenübersicht: ein Klick zeigt die Seite"));

@@ -4,6 +4,7 @@
 
 #include "UFileViewerTIFF.h"
 
+#include "UFileViewerTIFF.PageSelector.h"
 #include "UFileViewerTIFF.Stamps.h"
 
 #include <AnnotChanges.h>
@@ -33,7 +34,6 @@
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <QTabBar>
 #include <QTimer>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -822,7 +822,7 @@ void TFileViewerFrameTIFF::imCurrentPageExit(QObject*) {
     if (imCurrentPage->OnMouseUp)
         imCurrentPage->OnMouseUp(Qt::LeftButton, {}, {});
     const int page = m_pages->imOverview()->SelectedImage();
-    if (tcPages->currentIndex() >= 0 && page >= 0 && FAllowSave && m_annot->Changed())
+    if (tcPages->Count() > 0 && page >= 0 && FAllowSave && m_annot->Changed())
         SaveAnnotationsOfPage(page);
 }
 

@@ -1,6 +1,7 @@
 #include "UFileViewerTIFF.h"
 
 #include "UFilePreview.h"
+#include "UFileViewerTIFF.PageSelector.h"
 #include "UFileViewerTIFF.Stamps.h"
 
 #include <Dataclient_files.h>
@@ -44,7 +45,6 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSplitter>
-#include <QTabBar>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -74,6 +74,9 @@ public:
     }
     QByteArray ReadAnnotation(const QString& name, int page) override {
         return DCFileMethods().ReadAnnotation(name, page);
+    }
+    QList<QByteArray> ReadAnnotations(const QString& name, int count) override {
+        return DCFileMethods().ReadAnnotations(name, count);
     }
 
 private:
@@ -289,18 +292,13 @@ void TFileViewerFrameTIFF::buildForm() {
     pnShowScan->resize(360, 110);
     pnShowScan->hide();
 
-    tcPages = Vcl::Owned(this, new QTabBar(pnPages), QStringLiteral("tcPages"));
-    tcPages->setExpanding(false);
-    tcPages->setUsesScrollButtons(true);
-    tcPages->setDocumentMode(true);
-    tcPages->setAccessibleName(QStringLiteral("Seiten"));
+    tcPages = Vcl::Owned(this, new TPageSelector(pnPages), QStringLiteral("tcPages"));
     tcPages->setToolTip(QStringLiteral("Seiten"));
-    connect(tcPages, &QTabBar::currentChanged, this, [this](int index) {
-        if (!m_tabsUpdating)
-            Rtl::Guarded([&] { tcPagesChange(index); }, this);
-    });
-    connect(tcPages, &QTabBar::tabCloseRequested, this,
-            [this](int index) { Rtl::Guarded([&] { tcPagesCanClose(index); }, this); });
+    tcPages->SetCaptionSource([this](int page) { return m_pages->TabText(page); });
+    connect(tcPages, &TPageSelector::currentChanged, this,
+            [this](int index) { Rtl::Guarded([&] { tcPagesChange(index); }, this); });
+    connect(tcPages, &TPageSelector::closeRequested, this,
+            [this] { Rtl::Guarded([&] { tcPagesCanClose(); }, this); });
     pages->addWidget(tcPages);
 
     lbEditTextHint = Vcl::Owned(this, new QLabel(pnPages), QStringLiteral("lbEditTextHint"));
@@ -837,41 +835,14 @@ bool TFileViewerFrameTIFF::LoadAllImages() {
 }
 
 void TFileViewerFrameTIFF::RefreshTabs() {
-    m_tabsUpdating = true;
-    const auto done = qScopeGuard([this] { m_tabsUpdating = false; });
-    bool enabled = false;
-    const QStringList texts = m_pages->TabTexts(&enabled);
-    bool same = tcPages->count() == texts.size();
-    for (int i = 0; same && i < texts.size(); ++i)
-        same = tcPages->tabText(i) == texts[i];
-    if (!same) {
-        // Filled while hidden, the bar lays its tabs out once instead of once per tab.
-        const bool shown = !tcPages->isHidden();
-        tcPages->hide();
-        while (tcPages->count() > texts.size())
-            tcPages->removeTab(tcPages->count() - 1);
-        for (int i = 0; i < texts.size(); ++i) {
-            if (i >= tcPages->count())
-                tcPages->addTab(texts[i]);
-            else if (tcPages->tabText(i) != texts[i])
-                tcPages->setTabText(i, texts[i]);
-        }
-        tcPages->setVisible(shown);
-    }
-    tcPages->setEnabled(enabled);
+    const int count = m_pages->imOverview()->ImageCount();
+    tcPages->SetPages(count, m_pages->imOverview()->SelectedImage(), m_pages->TabText(-1));
+    tcPages->setEnabled(count > 0);
     // A tab's close button deletes its page, so it is offered only where pages may be edited.
-    const bool closable = enabled && m_editTabVisible;
-    if (tcPages->tabsClosable() != closable)
-        tcPages->setTabsClosable(closable);
-    tcPages->setCurrentIndex(enabled ? qMax(0, m_pages->imOverview()->SelectedImage()) : 0);
+    tcPages->SetClosable(count > 0 && m_editTabVisible);
 }
 
-void TFileViewerFrameTIFF::SetTab(int Page) {
-    m_tabsUpdating = true;
-    const auto done = qScopeGuard([this] { m_tabsUpdating = false; });
-    if (Page >= 0 && Page < tcPages->count())
-        tcPages->setCurrentIndex(Page);
-}
+void TFileViewerFrameTIFF::SetTab(int Page) { tcPages->ShowCurrent(Page); }
 
 void TFileViewerFrameTIFF::tcPagesChange(int index) {
     const int shown = m_pages->imOverview()->SelectedImage();
@@ -887,14 +858,9 @@ void TFileViewerFrameTIFF::tcPagesChange(int index) {
         LoadImage(index, true);
 }
 
-void TFileViewerFrameTIFF::tcPagesCanClose(int index) {
-    // The bar never drops a tab itself: the page goes through the page-delete command, which
+void TFileViewerFrameTIFF::tcPagesCanClose() {
+    // The selector never drops a page itself: it goes through the page-delete command, which
     // works on the page shown.
-    if (index != tcPages->currentIndex()) {
-        tcPages->setCurrentIndex(index);
-        if (tcPages->currentIndex() != index)
-            return;
-    }
     btEditDeleteClick(tcPages);
 }
 

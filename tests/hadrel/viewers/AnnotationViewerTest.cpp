@@ -9,6 +9,7 @@
 #include <RtlDialog.h>
 #include <TVoskColorBox.h>
 #include <TVoskRibbon.h>
+#include <UFileViewerTIFF.PageSelector.h>
 #include <UFileViewerTIFF.Stamps.h>
 #include <uExceptions.h>
 #include <view/TImageEnVect.h>
@@ -184,13 +185,13 @@ TEST_F(AnnotationViewerTest, AnnotationsGoIntoThePageWhenAnotherPageIsShown) {
     EXPECT_EQ(Canvas().ObjectsCount(), 1);
     TPageData* first = v.imOverviewPages()->UserData(0);
     EXPECT_TRUE(first->CurAnnotX.isEmpty());
-    v.tcPages->setCurrentIndex(1);
+    v.tcPages->SetCurrentIndex(1);
     EXPECT_TRUE(first->CurAnnotX.contains("<dot "));
     EXPECT_EQ(first->CurAnnot, first->CurAnnotX);
     EXPECT_EQ(Canvas().ObjectsCount(), 0);
     EXPECT_TRUE(CheckAnnotChanged(*v.imOverviewPages(), v.Pages().FDeletedPages));
     // Back on the first page its dot is there again, with no undo history.
-    v.tcPages->setCurrentIndex(0);
+    v.tcPages->SetCurrentIndex(0);
     EXPECT_EQ(Canvas().ObjectsCount(), 1);
     EXPECT_FALSE(v.CanUndo());
 
@@ -200,9 +201,9 @@ TEST_F(AnnotationViewerTest, AnnotationsGoIntoThePageWhenAnotherPageIsShown) {
     ASSERT_TRUE(v.imCurrentPage->IsMemoEditing());
     EXPECT_TRUE(v.lbEditTextHint->isVisible());
     m_answers.Expect(QStringLiteral("Bearbeitungsmodus"), Vcl::mrOk);
-    v.tcPages->setCurrentIndex(2);
+    v.tcPages->SetCurrentIndex(2);
     EXPECT_EQ(v.imOverviewPages()->SelectedImage(), 0);
-    EXPECT_EQ(v.tcPages->currentIndex(), 0);
+    EXPECT_EQ(v.tcPages->CurrentIndex(), 0);
     QTest::keyClicks(v.imCurrentPage, QStringLiteral("Hallo"));
     // Escape ends the edit and would close the window: the changes are asked for.
     m_answers.Expect(QStringLiteral("Die Seite wurde verändert."), Vcl::mrCancel);
@@ -446,11 +447,11 @@ TEST_F(AnnotationViewerTest, AChangeFromTheSameControlAfterAPageChangeOrASaveIsK
     EXPECT_TRUE(Stored(0).contains(QStringLiteral("size=\"%1\"").arg(size + 2).toUtf8()));
 
     // After a page change too.
-    v.tcPages->setCurrentIndex(1);
-    v.tcPages->setCurrentIndex(0);
+    v.tcPages->SetCurrentIndex(1);
+    v.tcPages->SetCurrentIndex(0);
     sizeUp();
     EXPECT_TRUE(v.btAnnotUndo->isEnabled());
-    v.tcPages->setCurrentIndex(1);
+    v.tcPages->SetCurrentIndex(1);
     v.btAnnotSave->trigger();
     const QByteArray stored = Stored(0);
     EXPECT_TRUE(stored.contains(QStringLiteral("size=\"%1\"").arg(size + 3).toUtf8()));

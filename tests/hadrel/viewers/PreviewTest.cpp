@@ -4,6 +4,7 @@
 #include "ViewerFixture.h"
 
 #include <UFileViewerPDF.h>
+#include <UFileViewerTIFF.PageSelector.h>
 
 #include <TVoskRibbon.h>
 #include <UModulFormSeams.h>
@@ -127,7 +128,7 @@ TEST_F(ViewerTest, ShowDokumentShowsTheDocumentAndFreesItsDialog) {
     ASSERT_TRUE(viewer);
     EXPECT_EQ(viewer->EditablePages(), 1);
     EXPECT_EQ(viewer->imOverviewPages()->ImageCount(), 3);
-    EXPECT_EQ(viewer->tcPages->count(), 3);
+    EXPECT_EQ(viewer->tcPages->Count(), 3);
     // The viewer works on a copy of its own, which goes with it.
     QPointer<TDokument> copy = viewer->Dokument();
     ASSERT_TRUE(copy);
@@ -320,7 +321,7 @@ TEST_F(ViewerTest, ALinkedFileIsShownInTheViewerFromItsPath) {
     EXPECT_EQ(viewer->EditablePages(), 1);
     ASSERT_EQ(viewer->imOverviewPages()->ImageCount(), 3);
     EXPECT_EQ(viewer->imCurrentPage->Model().Bitmap(), Page(0));
-    viewer->tcPages->setCurrentIndex(2);
+    viewer->tcPages->SetCurrentIndex(2);
     EXPECT_EQ(viewer->imCurrentPage->Model().Bitmap(), Page(2));
     closeAndFree(dialog);
 
