@@ -493,3 +493,22 @@ TEST_F(AnnotationViewerTest, AChangeAfterAnUndoTakesItsOwnStepAndEndsTheRedo) {
     EXPECT_TRUE(stored.contains(QStringLiteral("size=\"%1\"").arg(size).toUtf8()));
     EXPECT_EQ(Reopened(0), stored);
 }
+
+TEST_F(AnnotationViewerTest, ThePageButtonsTakeTheEditsAlong) {
+    TFileViewerFrameTIFF& v = Open(3);
+    v.btAddDot->trigger();
+    Click({200, 200});
+    v.btAddText->trigger();
+    Drag({250, 300}, {380, 340});
+    ASSERT_TRUE(v.imCurrentPage->IsMemoEditing());
+    QTest::keyClicks(v.imCurrentPage, QStringLiteral("Weiter"));
+    v.btPageNext->trigger();
+    EXPECT_EQ(v.imOverviewPages()->SelectedImage(), 1);
+    EXPECT_EQ(Canvas().ObjectsCount(), 0);
+    v.btPagePrev->trigger();
+    ASSERT_EQ(Canvas().ObjectsCount(), 2);
+    EXPECT_EQ(Canvas().ObjAt(1).Text, QStringLiteral("Weiter"));
+    v.btAnnotSave->trigger();
+    EXPECT_TRUE(Stored(0).contains(">Weiter</text>"));
+    EXPECT_TRUE(Stored(0).contains("<dot "));
+}
