@@ -99,7 +99,10 @@ protected:
         again.Annot().SaveAnnotations(full, stored);
         return stored;
     }
-    void Click(QPointF at) { Drag(at, at); }
+    // A click as a hand makes it: no move between press and release.
+    void Click(QPointF at) {
+        QTest::mouseClick(m_viewer->imCurrentPage->viewport(), Qt::LeftButton, {}, At(at.x(), at.y()));
+    }
 
     std::unique_ptr<TDokument> m_doc;
     std::unique_ptr<TFileViewerFrameTIFF> m_viewer;
