@@ -126,14 +126,26 @@ void TFileViewerFrameTIFF::buildNavigationCommands() {
 
 void TFileViewerFrameTIFF::btPagePrevClick(QObject*) {
     const int page = imOverviewPages()->SelectedImage() - 1;
-    if (page >= 0 && page < imOverviewPages()->ImageCount())
+    if (page >= 0 && page < imOverviewPages()->ImageCount()) {
+        leaveShownPage();
         LoadImage(page, true);
+    }
 }
 
 void TFileViewerFrameTIFF::btPageNextClick(QObject*) {
     const int page = imOverviewPages()->SelectedImage() + 1;
-    if (page >= 0 && page < imOverviewPages()->ImageCount())
+    if (page >= 0 && page < imOverviewPages()->ImageCount()) {
+        leaveShownPage();
         LoadImage(page, true);
+    }
+}
+
+void TFileViewerFrameTIFF::leaveShownPage() {
+    // The buttons take no focus from the canvas: its edits, a text being typed too, go into the
+    // page here before another page replaces them.
+    if (imCurrentPage->IsMemoEditing())
+        imCurrentPage->MemoEditEnd();
+    imCurrentPageExit(nullptr);
 }
 
 bool TFileViewerFrameTIFF::HasUnsavedChanges() {

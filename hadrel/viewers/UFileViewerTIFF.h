@@ -433,6 +433,8 @@ private:
                            const char* icon, const QString& hint, bool large);
     void bindCommand(QAction* action, void (TFileViewerFrameTIFF::*handler)(QObject*));
     void rotatePage(double angle);
+    // Takes the canvas's edits into the shown page before the buttons show another.
+    void leaveShownPage();
     // The pages of one file appended; the index of the last one.
     int loadFile(const QString& file);
     // The page commands' guard: refused (17131) while the shown page holds annotation edits.

@@ -655,9 +655,15 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
                 break;
             case iekELLIPSE: {
                 // The size is written as the dot's absolute width; a negative one reads the same.
-                const qint64 size = std::abs(coordAttr(a, QLatin1StringView("size"), 10));
-                n.Right = onPage(n.Left + size, pageSize.width());
-                n.Bottom = onPage(n.Top + size, pageSize.height());
+                // A dot stays round: its size is cut to what fits both ways.
+                const auto room = [](int from, int extent) {
+                    return (extent > 0 ? qint64(extent) : kFar) - from;
+                };
+                const qint64 size = std::max<qint64>(
+                    0, std::min({std::abs(coordAttr(a, QLatin1StringView("size"), 10)),
+                                 room(n.Left, pageSize.width()), room(n.Top, pageSize.height())}));
+                n.Right = int(n.Left + size);
+                n.Bottom = int(n.Top + size);
                 n.BrushStyle = TBrushStyle::bsSolid;
                 n.BrushColor = intAttr(a, QLatin1StringView("color"), 255);
                 n.PenStyle = TPenStyle::psSolid;

@@ -100,7 +100,10 @@ protected:
         again.Annot().SaveAnnotations(full, stored);
         return stored;
     }
-    void Click(QPointF at) { Drag(at, at); }
+    // A click as a hand makes it: no move between press and release.
+    void Click(QPointF at) {
+        QTest::mouseClick(m_viewer->imCurrentPage->viewport(), Qt::LeftButton, {}, At(at.x(), at.y()));
+    }
 
     std::unique_ptr<TDokument> m_doc;
     std::unique_ptr<TFileViewerFrameTIFF> m_viewer;
@@ -493,4 +496,23 @@ TEST_F(AnnotationViewerTest, AChangeAfterAnUndoTakesItsOwnStepAndEndsTheRedo) {
     const QByteArray stored = Stored(0);
     EXPECT_TRUE(stored.contains(QStringLiteral("size=\"%1\"").arg(size).toUtf8()));
     EXPECT_EQ(Reopened(0), stored);
+}
+
+TEST_F(AnnotationViewerTest, ThePageButtonsTakeTheEditsAlong) {
+    TFileViewerFrameTIFF& v = Open(3);
+    v.btAddDot->trigger();
+    Click({200, 200});
+    v.btAddText->trigger();
+    Drag({250, 300}, {380, 340});
+    ASSERT_TRUE(v.imCurrentPage->IsMemoEditing());
+    QTest::keyClicks(v.imCurrentPage, QStringLiteral("Weiter"));
+    v.btPageNext->trigger();
+    EXPECT_EQ(v.imOverviewPages()->SelectedImage(), 1);
+    EXPECT_EQ(Canvas().ObjectsCount(), 0);
+    v.btPagePrev->trigger();
+    ASSERT_EQ(Canvas().ObjectsCount(), 2);
+    EXPECT_EQ(Canvas().ObjAt(1).Text, QStringLiteral("Weiter"));
+    v.btAnnotSave->trigger();
+    EXPECT_TRUE(Stored(0).contains(">Weiter</text>"));
+    EXPECT_TRUE(Stored(0).contains("<dot "));
 }
