@@ -18,6 +18,7 @@
 #include "VoskControls.h"
 #include "VoskExceptionHelper.h"
 #include "VoskF2Controls.h"
+#include "VoskTimer.h"
 
 #include <Uvoskrtl.Collections.h>
 
@@ -55,6 +56,32 @@ struct TStartWalk {
     bool dashboard;
     TDoneList done;
 };
+
+// A grid whose query joins the record parameters (the server's TRecNoParam.pivot__by__
+// functions) offers them as a pivot view in its row menu. A query without their key column gets
+// them through the automatic record-parameter class. The order window never offers the view.
+void StartRecNoParamPivot(QWidget* form, TVoskDBGrid2* grid) {
+    auto* data = qobject_cast<TVoskClass2*>(grid->DataClass());
+    if (!data)
+        return;
+    if (Vcl::ClassNameIs(form, QStringLiteral("TFormAuftragsbearbeitung"))) {
+        if (TVoskPopupMenu* menu = grid->LinkColumns().Menu())
+            menu->SetRecNoParamPivot(false);
+        data->SetAutoRecNoParamClass(true);
+        return;
+    }
+    const QString sql = data->QuerySql();
+    if (!sql.contains(QLatin1String("TRecNoParam.pivot__by__"), Qt::CaseInsensitive))
+        return;
+    Log(Vcl::FullName(grid) + QStringLiteral(": TRecNoParam-PivotView is enabled"));
+    TVoskPopupMenu* menu = grid->PopupMenu();
+    const bool wasOn = menu->RecNoParamPivot();
+    menu->SetRecNoParamPivot(true);
+    if (!sql.contains(QLatin1String("RecNoParam_DBRID"), Qt::CaseInsensitive))
+        data->SetAutoRecNoParamClass(true);
+    if (!wasOn)
+        TVoskColumnHandler::InitColumns(grid);
+}
 
 void StartOne(TStartWalk& walk, QObject* c, QList<QPointer<QWidget>>& grids);
 void StartRoot(TStartWalk& walk, QObject* root);
@@ -161,6 +188,7 @@ void StartOne(TStartWalk& walk, QObject* c, QList<QPointer<QWidget>>& grids) {
         grid->InitLayout();
         grid->MarkHeaderForLinkModules();
         TGridViewMenu::LoadPreview(grid, Vcl::ClassName(walk.form));
+        StartRecNoParamPivot(walk.form, grid);
     }
     if (auto* pages = qobject_cast<TVoskPageControl2*>(c)) {
         pages->RegisterDataChangeEvent();

@@ -195,6 +195,8 @@ public:
     // offers them for the cell's value.
     void MarkHeaderForLinkModules();
     const TVoskLinkColumns& LinkColumns() const { return m_linkColumns; }
+    // The row menu (link modules, record parameters), made on first use.
+    TVoskPopupMenu* PopupMenu() { return m_linkColumns.EnsureMenu(this); }
     // The layout as text, and applied from text (false when it does not parse).
     QString LayoutText() const;
     bool ApplyLayoutText(const QString& text);

@@ -30,6 +30,19 @@ TVoskPopupMenu::TVoskPopupMenu(QWidget* parent) : QMenu(parent) {
     connect(this, &QMenu::aboutToShow, this, &TVoskPopupMenu::RemoveAutoLinks);
     connect(this, &QMenu::aboutToShow, this,
             [this] { Rtl::Guarded([this] { CreateLinkItems(); }, this); });
+    connect(this, &QMenu::aboutToShow, this, [this] {
+        if (!m_recNoParamPivot || !RecNoParamPivotView.Assigned() || !parentWidget())
+            return;
+        auto* item = new TVoskMenuItem(QStringLiteral("Eigenschaften als Pivot-Ansicht"), this);
+        item->setObjectName(QStringLiteral("miRecNoParamPivot"));
+        item->setToolTip(QStringLiteral("Die Eigenschaften der Datensätze als Tabelle: ein "
+                                        "Datensatz je Zeile, eine Eigenschaft je Spalte"));
+        item->SetIsAutoLink(true);
+        addAction(item);
+        connect(item, &QAction::triggered, this, [this] {
+            Rtl::Guarded([this] { RecNoParamPivotView(parentWidget()); }, this);
+        });
+    });
 }
 
 namespace {
@@ -235,6 +248,7 @@ struct TMenuItemClassRegistration {
 } // namespace
 
 Rtl::HookSlot<Vcl::TForm*(QObject*)> TVoskMenuItem::MenuFormClass;
+Rtl::HookSlot<void(QWidget*)> TVoskPopupMenu::RecNoParamPivotView;
 
 QList<TVoskMenuItem*> TVoskMenuItem::LoadItemsFromQuery(
     QMenu* menu, TVoskQuery2& query, const std::function<void(TVoskMenuItem*)>& onClick) {

@@ -104,6 +104,14 @@ public:
     bool ErrorWhenNotFound() const { return m_errorWhenNotFound; }
     void SetErrorWhenNotFound(bool on) { m_errorWhenNotFound = on; }
 
+    // ---- record parameters ------------------------------------------------------------------
+    // Whether the menu offers the pivot view of the record parameters of the grid it belongs to
+    // (its parent widget); the form's start-up sets it for grids whose query joins them.
+    bool RecNoParamPivot() const { return m_recNoParamPivot; }
+    void SetRecNoParamPivot(bool on) { m_recNoParamPivot = on; }
+    // Shows that view for a grid; filled by the forms package.
+    static Rtl::HookSlot<void(QWidget* grid)> RecNoParamPivotView;
+
     // While a scope is alive, the link modules of one connection are read once, all of them,
     // and every lookup answers from that reading: a window whose grids each mark their link
     // columns while it starts costs one query. Scopes nest.
@@ -135,6 +143,7 @@ private:
     QString m_identValueField;
     bool m_loadAllLinkModules = false;
     bool m_errorWhenNotFound = false;
+    bool m_recNoParamPivot = false;
     QList<TLinkModule> m_offeredLinks;
     QString m_offeredValue;
 

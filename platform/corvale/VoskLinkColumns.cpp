@@ -66,22 +66,30 @@ QList<TLinkModule> TVoskLinkColumns::LinkAt(const QModelIndex& index, TVoskClass
     return modules;
 }
 
-void TVoskLinkColumns::ContextMenu(QAbstractItemView* view, QContextMenuEvent* e,
-                                   const QModelIndex& index, TVoskClass* dataClass) {
-    QString value;
-    const QList<TLinkModule> modules = LinkAt(index, dataClass, value);
-    if (value.trimmed().isEmpty()) {
-        e->ignore();
-        return;
-    }
-    if (index != view->currentIndex())
-        view->setCurrentIndex(index);
+TVoskPopupMenu* TVoskLinkColumns::EnsureMenu(QAbstractItemView* view) {
     if (!m_menu) {
         m_menu = new TVoskPopupMenu(view);
         m_menu->setObjectName(QStringLiteral("pmLinkModules"));
         m_menu->setAccessibleName(QStringLiteral("Verknüpfte Module"));
+        m_menu->setToolTip(QStringLiteral("Module zum Wert der Zelle"));
     }
-    m_menu->SetOfferedLinks(modules, value);
+    return m_menu;
+}
+
+void TVoskLinkColumns::ContextMenu(QAbstractItemView* view, QContextMenuEvent* e,
+                                   const QModelIndex& index, TVoskClass* dataClass) {
+    QString value;
+    const QList<TLinkModule> modules = LinkAt(index, dataClass, value);
+    // A menu that offers the record parameters opens on any record, links or not.
+    const bool pivot = m_menu && m_menu->RecNoParamPivot() && index.isValid();
+    if (value.trimmed().isEmpty() && !pivot) {
+        e->ignore();
+        return;
+    }
+    if (index.isValid() && index != view->currentIndex())
+        view->setCurrentIndex(index);
+    EnsureMenu(view)->SetOfferedLinks(value.trimmed().isEmpty() ? QList<TLinkModule>() : modules,
+                                      value);
     m_menu->popup(e->reason() == QContextMenuEvent::Mouse
                       ? e->globalPos()
                       : view->viewport()->mapToGlobal(view->visualRect(index).bottomLeft()));

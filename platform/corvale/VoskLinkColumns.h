@@ -31,6 +31,8 @@ public:
     void ContextMenu(QAbstractItemView* view, QContextMenuEvent* e, const QModelIndex& index,
                      TVoskClass* dataClass);
     TVoskPopupMenu* Menu() const { return m_menu; }
+    // The row menu of view, made on first use.
+    TVoskPopupMenu* EnsureMenu(QAbstractItemView* view);
 
 private:
     QHash<QString, QList<TLinkModule>> m_modules; // by lower-case field name

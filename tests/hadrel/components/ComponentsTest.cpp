@@ -18,6 +18,7 @@
 #include "VoskF2Controls.h"
 #include "ModuleStarts.h"
 #include "TVoskPopupMenu.h"
+#include "URecNoParamPivot.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>
@@ -26,6 +27,8 @@
 #include <QScopeGuard>
 #include <QFrame>
 #include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
 
 namespace {
 
@@ -409,6 +412,93 @@ TEST_F(ComponentsTest, LinkColumnsAreMarkedAndTheirCellsOpenTheirModules) {
     menu->actions().value(0)->trigger();
     menu->close();
     EXPECT_EQ(started, QStringList{QStringLiteral("TFormAdress:Name=") + name});
+}
+
+TEST_F(ComponentsTest, GridsOverRecordParametersOfferThemAsAPivotViewInTheirRowMenu) {
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO recnogroup (reg_pname, reg_tablename) VALUES ('Farbe', 'adressen'), "
+        "('Gewicht', 'adressen');"
+        "INSERT INTO recnokeyword (r_tablename, r_dbrid, r_reg_pname, r_value) "
+        "SELECT 'adressen', dbrid, 'Farbe', 'rot' FROM adressen WHERE name = 'Adresse 01' "
+        "UNION ALL SELECT 'adressen', dbrid, 'Gewicht', '12' FROM adressen WHERE name = 'Adresse 01' "
+        "UNION ALL SELECT 'adressen', dbrid, 'Farbe', 'blau' FROM adressen WHERE name = 'Adresse 02'"));
+    const auto cleanup = qScopeGuard([] {
+        TestDatabase::Exec(QStringLiteral(
+            "DELETE FROM recnokeyword; DELETE FROM recnogroup WHERE reg_pname IN "
+            "('Farbe', 'Gewicht')"));
+    });
+    TLogSink::Clear();
+    TVoskDBGrid2 *joined = nullptr, *renamed = nullptr, *plain = nullptr;
+    TFormStartTest* f = Make([&](TFormStartTest* f) {
+        auto grid = [f](const char* name, const QString& sql) {
+            auto* data = Vcl::Owned(f, new TVoskClass2(f), QStringLiteral("Data") + name);
+            data->SetSqlTable(QStringLiteral("adressen"));
+            data->SetQuerySql(sql);
+            data->Open();
+            auto* g = Vcl::Owned(f, new TVoskDBGrid2(f->ClientArea()), QString::fromLatin1(name));
+            g->SetDataClass(data);
+            f->ClientLayout()->addWidget(g);
+            return g;
+        };
+        joined = grid("GridJoined",
+                      QStringLiteral("SELECT a.dbrid, a.name, p.recnoparam_params FROM adressen a "
+                                     "LEFT JOIN TRecNoParam.pivot__by__dbrid('adressen') p "
+                                     "ON p.recnoparam_dbrid = a.dbrid ORDER BY a.name LIMIT 3"));
+        // The parameters' key column renamed: the record-parameter class attaches them.
+        renamed = grid("GridRenamed",
+                       QStringLiteral("SELECT a.dbrid, a.name FROM adressen a LEFT JOIN "
+                                      "TRecNoParam.pivot__by__dbrid('adressen') p(id, params) "
+                                      "ON p.id = a.dbrid ORDER BY a.name LIMIT 3"));
+        plain = grid("GridPlain", QStringLiteral("SELECT dbrid, name FROM adressen LIMIT 3"));
+    });
+    auto* joinedData = qobject_cast<TVoskClass2*>(joined->DataClass());
+    ASSERT_TRUE(joined->LinkColumns().Menu());
+    EXPECT_TRUE(joined->LinkColumns().Menu()->RecNoParamPivot());
+    EXPECT_FALSE(joinedData->AutoRecNoParamClass());
+    EXPECT_TRUE(TLogSink::Contains(Vcl::FullName(joined) +
+                                   QStringLiteral(": TRecNoParam-PivotView is enabled")));
+    ASSERT_TRUE(renamed->LinkColumns().Menu());
+    EXPECT_TRUE(renamed->LinkColumns().Menu()->RecNoParamPivot());
+    EXPECT_TRUE(qobject_cast<TVoskClass2*>(renamed->DataClass())->AutoRecNoParamClass());
+    EXPECT_FALSE(plain->LinkColumns().Menu());
+    EXPECT_FALSE(TLogSink::Contains(Vcl::FullName(plain) +
+                                    QStringLiteral(": TRecNoParam-PivotView is enabled")));
+
+    // The user right-clicks a row (no link column) and picks the pivot view.
+    f->show();
+    QApplication::processEvents();
+    const int nameCol = joinedData->FieldIndex(QStringLiteral("name"));
+    const QPoint at = joined->visualRect(joined->model()->index(1, nameCol)).center();
+    QContextMenuEvent e(QContextMenuEvent::Mouse, at, joined->viewport()->mapToGlobal(at));
+    e.ignore();
+    QApplication::sendEvent(joined->viewport(), &e);
+    ASSERT_TRUE(e.isAccepted());
+    TVoskPopupMenu* menu = joined->LinkColumns().Menu();
+    ASSERT_TRUE(menu->isVisible());
+    QAction* pivot = menu->findChild<QAction*>(QStringLiteral("miRecNoParamPivot"));
+    ASSERT_TRUE(pivot && menu->actions().contains(pivot));
+    EXPECT_EQ(pivot->text(), QStringLiteral("Eigenschaften als Pivot-Ansicht"));
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+    QApplication::processEvents();
+    TFormRecNoParamPivot* view = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* v = qobject_cast<TFormRecNoParamPivot*>(w); v && v->isVisible())
+            view = v;
+    ASSERT_TRUE(view);
+    const auto guardView = qScopeGuard([view] { delete view; });
+    EXPECT_EQ(view->windowTitle(), QStringLiteral("Eigenschaften - Pivot-Ansicht"));
+    QTableWidget* t = view->GridPivot;
+    ASSERT_EQ(t->columnCount(), 3);
+    EXPECT_EQ(t->horizontalHeaderItem(1)->text(), QStringLiteral("Farbe"));
+    EXPECT_EQ(t->horizontalHeaderItem(2)->text(), QStringLiteral("Gewicht"));
+    ASSERT_EQ(t->rowCount(), 3);
+    auto cell = [t](int r, int c) { return t->item(r, c) ? t->item(r, c)->text() : QString(); };
+    EXPECT_EQ(cell(0, 1), QStringLiteral("rot"));
+    EXPECT_EQ(cell(0, 2), QStringLiteral("12"));
+    EXPECT_EQ(cell(1, 1), QStringLiteral("blau"));
+    EXPECT_EQ(cell(1, 2), QString());
+    EXPECT_EQ(cell(2, 1), QString());
 }
 
 TEST_F(ComponentsTest, WalkStartsEachOnceAndSurvivesChangesMeanwhile) {
