@@ -258,7 +258,7 @@ void TFormDokments::buildOutput() {
     btDragDrop->setAutoRaise(true);
     // An icon alone says nothing about what the button is for.
     btDragDrop->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    btDragDrop->setText(QStringLiteral("Drag&&Drop"));
+    btDragDrop->setText(QStringLiteral("Dokument hinausziehen"));
     btDragDrop->setAccessibleName(QStringLiteral("Dokument hinausziehen"));
     btDragDrop->setToolTip(kDragHint);
     btDragDrop->installEventFilter(new ButtonDragStarter(this));
