@@ -102,16 +102,47 @@ public:
             m_lower += asciiLower(char(c.unicode()));
         }
         resolve();
-        invalidateFilter();
+        invalidate();
     }
-    // The first row whose German text is text, ignoring case; -1 when none.
+    // The source row of the shown row nearest after source row row, else of the last one
+    // before it; -1 when none shows. Shown rows keep the source's order.
+    int NearestShown(int row) const {
+        const auto sourceOf = [&](int p) { return mapToSource(index(p, 0)).row(); };
+        int lo = 0, hi = rowCount();
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            if (sourceOf(mid) < row)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        if (lo < rowCount())
+            return sourceOf(lo);
+        return lo > 0 ? sourceOf(lo - 1) : -1;
+    }
+    // The first row whose German text is text, ignoring case; -1 when none. The filter's own
+    // text is compared in the server's bytes, as the filter does.
     int FindFeld0(const QString& text) const {
         const int col = m_cols.value(1, -1);
         if (col < 0 || col >= m_class->FieldCount())
             return -1;
-        for (int r = 0; r < m_class->RecordCount(); ++r) {
-            const QVariant v = m_class->ValueRef(r, col);
-            if (!v.isNull() && v.toString().compare(text, Qt::CaseInsensitive) == 0)
+        // A text that equals the filter contains it: only the rows shown can, in the same order.
+        const bool filtered = !m_text.isEmpty() && text == m_text;
+        const bool bytes = filtered && m_ascii && m_asText.value(1);
+        const int rows = filtered ? rowCount() : m_class->RecordCount();
+        for (int p = 0; p < rows; ++p) {
+            const int r = filtered ? mapToSource(index(p, 0)).row() : p;
+            if (r < 0 || r >= m_class->RecordCount())
+                continue;
+            int length = 0;
+            if (const char* t = bytes ? m_class->ValueText(r, col, &length) : nullptr) {
+                if (equalsUtf8(t, length))
+                    return r;
+                continue;
+            }
+            if (m_class->IsNullAt(r, col))
+                continue;
+            if (m_class->ValueRef(r, col).toString().compare(text, Qt::CaseInsensitive) == 0)
                 return r;
         }
         return -1;
@@ -222,40 +253,66 @@ private:
                 ++k;
             return k == m;
         };
-        const auto foldsToAscii = [&](int at) {
-            const auto b = [&](int i) { return i >= 0 ? uchar(h[i]) : 0; };
-            return (b(at) == 0xBF && b(at - 1) == 0xC5) ||
-                   (b(at) == 0xAA && b(at - 1) == 0x84 && b(at - 2) == 0xE2);
-        };
         // A letter and its capital differ in bit 0x20 alone, so one compare finds both.
         const char first = needle[0];
         const char caseBit = first >= 'a' && first <= 'z' ? 0x20 : 0;
-        bool folding = false;
+        bool nonAscii = false;
         int i = 0;
 #ifdef __SSE2__
         const __m128i bit = _mm_set1_epi8(caseBit);
         const __m128i lead = _mm_set1_epi8(first);
-        const __m128i longS = _mm_set1_epi8(char(0xBF));
-        const __m128i kelvin = _mm_set1_epi8(char(0xAA));
-        for (; i + 16 <= n; i += 16) {
-            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i));
+        const auto chunk = [&](int at) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at));
+            nonAscii = nonAscii || _mm_movemask_epi8(x) != 0;
             for (auto hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(x, bit), lead)));
                  hits != 0; hits &= hits - 1)
-                if (restMatches(i + std::countr_zero(hits)))
+                if (restMatches(at + std::countr_zero(hits)))
                     return true;
-            if (!folding)
-                for (auto marks = unsigned(_mm_movemask_epi8(_mm_or_si128(
-                         _mm_cmpeq_epi8(x, longS), _mm_cmpeq_epi8(x, kelvin))));
-                     marks != 0 && !folding; marks &= marks - 1)
-                    folding = foldsToAscii(i + std::countr_zero(marks));
+            return false;
+        };
+        for (; i + 16 <= n; i += 16)
+            if (chunk(i))
+                return true;
+        // The rest as the last 16 bytes of the text, overlapping what was seen.
+        if (i < n && n >= 16) {
+            if (chunk(n - 16))
+                return true;
+            i = n;
         }
 #endif
         for (; i < n; ++i) {
+            nonAscii = nonAscii || uchar(h[i]) >= 0x80;
             if (char(h[i] | caseBit) == first && restMatches(i))
                 return true;
-            folding = folding || foldsToAscii(i);
         }
-        return folding && contains(QString::fromUtf8(h, n));
+        if (!nonAscii)
+            return false;
+        for (int k = 1; k < n; ++k)
+            if ((uchar(h[k]) == 0xBF && uchar(h[k - 1]) == 0xC5) ||
+                (uchar(h[k]) == 0xAA && uchar(h[k - 1]) == 0x84 && k >= 2 &&
+                 uchar(h[k - 2]) == 0xE2))
+                return contains(QString::fromUtf8(h, n));
+        return false;
+    }
+
+    // Whether the server's text h equals the plain ASCII filter, ignoring case. Only a text of
+    // the filter's length in bytes can, unless it holds a character that Qt folds onto an ASCII
+    // letter (long s, the Kelvin sign): such a text goes through Qt.
+    bool equalsUtf8(const char* h, int n) const {
+        const int m = int(m_lower.size());
+        if (n == m) {
+            int k = 0;
+            while (k < m && asciiLower(h[k]) == m_lower[k])
+                ++k;
+            if (k == m)
+                return true;
+        }
+        if (n < m || n > 3 * m)
+            return false;
+        for (int i = 0; i < n; ++i)
+            if (uchar(h[i]) >= 0x80)
+                return QString::fromUtf8(h, n).compare(m_text, Qt::CaseInsensitive) == 0;
+        return false;
     }
 
     TVoskClass* m_class;
@@ -628,6 +685,13 @@ QString TFormText0Editor::GetCurrentTextNrStr() {
 void TFormText0Editor::edFilterChange() {
     const QString text = edFilter->text();
     m_filterModel->SetFilterText(text);
+    // The list is filtered anew in one pass, so the grid does not move off a row the filter
+    // hides: the shown row nearest after it (else before it) becomes current.
+    if (const int current = sqlText0->Active() && !sqlText0->InEdit() ? sqlText0->CurrentRow() : -1;
+        current >= 0 && !m_filterModel->mapFromSource(m_textModel->index(current, 0)).isValid()) {
+        if (const int row = m_filterModel->NearestShown(current); row >= 0)
+            sqlText0->SetRecNo(row + 1);
+    }
     if (!text.isEmpty() && sqlText0->Active()) {
         bool number = false;
         const int nr = text.trimmed().toInt(&number);

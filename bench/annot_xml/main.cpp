@@ -4,19 +4,22 @@
 //   baseline: QXmlStreamWriter writing the same two documents (each picture compressed once, zlib
 //             default level, Base64), then QXmlStreamReader reading the full one back with the
 //             numbers parsed, Base64 decoded and inflated.
-// Prints a table, then "figure xml_vs_raw R": the median of per-round ratios ours / baseline.
+// The same again on a page without pictures (a text in each stamp's place), where the XML is all
+// that is measured. Prints a table, then "figure xml_vs_raw R" and "figure annot_xml_text_only R":
+// medians of per-round ratios ours / baseline, the side that goes first alternating.
 
 #include "AnnotLayer.h"
 #include "AnnotPayload.h"
 
 #include <IERawBitmap.h>
 
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <zlib.h>
+
+#include "../Timing.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -49,7 +52,7 @@ QImage Stamp(std::mt19937& rng, bool photo) {
     return img;
 }
 
-void BuildPage(TAnnotLayer& layer, std::vector<QImage>& stamps) {
+void BuildPage(TAnnotLayer& layer, std::vector<QImage>& stamps, bool pictures) {
     std::mt19937 rng(4711);
     auto pos = [&] {
         return QRect(int(rng() % 2000), int(rng() % 2800), 60 + int(rng() % 300),
@@ -64,6 +67,13 @@ void BuildPage(TAnnotLayer& layer, std::vector<QImage>& stamps) {
     for (int i = 0; i < 1000; ++i) {
         const QString creator = i < 10 ? QStringLiteral("*Barcode*") : users[rng() % users.size()];
         if (i % 20 == 10 && images < 50) {
+            if (!pictures) {
+                // The page without pictures: a text in the stamp's place.
+                layer.AddAnnotText(QRect(int(rng() % 2000), int(rng() % 2800), 400, 200),
+                                   QStringLiteral("Stempel %1").arg(images++), 0, 34,
+                                   QStringLiteral("Arial"), false, false, clNone, 0, creator);
+                continue;
+            }
             const QImage s = Stamp(rng, images % 2 == 1);
             stamps.push_back(s);
             layer.AddAnnotImage(QRect(int(rng() % 2000), int(rng() % 2800), 400, 200), s,
@@ -218,18 +228,20 @@ std::vector<QByteArray> BaselineRead(const QByteArray& xml, int& elements, qint6
     return dumps;
 }
 
-} // namespace
+struct Result {
+    double ratio = 0, oursMs = 0, baseMs = 0;
+    qint64 fullBytes = 0, xBytes = 0, baseFullBytes = 0, baseXBytes = 0, rawBytes = 0;
+    bool same = false;
+};
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+// Save both + load against the floor's write both + read, in rounds whose first side alternates.
+Result Measure(bool pictures) {
     TIEVectModel model;
     TAnnotLayer layer(model);
     layer.Env.UserName = [] { return QStringLiteral("bench"); };
     layer.Env.Now = [] { return QDateTime(QDate(2024, 1, 1), QTime(12, 0)); };
     std::vector<QImage> stamps;
-    BuildPage(layer, stamps);
+    BuildPage(layer, stamps, pictures);
     // Dates are stamped by the first save; the timed runs start with them set.
     {
         QByteArray f, x;
@@ -243,8 +255,9 @@ int main(int argc, char** argv) {
         }
     };
 
-    const int rounds = 9;
-    std::vector<double> ratios, oursMs, baseMs;
+    const int rounds = pictures ? 9 : 15;
+    BenchTiming::PairedRatio ratio;
+    std::vector<double> oursMs, baseMs;
     QByteArray full, x, bFull, bX;
     TIEVectModel loaded;
     TAnnotLayer reader(loaded);
@@ -255,51 +268,75 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round) {
         double ours = 0, base = 0;
         for (int side = 0; side < 2; ++side) {
-            const bool oursNow = (side == 0) == (round % 2 == 0);
+            const bool oursNow = (side == 0) == BenchTiming::AFirst(round);
             forgetPayloads();
-            QElapsedTimer t;
-            t.start();
+            const auto t = BenchTiming::Stamp::Now();
             if (oursNow) {
                 layer.SaveAnnotations(full, x);
                 reader.LoadAnnotations(full, 0);
-                ours = t.nsecsElapsed() / 1e6;
+                ours = t.Elapsed().WallMs;
             } else {
                 BaselineWrite(layer, bFull, bX);
                 dumps = BaselineRead(bFull, baseElements, checksum);
-                base = t.nsecsElapsed() / 1e6;
+                base = t.Elapsed().WallMs;
             }
         }
         oursMs.push_back(ours);
         baseMs.push_back(base);
-        ratios.push_back(ours / base);
+        ratio.Add(ours, base);
     }
 
-    // Cross-check: both read back every element, and the same pictures.
-    bool same = loaded.ObjectsCount() == model.ObjectsCount() &&
-                baseElements == model.ObjectsCount() && dumps.size() == stamps.size();
-    for (size_t i = 0, k = 0; same && i < size_t(loaded.ObjectsCount()); ++i)
-        if (loaded.ObjAt(int(i)).Kind == iekBITMAP) {
-            same = loaded.ObjAt(int(i)).Bitmap == stamps[k] && dumps[k] == SaveRAW(stamps[k]);
+    // Cross-check: both read back every element, ours the same objects with their places and
+    // texts, and both the same pictures.
+    Result r;
+    r.same = loaded.ObjectsCount() == model.ObjectsCount() &&
+             baseElements == model.ObjectsCount() && dumps.size() == stamps.size();
+    for (size_t i = 0, k = 0; r.same && i < size_t(loaded.ObjectsCount()); ++i) {
+        const TIEVObject& a = loaded.ObjAt(int(i));
+        const TIEVObject& b = model.ObjAt(int(i));
+        r.same = a.Kind == b.Kind && a.Left == b.Left && a.Top == b.Top && a.Right == b.Right &&
+                 a.Bottom == b.Bottom && a.Text == b.Text;
+        if (r.same && a.Kind == iekBITMAP) {
+            r.same = a.Bitmap == stamps[k] && dumps[k] == SaveRAW(stamps[k]);
             ++k;
         }
-
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
-    qint64 rawBytes = 0;
+    }
     for (const QImage& s : stamps)
-        rawBytes += SaveRAW(s).size();
-    std::printf("annotation XML: 1000 annotations, 50 stamps 400 x 200, 10 barcode markers\n");
-    std::printf("%-36s %12s %12s\n", "", "ours", "baseline");
-    std::printf("%-36s %12lld %12lld\n", "full document, bytes", qint64(full.size()),
-                qint64(bFull.size()));
-    std::printf("%-36s %12lld %12lld\n", "stored document (no markers), bytes", qint64(x.size()),
-                qint64(bX.size()));
-    std::printf("%-36s %12lld\n", "raw picture dumps, bytes", rawBytes);
-    std::printf("%-36s %12.1f %12.1f\n", "save both + load, median ms", median(oursMs),
-                median(baseMs));
-    std::printf("%-36s %12s\n", "same objects and pictures", same ? "yes" : "NO");
-    std::printf("figure xml_vs_raw %.3f\n", median(ratios));
-    return same ? 0 : 1;
+        r.rawBytes += SaveRAW(s).size();
+    r.ratio = ratio.Median();
+    r.oursMs = BenchTiming::Median(oursMs);
+    r.baseMs = BenchTiming::Median(baseMs);
+    r.fullBytes = full.size();
+    r.xBytes = x.size();
+    r.baseFullBytes = bFull.size();
+    r.baseXBytes = bX.size();
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const Result withPictures = Measure(true);
+    const Result textOnly = Measure(false);
+    std::printf("annotation XML: 1000 annotations, 10 barcode markers; 50 stamps 400 x 200, or "
+                "50 texts in their place\n");
+    std::printf("%-40s %12s %12s %12s %12s\n", "", "ours", "floor", "ours", "floor");
+    std::printf("%-40s %25s %25s\n", "", "with pictures", "text only");
+    std::printf("%-40s %12lld %12lld %12lld %12lld\n", "full document, bytes",
+                withPictures.fullBytes, withPictures.baseFullBytes, textOnly.fullBytes,
+                textOnly.baseFullBytes);
+    std::printf("%-40s %12lld %12lld %12lld %12lld\n", "stored document (no markers), bytes",
+                withPictures.xBytes, withPictures.baseXBytes, textOnly.xBytes,
+                textOnly.baseXBytes);
+    std::printf("%-40s %12lld\n", "raw picture dumps, bytes", withPictures.rawBytes);
+    std::printf("%-40s %12.2f %12.2f %12.2f %12.2f\n", "save both + load, median ms",
+                withPictures.oursMs, withPictures.baseMs, textOnly.oursMs, textOnly.baseMs);
+    std::printf("%-40s %25s %25s\n", "same objects and pictures", withPictures.same ? "yes" : "NO",
+                textOnly.same ? "yes" : "NO");
+    std::printf("figure xml_vs_raw %.3f\n", withPictures.ratio);
+    std::printf("figure annot_xml_text_only %.3f\n", textOnly.ratio);
+    return withPictures.same && textOnly.same ? 0 : 1;
 }

@@ -108,6 +108,10 @@ std::vector<Paragraph> Runs(const QTextDocument& doc, std::vector<QTextListForma
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         Paragraph p;
         p.format = b.blockFormat();
+        // A list paragraph's format names its list by an index into this document's objects;
+        // in the document built from the runs that index is unknown (or another object), so
+        // the list is made there again by createList/add instead.
+        p.format.clearProperty(QTextFormat::ObjectIndex);
         if (const QTextList* l = b.textList()) {
             const auto it = seen.constFind(l);
             p.listStarts = it == seen.constEnd();

@@ -5,7 +5,9 @@
 // model, and FetchValues on eight threads. Baseline in the same run: the same cells read straight
 // from the master records by physical row in grid order (row ids and an a2_id hash taken
 // beforehand), as values and, for the model, with the same text conversion; and the same values
-// in typed column arrays (no QVariant a cell), read against GetValue in paired, alternating rounds.
+// in typed column arrays (no QVariant a cell), read against GetValue in paired, alternating rounds;
+// the rows without a master record (the calendar's leading row, one after each week) count
+// their year-week on both sides.
 // Memory: the rise of the peak resident set over activation and first count, per grid row.
 
 #include "DataController.h"
@@ -176,12 +178,33 @@ int main(int argc, char** argv) {
     for (ex.First(); !ex.Eof(); ex.Next())
         infoRow.emplace(ex.Value(exKey).toLongLong(), qint32(ex.RowId()));
 
+    // In by-week mode the grid has rows without a master record: the calendar's leading row,
+    // and a row after each week's records (53 in 2025, up to week 1 of 2026) that shows only
+    // its week's keys, so its year-week is that of the record before it. The leading row's
+    // keys come before any record: its value is taken from the source, as the row ids are.
+    std::vector<QVariant> groupWeek(static_cast<size_t>(rows));
+    std::vector<char> leading(static_cast<size_t>(rows), 0);
+    {
+        QVariant previous;
+        for (int r = 0; r < rows; ++r) {
+            const qint32 row = rowIds[size_t(r)];
+            if (row >= 0) {
+                previous = master.ValueAt(row, yweekIdx);
+            } else if (previous.isValid()) {
+                groupWeek[size_t(r)] = previous;
+            } else {
+                leading[size_t(r)] = 1;
+                groupWeek[size_t(r)] = s->GetValue(handles[size_t(r)], items[size_t(cols - 1)]);
+            }
+        }
+    }
     auto direct = [&](auto&& use) {
         for (int r = 0; r < rows; ++r) {
             const qint32 row = rowIds[size_t(r)];
             if (row < 0) {
-                for (int k = 0; k < cols; ++k)
+                for (int k = 0; k + 1 < cols; ++k)
                     use(QVariant());
+                use(groupWeek[size_t(r)]);
                 continue;
             }
             for (int f : fieldIdx)
@@ -262,6 +285,20 @@ int main(int argc, char** argv) {
             }
         sourceCells = n;
     };
+    // The week rows' year-weeks, from both sides.
+    int groupRows = 0;
+    for (int r = 0; r < rows; ++r) {
+        if (rowIds[size_t(r)] >= 0 || leading[size_t(r)])
+            continue;
+        ++groupRows;
+        const QVariant v = s->GetValue(handles[size_t(r)], items[size_t(cols - 1)]);
+        if (v.toLongLong() != groupWeek[size_t(r)].toLongLong() || v.isNull()) {
+            std::fprintf(stderr, "group row %d: the source gives year-week %s, the floor %s\n", r,
+                         qPrintable(v.toString()), qPrintable(groupWeek[size_t(r)].toString()));
+            return 1;
+        }
+    }
+    std::printf("%-40s %10d\n", "rows that end a week", groupRows);
     std::vector<double> typedRatio;
     double typedMs = 0;
     for (int round = 0; round < 5; ++round) {

@@ -1,9 +1,12 @@
 // "Übernehmen" of the serial-number frame replacing 5,000 unused presets of a stock document by
 // 5,000 new ones, against the same work as raw SQL through libpq: the set-based delete, then the
-// server function, in one transaction. Both sides start from the same state and run in turns.
-// Also the merge of 20,000 file lines into a memo of 20,000 lines.
+// server function, in one transaction. Both sides start from the same state; in each round both
+// run, the one that goes first alternating, and the figure is the median of the rounds' ratios.
+// Also the merge of 20,000 file lines into a memo of 20,000 lines, against a plain hash-set merge
+// of the same lines appended to a bare QPlainTextEdit in one edit; both memos must end the same.
 
 #include "../Connect.h"
+#include "../Timing.h"
 #include <UDM1.h>
 #include <UFrameProduktSerNr.h>
 #include <Vcl.Services.h>
@@ -11,7 +14,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QSet>
 #include <QStringList>
+#include <QTextCursor>
 
 #include <libpq-fe.h>
 
@@ -93,6 +99,35 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+// The merge floor: the lines of the memo and of the file as views in one hash set, the new
+// ones appended at the end in one edit.
+void PlainMerge(QPlainTextEdit& memo, const QStringList& file) {
+    const QString current = memo.toPlainText();
+    QSet<QStringView> known;
+    known.reserve(current.size() / 8 + file.size());
+    for (QStringView l : QStringView(current).split(u'\n'))
+        known.insert(l.trimmed());
+    QString added;
+    for (const QString& raw : file) {
+        const QStringView l = QStringView(raw).trimmed();
+        if (l.isEmpty() || known.contains(l))
+            continue;
+        known.insert(l);
+        if (!added.isEmpty())
+            added += u'\n';
+        added += l;
+    }
+    if (added.isEmpty())
+        return;
+    QTextCursor cursor(memo.document());
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    if (!current.isEmpty() && !current.endsWith(u'\n'))
+        cursor.insertText(QStringLiteral("\n"));
+    cursor.insertText(added);
+    cursor.endEditBlock();
+}
+
 int count(PGconn* c, const char* sql) {
     PGresult* r = PQexec(c, sql);
     const int n = PQntuples(r) ? atoi(PQgetvalue(r, 0, 0)) : -1;
@@ -122,29 +157,41 @@ int main(int argc, char** argv) {
     frame->resize(1200, 600);
 
     std::vector<double> ours, theirs;
+    BenchTiming::PairedRatio replaceRatio, mergeRatio;
     bool same = true;
     for (int round = 0; round < kRounds; ++round) {
         const QString neu = numbers(QStringLiteral("NEU%1").arg(round));
-        preset(c, ld, QStringLiteral("ALT%1").arg(round));
-        frame->VorgabeSeriennummern_Activate(0);
-        frame->VorgabeSeriennummern_Activate(ld);
-        frame->mVorgabeSN->setPlainText(neu);
-        QElapsedTimer t;
-        t.start();
-        frame->btnSNUndertakeClick();
-        ours.push_back(double(t.nsecsElapsed()) / 1e6);
-        if (qEnvironmentVariableIsSet("SERNR_BENCH_DETAIL")) {
-            QElapsedTimer r;
-            r.start();
-            frame->ServSQL2ProduktSN->Refresh(true, true);
-            std::printf("refresh alone %.1f ms\n", double(r.nsecsElapsed()) / 1e6);
+        auto viaFrame = [&] {
+            preset(c, ld, QStringLiteral("ALT%1").arg(round));
+            frame->VorgabeSeriennummern_Activate(0);
+            frame->VorgabeSeriennummern_Activate(ld);
+            frame->mVorgabeSN->setPlainText(neu);
+            QElapsedTimer t;
+            t.start();
+            frame->btnSNUndertakeClick();
+            ours.push_back(double(t.nsecsElapsed()) / 1e6);
+            if (qEnvironmentVariableIsSet("SERNR_BENCH_DETAIL")) {
+                QElapsedTimer r;
+                r.start();
+                frame->ServSQL2ProduktSN->Refresh(true, true);
+                std::printf("refresh alone %.1f ms\n", double(r.nsecsElapsed()) / 1e6);
+            }
+            same = same && frame->ServSQL2ProduktSN->RecordCount() == kPresets &&
+                   count(c, "SELECT count(*) FROM lagsernr") == kPresets;
+        };
+        auto viaSql = [&] {
+            preset(c, ld, QStringLiteral("ALT%1").arg(round));
+            theirs.push_back(rawReplace(c, ld, neu.toUtf8()));
+            same = same && count(c, "SELECT count(*) FROM lagsernr") == kPresets;
+        };
+        if (BenchTiming::AFirst(round)) {
+            viaFrame();
+            viaSql();
+        } else {
+            viaSql();
+            viaFrame();
         }
-        same = same && frame->ServSQL2ProduktSN->RecordCount() == kPresets &&
-               count(c, "SELECT count(*) FROM lagsernr") == kPresets;
-
-        preset(c, ld, QStringLiteral("ALT%1").arg(round));
-        theirs.push_back(rawReplace(c, ld, neu.toUtf8()));
-        same = same && count(c, "SELECT count(*) FROM lagsernr") == kPresets;
+        replaceRatio.Add(ours.back(), theirs.back());
     }
 
     // The merge: half of the file's lines are in the memo already.
@@ -153,35 +200,62 @@ int main(int argc, char** argv) {
         memo << QStringLiteral("SN-%1").arg(i * 2, 8, 10, QLatin1Char('0'));
         file << QStringLiteral("SN-%1").arg(i + kMergeLines / 2 * 2, 8, 10, QLatin1Char('0'));
     }
-    std::vector<double> merges;
+    const QString memoText = memo.join(QLatin1Char('\n'));
+    QPlainTextEdit bare(&host);
+    bare.setGeometry(frame->mVorgabeSN->geometry());
+    std::vector<double> merges, plainMerges;
     for (int round = 0; round < kRounds; ++round) {
-        frame->mVorgabeSN->setPlainText(memo.join(QLatin1Char('\n')));
-        QElapsedTimer t;
-        t.start();
-        frame->mVorgabeSN_StringsMerge(file);
-        merges.push_back(double(t.nsecsElapsed()) / 1e6);
+        auto viaFrame = [&] {
+            frame->mVorgabeSN->setPlainText(memoText);
+            QElapsedTimer t;
+            t.start();
+            frame->mVorgabeSN_StringsMerge(file);
+            merges.push_back(double(t.nsecsElapsed()) / 1e6);
+        };
+        auto plain = [&] {
+            bare.setPlainText(memoText);
+            QElapsedTimer t;
+            t.start();
+            PlainMerge(bare, file);
+            plainMerges.push_back(double(t.nsecsElapsed()) / 1e6);
+        };
+        if (BenchTiming::AFirst(round)) {
+            viaFrame();
+            plain();
+        } else {
+            plain();
+            viaFrame();
+        }
+        mergeRatio.Add(merges.back(), plainMerges.back());
     }
-    const int merged = int(frame->mVorgabeSN->toPlainText().count(QLatin1Char('\n'))) + 1;
+    const QString mergedText = frame->mVorgabeSN->toPlainText();
+    const int merged = int(mergedText.count(QLatin1Char('\n'))) + 1;
+    const bool sameMerge = mergedText == bare.toPlainText();
 
     delete frame;
     Vcl::Dialogs::SetInstance(oldDialogs);
     exec(c, "DELETE FROM mapsernr; DELETE FROM lagsernr; DELETE FROM ldsdok WHERE ld_aknr = "
             "'BENCH'; DELETE FROM art WHERE ak_nr = 'BENCH'");
-    if (!same) {
-        std::fprintf(stderr, "the two sides did not leave the same presets\n");
+    if (!same || !sameMerge) {
+        std::fprintf(stderr, "%s\n",
+                     !same ? "the two sides did not leave the same presets"
+                           : "the merged memo differs from the plain merge's");
         return 1;
     }
     const double a = median(ours), b = median(theirs), m = median(merges);
+    const double pm = median(plainMerges);
     std::printf("serial_numbers: %d unused presets replaced by %d new ones, %d rounds\n", kPresets,
                 kPresets, kRounds);
     std::printf("%-44s %12s\n", "variant", "median ms");
     std::printf("%-44s %12.1f\n", "\"Übernehmen\" of the frame (with refresh)", a);
     std::printf("%-44s %12.1f\n", "raw SQL through libpq", b);
-    std::printf("%-44s %12.1f\n", "merge 20,000 lines into 20,000 (lines out)", m);
+    std::printf("%-44s %12.1f\n", "merge 20,000 lines into 20,000", m);
+    std::printf("%-44s %12.1f\n", "plain hash-set merge, one append", pm);
     std::printf("merged lines %d\n", merged);
     std::printf("figure sernr_replace_ms %.1f\n", a);
     std::printf("figure sernr_raw_sql_ms %.1f\n", b);
-    std::printf("figure sernr_replace_vs_sql %.3f\n", a / b);
+    std::printf("figure sernr_replace_vs_sql %.3f\n", replaceRatio.Median());
     std::printf("figure sernr_merge_20k_ms %.1f\n", m);
+    std::printf("figure sernr_merge_vs_plain %.3f\n", mergeRatio.Median());
     return 0;
 }

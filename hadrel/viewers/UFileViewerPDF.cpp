@@ -21,6 +21,7 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -688,6 +689,8 @@ void TFileViewerFramePDF::Recreate(TDokument* Dokument, bool) {
             if (Dokument->NewDocumentFlag())
                 throw EVoskException(QStringLiteral("read only"));
             TUserRights::CanDoDMSFileAction(Dokument->DokType(), Dokument->Id(), 0, true);
+            if (Dokument->isFileLink() && !Dokument->isDMSDokument())
+                Dokument->DMSGetFile(); // refuses a link whose file is gone
         } catch (...) {
             Recreate(nullptr);
             throw;
@@ -699,10 +702,12 @@ void TFileViewerFramePDF::Recreate(TDokument* Dokument, bool) {
     emptyViewer();
 
     bool loaded = false;
-    if (Dokument && Dokument->isDMSDokument()) {
+    // A linked document's file lies outside the store, at its path.
+    const bool link = Dokument && Dokument->isFileLink() && !Dokument->isDMSDokument();
+    if (Dokument && (Dokument->isDMSDokument() || link)) {
         TDCFileMethods files;
-        const QString name = Dokument->DMSRemoteFilename();
-        bool exists = !name.isEmpty() && files.FileExists(name);
+        const QString name = link ? Dokument->Path() : Dokument->DMSRemoteFilename();
+        bool exists = link || (!name.isEmpty() && files.FileExists(name));
         if (!exists && !name.isEmpty()) {
             Dokument->DMSCheckRemoteStructure();
             exists = files.FileExists(name);
@@ -711,7 +716,12 @@ void TFileViewerFramePDF::Recreate(TDokument* Dokument, bool) {
             btMouseMove->setChecked(true);
             SetStatus({}, 20);
             THourGlass hourglass;
-            m_buffer.setData(files.ReadFile(name));
+            if (link) {
+                QFile file(name);
+                m_buffer.setData(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+            } else {
+                m_buffer.setData(files.ReadFile(name));
+            }
             m_buffer.open(QIODevice::ReadOnly);
             m_pdf->load(&m_buffer);
             SetStatus({}, pbStatusLoad->value() > 80 ? 88 : 30);

@@ -9,6 +9,7 @@
 #include <DMSys.h>
 #include <EventGuard.h>
 #include <Korvexutils.h>
+#include <PageCodec.h>
 #include <StrUtils.h>
 #include <TUserRights.h>
 #include <TVoskColorBox.h>
@@ -25,6 +26,8 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -79,6 +82,50 @@ public:
 private:
     QPointer<TDokument> m_dokument;
 };
+
+// A linked document's pages, read from its file outside the store (the file's existence is
+// checked as the document object checks it). Links carry no annotations.
+class TLinkPageSource final : public IPageSource {
+public:
+    explicit TLinkPageSource(const TDokument& dokument) : m_path(dokument.Path()) {}
+    bool IsNewDokument() const override { return false; }
+    QString RemoteFilename() const override { return m_path; }
+    void CheckRemoteStructure() override {}
+    bool FileExists(const QString& name) override { return QFileInfo(name).isFile(); }
+    int GetImageCount(const QString& name) override {
+        // As the store counts: a file that is no TIFF has no pages and is read whole.
+        try {
+            Imaging::TTiffReader reader(ReadFile(name));
+            return reader.PageCount();
+        } catch (const Imaging::ETiffError&) {
+            return 0;
+        }
+    }
+    QByteArray ReadFile(const QString& name) override {
+        if (m_bytes.isEmpty()) {
+            QFile file(name);
+            if (file.open(QIODevice::ReadOnly))
+                m_bytes = file.readAll();
+        }
+        return m_bytes;
+    }
+    QByteArray ReadImage(const QString& name, int page) override {
+        Imaging::TTiffReader reader(ReadFile(name));
+        reader.OpenPage(page);
+        if (reader.CanCopyRaw())
+            return reader.ExtractPage();
+        Imaging::TTiffWriter writer;
+        writer.WritePage(reader.Decode(), reader.Params());
+        return writer.Finish();
+    }
+    QByteArray ReadAnnotation(const QString&, int) override { return {}; }
+
+private:
+    QString m_path;
+    QByteArray m_bytes;
+};
+
+bool isLinkOnly(const TDokument* d) { return d && d->isFileLink() && !d->isDMSDokument(); }
 
 QIcon themeIcon(const char* name) { return QIcon::fromTheme(QString::fromLatin1(name)); }
 
@@ -519,6 +566,11 @@ void TFileViewerFrameTIFF::Recreate(TDokument* Dokument, bool EditablePages) {
             } else {
                 TUserRights::CanDoDMSFileAction(Dokument->InsertData().DokType, 0, 2, true);
             }
+            if (isLinkOnly(Dokument)) {
+                // The file is not the store's to change: it is shown, never saved.
+                EditablePages = false;
+                Dokument->DMSGetFile(); // refuses a link whose file is gone
+            }
         } catch (...) {
             Recreate(nullptr, false);
             throw;
@@ -528,7 +580,10 @@ void TFileViewerFrameTIFF::Recreate(TDokument* Dokument, bool EditablePages) {
         disconnect(FDokument, nullptr, this, nullptr);
     FHasBeenSaved = false;
     SetDokument(Dokument);
-    m_source.reset(Dokument ? new TDokumentPageSource(Dokument) : nullptr);
+    if (isLinkOnly(Dokument))
+        m_source = std::make_unique<TLinkPageSource>(*Dokument);
+    else
+        m_source.reset(Dokument ? new TDokumentPageSource(Dokument) : nullptr);
     m_pages->SetSource(m_source.get());
     if (Dokument)
         connect(Dokument, &QObject::destroyed, this, [this] { m_pages->SetSource(nullptr); });
@@ -830,7 +885,7 @@ void TFileViewerFrameTIFF::imOverviewImageSelect(int index) {
 
 void TFileViewerFrameTIFF::imOverviewImageDeselect(int index) {
     // The page going is the one on the canvas; its edits go into its page data.
-    if (index == m_pages->imOverview()->SelectedImage() && FAllowSave && CanUndo())
+    if (index == m_pages->imOverview()->SelectedImage() && FAllowSave && m_annot->Changed())
         SaveAnnotationsOfPage(index);
     LoadImage(-1, true);
 }
@@ -851,6 +906,26 @@ void TFileViewerFrameTIFF::DoPageRotate(const QString& X, int Page, bool Load) {
     writer.WritePage(turned, params);
     data->CurImage = writer.Finish();
     m_pages->FEditablePages = 3;
+    // The page's annotations turn with it: a point (x, y) of the old page is (height - y, x).
+    if (m_pages->imOverview()->SelectedImage() == Page && data->Loadet &&
+        imCurrentPage->Model().ObjectsCount() > 0) {
+        RotateToDefault();
+        Imaging::TIEVectModel& canvas = imCurrentPage->Model();
+        const int height = shown.height();
+        for (int i = 0; i < canvas.ObjectsCount(); ++i) {
+            Imaging::TIEVObject& o = canvas.ObjAtRef(i);
+            const QPoint a(height - o.Top, o.Left), b(height - o.Bottom, o.Right);
+            if (o.Kind == Imaging::iekLINELABEL || o.Kind == Imaging::iekLINE) {
+                o.Left = a.x(), o.Top = a.y(), o.Right = b.x(), o.Bottom = b.y();
+                continue;
+            }
+            o.Left = std::min(a.x(), b.x()), o.Right = std::max(a.x(), b.x());
+            o.Top = std::min(a.y(), b.y()), o.Bottom = std::max(a.y(), b.y());
+            if (o.Kind == Imaging::iekBITMAP && !o.Bitmap.isNull())
+                o.Bitmap = o.Bitmap.transformed(QTransform().rotate(90));
+        }
+        SaveAnnotationsOfPage(Page);
+    }
     LoadImage(Page, true);
 }
 
@@ -970,14 +1045,15 @@ void TFileViewerFrameTIFF::ShowPage(int page, const QImage& image, TPageData* da
     imCurrentPage->setEnabled(true);
     imNavigator->SetPage(image);
     updateAnnotEnvironment();
-    if (data)
-        m_annot->LoadAnnotations(data->CurAnnot, page);
+    m_annot->LoadAnnotations(data ? data->CurAnnot : QByteArray(), page);
     m_annot->SetAnnotationRights();
     CalcAutoText();
     imCurrentPage->ScrollToTopLeft();
 }
 
 void TFileViewerFrameTIFF::EmptyView() {
+    if (m_annot)
+        m_annot->LoadAnnotations({}, -1);
     imCurrentPage->Model().RemoveAllObjects();
     imCurrentPage->Model().SetBitmap(QImage());
     imCurrentPage->setEnabled(false);

@@ -1,11 +1,12 @@
 #include "SqlScanner.h"
 
-#include <QHash>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string_view>
+#include <vector>
 
 namespace Dunmere {
 
@@ -89,10 +90,9 @@ int skipQuoted(QStringView s, int i) {
     return i;
 }
 
-} // namespace
-
-void ForEachMarker(QStringView sql,
-                   const std::function<void(SqlMarker::Kind kind, int pos, int len)>& found) {
+// The scan itself, with the callback inlined: the parameter rewrite calls it once per marker
+// of every text it sends.
+template <class Found> void ScanMarkers(QStringView sql, Found&& found) {
     const int n = int(sql.size());
     int i = 0;
     int brackets = 0;     // depth of square brackets: array subscripts and slices
@@ -164,6 +164,13 @@ void ForEachMarker(QStringView sql,
     }
 }
 
+} // namespace
+
+void ForEachMarker(QStringView sql,
+                   const std::function<void(SqlMarker::Kind kind, int pos, int len)>& found) {
+    ScanMarkers(sql, found);
+}
+
 QList<SqlMarker> ScanSql(const QString& sql) {
     QList<SqlMarker> out;
     ForEachMarker(sql, [&](SqlMarker::Kind kind, int pos, int len) {
@@ -197,26 +204,55 @@ QString ExpandMacros(const QString& sql, const std::function<QString(const QStri
 
 namespace {
 
-// A parameter's name as a hash key that ignores case, pointing into the scanned text.
-struct NameKey final {
-    QStringView name;
-    bool operator==(const NameKey& o) const {
-        return name.size() == o.name.size() && name.compare(o.name, Qt::CaseInsensitive) == 0;
+// The numbers of the parameter names seen so far, by name ignoring case: an open-addressed
+// table of indexes into the names, without a node or a copy a name.
+class NameNumbers final {
+public:
+    // The number of name; a new name gets the next one, and added says so.
+    int Number(QStringView name, bool& added) {
+        if (2 * (m_names.size() + 1) > m_slots.size())
+            Grow();
+        const size_t mask = m_slots.size() - 1;
+        for (size_t at = Hash(name) & mask;; at = (at + 1) & mask) {
+            const int k = m_slots[at];
+            if (k < 0) {
+                m_names.push_back(name);
+                m_slots[at] = int(m_names.size()) - 1;
+                added = true;
+                return int(m_names.size());
+            }
+            const QStringView known = m_names[size_t(k)];
+            if (known.size() == name.size() && known.compare(name, Qt::CaseInsensitive) == 0) {
+                added = false;
+                return k + 1;
+            }
+        }
     }
+
+private:
+    static size_t Hash(QStringView name) {
+        size_t h = 0xcbf29ce484222325ULL;
+        for (const QChar c : name) {
+            const char16_t u = c.unicode();
+            h = (h ^ (u < 128 ? (u >= 'A' && u <= 'Z' ? u | 0x20 : u) : c.toCaseFolded().unicode())) *
+                0x100000001b3ULL;
+        }
+        return h ^ (h >> 29);
+    }
+    void Grow() {
+        m_slots.assign(std::max<size_t>(64, 2 * m_slots.size()), -1);
+        const size_t mask = m_slots.size() - 1;
+        for (size_t k = 0; k < m_names.size(); ++k) {
+            size_t at = Hash(m_names[k]) & mask;
+            while (m_slots[at] >= 0)
+                at = (at + 1) & mask;
+            m_slots[at] = int(k);
+        }
+    }
+
+    std::vector<int> m_slots;
+    std::vector<QStringView> m_names;
 };
-size_t qHash(const NameKey& k, size_t seed) {
-    size_t h = seed ^ size_t(k.name.size());
-    for (const QChar c : k.name) {
-        const char16_t u = c.unicode();
-        h = h * 31 + (u < 128 ? (u >= 'A' && u <= 'Z' ? u | 0x20 : u) : c.toCaseFolded().unicode());
-    }
-    // QHash probes linearly and compares keys at every step: names that differ only in their
-    // last digit must not land in neighbouring buckets.
-    h ^= h >> 33;
-    h *= 0xff51afd7ed558ccdULL;
-    h ^= h >> 33;
-    return h;
-}
 
 int FirstUnusableChar(QStringView text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -256,21 +292,20 @@ RewrittenSql RewriteParams(QStringView sql) {
                 r.unusable = from + i;
     };
     int last = 0;
-    QHash<NameKey, int> numbers; // a name used twice keeps its number
-    ForEachMarker(sql, [&](SqlMarker::Kind kind, int pos, int len) {
+    NameNumbers numbers; // a name used twice keeps its number
+    ScanMarkers(sql, [&](SqlMarker::Kind kind, int pos, int len) {
         if (kind != SqlMarker::Param)
             return;
         encode(last, pos);
         const QStringView name = sql.sliced(pos + 1, len - 1);
-        auto it = numbers.find(NameKey{name});
-        if (it == numbers.end()) {
+        bool added = false;
+        const int number = numbers.Number(name, added);
+        if (added)
             r.paramNames.append(name.toString());
-            it = numbers.insert(NameKey{name}, int(r.paramNames.size()));
-        }
         const int at = int(w - base);
         *w++ = '$'; // encode() left at least 16 bytes
-        w = std::to_chars(w, base + out.size(), *it).ptr;
-        r.sites.append({pos, len, *it, at, int(w - base) - at});
+        w = std::to_chars(w, base + out.size(), number).ptr;
+        r.sites.append({pos, len, number, at, int(w - base) - at});
         last = pos + len;
     });
     encode(last, n);

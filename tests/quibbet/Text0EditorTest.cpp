@@ -128,6 +128,28 @@ TEST_F(Text0EditorTest, FilterMatchesLiterallyOverFourColumnsAndLocatesNumbers) 
     form->FDoNotSaveLastNr = true;
 }
 
+TEST_F(Text0EditorTest, FilterFindsLongTextsFoldedLettersAndLocatesTheEqualText) {
+    Sql(QStringLiteral("INSERT INTO text0 (t_nr, t_feld0, t_kundtxt0, t_feld3) VALUES "
+                       "(70011, 'Außenstelle Süd, Regal 12qz', NULL, 'inventory of the LAGERQZ'), "
+                       "(70012, 'Maſsqz', NULL, NULL), "
+                       "(70013, 'Kohnezq', NULL, NULL), "
+                       "(70014, 'Ohnezq', NULL, NULL), "
+                       "(70015, 'Temperatur 3\u212Aqz', NULL, NULL)"));
+    auto form = Picker();
+    form->edFilter->setText(QStringLiteral("lagerqz"));
+    EXPECT_EQ(form->VisibleRowCount(), 1) << "a hit in the last bytes of a long text";
+    form->edFilter->setText(QStringLiteral("regal 12q"));
+    EXPECT_EQ(form->VisibleRowCount(), 1) << "a hit behind umlauts";
+    form->edFilter->setText(QStringLiteral("MASSQZ"));
+    EXPECT_EQ(form->VisibleRowCount(), 1) << "the long s folds onto s";
+    form->edFilter->setText(QStringLiteral("3kqz"));
+    EXPECT_EQ(form->VisibleRowCount(), 1) << "the Kelvin sign folds onto k";
+    form->edFilter->setText(QStringLiteral("ohnezq"));
+    EXPECT_EQ(form->VisibleRowCount(), 2);
+    EXPECT_EQ(CurrentNr(*form), 70014) << "the text equal to the filter, not the first shown";
+    form->FDoNotSaveLastNr = true;
+}
+
 TEST_F(Text0EditorTest, RangeJumpGoesToStartGroupWhenTheRangeIsFull) {
     Sql(QStringLiteral("INSERT INTO text0numcircle (start_group, start_nr, end_nr, end_group, "
                        "descr) VALUES (72000, 72000, 72099, 72099, 'Voll'), "
