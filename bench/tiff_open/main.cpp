@@ -11,6 +11,7 @@
 //   tiff_open --memory PDID   (internal) open the document in a fresh process, print its pages
 //                             and VmRSS in kB
 //   tiff_open --fresh PDID [edit]   open the document in one viewer made for it (for perf)
+//   tiff_open --recreate PDID N     Recreate on one built viewer N times (for perf)
 
 #include "../ProcMemory.h"
 #include "../Timing.h"
@@ -245,6 +246,20 @@ int main(int argc, char** argv) {
         int pages = 0;
         const double ms = openFresh(doc, args.value(3) == QLatin1String("edit"), &pages);
         std::printf("%d pages, page 1 painted after %.1f ms\n", pages, ms);
+        return 0;
+    }
+    if (args.value(1) == QLatin1String("--recreate")) {
+        TDokument doc;
+        doc.AssignToDokId(args.value(2).toInt());
+        TFileViewerFrameTIFF viewer(nullptr, nullptr, false, nullptr);
+        viewer.resize(kViewerSize);
+        viewer.show();
+        QCoreApplication::processEvents();
+        std::vector<double> times;
+        for (int i = 0; i < qMax(1, args.value(3).toInt()); ++i)
+            times.push_back(openInViewer(viewer, doc));
+        std::printf("%d pages, Recreate until page 1 painted: median %.1f ms\n",
+                    viewer.imOverviewPages()->ImageCount(), BenchTiming::Median(times));
         return 0;
     }
     if (args.value(1) == QLatin1String("--rounds"))

@@ -662,14 +662,22 @@ QString TFileViewerFramePDF::GetSavePath(bool Global) const {
 }
 
 void TFileViewerFramePDF::SetStatus(const QString& Text, int Percent, bool Whole) {
+    if (!m_statusPainted.isValid() || (pbStatusLoad->value() >= 100 && Percent < 100))
+        m_statusPainted.start();
     lbStatus->setText(Text);
     pbStatusLoad->setValue(Percent);
     // The bar shows while a document loads; it keeps its place when hidden.
     pbStatusLoad->setVisible(Percent < 100);
-    if (Whole)
+    // A repaint flushes every pending area of the window: a load that ends soon leaves the status
+    // to the event loop, one that has run a while shows its progress at once.
+    if (Whole) {
         repaint();
-    else
+    } else if (Percent < 100 && m_statusPainted.elapsed() >= 100) {
         lbStatus->repaint();
+        m_statusPainted.start();
+    } else {
+        lbStatus->update();
+    }
 }
 
 void TFileViewerFramePDF::ClearStatus(bool Whole) { SetStatus({}, 100, Whole); }
@@ -705,23 +713,24 @@ void TFileViewerFramePDF::Recreate(TDokument* Dokument, bool) {
     // A linked document's file lies outside the store, at its path.
     const bool link = Dokument && Dokument->isFileLink() && !Dokument->isDMSDokument();
     if (Dokument && (Dokument->isDMSDokument() || link)) {
+        THourGlass hourglass;
         TDCFileMethods files;
         const QString name = link ? Dokument->Path() : Dokument->DMSRemoteFilename();
-        bool exists = link || (!name.isEmpty() && files.FileExists(name));
-        if (!exists && !name.isEmpty()) {
-            Dokument->DMSCheckRemoteStructure();
-            exists = files.FileExists(name);
+        std::optional<QByteArray> bytes;
+        if (link) {
+            QFile file(name);
+            bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        } else if (!name.isEmpty()) {
+            bytes = files.ReadFileIfStored(name);
+            if (!bytes) {
+                Dokument->DMSCheckRemoteStructure();
+                bytes = files.ReadFileIfStored(name);
+            }
         }
-        if (exists) {
+        if (bytes) {
             btMouseMove->setChecked(true);
             SetStatus({}, 20);
-            THourGlass hourglass;
-            if (link) {
-                QFile file(name);
-                m_buffer.setData(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
-            } else {
-                m_buffer.setData(files.ReadFile(name));
-            }
+            m_buffer.setData(std::move(*bytes));
             m_buffer.open(QIODevice::ReadOnly);
             m_pdf->load(&m_buffer);
             SetStatus({}, pbStatusLoad->value() > 80 ? 88 : 30);

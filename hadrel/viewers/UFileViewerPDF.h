@@ -10,6 +10,7 @@
 #include <QAbstractListModel>
 #include <QAbstractScrollArea>
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QImage>
 #include <QPdfDocument>
@@ -229,4 +230,5 @@ private:
     TPdfThumbnails* m_thumbs;
     int m_findIndex = -1;
     bool m_navigating = false;
+    QElapsedTimer m_statusPainted; // since the status line was last painted at once
 };

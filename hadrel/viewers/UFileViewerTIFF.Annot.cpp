@@ -414,13 +414,21 @@ void TFileViewerFrameTIFF::SetStatus(const QString& text, int percent, bool full
     const qint64 now = tickCount();
     if (now - m_statusTick < 51 && lbStatus->text() == text)
         return;
+    if (lbStatus->text().isEmpty() && !text.isEmpty())
+        m_statusPaintTick = now;
     lbStatus->setText(text);
     pbStatusLoad->setValue(qBound(0, percent, 100));
     pbStatusLoad->setVisible(!text.isEmpty());
-    if (fullRefresh)
+    // A repaint flushes every pending area of the window: a step that ends soon leaves the status
+    // to the event loop, one that has run a while shows its progress at once.
+    if (fullRefresh) {
         repaint();
-    else
+    } else if (!text.isEmpty() && now - m_statusPaintTick >= 100) {
         pnStatus->repaint();
+        m_statusPaintTick = now;
+    } else {
+        pnStatus->update();
+    }
     if (pnShowScan->isVisible()) {
         pnShowScan->repaint();
         m_statusTick = now;

@@ -467,6 +467,7 @@ private:
     std::unique_ptr<TAnnotLayer> m_annot;
     std::unique_ptr<Imaging::TIEAcquire> m_acquire;
     qint64 m_statusTick = -1000; // when the scan panel last showed a status
+    qint64 m_statusPaintTick = 0; // when the status line was last painted at once
 };
 
 // The small picture of the current page with the part the page view shows; a click or drag

@@ -9,7 +9,11 @@
 
 #include <QBuffer>
 #include <QIODevice>
+#include <QScopeGuard>
+#include <QtEndian>
 
+#include <libpq-fe.h>
+#include <openssl/evp.h>
 
 #include <algorithm>
 #include <cstring>
@@ -283,11 +287,46 @@ QByteArray TDCFileMethods::ReadImage(const QString& name, int page) {
     return {};
 }
 
+// The whole file in one round trip: its record, whether its large object is there (a missing one
+// would fail lo_get with nothing a user could act on) and its bytes, checked as a chunked read is.
 QByteArray TDCFileMethods::ReadFile(const QString& name) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    ReadFile(name, buffer);
+    std::optional<QByteArray> bytes = ReadFileIfStored(name);
+    if (!bytes)
+        throw EDCFileError::Missing(name);
+    return std::move(*bytes);
+}
+
+std::optional<QByteArray> TDCFileMethods::ReadFileIfStored(const QString& name) {
+    CheckRemoteName(name);
+    TVoskDatabase& db = Database();
+    const QByteArray key = name.toUtf8();
+    const char* values[] = {key.constData()};
+    db.CountRoundTrip();
+    PGresult* r = PQexecParams(
+        db.Handle(),
+        "SELECT f.size, f.sha256, CASE WHEN EXISTS(SELECT 1 FROM pg_largeobject_metadata m "
+        "WHERE m.oid = f.oid) THEN lo_get(f.oid) END FROM dms_file f WHERE f.name = $1",
+        1, nullptr, values, nullptr, nullptr, 1);
+    const auto clear = qScopeGuard([r] { PQclear(r); });
+    if (PQresultStatus(r) != PGRES_TUPLES_OK)
+        throw EVoskDatabaseError(
+            QStringLiteral("Fehler beim Lesen aus dem Dokumentenspeicher: %1").arg(name),
+            QString::fromUtf8(PQerrorMessage(db.Handle())).trimmed());
+    if (PQntuples(r) != 1)
+        return std::nullopt;
+    if (PQgetisnull(r, 0, 2))
+        throw EDCFileError::Missing(name);
+    // Binary results: size is a big-endian int8, sha256 the text's bytes.
+    const qint64 size = qFromBigEndian<qint64>(PQgetvalue(r, 0, 0));
+    const QByteArray sha256(PQgetvalue(r, 0, 1), PQgetlength(r, 0, 1));
+    QByteArray bytes(PQgetvalue(r, 0, 2), PQgetlength(r, 0, 2));
+    unsigned char md[EVP_MAX_MD_SIZE];
+    unsigned int mdLength = 0;
+    if (EVP_Digest(bytes.constData(), size_t(bytes.size()), md, &mdLength, EVP_sha256(), nullptr) != 1)
+        throw EDCFileError(QStringLiteral("Die Prüfsumme SHA256 ist nicht verfügbar"));
+    const QByteArray digest = QByteArray(reinterpret_cast<const char*>(md), int(mdLength)).toHex();
+    if (bytes.size() != size || digest != sha256)
+        throw EDCFileError(QStringLiteral("Datei im Dokumentenspeicher ist beschädigt: %1").arg(name));
     return bytes;
 }
 

@@ -123,8 +123,11 @@ public:
     int GetImageCount(const QString& name);
     // Page (from 0) as a one-page TIFF, its compressed data copied unchanged.
     QByteArray ReadImage(const QString& name, int page);
-    // The whole file in memory (for files the viewers split themselves).
+    // The whole file in memory (for files the viewers split themselves), in one round trip.
     QByteArray ReadFile(const QString& name);
+    // The same, or nothing when no file of that name is recorded (saves asking first); a
+    // recorded file whose bytes are gone or damaged throws as ReadFile.
+    std::optional<QByteArray> ReadFileIfStored(const QString& name);
     // The file to read in place, in blocks where the reader seeks (a preview reads only what it
     // shows): nothing is copied, and nothing is checked, as the recorded hash covers the whole
     // file. A missing file: EDCFileError as ReadFile; a failed read later is a failed read of

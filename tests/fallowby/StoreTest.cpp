@@ -376,6 +376,24 @@ TEST_F(StoreTest, MissingOrDamagedBytesAreReportedByName) {
               QStringLiteral("Datei im Dokumentenspeicher ist beschädigt: k/gut.txt"));
     // A failed read leaves no file, not even a partial one.
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    // Read into memory in one round trip, the same checks say the same.
+    EXPECT_EQ(messageOf([&] { m_store.ReadFile(QStringLiteral("k/weg.txt")); }),
+              QStringLiteral("Datei im Dokumentenspeicher fehlt: k/weg.txt"));
+    EXPECT_EQ(messageOf([&] { m_store.ReadFile(QStringLiteral("k/nie.txt")); }),
+              QStringLiteral("Datei im Dokumentenspeicher fehlt: k/nie.txt"));
+    EXPECT_EQ(messageOf([&] { m_store.ReadFile(QStringLiteral("k/gut.txt")); }),
+              QStringLiteral("Datei im Dokumentenspeicher ist beschädigt: k/gut.txt"));
+    EXPECT_FALSE(m_db.InTransaction());
+    QByteArray big(int(TDCFileMethods::ChunkSize) * 2 + 17, Qt::Uninitialized);
+    for (int i = 0; i < big.size(); ++i)
+        big[i] = char(i * 7 + i / 251);
+    write(big, QStringLiteral("k/gross.bin"));
+    const qint64 before = m_db.RoundTrips();
+    EXPECT_EQ(m_store.ReadFile(QStringLiteral("k/gross.bin")), big);
+    EXPECT_EQ(m_db.RoundTrips() - before, 1);
+    TestDatabase::Exec(QStringLiteral("UPDATE dms_file SET size = size + 1 WHERE name = 'k/gross.bin'"));
+    EXPECT_EQ(messageOf([&] { m_store.ReadFile(QStringLiteral("k/gross.bin")); }),
+              QStringLiteral("Datei im Dokumentenspeicher ist beschädigt: k/gross.bin"));
 }
 
 TEST_F(StoreTest, AFetchReplacesAReadOnlyCopyAndLeavesItWhenItFails) {
