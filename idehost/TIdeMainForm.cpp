@@ -45,6 +45,7 @@ constexpr int ComponentRole = Qt::UserRole;
 
 // While designing, a click selects the component under the mouse instead of working it.
 class DesignClickFilter final : public QObject {
+    Q_OBJECT
 public:
     DesignClickFilter(TIdeDesigner& designer, QObject* parent)
         : QObject(parent), m_designer(designer) {}
@@ -271,9 +272,11 @@ bool TIdeMainForm::OpenForm(const QString& className) {
 }
 
 void TIdeMainForm::designClicks(QWidget* widget) {
-    QObject* filter = widget->findChild<DesignClickFilter*>(QString(), Qt::FindDirectChildrenOnly);
+    // One filter per designed form, kept by the form.
+    QObject* keeper = m_form ? m_form.data() : widget;
+    QObject* filter = keeper->findChild<DesignClickFilter*>(QString(), Qt::FindDirectChildrenOnly);
     if (!filter)
-        filter = new DesignClickFilter(m_designer, m_form ? m_form.data() : widget);
+        filter = new DesignClickFilter(m_designer, keeper);
     for (QWidget* w : widget->findChildren<QWidget*>())
         w->installEventFilter(filter);
     widget->installEventFilter(filter);
@@ -592,3 +595,5 @@ void TIdeMainForm::contextMenu(const QPoint& pos) {
 void TIdeMainForm::showAbout() { TIdeAboutBox::Execute(m_services, this); }
 
 void TIdeMainForm::showOptions() { TIdeOptionsDialog::Execute(m_services, this); }
+
+#include "TIdeMainForm.moc"

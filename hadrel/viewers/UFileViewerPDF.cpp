@@ -6,6 +6,7 @@
 #include <EventGuard.h>
 #include <Korvexcommonvcl.h>
 #include <Korvexutils.h>
+#include <PdfSignature.h>
 #include <TUserRights.h>
 #include <TVoskRibbon.h>
 #include <UDM1.h>
@@ -732,7 +733,10 @@ void TFileViewerFramePDF::Recreate(TDokument* Dokument, bool) {
             SetStatus({}, 20);
             m_buffer.setData(std::move(*bytes));
             m_buffer.open(QIODevice::ReadOnly);
-            m_pdf->load(&m_buffer);
+            if (Rtl::HasPdfSignature(m_buffer))
+                m_pdf->load(&m_buffer);
+            else
+                m_pdf->close();
             SetStatus({}, pbStatusLoad->value() > 80 ? 88 : 30);
             if (m_pdf->status() == QPdfDocument::Status::Ready && m_pdf->pageCount() > 0) {
                 loaded = true;

@@ -462,6 +462,10 @@ void TVoskDBGrid2::SetGroupByBoxVisible(bool on) {
     updateGeometries();
 }
 
+void TVoskDBGrid2::dropGroupByBox() {
+    delete std::exchange(m_groupByBox, nullptr);
+}
+
 bool TVoskDBGrid2::GroupExpanded(const QVariantList& path) const {
     return !m_collapsed.contains(PathKey(path));
 }

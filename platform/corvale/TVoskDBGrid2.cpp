@@ -46,6 +46,7 @@ TVoskDBGrid2::TVoskDBGrid2(QWidget* parent) : QTableView(parent) {
 }
 
 TVoskDBGrid2::~TVoskDBGrid2() {
+    dropGroupByBox();
     if (m_class)
         m_class->ClearShownRows(this);
 }

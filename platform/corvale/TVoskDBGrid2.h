@@ -367,6 +367,8 @@ private:
     void placeBars();
     void groupsFromLayout(const QJsonObject& root);
     void groupsToLayout(QJsonObject& root) const;
+    // Deletes the group-by box before the header it watches goes with the base classes.
+    void dropGroupByBox();
 
     QStringList m_groupFields;
     // The column the user sorted by, by field, so that a reload with other columns finds it.

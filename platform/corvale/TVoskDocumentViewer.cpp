@@ -4,6 +4,7 @@
 
 #include <Dataclient_files.h>
 #include <PageCodec.h>
+#include <PdfSignature.h>
 #include <UConstants.h>
 #include <Ukorvexclasses.Dokument.h>
 #include <VoskExceptions.h>
@@ -362,9 +363,14 @@ bool TVoskDocumentViewer::showKind(TDokument& doc, const Source& src, const QStr
 bool TVoskDocumentViewer::showPdf(const Source& src) {
     if (src.Stored()) {
         m_pdfSource = src.Open();
-        m_pdf->load(m_pdfSource.get());
-    } else {
+        if (Rtl::HasPdfSignature(*m_pdfSource))
+            m_pdf->load(m_pdfSource.get());
+        else
+            m_pdf->close();
+    } else if (Rtl::FileHasPdfSignature(src.path)) {
         m_pdf->load(src.path);
+    } else {
+        m_pdf->close();
     }
     if (m_pdf->status() != QPdfDocument::Status::Ready || m_pdf->pageCount() <= 0) {
         m_pdf->close();

@@ -2,6 +2,7 @@
 
 #include "Korvexcommonvcl.h"
 
+#include <PdfSignature.h>
 #include <VoskExceptions.h>
 
 #include <QFileInfo>
@@ -107,7 +108,9 @@ QRect FittedRect(QSize size, const QRect& page) {
 
 void PaintPdf(const QString& file, QPrinter& printer) {
     QPdfDocument pdf;
-    const QPdfDocument::Error error = pdf.load(file);
+    const QPdfDocument::Error error = Rtl::FileHasPdfSignature(file)
+                                          ? pdf.load(file)
+                                          : QPdfDocument::Error::InvalidFileFormat;
     if (error == QPdfDocument::Error::IncorrectPassword)
         throw EVoskException(
             QStringLiteral("Das PDF-Dokument \"%1\" ist durch ein Kennwort geschützt und kann "

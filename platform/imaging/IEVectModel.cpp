@@ -223,7 +223,8 @@ void TIEVectModel::restore(const QList<TIEVObject>& objects) {
     for (int h : std::as_const(m_selected))
         if (HasObj(h))
             kept.append(h);
-    const bool selChanged = kept != m_selected;
+    // kept is the selection less the objects gone: of the same size, it is the same.
+    const bool selChanged = kept.size() != m_selected.size();
     m_selected = kept;
     if (selChanged)
         emit selectionChanged();

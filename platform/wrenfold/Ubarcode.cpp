@@ -1,5 +1,6 @@
 #include "Ubarcode.h"
 
+#include <PdfSignature.h>
 #include <UDunmereIDE.h>
 #include <VoskExceptions.h>
 
@@ -235,7 +236,8 @@ int ReadBarcodeFormPDF(TBarcodeList& Codes, QIODevice& Stream, const TBarcodeFil
     buffer.setData(Stream.readAll());
     buffer.open(QIODevice::ReadOnly);
     QPdfDocument pdf;
-    pdf.load(&buffer);
+    if (Rtl::HasPdfSignature(buffer))
+        pdf.load(&buffer);
     if (pdf.status() != QPdfDocument::Status::Ready || pdf.pageCount() <= 0)
         throw EVoskException(QStringLiteral("Die Datei ist kein lesbares PDF-Dokument."));
     const int pages = pdf.pageCount();

@@ -27,6 +27,7 @@
 #include <QTabWidget>
 #include "cxPC.h"
 #include <QTableWidget>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -212,6 +213,10 @@ TEST_F(IdeHostTest, PalettePagesOfTheComponentsPackagePlaceComponentsOnTheForm) 
     EXPECT_EQ(Vcl::Owner(frame), form);
     EXPECT_EQ(frame->parentWidget(), form->TabSheetNotizen);
     EXPECT_TRUE(Vcl::IsDesigning(frame));
+    // A click on the placed frame selects it, as on the form's own controls.
+    m_main.Designer().Select(form->EditName);
+    QTest::mouseClick(frame, Qt::LeftButton);
+    ASSERT_EQ(m_main.Designer().GetSelections().value(0), frame);
     EXPECT_TRUE(m_main.Designer().IsModified());
     bool listed = false;
     for (QTreeWidgetItem* item : m_main.TreeComponents->findItems(

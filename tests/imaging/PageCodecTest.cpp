@@ -294,6 +294,7 @@ TEST(PageCodec, OtherLayoutsDecode) {
     const QImage palBack = pal.Decode();
     EXPECT_EQ(palBack.format(), QImage::Format_Indexed8);
     EXPECT_EQ(palBack.pixel(1, 0), qRgb(0, 128, 0));
+    EXPECT_EQ(palBack.pixel(2, 0), qRgb(0, 0, 255));
 
     const QImage alpha = ColourPage(50, 40, true);
     TTiffReader rgba(writeOne(alpha, paramsFor(ioTIFF_DEFLATE)));

@@ -1,10 +1,12 @@
 // String helpers at their edges, exception texts, and what the guard does with awkward exceptions.
 #include "EventGuard.h"
+#include "PdfSignature.h"
 #include "StrUtils.h"
 #include "VoskExceptions.h"
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QObject>
 
 #include <stdexcept>
@@ -77,6 +79,27 @@ TEST(StrUtils, ValuesByNameLikeAStringList) {
     EXPECT_FALSE(found);
     Rtl::ValueOf({}, QStringLiteral("x"), &found);
     EXPECT_FALSE(found);
+}
+
+TEST(PdfSignature, HeaderWithinTheFirstKilobyteAndTheDeviceStaysPut) {
+    EXPECT_TRUE(Rtl::HasPdfSignature(QByteArrayView("%PDF-1.7\n%\xe2\xe3")));
+    EXPECT_FALSE(Rtl::HasPdfSignature(QByteArrayView()));
+    EXPECT_FALSE(Rtl::HasPdfSignature(QByteArrayView("%PDF")));
+    EXPECT_FALSE(Rtl::HasPdfSignature(QByteArrayView("II*\0 kein PDF")));
+    // Junk before the header is taken up to the window's end, not beyond.
+    const QByteArray header("%PDF-1.4");
+    EXPECT_TRUE(Rtl::HasPdfSignature(QByteArrayView(QByteArray(1019, ' ') + header)));
+    EXPECT_FALSE(Rtl::HasPdfSignature(QByteArrayView(QByteArray(1020, ' ') + header)));
+
+    QByteArray bytes = QByteArray(10, '\n') + header + QByteArray(5000, 'x');
+    QBuffer device(&bytes);
+    EXPECT_FALSE(Rtl::HasPdfSignature(device)); // not open
+    ASSERT_TRUE(device.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(device.seek(0));
+    EXPECT_TRUE(Rtl::HasPdfSignature(device));
+    EXPECT_EQ(device.pos(), 0);
+    EXPECT_EQ(device.readAll(), bytes);
+    EXPECT_FALSE(Rtl::FileHasPdfSignature(QStringLiteral("/nonexistent/brief.pdf")));
 }
 
 TEST(Exceptions, MessagesAndClassNamesOfEveryKind) {

@@ -36,12 +36,16 @@
 
 using testsupport::TestDatabase;
 
-// A preview window as the viewers make them: found by its class name.
+// A preview window as the viewers make them: found by its class name, which drops the
+// namespace. The namespace keeps it apart from the viewers' own class in this program.
+namespace dmsformtest {
 class TFormFilePreview : public Vcl::TForm {
     Q_OBJECT
 public:
     using Vcl::TForm::TForm;
 };
+} // namespace dmsformtest
+using dmsformtest::TFormFilePreview;
 
 namespace {
 

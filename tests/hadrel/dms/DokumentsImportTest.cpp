@@ -118,8 +118,16 @@ protected:
         s_dm->SetLoginName(QStringLiteral("postgres"));
         s_dm->SetIsAdmin(false);
         CurrentSession_UConstants().SetBasePath(m_base.path());
+        // A temporary folder apart from the test's files: in a build folder inside the system's
+        // one, every file dropped would count as a mail program's attachment.
+        m_oldTmpDir = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(m_temp.path()));
     }
     void TearDown() override {
+        if (m_oldTmpDir.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", m_oldTmpDir);
         Rtl::FaultHook.Reset();
         Korvexutils::RaiseInputQuestion.Reset();
         TFormDokments::ExecuteNodeDragProc.Reset();
@@ -181,6 +189,8 @@ protected:
 
     QTemporaryDir m_base;
     QTemporaryDir m_files{QDir::currentPath() + QStringLiteral("/dmsimport-XXXXXX")};
+    QTemporaryDir m_temp{QDir::currentPath() + QStringLiteral("/dmstemp-XXXXXX")};
+    QByteArray m_oldTmpDir;
     ChooseRows m_rows;
     QPointer<TFormDokments> m_form, m_other;
 };

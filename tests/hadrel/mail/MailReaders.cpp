@@ -32,7 +32,9 @@ void Walk(GMimeObject* object, const QString& path, QList<Part>& parts) {
     Part p;
     p.path = path;
     GMimeContentType* ct = g_mime_object_get_content_type(object);
-    p.type = QString::fromUtf8(g_mime_content_type_get_mime_type(ct)).toLower();
+    gchar* mimeType = g_mime_content_type_get_mime_type(ct); // ours to free
+    p.type = QString::fromUtf8(mimeType).toLower();
+    g_free(mimeType);
     p.contentId = QString::fromUtf8(g_mime_object_get_content_id(object));
     p.typeParam = QString::fromUtf8(g_mime_content_type_get_parameter(ct, "type"));
     p.charset = QString::fromUtf8(g_mime_content_type_get_parameter(ct, "charset"));
