@@ -324,13 +324,45 @@ void TPdfPageView::keyPressEvent(QKeyEvent* e) {
 // ---------------------------------------------------------------------------------------------
 // Thumbnails
 
-TPdfThumbnails::TPdfThumbnails(QObject* parent) : QAbstractListModel(parent) {}
+TPdfThumbnails::TPdfThumbnails(QObject* parent) : QAbstractListModel(parent) {
+    m_renderNext.setSingleShot(true);
+    m_renderNext.setInterval(0);
+    connect(&m_renderNext, &QTimer::timeout, this, &TPdfThumbnails::renderQueued);
+}
 
 void TPdfThumbnails::SetDocument(QPdfDocument* document) {
     beginResetModel();
     m_document = document;
     m_thumbs.clear();
+    m_queued.clear();
+    m_renderNext.stop();
     endResetModel();
+}
+
+QImage TPdfThumbnails::render(int page) const {
+    const QSize size = ThumbSize(page);
+    QImage thumb(size, QImage::Format_RGB32);
+    thumb.fill(Qt::white);
+    QPainter p(&thumb);
+    if (m_document)
+        p.drawImage(0, 0, m_document->render(page, size));
+    p.setPen(Qt::gray);
+    p.drawRect(thumb.rect().adjusted(0, 0, -1, -1));
+    return thumb;
+}
+
+// One thumbnail per turn of the event loop, so that the page shows first and input is not held up.
+void TPdfThumbnails::renderQueued() {
+    if (m_queued.isEmpty() || !m_document)
+        return;
+    const int page = m_queued.takeFirst();
+    if (page < rowCount() && !m_thumbs.contains(page)) {
+        m_thumbs.insert(page, render(page));
+        const QModelIndex at = index(page);
+        emit dataChanged(at, at, {Qt::DecorationRole});
+    }
+    if (!m_queued.isEmpty())
+        m_renderNext.start();
 }
 
 int TPdfThumbnails::rowCount(const QModelIndex& parent) const {
@@ -358,18 +390,22 @@ QVariant TPdfThumbnails::data(const QModelIndex& index, int role) const {
     }
     if (role != Qt::DecorationRole)
         return {};
-    auto it = m_thumbs.find(index.row());
-    if (it == m_thumbs.end()) {
-        const QSize size = ThumbSize(index.row());
-        QImage thumb(size, QImage::Format_RGB32);
-        thumb.fill(Qt::white);
-        QPainter p(&thumb);
-        p.drawImage(0, 0, m_document->render(index.row(), size));
+    const auto it = m_thumbs.constFind(index.row());
+    if (it != m_thumbs.cend())
+        return *it;
+    // Asked for by the view as an item comes into sight: an empty frame now, the page soon after.
+    if (!m_queued.contains(index.row()))
+        m_queued << index.row();
+    m_renderNext.start();
+    const QSize size = ThumbSize(index.row());
+    if (m_placeholder.size() != size) {
+        m_placeholder = QImage(size, QImage::Format_RGB32);
+        m_placeholder.fill(Qt::white);
+        QPainter p(&m_placeholder);
         p.setPen(Qt::gray);
-        p.drawRect(thumb.rect().adjusted(0, 0, -1, -1));
-        it = m_thumbs.insert(index.row(), thumb);
+        p.drawRect(m_placeholder.rect().adjusted(0, 0, -1, -1));
     }
-    return *it;
+    return m_placeholder;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QPdfDocument>
 #include <QPointer>
+#include <QTimer>
 
 class QAction;
 class QLabel;
@@ -127,10 +128,18 @@ public:
     // the page is taller than the box.
     QSize ThumbSize(int page) const;
     int RenderedCount() const { return int(m_thumbs.size()); }
+    // Pages asked for and not yet rendered.
+    int QueuedCount() const { return int(m_queued.size()); }
 
 private:
+    QImage render(int page) const;
+    void renderQueued();
+
     QPointer<QPdfDocument> m_document;
-    mutable QHash<int, QImage> m_thumbs;
+    QHash<int, QImage> m_thumbs;
+    mutable QList<int> m_queued;
+    mutable QTimer m_renderNext;
+    mutable QImage m_placeholder;
 };
 
 class TFileViewerFramePDF final : public TFileViewerFrame {

@@ -54,6 +54,15 @@ bool HasInk(const QImage& img) {
     return false;
 }
 
+// The thumbnail once the viewer has rendered what was asked for.
+QImage Thumbnail(TFileViewerFramePDF& viewer, int page) {
+    TPdfThumbnails* thumbs = viewer.Thumbnails();
+    thumbs->data(thumbs->index(page), Qt::DecorationRole);
+    for (int turn = 0; turn < 100 && thumbs->QueuedCount() > 0; ++turn)
+        QApplication::processEvents();
+    return thumbs->data(thumbs->index(page), Qt::DecorationRole).value<QImage>();
+}
+
 } // namespace
 
 class TFormDokverwaltung final : public Vcl::TForm {
@@ -88,9 +97,9 @@ TEST_F(PdfViewerTest, AStoredPdfLoadsWithItsPagesRendersAndDrawsThumbnailsOnDema
     EXPECT_TRUE(viewer.btZoomWidth->isChecked());
     EXPECT_EQ(viewer.cbZoom->text(), QStringLiteral("%1%").arg(viewer.PDFViewer->ZoomFactor()));
 
-    // Thumbnails are rendered when asked for, one at a time.
-    const int before = viewer.Thumbnails()->RenderedCount();
-    const QImage thumb = viewer.Thumbnails()->data(viewer.Thumbnails()->index(2), Qt::DecorationRole).value<QImage>();
+    // Thumbnails are rendered when asked for (by the view or here), one at a time.
+    const int before = viewer.Thumbnails()->RenderedCount() + viewer.Thumbnails()->QueuedCount();
+    const QImage thumb = Thumbnail(viewer, 2);
     EXPECT_EQ(thumb.width(), TPdfThumbnails::ThumbWidth);
     EXPECT_TRUE(HasInk(thumb));
     EXPECT_LE(viewer.Thumbnails()->RenderedCount(), before + 1);
@@ -131,6 +140,16 @@ TEST_F(PdfViewerTest, TheOverviewRendersOnlyTheThumbnailsInView) {
     QApplication::processEvents(); // the overview is shown from a timer
     ASSERT_TRUE(viewer.OverviewVisible());
     viewer.pnThumbnails->viewport()->repaint();
+    // The first paint shows empty frames; the pages follow from the event loop.
+    EXPECT_EQ(viewer.Thumbnails()->RenderedCount(), 0);
+    EXPECT_GE(viewer.Thumbnails()->QueuedCount(), 1);
+    const QImage frame =
+        viewer.Thumbnails()->data(viewer.Thumbnails()->index(0), Qt::DecorationRole).value<QImage>();
+    EXPECT_EQ(frame.size(), viewer.Thumbnails()->ThumbSize(0));
+    EXPECT_FALSE(HasInk(frame));
+    for (int turn = 0; turn < 100 && viewer.Thumbnails()->QueuedCount() > 0; ++turn)
+        QApplication::processEvents();
+    EXPECT_TRUE(HasInk(Thumbnail(viewer, 0)));
     // Laid out for all 60 pages, painted for the few in view.
     const int rendered = viewer.Thumbnails()->RenderedCount();
     EXPECT_GE(rendered, 1);
@@ -142,9 +161,8 @@ TEST_F(PdfViewerTest, TheOverviewRendersOnlyTheThumbnailsInView) {
     // Scrolled to the end, the last ones are drawn; the ones between stay unrendered.
     viewer.pnThumbnails->scrollToBottom();
     viewer.pnThumbnails->viewport()->repaint();
+    const QImage last59 = Thumbnail(viewer, 59);
     EXPECT_LE(viewer.Thumbnails()->RenderedCount(), 2 * rendered + 1);
-    const QImage last59 =
-        viewer.Thumbnails()->data(viewer.Thumbnails()->index(59), Qt::DecorationRole).value<QImage>();
     EXPECT_EQ(last59.size(), viewer.Thumbnails()->ThumbSize(59));
     EXPECT_TRUE(HasInk(last59));
 }
