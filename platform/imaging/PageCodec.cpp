@@ -714,8 +714,6 @@ void TTiffWriter::WritePage(const QImage& source, const TIOParams& params) {
     case Grey: TIFFSetField(m_tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK); break;
     case Palette: {
         TIFFSetField(m_tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_PALETTE);
-        // libtiff takes as many map entries as the bits per sample set so far allow.
-        TIFFSetField(m_tif, TIFFTAG_BITSPERSAMPLE, 8);
         std::vector<uint16_t> r(256), g(256), b(256);
         const QList<QRgb> table = image.colorTable();
         for (int i = 0; i < table.size() && i < 256; ++i) {
