@@ -37,41 +37,6 @@ namespace {
 int kRounds = 21;
 const QSize kViewerSize(1200, 900);
 
-// The load average at the start and the end of the run; a benchmark program that prints it
-// already (or the parent of this process) leaves it to that one.
-class LoadAverage final {
-public:
-    LoadAverage() : m_owner(!std::getenv("KORVEX_BENCH_LOAD_SHOWN")) {
-        if (m_owner) {
-            setenv("KORVEX_BENCH_LOAD_SHOWN", "1", 1);
-            print("start");
-        }
-    }
-    ~LoadAverage() {
-        if (m_owner)
-            print("end");
-    }
-
-private:
-    static void print(const char* when) {
-        char buf[128] = {};
-        if (FILE* f = std::fopen("/proc/loadavg", "r")) {
-            if (!std::fgets(buf, sizeof buf, f))
-                buf[0] = 0;
-            std::fclose(f);
-        }
-        int fields = 0;
-        for (char* p = buf; *p; ++p)
-            if ((*p == ' ' && ++fields == 3) || *p == '\n') {
-                *p = 0;
-                break;
-            }
-        std::printf("load average at %s: %s\n", when, buf);
-        std::fflush(stdout);
-    }
-    bool m_owner;
-};
-
 struct Stored {
     int pages = 0;
     int id = 0;
@@ -140,7 +105,6 @@ double openInViewer(TFileViewerFramePDF& viewer, TDokument& doc) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const LoadAverage load;
     Vcl::TApplication app(argc, argv);
     TDM1 dm;
     if (!BenchDb::Connected(dm))
