@@ -52,4 +52,16 @@ private:
 // Whether side A goes first in this round: the order alternates.
 inline bool AFirst(int round) { return round % 2 == 0; }
 
+// Runs both sides of one round in that round's order.
+template <class A, class B>
+void InTurn(int round, A&& a, B&& b) {
+    if (AFirst(round)) {
+        a();
+        b();
+    } else {
+        b();
+        a();
+    }
+}
+
 } // namespace BenchTiming

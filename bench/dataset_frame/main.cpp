@@ -142,13 +142,7 @@ int main(int argc, char** argv) {
             QApplication::processEvents();
             b = t.Elapsed();
         };
-        if (BenchTiming::AFirst(run)) {
-            runFrame();
-            runBare();
-        } else {
-            runBare();
-            runFrame();
-        }
+        BenchTiming::InTurn(run, runFrame, runBare);
         frameMs.push_back(f.WallMs);
         bareMs.push_back(b.WallMs);
         ratio.Add(f.WallMs, b.WallMs);

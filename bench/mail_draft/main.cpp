@@ -255,13 +255,7 @@ int main(int argc, char** argv) {
             Baseline(files, baselineFile);
             b = t.Elapsed();
         };
-        if (BenchTiming::AFirst(round)) {
-            runSystem();
-            runBaseline();
-        } else {
-            runBaseline();
-            runSystem();
-        }
+        BenchTiming::InTurn(round, runSystem, runBaseline);
         system.push_back(s);
         baseline.push_back(b);
         cpuRatio.Add(s.CpuMs, b.CpuMs);

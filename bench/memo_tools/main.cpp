@@ -163,13 +163,7 @@ int main(int argc, char** argv) {
                 formResult = f->Editor->toPlainText();
                 undo();
             };
-            if (BenchTiming::AFirst(run)) {
-                form();
-                bare();
-            } else {
-                bare();
-                form();
-            }
+            BenchTiming::InTurn(run, form, bare);
             replaceRatio.Add(oursRuns.back(), rawRuns.back());
         });
         QString txt = text;
@@ -201,13 +195,7 @@ int main(int argc, char** argv) {
             hex = HexOf(dib);
             pictRawRuns.push_back(t.Elapsed().WallMs);
         };
-        if (BenchTiming::AFirst(run)) {
-            ours();
-            floor();
-        } else {
-            floor();
-            ours();
-        }
+        BenchTiming::InTurn(run, ours, floor);
         pictureRatio.Add(pictOursRuns.back(), pictRawRuns.back());
     }
     const bool samePicture = rtf.contains(hex);

@@ -206,13 +206,7 @@ int main(int argc, char** argv) {
             baseline(pages);
             tb = start.Elapsed().WallMs;
         };
-        if (BenchTiming::AFirst(round)) {
-            runOurs();
-            runBare();
-        } else {
-            runBare();
-            runOurs();
-        }
+        BenchTiming::InTurn(round, runOurs, runBare);
         a.push_back(ta);
         b.push_back(tb);
         ratio.Add(ta, tb);

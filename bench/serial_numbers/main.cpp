@@ -184,13 +184,7 @@ int main(int argc, char** argv) {
             theirs.push_back(rawReplace(c, ld, neu.toUtf8()));
             same = same && count(c, "SELECT count(*) FROM lagsernr") == kPresets;
         };
-        if (BenchTiming::AFirst(round)) {
-            viaFrame();
-            viaSql();
-        } else {
-            viaSql();
-            viaFrame();
-        }
+        BenchTiming::InTurn(round, viaFrame, viaSql);
         replaceRatio.Add(ours.back(), theirs.back());
     }
 
@@ -219,13 +213,7 @@ int main(int argc, char** argv) {
             PlainMerge(bare, file);
             plainMerges.push_back(double(t.nsecsElapsed()) / 1e6);
         };
-        if (BenchTiming::AFirst(round)) {
-            viaFrame();
-            plain();
-        } else {
-            plain();
-            viaFrame();
-        }
+        BenchTiming::InTurn(round, viaFrame, plain);
         mergeRatio.Add(merges.back(), plainMerges.back());
     }
     const QString mergedText = frame->mVorgabeSN->toPlainText();

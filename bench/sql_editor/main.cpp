@@ -166,13 +166,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "raw lines: %lld\n",
                              static_cast<long long>(tables.size() + fields.size()));
         };
-        if (BenchTiming::AFirst(round)) {
-            viaMemo();
-            viaLibpq();
-        } else {
-            viaLibpq();
-            viaMemo();
-        }
+        BenchTiming::InTurn(round, viaMemo, viaLibpq);
         loadRatios.Add(memoMs.back(), rawMs.back());
     }
     const double loadRatio = loadRatios.Median();
