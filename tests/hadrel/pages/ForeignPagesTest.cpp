@@ -3,6 +3,8 @@
 // file holds.
 #include "UFileViewerTIFF.Pages.h"
 
+#include "../../imaging/TiffPages.h"
+
 #include <ForeignFiles.h>
 #include <PageCodec.h>
 #include <PeakMemory.h>
@@ -81,21 +83,6 @@ QList<QImage> pillowPages(const QByteArray& tiff) {
     }
 }
 
-double meanDifference(const QImage& a, const QImage& b) {
-    const QImage x = a.convertToFormat(QImage::Format_RGB32),
-                 y = b.convertToFormat(QImage::Format_RGB32);
-    if (x.size() != y.size())
-        return 1e9;
-    double sum = 0;
-    for (int r = 0; r < x.height(); ++r)
-        for (int c = 0; c < x.width(); ++c) {
-            const QRgb p = x.pixel(c, r), q = y.pixel(c, r);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                   std::abs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * x.width() * x.height());
-}
-
 } // namespace
 
 TEST(ForeignPages, ARevisionSaveWritesBackWhatTheFileShows) {
@@ -143,8 +130,8 @@ TEST(ForeignPages, ARevisionSaveWritesBackWhatTheFileShows) {
             r.OpenPage(0);
             return r.Decode();
         }();
-        EXPECT_LT(meanDifference(saved[0], expectedGrey), 3.0);
-        EXPECT_LT(meanDifference(saved[1], onPaper), 4.0);
+        EXPECT_LT(tiffpages::MeanDifference(saved[0], expectedGrey), 3.0);
+        EXPECT_LT(tiffpages::MeanDifference(saved[1], onPaper), 4.0);
         EXPECT_GE(qGray(saved[1].pixel(10, 10)), 245);
     }
 }
