@@ -14,6 +14,19 @@
 
 class StatusBarTest : public RecordInfoFixture {};
 
+namespace {
+
+// The change log's list window that the button opened.
+TFormF2List* ShownList() {
+    TFormF2List* list = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* l = qobject_cast<TFormF2List*>(w); l && l->isVisible())
+            list = l;
+    return list;
+}
+
+} // namespace
+
 TEST_F(StatusBarTest, CreatedAndEditedShowDisplayNamesAndDates) {
     TestDatabase::Exec(QStringLiteral(
         "INSERT INTO mitarbeiter (mitnr, m_login, m_name, m_vorname) VALUES "
@@ -323,10 +336,7 @@ TEST_F(StatusBarTest, TheEditedButtonShowsWhoChangedWhatInTheAddress) {
 
     f->BtAuditLog->click();
     QApplication::processEvents();
-    TFormF2List* list = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* l = qobject_cast<TFormF2List*>(w); l && l->isVisible())
-            list = l;
+    TFormF2List* list = ShownList();
     ASSERT_TRUE(list);
     ASSERT_GE(list->ListResult->count(), 1);
     // Newest first: the town, from what to what, and by whom.
@@ -380,10 +390,7 @@ TEST_F(StatusBarTest, TheEditedButtonListsEveryChangeTheBarShowsAStampOf) {
 
     f->BtAuditLog->click();
     QApplication::processEvents();
-    TFormF2List* list = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* l = qobject_cast<TFormF2List*>(w); l && l->isVisible())
-            list = l;
+    TFormF2List* list = ShownList();
     ASSERT_TRUE(list);
     ASSERT_EQ(list->ListResult->count(), 2);
     const QVariantMap changed = list->ListResult->RowOf(list->ListResult->item(0));
