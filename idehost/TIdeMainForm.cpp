@@ -247,8 +247,12 @@ bool TIdeMainForm::OpenForm(const QString& className) {
     m_form = widget;
     Vcl::SetDesigning(widget, true);
     widget->setWindowFlags(Qt::Widget);
-    // The form in its own colours on the designer's darker ground.
+    // The form in its own colours on the designer's darker ground. Its controls take their roles
+    // from it, not from the ground: inherited from there, captions would be drawn in the light
+    // colour that stands out from the dark (white on a white tab).
     widget->setPalette(QApplication::palette());
+    widget->setBackgroundRole(QPalette::Window);
+    widget->setForegroundRole(QPalette::WindowText);
     widget->setAutoFillBackground(true);
     DesignArea->setWidget(widget);
     widget->show();

@@ -2,13 +2,18 @@
 // page 1 is painted at page width, against raw libtiff reading the same stored file (a large
 // object, through TIFFClientOpen over lo_read), decoding page 1 into a QImage and drawing it at
 // the same width. Rounds alternate which side goes first; the figure is the median of the
-// per-round ratios. Memory: the resident size of a fresh process showing a 20-page and the
-// 2,000-page document, the difference per page.
+// per-round ratios. A viewer created for the document: until page 1 is painted, in view and in
+// edit mode (which reads every page), at 2,000 and 10,000 pages. Memory: the resident size of a
+// fresh process that opens the 20-page and the 2,000-page document (each child prints the pages
+// it read), the difference per page.
 //
 //   tiff_open [--rounds N]    the benchmark (more rounds to profile the opening with perf)
-//   tiff_open --memory PDID   (internal) open the document in a fresh process, print VmRSS in kB
+//   tiff_open --memory PDID   (internal) open the document in a fresh process, print its pages
+//                             and VmRSS in kB
+//   tiff_open --fresh PDID [edit]   open the document in one viewer made for it (for perf)
 
 #include "../ProcMemory.h"
+#include "../Timing.h"
 
 #include <DemoPages.h>
 #include <UDM1.h>
@@ -31,21 +36,54 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
 
+// The load average at the start and the end of the run; a benchmark program that prints it
+// already (or the parent of this process) leaves it to that one.
+class LoadAverage final {
+public:
+    LoadAverage() : m_owner(!std::getenv("KORVEX_BENCH_LOAD_SHOWN")) {
+        if (m_owner) {
+            setenv("KORVEX_BENCH_LOAD_SHOWN", "1", 1);
+            print("start");
+        }
+    }
+    ~LoadAverage() {
+        if (m_owner)
+            print("end");
+    }
+
+private:
+    static void print(const char* when) {
+        char buf[128] = {};
+        if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+            if (!std::fgets(buf, sizeof buf, f))
+                buf[0] = 0;
+            std::fclose(f);
+        }
+        int fields = 0;
+        for (char* p = buf; *p; ++p)
+            if ((*p == ' ' && ++fields == 3) || *p == '\n') {
+                *p = 0;
+                break;
+            }
+        std::printf("load average at %s: %s\n", when, buf);
+        std::fflush(stdout);
+    }
+    bool m_owner;
+};
+
 constexpr int kPages = 2000;
+constexpr int kHuge = 10000;
+constexpr int kFreshRounds = 5;
 constexpr int kSmall = 20;
 int kRounds = 15;
 constexpr int kDpi = 300;
 const QSize kViewerSize(1200, 900);
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 int storeDocument(int pages, const QString& caption) {
     QBuffer file;
@@ -137,6 +175,20 @@ double openInViewer(TFileViewerFrameTIFF& viewer, TDokument& doc) {
     return t.nsecsElapsed() / 1e6;
 }
 
+// A viewer made for the document, until page 1 is painted: what a user waits for when a
+// document is opened in a preview or a module's tab.
+double openFresh(TDokument& doc, bool edit, int* pages = nullptr) {
+    const auto t = BenchTiming::Stamp::Now();
+    TFileViewerFrameTIFF viewer(nullptr, &doc, edit, nullptr);
+    viewer.resize(kViewerSize);
+    viewer.show();
+    viewer.imCurrentPage->viewport()->repaint();
+    const double ms = t.Elapsed().WallMs;
+    if (pages)
+        *pages = viewer.imOverviewPages()->ImageCount();
+    return ms;
+}
+
 int memoryChild(int pdId) {
     TDokument doc;
     doc.AssignToDokId(pdId);
@@ -146,20 +198,40 @@ int memoryChild(int pdId) {
     viewer.Recreate(&doc, false);
     viewer.imCurrentPage->viewport()->repaint();
     QCoreApplication::processEvents();
-    std::printf("%ld\n", BenchMemory::StatusKb("VmRSS:"));
+    const QImage& page = viewer.imCurrentPage->Model().Bitmap();
+    std::printf("%d %d %d %ld\n", viewer.imOverviewPages()->ImageCount(), page.width(), page.height(),
+                BenchMemory::StatusKb("VmRSS:"));
+    std::fflush(stdout);
     return 0;
 }
 
-long childRss(int pdId) {
+struct ChildMemory {
+    int pages = 0;
+    QSize page;
+    long rssKb = 0;
+};
+
+ChildMemory childRss(int pdId) {
     QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--memory"), QString::number(pdId)});
     child.waitForFinished(300000);
-    return QString::fromLatin1(child.readAllStandardOutput()).trimmed().toLong();
+    const QStringList out = QString::fromLatin1(child.readAllStandardOutput()).split(u'\n');
+    // The last line with four numbers; a line the libraries print on the way is passed over.
+    for (auto line = out.crbegin(); line != out.crend(); ++line) {
+        const QStringList f = line->split(u' ', Qt::SkipEmptyParts);
+        if (f.size() == 4)
+            return {f[0].toInt(), QSize(f[1].toInt(), f[2].toInt()), f[3].toLong()};
+    }
+    std::fprintf(stderr, "the memory child for document %d printed nothing (exit %d)\n", pdId,
+                 child.exitCode());
+    return {};
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    const LoadAverage load;
     Vcl::TApplication app(argc, argv);
     TDM1 dm;
     dm.Connect();
@@ -167,9 +239,14 @@ int main(int argc, char** argv) {
     const QStringList args = QCoreApplication::arguments();
     if (args.value(1) == QLatin1String("--memory"))
         return memoryChild(args.value(2).toInt());
-
-    if (args.value(1) == QLatin1String("--rounds"))
-        kRounds = qMax(1, args.value(2).toInt());
+    if (args.value(1) == QLatin1String("--fresh")) {
+        TDokument doc;
+        doc.AssignToDokId(args.value(2).toInt());
+        int pages = 0;
+        const double ms = openFresh(doc, args.value(3) == QLatin1String("edit"), &pages);
+        std::printf("%d pages, page 1 painted after %.1f ms\n", pages, ms);
+        return 0;
+    }
     if (args.value(1) == QLatin1String("--rounds"))
         kRounds = qMax(1, args.value(2).toInt());
     dm.ExecSQL(QStringLiteral("INSERT INTO dokutypes (dt_id, dt_descr) VALUES ('BENCH', 'Benchmark') "
@@ -178,8 +255,11 @@ int main(int argc, char** argv) {
     setup.start();
     const int big = storeDocument(kPages, QStringLiteral("2000 Seiten"));
     const int small = storeDocument(kSmall, QStringLiteral("20 Seiten"));
-    std::printf("setup: two documents (%d and %d pages, A4 %d dpi, G4) stored in %.1f s\n", kPages,
-                kSmall, kDpi, setup.elapsed() / 1000.0);
+    const int huge = storeDocument(kHuge, QStringLiteral("10000 Seiten"));
+    std::printf("setup: three documents (%d, %d and %d pages, A4 %d dpi, G4) stored in %.1f s\n",
+                kSmall, kPages, kHuge, kDpi, setup.elapsed() / 1000.0);
+    std::printf("(document ids: %d pages %d, %d pages %d, %d pages %d)\n", kSmall, small, kPages, big,
+                kHuge, huge);
 
     const QVariant oid = dm.LoadVar(QStringLiteral(
         "SELECT f.oid FROM dms_file f JOIN picndoku ON pd_dmsremotefile = f.name WHERE pd_id = :id"),
@@ -226,19 +306,63 @@ int main(int argc, char** argv) {
     }
     PQfinish(raw);
 
-    const long rssSmall = childRss(small);
-    const long rssBig = childRss(big);
-    const double perPage = double(rssBig - rssSmall) * 1024.0 / double(kPages - kSmall);
+    // Viewers made for the document.
+    std::vector<double> freshView, freshEdit, hugeEdit;
+    for (int round = 0; round < kFreshRounds; ++round) {
+        int viewPages = 0, editPages = 0;
+        if (BenchTiming::AFirst(round)) {
+            freshView.push_back(openFresh(doc, false, &viewPages));
+            freshEdit.push_back(openFresh(doc, true, &editPages));
+        } else {
+            freshEdit.push_back(openFresh(doc, true, &editPages));
+            freshView.push_back(openFresh(doc, false, &viewPages));
+        }
+        if (viewPages != kPages || editPages != kPages) {
+            std::fprintf(stderr, "a fresh viewer shows %d (view) and %d (edit) pages of %d\n", viewPages,
+                         editPages, kPages);
+            return 1;
+        }
+    }
+    TDokument hugeDoc;
+    hugeDoc.AssignToDokId(huge);
+    for (int round = 0; round < 3; ++round) {
+        int pages = 0;
+        hugeEdit.push_back(openFresh(hugeDoc, true, &pages));
+        if (pages != kHuge) {
+            std::fprintf(stderr, "the 10,000-page document shows %d pages\n", pages);
+            return 1;
+        }
+    }
 
-    std::printf("\n%-52s %10s\n", "", "median");
-    std::printf("%-52s %8.1f ms\n", "viewer: Recreate until page 1 is painted (2,000 p.)", median(ours));
-    std::printf("%-52s %8.1f ms\n", "libtiff: open stored file, decode, draw page 1", median(base));
-    std::printf("%-52s %8.2f\n", "ratio (median of per-round ratios)", median(ratios));
-    std::printf("%-52s %8ld kB\n", "resident size, 20-page document", rssSmall);
-    std::printf("%-52s %8ld kB\n", "resident size, 2,000-page document", rssBig);
-    std::printf("%-52s %8.0f B\n\n", "difference per page", perPage);
-    std::printf("figure open_vs_libtiff %.2f\n", median(ratios));
-    std::printf("figure first_page_ms %.1f\n", median(ours));
+    const ChildMemory memSmall = childRss(small);
+    const ChildMemory memBig = childRss(big);
+    if (memSmall.pages != kSmall || memBig.pages != kPages || memSmall.page != rawPage.size() ||
+        memBig.page != rawPage.size() || memSmall.rssKb <= 0 || memBig.rssKb <= 0) {
+        std::fprintf(stderr, "the memory children read %d and %d pages (page 1 %dx%d, %dx%d)\n",
+                     memSmall.pages, memBig.pages, memSmall.page.width(), memSmall.page.height(),
+                     memBig.page.width(), memBig.page.height());
+        return 1;
+    }
+    const double perPage = double(memBig.rssKb - memSmall.rssKb) * 1024.0 / double(kPages - kSmall);
+
+    using BenchTiming::Median;
+    std::printf("\n%-60s %10s\n", "", "median");
+    std::printf("%-60s %8.1f ms\n", "viewer: Recreate until page 1 is painted (2,000 p.)", Median(ours));
+    std::printf("%-60s %8.1f ms\n", "libtiff: open stored file, decode, draw page 1", Median(base));
+    std::printf("%-60s %8.2f\n", "ratio (median of per-round ratios)", Median(ratios));
+    std::printf("%-60s %8.1f ms\n", "viewer made for the document, view mode (2,000 p.)", Median(freshView));
+    std::printf("%-60s %8.1f ms\n", "viewer made for the document, edit mode (2,000 p.)", Median(freshEdit));
+    std::printf("%-60s %8.1f ms\n", "viewer made for the document, edit mode (10,000 p.)", Median(hugeEdit));
+    std::printf("%-60s %8ld kB  (%d pages, page 1 %dx%d)\n", "resident size, fresh process, 20-page document",
+                memSmall.rssKb, memSmall.pages, memSmall.page.width(), memSmall.page.height());
+    std::printf("%-60s %8ld kB  (%d pages, page 1 %dx%d)\n", "resident size, fresh process, 2,000-page document",
+                memBig.rssKb, memBig.pages, memBig.page.width(), memBig.page.height());
+    std::printf("%-60s %8.0f B\n\n", "cost per page (difference / 1,980 pages)", perPage);
+    std::printf("figure open_vs_libtiff %.2f\n", Median(ratios));
+    std::printf("figure recreate_first_page_ms %.1f\n", Median(ours));
+    std::printf("figure first_page_ms %.1f\n", Median(freshView));
+    std::printf("figure first_page_ms_edit %.1f\n", Median(freshEdit));
+    std::printf("figure open_ms_10000_edit %.1f\n", Median(hugeEdit));
     std::printf("figure bytes_per_page %.0f\n", perPage);
     return 0;
 }

@@ -7,6 +7,7 @@ DECLARE
     old_row jsonb;
     new_row jsonb;
     f text;
+    logged boolean := false;
 BEGIN
     IF TG_OP = 'INSERT' THEN
         -- A new record is logged as its insert stamps say (loaded data keep their history).
@@ -30,8 +31,15 @@ BEGIN
             INSERT INTO adressen_log (al_table, al_dbrid, al_user, al_action, al_field, al_old,
                                       al_new)
             VALUES (TG_TABLE_NAME, NEW.dbrid, who, 'geändert', f, old_row ->> f, new_row ->> f);
+            logged := true;
         END IF;
     END LOOP;
+    -- A save that changed no value still stamped the record as edited: the log says so too, so
+    -- that the stamp the status bar shows has its line.
+    IF NOT logged THEN
+        INSERT INTO adressen_log (al_table, al_dbrid, al_user, al_action)
+        VALUES (TG_TABLE_NAME, NEW.dbrid, who, 'geändert');
+    END IF;
     RETURN NEW;
 END
 $$;

@@ -1,5 +1,6 @@
 -- The change log of the address tables: one row per changed field of a record, with who changed
--- it and when; a new record and a deleted one have a row of their own.
+-- it and when; a new record, a deleted one and a save that changed no value have a row of their
+-- own.
 CREATE TABLE adressen_log (
     al_id      bigserial PRIMARY KEY,
     al_table   text NOT NULL,

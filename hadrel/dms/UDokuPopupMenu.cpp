@@ -134,6 +134,8 @@ void TSperrDokuPopupMenu::CreateSubItems(bool Lock) {
     const bool admin = IsAdmin();
     const bool locked = doc->isLocked();
     const bool checkedOut = !doc->CheckoutPath().isEmpty();
+    // The user's own check-out on another machine: its copy is there, not here.
+    const bool elsewhere = doc->LockedElsewhere();
     const bool blocked = doc->EditBlocked();
 
     const auto setItem = [](TVoskMenuItem* item, int textNr, const QString& text, int img) {
@@ -147,7 +149,7 @@ void TSperrDokuPopupMenu::CreateSubItems(bool Lock) {
     TVoskMenuItem* intern = makeItem(miEditIntern, QStringLiteral("miEditIntern"),
                                      &TSperrDokuPopupMenu::miEditInternClick);
     setItem(intern, 17932, QStringLiteral("Dokument intern bearbeiten"), 34);
-    intern->setEnabled(isDMS && doc->isDMSEditDokument() && !blocked && !checkedOut);
+    intern->setEnabled(isDMS && doc->isDMSEditDokument() && !blocked && !checkedOut && !elsewhere);
     intern->setVisible(true);
 
     if (Lock) {
@@ -156,7 +158,7 @@ void TSperrDokuPopupMenu::CreateSubItems(bool Lock) {
         setItem(edit, 17933, QStringLiteral("Dokument sperren und extern bearbeiten"), 34);
         edit->setCheckable(true);
         edit->setChecked(locked);
-        edit->setEnabled(isDok && !blocked);
+        edit->setEnabled(isDok && !blocked && !elsewhere);
 
         TVoskMenuItem* lock = makeItem(miRevisionLock, QStringLiteral("miRevisionLock"),
                                        &TSperrDokuPopupMenu::miRevisionLockClick);
@@ -169,7 +171,7 @@ void TSperrDokuPopupMenu::CreateSubItems(bool Lock) {
     TVoskMenuItem* update = makeItem(miRevisionUpdate, QStringLiteral("miRevisionUpdate"),
                                      &TSperrDokuPopupMenu::miRevisionUpdateClick);
     setItem(update, 17955, QStringLiteral("Dokument entsperren und Änderung übernehmen"), -1);
-    update->setEnabled((isDok || admin) && checkedOut);
+    update->setEnabled((isDok || admin) && checkedOut && !elsewhere);
 
     TVoskMenuItem* unlock = makeItem(miRevisionUnlock, QStringLiteral("miRevisionUnlock"),
                                      &TSperrDokuPopupMenu::miRevisionUnlockClick);
@@ -354,7 +356,7 @@ void TSperrDokuPopupMenu::miEditInternClick(QObject* Sender) {
 void TSperrDokuPopupMenu::miRevisionEditClick(QObject* Sender) {
     requireOwnerForm(QStringLiteral("miRevisionClick"));
     TDokument* doc = FDokument;
-    if (doc->isLocked(true))
+    if (doc->isLocked(true) || doc->LockedElsewhere())
         Korvexutils::RaiseCriticalError(doc->GetLockedInfo());
     TUserRights::CanDoDMSFileAction(doc->DokType(), doc->Id(), 0, true);
     TUserRights::CanDoDMSFileAction(doc->DokType(), doc->Id(), 1, true);
@@ -394,7 +396,7 @@ void TSperrDokuPopupMenu::miRevisionUpdateClick(QObject* Sender) {
     if (doc->CheckoutPath().isEmpty())
         Korvexutils::RaiseCriticalError(
             makeText(0, QStringLiteral("DMS: Dokument wird nicht extern bearbeitet")));
-    if (doc->isLocked(true) && !IsAdmin())
+    if ((doc->isLocked(true) && !IsAdmin()) || doc->LockedElsewhere())
         Korvexutils::RaiseCriticalError(doc->GetLockedInfo());
     const bool asRevision = TakesBackAsRevision(*doc);
     if (!FWithoutQuestion && !ask(Sender))
@@ -448,7 +450,10 @@ void TSperrDokuPopupMenu::miRevisionUnlockClick(QObject* Sender) {
     }
     if (!FWithoutQuestion) {
         QString question;
-        if (doc->isLocked(true) && admin)
+        if (doc->LockedElsewhere())
+            question = makeText(17926, QStringLiteral("Dokument entsperren")) + u'?' +
+                       QStringLiteral("\n\n") + doc->GetLockedInfo();
+        else if (doc->isLocked(true) && admin)
             question = makeText(31011, QStringLiteral("Dokument ist durch jemand anderes gesperrt.\n"
                                                       "Wollen sie dennoch entsperren?")) +
                        QStringLiteral("\n\n") + doc->GetLockedInfo();

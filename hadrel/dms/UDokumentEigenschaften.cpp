@@ -341,6 +341,7 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
     pd_pathuser_visible->setToolTip(visibleHint);
     pd_tablename = edit("pd_tablename", "pd_tablename", Label_pd_tablename->text());
     pd_tablename_alias = label("pd_tablename_alias", 0, QString());
+    pd_tablename_alias->setTextFormat(Qt::PlainText);
     pd_dokumentfile = edit("pd_dokumentfile", "pd_dokumentfile", Label_pd_dokumentfile->text());
     insert_Date = Vcl::Owned(this, new TVoskDBDateTimeEdit(p), QStringLiteral("insert_Date"));
     insert_Date->SetDataField(QStringLiteral("insert_date"));
@@ -389,6 +390,8 @@ void TFrameDokumentEigenschaften::buildFields(QGridLayout* grid) {
                          QStringLiteral("Andere Datensätze erreichen das Dokument über "
                                         "Zuordnungen"));
     lbLocked = label("lbLocked", 0, QString());
+    // It names the lock holder and the machine: stored text, never markup.
+    lbLocked->setTextFormat(Qt::PlainText);
     for (QLabel* l : {lbDelayed, lbDokumentLink, lbLinkSource, lbLocked})
         l->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
 
@@ -716,16 +719,21 @@ void TFrameDokumentEigenschaften::SetQ32Control(TQ32Control* Value) {
 }
 
 QList<QWidget*> TFrameDokumentEigenschaften::dokumentControls() const {
-    return {pd_path,         pd_path_user, m_doktypeHolder, btDokTypeClear, BtAssignToRecord,
-            pd_tablename,    pd_dokumentfile, BtOpenFile,  pd_date,        m_printHolder,
-            pd_txt};
+    return {pd_path,          pd_path_user, m_doktypeHolder, btDokTypeClear,
+            BtAssignToRecord, pd_tablename, pd_dokumentfile, BtOpenFile,
+            insert_Date,      pd_date,      m_printHolder,   pd_txt};
+}
+
+void TFrameDokumentEigenschaften::hideMarks() {
+    for (QWidget* w :
+         {pd_path_visible, pd_pathuser_visible, lbDokumentLink, lbLinkSource, lbLocked, lbDelayed})
+        w->hide();
 }
 
 void TFrameDokumentEigenschaften::_DokumentDisable() {
     for (QWidget* w : dokumentControls())
         w->setEnabled(false);
-    for (QWidget* w : {pd_path_visible, pd_pathuser_visible, lbDokumentLink, lbLocked, lbDelayed})
-        w->hide();
+    hideMarks();
     RecNoKeyWord1->Close();
     sqlDokuLinks->Close();
     sqlRevisions->Close();
@@ -737,6 +745,8 @@ void TFrameDokumentEigenschaften::_DokumentEnable() {
     for (QWidget* w : dokumentControls())
         w->setEnabled(E);
     if (!E) {
+        // Without a document the marks have nothing to say.
+        hideMarks();
         RecNoKeyWord1->Close();
         sqlDokuLinks->Close();
         sqlRevisions->Close();

@@ -152,6 +152,7 @@ private:
     void buildFields(QGridLayout* grid);
     void buildPages();
     void buildAdminPanel();
+    void hideMarks();
     QList<QWidget*> dokumentControls() const;
     // Moves the document's stored file from where it lies into the archive of newType and posts
     // the document with that type, in one transaction: the file goes back when the post fails.

@@ -11,12 +11,35 @@
 #include <Vcl.Components.h>
 
 #include <QBoxLayout>
+#include <QScreen>
+
+#include <algorithm>
+
+namespace UImpDoku {
+
+QPoint BesideOrCascaded(const QSize& size, const QRect& owner, const QRect& screen) {
+    const auto clampTo = [](int v, int low, int high) { return std::max(low, std::min(v, high)); };
+    const int maxLeft = screen.right() - size.width() + 1;
+    const int maxTop = screen.bottom() - size.height() + 1;
+    const int top = clampTo(owner.top(), screen.top(), maxTop);
+    if (owner.right() + size.width() <= screen.right())
+        return {owner.right() + 1, top};
+    if (owner.left() - size.width() >= screen.left())
+        return {owner.left() - size.width(), top};
+    // A title and a menu bar high.
+    const QPoint cascaded = owner.topLeft() + QPoint(40, 60);
+    return {clampTo(cascaded.x(), screen.left(), maxLeft),
+            clampTo(cascaded.y(), screen.top(), maxTop)};
+}
+
+} // namespace UImpDoku
 
 TFormDoku::TFormDoku(QObject* owner, QWidget* parent) : TModulForm(owner, parent) {
     setObjectName(QStringLiteral("FormDoku"));
     setWindowTitle(QStringLiteral("Dokument-Eigenschaften bearbeiten"));
     SetFormStyle(Vcl::fsNormal);
-    SetPosition(Vcl::poOwnerFormCenter);
+    // Placed by FormShow: centred over the document window it would hide it.
+    SetPosition(Vcl::poDesigned);
     resize(1062, 831);
     setMinimumHeight(715);
 
@@ -47,6 +70,16 @@ void TFormDoku::FormCreate(QObject* sender) {
     TopLabel->SetBtStatusBar(msbEditors | msbAuditLog | msbWVOD | msbHistorie | msbSoftlink |
                              msbVisible);
     StatusBar1ContainerBtDoku->hide();
+}
+
+void TFormDoku::FormShow(QObject* sender) {
+    TModulForm::FormShow(sender);
+    if (pos() != QPoint(0, 0) || !screen())
+        return;
+    auto* owner = qobject_cast<QWidget*>(Vcl::Owner(this));
+    if (owner && owner->isVisible())
+        move(UImpDoku::BesideOrCascaded(frameGeometry().size(), owner->window()->frameGeometry(),
+                                        screen()->availableGeometry()));
 }
 
 void TFormDoku::Dokument2AfterScroll() {

@@ -295,10 +295,7 @@ void TFormDokments::acDocEditRevisionArchiveExecute(QObject* Sender) {
         const QString chosen = row ? row->value(0) : QString();
         if (chosen.isEmpty())
             return;
-        exec(QStringLiteral("UPDATE picndoku SET pd_deletable = pd_id <> CAST(:pdid AS integer) "
-                            "WHERE pd_revision_id = :revid"),
-             {{QStringLiteral("pdid"), chosen.toInt()},
-              {QStringLiteral("revid"), doc.RevisionId()}});
+        doc.SetValidRevision(chosen.toInt());
         reselect = chosen;
     } else if (Sender == miRevisionArchive) {
         if (!TSperrDokuPopupMenu::FWithoutQuestion &&
@@ -354,6 +351,23 @@ int TFormDokments::RevisionOptions(const QString& importMode,
     return options;
 }
 
+namespace {
+
+// The tree shows no hidden documents unless asked to: the rows themselves say whether the
+// folder still holds any.
+bool FolderHoldsRows(TDokument& folder) {
+    TVoskQuery2 q(&folder.Database(),
+                  QStringLiteral("SELECT EXISTS (SELECT 1 FROM picndoku WHERE pd_tablename = "
+                                 ":table AND pd_dbrid = :dbrid AND pd_parentnodeident = :folder)"));
+    q.Bind(QStringLiteral("table"), folder.TableName())
+        .Bind(QStringLiteral("dbrid"), folder.RecordId().toLongLong())
+        .Bind(QStringLiteral("folder"), folder.IdText())
+        .Open();
+    return q.Fields(0).AsBoolean();
+}
+
+} // namespace
+
 // ---- rename, delete ----------------------------------------------------------------------------
 
 void TFormDokments::acDocEditRenameExecute() {
@@ -381,9 +395,9 @@ void TFormDokments::acDocEditDeleteDocExecute() {
     if (!node || (node->Kind != nkCustomFolder && node->Kind != nkDocument))
         return;
     CheckDokument1Assignment();
-    if (node->Kind == nkCustomFolder && !node->Children.empty())
-        Korvexutils::RaiseCriticalError(tx(17787, QStringLiteral("Ordner ist nicht leer")));
     TDokument& doc = *Dokument1();
+    if (node->Kind == nkCustomFolder && (!node->Children.empty() || FolderHoldsRows(doc)))
+        Korvexutils::RaiseCriticalError(tx(17787, QStringLiteral("Ordner ist nicht leer")));
     if (doc.isDMSDokument() && DMSDokuTypes().WriteOnce(doc.DokType()))
         Korvexutils::RaiseError(
             tx(17914, QStringLiteral("Dokument kann nicht gelöscht werden (WORM-Schreibschutz)")));

@@ -314,9 +314,25 @@ void TFormDokments::RemoveProvisionalNode(const QString& focusId) {
         TreeMenuSelect(focusId);
 }
 
+namespace {
+
+// A name whose bytes are not UTF-8 arrives with replacement characters and names no file: say
+// so, rather than that the file is missing.
+void RefuseUnreadableName(const QString& path) {
+    if (!path.contains(QChar::ReplacementCharacter) || QFileInfo::exists(path))
+        return;
+    Korvexutils::RaiseCriticalError(
+        QStringLiteral("Der Name der Datei kann nicht gelesen werden: er enthält Zeichen, die "
+                       "nicht in UTF-8 kodiert sind. Bitte benennen Sie die Datei um.") +
+        u'\n' + path);
+}
+
+} // namespace
+
 int TFormDokments::LoadDocument(TFileImportMode ImportMode, const QString& Filename,
                                 bool LoadIntoRoot, const QString& PathName) {
     const QFileInfo info(Filename);
+    RefuseUnreadableName(Filename);
     if (!info.exists())
         Korvexutils::RaiseCriticalError(tx(17105, QStringLiteral("Datei existiert nicht.")) +
                                         u'\n' + info.absolutePath() + u'\n' + info.fileName());
@@ -533,6 +549,8 @@ void TFormDokments::DropMimeData(const QMimeData* data) {
     QStringList files;
     for (const QUrl& url : urls) {
         const QFileInfo info(url.toLocalFile());
+        if (url.isLocalFile())
+            RefuseUnreadableName(url.toLocalFile());
         if (!url.isLocalFile() || !info.isFile())
             Korvexutils::RaiseCriticalError(kOnlyLocalFiles + u'\n' +
                                             url.toDisplayString(QUrl::PreferLocalFile));

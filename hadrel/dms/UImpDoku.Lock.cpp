@@ -156,6 +156,7 @@ void TFormDokments::buildDocumentCheck() {
     const auto click = [this](QObject* sender) { btDocumentCheckClick(sender); };
     lbDocumentCheckName = new TVoskLabel(pnDocumentCheckTemplate);
     lbDocumentCheckName->setObjectName(QStringLiteral("lbDocumentCheckName"));
+    lbDocumentCheckName->setTextFormat(Qt::PlainText);
     lbDocumentCheckName->setAccessibleName(QStringLiteral("Ausgechecktes Dokument"));
     lbDocumentCheckName->OnClick = click;
     row->addWidget(lbDocumentCheckName, 1);
@@ -235,7 +236,7 @@ void TFormDokments::DocumentCheck_Follow(UModulFormSeams::TSperrDokuActionType A
     if (!NodeIsDocument(FocusedNode()))
         return;
     TDokument* d = Dokument1();
-    if (d->isLockedByMe()) {
+    if (d->isLockedByMe() && !d->LockedElsewhere()) {
         const QString path = d->GetLockedPath();
         if (!path.isEmpty() || d->isFileLink()) {
             if (ActionType == UModulFormSeams::atNodeUpdate && acEditWaitDialog->isChecked() &&
@@ -360,6 +361,8 @@ void TFormDokments::DocumentCheck_Add(const TDokument& Dokument) {
     row->setToolTip(name);
     auto* label = qobject_cast<TVoskLabel*>(
         Vcl::FindComponent(row, QStringLiteral("lbDocumentCheckName")));
+    // A caption is the user's text, never markup.
+    label->setTextFormat(Qt::PlainText);
     label->setText(Dokument.Caption());
     label->setToolTip(name);
     if (auto* update = qobject_cast<QWidget*>(

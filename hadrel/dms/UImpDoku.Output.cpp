@@ -6,9 +6,12 @@
 #include "TUserRights.h"
 #include "TVoskRibbon.h"
 #include "UDM1.h"
+#include "UEMailSenden.Text.h"
 #include "UEMailSenden.h"
+#include "UFileImportMode.h"
 #include "UImpDoku.h"
 #include "UModulForm.Start.h"
+#include "UShutdownFiles.h"
 #include "Ukorvexclasses.Dokument.h"
 #include "Vcl.Components.h"
 #include "Vcl.Services.h"
@@ -51,7 +54,7 @@ QString DragOutFileName(const QString& caption, const QString& storedFileName) {
     name.replace(invalid, QStringLiteral("_"));
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         name = QStringLiteral("_");
-    return name;
+    return FitFileName(name);
 }
 
 void TogglePreviewDocument(TDokument& doc, const QString& table, const QString& recId) {
@@ -253,6 +256,8 @@ void TFormDokments::buildOutput() {
     btDragDrop = Vcl::Owned(this, new QToolButton(this), QStringLiteral("btDragDrop"));
     btDragDrop->setIcon(DMSys()->ImageList()->Icon(3));
     btDragDrop->setAutoRaise(true);
+    // An icon alone says nothing about what the button is for.
+    btDragDrop->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     btDragDrop->setText(QStringLiteral("Drag&&Drop"));
     btDragDrop->setAccessibleName(QStringLiteral("Dokument hinausziehen"));
     btDragDrop->setToolTip(kDragHint);
@@ -340,11 +345,19 @@ void TFormDokments::acDocumentExportMailExecute() {
     TUserRights::CanDoDMSFileAction(Dokument1()->DokType(), Dokument1()->Id(), 6, true);
     const QString subject =
         (Dokument1()->Caption() + u' ' + Dokument1()->DokTypeDescr()).trimmed();
-    const QString folder = CurrentSession_UConstants().ExportDir();
-    QDir().mkpath(folder);
-    const QString file = Dokument1()->DMSGetFile(
-        QDir(folder).filePath(UImpDoku::DragOutFileName(Dokument1()->Caption(), Dokument1()->FileName())),
-        true, true);
+    // A folder of its own per mail: a compose window still open on an earlier mail keeps
+    // pointing at that mail's file, whatever the caption of the next one.
+    const QString folder =
+        QDir(CurrentSession_UConstants().ExportDir())
+            .filePath(QStringLiteral("mail_") + UEMailSenden::ContentIdgenerate());
+    if (!QDir().mkpath(folder))
+        throw EVoskException(
+            QStringLiteral("Der Ordner \"%1\" kann nicht angelegt werden.").arg(folder));
+    DeleteFileOnShutdown(folder);
+    const QString file =
+        Dokument1()->DMSGetFile(QDir(folder).filePath(UImpDoku::DragOutFileName(
+                                    Dokument1()->Caption(), Dokument1()->FileName())),
+                                true, true);
     TVoskSendMail::Execute(QString(), subject, QString(), {file}, {});
 }
 

@@ -202,9 +202,11 @@ void TFormDokments::TreeDocumentsFocusedNodeChanged(QObject* sender, TDokuTreeNo
         f.dmsEditDokument = Dokument1()->isDMSEditDokument();
         f.fileLink = Dokument1()->isFileLink();
         f.locked = Dokument1()->isLocked(false);
-        f.lockedByMe = Dokument1()->isLockedByMe();
+        // A check-out of the user's on another machine is handled here as another's.
+        const bool elsewhere = Dokument1()->LockedElsewhere();
+        f.lockedByMe = Dokument1()->isLockedByMe() && !elsewhere;
         f.lockedPath = Dokument1()->GetLockedPath();
-        f.checkoutFileName = Dokument1()->CheckoutPath();
+        f.checkoutFileName = elsewhere ? QString() : Dokument1()->CheckoutPath();
         f.standard = Dokument1()->IsStandard();
         f.eloFieldNull = Dokument1()->EloRef().isEmpty();
     }
@@ -296,8 +298,10 @@ void TFormDokments::TreeDocumentsFocusedNodeChanged(QObject* sender, TDokuTreeNo
         if (linked.isEmpty())
             linked = Dokument1()->TableName();
     }
-    const QString text =
-        StatesText(s, isDok ? Dokument1()->Report() : QString(), linked);
+    QString text = StatesText(s, isDok ? Dokument1()->Report() : QString(), linked);
+    // Where the user's own check-out is, when it is not on this machine.
+    if (isDok && Dokument1()->HasRecord() && Dokument1()->LockedElsewhere())
+        text += QStringLiteral("\r\n") + Dokument1()->GetLockedInfo();
     lbDokuStates->setText(text);
     lbDokuStates->setToolTip(text.isEmpty() ? QStringLiteral("Status des Dokuments") : text);
     setLinksImage((s & ListOutputActive) ? 28 : (s & ListOutputDefined) ? 229 : -1);
@@ -412,6 +416,19 @@ void TFormDokments::CheckDokument1Assignment(TDokuTreeNode* node) {
     if (!node)
         node = FocusedNode();
     if (node && node->IsDocument()) {
+        if (!Dokument1()->HasRecord()) {
+            bool numeric = false;
+            const int id = node->Id.toInt(&numeric);
+            if (numeric)
+                Dokument1()->AssignToDokId(id, _TableName, _RecId);
+            // Deleted by another user since the tree was built: said once, and the tree is
+            // built again without it.
+            if (!Dokument1()->HasRecord()) {
+                QTimer::singleShot(
+                    0, this, [this] { Rtl::Guarded([this] { TreeMenuCreate(false); }, this); });
+                throw EVoskException(17432, QStringLiteral("Dokument nicht gefunden."));
+            }
+        }
         if (!Dokument1()->HasRecord() || Dokument1()->IdText() != node->Id)
             throw EVoskException(QStringLiteral("TFormDokments.CheckDokument1Assignment: pd_id "
                                                 "nicht ausgerichtet (Dokument: %1 / Node: %2)")

@@ -129,7 +129,7 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
             rows.push_back(DocumentNodeData(*DokumentLoadTree));
             // The user's own check-outs are watched again, unless the user said no more.
             const TDokument& d = *DokumentLoadTree;
-            if (d.isLockedByMe() && d.CheckoutAskUser() &&
+            if (d.isLockedByMe() && !d.LockedElsewhere() && d.CheckoutAskUser() &&
                 (d.isFileLink() || QFileInfo::exists(d.CheckoutPath())))
                 DocumentCheck_Add(d);
         }

@@ -3,6 +3,8 @@
 
 #include "UImpDoku.h"
 
+#include "UEditDoku.h"
+
 #include "TopLabel.h"
 #include "UModulForm.h"
 #include "UModulForm.Start.h"
@@ -40,6 +42,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -365,6 +368,8 @@ void TFormDokments::buildForm() {
     rightLayout->addWidget(VoskDocumentViewer1, 1);
     lbDokuStates = Vcl::Owned(this, new QLabel(right), QStringLiteral("lbDokuStates"));
     lbDokuStates->setWordWrap(true);
+    // The lines name stored texts (a table's alias, a report, a lock holder).
+    lbDokuStates->setTextFormat(Qt::PlainText);
     lbDokuStates->setAccessibleName(QStringLiteral("Dokumentstatus"));
     lbDokuStates->setToolTip(QStringLiteral("Status des Dokuments"));
     rightLayout->addWidget(lbDokuStates);
@@ -531,14 +536,17 @@ void TFormDokments::Show() {
 
 void TFormDokments::FormShow(QObject* sender) {
     TFormKorvexGundForm::FormShow(sender);
-    // Without a place of its own yet, the window opens over the one it was opened from.
+    // Without a place of its own yet, the window opens beside the module form it was opened
+    // from, or cascaded from it: over it, it would hide the form and its menu bar.
     if (Frame()->pos() == QPoint(0, 0)) {
-        QWidget* over = OwnerModulForm ? OwnerModulForm->window() : Vcl::Screen::MainForm();
-        if (over && over != this && over->isVisible())
-            Frame()->move(Vcl::CenteredGeometry(Frame()->frameGeometry().size(),
-                                                over->frameGeometry(),
-                                                over->screen()->availableGeometry())
-                              .topLeft());
+        QWidget* over = OwnerModulForm ? OwnerModulForm.data() : Vcl::Screen::MainForm();
+        if (over && over != this && over->isVisible()) {
+            const QRect owner = over->isWindow()
+                                    ? over->frameGeometry()
+                                    : QRect(over->mapToGlobal(QPoint(0, 0)), over->size());
+            Frame()->move(UImpDoku::BesideOrCascaded(Frame()->frameGeometry().size(), owner,
+                                                     over->screen()->availableGeometry()));
+        }
     }
     ApplyTreeWidth(pcDokTree->width());
 }
@@ -552,6 +560,9 @@ void TFormDokments::FormActivate(QObject* sender) {
         CheckNodeAndUpdate();
     }
     VoskDocumentViewer1->SetViewerEnabled(true);
+    // A copy saved while the window was in the background shows at once.
+    if (tiDocumentCheck->isActive())
+        tiDocumentCheckTimer();
 }
 
 void TFormDokments::FormDeactivate(QObject* sender) {

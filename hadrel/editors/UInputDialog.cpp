@@ -6,6 +6,7 @@
 #include "TNummernKreis.h"
 #include "UDM1.h"
 #include "UnitTable.h"
+#include "Vcl.Accessible.h"
 #include "Vcl.Components.h"
 #include "VoskF2Controls.h"
 #include <EventGuard.h>
@@ -198,6 +199,7 @@ bool RaiseInputQuestion(const QString& Title, const QString& Msg, QVariant& Valu
         form->SetAlternativeName(_AlternativeClassName);
         form->LbCaption->setText(Msg);
         form->EditInput->setAccessibleName(Korvexcommonvcl::PlainCaption(Msg));
+        Vcl::SetMessageDescription(form, Msg);
         form->SetNumCircleName(NumCircleNameForNewNum);
         if (_LbBezeichnung_0_hides != 0) {
             form->lbBezeichnung->setVisible(true);

@@ -295,6 +295,9 @@ void TFormKorvexGundForm::FormKeyDown(QObject* sender, int& Key, Qt::KeyboardMod
             if (enter && Is(editor, "TVoskLookupEdit") &&
                 static_cast<TVoskLookupEdit*>(editor)->DroppedDown())
                 return;
+            // An open calendar takes Enter (the day) and the arrows (moving the day).
+            if (Corvale::DateDropDownShowing(editor))
+                return;
             if (!enter) {
                 if (auto* line = qobject_cast<QLineEdit*>(editor);
                     line && (Is(editor, "TVoskEdit") || Is(editor, "TVoskDBEdit")) &&
@@ -458,6 +461,11 @@ void TFormKorvexGundForm::KeyEscape(QWidget* active, QWidget* editor, TVoskDBGri
         } else {
             Q32ControlHandling_ESC(Corvale::ControlOf(editor), date->DataClass(), Key);
         }
+    } else if (auto* plainDate = qobject_cast<TVoskDateEdit*>(editor);
+               plainDate && plainDate->DroppedDown()) {
+        plainDate->CloseUp();
+        plainDate->setModified(true);
+        Key = 0;
     } else if (IsExactly(editor, "TVoskDateEdit") || IsExactly(editor, "TVoskEdit")) {
         if (Corvale::EditPopupShowing(line)) {
             Corvale::CloseEditPopup(line);
@@ -485,7 +493,7 @@ void TFormKorvexGundForm::KeyDelete(QWidget* editor, TVoskDBGrid2* grid, int& Ke
     TVoskClass* data = nullptr;
     if (qobject_cast<TVoskDBEdit*>(editor) || qobject_cast<TVoskDBFieldEdit*>(editor))
         data = Corvale::DataClassOf(editor);
-    else if (grid)
+    else if (grid && grid->OptionsDataDeleting())
         data = grid->DataClass();
     if (!data || !data->Active() || data->IsEmpty() || !data->CanModify())
         return;

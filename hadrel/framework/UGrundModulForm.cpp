@@ -24,6 +24,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
 #include <QVariant>
@@ -516,8 +517,17 @@ void TFormKorvexGundForm::ApplyFormPosition(bool useRegistry) {
 }
 
 void TFormKorvexGundForm::FormClose(QObject*, Vcl::TCloseAction& action) {
-    if (ToolForm)
-        ToolForm->hide();
+    // The tool window comes back whenever the window stays open: after "Abbrechen" and after a
+    // save the server refused, which leaves this handler by an exception.
+    const QPointer<TToolForm> tool = ToolForm;
+    const bool toolShown = tool && tool->isVisible();
+    if (tool)
+        tool->hide();
+    bool closing = false;
+    const auto restoreTool = qScopeGuard([&] {
+        if (!closing && toolShown && tool)
+            tool->ShowInactive();
+    });
     if (!AskSavePending()) {
         // "Abbrechen": the window stays open with its edits.
         action = Vcl::caNone;
@@ -530,6 +540,7 @@ void TFormKorvexGundForm::FormClose(QObject*, Vcl::TCloseAction& action) {
     Log(QStringLiteral("SaveCompSettings: ") + Vcl::ClassName(this));
     SaveComponentSettings(this, this);
     action = Vcl::caFree;
+    closing = true;
 }
 
 QString UGrundModulForm::DataClassCaption(const TVoskClass* data) {

@@ -31,6 +31,7 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QScopeGuard>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
@@ -259,6 +260,16 @@ void TModulForm::FormCreate(QObject* sender) {
     });
     Step(this, where, [this] {
         const QFontMetrics fm(StatusBar1->font());
+        // The links need the form's font's whole line (descenders of "Eigenschaften" included)
+        // inside the button's frame and the one-pixel margin of their container.
+        const int containerHeight = qMax(14, fm.height() + 6);
+        StatusBar1->setFixedHeight(qMax(20, containerHeight + 6));
+        for (QWidget* container :
+             {StatusBar1ContainerAuditLog, StatusBar1ContainerBtWvod, StatusBar1ContainerBtDoku,
+              StatusBar1ContainerBtHistorie, StatusBar1ContainerBtEigenschaften,
+              StatusBar1ContainerBtSoftlink})
+            if (container)
+                container->setFixedHeight(containerHeight);
         const QString texts[3] = {makeText(2042, QStringLiteral("Erstellt")) + QStringLiteral(": "),
                                   makeText(2044, QStringLiteral("Bearbeitet")) +
                                       QStringLiteral(": "),
@@ -561,15 +572,18 @@ void TModulForm::FormClose(QObject* sender, Vcl::TCloseAction& action) {
     const bool ticking = TimerShowWvodDokuHint && TimerShowWvodDokuHint->Enabled();
     if (TimerShowWvodDokuHint)
         TimerShowWvodDokuHint->SetEnabled(false);
+    // A window that stays open ("Abbrechen", or a save the server refused and that leaves here by
+    // an exception) keeps its status bar following the record.
+    bool closing = false;
+    const auto restoreTimer = qScopeGuard([&] {
+        if (!closing && ticking && TimerShowWvodDokuHint)
+            TimerShowWvodDokuHint->SetEnabled(true);
+    });
     LogClose(this, 1);
     TFormKorvexGundForm::FormClose(sender, action);
-    if (action == Vcl::caNone) {
-        // "Abbrechen": the window stays, and its status bar keeps following the record.
-        if (ticking)
-            TimerShowWvodDokuHint->SetEnabled(true);
-    } else if (LastModulForm == this) {
+    closing = action != Vcl::caNone;
+    if (closing && LastModulForm == this)
         LastModulForm = nullptr;
-    }
     LogClose(this, 2);
 }
 

@@ -189,6 +189,7 @@ void ShowFormException(const QString& senderText, const QString& extended, const
     form->EdSender->setText(senderText);
     form->MemoExtendedError->setPlainText(extended);
     form->MemoErrCaption->setText(caption);
+    Vcl::SetMessageDescription(form.get(), caption);
     form->EdCode->setText(code);
     // Explicit popup: the dialog stays above the main window rather than the active one.
     if (popupExplicit)

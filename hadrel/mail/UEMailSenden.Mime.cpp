@@ -7,11 +7,13 @@
 
 #include "VoskExceptions.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
 
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -59,6 +61,32 @@ GMimeObject* TextPart(const char* subtype, const QString& text) {
     return GMIME_OBJECT(part);
 }
 
+// How a stored mail goes into a message part unencoded: 7bit when every byte is ASCII, 8bit
+// otherwise; none when it holds a NUL or a line over 998 bytes, which neither may carry.
+std::optional<GMimeContentEncoding> MessageEncoding(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    bool eightBit = false;
+    qsizetype line = 0;
+    QByteArray chunk;
+    while (!(chunk = f.read(1 << 16)).isEmpty()) {
+        for (const char c : std::as_const(chunk)) {
+            if (c == '\0')
+                return std::nullopt;
+            if (c == '\n') {
+                line = 0;
+                continue;
+            }
+            if (c != '\r' && ++line > 998)
+                return std::nullopt;
+            if (static_cast<unsigned char>(c) >= 0x80)
+                eightBit = true;
+        }
+    }
+    return eightBit ? GMIME_CONTENT_ENCODING_8BIT : GMIME_CONTENT_ENCODING_7BIT;
+}
+
 // A part whose content is read from the file only while the message is written.
 GMimeObject* FilePart(const TMimeFile& file, const char* disposition) {
     const QFileInfo info(file.path);
@@ -74,12 +102,22 @@ GMimeObject* FilePart(const TMimeFile& file, const char* disposition) {
     GPtr<GMimeDataWrapper> content(
         g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
 
-    const QByteArray type = MimeTypeOfFile(file.path);
+    QByteArray type = MimeTypeOfFile(file.path);
+    // A message part may not be base64 (RFC 2046): a stored mail goes as it is, 7bit or 8bit;
+    // one that no such part can carry goes as a plain file.
+    GMimeContentEncoding encoding = GMIME_CONTENT_ENCODING_BASE64;
+    if (type.startsWith("message/")) {
+        const std::optional<GMimeContentEncoding> asIs = MessageEncoding(info.absoluteFilePath());
+        if (asIs)
+            encoding = *asIs;
+        else
+            type = QByteArrayLiteral("application/octet-stream");
+    }
     const qsizetype slash = type.indexOf('/');
     GMimePart* part =
         g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData());
     g_mime_part_set_content(part, content.get());
-    g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
+    g_mime_part_set_content_encoding(part, encoding);
     g_mime_object_set_disposition(GMIME_OBJECT(part), disposition);
     g_mime_part_set_filename(
         part, Utf8(file.fileName.isEmpty() ? info.fileName() : file.fileName).constData());

@@ -429,7 +429,7 @@ TFormFilePreview* ShowPreview(QObject* _Owner, TDokument* Doku, const QImage* Im
         const QString caption = param(QStringLiteral("Caption"));
         dialog->DokName->setText(!caption.isEmpty()
                                      ? caption
-                                     : QLocale().toString(QTime::currentTime(), QLocale::LongFormat) +
+                                     : QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) +
                                            u'_' + (DM1() ? DM1()->LoginName() : QString()));
         const QString formCaption = param(QStringLiteral("FormCaption"));
         if (!formCaption.isEmpty())

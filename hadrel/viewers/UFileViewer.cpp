@@ -278,7 +278,9 @@ bool TFileViewerFrame::FillRelatedDokuments(QTableWidget* grid) {
     grid->setRowCount(0);
     TDokument* doc = Dokument();
     TDM1* dm = DM1();
-    if (!doc || !doc->HasRecord() || !dm || !dm->Connected())
+    // A document still being inserted has no relations yet; the record it may still show is the
+    // template's.
+    if (!doc || doc->NewDocumentFlag() || !doc->HasRecord() || !dm || !dm->Connected())
         return false;
     const QString kw = dm->LoadVar(QStringLiteral("SELECT dt_relateddokkeyword FROM dokutypes WHERE dt_id=:doktype"),
                                    {{QStringLiteral("doktype"), doc->DokType()}})

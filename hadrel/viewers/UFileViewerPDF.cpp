@@ -21,6 +21,7 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -335,6 +336,13 @@ int TPdfThumbnails::rowCount(const QModelIndex& parent) const {
     return parent.isValid() || !m_document ? 0 : std::max(0, m_document->pageCount());
 }
 
+QSize TPdfThumbnails::ThumbSize(int page) const {
+    const QSizeF points = m_document ? m_document->pagePointSize(page) : QSizeF();
+    if (points.width() <= 0 || points.height() <= 0)
+        return {ThumbWidth, ThumbWidth};
+    return points.scaled(ThumbWidth, ThumbHeight, Qt::KeepAspectRatio).toSize().expandedTo({1, 1});
+}
+
 QVariant TPdfThumbnails::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !m_document || index.row() >= rowCount())
         return {};
@@ -342,13 +350,16 @@ QVariant TPdfThumbnails::data(const QModelIndex& index, int role) const {
         return QString::number(index.row() + 1);
     if (role == Qt::ToolTipRole)
         return QStringLiteral("Seite %1").arg(index.row() + 1);
+    if (role == Qt::SizeHintRole) {
+        // The delegate would ask for the picture to measure the item.
+        const int text = QFontMetrics(QApplication::font()).height();
+        return QSize(ThumbWidth + 12, ThumbHeight + text + 12);
+    }
     if (role != Qt::DecorationRole)
         return {};
     auto it = m_thumbs.find(index.row());
     if (it == m_thumbs.end()) {
-        const QSizeF points = m_document->pagePointSize(index.row());
-        const QSize size(ThumbWidth, points.width() > 0 ? int(ThumbWidth * points.height() / points.width())
-                                                        : ThumbWidth);
+        const QSize size = ThumbSize(index.row());
         QImage thumb(size, QImage::Format_RGB32);
         thumb.fill(Qt::white);
         QPainter p(&thumb);
@@ -449,7 +460,8 @@ void TFileViewerFramePDF::buildForm() {
     pnThumbnails->setFlow(QListView::TopToBottom);
     pnThumbnails->setWrapping(false);
     pnThumbnails->setMovement(QListView::Static);
-    pnThumbnails->setIconSize(QSize(TPdfThumbnails::ThumbWidth, TPdfThumbnails::ThumbWidth * 3 / 2));
+    pnThumbnails->setUniformItemSizes(true);
+    pnThumbnails->setIconSize(QSize(TPdfThumbnails::ThumbWidth, TPdfThumbnails::ThumbHeight));
     pnThumbnails->setMinimumWidth(TPdfThumbnails::ThumbWidth + 30);
     pnThumbnails->setAccessibleName(QStringLiteral("Seitenübersicht"));
     pnThumbnails->setToolTip(QStringLiteral("Seitenübersicht: ein Klick zeigt die Seite"));
@@ -677,6 +689,8 @@ void TFileViewerFramePDF::Recreate(TDokument* Dokument, bool) {
             if (Dokument->NewDocumentFlag())
                 throw EVoskException(QStringLiteral("read only"));
             TUserRights::CanDoDMSFileAction(Dokument->DokType(), Dokument->Id(), 0, true);
+            if (Dokument->isFileLink() && !Dokument->isDMSDokument())
+                Dokument->DMSGetFile(); // refuses a link whose file is gone
         } catch (...) {
             Recreate(nullptr);
             throw;
@@ -688,10 +702,12 @@ void TFileViewerFramePDF::Recreate(TDokument* Dokument, bool) {
     emptyViewer();
 
     bool loaded = false;
-    if (Dokument && Dokument->isDMSDokument()) {
+    // A linked document's file lies outside the store, at its path.
+    const bool link = Dokument && Dokument->isFileLink() && !Dokument->isDMSDokument();
+    if (Dokument && (Dokument->isDMSDokument() || link)) {
         TDCFileMethods files;
-        const QString name = Dokument->DMSRemoteFilename();
-        bool exists = !name.isEmpty() && files.FileExists(name);
+        const QString name = link ? Dokument->Path() : Dokument->DMSRemoteFilename();
+        bool exists = link || (!name.isEmpty() && files.FileExists(name));
         if (!exists && !name.isEmpty()) {
             Dokument->DMSCheckRemoteStructure();
             exists = files.FileExists(name);
@@ -700,7 +716,12 @@ void TFileViewerFramePDF::Recreate(TDokument* Dokument, bool) {
             btMouseMove->setChecked(true);
             SetStatus({}, 20);
             THourGlass hourglass;
-            m_buffer.setData(files.ReadFile(name));
+            if (link) {
+                QFile file(name);
+                m_buffer.setData(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+            } else {
+                m_buffer.setData(files.ReadFile(name));
+            }
             m_buffer.open(QIODevice::ReadOnly);
             m_pdf->load(&m_buffer);
             SetStatus({}, pbStatusLoad->value() > 80 ? 88 : 30);

@@ -111,7 +111,8 @@ private:
     QString m_selectedText;
 };
 
-// The thumbnails of a PDF document, each rendered when it is first shown.
+// The thumbnails of a PDF document, each rendered when the overview first paints it. Every item
+// has the size of the thumbnail box, so laying the overview out renders nothing.
 class TPdfThumbnails final : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -120,6 +121,10 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     static constexpr int ThumbWidth = 120;
+    static constexpr int ThumbHeight = ThumbWidth * 3 / 2;
+    // The page's thumbnail size from its page size: ThumbWidth wide, or ThumbHeight high where
+    // the page is taller than the box.
+    QSize ThumbSize(int page) const;
     int RenderedCount() const { return int(m_thumbs.size()); }
 
 private:

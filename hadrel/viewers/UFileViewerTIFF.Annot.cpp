@@ -4,6 +4,7 @@
 
 #include "UFileViewerTIFF.h"
 
+#include "UFileViewerTIFF.PageSelector.h"
 #include "UFileViewerTIFF.Stamps.h"
 
 #include <AnnotChanges.h>
@@ -33,7 +34,6 @@
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <QTabBar>
 #include <QTimer>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -225,6 +225,14 @@ void TFileViewerFrameTIFF::setupAnnotations() {
         if (b != Qt::LeftButton)
             return;
         m_annot->MouseDown();
+        // A drawing begins (not the click that ends a text's editing).
+        if (!imCurrentPage->IsMemoEditing() &&
+            !imCurrentPage->MouseInteract().testAnyFlags(TIEMouseInteract(miScroll | miZoom | miSelectZoom)))
+            for (TIEMouseInteractVtItem item : imCurrentPage->MouseInteractVt())
+                if (IsAddingMode(quint8(item))) {
+                    m_annot->PlacingStarts();
+                    break;
+                }
         if (FChangeBars == 0)
             FChangeBars = 1;
     };
@@ -800,6 +808,7 @@ void TFileViewerFrameTIFF::imCurrentPageNewObject(int h) {
         imCurrentPage->MemoEdit(h);
         m_annot->TrimUndo(before);
     }
+    m_annot->ObjectPlaced();
     ShowOptions();
 }
 
@@ -813,7 +822,7 @@ void TFileViewerFrameTIFF::imCurrentPageExit(QObject*) {
     if (imCurrentPage->OnMouseUp)
         imCurrentPage->OnMouseUp(Qt::LeftButton, {}, {});
     const int page = m_pages->imOverview()->SelectedImage();
-    if (tcPages->currentIndex() >= 0 && page >= 0 && FAllowSave && CanUndo())
+    if (tcPages->Count() > 0 && page >= 0 && FAllowSave && m_annot->Changed())
         SaveAnnotationsOfPage(page);
 }
 

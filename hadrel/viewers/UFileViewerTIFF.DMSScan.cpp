@@ -168,7 +168,7 @@ void DMSScan(QObject* _Owner, bool ScannerSetup, TDokument* Dokument, const QStr
         insert.Active = true;
         insert.Name = Rtl::ValueOf(ScanParams, QStringLiteral("Caption"));
         if (insert.Name.isEmpty())
-            insert.Name = QLocale().toString(QTime::currentTime(), QLocale::LongFormat) + u'_' +
+            insert.Name = QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + u'_' +
                           (DM1() ? DM1()->LoginName() : QString());
         if (!DokType.isEmpty()) {
             insert.DokType = DokType;
@@ -395,11 +395,16 @@ void DMSScan(QObject* _Owner, bool ScannerSetup, TDokument* Dokument, const QStr
         if (NewPage[i] || i == 0)
             viewer = NewDokument();
         const QImage& page = View[i];
-        viewer->DoPageAdd(page, QStringLiteral("scan"), QStringLiteral("TDMSys.Scan"));
-        if (viewer->PageFormatCheck(QStringLiteral("DMSys"), i, page.width(), page.height(), scaling, resolution))
-            viewer->DoPageRotate(QStringLiteral("DMSys"), i, false);
+        // The page's place in its own document, not in the stack.
+        const int added = viewer->DoPageAdd(page, QStringLiteral("scan"), QStringLiteral("TDMSys.Scan"));
+        if (viewer->PageFormatCheck(QStringLiteral("DMSys"), added, page.width(), page.height(), scaling,
+                                    resolution))
+            viewer->DoPageRotate(QStringLiteral("DMSys"), added, false);
     }
     logEvent(fmt(QStringLiteral("TDMSys.Scan : Seiten/Dokumente aufteilen (Ende) > pd_id=%d"), {pdId}));
+    // A feeder that failed part-way: the sheets read are kept as documents, and the user is told.
+    if (status == Imaging::TAcquireStatus::Failed)
+        throw EImagesException(prefix + makeText(17129, QStringLiteral("Scannen nicht möglich.")));
 }
 
 namespace {

@@ -137,7 +137,7 @@ void TFileViewerFrameTIFF::btPageNextClick(QObject*) {
 }
 
 bool TFileViewerFrameTIFF::HasUnsavedChanges() {
-    if (m_pages->FEditablePages == 3 || imCurrentPage->Model().CanUndo())
+    if (m_pages->FEditablePages == 3 || imCurrentPage->Model().CanUndo() || Annot().Changed())
         return true;
     TPageList* list = imOverviewPages();
     for (int i = 0; i < list->ImageCount(); ++i)
@@ -261,7 +261,7 @@ void TFileViewerFrameTIFF::miOverviewMenuDokExportClick(QObject*) {
         return;
     if (list->ImageCount() <= 1)
         Korvexutils::RaiseCriticalError(makeText(17132, QStringLiteral("Mindestens eine Seite muß vorhanden bleiben.")));
-    if (FAllowSave && CanUndo())
+    if (FAllowSave && (CanUndo() || Annot().Changed()))
         Korvexutils::RaiseCriticalError(makeText(
             17131, QStringLiteral("Seiten können nicht bearbeitet werden. Bitte zuerst die "
                                   "Anmerkungen speichern oder verwerfen.")));

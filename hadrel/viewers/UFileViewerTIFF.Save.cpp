@@ -91,7 +91,8 @@ void TFileViewerFrameTIFF::buildSaveCommands() {
 }
 
 void TFileViewerFrameTIFF::checkPageCommand() {
-    if (FAllowSave && CanUndo() && m_pages->imOverview()->SelectedImage() >= 0)
+    if (FAllowSave && (CanUndo() || m_annot->Changed()) &&
+        m_pages->imOverview()->SelectedImage() >= 0)
         Korvexutils::RaiseCriticalError(makeText(
             17131, QStringLiteral("Seiten können nicht bearbeitet werden. Bitte zuerst die "
                                   "Anmerkungen speichern oder verwerfen.")));

@@ -705,7 +705,7 @@ void TFileViewerFrameTIFF::DoScanBarcodes(QStringList& List, quint8 Mode) {
 bool TFileViewerFrameTIFF::DoMarkBarcodes(bool RemoveMarkers) {
     // The canvas's edits belong to the page shown; they go into its data before pages change.
     const int shown = m_pages->imOverview()->SelectedImage();
-    if (shown >= 0 && FAllowSave && CanUndo())
+    if (shown >= 0 && FAllowSave && Annot().Changed())
         SaveAnnotationsOfPage(shown);
     Imaging::TIEVectModel& canvas = imCurrentPage->Model();
     const auto removeMarks = [&] {

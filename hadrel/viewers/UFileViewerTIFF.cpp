@@ -1,6 +1,7 @@
 #include "UFileViewerTIFF.h"
 
 #include "UFilePreview.h"
+#include "UFileViewerTIFF.PageSelector.h"
 #include "UFileViewerTIFF.Stamps.h"
 
 #include <Dataclient_files.h>
@@ -8,6 +9,7 @@
 #include <DMSys.h>
 #include <EventGuard.h>
 #include <Korvexutils.h>
+#include <PageCodec.h>
 #include <StrUtils.h>
 #include <TUserRights.h>
 #include <TVoskColorBox.h>
@@ -24,6 +26,8 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -41,7 +45,6 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSplitter>
-#include <QTabBar>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -72,10 +75,57 @@ public:
     QByteArray ReadAnnotation(const QString& name, int page) override {
         return DCFileMethods().ReadAnnotation(name, page);
     }
+    QList<QByteArray> ReadAnnotations(const QString& name, int count) override {
+        return DCFileMethods().ReadAnnotations(name, count);
+    }
 
 private:
     QPointer<TDokument> m_dokument;
 };
+
+// A linked document's pages, read from its file outside the store (the file's existence is
+// checked as the document object checks it). Links carry no annotations.
+class TLinkPageSource final : public IPageSource {
+public:
+    explicit TLinkPageSource(const TDokument& dokument) : m_path(dokument.Path()) {}
+    bool IsNewDokument() const override { return false; }
+    QString RemoteFilename() const override { return m_path; }
+    void CheckRemoteStructure() override {}
+    bool FileExists(const QString& name) override { return QFileInfo(name).isFile(); }
+    int GetImageCount(const QString& name) override {
+        // As the store counts: a file that is no TIFF has no pages and is read whole.
+        try {
+            Imaging::TTiffReader reader(ReadFile(name));
+            return reader.PageCount();
+        } catch (const Imaging::ETiffError&) {
+            return 0;
+        }
+    }
+    QByteArray ReadFile(const QString& name) override {
+        if (m_bytes.isEmpty()) {
+            QFile file(name);
+            if (file.open(QIODevice::ReadOnly))
+                m_bytes = file.readAll();
+        }
+        return m_bytes;
+    }
+    QByteArray ReadImage(const QString& name, int page) override {
+        Imaging::TTiffReader reader(ReadFile(name));
+        reader.OpenPage(page);
+        if (reader.CanCopyRaw())
+            return reader.ExtractPage();
+        Imaging::TTiffWriter writer;
+        writer.WritePage(reader.Decode(), reader.Params());
+        return writer.Finish();
+    }
+    QByteArray ReadAnnotation(const QString&, int) override { return {}; }
+
+private:
+    QString m_path;
+    QByteArray m_bytes;
+};
+
+bool isLinkOnly(const TDokument* d) { return d && d->isFileLink() && !d->isDMSDokument(); }
 
 QIcon themeIcon(const char* name) { return QIcon::fromTheme(QString::fromLatin1(name)); }
 
@@ -242,18 +292,13 @@ void TFileViewerFrameTIFF::buildForm() {
     pnShowScan->resize(360, 110);
     pnShowScan->hide();
 
-    tcPages = Vcl::Owned(this, new QTabBar(pnPages), QStringLiteral("tcPages"));
-    tcPages->setExpanding(false);
-    tcPages->setUsesScrollButtons(true);
-    tcPages->setDocumentMode(true);
-    tcPages->setAccessibleName(QStringLiteral("Seiten"));
+    tcPages = Vcl::Owned(this, new TPageSelector(pnPages), QStringLiteral("tcPages"));
     tcPages->setToolTip(QStringLiteral("Seiten"));
-    connect(tcPages, &QTabBar::currentChanged, this, [this](int index) {
-        if (!m_tabsUpdating)
-            Rtl::Guarded([&] { tcPagesChange(index); }, this);
-    });
-    connect(tcPages, &QTabBar::tabCloseRequested, this,
-            [this](int index) { Rtl::Guarded([&] { tcPagesCanClose(index); }, this); });
+    tcPages->SetCaptionSource([this](int page) { return m_pages->TabText(page); });
+    connect(tcPages, &TPageSelector::currentChanged, this,
+            [this](int index) { Rtl::Guarded([&] { tcPagesChange(index); }, this); });
+    connect(tcPages, &TPageSelector::closeRequested, this,
+            [this] { Rtl::Guarded([&] { tcPagesCanClose(); }, this); });
     pages->addWidget(tcPages);
 
     lbEditTextHint = Vcl::Owned(this, new QLabel(pnPages), QStringLiteral("lbEditTextHint"));
@@ -521,6 +566,11 @@ void TFileViewerFrameTIFF::Recreate(TDokument* Dokument, bool EditablePages) {
             } else {
                 TUserRights::CanDoDMSFileAction(Dokument->InsertData().DokType, 0, 2, true);
             }
+            if (isLinkOnly(Dokument)) {
+                // The file is not the store's to change: it is shown, never saved.
+                EditablePages = false;
+                Dokument->DMSGetFile(); // refuses a link whose file is gone
+            }
         } catch (...) {
             Recreate(nullptr, false);
             throw;
@@ -530,7 +580,10 @@ void TFileViewerFrameTIFF::Recreate(TDokument* Dokument, bool EditablePages) {
         disconnect(FDokument, nullptr, this, nullptr);
     FHasBeenSaved = false;
     SetDokument(Dokument);
-    m_source.reset(Dokument ? new TDokumentPageSource(Dokument) : nullptr);
+    if (isLinkOnly(Dokument))
+        m_source = std::make_unique<TLinkPageSource>(*Dokument);
+    else
+        m_source.reset(Dokument ? new TDokumentPageSource(Dokument) : nullptr);
     m_pages->SetSource(m_source.get());
     if (Dokument)
         connect(Dokument, &QObject::destroyed, this, [this] { m_pages->SetSource(nullptr); });
@@ -782,41 +835,14 @@ bool TFileViewerFrameTIFF::LoadAllImages() {
 }
 
 void TFileViewerFrameTIFF::RefreshTabs() {
-    m_tabsUpdating = true;
-    const auto done = qScopeGuard([this] { m_tabsUpdating = false; });
-    bool enabled = false;
-    const QStringList texts = m_pages->TabTexts(&enabled);
-    bool same = tcPages->count() == texts.size();
-    for (int i = 0; same && i < texts.size(); ++i)
-        same = tcPages->tabText(i) == texts[i];
-    if (!same) {
-        // Filled while hidden, the bar lays its tabs out once instead of once per tab.
-        const bool shown = !tcPages->isHidden();
-        tcPages->hide();
-        while (tcPages->count() > texts.size())
-            tcPages->removeTab(tcPages->count() - 1);
-        for (int i = 0; i < texts.size(); ++i) {
-            if (i >= tcPages->count())
-                tcPages->addTab(texts[i]);
-            else if (tcPages->tabText(i) != texts[i])
-                tcPages->setTabText(i, texts[i]);
-        }
-        tcPages->setVisible(shown);
-    }
-    tcPages->setEnabled(enabled);
+    const int count = m_pages->imOverview()->ImageCount();
+    tcPages->SetPages(count, m_pages->imOverview()->SelectedImage(), m_pages->TabText(-1));
+    tcPages->setEnabled(count > 0);
     // A tab's close button deletes its page, so it is offered only where pages may be edited.
-    const bool closable = enabled && m_editTabVisible;
-    if (tcPages->tabsClosable() != closable)
-        tcPages->setTabsClosable(closable);
-    tcPages->setCurrentIndex(enabled ? qMax(0, m_pages->imOverview()->SelectedImage()) : 0);
+    tcPages->SetClosable(count > 0 && m_editTabVisible);
 }
 
-void TFileViewerFrameTIFF::SetTab(int Page) {
-    m_tabsUpdating = true;
-    const auto done = qScopeGuard([this] { m_tabsUpdating = false; });
-    if (Page >= 0 && Page < tcPages->count())
-        tcPages->setCurrentIndex(Page);
-}
+void TFileViewerFrameTIFF::SetTab(int Page) { tcPages->ShowCurrent(Page); }
 
 void TFileViewerFrameTIFF::tcPagesChange(int index) {
     const int shown = m_pages->imOverview()->SelectedImage();
@@ -832,14 +858,9 @@ void TFileViewerFrameTIFF::tcPagesChange(int index) {
         LoadImage(index, true);
 }
 
-void TFileViewerFrameTIFF::tcPagesCanClose(int index) {
-    // The bar never drops a tab itself: the page goes through the page-delete command, which
+void TFileViewerFrameTIFF::tcPagesCanClose() {
+    // The selector never drops a page itself: it goes through the page-delete command, which
     // works on the page shown.
-    if (index != tcPages->currentIndex()) {
-        tcPages->setCurrentIndex(index);
-        if (tcPages->currentIndex() != index)
-            return;
-    }
     btEditDeleteClick(tcPages);
 }
 
@@ -864,7 +885,7 @@ void TFileViewerFrameTIFF::imOverviewImageSelect(int index) {
 
 void TFileViewerFrameTIFF::imOverviewImageDeselect(int index) {
     // The page going is the one on the canvas; its edits go into its page data.
-    if (index == m_pages->imOverview()->SelectedImage() && FAllowSave && CanUndo())
+    if (index == m_pages->imOverview()->SelectedImage() && FAllowSave && m_annot->Changed())
         SaveAnnotationsOfPage(index);
     LoadImage(-1, true);
 }
@@ -885,6 +906,26 @@ void TFileViewerFrameTIFF::DoPageRotate(const QString& X, int Page, bool Load) {
     writer.WritePage(turned, params);
     data->CurImage = writer.Finish();
     m_pages->FEditablePages = 3;
+    // The page's annotations turn with it: a point (x, y) of the old page is (height - y, x).
+    if (m_pages->imOverview()->SelectedImage() == Page && data->Loadet &&
+        imCurrentPage->Model().ObjectsCount() > 0) {
+        RotateToDefault();
+        Imaging::TIEVectModel& canvas = imCurrentPage->Model();
+        const int height = shown.height();
+        for (int i = 0; i < canvas.ObjectsCount(); ++i) {
+            Imaging::TIEVObject& o = canvas.ObjAtRef(i);
+            const QPoint a(height - o.Top, o.Left), b(height - o.Bottom, o.Right);
+            if (o.Kind == Imaging::iekLINELABEL || o.Kind == Imaging::iekLINE) {
+                o.Left = a.x(), o.Top = a.y(), o.Right = b.x(), o.Bottom = b.y();
+                continue;
+            }
+            o.Left = std::min(a.x(), b.x()), o.Right = std::max(a.x(), b.x());
+            o.Top = std::min(a.y(), b.y()), o.Bottom = std::max(a.y(), b.y());
+            if (o.Kind == Imaging::iekBITMAP && !o.Bitmap.isNull())
+                o.Bitmap = o.Bitmap.transformed(QTransform().rotate(90));
+        }
+        SaveAnnotationsOfPage(Page);
+    }
     LoadImage(Page, true);
 }
 
@@ -1004,14 +1045,15 @@ void TFileViewerFrameTIFF::ShowPage(int page, const QImage& image, TPageData* da
     imCurrentPage->setEnabled(true);
     imNavigator->SetPage(image);
     updateAnnotEnvironment();
-    if (data)
-        m_annot->LoadAnnotations(data->CurAnnot, page);
+    m_annot->LoadAnnotations(data ? data->CurAnnot : QByteArray(), page);
     m_annot->SetAnnotationRights();
     CalcAutoText();
     imCurrentPage->ScrollToTopLeft();
 }
 
 void TFileViewerFrameTIFF::EmptyView() {
+    if (m_annot)
+        m_annot->LoadAnnotations({}, -1);
     imCurrentPage->Model().RemoveAllObjects();
     imCurrentPage->Model().SetBitmap(QImage());
     imCurrentPage->setEnabled(false);

@@ -1,6 +1,6 @@
 #pragma once
 // The viewer and editor of multipage TIFF documents: a thumbnail strip of the pages, the current
-// page with its annotations, a navigator, page tabs, a status line and a ribbon. Pages come from
+// page with its annotations, a navigator, the page selector, a status line and a ribbon. Pages come from
 // the page model (viewers/pages): while the strip is hidden only the page shown is read from the
 // document store; the strip loads them all.
 //
@@ -34,7 +34,6 @@ class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QSplitter;
-class QTabBar;
 class QTableWidget;
 class QToolButton;
 class TVoskColorBox;
@@ -42,6 +41,7 @@ class TVoskRibbon;
 class TVoskRibbonGroup;
 class TVoskRibbonTab;
 class TPageNavigator;
+class TPageSelector;
 
 namespace Ashgrove {
 class TCameraFrame;
@@ -366,7 +366,7 @@ public:
     QLabel* lbShowScan;
     QProgressBar* pbShowScan;
     QPushButton* btBreakScan;
-    QTabBar* tcPages;
+    TPageSelector* tcPages;
     QGroupBox* pnNavigator;
     TPageNavigator* imNavigator;
     QWidget* pnStatus;
@@ -446,7 +446,7 @@ private:
     void setEditTabVisible(bool visible);
     void applyNavigatorSize();
     void tcPagesChange(int index);
-    void tcPagesCanClose(int index);
+    void tcPagesCanClose();
     void imCurrentPageProgress(int percent);
     void imOverviewImageSelect(int index);
     void imOverviewImageDeselect(int index);
@@ -460,7 +460,6 @@ private:
     TViewerPages* m_pages;
     std::unique_ptr<IPageSource> m_source;
     TCancelState m_cancel;
-    bool m_tabsUpdating = false;
     int m_inputBlocked = 0; // nested loads that keep the user's input away
     bool m_editTabVisible = false;
     std::unique_ptr<TAnnotLayer> m_annot;

@@ -1,4 +1,6 @@
 #include "TVoskAlertWindow.h"
+#include "Vcl.Accessible.h"
+
 
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -32,6 +34,9 @@ TVoskAlertWindow::TVoskAlertWindow(TVoskAlertWindowManager* manager, const QStri
     setFocusPolicy(Qt::NoFocus);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::ToolTipBase);
+    // A window without a title: a screen reader announces it by its caption and message.
+    setAccessibleName(caption);
+    Vcl::SetMessageDescription(this, text);
 
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(8, 6, 8, 8);

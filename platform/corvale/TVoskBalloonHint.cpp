@@ -1,4 +1,6 @@
 #include "TVoskBalloonHint.h"
+#include "Vcl.Accessible.h"
+
 
 #include <QLabel>
 #include <QTimer>
@@ -27,7 +29,7 @@ void TVoskBalloonHint::ShowHint(QWidget* control, const QPoint& pos) {
         m_balloon->setTextFormat(Qt::PlainText);
         m_balloon->setForegroundRole(QPalette::ToolTipText);
         m_balloon->setBackgroundRole(QPalette::ToolTipBase);
-        m_balloon->setAccessibleName(QStringLiteral("Hinweis"));
+        Vcl::SetContentCaption(m_balloon, QStringLiteral("Hinweis"));
     } else if (m_balloon->parentWidget() != control) {
         m_balloon->setParent(control);
     }

@@ -300,7 +300,7 @@ QList<int> TVoskDBGrid2::SelectedShownRows() const {
 }
 
 bool TVoskDBGrid2::DeleteSelection() {
-    if (!m_class || !selectionModel())
+    if (!m_class || !selectionModel() || !m_optionsDataDeleting)
         return false;
     QList<int> rows = SelectedShownRows();
     if (rows.isEmpty() || !Corvale::AskDeleteSelection(int(rows.size())))

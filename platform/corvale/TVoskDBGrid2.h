@@ -107,6 +107,9 @@ class QLineEdit;
 class TVoskDBGrid2 final : public QTableView, public IVoskGridSearchPanel, public IVoskGridFind,
                            public IVoskGridLayouts {
     Q_OBJECT
+    // Whether the user may delete records from this grid (Ctrl+D, the selection delete); the data
+    // may still allow it elsewhere.
+    Q_PROPERTY(bool OptionsDataDeleting READ OptionsDataDeleting WRITE SetOptionsDataDeleting)
 public:
     explicit TVoskDBGrid2(QWidget* parent = nullptr);
     ~TVoskDBGrid2() override;
@@ -124,8 +127,10 @@ public:
     // current one.
     QList<int> SelectedShownRows() const;
     int SelectedRowCount() const { return int(SelectedShownRows().size()); }
+    bool OptionsDataDeleting() const { return m_optionsDataDeleting; }
+    void SetOptionsDataDeleting(bool on) { m_optionsDataDeleting = on; }
     // Asks, naming how many, and deletes the records of the selected rows the user sees, all or
-    // nothing; false when there were none or the user said no.
+    // nothing; false when there were none, the grid allows no deleting or the user said no.
     bool DeleteSelection();
     // Opens the editor of the first shown column the user may type into at the current row, as
     // after an insert (a serial key or an audit stamp is never that column).
@@ -404,6 +409,7 @@ private:
     bool m_f2Loaded = false;
     bool m_syncing = false;
     bool m_rowRemoved = false; // a row went since the class last moved
+    bool m_optionsDataDeleting = true;
     QStringList m_hiddenFields;
     bool m_autoFit = true;
     QStringList m_sizedFor; // the fields whose widths were fitted last

@@ -1,6 +1,7 @@
 #include "TVoskQuestionForm.h"
 
 #include "Korvexcommonvcl.h"
+#include "Vcl.Accessible.h"
 
 #include <EventGuard.h>
 #include <UDM1.h>
@@ -84,7 +85,8 @@ TVoskQuestionForm::TVoskQuestionForm(QObject* owner, const QString& text, const 
     m_message->setWordWrap(true);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_message->setMinimumWidth(360);
-    m_message->setAccessibleName(kindCaption(kind));
+    // Read out as the kind of question followed by the question itself.
+    Vcl::SetContentCaption(m_message, kindCaption(kind));
     SetMessage(text);
 
     auto* box = new QDialogButtonBox(this);
@@ -137,6 +139,7 @@ QPushButton* TVoskQuestionForm::Button(const QString& name) const {
 void TVoskQuestionForm::SetMessage(const QString& text) {
     m_message->setText(text);
     m_message->setToolTip(text);
+    Vcl::SetMessageDescription(this, text);
 }
 
 void TVoskQuestionForm::SetTicker(int intervalMs, std::function<void()> onTick) {

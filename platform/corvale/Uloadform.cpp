@@ -1,4 +1,6 @@
 #include "Uloadform.h"
+#include "Vcl.Accessible.h"
+
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -12,13 +14,14 @@ TLoadForm::TLoadForm(QObject* owner, QWidget* parent) : TVoskBaseForm(owner, par
     lbStatus = new QLabel(this);
     lbStatus->setObjectName(QStringLiteral("lbStatus"));
     lbStatus->setMinimumWidth(360);
-    lbStatus->setAccessibleName(QStringLiteral("Status"));
+    Vcl::SetContentCaption(lbStatus, QStringLiteral("Status"));
     lbStatus->setToolTip(QStringLiteral("Status"));
     layout->addWidget(lbStatus);
 }
 
 void TLoadForm::SetStatus(const QString& text) {
     lbStatus->setText(text);
+    Vcl::SetMessageDescription(this, text);
     if (lbStatus->isVisible())
         lbStatus->repaint();
 }

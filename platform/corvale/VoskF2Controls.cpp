@@ -1,5 +1,7 @@
 #include "VoskF2Controls.h"
 
+#include "VoskKeyControls.h"
+
 #include <EventGuard.h>
 #include <TKorvexPython.h>
 #include <UDM1.h>
@@ -150,8 +152,27 @@ void TVoskCheckBox::GetF2ScriptValue(QStringList& lines) const {
         Corvale::ScriptLine(this, isChecked() ? QStringLiteral("True") : QStringLiteral("False")));
 }
 
-TVoskDateEdit::TVoskDateEdit(QWidget* parent) : TVoskEdit(parent) {
+TVoskDateEdit::TVoskDateEdit(QWidget* parent)
+    : TVoskEdit(parent), m_dropDown(new Corvale::TDateDropDown(this)) {
     setPlaceholderText(QStringLiteral("TT.MM.JJJJ"));
+    m_dropDown->hide();
+    auto* button =
+        addAction(QIcon::fromTheme(QStringLiteral("view-calendar")), QLineEdit::TrailingPosition);
+    button->setObjectName(QStringLiteral("CalendarButton"));
+    button->setText(QStringLiteral("Kalender öffnen"));
+    button->setToolTip(QStringLiteral("Kalender öffnen (Alt+Unten)"));
+    connect(button, &QAction::triggered, this, [this] { DroppedDown() ? CloseUp() : DropDown(); });
+}
+
+bool TVoskDateEdit::DroppedDown() const {
+    return m_dropDown->isVisible();
+}
+void TVoskDateEdit::DropDown() {
+    if (!isReadOnly())
+        m_dropDown->DropDown();
+}
+void TVoskDateEdit::CloseUp() {
+    m_dropDown->hide();
 }
 
 QDate TVoskDateEdit::Date() const {

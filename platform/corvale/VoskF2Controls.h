@@ -113,17 +113,29 @@ public:
     void GetF2ScriptValue(QStringList& lines) const;
 };
 
-// A date typed the German way ("31.12.2026"); empty means no date.
+namespace Corvale {
+class TDateDropDown;
+}
+
+// A date typed the German way ("31.12.2026") or chosen from its calendar drop-down; empty means no
+// date.
 class TVoskDateEdit final : public TVoskEdit {
     Q_OBJECT
 public:
     explicit TVoskDateEdit(QWidget* parent = nullptr);
+    bool DroppedDown() const;
+    void DropDown();
+    // Closes the drop-down without taking a date.
+    void CloseUp();
     // Null when empty or not a date.
     QDate Date() const;
     void SetDate(const QDate& date);
     // Text that is no date fails, as does an empty required one.
     bool CheckF2Value() const;
     void GetF2ScriptValue(QStringList& lines) const;
+
+private:
+    Corvale::TDateDropDown* m_dropDown;
 };
 
 class TVoskMemo final : public QPlainTextEdit {

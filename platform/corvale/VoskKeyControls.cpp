@@ -15,6 +15,7 @@
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QCompleter>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QTabBar>
 #include <QTextEdit>
@@ -120,18 +121,93 @@ TDateDropDown::TDateDropDown(QLineEdit* edit) : QCalendarWidget(edit), m_edit(ed
     setGridVisible(true);
     setAccessibleName(QStringLiteral("Kalender"));
     setToolTip(QStringLiteral("Tag wählen"));
-    connect(this, &QCalendarWidget::clicked, this, [this](const QDate& date) {
-        hide();
-        m_edit->setText(date.toString(kDateFormat));
-        emit m_edit->textEdited(m_edit->text());
-    });
+    connect(this, &QCalendarWidget::clicked, this, &TDateDropDown::TakeDate);
+    edit->installEventFilter(this);
 }
 
 void TDateDropDown::DropDown() {
-    const QDate shown = QDate::fromString(m_edit->text(), kDateFormat);
+    QDate shown = QDate::fromString(m_edit->text().trimmed(), kDateFormat);
+    if (!shown.isValid())
+        shown = QDate::fromString(m_edit->text().trimmed(), QStringLiteral("d.M.yyyy"));
     setSelectedDate(shown.isValid() ? shown : QDate::currentDate());
     move(m_edit->mapToGlobal(QPoint(0, m_edit->height())));
     show();
+}
+
+void TDateDropDown::TakeDate(const QDate& date) {
+    hide();
+    if (m_edit->isReadOnly() || !date.isValid())
+        return;
+    m_edit->setText(date.toString(kDateFormat));
+    m_edit->setModified(true);
+    emit m_edit->textEdited(m_edit->text());
+}
+
+bool TDateDropDown::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_edit)
+        return false;
+    // The focus moving on closes it; the window losing it (to the calendar's click) does not.
+    if ((event->type() == QEvent::FocusOut &&
+         static_cast<QFocusEvent*>(event)->reason() != Qt::ActiveWindowFocusReason &&
+         static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) ||
+        event->type() == QEvent::Hide) {
+        hide();
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::AltModifier && key->key() == Qt::Key_Down) {
+        if (!isVisible() && !m_edit->isReadOnly())
+            DropDown();
+        return true;
+    }
+    if (!isVisible())
+        return false;
+    if (mods == Qt::AltModifier && key->key() == Qt::Key_Up) {
+        hide();
+        return true;
+    }
+    if (mods != Qt::NoModifier)
+        return false;
+    const QDate day = selectedDate();
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        TakeDate(day);
+        return true;
+    case Qt::Key_Escape:
+        hide();
+        return true;
+    case Qt::Key_Up:
+        setSelectedDate(day.addDays(-7));
+        return true;
+    case Qt::Key_Down:
+        setSelectedDate(day.addDays(7));
+        return true;
+    case Qt::Key_Left:
+        setSelectedDate(day.addDays(-1));
+        return true;
+    case Qt::Key_Right:
+        setSelectedDate(day.addDays(1));
+        return true;
+    case Qt::Key_PageUp:
+        setSelectedDate(day.addMonths(-1));
+        return true;
+    case Qt::Key_PageDown:
+        setSelectedDate(day.addMonths(1));
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool DateDropDownShowing(const QWidget* edit) {
+    if (!edit)
+        return false;
+    const auto* drop = edit->findChild<TDateDropDown*>(QString(), Qt::FindDirectChildrenOnly);
+    return drop && drop->isVisible();
 }
 
 } // namespace Corvale

@@ -103,15 +103,26 @@ public:
 
 namespace Corvale {
 // The month calendar that drops down under a date edit; choosing a day writes it into the edit.
+// It never takes the focus: the edit's keys drive it. Alt+Down opens it, Alt+Up closes it; while
+// it is open the arrow keys move the day (Up and Down by a week), Page Up and Page Down the month,
+// and Enter takes the day. Esc closes it and keeps what the edit showed.
 class TDateDropDown final : public QCalendarWidget {
     Q_OBJECT
 public:
     explicit TDateDropDown(QLineEdit* edit);
     void DropDown();
+    // Writes the chosen day into the edit as the user typed it, and closes.
+    void TakeDate(const QDate& date);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QLineEdit* m_edit;
 };
+
+// The drop-down of a date edit (TVoskDateEdit, TVoskDBDateEdit) when it is open.
+bool DateDropDownShowing(const QWidget* edit);
 } // namespace Corvale
 
 // Date edit bound to a field, with its calendar drop-down.

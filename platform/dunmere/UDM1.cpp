@@ -34,6 +34,7 @@ TDM1::TDM1(QObject* parent, bool makeGlobal) : QObject(parent) {
         s_dm1 = this;
         m_global = true;
     }
+    m_db.AfterReset = [this] { emit ConnectionReset(); };
 }
 
 TDM1::~TDM1() {
@@ -102,8 +103,8 @@ void TDM1::Disconnect() {
     ClearTextCache();
 }
 
-void TDM1::requireConnection() const {
-    if (!m_db.Connected())
+void TDM1::requireConnection() {
+    if (!m_db.Revive())
         throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung"));
 }
 
@@ -129,8 +130,7 @@ void TDM1::SetIsAdmin(bool admin) {
 
 void TDM1::readUser() {
     // The server's audit triggers stamp rows with the login the session announces.
-    TVoskQuery2 announce(&m_db, QStringLiteral("SELECT set_config('korvex.login', :login, false)"));
-    announce.Bind(QStringLiteral("login"), m_login).Open();
+    m_db.SetSessionSetting(QStringLiteral("korvex.login"), m_login);
     m_db.SetLoginName(m_login);
     TVoskQuery2 q(&m_db, QStringLiteral("SELECT mitnr, m_admin, m_sprache FROM mitarbeiter "
                                         "WHERE lower(m_login) = lower(:login)"));

@@ -195,10 +195,12 @@ public:
 
 signals:
     void IsAdminChanged(bool isAdmin);
+    // The lost connection was opened again (its socket is another one now).
+    void ConnectionReset();
 
 private:
     void readUser();
-    void requireConnection() const;
+    void requireConnection();
     struct TextEntry {
         QString german;
         QString english;

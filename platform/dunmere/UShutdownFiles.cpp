@@ -4,7 +4,9 @@
 
 #include <VoskExceptions.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 
 namespace {
@@ -39,7 +41,10 @@ void DeleteFilesOnShutdownNow() {
     Registry& r = registry();
     QMutexLocker guard(&r.lock);
     for (const QString& f : std::as_const(r.files))
-        QFile::remove(f);
+        if (QFileInfo(f).isDir() && !QFileInfo(f).isSymLink())
+            QDir(f).removeRecursively();
+        else
+            QFile::remove(f);
     r.files.clear();
 }
 

@@ -7,7 +7,8 @@
 #include <QString>
 #include <QStringList>
 
-// Registers path for deletion at shutdown; registering twice keeps one entry.
+// Registers path (a file, or a folder with all it holds) for deletion at shutdown; registering
+// twice keeps one entry.
 void DeleteFileOnShutdown(const QString& path);
 // Deletes every registered file now (run at the end of the program, and by tests).
 void DeleteFilesOnShutdownNow();

@@ -161,6 +161,77 @@ void TVoskDatabase::Connect(const QString& conninfo) {
     Exec(QStringLiteral("SET DateStyle = ISO, YMD; SET extra_float_digits = 3"));
 }
 
+void TVoskDatabase::SetSessionSetting(const QString& name, const QString& value) {
+    Exec(QStringLiteral("SELECT set_config($1, $2, false)"), {name, value});
+    for (auto& s : m_sessionSettings)
+        if (s.first == name) {
+            s.second = value;
+            return;
+        }
+    m_sessionSettings.append({name, value});
+}
+
+void TVoskDatabase::Listen(const QString& channel) {
+    QString quoted = channel;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    Exec(QStringLiteral("LISTEN \"%1\"").arg(quoted));
+    if (!m_listening.contains(channel))
+        m_listening.append(channel);
+}
+
+bool TVoskDatabase::Idle() const {
+    return m_conn && !m_ownTransaction && PQtransactionStatus(m_conn) == PQTRANS_IDLE;
+}
+
+bool TVoskDatabase::reset() {
+    if (!m_conn || m_ownTransaction || PQstatus(m_conn) != CONNECTION_BAD)
+        return false;
+    if (m_resetting)
+        return false;
+    PQreset(m_conn);
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        return false;
+    m_resetting = true;
+    // The new server process knows no statement of the old one.
+    m_prepared.clear();
+    PQsetClientEncoding(m_conn, "UTF8");
+    try {
+        Exec(QStringLiteral("SET DateStyle = ISO, YMD; SET extra_float_digits = 3"));
+        for (const auto& s : std::as_const(m_sessionSettings))
+            Exec(QStringLiteral("SELECT set_config($1, $2, false)"), {s.first, s.second});
+        for (const QString& channel : std::as_const(m_listening)) {
+            QString quoted = channel;
+            quoted.replace(u'"', QStringLiteral("\"\""));
+            Exec(QStringLiteral("LISTEN \"%1\"").arg(quoted));
+        }
+    } catch (const EVoskDatabaseError&) {
+        m_resetting = false;
+        return false;
+    }
+    m_resetting = false;
+    if (AfterReset)
+        AfterReset();
+    return true;
+}
+
+bool TVoskDatabase::Revive() {
+    if (!m_conn)
+        return false;
+    if (PQstatus(m_conn) == CONNECTION_OK)
+        return true;
+    return reset();
+}
+
+bool TVoskDatabase::ResendAfterReset(PGresult* res, bool wasIdle) {
+    if (!wasIdle || !m_conn || PQstatus(m_conn) != CONNECTION_BAD)
+        return false;
+    if (res && PQresultStatus(res) != PGRES_FATAL_ERROR)
+        return false;
+    if (res)
+        PQclear(res);
+    return reset();
+}
+
 void TVoskDatabase::Disconnect() {
     if (m_conn)
         PQfinish(m_conn);
@@ -212,7 +283,7 @@ PGresult* TVoskDatabase::Check(PGresult* res, const QByteArray& sql, const QStri
 }
 
 int TVoskDatabase::Exec(const QString& sql, const QVariantList& params) {
-    if (!m_conn)
+    if (!Revive())
         throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung"));
     const QByteArray text = sql.toUtf8();
     const int n = int(params.size());
@@ -226,10 +297,16 @@ int TVoskDatabase::Exec(const QString& sql, const QVariantList& params) {
             lengths[i] = int(bufs[i].size());
         }
     }
-    ++m_roundTrips;
-    PGresult* res = n == 0 ? PQexec(m_conn, text.constData())
-                           : PQexecParams(m_conn, text.constData(), n, types.data(), values.data(),
-                                          lengths.data(), formats.data(), 0);
+    PGresult* res = nullptr;
+    for (int attempt = 0;; ++attempt) {
+        const bool idle = Idle();
+        ++m_roundTrips;
+        res = n == 0 ? PQexec(m_conn, text.constData())
+                     : PQexecParams(m_conn, text.constData(), n, types.data(), values.data(),
+                                    lengths.data(), formats.data(), 0);
+        if (attempt > 0 || !ResendAfterReset(res, idle))
+            break;
+    }
     res = Check(res, text);
     const int affected = QByteArray(PQcmdTuples(res)).toInt();
     PQclear(res);
@@ -239,22 +316,27 @@ int TVoskDatabase::Exec(const QString& sql, const QVariantList& params) {
 PGresult* TVoskDatabase::ExecPrepared(const QByteArray& sql, int count, const Oid* types,
                                       const char* const* values, const int* lengths,
                                       const int* formats, const QString& context) {
-    if (!m_conn)
+    if (!Revive())
         throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung"));
     QByteArray key = sql;
     key.append('\0').append(reinterpret_cast<const char*>(types),
                             qsizetype(sizeof(Oid)) * count);
     for (int attempt = 0;; ++attempt) {
         QByteArray name = m_prepared.value(key);
+        const bool idle = Idle();
         if (name.isEmpty()) {
             name = "korvex_stmt_" + QByteArray::number(++m_preparedSerial);
             ++m_roundTrips;
-            PQclear(Check(PQprepare(m_conn, name.constData(), sql.constData(), count, types), sql,
-                          context));
+            PGresult* prepared = PQprepare(m_conn, name.constData(), sql.constData(), count, types);
+            if (attempt == 0 && ResendAfterReset(prepared, idle))
+                continue;
+            PQclear(Check(prepared, sql, context));
             m_prepared.insert(key, name);
         }
         ++m_roundTrips;
         PGresult* res = PQexecPrepared(m_conn, name.constData(), count, values, lengths, formats, 0);
+        if (attempt == 0 && ResendAfterReset(res, idle))
+            continue;
         // A table changed since the statement was prepared: its result type may be other now.
         if (attempt == 0 && PQresultStatus(res) == PGRES_FATAL_ERROR &&
             qstrcmp(PQresultErrorField(res, PG_DIAG_SQLSTATE), "0A000") == 0 &&
@@ -272,9 +354,11 @@ void TVoskDatabase::StartTransaction() {
     if (InTransaction())
         throw EVoskDatabaseError(QStringLiteral("Es läuft bereits eine Transaktion"));
     Exec(QStringLiteral("BEGIN"));
+    m_ownTransaction = true;
 }
 
 void TVoskDatabase::Commit() {
+    m_ownTransaction = false;
     if (!m_conn)
         throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung"));
     ++m_roundTrips;
@@ -288,7 +372,13 @@ void TVoskDatabase::Commit() {
 }
 
 void TVoskDatabase::Rollback() {
-    if (m_conn && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+    m_ownTransaction = false;
+    if (!m_conn)
+        return;
+    // The transaction went with a lost connection; the next one reconnects.
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        return;
+    if (PQtransactionStatus(m_conn) != PQTRANS_IDLE)
         Exec(QStringLiteral("ROLLBACK"));
 }
 
@@ -302,15 +392,20 @@ bool TVoskDatabase::InTransaction() const {
 QString TVoskDatabase::StandardSQL_Get(const QString& key) {
     if (const auto it = m_sqlCache.constFind(key); it != m_sqlCache.constEnd())
         return *it;
-    if (!m_conn)
+    if (!Revive())
         throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung"));
     static const QByteArray sql = "SELECT ss_sql FROM standardsql WHERE ss_key = $1";
     const QByteArray k = key.toUtf8();
     const char* values[1] = {k.constData()};
-    ++m_roundTrips;
-    PGresult* res = Check(PQexecParams(m_conn, sql.constData(), 1, nullptr, values, nullptr,
-                                       nullptr, 0),
-                          sql, QStringLiteral("(benannte SQL \"%1\")").arg(key));
+    PGresult* sent = nullptr;
+    for (int attempt = 0;; ++attempt) {
+        const bool idle = Idle();
+        ++m_roundTrips;
+        sent = PQexecParams(m_conn, sql.constData(), 1, nullptr, values, nullptr, nullptr, 0);
+        if (attempt > 0 || !ResendAfterReset(sent, idle))
+            break;
+    }
+    PGresult* res = Check(sent, sql, QStringLiteral("(benannte SQL \"%1\")").arg(key));
     const bool found = PQntuples(res) > 0;
     const QString text = found ? QString::fromUtf8(PQgetvalue(res, 0, 0)) : QString();
     PQclear(res);

@@ -7,11 +7,15 @@
 #include <VoskExceptions.h>
 
 #include <QHash>
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <libpq-fe.h>
 
+#include <functional>
 #include <memory>
 
 // The fields of a server error that name what failed (libpq's PG_DIAG_* fields).
@@ -81,6 +85,16 @@ public:
     // Statements with positional $n parameters, for the layer's own short work.
     int Exec(const QString& sql, const QVariantList& params = {});
 
+    // A connection lost outside a transaction is opened again (PQreset) when a statement finds
+    // it so, and the statement is sent once more; inside one the transaction fails and the next
+    // statement after its end reconnects. What the session announced is announced again:
+    // settings (set_config, session-wide) and LISTEN channels. AfterReset runs after that.
+    void SetSessionSetting(const QString& name, const QString& value);
+    void Listen(const QString& channel);
+    // Whether a statement can be sent now; reconnects a lost connection outside a transaction.
+    bool Revive();
+    std::function<void()> AfterReset;
+
     void StartTransaction();
     void Commit();
     void Rollback();
@@ -113,8 +127,18 @@ public:
     // Throws the error of a failed result (and clears it); passes a good one through.
     PGresult* Check(PGresult* res, const QByteArray& sql, const QString& context = {});
 
+    // Whether res failed on a connection lost while no transaction was open (wasIdle: sent
+    // outside one) and the connection could be opened again: the caller sends once more.
+    bool ResendAfterReset(PGresult* res, bool wasIdle);
+    bool Idle() const;
+
 private:
+    bool reset();
     PGconn* m_conn = nullptr;
+    bool m_ownTransaction = false;
+    bool m_resetting = false;
+    QList<QPair<QString, QString>> m_sessionSettings;
+    QStringList m_listening;
     QHash<QString, QString> m_sqlCache;
     QHash<QString, QList<std::shared_ptr<const TVoskTableInfo>>> m_tableInfo;
     qint64 m_roundTrips = 0;

@@ -46,17 +46,26 @@ TVoskNotifyListener::~TVoskNotifyListener() { listeners().removeAll(this); }
 void TVoskNotifyListener::AttachConnection(TDM1* dm) {
     if (!dm || !dm->Connected())
         return;
-    dm->ExecSQL(QStringLiteral("LISTEN ") + QLatin1String(Channel));
+    // The database layer listens again after it reconnected a lost connection.
+    dm->Database().Listen(QLatin1String(Channel));
     // One watcher per connection, gone with the data module or replaced at the next connect.
     for (QObject* old : dm->findChildren<QObject*>(QStringLiteral("NotifyWatcher"),
                                                     Qt::FindDirectChildrenOnly))
         delete old;
     auto* watcher = new QObject(dm);
     watcher->setObjectName(QStringLiteral("NotifyWatcher"));
-    auto* socket = new QSocketNotifier(PQsocket(dm->Database().Handle()), QSocketNotifier::Read,
-                                       watcher);
     QPointer<TDM1> guard(dm);
-    QObject::connect(socket, &QSocketNotifier::activated, watcher, [guard] { drain(guard); });
+    const auto watchSocket = [watcher, guard] {
+        delete watcher->findChild<QSocketNotifier*>();
+        if (!guard || !guard->Connected())
+            return;
+        auto* socket = new QSocketNotifier(PQsocket(guard->Database().Handle()),
+                                           QSocketNotifier::Read, watcher);
+        QObject::connect(socket, &QSocketNotifier::activated, watcher, [guard] { drain(guard); });
+    };
+    watchSocket();
+    // A reconnected connection reads from another socket.
+    QObject::connect(dm, &TDM1::ConnectionReset, watcher, watchSocket);
     auto* timer = new QTimer(watcher);
     timer->setInterval(500);
     QObject::connect(timer, &QTimer::timeout, watcher, [guard] { drain(guard); });

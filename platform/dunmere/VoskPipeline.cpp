@@ -11,7 +11,7 @@ int TVoskPipeline::Add(TVoskQuery2& query) {
 void TVoskPipeline::Run() {
     if (m_items.empty())
         return;
-    if (!m_db.Connected())
+    if (!m_db.Revive())
         throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung"));
     PGconn* conn = m_db.Handle();
     const auto broken = [&] {

@@ -244,7 +244,7 @@ TVoskQuery2::~TVoskQuery2() { Close(); }
 TVoskDatabase& TVoskQuery2::Database() const {
     if (m_db)
         return *m_db;
-    if (TDM1* dm = DM1(); dm && dm->Connected())
+    if (TDM1* dm = DM1(); dm && dm->Database().Revive())
         return dm->Database();
     throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung"));
 }
@@ -389,7 +389,7 @@ QString TVoskQuery2::context() const {
 
 TVoskDatabase& TVoskQuery2::preparedOn() {
     TVoskDatabase& db = Database();
-    if (!db.Connected())
+    if (!db.Revive())
         throw EVoskDatabaseError(QStringLiteral("Keine Datenbankverbindung%1").arg(context()));
     prepare();
     return db;
@@ -401,9 +401,15 @@ PGresult* TVoskQuery2::run() {
     if (m_prepared)
         return db.ExecPrepared(m_sent, params.Count(), params.Types(), params.Values(),
                                params.Lengths(), params.Formats(), context().trimmed());
-    db.CountRoundTrip();
-    PGresult* res = PQexecParams(db.Handle(), m_sent.constData(), params.Count(), params.Types(),
-                                 params.Values(), params.Lengths(), params.Formats(), 0);
+    PGresult* res = nullptr;
+    for (int attempt = 0;; ++attempt) {
+        const bool idle = db.Idle();
+        db.CountRoundTrip();
+        res = PQexecParams(db.Handle(), m_sent.constData(), params.Count(), params.Types(),
+                           params.Values(), params.Lengths(), params.Formats(), 0);
+        if (attempt > 0 || !db.ResendAfterReset(res, idle))
+            break;
+    }
     return db.Check(res, m_sent, context().trimmed());
 }
 

@@ -45,8 +45,12 @@ void TVoskTransaction::Rollback() {
     if (!m_open)
         return;
     m_open = false;
-    if (!m_db.Connected())
+    if (!m_db.Connected()) {
+        // The transaction ended with the connection; the database learns that it is over.
+        if (!Nested())
+            m_db.Rollback();
         return;
+    }
     if (Nested()) {
         // An outer transaction that already failed as a whole has no savepoint left to go back to.
         if (PQtransactionStatus(m_db.Handle()) != PQTRANS_IDLE)

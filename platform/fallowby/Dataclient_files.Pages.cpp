@@ -11,6 +11,7 @@
 #include <QIODevice>
 
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -319,6 +320,17 @@ QByteArray TDCFileMethods::ReadAnnotation(const QString& name, int page) {
     if (q.IsEmpty())
         return {};
     return byteaFromText(q.Fields(0).Raw());
+}
+
+QList<QByteArray> TDCFileMethods::ReadAnnotations(const QString& name, int count) {
+    CheckRemoteName(name);
+    QList<QByteArray> annotations(std::max(0, count));
+    TVoskQuery2 q(&Database(), QStringLiteral("SELECT page, data FROM dms_annotation WHERE name = "
+                                              ":name AND page >= 0 AND page < :count"));
+    q.Bind(QStringLiteral("name"), name).Bind(QStringLiteral("count"), count).Open();
+    for (; !q.Eof(); q.Next())
+        annotations[q.Fields(0).AsInteger()] = byteaFromText(q.Fields(1).Raw());
+    return annotations;
 }
 
 void TDCFileMethods::WriteAnnotation(const QByteArray* data, const QString& name, int page) {

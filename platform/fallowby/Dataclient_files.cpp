@@ -360,8 +360,8 @@ QString TDCFileMethods::ReadFile(const QString& name, const QString& localFile) 
     if (!QDir().mkpath(folder))
         throw EDCFileError(
             QStringLiteral("Der Ordner \"%1\" kann nicht angelegt werden").arg(folder));
-    QByteArray tmpl = QFile::encodeName(folder + QStringLiteral("/.") + info.fileName() +
-                                        QStringLiteral(".XXXXXX"));
+    // Short: a target name near the file system's limit leaves no room for a longer one.
+    QByteArray tmpl = QFile::encodeName(folder + QStringLiteral("/.korvex-XXXXXX"));
     const int fd = mkstemp(tmpl.data());
     if (fd < 0)
         throw EDCFileError(QStringLiteral("Die Datei \"%1\" kann nicht angelegt werden: %2")

@@ -132,6 +132,8 @@ public:
     std::unique_ptr<QIODevice> OpenRead(const QString& name);
     // The page's annotation data; empty when it has none.
     QByteArray ReadAnnotation(const QString& name, int page);
+    // The annotation data of pages 0 .. count - 1 in one query; empty for a page without.
+    QList<QByteArray> ReadAnnotations(const QString& name, int count);
     // Stores the page's annotation data in place of what it had; null or empty removes it.
     void WriteAnnotation(const QByteArray* data, const QString& name, int page);
     // Gives file to the annotation data of every page of file from (a new revision of a document

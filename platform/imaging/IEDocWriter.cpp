@@ -85,8 +85,12 @@ QString TIEDocWriter::ErrorText() const {
     return {};
 }
 
-bool TIEDocWriter::AddPage(const QImage& image, const QByteArray& jpeg) {
-    if (m_impl->closed || Aborted() || image.isNull())
+bool TIEDocWriter::AddPage(const QImage& page, const QByteArray& jpeg) {
+    if (m_impl->closed || Aborted() || page.isNull())
+        return false;
+    // The page is printed on white: no output path below keeps alpha.
+    const QImage image = FlattenOnWhite(page);
+    if (image.isNull())
         return false;
     cairo_surface_t* target = m_impl->surface;
     if (!m_impl->infoWritten) {
@@ -206,7 +210,7 @@ QByteArray EncodeJpeg(const QImage& image, int quality) {
     else if (image.format() == QImage::Format_Indexed8 && image.isGrayscale())
         source = image.convertToFormat(QImage::Format_Grayscale8);
     else if (image.hasAlphaChannel())
-        source = image.convertToFormat(QImage::Format_RGB32);
+        source = FlattenOnWhite(image);
     QByteArray out;
     QBuffer buffer(&out);
     buffer.open(QIODevice::WriteOnly);
@@ -231,7 +235,7 @@ double ReductionFactor(QSize page, QSize reference) {
 QImage ReducedPage(const QImage& page, double factor) {
     const QSize size(std::max(1, int(std::lround(page.width() * factor))),
                      std::max(1, int(std::lround(page.height() * factor))));
-    QImage scaled = page.convertToFormat(QImage::Format_RGB32)
+    QImage scaled = FlattenOnWhite(page).convertToFormat(QImage::Format_RGB32)
                         .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return scaled.convertToFormat(QImage::Format_RGB888);
 }

@@ -5,6 +5,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <limits>
@@ -131,6 +132,27 @@ TIOTIFFCompression CompressionFromTag(int tag) {
     case COMPRESSION_DEFLATE: return ioTIFF_DEFLATE;
     default: return ioTIFF_UNKNOWN;
     }
+}
+
+QImage FlattenOnWhite(const QImage& image) {
+    if (!image.hasAlphaChannel())
+        return image;
+    // Premultiplied, a pixel over white is its colour plus the white that shows through.
+    const QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage paper(source.size(), QImage::Format_RGB32);
+    if (source.isNull() || paper.isNull())
+        return {};
+    paper.setDotsPerMeterX(image.dotsPerMeterX());
+    paper.setDotsPerMeterY(image.dotsPerMeterY());
+    for (int y = 0; y < source.height(); ++y) {
+        const QRgb* src = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        QRgb* dst = reinterpret_cast<QRgb*>(paper.scanLine(y));
+        for (int x = 0; x < source.width(); ++x) {
+            const int white = 255 - qAlpha(src[x]);
+            dst[x] = qRgb(qRed(src[x]) + white, qGreen(src[x]) + white, qBlue(src[x]) + white);
+        }
+    }
+    return paper;
 }
 
 TIEPixelFormat PixelFormatOf(const QImage& image) {
@@ -302,6 +324,65 @@ void copyRows(QImage& image, const std::vector<uint8_t>& buffer, uint32_t firstR
     }
 }
 
+// Larger strips are decoded a row at a time.
+constexpr tmsize_t kMaxStripBuffer = tmsize_t(16) << 20;
+
+// Bytes that one stored byte can decode to at most, by compression: beyond that a page's data
+// cannot be what its header claims. 0 for compressions without such a bound (a one-colour WebP
+// or JBIG page takes next to nothing).
+quint64 maxExpansion(int compression, uint32_t width) {
+    switch (compression) {
+    case COMPRESSION_NONE: return 1;
+    case COMPRESSION_PACKBITS: return 128;
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTRLEW:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4: return 2 * quint64(width) + 64; // a blank row costs one bit
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE:
+    case COMPRESSION_JPEG: return 2048;
+    case COMPRESSION_LZW: return 4096;
+    case COMPRESSION_LZMA:
+    case COMPRESSION_ZSTD: return 65536;
+    default: return 0;
+    }
+}
+
+// Refuses a page whose stored strips or tiles are too small to hold its declared pixels, before
+// anything is allocated for them: a few bytes of header can claim a gigabyte page.
+void checkStorage(TIFF* tif, quint64 fileSize, uint32_t width, uint32_t height, int compression,
+                  int bps, int spp) {
+    const quint64 ratio = maxExpansion(compression, width);
+    if (ratio == 0)
+        return;
+    const quint64 needed = quint64(height) * ((quint64(width) * quint64(bps) + 7) / 8) * quint64(spp);
+    const uint32_t pieces = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    const quint64 least = (needed + ratio - 1) / ratio;
+    // The bytes in the file that the strips cover; strips that share their bytes count once.
+    std::vector<std::pair<quint64, quint64>> ranges;
+    ranges.reserve(pieces);
+    for (uint32_t i = 0; i < pieces; ++i) {
+        int err = 0;
+        const quint64 offset = TIFFGetStrileOffsetWithErr(tif, i, &err);
+        const quint64 count = err ? 0 : TIFFGetStrileByteCountWithErr(tif, i, &err);
+        if (!err && offset < fileSize && count > 0)
+            ranges.emplace_back(offset, offset + qMin(count, fileSize - offset));
+    }
+    std::sort(ranges.begin(), ranges.end());
+    quint64 stored = 0, covered = 0;
+    for (const auto& [begin, end] : ranges) {
+        const quint64 from = qMax(begin, covered);
+        if (end > from)
+            stored += end - from;
+        covered = qMax(covered, end);
+    }
+    if (stored < least)
+        throw ETiffError(QStringLiteral("Seitendaten zu kurz für %1 x %2 Pixel (%3 Bytes)")
+                             .arg(width)
+                             .arg(height)
+                             .arg(stored));
+}
+
 } // namespace
 
 QImage TTiffReader::Decode() {
@@ -332,6 +413,8 @@ QImage TTiffReader::Decode() {
         photometric = PHOTOMETRIC_RGB;
     }
 
+    checkStorage(m_tif, m_io->size, width, height, compression, bps, spp);
+
     QImage::Format format = QImage::Format_Invalid;
     bool invert = false;
     const bool plain = !TIFFIsTiled(m_tif) && planar == PLANARCONFIG_CONTIG &&
@@ -355,8 +438,9 @@ QImage TTiffReader::Decode() {
     }
 
     if (format == QImage::Format_Invalid) {
-        // Everything else goes through libtiff's RGBA reader, which knows every layout.
-        QImage image(int(width), int(height), QImage::Format_RGBA8888);
+        // Everything else goes through libtiff's RGBA reader, which knows every layout; it
+        // multiplies colour by alpha.
+        QImage image(int(width), int(height), QImage::Format_RGBA8888_Premultiplied);
         if (image.isNull())
             throw ETiffError(QStringLiteral("Kein Speicher für %1 x %2 Pixel").arg(width).arg(height));
         static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "the RGBA reader's words are R, G, B, A bytes");
@@ -399,6 +483,18 @@ QImage TTiffReader::Decode() {
     const tmsize_t stripSize = TIFFStripSize(m_tif);
     if (stripSize <= 0 || rowsPerStrip == 0 || stripSize < tmsize_t(rowBytes))
         fail(m_io->errors, QStringLiteral("Streifenaufbau ungültig"));
+    if (stripSize > kMaxStripBuffer) {
+        // A page in one huge strip is read a row at a time instead of doubling its memory.
+        std::vector<uint8_t> row(static_cast<size_t>(TIFFScanlineSize(m_tif)));
+        if (row.size() < size_t(rowBytes))
+            fail(m_io->errors, QStringLiteral("Streifenaufbau ungültig"));
+        for (uint32_t y = 0; y < height; ++y) {
+            if (TIFFReadScanline(m_tif, row.data(), y, 0) < 0 || !m_io->errors.error.isEmpty())
+                fail(m_io->errors, QStringLiteral("Seite nicht lesbar (Zeile %1)").arg(y));
+            copyRows(image, row, y, 1, rowBytes, invert);
+        }
+        return image;
+    }
     std::vector<uint8_t> buffer(static_cast<size_t>(stripSize));
     const uint32_t strips = TIFFNumberOfStrips(m_tif);
     for (uint32_t s = 0; s < strips; ++s) {
@@ -575,19 +671,22 @@ void TTiffWriter::WritePage(const QImage& source, const TIOParams& params) {
     else
         layout = Rgb;
 
+    // Samples without alpha show transparent parts as the paper does, not as the black that
+    // fully transparent pixels usually hold.
+    const QImage opaque = layout == Rgba || layout == Palette ? source : FlattenOnWhite(source);
     QImage image;
     bool invertBits = false;
     switch (layout) {
     case Bilevel: {
-        image = toMono(source);
+        image = toMono(opaque);
         // Written white-is-zero as fax readers expect: black pixels are 1 bits.
         const QList<QRgb> table = image.colorTable();
         invertBits = table.size() >= 2 ? !isDark(table[1]) : false;
         break;
     }
-    case Grey: image = source.convertToFormat(QImage::Format_Grayscale8); break;
-    case Palette: image = source; break;
-    case Rgb: image = source.convertToFormat(QImage::Format_RGB888); break;
+    case Grey: image = opaque.convertToFormat(QImage::Format_Grayscale8); break;
+    case Palette: image = opaque; break;
+    case Rgb: image = opaque.convertToFormat(QImage::Format_RGB888); break;
     case Rgba: image = source.convertToFormat(QImage::Format_RGBA8888); break;
     }
     if (image.isNull())
@@ -601,10 +700,13 @@ void TTiffWriter::WritePage(const QImage& source, const TIOParams& params) {
     TIFFSetField(m_tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(m_tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     TIFFSetField(m_tif, TIFFTAG_COMPRESSION, tag);
-    int spp = 1, bps = 8;
+    const int spp = layout == Rgba ? 4 : layout == Rgb ? 3 : 1;
+    const int bps = layout == Bilevel ? 1 : 8;
+    // libtiff sizes the colour map by the bits per sample set when the map is set.
+    TIFFSetField(m_tif, TIFFTAG_BITSPERSAMPLE, bps);
+    TIFFSetField(m_tif, TIFFTAG_SAMPLESPERPIXEL, spp);
     switch (layout) {
     case Bilevel:
-        bps = 1;
         TIFFSetField(m_tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
         if (params.TIFF_Compression == ioTIFF_G3FAX2D)
             TIFFSetField(m_tif, TIFFTAG_GROUP3OPTIONS, GROUP3OPT_2DENCODING);
@@ -615,30 +717,28 @@ void TTiffWriter::WritePage(const QImage& source, const TIOParams& params) {
         std::vector<uint16_t> r(256), g(256), b(256);
         const QList<QRgb> table = image.colorTable();
         for (int i = 0; i < table.size() && i < 256; ++i) {
-            r[size_t(i)] = uint16_t(qRed(table[i]) * 257);
-            g[size_t(i)] = uint16_t(qGreen(table[i]) * 257);
-            b[size_t(i)] = uint16_t(qBlue(table[i]) * 257);
+            // The map has no alpha: a transparent entry is the paper's white.
+            const int a = qAlpha(table[i]), white = 255 * (255 - a);
+            r[size_t(i)] = uint16_t((qRed(table[i]) * a + white) * 257 / 255);
+            g[size_t(i)] = uint16_t((qGreen(table[i]) * a + white) * 257 / 255);
+            b[size_t(i)] = uint16_t((qBlue(table[i]) * a + white) * 257 / 255);
         }
         TIFFSetField(m_tif, TIFFTAG_COLORMAP, r.data(), g.data(), b.data());
         break;
     }
     case Rgb:
-        spp = 3;
         if (tag == COMPRESSION_JPEG) {
             TIFFSetField(m_tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
         } else
             TIFFSetField(m_tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
         break;
     case Rgba: {
-        spp = 4;
         TIFFSetField(m_tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
         const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
         TIFFSetField(m_tif, TIFFTAG_EXTRASAMPLES, 1, extra);
         break;
     }
     }
-    TIFFSetField(m_tif, TIFFTAG_BITSPERSAMPLE, bps);
-    TIFFSetField(m_tif, TIFFTAG_SAMPLESPERPIXEL, spp);
     if (tag == COMPRESSION_JPEG) {
         TIFFSetField(m_tif, TIFFTAG_JPEGQUALITY, kJpegQuality);
         if (layout == Rgb)
@@ -710,6 +810,16 @@ void TTiffWriter::CopyPage(TTiffReader& reader, const QByteArray* description) {
     TIFF* in = reader.m_tif;
     TIFF* out = m_tif;
     reader.m_io->errors.clear();
+    // Samples wider than a byte stay in the byte order of the file they were coded in, inside
+    // compressed and predicted data too; in a file of the other order they would be misread.
+    if (TIFFIsByteSwapped(in) != TIFFIsByteSwapped(out) &&
+        fieldDefaulted<uint16_t>(in, TIFFTAG_BITSPERSAMPLE) > 8) {
+        TIOParams params = reader.Params();
+        if (description)
+            params.TIFF_ImageDescription = *description;
+        WritePage(reader.Decode(), params);
+        return;
+    }
 
     copyField<uint32_t>(in, out, TIFFTAG_SUBFILETYPE);
     copyField<uint32_t>(in, out, TIFFTAG_IMAGEWIDTH);

@@ -54,6 +54,9 @@ struct TIOParams final {
     double DpiY = 0;
 };
 
+// A picture as it shows on white paper: transparent parts white, the rest blended onto it. A
+// picture without alpha is returned as it is.
+QImage FlattenOnWhite(const QImage& image);
 // The pixel format a decoded image has in the library's terms.
 TIEPixelFormat PixelFormatOf(const QImage& image);
 // Pages larger than this many pixels are refused before anything is allocated for them.
@@ -115,7 +118,7 @@ public:
     QImage Decode();
     // Whether the page's compressed data can be copied unchanged (not old-style JPEG).
     bool CanCopyRaw();
-    // The opened page alone as a one-page TIFF, its compressed data copied unchanged.
+    // The opened page alone as a one-page TIFF, copied as CopyPage copies.
     QByteArray ExtractPage();
     // The compressed bytes of strip n of the opened page, as stored.
     QByteArray RawStrip(int n);
@@ -145,7 +148,8 @@ public:
     // makes the image black and white, a grey JPEG colour space or a grey image grey JPEG.
     void WritePage(const QImage& image, const TIOParams& params);
     // Copies the opened page of reader with its compressed data unchanged; a non-null
-    // description replaces the page's description tag.
+    // description replaces the page's description tag. A page whose samples are wider than a
+    // byte and in the other byte order is decoded and written anew with its compression.
     void CopyPage(TTiffReader& reader, const QByteArray* description = nullptr);
     int PageCount() const { return m_pages; }
     // Closes the file; the bytes written. The writer takes no more pages afterwards.

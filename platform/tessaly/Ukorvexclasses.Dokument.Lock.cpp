@@ -64,13 +64,26 @@ bool TDokument::isLockedByMe() const {
     return !user.isEmpty() && sameUser(user);
 }
 
+QString TDokument::ThisHost() {
+    return QSysInfo::machineHostName();
+}
+
+bool TDokument::sameHost(const QString& host) {
+    // A lock row without a host was taken before hosts were recorded: it stays the user's here.
+    return host.isEmpty() || host.compare(ThisHost(), Qt::CaseInsensitive) == 0;
+}
+
+bool TDokument::LockedElsewhere() const {
+    return isLockedByMe() && !sameHost(text("pdr_lock_host"));
+}
+
 QString TDokument::LockedInfoText(const QString& user, const QDateTime& since,
                                   const QString& host) {
     QString info = QStringLiteral("Gesperrt von %1").arg(user);
+    if (!host.isEmpty())
+        info += QStringLiteral(" auf %1").arg(host);
     if (since.isValid())
         info += QStringLiteral(" seit %1").arg(since.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
-    if (!host.isEmpty())
-        info += QStringLiteral(" (%1)").arg(host);
     return info;
 }
 
@@ -80,7 +93,11 @@ QString TDokument::GetLockedInfo() const {
     return LockedInfoText(LockUser(), value("pdr_lock_time").toDateTime(), text("pdr_lock_host"));
 }
 
-QString TDokument::GetLockedPath() const { return isLockedByMe() ? CheckoutPath() : QString(); }
+// A working copy at the recorded path is this machine's only when the lock was taken here;
+// elsewhere the same path names another file.
+QString TDokument::GetLockedPath() const {
+    return isLockedByMe() && !LockedElsewhere() ? CheckoutPath() : QString();
+}
 
 QDateTime TDokument::FileTime(const QString& path) {
     const QFileInfo info(path);
@@ -120,6 +137,9 @@ TDokument::WriteLock TDokument::lockForWrite(int pdId, const QString& takeBackPa
     if (!row.lockUser.isEmpty() && !sameUser(row.lockUser))
         throw EVoskException(LockedInfoText(row.lockUser, q.Fields(6).Value().toDateTime(),
                                             q.Fields(7).AsString()));
+    if (!takeBackPath.isEmpty() && !row.lockUser.isEmpty() && !sameHost(q.Fields(7).AsString()))
+        throw EVoskException(
+            LockedInfoText(row.lockUser, q.Fields(6).Value().toDateTime(), q.Fields(7).AsString()));
     if (!takeBackPath.isEmpty() && (row.lockUser.isEmpty() || row.checkoutPath != takeBackPath))
         throw EVoskException(
             QStringLiteral("Das Dokument ist nicht mehr von Ihnen ausgecheckt; die Arbeitskopie "
@@ -145,14 +165,15 @@ void TDokument::LockRevision(const QString& checkoutPath) {
         // One statement takes the lock when it is free or already the user's, so of two users
         // at once exactly one wins; the other waits for the row and then finds it taken.
         TVoskQuery2 take(
-            &db,
-            QStringLiteral(
-                "UPDATE picndoku_revision r SET pdr_lock_user = :login, "
-                "pdr_lock_time = CASE WHEN r.pdr_lock_user IS NULL THEN localtimestamp "
-                "ELSE r.pdr_lock_time END, pdr_lock_host = :host "
-                "FROM picndoku d WHERE d.pd_id = :id AND r.pdr_revision_id = d.pd_revision_id "
-                "AND (r.pdr_lock_user IS NULL OR lower(r.pdr_lock_user) = lower(:login)) "
-                "RETURNING r.pdr_revision_id, d.pd_dmsremotefile"));
+            &db, QStringLiteral(
+                     "UPDATE picndoku_revision r SET pdr_lock_user = :login, "
+                     "pdr_lock_time = CASE WHEN r.pdr_lock_user IS NULL THEN localtimestamp "
+                     "ELSE r.pdr_lock_time END, pdr_lock_host = :host "
+                     "FROM picndoku d WHERE d.pd_id = :id AND r.pdr_revision_id = d.pd_revision_id "
+                     "AND (r.pdr_lock_user IS NULL OR (lower(r.pdr_lock_user) = lower(:login) "
+                     "AND (coalesce(r.pdr_lock_host, '') = '' OR lower(r.pdr_lock_host) = "
+                     "lower(:host)))) "
+                     "RETURNING r.pdr_revision_id, d.pd_dmsremotefile"));
         take.Bind(QStringLiteral("login"), LockLogin())
             .Bind(QStringLiteral("host"), QSysInfo::machineHostName())
             .Bind(QStringLiteral("id"), pdId)

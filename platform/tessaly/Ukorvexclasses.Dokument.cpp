@@ -927,8 +927,41 @@ void TDokument::Delete() {
         return;
     }
     TVoskTransaction tx(Database());
-    lockForWrite(Id());
+    const int pdId = Id();
+    const WriteLock row = lockForWrite(pdId);
+    TVoskQuery2 valid(&Database(),
+                      QStringLiteral("SELECT NOT pd_deletable FROM picndoku WHERE pd_id = :id"));
+    valid.Bind(QStringLiteral("id"), pdId).Open();
+    const bool wasValid = !valid.IsEmpty() && valid.Fields(0).AsBoolean();
     TVoskClass2::Delete();
+    // The document stays visible: the newest of its remaining revisions becomes the valid one.
+    if (wasValid && row.revisionId > 0) {
+        TVoskQuery2 promote(
+            &Database(),
+            QStringLiteral("UPDATE picndoku SET pd_deletable = false WHERE pd_id = (SELECT pd_id "
+                           "FROM picndoku WHERE pd_revision_id = :rev ORDER BY pd_id DESC "
+                           "LIMIT 1)"));
+        promote.Bind(QStringLiteral("rev"), row.revisionId).ExecSQL();
+    }
+    tx.Commit();
+}
+
+void TDokument::SetValidRevision(int pdId) {
+    if (!HasRecord())
+        throw EVoskException(17432, QStringLiteral("Dokument nicht gefunden."));
+    if (InEdit())
+        Cancel();
+    TVoskTransaction tx(Database());
+    // The chain as it is now, held until commit: another user's lock refuses the switch.
+    const WriteLock row = lockForWrite(Id());
+    TVoskQuery2 mark(
+        &Database(),
+        QStringLiteral("UPDATE picndoku SET pd_deletable = pd_id <> :pdid "
+                       "WHERE pd_revision_id = :rev AND EXISTS (SELECT 1 FROM "
+                       "picndoku c WHERE c.pd_id = :pdid AND c.pd_revision_id = :rev)"));
+    mark.Bind(QStringLiteral("pdid"), pdId).Bind(QStringLiteral("rev"), row.revisionId);
+    if (mark.ExecSQL() == 0)
+        throw EVoskException(17432, QStringLiteral("Dokument nicht gefunden."));
     tx.Commit();
 }
 

@@ -222,13 +222,18 @@ public:
     // Locked by anyone; with othersOnly, by a user other than the logged-in one.
     bool isLocked(bool othersOnly = false) const;
     bool isLockedByMe() const;
-    // "Gesperrt von NAME seit DATUM (RECHNER)"; empty when the document is not locked.
+    // The user's own lock, taken on another machine (pdr_lock_host): its working copy is not
+    // here, so neither a take-back nor a local edit; the user may release it.
+    bool LockedElsewhere() const;
+    static QString ThisHost();
+    // "Gesperrt von NAME auf RECHNER seit DATUM"; empty when the document is not locked.
     QString GetLockedInfo() const;
     static QString LockedInfoText(const QString& user, const QDateTime& since, const QString& host);
-    // The working copy of the logged-in user's check-out; empty when there is none.
+    // The working copy of the logged-in user's check-out on this machine; empty when none.
     QString GetLockedPath() const;
     // Takes the lock of the current document for the user, or keeps it when it is the user's
-    // already; another user's lock refuses with GetLockedInfo. With a path the document is
+    // already; another user's lock, or the user's own taken on another machine, refuses with
+    // GetLockedInfo. With a path the document is
     // checked out: its stored bytes are written there (temp file, rename; an existing file is
     // never overwritten) and path, host, the copy's file time and "ask the user" are recorded,
     // all or nothing. Without one a recorded check-out stays.
@@ -322,8 +327,12 @@ public:
     // A new document with a file name but no stored name gets DMSRemoteFilename as its stored
     // name: the caller writes the bytes there before the commit (the database checks it).
     // Post and Delete of an existing document refuse when another user holds its lock.
+    // Deleting the valid revision of a document makes the newest remaining one valid.
     void Post(bool askBefore = true) override;
     void Delete() override;
+    // Makes the revision pdId of the current document's chain the valid one, as a write: another
+    // user's lock refuses it.
+    void SetValidRevision(int pdId);
     void Insert();
     void Append();
     TDokumentInsertData& InsertData() { return m_insertData; }
@@ -354,6 +363,7 @@ private:
     };
     WriteLock lockForWrite(int pdId, const QString& takeBackPath = {}) const;
     bool sameUser(const QString& user) const;
+    static bool sameHost(const QString& host);
     int storeFile(QIODevice& source, const QString& fileName, StoreKind kind,
                   const QString& table = {}, const QString& recId = {},
                   const QString& sourceKind = {});

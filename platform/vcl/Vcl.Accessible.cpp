@@ -11,6 +11,14 @@ namespace {
 
 constexpr const char* kContentLabel = "korvexContentLabel";
 
+QString PlainText(const QString& text) {
+    if (!Qt::mightBeRichText(text))
+        return text;
+    QTextDocument doc;
+    doc.setHtml(text);
+    return doc.toPlainText();
+}
+
 class TContentLabelAccessible final : public QAccessibleWidget {
 public:
     explicit TContentLabelAccessible(QLabel* label)
@@ -21,11 +29,12 @@ public:
         if (t != QAccessible::Name)
             return QAccessibleWidget::text(t);
         QString shown = label->text();
-        if (label->textFormat() == Qt::RichText ||
-            (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(shown))) {
+        if (label->textFormat() == Qt::RichText) {
             QTextDocument doc;
             doc.setHtml(shown);
             shown = doc.toPlainText();
+        } else if (label->textFormat() == Qt::AutoText) {
+            shown = PlainText(shown);
         }
         shown = shown.simplified();
         const QString caption = label->accessibleName();
@@ -54,6 +63,11 @@ void SetContentCaption(QLabel* label, const QString& caption) {
         return;
     label->setProperty(kContentLabel, true);
     label->setAccessibleName(caption);
+}
+
+void SetMessageDescription(QWidget* window, const QString& text) {
+    if (window)
+        window->setAccessibleDescription(PlainText(text).simplified());
 }
 
 } // namespace Vcl

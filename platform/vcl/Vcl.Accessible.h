@@ -6,11 +6,17 @@
 #include <QString>
 
 class QLabel;
+class QWidget;
 
 namespace Vcl {
 
 // Marks label as showing content under caption; its accessible name stays caption, so that the
 // control is named even while it is empty.
 void SetContentCaption(QLabel* label, const QString& caption);
+
+// A message window (a question, an error, a balloon, a wait dialog) read out by what it says:
+// its description is the message as plain text, so that a screen reader announcing the window
+// reads the message with it.
+void SetMessageDescription(QWidget* window, const QString& text);
 
 } // namespace Vcl

@@ -1,4 +1,6 @@
 #include "Vcl.Services.h"
+#include "Vcl.Accessible.h"
+
 
 #include <QApplication>
 #include <QClipboard>
@@ -201,6 +203,7 @@ QMessageBox* NewQuestionBox(const TQuestion& q) {
     }
     box->setWindowTitle(q.caption.isEmpty() ? QApplication::applicationDisplayName() : q.caption);
     box->setText(q.text);
+    SetMessageDescription(box, q.text);
     if (!q.details.isEmpty()) {
         box->setDetailedText(q.details);
         if (!q.detailsCaption.isEmpty())

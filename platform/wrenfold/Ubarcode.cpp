@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 
 namespace Ubarcode {
 
@@ -213,6 +214,20 @@ int ReadBarcodeFormImage(TBarcodeList& Codes, QIODevice& Stream, const TBarcodeF
     return count;
 }
 
+namespace {
+// Pixels of one rendered page at most; an A4 page at 300 dpi has 8.7 million.
+constexpr qint64 kPdfPagePixels = 40'000'000;
+
+QSize PdfBarcodePixels(QSizeF points) {
+    if (!(points.width() > 0 && points.height() > 0))
+        return {};
+    // 300 dpi, as a scanner reads labels, unless the page would exceed the budget.
+    const double budget = std::sqrt(double(kPdfPagePixels) / (points.width() * points.height()));
+    const double scale = std::min(300.0 / 72.0, budget);
+    return QSize(std::max(1, int(points.width() * scale)), std::max(1, int(points.height() * scale)));
+}
+} // namespace
+
 int ReadBarcodeFormPDF(TBarcodeList& Codes, QIODevice& Stream, const TBarcodeFilter& Filter,
                        const TBarcodeTypes& Types, bool CheckDigit, int Density, float,
                        bool FirstPageOnly) {
@@ -224,10 +239,13 @@ int ReadBarcodeFormPDF(TBarcodeList& Codes, QIODevice& Stream, const TBarcodeFil
     if (pdf.status() != QPdfDocument::Status::Ready || pdf.pageCount() <= 0)
         throw EVoskException(QStringLiteral("Die Datei ist kein lesbares PDF-Dokument."));
     const int pages = pdf.pageCount();
+    QPdfDocumentRenderOptions options;
+    options.setRenderFlags(QPdfDocumentRenderOptions::RenderFlag::Grayscale);
     for (int page = 0; page < (FirstPageOnly ? 1 : pages); ++page) {
-        const QSizeF points = pdf.pagePointSize(page);
-        const QSize pixels = (points * 300.0 / 72.0).toSize();
-        QImage image = pdf.render(page, pixels);
+        const QSize pixels = PdfBarcodePixels(pdf.pagePointSize(page));
+        if (pixels.isEmpty())
+            continue;
+        QImage image = pdf.render(page, pixels, options);
         if (image.isNull())
             continue;
         // The page is transparent where nothing is drawn: put it on white paper.
@@ -237,6 +255,7 @@ int ReadBarcodeFormPDF(TBarcodeList& Codes, QIODevice& Stream, const TBarcodeFil
             QPainter painter(&paper);
             painter.drawImage(0, 0, image);
         }
+        image = QImage();
         ReadBarcode(Codes, paper, Filter, Types, CheckDigit, Density);
     }
     return pages;

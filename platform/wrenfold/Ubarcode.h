@@ -67,7 +67,8 @@ void ReadBarcode(TBarcodeList& Codes, const QImage& Graphic, const TBarcodeFilte
 int ReadBarcodeFormImage(TBarcodeList& Codes, QIODevice& Stream, const TBarcodeFilter& Filter,
                          const TBarcodeTypes& Types, bool CheckDigit, int Density, float Scale,
                          bool FirstPageOnly);
-// The same for a PDF file, its pages rendered at 300 dpi.
+// The same for a PDF file, its pages rendered in grey at 300 dpi, or smaller where a page would
+// take more than 40 million pixels.
 int ReadBarcodeFormPDF(TBarcodeList& Codes, QIODevice& Stream, const TBarcodeFilter& Filter,
                        const TBarcodeTypes& Types, bool CheckDigit, int Density, float Scale,
                        bool FirstPageOnly);

@@ -1,5 +1,7 @@
 #include <TestDatabase.h>
 #include <UDM1.h>
+#include <VoskNotifyListener.h>
+#include <VoskTransaction.h>
 
 #include <gtest/gtest.h>
 
@@ -146,6 +148,58 @@ TEST_F(DataModuleTest, OneOffStatements) {
     EXPECT_TRUE(m_dm.LoadBool(QStringLiteral("SELECT EXISTS(SELECT 1 FROM text0)")));
     EXPECT_THROW(m_dm.LoadVar(QStringLiteral("SELECT :a"), {{QStringLiteral("b"), 1}}),
                  EVoskDatabaseError);
+}
+
+namespace {
+// The session's server process ended from another connection, as an administrator or a
+// restarted server does; waits until it is gone.
+void TerminateBackend(TDM1& dm) {
+    const QString pid = dm.LoadVar(QStringLiteral("SELECT pg_backend_pid()")).toString();
+    TestDatabase::Exec(QStringLiteral("SELECT pg_terminate_backend(%1, 5000)").arg(pid));
+}
+} // namespace
+
+TEST_F(DataModuleTest, ALostConnectionComesBackWithTheSessionsLoginAndChannels) {
+    m_dm.SetLoginName(QStringLiteral("smith"));
+    TVoskNotifyListener::AttachConnection(&m_dm);
+    const QVariant before = m_dm.LoadVar(QStringLiteral("SELECT pg_backend_pid()"));
+    bool reset = false;
+    QObject::connect(&m_dm, &TDM1::ConnectionReset, [&] { reset = true; });
+    TerminateBackend(m_dm);
+    // Outside a transaction the statement that finds it lost reconnects and goes on.
+    EXPECT_EQ(m_dm.LoadVar(QStringLiteral("SELECT current_setting('korvex.login')")).toString(),
+              QStringLiteral("smith"));
+    EXPECT_TRUE(reset);
+    EXPECT_NE(m_dm.LoadVar(QStringLiteral("SELECT pg_backend_pid()")), before);
+    EXPECT_EQ(m_dm.LoadVar(QStringLiteral("SELECT string_agg(c, ',') FROM "
+                                          "pg_listening_channels() c"))
+                  .toString(),
+              QString::fromLatin1(TVoskNotifyListener::Channel));
+    EXPECT_EQ(m_dm.LoadVar(QStringLiteral("SELECT current_setting('DateStyle')")).toString(),
+              QStringLiteral("ISO, YMD"));
+    EXPECT_TRUE(m_dm.Connected());
+
+    // Inside a transaction the transaction fails and nothing of it stays; the next one
+    // reconnects.
+    {
+        TVoskTransaction tx(m_dm.Database());
+        m_dm.ExecSQL(QStringLiteral("UPDATE text0 SET t_feld3 = 'halb' WHERE t_nr = 500"));
+        TerminateBackend(m_dm);
+        EXPECT_THROW(m_dm.ExecSQL(QStringLiteral("UPDATE text0 SET t_feld3 = 'ganz' WHERE "
+                                                 "t_nr = 501")),
+                     EVoskDatabaseError);
+        EXPECT_THROW(m_dm.LoadVar(QStringLiteral("SELECT 1")), EVoskDatabaseError);
+        EXPECT_THROW(tx.Commit(), EVoskDatabaseError);
+    }
+    {
+        TVoskTransaction tx(m_dm.Database());
+        m_dm.ExecSQL(QStringLiteral("UPDATE text0 SET t_feld3 = 'neu' WHERE t_nr = 501"));
+        tx.Commit();
+    }
+    EXPECT_EQ(TestDatabase::Scalar(QStringLiteral("SELECT string_agg(coalesce(t_feld3, '-'), ',' "
+                                                  "ORDER BY t_nr) FROM text0 WHERE t_nr IN "
+                                                  "(500, 501)")),
+              QStringLiteral("Addresses,neu"));
 }
 
 TEST_F(DataModuleTest, Settings) {

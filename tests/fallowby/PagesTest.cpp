@@ -171,6 +171,9 @@ TEST_F(PagesTest, AnnotationsPerPage) {
     m_store.WriteAnnotation(&other, name, 2);
     EXPECT_EQ(m_store.ReadAnnotation(name, 1), xml);
     EXPECT_TRUE(m_store.ReadAnnotation(name, 0).isEmpty());
+    // All pages at once: each in its place, the bytes unchanged, pages beyond count left out.
+    EXPECT_EQ(m_store.ReadAnnotations(name, 3), (QList<QByteArray>{{}, xml, other}));
+    EXPECT_EQ(m_store.ReadAnnotations(name, 2), (QList<QByteArray>{{}, xml}));
 
     const QByteArray changed("<a>neu</a>");
     m_store.WriteAnnotation(&changed, name, 1);

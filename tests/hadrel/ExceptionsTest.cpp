@@ -8,6 +8,7 @@
 #include "VoskExceptions.h"
 #include "uExceptions.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,7 @@ class FormRecorder final : public Korvexcommonvcl::ModalForms {
 public:
     struct Shown {
         QString caption, extended, sender, code;
+        QString described; // what the dialog's accessible interface says of itself
     };
     FormRecorder() : m_old(SetInstance(this)) {}
     ~FormRecorder() override { SetInstance(m_old); }
@@ -33,7 +35,9 @@ public:
         EXPECT_NE(f, nullptr);
         if (f)
             shown.push_back({f->MemoErrCaption->text(), f->MemoExtendedError->toPlainText(),
-                             f->EdSender->text(), f->EdCode->text()});
+                             f->EdSender->text(), f->EdCode->text(),
+                             QAccessible::queryAccessibleInterface(f)->text(
+                                 QAccessible::Description)});
         return Vcl::mrOk;
     }
     std::vector<Shown> shown;
@@ -68,6 +72,7 @@ TEST_F(ExceptionsTest, MarkerShowsItsTextWithCodeAndFullDetails) {
     EXPECT_EQ(m_forms.shown[0].code, QStringLiteral("5555"));
     EXPECT_EQ(m_forms.shown[0].extended, msg);
     EXPECT_EQ(m_forms.shown[0].sender, QStringLiteral("EdBeleg:QLineEdit"));
+    EXPECT_EQ(m_forms.shown[0].described, QStringLiteral("Der Beleg ist gesperrt"));
 
     // A number the text table does not know leaves the message unchanged.
     EXPECT_EQ(ResolveTextMarker(QStringLiteral("xtt424242 kaputt")).text,

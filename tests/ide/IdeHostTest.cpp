@@ -18,9 +18,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QApplication>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
+#include "cxPC.h"
 #include <QTableWidget>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -277,3 +282,31 @@ TEST(RuntimePackages, LoadUnloadAndLoadAgainRunsOnlyTheNewCopy) {
 }
 
 } // namespace
+
+// The designed form's page tabs are drawn in the form's own colours: each caption stands out from
+// its tab, also on the designer's darker ground and with the plug-ins loaded.
+TEST_F(IdeHostTest, TheDesignedFormsTabCaptionsCanBeRead) {
+    TIdePackages packages(m_services);
+    ASSERT_TRUE(packages.Load(QStringLiteral("hadrel")));
+    m_main.resize(1400, 860);
+    m_main.show();
+    ASSERT_TRUE(m_main.OpenForm(QStringLiteral("TFormIdeDemo")));
+    QApplication::processEvents();
+    auto* form = qobject_cast<TFormIdeDemo*>(m_main.DesignedForm());
+    ASSERT_NE(form, nullptr);
+    QTabBar* bar = form->PageControlSeiten->findChild<QTabBar*>();
+    ASSERT_NE(bar, nullptr);
+    const QImage shot = m_main.grab().toImage();
+    const QPoint origin = bar->mapTo(&m_main, QPoint(0, 0));
+    for (int t = 0; t < bar->count(); ++t) {
+        const QRect tab = bar->tabRect(t).translated(origin).adjusted(3, 3, -3, -3);
+        int darkest = 255, lightest = 0;
+        for (int y = tab.top(); y <= tab.bottom(); ++y)
+            for (int x = tab.left(); x <= tab.right(); ++x) {
+                const int l = QColor(shot.pixel(x, y)).lightness();
+                darkest = qMin(darkest, l);
+                lightest = qMax(lightest, l);
+            }
+        EXPECT_GE(lightest - darkest, 120) << bar->tabText(t).toStdString();
+    }
+}

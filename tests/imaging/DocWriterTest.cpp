@@ -196,3 +196,64 @@ TEST(DocWriterTest, BlackAndWhiteByOrderedDitheringAndTheReductionRule) {
     EXPECT_EQ(reduced.size(), QSize(501, 251)); // sides rounded
     EXPECT_EQ(reduced.depth(), 24);
 }
+
+TEST(DocWriterTest, TransparentPartsArePaperWhiteInEveryCompression) {
+    // Left half transparent (black with alpha 0, as pictures usually hold it), right half blue.
+    QImage page(200, 100, QImage::Format_ARGB32);
+    page.fill(qRgba(0, 0, 0, 0));
+    for (int y = 0; y < 100; ++y)
+        for (int x = 100; x < 200; ++x)
+            page.setPixel(x, y, qRgba(20, 40, 230, 255));
+    QTemporaryDir dir;
+    struct Case {
+        TIEDocType type;
+        int compression;
+        bool colour;
+    };
+    const Case cases[] = {{TIEDocType::PDF, ioPDF_UNCOMPRESSED, true}, {TIEDocType::PDF, ioPDF_JPEG, true},
+                          {TIEDocType::PDF, ioPDF_G4FAX, false},       {TIEDocType::PS, ioPS_RLE, true},
+                          {TIEDocType::PS, ioPS_JPEG, true},           {TIEDocType::PS, ioPS_G4FAX, false}};
+    for (const Case& c : cases) {
+        const bool pdf = c.type == TIEDocType::PDF;
+        SCOPED_TRACE((pdf ? "PDF " : "PS ") + std::to_string(c.compression));
+        const QString file = dir.filePath(QStringLiteral("a%1.%2").arg(c.compression).arg(pdf ? "pdf" : "ps"));
+        {
+            TIEDocWriter w(file, c.type);
+            w.SetCompression(c.compression);
+            w.SetPaper(page.width(), page.height());
+            ASSERT_TRUE(w.AddPage(page));
+            ASSERT_TRUE(w.Close());
+        }
+        // Drawn by readers of their own: Qt PDF, and Ghostscript for PostScript.
+        QImage shown(page.size(), QImage::Format_RGB32);
+        if (pdf) {
+            QPdfDocument doc;
+            ASSERT_EQ(doc.load(file), QPdfDocument::Error::None);
+            shown.fill(Qt::white);
+            QPainter(&shown).drawImage(0, 0, doc.render(0, page.size()));
+        } else {
+            const QString png = file + QStringLiteral(".png");
+            QProcess::execute(QStringLiteral("gs"), {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"),
+                                                     QStringLiteral("-dBATCH"), QStringLiteral("-dSAFER"),
+                                                     QStringLiteral("-sDEVICE=png16m"), QStringLiteral("-r72"),
+                                                     QStringLiteral("-dDEVICEWIDTHPOINTS=200"),
+                                                     QStringLiteral("-dDEVICEHEIGHTPOINTS=100"),
+                                                     QStringLiteral("-dFIXEDMEDIA"),
+                                                     QStringLiteral("-sOutputFile=") + png, file});
+            shown = QImage(png).convertToFormat(QImage::Format_RGB32);
+            ASSERT_EQ(shown.size(), page.size());
+        }
+        for (int y = 10; y < 90; y += 20) {
+            EXPECT_GE(qGray(shown.pixel(20, y)), 240) << y;
+            EXPECT_GE(qGray(shown.pixel(80, y)), 240) << y;
+            if (c.colour) {
+                EXPECT_GT(qBlue(shown.pixel(150, y)), 180) << y;
+                EXPECT_LT(qRed(shown.pixel(150, y)), 70) << y;
+            }
+        }
+    }
+    // The reduced page of an export is on white too.
+    const QImage reduced = ReducedPage(page, 0.5);
+    EXPECT_GE(qGray(reduced.pixel(20, 20)), 250);
+    EXPECT_GT(qBlue(reduced.pixel(80, 20)), 200);
+}

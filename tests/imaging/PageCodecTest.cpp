@@ -1,10 +1,13 @@
 // The TIFF page codec: every compression written and read back, read again by libtiff's own tools,
 // pages opened at their recorded offsets, pages copied without re-encoding, and broken files.
+#include "ForeignFiles.h"
 #include "PageCodec.h"
+#include "PeakMemory.h"
 #include "TiffPages.h"
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -13,6 +16,8 @@
 
 using namespace Imaging;
 using namespace tiffpages;
+using testsupport::PillowFile;
+using testsupport::Tiffcp;
 
 namespace {
 
@@ -354,4 +359,250 @@ TEST(PageCodec, WarningsBecomeLogLines) {
     SetWarningLog(nullptr);
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_TRUE(lines.join(u'\n').contains(QStringLiteral("65000"))) << lines.join(u'\n').toStdString();
+}
+
+namespace {
+
+// A 16-bit grey gradient whose high and low bytes both change from pixel to pixel, as Pillow
+// writes it (little-endian).
+QByteArray pillowGrey16() {
+    return PillowFile(QStringLiteral(
+        "import sys\nfrom PIL import Image\nw, h = 300, 200\nim = Image.new('I;16', (w, h))\n"
+        "im.putdata([(x * 65535 // (w - 1) + y * 301) % 65536 for y in range(h) for x in range(w)])\n"
+        "im.save(sys.argv[1])\n"));
+}
+
+// Colour with alpha (not premultiplied) from Pillow: a fully transparent left half, a
+// half-transparent band and an opaque red square.
+QByteArray pillowRgba() {
+    return PillowFile(QStringLiteral(
+        "import sys\nfrom PIL import Image\nim = Image.new('RGBA', (96, 64), (0, 0, 0, 0))\n"
+        "for y in range(64):\n"
+        "    for x in range(48, 96):\n"
+        "        im.putpixel((x, y), (200, 120, 40, 64 + 2 * x))\n"
+        "for y in range(20, 40):\n"
+        "    for x in range(20, 40):\n"
+        "        im.putpixel((x, y), (255, 0, 0, 255))\n"
+        "im.save(sys.argv[1])\n"));
+}
+
+QRgb pillowRgbaPixel(int x, int y) {
+    if (x >= 20 && x < 40 && y >= 20 && y < 40)
+        return qRgba(255, 0, 0, 255);
+    return x >= 48 ? qRgba(200, 120, 40, 64 + 2 * x) : qRgba(0, 0, 0, 0);
+}
+
+QImage decodeFirst(const QByteArray& file) {
+    TTiffReader r(file);
+    r.OpenPage(0);
+    return r.Decode();
+}
+
+} // namespace
+
+TEST(PageCodecForeign, PagesOfTheOtherByteOrderAreCopiedAsTheyLook) {
+    const QByteArray little = pillowGrey16();
+    ASSERT_TRUE(little.startsWith("II")) << little.toStdString();
+    const QImage original = decodeFirst(little);
+    // 16-bit samples coded big-endian, with and without the predictor: the one-page copy is
+    // decoded and written anew, and looks like the stored page.
+    for (const char* compression : {"lzw:2", "zip:2", "lzw", "none"}) {
+        SCOPED_TRACE(compression);
+        const QByteArray big = Tiffcp(little, {QStringLiteral("-B"), QStringLiteral("-c"),
+                                               QString::fromLatin1(compression)});
+        ASSERT_TRUE(big.startsWith("MM"));
+        EXPECT_EQ(MeanDifference(decodeFirst(big), original), 0.0);
+        TTiffReader reader(big);
+        reader.OpenPage(0);
+        const QByteArray copy = reader.ExtractPage();
+        EXPECT_EQ(MeanDifference(decodeFirst(copy), original), 0.0);
+        const QString info = RunTool(QStringLiteral("tiffinfo"), copy, {QStringLiteral("-D")});
+        EXPECT_FALSE(info.contains(QStringLiteral("Error"))) << info.toStdString();
+    }
+    // Where the bytes mean the same in the copy they are copied as stored: the machine's byte
+    // order, or samples of one byte in the other order.
+    const QByteArray predicted = Tiffcp(little, {QStringLiteral("-L"), QStringLiteral("-c"), QStringLiteral("lzw:2")});
+    const QByteArray eight = Tiffcp(writeOne(GreyPage(), paramsFor(ioTIFF_LZW)), {QStringLiteral("-B")});
+    for (const QByteArray& file : {predicted, eight}) {
+        TTiffReader reader(file);
+        reader.OpenPage(0);
+        EXPECT_EQ(rawStrips(reader.ExtractPage(), 0), rawStrips(file, 0));
+    }
+}
+
+TEST(PageCodecForeign, AlphaIsReadStraightAndPaperWhiteWhereItIsDropped) {
+    const QByteArray strips = pillowRgba();
+    ASSERT_TRUE(RunTool(QStringLiteral("tiffinfo"), strips).contains(QStringLiteral("unassoc-alpha")));
+    // Tiles and separate planes go through libtiff's RGBA reader, which premultiplies.
+    const QByteArray tiles = Tiffcp(strips, {QStringLiteral("-t"), QStringLiteral("-w"), QStringLiteral("16"),
+                                             QStringLiteral("-l"), QStringLiteral("16")});
+    const QByteArray planes = Tiffcp(strips, {QStringLiteral("-p"), QStringLiteral("separate")});
+    for (const QByteArray& file : {strips, tiles, planes}) {
+        const QImage back = decodeFirst(file).convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < back.height(); y += 3)
+            for (int x = 48; x < back.width(); x += 5) {
+                const QRgb want = pillowRgbaPixel(x, y), got = back.pixel(x, y);
+                ASSERT_EQ(qAlpha(got), qAlpha(want)) << x << "," << y;
+                ASSERT_NEAR(qRed(got), qRed(want), 2) << x << "," << y;
+                ASSERT_NEAR(qGreen(got), qGreen(want), 2) << x << "," << y;
+                ASSERT_NEAR(qBlue(got), qBlue(want), 2) << x << "," << y;
+            }
+    }
+
+    // Compressions without alpha put the page on white: transparent is white, half-transparent
+    // lighter than its colour, opaque unchanged.
+    const QImage page = decodeFirst(tiles);
+    TIOParams greyJpeg = paramsFor(ioTIFF_JPEG);
+    greyJpeg.TIFF_JPEGColorSpace = ioJPEG_GRAYLEV;
+    for (const TIOParams& params : {paramsFor(ioTIFF_JPEG), greyJpeg, paramsFor(ioTIFF_G4FAX)}) {
+        SCOPED_TRACE(params.TIFF_Compression * 10 + params.TIFF_JPEGColorSpace);
+        const QImage back = decodeFirst(writeOne(page, params)).convertToFormat(QImage::Format_RGB32);
+        EXPECT_GE(qGray(back.pixel(5, 5)), 245);
+        EXPECT_GE(qGray(back.pixel(10, 50)), 245);
+        if (params.TIFF_Compression == ioTIFF_G4FAX)
+            continue;
+        // The colours as the same compression stores them without alpha.
+        const auto stored = [&params](QRgb colour) {
+            QImage solid(16, 16, QImage::Format_RGB32);
+            solid.fill(colour);
+            return qGray(decodeFirst(writeOne(solid, params)).pixel(8, 8));
+        };
+        EXPECT_NEAR(qGray(back.pixel(30, 30)), stored(qRgb(255, 0, 0)), 8);
+        const int halfway = qGray(back.pixel(60, 30)); // alpha 184
+        EXPECT_GT(halfway, stored(qRgb(200, 120, 40)) + 20);
+        EXPECT_LT(halfway, 245);
+    }
+}
+
+TEST(PageCodecForeign, PaletteSurvivesLibtiffsOwnReader) {
+    const QList<QRgb> colours{qRgb(250, 10, 20), qRgb(0, 130, 60), qRgb(30, 40, 220), qRgb(240, 230, 0)};
+    QImage indexed(40, 20, QImage::Format_Indexed8);
+    indexed.setColorTable(colours);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            indexed.setPixel(x, y, uint((x / 10 + y) % 4));
+    for (TIOTIFFCompression c : {ioTIFF_UNCOMPRESSED, ioTIFF_LZW, ioTIFF_PACKBITS}) {
+        SCOPED_TRACE(c);
+        const QByteArray file = writeOne(indexed, paramsFor(c));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.tif"));
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(file);
+        f.close();
+        TIFF* tif = TIFFOpen(path.toLocal8Bit().constData(), "r");
+        ASSERT_NE(tif, nullptr);
+        uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
+        ASSERT_TRUE(TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b));
+        for (int i = 0; i < 256; ++i) {
+            const QRgb want = i < colours.size() ? colours[i] : qRgb(0, 0, 0);
+            ASSERT_EQ(r[i], qRed(want) * 257) << i;
+            ASSERT_EQ(g[i], qGreen(want) * 257) << i;
+            ASSERT_EQ(b[i], qBlue(want) * 257) << i;
+        }
+        std::vector<uint32_t> raster(40 * 20);
+        ASSERT_TRUE(TIFFReadRGBAImageOriented(tif, 40, 20, raster.data(), ORIENTATION_TOPLEFT, 0));
+        TIFFClose(tif);
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 40; ++x) {
+                const uint32_t p = raster[size_t(y * 40 + x)];
+                ASSERT_EQ(qRgb(int(TIFFGetR(p)), int(TIFFGetG(p)), int(TIFFGetB(p))), indexed.pixel(x, y));
+            }
+        EXPECT_EQ(decodeFirst(file), indexed);
+    }
+}
+
+namespace {
+
+// 138 bytes that claim a 16384 x 16384 RGB page in one strip, four bytes of it there: as long
+// as the page when uncompressed, else four bytes long.
+QByteArray hugeHeader(quint16 compression) {
+    QByteArray f("II*\0\x08\0\0\0", 8);
+    const quint16 entries = 10;
+    const auto put16 = [&f](quint16 v) { f.append(char(v & 0xff)).append(char(v >> 8)); };
+    const auto put32 = [&f, &put16](quint32 v) {
+        put16(quint16(v & 0xffff));
+        put16(quint16(v >> 16));
+    };
+    const quint32 data = 8 + 2 + entries * 12 + 4;
+    put16(entries);
+    const auto entry = [&](quint16 tag, quint16 type, quint32 value) {
+        put16(tag);
+        put16(type);
+        put32(1);
+        if (type == TIFF_SHORT) {
+            put16(quint16(value));
+            put16(0);
+        } else
+            put32(value);
+    };
+    entry(TIFFTAG_IMAGEWIDTH, TIFF_LONG, 16384);
+    entry(TIFFTAG_IMAGELENGTH, TIFF_LONG, 16384);
+    entry(TIFFTAG_BITSPERSAMPLE, TIFF_SHORT, 8);
+    entry(TIFFTAG_COMPRESSION, TIFF_SHORT, compression);
+    entry(TIFFTAG_PHOTOMETRIC, TIFF_SHORT, PHOTOMETRIC_RGB);
+    entry(TIFFTAG_STRIPOFFSETS, TIFF_LONG, data);
+    entry(TIFFTAG_SAMPLESPERPIXEL, TIFF_SHORT, 3);
+    entry(TIFFTAG_ROWSPERSTRIP, TIFF_LONG, 16384);
+    entry(TIFFTAG_STRIPBYTECOUNTS, TIFF_LONG, compression == COMPRESSION_NONE ? 16384u * 16384u * 3u : 4u);
+    entry(TIFFTAG_PLANARCONFIG, TIFF_SHORT, PLANARCONFIG_CONTIG);
+    put32(0);
+    f.append("\x80\x00\x00\x01", 4);
+    return f;
+}
+
+} // namespace
+
+TEST(PageCodecForeign, AHeaderWithoutItsDataIsRefusedAtOnce) {
+    for (quint16 compression : {quint16(COMPRESSION_NONE), quint16(COMPRESSION_LZW),
+                                quint16(COMPRESSION_ADOBE_DEFLATE), quint16(COMPRESSION_PACKBITS)}) {
+        SCOPED_TRACE(compression);
+        const QByteArray file = hugeHeader(compression);
+        ASSERT_EQ(file.size(), 138);
+        EXPECT_TRUE(RunTool(QStringLiteral("tiffinfo"), file).contains(QStringLiteral("16384")));
+        const testsupport::TPeakMemory memory;
+        QElapsedTimer clock;
+        clock.start();
+        TTiffReader reader(file);
+        reader.OpenPage(0);
+        try {
+            reader.Decode();
+            ADD_FAILURE() << "decoded";
+        } catch (const ETiffError& e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("16384 x 16384"))) << e.what();
+        }
+        EXPECT_LT(clock.elapsed(), 200);
+        EXPECT_LT(memory.ExtraMb(), 50.0);
+    }
+    // 16384 one-row strips of 16384 grey pixels that all point at the same 30 bytes of Deflate
+    // data: a valid row, but the file does not hold a page of them.
+    const QByteArray shared = PillowFile(QStringLiteral(
+        "import struct, sys, zlib\nn = 16384\nrow = zlib.compress(bytes(n))\n"
+        "entries = [(256, 4, 1, n), (257, 4, 1, n), (258, 3, 1, 8), (259, 3, 1, 8), (262, 3, 1, 1),\n"
+        "           (273, 4, n, 8), (277, 3, 1, 1), (278, 4, 1, 1), (279, 4, n, 8 + len(row) + 4 * n)]\n"
+        "ifd = 8 + len(row) + 8 * n\nout = b'II*\\0' + struct.pack('<I', ifd) + row\n"
+        "out += struct.pack('<I', 8) * n + struct.pack('<I', len(row)) * n\n"
+        "out += struct.pack('<H', len(entries))\n"
+        "for tag, kind, count, value in entries:\n"
+        "    if count > 1:\n"
+        "        value = 8 + len(row) if tag == 273 else 8 + len(row) + 4 * n\n"
+        "    out += struct.pack('<HHI', tag, kind, count) + (struct.pack('<HH', value, 0) if kind == 3 else struct.pack('<I', value))\n"
+        "open(sys.argv[1], 'wb').write(out + struct.pack('<I', 0))\n"));
+    ASSERT_TRUE(shared.startsWith("II*")) << shared.toStdString();
+    {
+        const testsupport::TPeakMemory memory;
+        TTiffReader reader(shared);
+        reader.OpenPage(0);
+        EXPECT_THROW(reader.Decode(), ETiffError);
+        EXPECT_LT(memory.ExtraMb(), 50.0);
+    }
+
+    // A page whose data is all there decodes as before, a strip of 37 MB a row at a time.
+    const QImage big = ColourPage(3500, 3500);
+    const QByteArray stored = Tiffcp(writeOne(big, paramsFor(ioTIFF_LZW)), {QStringLiteral("-r"), QStringLiteral("3500")});
+    EXPECT_TRUE(RunTool(QStringLiteral("tiffinfo"), stored).contains(QStringLiteral("Rows/Strip: 3500")));
+    const testsupport::TPeakMemory memory;
+    const QImage back = decodeFirst(stored);
+    EXPECT_LT(memory.ExtraMb(), 37.0 + 20.0);
+    EXPECT_EQ(MeanDifference(back, big), 0.0);
 }

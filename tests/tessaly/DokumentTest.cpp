@@ -117,23 +117,32 @@ TEST_F(DokumentTest, KeywordsFindDocumentsAcrossTablesAndLoadingStopsAtTheLimit)
 TEST_F(DokumentTest, LockRowsTellWhoHoldsTheDocument) {
     const int mine = addRow(5);
     const int theirs = addRow(5, QStringLiteral("pd_dokumentfile"), QStringLiteral("'a.tif'"));
-    TestDatabase::Exec(QStringLiteral(
-        "UPDATE picndoku_revision r SET pdr_lock_user = CASE d.pd_id WHEN %1 THEN 'ANNA' "
-        "ELSE 'bert' END, pdr_checkout_path = '/home/anna/KORVEX ERP/a.tif', "
-        "pdr_lock_time = '2024-03-01 10:00', pdr_lock_host = 'pc7' "
-        "FROM picndoku d WHERE d.pd_revision_id = r.pdr_revision_id")
-                           .arg(mine));
+    TestDatabase::Exec(
+        QStringLiteral(
+            "UPDATE picndoku_revision r SET pdr_lock_user = CASE d.pd_id WHEN %1 THEN 'ANNA' "
+            "ELSE 'bert' END, pdr_checkout_path = '/home/anna/KORVEX ERP/a.tif', "
+            "pdr_lock_time = '2024-03-01 10:00', pdr_lock_host = CASE d.pd_id WHEN %1 THEN '%2' "
+            "ELSE 'pc7' END FROM picndoku d WHERE d.pd_revision_id = r.pdr_revision_id")
+            .arg(mine)
+            .arg(TDokument::ThisHost()));
     TDokument d;
     d.AssignToDokId(mine);
     EXPECT_TRUE(d.isLocked());
     EXPECT_FALSE(d.isLocked(true));
     EXPECT_TRUE(d.isLockedByMe());
+    EXPECT_FALSE(d.LockedElsewhere());
     EXPECT_EQ(d.GetLockedPath(), QStringLiteral("/home/anna/KORVEX ERP/a.tif"));
+    // The same check-out taken on another machine: its copy is not here.
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku_revision SET pdr_lock_host = 'pc9' WHERE "
+                                      "pdr_lock_user = 'ANNA'"));
+    d.AssignToDokId(mine);
+    EXPECT_TRUE(d.LockedElsewhere());
+    EXPECT_EQ(d.GetLockedPath(), QString());
     d.AssignToDokId(theirs);
     EXPECT_TRUE(d.isLocked(true));
     EXPECT_FALSE(d.isLockedByMe());
     EXPECT_EQ(d.GetLockedPath(), QString());
-    EXPECT_EQ(d.GetLockedInfo(), QStringLiteral("Gesperrt von bert seit 01.03.2024 10:00 (pc7)"));
+    EXPECT_EQ(d.GetLockedInfo(), QStringLiteral("Gesperrt von bert auf pc7 seit 01.03.2024 10:00"));
     // Another user's lock refuses a new revision before anything is stored.
     QBuffer b;
     b.setData("neu");

@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QAccessible>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QFontDialog>
@@ -204,6 +205,20 @@ TEST(QuestionBox, AScreenReaderIsOfferedTheQuestionAndItsButtons) {
     EXPECT_TRUE(read.join(u'\n').contains(q.text)) << read.join(u'\n').toStdString();
     EXPECT_EQ(box->buttons().size(), 3);
     EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
+
+    // The box a question shows, announced as a window, reads the question with it.
+    RealServices real;
+    QString described;
+    QTimer::singleShot(0, [&described] {
+        QWidget* shown = QApplication::activeModalWidget();
+        ASSERT_NE(shown, nullptr);
+        described = QAccessible::queryAccessibleInterface(shown)->text(QAccessible::Description);
+        qobject_cast<QMessageBox*>(shown)->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(Vcl::Ask(Vcl::mtConfirmation, {}, QStringLiteral("Datensatz <b>löschen</b>?"),
+                       Vcl::mbYesNo),
+              Vcl::mrNo);
+    EXPECT_EQ(described, QStringLiteral("Datensatz löschen?"));
 }
 
 namespace {

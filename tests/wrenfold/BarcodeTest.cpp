@@ -1,6 +1,7 @@
 // The barcode reader over pages drawn with ZXing's writer, and the file readers.
 
 #include <PageCodec.h>
+#include <PeakMemory.h>
 #include <ScanPages.h>
 #include <Ubarcode.h>
 #include <VoskExceptions.h>
@@ -160,6 +161,36 @@ TEST(BarcodeFileTest, ImageFilesByPageAndPdfAt300Dpi) {
     ASSERT_EQ(codes.size(), 2);
     EXPECT_EQ(codes[0].Text, QStringLiteral("PDF-1"));
     EXPECT_EQ(codes[1].Text, QStringLiteral("PDF-2"));
+}
+
+TEST(BarcodeFileTest, LargePdfPagesAreReadWithinAPixelBudget) {
+    // An A0 page and one of 5000 x 5000 points, each with a label large enough for its page.
+    QByteArray pdf;
+    {
+        QBuffer out(&pdf);
+        out.open(QIODevice::WriteOnly);
+        QPdfWriter w(&out);
+        w.setResolution(72);
+        w.setPageSize(QPageSize(QPageSize::A0));
+        w.setPageMargins(QMarginsF());
+        QPainter p(&w);
+        const QImage a0 = scanpages::Barcode(QStringLiteral("A0-PLAN"), BarcodeFormat::Code128);
+        p.drawImage(QRectF(200, 2000, a0.width() * 1.5, a0.height() * 1.5), a0);
+        w.setPageSize(QPageSize(QSizeF(5000, 5000), QPageSize::Point));
+        w.newPage();
+        const QImage huge = scanpages::Barcode(QStringLiteral("RIESIG"), BarcodeFormat::Code128);
+        p.drawImage(QRectF(3000, 4000, huge.width() * 3, huge.height() * 3), huge);
+    }
+    QBuffer in(&pdf);
+    in.open(QIODevice::ReadOnly);
+    TBarcodeList codes;
+    const testsupport::TPeakMemory memory;
+    EXPECT_EQ(Ubarcode::ReadBarcodeFormPDF(codes, in, {}, types({Ubarcode::sbCode128}), false, 1, 0, false), 2);
+    // 40 million grey pixels and their colour rendering; at 300 dpi the pages take 0.7 and 2.1 GB.
+    EXPECT_LT(memory.ExtraMb(), 300.0);
+    ASSERT_EQ(codes.size(), 2);
+    EXPECT_EQ(codes[0].Text, QStringLiteral("A0-PLAN"));
+    EXPECT_EQ(codes[1].Text, QStringLiteral("RIESIG"));
 }
 
 } // namespace

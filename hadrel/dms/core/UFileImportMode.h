@@ -37,8 +37,12 @@ void SortForImport(QStringList& files);
 QString FillTextS(QString text, const QStringList& args);
 
 // The name a file is stored under, from a path or a display name: its last part after "/" or
-// "\", each character no file name may hold replaced by "_"; never empty, "." or "..".
+// "\", each character no file name may hold replaced by "_", cut as FitFileName does; never
+// empty, "." or "..".
 QString StoredFileName(const QString& pathOrName);
+// name cut to at most maxBytes in the file system's encoding (a file name's limit), between two
+// characters, keeping its extension; a name that fits is returned as it is.
+QString FitFileName(const QString& name, qsizetype maxBytes = 255);
 
 // Whether path lies inside one of the folders (temporary files, copied rather than linked).
 bool IsInsideFolder(const QString& path, const QStringList& folders);

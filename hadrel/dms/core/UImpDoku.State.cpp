@@ -20,7 +20,7 @@ int GetDokumentState(const TDokument& d, const QString& windowTable, const QStri
         s |= AutoExport;
     if (d.isLocked(false)) {
         s |= Locked;
-        if (d.isLockedByMe())
+        if (d.isLockedByMe() && !d.LockedElsewhere())
             s |= LockedByMe;
     }
     if (d.IsCheckedOut())

@@ -5,6 +5,8 @@
 #include <UFileViewerTIFF.Pages.h>
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QDateTime>
 #include <QMetaType>
 #include <QString>
@@ -25,6 +27,13 @@ struct TAnnotData final {
     // the one it was read into (PayloadKey), and kept whole when it could not be read at all.
     QByteArray Payload;
     qint64 PayloadKey = 0;
+
+    // What a page written by another program or a newer version put into the element beyond what
+    // the object shows: attributes of other names, and content with markup (child elements,
+    // comments) kept as it stood while the object's text or picture is still the one it gave.
+    QList<QPair<QString, QString>> ForeignAttributes;
+    QString RawContent; // null: none kept
+    QString RawText;    // the object's text (an image's payload) as RawContent gave it
 
     const QString& ImageName() const { return Mask; }
 };

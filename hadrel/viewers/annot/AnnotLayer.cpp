@@ -92,6 +92,7 @@ void TAnnotLayer::finishObject(int h, const QString& creator) {
     d.Creator = ShortString(creator.isEmpty() ? UserName() : creator);
     d.Editor = d.Creator;
     // Our canvas takes no undo point when an object is added, so there is none to drop here.
+    noteChange();
     m_canvas.UnSelAllObjects();
     m_canvas.Update();
 }
@@ -355,22 +356,40 @@ void TAnnotLayer::SaveUndo(const void* sender) {
     if (!sender || (sender != m_lastUndo && m_canvas.SelObjectsCount() > 0)) {
         m_canvas.ClearAllRedo();
         m_canvas.SaveUndo();
+        m_emptyEntry = false;
     }
     m_lastUndo = sender;
     if (Env.ShowUndoOptions)
         Env.ShowUndoOptions();
 }
 
+void TAnnotLayer::noteChange() {
+    // A change that took no point of its own (a repeated control, an object placed with the tool
+    // kept) would otherwise leave a redo step that throws it away.
+    m_canvas.ClearAllRedo();
+    m_changed = true;
+    if (Env.ShowUndoOptions)
+        Env.ShowUndoOptions();
+}
+
 void TAnnotLayer::ResetUndo(bool doUndo) {
+    bool stepped = false;
     if (doUndo) {
         if (m_canvas.CanUndo()) {
             m_canvas.UndoWithRedo();
             m_canvas.DropLastUndo();
+            stepped = true;
         }
     } else if (m_canvas.CanRedo()) {
         m_canvas.RedoWithUndo();
         m_canvas.DropLastRedo();
+        stepped = true;
     }
+    if (stepped) {
+        m_changed = true;
+        m_emptyEntry = false;
+    }
+    m_lastUndo = nullptr;
     if (Env.ShowUndoOptions)
         Env.ShowUndoOptions();
 }
@@ -378,17 +397,32 @@ void TAnnotLayer::ResetUndo(bool doUndo) {
 void TAnnotLayer::ClearUndo(bool createDummySavePoint) {
     m_canvas.ClearAllUndo();
     m_canvas.ClearAllRedo();
+    m_lastUndo = nullptr;
+    m_emptyEntry = false;
     if (createDummySavePoint)
         SaveUndo(nullptr);
     else if (Env.ShowUndoOptions)
         Env.ShowUndoOptions();
 }
 
+void TAnnotLayer::ObjectPlaced() {
+    m_emptyEntry = false;
+    noteChange();
+}
+
+void TAnnotLayer::PlacingStarts() {
+    if (IsAnnotKind(m_canvas.Obj(-1).Kind) && !m_emptyEntry) {
+        SaveUndo(nullptr);
+        m_emptyEntry = true;
+    }
+}
+
 void TAnnotLayer::ObjectMoveResize(int h) {
-    if (m_canvas.SelObjectsCount() == 0 || m_canvas.SelObject(0) != h || m_saveUndo != 1)
-        return;
-    m_saveUndo = 2;
-    SaveUndo(nullptr);
+    if (m_canvas.SelObjectsCount() > 0 && m_canvas.SelObject(0) == h && m_saveUndo == 1) {
+        m_saveUndo = 2;
+        SaveUndo(nullptr);
+    }
+    noteChange();
 }
 
 QString TAnnotLayer::editKey() const {
@@ -402,11 +436,23 @@ void TAnnotLayer::ActivateText() {
     SaveUndo(nullptr);
     m_activationPoint = true;
     m_activatedText = editKey();
+    const TIEVObject& o = m_canvas.Obj(m_canvas.SelObject(0));
+    m_activatedRect = QRect(QPoint(o.Left, o.Top), QPoint(o.Right, o.Bottom));
 }
 
 void TAnnotLayer::DeactivateText() {
-    if (m_canvas.SelObjectsCount() == 0 || editKey() != m_activatedText)
+    if (m_canvas.SelObjectsCount() == 0) {
+        m_changed = true; // which text it was is not known any more
         return;
+    }
+    if (editKey() != m_activatedText) {
+        noteChange();
+        return;
+    }
+    // The same text may still have made its box grow.
+    const TIEVObject& o = m_canvas.Obj(m_canvas.SelObject(0));
+    if (QRect(QPoint(o.Left, o.Top), QPoint(o.Right, o.Bottom)) != m_activatedRect)
+        m_changed = true;
     // Only the point this edit took: a new text's was trimmed already, and the point before it
     // is the placing's.
     if (m_activationPoint)
@@ -432,11 +478,16 @@ void TAnnotLayer::SetInputMode(quint8 mode, const TAnnotControls& controls) {
 }
 
 void TAnnotLayer::BeginInputMode(quint8 mode) {
-    // An adding mode left with nothing placed: its entry point goes again.
-    if (IsAnnotKind(m_canvas.Obj(-1).Kind))
+    // An adding mode left with nothing placed: its entry point goes again. After a placing with
+    // the tool kept that point is the placing's.
+    if (IsAnnotKind(m_canvas.Obj(-1).Kind) && m_emptyEntry) {
         m_canvas.DropLastUndo();
-    if (IsAddingMode(mode))
+        m_emptyEntry = false;
+    }
+    if (IsAddingMode(mode)) {
         SaveUndo(nullptr);
+        m_emptyEntry = true;
+    }
     if (mode != imObjectSelect)
         m_canvas.UnSelAllObjects();
     m_canvas.ObjRef(-1).Kind = iekNONE;
@@ -597,6 +648,8 @@ int TAnnotLayer::ApplyProperty(TAnnotProperty property, const TAnnotControls& co
             SaveUndo(sender);
         writeProperty(m_canvas.ObjRef(h), property, controls);
     }
+    if (changed > 0)
+        noteChange();
     m_canvas.Update();
     return changed;
 }
@@ -611,6 +664,8 @@ void TAnnotLayer::forEachSelectedArrow(const void* sender, const std::function<v
         first = false;
         f(h);
     }
+    if (!first)
+        noteChange();
 }
 
 void TAnnotLayer::ApplyArrowText(const QString& text, bool autoText, const void* sender) {
@@ -642,6 +697,8 @@ void TAnnotLayer::BringSelectedToFront(const void* sender) {
         first = false;
         m_canvas.BringToFront(h);
     }
+    if (!first)
+        noteChange();
 }
 
 void TAnnotLayer::SendSelectedToBack(const void* sender) {
@@ -652,6 +709,8 @@ void TAnnotLayer::SendSelectedToBack(const void* sender) {
         first = false;
         m_canvas.SendToBack(h);
     }
+    if (!first)
+        noteChange();
 }
 
 void TAnnotLayer::DeleteSelected(const void* sender, const std::function<void(int h)>& canRemove) {
@@ -667,6 +726,8 @@ void TAnnotLayer::DeleteSelected(const void* sender, const std::function<void(in
         first = false;
         m_canvas.RemoveObject(h);
     }
+    if (!first)
+        noteChange();
 }
 
 void TAnnotLayer::SetAllVisible(bool visible) {

@@ -160,11 +160,21 @@ public:
 
     // ---- undo ----------------------------------------------------------------------------
     // A point unless sender repeats the last one (or no object is selected for a control).
+    // Every point clears the redo history.
     void SaveUndo(const void* sender);
+    // Both, like a clear, forget the last sender: the next change of any control takes a point.
     void ResetUndo(bool doUndo);
     void ClearUndo(bool createDummySavePoint);
     bool CanUndo() const { return m_canvas.CanUndo() || m_canvas.CanRedo(); }
     const void* LastUndo() const { return m_lastUndo; }
+    // Whether the canvas may hold edits its page data lacks: every edit, undo and redo sets it,
+    // reading and writing the page's XML clear it. The undo history cannot tell (an object placed
+    // with the tool kept takes no point of its own, a cleared history keeps the edits).
+    bool Changed() const { return m_changed; }
+    // An object the user drew on the canvas. With the tool kept (Ctrl), the next drawing takes a
+    // point of its own when it begins (PlacingStarts), so each object is one step.
+    void ObjectPlaced();
+    void PlacingStarts();
     // Canvas events that take or drop undo points: a left button down and up, the move or resize
     // of an object (one point per drag), and the start and end of editing a text in place (an
     // edit that changed nothing drops its point).
@@ -243,7 +253,22 @@ private:
 
     Imaging::TIEVectModel& m_canvas;
     QString editKey() const;
+    // An edit: the redo history goes, the page holds a change.
+    void noteChange();
 
+    // What the page's XML held that no object stands for (other programs' elements, comments),
+    // each with its position among the root's children, and the root's attributes: written back
+    // as they were read.
+    struct TForeignNode {
+        int Index;
+        QString Raw;
+    };
+    QList<TForeignNode> m_foreign;
+    QList<QPair<QString, QString>> m_rootAttributes;
+
+    bool m_changed = false;
+    bool m_emptyEntry = false; // the newest point is an adding mode's, nothing placed since
+    QRect m_activatedRect;     // the edited text's rectangle when its editing began
     const void* m_lastUndo = nullptr;
     quint8 m_saveUndo = 0;          // 0 idle, 1 left button down, 2 this drag's point taken
     QString m_activatedText;        // "%d:%s" of the text whose editing began last

@@ -8,15 +8,17 @@
 #include <IERawBitmap.h>
 #include <UDM1.h>
 
+#include <QStringDecoder>
 #include <QXmlStreamReader>
 
+#include <limits>
 #include <vector>
 
 using namespace Imaging;
 
 namespace {
 
-const char kHead[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<annotation>\r\n";
+const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<annotation";
 const char kTail[] = "</annotation>\r\n";
 
 void appendUtf8(QByteArray& out, char32_t c) {
@@ -136,46 +138,203 @@ QString trimControls(QStringView s) {
     return s.mid(a, b - a).toString();
 }
 
+// Deeper markup inside an annotation element is refused (17104): no page of ours nests at all.
+constexpr int kMaxDepth = 64;
+// Coordinates of a page not known are kept within this, so that sizes of them fit an int.
+constexpr qint64 kFar = qint64(1) << 29;
+
 struct XmlChild {
     QString name;
     QXmlStreamAttributes attributes;
-    QString text;
-    int index = 0; // among the root's child nodes
+    QString text;  // the character data of the node and everything inside it
+    qsizetype rawStart = 0, rawEnd = 0;         // the node in the decoded document
+    qsizetype contentStart = 0, contentEnd = 0; // an element's content there
+    int index = 0;                              // among the root's child nodes
     bool element = false;
+    bool markup = false; // the content holds more than character data
+    bool tooDeep = false;
 };
 
-// The document element's children, or the reader's error when the document is not well-formed.
-std::vector<XmlChild> readChildren(const QByteArray& data, QString& error) {
+struct XmlPage {
+    QString text; // the document decoded
+    QXmlStreamAttributes rootAttributes;
     std::vector<XmlChild> children;
-    QXmlStreamReader r(data);
+    QString error;
+    QString raw(const XmlChild& c) const { return text.mid(c.rawStart, c.rawEnd - c.rawStart); }
+    QString content(const XmlChild& c) const {
+        return text.mid(c.contentStart, c.contentEnd - c.contentStart);
+    }
+};
+
+// The document as the reader would decode it: by its byte order mark, else by its declaration,
+// else as UTF-8. Unsupported encodings give the reader's own error.
+bool decode(const QByteArray& data, QString& text, QString& error) {
+    std::optional<QStringConverter::Encoding> bom = QStringConverter::encodingForData(data);
+    QStringDecoder decoder;
+    if (bom) {
+        decoder = QStringDecoder(*bom);
+    } else {
+        QXmlStreamReader probe(data);
+        QString declared;
+        if (probe.readNext() == QXmlStreamReader::StartDocument)
+            declared = probe.documentEncoding().toString();
+        decoder = declared.isEmpty() ? QStringDecoder(QStringConverter::Utf8)
+                                     : QStringDecoder(declared.toLatin1().constData());
+        if (!decoder.isValid()) {
+            while (!probe.atEnd())
+                probe.readNext();
+            error = probe.hasError() ? probe.errorString()
+                                     : QStringLiteral("Encoding %1 is unsupported").arg(declared);
+            return false;
+        }
+    }
+    text = decoder.decode(data);
+    return true;
+}
+
+// The document element's children, each read to its end without recursion; the reader's error
+// when the document is not well-formed. Offsets of nodes come from the reader's character offset
+// behind each token; character data reads one character ahead, the "<" of the next markup.
+XmlPage readChildren(const QByteArray& data) {
+    XmlPage page;
+    if (!decode(data, page.text, page.error))
+        return page;
+    const QString& text = page.text;
+    QXmlStreamReader r(text);
+    // Names with prefixes that only the root declares stay readable when kept alone.
+    r.setNamespaceProcessing(false);
+    qsizetype end = 0; // behind the last token
+    auto next = [&](qsizetype& start) {
+        const auto token = r.readNext();
+        start = end;
+        end = r.characterOffset();
+        if (token == QXmlStreamReader::Characters && end > start && text.at(end - 1) == u'<')
+            --end;
+        return token;
+    };
     int depth = 0;
     int index = 0;
     while (!r.atEnd()) {
-        const auto token = r.readNext();
+        qsizetype start = 0;
+        const auto token = next(start);
         if (token == QXmlStreamReader::StartElement) {
-            if (depth == 1) {
-                XmlChild c;
-                c.name = r.name().toString();
-                c.attributes = r.attributes();
-                c.index = index++;
-                c.element = true;
-                c.text = r.readElementText(QXmlStreamReader::IncludeChildElements);
-                children.push_back(std::move(c));
-                continue; // readElementText stops on the element's end
+            if (depth == 0) {
+                page.rootAttributes = r.attributes();
+                depth = 1;
+                continue;
             }
-            ++depth;
+            XmlChild c;
+            c.name = r.name().toString();
+            c.attributes = r.attributes();
+            c.index = index++;
+            c.element = true;
+            c.rawStart = start;
+            c.contentStart = c.contentEnd = end;
+            bool& markup = c.markup;
+            int level = 0;
+            while (!r.atEnd()) {
+                qsizetype at = 0;
+                const auto t = next(at);
+                if (t == QXmlStreamReader::StartElement) {
+                    markup = true;
+                    if (++level > kMaxDepth)
+                        c.tooDeep = true;
+                } else if (t == QXmlStreamReader::EndElement) {
+                    if (level == 0) {
+                        c.contentEnd = at;
+                        break;
+                    }
+                    --level;
+                } else if (t == QXmlStreamReader::Characters) {
+                    if (r.isCDATA())
+                        markup = true;
+                    if (!c.tooDeep)
+                        c.text += r.text();
+                } else if (t == QXmlStreamReader::Comment ||
+                           t == QXmlStreamReader::ProcessingInstruction ||
+                           t == QXmlStreamReader::EntityReference) {
+                    markup = true;
+                } else if (t == QXmlStreamReader::Invalid) {
+                    break;
+                }
+            }
+            c.rawEnd = end;
+            if (c.tooDeep)
+                c.text.clear();
+            page.children.push_back(std::move(c));
         } else if (token == QXmlStreamReader::EndElement) {
-            --depth;
-        } else if (depth == 1 && (token == QXmlStreamReader::Comment ||
-                                  token == QXmlStreamReader::ProcessingInstruction ||
-                                  (token == QXmlStreamReader::Characters && !r.isWhitespace()))) {
-            ++index;
-            children.push_back(XmlChild{{}, {}, {}, index - 1, false});
+            depth = 0;
+        } else if (depth == 1 &&
+                   (token == QXmlStreamReader::Comment ||
+                    token == QXmlStreamReader::ProcessingInstruction ||
+                    token == QXmlStreamReader::EntityReference ||
+                    (token == QXmlStreamReader::Characters &&
+                     (r.isCDATA() || !r.isWhitespace())))) {
+            XmlChild c;
+            c.index = index++;
+            c.rawStart = start;
+            c.rawEnd = end;
+            // Blanks around text directly in the root are the layout's, not the text's.
+            while (c.rawStart < c.rawEnd && text.at(c.rawStart).unicode() <= 32)
+                ++c.rawStart;
+            while (c.rawEnd > c.rawStart && text.at(c.rawEnd - 1).unicode() <= 32)
+                --c.rawEnd;
+            page.children.push_back(std::move(c));
         }
     }
     if (r.hasError())
-        error = r.errorString();
-    return children;
+        page.error = r.errorString();
+    return page;
+}
+
+// 64 bits, so that neither a huge value nor its defaults overflow.
+qint64 coordAttr(const QXmlStreamAttributes& a, QLatin1StringView name, qint64 def) {
+    if (!a.hasAttribute(name))
+        return def;
+    bool ok = false;
+    const qint64 v = a.value(name).trimmed().toLongLong(&ok);
+    return ok ? v : def;
+}
+
+// The attributes each element kind reads; any other is kept as it came.
+bool knownAttribute(TIEVObjectKind kind, QStringView name) {
+    static const QStringList common = {QStringLiteral("top"),     QStringLiteral("left"),
+                                       QStringLiteral("bottom"),  QStringLiteral("right"),
+                                       QStringLiteral("creator"), QStringLiteral("c_date"),
+                                       QStringLiteral("editor"),  QStringLiteral("e_date")};
+    static const QStringList highlight = {QStringLiteral("color")};
+    static const QStringList text = {QStringLiteral("font"),       QStringLiteral("bold"),
+                                     QStringLiteral("italic"),     QStringLiteral("color"),
+                                     QStringLiteral("size"),       QStringLiteral("background"),
+                                     QStringLiteral("border")};
+    static const QStringList arrow = {QStringLiteral("color"),    QStringLiteral("color2"),
+                                      QStringLiteral("autotext"), QStringLiteral("mask"),
+                                      QStringLiteral("bold"),     QStringLiteral("fontsize")};
+    static const QStringList dot = {QStringLiteral("size"), QStringLiteral("color"),
+                                    QStringLiteral("border")};
+    static const QStringList image = {QStringLiteral("image_name")};
+    const auto in = [name](const QStringList& list) {
+        for (const QString& n : list)
+            if (n == name)
+                return true;
+        return false;
+    };
+    if (in(common))
+        return true;
+    switch (kind) {
+    case iekBOX:
+        return in(highlight);
+    case iekMEMO:
+        return in(text);
+    case iekLINELABEL:
+        return in(arrow);
+    case iekELLIPSE:
+        return in(dot);
+    case iekBITMAP:
+        return in(image);
+    default:
+        return false;
+    }
 }
 
 int intAttr(const QXmlStreamAttributes& a, QLatin1StringView name, int def) {
@@ -193,7 +352,13 @@ QString strAttr(const QXmlStreamAttributes& a, QLatin1StringView name, const QSt
 } // namespace
 
 void TAnnotLayer::SaveAnnotations(QByteArray& data, QByteArray& dataX) {
-    QByteArray full, x;
+    // Each element or kept node, and whether the stored stream (without barcode marks) has it.
+    std::vector<std::pair<QByteArray, bool>> nodes;
+    qsizetype foreign = 0; // the next kept node to write
+    auto keptBefore = [&](int index) {
+        for (; foreign < m_foreign.size() && m_foreign.at(foreign).Index < index; ++foreign)
+            nodes.emplace_back("  " + m_foreign.at(foreign).Raw.toUtf8() + "\r\n", true);
+    };
     const QDateTime now = Now();
     const int count = m_canvas.ObjectsCount();
     for (int i = 0; i < count; ++i) {
@@ -221,6 +386,9 @@ void TAnnotLayer::SaveAnnotations(QByteArray& data, QByteArray& dataX) {
         }
         CheckAnnotationData(h);
         TAnnotData& d = AnnotData(h);
+        // What stood before an object in the page read stays before it.
+        if (d.SrcIndex >= 0)
+            keptBefore(d.SrcIndex);
         // A new object is stamped with the time of its first write, in its record too.
         if (d.CDate < 0)
             d.CDate = DateTimeToDays(now);
@@ -240,6 +408,8 @@ void TAnnotLayer::SaveAnnotations(QByteArray& data, QByteArray& dataX) {
         attr(e, "e_date", DaysToMinutes(d.EDate));
         QString text;
         QByteArray payload;
+        // The content as it stood, while what the object shows of it is unchanged.
+        bool keepContent = !d.RawContent.isNull();
         switch (o.Kind) {
         case iekBOX:
             attr(e, "color", o.BrushColor);
@@ -257,6 +427,7 @@ void TAnnotLayer::SaveAnnotations(QByteArray& data, QByteArray& dataX) {
             if (o.MemoBorderStyle == TPenStyle::psSolid)
                 attr(e, "border", o.MemoBorderColor);
             text = AllowedText(o.Text);
+            keepContent = keepContent && o.Text == d.RawText;
             break;
         case iekLINELABEL:
             attr(e, "color", o.PenColor);
@@ -268,6 +439,7 @@ void TAnnotLayer::SaveAnnotations(QByteArray& data, QByteArray& dataX) {
                 attrLiteral(e, "bold", "yes");
             attr(e, "fontsize", o.FontHeight);
             text = AllowedText(o.Text);
+            keepContent = keepContent && o.Text == d.RawText;
             break;
         case iekELLIPSE:
             attr(e, "size", std::abs(o.Width()));
@@ -286,11 +458,25 @@ void TAnnotLayer::SaveAnnotations(QByteArray& data, QByteArray& dataX) {
                 }
             }
             payload = d.Payload;
+            keepContent = keepContent && payload == d.RawText.toUtf8();
             break;
         default:
             break;
         }
-        if (text.isEmpty() && payload.isEmpty()) {
+        for (const auto& [attrName, attrValue] : std::as_const(d.ForeignAttributes)) {
+            e.append(' ');
+            e.append(attrName.toUtf8());
+            e.append("=\"");
+            appendEscaped(e, attrValue, true);
+            e.append('"');
+        }
+        if (keepContent) {
+            e.append('>');
+            e.append(d.RawContent.toUtf8());
+            e.append("</");
+            e.append(name);
+            e.append(">\r\n");
+        } else if (text.isEmpty() && payload.isEmpty()) {
             e.append("/>\r\n");
         } else {
             e.append('>');
@@ -302,13 +488,27 @@ void TAnnotLayer::SaveAnnotations(QByteArray& data, QByteArray& dataX) {
             e.append(name);
             e.append(">\r\n");
         }
+        nodes.emplace_back(std::move(e), d.Creator != QLatin1String(BarcodeCreator));
+    }
+    keptBefore(std::numeric_limits<int>::max());
+    QByteArray head = kDeclaration;
+    for (const auto& [name, value] : std::as_const(m_rootAttributes)) {
+        head.append(' ');
+        head.append(name.toUtf8());
+        head.append("=\"");
+        appendEscaped(head, value, true);
+        head.append('"');
+    }
+    head.append(">\r\n");
+    QByteArray full, x;
+    for (const auto& [bytes, stored] : nodes) {
         if (full.isEmpty())
-            full.append(kHead);
-        full.append(e);
-        if (d.Creator != QLatin1String(BarcodeCreator)) {
+            full.append(head);
+        full.append(bytes);
+        if (stored) {
             if (x.isEmpty())
-                x.append(kHead);
-            x.append(e);
+                x.append(head);
+            x.append(bytes);
         }
     }
     if (!full.isEmpty())
@@ -317,28 +517,42 @@ void TAnnotLayer::SaveAnnotations(QByteArray& data, QByteArray& dataX) {
         x.append(kTail);
     data = full;
     dataX = x;
+    m_changed = false;
 }
 
 void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
     m_canvas.RemoveAllObjects();
+    m_foreign.clear();
+    m_rootAttributes.clear();
+    m_changed = false;
     if (data.isEmpty())
         return;
     auto show = [this](const QString& message) {
         if (Env.ShowException)
             Env.ShowException(message);
     };
-    QString error;
-    const std::vector<XmlChild> children = readChildren(data, error);
-    if (!error.isEmpty()) {
+    const XmlPage xml = readChildren(data);
+    if (!xml.error.isEmpty()) {
         show(TDM1::FormatLogText(
             makeText(17103,
                      QStringLiteral("Fehler beim Laden der Kommentare von \"%s\" Seite %d. %s")),
-            {Env.RemoteFileName, QString::number(page + 1), error}));
+            {Env.RemoteFileName, QString::number(page + 1), xml.error}));
         return;
     }
-    for (const XmlChild& c : children) {
-        if (!c.element)
+    for (const QXmlStreamAttribute& a : xml.rootAttributes)
+        m_rootAttributes.append({a.qualifiedName().toString(), a.value().toString()});
+    // Coordinates are kept on the page (any value far off it, when the page is not known), so
+    // that sizes and defaults computed from them cannot overflow.
+    const QSize pageSize = m_canvas.Bitmap().size();
+    const auto onPage = [](qint64 v, int extent) {
+        return int(extent > 0 ? std::clamp<qint64>(v, 0, extent) : std::clamp(v, -kFar, kFar));
+    };
+    const auto keep = [&](const XmlChild& c) { m_foreign.append({c.index, xml.raw(c)}); };
+    for (const XmlChild& c : xml.children) {
+        if (!c.element) {
+            keep(c);
             continue;
+        }
         try {
             const QString kindName = c.name.toLower();
             TIEVObjectKind kind = iekNONE;
@@ -352,6 +566,12 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
                 kind = iekELLIPSE;
             else if (kindName == u"image")
                 kind = iekBITMAP;
+            if (kind == iekNONE || c.tooDeep)
+                keep(c);
+            if (c.tooDeep && kind != iekNONE)
+                throw EImagesException(
+                    17104, QStringLiteral("Die Anmerkung ist tiefer als %1 Ebenen verschachtelt.")
+                               .arg(kMaxDepth));
             if (kind == iekNONE) {
                 try {
                     if (Env.RaiseError)
@@ -363,14 +583,23 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
             const QXmlStreamAttributes& a = c.attributes;
             TIEVObject o;
             o.Kind = kind;
-            o.Top = intAttr(a, QLatin1StringView("top"), 0);
-            o.Left = intAttr(a, QLatin1StringView("left"), 0);
-            o.Bottom = intAttr(a, QLatin1StringView("bottom"), o.Top + 25);
-            o.Right = intAttr(a, QLatin1StringView("right"), o.Left + 50);
+            const qint64 top = coordAttr(a, QLatin1StringView("top"), 0);
+            const qint64 left = coordAttr(a, QLatin1StringView("left"), 0);
+            o.Top = onPage(top, pageSize.height());
+            o.Left = onPage(left, pageSize.width());
+            o.Bottom = onPage(coordAttr(a, QLatin1StringView("bottom"), top + 25), pageSize.height());
+            o.Right = onPage(coordAttr(a, QLatin1StringView("right"), left + 50), pageSize.width());
             const int h = m_canvas.AddObject(o);
             CheckAnnotationData(h);
             TAnnotData& d = AnnotData(h);
             d.SrcIndex = c.index;
+            for (const QXmlStreamAttribute& attribute : a)
+                if (!knownAttribute(kind, attribute.qualifiedName()))
+                    d.ForeignAttributes.append(
+                        {attribute.qualifiedName().toString(), attribute.value().toString()});
+            // Kinds without text keep any content; the others content that holds markup.
+            if (c.markup || ((kind == iekBOX || kind == iekELLIPSE) && !c.text.trimmed().isEmpty()))
+                d.RawContent = xml.content(c);
             d.AllowEdit = 1;
             d.Creator =
                 ShortString(strAttr(a, QLatin1StringView("creator"), QStringLiteral("unknown")));
@@ -406,6 +635,7 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
                     n.MemoBorderStyle = TPenStyle::psClear;
                 }
                 n.Text = c.text;
+                d.RawText = n.Text;
                 break;
             }
             case iekLINELABEL:
@@ -416,6 +646,7 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
                 n.BrushColor = intAttr(a, QLatin1StringView("color2"), 0);
                 n.LabelBorder = TIELabelBorder::ielNone;
                 n.Text = trimControls(c.text);
+                d.RawText = n.Text;
                 d.AutoText = a.hasAttribute(QLatin1StringView("autotext")) ? 1 : 0;
                 d.Mask = ShortString(trimControls(a.value(QLatin1StringView("mask"))));
                 n.Bold = a.hasAttribute(QLatin1StringView("bold"));
@@ -424,9 +655,9 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
                 break;
             case iekELLIPSE: {
                 // The size is written as the dot's absolute width; a negative one reads the same.
-                const int size = std::abs(intAttr(a, QLatin1StringView("size"), 10));
-                n.Right = n.Left + size;
-                n.Bottom = n.Top + size;
+                const qint64 size = std::abs(coordAttr(a, QLatin1StringView("size"), 10));
+                n.Right = onPage(n.Left + size, pageSize.width());
+                n.Bottom = onPage(n.Top + size, pageSize.height());
                 n.BrushStyle = TBrushStyle::bsSolid;
                 n.BrushColor = intAttr(a, QLatin1StringView("color"), 255);
                 n.PenStyle = TPenStyle::psSolid;
@@ -439,6 +670,7 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
                 // The stored payload stays with the object whatever happens, so a picture this
                 // program cannot read is written back as it came.
                 d.Payload = c.text.toUtf8();
+                d.RawText = c.text;
                 QImage bitmap;
                 QString why;
                 const std::optional<QByteArray> raw = AnnotPayload::Decode(d.Payload, &why);

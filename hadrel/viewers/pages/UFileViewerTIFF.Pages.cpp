@@ -325,17 +325,10 @@ void TViewerPages::ClearAllPages() {
     LoadImage(-1, true);
 }
 
-QStringList TViewerPages::TabTexts(bool* enabled) const {
-    QStringList texts;
-    const int count = m_list->ImageCount();
-    if (enabled)
-        *enabled = count > 0;
-    if (count == 0)
-        return {makeText(17115, QStringLiteral("Keine Seiten"))};
-    texts.reserve(count);
-    for (int i = 0; i < count; ++i)
-        texts << m_list->ImageInfoText(i);
-    return texts;
+QString TViewerPages::TabText(int page) const {
+    if (page < 0 || page >= m_list->ImageCount())
+        return makeText(17115, QStringLiteral("Keine Seiten"));
+    return m_list->ImageInfoText(page);
 }
 
 QImage TViewerPages::CurrentImage() const {
@@ -500,13 +493,15 @@ void TViewerPages::loadWholeFile(const QString& name) {
         TPageData::_Get(m_list, i, i);
         m_list->Params(i) = params[i];
     }
-    const QString annotations = makeText(17112, QStringLiteral("Lade Anmerkungen"));
+    const QString annotationsText = makeText(17112, QStringLiteral("Lade Anmerkungen"));
+    m_host->SetStatus(annotationsText, 0);
+    const QList<QByteArray> annotations = m_source->ReadAnnotations(name, count);
     for (int i = 0; i < count; ++i) {
-        m_host->SetStatus(annotations, i * 100 / count);
+        m_host->SetStatus(annotationsText, i * 100 / count);
         m_host->PollCancel();
         TPageData* data = m_list->UserData(i);
         data->OldImage = pages[i];
-        data->OldAnnot = m_source->ReadAnnotation(name, i);
+        data->OldAnnot = annotations.value(i);
         data->CurImage = data->OldImage;
         data->CurAnnot = data->OldAnnot;
         data->CurAnnotX = data->CurAnnot;

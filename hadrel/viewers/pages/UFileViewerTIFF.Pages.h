@@ -140,6 +140,14 @@ public:
     virtual QByteArray ReadImage(const QString& name, int page) = 0;
     // The page's annotation data; empty when it has none.
     virtual QByteArray ReadAnnotation(const QString& name, int page) = 0;
+    // Pages 0 .. count - 1 at once (a store answers them in one query instead of one a page).
+    virtual QList<QByteArray> ReadAnnotations(const QString& name, int count) {
+        QList<QByteArray> annotations;
+        annotations.reserve(count);
+        for (int i = 0; i < count; ++i)
+            annotations << ReadAnnotation(name, i);
+        return annotations;
+    }
 };
 
 // What page loading asks of the viewer around it.
@@ -213,8 +221,8 @@ public:
     void LoadImage(int Page, bool LoadIntoView);
     void RemoveAllImages();
     void ClearAllPages();
-    // The tab bar's texts; enabled is false for the single "no pages" tab.
-    QStringList TabTexts(bool* enabled) const;
+    // The caption of a page's tab; with no pages (or no such page) the "no pages" tab's.
+    QString TabText(int page) const;
     // The decoded current page; null when none is shown.
     QImage CurrentImage() const;
     // image is what the current stream of page decodes to (a page just made from it): showing

@@ -1,6 +1,6 @@
 // libFuzzer target: TIFF loading as the viewers do it. The directory chain is walked, every page
-// (at most eight) opened by number and at its offset, its parameters read, decoded when of a
-// reasonable size, and copied unchanged into a one-page file that is read back.
+// (at most eight) opened by number and at its offset, its parameters read, decoded, and copied
+// into a one-page file that is read back.
 #include "PageCodec.h"
 
 #include <QByteArray>
@@ -31,10 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     reader.OpenAt(offsets[i]);
                 else
                     reader.OpenPage(i);
-                const TIOParams p = reader.Params();
-                // Large pages are legal but make the run slow without finding more.
-                if (qint64(p.Width) * p.Height <= (1 << 22))
-                    (void)reader.Decode();
+                (void)reader.Params();
+                // Every size: a header that claims more than its data holds must cost nothing.
+                (void)reader.Decode();
                 if (reader.CanCopyRaw()) {
                     TTiffReader copy(reader.ExtractPage());
                     copy.OpenPage(0);

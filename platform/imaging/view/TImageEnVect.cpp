@@ -417,6 +417,7 @@ void TImageEnVect::applyDrag(QPointF pos) {
         if (!m_model->HasObj(was.Handle))
             continue;
         TIEVObject& o = m_model->ObjRef(was.Handle);
+        const QRect before(QPoint(o.Left, o.Top), QPoint(o.Right, o.Bottom));
         if (m_drag == Drag::Move) {
             o.Left = was.Left + dx;
             o.Right = was.Right + dx;
@@ -473,7 +474,9 @@ void TImageEnVect::applyDrag(QPointF pos) {
                 o.Bottom = n.top() + std::max(1, n.height());
             }
         }
-        moved.append(was.Handle);
+        // A press and release on the spot moves nothing and reports nothing.
+        if (QRect(QPoint(o.Left, o.Top), QPoint(o.Right, o.Bottom)) != before)
+            moved.append(was.Handle);
     }
     m_model->Update();
     if (OnObjectMoveResize)

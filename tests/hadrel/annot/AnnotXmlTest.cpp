@@ -374,3 +374,152 @@ TEST_F(AnnotXmlTest, AnnotationDataOfAnotherLengthIsRefused) {
     EXPECT_EQ(layer.AnnotData(h).Creator, QStringLiteral("meier"));
     EXPECT_EQ(layer.AnnotData(h).SrcIndex, -1);
 }
+
+TEST_F(AnnotXmlTest, DeeplyNestedMarkupIsRefusedWithoutRecursionAndKeptAsItCame) {
+    // 100,000 levels inside a text (some 700 KB): read without running the stack out.
+    const int levels = 100000;
+    QByteArray deep = "<text top=\"1\" left=\"1\">";
+    for (int i = 0; i < levels; ++i)
+        deep += "<b>";
+    deep += "tief";
+    for (int i = 0; i < levels; ++i)
+        deep += "</b>";
+    deep += "</text>";
+    const QByteArray doc = "<annotation><dot top=\"5\" left=\"5\"/>" + deep +
+                           "<highlight top=\"9\" left=\"9\"/></annotation>";
+    layer.LoadAnnotations(doc, 1);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith(
+        QStringLiteral("Fehler beim Laden des 2. Kommentars von \"dms/4711.tiff\" Seite 2. ")))
+        << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("64 Ebenen")));
+    ASSERT_EQ(canvas.ObjectsCount(), 2);
+    EXPECT_EQ(Obj(0).Kind, iekELLIPSE);
+    EXPECT_EQ(Obj(1).Kind, iekBOX);
+    // The refused element is not this program's to drop: it is written back in its place.
+    const QByteArray written = Save();
+    EXPECT_TRUE(Parses(written));
+    const qsizetype at = written.indexOf(deep);
+    ASSERT_GE(at, 0);
+    EXPECT_LT(written.indexOf("<dot "), at);
+    EXPECT_GT(written.indexOf("<highlight "), at);
+
+    // Just beyond the limit is refused, at it is read; an unknown element may nest at will.
+    const auto nested = [](const char* name, int n) {
+        QByteArray e = QByteArray("<") + name + ">";
+        for (int i = 0; i < n; ++i)
+            e += "<i>";
+        e += "x";
+        for (int i = 0; i < n; ++i)
+            e += "</i>";
+        return e + "</" + name + ">";
+    };
+    shown.clear();
+    layer.LoadAnnotations("<annotation>" + nested("text", 65) + nested("text", 64) +
+                              nested("zukunft", 5000) + "</annotation>",
+                          0);
+    EXPECT_EQ(shown.size(), 1);
+    ASSERT_EQ(canvas.ObjectsCount(), 1);
+    EXPECT_EQ(Obj(0).Text, QStringLiteral("x"));
+    EXPECT_EQ(raised.size(), 1);
+    EXPECT_TRUE(Save().contains(nested("zukunft", 5000)));
+}
+
+TEST_F(AnnotXmlTest, ExtremeCoordinatesAndSizesStayOnThePage) {
+    // The page is 1000 x 800.
+    layer.LoadAnnotations("<annotation>"
+                          "<highlight top=\"2147483647\" left=\"-2147483648\"/>"
+                          "<dot top=\"10\" left=\"20\" size=\"-2147483648\"/>"
+                          "<text top=\"99999999999999\" right=\"2147483647\"/>"
+                          "</annotation>",
+                          0);
+    ASSERT_EQ(canvas.ObjectsCount(), 3);
+    EXPECT_EQ(QRect(QPoint(Obj(0).Left, Obj(0).Top), QPoint(Obj(0).Right, Obj(0).Bottom)),
+              QRect(QPoint(0, 800), QPoint(0, 800)));
+    EXPECT_EQ(Obj(1).Right, 1000);
+    EXPECT_EQ(Obj(1).Bottom, 800);
+    EXPECT_EQ(Obj(2).Top, 800);
+    EXPECT_EQ(Obj(2).Right, 1000);
+    const QByteArray written = Save();
+    EXPECT_TRUE(written.contains("<dot top=\"10\" left=\"20\" bottom=\"800\" right=\"1000\""));
+    EXPECT_TRUE(written.contains("size=\"980\""));
+
+    // Without a page the values are only kept from overflowing.
+    TIEVectModel bare;
+    TAnnotLayer other(bare);
+    other.Env = layer.Env;
+    other.LoadAnnotations("<annotation><highlight top=\"2147483647\"/></annotation>", 0);
+    ASSERT_EQ(bare.ObjectsCount(), 1);
+    EXPECT_EQ(bare.ObjAt(0).Top, 1 << 29);
+    EXPECT_EQ(bare.ObjAt(0).Bottom, 1 << 29);
+}
+
+TEST_F(AnnotXmlTest, WhatANewerProgramWroteSurvivesTheNextSave) {
+    const QByteArray doc =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+        "<annotation xmlns:neu=\"urn:neu\" version=\"7\">\n"
+        "<!-- von Version 7 -->\n"
+        "<neu:ebene name=\"A\"><neu:punkt x=\"1\"/>Text &amp; mehr</neu:ebene>\n"
+        "<highlight top=\"1\" left=\"2\" bottom=\"30\" right=\"40\" opacity=\"0.5\" neu:id=\"h1\"/>\n"
+        "<?neu anweisung?>\n"
+        "<text top=\"50\" left=\"50\" bottom=\"90\" right=\"200\">Hallo <b>fett</b><!-- k --></text>\n"
+        "<arrow top=\"100\" left=\"100\" bottom=\"150\" right=\"200\">Pfeil</arrow>\n"
+        "<dot top=\"300\" left=\"300\"><neu:schatten/></dot>\n"
+        "lose<![CDATA[ <roh> ]]>\n"
+        "</annotation>\n";
+    layer.LoadAnnotations(doc, 0);
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u'\n').toStdString();
+    ASSERT_EQ(canvas.ObjectsCount(), 4);
+    EXPECT_EQ(Obj(1).Text, QStringLiteral("Hallo fett"));
+    const QByteArray written = Save();
+    ASSERT_TRUE(Parses(written));
+    const QList<QByteArray> kept = {
+        "<annotation xmlns:neu=\"urn:neu\" version=\"7\">",
+        "<!-- von Version 7 -->",
+        "<neu:ebene name=\"A\"><neu:punkt x=\"1\"/>Text &amp; mehr</neu:ebene>",
+        " opacity=\"0.5\" neu:id=\"h1\"/>",
+        "<?neu anweisung?>",
+        ">Hallo <b>fett</b><!-- k --></text>",
+        "<arrow ",
+        "><neu:schatten/></dot>",
+        "lose",
+        "<![CDATA[ <roh> ]]>"};
+    qsizetype from = 0;
+    for (const QByteArray& k : kept) {
+        const qsizetype at = written.indexOf(k, from);
+        EXPECT_GE(at, from) << k.toStdString() << "\n" << written.toStdString();
+        from = std::max(from, at);
+    }
+    // Written again it stays as it is; the stored stream (without barcode marks) has it too.
+    TIEVectModel other;
+    TAnnotLayer reader(other);
+    reader.Env = layer.Env;
+    reader.LoadAnnotations(written, 0);
+    QByteArray again, againX;
+    reader.SaveAnnotations(again, againX);
+    EXPECT_EQ(again, written);
+    EXPECT_EQ(againX, written);
+
+    // A text changed here is written as it is now; its old markup cannot stand for it.
+    canvas.ObjRef(Handle(1)).Text = QStringLiteral("Neu");
+    const QByteArray changed = Save();
+    EXPECT_TRUE(changed.contains(">Neu</text>"));
+    EXPECT_FALSE(changed.contains("<b>fett</b>"));
+    EXPECT_TRUE(changed.contains("<neu:ebene name=\"A\">"));
+
+    // Only kept nodes and no object: still a document; nothing at all: no stream.
+    layer.LoadAnnotations("<annotation><!-- nur ein Kommentar --></annotation>", 0);
+    EXPECT_TRUE(Save().contains("<!-- nur ein Kommentar -->"));
+    layer.LoadAnnotations("<annotation>\n</annotation>", 0);
+    EXPECT_TRUE(Save().isEmpty());
+}
+
+TEST_F(AnnotXmlTest, APageInAnotherEncodingKeepsItsCharacters) {
+    const QByteArray latin1 = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><annotation>"
+                              "<zukunft wert=\"\xE4\xF6\xFC\"/><text>Gr\xFC\xDF" "e</text></annotation>";
+    layer.LoadAnnotations(latin1, 0);
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u'\n').toStdString();
+    ASSERT_EQ(canvas.ObjectsCount(), 1);
+    EXPECT_EQ(Obj(0).Text, QStringLiteral("Grüße"));
+    EXPECT_TRUE(Save().contains(QStringLiteral("<zukunft wert=\"äöü\"/>").toUtf8()));
+}

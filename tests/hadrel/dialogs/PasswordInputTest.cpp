@@ -10,6 +10,7 @@
 #include "VoskExceptions.h"
 #include "VoskF2Controls.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -114,6 +115,9 @@ TEST_F(PasswordInputTest, InputCancelReturnsFalseAndStillWritesBack) {
         descShown = !f->EditBezeichnung->isHidden() && !f->lbBezeichnung->isHidden();
         EXPECT_EQ(f->EditInput->text(), QStringLiteral("alt"));
         EXPECT_EQ(f->windowTitle(), QStringLiteral("Frage"));
+        // A screen reader announcing the dialog reads the question with it.
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(f)->text(QAccessible::Description),
+                  QStringLiteral("Wert:"));
         f->EditInput->setText(QStringLiteral("neu"));
         f->EditBezeichnung->setText(QStringLiteral("geändert"));
         f->BtAbort->click();

@@ -203,7 +203,9 @@ TEST_F(DmsLockFault, OnlyTheHolderWritesAndAnAdministratorReleasesAfterTheQuesti
             write();
             ADD_FAILURE() << what << " was not refused";
         } catch (const EVoskException& e) {
-            EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Gesperrt von anna seit "))) << what;
+            EXPECT_TRUE(e.Message().startsWith(
+                QStringLiteral("Gesperrt von anna auf %1 seit ").arg(TDokument::ThisHost())))
+                << what;
         }
         if (bertsDoc.InEdit())
             bertsDoc.Cancel();
@@ -730,6 +732,49 @@ TEST_F(DmsLockFault, ACrashMidEditLeavesALockTheUserTakesBackLater) {
     EXPECT_EQ(lockRow(f->Dokument1()->Id()), QString());
     EXPECT_EQ(contents(f->Dokument1()->DMSGetFile(m_docs.filePath(QStringLiteral("x.txt")))),
               QByteArray("Fassung 2"));
+}
+
+TEST_F(DmsLockFault, ACheckOutOnAnotherMachineIsNeitherWatchedNorTakenBackHere) {
+    TDokument annasDoc;
+    const int id = addDocument(annasDoc, "Fassung 1", QStringLiteral("rechnung.txt"));
+    const QString copy = TSperrDokuPopupMenu::FreeWorkingCopyPath(
+        CurrentSession_UConstants().DocumentsDir(), annasDoc.OrigFileName());
+    annasDoc.LockRevision(copy);
+    // Checked out on anna's other machine; here the same path holds a file of its own.
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku_revision SET pdr_lock_host = 'rechner-b'"));
+    writeFile(copy, "eine fremde Datei");
+    const QString before = rowsState();
+
+    TFormDokments* f = openWindow();
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(id)));
+    EXPECT_EQ(f->DocumentCheckRows().size(), 0);
+    EXPECT_TRUE(
+        f->lbDokuStates->text().contains(QStringLiteral("Gesperrt von anna auf rechner-b seit ")))
+        << f->lbDokuStates->text().toStdString();
+    EXPECT_EQ(f->Dokument1()->GetLockedPath(), QString());
+
+    annasDoc.RefreshRecord();
+    std::unique_ptr<TSperrDokuPopupMenu> menu(menuFor(annasDoc));
+    EXPECT_FALSE(menu->miRevisionUpdate->isEnabled());
+    EXPECT_FALSE(menu->miRevisionEdit->isEnabled());
+    EXPECT_FALSE(menu->miEditIntern->isEnabled());
+    EXPECT_TRUE(menu->miRevisionUnlock->isEnabled());
+    // Asked all the same, the take-back and the edit refuse and store nothing.
+    m_answers.Expect(QStringLiteral("Gesperrt von anna auf rechner-b seit "), Vcl::mrOk);
+    EXPECT_THROW(menu->miRevisionUpdateClick(menu->miRevisionUpdate), EAbort);
+    m_answers.Expect(QStringLiteral("Gesperrt von anna auf rechner-b seit "), Vcl::mrOk);
+    EXPECT_THROW(menu->miRevisionEditClick(menu->miRevisionEdit), EAbort);
+    EXPECT_THROW(annasDoc.DMSSetServerFile(copy), EVoskException);
+    EXPECT_THROW(annasDoc.LockRevision(QString()), EVoskException);
+    EXPECT_EQ(rowsState(), before);
+    EXPECT_EQ(lockRow(id), QStringLiteral("anna|%1|t").arg(copy));
+
+    // The holder may release it from here; the file here stays as it is.
+    m_answers.Expect(QStringLiteral("auf rechner-b"), Vcl::mrYes);
+    menu->miRevisionUnlock->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_EQ(lockRow(id), QString());
+    EXPECT_EQ(contents(copy), QByteArray("eine fremde Datei"));
 }
 
 } // namespace

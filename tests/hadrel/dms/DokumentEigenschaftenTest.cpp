@@ -601,6 +601,18 @@ TEST_F(DokumentEigenschaftenTest, ARefusedPostKeepsTheUsersValuesAndTheFile) {
     EXPECT_TRUE(stored(before));
 }
 
+TEST_F(DokumentEigenschaftenTest, AFrameWithoutADocumentShowsNoMarksAndOffersNothing) {
+    QWidget host;
+    TDokument none;
+    auto* fr = new TFrameDokumentEigenschaften(&host, &host);
+    fr->SetDokument(&none);
+    host.show();
+    for (QLabel* mark : {fr->lbLinkSource, fr->lbDokumentLink, fr->lbLocked, fr->lbDelayed})
+        EXPECT_FALSE(mark->isVisible()) << mark->objectName().toStdString();
+    EXPECT_FALSE(fr->insert_Date->isEnabled());
+    EXPECT_FALSE(fr->pd_date->isEnabled());
+}
+
 TEST_F(DokumentEigenschaftenTest, TheDocumentWindowOpensTheWindowAndRebuildsItsTreeOnClose) {
     TestDatabase::Exec(QStringLiteral(
         "DELETE FROM dokutreenodes; DELETE FROM dokutrees;"

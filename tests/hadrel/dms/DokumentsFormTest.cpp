@@ -4,16 +4,18 @@
 #include "FrameworkFixture.h"
 
 #include <Dataclient_files.h>
+#include <EventGuard.h>
 #include <FaultPoint.h>
 #include <RtlDialog.h>
 #include <TVoskDocumentViewer.h>
 #include <TVoskRibbon.h>
 #include <UImpDoku.h>
 #include <UModulFormSeams.h>
-#include <UnitTable.h>
 #include <Ukorvexclasses.Dokument.h>
+#include <UnitTable.h>
 #include <Vcl.Components.h>
 #include <Vcl.Forms.h>
+#include <VoskControls.h>
 #include <VoskPrinters.h>
 
 #include <QAbstractItemModelTester>
@@ -602,6 +604,44 @@ TEST(PrintersTest, AFileGoesToTheNamedPrinterAndARefusalSaysWhy) {
     }
     EXPECT_THROW(printers.PrintFile(bin.filePath(QStringLiteral("fehlt.pdf")), {}), EVoskException);
     qputenv("PATH", path);
+}
+
+TEST_F(DokumentsFormTest, ADocumentDeletedElsewhereIsSaidOnceAndLeavesTheTree) {
+    const int keep =
+        addFile("a", QStringLiteral("bleibt.pdf"), QStringLiteral("RE"), QStringLiteral("belege"));
+    const int gone =
+        addFile("b", QStringLiteral("weg.pdf"), QStringLiteral("RE"), QStringLiteral("belege"));
+    TFormDokments* f = open();
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(gone)));
+    TestDatabase::Exec(QStringLiteral("DELETE FROM picndoku WHERE pd_id = %1").arg(gone));
+    m_answers.Expect(QStringLiteral("Dokument nicht gefunden."), Vcl::mrOk);
+    Rtl::Guarded([f] { f->FormActivate(f); }, f);
+    EXPECT_EQ(m_answers.Pending(), 0);
+    QApplication::processEvents();
+    EXPECT_EQ(f->FindNode(QString::number(gone)), nullptr);
+    EXPECT_NE(f->FindNode(QString::number(keep)), nullptr);
+    const size_t said = m_answers.Questions().size();
+    Rtl::Guarded([f] { f->FormActivate(f); }, f);
+    EXPECT_EQ(m_answers.Questions().size(), said);
+}
+
+TEST_F(DokumentsFormTest, StoredTextsShowAsTheyAreWritten) {
+    const int id =
+        addFile("a", QStringLiteral("fett.txt"), QStringLiteral("RE"), QStringLiteral("belege"));
+    TestDatabase::Exec(
+        QStringLiteral("UPDATE picndoku SET pd_descr = '<b>FETT</b>' WHERE pd_id = %1;"
+                       "UPDATE picndoku_revision SET pdr_lock_user = '<i>anna</i>'")
+            .arg(id));
+    TFormDokments* f = open();
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(id)));
+    EXPECT_TRUE(f->lbDokuStates->text().contains(QStringLiteral("Gesperrt")));
+    EXPECT_EQ(f->lbDokuStates->textFormat(), Qt::PlainText);
+    f->DocumentCheck_Add(*f->Dokument1());
+    ASSERT_EQ(f->DocumentCheckRows().size(), 1);
+    auto* label =
+        f->DocumentCheckRows().first()->findChild<QLabel*>(QStringLiteral("lbDocumentCheckName"));
+    EXPECT_EQ(label->text(), QStringLiteral("<b>FETT</b>"));
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
 }
 
 } // namespace

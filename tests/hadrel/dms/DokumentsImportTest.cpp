@@ -44,6 +44,9 @@
 
 #include <functional>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using testsupport::TestDatabase;
 
 namespace {
@@ -699,6 +702,115 @@ TEST_F(DokumentsImportTest, RenameDeleteAndFoldersRefuseWhatWouldLoseWork) {
     f->acDocEditDeleteDoc->trigger();
     EXPECT_EQ(Count(), 1);
     EXPECT_EQ(f->FindNode(folder), nullptr);
+}
+
+TEST_F(DokumentsImportTest, TheValidRevisionMovesOnlyUnderTheLockAndADeleteKeepsTheDocument) {
+    const int a = Store(QStringLiteral("Plan"), QStringLiteral("RE"), QStringLiteral("belege"));
+    TFormDokments* f = Open(QString::number(a));
+    Config(QStringLiteral("RE"), QStringLiteral("ImportMode=COPY"));
+    m_answers.ExpectFile(QString(), {File(QStringLiteral("rev b.pdf"), "B")});
+    f->acDocEditRevisionImport->trigger();
+    const QString b = f->GetNodeId(f->FocusedNode());
+    m_answers.ExpectFile(QString(), {File(QStringLiteral("rev c.pdf"), "C")});
+    f->acDocEditRevisionImport->trigger();
+    const QString c = f->GetNodeId(f->FocusedNode());
+    const auto valid = [] {
+        return scalar(QStringLiteral("SELECT string_agg(pd_id::text, ',') FROM picndoku WHERE "
+                                     "NOT pd_deletable"));
+    };
+    ASSERT_EQ(valid(), c);
+
+    // anna has the document checked out on a connection of her own: the switch is refused.
+    TDM1 anna(nullptr, false);
+    anna.Connect();
+    anna.SetLoginName(QStringLiteral("anna"));
+    TDokument annas;
+    annas.SetDatabase(&anna.Database());
+    annas.AssignToDokId(c.toInt());
+    annas.LockRevision();
+    m_rows.queue = {QString::number(a)};
+    m_answers.Expect(QStringLiteral("Gesperrt von anna"), Vcl::mrOk);
+    f->miRevisionSpecifyValid->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_EQ(valid(), c);
+    annas.UnlockRevision();
+
+    // The valid revision deleted: the newest remaining one takes its place and is shown.
+    f->TreeMenuCreate(false);
+    ASSERT_TRUE(f->TreeMenuSelect(c));
+    m_answers.Expect(QStringLiteral("Löschen?"), Vcl::mrYes);
+    f->acDocEditDeleteDoc->trigger();
+    EXPECT_EQ(valid(), b);
+    EXPECT_EQ(Count(), 2);
+    EXPECT_NE(f->FindNode(b), nullptr);
+    EXPECT_EQ(f->FindNode(QString::number(a)), nullptr);
+}
+
+TEST_F(DokumentsImportTest, AFolderHoldingOnlyHiddenDocumentsIsNotEmpty) {
+    const int doc = Store(QStringLiteral("Alt"), QStringLiteral("RE"), QStringLiteral("belege"));
+    TFormDokments* f = Open(QStringLiteral("belege"));
+    AnswerInput(QStringLiteral("Ablage"));
+    f->acFolderNew->trigger();
+    const QString folder = f->GetNodeId(f->FocusedNode());
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku SET pd_parentnodeident = '%1', "
+                                      "pd_deletable = true WHERE pd_id = %2")
+                           .arg(folder)
+                           .arg(doc));
+    f->TreeMenuCreate(false);
+    ASSERT_TRUE(f->TreeMenuSelect(folder));
+    EXPECT_TRUE(f->FocusedNode()->Children.empty());
+    m_answers.Expect(QStringLiteral("Ordner ist nicht leer"), Vcl::mrOk);
+    f->acDocEditDeleteDoc->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_EQ(Count(), 2);
+}
+
+TEST_F(DokumentsImportTest, NamesComeInAsTheFileSystemHoldsThemAndLongMailSubjectsAreCut) {
+    Config(QStringLiteral("RE"), QStringLiteral("ImportMode=COPY"));
+    TFormDokments* f = Open(QStringLiteral("belege"));
+    // A name that is not UTF-8 is said to be unreadable, not missing; nothing is stored.
+    const QByteArray raw = QFile::encodeName(m_files.path()) + "/rechnung-\xe4.pdf";
+    {
+        const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "x", 1), 1);
+        ::close(fd);
+    }
+    m_answers.Expect(QStringLiteral("Der Name der Datei kann nicht gelesen werden"), Vcl::mrOk);
+    EXPECT_THROW(f->LoadDocument(fimCopy, QFile::decodeName(raw), false), EAbort);
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromEncoded("file://" + raw.toPercentEncoding("/"))});
+    m_answers.Expect(QStringLiteral("Der Name der Datei kann nicht gelesen werden"), Vcl::mrOk);
+    EXPECT_THROW(f->DropMimeData(&dropped), EAbort);
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_EQ(Count(), 0);
+
+    // A mail whose subject is longer than a file name may be: cut between two characters.
+    QMimeData mail;
+    const QString subject = QString(150, QChar(0x00fc)) + QStringLiteral(" Ende");
+    mail.setData(QStringLiteral("message/rfc822"),
+                 "Subject: =?UTF-8?B?" + subject.toUtf8().toBase64() + "?=\r\n\r\nHallo\r\n");
+    m_rows.queue = {QStringLiteral("RE")};
+    f->DropMimeData(&mail);
+    const QString name = scalar(QStringLiteral("SELECT pd_origfilename FROM picndoku"));
+    EXPECT_LE(name.toUtf8().size(), 255);
+    EXPECT_EQ(name, QString(125, QChar(0x00fc)) + QStringLiteral(".eml"));
+}
+
+TEST_F(DokumentsImportTest, AfterALostConnectionTheWindowGoesOnAsTheSameUser) {
+    const int doc =
+        Store(QStringLiteral("Rechnung 1"), QStringLiteral("RE"), QStringLiteral("belege"));
+    s_dm->SetLoginName(QStringLiteral("anna"));
+    TFormDokments* f = Open(QString::number(doc));
+    const QString pid = s_dm->LoadVar(QStringLiteral("SELECT pg_backend_pid()")).toString();
+    TestDatabase::Exec(QStringLiteral("SELECT pg_terminate_backend(%1, 5000)").arg(pid));
+    AnswerInput(QStringLiteral("Rechnung April"));
+    f->acDocEditRename->trigger();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pd_descr || '|' || modified_by FROM picndoku WHERE "
+                                    "pd_id = %1")
+                         .arg(doc)),
+              QStringLiteral("Rechnung April|anna"));
+    EXPECT_NE(s_dm->LoadVar(QStringLiteral("SELECT pg_backend_pid()")).toString(), pid);
 }
 
 TEST_F(DokumentsImportTest, TheHeadersInsertImportsAndItsDeleteDeletesTheFocusedDocument) {

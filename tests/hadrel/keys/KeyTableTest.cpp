@@ -1,6 +1,8 @@
 // The key table of the base form, driven by key clicks on offscreen module windows.
 #include "KeysFixture.h"
 
+#include <QDate>
+
 #include "TVoskDBMemo.h"
 #include "UVoskCalc.h"
 #include "UVoskSQLMemo.h"
@@ -200,6 +202,14 @@ TEST_F(KeyTableTest, CtrlDAsksOnlyForARecordAndDeletesOnYes) {
     EXPECT_EQ(
         testsupport::TestDatabase::Scalar(QStringLiteral("SELECT count(*) FROM adressen")).toInt(),
         count0.toInt() - 1);
+    // A grid that allows no deleting asks nothing, though the data could be deleted.
+    f->GridAdressen->SetOptionsDataDeleting(false);
+    const qint64 next = CurrentId(f);
+    Focus(f->GridAdressen);
+    QTest::keyClick(f->GridAdressen, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(DbValue(QStringLiteral("dbrid"), next), QString::number(next));
+    EXPECT_EQ(m_answers.Questions().size(), 2u);
+    f->GridAdressen->SetOptionsDataDeleting(true);
     // On an empty result nothing is asked: the answerer fails on any question.
     f->DataAdressen->SetQuerySql(QStringLiteral("SELECT * FROM adressen WHERE false"));
     f->DataAdressen->Refresh();
@@ -209,6 +219,40 @@ TEST_F(KeyTableTest, CtrlDAsksOnlyForARecordAndDeletesOnYes) {
     Focus(f->EdName);
     QTest::keyClick(f->EdName, Qt::Key_D, Qt::ControlModifier);
     EXPECT_EQ(m_answers.Questions().size(), 2u);
+}
+
+TEST_F(KeyTableTest, TheDateEditsCalendarOpensOnAltDownTakesTheDayOnEnterAndClosesOnEsc) {
+    TFormKeys* k = OpenKeys();
+    TVoskDateEdit* d = k->EdDatum;
+    Focus(d);
+    d->SetDate(QDate(2026, 3, 10));
+    QTest::keyClick(d, Qt::Key_Down, Qt::AltModifier);
+    ASSERT_TRUE(d->DroppedDown());
+    // While it is open the arrows move the day, not the focus, and nothing is taken yet.
+    QTest::keyClick(d, Qt::Key_Down);
+    QTest::keyClick(d, Qt::Key_Right);
+    EXPECT_EQ(QApplication::focusWidget(), d);
+    EXPECT_EQ(d->text(), QStringLiteral("10.03.2026"));
+    QTest::keyClick(d, Qt::Key_Return);
+    EXPECT_FALSE(d->DroppedDown());
+    EXPECT_EQ(d->Date(), QDate(2026, 3, 18));
+    EXPECT_EQ(QApplication::focusWidget(), d) << "Enter took the day and stayed";
+
+    // Esc closes it and keeps what the edit shows, marked as changed; the window stays.
+    d->setModified(false);
+    QTest::keyClick(d, Qt::Key_Down, Qt::AltModifier);
+    ASSERT_TRUE(d->DroppedDown());
+    QTest::keyClick(d, Qt::Key_Up);
+    QTest::keyClick(d, Qt::Key_Escape);
+    EXPECT_FALSE(d->DroppedDown());
+    EXPECT_EQ(d->Date(), QDate(2026, 3, 18));
+    EXPECT_TRUE(d->isModified());
+    EXPECT_TRUE(k->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), d);
+
+    // Closed, Enter moves on as in any edit.
+    QTest::keyClick(d, Qt::Key_Return);
+    EXPECT_NE(QApplication::focusWidget(), d);
 }
 
 TEST_F(KeyTableTest, CtrlSPostsOnceFromAnEditAGridCellAndTheGridsNavigator) {

@@ -70,6 +70,8 @@ public:
         Button = Vcl::Owned(this, new TVoskButton(this), QStringLiteral("Button"));
         Button->setText(QStringLiteral("Übernehmen"));
         ModulLayout()->addWidget(Button);
+        EdDatum = Vcl::Owned(this, new TVoskDateEdit(this), QStringLiteral("EdDatum"));
+        ModulLayout()->addWidget(EdDatum);
     }
 
     TVoskPageControl2* Pages;
@@ -79,6 +81,7 @@ public:
     TVoskEdit* EdNach;
     TVoskLookupEdit* Lookup;
     TVoskButton* Button;
+    TVoskDateEdit* EdDatum;
 };
 
 class KeysFixture : public ModulFormFixture {

@@ -197,6 +197,46 @@ TEST_F(ModulFormWindowTest, AWindowLargerThanItsAreaIsFittedIntoIt) {
     EXPECT_TRUE(small.contains(fitted)) << fitted.x() << "," << fitted.y();
 }
 
+TEST_F(ModulFormWindowTest, AQuitThatLeavesTheWindowOpenBringsItsToolWindowBack) {
+    TFormAdress* f = Open();
+    ASSERT_TRUE(f->ToolForm);
+    f->ToolForm->ShowInactive();
+    ASSERT_TRUE(f->ToolForm->isVisible());
+    f->EdOrt->selectAll();
+    QTest::keyClicks(f->EdOrt, QStringLiteral("Abbruch"));
+    m_answers.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrCancel);
+    EXPECT_FALSE(f->Close());
+    EXPECT_TRUE(f->ToolForm->isVisible());
+
+    // The same after a save the server refuses (plz is varchar(10)).
+    f->DataAdressen->FieldByName(QStringLiteral("plz")).SetAsString(QStringLiteral("123456789012"));
+    m_answers.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrYes)
+        .Expect(QStringLiteral("Das Feld „PLZ“ darf höchstens 10 Zeichen lang sein."), Vcl::mrOk);
+    EXPECT_FALSE(f->Close());
+    EXPECT_TRUE(f->ToolForm->isVisible());
+    f->DataAdressen->Cancel();
+
+    // A window that really closes takes its tool window with it.
+    QPointer<TToolForm> tool = f->ToolForm;
+    EXPECT_TRUE(f->Close());
+    QApplication::processEvents();
+    EXPECT_TRUE(!tool || tool->isHidden());
+}
+
+TEST_F(ModulFormWindowTest, TheStatusBarsLinksShowTheirFontsWholeLine) {
+    TFormAdress* f = Open();
+    QApplication::processEvents();
+    const QList<QAbstractButton*> links = {f->BtAuditLog, f->BtEigenschaften, f->BtSoftlink,
+                                           f->BtHistorie, f->BtDoku, f->BtWvod};
+    for (QAbstractButton* b : links) {
+        ASSERT_TRUE(b);
+        // A style frame of two pixels above and below the line.
+        EXPECT_GE(b->height(), QFontMetrics(b->font()).height() + 4) << b->objectName().toStdString();
+        const QRect inBar(b->mapTo(f->StatusBar1, QPoint(0, 0)), b->size());
+        EXPECT_TRUE(f->StatusBar1->rect().contains(inBar)) << b->objectName().toStdString();
+    }
+}
+
 TEST_F(ModulFormWindowTest, HeaderTakesTheColoursTheHostSet) {
     const QColor back = Voskcontrols::ColorTopLabel;
     const QColor font = Voskcontrols::ColorTopLabelFont;

@@ -150,11 +150,8 @@ TEST_F(PageModel, HiddenStripReadsOnlyTheRequestedPage) {
     EXPECT_EQ(list()->SelectedImage(), 4);
     EXPECT_EQ(list()->Params(4).TIFF_Compression, ioTIFF_G4FAX);
     EXPECT_TRUE(host.enabled);
-    bool enabled = false;
-    const QStringList tabs = pages.TabTexts(&enabled);
-    EXPECT_TRUE(enabled);
-    EXPECT_EQ(tabs.first(), QStringLiteral("Seite 1"));
-    EXPECT_EQ(tabs.last(), QStringLiteral("Seite 12"));
+    EXPECT_EQ(pages.TabText(0), QStringLiteral("Seite 1"));
+    EXPECT_EQ(pages.TabText(11), QStringLiteral("Seite 12"));
     for (int i = 0; i < 12; ++i) {
         TPageData* d = list()->UserData(i);
         ASSERT_NE(d, nullptr);
@@ -229,9 +226,7 @@ TEST_F(PageModel, NoDocumentNewDocumentAndMissingFile) {
     // No document: nothing read, no pages, the tab bar says so and is disabled.
     pages.FEditablePages = 0;
     pages.ReloadImages(0);
-    bool enabled = true;
-    EXPECT_EQ(pages.TabTexts(&enabled), QStringList{QStringLiteral("Keine Seiten")});
-    EXPECT_FALSE(enabled);
+    EXPECT_EQ(pages.TabText(0), QStringLiteral("Keine Seiten"));
     EXPECT_EQ(host.shownPage, -1);
 
     // A new editable document has no file yet: no pages, no error, nothing asked.

@@ -9,6 +9,7 @@
 #include "UHostModules.h"
 
 #include <QDate>
+#include <QTest>
 #include <QToolButton>
 
 class StatusBarTest : public RecordInfoFixture {};
@@ -61,6 +62,36 @@ TEST_F(StatusBarTest, CreatedAndEditedShowDisplayNamesAndDates) {
     Tick(f);
     EXPECT_EQ(f->StatusBar1->PanelText(1), QString());
     EXPECT_TRUE(f->LastOID.isEmpty());
+}
+
+TEST_F(StatusBarTest, AQuitWhoseSaveTheServerRefusesLeavesTheBarFollowingTheRecord) {
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO adressen (name, insert_date, insert_by) VALUES "
+        "('Quit Eins', timestamp '2024-06-01 10:00', 'eins'), "
+        "('Quit Zwei', timestamp '2022-02-02 10:00', 'zwei')"));
+    TFormAdress* f = Open();
+    f->DataAdressen->Refresh();
+    GoTo(f, IdOf(QStringLiteral("Quit Eins")));
+    f->TimerShowWvodDokuHint->SetInterval(5);
+    f->TimerShowWvodDokuHint->SetEnabled(true);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return f->StatusBar1->PanelText(1) == QStringLiteral("2024-06-01  eins"); }));
+
+    // plz is varchar(10): the server refuses the save the user agreed to on quitting.
+    f->DataAdressen->FieldByName(QStringLiteral("plz")).SetAsString(QStringLiteral("123456789012"));
+    m_answers.Expect(QStringLiteral("Änderungen speichern?"), Vcl::mrYes)
+        .Expect(QStringLiteral("Das Feld „PLZ“ darf höchstens 10 Zeichen lang sein."), Vcl::mrOk);
+    EXPECT_FALSE(f->Close());
+    EXPECT_EQ(m_answers.Questions().size(), 2u);
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_TRUE(f->TimerShowWvodDokuHint->Enabled());
+
+    f->DataAdressen->Cancel();
+    GoTo(f, IdOf(QStringLiteral("Quit Zwei")));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return f->StatusBar1->PanelText(1) == QStringLiteral("2022-02-02  zwei"); }))
+        << f->StatusBar1->PanelText(1).toStdString();
+    f->TimerShowWvodDokuHint->SetEnabled(false);
 }
 
 TEST_F(StatusBarTest, ResubmissionButtonShowsTheLoginsNextDateOnly) {
@@ -323,6 +354,51 @@ TEST_F(StatusBarTest, TheEditedButtonShowsWhoChangedWhatInTheAddress) {
                        "DELETE FROM modul_field WHERE feldname = 'BtAuditLog'")
             .arg(before)
             .arg(id));
+    s_dm->ClearQueryCache();
+    UHostModules::Unregister();
+}
+
+TEST_F(StatusBarTest, TheEditedButtonListsEveryChangeTheBarShowsAStampOf) {
+    UHostModules::Register();
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO f2poss (modulname, feldname, f2_standard) "
+        "VALUES ('TFormAdress', 'BtAuditLog', 'ADRESSEN_AENDERUNGEN'); "
+        "INSERT INTO modul_field (modulname, feldname) VALUES ('TFormAdress', 'BtAuditLog'); "
+        "INSERT INTO adressen (name, insert_date, insert_by) VALUES "
+        "('Gespeichert', timestamp '2024-03-05 10:00', 'anja'); "
+        "SELECT set_config('korvex.login', 'bruno', false); "
+        // A save that changed no value, as a module's post of an untouched record does.
+        "UPDATE adressen SET telefon = telefon WHERE name = 'Gespeichert'; "
+        "SELECT set_config('korvex.login', '', false)"));
+    s_dm->ClearQueryCache();
+    TFormAdress* f = OpenQuiet();
+    f->DataAdressen->Refresh();
+    GoTo(f, IdOf(QStringLiteral("Gespeichert")));
+    Tick(f);
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    ASSERT_EQ(f->StatusBar1->PanelText(3), today + QStringLiteral("  bruno"));
+
+    f->BtAuditLog->click();
+    QApplication::processEvents();
+    TFormF2List* list = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* l = qobject_cast<TFormF2List*>(w); l && l->isVisible())
+            list = l;
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->ListResult->count(), 2);
+    const QVariantMap changed = list->ListResult->RowOf(list->ListResult->item(0));
+    EXPECT_EQ(changed.value(QStringLiteral("aktion")).toString(), QStringLiteral("geändert"));
+    EXPECT_EQ(changed.value(QStringLiteral("benutzer")).toString(), QStringLiteral("bruno"));
+    EXPECT_EQ(changed.value(QStringLiteral("zeitpunkt")).toString().left(10),
+              QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")));
+    const QVariantMap created = list->ListResult->RowOf(list->ListResult->item(1));
+    EXPECT_EQ(created.value(QStringLiteral("aktion")).toString(), QStringLiteral("angelegt"));
+    EXPECT_EQ(created.value(QStringLiteral("benutzer")).toString(), QStringLiteral("anja"));
+    EXPECT_EQ(created.value(QStringLiteral("zeitpunkt")).toString(),
+              QStringLiteral("05.03.2024 10:00"));
+    list->close();
+    TestDatabase::Exec(QStringLiteral("DELETE FROM f2poss WHERE feldname = 'BtAuditLog'; "
+                                      "DELETE FROM modul_field WHERE feldname = 'BtAuditLog'"));
     s_dm->ClearQueryCache();
     UHostModules::Unregister();
 }

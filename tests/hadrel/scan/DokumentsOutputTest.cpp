@@ -17,6 +17,9 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDrag>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -316,6 +319,94 @@ TEST_F(DokumentsOutputTest, DraggingOutCopiesTheDocumentUnderItsNameAndLeavesThe
 
     m_answers.Expect(QStringLiteral("Bitte ziehen Sie diesen Button"), Vcl::mrOk);
     f->rbDragDrop->trigger();
+}
+
+TEST_F(DokumentsOutputTest, EachMailGetsFilesOfItsOwnAndStoredMailsTravelUnencoded) {
+    const int first = Store("%PDF-1.4 Kunde A", QStringLiteral("Angebot"), QStringLiteral("a.pdf"));
+    const int second =
+        Store("%PDF-1.4 Kunde B", QStringLiteral("Angebot"), QStringLiteral("b.pdf"));
+    TFormDokments* f = Open(first);
+    s_dm->SetIntSetting(QStringLiteral("MailSendMethod"), 0);
+    const auto attached = [this]() -> QString {
+        const QStringList args = m_answers.Launched().back().arguments;
+        const qsizetype at = args.indexOf(QStringLiteral("--attach"));
+        return at < 0 ? QString() : args.value(at + 1);
+    };
+    f->acDocumentExportMail->trigger();
+    const QString a = attached();
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(second)));
+    f->acDocumentExportMail->trigger();
+    const QString b = attached();
+    // The first compose window still points at the first customer's bytes.
+    EXPECT_NE(a, b);
+    EXPECT_EQ(QFileInfo(a).fileName(), QStringLiteral("Angebot.pdf"));
+    QFile fa(a), fb(b);
+    ASSERT_TRUE(fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly));
+    EXPECT_EQ(fa.readAll(), QByteArray("%PDF-1.4 Kunde A"));
+    EXPECT_EQ(fb.readAll(), QByteArray("%PDF-1.4 Kunde B"));
+    // Gone at shutdown with their folders.
+    DeleteFilesOnShutdownNow();
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(a).absolutePath()));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(b).absolutePath()));
+
+    // A stored mail attached to a draft is a message part that a reader opens as a mail.
+    const QByteArray stored =
+        "From: a@example.org\r\nSubject: Lieferverzug\r\n"
+        "Content-Type: text/plain; charset=utf-8\r\n"
+        "Content-Transfer-Encoding: 8bit\r\n\r\nSehr geehrte Frau M\xc3\xbcller\r\n";
+    const int mail = Store(stored, QStringLiteral("Mail Lieferverzug"), QStringLiteral("m.eml"));
+    f->TreeMenuCreate(false);
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(mail)));
+    s_dm->SetIntSetting(QStringLiteral("MailSendMethod"), 5);
+    f->acDocumentExportMail->trigger();
+    const QJsonObject read = mailtest::ParseWithPython(m_answers.OpenedUrls().back().toLocalFile());
+    EXPECT_TRUE(read.value(QStringLiteral("defects")).toArray().isEmpty());
+    QStringList types;
+    QString inner;
+    for (const QJsonValue v : read.value(QStringLiteral("parts")).toArray()) {
+        types << v[QStringLiteral("type")].toString();
+        if (types.contains(QStringLiteral("message/rfc822")) &&
+            v[QStringLiteral("type")].toString() == QStringLiteral("text/plain"))
+            inner = v[QStringLiteral("text")].toString();
+    }
+    EXPECT_TRUE(types.contains(QStringLiteral("message/rfc822"))) << types.join(u' ').toStdString();
+    EXPECT_EQ(inner.trimmed(), QStringLiteral("Sehr geehrte Frau Müller"));
+}
+
+TEST_F(DokumentsOutputTest, NamesNearTheLimitComeOutAndLongCaptionsAreCut) {
+    // 250 bytes: in the store and out again under the same name.
+    const QString longName = QString(123, QChar(0x00e4)) + QStringLiteral(".pdf");
+    ASSERT_EQ(QFile::encodeName(longName).size(), 250);
+    const int id = Store("%PDF-1.4 lang", QStringLiteral("Lang"), longName);
+    TFormDokments* f = Open(id);
+    const QString target = m_base.filePath(longName);
+    m_answers.ExpectFile(QStringLiteral("speichern"), {target});
+    f->acDocumentExportFileSaveAs->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    QFile saved(target);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), QByteArray("%PDF-1.4 lang"));
+
+    // A caption of 300 characters: the name offered is cut to 255 bytes and keeps the extension.
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku SET pd_descr = repeat('Ö', 300) "
+                                      "WHERE pd_id = %1")
+                           .arg(id));
+    f->TreeMenuCreate(false);
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(id)));
+    m_answers.ExpectFile(QStringLiteral("speichern"), {});
+    f->acDocumentExportFileSaveAs->trigger();
+    const QString offered = m_answers.FileDialogsShown().back().request.fileName;
+    EXPECT_EQ(offered, QString(125, QChar(0x00d6)) + QStringLiteral(".pdf"));
+    // Dragged out under that name.
+    QList<QUrl> urls;
+    TFormDokments::ExecuteFileDragProc.Set([&](QDrag* drag) {
+        urls = drag->mimeData()->urls();
+        return Qt::CopyAction;
+    });
+    QTest::mousePress(f->btDragDrop, Qt::LeftButton);
+    ASSERT_EQ(urls.size(), 1);
+    EXPECT_EQ(QFileInfo(urls[0].toLocalFile()).fileName(), offered);
+    EXPECT_TRUE(QFileInfo::exists(urls[0].toLocalFile()));
 }
 
 TEST_F(DokumentsOutputTest, TheScannerActionsPassTheirParametersAndComeBack) {

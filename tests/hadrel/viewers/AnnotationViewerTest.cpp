@@ -4,10 +4,12 @@
 #include "ViewerFixture.h"
 
 #include <AnnotChanges.h>
+#include <Dataclient_files.h>
 #include <Korvexcommonvcl.h>
 #include <RtlDialog.h>
 #include <TVoskColorBox.h>
 #include <TVoskRibbon.h>
+#include <UFileViewerTIFF.PageSelector.h>
 #include <UFileViewerTIFF.Stamps.h>
 #include <uExceptions.h>
 #include <view/TImageEnVect.h>
@@ -80,6 +82,25 @@ protected:
                 .arg(id));
         return id;
     }
+
+    // The stored annotation XML of a page of the open document.
+    QByteArray Stored(int page) {
+        return DCFileMethods().ReadAnnotation(m_doc->DMSRemoteFilename(), page);
+    }
+    // The document opened anew (a second viewer): the stored form of the page as it reads it
+    // and writes it again.
+    QByteArray Reopened(int page, int* objects = nullptr) {
+        TDokument doc;
+        doc.AssignToDokId(m_doc->Id());
+        TFileViewerFrameTIFF again(nullptr, &doc, true, nullptr);
+        again.LoadImage(page, true);
+        if (objects)
+            *objects = again.imCurrentPage->Model().ObjectsCount();
+        QByteArray full, stored;
+        again.Annot().SaveAnnotations(full, stored);
+        return stored;
+    }
+    void Click(QPointF at) { Drag(at, at); }
 
     std::unique_ptr<TDokument> m_doc;
     std::unique_ptr<TFileViewerFrameTIFF> m_viewer;
@@ -164,13 +185,13 @@ TEST_F(AnnotationViewerTest, AnnotationsGoIntoThePageWhenAnotherPageIsShown) {
     EXPECT_EQ(Canvas().ObjectsCount(), 1);
     TPageData* first = v.imOverviewPages()->UserData(0);
     EXPECT_TRUE(first->CurAnnotX.isEmpty());
-    v.tcPages->setCurrentIndex(1);
+    v.tcPages->SetCurrentIndex(1);
     EXPECT_TRUE(first->CurAnnotX.contains("<dot "));
     EXPECT_EQ(first->CurAnnot, first->CurAnnotX);
     EXPECT_EQ(Canvas().ObjectsCount(), 0);
     EXPECT_TRUE(CheckAnnotChanged(*v.imOverviewPages(), v.Pages().FDeletedPages));
     // Back on the first page its dot is there again, with no undo history.
-    v.tcPages->setCurrentIndex(0);
+    v.tcPages->SetCurrentIndex(0);
     EXPECT_EQ(Canvas().ObjectsCount(), 1);
     EXPECT_FALSE(v.CanUndo());
 
@@ -180,9 +201,9 @@ TEST_F(AnnotationViewerTest, AnnotationsGoIntoThePageWhenAnotherPageIsShown) {
     ASSERT_TRUE(v.imCurrentPage->IsMemoEditing());
     EXPECT_TRUE(v.lbEditTextHint->isVisible());
     m_answers.Expect(QStringLiteral("Bearbeitungsmodus"), Vcl::mrOk);
-    v.tcPages->setCurrentIndex(2);
+    v.tcPages->SetCurrentIndex(2);
     EXPECT_EQ(v.imOverviewPages()->SelectedImage(), 0);
-    EXPECT_EQ(v.tcPages->currentIndex(), 0);
+    EXPECT_EQ(v.tcPages->CurrentIndex(), 0);
     QTest::keyClicks(v.imCurrentPage, QStringLiteral("Hallo"));
     // Escape ends the edit and would close the window: the changes are asked for.
     m_answers.Expect(QStringLiteral("Die Seite wurde verändert."), Vcl::mrCancel);
@@ -353,4 +374,123 @@ TEST_F(AnnotationViewerTest, TheHelperBarPlacesAndTheCanvasLosingFocusKeepsTheEd
     v.edArrowText->setFocus();
     EXPECT_TRUE(page->CurAnnotX.contains("<dot "));
     EXPECT_TRUE(CheckAnnotChanged(*v.imOverviewPages(), v.Pages().FDeletedPages));
+}
+
+TEST_F(AnnotationViewerTest, ObjectsPlacedWithCtrlAreSavedAndEachIsOneStep) {
+    TFileViewerFrameTIFF& v = Open();
+    v.btAddHighlight->trigger();
+    Drag({100, 100}, {200, 150}, Qt::ControlModifier);
+    Drag({100, 300}, {200, 350}, Qt::ControlModifier);
+    EXPECT_TRUE(v.btAddHighlight->isChecked());
+    // A text with Ctrl too, typed at once and ended by a click beside it.
+    v.btAddText->trigger();
+    Drag({250, 400}, {380, 440}, Qt::ControlModifier);
+    ASSERT_TRUE(v.imCurrentPage->IsMemoEditing());
+    QTest::keyClicks(v.imCurrentPage, QStringLiteral("Notiz"));
+    Click({50, 500});
+    ASSERT_FALSE(v.imCurrentPage->IsMemoEditing());
+    // Leaving the tool keeps the objects and a step for each.
+    v.btMouseSelect->trigger();
+    ASSERT_EQ(Canvas().ObjectsCount(), 3);
+    EXPECT_EQ(Canvas().ObjAt(2).Text, QStringLiteral("Notiz"));
+    ASSERT_TRUE(v.btAnnotUndo->isEnabled());
+    v.btAnnotUndo->trigger();
+    EXPECT_EQ(Canvas().ObjectsCount(), 2);
+    v.btAnnotUndo->trigger();
+    EXPECT_EQ(Canvas().ObjectsCount(), 1);
+    v.btAnnotRedo->trigger();
+    v.btAnnotRedo->trigger();
+    ASSERT_EQ(Canvas().ObjectsCount(), 3);
+
+    v.btAnnotSave->trigger();
+    const QByteArray stored = Stored(0);
+    EXPECT_EQ(stored.count("<highlight "), 2);
+    EXPECT_TRUE(stored.contains(">Notiz</text>"));
+    EXPECT_EQ(stored, v.imOverviewPages()->UserData(0)->CurAnnotX);
+    int objects = 0;
+    EXPECT_EQ(Reopened(0, &objects), stored);
+    EXPECT_EQ(objects, 3);
+
+    // Placed with Ctrl and the window closed at once: asked for, and kept.
+    v.btAddDot->trigger();
+    Drag({500, 500}, {500, 500}, Qt::ControlModifier);
+    v.btMouseSelect->trigger();
+    m_answers.Expect(QStringLiteral("Die Seite wurde verändert."), Vcl::mrYes);
+    bool canClose = true;
+    v.FormCloseQuery(nullptr, canClose);
+    EXPECT_TRUE(canClose);
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_TRUE(Stored(0).contains("<dot "));
+}
+
+TEST_F(AnnotationViewerTest, AChangeFromTheSameControlAfterAPageChangeOrASaveIsKept) {
+    TFileViewerFrameTIFF& v = Open();
+    v.btAddDot->trigger();
+    Click({200, 200});
+    ASSERT_EQ(Canvas().ObjectsCount(), 1);
+    const int size = std::abs(Canvas().ObjAt(0).Width());
+    const auto sizeUp = [&] {
+        Click({200, 200});
+        ASSERT_TRUE(Canvas().IsSelObject(Canvas().GetObjFromIndex(0)));
+        v.edDotSize->setFocus();
+        QTest::keyClick(v.edDotSize, Qt::Key_Up);
+    };
+    sizeUp();
+    EXPECT_EQ(std::abs(Canvas().ObjAt(0).Width()), size + 1);
+    v.btAnnotSave->trigger();
+    EXPECT_TRUE(Stored(0).contains(QStringLiteral("size=\"%1\"").arg(size + 1).toUtf8()));
+
+    // After the save the same spin box changes the dot again: a step, and stored by the next save.
+    sizeUp();
+    EXPECT_TRUE(v.btAnnotUndo->isEnabled());
+    v.btAnnotSave->trigger();
+    EXPECT_TRUE(Stored(0).contains(QStringLiteral("size=\"%1\"").arg(size + 2).toUtf8()));
+
+    // After a page change too.
+    v.tcPages->SetCurrentIndex(1);
+    v.tcPages->SetCurrentIndex(0);
+    sizeUp();
+    EXPECT_TRUE(v.btAnnotUndo->isEnabled());
+    v.tcPages->SetCurrentIndex(1);
+    v.btAnnotSave->trigger();
+    const QByteArray stored = Stored(0);
+    EXPECT_TRUE(stored.contains(QStringLiteral("size=\"%1\"").arg(size + 3).toUtf8()));
+    EXPECT_EQ(Reopened(0), stored);
+}
+
+TEST_F(AnnotationViewerTest, AChangeAfterAnUndoTakesItsOwnStepAndEndsTheRedo) {
+    TFileViewerFrameTIFF& v = Open();
+    v.btAddDot->trigger();
+    Click({200, 200});
+    const int size = std::abs(Canvas().ObjAt(0).Width());
+    Click({200, 200});
+    v.edDotSize->setFocus();
+    QTest::keyClick(v.edDotSize, Qt::Key_Up);
+    QTest::keyClick(v.edDotSize, Qt::Key_Up); // one step for the run
+    EXPECT_EQ(std::abs(Canvas().ObjAt(0).Width()), size + 2);
+    v.btAnnotUndo->trigger();
+    EXPECT_EQ(std::abs(Canvas().ObjAt(0).Width()), size);
+    EXPECT_TRUE(v.btAnnotRedo->isEnabled());
+    Click({200, 200});
+    v.edDotSize->setFocus();
+    QTest::keyClick(v.edDotSize, Qt::Key_Up);
+    EXPECT_EQ(std::abs(Canvas().ObjAt(0).Width()), size + 1);
+    // "Wiederherstellen" has nothing left to throw the change away with; undo goes back one step.
+    EXPECT_FALSE(v.btAnnotRedo->isEnabled());
+    v.btAnnotRedo->trigger();
+    EXPECT_EQ(std::abs(Canvas().ObjAt(0).Width()), size + 1);
+    v.btAnnotUndo->trigger();
+    EXPECT_EQ(std::abs(Canvas().ObjAt(0).Width()), size);
+    v.btAnnotRedo->trigger();
+    EXPECT_EQ(std::abs(Canvas().ObjAt(0).Width()), size + 1);
+
+    // Moving the dot after an undo with the mouse ends the redo as well.
+    v.btAnnotUndo->trigger();
+    ASSERT_TRUE(v.btAnnotRedo->isEnabled());
+    Drag({200, 200}, {260, 240});
+    EXPECT_FALSE(v.btAnnotRedo->isEnabled());
+    v.btAnnotSave->trigger();
+    const QByteArray stored = Stored(0);
+    EXPECT_TRUE(stored.contains(QStringLiteral("size=\"%1\"").arg(size).toUtf8()));
+    EXPECT_EQ(Reopened(0), stored);
 }

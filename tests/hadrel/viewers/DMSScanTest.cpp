@@ -9,6 +9,8 @@
 #include <Uloghelper.h>
 
 #include <QApplication>
+#include <QRegularExpression>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 using ZXing::BarcodeFormat;
@@ -207,3 +209,45 @@ TEST_F(DMSScanTest, TheServiceIsInItsSlotWhileTheViewersAreLoaded) {
 }
 
 } // namespace
+
+// A(X), B(Y), C landscape, then the feeder fails: A and B+C are kept as documents, C is turned
+// upright as the second page of its own document, and the failure is told. The unsaved previews
+// list no related documents (their template's record has some) and are named by the time.
+TEST_F(DMSScanTest, AFeederFailingPartWayKeepsTheDocumentsReadAndSaysSo) {
+    testsupport::TestDatabase::Exec(QStringLiteral(
+        "DELETE FROM recnokeyword WHERE r_tablename = 'picndoku';"
+        "UPDATE dokutypes SET dt_relateddokkeyword = 'auftrag' WHERE dt_id = 'LS'"));
+    store(viewertest::Tiff(1));
+    store(viewertest::Tiff(1));
+    testsupport::TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO recnokeyword (r_tablename, r_dbrid, r_kategorie, r_descr) SELECT 'picndoku', "
+        "dbrid, 'auftrag', '4711' FROM picndoku"));
+    m_template.LoadByRecord(QStringLiteral("adressen"), QStringLiteral("5"), false);
+    ASSERT_TRUE(m_template.HasRecord());
+
+    auto feeder = std::make_shared<Imaging::TMemoryAcquire>();
+    feeder->SetPages({page({"X"}, 1), page({"Y"}, 2), scanpages::Page(800, 600, {}, 3), page({}, 4),
+                      page({}, 5), page({}, 6)});
+    feeder->SetFailAfter(3);
+    Imaging::TIEAcquire::SetDefaultBackend(feeder);
+    QString message;
+    try {
+        scan({QStringLiteral("ScanSource=Einseitig"), QStringLiteral("Barcodes=sbCode128"),
+              QStringLiteral("BarcodeMode=sbmWithTypes")});
+    } catch (const EVoskException& e) {
+        message = e.Message();
+    }
+    EXPECT_EQ(message, QStringLiteral("Twain-DMSScan: Scannen nicht möglich."));
+    ASSERT_EQ(pageCounts(), (QList<int>{1, 2}));
+    static const QRegularExpression timeName(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d_anna$"));
+    for (TFormFilePreview* p : previews()) {
+        TFileViewerFrameTIFF* v = viewerOf(p);
+        EXPECT_EQ(v->gridRelatedDoks->rowCount(), 0);
+        EXPECT_FALSE(v->pnRelation->isVisible());
+        EXPECT_TRUE(timeName.match(p->GetDokName()).hasMatch()) << p->GetDokName().toStdString();
+        if (v->imOverviewPages()->ImageCount() != 2)
+            continue;
+        const QImage second = TViewerPages::DecodePage(v->imOverviewPages()->UserData(1)->CurImage);
+        EXPECT_EQ(second.size(), QSize(600, 800));
+    }
+}

@@ -179,3 +179,30 @@ TEST_F(PageFilesTest, EscapeSelectsBeforeItClosesAndPageDownStaysInTheViewer) {
     v.FormKeyUp(&v, key, {});
     EXPECT_FALSE(v.isVisible());
 }
+
+// A page turned upright by the scan's format check takes its annotations along: a point (x, y)
+// of the old page is (height - y, x) on the turned one.
+TEST_F(PageFilesTest, TurningAPageUprightTurnsItsAnnotations) {
+    TFileViewerFrameTIFF& v = Open(store(Tiff(2)));
+    const QSize page = v.imCurrentPage->Model().Bitmap().size();
+    v.AddAnnotHighlight(QRect(20, 20, 60, 30), 65535);
+    v.AddAnnotArrow(QRect(100, 200, 50, -40), QStringLiteral("Pfeil"), false, {}, 255, 0, false, 26);
+    v.SaveAnnotationsOfPage(0);
+    v.DoPageRotate(QStringLiteral("S"), 0, true);
+    const Imaging::TIEVectModel& m = v.imCurrentPage->Model();
+    EXPECT_EQ(m.Bitmap().size(), page.transposed());
+    ASSERT_EQ(m.ObjectsCount(), 2);
+    const Imaging::TIEVObject& box = m.ObjAt(0);
+    const int h = page.height();
+    EXPECT_EQ(QRect(QPoint(box.Left, box.Top), QPoint(box.Right, box.Bottom)),
+              QRect(QPoint(h - 50, 20), QPoint(h - 20, 80)));
+    // An arrow keeps its direction: its tail and head move each.
+    const Imaging::TIEVObject& arrow = m.ObjAt(1);
+    EXPECT_EQ(QPoint(arrow.Left, arrow.Top), QPoint(h - 200, 100));
+    EXPECT_EQ(QPoint(arrow.Right, arrow.Bottom), QPoint(h - 160, 150));
+    EXPECT_TRUE(v.imOverviewPages()->UserData(0)->CurAnnotX.contains(
+        QStringLiteral("<highlight top=\"20\" left=\"%1\" bottom=\"80\" right=\"%2\"")
+            .arg(h - 50)
+            .arg(h - 20)
+            .toUtf8()));
+}

@@ -122,6 +122,33 @@ TEST_F(PdfViewerTest, AStoredPdfLoadsWithItsPagesRendersAndDrawsThumbnailsOnDema
     EXPECT_EQ(viewer.PDFViewer->RenderedPage().size(), upright);
 }
 
+TEST_F(PdfViewerTest, TheOverviewRendersOnlyTheThumbnailsInView) {
+    TDokument doc;
+    doc.AssignToDokId(storePdf(Pdf(60)));
+    TFileViewerFramePDF viewer(nullptr, &doc, false, nullptr);
+    viewer.resize(900, 700);
+    viewer.show();
+    QApplication::processEvents(); // the overview is shown from a timer
+    ASSERT_TRUE(viewer.OverviewVisible());
+    viewer.pnThumbnails->viewport()->repaint();
+    // Laid out for all 60 pages, painted for the few in view.
+    const int rendered = viewer.Thumbnails()->RenderedCount();
+    EXPECT_GE(rendered, 1);
+    EXPECT_LE(rendered, 6);
+    const QRect last = viewer.pnThumbnails->visualRect(viewer.Thumbnails()->index(59));
+    EXPECT_GT(last.top(), 40 * TPdfThumbnails::ThumbHeight);
+    EXPECT_EQ(viewer.Thumbnails()->RenderedCount(), rendered);
+
+    // Scrolled to the end, the last ones are drawn; the ones between stay unrendered.
+    viewer.pnThumbnails->scrollToBottom();
+    viewer.pnThumbnails->viewport()->repaint();
+    EXPECT_LE(viewer.Thumbnails()->RenderedCount(), 2 * rendered + 1);
+    const QImage last59 =
+        viewer.Thumbnails()->data(viewer.Thumbnails()->index(59), Qt::DecorationRole).value<QImage>();
+    EXPECT_EQ(last59.size(), viewer.Thumbnails()->ThumbSize(59));
+    EXPECT_TRUE(HasInk(last59));
+}
+
 TEST_F(PdfViewerTest, ZoomIsRestoredAndSteppedWithinItsBounds) {
     TDokument doc;
     doc.AssignToDokId(storePdf());

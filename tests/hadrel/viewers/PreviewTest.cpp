@@ -4,12 +4,18 @@
 #include "ViewerFixture.h"
 
 #include <UFileViewerPDF.h>
+#include <UFileViewerTIFF.PageSelector.h>
 
 #include <TVoskRibbon.h>
 #include <UModulFormSeams.h>
 #include <Vcl.Components.h>
+#include <view/TImageEnVect.h>
 
 #include <QApplication>
+#include <QPainter>
+#include <QPdfDocument>
+#include <QPdfWriter>
+#include <QTemporaryDir>
 #include <QTabBar>
 
 using namespace viewertest;
@@ -122,7 +128,7 @@ TEST_F(ViewerTest, ShowDokumentShowsTheDocumentAndFreesItsDialog) {
     ASSERT_TRUE(viewer);
     EXPECT_EQ(viewer->EditablePages(), 1);
     EXPECT_EQ(viewer->imOverviewPages()->ImageCount(), 3);
-    EXPECT_EQ(viewer->tcPages->count(), 3);
+    EXPECT_EQ(viewer->tcPages->Count(), 3);
     // The viewer works on a copy of its own, which goes with it.
     QPointer<TDokument> copy = viewer->Dokument();
     ASSERT_TRUE(copy);
@@ -287,4 +293,61 @@ TEST_F(ViewerTest, APreviewOfANewDocument) {
     closeAndFree(dialog);
     // The document was handed to the viewer, which took it along.
     EXPECT_TRUE(doc.isNull());
+}
+
+// A document whose file stays outside the store is shown from its path, read-only: a TIFF with
+// its pages, a PDF; a link whose file is gone says so and shows nothing.
+TEST_F(ViewerTest, ALinkedFileIsShownInTheViewerFromItsPath) {
+    QTemporaryDir dir;
+    const auto link = [&](const QString& name, const QByteArray& bytes) {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        f.close();
+        return scalar(QStringLiteral("INSERT INTO picndoku (pd_tablename, pd_dbrid, pd_doktype, "
+                                     "pd_islink, pd_path, pd_dokumentfile, pd_descr) VALUES "
+                                     "('adressen', 5, 'LS', true, '%1', '%1', 'Verknüpft') "
+                                     "RETURNING pd_id")
+                          .arg(path))
+            .toInt();
+    };
+    QWidget owner;
+    const int tiff = link(QStringLiteral("lieferschein.tif"), Tiff(3));
+    QPointer<TFormFilePreview> dialog = ShowDokument(&owner, tiff, true);
+    ASSERT_TRUE(dialog);
+    auto* viewer = qobject_cast<TFileViewerFrameTIFF*>(dialog->FImagePages);
+    ASSERT_TRUE(viewer);
+    EXPECT_EQ(viewer->EditablePages(), 1);
+    ASSERT_EQ(viewer->imOverviewPages()->ImageCount(), 3);
+    EXPECT_EQ(viewer->imCurrentPage->Model().Bitmap(), Page(0));
+    viewer->tcPages->SetCurrentIndex(2);
+    EXPECT_EQ(viewer->imCurrentPage->Model().Bitmap(), Page(2));
+    closeAndFree(dialog);
+
+    QByteArray pdf;
+    {
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
+        QPainter p(&writer);
+        p.drawText(QPoint(100, 100), QStringLiteral("Verknüpft"));
+        writer.newPage();
+    }
+    dialog = ShowDokument(&owner, link(QStringLiteral("brief.pdf"), pdf), false);
+    ASSERT_TRUE(dialog);
+    auto* pdfViewer = qobject_cast<TFileViewerFramePDF*>(dialog->FImagePages);
+    ASSERT_TRUE(pdfViewer);
+    EXPECT_EQ(pdfViewer->Pdf()->status(), QPdfDocument::Status::Ready);
+    EXPECT_EQ(pdfViewer->Pdf()->pageCount(), 2);
+    closeAndFree(dialog);
+
+    QFile::remove(dir.filePath(QStringLiteral("lieferschein.tif")));
+    try {
+        ShowDokument(&owner, tiff, false);
+        ADD_FAILURE() << "a link without its file was shown";
+    } catch (const EVoskException& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("Datei existiert nicht")))
+            << e.Message().toStdString();
+    }
 }

@@ -6,6 +6,7 @@
 #include <Dataclient_files.h>
 #include <FaultPoint.h>
 #include <TVoskRibbon.h>
+#include <UFileViewerTIFF.PageSelector.h>
 #include <UFileViewerTIFF.Stamps.h>
 #include <view/TImageEnVect.h>
 
@@ -16,6 +17,7 @@
 #include <QCryptographicHash>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -309,18 +311,22 @@ TEST_F(SaveTest, ATabsCloseButtonDeletesItsPageOnlyWherePagesMayBeEdited) {
     const int id = store(Tiff(3));
     TFileViewerFrameTIFF& v = Open(id);
     v.LoadImage(0, true);
-    const auto closeButton = [&](int tab) {
-        QWidget* b = v.tcPages->tabButton(tab, QTabBar::RightSide);
+    const auto closeButton = [&] {
+        QTabBar* tab = v.tcPages->CurrentTab();
+        QWidget* b = tab->tabButton(0, QTabBar::RightSide);
         if (!b)
-            b = v.tcPages->tabButton(tab, QTabBar::LeftSide);
+            b = tab->tabButton(0, QTabBar::LeftSide);
         return qobject_cast<QAbstractButton*>(b);
     };
-    ASSERT_TRUE(v.tcPages->tabsClosable());
-    QAbstractButton* close = closeButton(2);
-    ASSERT_TRUE(close);
-    close->click(); // a tab other than the shown one: that page goes, not the shown one
+    ASSERT_TRUE(v.tcPages->Closable());
+    ASSERT_TRUE(closeButton());
+    EXPECT_FALSE(closeButton()->toolTip().isEmpty());
+    v.tcPages->SetCurrentIndex(2);
+    ASSERT_EQ(v.imOverviewPages()->SelectedImage(), 2);
+    closeButton()->click(); // the page of the tab goes, not the one shown before
     EXPECT_EQ(v.imOverviewPages()->ImageCount(), 2);
-    EXPECT_EQ(v.tcPages->count(), 2);
+    EXPECT_EQ(v.tcPages->Count(), 2);
+    EXPECT_EQ(v.tcPages->PageNumber()->maximum(), 2);
     ASSERT_EQ(v.Pages().FDeletedPages.size(), 1);
     EXPECT_EQ(v.Pages().FDeletedPages.first()->FromIndex, 2);
 
@@ -330,7 +336,7 @@ TEST_F(SaveTest, ATabsCloseButtonDeletesItsPageOnlyWherePagesMayBeEdited) {
     v.AddAnnotHighlight(QRect(20, 20, 60, 30), 65535);
     ASSERT_TRUE(v.CanUndo());
     m_answers.Expect(QStringLiteral("Anmerkungen speichern oder verwerfen"), Vcl::mrOk);
-    closeButton(0)->click();
+    closeButton()->click();
     EXPECT_EQ(v.imOverviewPages()->ImageCount(), 2);
 
     // Read-only: no close buttons at all.
@@ -338,8 +344,8 @@ TEST_F(SaveTest, ATabsCloseButtonDeletesItsPageOnlyWherePagesMayBeEdited) {
     m_doc = std::make_unique<TDokument>();
     m_doc->AssignToDokId(id);
     m_viewer = std::make_unique<TFileViewerFrameTIFF>(nullptr, m_doc.get(), false, nullptr);
-    EXPECT_GT(m_viewer->tcPages->count(), 1);
-    EXPECT_FALSE(m_viewer->tcPages->tabsClosable());
+    EXPECT_GT(m_viewer->tcPages->Count(), 1);
+    EXPECT_FALSE(m_viewer->tcPages->Closable());
 }
 
 TEST_F(SaveTest, ANewDocumentIsStoredWithItsPagesAndAnnotations) {

@@ -5,6 +5,7 @@
 
 #include <TVoskColorBox.h>
 #include <TVoskRibbon.h>
+#include <UFileViewerTIFF.PageSelector.h>
 #include <cxPC.h>
 #include <view/TImageEnVect.h>
 
@@ -42,14 +43,18 @@ TEST_F(ViewerTest, ViewModeShowsTheFirstPageAndReadsNoOtherPage) {
     EXPECT_EQ(viewer.imCurrentPage->Model().Bitmap(), Page(0));
     for (int i = 1; i < 5; ++i)
         EXPECT_FALSE(pages->UserData(i)->Loadet);
-    ASSERT_EQ(viewer.tcPages->count(), 5);
-    EXPECT_EQ(viewer.tcPages->tabText(4), QStringLiteral("Seite 5"));
+    ASSERT_EQ(viewer.tcPages->Count(), 5);
+    EXPECT_EQ(viewer.tcPages->CurrentTab()->count(), 1); // one tab, however many pages
+    EXPECT_EQ(viewer.tcPages->Caption(4), QStringLiteral("Seite 5"));
+    EXPECT_EQ(viewer.tcPages->CurrentTab()->tabText(0), QStringLiteral("Seite 1"));
+    EXPECT_EQ(viewer.tcPages->PageNumber()->text(), QStringLiteral("1 von 5"));
     EXPECT_TRUE(viewer.tcPages->isEnabled());
     EXPECT_TRUE(viewer.imOverview->isHidden());
 
-    // A tab shows its page, read when it is first shown.
-    viewer.tcPages->setCurrentIndex(3);
+    // A page number typed into the selector shows its page, read when it is first shown.
+    viewer.tcPages->PageNumber()->setValue(4);
     EXPECT_TRUE(pages->UserData(3)->Loadet);
+    EXPECT_EQ(viewer.tcPages->CurrentTab()->tabText(0), QStringLiteral("Seite 4"));
     EXPECT_EQ(viewer.imCurrentPage->Model().Bitmap(), Page(3));
     EXPECT_EQ(pages->SelectedImage(), 3);
     EXPECT_TRUE(viewer.lbStatus->text().isEmpty());
@@ -83,8 +88,9 @@ TEST_F(ViewerTest, EditModeNeedsTheEditRight) {
     EXPECT_THROW(viewer.Recreate(&doc, false), EAbort);
     EXPECT_EQ(viewer.EditablePages(), 0);
     EXPECT_EQ(viewer.Dokument(), nullptr);
-    EXPECT_EQ(viewer.tcPages->tabText(0), QStringLiteral("Keine Seiten"));
+    EXPECT_EQ(viewer.tcPages->CurrentTab()->tabText(0), QStringLiteral("Keine Seiten"));
     EXPECT_FALSE(viewer.tcPages->isEnabled());
+    EXPECT_TRUE(viewer.tcPages->PageNumber()->isHidden());
 }
 
 TEST_F(ViewerTest, SettingsAreRememberedPerPlace) {
