@@ -37,7 +37,7 @@ int TVoskBandedHeader::BandOfSection(int logicalIndex) const {
     TVoskClass* c = m_grid->DataClass();
     if (!c || logicalIndex < 0 || logicalIndex >= c->FieldCount())
         return -1;
-    const QString field = c->FieldNames().at(logicalIndex);
+    const QString field = c->FieldNameAt(logicalIndex);
     for (int b = 0; b < m_bands.size(); ++b)
         if (m_bands[b].Fields.contains(field, Qt::CaseInsensitive))
             return b;

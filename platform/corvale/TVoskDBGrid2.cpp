@@ -23,6 +23,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QItemSelectionModel>
+#include <QScreen>
 #include <QShortcut>
 
 #include <algorithm>
@@ -121,7 +122,18 @@ void TVoskDBGrid2::applyColumns() {
         return;
     }
     m_sizedFor = fields;
+    // A screenful of rows is what the user sees at first; measuring every row of a large read
+    // costs more than the rest of the fitting. A drag or "optimal widths" still sees them all.
+    QHeaderView* header = horizontalHeader();
+    const int precision = header->resizeContentsPrecision();
+    const int rowHeight = qMax(1, verticalHeader()->defaultSectionSize());
+    const QScreen* shownOn = screen();
+    const int screenful =
+        qMax(1, (shownOn ? shownOn->availableGeometry().height() : 1200) / rowHeight);
+    if (precision < 0 || precision > screenful)
+        header->setResizeContentsPrecision(screenful);
     resizeColumnsToContents();
+    header->setResizeContentsPrecision(precision);
     const int widest = qMax(120, fontMetrics().horizontalAdvance(QLatin1Char('x')) * 40);
     for (int c = 0; c < fields.size(); ++c)
         if (columnWidth(c) > widest)

@@ -41,7 +41,7 @@ void ApplyConditionalFormatting(QStyleOptionViewItem* option, const QModelIndex&
     if (!rules || rules->IsEmpty() || !data)
         return;
     const std::optional<TVoskCondFormatStyle> style = rules->StyleFor(
-        data->FieldNames().value(index.column()), index.data(Qt::EditRole), option->text);
+        data->FieldNameAt(index.column()), index.data(Qt::EditRole), option->text);
     if (!style)
         return;
     if (style->background.isValid())

@@ -171,6 +171,10 @@ public:
     // Fields.
     int FieldCount() const { return int(m_cols.size()); }
     QStringList FieldNames() const;
+    // One name without building the list, for callers asked once per cell or header section.
+    QString FieldNameAt(int col) const {
+        return col >= 0 && col < FieldCount() ? m_cols[size_t(col)].name : QString();
+    }
     int FieldIndex(const QString& name) const; // case-insensitive, -1 when missing
     TVoskDataField FindField(const QString& name);
     TVoskDataField FieldByName(const QString& name); // throws when missing

@@ -148,7 +148,7 @@ QVariant TVoskDataModel::headerData(int section, Qt::Orientation orientation, in
         return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
     if (section < 0 || section >= m_class->FieldCount())
         return {};
-    const QString field = m_class->FieldNames().at(section);
+    const QString field = m_class->FieldNameAt(section);
     if (m_headerExtra)
         if (QVariant extra = m_headerExtra(field, role); extra.isValid())
             return extra;
