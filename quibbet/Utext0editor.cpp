@@ -1,5 +1,6 @@
 #include "Utext0editor.h"
 
+#include "Text0Filter.h"
 #include "Uchangeserver.h"
 
 #include "EventGuard.h"
@@ -31,19 +32,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QSortFilterProxyModel>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
-#include <algorithm>
-#include <bit>
-#include <charconv>
-#include <vector>
+#include <limits>
 
 namespace {
 void unitInit() {}
@@ -80,249 +73,6 @@ QVariant queryValue(TVoskDatabase& db, const QString& sql, const QVariantMap& pa
 } // namespace
 
 KORVEX_UNIT("quibbet", "Utext0editor", unitInit, unitFini);
-
-// The text list as the grid shows it: the rows whose number or one of three texts contains the
-// filter (case-insensitive, taken literally), coloured by the flags of the named SQL. A blank row
-// (one being inserted) always shows.
-class TText0FilterModel final : public QSortFilterProxyModel {
-public:
-    TText0FilterModel(TVoskClass* dataClass, QObject* parent)
-        : QSortFilterProxyModel(parent), m_class(dataClass) {
-        setDynamicSortFilter(false);
-    }
-    void SetFilterText(const QString& text) {
-        m_text = text;
-        m_ascii = true;
-        m_lower.clear();
-        for (const QChar c : text) {
-            if (c.unicode() >= 0x80) {
-                m_ascii = false;
-                break;
-            }
-            m_lower += asciiLower(char(c.unicode()));
-        }
-        resolve();
-        invalidate();
-    }
-    // The source row of the shown row nearest after source row row, else of the last one
-    // before it; -1 when none shows. Shown rows keep the source's order.
-    int NearestShown(int row) const {
-        const auto sourceOf = [&](int p) { return mapToSource(index(p, 0)).row(); };
-        int lo = 0, hi = rowCount();
-        while (lo < hi) {
-            const int mid = lo + (hi - lo) / 2;
-            if (sourceOf(mid) < row)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        if (lo < rowCount())
-            return sourceOf(lo);
-        return lo > 0 ? sourceOf(lo - 1) : -1;
-    }
-    // The first row whose German text is text, ignoring case; -1 when none. The filter's own
-    // text is compared in the server's bytes, as the filter does.
-    int FindFeld0(const QString& text) const {
-        const int col = m_cols.value(1, -1);
-        if (col < 0 || col >= m_class->FieldCount())
-            return -1;
-        // A text that equals the filter contains it: only the rows shown can, in the same order.
-        const bool filtered = !m_text.isEmpty() && text == m_text;
-        const bool bytes = filtered && m_ascii && m_asText.value(1);
-        const int rows = filtered ? rowCount() : m_class->RecordCount();
-        for (int p = 0; p < rows; ++p) {
-            const int r = filtered ? mapToSource(index(p, 0)).row() : p;
-            if (r < 0 || r >= m_class->RecordCount())
-                continue;
-            int length = 0;
-            if (const char* t = bytes ? m_class->ValueText(r, col, &length) : nullptr) {
-                if (equalsUtf8(t, length))
-                    return r;
-                continue;
-            }
-            if (m_class->IsNullAt(r, col))
-                continue;
-            if (m_class->ValueRef(r, col).toString().compare(text, Qt::CaseInsensitive) == 0)
-                return r;
-        }
-        return -1;
-    }
-    void resolve() {
-        m_cols.clear();
-        m_asText.clear();
-        for (const char* f : {"t_nr", "t_feld0", "t_kundtxt0", "t_feld3"}) {
-            const int col = m_class->FieldIndex(QLatin1String(f));
-            m_cols << col;
-            // Texts and whole numbers are searched in the server's text as read.
-            const TFieldType t = m_class->FieldType(col);
-            m_asText << (t == TFieldType::String || t == TFieldType::Unknown ||
-                         t == TFieldType::SmallInt || t == TFieldType::Integer ||
-                         t == TFieldType::LargeInt);
-        }
-        m_gray = m_class->FieldIndex(QStringLiteral("voskgray"));
-        m_red = m_class->FieldIndex(QStringLiteral("voskred"));
-        m_bold = m_class->FieldIndex(QStringLiteral("t_nr_voskbold"));
-    }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (role == Qt::BackgroundRole || role == Qt::FontRole) {
-            const int row = mapToSource(index).row();
-            auto flag = [&](int col) {
-                return col >= 0 && m_class->Value(row, col).toBool();
-            };
-            if (role == Qt::BackgroundRole) {
-                if (flag(m_gray))
-                    return QColor(200, 200, 200);
-                if (flag(m_red))
-                    return QColor(247, 182, 166);
-                return {};
-            }
-            if (index.column() == m_class->FieldIndex(QStringLiteral("t_nr")) && flag(m_bold)) {
-                QFont bold;
-                bold.setBold(true);
-                return bold;
-            }
-            return {};
-        }
-        if (role == Qt::DisplayRole) {
-            // At most three lines of a text in its cell.
-            const QString text = QSortFilterProxyModel::data(index, role).toString();
-            if (text.count(u'\n') >= 3)
-                return text.section(u'\n', 0, 2) + QStringLiteral(" …");
-            return QSortFilterProxyModel::data(index, role);
-        }
-        return QSortFilterProxyModel::data(index, role);
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
-            const QString field = m_class->FieldNames().value(section);
-            if (field == u"t_feld0")
-                return QStringLiteral("t_feld0 (DE)");
-            if (field == u"t_feld3")
-                return QStringLiteral("t_feld3 (EN)");
-            return field;
-        }
-        return QSortFilterProxyModel::headerData(section, orientation, role);
-    }
-
-protected:
-    // A keystroke filters the whole list, so a row costs no copy and no allocation: the server's
-    // text is searched in place.
-    bool filterAcceptsRow(int row, const QModelIndex&) const override {
-        if (m_text.isEmpty() || row >= m_class->RecordCount())
-            return true;
-        bool blank = true;
-        const int fields = m_class->FieldCount(); // the columns may be resolved only after a reset
-        for (qsizetype i = 0; i < m_cols.size(); ++i) {
-            const int col = m_cols[i];
-            if (col < 0 || col >= fields)
-                continue;
-            int length = 0;
-            if (const char* text = m_asText[i] ? m_class->ValueText(row, col, &length) : nullptr) {
-                blank = false;
-                if (containsUtf8(text, length))
-                    return true;
-                continue;
-            }
-            if (m_class->IsNullAt(row, col))
-                continue;
-            blank = false;
-            if (contains(m_class->ValueRef(row, col).toString()))
-                return true;
-        }
-        return blank;
-    }
-
-private:
-    static char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; }
-
-    bool contains(const QString& text) const { return text.contains(m_text, Qt::CaseInsensitive); }
-
-    // Plain ASCII filters, as nearly every one is, compare bytes; Qt's Unicode folding also folds
-    // two other characters onto ASCII letters (long s and the Kelvin sign), so a text holding one
-    // of them that the bytes did not match goes through Qt.
-    bool containsUtf8(const char* h, int n) const {
-        if (!m_ascii)
-            return contains(QString::fromUtf8(h, n));
-        const int m = int(m_lower.size());
-        const char* needle = m_lower.constData();
-        const auto restMatches = [&](int at) {
-            if (at + m > n)
-                return false;
-            int k = 1;
-            while (k < m && asciiLower(h[at + k]) == needle[k])
-                ++k;
-            return k == m;
-        };
-        // A letter and its capital differ in bit 0x20 alone, so one compare finds both.
-        const char first = needle[0];
-        const char caseBit = first >= 'a' && first <= 'z' ? 0x20 : 0;
-        bool nonAscii = false;
-        int i = 0;
-#ifdef __SSE2__
-        const __m128i bit = _mm_set1_epi8(caseBit);
-        const __m128i lead = _mm_set1_epi8(first);
-        const auto chunk = [&](int at) {
-            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + at));
-            nonAscii = nonAscii || _mm_movemask_epi8(x) != 0;
-            for (auto hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(x, bit), lead)));
-                 hits != 0; hits &= hits - 1)
-                if (restMatches(at + std::countr_zero(hits)))
-                    return true;
-            return false;
-        };
-        for (; i + 16 <= n; i += 16)
-            if (chunk(i))
-                return true;
-        // The rest as the last 16 bytes of the text, overlapping what was seen.
-        if (i < n && n >= 16) {
-            if (chunk(n - 16))
-                return true;
-            i = n;
-        }
-#endif
-        for (; i < n; ++i) {
-            nonAscii = nonAscii || uchar(h[i]) >= 0x80;
-            if (char(h[i] | caseBit) == first && restMatches(i))
-                return true;
-        }
-        if (!nonAscii)
-            return false;
-        for (int k = 1; k < n; ++k)
-            if ((uchar(h[k]) == 0xBF && uchar(h[k - 1]) == 0xC5) ||
-                (uchar(h[k]) == 0xAA && uchar(h[k - 1]) == 0x84 && k >= 2 &&
-                 uchar(h[k - 2]) == 0xE2))
-                return contains(QString::fromUtf8(h, n));
-        return false;
-    }
-
-    // Whether the server's text h equals the plain ASCII filter, ignoring case. Only a text of
-    // the filter's length in bytes can, unless it holds a character that Qt folds onto an ASCII
-    // letter (long s, the Kelvin sign): such a text goes through Qt.
-    bool equalsUtf8(const char* h, int n) const {
-        const int m = int(m_lower.size());
-        if (n == m) {
-            int k = 0;
-            while (k < m && asciiLower(h[k]) == m_lower[k])
-                ++k;
-            if (k == m)
-                return true;
-        }
-        if (n < m || n > 3 * m)
-            return false;
-        for (int i = 0; i < n; ++i)
-            if (uchar(h[i]) >= 0x80)
-                return QString::fromUtf8(h, n).compare(m_text, Qt::CaseInsensitive) == 0;
-        return false;
-    }
-
-    TVoskClass* m_class;
-    QString m_text;
-    QByteArray m_lower; // m_text in ASCII lower case, when m_ascii
-    bool m_ascii = true;
-    QList<int> m_cols;
-    QList<bool> m_asText; // per column of m_cols: searched in the server's text
-    int m_gray = -1, m_red = -1, m_bold = -1;
-};
 
 // The range list: German captions and the colour flags of the named SQL.
 class TNumCircleModel final : public QIdentityProxyModel {
@@ -449,8 +199,7 @@ TFormText0Editor::TFormText0Editor(QObject* owner, TVoskDatabase* db)
     texts->addWidget(grText0, 1);
 
     m_textModel = new TVoskDataModel(sqlText0, this);
-    m_filterModel = new TText0FilterModel(sqlText0, this);
-    m_filterModel->setSourceModel(m_textModel);
+    m_filterModel = new TText0FilterModel(sqlText0, m_textModel, this);
     grText0->setModel(m_filterModel);
 
     auto* ranges = new QVBoxLayout(tsNumCircles);
@@ -534,7 +283,6 @@ TFormText0Editor::TFormText0Editor(QObject* owner, TVoskDatabase* db)
     });
     connect(sqlText0, &TVoskClass::CurrentChanged, this, [this] { followClass(); });
     connect(sqlText0, &TVoskClass::RowsReset, this, [this] {
-        m_filterModel->resolve();
         for (const char* hidden : {"voskgray", "voskred", "t_nr_voskbold"})
             if (const int c = sqlText0->FieldIndex(QLatin1String(hidden)); c >= 0)
                 grText0->setColumnHidden(c, true);
