@@ -296,6 +296,14 @@ void TText0FilterModel::refilter() {
         m_rows.clear();
         return;
     }
+    if (!m_text.isValidUtf16()) {
+        // Half a character: only Qt's search compares it with the halves of one in a text.
+        m_rows.clear();
+        for (int r = 0, n = m_class->RecordCount(); r < n; ++r)
+            if (accepts(r))
+                m_rows.push_back(r);
+        return;
+    }
     if (m_textsStale || m_texts.Rows() != m_class->RecordCount())
         rebuildTexts();
     m_texts.Find(m_folded, m_rows);
@@ -304,21 +312,16 @@ void TText0FilterModel::refilter() {
 bool TText0FilterModel::accepts(int sourceRow) const {
     if (m_text.isEmpty() || !m_class)
         return true;
-    TFoldedTexts one;
     const int fields = m_class->FieldCount();
     bool blank = true;
     for (const int col : m_cols) {
-        if (col < 0 || col >= fields || m_class->IsNullAt(sourceRow, col)) {
-            one.AddText(nullptr, 0);
+        if (col < 0 || col >= fields || m_class->IsNullAt(sourceRow, col))
             continue;
-        }
         blank = false;
-        one.AddText(m_class->ValueRef(sourceRow, col).toString());
+        if (m_class->ValueRef(sourceRow, col).toString().contains(m_text, Qt::CaseInsensitive))
+            return true;
     }
-    one.EndRow(blank);
-    std::vector<int> rows;
-    one.Find(m_folded, rows);
-    return !rows.empty();
+    return blank;
 }
 
 void TText0FilterModel::SetFilterText(const QString& text) {
@@ -380,7 +383,8 @@ int TText0FilterModel::FindFeld0(const QString& text) const {
         return -1;
     // A text that equals the filter contains it: only the rows shown can, in the same order.
     const bool filtered = !m_text.isEmpty() && text == m_text;
-    const bool folded = filtered && !m_textsStale && m_texts.Rows() == m_class->RecordCount();
+    const bool folded = filtered && !m_textsStale && m_texts.Rows() == m_class->RecordCount() &&
+                        m_text.isValidUtf16();
     const int rows = filtered ? rowCount() : m_class->RecordCount();
     for (int p = 0; p < rows; ++p) {
         const int r = filtered && !m_all ? m_rows[size_t(p)] : p;

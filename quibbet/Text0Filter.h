@@ -76,6 +76,7 @@ public:
 private:
     void rebuildTexts();
     void refilter();
+    // One row through Qt's search, for rows that come in one by one.
     bool accepts(int sourceRow) const;
     bool flag(int sourceRow, int col) const;
     QVariant display(const QModelIndex& source) const;

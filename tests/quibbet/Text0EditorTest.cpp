@@ -5,6 +5,7 @@
 
 #include "IdePackages.h"
 #include "IdeServices.h"
+#include "Text0Filter.h"
 #include "Utext0editor.h"
 
 #include "TServSQL2.h"
@@ -21,6 +22,8 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
+
+#include <random>
 
 using namespace testsupport;
 
@@ -92,6 +95,70 @@ TEST(Text0EditorFormat, ClipboardTextDoublesQuotesAndJoinsLineBreaks) {
               QStringLiteral("5, 'a'#10#10#10'b'"));
 }
 
+// The folded store must find exactly what QString's case-insensitive search finds for whole
+// characters: letters that fold across scripts, across the sixteen-byte steps of the search and
+// at a text's last byte.
+TEST(Text0FoldedTexts, FindsAndEqualsWhereQStringIgnoringCaseDoes) {
+    const char32_t alphabet[] = {U'a', U'B', U's', U'S', U'k', U'K', U'1', U' ', U'\u017F',
+                                 U'\u212A', U'\u00DF', U'\u1E9E', U'\u00C4', U'\u00E4',
+                                 U'\U00010400', U'\U00010428', U'\u0130', U'i', U'I', U'\u0131',
+                                 U'\u03A3', U'\u03C2', U'\u03C3'};
+    std::mt19937 rng(57);
+    const auto word = [&](int maxLength) {
+        std::u32string w(size_t(rng() % unsigned(maxLength + 1)), U' ');
+        for (char32_t& c : w)
+            c = alphabet[rng() % std::size(alphabet)];
+        return QString::fromUcs4(w.data(), qsizetype(w.size()));
+    };
+    TFoldedTexts store;
+    std::vector<QStringList> rows;
+    std::vector<bool> blank;
+    for (int r = 0; r < 400; ++r) {
+        QStringList texts;
+        const bool empty = r % 37 == 0;
+        for (int t = 0; t < 4; ++t) {
+            texts << (empty ? QString() : word(t == 1 ? 40 : 6));
+            // Both ways a text comes in: the server's bytes and a decoded value.
+            if (r % 2 == 0) {
+                const QByteArray utf8 = texts.back().toUtf8();
+                store.AddText(utf8.constData(), size_t(utf8.size()));
+            } else {
+                store.AddText(texts.back());
+            }
+        }
+        store.EndRow(empty);
+        rows.push_back(texts);
+        blank.push_back(empty);
+    }
+    ASSERT_EQ(store.Rows(), 400);
+    int found = 0;
+    for (int n = 0; n < 300; ++n) {
+        // Pieces of stored texts as well as random ones, so that most filters find something.
+        const QStringList& some = rows[rng() % rows.size()];
+        const QList<uint> piece = some[1].toUcs4().mid(int(rng() % 30), 1 + int(rng() % 4));
+        QString filter = n % 2 ? word(3) : QString::fromUcs4(piece.constData(), piece.size());
+        if (filter.isEmpty())
+            filter = QStringLiteral("k");
+        std::vector<int> expected, shown;
+        for (int r = 0; r < int(rows.size()); ++r)
+            if (blank[size_t(r)] ||
+                std::any_of(rows[size_t(r)].begin(), rows[size_t(r)].end(), [&](const QString& t) {
+                    return t.contains(filter, Qt::CaseInsensitive);
+                }))
+                expected.push_back(r);
+        store.Find(TFoldedTexts::Fold(filter), shown);
+        ASSERT_EQ(shown, expected) << filter.toStdString();
+        found += int(expected.size());
+
+        const int r = int(rng() % rows.size());
+        const QString same = n % 3 ? rows[size_t(r)][1].toUpper() : filter;
+        EXPECT_EQ(store.TextEquals(r, 1, TFoldedTexts::Fold(same)),
+                  rows[size_t(r)][1].compare(same, Qt::CaseInsensitive) == 0)
+            << same.toStdString();
+    }
+    EXPECT_GT(found, 3000) << "the filters found too little to prove anything";
+}
+
 TEST_F(Text0EditorTest, SelectLastNrLooksAtMostHundredBelow) {
     Texts({70880});
     auto form = Picker();
@@ -134,7 +201,8 @@ TEST_F(Text0EditorTest, FilterFindsLongTextsFoldedLettersAndLocatesTheEqualText)
                        "(70012, 'Maſsqz', NULL, NULL), "
                        "(70013, 'Kohnezq', NULL, NULL), "
                        "(70014, 'Ohnezq', NULL, NULL), "
-                       "(70015, 'Temperatur 3\u212Aqz', NULL, NULL)"));
+                       "(70015, 'Temperatur 3\u212Aqz', NULL, NULL), "
+                       "(70016, 'Zeichen \U00010400', NULL, NULL)"));
     auto form = Picker();
     form->edFilter->setText(QStringLiteral("lagerqz"));
     EXPECT_EQ(form->VisibleRowCount(), 1) << "a hit in the last bytes of a long text";
@@ -144,9 +212,58 @@ TEST_F(Text0EditorTest, FilterFindsLongTextsFoldedLettersAndLocatesTheEqualText)
     EXPECT_EQ(form->VisibleRowCount(), 1) << "the long s folds onto s";
     form->edFilter->setText(QStringLiteral("3kqz"));
     EXPECT_EQ(form->VisibleRowCount(), 1) << "the Kelvin sign folds onto k";
+    form->edFilter->setText(QStringLiteral("n \U00010428").chopped(1));
+    EXPECT_EQ(form->VisibleRowCount(), 1) << "half a character, as Qt's search compares it";
     form->edFilter->setText(QStringLiteral("ohnezq"));
     EXPECT_EQ(form->VisibleRowCount(), 2);
     EXPECT_EQ(CurrentNr(*form), 70014) << "the text equal to the filter, not the first shown";
+    form->FDoNotSaveLastNr = true;
+}
+
+TEST_F(Text0EditorTest, FilterKeepsTheCurrentCellAndShowsRowsAddedAndChangedMeanwhile) {
+    Sql(QStringLiteral("INSERT INTO text0 (t_nr, t_feld0, t_feld3) VALUES "
+                       "(70701, 'Qzalpha eins', 'one'), (70702, 'Qzalpha zwei', 'two'), "
+                       "(70703, 'Qzbeta', 'three')"));
+    auto form = Picker();
+    QAbstractItemModel* grid = form->grText0->model();
+    const int en = form->sqlText0->FieldIndex(QStringLiteral("t_feld3"));
+    ASSERT_TRUE(form->SelectLastNr(70702));
+    form->grText0->setCurrentIndex(grid->index(form->grText0->currentIndex().row(), en));
+    form->edFilter->setText(QStringLiteral("qzalpha"));
+    ASSERT_EQ(form->VisibleRowCount(), 2);
+    EXPECT_EQ(CurrentNr(*form), 70702);
+    EXPECT_EQ(form->grText0->currentIndex().row(), 1);
+    EXPECT_EQ(form->grText0->currentIndex().column(), en) << "the current column stays";
+    EXPECT_TRUE(form->grText0->selectionModel()->isRowSelected(1));
+    EXPECT_EQ(grid->index(1, en).data().toString(), QStringLiteral("two"));
+
+    // A record added under the filter shows while it is edited and after; a filter typed after
+    // the post searches its new text.
+    form->sqlText0->Append();
+    EXPECT_EQ(form->VisibleRowCount(), 3);
+    form->sqlText0->FieldByName(QStringLiteral("t_nr")).SetValue(70704);
+    form->sqlText0->FieldByName(QStringLiteral("t_feld0")).SetValue(QStringLiteral("Qzalpha drei"));
+    form->sqlText0->Post();
+    EXPECT_EQ(form->VisibleRowCount(), 3);
+    form->edFilter->setText(QStringLiteral("DREI"));
+    ASSERT_EQ(form->VisibleRowCount(), 1);
+    EXPECT_EQ(CurrentNr(*form), 70704);
+    // A changed text is found by its new words, no longer by its old ones.
+    ASSERT_TRUE(form->SelectLastNr(70701));
+    form->sqlText0->FieldByName(QStringLiteral("t_feld0")).SetValue(QStringLiteral("Qzgamma"));
+    form->sqlText0->Post();
+    form->edFilter->setText(QStringLiteral("qzgamma"));
+    EXPECT_EQ(form->VisibleRowCount(), 1);
+    form->edFilter->setText(QStringLiteral("qzalpha"));
+    EXPECT_EQ(form->VisibleRowCount(), 2);
+
+    // A record given up goes from the filtered list again, and the rows behind it stay.
+    form->sqlText0->Append();
+    EXPECT_EQ(form->VisibleRowCount(), 3);
+    form->sqlText0->Cancel();
+    ASSERT_EQ(form->VisibleRowCount(), 2);
+    EXPECT_EQ(grid->index(1, en).data().toString(), QString()) << "70704 has no English text";
+    EXPECT_EQ(grid->index(0, en).data().toString(), QStringLiteral("two"));
     form->FDoNotSaveLastNr = true;
 }
 
