@@ -225,9 +225,6 @@ TText0FilterModel::TText0FilterModel(TVoskClass* dataClass, TVoskDataModel* sour
     connect(source, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& topLeft, const QModelIndex& bottomRight,
                    const QList<int>& roles) {
-                if (roles.isEmpty() || roles.contains(Qt::DisplayRole) ||
-                    roles.contains(Qt::EditRole))
-                    m_textsStale = true;
                 // A changed row stays shown or hidden until the filter changes.
                 const int p0 = lowerBound(topLeft.row());
                 const int p1 = lowerBound(bottomRight.row() + 1) - 1;
@@ -237,6 +234,11 @@ TText0FilterModel::TText0FilterModel(TVoskClass* dataClass, TVoskDataModel* sour
             });
     connect(source, &QAbstractItemModel::headerDataChanged, this,
             &QAbstractItemModel::headerDataChanged);
+    // Values changed: the class says so; the data model also repaints all rows when only
+    // their editability changed.
+    const auto stale = [this] { m_textsStale = true; };
+    connect(dataClass, &TVoskClass::FieldChanged, this, stale);
+    connect(dataClass, &TVoskClass::RowUpdated, this, stale);
 }
 
 void TText0FilterModel::resolve() {
