@@ -29,6 +29,7 @@
 #include <QMouseEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
 #include <QProcess>
@@ -64,6 +65,13 @@ public:
         if (!list)
             return Vcl::mrCancel;
         lookups << list->FeldName;
+        // What the user sees of it: its caption and the headers over its columns.
+        QStringList headers;
+        if (!list->ListResult->Header()->isHidden())
+            for (int c = 0; c < list->ListResult->Header()->count(); ++c)
+                headers << list->ListResult->Header()->model()->headerData(c, Qt::Horizontal)
+                               .toString();
+        looks << list->windowTitle() + QStringLiteral(": ") + headers.join(u'|');
         if (whileChoosing)
             whileChoosing();
         const QString want = queue.isEmpty() ? QString() : queue.takeFirst();
@@ -77,7 +85,7 @@ public:
             }
         return Vcl::mrCancel;
     }
-    QStringList queue, lookups;
+    QStringList queue, lookups, looks;
     std::function<void()> whileChoosing; // what happens elsewhere while the list is open
 
 private:
@@ -211,6 +219,7 @@ TEST_F(DokumentsImportTest, TheFileDialogImportsInNaturalOrderIntoTheFocusedFold
     ASSERT_EQ(m_answers.FileDialogsShown().size(), 1u);
     EXPECT_EQ(m_answers.FileDialogsShown()[0].request.folder, QDir::homePath() + "/Belege");
     EXPECT_EQ(m_rows.lookups, QStringList(4, QStringLiteral("miDokuType")));
+    EXPECT_EQ(m_rows.looks.value(0), QStringLiteral("Dokumenttypen: Typ|Bezeichnung|Ordner"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT string_agg(pd_origfilename || ':' || pd_doktype || ':' "
                                     "|| coalesce(pd_parentnodeident, '-'), ',' ORDER BY pd_id) "
                                     "FROM picndoku")),
