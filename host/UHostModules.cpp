@@ -20,14 +20,22 @@
 #include "Vcl.Application.h"
 #include "Vcl.Components.h"
 
+#include <QAction>
 #include <QBoxLayout>
 #include <QDialogButtonBox>
 #include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardItemModel>
+#include <QStyledItemDelegate>
+
+#include <libpq-fe.h>
 
 namespace UHostModules {
 namespace {
@@ -306,6 +314,10 @@ TFormF2List::TFormF2List(QObject* owner, QWidget* parent) : TKorvexF2Form(owner,
             Close();
     });
     connect(ListResult, &QListWidget::itemDoubleClicked, this, &TFormF2List::BtOkClick);
+    // Enter in the search text or the rows takes the current row, Esc cancels: both pass the key
+    // on to the form.
+    EdSearch->installEventFilter(this);
+    ListResult->installEventFilter(this);
     EdSearch->setToolTip(QStringLiteral("Suchtext (Teil eines Wertes, Groß-/Kleinschreibung egal)"));
     EdSearch->setAccessibleName(QStringLiteral("Suchtext"));
     ListResult->setToolTip(QStringLiteral("Treffer; Doppelklick übernimmt"));
@@ -355,6 +367,11 @@ void TFormF2List::StartSearch() {
             q.Bind(it.key(), it.value());
     q.Open();
     ListResult->ColumnNames = q.FieldNames();
+    const bool firstRows = !m_captioned;
+    if (!m_captioned) {
+        m_captioned = true;
+        ShowCaptions(q);
+    }
     for (int r = 0; r < q.RecordCount(); ++r) {
         QStringList cols;
         QVariantMap row;
@@ -362,12 +379,64 @@ void TFormF2List::StartSearch() {
             cols << q.ValueAt(r, c).toString();
             row.insert(ListResult->ColumnNames.value(c), q.ValueAt(r, c));
         }
-        auto* item = new QListWidgetItem(cols.join(QStringLiteral(" | ")), ListResult);
-        item->setData(Qt::UserRole, cols.value(0));
-        item->setData(Qt::UserRole + 1, row);
+        ListResult->AddRow(cols, cols.value(0), row);
     }
+    if (firstRows)
+        ListResult->FitColumns();
     if (ListResult->count() > 0)
         ListResult->setCurrentRow(0);
+}
+
+void TFormF2List::ShowCaptions(const TVoskQuery2& q) {
+    // The captions users know the rows' table and columns by (tablefieldinfo); a column of no
+    // table, or one without a caption, keeps its name.
+    const PGresult* res = q.Result();
+    QList<Oid> tables;
+    for (int c = 0; res && c < q.FieldCount(); ++c)
+        tables << PQftable(res, c);
+    QHash<Oid, QString> names;
+    QStringList wanted;
+    for (Oid oid : tables)
+        if (oid != InvalidOid && !wanted.contains(QString::number(oid)))
+            wanted << QString::number(oid);
+    if (!wanted.isEmpty()) {
+        TVoskQuery2 n(&DM1()->Database(),
+                      QStringLiteral("SELECT CAST(oid AS bigint), relname FROM pg_class WHERE oid = "
+                                     "ANY (CAST(string_to_array(:oids, ',') AS oid[]))"));
+        n.Bind(QStringLiteral("oids"), wanted.join(u',')).Open();
+        for (; !n.Eof(); n.Next())
+            names.insert(Oid(n.Fields(0).AsLargeInt()), n.Fields(1).AsString());
+    }
+    TDM1* dm = DM1();
+    QStringList headers;
+    for (int c = 0; c < q.FieldCount(); ++c) {
+        const QString column = ListResult->ColumnNames.value(c);
+        const QString alias = dm->GetFieldAlias(column, names.value(tables.value(c)));
+        headers << (alias.isEmpty() ? column : alias);
+    }
+    // A single column needs no header; several are told apart by theirs.
+    ListResult->SetHeaders(headers.size() > 1 ? headers : QStringList());
+    QString title = tables.isEmpty() ? QString() : dm->GetTableAlias(names.value(tables.first()));
+    if (auto* command = qobject_cast<QAction*>(OwnerFeld.data()); title.isEmpty() && command)
+        title = Korvexcommonvcl::PlainCaption(command->text());
+    if (!title.isEmpty())
+        setWindowTitle(title);
+}
+
+bool TFormF2List::eventFilter(QObject* watched, QEvent* e) {
+    if ((watched == EdSearch || watched == ListResult) && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Rtl::Guarded([this] { BtOkClick(); }, this);
+            return true;
+        }
+        if (key == Qt::Key_Escape) {
+            if (auto* cancel = qobject_cast<QAbstractButton*>(F2Result.F2Form_BtAbort.data()))
+                cancel->click();
+            return true;
+        }
+    }
+    return TKorvexF2Form::eventFilter(watched, e);
 }
 
 void TFormF2List::TakeResult() {
@@ -421,7 +490,146 @@ void TFormF2List::BtOkClick() {
 
 // ---- lookup rows -----------------------------------------------------------------------------
 
-TF2ResultList::TF2ResultList(QWidget* parent) : QListWidget(parent) {}
+namespace {
+
+constexpr int kCellsRole = Qt::UserRole + 2;
+
+// Paints a row's cells in the header's sections over the background, selection and focus the
+// style draws for any row; a row as wide as the header, so that the selection spans all columns.
+class TF2CellDelegate final : public QStyledItemDelegate {
+public:
+    TF2CellDelegate(QHeaderView* header, QObject* parent)
+        : QStyledItemDelegate(parent), m_header(header) {}
+
+    void paint(QPainter* p, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const QStringList cells = index.data(kCellsRole).toStringList();
+        if (cells.isEmpty() || m_header->isHidden()) {
+            QStyledItemDelegate::paint(p, option, index);
+            return;
+        }
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        opt.text.clear();
+        const QWidget* w = opt.widget;
+        QStyle* style = w ? w->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, p, w);
+        const QPalette::ColorRole role = opt.state.testFlag(QStyle::State_Selected)
+                                             ? QPalette::HighlightedText
+                                             : QPalette::Text;
+        const int margin = CellMargin(w);
+        for (int c = 0; c < cells.size() && c < m_header->count(); ++c) {
+            const QRect cell(m_header->sectionViewportPosition(c) + margin, option.rect.top(),
+                             m_header->sectionSize(c) - 2 * margin, option.rect.height());
+            if (cell.width() <= 0)
+                continue;
+            style->drawItemText(p, cell, Qt::AlignLeft | Qt::AlignVCenter, opt.palette,
+                                opt.state.testFlag(QStyle::State_Enabled),
+                                opt.fontMetrics.elidedText(cells[c], Qt::ElideRight, cell.width()),
+                                role);
+        }
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        if (!m_header->isHidden() && !index.data(kCellsRole).toStringList().isEmpty())
+            size.setWidth(m_header->length());
+        return size;
+    }
+    static int CellMargin(const QWidget* w) {
+        const QStyle* style = w ? w->style() : QApplication::style();
+        return style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, w) + 2;
+    }
+
+private:
+    QHeaderView* m_header;
+};
+
+} // namespace
+
+TF2ResultList::TF2ResultList(QWidget* parent) : QListWidget(parent) {
+    m_header = new QHeaderView(Qt::Horizontal, this);
+    m_header->setObjectName(QStringLiteral("ListResultHeader"));
+    m_header->setModel(new QStandardItemModel(this));
+    m_header->setSectionsClickable(false);
+    m_header->setStretchLastSection(true);
+    m_header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_header->setAccessibleName(QStringLiteral("Spalten"));
+    m_header->setToolTip(QStringLiteral("Spalten der Treffer; Breite mit der Maus ändern"));
+    m_header->hide();
+    setItemDelegate(new TF2CellDelegate(m_header, this));
+    connect(m_header, &QHeaderView::sectionResized, this, [this] {
+        doItemsLayout();
+        viewport()->update();
+    });
+}
+
+void TF2ResultList::SetHeaders(const QStringList& headers) {
+    auto* model = static_cast<QStandardItemModel*>(m_header->model());
+    model->clear();
+    if (headers.isEmpty()) {
+        m_header->hide();
+        setViewportMargins(0, 0, 0, 0);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        return;
+    }
+    model->setHorizontalHeaderLabels(headers);
+    m_header->show();
+    // The columns share the list's width; a cell too long for its column is cut with "…".
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setViewportMargins(0, m_header->sizeHint().height(), 0, 0);
+    placeHeader();
+}
+
+QListWidgetItem* TF2ResultList::AddRow(const QStringList& cells, const QVariant& value,
+                                       const QVariantMap& row) {
+    auto* item = new QListWidgetItem(cells.join(QStringLiteral(" | ")), this);
+    item->setData(Qt::UserRole, value);
+    item->setData(Qt::UserRole + 1, row);
+    if (!m_header->isHidden()) {
+        item->setData(kCellsRole, cells);
+        // Read out column by column, as the eye reads the row under the headers.
+        QStringList spoken;
+        const auto* model = m_header->model();
+        for (int c = 0; c < cells.size(); ++c)
+            spoken << model->headerData(c, Qt::Horizontal).toString() + QStringLiteral(": ") +
+                          cells[c];
+        item->setData(Qt::AccessibleTextRole, spoken.join(QStringLiteral(", ")));
+    }
+    return item;
+}
+
+void TF2ResultList::FitColumns() {
+    if (m_header->isHidden())
+        return;
+    const QFontMetrics fm(font());
+    const int pad = 2 * TF2CellDelegate::CellMargin(this) + fm.horizontalAdvance(u'M');
+    const int rows = qMin(count(), 200);
+    for (int c = 0; c < m_header->count(); ++c) {
+        int width = m_header->sectionSizeHint(c);
+        for (int r = 0; r < rows; ++r)
+            width = qMax(width, fm.horizontalAdvance(
+                                    item(r)->data(kCellsRole).toStringList().value(c)) + pad);
+        m_header->resizeSection(c, qMin(width, 320));
+    }
+}
+
+void TF2ResultList::resizeEvent(QResizeEvent* e) {
+    QListWidget::resizeEvent(e);
+    placeHeader();
+}
+
+void TF2ResultList::scrollContentsBy(int dx, int dy) {
+    QListWidget::scrollContentsBy(dx, dy);
+    placeHeader();
+}
+
+void TF2ResultList::placeHeader() {
+    if (m_header->isHidden())
+        return;
+    const QRect area = viewport()->geometry();
+    const int height = m_header->sizeHint().height();
+    m_header->setGeometry(area.left(), area.top() - height, area.width(), height);
+}
 
 QVariantMap TF2ResultList::RowOf(const QListWidgetItem* item) const {
     return item ? item->data(Qt::UserRole + 1).toMap() : QVariantMap();

@@ -13,6 +13,8 @@
 
 #include <vector>
 
+class QHeaderView;
+class TVoskQuery2;
 class QLabel;
 class QLineEdit;
 
@@ -35,7 +37,8 @@ std::vector<TRecordedCall>& RecordedCalls();
 
 } // namespace UHostModules
 
-// The rows of a lookup, one item each, with the row's values by column name.
+// The rows of a lookup, one item each, with the row's values by column name. With headers set the
+// rows show in columns under them; an item's own text stays the values joined by " | ".
 class TF2ResultList final : public QListWidget, public IVoskSelectedRecordValues {
     Q_OBJECT
 public:
@@ -44,6 +47,22 @@ public:
     // The values of the row shown by item, by column name.
     QVariantMap RowOf(const QListWidgetItem* item) const;
     QStringList GetSelectedRecordValuesStr(const QString& field, int options) const override;
+
+    // Column captions over the rows; none shows the rows as plain lines.
+    void SetHeaders(const QStringList& headers);
+    QHeaderView* Header() const { return m_header; }
+    // Adds a row of cells (the item keeps them for painting and screen readers).
+    QListWidgetItem* AddRow(const QStringList& cells, const QVariant& value, const QVariantMap& row);
+    // Columns as wide as their headers and cells, the last one taking what is left.
+    void FitColumns();
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void placeHeader();
+    QHeaderView* m_header = nullptr;
 };
 
 // The lookup list: the rows of the lookup's SQL; OK hands the first column of the chosen row to
@@ -75,8 +94,14 @@ public:
     // a record's parameters.
     void AddRecnoParam();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
+    // The window's caption and the column headers from the rows' table, once.
+    void ShowCaptions(const TVoskQuery2& q);
     bool m_searched = false;
+    bool m_captioned = false;
 };
 
 // The edit table: a grid over the SQL of its menu row, editable unless NoEdit.

@@ -38,3 +38,11 @@ INSERT INTO text0 (t_nr, t_feld0, t_feld3) VALUES
     (26545, 'Nur Administratoren können Reports mit Ordnern verknüpfen.',
      'Only administrators can link reports to folders.')
 ON CONFLICT (t_nr) DO NOTHING;
+
+-- The captions of the document types, as their lookup shows them over its columns.
+INSERT INTO tablefieldinfo (tablename, field, alias, textno) VALUES
+    ('dokutypes', '', 'Dokumenttypen', NULL),
+    ('dokutypes', 'dt_id', 'Typ', 771),
+    ('dokutypes', 'dt_descr', 'Bezeichnung', 10074),
+    ('dokutypes', 'dt_parentnodeid', 'Ordner', NULL)
+ON CONFLICT (tablename, field) DO UPDATE SET alias = EXCLUDED.alias, textno = EXCLUDED.textno;

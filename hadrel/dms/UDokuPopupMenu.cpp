@@ -450,19 +450,22 @@ void TSperrDokuPopupMenu::miRevisionUnlockClick(QObject* Sender) {
     }
     if (!FWithoutQuestion) {
         QString question;
+        QString key;
         if (doc->LockedElsewhere())
             question = makeText(17926, QStringLiteral("Dokument entsperren")) + u'?' +
                        QStringLiteral("\n\n") + doc->GetLockedInfo();
-        else if (doc->isLocked(true) && admin)
+        else if (doc->isLocked(true) && admin) {
             question = makeText(31011, QStringLiteral("Dokument ist durch jemand anderes gesperrt.\n"
                                                       "Wollen sie dennoch entsperren?")) +
                        QStringLiteral("\n\n") + doc->GetLockedInfo();
-        else if (!doc->CheckoutPath().isEmpty() && !doc->isFileLink())
+            // Shares its remembered answer with the other questions of the document locks.
+            key = QStringLiteral("Dokumente_sperren");
+        } else if (!doc->CheckoutPath().isEmpty() && !doc->isFileLink())
             question = makeText(17957, QStringLiteral("Dokument entsperren (Änderung verwerfen)")) +
                        u'?';
         else
             question = makeText(17926, QStringLiteral("Dokument entsperren")) + u'?';
-        if (!Korvexutils::RaiseQuestionYes(question))
+        if (!Korvexutils::RaiseQuestionYes(question, true, key))
             return;
     }
     const bool onlyOwn = ids.size() <= 1 && (ids.isEmpty() || ids.first() == doc->Id());

@@ -322,10 +322,12 @@ void TFormDokments::acDocEditRevisionArchiveExecute(QObject* Sender) {
                                           QStringLiteral("DEFAULT"))
                   : QString(),
             [&file] {
-                return Korvexutils::RaiseQuestionYes(UImpDoku::FillTextS(
-                    tx(17306, QStringLiteral("Datei \"%s\" wurde ins DMS kopiert. Soll die "
-                                             "Originaldatei gelöscht werden?")),
-                    {QFileInfo(file).fileName(), QFileInfo(file).absoluteFilePath()}));
+                return Korvexutils::RaiseQuestionYes(
+                    UImpDoku::FillTextS(
+                        tx(17306, QStringLiteral("Datei \"%s\" wurde ins DMS kopiert. Soll die "
+                                                 "Originaldatei gelöscht werden?")),
+                        {QFileInfo(file).fileName(), QFileInfo(file).absoluteFilePath()}),
+                    true, QStringLiteral("Dokumente_sperren"));
             });
         reselect = QString::number(doc.CreateNewRevision(file, options, QStringLiteral("file")));
     } else {

@@ -110,6 +110,35 @@ bool RaiseQuestionYes(const QString& question) {
            Vcl::mrYes;
 }
 
+bool RaiseQuestionYes(const QString& question, bool defaultYes, const QString& key) {
+    TDM1* dm = key.isEmpty() ? nullptr : DM1();
+    if (dm && !dm->Connected())
+        dm = nullptr;
+    if (dm) {
+        const QString kept = dm->LoadLastVal(key, {}, true);
+        if (kept == QLatin1String("1"))
+            return true;
+        if (kept == QLatin1String("0"))
+            return false;
+    }
+    Vcl::TQuestion q;
+    q.kind = Vcl::mtConfirmation;
+    q.text = question;
+    q.buttons = Vcl::mbYesNo;
+    q.defaultButton = defaultYes ? Vcl::mbYes : Vcl::mbNo;
+    bool dontAsk = false;
+    if (dm) {
+        q.checkBoxCaption = QStringLiteral("Nicht mehr fragen");
+        q.checkBoxHint = QStringLiteral("Diese Antwort merken und die Frage nicht mehr stellen");
+        q.checkBoxChecked = &dontAsk;
+    }
+    const Vcl::TModalResult answer = Vcl::Dialogs::Instance().Ask(q);
+    if (dm && dontAsk && (answer == Vcl::mrYes || answer == Vcl::mrNo))
+        dm->SaveLastVal(key, answer == Vcl::mrYes ? QStringLiteral("1") : QStringLiteral("0"),
+                        true);
+    return answer == Vcl::mrYes;
+}
+
 void RaiseCriticalError(const QString& message) {
     Vcl::Ask(Vcl::mtError, QString(), message, Vcl::mbOK);
     throw EAbort();

@@ -31,6 +31,10 @@ bool SetControlValue(const QVariant& value, QWidget* control, const QString& nam
 
 // A yes/no question; true for yes.
 bool RaiseQuestionYes(const QString& question);
+// The same with the answer preselected by defaultYes. With a key the question offers "Nicht mehr
+// fragen": an answer given with it ticked is kept per user under the key, and from then on that
+// answer is taken without asking (every question asked under the same key shares it).
+bool RaiseQuestionYes(const QString& question, bool defaultYes, const QString& key);
 // Shows an error and aborts the action silently (EAbort).
 [[noreturn]] void RaiseCriticalError(const QString& message);
 

@@ -3,6 +3,7 @@
 
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCommandLinkButton>
 #include <QDesktopServices>
@@ -42,6 +43,8 @@ public:
     TModalResult Ask(const TQuestion& q) override {
         const std::unique_ptr<QMessageBox> box(NewQuestionBox(q));
         box->exec();
+        if (q.checkBoxChecked)
+            *q.checkBoxChecked = box->checkBox() && box->checkBox()->isChecked();
         if (QAbstractButton* clicked = box->clickedButton()) {
             if (const QVariant id = clicked->property(kCommandProperty); id.isValid())
                 return TModalResult(id.toInt());
@@ -243,6 +246,12 @@ QMessageBox* NewQuestionBox(const TQuestion& q) {
     }
     if (preselected)
         box->setDefaultButton(preselected);
+    if (!q.checkBoxCaption.isEmpty()) {
+        auto* check = new QCheckBox(q.checkBoxCaption, box);
+        check->setAccessibleName(QString(q.checkBoxCaption).remove(u'&'));
+        check->setToolTip(q.checkBoxHint.isEmpty() ? check->accessibleName() : q.checkBoxHint);
+        box->setCheckBox(check);
+    }
     return box;
 }
 

@@ -38,6 +38,11 @@ struct TQuestion {
     // Command buttons shown above the standard ones; defaultCommand is the id preselected.
     QList<TCommandButton> commands;
     int defaultCommand = 0;
+    // A check box under the message ("Nicht mehr fragen"); no caption, no box. Once the user has
+    // answered, checkBoxChecked (when set) receives whether it was ticked.
+    QString checkBoxCaption;
+    QString checkBoxHint;
+    bool* checkBoxChecked = nullptr;
 };
 
 class Dialogs {

@@ -21,6 +21,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
+#include <QTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
@@ -30,6 +32,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 using testsupport::DbTest;
 using testsupport::TestDatabase;
@@ -169,6 +173,68 @@ TEST_F(MainFormTest, LookupSearchesOnTheServerFromTheFieldsValue) {
         EXPECT_EQ(list.ListResult->count(), 500);
     }
     TestDatabase::Exec(QStringLiteral("DELETE FROM adressen"));
+}
+
+TEST_F(MainFormTest, ALookupShowsItsTablesCaptionsInColumnsAndKeepsItsKeys) {
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO dokutypes (dt_id, dt_descr, dt_parentnodeid) VALUES "
+        "('RE', 'Rechnung', 'belege'), ('LS', 'Lieferschein', 'belege')"));
+    QAction command(QStringLiteral("&Dokumenttyp zuweisen"));
+    const auto open = [&command](const QString& sql) {
+        auto list = std::make_unique<TFormF2List>();
+        list->Sql = sql;
+        list->OwnerFeld = &command;
+        list->CloseF2FormAction = Vcl::caHide;
+        list->resize(420, 360);
+        list->StartSearch();
+        return list;
+    };
+    {
+        const auto list = open(QStringLiteral(
+            "SELECT dt_id, dt_descr, dt_parentnodeid FROM dokutypes ORDER BY dt_descr"));
+        EXPECT_EQ(list->windowTitle(), QStringLiteral("Dokumenttypen"));
+        QHeaderView* header = list->ListResult->Header();
+        ASSERT_FALSE(header->isHidden());
+        QStringList labels;
+        for (int c = 0; c < header->count(); ++c)
+            labels << header->model()->headerData(c, Qt::Horizontal).toString();
+        EXPECT_EQ(labels, QStringList({"Typ", "Bezeichnung", "Ordner"}));
+        EXPECT_FALSE(header->accessibleName().isEmpty());
+        EXPECT_FALSE(header->toolTip().isEmpty());
+        ASSERT_EQ(list->ListResult->count(), 2);
+        EXPECT_EQ(list->ListResult->item(0)->data(Qt::AccessibleTextRole).toString(),
+                  QStringLiteral("Typ: LS, Bezeichnung: Lieferschein, Ordner: belege"));
+        // Each column is wide enough for its caption and its cells; the rows span them all.
+        list->show();
+        QApplication::processEvents();
+        EXPECT_GE(header->sectionSize(1), header->fontMetrics().horizontalAdvance(
+                                              QStringLiteral("Lieferschein")));
+        EXPECT_EQ(list->ListResult->visualItemRect(list->ListResult->item(0)).width(),
+                  header->length());
+
+        // Shown modally: Down and Enter take the second row, Esc cancels.
+        QTimer::singleShot(0, [&list] {
+            QTest::keyClick(list->ListResult, Qt::Key_Down);
+            QTest::keyClick(list->ListResult, Qt::Key_Return);
+        });
+        EXPECT_EQ(list->ShowModal(), Vcl::mrOk);
+        EXPECT_EQ(list->F2Result.Value, QStringLiteral("RE"));
+        QTimer::singleShot(0, [&list] { QTest::keyClick(list->EdSearch, Qt::Key_Escape); });
+        EXPECT_EQ(list->ShowModal(), Vcl::mrCancel);
+        // Typing narrows the rows; Enter in the search text takes the first that is left.
+        QTimer::singleShot(0, [&list] {
+            QTest::keyClicks(list->EdSearch, QStringLiteral("liefer"));
+            QTest::keyClick(list->EdSearch, Qt::Key_Enter);
+        });
+        EXPECT_EQ(list->ShowModal(), Vcl::mrOk);
+        EXPECT_EQ(list->F2Result.Value, QStringLiteral("LS"));
+    }
+    // Rows of no table keep the command's caption; a single column needs no header.
+    const auto plain = open(QStringLiteral("SELECT 'Drucker 1' AS printer"));
+    EXPECT_EQ(plain->windowTitle(), QStringLiteral("Dokumenttyp zuweisen"));
+    EXPECT_TRUE(plain->ListResult->Header()->isHidden());
+    EXPECT_EQ(plain->ListResult->item(0)->text(), QStringLiteral("Drucker 1"));
+    TestDatabase::Exec(QStringLiteral("DELETE FROM dokutypes"));
 }
 
 TEST_F(MainFormTest, AddressModuleReopenedOnItsParameterPageShowsTheParameters) {

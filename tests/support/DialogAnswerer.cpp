@@ -36,6 +36,12 @@ DialogAnswerer& DialogAnswerer::Expect(const QString& textPart, Vcl::TModalResul
     return *this;
 }
 
+DialogAnswerer& DialogAnswerer::ExpectDontAsk(const QString& textPart,
+                                              Vcl::TModalResult answer) {
+    m_queue.push_back({false, textPart, answer, {}, 0, true});
+    return *this;
+}
+
 DialogAnswerer& DialogAnswerer::ExpectFile(const QString& captionPart, const QStringList& paths) {
     m_queue.push_back({true, captionPart, Vcl::mrNone, paths});
     return *this;
@@ -61,6 +67,10 @@ Vcl::TModalResult DialogAnswerer::Ask(const Vcl::TQuestion& question) {
                       << " was expected";
         return Vcl::mrCancel;
     }
+    if (question.checkBoxChecked)
+        *question.checkBoxChecked = next.tick;
+    if (next.tick && (question.checkBoxCaption.isEmpty() || !question.checkBoxChecked))
+        ADD_FAILURE() << "question " << Describe(question) << " offers no box to tick";
     const Vcl::TModalResult answer = next.answer;
     m_queue.pop_front();
     return answer;

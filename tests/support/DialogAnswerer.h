@@ -32,6 +32,9 @@ public:
     // The next question must contain textPart (an empty part matches any question).
     DialogAnswerer& Expect(const QString& textPart, Vcl::TModalResult answer);
     DialogAnswerer& ExpectAny(Vcl::TModalResult answer) { return Expect({}, answer); }
+    // As Expect, with the question's "Nicht mehr fragen" box ticked; a question that offers no
+    // such box fails the test.
+    DialogAnswerer& ExpectDontAsk(const QString& textPart, Vcl::TModalResult answer);
     // The next file dialog (its caption containing captionPart) returns these paths; none cancels.
     DialogAnswerer& ExpectFile(const QString& captionPart, const QStringList& paths);
     // The next save dialog returns path with the filter the user picked (1-based).
@@ -78,6 +81,7 @@ private:
         Vcl::TModalResult answer = Vcl::mrNone;
         QStringList paths;
         int filter = 0;
+        bool tick = false;
     };
     QStringList AnswerFile(const QString& kind, const Vcl::TFileRequest& request);
 

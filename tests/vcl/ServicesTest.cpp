@@ -7,6 +7,7 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCursor>
 #include <QElapsedTimer>
@@ -76,6 +77,28 @@ TEST(Answerer, UnexpectedOrMismatchedQuestionsFailAndCancel) {
                       Vcl::mrYes);
         },
         "was expected");
+}
+
+TEST(Answerer, TicksTheNotAgainBoxOnlyWhereOneIsOffered) {
+    Vcl::TQuestion q;
+    q.text = QStringLiteral("Originaldatei löschen?");
+    q.buttons = Vcl::mbYesNo;
+    EXPECT_NONFATAL_FAILURE(
+        {
+            DialogAnswerer answerer;
+            answerer.ExpectDontAsk(QStringLiteral("löschen"), Vcl::mrYes);
+            Vcl::Dialogs::Instance().Ask(q);
+        },
+        "offers no box to tick");
+    bool ticked = false;
+    q.checkBoxCaption = QStringLiteral("Nicht mehr fragen");
+    q.checkBoxChecked = &ticked;
+    DialogAnswerer answerer;
+    answerer.ExpectDontAsk(QStringLiteral("löschen"), Vcl::mrNo).Expect({}, Vcl::mrYes);
+    EXPECT_EQ(Vcl::Dialogs::Instance().Ask(q), Vcl::mrNo);
+    EXPECT_TRUE(ticked);
+    EXPECT_EQ(Vcl::Dialogs::Instance().Ask(q), Vcl::mrYes);
+    EXPECT_FALSE(ticked);
 }
 
 TEST(Answerer, AnExpectationNeverAskedFailsAtTheEnd) {
@@ -221,6 +244,46 @@ TEST(QuestionBox, AScreenReaderIsOfferedTheQuestionAndItsButtons) {
                        Vcl::mbYesNo),
               Vcl::mrNo);
     EXPECT_EQ(described, QStringLiteral("Datensatz löschen?"));
+}
+
+TEST(QuestionBox, ANotAgainBoxIsNamedAndTellsWhetherItWasTicked) {
+    RealServices real;
+    Vcl::TQuestion q;
+    q.kind = Vcl::mtConfirmation;
+    q.text = QStringLiteral("Originaldatei löschen?");
+    q.buttons = Vcl::mbYesNo;
+    q.checkBoxCaption = QStringLiteral("Nicht mehr fragen");
+    q.checkBoxHint = QStringLiteral("Antwort merken");
+    bool ticked = false;
+    q.checkBoxChecked = &ticked;
+    QString name, tip;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        ASSERT_NE(box->checkBox(), nullptr);
+        name = box->checkBox()->accessibleName();
+        tip = box->checkBox()->toolTip();
+        // The keyboard reaches it: Space on the focused box ticks it.
+        box->checkBox()->setFocus();
+        QTest::keyClick(box->checkBox(), Qt::Key_Space);
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(Vcl::Dialogs::Instance().Ask(q), Vcl::mrYes);
+    EXPECT_TRUE(ticked);
+    EXPECT_EQ(name, QStringLiteral("Nicht mehr fragen"));
+    EXPECT_EQ(tip, QStringLiteral("Antwort merken"));
+
+    // Left as it is, the box says so; a question without a caption shows none.
+    QTimer::singleShot(0, [] {
+        qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
+            ->button(QMessageBox::No)
+            ->click();
+    });
+    EXPECT_EQ(Vcl::Dialogs::Instance().Ask(q), Vcl::mrNo);
+    EXPECT_FALSE(ticked);
+    q.checkBoxCaption.clear();
+    std::unique_ptr<QMessageBox> plain(Vcl::NewQuestionBox(q));
+    EXPECT_EQ(plain->checkBox(), nullptr);
 }
 
 namespace {

@@ -242,6 +242,8 @@ TEST_F(DmsLockFault, OnlyTheHolderWritesAndAnAdministratorReleasesAfterTheQuesti
     m_answers.Expect(QStringLiteral("durch jemand anderes gesperrt"), Vcl::mrYes);
     menu->miRevisionUnlock->trigger();
     EXPECT_EQ(m_answers.Pending(), 0);
+    // It is one of the document locks' questions that "Nicht mehr fragen" silences.
+    EXPECT_EQ(m_answers.Questions().back().checkBoxCaption, QStringLiteral("Nicht mehr fragen"));
     EXPECT_EQ(lockRow(id), QStringLiteral(""));
     EXPECT_FALSE(bertsDoc.isLocked());
 

@@ -29,6 +29,7 @@
 #include <QMouseEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
 #include <QProcess>
@@ -64,6 +65,13 @@ public:
         if (!list)
             return Vcl::mrCancel;
         lookups << list->FeldName;
+        // What the user sees of it: its caption and the headers over its columns.
+        QStringList headers;
+        if (!list->ListResult->Header()->isHidden())
+            for (int c = 0; c < list->ListResult->Header()->count(); ++c)
+                headers << list->ListResult->Header()->model()->headerData(c, Qt::Horizontal)
+                               .toString();
+        looks << list->windowTitle() + QStringLiteral(": ") + headers.join(u'|');
         if (whileChoosing)
             whileChoosing();
         const QString want = queue.isEmpty() ? QString() : queue.takeFirst();
@@ -77,7 +85,7 @@ public:
             }
         return Vcl::mrCancel;
     }
-    QStringList queue, lookups;
+    QStringList queue, lookups, looks;
     std::function<void()> whileChoosing; // what happens elsewhere while the list is open
 
 private:
@@ -105,6 +113,7 @@ protected:
             "DELETE FROM recnokeyword WHERE r_tablename = 'picndoku';"
             "DELETE FROM dokutypes_rights; DELETE FROM dokutreenodes; DELETE FROM dokutrees;"
             "DELETE FROM dokutypes; DELETE FROM settings WHERE s_name LIKE 'DMS%';"
+            "DELETE FROM lastval WHERE lv_key = 'Dokumente_sperren';"
             "INSERT INTO dokutrees (dtl_id, dtl_description, dtl_tablename) "
             "VALUES (1, 'Adressablage', 'adressen');"
             "INSERT INTO dokutreenodes (dtn_id, dtn_dtl_id, dtn_parentid, dtn_nodeid, dtn_caption, "
@@ -210,6 +219,7 @@ TEST_F(DokumentsImportTest, TheFileDialogImportsInNaturalOrderIntoTheFocusedFold
     ASSERT_EQ(m_answers.FileDialogsShown().size(), 1u);
     EXPECT_EQ(m_answers.FileDialogsShown()[0].request.folder, QDir::homePath() + "/Belege");
     EXPECT_EQ(m_rows.lookups, QStringList(4, QStringLiteral("miDokuType")));
+    EXPECT_EQ(m_rows.looks.value(0), QStringLiteral("Dokumenttypen: Typ|Bezeichnung|Ordner"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT string_agg(pd_origfilename || ':' || pd_doktype || ':' "
                                     "|| coalesce(pd_parentnodeident, '-'), ',' ORDER BY pd_id) "
                                     "FROM picndoku")),
@@ -650,6 +660,48 @@ TEST_F(DokumentsImportTest, RevisionsFollowTheImportModeAndOneValidRevisionIsKep
     m_answers.Expect(QStringLiteral("anna"), Vcl::mrOk);
     f->acDocEditRevisionImport->trigger();
     EXPECT_EQ(Count(), 4);
+}
+
+TEST_F(DokumentsImportTest, ANotAgainAnswerToTheCopyQuestionDecidesLaterRevisionsUnasked) {
+    const int a = Store(QStringLiteral("Plan"), QStringLiteral("RE"), QStringLiteral("belege"));
+    TFormDokments* f = Open(QString::number(a));
+    Config(QStringLiteral("RE"), QStringLiteral("ImportMode=COPY_AskDEL"));
+    const auto kept = [] {
+        return scalar(QStringLiteral("SELECT coalesce(string_agg(lv_user || '=' || lv_value, ','), "
+                                     "'') FROM lastval WHERE lv_key = 'Dokumente_sperren'"));
+    };
+    // Answered without the box ticked, the question comes again.
+    const QString b = File(QStringLiteral("rev b.pdf"), "B");
+    m_answers.ExpectFile(QString(), {b});
+    m_answers.Expect(QStringLiteral("\"rev b.pdf\" wurde ins DMS kopiert"), Vcl::mrNo);
+    f->acDocEditRevisionImport->trigger();
+    ASSERT_EQ(m_answers.Questions().size(), 1u);
+    EXPECT_EQ(m_answers.Questions()[0].checkBoxCaption, QStringLiteral("Nicht mehr fragen"));
+    EXPECT_TRUE(QFileInfo::exists(b));
+    EXPECT_EQ(kept(), QString());
+    // "Nicht mehr fragen" with yes: the original goes now and from then on, unasked.
+    const QString c = File(QStringLiteral("rev c.pdf"), "C");
+    m_answers.ExpectFile(QString(), {c});
+    m_answers.ExpectDontAsk(QStringLiteral("\"rev c.pdf\" wurde ins DMS kopiert"), Vcl::mrYes);
+    f->acDocEditRevisionImport->trigger();
+    EXPECT_FALSE(QFileInfo::exists(c));
+    EXPECT_EQ(kept(), QStringLiteral("postgres=1"));
+    const QString d = File(QStringLiteral("rev d.pdf"), "D");
+    m_answers.ExpectFile(QString(), {d});
+    f->acDocEditRevisionImport->trigger();
+    EXPECT_EQ(m_answers.Questions().size(), 2u);
+    EXPECT_FALSE(QFileInfo::exists(d));
+    EXPECT_EQ(Count(), 4);
+
+    // The answer is the user's own: another login is asked, and a kept no keeps the file.
+    s_dm->SetLoginName(QStringLiteral("anna"));
+    TestDatabase::Exec(QStringLiteral("INSERT INTO lastval (lv_user, lv_key, lv_value) VALUES "
+                                      "('anna', 'Dokumente_sperren', '0')"));
+    const QString e = File(QStringLiteral("rev e.pdf"), "E");
+    m_answers.ExpectFile(QString(), {e});
+    f->acDocEditRevisionImport->trigger();
+    EXPECT_EQ(m_answers.Questions().size(), 2u);
+    EXPECT_TRUE(QFileInfo::exists(e));
 }
 
 TEST_F(DokumentsImportTest, RenameDeleteAndFoldersRefuseWhatWouldLoseWork) {
