@@ -34,7 +34,11 @@ class QuietShell final : public Vcl::Shell {
 public:
     bool Launch(const QString&, const QStringList&, const QString&) override { return true; }
     bool OpenUrl(const QUrl&) override { return true; }
-    Vcl::TRunResult Run(const QString&, const QStringList&, int) override { return {true}; }
+    Vcl::TRunResult Run(const QString&, const QStringList&, int) override {
+        Vcl::TRunResult r;
+        r.started = true;
+        return r;
+    }
 };
 
 QString makeScript(QRandomGenerator& rng, bool broken) {
