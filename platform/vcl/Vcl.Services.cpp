@@ -283,7 +283,15 @@ Clipboard* Clipboard::SetInstance(Clipboard* c) {
 TModalResult Ask(TMsgDlgType kind, const QString& caption, const QString& text,
                  TMsgDlgButtons buttons, TMsgDlgBtn defaultButton, const QString& details,
                  QWidget* parent) {
-    return Dialogs::Instance().Ask({kind, caption, text, buttons, defaultButton, details, parent, {}, {}});
+    TQuestion q;
+    q.kind = kind;
+    q.caption = caption;
+    q.text = text;
+    q.buttons = buttons;
+    q.defaultButton = defaultButton;
+    q.details = details;
+    q.parent = parent;
+    return Dialogs::Instance().Ask(q);
 }
 
 void ShowMessage(const QString& text, const QString& caption) {
