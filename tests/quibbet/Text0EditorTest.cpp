@@ -136,7 +136,7 @@ TEST(Text0FoldedTexts, FindsAndEqualsWhereQStringIgnoringCaseDoes) {
         // Pieces of stored texts as well as random ones, so that most filters find something.
         const QStringList& some = rows[rng() % rows.size()];
         const QList<uint> piece = some[1].toUcs4().mid(int(rng() % 30), 1 + int(rng() % 4));
-        QString filter = n % 2 ? word(3) : QString::fromUcs4(piece.constData(), piece.size());
+        QString filter = n % 2 ? word(3) : QString::fromUcs4(reinterpret_cast<const char32_t*>(piece.constData()), piece.size());
         if (filter.isEmpty())
             filter = QStringLiteral("k");
         std::vector<int> expected, shown;

@@ -238,8 +238,9 @@ TEST(ConditionalFormattingRules, WorkbookFormulasJudgeAsTheRuleOrAreRefused) {
             VoskConditionalFormatting::WorkbookFormula(t.rule, t.kind, c);
         SCOPED_TRACE(VoskConditionalFormatting::ConditionText(t.rule).toStdString());
         ASSERT_EQ(f.has_value(), t.formula.has_value()) << f.value_or(QString()).toStdString();
-        if (f)
+        if (f) {
             EXPECT_EQ(*f, *t.formula);
+        }
     }
 }
 

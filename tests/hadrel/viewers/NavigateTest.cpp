@@ -247,7 +247,8 @@ TEST_F(NavigateTest, TheStripMenuOpensOnlyWhileTheEditTabShows) {
         viewer.show();
         viewer.btShowOverview->setChecked(true);
         viewer.btShowOverviewClick(viewer.btShowOverview);
-        QContextMenuEvent e(QContextMenuEvent::Keyboard, QPoint(20, 20));
+        QContextMenuEvent e(QContextMenuEvent::Keyboard, QPoint(20, 20),
+                            viewer.imOverview->viewport()->mapToGlobal(QPoint(20, 20)));
         QApplication::sendEvent(viewer.imOverview->viewport(), &e);
         EXPECT_EQ(viewer.pmOverviewMenu->isVisible(), edit);
         viewer.pmOverviewMenu->close();
