@@ -84,12 +84,14 @@ TDokuDocumentNodeData TFormDokments::DocumentNodeData(const TDokument& doc) cons
     d.Id = doc.IdText();
     d.ParentNodeIdent = doc.ParentNodeIdent();
     // A document in its type's own folder names none: it follows its type.
-    if (d.ParentNodeIdent.isEmpty() && !doc.DokType().isEmpty() && !doc.isCustomFolder())
-        d.ParentNodeIdent = DMSDokuTypes().ParentNodeId(doc.DokType());
-    d.Kind = doc.isCustomFolder() ? nkCustomFolder : nkDocument;
+    const bool customFolder = doc.isCustomFolder();
+    if (d.ParentNodeIdent.isEmpty() && !customFolder)
+        if (const QString type = doc.DokType(); !type.isEmpty())
+            d.ParentNodeIdent = DMSDokuTypes().ParentNodeId(type);
+    d.Kind = customFolder ? nkCustomFolder : nkDocument;
     d.Caption = doc.Caption();
     d.DokType = doc.DokTypeDescr().isEmpty() ? doc.DokType() : doc.DokTypeDescr();
-    d.Date = doc.Date();
+    d.DateText = doc.DateText();
     d.States = GetDokumentState(doc);
     d.Editing = d.Kind == nkDocument && doc.ChangeAllowed() &&
                 (doc.TableName().isEmpty() ||

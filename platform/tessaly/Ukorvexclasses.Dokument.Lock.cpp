@@ -47,22 +47,18 @@ bool TDokument::sameUser(const QString& user) const {
     return user.compare(LockLogin(), Qt::CaseInsensitive) == 0;
 }
 
-QString TDokument::OrigFileName() const { return text(fnOrigFileName); }
-bool TDokument::EditBlocked() const { return flag("pd_edit_blocked"); }
-bool TDokument::RevisionFlag() const { return flag("pd_revision_flag"); }
-bool TDokument::IsDelayedUpload() const { return flag("pd_delayed_upload"); }
+QString TDokument::OrigFileName() const { return text(colOrigFileName); }
+bool TDokument::EditBlocked() const { return flag(colEditBlocked); }
+bool TDokument::RevisionFlag() const { return flag(colRevisionFlag); }
+bool TDokument::IsDelayedUpload() const { return flag(colDelayedUpload); }
 
 bool TDokument::isLocked(bool othersOnly) const {
-    const QString user = LockUser();
-    if (user.isEmpty())
+    if (!has(colLockUser))
         return false;
-    return !othersOnly || !sameUser(user);
+    return !othersOnly || !sameUser(LockUser());
 }
 
-bool TDokument::isLockedByMe() const {
-    const QString user = LockUser();
-    return !user.isEmpty() && sameUser(user);
-}
+bool TDokument::isLockedByMe() const { return has(colLockUser) && sameUser(LockUser()); }
 
 QString TDokument::ThisHost() {
     return QSysInfo::machineHostName();
@@ -74,7 +70,7 @@ bool TDokument::sameHost(const QString& host) {
 }
 
 bool TDokument::LockedElsewhere() const {
-    return isLockedByMe() && !sameHost(text("pdr_lock_host"));
+    return isLockedByMe() && !sameHost(text(colLockHost));
 }
 
 QString TDokument::LockedInfoText(const QString& user, const QDateTime& since,
@@ -90,7 +86,7 @@ QString TDokument::LockedInfoText(const QString& user, const QDateTime& since,
 QString TDokument::GetLockedInfo() const {
     if (!isLocked())
         return {};
-    return LockedInfoText(LockUser(), value("pdr_lock_time").toDateTime(), text("pdr_lock_host"));
+    return LockedInfoText(LockUser(), value(colLockTime).toDateTime(), text(colLockHost));
 }
 
 // A working copy at the recorded path is this machine's only when the lock was taken here;

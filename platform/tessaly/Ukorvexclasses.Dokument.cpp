@@ -99,7 +99,8 @@ TDokument::TDokument(QObject* owner) : TVoskClass2(owner) {
     SetSqlTable(QStringLiteral("picndoku"));
     SetDescription(QStringLiteral("Dokument"));
     // The columns may change with every open.
-    connect(this, &TVoskClass::AboutToReset, this, [this] { m_columns.clear(); });
+    m_columns.fill(kUnresolved);
+    connect(this, &TVoskClass::AboutToReset, this, [this] { m_columns.fill(kUnresolved); });
 }
 
 TDokument::~TDokument() = default;
@@ -241,7 +242,7 @@ void TDokument::browse(const QString& where, const QVariantMap& params) {
         if (q->FindParam(it.key()))
             q->Bind(it.key(), it.value());
     q->Open();
-    m_columns.clear();
+    m_columns.fill(kUnresolved);
     m_browse = std::move(q);
     m_browseRow = 0;
 }
@@ -268,7 +269,7 @@ void TDokument::EndBrowse() {
     if (!m_browse)
         return;
     m_browse.reset();
-    m_columns.clear();
+    m_columns.fill(kUnresolved);
 }
 
 bool TDokument::HasDocument() const {
@@ -327,114 +328,147 @@ void TDokument::AssignEvents(const TDokument& other) {
 
 // ---- the current document ----------------------------------------------------------------------
 
-int TDokument::column(const char* field) const {
-    // A tree of a thousand documents asks each role of each row: the name is looked up once.
-    const auto it = m_columns.constFind(field);
-    if (it != m_columns.cend())
-        return *it;
-    const QString name = QString::fromLatin1(field);
-    const int col = m_browse ? m_browse->FieldIndex(name) : FieldIndex(name);
-    m_columns.insert(field, col);
+namespace {
+constexpr const char* kColumnNames[] = {
+    TDokument::fnId, TDokument::fnRevisionId, TDokument::fnTableName, TDokument::fnDbrid,
+    TDokument::fnDokIdent, TDokument::fnDokType, TDokument::fnFileName,
+    TDokument::fnOrigFileName, TDokument::fnPath, TDokument::fnDate, TDokument::fnParentNode,
+    TDokument::fnStandard, TDokument::fnHidden, TDokument::fnArchived, TDokument::fnChanged,
+    TDokument::fnRemoteFile, "pd_caption", "dt_descr", "pd_dmscomment", "pd_listoutput",
+    "pd_report", "pd_autoexport", "pd_hasrevisions", "pd_linked", "pd_makevisible",
+    "pd_elo_ref", "pd_reportprinters", "pd_islink", "pd_edit_blocked", "pd_revision_flag",
+    "pd_delayed_upload", "pdr_lock_user", "pdr_lock_time", "pdr_lock_host",
+    "pdr_checkout_path", "pdr_checkout_filetime", "pdr_checkout_ask_user", "dt_write_once",
+    "dt_autoexportpath"};
+} // namespace
+
+int TDokument::column(Col c) const {
+    static_assert(std::size(kColumnNames) == ColCount);
+    int& col = m_columns[size_t(c)];
+    if (col == kUnresolved) {
+        const QString name = QString::fromLatin1(kColumnNames[c]);
+        col = m_browse ? m_browse->FieldIndex(name) : FieldIndex(name);
+    }
     return col;
 }
 
-QVariant TDokument::value(const char* field) const {
+QVariant TDokument::value(Col c) const {
     if (!HasDocument())
         return {};
-    const int col = column(field);
+    const int col = column(c);
     if (col < 0)
         return {};
     return m_browse ? m_browse->ValueAt(m_browseRow, col) : ValueRef(CurrentRow(), col);
 }
 
-QString TDokument::text(const char* field) const {
+QString TDokument::text(Col c) const {
     if (m_browse) {
-        const int col = HasDocument() ? column(field) : -1;
+        const int col = HasDocument() ? column(c) : -1;
         if (col < 0 || m_browse->IsNullAt(m_browseRow, col))
             return {};
         const std::string_view raw = m_browse->RawAt(m_browseRow, col);
         return QString::fromUtf8(raw.data(), qsizetype(raw.size()));
     }
-    const QVariant v = value(field);
+    const QVariant v = value(c);
     return v.isNull() ? QString() : v.toString();
 }
 
-bool TDokument::has(const char* field) const {
+bool TDokument::has(Col c) const {
     if (m_browse) {
-        const int col = HasDocument() ? column(field) : -1;
+        const int col = HasDocument() ? column(c) : -1;
         return col >= 0 && !m_browse->IsNullAt(m_browseRow, col) &&
                !m_browse->RawAt(m_browseRow, col).empty();
     }
-    const QVariant v = value(field);
+    const QVariant v = value(c);
     return !v.isNull() && !v.toString().isEmpty();
 }
 
-bool TDokument::flag(const char* field) const {
+bool TDokument::flag(Col c) const {
     if (m_browse) {
-        const int col = HasDocument() ? column(field) : -1;
+        const int col = HasDocument() ? column(c) : -1;
         return col >= 0 && !m_browse->IsNullAt(m_browseRow, col) &&
                m_browse->RawAt(m_browseRow, col) == "t";
     }
-    const QVariant v = value(field);
+    const QVariant v = value(c);
     return !v.isNull() && v.toBool();
 }
 
 bool TDokument::IsEmpty(bool requireActive) const {
     return requireActive ? !HasRecord() : TVoskClass::IsEmpty();
 }
-int TDokument::Id() const { return value(fnId).toInt(); }
-int TDokument::RevisionId() const { return value(fnRevisionId).toInt(); }
-QString TDokument::IdText() const { return text(fnId); }
-QString TDokument::TableName() const { return text(fnTableName); }
-QString TDokument::RecordId() const { return text(fnDbrid); }
-QString TDokument::DokIdent() const { return text(fnDokIdent); }
-QString TDokument::DokType() const { return text(fnDokType); }
-QString TDokument::DokTypeDescr() const { return text("dt_descr"); }
-QString TDokument::Caption() const { return text("pd_caption"); }
-QString TDokument::FileName() const { return text(fnFileName); }
-QString TDokument::Path() const { return text(fnPath); }
-QDateTime TDokument::Date() const { return value(fnDate).toDateTime(); }
-QString TDokument::ParentNodeIdent() const { return text(fnParentNode); }
-bool TDokument::IsStandard() const { return flag(fnStandard); }
-bool TDokument::IsHidden() const { return flag(fnHidden); }
-bool TDokument::IsArchived() const { return flag(fnArchived); }
-bool TDokument::HasComments() const { return flag("pd_dmscomment"); }
-bool TDokument::IsChanged() const { return flag(fnChanged); }
+int TDokument::Id() const { return value(colId).toInt(); }
+int TDokument::RevisionId() const { return value(colRevisionId).toInt(); }
+QString TDokument::IdText() const { return text(colId); }
+QString TDokument::TableName() const { return text(colTableName); }
+QString TDokument::RecordId() const { return text(colDbrid); }
+QString TDokument::DokIdent() const { return text(colDokIdent); }
+QString TDokument::DokType() const { return text(colDokType); }
+QString TDokument::DokTypeDescr() const { return text(colDokTypeDescr); }
+QString TDokument::Caption() const { return text(colCaption); }
+QString TDokument::FileName() const { return text(colFileName); }
+QString TDokument::Path() const { return text(colPath); }
+QDateTime TDokument::Date() const { return value(colDate).toDateTime(); }
+QString TDokument::DateText() const {
+    if (m_browse) {
+        // A browsed row's text is rearranged as it came: a QDateTime in local time would cost
+        // a time-zone lookup per row for the same figures.
+        const int col = HasDocument() ? column(colDate) : -1;
+        if (col < 0 || m_browse->IsNullAt(m_browseRow, col))
+            return {};
+        const std::string_view r = m_browse->RawAt(m_browseRow, col);
+        const auto digit = [&r](size_t i) { return r[i] >= '0' && r[i] <= '9'; };
+        if (r.size() >= 16 && r[4] == '-' && r[7] == '-' && r[10] == ' ' && r[13] == ':' &&
+            digit(0) && digit(1) && digit(2) && digit(3) && digit(5) && digit(6) && digit(8) &&
+            digit(9) && digit(11) && digit(12) && digit(14) && digit(15) && !r.ends_with("BC")) {
+            const char text[] = {r[8], r[9], '.', r[5], r[6], '.', r[2], r[3],
+                                 ' ', r[11], r[12], ':', r[14], r[15]};
+            return QString::fromLatin1(text, qsizetype(sizeof text));
+        }
+    }
+    const QDateTime d = Date();
+    return d.isValid() ? d.toString(QStringLiteral("dd.MM.yy hh:mm")) : QString();
+}
+QString TDokument::ParentNodeIdent() const { return text(colParentNode); }
+bool TDokument::IsStandard() const { return flag(colStandard); }
+bool TDokument::IsHidden() const { return flag(colHidden); }
+bool TDokument::IsArchived() const { return flag(colArchived); }
+bool TDokument::HasComments() const { return flag(colComment); }
+bool TDokument::IsChanged() const { return flag(colChanged); }
 std::optional<bool> TDokument::ListOutput() const {
-    const QVariant v = value("pd_listoutput");
+    const QVariant v = value(colListOutput);
     if (v.isNull())
         return std::nullopt;
     return v.toBool();
 }
-QString TDokument::Report() const { return text("pd_report"); }
-bool TDokument::HasReport() const { return has("pd_report"); }
-bool TDokument::HasAutoExport() const { return has("pd_autoexport"); }
-bool TDokument::IsCheckedOut() const { return has("pdr_checkout_path"); }
-QString TDokument::AutoExport() const { return text("pd_autoexport"); }
-bool TDokument::HasRevisions() const { return flag("pd_hasrevisions"); }
-bool TDokument::IsLinked() const { return flag("pd_linked"); }
-bool TDokument::MakeVisible() const { return flag("pd_makevisible"); }
-QString TDokument::EloRef() const { return text("pd_elo_ref"); }
-QString TDokument::ReportPrinters() const { return text("pd_reportprinters"); }
+QString TDokument::Report() const { return text(colReport); }
+bool TDokument::HasReport() const { return has(colReport); }
+bool TDokument::HasAutoExport() const { return has(colAutoExport); }
+bool TDokument::IsCheckedOut() const { return has(colCheckoutPath); }
+QString TDokument::AutoExport() const { return text(colAutoExport); }
+bool TDokument::HasRevisions() const { return flag(colHasRevisions); }
+bool TDokument::IsLinked() const { return flag(colLinked); }
+bool TDokument::MakeVisible() const { return flag(colMakeVisible); }
+QString TDokument::EloRef() const { return text(colEloRef); }
+QString TDokument::ReportPrinters() const { return text(colReportPrinters); }
 QStringList TDokument::GetPrintersForReporting() const {
     return ReportPrinters().split(u'*', Qt::SkipEmptyParts);
 }
-QString TDokument::LockUser() const { return text("pdr_lock_user"); }
-QString TDokument::CheckoutPath() const { return text("pdr_checkout_path"); }
+QString TDokument::LockUser() const { return text(colLockUser); }
+QString TDokument::CheckoutPath() const { return text(colCheckoutPath); }
 QDateTime TDokument::CheckoutFileTime() const {
-    return value("pdr_checkout_filetime").toDateTime();
+    return value(colCheckoutFileTime).toDateTime();
 }
-bool TDokument::CheckoutAskUser() const { return flag("pdr_checkout_ask_user"); }
+bool TDokument::CheckoutAskUser() const { return flag(colCheckoutAskUser); }
 
 QString TDokument::extension() const {
     return QFileInfo(FileName().isEmpty() ? Path() : FileName()).suffix().toLower();
 }
 
-bool TDokument::isDMSDokument() const { return has(fnRemoteFile); }
-bool TDokument::isFileLink() const { return flag("pd_islink"); }
+bool TDokument::isDMSDokument() const { return has(colRemoteFile); }
+bool TDokument::isFileLink() const { return flag(colIsLink); }
 bool TDokument::isCustomFolder() const {
-    return HasDocument() && !isDMSDokument() && !isFileLink() && !has(fnFileName) &&
-           !has(fnDokType);
+    return HasDocument() && !isDMSDokument() && !isFileLink() && !has(colFileName) &&
+           !has(colDokType);
 }
 bool TDokument::isDMSViewDokument() const {
     return (isDMSDokument() || isFileLink()) && ViewerExtensions.contains(extension());
@@ -443,7 +477,7 @@ bool TDokument::isDMSEditDokument() const {
     return isDMSDokument() && EditorExtensions.contains(extension());
 }
 bool TDokument::ChangeAllowed() const {
-    return HasDocument() && !IsArchived() && !flag("pd_edit_blocked") && !flag("dt_write_once");
+    return HasDocument() && !IsArchived() && !flag(colEditBlocked) && !flag(colWriteOnce);
 }
 
 // ---- files -------------------------------------------------------------------------------------
@@ -473,7 +507,7 @@ QString TDokument::DMSGenerateFileName(const QString& fileNameOrExt) {
 }
 
 QString TDokument::DMSRemoteFilename() const {
-    const QString stored = text(fnRemoteFile);
+    const QString stored = text(colRemoteFile);
     if (!stored.isEmpty() || FileName().isEmpty())
         return stored;
     return DMSArchivePath(DokType()) + u'/' + FileName();
@@ -498,7 +532,7 @@ QString TDokument::DMSGetFile(const QString& target, bool overwrite, bool origin
     }
     if (!isDMSDokument())
         throw EVoskException(QStringLiteral("Das Dokument \"%1\" hat keine Datei").arg(Caption()));
-    QString fileName = text(fnOrigFileName);
+    QString fileName = text(colOrigFileName);
     if (fileName.isEmpty())
         fileName = FileName();
     fileName = cleanNamePart(QFileInfo(fileName).fileName(), QStringLiteral("Dokument"));
@@ -523,7 +557,7 @@ QString TDokument::DMSDoAutoExport() {
         return {};
     QString folder = AutoExport();
     if (folder.isEmpty())
-        folder = text("dt_autoexportpath");
+        folder = text(colTypeAutoExport);
     if (folder.isEmpty())
         return {};
     return DMSGetFile(QDir(folder).filePath(
@@ -907,7 +941,7 @@ void TDokument::applyInsertData() {
 void TDokument::Post(bool askBefore) {
     // A new document whose bytes the caller stored under DMSRemoteFilename (a viewer's scan)
     // names that file; the database refuses the commit when it is not in the store.
-    if (InEdit() && text(fnRemoteFile).isEmpty() && !FileName().isEmpty() && !isFileLink()) {
+    if (InEdit() && text(colRemoteFile).isEmpty() && !FileName().isEmpty() && !isFileLink()) {
         FieldByName(QString::fromLatin1(fnRemoteFile)).SetValue(DMSRemoteFilename());
         FieldByName(QString::fromLatin1(fnRemoteFileDokType)).SetValue(textParam(DokType()));
     }

@@ -45,6 +45,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -182,6 +183,8 @@ public:
     QString OrigFileName() const; // the name the file had when it came in
     QString Path() const;
     QDateTime Date() const;
+    // The date as lists and trees show it (dd.MM.yy hh:mm); empty without one.
+    QString DateText() const;
     QString ParentNodeIdent() const;
     bool IsStandard() const;
     bool IsHidden() const;
@@ -376,11 +379,24 @@ private:
               TVoskQuery2* rows = nullptr);
     void browse(const QString& where, const QVariantMap& params);
     void applyInsertData();
-    int column(const char* field) const;
-    QVariant value(const char* field) const;
-    QString text(const char* field) const;
-    bool flag(const char* field) const;
-    bool has(const char* field) const; // not null and not empty
+    // The columns the accessors read. Their indexes are looked up once per open or browse, so
+    // a tree of a thousand documents asking each of them per row hashes no names.
+    enum Col : int {
+        colId, colRevisionId, colTableName, colDbrid, colDokIdent, colDokType, colFileName,
+        colOrigFileName, colPath, colDate, colParentNode, colStandard, colHidden, colArchived,
+        colChanged, colRemoteFile, colCaption, colDokTypeDescr, colComment, colListOutput,
+        colReport, colAutoExport, colHasRevisions, colLinked, colMakeVisible, colEloRef,
+        colReportPrinters, colIsLink, colEditBlocked, colRevisionFlag, colDelayedUpload,
+        colLockUser, colLockTime, colLockHost, colCheckoutPath, colCheckoutFileTime,
+        colCheckoutAskUser, colWriteOnce, colTypeAutoExport,
+        ColCount
+    };
+    static constexpr int kUnresolved = -2;
+    int column(Col c) const;
+    QVariant value(Col c) const;
+    QString text(Col c) const;
+    bool flag(Col c) const;
+    bool has(Col c) const; // not null and not empty
     QString extension() const;
 
     TDokumentInsertData m_insertData;
@@ -388,7 +404,7 @@ private:
     QStringList m_paramNames;
     std::unique_ptr<TVoskQuery2> m_browse;
     int m_browseRow = -1;
-    mutable QHash<const char*, int> m_columns; // by the address of the role's name
+    mutable std::array<int, ColCount> m_columns;
 };
 
 // The document types (dokutypes), read once per connection and again after Refresh.

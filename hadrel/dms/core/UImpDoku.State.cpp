@@ -25,9 +25,11 @@ int GetDokumentState(const TDokument& d, const QString& windowTable, const QStri
     }
     if (d.IsCheckedOut())
         s |= CheckedOut;
-    if (d.isDMSDokument() && !d.TableName().isEmpty() &&
-        d.TableName().compare(windowTable, Qt::CaseInsensitive) != 0)
-        s |= OtherTable;
+    if (d.isDMSDokument()) {
+        const QString table = d.TableName();
+        if (!table.isEmpty() && table.compare(windowTable, Qt::CaseInsensitive) != 0)
+            s |= OtherTable;
+    }
     if (d.isFileLink())
         s |= FileLink;
     if (d.HasRevisions())

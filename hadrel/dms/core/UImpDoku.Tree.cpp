@@ -21,17 +21,46 @@ int TDokuTree::FolderStates(const TDokuFolderRow& row, const QString& initialPat
     return s;
 }
 
+namespace {
+// Digits without a leading zero ("0" itself aside) and short enough for a qint64: the one text
+// of its number, so "7" and "07" stay two ids.
+bool plainNumber(QStringView id, qint64* n) {
+    const qsizetype size = id.size();
+    if (size == 0 || size > 18 || (id[0] == u'0' && size > 1))
+        return false;
+    qint64 v = 0;
+    for (const QChar c : id) {
+        if (c < u'0' || c > u'9')
+            return false;
+        v = v * 10 + (c.unicode() - u'0');
+    }
+    *n = v;
+    return true;
+}
+} // namespace
+
 void TDokuTree::index(TDokuTreeNode* node) {
-    const QString key = node->Id.toLower();
-    if (!key.isEmpty() && !m_byId.contains(key))
-        m_byId.insert(key, node);
+    if (qint64 n = 0; plainNumber(node->Id, &n)) {
+        if (!m_byNumber.contains(n))
+            m_byNumber.insert(n, node);
+    } else if (!node->Id.isEmpty()) {
+        const QString key = node->Id.toLower();
+        if (!m_byId.contains(key))
+            m_byId.insert(key, node);
+    }
 }
 
 void TDokuTree::unindex(TDokuTreeNode* node) {
     // Only the node the lookup holds: another node may have taken the id over.
-    const auto found = m_byId.constFind(node->Id.toLower());
-    if (found != m_byId.constEnd() && found.value() == node)
-        m_byId.erase(found);
+    const auto drop = [node](auto& hash, const auto& key) {
+        const auto found = hash.constFind(key);
+        if (found != hash.constEnd() && found.value() == node)
+            hash.erase(found);
+    };
+    if (qint64 n = 0; plainNumber(node->Id, &n))
+        drop(m_byNumber, n);
+    else
+        drop(m_byId, node->Id.toLower());
 }
 
 size_t TDokuTree::InsertIndex(const std::vector<std::unique_ptr<TDokuTreeNode>>& children,
@@ -147,6 +176,8 @@ TDokuTreeNode* TDokuTree::RootNode() const {
 }
 
 TDokuTreeNode* TDokuTree::Find(const QString& id) const {
+    if (qint64 n = 0; plainNumber(id, &n))
+        return m_byNumber.value(n);
     return id.isEmpty() ? nullptr : m_byId.value(id.toLower());
 }
 
@@ -169,7 +200,7 @@ TDokuTreeNode* TDokuTree::AddDocument(const TDokuDocumentNodeData& d) {
 void TDokuTree::AssignDocument(TDokuTreeNode* node, const TDokuDocumentNodeData& d) {
     node->Caption = d.Caption;
     node->DokType = d.DokType;
-    node->Date = d.Date;
+    node->DateText = d.DateText;
     node->States = d.States;
     node->Editing = d.Editing;
     node->Image = d.Image;
@@ -312,9 +343,7 @@ QVariant TDokuTreeModel::data(const QModelIndex& index, int role) const {
         case colCaption: return n->Caption;
         case colDokType: return n->DokType;
         case colPos: return n->Position;
-        case colDate:
-            return n->Date.isValid() ? n->Date.toString(QStringLiteral("dd.MM.yy hh:mm"))
-                                     : QString();
+        case colDate: return n->DateText;
         case colEditing: return n->Editing;
         default: return role == Qt::AccessibleTextRole ? QVariant(QString()) : QVariant();
         }

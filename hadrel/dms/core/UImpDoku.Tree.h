@@ -1,8 +1,9 @@
 #pragma once
 // The document tree of a record: its folders (rows of the named SQL "DMS.DokuTree") with the
 // record's documents hung into them, as a pure builder and an item model. The builder works on
-// hash maps keyed by the lower-cased node ids, so a tree of many folders and a thousand documents
-// builds in one pass; the window's tree view shows the model.
+// hash maps keyed by the node ids (numbers for the documents' ids, lower-cased text for the
+// others), so a tree of many folders and a thousand documents builds in one pass; the window's
+// tree view shows the model.
 //
 // Columns, in order: NodeType, NodeId, Caption, DragSource, DokType, Pos, Date, States, Editing.
 // Children are kept in ascending Pos order (folders by their position, documents after them in
@@ -11,7 +12,6 @@
 #include "UImpDoku.State.h"
 
 #include <QAbstractItemModel>
-#include <QDateTime>
 #include <QHash>
 #include <QString>
 #include <QVariant>
@@ -27,7 +27,7 @@ struct TDokuTreeNode {
     QString Caption;
     QString DokType;
     int Position = 1000000;
-    QDateTime Date;
+    QString DateText; // as the date column shows it
     int States = 0;
     bool Editing = false;
     int Image = DokState::imgFolderEmpty;
@@ -58,7 +58,7 @@ struct TDokuDocumentNodeData {
     int Kind = DokState::nkDocument; // or nkCustomFolder
     QString Caption;
     QString DokType;
-    QDateTime Date;
+    QString DateText; // dd.MM.yy hh:mm
     int States = 0;
     bool Editing = false;
     int Image = DokState::imgOther;
@@ -124,7 +124,10 @@ private:
     std::unique_ptr<TDokuTreeNode> detach(TDokuTreeNode* node);
 
     std::vector<std::unique_ptr<TDokuTreeNode>> m_top;
-    QHash<QString, TDokuTreeNode*> m_byId; // lower-cased id
+    // An id written as a plain decimal number is found by its value, any other by its
+    // lower-cased text: one id never has two keys, so the first node under it keeps it.
+    QHash<qint64, TDokuTreeNode*> m_byNumber;
+    QHash<QString, TDokuTreeNode*> m_byId;
     int m_documents = 0;
 };
 

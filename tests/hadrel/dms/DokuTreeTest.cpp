@@ -120,6 +120,31 @@ TEST(DokuTreeTest, DocumentsFillTheirFoldersUpwardsAndUnknownFoldersGoToTheRoot)
               QStringLiteral("5"));
 }
 
+TEST(DokuTreeTest, NumericAndTextIdsNeverShareAKeyAndTheFirstNodeKeepsItsId) {
+    // A folder whose node id is a number competes with the document of that id; "07" is
+    // another id than "7".
+    TDokuTree tree = TDokuTree::FromFolders(
+        {folder(1, std::nullopt, QStringLiteral("root"), imgRoot),
+         folder(2, 1, QStringLiteral("7")), folder(3, 1, QStringLiteral("07"))},
+        {});
+    TDokuTreeNode* folder7 = tree.Find(QStringLiteral("7"));
+    ASSERT_NE(folder7, nullptr);
+    EXPECT_EQ(folder7->Kind, nkFolder);
+    const TDokuTreeNode* doc = tree.AddDocument(document(QStringLiteral("7"), QStringLiteral("07")));
+    EXPECT_EQ(path(doc), QStringLiteral("root/07/7"));
+    EXPECT_EQ(tree.Find(QStringLiteral("7")), folder7);
+    // Once the folder is gone its id is free; a rename moves a node between the two kinds.
+    tree.Take(folder7);
+    EXPECT_EQ(tree.Find(QStringLiteral("7")), nullptr);
+    TDokuTreeNode* renamed = tree.Find(QStringLiteral("07"));
+    tree.Rename(renamed, QStringLiteral("70"));
+    EXPECT_EQ(tree.Find(QStringLiteral("07")), nullptr);
+    EXPECT_EQ(tree.Find(QStringLiteral("70")), renamed);
+    tree.Rename(renamed, QStringLiteral("Ablage"));
+    EXPECT_EQ(tree.Find(QStringLiteral("70")), nullptr);
+    EXPECT_EQ(tree.Find(QStringLiteral("ABLAGE")), renamed);
+}
+
 TEST(DokuTreeTest, FocusGoesToTheInitialFolderThenTheStandardDocumentThenTheRoot) {
     TDokuTree tree = TDokuTree::FromFolders(sampleRows(), {});
     tree.AddDocument(document(QStringLiteral("7"), QStringLiteral("belege")));
