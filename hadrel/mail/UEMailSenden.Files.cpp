@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace UEMailSenden {
@@ -117,9 +118,45 @@ ssize_t StreamRead(GMimeStream* stream, char* buf, size_t len) {
     return ssize_t(n);
 }
 
+// What waits in the buffer and then len bytes of buf, written from where they are.
+int WriteThrough(KorvexFdStream* s, const char* buf, size_t len) {
+    iovec v[2] = {{s->buffer, s->fill}, {const_cast<char*>(buf), len}};
+    iovec* at = s->fill > 0 ? v : v + 1;
+    int count = s->fill > 0 ? 2 : 1;
+    while (count > 0) {
+        const ssize_t n = ::writev(s->fd, at, count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return -1;
+        for (size_t left = size_t(n); left > 0;) {
+            const size_t step = MIN(left, at->iov_len);
+            at->iov_base = static_cast<char*>(at->iov_base) + step;
+            at->iov_len -= step;
+            left -= step;
+            if (at->iov_len == 0) {
+                ++at;
+                --count;
+            }
+        }
+        while (count > 0 && at->iov_len == 0) {
+            ++at;
+            --count;
+        }
+    }
+    s->fill = 0;
+    return 0;
+}
+
 ssize_t StreamWrite(GMimeStream* stream, const char* buf, size_t len) {
     KorvexFdStream* s = KORVEX_FD_STREAM(stream);
     s->writing = TRUE;
+    if (len >= kBlock) {
+        if (WriteThrough(s, buf, len) != 0)
+            return -1;
+        stream->position += gint64(len);
+        return ssize_t(len);
+    }
     size_t done = 0;
     while (done < len) {
         const size_t n = MIN(len - done, kBlock - s->fill);
@@ -228,6 +265,12 @@ GMimeStream* BufferedFdStream(int fd, bool owner) {
     s->owner = owner;
     g_mime_stream_construct(GMIME_STREAM(s), 0, -1);
     return GMIME_STREAM(s);
+}
+
+int BufferedFdStreamHandle(GMimeStream* stream) {
+    if (!G_TYPE_CHECK_INSTANCE_TYPE(stream, korvex_fd_stream_get_type()))
+        return -1;
+    return KORVEX_FD_STREAM(stream)->fd;
 }
 
 } // namespace UEMailSenden

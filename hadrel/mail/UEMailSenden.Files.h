@@ -28,7 +28,10 @@ private:
 };
 
 // A new GMime stream over fd that reads or writes in blocks of 256 KB and never seeks while
-// reading on; takes over fd (closed with the stream) when owner is set.
+// reading on; takes over fd (closed with the stream) when owner is set. A write of a block or
+// more goes out at once with what waits in the buffer, in one system call and without a copy.
 GMimeStream* BufferedFdStream(int fd, bool owner);
+// The descriptor of a stream that BufferedFdStream made; -1 for any other stream.
+int BufferedFdStreamHandle(GMimeStream* stream);
 
 } // namespace UEMailSenden

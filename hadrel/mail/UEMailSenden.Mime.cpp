@@ -3,6 +3,7 @@
 
 #include "UEMailSenden.Mime.h"
 
+#include "UEMailSenden.Base64.h"
 #include "UEMailSenden.Files.h"
 
 #include "VoskExceptions.h"
@@ -11,6 +12,8 @@
 #include <QFileInfo>
 #include <QMimeDatabase>
 
+#include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -87,6 +90,117 @@ std::optional<GMimeContentEncoding> MessageEncoding(const QString& path) {
     return eightBit ? GMIME_CONTENT_ENCODING_8BIT : GMIME_CONTENT_ENCODING_7BIT;
 }
 
+} // namespace
+
+} // namespace UEMailSenden
+
+// ---- file parts whose base64 we write ourselves, a GObject subclass of GMimePart ----------------
+//
+// GMime encodes a part through its base64 filter and then its CR LF filter, two passes with a
+// copy between them in 4 KB pieces. A file part that goes as base64 into a draft with CR LF line
+// ends writes its headers as GMime does and then its content in one pass: read in blocks of
+// 256 KB, encoded into lines with their CR LF, handed to the stream a block at a time. The bytes
+// are GMime's: 76 characters a line, the last one shorter, nothing for an empty file. Any other
+// case (another encoding or newline format, content that is not a file) is GMime's own.
+
+namespace {
+
+struct KorvexFilePart {
+    GMimePart parent;
+};
+struct KorvexFilePartClass {
+    GMimePartClass parent_class;
+};
+
+GType korvex_file_part_get_type();
+
+G_DEFINE_TYPE(KorvexFilePart, korvex_file_part, GMIME_TYPE_PART)
+
+constexpr size_t kReadBlock = 256 * 1024;
+
+bool WriteAll(GMimeStream* stream, const char* p, size_t n) {
+    while (n > 0) {
+        const ssize_t w = g_mime_stream_write(stream, p, n);
+        if (w <= 0)
+            return false;
+        p += w;
+        n -= size_t(w);
+    }
+    return true;
+}
+
+// The file's bytes from start to end (-1: its end) as base64 lines; the characters written or -1.
+ssize_t WriteBase64Lines(int fd, gint64 start, gint64 end, GMimeStream* stream) {
+    using UEMailSenden::TBase64LineEncoder;
+    const std::unique_ptr<char[]> in(new char[kReadBlock]);
+    const std::unique_ptr<char[]> out(
+        new char[size_t(TBase64LineEncoder::EncodeBound(qsizetype(kReadBlock)) +
+                        TBase64LineEncoder::kFinishBound)]);
+    TBase64LineEncoder encoder;
+    ssize_t total = 0;
+    gint64 at = start;
+    for (;;) {
+        const size_t want =
+            end < 0 ? kReadBlock : size_t(std::min<gint64>(gint64(kReadBlock), end - at));
+        if (want == 0)
+            break;
+        const ssize_t n = ::pread(fd, in.get(), want, at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        at += n;
+        const qsizetype m = encoder.Encode(QByteArrayView(in.get(), n), out.get());
+        if (!WriteAll(stream, out.get(), size_t(m)))
+            return -1;
+        total += m;
+    }
+    const qsizetype m = encoder.Finish(out.get());
+    if (!WriteAll(stream, out.get(), size_t(m)))
+        return -1;
+    return total + m;
+}
+
+ssize_t FilePartWriteToStream(GMimeObject* object, GMimeFormatOptions* options,
+                              gboolean contentOnly, GMimeStream* stream) {
+    GMimePart* part = GMIME_PART(object);
+    GMimeStream* content = part->content ? g_mime_data_wrapper_get_stream(part->content) : nullptr;
+    const int fd = content ? UEMailSenden::BufferedFdStreamHandle(content) : -1;
+    if (fd < 0 || part->encoding != GMIME_CONTENT_ENCODING_BASE64 ||
+        g_mime_data_wrapper_get_encoding(part->content) != GMIME_CONTENT_ENCODING_DEFAULT ||
+        g_mime_format_options_get_newline_format(options) != GMIME_NEWLINE_FORMAT_DOS)
+        return GMIME_OBJECT_CLASS(korvex_file_part_parent_class)
+            ->write_to_stream(object, options, contentOnly, stream);
+    ssize_t total = 0;
+    if (!contentOnly) {
+        const ssize_t headers =
+            g_mime_header_list_write_to_stream(object->headers, options, stream);
+        if (headers < 0)
+            return -1;
+        const ssize_t end =
+            g_mime_stream_write_string(stream, g_mime_format_options_get_newline(options));
+        if (end < 0)
+            return -1;
+        total += headers + end;
+    }
+    const ssize_t body = WriteBase64Lines(fd, content->bound_start, content->bound_end, stream);
+    return body < 0 ? -1 : total + body;
+}
+
+void korvex_file_part_class_init(KorvexFilePartClass* klass) {
+    GMIME_OBJECT_CLASS(klass)->write_to_stream = FilePartWriteToStream;
+}
+
+void korvex_file_part_init(KorvexFilePart*) {}
+
+} // namespace
+
+namespace UEMailSenden {
+
+namespace {
+
 // A part whose content is read from the file only while the message is written.
 GMimeObject* FilePart(const TMimeFile& file, const char* disposition) {
     const QFileInfo info(file.path);
@@ -114,8 +228,11 @@ GMimeObject* FilePart(const TMimeFile& file, const char* disposition) {
             type = QByteArrayLiteral("application/octet-stream");
     }
     const qsizetype slash = type.indexOf('/');
-    GMimePart* part =
-        g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData());
+    // As g_mime_part_new_with_type does, with our class: its base64 is written in one pass.
+    GMimePart* part = GMIME_PART(g_object_new(korvex_file_part_get_type(), nullptr));
+    GPtr<GMimeContentType> contentType(
+        g_mime_content_type_new(type.left(slash).constData(), type.mid(slash + 1).constData()));
+    g_mime_object_set_content_type(GMIME_OBJECT(part), contentType.get());
     g_mime_part_set_content(part, content.get());
     g_mime_part_set_content_encoding(part, encoding);
     g_mime_object_set_disposition(GMIME_OBJECT(part), disposition);

@@ -28,6 +28,20 @@ QByteArray Decoded(GMimePart* part) {
     return result;
 }
 
+QByteArray Encoded(GMimePart* part) {
+    GMimeDataWrapper* content = g_mime_part_get_content(part);
+    if (!content)
+        return {};
+    GMimeStream* raw = g_mime_data_wrapper_get_stream(content);
+    GMimeStream* mem = g_mime_stream_mem_new();
+    g_mime_stream_reset(raw);
+    g_mime_stream_write_to_stream(raw, mem);
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem));
+    QByteArray result(reinterpret_cast<const char*>(bytes->data), qsizetype(bytes->len));
+    g_object_unref(mem);
+    return result;
+}
+
 void Walk(GMimeObject* object, const QString& path, QList<Part>& parts) {
     Part p;
     p.path = path;
@@ -42,6 +56,7 @@ void Walk(GMimeObject* object, const QString& path, QList<Part>& parts) {
     if (GMIME_IS_PART(object)) {
         p.fileName = QString::fromUtf8(g_mime_part_get_filename(GMIME_PART(object)));
         p.content = Decoded(GMIME_PART(object));
+        p.encoded = Encoded(GMIME_PART(object));
     }
     parts.append(p);
     if (GMIME_IS_MULTIPART(object)) {
@@ -117,7 +132,7 @@ Draft ParseWithGMime(const QString& fileName) {
 
 QJsonObject ParseWithPython(const QString& fileName) {
     static const QString script = QStringLiteral(R"(
-import email, email.policy, json, sys
+import email, email.policy, hashlib, json, sys
 with open(sys.argv[1], 'rb') as f:
     m = email.message_from_binary_file(f, policy=email.policy.default)
 parts = []
@@ -125,7 +140,8 @@ for p in m.walk():
     payload = None if p.is_multipart() else p.get_payload(decode=True)
     text = p.get_content() if p.get_content_maintype() == 'text' else ''
     parts.append({'type': p.get_content_type(), 'cid': p.get('Content-ID', ''),
-                  'filename': p.get_filename() or '', 'size': len(payload or b''), 'text': text})
+                  'filename': p.get_filename() or '', 'size': len(payload or b''),
+                  'sha256': hashlib.sha256(payload or b'').hexdigest(), 'text': text})
 print(json.dumps({'subject': str(m['subject'] or ''), 'to': str(m['to'] or ''),
                   'x_unsent': str(m['X-Unsent'] or ''),
                   'defects': [str(d) for p in m.walk() for d in p.defects], 'parts': parts}))

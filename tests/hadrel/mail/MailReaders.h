@@ -19,6 +19,7 @@ struct Part {
     QString charset;
     QString typeParam;  // the content type's "type" parameter (multipart/related)
     QByteArray content; // decoded; empty for multiparts
+    QByteArray encoded; // the content as it stands in the file (base64 lines, say)
 };
 
 struct Draft {
@@ -32,7 +33,8 @@ struct Draft {
 
 Draft ParseWithGMime(const QString& fileName);
 // The draft as Python's email package reads it: {"subject", "to", "x_unsent", "defects",
-// "parts": [{"type", "cid", "filename", "size", "text"}]}.
+// "parts": [{"type", "cid", "filename", "size", "sha256", "text"}]}; sha256 is the hex digest
+// of the decoded content.
 QJsonObject ParseWithPython(const QString& fileName);
 // The entries of a zip archive as Python's zipfile reads them: name -> content.
 QList<QPair<QString, QByteArray>> ZipEntriesWithPython(const QString& fileName);
