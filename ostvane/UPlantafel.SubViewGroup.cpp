@@ -287,6 +287,16 @@ QVariant TPlantafelSubViewDataSource::GetValue(Grid::RecordHandle record, Grid::
     return m_group.GetValue(*this, record, item);
 }
 
+bool TPlantafelSubViewDataSource::ReadCells(const Grid::RecordHandle* records, size_t count,
+                                            Grid::ItemHandle item, TPlantafelCells& cells) {
+    m_group.Profiling_Start();
+    struct Stop final {
+        TPlantafelSubViewGroup& g;
+        ~Stop() { g.Profiling_Stop(); }
+    } stop{m_group};
+    return m_group.ReadCells(*this, records, count, item, cells);
+}
+
 QVariant TPlantafelSubViewDataSource::GetValueByFieldname(Grid::RecordHandle record,
                                                           const QString& name) {
     m_group.Profiling_Start();
@@ -1077,6 +1087,188 @@ QVariant TPlantafelSubViewGroup::GetValueByFieldname(TPlantafelSubViewDataSource
                                                      Grid::RecordHandle link, const QString& name) {
     return ValueOfRow(source, link, name,
                       {source.GetFieldIndex(name), source.GetFieldIndexEx(name)}, fkData, nullptr);
+}
+
+namespace {
+
+TPlantafelCells::TKind CellKind(Cds::FieldType type) {
+    switch (type) {
+    case Cds::FieldType::Float:
+    case Cds::FieldType::Currency: return TPlantafelCells::ckReal;
+    case Cds::FieldType::String: return TPlantafelCells::ckText;
+    default: return TPlantafelCells::ckInteger;
+    }
+}
+
+bool IntegerKey(Cds::FieldType type) {
+    return type == Cds::FieldType::Integer || type == Cds::FieldType::LargeInt;
+}
+
+// Cell i from a stored cell of the column's own kind.
+void PutCell(TPlantafelCells& out, size_t i, const Cds::ClientDataSet::Cells& cells, quint32 r) {
+    if (cells.IsNull(r))
+        return;
+    out.Null[i] = 0;
+    switch (cells.Type()) {
+    case Cds::FieldType::Float:
+    case Cds::FieldType::Currency: out.Reals[i] = cells.Real(r); break;
+    case Cds::FieldType::String: out.Texts[i] = cells.Text(r); break;
+    case Cds::FieldType::DateTime: out.Integers[i] = cells.EpochMs(r, out.Zone); break;
+    default: out.Integers[i] = cells.Integer(r); break;
+    }
+}
+
+// Cell i from a value GetValue gives, converted to the column's kind.
+void PutValue(TPlantafelCells& out, size_t i, const QVariant& v) {
+    if (!v.isValid() || v.isNull())
+        return;
+    out.Null[i] = 0;
+    switch (out.Kind) {
+    case TPlantafelCells::ckReal: out.Reals[i] = v.toDouble(); break;
+    case TPlantafelCells::ckText:
+        out.Owned.push_back(v.toString());
+        out.Texts[i] = out.Owned.back();
+        break;
+    case TPlantafelCells::ckInteger:
+        out.Integers[i] = v.typeId() == QMetaType::QDateTime ? v.toDateTime().toMSecsSinceEpoch()
+                          : v.typeId() == QMetaType::QDate   ? v.toDate().toJulianDay()
+                                                             : v.toLongLong();
+        break;
+    }
+}
+
+} // namespace
+
+bool TPlantafelSubViewGroup::ReadCells(TPlantafelSubViewDataSource& source,
+                                       const Grid::RecordHandle* records, size_t count,
+                                       Grid::ItemHandle item, TPlantafelCells& out) {
+    const auto* binding = AsCustomDSBinding(item);
+    if (!binding || binding->FieldKind() != fkData)
+        return false;
+    // A value read the general way may replace this thread's read state: keep what is read.
+    const TReadState& st = ReadState(source);
+    const std::shared_ptr<const TPlantafelActivation> activation = st.Activation;
+    const std::shared_ptr<TPlantafelDataContainer> data = st.Data;
+    const std::shared_ptr<const TPlantafelRowTable> table = st.Table;
+    TPlantafelRowMemo* memo = st.Memo;
+    const TPlantafelColumnIndex index = ColumnIndexOf(activation.get(), *binding);
+    const QString& name = binding->FieldName();
+    auto general = [&](size_t i) {
+        PutValue(out, i, ValueOfRow(source, records[i], name, index, fkData, binding));
+    };
+
+    // Information rows are read under their lock, taken once for all rows.
+    std::unique_lock<std::recursive_mutex> lockEx;
+    const Cds::ClientDataSet* ex = nullptr;
+    Cds::ClientDataSet::Cells exKeys, exCells;
+    Cds::FieldType type = Cds::FieldType::Integer;
+    const int linkField = FContainer.ExLinkMasterFldIdx();
+    if (index.FieldIndex >= 0) {
+        if (index.FieldIndex < FContainer.MasterData().FieldCount())
+            type = FContainer.MasterData().GetFieldType(index.FieldIndex);
+    } else if (index.FieldIndexEx >= 0) {
+        lockEx = std::unique_lock(FContainer.LockEx());
+        ex = &FContainer.MasterRecordsEx();
+        const int exKey = FContainer.ExLinkMasterFldExIdx();
+        if (ex->Active() && index.FieldIndexEx < ex->FieldCount()) {
+            type = ex->GetFieldType(index.FieldIndexEx);
+            exCells = ex->CellsOf(index.FieldIndexEx);
+            if (exKey >= 0 && exKey < ex->FieldCount())
+                exKeys = ex->CellsOf(exKey);
+        }
+    }
+    out.Kind = CellKind(type);
+    out.Null.assign(count, 1);
+    out.Owned.clear();
+    out.Held.clear();
+    if (out.Kind == TPlantafelCells::ckText && exCells.Rows() > 0)
+        out.Held.push_back(exCells);
+    switch (out.Kind) {
+    case TPlantafelCells::ckInteger: out.Integers.resize(count); break;
+    case TPlantafelCells::ckReal: out.Reals.resize(count); break;
+    case TPlantafelCells::ckText: out.Texts.resize(count); break;
+    }
+    const bool typedEx = ex && exKeys.Rows() > 0 && linkField >= 0 && IntegerKey(exKeys.Type());
+    if (!activation || !data || !table || (index.FieldIndex < 0 && !typedEx)) {
+        // Nothing typed to read (inactive, an unknown field, keys of other kinds): the
+        // general way answers, logging what is missing as it does.
+        if (lockEx.owns_lock())
+            lockEx.unlock();
+        for (size_t i = 0; i < count; ++i)
+            general(i);
+        return true;
+    }
+
+    // The cells of the depth's dataset a row reads, taken once per depth.
+    struct DepthCells final {
+        bool Taken = false;
+        Cds::ClientDataSet::Cells Field, Link;
+    };
+    std::array<DepthCells, kPlantafelGroupingDepthCount> depths;
+    auto cellsOf = [&](TPlantafelGroupingDepth depth) -> DepthCells* {
+        DepthCells& d = depths[size_t(depth)];
+        if (!d.Taken) {
+            d.Taken = true;
+            const Cds::ClientDataSet* cds = data->GroupingLevelsInfo()[size_t(depth)].CDS.get();
+            if (!cds || !cds->Active())
+                return nullptr;
+            if (index.FieldIndex >= 0 && index.FieldIndex < cds->FieldCount() &&
+                CellKind(cds->GetFieldType(index.FieldIndex)) == out.Kind) {
+                d.Field = cds->CellsOf(index.FieldIndex);
+                if (out.Kind == TPlantafelCells::ckText)
+                    out.Held.push_back(d.Field);
+            } else if (index.FieldIndex < 0 && linkField < cds->FieldCount() &&
+                       IntegerKey(cds->GetFieldType(linkField))) {
+                d.Link = cds->CellsOf(linkField);
+            }
+        }
+        return d.Field.Rows() > 0 || d.Link.Rows() > 0 ? &d : nullptr;
+    };
+
+    // Rows read the general way wait until the information rows' lock is let go: that way
+    // takes the container's lock first.
+    std::vector<size_t> pending;
+    auto later = [&](size_t i) {
+        if (lockEx.owns_lock())
+            pending.push_back(i);
+        else
+            general(i);
+    };
+    const qint64 links = qint64(table->Links.size());
+    for (size_t i = 0; i < count; ++i) {
+        const Grid::RecordHandle link = records[i];
+        const qint64 row = qint64(link & 0xffffffffu) - 1;
+        if (quint32(link >> 32) != table->Generation || row < 0 || row >= links)
+            continue; // a handle of an earlier count or of nothing
+        const qint32 physical = memo->Rows[size_t(row)].load(std::memory_order_acquire);
+        DepthCells* d = physical >= 0 ? cellsOf(table->Links[size_t(row)].Depth()) : nullptr;
+        if (!d) { // not located yet, or a week's extra row
+            later(i);
+            continue;
+        }
+        const quint32 p = quint32(physical);
+        if (index.FieldIndex >= 0) {
+            if (p >= d->Field.Rows())
+                general(i);
+            else
+                PutCell(out, i, d->Field, p);
+            continue;
+        }
+        // From the information row of the record's entity, where the memo still holds its key.
+        const qint32 at = memo->InfoRows[size_t(row)].load(std::memory_order_relaxed);
+        if (p >= d->Link.Rows() || d->Link.IsNull(p) || at < 0 || quint32(at) >= exKeys.Rows() ||
+            exKeys.IsNull(quint32(at)) || exKeys.Integer(quint32(at)) != d->Link.Integer(p)) {
+            later(i);
+            continue;
+        }
+        if (quint32(at) < exCells.Rows())
+            PutCell(out, i, exCells, quint32(at));
+    }
+    if (lockEx.owns_lock())
+        lockEx.unlock();
+    for (size_t i : pending)
+        general(i);
+    return true;
 }
 
 QVariant TPlantafelSubViewGroup::ExtraRowValue(TPlantafelSubViewDataSource& source,

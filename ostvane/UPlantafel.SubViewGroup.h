@@ -13,6 +13,7 @@
 
 #include <array>
 #include <atomic>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -108,6 +109,22 @@ struct TPlantafelActivation final {
     std::map<const TVoskGridItemCustomDSDataBinding*, TPlantafelColumnIndex> Columns;
 };
 
+// The cells of one bound data column for many rows at once, typed as its field stores them and
+// without a QVariant a cell: integers (booleans 0 or 1, dates as Julian days, date-times as
+// milliseconds since the epoch of their local wall clock), reals (floats, currency) or texts.
+// A reader keeps one per column from read to read, so that buffers and the zone's table stay.
+struct TPlantafelCells final {
+    enum TKind : quint8 { ckInteger, ckReal, ckText };
+    TKind Kind = ckInteger;
+    std::vector<quint8> Null;          // per record read, 1 for Null
+    std::vector<qint64> Integers;      // ckInteger
+    std::vector<double> Reals;         // ckReal
+    std::vector<QAnyStringView> Texts; // ckText: valid until the next read or a change of data
+    Cds::ClientDataSet::LocalTimes Zone;
+    std::deque<QString> Owned; // texts that are no stored cell (the keys of a week's extra row)
+    std::vector<Cds::ClientDataSet::Cells> Held; // the stores the texts point into
+};
+
 // One resource's view on the group, the grid's read-only custom data source: its data container
 // holds the grouping datasets restricted to that resource.
 class TPlantafelSubViewDataSource : public Grid::CustomDataSource {
@@ -135,6 +152,10 @@ public:
     QVariant GetRecordId(Grid::RecordHandle record) override;
     Grid::RecordHandle GetRecordHandle(int recordIndex) override;
     QVariant GetValue(Grid::RecordHandle record, Grid::ItemHandle item) override;
+    // The values GetValue gives for records[0..count) of a data column (fkData), typed into
+    // cells; False for a column of another kind, which only GetValue reads.
+    bool ReadCells(const Grid::RecordHandle* records, size_t count, Grid::ItemHandle item,
+                   TPlantafelCells& cells);
     Grid::RecordHandle InsertRecord(Grid::RecordHandle record) override;
     bool IsMultiThreadingSupported() override { return m_active.load(); }
     bool IsNativeCompare() override { return false; }
@@ -229,6 +250,8 @@ public:
                               Grid::ItemHandle item);
     virtual QVariant GetValueByFieldname(TPlantafelSubViewDataSource& source,
                                          Grid::RecordHandle link, const QString& name);
+    bool ReadCells(TPlantafelSubViewDataSource& source, const Grid::RecordHandle* records,
+                   size_t count, Grid::ItemHandle item, TPlantafelCells& cells);
     virtual QVariant GetAggregateValue(TPlantafelSubViewDataSource& source, Grid::RecordHandle link,
                                        TPlantafelDataSetTypeSet allowed, int mappingIndex);
     virtual QVariant GetAggregateValue(TPlantafelSubViewDataSource& source, int mappingIndex,

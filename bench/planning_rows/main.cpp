@@ -5,7 +5,8 @@
 // model, and FetchValues on eight threads. Baseline in the same run: the same cells read straight
 // from the master records by physical row in grid order (row ids and an a2_id hash taken
 // beforehand), as values and, for the model, with the same text conversion; and the same values
-// in typed column arrays (no QVariant a cell), read against GetValue in paired, alternating rounds;
+// in typed column arrays (no QVariant a cell), read against the source's typed cells (ReadCells,
+// a block of records at a time) in paired, alternating rounds, both compared value by value;
 // the rows without a master record (the calendar's leading row, one after each week) count
 // their year-week on both sides.
 // Memory: the rise of the peak resident set over activation and first count, per grid row.
@@ -14,6 +15,7 @@
 #include "DataSourceModel.h"
 #include "../Connect.h"
 #include "../ProcMemory.h"
+#include "../Timing.h"
 #include "UDM1.h"
 #include "UPlantafel.ContainerDataSource.h"
 #include "tools/TimelineGenerator.h"
@@ -276,15 +278,61 @@ int main(int argc, char** argv) {
             }
         typedCells = n;
     };
+    // The source's side: the same cells typed by the source, a block of records at a time.
+    constexpr size_t kBlock = 4096;
+    std::vector<TPlantafelCells> block(static_cast<size_t>(cols));
+    auto readBlock = [&](size_t from, size_t n) {
+        for (int k = 0; k < cols; ++k)
+            if (!s->ReadCells(&handles[from], n, items[size_t(k)], block[size_t(k)]))
+                return false;
+        return true;
+    };
     auto scanSourceCount = [&] {
         long long n = 0;
-        for (int r = 0; r < rows; ++r)
-            for (int k = 0; k < cols; ++k) {
-                const QVariant v = s->GetValue(handles[size_t(r)], items[size_t(k)]);
-                n += v.isValid() && !v.isNull();
-            }
+        for (size_t from = 0; from < size_t(rows); from += kBlock) {
+            const size_t m = std::min(kBlock, size_t(rows) - from);
+            readBlock(from, m);
+            for (size_t i = 0; i < m; ++i)
+                for (const TPlantafelCells& t : block) {
+                    if (t.Null[i])
+                        continue;
+                    ++n;
+                    sink += t.Kind == TPlantafelCells::ckInteger ? t.Integers[i]
+                            : t.Kind == TPlantafelCells::ckReal  ? qint64(t.Reals[i])
+                                                                 : t.Texts[i].size();
+                }
+        }
         sourceCells = n;
     };
+    // Both sides value by value, before any is timed.
+    for (size_t from = 0; from < size_t(rows); from += kBlock) {
+        const size_t m = std::min(kBlock, size_t(rows) - from);
+        if (!readBlock(from, m)) {
+            std::fprintf(stderr, "a column the source does not read typed\n");
+            return 1;
+        }
+        for (int k = 0; k < cols; ++k) {
+            const TPlantafelCells& a = block[size_t(k)];
+            const TypedColumn& b = typed[size_t(k)];
+            if (int(a.Kind) != b.kind) {
+                std::fprintf(stderr, "column %d: the source's kind %d, the floor's %d\n", k,
+                             int(a.Kind), b.kind);
+                return 1;
+            }
+            for (size_t i = 0; i < m; ++i) {
+                const size_t r = from + i;
+                const bool same = bool(a.Null[i]) == bool(b.null[r]) &&
+                                  (a.Null[i] || (b.kind == 0   ? a.Integers[i] == b.ints[r]
+                                                 : b.kind == 1 ? a.Reals[i] == b.reals[r]
+                                                               : a.Texts[i] == b.texts[r]));
+                if (!same) {
+                    std::fprintf(stderr, "row %zu column %d: the source and the floor differ\n",
+                                 r, k);
+                    return 1;
+                }
+            }
+        }
+    }
     // The week rows' year-weeks, from both sides.
     int groupRows = 0;
     for (int r = 0; r < rows; ++r) {
@@ -299,24 +347,23 @@ int main(int argc, char** argv) {
         }
     }
     std::printf("%-40s %10d\n", "rows that end a week", groupRows);
-    std::vector<double> typedRatio;
-    double typedMs = 0;
-    for (int round = 0; round < 5; ++round) {
-        double a = 0, b = 0;
-        for (int side = 0; side < 2; ++side) {
-            const auto t0 = Clock::now();
-            if ((side == 0) == (round % 2 == 0)) {
+    BenchTiming::PairedRatio typedRatio;
+    double typedMs = 0, sourceMs = 0;
+    for (int round = 0; round < 7; ++round) {
+        BenchTiming::InTurn(
+            round,
+            [&] {
+                const auto t0 = Clock::now();
                 scanSourceCount();
-                a = Ms(t0, Clock::now());
-            } else {
+                sourceMs = Ms(t0, Clock::now());
+            },
+            [&] {
+                const auto t0 = Clock::now();
                 scanTyped();
-                b = Ms(t0, Clock::now());
-            }
-        }
-        typedMs = b;
-        typedRatio.push_back(a / b);
+                typedMs = Ms(t0, Clock::now());
+            });
+        typedRatio.Add(sourceMs, typedMs);
     }
-    std::sort(typedRatio.begin(), typedRatio.end());
     if (typedCells != sourceCells) {
         std::fprintf(stderr, "typed arrays hold %lld values, the source %lld\n", typedCells,
                      sourceCells);
@@ -324,12 +371,13 @@ int main(int argc, char** argv) {
     }
     std::printf("%-40s %10.1f ms\n", "direct: values by physical row", baseValues);
     std::printf("%-40s %10.1f ms\n", "typed column arrays", typedMs);
+    std::printf("%-40s %10.1f ms\n", "source's typed cells", sourceMs);
     std::printf("%-40s %10.1f ms\n", "direct: values with text", baseText);
     std::fprintf(stderr, "(checksum %lld)\n", sink);
 
     const double bytes = double(peakKb - c.RssAfterOpen) * 1024.0 / std::max(rows, 1);
     std::printf("figure datasource_vs_direct %.2f\n", cold / baseValues);
-    std::printf("figure datasource_vs_typed %.2f\n", typedRatio[typedRatio.size() / 2]);
+    std::printf("figure datasource_vs_typed %.2f\n", typedRatio.Median());
     std::printf("figure model_vs_direct %.2f\n", viaModel / baseText);
     std::printf("figure bytes_per_grid_row %.1f\n", bytes);
     return 0;

@@ -1233,6 +1233,65 @@ ClientDataSet::IntegerCells ClientDataSet::IntegerCellsOf(int field) const {
     return cells;
 }
 
+ClientDataSet::Cells ClientDataSet::CellsOf(int field) const {
+    CheckCell(kAnyRow, field);
+    const Column& c = m_store->Cols[size_t(field)];
+    Cells cells;
+    cells.m_store = m_store;
+    cells.m_column = &c;
+    cells.m_type = c.Type;
+    cells.m_rows = m_store->Rows;
+    cells.m_rowsStamp = m_store->RowsStamp;
+    cells.m_nulls = c.Nulls.data();
+    switch (c.Type) {
+    case FieldType::Integer:
+    case FieldType::Date: cells.m_i32 = c.I32.data(); break;
+    case FieldType::LargeInt:
+    case FieldType::Currency:
+    case FieldType::DateTime: cells.m_i64 = c.I64.data(); break;
+    case FieldType::Float: cells.m_f64 = c.F64.data(); break;
+    case FieldType::Boolean: cells.m_u8 = c.U8.data(); break;
+    case FieldType::String: break;
+    }
+    return cells;
+}
+
+bool ClientDataSet::Cells::Current() const {
+    return m_store && m_store->RowsStamp == m_rowsStamp;
+}
+
+QAnyStringView ClientDataSet::Cells::Text(quint32 r) const {
+    return m_type == FieldType::String ? m_column->Str(r) : QAnyStringView();
+}
+
+qint64 ClientDataSet::LocalTimes::Slow(qint64 day, qint64 packed) {
+    auto exact = [](qint64 v) { return UnpackDateTime(v).toMSecsSinceEpoch(); };
+    // Far from the days seen so far: not worth a table that long.
+    constexpr qint64 kMaxDays = 1 << 17;
+    const qint64 lo = m_offsets.empty() ? day : std::min(m_firstDay, day);
+    const qint64 hi = m_offsets.empty() ? day : std::max(m_firstDay + qint64(m_offsets.size()) - 1, day);
+    if (hi - lo >= kMaxDays)
+        return exact(packed);
+    if (m_offsets.empty() || lo < m_firstDay) {
+        std::vector<qint32> wider(size_t(hi - lo + 1), kUnknown);
+        std::copy(m_offsets.begin(), m_offsets.end(), wider.begin() + (m_firstDay - lo));
+        m_offsets.swap(wider);
+        m_firstDay = lo;
+    } else if (hi - m_firstDay >= qint64(m_offsets.size())) {
+        m_offsets.resize(size_t(hi - m_firstDay + 1), kUnknown);
+    }
+    qint32& slot = m_offsets[size_t(day - m_firstDay)];
+    if (slot == kUnknown) {
+        // The offset at the day's first and last millisecond: equal, it holds all day (no zone
+        // changes its offset twice within a day).
+        const qint64 start = day * kMsecsPerDay, end = start + kMsecsPerDay - 1;
+        const qint64 a = start - kUnixEpochPacked - exact(start);
+        const qint64 b = end - kUnixEpochPacked - exact(end);
+        slot = a == b && std::abs(a) < kMsecsPerDay ? qint32(a) : kChanging;
+    }
+    return slot == kChanging ? exact(packed) : packed - kUnixEpochPacked - slot;
+}
+
 bool ClientDataSet::IntegerCells::HasNulls() const {
     for (quint32 w = 0; w < (Rows + 63) / 64; ++w) {
         const quint64 valid = Rows - w * 64 >= 64 ? ~quint64(0)

@@ -24,6 +24,7 @@
 #include "CdsExpr.h"
 #include "CdsTypes.h"
 
+#include <QAnyStringView>
 #include <QFlags>
 #include <QString>
 #include <QStringList>
@@ -346,6 +347,71 @@ public:
         bool HasNulls() const;
     };
     IntegerCells IntegerCellsOf(int field) const;
+
+    // Local wall-clock date-times as milliseconds since the epoch, exactly as QDateTime gives
+    // them, with the zone asked once per day: a day whose offset stays the same converts by that
+    // offset, a day on which it changes (summer time begins or ends) value by value. One per
+    // pass or per reader, not shared between threads; a zone changed meanwhile needs a new one.
+    class LocalTimes final {
+    public:
+        qint64 EpochMs(qint64 packed) { // Julian day * 86400000 + milliseconds of the day
+            const qint64 day = FloorDiv(packed, kMsecsPerDay);
+            const quint64 at = quint64(day - m_firstDay);
+            if (at < m_offsets.size() && m_offsets[at] > kChanging)
+                return packed - kUnixEpochPacked - m_offsets[at];
+            return Slow(day, packed);
+        }
+
+    private:
+        static constexpr qint64 kMsecsPerDay = 86400000;
+        static constexpr qint64 kUnixEpochPacked = 2440588 * kMsecsPerDay; // 1970-01-01
+        static constexpr qint32 kUnknown = std::numeric_limits<qint32>::min();
+        static constexpr qint32 kChanging = kUnknown + 1;
+        static qint64 FloorDiv(qint64 a, qint64 b) { return a / b - (a % b < 0 ? 1 : 0); }
+        qint64 Slow(qint64 day, qint64 packed);
+        qint64 m_firstDay = 0;
+        std::vector<qint32> m_offsets; // ms east of UTC by day from m_firstDay, or a sentinel
+    };
+
+    // One field's stored cells by physical row, typed, for passes over many rows without a
+    // QVariant a cell. It reads the store in place: values written later show through, rows
+    // appended later are not in it (Current() turns false; take a new one). A text stays valid
+    // until the next text is written to the field.
+    class Cells final {
+    public:
+        FieldType Type() const { return m_type; }
+        quint32 Rows() const { return m_rows; }
+        bool Current() const;
+        bool IsNull(quint32 r) const { return (m_nulls[r >> 6] >> (r & 63)) & 1u; }
+        // Integer, LargeInt, Boolean (0 or 1), Date (Julian day), DateTime (wall clock as
+        // LocalTimes takes it), Currency (scaled by 10000).
+        qint64 Integer(quint32 r) const {
+            return m_i32 ? m_i32[r] : (m_i64 ? m_i64[r] : (m_u8 ? qint64(m_u8[r]) : 0));
+        }
+        // Float and Currency; integer-valued fields as their integer.
+        double Real(quint32 r) const {
+            if (m_f64)
+                return m_f64[r];
+            return m_type == FieldType::Currency ? Currency{m_i64[r]}.ToDouble()
+                                                 : double(Integer(r));
+        }
+        QAnyStringView Text(quint32 r) const; // String, Latin-1 or UTF-16 as stored
+        qint64 EpochMs(quint32 r, LocalTimes& zone) const { return zone.EpochMs(m_i64[r]); }
+
+    private:
+        friend class ClientDataSet;
+        std::shared_ptr<const DataStore> m_store;
+        const Column* m_column = nullptr;
+        FieldType m_type = FieldType::Integer;
+        quint32 m_rows = 0;
+        quint64 m_rowsStamp = 0;
+        const quint64* m_nulls = nullptr;
+        const qint32* m_i32 = nullptr;
+        const qint64* m_i64 = nullptr;
+        const double* m_f64 = nullptr;
+        const quint8* m_u8 = nullptr;
+    };
+    Cells CellsOf(int field) const;
     // Overwrites cells of an Integer field in place, for a pass that gives many rows a value
     // (each written cell stops being Null); the dataset takes the column as changed, as posted
     // edits would, when the writer goes. Needs Browse state.

@@ -685,3 +685,166 @@ TEST(ClientDataSet, IntegerAndCurrencySumsAreExact) {
     ASSERT_TRUE(ds.FindKey({qint64(3)}));
     EXPECT_EQ(ds.AggregateValue(money).toDouble(), 1.0);
 }
+
+namespace {
+
+// The process's local zone for one test; Qt reads TZ afresh on every conversion.
+class LocalZone final {
+public:
+    explicit LocalZone(const char* zone) : m_had(qEnvironmentVariableIsSet("TZ")) {
+        m_old = qgetenv("TZ");
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~LocalZone() {
+        if (m_had)
+            qputenv("TZ", m_old);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool m_had;
+    QByteArray m_old;
+};
+
+qint64 Packed(const QDate& d, const QTime& t) {
+    return d.toJulianDay() * 86400000 + t.msecsSinceStartOfDay();
+}
+
+} // namespace
+
+// Every kind as the cells give it against the QVariant of the same cell, over more rows than
+// one word of the Null bitmap, with Latin-1 umlauts and text beyond Latin-1.
+TEST(ClientDataSet, CellsGiveEveryKindTypedWithItsNulls) {
+    LocalZone zone("Europe/Berlin");
+    ClientDataSet ds(QStringLiteral("C"));
+    ds.FieldDefs().Add(QStringLiteral("i"), FieldType::Integer);
+    ds.FieldDefs().Add(QStringLiteral("l"), FieldType::LargeInt);
+    ds.FieldDefs().Add(QStringLiteral("f"), FieldType::Float);
+    ds.FieldDefs().Add(QStringLiteral("c"), FieldType::Currency);
+    ds.FieldDefs().Add(QStringLiteral("b"), FieldType::Boolean);
+    ds.FieldDefs().Add(QStringLiteral("s"), FieldType::String);
+    ds.FieldDefs().Add(QStringLiteral("d"), FieldType::Date);
+    ds.FieldDefs().Add(QStringLiteral("t"), FieldType::DateTime);
+    ds.CreateDataSet();
+    const QString texts[] = {QStringLiteral("Größe"), QStringLiteral("Übermaß"), QString(),
+                             QStringLiteral("Zürich €"), QStringLiteral("Łódź")};
+    constexpr int kRows = 150;
+    for (int r = 0; r < kRows; ++r) {
+        ds.Append();
+        if (r % 3 != 1) { // every third row Null in every field, across word boundaries
+            ds.SetValue(0, r - 70);
+            ds.SetValue(1, qint64(r) << 40);
+            ds.SetValue(2, r / 8.0);
+            ds.SetValue(3, r * 1.25);
+            ds.SetValue(4, r % 2 == 0);
+            ds.SetValue(5, texts[r % 5]);
+            ds.SetValue(6, QDate(2025, 3, 1).addDays(r));
+            // 28 March to 1 April at every hour but the one summer time skips
+            const int hour = r % 24 == 2 ? 1 : r % 24;
+            ds.SetValue(7, QDateTime(QDate(2025, 3, 28).addDays(r % 5), QTime(hour, 30)));
+        }
+        ds.Post();
+    }
+    ClientDataSet::LocalTimes times;
+    for (int f = 0; f < ds.FieldCount(); ++f) {
+        const ClientDataSet::Cells cells = ds.CellsOf(f);
+        ASSERT_EQ(cells.Type(), ds.GetFieldType(f));
+        ASSERT_EQ(cells.Rows(), quint32(kRows));
+        for (quint32 r = 0; r < kRows; ++r) {
+            const QVariant v = ds.ValueAt(r, f);
+            ASSERT_EQ(cells.IsNull(r), !v.isValid()) << f << ' ' << r;
+            if (!v.isValid())
+                continue;
+            switch (cells.Type()) {
+            case FieldType::Float:
+            case FieldType::Currency: EXPECT_EQ(cells.Real(r), v.toDouble()) << f << ' ' << r; break;
+            case FieldType::String:
+                EXPECT_EQ(cells.Text(r).toString(), v.toString()) << r;
+                EXPECT_EQ(cells.Text(r).size(), v.toString().size()) << r;
+                break;
+            case FieldType::Date: EXPECT_EQ(cells.Integer(r), v.toDate().toJulianDay()) << r; break;
+            case FieldType::DateTime:
+                EXPECT_EQ(cells.EpochMs(r, times), v.toDateTime().toMSecsSinceEpoch()) << r;
+                break;
+            default: EXPECT_EQ(cells.Integer(r), v.toLongLong()) << f << ' ' << r; break;
+            }
+        }
+    }
+    EXPECT_EQ(ds.CellsOf(3).Integer(5), 62500); // currency scaled by 10000
+    EXPECT_THROW(ds.CellsOf(ds.FieldCount()), EDatabaseError);
+}
+
+// Around both changes of summer time in Berlin (the last Sundays of March and October), in
+// the hour that does not exist and the one that comes twice, with days met in either order.
+TEST(ClientDataSet, LocalTimesAgreeWithQDateTimeAcrossSummerTime) {
+    LocalZone zone("Europe/Berlin");
+    auto exact = [](qint64 packed) {
+        const qint64 day = packed / 86400000;
+        return QDateTime(QDate::fromJulianDay(day),
+                         QTime::fromMSecsSinceStartOfDay(int(packed - day * 86400000)))
+            .toMSecsSinceEpoch();
+    };
+    ClientDataSet::LocalTimes times;
+    std::vector<qint64> probes;
+    for (const QDate change : {QDate(2025, 10, 26), QDate(2025, 3, 30), QDate(2024, 3, 31)})
+        for (int day = -1; day <= 1; ++day)
+            for (int minute = 0; minute < 24 * 60; minute += 10)
+                probes.push_back(Packed(change.addDays(day), QTime(0, 0).addSecs(minute * 60)));
+    probes.push_back(Packed(QDate(2025, 3, 30), QTime(2, 30, 0, 1)));    // does not exist
+    probes.push_back(Packed(QDate(2025, 10, 26), QTime(2, 59, 59, 999))); // comes twice
+    probes.push_back(Packed(QDate(1893, 3, 31), QTime(23, 59)));          // before standard time
+    probes.push_back(Packed(QDate(2400, 1, 1), QTime(12, 0)));            // far off the table
+    for (qint64 p : probes)
+        ASSERT_EQ(times.EpochMs(p), exact(p)) << p;
+    for (auto p = probes.rbegin(); p != probes.rend(); ++p) // now from the table
+        ASSERT_EQ(times.EpochMs(*p), exact(*p)) << *p;
+    // 03:00 summer time on 30 March is 01:00 UTC, 02:00 winter time on 26 October too.
+    const QDateTime springUtc(QDate(2025, 3, 30), QTime(1, 0), Qt::UTC);
+    EXPECT_EQ(times.EpochMs(Packed(QDate(2025, 3, 30), QTime(3, 0))),
+              springUtc.toMSecsSinceEpoch());
+    EXPECT_EQ(times.EpochMs(Packed(QDate(2025, 3, 30), QTime(1, 59))),
+              springUtc.toMSecsSinceEpoch() - 60000); // 00:59 UTC
+    EXPECT_EQ(times.EpochMs(Packed(QDate(2025, 10, 27), QTime(2, 0))),
+              QDateTime(QDate(2025, 10, 27), QTime(1, 0), Qt::UTC).toMSecsSinceEpoch());
+}
+
+// Cells read the store in place: a value written after they were taken shows, rows appended
+// after them are not theirs, and a dataset that moved to a new store leaves them the old one.
+TEST(ClientDataSet, CellsFollowEditsAndTellAppendedRows) {
+    ClientDataSet ds(QStringLiteral("E"));
+    ds.FieldDefs().Add(QStringLiteral("n"), FieldType::Integer);
+    ds.FieldDefs().Add(QStringLiteral("s"), FieldType::String);
+    ds.CreateDataSet();
+    for (int r = 0; r < 3; ++r) {
+        ds.Append();
+        ds.SetValue(0, r);
+        ds.SetValue(1, QStringLiteral("Zeile %1").arg(r));
+        ds.Post();
+    }
+    const ClientDataSet::Cells n = ds.CellsOf(0), s = ds.CellsOf(1);
+    EXPECT_TRUE(n.Current());
+    ds.SetRowValue(1, 0, 41);
+    ds.SetRowValue(2, 0, QVariant());
+    ds.SetRowValue(0, 1, QStringLiteral("Maß"));
+    EXPECT_TRUE(n.Current()); // edits keep the rows where they are
+    EXPECT_EQ(n.Integer(1), 41);
+    EXPECT_TRUE(n.IsNull(2));
+    EXPECT_EQ(s.Text(0).toString(), QStringLiteral("Maß"));
+
+    ds.Append();
+    ds.SetValue(0, 99);
+    ds.Post();
+    EXPECT_FALSE(n.Current());
+    EXPECT_EQ(n.Rows(), 3u);
+    const ClientDataSet::Cells fresh = ds.CellsOf(0);
+    ASSERT_EQ(fresh.Rows(), 4u);
+    EXPECT_EQ(fresh.Integer(3), 99);
+    EXPECT_TRUE(ds.CellsOf(1).IsNull(3));
+
+    ds.EmptyDataSet();
+    EXPECT_EQ(fresh.Integer(1), 41); // the old store lives as long as its cells
+    EXPECT_EQ(ds.CellsOf(0).Rows(), 0u);
+}

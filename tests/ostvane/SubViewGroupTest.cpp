@@ -295,6 +295,69 @@ TEST_F(SubViewGroupTest, InactiveSourcesStaleHandlesAndEditsGiveNothing) {
     EXPECT_EQ(m_s[3]->GetValue(h, grid.Item(0)).toInt(), 301);
 }
 
+// What GetValue gives, in the kind typed cells hold it.
+void ExpectCell(const TPlantafelCells& cells, size_t i, const QVariant& v, const char* what) {
+    ASSERT_EQ(bool(cells.Null[i]), !v.isValid() || v.isNull()) << what << ' ' << i;
+    if (cells.Null[i])
+        return;
+    switch (cells.Kind) {
+    case TPlantafelCells::ckReal: EXPECT_EQ(cells.Reals[i], v.toDouble()) << what; break;
+    case TPlantafelCells::ckText: EXPECT_EQ(cells.Texts[i].toString(), v.toString()) << what; break;
+    case TPlantafelCells::ckInteger:
+        EXPECT_EQ(cells.Integers[i], v.typeId() == QMetaType::QDateTime
+                                         ? v.toDateTime().toMSecsSinceEpoch()
+                                     : v.typeId() == QMetaType::QDate ? v.toDate().toJulianDay()
+                                                                      : v.toLongLong())
+            << what << ' ' << i;
+        break;
+    }
+}
+
+// Typed cells give what GetValue gives, on rows read first typed (not located yet) and again,
+// on the leading and extra rows, for information rows refreshed after the first read, and
+// for records asked for out of order; other kinds of columns are left to GetValue.
+TEST_F(SubViewGroupTest, TypedCellsAgreeWithGetValue) {
+    m_g->SetMode(ptsvmCalendarWeekGroupedByWeek);
+    m_c.SetActive(true);
+    TestDatabase::Exec(QStringLiteral(
+        "UPDATE scheduling.entity SET a2_bezeichnung = 'Größe ' || a2_id WHERE a2_id = 303"));
+    m_c.RefreshMasterRecordsEx();
+    const QStringList fields{QStringLiteral("ti_a2_id"),      QStringLiteral("ti_date_start"),
+                             QStringLiteral("_date"),         QStringLiteral("_yweek"),
+                             QStringLiteral("_year"),         QStringLiteral("a2_bezeichnung"),
+                             QStringLiteral("gibt_es_nicht"), QStringLiteral("calc")};
+    auto& grid = Grid(3, fields);
+    Column(grid, 7).SetFieldKind(fkCalculated);
+    Column(grid, 7).SetOnCalcField([](Cds::ClientDataSet&, QVariant& v) { v = 1; });
+    grid.LoadRecordHandles();
+    std::vector<Grid::RecordHandle> records;
+    for (int r = grid.RecordCount() - 1; r >= 0; --r)
+        records.push_back(grid.GetRecordHandle(r));
+    records.push_back(Grid::kNoRecord);
+    std::vector<TPlantafelCells> cells(size_t(fields.size()));
+    auto readAll = [&](const char* when) {
+        for (int k = 0; k + 1 < int(fields.size()); ++k) {
+            ASSERT_TRUE(m_s[3]->ReadCells(records.data(), records.size(), grid.Item(k),
+                                          cells[size_t(k)]));
+            for (size_t i = 0; i < records.size(); ++i)
+                ExpectCell(cells[size_t(k)], i, m_s[3]->GetValue(records[i], grid.Item(k)),
+                           qPrintable(QStringLiteral("%1 %2").arg(fields[k], when)));
+        }
+    };
+    readAll("first");
+    EXPECT_EQ(cells[1].Kind, TPlantafelCells::ckInteger);
+    EXPECT_EQ(cells[5].Kind, TPlantafelCells::ckText);
+    EXPECT_EQ(cells[5].Texts[records.size() - 5].toString(), QStringLiteral("Größe 303"));
+    EXPECT_FALSE(cells[3].Null[0]); // the empty week's row has its year-week
+    readAll("again");
+    TestDatabase::Exec(
+        QStringLiteral("UPDATE scheduling.entity SET a2_bezeichnung = 'Neu ' || a2_id"));
+    m_c.RefreshMasterRecordsEx();
+    readAll("after a refresh");
+    EXPECT_EQ(cells[5].Texts[records.size() - 5].toString(), QStringLiteral("Neu 303"));
+    EXPECT_FALSE(m_s[3]->ReadCells(records.data(), records.size(), grid.Item(7), cells[7]));
+}
+
 TEST_F(SubViewGroupTest, ModelFollowsTheSourceAndRefusesEdits) {
     m_g->SetMode(ptsvmCalendarWeekGroupedByWeek);
     auto& grid = Grid(3, {QStringLiteral("ti_a2_id"), QStringLiteral("_yweek")});
