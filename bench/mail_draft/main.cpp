@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QtEndian>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -84,8 +85,9 @@ QString Draft(const QStringList& files) {
 }
 
 // The floor: a one-pass base64 encoder, 57 bytes a line as 76 characters and CR LF, two
-// characters at a time from a table of every 12-bit value; 256 KB reads, the lines gathered
-// into 256 KB writes to one file. Each file ends with a line of its own, as a part does.
+// characters at a time from a table of every 12-bit value, six bytes of a full line from each
+// 8-byte load; 256 KB reads, the lines gathered into 256 KB writes to one file. Each file
+// ends with a line of its own, as a part does.
 void Baseline(const QStringList& files, const QString& target) {
     static const auto pairs = [] {
         static const char abc[] =
@@ -114,6 +116,19 @@ void Baseline(const QStringList& files, const QString& target) {
     auto line = [&](const unsigned char* s, size_t n) {
         char* o = pending.data() + used;
         size_t i = 0;
+        if (n == kLine) {
+            // Six bytes a step from one big-endian 8-byte load; the ninth load ends at byte 56.
+            for (; i + 8 <= n; i += 6) {
+                quint64 x;
+                std::memcpy(&x, s + i, 8);
+                x = qFromBigEndian(x);
+                std::memcpy(o, pairs[(x >> 52) & 0xFFF].data(), 2);
+                std::memcpy(o + 2, pairs[(x >> 40) & 0xFFF].data(), 2);
+                std::memcpy(o + 4, pairs[(x >> 28) & 0xFFF].data(), 2);
+                std::memcpy(o + 6, pairs[(x >> 16) & 0xFFF].data(), 2);
+                o += 8;
+            }
+        }
         for (; i + 3 <= n; i += 3) {
             const unsigned v = unsigned(s[i]) << 16 | unsigned(s[i + 1]) << 8 | s[i + 2];
             std::memcpy(o, pairs[v >> 12].data(), 2);
