@@ -20,8 +20,10 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QToolButton>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -121,17 +123,22 @@ void TFileViewerFrameTIFF::DokumentChanged() {
         Secure_DocumentSave(FDokument);
     if (!CheckAnnotChanged())
         return;
-    // Pages never loaded keep what their stored slot says (they are unchanged).
+    // Pages never loaded keep what their stored slot says (they are unchanged); the slots are
+    // read in one query, when the first such page needs them.
     TPageList& list = *m_pages->imOverview();
     bool annotated = false;
     const QString remote = FDokument->DMSRemoteFilename();
     TDCFileMethods store(&FDokument->Database());
+    std::optional<QList<QByteArray>> storedAnnots;
     for (int i = 0; i < list.ImageCount() && !annotated; ++i) {
         const TPageData* d = list.UserData(i);
-        if (d && d->Loadet)
+        if (d && d->Loadet) {
             annotated = !d->CurAnnotX.isEmpty();
-        else
-            annotated = !store.ReadAnnotation(remote, i).isEmpty();
+        } else {
+            if (!storedAnnots)
+                storedAnnots = store.ReadAnnotations(remote, list.ImageCount());
+            annotated = !storedAnnots->value(i).isEmpty();
+        }
     }
     Secure_AnnotationSave(FDokument, annotated);
     QStringList placed, removed;
@@ -214,13 +221,16 @@ void TFileViewerFrameTIFF::btEditSaveClick(QObject*) {
                 posted = true;
             } else if (pagePart) {
                 SetStatus(makeText(17110, QStringLiteral("Speichere Bilddatei")), 10, false);
-                for (int i = 0; i < list->ImageCount(); ++i) {
-                    LoadImage(i, false);
+                // The stored file is read once, its hash checked: the pages never loaded are
+                // copied from it, as are the loaded ones that stayed as they were.
+                m_pages->ReadStoredPages();
+                const auto release = qScopeGuard([this] { m_pages->ReleaseStoredPages(); });
+                for (int i = 0; i < list->ImageCount(); ++i)
                     CheckImageFormatAndSetName(i, kSaveSource);
-                }
                 SetStatus(makeText(17110, QStringLiteral("Speichere Bilddatei")), 50, false);
                 logEvent(kSaveSource);
                 QByteArray tiff = m_pages->SaveToStreamTIFF();
+                m_pages->ReleaseStoredPages();
                 QBuffer temp(&tiff);
                 temp.open(QIODevice::ReadOnly);
                 revised = true;
@@ -231,6 +241,25 @@ void TFileViewerFrameTIFF::btEditSaveClick(QObject*) {
                 SetStatus(QStringLiteral("Kommentare speichern"), 90, true);
                 const QString remote = dok.DMSRemoteFilename();
                 const int count = list->ImageCount();
+                // A page never loaded that moved takes its stored slot along: the slots as they
+                // are before this loop writes any, read in one query.
+                std::optional<QList<QByteArray>> storedAnnots;
+                const auto storedSlots = [&]() -> const QList<QByteArray>& {
+                    if (!storedAnnots) {
+                        int size = count;
+                        for (int i = 0; i < count; ++i)
+                            if (const TPageData* p = list->UserData(i))
+                                size = std::max(size, p->FromIndex + 1);
+                        storedAnnots = store.ReadAnnotations(remote, size);
+                    }
+                    return *storedAnnots;
+                };
+                bool movedUnloaded = false;
+                for (int i = 0; i < count && !isNew && !movedUnloaded; ++i)
+                    if (const TPageData* p = list->UserData(i))
+                        movedUnloaded = !p->Loadet && p->FromIndex >= 0 && p->FromIndex != i;
+                if (movedUnloaded)
+                    storedSlots();
                 for (const TPageData* d : std::as_const(m_pages->FDeletedPages))
                     if (d->FromIndex >= count)
                         store.WriteAnnotation(nullptr, remote, d->FromIndex);
@@ -242,8 +271,17 @@ void TFileViewerFrameTIFF::btEditSaveClick(QObject*) {
                         store.WriteAnnotation(nullptr, remote, p->FromIndex);
                     if (i == p->FromIndex && p->CurAnnotX == p->OldAnnot)
                         continue;
+                    if (!p->Loadet) {
+                        // Unchanged, it moved: its stored annotation goes to its new slot.
+                        if (isNew || p->FromIndex < 0 || p->FromIndex == i)
+                            continue;
+                        const QByteArray moved = storedSlots().value(p->FromIndex);
+                        if (moved != storedSlots().value(i))
+                            store.WriteAnnotation(&moved, remote, i);
+                        continue;
+                    }
                     // A new file has no slots to empty.
-                    if (!p->Loadet || (isNew && p->CurAnnotX.isEmpty()))
+                    if (isNew && p->CurAnnotX.isEmpty())
                         continue;
                     store.WriteAnnotation(&p->CurAnnotX, remote, i);
                 }
@@ -380,6 +418,8 @@ void TFileViewerFrameTIFF::btEditDeleteClick(QObject*) {
     if (list->ImageCount() <= 1)
         Korvexutils::RaiseCriticalError(textMinOnePage());
     checkPageCommand();
+    // Its stored annotations must be known for the rights and stamp checks of the save.
+    LoadImage(page, false);
     TPageData* data = list->UserData(page);
     // A page of the stored file is remembered, so that the save empties its annotation slot and
     // checks the right to delete; a page not yet stored just goes.

@@ -593,7 +593,8 @@ void TFileViewerFrameTIFF::Recreate(TDokument* Dokument, bool EditablePages) {
     setEditTabVisible(editable);
     if (editable) {
         ribMenu->SetActiveTab(ribMenuEdit);
-        // The strip is shown here; ReloadImages below loads every page into it once.
+        // The strip is shown here; ReloadImages below reads the first page, the strip the pages
+        // of the thumbnails it draws.
         if (!imOverview->isVisible()) {
             const QSignalBlocker block(btShowOverview);
             btShowOverview->setChecked(true);
@@ -1123,17 +1124,10 @@ void TFileViewerFrameTIFF::btShowOverviewClick(QObject*) {
             const int page = qMax(0, list->SelectedImage());
             imOverview->show();
             try {
-                bool loaded = list->ImageCount() > 0;
-                for (int i = 0; loaded && i < list->ImageCount(); ++i)
-                    loaded = list->UserData(i) && list->UserData(i)->Loadet;
-                if (m_pages->FEditablePages == 3) {
-                    // Pages changed here are kept: only the missing ones are read.
-                    for (int i = 0; i < list->ImageCount(); ++i)
-                        LoadImage(i, false);
-                    LoadImage(page, true);
-                } else if (!loaded) {
+                // The strip reads the pages of the thumbnails it draws; pages changed here are
+                // kept. Only a viewer without pages loads again.
+                if (list->ImageCount() == 0 && m_pages->FEditablePages != 3)
                     ReloadImages(page);
-                }
             } catch (...) {
                 imOverview->hide();
                 btShowOverview->setChecked(false);

@@ -276,7 +276,15 @@ QByteArray TDCFileMethods::ReadImage(const QString& name, int page) {
             LargeObjectInput input(db, unsigned(q.Fields(0).AsLargeInt()), q.Fields(1).AsLargeInt(), name);
             Imaging::TTiffReader reader(input);
             reader.OpenAt(quint64(q.Fields(2).AsLargeInt()));
-            return reader.ExtractPage();
+            if (reader.CanCopyRaw())
+                return reader.ExtractPage();
+            // Old-style JPEG cannot be copied as it is: the page is stored anew as JPEG, as
+            // the viewer does with the pages of a file it reads whole.
+            Imaging::TIOParams params = reader.Params();
+            params.TIFF_Compression = Imaging::ioTIFF_JPEG;
+            Imaging::TTiffWriter writer;
+            writer.WritePage(reader.Decode(), params);
+            return writer.Finish();
         } catch (const Imaging::ETiffError& e) {
             if (attempt > 0)
                 throw EDCFileError(QStringLiteral("Seite %1 im Dokumentenspeicher nicht lesbar: %2 (%3)")
@@ -300,13 +308,16 @@ std::optional<QByteArray> TDCFileMethods::ReadFileIfStored(const QString& name) 
     CheckRemoteName(name);
     TVoskDatabase& db = Database();
     const QByteArray key = name.toUtf8();
-    const char* values[] = {key.constData()};
+    const QByteArray limit = QByteArray::number(OneResultSize);
+    const char* values[] = {key.constData(), limit.constData()};
     db.CountRoundTrip();
+    // A larger file comes without its bytes here: they are read in chunks below.
     PGresult* r = PQexecParams(
         db.Handle(),
         "SELECT f.size, f.sha256, CASE WHEN EXISTS(SELECT 1 FROM pg_largeobject_metadata m "
-        "WHERE m.oid = f.oid) THEN lo_get(f.oid) END FROM dms_file f WHERE f.name = $1",
-        1, nullptr, values, nullptr, nullptr, 1);
+        "WHERE m.oid = f.oid) THEN CASE WHEN f.size <= $2::bigint THEN lo_get(f.oid) ELSE "
+        "''::bytea END END, f.oid FROM dms_file f WHERE f.name = $1",
+        2, nullptr, values, nullptr, nullptr, 1);
     const auto clear = qScopeGuard([r] { PQclear(r); });
     if (PQresultStatus(r) != PGRES_TUPLES_OK)
         throw EVoskDatabaseError(
@@ -319,6 +330,8 @@ std::optional<QByteArray> TDCFileMethods::ReadFileIfStored(const QString& name) 
     // Binary results: size is a big-endian int8, sha256 the text's bytes.
     const qint64 size = qFromBigEndian<qint64>(PQgetvalue(r, 0, 0));
     const QByteArray sha256(PQgetvalue(r, 0, 1), PQgetlength(r, 0, 1));
+    if (size > OneResultSize)
+        return readWhole(name, qFromBigEndian<quint32>(PQgetvalue(r, 0, 3)), size, sha256);
     QByteArray bytes(PQgetvalue(r, 0, 2), PQgetlength(r, 0, 2));
     unsigned char md[EVP_MAX_MD_SIZE];
     unsigned int mdLength = 0;

@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <fcntl.h>
 #include <memory>
 #include <optional>
@@ -354,6 +355,49 @@ void TDCFileMethods::ReadFile(const QString& name, QIODevice& target) {
             throw EDCFileError(
                 QStringLiteral("Datei im Dokumentenspeicher ist beschädigt: %1").arg(name));
     });
+}
+
+QByteArray TDCFileMethods::readWhole(const QString& name, unsigned int oid, qint64 size,
+                                     const QByteArray& sha256) {
+    // Straight into a buffer of the recorded size, hashed as each chunk arrives: one pass over
+    // the bytes, no buffer grown and copied on the way (a result of one lo_get of the whole file
+    // would be grown in libpq, copied into its result and copied again here).
+    constexpr qint64 kReadChunk = 8 << 20;
+    const auto damaged = [&] {
+        return EDCFileError(QStringLiteral("Datei im Dokumentenspeicher ist beschädigt: %1").arg(name));
+    };
+    if (size < 0 || size > qint64(std::numeric_limits<qsizetype>::max() / 2))
+        throw damaged();
+    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+    TVoskDatabase& db = Database();
+    RunInTransaction([&] {
+        PGconn* conn = db.Handle();
+        LargeObject lo(db, Oid(oid), INV_READ);
+        if (!lo.Opened())
+            throwServer(conn, QStringLiteral("Fehler beim Lesen aus dem Dokumentenspeicher"), name);
+        Digest hash(EVP_sha256());
+        qint64 got = 0;
+        for (;;) {
+            // One byte beyond the recorded size is asked for too: an object longer than its
+            // record is damaged as well.
+            const qint64 want = got < size ? std::min(kReadChunk, size - got) : 1;
+            char spare = 0;
+            char* into = got < size ? bytes.data() + got : &spare;
+            db.CountRoundTrip();
+            const int n = lo_read(conn, lo.Fd(), into, size_t(want));
+            if (n < 0)
+                throwServer(conn, QStringLiteral("Fehler beim Lesen aus dem Dokumentenspeicher"), name);
+            if (n == 0)
+                break;
+            if (got >= size)
+                throw damaged();
+            hash.Add(into, n);
+            got += n;
+        }
+        if (got != size || hash.HexDigest() != sha256)
+            throw damaged();
+    });
+    return bytes;
 }
 
 QString TDCFileMethods::ReadFile(const QString& name, const QString& localFile) {

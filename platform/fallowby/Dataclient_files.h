@@ -121,9 +121,13 @@ public:
     // these read one page without walking the file. A record that disagrees with the file is
     // rebuilt once.
     int GetImageCount(const QString& name);
-    // Page (from 0) as a one-page TIFF, its compressed data copied unchanged.
+    // Page (from 0) as a one-page TIFF, its compressed data copied unchanged (a page of
+    // old-style JPEG, which cannot be copied so, written anew as JPEG).
     QByteArray ReadImage(const QString& name, int page);
-    // The whole file in memory (for files the viewers split themselves), in one round trip.
+    // The whole file in memory (for files the viewers split themselves), checked as a chunked
+    // read is: up to OneResultSize in one round trip, a larger one read in chunks straight into
+    // a buffer of its recorded size and hashed as they arrive.
+    static constexpr qint64 OneResultSize = 32 << 20;
     QByteArray ReadFile(const QString& name);
     // The same, or nothing when no file of that name is recorded (saves asking first); a
     // recorded file whose bytes are gone or damaged throws as ReadFile.
@@ -152,6 +156,8 @@ private:
     TDCStoredFile writeUnit(QIODevice& source, const QString& name, TVoskQuery2* rows);
     // The page index of a TIFF at hand whole, as dms_file_pages holds it; none for other files.
     static std::optional<QString> pagesLiteral(const char* data, qint64 size);
+    // The stored object's bytes, of the recorded size and hash (EDCFileError otherwise).
+    QByteArray readWhole(const QString& name, unsigned int oid, qint64 size, const QByteArray& sha256);
     // Records the page directories of a TIFF just written from source (read from its start at
     // position begin when it can seek, else from the stored object).
     void recordPages(QIODevice& source, qint64 begin, const QString& name, unsigned int oid);

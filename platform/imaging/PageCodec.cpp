@@ -812,8 +812,12 @@ void TTiffWriter::CopyPage(TTiffReader& reader, const QByteArray* description) {
     reader.m_io->errors.clear();
     // Samples wider than a byte stay in the byte order of the file they were coded in, inside
     // compressed and predicted data too; in a file of the other order they would be misread.
-    if (TIFFIsByteSwapped(in) != TIFFIsByteSwapped(out) &&
-        fieldDefaulted<uint16_t>(in, TIFFTAG_BITSPERSAMPLE) > 8) {
+    // Such a page is decoded strip by strip (libtiff hands the samples over in this machine's
+    // order) and coded again with the same compression, predictor and depth: the samples stay
+    // exactly as they were. JPEG, which would lose at each coding, is decoded and written anew.
+    const bool swapped = TIFFIsByteSwapped(in) != TIFFIsByteSwapped(out) &&
+                         fieldDefaulted<uint16_t>(in, TIFFTAG_BITSPERSAMPLE) > 8;
+    if (swapped && fieldDefaulted<uint16_t>(in, TIFFTAG_COMPRESSION) == COMPRESSION_JPEG) {
         TIOParams params = reader.Params();
         if (description)
             params.TIFF_ImageDescription = *description;
@@ -893,6 +897,33 @@ void TTiffWriter::CopyPage(TTiffReader& reader, const QByteArray* description) {
         fail(reader.m_io->errors, QStringLiteral("Streifenlängen fehlen"));
     const uint32_t pieces = tiled ? TIFFNumberOfTiles(in) : TIFFNumberOfStrips(in);
     std::vector<uint8_t> buffer;
+    if (swapped) {
+        // The stored strips must hold what the page claims before a buffer is made for them.
+        const uint32_t width = fieldDefaulted<uint32_t>(in, TIFFTAG_IMAGEWIDTH);
+        const uint32_t height = fieldDefaulted<uint32_t>(in, TIFFTAG_IMAGELENGTH);
+        if (qint64(width) * qint64(height) > kMaxPagePixels)
+            throw ETiffError(QStringLiteral("Seite zu groß (%1 x %2 Pixel)").arg(width).arg(height));
+        checkStorage(in, reader.m_io->size, width, height,
+                     fieldDefaulted<uint16_t>(in, TIFFTAG_COMPRESSION),
+                     fieldDefaulted<uint16_t>(in, TIFFTAG_BITSPERSAMPLE),
+                     fieldDefaulted<uint16_t>(in, TIFFTAG_SAMPLESPERPIXEL));
+        const tmsize_t pieceSize = tiled ? TIFFTileSize(in) : TIFFStripSize(in);
+        if (pieceSize <= 0)
+            fail(reader.m_io->errors, QStringLiteral("Streifenaufbau ungültig"));
+        buffer.resize(size_t(pieceSize));
+        for (uint32_t i = 0; i < pieces; ++i) {
+            const tmsize_t got = tiled ? TIFFReadEncodedTile(in, i, buffer.data(), pieceSize)
+                                       : TIFFReadEncodedStrip(in, i, buffer.data(), pieceSize);
+            if (got <= 0 || !reader.m_io->errors.error.isEmpty())
+                fail(reader.m_io->errors, QStringLiteral("Streifen %1 nicht lesbar").arg(i));
+            const tmsize_t put = tiled ? TIFFWriteEncodedTile(out, i, buffer.data(), got)
+                                       : TIFFWriteEncodedStrip(out, i, buffer.data(), got);
+            if (put != got)
+                fail(m_io->errors, QStringLiteral("Streifen %1 nicht geschrieben").arg(i));
+        }
+        endPage();
+        return;
+    }
     for (uint32_t i = 0; i < pieces; ++i) {
         const uint64_t count = counts[i];
         if (count > reader.m_io->size)

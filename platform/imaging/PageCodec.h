@@ -149,7 +149,8 @@ public:
     void WritePage(const QImage& image, const TIOParams& params);
     // Copies the opened page of reader with its compressed data unchanged; a non-null
     // description replaces the page's description tag. A page whose samples are wider than a
-    // byte and in the other byte order is decoded and written anew with its compression.
+    // byte and in the other byte order is decoded and coded again with its compression,
+    // predictor and depth, its samples unchanged (a JPEG page: decoded and written anew).
     void CopyPage(TTiffReader& reader, const QByteArray* description = nullptr);
     int PageCount() const { return m_pages; }
     // Closes the file; the bytes written. The writer takes no more pages afterwards.

@@ -396,6 +396,40 @@ TEST_F(StoreTest, MissingOrDamagedBytesAreReportedByName) {
               QStringLiteral("Datei im Dokumentenspeicher ist beschädigt: k/gross.bin"));
 }
 
+// A file beyond one result is read into memory in chunks, into a buffer of its recorded size
+// (peak memory: about the file once), hashed on the way; a record that disagrees with the object
+// in hash or size, in either direction, is refused as for a small file.
+TEST_F(StoreTest, ALargeFileIsReadIntoMemoryInChunksAndChecked) {
+    const qint64 size = TDCFileMethods::OneResultSize * 3 / 2 + 4321;
+    QByteArray big(qsizetype(size), Qt::Uninitialized);
+    for (qsizetype i = 0; i < big.size(); ++i)
+        big[i] = char((i * 131) ^ (i >> 11));
+    write(big, QStringLiteral("k/sehr-gross.bin"));
+    resetPeakRss();
+    const qint64 before = peakRssKb();
+    const qint64 trips = m_db.RoundTrips();
+    const QByteArray read = m_store.ReadFile(QStringLiteral("k/sehr-gross.bin"));
+    const qint64 grown = peakRssKb() - before;
+    EXPECT_TRUE(read == big);
+    EXPECT_LE(m_db.RoundTrips() - trips, 16);
+    EXPECT_LT(grown, size / 1024 * 5 / 4 + 16 * 1024) << "peak memory grew by " << grown << " KiB";
+    EXPECT_FALSE(m_db.InTransaction());
+    const QString damaged = QStringLiteral("Datei im Dokumentenspeicher ist beschädigt: k/sehr-gross.bin");
+    for (const char* change : {"sha256 = repeat('0', 64)", "size = size + 1", "size = size - 1"}) {
+        SCOPED_TRACE(change);
+        TestDatabase::Exec(QStringLiteral("UPDATE dms_file SET %1 WHERE name = 'k/sehr-gross.bin'")
+                               .arg(QString::fromLatin1(change)));
+        EXPECT_EQ(messageOf([&] { m_store.ReadFile(QStringLiteral("k/sehr-gross.bin")); }), damaged);
+        EXPECT_FALSE(m_db.InTransaction());
+        TestDatabase::Exec(QStringLiteral("UPDATE dms_file SET size = %1, sha256 = '%2' WHERE name = "
+                                          "'k/sehr-gross.bin'")
+                               .arg(size)
+                               .arg(QString::fromLatin1(
+                                   QCryptographicHash::hash(big, QCryptographicHash::Sha256).toHex())));
+    }
+    EXPECT_TRUE(m_store.ReadFile(QStringLiteral("k/sehr-gross.bin")) == big);
+}
+
 TEST_F(StoreTest, AFetchReplacesAReadOnlyCopyAndLeavesItWhenItFails) {
     write("neu", QStringLiteral("r/x.txt"));
     QTemporaryDir dir;

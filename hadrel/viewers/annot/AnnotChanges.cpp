@@ -10,8 +10,14 @@ bool CheckPageChanged(const TPageList& pages, const QList<TPageData*>& deletedPa
             return true;
     for (int i = 0; i < pages.ImageCount(); ++i) {
         const TPageData* d = pages.UserData(i);
-        if (!d || !d->Loadet)
+        if (!d)
             continue;
+        // A page never loaded is unchanged, but it may have moved (a page before it deleted).
+        if (!d->Loadet) {
+            if (d->FromIndex >= 0 && d->FromIndex != i)
+                return true;
+            continue;
+        }
         if (d->FromIndex != i || d->CurImage != d->OldImage)
             return true;
     }

@@ -8,8 +8,8 @@
 #include <QList>
 #include <QStringList>
 
-// A stored page was deleted, or a loaded page moved or its image bytes differ. Pages never loaded
-// count as unchanged; a page added since the last save counts as changed.
+// A stored page was deleted, or a page moved, or a loaded page's image bytes differ. Pages never
+// loaded count as unchanged where they stand; a page added since the last save counts as changed.
 bool CheckPageChanged(const TPageList& pages, const QList<TPageData*>& deletedPages);
 // A stored page with annotations was deleted, or a loaded page's stored form of its annotations
 // differs from what was stored. The page's position does not count.

@@ -11,6 +11,7 @@
 #include <QScopeGuard>
 
 #include <cmath>
+#include <optional>
 
 using namespace Imaging;
 
@@ -282,9 +283,30 @@ void TCancelState::Poll() const {
 // ---------------------------------------------------------------------------------------------
 // TViewerPages
 
+struct TViewerPages::StoredPages {
+    QByteArray bytes;
+    QList<quint64> offsets;
+    std::unique_ptr<TTiffReader> reader;
+
+    // Opens the stored file's page index; EImagesException when the file has no such page.
+    TTiffReader& open(int index) {
+        if (index < 0 || index >= offsets.size())
+            throw EImagesException(17107, fmt(17107, QStringLiteral("Ungültiges Bild (%s)"),
+                                              {QStringLiteral("Seite %1 fehlt in der gespeicherten "
+                                                              "Datei").arg(index + 1)}));
+        reader->OpenAt(offsets[index]);
+        return *reader;
+    }
+};
+
 TViewerPages::TViewerPages(IViewerPagesHost* host, QObject* parent)
     : QObject(parent), m_host(host), m_list(new TPageList(this)) {
-    m_list->OnNeedPage = [this](int page) { LoadImage(page, false); };
+    // A thumbnail being drawn reads its page alone, quietly: the strip asks for the ones it shows.
+    m_list->OnNeedPage = [this](int page) {
+        TPageData* data = TPageData::_Get(m_list, page, -1);
+        if (data && !data->Loadet)
+            loadPageData(page, data, false, true);
+    };
 }
 
 TViewerPages::~TViewerPages() {
@@ -318,6 +340,7 @@ void TViewerPages::RemoveAllImages() {
     FDeletedPages.clear();
     m_list->Clear();
     m_decoded = {};
+    m_stored.reset();
 }
 
 void TViewerPages::ClearAllPages() {
@@ -348,12 +371,19 @@ void TViewerPages::SetDecoded(int Page, const QImage& image) {
         m_list->SetImage(Page, image);
 }
 
-void TViewerPages::loadPageData(int Page, TPageData* data, bool decode) {
+void TViewerPages::loadPageData(int Page, TPageData* data, bool decode, bool quiet) {
     const QString name = remoteName();
-    THourGlass hourglass;
-    m_host->SetViewerEnabled(false);
-    const auto enable = qScopeGuard([this] { m_host->SetViewerEnabled(true); });
-    m_host->SetStatus(makeText(17113, QStringLiteral("Lade Bild")), 10);
+    std::optional<THourGlass> hourglass;
+    if (!quiet) {
+        hourglass.emplace();
+        m_host->SetViewerEnabled(false);
+    }
+    const auto enable = qScopeGuard([this, quiet] {
+        if (!quiet)
+            m_host->SetViewerEnabled(true);
+    });
+    if (!quiet)
+        m_host->SetStatus(makeText(17113, QStringLiteral("Lade Bild")), 10);
     data->Clear();
     // A page that is not loaded still stands where it stood in the stored file.
     const int stored = data->FromIndex >= 0 ? data->FromIndex : Page;
@@ -380,12 +410,14 @@ void TViewerPages::loadPageData(int Page, TPageData* data, bool decode) {
         m_list->InvalidateImage(Page);
     }
     m_list->Params(Page) = params;
-    m_host->SetStatus(makeText(17112, QStringLiteral("Lade Anmerkungen")), 10);
+    if (!quiet)
+        m_host->SetStatus(makeText(17112, QStringLiteral("Lade Anmerkungen")), 10);
     data->OldAnnot = m_source->ReadAnnotation(name, stored);
     data->CurAnnot = data->OldAnnot;
     data->CurAnnotX = data->CurAnnot;
     data->Loadet = true;
-    m_host->ClearStatus();
+    if (!quiet)
+        m_host->ClearStatus();
 }
 
 void TViewerPages::LoadImage(int Page, bool LoadIntoView) {
@@ -422,22 +454,74 @@ void TViewerPages::LoadImage(int Page, bool LoadIntoView) {
     }
 }
 
+QByteArray TViewerPages::ExtractStoredPage(TTiffReader& reader) {
+    if (reader.CanCopyRaw())
+        return reader.ExtractPage();
+    TIOParams p = reader.Params();
+    p.TIFF_Compression = ioTIFF_JPEG;
+    TTiffWriter writer;
+    writer.WritePage(reader.Decode(), p);
+    return writer.Finish();
+}
+
+void TViewerPages::ReleaseStoredPages() { m_stored.reset(); }
+
+void TViewerPages::ReadStoredPages() {
+    m_stored.reset();
+    bool fromStore = false;
+    for (int i = 0; i < m_list->ImageCount() && !fromStore; ++i)
+        if (const TPageData* data = m_list->UserData(i); data && data->FromIndex >= 0)
+            fromStore = true;
+    if (!fromStore)
+        return;
+    const QString name = remoteName();
+    auto stored = std::make_unique<StoredPages>();
+    stored->bytes = m_source->ReadFile(name);
+    if (stored->bytes.isEmpty())
+        throw EImagesException(17106, makeText(17106, QStringLiteral("Ungültiges Bild")));
+    try {
+        stored->offsets = TiffPageOffsets(stored->bytes);
+        stored->reader = std::make_unique<TTiffReader>(stored->bytes);
+        // The compression rules need what the pages never loaded are.
+        for (int i = 0; i < m_list->ImageCount(); ++i) {
+            const TPageData* data = m_list->UserData(i);
+            if (data && !data->Loadet && data->FromIndex >= 0)
+                m_list->Params(i) = stored->open(data->FromIndex).Params();
+        }
+    } catch (const ETiffError& e) {
+        throw EImagesException(17107, fmt(17107, QStringLiteral("Ungültiges Bild (%s)"), {e.Message()}));
+    }
+    m_stored = std::move(stored);
+}
+
 QByteArray TViewerPages::SaveToStreamTIFF() const {
     TTiffWriter writer;
     for (int i = 0; i < m_list->ImageCount(); ++i) {
         const TPageData* data = m_list->UserData(i);
-        if (!data || !data->Loadet || data->CurImage.isEmpty())
+        if (!data)
+            throw EImagesException(17106, makeText(17106, QStringLiteral("Ungültiges Bild")));
+        // A stored page that is not loaded, or unchanged, is copied from the checked bytes of
+        // the stored file; an edited or new one from its current image.
+        const bool stored = data->FromIndex >= 0 &&
+                            (!data->Loadet || data->CurImage.isEmpty() || data->CurImage == data->OldImage);
+        if (!(stored && m_stored) && (!data->Loadet || data->CurImage.isEmpty()))
             throw EImagesException(17106, makeText(17106, QStringLiteral("Ungültiges Bild")));
         const TIOParams& wanted = m_list->Params(i);
         try {
-            TTiffReader reader(data->CurImage);
-            reader.OpenPage(0);
-            if (reader.Params().TIFF_Compression == wanted.TIFF_Compression && reader.CanCopyRaw())
-                writer.CopyPage(reader, wanted.TIFF_ImageDescription.isEmpty()
-                                            ? nullptr
-                                            : &wanted.TIFF_ImageDescription);
+            std::optional<TTiffReader> own;
+            TTiffReader* reader = nullptr;
+            if (stored && m_stored) {
+                reader = &m_stored->open(data->FromIndex);
+            } else {
+                reader = &own.emplace(data->CurImage);
+                reader->OpenPage(0);
+            }
+            if (reader->Params().TIFF_Compression == wanted.TIFF_Compression && reader->CanCopyRaw())
+                writer.CopyPage(*reader, wanted.TIFF_ImageDescription.isEmpty()
+                                             ? nullptr
+                                             : &wanted.TIFF_ImageDescription);
             else
-                writer.WritePage(reader.Decode(), wanted);
+                writer.WritePage(reader->Decode(), wanted);
         } catch (const ETiffError& e) {
             throw EImagesException(17107, fmt(17107, QStringLiteral("Ungültiges Bild (%s)"), {e.Message()}));
         }
@@ -469,16 +553,7 @@ void TViewerPages::loadWholeFile(const QString& name) {
             else
                 reader.OpenAt(offsets[i]);
             params << reader.Params();
-            if (reader.CanCopyRaw()) {
-                pages << reader.ExtractPage();
-            } else {
-                // Old-style JPEG cannot be copied as it is: it is stored anew as JPEG.
-                TIOParams p = params.last();
-                p.TIFF_Compression = ioTIFF_JPEG;
-                TTiffWriter writer;
-                writer.WritePage(reader.Decode(), p);
-                pages << writer.Finish();
-            }
+            pages << ExtractStoredPage(reader);
             if (i % 16 == 0)
                 m_host->PollCancel();
         }
@@ -543,8 +618,12 @@ void TViewerPages::ReloadImages(int Page) {
             const auto missing = [] {
                 return EImagesException(17105, makeText(17105, QStringLiteral("Datei existiert nicht.")));
             };
+            // The requested page alone, in view and in edit mode, strip shown or not: the other
+            // pages are read when they are shown or drawn as thumbnails, and a save copies the
+            // ones never read from the stored file. The whole file only when that page cannot be
+            // read by itself.
             bool created = false;
-            if (!m_host->OverviewVisible() && (viewOnly || exists)) {
+            if (viewOnly || exists) {
                 if (viewOnly && !exists)
                     throw missing();
                 m_list->AppendImages(pageInfoTexts(count));
@@ -568,7 +647,7 @@ void TViewerPages::ReloadImages(int Page) {
                     }
                 }
             }
-            if ((m_host->OverviewVisible() || !created) && (viewOnly || exists)) {
+            if (!created && (viewOnly || exists)) {
                 if (viewOnly && !exists)
                     throw missing();
                 loadWholeFile(name);

@@ -1,9 +1,11 @@
 #pragma once
 // The TIFF viewer's pages without any widget: the page list of the thumbnail strip with each
 // page's data (stored and current image and annotation bytes), page loading from the data server
-// (the requested page alone while the strip is hidden, else the whole file), the per-page
-// compression rules, the page-orientation rule after scanning, the stamp pictures, the value
-// conversions of the annotation reader and the break of a running load or scan. The viewer
+// (each page when it is first shown or drawn as a thumbnail, in view and in edit mode alike; the
+// whole file only when a page cannot be read alone), the per-page compression rules, the
+// page-orientation rule after scanning, the stamp pictures, the value conversions of the
+// annotation reader and the break of a running load or scan. A save copies the pages never read
+// from the stored file's bytes, read once for it. The viewer
 // (TFileViewerFrameTIFF) owns one TViewerPages and answers its IViewerPagesHost calls with its
 // widgets; tests answer them with fakes.
 
@@ -21,6 +23,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 
 class TPageList;
 
@@ -32,7 +35,8 @@ public:
 };
 
 // The data of one page, hung on its thumbnail. The streams are implicitly shared byte arrays:
-// copying one stream into another costs nothing until either is changed.
+// copying one stream into another costs nothing until either is changed. A page not loaded has
+// empty streams and is unchanged: it is the stored file's page FromIndex.
 class TPageData final : public QObject {
     Q_OBJECT
 public:
@@ -134,7 +138,8 @@ public:
     virtual void CheckRemoteStructure() = 0;
     virtual bool FileExists(const QString& name) = 0;
     virtual int GetImageCount(const QString& name) = 0;
-    // The whole file; empty when it cannot be read.
+    // The whole file, its recorded size and hash checked where the store keeps them; empty when
+    // it cannot be read.
     virtual QByteArray ReadFile(const QString& name) = 0;
     // Page (from 0) as a one-page TIFF.
     virtual QByteArray ReadImage(const QString& name, int page) = 0;
@@ -230,10 +235,18 @@ public:
     void SetDecoded(int Page, const QImage& image);
 
     bool CheckImageFormatAndSetName(int Page, const QString& CodeSource);
+    // Before a save of the pages: the stored file read whole, once (the source checks its
+    // recorded size and SHA-256 over the bytes it read), when any page comes from it. Pages
+    // never loaded take their parameters from it, for the compression rules; SaveToStreamTIFF
+    // copies them, and the loaded pages that are unchanged, from these bytes.
+    // ReleaseStoredPages drops them again (the save's caller, however the save ends).
+    void ReadStoredPages();
+    void ReleaseStoredPages();
     // Every page into one multipage TIFF in page order, with the page's parameters. A page whose
     // compression stays is copied with its compressed data unchanged (no decode, no loss at each
-    // revision), only its description written anew; the others are encoded. Every page must be
-    // loaded.
+    // revision), only its description written anew; the others are encoded. A page from the
+    // stored file that was never loaded, or is unchanged, is copied from the bytes that
+    // ReadStoredPages read; without them every page must be loaded.
     QByteArray SaveToStreamTIFF() const;
     // The compression rules on one page's parameters; true when they changed.
     static bool CheckImageFormatAndSetName(Imaging::TIOParams& params, const QString& CodeSource);
@@ -255,11 +268,19 @@ public:
 
     // The decoded first page of a one-page TIFF; EImagesException 17106 when it does not decode.
     static QImage DecodePage(const QByteArray& tiff, Imaging::TIOParams* params = nullptr);
+    // The opened page of a stored file as a one-page TIFF, its compressed data unchanged; a page
+    // of old-style JPEG, which cannot be copied so, is stored anew as JPEG.
+    static QByteArray ExtractStoredPage(Imaging::TTiffReader& reader);
 
 private:
-    void loadPageData(int Page, TPageData* data, bool decode);
+    // quiet: for a thumbnail being drawn, without hourglass, status or input block.
+    void loadPageData(int Page, TPageData* data, bool decode, bool quiet = false);
     QString remoteName() const;
     void loadWholeFile(const QString& name);
+    // The stored file as ReadStoredPages read it: its bytes, a reader over them and where each
+    // page's directory starts.
+    struct StoredPages;
+    std::unique_ptr<StoredPages> m_stored;
     IViewerPagesHost* m_host;
     IPageSource* m_source = nullptr;
     TPageList* m_list;

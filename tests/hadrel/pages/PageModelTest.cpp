@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QTemporaryFile>
+#include <QTransform>
 
 using namespace Imaging;
 
@@ -176,7 +177,7 @@ TEST_F(PageModel, HiddenStripReadsOnlyTheRequestedPage) {
     EXPECT_EQ(host.shownPage, 0);
 }
 
-TEST_F(PageModel, ShownStripReadsTheFileOnceAndDecodesThumbnailsOnDemand) {
+TEST_F(PageModel, ShownStripReadsOnlyThePagesOfTheThumbnailsItDraws) {
     FakeStore store(5);
     host.overview = true;
     pages.SetSource(&store);
@@ -184,27 +185,95 @@ TEST_F(PageModel, ShownStripReadsTheFileOnceAndDecodesThumbnailsOnDemand) {
     pages.ReloadImages(2);
 
     EXPECT_EQ(pages.FEditablePages, 2); // unsaved page changes are dropped by the reload
-    EXPECT_EQ(store.readFile, 1);
-    EXPECT_EQ(store.readImage, 0);
-    EXPECT_EQ(store.readAnnotation, 5);
+    // In edit mode too, with the strip shown: the page shown, nothing else.
+    EXPECT_EQ(store.readFile, 0);
+    EXPECT_EQ(store.readImage, 1);
+    EXPECT_EQ(store.readAnnotation, 1);
     ASSERT_EQ(list()->ImageCount(), 5);
     for (int i = 0; i < 5; ++i) {
         TPageData* d = list()->UserData(i);
-        EXPECT_TRUE(d->Loadet);
+        EXPECT_EQ(d->Loadet, i == 2);
         EXPECT_EQ(d->FromIndex, i);
-        // Each page is a one-page TIFF of the stored page's unchanged bytes.
-        EXPECT_EQ(TViewerPages::DecodePage(d->OldImage), textPage(i));
         EXPECT_EQ(list()->ImageInfoText(i), QStringLiteral("Seite %1").arg(i + 1));
     }
     EXPECT_EQ(host.shownPage, 2);
-    EXPECT_TRUE(host.statuses.contains(QStringLiteral("Lade Bilddatei 10")));
-    EXPECT_TRUE(host.statuses.contains(QStringLiteral("Lade Anmerkungen 80")));
+    EXPECT_EQ(TViewerPages::DecodePage(list()->UserData(2)->OldImage), textPage(2));
+
+    // A thumbnail drawn reads its page, quietly: no status, no input block.
+    const QStringList statuses = host.statuses;
     const QImage thumb = list()->Thumbnail(3);
+    EXPECT_EQ(store.readImage, 2);
+    EXPECT_EQ(host.statuses, statuses);
+    EXPECT_TRUE(host.enabled);
+    ASSERT_TRUE(list()->UserData(3)->Loadet);
+    EXPECT_EQ(TViewerPages::DecodePage(list()->UserData(3)->OldImage), textPage(3));
     ASSERT_FALSE(thumb.isNull());
     EXPECT_LE(thumb.width(), list()->ThumbnailSize().width());
     EXPECT_LE(thumb.height(), list()->ThumbnailSize().height());
     // Black text on white stays dark on light in the small picture.
     EXPECT_GT(qGray(thumb.pixel(0, 0)), 200);
+    EXPECT_FALSE(list()->UserData(4)->Loadet);
+}
+
+TEST_F(PageModel, ASaveCopiesThePagesNeverLoadedFromTheStoredFileReadOnce) {
+    FakeStore store(6);
+    pages.SetSource(&store);
+    pages.FEditablePages = 2;
+    pages.ReloadImages(0);
+    ASSERT_EQ(store.readImage, 1);
+    // Without the stored file's bytes a page never loaded cannot be written.
+    EXPECT_THROW(pages.SaveToStreamTIFF(), EImagesException);
+
+    // Page 1 edited (turned), page 3 deleted, a new page at the end.
+    pages.LoadImage(1, true);
+    TTiffWriter turned;
+    TIOParams g4;
+    g4.TIFF_Compression = ioTIFF_G4FAX;
+    turned.WritePage(textPage(1).transformed(QTransform().rotate(90)), g4);
+    list()->UserData(1)->CurImage = turned.Finish();
+    TPageData::_Destroy(list(), 3);
+    list()->DeleteImage(3);
+    const int added = list()->AppendImage();
+    TPageData* fresh = TPageData::_Get(list(), added, -1);
+    TTiffWriter one;
+    one.WritePage(textPage(9), g4);
+    fresh->CurImage = one.Finish();
+    fresh->Loadet = true;
+    list()->Params(added) = g4;
+
+    pages.ReadStoredPages();
+    EXPECT_EQ(store.readFile, 1);
+    EXPECT_EQ(store.readImage, 2); // nothing read page by page for the save
+    // The pages never loaded know what they are now, for the compression rules.
+    EXPECT_EQ(list()->Params(4).TIFF_Compression, ioTIFF_G4FAX);
+    EXPECT_EQ(list()->Params(4).Width, 300);
+    const QByteArray saved = pages.SaveToStreamTIFF();
+    pages.ReleaseStoredPages();
+    EXPECT_EQ(store.readFile, 1);
+
+    const QImage edited = TViewerPages::DecodePage(list()->UserData(1)->CurImage);
+    ASSERT_EQ(edited.size(), QSize(420, 300));
+    const QImage newPage = TViewerPages::DecodePage(fresh->CurImage);
+    TTiffReader out(saved), in(store.file);
+    ASSERT_EQ(out.PageCount(), 6);
+    const int from[] = {0, 1, 2, 4, 5};
+    for (int i = 0; i < 6; ++i) {
+        out.OpenPage(i);
+        if (i == 1) {
+            EXPECT_EQ(out.Decode(), edited);
+            continue;
+        }
+        if (i == 5) {
+            EXPECT_EQ(out.Decode(), newPage);
+            continue;
+        }
+        in.OpenPage(from[i]);
+        EXPECT_EQ(out.Decode(), in.Decode()) << i;
+        // Copied as stored: the same compressed bytes.
+        EXPECT_EQ(out.RawStrip(0), in.RawStrip(0)) << i;
+    }
+    // Released: without the bytes again.
+    EXPECT_THROW(pages.SaveToStreamTIFF(), EImagesException);
 }
 
 TEST_F(PageModel, ABrokenPageFallsBackToTheWholeFile) {
@@ -297,8 +366,10 @@ TEST_F(PageModel, ABreakEndsTheLoadSilently) {
     cancel.Arm();
     EXPECT_TRUE(cancel.Armed()); // a break at tick 0 still counts
 
-    // A whole-file load polls between pages: armed and overdue, it stops with nothing left.
+    // A whole-file load (the fall-back for a page that cannot be read alone) polls between
+    // pages: armed and overdue, it stops with nothing left.
     FakeStore store(40);
+    store.brokenPages = {0};
     host.overview = true;
     now = 10000;
     cancel.Reset();

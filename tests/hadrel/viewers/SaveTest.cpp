@@ -3,8 +3,11 @@
 // failure or a killed client leaves untouched, the stamp SQL, and the close question.
 #include "ViewerFixture.h"
 
+#include "../../imaging/TiffPages.h"
+
 #include <Dataclient_files.h>
 #include <FaultPoint.h>
+#include <ForeignFiles.h>
 #include <TVoskRibbon.h>
 #include <UFileViewerTIFF.PageSelector.h>
 #include <UFileViewerTIFF.Stamps.h>
@@ -70,6 +73,66 @@ QList<QList<QByteArray>> RawStrips(const QByteArray& tiff) {
         if (m.hasMatch() && !pages.isEmpty())
             pages.last().append(tiff.mid(m.captured(1).toLongLong(), m.captured(2).toLongLong()));
     }
+    return pages;
+}
+
+// Per page of a TIFF, as Pillow reads it: mode, size and the SHA-256 of its RGB pixels on white.
+QStringList PillowPixels(const QByteArray& tiff) {
+    QTemporaryDir dir;
+    QFile f(dir.filePath(QStringLiteral("in.tif")));
+    f.open(QIODevice::WriteOnly);
+    f.write(tiff);
+    f.close();
+    QProcess proc;
+    proc.start(QStringLiteral("/usr/bin/python3"),
+               {QStringLiteral("-c"),
+                QStringLiteral("import sys, hashlib\nfrom PIL import Image, ImageSequence\n"
+                               "for im in ImageSequence.Iterator(Image.open(sys.argv[1])):\n"
+                               "    mode = im.mode\n"
+                               "    im = im.convert('RGBA')\n"
+                               "    paper = Image.new('RGB', im.size, 'white')\n"
+                               "    paper.paste(im, mask=im.getchannel('A'))\n"
+                               "    print(mode, '%dx%d' % im.size, hashlib.sha256(paper.tobytes()).hexdigest())\n"),
+                f.fileName()});
+    proc.waitForFinished(30000);
+    EXPECT_EQ(proc.exitCode(), 0) << proc.readAllStandardError().toStdString();
+    return QString::fromLatin1(proc.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// Per page of a TIFF, the samples as libtiff's tiffinfo decodes them (-d: every strip, in this
+// machine's byte order, at the page's own depth): its bits per sample, the number of bytes and
+// their SHA-256.
+QStringList DecodedSamples(const QByteArray& tiff) {
+    QTemporaryDir dir;
+    QFile f(dir.filePath(QStringLiteral("in.tif")));
+    f.open(QIODevice::WriteOnly);
+    f.write(tiff);
+    f.close();
+    QProcess p;
+    p.start(QStringLiteral("tiffinfo"), {QStringLiteral("-d"), f.fileName()});
+    p.waitForFinished(60000);
+    QStringList pages;
+    QList<QByteArray> bytes;
+    static const QRegularExpression hex(QStringLiteral("^( [0-9a-f]{2})+$"));
+    static const QRegularExpression bits(QStringLiteral("^\\s+Bits/Sample: (\\d+)"));
+    for (const QByteArray& raw : p.readAllStandardOutput().split('\n')) {
+        const QString line = QString::fromLatin1(raw);
+        if (line.startsWith(QStringLiteral("=== TIFF directory"))) {
+            pages.append(QString());
+            bytes.append(QByteArray());
+        } else if (pages.isEmpty()) {
+            continue;
+        } else if (const auto m = bits.match(line); m.hasMatch()) {
+            pages.last() = m.captured(1) + QStringLiteral(" bit");
+        } else if (hex.match(line).hasMatch()) {
+            bytes.last() += QByteArray::fromHex(raw);
+        }
+    }
+    for (qsizetype i = 0; i < pages.size(); ++i)
+        pages[i] += QStringLiteral(", %1 bytes, %2")
+                        .arg(bytes[i].size())
+                        .arg(QString::fromLatin1(
+                            QCryptographicHash::hash(bytes[i], QCryptographicHash::Sha256).toHex()));
     return pages;
 }
 
@@ -617,4 +680,142 @@ TEST_F(SaveTest, SwitchingToAnnotatingStoresThePagesFirstAndASplitDocumentTakesT
                                     "pdl_tablename) FROM picndokulink WHERE pdl_pd_id = %1")
                          .arg(split.Id())),
               QStringLiteral("adressen7,auftrag9"));
+}
+
+// Edit mode reads only what it shows: a save rewrites every page, and the pages never read come
+// from the stored file's bytes exactly as they were (libtiff's own reader and Pillow say so),
+// among them 16-bit samples of a big-endian file; a deleted page takes its annotation slot along,
+// and a page never shown that moves takes its own.
+TEST_F(SaveTest, EditModeReadsOnlyThePagesShownAndASaveKeepsEveryOtherPageAsStored) {
+    // A 16-bit RGB page with LZW and the predictor (libtiff's raw2tiff), a palette page (Pillow)
+    // and G4 pages, put into one big-endian file by tiffcp -B.
+    QTemporaryDir dir;
+    QByteArray samples;
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 140; ++x)
+            for (const int v : {(x * 1601 + y * 37) % 65536, (x * 313 + y * 4099) % 65536, (x * y * 97 + 11) % 65536}) {
+                samples += char(v & 0xff);
+                samples += char(v >> 8);
+            }
+    {
+        QFile raw(dir.filePath(QStringLiteral("rgb16.raw")));
+        ASSERT_TRUE(raw.open(QIODevice::WriteOnly));
+        raw.write(samples);
+    }
+    ASSERT_EQ(QProcess::execute(QStringLiteral("raw2tiff"),
+                                {QStringLiteral("-w"), QStringLiteral("140"), QStringLiteral("-l"), QStringLiteral("90"),
+                                 QStringLiteral("-d"), QStringLiteral("short"), QStringLiteral("-b"), QStringLiteral("3"),
+                                 QStringLiteral("-p"), QStringLiteral("rgb"), QStringLiteral("-i"), QStringLiteral("pixel"),
+                                 QStringLiteral("-L"), QStringLiteral("-c"), QStringLiteral("lzw:2"),
+                                 dir.filePath(QStringLiteral("rgb16.raw")), dir.filePath(QStringLiteral("rgb16.tif"))}),
+              0);
+    QFile rgb16File(dir.filePath(QStringLiteral("rgb16.tif")));
+    ASSERT_TRUE(rgb16File.open(QIODevice::ReadOnly));
+    const QByteArray rgb16 = testsupport::Tiffcp(rgb16File.readAll(), {QStringLiteral("-f"), QStringLiteral("msb2lsb")});
+    const QByteArray palette = testsupport::PillowFile(QStringLiteral(
+        "import sys\nfrom PIL import Image, ImageDraw\nim = Image.new('P', (200, 150), 0)\n"
+        "im.putpalette([0, 0, 0, 255, 255, 255, 200, 30, 40, 20, 120, 220] + [0] * 756)\n"
+        "d = ImageDraw.Draw(im)\nd.rectangle((10, 10, 120, 80), fill=2)\nd.ellipse((90, 40, 190, 140), fill=3)\n"
+        "d.line((0, 149, 199, 0), fill=1, width=3)\nim.save(sys.argv[1], compression='tiff_lzw')\n"));
+    TTiffWriter g4;
+    for (int i = 0; i < 3; ++i) {
+        TIOParams p;
+        p.TIFF_Compression = ioTIFF_G4FAX;
+        p.DpiX = p.DpiY = 100;
+        g4.WritePage(Page(i), p);
+    }
+    const QByteArray g4Pages = g4.Finish();
+    const auto g4Page = [&](int n) {
+        TTiffReader r(g4Pages);
+        r.OpenPage(n);
+        return r.ExtractPage();
+    };
+    // Pages: G4, G4, 16-bit RGB, palette, G4.
+    const QByteArray original =
+        testsupport::Tiffcp(QList<QByteArray>{g4Page(0), g4Page(1), rgb16, palette, g4Page(2)}, {QStringLiteral("-B")});
+    ASSERT_TRUE(original.startsWith("MM")) << original.left(40).toStdString();
+    const QString info = tiffpages::RunTool(QStringLiteral("tiffinfo"), original);
+    ASSERT_EQ(info.count(QStringLiteral("=== TIFF directory")), 5);
+    ASSERT_TRUE(info.contains(QStringLiteral("Bits/Sample: 16"))) << info.toStdString();
+    ASSERT_TRUE(info.contains(QStringLiteral("Predictor: horizontal differencing")));
+    const QStringList pillowBefore = PillowPixels(original);
+    const QStringList samplesBefore = DecodedSamples(original);
+    ASSERT_EQ(pillowBefore.size(), 5);
+    ASSERT_EQ(samplesBefore.size(), 5);
+    ASSERT_TRUE(samplesBefore[2].startsWith(QStringLiteral("16 bit, 75600 bytes")))
+        << samplesBefore[2].toStdString();
+
+    const int id = store(original);
+    const QString first = [&] { TDokument d; d.AssignToDokId(id); return d.DMSRemoteFilename(); }();
+    // Stored annotations on page 2 (deleted below) and page 5 (never shown).
+    const QByteArray onSecond("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<annotation>\r\n</annotation>\r\n");
+    const QByteArray onLast("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<annotation >\r\n</annotation>\r\n");
+    DCFileMethods().WriteAnnotation(&onSecond, first, 1);
+    DCFileMethods().WriteAnnotation(&onLast, first, 4);
+
+    TFileViewerFrameTIFF& v = Open(id);
+    TPageList* list = v.imOverviewPages();
+    ASSERT_EQ(list->ImageCount(), 5);
+    EXPECT_FALSE(v.imOverview->isHidden());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(list->UserData(i)->Loadet, i == 0) << i;
+
+    // Page 1 turned, nothing else touched.
+    v.DoPageRotate(QStringLiteral("S"), 0, true);
+    v.btEditSaveClick(nullptr);
+    const QString second = Remote();
+    ASSERT_NE(second, first);
+    for (int i = 1; i < 5; ++i)
+        EXPECT_FALSE(list->UserData(i)->Loadet) << i; // the save read none of them page by page
+    const QByteArray saved = StoredFile(second);
+    ASSERT_TRUE(saved.startsWith("II"));
+    const QStringList pillowSaved = PillowPixels(saved);
+    const QStringList samplesSaved = DecodedSamples(saved);
+    ASSERT_EQ(pillowSaved.size(), 5);
+    ASSERT_EQ(samplesSaved.size(), 5);
+    EXPECT_NE(pillowSaved[0], pillowBefore[0]);
+    EXPECT_TRUE(pillowSaved[0].contains(QStringLiteral("560x400"))) << pillowSaved[0].toStdString();
+    for (int i = 1; i < 5; ++i) {
+        EXPECT_EQ(pillowSaved[i], pillowBefore[i]) << i;
+        EXPECT_EQ(samplesSaved[i], samplesBefore[i]) << i; // the 16-bit samples too
+    }
+    EXPECT_EQ(DCFileMethods().ReadAnnotation(second, 1), onSecond);
+    EXPECT_EQ(DCFileMethods().ReadAnnotation(second, 4), onLast);
+
+    // Page 2 deleted: pages 3 to 5, never shown, move up with their annotation slots.
+    v.LoadImage(1, true);
+    v.btEditDeleteClick(nullptr);
+    ASSERT_EQ(list->ImageCount(), 4);
+    EXPECT_FALSE(list->UserData(3)->Loadet);
+    EXPECT_TRUE(v.CheckPageChanged());
+    v.btEditSaveClick(nullptr);
+    const QString third = Remote();
+    ASSERT_NE(third, second);
+    const QByteArray shorter = StoredFile(third);
+    const QStringList pillowShorter = PillowPixels(shorter);
+    const QStringList samplesShorter = DecodedSamples(shorter);
+    ASSERT_EQ(pillowShorter.size(), 4);
+    ASSERT_EQ(samplesShorter.size(), 4);
+    EXPECT_EQ(pillowShorter[0], pillowSaved[0]);
+    EXPECT_EQ(samplesShorter[0], samplesSaved[0]);
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_EQ(pillowShorter[i], pillowBefore[i + 1]) << i;
+        EXPECT_EQ(samplesShorter[i], samplesBefore[i + 1]) << i;
+    }
+    EXPECT_EQ(DCFileMethods().GetImageCount(third), 4);
+    EXPECT_TRUE(DCFileMethods().ReadAnnotation(third, 1).isEmpty());
+    EXPECT_EQ(DCFileMethods().ReadAnnotation(third, 3), onLast);
+    EXPECT_EQ(Slots(third), 1);
+    // The revisions before keep their own.
+    EXPECT_EQ(StoredFile(first), original);
+    EXPECT_EQ(DCFileMethods().ReadAnnotation(second, 1), onSecond);
+    EXPECT_FALSE(v.CheckPageChanged());
+
+    // Read back: the page never shown shows its own picture and annotation.
+    Open(m_doc->Id());
+    m_viewer->LoadImage(3, true);
+    EXPECT_EQ(m_viewer->imOverviewPages()->UserData(3)->CurAnnot, onLast);
+    EXPECT_EQ(TViewerPages::DecodePage(m_viewer->imOverviewPages()->UserData(3)->CurImage)
+                  .convertToFormat(QImage::Format_Grayscale8),
+              Page(2).convertToFormat(QImage::Format_Grayscale8));
 }

@@ -71,8 +71,11 @@ TEST_F(ViewerTest, EditModeNeedsTheEditRight) {
         EXPECT_EQ(viewer.ribMenu->ActiveTab(), viewer.ribMenuEdit);
         EXPECT_EQ(viewer.GetSavePath(), QStringLiteral("TFileViewerFrameTIFF~Edit~"));
         EXPECT_FALSE(viewer.imOverview->isHidden());
-        for (int i = 0; i < 3; ++i)
-            EXPECT_TRUE(viewer.imOverviewPages()->UserData(i)->Loadet);
+        // The page shown is read; the others when they are shown or their thumbnails drawn.
+        EXPECT_TRUE(viewer.imOverviewPages()->UserData(0)->Loadet);
+        EXPECT_FALSE(viewer.imOverviewPages()->UserData(2)->Loadet);
+        EXPECT_EQ(viewer.imOverviewPages()->Thumbnail(2).isNull(), false);
+        EXPECT_TRUE(viewer.imOverviewPages()->UserData(2)->Loadet);
     }
     // Refused: view mode without a word, the edit tab hidden.
     testsupport::TestDatabase::Exec(QStringLiteral("INSERT INTO dokutypes_rights VALUES ('LS', 1, 71, false)"));
