@@ -5,9 +5,20 @@
 #include <QPainter>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 namespace tiffpages {
+
+// The bytes as a file in dir, for the readers that take a path; that path.
+inline QString WriteIn(const QTemporaryDir& dir, const QByteArray& bytes,
+                       const QString& name = QStringLiteral("in.tif")) {
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path;
+}
 
 // A text page: black lines of text on white, as a scan of a letter looks.
 inline QImage TextPage(int width = 620, int height = 877, int seed = 1) {

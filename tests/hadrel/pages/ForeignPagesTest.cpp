@@ -57,10 +57,7 @@ public:
 // Every page of a TIFF as Pillow reads it, in RGB on white paper.
 QList<QImage> pillowPages(const QByteArray& tiff) {
     QTemporaryDir dir;
-    QFile f(dir.filePath(QStringLiteral("in.tif")));
-    f.open(QIODevice::WriteOnly);
-    f.write(tiff);
-    f.close();
+    const QString path = tiffpages::WriteIn(dir, tiff);
     QProcess proc;
     proc.start(
         QStringLiteral("/usr/bin/python3"),
@@ -71,7 +68,7 @@ QList<QImage> pillowPages(const QByteArray& tiff) {
                         "    paper = Image.new('RGB', im.size, 'white')\n"
                         "    paper.paste(im, mask=im.getchannel('A'))\n"
                         "    paper.save('%s/p%d.png' % (sys.argv[2], n))\n"),
-         f.fileName(), dir.path()});
+         path, dir.path()});
     proc.waitForFinished(30000);
     EXPECT_EQ(proc.exitCode(), 0) << proc.readAllStandardError().toStdString();
     QList<QImage> pages;

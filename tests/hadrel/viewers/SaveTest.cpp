@@ -56,11 +56,7 @@ QByteArray MixedTiff(int pages, int jpegPage) {
 // Per page, the raw strips as libtiff's own tool lists them (offset and length), cut from the file.
 QList<QList<QByteArray>> RawStrips(const QByteArray& tiff) {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("f.tif"));
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(tiff);
-    f.close();
+    const QString path = tiffpages::WriteIn(dir, tiff, QStringLiteral("f.tif"));
     QProcess p;
     p.start(QStringLiteral("tiffinfo"), {QStringLiteral("-s"), path});
     p.waitForFinished();
@@ -79,10 +75,7 @@ QList<QList<QByteArray>> RawStrips(const QByteArray& tiff) {
 // Per page of a TIFF, as Pillow reads it: mode, size and the SHA-256 of its RGB pixels on white.
 QStringList PillowPixels(const QByteArray& tiff) {
     QTemporaryDir dir;
-    QFile f(dir.filePath(QStringLiteral("in.tif")));
-    f.open(QIODevice::WriteOnly);
-    f.write(tiff);
-    f.close();
+    const QString path = tiffpages::WriteIn(dir, tiff);
     QProcess proc;
     proc.start(QStringLiteral("/usr/bin/python3"),
                {QStringLiteral("-c"),
@@ -93,7 +86,7 @@ QStringList PillowPixels(const QByteArray& tiff) {
                                "    paper = Image.new('RGB', im.size, 'white')\n"
                                "    paper.paste(im, mask=im.getchannel('A'))\n"
                                "    print(mode, '%dx%d' % im.size, hashlib.sha256(paper.tobytes()).hexdigest())\n"),
-                f.fileName()});
+                path});
     proc.waitForFinished(30000);
     EXPECT_EQ(proc.exitCode(), 0) << proc.readAllStandardError().toStdString();
     return QString::fromLatin1(proc.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
@@ -104,12 +97,9 @@ QStringList PillowPixels(const QByteArray& tiff) {
 // their SHA-256.
 QStringList DecodedSamples(const QByteArray& tiff) {
     QTemporaryDir dir;
-    QFile f(dir.filePath(QStringLiteral("in.tif")));
-    f.open(QIODevice::WriteOnly);
-    f.write(tiff);
-    f.close();
+    const QString path = tiffpages::WriteIn(dir, tiff);
     QProcess p;
-    p.start(QStringLiteral("tiffinfo"), {QStringLiteral("-d"), f.fileName()});
+    p.start(QStringLiteral("tiffinfo"), {QStringLiteral("-d"), path});
     p.waitForFinished(60000);
     QStringList pages;
     QList<QByteArray> bytes;
