@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <unordered_map>
 #include <vector>
 
 class TPlantafelContainerDataSource;
@@ -67,6 +68,30 @@ struct TPlantafelGridRowLink final {
     TPlantafelGroupingDepth Depth() const { return TPlantafelGroupingDepth(FDepth); }
 };
 
+// Each grid row's information row, for typed reads: resolved once per row while the keys it
+// went by stay as they were (the information rows' key field and the records' link field, in
+// the same stores), so that a read follows a row number instead of comparing keys.
+struct TPlantafelInfoJoin final {
+    Cds::ClientDataSet::Cells Keys; // the information rows' keys, as resolved against
+    quint64 KeysStamp = 0;
+    Cds::ClientDataSet::Cells Link; // the records' link field
+    quint64 LinkStamp = 0;
+    // Key -> first information row with it: an array from DenseLow when the keys lie close.
+    qint64 DenseLow = 0;
+    std::vector<qint32> Dense;
+    std::unordered_map<qint64, qint32> Sparse;
+    // By grid row: -2 not resolved yet, -1 no information row.
+    std::unique_ptr<std::atomic<qint32>[]> At;
+
+    TPlantafelInfoJoin(const Cds::ClientDataSet::Cells& keys, const Cds::ClientDataSet::Cells& link,
+                       size_t gridRows);
+    bool Fits(const Cds::ClientDataSet::Cells& keys, const Cds::ClientDataSet::Cells& link) const {
+        return keys.Store() == Keys.Store() && link.Store() == Link.Store() &&
+               keys.Stamp() == KeysStamp && link.Stamp() == LinkStamp;
+    }
+    qint32 Find(qint64 key) const;
+};
+
 // The located physical row of each grid row for one source's container: -2 not yet located,
 // -1 none (the extra row of a week).
 struct TPlantafelRowMemo final {
@@ -74,6 +99,16 @@ struct TPlantafelRowMemo final {
     quint64 DataSerial = 0; // which of the source's containers
     std::unique_ptr<std::atomic<qint32>[]> Rows;
     std::unique_ptr<std::atomic<qint32>[]> InfoRows; // row of the information rows
+
+    // The join of the link's store that fits these keys, made anew when the last one does
+    // not. Called under the information rows' lock, which keeps the keys as they are.
+    std::shared_ptr<TPlantafelInfoJoin> JoinFor(const Cds::ClientDataSet::Cells& keys,
+                                                const Cds::ClientDataSet::Cells& link,
+                                                size_t gridRows);
+
+private:
+    std::mutex m_joinMutex;
+    std::vector<std::shared_ptr<TPlantafelInfoJoin>> m_joins; // one per link store
 };
 
 // The rows of one count, published whole once complete and never changed afterwards, and the
@@ -123,6 +158,7 @@ struct TPlantafelCells final {
     Cds::ClientDataSet::LocalTimes Zone;
     std::deque<QString> Owned; // texts that are no stored cell (the keys of a week's extra row)
     std::vector<Cds::ClientDataSet::Cells> Held; // the stores the texts point into
+    std::vector<qint32> Rows;                    // the stored row each record reads, -1 none
 };
 
 // One resource's view on the group, the grid's read-only custom data source: its data container

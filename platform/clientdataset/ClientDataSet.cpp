@@ -1239,6 +1239,7 @@ ClientDataSet::Cells ClientDataSet::CellsOf(int field) const {
     Cells cells;
     cells.m_store = m_store;
     cells.m_column = &c;
+    cells.m_field = size_t(field);
     cells.m_type = c.Type;
     cells.m_rows = m_store->Rows;
     cells.m_rowsStamp = m_store->RowsStamp;
@@ -1262,6 +1263,89 @@ bool ClientDataSet::Cells::Current() const {
 
 QAnyStringView ClientDataSet::Cells::Text(quint32 r) const {
     return m_type == FieldType::String ? m_column->Str(r) : QAnyStringView();
+}
+
+quint64 ClientDataSet::Cells::Stamp() const {
+    return m_store ? std::max(m_store->RowsStamp, m_store->ColStamp[m_field]) : 0;
+}
+
+namespace {
+
+// Rows ahead of the one read whose cells are fetched early: the rows of a gather rarely lie
+// together, and a miss each would otherwise be waited for one by one.
+constexpr size_t kAhead = 16;
+
+template <class Read, class Touch>
+void GatherRows(const qint32* rows, size_t n, quint32 limit, const quint64* nulls, quint8* null,
+                Read&& read, Touch&& touch) {
+    for (size_t i = 0; i < n; ++i) {
+        if (i + kAhead < n) {
+            const quint32 ahead = quint32(rows[i + kAhead]);
+            if (ahead < limit) {
+                __builtin_prefetch(&nulls[ahead >> 6]);
+                touch(ahead);
+            }
+        }
+        const quint32 r = quint32(rows[i]); // -1 lands past the limit
+        if (r >= limit || ((nulls[r >> 6] >> (r & 63)) & 1u))
+            continue;
+        null[i] = 0;
+        read(i, r);
+    }
+}
+
+} // namespace
+
+void ClientDataSet::Cells::GatherIntegers(const qint32* rows, size_t n, quint8* null,
+                                          qint64* out) const {
+    auto gather = [&](const auto* values) {
+        GatherRows(
+            rows, n, m_rows, m_nulls, null, [&](size_t i, quint32 r) { out[i] = values[r]; },
+            [&](quint32 r) { __builtin_prefetch(&values[r]); });
+    };
+    if (m_i32)
+        gather(m_i32);
+    else if (m_i64)
+        gather(m_i64);
+    else if (m_u8)
+        gather(m_u8);
+}
+
+void ClientDataSet::Cells::GatherReals(const qint32* rows, size_t n, quint8* null,
+                                       double* out) const {
+    if (m_f64)
+        GatherRows(
+            rows, n, m_rows, m_nulls, null, [&](size_t i, quint32 r) { out[i] = m_f64[r]; },
+            [&](quint32 r) { __builtin_prefetch(&m_f64[r]); });
+    else if (m_type != FieldType::String)
+        GatherRows(
+            rows, n, m_rows, m_nulls, null, [&](size_t i, quint32 r) { out[i] = Real(r); },
+            [&](quint32 r) { __builtin_prefetch(m_i64 ? (const void*)&m_i64[r] : m_nulls); });
+}
+
+void ClientDataSet::Cells::GatherTexts(const qint32* rows, size_t n, quint8* null,
+                                       QAnyStringView* out) const {
+    if (m_type != FieldType::String)
+        return;
+    const Column& c = *m_column;
+    const quint32* offsets = c.SOff.data();
+    const quint32* lengths = c.SLen.data();
+    GatherRows(
+        rows, n, m_rows, m_nulls, null, [&](size_t i, quint32 r) { out[i] = c.Str(r); },
+        [&](quint32 r) {
+            __builtin_prefetch(&offsets[r]);
+            __builtin_prefetch(&lengths[r]);
+        });
+}
+
+void ClientDataSet::Cells::GatherEpochMs(const qint32* rows, size_t n, quint8* null, qint64* out,
+                                         LocalTimes& zone) const {
+    if (m_type != FieldType::DateTime)
+        return;
+    GatherRows(
+        rows, n, m_rows, m_nulls, null,
+        [&](size_t i, quint32 r) { out[i] = zone.EpochMs(m_i64[r]); },
+        [&](quint32 r) { __builtin_prefetch(&m_i64[r]); });
 }
 
 qint64 ClientDataSet::LocalTimes::Slow(qint64 day, qint64 packed) {

@@ -397,11 +397,24 @@ public:
         }
         QAnyStringView Text(quint32 r) const; // String, Latin-1 or UTF-16 as stored
         qint64 EpochMs(quint32 r, LocalTimes& zone) const { return zone.EpochMs(m_i64[r]); }
+        // Which store these cells read, and how far it has come for this field: both stay the
+        // same while no row is appended or removed and the field is not written.
+        const void* Store() const { return m_store.get(); }
+        quint64 Stamp() const;
+
+        // The cells of rows[0..n) in one pass, a row of -1 (or past Rows()) skipped: each
+        // non-Null cell clears null[i] and sets out[i], as Integer, Real, Text or EpochMs would.
+        void GatherIntegers(const qint32* rows, size_t n, quint8* null, qint64* out) const;
+        void GatherReals(const qint32* rows, size_t n, quint8* null, double* out) const;
+        void GatherTexts(const qint32* rows, size_t n, quint8* null, QAnyStringView* out) const;
+        void GatherEpochMs(const qint32* rows, size_t n, quint8* null, qint64* out,
+                           LocalTimes& zone) const;
 
     private:
         friend class ClientDataSet;
         std::shared_ptr<const DataStore> m_store;
         const Column* m_column = nullptr;
+        size_t m_field = 0;
         FieldType m_type = FieldType::Integer;
         quint32 m_rows = 0;
         quint64 m_rowsStamp = 0;

@@ -773,6 +773,49 @@ TEST(ClientDataSet, CellsGiveEveryKindTypedWithItsNulls) {
             }
         }
     }
+    // Gathered in a scattered order, with rows of nothing and past the end left as they were.
+    std::vector<qint32> rows;
+    for (int i = 0; i < kRows; ++i)
+        rows.push_back(qint32((i * 37) % kRows));
+    rows.insert(rows.begin() + 20, -1);
+    rows.insert(rows.begin() + 90, kRows);
+    const size_t n = rows.size();
+    for (int f = 0; f < ds.FieldCount(); ++f) {
+        const ClientDataSet::Cells cells = ds.CellsOf(f);
+        std::vector<quint8> null(n, 1);
+        std::vector<qint64> ints(n, -7);
+        std::vector<double> reals(n, -7);
+        std::vector<QAnyStringView> strs(n);
+        ClientDataSet::LocalTimes gatherTimes;
+        switch (cells.Type()) {
+        case FieldType::Float:
+        case FieldType::Currency: cells.GatherReals(rows.data(), n, null.data(), reals.data()); break;
+        case FieldType::String: cells.GatherTexts(rows.data(), n, null.data(), strs.data()); break;
+        case FieldType::DateTime:
+            cells.GatherEpochMs(rows.data(), n, null.data(), ints.data(), gatherTimes);
+            break;
+        default: cells.GatherIntegers(rows.data(), n, null.data(), ints.data()); break;
+        }
+        for (size_t i = 0; i < n; ++i) {
+            const qint32 r = rows[i];
+            const QVariant v = r >= 0 && r < kRows ? ds.ValueAt(r, f) : QVariant();
+            ASSERT_EQ(bool(null[i]), !v.isValid()) << f << ' ' << r;
+            if (!v.isValid()) {
+                EXPECT_EQ(ints[i], -7);
+                continue;
+            }
+            switch (cells.Type()) {
+            case FieldType::Float:
+            case FieldType::Currency: EXPECT_EQ(reals[i], v.toDouble()) << f << ' ' << r; break;
+            case FieldType::String: EXPECT_EQ(strs[i].toString(), v.toString()) << r; break;
+            case FieldType::Date: EXPECT_EQ(ints[i], v.toDate().toJulianDay()) << r; break;
+            case FieldType::DateTime:
+                EXPECT_EQ(ints[i], v.toDateTime().toMSecsSinceEpoch()) << r;
+                break;
+            default: EXPECT_EQ(ints[i], v.toLongLong()) << f << ' ' << r; break;
+            }
+        }
+    }
     EXPECT_EQ(ds.CellsOf(3).Integer(5), 62500); // currency scaled by 10000
     EXPECT_THROW(ds.CellsOf(ds.FieldCount()), EDatabaseError);
 }
@@ -826,10 +869,15 @@ TEST(ClientDataSet, CellsFollowEditsAndTellAppendedRows) {
     }
     const ClientDataSet::Cells n = ds.CellsOf(0), s = ds.CellsOf(1);
     EXPECT_TRUE(n.Current());
+    const quint64 stampN = n.Stamp(), stampS = s.Stamp();
     ds.SetRowValue(1, 0, 41);
+    EXPECT_NE(n.Stamp(), stampN); // a field written moves its stamp, not another field's
+    EXPECT_EQ(s.Stamp(), stampS);
     ds.SetRowValue(2, 0, QVariant());
     ds.SetRowValue(0, 1, QStringLiteral("Maß"));
+    EXPECT_NE(s.Stamp(), stampS);
     EXPECT_TRUE(n.Current()); // edits keep the rows where they are
+    const quint64 stampBeforeAppend = s.Stamp();
     EXPECT_EQ(n.Integer(1), 41);
     EXPECT_TRUE(n.IsNull(2));
     EXPECT_EQ(s.Text(0).toString(), QStringLiteral("Maß"));
@@ -839,6 +887,7 @@ TEST(ClientDataSet, CellsFollowEditsAndTellAppendedRows) {
     ds.Post();
     EXPECT_FALSE(n.Current());
     EXPECT_EQ(n.Rows(), 3u);
+    EXPECT_NE(s.Stamp(), stampBeforeAppend); // an appended row moves every field's
     const ClientDataSet::Cells fresh = ds.CellsOf(0);
     ASSERT_EQ(fresh.Rows(), 4u);
     EXPECT_EQ(fresh.Integer(3), 99);
@@ -846,5 +895,6 @@ TEST(ClientDataSet, CellsFollowEditsAndTellAppendedRows) {
 
     ds.EmptyDataSet();
     EXPECT_EQ(fresh.Integer(1), 41); // the old store lives as long as its cells
+    EXPECT_NE(ds.CellsOf(0).Store(), fresh.Store());
     EXPECT_EQ(ds.CellsOf(0).Rows(), 0u);
 }

@@ -358,6 +358,93 @@ TEST_F(SubViewGroupTest, TypedCellsAgreeWithGetValue) {
     EXPECT_FALSE(m_s[3]->ReadCells(records.data(), records.size(), grid.Item(7), cells[7]));
 }
 
+// The information rows typed reads follow by row number stay right when what they went by
+// changes: an information row's key rewritten, an information row appended, a record's link
+// changed or Null, a new container; and readers on several threads share one resolution.
+TEST_F(SubViewGroupTest, TypedInformationRowsFollowChangedKeysLinksAndContainers) {
+    m_g->SetMode(ptsvmCalendarWeekGroupedByWeek);
+    m_c.SetActive(true);
+    auto& grid = Grid(3, {QStringLiteral("a2_bezeichnung"), QStringLiteral("ti_a2_id")});
+    grid.LoadRecordHandles();
+    std::vector<Grid::RecordHandle> records;
+    for (int r = 0; r < grid.RecordCount(); ++r)
+        records.push_back(grid.GetRecordHandle(r));
+    std::vector<TPlantafelCells> cells(2);
+    auto check = [&](const char* when) {
+        for (int k = 0; k < 2; ++k) {
+            ASSERT_TRUE(m_s[3]->ReadCells(records.data(), records.size(), grid.Item(k),
+                                          cells[size_t(k)]));
+            for (size_t i = 0; i < records.size(); ++i)
+                ExpectCell(cells[size_t(k)], i, m_s[3]->GetValue(records[i], grid.Item(k)), when);
+        }
+    };
+    auto title = [&](int row) {
+        return cells[0].Null[size_t(row)] ? QStringLiteral("(null)")
+                                          : cells[0].Texts[size_t(row)].toString();
+    };
+    check("first");
+    ASSERT_EQ(title(3), QStringLiteral("Pos 303"));
+
+    Cds::ClientDataSet& ex = m_c.MasterRecordsEx();
+    const int exKey = m_c.ExLinkMasterFldExIdx();
+    const int exTitle = ex.FieldIndex(QStringLiteral("a2_bezeichnung"));
+    ASSERT_TRUE(ex.FindKey({Cds::KeyFromVariant(303)}));
+    const qint64 row303 = ex.RowId();
+    ex.SetRowValue(row303, exKey, 999);
+    check("key rewritten");
+    EXPECT_EQ(title(3), QStringLiteral("(null)"));
+
+    ex.Append();
+    ex.SetValue(exKey, 303);
+    ex.SetValue(exTitle, QStringLiteral("Größe 303"));
+    ex.Post();
+    check("row appended");
+    EXPECT_EQ(title(3), QStringLiteral("Größe 303"));
+
+    // The record of row 1 (entity 301) as the source's depth dataset holds it.
+    const auto table = m_g->Links();
+    const TPlantafelRowMemo& memo = table->Memo(*m_s[3], m_s[3]->DataSerial());
+    const qint32 physical = memo.Rows[1].load();
+    ASSERT_GE(physical, 0);
+    Cds::ClientDataSet& depth =
+        *m_s[3]->DataContainer()->GroupingLevelsInfo()[size_t(table->Links[1].Depth())].CDS;
+    const int link = depth.FieldIndex(QStringLiteral("ti_a2_id"));
+    depth.SetRowValue(physical, link, 302);
+    check("link changed");
+    EXPECT_EQ(title(1), QStringLiteral("Pos 302"));
+    depth.SetRowValue(physical, link, QVariant());
+    check("link Null");
+    EXPECT_EQ(title(1), QStringLiteral("(null)"));
+
+    // Several threads resolve a fresh join at once and read alike.
+    ex.SetRowValue(row303, exKey, 998);
+    const QString expected = QStringLiteral("Größe 303");
+    std::vector<std::thread> readers;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t)
+        readers.emplace_back([&] {
+            TPlantafelCells mine;
+            for (int round = 0; round < 20; ++round) {
+                m_s[3]->ReadCells(records.data(), records.size(), grid.Item(0), mine);
+                if (mine.Null[3] || mine.Texts[3].toString() != expected)
+                    ++wrong;
+            }
+            TPlantafelSubViewGroup::ForgetReadState();
+        });
+    for (auto& t : readers)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0);
+    check("after the threads");
+
+    m_c.SetActive(false);
+    m_c.SetActive(true);
+    records.clear();
+    for (int r = 0; r < grid.RecordCount(); ++r)
+        records.push_back(grid.GetRecordHandle(r));
+    check("new container");
+    EXPECT_EQ(title(3), QStringLiteral("Pos 303"));
+}
+
 TEST_F(SubViewGroupTest, ModelFollowsTheSourceAndRefusesEdits) {
     m_g->SetMode(ptsvmCalendarWeekGroupedByWeek);
     auto& grid = Grid(3, {QStringLiteral("ti_a2_id"), QStringLiteral("_yweek")});
