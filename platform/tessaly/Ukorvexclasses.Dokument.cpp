@@ -8,6 +8,7 @@
 #include <UDM1.h>
 #include <UDokuClassKey.h>
 #include <VoskDatabase.h>
+#include <VoskPipeline.h>
 #include <VoskQuery2.h>
 #include <VoskTransaction.h>
 
@@ -233,7 +234,7 @@ void TDokument::AssignToKeyword(const QString& category, const QString& value,
 
 // ---- browsing ----------------------------------------------------------------------------------
 
-void TDokument::browse(const QString& where, const QVariantMap& params) {
+int TDokument::browse(const QString& where, const QVariantMap& params, TVoskPipeline* pipeline) {
     if (InEdit())
         Cancel();
     Close();
@@ -241,10 +242,13 @@ void TDokument::browse(const QString& where, const QVariantMap& params) {
     for (auto it = params.cbegin(); it != params.cend(); ++it)
         if (q->FindParam(it.key()))
             q->Bind(it.key(), it.value());
-    q->Open();
+    const int index = pipeline ? pipeline->Add(*q) : -1;
+    if (!pipeline)
+        q->Open();
     m_columns.fill(kUnresolved);
     m_browse = std::move(q);
     m_browseRow = 0;
+    return index;
 }
 
 void TDokument::BrowseByRecord(const QString& table, const QString& recId, bool includeHidden) {
@@ -254,6 +258,18 @@ void TDokument::BrowseByRecord(const QString& table, const QString& recId, bool 
 void TDokument::BrowseByKeyword(const QString& category, const QString& value,
                                 bool includeHidden) {
     browse(kKeywordWhere + kHiddenFilter, keywordParams(category, value, includeHidden));
+}
+
+int TDokument::BrowseByRecord(TVoskPipeline& pipeline, const QString& table, const QString& recId,
+                              bool includeHidden) {
+    return browse(kRecordWhere + kHiddenFilter, recordParams(table, recId, {}, includeHidden),
+                  &pipeline);
+}
+
+int TDokument::BrowseByKeyword(TVoskPipeline& pipeline, const QString& category,
+                               const QString& value, bool includeHidden) {
+    return browse(kKeywordWhere + kHiddenFilter, keywordParams(category, value, includeHidden),
+                  &pipeline);
 }
 
 int TDokument::BrowseCount() const { return m_browse ? m_browse->RecordCount() : 0; }
