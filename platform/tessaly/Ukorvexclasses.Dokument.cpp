@@ -181,13 +181,16 @@ void TDokument::AssignToDokId(int pdId, const QString& table, const QString& rec
 }
 
 namespace {
+// A record's documents: its own and those of other records linked to it. The ids of both are
+// each found by an index; an OR of both conditions the server could only answer by reading
+// every document.
 const QString kRecordWhere = QStringLiteral(
-        "((picndoku.pd_tablename = CAST(:pdtablename AS text)\n"
-        "   AND picndoku.pd_dbrid = CAST(:pddbrid AS bigint))\n"
-        " OR picndoku.pd_id IN (SELECT pdl_pd_id FROM picndokulink\n"
-        "     WHERE pdl_tablename = CAST(:pdtablename AS text)\n"
-        "       AND pdl_dbrid = CAST(:pddbrid AS bigint)))\n"
-        " AND (CAST(:doktype AS text) IS NULL OR picndoku.pd_doktype = CAST(:doktype AS text))");
+    "picndoku.pd_id IN (SELECT pd_id FROM picndoku\n"
+    "    WHERE pd_tablename = CAST(:pdtablename AS text) AND pd_dbrid = CAST(:pddbrid AS bigint)\n"
+    "  UNION ALL SELECT pdl_pd_id FROM picndokulink\n"
+    "    WHERE pdl_tablename = CAST(:pdtablename AS text)\n"
+    "      AND pdl_dbrid = CAST(:pddbrid AS bigint))\n"
+    " AND (CAST(:doktype AS text) IS NULL OR picndoku.pd_doktype = CAST(:doktype AS text))");
 const QString kKeywordWhere =
     QStringLiteral("picndoku.dbrid IN (SELECT r_dbrid FROM recnokeyword\n"
                    "    WHERE r_kategorie = CAST(:rkategorie AS text)\n"

@@ -175,6 +175,16 @@ TEST_F(DokumentTest, ABrowseOnAPipelineReadsTheRecordsRowsAsOneAloneDoes) {
         EXPECT_EQ(row(ownLinked), QStringLiteral("%1 Doppelt rev=0 linked=0 hidden=0 type= "
                                                  "lock=anna").arg(ownLinked));
     }
+    // A type narrows the linked documents as it does the record's own.
+    TestDatabase::Exec(
+        QStringLiteral("UPDATE picndoku SET pd_doktype = 'RE' WHERE pd_id = %1").arg(foreign));
+    alone.AssignToRecNo(QStringLiteral("adressen"), QStringLiteral("5"), nullptr,
+                        QStringLiteral("RE"));
+    ASSERT_EQ(alone.RecordCount(), 2);
+    EXPECT_TRUE(alone.Locate(QString::fromLatin1(TDokument::fnId), single));
+    EXPECT_TRUE(alone.Locate(QString::fromLatin1(TDokument::fnId), foreign));
+    EXPECT_TRUE(alone.IsLinked());
+
     // The same for a keyword, which marks nothing as linked.
     TestDatabase::Exec(QStringLiteral("INSERT INTO recnokeyword (r_tablename, r_dbrid, "
                                       "r_kategorie, r_descr) SELECT 'picndoku', dbrid, 'Ort', "
@@ -188,7 +198,7 @@ TEST_F(DokumentTest, ABrowseOnAPipelineReadsTheRecordsRowsAsOneAloneDoes) {
     EXPECT_EQ(browsedRows(queued), browsedRows(alone));
     EXPECT_EQ(browsedRows(queued),
               QStringList({QStringLiteral("%1 Neu rev=1 linked=0 hidden=0 type= lock=").arg(newRev),
-                           QStringLiteral("%1 plan.pdf rev=0 linked=0 hidden=0 type= lock=")
+                           QStringLiteral("%1 plan.pdf rev=0 linked=0 hidden=0 type=Rechnung lock=")
                                .arg(foreign)}));
 }
 
