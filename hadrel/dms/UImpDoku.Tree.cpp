@@ -142,10 +142,7 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
         m_eloInstalled =
             TDMSELO::InstalledBy(TDM1::SettingOf(*settings, TDMSELO::SettingName()));
         TDokuTree tree = TDokuTree::FromFolders(folderRows, _InitialPath);
-        if (const std::exception_ptr e = reads->Error(browseAt)) {
-            DokumentLoadTree->EndBrowse();
-            std::rethrow_exception(e);
-        }
+        rethrowFailed(*reads, browseAt);
         FAnzahl = DokumentLoadTree->BrowseCount();
         QString standardId;
         std::vector<QString> makeVisible;
@@ -213,6 +210,8 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
         }
     } catch (...) {
         failed = true;
+        // A browse read along with a failed read is not needed any more.
+        DokumentLoadTree->EndBrowse();
         if (TDM1* dm = DM1())
             dm->LogEvent(QStringLiteral("TFormDokments.TreeMenuCreate: ") +
                          Rtl::ExceptionMessage(std::current_exception()));

@@ -435,6 +435,28 @@ TEST_F(DokumentsFormTest, BadDataReachesTheUserByNameAndTheTreeStillBuilds) {
         "UPDATE standardsql SET ss_key = 'DMS.DokuTree' WHERE ss_key = 'DMS.DokuTree.weg'"));
     s_dm->Database().ClearSqlCache();
     EXPECT_FALSE(f->IsLoading);
+
+    // The server refuses the folders, read along with the rest: the user is told, the tree
+    // stays as it was, and the next rebuild reads everything again.
+    const QString folders =
+        scalar(QStringLiteral("SELECT ss_sql FROM standardsql WHERE ss_key = 'DMS.DokuTree'"));
+    TestDatabase::Exec(QStringLiteral(
+        "UPDATE standardsql SET ss_sql = $q$SELECT gibts_nicht FROM dokutreenodes WHERE "
+        "CAST(:tablename AS text) <> CAST(:nodeid AS text)$q$ WHERE ss_key = 'DMS.DokuTree'"));
+    s_dm->Database().ClearSqlCache();
+    m_answers.Expect(QStringLiteral("gibts_nicht"), Vcl::mrOk);
+    f->TreeMenuCreate(false);
+    EXPECT_FALSE(f->IsLoading);
+    EXPECT_FALSE(f->DokumentLoadTree->Browsing());
+    EXPECT_NE(f->FindNode(QString::number(id)), nullptr);
+    TestDatabase::Exec(QStringLiteral("UPDATE standardsql SET ss_sql = $q$%1$q$ WHERE ss_key = "
+                                      "'DMS.DokuTree'")
+                           .arg(folders));
+    s_dm->Database().ClearSqlCache();
+    f->TreeMenuCreate(false);
+    EXPECT_EQ(f->pcDokTree->tabText(0), QStringLiteral("&1 Dokumentstruktur (1)"));
+    EXPECT_EQ(f->DokTypeDescriptions(),
+              QStringList({QStringLiteral("Lieferschein"), QStringLiteral("Rechnung")}));
 }
 
 TEST_F(DokumentsFormTest, ThePreviewShowsPicturesPdfPagesAndOtherFilesByName) {
