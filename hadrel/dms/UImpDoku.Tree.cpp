@@ -3,6 +3,8 @@
 
 #include "UImpDoku.h"
 
+#include "TDMSELO.h"
+
 #include <Dataclient_files.h>
 #include <EventGuard.h>
 #include <FaultPoint.h>
@@ -11,6 +13,7 @@
 #include <UDM1.h>
 #include <Ukorvexclasses.Dokument.h>
 #include <VoskDatabase.h>
+#include <VoskPipeline.h>
 #include <VoskQuery2.h>
 #include <VoskShowException.h>
 #include <VoskTransaction.h>
@@ -57,27 +60,23 @@ TVoskDatabase& database() {
 }
 
 // "DMS.DokuTree" with its columns by name, so that a changed text keeps working.
-void openDokuTree(TVoskQuery2& q, const QString& table, const QVariant& nodeId) {
+void setDokuTree(TVoskQuery2& q, const QString& table, const QVariant& nodeId) {
     q.SetSQLByKey(QStringLiteral("DMS.DokuTree"));
     q.Bind(QStringLiteral("tablename"), table);
     q.Bind(QStringLiteral("nodeid"), nodeId);
+}
+
+void openDokuTree(TVoskQuery2& q, const QString& table, const QVariant& nodeId) {
+    setDokuTree(q, table, nodeId);
     q.Open();
 }
 
-} // namespace
-
-TDokuTree TFormDokments::LoadDokuTree(const QString& tableName) {
-    TVoskQuery2 q(&database());
-    openDokuTree(q, tableName, QVariant());
-    std::vector<TDokuFolderRow> rows;
-    rows.reserve(size_t(q.RecordCount()));
-    for (; !q.Eof(); q.Next())
-        rows.push_back(folderRow(q));
-    if (TDM1* dm = DM1())
-        _InitialPath = dm->GetSetting(QStringLiteral("DMSInitialPath_") + tableName + u'_' +
-                                      dm->LoginName());
-    return TDokuTree::FromFolders(rows, _InitialPath);
+void rethrowFailed(const TVoskPipeline& reads, int index) {
+    if (const std::exception_ptr e = reads.Error(index))
+        std::rethrow_exception(e);
 }
+
+} // namespace
 
 TDokuDocumentNodeData TFormDokments::DocumentNodeData(const TDokument& doc) const {
     TDokuDocumentNodeData d;
@@ -107,14 +106,43 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
     IsLoading = true;
     m_eloInstalled.reset();
     bool failed = false;
+    // Everything a rebuild reads goes to the server in one round trip; each answer is taken up,
+    // or its error thrown, where it was read one by one before.
+    std::optional<TVoskPipeline> reads;
+    int typesAt = -1;
     try {
-        TDokuTree tree = LoadDokuTree(_TableName);
-        DokumentLoadTree->Close();
+        TVoskDatabase& db = database();
+        reads.emplace(db);
+        TVoskQuery2 folders(&db);
+        setDokuTree(folders, _TableName, QVariant());
+        const int foldersAt = reads->Add(folders);
+        const std::unique_ptr<TVoskQuery2> settings =
+            DM1()->SettingsQuery({InitialPathSetting(), TDMSELO::SettingName()});
+        const int settingsAt = reads->Add(*settings);
         const bool hidden = acOptDocsHiddenVisible->isChecked();
-        if (_KeySearch.Exists)
-            DokumentLoadTree->BrowseByKeyword(_KeySearch.Category, _KeySearch.Value, hidden);
-        else
-            DokumentLoadTree->BrowseByRecord(_TableName, _RecId, hidden);
+        const int browseAt =
+            _KeySearch.Exists
+                ? DokumentLoadTree->BrowseByKeyword(*reads, _KeySearch.Category,
+                                                    _KeySearch.Value, hidden)
+                : DokumentLoadTree->BrowseByRecord(*reads, _TableName, _RecId, hidden);
+        // The types of the table for the type column's list.
+        SqlDokuTypes->SetDatabase(&db);
+        SqlDokuTypes->Bind(QStringLiteral("tablename"), _TableName);
+        typesAt = reads->Add(*SqlDokuTypes);
+        reads->Run();
+
+        rethrowFailed(*reads, foldersAt);
+        std::vector<TDokuFolderRow> folderRows;
+        folderRows.reserve(size_t(folders.RecordCount()));
+        for (; !folders.Eof(); folders.Next())
+            folderRows.push_back(folderRow(folders));
+        rethrowFailed(*reads, settingsAt);
+        _InitialPath = TDM1::SettingOf(*settings, InitialPathSetting());
+        // Asked once per build, as the state rules would on the first focused node.
+        m_eloInstalled =
+            TDMSELO::InstalledBy(TDM1::SettingOf(*settings, TDMSELO::SettingName()));
+        TDokuTree tree = TDokuTree::FromFolders(folderRows, _InitialPath);
+        rethrowFailed(*reads, browseAt);
         FAnzahl = DokumentLoadTree->BrowseCount();
         QString standardId;
         std::vector<QString> makeVisible;
@@ -166,8 +194,8 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
         const QString focusId = focus ? focus->Id : QString();
         const bool focusTop = focus && !focus->Parent;
         DokumentLoadTree->EndBrowse();
+        // The reset leaves every row collapsed: laying the view out again for that is waste.
         TreeModel->SetTree(std::move(tree));
-        TreeDocuments->collapseAll();
         for (const QString& id : makeVisible)
             if (TDokuTreeNode* n = TreeModel->Tree().Find(id))
                 TreeDocuments->scrollTo(TreeModel->IndexOf(n));
@@ -182,6 +210,8 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
         }
     } catch (...) {
         failed = true;
+        // A browse read along with a failed read is not needed any more.
+        DokumentLoadTree->EndBrowse();
         if (TDM1* dm = DM1())
             dm->LogEvent(QStringLiteral("TFormDokments.TreeMenuCreate: ") +
                          Rtl::ExceptionMessage(std::current_exception()));
@@ -193,11 +223,8 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
         return;
     TreeDocumentsFocusedNodeChanged(nullptr, FocusedNode());
 
-    // The types of the table for the type column's list.
     m_dokTypeDescrs.clear();
-    SqlDokuTypes->SetDatabase(&database());
-    SqlDokuTypes->Bind(QStringLiteral("tablename"), _TableName);
-    SqlDokuTypes->Open();
+    rethrowFailed(*reads, typesAt);
     for (const TVoskField descr = SqlDokuTypes->FieldByName(QStringLiteral("dt_descr"));
          !SqlDokuTypes->Eof(); SqlDokuTypes->Next())
         m_dokTypeDescrs << descr.AsString();

@@ -179,8 +179,6 @@ public:
 
     // ---- tree (UImpDoku.Tree.cpp) --------------------------------------------------------------
     void TreeMenuCreate(bool autoAskNewDok) override;
-    // Reads "DMS.DokuTree" for the table into a folder tree (the window's initial folder marked).
-    TDokuTree LoadDokuTree(const QString& tableName);
     void CheckNodeAndUpdate();
     TDokuTreeNode* FindNode(const QString& nodeId, bool checkExists = false,
                             TDokuTreeNode* parentSearchNode = nullptr) const;

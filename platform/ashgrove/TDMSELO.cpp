@@ -10,7 +10,7 @@ QString TDMSELO::ClientProgram() {
     TDM1* dm = DM1();
     if (!dm || !dm->Connected())
         return {};
-    return dm->GetSetting(QStringLiteral("DMS.ExternalArchiveClient")).trimmed();
+    return dm->GetSetting(SettingName()).trimmed();
 }
 
 void TDMSELO::DoExecuteELO(QWidget* window, const QString& reference) {

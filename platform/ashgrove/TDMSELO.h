@@ -12,6 +12,9 @@ public:
     // The program the setting names (trimmed); empty when none is set or nobody is connected.
     static QString ClientProgram();
     static bool isELOInstalled() { return !ClientProgram().isEmpty(); }
+    // For a caller that reads the setting along with others: its name, and what its value means.
+    static QString SettingName() { return QStringLiteral("DMS.ExternalArchiveClient"); }
+    static bool InstalledBy(const QString& setting) { return !setting.trimmed().isEmpty(); }
     // Starts the client with the reference as its one argument. Throws EVoskException with a
     // German message when there is no client, no reference, or it cannot be started.
     static void DoExecuteELO(QWidget* window, const QString& reference);

@@ -285,6 +285,27 @@ QString TDM1::GetSetting(const QString& name, const QString& def) {
     return v;
 }
 
+std::unique_ptr<TVoskQuery2> TDM1::SettingsQuery(const QStringList& names) {
+    requireConnection();
+    QStringList params;
+    for (int i = 0; i < names.size(); ++i)
+        params << QStringLiteral(":name%1").arg(i);
+    auto q = std::make_unique<TVoskQuery2>(
+        &m_db, QStringLiteral("SELECT s_name, s_value FROM settings WHERE s_name IN (%1)")
+                   .arg(params.join(QStringLiteral(", "))));
+    for (int i = 0; i < names.size(); ++i)
+        q->Bind(QStringLiteral("name%1").arg(i), names[i]);
+    return q;
+}
+
+QString TDM1::SettingOf(TVoskQuery2& query, const QString& name, const QString& def) {
+    // Names match as the server compares them: exactly.
+    for (query.First(); !query.Eof(); query.Next())
+        if (query.Fields(0).AsString() == name)
+            return query.Fields(1).IsNull() ? def : query.Fields(1).AsString();
+    return def;
+}
+
 bool TDM1::GetBoolSetting(const QString& name, bool def) {
     return Rtl::StrToBoolDef(GetSetting(name), def);
 }

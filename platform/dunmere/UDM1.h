@@ -90,6 +90,10 @@ public:
     void ReloadCaptions();
 
     QString GetSetting(const QString& name, const QString& def = {});
+    // Several settings in one statement, to queue on a pipeline with other reads; SettingOf
+    // reads one of them from the open query as GetSetting would have.
+    std::unique_ptr<TVoskQuery2> SettingsQuery(const QStringList& names);
+    static QString SettingOf(TVoskQuery2& query, const QString& name, const QString& def = {});
     bool GetBoolSetting(const QString& name, bool def);
     int GetIntSetting(const QString& name, int def);
     void SetSetting(const QString& name, const QString& value);

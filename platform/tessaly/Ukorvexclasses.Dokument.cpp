@@ -8,6 +8,7 @@
 #include <UDM1.h>
 #include <UDokuClassKey.h>
 #include <VoskDatabase.h>
+#include <VoskPipeline.h>
 #include <VoskQuery2.h>
 #include <VoskTransaction.h>
 
@@ -180,13 +181,16 @@ void TDokument::AssignToDokId(int pdId, const QString& table, const QString& rec
 }
 
 namespace {
+// A record's documents: its own and those of other records linked to it. The ids of both are
+// each found by an index; an OR of both conditions the server could only answer by reading
+// every document.
 const QString kRecordWhere = QStringLiteral(
-        "((picndoku.pd_tablename = CAST(:pdtablename AS text)\n"
-        "   AND picndoku.pd_dbrid = CAST(:pddbrid AS bigint))\n"
-        " OR picndoku.pd_id IN (SELECT pdl_pd_id FROM picndokulink\n"
-        "     WHERE pdl_tablename = CAST(:pdtablename AS text)\n"
-        "       AND pdl_dbrid = CAST(:pddbrid AS bigint)))\n"
-        " AND (CAST(:doktype AS text) IS NULL OR picndoku.pd_doktype = CAST(:doktype AS text))");
+    "picndoku.pd_id IN (SELECT pd_id FROM picndoku\n"
+    "    WHERE pd_tablename = CAST(:pdtablename AS text) AND pd_dbrid = CAST(:pddbrid AS bigint)\n"
+    "  UNION ALL SELECT pdl_pd_id FROM picndokulink\n"
+    "    WHERE pdl_tablename = CAST(:pdtablename AS text)\n"
+    "      AND pdl_dbrid = CAST(:pddbrid AS bigint))\n"
+    " AND (CAST(:doktype AS text) IS NULL OR picndoku.pd_doktype = CAST(:doktype AS text))");
 const QString kKeywordWhere =
     QStringLiteral("picndoku.dbrid IN (SELECT r_dbrid FROM recnokeyword\n"
                    "    WHERE r_kategorie = CAST(:rkategorie AS text)\n"
@@ -233,7 +237,7 @@ void TDokument::AssignToKeyword(const QString& category, const QString& value,
 
 // ---- browsing ----------------------------------------------------------------------------------
 
-void TDokument::browse(const QString& where, const QVariantMap& params) {
+int TDokument::browse(const QString& where, const QVariantMap& params, TVoskPipeline* pipeline) {
     if (InEdit())
         Cancel();
     Close();
@@ -241,10 +245,13 @@ void TDokument::browse(const QString& where, const QVariantMap& params) {
     for (auto it = params.cbegin(); it != params.cend(); ++it)
         if (q->FindParam(it.key()))
             q->Bind(it.key(), it.value());
-    q->Open();
+    const int index = pipeline ? pipeline->Add(*q) : -1;
+    if (!pipeline)
+        q->Open();
     m_columns.fill(kUnresolved);
     m_browse = std::move(q);
     m_browseRow = 0;
+    return index;
 }
 
 void TDokument::BrowseByRecord(const QString& table, const QString& recId, bool includeHidden) {
@@ -254,6 +261,18 @@ void TDokument::BrowseByRecord(const QString& table, const QString& recId, bool 
 void TDokument::BrowseByKeyword(const QString& category, const QString& value,
                                 bool includeHidden) {
     browse(kKeywordWhere + kHiddenFilter, keywordParams(category, value, includeHidden));
+}
+
+int TDokument::BrowseByRecord(TVoskPipeline& pipeline, const QString& table, const QString& recId,
+                              bool includeHidden) {
+    return browse(kRecordWhere + kHiddenFilter, recordParams(table, recId, {}, includeHidden),
+                  &pipeline);
+}
+
+int TDokument::BrowseByKeyword(TVoskPipeline& pipeline, const QString& category,
+                               const QString& value, bool includeHidden) {
+    return browse(kKeywordWhere + kHiddenFilter, keywordParams(category, value, includeHidden),
+                  &pipeline);
 }
 
 int TDokument::BrowseCount() const { return m_browse ? m_browse->RecordCount() : 0; }

@@ -52,6 +52,7 @@
 #include <vector>
 
 class QIODevice;
+class TVoskPipeline;
 class TVoskQuery2;
 struct TDokuClassKey;
 
@@ -148,6 +149,12 @@ public:
     // this costs a fraction of a load. Any load ends it.
     void BrowseByRecord(const QString& table, const QString& recId, bool includeHidden);
     void BrowseByKeyword(const QString& category, const QString& value, bool includeHidden);
+    // The same queued on a pipeline, to go with other reads in one round trip: the rows are
+    // there once it has run. Returns the query's index there; the caller rethrows its error.
+    int BrowseByRecord(TVoskPipeline& pipeline, const QString& table, const QString& recId,
+                       bool includeHidden);
+    int BrowseByKeyword(TVoskPipeline& pipeline, const QString& category, const QString& value,
+                        bool includeHidden);
     int BrowseCount() const;
     bool BrowseTo(int row);
     void EndBrowse();
@@ -377,7 +384,8 @@ private:
     // rows: the result of a write that returned the rows as this load reads them (not read again).
     void load(const QString& where, const QVariantMap& params, const QString& order = {},
               TVoskQuery2* rows = nullptr);
-    void browse(const QString& where, const QVariantMap& params);
+    // Runs the browse now, or queues it on the pipeline and returns its index there.
+    int browse(const QString& where, const QVariantMap& params, TVoskPipeline* pipeline = nullptr);
     void applyInsertData();
     // The columns the accessors read. Their indexes are looked up once per open or browse, so
     // a tree of a thousand documents asking each of them per row hashes no names.

@@ -213,6 +213,23 @@ TEST_F(DataModuleTest, Settings) {
     m_dm.SetIntSetting(QStringLiteral("Anzahl"), -5);
     EXPECT_EQ(m_dm.GetIntSetting(QStringLiteral("Anzahl"), 0), -5);
     EXPECT_EQ(m_dm.GetIntSetting(QStringLiteral("Firma"), 11), 11);
+
+    // Several in one statement read as GetSetting reads each: a missing or null one gives the
+    // default, and names match exactly.
+    TestDatabase::Exec(QStringLiteral("INSERT INTO settings (s_name, s_value) VALUES "
+                                      "('Leer', NULL) ON CONFLICT (s_name) DO UPDATE SET "
+                                      "s_value = NULL"));
+    const QStringList names = {QStringLiteral("Firma"), QStringLiteral("Leer"),
+                               QStringLiteral("firma"), QStringLiteral("Anzahl")};
+    const std::unique_ptr<TVoskQuery2> q = m_dm.SettingsQuery(names);
+    q->Open();
+    for (const QString& name : names)
+        EXPECT_EQ(TDM1::SettingOf(*q, name, QStringLiteral("d")),
+                  m_dm.GetSetting(name, QStringLiteral("d")))
+            << qPrintable(name);
+    EXPECT_EQ(TDM1::SettingOf(*q, QStringLiteral("Anzahl")), QStringLiteral("-5"));
+    EXPECT_EQ(TDM1::SettingOf(*q, QStringLiteral("firma"), QStringLiteral("d")),
+              QStringLiteral("d"));
 }
 
 TEST_F(DataModuleTest, EventAndLoadLog) {

@@ -7,12 +7,14 @@
 #include <TestDatabase.h>
 #include <UDM1.h>
 #include <Ukorvexclasses.Dokument.h>
+#include <VoskPipeline.h>
 #include <VoskTransaction.h>
 
 #include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <stdexcept>
@@ -97,6 +99,107 @@ TEST_F(DokumentTest, ARecordShowsItsOwnAndLinkedDocumentsWithoutHiddenOnes) {
     // A record id that is no number names no record.
     d.LoadByRecord(QStringLiteral("adressen"), QStringLiteral("5 OR 1=1"), true);
     EXPECT_EQ(d.RecordCount(), 0);
+}
+
+// Every row of a browse as the tree reads it, by document id.
+QStringList browsedRows(TDokument& d) {
+    QStringList out;
+    for (int row = 0; d.BrowseTo(row); ++row)
+        out << QStringLiteral("%1 %2 rev=%3 linked=%4 hidden=%5 type=%6 lock=%7")
+                   .arg(d.Id())
+                   .arg(d.Caption())
+                   .arg(d.HasRevisions())
+                   .arg(d.IsLinked())
+                   .arg(d.IsHidden())
+                   .arg(d.DokTypeDescr(), d.LockUser());
+    return out;
+}
+
+TEST_F(DokumentTest, ABrowseOnAPipelineReadsTheRecordsRowsAsOneAloneDoes) {
+    // Revisions in the record, one whose other revision lives in another record, a linked
+    // document of another record, one of the record's own linked to it as well, a hidden one.
+    const int single = addRow(5, QStringLiteral("pd_descr, pd_doktype"),
+                              QStringLiteral("'Einzeln', 'RE'"));
+    const int oldRev = addRow(5, QStringLiteral("pd_descr, pd_deletable"),
+                              QStringLiteral("'Alt', true"));
+    const int newRev = scalar(QStringLiteral("INSERT INTO picndoku (pd_tablename, pd_dbrid, "
+                                             "pd_descr, pd_revision_id) SELECT 'adressen', 5, "
+                                             "'Neu', pd_revision_id FROM picndoku WHERE pd_id = %1 "
+                                             "RETURNING pd_id")
+                                  .arg(oldRev))
+                           .toInt();
+    const int away = addRow(5, QStringLiteral("pd_descr"), QStringLiteral("'Auswärts'"));
+    TestDatabase::Exec(QStringLiteral("INSERT INTO picndoku (pd_tablename, pd_dbrid, "
+                                      "pd_revision_id) SELECT 'lager', 9, pd_revision_id FROM "
+                                      "picndoku WHERE pd_id = %1")
+                           .arg(away));
+    const int foreign = scalar(QStringLiteral("INSERT INTO picndoku (pd_tablename, pd_dbrid, "
+                                              "pd_dokumentfile) VALUES ('lager', 9, 'plan.pdf') "
+                                              "RETURNING pd_id"))
+                            .toInt();
+    const int ownLinked = addRow(5, QStringLiteral("pd_descr"), QStringLiteral("'Doppelt'"));
+    TestDatabase::Exec(QStringLiteral("INSERT INTO picndokulink (pdl_pd_id, pdl_tablename, "
+                                      "pdl_dbrid) VALUES (%1, 'adressen', 5), (%2, 'adressen', 5);"
+                                      "UPDATE picndoku_revision SET pdr_lock_user = 'anna' "
+                                      "WHERE pdr_revision_id = (SELECT pd_revision_id FROM "
+                                      "picndoku WHERE pd_id = %2)")
+                           .arg(foreign)
+                           .arg(ownLinked));
+    addRow(6);
+
+    TDokument alone, queued;
+    for (const bool hidden : {false, true}) {
+        alone.BrowseByRecord(QStringLiteral("adressen"), QStringLiteral("5"), hidden);
+        TVoskPipeline reads(queued.Database());
+        const int at =
+            queued.BrowseByRecord(reads, QStringLiteral("adressen"), QStringLiteral("5"), hidden);
+        reads.Run();
+        ASSERT_FALSE(reads.Error(at));
+        const QStringList rows = browsedRows(alone);
+        EXPECT_EQ(browsedRows(queued), rows);
+        const auto row = [&](int id) {
+            return rows.filter(QRegularExpression(QStringLiteral("^%1 ").arg(id))).value(0);
+        };
+        EXPECT_EQ(rows.size(), hidden ? 6 : 5);
+        EXPECT_EQ(row(single), QStringLiteral("%1 Einzeln rev=0 linked=0 hidden=0 type=Rechnung "
+                                              "lock=").arg(single));
+        EXPECT_EQ(row(newRev), QStringLiteral("%1 Neu rev=1 linked=0 hidden=0 type= lock=")
+                                   .arg(newRev));
+        EXPECT_EQ(row(oldRev), hidden ? QStringLiteral("%1 Alt rev=1 linked=0 hidden=1 type= "
+                                                       "lock=").arg(oldRev)
+                                      : QString());
+        EXPECT_EQ(row(away), QStringLiteral("%1 Auswärts rev=1 linked=0 hidden=0 type= lock=")
+                                 .arg(away));
+        EXPECT_EQ(row(foreign), QStringLiteral("%1 plan.pdf rev=0 linked=1 hidden=0 type= lock=")
+                                    .arg(foreign));
+        EXPECT_EQ(row(ownLinked), QStringLiteral("%1 Doppelt rev=0 linked=0 hidden=0 type= "
+                                                 "lock=anna").arg(ownLinked));
+    }
+    // A type narrows the linked documents as it does the record's own.
+    TestDatabase::Exec(
+        QStringLiteral("UPDATE picndoku SET pd_doktype = 'RE' WHERE pd_id = %1").arg(foreign));
+    alone.AssignToRecNo(QStringLiteral("adressen"), QStringLiteral("5"), nullptr,
+                        QStringLiteral("RE"));
+    ASSERT_EQ(alone.RecordCount(), 2);
+    EXPECT_TRUE(alone.Locate(QString::fromLatin1(TDokument::fnId), single));
+    EXPECT_TRUE(alone.Locate(QString::fromLatin1(TDokument::fnId), foreign));
+    EXPECT_TRUE(alone.IsLinked());
+
+    // The same for a keyword, which marks nothing as linked.
+    TestDatabase::Exec(QStringLiteral("INSERT INTO recnokeyword (r_tablename, r_dbrid, "
+                                      "r_kategorie, r_descr) SELECT 'picndoku', dbrid, 'Ort', "
+                                      "'Hamm' FROM picndoku WHERE pd_id IN (%1, %2)")
+                           .arg(newRev)
+                           .arg(foreign));
+    alone.BrowseByKeyword(QStringLiteral("Ort"), QStringLiteral("Hamm"), false);
+    TVoskPipeline reads(queued.Database());
+    queued.BrowseByKeyword(reads, QStringLiteral("Ort"), QStringLiteral("Hamm"), false);
+    reads.Run();
+    EXPECT_EQ(browsedRows(queued), browsedRows(alone));
+    EXPECT_EQ(browsedRows(queued),
+              QStringList({QStringLiteral("%1 Neu rev=1 linked=0 hidden=0 type= lock=").arg(newRev),
+                           QStringLiteral("%1 plan.pdf rev=0 linked=0 hidden=0 type=Rechnung lock=")
+                               .arg(foreign)}));
 }
 
 TEST_F(DokumentTest, KeywordsFindDocumentsAcrossTablesAndLoadingStopsAtTheLimit) {

@@ -147,6 +147,53 @@ TEST_F(DokumentsFormTest, TheTreeShowsFoldersDocumentsAndTheirStates) {
     EXPECT_EQ(f->lbDokuStates->text(), QString());
 }
 
+TEST_F(DokumentsFormTest, SettingsAndTypesChangedElsewhereShowOnTheNextRebuild) {
+    const int re = addFile("a", QStringLiteral("rechnung.pdf"), QStringLiteral("RE"),
+                           QStringLiteral("belege"));
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku SET pd_print = true WHERE pd_id = %1;"
+                                      "DELETE FROM settings WHERE s_name = "
+                                      "'DMS.ExternalArchiveClient'")
+                           .arg(re));
+    TFormDokments* f = open();
+    ASSERT_EQ(f->GetNodeId(), QString::number(re));
+    EXPECT_FALSE(f->acDocumentViewElo->isVisible());
+    EXPECT_FALSE(f->FindNode(QStringLiteral("vertraege"))->States & DokState::InitialFolder);
+    EXPECT_EQ(f->DokTypeDescriptions(),
+              QStringList({QStringLiteral("Lieferschein"), QStringLiteral("Rechnung")}));
+
+    // Another session names the archive client and this user's initial folder, and adds a type.
+    TestDatabase::Exec(QStringLiteral(
+        "INSERT INTO settings (s_name, s_value) VALUES "
+        "('DMS.ExternalArchiveClient', '/opt/archiv/client'), "
+        "('DMSInitialPath_adressen_postgres', 'vertraege');"
+        "INSERT INTO dokutypes (dt_id, dt_descr, dt_linkto) VALUES ('AN', 'Angebot', "
+        "'adressen')"));
+    f->TreeMenuCreate(false);
+    // The initial folder takes the focus from the standard document.
+    EXPECT_EQ(f->GetNodeId(), QStringLiteral("vertraege"));
+    EXPECT_TRUE(f->FindNode(QStringLiteral("vertraege"))->States & DokState::InitialFolder);
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(re)));
+    EXPECT_TRUE(f->acDocumentViewElo->isVisible());
+    EXPECT_EQ(f->DokTypeDescriptions(),
+              QStringList({QStringLiteral("Angebot"), QStringLiteral("Lieferschein"),
+                           QStringLiteral("Rechnung")}));
+
+    // A blank client is none; the initial folder named in another case is another folder.
+    TestDatabase::Exec(QStringLiteral(
+        "UPDATE settings SET s_value = '  ' WHERE s_name = 'DMS.ExternalArchiveClient';"
+        "UPDATE settings SET s_value = NULL WHERE s_name = 'DMSInitialPath_adressen_postgres';"
+        "INSERT INTO settings (s_name, s_value) VALUES ('DMSInitialPath_Adressen_postgres', "
+        "'belege')"));
+    f->TreeMenuCreate(false);
+    EXPECT_EQ(f->GetNodeId(), QString::number(re));
+    EXPECT_FALSE(f->acDocumentViewElo->isVisible());
+    EXPECT_FALSE(f->FindNode(QStringLiteral("vertraege"))->States & DokState::InitialFolder);
+    EXPECT_FALSE(f->FindNode(QStringLiteral("belege"))->States & DokState::InitialFolder);
+    TestDatabase::Exec(QStringLiteral("DELETE FROM settings WHERE s_name IN "
+                                      "('DMS.ExternalArchiveClient', "
+                                      "'DMSInitialPath_Adressen_postgres')"));
+}
+
 TEST_F(DokumentsFormTest, LoadingStopsAtAThousandAndAsksOnlyWhenAskedTo) {
     m_answers.Expect(QStringLiteral("Kein Dokument vorhanden, neues Dokument anlegen?"),
                      Vcl::mrNo);
@@ -388,6 +435,28 @@ TEST_F(DokumentsFormTest, BadDataReachesTheUserByNameAndTheTreeStillBuilds) {
         "UPDATE standardsql SET ss_key = 'DMS.DokuTree' WHERE ss_key = 'DMS.DokuTree.weg'"));
     s_dm->Database().ClearSqlCache();
     EXPECT_FALSE(f->IsLoading);
+
+    // The server refuses the folders, read along with the rest: the user is told, the tree
+    // stays as it was, and the next rebuild reads everything again.
+    const QString folders =
+        scalar(QStringLiteral("SELECT ss_sql FROM standardsql WHERE ss_key = 'DMS.DokuTree'"));
+    TestDatabase::Exec(QStringLiteral(
+        "UPDATE standardsql SET ss_sql = $q$SELECT gibts_nicht FROM dokutreenodes WHERE "
+        "CAST(:tablename AS text) <> CAST(:nodeid AS text)$q$ WHERE ss_key = 'DMS.DokuTree'"));
+    s_dm->Database().ClearSqlCache();
+    m_answers.Expect(QStringLiteral("gibts_nicht"), Vcl::mrOk);
+    f->TreeMenuCreate(false);
+    EXPECT_FALSE(f->IsLoading);
+    EXPECT_FALSE(f->DokumentLoadTree->Browsing());
+    EXPECT_NE(f->FindNode(QString::number(id)), nullptr);
+    TestDatabase::Exec(QStringLiteral("UPDATE standardsql SET ss_sql = $q$%1$q$ WHERE ss_key = "
+                                      "'DMS.DokuTree'")
+                           .arg(folders));
+    s_dm->Database().ClearSqlCache();
+    f->TreeMenuCreate(false);
+    EXPECT_EQ(f->pcDokTree->tabText(0), QStringLiteral("&1 Dokumentstruktur (1)"));
+    EXPECT_EQ(f->DokTypeDescriptions(),
+              QStringList({QStringLiteral("Lieferschein"), QStringLiteral("Rechnung")}));
 }
 
 TEST_F(DokumentsFormTest, ThePreviewShowsPicturesPdfPagesAndOtherFilesByName) {
