@@ -10,6 +10,20 @@
 
 namespace {
 
+// Times a source call on its group's profile, however the call ends.
+class ProfilingScope final {
+public:
+    explicit ProfilingScope(TPlantafelSubViewGroup& group) : m_group(group) {
+        m_group.Profiling_Start();
+    }
+    ~ProfilingScope() { m_group.Profiling_Stop(); }
+    ProfilingScope(const ProfilingScope&) = delete;
+    ProfilingScope& operator=(const ProfilingScope&) = delete;
+
+private:
+    TPlantafelSubViewGroup& m_group;
+};
+
 const QString kProfiling = QStringLiteral("PT[Profiling]");
 const QString kSourceLog = QStringLiteral("PT[TPlantafelSubViewDataSource]");
 constexpr qint32 kNotLocated = -2;
@@ -335,31 +349,19 @@ void TPlantafelSubViewDataSource::LoadRecordHandles() {
 }
 
 QVariant TPlantafelSubViewDataSource::GetValue(Grid::RecordHandle record, Grid::ItemHandle item) {
-    m_group.Profiling_Start();
-    struct Stop final {
-        TPlantafelSubViewGroup& g;
-        ~Stop() { g.Profiling_Stop(); }
-    } stop{m_group};
+    const ProfilingScope profiling(m_group);
     return m_group.GetValue(*this, record, item);
 }
 
 bool TPlantafelSubViewDataSource::ReadCells(const Grid::RecordHandle* records, size_t count,
                                             Grid::ItemHandle item, TPlantafelCells& cells) {
-    m_group.Profiling_Start();
-    struct Stop final {
-        TPlantafelSubViewGroup& g;
-        ~Stop() { g.Profiling_Stop(); }
-    } stop{m_group};
+    const ProfilingScope profiling(m_group);
     return m_group.ReadCells(*this, records, count, item, cells);
 }
 
 QVariant TPlantafelSubViewDataSource::GetValueByFieldname(Grid::RecordHandle record,
                                                           const QString& name) {
-    m_group.Profiling_Start();
-    struct Stop final {
-        TPlantafelSubViewGroup& g;
-        ~Stop() { g.Profiling_Stop(); }
-    } stop{m_group};
+    const ProfilingScope profiling(m_group);
     return m_group.GetValueByFieldname(*this, record, name);
 }
 
@@ -430,43 +432,27 @@ QString TPlantafelSubViewDataSource::GetDisplayTextByFieldname(Grid::RecordHandl
 
 QVariant TPlantafelSubViewDataSource::GetAggregateValue(Grid::RecordHandle record, int mappingIndex,
                                                         TPlantafelDataSetTypeSet allowed) {
-    m_group.Profiling_Start();
-    struct Stop final {
-        TPlantafelSubViewGroup& g;
-        ~Stop() { g.Profiling_Stop(); }
-    } stop{m_group};
+    const ProfilingScope profiling(m_group);
     return m_group.GetAggregateValue(*this, record, allowed, mappingIndex);
 }
 
 QVariant TPlantafelSubViewDataSource::GetAggregateValue(int mappingIndex,
                                                         TPlantafelDataSetType type) {
-    m_group.Profiling_Start();
-    struct Stop final {
-        TPlantafelSubViewGroup& g;
-        ~Stop() { g.Profiling_Stop(); }
-    } stop{m_group};
+    const ProfilingScope profiling(m_group);
     return m_group.GetAggregateValue(*this, mappingIndex, type);
 }
 
 TPlantafelAggregateValueLst TPlantafelSubViewDataSource::GetAggregateValueLst(
     Grid::RecordHandle record, const std::vector<int>& fields, TPlantafelDataSetTypeSet allowed,
     int mappingIndex) {
-    m_group.Profiling_Start();
-    struct Stop final {
-        TPlantafelSubViewGroup& g;
-        ~Stop() { g.Profiling_Stop(); }
-    } stop{m_group};
+    const ProfilingScope profiling(m_group);
     return m_group.GetAggregateValueLst(*this, record, fields, allowed, mappingIndex);
 }
 
 Cds::GroupPosInds TPlantafelSubViewDataSource::GetGroupState(Grid::RecordHandle record,
                                                              TPlantafelDataSetTypeSet allowed,
                                                              TPlantafelAggregationField field) {
-    m_group.Profiling_Start();
-    struct Stop final {
-        TPlantafelSubViewGroup& g;
-        ~Stop() { g.Profiling_Stop(); }
-    } stop{m_group};
+    const ProfilingScope profiling(m_group);
     return m_group.GetGroupState(*this, record, allowed, field);
 }
 

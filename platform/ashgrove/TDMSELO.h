@@ -11,7 +11,7 @@ class TDMSELO final {
 public:
     // The program the setting names (trimmed); empty when none is set or nobody is connected.
     static QString ClientProgram();
-    static bool isELOInstalled() { return !ClientProgram().isEmpty(); }
+    static bool isELOInstalled() { return InstalledBy(ClientProgram()); }
     // For a caller that reads the setting along with others: its name, and what its value means.
     static QString SettingName() { return QStringLiteral("DMS.ExternalArchiveClient"); }
     static bool InstalledBy(const QString& setting) { return !setting.trimmed().isEmpty(); }
