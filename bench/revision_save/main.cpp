@@ -47,11 +47,6 @@ constexpr int kPages = 100;
 constexpr int kDpi = 300;
 int kRounds = 7;
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // 70 G4, 20 grey JPEG, 10 colour JPEG, mixed through the document.
 QByteArray buildDocument() {
     Imaging::TTiffWriter w;
@@ -362,12 +357,12 @@ int main(int argc, char** argv) {
     }
 
     std::printf("\n%-58s %10s\n", "", "median");
-    std::printf("%-58s %8.1f ms\n", "viewer: turn page 1, btEditSaveClick (new revision)", median(ours));
-    std::printf("%-58s %8.1f ms\n", "libtiff: lo_read + SHA-256, turn, 99 copies + 1 encode, store", median(base));
+    std::printf("%-58s %8.1f ms\n", "viewer: turn page 1, btEditSaveClick (new revision)", BenchTiming::Median(ours));
+    std::printf("%-58s %8.1f ms\n", "libtiff: lo_read + SHA-256, turn, 99 copies + 1 encode, store", BenchTiming::Median(base));
     std::printf("%-58s %8.2f\n", "ratio (median of per-round ratios)", wall.Median());
     std::printf("%-58s %8.2f\n\n", "ratio of this process's CPU time", cpu.Median());
     std::printf("figure save_vs_libtiff %.2f\n", wall.Median());
     std::printf("figure save_vs_libtiff_cpu %.2f\n", cpu.Median());
-    std::printf("figure save_ms %.1f\n", median(ours));
+    std::printf("figure save_ms %.1f\n", BenchTiming::Median(ours));
     return 0;
 }
