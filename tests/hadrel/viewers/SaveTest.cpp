@@ -658,7 +658,7 @@ TEST_F(SaveTest, AViewerOnAnOldRevisionStoresNothingKeepsItsEditsAndMayLoadTheVa
     highlight(c, 1);
     m_answers.Expect(stale, Vcl::mrNo);
     c.btAnnotSave->trigger();
-    EXPECT_EQ(m_answers.Pending(), 0);
+    ASSERT_EQ(m_answers.Pending(), 0);
     EXPECT_FALSE(m_answers.Questions().back().defaultButton == Vcl::mbYes);
 
     EXPECT_EQ(revisionRows(), stored);
@@ -731,7 +731,7 @@ TEST_F(SaveTest, AnUnreadableAnnotationPageIsSaidOnceKeptAsStoredAndNeverBlocksA
                                     "werden."),
                      Vcl::mrNo);
     v.btPagePrev->trigger();
-    EXPECT_EQ(m_answers.Pending(), 0);
+    ASSERT_EQ(m_answers.Pending(), 0);
     EXPECT_FALSE(m_answers.Questions().back().defaultButton == Vcl::mbYes);
     EXPECT_FALSE(v.CheckAnnotChanged());
     v.btAnnotSave->trigger();
