@@ -131,15 +131,15 @@ TDokument::WriteLock TDokument::lockForWrite(int pdId, const QString& takeBackPa
                                              WriteKind kind) {
     // What this object read of the row: a row read as valid and hidden now was replaced since.
     const bool readAsValid = HasRecord() && pdId == Id() && !IsHidden();
-    TVoskQuery2 q(&Database(),
-                  QStringLiteral(
-                      "SELECT d.dbrid, d.pd_revision_id, d.pd_doktype, d.pd_archive, "
-                      "d.pd_dmsremotefile, r.pdr_lock_user, r.pdr_lock_time, r.pdr_lock_host, "
-                      "r.pdr_checkout_path, EXISTS (SELECT 1 FROM picndoku o WHERE "
-                      "o.pd_revision_id = d.pd_revision_id AND o.pd_id <> d.pd_id), "
-                      "d.pd_deletable "
-                      "FROM picndoku d JOIN picndoku_revision r "
-                      "ON r.pdr_revision_id = d.pd_revision_id WHERE d.pd_id = :id FOR UPDATE"));
+    TVoskQuery2 q(
+        &Database(),
+        QStringLiteral("SELECT d.dbrid, d.pd_revision_id, d.pd_doktype, d.pd_archive, "
+                       "d.pd_dmsremotefile, r.pdr_lock_user, r.pdr_lock_time, r.pdr_lock_host, "
+                       "r.pdr_checkout_path, EXISTS (SELECT 1 FROM picndoku o WHERE "
+                       "o.pd_revision_id = d.pd_revision_id AND o.pd_id <> d.pd_id), "
+                       "d.pd_deletable "
+                       "FROM picndoku d JOIN picndoku_revision r "
+                       "ON r.pdr_revision_id = d.pd_revision_id WHERE d.pd_id = :id FOR UPDATE"));
     q.Bind(QStringLiteral("id"), pdId).Open();
     if (q.IsEmpty()) {
         // A revision deleted since: the chain goes on with another one.
@@ -158,8 +158,7 @@ TDokument::WriteLock TDokument::lockForWrite(int pdId, const QString& takeBackPa
     row.hasRevisions = q.Fields(9).AsBoolean();
     // The user's own lock taken on another machine guards a working copy there, as another
     // user's lock does.
-    if (!row.lockUser.isEmpty() &&
-        (!sameUser(row.lockUser) || !sameHost(q.Fields(7).AsString())))
+    if (!row.lockUser.isEmpty() && (!sameUser(row.lockUser) || !sameHost(q.Fields(7).AsString())))
         throw EVoskException(LockedInfoText(row.lockUser, q.Fields(6).Value().toDateTime(),
                                             q.Fields(7).AsString()));
     if (q.Fields(10).AsBoolean() && (readAsValid || kind == WriteKind::Content))
@@ -178,7 +177,8 @@ void TDokument::throwStale(int revisionId) {
     if (!valid.by.isEmpty())
         message += QStringLiteral(" von %1").arg(valid.by);
     if (valid.at.isValid())
-        message += QStringLiteral(" am %1").arg(valid.at.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
+        message +=
+            QStringLiteral(" am %1").arg(valid.at.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
     message += QStringLiteral(" geändert; die angezeigte Revision ist nicht mehr die gültige. "
                               "Es wurde nichts gespeichert.");
     emit revisionStale(valid.id);

@@ -613,9 +613,9 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
         // revision since it was read refuses the write; so does a take-back whose check-out is
         // gone.
         const QString checkout = CheckoutPath();
-        const WriteLock cur =
-            lockForWrite(currentId, !checkout.isEmpty() && fileName == checkout ? checkout : QString(),
-                         WriteKind::Content);
+        const WriteLock cur = lockForWrite(
+            currentId, !checkout.isEmpty() && fileName == checkout ? checkout : QString(),
+            WriteKind::Content);
         if (kind == StoreKind::ReplaceFile && cur.archived)
             throw EVoskException(QStringLiteral(
                 "Das Dokument ist archiviert; seine Datei kann nur als neue Revision "

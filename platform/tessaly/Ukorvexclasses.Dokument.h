@@ -265,8 +265,7 @@ public:
     // ChangedBy and ChangedAt tell who changed that row last, and when.
     class EStaleRevision : public EVoskException {
     public:
-        EStaleRevision(const QString& message, int validId, QString changedBy,
-                       QDateTime changedAt)
+        EStaleRevision(const QString& message, int validId, QString changedBy, QDateTime changedAt)
             : EVoskException(message), ValidId(validId), ChangedBy(std::move(changedBy)),
               ChangedAt(std::move(changedAt)) {}
         const char* ClassName() const noexcept override { return "EStaleRevision"; }

@@ -535,8 +535,9 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page, bool reportU
     const XmlPage xml = readChildren(data);
     if (!xml.error.isEmpty()) {
         m_unreadable = true;
-        if (reportUnreadable)
-            show(TDM1::FormatLogText(
+        if (!reportUnreadable)
+            return;
+        show(TDM1::FormatLogText(
             makeText(17103,
                      QStringLiteral("Fehler beim Laden der Kommentare von \"%s\" Seite %d. %s")),
             {Env.RemoteFileName, QString::number(page + 1), xml.error}));

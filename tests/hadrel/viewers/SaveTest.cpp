@@ -642,7 +642,8 @@ TEST_F(SaveTest, AViewerOnAnOldRevisionStoresNothingKeepsItsEditsAndMayLoadTheVa
     const QString stored = revisionRows();
     const QStringList originalPages = PillowPixels(original);
     ASSERT_EQ(originalPages.size(), 3);
-    const QString stale = QStringLiteral("Das Dokument \"Lieferschein\" wurde inzwischen von anna am ");
+    const QString stale =
+        QStringLiteral("Das Dokument \"Lieferschein\" wurde inzwischen von anna am ");
 
     highlight(b, 0);
     m_answers.Expect(stale, Vcl::mrNo);
@@ -690,7 +691,11 @@ TEST_F(SaveTest, AViewerOnAnOldRevisionStoresNothingKeepsItsEditsAndMayLoadTheVa
 // first: "Nein" keeps it, "Ja" replaces it.
 TEST_F(SaveTest, AnUnreadableAnnotationPageIsSaidOnceKeptAsStoredAndNeverBlocksASave) {
     const int id = store(Tiff(3));
-    const QString first = [&] { TDokument d; d.AssignToDokId(id); return d.DMSRemoteFilename(); }();
+    const QString first = [&] {
+        TDokument d;
+        d.AssignToDokId(id);
+        return d.DMSRemoteFilename();
+    }();
     const QByteArray foreign =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<annotation>\r\n  <highlight top=\"5\" "
         "left=\"5\" bottom=\"50\" right=\"90\" creator=\"fremd\"/>\r\n</annotation>\r\n"
@@ -702,7 +707,8 @@ TEST_F(SaveTest, AnUnreadableAnnotationPageIsSaidOnceKeptAsStoredAndNeverBlocksA
     v.LoadImage(0, true);
     v.LoadImage(1, true);
     ASSERT_EQ(errors.shown.size(), 1) << errors.shown.join(u'|').toStdString();
-    EXPECT_TRUE(errors.shown[0].contains(QStringLiteral("Seite 2"))) << errors.shown[0].toStdString();
+    EXPECT_TRUE(errors.shown[0].contains(QStringLiteral("Seite 2")))
+        << errors.shown[0].toStdString();
 
     Annotate(0);
     v.btAnnotSave->trigger();
@@ -727,9 +733,10 @@ TEST_F(SaveTest, AnUnreadableAnnotationPageIsSaidOnceKeptAsStoredAndNeverBlocksA
     // Annotating the page itself: "Nein" keeps what is stored and drops the new highlight.
     v.LoadImage(1, true);
     v.AddAnnotHighlight(QRect(20, 20, 60, 30), 65535);
-    m_answers.Expect(QStringLiteral("Die gespeicherten Anmerkungen der Seite 2 können nicht gelesen "
-                                    "werden."),
-                     Vcl::mrNo);
+    m_answers.Expect(
+        QStringLiteral("Die gespeicherten Anmerkungen der Seite 2 können nicht gelesen "
+                       "werden."),
+        Vcl::mrNo);
     v.btPagePrev->trigger();
     ASSERT_EQ(m_answers.Pending(), 0);
     EXPECT_FALSE(m_answers.Questions().back().defaultButton == Vcl::mbYes);
