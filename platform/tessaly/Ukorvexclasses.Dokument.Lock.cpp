@@ -39,6 +39,24 @@ LockRow readLockRow(TVoskDatabase& db, int pdId) {
     throw EVoskException(17432, QStringLiteral("Dokument nicht gefunden."));
 }
 
+// The valid revision of a chain and its latest change, for a refusal's text.
+struct ValidRow {
+    int id = 0;
+    QString by;
+    QDateTime at;
+};
+
+ValidRow readValidRow(TVoskDatabase& db, int revisionId) {
+    TVoskQuery2 q(&db, QStringLiteral("SELECT pd_id, coalesce(modified_by, insert_by), "
+                                      "coalesce(modified_date, insert_date) FROM picndoku "
+                                      "WHERE pd_revision_id = :rev AND NOT pd_deletable "
+                                      "ORDER BY pd_id DESC LIMIT 1"));
+    q.Bind(QStringLiteral("rev"), revisionId).Open();
+    if (q.IsEmpty())
+        return {};
+    return {q.Fields(0).AsInteger(), q.Fields(1).AsString(), q.Fields(2).Value().toDateTime()};
+}
+
 } // namespace
 
 QString TDokument::LockLogin() const { return Database().LoginName(); }
@@ -109,18 +127,26 @@ QString TDokument::FileTimeText(const QDateTime& time) {
                           : QString();
 }
 
-TDokument::WriteLock TDokument::lockForWrite(int pdId, const QString& takeBackPath) const {
-    TVoskQuery2 q(&Database(),
-                  QStringLiteral(
-                      "SELECT d.dbrid, d.pd_revision_id, d.pd_doktype, d.pd_archive, "
-                      "d.pd_dmsremotefile, r.pdr_lock_user, r.pdr_lock_time, r.pdr_lock_host, "
-                      "r.pdr_checkout_path, EXISTS (SELECT 1 FROM picndoku o WHERE "
-                      "o.pd_revision_id = d.pd_revision_id AND o.pd_id <> d.pd_id) "
-                      "FROM picndoku d JOIN picndoku_revision r "
-                      "ON r.pdr_revision_id = d.pd_revision_id WHERE d.pd_id = :id FOR UPDATE"));
+TDokument::WriteLock TDokument::lockForWrite(int pdId, const QString& takeBackPath,
+                                             WriteKind kind) {
+    // What this object read of the row: a row read as valid and hidden now was replaced since.
+    const bool readAsValid = HasRecord() && pdId == Id() && !IsHidden();
+    TVoskQuery2 q(
+        &Database(),
+        QStringLiteral("SELECT d.dbrid, d.pd_revision_id, d.pd_doktype, d.pd_archive, "
+                       "d.pd_dmsremotefile, r.pdr_lock_user, r.pdr_lock_time, r.pdr_lock_host, "
+                       "r.pdr_checkout_path, EXISTS (SELECT 1 FROM picndoku o WHERE "
+                       "o.pd_revision_id = d.pd_revision_id AND o.pd_id <> d.pd_id), "
+                       "d.pd_deletable "
+                       "FROM picndoku d JOIN picndoku_revision r "
+                       "ON r.pdr_revision_id = d.pd_revision_id WHERE d.pd_id = :id FOR UPDATE"));
     q.Bind(QStringLiteral("id"), pdId).Open();
-    if (q.IsEmpty())
+    if (q.IsEmpty()) {
+        // A revision deleted since: the chain goes on with another one.
+        if (readAsValid && RevisionId() > 0 && readValidRow(Database(), RevisionId()).id > 0)
+            throwStale(RevisionId());
         throwNotFound();
+    }
     WriteLock row;
     row.dbrid = q.Fields(0).AsLargeInt();
     row.revisionId = q.Fields(1).AsInteger();
@@ -130,18 +156,42 @@ TDokument::WriteLock TDokument::lockForWrite(int pdId, const QString& takeBackPa
     row.lockUser = q.Fields(5).AsString();
     row.checkoutPath = q.Fields(8).AsString();
     row.hasRevisions = q.Fields(9).AsBoolean();
-    if (!row.lockUser.isEmpty() && !sameUser(row.lockUser))
+    // The user's own lock taken on another machine guards a working copy there, as another
+    // user's lock does.
+    if (!row.lockUser.isEmpty() && (!sameUser(row.lockUser) || !sameHost(q.Fields(7).AsString())))
         throw EVoskException(LockedInfoText(row.lockUser, q.Fields(6).Value().toDateTime(),
                                             q.Fields(7).AsString()));
-    if (!takeBackPath.isEmpty() && !row.lockUser.isEmpty() && !sameHost(q.Fields(7).AsString()))
-        throw EVoskException(
-            LockedInfoText(row.lockUser, q.Fields(6).Value().toDateTime(), q.Fields(7).AsString()));
+    if (q.Fields(10).AsBoolean() && (readAsValid || kind == WriteKind::Content))
+        throwStale(row.revisionId);
     if (!takeBackPath.isEmpty() && (row.lockUser.isEmpty() || row.checkoutPath != takeBackPath))
         throw EVoskException(
             QStringLiteral("Das Dokument ist nicht mehr von Ihnen ausgecheckt; die Arbeitskopie "
                            "\"%1\" wird nicht übernommen und bleibt erhalten.")
                 .arg(takeBackPath));
     return row;
+}
+
+void TDokument::throwStale(int revisionId) {
+    const ValidRow valid = readValidRow(Database(), revisionId);
+    QString message = QStringLiteral("Das Dokument \"%1\" wurde inzwischen").arg(Caption());
+    if (!valid.by.isEmpty())
+        message += QStringLiteral(" von %1").arg(valid.by);
+    if (valid.at.isValid())
+        message +=
+            QStringLiteral(" am %1").arg(valid.at.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
+    message += QStringLiteral(" geändert; die angezeigte Revision ist nicht mehr die gültige. "
+                              "Es wurde nichts gespeichert.");
+    emit revisionStale(valid.id);
+    throw EStaleRevision(message, valid.id, valid.by, valid.at);
+}
+
+void TDokument::LockForSave() {
+    if (!HasRecord())
+        throwNotFound();
+    if (!Database().InTransaction())
+        throw EVoskException(
+            QStringLiteral("TDokument.LockForSave: ohne Transaktion hielte die Sperre nicht"));
+    lockForWrite(Id(), {}, WriteKind::Content);
 }
 
 void TDokument::LockRevision(const QString& checkoutPath) {

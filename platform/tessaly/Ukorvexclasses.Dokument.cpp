@@ -609,11 +609,13 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
     int newId = 0;
     {
         TVoskTransaction tx(db);
-        // The row as it is now, held until commit: another user's lock or archiving since it
-        // was read refuses the write; so does a take-back whose check-out is gone.
+        // The row as it is now, held until commit: another user's lock, archiving or a newer
+        // revision since it was read refuses the write; so does a take-back whose check-out is
+        // gone.
         const QString checkout = CheckoutPath();
         const WriteLock cur = lockForWrite(
-            currentId, !checkout.isEmpty() && fileName == checkout ? checkout : QString());
+            currentId, !checkout.isEmpty() && fileName == checkout ? checkout : QString(),
+            WriteKind::Content);
         if (kind == StoreKind::ReplaceFile && cur.archived)
             throw EVoskException(QStringLiteral(
                 "Das Dokument ist archiviert; seine Datei kann nur als neue Revision "

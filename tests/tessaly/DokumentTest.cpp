@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <stdexcept>
 
 using testsupport::TestDatabase;
@@ -307,6 +308,92 @@ TEST_F(DokumentTest, ARevisionIsANewRowAndTheOldBytesStay) {
     EXPECT_EQ(contents(d.DMSGetFile(dir.filePath(QStringLiteral("alt.pdf")))), "Version 1");
     // With revisions, a file is not replaced in place.
     EXPECT_THROW(d.DMSSetServerFile(b, QStringLiteral("x.pdf")), EVoskException);
+}
+
+// What a document object read is what its writes start from. Once another connection (chefin)
+// made a newer revision, a revision, a rename, a delete or a save's lock from the old row is
+// refused with the valid revision, who made it and when, and signalled; the rows stay as they
+// were. A hidden revision loaded as such may still be renamed or deleted, never revised; and a
+// revision deleted under the object counts as replaced.
+TEST_F(DokumentTest, AWriteFromARowNoLongerTheValidRevisionIsRefusedWithTheValidOne) {
+    TDokument old;
+    old.InsertData() = {true, QStringLiteral("Plan"), QStringLiteral("RE"), {}, {}, {}};
+    const int first = addFile(old, "Version 1", QStringLiteral("plan.pdf"));
+    TDM1 chefin(nullptr, false);
+    chefin.Connect();
+    chefin.SetLoginName(QStringLiteral("chefin"));
+    TDokument other;
+    other.SetDatabase(&chefin.Database());
+    other.AssignToDokId(first);
+    QBuffer v2;
+    v2.setData("Version 2");
+    v2.open(QIODevice::ReadOnly);
+    const int second = other.CreateNewRevision(v2, 0x75, QStringLiteral("file"));
+    const QString rows = QStringLiteral(
+        "SELECT string_agg(concat_ws(':', pd_id, pd_descr, pd_deletable), ',' ORDER BY pd_id) "
+        "|| '/' || (SELECT count(*) FROM dms_file) FROM picndoku");
+    const QString before = scalar(rows);
+
+    QList<int> signalled;
+    QObject::connect(&old, &TDokument::revisionStale, [&](int id) { signalled << id; });
+    const auto refusal = [&](const std::function<void()>& write) -> QString {
+        try {
+            write();
+        } catch (const TDokument::EStaleRevision& e) {
+            EXPECT_EQ(e.ValidId, second);
+            EXPECT_EQ(e.ChangedBy, QStringLiteral("chefin"));
+            EXPECT_TRUE(e.ChangedAt.isValid());
+            return e.Message();
+        }
+        return QStringLiteral("kein Einwand");
+    };
+    QBuffer v3;
+    v3.setData("Version 3");
+    v3.open(QIODevice::ReadOnly);
+    const QString message =
+        refusal([&] { old.CreateNewRevision(v3, 0x75, QStringLiteral("file")); });
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Das Dokument \"Plan\" wurde inzwischen von "
+                                                  "chefin am ")))
+        << message.toStdString();
+    EXPECT_TRUE(message.endsWith(QStringLiteral("Es wurde nichts gespeichert.")))
+        << message.toStdString();
+    old.Edit();
+    old.FieldByName(QString::fromLatin1(TDokument::fnCaption)).SetValue(QStringLiteral("Alt"));
+    refusal([&] { old.Post(); });
+    old.Cancel();
+    refusal([&] { old.Delete(); });
+    refusal([&] {
+        TVoskTransaction tx(old.Database());
+        old.LockForSave();
+    });
+    EXPECT_EQ(signalled, QList<int>(4, second));
+    EXPECT_EQ(scalar(rows), before);
+    EXPECT_EQ(old.Id(), first);
+
+    // Loaded as the hidden revision it is: a rename goes, a revision does not.
+    old.AssignToDokId(first);
+    ASSERT_TRUE(old.IsHidden());
+    old.Edit();
+    old.FieldByName(QString::fromLatin1(TDokument::fnCaption)).SetValue(QStringLiteral("Alt"));
+    old.Post();
+    QBuffer v4;
+    v4.setData("Version 4");
+    v4.open(QIODevice::ReadOnly);
+    refusal([&] { old.CreateNewRevision(v4, 0x75, QStringLiteral("file")); });
+
+    // The valid revision deleted under an object that shows it: the chain goes on with the one
+    // made valid, and the object's writes are refused with it.
+    TDokument shown;
+    shown.AssignToDokId(second);
+    other.AssignToDokId(second);
+    other.Delete();
+    QObject::connect(&shown, &TDokument::revisionStale, [&](int id) { signalled << id; });
+    try {
+        shown.Delete();
+        ADD_FAILURE() << "a deleted revision was deleted again";
+    } catch (const TDokument::EStaleRevision& e) {
+        EXPECT_EQ(e.ValidId, first);
+    }
 }
 
 TEST_F(DokumentTest, AFailureAnywhereInAStoreLeavesNoRowAndNoBytes) {

@@ -808,6 +808,78 @@ TEST_F(DokumentsImportTest, TheValidRevisionMovesOnlyUnderTheLockAndADeleteKeeps
     EXPECT_EQ(f->FindNode(QString::number(a)), nullptr);
 }
 
+// A window whose tree still shows an older revision writes nothing from it: not a new revision
+// (which would hide the newer one behind a copy of the old row), nor a rename or a delete. It
+// says who changed the document and when, and its tree then shows the valid revision. The
+// changes come from a second window, from anna on a connection of her own, and from this user's
+// check-out on another machine.
+TEST_F(DokumentsImportTest, AWindowShowingAnOldRevisionWritesNothingAndThenShowsTheValidOne) {
+    const int a = Store(QStringLiteral("Plan"), QStringLiteral("RE"), QStringLiteral("belege"));
+    Config(QStringLiteral("RE"), QStringLiteral("ImportMode=COPY"));
+    TFormDokments* first = Open(QString::number(a));
+    TFormDokments* second = Open(QString::number(a));
+    const auto rows = [] {
+        return scalar(QStringLiteral(
+            "SELECT string_agg(concat_ws(':', pd_id, pd_descr, pd_deletable), ',' ORDER BY pd_id) "
+            "|| '/' || (SELECT count(*) FROM dms_file) FROM picndoku"));
+    };
+    m_answers.ExpectFile(QString(), {File(QStringLiteral("rev b.pdf"), "B")});
+    first->acDocEditRevisionImport->trigger();
+    const QString b = first->GetNodeId(first->FocusedNode());
+    AnswerInput(QStringLiteral("Plan final"));
+    first->acDocEditRename->trigger();
+    const QString afterFirst = rows();
+    ASSERT_EQ(afterFirst, QStringLiteral("%1:Plan:t,%2:Plan final:f/2").arg(a).arg(b));
+
+    ASSERT_EQ(second->GetNodeId(second->FocusedNode()), QString::number(a));
+    m_answers.ExpectFile(QString(), {File(QStringLiteral("rev c.pdf"), "C")});
+    m_answers.Expect(QStringLiteral("Das Dokument \"Plan\" wurde inzwischen von postgres am "),
+                     Vcl::mrOk);
+    second->acDocEditRevisionImport->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_EQ(rows(), afterFirst);
+    QApplication::processEvents();
+    ASSERT_EQ(second->GetNodeId(second->FocusedNode()), b);
+    EXPECT_EQ(second->FocusedNode()->Caption, QStringLiteral("Plan final"));
+
+    // anna makes revision c; this window, still on b, renames and deletes nothing.
+    TDM1 anna(nullptr, false);
+    anna.Connect();
+    anna.SetLoginName(QStringLiteral("anna"));
+    TDokument annas;
+    annas.SetDatabase(&anna.Database());
+    annas.AssignToDokId(b.toInt());
+    const int c = annas.CreateNewRevision(File(QStringLiteral("rev c.pdf"), "C"), 0x65,
+                                          QStringLiteral("file"));
+    const QString afterAnna = rows();
+    AnswerInput(QStringLiteral("Plan verworfen"));
+    m_answers.Expect(QStringLiteral("wurde inzwischen von anna am "), Vcl::mrOk);
+    second->acDocEditRename->trigger();
+    m_answers.Expect(QStringLiteral("Löschen?"), Vcl::mrYes);
+    m_answers.Expect(QStringLiteral("wurde inzwischen von anna am "), Vcl::mrOk);
+    second->acDocEditDeleteDoc->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_EQ(rows(), afterAnna);
+    QApplication::processEvents();
+    EXPECT_EQ(second->GetNodeId(second->FocusedNode()), QString::number(c));
+
+    // Checked out by this user on another machine: no new revision and no rename from here,
+    // refused before the file dialog.
+    TestDatabase::Exec(QStringLiteral(
+        "UPDATE picndoku_revision SET pdr_lock_user = 'postgres', pdr_lock_time = now(), "
+        "pdr_lock_host = 'rechner-b', pdr_checkout_path = '/home/postgres/Plan.pdf'"));
+    second->TreeMenuCreate(false);
+    ASSERT_TRUE(second->TreeMenuSelect(QString::number(c)));
+    m_answers.Expect(QStringLiteral("Gesperrt von postgres auf rechner-b"), Vcl::mrOk);
+    second->acDocEditRevisionImport->trigger();
+    AnswerInput(QStringLiteral("Plan woanders"));
+    m_answers.Expect(QStringLiteral("Gesperrt von postgres auf rechner-b"), Vcl::mrOk);
+    second->acDocEditRename->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_TRUE(m_answers.FileDialogsShown().size() == 2u);
+    EXPECT_EQ(rows(), afterAnna);
+}
+
 TEST_F(DokumentsImportTest, AFolderHoldingOnlyHiddenDocumentsIsNotEmpty) {
     const int doc = Store(QStringLiteral("Alt"), QStringLiteral("RE"), QStringLiteral("belege"));
     TFormDokments* f = Open(QStringLiteral("belege"));
