@@ -52,17 +52,21 @@ int reap(pid_t pid, int waitMs) {
 // Helpers that did not end even when killed (a process stuck inside the kernel): reaped later, so
 // that none stays a zombie.
 QList<pid_t>& unreaped() {
-    static QList<pid_t> pids;
-    return pids;
+    // Kept past static destruction: the program's backend ends its helper at exit.
+    static auto* pids = new QList<pid_t>;
+    return *pids;
 }
 
 void reapLeftovers() {
     unreaped().removeIf([](pid_t pid) { return reap(pid, 0) != -1; });
 }
 
+// Parameters a page can be made of: its lines hold its pixels, and the frame fits.
 bool validFrame(const TFrameParameters& p) {
+    const int samples = p.Format == SANE_FRAME_RGB ? 3 : 1;
     return p.Format >= SANE_FRAME_GRAY && p.Format <= SANE_FRAME_BLUE && p.BytesPerLine > 0 &&
            p.PixelsPerLine > 0 && p.Lines >= -1 && (p.Depth == 1 || p.Depth == 8 || p.Depth == 16) &&
+           qint64(p.PixelsPerLine) * p.Depth * samples <= qint64(p.BytesPerLine) * 8 &&
            qint64(p.BytesPerLine) * qMax(0, p.Lines) <= kMaxFrameData;
 }
 
@@ -123,6 +127,8 @@ bool TScanHelperBackend::spawn() {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, child, 3);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    // Nothing else of the program's (its database connection, its files) goes along.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 4);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t none;
@@ -154,12 +160,19 @@ bool TScanHelperBackend::spawn() {
 }
 
 bool TScanHelperBackend::ensure() {
-    if (m_pid && reap(m_pid, 0) != -1) {
-        // It ended while idle: a fresh one takes over.
+    if (const int status = m_pid ? reap(m_pid, 0) : -1; status != -1) {
+        // It ended between two calls. Between two sheets that ends the batch; else a fresh one
+        // takes over.
         m_pid = 0;
         close(m_socket);
         m_socket = -1;
         m_opened = false;
+        if (m_inBatch) {
+            m_inBatch = false;
+            m_fault = exitText(status);
+            qCWarning(lcScan).noquote() << m_fault;
+            return false;
+        }
     }
     if (m_pid)
         return true;
@@ -203,6 +216,7 @@ void TScanHelperBackend::dismiss() {
     }
     m_pid = 0;
     m_opened = false;
+    m_inBatch = false;
 }
 
 void TScanHelperBackend::fault(const QString& why) {
@@ -215,6 +229,7 @@ void TScanHelperBackend::fault(const QString& why) {
         m_socket = -1;
         m_pid = 0;
         m_opened = false;
+        m_inBatch = false;
         m_fault = why.isEmpty() ? exitText(status) : why;
     } else {
         m_fault = why;
@@ -458,6 +473,7 @@ TAcquireStatus TScanHelperBackend::ReadPage(QImage& page, const TAcquireProgress
         return TAcquireStatus::Failed;
     }
     const QScopedValueRollback busy(m_busy, true);
+    m_inBatch = true;
     QByteArray planes[3];
     QByteArray data;
     TFrameParameters p;

@@ -5,6 +5,8 @@
 // (SANE's cancel may leave it unfit for more), when the device is closed, when it breaks the
 // conversation or stays silent too long, and with this object. A fresh helper opens the device
 // again and gets the options set on it since it was opened.
+//
+// Main thread only: the helper is bound to end with the thread that started it.
 
 #include "IEAcquire.h"
 #include "ScanHelperProtocol.h"
@@ -72,6 +74,8 @@ private:
     int m_socket = -1;
     ScanHelper::TFrameReader m_reader;
     bool m_busy = false;
+    bool m_inBatch = false; // a sheet was read since the batch began
+
     QString m_fault;
     // The device open and what was set on it since, in the order last set: a fresh helper gets
     // them again.

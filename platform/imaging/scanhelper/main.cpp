@@ -151,7 +151,7 @@ private:
         for (;;) {
             if (!broken && breakAsked()) {
                 broken = true;
-                sane_cancel(m_handle);
+                endBatch();
             }
             SANE_Int len = 0;
             s = sane_read(m_handle, reinterpret_cast<SANE_Byte*>(chunk), sizeof chunk, &len);
