@@ -16,8 +16,8 @@ struct TAcquireOption {
     QString Title; // what the device calls it
     QString Description;
     Kind Type = Int;
-    QString Unit;        // "dpi", "mm", "%", ... or empty
-    QStringList Choices; // allowed texts
+    QString Unit;         // "dpi", "mm", "%", ... or empty
+    QStringList Choices;  // allowed texts
     QList<double> Values; // allowed numbers
     bool HasRange = false;
     double Min = 0, Max = 0, Quant = 0;

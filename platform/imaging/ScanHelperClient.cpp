@@ -65,7 +65,8 @@ void reapLeftovers() {
 bool validFrame(const TFrameParameters& p) {
     const int samples = p.Format == SANE_FRAME_RGB ? 3 : 1;
     return p.Format >= SANE_FRAME_GRAY && p.Format <= SANE_FRAME_BLUE && p.BytesPerLine > 0 &&
-           p.PixelsPerLine > 0 && p.Lines >= -1 && (p.Depth == 1 || p.Depth == 8 || p.Depth == 16) &&
+           p.PixelsPerLine > 0 && p.Lines >= -1 &&
+           (p.Depth == 1 || p.Depth == 8 || p.Depth == 16) &&
            qint64(p.PixelsPerLine) * p.Depth * samples <= qint64(p.BytesPerLine) * 8 &&
            qint64(p.BytesPerLine) * qMax(0, p.Lines) <= kMaxFrameData;
 }
@@ -75,19 +76,45 @@ bool validFrame(const TFrameParameters& p) {
 QString saneStatusText(int status) {
     QString text;
     switch (status) {
-    case SANE_STATUS_GOOD: text = QStringLiteral("Erfolg"); break;
-    case SANE_STATUS_UNSUPPORTED: text = QStringLiteral("Vorgang nicht unterstützt"); break;
-    case SANE_STATUS_CANCELLED: text = QStringLiteral("Vorgang abgebrochen"); break;
-    case SANE_STATUS_DEVICE_BUSY: text = QStringLiteral("Gerät belegt"); break;
-    case SANE_STATUS_INVAL: text = QStringLiteral("Ungültiger Wert"); break;
-    case SANE_STATUS_EOF: text = QStringLiteral("Keine weiteren Daten"); break;
-    case SANE_STATUS_JAMMED: text = QStringLiteral("Papierstau im Einzug"); break;
-    case SANE_STATUS_NO_DOCS: text = QStringLiteral("Der Einzug ist leer"); break;
-    case SANE_STATUS_COVER_OPEN: text = QStringLiteral("Der Scannerdeckel ist offen"); break;
-    case SANE_STATUS_IO_ERROR: text = QStringLiteral("Ein-/Ausgabefehler des Geräts"); break;
-    case SANE_STATUS_NO_MEM: text = QStringLiteral("Zu wenig Speicher"); break;
-    case SANE_STATUS_ACCESS_DENIED: text = QStringLiteral("Zugriff verweigert"); break;
-    default: text = QStringLiteral("Unbekannter Fehler"); break;
+    case SANE_STATUS_GOOD:
+        text = QStringLiteral("Erfolg");
+        break;
+    case SANE_STATUS_UNSUPPORTED:
+        text = QStringLiteral("Vorgang nicht unterstützt");
+        break;
+    case SANE_STATUS_CANCELLED:
+        text = QStringLiteral("Vorgang abgebrochen");
+        break;
+    case SANE_STATUS_DEVICE_BUSY:
+        text = QStringLiteral("Gerät belegt");
+        break;
+    case SANE_STATUS_INVAL:
+        text = QStringLiteral("Ungültiger Wert");
+        break;
+    case SANE_STATUS_EOF:
+        text = QStringLiteral("Keine weiteren Daten");
+        break;
+    case SANE_STATUS_JAMMED:
+        text = QStringLiteral("Papierstau im Einzug");
+        break;
+    case SANE_STATUS_NO_DOCS:
+        text = QStringLiteral("Der Einzug ist leer");
+        break;
+    case SANE_STATUS_COVER_OPEN:
+        text = QStringLiteral("Der Scannerdeckel ist offen");
+        break;
+    case SANE_STATUS_IO_ERROR:
+        text = QStringLiteral("Ein-/Ausgabefehler des Geräts");
+        break;
+    case SANE_STATUS_NO_MEM:
+        text = QStringLiteral("Zu wenig Speicher");
+        break;
+    case SANE_STATUS_ACCESS_DENIED:
+        text = QStringLiteral("Zugriff verweigert");
+        break;
+    default:
+        text = QStringLiteral("Unbekannter Fehler");
+        break;
     }
     return text + QStringLiteral(" (SANE-Status %1)").arg(status);
 }
@@ -107,7 +134,8 @@ QString TScanHelperBackend::HelperProgram() {
         return set;
     char exe[4096];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    const QString dir = n > 0 ? QFileInfo(QFile::decodeName(QByteArray(exe, int(n)))).absolutePath() : QString();
+    const QString dir =
+        n > 0 ? QFileInfo(QFile::decodeName(QByteArray(exe, int(n)))).absolutePath() : QString();
     return dir + QStringLiteral("/korvex-scanhelper");
 }
 
@@ -115,14 +143,19 @@ bool TScanHelperBackend::spawn() {
     reapLeftovers();
     const QByteArray program = QFile::encodeName(HelperProgram());
     int fds[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
-        m_fault = QStringLiteral("Für den Scan-Hilfsprozess ist keine Verbindung zu haben.");
-        return false;
-    }
+    const bool paired = socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0;
     // The helper's end becomes its descriptor 3; a descriptor that is 3 already would keep its
     // close-on-exec flag through dup2.
-    const int child = fcntl(fds[1], F_DUPFD_CLOEXEC, 10);
-    close(fds[1]);
+    const int child = paired ? fcntl(fds[1], F_DUPFD_CLOEXEC, 10) : -1;
+    if (paired)
+        close(fds[1]);
+    if (child < 0) {
+        if (paired)
+            close(fds[0]);
+        m_fault = QStringLiteral("Für den Scan-Hilfsprozess ist keine Verbindung zu haben.");
+        qCWarning(lcScan).noquote() << m_fault;
+        return false;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, child, 3);
@@ -186,7 +219,8 @@ bool TScanHelperBackend::ensure() {
     if (!await(message, body))
         return false;
     if (message != TMessage::Hello || !Unpack(body, version, ok) || version != kProtocolVersion) {
-        fault(QStringLiteral("Der Scan-Hilfsprozess gehört zu einer anderen Version des Programms."));
+        fault(
+            QStringLiteral("Der Scan-Hilfsprozess gehört zu einer anderen Version des Programms."));
         return false;
     }
     if (!ok) {
@@ -239,9 +273,11 @@ void TScanHelperBackend::fault(const QString& why) {
 
 QString TScanHelperBackend::exitText(int waitStatus) const {
     if (waitStatus != -1 && WIFSIGNALED(waitStatus))
-        return QStringLiteral("Der Scan-Hilfsprozess ist abgestürzt (Signal %1).").arg(WTERMSIG(waitStatus));
+        return QStringLiteral("Der Scan-Hilfsprozess ist abgestürzt (Signal %1).")
+            .arg(WTERMSIG(waitStatus));
     if (waitStatus != -1 && WIFEXITED(waitStatus))
-        return QStringLiteral("Der Scan-Hilfsprozess hat sich beendet (Code %1).").arg(WEXITSTATUS(waitStatus));
+        return QStringLiteral("Der Scan-Hilfsprozess hat sich beendet (Code %1).")
+            .arg(WEXITSTATUS(waitStatus));
     return QStringLiteral("Der Scan-Hilfsprozess hat die Verbindung verloren.");
 }
 
@@ -254,17 +290,24 @@ bool TScanHelperBackend::send(TMessage message, const QByteArray& body) {
 
 bool TScanHelperBackend::await(TMessage& message, QByteArray& body) {
     switch (ReadFrame(m_socket, m_reader, message, body, m_limits.SilenceMs)) {
-    case TWait::Frame: return true;
+    case TWait::Frame:
+        return true;
     case TWait::Timeout:
-        fault(QStringLiteral("Der Scan-Hilfsprozess antwortet seit %1 s nicht.").arg(m_limits.SilenceMs / 1000.0));
+        fault(QStringLiteral("Der Scan-Hilfsprozess antwortet seit %1 s nicht.")
+                  .arg(m_limits.SilenceMs / 1000.0));
         return false;
-    case TWait::Broken: fault(QStringLiteral("Der Scan-Hilfsprozess antwortet unverständlich.")); return false;
-    case TWait::Closed: fault({}); return false;
+    case TWait::Broken:
+        fault(QStringLiteral("Der Scan-Hilfsprozess antwortet unverständlich."));
+        return false;
+    case TWait::Closed:
+        fault({});
+        return false;
     }
     return false;
 }
 
-bool TScanHelperBackend::ask(TMessage message, const QByteArray& body, TMessage answer, QByteArray& reply) {
+bool TScanHelperBackend::ask(TMessage message, const QByteArray& body, TMessage answer,
+                             QByteArray& reply) {
     if (!send(message, body))
         return false;
     TMessage got{};
@@ -375,8 +418,8 @@ bool TScanHelperBackend::SetOption(const QString& name, const QVariant& value) {
 }
 
 TScanHelperBackend::TFrameEnd TScanHelperBackend::readFrame(const TAcquireProgress& progress,
-                                                            TFrameParameters& parameters, QByteArray& data,
-                                                            qint32& status) {
+                                                            TFrameParameters& parameters,
+                                                            QByteArray& data, qint32& status) {
     if (!send(TMessage::Start))
         return TFrameEnd::Lost;
     // While the helper is silent the progress is told again now and then, so that the window
@@ -402,7 +445,8 @@ TScanHelperBackend::TFrameEnd TScanHelperBackend::readFrame(const TAcquireProgre
         SendFrame(m_socket, Frame(TMessage::Break), m_limits.EndMs);
     };
     for (;;) {
-        const qint64 left = broken ? m_limits.EndMs - msSince(brokenAt) : m_limits.SilenceMs - msSince(heard);
+        const qint64 left =
+            broken ? m_limits.EndMs - msSince(brokenAt) : m_limits.SilenceMs - msSince(heard);
         const int wait = int(qBound<qint64>(0, left, progress && !broken ? kTick : left));
         TMessage message{};
         QByteArray body;
@@ -410,7 +454,8 @@ TScanHelperBackend::TFrameEnd TScanHelperBackend::readFrame(const TAcquireProgre
         if (w == TWait::Timeout) {
             if (broken && msSince(brokenAt) >= m_limits.EndMs) {
                 // The user wanted it to stop: no fault of the scan.
-                fault(QStringLiteral("Der Scan-Hilfsprozess endete nach dem Abbruch nicht und wurde beendet."));
+                fault(QStringLiteral(
+                    "Der Scan-Hilfsprozess endete nach dem Abbruch nicht und wurde beendet."));
                 return TFrameEnd::Broken;
             }
             if (!broken && msSince(heard) >= m_limits.SilenceMs) {
@@ -422,7 +467,9 @@ TScanHelperBackend::TFrameEnd TScanHelperBackend::readFrame(const TAcquireProgre
             continue;
         }
         if (w != TWait::Frame) {
-            fault(w == TWait::Broken ? QStringLiteral("Der Scan-Hilfsprozess antwortet unverständlich.") : QString());
+            fault(w == TWait::Broken
+                      ? QStringLiteral("Der Scan-Hilfsprozess antwortet unverständlich.")
+                      : QString());
             return broken ? TFrameEnd::Broken : TFrameEnd::Lost;
         }
         heard = Clock::now();
@@ -431,7 +478,8 @@ TScanHelperBackend::TFrameEnd TScanHelperBackend::readFrame(const TAcquireProgre
             if (begun || !Unpack(body, parameters) || !validFrame(parameters))
                 break;
             begun = true;
-            expected = parameters.Lines > 0 ? qint64(parameters.BytesPerLine) * parameters.Lines : 0;
+            expected =
+                parameters.Lines > 0 ? qint64(parameters.BytesPerLine) * parameters.Lines : 0;
             data.clear();
             if (expected > 0)
                 data.reserve(qsizetype(expected));
@@ -442,7 +490,8 @@ TScanHelperBackend::TFrameEnd TScanHelperBackend::readFrame(const TAcquireProgre
             if (broken)
                 continue;
             data.append(body);
-            if (const int percent = expected > 0 ? int(qMin<qint64>(100, data.size() * 100 / expected)) : 0;
+            if (const int percent =
+                    expected > 0 ? int(qMin<qint64>(100, data.size() * 100 / expected)) : 0;
                 percent != lastPercent) {
                 lastPercent = percent;
                 report(percent);
@@ -456,14 +505,16 @@ TScanHelperBackend::TFrameEnd TScanHelperBackend::readFrame(const TAcquireProgre
             if (!Unpack(body, status))
                 break;
             return broken ? TFrameEnd::Broken : TFrameEnd::Status;
-        default: break;
+        default:
+            break;
         }
         fault(QStringLiteral("Der Scan-Hilfsprozess antwortet unverständlich."));
         return broken ? TFrameEnd::Broken : TFrameEnd::Lost;
     }
 }
 
-TAcquireStatus TScanHelperBackend::ReadPage(QImage& page, const TAcquireProgress& progress, QString& error) {
+TAcquireStatus TScanHelperBackend::ReadPage(QImage& page, const TAcquireProgress& progress,
+                                            QString& error) {
     if (m_busy) {
         error = QStringLiteral("Der Scanner ist beschäftigt.");
         return TAcquireStatus::Failed;
@@ -482,9 +533,14 @@ TAcquireStatus TScanHelperBackend::ReadPage(QImage& page, const TAcquireProgress
         QByteArray frame;
         qint32 status = SANE_STATUS_GOOD;
         switch (readFrame(progress, p, frame, status)) {
-        case TFrameEnd::Complete: break;
-        case TFrameEnd::Broken: dismiss(); return TAcquireStatus::Cancelled;
-        case TFrameEnd::Lost: error = m_fault; return TAcquireStatus::Failed;
+        case TFrameEnd::Complete:
+            break;
+        case TFrameEnd::Broken:
+            dismiss();
+            return TAcquireStatus::Cancelled;
+        case TFrameEnd::Lost:
+            error = m_fault;
+            return TAcquireStatus::Failed;
         case TFrameEnd::Status:
             dismiss();
             if (status == SANE_STATUS_NO_DOCS)
@@ -495,10 +551,21 @@ TAcquireStatus TScanHelperBackend::ReadPage(QImage& page, const TAcquireProgress
             return TAcquireStatus::Failed;
         }
         switch (p.Format) {
-        case SANE_FRAME_RED: planes[0] = frame; threePass = true; break;
-        case SANE_FRAME_GREEN: planes[1] = frame; threePass = true; break;
-        case SANE_FRAME_BLUE: planes[2] = frame; threePass = true; break;
-        default: data = frame; break;
+        case SANE_FRAME_RED:
+            planes[0] = frame;
+            threePass = true;
+            break;
+        case SANE_FRAME_GREEN:
+            planes[1] = frame;
+            threePass = true;
+            break;
+        case SANE_FRAME_BLUE:
+            planes[2] = frame;
+            threePass = true;
+            break;
+        default:
+            data = frame;
+            break;
         }
         if (p.LastFrame)
             break;
@@ -515,9 +582,11 @@ TAcquireStatus TScanHelperBackend::ReadPage(QImage& page, const TAcquireProgress
             for (int x = 0; x < p.PixelsPerLine; ++x)
                 for (int c = 0; c < 3; ++c)
                     for (int b = 0; b < bytesPerSample; ++b) {
-                        const qsizetype from = qsizetype(y) * p.BytesPerLine + x * bytesPerSample + b;
+                        const qsizetype from =
+                            qsizetype(y) * p.BytesPerLine + x * bytesPerSample + b;
                         if (from < planes[c].size())
-                            data[qsizetype(y) * bytesPerLine + (x * 3 + c) * bytesPerSample + b] = planes[c][from];
+                            data[qsizetype(y) * bytesPerLine + (x * 3 + c) * bytesPerSample + b] =
+                                planes[c][from];
                     }
     }
     page = ImageFromScanLines(data, bytesPerLine, p.PixelsPerLine, p.Lines, colour, p.Depth);

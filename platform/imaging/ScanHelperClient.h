@@ -45,7 +45,8 @@ public:
     QString OpenDevice() const override { return m_device; }
     QList<TAcquireOption> Options() override;
     bool SetOption(const QString& name, const QVariant& value) override;
-    TAcquireStatus ReadPage(QImage& page, const TAcquireProgress& progress, QString& error) override;
+    TAcquireStatus ReadPage(QImage& page, const TAcquireProgress& progress,
+                            QString& error) override;
     void EndBatch() override { dismiss(); }
 
 private:

@@ -11,14 +11,15 @@
 namespace Imaging {
 
 QDataStream& operator<<(QDataStream& s, const TAcquireOption& o) {
-    return s << o.Name << o.Title << o.Description << qint32(o.Type) << o.Unit << o.Choices << o.Values
-             << o.HasRange << o.Min << o.Max << o.Quant << o.Value << o.Active << o.Settable;
+    return s << o.Name << o.Title << o.Description << qint32(o.Type) << o.Unit << o.Choices
+             << o.Values << o.HasRange << o.Min << o.Max << o.Quant << o.Value << o.Active
+             << o.Settable;
 }
 
 QDataStream& operator>>(QDataStream& s, TAcquireOption& o) {
     qint32 type = 0;
-    s >> o.Name >> o.Title >> o.Description >> type >> o.Unit >> o.Choices >> o.Values >> o.HasRange >>
-        o.Min >> o.Max >> o.Quant >> o.Value >> o.Active >> o.Settable;
+    s >> o.Name >> o.Title >> o.Description >> type >> o.Unit >> o.Choices >> o.Values >>
+        o.HasRange >> o.Min >> o.Max >> o.Quant >> o.Value >> o.Active >> o.Settable;
     if (type < TAcquireOption::Bool || type > TAcquireOption::Group)
         s.setStatus(QDataStream::ReadCorruptData);
     o.Type = TAcquireOption::Kind(type);
@@ -80,7 +81,8 @@ using Clock = std::chrono::steady_clock;
 int remaining(Clock::time_point start, int timeoutMs) {
     if (timeoutMs < 0)
         return -1;
-    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    const auto spent =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     return int(qMax<qint64>(0, timeoutMs - spent));
 }
 } // namespace
@@ -114,8 +116,8 @@ bool SendFrame(int fd, const QByteArray& frame, int timeoutMs) {
     const Clock::time_point start = Clock::now();
     qsizetype sent = 0;
     while (sent < frame.size()) {
-        const ssize_t n =
-            send(fd, frame.constData() + sent, size_t(frame.size() - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n = send(fd, frame.constData() + sent, size_t(frame.size() - sent),
+                               MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             sent += n;
             continue;

@@ -40,14 +40,14 @@ enum class TMessage : quint8 {
     Start,       // starts the next frame -> FrameBegin, Data..., FrameEnd; or Status
     Break,       // during a frame: the device stops; the frame then ends with Status
     // helper -> program
-    Hello = 64,  // quint32 version, bool SANE initialised: the first frame a helper sends
-    DeviceList,  // QStringList
-    Answer,      // bool
-    OptionList,  // QList<TAcquireOption>
-    FrameBegin,  // TFrameParameters
-    Data,        // raw bytes of the frame, in order
-    FrameEnd,    // the frame is complete
-    Status,      // qint32 SANE status: the start or the frame ended without data
+    Hello = 64, // quint32 version, bool SANE initialised: the first frame a helper sends
+    DeviceList, // QStringList
+    Answer,     // bool
+    OptionList, // QList<TAcquireOption>
+    FrameBegin, // TFrameParameters
+    Data,       // raw bytes of the frame, in order
+    FrameEnd,   // the frame is complete
+    Status,     // qint32 SANE status: the start or the frame ended without data
 };
 
 // SANE's parameters of one frame.
@@ -63,8 +63,7 @@ struct TFrameParameters {
 QDataStream& operator<<(QDataStream& s, const TFrameParameters& p);
 QDataStream& operator>>(QDataStream& s, TFrameParameters& p);
 
-template <class... T>
-QByteArray Pack(const T&... fields) {
+template <class... T> QByteArray Pack(const T&... fields) {
     QByteArray body;
     QDataStream s(&body, QIODevice::WriteOnly);
     s.setVersion(kStreamVersion);
@@ -72,8 +71,7 @@ QByteArray Pack(const T&... fields) {
     return body;
 }
 // False when the body does not hold exactly these fields.
-template <class... T>
-bool Unpack(const QByteArray& body, T&... fields) {
+template <class... T> bool Unpack(const QByteArray& body, T&... fields) {
     QDataStream s(body);
     s.setVersion(kStreamVersion);
     (s >> ... >> fields);

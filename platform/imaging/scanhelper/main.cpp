@@ -26,17 +26,26 @@ namespace {
 
 constexpr int kSocket = 3;
 
-QString fromSane(const char* s) { return s ? QString::fromUtf8(s) : QString(); }
+QString fromSane(const char* s) {
+    return s ? QString::fromUtf8(s) : QString();
+}
 
 QString unitText(SANE_Unit unit) {
     switch (unit) {
-    case SANE_UNIT_PIXEL: return QStringLiteral("px");
-    case SANE_UNIT_BIT: return QStringLiteral("bit");
-    case SANE_UNIT_MM: return QStringLiteral("mm");
-    case SANE_UNIT_DPI: return QStringLiteral("dpi");
-    case SANE_UNIT_PERCENT: return QStringLiteral("%");
-    case SANE_UNIT_MICROSECOND: return QStringLiteral("µs");
-    default: return {};
+    case SANE_UNIT_PIXEL:
+        return QStringLiteral("px");
+    case SANE_UNIT_BIT:
+        return QStringLiteral("bit");
+    case SANE_UNIT_MM:
+        return QStringLiteral("mm");
+    case SANE_UNIT_DPI:
+        return QStringLiteral("dpi");
+    case SANE_UNIT_PERCENT:
+        return QStringLiteral("%");
+    case SANE_UNIT_MICROSECOND:
+        return QStringLiteral("µs");
+    default:
+        return {};
     }
 }
 
@@ -66,22 +75,30 @@ public:
             if (ReadFrame(kSocket, m_reader, message, body, -1) != TWait::Frame)
                 Leave();
             switch (message) {
-            case TMessage::Devices: Send(TMessage::DeviceList, Pack(devices())); break;
+            case TMessage::Devices:
+                Send(TMessage::DeviceList, Pack(devices()));
+                break;
             case TMessage::Open: {
                 QString device;
                 Send(TMessage::Answer, Pack(Unpack(body, device) && open(device)));
                 break;
             }
-            case TMessage::Options: Send(TMessage::OptionList, Pack(options())); break;
+            case TMessage::Options:
+                Send(TMessage::OptionList, Pack(options()));
+                break;
             case TMessage::SetOption: {
                 QString name;
                 QVariant value;
                 Send(TMessage::Answer, Pack(Unpack(body, name, value) && setOption(name, value)));
                 break;
             }
-            case TMessage::Start: readFrame(); break;
-            case TMessage::Break: break; // came after the frame had ended
-            default: Leave();            // no conversation of ours
+            case TMessage::Start:
+                readFrame();
+                break;
+            case TMessage::Break:
+                break; // came after the frame had ended
+            default:
+                Leave(); // no conversation of ours
             }
         }
     }
@@ -107,7 +124,8 @@ private:
             m_device.clear();
         }
         SANE_Handle h = nullptr;
-        if (!m_ok || device.isEmpty() || sane_open(device.toUtf8().constData(), &h) != SANE_STATUS_GOOD || !h)
+        if (!m_ok || device.isEmpty() ||
+            sane_open(device.toUtf8().constData(), &h) != SANE_STATUS_GOOD || !h)
             return false;
         m_handle = h;
         m_device = device;
@@ -208,7 +226,8 @@ private:
     bool setOption(const QString& name, const QVariant& value) {
         int n = 0;
         const SANE_Option_Descriptor* d = find(name, n);
-        if (!d || !SANE_OPTION_IS_ACTIVE(d->cap) || !SANE_OPTION_IS_SETTABLE(d->cap) || d->size <= 0)
+        if (!d || !SANE_OPTION_IS_ACTIVE(d->cap) || !SANE_OPTION_IS_SETTABLE(d->cap) ||
+            d->size <= 0)
             return false;
         QByteArray buffer(d->size + 1, '\0');
         switch (d->type) {
@@ -233,8 +252,10 @@ private:
             memcpy(buffer.data(), s.constData(), size_t(s.size()));
             break;
         }
-        case SANE_TYPE_BUTTON: break;
-        default: return false;
+        case SANE_TYPE_BUTTON:
+            break;
+        default:
+            return false;
         }
         SANE_Int info = 0;
         return sane_control_option(m_handle, n, SANE_ACTION_SET_VALUE,
@@ -250,14 +271,28 @@ private:
         o.Unit = unitText(d->unit);
         o.Active = SANE_OPTION_IS_ACTIVE(d->cap);
         o.Settable = SANE_OPTION_IS_SETTABLE(d->cap);
-        const auto number = [&](SANE_Word w) { return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : double(w); };
+        const auto number = [&](SANE_Word w) {
+            return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : double(w);
+        };
         switch (d->type) {
-        case SANE_TYPE_BOOL: o.Type = TAcquireOption::Bool; break;
-        case SANE_TYPE_INT: o.Type = TAcquireOption::Int; break;
-        case SANE_TYPE_FIXED: o.Type = TAcquireOption::Fixed; break;
-        case SANE_TYPE_STRING: o.Type = TAcquireOption::String; break;
-        case SANE_TYPE_BUTTON: o.Type = TAcquireOption::Button; break;
-        default: o.Type = TAcquireOption::Group; break;
+        case SANE_TYPE_BOOL:
+            o.Type = TAcquireOption::Bool;
+            break;
+        case SANE_TYPE_INT:
+            o.Type = TAcquireOption::Int;
+            break;
+        case SANE_TYPE_FIXED:
+            o.Type = TAcquireOption::Fixed;
+            break;
+        case SANE_TYPE_STRING:
+            o.Type = TAcquireOption::String;
+            break;
+        case SANE_TYPE_BUTTON:
+            o.Type = TAcquireOption::Button;
+            break;
+        default:
+            o.Type = TAcquireOption::Group;
+            break;
         }
         if (d->constraint_type == SANE_CONSTRAINT_RANGE && d->constraint.range) {
             o.HasRange = true;
@@ -271,7 +306,8 @@ private:
             for (int i = 0; d->constraint.string_list[i]; ++i)
                 o.Choices << fromSane(d->constraint.string_list[i]);
         }
-        if (o.Active && d->size > 0 && o.Type != TAcquireOption::Button && o.Type != TAcquireOption::Group) {
+        if (o.Active && d->size > 0 && o.Type != TAcquireOption::Button &&
+            o.Type != TAcquireOption::Group) {
             QByteArray buffer(d->size + 1, '\0');
             if (sane_control_option(m_handle, n, SANE_ACTION_GET_VALUE, buffer.data(), nullptr) ==
                 SANE_STATUS_GOOD) {
@@ -279,11 +315,20 @@ private:
                 if (o.Type != TAcquireOption::String)
                     memcpy(&w, buffer.constData(), sizeof w);
                 switch (o.Type) {
-                case TAcquireOption::Bool: o.Value = w != SANE_FALSE; break;
-                case TAcquireOption::Int: o.Value = int(w); break;
-                case TAcquireOption::Fixed: o.Value = SANE_UNFIX(w); break;
-                case TAcquireOption::String: o.Value = QString::fromUtf8(buffer.constData()); break;
-                default: break;
+                case TAcquireOption::Bool:
+                    o.Value = w != SANE_FALSE;
+                    break;
+                case TAcquireOption::Int:
+                    o.Value = int(w);
+                    break;
+                case TAcquireOption::Fixed:
+                    o.Value = SANE_UNFIX(w);
+                    break;
+                case TAcquireOption::String:
+                    o.Value = QString::fromUtf8(buffer.constData());
+                    break;
+                default:
+                    break;
                 }
             }
         }
