@@ -164,52 +164,51 @@ protected:
             return true;
         };
     }
+    // The test device at 250 dpi.
+    void selectLargeSheets() {
+        ASSERT_TRUE(m_acquire.SetSource(ieaTWAIN, QStringLiteral("test:0")));
+        ASSERT_TRUE(m_acquire.SetOption(QStringLiteral("resolution"), 250));
+    }
     std::shared_ptr<TScanHelperBackend> m_helper;
+    TIEAcquire m_acquire;
+    QList<QImage> m_pages;
+    QString m_error;
     pid_t m_signalled = 0;
     int m_callsAfter = 0;
 };
 
 TEST_F(ScanHelperTest, AHelperKilledPartWayKeepsThePagesBeforeAndTheNextScanStartsAfresh) {
-    TIEAcquire a;
-    ASSERT_TRUE(a.SetSource(ieaTWAIN, QStringLiteral("test:0")));
-    ASSERT_TRUE(a.SetOption(QStringLiteral("resolution"), 250));
-    QList<QImage> pages;
-    QString error;
-    EXPECT_EQ(a.Acquire(true, pages, signalAt(2, SIGKILL), error), TAcquireStatus::Failed);
-    EXPECT_EQ(pages.size(), 2);
-    EXPECT_TRUE(error.contains(QStringLiteral("Signal 9"))) << error.toStdString();
+    ASSERT_NO_FATAL_FAILURE(selectLargeSheets());
+    EXPECT_EQ(m_acquire.Acquire(true, m_pages, signalAt(2, SIGKILL), m_error), TAcquireStatus::Failed);
+    EXPECT_EQ(m_pages.size(), 2);
+    EXPECT_TRUE(m_error.contains(QStringLiteral("Signal 9"))) << m_error.toStdString();
     EXPECT_EQ(m_helper->HelperPid(), 0);
     EXPECT_TRUE(scanpages::ProcessGone(m_signalled));
 
     // A fresh helper opens the device again with the value set on it: 80 mm at 250 dpi.
-    pages.clear();
-    EXPECT_EQ(a.Acquire(false, pages, {}, error), TAcquireStatus::Good);
-    ASSERT_EQ(pages.size(), 1);
-    EXPECT_NEAR(pages[0].width(), 787, 2);
+    m_pages.clear();
+    EXPECT_EQ(m_acquire.Acquire(false, m_pages, {}, m_error), TAcquireStatus::Good);
+    ASSERT_EQ(m_pages.size(), 1);
+    EXPECT_NEAR(m_pages[0].width(), 787, 2);
     // The batch over, its helper is gone too.
     EXPECT_EQ(m_helper->HelperPid(), 0);
 }
 
 TEST_F(ScanHelperTest, AHelperThatStopsAnsweringIsEndedByTheWatchdog) {
-    TIEAcquire a;
-    ASSERT_TRUE(a.SetSource(ieaTWAIN, QStringLiteral("test:0")));
-    ASSERT_TRUE(a.SetOption(QStringLiteral("resolution"), 250));
-    QList<QImage> pages;
-    QString error;
+    ASSERT_NO_FATAL_FAILURE(selectLargeSheets());
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(a.Acquire(true, pages, signalAt(1, SIGSTOP), error), TAcquireStatus::Failed);
+    EXPECT_EQ(m_acquire.Acquire(true, m_pages, signalAt(1, SIGSTOP), m_error), TAcquireStatus::Failed);
     EXPECT_LT(clock.elapsed(), 5000);
-    EXPECT_EQ(pages.size(), 1);
-    EXPECT_TRUE(error.contains(QStringLiteral("antwortet seit 1 s nicht"))) << error.toStdString();
+    EXPECT_EQ(m_pages.size(), 1);
+    EXPECT_TRUE(m_error.contains(QStringLiteral("antwortet seit 1 s nicht"))) << m_error.toStdString();
     EXPECT_TRUE(scanpages::ProcessGone(m_signalled));
     // The window was told the progress while the helper was silent.
     EXPECT_GE(m_callsAfter, 5);
 }
 
 TEST_F(ScanHelperTest, CallsFromInsideTheProgressLeaveTheConversationAlone) {
-    TIEAcquire a;
-    ASSERT_TRUE(a.SetSource(ieaTWAIN, QStringLiteral("test:0")));
+    ASSERT_TRUE(m_acquire.SetSource(ieaTWAIN, QStringLiteral("test:0")));
     bool asked = false;
     const auto progress = [&](int) {
         if (!asked) {
@@ -223,11 +222,10 @@ TEST_F(ScanHelperTest, CallsFromInsideTheProgressLeaveTheConversationAlone) {
         }
         return true;
     };
-    QList<QImage> pages;
-    QString error;
-    EXPECT_EQ(a.Acquire(false, pages, progress, error), TAcquireStatus::Good) << error.toStdString();
+    EXPECT_EQ(m_acquire.Acquire(false, m_pages, progress, m_error), TAcquireStatus::Good)
+        << m_error.toStdString();
     EXPECT_TRUE(asked);
-    EXPECT_EQ(pages.size(), 1);
+    EXPECT_EQ(m_pages.size(), 1);
 }
 
 TEST_F(ScanHelperTest, AHelperThatIsMissingDiesOrTalksNonsenseGivesNoScanner) {
