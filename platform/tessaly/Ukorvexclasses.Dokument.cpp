@@ -163,6 +163,8 @@ void TDokument::load(const QString& where, const QVariantMap& params, const QStr
         OpenFrom(*rows);
     else
         Open();
+    if (ClaimHostlessCheckout())
+        RefreshRecord();
 }
 
 namespace {
