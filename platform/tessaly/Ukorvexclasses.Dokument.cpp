@@ -589,7 +589,7 @@ QString TDokument::DMSGetFile(const QString& target, bool overwrite, bool origin
         fileName = FileName();
     fileName = exitFileName(fileName, QStringLiteral("Dokument"));
     if (!originalName)
-        fileName = IdText() + u'_' + fileName;
+        fileName = exitFileName(IdText() + u'_' + fileName, fileName);
     QString path;
     if (target.isEmpty())
         path = CurrentSession_UConstants().TempDir() + QStringLiteral("/Dokumente/") + IdText() +

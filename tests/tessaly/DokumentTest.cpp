@@ -361,6 +361,10 @@ TEST_F(DokumentTest, ExportedAndCopiedNamesKeepTheirExtensionAndStayApart) {
     EXPECT_TRUE(copy.endsWith(QStringLiteral(".pdf"))) << copy.toStdString();
     EXPECT_LE(bytesOf(QFileInfo(copy).fileName()), 255);
     EXPECT_EQ(contents(copy), QByteArray("C"));
+    const QString numbered = QFileInfo(c.DMSGetFile({}, true, false)).fileName();
+    EXPECT_TRUE(numbered.startsWith(QString::number(euro) + u'_')) << numbered.toStdString();
+    EXPECT_TRUE(numbered.endsWith(QStringLiteral(".pdf"))) << numbered.toStdString();
+    EXPECT_LE(bytesOf(numbered), 255);
 }
 
 TEST_F(DokumentTest, AFailureAnywhereInAStoreLeavesNoRowAndNoBytes) {
