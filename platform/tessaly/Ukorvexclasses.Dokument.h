@@ -240,8 +240,14 @@ public:
     bool isLocked(bool othersOnly = false) const;
     bool isLockedByMe() const;
     // The user's own lock, taken on another machine (pdr_lock_host): its working copy is not
-    // here, so neither a take-back nor a local edit; the user may release it.
+    // here, so neither a take-back nor a local edit; the user may release it. A row without a
+    // host counts as this machine's only while its working copy is here with the recorded file
+    // time.
     bool LockedElsewhere() const;
+    // Records this machine as the host of the user's own lock row that has none while its
+    // working copy is here unchanged, so that the copy stays this machine's once it is edited.
+    // True when it did; the object is not read again. Nothing happens inside a transaction.
+    bool ClaimHostlessCheckout();
     static QString ThisHost();
     // "Gesperrt von NAME auf RECHNER seit DATUM"; empty when the document is not locked.
     QString GetLockedInfo() const;
@@ -409,7 +415,8 @@ private:
                            WriteKind kind = WriteKind::Row);
     [[noreturn]] void throwStale(int revisionId);
     bool sameUser(const QString& user) const;
-    static bool sameHost(const QString& host);
+    static bool sameHost(const QString& host, const QString& checkoutPath,
+                         const QDateTime& checkoutTime);
     int storeFile(QIODevice& source, const QString& fileName, StoreKind kind,
                   const QString& table = {}, const QString& recId = {},
                   const QString& sourceKind = {});

@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -394,6 +396,62 @@ TEST_F(DokumentTest, AWriteFromARowNoLongerTheValidRevisionIsRefusedWithTheValid
     } catch (const TDokument::EStaleRevision& e) {
         EXPECT_EQ(e.ValidId, first);
     }
+}
+
+// Names leaving the store keep their extension and stay apart, however long they are.
+TEST_F(DokumentTest, ExportedAndCopiedNamesKeepTheirExtensionAndStayApart) {
+    QTemporaryDir out;
+    const auto exported = [&](int id) {
+        TDokument d;
+        d.AssignToDokId(id);
+        const QString path = d.DMSDoAutoExport();
+        EXPECT_EQ(QFileInfo(path).absolutePath(), QDir(out.path()).absolutePath());
+        return path;
+    };
+    const auto bytesOf = [](const QString& name) { return QFile::encodeName(name).size(); };
+    // Two names alike in their first 100 characters: two files, each a PDF with its own bytes.
+    const QString common = QStringLiteral("Angebot ") + QString(100, u'x');
+    TDokument a, b;
+    const int first = addFile(a, "A", common + QStringLiteral(" A.pdf"));
+    const int second = addFile(b, "B", common + QStringLiteral(" B.pdf"));
+    // Three bytes a letter: the stored name is over 255 bytes.
+    TDokument c;
+    const int euro = addFile(c, "C", QString(100, QChar(0x20ac)) + QStringLiteral(".pdf"));
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku SET pd_autoexport = '%1'").arg(out.path()));
+    QStringList names;
+    for (const auto& [id, bytes] : {std::pair{first, "A"}, {second, "B"}, {euro, "C"}}) {
+        const QString path = exported(id);
+        EXPECT_TRUE(path.endsWith(QStringLiteral(".pdf"))) << path.toStdString();
+        EXPECT_LE(bytesOf(QFileInfo(path).fileName()), 255);
+        EXPECT_EQ(contents(path), QByteArray(bytes));
+        names << QFileInfo(path).fileName();
+    }
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), 3) << names.join(u'|').toStdString();
+    // Cut, the generated name keeps its time stamp and unique suffix.
+    EXPECT_TRUE(
+        names[2].contains(QRegularExpression(QStringLiteral("_\\d{8}-\\d{9}-[0-9a-f]{6}\\.pdf$"))))
+        << names[2].toStdString();
+    // Names of the store's own making aside: two long ones alike to the cut end in their ids.
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku SET pd_dokumentfile = repeat('ö', 200) || "
+                                      "pd_id || '.pdf' WHERE pd_id IN (%1, %2)")
+                           .arg(first)
+                           .arg(second));
+    const QString one = exported(first), two = exported(second);
+    EXPECT_TRUE(one.endsWith(QStringLiteral("_%1.pdf").arg(first))) << one.toStdString();
+    EXPECT_TRUE(two.endsWith(QStringLiteral("_%1.pdf").arg(second))) << two.toStdString();
+    EXPECT_EQ(contents(one), QByteArray("A"));
+    EXPECT_EQ(contents(two), QByteArray("B"));
+
+    // A copy under the original name: cut to 255 bytes, still a PDF.
+    c.AssignToDokId(euro);
+    const QString copy = c.DMSGetFile();
+    EXPECT_TRUE(copy.endsWith(QStringLiteral(".pdf"))) << copy.toStdString();
+    EXPECT_LE(bytesOf(QFileInfo(copy).fileName()), 255);
+    EXPECT_EQ(contents(copy), QByteArray("C"));
+    const QString numbered = QFileInfo(c.DMSGetFile({}, true, false)).fileName();
+    EXPECT_TRUE(numbered.startsWith(QString::number(euro) + u'_')) << numbered.toStdString();
+    EXPECT_TRUE(numbered.endsWith(QStringLiteral(".pdf"))) << numbered.toStdString();
+    EXPECT_LE(bytesOf(numbered), 255);
 }
 
 TEST_F(DokumentTest, AFailureAnywhereInAStoreLeavesNoRowAndNoBytes) {
