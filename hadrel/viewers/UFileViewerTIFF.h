@@ -432,6 +432,11 @@ private:
     QAction* commandButton(TVoskRibbonGroup* group, const char* name, const QString& caption,
                            const char* icon, const QString& hint, bool large);
     void bindCommand(QAction* action, void (TFileViewerFrameTIFF::*handler)(QObject*));
+    // The save's status: text at a percent between from and to as its pages are done.
+    std::function<void(qint64 done, qint64 count)> saveProgress(const QString& text, int from,
+                                                                int to);
+    // The compression rules and code source of every page before a save, with its progress.
+    void checkPageFormats(const QString& text, int from, int to);
     void rotatePage(double angle);
     // Takes the canvas's edits into the shown page before the buttons show another.
     void leaveShownPage();
