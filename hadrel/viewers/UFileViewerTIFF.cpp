@@ -792,13 +792,27 @@ void TFileViewerFrameTIFF::FormKeyUp(QObject* Sender, int& Key, Qt::KeyboardModi
         EscapeKeyUp(Key);
         return;
     }
-    if (Key == Qt::Key_PageUp || Key == Qt::Key_PageDown) {
-        // The page scrolls; the host window never sees these keys.
-        imCurrentPage->verticalScrollBar()->triggerAction(Key == Qt::Key_PageUp
-                                                              ? QAbstractSlider::SliderPageStepSub
-                                                              : QAbstractSlider::SliderPageStepAdd);
-        Key = 0;
+    // On the page, Page Down and Page Up turn the page, Ctrl+Home and Ctrl+End go to the first
+    // and the last one; the host window never sees Page Up and Page Down.
+    const Qt::KeyboardModifiers mods = Shift & ~Qt::KeypadModifier;
+    const bool turn = Key == Qt::Key_PageUp || Key == Qt::Key_PageDown;
+    const bool end = mods == Qt::ControlModifier && (Key == Qt::Key_Home || Key == Qt::Key_End);
+    if ((turn && mods == Qt::NoModifier) || end) {
+        QWidget* focus = QApplication::focusWidget();
+        const bool onPage = Sender == imCurrentPage || focus == imCurrentPage ||
+                            (focus && imCurrentPage->isAncestorOf(focus));
+        if (onPage && !imCurrentPage->IsMemoEditing()) {
+            const int current = imOverviewPages()->SelectedImage();
+            const int last = imOverviewPages()->ImageCount() - 1;
+            turnToPage(Key == Qt::Key_PageUp     ? current - 1
+                       : Key == Qt::Key_PageDown ? current + 1
+                       : Key == Qt::Key_Home     ? 0
+                                                 : last);
+            Key = 0;
+        }
     }
+    if (turn)
+        Key = 0;
     TFileViewerFrame::FormKeyUp(Sender, Key, Shift);
 }
 

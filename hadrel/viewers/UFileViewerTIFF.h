@@ -440,6 +440,8 @@ private:
     void rotatePage(double angle);
     // Takes the canvas's edits into the shown page before the buttons show another.
     void leaveShownPage();
+    // Shows page as the page commands do; nothing for the page shown or one the list lacks.
+    void turnToPage(int page);
     // The pages of one file appended; the index of the last one.
     int loadFile(const QString& file);
     // The page commands' guard: refused (17131) while the shown page holds annotation edits.
