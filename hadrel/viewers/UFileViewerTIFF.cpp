@@ -578,6 +578,12 @@ void TFileViewerFrameTIFF::Recreate(TDokument* Dokument, bool EditablePages) {
     }
     if (FDokument)
         disconnect(FDokument, nullptr, this, nullptr);
+    // Loading the document shown again (after a save, or to annotate) is the same opening;
+    // its revisions share one revision id.
+    const qint64 opened = !Dokument ? 0 : Dokument->RevisionId() ? Dokument->RevisionId() : Dokument->Id();
+    if (!Dokument || Dokument != FDokument || opened != m_saidForId)
+        m_saidUnknown.clear();
+    m_saidForId = opened;
     FHasBeenSaved = false;
     SetDokument(Dokument);
     if (isLinkOnly(Dokument))
@@ -799,8 +805,10 @@ void TFileViewerFrameTIFF::FormKeyUp(QObject* Sender, int& Key, Qt::KeyboardModi
     const bool end = mods == Qt::ControlModifier && (Key == Qt::Key_Home || Key == Qt::Key_End);
     if ((turn && mods == Qt::NoModifier) || end) {
         QWidget* focus = QApplication::focusWidget();
-        const bool onPage = Sender == imCurrentPage || focus == imCurrentPage ||
-                            (focus && imCurrentPage->isAncestorOf(focus));
+        const auto within = [&](QWidget* w) {
+            return Sender == w || focus == w || (focus && w->isAncestorOf(focus));
+        };
+        const bool onPage = within(imCurrentPage) || within(imNavigator);
         if (onPage && !imCurrentPage->IsMemoEditing()) {
             const int current = imOverviewPages()->SelectedImage();
             const int last = imOverviewPages()->ImageCount() - 1;

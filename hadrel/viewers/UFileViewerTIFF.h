@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 
 #include <functional>
@@ -472,6 +473,9 @@ private:
     int m_inputBlocked = 0; // nested loads that keep the user's input away
     bool m_editTabVisible = false;
     std::unique_ptr<TAnnotLayer> m_annot;
+    // "Unbekannte Anmerkung" messages said in this opening of the document, each said once.
+    QSet<QString> m_saidUnknown;
+    qint64 m_saidForId = 0;
     std::unique_ptr<Imaging::TIEAcquire> m_acquire;
     qint64 m_statusTick = -1000; // when the scan panel last showed a status
     qint64 m_statusPaintTick = 0; // when the status line was last painted at once

@@ -116,6 +116,36 @@ TEST_F(NavigateTest, PageKeysTurnPagesInTheNumberBoxAndOnThePage) {
     EXPECT_EQ(QApplication::focusWidget(), viewer.imCurrentPage);
 }
 
+TEST_F(NavigateTest, AnUnknownAnnotationIsSaidOncePerOpeningHoweverOftenItsPageShows) {
+    const int id = store(Tiff(3));
+    TDokument doc;
+    doc.AssignToDokId(id);
+    const QByteArray kept = "<annotation><line x1=\"1\" y1=\"2\"/>"
+                            "<highlight top=\"10\" left=\"10\" bottom=\"40\" right=\"90\"/>"
+                            "</annotation>";
+    DCFileMethods().WriteAnnotation(&kept, doc.DMSRemoteFilename(), 0);
+    DCFileMethods().WriteAnnotation(&kept, doc.DMSRemoteFilename(), 2);
+    // An unexpected message fails the test: only the first showing of page 1 says it.
+    m_answers.Expect(QStringLiteral("Unbekannte Anmerkung (line)"), Vcl::mrOk);
+    TFileViewerFrameTIFF viewer(nullptr, &doc, true, nullptr);
+    EXPECT_EQ(m_answers.Pending(), 0);
+    for (int page : {1, 2, 0, 2, 0}) {
+        viewer.tcPages->SetCurrentIndex(page);
+        ASSERT_EQ(viewer.imOverviewPages()->SelectedImage(), page);
+    }
+    EXPECT_EQ(viewer.imCurrentPage->Model().ObjectsCount(), 1); // the highlight
+    // Reloading the pages is the same opening.
+    viewer.btPageReloadClick(nullptr);
+    viewer.tcPages->SetCurrentIndex(2);
+
+    // Another opening of the document says it again, once.
+    m_answers.Expect(QStringLiteral("Unbekannte Anmerkung (line)"), Vcl::mrOk);
+    TFileViewerFrameTIFF again(nullptr, &doc, false, nullptr);
+    again.tcPages->SetCurrentIndex(2);
+    again.tcPages->SetCurrentIndex(0);
+    EXPECT_EQ(m_answers.Pending(), 0);
+}
+
 TEST_F(NavigateTest, ZoomStepsReleaseTheFixedButtonsAndStayWithinTheRange) {
     TDokument doc;
     doc.AssignToDokId(store(Tiff(1)));
