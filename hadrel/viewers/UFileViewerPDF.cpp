@@ -219,18 +219,18 @@ void TPdfPageView::ClearSelection() {
 
 // ---- tiles --------------------------------------------------------------------------------
 
-QSize TPdfPageView::scaledSize() const {
+QSize TPdfPageView::ScaledSize() const {
     const qreal dpr = viewport()->devicePixelRatioF();
     const QSize logical = pageRect().size();
     return QSize(qRound(logical.width() * dpr), qRound(logical.height() * dpr));
 }
 
-QRect TPdfPageView::visibleArea() const {
+QRect TPdfPageView::VisibleArea() const {
     const QRect r = pageRect();
     const QRect shown = r.intersected(viewport()->rect());
     if (shown.isEmpty())
         return {};
-    const QSize scaled = scaledSize();
+    const QSize scaled = ScaledSize();
     const double sx = double(scaled.width()) / r.width(), sy = double(scaled.height()) / r.height();
     const QRect local = shown.translated(-r.topLeft());
     const int left = int(std::floor(local.x() * sx)), top = int(std::floor(local.y() * sy));
@@ -242,7 +242,7 @@ QRect TPdfPageView::visibleArea() const {
 QList<TPdfTileKey> TPdfPageView::visibleTiles() const {
     if (!m_document || m_document->pageCount() <= 0 || pageRect().isEmpty())
         return {};
-    return PdfTiles::TilesIn(m_page, m_rotation, scaledSize(), visibleArea());
+    return PdfTiles::TilesIn(m_page, m_rotation, ScaledSize(), VisibleArea());
 }
 
 QRectF TPdfPageView::tileTarget(const TPdfTileKey& key) const {
@@ -254,6 +254,10 @@ QRectF TPdfPageView::tileTarget(const TPdfTileKey& key) const {
                   tile.height() * sy);
 }
 
+bool TPdfPageView::Rendering() const {
+    return !m_wanted.isEmpty() && m_renderer->Pending() > 0 && PendingTiles() > 0;
+}
+
 int TPdfPageView::PendingTiles() const {
     int missing = 0;
     for (const TPdfTileKey& key : visibleTiles())
@@ -263,7 +267,7 @@ int TPdfPageView::PendingTiles() const {
 }
 
 QImage TPdfPageView::VisiblePage() const {
-    const QRect area = visibleArea();
+    const QRect area = VisibleArea();
     if (area.isEmpty())
         return {};
     QImage shown(area.size(), QImage::Format_RGB32);
@@ -289,7 +293,7 @@ void TPdfPageView::requestTiles(const QList<TPdfTileKey>& visible) {
         if (!m_tiles.contains(key))
             wanted << key;
     // The middle of the view first.
-    const QPointF middle = QRectF(visibleArea()).center();
+    const QPointF middle = QRectF(VisibleArea()).center();
     const auto distance = [&](const TPdfTileKey& k) {
         const QPointF d = QRectF(PdfTiles::TileRect(k)).center() - middle;
         return d.x() * d.x() + d.y() * d.y();
@@ -298,7 +302,7 @@ void TPdfPageView::requestTiles(const QList<TPdfTileKey>& visible) {
         return distance(a) < distance(b);
     });
     // Then the tiles round the view, so that scrolling finds them ready, while they fit.
-    const QRect area = visibleArea();
+    const QRect area = VisibleArea();
     if (!visible.isEmpty() && !area.isEmpty()) {
         const int t = PdfTiles::TileSize;
         const QList<TPdfTileKey> around = PdfTiles::TilesIn(
@@ -357,7 +361,7 @@ void TPdfPageView::paintEvent(QPaintEvent*) {
     if (r.isEmpty())
         return;
     p.fillRect(r.intersected(viewport()->rect()), Qt::white);
-    const QSize scaled = scaledSize();
+    const QSize scaled = ScaledSize();
     // Until the tiles at this zoom are there, those of the zoom before stand in, scaled.
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     for (auto it = m_tiles.cbegin(); it != m_tiles.cend(); ++it) {
@@ -490,6 +494,12 @@ QImage TPdfThumbnails::render(int page) const {
 void TPdfThumbnails::renderQueued() {
     if (m_queued.isEmpty() || !m_document)
         return;
+    // The page in view first: the library renders one thing at a time.
+    if (Busy && Busy()) {
+        m_renderNext.start(10);
+        return;
+    }
+    m_renderNext.setInterval(0);
     const int page = m_queued.takeFirst();
     if (page < rowCount() && !m_thumbs.contains(page)) {
         m_thumbs.insert(page, render(page));
@@ -628,6 +638,7 @@ void TFileViewerFramePDF::buildForm() {
     pnPages = Vcl::Owned(this, new QSplitter(Qt::Horizontal, body), QStringLiteral("pnPages"));
     pnThumbnails = Vcl::Owned(this, new QListView(pnPages), QStringLiteral("pnThumbnails"));
     pnThumbnails->setModel(m_thumbs);
+    m_thumbs->Busy = [this] { return PDFViewer && PDFViewer->Rendering(); };
     pnThumbnails->setViewMode(QListView::IconMode);
     pnThumbnails->setFlow(QListView::TopToBottom);
     pnThumbnails->setWrapping(false);

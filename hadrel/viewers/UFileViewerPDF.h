@@ -18,6 +18,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
+
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -80,6 +82,11 @@ public:
     QImage VisiblePage() const;
     // Tiles in view not rendered yet.
     int PendingTiles() const;
+    // Tiles in view asked for and still being rendered.
+    bool Rendering() const;
+    // The turned page at the zoom in the screen's pixels, and the part of it in view.
+    QSize ScaledSize() const;
+    QRect VisibleArea() const;
     // The bytes of the tiles kept: bounded by the size of the view, not of the page.
     qint64 TileBytes() const { return m_tileBytes; }
 
@@ -104,9 +111,6 @@ private:
     QPointF toPage(QPoint viewport) const; // a viewport point in page points (unturned)
     void applyMode();
     void updateScrollBars();
-    // The turned page at the zoom in device pixels, and the part of it in view.
-    QSize scaledSize() const;
-    QRect visibleArea() const;
     QList<TPdfTileKey> visibleTiles() const;
     // Where a tile of the page at scaled lies in the viewport.
     QRectF tileTarget(const TPdfTileKey& key) const;
@@ -159,6 +163,8 @@ public:
     int RenderedCount() const { return int(m_thumbs.size()); }
     // Pages asked for and not yet rendered.
     int QueuedCount() const { return int(m_queued.size()); }
+    // While it answers true, thumbnails wait.
+    std::function<bool()> Busy;
 
 private:
     QImage render(int page) const;

@@ -3,6 +3,7 @@
 // the print menu from the preferred printers, sending by e-mail, and documents it cannot show.
 #include "ViewerFixture.h"
 
+#include <DemoPages.h>
 #include <PdfPrinters.h>
 #include <TVoskTaskDialog.h>
 #include <UFileViewerPDF.h>
@@ -15,7 +16,6 @@
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
 #include <QPdfWriter>
-#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
@@ -105,37 +105,8 @@ QImage Whole(QPdfDocument& pdf, int page, QSize size, int rotation) {
     return white;
 }
 
-// A construction plan on one A0 page: a grid, thousands of lines, rings and room labels.
 QByteArray PlanA0() {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setPageSize(QPageSize(QPageSize::A0));
-    writer.setResolution(72);
-    writer.setPageMargins({});
-    QPainter p(&writer);
-    QRandomGenerator rng(11);
-    const int w = 2384, h = 3370;
-    p.setPen(QPen(Qt::lightGray, 0.3));
-    for (int x = 0; x < w; x += 20)
-        p.drawLine(x, 0, x, h);
-    for (int y = 0; y < h; y += 20)
-        p.drawLine(0, y, w, y);
-    p.setPen(QPen(Qt::black, 1.2));
-    for (int i = 0; i < 3000; ++i) {
-        const int x = rng.bounded(w), y = rng.bounded(h);
-        p.drawLine(x, y, x + rng.bounded(-200, 200), y + rng.bounded(-200, 200));
-    }
-    for (int i = 0; i < 400; ++i)
-        p.drawEllipse(QPointF(rng.bounded(w), rng.bounded(h)), 5 + rng.bounded(40),
-                      5 + rng.bounded(40));
-    p.setFont(QFont(QStringLiteral("Sans Serif"), 9));
-    for (int i = 0; i < 1500; ++i)
-        p.drawText(QPoint(rng.bounded(w), rng.bounded(h)), QStringLiteral("Raum %1").arg(i));
-    p.fillRect(QRect(1180, 1670, 40, 40), Qt::black); // a mark in the middle
-    p.end();
-    return bytes;
+    return DemoPages::PdfPlan(QPageSize(QPageSize::A0), 11);
 }
 
 // The process's resident size now and at its peak since the last reset, in MB.
@@ -153,12 +124,19 @@ void ResetPeak() {
         f.write("5");
 }
 
+// Until the thumbnails asked for are rendered; they wait while the page's tiles are.
+void SettleThumbnails(TFileViewerFramePDF& viewer) {
+    QElapsedTimer waited;
+    waited.start();
+    while (viewer.Thumbnails()->QueuedCount() > 0 && waited.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+}
+
 // The thumbnail once the viewer has rendered what was asked for.
 QImage Thumbnail(TFileViewerFramePDF& viewer, int page) {
     TPdfThumbnails* thumbs = viewer.Thumbnails();
     thumbs->data(thumbs->index(page), Qt::DecorationRole);
-    for (int turn = 0; turn < 100 && thumbs->QueuedCount() > 0; ++turn)
-        QApplication::processEvents();
+    SettleThumbnails(viewer);
     return thumbs->data(thumbs->index(page), Qt::DecorationRole).value<QImage>();
 }
 
@@ -244,8 +222,7 @@ TEST_F(PdfViewerTest, TheOverviewRendersOnlyTheThumbnailsInView) {
         viewer.Thumbnails()->data(viewer.Thumbnails()->index(0), Qt::DecorationRole).value<QImage>();
     EXPECT_EQ(frame.size(), viewer.Thumbnails()->ThumbSize(0));
     EXPECT_FALSE(HasInk(frame));
-    for (int turn = 0; turn < 100 && viewer.Thumbnails()->QueuedCount() > 0; ++turn)
-        QApplication::processEvents();
+    SettleThumbnails(viewer);
     EXPECT_TRUE(HasInk(Thumbnail(viewer, 0)));
     // Laid out for all 60 pages, painted for the few in view.
     const int rendered = viewer.Thumbnails()->RenderedCount();
@@ -321,13 +298,15 @@ TEST_F(PdfViewerTest, AnA0PageAt800PercentRendersWhatIsInViewWithoutHoldingUpThe
     const auto sameAsQtPdf = [&] {
         const QImage shown = Shown(viewer.PDFViewer);
         // The part in view, cut from the page at the zoom by Qt PDF itself.
-        const QSizeF points = viewer.Pdf()->pagePointSize(0);
-        const double ppp = 8.0 * viewer.PDFViewer->logicalDpiX() / 72.0;
-        const QSize scaled = (points * ppp).toSize();
-        // The page lies 8 pixels in from the view's corner before it is scrolled.
-        const QRect inView(h->value() - 8, v->value() - 8, shown.width(), shown.height());
+        const QRect inView = viewer.PDFViewer->VisibleArea();
+        EXPECT_EQ(inView.size(), shown.size());
+        // Scrolled: the page lay 8 pixels in from the view's corner before.
+        EXPECT_EQ(inView.topLeft(), QPoint(h->value() - 8, v->value() - 8));
+        EXPECT_EQ(viewer.PDFViewer->ScaledSize(),
+                  (viewer.Pdf()->pagePointSize(0) * 8.0 * viewer.PDFViewer->logicalDpiX() / 72.0)
+                      .toSize());
         QPdfDocumentRenderOptions options;
-        options.setScaledSize(scaled);
+        options.setScaledSize(viewer.PDFViewer->ScaledSize());
         options.setScaledClipRect(QRect(inView.topLeft(), inView.size() + QSize(1, 1)));
         QImage expected(shown.size(), QImage::Format_RGB32);
         expected.fill(Qt::white);
