@@ -55,20 +55,21 @@ struct Stored {
     std::unique_ptr<TDokument> doc;
 };
 
-Stored storeDocument(TDM1& dm, int pages) {
+// The PDF stored as a document of its own under name.
+Stored storeDocument(TDM1& dm, const QByteArray& pdf, int pages, const QString& name,
+                     const QString& fileName) {
     QBuffer file;
-    file.setData(DemoPages::PdfDocument(pages, QStringLiteral("Rechnung")));
+    file.setData(pdf);
     file.open(QIODevice::ReadOnly);
     TDokument doc;
     TDokumentInsertData data;
     data.Active = true;
-    data.Name = QStringLiteral("%1 Seiten").arg(pages);
+    data.Name = name;
     data.DokType = QStringLiteral("BENCH");
     doc.SetInsertData(data);
     Stored s;
     s.pages = pages;
-    s.id = doc.DMSAddFileAsBLOB(file, QStringLiteral("bench.pdf"), QStringLiteral("adressen"),
-                                QStringLiteral("1"));
+    s.id = doc.DMSAddFileAsBLOB(file, fileName, QStringLiteral("adressen"), QStringLiteral("1"));
     s.oid = dm.LoadVar(QStringLiteral("SELECT f.oid FROM dms_file f JOIN picndoku ON "
                                       "pd_dmsremotefile = f.name WHERE pd_id = :id"),
                        {{QStringLiteral("id"), s.id}})
@@ -76,6 +77,11 @@ Stored storeDocument(TDM1& dm, int pages) {
     s.doc = std::make_unique<TDokument>();
     s.doc->AssignToDokId(s.id);
     return s;
+}
+
+Stored storeDocument(TDM1& dm, int pages) {
+    return storeDocument(dm, DemoPages::PdfDocument(pages, QStringLiteral("Rechnung")), pages,
+                         QStringLiteral("%1 Seiten").arg(pages), QStringLiteral("bench.pdf"));
 }
 
 // ---- the floor: the stored bytes in one lo_get, QPdfDocument, page 1 rendered -----------------
@@ -144,26 +150,8 @@ double openInViewer(TFileViewerFramePDF& viewer, TDokument& doc) {
 // ---- zooming an A0 plan to 800 % -------------------------------------------------------------
 
 Stored storePlan(TDM1& dm) {
-    QBuffer file;
-    file.setData(DemoPages::PdfPlan(QPageSize(QPageSize::A0), 11));
-    file.open(QIODevice::ReadOnly);
-    TDokument doc;
-    TDokumentInsertData data;
-    data.Active = true;
-    data.Name = QStringLiteral("Plan A0");
-    data.DokType = QStringLiteral("BENCH");
-    doc.SetInsertData(data);
-    Stored s;
-    s.pages = 1;
-    s.id = doc.DMSAddFileAsBLOB(file, QStringLiteral("plan.pdf"), QStringLiteral("adressen"),
-                                QStringLiteral("1"));
-    s.oid = dm.LoadVar(QStringLiteral("SELECT f.oid FROM dms_file f JOIN picndoku ON "
-                                      "pd_dmsremotefile = f.name WHERE pd_id = :id"),
-                       {{QStringLiteral("id"), s.id}})
-                .toUInt();
-    s.doc = std::make_unique<TDokument>();
-    s.doc->AssignToDokId(s.id);
-    return s;
+    return storeDocument(dm, DemoPages::PdfPlan(QPageSize(QPageSize::A0), 11), 1,
+                         QStringLiteral("Plan A0"), QStringLiteral("plan.pdf"));
 }
 
 // The plan opened anew at 100 %, its tiles painted; then 800 % in one step until the part in

@@ -215,6 +215,11 @@ TFileViewerFrameTIFF::TFileViewerFrameTIFF(QObject* ParentAndOwner, TDokument* D
 
 TFileViewerFrameTIFF::~TFileViewerFrameTIFF() {
     SaveRibMenuClosed(ribMenu->IsMinimized());
+    // Closing the window takes the focus from the page while the base classes are destroyed:
+    // this viewer's members are gone by then.
+    imCurrentPage->OnExit = nullptr;
+    imCurrentPage->OnKeyUp = nullptr;
+    imNavigator->OnKeyUp = nullptr;
 }
 
 void TFileViewerFrameTIFF::buildForm() {
