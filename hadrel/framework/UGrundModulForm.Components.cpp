@@ -26,6 +26,8 @@
 #include <QToolButton>
 #include <QPointer>
 
+#include <algorithm>
+
 namespace {
 
 void Log(const QString& text, const std::exception* e = nullptr) {
@@ -95,11 +97,13 @@ void ApplyF2Definitions(TStartWalk& walk, QObject* root, const QString& modulNam
     auto* form = qobject_cast<TFormKorvexGundForm*>(walk.form);
     TVoskQuery2* q =
         dm->GetQueryBySQL(UGrundModulForm::F2DefinitionSql(), {{QStringLiteral("modul"), modulName}});
-    // Component names by their folded spelling, as the server folds feldname.
+    // Component names by their folded spelling, as the server folds feldname; most modules have
+    // no definitions at all.
     QHash<QString, QObject*> byName;
-    for (QObject* c : Vcl::Components(root))
-        if (!c->objectName().isEmpty())
-            byName.insert(UGrundModulForm::AeoeueUpper(c->objectName()), c);
+    if (!q->IsEmpty())
+        for (QObject* c : Vcl::Components(root))
+            if (!c->objectName().isEmpty())
+                byName.insert(UGrundModulForm::AeoeueUpper(c->objectName()), c);
     const TVoskField fName = q->FieldByName(QStringLiteral("feldname"));
     const TVoskField fFast = q->FieldByName(QStringLiteral("fastf2"));
     const TVoskField fQuery = q->FieldByName(QStringLiteral("f2_query"));
@@ -259,6 +263,13 @@ void CallIf(QObject* c, Call&& call) {
 namespace UGrundModulForm {
 
 QString AeoeueUpper(const QString& text) {
+    const bool umlauts = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.unicode() == u'ä' || c.unicode() == u'ö' || c.unicode() == u'ü' ||
+               c.unicode() == u'Ä' || c.unicode() == u'Ö' || c.unicode() == u'Ü' ||
+               c.unicode() == u'ß';
+    });
+    if (!umlauts)
+        return text.toUpper();
     QString t = text;
     t.replace(QStringLiteral("ä"), QStringLiteral("ae"));
     t.replace(QStringLiteral("ö"), QStringLiteral("oe"));

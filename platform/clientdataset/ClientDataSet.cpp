@@ -1,7 +1,9 @@
 #include "ClientDataSet.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <type_traits>
 #include <bit>
 #include <cmath>
@@ -9,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <numeric>
+#include <optional>
 #include <string>
 
 namespace Cds {
@@ -22,13 +25,47 @@ constexpr qint64 kMsecsPerDay = 86400000;
 qint64 PackDateTime(const QDateTime& dt) {
     return dt.date().toJulianDay() * kMsecsPerDay + dt.time().msecsSinceStartOfDay();
 }
-QDateTime UnpackDateTime(qint64 v) {
-    qint64 day = v / kMsecsPerDay, ms = v % kMsecsPerDay;
+QDate DateOf(qint64 packed, int* msOfDay) {
+    qint64 day = packed / kMsecsPerDay, ms = packed % kMsecsPerDay;
     if (ms < 0) {
         ms += kMsecsPerDay;
         --day;
     }
-    return QDateTime(QDate::fromJulianDay(day), QTime::fromMSecsSinceStartOfDay(int(ms)));
+    *msOfDay = int(ms);
+    return QDate::fromJulianDay(day);
+}
+
+// The conversion of values and keys, one table per thread, begun afresh when TZ changes (the C
+// library's own conversion follows TZ, so the table must too).
+ClientDataSet::LocalTimes& ThreadLocalTimes() {
+    struct Cache final {
+        std::string Tz;
+        bool Set = false;
+        std::optional<ClientDataSet::LocalTimes> Times;
+    };
+    thread_local Cache cache;
+    const char* tz = std::getenv("TZ");
+    if (!cache.Times || (tz != nullptr) != cache.Set || (tz && cache.Tz != tz)) {
+        cache.Set = tz != nullptr;
+        cache.Tz = tz ? tz : "";
+        tzset();
+        cache.Times.emplace();
+    }
+    return *cache.Times;
+}
+
+// From the instant rather than from date and time: the system's own conversion of a time that
+// comes twice takes whichever reading its previous call left it near. A time that does not exist
+// (skipped by summer time) reads as the wall clock of its instant; one that comes twice with both
+// readings alike keeps its offset, since read back in local time it could turn into the other.
+QDateTime UnpackDateTime(qint64 v) {
+    ClientDataSet::LocalTimes& times = ThreadLocalTimes();
+    const qint64 ms = times.EpochMs(v);
+    if (Q_LIKELY(!times.TwiceAlike(v)))
+        return QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
+    constexpr qint64 kUnixEpochPacked = 2440588 * kMsecsPerDay;
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC,
+                                          int((v - kUnixEpochPacked - ms) / 1000));
 }
 
 template <class T> int Cmp(T a, T b) { return a < b ? -1 : (b < a ? 1 : 0); }
@@ -1348,14 +1385,133 @@ void ClientDataSet::Cells::GatherEpochMs(const qint32* rows, size_t n, quint8* n
         [&](quint32 r) { __builtin_prefetch(&m_i64[r]); });
 }
 
+namespace {
+
+// Seconds east of UTC at a UTC instant: one answer, unlike the way back from a wall clock.
+int OffsetAt(qint64 utcSecs) {
+    const time_t t = time_t(utcSecs);
+    tm parts{};
+    return localtime_r(&t, &parts) ? int(parts.tm_gmtoff) : 0;
+}
+
+} // namespace
+
+// Every change of offset that can move a wall-clock time of the day: one at UTC t moves the
+// times between t + before and t + after, and no zone's offset lies beyond 16 hours either way.
+// The offset is probed every 8 hours (no zone changes and changes back within that) and each
+// change found to the second.
+ClientDataSet::LocalTimes::Changes ClientDataSet::LocalTimes::ChangesNear(qint64 day,
+                                                                          qint32* steady) {
+    constexpr qint64 kReach = 16 * 3600, kStep = 8 * 3600;
+    const qint64 start = FloorDiv(day * kMsecsPerDay - kUnixEpochPacked, 1000);
+    Changes changes;
+    qint64 prev = start - kReach;
+    int prevOffset = OffsetAt(prev);
+    *steady = prevOffset * 1000;
+    for (qint64 next = prev + kStep; next <= start + 86400 + kReach; next += kStep) {
+        const int nextOffset = OffsetAt(next);
+        while (prevOffset != nextOffset) {
+            qint64 lo = prev, hi = next;
+            int hiOffset = nextOffset;
+            while (hi - lo > 1) {
+                const qint64 mid = lo + (hi - lo) / 2;
+                const int o = OffsetAt(mid);
+                if (o == prevOffset) {
+                    lo = mid;
+                } else {
+                    hi = mid;
+                    hiOffset = o;
+                }
+            }
+            changes.push_back({hi * 1000, prevOffset * 1000, hiOffset * 1000});
+            prev = hi;
+            prevOffset = hiOffset;
+        }
+        prev = next;
+    }
+    return changes;
+}
+
+// Reading i (the offset before change i, or after the last) holds where the time lies between
+// the change before it and the one after it; `reached`: the last reading whose start the time
+// reaches (the later of two, the earlier offset across a gap).
+int ClientDataSet::LocalTimes::Readings(const Changes& changes, qint64 packed, qint32 offsets[2],
+                                        size_t* reached) {
+    const qint64 wall = packed - kUnixEpochPacked;
+    const size_t n = changes.size();
+    int holding = 0;
+    *reached = 0;
+    for (size_t i = 0; i <= n; ++i) {
+        const qint32 offset = i == 0 ? changes[0].Before : changes[i - 1].After;
+        const qint64 at = wall - offset;
+        if (i > 0 && at < changes[i - 1].AtMs)
+            continue;
+        *reached = i;
+        if ((i == n || at < changes[i].AtMs) && holding < 2)
+            offsets[holding++] = offset;
+    }
+    return holding;
+}
+
+// One reading that holds is the answer; where two do or none does, QDateTime in the system's
+// zone decides, or where that names no reading (a zone the C library reads otherwise), the last
+// reading the time reaches.
+qint64 ClientDataSet::LocalTimes::Convert(const Changes& changes, qint64 packed) {
+    const qint64 wall = packed - kUnixEpochPacked;
+    qint32 offsets[2];
+    size_t reached = 0;
+    if (Readings(changes, packed, offsets, &reached) == 1)
+        return wall - offsets[0];
+    if (!m_haveZone) {
+        m_zone = QTimeZone::systemTimeZone();
+        m_haveZone = true;
+    }
+    int ms = 0;
+    const QDate date = DateOf(packed, &ms);
+    const qint64 qt =
+        QDateTime(date, QTime::fromMSecsSinceStartOfDay(ms), m_zone).toMSecsSinceEpoch();
+    for (size_t i = 0; i <= changes.size(); ++i)
+        if (qt == wall - (i == 0 ? changes[0].Before : changes[i - 1].After))
+            return qt;
+    return wall - (reached == 0 ? changes[0].Before : changes[reached - 1].After);
+}
+
+bool ClientDataSet::LocalTimes::TwiceAlikeSlow(qint64 packed) {
+    const qint64 day = FloorDiv(packed, kMsecsPerDay);
+    const quint64 at = quint64(day - m_firstDay);
+    Changes far;
+    const Changes* changes = &far;
+    if (at < m_offsets.size() && m_offsets[at] >= kFirstChanging &&
+        m_offsets[at] <= kLastChanging) {
+        changes = &m_changing[size_t(m_offsets[at] - kFirstChanging)];
+    } else {
+        qint32 steady = 0;
+        far = ChangesNear(day, &steady);
+    }
+    qint32 offsets[2];
+    size_t reached = 0;
+    if (changes->empty() || Readings(*changes, packed, offsets, &reached) < 2)
+        return false;
+    auto summerTime = [&](qint32 offset) {
+        const time_t t = time_t(FloorDiv(packed - kUnixEpochPacked - offset, 1000));
+        tm parts{};
+        return localtime_r(&t, &parts) && parts.tm_isdst > 0;
+    };
+    return summerTime(offsets[0]) == summerTime(offsets[1]);
+}
+
 qint64 ClientDataSet::LocalTimes::Slow(qint64 day, qint64 packed) {
-    auto exact = [](qint64 v) { return UnpackDateTime(v).toMSecsSinceEpoch(); };
     // Far from the days seen so far: not worth a table that long.
     constexpr qint64 kMaxDays = 1 << 17;
     const qint64 lo = m_offsets.empty() ? day : std::min(m_firstDay, day);
     const qint64 hi = m_offsets.empty() ? day : std::max(m_firstDay + qint64(m_offsets.size()) - 1, day);
-    if (hi - lo >= kMaxDays)
-        return exact(packed);
+    if (m_offsets.empty())
+        tzset(); // the C library reads a TZ changed meanwhile only when asked to
+    if (hi - lo >= kMaxDays) {
+        qint32 steady = 0;
+        const Changes changes = ChangesNear(day, &steady);
+        return changes.empty() ? packed - kUnixEpochPacked - steady : Convert(changes, packed);
+    }
     if (m_offsets.empty() || lo < m_firstDay) {
         std::vector<qint32> wider(size_t(hi - lo + 1), kUnknown);
         std::copy(m_offsets.begin(), m_offsets.end(), wider.begin() + (m_firstDay - lo));
@@ -1366,14 +1522,27 @@ qint64 ClientDataSet::LocalTimes::Slow(qint64 day, qint64 packed) {
     }
     qint32& slot = m_offsets[size_t(day - m_firstDay)];
     if (slot == kUnknown) {
-        // The offset at the day's first and last millisecond: equal, it holds all day (no zone
-        // changes its offset twice within a day).
-        const qint64 start = day * kMsecsPerDay, end = start + kMsecsPerDay - 1;
-        const qint64 a = start - kUnixEpochPacked - exact(start);
-        const qint64 b = end - kUnixEpochPacked - exact(end);
-        slot = a == b && std::abs(a) < kMsecsPerDay ? qint32(a) : kChanging;
+        qint32 steady = 0;
+        Changes changes = ChangesNear(day, &steady);
+        // Only a change that moves a time of this very day makes it a changing one.
+        const qint64 dayStart = day * kMsecsPerDay - kUnixEpochPacked;
+        const bool reached = std::any_of(changes.begin(), changes.end(), [&](const Change& c) {
+            return c.AtMs + std::min(c.Before, c.After) < dayStart + kMsecsPerDay &&
+                   c.AtMs + std::max(c.Before, c.After) > dayStart;
+        });
+        if (!reached) {
+            slot =
+                changes.empty() ? steady : qint32(dayStart - Convert(changes, day * kMsecsPerDay));
+        } else if (m_changing.size() < size_t(kLastChanging - kFirstChanging)) {
+            slot = kFirstChanging + qint32(m_changing.size());
+            m_changing.push_back(std::move(changes));
+        } else {
+            return Convert(changes, packed);
+        }
     }
-    return slot == kChanging ? exact(packed) : packed - kUnixEpochPacked - slot;
+    if (slot > kLastChanging)
+        return packed - kUnixEpochPacked - slot;
+    return Convert(m_changing[size_t(slot - kFirstChanging)], packed);
 }
 
 bool ClientDataSet::IntegerCells::HasNulls() const {

@@ -28,6 +28,7 @@
 #include <QFlags>
 #include <QString>
 #include <QStringList>
+#include <QTimeZone>
 #include <QVariant>
 
 #include <limits>
@@ -348,29 +349,57 @@ public:
     };
     IntegerCells IntegerCellsOf(int field) const;
 
-    // Local wall-clock date-times as milliseconds since the epoch, exactly as QDateTime gives
-    // them, with the zone asked once per day: a day whose offset stays the same converts by that
-    // offset, a day on which it changes (summer time begins or ends) value by value. One per
-    // pass or per reader, not shared between threads; a zone changed meanwhile needs a new one.
+    // Local wall-clock date-times as milliseconds since the epoch, with the zone asked once per
+    // day: a day whose offset stays the same converts by that offset, a day on which it changes
+    // (summer time begins or ends) by the offset in force at that wall-clock time. A time that
+    // comes twice or not at all takes the instant QDateTime gives for it in the system's zone,
+    // so that no result depends on what was converted before. One per pass or per reader, not
+    // shared between threads; a zone changed meanwhile needs a new one.
     class LocalTimes final {
     public:
         qint64 EpochMs(qint64 packed) { // Julian day * 86400000 + milliseconds of the day
             const qint64 day = FloorDiv(packed, kMsecsPerDay);
             const quint64 at = quint64(day - m_firstDay);
-            if (at < m_offsets.size() && m_offsets[at] > kChanging)
+            if (at < m_offsets.size() && m_offsets[at] > kLastChanging)
                 return packed - kUnixEpochPacked - m_offsets[at];
             return Slow(day, packed);
+        }
+        // Whether the time comes twice with both readings in standard time or both in summer
+        // time, which the system's own conversion back from date and time (that of a QDateTime
+        // in local time, on every read) cannot tell apart.
+        bool TwiceAlike(qint64 packed) {
+            const quint64 at = quint64(FloorDiv(packed, kMsecsPerDay) - m_firstDay);
+            return !(at < m_offsets.size() && m_offsets[at] > kLastChanging) &&
+                   TwiceAlikeSlow(packed);
         }
 
     private:
         static constexpr qint64 kMsecsPerDay = 86400000;
         static constexpr qint64 kUnixEpochPacked = 2440588 * kMsecsPerDay; // 1970-01-01
+        // A day's slot: its offset (ms east of UTC), not yet known, or the changes in reach of
+        // it at m_changing[slot - kFirstChanging].
         static constexpr qint32 kUnknown = std::numeric_limits<qint32>::min();
-        static constexpr qint32 kChanging = kUnknown + 1;
+        static constexpr qint32 kFirstChanging = kUnknown + 1;
+        static constexpr qint32 kLastChanging = kFirstChanging + (1 << 24);
+        struct Change final {
+            qint64 AtMs; // UTC
+            qint32 Before, After;
+        };
+        using Changes = std::vector<Change>;
         static qint64 FloorDiv(qint64 a, qint64 b) { return a / b - (a % b < 0 ? 1 : 0); }
+        // The changes in reach of a day; none: the offset all day in *steady.
+        static Changes ChangesNear(qint64 day, qint32* steady);
         qint64 Slow(qint64 day, qint64 packed);
+        qint64 Convert(const Changes& changes, qint64 packed);
+        // The readings of a time (the offsets it may be read with), at most two.
+        static int Readings(const Changes& changes, qint64 packed, qint32 offsets[2],
+                            size_t* reached);
+        bool TwiceAlikeSlow(qint64 packed);
         qint64 m_firstDay = 0;
-        std::vector<qint32> m_offsets; // ms east of UTC by day from m_firstDay, or a sentinel
+        std::vector<qint32> m_offsets; // by day from m_firstDay
+        std::vector<Changes> m_changing;
+        QTimeZone m_zone; // asked only for the times that come twice or not at all
+        bool m_haveZone = false;
     };
 
     // One field's stored cells by physical row, typed, for passes over many rows without a

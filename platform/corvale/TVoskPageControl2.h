@@ -1,6 +1,7 @@
 #pragma once
 // The maker's page control: a tab widget that reopens the page the user had last, per form class,
-// control and login.
+// control and login. It paints the style's frame around its pages from a small rendering of it,
+// row by row and column by column (the same pixels, see the source).
 
 #include <QHash>
 #include <QPointer>
@@ -35,6 +36,9 @@ public:
 
 signals:
     void PageShown(QWidget* page);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QHash<QWidget*, std::function<void(QWidget*)>> m_deferred;

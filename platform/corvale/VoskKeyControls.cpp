@@ -7,15 +7,19 @@
 #include "TVoskDBGrid2.h"
 #include "TVoskDBTreeView2.h"
 #include "TVoskDBMemo.h"
+#include "Vcl.Accessible.h"
 #include "Vcl.Components.h"
 
 #include <EventGuard.h>
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QCompleter>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QTabBar>
 #include <QTextEdit>
@@ -113,7 +117,135 @@ TVoskDBCalcEdit::TVoskDBCalcEdit(QWidget* parent) : TVoskDBFieldEdit(parent) {
 
 namespace Corvale {
 
+namespace {
+
+TDateDropDown* OpenDropDown(const QWidget* edit) {
+    auto* drop = edit->findChild<TDateDropDown*>(QString(), Qt::FindDirectChildrenOnly);
+    return drop && drop->isVisible() ? drop : nullptr;
+}
+
+// A date edit as a screen reader sees it: the line edit's text, caret and selection, with the
+// day its open calendar points at as value and description (the keys stay with the edit, so the
+// calendar itself is never what the reader follows).
+class TDateEditAccessible final : public QAccessibleWidget,
+                                  public QAccessibleTextInterface,
+                                  public QAccessibleEditableTextInterface {
+public:
+    explicit TDateEditAccessible(QLineEdit* edit)
+        : QAccessibleWidget(edit, QAccessible::EditableText) {
+        addControllingSignal(QStringLiteral("textChanged(const QString&)"));
+        addControllingSignal(QStringLiteral("returnPressed()"));
+    }
+
+    QString text(QAccessible::Text t) const override {
+        const TDateDropDown* drop = OpenDropDown(edit());
+        if (t == QAccessible::Value)
+            return drop ? drop->selectedDate().toString(kDateFormat) : edit()->text();
+        if (t == QAccessible::Description && drop)
+            return TDateDropDown::LongDate(drop->selectedDate());
+        QString text = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && text.isEmpty())
+            text = edit()->placeholderText();
+        return text;
+    }
+    void setText(QAccessible::Text t, const QString& text) override {
+        if (t != QAccessible::Value)
+            return QAccessibleWidget::setText(t, text);
+        if (!edit()->isReadOnly())
+            edit()->setText(text);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.editable = !edit()->isReadOnly();
+        state.readOnly = edit()->isReadOnly();
+        state.selectableText = true;
+        state.expandable = true;
+        state.expanded = OpenDropDown(edit()) != nullptr;
+        state.collapsed = !state.expanded;
+        return state;
+    }
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        if (t == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface*>(this);
+        if (t == QAccessible::EditableTextInterface)
+            return static_cast<QAccessibleEditableTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+
+    // text
+    void selection(int index, int* start, int* end) const override {
+        *start = *end = 0;
+        if (index == 0 && edit()->hasSelectedText()) {
+            *start = edit()->selectionStart();
+            *end = *start + int(edit()->selectedText().size());
+        }
+    }
+    int selectionCount() const override { return edit()->hasSelectedText() ? 1 : 0; }
+    void addSelection(int start, int end) override { setSelection(0, start, end); }
+    void removeSelection(int index) override {
+        if (index == 0)
+            edit()->deselect();
+    }
+    void setSelection(int index, int start, int end) override {
+        if (index == 0)
+            edit()->setSelection(start, end - start);
+    }
+    int cursorPosition() const override { return edit()->cursorPosition(); }
+    void setCursorPosition(int position) override { edit()->setCursorPosition(position); }
+    QString text(int start, int end) const override {
+        return edit()->text().mid(start, end - start);
+    }
+    int characterCount() const override { return int(edit()->text().size()); }
+    // From the caret's rectangle, which knows how far the text is scrolled.
+    QRect characterRect(int offset) const override {
+        const QString text = edit()->text();
+        if (offset < 0 || offset >= text.size())
+            return {};
+        const QFontMetrics metrics = edit()->fontMetrics();
+        const QRect caret = edit()->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        const int x = caret.x() + metrics.horizontalAdvance(text.left(offset)) -
+                      metrics.horizontalAdvance(text.left(edit()->cursorPosition()));
+        const QRect local(x, caret.y(), metrics.horizontalAdvance(text.at(offset)), caret.height());
+        return QRect(edit()->mapToGlobal(local.topLeft()), local.size());
+    }
+    int offsetAtPoint(const QPoint& point) const override {
+        return edit()->cursorPositionAt(edit()->mapFromGlobal(point));
+    }
+    void scrollToSubstring(int, int end) override { edit()->setCursorPosition(end); }
+    QString attributes(int, int* start, int* end) const override {
+        *start = 0;
+        *end = characterCount();
+        return {};
+    }
+
+    // editable text
+    void deleteText(int start, int end) override { replaceText(start, end, QString()); }
+    void insertText(int offset, const QString& text) override { replaceText(offset, offset, text); }
+    void replaceText(int start, int end, const QString& text) override {
+        if (!edit()->isReadOnly())
+            edit()->setText(edit()->text().replace(start, end - start, text));
+    }
+
+private:
+    QLineEdit* edit() const { return static_cast<QLineEdit*>(widget()); }
+};
+
+QAccessibleInterface* DateEditAccessible(const QString& className, QObject* object) {
+    if (className != QLatin1String("TVoskDateEdit") &&
+        className != QLatin1String("TVoskDBDateEdit"))
+        return nullptr;
+    auto* edit = qobject_cast<QLineEdit*>(object);
+    return edit ? new TDateEditAccessible(edit) : nullptr;
+}
+
+} // namespace
+
 TDateDropDown::TDateDropDown(QLineEdit* edit) : QCalendarWidget(edit), m_edit(edit) {
+    static const bool installed = [] {
+        QAccessible::installFactory(DateEditAccessible);
+        return true;
+    }();
+    Q_UNUSED(installed);
     // A window of its own that does not take the focus: the keys stay with the edit.
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -122,7 +254,38 @@ TDateDropDown::TDateDropDown(QLineEdit* edit) : QCalendarWidget(edit), m_edit(ed
     setAccessibleName(QStringLiteral("Kalender"));
     setToolTip(QStringLiteral("Tag wählen"));
     connect(this, &QCalendarWidget::clicked, this, &TDateDropDown::TakeDate);
+    connect(this, &QCalendarWidget::selectionChanged, this, [this] {
+        if (isVisible())
+            announce();
+    });
     edit->installEventFilter(this);
+}
+
+QString TDateDropDown::LongDate(const QDate& date) {
+    return QLocale(QLocale::German, QLocale::Germany)
+        .toString(date, QStringLiteral("dddd, d. MMMM yyyy"));
+}
+
+void TDateDropDown::showEvent(QShowEvent* event) {
+    QCalendarWidget::showEvent(event);
+    announce();
+}
+
+void TDateDropDown::hideEvent(QHideEvent* event) {
+    QCalendarWidget::hideEvent(event);
+    announce();
+}
+
+void TDateDropDown::announce() {
+    Vcl::AccessibleEvents& events = Vcl::AccessibleEvents::Instance();
+    QAccessibleInterface* edit =
+        events.Listening() ? QAccessible::queryAccessibleInterface(m_edit) : nullptr;
+    if (!edit)
+        return;
+    QAccessibleValueChangeEvent value(m_edit, edit->text(QAccessible::Value));
+    events.Update(&value);
+    QAccessibleEvent description(m_edit, QAccessible::DescriptionChanged);
+    events.Update(&description);
 }
 
 void TDateDropDown::DropDown() {
@@ -204,10 +367,7 @@ bool TDateDropDown::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool DateDropDownShowing(const QWidget* edit) {
-    if (!edit)
-        return false;
-    const auto* drop = edit->findChild<TDateDropDown*>(QString(), Qt::FindDirectChildrenOnly);
-    return drop && drop->isVisible();
+    return edit && OpenDropDown(edit);
 }
 
 } // namespace Corvale

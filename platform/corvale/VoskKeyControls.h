@@ -106,6 +106,9 @@ namespace Corvale {
 // It never takes the focus: the edit's keys drive it. Alt+Down opens it, Alt+Up closes it; while
 // it is open the arrow keys move the day (Up and Down by a week), Page Up and Page Down the month,
 // and Enter takes the day. Esc closes it and keeps what the edit showed.
+// For a screen reader the focused edit speaks for it: while it is open the edit's accessible value
+// is the day Enter would take and its description that day written out ("Dienstag, 18. März
+// 2025"), both announced as the day changes.
 class TDateDropDown final : public QCalendarWidget {
     Q_OBJECT
 public:
@@ -113,11 +116,17 @@ public:
     void DropDown();
     // Writes the chosen day into the edit as the user typed it, and closes.
     void TakeDate(const QDate& date);
+    // The day written out, as the edit's description gives it while open.
+    static QString LongDate(const QDate& date);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
+    // Tells the edit's accessible readers that its value and description changed.
+    void announce();
     QLineEdit* m_edit;
 };
 

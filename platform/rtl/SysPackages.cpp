@@ -9,6 +9,8 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <vector>
 
@@ -142,17 +144,30 @@ QObject* FindGlobalComponent(const QString& name) {
 }
 
 bool DebuggerPresent() {
+    // Asked several times by every module start; the answer is kept for a second (a debugger
+    // that attaches is seen by the next window opened a moment later).
+    static std::atomic<qint64> askedAt{0};
+    static std::atomic<bool> present{false};
+    const qint64 now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
+    if (const qint64 at = askedAt.load(std::memory_order_acquire);
+        at != 0 && now >= at && now - at < 1000)
+        return present.load(std::memory_order_relaxed);
+    bool traced = false;
     QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    // Asked on every module start: the one line is looked up, not every line split off.
-    const QByteArray status = f.readAll();
-    const qsizetype at = status.indexOf("\nTracerPid:");
-    if (at < 0)
-        return false;
-    const qsizetype from = at + 11;
-    const qsizetype end = status.indexOf('\n', from);
-    return status.mid(from, end < 0 ? -1 : end - from).trimmed() != "0";
+    if (f.open(QIODevice::ReadOnly)) {
+        // The one line is looked up, not every line split off.
+        const QByteArray status = f.readAll();
+        if (const qsizetype at = status.indexOf("\nTracerPid:"); at >= 0) {
+            const qsizetype from = at + 11;
+            const qsizetype end = status.indexOf('\n', from);
+            traced = status.mid(from, end < 0 ? -1 : end - from).trimmed() != "0";
+        }
+    }
+    present.store(traced, std::memory_order_relaxed);
+    askedAt.store(now, std::memory_order_release);
+    return traced;
 }
 
 } // namespace Rtl

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QTextDocument>
 
+#include <utility>
+
 namespace Vcl {
 
 namespace {
@@ -51,7 +53,24 @@ QAccessibleInterface* ContentLabelFactory(const QString&, QObject* object) {
     return new TContentLabelAccessible(label);
 }
 
+class QtAccessibleEvents final : public AccessibleEvents {
+public:
+    bool Listening() const override { return QAccessible::isActive(); }
+    void Update(QAccessibleEvent* event) override { QAccessible::updateAccessibility(event); }
+};
+
+AccessibleEvents* g_events = nullptr;
+
 } // namespace
+
+AccessibleEvents& AccessibleEvents::Instance() {
+    static QtAccessibleEvents qt;
+    return g_events ? *g_events : qt;
+}
+
+AccessibleEvents* AccessibleEvents::SetInstance(AccessibleEvents* events) {
+    return std::exchange(g_events, events);
+}
 
 void SetContentCaption(QLabel* label, const QString& caption) {
     static const bool installed = [] {

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+class QAccessibleEvent;
 class QLabel;
 class QWidget;
 
@@ -18,5 +19,19 @@ void SetContentCaption(QLabel* label, const QString& caption);
 // its description is the message as the window shows it (plain text, markup not interpreted),
 // so that a screen reader announcing the window reads the message with it.
 void SetMessageDescription(QWidget* window, const QString& text);
+
+// What the system tells screen readers of its own accord goes through here. The default hands it
+// to Qt, which passes it on only while an assistive technology listens (on the offscreen
+// platform never); a test installs a replacement with SetInstance to hear it.
+class AccessibleEvents {
+public:
+    virtual ~AccessibleEvents() = default;
+    // Whether anybody listens, so that an event is worth building.
+    virtual bool Listening() const = 0;
+    virtual void Update(QAccessibleEvent* event) = 0;
+
+    static AccessibleEvents& Instance();
+    static AccessibleEvents* SetInstance(AccessibleEvents* events); // returns the previous one
+};
 
 } // namespace Vcl

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimeZone>
+
+#include <algorithm>
 #include <limits>
 #include <numeric>
 #include <optional>
+#include <random>
 
 using namespace Cds;
 
@@ -824,10 +828,11 @@ TEST(ClientDataSet, CellsGiveEveryKindTypedWithItsNulls) {
 // the hour that does not exist and the one that comes twice, with days met in either order.
 TEST(ClientDataSet, LocalTimesAgreeWithQDateTimeAcrossSummerTime) {
     LocalZone zone("Europe/Berlin");
-    auto exact = [](qint64 packed) {
+    const QTimeZone berlin("Europe/Berlin");
+    auto exact = [&](qint64 packed) {
         const qint64 day = packed / 86400000;
         return QDateTime(QDate::fromJulianDay(day),
-                         QTime::fromMSecsSinceStartOfDay(int(packed - day * 86400000)))
+                         QTime::fromMSecsSinceStartOfDay(int(packed - day * 86400000)), berlin)
             .toMSecsSinceEpoch();
     };
     ClientDataSet::LocalTimes times;
@@ -852,6 +857,117 @@ TEST(ClientDataSet, LocalTimesAgreeWithQDateTimeAcrossSummerTime) {
               springUtc.toMSecsSinceEpoch() - 60000); // 00:59 UTC
     EXPECT_EQ(times.EpochMs(Packed(QDate(2025, 10, 27), QTime(2, 0))),
               QDateTime(QDate(2025, 10, 27), QTime(1, 0), Qt::UTC).toMSecsSinceEpoch());
+}
+
+// A local time converts to one instant whatever was converted before: a time the zone reads
+// once (by its transitions as Qt has them) to that reading, one that comes twice or not at all
+// (also whole days skipped where a zone crossed the date line) as QDateTime gives it in that zone.
+// Read as the dataset's value (and again) and through LocalTimes met forwards and backwards,
+// with other conversions in between: around every change and at random.
+TEST(ClientDataSet, LocalTimesDoNotDependOnWhatCameBefore) {
+    const char* zones[] = {"UTC",          "Europe/Berlin",     "Europe/Dublin",
+                           "Asia/Tehran",  "America/Havana",    "Australia/Lord_Howe",
+                           "Pacific/Apia", "Pacific/Kiritimati"};
+    constexpr qint64 kDay = 86400000, kUnixEpochPacked = 2440588 * kDay;
+    const QDateTime from(QDate(1902, 1, 1), QTime(0, 0), Qt::UTC);
+    const QDateTime to(QDate(2037, 12, 31), QTime(0, 0), Qt::UTC);
+    for (size_t z = 0; z < std::size(zones); ++z) {
+        LocalZone local(zones[z]);
+        const QTimeZone zone(zones[z]);
+        ASSERT_TRUE(zone.isValid()) << zones[z];
+        std::mt19937_64 rng(20241027 + z);
+        // Offsets (ms) from each change on, the first from `from` on.
+        std::vector<qint64> starts{std::numeric_limits<qint64>::min()};
+        std::vector<qint64> offsets{zone.offsetFromUtc(from) * qint64(1000)};
+        for (const auto& change : zone.transitions(from, to)) {
+            starts.push_back(change.atUtc.toMSecsSinceEpoch());
+            offsets.push_back(change.offsetFromUtc * qint64(1000));
+        }
+        std::vector<qint64> probes; // packed wall clock
+        // Every minute around each change, from an hour before the earlier reading of it to an
+        // hour after the later one.
+        for (size_t k = 1; k < starts.size(); ++k) {
+            const qint64 lo = starts[k] + std::min(offsets[k - 1], offsets[k]) - 3600000;
+            const qint64 hi = starts[k] + std::max(offsets[k - 1], offsets[k]) + 3600000;
+            for (qint64 p = lo; p <= hi; p += 60000)
+                probes.push_back(kUnixEpochPacked + p + qint64(rng() % 60000));
+        }
+        std::uniform_int_distribution<qint64> any(kUnixEpochPacked + from.toMSecsSinceEpoch(),
+                                                  kUnixEpochPacked + to.toMSecsSinceEpoch());
+        for (int i = 0; i < 20000; ++i)
+            probes.push_back(any(rng));
+        std::shuffle(probes.begin(), probes.end(), rng);
+
+        ClientDataSet ds(QStringLiteral("Z"));
+        ds.FieldDefs().Add(QStringLiteral("t"), FieldType::DateTime);
+        ds.CreateDataSet();
+        {
+            ClientDataSet::BatchAppender batch(ds, quint32(probes.size()));
+            batch.DateTimes(0, probes.data(), nullptr);
+            batch.End();
+        }
+        std::vector<qint64> expected;
+        for (qint64 p : probes) {
+            const qint64 wall = p - kUnixEpochPacked;
+            std::vector<qint64> readings;
+            // No offset lies beyond 16 hours: the changes in reach start after wall - 32 hours.
+            auto k = size_t(std::upper_bound(starts.begin(), starts.end(), wall - 32 * 3600000) -
+                            starts.begin());
+            for (k = k > 0 ? k - 1 : 0; k < starts.size() && starts[k] < wall + 32 * 3600000; ++k) {
+                const qint64 u = wall - offsets[k];
+                if (u >= starts[k] && (k + 1 == starts.size() || u < starts[k + 1]))
+                    readings.push_back(u);
+            }
+            const qint64 day = p / kDay;
+            expected.push_back(readings.size() == 1
+                                   ? readings[0]
+                                   : QDateTime(QDate::fromJulianDay(day),
+                                               QTime::fromMSecsSinceStartOfDay(int(p - day * kDay)),
+                                               zone)
+                                         .toMSecsSinceEpoch());
+        }
+        // Another conversion before each read, summer or winter, leaves the system's own
+        // conversion with a different guess each time.
+        auto stir = [&] {
+            const qint64 p = probes[rng() % probes.size()];
+            QDateTime(QDate::fromJulianDay(p / kDay), QTime(12, 0)).toMSecsSinceEpoch();
+        };
+        int wrong = 0;
+        auto check = [&](size_t i, qint64 got, const char* how) {
+            if (got == expected[i] || ++wrong > 5)
+                return;
+            const qint64 day = probes[i] / kDay;
+            ADD_FAILURE() << zones[z] << ' ' << how << ' '
+                          << QDate::fromJulianDay(day).toString(Qt::ISODate).toStdString() << ' '
+                          << QTime::fromMSecsSinceStartOfDay(int(probes[i] - day * kDay))
+                                 .toString(QStringLiteral("HH:mm:ss.zzz"))
+                                 .toStdString()
+                          << ": " << got - expected[i] << " ms off";
+        };
+        ClientDataSet::LocalTimes forwards, backwards;
+        const size_t n = probes.size();
+        for (size_t i = 0; i < n; ++i) {
+            stir();
+            const QDateTime value = ds.ValueAt(qint64(i), 0).toDateTime();
+            check(i, value.toMSecsSinceEpoch(), "value");
+            stir();
+            check(i, value.toMSecsSinceEpoch(), "value read again");
+            stir();
+            check(i, forwards.EpochMs(probes[i]), "forwards");
+            stir();
+            check(n - 1 - i, backwards.EpochMs(probes[n - 1 - i]), "backwards");
+        }
+        const ClientDataSet::Cells cells = ds.CellsOf(0);
+        std::vector<qint32> rows(n);
+        std::iota(rows.begin(), rows.end(), 0);
+        std::vector<quint8> null(n, 1);
+        std::vector<qint64> gathered(n);
+        ClientDataSet::LocalTimes fresh;
+        cells.GatherEpochMs(rows.data(), n, null.data(), gathered.data(), fresh);
+        for (size_t i = 0; i < n; ++i)
+            check(i, gathered[i], "gathered");
+        EXPECT_EQ(wrong, 0) << zones[z] << ": " << n << " probes";
+    }
 }
 
 // Cells read the store in place: a value written after they were taken shows, rows appended

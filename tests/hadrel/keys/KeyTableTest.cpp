@@ -6,16 +6,22 @@
 #include "TVoskDBMemo.h"
 #include "UVoskCalc.h"
 #include "UVoskSQLMemo.h"
+#include "Vcl.Accessible.h"
 #include "VoskExceptions.h"
 
 #include "FrameDBNavigate.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QDialog>
 #include <QMenu>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 using KeyTableTest = KeysFixture;
 
@@ -253,6 +259,97 @@ TEST_F(KeyTableTest, TheDateEditsCalendarOpensOnAltDownTakesTheDayOnEnterAndClos
     // Closed, Enter moves on as in any edit.
     QTest::keyClick(d, Qt::Key_Return);
     EXPECT_NE(QApplication::focusWidget(), d);
+}
+
+namespace {
+
+// What a screen reader is told about one widget while the test runs: each event with the value
+// and description its interface gives at that moment.
+class AccessibleSpy final : public Vcl::AccessibleEvents {
+public:
+    explicit AccessibleSpy(QObject* watched)
+        : m_watched(watched), m_previous(Vcl::AccessibleEvents::SetInstance(this)) {}
+    ~AccessibleSpy() override { Vcl::AccessibleEvents::SetInstance(m_previous); }
+    struct Seen {
+        QAccessible::Event Type;
+        QString Value, Description;
+    };
+    std::vector<Seen> Take() { return std::exchange(m_seen, {}); }
+    static bool Has(const std::vector<Seen>& seen, QAccessible::Event type, const QString& text) {
+        return std::any_of(seen.begin(), seen.end(), [&](const Seen& s) {
+            return s.Type == type &&
+                   (type == QAccessible::DescriptionChanged ? s.Description : s.Value) == text;
+        });
+    }
+    bool Listening() const override { return true; }
+    void Update(QAccessibleEvent* event) override {
+        if (event->object() != m_watched)
+            return;
+        QAccessibleInterface* iface = event->accessibleInterface();
+        m_seen.push_back({event->type(), iface ? iface->text(QAccessible::Value) : QString(),
+                          iface ? iface->text(QAccessible::Description) : QString()});
+    }
+
+private:
+    QObject* m_watched;
+    Vcl::AccessibleEvents* m_previous;
+    std::vector<Seen> m_seen;
+};
+
+} // namespace
+
+// With the calendar open the focused edit speaks for it: each day the keys move to is announced
+// written out, the edit's value is the day Enter would take, and both go back when it closes.
+TEST_F(KeyTableTest, TheDateCalendarTellsAScreenReaderTheDayEnterWouldTake) {
+    TFormKeys* k = OpenKeys();
+    TVoskDateEdit* d = k->EdDatum;
+    Focus(d);
+    d->SetDate(QDate(2025, 3, 17));
+    AccessibleSpy spy(d);
+    QAccessibleInterface* edit = QAccessible::queryAccessibleInterface(d);
+    ASSERT_TRUE(edit);
+    const QString name = edit->text(QAccessible::Name),
+                  closedDescription = edit->text(QAccessible::Description);
+    EXPECT_EQ(edit->role(), QAccessible::EditableText);
+    ASSERT_TRUE(edit->textInterface());
+    EXPECT_EQ(edit->textInterface()->text(0, edit->textInterface()->characterCount()),
+              QStringLiteral("17.03.2025"));
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down, Qt::AltModifier);
+    ASSERT_TRUE(d->DroppedDown());
+    EXPECT_TRUE(AccessibleSpy::Has(spy.Take(), QAccessible::DescriptionChanged,
+                                   QStringLiteral("Montag, 17. März 2025")));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    std::vector<AccessibleSpy::Seen> seen = spy.Take();
+    EXPECT_TRUE(AccessibleSpy::Has(seen, QAccessible::DescriptionChanged,
+                                   QStringLiteral("Dienstag, 18. März 2025")));
+    EXPECT_TRUE(AccessibleSpy::Has(seen, QAccessible::ValueChanged, QStringLiteral("18.03.2025")));
+    EXPECT_EQ(edit->text(QAccessible::Value), QStringLiteral("18.03.2025"));
+    EXPECT_EQ(edit->text(QAccessible::Name), name) << "the name stays the edit's";
+    EXPECT_EQ(d->text(), QStringLiteral("17.03.2025")) << "nothing taken yet";
+    EXPECT_TRUE(edit->state().expanded);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
+    EXPECT_TRUE(AccessibleSpy::Has(spy.Take(), QAccessible::DescriptionChanged,
+                                   QStringLiteral("Freitag, 18. April 2025")));
+
+    // Esc: the value is what the edit shows again, and that is said.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_FALSE(d->DroppedDown());
+    seen = spy.Take();
+    EXPECT_TRUE(AccessibleSpy::Has(seen, QAccessible::ValueChanged, QStringLiteral("17.03.2025")));
+    EXPECT_TRUE(AccessibleSpy::Has(seen, QAccessible::DescriptionChanged, closedDescription));
+    EXPECT_EQ(edit->text(QAccessible::Value), QStringLiteral("17.03.2025"));
+    EXPECT_FALSE(edit->state().expanded);
+
+    // Enter takes the day that was announced.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down, Qt::AltModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    EXPECT_TRUE(AccessibleSpy::Has(spy.Take(), QAccessible::DescriptionChanged,
+                                   QStringLiteral("Montag, 10. März 2025")));
+    const QString announced = edit->text(QAccessible::Value);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(d->text(), announced);
+    EXPECT_EQ(edit->text(QAccessible::Value), QStringLiteral("10.03.2025"));
 }
 
 TEST_F(KeyTableTest, CtrlSPostsOnceFromAnEditAGridCellAndTheGridsNavigator) {
