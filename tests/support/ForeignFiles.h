@@ -1,5 +1,5 @@
 #pragma once
-// Files written by other programs than ours: Pillow and libtiff's tiffcp.
+// Files written by other programs than ours: Pillow, libtiff's tiffcp and raw2tiff, ImageMagick.
 
 #include <QByteArray>
 #include <QFile>
@@ -44,6 +44,44 @@ inline QByteArray Tiffcp(const QList<QByteArray>& files, QStringList args) {
 }
 inline QByteArray Tiffcp(const QByteArray& file, const QStringList& args) {
     return Tiffcp(QList<QByteArray>{file}, args);
+}
+
+// The TIFF that libtiff's raw2tiff makes of raw samples with args (size, bands, sample type,
+// compression); empty when it fails.
+inline QByteArray Raw2tiff(const QByteArray& raw, QStringList args) {
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("in.raw"));
+    QFile f(in);
+    f.open(QIODevice::WriteOnly);
+    f.write(raw);
+    f.close();
+    const QString out = dir.filePath(QStringLiteral("out.tif"));
+    args << in << out;
+    if (QProcess::execute(QStringLiteral("raw2tiff"), args) != 0)
+        return {};
+    QFile o(out);
+    o.open(QIODevice::ReadOnly);
+    return o.readAll();
+}
+
+// The TIFF that ImageMagick's convert writes from args (a picture and its options), or from the
+// file input with args; empty when it fails.
+inline QByteArray MagickFile(QStringList args, const QByteArray& input = {}) {
+    QTemporaryDir dir;
+    if (!input.isEmpty()) {
+        const QString in = dir.filePath(QStringLiteral("in.tif"));
+        QFile f(in);
+        f.open(QIODevice::WriteOnly);
+        f.write(input);
+        args.prepend(in);
+    }
+    const QString out = dir.filePath(QStringLiteral("out.tif"));
+    args << out;
+    if (QProcess::execute(QStringLiteral("/usr/bin/convert"), args) != 0)
+        return {};
+    QFile o(out);
+    o.open(QIODevice::ReadOnly);
+    return o.readAll();
 }
 
 } // namespace testsupport
