@@ -257,4 +257,36 @@ TEST(ForeignPages, APageLargerThanItsFileOrTheBudgetFailsAtOnce) {
             EXPECT_LT(memory.ExtraMb(), 50.0);
             EXPECT_EQ(pages.imOverview()->ImageCount(), 0);
         }
+
+    // Beside a page that shows, the large one is saved as it was stored, though its compression
+    // would have it stored anew.
+    TTiffWriter both;
+    for (const QByteArray& page : {bomb, Tiffcp(PillowFile(QStringLiteral(
+                                                   "import sys\nfrom PIL import Image\n"
+                                                   "Image.new('L', (64, 48), 200).save(sys.argv[1])\n")),
+                                               {QStringLiteral("-c"), QStringLiteral("zip")})}) {
+        TTiffReader reader(page);
+        reader.OpenPage(0);
+        both.CopyPage(reader);
+    }
+    const QByteArray file = both.Finish();
+    Host host;
+    FileStore store(file);
+    TViewerPages pages(&host);
+    pages.SetSource(&store);
+    pages.FEditablePages = 2;
+    pages.ReloadImages(1);
+    const testsupport::TPeakMemory memory;
+    pages.ReadStoredPages();
+    for (int i = 0; i < 2; ++i)
+        pages.CheckImageFormatAndSetName(i, QStringLiteral("test"));
+    EXPECT_EQ(pages.imOverview()->Params(0).TIFF_Compression, ioTIFF_JPEG);
+    const QByteArray saved = pages.SaveToStreamTIFF();
+    EXPECT_LT(memory.ExtraMb(), 50.0);
+    const QList<tiffpages::TiffInfoPage> before = tiffpages::TiffInfo(file, true);
+    const QList<tiffpages::TiffInfoPage> after = tiffpages::TiffInfo(saved, true);
+    ASSERT_EQ(after.size(), 2);
+    EXPECT_EQ(after[0].Field(QStringLiteral("Compression Scheme")), QStringLiteral("ZSTD"));
+    EXPECT_TRUE(after[0].data == before[0].data);
+    EXPECT_EQ(after[1].Field(QStringLiteral("Compression Scheme")), QStringLiteral("JPEG"));
 }
