@@ -50,19 +50,25 @@ QByteArray writeWithLibtiff(const std::function<void(TIFF*)>& write) {
     return f.readAll();
 }
 
+// An 8-bit colour page of width x height in strips of rows.
+void setColourPage(TIFF* tif, uint32_t width, uint32_t height, int compression, int photometric,
+                   uint32_t rows) {
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rows);
+}
+
 // 16000 x 16000 RGB, blank, in ZSTD strips of 512 rows.
 QByteArray zstdBomb() {
     return writeWithLibtiff([](TIFF* tif) {
         const uint32_t side = 16000, rows = 512;
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, side);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, side);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ZSTD);
+        setColourPage(tif, side, side, COMPRESSION_ZSTD, PHOTOMETRIC_RGB, rows);
         TIFFSetField(tif, TIFFTAG_ZSTD_LEVEL, 19);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rows);
         const std::vector<uint8_t> strip(size_t(side) * 3 * rows, 0);
         for (uint32_t s = 0; s * rows < side; ++s)
             TIFFWriteEncodedStrip(tif, s, const_cast<uint8_t*>(strip.data()),
@@ -75,16 +81,9 @@ QByteArray zstdBomb() {
 QByteArray largeScan() {
     return writeWithLibtiff([](TIFF* tif) {
         const uint32_t width = 10000, height = 14000;
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+        setColourPage(tif, width, height, COMPRESSION_JPEG, PHOTOMETRIC_YCBCR, 16);
         TIFFSetField(tif, TIFFTAG_JPEGQUALITY, 80);
         TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 16);
         std::vector<uint8_t> row(size_t(width) * 3);
         for (uint32_t y = 0; y < height; ++y) {
             const bool text = y % 60 < 12;

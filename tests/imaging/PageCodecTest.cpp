@@ -452,17 +452,7 @@ TEST(PageCodecForeign, SixteenBitSamplesAreDecodedAndWrittenAsTheyAre) {
     // Grey from Pillow, colour from raw2tiff, colour with alpha from ImageMagick; each also in
     // tiles and big-endian by tiffcp, and by ImageMagick in separate planes (as they are, with LZW
     // and the predictor by tiffcp, and in big-endian Deflate tiles).
-    QByteArray raw;
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x)
-            for (int c = 0; c < 3; ++c) {
-                const quint16 v = quint16(x * 997 + y * 1499 + c * 20011);
-                raw.append(char(v & 0xff)).append(char(v >> 8));
-            }
-    const QByteArray rgb = testsupport::Raw2tiff(
-        raw, {QStringLiteral("-w"), QStringLiteral("64"), QStringLiteral("-l"), QStringLiteral("48"),
-              QStringLiteral("-b"), QStringLiteral("3"), QStringLiteral("-d"), QStringLiteral("short"),
-              QStringLiteral("-p"), QStringLiteral("rgb")});
+    const QByteArray rgb = testsupport::Raw2tiffColour16(64, 48);
     const QByteArray rgba = testsupport::MagickFile(
         {QStringLiteral("-size"), QStringLiteral("40x30"), QStringLiteral("gradient:red-blue"),
          QStringLiteral("-alpha"), QStringLiteral("set"), QStringLiteral("-channel"), QStringLiteral("A"),

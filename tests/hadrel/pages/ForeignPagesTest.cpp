@@ -54,6 +54,18 @@ public:
     void PollCancel() override {}
 };
 
+// The page model over a stored file, as a viewer in the mode editable opens it.
+struct Opened {
+    Opened(const QByteArray& file, bool overview, quint8 editable) : store(file), pages(&host) {
+        host.overview = overview;
+        pages.SetSource(&store);
+        pages.FEditablePages = editable;
+    }
+    Host host;
+    FileStore store;
+    TViewerPages pages;
+};
+
 } // namespace
 
 TEST(ForeignPages, ARevisionSaveWritesBackWhatTheFileShows) {
@@ -82,12 +94,8 @@ TEST(ForeignPages, ARevisionSaveWritesBackWhatTheFileShows) {
 
     for (bool overview : {false, true}) {
         SCOPED_TRACE(overview ? "whole file" : "page by page");
-        Host host;
-        host.overview = overview;
-        FileStore store(big);
-        TViewerPages pages(&host);
-        pages.SetSource(&store);
-        pages.FEditablePages = 2;
+        Opened opened(big, overview, 2);
+        TViewerPages& pages = opened.pages;
         pages.ReloadImages(0);
         ASSERT_EQ(pages.imOverview()->ImageCount(), 2);
         pages.LoadImage(1, true);
@@ -112,26 +120,13 @@ TEST(ForeignPages, ARevisionSaveWritesBackWhatTheFileShows) {
 TEST(ForeignPages, SixteenBitPagesKeepTheirDepthAndStoredBytes) {
     // 16-bit grey from Pillow and ImageMagick, 16-bit colour from raw2tiff, each copied by tiffcp
     // with LZW and Deflate with the predictor, ZSTD and none, into a file of either byte order.
-    const QByteArray pillow = PillowFile(QStringLiteral(
-        "import sys\nfrom PIL import Image\nw, h = 120, 90\nim = Image.new('I;16', (w, h))\n"
-        "im.putdata([(x * 1093 + y * 4099 + x * y * 7) % 65536 for y in range(h) for x in range(w)])\n"
-        "im.save(sys.argv[1])\n"));
+    const QByteArray pillow = testsupport::PillowGrey16(120, 90);
     const QByteArray magick = testsupport::MagickFile(
         {QStringLiteral("-seed"), QStringLiteral("5"), QStringLiteral("-size"), QStringLiteral("90x70"),
          QStringLiteral("plasma:fractal"), QStringLiteral("-colorspace"), QStringLiteral("Gray"),
          QStringLiteral("-type"), QStringLiteral("Grayscale"), QStringLiteral("-depth"),
          QStringLiteral("16"), QStringLiteral("-compress"), QStringLiteral("lzw")});
-    QByteArray raw;
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x)
-            for (int c = 0; c < 3; ++c) {
-                const quint16 v = quint16(x * 997 + y * 1499 + c * 20011);
-                raw.append(char(v & 0xff)).append(char(v >> 8));
-            }
-    const QByteArray rgb = testsupport::Raw2tiff(
-        raw, {QStringLiteral("-w"), QStringLiteral("64"), QStringLiteral("-l"), QStringLiteral("48"),
-              QStringLiteral("-b"), QStringLiteral("3"), QStringLiteral("-d"), QStringLiteral("short"),
-              QStringLiteral("-p"), QStringLiteral("rgb")});
+    const QByteArray rgb = testsupport::Raw2tiffColour16(64, 48);
     QList<QByteArray> variants;
     for (const QByteArray& source : {pillow, magick, rgb}) {
         ASSERT_TRUE(source.startsWith("II")) << source.left(200).toStdString();
@@ -146,12 +141,8 @@ TEST(ForeignPages, SixteenBitPagesKeepTheirDepthAndStoredBytes) {
         ASSERT_EQ(decoded.size(), 12);
         for (bool overview : {false, true}) {
             SCOPED_TRACE(overview ? "whole file" : "page by page");
-            Host host;
-            host.overview = overview;
-            FileStore store(file);
-            TViewerPages pages(&host);
-            pages.SetSource(&store);
-            pages.FEditablePages = 2;
+            Opened opened(file, overview, 2);
+            TViewerPages& pages = opened.pages;
             pages.ReloadImages(0);
             pages.LoadImage(5, true);
             pages.ReadStoredPages();
@@ -237,12 +228,8 @@ TEST(ForeignPages, APageLargerThanItsFileOrTheBudgetFailsAtOnce) {
     for (const auto& c : cases)
         for (bool overview : {false, true}) {
             SCOPED_TRACE(c.file.size());
-            Host host;
-            host.overview = overview;
-            FileStore store(c.file);
-            TViewerPages pages(&host);
-            pages.SetSource(&store);
-            pages.FEditablePages = 1;
+            Opened opened(c.file, overview, 1);
+            TViewerPages& pages = opened.pages;
             const testsupport::TPeakMemory memory;
             QElapsedTimer clock;
             clock.start();
@@ -270,11 +257,8 @@ TEST(ForeignPages, APageLargerThanItsFileOrTheBudgetFailsAtOnce) {
         both.CopyPage(reader);
     }
     const QByteArray file = both.Finish();
-    Host host;
-    FileStore store(file);
-    TViewerPages pages(&host);
-    pages.SetSource(&store);
-    pages.FEditablePages = 2;
+    Opened opened(file, false, 2);
+    TViewerPages& pages = opened.pages;
     pages.ReloadImages(1);
     const testsupport::TPeakMemory memory;
     pages.ReadStoredPages();

@@ -246,10 +246,7 @@ TEST_F(PageFilesTest, TurnedPagesKeepTheirDepthAndTransparencyAndTheOthersTheirS
     // One big-endian document of Pillow's, ImageMagick's and tiffcp's pages: 16-bit grey with LZW
     // and the predictor, 16-bit colour with Deflate, colour with alpha with LZW and in Deflate
     // tiles, and 16-bit grey with ZSTD that is not turned.
-    const QByteArray grey = testsupport::PillowFile(QStringLiteral(
-        "import sys\nfrom PIL import Image\nw, h = 100, 70\nim = Image.new('I;16', (w, h))\n"
-        "im.putdata([(x * 1093 + y * 4099 + x * y * 7) % 65536 for y in range(h) for x in range(w)])\n"
-        "im.save(sys.argv[1])\n"));
+    const QByteArray grey = testsupport::PillowGrey16(100, 70);
     const QByteArray colour = testsupport::MagickFile(
         {QStringLiteral("-seed"), QStringLiteral("9"), QStringLiteral("-size"), QStringLiteral("80x60"),
          QStringLiteral("plasma:fractal"), QStringLiteral("-depth"), QStringLiteral("16"),
