@@ -354,5 +354,5 @@ TEST_F(PageFilesTest, ALargePageIsHeldOnceBesideWhatTheScreenShows) {
     QCoreApplication::processEvents();
     const double pageMb = double(v.imCurrentPage->Model().Bitmap().sizeInBytes()) / (1 << 20);
     ASSERT_GT(pageMb, 60.0);
-    EXPECT_LT(memory.ExtraMb(), 1.5 * pageMb + testsupport::kAllocatorSlackMb) << pageMb << " MB decoded";
+    EXPECT_LT(memory.ExtraMb(), testsupport::AllowedPeakMb(1.5 * pageMb)) << pageMb << " MB decoded";
 }
