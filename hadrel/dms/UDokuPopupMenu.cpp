@@ -458,15 +458,24 @@ void TSperrDokuPopupMenu::miRevisionUnlockClick(QObject* Sender) {
             question = makeText(31011, QStringLiteral("Dokument ist durch jemand anderes gesperrt.\n"
                                                       "Wollen sie dennoch entsperren?")) +
                        QStringLiteral("\n\n") + doc->GetLockedInfo();
-            // Shares its remembered answer with the other questions of the document locks.
-            key = QStringLiteral("Dokumente_sperren");
+            // A key of its own: an answer kept here decides no other question, nor one kept
+            // elsewhere this one.
+            key = QStringLiteral("Dokumente_fremd_entsperren");
         } else if (!doc->CheckoutPath().isEmpty() && !doc->isFileLink())
             question = makeText(17957, QStringLiteral("Dokument entsperren (Änderung verwerfen)")) +
                        u'?';
         else
             question = makeText(17926, QStringLiteral("Dokument entsperren")) + u'?';
-        if (!Korvexutils::RaiseQuestionYes(question, true, key))
+        bool kept = false;
+        if (!Korvexutils::RaiseQuestionYes(question, true, key, &kept)) {
+            if (kept)
+                Korvexutils::RaiseInformation(
+                    QStringLiteral("Das Dokument bleibt gesperrt: Sie haben festgelegt, die "
+                                   "Sperren anderer Benutzer nicht aufzuheben (\"Nein\" mit "
+                                   "\"Nicht mehr fragen\").\n\n") +
+                    doc->GetLockedInfo());
             return;
+        }
     }
     const bool onlyOwn = ids.size() <= 1 && (ids.isEmpty() || ids.first() == doc->Id());
     if ((mine || !admin) && onlyOwn && !doc->IsDelayedUpload()) {

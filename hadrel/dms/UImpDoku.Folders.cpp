@@ -303,7 +303,8 @@ void TFormDokments::acDocEditRevisionArchiveExecute(QObject* Sender) {
             return;
         editAndPost(doc, [&] { setField(doc, TDokument::fnArchived, !doc.IsArchived()); });
     } else if (Sender == acDocEditRevisionImport) {
-        if (doc.isLocked(false) && !doc.isLockedByMe())
+        // Checked out on another machine, even by the user: its working copy is there.
+        if ((doc.isLocked(false) && !doc.isLockedByMe()) || doc.LockedElsewhere())
             Korvexutils::RaiseCriticalError(doc.GetLockedInfo());
         TUserRights::CanDoDMSFileAction(doc.DokType(), 0, 2, true);
         const QString type = doc.DokType();

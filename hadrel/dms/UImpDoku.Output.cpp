@@ -41,19 +41,19 @@
 namespace UImpDoku {
 
 QString DragOutFileName(const QString& caption, const QString& storedFileName) {
-    QString name = caption.section(QRegularExpression(QStringLiteral("[/\\\\]")), -1).trimmed();
-    // Any letter case: "Plan.PDF" has its extension.
-    static const QRegularExpression hasExtension(QStringLiteral("\\.[a-z]{2,9}$"),
-                                                 QRegularExpression::CaseInsensitiveOption);
-    if (!hasExtension.match(name).hasMatch()) {
-        const QString suffix = QFileInfo(storedFileName).suffix();
-        if (!suffix.isEmpty())
-            name += u'.' + suffix;
-    }
-    static const QRegularExpression invalid(QStringLiteral("[<>:\"/\\\\|?*\\x00-\\x1f]"));
-    name.replace(invalid, QStringLiteral("_"));
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+    // A slash belongs to the caption ("Rechnung 1/2024"): replaced like every character no file
+    // name may hold, never a folder to cut at.
+    static const QRegularExpression invalid(QStringLiteral("[<>:\"/\\\\|?*\\x00-\\x1f\\x7f]"));
+    QString name = caption.trimmed().replace(invalid, QStringLiteral("_"));
+    // Nothing that hides the file or names a folder: "..", ".profile".
+    if (name.isEmpty() || name == u"." || name == u"..")
         name = QStringLiteral("_");
+    else if (name.startsWith(u'.'))
+        name[0] = u'_';
+    // The type is the stored file's, whatever points the caption holds ("Angebot Fa.Schmidt").
+    const QString suffix = QFileInfo(storedFileName).suffix();
+    if (!suffix.isEmpty() && !name.endsWith(u'.' + suffix, Qt::CaseInsensitive))
+        name += u'.' + suffix;
     return FitFileName(name);
 }
 

@@ -11,10 +11,10 @@ class TDokument;
 
 namespace UImpDoku {
 
-// The file name a document travels under: the file-name part of its caption, the stored file's
-// extension added when the caption ends in none (a point and 2 to 9 letters), each character no
-// file name may hold replaced by "_", never a name that leaves its folder ("", "." and ".."
-// become "_"), and at most 255 bytes long (FitFileName).
+// The file name a document travels under: its caption with each character no file name may hold
+// (a slash too) replaced by "_" and a leading point too, so it never leaves or hides in its
+// folder; ending in the stored file's extension (added unless the caption ends in it already);
+// at most 255 bytes long (FitFileName).
 QString DragOutFileName(const QString& caption, const QString& storedFileName);
 
 // Turns the print flag of the current document of doc around; setting it takes it from every

@@ -158,6 +158,7 @@ void TFormDokments::TreeMenuCreate(bool autoAskNewDok) {
             }
             rows.push_back(DocumentNodeData(*DokumentLoadTree));
             // The user's own check-outs are watched again, unless the user said no more.
+            DokumentLoadTree->ClaimHostlessCheckout();
             const TDokument& d = *DokumentLoadTree;
             if (d.isLockedByMe() && !d.LockedElsewhere() && d.CheckoutAskUser() &&
                 (d.isFileLink() || QFileInfo::exists(d.CheckoutPath())))

@@ -426,6 +426,10 @@ void TFormDokments::buildForm() {
             set(QStringLiteral("pd_parentnodeident"), GetNodeId(FocusedNode()));
     };
     Dokument1()->AfterPost = [this](TVoskClass*) { RequestRebuild(GetNodeId(FocusedNode())); };
+    // A write refused because the tree showed an old revision: the tree shows the valid one.
+    connect(Dokument1(), &TDokument::revisionStale, this, [this](int validId) {
+        RequestRebuild(validId > 0 ? QString::number(validId) : QString());
+    });
     buildDocumentCheck();
     buildOutput();
     buildProperties();

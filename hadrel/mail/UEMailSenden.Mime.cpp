@@ -90,6 +90,64 @@ std::optional<GMimeContentEncoding> MessageEncoding(const QString& path) {
     return eightBit ? GMIME_CONTENT_ENCODING_8BIT : GMIME_CONTENT_ENCODING_7BIT;
 }
 
+// The charset a text file's bytes are in, for its part's content type: "us-ascii" for 7 bits,
+// "utf-8" where they are valid UTF-8 (a byte order mark included), "utf-16" behind its byte order
+// mark, else "windows-1252", what such files here come in. Empty when it cannot be read.
+QByteArray TextCharset(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    bool ascii = true;
+    bool utf8 = true;
+    int pending = 0;          // continuation bytes still due
+    unsigned char low = 0x80; // the range the next continuation byte must lie in
+    unsigned char high = 0xbf;
+    bool first = true;
+    QByteArray chunk;
+    while (utf8 && !(chunk = f.read(1 << 16)).isEmpty()) {
+        if (first) {
+            first = false;
+            if (chunk.startsWith("\xff\xfe") || chunk.startsWith("\xfe\xff"))
+                return QByteArrayLiteral("utf-16");
+        }
+        for (const char ch : std::as_const(chunk)) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (pending > 0) {
+                if (c < low || c > high) {
+                    utf8 = false;
+                    break;
+                }
+                low = 0x80;
+                high = 0xbf;
+                --pending;
+                continue;
+            }
+            if (c < 0x80)
+                continue;
+            ascii = false;
+            // The lead byte tells how many follow and, for the shortest forms and the
+            // surrogates (RFC 3629), what the first of them may be.
+            if (c >= 0xc2 && c <= 0xdf) {
+                pending = 1;
+            } else if (c >= 0xe0 && c <= 0xef) {
+                pending = 2;
+                low = c == 0xe0 ? 0xa0 : 0x80;
+                high = c == 0xed ? 0x9f : 0xbf;
+            } else if (c >= 0xf0 && c <= 0xf4) {
+                pending = 3;
+                low = c == 0xf0 ? 0x90 : 0x80;
+                high = c == 0xf4 ? 0x8f : 0xbf;
+            } else {
+                utf8 = false;
+                break;
+            }
+        }
+    }
+    if (utf8 && pending == 0)
+        return ascii ? QByteArrayLiteral("us-ascii") : QByteArrayLiteral("utf-8");
+    return QByteArrayLiteral("windows-1252");
+}
+
 } // namespace
 
 } // namespace UEMailSenden
@@ -232,6 +290,10 @@ GMimeObject* FilePart(const TMimeFile& file, const char* disposition) {
     GMimePart* part = GMIME_PART(g_object_new(korvex_file_part_get_type(), nullptr));
     GPtr<GMimeContentType> contentType(
         g_mime_content_type_new(type.left(slash).constData(), type.mid(slash + 1).constData()));
+    // A text says which charset its bytes are in: without one a reader takes them for ASCII.
+    if (type.startsWith("text/"))
+        if (const QByteArray charset = TextCharset(info.absoluteFilePath()); !charset.isEmpty())
+            g_mime_content_type_set_parameter(contentType.get(), "charset", charset.constData());
     g_mime_object_set_content_type(GMIME_OBJECT(part), contentType.get());
     g_mime_part_set_content(part, content.get());
     g_mime_part_set_content_encoding(part, encoding);

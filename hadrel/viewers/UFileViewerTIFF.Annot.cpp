@@ -571,6 +571,24 @@ void TFileViewerFrameTIFF::SaveAnnotationsOfPage(int Page) {
     TPageData* data = TPageData::_Get(m_pages->imOverview(), Page, -1);
     if (!data || !data->Loadet)
         return;
+    // Stored annotations this program cannot read stay as they are, unless the user, having
+    // annotated the page, agrees to replace them.
+    if (data->AnnotUnreadable) {
+        if (imCurrentPage->Model().ObjectsCount() == 0)
+            return;
+        if (!Korvexutils::RaiseQuestionYes(
+                QStringLiteral("Die gespeicherten Anmerkungen der Seite %1 können nicht gelesen "
+                               "werden. Sollen sie durch die neuen Anmerkungen ersetzt werden?\n\n"
+                               "Nein: Die gespeicherten Anmerkungen bleiben unverändert, die neuen "
+                               "auf dieser Seite werden verworfen.")
+                    .arg(Page + 1),
+                false, QString())) {
+            m_annot->LoadAnnotations(data->CurAnnot, Page, false);
+            ClearUndo(false);
+            return;
+        }
+        data->AnnotUnreadable = false;
+    }
     RotateToDefault();
     m_annot->SaveAnnotations(data->CurAnnot, data->CurAnnotX);
 }

@@ -161,8 +161,8 @@ bool TFileViewerFrameTIFF::HasUnsavedChanges() {
 void TFileViewerFrameTIFF::btPageReloadClick(QObject*) {
     const int page = imOverviewPages()->SelectedImage();
     // Added, scanned, moved or deleted pages count as changes too, not only annotation steps:
-    // reloading drops them all.
-    if (AllowSave() && page >= 0 && HasUnsavedChanges() &&
+    // reloading drops them all, also while no page is shown (one that cannot be decoded).
+    if (AllowSave() && HasUnsavedChanges() &&
         !Korvexutils::RaiseQuestionYes(
             makeText(17126, QStringLiteral("Sollen die Änderungen wirklich verworfen werden?"))))
         return;

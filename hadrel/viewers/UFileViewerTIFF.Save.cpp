@@ -52,6 +52,24 @@ DokumentIdentity identityOf(TDokument& d) {
     return {d.Id(), d.DokType(), d.DokIdent()};
 }
 
+// The save started from a revision that is no longer the valid one: nothing was stored, the
+// edits are still on screen. The user may load the valid revision instead (dropping them).
+[[noreturn]] void offerValidRevision(TFileViewerFrameTIFF& viewer, TDokument& dok,
+                                     const TDokument::EStaleRevision& stale) {
+    if (stale.ValidId <= 0)
+        throw stale;
+    if (Korvexutils::RaiseQuestionYes(
+            stale.Message() +
+                QStringLiteral("\n\nDie gültige Revision jetzt laden? Ihre ungespeicherten "
+                               "Änderungen werden dabei verworfen."),
+            false, QString())) {
+        const bool editable = viewer.EditablePages() >= 2;
+        dok.AssignToDokId(stale.ValidId);
+        viewer.Recreate(&dok, editable);
+    }
+    throw EAbort();
+}
+
 } // namespace
 
 int TFileViewerFrameTIFF::RevisionOptions(const TDokument& Dokument) {
@@ -184,6 +202,10 @@ void TFileViewerFrameTIFF::btEditSaveClick(QObject*) {
         // way, stores nothing, and the viewer keeps the user's pages and annotations.
         TVoskTransaction tx(db);
         try {
+            // Held to the commit: another user's lock, the user's own on another machine, or a
+            // newer revision made since this viewer read the document refuses the whole save.
+            if (!isNew)
+                dok.LockForSave();
             if (pagePart && isNew) {
                 // A preview's document object may never have been opened on any record.
                 if (!dok.Active())
@@ -307,7 +329,11 @@ void TFileViewerFrameTIFF::btEditSaveClick(QObject*) {
             });
             if (isNew && posted)
                 dok.SetNewDocumentFlag(true);
-            std::rethrow_exception(failure);
+            try {
+                std::rethrow_exception(failure);
+            } catch (const TDokument::EStaleRevision& stale) {
+                offerValidRevision(*this, dok, stale);
+            }
         }
     }
 

@@ -1049,7 +1049,10 @@ void TFileViewerFrameTIFF::ShowPage(int page, const QImage& image, TPageData* da
     imCurrentPage->setEnabled(true);
     imNavigator->SetPage(image);
     updateAnnotEnvironment();
-    m_annot->LoadAnnotations(data ? data->CurAnnot : QByteArray(), page);
+    m_annot->LoadAnnotations(data ? data->CurAnnot : QByteArray(), page,
+                             !data || !data->AnnotUnreadable);
+    if (data)
+        data->AnnotUnreadable = m_annot->Unreadable();
     m_annot->SetAnnotationRights();
     CalcAutoText();
     imCurrentPage->ScrollToTopLeft();

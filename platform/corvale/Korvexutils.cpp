@@ -110,16 +110,19 @@ bool RaiseQuestionYes(const QString& question) {
            Vcl::mrYes;
 }
 
-bool RaiseQuestionYes(const QString& question, bool defaultYes, const QString& key) {
+bool RaiseQuestionYes(const QString& question, bool defaultYes, const QString& key, bool* kept) {
+    if (kept)
+        *kept = false;
     TDM1* dm = key.isEmpty() ? nullptr : DM1();
     if (dm && !dm->Connected())
         dm = nullptr;
     if (dm) {
-        const QString kept = dm->LoadLastVal(key, {}, true);
-        if (kept == QLatin1String("1"))
-            return true;
-        if (kept == QLatin1String("0"))
-            return false;
+        const QString answer = dm->LoadLastVal(key, {}, true);
+        if (answer == QLatin1String("1") || answer == QLatin1String("0")) {
+            if (kept)
+                *kept = true;
+            return answer == QLatin1String("1");
+        }
     }
     Vcl::TQuestion q;
     q.kind = Vcl::mtConfirmation;

@@ -33,8 +33,10 @@ bool SetControlValue(const QVariant& value, QWidget* control, const QString& nam
 bool RaiseQuestionYes(const QString& question);
 // The same with the answer preselected by defaultYes. With a key the question offers "Nicht mehr
 // fragen": an answer given with it ticked is kept per user under the key, and from then on that
-// answer is taken without asking (every question asked under the same key shares it).
-bool RaiseQuestionYes(const QString& question, bool defaultYes, const QString& key);
+// answer is taken without asking (every question asked under the same key shares it, so each
+// question has a key of its own). kept, when given, receives whether a kept answer decided.
+bool RaiseQuestionYes(const QString& question, bool defaultYes, const QString& key,
+                      bool* kept = nullptr);
 // Shows an error and aborts the action silently (EAbort).
 [[noreturn]] void RaiseCriticalError(const QString& message);
 

@@ -54,11 +54,13 @@ TVoskAlertWindow::TVoskAlertWindow(TVoskAlertWindowManager* manager, const QStri
     auto* column = new QVBoxLayout;
     auto* captionLabel = new QLabel(caption, this);
     captionLabel->setObjectName(QStringLiteral("Caption"));
+    captionLabel->setTextFormat(Qt::PlainText); // a note's text shows as it is written
     QFont bold = captionLabel->font();
     bold.setBold(true);
     captionLabel->setFont(bold);
     auto* textLabel = new QLabel(text, this);
     textLabel->setObjectName(QStringLiteral("Text"));
+    textLabel->setTextFormat(Qt::PlainText);
     textLabel->setWordWrap(true);
     textLabel->setTextInteractionFlags(Qt::NoTextInteraction);
     column->addWidget(captionLabel);

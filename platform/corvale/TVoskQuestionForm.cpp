@@ -82,6 +82,7 @@ TVoskQuestionForm::TVoskQuestionForm(QObject* owner, const QString& text, const 
     icon->setPixmap(style()->standardIcon(kindIcon(kind), nullptr, this).pixmap(side, side));
     icon->setAlignment(Qt::AlignTop);
     m_message->setObjectName(QStringLiteral("Message"));
+    m_message->setTextFormat(Qt::PlainText); // a file name shows as it is written
     m_message->setWordWrap(true);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_message->setMinimumWidth(360);

@@ -14,6 +14,7 @@ TLoadForm::TLoadForm(QObject* owner, QWidget* parent) : TVoskBaseForm(owner, par
     lbStatus = new QLabel(this);
     lbStatus->setObjectName(QStringLiteral("lbStatus"));
     lbStatus->setMinimumWidth(360);
+    lbStatus->setTextFormat(Qt::PlainText);
     Vcl::SetContentCaption(lbStatus, QStringLiteral("Status"));
     lbStatus->setToolTip(QStringLiteral("Status"));
     layout->addWidget(lbStatus);

@@ -4,6 +4,8 @@
 // source of prepared pages behind the same interface. A page is read in chunks; after each chunk
 // the progress callback may break the scan off.
 
+#include "IEAcquireTypes.h"
+
 #include <QHash>
 #include <QImage>
 #include <QList>
@@ -21,30 +23,6 @@ namespace Imaging {
 constexpr int ieaTWAIN = 0;
 constexpr int ieaWIA = 1;
 constexpr int ieaNone = 2;
-
-// One option of a device, as its descriptor tells it.
-struct TAcquireOption {
-    enum Kind { Bool, Int, Fixed, String, Button, Group };
-    QString Name;  // the backend's key ("resolution", "mode", "source"); empty for a group
-    QString Title; // what the device calls it
-    QString Description;
-    Kind Type = Int;
-    QString Unit;        // "dpi", "mm", "%", ... or empty
-    QStringList Choices; // allowed texts
-    QList<double> Values; // allowed numbers
-    bool HasRange = false;
-    double Min = 0, Max = 0, Quant = 0;
-    QVariant Value;
-    bool Active = true;
-    bool Settable = true;
-};
-
-enum class TAcquireStatus {
-    Good,      // a page was read
-    NoDocs,    // the feeder is empty
-    Cancelled, // the progress callback broke the scan off
-    Failed     // the device failed; the error text says how
-};
 
 // Answers false to break the running scan off; percent is the part of the page read so far.
 using TAcquireProgress = std::function<bool(int percent)>;
@@ -67,7 +45,7 @@ public:
     virtual void EndBatch() = 0;
 };
 
-// The backend over libsane; SANE is initialised on first use and left at process exit.
+// The backend over SANE, whose sessions run in the scan helper process (ScanHelperClient.h).
 std::shared_ptr<IAcquireBackend> SaneBackend();
 
 // Prepared pages, handed out in order as a feeder would; serves tests and benchmarks. Its one

@@ -1,5 +1,8 @@
 #include "StrUtils.h"
 
+#include <QFile>
+#include <QTextBoundaryFinder>
+
 namespace Rtl {
 
 QString TruncateText(const QString& text, int maxChars) {
@@ -41,6 +44,36 @@ QString ValueOf(const QStringList& lines, const QString& name, bool* found) {
     if (found)
         *found = false;
     return {};
+}
+
+QString FitFileName(const QString& name, qsizetype maxBytes, const QString& keepTail) {
+    const auto bytes = [](const QString& s) { return QFile::encodeName(s).size(); };
+    if (bytes(name) <= maxBytes)
+        return name;
+    // An extension is what follows the last point, when short enough to be one.
+    const qsizetype dot = name.lastIndexOf(u'.');
+    QString ext = dot > 0 ? name.mid(dot) : QString();
+    if (bytes(ext) > 32)
+        ext.clear();
+    QString stem = ext.isEmpty() ? name : name.left(dot);
+    QString tail;
+    if (!keepTail.isEmpty() && stem.endsWith(keepTail) && bytes(keepTail) + bytes(ext) < maxBytes) {
+        tail = keepTail;
+        stem.chop(keepTail.size());
+    }
+    const qsizetype room = maxBytes - bytes(ext) - bytes(tail);
+    // Cut between characters as a reader sees them: a letter keeps its accents.
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, stem);
+    qsizetype keep = 0;
+    for (qsizetype at = finder.toNextBoundary(); at > 0; at = finder.toNextBoundary()) {
+        if (bytes(stem.left(at)) > room)
+            break;
+        keep = at;
+    }
+    QString cut = stem.left(keep).trimmed();
+    if (cut.isEmpty() && tail.isEmpty())
+        cut = QStringLiteral("_");
+    return cut + tail + ext;
 }
 
 } // namespace Rtl

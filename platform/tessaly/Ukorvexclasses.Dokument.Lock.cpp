@@ -35,8 +35,31 @@ LockRow readLockRow(TVoskDatabase& db, int pdId) {
     return {q.Fields(0).AsString(), q.Fields(1).Value().toDateTime(), q.Fields(2).AsString()};
 }
 
+// Where the user's own lock was taken, for a row that does not say: not here.
+QString ownLockHost(const QString& host) {
+    return host.isEmpty() ? QStringLiteral("einem anderen Rechner") : host;
+}
+
 [[noreturn]] void throwNotFound() {
     throw EVoskException(17432, QStringLiteral("Dokument nicht gefunden."));
+}
+
+// The valid revision of a chain and its latest change, for a refusal's text.
+struct ValidRow {
+    int id = 0;
+    QString by;
+    QDateTime at;
+};
+
+ValidRow readValidRow(TVoskDatabase& db, int revisionId) {
+    TVoskQuery2 q(&db, QStringLiteral("SELECT pd_id, coalesce(modified_by, insert_by), "
+                                      "coalesce(modified_date, insert_date) FROM picndoku "
+                                      "WHERE pd_revision_id = :rev AND NOT pd_deletable "
+                                      "ORDER BY pd_id DESC LIMIT 1"));
+    q.Bind(QStringLiteral("rev"), revisionId).Open();
+    if (q.IsEmpty())
+        return {};
+    return {q.Fields(0).AsInteger(), q.Fields(1).AsString(), q.Fields(2).Value().toDateTime()};
 }
 
 } // namespace
@@ -64,13 +87,40 @@ QString TDokument::ThisHost() {
     return QSysInfo::machineHostName();
 }
 
-bool TDokument::sameHost(const QString& host) {
-    // A lock row without a host was taken before hosts were recorded: it stays the user's here.
-    return host.isEmpty() || host.compare(ThisHost(), Qt::CaseInsensitive) == 0;
+bool TDokument::sameHost(const QString& host, const QString& checkoutPath,
+                         const QDateTime& checkoutTime) {
+    if (!host.isEmpty())
+        return host.compare(ThisHost(), Qt::CaseInsensitive) == 0;
+    // A row without a host (taken before hosts were recorded, or by another client) is this
+    // machine's only when its working copy is here as the check-out wrote it: elsewhere the
+    // same path may name another file.
+    return !checkoutPath.isEmpty() && checkoutTime.isValid() &&
+           FileTime(checkoutPath) == checkoutTime;
 }
 
 bool TDokument::LockedElsewhere() const {
-    return isLockedByMe() && !sameHost(text(colLockHost));
+    return isLockedByMe() &&
+           !sameHost(text(colLockHost), CheckoutPath(), value(colCheckoutFileTime).toDateTime());
+}
+
+bool TDokument::ClaimHostlessCheckout() {
+    if (!HasDocument() || !isLockedByMe() || has(colLockHost) || LockedElsewhere() ||
+        Database().InTransaction())
+        return false;
+    // Recorded once the copy is known to be here: after an edit its file time no longer tells.
+    TVoskQuery2 claim(
+        &Database(),
+        QStringLiteral("UPDATE picndoku_revision r SET pdr_lock_host = :host FROM picndoku d "
+                       "WHERE d.pd_id = :id AND r.pdr_revision_id = d.pd_revision_id "
+                       "AND coalesce(r.pdr_lock_host, '') = '' "
+                       "AND lower(r.pdr_lock_user) = lower(:login) "
+                       "AND r.pdr_checkout_path = :path AND r.pdr_checkout_filetime = :filetime"));
+    claim.Bind(QStringLiteral("host"), ThisHost())
+        .Bind(QStringLiteral("id"), Id())
+        .Bind(QStringLiteral("login"), LockLogin())
+        .Bind(QStringLiteral("path"), CheckoutPath())
+        .Bind(QStringLiteral("filetime"), CheckoutFileTime());
+    return claim.ExecSQL() > 0;
 }
 
 QString TDokument::LockedInfoText(const QString& user, const QDateTime& since,
@@ -86,7 +136,9 @@ QString TDokument::LockedInfoText(const QString& user, const QDateTime& since,
 QString TDokument::GetLockedInfo() const {
     if (!isLocked())
         return {};
-    return LockedInfoText(LockUser(), value(colLockTime).toDateTime(), text(colLockHost));
+    const QString host = text(colLockHost);
+    return LockedInfoText(LockUser(), value(colLockTime).toDateTime(),
+                          LockedElsewhere() ? ownLockHost(host) : host);
 }
 
 // A working copy at the recorded path is this machine's only when the lock was taken here;
@@ -109,18 +161,26 @@ QString TDokument::FileTimeText(const QDateTime& time) {
                           : QString();
 }
 
-TDokument::WriteLock TDokument::lockForWrite(int pdId, const QString& takeBackPath) const {
-    TVoskQuery2 q(&Database(),
-                  QStringLiteral(
-                      "SELECT d.dbrid, d.pd_revision_id, d.pd_doktype, d.pd_archive, "
-                      "d.pd_dmsremotefile, r.pdr_lock_user, r.pdr_lock_time, r.pdr_lock_host, "
-                      "r.pdr_checkout_path, EXISTS (SELECT 1 FROM picndoku o WHERE "
-                      "o.pd_revision_id = d.pd_revision_id AND o.pd_id <> d.pd_id) "
-                      "FROM picndoku d JOIN picndoku_revision r "
-                      "ON r.pdr_revision_id = d.pd_revision_id WHERE d.pd_id = :id FOR UPDATE"));
+TDokument::WriteLock TDokument::lockForWrite(int pdId, const QString& takeBackPath,
+                                             WriteKind kind) {
+    // What this object read of the row: a row read as valid and hidden now was replaced since.
+    const bool readAsValid = HasRecord() && pdId == Id() && !IsHidden();
+    TVoskQuery2 q(
+        &Database(),
+        QStringLiteral("SELECT d.dbrid, d.pd_revision_id, d.pd_doktype, d.pd_archive, "
+                       "d.pd_dmsremotefile, r.pdr_lock_user, r.pdr_lock_time, r.pdr_lock_host, "
+                       "r.pdr_checkout_path, EXISTS (SELECT 1 FROM picndoku o WHERE "
+                       "o.pd_revision_id = d.pd_revision_id AND o.pd_id <> d.pd_id), "
+                       "d.pd_deletable, r.pdr_checkout_filetime "
+                       "FROM picndoku d JOIN picndoku_revision r "
+                       "ON r.pdr_revision_id = d.pd_revision_id WHERE d.pd_id = :id FOR UPDATE"));
     q.Bind(QStringLiteral("id"), pdId).Open();
-    if (q.IsEmpty())
+    if (q.IsEmpty()) {
+        // A revision deleted since: the chain goes on with another one.
+        if (readAsValid && RevisionId() > 0 && readValidRow(Database(), RevisionId()).id > 0)
+            throwStale(RevisionId());
         throwNotFound();
+    }
     WriteLock row;
     row.dbrid = q.Fields(0).AsLargeInt();
     row.revisionId = q.Fields(1).AsInteger();
@@ -130,18 +190,45 @@ TDokument::WriteLock TDokument::lockForWrite(int pdId, const QString& takeBackPa
     row.lockUser = q.Fields(5).AsString();
     row.checkoutPath = q.Fields(8).AsString();
     row.hasRevisions = q.Fields(9).AsBoolean();
-    if (!row.lockUser.isEmpty() && !sameUser(row.lockUser))
+    // The user's own lock taken on another machine guards a working copy there, as another
+    // user's lock does.
+    const QString lockHost = q.Fields(7).AsString();
+    const bool ownLock = sameUser(row.lockUser);
+    if (!row.lockUser.isEmpty() &&
+        (!ownLock || !sameHost(lockHost, row.checkoutPath, q.Fields(11).Value().toDateTime())))
         throw EVoskException(LockedInfoText(row.lockUser, q.Fields(6).Value().toDateTime(),
-                                            q.Fields(7).AsString()));
-    if (!takeBackPath.isEmpty() && !row.lockUser.isEmpty() && !sameHost(q.Fields(7).AsString()))
-        throw EVoskException(
-            LockedInfoText(row.lockUser, q.Fields(6).Value().toDateTime(), q.Fields(7).AsString()));
+                                            ownLock ? ownLockHost(lockHost) : lockHost));
+    if (q.Fields(10).AsBoolean() && (readAsValid || kind == WriteKind::Content))
+        throwStale(row.revisionId);
     if (!takeBackPath.isEmpty() && (row.lockUser.isEmpty() || row.checkoutPath != takeBackPath))
         throw EVoskException(
             QStringLiteral("Das Dokument ist nicht mehr von Ihnen ausgecheckt; die Arbeitskopie "
                            "\"%1\" wird nicht übernommen und bleibt erhalten.")
                 .arg(takeBackPath));
     return row;
+}
+
+void TDokument::throwStale(int revisionId) {
+    const ValidRow valid = readValidRow(Database(), revisionId);
+    QString message = QStringLiteral("Das Dokument \"%1\" wurde inzwischen").arg(Caption());
+    if (!valid.by.isEmpty())
+        message += QStringLiteral(" von %1").arg(valid.by);
+    if (valid.at.isValid())
+        message +=
+            QStringLiteral(" am %1").arg(valid.at.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
+    message += QStringLiteral(" geändert; die angezeigte Revision ist nicht mehr die gültige. "
+                              "Es wurde nichts gespeichert.");
+    emit revisionStale(valid.id);
+    throw EStaleRevision(message, valid.id, valid.by, valid.at);
+}
+
+void TDokument::LockForSave() {
+    if (!HasRecord())
+        throwNotFound();
+    if (!Database().InTransaction())
+        throw EVoskException(
+            QStringLiteral("TDokument.LockForSave: ohne Transaktion hielte die Sperre nicht"));
+    lockForWrite(Id(), {}, WriteKind::Content);
 }
 
 void TDokument::LockRevision(const QString& checkoutPath) {
@@ -167,18 +254,26 @@ void TDokument::LockRevision(const QString& checkoutPath) {
                      "ELSE r.pdr_lock_time END, pdr_lock_host = :host "
                      "FROM picndoku d WHERE d.pd_id = :id AND r.pdr_revision_id = d.pd_revision_id "
                      "AND (r.pdr_lock_user IS NULL OR (lower(r.pdr_lock_user) = lower(:login) "
-                     "AND (coalesce(r.pdr_lock_host, '') = '' OR lower(r.pdr_lock_host) = "
-                     "lower(:host)))) "
+                     "AND (lower(r.pdr_lock_host) = lower(:host) OR "
+                     "(coalesce(r.pdr_lock_host, '') = '' AND CAST(:hostlesshere AS boolean) "
+                     "AND r.pdr_checkout_path = :path AND r.pdr_checkout_filetime = :filetime)))) "
                      "RETURNING r.pdr_revision_id, d.pd_dmsremotefile"));
+        // The user's own lock without a host is kept only when its working copy is here.
+        const bool hostlessHere = isLockedByMe() && !has(colLockHost) && !LockedElsewhere();
         take.Bind(QStringLiteral("login"), LockLogin())
             .Bind(QStringLiteral("host"), QSysInfo::machineHostName())
             .Bind(QStringLiteral("id"), pdId)
+            .Bind(QStringLiteral("hostlesshere"), hostlessHere)
+            .Bind(QStringLiteral("path"), hostlessHere ? QVariant(CheckoutPath()) : QVariant())
+            .Bind(QStringLiteral("filetime"),
+                  hostlessHere ? QVariant(CheckoutFileTime()) : QVariant())
             .Open();
         if (take.IsEmpty()) {
             const LockRow lock = readLockRow(db, pdId);
             if (lock.user.isEmpty())
                 throwNotFound();
-            throw EVoskException(LockedInfoText(lock.user, lock.since, lock.host));
+            throw EVoskException(LockedInfoText(
+                lock.user, lock.since, sameUser(lock.user) ? ownLockHost(lock.host) : lock.host));
         }
         const int revisionId = take.Fields(0).AsInteger();
         const QString remote = take.Fields(1).AsString();

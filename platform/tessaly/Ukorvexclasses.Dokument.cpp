@@ -5,6 +5,7 @@
 #include <Dataclient_files.h>
 #include <FaultPoint.h>
 #include <Korvexcommon.h>
+#include <StrUtils.h>
 #include <UDM1.h>
 #include <UDokuClassKey.h>
 #include <VoskDatabase.h>
@@ -15,8 +16,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSysInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSysInfo>
 
 #include <sys/stat.h>
 
@@ -94,6 +96,35 @@ QString cleanNamePart(const QString& text, const QString& fallback) {
     return s.trimmed().isEmpty() ? fallback : s;
 }
 
+// A stored file's name as it leaves the store (an export, a copy): nothing in it that would
+// make it a path, cut as every exit cuts (255 bytes, the extension kept). A name the store
+// generated keeps its time stamp and unique suffix through the cut; any other name that has to
+// be cut ends in the document's id instead, so that two documents never leave under one name.
+QString exitFileName(const QString& name, const QString& fallback, const QString& id = {}) {
+    QString s = QFileInfo(name).fileName().trimmed();
+    for (QChar& c : s)
+        if (c == u'\\' || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = u'_';
+    while (s.startsWith(u'.'))
+        s.remove(0, 1);
+    if (s.trimmed().isEmpty())
+        return fallback;
+    constexpr qsizetype kMaxBytes = 255;
+    if (QFile::encodeName(s).size() <= kMaxBytes)
+        return s;
+    static const QRegularExpression generated(
+        QStringLiteral("_\\d{8}-\\d{9}-[0-9a-f]{6}(?=(\\.[^.]*)?$)"));
+    QString tail = generated.match(s).captured();
+    if (tail.isEmpty() && !id.isEmpty()) {
+        tail = u'_' + id;
+        // Before the extension, as the cut takes one.
+        const qsizetype dot = s.lastIndexOf(u'.');
+        const bool hasExt = dot > 0 && QFile::encodeName(s.mid(dot)).size() <= 32;
+        s = hasExt ? s.left(dot) + tail + s.mid(dot) : s + tail;
+    }
+    return Rtl::FitFileName(s, kMaxBytes, tail);
+}
+
 } // namespace
 
 TDokument::TDokument(QObject* owner) : TVoskClass2(owner) {
@@ -163,6 +194,8 @@ void TDokument::load(const QString& where, const QVariantMap& params, const QStr
         OpenFrom(*rows);
     else
         Open();
+    if (ClaimHostlessCheckout())
+        RefreshRecord();
 }
 
 namespace {
@@ -554,9 +587,9 @@ QString TDokument::DMSGetFile(const QString& target, bool overwrite, bool origin
     QString fileName = text(colOrigFileName);
     if (fileName.isEmpty())
         fileName = FileName();
-    fileName = cleanNamePart(QFileInfo(fileName).fileName(), QStringLiteral("Dokument"));
+    fileName = exitFileName(fileName, QStringLiteral("Dokument"));
     if (!originalName)
-        fileName = IdText() + u'_' + fileName;
+        fileName = exitFileName(IdText() + u'_' + fileName, fileName);
     QString path;
     if (target.isEmpty())
         path = CurrentSession_UConstants().TempDir() + QStringLiteral("/Dokumente/") + IdText() +
@@ -579,9 +612,9 @@ QString TDokument::DMSDoAutoExport() {
         folder = text(colTypeAutoExport);
     if (folder.isEmpty())
         return {};
-    return DMSGetFile(QDir(folder).filePath(
-                          cleanNamePart(QFileInfo(FileName()).fileName(), QStringLiteral("Dokument"))),
-                      true, true);
+    return DMSGetFile(
+        QDir(folder).filePath(exitFileName(FileName(), QStringLiteral("Dokument"), IdText())), true,
+        true);
 }
 
 int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind kind,
@@ -609,11 +642,13 @@ int TDokument::storeFile(QIODevice& source, const QString& fileName, StoreKind k
     int newId = 0;
     {
         TVoskTransaction tx(db);
-        // The row as it is now, held until commit: another user's lock or archiving since it
-        // was read refuses the write; so does a take-back whose check-out is gone.
+        // The row as it is now, held until commit: another user's lock, archiving or a newer
+        // revision since it was read refuses the write; so does a take-back whose check-out is
+        // gone.
         const QString checkout = CheckoutPath();
         const WriteLock cur = lockForWrite(
-            currentId, !checkout.isEmpty() && fileName == checkout ? checkout : QString());
+            currentId, !checkout.isEmpty() && fileName == checkout ? checkout : QString(),
+            WriteKind::Content);
         if (kind == StoreKind::ReplaceFile && cur.archived)
             throw EVoskException(QStringLiteral(
                 "Das Dokument ist archiviert; seine Datei kann nur als neue Revision "

@@ -27,6 +27,13 @@
 //   and its revision row FOR UPDATE in its transaction and refuses when another user holds the
 //   lock, so a window showing an old state cannot overwrite. Storing the user's own working copy
 //   (the checked-out path as source) is a take-back: it needs the check-out to be still there.
+// - Stale rows. The same re-read refuses a row that is no longer the valid revision although
+//   this object read it as valid (another window or machine made a newer one, or marked another
+//   one valid) with EStaleRevision, and so does every write of bytes or annotations from a
+//   hidden row: a new revision from it would hide the newer ones behind a copy of an old row.
+//   The refusal is also signalled (revisionStale), so that what shows the document can show the
+//   valid revision. A save that writes more than the document's own rows (the viewers'
+//   annotations) takes the same check first, in its own transaction, with LockForSave.
 // - Hooks. The slots below are filled by the units that can show, open or print documents
 //   (the document window, the viewers) and emptied when they unload.
 // - Record-level editing (Insert/Append, Post, Cancel, field access by name) is the data
@@ -233,8 +240,14 @@ public:
     bool isLocked(bool othersOnly = false) const;
     bool isLockedByMe() const;
     // The user's own lock, taken on another machine (pdr_lock_host): its working copy is not
-    // here, so neither a take-back nor a local edit; the user may release it.
+    // here, so neither a take-back nor a local edit; the user may release it. A row without a
+    // host counts as this machine's only while its working copy is here with the recorded file
+    // time.
     bool LockedElsewhere() const;
+    // Records this machine as the host of the user's own lock row that has none while its
+    // working copy is here unchanged, so that the copy stays this machine's once it is edited.
+    // True when it did; the object is not read again. Nothing happens inside a transaction.
+    bool ClaimHostlessCheckout();
     static QString ThisHost();
     // "Gesperrt von NAME auf RECHNER seit DATUM"; empty when the document is not locked.
     QString GetLockedInfo() const;
@@ -248,6 +261,24 @@ public:
     // never overwritten) and path, host, the copy's file time and "ask the user" are recorded,
     // all or nothing. Without one a recorded check-out stays.
     void LockRevision(const QString& checkoutPath = {});
+    // The write lock of the current document for a save that goes on in the caller's open
+    // transaction (the rows stay locked until it ends): its row and lock row re-read FOR UPDATE.
+    // Another user's lock, or the user's own taken on another machine, refuses with the lock's
+    // text; a row that is no longer the valid revision with EStaleRevision.
+    void LockForSave();
+    // A write refused because the document changed meanwhile: the row it started from is no
+    // longer the valid revision. ValidId is the valid revision now (0 when the chain has none);
+    // ChangedBy and ChangedAt tell who changed that row last, and when.
+    class EStaleRevision : public EVoskException {
+    public:
+        EStaleRevision(const QString& message, int validId, QString changedBy, QDateTime changedAt)
+            : EVoskException(message), ValidId(validId), ChangedBy(std::move(changedBy)),
+              ChangedAt(std::move(changedAt)) {}
+        const char* ClassName() const noexcept override { return "EStaleRevision"; }
+        int ValidId;
+        QString ChangedBy;
+        QDateTime ChangedAt;
+    };
     // Releases the user's own lock and check-out (the working copy stays on disk). Another
     // user's lock refuses with GetLockedInfo; an unlocked document is left as it is.
     void UnlockRevision();
@@ -357,6 +388,11 @@ public:
     // The name of a new document as its preview shows it; empty while none is bound.
     std::function<QString()> NameQuery;
 
+signals:
+    // A write was refused with EStaleRevision; validId is the valid revision now. Emitted before
+    // the refusal unwinds, inside the failing transaction: connect it queued.
+    void revisionStale(int validId);
+
 private:
     enum class StoreKind { NewDocument, NewRevision, ReplaceFile };
     // The document row and its revision row as a write sees them, locked until its transaction
@@ -371,9 +407,16 @@ private:
         QString lockUser;
         QString checkoutPath;
     };
-    WriteLock lockForWrite(int pdId, const QString& takeBackPath = {}) const;
+    // Row: a write of the document's own fields (Post, Delete, the valid-revision switch), which
+    // refuses a row turned hidden since it was read. Content: a write of bytes or annotations,
+    // which refuses any hidden row.
+    enum class WriteKind { Row, Content };
+    WriteLock lockForWrite(int pdId, const QString& takeBackPath = {},
+                           WriteKind kind = WriteKind::Row);
+    [[noreturn]] void throwStale(int revisionId);
     bool sameUser(const QString& user) const;
-    static bool sameHost(const QString& host);
+    static bool sameHost(const QString& host, const QString& checkoutPath,
+                         const QDateTime& checkoutTime);
     int storeFile(QIODevice& source, const QString& fileName, StoreKind kind,
                   const QString& table = {}, const QString& recId = {},
                   const QString& sourceKind = {});

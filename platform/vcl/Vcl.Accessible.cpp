@@ -66,8 +66,9 @@ void SetContentCaption(QLabel* label, const QString& caption) {
 }
 
 void SetMessageDescription(QWidget* window, const QString& text) {
+    // Read as shown: message windows show their text as it is written, markup included.
     if (window)
-        window->setAccessibleDescription(PlainText(text).simplified());
+        window->setAccessibleDescription(text.simplified());
 }
 
 } // namespace Vcl

@@ -15,8 +15,8 @@ namespace Vcl {
 void SetContentCaption(QLabel* label, const QString& caption);
 
 // A message window (a question, an error, a balloon, a wait dialog) read out by what it says:
-// its description is the message as plain text, so that a screen reader announcing the window
-// reads the message with it.
+// its description is the message as the window shows it (plain text, markup not interpreted),
+// so that a screen reader announcing the window reads the message with it.
 void SetMessageDescription(QWidget* window, const QString& text);
 
 } // namespace Vcl

@@ -205,6 +205,8 @@ QMessageBox* NewQuestionBox(const TQuestion& q) {
         break;
     }
     box->setWindowTitle(q.caption.isEmpty() ? QApplication::applicationDisplayName() : q.caption);
+    // A message is text: a file name or caption such as "<b>x</b>" shows as it is written.
+    box->setTextFormat(Qt::PlainText);
     box->setText(q.text);
     SetMessageDescription(box, q.text);
     if (!q.details.isEmpty()) {

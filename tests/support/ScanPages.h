@@ -1,6 +1,7 @@
 #pragma once
-// Pages for scan tests: barcodes drawn by ZXing's writer on a page, and a private SANE
-// configuration that knows only the "test" backend, so that no network backend is probed.
+// Pages for scan tests: barcodes drawn by ZXing's writer on a page, a private SANE configuration
+// that knows only the "test" backend, so that no network backend is probed, and a scan helper
+// that is made to crash or hang.
 
 #include <ZXing/BitMatrix.h>
 #include <ZXing/MultiFormatWriter.h>
@@ -13,9 +14,13 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include <dlfcn.h>
-#include <link.h>
+#include <ScanHelperClient.h>
+
+#include <cerrno>
+#include <csignal>
 #include <memory>
+
+#include <sys/wait.h>
 
 namespace scanpages {
 
@@ -55,8 +60,8 @@ inline QImage Page(int width, int height, const QList<QImage>& codes = {}, quint
     return page;
 }
 
-// Points SANE_CONFIG_DIR at a folder whose dll.conf lists only "test"; SANE must not have been
-// initialised before in the process.
+// Points SANE_CONFIG_DIR at a folder whose dll.conf lists only "test", so that the scan helpers
+// started from now on know SANE's test device alone.
 inline void UseSaneTestBackend() {
     static std::unique_ptr<QTemporaryDir> dir;
     if (dir)
@@ -67,17 +72,50 @@ inline void UseSaneTestBackend() {
     conf.write("test\n");
     conf.close();
     qputenv("SANE_CONFIG_DIR", QFile::encodeName(dir->path()));
-    // SANE unloads its backends when it exits, and what the test backend's reader thread leaves
-    // behind would then be a leak of no known library: it stays loaded, named in leak reports.
-    void* sane = dlopen("libsane.so.1", RTLD_LAZY | RTLD_NOLOAD);
-    link_map* map = nullptr;
-    if (sane && dlinfo(sane, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name) {
-        const QString backend = QFileInfo(QFile::decodeName(map->l_name)).absolutePath() +
-                                QStringLiteral("/sane/libsane-test.so.1");
-        dlopen(QFile::encodeName(backend).constData(), RTLD_LAZY | RTLD_LOCAL);
-    }
-    if (sane)
-        dlclose(sane);
 }
+
+// Whether the process pid is gone for good: ended, and no zombie of ours.
+inline bool ProcessGone(pid_t pid) {
+    if (pid <= 0)
+        return false;
+    errno = 0;
+    if (waitpid(pid, nullptr, WNOHANG) != -1 || errno != ECHILD)
+        return false;
+    return kill(pid, 0) == -1 && errno == ESRCH;
+}
+
+// The scan helper's backend, whose helper gets signal before the page at is read (counted from
+// 0): SIGKILL for a helper that crashes, SIGSTOP for one that hangs.
+class THelperStopper final : public Imaging::IAcquireBackend {
+public:
+    THelperStopper(int at, int signal, Imaging::TScanHelperLimits limits = {})
+        : m_helper(std::make_shared<Imaging::TScanHelperBackend>(limits)), m_at(at), m_signal(signal) {}
+    Imaging::TScanHelperBackend& Helper() { return *m_helper; }
+    // The helper that got the signal.
+    pid_t Signalled() const { return m_signalled; }
+
+    QStringList Devices() override { return m_helper->Devices(); }
+    bool Open(const QString& device) override { return m_helper->Open(device); }
+    void Close() override { m_helper->Close(); }
+    QString OpenDevice() const override { return m_helper->OpenDevice(); }
+    QList<Imaging::TAcquireOption> Options() override { return m_helper->Options(); }
+    bool SetOption(const QString& name, const QVariant& value) override { return m_helper->SetOption(name, value); }
+    Imaging::TAcquireStatus ReadPage(QImage& page, const Imaging::TAcquireProgress& progress,
+                                     QString& error) override {
+        if (m_read++ == m_at && m_helper->HelperPid() > 0) {
+            m_signalled = m_helper->HelperPid();
+            kill(m_signalled, m_signal);
+        }
+        return m_helper->ReadPage(page, progress, error);
+    }
+    void EndBatch() override { m_helper->EndBatch(); }
+
+private:
+    std::shared_ptr<Imaging::TScanHelperBackend> m_helper;
+    int m_at;
+    int m_signal;
+    int m_read = 0;
+    pid_t m_signalled = 0;
+};
 
 } // namespace scanpages

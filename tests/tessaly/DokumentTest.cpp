@@ -13,10 +13,13 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <stdexcept>
 
 using testsupport::TestDatabase;
@@ -307,6 +310,148 @@ TEST_F(DokumentTest, ARevisionIsANewRowAndTheOldBytesStay) {
     EXPECT_EQ(contents(d.DMSGetFile(dir.filePath(QStringLiteral("alt.pdf")))), "Version 1");
     // With revisions, a file is not replaced in place.
     EXPECT_THROW(d.DMSSetServerFile(b, QStringLiteral("x.pdf")), EVoskException);
+}
+
+// What a document object read is what its writes start from. Once another connection (chefin)
+// made a newer revision, a revision, a rename, a delete or a save's lock from the old row is
+// refused with the valid revision, who made it and when, and signalled; the rows stay as they
+// were. A hidden revision loaded as such may still be renamed or deleted, never revised; and a
+// revision deleted under the object counts as replaced.
+TEST_F(DokumentTest, AWriteFromARowNoLongerTheValidRevisionIsRefusedWithTheValidOne) {
+    TDokument old;
+    old.InsertData() = {true, QStringLiteral("Plan"), QStringLiteral("RE"), {}, {}, {}};
+    const int first = addFile(old, "Version 1", QStringLiteral("plan.pdf"));
+    TDM1 chefin(nullptr, false);
+    chefin.Connect();
+    chefin.SetLoginName(QStringLiteral("chefin"));
+    TDokument other;
+    other.SetDatabase(&chefin.Database());
+    other.AssignToDokId(first);
+    QBuffer v2;
+    v2.setData("Version 2");
+    v2.open(QIODevice::ReadOnly);
+    const int second = other.CreateNewRevision(v2, 0x75, QStringLiteral("file"));
+    const QString rows = QStringLiteral(
+        "SELECT string_agg(concat_ws(':', pd_id, pd_descr, pd_deletable), ',' ORDER BY pd_id) "
+        "|| '/' || (SELECT count(*) FROM dms_file) FROM picndoku");
+    const QString before = scalar(rows);
+
+    QList<int> signalled;
+    QObject::connect(&old, &TDokument::revisionStale, [&](int id) { signalled << id; });
+    const auto refusal = [&](const std::function<void()>& write) -> QString {
+        try {
+            write();
+        } catch (const TDokument::EStaleRevision& e) {
+            EXPECT_EQ(e.ValidId, second);
+            EXPECT_EQ(e.ChangedBy, QStringLiteral("chefin"));
+            EXPECT_TRUE(e.ChangedAt.isValid());
+            return e.Message();
+        }
+        return QStringLiteral("kein Einwand");
+    };
+    QBuffer v3;
+    v3.setData("Version 3");
+    v3.open(QIODevice::ReadOnly);
+    const QString message =
+        refusal([&] { old.CreateNewRevision(v3, 0x75, QStringLiteral("file")); });
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Das Dokument \"Plan\" wurde inzwischen von "
+                                                  "chefin am ")))
+        << message.toStdString();
+    EXPECT_TRUE(message.endsWith(QStringLiteral("Es wurde nichts gespeichert.")))
+        << message.toStdString();
+    old.Edit();
+    old.FieldByName(QString::fromLatin1(TDokument::fnCaption)).SetValue(QStringLiteral("Alt"));
+    refusal([&] { old.Post(); });
+    old.Cancel();
+    refusal([&] { old.Delete(); });
+    refusal([&] {
+        TVoskTransaction tx(old.Database());
+        old.LockForSave();
+    });
+    EXPECT_EQ(signalled, QList<int>(4, second));
+    EXPECT_EQ(scalar(rows), before);
+    EXPECT_EQ(old.Id(), first);
+
+    // Loaded as the hidden revision it is: a rename goes, a revision does not.
+    old.AssignToDokId(first);
+    ASSERT_TRUE(old.IsHidden());
+    old.Edit();
+    old.FieldByName(QString::fromLatin1(TDokument::fnCaption)).SetValue(QStringLiteral("Alt"));
+    old.Post();
+    QBuffer v4;
+    v4.setData("Version 4");
+    v4.open(QIODevice::ReadOnly);
+    refusal([&] { old.CreateNewRevision(v4, 0x75, QStringLiteral("file")); });
+
+    // The valid revision deleted under an object that shows it: the chain goes on with the one
+    // made valid, and the object's writes are refused with it.
+    TDokument shown;
+    shown.AssignToDokId(second);
+    other.AssignToDokId(second);
+    other.Delete();
+    QObject::connect(&shown, &TDokument::revisionStale, [&](int id) { signalled << id; });
+    try {
+        shown.Delete();
+        ADD_FAILURE() << "a deleted revision was deleted again";
+    } catch (const TDokument::EStaleRevision& e) {
+        EXPECT_EQ(e.ValidId, first);
+    }
+}
+
+// Names leaving the store keep their extension and stay apart, however long they are.
+TEST_F(DokumentTest, ExportedAndCopiedNamesKeepTheirExtensionAndStayApart) {
+    QTemporaryDir out;
+    const auto exported = [&](int id) {
+        TDokument d;
+        d.AssignToDokId(id);
+        const QString path = d.DMSDoAutoExport();
+        EXPECT_EQ(QFileInfo(path).absolutePath(), QDir(out.path()).absolutePath());
+        return path;
+    };
+    const auto bytesOf = [](const QString& name) { return QFile::encodeName(name).size(); };
+    // Two names alike in their first 100 characters: two files, each a PDF with its own bytes.
+    const QString common = QStringLiteral("Angebot ") + QString(100, u'x');
+    TDokument a, b;
+    const int first = addFile(a, "A", common + QStringLiteral(" A.pdf"));
+    const int second = addFile(b, "B", common + QStringLiteral(" B.pdf"));
+    // Three bytes a letter: the stored name is over 255 bytes.
+    TDokument c;
+    const int euro = addFile(c, "C", QString(100, QChar(0x20ac)) + QStringLiteral(".pdf"));
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku SET pd_autoexport = '%1'").arg(out.path()));
+    QStringList names;
+    for (const auto& [id, bytes] : {std::pair{first, "A"}, {second, "B"}, {euro, "C"}}) {
+        const QString path = exported(id);
+        EXPECT_TRUE(path.endsWith(QStringLiteral(".pdf"))) << path.toStdString();
+        EXPECT_LE(bytesOf(QFileInfo(path).fileName()), 255);
+        EXPECT_EQ(contents(path), QByteArray(bytes));
+        names << QFileInfo(path).fileName();
+    }
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), 3) << names.join(u'|').toStdString();
+    // Cut, the generated name keeps its time stamp and unique suffix.
+    EXPECT_TRUE(
+        names[2].contains(QRegularExpression(QStringLiteral("_\\d{8}-\\d{9}-[0-9a-f]{6}\\.pdf$"))))
+        << names[2].toStdString();
+    // Names of the store's own making aside: two long ones alike to the cut end in their ids.
+    TestDatabase::Exec(QStringLiteral("UPDATE picndoku SET pd_dokumentfile = repeat('ö', 200) || "
+                                      "pd_id || '.pdf' WHERE pd_id IN (%1, %2)")
+                           .arg(first)
+                           .arg(second));
+    const QString one = exported(first), two = exported(second);
+    EXPECT_TRUE(one.endsWith(QStringLiteral("_%1.pdf").arg(first))) << one.toStdString();
+    EXPECT_TRUE(two.endsWith(QStringLiteral("_%1.pdf").arg(second))) << two.toStdString();
+    EXPECT_EQ(contents(one), QByteArray("A"));
+    EXPECT_EQ(contents(two), QByteArray("B"));
+
+    // A copy under the original name: cut to 255 bytes, still a PDF.
+    c.AssignToDokId(euro);
+    const QString copy = c.DMSGetFile();
+    EXPECT_TRUE(copy.endsWith(QStringLiteral(".pdf"))) << copy.toStdString();
+    EXPECT_LE(bytesOf(QFileInfo(copy).fileName()), 255);
+    EXPECT_EQ(contents(copy), QByteArray("C"));
+    const QString numbered = QFileInfo(c.DMSGetFile({}, true, false)).fileName();
+    EXPECT_TRUE(numbered.startsWith(QString::number(euro) + u'_')) << numbered.toStdString();
+    EXPECT_TRUE(numbered.endsWith(QStringLiteral(".pdf"))) << numbered.toStdString();
+    EXPECT_LE(bytesOf(numbered), 255);
 }
 
 TEST_F(DokumentTest, AFailureAnywhereInAStoreLeavesNoRowAndNoBytes) {

@@ -7,19 +7,20 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCursor>
 #include <QElapsedTimer>
-#include <QAccessible>
-#include <QApplication>
-#include <QGuiApplication>
 #include <QFontDialog>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
-#include <QToolButton>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <memory>
@@ -243,7 +244,24 @@ TEST(QuestionBox, AScreenReaderIsOfferedTheQuestionAndItsButtons) {
     EXPECT_EQ(Vcl::Ask(Vcl::mtConfirmation, {}, QStringLiteral("Datensatz <b>löschen</b>?"),
                        Vcl::mbYesNo),
               Vcl::mrNo);
-    EXPECT_EQ(described, QStringLiteral("Datensatz löschen?"));
+    EXPECT_EQ(described, QStringLiteral("Datensatz <b>löschen</b>?"));
+}
+
+// A file name or a user's name is no markup: the box shows it letter for letter.
+TEST(QuestionBox, MarkupInAMessageShowsAsItIsWritten) {
+    Vcl::TQuestion q;
+    q.kind = Vcl::mtConfirmation;
+    q.text = QStringLiteral("<b>x</b>");
+    q.buttons = Vcl::mbYesNo;
+    std::unique_ptr<QMessageBox> box(Vcl::NewQuestionBox(q));
+    box->show();
+    QApplication::processEvents();
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), q.text);
+    // Wide enough for the tags themselves, not just a bold "x".
+    EXPECT_GE(label->sizeHint().width(), label->fontMetrics().horizontalAdvance(q.text));
+    EXPECT_TRUE(testsupport::AccessibleTexts(box.get()).join(u'\n').contains(q.text));
 }
 
 TEST(QuestionBox, ANotAgainBoxIsNamedAndTellsWhetherItWasTicked) {

@@ -10,7 +10,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStringDecoder>
-#include <QTextBoundaryFinder>
 
 #include <algorithm>
 
@@ -117,31 +116,6 @@ QString StoredFileName(const QString& pathOrName) {
     if (name.isEmpty() || name == u"." || name == u"..")
         name = QStringLiteral("_");
     return FitFileName(name);
-}
-
-QString FitFileName(const QString& name, qsizetype maxBytes) {
-    const auto bytes = [](const QString& s) { return QFile::encodeName(s).size(); };
-    if (bytes(name) <= maxBytes)
-        return name;
-    // An extension is what follows the last point, when short enough to be one.
-    const qsizetype dot = name.lastIndexOf(u'.');
-    QString ext = dot > 0 ? name.mid(dot) : QString();
-    if (bytes(ext) > 32)
-        ext.clear();
-    const QString stem = ext.isEmpty() ? name : name.left(dot);
-    const qsizetype room = maxBytes - bytes(ext);
-    // Cut between characters as a reader sees them: a letter keeps its accents.
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, stem);
-    qsizetype keep = 0;
-    for (qsizetype at = finder.toNextBoundary(); at > 0; at = finder.toNextBoundary()) {
-        if (bytes(stem.left(at)) > room)
-            break;
-        keep = at;
-    }
-    QString cut = stem.left(keep).trimmed();
-    if (cut.isEmpty())
-        cut = QStringLiteral("_");
-    return cut + ext;
 }
 
 bool IsInsideFolder(const QString& path, const QStringList& folders) {

@@ -4,6 +4,8 @@
 // name a file is stored under, which files count as temporary, and the payload and acceptance of
 // a tree node dragged between document windows.
 
+#include <StrUtils.h>
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -40,9 +42,8 @@ QString FillTextS(QString text, const QStringList& args);
 // "\", each character no file name may hold replaced by "_", cut as FitFileName does; never
 // empty, "." or "..".
 QString StoredFileName(const QString& pathOrName);
-// name cut to at most maxBytes in the file system's encoding (a file name's limit), between two
-// characters, keeping its extension; a name that fits is returned as it is.
-QString FitFileName(const QString& name, qsizetype maxBytes = 255);
+// The cut every exit of a file name makes: 255 bytes, the extension kept.
+using Rtl::FitFileName;
 
 // Whether path lies inside one of the folders (temporary files, copied rather than linked).
 bool IsInsideFolder(const QString& path, const QStringList& folders);

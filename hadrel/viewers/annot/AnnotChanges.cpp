@@ -42,7 +42,8 @@ QStringList StampNames(const QByteArray& annotations) {
         return names;
     QXmlStreamReader r(annotations);
     int depth = 0;
-    while (!r.atEnd()) {
+    // Reading stops at a fault: what came before it is what another program's page holds.
+    while (!r.atEnd() && !r.hasError()) {
         const auto token = r.readNext();
         if (token == QXmlStreamReader::StartElement) {
             if (depth == 1 && r.name().compare(u"image", Qt::CaseInsensitive) == 0) {
@@ -56,8 +57,6 @@ QStringList StampNames(const QByteArray& annotations) {
             --depth;
         }
     }
-    if (r.hasError())
-        throw EVoskException(r.errorString());
     return names;
 }
 

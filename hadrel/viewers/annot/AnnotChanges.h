@@ -16,8 +16,10 @@ bool CheckPageChanged(const TPageList& pages, const QList<TPageData*>& deletedPa
 bool CheckAnnotChanged(const TPageList& pages, const QList<TPageData*>& deletedPages);
 // The stamps (image annotations by name) placed and removed since the last save. Ignoring
 // duplicates: distinct names over the whole document; otherwise one entry per occurrence and page.
-// An annotation stream that is no well-formed XML raises.
+// A page whose annotation data is no well-formed XML counts with the stamps read before the fault:
+// kept as it was, it lists nothing, and it never stops the listing of the other pages.
 void ListChangedAnnot(const TPageList& pages, const QList<TPageData*>& deletedPages,
                       QStringList& added, QStringList& removed, bool ignoreDuplicates);
-// The "image_name" of every image annotation of one page's XML, in order (empty names skipped).
+// The "image_name" of every image annotation of one page's XML, in order (empty names skipped);
+// of data that is no well-formed XML, those before the fault.
 QStringList StampNames(const QByteArray& annotations);

@@ -128,8 +128,11 @@ public:
     // data: the whole document; dataX: without barcode markers. A page without objects gives two
     // empty streams. An object of another kind raises 17117 and leaves both streams as they were.
     void SaveAnnotations(QByteArray& data, QByteArray& dataX);
-    // Replaces the canvas's objects by those of data (page: 0-based, for messages).
-    void LoadAnnotations(const QByteArray& data, int page);
+    // Replaces the canvas's objects by those of data (page: 0-based, for messages). Data that is
+    // no well-formed XML leaves the canvas empty and is reported (17103) unless reportUnreadable
+    // is false; Unreadable() tells until the next load.
+    void LoadAnnotations(const QByteArray& data, int page, bool reportUnreadable = true);
+    bool Unreadable() const { return m_unreadable; }
 
     // ---- objects -------------------------------------------------------------------------
     // Position: left, top, width, height. Colours clNone: none. Creator empty: the user.
@@ -267,6 +270,7 @@ private:
     QList<QPair<QString, QString>> m_rootAttributes;
 
     bool m_changed = false;
+    bool m_unreadable = false;
     bool m_emptyEntry = false; // the newest point is an adding mode's, nothing placed since
     QRect m_activatedRect;     // the edited text's rectangle when its editing began
     const void* m_lastUndo = nullptr;

@@ -520,11 +520,12 @@ void TAnnotLayer::SaveAnnotations(QByteArray& data, QByteArray& dataX) {
     m_changed = false;
 }
 
-void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
+void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page, bool reportUnreadable) {
     m_canvas.RemoveAllObjects();
     m_foreign.clear();
     m_rootAttributes.clear();
     m_changed = false;
+    m_unreadable = false;
     if (data.isEmpty())
         return;
     auto show = [this](const QString& message) {
@@ -533,6 +534,9 @@ void TAnnotLayer::LoadAnnotations(const QByteArray& data, int page) {
     };
     const XmlPage xml = readChildren(data);
     if (!xml.error.isEmpty()) {
+        m_unreadable = true;
+        if (!reportUnreadable)
+            return;
         show(TDM1::FormatLogText(
             makeText(17103,
                      QStringLiteral("Fehler beim Laden der Kommentare von \"%s\" Seite %d. %s")),

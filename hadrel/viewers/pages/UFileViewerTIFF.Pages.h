@@ -50,6 +50,9 @@ public:
     QByteArray CurImage;  // the page now
     QByteArray CurAnnot;  // its annotation data now
     QByteArray CurAnnotX; // the annotation data as it will be written
+    // The annotation data is no well-formed XML (another program's): said once when the page
+    // is first shown, then kept as it is until the user agrees to replace it.
+    bool AnnotUnreadable = false;
 
     // Empties the five streams; the page counts as not loaded.
     void Clear();

@@ -66,6 +66,30 @@ TEST(MessageWindows, AnAlertWindowReadsItsCaptionAndText) {
     delete guard.data();
 }
 
+// What the wait dialog and a note show is text: "<b>x</b>" is shown with its tags, not bold.
+TEST(MessageWindows, QuestionFormsAndAlertsShowMarkupAsItIsWritten) {
+    const QString markup = QStringLiteral("<b>x</b>");
+    const auto showsAsWritten = [&](QLabel* label) {
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->text(), markup);
+        EXPECT_GE(label->sizeHint().width(), label->fontMetrics().horizontalAdvance(markup))
+            << label->objectName().toStdString();
+    };
+    TVoskQuestionForm form(nullptr, markup, QStringLiteral("Yes|Abort"), 0, Vcl::mtInformation);
+    form.show();
+    QApplication::processEvents();
+    showsAsWritten(form.Message());
+    EXPECT_EQ(Described(&form), markup);
+
+    auto* alert = new TVoskAlertWindow(nullptr, markup, markup, 29);
+    const QPointer<TVoskAlertWindow> guard(alert);
+    alert->show();
+    QApplication::processEvents();
+    showsAsWritten(alert->findChild<QLabel*>(QStringLiteral("Caption")));
+    showsAsWritten(alert->findChild<QLabel*>(QStringLiteral("Text")));
+    delete guard.data();
+}
+
 TEST(MessageWindows, ABalloonReadsWhatItShowsUnderItsCaption) {
     QWidget control;
     control.resize(300, 200);

@@ -121,10 +121,25 @@ TEST_F(AnnotChangesTest, AStampMovedToAnotherPage) {
     EXPECT_TRUE(Removed(true).isEmpty());
 }
 
-TEST_F(AnnotChangesTest, BrokenAnnotationDataStopsTheListing) {
-    Page(0, "<annotation><image image_name=\"A\">");
-    QStringList a, r;
-    EXPECT_THROW(ListChangedAnnot(pages, deleted, a, r, false), EVoskException);
+// Another program's page whose annotation data is no well-formed XML (text after the root, or
+// cut short) never stops the listing: kept as it was it lists nothing, replaced it gives up the
+// stamps read before the fault, and the other pages count as ever.
+TEST_F(AnnotChangesTest, AnUnreadablePageNeverStopsTheListing) {
+    const QByteArray trailing = Stamps({QStringLiteral("Geprüft")}) + "von Hand ergänzt";
+    const QByteArray cut = "<annotation><image image_name=\"A\">";
+    Page(0, trailing);
+    Page(1, cut);
+    TPageData* other = Page(2);
+    other->CurAnnotX = Stamps({QStringLiteral("Neu")});
+    EXPECT_EQ(Added(false), QStringList{QStringLiteral("Neu")});
+    EXPECT_TRUE(Removed(false).isEmpty());
+    EXPECT_EQ(Added(true), QStringList{QStringLiteral("Neu")});
+    EXPECT_TRUE(Removed(true).isEmpty());
+
+    pages.UserData(0)->CurAnnotX.clear();
+    EXPECT_EQ(Removed(false), QStringList{QStringLiteral("Geprüft")});
+    Delete(1);
+    EXPECT_EQ(Removed(false), (QStringList{QStringLiteral("A"), QStringLiteral("Geprüft")}));
     EXPECT_EQ(StampNames(Stamps({QStringLiteral("X"), QString()})),
               QStringList{QStringLiteral("X")});
 }

@@ -779,4 +779,69 @@ TEST_F(DmsLockFault, ACheckOutOnAnotherMachineIsNeitherWatchedNorTakenBackHere) 
     EXPECT_EQ(contents(copy), QByteArray("eine fremde Datei"));
 }
 
+// A lock row without a host (an older client's, or another one's) is this machine's only while the
+// recorded working copy is here as the check-out wrote it; the window then records the host.
+TEST_F(DmsLockFault, ALockRowWithoutAHostIsThisMachinesOnlyWhenItsCopyIsHereUnchanged) {
+    TDokument annasDoc;
+    const int id = addDocument(annasDoc, "Fassung 1", QStringLiteral("rechnung.txt"));
+    const QString copy = TSperrDokuPopupMenu::FreeWorkingCopyPath(
+        CurrentSession_UConstants().DocumentsDir(), annasDoc.OrigFileName());
+    annasDoc.LockRevision(copy);
+    const QString hostless = QStringLiteral("UPDATE picndoku_revision SET pdr_lock_host = NULL");
+    TestDatabase::Exec(hostless);
+    // Another machine checked it out to the same path: here that path holds a file of its own.
+    writeFile(copy, "eine fremde Datei");
+    {
+        QFile f(copy);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                      QFileDevice::FileModificationTime);
+    }
+    const QString before = rowsState();
+
+    TFormDokments* f = openWindow();
+    ASSERT_TRUE(f->TreeMenuSelect(QString::number(id)));
+    EXPECT_EQ(f->DocumentCheckRows().size(), 0);
+    EXPECT_TRUE(f->lbDokuStates->text().contains(
+        QStringLiteral("Gesperrt von anna auf einem anderen Rechner seit ")))
+        << f->lbDokuStates->text().toStdString();
+    EXPECT_EQ(f->Dokument1()->GetLockedPath(), QString());
+    EXPECT_EQ(scalar(QStringLiteral("SELECT coalesce(pdr_lock_host, '-') FROM picndoku_revision")),
+              QStringLiteral("-"));
+    annasDoc.RefreshRecord();
+    std::unique_ptr<TSperrDokuPopupMenu> menu(menuFor(annasDoc));
+    EXPECT_FALSE(menu->miRevisionUpdate->isEnabled());
+    m_answers.Expect(QStringLiteral("auf einem anderen Rechner"), Vcl::mrOk);
+    EXPECT_THROW(menu->miRevisionUpdateClick(menu->miRevisionUpdate), EAbort);
+    EXPECT_THROW(annasDoc.DMSSetServerFile(copy), EVoskException);
+    EXPECT_THROW(annasDoc.CreateNewRevision(copy, 0, QStringLiteral("file")), EVoskException);
+    EXPECT_THROW(annasDoc.LockRevision(QString()), EVoskException);
+    EXPECT_EQ(rowsState(), before);
+    EXPECT_EQ(lockRow(id), QStringLiteral("anna|%1|t").arg(copy));
+    EXPECT_EQ(contents(copy), QByteArray("eine fremde Datei"));
+    menu.reset();
+    delete m_window.data();
+
+    // The copy this machine wrote, untouched since: the window takes the row for this machine's,
+    // and the copy, once edited, goes back.
+    QFile::remove(copy);
+    annasDoc.UnlockRevision();
+    annasDoc.LockRevision(copy);
+    TestDatabase::Exec(hostless);
+    f = openWindow();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT pdr_lock_host FROM picndoku_revision")),
+              TDokument::ThisHost());
+    TPanel* row = f->DocumentCheck_Find(id);
+    ASSERT_TRUE(row);
+    saveAsEditor(copy, "Fassung 2");
+    f->tiDocumentCheckTimer();
+    ASSERT_TRUE(waitForChange(row));
+    m_answers.Expect(QStringLiteral("Änderung übernehmen?"), Vcl::mrYes);
+    QTest::mouseClick(updateButton(row), Qt::LeftButton);
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_EQ(lockRow(id), QString());
+    EXPECT_EQ(contents(f->Dokument1()->DMSGetFile(m_docs.filePath(QStringLiteral("x.txt")))),
+              QByteArray("Fassung 2"));
+}
+
 } // namespace

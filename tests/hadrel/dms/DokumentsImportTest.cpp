@@ -11,6 +11,7 @@
 #include <TVoskDBNavigator.h>
 #include <TVoskClass.h>
 #include <UConstants.h>
+#include <UDM1.h>
 #include <UHostModules.h>
 #include <UImpDoku.h>
 #include <UModulForm.h>
@@ -33,6 +34,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -113,7 +115,7 @@ protected:
             "DELETE FROM recnokeyword WHERE r_tablename = 'picndoku';"
             "DELETE FROM dokutypes_rights; DELETE FROM dokutreenodes; DELETE FROM dokutrees;"
             "DELETE FROM dokutypes; DELETE FROM settings WHERE s_name LIKE 'DMS%';"
-            "DELETE FROM lastval WHERE lv_key = 'Dokumente_sperren';"
+            "DELETE FROM lastval WHERE lv_key LIKE 'Dokumente%';"
             "INSERT INTO dokutrees (dtl_id, dtl_description, dtl_tablename) "
             "VALUES (1, 'Adressablage', 'adressen');"
             "INSERT INTO dokutreenodes (dtn_id, dtn_dtl_id, dtn_parentid, dtn_nodeid, dtn_caption, "
@@ -704,6 +706,85 @@ TEST_F(DokumentsImportTest, ANotAgainAnswerToTheCopyQuestionDecidesLaterRevision
     EXPECT_TRUE(QFileInfo::exists(e));
 }
 
+// The import's copy question and an administrator's unlock of another user's lock are kept
+// apart: an answer kept for one never decides the other.
+TEST_F(DokumentsImportTest, AnAnswerKeptForTheCopyQuestionOrTheUnlockDecidesOnlyThatQuestion) {
+    const int a = Store(QStringLiteral("Plan"), QStringLiteral("RE"), QStringLiteral("belege"));
+    Config(QStringLiteral("RE"), QStringLiteral("ImportMode=COPY_AskDEL"));
+    // bert, an administrator, works in the window.
+    const QString admin = QStringLiteral("DELETE FROM mitarbeiter WHERE mitnr = 83 OR "
+                                         "lower(m_login) = 'bert';");
+    TestDatabase::Exec(admin + QStringLiteral("INSERT INTO mitarbeiter (mitnr, m_login, m_admin) "
+                                              "VALUES (83, 'bert', true)"));
+    const auto dropAdmin = qScopeGuard([&] { TestDatabase::Exec(admin); });
+    s_dm->SetLoginName(QStringLiteral("bert"));
+    TFormDokments* f = Open(QString::number(a));
+    const auto kept = [] {
+        return scalar(QStringLiteral("SELECT coalesce(string_agg(lv_key || '=' || lv_value, ',' "
+                                     "ORDER BY lv_key), '') FROM lastval WHERE lv_user = "
+                                     "'bert' AND lv_key LIKE 'Dokumente%'"));
+    };
+    // anna locks the valid revision on a connection of her own.
+    TDM1 anna{nullptr, false};
+    anna.Connect();
+    anna.SetLoginName(QStringLiteral("anna"));
+    const auto annaLocks = [&] {
+        TDokument doc;
+        doc.SetDatabase(&anna.Database());
+        doc.AssignToDokId(f->Dokument1()->Id());
+        doc.LockRevision();
+        f->TreeMenuCreate(false);
+        f->TreeMenuSelect(QString::number(doc.Id()));
+    };
+    const auto lockHolder = [&] {
+        return scalar(QStringLiteral("SELECT coalesce(max(pdr_lock_user), '') FROM "
+                                     "picndoku_revision"));
+    };
+
+    // "Ja, nicht mehr fragen" to the copy question: originals go from now on, unasked.
+    const QString b = File(QStringLiteral("rev b.pdf"), "B");
+    m_answers.ExpectFile(QString(), {b});
+    m_answers.ExpectDontAsk(QStringLiteral("\"rev b.pdf\" wurde ins DMS kopiert"), Vcl::mrYes);
+    f->acDocEditRevisionImport->trigger();
+    EXPECT_FALSE(QFileInfo::exists(b));
+    EXPECT_EQ(kept(), QStringLiteral("Dokumente_sperren=1"));
+
+    // The unlock of anna's lock is asked all the same; "Nein, nicht mehr fragen" keeps it.
+    annaLocks();
+    m_answers.ExpectDontAsk(QStringLiteral("durch jemand anderes gesperrt"), Vcl::mrNo);
+    f->acDocEditRevisionUnlock->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_EQ(lockHolder(), QStringLiteral("anna"));
+    EXPECT_EQ(kept(), QStringLiteral("Dokumente_fremd_entsperren=0,Dokumente_sperren=1"));
+    // From then on the unlock says why nothing happens.
+    m_answers.Expect(QStringLiteral("bleibt gesperrt"), Vcl::mrOk);
+    f->acDocEditRevisionUnlock->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_TRUE(m_answers.Questions().back().text.contains(QStringLiteral("Gesperrt von anna")));
+    EXPECT_EQ(lockHolder(), QStringLiteral("anna"));
+
+    // Kept the other way round: "Ja, nicht mehr fragen" releases anna's lock now and later.
+    TestDatabase::Exec(QStringLiteral("DELETE FROM lastval WHERE lv_key LIKE 'Dokumente%'"));
+    s_dm->ClearSessionCaches();
+    m_answers.ExpectDontAsk(QStringLiteral("durch jemand anderes gesperrt"), Vcl::mrYes);
+    f->acDocEditRevisionUnlock->trigger();
+    EXPECT_EQ(lockHolder(), QString());
+    annaLocks();
+    const size_t asked = m_answers.Questions().size();
+    f->acDocEditRevisionUnlock->trigger();
+    EXPECT_EQ(m_answers.Questions().size(), asked);
+    EXPECT_EQ(lockHolder(), QString());
+    EXPECT_EQ(kept(), QStringLiteral("Dokumente_fremd_entsperren=1"));
+    // ... and the copy question is still asked: a plain no keeps the original.
+    const QString c = File(QStringLiteral("rev c.pdf"), "C");
+    m_answers.ExpectFile(QString(), {c});
+    m_answers.Expect(QStringLiteral("\"rev c.pdf\" wurde ins DMS kopiert"), Vcl::mrNo);
+    f->acDocEditRevisionImport->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_TRUE(QFileInfo::exists(c));
+    EXPECT_EQ(Count(), 3);
+}
+
 TEST_F(DokumentsImportTest, RenameDeleteAndFoldersRefuseWhatWouldLoseWork) {
     const int doc = Store(QStringLiteral("Rechnung 1"), QStringLiteral("RE"), QStringLiteral("belege"));
     TFormDokments* f = Open(QStringLiteral("belege"));
@@ -806,6 +887,78 @@ TEST_F(DokumentsImportTest, TheValidRevisionMovesOnlyUnderTheLockAndADeleteKeeps
     EXPECT_EQ(Count(), 2);
     EXPECT_NE(f->FindNode(b), nullptr);
     EXPECT_EQ(f->FindNode(QString::number(a)), nullptr);
+}
+
+// A window whose tree still shows an older revision writes nothing from it: not a new revision
+// (which would hide the newer one behind a copy of the old row), nor a rename or a delete. It
+// says who changed the document and when, and its tree then shows the valid revision. The
+// changes come from a second window, from anna on a connection of her own, and from this user's
+// check-out on another machine.
+TEST_F(DokumentsImportTest, AWindowShowingAnOldRevisionWritesNothingAndThenShowsTheValidOne) {
+    const int a = Store(QStringLiteral("Plan"), QStringLiteral("RE"), QStringLiteral("belege"));
+    Config(QStringLiteral("RE"), QStringLiteral("ImportMode=COPY"));
+    TFormDokments* first = Open(QString::number(a));
+    TFormDokments* second = Open(QString::number(a));
+    const auto rows = [] {
+        return scalar(QStringLiteral(
+            "SELECT string_agg(concat_ws(':', pd_id, pd_descr, pd_deletable), ',' ORDER BY pd_id) "
+            "|| '/' || (SELECT count(*) FROM dms_file) FROM picndoku"));
+    };
+    m_answers.ExpectFile(QString(), {File(QStringLiteral("rev b.pdf"), "B")});
+    first->acDocEditRevisionImport->trigger();
+    const QString b = first->GetNodeId(first->FocusedNode());
+    AnswerInput(QStringLiteral("Plan final"));
+    first->acDocEditRename->trigger();
+    const QString afterFirst = rows();
+    ASSERT_EQ(afterFirst, QStringLiteral("%1:Plan:t,%2:Plan final:f/2").arg(a).arg(b));
+
+    ASSERT_EQ(second->GetNodeId(second->FocusedNode()), QString::number(a));
+    m_answers.ExpectFile(QString(), {File(QStringLiteral("rev c.pdf"), "C")});
+    m_answers.Expect(QStringLiteral("Das Dokument \"Plan\" wurde inzwischen von postgres am "),
+                     Vcl::mrOk);
+    second->acDocEditRevisionImport->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_EQ(rows(), afterFirst);
+    QApplication::processEvents();
+    ASSERT_EQ(second->GetNodeId(second->FocusedNode()), b);
+    EXPECT_EQ(second->FocusedNode()->Caption, QStringLiteral("Plan final"));
+
+    // anna makes revision c; this window, still on b, renames and deletes nothing.
+    TDM1 anna(nullptr, false);
+    anna.Connect();
+    anna.SetLoginName(QStringLiteral("anna"));
+    TDokument annas;
+    annas.SetDatabase(&anna.Database());
+    annas.AssignToDokId(b.toInt());
+    const int c = annas.CreateNewRevision(File(QStringLiteral("rev c.pdf"), "C"), 0x65,
+                                          QStringLiteral("file"));
+    const QString afterAnna = rows();
+    AnswerInput(QStringLiteral("Plan verworfen"));
+    m_answers.Expect(QStringLiteral("wurde inzwischen von anna am "), Vcl::mrOk);
+    second->acDocEditRename->trigger();
+    m_answers.Expect(QStringLiteral("Löschen?"), Vcl::mrYes);
+    m_answers.Expect(QStringLiteral("wurde inzwischen von anna am "), Vcl::mrOk);
+    second->acDocEditDeleteDoc->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_EQ(rows(), afterAnna);
+    QApplication::processEvents();
+    EXPECT_EQ(second->GetNodeId(second->FocusedNode()), QString::number(c));
+
+    // Checked out by this user on another machine: no new revision and no rename from here,
+    // refused before the file dialog.
+    TestDatabase::Exec(QStringLiteral(
+        "UPDATE picndoku_revision SET pdr_lock_user = 'postgres', pdr_lock_time = now(), "
+        "pdr_lock_host = 'rechner-b', pdr_checkout_path = '/home/postgres/Plan.pdf'"));
+    second->TreeMenuCreate(false);
+    ASSERT_TRUE(second->TreeMenuSelect(QString::number(c)));
+    m_answers.Expect(QStringLiteral("Gesperrt von postgres auf rechner-b"), Vcl::mrOk);
+    second->acDocEditRevisionImport->trigger();
+    AnswerInput(QStringLiteral("Plan woanders"));
+    m_answers.Expect(QStringLiteral("Gesperrt von postgres auf rechner-b"), Vcl::mrOk);
+    second->acDocEditRename->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_TRUE(m_answers.FileDialogsShown().size() == 2u);
+    EXPECT_EQ(rows(), afterAnna);
 }
 
 TEST_F(DokumentsImportTest, AFolderHoldingOnlyHiddenDocumentsIsNotEmpty) {

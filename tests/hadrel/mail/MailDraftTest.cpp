@@ -234,6 +234,54 @@ TEST(MailDraft, Base64AttachmentsDecodeToTheirFilesWhateverTheirSize) {
     }
 }
 
+// A text attachment says which charset its bytes are in, so that a reader decodes them to what
+// the file says; its bytes travel unchanged.
+TEST(MailDraft, TextAttachmentsCarryTheCharsetTheirBytesAreIn) {
+    QTemporaryDir dir;
+    struct Text {
+        QString name;
+        QByteArray bytes;
+        QString charset;
+        QString decoded;
+    };
+    const QList<Text> texts = {
+        {QStringLiteral("angebot.txt"),
+         QStringLiteral("Angebot Fassung B, überarbeitet\n").toUtf8(), QStringLiteral("utf-8"),
+         QStringLiteral("Angebot Fassung B, überarbeitet\n")},
+        // A letter of two bytes across the 64 KiB the check reads at a time.
+        {QStringLiteral("lang.txt"), QByteArray(65535, 'a') + QStringLiteral("ü").toUtf8(),
+         QStringLiteral("utf-8"), QString(65535, u'a') + QStringLiteral("ü")},
+        {QStringLiteral("alt.txt"),
+         QByteArray("Gr\xfc\xdf"
+                    "e aus M\xfcnster\n"),
+         QStringLiteral("windows-1252"), QStringLiteral("Grüße aus Münster\n")},
+        {QStringLiteral("liste.csv"), QByteArray("Nr;Menge\n1;2\n"), QStringLiteral("us-ascii"),
+         QStringLiteral("Nr;Menge\n1;2\n")},
+    };
+    TMimeDraft d;
+    d.subject = QStringLiteral("Texte");
+    d.to = QStringList{"a@x.de"};
+    d.plainText = QStringLiteral("Text");
+    d.html = QStringLiteral("<html><body>Text</body></html>");
+    for (const Text& t : texts)
+        d.attachments.append({WriteFile(dir, t.name, t.bytes), t.name, {}});
+    const QString eml = dir.filePath(QStringLiteral("draft.eml"));
+    WriteMimeDraft(d, eml);
+
+    const mailtest::Draft g = mailtest::ParseWithGMime(eml);
+    const QJsonArray py = mailtest::ParseWithPython(eml)[QStringLiteral("parts")].toArray();
+    ASSERT_EQ(g.parts.size(), 5 + texts.size());
+    ASSERT_EQ(py.size(), g.parts.size());
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        const mailtest::Part& p = g.parts[5 + i];
+        SCOPED_TRACE(texts[i].name.toStdString());
+        EXPECT_TRUE(p.type.startsWith(QStringLiteral("text/")));
+        EXPECT_EQ(p.charset.toLower(), texts[i].charset);
+        EXPECT_TRUE(p.content == texts[i].bytes);
+        EXPECT_TRUE(py[5 + i].toObject()[QStringLiteral("text")].toString() == texts[i].decoded);
+    }
+}
+
 // A draft of a large attachment holds a few blocks, never the file: its memory does not grow
 // with the attachment.
 TEST(MailDraft, ALargeAttachmentIsStreamed) {

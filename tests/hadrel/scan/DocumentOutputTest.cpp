@@ -51,21 +51,29 @@ TEST(DragOutName, CaptionsBecomeFileNamesWithinTheirFolder) {
               QStringLiteral("Lieferschein.pdf"));
     EXPECT_EQ(DragOutFileName(QStringLiteral("Plan: Juli?"), QStringLiteral("a.tif")),
               QStringLiteral("Plan_ Juli_.tif"));
-    EXPECT_EQ(DragOutFileName(QStringLiteral("Bericht.docx"), QStringLiteral("a.pdf")),
-              QStringLiteral("Bericht.docx"));
     EXPECT_EQ(DragOutFileName(QStringLiteral("Plan.PDF"), QStringLiteral("a.pdf")),
               QStringLiteral("Plan.PDF"));
-    // A caption holding a path gives its last part; nothing reaches another folder.
-    EXPECT_EQ(DragOutFileName(QStringLiteral("C:\\Ablage\\Plan.pdf"), QString()),
-              QStringLiteral("Plan.pdf"));
-    EXPECT_EQ(DragOutFileName(QStringLiteral("../../etc/passwd"), QString()),
-              QStringLiteral("passwd"));
-    EXPECT_EQ(DragOutFileName(QStringLiteral(".."), QString()), QStringLiteral("_"));
-    EXPECT_EQ(DragOutFileName(QStringLiteral("Ordner/"), QString()), QStringLiteral("_"));
-    EXPECT_EQ(DragOutFileName(QStringLiteral("a\tb\"c|d*e<f>"), QStringLiteral("g.txt")),
-              QStringLiteral("a_b_c_d_e_f_.txt"));
     EXPECT_EQ(DragOutFileName(QStringLiteral("Version 1.2"), QStringLiteral("g.odt")),
               QStringLiteral("Version 1.2.odt"));
+    // The extension is the stored file's, whatever points the caption holds.
+    EXPECT_EQ(DragOutFileName(QStringLiteral("Angebot Fa.Schmidt"), QStringLiteral("a.pdf")),
+              QStringLiteral("Angebot Fa.Schmidt.pdf"));
+    EXPECT_EQ(DragOutFileName(QStringLiteral("Bericht.docx"), QStringLiteral("a.pdf")),
+              QStringLiteral("Bericht.docx.pdf"));
+    EXPECT_EQ(DragOutFileName(QStringLiteral("Angebot Fa.Schmidt"), QStringLiteral("ohne")),
+              QStringLiteral("Angebot Fa.Schmidt"));
+    // A slash is part of the name; nothing reaches or hides in another folder.
+    EXPECT_EQ(DragOutFileName(QStringLiteral("Rechnung 1/2024"), QStringLiteral("r.pdf")),
+              QStringLiteral("Rechnung 1_2024.pdf"));
+    EXPECT_EQ(DragOutFileName(QStringLiteral("C:\\Ablage\\Plan.pdf"), QString()),
+              QStringLiteral("C__Ablage_Plan.pdf"));
+    EXPECT_EQ(DragOutFileName(QStringLiteral("../../etc/passwd"), QString()),
+              QStringLiteral("_._.._etc_passwd"));
+    EXPECT_EQ(DragOutFileName(QStringLiteral(".."), QString()), QStringLiteral("_"));
+    EXPECT_EQ(DragOutFileName(QStringLiteral(".profile"), QString()), QStringLiteral("_profile"));
+    EXPECT_EQ(DragOutFileName(QStringLiteral("Ordner/"), QString()), QStringLiteral("Ordner_"));
+    EXPECT_EQ(DragOutFileName(QStringLiteral("a\tb\"c|d*e<f>"), QStringLiteral("g.txt")),
+              QStringLiteral("a_b_c_d_e_f_.txt"));
 }
 
 TEST_F(DocumentOutputTest, OneRecordKeepsOnePreviewDocument) {

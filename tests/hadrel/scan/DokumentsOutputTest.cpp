@@ -321,6 +321,55 @@ TEST_F(DokumentsOutputTest, DraggingOutCopiesTheDocumentUnderItsNameAndLeavesThe
     f->rbDragDrop->trigger();
 }
 
+// A caption with a point or a slash in it leaves as the stored file's type, in the folder meant.
+TEST_F(DokumentsOutputTest, DraggedOutAndSavedFilesKeepTheStoredExtensionAndTheirFolder) {
+    const int offer = Store("%PDF-1.4 Angebot", QStringLiteral("Angebot Fa.Schmidt"),
+                            QStringLiteral("angebot.pdf"));
+    const int bill = Store("%PDF-1.4 Rechnung", QStringLiteral("Rechnung 1/2024"),
+                           QStringLiteral("rechnung.pdf"));
+    TFormDokments* f = Open(offer);
+    QList<QUrl> urls;
+    TFormDokments::ExecuteFileDragProc.Set([&](QDrag* drag) {
+        urls = drag->mimeData()->urls();
+        return Qt::CopyAction;
+    });
+    const QString dragFolder = CurrentSession_UConstants().TempDir() + QStringLiteral("Drag&Drop/");
+    for (const auto& [id, name] : {std::pair{offer, QStringLiteral("Angebot Fa.Schmidt.pdf")},
+                                   std::pair{bill, QStringLiteral("Rechnung 1_2024.pdf")}}) {
+        ASSERT_TRUE(f->TreeMenuSelect(QString::number(id)));
+        QTest::mousePress(f->btDragDrop, Qt::LeftButton);
+        ASSERT_EQ(urls.size(), 1);
+        EXPECT_EQ(urls[0].toLocalFile(), dragFolder + name);
+        EXPECT_TRUE(QFileInfo(urls[0].toLocalFile()).isFile());
+        m_answers.ExpectFile(QStringLiteral("speichern"), {});
+        f->acDocumentExportFileSaveAs->trigger();
+        EXPECT_EQ(m_answers.FileDialogsShown().back().request.fileName, name);
+    }
+    EXPECT_FALSE(QFileInfo::exists(dragFolder + QStringLiteral("2024.pdf")));
+}
+
+// A text document mailed from the window reads in the mail program as it reads in the store.
+TEST_F(DokumentsOutputTest, AMailedTextDocumentDecodesToItsOwnText) {
+    const QString text = QStringLiteral("Angebot Fassung B, überarbeitet\n");
+    const int id = Store(text.toUtf8(), QStringLiteral("Angebot"), QStringLiteral("angebot.txt"));
+    TFormDokments* f = Open(id);
+    s_dm->SetIntSetting(QStringLiteral("MailSendMethod"), 5);
+    f->acDocumentExportMail->trigger();
+    ASSERT_EQ(m_answers.OpenedUrls().size(), 1);
+    const QString draft = m_answers.OpenedUrls().back().toLocalFile();
+    const mailtest::Draft read = mailtest::ParseWithGMime(draft);
+    // The body's text first, then the attachment.
+    const mailtest::Part* part = read.All(QStringLiteral("text/plain")).value(1);
+    ASSERT_TRUE(part);
+    EXPECT_EQ(part->fileName, QStringLiteral("Angebot.txt"));
+    EXPECT_EQ(part->charset.toLower(), QStringLiteral("utf-8"));
+    QString decoded;
+    for (const QJsonValue v : mailtest::ParseWithPython(draft)[QStringLiteral("parts")].toArray())
+        if (v[QStringLiteral("filename")].toString() == QStringLiteral("Angebot.txt"))
+            decoded = v[QStringLiteral("text")].toString();
+    EXPECT_EQ(decoded, text);
+}
+
 TEST_F(DokumentsOutputTest, EachMailGetsFilesOfItsOwnAndStoredMailsTravelUnencoded) {
     const int first = Store("%PDF-1.4 Kunde A", QStringLiteral("Angebot"), QStringLiteral("a.pdf"));
     const int second =

@@ -4,6 +4,7 @@
 #include "ViewerFixture.h"
 
 #include <DMSys.h>
+#include <EventGuard.h>
 #include <IEAcquire.h>
 #include <ScanPages.h>
 #include <Uloghelper.h>
@@ -249,5 +250,27 @@ TEST_F(DMSScanTest, AFeederFailingPartWayKeepsTheDocumentsReadAndSaysSo) {
             continue;
         const QImage second = TViewerPages::DecodePage(v->imOverviewPages()->UserData(1)->CurImage);
         EXPECT_EQ(second.size(), QSize(600, 800));
+    }
+}
+
+// The scan helper crashes or hangs before the fourth sheet of the test device: the three read
+// (no codes: a document each) are kept, the helper is gone, and the user is told.
+TEST_F(DMSScanTest, AScanHelperThatCrashesOrHangsKeepsTheDocumentsReadAndSaysSo) {
+    m_dm.SaveLastVal(QStringLiteral("TFileViewerFrameTIFF~Scanner"), QStringLiteral("test:0"));
+    for (const int signal : {SIGKILL, SIGSTOP}) {
+        SCOPED_TRACE(signal);
+        auto stopper =
+            std::make_shared<scanpages::THelperStopper>(3, signal, Imaging::TScanHelperLimits{1000, 1000});
+        Imaging::TIEAcquire::SetDefaultBackend(stopper);
+        m_errors.shown.clear();
+        TLogSink::Clear();
+        Rtl::Guarded([&] { scan({QStringLiteral("ScanSource=Einseitig")}); }, &m_owner);
+        EXPECT_EQ(m_errors.shown, QStringList{QStringLiteral("Twain-DMSScan: Scannen nicht möglich.")});
+        EXPECT_EQ(pageCounts(), (QList<int>{1, 1, 1}));
+        EXPECT_TRUE(scanpages::ProcessGone(stopper->Signalled()));
+        EXPECT_TRUE(TLogSink::Contains(QStringLiteral("Twain-DMSScan: SANE: Der Scan-Hilfsprozess")));
+        for (TFormFilePreview* p : previews())
+            delete p;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 }

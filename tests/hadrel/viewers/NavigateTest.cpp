@@ -176,6 +176,44 @@ TEST_F(NavigateTest, ReloadAsksOnlyWhenSomethingWouldBeLostAlsoAfterAddedPages) 
     EXPECT_FALSE(viewer.HasUnsavedChanges());
 }
 
+// A page that cannot be shown (its JPEG data broken) leaves no page selected; "Neu laden" still
+// asks before it drops the highlight waiting on another page.
+TEST_F(NavigateTest, ReloadAsksAlsoWhileNoPageCanBeShown) {
+    Imaging::TTiffWriter w;
+    Imaging::TIOParams g4;
+    g4.TIFF_Compression = Imaging::ioTIFF_G4FAX;
+    w.WritePage(Page(0), g4);
+    Imaging::TIOParams jpeg;
+    jpeg.TIFF_Compression = Imaging::ioTIFF_JPEG;
+    QImage photo(120, 90, QImage::Format_RGB888);
+    photo.fill(QColor(90, 140, 200));
+    w.WritePage(photo, jpeg);
+    QByteArray file = w.Finish();
+    // Every JPEG start marker gone: libjpeg reads no image from the page.
+    for (qsizetype at = file.indexOf("\xFF\xD8"); at >= 0; at = file.indexOf("\xFF\xD8", at))
+        file[at] = file[at + 1] = 0;
+    TDokument doc;
+    doc.AssignToDokId(store(file));
+    TFileViewerFrameTIFF viewer(nullptr, &doc, true, nullptr);
+    ErrorForms errors;
+    viewer.LoadImage(0, true);
+    viewer.AddAnnotHighlight(QRect(20, 20, 60, 30), 65535);
+    viewer.btPageNext->trigger();
+    ASSERT_FALSE(errors.shown.isEmpty());
+    EXPECT_TRUE(errors.shown.last().contains(QStringLiteral("Ungültiges Bild")))
+        << errors.shown.last().toStdString();
+    ASSERT_LT(viewer.imOverviewPages()->SelectedImage(), 0);
+    ASSERT_TRUE(viewer.CheckAnnotChanged());
+
+    m_answers.Expect(QStringLiteral("verworfen"), Vcl::mrNo);
+    viewer.btPageReload->trigger();
+    EXPECT_EQ(m_answers.Pending(), 0);
+    EXPECT_TRUE(viewer.CheckAnnotChanged());
+    m_answers.Expect(QStringLiteral("verworfen"), Vcl::mrYes);
+    viewer.btPageReload->trigger();
+    EXPECT_FALSE(viewer.CheckAnnotChanged());
+}
+
 TEST_F(NavigateTest, SendingNamesTheAttachmentAfterTheFileSent) {
     std::vector<QStringList> names;
     std::vector<QStringList> files;

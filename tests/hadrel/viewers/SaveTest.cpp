@@ -571,6 +571,190 @@ TEST_F(SaveTest, TheCloseQuestionOffersCancelOnlyWithASenderAndEndsATextEditFirs
 }
 
 // ---------------------------------------------------------------------------------------------
+// Saves against the lock and the valid revision, and pages whose stored annotations another
+// program wrote as no well-formed XML.
+
+namespace {
+
+QString revisionRows() {
+    return testsupport::TestDatabase::Scalar(QStringLiteral(
+        "SELECT string_agg(pd_id || ':' || pd_deletable, ',' ORDER BY pd_id) || '/' || (SELECT "
+        "count(*) FROM dms_file) || '/' || (SELECT count(*) FROM dms_annotation) FROM picndoku"));
+}
+
+void highlight(TFileViewerFrameTIFF& v, int page) {
+    v.LoadImage(page, true);
+    v.AddAnnotHighlight(QRect(30, 30, 80, 40), 65535);
+    v.SaveAnnotationsOfPage(page);
+}
+
+} // namespace
+
+// bernd has the document checked out: anna's highlight is refused as her page changes are, and
+// stays with her to be saved once he is done.
+TEST_F(SaveTest, AnotherUsersCheckOutRefusesAnAnnotationSaveAndTheEditsStay) {
+    const int id = store(Tiff(2));
+    TFileViewerFrameTIFF& v = Open(id);
+    lock(id, QStringLiteral("bernd"), QStringLiteral("/home/bernd/scan.tiff"));
+    Annotate(0);
+    ErrorForms errors;
+    v.btAnnotSave->trigger();
+    ASSERT_EQ(errors.shown.size(), 1);
+    EXPECT_TRUE(errors.shown[0].contains(QStringLiteral("Gesperrt von bernd")))
+        << errors.shown[0].toStdString();
+    EXPECT_EQ(Slots(Remote()), 0);
+    EXPECT_TRUE(v.CheckAnnotChanged());
+
+    testsupport::TestDatabase::Exec(QStringLiteral(
+        "UPDATE picndoku_revision SET pdr_lock_user = NULL, pdr_checkout_path = NULL"));
+    v.btAnnotSave->trigger();
+    EXPECT_EQ(Slots(Remote()), 1);
+    EXPECT_FALSE(v.CheckAnnotChanged());
+}
+
+// Viewer B (bernd, on a connection of his own) and viewer C (anna again) were opened before anna's
+// viewer A deleted the third page and saved. B's highlight and B's turned page, and C's highlight,
+// are refused, saying who saved and when: the old revision's file gets no annotation, A's two
+// pages stay the valid revision, and B's edits stay on screen, also after the close question's
+// "Ja". B may then load the valid revision and save into it.
+TEST_F(SaveTest, AViewerOnAnOldRevisionStoresNothingKeepsItsEditsAndMayLoadTheValidOne) {
+    const QByteArray original = Tiff(3);
+    const int id = store(original);
+    TDM1 bernd(nullptr, false);
+    bernd.Connect();
+    bernd.SetLoginName(QStringLiteral("bernd"));
+    TDokument bDoc;
+    bDoc.SetDatabase(&bernd.Database());
+    bDoc.AssignToDokId(id);
+    TFileViewerFrameTIFF b(nullptr, &bDoc, true, nullptr);
+    TDokument cDoc;
+    cDoc.AssignToDokId(id);
+    TFileViewerFrameTIFF c(nullptr, &cDoc, true, nullptr);
+    const QString oldFile = bDoc.DMSRemoteFilename();
+
+    TFileViewerFrameTIFF& a = Open(id);
+    a.LoadImage(2, true);
+    a.btEditDelete->trigger();
+    a.btEditSave->trigger();
+    const int valid = m_doc->Id();
+    ASSERT_NE(valid, id);
+    const QString validFile = Remote();
+    const QString stored = revisionRows();
+    const QStringList originalPages = PillowPixels(original);
+    ASSERT_EQ(originalPages.size(), 3);
+    const QString stale =
+        QStringLiteral("Das Dokument \"Lieferschein\" wurde inzwischen von anna am ");
+
+    highlight(b, 0);
+    m_answers.Expect(stale, Vcl::mrNo);
+    b.btAnnotSave->trigger();
+    b.DoPageRotate(QStringLiteral("S"), 1, true);
+    m_answers.Expect(stale, Vcl::mrNo);
+    b.btEditSave->trigger();
+    bool canClose = true;
+    m_answers.Expect(QStringLiteral("Die Seite wurde verändert."), Vcl::mrYes);
+    m_answers.Expect(stale, Vcl::mrNo);
+    EXPECT_THROW(b.FormCloseQuery(nullptr, canClose), EAbort);
+    EXPECT_FALSE(canClose);
+    highlight(c, 1);
+    m_answers.Expect(stale, Vcl::mrNo);
+    c.btAnnotSave->trigger();
+    ASSERT_EQ(m_answers.Pending(), 0);
+    EXPECT_FALSE(m_answers.Questions().back().defaultButton == Vcl::mbYes);
+
+    EXPECT_EQ(revisionRows(), stored);
+    EXPECT_EQ(Slots(oldFile), 0);
+    EXPECT_EQ(PillowPixels(StoredFile(validFile)), originalPages.mid(0, 2));
+    EXPECT_EQ(bDoc.Id(), id);
+    EXPECT_EQ(b.imOverviewPages()->ImageCount(), 3);
+    EXPECT_TRUE(b.CheckPageChanged());
+    EXPECT_TRUE(b.CheckAnnotChanged());
+    EXPECT_TRUE(c.CheckAnnotChanged());
+
+    // B takes the valid revision: its edits go, A's two pages show, and B's next save lands there.
+    m_answers.Expect(stale, Vcl::mrYes);
+    b.btEditSave->trigger();
+    EXPECT_EQ(bDoc.Id(), valid);
+    EXPECT_EQ(b.imOverviewPages()->ImageCount(), 2);
+    EXPECT_FALSE(b.CheckPageChanged());
+    EXPECT_FALSE(b.CheckAnnotChanged());
+    highlight(b, 1);
+    b.btAnnotSave->trigger();
+    EXPECT_EQ(bDoc.Id(), valid);
+    EXPECT_FALSE(DCFileMethods().ReadAnnotation(validFile, 1).isEmpty());
+    EXPECT_EQ(Slots(oldFile), 0);
+}
+
+// A page whose stored annotation has text after its root (as another program may write it) says
+// so once, however often it is shown; it is kept byte for byte through annotation saves, a page
+// save and the close question's "Ja", and never stops the other pages' saves. Annotating it asks
+// first: "Nein" keeps it, "Ja" replaces it.
+TEST_F(SaveTest, AnUnreadableAnnotationPageIsSaidOnceKeptAsStoredAndNeverBlocksASave) {
+    const int id = store(Tiff(3));
+    const QString first = [&] {
+        TDokument d;
+        d.AssignToDokId(id);
+        return d.DMSRemoteFilename();
+    }();
+    const QByteArray foreign =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<annotation>\r\n  <highlight top=\"5\" "
+        "left=\"5\" bottom=\"50\" right=\"90\" creator=\"fremd\"/>\r\n</annotation>\r\n"
+        "nachgetragen von Hand\r\n";
+    DCFileMethods().WriteAnnotation(&foreign, first, 1);
+    ErrorForms errors;
+    TFileViewerFrameTIFF& v = Open(id);
+    v.LoadImage(1, true);
+    v.LoadImage(0, true);
+    v.LoadImage(1, true);
+    ASSERT_EQ(errors.shown.size(), 1) << errors.shown.join(u'|').toStdString();
+    EXPECT_TRUE(errors.shown[0].contains(QStringLiteral("Seite 2")))
+        << errors.shown[0].toStdString();
+
+    Annotate(0);
+    v.btAnnotSave->trigger();
+    EXPECT_FALSE(DCFileMethods().ReadAnnotation(first, 0).isEmpty());
+    EXPECT_EQ(DCFileMethods().ReadAnnotation(first, 1), foreign);
+
+    // A page save: the new revision keeps it too, its pages read back by Pillow.
+    v.LoadImage(2, true);
+    v.btEditDelete->trigger();
+    v.btEditSave->trigger();
+    const QString second = Remote();
+    ASSERT_NE(second, first);
+    EXPECT_EQ(PillowPixels(StoredFile(second)).size(), 2);
+    EXPECT_EQ(DCFileMethods().ReadAnnotation(second, 1), foreign);
+    Annotate(0, 60);
+    bool canClose = true;
+    m_answers.Expect(QStringLiteral("Die Seite wurde verändert."), Vcl::mrYes);
+    v.FormCloseQuery(nullptr, canClose);
+    EXPECT_TRUE(canClose);
+    EXPECT_EQ(DCFileMethods().ReadAnnotation(second, 1), foreign);
+
+    // Annotating the page itself: "Nein" keeps what is stored and drops the new highlight.
+    v.LoadImage(1, true);
+    v.AddAnnotHighlight(QRect(20, 20, 60, 30), 65535);
+    m_answers.Expect(
+        QStringLiteral("Die gespeicherten Anmerkungen der Seite 2 können nicht gelesen "
+                       "werden."),
+        Vcl::mrNo);
+    v.btPagePrev->trigger();
+    ASSERT_EQ(m_answers.Pending(), 0);
+    EXPECT_FALSE(m_answers.Questions().back().defaultButton == Vcl::mbYes);
+    EXPECT_FALSE(v.CheckAnnotChanged());
+    v.btAnnotSave->trigger();
+    EXPECT_EQ(DCFileMethods().ReadAnnotation(second, 1), foreign);
+    // "Ja" replaces it with the user's highlight.
+    v.LoadImage(1, true);
+    v.AddAnnotHighlight(QRect(20, 20, 60, 30), 65535);
+    m_answers.Expect(QStringLiteral("können nicht gelesen werden"), Vcl::mrYes);
+    v.btAnnotSave->trigger();
+    const QByteArray replaced = DCFileMethods().ReadAnnotation(second, 1);
+    EXPECT_TRUE(replaced.contains("<highlight")) << replaced.toStdString();
+    EXPECT_FALSE(replaced.contains("fremd"));
+    EXPECT_EQ(errors.shown.size(), 1);
+}
+
+// ---------------------------------------------------------------------------------------------
 // A client killed at any step of a save: the helper below runs in a process of its own and dies
 // at the named fault point; the store then holds the previous revision whole or the new one whole.
 

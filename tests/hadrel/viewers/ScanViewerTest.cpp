@@ -111,10 +111,23 @@ TEST_F(ScanViewerTest, ABreakOrAFailureLeavesNoPlaceholder) {
     v->btEditMultiScan->trigger();
     EXPECT_EQ(v->imOverviewPages()->ImageCount(), 0);
     expectIdle(v);
-    // The sheet broken off is gone; the next scan takes the rest of the feeder.
+    // The break ended the device's session; the next scan is one of its own, with the test
+    // device's feeder full again.
     v->btEditMultiScan->trigger();
-    EXPECT_EQ(v->imOverviewPages()->ImageCount(), 9);
+    EXPECT_EQ(v->imOverviewPages()->ImageCount(), 10);
     v->ClearAllPages();
+
+    // A scan helper that hangs on the third sheet: the watchdog ends it, the two read stay.
+    auto hung = std::make_shared<scanpages::THelperStopper>(2, SIGSTOP, Imaging::TScanHelperLimits{1000, 1000});
+    Imaging::TIEAcquire::SetDefaultBackend(hung);
+    v->btEditMultiScan->trigger();
+    EXPECT_EQ(errors(), QStringLiteral("btEditMultiScan: Scannen nicht möglich."));
+    EXPECT_EQ(v->imOverviewPages()->ImageCount(), 2);
+    EXPECT_TRUE(scanpages::ProcessGone(hung->Signalled()));
+    EXPECT_TRUE(TLogSink::Contains(QStringLiteral("SANE: Der Scan-Hilfsprozess antwortet seit 1 s nicht.")));
+    expectIdle(v);
+    v->ClearAllPages();
+    m_errors.shown.clear();
 
     // A device that fails on the third sheet: the two read stay, the user is told.
     auto m = memory({codePage("A"), codePage("B"), codePage("C"), codePage("D")});

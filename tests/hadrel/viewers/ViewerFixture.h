@@ -130,13 +130,16 @@ protected:
                                      "pd_id = %1")
                           .arg(id));
     }
+    // A lock taken on this machine, as the program records it.
     static void lock(int id, const QString& user, const QString& checkout = {}) {
         testsupport::TestDatabase::Exec(
-            QStringLiteral("UPDATE picndoku_revision SET pdr_lock_user = '%1', pdr_lock_time = now(), "
-                           "pdr_checkout_path = %2 WHERE pdr_revision_id = (SELECT pd_revision_id "
-                           "FROM picndoku WHERE pd_id = %3)")
+            QStringLiteral(
+                "UPDATE picndoku_revision SET pdr_lock_user = '%1', pdr_lock_time = now(), "
+                "pdr_lock_host = '%4', pdr_checkout_path = %2 WHERE pdr_revision_id = "
+                "(SELECT pd_revision_id FROM picndoku WHERE pd_id = %3)")
                 .arg(user, checkout.isEmpty() ? QStringLiteral("NULL") : u'\'' + checkout + u'\'')
-                .arg(id));
+                .arg(id)
+                .arg(TDokument::ThisHost()));
     }
 
     TDM1 m_dm;
