@@ -570,7 +570,8 @@ QImage TTiffReader::Decode() {
         image.setColorTable(table);
     }
 
-    // Grey samples are inverted by bits: for 8 and 16 bits alike the complement.
+    // Rows copied as they are invert white-is-zero grey byte by byte: the complement of a
+    // sample, of 8 bits or of 16.
     const bool invertBytes = layout.invert && layout.direct;
     const bool separate = planar == PLANARCONFIG_SEPARATE && spp > 1;
     const int planes = separate ? spp : 1;
