@@ -52,38 +52,39 @@
 // The page view
 
 namespace {
-QPdfDocumentRenderOptions::Rotation RenderRotation(int degrees) {
-    switch (degrees) {
-    case 90:
-        return QPdfDocumentRenderOptions::Rotation::Clockwise90;
-    case 180:
-        return QPdfDocumentRenderOptions::Rotation::Clockwise180;
-    case 270:
-        return QPdfDocumentRenderOptions::Rotation::Clockwise270;
-    default:
-        return QPdfDocumentRenderOptions::Rotation::None;
-    }
-}
 constexpr int kPageMargin = 8;
 } // namespace
 
-TPdfPageView::TPdfPageView(QWidget* parent) : QAbstractScrollArea(parent) {
+TPdfPageView::TPdfPageView(QWidget* parent)
+    : QAbstractScrollArea(parent), m_renderer(new TPdfTileRenderer(this)) {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::OpenHandCursor);
     viewport()->setBackgroundRole(QPalette::Dark);
     viewport()->setAutoFillBackground(true);
+    connect(m_renderer, &TPdfTileRenderer::tileReady, this, &TPdfPageView::tileReady);
 }
 
-void TPdfPageView::SetDocument(QPdfDocument* document) {
+void TPdfPageView::SetDocument(QPdfDocument* document, const QByteArray& bytes) {
     m_document = document;
     m_page = 0;
     m_rotation = 0;
     m_highlights.clear();
+    m_pointSizes.clear();
     ClearSelection();
-    m_cacheKey.clear();
-    m_cache = QImage();
+    dropTiles();
+    m_renderer->SetDocument(document ? bytes : QByteArray());
     applyMode();
     viewport()->update();
+}
+
+QSizeF TPdfPageView::pointSize(int page) const {
+    if (!m_document || page < 0 || page >= m_document->pageCount())
+        return {};
+    // Asked at every paint: the document's answer waits for a tile being rendered.
+    auto it = m_pointSizes.find(page);
+    if (it == m_pointSizes.end())
+        it = m_pointSizes.insert(page, m_document->pagePointSize(page));
+    return *it;
 }
 
 void TPdfPageView::SetPage(int page, QPointF location) {
@@ -113,9 +114,7 @@ QPointF TPdfPageView::Location() const {
 }
 
 QSizeF TPdfPageView::pagePoints() const {
-    if (!m_document || m_document->pageCount() <= 0)
-        return {};
-    const QSizeF s = m_document->pagePointSize(m_page);
+    const QSizeF s = pointSize(m_page);
     return m_rotation % 180 ? s.transposed() : s;
 }
 
@@ -193,7 +192,7 @@ QPointF TPdfPageView::toPage(QPoint p) const {
     const QRect r = pageRect();
     const double ppp = pixelsPerPoint();
     QPointF q((p.x() - r.x()) / ppp, (p.y() - r.y()) / ppp);
-    const QSizeF s = m_document ? m_document->pagePointSize(m_page) : QSizeF();
+    const QSizeF s = pointSize(m_page);
     switch (m_rotation) {
     case 90:
         return QPointF(q.y(), s.height() - q.x());
@@ -218,6 +217,142 @@ void TPdfPageView::ClearSelection() {
     viewport()->update();
 }
 
+// ---- tiles --------------------------------------------------------------------------------
+
+QSize TPdfPageView::ScaledSize() const {
+    const qreal dpr = viewport()->devicePixelRatioF();
+    const QSize logical = pageRect().size();
+    return QSize(qRound(logical.width() * dpr), qRound(logical.height() * dpr));
+}
+
+QRect TPdfPageView::VisibleArea() const {
+    const QRect r = pageRect();
+    const QRect shown = r.intersected(viewport()->rect());
+    if (shown.isEmpty())
+        return {};
+    const QSize scaled = ScaledSize();
+    const double sx = double(scaled.width()) / r.width(), sy = double(scaled.height()) / r.height();
+    const QRect local = shown.translated(-r.topLeft());
+    const int left = int(std::floor(local.x() * sx)), top = int(std::floor(local.y() * sy));
+    const int right = int(std::ceil((local.x() + local.width()) * sx));
+    const int bottom = int(std::ceil((local.y() + local.height()) * sy));
+    return QRect(left, top, right - left, bottom - top).intersected(QRect(QPoint(), scaled));
+}
+
+QList<TPdfTileKey> TPdfPageView::visibleTiles() const {
+    if (!m_document || m_document->pageCount() <= 0 || pageRect().isEmpty())
+        return {};
+    return PdfTiles::TilesIn(m_page, m_rotation, ScaledSize(), VisibleArea());
+}
+
+QRectF TPdfPageView::tileTarget(const TPdfTileKey& key) const {
+    const QRect r = pageRect();
+    const QRect tile = PdfTiles::TileRect(key);
+    const double sx = double(r.width()) / key.scaled.width();
+    const double sy = double(r.height()) / key.scaled.height();
+    return QRectF(r.x() + tile.x() * sx, r.y() + tile.y() * sy, tile.width() * sx,
+                  tile.height() * sy);
+}
+
+bool TPdfPageView::Rendering() const {
+    return !m_wanted.isEmpty() && m_renderer->Pending() > 0 && PendingTiles() > 0;
+}
+
+int TPdfPageView::PendingTiles() const {
+    int missing = 0;
+    for (const TPdfTileKey& key : visibleTiles())
+        if (!m_tiles.contains(key))
+            ++missing;
+    return missing;
+}
+
+QImage TPdfPageView::VisiblePage() const {
+    const QRect area = VisibleArea();
+    if (area.isEmpty())
+        return {};
+    QImage shown(area.size(), QImage::Format_RGB32);
+    shown.fill(Qt::white);
+    QPainter p(&shown);
+    for (const TPdfTileKey& key : visibleTiles())
+        if (const auto it = m_tiles.constFind(key); it != m_tiles.cend())
+            p.drawImage(PdfTiles::TileRect(key).topLeft() - area.topLeft(), it->image);
+    return shown;
+}
+
+qint64 TPdfPageView::tileBudget() const {
+    // Three screens of tiles with a tile's margin round them, and never less than 96 MB.
+    const qreal dpr = viewport()->devicePixelRatioF();
+    const qint64 w = qint64(viewport()->width() * dpr) + 2 * PdfTiles::TileSize;
+    const qint64 h = qint64(viewport()->height() * dpr) + 2 * PdfTiles::TileSize;
+    return std::max<qint64>(qint64(96) << 20, 3 * w * h * 4);
+}
+
+void TPdfPageView::requestTiles(const QList<TPdfTileKey>& visible) {
+    QList<TPdfTileKey> wanted;
+    for (const TPdfTileKey& key : visible)
+        if (!m_tiles.contains(key))
+            wanted << key;
+    // The middle of the view first.
+    const QPointF middle = QRectF(VisibleArea()).center();
+    const auto distance = [&](const TPdfTileKey& k) {
+        const QPointF d = QRectF(PdfTiles::TileRect(k)).center() - middle;
+        return d.x() * d.x() + d.y() * d.y();
+    };
+    std::stable_sort(wanted.begin(), wanted.end(), [&](const TPdfTileKey& a, const TPdfTileKey& b) {
+        return distance(a) < distance(b);
+    });
+    // Then the tiles round the view, so that scrolling finds them ready, while they fit.
+    const QRect area = VisibleArea();
+    if (!visible.isEmpty() && !area.isEmpty()) {
+        const int t = PdfTiles::TileSize;
+        const QList<TPdfTileKey> around = PdfTiles::TilesIn(
+            m_page, m_rotation, visible.first().scaled, area.adjusted(-t, -t, t, t));
+        const qint64 tileBytes = qint64(t) * t * 4;
+        if (around.size() * tileBytes <= tileBudget() / 2)
+            for (const TPdfTileKey& key : around)
+                if (!m_tiles.contains(key) && !visible.contains(key))
+                    wanted << key;
+    }
+    if (wanted != m_wanted) {
+        m_wanted = wanted;
+        m_renderer->Want(wanted);
+    }
+}
+
+void TPdfPageView::tileReady(quint64 generation, const TPdfTileKey& key, const QImage& image) {
+    if (generation != m_renderer->Generation() || image.isNull())
+        return;
+    m_wanted.removeOne(key);
+    if (const auto old = m_tiles.constFind(key); old != m_tiles.cend())
+        m_tileBytes -= old->image.sizeInBytes();
+    m_tiles.insert(key, {image, ++m_useCount});
+    m_tileBytes += image.sizeInBytes();
+    trimTiles(visibleTiles());
+    viewport()->update();
+}
+
+void TPdfPageView::trimTiles(const QList<TPdfTileKey>& keep) {
+    const qint64 budget = tileBudget();
+    while (m_tileBytes > budget) {
+        // The least recently drawn goes; tiles of another zoom are drawn as stand-ins only and
+        // count as drawn when they were last current.
+        auto oldest = m_tiles.end();
+        for (auto it = m_tiles.begin(); it != m_tiles.end(); ++it)
+            if (!keep.contains(it.key()) && (oldest == m_tiles.end() || it->used < oldest->used))
+                oldest = it;
+        if (oldest == m_tiles.end())
+            break;
+        m_tileBytes -= oldest->image.sizeInBytes();
+        m_tiles.erase(oldest);
+    }
+}
+
+void TPdfPageView::dropTiles() {
+    m_tiles.clear();
+    m_tileBytes = 0;
+    m_wanted.clear();
+}
+
 void TPdfPageView::paintEvent(QPaintEvent*) {
     QPainter p(viewport());
     if (!m_document || m_document->pageCount() <= 0)
@@ -225,26 +360,30 @@ void TPdfPageView::paintEvent(QPaintEvent*) {
     const QRect r = pageRect();
     if (r.isEmpty())
         return;
-    const QString key = QStringLiteral("%1/%2x%3/%4").arg(m_page).arg(r.width()).arg(r.height()).arg(m_rotation);
-    if (key != m_cacheKey) {
-        QPdfDocumentRenderOptions options;
-        options.setRotation(RenderRotation(m_rotation));
-        // The page is rendered at the size it is drawn, so the text stays sharp at every zoom.
-        const QImage rendered = m_document->render(m_page, r.size(), options);
-        m_cache = QImage(r.size(), QImage::Format_RGB32);
-        m_cache.fill(Qt::white);
-        QPainter onWhite(&m_cache);
-        onWhite.drawImage(0, 0, rendered);
-        m_cacheKey = key;
+    p.fillRect(r.intersected(viewport()->rect()), Qt::white);
+    const QSize scaled = ScaledSize();
+    // Until the tiles at this zoom are there, those of the zoom before stand in, scaled.
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (auto it = m_tiles.cbegin(); it != m_tiles.cend(); ++it) {
+        const TPdfTileKey& k = it.key();
+        if (k.page == m_page && k.rotation == m_rotation && k.scaled != scaled)
+            p.drawImage(tileTarget(k), it->image);
     }
-    p.drawImage(r.topLeft(), m_cache);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    const QList<TPdfTileKey> visible = visibleTiles();
+    for (const TPdfTileKey& k : visible)
+        if (const auto it = m_tiles.find(k); it != m_tiles.end()) {
+            it->used = ++m_useCount;
+            p.drawImage(tileTarget(k), it->image);
+        }
+    requestTiles(visible);
 
     // Marks are given in unturned page points.
     p.save();
     p.translate(r.topLeft());
     const double ppp = pixelsPerPoint();
     p.scale(ppp, ppp);
-    const QSizeF s = m_document->pagePointSize(m_page);
+    const QSizeF s = pointSize(m_page);
     switch (m_rotation) {
     case 90:
         p.translate(s.height(), 0);
@@ -355,6 +494,12 @@ QImage TPdfThumbnails::render(int page) const {
 void TPdfThumbnails::renderQueued() {
     if (m_queued.isEmpty() || !m_document)
         return;
+    // The page in view first: the library renders one thing at a time.
+    if (Busy && Busy()) {
+        m_renderNext.start(10);
+        return;
+    }
+    m_renderNext.setInterval(0);
     const int page = m_queued.takeFirst();
     if (page < rowCount() && !m_thumbs.contains(page)) {
         m_thumbs.insert(page, render(page));
@@ -493,6 +638,7 @@ void TFileViewerFramePDF::buildForm() {
     pnPages = Vcl::Owned(this, new QSplitter(Qt::Horizontal, body), QStringLiteral("pnPages"));
     pnThumbnails = Vcl::Owned(this, new QListView(pnPages), QStringLiteral("pnThumbnails"));
     pnThumbnails->setModel(m_thumbs);
+    m_thumbs->Busy = [this] { return PDFViewer && PDFViewer->Rendering(); };
     pnThumbnails->setViewMode(QListView::IconMode);
     pnThumbnails->setFlow(QListView::TopToBottom);
     pnThumbnails->setWrapping(false);
@@ -724,7 +870,7 @@ void TFileViewerFramePDF::emptyViewer() {
     m_buffer.close();
     m_buffer.setData(QByteArray());
     m_thumbs->SetDocument(nullptr);
-    PDFViewer->SetDocument(nullptr);
+    PDFViewer->SetDocument(nullptr, {});
     m_history->clear();
 }
 
@@ -777,7 +923,7 @@ void TFileViewerFramePDF::Recreate(TDokument* Dokument, bool) {
             if (m_pdf->status() == QPdfDocument::Status::Ready && m_pdf->pageCount() > 0) {
                 loaded = true;
                 m_thumbs->SetDocument(m_pdf);
-                PDFViewer->SetDocument(m_pdf);
+                PDFViewer->SetDocument(m_pdf, m_buffer.data());
                 PDFViewerDocumentLoaded();
             } else {
                 const bool password = m_pdf->error() == QPdfDocument::Error::IncorrectPassword;

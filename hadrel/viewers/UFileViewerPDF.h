@@ -6,6 +6,7 @@
 // e-mail, and a side panel of the documents related to this one by keyword.
 
 #include "UFileViewer.h"
+#include "UFileViewerPDF.Tiles.h"
 
 #include <QAbstractListModel>
 #include <QAbstractScrollArea>
@@ -16,6 +17,8 @@
 #include <QPdfDocument>
 #include <QPointer>
 #include <QTimer>
+
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -36,7 +39,9 @@ class TVoskRibbonTab;
 
 // One page of a PDF document at a zoom and a quarter-turn rotation, with the find results of the
 // page marked. The zoom is a factor in per cent of the page's size at the screen's resolution, or
-// follows the view's width or the whole page.
+// follows the view's width or the whole page. Only what is in view is drawn, in tiles rendered
+// away from the window's thread; until a tile is there, the page shows white, or the tiles of
+// the zoom before, scaled.
 class TPdfPageView final : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -46,7 +51,8 @@ public:
 
     explicit TPdfPageView(QWidget* parent = nullptr);
 
-    void SetDocument(QPdfDocument* document);
+    // document shows the page; bytes, the same PDF file, are what the tiles are rendered from.
+    void SetDocument(QPdfDocument* document, const QByteArray& bytes);
     QPdfDocument* Document() const { return m_document; }
     int Page() const { return m_page; }
     void SetPage(int page, QPointF location = {});
@@ -71,8 +77,18 @@ public:
     // Find results of the shown page in page points; the current one drawn stronger.
     void SetHighlights(const QList<QRectF>& rects, int current = -1);
 
-    // The page as drawn, for tests and the thumbnail pane.
-    QImage RenderedPage() const { return m_cache; }
+    // The part of the page in view as drawn, at the screen's pixels, from the tiles rendered so
+    // far (white where one is still missing): for tests and benchmarks.
+    QImage VisiblePage() const;
+    // Tiles in view not rendered yet.
+    int PendingTiles() const;
+    // Tiles in view asked for and still being rendered.
+    bool Rendering() const;
+    // The turned page at the zoom in the screen's pixels, and the part of it in view.
+    QSize ScaledSize() const;
+    QRect VisibleArea() const;
+    // The bytes of the tiles kept: bounded by the size of the view, not of the page.
+    qint64 TileBytes() const { return m_tileBytes; }
 
 signals:
     void pageChanged(int page);
@@ -88,21 +104,38 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
+    QSizeF pointSize(int page) const;     // the page's size in points, as it lies
     QSizeF pagePoints() const;            // the page's size in points, turned
     double pixelsPerPoint() const;        // at the current zoom
     QRect pageRect() const;               // where the page lies in the viewport
     QPointF toPage(QPoint viewport) const; // a viewport point in page points (unturned)
     void applyMode();
     void updateScrollBars();
+    QList<TPdfTileKey> visibleTiles() const;
+    // Where a tile of the page at scaled lies in the viewport.
+    QRectF tileTarget(const TPdfTileKey& key) const;
+    void tileReady(quint64 generation, const TPdfTileKey& key, const QImage& image);
+    void requestTiles(const QList<TPdfTileKey>& visible);
+    qint64 tileBudget() const;
+    void trimTiles(const QList<TPdfTileKey>& keep);
+    void dropTiles();
 
     QPointer<QPdfDocument> m_document;
+    TPdfTileRenderer* m_renderer;
+    struct Tile {
+        QImage image;
+        quint64 used = 0;
+    };
+    QHash<TPdfTileKey, Tile> m_tiles;
+    qint64 m_tileBytes = 0;
+    quint64 m_useCount = 0;
+    QList<TPdfTileKey> m_wanted;
+    mutable QHash<int, QSizeF> m_pointSizes;
     int m_page = 0;
     int m_zoom = 100;
     TZoomMode m_mode = zmPageWidth;
     int m_rotation = 0;
     bool m_hand = true;
-    QImage m_cache;
-    QString m_cacheKey;
     QList<QRectF> m_highlights;
     int m_currentHighlight = -1;
     QPoint m_dragStart;
@@ -130,6 +163,8 @@ public:
     int RenderedCount() const { return int(m_thumbs.size()); }
     // Pages asked for and not yet rendered.
     int QueuedCount() const { return int(m_queued.size()); }
+    // While it answers true, thumbnails wait.
+    std::function<bool()> Busy;
 
 private:
     QImage render(int page) const;

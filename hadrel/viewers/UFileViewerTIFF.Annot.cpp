@@ -118,7 +118,14 @@ void TFileViewerFrameTIFF::SetAnnotControls(const TAnnotControls& c) {
 void TFileViewerFrameTIFF::setupAnnotations() {
     m_annot = std::make_unique<TAnnotLayer>(imCurrentPage->Model());
     m_annot->Env.ShowUndoOptions = [this] { ShowUndoOptions(); };
-    m_annot->Env.RaiseError = [](const QString& text) { Korvexutils::ShowError(text); };
+    // Content of a kind the annotations lack is kept on its page: it is said once per opening,
+    // not at every showing of the page.
+    m_annot->Env.RaiseError = [this](const QString& text) {
+        if (m_saidUnknown.contains(text))
+            return;
+        m_saidUnknown.insert(text);
+        Korvexutils::ShowError(text);
+    };
 
     // The mode buttons form one group in which a pressed button can be released again.
     if (QActionGroup* group = btAddHighlight->actionGroup())

@@ -125,16 +125,16 @@ void TFileViewerFrameTIFF::buildNavigationCommands() {
 }
 
 void TFileViewerFrameTIFF::btPagePrevClick(QObject*) {
-    const int page = imOverviewPages()->SelectedImage() - 1;
-    if (page >= 0 && page < imOverviewPages()->ImageCount()) {
-        leaveShownPage();
-        LoadImage(page, true);
-    }
+    turnToPage(imOverviewPages()->SelectedImage() - 1);
 }
 
 void TFileViewerFrameTIFF::btPageNextClick(QObject*) {
-    const int page = imOverviewPages()->SelectedImage() + 1;
-    if (page >= 0 && page < imOverviewPages()->ImageCount()) {
+    turnToPage(imOverviewPages()->SelectedImage() + 1);
+}
+
+void TFileViewerFrameTIFF::turnToPage(int page) {
+    if (page >= 0 && page < imOverviewPages()->ImageCount() &&
+        page != imOverviewPages()->SelectedImage()) {
         leaveShownPage();
         LoadImage(page, true);
     }

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QScopedValueRollback>
@@ -9,6 +10,37 @@
 #include <QTabBar>
 
 #include <algorithm>
+
+namespace {
+
+// The page number with a document's keys: Page Down and Page Up turn one page (a plain spin box
+// steps ten, and upwards on Page Up), Home and End go to the first and the last page.
+class TPageNumberBox final : public QSpinBox {
+public:
+    TPageNumberBox(QWidget* parent, std::function<void(int key)> turn)
+        : QSpinBox(parent), m_turn(std::move(turn)) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+        const int key = e->key();
+        const bool page =
+            (key == Qt::Key_PageUp || key == Qt::Key_PageDown) && mods == Qt::NoModifier;
+        const bool end = (key == Qt::Key_Home || key == Qt::Key_End) &&
+                         (mods == Qt::NoModifier || mods == Qt::ControlModifier);
+        if (!page && !end) {
+            QSpinBox::keyPressEvent(e);
+            return;
+        }
+        e->accept();
+        m_turn(key);
+    }
+
+private:
+    std::function<void(int)> m_turn;
+};
+
+} // namespace
 
 TPageSelector::TPageSelector(QWidget* parent) : QWidget(parent) {
     setAccessibleName(QStringLiteral("Seiten"));
@@ -33,7 +65,16 @@ TPageSelector::TPageSelector(QWidget* parent) : QWidget(parent) {
     row->addStretch(1);
 
     m_label = new QLabel(QStringLiteral("&Seite"), this);
-    m_number = new QSpinBox(this);
+    m_number = new TPageNumberBox(this, [this](int key) {
+        if (m_count <= 0)
+            return;
+        SetCurrentIndex(key == Qt::Key_PageUp     ? m_current - 1
+                        : key == Qt::Key_PageDown ? m_current + 1
+                        : key == Qt::Key_Home     ? 0
+                                                  : m_count - 1);
+        // What was typed and not taken with Enter gives way to the page shown.
+        ShowCurrent(m_current);
+    });
     m_number->setObjectName(QStringLiteral("tcPagesNumber"));
     m_label->setBuddy(m_number);
     // Typing "125" goes to page 125 on Enter, not through pages 1 and 12 on the way.
@@ -42,7 +83,8 @@ TPageSelector::TPageSelector(QWidget* parent) : QWidget(parent) {
     m_number->setAlignment(Qt::AlignRight);
     m_number->setAccessibleName(QStringLiteral("Seitennummer"));
     m_number->setToolTip(QStringLiteral("Nummer der angezeigten Seite: eingeben und mit der "
-                                        "Eingabetaste zeigen, oder mit den Pfeilen blättern"));
+                                        "Eingabetaste zeigen, mit Bild auf und Bild ab blättern, "
+                                        "mit Pos1 und Ende zur ersten und letzten Seite"));
     connect(m_number, &QSpinBox::valueChanged, this, [this](int value) {
         if (!m_updating)
             SetCurrentIndex(value - 1);

@@ -70,6 +70,24 @@ DokumentIdentity identityOf(TDokument& d) {
     throw EAbort();
 }
 
+// The bytes of a revision being stored, telling how far the store has read them.
+class TProgressBuffer final : public QBuffer {
+public:
+    TProgressBuffer(QByteArray* bytes, std::function<void(qint64, qint64)> progress)
+        : QBuffer(bytes), m_progress(std::move(progress)) {}
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        const qint64 n = QBuffer::readData(data, maxSize);
+        if (n > 0 && m_progress)
+            m_progress(pos() + n, size());
+        return n;
+    }
+
+private:
+    std::function<void(qint64, qint64)> m_progress;
+};
+
 } // namespace
 
 int TFileViewerFrameTIFF::RevisionOptions(const TDokument& Dokument) {
@@ -170,6 +188,26 @@ void TFileViewerFrameTIFF::DokumentChanged() {
 // ---------------------------------------------------------------------------------------------
 // The save
 
+std::function<void(qint64, qint64)> TFileViewerFrameTIFF::saveProgress(const QString& text,
+                                                                       int from, int to) {
+    return [this, text, from, to](qint64 done, qint64 count) {
+        if (count > 0)
+            SetStatus(text, from + int(double(to - from) * double(done) / double(count)), false);
+    };
+}
+
+void TFileViewerFrameTIFF::checkPageFormats(const QString& text, int from, int to) {
+    // Each page logs its code source: one write for all of them, not one a page.
+    const TDM1::TLogBatch logBatch(DM1());
+    const auto progress = saveProgress(text, from, to);
+    const int count = m_pages->imOverview()->ImageCount();
+    for (int i = 0; i < count; ++i) {
+        if (i % 64 == 0)
+            progress(i, count);
+        CheckImageFormatAndSetName(i, kSaveSource);
+    }
+}
+
 void TFileViewerFrameTIFF::btEditSaveClick(QObject*) {
     if (imCurrentPage->IsMemoEditing())
         Korvexutils::RaiseCriticalError(TextStillEdited());
@@ -225,12 +263,12 @@ void TFileViewerFrameTIFF::btEditSaveClick(QObject*) {
                         dok.FieldByName(QString::fromLatin1(field)).Value().isNull())
                         dok.FieldByName(QString::fromLatin1(field)).SetValue(*value);
                 }
-                SetStatus(makeText(17110, QStringLiteral("Speichere Bilddatei")), 10, false);
+                const QString writing = makeText(17110, QStringLiteral("Speichere Bilddatei"));
+                SetStatus(writing, 10, false);
                 logEvent(kSaveSource);
-                for (int i = 0; i < list->ImageCount(); ++i)
-                    CheckImageFormatAndSetName(i, kSaveSource);
-                QByteArray tiff = m_pages->SaveToStreamTIFF();
-                QBuffer temp(&tiff);
+                checkPageFormats(writing, 10, 13);
+                QByteArray tiff = m_pages->SaveToStreamTIFF(saveProgress(writing, 13, 16));
+                TProgressBuffer temp(&tiff, saveProgress(writing, 16, 19));
                 temp.open(QIODevice::ReadOnly);
                 const TDCStoredFile stored = store.WriteFile(temp, dok.DMSRemoteFilename());
                 dok.FieldByName(QString::fromLatin1(TDokument::fnHash))
@@ -242,18 +280,18 @@ void TFileViewerFrameTIFF::btEditSaveClick(QObject*) {
                 dok.Post(true);
                 posted = true;
             } else if (pagePart) {
-                SetStatus(makeText(17110, QStringLiteral("Speichere Bilddatei")), 10, false);
+                const QString writing = makeText(17110, QStringLiteral("Speichere Bilddatei"));
+                SetStatus(writing, 10, false);
                 // The stored file is read once, its hash checked: the pages never loaded are
                 // copied from it, as are the loaded ones that stayed as they were.
-                m_pages->ReadStoredPages();
+                m_pages->ReadStoredPages(saveProgress(writing, 10, 30));
                 const auto release = qScopeGuard([this] { m_pages->ReleaseStoredPages(); });
-                for (int i = 0; i < list->ImageCount(); ++i)
-                    CheckImageFormatAndSetName(i, kSaveSource);
-                SetStatus(makeText(17110, QStringLiteral("Speichere Bilddatei")), 50, false);
+                checkPageFormats(writing, 30, 50);
+                SetStatus(writing, 50, false);
                 logEvent(kSaveSource);
-                QByteArray tiff = m_pages->SaveToStreamTIFF();
+                QByteArray tiff = m_pages->SaveToStreamTIFF(saveProgress(writing, 50, 70));
                 m_pages->ReleaseStoredPages();
-                QBuffer temp(&tiff);
+                TProgressBuffer temp(&tiff, saveProgress(writing, 70, 89));
                 temp.open(QIODevice::ReadOnly);
                 revised = true;
                 dok.CreateNewRevision(temp, RevisionOptions(dok), QStringLiteral("image"), {}, {});

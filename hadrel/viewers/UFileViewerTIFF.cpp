@@ -216,6 +216,11 @@ TFileViewerFrameTIFF::TFileViewerFrameTIFF(QObject* ParentAndOwner, TDokument* D
 
 TFileViewerFrameTIFF::~TFileViewerFrameTIFF() {
     SaveRibMenuClosed(ribMenu->IsMinimized());
+    // Closing the window takes the focus from the page while the base classes are destroyed:
+    // this viewer's members are gone by then.
+    imCurrentPage->OnExit = nullptr;
+    imCurrentPage->OnKeyUp = nullptr;
+    imNavigator->OnKeyUp = nullptr;
 }
 
 void TFileViewerFrameTIFF::buildForm() {
@@ -579,6 +584,12 @@ void TFileViewerFrameTIFF::Recreate(TDokument* Dokument, bool EditablePages) {
     }
     if (FDokument)
         disconnect(FDokument, nullptr, this, nullptr);
+    // Loading the document shown again (after a save, or to annotate) is the same opening;
+    // its revisions share one revision id.
+    const qint64 opened = !Dokument ? 0 : Dokument->RevisionId() ? Dokument->RevisionId() : Dokument->Id();
+    if (!Dokument || Dokument != FDokument || opened != m_saidForId)
+        m_saidUnknown.clear();
+    m_saidForId = opened;
     FHasBeenSaved = false;
     SetDokument(Dokument);
     if (isLinkOnly(Dokument))
@@ -793,13 +804,29 @@ void TFileViewerFrameTIFF::FormKeyUp(QObject* Sender, int& Key, Qt::KeyboardModi
         EscapeKeyUp(Key);
         return;
     }
-    if (Key == Qt::Key_PageUp || Key == Qt::Key_PageDown) {
-        // The page scrolls; the host window never sees these keys.
-        imCurrentPage->verticalScrollBar()->triggerAction(Key == Qt::Key_PageUp
-                                                              ? QAbstractSlider::SliderPageStepSub
-                                                              : QAbstractSlider::SliderPageStepAdd);
-        Key = 0;
+    // On the page, Page Down and Page Up turn the page, Ctrl+Home and Ctrl+End go to the first
+    // and the last one; the host window never sees Page Up and Page Down.
+    const Qt::KeyboardModifiers mods = Shift & ~Qt::KeypadModifier;
+    const bool turn = Key == Qt::Key_PageUp || Key == Qt::Key_PageDown;
+    const bool end = mods == Qt::ControlModifier && (Key == Qt::Key_Home || Key == Qt::Key_End);
+    if ((turn && mods == Qt::NoModifier) || end) {
+        QWidget* focus = QApplication::focusWidget();
+        const auto within = [&](QWidget* w) {
+            return Sender == w || focus == w || (focus && w->isAncestorOf(focus));
+        };
+        const bool onPage = within(imCurrentPage) || within(imNavigator);
+        if (onPage && !imCurrentPage->IsMemoEditing()) {
+            const int current = imOverviewPages()->SelectedImage();
+            const int last = imOverviewPages()->ImageCount() - 1;
+            turnToPage(Key == Qt::Key_PageUp     ? current - 1
+                       : Key == Qt::Key_PageDown ? current + 1
+                       : Key == Qt::Key_Home     ? 0
+                                                 : last);
+            Key = 0;
+        }
     }
+    if (turn)
+        Key = 0;
     TFileViewerFrame::FormKeyUp(Sender, Key, Shift);
 }
 

@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 
 #include <functional>
@@ -432,9 +433,16 @@ private:
     QAction* commandButton(TVoskRibbonGroup* group, const char* name, const QString& caption,
                            const char* icon, const QString& hint, bool large);
     void bindCommand(QAction* action, void (TFileViewerFrameTIFF::*handler)(QObject*));
+    // The save's status: text at a percent between from and to as its pages are done.
+    std::function<void(qint64 done, qint64 count)> saveProgress(const QString& text, int from,
+                                                                int to);
+    // The compression rules and code source of every page before a save, with its progress.
+    void checkPageFormats(const QString& text, int from, int to);
     void rotatePage(double angle);
     // Takes the canvas's edits into the shown page before the buttons show another.
     void leaveShownPage();
+    // Shows page as the page commands do; nothing for the page shown or one the list lacks.
+    void turnToPage(int page);
     // The pages of one file appended; the index of the last one.
     int loadFile(const QString& file);
     // The page commands' guard: refused (17131) while the shown page holds annotation edits.
@@ -465,6 +473,9 @@ private:
     int m_inputBlocked = 0; // nested loads that keep the user's input away
     bool m_editTabVisible = false;
     std::unique_ptr<TAnnotLayer> m_annot;
+    // "Unbekannte Anmerkung" messages said in this opening of the document, each said once.
+    QSet<QString> m_saidUnknown;
+    qint64 m_saidForId = 0;
     std::unique_ptr<Imaging::TIEAcquire> m_acquire;
     qint64 m_statusTick = -1000; // when the scan panel last showed a status
     qint64 m_statusPaintTick = 0; // when the status line was last painted at once

@@ -139,4 +139,40 @@ QByteArray PdfDocument(int count, const QString& title) {
     return bytes;
 }
 
+QByteArray PdfPlan(const QPageSize& size, int seed) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&buffer);
+    pdf.setPageSize(size);
+    pdf.setResolution(72);
+    pdf.setPageMargins({});
+    pdf.setCreator(QStringLiteral("KORVEX ERP"));
+    QPainter p(&pdf);
+    QRandomGenerator rng{quint32(seed)};
+    const QSize page = size.sizePoints();
+    const int w = page.width(), h = page.height();
+    const int lines = int(qint64(w) * h / 2700), rings = lines / 8, labels = lines / 2;
+    p.setPen(QPen(Qt::lightGray, 0.3));
+    for (int x = 0; x < w; x += 20)
+        p.drawLine(x, 0, x, h);
+    for (int y = 0; y < h; y += 20)
+        p.drawLine(0, y, w, y);
+    p.setPen(QPen(Qt::black, 1.2));
+    for (int i = 0; i < lines; ++i) {
+        const int x = int(rng.bounded(w)), y = int(rng.bounded(h));
+        p.drawLine(x, y, x + rng.bounded(-200, 200), y + rng.bounded(-200, 200));
+    }
+    for (int i = 0; i < rings; ++i)
+        p.drawEllipse(QPointF(rng.bounded(w), rng.bounded(h)), 5 + rng.bounded(40),
+                      5 + rng.bounded(40));
+    p.setFont(QFont(QStringLiteral("Sans Serif"), 9));
+    for (int i = 0; i < labels; ++i)
+        p.drawText(QPoint(int(rng.bounded(w)), int(rng.bounded(h))),
+                   QStringLiteral("Raum %1").arg(i));
+    p.fillRect(QRect(w / 2 - 20, h / 2 - 20, 40, 40), Qt::black);
+    p.end();
+    return bytes;
+}
+
 } // namespace DemoPages

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QPageSize>
 #include <QString>
 
 namespace DemoPages {
@@ -23,5 +24,9 @@ QByteArray Document(int count, int dpi, int distinct, int greyEvery, int seed,
 
 // A PDF of count A4 pages of text (searchable) under title.
 QByteArray PdfDocument(int count, const QString& title);
+
+// A one-page PDF of a construction plan from seed: a grid, many lines, rings and room labels
+// (as many as the page has room for), and a black square in the middle.
+QByteArray PdfPlan(const QPageSize& size, int seed);
 
 } // namespace DemoPages

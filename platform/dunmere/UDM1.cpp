@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 Rtl::HookSlot<void(QObject*, const QString&, const QString&, bool, QObject*)>
@@ -489,23 +491,28 @@ void TDM1::writeLogRows() {
         return;
     m_inLogWrite = true;
     auto nullIfEmpty = [](const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s); };
+    // A statement takes at most 65,535 parameters: a long batch goes in several.
+    constexpr size_t kRowsPerStatement = 1000;
     try {
-        QString sql = QStringLiteral("INSERT INTO eventlog (el_user, el_kind, el_level, "
-                                     "el_category, el_class, el_method, el_text, el_exception) "
-                                     "VALUES ");
-        QVariantList params;
-        for (size_t i = 0; i < rows.size(); ++i) {
-            const LogRow& r = rows[i];
-            sql += (i ? QStringLiteral(", (") : QStringLiteral("("));
-            for (int k = 1; k <= 8; ++k)
-                sql += (k > 1 ? QStringLiteral(", $") : QStringLiteral("$")) +
-                       QString::number(params.size() + k);
-            sql += u')';
-            params << r.user << r.kind << r.level << nullIfEmpty(r.category)
-                   << nullIfEmpty(r.className) << nullIfEmpty(r.method) << r.text
-                   << nullIfEmpty(r.exception);
+        for (size_t first = 0; first < rows.size(); first += kRowsPerStatement) {
+            QString sql = QStringLiteral("INSERT INTO eventlog (el_user, el_kind, el_level, "
+                                         "el_category, el_class, el_method, el_text, "
+                                         "el_exception) VALUES ");
+            QVariantList params;
+            const size_t end = std::min(rows.size(), first + kRowsPerStatement);
+            for (size_t i = first; i < end; ++i) {
+                const LogRow& r = rows[i];
+                sql += (i > first ? QStringLiteral(", (") : QStringLiteral("("));
+                for (int k = 1; k <= 8; ++k)
+                    sql += (k > 1 ? QStringLiteral(", $") : QStringLiteral("$")) +
+                           QString::number(params.size() + k);
+                sql += u')';
+                params << r.user << r.kind << r.level << nullIfEmpty(r.category)
+                       << nullIfEmpty(r.className) << nullIfEmpty(r.method) << r.text
+                       << nullIfEmpty(r.exception);
+            }
+            m_db.Exec(sql, params);
         }
-        m_db.Exec(sql, params);
     } catch (const std::exception&) {
     }
     m_inLogWrite = false;

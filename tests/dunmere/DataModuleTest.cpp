@@ -269,6 +269,22 @@ TEST_F(DataModuleTest, EventAndLoadLog) {
               QStringLiteral("1"));
 }
 
+TEST_F(DataModuleTest, ABatchOfMoreRowsThanOneStatementTakesWritesThemAll) {
+    // 9,000 rows of eight values are more parameters than one statement may carry.
+    {
+        const TDM1::TLogBatch batch(&m_dm);
+        for (int i = 0; i < 9000; ++i)
+            m_dm.LogEvent(QStringLiteral("TTest.Batch: Zeile %1").arg(i));
+        EXPECT_EQ(TestDatabase::Scalar(
+                      QStringLiteral("SELECT count(*) FROM eventlog WHERE el_method = 'Batch'")),
+                  QStringLiteral("0"));
+    }
+    EXPECT_EQ(TestDatabase::Scalar(
+                  QStringLiteral("SELECT count(*) || ' ' || count(DISTINCT el_text) FROM eventlog "
+                                 "WHERE el_method = 'Batch'")),
+              QStringLiteral("9000 9000"));
+}
+
 TEST_F(DataModuleTest, LoggingInsideFailedTransactionDoesNotThrow) {
     m_dm.Database().StartTransaction();
     EXPECT_THROW(m_dm.Database().Exec(QStringLiteral("SELECT 1/0")), EVoskDatabaseError);

@@ -472,7 +472,12 @@ QByteArray TViewerPages::ExtractStoredPage(TTiffReader& reader) {
 
 void TViewerPages::ReleaseStoredPages() { m_stored.reset(); }
 
-void TViewerPages::ReadStoredPages() {
+namespace {
+// Often enough for a status line that moves, seldom enough to cost nothing.
+constexpr int kProgressEvery = 64;
+} // namespace
+
+void TViewerPages::ReadStoredPages(const TPageProgress& progress) {
     m_stored.reset();
     bool fromStore = false;
     for (int i = 0; i < m_list->ImageCount() && !fromStore; ++i)
@@ -489,7 +494,10 @@ void TViewerPages::ReadStoredPages() {
         stored->offsets = TiffPageOffsets(stored->bytes);
         stored->reader = std::make_unique<TTiffReader>(stored->bytes);
         // The compression rules need what the pages never loaded are.
-        for (int i = 0; i < m_list->ImageCount(); ++i) {
+        const int count = m_list->ImageCount();
+        for (int i = 0; i < count; ++i) {
+            if (progress && i % kProgressEvery == 0)
+                progress(i, count);
             const TPageData* data = m_list->UserData(i);
             if (data && !data->Loadet && data->FromIndex >= 0)
                 m_list->Params(i) = stored->open(data->FromIndex).Params();
@@ -500,9 +508,12 @@ void TViewerPages::ReadStoredPages() {
     m_stored = std::move(stored);
 }
 
-QByteArray TViewerPages::SaveToStreamTIFF() const {
+QByteArray TViewerPages::SaveToStreamTIFF(const TPageProgress& progress) const {
     TTiffWriter writer;
-    for (int i = 0; i < m_list->ImageCount(); ++i) {
+    const int count = m_list->ImageCount();
+    for (int i = 0; i < count; ++i) {
+        if (progress && i % kProgressEvery == 0)
+            progress(i, count);
         const TPageData* data = m_list->UserData(i);
         if (!data)
             throw EImagesException(17106, makeText(17106, QStringLiteral("Ungültiges Bild")));

@@ -243,14 +243,16 @@ public:
     // never loaded take their parameters from it, for the compression rules; SaveToStreamTIFF
     // copies them, and the loaded pages that are unchanged, from these bytes.
     // ReleaseStoredPages drops them again (the save's caller, however the save ends).
-    void ReadStoredPages();
+    // progress, when given, hears now and then how many of the pages are done.
+    using TPageProgress = std::function<void(int done, int count)>;
+    void ReadStoredPages(const TPageProgress& progress = {});
     void ReleaseStoredPages();
     // Every page into one multipage TIFF in page order, with the page's parameters. A page whose
     // compression stays is copied with its compressed data unchanged (no decode, no loss at each
     // revision), only its description written anew; the others are encoded. A page from the
     // stored file that was never loaded, or is unchanged, is copied from the bytes that
     // ReadStoredPages read; without them every page must be loaded.
-    QByteArray SaveToStreamTIFF() const;
+    QByteArray SaveToStreamTIFF(const TPageProgress& progress = {}) const;
     // The compression rules on one page's parameters; true when they changed.
     static bool CheckImageFormatAndSetName(Imaging::TIOParams& params, const QString& CodeSource);
     static bool PageFormatCheck(const QString& X, int Page, int ImageWidth, int ImageHeight,

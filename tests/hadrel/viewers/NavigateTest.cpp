@@ -7,6 +7,7 @@
 #include <Korvexutils.Dialogs.h>
 #include <TVoskRibbon.h>
 #include <TVoskTaskDialog.h>
+#include <UFileViewerTIFF.PageSelector.h>
 #include <view/TImageEnVect.h>
 
 #include <QContextMenuEvent>
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScopeGuard>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 
@@ -64,6 +66,84 @@ TEST_F(NavigateTest, PreviousAndNextStopAtTheEnds) {
     EXPECT_EQ(viewer.imOverviewPages()->SelectedImage(), 2);
     viewer.btPagePrevClick(nullptr);
     EXPECT_EQ(viewer.imOverviewPages()->SelectedImage(), 1);
+}
+
+TEST_F(NavigateTest, PageKeysTurnPagesInTheNumberBoxAndOnThePage) {
+    TDokument doc;
+    doc.AssignToDokId(store(Tiff(12)));
+    TFileViewerFrameTIFF viewer(nullptr, &doc, false, nullptr);
+    viewer.resize(900, 700);
+    viewer.show();
+    viewer.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&viewer));
+    const auto shown = [&] { return viewer.imOverviewPages()->SelectedImage() + 1; };
+    const auto press = [](int key, Qt::KeyboardModifiers mods = {}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), mods);
+    };
+
+    // In the box: Page Down forward and Page Up back by one, Home and End to the ends.
+    viewer.tcPages->PageNumber()->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), viewer.tcPages->PageNumber());
+    press(Qt::Key_PageDown);
+    EXPECT_EQ(shown(), 2);
+    press(Qt::Key_PageDown);
+    press(Qt::Key_PageUp);
+    EXPECT_EQ(shown(), 2);
+    press(Qt::Key_End);
+    EXPECT_EQ(shown(), 12);
+    EXPECT_EQ(viewer.tcPages->PageNumber()->text(), QStringLiteral("12 von 12"));
+    press(Qt::Key_PageDown); // the last page stays
+    EXPECT_EQ(shown(), 12);
+    press(Qt::Key_Home);
+    EXPECT_EQ(shown(), 1);
+    EXPECT_EQ(viewer.imCurrentPage->Model().Bitmap(), Page(0));
+
+    // On the page: Page Down and Page Up turn, Ctrl+End and Ctrl+Home go to the ends.
+    viewer.imCurrentPage->setFocus();
+    press(Qt::Key_PageDown);
+    press(Qt::Key_PageDown);
+    EXPECT_EQ(shown(), 3);
+    EXPECT_EQ(viewer.imCurrentPage->Model().Bitmap(), Page(2));
+    press(Qt::Key_PageUp);
+    EXPECT_EQ(shown(), 2);
+    press(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(shown(), 12);
+    EXPECT_EQ(viewer.tcPages->PageNumber()->text(), QStringLiteral("12 von 12"));
+    press(Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(shown(), 1);
+    press(Qt::Key_PageUp); // the first page stays
+    EXPECT_EQ(shown(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), viewer.imCurrentPage);
+}
+
+TEST_F(NavigateTest, AnUnknownAnnotationIsSaidOncePerOpeningHoweverOftenItsPageShows) {
+    const int id = store(Tiff(3));
+    TDokument doc;
+    doc.AssignToDokId(id);
+    const QByteArray kept = "<annotation><line x1=\"1\" y1=\"2\"/>"
+                            "<highlight top=\"10\" left=\"10\" bottom=\"40\" right=\"90\"/>"
+                            "</annotation>";
+    DCFileMethods().WriteAnnotation(&kept, doc.DMSRemoteFilename(), 0);
+    DCFileMethods().WriteAnnotation(&kept, doc.DMSRemoteFilename(), 2);
+    // An unexpected message fails the test: only the first showing of page 1 says it.
+    m_answers.Expect(QStringLiteral("Unbekannte Anmerkung (line)"), Vcl::mrOk);
+    TFileViewerFrameTIFF viewer(nullptr, &doc, true, nullptr);
+    EXPECT_EQ(m_answers.Pending(), 0);
+    for (int page : {1, 2, 0, 2, 0}) {
+        viewer.tcPages->SetCurrentIndex(page);
+        ASSERT_EQ(viewer.imOverviewPages()->SelectedImage(), page);
+    }
+    EXPECT_EQ(viewer.imCurrentPage->Model().ObjectsCount(), 1); // the highlight
+    // Reloading the pages is the same opening.
+    viewer.btPageReloadClick(nullptr);
+    viewer.tcPages->SetCurrentIndex(2);
+
+    // Another opening of the document says it again, once.
+    m_answers.Expect(QStringLiteral("Unbekannte Anmerkung (line)"), Vcl::mrOk);
+    TFileViewerFrameTIFF again(nullptr, &doc, false, nullptr);
+    again.tcPages->SetCurrentIndex(2);
+    again.tcPages->SetCurrentIndex(0);
+    EXPECT_EQ(m_answers.Pending(), 0);
 }
 
 TEST_F(NavigateTest, ZoomStepsReleaseTheFixedButtonsAndStayWithinTheRange) {

@@ -3,16 +3,20 @@
 // the print menu from the preferred printers, sending by e-mail, and documents it cannot show.
 #include "ViewerFixture.h"
 
+#include <DemoPages.h>
 #include <PdfPrinters.h>
 #include <TVoskTaskDialog.h>
 #include <UFileViewerPDF.h>
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
 #include <QPdfWriter>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 
@@ -54,12 +58,85 @@ bool HasInk(const QImage& img) {
     return false;
 }
 
+// What the page view shows once the tiles in view are rendered.
+QImage Shown(TPdfPageView* view) {
+    view->viewport()->repaint();
+    QElapsedTimer waited;
+    waited.start();
+    while (view->PendingTiles() > 0 && waited.elapsed() < 20000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        view->viewport()->repaint();
+    }
+    EXPECT_EQ(view->PendingTiles(), 0);
+    return view->VisiblePage();
+}
+
+// The share of pixels whose grey differs by more than a quarter of the scale, and the mean
+// difference: zero both when two renderings show the same.
+struct Difference {
+    double far = 1;
+    double mean = 255;
+};
+Difference Compare(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull())
+        return {};
+    qint64 sum = 0, far = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const int d = std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+            sum += d;
+            far += d > 64;
+        }
+    const double n = double(a.width()) * a.height();
+    return {far / n, sum / n};
+}
+
+// The page rendered whole by Qt PDF, turned, on white.
+QImage Whole(QPdfDocument& pdf, int page, QSize size, int rotation) {
+    QPdfDocumentRenderOptions options;
+    options.setRotation(rotation == 90    ? QPdfDocumentRenderOptions::Rotation::Clockwise90
+                        : rotation == 180 ? QPdfDocumentRenderOptions::Rotation::Clockwise180
+                        : rotation == 270 ? QPdfDocumentRenderOptions::Rotation::Clockwise270
+                                          : QPdfDocumentRenderOptions::Rotation::None);
+    QImage white(size, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    QPainter p(&white);
+    p.drawImage(0, 0, pdf.render(page, size, options));
+    return white;
+}
+
+QByteArray PlanA0() {
+    return DemoPages::PdfPlan(QPageSize(QPageSize::A0), 11);
+}
+
+// The process's resident size now and at its peak since the last reset, in MB.
+long StatusMb(const char* key) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    f.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLong() / 1024;
+    return 0;
+}
+void ResetPeak() {
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+// Until the thumbnails asked for are rendered; they wait while the page's tiles are.
+void SettleThumbnails(TFileViewerFramePDF& viewer) {
+    QElapsedTimer waited;
+    waited.start();
+    while (viewer.Thumbnails()->QueuedCount() > 0 && waited.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+}
+
 // The thumbnail once the viewer has rendered what was asked for.
 QImage Thumbnail(TFileViewerFramePDF& viewer, int page) {
     TPdfThumbnails* thumbs = viewer.Thumbnails();
     thumbs->data(thumbs->index(page), Qt::DecorationRole);
-    for (int turn = 0; turn < 100 && thumbs->QueuedCount() > 0; ++turn)
-        QApplication::processEvents();
+    SettleThumbnails(viewer);
     return thumbs->data(thumbs->index(page), Qt::DecorationRole).value<QImage>();
 }
 
@@ -89,8 +166,7 @@ TEST_F(PdfViewerTest, AStoredPdfLoadsWithItsPagesRendersAndDrawsThumbnailsOnDema
     QApplication::processEvents();
     ASSERT_EQ(viewer.Pdf()->pageCount(), 3);
     EXPECT_EQ(viewer.Pdf()->status(), QPdfDocument::Status::Ready);
-    viewer.PDFViewer->viewport()->repaint();
-    EXPECT_TRUE(HasInk(viewer.PDFViewer->RenderedPage()));
+    EXPECT_TRUE(HasInk(Shown(viewer.PDFViewer)));
     EXPECT_TRUE(viewer.lbStatus->text().isEmpty());
     EXPECT_EQ(viewer.GetSavePath(), QStringLiteral("TFileViewerFramePDF~View~"));
     // The default zoom: page width, shown in the caption.
@@ -118,17 +194,16 @@ TEST_F(PdfViewerTest, AStoredPdfLoadsWithItsPagesRendersAndDrawsThumbnailsOnDema
     EXPECT_EQ(viewer.PDFViewer->Page(), 2);
 
     // Four quarter turns bring the page back.
-    const QSize upright = viewer.PDFViewer->RenderedPage().size();
+    const QSize upright = Shown(viewer.PDFViewer).size();
     viewer.btRotateRightClick(nullptr);
-    viewer.PDFViewer->viewport()->repaint();
     EXPECT_EQ(viewer.PDFViewer->Rotation(), 90);
-    EXPECT_GT(viewer.PDFViewer->RenderedPage().width(), viewer.PDFViewer->RenderedPage().height());
+    const QSize across = Shown(viewer.PDFViewer).size();
+    EXPECT_GT(across.width(), across.height());
     for (int i = 0; i < 4; ++i)
         viewer.btRotateLeftClick(nullptr);
     EXPECT_EQ(viewer.PDFViewer->Rotation(), 90);
     viewer.btRotateRightClick(nullptr);
-    viewer.PDFViewer->viewport()->repaint();
-    EXPECT_EQ(viewer.PDFViewer->RenderedPage().size(), upright);
+    EXPECT_EQ(Shown(viewer.PDFViewer).size(), upright);
 }
 
 TEST_F(PdfViewerTest, TheOverviewRendersOnlyTheThumbnailsInView) {
@@ -147,8 +222,7 @@ TEST_F(PdfViewerTest, TheOverviewRendersOnlyTheThumbnailsInView) {
         viewer.Thumbnails()->data(viewer.Thumbnails()->index(0), Qt::DecorationRole).value<QImage>();
     EXPECT_EQ(frame.size(), viewer.Thumbnails()->ThumbSize(0));
     EXPECT_FALSE(HasInk(frame));
-    for (int turn = 0; turn < 100 && viewer.Thumbnails()->QueuedCount() > 0; ++turn)
-        QApplication::processEvents();
+    SettleThumbnails(viewer);
     EXPECT_TRUE(HasInk(Thumbnail(viewer, 0)));
     // Laid out for all 60 pages, painted for the few in view.
     const int rendered = viewer.Thumbnails()->RenderedCount();
@@ -165,6 +239,99 @@ TEST_F(PdfViewerTest, TheOverviewRendersOnlyTheThumbnailsInView) {
     EXPECT_LE(viewer.Thumbnails()->RenderedCount(), 2 * rendered + 1);
     EXPECT_EQ(last59.size(), viewer.Thumbnails()->ThumbSize(59));
     EXPECT_TRUE(HasInk(last59));
+}
+
+TEST_F(PdfViewerTest, TheTilesShowWhatTheWholePageShowsAtEveryTurn) {
+    TDokument doc;
+    doc.AssignToDokId(storePdf(PlanA0()));
+    TFileViewerFramePDF viewer(nullptr, &doc, false, nullptr);
+    viewer.resize(2000, 2700);
+    viewer.show();
+    QApplication::processEvents();
+    // The whole page in view, drawn in several tiles: each turn as Qt PDF renders it whole.
+    viewer.btZoomFullClick(nullptr);
+    for (int turn = 0; turn < 4; ++turn) {
+        const QImage tiles = Shown(viewer.PDFViewer);
+        ASSERT_FALSE(tiles.isNull());
+        const QSize page = viewer.PDFViewer->viewport()->size();
+        EXPECT_LE(tiles.width(), page.width());
+        EXPECT_GT(tiles.width(), PdfTiles::TileSize); // two tiles across, two down at least
+        EXPECT_GT(tiles.height(), PdfTiles::TileSize);
+        // Upright, tile by tile as whole; turned, Qt PDF rasters the page a shade differently.
+        const int rotation = viewer.PDFViewer->Rotation();
+        const Difference d = Compare(tiles, Whole(*viewer.Pdf(), 0, tiles.size(), rotation));
+        EXPECT_LT(d.far, rotation ? 0.01 : 0.0005) << rotation;
+        EXPECT_LT(d.mean, rotation ? 4 : 0.2) << rotation;
+        viewer.btRotateRightClick(nullptr);
+    }
+    EXPECT_EQ(viewer.PDFViewer->Rotation(), 0);
+}
+
+TEST_F(PdfViewerTest, AnA0PageAt800PercentRendersWhatIsInViewWithoutHoldingUpTheWindow) {
+    TDokument doc;
+    doc.AssignToDokId(storePdf(PlanA0()));
+    TFileViewerFramePDF viewer(nullptr, &doc, false, nullptr);
+    viewer.resize(1200, 900);
+    viewer.show();
+    QApplication::processEvents();
+    Shown(viewer.PDFViewer);
+    ResetPeak();
+    const long before = StatusMb("VmRSS:");
+    // Up to 800 % with "Größer", as a user clicks: each click returns at once.
+    auto* larger = viewer.findChild<QToolButton*>(QStringLiteral("btZoomIn"));
+    ASSERT_TRUE(larger);
+    viewer.btZoom100Click(nullptr);
+    qint64 longest = 0;
+    for (int click = 0; click < 6; ++click) {
+        QElapsedTimer t;
+        t.start();
+        QTest::mouseClick(larger, Qt::LeftButton);
+        viewer.PDFViewer->viewport()->repaint();
+        longest = std::max(longest, t.elapsed());
+    }
+    EXPECT_EQ(viewer.PDFViewer->ZoomFactor(), 800);
+    EXPECT_LT(longest, 1000);
+
+    // The middle of the page in view, as the scroll bars put it; then moved and resized.
+    QScrollBar* h = viewer.PDFViewer->horizontalScrollBar();
+    QScrollBar* v = viewer.PDFViewer->verticalScrollBar();
+    const auto sameAsQtPdf = [&] {
+        const QImage shown = Shown(viewer.PDFViewer);
+        // The part in view, cut from the page at the zoom by Qt PDF itself.
+        const QRect inView = viewer.PDFViewer->VisibleArea();
+        EXPECT_EQ(inView.size(), shown.size());
+        // Scrolled: the page lay 8 pixels in from the view's corner before.
+        EXPECT_EQ(inView.topLeft(), QPoint(h->value() - 8, v->value() - 8));
+        EXPECT_EQ(viewer.PDFViewer->ScaledSize(),
+                  (viewer.Pdf()->pagePointSize(0) * 8.0 * viewer.PDFViewer->logicalDpiX() / 72.0)
+                      .toSize());
+        QPdfDocumentRenderOptions options;
+        options.setScaledSize(viewer.PDFViewer->ScaledSize());
+        options.setScaledClipRect(QRect(inView.topLeft(), inView.size() + QSize(1, 1)));
+        QImage expected(shown.size(), QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        QPainter(&expected).drawImage(0, 0, viewer.Pdf()->render(0, inView.size(), options));
+        const Difference d = Compare(shown, expected);
+        EXPECT_LT(d.far, 0.001);
+        EXPECT_LT(d.mean, 0.5);
+        return shown;
+    };
+    h->setValue(h->maximum() / 2);
+    v->setValue(v->maximum() / 2);
+    EXPECT_TRUE(HasInk(sameAsQtPdf()));
+    for (int step = 0; step < 8; ++step) {
+        h->setValue(h->value() + 700);
+        v->setValue(v->value() - 500);
+        viewer.PDFViewer->viewport()->repaint();
+        QApplication::processEvents();
+    }
+    sameAsQtPdf();
+    viewer.resize(900, 1100);
+    QApplication::processEvents();
+    sameAsQtPdf();
+    // Bounded by the screen: the page at this zoom alone would be 25,000 x 36,000 pixels.
+    EXPECT_LT(viewer.PDFViewer->TileBytes(), 200ll << 20);
+    EXPECT_LT(StatusMb("VmHWM:") - before, 300);
 }
 
 TEST_F(PdfViewerTest, ZoomIsRestoredAndSteppedWithinItsBounds) {

@@ -23,6 +23,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
 #include <stdexcept>
 
@@ -253,12 +254,15 @@ TEST_F(SaveTest, TheStatusLineShowsEachStepAndTheStepsAfterTheCommitSeeTheRevisi
         seen << QStringLiteral("event:%1").arg(Count(visible));
     };
     v.btEditSaveClick(nullptr);
-    EXPECT_EQ(status.steps, (QStringList{QStringLiteral("10 Speichere Bilddatei"),
-                                         QStringLiteral("50 Speichere Bilddatei"),
-                                         QStringLiteral("90 Kommentare speichern"), QStringLiteral("100"),
-                                         QStringLiteral("70 Barcodes suchen"),
-                                         QStringLiteral("80 Zusammenhängende Dokumente suchen"),
-                                         QStringLiteral("100")}));
+    // Between 10 and 50 and after it, the file's steps as its pages are done.
+    EXPECT_EQ(
+        status.steps,
+        (QStringList{
+            QStringLiteral("10 Speichere Bilddatei"), QStringLiteral("30 Speichere Bilddatei"),
+            QStringLiteral("50 Speichere Bilddatei"), QStringLiteral("89 Speichere Bilddatei"),
+            QStringLiteral("90 Kommentare speichern"), QStringLiteral("100"),
+            QStringLiteral("70 Barcodes suchen"),
+            QStringLiteral("80 Zusammenhängende Dokumente suchen"), QStringLiteral("100")}));
     EXPECT_EQ(seen, (QStringList{QStringLiteral("70:2"), QStringLiteral("event:2"), QStringLiteral("80:2")}));
 
     // Annotations alone: only their step.
@@ -266,6 +270,45 @@ TEST_F(SaveTest, TheStatusLineShowsEachStepAndTheStepsAfterTheCommitSeeTheRevisi
     status.steps.clear();
     v.btEditSaveClick(nullptr);
     EXPECT_EQ(status.steps, (QStringList{QStringLiteral("90 Kommentare speichern"), QStringLiteral("100")}));
+}
+
+TEST_F(SaveTest, ALongSaveShowsItsProgressAndLogsEachPageInOneGo) {
+    // Small pages, many of them: what grows with the page count.
+    Imaging::TTiffWriter w;
+    for (int i = 0; i < 400; ++i) {
+        Imaging::TIOParams p;
+        p.TIFF_Compression = Imaging::ioTIFF_G4FAX;
+        w.WritePage(Page(i, 64, 80), p);
+    }
+    const int id = store(w.Finish());
+    TFileViewerFrameTIFF& v = Open(id);
+    v.show();
+    QApplication::processEvents();
+    v.imOverviewPages()->SetSelectedImage(0);
+    v.btEditDelete->trigger();
+    ASSERT_EQ(v.imOverviewPages()->ImageCount(), 399);
+    StatusSteps status(v);
+    v.btEditSave->trigger();
+    EXPECT_EQ(v.imOverviewPages()->ImageCount(), 399);
+    EXPECT_EQ(TTiffReader(StoredFile(Remote())).PageCount(), 399);
+
+    // Between the fixed steps the bar moves on as the pages are done, never back.
+    QList<int> writing;
+    for (const QString& step : std::as_const(status.steps))
+        if (step.endsWith(QStringLiteral("Speichere Bilddatei")))
+            writing << step.section(u' ', 0, 0).toInt();
+    EXPECT_GE(writing.size(), 12) << status.steps.join(u'|').toStdString();
+    EXPECT_TRUE(std::is_sorted(writing.cbegin(), writing.cend()));
+    EXPECT_EQ(writing.value(0), 10);
+    EXPECT_TRUE(writing.contains(50));
+    EXPECT_LT(writing.last(), 90);
+    EXPECT_TRUE(status.steps.contains(QStringLiteral("90 Kommentare speichern")));
+    // Each page's code source is in the log, written with the revision.
+    EXPECT_EQ(
+        Count(QStringLiteral("SELECT count(*) FROM eventlog WHERE el_text = "
+                             "'TFileViewerFrameTIFF.CheckImageFormatAndSetName: Code-Source = "
+                             "TFileViewerFrameTIFF.btEditSaveClick'")),
+        399);
 }
 
 TEST_F(SaveTest, RevisionOptionsAddTheStandardMember) {
