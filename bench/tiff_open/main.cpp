@@ -6,7 +6,8 @@
 // edit mode (both read page 1 alone; edit mode shows the thumbnail strip, whose pages are read
 // as it draws them), at 2,000 and 10,000 pages. Memory: the resident size of a
 // fresh process that opens the 20-page and the 2,000-page document (each child prints the pages
-// it read), the difference per page. Last, the save of a revision of the 10,000-page document
+// it read), the difference per page; and the peak of a fresh process showing one large page, or
+// refusing one too large (PagePeaks.h). Last, the save of a revision of the 10,000-page document
 // with page 1 turned (no floor: what a user waits for once the open no longer reads the file),
 // and the saves of the 2,000- and the 10,000-page document with page 1 deleted, per page.
 //
@@ -19,9 +20,13 @@
 //                                   revision (for perf: the save reads the stored file whole)
 //   tiff_open --delete-save PDID    the same with page 1 deleted
 //   tiff_open --store N [DPI]       store a document of N pages (default 300 dpi), print its id
+//   tiff_open --peaks               only the memory of one large page (PagePeaks.h)
+//   tiff_open --peak[-floor] PDID   (internal) the viewer (or libtiff) showing one page, in a
+//                                   fresh process
 
 #include "../ProcMemory.h"
 #include "../Timing.h"
+#include "PagePeaks.h"
 
 #include <Dataclient_files.h>
 #include <DemoPages.h>
@@ -61,17 +66,7 @@ constexpr int kDpi = 300;
 const QSize kViewerSize(1200, 900);
 
 int storeDocument(int pages, const QString& caption, int dpi = kDpi) {
-    QBuffer file;
-    file.setData(DemoPages::Document(pages, dpi, 20, 0, 7, QStringLiteral("Rechnung")));
-    file.open(QIODevice::ReadOnly);
-    TDokument doc;
-    TDokumentInsertData data;
-    data.Active = true;
-    data.Name = caption;
-    data.DokType = QStringLiteral("BENCH");
-    doc.SetInsertData(data);
-    return doc.DMSAddFileAsBLOB(file, QStringLiteral("bench.tiff"), QStringLiteral("adressen"),
-                                QStringLiteral("1"));
+    return StoreBenchFile(DemoPages::Document(pages, dpi, 20, 0, 7, QStringLiteral("Rechnung")), caption);
 }
 
 // ---- the baseline: libtiff over the large object ----------------------------------------------
@@ -246,6 +241,8 @@ int main(int argc, char** argv) {
     const QStringList args = QCoreApplication::arguments();
     if (args.value(1) == QLatin1String("--memory"))
         return memoryChild(args.value(2).toInt());
+    if (args.value(1) == QLatin1String("--peak") || args.value(1) == QLatin1String("--peak-floor"))
+        return PagePeakChild(args.value(2).toInt(), args.value(1) == QLatin1String("--peak-floor"));
     if (args.value(1) == QLatin1String("--fresh")) {
         TDokument doc;
         doc.AssignToDokId(args.value(2).toInt());
@@ -299,6 +296,11 @@ int main(int argc, char** argv) {
         kRounds = qMax(1, args.value(2).toInt());
     dm.ExecSQL(QStringLiteral("INSERT INTO dokutypes (dt_id, dt_descr) VALUES ('BENCH', 'Benchmark') "
                               "ON CONFLICT DO NOTHING"));
+    // One large page, in fresh processes.
+    if (!MeasurePagePeaks())
+        return 1;
+    if (args.value(1) == QLatin1String("--peaks"))
+        return 0;
     QElapsedTimer setup;
     setup.start();
     const int big = storeDocument(kPages, QStringLiteral("2000 Seiten"));

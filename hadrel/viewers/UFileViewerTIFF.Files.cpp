@@ -21,10 +21,12 @@ namespace {
 
 const QString kLoadSource = QStringLiteral("TFileViewerFrameTIFF.btEditLoadClick");
 
-// The picture in a form a page is stored in: black and white, grey or colour without alpha.
-QImage storable(const QImage& image) {
-    if (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB)
-        return image;
+// A picture from a file in a form a page is stored in: black and white, grey or colour, its
+// transparent parts on white paper as the page writer puts them.
+QImage storable(const QImage& picture) {
+    if (picture.format() == QImage::Format_Mono || picture.format() == QImage::Format_MonoLSB)
+        return picture;
+    const QImage image = Imaging::FlattenOnWhite(picture);
     if (image.isGrayscale())
         return image.convertToFormat(QImage::Format_Grayscale8);
     return image.convertToFormat(QImage::Format_RGB888);
@@ -198,10 +200,14 @@ void TFileViewerFrameTIFF::rotatePage(double angle) {
         return;
     RotateToDefault();
     imCurrentPage->Model().Rotate(angle, true, Imaging::clNone);
+    // Quarter turns move pixels without changing them: the page keeps its depth and alpha, and
+    // the writer puts it on white only where its compression holds no alpha.
+    const QImage turned = imCurrentPage->Model().Bitmap();
     Imaging::TTiffWriter writer;
-    writer.WritePage(storable(imCurrentPage->Model().Bitmap()), list->Params(page));
+    writer.WritePage(turned, list->Params(page));
     data->CurImage = writer.Finish();
     list->InvalidateImage(page);
+    m_pages->SetDecoded(page, turned);
     SaveAnnotationsOfPage(page);
     LoadImage(page, true);
     ClearUndo(false);

@@ -6,6 +6,7 @@
 
 #include <Dataclient_files.h>
 #include <IEAcquire.h>
+#include <IEScale.h>
 #include <DMSys.h>
 #include <EventGuard.h>
 #include <Korvexutils.h>
@@ -933,6 +934,8 @@ void TFileViewerFrameTIFF::DoPageRotate(const QString& X, int Page, bool Load) {
     Imaging::TTiffWriter writer;
     writer.WritePage(turned, params);
     data->CurImage = writer.Finish();
+    m_pages->imOverview()->InvalidateImage(Page);
+    m_pages->SetDecoded(Page, turned);
     m_pages->FEditablePages = 3;
     // The page's annotations turn with it: a point (x, y) of the old page is (height - y, x).
     if (m_pages->imOverview()->SelectedImage() == Page && data->Loadet &&
@@ -992,7 +995,7 @@ int TFileViewerFrameTIFF::DoPageAdd(const QImage& Bitmap, const QString& DMSSour
     case QImage::Format_ARGB32:
         break;
     default:
-        image = image.convertToFormat(QImage::Format_RGB888);
+        image = Imaging::FlattenOnWhite(image).convertToFormat(QImage::Format_RGB888);
     }
     const int index = list->AppendImage();
     TPageData* data = TPageData::_Get(list, index, -1);
@@ -1279,10 +1282,7 @@ QRectF TPageNavigator::pageRect() const {
 
 void TPageNavigator::paintEvent(QPaintEvent*) {
     if (m_thumb.isNull() && !m_page.isNull())
-        m_thumb = m_page.convertToFormat(m_page.format() == QImage::Format_Mono ? QImage::Format_Grayscale8
-                                                                                : m_page.format())
-                      .scaled(QSize(450, 450), Qt::KeepAspectRatio,
-                              m_smooth ? Qt::SmoothTransformation : Qt::FastTransformation);
+        m_thumb = Imaging::ScaledDown(m_page, QSize(450, 450), m_smooth);
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Window));
     const QRectF r = pageRect();

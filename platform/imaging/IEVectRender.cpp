@@ -1,5 +1,7 @@
 #include "IEVectRender.h"
 
+#include "PageCodec.h"
+
 #include <QLineF>
 #include <QPainterPath>
 #include <QPolygonF>
@@ -184,7 +186,7 @@ void PaintObjects(QPainter& p, const TIEVectModel& model) {
 }
 
 QImage CopyObjectsToBack(const TIEVectModel& model) {
-    QImage out = model.Bitmap().convertToFormat(QImage::Format_RGB32);
+    QImage out = FlattenOnWhite(model.Bitmap()).convertToFormat(QImage::Format_RGB32);
     QPainter p(&out);
     PaintObjects(p, model);
     return out;

@@ -161,8 +161,11 @@ TIEPixelFormat PixelFormatOf(const QImage& image) {
     switch (image.format()) {
     case QImage::Format_Mono:
     case QImage::Format_MonoLSB: return ie1g;
-    case QImage::Format_Grayscale8:
-    case QImage::Format_Grayscale16: return ie8g;
+    case QImage::Format_Grayscale8: return ie8g;
+    case QImage::Format_Grayscale16: return ie16g;
+    case QImage::Format_RGBX64: return ie48RGB;
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBA64_Premultiplied: return ie64RGBA;
     case QImage::Format_Indexed8: return image.allGray() ? ie8g : ie8p;
     default: return image.hasAlphaChannel() ? ie32RGB : ie24RGB;
     }
@@ -280,16 +283,18 @@ TIOParams TTiffReader::Params() {
     if (compression == COMPRESSION_CCITTFAX3 &&
         (fieldDefaulted<uint32_t>(m_tif, TIFFTAG_GROUP3OPTIONS) & GROUP3OPT_2DENCODING))
         p.TIFF_Compression = ioTIFF_G3FAX2D;
+    // Samples of 16 bits are a page of their own kind: no JPEG holds them.
+    const bool deep = bps == 16 && photometric != PHOTOMETRIC_PALETTE;
     if (spp == 1 && bps == 1)
         p.PixelFormat = ie1g;
     else if (spp == 1 && photometric == PHOTOMETRIC_PALETTE)
         p.PixelFormat = ie8p;
     else if (spp == 1)
-        p.PixelFormat = ie8g;
+        p.PixelFormat = deep ? ie16g : ie8g;
     else if (spp >= 4 || (spp == 2 && photometric <= PHOTOMETRIC_MINISBLACK))
-        p.PixelFormat = ie32RGB;
+        p.PixelFormat = deep ? ie64RGBA : ie32RGB;
     else
-        p.PixelFormat = ie24RGB;
+        p.PixelFormat = deep ? ie48RGB : ie24RGB;
     if (compression == COMPRESSION_JPEG)
         p.TIFF_JPEGColorSpace = spp == 1 ? ioJPEG_GRAYLEV : ioJPEG_YCbCr;
     char* description = nullptr;
@@ -311,11 +316,11 @@ namespace {
 
 // Copies the rows of one strip buffer into the image; rows of a TIFF are byte-aligned, those of
 // a QImage 32-bit aligned.
-void copyRows(QImage& image, const std::vector<uint8_t>& buffer, uint32_t firstRow, uint32_t rows,
-              qsizetype rowBytes, bool invert) {
+void copyRows(QImage& image, const uint8_t* buffer, uint32_t firstRow, uint32_t rows,
+              qsizetype bufferRowBytes, qsizetype rowBytes, bool invert) {
     for (uint32_t r = 0; r < rows; ++r) {
         uchar* dst = image.scanLine(int(firstRow + r));
-        const uint8_t* src = buffer.data() + qsizetype(r) * rowBytes;
+        const uint8_t* src = buffer + qsizetype(r) * bufferRowBytes;
         if (invert)
             for (qsizetype i = 0; i < rowBytes; ++i)
                 dst[i] = uchar(~src[i]);
@@ -383,7 +388,109 @@ void checkStorage(TIFF* tif, quint64 fileSize, uint32_t width, uint32_t height, 
                              .arg(stored));
 }
 
+// The bytes a QImage of this format and size holds (its rows 32-bit aligned).
+qint64 imageBytes(QImage::Format format, uint32_t width, uint32_t height) {
+    const qint64 bits = QImage::toPixelFormat(format).bitsPerPixel();
+    return (qint64(width) * bits + 31) / 32 * 4 * qint64(height);
+}
+
+// How a page's samples go into its QImage.
+struct SampleLayout {
+    QImage::Format format = QImage::Format_Invalid; // invalid: libtiff's RGBA reader
+    // Strips of whole rows as the image holds them: copied as they are.
+    bool direct = false;
+    bool invert = false;    // white-is-zero grey
+    bool greyAlpha = false; // grey and alpha samples into a colour image with alpha
+    bool fillLast = false;  // the image's fourth channel is opaque, no sample of the page
+    int channels = 1;       // of the image, in samples of the page's width
+};
+
+SampleLayout sampleLayout(TIFF* tif, int bps, int spp, int photometric, int extraCount,
+                          const uint16_t* extraTypes) {
+    SampleLayout l;
+    const bool tiled = TIFFIsTiled(tif);
+    const int planar = fieldDefaulted<uint16_t>(tif, TIFFTAG_PLANARCONFIG);
+    if (fieldDefaulted<uint16_t>(tif, TIFFTAG_ORIENTATION) != ORIENTATION_TOPLEFT ||
+        fieldDefaulted<uint16_t>(tif, TIFFTAG_SAMPLEFORMAT) != SAMPLEFORMAT_UINT)
+        return l;
+    const bool grey = photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK;
+    const bool rgb = photometric == PHOTOMETRIC_RGB;
+    const bool associated = extraTypes && extraCount == 1 && extraTypes[0] == EXTRASAMPLE_ASSOCALPHA;
+    const bool sixteen = bps == 16;
+    const QImage::Format rgba =
+        sixteen ? (associated ? QImage::Format_RGBA64_Premultiplied : QImage::Format_RGBA64)
+                : (associated ? QImage::Format_RGBA8888_Premultiplied : QImage::Format_RGBA8888);
+    if (bps == 1 && spp == 1 && grey) {
+        // Bits are copied by whole strips only.
+        if (!tiled && planar == PLANARCONFIG_CONTIG)
+            l.format = QImage::Format_Mono;
+        l.direct = true;
+        return l;
+    }
+    if (bps != 8 && !sixteen)
+        return l;
+    l.invert = photometric == PHOTOMETRIC_MINISWHITE;
+    if (spp == 1 && grey) {
+        l.format = sixteen ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8;
+    } else if (spp == 1 && photometric == PHOTOMETRIC_PALETTE && !sixteen) {
+        l.format = QImage::Format_Indexed8;
+    } else if (spp == 2 && grey && extraCount == 1) {
+        l.format = rgba;
+        l.greyAlpha = true;
+        l.channels = 4;
+    } else if (spp == 3 && rgb) {
+        l.format = sixteen ? QImage::Format_RGBX64 : QImage::Format_RGB888;
+        l.channels = sixteen ? 4 : 3;
+        l.fillLast = sixteen;
+    } else if (spp == 4 && rgb && extraCount == 1) {
+        l.format = rgba;
+        l.channels = 4;
+    } else {
+        return l;
+    }
+    l.direct = !tiled && planar == PLANARCONFIG_CONTIG && !l.greyAlpha && !l.fillLast;
+    return l;
+}
+
+// Puts the samples of one decoded strip or tile (of every sample, or of the one plane) into the
+// image at x0, y0.
+template <class T>
+void placeSamples(QImage& image, const SampleLayout& l, const uint8_t* piece, qsizetype pieceRowBytes,
+                  uint32_t x0, uint32_t y0, uint32_t cols, uint32_t rows, int samples, int plane) {
+    constexpr T opaque = std::numeric_limits<T>::max();
+    const int perPixel = plane < 0 ? samples : 1;
+    for (uint32_t r = 0; r < rows; ++r) {
+        const T* src = reinterpret_cast<const T*>(piece + qsizetype(r) * pieceRowBytes);
+        T* dst = reinterpret_cast<T*>(image.scanLine(int(y0 + r))) + qsizetype(x0) * l.channels;
+        for (uint32_t x = 0; x < cols; ++x, src += perPixel, dst += l.channels) {
+            for (int k = 0; k < perPixel; ++k) {
+                const int sample = plane < 0 ? k : plane;
+                const T v = sample == 0 && l.invert ? T(opaque - src[k]) : src[k];
+                if (!l.greyAlpha)
+                    dst[sample] = v;
+                else if (sample == 0)
+                    dst[0] = dst[1] = dst[2] = v;
+                else
+                    dst[3] = v;
+            }
+            if (l.fillLast && plane <= 0)
+                dst[3] = opaque;
+        }
+    }
+}
+
+// A strip or tile buffer beyond this is no page a scanner or a program writes.
+constexpr tmsize_t kMaxTileBuffer = tmsize_t(64) << 20;
+
 } // namespace
+
+ETiffPageTooLarge::ETiffPageTooLarge(int width, int height, qint64 bytes)
+    : ETiffError(QStringLiteral("Die Seite ist zu groß, um sie zu zeigen: %1 x %2 Pixel brauchen "
+                                "%3 MB Speicher, höchstens %4 MB sind möglich.")
+                     .arg(width)
+                     .arg(height)
+                     .arg((bytes + (1 << 20) - 1) >> 20)
+                     .arg(kMaxDecodedBytes >> 20)) {}
 
 QImage TTiffReader::Decode() {
     requirePage();
@@ -401,43 +508,25 @@ QImage TTiffReader::Decode() {
     int photometric = field<uint16_t>(m_tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
     const int compression = fieldDefaulted<uint16_t>(m_tif, TIFFTAG_COMPRESSION);
     const int planar = fieldDefaulted<uint16_t>(m_tif, TIFFTAG_PLANARCONFIG);
-    const int orientation = fieldDefaulted<uint16_t>(m_tif, TIFFTAG_ORIENTATION);
     uint16_t extraCount = 0;
     uint16_t* extraTypes = nullptr;
     TIFFGetFieldDefaulted(m_tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes);
-    const int sampleFormat = fieldDefaulted<uint16_t>(m_tif, TIFFTAG_SAMPLEFORMAT);
 
     if (compression == COMPRESSION_JPEG && photometric == PHOTOMETRIC_YCBCR) {
         // libjpeg converts to RGB; the strips then read as plain RGB.
         TIFFSetField(m_tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
         photometric = PHOTOMETRIC_RGB;
     }
+    const SampleLayout layout = sampleLayout(m_tif, bps, spp, photometric, extraCount, extraTypes);
+    // Whatever the file compresses to, the page must fit before anything is decoded.
+    const qint64 bytes = imageBytes(
+        layout.format == QImage::Format_Invalid ? QImage::Format_RGBA8888 : layout.format, width, height);
+    if (bytes > kMaxDecodedBytes)
+        throw ETiffPageTooLarge(int(width), int(height), bytes);
 
     checkStorage(m_tif, m_io->size, width, height, compression, bps, spp);
 
-    QImage::Format format = QImage::Format_Invalid;
-    bool invert = false;
-    const bool plain = !TIFFIsTiled(m_tif) && planar == PLANARCONFIG_CONTIG &&
-                       orientation == ORIENTATION_TOPLEFT && sampleFormat == SAMPLEFORMAT_UINT;
-    if (plain) {
-        if (bps == 1 && spp == 1 &&
-            (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK))
-            format = QImage::Format_Mono;
-        else if (bps == 8 && spp == 1 &&
-                 (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK)) {
-            format = QImage::Format_Grayscale8;
-            invert = photometric == PHOTOMETRIC_MINISWHITE;
-        } else if (bps == 8 && spp == 1 && photometric == PHOTOMETRIC_PALETTE)
-            format = QImage::Format_Indexed8;
-        else if (bps == 8 && spp == 3 && photometric == PHOTOMETRIC_RGB)
-            format = QImage::Format_RGB888;
-        else if (bps == 8 && spp == 4 && photometric == PHOTOMETRIC_RGB && extraCount == 1)
-            format = extraTypes && extraTypes[0] == EXTRASAMPLE_ASSOCALPHA
-                         ? QImage::Format_RGBA8888_Premultiplied
-                         : QImage::Format_RGBA8888;
-    }
-
-    if (format == QImage::Format_Invalid) {
+    if (layout.format == QImage::Format_Invalid) {
         // Everything else goes through libtiff's RGBA reader, which knows every layout; it
         // multiplies colour by alpha.
         QImage image(int(width), int(height), QImage::Format_RGBA8888_Premultiplied);
@@ -450,20 +539,23 @@ QImage TTiffReader::Decode() {
             fail(m_io->errors, QStringLiteral("Seite nicht lesbar"));
         if (!m_io->errors.error.isEmpty())
             fail(m_io->errors, QStringLiteral("Seite nicht lesbar"));
-        if (spp < 2 || extraCount == 0)
-            return image.convertToFormat(QImage::Format_RGB32);
+        if (spp < 2 || extraCount == 0) {
+            // Opaque: the same bytes are RGBX, which becomes RGB32 in place.
+            image.reinterpretAsFormat(QImage::Format_RGBX8888);
+            image.convertTo(QImage::Format_RGB32);
+        }
         return image;
     }
 
-    QImage image(int(width), int(height), format);
+    QImage image(int(width), int(height), layout.format);
     if (image.isNull())
         throw ETiffError(QStringLiteral("Kein Speicher für %1 x %2 Pixel").arg(width).arg(height));
-    if (format == QImage::Format_Mono) {
+    if (layout.format == QImage::Format_Mono) {
         // Photometric says which bit value is black; libtiff already delivers MSB-first bits.
         const QRgb black = qRgb(0, 0, 0), white = qRgb(255, 255, 255);
         image.setColorTable(photometric == PHOTOMETRIC_MINISWHITE ? QList<QRgb>{white, black}
                                                                   : QList<QRgb>{black, white});
-    } else if (format == QImage::Format_Indexed8) {
+    } else if (layout.format == QImage::Format_Indexed8) {
         uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
         if (!TIFFGetField(m_tif, TIFFTAG_COLORMAP, &r, &g, &b))
             fail(m_io->errors, QStringLiteral("Palette fehlt"));
@@ -478,36 +570,82 @@ QImage TTiffReader::Decode() {
         image.setColorTable(table);
     }
 
-    const qsizetype rowBytes = (qsizetype(width) * spp * bps + 7) / 8;
-    const uint32_t rowsPerStrip = qMin(fieldDefaulted<uint32_t>(m_tif, TIFFTAG_ROWSPERSTRIP), height);
-    const tmsize_t stripSize = TIFFStripSize(m_tif);
-    if (stripSize <= 0 || rowsPerStrip == 0 || stripSize < tmsize_t(rowBytes))
-        fail(m_io->errors, QStringLiteral("Streifenaufbau ungültig"));
-    if (stripSize > kMaxStripBuffer) {
-        // A page in one huge strip is read a row at a time instead of doubling its memory.
-        std::vector<uint8_t> row(static_cast<size_t>(TIFFScanlineSize(m_tif)));
-        if (row.size() < size_t(rowBytes))
-            fail(m_io->errors, QStringLiteral("Streifenaufbau ungültig"));
-        for (uint32_t y = 0; y < height; ++y) {
-            if (TIFFReadScanline(m_tif, row.data(), y, 0) < 0 || !m_io->errors.error.isEmpty())
-                fail(m_io->errors, QStringLiteral("Seite nicht lesbar (Zeile %1)").arg(y));
-            copyRows(image, row, y, 1, rowBytes, invert);
-        }
+    // Rows copied as they are invert white-is-zero grey byte by byte: the complement of a
+    // sample, of 8 bits or of 16.
+    const bool invertBytes = layout.invert && layout.direct;
+    const bool separate = planar == PLANARCONFIG_SEPARATE && spp > 1;
+    const int planes = separate ? spp : 1;
+    const auto place = [&](const uint8_t* piece, qsizetype pieceRowBytes, uint32_t x0, uint32_t y0,
+                           uint32_t cols, uint32_t rows, int plane) {
+        if (bps == 16)
+            placeSamples<uint16_t>(image, layout, piece, pieceRowBytes, x0, y0, cols, rows, spp, plane);
+        else
+            placeSamples<uint8_t>(image, layout, piece, pieceRowBytes, x0, y0, cols, rows, spp, plane);
+    };
+
+    if (TIFFIsTiled(m_tif)) {
+        const uint32_t tileWidth = fieldDefaulted<uint32_t>(m_tif, TIFFTAG_TILEWIDTH);
+        const uint32_t tileLength = fieldDefaulted<uint32_t>(m_tif, TIFFTAG_TILELENGTH);
+        const tmsize_t tileSize = TIFFTileSize(m_tif);
+        const tmsize_t tileRowBytes = TIFFTileRowSize(m_tif);
+        if (tileWidth == 0 || tileLength == 0 || tileSize <= 0 || tileSize > kMaxTileBuffer ||
+            tileRowBytes * tmsize_t(tileLength) > tileSize)
+            fail(m_io->errors, QStringLiteral("Kachelaufbau ungültig"));
+        std::vector<uint64_t> buffer(size_t(tileSize + 7) / 8);
+        auto* bytesOfTile = reinterpret_cast<uint8_t*>(buffer.data());
+        for (int plane = 0; plane < planes; ++plane)
+            for (uint32_t y = 0; y < height; y += tileLength)
+                for (uint32_t x = 0; x < width; x += tileWidth) {
+                    if (TIFFReadTile(m_tif, bytesOfTile, x, y, 0, uint16_t(plane)) < 0 ||
+                        !m_io->errors.error.isEmpty())
+                        fail(m_io->errors, QStringLiteral("Seite nicht lesbar (Kachel bei %1, %2)").arg(x).arg(y));
+                    place(bytesOfTile, tileRowBytes, x, y, qMin(tileWidth, width - x),
+                          qMin(tileLength, height - y), separate ? plane : -1);
+                }
         return image;
     }
-    std::vector<uint8_t> buffer(static_cast<size_t>(stripSize));
-    const uint32_t strips = TIFFNumberOfStrips(m_tif);
-    for (uint32_t s = 0; s < strips; ++s) {
-        const uint32_t firstRow = s * rowsPerStrip;
-        if (firstRow >= height)
-            break;
-        const uint32_t rows = qMin(rowsPerStrip, height - firstRow);
-        const tmsize_t want = tmsize_t(rows) * tmsize_t(rowBytes);
-        if (TIFFReadEncodedStrip(m_tif, s, buffer.data(), want) < want ||
-            !m_io->errors.error.isEmpty())
-            fail(m_io->errors, QStringLiteral("Seite nicht lesbar (Streifen %1)").arg(s));
-        copyRows(image, buffer, firstRow, rows, rowBytes, invert);
+
+    const qsizetype rowBytes = TIFFScanlineSize(m_tif);
+    const uint32_t rowsPerStrip = qMin(fieldDefaulted<uint32_t>(m_tif, TIFFTAG_ROWSPERSTRIP), height);
+    const tmsize_t stripSize = TIFFStripSize(m_tif);
+    const qsizetype imageRowBytes = layout.direct ? (qsizetype(width) * spp * bps + 7) / 8 : 0;
+    if (stripSize <= 0 || rowsPerStrip == 0 || rowBytes <= 0 || stripSize < tmsize_t(rowBytes) ||
+        rowBytes < imageRowBytes)
+        fail(m_io->errors, QStringLiteral("Streifenaufbau ungültig"));
+    const auto put = [&](const std::vector<uint64_t>& buffer, uint32_t firstRow, uint32_t rows, int plane) {
+        const auto* piece = reinterpret_cast<const uint8_t*>(buffer.data());
+        if (layout.direct)
+            copyRows(image, piece, firstRow, rows, rowBytes, imageRowBytes, invertBytes);
+        else
+            place(piece, rowBytes, 0, firstRow, width, rows, separate ? plane : -1);
+    };
+    if (stripSize > kMaxStripBuffer) {
+        // A page in one huge strip is read a row at a time instead of doubling its memory.
+        std::vector<uint64_t> row(size_t(rowBytes + 7) / 8);
+        for (int plane = 0; plane < planes; ++plane)
+            for (uint32_t y = 0; y < height; ++y) {
+                if (TIFFReadScanline(m_tif, row.data(), y, uint16_t(plane)) < 0 ||
+                    !m_io->errors.error.isEmpty())
+                    fail(m_io->errors, QStringLiteral("Seite nicht lesbar (Zeile %1)").arg(y));
+                put(row, y, 1, plane);
+            }
+        return image;
     }
+    std::vector<uint64_t> buffer(size_t(stripSize + 7) / 8);
+    const uint32_t stripsPerPlane = (height + rowsPerStrip - 1) / rowsPerStrip;
+    if (TIFFNumberOfStrips(m_tif) < stripsPerPlane * uint32_t(planes))
+        fail(m_io->errors, QStringLiteral("Streifenaufbau ungültig"));
+    for (int plane = 0; plane < planes; ++plane)
+        for (uint32_t s = 0; s < stripsPerPlane; ++s) {
+            const uint32_t firstRow = s * rowsPerStrip;
+            const uint32_t rows = qMin(rowsPerStrip, height - firstRow);
+            const tmsize_t want = tmsize_t(rows) * tmsize_t(rowBytes);
+            if (TIFFReadEncodedStrip(m_tif, uint32_t(plane) * stripsPerPlane + s, buffer.data(), want) <
+                    want ||
+                !m_io->errors.error.isEmpty())
+                fail(m_io->errors, QStringLiteral("Seite nicht lesbar (Streifen %1)").arg(s));
+            put(buffer, firstRow, rows, plane);
+        }
     return image;
 }
 
@@ -648,18 +786,24 @@ void TTiffWriter::WritePage(const QImage& source, const TIOParams& params) {
         throw ETiffError(QStringLiteral("Seite zu groß (%1 x %2 Pixel)")
                              .arg(source.width())
                              .arg(source.height()));
-    const int tag = TiffCompressionTag(params.TIFF_Compression);
+    int tag = TiffCompressionTag(params.TIFF_Compression);
     const TIEPixelFormat sourceFormat = PixelFormatOf(source);
 
     // The samples the compression can take.
-    enum { Bilevel, Grey, Palette, Rgb, Rgba } layout;
+    enum { Bilevel, Grey, Palette, Rgb, Rgba, Grey16, Rgb16, Rgba16 } layout;
     if (isCcitt(tag))
         layout = Bilevel;
     else if (tag == COMPRESSION_JPEG)
         layout = (params.TIFF_JPEGColorSpace == ioJPEG_GRAYLEV || sourceFormat == ie1g ||
-                  sourceFormat == ie8g)
+                  sourceFormat == ie8g || sourceFormat == ie16g)
                      ? Grey
                      : Rgb;
+    else if (sourceFormat == ie16g)
+        layout = Grey16;
+    else if (sourceFormat == ie48RGB)
+        layout = Rgb16;
+    else if (sourceFormat == ie64RGBA)
+        layout = Rgba16;
     else if (sourceFormat == ie1g)
         layout = Bilevel;
     else if (sourceFormat == ie8g)
@@ -673,7 +817,11 @@ void TTiffWriter::WritePage(const QImage& source, const TIOParams& params) {
 
     // Samples without alpha show transparent parts as the paper does, not as the black that
     // fully transparent pixels usually hold.
-    const QImage opaque = layout == Rgba || layout == Palette ? source : FlattenOnWhite(source);
+    const bool keepsAlpha = layout == Rgba || layout == Palette || layout == Rgba16;
+    const QImage opaque = keepsAlpha ? source : FlattenOnWhite(source);
+    const bool deep = layout == Grey16 || layout == Rgb16 || layout == Rgba16;
+    if (deep && params.TIFF_Compression == ioTIFF_UNKNOWN)
+        tag = COMPRESSION_ADOBE_DEFLATE;
     QImage image;
     bool invertBits = false;
     switch (layout) {
@@ -688,6 +836,11 @@ void TTiffWriter::WritePage(const QImage& source, const TIOParams& params) {
     case Palette: image = opaque; break;
     case Rgb: image = opaque.convertToFormat(QImage::Format_RGB888); break;
     case Rgba: image = source.convertToFormat(QImage::Format_RGBA8888); break;
+    // Samples of 16 bits as the image has them; colour without alpha loses its fourth channel
+    // row by row below.
+    case Grey16: image = source; break;
+    case Rgb16: image = source.convertToFormat(QImage::Format_RGBX64); break;
+    case Rgba16: image = source.convertToFormat(QImage::Format_RGBA64); break;
     }
     if (image.isNull())
         throw ETiffError(QStringLiteral("Kein Speicher für die Seite"));
@@ -700,8 +853,8 @@ void TTiffWriter::WritePage(const QImage& source, const TIOParams& params) {
     TIFFSetField(m_tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(m_tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     TIFFSetField(m_tif, TIFFTAG_COMPRESSION, tag);
-    const int spp = layout == Rgba ? 4 : layout == Rgb ? 3 : 1;
-    const int bps = layout == Bilevel ? 1 : 8;
+    const int spp = layout == Rgba || layout == Rgba16 ? 4 : layout == Rgb || layout == Rgb16 ? 3 : 1;
+    const int bps = layout == Bilevel ? 1 : deep ? 16 : 8;
     // libtiff sizes the colour map by the bits per sample set when the map is set.
     TIFFSetField(m_tif, TIFFTAG_BITSPERSAMPLE, bps);
     TIFFSetField(m_tif, TIFFTAG_SAMPLESPERPIXEL, spp);
@@ -711,7 +864,8 @@ void TTiffWriter::WritePage(const QImage& source, const TIOParams& params) {
         if (params.TIFF_Compression == ioTIFF_G3FAX2D)
             TIFFSetField(m_tif, TIFFTAG_GROUP3OPTIONS, GROUP3OPT_2DENCODING);
         break;
-    case Grey: TIFFSetField(m_tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK); break;
+    case Grey:
+    case Grey16: TIFFSetField(m_tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK); break;
     case Palette: {
         TIFFSetField(m_tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_PALETTE);
         std::vector<uint16_t> r(256), g(256), b(256);
@@ -732,7 +886,9 @@ void TTiffWriter::WritePage(const QImage& source, const TIOParams& params) {
         } else
             TIFFSetField(m_tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
         break;
-    case Rgba: {
+    case Rgb16: TIFFSetField(m_tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB); break;
+    case Rgba:
+    case Rgba16: {
         TIFFSetField(m_tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
         const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
         TIFFSetField(m_tif, TIFFTAG_EXTRASAMPLES, 1, extra);
@@ -773,7 +929,11 @@ void TTiffWriter::WritePage(const QImage& source, const TIOParams& params) {
         for (uint32_t r = 0; r < rows; ++r) {
             const uchar* src = image.constScanLine(int(row + r));
             uint8_t* dst = strip.data() + qsizetype(r) * rowBytes;
-            if (invertBits)
+            if (layout == Rgb16) {
+                const auto* from = reinterpret_cast<const quint16*>(src);
+                for (uint32_t x = 0; x < width; ++x)
+                    std::memcpy(dst + qsizetype(x) * 6, from + qsizetype(x) * 4, 6);
+            } else if (invertBits)
                 for (qsizetype i = 0; i < rowBytes; ++i)
                     dst[i] = uint8_t(~src[i]);
             else

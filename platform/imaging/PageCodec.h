@@ -39,8 +39,14 @@ enum TIOTIFFCompression : int {
 enum TIOJPEGColorSpace : int { ioJPEG_YCbCr = 0, ioJPEG_GRAYLEV = 1 };
 
 // Pixel format of a page: 1-bit black and white, 8-bit grey, 8-bit palette, 24-bit colour,
-// 32-bit colour with alpha; ienull for none.
-enum TIEPixelFormat : int { ienull = 0, ie1g, ie8g, ie8p, ie24RGB, ie32RGB };
+// 32-bit colour with alpha, and with 16 bits a sample grey, colour and colour with alpha; ienull
+// for none.
+enum TIEPixelFormat : int { ienull = 0, ie1g, ie8g, ie8p, ie24RGB, ie32RGB, ie16g, ie48RGB, ie64RGBA };
+
+// Samples of 16 bits, which no JPEG page holds.
+constexpr bool IsDeep(TIEPixelFormat format) {
+    return format == ie16g || format == ie48RGB || format == ie64RGBA;
+}
 
 // One page's TIFF parameters as read, or as they are to be written.
 struct TIOParams final {
@@ -61,6 +67,9 @@ QImage FlattenOnWhite(const QImage& image);
 TIEPixelFormat PixelFormatOf(const QImage& image);
 // Pages larger than this many pixels are refused before anything is allocated for them.
 constexpr qint64 kMaxPagePixels = qint64(1) << 28;
+// The memory one decoded page may take, in bytes: a page that needs more is refused before
+// anything is decoded (ETiffPageTooLarge). An A0 page at 300 dpi in colour with alpha fits.
+constexpr qint64 kMaxDecodedBytes = qint64(640) << 20;
 // The one JPEG quality every page is written with.
 constexpr int kJpegQuality = 80;
 
@@ -68,6 +77,14 @@ class ETiffError : public EVoskException {
 public:
     using EVoskException::EVoskException;
     const char* ClassName() const noexcept override { return "ETiffError"; }
+};
+
+// A page whose decoded pixels would take more than kMaxDecodedBytes; the message says so in
+// words for the user.
+class ETiffPageTooLarge final : public ETiffError {
+public:
+    ETiffPageTooLarge(int width, int height, qint64 bytes);
+    const char* ClassName() const noexcept override { return "ETiffPageTooLarge"; }
 };
 
 // Random-access bytes that a reader decodes from: a memory block, or a stored file read in parts.
@@ -115,6 +132,8 @@ public:
 
     // Of the opened page.
     TIOParams Params();
+    // 16-bit samples stay 16 bits (Grayscale16, RGBX64, RGBA64); ETiffPageTooLarge before
+    // anything is decoded when the pixels would take more than kMaxDecodedBytes.
     QImage Decode();
     // Whether the page's compressed data can be copied unchanged (not old-style JPEG).
     bool CanCopyRaw();
@@ -145,7 +164,9 @@ public:
     TTiffWriter& operator=(const TTiffWriter&) = delete;
 
     // Encodes image with params' compression, description and resolution. A CCITT compression
-    // makes the image black and white, a grey JPEG colour space or a grey image grey JPEG.
+    // makes the image black and white, a grey JPEG colour space or a grey image grey JPEG. An
+    // image of 16-bit samples is written with them (but as JPEG); a compression that has no
+    // coder here (ioTIFF_UNKNOWN) writes it with Deflate, lossless as the rest.
     void WritePage(const QImage& image, const TIOParams& params);
     // Copies the opened page of reader with its compressed data unchanged; a non-null
     // description replaces the page's description tag. A page whose samples are wider than a

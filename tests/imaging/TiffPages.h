@@ -3,10 +3,13 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+
+#include <cstring>
 
 namespace tiffpages {
 
@@ -70,6 +73,83 @@ inline QString RunTool(const QString& tool, const QByteArray& bytes, QStringList
     proc.start(tool, args);
     proc.waitForFinished(30000);
     return QString::fromLocal8Bit(proc.readAllStandardOutput() + proc.readAllStandardError());
+}
+
+// One directory of a TIFF as libtiff's tiffinfo prints it: its field lines and the bytes of its
+// strips or tiles in order, decoded (samples in this machine's byte order) or raw as stored.
+struct TiffInfoPage {
+    QStringList fields;
+    QByteArray data;
+    // The text after "name: " in the field lines ("Bits/Sample" gives "16").
+    QString Field(const QString& name) const {
+        const QString key = name + QStringLiteral(": ");
+        for (const QString& line : fields)
+            if (const qsizetype at = line.indexOf(key); at >= 0) {
+                const QString rest = line.mid(at + key.size());
+                // Two fields share a line ("Image Width: 6 Image Length: 2").
+                const qsizetype next = rest.indexOf(QStringLiteral(" Image "));
+                return (next >= 0 ? rest.left(next) : rest).trimmed();
+            }
+        return {};
+    }
+    // The samples as 16-bit words.
+    QList<quint16> Words() const {
+        QList<quint16> words(data.size() / 2);
+        std::memcpy(words.data(), data.constData(), size_t(words.size()) * 2);
+        return words;
+    }
+};
+
+inline QList<TiffInfoPage> TiffInfo(const QByteArray& tiff, bool raw = false) {
+    const QString text = RunTool(QStringLiteral("tiffinfo"), tiff,
+                                 raw ? QStringList{QStringLiteral("-d"), QStringLiteral("-r")}
+                                     : QStringList{QStringLiteral("-d")});
+    QList<TiffInfoPage> pages;
+    for (const QString& line : text.split(u'\n')) {
+        if (line.startsWith(QStringLiteral("=== TIFF directory"))) {
+            pages.append(TiffInfoPage{});
+            continue;
+        }
+        if (pages.isEmpty())
+            continue;
+        const QString trimmed = line.trimmed();
+        static const QRegularExpression hex(QStringLiteral("^([0-9a-f]{2}( |$))+$"));
+        if (hex.match(trimmed).hasMatch())
+            pages.last().data += QByteArray::fromHex(trimmed.toLatin1());
+        else if (!trimmed.isEmpty())
+            pages.last().fields << line;
+    }
+    return pages;
+}
+
+// Every page of a picture file as Pillow reads it, in RGB on white paper; empty when Pillow
+// fails.
+inline QList<QImage> PillowPagesOnWhite(const QByteArray& file) {
+    QTemporaryDir dir;
+    const QString path = WriteIn(dir, file);
+    QProcess proc;
+    proc.start(
+        QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import sys\nfrom PIL import Image, ImageSequence\n"
+                        "for n, im in enumerate(ImageSequence.Iterator(Image.open(sys.argv[1]))):\n"
+                        "    im = im.convert('RGBA')\n"
+                        "    paper = Image.new('RGB', im.size, 'white')\n"
+                        "    paper.paste(im, mask=im.getchannel('A'))\n"
+                        "    paper.save('%s/p%d.png' % (sys.argv[2], n))\n"),
+         path, dir.path()});
+    proc.waitForFinished(30000);
+    QList<QImage> pages;
+    if (proc.exitCode() != 0) {
+        qWarning("Pillow: %s", proc.readAllStandardError().constData());
+        return pages;
+    }
+    for (int n = 0;; ++n) {
+        const QImage page(dir.filePath(QStringLiteral("p%1.png").arg(n)));
+        if (page.isNull())
+            return pages;
+        pages << page;
+    }
 }
 
 // Mean absolute difference per channel of two images of the same size.

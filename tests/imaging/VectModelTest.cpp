@@ -168,4 +168,12 @@ TEST(VectRenderTest, HighlightsAreTranslucentAndBurnInKeepsThePage) {
     EXPECT_EQ(m.Bitmap(), page);                     // the page itself is untouched
     m.ObjAtRef(0).Style &= ~TIEVStyle(ievsVisible);
     EXPECT_EQ(CopyObjectsToBack(m), page);
+    // A page with transparent parts is burnt in on white paper.
+    QImage clear(40, 20, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    clear.setPixel(30, 10, qRgb(0, 0, 255));
+    m.SetBitmap(clear);
+    const QImage onPaper = CopyObjectsToBack(m);
+    EXPECT_EQ(onPaper.pixel(2, 2), qRgb(255, 255, 255));
+    EXPECT_EQ(onPaper.pixel(30, 10), qRgb(0, 0, 255));
 }

@@ -327,6 +327,9 @@ QImage TViewerPages::DecodePage(const QByteArray& tiff, TIOParams* params) {
         if (params)
             *params = reader.Params();
         return reader.Decode();
+    } catch (const ETiffPageTooLarge& e) {
+        PagesLogEvent(QStringLiteral("TFileViewerFrameTIFF.LoadImage: ") + e.Message());
+        throw EImagesException(e.Message());
     } catch (const ETiffError& e) {
         PagesLogEvent(QStringLiteral("TFileViewerFrameTIFF.LoadImage: ") + e.Message());
         throw EImagesException(17106, makeText(17106, QStringLiteral("Ungültiges Bild")));
@@ -391,6 +394,8 @@ void TViewerPages::loadPageData(int Page, TPageData* data, bool decode, bool qui
     data->CurImage = data->OldImage;
     TIOParams params;
     if (decode) {
+        // The page decoded before goes first: a view holds one decoded page.
+        m_decoded = {};
         const QImage image = DecodePage(data->CurImage, &params);
         m_decoded = {data, data->CurImage, image};
         // A thumbnail is made only for a strip that shows it.
@@ -443,6 +448,7 @@ void TViewerPages::LoadImage(int Page, bool LoadIntoView) {
             if (m_decoded.data == data && m_decoded.bytes.constData() == data->CurImage.constData())
                 image = m_decoded.image;
             else {
+                m_decoded = {};
                 image = DecodePage(data->CurImage);
                 m_decoded = {data, data->CurImage, image};
             }
@@ -527,12 +533,28 @@ QByteArray TViewerPages::SaveToStreamTIFF(const TPageProgress& progress) const {
                 reader = &own.emplace(data->CurImage);
                 reader->OpenPage(0);
             }
-            if (reader->Params().TIFF_Compression == wanted.TIFF_Compression && reader->CanCopyRaw())
-                writer.CopyPage(*reader, wanted.TIFF_ImageDescription.isEmpty()
-                                             ? nullptr
-                                             : &wanted.TIFF_ImageDescription);
-            else
-                writer.WritePage(reader->Decode(), wanted);
+            const QByteArray* description =
+                wanted.TIFF_ImageDescription.isEmpty() ? nullptr : &wanted.TIFF_ImageDescription;
+            if (reader->Params().TIFF_Compression == wanted.TIFF_Compression && reader->CanCopyRaw()) {
+                writer.CopyPage(*reader, description);
+                continue;
+            }
+            QImage image;
+            try {
+                image = reader->Decode();
+            } catch (const ETiffPageTooLarge& e) {
+                // A page too large to be decoded here was never shown, so never changed: it
+                // stays as it came rather than stopping the save of every other page.
+                if (!reader->CanCopyRaw())
+                    throw;
+                PagesLogEvent(QStringLiteral("TFileViewerFrameTIFF.SaveToStreamTIFF: Seite %1 "
+                                             "unverändert gespeichert: ")
+                                  .arg(i + 1) +
+                              e.Message());
+                writer.CopyPage(*reader, description);
+                continue;
+            }
+            writer.WritePage(image, wanted);
         } catch (const ETiffError& e) {
             throw EImagesException(17107, fmt(17107, QStringLiteral("Ungültiges Bild (%s)"), {e.Message()}));
         }
@@ -727,6 +749,10 @@ bool TViewerPages::CheckImageFormatAndSetName(TIOParams& params, const QString& 
         PagesLogEvent(who + QStringLiteral("Compression = Gray-JPEG (ie8g)"));
         changed = true;
     }
+    // JPEG holds 8 bits a sample: a page of 16 keeps its compression, and so its depth and,
+    // unchanged, its stored bytes.
+    if (IsDeep(params.PixelFormat))
+        return changed;
     switch (params.TIFF_Compression) {
     case ioTIFF_UNCOMPRESSED:
     case ioTIFF_OLDJPEG:

@@ -1,6 +1,8 @@
 // libFuzzer target: TIFF loading as the viewers do it. The directory chain is walked, every page
 // (at most eight) opened by number and at its offset, its parameters read, decoded, and copied
-// into a one-page file that is read back.
+// into a one-page file that is read back; a small decoded page is also scaled for display and
+// written anew (its own depth and alpha) and read back.
+#include "IEScale.h"
 #include "PageCodec.h"
 
 #include <QByteArray>
@@ -33,7 +35,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     reader.OpenPage(i);
                 (void)reader.Params();
                 // Every size: a header that claims more than its data holds must cost nothing.
-                (void)reader.Decode();
+                const QImage page = reader.Decode();
+                if (qint64(page.width()) * page.height() <= (1 << 16)) {
+                    (void)ScaledDown(page, QSize(17, 23));
+                    TIOParams params;
+                    params.TIFF_Compression = ioTIFF_LZW;
+                    TTiffWriter writer;
+                    writer.WritePage(page, params);
+                    TTiffReader back(writer.Finish());
+                    back.OpenPage(0);
+                    if (back.Decode().size() != page.size())
+                        __builtin_trap();
+                }
                 if (reader.CanCopyRaw()) {
                     TTiffReader copy(reader.ExtractPage());
                     copy.OpenPage(0);

@@ -59,10 +59,15 @@ public:
         const TIEVectModel& m = *m_view->m_model;
         if (!m.Bitmap().isNull()) {
             const double scale = m_view->m_zoom / 100.0;
-            if (m_view->m_filter == rfBicubic && scale < 1.0) {
+            const QSize target = (QSizeF(m.Bitmap().size()) * scale).toSize().expandedTo(QSize(1, 1));
+            // The page scaled beforehand is kept only while it is about the size of the screen:
+            // zoomed in further, it is drawn smoothed from the page itself.
+            const QSize screen = m_view->viewport()->size();
+            const bool prescaled = qint64(target.width()) * target.height() <=
+                                   4 * qint64(qMax(screen.width(), 1)) * qMax(screen.height(), 1);
+            if (m_view->m_filter == rfBicubic && scale < 1.0 && prescaled) {
                 TImageEnVect& v = *m_view;
                 if (v.m_scaledKey != m.Bitmap().cacheKey() || v.m_scaledZoom != v.m_zoom) {
-                    const QSize target = (QSizeF(m.Bitmap().size()) * scale).toSize().expandedTo(QSize(1, 1));
                     v.m_scaled = ScaledDown(m.Bitmap(), target);
                     v.m_scaledKey = m.Bitmap().cacheKey();
                     v.m_scaledZoom = v.m_zoom;

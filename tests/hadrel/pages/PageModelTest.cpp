@@ -435,6 +435,11 @@ TEST(PageRules, CompressionPerPage) {
         {ie24RGB, ioTIFF_PACKBITS, ioJPEG_YCbCr, ioTIFF_PACKBITS, false},
         {ie32RGB, ioTIFF_JPEG, ioJPEG_YCbCr, ioTIFF_JPEG, false},
         {ie8p, ioTIFF_UNCOMPRESSED, ioJPEG_YCbCr, ioTIFF_JPEG, true},
+        // 16-bit samples, which JPEG cannot hold, keep their compression.
+        {ie16g, ioTIFF_UNCOMPRESSED, ioJPEG_YCbCr, ioTIFF_UNCOMPRESSED, false},
+        {ie16g, ioTIFF_ZIP, ioJPEG_YCbCr, ioTIFF_ZIP, false},
+        {ie48RGB, ioTIFF_UNKNOWN, ioJPEG_YCbCr, ioTIFF_UNKNOWN, false},
+        {ie64RGBA, ioTIFF_DEFLATE, ioJPEG_YCbCr, ioTIFF_DEFLATE, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "format " << c.format << " compression " << c.in);

@@ -1,8 +1,15 @@
 // The TIFF viewer's page commands besides scanning: pages from image files, quarter turns with
-// the annotations, the guard against pending annotation edits, the related documents and the
-// keys Escape and Page Down.
+// the annotations and of pages of other programs (16-bit, alpha), the guard against pending
+// annotation edits, the related documents, the keys Escape and Page Down, and the memory a large
+// page takes.
 #include "ViewerFixture.h"
 
+#include "../../imaging/TiffPages.h"
+
+#include <Dataclient_files.h>
+#include <ForeignFiles.h>
+#include <PeakMemory.h>
+#include <UFileViewerTIFF.PageSelector.h>
 #include <view/TImageEnVect.h>
 
 #include <QFile>
@@ -56,10 +63,38 @@ protected:
             .convertToFormat(QImage::Format_Grayscale8);
     }
 
+    QByteArray Stored() { return DCFileMethods().ReadFile(m_doc->DMSRemoteFilename()); }
+
     QTemporaryDir m_dir;
     std::unique_ptr<TDokument> m_doc;
     std::unique_ptr<TFileViewerFrameTIFF> m_viewer;
 };
+
+// Samples of a page of width x height pixels turned a quarter, right (clockwise as it shows) or
+// left.
+QList<quint16> turned(const QList<quint16>& samples, int width, int height, int channels, bool right) {
+    QList<quint16> out(samples.size());
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int nx = right ? height - 1 - y : y;
+            const int ny = right ? x : width - 1 - x;
+            for (int c = 0; c < channels; ++c)
+                out[(qsizetype(ny) * height + nx) * channels + c] = samples[(qsizetype(y) * width + x) * channels + c];
+        }
+    return out;
+}
+
+// Colour with alpha from Pillow: a transparent left half over black, a half-transparent band and
+// an opaque red square.
+QByteArray pillowRgba(const char* format) {
+    return testsupport::PillowFile(QStringLiteral(
+        "import sys\nfrom PIL import Image\nim = Image.new('RGBA', (96, 64), (0, 0, 0, 0))\n"
+        "for y in range(64):\n"
+        "    for x in range(48, 96):\n"
+        "        im.putpixel((x, y), (200, 120, 40, 64 + 2 * x))\n"
+        "im.paste((255, 0, 0, 255), (20, 20, 40, 40))\n"
+        "im.save(sys.argv[1], format='%1')\n").arg(QLatin1String(format)));
+}
 
 } // namespace
 
@@ -205,4 +240,119 @@ TEST_F(PageFilesTest, TurningAPageUprightTurnsItsAnnotations) {
             .arg(h - 50)
             .arg(h - 20)
             .toUtf8()));
+}
+
+TEST_F(PageFilesTest, TurnedPagesKeepTheirDepthAndTransparencyAndTheOthersTheirSamples) {
+    // One big-endian document of Pillow's, ImageMagick's and tiffcp's pages: 16-bit grey with LZW
+    // and the predictor, 16-bit colour with Deflate, colour with alpha with LZW and in Deflate
+    // tiles, and 16-bit grey with ZSTD that is not turned.
+    const QByteArray grey = testsupport::PillowGrey16(100, 70);
+    const QByteArray colour = testsupport::MagickFile(
+        {QStringLiteral("-seed"), QStringLiteral("9"), QStringLiteral("-size"), QStringLiteral("80x60"),
+         QStringLiteral("plasma:fractal"), QStringLiteral("-depth"), QStringLiteral("16"),
+         QStringLiteral("-compress"), QStringLiteral("zip")});
+    const QByteArray alpha = pillowRgba("TIFF");
+    using testsupport::Tiffcp;
+    const QByteArray document = Tiffcp(
+        QList<QByteArray>{Tiffcp(grey, {QStringLiteral("-c"), QStringLiteral("lzw:2")}),
+                          Tiffcp(colour, {QStringLiteral("-c"), QStringLiteral("zip:2")}),
+                          Tiffcp(alpha, {QStringLiteral("-c"), QStringLiteral("lzw")}),
+                          Tiffcp(alpha, {QStringLiteral("-c"), QStringLiteral("zip"), QStringLiteral("-t"),
+                                         QStringLiteral("-w"), QStringLiteral("16"), QStringLiteral("-l"),
+                                         QStringLiteral("16")}),
+                          Tiffcp(grey, {QStringLiteral("-c"), QStringLiteral("zstd")})},
+        {QStringLiteral("-B")});
+    ASSERT_TRUE(document.startsWith("MM"));
+    const QList<tiffpages::TiffInfoPage> before = tiffpages::TiffInfo(document);
+    const QList<QImage> onWhite = tiffpages::PillowPagesOnWhite(document);
+    ASSERT_EQ(before.size(), 5);
+    ASSERT_EQ(onWhite.size(), 5);
+
+    TFileViewerFrameTIFF& v = Open(store(document));
+    const auto turn = [&v](int page, QAction* button) {
+        v.tcPages->SetCurrentIndex(page);
+        ASSERT_EQ(v.imOverviewPages()->SelectedImage(), page);
+        button->trigger();
+    };
+    turn(0, v.btEditRotateRight);
+    turn(1, v.btEditRotateLeft);
+    turn(2, v.btEditRotateRight);
+    turn(3, v.btEditRotateRight);
+    v.btEditSave->trigger();
+
+    const QByteArray saved = Stored();
+    const QList<tiffpages::TiffInfoPage> after = tiffpages::TiffInfo(saved);
+    ASSERT_EQ(after.size(), 5);
+    // The 16-bit pages are turned sample for sample, in their compression.
+    for (int page : {0, 1, 4})
+        EXPECT_EQ(after[page].Field(QStringLiteral("Bits/Sample")), QStringLiteral("16")) << page;
+    EXPECT_EQ(after[0].Field(QStringLiteral("Compression Scheme")), QStringLiteral("LZW"));
+    EXPECT_EQ(after[1].Field(QStringLiteral("Compression Scheme")), QStringLiteral("AdobeDeflate"));
+    EXPECT_EQ(after[4].Field(QStringLiteral("Compression Scheme")), QStringLiteral("ZSTD"));
+    EXPECT_TRUE(after[0].Words() == turned(before[0].Words(), 100, 70, 1, true));
+    EXPECT_TRUE(after[1].Words() == turned(before[1].Words(), 80, 60, 3, false));
+    EXPECT_TRUE(after[4].data == before[4].data);
+    // The pages with alpha show on white as they did, turned: the LZW one keeps its alpha, the
+    // Deflate one is JPEG now.
+    EXPECT_EQ(after[2].Field(QStringLiteral("Samples/Pixel")), QStringLiteral("4"));
+    EXPECT_EQ(after[3].Field(QStringLiteral("Compression Scheme")), QStringLiteral("JPEG"));
+    const QList<QImage> shown = tiffpages::PillowPagesOnWhite(saved);
+    ASSERT_EQ(shown.size(), 5);
+    const QTransform right = QTransform().rotate(90);
+    EXPECT_LT(tiffpages::MeanDifference(shown[2], onWhite[2].transformed(right)), 0.5);
+    EXPECT_LT(tiffpages::MeanDifference(shown[3], onWhite[3].transformed(right)), 4.0);
+}
+
+TEST_F(PageFilesTest, APictureWithTransparentPartsComesOnWhitePaper) {
+    TFileViewerFrameTIFF& v = Open(store(Tiff(1)));
+    const QByteArray png = pillowRgba("PNG");
+    ASSERT_TRUE(png.startsWith("\x89PNG"));
+    m_answers.ExpectFile({}, {File(QStringLiteral("ecke.png"), png)});
+    v.btEditLoad->trigger();
+    ASSERT_EQ(v.imOverviewPages()->ImageCount(), 2);
+    v.btEditSave->trigger();
+    const QList<QImage> shown = tiffpages::PillowPagesOnWhite(Stored());
+    const QList<QImage> picture = tiffpages::PillowPagesOnWhite(png);
+    ASSERT_EQ(shown.size(), 2);
+    ASSERT_EQ(picture.size(), 1);
+    EXPECT_LT(tiffpages::MeanDifference(shown[1], picture[0]), 4.0);
+    EXPECT_GE(qGray(shown[1].pixel(5, 60)), 245);
+}
+
+TEST_F(PageFilesTest, ALargePageIsHeldOnceBesideWhatTheScreenShows) {
+    // A colour scan of 4000 x 5600 pixels, JPEG as the rules store it: paper with lines of
+    // "text" and a picture.
+    QImage scan(4000, 5600, QImage::Format_RGB888);
+    for (int y = 0; y < scan.height(); ++y) {
+        uchar* line = scan.scanLine(y);
+        const bool text = y % 60 < 12;
+        for (int x = 0; x < scan.width(); ++x) {
+            const bool picture = x > 2000 && y > 600 && y < 2600;
+            for (int c = 0; c < 3; ++c)
+                line[x * 3 + c] = picture ? uchar((x / 9 + y / 7 + c * 80) & 0xff)
+                                          : text && (x / 23) % 4 ? uchar(30) : uchar(245);
+        }
+    }
+    TIOParams params;
+    params.TIFF_Compression = ioTIFF_JPEG;
+    TTiffWriter writer;
+    writer.WritePage(scan, params);
+    scan = QImage();
+    const int id = store(writer.Finish());
+
+    // The view, the navigator and the strip each show the page at their size.
+    const testsupport::TPeakMemory memory;
+    TFileViewerFrameTIFF& v = Open(id);
+    v.btFilterHigh->trigger();
+    if (!v.btShowNavigator->isChecked())
+        v.btShowNavigator->trigger();
+    v.btZoomFull->trigger();
+    v.repaint();
+    QCoreApplication::processEvents();
+    v.imCurrentPage->SetZoom(60);
+    v.repaint();
+    QCoreApplication::processEvents();
+    const double pageMb = double(v.imCurrentPage->Model().Bitmap().sizeInBytes()) / (1 << 20);
+    ASSERT_GT(pageMb, 60.0);
+    EXPECT_LT(memory.ExtraMb(), testsupport::AllowedPeakMb(1.5 * pageMb)) << pageMb << " MB decoded";
 }

@@ -275,8 +275,12 @@ TEST_F(ScanViewerTest, PagesAddedFromABitmapByDepth) {
     const QImage mono = viewertest::Page(1);
     QImage grey(200, 100, QImage::Format_Grayscale8);
     grey.fill(128);
+    // Premultiplied, transparent on its left half: on white paper there.
     QImage argb(50, 40, QImage::Format_ARGB32_Premultiplied);
-    argb.fill(Qt::red);
+    argb.fill(Qt::transparent);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 25; x < 50; ++x)
+            argb.setPixel(x, y, qRgb(255, 0, 0));
     EXPECT_EQ(v->DoPageAdd(mono, QStringLiteral("scanner"), QString()), 0);
     EXPECT_EQ(v->DoPageAdd(grey, QStringLiteral("camera"), QStringLiteral("Test")), 1);
     EXPECT_EQ(v->DoPageAdd(argb, QStringLiteral("file"), QStringLiteral("Test")), 2);
@@ -286,6 +290,11 @@ TEST_F(ScanViewerTest, PagesAddedFromABitmapByDepth) {
     EXPECT_TRUE(first.contains(QStringLiteral("Code-Source: TFileViewerFrameTIFF.DoPageAdd")));
     EXPECT_TRUE(tiffpages::RunTool(QStringLiteral("tiffinfo"), pages->UserData(1)->CurImage).contains(QStringLiteral("JPEG")));
     EXPECT_TRUE(tiffpages::RunTool(QStringLiteral("tiffinfo"), pages->UserData(2)->CurImage).contains(QStringLiteral("JPEG")));
+    const QList<QImage> third = tiffpages::PillowPagesOnWhite(pages->UserData(2)->CurImage);
+    ASSERT_EQ(third.size(), 1);
+    EXPECT_GE(qGray(third[0].pixel(5, 20)), 245);
+    EXPECT_GT(qRed(third[0].pixel(40, 20)), 230);
+    EXPECT_LT(qGreen(third[0].pixel(40, 20)), 30);
     EXPECT_EQ(pages->ImageInfoText(2), QStringLiteral("Seite 3"));
     EXPECT_EQ(pages->SelectedImage(), 2);
     // The first source sticks.
