@@ -4,6 +4,27 @@
 
 namespace Grid {
 
+ColumnCells::~ColumnCells() = default;
+
+bool ColumnCells::Number(size_t i, double& out) const {
+    if (Null[i])
+        return false;
+    switch (Kind) {
+    case ckInteger:
+        out = double(Integers[i]);
+        return !Temporal;
+    case ckReal:
+        out = Reals[i];
+        return true;
+    case ckText: {
+        bool ok = false;
+        out = Texts[i].toString().toDouble(&ok);
+        return ok;
+    }
+    }
+    return false;
+}
+
 CustomDataSource::CustomDataSource() = default;
 
 CustomDataSource::~CustomDataSource() {
@@ -19,6 +40,14 @@ RecordHandle CustomDataSource::GetRecordHandle(int recordIndex) {
 QString CustomDataSource::GetDisplayText(RecordHandle record, ItemHandle item) {
     const QVariant v = GetValue(record, item);
     return v.isValid() && !v.isNull() ? v.toString() : QString();
+}
+
+bool CustomDataSource::ReadCells(const RecordHandle*, size_t, ItemHandle, ColumnCells&) {
+    return false;
+}
+
+std::unique_ptr<ColumnCells> CustomDataSource::CreateCells() {
+    return std::make_unique<ColumnCells>();
 }
 
 ItemHandle CustomDataSource::GetItemHandle(int itemIndex) {
