@@ -144,9 +144,8 @@ TPlantafelRowMemo& TPlantafelRowTable::Memo(const TPlantafelSubViewDataSource& s
     memo->Source = &source;
     memo->DataSerial = dataSerial;
     const size_t n = Links.size();
-    memo->Rows = std::make_unique<std::atomic<qint32>[]>(n);
-    for (size_t i = 0; i < n; ++i)
-        memo->Rows[i].store(kNotLocated, std::memory_order_relaxed);
+    memo->Rows = std::make_unique<qint32[]>(n);
+    std::fill(memo->Rows.get(), memo->Rows.get() + n, kNotLocated);
     memo->Unlocated.store(n, std::memory_order_relaxed);
     m_memos.push_back(std::move(memo));
     return *m_memos.back();
@@ -156,7 +155,7 @@ TPlantafelInfoJoin::TPlantafelInfoJoin(const Cds::ClientDataSet::Cells& keys,
                                        const Cds::ClientDataSet::Cells& link, size_t gridRows)
     : Keys(keys), KeysStamp(keys.Stamp()), Link(link), LinkStamp(link.Stamp()),
       Integral(IntegerKey(keys.Type()) && IntegerKey(link.Type())),
-      At(std::make_unique<std::atomic<qint32>[]>(gridRows)) {
+      At(std::make_unique<std::atomic<qint32>[]>(gridRows)), m_gridRows(gridRows) {
     for (size_t i = 0; i < gridRows; ++i)
         At[i].store(kNotLocated, std::memory_order_relaxed);
     if (!Integral)
@@ -196,13 +195,18 @@ qint32 TPlantafelInfoJoin::Resolve(quint32 physical, Cds::ClientDataSet& ex,
         return ex.FindKey({Cds::KeyFromVariant(linkSet.ValueAt(physical, linkField))})
                    ? qint32(ex.RowId())
                    : -1;
-    const qint64 key = Link.Integer(physical);
-    if (!Dense.empty()) {
-        const quint64 at = quint64(key - DenseLow);
-        return at < Dense.size() ? Dense[size_t(at)] : -1;
+    return Find(Link.Integer(physical));
+}
+
+const qint32* TPlantafelInfoJoin::WholeRows(const qint32* physical, Cds::ClientDataSet& ex,
+                                            const Cds::ClientDataSet& linkSet, int linkField) {
+    if (m_whole.empty() && m_gridRows > 0) {
+        m_whole.resize(m_gridRows);
+        for (size_t r = 0; r < m_gridRows; ++r)
+            m_whole[r] =
+                physical[r] < 0 ? -1 : RowOf(r, quint32(physical[r]), ex, linkSet, linkField);
     }
-    const auto it = Sparse.find(key);
-    return it == Sparse.end() ? -1 : it->second;
+    return m_whole.data();
 }
 
 std::shared_ptr<TPlantafelInfoJoin>
@@ -830,6 +834,8 @@ int TPlantafelSubViewGroup::GetRecordCount(TPlantafelSubViewDataSource& source) 
         return 0;
     const int count = int(table->Links.size());
     const quint32 generation = table->Generation;
+    for (const TPlantafelGridRowLink& link : table->Links)
+        table->DepthMask |= 1u << link.FDepth;
     FLinks.store(std::move(table));
     m_linksGeneration.store(generation, std::memory_order_release);
     FRecordCount.store(count);
@@ -1222,7 +1228,7 @@ void TPlantafelSubViewGroup::LocateRows(TPlantafelSubViewDataSource& source,
             missed(i);
             continue;
         }
-        if (onlyNew && memo.Rows[size_t(row)].load(std::memory_order_acquire) != kNotLocated)
+        if (onlyNew && memo.At(size_t(row)) != kNotLocated)
             continue;
         const TPlantafelGridRowLink& link = table.Links[size_t(row)];
         TPlantafelGroupingLevelInfo& info = levels[size_t(link.Depth())];
@@ -1355,64 +1361,100 @@ bool TPlantafelSubViewGroup::ReadCells(TPlantafelSubViewDataSource& source,
         depthOf[size_t(k)] = &d;
     }
 
-    // First the stored row of every record, then its cells in one pass over the store, which
-    // lets their cells be fetched ahead where they do not lie together.
     std::vector<size_t> pending; // read the general way (the extra rows' keys)
-    std::vector<qint32>& rows = out.Rows;
-    rows.assign(count, -1);
     const quint32 generation = table->Generation;
     const quint64 links = table->Links.size();
-    const TPlantafelGridRowLink* link = table->Links.data();
-    for (size_t i = 0; i < count; ++i) {
-        const Grid::RecordHandle handle = records[i];
-        const quint64 row = (handle & 0xffffffffu) - 1;
-        if (quint32(handle >> 32) != generation || row >= links)
-            continue; // a handle of an earlier count or of nothing: Null
-        const qint32 physical = memo->Rows[row].load(std::memory_order_acquire);
-        if (physical < 0) { // a week's extra row: its keys, or Null for information fields
-            if (!infoField)
-                pending.push_back(i);
-            continue;
+    // Every row of the table in order and every one located: the memo's rows are the stored
+    // rows to read, when all depths the rows lie at read one store.
+    const qint32* whole = nullptr;
+    DepthCells* single = nullptr;
+    if (count == links && count > 0 && (whole = memo->Whole())) {
+        const Grid::RecordHandle first = (Grid::RecordHandle(generation) << 32) | 1;
+        Grid::RecordHandle apart = 0;
+        for (size_t i = 0; i < count; ++i)
+            apart |= records[i] ^ (first + i);
+        bool inOrder = apart == 0;
+        for (int k = 0; inOrder && k < kPlantafelGroupingDepthCount; ++k) {
+            if (!(table->DepthMask & (1u << k)))
+                continue;
+            DepthCells* d = depthOf[size_t(k)];
+            auto store = [&](const DepthCells& c) {
+                return infoField ? c.Link.Store() : c.Field.Store();
+            };
+            if (!d || (single && store(*d) != store(*single)))
+                inOrder = false;
+            single = d;
         }
-        DepthCells* d = depthOf[link[row].FDepth];
-        const quint32 p = quint32(physical);
-        if (!infoField) {
-            if (!d || p >= d->Field.Rows()) {
-                pending.push_back(i);
+        if (!inOrder || !single)
+            whole = nullptr;
+    }
+    const qint32* rowsRead = nullptr;
+    if (whole && !infoField) {
+        from = &single->Field;
+        rowsRead = whole;
+        pending = memo->Missing(count);
+    } else if (whole) {
+        // The information rows of every grid row, resolved once for the join.
+        single->Join = memo->JoinFor(exKeys, single->Link, links);
+        rowsRead = single->Join->WholeRows(whole, *ex, *single->Set, linkField);
+    } else {
+        // First the stored row of every record, then its cells in one pass over the store.
+        std::vector<qint32>& rows = out.Rows;
+        rows.assign(count, -1);
+        const TPlantafelGridRowLink* link = table->Links.data();
+        for (size_t i = 0; i < count; ++i) {
+            const Grid::RecordHandle handle = records[i];
+            const quint64 row = (handle & 0xffffffffu) - 1;
+            if (quint32(handle >> 32) != generation || row >= links)
+                continue; // a handle of an earlier count or of nothing: Null
+            const qint32 physical = memo->At(row);
+            if (physical < 0) { // a week's extra row: its keys, or Null for information fields
+                if (!infoField)
+                    pending.push_back(i);
                 continue;
             }
-            if (!from) {
-                from = &d->Field;
-                for (DepthCells& other : depths)
-                    other.SameStore = other.Field.Rows() > 0 && other.Field.Store() == from->Store();
+            DepthCells* d = depthOf[link[row].FDepth];
+            const quint32 p = quint32(physical);
+            if (!infoField) {
+                if (!d || p >= d->Field.Rows()) {
+                    pending.push_back(i);
+                    continue;
+                }
+                if (!from) {
+                    from = &d->Field;
+                    for (DepthCells& other : depths)
+                        other.SameStore =
+                            other.Field.Rows() > 0 && other.Field.Store() == from->Store();
+                }
+                if (d->SameStore)
+                    rows[i] = qint32(p);
+                else // another depth's store: rare enough to read on its own
+                    PutCell(out, i, d->Field, p);
+                continue;
             }
-            if (d->SameStore)
-                rows[i] = qint32(p);
-            else // another depth's store: rare enough to read on its own
-                PutCell(out, i, d->Field, p);
-            continue;
+            // From the information row of the record's entity.
+            if (!d)
+                continue;
+            if (!d->Join)
+                d->Join = memo->JoinFor(exKeys, d->Link, links);
+            rows[i] = d->Join->RowOf(row, p, *ex, *d->Set, linkField); // none: Null
         }
-        // From the information row of the record's entity.
-        if (!d)
-            continue;
-        if (!d->Join)
-            d->Join = memo->JoinFor(exKeys, d->Link, table->Links.size());
-        rows[i] = d->Join->RowOf(row, p, *ex, *d->Set, linkField); // none: Null
+        rowsRead = rows.data();
     }
     if (from) {
         switch (out.Kind) {
         case TPlantafelCells::ckInteger:
             if (from->Type() == Cds::FieldType::DateTime)
-                from->GatherEpochMs(rows.data(), count, out.Null.data(), out.Integers.data(),
+                from->GatherEpochMs(rowsRead, count, out.Null.data(), out.Integers.data(),
                                     out.Zone);
             else
-                from->GatherIntegers(rows.data(), count, out.Null.data(), out.Integers.data());
+                from->GatherIntegers(rowsRead, count, out.Null.data(), out.Integers.data());
             break;
         case TPlantafelCells::ckReal:
-            from->GatherReals(rows.data(), count, out.Null.data(), out.Reals.data());
+            from->GatherReals(rowsRead, count, out.Null.data(), out.Reals.data());
             break;
         case TPlantafelCells::ckText:
-            from->GatherTexts(rows.data(), count, out.Null.data(), out.Texts.data());
+            from->GatherTexts(rowsRead, count, out.Null.data(), out.Texts.data());
             break;
         }
     }
@@ -1482,8 +1524,7 @@ QVariant TPlantafelSubViewGroup::ValueOfRow(TPlantafelSubViewDataSource& source,
     const int row = int(rowIndex);
     const TPlantafelGridRowLink& rl = table->Links[size_t(row)];
     TPlantafelRowMemo* memo = st.Memo;
-    std::atomic<qint32>& located = memo->Rows[size_t(row)];
-    qint32 physical = located.load(std::memory_order_acquire);
+    qint32 physical = memo->At(size_t(row));
 
     if (kind == fkData) {
         if (physical == kNotLocated) {

@@ -106,26 +106,59 @@ struct TPlantafelInfoJoin final {
         return at;
     }
 
+    // The first information row of an integer key, -1 for none (Integral joins only).
+    qint32 Find(qint64 key) const {
+        if (!Dense.empty()) {
+            const quint64 at = quint64(key - DenseLow);
+            return at < Dense.size() ? Dense[size_t(at)] : -1;
+        }
+        const auto it = Sparse.find(key);
+        return it == Sparse.end() ? -1 : it->second;
+    }
+    // The information row of every grid row, whose records are physical[row] in the link's
+    // store: resolved on the first call, the same array afterwards. Under the lock, as RowOf.
+    const qint32* WholeRows(const qint32* physical, Cds::ClientDataSet& ex,
+                            const Cds::ClientDataSet& linkSet, int linkField);
+
 private:
     qint32 Resolve(quint32 physical, Cds::ClientDataSet& ex, const Cds::ClientDataSet& linkSet,
                    int linkField) const;
+    size_t m_gridRows = 0;
+    std::vector<qint32> m_whole; // WholeRows, empty until asked for
 };
 
 // The located physical row of each grid row for one source's container: -2 not yet located,
-// -1 none (the extra row of a week).
+// -1 none (the extra row of a week). Rows are read and noted atomically while some are still
+// to be located; once none is (Unlocated 0, read with acquire) nothing writes them again, and
+// a read may take the whole array as it lies.
 struct TPlantafelRowMemo final {
     const TPlantafelSubViewDataSource* Source = nullptr;
     quint64 DataSerial = 0; // which of the source's containers
-    std::unique_ptr<std::atomic<qint32>[]> Rows;
-    std::atomic<size_t> Unlocated{0}; // rows still -2: none, and a read need not look
+    std::unique_ptr<qint32[]> Rows;
+    std::atomic<size_t> Unlocated{0}; // rows still -2
 
-    // Row `row` lies at physical (-1: has none).
+    qint32 At(size_t row) const {
+        return std::atomic_ref<qint32>(Rows[row]).load(std::memory_order_acquire);
+    }
+    // Row `row` lies at physical (-1: has none); the first note of a row stands.
     void Note(size_t row, qint32 physical) {
         qint32 expected = -2;
-        if (Rows[row].compare_exchange_strong(expected, physical, std::memory_order_acq_rel))
+        if (std::atomic_ref<qint32>(Rows[row]).compare_exchange_strong(
+                expected, physical, std::memory_order_acq_rel))
             Unlocated.fetch_sub(1, std::memory_order_release);
-        else if (expected != physical)
-            Rows[row].store(physical, std::memory_order_release);
+    }
+    // Every row located: the array itself, else null.
+    const qint32* Whole() const {
+        return Unlocated.load(std::memory_order_acquire) == 0 ? Rows.get() : nullptr;
+    }
+    // The rows without a record, once Whole is there; listed on the first call.
+    const std::vector<size_t>& Missing(size_t rows) const {
+        std::call_once(m_missingOnce, [&] {
+            for (size_t r = 0; r < rows; ++r)
+                if (Rows[r] < 0)
+                    m_missing.push_back(r);
+        });
+        return m_missing;
     }
 
     // The join of the link's store that fits these keys, made anew when the last one does
@@ -135,6 +168,8 @@ struct TPlantafelRowMemo final {
                                                 size_t gridRows);
 
 private:
+    mutable std::once_flag m_missingOnce;
+    mutable std::vector<size_t> m_missing;
     std::mutex m_joinMutex;
     std::vector<std::shared_ptr<TPlantafelInfoJoin>> m_joins; // one per link store
 };
@@ -145,6 +180,7 @@ struct TPlantafelRowTable final {
     quint32 Generation = 0; // unique per count in the process: stale handles never match
     std::vector<TVarRecArray> Prefixes;
     std::vector<TPlantafelGridRowLink> Links; // by row index (the link's FRIdx)
+    quint32 DepthMask = 0;                    // a bit for each depth some row lies at
 
     TPlantafelRowMemo& Memo(const TPlantafelSubViewDataSource& source, quint64 dataSerial) const;
 

@@ -404,7 +404,7 @@ TEST_F(SubViewGroupTest, TypedInformationRowsFollowChangedKeysLinksAndContainers
     // The record of row 1 (entity 301) as the source's depth dataset holds it.
     const auto table = m_g->Links();
     const TPlantafelRowMemo& memo = table->Memo(*m_s[3], m_s[3]->DataSerial());
-    const qint32 physical = memo.Rows[1].load();
+    const qint32 physical = memo.At(1);
     ASSERT_GE(physical, 0);
     Cds::ClientDataSet& depth =
         *m_s[3]->DataContainer()->GroupingLevelsInfo()[size_t(table->Links[1].Depth())].CDS;
