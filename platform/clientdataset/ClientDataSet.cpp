@@ -519,21 +519,34 @@ public:
     // Row order[k] becomes row k (order holds every row once). Texts stay in their pools; their
     // places move with the rows. Every index is built anew when next asked for.
     void Reorder(const std::vector<quint32>& order) {
-        auto permute = [&](auto& cells) {
+        // One scratch array per cell width, swapped with each column in turn: fresh pages
+        // cost a fault each.
+        std::vector<qint32> i32;
+        std::vector<qint64> i64;
+        std::vector<double> f64;
+        std::vector<quint8> u8;
+        std::vector<quint32> u32;
+        auto permute = [&](auto& cells, auto& moved) {
             if (cells.size() != Rows)
                 return;
-            std::remove_reference_t<decltype(cells)> moved(cells.size());
-            for (quint32 k = 0; k < Rows; ++k)
+            moved.resize(cells.size());
+            constexpr quint32 kAhead = 16;
+            for (quint32 k = 0; k < Rows; ++k) {
+                if (k + kAhead < Rows)
+                    __builtin_prefetch(&cells[order[k + kAhead]]);
                 moved[k] = cells[order[k]];
+            }
             cells.swap(moved);
         };
         for (Column& c : Cols) {
-            permute(c.I32);
-            permute(c.I64);
-            permute(c.F64);
-            permute(c.U8);
-            permute(c.SOff);
-            permute(c.SLen);
+            permute(c.I32, i32);
+            permute(c.I64, i64);
+            permute(c.F64, f64);
+            permute(c.U8, u8);
+            permute(c.SOff, u32);
+            permute(c.SLen, u32);
+            if (std::all_of(c.Nulls.begin(), c.Nulls.end(), [](quint64 w) { return w == 0; }))
+                continue;
             std::vector<quint64> nulls(c.Nulls.size(), 0);
             for (quint32 k = 0; k < Rows; ++k)
                 nulls[k >> 6] |= quint64(c.IsNull(order[k])) << (k & 63);
