@@ -168,8 +168,8 @@ const TVoskGridViewCustomDS::TAggregateRows* TVoskGridViewCustomDS::aggregateRow
     // Only a located row has an aggregate (the extra row of a week has none).
     std::vector<Cds::GroupPosInds> states(static_cast<size_t>(n));
     rows.Located.resize(size_t(n));
-    source->GetGroupStates(handles.data(), handles.size(), binding->AggGroupingLevel,
-                           states.data(), rows.Located.data());
+    source->GetGroupStates(handles.data(), handles.size(), binding->AggGroupingLevel, states.data(),
+                           rows.Located.data());
     rows.Ordinal.reserve(size_t(n));
     int ordinal = -1;
     for (int r = 0; r < n; ++r) {

@@ -1271,8 +1271,8 @@ bool TPlantafelSubViewGroup::ReadCells(TPlantafelSubViewDataSource& source,
     auto general = [&](size_t i) {
         PutValue(out, i, ValueOfRow(source, records[i], name, index, fkData, binding));
     };
-    const bool readable = activation && data && table && memo &&
-                          (index.FieldIndex >= 0 || index.FieldIndexEx >= 0);
+    const bool readable =
+        activation && data && table && memo && (index.FieldIndex >= 0 || index.FieldIndexEx >= 0);
 
     // The records not located yet first, under the container's lock and before the information
     // rows' (the order every reader takes them in), one range a week.

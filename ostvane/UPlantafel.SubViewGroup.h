@@ -143,8 +143,8 @@ struct TPlantafelRowMemo final {
     // Row `row` lies at physical (-1: has none); the first note of a row stands.
     void Note(size_t row, qint32 physical) {
         qint32 expected = -2;
-        if (std::atomic_ref<qint32>(Rows[row]).compare_exchange_strong(
-                expected, physical, std::memory_order_acq_rel))
+        if (std::atomic_ref<qint32>(Rows[row]).compare_exchange_strong(expected, physical,
+                                                                       std::memory_order_acq_rel))
             Unlocated.fetch_sub(1, std::memory_order_release);
     }
     // Every row located: the array itself, else null.

@@ -312,8 +312,8 @@ int main(int argc, char** argv) {
         const Grid::ColumnCells& a = *board[size_t(k)];
         const TypedColumn& b = typed[size_t(k)];
         if (int(a.Kind) != b.kind || a.Null.size() != size_t(rows)) {
-            std::fprintf(stderr, "column %d: the board's kind %d, the floor's %d\n", k,
-                         int(a.Kind), b.kind);
+            std::fprintf(stderr, "column %d: the board's kind %d, the floor's %d\n", k, int(a.Kind),
+                         b.kind);
             return 1;
         }
         for (size_t r = 0; r < size_t(rows); ++r) {

@@ -47,9 +47,12 @@ public:
         if (Null[a] || Null[b])
             return int(Null[b] != 0) - int(Null[a] != 0);
         switch (Kind) {
-        case ckInteger: return Integers[a] < Integers[b] ? -1 : (Integers[a] > Integers[b]);
-        case ckReal: return Reals[a] < Reals[b] ? -1 : (Reals[a] > Reals[b]);
-        case ckText: return QAnyStringView::compare(Texts[a], Texts[b]);
+        case ckInteger:
+            return Integers[a] < Integers[b] ? -1 : (Integers[a] > Integers[b]);
+        case ckReal:
+            return Reals[a] < Reals[b] ? -1 : (Reals[a] > Reals[b]);
+        case ckText:
+            return QAnyStringView::compare(Texts[a], Texts[b]);
         }
         return 0;
     }

@@ -326,8 +326,7 @@ void DataController::buildGroups() {
     groupRecords(
         [&](int a, int b) {
             for (size_t k = 0; k < levels; ++k)
-                if (const int c = CompareValues(values[size_t(a)][k], values[size_t(b)][k]);
-                    c != 0)
+                if (const int c = CompareValues(values[size_t(a)][k], values[size_t(b)][k]); c != 0)
                     return c < 0;
             return false;
         },

@@ -405,12 +405,18 @@ namespace {
 QVariant Summary(SummaryKind kind, qint64 count, double sum, const QVariant& min,
                  const QVariant& max) {
     switch (kind) {
-    case SummaryKind::Sum: return sum;
-    case SummaryKind::Count: return count;
-    case SummaryKind::Min: return min;
-    case SummaryKind::Max: return max;
-    case SummaryKind::Average: return count ? QVariant(sum / double(count)) : QVariant();
-    case SummaryKind::None: break;
+    case SummaryKind::Sum:
+        return sum;
+    case SummaryKind::Count:
+        return count;
+    case SummaryKind::Min:
+        return min;
+    case SummaryKind::Max:
+        return max;
+    case SummaryKind::Average:
+        return count ? QVariant(sum / double(count)) : QVariant();
+    case SummaryKind::None:
+        break;
     }
     return {};
 }
@@ -444,10 +450,10 @@ std::vector<QVariant> GridBandedTableView::FooterValues() const {
                     max = qint64(r);
             }
             const qint64 shown = kind == SummaryKind::Min ? min : max;
-            const QVariant extreme = (kind == SummaryKind::Min || kind == SummaryKind::Max) &&
-                                             shown >= 0
-                                         ? m_controller->GetValue(int(shown), item)
-                                         : QVariant();
+            const QVariant extreme =
+                (kind == SummaryKind::Min || kind == SummaryKind::Max) && shown >= 0
+                    ? m_controller->GetValue(int(shown), item)
+                    : QVariant();
             result[i] = Summary(kind, count, sum, extreme, extreme);
             continue;
         }

@@ -187,8 +187,7 @@ TEST_F(GridGroupingTest, FooterSummariesReadTheColumnsTyped) {
     EXPECT_EQ(at("ColYWeek").toLongLong(), 7);
     EXPECT_FALSE(at("ColAnzahl").isValid()); // no summary set
     Col("ColYear").FooterSummary = Grid::SummaryKind::Min;
-    EXPECT_EQ(m_view->FooterValues()[size_t(m_view->ColumnIndex(Col("ColYear")))].toLongLong(),
-              0);
+    EXPECT_EQ(m_view->FooterValues()[size_t(m_view->ColumnIndex(Col("ColYear")))].toLongLong(), 0);
 }
 
 } // namespace

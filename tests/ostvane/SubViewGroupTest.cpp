@@ -461,8 +461,12 @@ Cell CellOf(const QVariant& v, Grid::ColumnCells::TKind kind) {
         return c;
     c.Null = false;
     switch (kind) {
-    case Grid::ColumnCells::ckReal: c.Real = v.toDouble(); break;
-    case Grid::ColumnCells::ckText: c.Text = v.toString(); break;
+    case Grid::ColumnCells::ckReal:
+        c.Real = v.toDouble();
+        break;
+    case Grid::ColumnCells::ckText:
+        c.Text = v.toString();
+        break;
     case Grid::ColumnCells::ckInteger:
         c.Integer = v.typeId() == QMetaType::QDateTime ? v.toDateTime().toMSecsSinceEpoch()
                     : v.typeId() == QMetaType::QDate   ? v.toDate().toJulianDay()
@@ -513,11 +517,10 @@ TEST_F(SubViewGroupTest, GridReadsColumnsTypedAsGetValueGivesThem) {
     m_c.SetEndDate(QDateTime(QDate(2025, 3, 16), QTime(0, 0)));
     m_g->SetMode(ptsvmCalendarWeekGroupedByWeek);
     m_g->ApplyClientSideFilter(QStringLiteral("ti_id <> 6")); // 302's row
-    const QStringList fields{QStringLiteral("ti_a2_id"),       QStringLiteral("ti_date_start"),
-                             QStringLiteral("_date"),          QStringLiteral("_week"),
-                             QStringLiteral("_year"),          QStringLiteral("_yweek"),
-                             QStringLiteral("a2_bezeichnung"), QStringLiteral("ti_conflicted"),
-                             QStringLiteral("a2_n")};
+    const QStringList fields{
+        QStringLiteral("ti_a2_id"),       QStringLiteral("ti_date_start"), QStringLiteral("_date"),
+        QStringLiteral("_week"),          QStringLiteral("_year"),         QStringLiteral("_yweek"),
+        QStringLiteral("a2_bezeichnung"), QStringLiteral("ti_conflicted"), QStringLiteral("a2_n")};
     auto& grid = Grid(3, fields);
     m_c.SetActive(true);
     const int records = grid.RecordCount();
@@ -571,13 +574,14 @@ TEST_F(SubViewGroupTest, GridReadsColumnsTypedAsGetValueGivesThem) {
     grid.SetGroupingItems({3});
     QStringList weeks;
     for (int g = 0; g < grid.GroupCount(); ++g)
-        weeks << QStringLiteral("%1:%2").arg(grid.Group(g).Value.toString()).arg(
-                     grid.Group(g).RecordCount);
+        weeks << QStringLiteral("%1:%2")
+                     .arg(grid.Group(g).Value.toString())
+                     .arg(grid.Group(g).RecordCount);
     EXPECT_EQ(weeks.join(u' '), QStringLiteral("0:1 3:5 4:1 5:1 6:1 7:1 8:1 9:1 10:1 11:3"));
     grid.SetGroupingItems({});
     EXPECT_EQ(expected[6][2].Text, QStringLiteral("Größe 303"));
-    EXPECT_TRUE(expected[6][3].Null);                       // its link is Null
-    EXPECT_TRUE(expected[6][size_t(records - 3)].Null);     // 306 has no title
+    EXPECT_TRUE(expected[6][3].Null);                   // its link is Null
+    EXPECT_TRUE(expected[6][size_t(records - 3)].Null); // 306 has no title
     EXPECT_FALSE(expected[0][size_t(records - 3)].Null);
 
     // A fresh activation, read on four threads at once from the first read on; 304 has its
