@@ -1304,18 +1304,12 @@ bool TPlantafelSubViewGroup::ReadCells(TPlantafelSubViewDataSource& source,
                 exKeys = ex->CellsOf(exKey);
         }
     }
-    out.Kind = CellKind(type);
+    out.Prepare(CellKind(type), count);
     out.Temporal = type == Cds::FieldType::Date || type == Cds::FieldType::DateTime;
-    out.Null.assign(count, 1);
     out.Owned.clear();
     out.Held.clear();
     if (out.Kind == TPlantafelCells::ckText && exCells.Rows() > 0)
         out.Held.push_back(exCells);
-    switch (out.Kind) {
-    case TPlantafelCells::ckInteger: out.Integers.resize(count); break;
-    case TPlantafelCells::ckReal: out.Reals.resize(count); break;
-    case TPlantafelCells::ckText: out.Texts.resize(count); break;
-    }
     if (!readable) {
         // Nothing typed to read (inactive, an unknown field): the general way answers, logging
         // what is missing as it does.

@@ -37,9 +37,14 @@ public:
     TKind Kind = ckInteger;
     bool Temporal = false;             // integers that are dates or date-times: never added up
     std::vector<quint8> Null;          // per record read, 1 for Null
-    std::vector<qint64> Integers;      // ckInteger
+    std::vector<qint64> Integers;      // ckInteger; a Null cell's value is left unspecified
     std::vector<double> Reals;         // ckReal
     std::vector<QAnyStringView> Texts; // ckText: valid while these cells live and data stays
+
+    // Sizes the cells for count records of that kind, every one Null. The arrays are those that
+    // cells let go of on this thread before, where there are: a read of many records into
+    // fresh pages pays a fault a page, more than the read itself.
+    void Prepare(TKind kind, size_t count);
 
     // The order of two cells as a grid orders values: Null first, then by value (texts by
     // their UTF-16 code units, as QString compares).
