@@ -83,9 +83,15 @@ void ColumnCells::Prepare(TKind kind, size_t count) {
     spares.Take(Null, count);
     std::fill(Null.begin(), Null.end(), quint8(1));
     switch (kind) {
-    case ckInteger: spares.Take(Integers, count); break;
-    case ckReal: spares.Take(Reals, count); break;
-    case ckText: spares.Take(Texts, count); break;
+    case ckInteger:
+        spares.Take(Integers, count);
+        break;
+    case ckReal:
+        spares.Take(Reals, count);
+        break;
+    case ckText:
+        spares.Take(Texts, count);
+        break;
     }
 }
 
