@@ -254,6 +254,24 @@ TEST_F(SubViewGroupTest, AggregatesPerDepthListsAndGroupStates) {
     EXPECT_EQ(m_s[3]->GetGroupState(m_s[3]->GetRecordHandle(5), {ptdstData}, ptfldWeek),
               GroupPos::Last);
     EXPECT_EQ(m_s[3]->GetGroupState(h301, {ptdstData}, ptfldDate), Cds::GroupPosInds());
+
+    // All rows' states at once, as row by row, the rows without a record included; every
+    // row's record located on the way.
+    for (TPlantafelAggregationField field : {ptfldWeek, ptfldEntity, ptfldDate, ptfldResource}) {
+        std::vector<Grid::RecordHandle> records;
+        for (int r = grid.RecordCount() - 1; r >= 0; --r)
+            records.push_back(m_s[3]->GetRecordHandle(r));
+        records.push_back(Grid::kNoRecord);
+        std::vector<Cds::GroupPosInds> states(records.size());
+        std::vector<quint8> located(records.size());
+        m_s[3]->GetGroupStates(records.data(), records.size(), field, states.data(),
+                               located.data());
+        for (size_t i = 0; i < records.size(); ++i) {
+            EXPECT_EQ(states[i], m_s[3]->GetGroupState(records[i], {ptdstData}, field))
+                << i << ' ' << int(field);
+            EXPECT_EQ(bool(located[i]), m_s[3]->GetRecordId(records[i]).isValid()) << i;
+        }
+    }
 }
 
 TEST_F(SubViewGroupTest, InactiveSourcesStaleHandlesAndEditsGiveNothing) {
