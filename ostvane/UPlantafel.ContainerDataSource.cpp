@@ -611,6 +611,10 @@ void TPlantafelContainerDataSource::InternalOpen() {
              FMappingAggFlds[ptfldWeek].Index, FMappingAggFlds[ptfldDay].Index,
              FMappingAggFlds[ptfldEntitySortYW].Index},
             {}, 0, FMappingAggFlds);
+        // The rows as this index orders them, which is how the grid's rows follow each other:
+        // a read along the grid then goes through memory in order, not a miss a row.
+        if (m.StoreUseCount() == 1)
+            m.ReorderRows(m.VisibleRowIds());
 
         if (info) {
             LoadMasterRecordsEx(*info);
@@ -951,9 +955,43 @@ void TPlantafelContainerDataSource::LoadMasterRecordsEx(TPlantafelQueryRecordSou
     FMasterRecordsEx->DisableControls();
     FMasterRecordsEx->SetLogChanges(false);
     FExLinkMasterFldExIdx = FMasterRecordsEx->FieldIndex(QStringLiteral("a2_id"));
+    OrderMasterRecordsEx();
     FMasterRecordsEx->IndexDefs().Add(QStringLiteral("idx_masterex"),
                                       FMasterRecordsEx->FieldName(FExLinkMasterFldExIdx));
     FMasterRecordsEx->SetIndexName(QStringLiteral("idx_masterex"));
+}
+
+void TPlantafelContainerDataSource::OrderMasterRecordsEx() {
+    // The information rows in the order the records (kept in the grid's order) first name
+    // them: a read of an information field along the grid then goes through memory in order.
+    Cds::ClientDataSet& ex = *FMasterRecordsEx;
+    Cds::ClientDataSet& master = *FMasterRecords;
+    if (!master.Active() || FExLinkMasterFldIdx < 0 || ex.StoreUseCount() != 1)
+        return;
+    std::vector<quint32> order;
+    {
+        const TPlantafelInfoJoin join(ex.CellsOf(FExLinkMasterFldExIdx),
+                                      master.CellsOf(FExLinkMasterFldIdx), 0);
+        if (!join.Integral)
+            return;
+        const quint32 rows = join.Keys.Rows();
+        order.reserve(rows);
+        std::vector<bool> taken(rows, false);
+        const Cds::ClientDataSet::Cells& link = join.Link;
+        for (quint32 r = 0; r < link.Rows(); ++r) {
+            if (link.IsNull(r))
+                continue;
+            const qint32 at = join.Find(link.Integer(r));
+            if (at >= 0 && !taken[size_t(at)]) {
+                taken[size_t(at)] = true;
+                order.push_back(quint32(at));
+            }
+        }
+        for (quint32 r = 0; r < rows; ++r)
+            if (!taken[r])
+                order.push_back(r);
+    } // the join's hold on the store goes before the store is rewritten
+    ex.ReorderRows(order);
 }
 
 int TPlantafelContainerDataSource::RefreshMasterRecordsEx(const QString& paramName,

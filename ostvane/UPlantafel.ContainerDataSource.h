@@ -171,6 +171,7 @@ private:
     void SetMappings();
     void CheckReservedNames() const;
     void LoadMasterRecordsEx(TPlantafelQueryRecordSource& src);
+    void OrderMasterRecordsEx();
     // Numbering straight from the columns when the range fields and the entity are 32-bit
     // integers without Nulls, their codes are dense enough for counting arrays and the sort
     // fields are integer-valued: the master index's order falls out of the day pass. False

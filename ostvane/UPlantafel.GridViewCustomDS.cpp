@@ -160,25 +160,27 @@ const TVoskGridViewCustomDS::TAggregateRows* TVoskGridViewCustomDS::aggregateRow
         return nullptr;
     TAggregateRows rows;
     const int n = ctl.RecordCount();
+    std::vector<Grid::RecordHandle> handles(static_cast<size_t>(n));
+    for (int r = 0; r < n; ++r)
+        handles[size_t(r)] = ctl.GetRecordHandle(r);
+    // Rows come in the engine's order, so a group of the aggregate's level is a run of rows
+    // from the one the engine marks as its first; a row without a place there stands alone.
+    // Only a located row has an aggregate (the extra row of a week has none).
+    std::vector<Cds::GroupPosInds> states(static_cast<size_t>(n));
+    rows.Located.resize(size_t(n));
+    source->GetGroupStates(handles.data(), handles.size(), binding->AggGroupingLevel, states.data(),
+                           rows.Located.data());
     rows.Ordinal.reserve(size_t(n));
-    rows.Located.reserve(size_t(n));
     int ordinal = -1;
     for (int r = 0; r < n; ++r) {
-        const Grid::RecordHandle handle = ctl.GetRecordHandle(r);
-        // Rows come in the engine's order, so a group of the aggregate's level is a run of rows
-        // from the one the engine marks as its first; a row without a place there stands alone.
-        const Cds::GroupPosInds state =
-            source->GetGroupState(handle, {ptdstData}, binding->AggGroupingLevel);
+        const Cds::GroupPosInds state = states[size_t(r)];
         if (ordinal < 0 || !state || state.testFlag(Cds::GroupPos::First)) {
             ++ordinal;
             rows.RowsOfOrdinal.push_back(0);
             rows.ValueOfOrdinal.emplace_back();
         }
         rows.Ordinal.push_back(ordinal);
-        // Only a located row has an aggregate (the extra row of a week has none).
-        const bool located = source->GetRecordId(handle).isValid();
-        rows.Located.push_back(located);
-        if (located && rows.RowsOfOrdinal[size_t(ordinal)]++ == 0)
+        if (rows.Located[size_t(r)] && rows.RowsOfOrdinal[size_t(ordinal)]++ == 0)
             rows.ValueOfOrdinal[size_t(ordinal)] = ctl.GetValue(r, item);
     }
     return &m_aggregateRows.emplace(item, std::move(rows)).first->second;

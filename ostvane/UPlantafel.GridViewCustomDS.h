@@ -117,7 +117,7 @@ private:
     // change; the value is the group's, so one read a group serves all of its rows.
     struct TAggregateRows {
         std::vector<int> Ordinal;
-        std::vector<char> Located;
+        std::vector<quint8> Located;
         std::vector<int> RowsOfOrdinal;
         std::vector<QVariant> ValueOfOrdinal;
     };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -38,6 +39,10 @@ std::atomic<quint64> g_dataSerial{0};
 // group or no row at all never reads a row of the current one.
 Grid::RecordHandle MakeHandle(const TPlantafelRowTable& table, int row) {
     return (Grid::RecordHandle(table.Generation) << 32) | Grid::RecordHandle(quint32(row) + 1);
+}
+
+bool IntegerKey(Cds::FieldType type) {
+    return type == Cds::FieldType::Integer || type == Cds::FieldType::LargeInt;
 }
 
 int KeyPosition(const TPlantafelGroupingLevelInfo& info, TPlantafelAggregationField field) {
@@ -139,12 +144,9 @@ TPlantafelRowMemo& TPlantafelRowTable::Memo(const TPlantafelSubViewDataSource& s
     memo->Source = &source;
     memo->DataSerial = dataSerial;
     const size_t n = Links.size();
-    memo->Rows = std::make_unique<std::atomic<qint32>[]>(n);
-    memo->InfoRows = std::make_unique<std::atomic<qint32>[]>(n);
-    for (size_t i = 0; i < n; ++i) {
-        memo->Rows[i].store(kNotLocated, std::memory_order_relaxed);
-        memo->InfoRows[i].store(kNotLocated, std::memory_order_relaxed);
-    }
+    memo->Rows = std::make_unique<qint32[]>(n);
+    std::fill(memo->Rows.get(), memo->Rows.get() + n, kNotLocated);
+    memo->Unlocated.store(n, std::memory_order_relaxed);
     m_memos.push_back(std::move(memo));
     return *m_memos.back();
 }
@@ -152,9 +154,12 @@ TPlantafelRowMemo& TPlantafelRowTable::Memo(const TPlantafelSubViewDataSource& s
 TPlantafelInfoJoin::TPlantafelInfoJoin(const Cds::ClientDataSet::Cells& keys,
                                        const Cds::ClientDataSet::Cells& link, size_t gridRows)
     : Keys(keys), KeysStamp(keys.Stamp()), Link(link), LinkStamp(link.Stamp()),
-      At(std::make_unique<std::atomic<qint32>[]>(gridRows)) {
+      Integral(IntegerKey(keys.Type()) && IntegerKey(link.Type())),
+      At(std::make_unique<std::atomic<qint32>[]>(gridRows)), m_gridRows(gridRows) {
     for (size_t i = 0; i < gridRows; ++i)
         At[i].store(kNotLocated, std::memory_order_relaxed);
+    if (!Integral)
+        return;
     const quint32 rows = keys.Rows();
     qint64 lo = std::numeric_limits<qint64>::max(), hi = std::numeric_limits<qint64>::min();
     for (quint32 r = 0; r < rows; ++r)
@@ -182,13 +187,26 @@ TPlantafelInfoJoin::TPlantafelInfoJoin(const Cds::ClientDataSet::Cells& keys,
     }
 }
 
-qint32 TPlantafelInfoJoin::Find(qint64 key) const {
-    if (!Dense.empty()) {
-        const quint64 at = quint64(key - DenseLow);
-        return at < Dense.size() ? Dense[size_t(at)] : -1;
+qint32 TPlantafelInfoJoin::Resolve(quint32 physical, Cds::ClientDataSet& ex,
+                                   const Cds::ClientDataSet& linkSet, int linkField) const {
+    if (physical >= Link.Rows() || Link.IsNull(physical))
+        return -1;
+    if (!Integral)
+        return ex.FindKey({Cds::KeyFromVariant(linkSet.ValueAt(physical, linkField))})
+                   ? qint32(ex.RowId())
+                   : -1;
+    return Find(Link.Integer(physical));
+}
+
+const qint32* TPlantafelInfoJoin::WholeRows(const qint32* physical, Cds::ClientDataSet& ex,
+                                            const Cds::ClientDataSet& linkSet, int linkField) {
+    if (m_whole.empty() && m_gridRows > 0) {
+        m_whole.resize(m_gridRows);
+        for (size_t r = 0; r < m_gridRows; ++r)
+            m_whole[r] =
+                physical[r] < 0 ? -1 : RowOf(r, quint32(physical[r]), ex, linkSet, linkField);
     }
-    const auto it = Sparse.find(key);
-    return it == Sparse.end() ? -1 : it->second;
+    return m_whole.data();
 }
 
 std::shared_ptr<TPlantafelInfoJoin>
@@ -354,9 +372,16 @@ QVariant TPlantafelSubViewDataSource::GetValue(Grid::RecordHandle record, Grid::
 }
 
 bool TPlantafelSubViewDataSource::ReadCells(const Grid::RecordHandle* records, size_t count,
-                                            Grid::ItemHandle item, TPlantafelCells& cells) {
+                                            Grid::ItemHandle item, Grid::ColumnCells& cells) {
+    auto* own = dynamic_cast<TPlantafelCells*>(&cells);
+    if (!own)
+        return false;
     const ProfilingScope profiling(m_group);
-    return m_group.ReadCells(*this, records, count, item, cells);
+    return m_group.ReadCells(*this, records, count, item, *own);
+}
+
+std::unique_ptr<Grid::ColumnCells> TPlantafelSubViewDataSource::CreateCells() {
+    return std::make_unique<TPlantafelCells>();
 }
 
 QVariant TPlantafelSubViewDataSource::GetValueByFieldname(Grid::RecordHandle record,
@@ -454,6 +479,13 @@ Cds::GroupPosInds TPlantafelSubViewDataSource::GetGroupState(Grid::RecordHandle 
                                                              TPlantafelAggregationField field) {
     const ProfilingScope profiling(m_group);
     return m_group.GetGroupState(*this, record, allowed, field);
+}
+
+void TPlantafelSubViewDataSource::GetGroupStates(const Grid::RecordHandle* records, size_t count,
+                                                 TPlantafelAggregationField field,
+                                                 Cds::GroupPosInds* states, quint8* located) {
+    const ProfilingScope profiling(m_group);
+    m_group.GetGroupStates(*this, records, count, field, states, located);
 }
 
 int TPlantafelSubViewDataSource::NativeCompareFunc(Grid::RecordHandle a, Grid::RecordHandle b,
@@ -802,6 +834,8 @@ int TPlantafelSubViewGroup::GetRecordCount(TPlantafelSubViewDataSource& source) 
         return 0;
     const int count = int(table->Links.size());
     const quint32 generation = table->Generation;
+    for (const TPlantafelGridRowLink& link : table->Links)
+        table->DepthMask |= 1u << link.FDepth;
     FLinks.store(std::move(table));
     m_linksGeneration.store(generation, std::memory_order_release);
     FRecordCount.store(count);
@@ -1142,10 +1176,6 @@ TPlantafelCells::TKind CellKind(Cds::FieldType type) {
     }
 }
 
-bool IntegerKey(Cds::FieldType type) {
-    return type == Cds::FieldType::Integer || type == Cds::FieldType::LargeInt;
-}
-
 // Cell i from a stored cell of the column's own kind.
 void PutCell(TPlantafelCells& out, size_t i, const Cds::ClientDataSet::Cells& cells, quint32 r) {
     if (cells.IsNull(r))
@@ -1181,6 +1211,49 @@ void PutValue(TPlantafelCells& out, size_t i, const QVariant& v) {
 
 } // namespace
 
+template <class Located, class Missed>
+void TPlantafelSubViewGroup::LocateRows(TPlantafelSubViewDataSource& source,
+                                        TPlantafelDataContainer& data,
+                                        const TPlantafelRowTable& table, TPlantafelRowMemo& memo,
+                                        const Grid::RecordHandle* records, size_t count,
+                                        bool onlyNew, Located&& located, Missed&& missed) {
+    auto& levels = data.GroupingLevelsInfo();
+    // The depth and week whose range the depth's dataset has now; -1 when another range may be
+    // on it (a caller's callback may set ranges).
+    std::array<qint32, kPlantafelGroupingDepthCount> rangeOf;
+    rangeOf.fill(-1);
+    for (size_t i = 0; i < count; ++i) {
+        const int row = RowIndexIn(&table, records[i]);
+        if (row < 0) {
+            missed(i);
+            continue;
+        }
+        if (onlyNew && memo.At(size_t(row)) != kNotLocated)
+            continue;
+        const TPlantafelGridRowLink& link = table.Links[size_t(row)];
+        TPlantafelGroupingLevelInfo& info = levels[size_t(link.Depth())];
+        bool found = false;
+        if (info.CDS && info.CDS->Active()) {
+            qint32& range = rangeOf[size_t(link.Depth())];
+            if (range != link.FPrefix) {
+                SetRangeFromInfo(source, info, table, link);
+                range = link.FPrefix;
+            }
+            found = info.CDS->GotoGroupStart(info.GrpLvlStateIdx, link.FEntityOffset);
+        }
+        if (!found) {
+            memo.Note(size_t(row), -1);
+            missed(i);
+            rangeOf.fill(-1);
+            continue;
+        }
+        if (info.RecIdentFldIdx >= 0)
+            info.RecIdentFldVal = info.CDS->AsInteger(info.RecIdentFldIdx);
+        memo.Note(size_t(row), qint32(info.CDS->RowId()));
+        located(i, row, info);
+    }
+}
+
 bool TPlantafelSubViewGroup::ReadCells(TPlantafelSubViewDataSource& source,
                                        const Grid::RecordHandle* records, size_t count,
                                        Grid::ItemHandle item, TPlantafelCells& out) {
@@ -1198,14 +1271,26 @@ bool TPlantafelSubViewGroup::ReadCells(TPlantafelSubViewDataSource& source,
     auto general = [&](size_t i) {
         PutValue(out, i, ValueOfRow(source, records[i], name, index, fkData, binding));
     };
+    const bool readable =
+        activation && data && table && memo && (index.FieldIndex >= 0 || index.FieldIndexEx >= 0);
+
+    // The records not located yet first, under the container's lock and before the information
+    // rows' (the order every reader takes them in), one range a week.
+    if (readable && memo->Unlocated.load(std::memory_order_acquire) > 0) {
+        std::lock_guard lock(data->Lock());
+        LocateRows(
+            source, *data, *table, *memo, records, count, true,
+            [](size_t, int, const TPlantafelGroupingLevelInfo&) {}, [](size_t) {});
+    }
 
     // Information rows are read under their lock, taken once for all rows.
     std::unique_lock<std::recursive_mutex> lockEx;
-    const Cds::ClientDataSet* ex = nullptr;
+    Cds::ClientDataSet* ex = nullptr;
     Cds::ClientDataSet::Cells exKeys, exCells;
     Cds::FieldType type = Cds::FieldType::Integer;
     const int linkField = FContainer.ExLinkMasterFldIdx();
-    if (index.FieldIndex >= 0) {
+    const bool infoField = index.FieldIndex < 0;
+    if (!infoField) {
         if (index.FieldIndex < FContainer.MasterData().FieldCount())
             type = FContainer.MasterData().GetFieldType(index.FieldIndex);
     } else if (index.FieldIndexEx >= 0) {
@@ -1219,125 +1304,151 @@ bool TPlantafelSubViewGroup::ReadCells(TPlantafelSubViewDataSource& source,
                 exKeys = ex->CellsOf(exKey);
         }
     }
-    out.Kind = CellKind(type);
-    out.Null.assign(count, 1);
+    out.Prepare(CellKind(type), count);
+    out.Temporal = type == Cds::FieldType::Date || type == Cds::FieldType::DateTime;
     out.Owned.clear();
     out.Held.clear();
     if (out.Kind == TPlantafelCells::ckText && exCells.Rows() > 0)
         out.Held.push_back(exCells);
-    switch (out.Kind) {
-    case TPlantafelCells::ckInteger: out.Integers.resize(count); break;
-    case TPlantafelCells::ckReal: out.Reals.resize(count); break;
-    case TPlantafelCells::ckText: out.Texts.resize(count); break;
-    }
-    const bool typedEx = ex && exKeys.Rows() > 0 && linkField >= 0 && IntegerKey(exKeys.Type());
-    if (!activation || !data || !table || (index.FieldIndex < 0 && !typedEx)) {
-        // Nothing typed to read (inactive, an unknown field, keys of other kinds): the
-        // general way answers, logging what is missing as it does.
+    if (!readable) {
+        // Nothing typed to read (inactive, an unknown field): the general way answers, logging
+        // what is missing as it does.
         if (lockEx.owns_lock())
             lockEx.unlock();
         for (size_t i = 0; i < count; ++i)
             general(i);
         return true;
     }
+    // Information rows without keys to go by, or of no such field: GetValue gives Null.
+    if (infoField && (exKeys.Rows() == 0 || exCells.Rows() == 0 || linkField < 0))
+        return true;
 
     // The cells of the depth's dataset a row reads, taken once per depth.
     struct DepthCells final {
-        bool Taken = false;
+        const Cds::ClientDataSet* Set = nullptr;
         Cds::ClientDataSet::Cells Field, Link;
         std::shared_ptr<TPlantafelInfoJoin> Join; // information fields
+        bool SameStore = false;                   // Field reads the store gathered from
     };
     std::array<DepthCells, kPlantafelGroupingDepthCount> depths;
-    auto cellsOf = [&](TPlantafelGroupingDepth depth) -> DepthCells* {
-        DepthCells& d = depths[size_t(depth)];
-        if (!d.Taken) {
-            d.Taken = true;
-            const Cds::ClientDataSet* cds = data->GroupingLevelsInfo()[size_t(depth)].CDS.get();
-            if (!cds || !cds->Active())
-                return nullptr;
-            if (index.FieldIndex >= 0 && index.FieldIndex < cds->FieldCount() &&
-                CellKind(cds->GetFieldType(index.FieldIndex)) == out.Kind) {
-                d.Field = cds->CellsOf(index.FieldIndex);
-                if (out.Kind == TPlantafelCells::ckText)
-                    out.Held.push_back(d.Field);
-            } else if (index.FieldIndex < 0 && linkField < cds->FieldCount() &&
-                       IntegerKey(cds->GetFieldType(linkField))) {
-                d.Link = cds->CellsOf(linkField);
-                if (d.Link.Rows() > 0)
-                    d.Join = memo->JoinFor(exKeys, d.Link, table->Links.size());
-            }
-        }
-        return d.Field.Rows() > 0 || d.Link.Rows() > 0 ? &d : nullptr;
-    };
-
-    // Rows read the general way wait until the information rows' lock is let go: that way
-    // takes the container's lock first.
-    std::vector<size_t> pending;
-    auto later = [&](size_t i) {
-        if (lockEx.owns_lock())
-            pending.push_back(i);
-        else
-            general(i);
-    };
-    // First the stored row of every record, then its cells in one pass over the store: the
-    // rows seldom lie together, and one pass lets their cells be fetched ahead.
-    const bool infoField = index.FieldIndex < 0;
+    std::array<DepthCells*, kPlantafelGroupingDepthCount> depthOf;
     const Cds::ClientDataSet::Cells* from = infoField ? &exCells : nullptr;
-    std::vector<qint32>& rows = out.Rows;
-    rows.assign(count, -1);
-    const qint64 links = qint64(table->Links.size());
-    for (size_t i = 0; i < count; ++i) {
-        const Grid::RecordHandle link = records[i];
-        const qint64 row = qint64(link & 0xffffffffu) - 1;
-        if (quint32(link >> 32) != table->Generation || row < 0 || row >= links)
-            continue; // a handle of an earlier count or of nothing
-        const qint32 physical = memo->Rows[size_t(row)].load(std::memory_order_acquire);
-        DepthCells* d = physical >= 0 ? cellsOf(table->Links[size_t(row)].Depth()) : nullptr;
-        if (!d) { // not located yet, or a week's extra row
-            later(i);
+    for (int k = 0; k < kPlantafelGroupingDepthCount; ++k) {
+        depthOf[size_t(k)] = nullptr;
+        DepthCells& d = depths[size_t(k)];
+        const Cds::ClientDataSet* cds = data->GroupingLevelsInfo()[size_t(k)].CDS.get();
+        if (!cds || !cds->Active())
             continue;
-        }
-        const quint32 p = quint32(physical);
+        d.Set = cds;
         if (!infoField) {
-            if (p >= d->Field.Rows()) {
-                general(i);
+            if (index.FieldIndex >= cds->FieldCount() ||
+                CellKind(cds->GetFieldType(index.FieldIndex)) != out.Kind)
+                continue;
+            d.Field = cds->CellsOf(index.FieldIndex);
+            if (out.Kind == TPlantafelCells::ckText)
+                out.Held.push_back(d.Field);
+        } else {
+            if (linkField >= cds->FieldCount())
+                continue;
+            d.Link = cds->CellsOf(linkField);
+        }
+        depthOf[size_t(k)] = &d;
+    }
+
+    std::vector<size_t> pending; // read the general way (the extra rows' keys)
+    const quint32 generation = table->Generation;
+    const quint64 links = table->Links.size();
+    // Every row of the table in order and every one located: the memo's rows are the stored
+    // rows to read, when all depths the rows lie at read one store.
+    const qint32* whole = nullptr;
+    DepthCells* single = nullptr;
+    if (count == links && count > 0 && (whole = memo->Whole())) {
+        const Grid::RecordHandle first = (Grid::RecordHandle(generation) << 32) | 1;
+        Grid::RecordHandle apart = 0;
+        for (size_t i = 0; i < count; ++i)
+            apart |= records[i] ^ (first + i);
+        bool inOrder = apart == 0;
+        for (int k = 0; inOrder && k < kPlantafelGroupingDepthCount; ++k) {
+            if (!(table->DepthMask & (1u << k)))
+                continue;
+            DepthCells* d = depthOf[size_t(k)];
+            auto store = [&](const DepthCells& c) {
+                return infoField ? c.Link.Store() : c.Field.Store();
+            };
+            if (!d || (single && store(*d) != store(*single)))
+                inOrder = false;
+            single = d;
+        }
+        if (!inOrder || !single)
+            whole = nullptr;
+    }
+    const qint32* rowsRead = nullptr;
+    if (whole && !infoField) {
+        from = &single->Field;
+        rowsRead = whole;
+        pending = memo->Missing(count);
+    } else if (whole) {
+        // The information rows of every grid row, resolved once for the join.
+        single->Join = memo->JoinFor(exKeys, single->Link, links);
+        rowsRead = single->Join->WholeRows(whole, *ex, *single->Set, linkField);
+    } else {
+        // First the stored row of every record, then its cells in one pass over the store.
+        std::vector<qint32>& rows = out.Rows;
+        rows.assign(count, -1);
+        const TPlantafelGridRowLink* link = table->Links.data();
+        for (size_t i = 0; i < count; ++i) {
+            const Grid::RecordHandle handle = records[i];
+            const quint64 row = (handle & 0xffffffffu) - 1;
+            if (quint32(handle >> 32) != generation || row >= links)
+                continue; // a handle of an earlier count or of nothing: Null
+            const qint32 physical = memo->At(row);
+            if (physical < 0) { // a week's extra row: its keys, or Null for information fields
+                if (!infoField)
+                    pending.push_back(i);
                 continue;
             }
-            if (!from)
-                from = &d->Field;
-            if (d->Field.Store() == from->Store())
-                rows[i] = qint32(p);
-            else // another depth's store: rare enough to read on its own
-                PutCell(out, i, d->Field, p);
-            continue;
+            DepthCells* d = depthOf[link[row].FDepth];
+            const quint32 p = quint32(physical);
+            if (!infoField) {
+                if (!d || p >= d->Field.Rows()) {
+                    pending.push_back(i);
+                    continue;
+                }
+                if (!from) {
+                    from = &d->Field;
+                    for (DepthCells& other : depths)
+                        other.SameStore =
+                            other.Field.Rows() > 0 && other.Field.Store() == from->Store();
+                }
+                if (d->SameStore)
+                    rows[i] = qint32(p);
+                else // another depth's store: rare enough to read on its own
+                    PutCell(out, i, d->Field, p);
+                continue;
+            }
+            // From the information row of the record's entity.
+            if (!d)
+                continue;
+            if (!d->Join)
+                d->Join = memo->JoinFor(exKeys, d->Link, links);
+            rows[i] = d->Join->RowOf(row, p, *ex, *d->Set, linkField); // none: Null
         }
-        // From the information row of the record's entity.
-        if (p >= d->Link.Rows() || d->Link.IsNull(p)) {
-            later(i);
-            continue;
-        }
-        std::atomic<qint32>& slot = d->Join->At[size_t(row)];
-        qint32 at = slot.load(std::memory_order_relaxed);
-        if (at == kNotLocated) {
-            at = d->Join->Find(d->Link.Integer(p));
-            slot.store(at, std::memory_order_relaxed);
-        }
-        rows[i] = at; // none: Null
+        rowsRead = rows.data();
     }
     if (from) {
         switch (out.Kind) {
         case TPlantafelCells::ckInteger:
             if (from->Type() == Cds::FieldType::DateTime)
-                from->GatherEpochMs(rows.data(), count, out.Null.data(), out.Integers.data(),
+                from->GatherEpochMs(rowsRead, count, out.Null.data(), out.Integers.data(),
                                     out.Zone);
             else
-                from->GatherIntegers(rows.data(), count, out.Null.data(), out.Integers.data());
+                from->GatherIntegers(rowsRead, count, out.Null.data(), out.Integers.data());
             break;
         case TPlantafelCells::ckReal:
-            from->GatherReals(rows.data(), count, out.Null.data(), out.Reals.data());
+            from->GatherReals(rowsRead, count, out.Null.data(), out.Reals.data());
             break;
         case TPlantafelCells::ckText:
-            from->GatherTexts(rows.data(), count, out.Null.data(), out.Texts.data());
+            from->GatherTexts(rowsRead, count, out.Null.data(), out.Texts.data());
             break;
         }
     }
@@ -1407,8 +1518,7 @@ QVariant TPlantafelSubViewGroup::ValueOfRow(TPlantafelSubViewDataSource& source,
     const int row = int(rowIndex);
     const TPlantafelGridRowLink& rl = table->Links[size_t(row)];
     TPlantafelRowMemo* memo = st.Memo;
-    std::atomic<qint32>& located = memo->Rows[size_t(row)];
-    qint32 physical = located.load(std::memory_order_acquire);
+    qint32 physical = memo->At(size_t(row));
 
     if (kind == fkData) {
         if (physical == kNotLocated) {
@@ -1416,30 +1526,26 @@ QVariant TPlantafelSubViewGroup::ValueOfRow(TPlantafelSubViewDataSource& source,
             physical = LocateRecordByRecordHandle(source, *data, *table, row)
                            ? qint32(data->GroupingLevelsInfo()[size_t(rl.Depth())].CDS->RowId())
                            : -1;
-            located.store(physical, std::memory_order_release);
+            memo->Note(size_t(row), physical);
         }
         const Cds::ClientDataSet& cds = *data->GroupingLevelsInfo()[size_t(rl.Depth())].CDS;
         if (physical < 0)
             return fieldIndex >= 0 ? ExtraRowValue(source, *data, *table, rl, name) : QVariant();
         if (fieldIndex >= 0)
             return cds.ValueAt(physical, fieldIndex);
-        // From the information row of the record's entity.
+        // From the information row of the record's entity, found as typed reads find it.
         const int linkField = FContainer.ExLinkMasterFldIdx();
-        if (linkField < 0)
+        if (linkField < 0 || linkField >= cds.FieldCount())
             return {};
-        const QVariant key = cds.ValueAt(physical, linkField);
         std::lock_guard lockEx(FContainer.LockEx());
         Cds::ClientDataSet& ex = FContainer.MasterRecordsEx();
         const int exKey = FContainer.ExLinkMasterFldExIdx();
-        if (!ex.Active() || exKey < 0 || fieldIndexEx >= ex.FieldCount())
+        if (!ex.Active() || exKey < 0 || exKey >= ex.FieldCount() ||
+            fieldIndexEx >= ex.FieldCount())
             return {};
-        std::atomic<qint32>& infoRow = memo->InfoRows[size_t(row)];
-        qint32 at = infoRow.load(std::memory_order_relaxed);
-        // A remembered row still holds this key unless the information rows were replaced.
-        if (at < 0 || ex.ValueAt(at, exKey) != key) {
-            at = ex.FindKey({Cds::KeyFromVariant(key)}) ? qint32(ex.RowId()) : -1;
-            infoRow.store(at, std::memory_order_relaxed);
-        }
+        const std::shared_ptr<TPlantafelInfoJoin> join =
+            memo->JoinFor(ex.CellsOf(exKey), cds.CellsOf(linkField), table->Links.size());
+        const qint32 at = join->RowOf(size_t(row), quint32(physical), ex, cds, linkField);
         return at < 0 ? QVariant() : ex.ValueAt(at, fieldIndexEx);
     }
 
@@ -1450,11 +1556,11 @@ QVariant TPlantafelSubViewGroup::ValueOfRow(TPlantafelSubViewDataSource& source,
     const std::shared_ptr<const TPlantafelActivation> activation = st.Activation;
     std::lock_guard lock(data->Lock());
     if (!LocateRecordByRecordHandle(source, *data, *table, row)) {
-        located.store(-1, std::memory_order_release);
+        memo->Note(size_t(row), -1);
         return {};
     }
     TPlantafelGroupingLevelInfo& info = data->GroupingLevelsInfo()[size_t(rl.Depth())];
-    located.store(qint32(info.CDS->RowId()), std::memory_order_release);
+    memo->Note(size_t(row), qint32(info.CDS->RowId()));
     QVariant value;
     if (calculated) {
         if (binding && binding->OnCalcField())
@@ -1642,4 +1748,42 @@ Cds::GroupPosInds TPlantafelSubViewGroup::GetGroupState(TPlantafelSubViewDataSou
         info.CDS->SetRange(res, res);
     }
     return info.CDS->GetGroupState(at + 1);
+}
+
+void TPlantafelSubViewGroup::GetGroupStates(TPlantafelSubViewDataSource& source,
+                                            const Grid::RecordHandle* records, size_t count,
+                                            TPlantafelAggregationField field,
+                                            Cds::GroupPosInds* states, quint8* located) {
+    std::fill(states, states + count, Cds::GroupPosInds());
+    std::fill(located, located + count, quint8(0));
+    const TReadState& st = ReadState(source);
+    const std::shared_ptr<TPlantafelDataContainer> data = st.Data;
+    const std::shared_ptr<const TPlantafelRowTable> table = st.Table;
+    if (!data || !table || !st.Memo)
+        return;
+    TPlantafelRowMemo& memo = *st.Memo;
+    std::lock_guard lock(data->Lock());
+    // A row without a record reads the state of the resource's first row of all records.
+    std::optional<Cds::GroupPosInds> none;
+    LocateRows(
+        source, *data, *table, memo, records, count, false,
+        [&](size_t i, int, TPlantafelGroupingLevelInfo& info) {
+            located[i] = 1;
+            if (const int at = KeyPosition(info, field); at >= 0)
+                states[i] = info.CDS->GetGroupState(at + 1);
+        },
+        [&](size_t i) {
+            if (RowIndexIn(table.get(), records[i]) < 0)
+                return;
+            if (!none) {
+                none = Cds::GroupPosInds();
+                TPlantafelGroupingLevelInfo& info = data->GroupingLevelsInfo()[ptglNone];
+                if (const int at = KeyPosition(info, field); at >= 0 && info.CDS) {
+                    const Cds::KeyList res{qint64(source.ResourceID())};
+                    info.CDS->SetRange(res, res);
+                    none = info.CDS->GetGroupState(at + 1);
+                }
+            }
+            states[i] = *none;
+        });
 }

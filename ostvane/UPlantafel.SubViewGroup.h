@@ -68,14 +68,17 @@ struct TPlantafelGridRowLink final {
     TPlantafelGroupingDepth Depth() const { return TPlantafelGroupingDepth(FDepth); }
 };
 
-// Each grid row's information row, for typed reads: resolved once per row while the keys it
-// went by stay as they were (the information rows' key field and the records' link field, in
-// the same stores), so that a read follows a row number instead of comparing keys.
+// Each grid row's information row, for every read of an information field (typed or one value
+// at a time): resolved once per row while the keys it went by stay as they were (the
+// information rows' key field and the records' link field, in the same stores), so that a read
+// follows a row number instead of comparing keys. Integer keys are found through an array or a
+// hash built once; keys of other kinds through the information rows' key index.
 struct TPlantafelInfoJoin final {
     Cds::ClientDataSet::Cells Keys; // the information rows' keys, as resolved against
     quint64 KeysStamp = 0;
     Cds::ClientDataSet::Cells Link; // the records' link field
     quint64 LinkStamp = 0;
+    bool Integral = false; // both integers: found through Dense or Sparse
     // Key -> first information row with it: an array from DenseLow when the keys lie close.
     qint64 DenseLow = 0;
     std::vector<qint32> Dense;
@@ -89,16 +92,74 @@ struct TPlantafelInfoJoin final {
         return keys.Store() == Keys.Store() && link.Store() == Link.Store() &&
                keys.Stamp() == KeysStamp && link.Stamp() == LinkStamp;
     }
-    qint32 Find(qint64 key) const;
+    // The information row of grid row `row`, whose record is `physical` in the link's store;
+    // -1 for none (a Null link among them). Under the information rows' lock: ex is theirs,
+    // linkSet a cursor on the link's store.
+    qint32 RowOf(size_t row, quint32 physical, Cds::ClientDataSet& ex,
+                 const Cds::ClientDataSet& linkSet, int linkField) {
+        std::atomic<qint32>& slot = At[row];
+        qint32 at = slot.load(std::memory_order_relaxed);
+        if (at == -2) {
+            at = Resolve(physical, ex, linkSet, linkField);
+            slot.store(at, std::memory_order_relaxed);
+        }
+        return at;
+    }
+
+    // The first information row of an integer key, -1 for none (Integral joins only).
+    qint32 Find(qint64 key) const {
+        if (!Dense.empty()) {
+            const quint64 at = quint64(key - DenseLow);
+            return at < Dense.size() ? Dense[size_t(at)] : -1;
+        }
+        const auto it = Sparse.find(key);
+        return it == Sparse.end() ? -1 : it->second;
+    }
+    // The information row of every grid row, whose records are physical[row] in the link's
+    // store: resolved on the first call, the same array afterwards. Under the lock, as RowOf.
+    const qint32* WholeRows(const qint32* physical, Cds::ClientDataSet& ex,
+                            const Cds::ClientDataSet& linkSet, int linkField);
+
+private:
+    qint32 Resolve(quint32 physical, Cds::ClientDataSet& ex, const Cds::ClientDataSet& linkSet,
+                   int linkField) const;
+    size_t m_gridRows = 0;
+    std::vector<qint32> m_whole; // WholeRows, empty until asked for
 };
 
 // The located physical row of each grid row for one source's container: -2 not yet located,
-// -1 none (the extra row of a week).
+// -1 none (the extra row of a week). Rows are read and noted atomically while some are still
+// to be located; once none is (Unlocated 0, read with acquire) nothing writes them again, and
+// a read may take the whole array as it lies.
 struct TPlantafelRowMemo final {
     const TPlantafelSubViewDataSource* Source = nullptr;
     quint64 DataSerial = 0; // which of the source's containers
-    std::unique_ptr<std::atomic<qint32>[]> Rows;
-    std::unique_ptr<std::atomic<qint32>[]> InfoRows; // row of the information rows
+    std::unique_ptr<qint32[]> Rows;
+    std::atomic<size_t> Unlocated{0}; // rows still -2
+
+    qint32 At(size_t row) const {
+        return std::atomic_ref<qint32>(Rows[row]).load(std::memory_order_acquire);
+    }
+    // Row `row` lies at physical (-1: has none); the first note of a row stands.
+    void Note(size_t row, qint32 physical) {
+        qint32 expected = -2;
+        if (std::atomic_ref<qint32>(Rows[row]).compare_exchange_strong(expected, physical,
+                                                                       std::memory_order_acq_rel))
+            Unlocated.fetch_sub(1, std::memory_order_release);
+    }
+    // Every row located: the array itself, else null.
+    const qint32* Whole() const {
+        return Unlocated.load(std::memory_order_acquire) == 0 ? Rows.get() : nullptr;
+    }
+    // The rows without a record, once Whole is there; listed on the first call.
+    const std::vector<size_t>& Missing(size_t rows) const {
+        std::call_once(m_missingOnce, [&] {
+            for (size_t r = 0; r < rows; ++r)
+                if (Rows[r] < 0)
+                    m_missing.push_back(r);
+        });
+        return m_missing;
+    }
 
     // The join of the link's store that fits these keys, made anew when the last one does
     // not. Called under the information rows' lock, which keeps the keys as they are.
@@ -107,6 +168,8 @@ struct TPlantafelRowMemo final {
                                                 size_t gridRows);
 
 private:
+    mutable std::once_flag m_missingOnce;
+    mutable std::vector<size_t> m_missing;
     std::mutex m_joinMutex;
     std::vector<std::shared_ptr<TPlantafelInfoJoin>> m_joins; // one per link store
 };
@@ -117,6 +180,7 @@ struct TPlantafelRowTable final {
     quint32 Generation = 0; // unique per count in the process: stale handles never match
     std::vector<TVarRecArray> Prefixes;
     std::vector<TPlantafelGridRowLink> Links; // by row index (the link's FRIdx)
+    quint32 DepthMask = 0;                    // a bit for each depth some row lies at
 
     TPlantafelRowMemo& Memo(const TPlantafelSubViewDataSource& source, quint64 dataSerial) const;
 
@@ -144,17 +208,10 @@ struct TPlantafelActivation final {
     std::map<const TVoskGridItemCustomDSDataBinding*, TPlantafelColumnIndex> Columns;
 };
 
-// The cells of one bound data column for many rows at once, typed as its field stores them and
-// without a QVariant a cell: integers (booleans 0 or 1, dates as Julian days, date-times as
-// milliseconds since the epoch of their local wall clock), reals (floats, currency) or texts.
-// A reader keeps one per column from read to read, so that buffers and the zone's table stay.
-struct TPlantafelCells final {
-    enum TKind : quint8 { ckInteger, ckReal, ckText };
-    TKind Kind = ckInteger;
-    std::vector<quint8> Null;          // per record read, 1 for Null
-    std::vector<qint64> Integers;      // ckInteger
-    std::vector<double> Reals;         // ckReal
-    std::vector<QAnyStringView> Texts; // ckText: valid until the next read or a change of data
+// The cells of one bound data column for many rows at once (Grid::ColumnCells), with what the
+// engine keeps from read to read: the zone's table, the stores the texts point into, texts that
+// are no stored cell, and the stored row each record reads.
+struct TPlantafelCells final : Grid::ColumnCells {
     Cds::ClientDataSet::LocalTimes Zone;
     std::deque<QString> Owned; // texts that are no stored cell (the keys of a week's extra row)
     std::vector<Cds::ClientDataSet::Cells> Held; // the stores the texts point into
@@ -189,9 +246,11 @@ public:
     Grid::RecordHandle GetRecordHandle(int recordIndex) override;
     QVariant GetValue(Grid::RecordHandle record, Grid::ItemHandle item) override;
     // The values GetValue gives for records[0..count) of a data column (fkData), typed into
-    // cells; False for a column of another kind, which only GetValue reads.
+    // cells (TPlantafelCells, as CreateCells makes them); False for a column of another kind,
+    // which only GetValue reads.
     bool ReadCells(const Grid::RecordHandle* records, size_t count, Grid::ItemHandle item,
-                   TPlantafelCells& cells);
+                   Grid::ColumnCells& cells) override;
+    std::unique_ptr<Grid::ColumnCells> CreateCells() override;
     Grid::RecordHandle InsertRecord(Grid::RecordHandle record) override;
     bool IsMultiThreadingSupported() override { return m_active.load(); }
     bool IsNativeCompare() override { return false; }
@@ -220,6 +279,12 @@ public:
     virtual Cds::GroupPosInds GetGroupState(Grid::RecordHandle record,
                                             TPlantafelDataSetTypeSet allowed,
                                             TPlantafelAggregationField field);
+    // For records[0..count): the group state GetGroupState gives each at the field's level, and
+    // whether it has a record (a week's extra row has none), in one pass that sets one range
+    // per week instead of one per record.
+    void GetGroupStates(const Grid::RecordHandle* records, size_t count,
+                        TPlantafelAggregationField field, Cds::GroupPosInds* states,
+                        quint8* located);
     // A private cursor on this source's records (its resource's rows of the master records).
     virtual IPlantafelCustomDataSourceDataSetPtr GetSourceDataSet();
 
@@ -301,6 +366,9 @@ public:
                                             Grid::RecordHandle link,
                                             TPlantafelDataSetTypeSet allowed,
                                             TPlantafelAggregationField field);
+    void GetGroupStates(TPlantafelSubViewDataSource& source, const Grid::RecordHandle* records,
+                        size_t count, TPlantafelAggregationField field, Cds::GroupPosInds* states,
+                        quint8* located);
     // True for the calendar depths, False for the master-data depths.
     virtual bool DepthIsGroupingOnly(TPlantafelGroupingDepth depth) const;
     // The published rows (null before the first count and while inactive).
@@ -412,6 +480,16 @@ protected:
     std::atomic<qint64> FNatCmpCnt{0};
 
 private:
+    // Under the source's container lock: puts every record's depth dataset on its record in
+    // turn, as LocateRecordByRecordHandle does but with one range for a run of rows of one week
+    // and depth, and notes each located row in the memo. located(i, row, info) is called on
+    // each record found (info's cursor on it), missed(i) on the others; with onlyNew, records
+    // located before are passed over.
+    template <class Located, class Missed>
+    void LocateRows(TPlantafelSubViewDataSource& source, TPlantafelDataContainer& data,
+                    const TPlantafelRowTable& table, TPlantafelRowMemo& memo,
+                    const Grid::RecordHandle* records, size_t count, bool onlyNew,
+                    Located&& located, Missed&& missed);
     QVariant ValueOfRow(TPlantafelSubViewDataSource& source, Grid::RecordHandle link,
                         const QString& name, TPlantafelColumnIndex index, TFieldKind kind,
                         const TVoskGridItemCustomDSDataBinding* binding);

@@ -5,8 +5,9 @@
 // model, and FetchValues on eight threads. Baseline in the same run: the same cells read straight
 // from the master records by physical row in grid order (row ids and an a2_id hash taken
 // beforehand), as values and, for the model, with the same text conversion; and the same values
-// in typed column arrays (no QVariant a cell), read against the source's typed cells (ReadCells,
-// a block of records at a time) in paired, alternating rounds, both compared value by value;
+// in typed column arrays (no QVariant a cell), read against the board's own typed read (the data
+// controller's FetchCells, which its grouping and summaries use: every record of a column in
+// one read) in paired, alternating rounds, both compared value by value;
 // the rows without a master record (the calendar's leading row, one after each week) count
 // their year-week on both sides.
 // Memory: the rise of the peak resident set over activation and first count, per grid row.
@@ -167,7 +168,7 @@ int main(int argc, char** argv) {
     const TPlantafelRowMemo* memo = &g->Links()->Memo(*s, s->DataSerial());
     std::vector<qint32> rowIds(static_cast<size_t>(rows));
     for (int r = 0; r < rows; ++r)
-        rowIds[size_t(r)] = memo->Rows[size_t(r)].load();
+        rowIds[size_t(r)] = memo->At(size_t(r));
     std::vector<int> fieldIdx;
     for (const QString& f : masterFields)
         fieldIdx.push_back(master.FieldIndex(f));
@@ -278,58 +279,51 @@ int main(int argc, char** argv) {
             }
         typedCells = n;
     };
-    // The source's side: the same cells typed by the source, a block of records at a time.
-    constexpr size_t kBlock = 4096;
-    std::vector<TPlantafelCells> block(static_cast<size_t>(cols));
-    auto readBlock = [&](size_t from, size_t n) {
+    // The board's side: the same cells as the grid reads a column for its grouping and
+    // summaries, every record of the column in one typed read through its data controller.
+    std::vector<std::unique_ptr<Grid::ColumnCells>> board(static_cast<size_t>(cols));
+    auto readBoard = [&] {
         for (int k = 0; k < cols; ++k)
-            if (!s->ReadCells(&handles[from], n, items[size_t(k)], block[size_t(k)]))
+            if (!(board[size_t(k)] = grid.FetchCells(k)))
                 return false;
         return true;
     };
     auto scanSourceCount = [&] {
+        readBoard();
         long long n = 0;
-        for (size_t from = 0; from < size_t(rows); from += kBlock) {
-            const size_t m = std::min(kBlock, size_t(rows) - from);
-            readBlock(from, m);
-            for (size_t i = 0; i < m; ++i)
-                for (const TPlantafelCells& t : block) {
-                    if (t.Null[i])
-                        continue;
-                    ++n;
-                    sink += t.Kind == TPlantafelCells::ckInteger ? t.Integers[i]
-                            : t.Kind == TPlantafelCells::ckReal  ? qint64(t.Reals[i])
-                                                                 : t.Texts[i].size();
-                }
-        }
+        for (size_t r = 0; r < size_t(rows); ++r)
+            for (const auto& column : board) {
+                const Grid::ColumnCells& t = *column;
+                if (t.Null[r])
+                    continue;
+                ++n;
+                sink += t.Kind == Grid::ColumnCells::ckInteger ? t.Integers[r]
+                        : t.Kind == Grid::ColumnCells::ckReal  ? qint64(t.Reals[r])
+                                                               : t.Texts[r].size();
+            }
         sourceCells = n;
     };
     // Both sides value by value, before any is timed.
-    for (size_t from = 0; from < size_t(rows); from += kBlock) {
-        const size_t m = std::min(kBlock, size_t(rows) - from);
-        if (!readBlock(from, m)) {
-            std::fprintf(stderr, "a column the source does not read typed\n");
+    if (!readBoard()) {
+        std::fprintf(stderr, "a column the board does not read typed\n");
+        return 1;
+    }
+    for (int k = 0; k < cols; ++k) {
+        const Grid::ColumnCells& a = *board[size_t(k)];
+        const TypedColumn& b = typed[size_t(k)];
+        if (int(a.Kind) != b.kind || a.Null.size() != size_t(rows)) {
+            std::fprintf(stderr, "column %d: the board's kind %d, the floor's %d\n", k, int(a.Kind),
+                         b.kind);
             return 1;
         }
-        for (int k = 0; k < cols; ++k) {
-            const TPlantafelCells& a = block[size_t(k)];
-            const TypedColumn& b = typed[size_t(k)];
-            if (int(a.Kind) != b.kind) {
-                std::fprintf(stderr, "column %d: the source's kind %d, the floor's %d\n", k,
-                             int(a.Kind), b.kind);
+        for (size_t r = 0; r < size_t(rows); ++r) {
+            const bool same = bool(a.Null[r]) == bool(b.null[r]) &&
+                              (a.Null[r] || (b.kind == 0   ? a.Integers[r] == b.ints[r]
+                                             : b.kind == 1 ? a.Reals[r] == b.reals[r]
+                                                           : a.Texts[r] == b.texts[r]));
+            if (!same) {
+                std::fprintf(stderr, "row %zu column %d: the board and the floor differ\n", r, k);
                 return 1;
-            }
-            for (size_t i = 0; i < m; ++i) {
-                const size_t r = from + i;
-                const bool same = bool(a.Null[i]) == bool(b.null[r]) &&
-                                  (a.Null[i] || (b.kind == 0   ? a.Integers[i] == b.ints[r]
-                                                 : b.kind == 1 ? a.Reals[i] == b.reals[r]
-                                                               : a.Texts[i] == b.texts[r]));
-                if (!same) {
-                    std::fprintf(stderr, "row %zu column %d: the source and the floor differ\n",
-                                 r, k);
-                    return 1;
-                }
             }
         }
     }
@@ -371,7 +365,7 @@ int main(int argc, char** argv) {
     }
     std::printf("%-40s %10.1f ms\n", "direct: values by physical row", baseValues);
     std::printf("%-40s %10.1f ms\n", "typed column arrays", typedMs);
-    std::printf("%-40s %10.1f ms\n", "source's typed cells", sourceMs);
+    std::printf("%-40s %10.1f ms\n", "board's typed read", sourceMs);
     std::printf("%-40s %10.1f ms\n", "direct: values with text", baseText);
     std::fprintf(stderr, "(checksum %lld)\n", sink);
 

@@ -332,6 +332,11 @@ public:
     // Values of an integer-valued field (Integer, LargeInt, Boolean) by physical row, Null as
     // nullValue.
     void ReadIntegers(int field, std::vector<qint64>& out, qint64 nullValue) const;
+    // Rewrites the store with its rows in this order (every row once: row order[k] becomes row
+    // k), so that passes in that order read memory in order. Only for a cursor alone on its
+    // store, in Browse state; physical rows read before name other rows afterwards. When order
+    // is the current index's, the index comes out as the rows lie, without a rebuild.
+    void ReorderRows(const std::vector<quint32>& order);
     // Writes values[row] into every row whose value is not keep, as posted edits would.
     void WriteIntegers(int field, const std::vector<int>& values, int keep);
     // The cells of an integer-valued field (Integer, LargeInt, Boolean, Date, DateTime) by

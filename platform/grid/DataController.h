@@ -63,6 +63,11 @@ public:
     // threads (0: the machine's) when the source supports multi-threaded reads.
     std::vector<std::vector<QVariant>> FetchValues(const std::vector<int>& items,
                                                    int maxThreads = 0) const;
+    // The item's values of every record through the source's typed read, by record; null when
+    // the source has none for the item. One pass on the calling thread: a typed read costs a
+    // few nanoseconds a cell, less than handing work to threads. Safe on several threads at
+    // once when the source supports multi-threaded reads.
+    std::unique_ptr<ColumnCells> FetchCells(int item) const;
 
     // --- grouping
     // Groups by these items, outermost first (empty: no grouping); rebuilds the index.
@@ -114,6 +119,10 @@ private:
     }
     void clearGroups();
     void buildGroups();
+    // Orders the records by the grouping items (less) and splits them into groups: same(a, b,
+    // level) tells whether two records share the level's value, value(record, level) gives it.
+    template <class Less, class Same, class Value>
+    void groupRecords(const Less& less, const Same& same, const Value& value);
     void appendRows(int group, std::vector<int>& rows) const;
     void indexRows();
     QString groupPath(int group) const;

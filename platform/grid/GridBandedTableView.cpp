@@ -399,20 +399,71 @@ QString GridBandedTableView::SummaryName(SummaryKind kind) {
     return QString::fromLatin1(kSummaryNames[int(kind)]);
 }
 
+namespace {
+
+// A column's summary from its count, sum, least and greatest value.
+QVariant Summary(SummaryKind kind, qint64 count, double sum, const QVariant& min,
+                 const QVariant& max) {
+    switch (kind) {
+    case SummaryKind::Sum:
+        return sum;
+    case SummaryKind::Count:
+        return count;
+    case SummaryKind::Min:
+        return min;
+    case SummaryKind::Max:
+        return max;
+    case SummaryKind::Average:
+        return count ? QVariant(sum / double(count)) : QVariant();
+    case SummaryKind::None:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
 std::vector<QVariant> GridBandedTableView::FooterValues() const {
     std::vector<QVariant> result(m_columns.size());
     std::vector<int> items;
     std::vector<size_t> at;
-    for (size_t i = 0; i < m_columns.size(); ++i)
-        if (m_columns[i]->FooterSummary != SummaryKind::None) {
-            items.push_back(m_columns[i]->ItemIndex());
-            at.push_back(i);
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        if (m_columns[i]->FooterSummary == SummaryKind::None)
+            continue;
+        const int item = m_columns[i]->ItemIndex();
+        const SummaryKind kind = m_columns[i]->FooterSummary;
+        // Typed where the source reads the column so: the least and greatest value are those
+        // of the records holding them, as the source gives them.
+        if (const std::unique_ptr<ColumnCells> cells = m_controller->FetchCells(item)) {
+            qint64 count = 0;
+            double sum = 0;
+            qint64 min = -1, max = -1;
+            for (size_t r = 0; r < cells->Null.size(); ++r) {
+                if (cells->Null[r])
+                    continue;
+                ++count;
+                if (double d = 0; cells->Number(r, d))
+                    sum += d;
+                if (min < 0 || cells->Compare(r, size_t(min)) < 0)
+                    min = qint64(r);
+                if (max < 0 || cells->Compare(r, size_t(max)) > 0)
+                    max = qint64(r);
+            }
+            const qint64 shown = kind == SummaryKind::Min ? min : max;
+            const QVariant extreme =
+                (kind == SummaryKind::Min || kind == SummaryKind::Max) && shown >= 0
+                    ? m_controller->GetValue(int(shown), item)
+                    : QVariant();
+            result[i] = Summary(kind, count, sum, extreme, extreme);
+            continue;
         }
+        items.push_back(item);
+        at.push_back(i);
+    }
     if (items.empty())
         return result;
     const auto rows = m_controller->FetchValues(items);
     for (size_t k = 0; k < items.size(); ++k) {
-        const SummaryKind kind = m_columns[at[k]]->FooterSummary;
         qint64 count = 0;
         double sum = 0;
         QVariant min, max;
@@ -430,25 +481,7 @@ std::vector<QVariant> GridBandedTableView::FooterValues() const {
             if (!max.isValid() || QVariant::compare(v, max) == QPartialOrdering::Greater)
                 max = v;
         }
-        switch (kind) {
-        case SummaryKind::Sum:
-            result[at[k]] = sum;
-            break;
-        case SummaryKind::Count:
-            result[at[k]] = count;
-            break;
-        case SummaryKind::Min:
-            result[at[k]] = min;
-            break;
-        case SummaryKind::Max:
-            result[at[k]] = max;
-            break;
-        case SummaryKind::Average:
-            result[at[k]] = count ? QVariant(sum / double(count)) : QVariant();
-            break;
-        case SummaryKind::None:
-            break;
-        }
+        result[at[k]] = Summary(m_columns[at[k]]->FooterSummary, count, sum, min, max);
     }
     return result;
 }

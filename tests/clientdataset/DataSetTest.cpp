@@ -1014,3 +1014,109 @@ TEST(ClientDataSet, CellsFollowEditsAndTellAppendedRows) {
     EXPECT_NE(ds.CellsOf(0).Store(), fresh.Store());
     EXPECT_EQ(ds.CellsOf(0).Rows(), 0u);
 }
+
+// Gathers of rows that follow each other in the store take them a block at a time: blocks
+// wholly in order, with Nulls inside or without, beside blocks broken by a row of nothing, one
+// out of order or one running past the end, give what the scattered gather gives row by row.
+TEST(ClientDataSet, GathersOfAdjacentRowsAgreeWithRowByRowReads) {
+    ClientDataSet ds(QStringLiteral("G"));
+    ds.FieldDefs().Add(QStringLiteral("i"), FieldType::Integer);
+    ds.FieldDefs().Add(QStringLiteral("f"), FieldType::Float);
+    ds.FieldDefs().Add(QStringLiteral("s"), FieldType::String);
+    ds.CreateDataSet();
+    constexpr int kRows = 700;
+    for (int r = 0; r < kRows; ++r) {
+        ds.Append();
+        if (r < 300 || r % 97 != 0) { // Nulls only past the first blocks
+            ds.SetValue(0, r * 3);
+            ds.SetValue(1, r / 4.0);
+            ds.SetValue(2, r % 5 == 0 ? QStringLiteral("Straße %1").arg(r)
+                                      : QStringLiteral("Weg %1").arg(r));
+        }
+        ds.Post();
+    }
+    std::vector<qint32> rows(kRows - 20);
+    std::iota(rows.begin(), rows.end(), 10); // from mid word: blocks straddle null words
+    rows[130] = -1;
+    std::swap(rows[200], rows[201]);
+    rows[400] = kRows + 5;
+    for (qint32 r = kRows - 40; r < kRows + 30; ++r) // the last block runs past the end
+        rows.push_back(r);
+    const size_t n = rows.size();
+    const ClientDataSet::Cells ints = ds.CellsOf(0), reals = ds.CellsOf(1), texts = ds.CellsOf(2);
+    std::vector<quint8> nullI(n, 1), nullF(n, 1), nullS(n, 1);
+    std::vector<qint64> i64(n, -7);
+    std::vector<double> f64(n, -7);
+    std::vector<QAnyStringView> strs(n);
+    ints.GatherIntegers(rows.data(), n, nullI.data(), i64.data());
+    reals.GatherReals(rows.data(), n, nullF.data(), f64.data());
+    texts.GatherTexts(rows.data(), n, nullS.data(), strs.data());
+    for (size_t k = 0; k < n; ++k) {
+        const qint32 r = rows[k];
+        const bool there = r >= 0 && r < kRows;
+        const QVariant i = there ? ds.ValueAt(r, 0) : QVariant();
+        ASSERT_EQ(bool(nullI[k]), !i.isValid()) << k;
+        ASSERT_EQ(bool(nullF[k]), !i.isValid()) << k;
+        ASSERT_EQ(bool(nullS[k]), !i.isValid()) << k;
+        if (!i.isValid()) {
+            EXPECT_EQ(i64[k], -7) << k;
+            continue;
+        }
+        EXPECT_EQ(i64[k], i.toLongLong()) << k;
+        EXPECT_EQ(f64[k], ds.ValueAt(r, 1).toDouble()) << k;
+        EXPECT_EQ(strs[k].toString(), ds.ValueAt(r, 2).toString()) << k;
+    }
+}
+
+// Rows put in another order keep their cells, Nulls and texts included; the index whose order
+// they were given in comes out as the rows lie, another index is built anew, and a range set
+// again after an append sees the appended row. A shared store or an order that misses a row is
+// refused, the rows as they were.
+TEST(ClientDataSet, ReorderedRowsKeepTheirCellsAndIndexes) {
+    auto ds = MakeTable();
+    ds->SetIndexName(QStringLiteral("by_res"));
+    const QStringList names = Walk(*ds, 1), byName = [&] {
+        ds->SetIndexName(QStringLiteral("by_name"));
+        const QStringList out = Walk(*ds, 1);
+        ds->SetIndexName(QStringLiteral("by_res"));
+        return out;
+    }();
+    const std::vector<quint32> order = ds->VisibleRowIds();
+    std::vector<std::vector<QVariant>> before;
+    for (quint32 r : order) {
+        before.emplace_back();
+        for (int f = 0; f < ds->FieldCount(); ++f)
+            before.back().push_back(ds->ValueAt(r, f));
+    }
+    ds->ReorderRows(order);
+    for (quint32 k = 0; k < order.size(); ++k)
+        for (int f = 0; f < ds->FieldCount(); ++f)
+            EXPECT_EQ(ds->ValueAt(k, f), before[k][size_t(f)]) << k << ' ' << f;
+    EXPECT_EQ(Walk(*ds, 1), names);
+    std::vector<quint32> identity(order.size());
+    std::iota(identity.begin(), identity.end(), 0u);
+    EXPECT_EQ(ds->VisibleRowIds(), identity);
+    ds->SetIndexName(QStringLiteral("by_name"));
+    EXPECT_EQ(Walk(*ds, 1), byName);
+
+    ds->SetIndexName(QStringLiteral("by_res"));
+    ds->SetRange({qint64(2)}, {qint64(2)});
+    EXPECT_EQ(Walk(*ds, 1), (QStringList{"beta", "alpha"}));
+    ds->Append();
+    ds->SetValue(0, 2);
+    ds->SetValue(1, QStringLiteral("delta"));
+    ds->SetValue(2, 6);
+    ds->Post();
+    ds->SetRange({qint64(2)}, {qint64(2)});
+    EXPECT_EQ(Walk(*ds, 1), (QStringList{"beta", "delta", "alpha"}));
+    ds->CancelRange();
+
+    std::vector<quint32> missing(ds->RecordCount(), 0);
+    EXPECT_THROW(ds->ReorderRows(missing), EDatabaseError);
+    ClientDataSet clone(QStringLiteral("C"));
+    clone.CloneCursor(*ds, true);
+    std::vector<quint32> all(size_t(ds->RecordCount()));
+    std::iota(all.rbegin(), all.rend(), 0u);
+    EXPECT_THROW(ds->ReorderRows(all), EDatabaseError);
+    EXPECT_EQ(ds->ValueAt(0, 1), before[0][1]);
+}

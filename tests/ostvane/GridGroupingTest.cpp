@@ -171,4 +171,23 @@ TEST_F(GridGroupingTest, AggregateOfAGroupOnlyWhereItHoldsWholeWeeksOrLiesInOne)
     EXPECT_FALSE(m_view->GroupAggregateValue(0, Col("ColEntity").ItemIndex()).isValid());
 }
 
+// The footer summarises each column through the source's typed read, the rows without a record
+// included: the year's least value is the leading row's 0 (shown as the text "0"), its greatest
+// the records' 2025; the entities add up over the records (Null on the rows without one).
+TEST_F(GridGroupingTest, FooterSummariesReadTheColumnsTyped) {
+    Col("ColYear").FooterSummary = Grid::SummaryKind::Max;
+    Col("ColEntity").FooterSummary = Grid::SummaryKind::Sum;
+    Col("ColAuftrag").FooterSummary = Grid::SummaryKind::Min;
+    Col("ColYWeek").FooterSummary = Grid::SummaryKind::Count;
+    const std::vector<QVariant> values = m_view->FooterValues();
+    auto at = [&](const char* name) { return values[size_t(m_view->ColumnIndex(Col(name)))]; };
+    EXPECT_EQ(at("ColYear").toLongLong(), 2025);
+    EXPECT_EQ(at("ColEntity").toDouble(), 201 + 202 + 401 + 402);
+    EXPECT_EQ(at("ColAuftrag").toLongLong(), 7);
+    EXPECT_EQ(at("ColYWeek").toLongLong(), 7);
+    EXPECT_FALSE(at("ColAnzahl").isValid()); // no summary set
+    Col("ColYear").FooterSummary = Grid::SummaryKind::Min;
+    EXPECT_EQ(m_view->FooterValues()[size_t(m_view->ColumnIndex(Col("ColYear")))].toLongLong(), 0);
+}
+
 } // namespace

@@ -15,7 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <numeric>
 #include <thread>
+#include <tuple>
 
 using testsupport::DbTest;
 using testsupport::TestDatabase;
@@ -252,6 +254,24 @@ TEST_F(SubViewGroupTest, AggregatesPerDepthListsAndGroupStates) {
     EXPECT_EQ(m_s[3]->GetGroupState(m_s[3]->GetRecordHandle(5), {ptdstData}, ptfldWeek),
               GroupPos::Last);
     EXPECT_EQ(m_s[3]->GetGroupState(h301, {ptdstData}, ptfldDate), Cds::GroupPosInds());
+
+    // All rows' states at once, as row by row, the rows without a record included; every
+    // row's record located on the way.
+    for (TPlantafelAggregationField field : {ptfldWeek, ptfldEntity, ptfldDate, ptfldResource}) {
+        std::vector<Grid::RecordHandle> records;
+        for (int r = grid.RecordCount() - 1; r >= 0; --r)
+            records.push_back(m_s[3]->GetRecordHandle(r));
+        records.push_back(Grid::kNoRecord);
+        std::vector<Cds::GroupPosInds> states(records.size());
+        std::vector<quint8> located(records.size());
+        m_s[3]->GetGroupStates(records.data(), records.size(), field, states.data(),
+                               located.data());
+        for (size_t i = 0; i < records.size(); ++i) {
+            EXPECT_EQ(states[i], m_s[3]->GetGroupState(records[i], {ptdstData}, field))
+                << i << ' ' << int(field);
+            EXPECT_EQ(bool(located[i]), m_s[3]->GetRecordId(records[i]).isValid()) << i;
+        }
+    }
 }
 
 TEST_F(SubViewGroupTest, InactiveSourcesStaleHandlesAndEditsGiveNothing) {
@@ -404,7 +424,7 @@ TEST_F(SubViewGroupTest, TypedInformationRowsFollowChangedKeysLinksAndContainers
     // The record of row 1 (entity 301) as the source's depth dataset holds it.
     const auto table = m_g->Links();
     const TPlantafelRowMemo& memo = table->Memo(*m_s[3], m_s[3]->DataSerial());
-    const qint32 physical = memo.Rows[1].load();
+    const qint32 physical = memo.At(1);
     ASSERT_GE(physical, 0);
     Cds::ClientDataSet& depth =
         *m_s[3]->DataContainer()->GroupingLevelsInfo()[size_t(table->Links[1].Depth())].CDS;
@@ -443,6 +463,171 @@ TEST_F(SubViewGroupTest, TypedInformationRowsFollowChangedKeysLinksAndContainers
         records.push_back(grid.GetRecordHandle(r));
     check("new container");
     EXPECT_EQ(title(3), QStringLiteral("Pos 303"));
+}
+
+// A cell as GetValue gives it, in the kind typed cells hold: a week's key as text on an extra
+// row stands for its number, as the column's kind reads it.
+struct Cell final {
+    bool Null = true;
+    qint64 Integer = 0;
+    double Real = 0;
+    QString Text;
+};
+Cell CellOf(const QVariant& v, Grid::ColumnCells::TKind kind) {
+    Cell c;
+    if (!v.isValid() || v.isNull())
+        return c;
+    c.Null = false;
+    switch (kind) {
+    case Grid::ColumnCells::ckReal:
+        c.Real = v.toDouble();
+        break;
+    case Grid::ColumnCells::ckText:
+        c.Text = v.toString();
+        break;
+    case Grid::ColumnCells::ckInteger:
+        c.Integer = v.typeId() == QMetaType::QDateTime ? v.toDateTime().toMSecsSinceEpoch()
+                    : v.typeId() == QMetaType::QDate   ? v.toDate().toJulianDay()
+                                                       : v.toLongLong();
+        break;
+    }
+    return c;
+}
+bool operator<(const Cell& a, const Cell& b) {
+    if (a.Null || b.Null)
+        return a.Null && !b.Null;
+    return std::tie(a.Integer, a.Real, a.Text) < std::tie(b.Integer, b.Real, b.Text);
+}
+bool Same(const Cell& a, const Cell& b) {
+    return !(a < b) && !(b < a);
+}
+// Whether cells read typed are those GetValue gives, record by record; the first that is not.
+QString Differs(const Grid::ColumnCells& cells, const std::vector<Cell>& expected) {
+    if (cells.Null.size() != expected.size())
+        return QStringLiteral("%1 cells, %2 expected").arg(cells.Null.size()).arg(expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        Cell c;
+        c.Null = cells.Null[i] != 0;
+        if (!c.Null) {
+            if (cells.Kind == Grid::ColumnCells::ckInteger)
+                c.Integer = cells.Integers[i];
+            else if (cells.Kind == Grid::ColumnCells::ckReal)
+                c.Real = cells.Reals[i];
+            else
+                c.Text = cells.Texts[i].toString();
+        }
+        if (!Same(c, expected[i]) || c.Null != expected[i].Null)
+            return QStringLiteral("record %1").arg(i);
+    }
+    return {};
+}
+
+// The grid groups and reads whole columns through the source's typed read: every column's cells,
+// the groups of each column (in the order and with the values GetValue gives) agree with
+// GetValue under a filter, over empty weeks and a week past the ninth, with Null cells, an
+// information row whose key is rewritten and one appended; and readers on four threads, racing
+// to locate the rows of a fresh activation, read the same cells.
+TEST_F(SubViewGroupTest, GridReadsColumnsTypedAsGetValueGivesThem) {
+    TestDatabase::Exec(QStringLiteral("INSERT INTO scheduling.entity (a2_id, a2_ab_ix, a2_n, "
+                                      "a2_bezeichnung) VALUES (306, 2, 4, NULL)"));
+    Row(306, 3, "2025-03-11 08:00");
+    Row(301, 3, "2025-03-12 07:30");
+    m_c.SetEndDate(QDateTime(QDate(2025, 3, 16), QTime(0, 0)));
+    m_g->SetMode(ptsvmCalendarWeekGroupedByWeek);
+    m_g->ApplyClientSideFilter(QStringLiteral("ti_id <> 6")); // 302's row
+    const QStringList fields{
+        QStringLiteral("ti_a2_id"),       QStringLiteral("ti_date_start"), QStringLiteral("_date"),
+        QStringLiteral("_week"),          QStringLiteral("_year"),         QStringLiteral("_yweek"),
+        QStringLiteral("a2_bezeichnung"), QStringLiteral("ti_conflicted"), QStringLiteral("a2_n")};
+    auto& grid = Grid(3, fields);
+    m_c.SetActive(true);
+    const int records = grid.RecordCount();
+    ASSERT_EQ(records, 1 + 5 + 7 + 3); // leading, week 3 (4 + 1), weeks 4-10, week 11 (2 + 1)
+
+    Cds::ClientDataSet& ex = m_c.MasterRecordsEx();
+    const int exKey = m_c.ExLinkMasterFldExIdx();
+    ASSERT_TRUE(ex.FindKey({Cds::KeyFromVariant(303)}));
+    ex.SetRowValue(ex.RowId(), exKey, 999);
+    ex.Append();
+    ex.SetValue(exKey, 303);
+    ex.SetValue(ex.FieldIndex(QStringLiteral("a2_bezeichnung")), QStringLiteral("Größe 303"));
+    ex.Post();
+    // A record's own cell Null (304's entity), and with it its information row.
+    grid.GetValue(3, 0); // locates it
+    const auto table = m_g->Links();
+    Cds::ClientDataSet& depth =
+        *m_s[3]->DataContainer()->GroupingLevelsInfo()[size_t(table->Links[3].Depth())].CDS;
+    depth.SetRowValue(table->Memo(*m_s[3], m_s[3]->DataSerial()).At(3),
+                      depth.FieldIndex(QStringLiteral("ti_a2_id")), QVariant());
+
+    std::vector<std::vector<Cell>> expected(size_t(fields.size()));
+    for (int k = 0; k < int(fields.size()); ++k) {
+        const std::unique_ptr<Grid::ColumnCells> cells = grid.FetchCells(k);
+        ASSERT_TRUE(cells) << qPrintable(fields[k]);
+        for (int r = 0; r < records; ++r)
+            expected[size_t(k)].push_back(CellOf(grid.GetValue(r, k), cells->Kind));
+        EXPECT_EQ(Differs(*cells, expected[size_t(k)]), QString()) << qPrintable(fields[k]);
+
+        // Grouped by the column: records in the order of their values, Null first, one group
+        // per value, its value what GetValue gives for its first record.
+        std::vector<int> order(static_cast<size_t>(records));
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            return expected[size_t(k)][size_t(a)] < expected[size_t(k)][size_t(b)];
+        });
+        grid.SetGroupingItems({k});
+        EXPECT_EQ(grid.GroupedRecords(), order) << qPrintable(fields[k]);
+        int groups = 0;
+        for (size_t i = 0; i < order.size(); ++i)
+            groups += i == 0 || !Same(expected[size_t(k)][size_t(order[i - 1])],
+                                      expected[size_t(k)][size_t(order[i])]);
+        ASSERT_EQ(grid.GroupCount(), groups) << qPrintable(fields[k]);
+        for (int g = 0; g < groups; ++g) {
+            const int first = grid.GroupedRecords()[size_t(grid.Group(g).FirstRecord)];
+            EXPECT_EQ(grid.Group(g).Value, grid.GetValue(first, k)) << qPrintable(fields[k]);
+        }
+        grid.SetGroupingItems({});
+    }
+    // Weeks 3 and 11 are one group each, their extra rows (the week's key as text) in them.
+    grid.SetGroupingItems({3});
+    QStringList weeks;
+    for (int g = 0; g < grid.GroupCount(); ++g)
+        weeks << QStringLiteral("%1:%2")
+                     .arg(grid.Group(g).Value.toString())
+                     .arg(grid.Group(g).RecordCount);
+    EXPECT_EQ(weeks.join(u' '), QStringLiteral("0:1 3:5 4:1 5:1 6:1 7:1 8:1 9:1 10:1 11:3"));
+    grid.SetGroupingItems({});
+    EXPECT_EQ(expected[6][2].Text, QStringLiteral("Größe 303"));
+    EXPECT_TRUE(expected[6][3].Null);                   // its link is Null
+    EXPECT_TRUE(expected[6][size_t(records - 3)].Null); // 306 has no title
+    EXPECT_FALSE(expected[0][size_t(records - 3)].Null);
+
+    // A fresh activation, read on four threads at once from the first read on; 304 has its
+    // entity again (the count goes by it).
+    depth.SetRowValue(table->Memo(*m_s[3], m_s[3]->DataSerial()).At(3),
+                      depth.FieldIndex(QStringLiteral("ti_a2_id")), 304);
+    expected[0][3] = CellOf(304, Grid::ColumnCells::ckInteger);
+    expected[6][3] = CellOf(QStringLiteral("Pos 304"), Grid::ColumnCells::ckText);
+    m_g->SetActive(false);
+    m_g->SetActive(true);
+    grid.LoadRecordHandles();
+    ASSERT_EQ(grid.RecordCount(), records);
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 4; ++t)
+        readers.emplace_back([&, t] {
+            for (int round = 0; round < 10; ++round)
+                for (int j = 0; j < int(fields.size()); ++j) {
+                    const int k = (j + t) % int(fields.size());
+                    const std::unique_ptr<Grid::ColumnCells> cells = grid.FetchCells(k);
+                    if (!cells || !Differs(*cells, expected[size_t(k)]).isEmpty())
+                        ++wrong;
+                }
+            TPlantafelSubViewGroup::ForgetReadState();
+        });
+    for (auto& th : readers)
+        th.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(SubViewGroupTest, ModelFollowsTheSourceAndRefusesEdits) {
